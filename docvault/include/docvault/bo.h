@@ -1,0 +1,77 @@
+// Base of every business object: its own database connection and its error
+// state. Operations return 0 or the error number they recorded; the last
+// error stays readable (ErrNumber/ErrDesc) through later successes.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbcore/cdbaccessor.h"
+#include "dbcore/cdbconnstate.h"
+
+namespace ZUBDB { class BOs; }
+
+struct BOErrorEntry {
+    long number = 0;
+    std::wstring description;
+    std::wstring text2;
+    std::wstring text3;
+    unsigned long n = 0;
+};
+
+class BO {
+public:
+    BO();
+    // A copy of a connected object gets a connection of its own, made from the
+    // same connection state; the error log is copied. Nothing is owned twice.
+    BO(const BO& other);
+    BO& operator=(const BO& other);
+    virtual ~BO();
+
+    int Connect(const std::wstring& server, long port, std::wstring db, std::wstring token);
+    int Connect(const ZUBDB::CDBConnState& state, const std::wstring& db);
+    int ConnectLocal(const std::wstring& a, const std::wstring& b);
+
+    long ErrNumber() const { return errNumber_; }
+    long errNumber() const { return errNumber_; }
+    std::wstring ErrDesc() const;
+    std::wstring errDescription() const { return ErrDesc(); }
+    // Every error recorded on this object, oldest first.
+    const std::vector<BOErrorEntry>& ErrorLog() const;
+
+    const std::wstring& GetKey() const { return key_; }
+    bool IsConnected() const { return accessor_ != nullptr; }
+
+protected:
+    void Init();
+    void SetErr(long number, const std::wstring& desc, const std::wstring& s2,
+                const std::wstring& s3, unsigned long n);
+    void RaiseUnknownError(int number, const std::wstring& desc);
+    int GetSysId(int idName, int n);
+
+    void SetKey(std::wstring key) { key_ = std::move(key); }
+    ZUBDB::CDBAccessor* Accessor() const { return accessor_.get(); }
+    const std::wstring& Server() const { return server_; }
+    long Port() const { return port_; }
+    const std::wstring& Token() const { return token_; }
+
+    // Records the accessor's last failure and returns its number.
+    int RecordDbError();
+    // Records the file server's last failure and returns its number.
+    int RecordNfsError();
+
+    friend class ZUBDB::BOs;
+    friend class OperationScope;
+
+private:
+    std::wstring key_;
+    std::wstring server_;
+    long port_ = 0;
+    std::wstring token_;
+    std::unique_ptr<std::vector<BOErrorEntry>> errLog_;
+    ZUBDB::CDBConnState connState_;
+    std::unique_ptr<ZUBDB::CDBAccessor> accessor_;
+    long errNumber_ = 0;
+    std::wstring errDescription_;
+};

@@ -1,0 +1,24 @@
+// Text conversions. Wide strings are the product's text; UTF-16 only where a
+// contract is UTF-16; "narrow" is the locale's encoding (UTF-8 here).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zub {
+
+std::string WideToUtf8(std::wstring_view w);
+std::wstring Utf8ToWide(std::string_view s);
+std::u16string WideToUtf16(std::wstring_view w);
+std::wstring Utf16ToWide(std::u16string_view s);
+// Through the current C locale's multibyte encoding; bytes it cannot decode
+// become U+FFFD rather than being dropped.
+std::string WideToNarrow(std::wstring_view w);
+std::wstring NarrowToWide(std::string_view s);
+
+// printf-style wide formatting into a buffer of `bufferSize` characters
+// (terminator included): longer results are cut, never overflow.
+std::wstring FormatBounded(std::size_t bufferSize, const wchar_t* format, ...);
+
+}  // namespace zub

@@ -1,0 +1,69 @@
+// The file-server client. One process-wide command object; every call names
+// the server and port. The server text picks a backend by scheme ("file:DIR":
+// a local directory tree rooted at DIR). Server paths use '\'.
+//
+// Every operation but Instance, logIn, GetLastError and GetErrorNumber returns
+// 0 on success, else non-zero; the failure's number and text (naming the
+// operation and the path) stay readable on the calling thread until its next
+// failure.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "vaultfs/nfsbackend.h"
+
+namespace NFS {
+
+class CNFS_Cmd {
+public:
+    static CNFS_Cmd* Instance();
+
+    int logIn(const std::wstring& server, unsigned short port, const std::wstring& empty,
+              const std::wstring& user, const std::wstring& password);
+    int mk(const std::wstring& server, unsigned short port, const std::wstring& dir, bool flag);
+    int rm(const std::wstring& server, unsigned short port, const std::wstring& dir);
+    int delFile(const std::wstring& server, unsigned short port, const std::wstring& file);
+    // count: bytes moved.
+    int upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,
+               const std::wstring& remoteFile, std::uint64_t& count, bool flag);
+    int download(const std::wstring& server, unsigned short port, const std::wstring& remoteFile,
+                 const std::wstring& localDir, const std::wstring& localName,
+                 std::uint64_t& count, bool flag);
+    int downLoadFolder(const std::wstring& server, unsigned short port,
+                       const std::wstring& remoteDir, const std::wstring& localDir,
+                       std::uint64_t& count, bool flag);
+    int copy(const std::wstring& server, unsigned short port, const std::wstring& source,
+             const std::wstring& target);
+    int copyFolder(const std::wstring& server, unsigned short port, const std::wstring& source,
+                   const std::wstring& target);
+    int renameFile(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
+                   const std::wstring& newPath);
+    int renameFolder(const std::wstring& server, unsigned short port,
+                     const std::wstring& oldPath, const std::wstring& newPath);
+
+    // *text receives a copy the caller frees with FreeText (null when no failure).
+    void GetLastError(wchar_t** text);
+    static void FreeText(wchar_t* text);
+    long GetErrorNumber();
+
+    // Backends by scheme (without the colon); tests register their own.
+    using Factory = std::function<std::unique_ptr<NfsBackend>(const std::wstring& server,
+                                                              unsigned short port)>;
+    void RegisterBackend(const std::wstring& scheme, Factory factory);
+    void UnregisterBackend(const std::wstring& scheme);
+
+    // Progress of transfers (bytes done, bytes expected; expected 0 when unknown).
+    // Process-wide; empty to switch off.
+    using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+    void SetProgress(Progress progress);
+
+private:
+    CNFS_Cmd();
+    struct Impl;
+    std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace NFS

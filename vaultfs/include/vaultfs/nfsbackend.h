@@ -1,0 +1,45 @@
+// What a file-server backend implements. Failures are thrown as NfsError;
+// CNFS_Cmd turns them into its number/text convention.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace NFS {
+
+class NfsError : public std::runtime_error {
+public:
+    NfsError(long number, const std::wstring& text);
+    long number() const { return number_; }
+    const std::wstring& text() const { return text_; }
+
+private:
+    long number_;
+    std::wstring text_;
+};
+
+class NfsBackend {
+public:
+    using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+    virtual ~NfsBackend() = default;
+
+    virtual void logIn(const std::wstring& user, const std::wstring& password) = 0;
+    virtual void mk(const std::wstring& dir) = 0;
+    virtual void rm(const std::wstring& dir) = 0;
+    virtual void delFile(const std::wstring& file) = 0;
+    virtual std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                                 const Progress& progress) = 0;
+    virtual std::uint64_t download(const std::wstring& remoteFile, const std::wstring& localDir,
+                                   const std::wstring& localName, const Progress& progress) = 0;
+    virtual std::uint64_t downLoadFolder(const std::wstring& remoteDir,
+                                         const std::wstring& localDir,
+                                         const Progress& progress) = 0;
+    virtual void copy(const std::wstring& source, const std::wstring& target) = 0;
+    virtual void copyFolder(const std::wstring& source, const std::wstring& target) = 0;
+    virtual void renameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
+    virtual void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) = 0;
+};
+
+}  // namespace NFS
