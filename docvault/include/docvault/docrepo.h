@@ -1,0 +1,87 @@
+// A document repository: one row of QV_DMRepo plus a directory tree on a file
+// server (root, \trunk, \baseline, \history).
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "docvault/bo.h"
+
+namespace DRM {
+
+class DocRepo : public BO {
+public:
+    // Results of Create.
+    static constexpr int kCreated = 0;
+    static constexpr int kOverlaps = 1;
+    static constexpr int kDirFailed = 2;
+    static constexpr int kRowFailed = 3;
+
+    DocRepo();
+    // Keyed by name; creator, creator name, description and time stay empty.
+    DocRepo(int id, std::wstring name, std::wstring nfsServer, int port, std::wstring rootDir,
+            int versionStraId);
+    DocRepo(const DocRepo& other) = default;
+    DocRepo& operator=(const DocRepo& other) = default;
+    ~DocRepo() override = default;
+
+    int id() const { return id_; }
+    void set_id(int v) { id_ = v; }
+    std::wstring name() const { return name_; }
+    void set_name(std::wstring v) { name_ = std::move(v); }
+    std::wstring desc() const { return desc_; }
+    void set_desc(std::wstring v) { desc_ = std::move(v); }
+    int creator() const { return creator_; }
+    void set_creator(int v) { creator_ = v; }
+    std::wstring creatorName() const { return creatorName_; }
+    void set_creatorName(std::wstring v) { creatorName_ = std::move(v); }
+    std::wstring nfsServer() const { return nfsServer_; }
+    void set_nfsServer(std::wstring v) { nfsServer_ = std::move(v); }
+    int nfsPort() const { return nfsPort_; }
+    void set_port(int v) { nfsPort_ = v; }
+    std::wstring nfsRootDir() const { return nfsRootDir_; }
+    void set_nfsRootDir(std::wstring v) { nfsRootDir_ = std::move(v); }
+    double createdTime() const { return createdTime_; }
+    void set_createdTime(double v) { createdTime_ = v; }
+    int versionStraId() const { return versionStraId_; }
+    void set_versionStraId(int v) { versionStraId_ = v; }
+
+    // Overlap check, directories, row (and the creator's full rights), stopping
+    // at the first failing step: kCreated, kOverlaps, kDirFailed or kRowFailed.
+    int Create();
+    int Read(int id);
+    // Stores the name.
+    int updateBaseInfo();
+    // Removes the directory tree, then the rows that refer to the repository.
+    int Delete();
+    // Copies the working files (\trunk) into localDir.
+    int BackUp(const std::wstring& localDir);
+    int SaveVersionStra();
+    // The smallest whole number not below the highest current version of the
+    // repository's documents, as "%.10f"; empty when the query failed.
+    std::wstring GetNextMainVersion();
+
+private:
+    int CheckExist();
+    int CreateDirOnServer();
+    int Save();
+    int Remove();
+    std::wstring GetUserNameW(int userId);
+    int GrantCreatorRights();
+    // EnsureLogin, then one file-server call; its failure recorded.
+    template <class Call>
+    int OnFileServer(Call&& call);
+
+    int id_ = 0;
+    std::wstring name_;
+    std::wstring desc_;
+    int creator_ = 0;
+    std::wstring creatorName_;
+    std::wstring nfsServer_;
+    int nfsPort_ = 0;
+    std::wstring nfsRootDir_;
+    double createdTime_ = 0.0;
+    int versionStraId_ = 1;
+};
+
+}  // namespace DRM

@@ -1,0 +1,27 @@
+// The repositories of the database, all of them or those one user may see.
+// Elements are DRM::DocRepo, keyed by name and not connected.
+#pragma once
+
+#include "docvault/bos.h"
+#include "docvault/docrepo.h"
+
+namespace DRM {
+
+class DocRepos : public ZUBDB::BOs {
+public:
+    DocRepos() = default;
+
+    // Appends every repository.
+    int GetAll();
+    // Appends the repositories on which a permission row names the user or one
+    // of the user's roles.
+    int GetAll(int userId);
+
+    DocRepo* Repo(long index) const { return static_cast<DocRepo*>(Item(index)); }
+    DocRepo* Repo(const std::wstring& key) const { return static_cast<DocRepo*>(Item(key)); }
+
+private:
+    int Fill(ZUBDB::CDBRecordset& rs);
+};
+
+}  // namespace DRM
