@@ -48,6 +48,7 @@ protected:
     void SetErr(long number, const std::wstring& desc, const std::wstring& s2,
                 const std::wstring& s3, unsigned long n);
     void RaiseUnknownError(int number, const std::wstring& desc);
+    // The id, or -1 with the reason recorded (49600 when not connected).
     int GetSysId(int idName, int n);
 
     void SetKey(std::wstring key) { key_ = std::move(key); }
@@ -55,16 +56,25 @@ protected:
     const std::wstring& Server() const { return server_; }
     long Port() const { return port_; }
     const std::wstring& Token() const { return token_; }
+    const ZUBDB::CDBConnState& ConnState() const { return connState_; }
 
-    // Records the accessor's last failure and returns its number.
+    // Records the accessor's last failure and returns its number (never 0:
+    // a failure the accessor left unnumbered is recorded as -1).
     int RecordDbError();
-    // Records the file server's last failure and returns its number.
+    // Records the file server's last failure and returns its number (never 0,
+    // as above).
     int RecordNfsError();
+    // The key of the row this connection inserted last when the accessor
+    // knows it, else `selectedMax` (a max(id) read-back, which another
+    // client's concurrent insert can disturb).
+    long InsertedId(long selectedMax) const;
 
     friend class ZUBDB::BOs;
     friend class OperationScope;
 
 private:
+    std::unique_ptr<ZUBDB::CDBAccessor> MakeAccessorLikeThis() const;
+
     std::wstring key_;
     std::wstring server_;
     long port_ = 0;
@@ -74,4 +84,8 @@ private:
     std::unique_ptr<ZUBDB::CDBAccessor> accessor_;
     long errNumber_ = 0;
     std::wstring errDescription_;
+    // How the accessor was made, so a copy can make its own.
+    bool localAccessor_ = false;
+    std::wstring localA_;
+    std::wstring localB_;
 };

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "docvault/bo.h"
@@ -12,16 +14,19 @@ namespace ZUBDB {
 class BOs : public BO {
 public:
     BOs() = default;
-    // Copies deep-copy nothing they cannot own: see bos.cpp.
+    // Nothing copies a collection; a copy would have to clone every element.
     BOs(const BOs& other) = delete;
     BOs& operator=(const BOs& other) = delete;
     ~BOs() override;
 
-    // Takes ownership. A key already indexed keeps its earlier position.
+    // Takes ownership (null and an object already held are ignored). A key
+    // already indexed keeps its earlier position.
     void Add(BO* obj);
-    // Takes the element out (not deleted: the caller owns it now) and renumbers the index.
-    void Remove(long index);
-    void Remove(const std::wstring& key);
+    // Takes the element out and renumbers the index. The element is not
+    // deleted: others may still refer to it. The caller may take ownership of
+    // the returned pointer (null when nothing was removed).
+    BO* Remove(long index);
+    BO* Remove(const std::wstring& key);
     BO* Item(long index) const;
     BO* Item(const std::wstring& key) const;
     int Count() const { return static_cast<int>(items_.size()); }
@@ -30,9 +35,11 @@ public:
 
 private:
     void release();
+    void Reindex();
 
-    std::vector<BO*> items_;
+    std::vector<std::unique_ptr<BO>> items_;
     std::map<std::wstring, long> index_;
+    std::unordered_set<const BO*> held_;
 };
 
 }  // namespace ZUBDB

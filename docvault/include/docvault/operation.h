@@ -21,6 +21,22 @@ public:
                    Body&& body) {
         ZUBBASE::InstallSeTranslator();
         if (!bo.Accessor()) return NotConnected(bo);
+        return Guard(bo, catchFile, function, line, std::forward<Body>(body));
+    }
+
+    // Same checks without a boundary: exceptions reach the caller.
+    template <class Body>
+    static int RunUnguarded(BO& bo, Body&& body) {
+        ZUBBASE::InstallSeTranslator();
+        if (!bo.Accessor()) return NotConnected(bo);
+        return std::forward<Body>(body)();
+    }
+
+    // The boundary alone, for operations that need no accessor (Connect).
+    template <class Body>
+    static int Guard(BO& bo, const wchar_t* catchFile, const wchar_t* function, int line,
+                     Body&& body) {
+        ZUBBASE::InstallSeTranslator();
         try {
             return std::forward<Body>(body)();
         } catch (ZUBBASE::QV_Exception& e) {
@@ -31,14 +47,6 @@ public:
         } catch (...) {
             return CaughtUnknown(bo, catchFile, function, line);
         }
-    }
-
-    // Same checks without a boundary: exceptions reach the caller.
-    template <class Body>
-    static int RunUnguarded(BO& bo, Body&& body) {
-        ZUBBASE::InstallSeTranslator();
-        if (!bo.Accessor()) return NotConnected(bo);
-        return std::forward<Body>(body)();
     }
 
     static int NotConnected(BO& bo);

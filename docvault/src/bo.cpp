@@ -1,0 +1,183 @@
+#include "docvault/bo.h"
+
+#include <utility>
+
+#include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/qvparams.h"
+#include "docvault/errors.h"
+#include "docvault/fileserverlogin.h"
+#include "docvault/operation.h"
+#include "zub/text.h"
+
+namespace {
+
+const std::vector<BOErrorEntry>& EmptyLog() {
+    static const std::vector<BOErrorEntry> empty;
+    return empty;
+}
+
+}  // namespace
+
+BO::BO() { Init(); }
+
+BO::BO(const BO& other)
+    : key_(other.key_),
+      server_(other.server_),
+      port_(other.port_),
+      token_(other.token_),
+      errLog_(other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_)
+                            : nullptr),
+      connState_(other.connState_),
+      errNumber_(other.errNumber_),
+      errDescription_(other.errDescription_),
+      localAccessor_(other.localAccessor_),
+      localA_(other.localA_),
+      localB_(other.localB_) {
+    if (other.accessor_) accessor_ = other.MakeAccessorLikeThis();
+}
+
+BO& BO::operator=(const BO& other) {
+    if (this == &other) return *this;
+    // Build everything that can fail first so a throw leaves *this unchanged.
+    std::unique_ptr<std::vector<BOErrorEntry>> log =
+        other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_) : nullptr;
+    std::unique_ptr<ZUBDB::CDBAccessor> accessor =
+        other.accessor_ ? other.MakeAccessorLikeThis() : nullptr;
+    key_ = other.key_;
+    server_ = other.server_;
+    port_ = other.port_;
+    token_ = other.token_;
+    errLog_ = std::move(log);
+    connState_ = other.connState_;
+    accessor_ = std::move(accessor);
+    errNumber_ = other.errNumber_;
+    errDescription_ = other.errDescription_;
+    localAccessor_ = other.localAccessor_;
+    localA_ = other.localA_;
+    localB_ = other.localB_;
+    return *this;
+}
+
+BO::~BO() = default;
+
+void BO::Init() {
+    errNumber_ = 0;
+    errDescription_.clear();
+    errLog_.reset();
+    accessor_.reset();
+    key_.clear();
+}
+
+std::unique_ptr<ZUBDB::CDBAccessor> BO::MakeAccessorLikeThis() const {
+    auto& creator = ZUBDB::CDBAccessorCreator::instance();
+    if (localAccessor_) return creator.CreateAccessor(localA_, localB_);
+    return creator.CreateAccessor(connState_, token_);
+}
+
+int BO::Connect(const std::wstring& server, long port, std::wstring db, std::wstring token) {
+    ZUBDB::CDBConnState state(server, port, std::move(db), L"", 0, L"", false,
+                              ZUBDB::ZUB_APPNO_DOCVAULT, L"", false, 0, L"");
+    state.set_token(std::move(token));
+    state.set_usable(true);
+    return Connect(state, L"");
+}
+
+int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
+    return OperationScope::Guard(*this, L"src/bo", L"BO::Connect", __LINE__, [&]() -> int {
+        server_ = state.server();
+        port_ = state.port();
+        token_ = state.token();
+        connState_ = state;
+        if (!db.empty()) connState_.set_database(db);
+        if (!connState_.usable()) {
+            RaiseUnknownError(DRM::Err::kNotInitialised, DRM::Err::kNotInitialisedText);
+            return DRM::Err::kNotInitialised;
+        }
+        accessor_.reset();
+        localAccessor_ = false;
+        localA_.clear();
+        localB_.clear();
+        accessor_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(connState_, token_);
+        return 0;
+    });
+}
+
+int BO::ConnectLocal(const std::wstring& a, const std::wstring& b) {
+    return OperationScope::Guard(*this, L"src/bo", L"BO::ConnectLocal", __LINE__, [&]() -> int {
+        accessor_.reset();
+        localAccessor_ = true;
+        localA_ = a;
+        localB_ = b;
+        accessor_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(a, b);
+        return 0;
+    });
+}
+
+std::wstring BO::ErrDesc() const {
+    if (!errLog_ || errLog_->empty()) return L"";
+    return errLog_->back().description;
+}
+
+const std::vector<BOErrorEntry>& BO::ErrorLog() const { return errLog_ ? *errLog_ : EmptyLog(); }
+
+void BO::SetErr(long number, const std::wstring& desc, const std::wstring& s2,
+                const std::wstring& s3, unsigned long n) {
+    errNumber_ = number;
+    errDescription_ = desc;
+    if (!errLog_) errLog_ = std::make_unique<std::vector<BOErrorEntry>>();
+    errLog_->push_back(BOErrorEntry{number, desc, s2, s3, n});
+}
+
+void BO::RaiseUnknownError(int number, const std::wstring& desc) {
+    SetErr(number, desc, L"", L"", 0);
+}
+
+int BO::GetSysId(int idName, int n) {
+    // The result is an id, so "not connected" cannot be told apart by its
+    // number: it is recorded as usual but answered with -1.
+    if (!Accessor()) {
+        OperationScope::NotConnected(*this);
+        return -1;
+    }
+    return OperationScope::Run(*this, L"src/bo", L"BO::GetSysId", __LINE__, [&]() -> int {
+        ZUBDB::QVParams params(false);
+        params.AddParam(0, L"idName", idName, false, L"=");
+        params.AddParam(1, L"n", n, false, L"=");
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->ExecuteSql(rs, L"GetNewId ?,?", params, L"", 0, 0) != 0) {
+            RecordDbError();
+            return -1;
+        }
+        if (rs && rs->GetRecordCount() > 0) return static_cast<int>(rs->GetIntAt(0, 0));
+        RaiseUnknownError(-1, zub::FormatBounded(4096, DRM::Err::kSysIdText, idName));
+        return -1;
+    });
+}
+
+int BO::RecordDbError() {
+    if (!accessor_) return OperationScope::NotConnected(*this);
+    long number = accessor_->errNumber();
+    if (static_cast<int>(number) == 0) number = -1;
+    SetErr(number, accessor_->errDescription(), L"", L"", 0);
+    return static_cast<int>(number);
+}
+
+int BO::RecordNfsError() {
+    NFS::CNFS_Cmd* cmd = FileServerLogin::Get().Cmd();
+    wchar_t* raw = nullptr;
+    cmd->GetLastError(&raw);
+    std::unique_ptr<wchar_t, void (*)(wchar_t*)> text(raw, &NFS::CNFS_Cmd::FreeText);
+    std::wstring desc = text ? std::wstring(text.get()) : std::wstring();
+    long number = cmd->GetErrorNumber();
+    if (static_cast<int>(number) == 0) number = -1;
+    SetErr(number, desc, L"", L"", 0);
+    return static_cast<int>(number);
+}
+
+long BO::InsertedId(long selectedMax) const {
+    if (accessor_) {
+        long long id = accessor_->LastInsertId();
+        if (id > 0) return static_cast<long>(id);
+    }
+    return selectedMax;
+}

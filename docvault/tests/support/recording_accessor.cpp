@@ -1,0 +1,108 @@
+#include "recording_accessor.h"
+
+#include <utility>
+
+#include "recording_db.h"
+
+namespace testsupport {
+namespace {
+
+std::vector<ZUBDB::QVParam> ToVector(const ZUBDB::QVParams& list) {
+    return std::vector<ZUBDB::QVParam>(list.begin(), list.end());
+}
+
+DbCall MakeCall(std::wstring op, std::wstring table) {
+    DbCall call;
+    call.op = std::move(op);
+    call.table = std::move(table);
+    return call;
+}
+
+}  // namespace
+
+int RecordingAccessor::Finish(long number, const std::wstring& text) {
+    if (number == 0) return 0;
+    SetError(number, text);
+    // A failure must never read as success, whatever number the test chose.
+    return static_cast<int>(number) != 0 ? static_cast<int>(number) : 1;
+}
+
+int RecordingAccessor::InsertRow(const std::wstring& table, const ZUBDB::QVParams& values,
+                                 const std::wstring&, const std::wstring&) {
+    DbCall call = MakeCall(L"InsertRow", table);
+    call.values = ToVector(values);
+    std::wstring text;
+    long number = db_.Record(std::move(call), text);
+    return Finish(number, text);
+}
+
+int RecordingAccessor::UpdateRows(const std::wstring& table, const ZUBDB::QVParams& values,
+                                  const ZUBDB::QVParams& conditions, const std::wstring&,
+                                  const std::wstring&) {
+    DbCall call = MakeCall(L"UpdateRows", table);
+    call.values = ToVector(values);
+    call.conditions = ToVector(conditions);
+    std::wstring text;
+    long number = db_.Record(std::move(call), text);
+    return Finish(number, text);
+}
+
+int RecordingAccessor::DeleteRows(const std::wstring& table, const ZUBDB::QVParams& conditions,
+                                  const std::wstring&, const std::wstring&) {
+    DbCall call = MakeCall(L"DeleteRows", table);
+    call.conditions = ToVector(conditions);
+    std::wstring text;
+    long number = db_.Record(std::move(call), text);
+    return Finish(number, text);
+}
+
+int RecordingAccessor::SelectRows(std::unique_ptr<ZUBDB::CDBRecordset>& out,
+                                  const std::wstring& table, const std::wstring& columns,
+                                  const ZUBDB::QVParams& conditions, const std::wstring& order,
+                                  const std::wstring&, const std::wstring&, int, int) {
+    out.reset();
+    DbCall call = MakeCall(L"SelectRows", table);
+    call.columns = columns;
+    call.order = order;
+    call.conditions = ToVector(conditions);
+    std::wstring text;
+    long number = db_.Record(std::move(call), text);
+    if (number != 0) return Finish(number, text);
+    out = std::make_unique<ZUBDB::CDBRecordset>(db_.Answer(table));
+    return 0;
+}
+
+int RecordingAccessor::ExecuteSql(std::unique_ptr<ZUBDB::CDBRecordset>& out,
+                                  const std::wstring& sql, const ZUBDB::QVParams& params,
+                                  const std::wstring&, int, int) {
+    out.reset();
+    DbCall call = MakeCall(L"ExecuteSql", sql);
+    call.values = ToVector(params);
+    std::wstring text;
+    long number = db_.Record(std::move(call), text);
+    if (number != 0) return Finish(number, text);
+    out = std::make_unique<ZUBDB::CDBRecordset>(db_.Answer(sql));
+    return 0;
+}
+
+int RecordingAccessor::BeginTrans() {
+    std::wstring text;
+    long number = db_.Record(MakeCall(L"BeginTrans", L""), text);
+    return Finish(number, text);
+}
+
+int RecordingAccessor::CommitTrans() {
+    std::wstring text;
+    long number = db_.Record(MakeCall(L"CommitTrans", L""), text);
+    return Finish(number, text);
+}
+
+int RecordingAccessor::RollbackTrans() {
+    std::wstring text;
+    long number = db_.Record(MakeCall(L"RollbackTrans", L""), text);
+    return Finish(number, text);
+}
+
+long long RecordingAccessor::LastInsertId() const { return db_.lastInsertId; }
+
+}  // namespace testsupport

@@ -1,0 +1,127 @@
+#include "recording_db.h"
+
+#include <memory>
+#include <utility>
+
+#include "dbcore/cdbaccessorcreator.h"
+#include "recording_accessor.h"
+
+namespace testsupport {
+namespace {
+
+std::wstring DescribeParam(const ZUBDB::QVParam& p) {
+    std::wstring value;
+    if (!p.isText)
+        value = std::to_wstring(p.intValue);
+    else if (p.raw)
+        value = p.textValue;
+    else
+        value = L"'" + p.textValue + L"'";
+    return std::to_wstring(p.position) + L":" + p.column + L"=" + value;
+}
+
+void AppendParams(std::wstring& line, const std::vector<ZUBDB::QVParam>& params) {
+    for (const auto& p : params) line += L" " + DescribeParam(p);
+}
+
+}  // namespace
+
+std::wstring DbCall::Describe() const {
+    std::wstring line = op;
+    if (!table.empty()) line += L" " + table;
+    if (op == L"SelectRows") line += L" (" + columns + L")";
+    AppendParams(line, values);
+    if (!conditions.empty()) {
+        line += L" where";
+        AppendParams(line, conditions);
+    }
+    if (!order.empty()) line += L" order by " + order;
+    return line;
+}
+
+RecordingDb& RecordingDb::Get() {
+    static RecordingDb db;
+    return db;
+}
+
+RecordingDb& RecordingDb::Install() {
+    RecordingDb& db = Get();
+    db.Reset();
+    ZUBDB::CDBAccessorCreator::instance().RegisterBackend(
+        L"rec",
+        [](const ZUBDB::QVSvrInfo& server,
+           const std::wstring& token) -> std::unique_ptr<ZUBDB::CDBAccessor> {
+            RecordingDb& target = Get();
+            target.connections.push_back(
+                DbConnection{server.server(), server.port(), server.database(), token});
+            if (target.createNull) return nullptr;
+            return std::make_unique<RecordingAccessor>(target);
+        });
+    return db;
+}
+
+void RecordingDb::Reset() {
+    calls.clear();
+    connections.clear();
+    lastInsertId = 0;
+    createNull = false;
+    failures_.clear();
+    opCounts_.clear();
+    answers_.clear();
+}
+
+void RecordingDb::OnSelect(const std::wstring& match, ZUBDB::CDBRecordset rs) {
+    for (auto& [key, queue] : answers_) {
+        if (key == match) {
+            queue.push_back(std::move(rs));
+            return;
+        }
+    }
+    answers_.emplace_back(match, std::deque<ZUBDB::CDBRecordset>{std::move(rs)});
+}
+
+void RecordingDb::FailOn(const std::wstring& op, int nth, long errNumber,
+                         const std::wstring& errText) {
+    failures_[{op, nth}] = Failure{errNumber, errText};
+}
+
+std::vector<std::wstring> RecordingDb::Ops() const {
+    std::vector<std::wstring> ops;
+    for (const auto& c : calls) ops.push_back(c.op);
+    return ops;
+}
+
+std::vector<std::wstring> RecordingDb::Lines() const {
+    std::vector<std::wstring> lines;
+    for (const auto& c : calls) lines.push_back(c.Describe());
+    return lines;
+}
+
+long RecordingDb::Record(DbCall call, std::wstring& errText) {
+    int n = ++opCounts_[call.op];
+    auto it = failures_.find({call.op, n});
+    calls.push_back(std::move(call));
+    if (it == failures_.end()) return 0;
+    errText = it->second.text;
+    return it->second.number;
+}
+
+ZUBDB::CDBRecordset RecordingDb::Answer(const std::wstring& text) {
+    for (auto& [key, queue] : answers_) {
+        if (!queue.empty() && text.find(key) != std::wstring::npos) {
+            ZUBDB::CDBRecordset rs = std::move(queue.front());
+            queue.pop_front();
+            return rs;
+        }
+    }
+    return ZUBDB::CDBRecordset();
+}
+
+ZUBDB::CDBRecordset MakeRs(std::vector<std::wstring> columns,
+                           std::vector<std::vector<ZUBDB::DBValue>> rows) {
+    ZUBDB::CDBRecordset rs(std::move(columns));
+    for (auto& row : rows) rs.AddRow(std::move(row));
+    return rs;
+}
+
+}  // namespace testsupport

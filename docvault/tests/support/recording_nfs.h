@@ -1,0 +1,48 @@
+// A file-server backend for contract tests: the server scheme "recfs" records
+// every call as one line. Repositories get the file server text L"recfs:".
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class RecordingNfs {
+public:
+    // Registers scheme "recfs" with NFS::CNFS_Cmd and resets state; also resets FileServerLogin.
+    static RecordingNfs& Install();
+    // The installed instance (Install must have run).
+    static RecordingNfs& Get();
+
+    // One line per call: L"mk D:\\repo1", L"rm D:\\repo1", L"upload /tmp/a.prt D:\\repo1\\trunk\\a.prt",
+    // L"download D:\\r\\trunk\\a.prt /tmp/out a.prt", L"downLoadFolder D:\\r\\trunk /tmp/out",
+    // L"copy SRC DST", L"copyFolder SRC DST", L"renameFile OLD NEW", L"renameFolder OLD NEW",
+    // L"delFile F", L"logIn system PASSWORD".
+    std::vector<std::wstring> calls;
+    // The nth (1-based) call whose line starts with `op` fails with number/text.
+    // An op without a blank matches whole operation names only ("copy" does
+    // not count "copyFolder" lines); one with a blank matches any line prefix.
+    void FailOn(const std::wstring& op, int nth, long number, const std::wstring& text);
+    // Server and port of every backend the command object asked for.
+    std::vector<std::wstring> servers;
+
+    // Used by the recording backend: records `line`; throws NFS::NfsError when
+    // the call is to fail.
+    void Record(const std::wstring& line);
+
+private:
+    RecordingNfs() = default;
+    void Reset();
+
+    struct Failure {
+        std::wstring op;
+        int nth;
+        long number;
+        std::wstring text;
+        int seen;
+    };
+    std::vector<Failure> failures_;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,36 @@
+// The backend the "recfs" scheme hands out: turns every call into a line of RecordingNfs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "vaultfs/nfsbackend.h"
+
+namespace testsupport {
+
+class RecordingNfs;
+
+class RecordingNfsBackend : public NFS::NfsBackend {
+public:
+    explicit RecordingNfsBackend(RecordingNfs& nfs) : nfs_(nfs) {}
+
+    void logIn(const std::wstring& user, const std::wstring& password) override;
+    void mk(const std::wstring& dir) override;
+    void rm(const std::wstring& dir) override;
+    void delFile(const std::wstring& file) override;
+    std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                         const Progress& progress) override;
+    std::uint64_t download(const std::wstring& remoteFile, const std::wstring& localDir,
+                           const std::wstring& localName, const Progress& progress) override;
+    std::uint64_t downLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
+                                 const Progress& progress) override;
+    void copy(const std::wstring& source, const std::wstring& target) override;
+    void copyFolder(const std::wstring& source, const std::wstring& target) override;
+    void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
+    void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
+
+private:
+    RecordingNfs& nfs_;
+};
+
+}  // namespace testsupport
