@@ -68,6 +68,8 @@ private:
     int Remove();
     std::wstring GetUserNameW(int userId);
     int GrantCreatorRights();
+    // Rolls back the open unit of work and records the failure that caused it.
+    int RollBackAndRecord();
     // EnsureLogin, then one file-server call; its failure recorded.
     template <class Call>
     int OnFileServer(Call&& call);

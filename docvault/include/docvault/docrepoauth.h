@@ -46,6 +46,8 @@ public:
     int Delete() { return 0; }
 
 private:
+    int RollBackAndRecord();
+
     int id_ = 0;
     int docRepoId_ = 0;
     int userId_ = 0;

@@ -41,6 +41,7 @@ public:
 
 private:
     void CopyElementsFrom(const DocRepoAuths& other);
+    int RollBackAndRecord();
 
     filterForDocRepoAuth filter_;
 };

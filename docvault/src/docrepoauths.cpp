@@ -1,0 +1,134 @@
+#include "docvault/docrepoauths.h"
+
+#include <memory>
+#include <string>
+
+#include "dbcore/qvparams.h"
+#include "docvault/operation.h"
+
+namespace DRM {
+
+namespace {
+
+constexpr const wchar_t* kFile = L"src/docrepoauths";
+constexpr const wchar_t* kAuthTable = L"QV_DMAuth";
+const std::wstring kEq = L"=";
+const std::wstring kNone;
+
+// Empties the collection when the unit of work is over, however it ended.
+class ClearOnExit {
+public:
+    explicit ClearOnExit(ZUBDB::BOs& bos) : bos_(bos) {}
+    ~ClearOnExit() { bos_.Clear(); }
+    ClearOnExit(const ClearOnExit&) = delete;
+    ClearOnExit& operator=(const ClearOnExit&) = delete;
+
+private:
+    ZUBDB::BOs& bos_;
+};
+
+}  // namespace
+
+DocRepoAuths::DocRepoAuths(const DocRepoAuths& other) : filter_(other.filter_) {
+    BO::operator=(other);
+    CopyElementsFrom(other);
+}
+
+DocRepoAuths& DocRepoAuths::operator=(const DocRepoAuths& other) {
+    if (this == &other) return *this;
+    BO::operator=(other);
+    filter_ = other.filter_;
+    Clear();
+    CopyElementsFrom(other);
+    return *this;
+}
+
+void DocRepoAuths::CopyElementsFrom(const DocRepoAuths& other) {
+    for (int i = 0; i < other.Count(); ++i) Add(new DocRepoAuth(*other.Auth(i)));
+}
+
+int DocRepoAuths::RollBackAndRecord() {
+    const long number = Accessor()->errNumber();
+    const std::wstring text = Accessor()->errDescription();
+    Accessor()->RollbackTrans();
+    const long recorded = number != 0 ? number : -1;
+    SetErr(recorded, text, L"", L"", 0);
+    return static_cast<int>(recorded);
+}
+
+int DocRepoAuths::Select() {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", __LINE__, [&] {
+        ZUBDB::QVParams cond(false);
+        cond.AddParam(0, L"DocRepoId", filter_.docRepoId, false, kEq);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, L"QV_v_DMAuthSet",
+                                   L"authId,DocRepoId,UserId,RoleId,UserOrRole,[Read],Write,Manage,"
+                                   L"UserName",
+                                   cond, kNone, kNone, kNone, 0, 0) != 0)
+            return RecordDbError();
+        if (!rs || rs->IsEOF()) {
+            RaiseUnknownError(Err::kNoMatch, Err::kNoMatchText);
+            return Err::kNoMatch;
+        }
+        for (; !rs->IsEOF(); rs->MoveNext()) {
+            Add(new DocRepoAuth(static_cast<int>(rs->GetIntAt(0)), static_cast<int>(rs->GetIntAt(1)),
+                                static_cast<int>(rs->GetIntAt(2)), static_cast<int>(rs->GetIntAt(3)),
+                                static_cast<int>(rs->GetIntAt(4)), static_cast<int>(rs->GetIntAt(5)),
+                                static_cast<int>(rs->GetIntAt(6)), static_cast<int>(rs->GetIntAt(7)),
+                                rs->GetStringAt(8)));
+        }
+        return 0;
+    });
+}
+
+int DocRepoAuths::Select(int userId) {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", __LINE__, [&] {
+        ZUBDB::QVParams none(false);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->ExecuteSql(rs, L"QV_p_DMGetUserAuths " + std::to_wstring(userId), none,
+                                   kNone, 0, 0) != 0)
+            return RecordDbError();
+        // One row per repository: its id, then read, write and manage in 2..4.
+        for (; rs && !rs->IsEOF(); rs->MoveNext()) {
+            Add(new DocRepoAuth(0, static_cast<int>(rs->GetIntAt(0)), userId, 0, 1,
+                                static_cast<int>(rs->GetIntAt(2)), static_cast<int>(rs->GetIntAt(3)),
+                                static_cast<int>(rs->GetIntAt(4)), L""));
+        }
+        return 0;
+    });
+}
+
+int DocRepoAuths::Delete() {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Delete", __LINE__, [&] {
+        ZUBDB::QVParams cond(false);
+        cond.AddParam(0, L"DocRepoId", filter_.docRepoId, false, kEq);
+        if (Accessor()->DeleteRows(kAuthTable, cond, kNone, kNone) != 0) return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        Clear();
+        return 0;
+    });
+}
+
+int DocRepoAuths::Save() {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Save", __LINE__, [&] {
+        ClearOnExit clear(*this);
+        ZUBDB::QVParams values(false);
+        for (int i = 0; i < Count(); ++i) {
+            const DocRepoAuth& auth = *Auth(i);
+            values.Clear();
+            values.AddParam(0, L"DocRepoId", auth.docRepoId(), false, kEq);
+            values.AddParam(1, L"UserId", auth.userId(), false, kEq);
+            values.AddParam(2, L"RoleId", auth.roleId(), false, kEq);
+            values.AddParam(3, L"UserOrRole", auth.byRoleOrByUser(), false, kEq);
+            values.AddParam(4, L"[Read]", auth.read(), false, kEq);
+            values.AddParam(5, L"Write", auth.write(), false, kEq);
+            values.AddParam(6, L"Manage", auth.manage(), false, kEq);
+            if (Accessor()->InsertRow(kAuthTable, values, kNone, kNone) != 0)
+                return RollBackAndRecord();
+        }
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        return 0;
+    });
+}
+
+}  // namespace DRM

@@ -1,0 +1,95 @@
+#include "docvault/versionstra.h"
+
+#include <memory>
+#include <string>
+
+#include "dbcore/qvparams.h"
+#include "docvault/operation.h"
+
+namespace DRM {
+
+namespace {
+
+constexpr const wchar_t* kFile = L"src/versionstra";
+constexpr const wchar_t* kTable = L"QV_DMVerStrategy";
+const std::wstring kEq = L"=";
+const std::wstring kNone;
+
+}  // namespace
+
+VersionStra::VersionStra(int seriaNumStra, int begin_Main, int begin_Sub, int newDocBeginNum,
+                         int docAdvScope, int createBSLNAdv, int versionStraId)
+    : versionStraId_(versionStraId),
+      seriaNumStra_(seriaNumStra),
+      begin_Main_(begin_Main),
+      begin_Sub_(begin_Sub),
+      newDocBeginNum_(newDocBeginNum),
+      docAdvScope_(docAdvScope),
+      createBSLNAdv_(createBSLNAdv) {}
+
+int VersionStra::RollBackAndRecord() {
+    const long number = Accessor()->errNumber();
+    const std::wstring text = Accessor()->errDescription();
+    Accessor()->RollbackTrans();
+    const long recorded = number != 0 ? number : -1;
+    SetErr(recorded, text, L"", L"", 0);
+    return static_cast<int>(recorded);
+}
+
+int VersionStra::Read(int id) {
+    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Read", __LINE__, [&] {
+        ZUBDB::QVParams cond(false);
+        cond.AddParam(0, L"VersionStraId", id, false, kEq);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, kTable, kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
+            return RecordDbError();
+        if (!rs || rs->IsEOF()) return 0;
+        versionStraId_ = id;
+        seriaNumStra_ = static_cast<int>(rs->GetInt(L"SeriaNumStra", 0));
+        begin_Main_ = static_cast<int>(rs->GetInt(L"Begin_Main", 0));
+        begin_Sub_ = static_cast<int>(rs->GetInt(L"Begin_sub", 0));
+        newDocBeginNum_ = static_cast<int>(rs->GetInt(L"NewDocBeginNum", 0));
+        docAdvScope_ = static_cast<int>(rs->GetInt(L"DocAdvScope", 0));
+        createBSLNAdv_ = static_cast<int>(rs->GetInt(L"CreateBSLNAdv", 0));
+        return 0;
+    });
+}
+
+namespace {
+
+ZUBDB::QVParams StrategyValues(const VersionStra& v) {
+    ZUBDB::QVParams values(false);
+    values.AddParam(0, L"SeriaNumStra", v.seriaNumStra(), false, kEq);
+    values.AddParam(1, L"Begin_Main", v.begin_Main(), false, kEq);
+    values.AddParam(2, L"Begin_sub", v.begin_Sub(), false, kEq);
+    values.AddParam(3, L"NewDocBeginNum", v.newDocBeginNum(), false, kEq);
+    values.AddParam(4, L"DocAdvScope", v.docAdvScope(), false, kEq);
+    values.AddParam(5, L"CreateBSLNAdv", v.createBSLNAdv(), false, kEq);
+    return values;
+}
+
+}  // namespace
+
+int VersionStra::Update() {
+    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Update", __LINE__, [&] {
+        ZUBDB::QVParams cond(false);
+        cond.AddParam(0, L"VersionStraId", versionStraId_, false, kEq);
+        if (Accessor()->UpdateRows(kTable, StrategyValues(*this), cond, kNone, kNone) != 0)
+            return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        return 0;
+    });
+}
+
+int VersionStra::Save() {
+    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Save", __LINE__, [&] {
+        // No condition: every row takes the values.
+        ZUBDB::QVParams none(false);
+        if (Accessor()->UpdateRows(kTable, StrategyValues(*this), none, kNone, kNone) != 0)
+            return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        return 0;
+    });
+}
+
+}  // namespace DRM
