@@ -15,7 +15,13 @@ FileServerLogin::FileServerLogin() : cmd_(NFS::CNFS_Cmd::Instance()) {}
 
 void FileServerLogin::EnsureLogin(const std::wstring& server, long port,
                                   const std::wstring& token) {
-    if (loggedIn_ && server == server_ && port == port_) return;
+    EnsureLogin(server, port, token, server, port);
+}
+
+void FileServerLogin::EnsureLogin(const std::wstring& server, long port,
+                                  const std::wstring& token, const std::wstring& fileServer,
+                                  long filePort) {
+    if (loggedIn_ && fileServer == server_ && filePort == port_) return;
 
     ZUBDB::QVSvrInfo system(server, port, L"QVSystem", L"");
     std::unique_ptr<ZUBDB::CDBAccessor> accessor =
@@ -28,13 +34,13 @@ void FileServerLogin::EnsureLogin(const std::wstring& server, long port,
     }
     if (!rs || rs->IsEOF()) return;
 
-    const int rc = cmd_->logIn(server, static_cast<unsigned short>(port), L"", L"system",
-                               rs->GetString(L"sysPwd"));
-    server_ = server;
-    port_ = port;
-    // A refused login is tried again on the next use instead of being
-    // remembered as done for this server.
-    loggedIn_ = (rc == 0);
+    // The login's own result is not kept: a refused login shows as the
+    // failure of the operation that follows.
+    cmd_->logIn(fileServer, static_cast<unsigned short>(filePort), L"", L"system",
+                rs->GetString(L"sysPwd"));
+    server_ = fileServer;
+    port_ = filePort;
+    loggedIn_ = true;
 }
 
 void FileServerLogin::Reset() {

@@ -20,8 +20,10 @@ DbCall MakeCall(std::wstring op, std::wstring table) {
 
 }  // namespace
 
-int RecordingAccessor::Finish(long number, const std::wstring& text) {
-    if (number == 0) return 0;
+int RecordingAccessor::Run(DbCall call) {
+    long number = 0;
+    std::wstring text;
+    if (!db_.Record(std::move(call), number, text)) return 0;
     SetError(number, text);
     // A failure must never read as success, whatever number the test chose.
     return static_cast<int>(number) != 0 ? static_cast<int>(number) : 1;
@@ -31,9 +33,7 @@ int RecordingAccessor::InsertRow(const std::wstring& table, const ZUBDB::QVParam
                                  const std::wstring&, const std::wstring&) {
     DbCall call = MakeCall(L"InsertRow", table);
     call.values = ToVector(values);
-    std::wstring text;
-    long number = db_.Record(std::move(call), text);
-    return Finish(number, text);
+    return Run(std::move(call));
 }
 
 int RecordingAccessor::UpdateRows(const std::wstring& table, const ZUBDB::QVParams& values,
@@ -42,18 +42,14 @@ int RecordingAccessor::UpdateRows(const std::wstring& table, const ZUBDB::QVPara
     DbCall call = MakeCall(L"UpdateRows", table);
     call.values = ToVector(values);
     call.conditions = ToVector(conditions);
-    std::wstring text;
-    long number = db_.Record(std::move(call), text);
-    return Finish(number, text);
+    return Run(std::move(call));
 }
 
 int RecordingAccessor::DeleteRows(const std::wstring& table, const ZUBDB::QVParams& conditions,
                                   const std::wstring&, const std::wstring&) {
     DbCall call = MakeCall(L"DeleteRows", table);
     call.conditions = ToVector(conditions);
-    std::wstring text;
-    long number = db_.Record(std::move(call), text);
-    return Finish(number, text);
+    return Run(std::move(call));
 }
 
 int RecordingAccessor::SelectRows(std::unique_ptr<ZUBDB::CDBRecordset>& out,
@@ -65,9 +61,7 @@ int RecordingAccessor::SelectRows(std::unique_ptr<ZUBDB::CDBRecordset>& out,
     call.columns = columns;
     call.order = order;
     call.conditions = ToVector(conditions);
-    std::wstring text;
-    long number = db_.Record(std::move(call), text);
-    if (number != 0) return Finish(number, text);
+    if (int rc = Run(std::move(call)); rc != 0) return rc;
     out = std::make_unique<ZUBDB::CDBRecordset>(db_.Answer(table));
     return 0;
 }
@@ -78,29 +72,21 @@ int RecordingAccessor::ExecuteSql(std::unique_ptr<ZUBDB::CDBRecordset>& out,
     out.reset();
     DbCall call = MakeCall(L"ExecuteSql", sql);
     call.values = ToVector(params);
-    std::wstring text;
-    long number = db_.Record(std::move(call), text);
-    if (number != 0) return Finish(number, text);
+    if (int rc = Run(std::move(call)); rc != 0) return rc;
     out = std::make_unique<ZUBDB::CDBRecordset>(db_.Answer(sql));
     return 0;
 }
 
 int RecordingAccessor::BeginTrans() {
-    std::wstring text;
-    long number = db_.Record(MakeCall(L"BeginTrans", L""), text);
-    return Finish(number, text);
+    return Run(MakeCall(L"BeginTrans", L""));
 }
 
 int RecordingAccessor::CommitTrans() {
-    std::wstring text;
-    long number = db_.Record(MakeCall(L"CommitTrans", L""), text);
-    return Finish(number, text);
+    return Run(MakeCall(L"CommitTrans", L""));
 }
 
 int RecordingAccessor::RollbackTrans() {
-    std::wstring text;
-    long number = db_.Record(MakeCall(L"RollbackTrans", L""), text);
-    return Finish(number, text);
+    return Run(MakeCall(L"RollbackTrans", L""));
 }
 
 long long RecordingAccessor::LastInsertId() const { return db_.lastInsertId; }

@@ -9,6 +9,7 @@
 namespace testsupport {
 
 class RecordingDb;
+struct DbCall;
 
 class RecordingAccessor : public ZUBDB::CDBAccessor {
 public:
@@ -34,7 +35,8 @@ public:
     long long LastInsertId() const override;
 
 private:
-    int Finish(long number, const std::wstring& text);
+    // Records the call; non-zero (with the error set) when it is to fail.
+    int Run(DbCall call);
 
     RecordingDb& db_;
 };

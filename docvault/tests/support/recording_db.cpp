@@ -97,13 +97,14 @@ std::vector<std::wstring> RecordingDb::Lines() const {
     return lines;
 }
 
-long RecordingDb::Record(DbCall call, std::wstring& errText) {
+bool RecordingDb::Record(DbCall call, long& errNumber, std::wstring& errText) {
     int n = ++opCounts_[call.op];
     auto it = failures_.find({call.op, n});
     calls.push_back(std::move(call));
-    if (it == failures_.end()) return 0;
+    if (it == failures_.end()) return false;
+    errNumber = it->second.number;
     errText = it->second.text;
-    return it->second.number;
+    return true;
 }
 
 ZUBDB::CDBRecordset RecordingDb::Answer(const std::wstring& text) {

@@ -60,8 +60,8 @@ public:
     // (queued FIFO per match; when the queue is empty an empty record set with no rows is returned).
     // Matches are tried in the order they were first registered; a failing call takes nothing.
     void OnSelect(const std::wstring& match, ZUBDB::CDBRecordset rs);
-    // The nth (1-based, counted from Install) call with this op name fails with errNumber/errText
-    // (errNumber non-zero).
+    // The nth (1-based, counted from Install) call with this op name fails with errNumber/errText.
+    // The call returns non-zero even for errNumber 0 (a component that leaves a failure unnumbered).
     void FailOn(const std::wstring& op, int nth, long errNumber, const std::wstring& errText);
     long long lastInsertId = 0;  // what LastInsertId() answers (0: unknown)
     bool createNull = false;     // CreateAccessor returns null while set
@@ -69,9 +69,9 @@ public:
     // Describe() of every call, in order.
     std::vector<std::wstring> Lines() const;
 
-    // Used by the recording accessor: records `call`; returns 0, or the
-    // failure's number with its text in errText when the call is to fail.
-    long Record(DbCall call, std::wstring& errText);
+    // Used by the recording accessor: records `call`; true when the call is
+    // to fail, with the failure's number and text.
+    bool Record(DbCall call, long& errNumber, std::wstring& errText);
     // Hands out the record set for a select or statement text.
     ZUBDB::CDBRecordset Answer(const std::wstring& text);
 
