@@ -1,0 +1,78 @@
+// The embedded file server: a local folder tree. Server "file:DIR" roots it at
+// DIR, which must exist.
+//
+// Behaviour worth knowing:
+// - Paths: '\' or '/' separate; leading separators and "." are ignored; a
+//   leading drive "x:" is the folder "X" below the root; ".." is refused, as is
+//   every path that a link inside the root would lead out of it. The root
+//   itself is not a valid argument.
+// - Files are streamed in chunks, never held whole in memory. Every file
+//   written (upload, copy, download, each file of downLoadFolder) goes to a
+//   temporary name in its folder, is synced and then renamed over the target:
+//   a failed transfer leaves the previous file as it was and no temporary.
+// - upload and copy create the target's missing folders and replace an
+//   existing file; a folder at the target is an error.
+// - copyFolder(source, target): an existing folder `target` receives the copy
+//   as target\<last part of source>; a missing `target` becomes the copy
+//   itself. The copy is built under a temporary name and appears whole or not
+//   at all; an existing destination is never merged into or replaced.
+// - renameFile and renameFolder never replace an existing target.
+// - downLoadFolder copies the folder's content into the local folder (made
+//   when missing), replacing files of the same name.
+// - Links inside copied trees are followed while they stay inside the root;
+//   pipes, sockets and devices make the copy fail.
+// - A progress callback that throws aborts the transfer like any failure.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "vaultfs/nfsbackend.h"
+
+namespace NFS {
+
+class RootMap;
+class StreamCopier;
+
+class LocalBackend : public NfsBackend {
+public:
+    struct Options {
+        std::size_t chunkSize = std::size_t{1} << 20;  // bytes moved per step
+        bool kernelCopy = true;  // let the kernel copy between files when it can
+    };
+
+    explicit LocalBackend(std::filesystem::path root);
+    LocalBackend(std::filesystem::path root, Options options);
+
+    const std::filesystem::path& root() const { return root_; }
+    // The user of the last logIn (empty before any).
+    std::wstring user() const;
+
+    void logIn(const std::wstring& user, const std::wstring& password) override;
+    void mk(const std::wstring& dir) override;
+    void rm(const std::wstring& dir) override;
+    void delFile(const std::wstring& file) override;
+    std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                         const Progress& progress) override;
+    std::uint64_t download(const std::wstring& remoteFile, const std::wstring& localDir,
+                           const std::wstring& localName, const Progress& progress) override;
+    std::uint64_t downLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
+                                 const Progress& progress) override;
+    void copy(const std::wstring& source, const std::wstring& target) override;
+    void copyFolder(const std::wstring& source, const std::wstring& target) override;
+    void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
+    void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
+
+private:
+    void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
+    StreamCopier Copier() const;
+
+    std::filesystem::path root_;
+    Options options_;
+    mutable std::mutex mutex_;
+    std::wstring user_;
+};
+
+}  // namespace NFS

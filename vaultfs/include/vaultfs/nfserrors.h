@@ -1,0 +1,32 @@
+// Error numbers of the file-server client. They are stable: callers record
+// them as they are, so never renumber one.
+//
+//  50001  the path would leave the server's root (a ".." component, or a
+//         symbolic link inside the root that points outside it)
+//  50002  not found (file, directory, local file, or the root itself)
+//  50003  already exists (rename or folder copy onto an existing target)
+//  50004  input/output failure (reading, writing, syncing, renaming)
+//  50005  unknown server (no backend for the server text's scheme)
+//  50006  invalid argument (empty path, the root itself, a local name that is
+//         not a plain file name, a folder copied into itself, a link loop)
+//  50007  wrong kind of entry (a directory where a file is expected, or the
+//         other way round, or a special file such as a pipe)
+//  50008  out of memory
+//  50009  internal failure (any other exception inside a backend)
+#pragma once
+
+namespace NFS {
+
+enum NfsErrorNumber : long {
+    NFS_E_OUTSIDE_ROOT = 50001,
+    NFS_E_NOT_FOUND = 50002,
+    NFS_E_EXISTS = 50003,
+    NFS_E_IO = 50004,
+    NFS_E_UNKNOWN_SERVER = 50005,
+    NFS_E_INVALID = 50006,
+    NFS_E_WRONG_KIND = 50007,
+    NFS_E_NO_MEMORY = 50008,
+    NFS_E_INTERNAL = 50009,
+};
+
+}  // namespace NFS

@@ -1,0 +1,290 @@
+#include "vaultfs/cnfs_cmd.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <utility>
+
+#include "fsutil.h"
+#include "vaultfs/localbackend.h"
+#include "vaultfs/nfserrors.h"
+#include "zub/qv_exception.h"
+#include "zub/text.h"
+
+namespace NFS {
+
+namespace {
+
+struct LastError {
+    bool set = false;
+    long number = 0;
+    std::wstring text;
+};
+
+thread_local LastError t_lastError;
+
+std::wstring Lower(std::wstring text)
+{
+    for (auto& c : text)
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+    return text;
+}
+
+std::unique_ptr<NfsBackend> MakeLocal(const std::wstring& server, unsigned short /*port*/)
+{
+    const std::wstring dir = server.substr(server.find(L':') + 1);
+    if (dir.empty())
+        throw NfsError(NFS_E_UNKNOWN_SERVER,
+                       L"the server " + fsutil::Quoted(server) + L" names no folder");
+    return std::make_unique<LocalBackend>(fsutil::ToPath(dir));
+}
+
+}  // namespace
+
+struct CNFS_Cmd::Impl {
+    std::mutex mutex;
+    std::map<std::wstring, Factory> factories;  // by lower-case scheme
+    std::map<std::pair<std::wstring, unsigned short>, std::shared_ptr<NfsBackend>> backends;
+    Progress progress;
+
+    std::shared_ptr<NfsBackend> Backend(const std::wstring& server, unsigned short port)
+    {
+        std::lock_guard lock(mutex);
+        const auto key = std::make_pair(server, port);
+        if (auto found = backends.find(key); found != backends.end())
+            return found->second;
+        const std::size_t colon = server.find(L':');
+        const auto factory = colon == std::wstring::npos || colon == 0
+                                 ? factories.end()
+                                 : factories.find(Lower(server.substr(0, colon)));
+        if (factory == factories.end())
+            throw NfsError(NFS_E_UNKNOWN_SERVER, L"no backend serves the server " +
+                                                     fsutil::Quoted(server) + L" port " +
+                                                     std::to_wstring(port));
+        std::shared_ptr<NfsBackend> backend = factory->second(server, port);
+        if (!backend)
+            throw NfsError(NFS_E_UNKNOWN_SERVER, L"no backend serves the server " +
+                                                     fsutil::Quoted(server) + L" port " +
+                                                     std::to_wstring(port));
+        backends.emplace(key, backend);
+        return backend;
+    }
+
+    void Forget(const std::wstring& scheme)
+    {
+        for (auto it = backends.begin(); it != backends.end();) {
+            const std::wstring& server = it->first.first;
+            const std::size_t colon = server.find(L':');
+            if (colon != std::wstring::npos && Lower(server.substr(0, colon)) == scheme)
+                it = backends.erase(it);
+            else
+                ++it;
+        }
+    }
+
+    Progress CurrentProgress()
+    {
+        std::lock_guard lock(mutex);
+        return progress;
+    }
+};
+
+namespace {
+
+// Keeps the failure for the calling thread. Describing it may itself run out
+// of memory; the number is kept all the same.
+template <class Detail>
+void Record(long number, const wchar_t* operation, Detail detail) noexcept
+{
+    t_lastError.set = true;
+    // A backend that throws number 0 must not turn a failure into success.
+    t_lastError.number = number != 0 ? number : NFS_E_INTERNAL;
+    try {
+        t_lastError.text = std::wstring(operation) + L": " + detail();
+    } catch (...) {
+        t_lastError.text.clear();
+    }
+}
+
+// Runs one operation and turns whatever it throws into the status convention.
+template <class Fn>
+int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept
+{
+    try {
+        fn();
+        return 0;
+    } catch (const NfsError& e) {
+        Record(e.number(), operation, [&] { return e.text(); });
+    } catch (const std::bad_alloc&) {
+        Record(NFS_E_NO_MEMORY, operation,
+               [&] { return L"out of memory at " + fsutil::Quoted(path); });
+    } catch (const std::system_error& e) {
+        Record(fsutil::NumberFor(e.code()), operation,
+               [&] { return fsutil::Quoted(path) + L": " + zub::NarrowToWide(e.what()); });
+    } catch (const ZUBBASE::QV_Exception& e) {
+        Record(NFS_E_INTERNAL, operation,
+               [&] { return fsutil::Quoted(path) + L": " + e.Message(); });
+    } catch (const std::exception& e) {
+        Record(NFS_E_INTERNAL, operation,
+               [&] { return fsutil::Quoted(path) + L": " + zub::NarrowToWide(e.what()); });
+    } catch (...) {
+        Record(NFS_E_INTERNAL, operation,
+               [&] { return fsutil::Quoted(path) + L": unknown failure"; });
+    }
+    return static_cast<int>(t_lastError.number);
+}
+
+}  // namespace
+
+CNFS_Cmd::CNFS_Cmd() : impl_(std::make_shared<Impl>())
+{
+    impl_->factories.emplace(L"file", &MakeLocal);
+}
+
+CNFS_Cmd* CNFS_Cmd::Instance()
+{
+    static CNFS_Cmd instance;
+    return &instance;
+}
+
+int CNFS_Cmd::logIn(const std::wstring& server, unsigned short port, const std::wstring& /*empty*/,
+                    const std::wstring& user, const std::wstring& password)
+{
+    // A failed login shows as the failure of the next operation, so nothing
+    // is recorded here.
+    try {
+        impl_->Backend(server, port)->logIn(user, password);
+    } catch (...) {
+    }
+    return 0;
+}
+
+int CNFS_Cmd::mk(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                 bool /*flag*/)
+{
+    return Run(L"mk", dir, [&] { impl_->Backend(server, port)->mk(dir); });
+}
+
+int CNFS_Cmd::rm(const std::wstring& server, unsigned short port, const std::wstring& dir)
+{
+    return Run(L"rm", dir, [&] { impl_->Backend(server, port)->rm(dir); });
+}
+
+int CNFS_Cmd::delFile(const std::wstring& server, unsigned short port, const std::wstring& file)
+{
+    return Run(L"delFile", file, [&] { impl_->Backend(server, port)->delFile(file); });
+}
+
+int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,
+                     const std::wstring& remoteFile, std::uint64_t& count, bool /*flag*/)
+{
+    count = 0;
+    return Run(L"upload", remoteFile, [&] {
+        const Progress progress = impl_->CurrentProgress();
+        count = impl_->Backend(server, port)->upload(localFile, remoteFile, progress);
+    });
+}
+
+int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
+                       const std::wstring& remoteFile, const std::wstring& localDir,
+                       const std::wstring& localName, std::uint64_t& count, bool /*flag*/)
+{
+    count = 0;
+    return Run(L"download", remoteFile, [&] {
+        const Progress progress = impl_->CurrentProgress();
+        count = impl_->Backend(server, port)->download(remoteFile, localDir, localName, progress);
+    });
+}
+
+int CNFS_Cmd::downLoadFolder(const std::wstring& server, unsigned short port,
+                             const std::wstring& remoteDir, const std::wstring& localDir,
+                             std::uint64_t& count, bool /*flag*/)
+{
+    count = 0;
+    return Run(L"downLoadFolder", remoteDir, [&] {
+        const Progress progress = impl_->CurrentProgress();
+        count = impl_->Backend(server, port)->downLoadFolder(remoteDir, localDir, progress);
+    });
+}
+
+int CNFS_Cmd::copy(const std::wstring& server, unsigned short port, const std::wstring& source,
+                   const std::wstring& target)
+{
+    return Run(L"copy", source, [&] { impl_->Backend(server, port)->copy(source, target); });
+}
+
+int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,
+                         const std::wstring& source, const std::wstring& target)
+{
+    return Run(L"copyFolder", source,
+               [&] { impl_->Backend(server, port)->copyFolder(source, target); });
+}
+
+int CNFS_Cmd::renameFile(const std::wstring& server, unsigned short port,
+                         const std::wstring& oldPath, const std::wstring& newPath)
+{
+    return Run(L"renameFile", oldPath,
+               [&] { impl_->Backend(server, port)->renameFile(oldPath, newPath); });
+}
+
+int CNFS_Cmd::renameFolder(const std::wstring& server, unsigned short port,
+                           const std::wstring& oldPath, const std::wstring& newPath)
+{
+    return Run(L"renameFolder", oldPath,
+               [&] { impl_->Backend(server, port)->renameFolder(oldPath, newPath); });
+}
+
+void CNFS_Cmd::GetLastError(wchar_t** text)
+{
+    if (text == nullptr)
+        return;
+    *text = nullptr;
+    if (!t_lastError.set)
+        return;
+    try {
+        const std::wstring& source = t_lastError.text;
+        // Freed by the caller through FreeText.
+        auto copy = std::make_unique<wchar_t[]>(source.size() + 1);
+        source.copy(copy.get(), source.size());
+        *text = copy.release();
+    } catch (const std::bad_alloc&) {
+        *text = nullptr;
+    }
+}
+
+void CNFS_Cmd::FreeText(wchar_t* text)
+{
+    delete[] text;
+}
+
+long CNFS_Cmd::GetErrorNumber()
+{
+    return t_lastError.set ? t_lastError.number : 0;
+}
+
+void CNFS_Cmd::RegisterBackend(const std::wstring& scheme, Factory factory)
+{
+    const std::wstring key = Lower(scheme);
+    std::lock_guard lock(impl_->mutex);
+    impl_->Forget(key);
+    impl_->factories[key] = std::move(factory);
+}
+
+void CNFS_Cmd::UnregisterBackend(const std::wstring& scheme)
+{
+    const std::wstring key = Lower(scheme);
+    std::lock_guard lock(impl_->mutex);
+    impl_->Forget(key);
+    impl_->factories.erase(key);
+}
+
+void CNFS_Cmd::SetProgress(Progress progress)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->progress = std::move(progress);
+}
+
+}  // namespace NFS

@@ -1,0 +1,123 @@
+#include "fsutil.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <random>
+
+#include "uniquefd.h"
+#include "vaultfs/nfserrors.h"
+#include "zub/text.h"
+
+namespace NFS::fsutil {
+
+std::filesystem::path ToPath(const std::wstring& text)
+{
+    return std::filesystem::path(zub::WideToUtf8(text));
+}
+
+std::wstring ToText(const std::filesystem::path& path)
+{
+    return zub::Utf8ToWide(path.native());
+}
+
+std::wstring ServerChild(const std::wstring& base, const std::filesystem::path& relative)
+{
+    std::wstring name = base;
+    for (const auto& part : relative)
+        name += L"\\" + ToText(part);
+    return name;
+}
+
+std::wstring Quoted(const std::wstring& text)
+{
+    return L"\"" + text + L"\"";
+}
+
+long NumberFor(const std::error_code& code)
+{
+    if (code.category() != std::generic_category() && code.category() != std::system_category())
+        return NFS_E_IO;
+    switch (code.value()) {
+    case ENOENT:
+        return NFS_E_NOT_FOUND;
+    case EEXIST:
+    case ENOTEMPTY:
+        return NFS_E_EXISTS;
+    case EISDIR:
+    case ENOTDIR:
+        return NFS_E_WRONG_KIND;
+    case ELOOP:
+    case ENAMETOOLONG:
+    case EINVAL:
+        return NFS_E_INVALID;
+    case ENOMEM:
+        return NFS_E_NO_MEMORY;
+    default:
+        return NFS_E_IO;
+    }
+}
+
+void ThrowErrno(int error, const std::string& what, const std::filesystem::path& path)
+{
+    throw std::system_error(error, std::generic_category(), what + " " + path.native());
+}
+
+std::string UniqueSuffix()
+{
+    // Seeded once; the counter keeps names apart even if two threads draw the same value.
+    static std::atomic<unsigned long long> counter{std::random_device{}()};
+    thread_local std::mt19937_64 engine{std::random_device{}()};
+    const unsigned long long value = engine() ^ counter.fetch_add(0x9E3779B97F4A7C15ull);
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string text;
+    unsigned long long v = value;
+    for (int i = 0; i < 10; ++i) {
+        text += digits[v % 36];
+        v /= 36;
+    }
+    return text;
+}
+
+void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return;
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
+        ThrowErrno(error, "cannot rename " + from.native() + " to", to);
+    // File systems without the flag: check, then rename (not race-free, but
+    // nothing else of ours writes there).
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(to, ec)))
+        ThrowErrno(EEXIST, "cannot rename " + from.native() + " to", to);
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        ThrowErrno(errno, "cannot rename " + from.native() + " to", to);
+}
+
+void SyncDir(const std::filesystem::path& dir)
+{
+    UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
+        ThrowErrno(errno, "cannot open folder", dir);
+    // Some file systems cannot sync a folder; the data itself is already synced.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+        ThrowErrno(errno, "cannot sync folder", dir);
+}
+
+bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& base)
+{
+    auto p = path.begin();
+    for (auto b = base.begin(); b != base.end(); ++b, ++p) {
+        if (b->empty() && std::next(b) == base.end())
+            break;  // a trailing separator on the base
+        if (p == path.end() || *p != *b)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace NFS::fsutil

@@ -1,0 +1,38 @@
+// Small file-system helpers of the local backend.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace NFS::fsutil {
+
+// A path on the local disk from a wide text (UTF-8 on disk).
+std::filesystem::path ToPath(const std::wstring& text);
+std::wstring ToText(const std::filesystem::path& path);
+
+// The server path of an entry below the folder `base` names.
+std::wstring ServerChild(const std::wstring& base, const std::filesystem::path& relative);
+
+// "\"text\"", for error texts.
+std::wstring Quoted(const std::wstring& text);
+
+// The component's error number for a system error code.
+long NumberFor(const std::error_code& code);
+
+// A system_error for errno, its text saying what failed on which local path.
+[[noreturn]] void ThrowErrno(int error, const std::string& what, const std::filesystem::path& path);
+
+// Random text for names of temporary entries.
+std::string UniqueSuffix();
+
+// rename that never replaces an existing target (throws EEXIST).
+void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Makes a finished rename or creation in `dir` durable.
+void SyncDir(const std::filesystem::path& dir);
+
+// Is `path` (canonical) `base` (canonical) or below it?
+bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& base);
+
+}  // namespace NFS::fsutil

@@ -1,0 +1,371 @@
+#include "vaultfs/localbackend.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "atomicfile.h"
+#include "fsutil.h"
+#include "rootmap.h"
+#include "streamcopier.h"
+#include "tempdir.h"
+#include "treeplan.h"
+#include "uniquefd.h"
+#include "vaultfs/nfserrors.h"
+#include "zub/text.h"
+
+namespace NFS {
+
+namespace fs = std::filesystem;
+using fsutil::Quoted;
+
+namespace {
+
+// Turns system failures into the component's errors, naming the server path.
+template <class Fn>
+auto Guard(const std::wstring& path, Fn fn) -> decltype(fn())
+{
+    try {
+        return fn();
+    } catch (const NfsError&) {
+        throw;
+    } catch (const std::system_error& e) {
+        throw NfsError(fsutil::NumberFor(e.code()),
+                       Quoted(path) + L": " + zub::NarrowToWide(e.what()));
+    }
+}
+
+// Opens a regular file for reading. Pipes are opened without waiting for a
+// writer and then refused.
+UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_t& size)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw NfsError(NFS_E_NOT_FOUND, name + L" does not exist");
+        fsutil::ThrowErrno(errno, "cannot open", path);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        fsutil::ThrowErrno(errno, "cannot read", path);
+    if (S_ISDIR(st.st_mode))
+        throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
+    if (!S_ISREG(st.st_mode))
+        throw NfsError(NFS_E_WRONG_KIND, name + L" is not a regular file");
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        fsutil::ThrowErrno(errno, "cannot read", path);
+    size = static_cast<std::uint64_t>(st.st_size);
+    return fd;
+}
+
+StreamCopier::Step StepFor(const NfsBackend::Progress& progress, std::uint64_t base,
+                           std::uint64_t total)
+{
+    if (!progress)
+        return {};
+    return [&progress, base, total](std::uint64_t done) { progress(base + done, total); };
+}
+
+void RefuseFolder(const fs::path& target, const std::wstring& name)
+{
+    if (fs::is_directory(fs::symlink_status(target)))
+        throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
+}
+
+// Makes the local folder a download goes to.
+fs::path LocalFolder(const std::wstring& localDir)
+{
+    if (localDir.empty())
+        throw NfsError(NFS_E_INVALID, L"no local folder given");
+    const fs::path dir = fsutil::ToPath(localDir);
+    fs::create_directories(dir);
+    if (!fs::is_directory(dir))
+        throw NfsError(NFS_E_WRONG_KIND, L"the local path " + Quoted(localDir) +
+                                             L" is not a folder");
+    return dir;
+}
+
+// Makes the folder that will hold `target` and checks it is still inside.
+void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& serverPath)
+{
+    fs::create_directories(target.parent_path());
+    map.Check(fs::canonical(target.parent_path()), serverPath);
+}
+
+}  // namespace
+
+LocalBackend::LocalBackend(fs::path root) : LocalBackend(std::move(root), Options{}) {}
+
+LocalBackend::LocalBackend(fs::path root, Options options)
+    : root_(fs::absolute(root)), options_(options)
+{
+}
+
+std::wstring LocalBackend::user() const
+{
+    std::lock_guard lock(mutex_);
+    return user_;
+}
+
+StreamCopier LocalBackend::Copier() const
+{
+    return StreamCopier(options_.chunkSize, options_.kernelCopy);
+}
+
+void LocalBackend::logIn(const std::wstring& user, const std::wstring& /*password*/)
+{
+    // The local tree has no accounts; the user is kept for the record only.
+    std::lock_guard lock(mutex_);
+    user_ = user;
+}
+
+void LocalBackend::mk(const std::wstring& dir)
+{
+    Guard(dir, [&] {
+        const RootMap map(root_);
+        const fs::path entry = map.Entry(dir);
+        if (fs::exists(fs::symlink_status(entry))) {
+            if (!fs::is_directory(map.Follow(dir)))
+                throw NfsError(NFS_E_WRONG_KIND,
+                               L"the path " + Quoted(dir) + L" exists and is not a folder");
+            return;
+        }
+        fs::create_directories(entry);
+        fsutil::SyncDir(entry.parent_path());
+    });
+}
+
+void LocalBackend::rm(const std::wstring& dir)
+{
+    Guard(dir, [&] {
+        const RootMap map(root_);
+        const fs::path entry = map.Entry(dir);
+        const fs::file_status st = fs::symlink_status(entry);
+        if (!fs::exists(st))
+            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
+        if (fs::is_symlink(st)) {
+            // Only the link goes; what it leads to stays.
+            if (!fs::is_directory(map.Follow(dir)))
+                throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(dir) + L" is not a folder");
+            fs::remove(entry);
+        } else if (!fs::is_directory(st)) {
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(dir) + L" is not a folder");
+        } else {
+            fs::remove_all(entry);
+        }
+        fsutil::SyncDir(entry.parent_path());
+    });
+}
+
+void LocalBackend::delFile(const std::wstring& file)
+{
+    Guard(file, [&] {
+        const RootMap map(root_);
+        const fs::path entry = map.Entry(file);
+        const fs::file_status st = fs::symlink_status(entry);
+        if (!fs::exists(st))
+            throw NfsError(NFS_E_NOT_FOUND, L"the file " + Quoted(file) + L" does not exist");
+        if (fs::is_directory(st))
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(file) + L" is a folder, not a file");
+        fs::remove(entry);
+        fsutil::SyncDir(entry.parent_path());
+    });
+}
+
+std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                                   const Progress& progress)
+{
+    return Guard(remoteFile, [&] {
+        const RootMap map(root_);
+        const fs::path target = map.Entry(remoteFile);
+        const fs::path local = fsutil::ToPath(localFile);
+        std::uint64_t size = 0;
+        const UniqueFd in = OpenSource(local, L"the local file " + Quoted(localFile), size);
+        RefuseFolder(target, L"the target " + Quoted(remoteFile));
+        MakeParent(map, target, remoteFile);
+        AtomicFile out(target);
+        const std::uint64_t moved =
+            Copier().Copy(in.get(), local, out.fd(), target, StepFor(progress, 0, size));
+        out.Commit();
+        return moved;
+    });
+}
+
+std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::wstring& localDir,
+                                     const std::wstring& localName, const Progress& progress)
+{
+    return Guard(remoteFile, [&] {
+        if (localName.empty() || localName == L"." || localName == L".." ||
+            localName.find_first_of(std::wstring(L"/\0", 2)) != std::wstring::npos)
+            throw NfsError(NFS_E_INVALID,
+                           L"the local name " + Quoted(localName) + L" is not a plain file name");
+        const RootMap map(root_);
+        const fs::path source = map.Follow(remoteFile);
+        std::uint64_t size = 0;
+        const UniqueFd in = OpenSource(source, L"the file " + Quoted(remoteFile), size);
+        const fs::path target = LocalFolder(localDir) / fsutil::ToPath(localName);
+        RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
+        AtomicFile out(target);
+        const std::uint64_t moved =
+            Copier().Copy(in.get(), source, out.fd(), target, StepFor(progress, 0, size));
+        out.Commit();
+        return moved;
+    });
+}
+
+std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
+                                           const std::wstring& localDir,
+                                           const Progress& progress)
+{
+    return Guard(remoteDir, [&] {
+        const RootMap map(root_);
+        const fs::path source = map.Follow(remoteDir);
+        const fs::file_status st = fs::status(source);
+        if (!fs::exists(st))
+            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(remoteDir) + L" does not exist");
+        if (!fs::is_directory(st))
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(remoteDir) + L" is not a folder");
+        const TreePlan plan(map, source, remoteDir);
+        const fs::path dir = LocalFolder(localDir);
+        const StreamCopier copier = Copier();
+        std::uint64_t done = 0;
+        for (const auto& item : plan.items()) {
+            const fs::path target = dir / item.relative;
+            if (item.directory) {
+                fs::create_directory(target);
+                continue;
+            }
+            std::uint64_t size = 0;
+            const UniqueFd in = OpenSource(item.source, L"the file " + Quoted(fsutil::ServerChild(remoteDir, item.relative)), size);
+            RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
+            AtomicFile out(target);
+            done += copier.Copy(in.get(), item.source, out.fd(), target,
+                                StepFor(progress, done, plan.totalBytes()));
+            out.Commit();
+        }
+        return done;
+    });
+}
+
+void LocalBackend::copy(const std::wstring& source, const std::wstring& target)
+{
+    Guard(source, [&] {
+        const RootMap map(root_);
+        const fs::path from = map.Follow(source);
+        std::uint64_t size = 0;
+        const UniqueFd in = OpenSource(from, L"the file " + Quoted(source), size);
+        const fs::path to = map.Entry(target);
+        RefuseFolder(to, L"the target " + Quoted(target));
+        MakeParent(map, to, target);
+        AtomicFile out(to);
+        Copier().Copy(in.get(), from, out.fd(), to, {});
+        out.Commit();
+    });
+}
+
+void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target)
+{
+    Guard(source, [&] {
+        const RootMap map(root_);
+        const fs::path from = map.Follow(source);
+        const fs::file_status st = fs::status(from);
+        if (!fs::exists(st))
+            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(source) + L" does not exist");
+        if (!fs::is_directory(st))
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(source) + L" is not a folder");
+
+        fs::path destination = map.Entry(target);
+        std::wstring destinationName = target;
+        if (fs::exists(fs::symlink_status(destination))) {
+            const fs::path folder = map.Follow(target);
+            if (!fs::is_directory(folder))
+                throw NfsError(NFS_E_WRONG_KIND, L"the target " + Quoted(target) +
+                                                     L" exists and is not a folder");
+            const fs::path name = RootMap::Relative(source).filename();
+            destination = folder / name;
+            destinationName = target + L"\\" + fsutil::ToText(name);
+        }
+        if (fs::exists(fs::symlink_status(destination)))
+            throw NfsError(NFS_E_EXISTS, L"the folder " + Quoted(destinationName) +
+                                             L" already exists");
+        if (fsutil::IsWithin(destination, from))
+            throw NfsError(NFS_E_INVALID, L"the folder " + Quoted(source) +
+                                              L" cannot be copied into itself");
+
+        const TreePlan plan(map, from, source);
+        MakeParent(map, destination, target);
+        TempDir temp(destination);
+        const StreamCopier copier = Copier();
+        for (const auto& item : plan.items()) {
+            const fs::path to = temp.path() / item.relative;
+            if (item.directory) {
+                fs::create_directory(to);
+                continue;
+            }
+            std::uint64_t size = 0;
+            const UniqueFd in = OpenSource(item.source, L"the file " + Quoted(fsutil::ServerChild(source, item.relative)), size);
+            UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (!out)
+                fsutil::ThrowErrno(errno, "cannot create", to);
+            copier.Copy(in.get(), item.source, out.get(), to, {});
+            if (::fsync(out.get()) != 0)
+                fsutil::ThrowErrno(errno, "cannot sync", to);
+            if (out.Close() != 0)
+                fsutil::ThrowErrno(errno, "cannot write", to);
+        }
+        for (const auto& item : plan.items())
+            if (item.directory)
+                fsutil::SyncDir(temp.path() / item.relative);
+        temp.Commit();
+    });
+}
+
+void LocalBackend::renameFile(const std::wstring& oldPath, const std::wstring& newPath)
+{
+    Rename(oldPath, newPath, false);
+}
+
+void LocalBackend::renameFolder(const std::wstring& oldPath, const std::wstring& newPath)
+{
+    Rename(oldPath, newPath, true);
+}
+
+void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder)
+{
+    Guard(oldPath, [&] {
+        const RootMap map(root_);
+        const fs::path from = map.Entry(oldPath);
+        const fs::file_status st = fs::symlink_status(from);
+        const wchar_t* kind = folder ? L"the folder " : L"the file ";
+        if (!fs::exists(st))
+            throw NfsError(NFS_E_NOT_FOUND, kind + Quoted(oldPath) + L" does not exist");
+        if (folder && !fs::is_directory(st))
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(oldPath) + L" is not a folder");
+        if (!folder && fs::is_directory(st))
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(oldPath) + L" is a folder, not a file");
+
+        const fs::path to = map.Entry(newPath);
+        if (!fs::is_directory(to.parent_path()))
+            throw NfsError(NFS_E_NOT_FOUND, L"the folder that would hold " + Quoted(newPath) +
+                                                L" does not exist");
+        if (folder && fsutil::IsWithin(to, from))
+            throw NfsError(NFS_E_INVALID, L"the folder " + Quoted(oldPath) +
+                                              L" cannot be moved into itself");
+        try {
+            fsutil::RenameNoReplace(from, to);
+        } catch (const std::system_error& e) {
+            if (e.code().value() == EEXIST || e.code().value() == ENOTEMPTY)
+                throw NfsError(NFS_E_EXISTS, L"the target " + Quoted(newPath) + L" already exists");
+            throw;
+        }
+        fsutil::SyncDir(from.parent_path());
+        if (to.parent_path() != from.parent_path())
+            fsutil::SyncDir(to.parent_path());
+    });
+}
+
+}  // namespace NFS

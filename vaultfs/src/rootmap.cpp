@@ -1,0 +1,86 @@
+#include "rootmap.h"
+
+#include "fsutil.h"
+#include "vaultfs/nfsbackend.h"
+#include "vaultfs/nfserrors.h"
+#include "zub/text.h"
+
+namespace NFS {
+
+namespace fs = std::filesystem;
+
+RootMap::RootMap(const fs::path& root)
+{
+    std::error_code ec;
+    root_ = fs::canonical(root, ec);
+    if (ec || !fs::is_directory(root_))
+        throw NfsError(NFS_E_NOT_FOUND, L"the server's root folder " +
+                                            fsutil::Quoted(fsutil::ToText(root)) +
+                                            L" does not exist");
+}
+
+fs::path RootMap::Relative(const std::wstring& serverPath)
+{
+    if (serverPath.find(L'\0') != std::wstring::npos)
+        throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
+                                          L" holds a null character");
+    fs::path relative;
+    bool first = true;
+    std::size_t pos = 0;
+    while (pos <= serverPath.size()) {
+        std::size_t end = serverPath.find_first_of(L"\\/", pos);
+        if (end == std::wstring::npos)
+            end = serverPath.size();
+        std::wstring part = serverPath.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty() || part == L".")
+            continue;
+        if (part == L"..")
+            throw NfsError(NFS_E_OUTSIDE_ROOT, L"the path " + fsutil::Quoted(serverPath) +
+                                                   L" leaves the server's root");
+        if (first && part.size() == 2 && part[1] == L':' &&
+            ((part[0] >= L'a' && part[0] <= L'z') || (part[0] >= L'A' && part[0] <= L'Z'))) {
+            // Drive letters do not depend on case.
+            part.resize(1);
+            if (part[0] >= L'a')
+                part[0] = static_cast<wchar_t>(part[0] - L'a' + L'A');
+        }
+        first = false;
+        relative /= zub::WideToUtf8(part);
+    }
+    if (relative.empty())
+        throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
+                                          L" names no entry below the root");
+    return relative;
+}
+
+bool RootMap::Inside(const fs::path& path) const
+{
+    return fsutil::IsWithin(path, root_);
+}
+
+void RootMap::Check(const fs::path& path, const std::wstring& serverPath) const
+{
+    if (!Inside(path))
+        throw NfsError(NFS_E_OUTSIDE_ROOT, L"the path " + fsutil::Quoted(serverPath) +
+                                               L" leaves the server's root");
+}
+
+fs::path RootMap::Entry(const std::wstring& serverPath) const
+{
+    const fs::path relative = Relative(serverPath);
+    const fs::path parent = relative.has_parent_path()
+                                ? fs::weakly_canonical(root_ / relative.parent_path())
+                                : root_;
+    Check(parent, serverPath);
+    return parent / relative.filename();
+}
+
+fs::path RootMap::Follow(const std::wstring& serverPath) const
+{
+    const fs::path resolved = fs::weakly_canonical(root_ / Relative(serverPath));
+    Check(resolved, serverPath);
+    return resolved;
+}
+
+}  // namespace NFS

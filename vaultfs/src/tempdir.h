@@ -1,0 +1,29 @@
+// A folder tree built under a temporary name beside its destination and
+// renamed into place when complete: a failed copy leaves no half tree.
+#pragma once
+
+#include <filesystem>
+
+namespace NFS {
+
+class TempDir {
+public:
+    // Creates the temporary folder in the destination's parent, which must exist.
+    explicit TempDir(std::filesystem::path destination);
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // Removes the temporary tree unless committed.
+    ~TempDir();
+
+    const std::filesystem::path& path() const { return temp_; }
+
+    // Renames the tree to the destination; an existing destination is an error.
+    void Commit();
+
+private:
+    std::filesystem::path destination_;
+    std::filesystem::path temp_;
+    bool committed_ = false;
+};
+
+}  // namespace NFS
