@@ -1,0 +1,512 @@
+// Every operation of the local-folder backend, through the command object.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "backendfixture.h"
+#include "vaultfs/nfserrors.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vaultfs_test::BackendFixture;
+using vaultfs_test::Wide;
+using Strings = std::vector<std::string>;
+using Error = std::pair<long, std::wstring>;
+
+class LocalBackendTest : public BackendFixture {};
+
+// ---- mk, rm, delFile --------------------------------------------------------
+
+TEST_F(LocalBackendTest, MkCreatesParentsUnderTheDriveFolder)
+{
+    ASSERT_EQ(cmd->mk(server, 0, L"D:\\repo1\\trunk", false), 0);
+    EXPECT_TRUE(fs::is_directory(root / "D/repo1/trunk"));
+    // Another spelling of the same folder, and an existing folder, succeed.
+    EXPECT_EQ(cmd->mk(server, 0, L"d:/repo1/trunk/", false), 0);
+    EXPECT_EQ(cmd->mk(server, 0, L"D:\\repo1", false), 0);
+    EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/repo1/", "D/repo1/trunk/"}));
+}
+
+TEST_F(LocalBackendTest, MkOnAFileOrTheRootFails)
+{
+    tree.Write("root/D/f", "x");
+    EXPECT_EQ(cmd->mk(server, 0, L"D:\\f", false), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
+                                 L"mk: the path \"D:\\f\" exists and is not a folder"));
+    EXPECT_EQ(cmd->mk(server, 0, L"", false), NFS::NFS_E_INVALID);
+    EXPECT_EQ(tree.Read("root/D/f"), "x");
+}
+
+TEST_F(LocalBackendTest, RmRemovesAFolderWithItsContent)
+{
+    tree.Write("root/D/repo/trunk/a.txt", "a");
+    tree.Write("root/D/repo/history/1_1.txt", "h");
+    tree.Write("root/D/keep.txt", "k");
+    ASSERT_EQ(cmd->rm(server, 0, L"D:\\repo"), 0);
+    EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/keep.txt"}));
+}
+
+TEST_F(LocalBackendTest, RmFailures)
+{
+    tree.Write("root/D/file.txt", "f");
+    EXPECT_EQ(cmd->rm(server, 0, L"D:\\nope"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND, L"rm: the folder \"D:\\nope\" does not exist"));
+    EXPECT_EQ(cmd->rm(server, 0, L"D:\\file.txt"), NFS::NFS_E_WRONG_KIND);
+    // The whole root can never be removed through an empty or bare path.
+    EXPECT_EQ(cmd->rm(server, 0, L"\\"), NFS::NFS_E_INVALID);
+    EXPECT_EQ(cmd->rm(server, 0, L""), NFS::NFS_E_INVALID);
+    EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/file.txt"}));
+}
+
+TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles)
+{
+    tree.Write("root/D/trunk/a.txt", "a");
+    tree.Write("root/D/trunk/b.txt", "b");
+    ASSERT_EQ(cmd->delFile(server, 0, L"D:\\trunk\\a.txt"), 0);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"trunk/", "trunk/b.txt"}));
+
+    EXPECT_EQ(cmd->delFile(server, 0, L"D:\\trunk\\a.txt"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
+                                 L"delFile: the file \"D:\\trunk\\a.txt\" does not exist"));
+    EXPECT_EQ(cmd->delFile(server, 0, L"D:\\trunk"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
+                                 L"delFile: the path \"D:\\trunk\" is a folder, not a file"));
+    EXPECT_EQ(tree.List("root/D"), (Strings{"trunk/", "trunk/b.txt"}));
+}
+
+// ---- upload -----------------------------------------------------------------
+
+TEST_F(LocalBackendTest, UploadCreatesMissingFoldersAndCountsBytes)
+{
+    tree.Write("local/a.prt", "model data");
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/a.prt"), L"D:\\repo\\trunk\\sub\\a.prt", count, false), 0);
+    EXPECT_EQ(count, 10u);
+    EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/repo/", "D/repo/trunk/", "D/repo/trunk/sub/",
+                                          "D/repo/trunk/sub/a.prt"}));
+    EXPECT_EQ(tree.Read("root/D/repo/trunk/sub/a.prt"), "model data");
+}
+
+TEST_F(LocalBackendTest, UploadReplacesAndKeepsNoTemporary)
+{
+    tree.Write("root/D/trunk/a.prt", "old content that is longer");
+    tree.Write("local/a.prt", "new");
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false), 0);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "new");
+    EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"a.prt"}));
+}
+
+TEST_F(LocalBackendTest, UploadOfAnEmptyFile)
+{
+    tree.Write("local/empty", "");
+    count = 99;
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/empty"), L"D:\\empty", count, false), 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"empty"}));
+    EXPECT_EQ(tree.Read("root/D/empty"), "");
+}
+
+TEST_F(LocalBackendTest, UploadOfAMissingLocalFileLeavesTheTarget)
+{
+    tree.Write("root/D/trunk/a.prt", "kept");
+    count = 5;
+    const std::wstring local = Local("local/none.prt");
+    EXPECT_EQ(cmd->upload(server, 0, local, L"D:\\trunk\\a.prt", count, false), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
+                                 L"upload: the local file \"" + local + L"\" does not exist"));
+    EXPECT_EQ(tree.List("root/D"), (Strings{"trunk/", "trunk/a.prt"}));
+    EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "kept");
+}
+
+TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes)
+{
+    fs::create_directories(tree / "local/dir");
+    tree.Write("local/a", "a");
+    fs::create_directories(root / "D/target");
+    ASSERT_EQ(::mkfifo((tree / "local/pipe").c_str(), 0600), 0);
+
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/dir"), L"D:\\x", count, false), NFS::NFS_E_WRONG_KIND);
+    // A pipe without a writer must not block the call.
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/pipe"), L"D:\\x", count, false), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/a"), L"D:\\target", count, false), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
+                                 L"upload: the target \"D:\\target\" is a folder, not a file"));
+    EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/target/"}));
+}
+
+// ---- download ---------------------------------------------------------------
+
+TEST_F(LocalBackendTest, DownloadWritesTheLocalNameAndMakesTheFolder)
+{
+    tree.Write("root/D/history/7_1.2.prt", "version 1.2");
+    ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt", count, false), 0);
+    EXPECT_EQ(count, 11u);
+    EXPECT_EQ(tree.List("out"), (Strings{"deep/", "deep/part.prt"}));
+    EXPECT_EQ(tree.Read("out/deep/part.prt"), "version 1.2");
+
+    // A second download replaces the local copy.
+    tree.Write("root/D/history/7_1.2.prt", "v2");
+    ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt", count, false), 0);
+    EXPECT_EQ(tree.Read("out/deep/part.prt"), "v2");
+    EXPECT_EQ(tree.List("out"), (Strings{"deep/", "deep/part.prt"}));
+}
+
+TEST_F(LocalBackendTest, DownloadFailures)
+{
+    tree.Write("out/part.prt", "local");
+    fs::create_directories(root / "D/folder");
+    tree.Write("root/D/a.prt", "a");
+
+    EXPECT_EQ(cmd->download(server, 0, L"D:\\missing.prt", Local("out"), L"part.prt", count, false),
+              NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
+                                 L"download: the file \"D:\\missing.prt\" does not exist"));
+    EXPECT_EQ(cmd->download(server, 0, L"D:\\folder", Local("out"), L"part.prt", count, false),
+              NFS::NFS_E_WRONG_KIND);
+    // The local name may not reach out of the local folder.
+    for (const std::wstring name : {L"../evil", L"..", L".", L"", L"a/b"})
+        EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", Local("out"), name, count, false), NFS::NFS_E_INVALID)
+            << std::string(name.begin(), name.end());
+    EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", L"", L"a.prt", count, false), NFS::NFS_E_INVALID);
+    EXPECT_EQ(tree.List("out"), (Strings{"part.prt"}));
+    EXPECT_EQ(tree.Read("out/part.prt"), "local");
+    EXPECT_FALSE(fs::exists(tree / "evil"));
+}
+
+// ---- downLoadFolder ---------------------------------------------------------
+
+TEST_F(LocalBackendTest, DownLoadFolderFetchesTheTreeIntoTheLocalFolder)
+{
+    tree.Write("root/D/trunk/a.txt", "aaa");
+    tree.Write("root/D/trunk/sub/b.txt", "bb");
+    fs::create_directories(root / "D/trunk/empty");
+    tree.Write("out/a.txt", "old a");
+    tree.Write("out/mine.txt", "mine");
+
+    ASSERT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("out"), count, false), 0);
+    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(tree.List("out"), (Strings{"a.txt", "empty/", "mine.txt", "sub/", "sub/b.txt"}));
+    EXPECT_EQ(tree.Read("out/a.txt"), "aaa");
+    EXPECT_EQ(tree.Read("out/sub/b.txt"), "bb");
+    EXPECT_EQ(tree.Read("out/mine.txt"), "mine");
+
+    // A missing local folder is made.
+    ASSERT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk\\sub", Local("new/x"), count, false), 0);
+    EXPECT_EQ(tree.List("new"), (Strings{"x/", "x/b.txt"}));
+}
+
+TEST_F(LocalBackendTest, DownLoadFolderFailures)
+{
+    tree.Write("root/D/file.txt", "f");
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\none", Local("out"), count, false), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
+                                 L"downLoadFolder: the folder \"D:\\none\" does not exist"));
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\file.txt", Local("out"), count, false),
+              NFS::NFS_E_WRONG_KIND);
+    EXPECT_FALSE(fs::exists(tree / "out"));
+}
+
+// ---- copy -------------------------------------------------------------------
+
+TEST_F(LocalBackendTest, CopyMakesTheTargetFoldersAndReplaces)
+{
+    tree.Write("root/D/trunk/a.prt", "current");
+    ASSERT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.prt", L"D:\\history\\sub\\5_1.0.prt"), 0);
+    EXPECT_EQ(tree.Read("root/D/history/sub/5_1.0.prt"), "current");
+    tree.Write("root/D/trunk/a.prt", "newer");
+    ASSERT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.prt", L"D:\\history\\sub\\5_1.0.prt"), 0);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"history/", "history/sub/", "history/sub/5_1.0.prt",
+                                            "trunk/", "trunk/a.prt"}));
+    EXPECT_EQ(tree.Read("root/D/history/sub/5_1.0.prt"), "newer");
+    EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "newer");
+}
+
+TEST_F(LocalBackendTest, CopyFailures)
+{
+    fs::create_directories(root / "D/history/5_1.0.prt");
+    tree.Write("root/D/trunk/a.prt", "a");
+    EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\b.prt", L"D:\\history\\x"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
+                                 L"copy: the file \"D:\\trunk\\b.prt\" does not exist"));
+    EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.prt", L"D:\\history\\5_1.0.prt"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk", L"D:\\history\\t"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"history/", "history/5_1.0.prt/", "trunk/", "trunk/a.prt"}));
+}
+
+// ---- copyFolder -------------------------------------------------------------
+
+TEST_F(LocalBackendTest, CopyFolderIntoAnExistingFolderArrivesUnderItsName)
+{
+    tree.Write("root/D/trunk/a.txt", "a");
+    tree.Write("root/D/trunk/sub/b.txt", "b");
+    fs::create_directories(root / "D/trunk/empty");
+    fs::create_directories(root / "D/baseline");
+    ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), 0);
+    EXPECT_EQ(tree.List("root/D/baseline"),
+              (Strings{"trunk/", "trunk/a.txt", "trunk/empty/", "trunk/sub/", "trunk/sub/b.txt"}));
+    EXPECT_EQ(tree.Read("root/D/baseline/trunk/sub/b.txt"), "b");
+}
+
+TEST_F(LocalBackendTest, CopyFolderToAMissingTargetBecomesIt)
+{
+    tree.Write("root/D/trunk/a.txt", "a");
+    ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\copies\\snap"), 0);
+    EXPECT_EQ(tree.List("root/D/copies"), (Strings{"snap/", "snap/a.txt"}));
+}
+
+TEST_F(LocalBackendTest, CopyFolderNeverMergesIntoAnExistingCopy)
+{
+    tree.Write("root/D/trunk/a.txt", "new");
+    tree.Write("root/D/baseline/trunk/a.txt", "left from before");
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_EXISTS,
+                                 L"copyFolder: the folder \"D:\\baseline\\trunk\" already exists"));
+    EXPECT_EQ(tree.List("root/D/baseline"), (Strings{"trunk/", "trunk/a.txt"}));
+    EXPECT_EQ(tree.Read("root/D/baseline/trunk/a.txt"), "left from before");
+}
+
+TEST_F(LocalBackendTest, CopyFolderFailures)
+{
+    tree.Write("root/D/trunk/a.txt", "a");
+    tree.Write("root/D/file", "f");
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\none", L"D:\\x"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\file", L"D:\\x"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\file"), NFS::NFS_E_WRONG_KIND);
+    // Into itself would never end.
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\trunk"), NFS::NFS_E_INVALID);
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\trunk\\deeper\\x"), NFS::NFS_E_INVALID);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_INVALID,
+                                 L"copyFolder: the folder \"D:\\trunk\" cannot be copied into itself"));
+    EXPECT_EQ(tree.List("root/D"), (Strings{"file", "trunk/", "trunk/a.txt"}));
+}
+
+TEST_F(LocalBackendTest, CopyFolderWithAPipeLeavesNoPartialCopy)
+{
+    tree.Write("root/D/trunk/a.txt", "a");
+    ASSERT_EQ(::mkfifo((root / "D/trunk/z.pipe").c_str(), 0600), 0);
+    fs::create_directories(root / "D/baseline");
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
+                                 L"copyFolder: the entry \"D:\\trunk\\z.pipe\" is neither a file nor a folder"));
+    EXPECT_EQ(tree.List("root/D/baseline"), Strings{});
+}
+
+TEST_F(LocalBackendTest, TreesFollowLinksThatStayInside)
+{
+    tree.Write("root/D/shared/common.txt", "common");
+    tree.Write("root/D/trunk/a.txt", "a");
+    fs::create_symlink(root / "D/shared/common.txt", root / "D/trunk/link.txt");
+    fs::create_directory_symlink("../shared", root / "D/trunk/shared");
+    ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\snap"), 0);
+    // The copy holds content, not links.
+    EXPECT_EQ(tree.List("root/D/snap"), (Strings{"a.txt", "link.txt", "shared/", "shared/common.txt"}));
+    EXPECT_EQ(tree.Read("root/D/snap/link.txt"), "common");
+
+    // A link back to a folder that holds it would never end.
+    fs::create_directory_symlink(root / "D/trunk", root / "D/trunk/shared/loop");
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("out"), count, false), NFS::NFS_E_INVALID);
+    EXPECT_FALSE(fs::exists(tree / "out"));
+}
+
+// ---- renameFile, renameFolder -----------------------------------------------
+
+TEST_F(LocalBackendTest, RenameFile)
+{
+    tree.Write("root/D/trunk/a.prt", "a");
+    ASSERT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\b.prt"), 0);
+    EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"b.prt"}));
+    EXPECT_EQ(tree.Read("root/D/trunk/b.prt"), "a");
+}
+
+TEST_F(LocalBackendTest, RenameFileNeverReplaces)
+{
+    tree.Write("root/D/trunk/a.prt", "a");
+    tree.Write("root/D/trunk/b.prt", "b");
+    fs::create_directories(root / "D/trunk/dir");
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\b.prt"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_EXISTS,
+                                 L"renameFile: the target \"D:\\trunk\\b.prt\" already exists"));
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\dir"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "a");
+    EXPECT_EQ(tree.Read("root/D/trunk/b.prt"), "b");
+}
+
+TEST_F(LocalBackendTest, RenameFileFailures)
+{
+    tree.Write("root/D/trunk/a.prt", "a");
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\x.prt", L"D:\\trunk\\y.prt"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
+                                 L"renameFile: the file \"D:\\trunk\\x.prt\" does not exist"));
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk", L"D:\\t2"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\nowhere\\a.prt"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
+                                 L"renameFile: the folder that would hold \"D:\\nowhere\\a.prt\" does not exist"));
+    EXPECT_EQ(tree.List("root/D"), (Strings{"trunk/", "trunk/a.prt"}));
+}
+
+TEST_F(LocalBackendTest, RenameFolder)
+{
+    tree.Write("root/D/baseline/trunk/a.txt", "a");
+    ASSERT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"), 0);
+    EXPECT_EQ(tree.List("root/D/baseline"), (Strings{"rel1/", "rel1/a.txt"}));
+}
+
+TEST_F(LocalBackendTest, RenameFolderNeverReplacesEvenAnEmptyFolder)
+{
+    tree.Write("root/D/baseline/trunk/a.txt", "a");
+    fs::create_directories(root / "D/baseline/rel1");
+    EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_EXISTS,
+                                 L"renameFolder: the target \"D:\\baseline\\rel1\" already exists"));
+    EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\trunk\\in"),
+              NFS::NFS_E_INVALID);
+    tree.Write("root/D/file", "f");
+    EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\file", L"D:\\file2"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\none", L"D:\\none2"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"baseline/", "baseline/rel1/", "baseline/trunk/",
+                                            "baseline/trunk/a.txt", "file"}));
+}
+
+// ---- how the repository library drives it ----------------------------------
+
+TEST_F(LocalBackendTest, RepositoryLifeCycle)
+{
+    const std::wstring d = L"D:\\vault\\repo1";
+    for (const std::wstring& dir : {d, d + L"\\trunk", d + L"\\baseline", d + L"\\history"})
+        ASSERT_EQ(cmd->mk(server, 0, dir, false), 0);
+    tree.Write("local/gear.prt", "gear v1");
+    tree.Write("local/sub.asm", "assembly");
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/gear.prt"), d + L"\\trunk\\gear.prt", count, false), 0);
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/sub.asm"), d + L"\\trunk\\asm\\sub.asm", count, false), 0);
+
+    // Check-in: the replaced version goes to history, the new one over the trunk file.
+    ASSERT_EQ(cmd->copy(server, 0, d + L"\\trunk\\gear.prt", d + L"\\history\\1_1.0.prt"), 0);
+    tree.Write("local/gear.prt", "gear v2");
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/gear.prt"), d + L"\\trunk\\gear.prt", count, false), 0);
+
+    // Baseline: copy the trunk into the baseline folder, then name it.
+    ASSERT_EQ(cmd->copyFolder(server, 0, d + L"\\trunk", d + L"\\baseline"), 0);
+    ASSERT_EQ(cmd->renameFolder(server, 0, d + L"\\baseline\\trunk", d + L"\\baseline\\rel1"), 0);
+    // The next baseline goes the same way.
+    ASSERT_EQ(cmd->copyFolder(server, 0, d + L"\\trunk", d + L"\\baseline"), 0);
+    ASSERT_EQ(cmd->renameFolder(server, 0, d + L"\\baseline\\trunk", d + L"\\baseline\\rel2"), 0);
+
+    EXPECT_EQ(tree.List("root/D/vault/repo1"),
+              (Strings{"baseline/", "baseline/rel1/", "baseline/rel1/asm/", "baseline/rel1/asm/sub.asm",
+                       "baseline/rel1/gear.prt", "baseline/rel2/", "baseline/rel2/asm/",
+                       "baseline/rel2/asm/sub.asm", "baseline/rel2/gear.prt", "history/",
+                       "history/1_1.0.prt", "trunk/", "trunk/asm/", "trunk/asm/sub.asm", "trunk/gear.prt"}));
+    EXPECT_EQ(tree.Read("root/D/vault/repo1/history/1_1.0.prt"), "gear v1");
+    EXPECT_EQ(tree.Read("root/D/vault/repo1/baseline/rel1/gear.prt"), "gear v2");
+
+    // Baseline download, backup, an older version under the current name.
+    ASSERT_EQ(cmd->downLoadFolder(server, 0, d + L"\\baseline\\rel1", Local("bl"), count, false), 0);
+    EXPECT_EQ(count, 15u);
+    EXPECT_EQ(tree.List("bl"), (Strings{"asm/", "asm/sub.asm", "gear.prt"}));
+    ASSERT_EQ(cmd->download(server, 0, d + L"\\history\\1_1.0.prt", Local("old"), L"gear.prt", count, false), 0);
+    EXPECT_EQ(tree.Read("old/gear.prt"), "gear v1");
+
+    // Rename and delete a document, delete a baseline, then the repository.
+    ASSERT_EQ(cmd->renameFile(server, 0, d + L"\\trunk\\gear.prt", d + L"\\trunk\\wheel.prt"), 0);
+    ASSERT_EQ(cmd->delFile(server, 0, d + L"\\trunk\\wheel.prt"), 0);
+    ASSERT_EQ(cmd->rm(server, 0, d + L"\\baseline\\rel1"), 0);
+    EXPECT_EQ(tree.List("root/D/vault/repo1/trunk"), (Strings{"asm/", "asm/sub.asm"}));
+    ASSERT_EQ(cmd->rm(server, 0, d), 0);
+    EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/vault/"}));
+}
+
+// ---- paths that would leave the root ---------------------------------------
+
+class EscapeTest : public BackendFixture {
+protected:
+    EscapeTest()
+    {
+        tree.Write("outside/secret.txt", "secret");
+        tree.Write("local/a.txt", "payload");
+        tree.Write("root/D/trunk/a.txt", "a");
+        fs::create_directory_symlink(tree / "outside", root / "D/out");
+        fs::create_symlink(tree / "outside/secret.txt", root / "D/secret.txt");
+    }
+    void ExpectOutsideUntouched() const
+    {
+        EXPECT_EQ(tree.List("outside"), (Strings{"secret.txt"}));
+        EXPECT_EQ(tree.Read("outside/secret.txt"), "secret");
+        EXPECT_FALSE(fs::exists(tree / "x"));
+        EXPECT_FALSE(fs::exists(tree / "a.txt"));
+    }
+};
+
+TEST_F(EscapeTest, ParentComponentsAreRefusedByEveryOperation)
+{
+    for (const std::wstring path : {L"..\\x", L"\\..\\..\\etc\\passwd", L"D:\\trunk\\..\\..\\..\\x",
+                                    L"../x", L"D:\\trunk\\..\\a.txt"}) {
+        SCOPED_TRACE(std::string(path.begin(), path.end()));
+        EXPECT_EQ(cmd->mk(server, 0, path, false), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(LastError(), Error(NFS::NFS_E_OUTSIDE_ROOT,
+                                     L"mk: the path \"" + path + L"\" leaves the server's root"));
+        EXPECT_EQ(cmd->upload(server, 0, Local("local/a.txt"), path, count, false), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->download(server, 0, path, Local("dl"), L"a.txt", count, false), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->downLoadFolder(server, 0, path, Local("dl"), count, false), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->delFile(server, 0, path), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->rm(server, 0, path), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.txt", path), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", path), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\trunk", path), NFS::NFS_E_OUTSIDE_ROOT);
+    }
+    EXPECT_FALSE(fs::exists(tree / "dl"));
+    EXPECT_EQ(tree.List("root/D"), (Strings{"out@", "secret.txt@", "trunk/", "trunk/a.txt"}));
+    ExpectOutsideUntouched();
+}
+
+TEST_F(EscapeTest, LinksOutOfTheRootAreNotFollowed)
+{
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/a.txt"), L"D:\\out\\a.txt", count, false),
+              NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_OUTSIDE_ROOT,
+                                 L"upload: the path \"D:\\out\\a.txt\" leaves the server's root"));
+    EXPECT_EQ(cmd->mk(server, 0, L"D:\\out\\x", false), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->download(server, 0, L"D:\\secret.txt", Local("dl"), L"s.txt", count, false),
+              NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->download(server, 0, L"D:\\out\\secret.txt", Local("dl"), L"s.txt", count, false),
+              NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\out", Local("dl"), count, false), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->copy(server, 0, L"D:\\secret.txt", L"D:\\trunk\\s.txt"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.txt", L"D:\\out\\x"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->delFile(server, 0, L"D:\\out\\secret.txt"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->rm(server, 0, L"D:\\out"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\out\\secret.txt", L"D:\\trunk\\s.txt"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\out", L"D:\\copy"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_FALSE(fs::exists(tree / "dl"));
+    EXPECT_FALSE(fs::exists(root / "D/copy"));
+    EXPECT_EQ(tree.List("root/D"), (Strings{"out@", "secret.txt@", "trunk/", "trunk/a.txt"}));
+    ExpectOutsideUntouched();
+}
+
+TEST_F(EscapeTest, ALinkOutInsideACopiedTreeFailsTheWholeCopy)
+{
+    fs::create_symlink(tree / "outside/secret.txt", root / "D/trunk/leak.txt");
+    fs::create_directories(root / "D/baseline");
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_OUTSIDE_ROOT,
+                                 L"copyFolder: the link \"D:\\trunk\\leak.txt\" leaves the server's root"));
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("dl"), count, false), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(tree.List("root/D/baseline"), Strings{});
+    EXPECT_FALSE(fs::exists(tree / "dl"));
+    ExpectOutsideUntouched();
+}
+
+TEST_F(EscapeTest, DeletingALinkRemovesOnlyTheLink)
+{
+    ASSERT_EQ(cmd->delFile(server, 0, L"D:\\secret.txt"), 0);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"out@", "trunk/", "trunk/a.txt"}));
+    // Replacing a link puts a file in its place; the file it led to stays.
+    fs::create_symlink(tree / "outside/secret.txt", root / "D/secret.txt");
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/a.txt"), L"D:\\secret.txt", count, false), 0);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"out@", "secret.txt", "trunk/", "trunk/a.txt"}));
+    EXPECT_EQ(tree.Read("root/D/secret.txt"), "payload");
+    ExpectOutsideUntouched();
+}
+
+}  // namespace

@@ -1,0 +1,196 @@
+// Streaming transfers: progress, failures in the middle of a file, and memory
+// that does not grow with the file.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include "backendfixture.h"
+#include "vaultfs/localbackend.h"
+#include "vaultfs/nfserrors.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vaultfs_test::BackendFixture;
+using vaultfs_test::Checksum;
+using vaultfs_test::RunInChild;
+using vaultfs_test::Wide;
+using vaultfs_test::WritePattern;
+using Strings = std::vector<std::string>;
+using Error = std::pair<long, std::wstring>;
+using Calls = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
+
+constexpr std::uint64_t kMiB = 1 << 20;
+
+// Both ways of moving bytes, on the same root: the kernel's copy and the
+// bounded buffer, with small steps so a few MiB make several.
+class TransferTest : public BackendFixture, public ::testing::WithParamInterface<bool> {
+protected:
+    TransferTest()
+    {
+        const NFS::LocalBackend::Options options{64 * 1024, GetParam()};
+        const fs::path dir = root;
+        cmd->RegisterBackend(L"steps", [dir, options](const std::wstring&, unsigned short) {
+            return std::make_unique<NFS::LocalBackend>(dir, options);
+        });
+    }
+    ~TransferTest() override
+    {
+        cmd->UnregisterBackend(L"steps");
+        cmd->SetProgress({});
+    }
+    const std::wstring steps = L"steps:";
+};
+
+TEST_P(TransferTest, ProgressCountsUpToTheSize)
+{
+    const std::uint64_t size = 200 * 1024 + 17;
+    fs::create_directories(tree / "local");
+    WritePattern(tree / "local/big", size);
+    Calls calls;
+    cmd->SetProgress([&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+    ASSERT_EQ(cmd->upload(steps, 0, Local("local/big"), L"D:\\big", count, false), 0);
+    EXPECT_EQ(count, size);
+    ASSERT_EQ(calls.size(), 4u);  // three full steps and the tail
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].second, size);
+        EXPECT_EQ(calls[i].first, std::min<std::uint64_t>((i + 1) * 64 * 1024, size));
+    }
+    EXPECT_EQ(Checksum(root / "D/big"), Checksum(tree / "local/big"));
+
+    calls.clear();
+    ASSERT_EQ(cmd->download(steps, 0, L"D:\\big", Local("back"), L"big", count, false), 0);
+    EXPECT_EQ(count, size);
+    EXPECT_EQ(calls.back(), std::make_pair(size, size));
+    EXPECT_EQ(Checksum(tree / "back/big"), Checksum(tree / "local/big"));
+}
+
+TEST_P(TransferTest, DownLoadFolderProgressRunsOverTheWholeTree)
+{
+    fs::create_directories(root / "D/trunk/sub");
+    WritePattern(root / "D/trunk/a", 100 * 1024);
+    WritePattern(root / "D/trunk/sub/b", 30 * 1024);
+    Calls calls;
+    cmd->SetProgress([&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+    ASSERT_EQ(cmd->downLoadFolder(steps, 0, L"D:\\trunk", Local("out"), count, false), 0);
+    EXPECT_EQ(count, 130u * 1024);
+    EXPECT_EQ(calls, (Calls{{64 * 1024, 130 * 1024}, {100 * 1024, 130 * 1024}, {130 * 1024, 130 * 1024}}));
+    EXPECT_EQ(Checksum(tree / "out/sub/b"), Checksum(root / "D/trunk/sub/b"));
+}
+
+TEST_P(TransferTest, AnUploadAbortedMidwayLeavesThePreviousFile)
+{
+    tree.Write("root/D/trunk/a.prt", "previous version");
+    fs::create_directories(tree / "local");
+    WritePattern(tree / "local/a.prt", 3 * kMiB);
+    int steps_seen = 0;
+    cmd->SetProgress([&](std::uint64_t, std::uint64_t) {
+        // By now part of the new content sits in the temporary file.
+        if (++steps_seen == 2)
+            throw std::runtime_error("cancelled by the user");
+    });
+    EXPECT_EQ(cmd->upload(steps, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false),
+              NFS::NFS_E_INTERNAL);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_INTERNAL, L"upload: \"D:\\trunk\\a.prt\": cancelled by the user"));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(steps_seen, 2);
+    EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "previous version");
+    EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"a.prt"}));
+}
+
+TEST_P(TransferTest, ADownloadAbortedMidwayLeavesTheLocalFile)
+{
+    fs::create_directories(root / "D");
+    WritePattern(root / "D/a.prt", kMiB);
+    tree.Write("out/a.prt", "local copy");
+    cmd->SetProgress([](std::uint64_t, std::uint64_t) { throw std::runtime_error("stop"); });
+    EXPECT_EQ(cmd->download(steps, 0, L"D:\\a.prt", Local("out"), L"a.prt", count, false), NFS::NFS_E_INTERNAL);
+    EXPECT_EQ(tree.Read("out/a.prt"), "local copy");
+    EXPECT_EQ(tree.List("out"), (Strings{"a.prt"}));
+}
+
+// A real write failure: the file-size limit makes the kernel refuse the
+// write after 1 MiB. Run in a child so the limit stays there.
+TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries)
+{
+    tree.Write("root/D/trunk/a.prt", "previous version");
+    tree.Write("out/a.prt", "local copy");
+    fs::create_directories(tree / "local");
+    WritePattern(tree / "local/a.prt", 3 * kMiB);
+    WritePattern(root / "D/trunk/big.prt", 3 * kMiB);
+    fs::create_directories(root / "D/baseline");
+
+    const std::string answer = RunInChild([&]() -> std::string {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{kMiB, kMiB};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return "setrlimit failed";
+        std::string report;
+        auto check = [&](const char* what, int rc) {
+            const Error e = LastError();
+            if (rc != NFS::NFS_E_IO || e.first != NFS::NFS_E_IO)
+                report += std::string(what) + " gave " + std::to_string(rc) + "; ";
+        };
+        check("upload", cmd->upload(steps, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false));
+        if (LastError().second.find(L"upload: \"D:\\trunk\\a.prt\": cannot write") != 0)
+            report += "upload text: " + std::string(LastError().second.begin(), LastError().second.end());
+        check("download", cmd->download(steps, 0, L"D:\\trunk\\big.prt", Local("out"), L"a.prt", count, false));
+        check("copy", cmd->copy(steps, 0, L"D:\\trunk\\big.prt", L"D:\\trunk\\a.prt"));
+        check("copyFolder", cmd->copyFolder(steps, 0, L"D:\\trunk", L"D:\\baseline"));
+        check("downLoadFolder", cmd->downLoadFolder(steps, 0, L"D:\\trunk", Local("tree"), count, false));
+        return report;
+    });
+    EXPECT_EQ(answer, "");
+    EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "previous version");
+    EXPECT_EQ(tree.Read("out/a.prt"), "local copy");
+    EXPECT_EQ(tree.List("root/D"), (Strings{"baseline/", "trunk/", "trunk/a.prt", "trunk/big.prt"}));
+    EXPECT_EQ(tree.List("out"), (Strings{"a.prt"}));
+    // Files before the failing one arrived whole; the failing one not at all.
+    EXPECT_EQ(tree.List("tree"), (Strings{"a.prt"}));
+    EXPECT_EQ(tree.Read("tree/a.prt"), "previous version");
+}
+
+INSTANTIATE_TEST_SUITE_P(KernelAndBuffer, TransferTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "KernelCopy" : "Buffered"; });
+
+// 256 MiB up and down again, in a child whose peak memory is measured.
+TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory)
+{
+    const std::uint64_t size = 256 * kMiB;
+    fs::create_directories(tree / "local");
+    WritePattern(tree / "local/large.bin", size);
+    const std::uint64_t sum = Checksum(tree / "local/large.bin");
+    const fs::path dir = root;
+    cmd->RegisterBackend(L"buffered", [dir](const std::wstring&, unsigned short) {
+        return std::make_unique<NFS::LocalBackend>(dir, NFS::LocalBackend::Options{std::size_t{1} << 20, false});
+    });
+
+    const std::string answer = RunInChild([&]() -> std::string {
+        vaultfs_test::ResetPeakRss();
+        const long before = vaultfs_test::PeakRssKib();
+        std::uint64_t up = 0;
+        std::uint64_t down = 0;
+        std::uint64_t again = 0;
+        if (cmd->upload(server, 0, Local("local/large.bin"), L"D:\\large.bin", up, false) != 0)
+            return "upload failed";
+        if (cmd->download(L"buffered:", 0, L"D:\\large.bin", Local("back"), L"large.bin", down, false) != 0)
+            return "download failed";
+        if (cmd->upload(L"buffered:", 0, Local("back/large.bin"), L"D:\\again.bin", again, false) != 0)
+            return "buffered upload failed";
+        const long growth = vaultfs_test::PeakRssKib() - before;
+        if (up != size || down != size || again != size)
+            return "counts " + std::to_string(up) + " " + std::to_string(down) + " " + std::to_string(again);
+        if (before < 0 || growth > 64 * 1024)
+            return "peak memory grew by " + std::to_string(growth) + " KiB";
+        return "";
+    });
+    cmd->UnregisterBackend(L"buffered");
+    EXPECT_EQ(answer, "");
+    EXPECT_EQ(fs::file_size(root / "D/large.bin"), size);
+    EXPECT_EQ(Checksum(root / "D/large.bin"), sum);
+    EXPECT_EQ(Checksum(tree / "back/large.bin"), sum);
+    EXPECT_EQ(Checksum(root / "D/again.bin"), sum);
+}
+
+}  // namespace
