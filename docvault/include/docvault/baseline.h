@@ -1,0 +1,62 @@
+// A baseline: a named frozen copy of a repository's trunk folder, kept as
+// R\baseline\<name>, and one row of QV_DMBaseline.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "docvault/bo.h"
+
+namespace DRM {
+
+class BaseLine : public BO {
+public:
+    BaseLine() = default;
+    // Leaves the key empty.
+    BaseLine(int docRepoId, const std::wstring& name, const std::wstring& desc,
+             double createdTime, int id);
+    BaseLine(const BaseLine& other) = default;
+    BaseLine& operator=(const BaseLine& other) = default;
+    ~BaseLine() override = default;
+
+    int docRepoId() const { return docRepoId_; }
+    void set_docRepoId(int v) { docRepoId_ = v; }
+    int id() const { return id_; }
+    void set_id(int v) { id_ = v; }
+    std::wstring name() const { return name_; }
+    void set_name(std::wstring v) { name_ = std::move(v); }
+    std::wstring desc() const { return desc_; }
+    void set_desc(std::wstring v) { desc_ = std::move(v); }
+    double createdTime() const { return createdTime_; }
+    void set_createdTime(double v) { createdTime_ = v; }
+
+    // Copies the trunk to R\baseline\<name>, then stores the row and sets id.
+    int Create();
+    // Removes the folder, then the row.
+    int Delete();
+    // Fetches the baseline's folder tree into localDir.
+    int DownLoad(const std::wstring& localDir);
+
+private:
+    struct Location {
+        std::wstring server;
+        unsigned short port = 0;
+        std::wstring dir;
+    };
+
+    // made: where the repository lives, for undoing the folder.
+    int CreateDirOnServer(Location& made);
+    // stored: whether the row was committed (also when a later step failed).
+    int Save(bool& stored);
+    int LookupLocation(Location& loc);
+    // Refuses a name that is no single folder name below R\baseline.
+    int CheckName();
+
+    int docRepoId_ = 0;
+    int id_ = 0;
+    std::wstring name_;
+    std::wstring desc_;
+    double createdTime_ = 0.0;
+};
+
+}  // namespace DRM

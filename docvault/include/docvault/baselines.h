@@ -1,0 +1,24 @@
+// The baselines of one repository, in the database's order. Elements are
+// DRM::BaseLine with an empty key, not connected.
+#pragma once
+
+#include "docvault/baseline.h"
+#include "docvault/bos.h"
+
+namespace DRM {
+
+struct filterForBaseLine {
+    int docRepoId = 0;
+};
+
+class BaseLines : public ZUBDB::BOs {
+public:
+    BaseLines() = default;
+
+    // Appends the repository's baselines.
+    int GetAll(filterForBaseLine filter);
+
+    BaseLine* GetBaseLine(long index) const { return static_cast<BaseLine*>(Item(index)); }
+};
+
+}  // namespace DRM

@@ -1,0 +1,157 @@
+// A document: one row of QV_DMDoc plus its current file in the repository's
+// trunk folder (R\trunk<phyUrl>\<fileName>.<ext>). Saved versions lie flat in
+// R\history as <id>_<version>.<ext>.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "docvault/bo.h"
+
+namespace DRM {
+
+// Errors of documents and baselines beyond the shared table.
+namespace DocErr {
+// A name or folder text that would not stay inside its folder on the server
+// (empty, ".", "..", or holding a path separator).
+inline constexpr int kInvalidName = 49610;
+inline constexpr const wchar_t* kInvalidNameText = L"名称无效: \"%ls\"";
+// Add of a document whose file is already kept in the same folder.
+inline constexpr int kDocExists = 49611;
+inline constexpr const wchar_t* kDocExistsText = L"文档 %ls 已存在";
+// The strategy row names a numbering scheme without a next version.
+inline constexpr const wchar_t* kUnknownSchemeText = L"版本策略的编号方式 %i 无效";
+}  // namespace DocErr
+
+struct filterForDoc {
+    int docRepoId = 0;
+    int baseLineId = 0;  // carried for the caller; the listing ignores it
+};
+
+class Doc : public BO {
+public:
+    Doc() = default;
+    // Keyed by the decimal id; modifyInfo empty, caxDocType 0.
+    Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
+        std::wstring currentVersion, int state, int checkOutById, std::wstring checkOutByName,
+        int creById, std::wstring creByName, double creTime, int lstUptById,
+        std::wstring lstUptByName, double lstUptTime, std::wstring phyUrl);
+    Doc(const Doc& other) = default;
+    Doc& operator=(const Doc& other) = default;
+    ~Doc() override = default;
+
+    int id() const { return id_; }
+    void set_id(int v) { id_ = v; }
+    int docRepoId() const { return docRepoId_; }
+    void set_docRepoId(int v) { docRepoId_ = v; }
+    std::wstring fileName() const { return fileName_; }
+    void set_fileName(std::wstring v) { fileName_ = std::move(v); }
+    std::wstring ext() const { return ext_; }
+    void set_ext(std::wstring v) { ext_ = std::move(v); }
+    std::wstring currentVersion() const { return currentVersion_; }
+    void set_currentVersion(std::wstring v) { currentVersion_ = std::move(v); }
+    // 0 checked in, 1 checked out.
+    int state() const { return state_; }
+    void set_state(int v) { state_ = v; }
+    // The acting user; while checked out, the holder.
+    int checkOutById() const { return checkOutById_; }
+    void set_checkOutById(int v) { checkOutById_ = v; }
+    std::wstring checkOutByName() const { return checkOutByName_; }
+    void set_checkOutByName(std::wstring v) { checkOutByName_ = std::move(v); }
+    int creById() const { return creById_; }
+    void set_creById(int v) { creById_ = v; }
+    std::wstring creByName() const { return creByName_; }
+    void set_creByName(std::wstring v) { creByName_ = std::move(v); }
+    double creTime() const { return creTime_; }
+    void set_creTime(double v) { creTime_ = v; }
+    int lstUptById() const { return lstUptById_; }
+    void set_lstUptById(int v) { lstUptById_ = v; }
+    std::wstring lstUptByName() const { return lstUptByName_; }
+    void set_lstUptByName(std::wstring v) { lstUptByName_ = std::move(v); }
+    double lstUptTime() const { return lstUptTime_; }
+    void set_lstUptTime(double v) { lstUptTime_ = v; }
+    // Sub-folder below \trunk: empty, or beginning with '\'.
+    std::wstring phyUrl() const { return phyUrl_; }
+    void set_phyUrl(std::wstring v) { phyUrl_ = std::move(v); }
+    int caxDocType() const { return caxDocType_; }
+    void set_caxDocType(int v) { caxDocType_ = v; }
+    // Free text of the change, written into the history row at check-in.
+    std::wstring modifyInfo() const { return modifyInfo_; }
+    void set_modifyInfo(std::wstring v) { modifyInfo_ = std::move(v); }
+
+    int Read(int docId);
+    // Numbers the version, uploads the file, inserts the row; sets id and
+    // currentVersion.
+    int Add(std::wstring localFile);
+    // Downloads the current file into localDir, then marks the row checked out.
+    int CheckOut(std::wstring localDir);
+    // Saves the replaced version to the history, uploads the new file, marks
+    // the row checked in with the next version.
+    int CheckIn(std::wstring localFile);
+    // As above; rcId names the CAD form recorded with the check-in (empty: none).
+    int CheckIn(std::wstring localFile, std::wstring rcId);
+    // Replaces the current file on the server; no database write.
+    int UpLoadDoc(std::wstring localFile);
+    // Downloads the current file into localDir as <fileName>.<ext>.
+    int View(std::wstring localDir);
+    // Downloads the saved version versionStr into localDir under the current name.
+    int GetHistory(std::wstring versionStr, std::wstring localDir);
+    // newName with its extension; without a '.' the extension stays as it is.
+    int ReName(std::wstring newName);
+    // Deletes the current file, then the row; the history stays.
+    int Delete();
+    // The row's state (0 or 1), or an error number (tell them apart by ErrNumber).
+    int getState(int docId);
+    // The largest history revision, or an error number.
+    long GetRevision();
+    // The version after currentVersion under the strategy; empty on failure.
+    std::wstring GetNextVersion();
+    // Copies the current file into the history folder and, in one transaction,
+    // writes the history row, the CAD form row and the advanced document row.
+    int SaveToHistory(std::wstring rcId);
+
+private:
+    struct Location {
+        std::wstring server;
+        unsigned short port = 0;
+        std::wstring dir;
+    };
+
+    int UpdateState(int docId, int newState);
+    int initVersion();
+    std::wstring getMaxCurrentVersion(int scheme);
+    int getVersionMain() const;
+    int getVersionSub() const;
+    std::wstring getUserName(int userId);
+
+    // The repository's server, port and root directory; 49609 without a row.
+    int LookupLocation(Location& loc);
+    // Refuses names that would lead out of their folder on the server.
+    int CheckNames();
+    int RejectName(const std::wstring& name);
+    std::wstring CurrentPath(const Location& loc) const;
+    std::wstring CurrentPath(const Location& loc, const std::wstring& name) const;
+    std::wstring HistoryPath(const Location& loc, const std::wstring& version) const;
+    // GetNextVersion for a write: an empty result is a recorded failure.
+    int NextVersionForWrite(std::wstring& next);
+
+    int docRepoId_ = 0;
+    int id_ = 0;
+    std::wstring fileName_;
+    std::wstring ext_;
+    std::wstring currentVersion_;
+    int state_ = 0;
+    int checkOutById_ = 0;
+    std::wstring checkOutByName_;
+    int creById_ = 0;
+    std::wstring creByName_;
+    double creTime_ = 0.0;
+    int lstUptById_ = 0;
+    std::wstring lstUptByName_;
+    double lstUptTime_ = 0.0;
+    std::wstring phyUrl_;
+    std::wstring modifyInfo_;
+    int caxDocType_ = 0;
+};
+
+}  // namespace DRM

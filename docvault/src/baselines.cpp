@@ -1,0 +1,29 @@
+#include "docvault/baselines.h"
+
+#include <memory>
+
+#include "dbcore/cdbrecordset.h"
+#include "dbcore/qvparams.h"
+#include "docvault/operation.h"
+
+namespace DRM {
+
+int BaseLines::GetAll(filterForBaseLine filter) {
+    return OperationScope::Run(*this, L"src/baselines", L"DRM::BaseLines::GetAll", __LINE__, [&] {
+        ZUBDB::QVParams cond(false);
+        cond.AddParam(0, L"DocRepoId", filter.docRepoId, false, L"=");
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, L"QV_DMBaseline",
+                                   L"BaseLineId,DocRepoId,name,BaseLineInfo,BaseLineCreateTime",
+                                   cond, L"", L"", L"", 0, 0) != 0)
+            return RecordDbError();
+        for (; rs && !rs->IsEOF(); rs->MoveNext())
+            Add(std::make_unique<BaseLine>(static_cast<int>(rs->GetIntAt(1)), rs->GetStringAt(2),
+                                           rs->GetStringAt(3), rs->GetDoubleAt(4, 0.0),
+                                           static_cast<int>(rs->GetIntAt(0)))
+                    .release());
+        return 0;
+    });
+}
+
+}  // namespace DRM
