@@ -40,7 +40,9 @@ DocRepo::DocRepo(int id, std::wstring name, std::wstring nfsServer, int port, st
 
 template <class Call>
 int DocRepo::OnFileServer(Call&& call) {
-    FileServerLogin::Get().EnsureLogin(Server(), Port(), Token());
+    // The password comes from the database we are connected to; the login
+    // goes to the repository's own file server.
+    FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), nfsServer_, nfsPort_);
     NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
     const int rc = call(cmd, nfsServer_, static_cast<unsigned short>(nfsPort_));
     return rc == 0 ? 0 : RecordNfsError();
