@@ -1,0 +1,143 @@
+-- Product database of the embedded store.
+-- Column order is part of the contract: QV_DMDocVer is read by position and
+-- "select *" results follow the order below. Keys are assigned by the
+-- database. Dates are REAL OLE automation dates (days since 1899-12-30).
+
+CREATE TABLE QV_User (
+    UserId   INTEGER PRIMARY KEY AUTOINCREMENT,
+    UserName TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE QV_Role (
+    RoleId   INTEGER PRIMARY KEY AUTOINCREMENT,
+    RoleName TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE QV_UserRole (
+    UserId INTEGER NOT NULL REFERENCES QV_User (UserId) ON DELETE CASCADE,
+    RoleId INTEGER NOT NULL REFERENCES QV_Role (RoleId) ON DELETE CASCADE,
+    PRIMARY KEY (UserId, RoleId)
+);
+CREATE INDEX QV_UserRole_RoleId ON QV_UserRole (RoleId);
+
+CREATE TABLE QV_DMVerStrategy (
+    VersionStraId  INTEGER PRIMARY KEY AUTOINCREMENT,
+    SeriaNumStra   INTEGER NOT NULL DEFAULT 2,
+    Begin_Main     INTEGER NOT NULL DEFAULT 1,
+    Begin_Sub      INTEGER NOT NULL DEFAULT 0,
+    NewDocBeginNum INTEGER NOT NULL DEFAULT 0,
+    DocAdvScope    INTEGER NOT NULL DEFAULT 0,
+    CreateBSLNAdv  INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE QV_DMRepo (
+    DocRepoId     INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name          TEXT NOT NULL DEFAULT '',
+    Server        TEXT NOT NULL DEFAULT '',
+    Port          INTEGER NOT NULL DEFAULT 0,
+    Directory     TEXT NOT NULL DEFAULT '',
+    CreatorId     INTEGER NOT NULL DEFAULT 0,
+    CreatorName   TEXT NOT NULL DEFAULT '',
+    CreateTime    REAL,
+    VersionStraId INTEGER NOT NULL DEFAULT 1
+);
+-- The overlap check reads every directory of one server.
+CREATE INDEX QV_DMRepo_Server ON QV_DMRepo (Server);
+
+-- A row names a user (UserId, RoleId 0) or a role (RoleId, UserId 0).
+CREATE TABLE QV_DMAuth (
+    authId     INTEGER PRIMARY KEY AUTOINCREMENT,
+    DocRepoId  INTEGER NOT NULL REFERENCES QV_DMRepo (DocRepoId),
+    UserId     INTEGER NOT NULL DEFAULT 0,
+    RoleId     INTEGER NOT NULL DEFAULT 0,
+    UserOrRole INTEGER NOT NULL DEFAULT 0,
+    [Read]     INTEGER NOT NULL DEFAULT 0,
+    Write      INTEGER NOT NULL DEFAULT 0,
+    Manage     INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX QV_DMAuth_DocRepoId ON QV_DMAuth (DocRepoId);
+CREATE INDEX QV_DMAuth_UserId ON QV_DMAuth (UserId);
+CREATE INDEX QV_DMAuth_RoleId ON QV_DMAuth (RoleId);
+
+-- CurrentVersion is text ("1.10" must not become 1.1); queries cast it.
+CREATE TABLE QV_DMDoc (
+    DocId               INTEGER PRIMARY KEY AUTOINCREMENT,
+    DocRepoId           INTEGER NOT NULL REFERENCES QV_DMRepo (DocRepoId),
+    Name                TEXT NOT NULL DEFAULT '',
+    Ext                 TEXT NOT NULL DEFAULT '',
+    CurrentVersion      TEXT NOT NULL DEFAULT '',
+    CurrentState        INTEGER NOT NULL DEFAULT 0,
+    CurrentOperatorId   INTEGER NOT NULL DEFAULT 0,
+    CurrentOperatorName TEXT NOT NULL DEFAULT '',
+    CreatorId           INTEGER NOT NULL DEFAULT 0,
+    CreatorName         TEXT NOT NULL DEFAULT '',
+    DocCreateTime       REAL,
+    LastOperatorId      INTEGER NOT NULL DEFAULT 0,
+    LastOperatorName    TEXT NOT NULL DEFAULT '',
+    LastOperateTime     REAL,
+    LastOperatorTime    REAL,
+    phyUrl              TEXT NOT NULL DEFAULT '',
+    CaxDocType          INTEGER NOT NULL DEFAULT 0
+);
+-- Listing a repository filters by DocRepoId and sorts by phyUrl.
+CREATE INDEX QV_DMDoc_DocRepoId_phyUrl ON QV_DMDoc (DocRepoId, phyUrl);
+CREATE INDEX QV_DMDoc_phyUrl ON QV_DMDoc (phyUrl);
+
+-- History rows outlive their document, so DocId has no foreign key.
+CREATE TABLE QV_DMDocVer (
+    DocVersionId INTEGER PRIMARY KEY AUTOINCREMENT,
+    DocId        INTEGER NOT NULL,
+    BaseLineId   INTEGER NOT NULL DEFAULT 0,
+    DocName      TEXT NOT NULL DEFAULT '',
+    OperatorId   INTEGER NOT NULL DEFAULT 0,
+    OperatorName TEXT NOT NULL DEFAULT '',
+    OperatorTime REAL,
+    OperateInfo  TEXT NOT NULL DEFAULT '',
+    Action       INTEGER NOT NULL DEFAULT 0,
+    PhyUrl       TEXT NOT NULL DEFAULT '',
+    Version_Main INTEGER NOT NULL DEFAULT 0,
+    Version_Sub  INTEGER NOT NULL DEFAULT 0,
+    Revision     INTEGER NOT NULL DEFAULT 0
+);
+-- Serves count(*), max(Revision) and the newest-first listing of a document.
+CREATE INDEX QV_DMDocVer_DocId_Revision ON QV_DMDocVer (DocId, Revision);
+
+CREATE TABLE QV_CaxForm (
+    rcId       TEXT NOT NULL DEFAULT '',
+    revision   INTEGER NOT NULL DEFAULT 0,
+    DocId      INTEGER NOT NULL DEFAULT 0,
+    CaxDocType INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX QV_CaxForm_DocId ON QV_CaxForm (DocId);
+
+CREATE TABLE QV_DMBaseline (
+    BaseLineId         INTEGER PRIMARY KEY AUTOINCREMENT,
+    DocRepoId          INTEGER NOT NULL REFERENCES QV_DMRepo (DocRepoId),
+    name               TEXT NOT NULL DEFAULT '',
+    BaseLineInfo       TEXT NOT NULL DEFAULT '',
+    BaseLineCreateTime REAL
+);
+CREATE INDEX QV_DMBaseline_DocRepoId ON QV_DMBaseline (DocRepoId);
+
+-- Counters behind the procedure GetNewId: one row per id name.
+CREATE TABLE QV_IdCounter (
+    IdName INTEGER PRIMARY KEY,
+    LastId INTEGER NOT NULL DEFAULT 0
+);
+
+-- Rights rows with the name of the user or role they name. Which of the two
+-- a row names is told by its ids, not by UserOrRole, whose values callers
+-- use inconsistently.
+CREATE VIEW QV_v_DMAuthSet AS
+SELECT a.authId     AS authId,
+       a.DocRepoId  AS DocRepoId,
+       a.UserId     AS UserId,
+       a.RoleId     AS RoleId,
+       a.UserOrRole AS UserOrRole,
+       a.[Read]     AS [Read],
+       a.Write      AS Write,
+       a.Manage     AS Manage,
+       CASE WHEN a.UserId <> 0 THEN u.UserName ELSE r.RoleName END AS UserName
+FROM QV_DMAuth a
+LEFT JOIN QV_User u ON u.UserId = a.UserId
+LEFT JOIN QV_Role r ON r.RoleId = a.RoleId;
