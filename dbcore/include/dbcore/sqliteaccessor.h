@@ -1,0 +1,60 @@
+// The accessor of the embedded store: one SQLite connection to one database
+// file. Errors carry the SQLite extended result code as number, and the
+// engine's message with the statement as description.
+//
+// The SQL Server dialect the library speaks works here: getdate() gives the
+// local time as an OLE date, [bracketed] names and casts to numeric(p,s) are
+// native, and "Name arg,arg" runs a procedure of SqliteProcedureRegistry.
+//
+// Units of work: a write (or a writing procedure) opens one with BEGIN
+// IMMEDIATE when none is open, so concurrent writers queue on the busy
+// timeout instead of failing. A failing statement that opened the unit rolls
+// it back at once; inside an earlier unit it leaves the unit open for the
+// caller's RollbackTrans. Reads finish their statement before returning.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "dbcore/cdbaccessor.h"
+
+namespace ZUBDB {
+
+class SqliteAccessor : public CDBAccessor {
+public:
+    // Opens an existing database file; throws SqliteError when it cannot.
+    explicit SqliteAccessor(const std::string& path);
+    ~SqliteAccessor() override;
+    SqliteAccessor(const SqliteAccessor&) = delete;
+    SqliteAccessor& operator=(const SqliteAccessor&) = delete;
+
+    int InsertRow(const std::wstring& table, const QVParams& values, const std::wstring& s1,
+                  const std::wstring& s2) override;
+    int UpdateRows(const std::wstring& table, const QVParams& values, const QVParams& conditions,
+                   const std::wstring& s1, const std::wstring& s2) override;
+    int DeleteRows(const std::wstring& table, const QVParams& conditions, const std::wstring& s1,
+                   const std::wstring& s2) override;
+    int SelectRows(std::unique_ptr<CDBRecordset>& out, const std::wstring& table,
+                   const std::wstring& columns, const QVParams& conditions,
+                   const std::wstring& order, const std::wstring& s1, const std::wstring& s2,
+                   int n1, int n2) override;
+    int ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstring& sql,
+                   const QVParams& params, const std::wstring& s1, int n1, int n2) override;
+    int BeginTrans() override;
+    int CommitTrans() override;
+    int RollbackTrans() override;
+    long long LastInsertId() const override;
+
+    // Whether a unit of work is open on this connection.
+    bool InTransaction() const;
+    const std::string& Path() const;
+
+private:
+    struct Impl;
+    template <class Work>
+    int Run(Work&& work);
+
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ZUBDB

@@ -1,0 +1,106 @@
+#include "dbcore/cdbaccessorcreator.h"
+
+#include <cwctype>
+#include <stdexcept>
+#include <map>
+#include <mutex>
+
+#include "dbcore/sqliteaccessor.h"
+#include "zub/text.h"
+
+namespace ZUBDB {
+namespace {
+
+thread_local std::wstring tLastError;
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
+// "sqlite:DIR": database `db` is the file DIR/db.sqlite3.
+std::unique_ptr<CDBAccessor> OpenEmbedded(const QVSvrInfo& server, const std::wstring& /*token*/) {
+    const std::wstring& text = server.server();
+    std::wstring dir = text.substr(text.find(L':') + 1);
+    const std::wstring& db = server.database();
+    if (dir.empty()) throw std::invalid_argument("the server text \"sqlite:\" names no directory");
+    if (db.empty()) throw std::invalid_argument("no database name given for " + zub::WideToUtf8(text));
+    // The name picks a file in DIR and must not lead out of it.
+    if (db.find_first_of(L"/\\") != std::wstring::npos || db == L"." || db == L"..")
+        throw std::invalid_argument("database name \"" + zub::WideToUtf8(db) +
+                                    "\" is not a plain name");
+    std::string path = zub::WideToUtf8(dir);
+    if (path.back() != '/') path += '/';
+    path += zub::WideToUtf8(db) + ".sqlite3";
+    return std::make_unique<SqliteAccessor>(path);
+}
+
+}  // namespace
+
+struct CDBAccessorCreator::Impl {
+    std::mutex mutex;
+    std::map<std::wstring, Factory> backends;
+};
+
+CDBAccessorCreator& CDBAccessorCreator::instance() {
+    static CDBAccessorCreator creator;
+    return creator;
+}
+
+CDBAccessorCreator::CDBAccessorCreator() : impl_(std::make_shared<Impl>()) {
+    impl_->backends[L"sqlite"] = &OpenEmbedded;
+}
+
+std::unique_ptr<CDBAccessor> CDBAccessorCreator::CreateAccessor(const QVSvrInfo& server,
+                                                                const std::wstring& token) {
+    tLastError.clear();
+    const std::wstring& text = server.server();
+    std::size_t colon = text.find(L':');
+    Factory factory;
+    if (colon != std::wstring::npos) {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        auto it = impl_->backends.find(Lower(text.substr(0, colon)));
+        if (it != impl_->backends.end()) factory = it->second;
+    }
+    if (!factory) {
+        tLastError = L"no database backend for the server \"" + text + L"\"";
+        return nullptr;
+    }
+    try {
+        std::unique_ptr<CDBAccessor> accessor = factory(server, token);
+        if (!accessor) tLastError = L"the backend refused the connection to \"" + text + L"\"";
+        return accessor;
+    } catch (const std::exception& e) {
+        tLastError = zub::Utf8ToWide(e.what());
+        return nullptr;
+    }
+}
+
+std::unique_ptr<CDBAccessor> CDBAccessorCreator::CreateAccessor(const std::wstring& local,
+                                                                const std::wstring& /*b*/) {
+    tLastError.clear();
+    if (local.empty()) {
+        tLastError = L"no database file given";
+        return nullptr;
+    }
+    try {
+        return std::make_unique<SqliteAccessor>(zub::WideToUtf8(local));
+    } catch (const std::exception& e) {
+        tLastError = zub::Utf8ToWide(e.what());
+        return nullptr;
+    }
+}
+
+std::wstring CDBAccessorCreator::LastError() const { return tLastError; }
+
+void CDBAccessorCreator::RegisterBackend(const std::wstring& scheme, Factory factory) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->backends[Lower(scheme)] = std::move(factory);
+}
+
+void CDBAccessorCreator::UnregisterBackend(const std::wstring& scheme) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->backends.erase(Lower(scheme));
+}
+
+}  // namespace ZUBDB

@@ -1,0 +1,151 @@
+#include "dbcore/cdbrecordset.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cwchar>
+#include <cwctype>
+#include <stdexcept>
+
+#include "zub/text.h"
+
+namespace ZUBDB {
+namespace {
+
+bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool OnlySpaceFrom(const wchar_t* p) {
+    while (*p != L'\0' && std::iswspace(static_cast<wint_t>(*p))) ++p;
+    return *p == L'\0';
+}
+
+// Whole-text numbers only: "12abc" is not a number, " 12 " is.
+bool ParseInteger(const std::wstring& text, long long& out) {
+    if (text.empty()) return false;
+    wchar_t* end = nullptr;
+    errno = 0;
+    long long v = std::wcstoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || errno == ERANGE || !OnlySpaceFrom(end)) return false;
+    out = v;
+    return true;
+}
+
+bool ParseReal(const std::wstring& text, double& out) {
+    if (text.empty()) return false;
+    wchar_t* end = nullptr;
+    double v = std::wcstod(text.c_str(), &end);
+    if (end == text.c_str() || !OnlySpaceFrom(end)) return false;
+    out = v;
+    return true;
+}
+
+std::wstring RealToText(double v) {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return zub::Utf8ToWide(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
+}
+
+std::wstring AsString(const DBValue* cell, const std::wstring& def) {
+    if (cell == nullptr) return def;
+    if (const auto* s = std::get_if<std::wstring>(cell)) return *s;
+    if (const auto* i = std::get_if<long long>(cell)) return std::to_wstring(*i);
+    if (const auto* d = std::get_if<double>(cell)) return RealToText(*d);
+    return def;
+}
+
+long long AsInt64(const DBValue* cell, long long def) {
+    if (cell == nullptr) return def;
+    if (const auto* i = std::get_if<long long>(cell)) return *i;
+    if (const auto* d = std::get_if<double>(cell)) return static_cast<long long>(*d);
+    if (const auto* s = std::get_if<std::wstring>(cell)) {
+        long long v = 0;
+        if (ParseInteger(*s, v)) return v;
+        double r = 0;
+        if (ParseReal(*s, r)) return static_cast<long long>(r);
+    }
+    return def;
+}
+
+double AsDouble(const DBValue* cell, double def) {
+    if (cell == nullptr) return def;
+    if (const auto* d = std::get_if<double>(cell)) return *d;
+    if (const auto* i = std::get_if<long long>(cell)) return static_cast<double>(*i);
+    if (const auto* s = std::get_if<std::wstring>(cell)) {
+        double r = 0;
+        if (ParseReal(*s, r)) return r;
+    }
+    return def;
+}
+
+}  // namespace
+
+CDBRecordset::CDBRecordset(std::vector<std::wstring> columns) : columns_(std::move(columns)) {}
+
+void CDBRecordset::AddRow(std::vector<DBValue> row) {
+    if (row.size() != columns_.size())
+        throw std::invalid_argument("record set row has " + std::to_string(row.size()) +
+                                    " values for " + std::to_string(columns_.size()) + " columns");
+    rows_.push_back(std::move(row));
+}
+
+bool CDBRecordset::IsEOF() const { return cursor_ >= rows_.size(); }
+
+void CDBRecordset::MoveNext() {
+    if (cursor_ < rows_.size()) ++cursor_;
+}
+
+void CDBRecordset::MoveFirst() { cursor_ = 0; }
+
+long CDBRecordset::GetRecordCount() const { return static_cast<long>(rows_.size()); }
+
+int CDBRecordset::IndexOf(const std::wstring& column) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (SameNameIgnoringCase(columns_[i], column)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+const DBValue* CDBRecordset::Cell(int index) const {
+    if (index < 0 || cursor_ >= rows_.size()) return nullptr;
+    const auto& row = rows_[cursor_];
+    if (static_cast<std::size_t>(index) >= row.size()) return nullptr;
+    const DBValue& v = row[static_cast<std::size_t>(index)];
+    if (std::holds_alternative<std::monostate>(v)) return nullptr;
+    return &v;
+}
+
+std::wstring CDBRecordset::GetString(const std::wstring& column, const std::wstring& def) const {
+    return AsString(Cell(IndexOf(column)), def);
+}
+
+long CDBRecordset::GetInt(const std::wstring& column, long def) const {
+    return static_cast<long>(AsInt64(Cell(IndexOf(column)), def));
+}
+
+double CDBRecordset::GetDouble(const std::wstring& column, double def) const {
+    return AsDouble(Cell(IndexOf(column)), def);
+}
+
+std::wstring CDBRecordset::GetStringAt(int index, const std::wstring& def) const {
+    return AsString(Cell(index), def);
+}
+
+long CDBRecordset::GetIntAt(int index, long def) const {
+    return static_cast<long>(AsInt64(Cell(index), def));
+}
+
+long long CDBRecordset::GetInt64At(int index, long long def) const {
+    return AsInt64(Cell(index), def);
+}
+
+double CDBRecordset::GetDoubleAt(int index, double def) const {
+    return AsDouble(Cell(index), def);
+}
+
+}  // namespace ZUBDB

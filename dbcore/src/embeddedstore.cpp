@@ -1,0 +1,147 @@
+#include "dbcore/embeddedstore.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "dbcore/sqliteerror.h"
+#include "schemasql.h"
+#include "sqlitedb.h"
+#include "sqlitestatement.h"
+#include "zub/text.h"
+
+namespace ZUBDB {
+
+const char* const kDefaultProductDb = "QVData";
+const char* const kSystemDb = "QVSystem";
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string RandomText(std::size_t length) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device device;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text += alphabet[pick(device)];
+    return text;
+}
+
+bool Taken(const fs::path& file) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-journal"}) {
+        if (fs::exists(fs::path(file.string() + suffix), ec) || ec) return true;
+    }
+    return false;
+}
+
+// Builds a database under a temporary name in `dir`; the caller publishes it.
+template <class Seed>
+fs::path Build(const fs::path& dir, const std::string& name, const char* schema, Seed&& seed) {
+    fs::path temp = dir / ("." + name + ".sqlite3.new-" + RandomText(8));
+    try {
+        SqliteDb db = SqliteDb::Open(temp.string(), true);
+        db.exec("BEGIN IMMEDIATE");
+        db.exec(schema);
+        seed(db);
+        db.exec("COMMIT");
+    } catch (...) {
+        std::error_code ec;
+        for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(fs::path(temp.string() + suffix), ec);
+        throw;
+    }
+    return temp;
+}
+
+// Moves the finished file to its name unless that name exists by now.
+void Publish(const fs::path& temp, const fs::path& target) {
+    std::error_code ec;
+    if (::link(temp.c_str(), target.c_str()) != 0) {
+        int err = errno;
+        fs::remove(temp, ec);
+        if (err == EEXIST)
+            throw std::runtime_error(target.string() + " already exists; an existing store is never overwritten");
+        throw std::runtime_error("cannot create " + target.string() + ": " + std::strerror(err));
+    }
+    fs::remove(temp, ec);
+}
+
+void Insert(const SqliteDb& db, const std::string& sql, const std::vector<DBValue>& values) {
+    SqliteStatement statement(db, sql);
+    statement.bindAll(values);
+    statement.fetchAll();
+}
+
+}  // namespace
+
+std::wstring EmbeddedLocator(const std::string& dir) { return L"sqlite:" + zub::Utf8ToWide(dir); }
+
+int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, std::wstring& error) {
+    error.clear();
+    if (dir.empty()) {
+        error = L"no directory given for the store";
+        return 1;
+    }
+    if (productDb.empty() || productDb.find_first_of("/\\") != std::string::npos || productDb == "." ||
+        productDb == ".." || productDb == kSystemDb) {
+        error = L"\"" + zub::Utf8ToWide(productDb) + L"\" cannot name the product database";
+        return 1;
+    }
+    const fs::path root(dir);
+    const fs::path productFile = root / (productDb + ".sqlite3");
+    const fs::path systemFile = root / (std::string(kSystemDb) + ".sqlite3");
+    for (const fs::path& file : {productFile, systemFile}) {
+        if (Taken(file)) {
+            error = zub::Utf8ToWide(file.string()) + L" already exists; an existing store is never overwritten";
+            return 1;
+        }
+    }
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    if (ec) {
+        error = L"cannot create the directory " + zub::Utf8ToWide(dir) + L": " + zub::Utf8ToWide(ec.message());
+        return 2;
+    }
+
+    bool productPublished = false;
+    try {
+        fs::path productTemp = Build(root, productDb, kProductSchemaSql, [](const SqliteDb& db) {
+            Insert(db,
+                   "INSERT INTO QV_DMVerStrategy (VersionStraId, SeriaNumStra, Begin_Main, Begin_Sub, "
+                   "NewDocBeginNum, DocAdvScope, CreateBSLNAdv) VALUES (1, 2, 1, 0, 0, 0, 0)",
+                   {});
+            Insert(db, "INSERT INTO QV_User (UserId, UserName) VALUES (1, 'system')", {});
+        });
+        fs::path systemTemp;
+        try {
+            systemTemp = Build(root, kSystemDb, kSystemSchemaSql, [](const SqliteDb& db) {
+                Insert(db, "INSERT INTO QV_SysInfo (sysPwd) VALUES (?)", {zub::Utf8ToWide(RandomText(32))});
+            });
+        } catch (...) {
+            fs::remove(productTemp, ec);
+            throw;
+        }
+        try {
+            Publish(productTemp, productFile);
+        } catch (...) {
+            fs::remove(systemTemp, ec);
+            throw;
+        }
+        productPublished = true;
+        Publish(systemTemp, systemFile);
+        return 0;
+    } catch (const SqliteError& e) {
+        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " + e.Description();
+    } catch (const std::exception& e) {
+        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " + zub::Utf8ToWide(e.what());
+    }
+    if (productPublished) fs::remove(productFile, ec);
+    return 3;
+}
+
+}  // namespace ZUBDB
