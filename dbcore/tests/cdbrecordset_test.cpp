@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "dbcore/cdbrecordset.h"
+
+using ZUBDB::CDBRecordset;
+using ZUBDB::DBValue;
+
+namespace {
+
+CDBRecordset TwoRows() {
+    CDBRecordset rs({L"DocId", L"Name", L"CreateTime", L"Note"});
+    rs.AddRow({DBValue(7LL), DBValue(std::wstring(L"pump")), DBValue(45000.25), DBValue()});
+    rs.AddRow({DBValue(8LL), DBValue(std::wstring(L"42")), DBValue(2.5), DBValue(std::wstring(L"x"))});
+    return rs;
+}
+
+}  // namespace
+
+TEST(CDBRecordset, ReadsColumnsByNameIgnoringCase) {
+    CDBRecordset rs = TwoRows();
+    EXPECT_EQ(rs.GetInt(L"docid"), 7);
+    EXPECT_EQ(rs.GetInt(L"DOCID"), 7);
+    EXPECT_EQ(rs.GetString(L"name"), L"pump");
+    EXPECT_DOUBLE_EQ(rs.GetDouble(L"createtime"), 45000.25);
+}
+
+TEST(CDBRecordset, ReadsColumnsByPosition) {
+    CDBRecordset rs = TwoRows();
+    EXPECT_EQ(rs.GetIntAt(0), 7);
+    EXPECT_EQ(rs.GetInt64At(0), 7);
+    EXPECT_EQ(rs.GetStringAt(1), L"pump");
+    EXPECT_DOUBLE_EQ(rs.GetDoubleAt(2), 45000.25);
+}
+
+TEST(CDBRecordset, MissingColumnNullAndBadPositionGiveTheDefault) {
+    CDBRecordset rs = TwoRows();
+    EXPECT_EQ(rs.GetString(L"NoSuchColumn", L"def"), L"def");
+    EXPECT_EQ(rs.GetInt(L"NoSuchColumn", -3), -3);
+    EXPECT_DOUBLE_EQ(rs.GetDouble(L"NoSuchColumn", 1.5), 1.5);
+    EXPECT_EQ(rs.GetString(L"Note", L"null"), L"null");
+    EXPECT_EQ(rs.GetIntAt(3, 9), 9);
+    EXPECT_EQ(rs.GetIntAt(4, 9), 9);
+    EXPECT_EQ(rs.GetIntAt(-1, 9), 9);
+    EXPECT_EQ(rs.GetStringAt(1, L"d"), L"pump");
+    // A text that is not a number reads as the default number.
+    EXPECT_EQ(rs.GetInt(L"Name", -1), -1);
+    EXPECT_DOUBLE_EQ(rs.GetDouble(L"Name", -1.0), -1.0);
+}
+
+TEST(CDBRecordset, ConvertsBetweenTypes) {
+    CDBRecordset rs = TwoRows();
+    EXPECT_EQ(rs.GetString(L"DocId"), L"7");
+    rs.MoveNext();
+    EXPECT_EQ(rs.GetInt(L"Name"), 42);         // text "42"
+    EXPECT_DOUBLE_EQ(rs.GetDouble(L"Name"), 42.0);
+    EXPECT_EQ(rs.GetString(L"CreateTime"), L"2.5");
+    EXPECT_EQ(rs.GetInt(L"CreateTime"), 2);    // truncated
+    EXPECT_DOUBLE_EQ(rs.GetDouble(L"DocId"), 8.0);
+}
+
+TEST(CDBRecordset, CursorWalksRowsAndStopsAtTheEnd) {
+    CDBRecordset rs = TwoRows();
+    EXPECT_EQ(rs.GetRecordCount(), 2);
+    EXPECT_FALSE(rs.IsEOF());
+    rs.MoveNext();
+    EXPECT_EQ(rs.GetInt(L"DocId"), 8);
+    rs.MoveNext();
+    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(rs.GetInt(L"DocId", -1), -1);
+    rs.MoveNext();
+    EXPECT_TRUE(rs.IsEOF());
+    rs.MoveFirst();
+    EXPECT_EQ(rs.GetInt(L"DocId"), 7);
+}
+
+TEST(CDBRecordset, EmptySetIsAtEndAndGivesDefaults) {
+    CDBRecordset rs({L"a"});
+    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(rs.GetRecordCount(), 0);
+    EXPECT_EQ(rs.GetIntAt(0, 5), 5);
+    EXPECT_EQ(rs.GetString(L"a", L"none"), L"none");
+}
+
+TEST(CDBRecordset, RefusesRowsOfTheWrongWidth) {
+    CDBRecordset rs({L"a", L"b"});
+    EXPECT_THROW(rs.AddRow({DBValue(1LL)}), std::invalid_argument);
+    EXPECT_THROW(rs.AddRow({DBValue(1LL), DBValue(2LL), DBValue(3LL)}), std::invalid_argument);
+    EXPECT_EQ(rs.GetRecordCount(), 0);
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/embeddedstore.h"
+#include "dbcore/qvsvrinfo.h"
+#include "testsupport.h"
+#include "zub/text.h"
+
+using ZUBDB::CDBAccessor;
+using ZUBDB::CDBRecordset;
+using zubtest::Params;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::unique_ptr<CDBRecordset> Query(CDBAccessor& db, const std::wstring& sql) {
+    std::unique_ptr<CDBRecordset> rs;
+    EXPECT_EQ(db.ExecuteSql(rs, sql, Params(), L"", 0, 0), 0) << zub::WideToUtf8(db.errDescription());
+    return rs;
+}
+
+std::unique_ptr<CDBAccessor> Open(const fs::path& file) {
+    return ZUBDB::CDBAccessorCreator::instance().CreateAccessor(zub::Utf8ToWide(file.string()), L"");
+}
+
+std::vector<std::wstring> ColumnsOf(CDBAccessor& db, const std::wstring& table) {
+    auto rs = Query(db, L"select name from pragma_table_info('" + table + L"') order by cid");
+    std::vector<std::wstring> names;
+    for (; rs && !rs->IsEOF(); rs->MoveNext()) names.push_back(rs->GetStringAt(0));
+    return names;
+}
+
+std::set<std::string> FilesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+}  // namespace
+
+TEST(EmbeddedStore, CreatesBothDatabasesWithTheirStartingRows) {
+    zubtest::TempDir tmp;
+    fs::path dir = tmp.path() / "a" / "store";
+    std::wstring error;
+    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error), 0) << zub::WideToUtf8(error);
+    EXPECT_EQ(error, L"");
+    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"QVData.sqlite3", "QVSystem.sqlite3"}));
+    EXPECT_EQ(ZUBDB::EmbeddedLocator(dir.string()), zub::Utf8ToWide("sqlite:" + dir.string()));
+
+    auto product = Open(dir / "QVData.sqlite3");
+    ASSERT_TRUE(product);
+    auto strategy = Query(*product, L"select * from QV_DMVerStrategy");
+    ASSERT_EQ(strategy->GetRecordCount(), 1);
+    EXPECT_EQ(strategy->GetInt(L"VersionStraId"), 1);
+    EXPECT_EQ(strategy->GetInt(L"SeriaNumStra"), 2);
+    EXPECT_EQ(strategy->GetInt(L"Begin_Main"), 1);
+    EXPECT_EQ(strategy->GetInt(L"Begin_sub", -1), 0);
+    EXPECT_EQ(strategy->GetInt(L"NewDocBeginNum", -1), 0);
+    EXPECT_EQ(strategy->GetInt(L"DocAdvScope", -1), 0);
+    EXPECT_EQ(strategy->GetInt(L"CreateBSLNAdv", -1), 0);
+    auto users = Query(*product, L"select UserId, UserName from QV_User");
+    ASSERT_EQ(users->GetRecordCount(), 1);
+    EXPECT_EQ(users->GetIntAt(0), 1);
+    EXPECT_EQ(users->GetStringAt(1), L"system");
+    EXPECT_EQ(Query(*product, L"pragma journal_mode")->GetStringAt(0), L"wal");
+
+    auto system = Open(dir / "QVSystem.sqlite3");
+    ASSERT_TRUE(system);
+    auto info = Query(*system, L"select sysPwd from QV_SysInfo");
+    ASSERT_EQ(info->GetRecordCount(), 1);
+    std::wstring pwd = info->GetString(L"sysPwd");
+    EXPECT_EQ(pwd.size(), 32u);
+
+    // Every store gets its own password.
+    std::wstring error2;
+    ASSERT_EQ(ZUBDB::CreateEmbeddedStore((tmp.path() / "other").string(), "QVData", error2), 0);
+    auto system2 = Open(tmp.path() / "other" / "QVSystem.sqlite3");
+    EXPECT_NE(Query(*system2, L"select sysPwd from QV_SysInfo")->GetStringAt(0), pwd);
+}
+
+TEST(EmbeddedStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
+    zubtest::TempStore store;
+    auto db = store.Connect();
+    auto rs = Query(*db, L"select type, name from sqlite_master where type in ('table','view') and name like 'QV%' order by name");
+    std::set<std::wstring> objects;
+    for (; !rs->IsEOF(); rs->MoveNext()) objects.insert(rs->GetString(L"type") + L":" + rs->GetString(L"name"));
+    EXPECT_EQ(objects, (std::set<std::wstring>{L"table:QV_CaxForm", L"table:QV_DMAuth", L"table:QV_DMBaseline",
+                                               L"table:QV_DMDoc", L"table:QV_DMDocVer", L"table:QV_DMRepo",
+                                               L"table:QV_DMVerStrategy", L"table:QV_IdCounter", L"table:QV_Role",
+                                               L"table:QV_User", L"table:QV_UserRole", L"view:QV_v_DMAuthSet"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc"),
+              (std::vector<std::wstring>{L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
+                                         L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
+                                         L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
+                                         L"LastOperatorTime", L"phyUrl", L"CaxDocType"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_v_DMAuthSet"),
+              (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole", L"Read",
+                                         L"Write", L"Manage", L"UserName"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMBaseline"),
+              (std::vector<std::wstring>{L"BaseLineId", L"DocRepoId", L"name", L"BaseLineInfo", L"BaseLineCreateTime"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_CaxForm"), (std::vector<std::wstring>{L"rcId", L"revision", L"DocId", L"CaxDocType"}));
+    // The lookups the library runs use an index rather than a scan.
+    auto plan = Query(*db, L"explain query plan select * from QV_DMDoc where DocRepoId = 1 order by phyurl asc");
+    std::wstring detail;
+    for (; !plan->IsEOF(); plan->MoveNext()) detail += plan->GetString(L"detail") + L"\n";
+    EXPECT_NE(detail.find(L"USING INDEX"), std::wstring::npos) << zub::WideToUtf8(detail);
+    EXPECT_EQ(detail.find(L"TEMP B-TREE"), std::wstring::npos) << zub::WideToUtf8(detail);
+}
+
+TEST(EmbeddedStore, RefusesToOverwriteAnExistingStore) {
+    zubtest::TempStore store;
+    {
+        auto db = store.Connect();
+        auto v = Params();
+        zubtest::Add(v, L"UserName", L"precious");
+        ASSERT_EQ(db->InsertRow(L"QV_User", v, L"", L""), 0);
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    std::wstring error;
+    EXPECT_NE(ZUBDB::CreateEmbeddedStore(store.dir(), "QVData", error), 0);
+    EXPECT_NE(error.find(L"QVData.sqlite3 already exists"), std::wstring::npos) << zub::WideToUtf8(error);
+    auto db = store.Connect();
+    EXPECT_EQ(Query(*db, L"select count(*) from QV_User where UserName = 'precious'")->GetIntAt(0), 1);
+
+    // Only the system database there: refused, and no product database appears.
+    zubtest::TempDir tmp;
+    { std::ofstream(tmp.path() / "QVSystem.sqlite3") << "x"; }
+    error.clear();
+    EXPECT_NE(ZUBDB::CreateEmbeddedStore(tmp.str(), "QVData", error), 0);
+    EXPECT_NE(error.find(L"QVSystem.sqlite3 already exists"), std::wstring::npos) << zub::WideToUtf8(error);
+    EXPECT_EQ(FilesIn(tmp.path()), (std::set<std::string>{"QVSystem.sqlite3"}));
+}
+
+TEST(EmbeddedStore, RefusesBadNamesAndPlaces) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    for (const char* name : {"", "a/b", "..", "QVSystem"}) {
+        error.clear();
+        EXPECT_NE(ZUBDB::CreateEmbeddedStore(tmp.str(), name, error), 0) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+    EXPECT_TRUE(FilesIn(tmp.path()).empty());
+
+    error.clear();
+    EXPECT_NE(ZUBDB::CreateEmbeddedStore("", "QVData", error), 0);
+    EXPECT_FALSE(error.empty());
+
+    // The directory cannot be made under a plain file.
+    { std::ofstream(tmp.path() / "file") << "x"; }
+    error.clear();
+    EXPECT_NE(ZUBDB::CreateEmbeddedStore((tmp.path() / "file" / "store").string(), "QVData", error), 0);
+    EXPECT_NE(error.find(L"cannot create the directory"), std::wstring::npos) << zub::WideToUtf8(error);
+}
+
+TEST(EmbeddedStore, AnotherProductDatabaseName) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(tmp.str(), "Plant", error), 0) << zub::WideToUtf8(error);
+    EXPECT_EQ(FilesIn(tmp.path()), (std::set<std::string>{"Plant.sqlite3", "QVSystem.sqlite3"}));
+    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(tmp.str()), 0, L"Plant", L""), L"");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(Query(*db, L"select UserName from QV_User")->GetStringAt(0), L"system");
+}

@@ -1,0 +1,69 @@
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/embeddedstore.h"
+#include "dbcore/qvsvrinfo.h"
+#include "zub/text.h"
+
+namespace zubtest {
+
+TempDir::TempDir() {
+    std::string templ = (std::filesystem::temp_directory_path() / "dbcore-test-XXXXXX").string();
+    if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = templ;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+TempStore::TempStore() {
+    std::wstring error;
+    int rc = ZUBDB::CreateEmbeddedStore(dir_.str(), ZUBDB::kDefaultProductDb, error);
+    if (rc != 0) throw std::runtime_error("cannot create a test store: " + zub::WideToUtf8(error));
+}
+
+std::string TempStore::productFile() const {
+    return (dir_.path() / (std::string(ZUBDB::kDefaultProductDb) + ".sqlite3")).string();
+}
+
+std::unique_ptr<ZUBDB::CDBAccessor> TempStore::Connect() const {
+    ZUBDB::QVSvrInfo server(ZUBDB::EmbeddedLocator(dir()), 0, L"QVData", L"");
+    auto accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(server, L"");
+    if (!accessor)
+        throw std::runtime_error(zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()));
+    return accessor;
+}
+
+std::unique_ptr<ZUBDB::CDBAccessor> TempStore::ConnectSystem() const {
+    ZUBDB::QVSvrInfo server(ZUBDB::EmbeddedLocator(dir()), 0, L"QVSystem", L"");
+    auto accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(server, L"");
+    if (!accessor)
+        throw std::runtime_error(zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()));
+    return accessor;
+}
+
+ZUBDB::QVParams Params() { return ZUBDB::QVParams(false); }
+
+ZUBDB::QVParams& Add(ZUBDB::QVParams& p, const std::wstring& column, long long value) {
+    p.AddParam(static_cast<long>(p.size()), column, value, false, L"=");
+    return p;
+}
+
+ZUBDB::QVParams& Add(ZUBDB::QVParams& p, const std::wstring& column, const std::wstring& value) {
+    p.AddParam(static_cast<long>(p.size()), column, value, false, false, L"=");
+    return p;
+}
+
+ZUBDB::QVParams& AddRaw(ZUBDB::QVParams& p, const std::wstring& column, const std::wstring& expr) {
+    p.AddParam(static_cast<long>(p.size()), column, expr, true, false, L"=");
+    return p;
+}
+
+}  // namespace zubtest

@@ -1,0 +1,46 @@
+// Temporary stores for the tests; each removes its directory when done.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "dbcore/cdbaccessor.h"
+#include "dbcore/qvparams.h"
+
+namespace zubtest {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A fresh embedded store in its own temporary directory.
+class TempStore {
+public:
+    TempStore();
+    std::string dir() const { return dir_.str(); }
+    std::string productFile() const;
+    // A new connection to the product database (QVData).
+    std::unique_ptr<ZUBDB::CDBAccessor> Connect() const;
+    std::unique_ptr<ZUBDB::CDBAccessor> ConnectSystem() const;
+
+private:
+    TempDir dir_;
+};
+
+// Building parameter lists in one line.
+ZUBDB::QVParams Params();
+ZUBDB::QVParams& Add(ZUBDB::QVParams& p, const std::wstring& column, long long value);
+ZUBDB::QVParams& Add(ZUBDB::QVParams& p, const std::wstring& column, const std::wstring& value);
+ZUBDB::QVParams& AddRaw(ZUBDB::QVParams& p, const std::wstring& column, const std::wstring& expr);
+
+}  // namespace zubtest

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "dbcore/sqliteaccessor.h"
+#include "testsupport.h"
+#include "zub/text.h"
+
+using ZUBDB::CDBAccessor;
+using ZUBDB::CDBRecordset;
+using ZUBDB::SqliteAccessor;
+using zubtest::Add;
+using zubtest::Params;
+
+namespace {
+
+int InsertUser(CDBAccessor& db, const std::wstring& name) {
+    auto v = Params();
+    Add(v, L"UserName", name);
+    return db.InsertRow(L"QV_User", v, L"", L"");
+}
+
+long CountUsers(CDBAccessor& db, const std::wstring& name = L"") {
+    auto where = Params();
+    if (!name.empty()) Add(where, L"UserName", name);
+    std::unique_ptr<CDBRecordset> rs;
+    EXPECT_EQ(db.SelectRows(rs, L"QV_User", L"count(*)", where, L"", L"", L"", 0, 0), 0)
+        << zub::WideToUtf8(db.errDescription());
+    return rs ? rs->GetIntAt(0, -1) : -1;
+}
+
+bool InTransaction(CDBAccessor& db) { return dynamic_cast<SqliteAccessor&>(db).InTransaction(); }
+
+}  // namespace
+
+TEST(Transactions, WritesAreInvisibleToOthersUntilCommit) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    auto b = store.Connect();
+    ASSERT_EQ(InsertUser(*a, L"alice"), 0);
+    EXPECT_TRUE(InTransaction(*a));
+    EXPECT_EQ(CountUsers(*a, L"alice"), 1);  // own work is visible
+    EXPECT_EQ(CountUsers(*b, L"alice"), 0);
+    ASSERT_EQ(a->CommitTrans(), 0);
+    EXPECT_FALSE(InTransaction(*a));
+    EXPECT_EQ(CountUsers(*b, L"alice"), 1);
+}
+
+TEST(Transactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    ASSERT_EQ(InsertUser(*a, L"kept"), 0);
+    ASSERT_EQ(a->CommitTrans(), 0);
+    ASSERT_EQ(InsertUser(*a, L"gone1"), 0);
+    auto set = Params();
+    Add(set, L"UserName", L"changed");
+    auto where = Params();
+    Add(where, L"UserName", L"kept");
+    ASSERT_EQ(a->UpdateRows(L"QV_User", set, where, L"", L""), 0);
+    ASSERT_EQ(a->DeleteRows(L"QV_User", Params(), L"", L""), 0);
+    EXPECT_EQ(CountUsers(*a), 0);
+    ASSERT_EQ(a->RollbackTrans(), 0);
+    EXPECT_FALSE(InTransaction(*a));
+    EXPECT_EQ(CountUsers(*a), 2);  // system and kept
+    EXPECT_EQ(CountUsers(*a, L"kept"), 1);
+    EXPECT_EQ(CountUsers(*a, L"gone1"), 0);
+}
+
+TEST(Transactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    EXPECT_EQ(a->CommitTrans(), 0);
+    EXPECT_EQ(a->RollbackTrans(), 0);
+    EXPECT_EQ(a->BeginTrans(), 0);
+    EXPECT_EQ(a->BeginTrans(), 0);  // joins the open unit
+    EXPECT_TRUE(InTransaction(*a));
+    EXPECT_EQ(a->CommitTrans(), 0);
+    EXPECT_FALSE(InTransaction(*a));
+    EXPECT_EQ(a->CommitTrans(), 0);
+}
+
+TEST(Transactions, ExplicitUnitGroupsReadsAndWrites) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    auto b = store.Connect();
+    ASSERT_EQ(a->BeginTrans(), 0);
+    EXPECT_EQ(CountUsers(*a), 1);
+    ASSERT_EQ(InsertUser(*a, L"u1"), 0);
+    ASSERT_EQ(InsertUser(*a, L"u2"), 0);
+    EXPECT_EQ(CountUsers(*b), 1);
+    ASSERT_EQ(a->CommitTrans(), 0);
+    EXPECT_EQ(CountUsers(*b), 3);
+}
+
+TEST(Transactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
+    zubtest::TempStore store;
+    {
+        auto a = store.Connect();
+        ASSERT_EQ(InsertUser(*a, L"committed"), 0);
+        ASSERT_EQ(a->CommitTrans(), 0);
+        ASSERT_EQ(InsertUser(*a, L"pending"), 0);
+    }
+    auto b = store.Connect();
+    EXPECT_EQ(CountUsers(*b, L"committed"), 1);
+    EXPECT_EQ(CountUsers(*b, L"pending"), 0);
+    // The lock went with it.
+    EXPECT_EQ(InsertUser(*b, L"next"), 0);
+    EXPECT_EQ(b->CommitTrans(), 0);
+}
+
+TEST(Transactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
+    zubtest::TempStore store;
+    auto reader = store.Connect();
+    auto writer = store.Connect();
+    EXPECT_EQ(CountUsers(*reader), 1);
+    EXPECT_FALSE(InTransaction(*reader));
+    std::unique_ptr<CDBRecordset> rs;
+    ASSERT_EQ(reader->ExecuteSql(rs, L"select UserName from QV_User", Params(), L"", 0, 0), 0);
+    EXPECT_FALSE(InTransaction(*reader));
+    ASSERT_EQ(InsertUser(*writer, L"late"), 0);
+    ASSERT_EQ(writer->CommitTrans(), 0);
+    EXPECT_EQ(CountUsers(*reader), 2);
+}
+
+TEST(Transactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    auto b = store.Connect();
+    auto dup = Params();
+    Add(dup, L"UserId", 1);
+    Add(dup, L"UserName", L"clash");
+    EXPECT_EQ(a->InsertRow(L"QV_User", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
+    EXPECT_FALSE(InTransaction(*a));
+    // Another client writes without waiting out the busy timeout.
+    EXPECT_EQ(InsertUser(*b, L"other"), 0) << zub::WideToUtf8(b->errDescription());
+    EXPECT_EQ(b->CommitTrans(), 0);
+
+    auto unknown = Params();
+    Add(unknown, L"NoSuchColumn", 1);
+    EXPECT_EQ(a->UpdateRows(L"QV_User", unknown, Params(), L"", L""), SQLITE_ERROR);
+    EXPECT_FALSE(InTransaction(*a));
+    EXPECT_EQ(InsertUser(*b, L"again"), 0) << zub::WideToUtf8(b->errDescription());
+    EXPECT_EQ(b->CommitTrans(), 0);
+}
+
+TEST(Transactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    auto b = store.Connect();
+    ASSERT_EQ(InsertUser(*a, L"first"), 0);
+    auto dup = Params();
+    Add(dup, L"UserId", 1);
+    EXPECT_EQ(a->InsertRow(L"QV_User", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
+    EXPECT_TRUE(InTransaction(*a));
+    EXPECT_EQ(CountUsers(*a, L"first"), 1);  // the earlier statement is still pending
+    ASSERT_EQ(a->RollbackTrans(), 0);
+    EXPECT_EQ(CountUsers(*b, L"first"), 0);
+
+    // Committing instead keeps the statements that succeeded, not the failed one.
+    ASSERT_EQ(a->BeginTrans(), 0);
+    ASSERT_EQ(InsertUser(*a, L"second"), 0);
+    EXPECT_NE(a->InsertRow(L"QV_User", dup, L"", L""), 0);
+    ASSERT_EQ(a->CommitTrans(), 0);
+    EXPECT_EQ(CountUsers(*b, L"second"), 1);
+    EXPECT_EQ(CountUsers(*b), 2);
+}
+
+TEST(Transactions, AWriterWaitsForAnotherWritersCommit) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    auto b = store.Connect();
+    ASSERT_EQ(InsertUser(*a, L"from-a"), 0);  // a holds the write lock
+    std::atomic<int> rcB{-1};
+    std::thread t([&] {
+        int rc = InsertUser(*b, L"from-b");
+        if (rc == 0) rc = b->CommitTrans();
+        rcB = rc;
+    });
+    // Gives b time to start waiting; the outcome does not depend on it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(a->CommitTrans(), 0);
+    t.join();
+    EXPECT_EQ(rcB.load(), 0) << zub::WideToUtf8(b->errDescription());
+    EXPECT_EQ(CountUsers(*a, L"from-a"), 1);
+    EXPECT_EQ(CountUsers(*a, L"from-b"), 1);
+}
+
+TEST(Transactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
+    zubtest::TempStore store;
+    constexpr int kRows = 40;
+    std::atomic<int> failures{0};
+    auto writer = [&](const std::wstring& tag) {
+        auto db = store.Connect();
+        for (int i = 0; i < kRows; ++i) {
+            if (InsertUser(*db, tag) != 0 || db->CommitTrans() != 0) ++failures;
+        }
+    };
+    std::thread t1(writer, L"t1");
+    std::thread t2(writer, L"t2");
+    t1.join();
+    t2.join();
+    EXPECT_EQ(failures.load(), 0);
+    auto db = store.Connect();
+    EXPECT_EQ(CountUsers(*db, L"t1"), kRows);
+    EXPECT_EQ(CountUsers(*db, L"t2"), kRows);
+}
+
+TEST(Transactions, WritersInTwoProcessesShareTheStore) {
+    zubtest::TempStore store;
+    constexpr int kRows = 30;
+    pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        int failed = 0;
+        {
+            auto db = store.Connect();
+            for (int i = 0; i < kRows; ++i)
+                if (InsertUser(*db, L"child") != 0 || db->CommitTrans() != 0) ++failed;
+        }
+        _exit(failed == 0 ? 0 : 1);
+    }
+    int failed = 0;
+    {
+        auto db = store.Connect();
+        for (int i = 0; i < kRows; ++i)
+            if (InsertUser(*db, L"parent") != 0 || db->CommitTrans() != 0) ++failed;
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(failed, 0);
+    auto db = store.Connect();
+    EXPECT_EQ(CountUsers(*db, L"child"), kRows);
+    EXPECT_EQ(CountUsers(*db, L"parent"), kRows);
+}
+
+TEST(Transactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
+    zubtest::TempStore store;
+    auto a = store.Connect();
+    auto b = store.Connect();
+    ASSERT_EQ(InsertUser(*a, L"a-row"), 0);
+    ASSERT_EQ(a->CommitTrans(), 0);
+    long long mine = a->LastInsertId();
+    ASSERT_EQ(InsertUser(*b, L"b-row"), 0);
+    ASSERT_EQ(b->CommitTrans(), 0);
+    EXPECT_EQ(a->LastInsertId(), mine);
+    EXPECT_EQ(b->LastInsertId(), mine + 1);
+
+    constexpr int kRows = 25;
+    std::atomic<int> wrong{0};
+    auto worker = [&](const std::wstring& tag) {
+        auto db = store.Connect();
+        for (int i = 0; i < kRows; ++i) {
+            if (InsertUser(*db, tag) != 0 || db->CommitTrans() != 0) {
+                ++wrong;
+                continue;
+            }
+            auto where = Params();
+            Add(where, L"UserId", db->LastInsertId());
+            std::unique_ptr<CDBRecordset> rs;
+            if (db->SelectRows(rs, L"QV_User", L"UserName", where, L"", L"", L"", 0, 0) != 0 ||
+                rs->GetStringAt(0) != tag)
+                ++wrong;
+        }
+    };
+    std::thread t1(worker, L"x");
+    std::thread t2(worker, L"y");
+    t1.join();
+    t2.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
