@@ -11,19 +11,11 @@
 
 namespace NFS {
 
-namespace {
-
-// Room for the prefix and suffix within a 255-byte name.
-constexpr std::size_t kMaxKeptName = 200;
-
-}  // namespace
-
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target))
 {
     const std::filesystem::path dir = target_.parent_path();
-    const std::string name = target_.filename().native().substr(0, kMaxKeptName);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path temp = dir / ("." + name + ".vfs-" + fsutil::UniqueSuffix());
+        std::filesystem::path temp = dir / fsutil::TemporaryName(target_.filename().native());
         UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd) {
             temp_ = std::move(temp);

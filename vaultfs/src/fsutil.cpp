@@ -42,22 +42,22 @@ long NumberFor(const std::error_code& code)
     if (code.category() != std::generic_category() && code.category() != std::system_category())
         return NFS_E_IO;
     switch (code.value()) {
-    case ENOENT:
-        return NFS_E_NOT_FOUND;
-    case EEXIST:
-    case ENOTEMPTY:
-        return NFS_E_EXISTS;
-    case EISDIR:
-    case ENOTDIR:
-        return NFS_E_WRONG_KIND;
-    case ELOOP:
-    case ENAMETOOLONG:
-    case EINVAL:
-        return NFS_E_INVALID;
-    case ENOMEM:
-        return NFS_E_NO_MEMORY;
-    default:
-        return NFS_E_IO;
+        case ENOENT:
+            return NFS_E_NOT_FOUND;
+        case EEXIST:
+        case ENOTEMPTY:
+            return NFS_E_EXISTS;
+        case EISDIR:
+        case ENOTDIR:
+            return NFS_E_WRONG_KIND;
+        case ELOOP:
+        case ENAMETOOLONG:
+        case EINVAL:
+            return NFS_E_INVALID;
+        case ENOMEM:
+            return NFS_E_NO_MEMORY;
+        default:
+            return NFS_E_IO;
     }
 }
 
@@ -65,6 +65,13 @@ void ThrowErrno(int error, const std::string& what, const std::filesystem::path&
 {
     throw std::system_error(error, std::generic_category(), what + " " + path.native());
 }
+
+namespace {
+
+constexpr std::size_t kSuffixLength = 10;
+// Room for the dot, the marker and the suffix within a 255-byte name.
+constexpr std::size_t kMaxKeptName = 200;
+const std::string kMarker = ".vfs-";
 
 std::string UniqueSuffix()
 {
@@ -75,11 +82,30 @@ std::string UniqueSuffix()
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string text;
     unsigned long long v = value;
-    for (int i = 0; i < 10; ++i) {
+    for (std::size_t i = 0; i < kSuffixLength; ++i) {
         text += digits[v % 36];
         v /= 36;
     }
     return text;
+}
+
+}  // namespace
+
+std::string TemporaryName(const std::string& name)
+{
+    return "." + name.substr(0, kMaxKeptName) + kMarker + UniqueSuffix();
+}
+
+bool IsTemporaryName(const std::string& name)
+{
+    const std::size_t tail = kMarker.size() + kSuffixLength;
+    if (name.size() < 1 + tail || name[0] != '.' ||
+        name.compare(name.size() - tail, kMarker.size(), kMarker) != 0)
+        return false;
+    for (std::size_t i = name.size() - kSuffixLength; i < name.size(); ++i)
+        if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'z')))
+            return false;
+    return true;
 }
 
 void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to)

@@ -23,8 +23,10 @@ long NumberFor(const std::error_code& code);
 // A system_error for errno, its text saying what failed on which local path.
 [[noreturn]] void ThrowErrno(int error, const std::string& what, const std::filesystem::path& path);
 
-// Random text for names of temporary entries.
-std::string UniqueSuffix();
+// The name of a new temporary entry beside the entry `name`, and whether a
+// name is one of those (a transfer in progress or one that died).
+std::string TemporaryName(const std::string& name);
+bool IsTemporaryName(const std::string& name);
 
 // rename that never replaces an existing target (throws EEXIST).
 void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);

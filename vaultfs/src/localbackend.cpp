@@ -84,8 +84,8 @@ fs::path LocalFolder(const std::wstring& localDir)
     const fs::path dir = fsutil::ToPath(localDir);
     fs::create_directories(dir);
     if (!fs::is_directory(dir))
-        throw NfsError(NFS_E_WRONG_KIND, L"the local path " + Quoted(localDir) +
-                                             L" is not a folder");
+        throw NfsError(NFS_E_WRONG_KIND,
+                       L"the local path " + Quoted(localDir) + L" is not a folder");
     return dir;
 }
 
@@ -170,7 +170,8 @@ void LocalBackend::delFile(const std::wstring& file)
         if (!fs::exists(st))
             throw NfsError(NFS_E_NOT_FOUND, L"the file " + Quoted(file) + L" does not exist");
         if (fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(file) + L" is a folder, not a file");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           L"the path " + Quoted(file) + L" is a folder, not a file");
         fs::remove(entry);
         fsutil::SyncDir(entry.parent_path());
     });
@@ -218,17 +219,18 @@ std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::
 }
 
 std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
-                                           const std::wstring& localDir,
-                                           const Progress& progress)
+                                           const std::wstring& localDir, const Progress& progress)
 {
     return Guard(remoteDir, [&] {
         const RootMap map(root_);
         const fs::path source = map.Follow(remoteDir);
         const fs::file_status st = fs::status(source);
         if (!fs::exists(st))
-            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(remoteDir) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           L"the folder " + Quoted(remoteDir) + L" does not exist");
         if (!fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(remoteDir) + L" is not a folder");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           L"the path " + Quoted(remoteDir) + L" is not a folder");
         const TreePlan plan(map, source, remoteDir);
         const fs::path dir = LocalFolder(localDir);
         const StreamCopier copier = Copier();
@@ -240,7 +242,9 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
                 continue;
             }
             std::uint64_t size = 0;
-            const UniqueFd in = OpenSource(item.source, L"the file " + Quoted(fsutil::ServerChild(remoteDir, item.relative)), size);
+            const UniqueFd in = OpenSource(
+                item.source, L"the file " + Quoted(fsutil::ServerChild(remoteDir, item.relative)),
+                size);
             RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
             AtomicFile out(target);
             done += copier.Copy(in.get(), item.source, out.fd(), target,
@@ -283,18 +287,18 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
         if (fs::exists(fs::symlink_status(destination))) {
             const fs::path folder = map.Follow(target);
             if (!fs::is_directory(folder))
-                throw NfsError(NFS_E_WRONG_KIND, L"the target " + Quoted(target) +
-                                                     L" exists and is not a folder");
+                throw NfsError(NFS_E_WRONG_KIND,
+                               L"the target " + Quoted(target) + L" exists and is not a folder");
             const fs::path name = RootMap::Relative(source).filename();
             destination = folder / name;
             destinationName = target + L"\\" + fsutil::ToText(name);
         }
         if (fs::exists(fs::symlink_status(destination)))
-            throw NfsError(NFS_E_EXISTS, L"the folder " + Quoted(destinationName) +
-                                             L" already exists");
+            throw NfsError(NFS_E_EXISTS,
+                           L"the folder " + Quoted(destinationName) + L" already exists");
         if (fsutil::IsWithin(destination, from))
-            throw NfsError(NFS_E_INVALID, L"the folder " + Quoted(source) +
-                                              L" cannot be copied into itself");
+            throw NfsError(NFS_E_INVALID,
+                           L"the folder " + Quoted(source) + L" cannot be copied into itself");
 
         const TreePlan plan(map, from, source);
         MakeParent(map, destination, target);
@@ -307,7 +311,9 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
                 continue;
             }
             std::uint64_t size = 0;
-            const UniqueFd in = OpenSource(item.source, L"the file " + Quoted(fsutil::ServerChild(source, item.relative)), size);
+            const UniqueFd in =
+                OpenSource(item.source,
+                           L"the file " + Quoted(fsutil::ServerChild(source, item.relative)), size);
             UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (!out)
                 fsutil::ThrowErrno(errno, "cannot create", to);
@@ -346,15 +352,16 @@ void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPa
         if (folder && !fs::is_directory(st))
             throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(oldPath) + L" is not a folder");
         if (!folder && fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(oldPath) + L" is a folder, not a file");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           L"the path " + Quoted(oldPath) + L" is a folder, not a file");
 
         const fs::path to = map.Entry(newPath);
         if (!fs::is_directory(to.parent_path()))
-            throw NfsError(NFS_E_NOT_FOUND, L"the folder that would hold " + Quoted(newPath) +
-                                                L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           L"the folder that would hold " + Quoted(newPath) + L" does not exist");
         if (folder && fsutil::IsWithin(to, from))
-            throw NfsError(NFS_E_INVALID, L"the folder " + Quoted(oldPath) +
-                                              L" cannot be moved into itself");
+            throw NfsError(NFS_E_INVALID,
+                           L"the folder " + Quoted(oldPath) + L" cannot be moved into itself");
         try {
             fsutil::RenameNoReplace(from, to);
         } catch (const std::system_error& e) {

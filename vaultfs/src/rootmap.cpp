@@ -22,8 +22,8 @@ RootMap::RootMap(const fs::path& root)
 fs::path RootMap::Relative(const std::wstring& serverPath)
 {
     if (serverPath.find(L'\0') != std::wstring::npos)
-        throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
-                                          L" holds a null character");
+        throw NfsError(NFS_E_INVALID,
+                       L"the path " + fsutil::Quoted(serverPath) + L" holds a null character");
     fs::path relative;
     bool first = true;
     std::size_t pos = 0;
@@ -62,16 +62,15 @@ bool RootMap::Inside(const fs::path& path) const
 void RootMap::Check(const fs::path& path, const std::wstring& serverPath) const
 {
     if (!Inside(path))
-        throw NfsError(NFS_E_OUTSIDE_ROOT, L"the path " + fsutil::Quoted(serverPath) +
-                                               L" leaves the server's root");
+        throw NfsError(NFS_E_OUTSIDE_ROOT,
+                       L"the path " + fsutil::Quoted(serverPath) + L" leaves the server's root");
 }
 
 fs::path RootMap::Entry(const std::wstring& serverPath) const
 {
     const fs::path relative = Relative(serverPath);
-    const fs::path parent = relative.has_parent_path()
-                                ? fs::weakly_canonical(root_ / relative.parent_path())
-                                : root_;
+    const fs::path parent =
+        relative.has_parent_path() ? fs::weakly_canonical(root_ / relative.parent_path()) : root_;
     Check(parent, serverPath);
     return parent / relative.filename();
 }

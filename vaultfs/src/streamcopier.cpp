@@ -55,7 +55,8 @@ std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, in
             return done;
         std::size_t written = 0;
         while (written < static_cast<std::size_t>(got)) {
-            const ssize_t w = ::write(out, buffer.get() + written, static_cast<std::size_t>(got) - written);
+            const ssize_t w =
+                ::write(out, buffer.get() + written, static_cast<std::size_t>(got) - written);
             if (w < 0) {
                 if (errno == EINTR)
                     continue;

@@ -11,9 +11,9 @@ namespace NFS {
 TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(destination))
 {
     const std::filesystem::path parent = destination_.parent_path();
-    const std::string name = destination_.filename().native().substr(0, 200);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path temp = parent / ("." + name + ".vfs-" + fsutil::UniqueSuffix());
+        std::filesystem::path temp =
+            parent / fsutil::TemporaryName(destination_.filename().native());
         if (::mkdir(temp.c_str(), 0777) == 0) {
             temp_ = std::move(temp);
             return;

@@ -25,8 +25,11 @@ std::wstring TreePlan::ServerName(const fs::path& relative) const
 void TreePlan::Walk(const fs::path& dir, const fs::path& relative, std::vector<fs::path>& open)
 {
     std::vector<fs::path> names;
-    for (const auto& entry : fs::directory_iterator(dir))
-        names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        // Another transfer's unfinished file is no part of the tree.
+        if (!fsutil::IsTemporaryName(entry.path().filename().native()))
+            names.push_back(entry.path().filename());
+    }
     std::sort(names.begin(), names.end());
 
     for (const auto& name : names) {
@@ -38,11 +41,10 @@ void TreePlan::Walk(const fs::path& dir, const fs::path& relative, std::vector<f
             std::error_code ec;
             source = fs::canonical(path, ec);
             if (ec)
-                throw NfsError(NFS_E_NOT_FOUND, L"the link " + fsutil::Quoted(ServerName(rel)) +
-                                                    L" leads nowhere");
+                throw NfsError(NFS_E_NOT_FOUND,
+                               L"the link " + fsutil::Quoted(ServerName(rel)) + L" leads nowhere");
             if (!map_.Inside(source))
-                throw NfsError(NFS_E_OUTSIDE_ROOT, L"the link " +
-                                                       fsutil::Quoted(ServerName(rel)) +
+                throw NfsError(NFS_E_OUTSIDE_ROOT, L"the link " + fsutil::Quoted(ServerName(rel)) +
                                                        L" leaves the server's root");
             st = fs::status(source);
         }

@@ -18,7 +18,10 @@ public:
 protected:
     BackendFixture();
 
-    std::wstring Local(const std::filesystem::path& relative) const { return Wide(tree / relative); }
+    std::wstring Local(const std::filesystem::path& relative) const
+    {
+        return Wide(tree / relative);
+    }
 
     TestTree tree;
     std::filesystem::path root;

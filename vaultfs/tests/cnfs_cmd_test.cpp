@@ -95,7 +95,8 @@ protected:
     {
         cmd->RegisterBackend(L"rec", [this](const std::wstring& server, unsigned short port) {
             ++created;
-            return std::make_unique<RecordingBackend>(journal, server + L"#" + std::to_wstring(port));
+            return std::make_unique<RecordingBackend>(journal,
+                                                      server + L"#" + std::to_wstring(port));
         });
     }
     ~CommandTest() override
@@ -185,14 +186,17 @@ TEST_F(CommandTest, RegisteringAgainDropsCachedBackends)
 TEST_F(CommandTest, UnknownServersAreReportedWithTheirName)
 {
     EXPECT_EQ(cmd->mk(L"http://files.example", 80, L"D:\\r", false), NFS::NFS_E_UNKNOWN_SERVER);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_UNKNOWN_SERVER,
-                                 L"mk: no backend serves the server \"http://files.example\" port 80"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_UNKNOWN_SERVER,
+                    L"mk: no backend serves the server \"http://files.example\" port 80"));
     EXPECT_EQ(cmd->delFile(L"fileserver1", 9000, L"D:\\r"), NFS::NFS_E_UNKNOWN_SERVER);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_UNKNOWN_SERVER,
-                                 L"delFile: no backend serves the server \"fileserver1\" port 9000"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_UNKNOWN_SERVER,
+                    L"delFile: no backend serves the server \"fileserver1\" port 9000"));
     EXPECT_EQ(cmd->rm(L":x", 1, L"D:\\r"), NFS::NFS_E_UNKNOWN_SERVER);
     EXPECT_EQ(cmd->mk(L"file:", 0, L"D:\\r", false), NFS::NFS_E_UNKNOWN_SERVER);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_UNKNOWN_SERVER, L"mk: the server \"file:\" names no folder"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_UNKNOWN_SERVER, L"mk: the server \"file:\" names no folder"));
 }
 
 TEST_F(CommandTest, ALocalRootThatDoesNotExistIsReported)
@@ -200,8 +204,8 @@ TEST_F(CommandTest, ALocalRootThatDoesNotExistIsReported)
     vaultfs_test::TestTree tree;
     const std::wstring missing = vaultfs_test::Wide(tree / "no-root");
     EXPECT_EQ(cmd->mk(L"file:" + missing, 0, L"D:\\r", false), NFS::NFS_E_NOT_FOUND);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
-                                 L"mk: the server's root folder \"" + missing + L"\" does not exist"));
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND, L"mk: the server's root folder \"" +
+                                                           missing + L"\" does not exist"));
     EXPECT_FALSE(std::filesystem::exists(tree / "no-root"));
     // Once the root exists the same cached server works.
     std::filesystem::create_directory(tree / "no-root");
@@ -224,10 +228,14 @@ TEST_F(CommandTest, BackendExceptionsBecomeNumbersAndTexts)
              throw std::filesystem::filesystem_error(
                  "gone", std::make_error_code(std::errc::no_such_file_or_directory));
          },
-         NFS::NFS_E_NOT_FOUND, L"copy: \"D:\\a\": filesystem error: gone: No such file or directory"},
-        {[] { throw std::system_error(std::make_error_code(std::errc::no_space_on_device), "full"); },
+         NFS::NFS_E_NOT_FOUND,
+         L"copy: \"D:\\a\": filesystem error: gone: No such file or directory"},
+        {[] {
+             throw std::system_error(std::make_error_code(std::errc::no_space_on_device), "full");
+         },
          NFS::NFS_E_IO, L"copy: \"D:\\a\": full: No space left on device"},
-        {[] { throw std::runtime_error("broken"); }, NFS::NFS_E_INTERNAL, L"copy: \"D:\\a\": broken"},
+        {[] { throw std::runtime_error("broken"); }, NFS::NFS_E_INTERNAL,
+         L"copy: \"D:\\a\": broken"},
         {[] { throw ZUBBASE::QV_Exception(L"fault text", L"f.cpp", L"F", 1); }, NFS::NFS_E_INTERNAL,
          L"copy: \"D:\\a\": fault text"},
         {[] { throw 42; }, NFS::NFS_E_INTERNAL, L"copy: \"D:\\a\": unknown failure"},
@@ -255,10 +263,12 @@ TEST_F(CommandTest, AFailedTransferReportsNoCount)
 
 TEST_F(CommandTest, FailingFactoriesAreFailuresToo)
 {
-    cmd->RegisterBackend(L"bad", [](const std::wstring&, unsigned short) -> std::unique_ptr<NfsBackend> {
-        throw std::runtime_error("cannot reach");
-    });
-    cmd->RegisterBackend(L"null", [](const std::wstring&, unsigned short) { return std::unique_ptr<NfsBackend>(); });
+    cmd->RegisterBackend(L"bad",
+                         [](const std::wstring&, unsigned short) -> std::unique_ptr<NfsBackend> {
+                             throw std::runtime_error("cannot reach");
+                         });
+    cmd->RegisterBackend(
+        L"null", [](const std::wstring&, unsigned short) { return std::unique_ptr<NfsBackend>(); });
     EXPECT_EQ(cmd->rm(L"bad:x", 1, L"D:\\r"), NFS::NFS_E_INTERNAL);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_INTERNAL, L"rm: \"D:\\r\": cannot reach"));
     EXPECT_EQ(cmd->rm(L"null:x", 1, L"D:\\r"), NFS::NFS_E_UNKNOWN_SERVER);
@@ -309,7 +319,9 @@ TEST_F(CommandTest, LastErrorIsPerThreadAndOutlivesSuccess)
 
 TEST_F(CommandTest, GetLastErrorHandsOutACopyTheCallerFrees)
 {
-    journal->fault = [] { throw NfsError(50002, L"the file \"D:\\\u6587\u6863.prt\" does not exist"); };
+    journal->fault = [] {
+        throw NfsError(50002, L"the file \"D:\\\u6587\u6863.prt\" does not exist");
+    };
     ASSERT_NE(cmd->delFile(L"rec:x", 1, L"D:\\\u6587\u6863.prt"), 0);
     wchar_t* first = nullptr;
     wchar_t* second = nullptr;
@@ -330,7 +342,8 @@ TEST_F(CommandTest, GetLastErrorHandsOutACopyTheCallerFrees)
 TEST_F(CommandTest, ProgressReachesTransfersUntilSwitchedOff)
 {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
-    cmd->SetProgress([&](std::uint64_t done, std::uint64_t total) { seen.emplace_back(done, total); });
+    cmd->SetProgress(
+        [&](std::uint64_t done, std::uint64_t total) { seen.emplace_back(done, total); });
     ASSERT_EQ(cmd->upload(L"rec:x", 1, L"/l", L"r", count, false), 0);
     EXPECT_TRUE(journal->sawProgress);
     EXPECT_EQ(seen, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{7, 7}}));

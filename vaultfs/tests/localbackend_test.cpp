@@ -32,8 +32,8 @@ TEST_F(LocalBackendTest, MkOnAFileOrTheRootFails)
 {
     tree.Write("root/D/f", "x");
     EXPECT_EQ(cmd->mk(server, 0, L"D:\\f", false), NFS::NFS_E_WRONG_KIND);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
-                                 L"mk: the path \"D:\\f\" exists and is not a folder"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_WRONG_KIND, L"mk: the path \"D:\\f\" exists and is not a folder"));
     EXPECT_EQ(cmd->mk(server, 0, L"", false), NFS::NFS_E_INVALID);
     EXPECT_EQ(tree.Read("root/D/f"), "x");
 }
@@ -51,7 +51,8 @@ TEST_F(LocalBackendTest, RmFailures)
 {
     tree.Write("root/D/file.txt", "f");
     EXPECT_EQ(cmd->rm(server, 0, L"D:\\nope"), NFS::NFS_E_NOT_FOUND);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND, L"rm: the folder \"D:\\nope\" does not exist"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_NOT_FOUND, L"rm: the folder \"D:\\nope\" does not exist"));
     EXPECT_EQ(cmd->rm(server, 0, L"D:\\file.txt"), NFS::NFS_E_WRONG_KIND);
     // The whole root can never be removed through an empty or bare path.
     EXPECT_EQ(cmd->rm(server, 0, L"\\"), NFS::NFS_E_INVALID);
@@ -80,7 +81,9 @@ TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles)
 TEST_F(LocalBackendTest, UploadCreatesMissingFoldersAndCountsBytes)
 {
     tree.Write("local/a.prt", "model data");
-    ASSERT_EQ(cmd->upload(server, 0, Local("local/a.prt"), L"D:\\repo\\trunk\\sub\\a.prt", count, false), 0);
+    ASSERT_EQ(
+        cmd->upload(server, 0, Local("local/a.prt"), L"D:\\repo\\trunk\\sub\\a.prt", count, false),
+        0);
     EXPECT_EQ(count, 10u);
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/repo/", "D/repo/trunk/", "D/repo/trunk/sub/",
                                           "D/repo/trunk/sub/a.prt"}));
@@ -112,7 +115,8 @@ TEST_F(LocalBackendTest, UploadOfAMissingLocalFileLeavesTheTarget)
     tree.Write("root/D/trunk/a.prt", "kept");
     count = 5;
     const std::wstring local = Local("local/none.prt");
-    EXPECT_EQ(cmd->upload(server, 0, local, L"D:\\trunk\\a.prt", count, false), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(cmd->upload(server, 0, local, L"D:\\trunk\\a.prt", count, false),
+              NFS::NFS_E_NOT_FOUND);
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
                                  L"upload: the local file \"" + local + L"\" does not exist"));
@@ -127,10 +131,13 @@ TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes)
     fs::create_directories(root / "D/target");
     ASSERT_EQ(::mkfifo((tree / "local/pipe").c_str(), 0600), 0);
 
-    EXPECT_EQ(cmd->upload(server, 0, Local("local/dir"), L"D:\\x", count, false), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/dir"), L"D:\\x", count, false),
+              NFS::NFS_E_WRONG_KIND);
     // A pipe without a writer must not block the call.
-    EXPECT_EQ(cmd->upload(server, 0, Local("local/pipe"), L"D:\\x", count, false), NFS::NFS_E_WRONG_KIND);
-    EXPECT_EQ(cmd->upload(server, 0, Local("local/a"), L"D:\\target", count, false), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/pipe"), L"D:\\x", count, false),
+              NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/a"), L"D:\\target", count, false),
+              NFS::NFS_E_WRONG_KIND);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
                                  L"upload: the target \"D:\\target\" is a folder, not a file"));
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/target/"}));
@@ -141,14 +148,18 @@ TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes)
 TEST_F(LocalBackendTest, DownloadWritesTheLocalNameAndMakesTheFolder)
 {
     tree.Write("root/D/history/7_1.2.prt", "version 1.2");
-    ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt", count, false), 0);
+    ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt",
+                            count, false),
+              0);
     EXPECT_EQ(count, 11u);
     EXPECT_EQ(tree.List("out"), (Strings{"deep/", "deep/part.prt"}));
     EXPECT_EQ(tree.Read("out/deep/part.prt"), "version 1.2");
 
     // A second download replaces the local copy.
     tree.Write("root/D/history/7_1.2.prt", "v2");
-    ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt", count, false), 0);
+    ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt",
+                            count, false),
+              0);
     EXPECT_EQ(tree.Read("out/deep/part.prt"), "v2");
     EXPECT_EQ(tree.List("out"), (Strings{"deep/", "deep/part.prt"}));
 }
@@ -167,9 +178,11 @@ TEST_F(LocalBackendTest, DownloadFailures)
               NFS::NFS_E_WRONG_KIND);
     // The local name may not reach out of the local folder.
     for (const std::wstring name : {L"../evil", L"..", L".", L"", L"a/b"})
-        EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", Local("out"), name, count, false), NFS::NFS_E_INVALID)
+        EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", Local("out"), name, count, false),
+                  NFS::NFS_E_INVALID)
             << std::string(name.begin(), name.end());
-    EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", L"", L"a.prt", count, false), NFS::NFS_E_INVALID);
+    EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", L"", L"a.prt", count, false),
+              NFS::NFS_E_INVALID);
     EXPECT_EQ(tree.List("out"), (Strings{"part.prt"}));
     EXPECT_EQ(tree.Read("out/part.prt"), "local");
     EXPECT_FALSE(fs::exists(tree / "evil"));
@@ -200,7 +213,8 @@ TEST_F(LocalBackendTest, DownLoadFolderFetchesTheTreeIntoTheLocalFolder)
 TEST_F(LocalBackendTest, DownLoadFolderFailures)
 {
     tree.Write("root/D/file.txt", "f");
-    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\none", Local("out"), count, false), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\none", Local("out"), count, false),
+              NFS::NFS_E_NOT_FOUND);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
                                  L"downLoadFolder: the folder \"D:\\none\" does not exist"));
     EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\file.txt", Local("out"), count, false),
@@ -228,11 +242,13 @@ TEST_F(LocalBackendTest, CopyFailures)
     fs::create_directories(root / "D/history/5_1.0.prt");
     tree.Write("root/D/trunk/a.prt", "a");
     EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\b.prt", L"D:\\history\\x"), NFS::NFS_E_NOT_FOUND);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
-                                 L"copy: the file \"D:\\trunk\\b.prt\" does not exist"));
-    EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.prt", L"D:\\history\\5_1.0.prt"), NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_NOT_FOUND, L"copy: the file \"D:\\trunk\\b.prt\" does not exist"));
+    EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.prt", L"D:\\history\\5_1.0.prt"),
+              NFS::NFS_E_WRONG_KIND);
     EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk", L"D:\\history\\t"), NFS::NFS_E_WRONG_KIND);
-    EXPECT_EQ(tree.List("root/D"), (Strings{"history/", "history/5_1.0.prt/", "trunk/", "trunk/a.prt"}));
+    EXPECT_EQ(tree.List("root/D"),
+              (Strings{"history/", "history/5_1.0.prt/", "trunk/", "trunk/a.prt"}));
 }
 
 // ---- copyFolder -------------------------------------------------------------
@@ -276,9 +292,11 @@ TEST_F(LocalBackendTest, CopyFolderFailures)
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\file"), NFS::NFS_E_WRONG_KIND);
     // Into itself would never end.
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\trunk"), NFS::NFS_E_INVALID);
-    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\trunk\\deeper\\x"), NFS::NFS_E_INVALID);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_INVALID,
-                                 L"copyFolder: the folder \"D:\\trunk\" cannot be copied into itself"));
+    EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\trunk\\deeper\\x"),
+              NFS::NFS_E_INVALID);
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_INVALID,
+                    L"copyFolder: the folder \"D:\\trunk\" cannot be copied into itself"));
     EXPECT_EQ(tree.List("root/D"), (Strings{"file", "trunk/", "trunk/a.txt"}));
 }
 
@@ -288,8 +306,9 @@ TEST_F(LocalBackendTest, CopyFolderWithAPipeLeavesNoPartialCopy)
     ASSERT_EQ(::mkfifo((root / "D/trunk/z.pipe").c_str(), 0600), 0);
     fs::create_directories(root / "D/baseline");
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_WRONG_KIND);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
-                                 L"copyFolder: the entry \"D:\\trunk\\z.pipe\" is neither a file nor a folder"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_WRONG_KIND,
+                    L"copyFolder: the entry \"D:\\trunk\\z.pipe\" is neither a file nor a folder"));
     EXPECT_EQ(tree.List("root/D/baseline"), Strings{});
 }
 
@@ -301,13 +320,45 @@ TEST_F(LocalBackendTest, TreesFollowLinksThatStayInside)
     fs::create_directory_symlink("../shared", root / "D/trunk/shared");
     ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\snap"), 0);
     // The copy holds content, not links.
-    EXPECT_EQ(tree.List("root/D/snap"), (Strings{"a.txt", "link.txt", "shared/", "shared/common.txt"}));
+    EXPECT_EQ(tree.List("root/D/snap"),
+              (Strings{"a.txt", "link.txt", "shared/", "shared/common.txt"}));
     EXPECT_EQ(tree.Read("root/D/snap/link.txt"), "common");
 
     // A link back to a folder that holds it would never end.
     fs::create_directory_symlink(root / "D/trunk", root / "D/trunk/shared/loop");
-    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("out"), count, false), NFS::NFS_E_INVALID);
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("out"), count, false),
+              NFS::NFS_E_INVALID);
     EXPECT_FALSE(fs::exists(tree / "out"));
+}
+
+TEST_F(LocalBackendTest, TreesLeaveOutUnfinishedTransfers)
+{
+    tree.Write("root/D/trunk/a.prt", "a");
+    tree.Write("root/D/trunk/.a.prt.vfs-0123456789", "half of an upload");
+    fs::create_directories(root / "D/trunk/.sub.vfs-abcdefghij");
+    // Names that only look alike are ordinary files.
+    tree.Write("root/D/trunk/.b.vfs-short", "b");
+    tree.Write("root/D/trunk/.c.vfs-ABCDEFGHIJ", "c");
+    ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\snap"), 0);
+    EXPECT_EQ(tree.List("root/D/snap"), (Strings{".b.vfs-short", ".c.vfs-ABCDEFGHIJ", "a.prt"}));
+    ASSERT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("out"), count, false), 0);
+    EXPECT_EQ(tree.List("out"), (Strings{".b.vfs-short", ".c.vfs-ABCDEFGHIJ", "a.prt"}));
+    EXPECT_EQ(count, 3u);
+}
+
+TEST_F(LocalBackendTest, LongNamesStillGetATemporary)
+{
+    // Near the 255-byte limit: the temporary's name must not exceed it.
+    const std::string name(250, 'n');
+    tree.Write("local/f", "long");
+    tree.Write("root/S/f", "tree");
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/f"), L"D:\\" + Wide(name), count, false), 0);
+    ASSERT_EQ(
+        cmd->download(server, 0, L"D:\\" + Wide(name), Local("out"), Wide(name), count, false), 0);
+    ASSERT_EQ(cmd->copyFolder(server, 0, L"S", L"M\\" + Wide(name)), 0);
+    EXPECT_EQ(tree.Read(fs::path("root/D") / name), "long");
+    EXPECT_EQ(tree.Read(fs::path("out") / name), "long");
+    EXPECT_EQ(tree.Read(fs::path("root/M") / name / "f"), "tree");
 }
 
 // ---- renameFile, renameFolder -----------------------------------------------
@@ -325,10 +376,12 @@ TEST_F(LocalBackendTest, RenameFileNeverReplaces)
     tree.Write("root/D/trunk/a.prt", "a");
     tree.Write("root/D/trunk/b.prt", "b");
     fs::create_directories(root / "D/trunk/dir");
-    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\b.prt"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\b.prt"),
+              NFS::NFS_E_EXISTS);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_EXISTS,
                                  L"renameFile: the target \"D:\\trunk\\b.prt\" already exists"));
-    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\dir"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\dir"),
+              NFS::NFS_E_EXISTS);
     EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "a");
     EXPECT_EQ(tree.Read("root/D/trunk/b.prt"), "b");
 }
@@ -336,13 +389,17 @@ TEST_F(LocalBackendTest, RenameFileNeverReplaces)
 TEST_F(LocalBackendTest, RenameFileFailures)
 {
     tree.Write("root/D/trunk/a.prt", "a");
-    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\x.prt", L"D:\\trunk\\y.prt"), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\x.prt", L"D:\\trunk\\y.prt"),
+              NFS::NFS_E_NOT_FOUND);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
                                  L"renameFile: the file \"D:\\trunk\\x.prt\" does not exist"));
     EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk", L"D:\\t2"), NFS::NFS_E_WRONG_KIND);
-    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\nowhere\\a.prt"), NFS::NFS_E_NOT_FOUND);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND,
-                                 L"renameFile: the folder that would hold \"D:\\nowhere\\a.prt\" does not exist"));
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\nowhere\\a.prt"),
+              NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(
+        LastError(),
+        Error(NFS::NFS_E_NOT_FOUND,
+              L"renameFile: the folder that would hold \"D:\\nowhere\\a.prt\" does not exist"));
     EXPECT_EQ(tree.List("root/D"), (Strings{"trunk/", "trunk/a.prt"}));
 }
 
@@ -357,9 +414,11 @@ TEST_F(LocalBackendTest, RenameFolderNeverReplacesEvenAnEmptyFolder)
 {
     tree.Write("root/D/baseline/trunk/a.txt", "a");
     fs::create_directories(root / "D/baseline/rel1");
-    EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"), NFS::NFS_E_EXISTS);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_EXISTS,
-                                 L"renameFolder: the target \"D:\\baseline\\rel1\" already exists"));
+    EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"),
+              NFS::NFS_E_EXISTS);
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_EXISTS,
+                    L"renameFolder: the target \"D:\\baseline\\rel1\" already exists"));
     EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\trunk\\in"),
               NFS::NFS_E_INVALID);
     tree.Write("root/D/file", "f");
@@ -378,13 +437,17 @@ TEST_F(LocalBackendTest, RepositoryLifeCycle)
         ASSERT_EQ(cmd->mk(server, 0, dir, false), 0);
     tree.Write("local/gear.prt", "gear v1");
     tree.Write("local/sub.asm", "assembly");
-    ASSERT_EQ(cmd->upload(server, 0, Local("local/gear.prt"), d + L"\\trunk\\gear.prt", count, false), 0);
-    ASSERT_EQ(cmd->upload(server, 0, Local("local/sub.asm"), d + L"\\trunk\\asm\\sub.asm", count, false), 0);
+    ASSERT_EQ(
+        cmd->upload(server, 0, Local("local/gear.prt"), d + L"\\trunk\\gear.prt", count, false), 0);
+    ASSERT_EQ(
+        cmd->upload(server, 0, Local("local/sub.asm"), d + L"\\trunk\\asm\\sub.asm", count, false),
+        0);
 
     // Check-in: the replaced version goes to history, the new one over the trunk file.
     ASSERT_EQ(cmd->copy(server, 0, d + L"\\trunk\\gear.prt", d + L"\\history\\1_1.0.prt"), 0);
     tree.Write("local/gear.prt", "gear v2");
-    ASSERT_EQ(cmd->upload(server, 0, Local("local/gear.prt"), d + L"\\trunk\\gear.prt", count, false), 0);
+    ASSERT_EQ(
+        cmd->upload(server, 0, Local("local/gear.prt"), d + L"\\trunk\\gear.prt", count, false), 0);
 
     // Baseline: copy the trunk into the baseline folder, then name it.
     ASSERT_EQ(cmd->copyFolder(server, 0, d + L"\\trunk", d + L"\\baseline"), 0);
@@ -394,18 +457,22 @@ TEST_F(LocalBackendTest, RepositoryLifeCycle)
     ASSERT_EQ(cmd->renameFolder(server, 0, d + L"\\baseline\\trunk", d + L"\\baseline\\rel2"), 0);
 
     EXPECT_EQ(tree.List("root/D/vault/repo1"),
-              (Strings{"baseline/", "baseline/rel1/", "baseline/rel1/asm/", "baseline/rel1/asm/sub.asm",
-                       "baseline/rel1/gear.prt", "baseline/rel2/", "baseline/rel2/asm/",
-                       "baseline/rel2/asm/sub.asm", "baseline/rel2/gear.prt", "history/",
-                       "history/1_1.0.prt", "trunk/", "trunk/asm/", "trunk/asm/sub.asm", "trunk/gear.prt"}));
+              (Strings{"baseline/", "baseline/rel1/", "baseline/rel1/asm/",
+                       "baseline/rel1/asm/sub.asm", "baseline/rel1/gear.prt", "baseline/rel2/",
+                       "baseline/rel2/asm/", "baseline/rel2/asm/sub.asm", "baseline/rel2/gear.prt",
+                       "history/", "history/1_1.0.prt", "trunk/", "trunk/asm/", "trunk/asm/sub.asm",
+                       "trunk/gear.prt"}));
     EXPECT_EQ(tree.Read("root/D/vault/repo1/history/1_1.0.prt"), "gear v1");
     EXPECT_EQ(tree.Read("root/D/vault/repo1/baseline/rel1/gear.prt"), "gear v2");
 
     // Baseline download, backup, an older version under the current name.
-    ASSERT_EQ(cmd->downLoadFolder(server, 0, d + L"\\baseline\\rel1", Local("bl"), count, false), 0);
+    ASSERT_EQ(cmd->downLoadFolder(server, 0, d + L"\\baseline\\rel1", Local("bl"), count, false),
+              0);
     EXPECT_EQ(count, 15u);
     EXPECT_EQ(tree.List("bl"), (Strings{"asm/", "asm/sub.asm", "gear.prt"}));
-    ASSERT_EQ(cmd->download(server, 0, d + L"\\history\\1_1.0.prt", Local("old"), L"gear.prt", count, false), 0);
+    ASSERT_EQ(cmd->download(server, 0, d + L"\\history\\1_1.0.prt", Local("old"), L"gear.prt",
+                            count, false),
+              0);
     EXPECT_EQ(tree.Read("old/gear.prt"), "gear v1");
 
     // Rename and delete a document, delete a baseline, then the repository.
@@ -446,9 +513,12 @@ TEST_F(EscapeTest, ParentComponentsAreRefusedByEveryOperation)
         EXPECT_EQ(cmd->mk(server, 0, path, false), NFS::NFS_E_OUTSIDE_ROOT);
         EXPECT_EQ(LastError(), Error(NFS::NFS_E_OUTSIDE_ROOT,
                                      L"mk: the path \"" + path + L"\" leaves the server's root"));
-        EXPECT_EQ(cmd->upload(server, 0, Local("local/a.txt"), path, count, false), NFS::NFS_E_OUTSIDE_ROOT);
-        EXPECT_EQ(cmd->download(server, 0, path, Local("dl"), L"a.txt", count, false), NFS::NFS_E_OUTSIDE_ROOT);
-        EXPECT_EQ(cmd->downLoadFolder(server, 0, path, Local("dl"), count, false), NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->upload(server, 0, Local("local/a.txt"), path, count, false),
+                  NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->download(server, 0, path, Local("dl"), L"a.txt", count, false),
+                  NFS::NFS_E_OUTSIDE_ROOT);
+        EXPECT_EQ(cmd->downLoadFolder(server, 0, path, Local("dl"), count, false),
+                  NFS::NFS_E_OUTSIDE_ROOT);
         EXPECT_EQ(cmd->delFile(server, 0, path), NFS::NFS_E_OUTSIDE_ROOT);
         EXPECT_EQ(cmd->rm(server, 0, path), NFS::NFS_E_OUTSIDE_ROOT);
         EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.txt", path), NFS::NFS_E_OUTSIDE_ROOT);
@@ -471,12 +541,15 @@ TEST_F(EscapeTest, LinksOutOfTheRootAreNotFollowed)
               NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(cmd->download(server, 0, L"D:\\out\\secret.txt", Local("dl"), L"s.txt", count, false),
               NFS::NFS_E_OUTSIDE_ROOT);
-    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\out", Local("dl"), count, false), NFS::NFS_E_OUTSIDE_ROOT);
-    EXPECT_EQ(cmd->copy(server, 0, L"D:\\secret.txt", L"D:\\trunk\\s.txt"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\out", Local("dl"), count, false),
+              NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->copy(server, 0, L"D:\\secret.txt", L"D:\\trunk\\s.txt"),
+              NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.txt", L"D:\\out\\x"), NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(cmd->delFile(server, 0, L"D:\\out\\secret.txt"), NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(cmd->rm(server, 0, L"D:\\out"), NFS::NFS_E_OUTSIDE_ROOT);
-    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\out\\secret.txt", L"D:\\trunk\\s.txt"), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\out\\secret.txt", L"D:\\trunk\\s.txt"),
+              NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\out", L"D:\\copy"), NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_FALSE(fs::exists(tree / "dl"));
     EXPECT_FALSE(fs::exists(root / "D/copy"));
@@ -489,9 +562,11 @@ TEST_F(EscapeTest, ALinkOutInsideACopiedTreeFailsTheWholeCopy)
     fs::create_symlink(tree / "outside/secret.txt", root / "D/trunk/leak.txt");
     fs::create_directories(root / "D/baseline");
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_OUTSIDE_ROOT);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_OUTSIDE_ROOT,
-                                 L"copyFolder: the link \"D:\\trunk\\leak.txt\" leaves the server's root"));
-    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("dl"), count, false), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_OUTSIDE_ROOT,
+                    L"copyFolder: the link \"D:\\trunk\\leak.txt\" leaves the server's root"));
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("dl"), count, false),
+              NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(tree.List("root/D/baseline"), Strings{});
     EXPECT_FALSE(fs::exists(tree / "dl"));
     ExpectOutsideUntouched();

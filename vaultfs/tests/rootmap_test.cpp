@@ -37,13 +37,15 @@ TEST(RootMapRelative, SeparatorsDriveAndDotsAreNormalised)
 
 TEST(RootMapRelative, NonAsciiNamesArriveAsUtf8)
 {
-    EXPECT_EQ(RootMap::Relative(L"D:\\\u6587\u6863\\a.prt"), fs::path("D/\xe6\x96\x87\xe6\xa1\xa3/a.prt"));
+    EXPECT_EQ(RootMap::Relative(L"D:\\\u6587\u6863\\a.prt"),
+              fs::path("D/\xe6\x96\x87\xe6\xa1\xa3/a.prt"));
 }
 
 TEST(RootMapRelative, RefusesParentComponentsEmptyPathsAndNulls)
 {
     EXPECT_EQ(ErrorOf([] { RootMap::Relative(L"..\\x"); }), NFS::NFS_E_OUTSIDE_ROOT);
-    EXPECT_EQ(ErrorOf([] { RootMap::Relative(L"\\..\\..\\etc\\passwd"); }), NFS::NFS_E_OUTSIDE_ROOT);
+    EXPECT_EQ(ErrorOf([] { RootMap::Relative(L"\\..\\..\\etc\\passwd"); }),
+              NFS::NFS_E_OUTSIDE_ROOT);
     // Even a ".." that would stay inside is refused.
     EXPECT_EQ(ErrorOf([] { RootMap::Relative(L"D:\\a\\..\\b"); }), NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(ErrorOf([] { RootMap::Relative(L""); }), NFS::NFS_E_INVALID);

@@ -49,7 +49,8 @@ TEST_P(TransferTest, ProgressCountsUpToTheSize)
     fs::create_directories(tree / "local");
     WritePattern(tree / "local/big", size);
     Calls calls;
-    cmd->SetProgress([&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+    cmd->SetProgress(
+        [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
     ASSERT_EQ(cmd->upload(steps, 0, Local("local/big"), L"D:\\big", count, false), 0);
     EXPECT_EQ(count, size);
     ASSERT_EQ(calls.size(), 4u);  // three full steps and the tail
@@ -72,10 +73,12 @@ TEST_P(TransferTest, DownLoadFolderProgressRunsOverTheWholeTree)
     WritePattern(root / "D/trunk/a", 100 * 1024);
     WritePattern(root / "D/trunk/sub/b", 30 * 1024);
     Calls calls;
-    cmd->SetProgress([&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+    cmd->SetProgress(
+        [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
     ASSERT_EQ(cmd->downLoadFolder(steps, 0, L"D:\\trunk", Local("out"), count, false), 0);
     EXPECT_EQ(count, 130u * 1024);
-    EXPECT_EQ(calls, (Calls{{64 * 1024, 130 * 1024}, {100 * 1024, 130 * 1024}, {130 * 1024, 130 * 1024}}));
+    EXPECT_EQ(calls,
+              (Calls{{64 * 1024, 130 * 1024}, {100 * 1024, 130 * 1024}, {130 * 1024, 130 * 1024}}));
     EXPECT_EQ(Checksum(tree / "out/sub/b"), Checksum(root / "D/trunk/sub/b"));
 }
 
@@ -92,7 +95,8 @@ TEST_P(TransferTest, AnUploadAbortedMidwayLeavesThePreviousFile)
     });
     EXPECT_EQ(cmd->upload(steps, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false),
               NFS::NFS_E_INTERNAL);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_INTERNAL, L"upload: \"D:\\trunk\\a.prt\": cancelled by the user"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_INTERNAL, L"upload: \"D:\\trunk\\a.prt\": cancelled by the user"));
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(steps_seen, 2);
     EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "previous version");
@@ -105,7 +109,8 @@ TEST_P(TransferTest, ADownloadAbortedMidwayLeavesTheLocalFile)
     WritePattern(root / "D/a.prt", kMiB);
     tree.Write("out/a.prt", "local copy");
     cmd->SetProgress([](std::uint64_t, std::uint64_t) { throw std::runtime_error("stop"); });
-    EXPECT_EQ(cmd->download(steps, 0, L"D:\\a.prt", Local("out"), L"a.prt", count, false), NFS::NFS_E_INTERNAL);
+    EXPECT_EQ(cmd->download(steps, 0, L"D:\\a.prt", Local("out"), L"a.prt", count, false),
+              NFS::NFS_E_INTERNAL);
     EXPECT_EQ(tree.Read("out/a.prt"), "local copy");
     EXPECT_EQ(tree.List("out"), (Strings{"a.prt"}));
 }
@@ -132,19 +137,24 @@ TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries)
             if (rc != NFS::NFS_E_IO || e.first != NFS::NFS_E_IO)
                 report += std::string(what) + " gave " + std::to_string(rc) + "; ";
         };
-        check("upload", cmd->upload(steps, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false));
+        check("upload",
+              cmd->upload(steps, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false));
         if (LastError().second.find(L"upload: \"D:\\trunk\\a.prt\": cannot write") != 0)
-            report += "upload text: " + std::string(LastError().second.begin(), LastError().second.end());
-        check("download", cmd->download(steps, 0, L"D:\\trunk\\big.prt", Local("out"), L"a.prt", count, false));
+            report +=
+                "upload text: " + std::string(LastError().second.begin(), LastError().second.end());
+        check("download",
+              cmd->download(steps, 0, L"D:\\trunk\\big.prt", Local("out"), L"a.prt", count, false));
         check("copy", cmd->copy(steps, 0, L"D:\\trunk\\big.prt", L"D:\\trunk\\a.prt"));
         check("copyFolder", cmd->copyFolder(steps, 0, L"D:\\trunk", L"D:\\baseline"));
-        check("downLoadFolder", cmd->downLoadFolder(steps, 0, L"D:\\trunk", Local("tree"), count, false));
+        check("downLoadFolder",
+              cmd->downLoadFolder(steps, 0, L"D:\\trunk", Local("tree"), count, false));
         return report;
     });
     EXPECT_EQ(answer, "");
     EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "previous version");
     EXPECT_EQ(tree.Read("out/a.prt"), "local copy");
-    EXPECT_EQ(tree.List("root/D"), (Strings{"baseline/", "trunk/", "trunk/a.prt", "trunk/big.prt"}));
+    EXPECT_EQ(tree.List("root/D"),
+              (Strings{"baseline/", "trunk/", "trunk/a.prt", "trunk/big.prt"}));
     EXPECT_EQ(tree.List("out"), (Strings{"a.prt"}));
     // Files before the failing one arrived whole; the failing one not at all.
     EXPECT_EQ(tree.List("tree"), (Strings{"a.prt"}));
@@ -163,7 +173,8 @@ TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory)
     const std::uint64_t sum = Checksum(tree / "local/large.bin");
     const fs::path dir = root;
     cmd->RegisterBackend(L"buffered", [dir](const std::wstring&, unsigned short) {
-        return std::make_unique<NFS::LocalBackend>(dir, NFS::LocalBackend::Options{std::size_t{1} << 20, false});
+        return std::make_unique<NFS::LocalBackend>(
+            dir, NFS::LocalBackend::Options{std::size_t{1} << 20, false});
     });
 
     const std::string answer = RunInChild([&]() -> std::string {
@@ -174,13 +185,16 @@ TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory)
         std::uint64_t again = 0;
         if (cmd->upload(server, 0, Local("local/large.bin"), L"D:\\large.bin", up, false) != 0)
             return "upload failed";
-        if (cmd->download(L"buffered:", 0, L"D:\\large.bin", Local("back"), L"large.bin", down, false) != 0)
+        if (cmd->download(L"buffered:", 0, L"D:\\large.bin", Local("back"), L"large.bin", down,
+                          false) != 0)
             return "download failed";
-        if (cmd->upload(L"buffered:", 0, Local("back/large.bin"), L"D:\\again.bin", again, false) != 0)
+        if (cmd->upload(L"buffered:", 0, Local("back/large.bin"), L"D:\\again.bin", again, false) !=
+            0)
             return "buffered upload failed";
         const long growth = vaultfs_test::PeakRssKib() - before;
         if (up != size || down != size || again != size)
-            return "counts " + std::to_string(up) + " " + std::to_string(down) + " " + std::to_string(again);
+            return "counts " + std::to_string(up) + " " + std::to_string(down) + " " +
+                   std::to_string(again);
         if (before < 0 || growth > 64 * 1024)
             return "peak memory grew by " + std::to_string(growth) + " KiB";
         return "";

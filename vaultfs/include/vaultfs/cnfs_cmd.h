@@ -5,7 +5,10 @@
 // Every operation but Instance, logIn, GetLastError and GetErrorNumber returns
 // 0 on success, else non-zero; the failure's number and text (naming the
 // operation and the path) stay readable on the calling thread until its next
-// failure.
+// failure. The numbers are listed in vaultfs/nfserrors.h; the text reads
+// "<operation>: <what went wrong>", naming the path. The bool flags of mk,
+// upload, download and downLoadFolder are not used. A failed transfer
+// reports a count of 0.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +17,7 @@
 #include <string>
 
 #include "vaultfs/nfsbackend.h"
+#include "vaultfs/nfserrors.h"
 
 namespace NFS {
 
@@ -56,7 +60,8 @@ public:
     void UnregisterBackend(const std::wstring& scheme);
 
     // Progress of transfers (bytes done, bytes expected; expected 0 when unknown).
-    // Process-wide; empty to switch off.
+    // Process-wide; empty to switch off. A callback that throws aborts the
+    // transfer, which then fails like any other.
     using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
     void SetProgress(Progress progress);
 
