@@ -186,7 +186,13 @@ void OnFault(int signo, siginfo_t* info, void* context) {
     RestoreFloatingPointControl(uc);
     pthread_sigmask(SIG_SETMASK, &uc->uc_sigmask, nullptr);
 
-    std::wstring message = SeMessage(code, address);
+    std::wstring message;
+    try {
+        message = SeMessage(code, address);
+    } catch (...) {
+        tInHandler = false;
+        throw;
+    }
     tInHandler = false;
     // Unwinds from the handler's frame on the signal stack through the
     // kernel's signal frame into the faulting frame on the thread's stack.

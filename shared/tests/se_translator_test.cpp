@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <functional>
 #include <string>
@@ -49,6 +50,31 @@ ZUB_FAULTS int IllegalInstruction() {
     __builtin_trap();
 }
 
+struct Counted {
+    int* counter;
+    ~Counted() { ++*counter; }
+};
+
+// The faulting frame's own locals are destroyed on the way out, and so are
+// its caller's.
+ZUB_FAULTS int NullWriteWithLocals(int* destroyed) {
+    const Counted local{destroyed};
+    volatile int* volatile target = nullptr;
+    *target = 1;
+    return *local.counter;
+}
+
+ZUB_FAULTS int CallsNullWriteWithLocals(int* destroyed) {
+    const Counted local{destroyed};
+    return NullWriteWithLocals(destroyed) + *local.counter;
+}
+
+// A fault inside the C library, which has unwind tables but no handlers.
+ZUB_FAULTS int FaultInLibrary() {
+    const char* volatile text = nullptr;
+    return static_cast<int>(std::strlen(text));
+}
+
 volatile bool gStopRecursion = false;
 
 ZUB_FAULTS int RecurseSmallFrames(int depth) {
@@ -79,6 +105,8 @@ int (*volatile gNullWrite)() = &NullWrite;
 int (*volatile gIntDivideByZero)() = &IntDivideByZero;
 int (*volatile gFloatDivideByZero)() = &FloatDivideByZero;
 int (*volatile gIllegalInstruction)() = &IllegalInstruction;
+int (*volatile gCallsNullWriteWithLocals)(int*) = &CallsNullWriteWithLocals;
+int (*volatile gFaultInLibrary)() = &FaultInLibrary;
 int (*volatile gRecurseSmallFrames)(int) = &RecurseSmallFrames;
 int (*volatile gRecurseLargeFrames)(int) = &RecurseLargeFrames;
 int (*volatile gRecurseBounded)(int) = &RecurseBounded;
@@ -203,6 +231,25 @@ TEST(SeTranslator, FaultTextForTheCallerHasTheLineBreakAtTheEnd) {
         EXPECT_EQ(full.back(), L'\n');
         EXPECT_EQ(full.substr(0, full.size() - 1), e.Message());
         EXPECT_NE(full.find(L" code:\t\t3221225477\n"), std::wstring::npos);
+    }
+}
+
+TEST(SeTranslator, UnwindingDestroysLocalsOfTheFaultingFrames) {
+    ZUBBASE::InstallSeTranslator();
+    int destroyed = 0;
+    const Caught caught = CatchFault([&destroyed] { return gCallsNullWriteWithLocals(&destroyed); });
+    ExpectTranslated(caught, L"EXCEPTION_ACCESS_VIOLATION", L"3221225477",
+                     AddressOf(&NullWriteWithLocals));
+    EXPECT_EQ(destroyed, 2);
+}
+
+TEST(SeTranslator, FaultInsideTheCLibrary) {
+    ZUBBASE::InstallSeTranslator();
+    for (int round = 0; round < 2; ++round) {
+        const Caught caught = CatchFault(gFaultInLibrary);
+        ASSERT_TRUE(caught.thrown);
+        EXPECT_EQ(caught.message.rfind(L"EXCEPTION_ACCESS_VIOLATION\n address:\t0x", 0), 0u);
+        EXPECT_NE(caught.message.find(L" code:\t\t3221225477"), std::wstring::npos);
     }
 }
 
