@@ -76,16 +76,30 @@ void RefuseFolder(const fs::path& target, const std::wstring& name)
         throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
 }
 
+// Makes a local folder (with its parents) unless it is there; a file in the
+// way is the wrong kind, not an existing target.
+void MakeLocalDir(const fs::path& dir)
+{
+    for (fs::path part = dir; !part.empty(); part = part.parent_path()) {
+        const fs::file_status st = fs::status(part);
+        if (fs::is_directory(st))
+            break;
+        if (fs::exists(st))
+            throw NfsError(NFS_E_WRONG_KIND,
+                           L"the local path " + Quoted(fsutil::ToText(part)) + L" is not a folder");
+        if (part == part.parent_path())
+            break;
+    }
+    fs::create_directories(dir);
+}
+
 // Makes the local folder a download goes to.
 fs::path LocalFolder(const std::wstring& localDir)
 {
     if (localDir.empty())
         throw NfsError(NFS_E_INVALID, L"no local folder given");
     const fs::path dir = fsutil::ToPath(localDir);
-    fs::create_directories(dir);
-    if (!fs::is_directory(dir))
-        throw NfsError(NFS_E_WRONG_KIND,
-                       L"the local path " + Quoted(localDir) + L" is not a folder");
+    MakeLocalDir(dir);
     return dir;
 }
 
@@ -238,7 +252,7 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
         for (const auto& item : plan.items()) {
             const fs::path target = dir / item.relative;
             if (item.directory) {
-                fs::create_directory(target);
+                MakeLocalDir(target);
                 continue;
             }
             std::uint64_t size = 0;

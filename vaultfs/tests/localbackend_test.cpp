@@ -183,6 +183,12 @@ TEST_F(LocalBackendTest, DownloadFailures)
             << std::string(name.begin(), name.end());
     EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", L"", L"a.prt", count, false),
               NFS::NFS_E_INVALID);
+    // A file where the local folder should be, or on its way.
+    const std::wstring file = Local("out/part.prt");
+    EXPECT_EQ(cmd->download(server, 0, L"D:\\a.prt", file + L"/sub", L"a.prt", count, false),
+              NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_WRONG_KIND,
+                                 L"download: the local path \"" + file + L"\" is not a folder"));
     EXPECT_EQ(tree.List("out"), (Strings{"part.prt"}));
     EXPECT_EQ(tree.Read("out/part.prt"), "local");
     EXPECT_FALSE(fs::exists(tree / "evil"));
@@ -220,6 +226,24 @@ TEST_F(LocalBackendTest, DownLoadFolderFailures)
     EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\file.txt", Local("out"), count, false),
               NFS::NFS_E_WRONG_KIND);
     EXPECT_FALSE(fs::exists(tree / "out"));
+
+    // Local entries of the other kind are not replaced.
+    tree.Write("root/D/trunk/sub/a.txt", "a");
+    tree.Write("root/D/trunk/b.txt", "b");
+    tree.Write("out/sub", "a local file");
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("out"), count, false),
+              NFS::NFS_E_WRONG_KIND);
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_WRONG_KIND, L"downLoadFolder: the local path \"" + Local("out/sub") +
+                                               L"\" is not a folder"));
+    // What came before the failure arrived whole.
+    EXPECT_EQ(tree.List("out"), (Strings{"b.txt", "sub"}));
+    fs::remove(tree / "out/sub");
+    fs::remove(tree / "out/b.txt");
+    fs::create_directories(tree / "out/b.txt");
+    EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\trunk", Local("out"), count, false),
+              NFS::NFS_E_WRONG_KIND);
+    EXPECT_TRUE(fs::is_directory(tree / "out/b.txt"));
 }
 
 // ---- copy -------------------------------------------------------------------

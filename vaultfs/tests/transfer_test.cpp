@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "backendfixture.h"
 #include "vaultfs/localbackend.h"
 #include "vaultfs/nfserrors.h"
@@ -163,6 +166,52 @@ TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries)
 
 INSTANTIATE_TEST_SUITE_P(KernelAndBuffer, TransferTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "KernelCopy" : "Buffered"; });
+
+class ConcurrentTransferTest : public BackendFixture {};
+
+// Readers see the old file or the new one whole, never a mix, while two
+// writers keep replacing it.
+TEST_F(ConcurrentTransferTest, ReadersNeverSeeAPartialFile)
+{
+    fs::create_directories(tree / "local");
+    WritePattern(tree / "local/one", 2 * kMiB);
+    tree.Write("local/two", std::string(3 * kMiB, 'x'));
+    const std::uint64_t one = Checksum(tree / "local/one");
+    const std::uint64_t two = Checksum(tree / "local/two");
+    ASSERT_EQ(cmd->upload(server, 0, Local("local/one"), L"D:\\a.prt", count, false), 0);
+
+    std::atomic<int> failures{0};
+    auto writer = [&](const char* source) {
+        std::uint64_t n = 0;
+        for (int i = 0; i < 10; ++i)
+            if (cmd->upload(server, 0, Local(source), L"D:\\a.prt", n, false) != 0)
+                ++failures;
+    };
+    std::vector<std::uint64_t> seen;
+    auto reader = [&] {
+        std::uint64_t n = 0;
+        for (int i = 0; i < 20; ++i) {
+            if (cmd->download(server, 0, L"D:\\a.prt", Local("read"), L"a.prt", n, false) != 0)
+                ++failures;
+            else
+                seen.push_back(Checksum(tree / "read/a.prt"));
+        }
+    };
+    std::thread w1(writer, "local/one");
+    std::thread w2(writer, "local/two");
+    std::thread r(reader);
+    w1.join();
+    w2.join();
+    r.join();
+    EXPECT_EQ(failures.load(), 0);
+    ASSERT_EQ(seen.size(), 20u);
+    for (const std::uint64_t sum : seen)
+        EXPECT_TRUE(sum == one || sum == two);
+    const std::uint64_t last = Checksum(root / "D/a.prt");
+    EXPECT_TRUE(last == one || last == two);
+    EXPECT_EQ(tree.List("root/D"), (Strings{"a.prt"}));
+    EXPECT_EQ(tree.List("read"), (Strings{"a.prt"}));
+}
 
 // 256 MiB up and down again, in a child whose peak memory is measured.
 TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory)
