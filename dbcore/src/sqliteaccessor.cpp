@@ -34,21 +34,26 @@ struct SqliteAccessor::Impl {
         }
     }
 
-    // Durable at once outside a unit of work; inside one, all or nothing
-    // within it (a savepoint), leaving the unit itself to the caller.
+    // All or nothing inside the open unit, which stays the caller's.
+    template <class Work>
+    void InSavepoint(Work&& work) {
+        db.exec("SAVEPOINT zub_procedure");
+        try {
+            work();
+        } catch (...) {
+            if (db.inTransaction())
+                sqlite3_exec(db.get(), "ROLLBACK TO zub_procedure; RELEASE zub_procedure", nullptr,
+                             nullptr, nullptr);
+            throw;
+        }
+        db.exec("RELEASE zub_procedure");
+    }
+
+    // Durable at once when no unit is open; otherwise part of it.
     template <class Work>
     void SelfCommitting(Work&& work) {
         if (db.inTransaction()) {
-            db.exec("SAVEPOINT zub_procedure");
-            try {
-                work();
-            } catch (...) {
-                if (db.inTransaction())
-                    sqlite3_exec(db.get(), "ROLLBACK TO zub_procedure; RELEASE zub_procedure", nullptr,
-                                 nullptr, nullptr);
-                throw;
-            }
-            db.exec("RELEASE zub_procedure");
+            InSavepoint(work);
             return;
         }
         db.exec("BEGIN IMMEDIATE");
@@ -77,9 +82,8 @@ struct SqliteAccessor::Impl {
                 work();
                 break;
             case ProcedureKind::Writes:
-                // Inside an open unit a savepoint keeps the call all or nothing.
                 if (db.inTransaction())
-                    SelfCommitting(work);
+                    InSavepoint(work);
                 else
                     Write(work);
                 break;

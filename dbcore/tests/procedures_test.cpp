@@ -20,7 +20,7 @@ using zubtest::Params;
 
 namespace {
 
-class ProceduresTest : public ::testing::Test {
+class SqliteProcedures : public ::testing::Test {
 protected:
     zubtest::TempStore store;
     std::unique_ptr<CDBAccessor> db = store.Connect();
@@ -73,7 +73,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ProceduresTest, GetNewIdHandsOutIdsDurably) {
+TEST_F(SqliteProcedures, GetNewIdHandsOutIdsDurably) {
     Exec(L"insert into QV_IdCounter (IdName, LastId) values (5, 100)");
     ASSERT_EQ(db->CommitTrans(), 0);
     auto p = Params();
@@ -97,13 +97,13 @@ TEST_F(ProceduresTest, GetNewIdHandsOutIdsDurably) {
     EXPECT_EQ(CounterValue(*other, 5), 105);
 }
 
-TEST_F(ProceduresTest, GetNewIdOfAnUndefinedCounterReturnsNoRow) {
+TEST_F(SqliteProcedures, GetNewIdOfAnUndefinedCounterReturnsNoRow) {
     auto rs = Exec(L"GetNewId 9,1");
     EXPECT_EQ(rs->GetRecordCount(), 0);
     EXPECT_EQ(rs->GetIntAt(0, -1), -1);
 }
 
-TEST_F(ProceduresTest, GetNewIdJoinsAnOpenUnit) {
+TEST_F(SqliteProcedures, GetNewIdJoinsAnOpenUnit) {
     Exec(L"insert into QV_IdCounter (IdName, LastId) values (1, 0)");
     ASSERT_EQ(db->CommitTrans(), 0);
     ASSERT_EQ(db->BeginTrans(), 0);
@@ -113,7 +113,7 @@ TEST_F(ProceduresTest, GetNewIdJoinsAnOpenUnit) {
     EXPECT_EQ(Exec(L"GetNewId 1,1")->GetIntAt(0), 1);
 }
 
-TEST_F(ProceduresTest, GetNewIdRefusesBadArguments) {
+TEST_F(SqliteProcedures, GetNewIdRefusesBadArguments) {
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_EQ(db->ExecuteSql(rs, L"GetNewId 1,0", Params(), L"", 0, 0), SQLITE_RANGE);
     EXPECT_NE(db->errDescription().find(L"n must be at least 1"), std::wstring::npos) << Err();
@@ -123,7 +123,7 @@ TEST_F(ProceduresTest, GetNewIdRefusesBadArguments) {
     EXPECT_EQ(rs, nullptr);
 }
 
-TEST_F(ProceduresTest, UserRightsCombineOwnAndRoleRowsPerRepository) {
+TEST_F(SqliteProcedures, UserRightsCombineOwnAndRoleRowsPerRepository) {
     long long r1 = Repo(L"one");
     long long r2 = Repo(L"two");
     long long r3 = Repo(L"three");
@@ -171,13 +171,13 @@ TEST_F(ProceduresTest, UserRightsCombineOwnAndRoleRowsPerRepository) {
     EXPECT_FALSE(dynamic_cast<SqliteAccessor&>(*db).InTransaction());
 }
 
-TEST_F(ProceduresTest, AnUnknownFirstWordIsPlainSql) {
+TEST_F(SqliteProcedures, AnUnknownFirstWordIsPlainSql) {
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_EQ(db->ExecuteSql(rs, L"NoSuchProcedure 1,2", Params(), L"", 0, 0), SQLITE_ERROR);
     EXPECT_NE(db->errDescription().find(L"syntax error"), std::wstring::npos) << Err();
 }
 
-TEST_F(ProceduresTest, RegisteredProceduresRunAndFollowTheirKind) {
+TEST_F(SqliteProcedures, RegisteredProceduresRunAndFollowTheirKind) {
     auto& registry = SqliteProcedureRegistry::instance();
     registry.Register(L"Echo", {ProcedureKind::ReadOnly, [](SqliteSession&, const std::vector<DBValue>& args) {
                                     CDBRecordset rs({L"arg"});

@@ -38,7 +38,7 @@ bool InTransaction(CDBAccessor& db) { return dynamic_cast<SqliteAccessor&>(db).I
 
 }  // namespace
 
-TEST(Transactions, WritesAreInvisibleToOthersUntilCommit) {
+TEST(SqliteTransactions, WritesAreInvisibleToOthersUntilCommit) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
@@ -51,7 +51,7 @@ TEST(Transactions, WritesAreInvisibleToOthersUntilCommit) {
     EXPECT_EQ(CountUsers(*b, L"alice"), 1);
 }
 
-TEST(Transactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
+TEST(SqliteTransactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
     zubtest::TempStore store;
     auto a = store.Connect();
     ASSERT_EQ(InsertUser(*a, L"kept"), 0);
@@ -71,7 +71,7 @@ TEST(Transactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
     EXPECT_EQ(CountUsers(*a, L"gone1"), 0);
 }
 
-TEST(Transactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
+TEST(SqliteTransactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
     zubtest::TempStore store;
     auto a = store.Connect();
     EXPECT_EQ(a->CommitTrans(), 0);
@@ -84,7 +84,7 @@ TEST(Transactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
     EXPECT_EQ(a->CommitTrans(), 0);
 }
 
-TEST(Transactions, ExplicitUnitGroupsReadsAndWrites) {
+TEST(SqliteTransactions, ExplicitUnitGroupsReadsAndWrites) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
@@ -97,7 +97,7 @@ TEST(Transactions, ExplicitUnitGroupsReadsAndWrites) {
     EXPECT_EQ(CountUsers(*b), 3);
 }
 
-TEST(Transactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
+TEST(SqliteTransactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
     zubtest::TempStore store;
     {
         auto a = store.Connect();
@@ -113,7 +113,7 @@ TEST(Transactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
     EXPECT_EQ(b->CommitTrans(), 0);
 }
 
-TEST(Transactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
+TEST(SqliteTransactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
     zubtest::TempStore store;
     auto reader = store.Connect();
     auto writer = store.Connect();
@@ -127,7 +127,7 @@ TEST(Transactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
     EXPECT_EQ(CountUsers(*reader), 2);
 }
 
-TEST(Transactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
+TEST(SqliteTransactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
@@ -148,7 +148,7 @@ TEST(Transactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
     EXPECT_EQ(b->CommitTrans(), 0);
 }
 
-TEST(Transactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
+TEST(SqliteTransactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
@@ -170,7 +170,7 @@ TEST(Transactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
     EXPECT_EQ(CountUsers(*b), 2);
 }
 
-TEST(Transactions, AWriterWaitsForAnotherWritersCommit) {
+TEST(SqliteTransactions, AWriterWaitsForAnotherWritersCommit) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
@@ -190,7 +190,7 @@ TEST(Transactions, AWriterWaitsForAnotherWritersCommit) {
     EXPECT_EQ(CountUsers(*a, L"from-b"), 1);
 }
 
-TEST(Transactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
+TEST(SqliteTransactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
     zubtest::TempStore store;
     constexpr int kRows = 40;
     std::atomic<int> failures{0};
@@ -210,7 +210,7 @@ TEST(Transactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
     EXPECT_EQ(CountUsers(*db, L"t2"), kRows);
 }
 
-TEST(Transactions, WritersInTwoProcessesShareTheStore) {
+TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
     zubtest::TempStore store;
     constexpr int kRows = 30;
     pid_t child = fork();
@@ -239,7 +239,7 @@ TEST(Transactions, WritersInTwoProcessesShareTheStore) {
     EXPECT_EQ(CountUsers(*db, L"parent"), kRows);
 }
 
-TEST(Transactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
+TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
