@@ -23,6 +23,8 @@ public:
     // The nth (1-based) call whose line starts with `op` fails with number/text.
     // An op without a blank matches whole operation names only ("copy" does
     // not count "copyFolder" lines); one with a blank matches any line prefix.
+    // Calls are counted from this FailOn on. The command object reports the
+    // text as "<operation>: <text>" (GetLastError).
     void FailOn(const std::wstring& op, int nth, long number, const std::wstring& text);
     // Server and port of every backend the command object asked for.
     std::vector<std::wstring> servers;
