@@ -1,0 +1,226 @@
+// Contract tests of DRM::BaseLine and DRM::BaseLines against the recording
+// database and file server.
+#include "docvault/baseline.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "doc_contract_fixture.h"
+#include "docvault/baselines.h"
+#include "docvault/doc.h"
+
+namespace {
+
+using doctest::I;
+using doctest::T;
+using testsupport::MakeRs;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class BaseLineContract : public doctest::RecordingFixture {
+protected:
+    DRM::BaseLine MakeBaseLine(bool connect = true) {
+        DRM::BaseLine b;
+        if (connect) b.Connect(L"rec:", 0, L"QVData", L"tok");
+        b.set_docRepoId(3);
+        b.set_name(L"rel1");
+        b.set_desc(L"first release");
+        b.set_id(6);
+        return b;
+    }
+    // What DocRepo::Read answers for repository 3.
+    void QueueRepoRead() {
+        db->OnSelect(L"QV_DMRepo",
+                     MakeRs({L"DocRepoId", L"VersionStraId", L"Name", L"Server", L"Port",
+                             L"Directory", L"CreatorId", L"CreatorName", L"CreateTime"},
+                            {{I(3), I(1), T(L"r1"), T(L"recfs:"), I(0), T(L"D:\\repo1"), I(1),
+                              T(L"system"), ZUBDB::DBValue(45000.0)}}));
+    }
+    static constexpr const wchar_t* kInsert =
+        L"InsertRow QV_DMBaseline 0:DocRepoId=3 1:BaseLineCreateTime=getdate() "
+        L"2:BaseLineInfo='first release' 3:name='rel1'";
+};
+
+TEST_F(BaseLineContract, CreateCopiesTheTrunkRenamesTheCopyThenStoresTheRow) {
+    QueueRepo();
+    db->OnSelect(L"QV_DMBaseline", MakeRs({L"max(BaseLineId)"}, {{I(14)}}));
+    DRM::BaseLine b = MakeBaseLine();
+    ASSERT_EQ(b.Create(), 0) << b.ErrDesc();
+    EXPECT_EQ(b.id(), 14);
+    EXPECT_THAT(NfsLines(),
+                ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline",
+                            L"renameFolder D:\\repo1\\baseline\\trunk D:\\repo1\\baseline\\rel1"));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(RepoLookup(3), kInsert, L"CommitTrans",
+                            L"SelectRows QV_DMBaseline (max(BaseLineId)) where 0:DocRepoId=3"));
+}
+
+TEST_F(BaseLineContract, CreateTakesTheIdOfItsOwnInsert) {
+    QueueRepo();
+    db->OnSelect(L"QV_DMBaseline", MakeRs({L"max(BaseLineId)"}, {{I(20)}}));
+    db->lastInsertId = 15;
+    DRM::BaseLine b = MakeBaseLine();
+    ASSERT_EQ(b.Create(), 0);
+    EXPECT_EQ(b.id(), 15);
+}
+
+TEST_F(BaseLineContract, AFailedFolderCopyStoresNothing) {
+    QueueRepo();
+    nfs->FailOn(L"copyFolder", 1, 50003, L"already exists");
+    DRM::BaseLine b = MakeBaseLine();
+    EXPECT_EQ(b.Create(), 50003);
+    EXPECT_EQ(b.ErrDesc(), L"copyFolder: already exists");
+    EXPECT_THAT(NfsLines(), ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline"));
+    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3)));
+}
+
+TEST_F(BaseLineContract, AFailedRenameRemovesTheStagedCopy) {
+    QueueRepo();
+    nfs->FailOn(L"renameFolder", 1, 50003, L"rel1 exists");
+    DRM::BaseLine b = MakeBaseLine();
+    EXPECT_EQ(b.Create(), 50003);
+    EXPECT_EQ(b.ErrDesc(), L"renameFolder: rel1 exists");
+    EXPECT_THAT(NfsLines(),
+                ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline",
+                            L"renameFolder D:\\repo1\\baseline\\trunk D:\\repo1\\baseline\\rel1",
+                            L"rm D:\\repo1\\baseline\\trunk"));
+    EXPECT_FALSE(AnyDbOp(L"InsertRow"));
+}
+
+TEST_F(BaseLineContract, ARowThatCouldNotBeStoredTakesItsFolderAlong) {
+    for (const wchar_t* op : {L"InsertRow", L"CommitTrans"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(op)));
+        SetUp();
+        QueueRepo();
+        db->FailOn(op, 1, 547, L"constraint");
+        DRM::BaseLine b = MakeBaseLine();
+        EXPECT_EQ(b.Create(), 547);
+        EXPECT_EQ(b.ErrDesc(), L"constraint");
+        EXPECT_EQ(NfsLines().back(), L"rm D:\\repo1\\baseline\\rel1");
+    }
+}
+
+TEST_F(BaseLineContract, AStoredRowKeepsItsFolderWhenTheReadBackFails) {
+    QueueRepo();
+    DRM::BaseLine b = MakeBaseLine();
+    b.set_id(0);
+    EXPECT_EQ(b.Create(), 49601);
+    EXPECT_EQ(b.ErrDesc(), L"数据表 QV_DMBaseline 为空");
+    EXPECT_EQ(b.id(), 0);
+    EXPECT_EQ(NfsLines().size(), 2u);  // no removal
+}
+
+TEST_F(BaseLineContract, DeleteReadsTheRepositoryRemovesTheFolderThenTheRow) {
+    QueueRepoRead();
+    DRM::BaseLine b = MakeBaseLine();
+    ASSERT_EQ(b.Delete(), 0) << b.ErrDesc();
+    EXPECT_THAT(NfsLines(), ElementsAre(L"rm D:\\repo1\\baseline\\rel1"));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(L"SelectRows QV_DMRepo (DocRepoId,VersionStraId,[Name],[Server],Port,"
+                            L"Directory,CreatorId,CreatorName,CreateTime) where 0:DocRepoId=3",
+                            L"DeleteRows QV_DMBaseline where 0:BaseLineId=6", L"CommitTrans"));
+    // The repository was read through a connection of its own, to the same database.
+    ASSERT_GE(db->connections.size(), 2u);
+    EXPECT_EQ(db->connections[1].server, L"rec:");
+    EXPECT_EQ(db->connections[1].database, L"QVData");
+    EXPECT_EQ(db->connections[1].token, L"tok");
+}
+
+TEST_F(BaseLineContract, DeleteWithAWrongRepositoryRemovesNothing) {
+    DRM::BaseLine b = MakeBaseLine();
+    EXPECT_EQ(b.Delete(), 49609);
+    EXPECT_EQ(b.ErrDesc(), L"DocRepoId  无效");
+    EXPECT_THAT(NfsLines(), IsEmpty());
+    EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+}
+
+TEST_F(BaseLineContract, DeleteWhoseFolderRemovalFailsKeepsTheRow) {
+    QueueRepoRead();
+    nfs->FailOn(L"rm", 1, 50002, L"no folder");
+    DRM::BaseLine b = MakeBaseLine();
+    EXPECT_EQ(b.Delete(), 50002);
+    EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+}
+
+TEST_F(BaseLineContract, DownLoadFetchesTheFolderTree) {
+    QueueRepo();
+    DRM::BaseLine b = MakeBaseLine();
+    ASSERT_EQ(b.DownLoad(L"/tmp/bl"), 0);
+    EXPECT_THAT(NfsLines(), ElementsAre(L"downLoadFolder D:\\repo1\\baseline\\rel1 /tmp/bl"));
+    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3)));
+}
+
+TEST_F(BaseLineContract, NamesOtherThanOneFolderAreRefused) {
+    // An empty name would make Delete remove every baseline; ".." the whole
+    // repository's baseline parent, "..\trunk" the current files.
+    for (const wchar_t* name : {L"", L".", L"..", L"..\\trunk", L"a/b"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        const std::vector<std::function<int(DRM::BaseLine&)>> ops = {
+            [](DRM::BaseLine& b) { return b.Create(); },
+            [](DRM::BaseLine& b) { return b.Delete(); },
+            [](DRM::BaseLine& b) { return b.DownLoad(L"/tmp/x"); }};
+        for (const auto& op : ops) {
+            SetUp();
+            QueueRepo();
+            QueueRepoRead();
+            DRM::BaseLine b = MakeBaseLine();
+            b.set_name(name);
+            EXPECT_EQ(op(b), DRM::DocErr::kInvalidName);
+            EXPECT_THAT(NfsLines(), IsEmpty());
+            EXPECT_THAT(DbLines(), IsEmpty());
+        }
+    }
+}
+
+TEST_F(BaseLineContract, WithoutAConnectionNothingIsCalled) {
+    DRM::BaseLine b = MakeBaseLine(false);
+    EXPECT_EQ(b.Create(), 49600);
+    EXPECT_EQ(b.Delete(), 49600);
+    EXPECT_EQ(b.DownLoad(L"/tmp"), 49600);
+    EXPECT_EQ(b.ErrDesc(), L"远程数据库未连接");
+    DRM::BaseLines list;
+    EXPECT_EQ(list.GetAll(DRM::filterForBaseLine{3}), 49600);
+    EXPECT_THAT(db->calls, IsEmpty());
+    EXPECT_THAT(nfs->calls, IsEmpty());
+}
+
+TEST_F(BaseLineContract, ListKeepsTheDatabaseOrderAndAppends) {
+    const std::vector<std::wstring> cols = {L"BaseLineId", L"DocRepoId", L"name", L"BaseLineInfo",
+                                            L"BaseLineCreateTime"};
+    db->OnSelect(L"QV_DMBaseline",
+                 MakeRs(cols, {{I(9), I(3), T(L"rel2"), T(L"second"), ZUBDB::DBValue(45001.5)},
+                               {I(4), I(3), T(L"rel1"), T(L"first"), ZUBDB::DBValue()}}));
+    DRM::BaseLines list;
+    list.Connect(L"rec:", 0, L"QVData", L"tok");
+    ASSERT_EQ(list.GetAll(DRM::filterForBaseLine{3}), 0);
+    EXPECT_THAT(DbLines(), ElementsAre(L"SelectRows QV_DMBaseline (BaseLineId,DocRepoId,name,"
+                                       L"BaseLineInfo,BaseLineCreateTime) where 0:DocRepoId=3"));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.GetBaseLine(0)->id(), 9);
+    EXPECT_EQ(list.GetBaseLine(0)->name(), L"rel2");
+    EXPECT_EQ(list.GetBaseLine(0)->desc(), L"second");
+    EXPECT_EQ(list.GetBaseLine(0)->docRepoId(), 3);
+    EXPECT_DOUBLE_EQ(list.GetBaseLine(0)->createdTime(), 45001.5);
+    EXPECT_DOUBLE_EQ(list.GetBaseLine(1)->createdTime(), 0.0);
+    EXPECT_EQ(list.GetBaseLine(1)->GetKey(), L"");
+    EXPECT_EQ(list.GetAll(DRM::filterForBaseLine{3}), 0);  // nothing more: still two
+    EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(BaseLineObject, FullConstructorLeavesTheKeyEmpty) {
+    DRM::BaseLine b(3, L"rel1", L"d", 2.5, 8);
+    EXPECT_EQ(b.docRepoId(), 3);
+    EXPECT_EQ(b.name(), L"rel1");
+    EXPECT_EQ(b.desc(), L"d");
+    EXPECT_DOUBLE_EQ(b.createdTime(), 2.5);
+    EXPECT_EQ(b.id(), 8);
+    EXPECT_EQ(b.GetKey(), L"");
+    DRM::BaseLine copy(b);
+    EXPECT_EQ(copy.name(), L"rel1");
+}
+
+}  // namespace

@@ -1,0 +1,537 @@
+// Contract tests of DRM::Doc and DRM::Docs against the recording database and
+// file server: statements, value orders, server paths and what a failure stops.
+#include "docvault/doc.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "doc_contract_fixture.h"
+#include "docvault/docs.h"
+#include "docvault/errors.h"
+#include "throwing_accessor.h"
+
+namespace {
+
+using doctest::I;
+using ZUBDB::DBValue;
+using doctest::T;
+using testsupport::MakeRs;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class DocContract : public doctest::RecordingFixture {
+protected:
+    // A checked-out document 12 of repository 3, as a caller sets it up.
+    DRM::Doc MakeDoc(bool connect = true) {
+        DRM::Doc doc;
+        if (connect) doc.Connect(L"rec:", 0, L"QVData", L"tok");
+        doc.set_docRepoId(3);
+        doc.set_id(12);
+        doc.set_fileName(L"a");
+        doc.set_ext(L"prt");
+        doc.set_phyUrl(L"\\sub");
+        doc.set_currentVersion(L"1.4");
+        doc.set_checkOutById(7);
+        doc.set_checkOutByName(L"bob");
+        doc.set_creById(7);
+        doc.set_caxDocType(2);
+        doc.set_modifyInfo(L"fix");
+        return doc;
+    }
+    // The duplicate check of Add finds nothing, the read-back finds `maxId`.
+    void QueueAddAnswers(long long maxId) {
+        db->OnSelect(L"QV_DMDoc", MakeRs({L"DocId"}, {}));
+        db->OnSelect(L"QV_DMDoc", MakeRs({L"Max(DocId)"}, {{I(maxId)}}));
+    }
+};
+
+TEST_F(DocContract, AddUploadsNumbersAndInsertsInTheFixedOrder) {
+    QueueRepo();
+    QueueStrategy(2, 0, 1, 0);
+    QueueUser(L"alice");
+    QueueUser(L"alice");
+    QueueAddAnswers(41);
+    DRM::Doc doc = MakeDoc();
+    doc.set_currentVersion(L"");
+
+    ASSERT_EQ(doc.Add(L"/tmp/in/a.prt"), 0) << doc.ErrDesc();
+
+    EXPECT_EQ(doc.id(), 41);
+    EXPECT_EQ(doc.currentVersion(), L"1.0");
+    EXPECT_THAT(NfsLines(), ElementsAre(L"upload /tmp/in/a.prt D:\\repo1\\trunk\\sub\\a.prt"));
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(
+            RepoLookup(3),
+            L"SelectRows QV_DMDoc (DocId) where 0:DocRepoId=3 1:Name='a' 2:Ext='prt' "
+            L"3:phyUrl='\\sub'",
+            L"ExecuteSql select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from "
+            L"QV_DMVerStrategy",
+            L"SelectRows QV_User (UserName) where 0:UserId=7",
+            L"SelectRows QV_User (UserName) where 0:UserId=7",
+            L"InsertRow QV_DMDoc 0:DocRepoId=3 1:Name='a' 2:Ext='prt' 3:phyUrl='\\sub' "
+            L"4:CurrentVersion='1.0' 5:CurrentState=0 6:CreatorId=7 7:CreatorName='alice' "
+            L"8:DocCreateTime=getdate() 9:LastOperatorId=7 10:LastOperatorName='alice' "
+            L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2",
+            L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))"));
+    EXPECT_EQ(doc.ErrNumber(), 0);
+}
+
+TEST_F(DocContract, AddTakesTheIdOfItsOwnInsertNotTheTableMaximum) {
+    QueueRepo();
+    QueueStrategy(1);
+    QueueAddAnswers(90);  // another client's row came in after ours
+    db->lastInsertId = 57;
+    DRM::Doc doc = MakeDoc();
+    ASSERT_EQ(doc.Add(L"/tmp/a.prt"), 0);
+    EXPECT_EQ(doc.id(), 57);
+}
+
+TEST_F(DocContract, AddFailuresStopWhereTheyHappen) {
+    {
+        SCOPED_TRACE("upload fails: the database is not written");
+        QueueRepo();
+        QueueStrategy(1);
+        nfs->FailOn(L"upload", 1, 50002, L"local file missing");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.Add(L"/nowhere.prt"), 50002);
+        EXPECT_EQ(doc.ErrDesc(), L"upload: local file missing");
+        EXPECT_FALSE(AnyDbOp(L"InsertRow"));
+        EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
+    }
+    {
+        SCOPED_TRACE("insert fails after the upload: the file stays, nothing is committed");
+        SetUp();
+        QueueRepo();
+        QueueStrategy(1);
+        db->FailOn(L"InsertRow", 1, 2627, L"insert refused");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.Add(L"/tmp/a.prt"), 2627);
+        EXPECT_EQ(doc.ErrDesc(), L"insert refused");
+        EXPECT_THAT(NfsLines(), ElementsAre(L"upload /tmp/a.prt D:\\repo1\\trunk\\sub\\a.prt"));
+        EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
+        EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+    }
+    {
+        SCOPED_TRACE("the read-back finds no row");
+        SetUp();
+        QueueRepo();
+        QueueStrategy(1);
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.Add(L"/tmp/a.prt"), 49604);
+        EXPECT_EQ(doc.ErrDesc(), L"数据表 QV_DMDoc 为空");
+    }
+}
+
+TEST_F(DocContract, AddRefusesANameAlreadyKeptInTheSameFolder) {
+    QueueRepo();
+    db->OnSelect(L"QV_DMDoc", MakeRs({L"DocId"}, {{I(5)}}));
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.Add(L"/tmp/a.prt"), DRM::DocErr::kDocExists);
+    EXPECT_EQ(doc.ErrDesc(), L"文档 \\sub\\a.prt 已存在");
+    EXPECT_THAT(NfsLines(), IsEmpty());  // the other document's file is not overwritten
+    EXPECT_FALSE(AnyDbOp(L"InsertRow"));
+}
+
+TEST_F(DocContract, AddWithoutAVersionStrategyStoresNothing) {
+    QueueRepo();
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.Add(L"/tmp/a.prt"), 49606);
+    EXPECT_EQ(doc.ErrDesc(), L"表 QV_DMVerStrategy 为空");
+    EXPECT_EQ(doc.currentVersion(), L"1.4");
+    EXPECT_THAT(NfsLines(), IsEmpty());
+    EXPECT_FALSE(AnyDbOp(L"InsertRow"));
+}
+
+TEST_F(DocContract, AddWithAnUnknownCreatorStoresAnEmptyNameAndKeepsTheError) {
+    QueueRepo();
+    QueueStrategy(1);
+    QueueAddAnswers(8);
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.Add(L"/tmp/a.prt"), 0);
+    EXPECT_EQ(doc.ErrNumber(), 49604);
+    EXPECT_EQ(doc.ErrDesc(), L"userId 无效");
+    const auto lines = DbLines();
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_NE(lines[5].find(L"7:CreatorName='' "), std::wstring::npos) << lines[5];
+}
+
+TEST_F(DocContract, AFailingUserLookUpGivesAnEmptyNameAndRecordsTheException) {
+    doctest::ThrowingAccessor::Register(L"QV_User");
+    QueueRepo();
+    QueueStrategy(1);
+    QueueAddAnswers(8);
+    DRM::Doc doc = MakeDoc();
+    doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_EQ(doc.Add(L"/tmp/a.prt"), 0);
+    EXPECT_EQ(doc.ErrNumber(), -1);
+    EXPECT_EQ(doc.ErrDesc(), L"boom\n");
+    const auto lines = DbLines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_NE(lines[3].find(L"7:CreatorName='' "), std::wstring::npos) << lines[3].size();
+}
+
+TEST_F(DocContract, AnExceptionInsideAnOperationIsRecordedAsMinusOne) {
+    doctest::ThrowingAccessor::Register(L"QV_DMRepo");
+    DRM::Doc doc = MakeDoc();
+    doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_EQ(doc.View(L"/tmp"), -1);
+    EXPECT_EQ(doc.ErrDesc(), L"boom\n");
+    EXPECT_THAT(NfsLines(), IsEmpty());
+}
+
+TEST_F(DocContract, CheckOutDownloadsThenMarksTheHolder) {
+    QueueRepo();
+    DRM::Doc doc = MakeDoc();
+    ASSERT_EQ(doc.CheckOut(L"/tmp/out"), 0) << doc.ErrDesc();
+    EXPECT_THAT(NfsLines(), ElementsAre(L"download D:\\repo1\\trunk\\sub\\a.prt /tmp/out a.prt"));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(RepoLookup(3),
+                            L"UpdateRows QV_DMDoc 0:CurrentState=1 1:CurrentOperatorId=7 "
+                            L"2:CurrentOperatorName='bob' where 0:DocId=12",
+                            L"CommitTrans"));
+    EXPECT_EQ(doc.state(), 0);  // members stay as they were
+}
+
+TEST_F(DocContract, CheckOutWhoseDownloadFailsLeavesTheRow) {
+    QueueRepo();
+    nfs->FailOn(L"download", 1, 50002, L"gone");
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.CheckOut(L"/tmp/out"), 50002);
+    EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
+}
+
+TEST_F(DocContract, CheckInSavesUploadsThenChecksInWithTheNextVersion) {
+    QueueRepo(2);
+    QueueStrategy(2, 0, 1, 0, 3);
+    db->OnSelect(L"QV_DMDocVer", MakeRs({L"count(*)"}, {{I(2)}}));
+    QueueUser(L"alice");
+    DRM::Doc doc = MakeDoc();
+
+    ASSERT_EQ(doc.CheckIn(L"/tmp/new.prt"), 0) << doc.ErrDesc();
+
+    EXPECT_EQ(doc.currentVersion(), L"1.5");
+    EXPECT_THAT(NfsLines(),
+                ElementsAre(L"copy D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\history\\12_1.4.prt",
+                            L"upload /tmp/new.prt D:\\repo1\\trunk\\sub\\a.prt"));
+    const std::wstring strategy =
+        L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy";
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(
+            RepoLookup(3), L"BeginTrans",
+            L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
+            L"SelectRows QV_User (UserName) where 0:UserId=7",
+            L"InsertRow QV_DMDocVer 0:DocId=12 1:DocName='12_1.4.prt' 2:OperatorId=7 "
+            L"3:OperatorName='alice' 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
+            L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 10:Revision=3",
+            strategy,
+            L"UpdateRows QV_DMDoc 0:Name='a' 1:ext='prt' 2:phyUrl='\\sub' "
+            L"3:CurrentVersion='1.5' 4:CurrentState=1 5:CurrentOperatorId=0 "
+            L"6:CurrentOperatorName='' 7:LastOperatorId=7 8:LastOperatorName='bob' "
+            L"9:LastOperatorTime=getdate() where 0:DocId=12",
+            L"CommitTrans", RepoLookup(3), strategy, strategy,
+            L"UpdateRows QV_DMDoc 0:Name='a' 1:Ext='prt' 2:CurrentVersion='1.5' "
+            L"3:CurrentState=0 4:LastOperatorId=7 5:LastOperatorName='bob' "
+            L"6:LastOperateTime=getdate() 7:phyUrl='\\sub' 8:CurrentOperatorId=0 "
+            L"9:CurrentOperatorName='' where 0:DocId=12",
+            L"CommitTrans"));
+}
+
+TEST_F(DocContract, CheckInStopsAtTheFirstFailingStep) {
+    {
+        SCOPED_TRACE("history copy fails: no upload, no row written");
+        QueueRepo(2);
+        nfs->FailOn(L"copy", 1, 50002, L"no current file");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), 50002);
+        EXPECT_THAT(NfsLines(), ElementsAre(L"copy D:\\repo1\\trunk\\sub\\a.prt "
+                                            L"D:\\repo1\\history\\12_1.4.prt"));
+        EXPECT_FALSE(AnyDbOp(L"BeginTrans"));
+        EXPECT_EQ(doc.currentVersion(), L"1.4");
+    }
+    {
+        SCOPED_TRACE("upload fails: the state is not set back to 0");
+        SetUp();
+        QueueRepo(2);
+        QueueStrategy(1, 0, 1, 0, 3);
+        nfs->FailOn(L"upload", 1, 50004, L"disk full");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), 50004);
+        EXPECT_EQ(doc.ErrDesc(), L"upload: disk full");
+        int updates = 0;
+        for (const auto& op : DbOps()) updates += op == L"UpdateRows";
+        EXPECT_EQ(updates, 1);  // only the history save's
+        EXPECT_EQ(doc.currentVersion(), L"1.4");
+    }
+}
+
+TEST_F(DocContract, ViewAndGetHistoryDownloadUnderTheCurrentName) {
+    QueueRepo(2);
+    DRM::Doc doc = MakeDoc();
+    ASSERT_EQ(doc.View(L"/tmp/v"), 0);
+    ASSERT_EQ(doc.GetHistory(L"1.2", L"/tmp/h"), 0);
+    EXPECT_THAT(NfsLines(),
+                ElementsAre(L"download D:\\repo1\\trunk\\sub\\a.prt /tmp/v a.prt",
+                            L"download D:\\repo1\\history\\12_1.2.prt /tmp/h a.prt"));
+    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3), RepoLookup(3)));
+}
+
+TEST_F(DocContract, ReNameRenamesOnTheServerThenStoresNameAndExtension) {
+    QueueRepo();
+    DRM::Doc doc = MakeDoc();
+    ASSERT_EQ(doc.ReName(L"bracket.left.prt"), 0) << doc.ErrDesc();
+    EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
+                                        L"D:\\repo1\\trunk\\sub\\bracket.left.prt"));
+    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3),
+                                       L"UpdateRows QV_DMDoc 0:Name='bracket.left' 1:Ext='prt' "
+                                       L"where 0:DocId=12",
+                                       L"CommitTrans"));
+    EXPECT_EQ(doc.fileName(), L"a");  // members keep the old name
+    EXPECT_EQ(doc.ext(), L"prt");
+}
+
+TEST_F(DocContract, ReNameWithoutADotKeepsTheExtension) {
+    QueueRepo();
+    DRM::Doc doc = MakeDoc();
+    ASSERT_EQ(doc.ReName(L"bracket"), 0);
+    EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
+                                        L"D:\\repo1\\trunk\\sub\\bracket.prt"));
+    EXPECT_EQ(DbLines().at(1), L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' where 0:DocId=12");
+}
+
+TEST_F(DocContract, ReNameWhoseServerRenameFailsKeepsTheRow) {
+    QueueRepo();
+    nfs->FailOn(L"renameFile", 1, 50003, L"exists");
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.ReName(L"b.prt"), 50003);
+    EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
+}
+
+TEST_F(DocContract, NamesThatLeaveTheirFolderAreRefusedBeforeAnyCall) {
+    struct Case {
+        const char* what;
+        std::function<int(DRM::Doc&)> op;
+        std::function<void(DRM::Doc&)> prepare;
+    };
+    const std::vector<Case> cases = {
+        {"rename into a parent", [](DRM::Doc& d) { return d.ReName(L"..\\x.prt"); }, nullptr},
+        {"rename to an empty name", [](DRM::Doc& d) { return d.ReName(L".prt"); }, nullptr},
+        {"history version with a separator",
+         [](DRM::Doc& d) { return d.GetHistory(L"1\\..\\..\\x", L"/tmp"); }, nullptr},
+        {"file name with a separator", [](DRM::Doc& d) { return d.Delete(); },
+         [](DRM::Doc& d) { d.set_fileName(L"..\\..\\repo2\\trunk\\b"); }},
+        {"empty file name", [](DRM::Doc& d) { return d.Add(L"/tmp/a"); },
+         [](DRM::Doc& d) { d.set_fileName(L""); d.set_ext(L""); }},
+        {"folder climbing out of trunk", [](DRM::Doc& d) { return d.View(L"/tmp"); },
+         [](DRM::Doc& d) { d.set_phyUrl(L"\\..\\history"); }},
+        {"folder without leading separator", [](DRM::Doc& d) { return d.UpLoadDoc(L"/tmp/a"); },
+         [](DRM::Doc& d) { d.set_phyUrl(L"sub"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        QueueRepo();
+        DRM::Doc doc = MakeDoc();
+        if (c.prepare) c.prepare(doc);
+        EXPECT_EQ(c.op(doc), DRM::DocErr::kInvalidName);
+        EXPECT_EQ(doc.ErrDesc().rfind(L"名称无效", 0), 0u) << doc.ErrDesc().size();
+        EXPECT_THAT(DbLines(), IsEmpty());
+        EXPECT_THAT(NfsLines(), IsEmpty());
+    }
+}
+
+TEST_F(DocContract, DeleteRemovesTheFileThenTheRow) {
+    QueueRepo();
+    DRM::Doc doc = MakeDoc();
+    ASSERT_EQ(doc.Delete(), 0);
+    EXPECT_THAT(NfsLines(), ElementsAre(L"delFile D:\\repo1\\trunk\\sub\\a.prt"));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(RepoLookup(3), L"DeleteRows QV_DMDoc where 0:DocId=12", L"CommitTrans"));
+}
+
+TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRow) {
+    QueueRepo();
+    nfs->FailOn(L"delFile", 1, 50002, L"not found");
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.Delete(), 50002);
+    EXPECT_EQ(doc.ErrDesc(), L"delFile: not found");
+    EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+}
+
+TEST_F(DocContract, AMissingRepositoryRowStopsBeforeTheFileServer) {
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.View(L"/tmp"), 49609);
+    EXPECT_EQ(doc.ErrDesc(), L"DocRepoId  无效");
+    EXPECT_THAT(NfsLines(), IsEmpty());
+}
+
+TEST_F(DocContract, ReadFillsEveryMemberByColumnName) {
+    db->OnSelect(L"QV_DMDoc",
+                 MakeRs({L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion",
+                         L"CurrentState", L"CurrentOperatorId", L"CurrentOperatorName",
+                         L"CreatorId", L"CreatorName", L"DocCreateTime", L"LastOperatorId",
+                         L"LastOperatorName", L"LastOperateTime", L"phyUrl", L"CaxDocType"},
+                        {{I(12), I(3), T(L"gear"), T(L"asm"), T(L"2.3"), I(1), I(8), T(L"eve"),
+                          I(5), T(L"carl"), DBValue(45000.5), I(6), T(L"dan"), DBValue(45001.25),
+                          T(L"\\p"), I(4)}}));
+    DRM::Doc doc;
+    doc.Connect(L"rec:", 0, L"QVData", L"tok");
+    doc.set_modifyInfo(L"kept");
+    ASSERT_EQ(doc.Read(12), 0);
+    EXPECT_THAT(DbLines(), ElementsAre(L"SelectRows QV_DMDoc () where 0:DocId=12"));
+    EXPECT_EQ(doc.id(), 12);
+    EXPECT_EQ(doc.docRepoId(), 3);
+    EXPECT_EQ(doc.fileName(), L"gear");
+    EXPECT_EQ(doc.ext(), L"asm");
+    EXPECT_EQ(doc.currentVersion(), L"2.3");
+    EXPECT_EQ(doc.state(), 1);
+    EXPECT_EQ(doc.checkOutById(), 8);
+    EXPECT_EQ(doc.checkOutByName(), L"eve");
+    EXPECT_EQ(doc.creById(), 5);
+    EXPECT_EQ(doc.creByName(), L"carl");
+    EXPECT_DOUBLE_EQ(doc.creTime(), 45000.5);
+    EXPECT_EQ(doc.lstUptById(), 6);
+    EXPECT_EQ(doc.lstUptByName(), L"dan");
+    EXPECT_DOUBLE_EQ(doc.lstUptTime(), 45001.25);
+    EXPECT_EQ(doc.phyUrl(), L"\\p");
+    EXPECT_EQ(doc.caxDocType(), 4);
+    EXPECT_EQ(doc.modifyInfo(), L"kept");
+    EXPECT_EQ(doc.GetKey(), L"12");
+}
+
+TEST_F(DocContract, ReadOfAMissingIdNamesItAndKeepsTheMembers) {
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.Read(99), 49501);
+    EXPECT_EQ(doc.ErrDesc(), L"文档号 99 不存在");
+    EXPECT_EQ(doc.id(), 12);
+    EXPECT_EQ(doc.fileName(), L"a");
+}
+
+TEST_F(DocContract, StateAndRevisionLookups) {
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.getState(12), 49602);
+    EXPECT_EQ(doc.ErrDesc(), L"文档Id不存在");
+
+    db->OnSelect(L"QV_DMDocVer", MakeRs({L"max(Revision)"}, {{DBValue()}}));
+    EXPECT_EQ(doc.GetRevision(), 49603);  // no history: the aggregate is NULL
+    EXPECT_EQ(doc.ErrDesc(), L"文档还没有历史版本");
+
+    db->OnSelect(L"QV_DMDoc", MakeRs({L"CurrentState"}, {{I(1)}}));
+    db->OnSelect(L"QV_DMDocVer", MakeRs({L"max(Revision)"}, {{I(4)}}));
+    EXPECT_EQ(doc.getState(12), 1);
+    EXPECT_EQ(doc.GetRevision(), 4);
+    const auto lines = DbLines();
+    EXPECT_EQ(lines.front(), L"SelectRows QV_DMDoc (CurrentState) where 0:DocId=12");
+    EXPECT_EQ(lines.back(), L"SelectRows QV_DMDocVer (max(Revision)) where 0:DocId=12");
+}
+
+TEST_F(DocContract, DatabaseFailuresAreRecordedWithTheAccessorsText) {
+    db->FailOn(L"SelectRows", 1, 1205, L"deadlock victim");
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.Read(12), 1205);
+    EXPECT_EQ(doc.ErrNumber(), 1205);
+    EXPECT_EQ(doc.ErrDesc(), L"deadlock victim");
+}
+
+TEST_F(DocContract, WithoutAConnectionNothingIsCalled) {
+    const std::vector<std::function<int(DRM::Doc&)>> ops = {
+        [](DRM::Doc& d) { return d.Read(1); },
+        [](DRM::Doc& d) { return d.Add(L"/tmp/a"); },
+        [](DRM::Doc& d) { return d.CheckOut(L"/tmp"); },
+        [](DRM::Doc& d) { return d.CheckIn(L"/tmp/a"); },
+        [](DRM::Doc& d) { return d.CheckIn(L"/tmp/a", L"rc"); },
+        [](DRM::Doc& d) { return d.UpLoadDoc(L"/tmp/a"); },
+        [](DRM::Doc& d) { return d.View(L"/tmp"); },
+        [](DRM::Doc& d) { return d.GetHistory(L"1", L"/tmp"); },
+        [](DRM::Doc& d) { return d.ReName(L"b.prt"); },
+        [](DRM::Doc& d) { return d.Delete(); },
+        [](DRM::Doc& d) { return d.getState(1); },
+        [](DRM::Doc& d) { return static_cast<int>(d.GetRevision()); },
+        [](DRM::Doc& d) { return d.SaveToHistory(L""); },
+    };
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+        SCOPED_TRACE(i);
+        DRM::Doc doc = MakeDoc(false);
+        EXPECT_EQ(ops[i](doc), 49600);
+        EXPECT_EQ(doc.ErrDesc(), L"远程数据库未连接");
+    }
+    DRM::Doc doc = MakeDoc(false);
+    EXPECT_EQ(doc.GetNextVersion(), L"");
+    EXPECT_EQ(doc.ErrNumber(), 49600);
+    DRM::Docs docs;
+    EXPECT_EQ(docs.GetAll(DRM::filterForDoc{3, 0}), 49600);
+    EXPECT_THAT(db->calls, IsEmpty());
+    EXPECT_THAT(nfs->calls, IsEmpty());
+}
+
+TEST_F(DocContract, DocsListsSortedByFolderKeyedById) {
+    const std::vector<std::wstring> cols = {
+        L"DocId", L"DocRepoId", L"Name", L"ext", L"CurrentVersion", L"CurrentState",
+        L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
+        L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime", L"phyUrl"};
+    db->OnSelect(L"QV_DMDoc", MakeRs(cols, {{I(5), I(3), T(L"a"), T(L"prt"), T(L"1.0"), I(0), I(0),
+                                             T(L""), I(1), T(L"sys"), DBValue(45000.0), I(1),
+                                             T(L"sys"), DBValue(45002.0), T(L"")},
+                                            {I(9), I(3), T(L"b"), T(L"drw"), T(L"2.1"), I(1), I(4),
+                                             T(L"eve"), I(2), T(L"x"), DBValue(1.5), I(3), T(L"y"),
+                                             DBValue(2.5), T(L"\\s")}}));
+    db->OnSelect(L"QV_DMDoc", MakeRs(cols, {}));
+    DRM::Docs docs;
+    docs.Connect(L"rec:", 0, L"QVData", L"tok");
+    ASSERT_EQ(docs.GetAll(DRM::filterForDoc{3, 77}), 0);
+    EXPECT_THAT(DbLines(),
+                ElementsAre(L"SelectRows QV_DMDoc (DocId,DocRepoId,Name,ext,CurrentVersion,"
+                            L"CurrentState,\t\t\t\t\t  CurrentOperatorId,CurrentOperatorName,"
+                            L"CreatorId,CreatorName,\t\t\t\t\t  DocCreateTime,LastOperatorId,"
+                            L"LastOperatorName,LastOperateTime,phyUrl) where 0:DocRepoId=3 "
+                            L"order by phyurl asc"));
+    ASSERT_EQ(docs.Count(), 2);
+    DRM::Doc* b = docs.GetDoc(L"9");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b, docs.GetDoc(1));
+    EXPECT_EQ(b->fileName(), L"b");
+    EXPECT_EQ(b->ext(), L"drw");
+    EXPECT_EQ(b->currentVersion(), L"2.1");
+    EXPECT_EQ(b->state(), 1);
+    EXPECT_EQ(b->checkOutById(), 4);
+    EXPECT_EQ(b->checkOutByName(), L"eve");
+    EXPECT_EQ(b->creById(), 2);
+    EXPECT_EQ(b->creByName(), L"x");
+    EXPECT_DOUBLE_EQ(b->creTime(), 1.5);
+    EXPECT_EQ(b->lstUptById(), 3);
+    EXPECT_EQ(b->lstUptByName(), L"y");
+    EXPECT_DOUBLE_EQ(b->lstUptTime(), 2.5);
+    EXPECT_EQ(b->phyUrl(), L"\\s");
+    EXPECT_FALSE(b->IsConnected());
+
+    // A second listing appends; an empty one still succeeds.
+    EXPECT_EQ(docs.GetAll(DRM::filterForDoc{3, 0}), 0);
+    EXPECT_EQ(docs.Count(), 2);
+}
+
+TEST(DocObject, ConstructorsAndCopies) {
+    DRM::Doc empty;
+    EXPECT_EQ(empty.id(), 0);
+    EXPECT_EQ(empty.GetKey(), L"");
+    EXPECT_EQ(empty.currentVersion(), L"");
+
+    DRM::Doc full(12, 3, L"a", L"prt", L"1.4", 1, 7, L"bob", 5, L"carl", 1.0, 6, L"dan", 2.0,
+                  L"\\s");
+    EXPECT_EQ(full.GetKey(), L"12");
+    EXPECT_EQ(full.modifyInfo(), L"");
+    EXPECT_EQ(full.caxDocType(), 0);
+    full.set_modifyInfo(L"m");
+    DRM::Doc copy(full);
+    EXPECT_EQ(copy.GetKey(), L"12");
+    EXPECT_EQ(copy.modifyInfo(), L"m");
+    EXPECT_EQ(copy.lstUptByName(), L"dan");
+    empty = full;
+    EXPECT_EQ(empty.phyUrl(), L"\\s");
+}
+
+}  // namespace
