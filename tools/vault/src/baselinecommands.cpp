@@ -1,0 +1,157 @@
+#include "baselinecommands.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <filesystem>
+
+#include "docvault/baselines.h"
+#include "progress.h"
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
+
+namespace fs = std::filesystem;
+using zub::Utf8ToWide;
+using zub::WideToUtf8;
+
+namespace {
+
+const std::vector<Column> kListColumns = {
+    {"id", "ID"}, {"name", "NAME"}, {"created", "CREATED"}, {"description", "DESCRIPTION"}};
+
+}  // namespace
+
+Json BaselineCommands::ToJson(const DRM::BaseLine& baseline) {
+    Json j;
+    j["id"] = baseline.id();
+    j["repository_id"] = baseline.docRepoId();
+    j["name"] = WideToUtf8(baseline.name());
+    j["description"] = WideToUtf8(baseline.desc());
+    const std::string created = Output::OleDate(baseline.createdTime());
+    j["created"] = created.empty() ? Json() : Json(created);
+    return j;
+}
+
+void BaselineCommands::Register(CLI::App& app) {
+    CLI::App* group = app.add_subcommand(
+        "baseline", "Baselines, frozen copies of a repository's current files: create, list, "
+                    "download, delete");
+    group->require_subcommand(1);
+
+    CLI::App* c = group->add_subcommand(
+        "create", "Freeze the current files of a repository under a name (write right)");
+    c->add_option("REPO", repo_, "Repository id or name")->required();
+    c->add_option("NAME", name_, "Name of the baseline, unique in the repository")->required();
+    c->add_option("-m,--desc", desc_, "Description");
+    c->add_flag("--json", *s_.out().JsonFlag(), "Print the new baseline as JSON");
+    c->callback([this] { Create(); });
+
+    CLI::App* l = group->add_subcommand("list", "List a repository's baselines (read right)");
+    l->alias("ls");
+    l->add_option("REPO", repo_, "Repository id or name")->required();
+    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    l->callback([this] { List(); });
+
+    CLI::App* d = group->add_subcommand(
+        "download", "Download a baseline's files into a local folder (read right)");
+    d->add_option("REPO", repo_, "Repository id or name")->required();
+    d->add_option("NAME", name_, "Baseline name or id")->required();
+    d->add_option("DIR", dir_, "Local folder (default: ./NAME; made when missing)");
+    d->add_flag("--force", force_, "Download into a folder that is not empty");
+    d->callback([this] { Download(); });
+
+    CLI::App* r = group->add_subcommand("delete", "Delete a baseline and its files (manage right)");
+    r->alias("rm");
+    r->add_option("REPO", repo_, "Repository id or name")->required();
+    r->add_option("NAME", name_, "Baseline name or id")->required();
+    r->callback([this] { Delete(); });
+}
+
+void BaselineCommands::Create() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Write);
+    const std::wstring name = Utf8ToWide(name_);
+    std::wstring lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    // The copy passes through baseline\trunk before it takes its name.
+    if (lower == L"trunk")
+        throw VaultError(VaultErr::kBadName, L"the baseline name trunk is reserved");
+    DRM::BaseLines all;
+    s_.store().Connect(all);
+    DRM::filterForBaseLine filter;
+    filter.docRepoId = repo->id();
+    VaultError::Check(all.GetAll(filter), all);
+    for (int i = 0; i < all.Count(); ++i)
+        if (all.GetBaseLine(i)->name() == name)
+            throw VaultError(VaultErr::kNameTaken, L"repository " + repo->name() +
+                                                       L" has a baseline named " + name +
+                                                       L" already");
+    auto baseline = s_.Connected<DRM::BaseLine>();
+    baseline->set_docRepoId(repo->id());
+    baseline->set_name(name);
+    baseline->set_desc(Utf8ToWide(desc_));
+    int status;
+    {
+        Progress progress("Freezing " + WideToUtf8(repo->name()) + " as " + name_,
+                          Progress::Wanted());
+        status = baseline->Create();
+    }
+    VaultError::Check(status, *baseline);
+    // The listing carries the creation time the database set.
+    auto stored = s_.Baseline(*repo, std::to_string(baseline->id()));
+    s_.out().Done(ToJson(*stored), "Created baseline " + name_ + " (id " +
+                                       std::to_string(stored->id()) + ") of repository " +
+                                       WideToUtf8(repo->name()));
+}
+
+void BaselineCommands::List() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    DRM::BaseLines all;
+    s_.store().Connect(all);
+    DRM::filterForBaseLine filter;
+    filter.docRepoId = repo->id();
+    VaultError::Check(all.GetAll(filter), all);
+    Json rows = Json::array();
+    for (int i = 0; i < all.Count(); ++i) rows.push_back(ToJson(*all.GetBaseLine(i)));
+    s_.out().List(kListColumns, rows,
+                  "(no baselines in repository " + WideToUtf8(repo->name()) + ")");
+}
+
+void BaselineCommands::Download() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto baseline = s_.Baseline(*repo, name_);
+    const fs::path dir = fs::absolute(dir_.empty() ? WideToUtf8(baseline->name()) : dir_);
+    std::error_code ec;
+    if (!force_ && fs::is_directory(dir, ec) && !fs::is_empty(dir, ec))
+        throw VaultError(VaultErr::kLocalFile,
+                         dir.wstring() + L" is not empty; use --force to download into it");
+    fs::create_directories(dir, ec);
+    if (ec)
+        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + dir.wstring() +
+                                                   L": " + Utf8ToWide(ec.message()));
+    int status;
+    {
+        Progress progress("Downloading baseline " + WideToUtf8(baseline->name()),
+                          Progress::Wanted());
+        status = baseline->DownLoad(dir.wstring());
+    }
+    VaultError::Check(status, *baseline);
+    s_.out().Say("Downloaded baseline " + WideToUtf8(baseline->name()) + " of repository " +
+                 WideToUtf8(repo->name()) + " to " + dir.string());
+}
+
+void BaselineCommands::Delete() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto baseline = s_.Baseline(*repo, name_);
+    VaultError::Check(baseline->Delete(), *baseline);
+    s_.out().Say("Deleted baseline " + WideToUtf8(baseline->name()) + " of repository " +
+                 WideToUtf8(repo->name()));
+}

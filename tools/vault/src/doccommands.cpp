@@ -1,0 +1,498 @@
+#include "doccommands.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+#include "docvault/dochistorys.h"
+#include "docvault/docs.h"
+#include "docvault/errors.h"
+#include "pathtext.h"
+#include "progress.h"
+#include "scratchdir.h"
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
+
+namespace fs = std::filesystem;
+using zub::Utf8ToWide;
+using zub::WideToUtf8;
+
+struct DocCommands::Target {
+    std::unique_ptr<DRM::Doc> doc;
+    std::unique_ptr<DRM::DocRepo> repo;
+};
+
+namespace {
+
+const std::vector<Column> kListColumns = {
+    {"id", "ID"},         {"path", "PATH"},         {"version", "VERSION"},
+    {"state", "STATE"},   {"holder", "HOLDER"},     {"modified", "MODIFIED"},
+    {"last_operator", "BY"}};
+
+const std::vector<Column> kShowFields = {
+    {"id", "Id"},
+    {"repository", "Repository"},
+    {"path", "Path"},
+    {"version", "Version"},
+    {"state", "State"},
+    {"holder", "Held by"},
+    {"revisions", "Saved versions"},
+    {"creator", "Created by"},
+    {"created", "Created"},
+    {"last_operator", "Last change by"},
+    {"modified", "Last change"},
+    {"cad_type", "CAD type"}};
+
+const std::vector<Column> kHistoryColumns = {
+    {"revision", "REV"},  {"version", "VERSION"}, {"replaced_by", "REPLACED BY"},
+    {"time", "CHECKED IN"}, {"user", "BY"},        {"message", "MESSAGE"}};
+
+Json TimeOrNull(double t) {
+    const std::string text = Output::OleDate(t);
+    return text.empty() ? Json() : Json(text);
+}
+
+std::string Shown(const DRM::Doc& doc) {
+    return WideToUtf8(PathText::Show(doc.phyUrl(), doc.fileName(), doc.ext()));
+}
+
+std::wstring FileName(const DRM::Doc& doc) { return doc.fileName() + L"." + doc.ext(); }
+
+fs::path RequireLocalFile(const std::string& file) {
+    const fs::path path = fs::absolute(file);
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        throw VaultError(VaultErr::kLocalFile, L"no such file: " + Utf8ToWide(file));
+    return path;
+}
+
+bool SameContent(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    if (!fs::is_regular_file(a, ec) || !fs::is_regular_file(b, ec)) return false;
+    if (fs::file_size(a, ec) != fs::file_size(b, ec)) return false;
+    std::ifstream fa(a, std::ios::binary);
+    std::ifstream fb(b, std::ios::binary);
+    std::vector<char> ba(1 << 16);
+    std::vector<char> bb(1 << 16);
+    while (fa && fb) {
+        fa.read(ba.data(), static_cast<std::streamsize>(ba.size()));
+        fb.read(bb.data(), static_cast<std::streamsize>(bb.size()));
+        if (fa.gcount() != fb.gcount() ||
+            !std::equal(ba.begin(), ba.begin() + fa.gcount(), bb.begin()))
+            return false;
+    }
+    return fa.eof() && fb.eof();
+}
+
+}  // namespace
+
+std::string DocCommands::VersionText(int main, int sub, bool wholeNumbers) {
+    if (wholeNumbers && main == sub) return std::to_string(main);
+    return std::to_string(main) + "." + std::to_string(sub);
+}
+
+Json DocCommands::ToJson(const DRM::Doc& doc) {
+    const bool out = doc.state() == 1;
+    Json j;
+    j["id"] = doc.id();
+    j["repository_id"] = doc.docRepoId();
+    j["path"] = Shown(doc);
+    j["folder"] = WideToUtf8(doc.phyUrl());
+    j["name"] = WideToUtf8(FileName(doc));
+    j["version"] = WideToUtf8(doc.currentVersion());
+    j["state"] = out ? "checked out" : "checked in";
+    j["checked_out"] = out;
+    j["holder"] = out ? Json(WideToUtf8(doc.checkOutByName())) : Json();
+    j["holder_id"] = out ? Json(doc.checkOutById()) : Json();
+    j["creator"] = WideToUtf8(doc.creByName());
+    j["creator_id"] = doc.creById();
+    j["created"] = TimeOrNull(doc.creTime());
+    j["last_operator"] = WideToUtf8(doc.lstUptByName());
+    j["last_operator_id"] = doc.lstUptById();
+    j["modified"] = TimeOrNull(doc.lstUptTime());
+    j["cad_type"] = doc.caxDocType();
+    return j;
+}
+
+void DocCommands::Register(CLI::App& app) {
+    CLI::App* group = app.add_subcommand(
+        "doc", "Documents: add, list, show, checkout, checkin, view, get, history, rename, "
+               "delete");
+    group->require_subcommand(1);
+    const char* docHelp = "Document id, or REPO:path/name.ext";
+
+    CLI::App* a = group->add_subcommand("add", "Add a local file as a new document (write right)");
+    a->add_option("REPO", repo_, "Repository id or name")->required();
+    a->add_option("FILE", file_, "Local file; its name becomes the document's name")->required();
+    a->add_option("--folder", folder_, "Sub-folder of the repository to keep it in (a/b)");
+    a->add_option("--cad-type", cadType_, "CAD document type stored with it")->capture_default_str();
+    a->add_flag("--json", *s_.out().JsonFlag(), "Print the new document as JSON");
+    a->callback([this] { Add(); });
+
+    CLI::App* l = group->add_subcommand("list", "List a repository's documents with state and "
+                                                "holder (read right)");
+    l->alias("ls");
+    l->add_option("REPO", repo_, "Repository id or name")->required();
+    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    l->callback([this] { List(); });
+
+    CLI::App* sh = group->add_subcommand("show", "Show one document (read right)");
+    sh->add_option("DOC", doc_, docHelp)->required();
+    sh->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    sh->callback([this] { Show(); });
+
+    CLI::App* co = group->add_subcommand(
+        "checkout", "Download a document into a folder and hold it for editing (write right)");
+    co->alias("co");
+    co->add_option("DOC", doc_, docHelp)->required();
+    co->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
+    co->add_flag("--force", force_, "Overwrite a local file of the same name");
+    co->callback([this] { CheckOut(); });
+
+    CLI::App* ci = group->add_subcommand(
+        "checkin", "Store a new version of a document you hold (write right)");
+    ci->alias("ci");
+    ci->add_option("DOC", doc_, docHelp)->required();
+    ci->add_option("FILE", file_, "Local file with the new content (default: ./NAME.EXT)");
+    ci->add_option("-m,--message", message_, "What changed")->required();
+    ci->add_option("--cad-form", cadForm_, "Id of the CAD form recorded with this version");
+    ci->callback([this] { CheckIn(); });
+
+    CLI::App* v = group->add_subcommand("view", "Download the current file (read right)");
+    v->add_option("DOC", doc_, docHelp)->required();
+    v->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
+    v->add_flag("--force", force_, "Overwrite a local file of the same name");
+    v->callback([this] { View(); });
+
+    CLI::App* g = group->add_subcommand(
+        "get", "Download an older version under the document's name (read right)");
+    g->add_option("DOC", doc_, docHelp)->required();
+    g->add_option("VERSION", version_, "Version as listed by `vault doc history`")->required();
+    g->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
+    g->add_flag("--force", force_, "Overwrite a local file of the same name");
+    g->callback([this] { Get(); });
+
+    CLI::App* h = group->add_subcommand("history", "List the saved versions, newest first "
+                                                   "(read right)");
+    h->alias("log");
+    h->add_option("DOC", doc_, docHelp)->required();
+    h->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    h->callback([this] { History(); });
+
+    CLI::App* rn = group->add_subcommand("rename", "Rename a document (write right)");
+    rn->add_option("DOC", doc_, docHelp)->required();
+    rn->add_option("NEWNAME", name_, "New file name with extension")->required();
+    rn->callback([this] { Rename(); });
+
+    CLI::App* d = group->add_subcommand(
+        "delete", "Delete a document's row and current file; its saved versions stay (write "
+                  "right)");
+    d->alias("rm");
+    d->add_option("DOC", doc_, docHelp)->required();
+    d->add_flag("--force", force_, "Delete even when another user holds it");
+    d->callback([this] { Delete(); });
+}
+
+DocCommands::Target DocCommands::Open(Session::Right right) {
+    s_.Actor();
+    Target t;
+    t.doc = s_.Document(doc_);
+    t.repo = s_.Repo(std::to_string(t.doc->docRepoId()));
+    s_.Require(t.repo->id(), t.repo->name(), right);
+    return t;
+}
+
+fs::path DocCommands::LocalDir() {
+    const fs::path dir = fs::absolute(dir_.empty() ? "." : dir_).lexically_normal();
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec || !fs::is_directory(dir, ec))
+        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + dir.wstring() +
+                                                   (ec ? L": " + Utf8ToWide(ec.message()) : L""));
+    return dir;
+}
+
+void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
+    std::error_code ec;
+    if (!force_ && fs::exists(target, ec) && !SameContent(fetched, target))
+        throw VaultError(VaultErr::kLocalFile,
+                         target.wstring() + L" exists with other content; use --force to "
+                                            L"overwrite it");
+    fs::rename(fetched, target, ec);
+    if (ec)
+        throw VaultError(VaultErr::kLocalFile, L"cannot write " + target.wstring() + L": " +
+                                                   Utf8ToWide(ec.message()));
+}
+
+void DocCommands::Add() {
+    const UserRecord& actor = s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Write);
+    const fs::path local = RequireLocalFile(file_);
+    PathText path = PathText::Split(local.filename().wstring());
+    path.folder = PathText::Folder(Utf8ToWide(folder_));
+
+    auto doc = s_.Connected<DRM::Doc>();
+    doc->set_docRepoId(repo->id());
+    doc->set_fileName(path.name);
+    doc->set_ext(path.ext);
+    doc->set_phyUrl(path.folder);
+    doc->set_creById(actor.id);
+    doc->set_caxDocType(cadType_);
+    int status;
+    {
+        Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
+        status = doc->Add(local.wstring());
+    }
+    VaultError::Check(status, *doc);
+    // Numbering can fail without failing the add; the document then has no version.
+    if (doc->ErrNumber() != 0)
+        std::cerr << "vault: warning " << doc->ErrNumber() << ": "
+                  << WideToUtf8(doc->ErrDesc()) << '\n';
+    auto stored = s_.Connected<DRM::Doc>();
+    VaultError::Check(stored->Read(doc->id()), *stored);
+    s_.out().Done(ToJson(*stored), "Added " + Shown(*stored) + " to repository " +
+                                       WideToUtf8(repo->name()) + " as document " +
+                                       std::to_string(stored->id()) + ", version " +
+                                       WideToUtf8(stored->currentVersion()));
+}
+
+void DocCommands::List() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    DRM::Docs docs;
+    s_.store().Connect(docs);
+    DRM::filterForDoc filter;
+    filter.docRepoId = repo->id();
+    VaultError::Check(docs.GetAll(filter), docs);
+    Json rows = Json::array();
+    for (int i = 0; i < docs.Count(); ++i) rows.push_back(ToJson(*docs.GetDoc(i)));
+    s_.out().List(kListColumns, rows,
+                  "(no documents in repository " + WideToUtf8(repo->name()) + ")");
+}
+
+void DocCommands::Show() {
+    Target t = Open(Session::Right::Read);
+    Json j = ToJson(*t.doc);
+    j["repository"] = WideToUtf8(t.repo->name());
+    const long revision = t.doc->GetRevision();
+    // Without saved versions the library reports 49603; that is a count of 0.
+    if (t.doc->ErrNumber() == DRM::Err::kNoHistory)
+        j["revisions"] = 0;
+    else if (t.doc->ErrNumber() != 0)
+        VaultError::Check(static_cast<int>(t.doc->ErrNumber()), *t.doc);
+    else
+        j["revisions"] = revision;
+    s_.out().Show(kShowFields, j);
+}
+
+void DocCommands::CheckOut() {
+    Target t = Open(Session::Right::Write);
+    const UserRecord& actor = s_.Actor();
+    DRM::Doc& doc = *t.doc;
+    if (doc.state() == 1 && doc.checkOutById() != actor.id)
+        throw VaultError(VaultErr::kHeldByOther, L"document " + Utf8ToWide(Shown(doc)) +
+                                                     L" is checked out by " +
+                                                     doc.checkOutByName());
+    const fs::path dir = LocalDir();
+    const fs::path target = dir / FileName(doc);
+    std::error_code ec;
+    if (!force_ && fs::exists(target, ec)) {
+        // Compare before the row is marked: a refused checkout holds nothing.
+        ScratchDir scratch(dir);
+        int viewed;
+        {
+            Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
+            viewed = doc.View(scratch.path().wstring());
+        }
+        VaultError::Check(viewed, doc);
+        if (!SameContent(scratch.path() / FileName(doc), target))
+            throw VaultError(VaultErr::kLocalFile,
+                             target.wstring() + L" exists with other content; use --force to "
+                                                L"overwrite it");
+    }
+    doc.set_checkOutById(actor.id);
+    doc.set_checkOutByName(actor.name);
+    int status;
+    {
+        Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
+        status = doc.CheckOut(dir.wstring());
+    }
+    VaultError::Check(status, doc);
+    s_.out().Say("Checked out " + Shown(doc) + " (document " + std::to_string(doc.id()) +
+                 ", version " + WideToUtf8(doc.currentVersion()) + ") to " + target.string());
+}
+
+void DocCommands::CheckIn() {
+    Target t = Open(Session::Right::Write);
+    const UserRecord& actor = s_.Actor();
+    DRM::Doc& doc = *t.doc;
+    if (doc.state() != 1)
+        throw VaultError(VaultErr::kNotHolder, L"document " + Utf8ToWide(Shown(doc)) +
+                                                   L" is not checked out; check it out first");
+    if (doc.checkOutById() != actor.id)
+        throw VaultError(VaultErr::kNotHolder, L"document " + Utf8ToWide(Shown(doc)) +
+                                                   L" is checked out by " +
+                                                   doc.checkOutByName() + L", not by " +
+                                                   actor.name);
+    const fs::path local =
+        RequireLocalFile(file_.empty() ? WideToUtf8(FileName(doc)) : file_);
+    const std::wstring old = doc.currentVersion();
+    doc.set_checkOutById(actor.id);
+    doc.set_checkOutByName(actor.name);
+    doc.set_modifyInfo(Utf8ToWide(message_));
+    int status;
+    {
+        Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
+        status = cadForm_.empty() ? doc.CheckIn(local.wstring())
+                                  : doc.CheckIn(local.wstring(), Utf8ToWide(cadForm_));
+    }
+    VaultError::Check(status, doc);
+    s_.out().Say("Checked in " + Shown(doc) + ": version " + WideToUtf8(doc.currentVersion()) +
+                 " (was " + WideToUtf8(old) + ")");
+}
+
+void DocCommands::View() {
+    Target t = Open(Session::Right::Read);
+    const fs::path dir = LocalDir();
+    ScratchDir scratch(dir);
+    int status;
+    {
+        Progress progress("Downloading " + WideToUtf8(FileName(*t.doc)), Progress::Wanted());
+        status = t.doc->View(scratch.path().wstring());
+    }
+    VaultError::Check(status, *t.doc);
+    Place(scratch.path() / FileName(*t.doc), dir / FileName(*t.doc));
+    s_.out().Say("Fetched " + Shown(*t.doc) + " version " +
+                 WideToUtf8(t.doc->currentVersion()) + " to " +
+                 (dir / FileName(*t.doc)).string());
+}
+
+void DocCommands::Get() {
+    Target t = Open(Session::Right::Read);
+    DRM::Doc& doc = *t.doc;
+    DRM::DocHistorys history;
+    s_.store().Connect(history);
+    DRM::filterForDocHistory filter;
+    filter.docId = doc.id();
+    const int listed = history.GetAll(filter);
+    if (listed != DRM::Err::kNoMatch) VaultError::Check(listed, history);
+    // The saved file carries the version text as it was; whole-number and
+    // main.sub numbering both store 3 as main 3, sub 3, so try both spellings.
+    std::vector<std::string> candidates;
+    for (int i = 0; i < history.Count(); ++i) {
+        const DRM::DocHistory* h = history.History(i);
+        const std::string whole = std::to_string(h->version_Main());
+        const std::string dotted = VersionText(h->version_Main(), h->version_Sub(), false);
+        if (version_ == dotted || (version_ == whole && h->version_Main() == h->version_Sub())) {
+            candidates = {version_};
+            if (h->version_Main() == h->version_Sub())
+                candidates.push_back(version_ == whole ? dotted : whole);
+            break;
+        }
+    }
+    if (candidates.empty())
+        throw VaultError(VaultErr::kNoVersion, L"document " + Utf8ToWide(Shown(doc)) +
+                                                   L" has no saved version " +
+                                                   Utf8ToWide(version_) +
+                                                   L" (see vault doc history)");
+    const fs::path dir = LocalDir();
+    ScratchDir scratch(dir);
+    for (const auto& candidate : candidates) {
+        auto attempt = s_.Connected<DRM::Doc>();
+        VaultError::Check(attempt->Read(doc.id()), *attempt);
+        int status;
+        {
+            Progress progress("Downloading " + WideToUtf8(FileName(doc)) + " " + candidate,
+                              Progress::Wanted());
+            status = attempt->GetHistory(Utf8ToWide(candidate), scratch.path().wstring());
+        }
+        if (status == 0) break;
+        if (&candidate == &candidates.back()) VaultError::Check(status, *attempt);
+    }
+    Place(scratch.path() / FileName(doc), dir / FileName(doc));
+    s_.out().Say("Fetched " + Shown(doc) + " version " + version_ + " to " +
+                 (dir / FileName(doc)).string());
+}
+
+void DocCommands::History() {
+    Target t = Open(Session::Right::Read);
+    DRM::Doc& doc = *t.doc;
+    DRM::DocHistorys history;
+    s_.store().Connect(history);
+    DRM::filterForDocHistory filter;
+    filter.docId = doc.id();
+    const int status = history.GetAll(filter);
+    // No saved version yet is an empty history, not a failure.
+    if (status != DRM::Err::kNoMatch) VaultError::Check(status, history);
+    const bool whole = doc.currentVersion().find(L'.') == std::wstring::npos;
+    Json rows = Json::array();
+    std::string newer = WideToUtf8(doc.currentVersion());
+    for (int i = 0; i < history.Count(); ++i) {
+        const DRM::DocHistory* h = history.History(i);
+        const std::string version = VersionText(h->version_Main(), h->version_Sub(), whole);
+        Json j;
+        j["revision"] = h->reVersion();
+        j["version"] = version;
+        j["replaced_by"] = newer;
+        j["time"] = TimeOrNull(h->operatorTime());
+        j["user"] = WideToUtf8(h->operatorName());
+        j["user_id"] = h->operatprId();
+        j["message"] = WideToUtf8(h->operateInfo());
+        j["saved_as"] = WideToUtf8(h->hisDocName());
+        j["id"] = h->id();
+        rows.push_back(std::move(j));
+        newer = version;
+    }
+    s_.out().Say(Shown(doc) + " (document " + std::to_string(doc.id()) + "), current version " +
+                 WideToUtf8(doc.currentVersion()) + ":");
+    s_.out().List(kHistoryColumns, rows, "(no saved versions yet)");
+}
+
+void DocCommands::Rename() {
+    Target t = Open(Session::Right::Write);
+    const UserRecord& actor = s_.Actor();
+    DRM::Doc& doc = *t.doc;
+    const std::wstring newName = Utf8ToWide(name_);
+    if (newName.find_first_of(L"/\\") != std::wstring::npos)
+        throw VaultError(VaultErr::kBadName,
+                         L"a new name has no folder; documents keep their folder: " + newName);
+    const PathText path = PathText::Split(newName);
+    if (doc.state() == 1 && doc.checkOutById() != actor.id)
+        throw VaultError(VaultErr::kHeldByOther, L"document " + Utf8ToWide(Shown(doc)) +
+                                                     L" is checked out by " +
+                                                     doc.checkOutByName());
+    DRM::Docs docs;
+    s_.store().Connect(docs);
+    DRM::filterForDoc filter;
+    filter.docRepoId = doc.docRepoId();
+    VaultError::Check(docs.GetAll(filter), docs);
+    for (int i = 0; i < docs.Count(); ++i) {
+        const DRM::Doc* other = docs.GetDoc(i);
+        if (other->id() != doc.id() && other->phyUrl() == doc.phyUrl() &&
+            other->fileName() == path.name && other->ext() == path.ext)
+            throw VaultError(VaultErr::kNameTaken,
+                             L"document " + PathText::Show(doc.phyUrl(), path.name, path.ext) +
+                                 L" exists already");
+    }
+    const std::string old = Shown(doc);
+    VaultError::Check(doc.ReName(newName), doc);
+    s_.out().Say("Renamed " + old + " to " +
+                 WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)));
+}
+
+void DocCommands::Delete() {
+    Target t = Open(Session::Right::Write);
+    const UserRecord& actor = s_.Actor();
+    DRM::Doc& doc = *t.doc;
+    if (!force_ && doc.state() == 1 && doc.checkOutById() != actor.id)
+        throw VaultError(VaultErr::kHeldByOther,
+                         L"document " + Utf8ToWide(Shown(doc)) + L" is checked out by " +
+                             doc.checkOutByName() + L"; use --force to delete it anyway");
+    VaultError::Check(doc.Delete(), doc);
+    s_.out().Say("Deleted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
+                 "); its saved versions stay in the history");
+}

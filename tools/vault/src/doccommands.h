@@ -1,0 +1,57 @@
+// vault doc add|list|show|checkout|checkin|view|get|history|rename|delete
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "docvault/doc.h"
+#include "docvault/docrepo.h"
+#include "output.h"
+#include "session.h"
+
+class DocCommands {
+public:
+    explicit DocCommands(Session& session) : s_(session) {}
+    void Register(CLI::App& app);
+
+    static Json ToJson(const DRM::Doc& doc);
+    // "1.4" for a saved main/sub pair; "3" when both are 3 and the document
+    // is numbered with whole numbers.
+    static std::string VersionText(int main, int sub, bool wholeNumbers);
+
+private:
+    void Add();
+    void List();
+    void Show();
+    void CheckOut();
+    void CheckIn();
+    void View();
+    void Get();
+    void History();
+    void Rename();
+    void Delete();
+
+    // The document and its repository, after checking the acting user's right.
+    struct Target;
+    Target Open(Session::Right right);
+    // The local folder downloads go to (DIR or the current one), made.
+    std::filesystem::path LocalDir();
+    // Moves a fetched file to target, unless a local file with other content
+    // is there (and no --force): local edits are never overwritten silently.
+    void Place(const std::filesystem::path& fetched, const std::filesystem::path& target);
+
+    Session& s_;
+    std::string doc_;
+    std::string repo_;
+    std::string file_;
+    std::string dir_;
+    std::string folder_;
+    std::string message_;
+    std::string cadForm_;
+    std::string version_;
+    std::string name_;
+    int cadType_ = 0;
+    bool force_ = false;
+};

@@ -1,0 +1,128 @@
+#include "output.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "zub/text.h"
+
+namespace {
+
+int CodePointWidth(char32_t c) {
+    if (c == 0) return 0;
+    if (c < 0x20 || (c >= 0x7f && c < 0xa0)) return 0;
+    if ((c >= 0x300 && c <= 0x36f) || (c >= 0x200b && c <= 0x200f) || c == 0xfeff) return 0;
+    if ((c >= 0x1100 && c <= 0x115f) || (c >= 0x2e80 && c <= 0xa4cf && c != 0x303f) ||
+        (c >= 0xac00 && c <= 0xd7a3) || (c >= 0xf900 && c <= 0xfaff) ||
+        (c >= 0xfe30 && c <= 0xfe4f) || (c >= 0xff00 && c <= 0xff60) ||
+        (c >= 0xffe0 && c <= 0xffe6) || (c >= 0x1f300 && c <= 0x1f64f) ||
+        (c >= 0x1f900 && c <= 0x1f9ff) || (c >= 0x20000 && c <= 0x3fffd))
+        return 2;
+    return 1;
+}
+
+void Pad(std::ostream& out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out << ' ';
+}
+
+}  // namespace
+
+std::string Output::Cell(const Json& value) {
+    if (value.is_null()) return "-";
+    if (value.is_string()) return value.get<std::string>();
+    if (value.is_boolean()) return value.get<bool>() ? "yes" : "no";
+    return value.dump();
+}
+
+std::size_t Output::DisplayWidth(const std::string& utf8) {
+    std::size_t width = 0;
+    for (wchar_t c : zub::Utf8ToWide(utf8)) width += CodePointWidth(static_cast<char32_t>(c));
+    return width;
+}
+
+std::string Output::OleDate(double date) {
+    if (date == 0.0 || !std::isfinite(date)) return "";
+    using namespace std::chrono;
+    const auto seconds = static_cast<long long>(std::llround(date * 86400.0));
+    const auto epoch = sys_days{year{1899} / December / 30};
+    const sys_seconds t = epoch + std::chrono::seconds{seconds};
+    const auto day = floor<days>(t);
+    const year_month_day ymd{day};
+    const hh_mm_ss hms{t - day};
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02lld", int(ymd.year()),
+                  unsigned(ymd.month()), unsigned(ymd.day()), long(hms.hours().count()),
+                  long(hms.minutes().count()), static_cast<long long>(hms.seconds().count()));
+    return text;
+}
+
+void Output::List(const std::vector<Column>& columns, const Json& rows,
+                  const std::string& emptyText) {
+    if (json_) {
+        out_ << rows.dump(2) << '\n';
+        return;
+    }
+    if (rows.empty()) {
+        out_ << emptyText << '\n';
+        return;
+    }
+    std::vector<std::vector<std::string>> cells;
+    std::vector<std::size_t> widths;
+    std::vector<bool> numeric(columns.size(), true);
+    for (const auto& c : columns) widths.push_back(DisplayWidth(c.header));
+    for (const auto& row : rows) {
+        std::vector<std::string> line;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const Json& v = row.contains(columns[i].key) ? row.at(columns[i].key) : Json();
+            if (!v.is_number() && !v.is_null()) numeric[i] = false;
+            line.push_back(Cell(v));
+            widths[i] = std::max(widths[i], DisplayWidth(line.back()));
+        }
+        cells.push_back(std::move(line));
+    }
+    auto print = [&](const std::vector<std::string>& line) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const std::size_t gap = widths[i] - DisplayWidth(line[i]);
+            const bool last = i + 1 == line.size();
+            if (i > 0) out_ << "  ";
+            if (numeric[i]) {
+                Pad(out_, gap);
+                out_ << line[i];
+            } else {
+                out_ << line[i];
+                if (!last) Pad(out_, gap);
+            }
+        }
+        out_ << '\n';
+    };
+    std::vector<std::string> header;
+    for (const auto& c : columns) header.push_back(c.header);
+    print(header);
+    for (const auto& line : cells) print(line);
+}
+
+void Output::Show(const std::vector<Column>& fields, const Json& object) {
+    if (json_) {
+        out_ << object.dump(2) << '\n';
+        return;
+    }
+    std::size_t width = 0;
+    for (const auto& f : fields) width = std::max(width, DisplayWidth(f.header));
+    for (const auto& f : fields) {
+        const Json& v = object.contains(f.key) ? object.at(f.key) : Json();
+        out_ << f.header << ':';
+        Pad(out_, width - DisplayWidth(f.header) + 2);
+        out_ << Cell(v) << '\n';
+    }
+}
+
+void Output::Done(const Json& object, const std::string& sentence) {
+    if (json_)
+        out_ << object.dump(2) << '\n';
+    else
+        out_ << sentence << '\n';
+}
+
+void Output::Say(const std::string& line) {
+    if (!json_) out_ << line << '\n';
+}

@@ -1,0 +1,50 @@
+// What the commands print: tables and "Label: value" blocks for people, JSON
+// for scripts (--json). Commands describe their results as JSON values; the
+// table is a view of the same data, so both forms always agree.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+using Json = nlohmann::ordered_json;
+
+// A field of a record and how people see it.
+struct Column {
+    std::string key;
+    std::string header;
+};
+
+class Output {
+public:
+    explicit Output(std::ostream& out) : out_(out) {}
+
+    void set_json(bool json) { json_ = json; }
+    bool json() const { return json_; }
+    // For the --json flag of each command.
+    bool* JsonFlag() { return &json_; }
+
+    // rows: an array of objects. JSON: the array. Text: a table of `columns`,
+    // or `emptyText` when there are no rows.
+    void List(const std::vector<Column>& columns, const Json& rows, const std::string& emptyText);
+    // JSON: the object. Text: one "Label: value" line per field.
+    void Show(const std::vector<Column>& fields, const Json& object);
+    // The outcome of a change: JSON, the object; text, the sentence.
+    void Done(const Json& object, const std::string& sentence);
+    // A line for people; nothing in JSON mode, so scripts read pure JSON.
+    void Say(const std::string& line);
+
+    // A value as a table cell: texts as they are, null as "-".
+    static std::string Cell(const Json& value);
+    // Terminal columns a UTF-8 text takes (wide East Asian characters count 2).
+    static std::size_t DisplayWidth(const std::string& utf8);
+    // An OLE automation date as "YYYY-MM-DD HH:MM:SS"; empty for 0.
+    static std::string OleDate(double date);
+
+private:
+    std::ostream& out_;
+    bool json_ = false;
+};

@@ -1,0 +1,283 @@
+#include "repocommands.h"
+
+#include <filesystem>
+
+#include "docvault/baselines.h"
+#include "docvault/docrepos.h"
+#include "docvault/docs.h"
+#include "pathtext.h"
+#include "progress.h"
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
+
+using zub::Utf8ToWide;
+using zub::WideToUtf8;
+
+namespace {
+
+const std::vector<Column> kListColumns = {
+    {"id", "ID"},           {"name", "NAME"},       {"directory", "DIRECTORY"},
+    {"strategy_id", "STRATEGY"}, {"creator", "CREATOR"}, {"created", "CREATED"}};
+
+const std::vector<Column> kShowFields = {
+    {"id", "Id"},
+    {"name", "Name"},
+    {"directory", "Server directory"},
+    {"server", "File server"},
+    {"port", "Port"},
+    {"creator", "Creator"},
+    {"created", "Created"},
+    {"strategy_id", "Version strategy"},
+    {"documents", "Documents"},
+    {"checked_out", "Checked out"},
+    {"baselines", "Baselines"},
+    {"next_main_version", "Next main version"}};
+
+Json TimeOrNull(double t) {
+    const std::string text = Output::OleDate(t);
+    return text.empty() ? Json() : Json(text);
+}
+
+}  // namespace
+
+Json RepoCommands::ToJson(const DRM::DocRepo& repo) {
+    Json j;
+    j["id"] = repo.id();
+    j["name"] = WideToUtf8(repo.name());
+    j["directory"] = WideToUtf8(repo.nfsRootDir());
+    j["server"] = WideToUtf8(repo.nfsServer());
+    j["port"] = repo.nfsPort();
+    j["creator_id"] = repo.creator();
+    j["creator"] = WideToUtf8(repo.creatorName());
+    j["created"] = TimeOrNull(repo.createdTime());
+    j["strategy_id"] = repo.versionStraId();
+    return j;
+}
+
+void RepoCommands::Register(CLI::App& app) {
+    CLI::App* group = app.add_subcommand("repo", "Document repositories: create, list, show, "
+                                                 "rename, set-strategy, backup, delete");
+    group->require_subcommand(1);
+
+    CLI::App* c = group->add_subcommand("create", "Create a repository owned by the acting user");
+    c->add_option("NAME", name_, "Name of the new repository")->required();
+    c->add_option("--dir", dir_,
+                  "Directory on the file server (default \\repos\\NAME); it may not lie "
+                  "inside or around another repository's");
+    c->add_option("--strategy", strategy_, "Version strategy id")->capture_default_str();
+    c->add_option("--desc", desc_, "Description (shown by this command only)");
+    c->add_flag("--json", *s_.out().JsonFlag(), "Print the new repository as JSON");
+    c->callback([this] { Create(); });
+
+    CLI::App* l = group->add_subcommand("list", "List repositories, all or those a user may see");
+    l->alias("ls");
+    l->add_option("--for", forUser_, "Only those USER may see (through rights or roles)");
+    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    l->callback([this] { List(); });
+
+    CLI::App* sh = group->add_subcommand("show", "Show one repository");
+    sh->add_option("REPO", repo_, "Repository id or name")->required();
+    sh->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    sh->callback([this] { Show(); });
+
+    CLI::App* rn = group->add_subcommand("rename", "Rename a repository (manage right)");
+    rn->add_option("REPO", repo_, "Repository id or name")->required();
+    rn->add_option("NEWNAME", name_, "New name")->required();
+    rn->callback([this] { Rename(); });
+
+    CLI::App* st = group->add_subcommand("set-strategy",
+                                         "Set a repository's version strategy (manage right)");
+    st->add_option("REPO", repo_, "Repository id or name")->required();
+    st->add_option("ID", strategy_, "Version strategy id")->required();
+    st->callback([this] { SetStrategy(); });
+
+    CLI::App* b = group->add_subcommand(
+        "backup", "Copy the current files of a repository into a local folder (read right)");
+    b->add_option("REPO", repo_, "Repository id or name")->required();
+    b->add_option("DIR", dir_, "Local folder (made when missing)")->required();
+    b->callback([this] { Backup(); });
+
+    CLI::App* d = group->add_subcommand(
+        "delete", "Delete a repository with its files, documents, baselines and rights "
+                  "(manage right)");
+    d->alias("rm");
+    d->add_option("REPO", repo_, "Repository id or name")->required();
+    d->add_flag("--force", force_, "Delete even when documents are checked out");
+    d->callback([this] { Delete(); });
+}
+
+void RepoCommands::CheckNewName(const std::wstring& name) {
+    if (name.empty() || Session::IsNumber(WideToUtf8(name)) ||
+        name.find_first_of(L"/\\:") != std::wstring::npos || name == L"." || name == L"..")
+        throw VaultError(VaultErr::kBadName,
+                         L"invalid repository name \"" + name +
+                             L"\": it may not be a number nor contain / \\ or :");
+    DRM::DocRepos all;
+    s_.store().Connect(all);
+    VaultError::Check(all.GetAll(), all);
+    for (int i = 0; i < all.Count(); ++i)
+        if (all.Repo(i)->name() == name)
+            throw VaultError(VaultErr::kNameTaken, L"a repository named " + name +
+                                                       L" exists already");
+}
+
+void RepoCommands::Create() {
+    const UserRecord& actor = s_.Actor();
+    const std::wstring name = Utf8ToWide(name_);
+    CheckNewName(name);
+    std::wstring dir = dir_.empty() ? L"\\repos\\" + name : PathText::Folder(Utf8ToWide(dir_));
+    if (dir.empty())
+        throw VaultError(VaultErr::kBadName, L"the server directory may not be the root");
+    // Overlap is judged on the text: with a closing separator \repos\a\ is no
+    // part of \repos\ab\, while a real parent or child is still refused.
+    dir += L"\\";
+    s_.Strategy(strategy_);
+
+    auto repo = s_.Connected<DRM::DocRepo>();
+    repo->set_name(name);
+    repo->set_desc(Utf8ToWide(desc_));
+    repo->set_creator(actor.id);
+    repo->set_nfsServer(s_.store().FileServer());
+    repo->set_port(0);
+    repo->set_nfsRootDir(dir);
+    repo->set_versionStraId(strategy_);
+    const int status = repo->Create();
+    if (status == DRM::DocRepo::kOverlaps)
+        throw VaultError(VaultErr::kOverlap,
+                         L"the server directory " + dir +
+                             L" lies inside or around another repository's; choose one with --dir");
+    if (status != DRM::DocRepo::kCreated) {
+        if (repo->ErrNumber() != 0) throw VaultError(repo->ErrNumber(), repo->ErrDesc());
+        VaultError::Check(status, *repo);
+    }
+    VaultError::Check(repo->Read(repo->id()), *repo);
+    s_.out().Done(ToJson(*repo), "Created repository " + WideToUtf8(name) + " (id " +
+                                     std::to_string(repo->id()) + ") in " + WideToUtf8(dir));
+}
+
+void RepoCommands::List() {
+    DRM::DocRepos all;
+    s_.store().Connect(all);
+    if (forUser_.empty()) {
+        s_.Actor();
+        VaultError::Check(all.GetAll(), all);
+    } else {
+        s_.Actor();
+        auto user = s_.users().FindUser(Utf8ToWide(forUser_));
+        if (!user)
+            throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(forUser_));
+        VaultError::Check(all.GetAll(user->id), all);
+    }
+    Json rows = Json::array();
+    for (int i = 0; i < all.Count(); ++i) {
+        // The listing carries no creator or time; the full row has them.
+        auto repo = s_.Connected<DRM::DocRepo>();
+        VaultError::Check(repo->Read(all.Repo(i)->id()), *repo);
+        rows.push_back(ToJson(*repo));
+    }
+    s_.out().List(kListColumns, rows, "(no repositories)");
+}
+
+void RepoCommands::Show() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    Json j = ToJson(*repo);
+
+    DRM::Docs docs;
+    s_.store().Connect(docs);
+    DRM::filterForDoc df;
+    df.docRepoId = repo->id();
+    VaultError::Check(docs.GetAll(df), docs);
+    int out = 0;
+    for (int i = 0; i < docs.Count(); ++i) out += docs.GetDoc(i)->state() == 1;
+
+    DRM::BaseLines baselines;
+    s_.store().Connect(baselines);
+    DRM::filterForBaseLine bf;
+    bf.docRepoId = repo->id();
+    VaultError::Check(baselines.GetAll(bf), baselines);
+
+    j["documents"] = docs.Count();
+    j["checked_out"] = out;
+    j["baselines"] = baselines.Count();
+    const std::wstring next = repo->GetNextMainVersion();
+    if (repo->ErrNumber() != 0) VaultError::Check(static_cast<int>(repo->ErrNumber()), *repo);
+    // "%.10f" of a whole number: show it as one.
+    std::string nextMain = WideToUtf8(next);
+    if (nextMain.find('.') != std::string::npos) {
+        nextMain.erase(nextMain.find_last_not_of('0') + 1);
+        if (!nextMain.empty() && nextMain.back() == '.') nextMain.pop_back();
+    }
+    j["next_main_version"] = nextMain;
+    s_.out().Show(kShowFields, j);
+}
+
+void RepoCommands::Rename() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    const std::wstring old = repo->name();
+    const std::wstring name = Utf8ToWide(name_);
+    if (name == old) {
+        s_.out().Say("Repository " + WideToUtf8(old) + " keeps its name");
+        return;
+    }
+    CheckNewName(name);
+    repo->set_name(name);
+    VaultError::Check(repo->updateBaseInfo(), *repo);
+    s_.out().Say("Renamed repository " + WideToUtf8(old) + " to " + WideToUtf8(name));
+}
+
+void RepoCommands::SetStrategy() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    s_.Strategy(strategy_);
+    repo->set_versionStraId(strategy_);
+    VaultError::Check(repo->SaveVersionStra(), *repo);
+    s_.out().Say("Repository " + WideToUtf8(repo->name()) + " now uses version strategy " +
+                 std::to_string(strategy_));
+}
+
+void RepoCommands::Backup() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    const std::filesystem::path dir = std::filesystem::absolute(dir_);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec)
+        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + dir.wstring() +
+                                                   L": " + Utf8ToWide(ec.message()));
+    {
+        Progress progress("Backing up " + WideToUtf8(repo->name()), Progress::Wanted());
+        VaultError::Check(repo->BackUp(dir.wstring()), *repo);
+    }
+    s_.out().Say("Copied the current files of repository " + WideToUtf8(repo->name()) +
+                 " to " + dir.string());
+}
+
+void RepoCommands::Delete() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    if (!force_) {
+        DRM::Docs docs;
+        s_.store().Connect(docs);
+        DRM::filterForDoc df;
+        df.docRepoId = repo->id();
+        VaultError::Check(docs.GetAll(df), docs);
+        for (int i = 0; i < docs.Count(); ++i) {
+            const DRM::Doc* d = docs.GetDoc(i);
+            if (d->state() == 1)
+                throw VaultError(VaultErr::kHeldByOther,
+                                 L"document " + PathText::Show(d->phyUrl(), d->fileName(), d->ext()) +
+                                     L" is checked out by " + d->checkOutByName() +
+                                     L"; use --force to delete the repository anyway");
+        }
+    }
+    VaultError::Check(repo->Delete(), *repo);
+    s_.out().Say("Deleted repository " + WideToUtf8(repo->name()));
+}

@@ -1,0 +1,252 @@
+#include "rightcommands.h"
+
+#include <map>
+#include <memory>
+
+#include "docvault/docrepoauths.h"
+#include "docvault/docrepos.h"
+#include "docvault/errors.h"
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
+
+using zub::Utf8ToWide;
+using zub::WideToUtf8;
+
+namespace {
+
+// UserOrRole as the library writes it for a creator's row; which of the two
+// a row names is told by its ids.
+constexpr int kUserRow = 0;
+constexpr int kRoleRow = 1;
+
+const std::vector<Column> kListColumns = {
+    {"kind", "KIND"}, {"name", "NAME"}, {"rights", "RIGHTS"}};
+
+const std::vector<Column> kEffectiveColumns = {
+    {"repository_id", "ID"}, {"repository", "REPOSITORY"}, {"rights", "RIGHTS"}};
+
+}  // namespace
+
+RightCommands::Rights RightCommands::ParseRights(const std::string& text) {
+    Rights r;
+    auto bad = [&] {
+        return VaultError(VaultErr::kBadName,
+                          L"rights are letters of rwm (\"rw\", \"r-m\") or words "
+                          L"read,write,manage, not \"" +
+                              Utf8ToWide(text) + L"\"");
+    };
+    if (text.find_first_not_of("rwm-") == std::string::npos) {
+        for (char c : text) {
+            if (c == 'r') r.read = true;
+            if (c == 'w') r.write = true;
+            if (c == 'm') r.manage = true;
+        }
+    } else {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            const auto comma = text.find(',', start);
+            const std::string word =
+                text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            if (word == "read") r.read = true;
+            else if (word == "write") r.write = true;
+            else if (word == "manage") r.manage = true;
+            else throw bad();
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+    }
+    if (!r.read && !r.write && !r.manage) throw bad();
+    return r;
+}
+
+std::string RightCommands::ShowRights(int read, int write, int manage) {
+    return std::string(read ? "r" : "-") + (write ? "w" : "-") + (manage ? "m" : "-");
+}
+
+void RightCommands::Register(CLI::App& app) {
+    CLI::App* group = app.add_subcommand(
+        "rights", "Who may read, write and manage a repository: list, grant, revoke, show");
+    group->require_subcommand(1);
+    const char* whoHelp = "A user (NAME or user:NAME) or a role (role:NAME)";
+
+    CLI::App* l = group->add_subcommand("list", "List the rights given on a repository "
+                                                "(read right)");
+    l->alias("ls");
+    l->add_option("REPO", repo_, "Repository id or name")->required();
+    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    l->callback([this] { List(); });
+
+    CLI::App* g = group->add_subcommand(
+        "grant", "Give a user or role exactly these rights on a repository (manage right)");
+    g->add_option("REPO", repo_, "Repository id or name")->required();
+    g->add_option("WHO", who_, whoHelp)->required();
+    g->add_option("RIGHTS", rights_, "Letters of rwm (r read, w write, m manage), e.g. rw")
+        ->required();
+    g->callback([this] { Grant(); });
+
+    CLI::App* r = group->add_subcommand(
+        "revoke", "Take away a user's or role's rights on a repository (manage right)");
+    r->add_option("REPO", repo_, "Repository id or name")->required();
+    r->add_option("WHO", who_, whoHelp)->required();
+    r->callback([this] { Revoke(); });
+
+    CLI::App* s = group->add_subcommand(
+        "show", "Show a user's effective rights on every repository, own and through roles");
+    s->add_option("USER", who_, "User name")->required();
+    s->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    s->callback([this] { Show(); });
+}
+
+RightCommands::Principal RightCommands::Resolve(const std::string& who) {
+    Principal p;
+    std::string name = who;
+    if (who.rfind("role:", 0) == 0) {
+        p.isRole = true;
+        name = who.substr(5);
+    } else if (who.rfind("user:", 0) == 0) {
+        name = who.substr(5);
+    }
+    p.name = Utf8ToWide(name);
+    if (p.isRole) {
+        auto role = s_.users().FindRole(p.name);
+        if (!role) throw VaultError(VaultErr::kUnknownRole, L"no role named " + p.name);
+        p.id = role->id;
+    } else {
+        auto user = s_.users().FindUser(p.name);
+        if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + p.name);
+        p.id = user->id;
+    }
+    return p;
+}
+
+bool RightCommands::Names(const DRM::DocRepoAuth& row, const Principal& p) {
+    return p.isRole ? row.roleId() == p.id && row.userId() == 0
+                    : row.userId() == p.id && row.roleId() == 0;
+}
+
+std::vector<DRM::DocRepoAuth> RightCommands::Current(int repoId) {
+    DRM::filterForDocRepoAuth filter;
+    filter.docRepoId = repoId;
+    DRM::DocRepoAuths auths(filter);
+    s_.store().Connect(auths);
+    const int status = auths.Select();
+    // A repository without any rights row is an empty set, not a failure.
+    if (status != DRM::Err::kNoMatch) VaultError::Check(status, auths);
+    std::vector<DRM::DocRepoAuth> rows;
+    for (int i = 0; i < auths.Count(); ++i) rows.push_back(*auths.Auth(i));
+    return rows;
+}
+
+void RightCommands::Replace(int repoId, const std::vector<DRM::DocRepoAuth>& before,
+                            const std::vector<DRM::DocRepoAuth>& after) {
+    DRM::filterForDocRepoAuth filter;
+    filter.docRepoId = repoId;
+    auto save = [&](const std::vector<DRM::DocRepoAuth>& rows, DRM::DocRepoAuths& set) {
+        s_.store().Connect(set);
+        for (const auto& row : rows) {
+            auto copy = std::make_unique<DRM::DocRepoAuth>(row);
+            copy->set_docRepoId(repoId);
+            set.Add(copy.release());
+        }
+        return set.Save();
+    };
+    DRM::DocRepoAuths old(filter);
+    s_.store().Connect(old);
+    VaultError::Check(old.Delete(), old);
+    DRM::DocRepoAuths fresh(filter);
+    const int status = save(after, fresh);
+    if (status != 0) {
+        // The new set is stored whole or not at all; put the old one back.
+        DRM::DocRepoAuths restore(filter);
+        save(before, restore);
+        VaultError::Check(status, fresh);
+    }
+}
+
+void RightCommands::List() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    Json rows = Json::array();
+    for (const auto& row : Current(repo->id())) {
+        const bool role = row.roleId() != 0 && row.userId() == 0;
+        Json j;
+        j["kind"] = role ? "role" : "user";
+        j["name"] = WideToUtf8(row.roleOrUser_Name());
+        j["user_id"] = role ? Json() : Json(row.userId());
+        j["role_id"] = role ? Json(row.roleId()) : Json();
+        j["read"] = row.read() != 0;
+        j["write"] = row.write() != 0;
+        j["manage"] = row.manage() != 0;
+        j["rights"] = ShowRights(row.read(), row.write(), row.manage());
+        j["id"] = row.id();
+        rows.push_back(std::move(j));
+    }
+    s_.out().List(kListColumns, rows, "(no rights given on repository " +
+                                          WideToUtf8(repo->name()) + ")");
+}
+
+void RightCommands::Grant() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    const Principal p = Resolve(who_);
+    const Rights r = ParseRights(rights_);
+    const auto before = Current(repo->id());
+    std::vector<DRM::DocRepoAuth> after;
+    for (const auto& row : before)
+        if (!Names(row, p)) after.push_back(row);
+    after.emplace_back(0, repo->id(), p.isRole ? 0 : p.id, p.isRole ? p.id : 0,
+                       p.isRole ? kRoleRow : kUserRow, r.read ? 1 : 0, r.write ? 1 : 0,
+                       r.manage ? 1 : 0, p.name);
+    Replace(repo->id(), before, after);
+    s_.out().Say("Gave " + std::string(p.isRole ? "role " : "user ") + WideToUtf8(p.name) +
+                 " the rights " + ShowRights(r.read, r.write, r.manage) + " on repository " +
+                 WideToUtf8(repo->name()));
+}
+
+void RightCommands::Revoke() {
+    s_.Actor();
+    auto repo = s_.Repo(repo_);
+    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    const Principal p = Resolve(who_);
+    const auto before = Current(repo->id());
+    std::vector<DRM::DocRepoAuth> after;
+    for (const auto& row : before)
+        if (!Names(row, p)) after.push_back(row);
+    const std::string who = std::string(p.isRole ? "role " : "user ") + WideToUtf8(p.name);
+    if (after.size() == before.size()) {
+        s_.out().Say(who + " had no rights of its own on repository " + WideToUtf8(repo->name()));
+        return;
+    }
+    Replace(repo->id(), before, after);
+    s_.out().Say("Took away the rights of " + who + " on repository " + WideToUtf8(repo->name()));
+}
+
+void RightCommands::Show() {
+    s_.Actor();
+    auto user = s_.users().FindUser(Utf8ToWide(who_));
+    if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(who_));
+    DRM::DocRepos repos;
+    s_.store().Connect(repos);
+    VaultError::Check(repos.GetAll(), repos);
+    std::map<int, std::wstring> names;
+    for (int i = 0; i < repos.Count(); ++i) names[repos.Repo(i)->id()] = repos.Repo(i)->name();
+    DRM::DocRepoAuths auths;
+    s_.store().Connect(auths);
+    VaultError::Check(auths.Select(user->id), auths);
+    Json rows = Json::array();
+    for (int i = 0; i < auths.Count(); ++i) {
+        const DRM::DocRepoAuth* a = auths.Auth(i);
+        Json j;
+        j["repository_id"] = a->docRepoId();
+        j["repository"] = WideToUtf8(names[a->docRepoId()]);
+        j["read"] = a->read() != 0;
+        j["write"] = a->write() != 0;
+        j["manage"] = a->manage() != 0;
+        j["rights"] = ShowRights(a->read(), a->write(), a->manage());
+        rows.push_back(std::move(j));
+    }
+    s_.out().List(kEffectiveColumns, rows, "(user " + who_ + " has no rights on any repository)");
+}

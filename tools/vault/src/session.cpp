@@ -1,0 +1,174 @@
+#include "session.h"
+
+#include <cstdlib>
+
+#include "docvault/baselines.h"
+#include "docvault/docrepoauths.h"
+#include "docvault/docrepos.h"
+#include "docvault/docs.h"
+#include "pathtext.h"
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
+
+using zub::Utf8ToWide;
+using zub::WideToUtf8;
+
+bool Session::IsNumber(const std::string& text) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+const char* Session::RightName(Right right) {
+    switch (right) {
+        case Right::Read: return "read";
+        case Right::Write: return "write";
+        case Right::Manage: return "manage";
+    }
+    return "";
+}
+
+Store Session::LocateStore() const { return Store(Store::Locate(storeOption)); }
+
+const Store& Session::store() {
+    if (!store_) {
+        store_.emplace(LocateStore());
+        store_->RequireExists();
+    }
+    return *store_;
+}
+
+UserDirectory& Session::users() {
+    if (!users_) users_ = std::make_unique<UserDirectory>(store().OpenProductDb());
+    return *users_;
+}
+
+const UserRecord& Session::Actor() {
+    if (actor_) return *actor_;
+    std::string name = userOption;
+    if (name.empty()) {
+        const char* env = std::getenv("VAULT_USER");
+        if (env) name = env;
+    }
+    if (name.empty())
+        throw VaultError(VaultErr::kNoUser,
+                         L"no acting user: give --user NAME or set VAULT_USER");
+    auto user = users().FindUser(Utf8ToWide(name));
+    if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(name));
+    actor_ = std::move(*user);
+    return *actor_;
+}
+
+bool Session::ActorIsAdmin() { return Actor().name == Utf8ToWide(Store::kAdmin); }
+
+void Session::RequireAdmin(const std::string& what) {
+    if (!ActorIsAdmin())
+        throw VaultError(VaultErr::kDenied, L"only the administrator \"system\" may " +
+                                                Utf8ToWide(what));
+}
+
+void Session::Require(int repoId, const std::wstring& repoName, Right right) {
+    if (ActorIsAdmin()) return;
+    DRM::DocRepoAuths auths;
+    store().Connect(auths);
+    VaultError::Check(auths.Select(Actor().id), auths);
+    const DRM::DocRepoAuth* auth = auths.Auth(std::to_wstring(repoId));
+    int held = 0;
+    if (auth) {
+        switch (right) {
+            case Right::Read: held = auth->read(); break;
+            case Right::Write: held = auth->write(); break;
+            case Right::Manage: held = auth->manage(); break;
+        }
+    }
+    if (!held)
+        throw VaultError(VaultErr::kDenied, L"user " + Actor().name + L" has no " +
+                                                Utf8ToWide(RightName(right)) +
+                                                L" right on repository " + repoName);
+}
+
+std::unique_ptr<DRM::DocRepo> Session::Repo(const std::string& ref) {
+    auto repo = Connected<DRM::DocRepo>();
+    if (IsNumber(ref)) {
+        VaultError::Check(repo->Read(std::stoi(ref)), *repo);
+        return repo;
+    }
+    auto all = Connected<DRM::DocRepos>();
+    VaultError::Check(all->GetAll(), *all);
+    const std::wstring name = Utf8ToWide(ref);
+    for (int i = 0; i < all->Count(); ++i) {
+        if (all->Repo(i)->name() == name) {
+            VaultError::Check(repo->Read(all->Repo(i)->id()), *repo);
+            return repo;
+        }
+    }
+    throw VaultError(VaultErr::kNoRepo, L"no repository named " + name);
+}
+
+std::unique_ptr<DRM::Doc> Session::Document(const std::string& ref) {
+    auto doc = Connected<DRM::Doc>();
+    if (IsNumber(ref)) {
+        VaultError::Check(doc->Read(std::stoi(ref)), *doc);
+        return doc;
+    }
+    const auto colon = ref.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == ref.size())
+        throw VaultError(VaultErr::kNoDoc,
+                         L"a document is named by its id or as REPO:path/name.ext, not " +
+                             Utf8ToWide(ref));
+    auto repo = Repo(ref.substr(0, colon));
+    const PathText path = PathText::Split(Utf8ToWide(ref.substr(colon + 1)));
+    DRM::Docs docs;
+    store().Connect(docs);
+    DRM::filterForDoc filter;
+    filter.docRepoId = repo->id();
+    VaultError::Check(docs.GetAll(filter), docs);
+    for (int i = 0; i < docs.Count(); ++i) {
+        const DRM::Doc* d = docs.GetDoc(i);
+        if (d->phyUrl() == path.folder && d->fileName() == path.name && d->ext() == path.ext) {
+            VaultError::Check(doc->Read(d->id()), *doc);
+            return doc;
+        }
+    }
+    throw VaultError(VaultErr::kNoDoc, L"no document " + Utf8ToWide(ref.substr(colon + 1)) +
+                                           L" in repository " + repo->name());
+}
+
+std::unique_ptr<DRM::BaseLine> Session::Baseline(const DRM::DocRepo& repo,
+                                                 const std::string& ref) {
+    DRM::BaseLines all;
+    store().Connect(all);
+    DRM::filterForBaseLine filter;
+    filter.docRepoId = repo.id();
+    VaultError::Check(all.GetAll(filter), all);
+    const std::wstring name = Utf8ToWide(ref);
+    const DRM::BaseLine* found = nullptr;
+    for (int i = 0; i < all.Count() && !found; ++i)
+        if (all.GetBaseLine(i)->name() == name) found = all.GetBaseLine(i);
+    if (!found && IsNumber(ref))
+        for (int i = 0; i < all.Count() && !found; ++i)
+            if (all.GetBaseLine(i)->id() == std::stoi(ref)) found = all.GetBaseLine(i);
+    if (!found)
+        throw VaultError(VaultErr::kNoBaseline,
+                         L"no baseline " + name + L" in repository " + repo.name());
+    auto baseline = Connected<DRM::BaseLine>();
+    baseline->set_docRepoId(found->docRepoId());
+    baseline->set_id(found->id());
+    baseline->set_name(found->name());
+    baseline->set_desc(found->desc());
+    baseline->set_createdTime(found->createdTime());
+    return baseline;
+}
+
+std::unique_ptr<DRM::VersionStra> Session::Strategy(int id) {
+    auto strategy = Connected<DRM::VersionStra>();
+    // Read leaves the members alone when no row has the id.
+    strategy->set_versionStraId(0);
+    VaultError::Check(strategy->Read(id), *strategy);
+    if (id == 0 || strategy->versionStraId() != id)
+        throw VaultError(VaultErr::kNoStrategy,
+                         L"no version strategy with id " + std::to_wstring(id));
+    return strategy;
+}

@@ -1,0 +1,89 @@
+#include "store.h"
+
+#include <cstdlib>
+
+#include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/embeddedstore.h"
+#include "dbcore/qvsvrinfo.h"
+#include "docvault/bo.h"
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
+
+namespace fs = std::filesystem;
+
+fs::path Store::Locate(const std::string& option) {
+    std::string dir = option;
+    if (dir.empty()) {
+        const char* env = std::getenv("VAULT_STORE");
+        if (env && *env) dir = env;
+    }
+    if (dir.empty()) dir = "vaultdata";
+    return fs::absolute(dir).lexically_normal();
+}
+
+Store::Store(fs::path dir) : dir_(std::move(dir)) {
+    // "dir/" and "dir" must give the same locator.
+    if (!dir_.has_filename() && dir_.has_parent_path() && dir_ != dir_.root_path())
+        dir_ = dir_.parent_path();
+}
+
+fs::path Store::ProductDbFile() const {
+    return dir_ / (zub::WideToUtf8(kProductDb) + ".sqlite3");
+}
+
+fs::path Store::SystemDbFile() const {
+    return dir_ / (zub::WideToUtf8(kSystemDb) + ".sqlite3");
+}
+
+fs::path Store::FilesRoot() const { return dir_ / "files"; }
+
+bool Store::Exists() const {
+    std::error_code ec;
+    return fs::is_regular_file(ProductDbFile(), ec) && fs::is_regular_file(SystemDbFile(), ec);
+}
+
+void Store::RequireExists() const {
+    if (!Exists())
+        throw VaultError(VaultErr::kNoStore,
+                         L"no vault store in " + zub::Utf8ToWide(dir_.string()) +
+                             L" (make one with `vault init`, or name it with --store DIR or "
+                             L"VAULT_STORE)");
+}
+
+void Store::Init() const {
+    std::error_code ec;
+    if (fs::exists(ProductDbFile(), ec) || fs::exists(SystemDbFile(), ec))
+        throw VaultError(VaultErr::kStoreExists,
+                         L"a vault store exists already in " + zub::Utf8ToWide(dir_.string()));
+    std::wstring error;
+    if (ZUBDB::CreateEmbeddedStore(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
+        throw VaultError(VaultErr::kInitFailed, error);
+    fs::create_directories(FilesRoot(), ec);
+    if (ec)
+        throw VaultError(VaultErr::kInitFailed,
+                         L"cannot make the file-server root " +
+                             zub::Utf8ToWide(FilesRoot().string()) + L": " +
+                             zub::Utf8ToWide(ec.message()));
+}
+
+std::wstring Store::Locator() const { return ZUBDB::EmbeddedLocator(dir_.string()); }
+
+std::wstring Store::FileServer() const { return L"file:" + zub::Utf8ToWide(FilesRoot().string()); }
+
+void Store::Connect(BO& bo) const {
+    const int status = bo.Connect(Locator(), 0, kProductDb, L"");
+    if (status != 0) VaultError::Check(status, bo);
+    if (!bo.IsConnected())
+        throw VaultError(49600, L"cannot open the store in " + zub::Utf8ToWide(dir_.string()) +
+                                    L": " + ZUBDB::CDBAccessorCreator::instance().LastError());
+}
+
+std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenProductDb() const {
+    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(Locator(), 0, kProductDb, L""), L"");
+    if (!db)
+        throw VaultError(49600, L"cannot open the store in " + zub::Utf8ToWide(dir_.string()) +
+                                    L": " + ZUBDB::CDBAccessorCreator::instance().LastError());
+    return db;
+}

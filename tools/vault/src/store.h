@@ -1,0 +1,52 @@
+// The embedded store the tool works on: a folder holding the product database
+// (QVData.sqlite3), the system database (QVSystem.sqlite3) and the file
+// server's root (files/).
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "dbcore/cdbaccessor.h"
+
+class BO;
+
+class Store {
+public:
+    static constexpr const wchar_t* kProductDb = L"QVData";
+    static constexpr const wchar_t* kSystemDb = L"QVSystem";
+    static constexpr const char* kAdmin = "system";
+
+    // --store DIR, else $VAULT_STORE, else ./vaultdata; made absolute.
+    static std::filesystem::path Locate(const std::string& option);
+
+    explicit Store(std::filesystem::path dir);
+
+    const std::filesystem::path& Dir() const { return dir_; }
+    std::filesystem::path ProductDbFile() const;
+    std::filesystem::path SystemDbFile() const;
+    std::filesystem::path FilesRoot() const;
+
+    // Both databases are there.
+    bool Exists() const;
+    // Throws "no store" unless it exists.
+    void RequireExists() const;
+    // Makes a ready store: both databases, the default version strategy, the
+    // administrator "system", the file-server root and its password.
+    // Refuses a folder that already holds a store.
+    void Init() const;
+
+    // "sqlite:DIR": what business objects connect to.
+    std::wstring Locator() const;
+    // "file:DIR/files": the file server new repositories live on.
+    std::wstring FileServer() const;
+
+    // Connects a business object to the product database; throws when no
+    // connection could be made.
+    void Connect(BO& bo) const;
+    // A raw connection to the product database, for the user tables.
+    std::unique_ptr<ZUBDB::CDBAccessor> OpenProductDb() const;
+
+private:
+    std::filesystem::path dir_;
+};

@@ -1,0 +1,82 @@
+#include "strategycommands.h"
+
+#include "vaulterror.h"
+#include "vaulterrors.h"
+
+namespace {
+
+const std::vector<Column> kShowFields = {
+    {"id", "Id"},
+    {"scheme_text", "Numbering"},
+    {"begin_main", "First main number"},
+    {"begin_sub", "First sub number"},
+    {"new_doc_begin", "New documents"},
+    {"doc_adv_scope", "Advance scope"},
+    {"create_baseline_adv", "Baseline advance"}};
+
+}  // namespace
+
+Json StrategyCommands::ToJson(const DRM::VersionStra& st) {
+    Json j;
+    j["id"] = st.versionStraId();
+    j["scheme"] = st.seriaNumStra();
+    j["scheme_text"] = st.seriaNumStra() == 1   ? "1: whole numbers (1, 2, 3)"
+                       : st.seriaNumStra() == 2 ? "2: main.sub numbers (1.0, 1.1, 1.2)"
+                                                : std::to_string(st.seriaNumStra()) + ": unknown";
+    j["begin_main"] = st.begin_Main();
+    j["begin_sub"] = st.begin_Sub();
+    j["new_doc_begin"] = st.newDocBeginNum();
+    j["doc_adv_scope"] = st.docAdvScope();
+    j["create_baseline_adv"] = st.createBSLNAdv();
+    return j;
+}
+
+void StrategyCommands::Register(CLI::App& app) {
+    CLI::App* group = app.add_subcommand("strategy", "How document versions are numbered: show, set");
+    group->require_subcommand(1);
+    group->footer(
+        "New documents and check-ins number versions by the first strategy (id 1) of the "
+        "store, whatever strategy their repository names.");
+
+    CLI::App* s = group->add_subcommand("show", "Show a version strategy");
+    s->add_option("ID", id_, "Strategy id")->capture_default_str();
+    s->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    s->callback([this] { Show(); });
+
+    CLI::App* set = group->add_subcommand(
+        "set", "Change a version strategy; values not given stay (administrator only)");
+    set->add_option("ID", id_, "Strategy id")->capture_default_str();
+    set->add_option("--scheme", scheme_, "1: whole numbers (1, 2, 3); 2: main.sub (1.0, 1.1)")
+        ->check(CLI::IsMember({1, 2}));
+    set->add_option("--begin-main", beginMain_, "First main number of a new document (scheme 2)")
+        ->check(CLI::NonNegativeNumber);
+    set->add_option("--begin-sub", beginSub_, "First sub number of a new document (scheme 2)")
+        ->check(CLI::NonNegativeNumber);
+    set->add_option("--new-doc-begin", newDocBegin_,
+                    "0: new documents start afresh; 1: they start at the highest version in "
+                    "their repository")
+        ->check(CLI::IsMember({0, 1}));
+    set->add_option("--doc-adv-scope", docAdvScope_, "Stored for other programs");
+    set->add_option("--baseline-adv", baselineAdv_, "Stored for other programs");
+    set->callback([this] { Set(); });
+}
+
+void StrategyCommands::Show() {
+    s_.Actor();
+    auto st = s_.Strategy(id_);
+    s_.out().Show(kShowFields, ToJson(*st));
+}
+
+void StrategyCommands::Set() {
+    s_.RequireAdmin("change version strategies");
+    auto st = s_.Strategy(id_);
+    if (scheme_) st->set_seriaNumStra(*scheme_);
+    if (beginMain_) st->set_begin_Main(*beginMain_);
+    if (beginSub_) st->set_begin_Sub(*beginSub_);
+    if (newDocBegin_) st->set_newDocBeginNum(*newDocBegin_);
+    if (docAdvScope_) st->set_docAdvScope(*docAdvScope_);
+    if (baselineAdv_) st->set_createBSLNAdv(*baselineAdv_);
+    VaultError::Check(st->Update(), *st);
+    s_.out().Say("Updated version strategy " + std::to_string(id_));
+    s_.out().Show(kShowFields, ToJson(*s_.Strategy(id_)));
+}

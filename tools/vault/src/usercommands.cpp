@@ -1,0 +1,132 @@
+#include "usercommands.h"
+
+#include <cwctype>
+
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
+
+using zub::Utf8ToWide;
+using zub::WideToUtf8;
+
+namespace {
+
+Json Names(const std::vector<std::wstring>& names) {
+    Json list = Json::array();
+    for (const auto& n : names) list.push_back(WideToUtf8(n));
+    return list;
+}
+
+std::string Joined(const Json& names) {
+    std::string text;
+    for (const auto& n : names) text += (text.empty() ? "" : ", ") + n.get<std::string>();
+    return text;
+}
+
+}  // namespace
+
+void UserCommands::CheckName(const std::string& kind, const std::wstring& name) {
+    bool bad = name.empty() || std::iswspace(name.front()) || std::iswspace(name.back()) ||
+               name.find(L':') != std::wstring::npos;
+    for (wchar_t c : name) bad = bad || std::iswcntrl(c);
+    if (bad)
+        throw VaultError(VaultErr::kBadName,
+                         L"invalid " + Utf8ToWide(kind) + L" name \"" + name +
+                             L"\": it may not be empty, start or end with a blank, or contain :");
+}
+
+void UserCommands::Register(CLI::App& app) {
+    CLI::App* users = app.add_subcommand("user", "Users of the store: add, list");
+    users->require_subcommand(1);
+    CLI::App* ua = users->add_subcommand("add", "Add a user (administrator only)");
+    ua->add_option("NAME", name_, "User name")->required();
+    ua->add_option("--role", others_, "A role the user holds (repeatable)");
+    ua->add_flag("--json", *s_.out().JsonFlag(), "Print the new user as JSON");
+    ua->callback([this] { AddUser(); });
+    CLI::App* ul = users->add_subcommand("list", "List the users with their roles");
+    ul->alias("ls");
+    ul->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    ul->callback([this] { ListUsers(); });
+
+    CLI::App* roles = app.add_subcommand("role", "Roles of the store: add, list");
+    roles->require_subcommand(1);
+    CLI::App* ra = roles->add_subcommand("add", "Add a role (administrator only)");
+    ra->add_option("NAME", name_, "Role name")->required();
+    ra->add_option("--member", others_, "A user who holds the role (repeatable)");
+    ra->add_flag("--json", *s_.out().JsonFlag(), "Print the new role as JSON");
+    ra->callback([this] { AddRole(); });
+    CLI::App* rl = roles->add_subcommand("list", "List the roles with their members");
+    rl->alias("ls");
+    rl->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    rl->callback([this] { ListRoles(); });
+}
+
+void UserCommands::AddUser() {
+    s_.RequireAdmin("add users");
+    const std::wstring name = Utf8ToWide(name_);
+    CheckName("user", name);
+    std::vector<int> roleIds;
+    for (const auto& r : others_) {
+        auto role = s_.users().FindRole(Utf8ToWide(r));
+        if (!role) throw VaultError(VaultErr::kUnknownRole, L"no role named " + Utf8ToWide(r));
+        roleIds.push_back(role->id);
+    }
+    const int id = s_.users().AddUser(name, roleIds);
+    auto user = s_.users().FindUser(id);
+    Json j;
+    j["id"] = id;
+    j["name"] = name_;
+    j["roles"] = Names(user ? user->roles : std::vector<std::wstring>{});
+    s_.out().Done(j, "Added user " + name_ + " (id " + std::to_string(id) + ")" +
+                         (j["roles"].empty() ? "" : " with roles " + Joined(j["roles"])));
+}
+
+void UserCommands::ListUsers() {
+    s_.Actor();
+    Json rows = Json::array();
+    for (const auto& u : s_.users().Users()) {
+        Json j;
+        j["id"] = u.id;
+        j["name"] = WideToUtf8(u.name);
+        j["roles"] = Names(u.roles);
+        rows.push_back(std::move(j));
+    }
+    if (!s_.out().json())
+        for (auto& row : rows) row["roles"] = Joined(row["roles"]);
+    s_.out().List({{"id", "ID"}, {"name", "NAME"}, {"roles", "ROLES"}}, rows, "(no users)");
+}
+
+void UserCommands::AddRole() {
+    s_.RequireAdmin("add roles");
+    const std::wstring name = Utf8ToWide(name_);
+    CheckName("role", name);
+    std::vector<int> userIds;
+    for (const auto& u : others_) {
+        auto user = s_.users().FindUser(Utf8ToWide(u));
+        if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(u));
+        userIds.push_back(user->id);
+    }
+    const int id = s_.users().AddRole(name, userIds);
+    Json j;
+    j["id"] = id;
+    j["name"] = name_;
+    j["members"] = Json::array();
+    for (const auto& u : others_) j["members"].push_back(u);
+    s_.out().Done(j, "Added role " + name_ + " (id " + std::to_string(id) + ")" +
+                         (others_.empty() ? "" : " held by " + Joined(j["members"])));
+}
+
+void UserCommands::ListRoles() {
+    s_.Actor();
+    Json rows = Json::array();
+    for (const auto& r : s_.users().Roles()) {
+        Json j;
+        j["id"] = r.id;
+        j["name"] = WideToUtf8(r.name);
+        j["members"] = Names(r.members);
+        rows.push_back(std::move(j));
+    }
+    if (!s_.out().json())
+        for (auto& row : rows) row["members"] = Joined(row["members"]);
+    s_.out().List({{"id", "ID"}, {"name", "NAME"}, {"members", "MEMBERS"}}, rows, "(no roles)");
+}
