@@ -1,0 +1,451 @@
+// Documents, their history and baselines end to end on the embedded store and
+// the local file server.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "docvault/baseline.h"
+#include "docvault/baselines.h"
+#include "docvault/doc.h"
+#include "docvault/dochistory.h"
+#include "docvault/dochistorys.h"
+#include "docvault/docs.h"
+#include "embedded_store_fixture.h"
+#include "vaultfs/nfserrors.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+class DocLifeCycle : public doctest::EmbeddedStoreFixture {
+protected:
+    template <class T>
+    void Open(T& obj) {
+        ASSERT_EQ(obj.Connect(DbServer(), 0, L"QVData", L""), 0);
+    }
+
+    // Adds <name>.prt with `content` below `folder` as user 1 ("system").
+    int AddDoc(const std::wstring& name, const std::string& content,
+               const std::wstring& folder = L"") {
+        DRM::Doc doc;
+        Open(doc);
+        doc.set_docRepoId(repoId_);
+        doc.set_fileName(name);
+        doc.set_ext(L"prt");
+        doc.set_phyUrl(folder);
+        doc.set_creById(1);
+        doc.set_caxDocType(3);
+        const std::string local = "in/" + std::string(name.begin(), name.end()) + ".prt";
+        EXPECT_EQ(doc.Add(WriteLocal(local, content).wstring()), 0) << doc.ErrNumber();
+        return doc.id();
+    }
+
+    DRM::Doc ReadDoc(int id) {
+        DRM::Doc doc;
+        Open(doc);
+        EXPECT_EQ(doc.Read(id), 0);
+        return doc;
+    }
+
+    int CheckIn(int id, const std::string& content, const std::wstring& rcId,
+                const std::wstring& info) {
+        DRM::Doc doc = ReadDoc(id);
+        doc.set_checkOutById(1);
+        doc.set_checkOutByName(L"system");
+        doc.set_modifyInfo(info);
+        return doc.CheckIn(WriteLocal("ci/" + doc_name(doc), content).wstring(), rcId);
+    }
+
+    static std::string doc_name(const DRM::Doc& doc) {
+        const std::wstring n = doc.fileName() + L"." + doc.ext();
+        return std::string(n.begin(), n.end());
+    }
+};
+
+TEST_F(DocLifeCycle, AddReadCheckOutCheckInViewAndOlderVersions) {
+    const int id = AddDoc(L"gear", "v1", L"\\parts");
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(ReadFile(OnServer("trunk/parts/gear.prt")), "v1");
+
+    DRM::Doc doc = ReadDoc(id);
+    EXPECT_EQ(doc.fileName(), L"gear");
+    EXPECT_EQ(doc.ext(), L"prt");
+    EXPECT_EQ(doc.phyUrl(), L"\\parts");
+    EXPECT_EQ(doc.currentVersion(), L"1.0");  // the store's default strategy
+    EXPECT_EQ(doc.state(), 0);
+    EXPECT_EQ(doc.creById(), 1);
+    EXPECT_EQ(doc.creByName(), L"system");
+    EXPECT_EQ(doc.lstUptByName(), L"system");
+    EXPECT_EQ(doc.caxDocType(), 3);
+    EXPECT_GT(doc.creTime(), 40000.0);  // server time as an automation date
+
+    // Check out into a local folder.
+    doc.set_checkOutById(1);
+    doc.set_checkOutByName(L"system");
+    const auto work = LocalDir("work");
+    ASSERT_EQ(doc.CheckOut(work.wstring()), 0) << doc.ErrNumber();
+    EXPECT_EQ(ReadFile(work / "gear.prt"), "v1");
+    EXPECT_EQ(doc.getState(id), 1);
+    EXPECT_EQ(ReadDoc(id).checkOutByName(), L"system");
+
+    // Check in with a CAD form, then without.
+    ASSERT_EQ(CheckIn(id, "v2", L"RC-1", L"first change"), 0);
+    EXPECT_EQ(ReadFile(OnServer("trunk/parts/gear.prt")), "v2");
+    EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")), "v1");
+    DRM::Doc after = ReadDoc(id);
+    EXPECT_EQ(after.currentVersion(), L"1.1");
+    EXPECT_EQ(after.state(), 0);
+    EXPECT_EQ(after.checkOutById(), 0);
+    EXPECT_EQ(after.checkOutByName(), L"");
+    EXPECT_EQ(after.lstUptById(), 1);
+    EXPECT_EQ(after.GetRevision(), 1);
+
+    ASSERT_EQ(CheckIn(id, "v3", L"", L"second change"), 0);
+    EXPECT_EQ(ReadDoc(id).currentVersion(), L"1.2");
+    EXPECT_EQ(ReadDoc(id).GetRevision(), 2);
+    EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.1.prt")), "v2");
+
+    // One form row, carrying the revision of its history row.
+    auto forms = Query(L"QV_CaxForm", L"rcId,revision,DocId,CaxDocType");
+    ASSERT_EQ(forms->GetRecordCount(), 1);
+    EXPECT_EQ(forms->GetStringAt(0), L"RC-1");
+    EXPECT_EQ(forms->GetIntAt(1), 1);
+    EXPECT_EQ(forms->GetIntAt(2), id);
+    EXPECT_EQ(forms->GetIntAt(3), 1);
+
+    // View, and the saved versions under the current name.
+    DRM::Doc viewer = ReadDoc(id);
+    const auto seen = LocalDir("view");
+    ASSERT_EQ(viewer.View(seen.wstring()), 0);
+    EXPECT_EQ(ReadFile(seen / "gear.prt"), "v3");
+    const auto old1 = LocalDir("old1");
+    ASSERT_EQ(viewer.GetHistory(L"1.0", old1.wstring()), 0);
+    EXPECT_EQ(ReadFile(old1 / "gear.prt"), "v1");
+    const auto old2 = LocalDir("old2");
+    ASSERT_EQ(viewer.GetHistory(L"1.1", old2.wstring()), 0);
+    EXPECT_EQ(ReadFile(old2 / "gear.prt"), "v2");
+    EXPECT_EQ(viewer.GetHistory(L"9.9", old2.wstring()), NFS::NFS_E_NOT_FOUND);
+
+    // The history, newest first.
+    DRM::DocHistorys list;
+    Open(list);
+    ASSERT_EQ(list.GetAll(DRM::filterForDocHistory{id, 0}), 0);
+    ASSERT_EQ(list.Count(), 2);
+    DRM::DocHistory* newest = list.History(0);
+    EXPECT_EQ(newest->reVersion(), 2);
+    EXPECT_EQ(newest->hisDocName(), std::to_wstring(id) + L"_1.1.prt");
+    EXPECT_EQ(newest->operateInfo(), L"second change");
+    EXPECT_EQ(newest->operatorName(), L"system");
+    EXPECT_EQ(newest->action(), 1);
+    EXPECT_EQ(newest->phyUrl(), L"\\history\\");
+    EXPECT_GT(newest->operatorTime(), 40000.0);
+    EXPECT_EQ(list.History(1)->reVersion(), 1);
+
+    DRM::DocHistory first;
+    Open(first);
+    ASSERT_EQ(first.Read(list.History(1)->id()), 0);
+    EXPECT_EQ(first.docId(), id);
+    EXPECT_EQ(first.hisDocName(), std::to_wstring(id) + L"_1.0.prt");
+    EXPECT_EQ(first.version_Main(), 1);
+    EXPECT_EQ(first.version_Sub(), 0);
+    EXPECT_EQ(first.operateInfo(), L"first change");
+}
+
+TEST_F(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
+    // Make the next document id 12.
+    AddDoc(L"seed", "x");
+    {
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, L"seq", 11, false, L"=");
+        ZUBDB::QVParams c(false);
+        c.AddParam(0, L"name", std::wstring(L"QV_DMDoc"), false, false, L"=");
+        ASSERT_EQ(raw_->UpdateRows(L"sqlite_sequence", v, c, L"", L""), 0);
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+    }
+    const int id = AddDoc(L"bolt", "1.4 content");
+    ASSERT_EQ(id, 12);
+    {
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, L"CurrentVersion", std::wstring(L"1.4"), false, false, L"=");
+        ZUBDB::QVParams c(false);
+        c.AddParam(0, L"DocId", 12, false, L"=");
+        ASSERT_EQ(raw_->UpdateRows(L"QV_DMDoc", v, c, L"", L""), 0);
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+    }
+    ASSERT_EQ(CheckIn(12, "1.5 content", L"", L""), 0);
+    EXPECT_EQ(ReadFile(OnServer("history/12_1.4.prt")), "1.4 content");
+    auto row = Query(L"QV_DMDocVer", L"DocName,Version_Main,Version_Sub,Revision,Action,PhyUrl",
+                     L"DocId", 12);
+    ASSERT_EQ(row->GetRecordCount(), 1);
+    EXPECT_EQ(row->GetStringAt(0), L"12_1.4.prt");
+    EXPECT_EQ(row->GetIntAt(1), 1);
+    EXPECT_EQ(row->GetIntAt(2), 4);
+    EXPECT_EQ(row->GetIntAt(3), 1);
+    EXPECT_EQ(row->GetIntAt(4), 1);
+    EXPECT_EQ(row->GetStringAt(5), L"\\history\\");
+
+    // A whole-number version: the file is 12_2.prt, the row says 12_2.2.prt.
+    Exec(L"QV_DMVerStrategy", L"SeriaNumStra", 1, L"VersionStraId", 1);
+    {
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, L"CurrentVersion", std::wstring(L"2"), false, false, L"=");
+        ZUBDB::QVParams c(false);
+        c.AddParam(0, L"DocId", 12, false, L"=");
+        ASSERT_EQ(raw_->UpdateRows(L"QV_DMDoc", v, c, L"", L""), 0);
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+    }
+    ASSERT_EQ(CheckIn(12, "3 content", L"", L""), 0);
+    EXPECT_EQ(ReadFile(OnServer("history/12_2.prt")), "1.5 content");
+    auto rows = Query(L"QV_DMDocVer", L"DocName,Version_Main,Version_Sub,Revision", L"DocId", 12,
+                      L"Revision desc");
+    ASSERT_EQ(rows->GetRecordCount(), 2);
+    EXPECT_EQ(rows->GetStringAt(0), L"12_2.2.prt");
+    EXPECT_EQ(rows->GetIntAt(1), 2);
+    EXPECT_EQ(rows->GetIntAt(2), 2);
+    EXPECT_EQ(rows->GetIntAt(3), 2);
+    EXPECT_EQ(ReadDoc(12).currentVersion(), L"3");
+}
+
+TEST_F(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
+    const int id = AddDoc(L"big", std::string(3u << 20, 'a'));
+    // The upload fails after its first chunk has been written.
+    NFS::CNFS_Cmd::Instance()->SetProgress([](std::uint64_t done, std::uint64_t) {
+        if (done > 0) throw std::runtime_error("connection lost");
+    });
+    auto stopProgress = [](NFS::CNFS_Cmd* cmd) { cmd->SetProgress({}); };
+    std::unique_ptr<NFS::CNFS_Cmd, decltype(stopProgress)> guard(NFS::CNFS_Cmd::Instance(),
+                                                                   stopProgress);
+    EXPECT_NE(CheckIn(id, std::string(3u << 20, 'b'), L"", L""), 0);
+    guard.reset();
+
+    EXPECT_EQ(ReadFile(OnServer("trunk/big.prt")), std::string(3u << 20, 'a'));
+    std::set<std::string> trunk;
+    for (const auto& e : doctest::fs::directory_iterator(OnServer("trunk")))
+        trunk.insert(e.path().filename().string());
+    EXPECT_THAT(trunk, ElementsAre("big.prt"));  // no partial file left beside it
+    EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")),
+              std::string(3u << 20, 'a'));
+    // The history save had already advanced the row.
+    DRM::Doc doc = ReadDoc(id);
+    EXPECT_EQ(doc.state(), 1);
+    EXPECT_EQ(doc.currentVersion(), L"1.1");
+    EXPECT_EQ(doc.checkOutById(), 0);
+    EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), 1);
+}
+
+TEST_F(DocLifeCycle, RenameDeleteAndListing) {
+    const int a = AddDoc(L"a", "A", L"\\z");
+    const int b = AddDoc(L"b", "B");
+    const int c = AddDoc(L"c", "C", L"\\m");
+    ASSERT_EQ(CheckIn(b, "B2", L"", L""), 0);
+
+    DRM::Docs docs;
+    Open(docs);
+    ASSERT_EQ(docs.GetAll(DRM::filterForDoc{repoId_, 0}), 0);
+    ASSERT_EQ(docs.Count(), 3);
+    EXPECT_EQ(docs.GetDoc(0)->id(), b);  // sorted by phyUrl: "", "\m", "\z"
+    EXPECT_EQ(docs.GetDoc(1)->id(), c);
+    EXPECT_EQ(docs.GetDoc(2)->id(), a);
+    ASSERT_NE(docs.GetDoc(std::to_wstring(c)), nullptr);
+    EXPECT_EQ(docs.GetDoc(std::to_wstring(c))->phyUrl(), L"\\m");
+    EXPECT_EQ(docs.GetDoc(std::to_wstring(b))->currentVersion(), L"1.1");
+
+    DRM::Docs none;
+    Open(none);
+    EXPECT_EQ(none.GetAll(DRM::filterForDoc{repoId_ + 50, 0}), 0);
+    EXPECT_EQ(none.Count(), 0);
+
+    // Rename, with and without an extension in the new name.
+    DRM::Doc doc = ReadDoc(c);
+    ASSERT_EQ(doc.ReName(L"bracket.left.prt"), 0);
+    EXPECT_EQ(ReadFile(OnServer("trunk/m/bracket.left.prt")), "C");
+    EXPECT_FALSE(doctest::fs::exists(OnServer("trunk/m/c.prt")));
+    EXPECT_EQ(ReadDoc(c).fileName(), L"bracket.left");
+    EXPECT_EQ(ReadDoc(c).ext(), L"prt");
+    DRM::Doc renamed = ReadDoc(c);
+    ASSERT_EQ(renamed.ReName(L"bracket"), 0);
+    EXPECT_EQ(ReadFile(OnServer("trunk/m/bracket.prt")), "C");
+    EXPECT_EQ(ReadDoc(c).fileName(), L"bracket");
+    EXPECT_EQ(ReadDoc(c).ext(), L"prt");
+    // Onto another document's name: refused, nothing changes.
+    const int d = AddDoc(L"d", "D", L"\\m");
+    DRM::Doc clash = ReadDoc(c);
+    EXPECT_EQ(clash.ReName(L"d.prt"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(ReadFile(OnServer("trunk/m/d.prt")), "D");
+    EXPECT_EQ(ReadFile(OnServer("trunk/m/bracket.prt")), "C");
+    EXPECT_EQ(ReadDoc(c).fileName(), L"bracket");
+    EXPECT_EQ(ReadDoc(d).fileName(), L"d");
+
+    // Delete keeps the history rows and saved files.
+    DRM::Doc gone = ReadDoc(b);
+    ASSERT_EQ(gone.Delete(), 0);
+    EXPECT_FALSE(doctest::fs::exists(OnServer("trunk/b.prt")));
+    EXPECT_EQ(Count(L"QV_DMDoc", L"DocId", b), 0);
+    EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", b), 1);
+    EXPECT_TRUE(doctest::fs::exists(OnServer("history/" + std::to_string(b) + "_1.0.prt")));
+}
+
+TEST_F(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
+    const int id = AddDoc(L"part", "original");
+
+    {
+        SCOPED_TRACE("adding the same name again");
+        DRM::Doc dup;
+        Open(dup);
+        dup.set_docRepoId(repoId_);
+        dup.set_fileName(L"part");
+        dup.set_ext(L"prt");
+        dup.set_creById(1);
+        EXPECT_EQ(dup.Add(WriteLocal("other.prt", "intruder").wstring()),
+                  DRM::DocErr::kDocExists);
+        EXPECT_EQ(ReadFile(OnServer("trunk/part.prt")), "original");
+        EXPECT_EQ(Count(L"QV_DMDoc"), 1);
+    }
+    {
+        SCOPED_TRACE("reading a missing id");
+        DRM::Doc doc = ReadDoc(id);
+        EXPECT_EQ(doc.Read(4711), 49501);
+        EXPECT_EQ(doc.ErrDesc(), L"文档号 4711 不存在");
+        EXPECT_EQ(doc.id(), id);
+        EXPECT_EQ(doc.fileName(), L"part");
+    }
+    {
+        SCOPED_TRACE("deleting a document whose file is gone");
+        doctest::fs::remove(OnServer("trunk/part.prt"));
+        DRM::Doc doc = ReadDoc(id);
+        EXPECT_EQ(doc.Delete(), NFS::NFS_E_NOT_FOUND);
+        EXPECT_EQ(Count(L"QV_DMDoc", L"DocId", id), 1);
+    }
+    {
+        SCOPED_TRACE("a document of a repository that no longer exists");
+        DRM::Doc doc = ReadDoc(id);
+        doc.set_docRepoId(repoId_ + 99);
+        EXPECT_EQ(doc.View(LocalDir("nowhere").wstring()), 49609);
+    }
+    {
+        SCOPED_TRACE("state and revision of unknown documents");
+        DRM::Doc doc = ReadDoc(id);
+        EXPECT_EQ(doc.getState(4711), 49602);
+        EXPECT_EQ(doc.GetRevision(), 49603);
+        DRM::DocHistorys list;
+        Open(list);
+        EXPECT_EQ(list.GetAll(DRM::filterForDocHistory{id, 0}), 49608);
+        DRM::DocHistory h;
+        Open(h);
+        EXPECT_EQ(h.Read(4711), 49607);
+    }
+}
+
+TEST_F(DocLifeCycle, NewDocumentsContinueFromTheHighestVersion) {
+    Exec(L"QV_DMVerStrategy", L"NewDocBeginNum", 1, L"VersionStraId", 1);
+    const int a = AddDoc(L"a", "a");
+    EXPECT_EQ(ReadDoc(a).currentVersion(), L"0.0");  // empty repository
+    ASSERT_EQ(CheckIn(a, "a2", L"", L""), 0);          // 0.0 -> 0.1
+    ASSERT_EQ(CheckIn(a, "a3", L"", L""), 0);          // 0.1 -> 0.2
+    {
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, L"CurrentVersion", std::wstring(L"3.4"), false, false, L"=");
+        ZUBDB::QVParams c(false);
+        c.AddParam(0, L"DocId", a, false, L"=");
+        ASSERT_EQ(raw_->UpdateRows(L"QV_DMDoc", v, c, L"", L""), 0);
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+    }
+    const int b = AddDoc(L"b", "b");
+    const std::wstring started = ReadDoc(b).currentVersion();
+    EXPECT_EQ(started, L"3.0");
+    ASSERT_EQ(CheckIn(b, "b2", L"", L""), 0);
+    EXPECT_EQ(ReadDoc(b).currentVersion(), L"3.1");
+
+    Exec(L"QV_DMVerStrategy", L"SeriaNumStra", 1, L"VersionStraId", 1);
+    const int c = AddDoc(L"c", "c");
+    EXPECT_EQ(ReadDoc(c).currentVersion(), L"3");
+}
+
+class BaseLineLifeCycle : public DocLifeCycle {};
+
+TEST_F(BaseLineLifeCycle, CreateDownloadListAndDelete) {
+    AddDoc(L"a", "A");
+    const int b = AddDoc(L"b", "B", L"\\sub");
+
+    DRM::BaseLine rel;
+    Open(rel);
+    rel.set_docRepoId(repoId_);
+    rel.set_name(L"rel1");
+    rel.set_desc(L"first release");
+    ASSERT_EQ(rel.Create(), 0) << rel.ErrNumber();
+    EXPECT_GT(rel.id(), 0);
+    EXPECT_EQ(ReadFile(OnServer("baseline/rel1/a.prt")), "A");
+    EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
+    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/trunk")));
+    auto row = Query(L"QV_DMBaseline", L"DocRepoId,name,BaseLineInfo,BaseLineCreateTime",
+                     L"BaseLineId", rel.id());
+    ASSERT_EQ(row->GetRecordCount(), 1);
+    EXPECT_EQ(row->GetIntAt(0), repoId_);
+    EXPECT_EQ(row->GetStringAt(1), L"rel1");
+    EXPECT_EQ(row->GetStringAt(2), L"first release");
+    EXPECT_GT(row->GetDoubleAt(3), 40000.0);
+
+    // A later check-in changes only the trunk.
+    ASSERT_EQ(CheckIn(b, "B2", L"", L""), 0);
+    EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
+
+    const auto out = LocalDir("bl");
+    ASSERT_EQ(rel.DownLoad(out.wstring()), 0);
+    EXPECT_EQ(ReadFile(out / "a.prt"), "A");
+    EXPECT_EQ(ReadFile(out / "sub" / "b.prt"), "B");
+
+    // The same name again fails and leaves neither a staged copy nor a row.
+    DRM::BaseLine again;
+    Open(again);
+    again.set_docRepoId(repoId_);
+    again.set_name(L"rel1");
+    EXPECT_EQ(again.Create(), NFS::NFS_E_EXISTS);
+    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/trunk")));
+    EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
+    EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
+
+    // So a further baseline can still be made.
+    DRM::BaseLine rel2;
+    Open(rel2);
+    rel2.set_docRepoId(repoId_);
+    rel2.set_name(L"rel2");
+    ASSERT_EQ(rel2.Create(), 0);
+    EXPECT_EQ(ReadFile(OnServer("baseline/rel2/sub/b.prt")), "B2");
+
+    DRM::BaseLines list;
+    Open(list);
+    ASSERT_EQ(list.GetAll(DRM::filterForBaseLine{repoId_}), 0);
+    ASSERT_EQ(list.Count(), 2);
+    std::set<std::wstring> names{list.GetBaseLine(0)->name(), list.GetBaseLine(1)->name()};
+    EXPECT_THAT(names, ElementsAre(L"rel1", L"rel2"));
+
+    // Delete with a wrong repository removes nothing.
+    DRM::BaseLine wrong = rel;
+    wrong.set_docRepoId(repoId_ + 99);
+    EXPECT_EQ(wrong.Delete(), 49609);
+    EXPECT_EQ(wrong.ErrDesc(), L"DocRepoId  无效");
+    EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel1/a.prt")));
+    EXPECT_EQ(Count(L"QV_DMBaseline"), 2);
+
+    ASSERT_EQ(rel.Delete(), 0);
+    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/rel1")));
+    EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel2")));
+    EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", rel.id()), 0);
+    EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
+}
+
+TEST_F(BaseLineLifeCycle, ARepositoryWithoutBaselinesListsNone) {
+    const int other = MakeRepo(L"r2", L"D:\\repo2");
+    DRM::BaseLines list;
+    Open(list);
+    EXPECT_EQ(list.GetAll(DRM::filterForBaseLine{other}), 0);
+    EXPECT_EQ(list.Count(), 0);
+}
+
+}  // namespace

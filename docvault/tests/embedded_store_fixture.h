@@ -1,0 +1,127 @@
+// An embedded store in a temporary folder with one repository "D:\repo1" on
+// the local file server, for the end-to-end tests of documents and baselines.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/embeddedstore.h"
+#include "dbcore/qvparams.h"
+#include "dbcore/qvsvrinfo.h"
+#include "docvault/fileserverlogin.h"
+#include "vaultfs/cnfs_cmd.h"
+
+namespace doctest {
+
+namespace fs = std::filesystem;
+
+class EmbeddedStoreFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "docvault-docs-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        base_ = pattern;
+        store_ = base_ / "store";
+        root_ = base_ / "files";
+        local_ = base_ / "local";
+        fs::create_directories(root_);
+        fs::create_directories(local_);
+        std::wstring error;
+        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(store_.string(), "QVData", error), 0) << error.size();
+        FileServerLogin::Get().Reset();
+        raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+            ZUBDB::QVSvrInfo(DbServer(), 0, L"QVData", L""), L"");
+        ASSERT_TRUE(raw_);
+        repoId_ = MakeRepo(L"r1", L"D:\\repo1");
+    }
+
+    void TearDown() override {
+        raw_.reset();
+        FileServerLogin::Get().Reset();
+        std::error_code ec;
+        fs::remove_all(base_, ec);
+    }
+
+    std::wstring DbServer() const { return L"sqlite:" + store_.wstring(); }
+    std::wstring FileServer() const { return L"file:" + root_.wstring(); }
+
+    // A repository row and its four folders, as repositories are created.
+    int MakeRepo(const std::wstring& name, const std::wstring& dir) {
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, L"Name", name, false, false, L"=");
+        v.AddParam(1, L"Server", FileServer(), false, false, L"=");
+        v.AddParam(2, L"Port", 0, false, L"=");
+        v.AddParam(3, L"Directory", dir, false, false, L"=");
+        v.AddParam(4, L"CreatorId", 1, false, L"=");
+        v.AddParam(5, L"CreateTime", L"getdate()", true, false, L"=");
+        v.AddParam(6, L"VersionStraId", 1, false, L"=");
+        EXPECT_EQ(raw_->InsertRow(L"QV_DMRepo", v, L"", L""), 0) << raw_->errDescription().size();
+        EXPECT_EQ(raw_->CommitTrans(), 0);
+        NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+        for (const wchar_t* sub : {L"", L"\\trunk", L"\\baseline", L"\\history"})
+            EXPECT_EQ(cmd->mk(FileServer(), 0, dir + sub, false), 0);
+        return static_cast<int>(raw_->LastInsertId());
+    }
+
+    // Runs a select on the store; the caller reads the rows.
+    std::unique_ptr<ZUBDB::CDBRecordset> Query(const std::wstring& table,
+                                               const std::wstring& columns,
+                                               const std::wstring& column = L"",
+                                               long long value = 0,
+                                               const std::wstring& order = L"") {
+        ZUBDB::QVParams cond(false);
+        if (!column.empty()) cond.AddParam(0, column, value, false, L"=");
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        EXPECT_EQ(raw_->SelectRows(rs, table, columns, cond, order, L"", L"", 0, 0), 0)
+            << raw_->errDescription().size();
+        return rs;
+    }
+    long Count(const std::wstring& table, const std::wstring& column = L"", long long value = 0) {
+        auto rs = Query(table, L"count(*)", column, value);
+        return rs ? rs->GetIntAt(0) : -1;
+    }
+    void Exec(const std::wstring& table, const std::wstring& column, long long value,
+              const std::wstring& whereColumn, long long whereValue) {
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, column, value, false, L"=");
+        ZUBDB::QVParams c(false);
+        c.AddParam(0, whereColumn, whereValue, false, L"=");
+        ASSERT_EQ(raw_->UpdateRows(table, v, c, L"", L""), 0);
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+    }
+
+    // Where the local file server keeps a server path of repository 1.
+    fs::path OnServer(const std::string& relative) const { return root_ / "D" / "repo1" / relative; }
+
+    fs::path WriteLocal(const std::string& name, const std::string& content) {
+        const fs::path p = local_ / name;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << content;
+        return p;
+    }
+    static std::string ReadFile(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    fs::path LocalDir(const std::string& name) {
+        const fs::path p = local_ / name;
+        fs::create_directories(p);
+        return p;
+    }
+
+    fs::path base_;
+    fs::path store_;
+    fs::path root_;
+    fs::path local_;
+    std::unique_ptr<ZUBDB::CDBAccessor> raw_;
+    int repoId_ = 0;
+};
+
+}  // namespace doctest
