@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "docvault/baselines.h"
+#include "pathtext.h"
 #include "progress.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
@@ -130,20 +131,20 @@ void BaselineCommands::Download() {
     std::error_code ec;
     if (!force_ && fs::is_directory(dir, ec) && !fs::is_empty(dir, ec))
         throw VaultError(VaultErr::kLocalFile,
-                         dir.wstring() + L" is not empty; use --force to download into it");
+                         PathText::Wide(dir) + L" is not empty; use --force to download into it");
     fs::create_directories(dir, ec);
     if (ec)
-        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + dir.wstring() +
+        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + PathText::Wide(dir) +
                                                    L": " + Utf8ToWide(ec.message()));
     int status;
     {
         Progress progress("Downloading baseline " + WideToUtf8(baseline->name()),
                           Progress::Wanted());
-        status = baseline->DownLoad(dir.wstring());
+        status = baseline->DownLoad(PathText::Wide(dir));
     }
     VaultError::Check(status, *baseline);
     s_.out().Say("Downloaded baseline " + WideToUtf8(baseline->name()) + " of repository " +
-                 WideToUtf8(repo->name()) + " to " + dir.string());
+                 WideToUtf8(repo->name()) + " to " + PathText::ShowLocal(dir));
 }
 
 void BaselineCommands::Delete() {

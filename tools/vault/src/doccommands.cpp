@@ -148,7 +148,7 @@ void DocCommands::Register(CLI::App& app) {
     co->alias("co");
     co->add_option("DOC", doc_, docHelp)->required();
     co->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    co->add_flag("--force", force_, "Overwrite a local file of the same name");
+    co->add_flag("--force", force_, "Overwrite a local file of that name with other content");
     co->callback([this] { CheckOut(); });
 
     CLI::App* ci = group->add_subcommand(
@@ -163,7 +163,7 @@ void DocCommands::Register(CLI::App& app) {
     CLI::App* v = group->add_subcommand("view", "Download the current file (read right)");
     v->add_option("DOC", doc_, docHelp)->required();
     v->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    v->add_flag("--force", force_, "Overwrite a local file of the same name");
+    v->add_flag("--force", force_, "Overwrite a local file of that name with other content");
     v->callback([this] { View(); });
 
     CLI::App* g = group->add_subcommand(
@@ -171,7 +171,7 @@ void DocCommands::Register(CLI::App& app) {
     g->add_option("DOC", doc_, docHelp)->required();
     g->add_option("VERSION", version_, "Version as listed by `vault doc history`")->required();
     g->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    g->add_flag("--force", force_, "Overwrite a local file of the same name");
+    g->add_flag("--force", force_, "Overwrite a local file of that name with other content");
     g->callback([this] { Get(); });
 
     CLI::App* h = group->add_subcommand("history", "List the saved versions, newest first "
@@ -209,7 +209,7 @@ fs::path DocCommands::LocalDir() {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec || !fs::is_directory(dir, ec))
-        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + dir.wstring() +
+        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + PathText::Wide(dir) +
                                                    (ec ? L": " + Utf8ToWide(ec.message()) : L""));
     return dir;
 }
@@ -218,11 +218,11 @@ void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
     std::error_code ec;
     if (!force_ && fs::exists(target, ec) && !SameContent(fetched, target))
         throw VaultError(VaultErr::kLocalFile,
-                         target.wstring() + L" exists with other content; use --force to "
+                         PathText::Wide(target) + L" exists with other content; use --force to "
                                             L"overwrite it");
     fs::rename(fetched, target, ec);
     if (ec)
-        throw VaultError(VaultErr::kLocalFile, L"cannot write " + target.wstring() + L": " +
+        throw VaultError(VaultErr::kLocalFile, L"cannot write " + PathText::Wide(target) + L": " +
                                                    Utf8ToWide(ec.message()));
 }
 
@@ -231,7 +231,7 @@ void DocCommands::Add() {
     auto repo = s_.Repo(repo_);
     s_.Require(repo->id(), repo->name(), Session::Right::Write);
     const fs::path local = RequireLocalFile(file_);
-    PathText path = PathText::Split(local.filename().wstring());
+    PathText path = PathText::Split(PathText::Wide(local.filename()));
     path.folder = PathText::Folder(Utf8ToWide(folder_));
 
     auto doc = s_.Connected<DRM::Doc>();
@@ -244,7 +244,7 @@ void DocCommands::Add() {
     int status;
     {
         Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
-        status = doc->Add(local.wstring());
+        status = doc->Add(PathText::Wide(local));
     }
     VaultError::Check(status, *doc);
     // Numbering can fail without failing the add; the document then has no version.
@@ -306,12 +306,12 @@ void DocCommands::CheckOut() {
         int viewed;
         {
             Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
-            viewed = doc.View(scratch.path().wstring());
+            viewed = doc.View(PathText::Wide(scratch.path()));
         }
         VaultError::Check(viewed, doc);
         if (!SameContent(scratch.path() / FileName(doc), target))
             throw VaultError(VaultErr::kLocalFile,
-                             target.wstring() + L" exists with other content; use --force to "
+                             PathText::Wide(target) + L" exists with other content; use --force to "
                                                 L"overwrite it");
     }
     doc.set_checkOutById(actor.id);
@@ -319,11 +319,11 @@ void DocCommands::CheckOut() {
     int status;
     {
         Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
-        status = doc.CheckOut(dir.wstring());
+        status = doc.CheckOut(PathText::Wide(dir));
     }
     VaultError::Check(status, doc);
     s_.out().Say("Checked out " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                 ", version " + WideToUtf8(doc.currentVersion()) + ") to " + target.string());
+                 ", version " + WideToUtf8(doc.currentVersion()) + ") to " + PathText::ShowLocal(target));
 }
 
 void DocCommands::CheckIn() {
@@ -347,8 +347,8 @@ void DocCommands::CheckIn() {
     int status;
     {
         Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
-        status = cadForm_.empty() ? doc.CheckIn(local.wstring())
-                                  : doc.CheckIn(local.wstring(), Utf8ToWide(cadForm_));
+        status = cadForm_.empty() ? doc.CheckIn(PathText::Wide(local))
+                                  : doc.CheckIn(PathText::Wide(local), Utf8ToWide(cadForm_));
     }
     VaultError::Check(status, doc);
     s_.out().Say("Checked in " + Shown(doc) + ": version " + WideToUtf8(doc.currentVersion()) +
@@ -362,13 +362,13 @@ void DocCommands::View() {
     int status;
     {
         Progress progress("Downloading " + WideToUtf8(FileName(*t.doc)), Progress::Wanted());
-        status = t.doc->View(scratch.path().wstring());
+        status = t.doc->View(PathText::Wide(scratch.path()));
     }
     VaultError::Check(status, *t.doc);
     Place(scratch.path() / FileName(*t.doc), dir / FileName(*t.doc));
     s_.out().Say("Fetched " + Shown(*t.doc) + " version " +
                  WideToUtf8(t.doc->currentVersion()) + " to " +
-                 (dir / FileName(*t.doc)).string());
+                 PathText::ShowLocal(dir / FileName(*t.doc)));
 }
 
 void DocCommands::Get() {
@@ -408,14 +408,14 @@ void DocCommands::Get() {
         {
             Progress progress("Downloading " + WideToUtf8(FileName(doc)) + " " + candidate,
                               Progress::Wanted());
-            status = attempt->GetHistory(Utf8ToWide(candidate), scratch.path().wstring());
+            status = attempt->GetHistory(Utf8ToWide(candidate), PathText::Wide(scratch.path()));
         }
         if (status == 0) break;
         if (&candidate == &candidates.back()) VaultError::Check(status, *attempt);
     }
     Place(scratch.path() / FileName(doc), dir / FileName(doc));
     s_.out().Say("Fetched " + Shown(doc) + " version " + version_ + " to " +
-                 (dir / FileName(doc)).string());
+                 PathText::ShowLocal(dir / FileName(doc)));
 }
 
 void DocCommands::History() {

@@ -1,6 +1,7 @@
 #include "pathtext.h"
 
 #include "vaulterror.h"
+#include "zub/text.h"
 #include "vaulterrors.h"
 
 std::wstring PathText::Folder(const std::wstring& text) {
@@ -56,3 +57,14 @@ std::wstring PathText::Show(const std::wstring& folder, const std::wstring& name
     if (!shown.empty()) shown += L'/';
     return shown + name + L"." + ext;
 }
+
+std::string PathText::ShowLocal(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto here = std::filesystem::current_path(ec);
+    if (ec) return path.string();
+    const auto relative = path.lexically_relative(here);
+    if (relative.empty() || *relative.begin() == "..") return path.string();
+    return relative.string();
+}
+
+std::wstring PathText::Wide(const std::filesystem::path& path) { return zub::Utf8ToWide(path.string()); }

@@ -3,6 +3,7 @@
 // for the trunk itself), a file name and an extension.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 struct PathText {
@@ -19,4 +20,8 @@ struct PathText {
     // "a/b/name.ext", or "name.ext" in the trunk itself.
     static std::wstring Show(const std::wstring& folder, const std::wstring& name,
                              const std::wstring& ext);
+    // A local path as people read it: relative when below the current folder.
+    static std::string ShowLocal(const std::filesystem::path& path);
+    // A local path as a wide text, read as UTF-8 whatever the locale.
+    static std::wstring Wide(const std::filesystem::path& path);
 };

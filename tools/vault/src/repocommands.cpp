@@ -249,14 +249,14 @@ void RepoCommands::Backup() {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec)
-        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + dir.wstring() +
+        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + PathText::Wide(dir) +
                                                    L": " + Utf8ToWide(ec.message()));
     {
         Progress progress("Backing up " + WideToUtf8(repo->name()), Progress::Wanted());
-        VaultError::Check(repo->BackUp(dir.wstring()), *repo);
+        VaultError::Check(repo->BackUp(PathText::Wide(dir)), *repo);
     }
     s_.out().Say("Copied the current files of repository " + WideToUtf8(repo->name()) +
-                 " to " + dir.string());
+                 " to " + PathText::ShowLocal(dir));
 }
 
 void RepoCommands::Delete() {

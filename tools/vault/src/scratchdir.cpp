@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "pathtext.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "zub/text.h"

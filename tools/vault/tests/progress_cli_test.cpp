@@ -1,0 +1,78 @@
+// Transfers show a bar on a terminal and nothing when output is not one.
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "vaultrunner.h"
+
+namespace {
+
+// Runs the binary with standard error on a pseudo-terminal; returns what the
+// terminal received and sets `code`.
+std::string RunOnTerminal(const std::vector<std::string>& args, const std::string& store,
+                          const std::string& cwd, int& code) {
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        // Only standard error stays on the terminal.
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null < 0 || ::dup2(null, 1) < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+        ::setenv("VAULT_STORE", store.c_str(), 1);
+        ::setenv("VAULT_USER", "system", 1);
+        std::vector<std::string> text{VAULT_BINARY};
+        text.insert(text.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : text) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    std::string seen;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) break;  // EIO once the child has gone
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return seen;
+}
+
+}  // namespace
+
+TEST_F(VaultTest, LargeTransfersShowABarOnATerminalOnly) {
+    InitStore();
+    Ok({"repo", "create", "demo"});
+    WriteFile("big.bin", std::string(3u << 20, 'x'));
+
+    int code = -1;
+    const std::string upload =
+        RunOnTerminal({"doc", "add", "demo", "big.bin"}, store_.string(), ws_.string(), code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(upload.find("Uploading big.bin  ["), std::string::npos) << upload;
+    EXPECT_NE(upload.find("100%  3.0 MiB/3.0 MiB"), std::string::npos) << upload;
+
+    const std::string download = RunOnTerminal({"doc", "checkout", "1", "w"}, store_.string(),
+                                               ws_.string(), code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(download.find("Downloading big.bin  ["), std::string::npos) << download;
+    EXPECT_EQ(ReadFile(Path("w/big.bin")).size(), 3u << 20);
+
+    // Small files stay quiet even on a terminal.
+    WriteFile("small.txt", "tiny\n");
+    EXPECT_EQ(RunOnTerminal({"doc", "add", "demo", "small.txt"}, store_.string(), ws_.string(),
+                            code),
+              "");
+    EXPECT_EQ(code, 0);
+
+    // Not a terminal: nothing on standard error.
+    const RunResult piped = Run({"doc", "view", "1", "v"});
+    EXPECT_EQ(piped.code, 0);
+    EXPECT_EQ(piped.err, "");
+}

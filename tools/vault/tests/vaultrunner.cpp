@@ -1,0 +1,138 @@
+#include "vaultrunner.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+nlohmann::json RunResult::Json() const {
+    try {
+        return nlohmann::json::parse(out);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "not JSON: " << e.what() << "\n" << out;
+        return {};
+    }
+}
+
+std::string ErrorLine(long number, const std::string& text) {
+    return "vault: error " + std::to_string(number) + ": " + text + "\n";
+}
+
+void VaultTest::SetUp() {
+    std::string pattern = (fs::temp_directory_path() / "vault-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    ws_ = fs::path(pattern);
+    store_ = ws_ / "store";
+}
+
+void VaultTest::TearDown() {
+    std::error_code ec;
+    fs::remove_all(ws_, ec);
+}
+
+RunResult VaultTest::Run(const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env,
+                         const std::optional<fs::path>& cwd) {
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const auto eq = entry.find('=');
+        if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    vars["VAULT_STORE"] = store_.string();
+    vars["VAULT_USER"] = "system";
+    for (const auto& [k, v] : env) {
+        if (v.empty())
+            vars.erase(k);
+        else
+            vars[k] = v;
+    }
+    std::vector<std::string> envText;
+    for (const auto& [k, v] : vars) envText.push_back(k + "=" + v);
+    std::vector<char*> envp;
+    for (auto& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argText{VAULT_BINARY};
+    argText.insert(argText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    const fs::path outFile = ws_ / ".stdout";
+    const fs::path errFile = ws_ / ".stderr";
+    const fs::path dir = cwd ? *cwd : ws_;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+            ::dup2(in, 0) < 0 || ::chdir(dir.c_str()) != 0)
+            ::_exit(127);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    RunResult r;
+    if (pid < 0) {
+        ADD_FAILURE() << "fork failed";
+        return r;
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = ReadFile(outFile);
+    r.err = ReadFile(errFile);
+    return r;
+}
+
+RunResult VaultTest::RunAs(const std::string& user, const std::vector<std::string>& args) {
+    return Run(args, {{"VAULT_USER", user}});
+}
+
+std::string VaultTest::Ok(const std::vector<std::string>& args) {
+    const RunResult r = Run(args);
+    std::string line;
+    for (const auto& a : args) line += " " + a;
+    EXPECT_EQ(r.code, 0) << "vault" << line << "\n" << r.out << r.err;
+    return r.out;
+}
+
+std::string VaultTest::OkAs(const std::string& user, const std::vector<std::string>& args) {
+    const RunResult r = RunAs(user, args);
+    std::string line;
+    for (const auto& a : args) line += " " + a;
+    EXPECT_EQ(r.code, 0) << user << ": vault" << line << "\n" << r.out << r.err;
+    return r.out;
+}
+
+void VaultTest::InitStore() { Ok({"init"}); }
+
+void VaultTest::InitWithUsers() {
+    InitStore();
+    Ok({"user", "add", "alice"});
+    Ok({"user", "add", "bob"});
+    Ok({"user", "add", "carol"});
+    Ok({"repo", "create", "demo"});
+}
+
+void VaultTest::WriteFile(const std::string& relative, const std::string& content) const {
+    const fs::path path = ws_ / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream f(path, std::ios::binary);
+    f << content;
+}
+
+std::string VaultTest::ReadFile(const fs::path& path) const {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}

@@ -1,0 +1,54 @@
+// Runs the built `vault` binary in a temporary workspace with its own store,
+// capturing standard output, standard error and the exit code.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+struct RunResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+
+    // Standard output parsed as JSON (fails the test when it is not).
+    nlohmann::json Json() const;
+};
+
+class VaultTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs vault with the arguments. The environment carries VAULT_STORE (the
+    // workspace's store) and VAULT_USER=system unless `env` says otherwise; an
+    // empty value removes the variable.
+    RunResult Run(const std::vector<std::string>& args,
+                  const std::map<std::string, std::string>& env = {},
+                  const std::optional<std::filesystem::path>& cwd = std::nullopt);
+    // The same as user NAME.
+    RunResult RunAs(const std::string& user, const std::vector<std::string>& args);
+    // Runs and expects success; returns standard output.
+    std::string Ok(const std::vector<std::string>& args);
+    std::string OkAs(const std::string& user, const std::vector<std::string>& args);
+
+    // A store with the administrator only.
+    void InitStore();
+    // InitStore, then users alice, bob and carol, and repository "demo".
+    void InitWithUsers();
+
+    std::filesystem::path Path(const std::string& relative) const { return ws_ / relative; }
+    void WriteFile(const std::string& relative, const std::string& content) const;
+    std::string ReadFile(const std::filesystem::path& path) const;
+
+    std::filesystem::path ws_;
+    std::filesystem::path store_;
+};
+
+// The expected error line for a failure.
+std::string ErrorLine(long number, const std::string& text);
