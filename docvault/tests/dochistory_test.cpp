@@ -129,6 +129,7 @@ TEST_F(HistoryContract, ASchemeWithoutNextVersionRollsBackInsteadOfStoringAnEmpt
     QueueUser(L"alice");
     DRM::Doc doc = MakeDoc();
     EXPECT_EQ(doc.SaveToHistory(L""), 49605);
+    EXPECT_EQ(doc.ErrDesc(), L"版本策略的编号方式无效");
     EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
     EXPECT_EQ(DbOps().back(), L"RollbackTrans");
 }

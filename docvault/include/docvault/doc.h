@@ -20,7 +20,7 @@ inline constexpr const wchar_t* kInvalidNameText = L"名称无效: \"%ls\"";
 inline constexpr int kDocExists = 49611;
 inline constexpr const wchar_t* kDocExistsText = L"文档 %ls 已存在";
 // The strategy row names a numbering scheme without a next version.
-inline constexpr const wchar_t* kUnknownSchemeText = L"版本策略的编号方式 %i 无效";
+inline constexpr const wchar_t* kUnknownSchemeText = L"版本策略的编号方式无效";
 }  // namespace DocErr
 
 struct filterForDoc {
