@@ -1,0 +1,38 @@
+// Sizes of one benchmark run. The full run is what the table reports; the
+// quick run (--quick) checks the machinery in seconds.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct BenchConfig {
+    int smallCount = 100;
+    std::uint64_t smallBytes = 4096;
+    std::uint64_t largeBytes = std::uint64_t{1} << 30;
+    std::vector<int> scaleSizes{1000, 10000, 100000};
+    int scaleOps = 100;         // documents added and checked in at each size
+    int historyVersions = 1000;  // seeded history rows of one document
+    int historyCheckins = 20;    // check-ins of that document
+    int baselineSize = 10000;   // one of scaleSizes
+    int listReps = 5;           // timed listings after a warm-up (3 at the largest size)
+    bool quick = false;
+    bool svn = true;
+    bool keep = false;          // keep the work folder
+    std::filesystem::path workDir;  // empty: a new folder under $TMPDIR or /var/tmp
+
+    static BenchConfig Quick() {
+        BenchConfig c;
+        c.quick = true;
+        c.smallCount = 20;
+        c.largeBytes = std::uint64_t{32} << 20;
+        c.scaleSizes = {100, 1000, 10000};
+        c.scaleOps = 20;
+        c.historyVersions = 100;
+        c.historyCheckins = 5;
+        c.baselineSize = 1000;
+        c.listReps = 2;
+        return c;
+    }
+};

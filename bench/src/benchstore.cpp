@@ -1,0 +1,134 @@
+#include "benchstore.h"
+
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+
+#include "dbcore/embeddedstore.h"
+#include "docvault/bo.h"
+#include "docvault/docrepo.h"
+#include "filemaker.h"
+#include "sqlitedb.h"
+#include "zub/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Utf8(const std::wstring& w) { return zub::WideToUtf8(w); }
+
+// Days since 1899-12-30, as the store keeps dates.
+double OleNow() {
+    const double unixDays =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+            .count() /
+        86400.0;
+    return unixDays + 25569.0;
+}
+
+}  // namespace
+
+void BenchStore::Create(const fs::path& dir) {
+    std::wstring error;
+    if (ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error) != 0)
+        throw std::runtime_error("cannot create the store in " + dir.string() + ": " +
+                                 Utf8(error));
+    fs::create_directories(dir / "files");
+}
+
+BenchStore::BenchStore(fs::path dir) : dir_(std::move(dir)) {}
+
+std::wstring BenchStore::FileServer() const { return L"file:" + FilesRoot().wstring(); }
+
+void BenchStore::Connect(BO& bo) const {
+    const int rc = bo.Connect(ZUBDB::EmbeddedLocator(dir_.string()), 0, L"QVData", L"");
+    if (rc != 0 || !bo.IsConnected())
+        throw std::runtime_error("cannot connect to the store: " + Utf8(bo.ErrDesc()));
+}
+
+int BenchStore::CreateRepository(const std::string& name) const {
+    DRM::DocRepo repo;
+    Connect(repo);
+    repo.set_name(zub::Utf8ToWide(name));
+    repo.set_nfsServer(FileServer());
+    repo.set_port(0);
+    repo.set_nfsRootDir(L"\\" + zub::Utf8ToWide(name));
+    repo.set_creator(kSystemUser);
+    const int rc = repo.Create();
+    if (rc != 0)
+        throw std::runtime_error("DocRepo::Create " + name + " returned " + std::to_string(rc) +
+                                 ": " + Utf8(repo.ErrDesc()));
+    return repo.id();
+}
+
+fs::path BenchStore::TrunkDir(const std::string& repoName) const {
+    return FilesRoot() / repoName / "trunk";
+}
+
+fs::path BenchStore::HistoryDir(const std::string& repoName) const {
+    return FilesRoot() / repoName / "history";
+}
+
+void BenchStore::Seed(SqliteDb& db, int repoId, const std::string& repoName, int count,
+                      std::uint64_t bytes, const std::string& prefix) const {
+    const double now = OleNow();
+    SqliteStmt insert = db.Prepare(
+        "INSERT INTO QV_DMDoc (DocRepoId, Name, Ext, phyUrl, CurrentVersion, CurrentState, "
+        "CreatorId, CreatorName, DocCreateTime, LastOperatorId, LastOperatorName, "
+        "LastOperateTime, CurrentOperatorId, CaxDocType) "
+        "VALUES (?1, ?2, 'bin', ?3, '1.0', 0, ?4, 'system', ?5, ?4, 'system', ?5, 0, 0)");
+    db.Exec("BEGIN");
+    try {
+        for (int i = 0; i < count; ++i) {
+            char name[64];
+            char folder[16];
+            std::snprintf(name, sizeof name, "%s%06d", prefix.c_str(), i);
+            std::snprintf(folder, sizeof folder, "d%02d", i % 100);
+            insert.Bind(1, static_cast<long long>(repoId));
+            insert.Bind(2, std::string_view(name));
+            insert.Bind(3, std::string("\\") + folder);
+            insert.Bind(4, static_cast<long long>(kSystemUser));
+            insert.Bind(5, now);
+            insert.Run();
+
+            const fs::path dir = TrunkDir(repoName) / folder;
+            if (i < 100)
+                fs::create_directories(dir);
+            FileMaker::Write(dir / (std::string(name) + ".bin"), bytes,
+                             static_cast<std::uint64_t>(repoId) * 1000003u + i);
+        }
+        db.Exec("COMMIT");
+    } catch (...) {
+        db.Exec("ROLLBACK");
+        throw;
+    }
+}
+
+void BenchStore::SeedHistory(SqliteDb& db, int docId, int count) const {
+    const double now = OleNow();
+    SqliteStmt insert = db.Prepare(
+        "INSERT INTO QV_DMDocVer (DocId, DocName, OperatorId, OperatorName, OperatorTime, "
+        "Action, OperateInfo, PhyUrl, Version_Main, Version_Sub, Revision) "
+        "VALUES (?1, ?2, ?3, 'system', ?4, 1, 'seeded check-in', '\\history\\', 1, ?5, ?6)");
+    SqliteStmt update =
+        db.Prepare("UPDATE QV_DMDoc SET CurrentVersion = ?1 WHERE DocId = ?2");
+    db.Exec("BEGIN");
+    try {
+        for (int i = 0; i < count; ++i) {
+            insert.Bind(1, static_cast<long long>(docId));
+            insert.Bind(2, std::to_string(docId) + "_1." + std::to_string(i) + ".bin");
+            insert.Bind(3, static_cast<long long>(kSystemUser));
+            insert.Bind(4, now);
+            insert.Bind(5, static_cast<long long>(i));
+            insert.Bind(6, static_cast<long long>(i + 1));
+            insert.Run();
+        }
+        update.Bind(1, "1." + std::to_string(count));
+        update.Bind(2, static_cast<long long>(docId));
+        update.Run();
+        db.Exec("COMMIT");
+    } catch (...) {
+        db.Exec("ROLLBACK");
+        throw;
+    }
+}

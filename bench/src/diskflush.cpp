@@ -1,0 +1,40 @@
+#include "diskflush.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "uniquefd.h"
+
+namespace {
+
+UniqueFd Open(const std::filesystem::path& p, int flags) {
+    UniqueFd fd(::open(p.c_str(), flags | O_CLOEXEC));
+    if (!fd)
+        throw std::runtime_error("open " + p.string() + ": " + std::strerror(errno));
+    return fd;
+}
+
+}  // namespace
+
+void DiskFlush::File(const std::filesystem::path& file) {
+    const UniqueFd fd = Open(file, O_RDONLY);
+    if (::fsync(fd.get()) != 0)
+        throw std::runtime_error("fsync " + file.string() + ": " + std::strerror(errno));
+}
+
+void DiskFlush::Folder(const std::filesystem::path& dir) {
+    const UniqueFd fd = Open(dir, O_RDONLY | O_DIRECTORY);
+    if (::fsync(fd.get()) != 0)
+        throw std::runtime_error("fsync " + dir.string() + ": " + std::strerror(errno));
+}
+
+void DiskFlush::FileSystem(const std::filesystem::path& path) {
+    const UniqueFd fd = Open(path, O_RDONLY);
+    if (::syncfs(fd.get()) != 0)
+        throw std::runtime_error("syncfs " + path.string() + ": " + std::strerror(errno));
+}

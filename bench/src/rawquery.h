@@ -1,0 +1,45 @@
+// The raw database cost of the two listings: the same query through the
+// SQLite C API, every value copied out into a plain struct.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sqlitedb.h"
+
+struct RawDocRow {
+    long long id = 0, repoId = 0;
+    std::string name, ext, version;
+    long long state = 0, holderId = 0;
+    std::string holderName;
+    long long creatorId = 0;
+    std::string creatorName;
+    double created = 0;
+    long long lastId = 0;
+    std::string lastName;
+    double lastTime = 0;
+    std::string phyUrl;
+};
+
+struct RawHistoryRow {
+    long long id = 0, docId = 0, baseLineId = 0;
+    std::string docName;
+    long long operatorId = 0;
+    std::string operatorName;
+    double time = 0;
+    std::string info;
+    long long action = 0;
+    std::string phyUrl;
+    long long main = 0, sub = 0, revision = 0;
+};
+
+class RawQuery {
+public:
+    explicit RawQuery(SqliteDb& db) : db_(db) {}
+
+    std::vector<RawDocRow> Documents(int repoId);
+    std::vector<RawHistoryRow> History(int docId);
+
+private:
+    SqliteDb& db_;
+};

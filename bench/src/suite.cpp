@@ -1,0 +1,657 @@
+#include "suite.h"
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include "benchstore.h"
+#include "diskflush.h"
+#include "filemaker.h"
+#include "process.h"
+#include "rawinserter.h"
+#include "rawquery.h"
+#include "sqlitedb.h"
+#include "steprunner.h"
+#include "svnpeer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Count(long long n) {
+    std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string Size(std::uint64_t bytes) {
+    if (bytes >= (std::uint64_t{1} << 30) && bytes % (std::uint64_t{1} << 30) == 0)
+        return std::to_string(bytes >> 30) + " GiB";
+    if (bytes >= (std::uint64_t{1} << 20) && bytes % (std::uint64_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " B";
+}
+
+std::string SmallName(const char* prefix, int i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%06d.bin", prefix, i);
+    return name;
+}
+
+std::vector<int> ReadIds(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<int> ids;
+    for (int id; in >> id;)
+        ids.push_back(id);
+    if (ids.empty())
+        throw std::runtime_error("no ids in " + file.string() + " (an earlier step failed?)");
+    return ids;
+}
+
+double OleNow() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                   .count() /
+               86400.0 +
+           25569.0;
+}
+
+// Writeback of an earlier step must not land in the next one's time.
+void Settle() { ::sync(); }
+
+fs::path NewWorkDir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/var/tmp") + "/zub-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot make a work folder from " + pattern);
+    return pattern;
+}
+
+}  // namespace
+
+Suite::Suite(BenchConfig config, ResultTable& table) : config_(std::move(config)), table_(table) {
+    if (config_.workDir.empty()) {
+        work_ = NewWorkDir();
+    } else {
+        work_ = fs::absolute(config_.workDir);
+        if (fs::exists(work_) && !fs::is_empty(work_))
+            throw std::runtime_error("work folder " + work_.string() + " is not empty");
+        fs::create_directories(work_);
+    }
+    madeWork_ = true;
+}
+
+Suite::~Suite() = default;
+
+void Suite::Cleanup() {
+    svn_.reset();
+    rawVersions_.reset();
+    rawDocs_.reset();
+    db_.reset();
+    if (madeWork_ && !config_.keep) {
+        std::error_code ec;
+        fs::remove_all(work_, ec);
+    }
+}
+
+void Suite::World() {
+    if (store_)
+        return;
+    BenchStore::Create(work_ / "store");
+    store_ = std::make_unique<BenchStore>(work_ / "store");
+    db_ = std::make_unique<SqliteDb>(store_->ProductDbFile());
+    rawDocs_ = std::make_unique<RawInserter>(
+        *db_, "QV_DMDoc", "bench_raw_QV_DMDoc",
+        std::vector<std::string>{"DocRepoId", "Name", "Ext", "phyUrl", "CurrentVersion",
+                                 "CurrentState", "CreatorId", "CreatorName", "DocCreateTime",
+                                 "LastOperatorId", "LastOperatorName", "LastOperateTime",
+                                 "CurrentOperatorId", "CaxDocType"});
+    rawVersions_ = std::make_unique<RawInserter>(
+        *db_, "QV_DMDocVer", "bench_raw_QV_DMDocVer",
+        std::vector<std::string>{"DocId", "DocName", "OperatorId", "OperatorName",
+                                 "OperatorTime", "Action", "OperateInfo", "PhyUrl",
+                                 "Version_Main", "Version_Sub", "Revision"});
+}
+
+SvnPeer& Suite::Svn() {
+    if (!svn_)
+        svn_ = std::make_unique<SvnPeer>(work_ / "svn");
+    return *svn_;
+}
+
+std::string Suite::Arg(const std::string& key, const std::string& value) const {
+    return key + "=" + value;
+}
+
+std::string Suite::StoreArg() const { return Arg("store", (work_ / "store").string()); }
+
+void Suite::Bench(const std::string& key, const std::string& part, const std::string& label,
+                  std::function<Measure()> fn) {
+    table_.DefinePart(key, part, label);
+    const std::string name = key + "/" + part;
+    benchmark::RegisterBenchmark(name.c_str(),
+                                 [fn](benchmark::State& state) {
+                                     long long peak = 0;
+                                     for (auto _ : state) {
+                                         try {
+                                             const Measure m = fn();
+                                             state.SetIterationTime(m.seconds);
+                                             peak = std::max(peak, m.peakRssBytes);
+                                         } catch (const std::exception& e) {
+                                             state.SkipWithError(e.what());
+                                             break;
+                                         }
+                                     }
+                                     if (peak > 0)
+                                         state.counters["peak_rss"] =
+                                             benchmark::Counter(static_cast<double>(peak));
+                                 })
+        ->Iterations(1)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
+void Suite::MakeSmallSources() {
+    const fs::path dir = work_ / "small_src";
+    if (fs::exists(dir))
+        return;
+    fs::create_directories(dir);
+    const int n = std::max(config_.smallCount, config_.scaleOps);
+    for (int i = 0; i < n; ++i)
+        FileMaker::Write(dir / SmallName("f", i), config_.smallBytes, 1 + i);
+    FileMaker::Write(work_ / "small_v2.bin", config_.smallBytes, 999'999'937);
+}
+
+Measure Suite::CopyEach(const CopyList& pairs) const {
+    Measure total;
+    for (const auto& [from, to] : pairs) {
+        const ProcessResult r = Process::RunChecked({"cp", from.string(), to.string()});
+        total.Add({r.seconds, r.peakRssBytes});
+    }
+    return total;
+}
+
+// cp, then the file's data and its folder's entry made durable, as the file
+// server does before a row may point at the file.
+Measure Suite::DurableCopyEach(const CopyList& pairs) const {
+    Measure total;
+    for (const auto& [from, to] : pairs) {
+        const auto t = Clock::now();
+        const ProcessResult r = Process::RunChecked({"cp", from.string(), to.string()});
+        DiskFlush::File(to);
+        DiskFlush::Folder(to.parent_path());
+        total.Add({std::chrono::duration<double>(Clock::now() - t).count(), r.peakRssBytes});
+    }
+    return total;
+}
+
+// The row Doc::Add writes, inserted the way a hand-written program would.
+Measure Suite::InsertDocs(int repoId, int count) {
+    const double now = OleNow();
+    const double s = rawDocs_->InsertEach(count, [&](SqliteStmt& st, int i) {
+        st.Bind(1, static_cast<long long>(repoId));
+        st.Bind(2, SmallName("raw", i));
+        st.Bind(3, std::string_view("bin"));
+        st.Bind(4, std::string_view("\\new"));
+        st.Bind(5, std::string_view("1.0"));
+        st.Bind(6, 0LL);
+        st.Bind(7, static_cast<long long>(BenchStore::kSystemUser));
+        st.Bind(8, std::string_view("system"));
+        st.Bind(9, now);
+        st.Bind(10, static_cast<long long>(BenchStore::kSystemUser));
+        st.Bind(11, std::string_view("system"));
+        st.Bind(12, now);
+        st.Bind(13, 0LL);
+        st.Bind(14, 0LL);
+    });
+    return {s, 0};
+}
+
+// The history row a check-in writes.
+Measure Suite::InsertVersions(const std::vector<int>& docIds, int count) {
+    const double now = OleNow();
+    const double s = rawVersions_->InsertEach(count, [&](SqliteStmt& st, int i) {
+        const int doc = docIds[static_cast<std::size_t>(i) % docIds.size()];
+        st.Bind(1, static_cast<long long>(doc));
+        st.Bind(2, std::to_string(doc) + "_1.0.bin");
+        st.Bind(3, static_cast<long long>(BenchStore::kSystemUser));
+        st.Bind(4, std::string_view("system"));
+        st.Bind(5, now);
+        st.Bind(6, 1LL);
+        st.Bind(7, std::string_view("benchmark check-in"));
+        st.Bind(8, std::string_view("\\history\\"));
+        st.Bind(9, 1LL);
+        st.Bind(10, static_cast<long long>(i));
+        st.Bind(11, static_cast<long long>(i + 1));
+    });
+    return {s, 0};
+}
+
+void Suite::Register() {
+    RegisterSmall();
+    RegisterHistory();
+    std::string previous;
+    for (int size : config_.scaleSizes) {
+        RegisterScale(size, previous);
+        previous = std::to_string(size);
+    }
+    RegisterLarge();
+}
+
+void Suite::RegisterSmall() {
+    const int n = config_.smallCount;
+    const std::string size = Size(config_.smallBytes) + " × " + Count(n);
+
+    table_.DefineRow({"add_small", "add (Doc::Add)", size, static_cast<double>(n), 0, ""});
+    Bench("add_small", "ours", "", [this, n] {
+        World();
+        MakeSmallSources();
+        repos_["small"] = store_->CreateRepository("small");
+        Settle();
+        return StepRunner::Run(
+            "add", {StoreArg(), Arg("repo", std::to_string(repos_.at("small"))),
+                    Arg("src", (work_ / "small_src").string()), Arg("count", std::to_string(n)),
+                    Arg("prefix", "s"), Arg("phyurl", "\\new"),
+                    Arg("ids", (work_ / "small_ids.txt").string())});
+    });
+    Bench("add_small", "raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
+          [this, n] { return InsertDocs(repos_.at("small"), n); });
+    Bench("add_small", "raw_cp", Count(n) + " × cp", [this, n] {
+        const fs::path trunk = work_ / "raw_small" / "trunk";
+        fs::create_directories(trunk);
+        CopyList pairs;
+        for (int i = 0; i < n; ++i)
+            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("s", i));
+        Settle();
+        return CopyEach(pairs);
+    });
+    Bench("add_small", "dur_cp", "each cp then fsync of file and folder", [this, n] {
+        const fs::path trunk = work_ / "dur_small" / "trunk";
+        fs::create_directories(trunk);
+        CopyList pairs;
+        for (int i = 0; i < n; ++i)
+            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("s", i));
+        Settle();
+        return DurableCopyEach(pairs);
+    });
+    if (config_.svn) {
+        Bench("add_small", "svn", "svn add + svn commit per file", [this, n] {
+            std::vector<std::string> names;
+            for (int i = 0; i < n; ++i) {
+                names.push_back(SmallName("s", i));
+                fs::copy_file(work_ / "small_src" / SmallName("f", i),
+                              Svn().WorkingCopy() / names.back());
+            }
+            Settle();
+            return Svn().AddAndCommitEach(names);
+        });
+    }
+
+    table_.DefineRow(
+        {"checkin_small", "check-in (Doc::CheckIn)", size, static_cast<double>(n), 0, ""});
+    Bench("checkin_small", "ours", "", [this] {
+        Settle();
+        return StepRunner::Run("checkin", {StoreArg(),
+                                           Arg("ids", (work_ / "small_ids.txt").string()),
+                                           Arg("src", (work_ / "small_v2.bin").string())});
+    });
+    Bench("checkin_small", "raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
+          [this, n] { return InsertVersions(ReadIds(work_ / "small_ids.txt"), n); });
+    Bench("checkin_small", "raw_cp", Count(2 * n) + " × cp (old version to history, new file in)",
+          [this, n] {
+              const fs::path trunk = work_ / "raw_small" / "trunk";
+              const fs::path history = work_ / "raw_small" / "history";
+              fs::create_directories(history);
+              CopyList pairs;
+              for (int i = 0; i < n; ++i) {
+                  pairs.emplace_back(trunk / SmallName("s", i), history / SmallName("h", i));
+                  pairs.emplace_back(work_ / "small_v2.bin", trunk / SmallName("s", i));
+              }
+              Settle();
+              return CopyEach(pairs);
+          });
+    Bench("checkin_small", "dur_cp", "each cp then fsync of file and folder", [this, n] {
+        const fs::path trunk = work_ / "dur_small" / "trunk";
+        const fs::path history = work_ / "dur_small" / "history";
+        fs::create_directories(history);
+        CopyList pairs;
+        for (int i = 0; i < n; ++i) {
+            pairs.emplace_back(trunk / SmallName("s", i), history / SmallName("h", i));
+            pairs.emplace_back(work_ / "small_v2.bin", trunk / SmallName("s", i));
+        }
+        Settle();
+        return DurableCopyEach(pairs);
+    });
+    if (config_.svn) {
+        Bench("checkin_small", "svn", "svn commit per file", [this, n] {
+            std::vector<std::string> names;
+            for (int i = 0; i < n; ++i) {
+                names.push_back(SmallName("s", i));
+                fs::copy_file(work_ / "small_v2.bin", Svn().WorkingCopy() / names.back(),
+                              fs::copy_options::overwrite_existing);
+            }
+            Settle();
+            return Svn().CommitEach(names);
+        });
+    }
+}
+
+void Suite::RegisterHistory() {
+    const int versions = config_.historyVersions;
+    const int n = config_.historyCheckins;
+    const int reps = config_.listReps;
+    const fs::path ids = work_ / "hist_ids.txt";
+
+    table_.DefineRow({"history", "history (DocHistorys::GetAll)",
+                      Count(versions) + " check-ins of one document", 0, 0, ""});
+    Bench("history", "ours", "", [this, versions, reps, ids] {
+        World();
+        MakeSmallSources();
+        StepRunner::Run("add", {StoreArg(), Arg("repo", std::to_string(repos_.at("small"))),
+                                Arg("src", (work_ / "small_src").string()), Arg("count", "1"),
+                                Arg("prefix", "hist"), Arg("phyurl", "\\new"),
+                                Arg("ids", ids.string())});
+        store_->SeedHistory(*db_, ReadIds(ids).front(), versions);
+        Settle();
+        return StepRunner::Run("history", {StoreArg(),
+                                           Arg("doc", std::to_string(ReadIds(ids).front())),
+                                           Arg("reps", std::to_string(reps))});
+    });
+    Bench("history", "raw_query", "the same query through the SQLite C API", [this, reps, ids] {
+        const int doc = ReadIds(ids).front();
+        RawQuery q(*db_);
+        q.History(doc);  // warm-up, as the library step has one
+        const auto t = Clock::now();
+        std::size_t rows = 0;
+        for (int r = 0; r < reps; ++r)
+            rows += q.History(doc).size();
+        const double s = std::chrono::duration<double>(Clock::now() - t).count();
+        if (rows == 0)
+            throw std::runtime_error("the raw history query found no rows");
+        return Measure{s / reps, 0};
+    });
+
+    table_.DefineRow({"checkin_versions",
+                      "check-in of a document with " + Count(versions) + " versions",
+                      Size(config_.smallBytes) + " × " + Count(n), static_cast<double>(n), 0,
+                      "checkin_small"});
+    Bench("checkin_versions", "ours", "", [this, n, ids] {
+        Settle();
+        return StepRunner::Run("checkin", {StoreArg(), Arg("ids", ids.string()),
+                                           Arg("src", (work_ / "small_v2.bin").string()),
+                                           Arg("repeat", std::to_string(n))});
+    });
+    Bench("checkin_versions", "raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
+          [this, n, ids] { return InsertVersions(ReadIds(ids), n); });
+    const auto copies = [this, n](const std::string& dirName) {
+        const fs::path dir = work_ / dirName;
+        fs::create_directories(dir / "history");
+        fs::create_directories(dir / "trunk");
+        fs::copy_file(work_ / "small_src" / SmallName("f", 0), dir / "trunk" / "hist.bin");
+        CopyList pairs;
+        for (int i = 0; i < n; ++i) {
+            pairs.emplace_back(dir / "trunk" / "hist.bin", dir / "history" / SmallName("h", i));
+            pairs.emplace_back(work_ / "small_v2.bin", dir / "trunk" / "hist.bin");
+        }
+        return pairs;
+    };
+    Bench("checkin_versions", "raw_cp", Count(2 * n) + " × cp", [this, copies] {
+        const CopyList pairs = copies("raw_hist");
+        Settle();
+        return CopyEach(pairs);
+    });
+    Bench("checkin_versions", "dur_cp", "each cp then fsync of file and folder", [this, copies] {
+        const CopyList pairs = copies("dur_hist");
+        Settle();
+        return DurableCopyEach(pairs);
+    });
+}
+
+void Suite::RegisterScale(int size, const std::string& previous) {
+    const std::string s = std::to_string(size);
+    // Equal-length names: no root directory may contain another one.
+    char repoName[16];
+    std::snprintf(repoName, sizeof repoName, "r%07d", size);
+    const std::string repo = repoName;
+    const int reps = size >= 100000 ? std::min(3, config_.listReps) : config_.listReps;
+    const int k = config_.scaleOps;
+
+    table_.DefineRow({"list_" + s, "listing (Docs::GetAll)", Count(size) + " documents",
+                      static_cast<double>(size), 0,
+                      previous.empty() ? "" : "list_" + previous});
+    Bench("list_" + s, "ours", "", [this, size, repo, reps] {
+        World();
+        MakeSmallSources();
+        if (!repos_.count(repo)) {
+            repos_[repo] = store_->CreateRepository(repo);
+            store_->Seed(*db_, repos_[repo], repo, size, config_.smallBytes, "d");
+        }
+        Settle();
+        return StepRunner::Run("list", {StoreArg(), Arg("repo", std::to_string(repos_.at(repo))),
+                                        Arg("reps", std::to_string(reps))});
+    });
+    Bench("list_" + s, "raw_query", "the same query through the SQLite C API",
+          [this, repo, reps, size] {
+              RawQuery q(*db_);
+              const int id = repos_.at(repo);
+              q.Documents(id);
+              const auto t = Clock::now();
+              std::size_t rows = 0;
+              for (int r = 0; r < reps; ++r)
+                  rows += q.Documents(id).size();
+              const double sec = std::chrono::duration<double>(Clock::now() - t).count();
+              if (rows != static_cast<std::size_t>(size) * reps)
+                  throw std::runtime_error("the raw listing found " + std::to_string(rows) +
+                                           " rows");
+              return Measure{sec / reps, 0};
+          });
+
+    if (size == config_.baselineSize) {
+        table_.DefineRow({"baseline", "baseline (BaseLine::Create)",
+                          "trunk of " + Count(size) + " × " + Size(config_.smallBytes),
+                          static_cast<double>(size), 0, ""});
+        Bench("baseline", "ours", "", [this, repo] {
+            Settle();
+            return StepRunner::Run("baseline", {StoreArg(),
+                                                Arg("repo", std::to_string(repos_.at(repo))),
+                                                Arg("name", "rel1")});
+        });
+        Bench("baseline", "raw_cpr", "cp -r of the trunk", [this, repo] {
+            Settle();
+            const ProcessResult r =
+                Process::RunChecked({"cp", "-r", store_->TrunkDir(repo).string(),
+                                     (work_ / ("raw_baseline_" + repo)).string()});
+            return Measure{r.seconds, r.peakRssBytes};
+        });
+        Bench("baseline", "dur_cpr", "cp -r then one syncfs", [this, repo] {
+            Settle();
+            const fs::path target = work_ / ("dur_baseline_" + repo);
+            const auto t = Clock::now();
+            const ProcessResult r = Process::RunChecked(
+                {"cp", "-r", store_->TrunkDir(repo).string(), target.string()});
+            DiskFlush::FileSystem(target);
+            return Measure{std::chrono::duration<double>(Clock::now() - t).count(),
+                           r.peakRssBytes};
+        });
+    }
+
+    const fs::path ids = work_ / ("scale_" + s + "_ids.txt");
+    table_.DefineRow({"add_" + s, "add into a repository of " + Count(size),
+                      Size(config_.smallBytes) + " × " + Count(k), static_cast<double>(k), 0,
+                      previous.empty() ? "" : "add_" + previous});
+    Bench("add_" + s, "ours", "", [this, repo, k, ids] {
+        Settle();
+        return StepRunner::Run(
+            "add", {StoreArg(), Arg("repo", std::to_string(repos_.at(repo))),
+                    Arg("src", (work_ / "small_src").string()), Arg("count", std::to_string(k)),
+                    Arg("prefix", "a"), Arg("phyurl", "\\new"), Arg("ids", ids.string())});
+    });
+    Bench("add_" + s, "raw_sqlite", Count(k) + " SQLite inserts, one transaction each",
+          [this, repo, k] {
+              rawDocs_->MirrorRows();
+              return InsertDocs(repos_.at(repo), k);
+          });
+    Bench("add_" + s, "raw_cp", Count(k) + " × cp", [this, s, k] {
+        const fs::path trunk = work_ / ("raw_scale_" + s) / "trunk";
+        fs::create_directories(trunk);
+        CopyList pairs;
+        for (int i = 0; i < k; ++i)
+            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("a", i));
+        Settle();
+        return CopyEach(pairs);
+    });
+
+    Bench("add_" + s, "dur_cp", "each cp then fsync of file and folder", [this, s, k] {
+        const fs::path trunk = work_ / ("dur_scale_" + s) / "trunk";
+        fs::create_directories(trunk);
+        CopyList pairs;
+        for (int i = 0; i < k; ++i)
+            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("a", i));
+        Settle();
+        return DurableCopyEach(pairs);
+    });
+
+    table_.DefineRow({"checkin_" + s, "check-in in a repository of " + Count(size),
+                      Size(config_.smallBytes) + " × " + Count(k), static_cast<double>(k), 0,
+                      previous.empty() ? "" : "checkin_" + previous});
+    Bench("checkin_" + s, "ours", "", [this, ids] {
+        Settle();
+        return StepRunner::Run("checkin", {StoreArg(), Arg("ids", ids.string()),
+                                           Arg("src", (work_ / "small_v2.bin").string())});
+    });
+    Bench("checkin_" + s, "raw_sqlite", Count(k) + " SQLite inserts, one transaction each",
+          [this, k, ids] {
+              rawVersions_->MirrorRows();
+              return InsertVersions(ReadIds(ids), k);
+          });
+    Bench("checkin_" + s, "raw_cp", Count(2 * k) + " × cp", [this, s, k] {
+        const fs::path dir = work_ / ("raw_scale_" + s);
+        fs::create_directories(dir / "history");
+        CopyList pairs;
+        for (int i = 0; i < k; ++i) {
+            pairs.emplace_back(dir / "trunk" / SmallName("a", i),
+                               dir / "history" / SmallName("h", i));
+            pairs.emplace_back(work_ / "small_v2.bin", dir / "trunk" / SmallName("a", i));
+        }
+        Settle();
+        return CopyEach(pairs);
+    });
+    Bench("checkin_" + s, "dur_cp", "each cp then fsync of file and folder", [this, s, k] {
+        const fs::path dir = work_ / ("dur_scale_" + s);
+        fs::create_directories(dir / "history");
+        CopyList pairs;
+        for (int i = 0; i < k; ++i) {
+            pairs.emplace_back(dir / "trunk" / SmallName("a", i),
+                               dir / "history" / SmallName("h", i));
+            pairs.emplace_back(work_ / "small_v2.bin", dir / "trunk" / SmallName("a", i));
+        }
+        Settle();
+        return DurableCopyEach(pairs);
+    });
+}
+
+void Suite::RegisterLarge() {
+    const std::uint64_t bytes = config_.largeBytes;
+    const std::string size = Size(bytes);
+    const fs::path src = work_ / "large_src";
+    const fs::path v2 = work_ / "large_v2.bin";
+    const fs::path ids = work_ / "large_ids.txt";
+    const fs::path rawTrunk = work_ / "raw_large" / "trunk";
+    const fs::path rawHistory = work_ / "raw_large" / "history";
+
+    table_.DefineRow({"add_large", "add (Doc::Add)", size, 0, static_cast<double>(bytes), ""});
+    Bench("add_large", "ours", "", [=, this] {
+        World();
+        repos_["large"] = store_->CreateRepository("large");
+        fs::create_directories(src);
+        FileMaker::Write(src / SmallName("f", 0), bytes, 77);
+        const std::uint64_t chunks = (bytes + FileMaker::kChunk - 1) / FileMaker::kChunk;
+        FileMaker::Write(v2, bytes, 77, chunks / 2, 1);
+        Settle();
+        return StepRunner::Run(
+            "add", {StoreArg(), Arg("repo", std::to_string(repos_.at("large"))),
+                    Arg("src", src.string()), Arg("count", "1"), Arg("prefix", "big"),
+                    Arg("phyurl", ""), Arg("ids", ids.string())});
+    });
+    Bench("add_large", "raw_cp", "cp", [=, this] {
+        fs::create_directories(rawTrunk);
+        Settle();
+        return CopyEach({{src / SmallName("f", 0), rawTrunk / "big.bin"}});
+    });
+    const fs::path durTrunk = work_ / "dur_large" / "trunk";
+    const fs::path durHistory = work_ / "dur_large" / "history";
+    Bench("add_large", "dur_cp", "cp then fsync of file and folder", [=, this] {
+        fs::create_directories(durTrunk);
+        Settle();
+        return DurableCopyEach({{src / SmallName("f", 0), durTrunk / "big.bin"}});
+    });
+    if (config_.svn) {
+        Bench("add_large", "svn", "svn add + svn commit", [=, this] {
+            Process::RunChecked(
+                {"cp", (src / SmallName("f", 0)).string(), (Svn().WorkingCopy() / "big.bin").string()});
+            Settle();
+            return Svn().AddAndCommitEach({"big.bin"});
+        });
+    }
+
+    table_.DefineRow({"checkin_large", "check-in (Doc::CheckIn)", size, 0,
+                      static_cast<double>(bytes), ""});
+    Bench("checkin_large", "ours", "", [=, this] {
+        Settle();
+        return StepRunner::Run("checkin",
+                               {StoreArg(), Arg("ids", ids.string()), Arg("src", v2.string())});
+    });
+    Bench("checkin_large", "raw_cp", "2 × cp (old version to history, new file in)", [=, this] {
+        fs::create_directories(rawHistory);
+        Settle();
+        return CopyEach({{rawTrunk / "big.bin", rawHistory / "big_1.0.bin"},
+                         {v2, rawTrunk / "big.bin"}});
+    });
+    Bench("checkin_large", "dur_cp", "each cp then fsync of file and folder", [=, this] {
+        fs::create_directories(durHistory);
+        Settle();
+        return DurableCopyEach({{durTrunk / "big.bin", durHistory / "big_1.0.bin"},
+                                {v2, durTrunk / "big.bin"}});
+    });
+    if (config_.svn) {
+        Bench("checkin_large", "svn", "svn commit", [=, this] {
+            Process::RunChecked({"cp", v2.string(), (Svn().WorkingCopy() / "big.bin").string()});
+            Settle();
+            return Svn().CommitEach({"big.bin"});
+        });
+    }
+
+    table_.DefineRow({"checkout_large", "check-out (Doc::CheckOut)", size, 0,
+                      static_cast<double>(bytes), ""});
+    Bench("checkout_large", "ours", "", [=, this] {
+        fs::create_directories(work_ / "large_out");
+        Settle();
+        return StepRunner::Run("checkout", {StoreArg(), Arg("ids", ids.string()),
+                                            Arg("dest", (work_ / "large_out").string())});
+    });
+    Bench("checkout_large", "raw_cp", "cp", [=, this] {
+        fs::create_directories(work_ / "large_out_raw");
+        Settle();
+        return CopyEach({{rawTrunk / "big.bin", work_ / "large_out_raw" / "big.bin"}});
+    });
+    Bench("checkout_large", "dur_cp", "cp then fsync of file and folder", [=, this] {
+        fs::create_directories(work_ / "large_out_dur");
+        Settle();
+        return DurableCopyEach({{durTrunk / "big.bin", work_ / "large_out_dur" / "big.bin"}});
+    });
+}

@@ -1,0 +1,66 @@
+// Every measurement of the run, registered with Google Benchmark in the order
+// they must run (later steps use what earlier ones stored). Each library step
+// runs in a child process (StepRunner); raw costs and svn run from here.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "benchconfig.h"
+#include "measure.h"
+#include "resulttable.h"
+
+class BenchStore;
+class RawInserter;
+class SqliteDb;
+class SvnPeer;
+
+class Suite {
+public:
+    Suite(BenchConfig config, ResultTable& table);
+    ~Suite();
+    Suite(const Suite&) = delete;
+    Suite& operator=(const Suite&) = delete;
+
+    void Register();
+    // Removes the work folder unless asked to keep it.
+    void Cleanup();
+    const std::filesystem::path& WorkDir() const { return work_; }
+    const BenchConfig& Config() const { return config_; }
+
+private:
+    void Bench(const std::string& key, const std::string& part, const std::string& label,
+               std::function<Measure()> fn);
+    void World();
+    SvnPeer& Svn();
+
+    void RegisterSmall();
+    void RegisterHistory();
+    void RegisterScale(int size, const std::string& previous);
+    void RegisterLarge();
+
+    // Pieces used by several rows.
+    void MakeSmallSources();
+    using CopyList = std::vector<std::pair<std::filesystem::path, std::filesystem::path>>;
+    Measure CopyEach(const CopyList& pairs) const;
+    Measure DurableCopyEach(const CopyList& pairs) const;
+    Measure InsertDocs(int repoId, int count);
+    Measure InsertVersions(const std::vector<int>& docIds, int count);
+    std::string Arg(const std::string& key, const std::string& value) const;
+    std::string StoreArg() const;
+
+    BenchConfig config_;
+    ResultTable& table_;
+    std::filesystem::path work_;
+    bool madeWork_ = false;
+
+    std::unique_ptr<BenchStore> store_;
+    std::unique_ptr<SqliteDb> db_;
+    std::unique_ptr<RawInserter> rawDocs_;
+    std::unique_ptr<RawInserter> rawVersions_;
+    std::unique_ptr<SvnPeer> svn_;
+    std::map<std::string, int> repos_;
+};
