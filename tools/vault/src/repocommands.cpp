@@ -157,13 +157,12 @@ void RepoCommands::Create() {
 }
 
 void RepoCommands::List() {
+    s_.Actor();
     DRM::DocRepos all;
     s_.store().Connect(all);
     if (forUser_.empty()) {
-        s_.Actor();
         VaultError::Check(all.GetAll(), all);
     } else {
-        s_.Actor();
         auto user = s_.users().FindUser(Utf8ToWide(forUser_));
         if (!user)
             throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(forUser_));

@@ -3,10 +3,10 @@
 
 namespace fs = std::filesystem;
 
-class BaselineTest : public VaultTest {
+class VaultBaselineCli : public VaultCli {
 protected:
     void SetUp() override {
-        VaultTest::SetUp();
+        VaultCli::SetUp();
         InitWithUsers();
         WriteFile("plate.prt", "plate v1\n");
         WriteFile("m6.prt", "bolt v1\n");
@@ -15,7 +15,7 @@ protected:
     }
 };
 
-TEST_F(BaselineTest, ABaselineFreezesTheCurrentFiles) {
+TEST_F(VaultBaselineCli, ABaselineFreezesTheCurrentFiles) {
     const auto created =
         Run({"baseline", "create", "demo", "rel1", "-m", "first release", "--json"}).Json();
     EXPECT_EQ(created["name"], "rel1");
@@ -43,7 +43,7 @@ TEST_F(BaselineTest, ABaselineFreezesTheCurrentFiles) {
     EXPECT_EQ(ReadFile(Path("rel2/plate.prt")), "plate v2\n");
 }
 
-TEST_F(BaselineTest, DownloadIntoAFolderInUseNeedsForce) {
+TEST_F(VaultBaselineCli, DownloadIntoAFolderInUseNeedsForce) {
     Ok({"baseline", "create", "demo", "rel1"});
     WriteFile("busy/notes.txt", "mine\n");
     const RunResult r = Run({"baseline", "download", "demo", "rel1", "busy"});
@@ -56,7 +56,7 @@ TEST_F(BaselineTest, DownloadIntoAFolderInUseNeedsForce) {
     EXPECT_EQ(ReadFile(Path("busy/notes.txt")), "mine\n");
 }
 
-TEST_F(BaselineTest, NamesAreUniqueAndTrunkIsReserved) {
+TEST_F(VaultBaselineCli, NamesAreUniqueAndTrunkIsReserved) {
     Ok({"baseline", "create", "demo", "rel1"});
     EXPECT_EQ(Run({"baseline", "create", "demo", "rel1"}).err,
               ErrorLine(49709, "repository demo has a baseline named rel1 already"));
@@ -68,7 +68,7 @@ TEST_F(BaselineTest, NamesAreUniqueAndTrunkIsReserved) {
               ErrorLine(49708, "no baseline nope in repository demo"));
 }
 
-TEST_F(BaselineTest, DeleteRemovesFolderAndRowAndNeedsManage) {
+TEST_F(VaultBaselineCli, DeleteRemovesFolderAndRowAndNeedsManage) {
     Ok({"baseline", "create", "demo", "rel1"});
     Ok({"rights", "grant", "demo", "alice", "rw"});
     EXPECT_EQ(RunAs("alice", {"baseline", "delete", "demo", "rel1"}).err,

@@ -18,7 +18,7 @@ int RunScript(const std::string& command, std::string& out) {
 
 }  // namespace
 
-TEST_F(VaultTest, TheDemoSessionRunsEveryStep) {
+TEST_F(VaultCli, TheDemoSessionRunsEveryStep) {
     std::string out;
     const int code = RunScript("TMPDIR=" + ws_.string() + " bash " VAULT_DEMO_SCRIPT " " VAULT_BINARY
                                " 2>&1",
@@ -37,14 +37,14 @@ TEST_F(VaultTest, TheDemoSessionRunsEveryStep) {
               0);
 }
 
-TEST_F(VaultTest, TheDemoFailsWithoutABinary) {
+TEST_F(VaultCli, TheDemoFailsWithoutABinary) {
     std::string out;
     EXPECT_NE(RunScript("bash " VAULT_DEMO_SCRIPT " " + (ws_ / "missing").string() + " 2>&1", out),
               0);
     EXPECT_NE(out.find("no vault binary"), std::string::npos) << out;
 }
 
-TEST_F(VaultTest, TheDemoStopsAtTheFirstFailingStep) {
+TEST_F(VaultCli, TheDemoStopsAtTheFirstFailingStep) {
     WriteFile("failing-vault", "#!/bin/sh\necho \"vault: error 7: broken\" >&2\nexit 1\n");
     std::filesystem::permissions(Path("failing-vault"), std::filesystem::perms::owner_all);
     std::string out;

@@ -6,10 +6,10 @@
 
 namespace fs = std::filesystem;
 
-class DocTest : public VaultTest {
+class VaultDocCli : public VaultCli {
 protected:
     void SetUp() override {
-        VaultTest::SetUp();
+        VaultCli::SetUp();
         InitWithUsers();
         Ok({"rights", "grant", "demo", "alice", "rw"});
         Ok({"rights", "grant", "demo", "bob", "rw"});
@@ -28,7 +28,7 @@ protected:
     nlohmann::json Doc(const std::string& ref) { return Run({"doc", "show", ref, "--json"}).Json(); }
 };
 
-TEST_F(DocTest, AddedDocumentsAreListedWithFolderStateAndVersion) {
+TEST_F(VaultDocCli, AddedDocumentsAreListedWithFolderStateAndVersion) {
     WriteFile("in/m6.prt", "bolt\n");
     const auto added = Run({"doc", "add", "demo", "in/m6.prt", "--folder", "parts/bolts",
                             "--cad-type", "3", "--json"})
@@ -56,7 +56,7 @@ TEST_F(DocTest, AddedDocumentsAreListedWithFolderStateAndVersion) {
     EXPECT_EQ(Run({"doc", "show", "77"}).err, ErrorLine(49501, "文档号 77 不存在"));
 }
 
-TEST_F(DocTest, AddRefusesMissingFilesDuplicatesAndNamesWithoutExtension) {
+TEST_F(VaultDocCli, AddRefusesMissingFilesDuplicatesAndNamesWithoutExtension) {
     EXPECT_EQ(Run({"doc", "add", "demo", "nothere.prt"}).err,
               ErrorLine(49714, "no such file: nothere.prt"));
     const RunResult dup = Run({"doc", "add", "demo", "bracket.prt"});
@@ -69,7 +69,7 @@ TEST_F(DocTest, AddRefusesMissingFilesDuplicatesAndNamesWithoutExtension) {
     EXPECT_EQ(Run({"doc", "list", "demo", "--json"}).Json().size(), 1u);
 }
 
-TEST_F(DocTest, CheckoutHoldsTheDocumentForOneUser) {
+TEST_F(VaultDocCli, CheckoutHoldsTheDocumentForOneUser) {
     OkAs("alice", {"doc", "checkout", "1", "alice"});
     EXPECT_EQ(ReadFile(Path("alice/bracket.prt")), "rev A\n");
     const auto doc = Doc("1");
@@ -93,14 +93,14 @@ TEST_F(DocTest, CheckoutHoldsTheDocumentForOneUser) {
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/bracket.prt"), "rev A\n");
 }
 
-TEST_F(DocTest, CheckinNeedsACheckout) {
+TEST_F(VaultDocCli, CheckinNeedsACheckout) {
     const RunResult r = Run({"doc", "checkin", "1", "bracket.prt", "-m", "x"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, ErrorLine(49713, "document bracket.prt is not checked out; check it out first"));
     EXPECT_EQ(Doc("1")["version"], "1.0");
 }
 
-TEST_F(DocTest, CheckinsAdvanceTheVersionAndBuildTheHistory) {
+TEST_F(VaultDocCli, CheckinsAdvanceTheVersionAndBuildTheHistory) {
     Change("alice", "w", "rev B\n", "second revision");
     const auto afterOne = Doc("1");
     EXPECT_EQ(afterOne["version"], "1.1");
@@ -130,13 +130,13 @@ TEST_F(DocTest, CheckinsAdvanceTheVersionAndBuildTheHistory) {
     EXPECT_NE(text.find("  1  1.0      1.1"), std::string::npos) << text;
 }
 
-TEST_F(DocTest, ADocumentWithoutCheckinsHasAnEmptyHistory) {
+TEST_F(VaultDocCli, ADocumentWithoutCheckinsHasAnEmptyHistory) {
     EXPECT_EQ(Run({"doc", "history", "1", "--json"}).Json(), nlohmann::json::array());
     EXPECT_NE(Ok({"doc", "history", "1"}).find("(no saved versions yet)"), std::string::npos);
     EXPECT_EQ(Doc("1")["revisions"], 0);
 }
 
-TEST_F(DocTest, OlderVersionsAreFetchedWithoutClobberingLocalFiles) {
+TEST_F(VaultDocCli, OlderVersionsAreFetchedWithoutClobberingLocalFiles) {
     Change("alice", "w", "rev B\n", "b");
     Change("alice", "w", "rev C\n", "c");
     Ok({"doc", "get", "1", "1.0", "old"});
@@ -162,7 +162,7 @@ TEST_F(DocTest, OlderVersionsAreFetchedWithoutClobberingLocalFiles) {
     EXPECT_EQ(ReadFile(Path("now/bracket.prt")), "rev A\nrev B\nrev C\n");
 }
 
-TEST_F(DocTest, CheckoutNeverOverwritesLocalEdits) {
+TEST_F(VaultDocCli, CheckoutNeverOverwritesLocalEdits) {
     OkAs("alice", {"doc", "checkout", "1", "w"});
     WriteFile("w/bracket.prt", "unsaved edit\n");
     OkAs("alice", {"doc", "checkin", "1", "w/bracket.prt", "-m", "edit"});
@@ -181,7 +181,7 @@ TEST_F(DocTest, CheckoutNeverOverwritesLocalEdits) {
     EXPECT_EQ(Doc("1")["holder"], "alice");
 }
 
-TEST_F(DocTest, CheckinTakesTheFileFromTheCurrentFolderAndRecordsTheCadForm) {
+TEST_F(VaultDocCli, CheckinTakesTheFileFromTheCurrentFolderAndRecordsTheCadForm) {
     const fs::path w = Path("w");
     fs::create_directories(w);
     EXPECT_EQ(Run({"doc", "checkout", "1"}, {}, w).code, 0);
@@ -202,7 +202,7 @@ TEST_F(DocTest, CheckinTakesTheFileFromTheCurrentFolderAndRecordsTheCadForm) {
     EXPECT_EQ(rs->GetIntAt(2), 1);
 }
 
-TEST_F(DocTest, RenameKeepsTheFolderAndRefusesClashes) {
+TEST_F(VaultDocCli, RenameKeepsTheFolderAndRefusesClashes) {
     WriteFile("other.prt", "o\n");
     Ok({"doc", "add", "demo", "other.prt"});
     EXPECT_EQ(Run({"doc", "rename", "1", "other.prt"}).err,
@@ -216,7 +216,7 @@ TEST_F(DocTest, RenameKeepsTheFolderAndRefusesClashes) {
     EXPECT_FALSE(fs::exists(store_ / "files/repos/demo/trunk/bracket.prt"));
 }
 
-TEST_F(DocTest, DeleteRemovesTheDocumentButKeepsItsSavedVersions) {
+TEST_F(VaultDocCli, DeleteRemovesTheDocumentButKeepsItsSavedVersions) {
     Change("alice", "w", "rev B\n", "b");
     Ok({"doc", "delete", "1"});
     EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));

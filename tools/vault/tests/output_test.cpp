@@ -5,7 +5,7 @@
 
 #include "output.h"
 
-TEST(OutputTest, TablesAlignTextLeftAndNumbersRight) {
+TEST(VaultOutput, TablesAlignTextLeftAndNumbersRight) {
     std::ostringstream s;
     Output out(s);
     Json rows = Json::array();
@@ -18,7 +18,7 @@ TEST(OutputTest, TablesAlignTextLeftAndNumbersRight) {
               "12  m6.prt       alice\n");
 }
 
-TEST(OutputTest, WideCharactersTakeTwoColumns) {
+TEST(VaultOutput, WideCharactersTakeTwoColumns) {
     EXPECT_EQ(Output::DisplayWidth("abc"), 3u);
     EXPECT_EQ(Output::DisplayWidth("无效"), 4u);
     EXPECT_EQ(Output::DisplayWidth("e\xCC\x81"), 1u);  // e + combining accent
@@ -31,7 +31,7 @@ TEST(OutputTest, WideCharactersTakeTwoColumns) {
     EXPECT_EQ(s.str(), "A      B\n图纸   x\nabcde  y\n");
 }
 
-TEST(OutputTest, EmptyListingsSayWhyInTextAndAreEmptyArraysInJson) {
+TEST(VaultOutput, EmptyListingsSayWhyInTextAndAreEmptyArraysInJson) {
     std::ostringstream text;
     Output t(text);
     t.List({{"id", "ID"}}, Json::array(), "(no documents)");
@@ -44,7 +44,7 @@ TEST(OutputTest, EmptyListingsSayWhyInTextAndAreEmptyArraysInJson) {
     EXPECT_EQ(Json::parse(json.str()), Json::array());
 }
 
-TEST(OutputTest, JsonCarriesEveryFieldAndSentencesAreOnlyForPeople) {
+TEST(VaultOutput, JsonCarriesEveryFieldAndSentencesAreOnlyForPeople) {
     std::ostringstream s;
     Output out(s);
     out.set_json(true);
@@ -55,7 +55,7 @@ TEST(OutputTest, JsonCarriesEveryFieldAndSentencesAreOnlyForPeople) {
     EXPECT_EQ(s.str().find("for people"), std::string::npos);
 }
 
-TEST(OutputTest, ShowAlignsLabels) {
+TEST(VaultOutput, ShowAlignsLabels) {
     std::ostringstream s;
     Output out(s);
     out.Show({{"id", "Id"}, {"name", "Long label"}, {"none", "Missing"}},
@@ -65,7 +65,7 @@ TEST(OutputTest, ShowAlignsLabels) {
     EXPECT_EQ(Output::Cell(Json(2.5)), "2.5");
 }
 
-TEST(OutputTest, OleDatesReadAsCalendarTime) {
+TEST(VaultOutput, OleDatesReadAsCalendarTime) {
     EXPECT_EQ(Output::OleDate(0.0), "");
     EXPECT_EQ(Output::OleDate(1.0), "1899-12-31 00:00:00");
     // 2024-02-29 18:00:00 is day 45351 and three quarters.

@@ -4,7 +4,7 @@
 #include "pathtext.h"
 #include "vaulterror.h"
 
-TEST(PathTextTest, FoldersTakeEitherSeparatorAndLoseEmptyParts) {
+TEST(VaultPathText, FoldersTakeEitherSeparatorAndLoseEmptyParts) {
     EXPECT_EQ(PathText::Folder(L""), L"");
     EXPECT_EQ(PathText::Folder(L"/"), L"");
     EXPECT_EQ(PathText::Folder(L"parts/bolts"), L"\\parts\\bolts");
@@ -14,7 +14,7 @@ TEST(PathTextTest, FoldersTakeEitherSeparatorAndLoseEmptyParts) {
     EXPECT_EQ(PathText::Show(L"\\p", L"a.b", L"prt"), L"p/a.b.prt");
 }
 
-TEST(PathTextTest, PartsThatLeaveTheFolderAreRefused) {
+TEST(VaultPathText, PartsThatLeaveTheFolderAreRefused) {
     for (const wchar_t* bad : {L"..", L"a/../b", L"./a", L"a\\.."}) {
         try {
             PathText::Folder(bad);
@@ -25,7 +25,7 @@ TEST(PathTextTest, PartsThatLeaveTheFolderAreRefused) {
     }
 }
 
-TEST(PathTextTest, FileNamesSplitAtTheLastDot) {
+TEST(VaultPathText, FileNamesSplitAtTheLastDot) {
     const PathText p = PathText::Split(L"sub/dir/bracket.left.prt");
     EXPECT_EQ(p.folder, L"\\sub\\dir");
     EXPECT_EQ(p.name, L"bracket.left");

@@ -46,7 +46,7 @@ std::string RunOnTerminal(const std::vector<std::string>& args, const std::strin
 
 }  // namespace
 
-TEST_F(VaultTest, LargeTransfersShowABarOnATerminalOnly) {
+TEST_F(VaultCli, LargeTransfersShowABarOnATerminalOnly) {
     InitStore();
     Ok({"repo", "create", "demo"});
     WriteFile("big.bin", std::string(3u << 20, 'x'));

@@ -25,7 +25,7 @@ std::string Contents(std::FILE* f) {
 
 }  // namespace
 
-TEST(ProgressTest, TheLineShowsBarPercentAndSizes) {
+TEST(VaultProgress, TheLineShowsBarPercentAndSizes) {
     EXPECT_EQ(Progress::Line("Uploading a", 512, 1024, 10),
               "Uploading a  [#####-----]  50%  512 B/1.0 KiB");
     EXPECT_EQ(Progress::Line("x", 3u << 20, 3u << 20, 4), "x  [####] 100%  3.0 MiB/3.0 MiB");
@@ -35,7 +35,7 @@ TEST(ProgressTest, TheLineShowsBarPercentAndSizes) {
     EXPECT_EQ(Progress::Size(1536u << 20), "1.5 GiB");
 }
 
-TEST(ProgressTest, DrawsOnlyWhenEnabledAndLargeEnough) {
+TEST(VaultProgress, DrawsOnlyWhenEnabledAndLargeEnough) {
     std::unique_ptr<std::FILE, FileCloser> small(std::tmpfile());
     {
         Progress p("small", true, small.get(), 1000);
@@ -64,7 +64,7 @@ TEST(ProgressTest, DrawsOnlyWhenEnabledAndLargeEnough) {
                          Progress::Line("big", 2000, 2000, 30) + "\n");
 }
 
-TEST(ProgressTest, AShorterLineBlanksTheRestOfTheLongerOne) {
+TEST(VaultProgress, AShorterLineBlanksTheRestOfTheLongerOne) {
     std::unique_ptr<std::FILE, FileCloser> f(std::tmpfile());
     {
         Progress p("x", true, f.get(), 0);

@@ -3,7 +3,7 @@
 
 namespace fs = std::filesystem;
 
-TEST_F(VaultTest, ARepositoryIsCreatedOnTheStoresFileServer) {
+TEST_F(VaultCli, ARepositoryIsCreatedOnTheStoresFileServer) {
     InitStore();
     const auto repo = Run({"repo", "create", "demo", "--json"}).Json();
     EXPECT_EQ(repo["name"], "demo");
@@ -34,7 +34,7 @@ TEST_F(VaultTest, ARepositoryIsCreatedOnTheStoresFileServer) {
               "ID  NAME  DIRECTORY     STRATEGY  CREATOR  CREATED");
 }
 
-TEST_F(VaultTest, NamesSharingAPrefixGetSeparateDirectories) {
+TEST_F(VaultCli, NamesSharingAPrefixGetSeparateDirectories) {
     InitStore();
     Ok({"repo", "create", "demo"});
     Ok({"repo", "create", "demo2"});
@@ -42,7 +42,7 @@ TEST_F(VaultTest, NamesSharingAPrefixGetSeparateDirectories) {
     EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), 3u);
 }
 
-TEST_F(VaultTest, NestedServerDirectoriesAreRefused) {
+TEST_F(VaultCli, NestedServerDirectoriesAreRefused) {
     InitStore();
     Ok({"repo", "create", "outer", "--dir", "/projects/a"});
     const RunResult inner = Run({"repo", "create", "inner", "--dir", "\\projects\\a\\b"});
@@ -54,7 +54,7 @@ TEST_F(VaultTest, NestedServerDirectoriesAreRefused) {
     EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), 1u);
 }
 
-TEST_F(VaultTest, RepositoryNamesAreUniqueAndNotNumbers) {
+TEST_F(VaultCli, RepositoryNamesAreUniqueAndNotNumbers) {
     InitStore();
     Ok({"repo", "create", "demo"});
     EXPECT_EQ(Run({"repo", "create", "demo"}).err,
@@ -66,7 +66,7 @@ TEST_F(VaultTest, RepositoryNamesAreUniqueAndNotNumbers) {
     }
 }
 
-TEST_F(VaultTest, UnknownRepositoriesAreReportedByIdAndByName) {
+TEST_F(VaultCli, UnknownRepositoriesAreReportedByIdAndByName) {
     InitStore();
     const RunResult byId = Run({"repo", "show", "99"});
     EXPECT_EQ(byId.code, 1);
@@ -74,7 +74,7 @@ TEST_F(VaultTest, UnknownRepositoriesAreReportedByIdAndByName) {
     EXPECT_EQ(Run({"repo", "show", "nope"}).err, ErrorLine(49706, "no repository named nope"));
 }
 
-TEST_F(VaultTest, RenameAndStrategyAreStored) {
+TEST_F(VaultCli, RenameAndStrategyAreStored) {
     InitStore();
     Ok({"repo", "create", "old"});
     Ok({"repo", "create", "taken"});
@@ -90,7 +90,7 @@ TEST_F(VaultTest, RenameAndStrategyAreStored) {
     EXPECT_EQ(Run({"repo", "show", "new", "--json"}).Json()["strategy_id"], 1);
 }
 
-TEST_F(VaultTest, BackupCopiesTheCurrentFilesWithTheirFolders) {
+TEST_F(VaultCli, BackupCopiesTheCurrentFilesWithTheirFolders) {
     InitStore();
     Ok({"repo", "create", "demo"});
     WriteFile("src/plate.prt", "plate v1\n");
@@ -102,7 +102,7 @@ TEST_F(VaultTest, BackupCopiesTheCurrentFilesWithTheirFolders) {
     EXPECT_EQ(ReadFile(Path("copy/parts/bolts/m6.prt")), "bolt\n");
 }
 
-TEST_F(VaultTest, DeleteRemovesTheRepositoryAndItsFiles) {
+TEST_F(VaultCli, DeleteRemovesTheRepositoryAndItsFiles) {
     InitStore();
     const auto repo = Run({"repo", "create", "demo", "--json"}).Json();
     WriteFile("plate.prt", "plate\n");
@@ -124,7 +124,7 @@ TEST_F(VaultTest, DeleteRemovesTheRepositoryAndItsFiles) {
     EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));
 }
 
-TEST_F(VaultTest, ListForAUserShowsWhatTheUserMaySee) {
+TEST_F(VaultCli, ListForAUserShowsWhatTheUserMaySee) {
     InitWithUsers();
     Ok({"repo", "create", "hidden"});
     Ok({"role", "add", "viewers", "--member", "carol"});

@@ -11,7 +11,7 @@ nlohmann::json Row(const nlohmann::json& rows, const std::string& name) {
 
 }  // namespace
 
-TEST_F(VaultTest, TheCreatorOfARepositoryMayDoEverythingWithIt) {
+TEST_F(VaultCli, TheCreatorOfARepositoryMayDoEverythingWithIt) {
     InitStore();
     Ok({"user", "add", "alice"});
     OkAs("alice", {"repo", "create", "mine"});
@@ -25,7 +25,7 @@ TEST_F(VaultTest, TheCreatorOfARepositoryMayDoEverythingWithIt) {
     OkAs("alice", {"repo", "rename", "mine", "ours"});
 }
 
-TEST_F(VaultTest, RightsDecideWhatAUserMayDo) {
+TEST_F(VaultCli, RightsDecideWhatAUserMayDo) {
     InitWithUsers();
     WriteFile("a.prt", "a\n");
 
@@ -64,7 +64,7 @@ TEST_F(VaultTest, RightsDecideWhatAUserMayDo) {
     EXPECT_NE(Ok({"rights", "revoke", "demo", "bob"}).find("had no rights"), std::string::npos);
 }
 
-TEST_F(VaultTest, RolesPassTheirRightsToTheirMembers) {
+TEST_F(VaultCli, RolesPassTheirRightsToTheirMembers) {
     InitWithUsers();
     Ok({"role", "add", "designers", "--member", "carol"});
     Ok({"rights", "grant", "demo", "role:designers", "rw"});
@@ -85,7 +85,7 @@ TEST_F(VaultTest, RolesPassTheirRightsToTheirMembers) {
     EXPECT_EQ(Run({"rights", "show", "alice", "--json"}).Json().size(), 0u);
 }
 
-TEST_F(VaultTest, GrantChecksItsArguments) {
+TEST_F(VaultCli, GrantChecksItsArguments) {
     InitWithUsers();
     EXPECT_EQ(Run({"rights", "grant", "demo", "zed", "r"}).err,
               ErrorLine(49704, "no user named zed"));

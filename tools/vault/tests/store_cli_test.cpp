@@ -3,7 +3,7 @@
 
 namespace fs = std::filesystem;
 
-TEST_F(VaultTest, InitMakesAReadyStoreAndSaysHowToUseIt) {
+TEST_F(VaultCli, InitMakesAReadyStoreAndSaysHowToUseIt) {
     const RunResult r = Run({"init"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -20,7 +20,7 @@ TEST_F(VaultTest, InitMakesAReadyStoreAndSaysHowToUseIt) {
     EXPECT_EQ(Run({"strategy", "show", "--json"}).Json()["scheme"], 2);
 }
 
-TEST_F(VaultTest, InitNeverTouchesAnExistingStore) {
+TEST_F(VaultCli, InitNeverTouchesAnExistingStore) {
     InitStore();
     Ok({"repo", "create", "kept"});
     const RunResult again = Run({"init"});
@@ -30,14 +30,14 @@ TEST_F(VaultTest, InitNeverTouchesAnExistingStore) {
     EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), 1u);
 }
 
-TEST_F(VaultTest, InitTakesTheFolderAsArgument) {
+TEST_F(VaultCli, InitTakesTheFolderAsArgument) {
     const fs::path other = ws_ / "elsewhere" / "store";
     Ok({"init", other.string()});
     EXPECT_TRUE(fs::is_regular_file(other / "QVData.sqlite3"));
     EXPECT_FALSE(fs::exists(store_));
 }
 
-TEST_F(VaultTest, StoreComesFromOptionThenEnvironmentThenCurrentFolder) {
+TEST_F(VaultCli, StoreComesFromOptionThenEnvironmentThenCurrentFolder) {
     const fs::path a = ws_ / "a";
     const fs::path b = ws_ / "b";
     Ok({"init", a.string()});
@@ -67,7 +67,7 @@ TEST_F(VaultTest, StoreComesFromOptionThenEnvironmentThenCurrentFolder) {
     EXPECT_TRUE(fs::is_regular_file(here / "vaultdata" / "QVData.sqlite3"));
 }
 
-TEST_F(VaultTest, AMissingStoreIsNamedInTheError) {
+TEST_F(VaultCli, AMissingStoreIsNamedInTheError) {
     const RunResult r = Run({"repo", "list"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, ErrorLine(49701, "no vault store in " + store_.string() +
@@ -77,7 +77,7 @@ TEST_F(VaultTest, AMissingStoreIsNamedInTheError) {
     EXPECT_FALSE(fs::exists(store_ / "QVData.sqlite3"));
 }
 
-TEST_F(VaultTest, TheActingUserMustBeGivenAndKnown) {
+TEST_F(VaultCli, TheActingUserMustBeGivenAndKnown) {
     InitStore();
     const RunResult none = Run({"repo", "list"}, {{"VAULT_USER", ""}});
     EXPECT_EQ(none.code, 1);
@@ -91,7 +91,7 @@ TEST_F(VaultTest, TheActingUserMustBeGivenAndKnown) {
     EXPECT_EQ(Run({"--user", "system", "repo", "list"}, {{"VAULT_USER", "mallory"}}).code, 0);
 }
 
-TEST_F(VaultTest, BadArgumentsGetUsageAndExitTwo) {
+TEST_F(VaultCli, BadArgumentsGetUsageAndExitTwo) {
     InitStore();
     const RunResult bare = Run({});
     EXPECT_EQ(bare.code, 2);
@@ -114,7 +114,7 @@ TEST_F(VaultTest, BadArgumentsGetUsageAndExitTwo) {
     }
 }
 
-TEST_F(VaultTest, EveryCommandHasHelp) {
+TEST_F(VaultCli, EveryCommandHasHelp) {
     const std::vector<std::vector<std::string>> commands = {
         {},
         {"init"},

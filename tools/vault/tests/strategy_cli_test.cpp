@@ -1,7 +1,7 @@
 // vault strategy show|set, and the numbering it drives.
 #include "vaultrunner.h"
 
-TEST_F(VaultTest, TheDefaultStrategyNumbersMainAndSub) {
+TEST_F(VaultCli, TheDefaultStrategyNumbersMainAndSub) {
     InitStore();
     const auto st = Run({"strategy", "show", "--json"}).Json();
     EXPECT_EQ(st["id"], 1);
@@ -14,7 +14,7 @@ TEST_F(VaultTest, TheDefaultStrategyNumbersMainAndSub) {
               ErrorLine(49716, "no version strategy with id 5"));
 }
 
-TEST_F(VaultTest, WholeNumberingAppliesToNewDocumentsAndCheckins) {
+TEST_F(VaultCli, WholeNumberingAppliesToNewDocumentsAndCheckins) {
     InitStore();
     Ok({"strategy", "set", "--scheme", "1"});
     const auto st = Run({"strategy", "show", "--json"}).Json();
@@ -36,7 +36,7 @@ TEST_F(VaultTest, WholeNumberingAppliesToNewDocumentsAndCheckins) {
     EXPECT_EQ(ReadFile(Path("old/a.prt")), "one\n");
 }
 
-TEST_F(VaultTest, OnlyTheAdministratorChangesStrategies) {
+TEST_F(VaultCli, OnlyTheAdministratorChangesStrategies) {
     InitStore();
     Ok({"user", "add", "alice"});
     EXPECT_EQ(RunAs("alice", {"strategy", "set", "--scheme", "1"}).err,

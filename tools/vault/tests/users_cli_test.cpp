@@ -1,7 +1,7 @@
 // vault user add|list, vault role add|list.
 #include "vaultrunner.h"
 
-TEST_F(VaultTest, UsersAndRolesAreAddedAndListedWithTheirLinks) {
+TEST_F(VaultCli, UsersAndRolesAreAddedAndListedWithTheirLinks) {
     InitStore();
     const auto role = Run({"role", "add", "designers", "--json"}).Json();
     EXPECT_EQ(role["name"], "designers");
@@ -31,7 +31,7 @@ TEST_F(VaultTest, UsersAndRolesAreAddedAndListedWithTheirLinks) {
     EXPECT_NE(table.find("alice   designers, checkers"), std::string::npos) << table;
 }
 
-TEST_F(VaultTest, UserAndRoleNamesAreUniqueAndChecked) {
+TEST_F(VaultCli, UserAndRoleNamesAreUniqueAndChecked) {
     InitStore();
     Ok({"user", "add", "alice"});
     const RunResult dup = Run({"user", "add", "alice"});
@@ -47,7 +47,7 @@ TEST_F(VaultTest, UserAndRoleNamesAreUniqueAndChecked) {
     EXPECT_EQ(Run({"user", "list", "--json"}).Json().size(), 2u);
 }
 
-TEST_F(VaultTest, AUserWithAnUnknownRoleIsNotAdded) {
+TEST_F(VaultCli, AUserWithAnUnknownRoleIsNotAdded) {
     InitStore();
     const RunResult r = Run({"user", "add", "dave", "--role", "nosuch"});
     EXPECT_EQ(r.code, 1);
@@ -58,7 +58,7 @@ TEST_F(VaultTest, AUserWithAnUnknownRoleIsNotAdded) {
     EXPECT_EQ(Run({"role", "list", "--json"}).Json().size(), 0u);
 }
 
-TEST_F(VaultTest, OnlyTheAdministratorAddsUsersAndRoles) {
+TEST_F(VaultCli, OnlyTheAdministratorAddsUsersAndRoles) {
     InitStore();
     Ok({"user", "add", "alice"});
     const RunResult u = RunAs("alice", {"user", "add", "eve"});

@@ -26,19 +26,19 @@ std::string ErrorLine(long number, const std::string& text) {
     return "vault: error " + std::to_string(number) + ": " + text + "\n";
 }
 
-void VaultTest::SetUp() {
+void VaultCli::SetUp() {
     std::string pattern = (fs::temp_directory_path() / "vault-test-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     ws_ = fs::path(pattern);
     store_ = ws_ / "store";
 }
 
-void VaultTest::TearDown() {
+void VaultCli::TearDown() {
     std::error_code ec;
     fs::remove_all(ws_, ec);
 }
 
-RunResult VaultTest::Run(const std::vector<std::string>& args,
+RunResult VaultCli::Run(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env,
                          const std::optional<fs::path>& cwd) {
     std::map<std::string, std::string> vars;
@@ -93,11 +93,11 @@ RunResult VaultTest::Run(const std::vector<std::string>& args,
     return r;
 }
 
-RunResult VaultTest::RunAs(const std::string& user, const std::vector<std::string>& args) {
+RunResult VaultCli::RunAs(const std::string& user, const std::vector<std::string>& args) {
     return Run(args, {{"VAULT_USER", user}});
 }
 
-std::string VaultTest::Ok(const std::vector<std::string>& args) {
+std::string VaultCli::Ok(const std::vector<std::string>& args) {
     const RunResult r = Run(args);
     std::string line;
     for (const auto& a : args) line += " " + a;
@@ -105,7 +105,7 @@ std::string VaultTest::Ok(const std::vector<std::string>& args) {
     return r.out;
 }
 
-std::string VaultTest::OkAs(const std::string& user, const std::vector<std::string>& args) {
+std::string VaultCli::OkAs(const std::string& user, const std::vector<std::string>& args) {
     const RunResult r = RunAs(user, args);
     std::string line;
     for (const auto& a : args) line += " " + a;
@@ -113,9 +113,9 @@ std::string VaultTest::OkAs(const std::string& user, const std::vector<std::stri
     return r.out;
 }
 
-void VaultTest::InitStore() { Ok({"init"}); }
+void VaultCli::InitStore() { Ok({"init"}); }
 
-void VaultTest::InitWithUsers() {
+void VaultCli::InitWithUsers() {
     InitStore();
     Ok({"user", "add", "alice"});
     Ok({"user", "add", "bob"});
@@ -123,14 +123,14 @@ void VaultTest::InitWithUsers() {
     Ok({"repo", "create", "demo"});
 }
 
-void VaultTest::WriteFile(const std::string& relative, const std::string& content) const {
+void VaultCli::WriteFile(const std::string& relative, const std::string& content) const {
     const fs::path path = ws_ / relative;
     fs::create_directories(path.parent_path());
     std::ofstream f(path, std::ios::binary);
     f << content;
 }
 
-std::string VaultTest::ReadFile(const fs::path& path) const {
+std::string VaultCli::ReadFile(const fs::path& path) const {
     std::ifstream f(path, std::ios::binary);
     std::stringstream s;
     s << f.rdbuf();

@@ -20,7 +20,7 @@ struct RunResult {
     nlohmann::json Json() const;
 };
 
-class VaultTest : public ::testing::Test {
+class VaultCli : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
