@@ -16,4 +16,4 @@ bash scripts/build.sh build-asan -DZUB_SANITIZE=ON -DZUB_BUILD_BENCH=OFF
 echo "== tests (sanitizers)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE large
+ctest --test-dir build-asan --output-on-failure -j"$jobs"

@@ -21,7 +21,7 @@ using testsupport::RecordingDb;
 // Sanitizers would stop the process at the bad store before the processor
 // faults; the envelope is what is under test here.
 __attribute__((noinline, no_sanitize("address", "undefined"))) void WriteThroughNull() {
-    int* volatile target = nullptr;
+    volatile int* volatile target = nullptr;
     *target = 1;
 }
 
