@@ -36,7 +36,9 @@ shell() {
 }
 
 vault init
-shell export VAULT_STORE="$work/vaultdata" VAULT_USER=system
+echo "\$ export VAULT_STORE=$work/vaultdata VAULT_USER=system"
+export VAULT_STORE="$work/vaultdata" VAULT_USER=system
+echo
 vault repo create demo
 shell "printf 'bracket, rev A\nhole: M5\n' > bracket.prt"
 vault doc add demo bracket.prt
