@@ -48,7 +48,7 @@ struct CNFS_Cmd::Impl {
     std::mutex mutex;
     std::map<std::wstring, Factory> factories;  // by lower-case scheme
     std::map<std::pair<std::wstring, unsigned short>, std::shared_ptr<NfsBackend>> backends;
-    Progress progress;
+    OperationProgress progress;
 
     std::shared_ptr<NfsBackend> Backend(const std::wstring& server, unsigned short port)
     {
@@ -85,10 +85,19 @@ struct CNFS_Cmd::Impl {
         }
     }
 
-    Progress CurrentProgress()
+    // The callback as it is when the operation starts, bound to its name.
+    NfsBackend::Progress CurrentProgress(const wchar_t* operation)
     {
-        std::lock_guard lock(mutex);
-        return progress;
+        OperationProgress current;
+        {
+            std::lock_guard lock(mutex);
+            current = progress;
+        }
+        if (!current)
+            return {};
+        return [current = std::move(current), operation](std::uint64_t done, std::uint64_t total) {
+            current(operation, done, total);
+        };
     }
 };
 
@@ -183,7 +192,7 @@ int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std:
 {
     count = 0;
     return Run(L"upload", remoteFile, [&] {
-        const Progress progress = impl_->CurrentProgress();
+        const auto progress = impl_->CurrentProgress(L"upload");
         count = impl_->Backend(server, port)->upload(localFile, remoteFile, progress);
     });
 }
@@ -194,7 +203,7 @@ int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
 {
     count = 0;
     return Run(L"download", remoteFile, [&] {
-        const Progress progress = impl_->CurrentProgress();
+        const auto progress = impl_->CurrentProgress(L"download");
         count = impl_->Backend(server, port)->download(remoteFile, localDir, localName, progress);
     });
 }
@@ -205,7 +214,7 @@ int CNFS_Cmd::downLoadFolder(const std::wstring& server, unsigned short port,
 {
     count = 0;
     return Run(L"downLoadFolder", remoteDir, [&] {
-        const Progress progress = impl_->CurrentProgress();
+        const auto progress = impl_->CurrentProgress(L"downLoadFolder");
         count = impl_->Backend(server, port)->downLoadFolder(remoteDir, localDir, progress);
     });
 }
@@ -213,14 +222,19 @@ int CNFS_Cmd::downLoadFolder(const std::wstring& server, unsigned short port,
 int CNFS_Cmd::copy(const std::wstring& server, unsigned short port, const std::wstring& source,
                    const std::wstring& target)
 {
-    return Run(L"copy", source, [&] { impl_->Backend(server, port)->copy(source, target); });
+    return Run(L"copy", source, [&] {
+        const auto progress = impl_->CurrentProgress(L"copy");
+        impl_->Backend(server, port)->copy(source, target, progress);
+    });
 }
 
 int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,
                          const std::wstring& source, const std::wstring& target)
 {
-    return Run(L"copyFolder", source,
-               [&] { impl_->Backend(server, port)->copyFolder(source, target); });
+    return Run(L"copyFolder", source, [&] {
+        const auto progress = impl_->CurrentProgress(L"copyFolder");
+        impl_->Backend(server, port)->copyFolder(source, target, progress);
+    });
 }
 
 int CNFS_Cmd::renameFile(const std::wstring& server, unsigned short port,
@@ -282,6 +296,15 @@ void CNFS_Cmd::UnregisterBackend(const std::wstring& scheme)
 }
 
 void CNFS_Cmd::SetProgress(Progress progress)
+{
+    OperationProgress named;
+    if (progress)
+        named = [progress = std::move(progress)](std::wstring_view, std::uint64_t done,
+                                                 std::uint64_t total) { progress(done, total); };
+    SetOperationProgress(std::move(named));
+}
+
+void CNFS_Cmd::SetOperationProgress(OperationProgress progress)
 {
     std::lock_guard lock(impl_->mutex);
     impl_->progress = std::move(progress);

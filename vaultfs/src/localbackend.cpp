@@ -271,6 +271,12 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
 
 void LocalBackend::copy(const std::wstring& source, const std::wstring& target)
 {
+    copy(source, target, Progress());
+}
+
+void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
+                        const Progress& progress)
+{
     Guard(source, [&] {
         const RootMap map(root_);
         const fs::path from = map.Follow(source);
@@ -280,12 +286,18 @@ void LocalBackend::copy(const std::wstring& source, const std::wstring& target)
         RefuseFolder(to, L"the target " + Quoted(target));
         MakeParent(map, to, target);
         AtomicFile out(to);
-        Copier().Copy(in.get(), from, out.fd(), to, {});
+        Copier().Copy(in.get(), from, out.fd(), to, StepFor(progress, 0, size));
         out.Commit();
     });
 }
 
 void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target)
+{
+    copyFolder(source, target, Progress());
+}
+
+void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target,
+                              const Progress& progress)
 {
     Guard(source, [&] {
         const RootMap map(root_);
@@ -318,6 +330,7 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
         MakeParent(map, destination, target);
         TempDir temp(destination);
         const StreamCopier copier = Copier();
+        std::uint64_t done = 0;
         for (const auto& item : plan.items()) {
             const fs::path to = temp.path() / item.relative;
             if (item.directory) {
@@ -331,7 +344,8 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
             UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (!out)
                 fsutil::ThrowErrno(errno, "cannot create", to);
-            copier.Copy(in.get(), item.source, out.get(), to, {});
+            done += copier.Copy(in.get(), item.source, out.get(), to,
+                                StepFor(progress, done, plan.totalBytes()));
             if (::fsync(out.get()) != 0)
                 fsutil::ThrowErrno(errno, "cannot sync", to);
             if (out.Close() != 0)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <new>
 #include <thread>
+#include <tuple>
 
 #include "backendfixture.h"
 #include "vaultfs/localbackend.h"
@@ -89,6 +90,30 @@ private:
     std::wstring name_;
 };
 
+// A backend that can count its copies; RecordingBackend cannot.
+class CountingBackend : public RecordingBackend {
+public:
+    using RecordingBackend::RecordingBackend;
+    using RecordingBackend::copy;
+    using RecordingBackend::copyFolder;
+    void copy(const std::wstring& source, const std::wstring& target,
+              const Progress& progress) override
+    {
+        copy(source, target);
+        if (progress) {
+            progress(3, 5);
+            progress(5, 5);
+        }
+    }
+    void copyFolder(const std::wstring& source, const std::wstring& target,
+                    const Progress& progress) override
+    {
+        copyFolder(source, target);
+        if (progress)
+            progress(11, 11);
+    }
+};
+
 class CommandTest : public ::testing::Test {
 protected:
     CommandTest()
@@ -102,6 +127,7 @@ protected:
     ~CommandTest() override
     {
         cmd->UnregisterBackend(L"rec");
+        cmd->UnregisterBackend(L"cnt");
         cmd->SetProgress({});
     }
 
@@ -351,6 +377,48 @@ TEST_F(CommandTest, ProgressReachesTransfersUntilSwitchedOff)
     ASSERT_EQ(cmd->upload(L"rec:x", 1, L"/l", L"r", count, false), 0);
     EXPECT_FALSE(journal->sawProgress);
     EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(CommandTest, ProgressNamesTheOperationAndReachesCopies)
+{
+    cmd->RegisterBackend(L"cnt", [this](const std::wstring&, unsigned short) {
+        return std::make_unique<CountingBackend>(journal, L"cnt");
+    });
+    using Named = std::vector<std::tuple<std::wstring, std::uint64_t, std::uint64_t>>;
+    Named named;
+    cmd->SetOperationProgress([&](std::wstring_view operation, std::uint64_t done,
+                                  std::uint64_t total) {
+        named.emplace_back(std::wstring(operation), done, total);
+    });
+    ASSERT_EQ(cmd->upload(L"rec:x", 1, L"/l", L"r", count, false), 0);
+    ASSERT_EQ(cmd->copy(L"cnt:", 0, L"a", L"b"), 0);
+    ASSERT_EQ(cmd->copyFolder(L"cnt:", 0, L"c", L"d"), 0);
+    EXPECT_EQ(named, (Named{{L"upload", 7, 7}, {L"copy", 3, 5}, {L"copy", 5, 5},
+                            {L"copyFolder", 11, 11}}));
+
+    // A backend that cannot count still copies, silently.
+    named.clear();
+    ASSERT_EQ(cmd->copy(L"rec:x", 1, L"e", L"f"), 0);
+    ASSERT_EQ(cmd->copyFolder(L"rec:x", 1, L"g", L"h"), 0);
+    EXPECT_EQ(named, Named{});
+
+    // The plain callback replaces the named one.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> plain;
+    cmd->SetProgress(
+        [&](std::uint64_t done, std::uint64_t total) { plain.emplace_back(done, total); });
+    ASSERT_EQ(cmd->copy(L"cnt:", 0, L"a", L"b"), 0);
+    EXPECT_EQ(plain, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{3, 5}, {5, 5}}));
+    EXPECT_EQ(named, Named{});
+
+    cmd->SetOperationProgress({});
+    ASSERT_EQ(cmd->copyFolder(L"cnt:", 0, L"c", L"d"), 0);
+    EXPECT_EQ(plain.size(), 2u);
+    EXPECT_EQ(named, Named{});
+    EXPECT_EQ(journal->calls,
+              (std::vector<std::wstring>{L"rec:x#1: upload /l r", L"cnt: copy a b",
+                                         L"cnt: copyFolder c d", L"rec:x#1: copy e f",
+                                         L"rec:x#1: copyFolder g h", L"cnt: copy a b",
+                                         L"cnt: copyFolder c d"}));
 }
 
 }  // namespace

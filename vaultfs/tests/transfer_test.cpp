@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "backendfixture.h"
 #include "vaultfs/localbackend.h"
@@ -83,6 +84,84 @@ TEST_P(TransferTest, DownLoadFolderProgressRunsOverTheWholeTree)
     EXPECT_EQ(calls,
               (Calls{{64 * 1024, 130 * 1024}, {100 * 1024, 130 * 1024}, {130 * 1024, 130 * 1024}}));
     EXPECT_EQ(Checksum(tree / "out/sub/b"), Checksum(root / "D/trunk/sub/b"));
+}
+
+TEST_P(TransferTest, CopiesCountUpToTheSizeOfTheFileOrTree)
+{
+    const std::uint64_t size = 200 * 1024 + 17;
+    fs::create_directories(root / "D/trunk/sub/deeper");
+    WritePattern(root / "D/trunk/big.prt", size);
+    tree.Write("root/D/history/big.prt", "previous version");
+    using Named = std::vector<std::tuple<std::wstring, std::uint64_t, std::uint64_t>>;
+    Named seen;
+    cmd->SetOperationProgress([&](std::wstring_view operation, std::uint64_t done,
+                                  std::uint64_t total) {
+        seen.emplace_back(std::wstring(operation), done, total);
+    });
+    ASSERT_EQ(cmd->copy(steps, 0, L"D:\\trunk\\big.prt", L"D:\\history\\big.prt"), 0);
+    EXPECT_EQ(seen, (Named{{L"copy", 64 * 1024, size},
+                           {L"copy", 128 * 1024, size},
+                           {L"copy", 192 * 1024, size},
+                           {L"copy", size, size}}));
+    EXPECT_EQ(Checksum(root / "D/history/big.prt"), Checksum(root / "D/trunk/big.prt"));
+
+    // Several files, an empty one and nested folders: one count over the tree.
+    fs::remove(root / "D/trunk/big.prt");
+    WritePattern(root / "D/trunk/a.prt", 100 * 1024);
+    tree.Write("root/D/trunk/empty.txt", "");
+    WritePattern(root / "D/trunk/sub/b.prt", 30 * 1024);
+    WritePattern(root / "D/trunk/sub/deeper/c.prt", 150 * 1024 + 3);
+    const std::uint64_t total = 280 * 1024 + 3;
+    fs::create_directories(root / "D/baseline");
+    Calls calls;
+    cmd->SetProgress(
+        [&](std::uint64_t done, std::uint64_t all) { calls.emplace_back(done, all); });
+    ASSERT_EQ(cmd->copyFolder(steps, 0, L"D:\\trunk", L"D:\\baseline"), 0);
+    EXPECT_EQ(calls, (Calls{{64 * 1024, total},
+                            {100 * 1024, total},
+                            {130 * 1024, total},
+                            {194 * 1024, total},
+                            {258 * 1024, total},
+                            {total, total}}));
+    for (std::size_t i = 1; i < calls.size(); ++i)
+        EXPECT_LT(calls[i - 1].first, calls[i].first) << "report " << i;
+    EXPECT_EQ(Checksum(root / "D/baseline/trunk/sub/deeper/c.prt"),
+              Checksum(root / "D/trunk/sub/deeper/c.prt"));
+    EXPECT_EQ(tree.Read("root/D/baseline/trunk/empty.txt"), "");
+
+    // Nothing to count, nothing reported.
+    calls.clear();
+    fs::create_directories(root / "D/hollow/inner");
+    ASSERT_EQ(cmd->copyFolder(steps, 0, L"D:\\hollow", L"D:\\baseline"), 0);
+    EXPECT_EQ(calls, Calls{});
+    EXPECT_TRUE(fs::is_directory(root / "D/baseline/hollow/inner"));
+}
+
+TEST_P(TransferTest, CopiesAbortedMidwayLeaveNoTrace)
+{
+    fs::create_directories(root / "D/trunk/sub");
+    WritePattern(root / "D/trunk/a.prt", 100 * 1024);
+    WritePattern(root / "D/trunk/sub/b.prt", 200 * 1024);
+    tree.Write("root/D/history/a.prt", "previous version");
+    fs::create_directories(root / "D/baseline");
+    int reports = 0;
+    cmd->SetProgress([&](std::uint64_t, std::uint64_t) {
+        // By now part of the copy sits under a temporary name.
+        if (++reports == 3)
+            throw std::runtime_error("cancelled by the user");
+    });
+    EXPECT_EQ(cmd->copyFolder(steps, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_INTERNAL);
+    EXPECT_EQ(LastError(), Error(NFS::NFS_E_INTERNAL,
+                                 L"copyFolder: \"D:\\trunk\": cancelled by the user"));
+    EXPECT_EQ(reports, 3);
+
+    reports = 1;
+    EXPECT_EQ(cmd->copy(steps, 0, L"D:\\trunk\\a.prt", L"D:\\history\\a.prt"),
+              NFS::NFS_E_INTERNAL);
+    EXPECT_EQ(reports, 3);
+    EXPECT_EQ(tree.Read("root/D/history/a.prt"), "previous version");
+    EXPECT_EQ(tree.List("root/D"), (Strings{"baseline/", "history/", "history/a.prt", "trunk/",
+                                            "trunk/a.prt", "trunk/sub/", "trunk/sub/b.prt"}));
 }
 
 TEST_P(TransferTest, AnUploadAbortedMidwayLeavesThePreviousFile)

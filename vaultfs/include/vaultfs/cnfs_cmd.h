@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
@@ -59,11 +60,19 @@ public:
     void RegisterBackend(const std::wstring& scheme, Factory factory);
     void UnregisterBackend(const std::wstring& scheme);
 
-    // Progress of transfers (bytes done, bytes expected; expected 0 when unknown).
+    // Progress of upload, download, downLoadFolder, copy and copyFolder (bytes
+    // done, bytes expected; expected 0 when unknown). The folder operations
+    // count against the whole tree, planned before the first byte moves.
     // Process-wide; empty to switch off. A callback that throws aborts the
     // transfer, which then fails like any other.
     using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
     void SetProgress(Progress progress);
+    // The same, told which operation reports (L"upload", L"copy", ...), so one
+    // library call that makes several transfers can show them apart. Replaces
+    // the callback of SetProgress and the other way round.
+    using OperationProgress = std::function<void(std::wstring_view operation,
+                                                 std::uint64_t done, std::uint64_t total)>;
+    void SetOperationProgress(OperationProgress progress);
 
 private:
     CNFS_Cmd();

@@ -21,7 +21,9 @@
 //   when missing), replacing files of the same name.
 // - Links inside copied trees are followed while they stay inside the root;
 //   pipes, sockets and devices make the copy fail.
-// - A progress callback that throws aborts the transfer like any failure.
+// - Transfers and copies report bytes done against the size of the file, or
+//   of the whole tree as planned before copying. A progress callback that
+//   throws aborts the transfer like any failure.
 #pragma once
 
 #include <cstddef>
@@ -62,6 +64,10 @@ public:
                                  const Progress& progress) override;
     void copy(const std::wstring& source, const std::wstring& target) override;
     void copyFolder(const std::wstring& source, const std::wstring& target) override;
+    void copy(const std::wstring& source, const std::wstring& target,
+              const Progress& progress) override;
+    void copyFolder(const std::wstring& source, const std::wstring& target,
+                    const Progress& progress) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
 

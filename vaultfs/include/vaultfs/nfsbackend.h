@@ -38,6 +38,19 @@ public:
                                          const Progress& progress) = 0;
     virtual void copy(const std::wstring& source, const std::wstring& target) = 0;
     virtual void copyFolder(const std::wstring& source, const std::wstring& target) = 0;
+    // The same with progress: bytes done of the file's size or of the whole
+    // tree's, planned before the first byte moves. A backend that cannot count
+    // need not override these; they then copy without reporting.
+    virtual void copy(const std::wstring& source, const std::wstring& target,
+                      const Progress& /*progress*/)
+    {
+        copy(source, target);
+    }
+    virtual void copyFolder(const std::wstring& source, const std::wstring& target,
+                            const Progress& /*progress*/)
+    {
+        copyFolder(source, target);
+    }
     virtual void renameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
     virtual void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) = 0;
 };
