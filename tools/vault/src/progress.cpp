@@ -11,16 +11,26 @@ bool Progress::Wanted() { return ::isatty(STDERR_FILENO) == 1; }
 Progress::Progress(std::string label, bool enabled, std::FILE* to, std::uint64_t threshold)
     : label_(std::move(label)), enabled_(enabled), to_(to), threshold_(threshold) {
     if (enabled_)
-        NFS::CNFS_Cmd::Instance()->SetProgress(
-            [this](std::uint64_t done, std::uint64_t total) { Update(done, total); });
+        NFS::CNFS_Cmd::Instance()->SetOperationProgress(
+            [this](std::wstring_view operation, std::uint64_t done, std::uint64_t total) {
+                Update(operation, done, total);
+            });
 }
 
 Progress::~Progress() {
-    if (enabled_) NFS::CNFS_Cmd::Instance()->SetProgress({});
-    if (drawn_) {
-        std::fputc('\n', to_);
-        std::fflush(to_);
-    }
+    if (enabled_) NFS::CNFS_Cmd::Instance()->SetOperationProgress({});
+    EndLine();
+}
+
+void Progress::Label(std::wstring operation, std::string label) {
+    labels_[std::move(operation)] = std::move(label);
+}
+
+void Progress::EndLine() {
+    if (last_.empty()) return;
+    std::fputc('\n', to_);
+    std::fflush(to_);
+    last_.clear();
 }
 
 std::string Progress::Size(std::uint64_t bytes) {
@@ -55,10 +65,16 @@ std::string Progress::Line(const std::string& label, std::uint64_t done, std::ui
     return line;
 }
 
-void Progress::Update(std::uint64_t done, std::uint64_t total) {
+void Progress::Update(std::wstring_view operation, std::uint64_t done, std::uint64_t total) {
     if (!enabled_) return;
-    if (!drawn_ && std::max(done, total) < threshold_) return;
-    std::string line = Line(label_, done, total, 30);
+    if (operation != operation_) {
+        EndLine();
+        operation_ = operation;
+    }
+    // Small transfers stay quiet; one that has shown its line keeps it.
+    if (last_.empty() && std::max(done, total) < threshold_) return;
+    const auto own = labels_.find(operation);
+    std::string line = Line(own != labels_.end() ? own->second : label_, done, total, 30);
     if (line == last_) return;
     // Blank out what is left of a longer previous line.
     std::string shown = line;

@@ -1,11 +1,16 @@
 // A progress bar for the file-server transfers made while it lives. It draws
 // only when enabled (standard error is a terminal) and only for transfers
 // large enough to be worth watching, so scripts and short copies stay quiet.
+// Each file-server operation gets a line of its own, so a call that copies on
+// the server and then uploads shows two bars, not one that jumps back.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 
 class Progress {
 public:
@@ -21,8 +26,15 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // Called by the file server (bytes done, bytes expected or 0 when unknown).
-    void Update(std::uint64_t done, std::uint64_t total);
+    // The label for one file-server operation (L"copy", L"upload", ...);
+    // operations without one show the label given at construction.
+    void Label(std::wstring operation, std::string label);
+
+    // Called by the file server (bytes done, bytes expected or 0 when unknown),
+    // with the operation reporting; a new operation starts a new line.
+    void Update(std::wstring_view operation, std::uint64_t done, std::uint64_t total);
+    void Update(std::uint64_t done, std::uint64_t total) { Update({}, done, total); }
+    // Whether any line was drawn.
     bool Drawn() const { return drawn_; }
 
     // The line shown for a state, e.g. "Uploading a.prt  [#####-----]  50%  1.0 MiB/2.0 MiB".
@@ -31,10 +43,14 @@ public:
     static std::string Size(std::uint64_t bytes);
 
 private:
+    void EndLine();
+
     std::string label_;
+    std::map<std::wstring, std::string, std::less<>> labels_;  // by operation
     bool enabled_;
     std::FILE* to_;
     std::uint64_t threshold_;
     bool drawn_ = false;
-    std::string last_;
+    std::wstring operation_;  // of the current line
+    std::string last_;        // the current line as drawn; empty before it is
 };

@@ -76,3 +76,42 @@ TEST(VaultProgress, AShorterLineBlanksTheRestOfTheLongerOne) {
     EXPECT_EQ(Contents(f.get()), "\r" + longer + "\r" + shorter +
                                      std::string(longer.size() - shorter.size(), ' ') + "\n");
 }
+
+TEST(VaultProgress, EachOperationDrawsALineOfItsOwn) {
+    std::unique_ptr<std::FILE, FileCloser> f(std::tmpfile());
+    {
+        Progress p("Uploading a", true, f.get(), 1000);
+        p.Label(L"copy", "Saving a 1.0 to history");
+        p.Update(L"copy", 1500, 2000);
+        p.Update(L"copy", 2000, 2000);
+        p.Update(L"upload", 500, 3000);  // a new line, though under the threshold so far
+        p.Update(L"upload", 3000, 3000);
+        EXPECT_TRUE(p.Drawn());
+    }
+    EXPECT_EQ(Contents(f.get()), "\r" + Progress::Line("Saving a 1.0 to history", 1500, 2000, 30) +
+                                     "\r" + Progress::Line("Saving a 1.0 to history", 2000, 2000, 30) +
+                                     "\n\r" + Progress::Line("Uploading a", 500, 3000, 30) + "\r" +
+                                     Progress::Line("Uploading a", 3000, 3000, 30) + "\n");
+}
+
+TEST(VaultProgress, TheThresholdHoldsForEachOperation) {
+    // A small copy stays quiet before a large upload.
+    std::unique_ptr<std::FILE, FileCloser> first(std::tmpfile());
+    {
+        Progress p("Uploading a", true, first.get(), 1000);
+        p.Label(L"copy", "Saving a");
+        p.Update(L"copy", 10, 10);
+        p.Update(L"upload", 2000, 2000);
+    }
+    EXPECT_EQ(Contents(first.get()), "\r" + Progress::Line("Uploading a", 2000, 2000, 30) + "\n");
+
+    // A large copy ends its line once; the small upload after it draws nothing.
+    std::unique_ptr<std::FILE, FileCloser> second(std::tmpfile());
+    {
+        Progress p("Uploading a", true, second.get(), 1000);
+        p.Update(L"copy", 2000, 2000);
+        p.Update(L"upload", 10, 10);
+        p.Update(L"upload", 20, 20);
+    }
+    EXPECT_EQ(Contents(second.get()), "\r" + Progress::Line("Uploading a", 2000, 2000, 30) + "\n");
+}
