@@ -347,6 +347,9 @@ void DocCommands::CheckIn() {
     int status;
     {
         Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
+        // The replaced version is copied on the server before the upload.
+        progress.Label(L"copy", "Saving " + WideToUtf8(FileName(doc)) + " " + WideToUtf8(old) +
+                                    " to history");
         status = cadForm_.empty() ? doc.CheckIn(PathText::Wide(local))
                                   : doc.CheckIn(PathText::Wide(local), Utf8ToWide(cadForm_));
     }

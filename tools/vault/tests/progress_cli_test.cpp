@@ -1,4 +1,5 @@
-// Transfers show a bar on a terminal and nothing when output is not one.
+// Transfers and server-side copies show a bar on a terminal and nothing when
+// output is not one.
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -81,4 +82,63 @@ TEST_F(VaultCli, LargeTransfersShowABarOnATerminalOnly) {
     const RunResult piped = Run({"doc", "view", "1", "v"});
     EXPECT_EQ(piped.code, 0);
     EXPECT_EQ(piped.err, "");
+}
+
+TEST_F(VaultCli, ServerSideCopiesShowABarOnATerminalOnly) {
+    InitStore();
+    Ok({"repo", "create", "demo"});
+    WriteFile("big.bin", std::string(2u << 20, 'b'));
+    WriteFile("part.bin", std::string(512u << 10, 'p'));
+    Ok({"doc", "add", "demo", "big.bin"});
+    Ok({"doc", "add", "demo", "part.bin", "--folder", "parts/bolts"});
+
+    // A baseline copies the whole tree on the server: one bar over all of it.
+    int code = -1;
+    const auto tried = RunOnTerminal({"baseline", "create", "demo", "v1"}, store_.string(),
+                                     ws_.string(), code);
+    if (!tried) GTEST_SKIP() << "no pseudo-terminal available";
+    const std::string frozen = *tried;
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(frozen.find("Freezing demo as v1  ["), std::string::npos) << frozen;
+    EXPECT_NE(frozen.find("100%  2.5 MiB/2.5 MiB"), std::string::npos) << frozen;
+    EXPECT_EQ(frozen.find("Uploading"), std::string::npos) << frozen;
+
+    // Not a terminal: the same copy draws nothing.
+    const RunResult piped = Run({"baseline", "create", "demo", "v2"});
+    EXPECT_EQ(piped.code, 0);
+    EXPECT_EQ(piped.err, "");
+    EXPECT_NE(piped.out.find("Created baseline v2"), std::string::npos) << piped.out;
+    const std::string listed = Ok({"baseline", "list", "demo"});
+    EXPECT_NE(listed.find("v1"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("v2"), std::string::npos) << listed;
+
+    // A check-in first copies the replaced version on the server, then uploads:
+    // two lines, each named for what it does.
+    const auto version =
+        Run({"doc", "show", "1", "--json"}).Json()["version"].get<std::string>();
+    Ok({"doc", "checkout", "1", "w"});
+    WriteFile("w/big.bin", std::string(3u << 20, 'n'));
+    const std::string checkin =
+        RunOnTerminal({"doc", "checkin", "1", "w/big.bin", "-m", "edit"}, store_.string(),
+                      ws_.string(), code)
+            .value_or("");
+    EXPECT_EQ(code, 0);
+    const std::size_t saving = checkin.find("Saving big.bin " + version + " to history  [");
+    const std::size_t uploading = checkin.find("Uploading big.bin  [");
+    ASSERT_NE(saving, std::string::npos) << checkin;
+    ASSERT_NE(uploading, std::string::npos) << checkin;
+    EXPECT_NE(checkin.find("100%  2.0 MiB/2.0 MiB"), std::string::npos) << checkin;
+    EXPECT_NE(checkin.find("100%  3.0 MiB/3.0 MiB"), std::string::npos) << checkin;
+    EXPECT_LT(saving, uploading) << checkin;
+    EXPECT_NE(checkin.find('\n', saving), std::string::npos);
+    EXPECT_LT(checkin.find('\n', saving), uploading) << checkin;
+
+    // A small repository's baseline stays quiet even on a terminal.
+    Ok({"repo", "create", "tiny"});
+    WriteFile("small.txt", "tiny\n");
+    Ok({"doc", "add", "tiny", "small.txt"});
+    EXPECT_EQ(RunOnTerminal({"baseline", "create", "tiny", "t1"}, store_.string(), ws_.string(),
+                            code),
+              std::optional<std::string>(""));
+    EXPECT_EQ(code, 0);
 }
