@@ -162,6 +162,16 @@ int BO::RecordDbError() {
     return static_cast<int>(number);
 }
 
+int BO::RollBackAndRecord() {
+    if (!accessor_) return OperationScope::NotConnected(*this);
+    long number = accessor_->errNumber();
+    const std::wstring text = accessor_->errDescription();
+    accessor_->RollbackTrans();
+    if (static_cast<int>(number) == 0) number = -1;
+    SetErr(number, text, L"", L"", 0);
+    return static_cast<int>(number);
+}
+
 int BO::RecordNfsError() {
     NFS::CNFS_Cmd* cmd = FileServerLogin::Get().Cmd();
     wchar_t* raw = nullptr;

@@ -9,7 +9,9 @@
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
+#include "docvault/pendingunit.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "vaultfs/nfserrors.h"
 #include "zub/text.h"
 
 namespace DRM {
@@ -46,15 +48,6 @@ int DocRepo::OnFileServer(Call&& call) {
     NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
     const int rc = call(cmd, nfsServer_, static_cast<unsigned short>(nfsPort_));
     return rc == 0 ? 0 : RecordNfsError();
-}
-
-int DocRepo::RollBackAndRecord() {
-    const long number = Accessor()->errNumber();
-    const std::wstring text = Accessor()->errDescription();
-    Accessor()->RollbackTrans();
-    const long recorded = number != 0 ? number : -1;
-    SetErr(recorded, text, L"", L"", 0);
-    return static_cast<int>(recorded);
 }
 
 int DocRepo::Create() {
@@ -229,19 +222,39 @@ int DocRepo::Delete() {
             RaiseUnknownError(Err::kRepoMissing, Err::kRepoMissingText);
             return Err::kRepoMissing;
         }
-        const int rc = OnFileServer(
-            [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                return cmd.rm(server, port, nfsRootDir_);
-            });
-        if (rc != 0) return rc;
+        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), nfsServer_, nfsPort_);
+        NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
+        if (cmd.rm(nfsServer_, static_cast<unsigned short>(nfsPort_), nfsRootDir_) != 0) {
+            // Otherwise a Delete whose row removal failed after the tree went
+            // could never be finished. The row must name this very tree, so
+            // that an object pointing elsewhere removes no one's rows.
+            if (cmd.GetErrorNumber() != NFS::NFS_E_NOT_FOUND) return RecordNfsError();
+            bool names = false;
+            if (int rc = RowNamesThisTree(names)) return rc;
+            if (!names) return RecordNfsError();
+        }
         return Remove();
     });
+}
+
+int DocRepo::RowNamesThisTree(bool& names) {
+    names = false;
+    ZUBDB::QVParams cond(false);
+    cond.AddParam(0, L"DocRepoId", id_, false, kEq);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->SelectRows(rs, kRepoTable, L"Server,Port,Directory", cond, kNone, kNone, kNone,
+                               0, 0) != 0)
+        return RecordDbError();
+    names = HasRow(rs) && rs->GetStringAt(0) == nfsServer_ && rs->GetIntAt(1) == nfsPort_ &&
+            rs->GetStringAt(2) == nfsRootDir_;
+    return 0;
 }
 
 int DocRepo::Remove() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::Remove", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
         cond.AddParam(0, L"DocRepoId", id_, false, kEq);
+        PendingUnit unit(Accessor());
         // History rows stay: they outlive the repository.
         if (Accessor()->DeleteRows(L"QV_DMBaseline", cond, kNone, kNone) != 0)
             return RecordDbError();

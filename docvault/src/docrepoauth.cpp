@@ -29,15 +29,6 @@ DocRepoAuth::DocRepoAuth(int id, int docRepoId, int userId, int roleId, int byRo
     SetKey(std::to_wstring(docRepoId_));
 }
 
-int DocRepoAuth::RollBackAndRecord() {
-    const long number = Accessor()->errNumber();
-    const std::wstring text = Accessor()->errDescription();
-    Accessor()->RollbackTrans();
-    const long recorded = number != 0 ? number : -1;
-    SetErr(recorded, text, L"", L"", 0);
-    return static_cast<int>(recorded);
-}
-
 int DocRepoAuth::Save() {
     return OperationScope::Run(*this, L"src/docrepoauth", L"DRM::DocRepoAuth::Save", __LINE__, [&] {
         ZUBDB::QVParams values(false);

@@ -5,6 +5,7 @@
 
 #include "dbcore/qvparams.h"
 #include "docvault/operation.h"
+#include "docvault/pendingunit.h"
 
 namespace DRM {
 
@@ -45,15 +46,6 @@ DocRepoAuths& DocRepoAuths::operator=(const DocRepoAuths& other) {
 
 void DocRepoAuths::CopyElementsFrom(const DocRepoAuths& other) {
     for (int i = 0; i < other.Count(); ++i) Add(new DocRepoAuth(*other.Auth(i)));
-}
-
-int DocRepoAuths::RollBackAndRecord() {
-    const long number = Accessor()->errNumber();
-    const std::wstring text = Accessor()->errDescription();
-    Accessor()->RollbackTrans();
-    const long recorded = number != 0 ? number : -1;
-    SetErr(recorded, text, L"", L"", 0);
-    return static_cast<int>(recorded);
 }
 
 int DocRepoAuths::Select() {
@@ -112,6 +104,7 @@ int DocRepoAuths::Delete() {
 int DocRepoAuths::Save() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Save", __LINE__, [&] {
         ClearOnExit clear(*this);
+        PendingUnit unit(Accessor());
         ZUBDB::QVParams values(false);
         for (int i = 0; i < Count(); ++i) {
             const DocRepoAuth& auth = *Auth(i);

@@ -27,15 +27,6 @@ VersionStra::VersionStra(int seriaNumStra, int begin_Main, int begin_Sub, int ne
       docAdvScope_(docAdvScope),
       createBSLNAdv_(createBSLNAdv) {}
 
-int VersionStra::RollBackAndRecord() {
-    const long number = Accessor()->errNumber();
-    const std::wstring text = Accessor()->errDescription();
-    Accessor()->RollbackTrans();
-    const long recorded = number != 0 ? number : -1;
-    SetErr(recorded, text, L"", L"", 0);
-    return static_cast<int>(recorded);
-}
-
 int VersionStra::Read(int id) {
     return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Read", __LINE__, [&] {
         ZUBDB::QVParams cond(false);

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -374,6 +375,59 @@ TEST_F(DocRepoContract, DeleteKeepsTheRowsWhenTheTreeCannotBeRemoved) {
     EXPECT_THAT(RepoLines(*db_), IsEmpty());
 }
 
+TEST_F(DocRepoContract, DeleteFinishesWhenTheTreeIsAlreadyGoneAndTheRowNamesIt) {
+    DRM::DocRepo repo;
+    Stored(repo);
+    nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
+    db_->OnSelect(L"QV_DMRepo", MakeRs({L"Server", L"Port", L"Directory"},
+                                       {{std::wstring(L"recfs:"), 0LL, std::wstring(L"D:\\repo1")}}));
+    EXPECT_EQ(repo.Delete(), 0);
+    // Nothing failed that the caller must know of.
+    EXPECT_EQ(repo.ErrNumber(), 0);
+    EXPECT_THAT(repo.ErrorLog(), IsEmpty());
+    EXPECT_THAT(RepoLines(*db_),
+                ElementsAre(L"SelectRows QV_DMRepo (Server,Port,Directory) where 0:DocRepoId=5",
+                            L"DeleteRows QV_DMBaseline where 0:DocRepoId=5",
+                            L"DeleteRows QV_DMDoc where 0:DocRepoId=5",
+                            L"DeleteRows QV_DMAuth where 0:DocRepoId=5",
+                            L"DeleteRows QV_DMRepo where 0:DocRepoId=5", L"CommitTrans"));
+}
+
+TEST_F(DocRepoContract, AGoneTreeRemovesNoRowsThatDoNotNameIt) {
+    const std::vector<std::vector<ZUBDB::DBValue>> cases[] = {
+        {},  // no row: nothing left to finish
+        {{std::wstring(L"recfs:"), 0LL, std::wstring(L"D:\\elsewhere")}},
+        {{std::wstring(L"recfs:other"), 0LL, std::wstring(L"D:\\repo1")}},
+        {{std::wstring(L"recfs:"), 21LL, std::wstring(L"D:\\repo1")}},
+    };
+    for (const auto& rows : cases) {
+        SCOPED_TRACE(rows.size());
+        db_ = &RecordingDb::Install();
+        nfs_ = &RecordingNfs::Install();
+        nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
+        db_->OnSelect(L"QV_DMRepo", MakeRs({L"Server", L"Port", L"Directory"}, rows));
+        DRM::DocRepo repo;
+        Stored(repo);
+        EXPECT_EQ(repo.Delete(), 50002);
+        EXPECT_EQ(repo.ErrNumber(), 50002);
+        EXPECT_EQ(repo.ErrDesc(), L"rm: the folder does not exist");
+        EXPECT_THAT(RepoLines(*db_), ElementsAre(HasSubstr(L"(Server,Port,Directory)")));
+    }
+    {
+        SCOPED_TRACE("the row cannot be read");
+        db_ = &RecordingDb::Install();
+        nfs_ = &RecordingNfs::Install();
+        nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
+        db_->FailOn(L"SelectRows", 2, 208, L"no table");  // 1 is the login's password
+        DRM::DocRepo repo;
+        Stored(repo);
+        EXPECT_EQ(repo.Delete(), 208);
+        EXPECT_EQ(repo.ErrDesc(), L"no table");
+        EXPECT_FALSE(std::any_of(db_->calls.begin(), db_->calls.end(),
+                                 [](const auto& c) { return c.op == L"DeleteRows"; }));
+    }
+}
+
 TEST_F(DocRepoContract, DeleteOfAnObjectWithoutDirectoryNeverRemovesTheServerRoot) {
     DRM::DocRepo repo;
     ASSERT_EQ(repo.Connect(L"rec:", 0, L"QVData", L"tok"), 0);
@@ -521,6 +575,7 @@ class ThrowingAccessor : public ZUBDB::CDBAccessor {
 public:
     static inline std::wstring op;
     static inline std::wstring table;
+    static inline int rollbacks = 0;
 
     int InsertRow(const std::wstring& t, const ZUBDB::QVParams&, const std::wstring&,
                   const std::wstring&) override {
@@ -547,7 +602,10 @@ public:
     }
     int BeginTrans() override { return 0; }
     int CommitTrans() override { return Maybe(L"CommitTrans", L""); }
-    int RollbackTrans() override { return 0; }
+    int RollbackTrans() override {
+        ++rollbacks;
+        return 0;
+    }
     long long LastInsertId() const override { return 0; }
 
 private:
@@ -570,6 +628,7 @@ protected:
         ZUBDB::CDBAccessorCreator::instance().UnregisterBackend(L"throwdb");
         ThrowingAccessor::op.clear();
         ThrowingAccessor::table.clear();
+        ThrowingAccessor::rollbacks = 0;
     }
     void Throw(std::wstring op, std::wstring table = L"") {
         ThrowingAccessor::op = std::move(op);
@@ -630,9 +689,12 @@ TEST_F(DocRepoBoundaries, GuardedOperationsRecordMinusOneWithTheText) {
 
     DRM::DocRepo other;
     Prepare(other);
-    Throw(L"DeleteRows");  // inside Remove, after the tree is gone
+    Throw(L"DeleteRows", L"QV_DMAuth");  // inside Remove, after the tree is gone
+    ThrowingAccessor::rollbacks = 0;
     EXPECT_EQ(other.Delete(), -1);
     EXPECT_EQ(other.ErrNumber(), -1);
+    // The two deletions before the throw must not wait for the next commit.
+    EXPECT_EQ(ThrowingAccessor::rollbacks, 1);
 
     DRM::DocRepos repos;
     ASSERT_EQ(repos.Connect(L"throwdb:", 0, L"QVData", L"tok"), 0);

@@ -10,6 +10,7 @@
 
 #include "docvault/docrepoauths.h"
 #include "recording_db.h"
+#include "throwing_accessor.h"
 
 namespace {
 
@@ -241,6 +242,21 @@ TEST_F(DocRepoAuthContract, SaveRollsBackWhenTheCommitFails) {
     db_->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
     EXPECT_EQ(auths.Save(), 1205);
     EXPECT_THAT(db_->Ops(), ElementsAre(L"InsertRow", L"CommitTrans", L"RollbackTrans"));
+    EXPECT_EQ(auths.Count(), 0);
+}
+
+TEST_F(DocRepoAuthContract, AnExceptionAmidTheInsertsRollsBackWhatWasInserted) {
+    doctest::ThrowingAccessor::Register(L"never");
+    DRM::DocRepoAuths auths;
+    ASSERT_EQ(auths.Connect(L"recthrow:", 0, L"QVData", L"tok"), 0);
+    auths.Add(Rights(5, 1, 0, 1, 1, 1, 1));
+    auths.Add(Rights(5, 2, 0, 1, 1, 1, 1));
+    db_->FailOn(L"InsertRow", 2, 0, L"");
+    doctest::ThrowingAccessor::ThrowOnFailedInsert(true);
+    EXPECT_EQ(auths.Save(), -1);
+    doctest::ThrowingAccessor::ThrowOnFailedInsert(false);
+    EXPECT_EQ(auths.ErrDesc(), L"insert failed\n");
+    EXPECT_THAT(db_->Ops(), ElementsAre(L"InsertRow", L"InsertRow", L"RollbackTrans"));
     EXPECT_EQ(auths.Count(), 0);
 }
 

@@ -26,11 +26,15 @@
 #include "docvault/docrepos.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/versionstra.h"
+#include "zub/text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::UnorderedElementsAre;
+
+// An error text for a failure message.
+std::string Text(const std::wstring& text) { return zub::WideToUtf8(text); }
 
 class RepoIntegration : public ::testing::Test {
 protected:
@@ -84,8 +88,7 @@ protected:
                    int creator = 0) {
         auto repo = NewRepo(name, dir, root, creator);
         const int rc = repo->Create();
-        EXPECT_EQ(rc, 0) << repo->ErrNumber() << " " << std::string(repo->ErrDesc().begin(),
-                                                                      repo->ErrDesc().end());
+        EXPECT_EQ(rc, 0) << repo->ErrNumber() << " " << Text(repo->ErrDesc());
         return repo->id();
     }
 
@@ -185,7 +188,7 @@ TEST_F(RepoIntegration, RepositoryLifeCycle) {
         Connect(repo);
         ASSERT_EQ(repo.Read(id), 0);
         EXPECT_EQ(repo.BackUp(local.wstring()), 0)
-            << std::string(repo.ErrDesc().begin(), repo.ErrDesc().end());
+            << Text(repo.ErrDesc());
         std::ifstream in(local / "a.prt");
         std::string text;
         in >> text;
@@ -203,7 +206,7 @@ TEST_F(RepoIntegration, RepositoryLifeCycle) {
         DRM::DocRepo repo;
         Connect(repo);
         ASSERT_EQ(repo.Read(id), 0);
-        EXPECT_EQ(repo.Delete(), 0) << std::string(repo.ErrDesc().begin(), repo.ErrDesc().end());
+        EXPECT_EQ(repo.Delete(), 0) << Text(repo.ErrDesc());
         EXPECT_FALSE(fs::exists(tree));
         EXPECT_EQ(Count(L"QV_DMRepo", L"DocRepoId", id), 0);
         EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", id), 0);
@@ -327,15 +330,83 @@ TEST_F(RepoIntegration, FailuresLeaveEverythingAsItWas) {
         EXPECT_EQ(all.Count(), 0);
     }
     {
-        SCOPED_TRACE("delete when the tree is already gone keeps the rows");
-        const int id = CreateRepo(L"kept", L"D:\\kept", rootA_);
-        fs::remove_all(rootA_ / "D" / "kept");
+        SCOPED_TRACE("an object naming another directory removes no rows");
+        const int id = CreateRepo(L"kept", L"D:\\kept", rootA_, 1);
         DRM::DocRepo repo;
         Connect(repo);
         ASSERT_EQ(repo.Read(id), 0);
-        EXPECT_NE(repo.Delete(), 0);
+        repo.set_nfsRootDir(L"D:\\never");
+        EXPECT_EQ(repo.Delete(), 50002);
         EXPECT_EQ(Count(L"QV_DMRepo", L"DocRepoId", id), 1);
+        EXPECT_EQ(Count(L"QV_DMAuth", L"DocRepoId", id), 1);
+        EXPECT_TRUE(fs::is_directory(rootA_ / "D" / "kept" / "trunk"));
     }
+}
+
+// A store statement that fails on purpose, through a trigger.
+class RepoDeleteRetry : public RepoIntegration {
+protected:
+    void Block(const std::wstring& table) {
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        ASSERT_EQ(raw_->ExecuteSql(rs,
+                                   L"CREATE TRIGGER block_delete BEFORE DELETE ON " + table +
+                                       L" BEGIN SELECT RAISE(ABORT, 'blocked'); END",
+                                   ZUBDB::QVParams(false), L"", 0, 0),
+                  0)
+            << Text(raw_->errDescription());
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+    }
+    void Unblock() {
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        ASSERT_EQ(raw_->ExecuteSql(rs, L"DROP TRIGGER block_delete", ZUBDB::QVParams(false), L"",
+                                   0, 0),
+                  0);
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+    }
+};
+
+TEST_F(RepoDeleteRetry, ADeleteWhoseRowsFailedCanBeFinishedLater) {
+    const int id = CreateRepo(L"Parts", L"D:\\repo1", rootA_, 1);
+    Insert(L"QV_DMDoc", {{L"DocRepoId", id}}, {{L"Name", L"a"}});
+    const fs::path tree = rootA_ / "D" / "repo1";
+
+    Block(L"QV_DMRepo");
+    DRM::DocRepo repo;
+    Connect(repo);
+    ASSERT_EQ(repo.Read(id), 0);
+    EXPECT_NE(repo.Delete(), 0);
+    EXPECT_NE(repo.ErrDesc().find(L"blocked"), std::wstring::npos) << Text(repo.ErrDesc());
+    // The tree went first; the rows were rolled back together.
+    EXPECT_FALSE(fs::exists(tree));
+    EXPECT_EQ(Count(L"QV_DMRepo", L"DocRepoId", id), 1);
+    EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", id), 1);
+    EXPECT_EQ(Count(L"QV_DMAuth", L"DocRepoId", id), 1);
+
+    Unblock();
+    DRM::DocRepo again;
+    Connect(again);
+    ASSERT_EQ(again.Read(id), 0);
+    EXPECT_EQ(again.Delete(), 0) << Text(again.ErrDesc());
+    EXPECT_EQ(again.ErrNumber(), 0);
+    EXPECT_EQ(Count(L"QV_DMRepo", L"DocRepoId", id), 0);
+    EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", id), 0);
+    EXPECT_EQ(Count(L"QV_DMAuth", L"DocRepoId", id), 0);
+
+    // Once everything is gone there is nothing left to finish.
+    EXPECT_EQ(again.Delete(), 50002);
+}
+
+TEST_F(RepoDeleteRetry, ATreeRemovedByHandStillLetsTheRepositoryBeDeleted) {
+    const int id = CreateRepo(L"Parts", L"D:\\repo1", rootA_, 1);
+    const int other = CreateRepo(L"Other", L"D:\\other", rootA_, 1);
+    fs::remove_all(rootA_ / "D" / "repo1");
+    DRM::DocRepo repo;
+    Connect(repo);
+    ASSERT_EQ(repo.Read(id), 0);
+    EXPECT_EQ(repo.Delete(), 0);
+    EXPECT_EQ(Count(L"QV_DMRepo", L"DocRepoId", id), 0);
+    EXPECT_EQ(Count(L"QV_DMRepo", L"DocRepoId", other), 1);
+    EXPECT_TRUE(fs::is_directory(rootA_ / "D" / "other" / "trunk"));
 }
 
 TEST_F(RepoIntegration, PermissionsSaveSelectAndDelete) {

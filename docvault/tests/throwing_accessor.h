@@ -22,7 +22,9 @@ public:
 
     int InsertRow(const std::wstring& t, const ZUBDB::QVParams& v, const std::wstring& a,
                   const std::wstring& b) override {
-        return inner_.InsertRow(t, v, a, b);
+        const int rc = inner_.InsertRow(t, v, a, b);
+        if (rc != 0 && throwOnFailedInsert_) throw std::runtime_error("insert failed");
+        return rc;
     }
     int UpdateRows(const std::wstring& t, const ZUBDB::QVParams& v, const ZUBDB::QVParams& c,
                    const std::wstring& a, const std::wstring& b) override {
@@ -57,7 +59,12 @@ public:
             });
     }
 
+    // While set, an insert the recording database fails throws instead, to
+    // reach the middle of a unit of work.
+    static void ThrowOnFailedInsert(bool on) { throwOnFailedInsert_ = on; }
+
 private:
+    static inline bool throwOnFailedInsert_ = false;
     testsupport::RecordingAccessor inner_;
     std::wstring match_;
 };

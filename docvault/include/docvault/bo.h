@@ -64,6 +64,10 @@ protected:
     // Records the file server's last failure and returns its number (never 0,
     // as above).
     int RecordNfsError();
+    // Rolls back the open unit of work and records the accessor's failure that
+    // made it necessary (read first: the rollback may overwrite it). Returns
+    // its number, never 0.
+    int RollBackAndRecord();
     // The key of the row this connection inserted last when the accessor
     // knows it, else `selectedMax` (a max(id) read-back, which another
     // client's concurrent insert can disturb).

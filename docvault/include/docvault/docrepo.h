@@ -53,6 +53,8 @@ public:
     // Stores the name.
     int updateBaseInfo();
     // Removes the directory tree, then the rows that refer to the repository.
+    // A tree that is already gone while the row still names it (an earlier
+    // Delete whose row removal failed) counts as removed.
     int Delete();
     // Copies the working files (\trunk) into localDir.
     int BackUp(const std::wstring& localDir);
@@ -66,10 +68,11 @@ private:
     int CreateDirOnServer();
     int Save();
     int Remove();
+    // Whether the row with this id still names this object's file server,
+    // port and directory; a status, the answer in `names`.
+    int RowNamesThisTree(bool& names);
     std::wstring GetUserNameW(int userId);
     int GrantCreatorRights();
-    // Rolls back the open unit of work and records the failure that caused it.
-    int RollBackAndRecord();
     // EnsureLogin, then one file-server call; its failure recorded.
     template <class Call>
     int OnFileServer(Call&& call);

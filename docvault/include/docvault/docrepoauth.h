@@ -46,8 +46,6 @@ public:
     int Delete() { return 0; }
 
 private:
-    int RollBackAndRecord();
-
     int id_ = 0;
     int docRepoId_ = 0;
     int userId_ = 0;

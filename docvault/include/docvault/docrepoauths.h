@@ -41,7 +41,6 @@ public:
 
 private:
     void CopyElementsFrom(const DocRepoAuths& other);
-    int RollBackAndRecord();
 
     filterForDocRepoAuth filter_;
 };

@@ -42,8 +42,6 @@ public:
     int Save();
 
 private:
-    int RollBackAndRecord();
-
     int versionStraId_ = 1;
     int seriaNumStra_ = 0;
     int begin_Main_ = 0;
