@@ -11,6 +11,7 @@
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "vaultfs/nfserrors.h"
 #include "zub/text.h"
 
 namespace DRM {
@@ -66,10 +67,15 @@ int BaseLine::Create() {
         const int rc = Save(stored);
         if (rc != 0 && !stored) {
             // Without its row nobody can list or delete the folder, and it
-            // would block creating a baseline of the same name again.
-            FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), made.server, made.port);
-            NFS::CNFS_Cmd::Instance()->rm(made.server, made.port,
-                                          made.dir + L"\\baseline\\" + name_);
+            // would block creating a baseline of the same name again. The
+            // clean-up is best effort: the status stays the one of Save.
+            try {
+                FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), made.server,
+                                                   made.port);
+                NFS::CNFS_Cmd::Instance()->rm(made.server, made.port,
+                                              made.dir + L"\\baseline\\" + name_);
+            } catch (...) {
+            }
         }
         return rc;
     });
@@ -108,7 +114,7 @@ int BaseLine::Save(bool& stored) {
         values.AddParam(2, L"BaseLineInfo", desc_, false, false, kEq);
         values.AddParam(3, L"name", name_, false, false, kEq);
         if (Accessor()->InsertRow(kTable, values, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         stored = true;
 
         values.Clear();
@@ -136,17 +142,35 @@ int BaseLine::Delete() {
             return static_cast<int>(repo.ErrNumber());
         }
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), repo.nfsServer(), repo.nfsPort());
-        if (NFS::CNFS_Cmd::Instance()->rm(repo.nfsServer(),
-                                          static_cast<unsigned short>(repo.nfsPort()),
-                                          repo.nfsRootDir() + L"\\baseline\\" + name_) != 0)
-            return RecordNfsError();
+        NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
+        if (cmd.rm(repo.nfsServer(), static_cast<unsigned short>(repo.nfsPort()),
+                   repo.nfsRootDir() + L"\\baseline\\" + name_) != 0) {
+            // A folder that is already gone while the row still names it (an
+            // earlier Delete whose row removal failed) counts as removed;
+            // otherwise that row could never be deleted.
+            if (cmd.GetErrorNumber() != NFS::NFS_E_NOT_FOUND) return RecordNfsError();
+            bool names = false;
+            if (int rc = RowNamesThisFolder(names)) return rc;
+            if (!names) return RecordNfsError();
+        }
 
         ZUBDB::QVParams cond(false);
         cond.AddParam(0, L"BaseLineId", id_, false, kEq);
         if (Accessor()->DeleteRows(kTable, cond, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         return 0;
     });
+}
+
+int BaseLine::RowNamesThisFolder(bool& names) {
+    names = false;
+    ZUBDB::QVParams cond(false);
+    cond.AddParam(0, L"BaseLineId", id_, false, kEq);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->SelectRows(rs, kTable, L"DocRepoId,name", cond, kNone, kNone, kNone, 0, 0) != 0)
+        return RecordDbError();
+    names = HasRow(rs) && rs->GetIntAt(0) == docRepoId_ && rs->GetStringAt(1) == name_;
+    return 0;
 }
 
 int BaseLine::DownLoad(const std::wstring& localDir) {

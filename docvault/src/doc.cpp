@@ -231,7 +231,7 @@ int Doc::Add(std::wstring localFile) {
         AddInt(values, L"CurrentOperatorId", 0);
         AddInt(values, L"CaxDocType", caxDocType_);
         if (Accessor()->InsertRow(kDocTable, values, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
 
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -322,18 +322,29 @@ int Doc::ReName(std::wstring newName) {
         Location loc;
         if (int rc = LookupLocation(loc)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        if (NFS::CNFS_Cmd::Instance()->renameFile(loc.server, loc.port, CurrentPath(loc),
-                                                  CurrentPath(loc, name + L"." + ext)) != 0)
-            return RecordNfsError();
+        NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
+        const std::wstring oldPath = CurrentPath(loc);
+        const std::wstring newPath = CurrentPath(loc, name + L"." + ext);
+        if (cmd.renameFile(loc.server, loc.port, oldPath, newPath) != 0) return RecordNfsError();
 
+        // A row left naming the old file would name no file at all, and a
+        // second ReName could not find it either: the file goes back.
+        auto renameBack = [&] {
+            if (cmd.renameFile(loc.server, loc.port, newPath, oldPath) != 0) RecordNfsError();
+        };
         ZUBDB::QVParams values(false);
         AddText(values, L"Name", name);
         AddText(values, L"Ext", ext);
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
-        if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
+        if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0) {
+            renameBack();
             return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RecordDbError();
+        }
+        if (Accessor()->CommitTrans() != 0) {
+            renameBack();
+            return RollBackAndRecord();
+        }
         return 0;
     });
 }
@@ -350,7 +361,7 @@ int Doc::Delete() {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
         if (Accessor()->DeleteRows(kDocTable, cond, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         return 0;
     });
 }
@@ -393,7 +404,7 @@ int Doc::UpdateState(int docId, int newState) {
         AddInt(cond, L"DocId", docId);
         if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
             return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RecordDbError();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         return 0;
     });
 }

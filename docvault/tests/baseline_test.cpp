@@ -140,10 +140,64 @@ TEST_F(BaseLineContract, DeleteWithAWrongRepositoryRemovesNothing) {
 
 TEST_F(BaseLineContract, DeleteWhoseFolderRemovalFailsKeepsTheRow) {
     QueueRepoRead();
-    nfs->FailOn(L"rm", 1, 50002, L"no folder");
+    nfs->FailOn(L"rm", 1, 50004, L"device busy");
     DRM::BaseLine b = MakeBaseLine();
-    EXPECT_EQ(b.Delete(), 50002);
+    EXPECT_EQ(b.Delete(), 50004);
+    EXPECT_EQ(b.ErrDesc(), L"rm: device busy");
     EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+}
+
+TEST_F(BaseLineContract, DeleteFinishesWhenTheFolderIsGoneAndTheRowStillNamesIt) {
+    QueueRepoRead();
+    nfs->FailOn(L"rm", 1, 50002, L"no folder");
+    db->OnSelect(L"QV_DMBaseline", MakeRs({L"DocRepoId", L"name"}, {{I(3), T(L"rel1")}}));
+    DRM::BaseLine b = MakeBaseLine();
+    EXPECT_EQ(b.Delete(), 0);
+    EXPECT_EQ(b.ErrNumber(), 0);
+    const auto lines = DbLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], L"SelectRows QV_DMBaseline (DocRepoId,name) where 0:BaseLineId=6");
+    EXPECT_EQ(lines[2], L"DeleteRows QV_DMBaseline where 0:BaseLineId=6");
+    EXPECT_EQ(lines[3], L"CommitTrans");
+}
+
+TEST_F(BaseLineContract, AGoneFolderRemovesNoRowThatDoesNotNameIt) {
+    const std::vector<std::vector<ZUBDB::DBValue>> cases[] = {
+        {}, {{I(3), T(L"rel2")}}, {{I(4), T(L"rel1")}}};
+    for (const auto& rows : cases) {
+        SCOPED_TRACE(rows.size());
+        SetUp();
+        QueueRepoRead();
+        nfs->FailOn(L"rm", 1, 50002, L"no folder");
+        db->OnSelect(L"QV_DMBaseline", MakeRs({L"DocRepoId", L"name"}, rows));
+        DRM::BaseLine b = MakeBaseLine();
+        EXPECT_EQ(b.Delete(), 50002);
+        EXPECT_EQ(b.ErrDesc(), L"rm: no folder");
+        EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+    }
+}
+
+TEST_F(BaseLineContract, FailedCommitsAreRolledBack) {
+    {
+        SCOPED_TRACE("create: the row is rolled back and its folder removed");
+        QueueRepo();
+        db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
+        DRM::BaseLine b = MakeBaseLine();
+        EXPECT_EQ(b.Create(), 1205);
+        EXPECT_THAT(DbOps(), ElementsAre(L"SelectRows", L"InsertRow", L"CommitTrans",
+                                         L"RollbackTrans"));
+        EXPECT_EQ(NfsLines().back(), L"rm D:\\repo1\\baseline\\rel1");
+    }
+    {
+        SCOPED_TRACE("delete");
+        SetUp();
+        QueueRepoRead();
+        db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
+        DRM::BaseLine b = MakeBaseLine();
+        EXPECT_EQ(b.Delete(), 1205);
+        EXPECT_EQ(b.ErrDesc(), L"deadlock");
+        EXPECT_EQ(DbOps().back(), L"RollbackTrans");
+    }
 }
 
 TEST_F(BaseLineContract, DownLoadFetchesTheFolderTree) {

@@ -8,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "docvault/baseline.h"
@@ -18,6 +19,7 @@
 #include "docvault/docs.h"
 #include "embedded_store_fixture.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/text.h"
 
 namespace {
 
@@ -60,6 +62,20 @@ protected:
         doc.set_checkOutByName(L"system");
         doc.set_modifyInfo(info);
         return doc.CheckIn(WriteLocal("ci/" + doc_name(doc), content).wstring(), rcId);
+    }
+
+    // A statement of the store that fails on purpose: `event` is "UPDATE" or
+    // "DELETE", and the trigger is called after the table.
+    void Block(const std::wstring& event, const std::wstring& table) {
+        Sql(L"CREATE TRIGGER block_" + table + L" BEFORE " + event + L" ON " + table +
+            L" BEGIN SELECT RAISE(ABORT, 'blocked'); END");
+    }
+    void Unblock(const std::wstring& table) { Sql(L"DROP TRIGGER block_" + table); }
+    void Sql(const std::wstring& text) {
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        ASSERT_EQ(raw_->ExecuteSql(rs, text, ZUBDB::QVParams(false), L"", 0, 0), 0)
+            << zub::WideToUtf8(raw_->errDescription());
+        ASSERT_EQ(raw_->CommitTrans(), 0);
     }
 
     static std::string doc_name(const DRM::Doc& doc) {
@@ -214,11 +230,13 @@ TEST_F(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
 
 TEST_F(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
     const int id = AddDoc(L"big", std::string(3u << 20, 'a'));
-    // The upload fails after its first chunk has been written.
-    NFS::CNFS_Cmd::Instance()->SetProgress([](std::uint64_t done, std::uint64_t) {
-        if (done > 0) throw std::runtime_error("connection lost");
-    });
-    auto stopProgress = [](NFS::CNFS_Cmd* cmd) { cmd->SetProgress({}); };
+    // The upload fails after its first chunk has been written; the history
+    // copy before it goes through.
+    NFS::CNFS_Cmd::Instance()->SetOperationProgress(
+        [](std::wstring_view operation, std::uint64_t done, std::uint64_t) {
+            if (operation == L"upload" && done > 0) throw std::runtime_error("connection lost");
+        });
+    auto stopProgress = [](NFS::CNFS_Cmd* cmd) { cmd->SetOperationProgress({}); };
     std::unique_ptr<NFS::CNFS_Cmd, decltype(stopProgress)> guard(NFS::CNFS_Cmd::Instance(),
                                                                    stopProgress);
     EXPECT_NE(CheckIn(id, std::string(3u << 20, 'b'), L"", L""), 0);
@@ -289,6 +307,24 @@ TEST_F(DocLifeCycle, RenameDeleteAndListing) {
     EXPECT_EQ(Count(L"QV_DMDoc", L"DocId", b), 0);
     EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", b), 1);
     EXPECT_TRUE(doctest::fs::exists(OnServer("history/" + std::to_string(b) + "_1.0.prt")));
+}
+
+TEST_F(DocLifeCycle, ARenameTheStoreRefusesLeavesFileAndRowAgreeing) {
+    const int id = AddDoc(L"gear", "G", L"\\p");
+    Block(L"UPDATE", L"QV_DMDoc");
+    DRM::Doc doc = ReadDoc(id);
+    EXPECT_NE(doc.ReName(L"wheel.prt"), 0);
+    EXPECT_NE(doc.ErrDesc().find(L"blocked"), std::wstring::npos);
+    EXPECT_EQ(ReadFile(OnServer("trunk/p/gear.prt")), "G");
+    EXPECT_FALSE(doctest::fs::exists(OnServer("trunk/p/wheel.prt")));
+    EXPECT_EQ(ReadDoc(id).fileName(), L"gear");
+
+    // So the same rename works once the store takes it.
+    Unblock(L"QV_DMDoc");
+    DRM::Doc again = ReadDoc(id);
+    ASSERT_EQ(again.ReName(L"wheel.prt"), 0);
+    EXPECT_EQ(ReadFile(OnServer("trunk/p/wheel.prt")), "G");
+    EXPECT_EQ(ReadDoc(id).fileName(), L"wheel");
 }
 
 TEST_F(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
@@ -438,6 +474,38 @@ TEST_F(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel2")));
     EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", rel.id()), 0);
     EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
+}
+
+TEST_F(BaseLineLifeCycle, ADeleteWhoseRowFailedCanBeFinishedLater) {
+    AddDoc(L"a", "A");
+    DRM::BaseLine rel;
+    Open(rel);
+    rel.set_docRepoId(repoId_);
+    rel.set_name(L"rel1");
+    ASSERT_EQ(rel.Create(), 0);
+    DRM::BaseLine keep;
+    Open(keep);
+    keep.set_docRepoId(repoId_);
+    keep.set_name(L"rel2");
+    ASSERT_EQ(keep.Create(), 0);
+
+    Block(L"DELETE", L"QV_DMBaseline");
+    EXPECT_NE(rel.Delete(), 0);
+    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/rel1")));
+    EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", rel.id()), 1);
+
+    Unblock(L"QV_DMBaseline");
+    // Another baseline of the repository whose folder is gone is not this row.
+    DRM::BaseLine stranger = keep;
+    stranger.set_name(L"rel1");
+    EXPECT_EQ(stranger.Delete(), NFS::NFS_E_NOT_FOUND);
+    EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", keep.id()), 1);
+
+    DRM::BaseLine again = rel;
+    EXPECT_EQ(again.Delete(), 0);
+    EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", rel.id()), 0);
+    EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
+    EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel2/a.prt")));
 }
 
 TEST_F(BaseLineLifeCycle, ARepositoryWithoutBaselinesListsNone) {

@@ -312,6 +312,84 @@ TEST_F(DocContract, ReNameWhoseServerRenameFailsKeepsTheRow) {
     EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
 }
 
+TEST_F(DocContract, ReNameWhoseRowCannotBeUpdatedPutsTheFileBack) {
+    {
+        SCOPED_TRACE("update fails");
+        QueueRepo();
+        db->FailOn(L"UpdateRows", 1, 547, L"constraint");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.ReName(L"b.prt"), 547);
+        EXPECT_EQ(doc.ErrNumber(), 547);
+        EXPECT_EQ(doc.ErrDesc(), L"constraint");
+        EXPECT_THAT(NfsLines(),
+                    ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\b.prt",
+                                L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\a.prt"));
+        EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
+    }
+    {
+        SCOPED_TRACE("commit fails");
+        SetUp();
+        QueueRepo();
+        db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.ReName(L"b.prt"), 1205);
+        EXPECT_EQ(doc.ErrDesc(), L"deadlock");
+        EXPECT_EQ(NfsLines().size(), 2u);
+        EXPECT_EQ(NfsLines().back(),
+                  L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\a.prt");
+        EXPECT_EQ(DbOps().back(), L"RollbackTrans");
+    }
+    {
+        SCOPED_TRACE("the way back fails too: both failures are on the log, the status is the row's");
+        SetUp();
+        QueueRepo();
+        db->FailOn(L"UpdateRows", 1, 547, L"constraint");
+        nfs->FailOn(L"renameFile", 2, 50004, L"disk gone");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.ReName(L"b.prt"), 547);
+        EXPECT_EQ(doc.ErrNumber(), 547);
+        ASSERT_EQ(doc.ErrorLog().size(), 2u);
+        EXPECT_EQ(doc.ErrorLog()[0].number, 50004);
+    }
+}
+
+TEST_F(DocContract, AFailedCommitIsRolledBackSoTheNextCommitCannotPickItUp) {
+    const struct {
+        const char* what;
+        std::function<int(DRM::Doc&)> op;
+        std::function<void()> queue;
+    } cases[] = {
+        {"add", [](DRM::Doc& d) { return d.Add(L"/tmp/a.prt"); },
+         [this] {
+             QueueRepo();
+             QueueStrategy(1);
+         }},
+        {"check-out", [](DRM::Doc& d) { return d.CheckOut(L"/tmp/out"); },
+         [this] { QueueRepo(); }},
+        {"check-in's last step", [](DRM::Doc& d) { return d.CheckIn(L"/tmp/new.prt"); },
+         [this] {
+             QueueRepo(2);
+             QueueStrategy(1, 0, 1, 0, 3);
+         }},
+        {"delete", [](DRM::Doc& d) { return d.Delete(); }, [this] { QueueRepo(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        c.queue();
+        // The check-in's history save commits first; its own commit is the second.
+        db->FailOn(L"CommitTrans", std::string(c.what) == "check-in's last step" ? 2 : 1, 1205,
+                   L"deadlock");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(c.op(doc), 1205);
+        EXPECT_EQ(doc.ErrDesc(), L"deadlock");
+        const auto ops = DbOps();
+        ASSERT_GE(ops.size(), 2u);
+        EXPECT_EQ(ops[ops.size() - 2], L"CommitTrans");
+        EXPECT_EQ(ops.back(), L"RollbackTrans");
+    }
+}
+
 TEST_F(DocContract, NamesThatLeaveTheirFolderAreRefusedBeforeAnyCall) {
     struct Case {
         const char* what;

@@ -32,7 +32,8 @@ public:
 
     // Copies the trunk to R\baseline\<name>, then stores the row and sets id.
     int Create();
-    // Removes the folder, then the row.
+    // Removes the folder, then the row. A folder that is already gone while
+    // the row still names it counts as removed.
     int Delete();
     // Fetches the baseline's folder tree into localDir.
     int DownLoad(const std::wstring& localDir);
@@ -51,6 +52,9 @@ private:
     int LookupLocation(Location& loc);
     // Refuses a name that is no single folder name below R\baseline.
     int CheckName();
+    // Whether the row with this id is still this repository's baseline of
+    // this name; a status, the answer in `names`.
+    int RowNamesThisFolder(bool& names);
 
     int docRepoId_ = 0;
     int id_ = 0;

@@ -97,6 +97,7 @@ public:
     // Downloads the saved version versionStr into localDir under the current name.
     int GetHistory(std::wstring versionStr, std::wstring localDir);
     // newName with its extension; without a '.' the extension stays as it is.
+    // When the row cannot be updated the file gets its old name back.
     int ReName(std::wstring newName);
     // Deletes the current file, then the row; the history stays.
     int Delete();
