@@ -6,6 +6,13 @@ namespace ZUBDB {
 
 BOs::~BOs() { release(); }
 
+BOs& BOs::operator=(const BOs& other) {
+    if (this == &other) return *this;
+    BO::operator=(other);
+    Clear();
+    return *this;
+}
+
 void BOs::Add(BO* obj) {
     // Holding one object twice would delete it twice.
     if (!obj || held_.count(obj)) return;

@@ -30,24 +30,6 @@ private:
 
 }  // namespace
 
-DocRepoAuths::DocRepoAuths(const DocRepoAuths& other) : filter_(other.filter_) {
-    BO::operator=(other);
-    CopyElementsFrom(other);
-}
-
-DocRepoAuths& DocRepoAuths::operator=(const DocRepoAuths& other) {
-    if (this == &other) return *this;
-    BO::operator=(other);
-    filter_ = other.filter_;
-    Clear();
-    CopyElementsFrom(other);
-    return *this;
-}
-
-void DocRepoAuths::CopyElementsFrom(const DocRepoAuths& other) {
-    for (int i = 0; i < other.Count(); ++i) Add(new DocRepoAuth(*other.Auth(i)));
-}
-
 int DocRepoAuths::Select() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", __LINE__, [&] {
         ZUBDB::QVParams cond(false);

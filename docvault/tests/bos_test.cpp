@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
+
+#include "docvault/baselines.h"
+#include "docvault/dochistorys.h"
+#include "docvault/docrepos.h"
+#include "docvault/docs.h"
 
 namespace {
 
@@ -123,6 +129,58 @@ TEST(BOsTest, AddingTheSameObjectTwiceOrNullIsIgnored) {
         EXPECT_EQ(bos.Count(), 1);
     }
     EXPECT_EQ(deaths, 1);
+}
+
+// Copies of the typed collections own copies of the elements: each side
+// deletes its own (ASan reports a double delete or a use after free here).
+TEST(BOsCopies, TypedCollectionsCopyTheirElements) {
+    DRM::Docs docs;
+    docs.Add(new DRM::Doc(5, 3, L"a", L"prt", L"1.0", 0, 0, L"", 1, L"s", 1.0, 1, L"s", 2.0, L""));
+    docs.Add(new DRM::Doc(9, 3, L"b", L"drw", L"2.1", 1, 4, L"eve", 2, L"x", 1.5, 3, L"y", 2.5,
+                          L"\\s"));
+    auto copy = std::make_unique<DRM::Docs>(docs);
+    ASSERT_EQ(copy->Count(), 2);
+    EXPECT_NE(copy->GetDoc(1), docs.GetDoc(1));
+    ASSERT_NE(copy->GetDoc(L"9"), nullptr);
+    EXPECT_EQ(copy->GetDoc(L"9")->checkOutByName(), L"eve");
+    copy->GetDoc(0)->set_fileName(L"changed");
+    EXPECT_EQ(docs.GetDoc(0)->fileName(), L"a");
+
+    DRM::Docs assigned;
+    assigned.Add(new DRM::Doc());
+    assigned = *copy;
+    copy.reset();
+    ASSERT_EQ(assigned.Count(), 2);
+    EXPECT_EQ(assigned.GetDoc(0)->fileName(), L"changed");
+    EXPECT_EQ(assigned.GetDoc(L"5"), assigned.GetDoc(0));
+
+    DRM::DocRepos repos;
+    repos.Add(new DRM::DocRepo(4, L"Parts", L"file:/srv", 0, L"D:\\parts", 2));
+    DRM::DocRepos reposCopy(repos);
+    ASSERT_NE(reposCopy.Repo(L"Parts"), nullptr);
+    EXPECT_NE(reposCopy.Repo(L"Parts"), repos.Repo(L"Parts"));
+    EXPECT_EQ(reposCopy.Repo(L"Parts")->nfsRootDir(), L"D:\\parts");
+
+    DRM::DocHistorys history;
+    history.Add(new DRM::DocHistory(1, 2, 0, L"2_1.0.prt", 1, L"s", 1.0, L"i", 1, L"\\history\\",
+                                    1, 0, 1));
+    DRM::DocHistorys historyCopy;
+    historyCopy = history;
+    ASSERT_EQ(historyCopy.Count(), 1);
+    EXPECT_EQ(historyCopy.History(0)->hisDocName(), L"2_1.0.prt");
+
+    DRM::BaseLines baselines;
+    baselines.Add(new DRM::BaseLine(3, L"rel1", L"d", 2.5, 8));
+    DRM::BaseLines baselinesCopy(baselines);
+    baselines.Clear();
+    ASSERT_EQ(baselinesCopy.Count(), 1);
+    EXPECT_EQ(baselinesCopy.GetBaseLine(0)->name(), L"rel1");
+}
+
+TEST(BOsCopies, AForeignElementIsNotSlicedIntoTheCopy) {
+    DRM::Docs docs;
+    docs.Add(new KeyedBo(L"x", nullptr));
+    EXPECT_THROW(DRM::Docs copy(docs), std::logic_error);
 }
 
 }  // namespace

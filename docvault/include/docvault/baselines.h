@@ -14,6 +14,15 @@ struct filterForBaseLine {
 class BaseLines : public ZUBDB::BOs {
 public:
     BaseLines() = default;
+    // The copy owns copies of the elements.
+    BaseLines(const BaseLines& other) : BOs(other) { CopyElementsFrom<BaseLine>(other); }
+    BaseLines& operator=(const BaseLines& other) {
+        if (this != &other) {
+            BOs::operator=(other);
+            CopyElementsFrom<BaseLine>(other);
+        }
+        return *this;
+    }
 
     // Appends the repository's baselines.
     int GetAll(filterForBaseLine filter);

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -14,9 +15,6 @@ namespace ZUBDB {
 class BOs : public BO {
 public:
     BOs() = default;
-    // Nothing copies a collection; a copy would have to clone every element.
-    BOs(const BOs& other) = delete;
-    BOs& operator=(const BOs& other) = delete;
     ~BOs() override;
 
     // Takes ownership (null and an object already held are ignored). A key
@@ -32,6 +30,21 @@ public:
     int Count() const { return static_cast<int>(items_.size()); }
     // Deletes every element and empties the collection.
     void Clear();
+
+protected:
+    // Copies of the BO part only: the typed collection copies its elements
+    // with CopyElementsFrom, so that every copy owns objects of its own.
+    BOs(const BOs& other) : BO(other) {}
+    // Deletes the elements and takes over other's BO part.
+    BOs& operator=(const BOs& other);
+    template <class T>
+    void CopyElementsFrom(const BOs& other) {
+        for (int i = 0; i < other.Count(); ++i) {
+            const T* element = dynamic_cast<const T*>(other.Item(i));
+            if (!element) throw std::logic_error("collection holds an element of another class");
+            Add(new T(*element));
+        }
+    }
 
 private:
     void release();

@@ -15,6 +15,15 @@ struct filterForDocHistory {
 class DocHistorys : public ZUBDB::BOs {
 public:
     DocHistorys() = default;
+    // The copy owns copies of the elements.
+    DocHistorys(const DocHistorys& other) : BOs(other) { CopyElementsFrom<DocHistory>(other); }
+    DocHistorys& operator=(const DocHistorys& other) {
+        if (this != &other) {
+            BOs::operator=(other);
+            CopyElementsFrom<DocHistory>(other);
+        }
+        return *this;
+    }
 
     // Appends the document's rows; 49608 when it has none.
     int GetAll(filterForDocHistory filter);

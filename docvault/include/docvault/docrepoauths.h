@@ -17,8 +17,17 @@ public:
     DocRepoAuths() = default;
     explicit DocRepoAuths(const filterForDocRepoAuth& filter) : filter_(filter) {}
     // The copy owns copies of the elements.
-    DocRepoAuths(const DocRepoAuths& other);
-    DocRepoAuths& operator=(const DocRepoAuths& other);
+    DocRepoAuths(const DocRepoAuths& other) : BOs(other), filter_(other.filter_) {
+        CopyElementsFrom<DocRepoAuth>(other);
+    }
+    DocRepoAuths& operator=(const DocRepoAuths& other) {
+        if (this != &other) {
+            BOs::operator=(other);
+            filter_ = other.filter_;
+            CopyElementsFrom<DocRepoAuth>(other);
+        }
+        return *this;
+    }
 
     void set_fdra(const filterForDocRepoAuth& filter) { filter_ = filter; }
     filterForDocRepoAuth fdr() const { return filter_; }
@@ -40,8 +49,6 @@ public:
     }
 
 private:
-    void CopyElementsFrom(const DocRepoAuths& other);
-
     filterForDocRepoAuth filter_;
 };
 

@@ -10,6 +10,15 @@ namespace DRM {
 class DocRepos : public ZUBDB::BOs {
 public:
     DocRepos() = default;
+    // The copy owns copies of the elements.
+    DocRepos(const DocRepos& other) : BOs(other) { CopyElementsFrom<DocRepo>(other); }
+    DocRepos& operator=(const DocRepos& other) {
+        if (this != &other) {
+            BOs::operator=(other);
+            CopyElementsFrom<DocRepo>(other);
+        }
+        return *this;
+    }
 
     // Appends every repository.
     int GetAll();

@@ -10,6 +10,15 @@ namespace DRM {
 class Docs : public ZUBDB::BOs {
 public:
     Docs() = default;
+    // The copy owns copies of the elements.
+    Docs(const Docs& other) : BOs(other) { CopyElementsFrom<Doc>(other); }
+    Docs& operator=(const Docs& other) {
+        if (this != &other) {
+            BOs::operator=(other);
+            CopyElementsFrom<Doc>(other);
+        }
+        return *this;
+    }
 
     // Appends the repository's documents sorted by phyUrl. Exceptions reach
     // the caller.
