@@ -14,9 +14,10 @@ struct BenchConfig {
     std::vector<int> scaleSizes{1000, 10000, 100000};
     int scaleOps = 100;         // documents added and checked in at each size
     int historyVersions = 1000;  // seeded history rows of one document
-    int historyCheckins = 20;    // check-ins of that document
+    int historyCheckins = 50;    // check-ins of that document
     int baselineSize = 10000;   // one of scaleSizes
-    int listReps = 5;           // timed listings after a warm-up (3 at the largest size)
+    int listReps = 10;          // timed listings after a warm-up (half at 100,000 and more)
+    int largeIterations = 2;    // each 1 GiB step; the fastest counts
     bool quick = false;
     bool svn = true;
     bool keep = false;          // keep the work folder
@@ -33,6 +34,7 @@ struct BenchConfig {
         c.historyCheckins = 5;
         c.baselineSize = 1000;
         c.listReps = 2;
+        c.largeIterations = 1;
         return c;
     }
 };

@@ -86,9 +86,15 @@ double RawInserter::InsertEach(int count, const std::function<void(SqliteStmt&, 
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
         begin.Run();
-        bind(insert, i);
-        insert.Run();
-        commit.Run();
+        try {
+            bind(insert, i);
+            insert.Run();
+            commit.Run();
+        } catch (...) {
+            insert.Reset();
+            sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }

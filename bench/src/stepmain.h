@@ -10,7 +10,7 @@
 //   checkin  store= ids=FILE src=FILE [repeat=N]  (Doc::Read untimed, then
 //            Doc::CheckIn, repeated N times per document)
 //   checkout store= ids=FILE dest=DIR             (Doc::CheckOut)
-//   list     store= repo= reps=N                  (Docs::GetAll, mean of N after one warm-up)
+//   list     store= repo= reps=N                  (Docs::GetAll, fastest of N after a warm-up)
 //   history  store= doc= reps=N                   (DocHistorys::GetAll, likewise)
 //   baseline store= repo= name=                   (BaseLine::Create)
 #pragma once

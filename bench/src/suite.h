@@ -32,8 +32,10 @@ public:
     const BenchConfig& Config() const { return config_; }
 
 private:
+    // Registers "<key>/<part>". With several iterations the table takes the
+    // fastest: on a shared machine that is the least disturbed one.
     void Bench(const std::string& key, const std::string& part, const std::string& label,
-               std::function<Measure()> fn);
+               std::function<Measure()> fn, int iterations = 1);
     void World();
     SvnPeer& Svn();
 
@@ -44,7 +46,10 @@ private:
 
     // Pieces used by several rows.
     void MakeSmallSources();
+    void MakeLargeSources();
     using CopyList = std::vector<std::pair<std::filesystem::path, std::filesystem::path>>;
+    static Measure Fastest(int reps, const std::function<std::size_t()>& query,
+                           std::size_t expected);
     Measure CopyEach(const CopyList& pairs) const;
     Measure DurableCopyEach(const CopyList& pairs) const;
     Measure InsertDocs(int repoId, int count);
@@ -63,4 +68,5 @@ private:
     std::unique_ptr<RawInserter> rawVersions_;
     std::unique_ptr<SvnPeer> svn_;
     std::map<std::string, int> repos_;
+    int largeAdds_ = 0;
 };

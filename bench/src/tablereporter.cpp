@@ -25,9 +25,12 @@ void TableReporter::ReportRuns(const std::vector<Run>& runs) {
         const std::string part = name.substr(slash + 1, end == std::string::npos
                                                              ? std::string::npos
                                                              : end - slash - 1);
-        const double seconds =
+        const double mean =
             run.iterations > 0 ? run.real_accumulated_time / static_cast<double>(run.iterations)
                                : 0.0;
+        double seconds = mean;
+        if (auto c = run.counters.find("min_s"); c != run.counters.end() && c->second.value > 0)
+            seconds = c->second.value;
         long long peak = 0;
         if (auto c = run.counters.find("peak_rss"); c != run.counters.end())
             peak = static_cast<long long>(c->second.value);
