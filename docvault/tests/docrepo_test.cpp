@@ -124,6 +124,8 @@ TEST_F(DocRepoContract, CreateChecksMakesFourDirectoriesThenInsertsTheRow) {
                             L"CommitTrans", L"SelectRows QV_DMRepo (max(DocRepoId))"));
     EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"mk D:\\repo1", L"mk D:\\repo1\\trunk",
                                              L"mk D:\\repo1\\baseline", L"mk D:\\repo1\\history"));
+    // Login and directories went to the repository's own file server.
+    ASSERT_FALSE(nfs_->servers.empty());
     for (const auto& server : nfs_->servers) EXPECT_EQ(server, L"recfs: 0");
 }
 
@@ -349,6 +351,15 @@ TEST_F(DocRepoContract, RenameAndStrategyUpdateOneRowEach) {
     db_->FailOn(L"UpdateRows", 3, 547, L"constraint");
     EXPECT_EQ(repo.SaveVersionStra(), 547);
     EXPECT_EQ(db_->Ops().back(), L"UpdateRows");  // no commit after a failed update
+
+    // A commit that fails leaves nothing pending for the next one.
+    db_->FailOn(L"CommitTrans", 3, 1205, L"deadlock");
+    db_->FailOn(L"CommitTrans", 4, 1205, L"deadlock");
+    EXPECT_EQ(repo.updateBaseInfo(), 1205);
+    EXPECT_EQ(db_->Ops().back(), L"RollbackTrans");
+    EXPECT_EQ(repo.SaveVersionStra(), 1205);
+    EXPECT_EQ(repo.ErrDesc(), L"deadlock");
+    EXPECT_EQ(db_->Ops().back(), L"RollbackTrans");
 }
 
 TEST_F(DocRepoContract, DeleteRemovesTheTreeThenTheRowsInOneUnit) {

@@ -196,6 +196,12 @@ TEST_F(DocRepoAuthContract, DeleteRemovesTheRepositorysRowsThenEmpties) {
     EXPECT_EQ(auths.Delete(), 1205);
     EXPECT_EQ(auths.Count(), 1);  // only a finished delete empties it
     EXPECT_EQ(db_->Ops().back(), L"DeleteRows");
+
+    db_->FailOn(L"CommitTrans", 2, 1205, L"deadlock");
+    EXPECT_EQ(auths.Delete(), 1205);
+    EXPECT_EQ(auths.Count(), 1);
+    EXPECT_THAT(db_->Ops(), ElementsAre(L"DeleteRows", L"CommitTrans", L"DeleteRows", L"DeleteRows",
+                                        L"CommitTrans", L"RollbackTrans"));
 }
 
 TEST_F(DocRepoAuthContract, SaveInsertsEverySetInOneUnitThenEmpties) {
