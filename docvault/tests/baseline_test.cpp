@@ -12,6 +12,7 @@
 #include "doc_contract_fixture.h"
 #include "docvault/baselines.h"
 #include "docvault/doc.h"
+#include "throwing_accessor.h"
 
 namespace {
 
@@ -275,6 +276,24 @@ TEST(BaseLineObject, FullConstructorLeavesTheKeyEmpty) {
     EXPECT_EQ(b.GetKey(), L"");
     DRM::BaseLine copy(b);
     EXPECT_EQ(copy.name(), L"rel1");
+}
+
+TEST_F(BaseLineContract, EachStepRecordsAnExceptionAsMinusOne) {
+    doctest::ThrowingAccessor::Register(L"QV_DMRepo");
+    DRM::BaseLine b = MakeBaseLine(false);
+    b.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_EQ(b.Create(), -1);  // in CreateDirOnServer's boundary
+    EXPECT_EQ(b.ErrDesc(), L"boom\n");
+    EXPECT_EQ(b.Delete(), -1);  // the repository read has none, Delete's catches it
+    EXPECT_EQ(b.DownLoad(L"/tmp/x"), -1);
+    EXPECT_EQ(b.ErrorLog().size(), 3u);
+    EXPECT_THAT(NfsLines(), IsEmpty());
+
+    doctest::ThrowingAccessor::Register(L"QV_DMBaseline");
+    DRM::BaseLines list;
+    list.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_EQ(list.GetAll(DRM::filterForBaseLine{3}), -1);
+    EXPECT_EQ(list.ErrDesc(), L"boom\n");
 }
 
 }  // namespace

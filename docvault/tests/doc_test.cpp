@@ -13,6 +13,7 @@
 #include "docvault/docs.h"
 #include "docvault/errors.h"
 #include "throwing_accessor.h"
+#include <stdexcept>
 
 namespace {
 
@@ -610,6 +611,26 @@ TEST(DocObject, ConstructorsAndCopies) {
     EXPECT_EQ(copy.lstUptByName(), L"dan");
     empty = full;
     EXPECT_EQ(empty.phyUrl(), L"\\s");
+}
+
+TEST_F(DocContract, ExceptionsInsideAddAndInTheListing) {
+    // Add's boundary records an exception of its document look-ups; nothing
+    // is uploaded.
+    doctest::ThrowingAccessor::Register(L"QV_DMDoc");
+    QueueRepo();
+    DRM::Doc doc = MakeDoc();
+    doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    doc.set_currentVersion(L"kept");
+    EXPECT_EQ(doc.Add(L"/tmp/a.prt"), -1);
+    EXPECT_EQ(doc.ErrDesc(), L"boom\n");
+    EXPECT_EQ(doc.currentVersion(), L"kept");
+    EXPECT_THAT(NfsLines(), IsEmpty());
+
+    // The listing has no boundary: the exception reaches its caller.
+    DRM::Docs docs;
+    docs.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_THROW(docs.GetAll(DRM::filterForDoc{3, 0}), std::runtime_error);
+    EXPECT_EQ(docs.ErrNumber(), 0);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "doc_contract_fixture.h"
 #include "docvault/doc.h"
 #include "docvault/dochistorys.h"
+#include "throwing_accessor.h"
 
 namespace {
 
@@ -247,6 +248,27 @@ TEST(DocHistoryObject, DefaultsAndFullConstructor) {
     EXPECT_EQ(copy.phyUrl(), L"\\x\\");
     EXPECT_EQ(copy.operatprId(), 9);
     EXPECT_EQ(copy.version_Sub(), 7);
+}
+
+TEST_F(HistoryContract, ReadAndListingRecordAnExceptionAsMinusOne) {
+    doctest::ThrowingAccessor::Register(L"QV_DMDocVer");
+    DRM::DocHistory h;
+    h.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_EQ(h.Read(1), -1);
+    EXPECT_EQ(h.ErrDesc(), L"boom\n");
+    DRM::DocHistorys list;
+    list.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_EQ(list.GetAll(DRM::filterForDocHistory{12, 0}), -1);
+    EXPECT_EQ(list.ErrDesc(), L"boom\n");
+
+    // Inside the history save the transaction is rolled back.
+    QueueRepo();
+    DRM::Doc doc = MakeDoc();
+    doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
+    EXPECT_EQ(doc.SaveToHistory(L""), -1);
+    EXPECT_EQ(doc.ErrDesc(), L"boom\n");
+    EXPECT_EQ(DbOps().back(), L"RollbackTrans");
+    EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
 }
 
 }  // namespace

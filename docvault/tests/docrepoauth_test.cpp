@@ -306,4 +306,14 @@ TEST_F(DocRepoAuthContract, FilterAndCopies) {
     EXPECT_EQ(assigned.fdr().docRepoId, 12);
 }
 
+TEST_F(DocRepoAuthContract, SelectionsRecordAnExceptionAsMinusOne) {
+    doctest::ThrowingAccessor::Register(L"QV_");
+    DRM::DocRepoAuths auths(DRM::filterForDocRepoAuth{5});
+    ASSERT_EQ(auths.Connect(L"recthrow:", 0, L"QVData", L"tok"), 0);
+    EXPECT_EQ(auths.Select(), -1);
+    EXPECT_EQ(auths.ErrDesc(), L"boom\n");
+    EXPECT_EQ(auths.Select(3), -1);
+    EXPECT_EQ(auths.ErrorLog().size(), 2u);
+}
+
 }  // namespace

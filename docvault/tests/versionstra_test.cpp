@@ -7,6 +7,7 @@
 #include <string>
 
 #include "recording_db.h"
+#include "throwing_accessor.h"
 
 namespace {
 
@@ -115,6 +116,16 @@ TEST_F(VersionStraContract, WithoutAccessor49600AndNoCall) {
     EXPECT_EQ(vs.Save(), 49600);
     EXPECT_EQ(vs.ErrDesc(), L"远程数据库未连接");
     EXPECT_THAT(db_->calls, IsEmpty());
+}
+
+TEST_F(VersionStraContract, AnExceptionIsRecordedAsMinusOne) {
+    doctest::ThrowingAccessor::Register(L"QV_DMVerStrategy");
+    DRM::VersionStra vs(2, 1, 0, 0, 0, 0, 3);
+    ASSERT_EQ(vs.Connect(L"recthrow:", 0, L"QVData", L"tok"), 0);
+    EXPECT_EQ(vs.Read(3), -1);
+    EXPECT_EQ(vs.ErrNumber(), -1);
+    EXPECT_EQ(vs.ErrDesc(), L"boom\n");
+    EXPECT_EQ(vs.seriaNumStra(), 2);
 }
 
 }  // namespace
