@@ -6,6 +6,7 @@
 
 #include "dbcore/cdbrecordset.h"
 #include "dbcore/qvparams.h"
+#include "docvault/doc.h"
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
@@ -24,6 +25,21 @@ const std::wstring kEq = L"=";
 const std::wstring kNone;
 
 bool HasRow(const std::unique_ptr<ZUBDB::CDBRecordset>& rs) { return rs && !rs->IsEOF(); }
+
+// Separators are '\'; a leading pair (a share) and a closing one are fine.
+bool IsPlainRootText(const std::wstring& dir) {
+    if (dir.empty() || dir.find(L'/') != std::wstring::npos) return false;
+    if (dir.find(L"\\\\", 1) != std::wstring::npos) return false;
+    std::size_t start = 0;
+    while (start <= dir.size()) {
+        std::size_t end = dir.find(L'\\', start);
+        if (end == std::wstring::npos) end = dir.size();
+        const std::wstring part = dir.substr(start, end - start);
+        if (part == L"." || part == L"..") return false;
+        start = end + 1;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -72,8 +88,16 @@ int DocRepo::Create() {
 int DocRepo::CheckExist() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::CheckExist", __LINE__, [&] {
         // An empty root is the server's root: it holds every other repository,
-        // and deleting it would wipe them all.
-        if (nfsRootDir_.empty()) return 1;
+        // and deleting it would wipe them all. A "." segment, a doubled or a
+        // forward separator name an existing tree in words the text
+        // comparison below cannot see through, so two repositories could
+        // share one tree and the deletion of one take the other's files.
+        if (!IsPlainRootText(nfsRootDir_)) {
+            RaiseUnknownError(DocErr::kInvalidName,
+                              zub::FormatBounded(1024, DocErr::kInvalidNameText,
+                                                 nfsRootDir_.c_str()));
+            return 1;
+        }
         ZUBDB::QVParams cond(false);
         cond.AddParam(0, L"Server", nfsServer_, false, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
+#include "docvault/doc.h"
 #include "docvault/docrepos.h"
 #include "recording_db.h"
 #include "recording_nfs.h"
@@ -167,7 +168,6 @@ TEST_F(DocRepoContract, OverlappingDirectoriesAreRefusedByTextContainment) {
         {L"D:\\repo1", L"D:\\repo10", DRM::DocRepo::kOverlaps},
         {L"D:\\repo1", L"D:\\repo1", DRM::DocRepo::kOverlaps},
         {L"", L"D:\\repo1", DRM::DocRepo::kOverlaps},
-        {L"D:\\repo1", L"", DRM::DocRepo::kOverlaps},
         {L"D:\\Repo1", L"D:\\repo1", DRM::DocRepo::kCreated},  // case-sensitive
         {L"D:\\repo2", L"D:\\repo1", DRM::DocRepo::kCreated},
     };
@@ -183,18 +183,37 @@ TEST_F(DocRepoContract, OverlappingDirectoriesAreRefusedByTextContainment) {
             // Overlap is an answer, not an error; nothing after the check runs.
             EXPECT_EQ(repo.ErrNumber(), 0);
             EXPECT_EQ(repo.ErrDesc(), L"");
-            EXPECT_EQ(RepoLines(*db_).size(), c.wanted.empty() ? 0u : 1u);
+            EXPECT_EQ(RepoLines(*db_).size(), 1u);
             EXPECT_THAT(NfsLines(*nfs_), IsEmpty());
         }
     }
 }
 
-TEST_F(DocRepoContract, EmptyRootDirectoryIsRefusedEvenOnAnEmptyServer) {
-    DRM::DocRepo repo;
-    Prepare(repo, L"");
-    EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps);
-    EXPECT_THAT(NfsLines(*nfs_), IsEmpty());
-    EXPECT_THAT(RepoLines(*db_), IsEmpty());
+TEST_F(DocRepoContract, RootTextsTheOverlapCheckCannotJudgeAreRefusedEvenOnAnEmptyServer) {
+    // Each names a tree that an existing D:\repo1 could be spelled as.
+    for (const wchar_t* dir : {L"", L"D:\\.\\repo1", L"D:\\repo1\\.", L"D:\\\\repo1",
+                               L"D:/repo1", L"D:\\x\\..\\repo1"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(dir)));
+        db_ = &RecordingDb::Install();
+        nfs_ = &RecordingNfs::Install();
+        DRM::DocRepo repo;
+        Prepare(repo, dir);
+        EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps);
+        EXPECT_EQ(repo.ErrNumber(), DRM::DocErr::kInvalidName);
+        EXPECT_EQ(repo.ErrDesc(), L"名称无效: \"" + std::wstring(dir) + L"\"");
+        EXPECT_THAT(NfsLines(*nfs_), IsEmpty());
+        EXPECT_THAT(RepoLines(*db_), IsEmpty());
+    }
+    // Closing separators and a share prefix are plain spellings.
+    for (const wchar_t* dir : {L"\\repos\\demo\\", L"\\\\server\\share\\r1"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(dir)));
+        db_ = &RecordingDb::Install();
+        nfs_ = &RecordingNfs::Install();
+        DRM::DocRepo repo;
+        Prepare(repo, dir);
+        EXPECT_EQ(repo.Create(), DRM::DocRepo::kCreated);
+        EXPECT_EQ(repo.ErrNumber(), 0);
+    }
 }
 
 TEST_F(DocRepoContract, CreateReportsTheFailingStep) {

@@ -285,6 +285,17 @@ TEST_F(RepoIntegration, OverlapIsJudgedPerFileServerByTextContainment) {
     {
         auto repo = NewRepo(L"root", L"", rootA_);
         EXPECT_EQ(repo->Create(), DRM::DocRepo::kOverlaps);
+        EXPECT_EQ(repo->ErrNumber(), 49610);
+    }
+    {
+        // The same tree as "ten", spelled past the text comparison.
+        auto repo = NewRepo(L"ten again", L"D:\\.\\repo10", rootA_);
+        EXPECT_EQ(repo->Create(), DRM::DocRepo::kOverlaps);
+        EXPECT_EQ(repo->ErrNumber(), 49610);
+        DRM::DocRepos all;
+        Connect(all);
+        ASSERT_EQ(all.GetAll(), 0);
+        EXPECT_EQ(all.Repo(L"ten again"), nullptr);
     }
     {
         // A row left with an empty directory blocks its whole server.

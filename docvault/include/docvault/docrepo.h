@@ -48,6 +48,8 @@ public:
 
     // Overlap check, directories, row (and the creator's full rights), stopping
     // at the first failing step: kCreated, kOverlaps, kDirFailed or kRowFailed.
+    // A root directory that is empty, or spelled with a "." or ".." segment,
+    // a doubled separator or a '/', fails the check with 49610 recorded.
     int Create();
     int Read(int id);
     // Stores the name.
