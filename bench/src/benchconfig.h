@@ -17,7 +17,7 @@ struct BenchConfig {
     int historyCheckins = 50;    // check-ins of that document
     int baselineSize = 10000;   // one of scaleSizes
     int listReps = 10;          // timed listings after a warm-up (half at 100,000 and more)
-    int largeIterations = 2;    // each 1 GiB step; the fastest counts
+    int largeIterations = 3;    // each 1 GiB step; the fastest counts
     bool quick = false;
     bool svn = true;
     bool keep = false;          // keep the work folder

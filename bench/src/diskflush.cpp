@@ -38,3 +38,15 @@ void DiskFlush::FileSystem(const std::filesystem::path& path) {
     if (::syncfs(fd.get()) != 0)
         throw std::runtime_error("syncfs " + path.string() + ": " + std::strerror(errno));
 }
+
+void DiskFlush::Evict(const std::filesystem::path& dir, std::uintmax_t minBytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec) || it->file_size(ec) < minBytes)
+            continue;
+        const UniqueFd fd(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd)
+            ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+    }
+}

@@ -3,6 +3,7 @@
 // system.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 class DiskFlush {
@@ -11,4 +12,8 @@ public:
     static void Folder(const std::filesystem::path& dir);
     // One flush for everything written on the file system that holds `path`.
     static void FileSystem(const std::filesystem::path& path);
+    // Drops the cached pages of every file of at least `minBytes` below `dir`
+    // (written data must be synced first): each large step then reads from
+    // the disk, not from whatever the cache happens to hold.
+    static void Evict(const std::filesystem::path& dir, std::uintmax_t minBytes);
 };

@@ -47,6 +47,7 @@ private:
     // Pieces used by several rows.
     void MakeSmallSources();
     void MakeLargeSources();
+    void SettleLarge() const;
     using CopyList = std::vector<std::pair<std::filesystem::path, std::filesystem::path>>;
     static Measure Fastest(int reps, const std::function<std::size_t()>& query,
                            std::size_t expected);
