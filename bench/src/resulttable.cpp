@@ -64,7 +64,7 @@ void ResultTable::DefinePart(const std::string& key, const std::string& part,
 }
 
 void ResultTable::Record(const std::string& key, const std::string& part, double seconds,
-                         long long peakRssBytes, const std::string& error) {
+                         long long peakRssBytes, const std::string& error, double cpuSeconds) {
     auto it = std::find_if(rows_.begin(), rows_.end(),
                            [&](const Row& r) { return r.spec.key == key; });
     if (it == rows_.end())
@@ -75,6 +75,7 @@ void ResultTable::Record(const std::string& key, const std::string& part, double
     p->second.seconds = seconds;
     p->second.peakRssBytes = peakRssBytes;
     p->second.error = error;
+    p->second.cpuSeconds = cpuSeconds;
 }
 
 const ResultTable::Row* ResultTable::Find(const std::string& key) const {
@@ -205,6 +206,11 @@ std::string ResultTable::Markdown() const {
             if (ours && prevOurs && r.spec.items > 0 && prev->spec.items > 0) {
                 const double g = (*ours / r.spec.items) / (*prevOurs / prev->spec.items);
                 growth = Printf("×%.2f", g);
+                const double cpu = r.parts.at("ours").cpuSeconds;
+                const double prevCpu = prev->parts.at("ours").cpuSeconds;
+                if (cpu > 0 && prevCpu > 0)
+                    growth += Printf(" (cpu ×%.2f)",
+                                     (cpu / r.spec.items) / (prevCpu / prev->spec.items));
             }
         }
 

@@ -23,6 +23,7 @@ struct PartResult {
     double seconds = 0.0;
     long long peakRssBytes = 0;
     std::string error;
+    double cpuSeconds = 0.0;
 };
 
 class ResultTable {
@@ -33,7 +34,7 @@ public:
     void DefineRow(RowSpec spec);
     void DefinePart(const std::string& key, const std::string& part, std::string label);
     void Record(const std::string& key, const std::string& part, double seconds,
-                long long peakRssBytes, const std::string& error);
+                long long peakRssBytes, const std::string& error, double cpuSeconds = 0.0);
 
     bool HasErrors() const;
     // Rows whose ratio exceeds the limit.

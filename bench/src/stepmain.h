@@ -1,8 +1,8 @@
 // The child side of a measured library step. The parent runs this program
 // again as `zub_bench --step NAME key=value...` so that each step's peak
 // memory is its own process's. The child times only the library calls and
-// prints "seconds=<s>", "count=<n>" and "peak=<bytes>" (its VmHWM) on
-// standard output.
+// prints "seconds=<s>", "cpu=<s>" (its processor time in those calls),
+// "count=<n>" and "peak=<bytes>" (its VmHWM) on standard output.
 //
 // Steps:
 //   add      store= repo= src=DIR count= prefix= phyurl= ids=FILE  (Doc::Add of

@@ -20,6 +20,8 @@ Measure StepRunner::Run(const std::string& step, const std::vector<std::string>&
         if (line.rfind("seconds=", 0) == 0) {
             m.seconds = std::stod(line.substr(8));
             seen = true;
+        } else if (line.rfind("cpu=", 0) == 0) {
+            m.cpuSeconds = std::stod(line.substr(4));
         } else if (line.rfind("peak=", 0) == 0) {
             // The child's own figure: ru_maxrss would include ours (see Process).
             m.peakRssBytes = std::stoll(line.substr(5));

@@ -34,8 +34,11 @@ void TableReporter::ReportRuns(const std::vector<Run>& runs) {
         long long peak = 0;
         if (auto c = run.counters.find("peak_rss"); c != run.counters.end())
             peak = static_cast<long long>(c->second.value);
+        double cpu = 0;
+        if (auto c = run.counters.find("cpu_s"); c != run.counters.end())
+            cpu = c->second.value;
         const std::string error = run.error_occurred ? run.error_message : std::string();
-        table_.Record(key, part, seconds, peak, error);
+        table_.Record(key, part, seconds, peak, error, cpu);
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         char clock[32];

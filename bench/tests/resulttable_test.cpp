@@ -85,6 +85,15 @@ TEST_F(ResultTableTest, GrowthComparesTimePerItemWithTheReferenceRow) {
         << "the first row has no reference, so no growth";
 }
 
+TEST_F(ResultTableTest, GrowthAlsoComparesProcessorTimeWhereBothRowsHaveIt) {
+    table.DefineRow({"big", "big", "1,000", 1000, 0, "add"});
+    table.DefinePart("big", "ours", "");
+    table.Record("add", "ours", 1.0, 0, "", 0.1);  // 1 ms cpu per item
+    table.Record("big", "ours", 10.0, 0, "", 2.0);  // 2 ms cpu per item
+    EXPECT_NE(Line(table.Markdown(), "big").find("| ×1.00 (cpu ×2.00) |"), std::string::npos)
+        << table.Markdown();
+}
+
 TEST_F(ResultTableTest, BytesGiveMegabytesPerSecond) {
     table.DefineRow({"large", "large", "1 GiB", 0, 1e9, ""});
     table.DefinePart("large", "ours", "");
