@@ -3,13 +3,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "dbcore/cdbrecordset.h"
-#include "dbcore/qvparams.h"
 #include "docvault/doc.h"
 #include "docvault/docrepo.h"
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
@@ -20,11 +19,6 @@ namespace {
 
 constexpr const wchar_t* kFile = L"src/baseline";
 constexpr const wchar_t* kTable = L"QV_DMBaseline";
-const std::wstring kEq = L"=";
-const std::wstring kNone;
-
-bool HasRow(const std::unique_ptr<ZUBDB::CDBRecordset>& rs) { return rs && !rs->IsEOF(); }
-
 }  // namespace
 
 BaseLine::BaseLine(int docRepoId, const std::wstring& name, const std::wstring& desc,

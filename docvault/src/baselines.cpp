@@ -2,22 +2,21 @@
 
 #include <memory>
 
-#include "dbcore/cdbrecordset.h"
-#include "dbcore/qvparams.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
 
 int BaseLines::GetAll(filterForBaseLine filter) {
     return OperationScope::Run(*this, L"src/baselines", L"DRM::BaseLines::GetAll", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", filter.docRepoId, false, L"=");
+        cond.AddParam(0, L"DocRepoId", filter.docRepoId, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_DMBaseline",
                                    L"BaseLineId,DocRepoId,name,BaseLineInfo,BaseLineCreateTime",
-                                   cond, L"", L"", L"", 0, 0) != 0)
+                                   cond, kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();
-        for (; rs && !rs->IsEOF(); rs->MoveNext())
+        for (; HasRow(rs); rs->MoveNext())
             Add(std::make_unique<BaseLine>(static_cast<int>(rs->GetIntAt(1)), rs->GetStringAt(2),
                                            rs->GetStringAt(3), rs->GetDoubleAt(4, 0.0),
                                            static_cast<int>(rs->GetIntAt(0)))

@@ -6,11 +6,10 @@
 #include <cwchar>
 #include <memory>
 
-#include "dbcore/cdbrecordset.h"
-#include "dbcore/qvparams.h"
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "zub/text.h"
 
@@ -21,22 +20,6 @@ namespace {
 constexpr const wchar_t* kFile = L"src/doc";
 constexpr const wchar_t* kDocTable = L"QV_DMDoc";
 constexpr const wchar_t* kHistoryTable = L"QV_DMDocVer";
-const std::wstring kEq = L"=";
-const std::wstring kNone;
-
-bool HasRow(const std::unique_ptr<ZUBDB::CDBRecordset>& rs) { return rs && !rs->IsEOF(); }
-
-// Each value or condition goes to the next position of its list.
-void AddInt(ZUBDB::QVParams& list, const wchar_t* column, long long value) {
-    list.AddParam(static_cast<long>(list.size()), column, value, false, kEq);
-}
-void AddText(ZUBDB::QVParams& list, const wchar_t* column, const std::wstring& value) {
-    list.AddParam(static_cast<long>(list.size()), column, value, false, false, kEq);
-}
-void AddExpr(ZUBDB::QVParams& list, const wchar_t* column, const wchar_t* expression) {
-    list.AddParam(static_cast<long>(list.size()), column, expression, true, false, kEq);
-}
-
 // The leading integer as the C library reads it (white space, sign, digits;
 // 0 without digits), held to the range of int.
 int LeadingInt(const std::wstring& text) {

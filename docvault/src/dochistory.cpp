@@ -2,10 +2,9 @@
 
 #include <memory>
 
-#include "dbcore/cdbrecordset.h"
-#include "dbcore/qvparams.h"
 #include "docvault/errors.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
 
@@ -30,11 +29,11 @@ DocHistory::DocHistory(int id, int docId, int baseLineId, const std::wstring& hi
 int DocHistory::Read(int id) {
     return OperationScope::Run(*this, L"src/dochistory", L"DRM::DocHistory::Read", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocVersionId", id, false, L"=");
+        cond.AddParam(0, L"DocVersionId", id, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, L"QV_DMDocVer", L"", cond, L"", L"", L"", 0, 0) != 0)
+        if (Accessor()->SelectRows(rs, L"QV_DMDocVer", kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();
-        if (!rs || rs->IsEOF()) {
+        if (!HasRow(rs)) {
             RaiseUnknownError(Err::kIdInvalid, Err::kDocIdInvalidText);
             return Err::kIdInvalid;
         }

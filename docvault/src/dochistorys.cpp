@@ -2,22 +2,21 @@
 
 #include <memory>
 
-#include "dbcore/cdbrecordset.h"
-#include "dbcore/qvparams.h"
 #include "docvault/errors.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
 
 int DocHistorys::GetAll(filterForDocHistory filter) {
     return OperationScope::Run(*this, L"src/dochistorys", L"DRM::DocHistorys::GetAll", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocId", filter.docId, false, L"=");
+        cond.AddParam(0, L"DocId", filter.docId, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, L"QV_DMDocVer", L"", cond, L" Revision desc", L"", L"", 0,
+        if (Accessor()->SelectRows(rs, L"QV_DMDocVer", kNone, cond, L" Revision desc", kNone, kNone, 0,
                                    0) != 0)
             return RecordDbError();
-        if (!rs || rs->IsEOF()) {
+        if (!HasRow(rs)) {
             RaiseUnknownError(Err::kNoMatch, Err::kNoMatchText);
             return Err::kNoMatch;
         }

@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "dbcore/cdbrecordset.h"
-#include "dbcore/qvparams.h"
 #include "docvault/doc.h"
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
 #include "docvault/pendingunit.h"
+#include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
@@ -21,11 +20,6 @@ namespace {
 
 constexpr const wchar_t* kFile = L"src/docrepo";
 constexpr const wchar_t* kRepoTable = L"QV_DMRepo";
-const std::wstring kEq = L"=";
-const std::wstring kNone;
-
-bool HasRow(const std::unique_ptr<ZUBDB::CDBRecordset>& rs) { return rs && !rs->IsEOF(); }
-
 // Separators are '\'; a leading pair (a share) and a closing one are fine.
 bool IsPlainRootText(const std::wstring& dir) {
     if (dir.empty() || dir.find(L'/') != std::wstring::npos) return false;

@@ -3,17 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "dbcore/qvparams.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
-
-namespace {
-
-const std::wstring kEq = L"=";
-const std::wstring kNone;
-
-}  // namespace
 
 DocRepoAuth::DocRepoAuth(int id, int docRepoId, int userId, int roleId, int byRoleOrByUser,
                          int read, int write, int manage, std::wstring roleOrUserName)
@@ -48,7 +41,7 @@ int DocRepoAuth::Save() {
         if (Accessor()->SelectRows(rs, L"QV_DMAuth", L"max(authId)", values, kNone, kNone, kNone,
                                    0, 0) != 0)
             return RecordDbError();
-        if (rs && !rs->IsEOF()) id_ = static_cast<int>(InsertedId(rs->GetIntAt(0)));
+        if (HasRow(rs)) id_ = static_cast<int>(InsertedId(rs->GetIntAt(0)));
         return 0;
     });
 }

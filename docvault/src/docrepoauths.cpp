@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "dbcore/qvparams.h"
 #include "docvault/operation.h"
 #include "docvault/pendingunit.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
 
@@ -13,8 +13,6 @@ namespace {
 
 constexpr const wchar_t* kFile = L"src/docrepoauths";
 constexpr const wchar_t* kAuthTable = L"QV_DMAuth";
-const std::wstring kEq = L"=";
-const std::wstring kNone;
 
 // Empties the collection when the unit of work is over, however it ended.
 class ClearOnExit {
@@ -40,7 +38,7 @@ int DocRepoAuths::Select() {
                                    L"UserName",
                                    cond, kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();
-        if (!rs || rs->IsEOF()) {
+        if (!HasRow(rs)) {
             RaiseUnknownError(Err::kNoMatch, Err::kNoMatchText);
             return Err::kNoMatch;
         }
@@ -63,7 +61,7 @@ int DocRepoAuths::Select(int userId) {
                                    kNone, 0, 0) != 0)
             return RecordDbError();
         // One row per repository: its id, then read, write and manage in 2..4.
-        for (; rs && !rs->IsEOF(); rs->MoveNext()) {
+        for (; HasRow(rs); rs->MoveNext()) {
             Add(new DocRepoAuth(0, static_cast<int>(rs->GetIntAt(0)), userId, 0, 1,
                                 static_cast<int>(rs->GetIntAt(2)), static_cast<int>(rs->GetIntAt(3)),
                                 static_cast<int>(rs->GetIntAt(4)), L""));

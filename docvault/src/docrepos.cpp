@@ -3,15 +3,14 @@
 #include <memory>
 #include <string>
 
-#include "dbcore/qvparams.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
 
 namespace {
 
 constexpr const wchar_t* kFile = L"src/docrepos";
-const std::wstring kNone;
 
 }  // namespace
 

@@ -2,25 +2,24 @@
 
 #include <memory>
 
-#include "dbcore/cdbrecordset.h"
-#include "dbcore/qvparams.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
 
 int Docs::GetAll(filterForDoc filter) {
     return OperationScope::RunUnguarded(*this, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", filter.docRepoId, false, L"=");
+        cond.AddParam(0, L"DocRepoId", filter.docRepoId, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(
                 rs, L"QV_DMDoc",
                 L"DocId,DocRepoId,Name,ext,CurrentVersion,CurrentState,\t\t\t\t\t  "
                 L"CurrentOperatorId,CurrentOperatorName,CreatorId,CreatorName,\t\t\t\t\t  "
                 L"DocCreateTime,LastOperatorId,LastOperatorName,LastOperateTime,phyUrl",
-                cond, L"phyurl asc", L"", L"", 0, 0) != 0)
+                cond, L"phyurl asc", kNone, kNone, 0, 0) != 0)
             return RecordDbError();
-        for (; rs && !rs->IsEOF(); rs->MoveNext()) {
+        for (; HasRow(rs); rs->MoveNext()) {
             auto doc = std::make_unique<Doc>(
                 static_cast<int>(rs->GetIntAt(0)), static_cast<int>(rs->GetIntAt(1)),
                 rs->GetStringAt(2), rs->GetStringAt(3), rs->GetStringAt(4),

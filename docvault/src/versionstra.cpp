@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "dbcore/qvparams.h"
 #include "docvault/operation.h"
+#include "internal/rowparams.h"
 
 namespace DRM {
 
@@ -12,8 +12,6 @@ namespace {
 
 constexpr const wchar_t* kFile = L"src/versionstra";
 constexpr const wchar_t* kTable = L"QV_DMVerStrategy";
-const std::wstring kEq = L"=";
-const std::wstring kNone;
 
 }  // namespace
 
@@ -34,7 +32,7 @@ int VersionStra::Read(int id) {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, kTable, kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();
-        if (!rs || rs->IsEOF()) return 0;
+        if (!HasRow(rs)) return 0;
         versionStraId_ = id;
         seriaNumStra_ = static_cast<int>(rs->GetInt(L"SeriaNumStra", 0));
         begin_Main_ = static_cast<int>(rs->GetInt(L"Begin_Main", 0));
