@@ -8,10 +8,11 @@
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
+#include "internal/plainname.h"
+#include "internal/repolocation.h"
 #include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfserrors.h"
-#include "zub/text.h"
 
 namespace DRM {
 
@@ -28,34 +29,14 @@ BaseLine::BaseLine(int docRepoId, const std::wstring& name, const std::wstring& 
 int BaseLine::CheckName() {
     // The name is a folder below R\baseline: an empty name, "..", or one with
     // a separator would make Delete remove some other folder.
-    if (!name_.empty() && name_ != L"." && name_ != L".." &&
-        name_.find_first_of(std::wstring(L"\\/\0", 3)) == std::wstring::npos)
-        return 0;
-    RaiseUnknownError(DocErr::kInvalidName,
-                      zub::FormatBounded(1024, DocErr::kInvalidNameText, name_.c_str()));
+    if (IsPlainName(name_)) return 0;
+    RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(name_));
     return DocErr::kInvalidName;
-}
-
-int BaseLine::LookupLocation(Location& loc) {
-    ZUBDB::QVParams cond(false);
-    cond.AddParam(0, L"DocRepoId", docRepoId_, false, kEq);
-    std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (Accessor()->SelectRows(rs, L"QV_DMRepo", L"server,port,directory", cond, kNone, kNone,
-                               kNone, 0, 0) != 0)
-        return RecordDbError();
-    if (!HasRow(rs)) {
-        RaiseUnknownError(Err::kRepoMissing, Err::kRepoMissingText);
-        return Err::kRepoMissing;
-    }
-    loc.server = rs->GetString(L"server");
-    loc.port = static_cast<unsigned short>(rs->GetInt(L"port"));
-    loc.dir = rs->GetString(L"directory");
-    return 0;
 }
 
 int BaseLine::Create() {
     return OperationScope::RunUnguarded(*this, [&] {
-        Location made;
+        RepoLocation made;
         if (int rc = CreateDirOnServer(made)) return rc;
         bool stored = false;
         const int rc = Save(stored);
@@ -75,10 +56,10 @@ int BaseLine::Create() {
     });
 }
 
-int BaseLine::CreateDirOnServer(Location& made) {
+int BaseLine::CreateDirOnServer(RepoLocation& made) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::CreateDirOnServer", __LINE__, [&] {
         if (int rc = CheckName()) return rc;
-        if (int rc = LookupLocation(made)) return rc;
+        if (int rc = made.Lookup(*this, docRepoId_)) return rc;
         const std::wstring parent = made.dir + L"\\baseline";
         NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
 
@@ -170,8 +151,8 @@ int BaseLine::RowNamesThisFolder(bool& names) {
 int BaseLine::DownLoad(const std::wstring& localDir) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::DownLoad", __LINE__, [&] {
         if (int rc = CheckName()) return rc;
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         std::uint64_t count = 0;
         if (NFS::CNFS_Cmd::Instance()->downLoadFolder(

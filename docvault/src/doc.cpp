@@ -9,6 +9,8 @@
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
+#include "internal/plainname.h"
+#include "internal/repolocation.h"
 #include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "zub/text.h"
@@ -37,13 +39,6 @@ std::wstring NextVersionText(const std::wstring& current, int scheme) {
         return std::to_wstring(static_cast<long long>(LeadingInt(current)) + 1);
     return current.substr(0, dot + 1) +
            std::to_wstring(static_cast<long long>(LeadingInt(current.substr(dot + 1))) + 1);
-}
-
-// One path segment on the server: it must not name its own folder, its
-// parent, or reach into another folder.
-bool IsPlainName(const std::wstring& name) {
-    return !name.empty() && name != L"." && name != L".." &&
-           name.find_first_of(std::wstring(L"\\/\0", 3)) == std::wstring::npos;
 }
 
 // Empty, or "\a\b" of plain segments.
@@ -87,8 +82,7 @@ Doc::Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
 }
 
 int Doc::RejectName(const std::wstring& name) {
-    RaiseUnknownError(DocErr::kInvalidName,
-                      zub::FormatBounded(1024, DocErr::kInvalidNameText, name.c_str()));
+    RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(name));
     return DocErr::kInvalidName;
 }
 
@@ -99,33 +93,15 @@ int Doc::CheckNames() {
     return 0;
 }
 
-int Doc::LookupLocation(Location& loc) {
-    ZUBDB::QVParams cond(false);
-    AddInt(cond, L"DocRepoId", docRepoId_);
-    std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (Accessor()->SelectRows(rs, L"QV_DMRepo", L"server,port,directory", cond, kNone, kNone,
-                               kNone, 0, 0) != 0)
-        return RecordDbError();
-    // Without the row every path would be built on an empty root.
-    if (!HasRow(rs)) {
-        RaiseUnknownError(Err::kRepoMissing, Err::kRepoMissingText);
-        return Err::kRepoMissing;
-    }
-    loc.server = rs->GetString(L"server");
-    loc.port = static_cast<unsigned short>(rs->GetInt(L"port"));
-    loc.dir = rs->GetString(L"directory");
-    return 0;
-}
-
-std::wstring Doc::CurrentPath(const Location& loc) const {
+std::wstring Doc::CurrentPath(const RepoLocation& loc) const {
     return CurrentPath(loc, fileName_ + L"." + ext_);
 }
 
-std::wstring Doc::CurrentPath(const Location& loc, const std::wstring& name) const {
+std::wstring Doc::CurrentPath(const RepoLocation& loc, const std::wstring& name) const {
     return loc.dir + L"\\trunk" + phyUrl_ + L"\\" + name;
 }
 
-std::wstring Doc::HistoryPath(const Location& loc, const std::wstring& version) const {
+std::wstring Doc::HistoryPath(const RepoLocation& loc, const std::wstring& version) const {
     return loc.dir + L"\\history\\" + std::to_wstring(id_) + L"_" + version + L"." + ext_;
 }
 
@@ -165,8 +141,8 @@ int Doc::Read(int docId) {
 int Doc::Add(std::wstring localFile) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Add", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
 
         // The upload replaces whatever file lies at the path: another
         // document's current file must not be overwritten by a new one.
@@ -250,8 +226,8 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
 int Doc::UpLoadDoc(std::wstring localFile) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::UpLoadDoc", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         std::uint64_t count = 0;
         if (NFS::CNFS_Cmd::Instance()->upload(loc.server, loc.port, localFile, CurrentPath(loc),
@@ -264,8 +240,8 @@ int Doc::UpLoadDoc(std::wstring localFile) {
 int Doc::View(std::wstring localDir) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::View", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         std::uint64_t count = 0;
         if (NFS::CNFS_Cmd::Instance()->download(loc.server, loc.port, CurrentPath(loc), localDir,
@@ -280,8 +256,8 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         if (int rc = CheckNames()) return rc;
         const std::wstring saved = std::to_wstring(id_) + L"_" + versionStr + L"." + ext_;
         if (!IsPlainName(saved)) return RejectName(versionStr);
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         std::uint64_t count = 0;
         if (NFS::CNFS_Cmd::Instance()->download(loc.server, loc.port,
@@ -302,8 +278,8 @@ int Doc::ReName(std::wstring newName) {
         const std::wstring ext = dot == std::wstring::npos ? ext_ : newName.substr(dot + 1);
         if (name.empty() || !IsPlainName(name + L"." + ext)) return RejectName(newName);
 
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
         const std::wstring oldPath = CurrentPath(loc);
@@ -335,8 +311,8 @@ int Doc::ReName(std::wstring newName) {
 int Doc::Delete() {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Delete", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         if (NFS::CNFS_Cmd::Instance()->delFile(loc.server, loc.port, CurrentPath(loc)) != 0)
             return RecordNfsError();
@@ -533,8 +509,8 @@ int Doc::SaveToHistory(std::wstring rcId) {
         if (int rc = CheckNames()) return rc;
         if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
             return RejectName(currentVersion_);
-        Location loc;
-        if (int rc = LookupLocation(loc)) return rc;
+        RepoLocation loc;
+        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
 
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         if (NFS::CNFS_Cmd::Instance()->copy(loc.server, loc.port, CurrentPath(loc),

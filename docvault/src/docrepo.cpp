@@ -9,6 +9,7 @@
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
 #include "docvault/pendingunit.h"
+#include "internal/plainname.h"
 #include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfserrors.h"
@@ -87,9 +88,7 @@ int DocRepo::CheckExist() {
         // comparison below cannot see through, so two repositories could
         // share one tree and the deletion of one take the other's files.
         if (!IsPlainRootText(nfsRootDir_)) {
-            RaiseUnknownError(DocErr::kInvalidName,
-                              zub::FormatBounded(1024, DocErr::kInvalidNameText,
-                                                 nfsRootDir_.c_str()));
+            RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(nfsRootDir_));
             return 1;
         }
         ZUBDB::QVParams cond(false);

@@ -9,6 +9,8 @@
 
 namespace DRM {
 
+struct RepoLocation;
+
 class BaseLine : public BO {
 public:
     BaseLine() = default;
@@ -39,17 +41,10 @@ public:
     int DownLoad(const std::wstring& localDir);
 
 private:
-    struct Location {
-        std::wstring server;
-        unsigned short port = 0;
-        std::wstring dir;
-    };
-
     // made: where the repository lives, for undoing the folder.
-    int CreateDirOnServer(Location& made);
+    int CreateDirOnServer(RepoLocation& made);
     // stored: whether the row was committed (also when a later step failed).
     int Save(bool& stored);
-    int LookupLocation(Location& loc);
     // Refuses a name that is no single folder name below R\baseline.
     int CheckName();
     // Whether the row with this id is still this repository's baseline of

@@ -11,6 +11,7 @@
 #include "dbcore/cdbconnstate.h"
 
 namespace ZUBDB { class BOs; }
+namespace DRM { struct RepoLocation; }
 
 struct BOErrorEntry {
     long number = 0;
@@ -75,6 +76,7 @@ protected:
 
     friend class ZUBDB::BOs;
     friend class OperationScope;
+    friend struct DRM::RepoLocation;
 
 private:
     std::unique_ptr<ZUBDB::CDBAccessor> MakeAccessorLikeThis() const;

@@ -23,6 +23,8 @@ inline constexpr const wchar_t* kDocExistsText = L"文档 %ls 已存在";
 inline constexpr const wchar_t* kUnknownSchemeText = L"版本策略的编号方式无效";
 }  // namespace DocErr
 
+struct RepoLocation;
+
 struct filterForDoc {
     int docRepoId = 0;
     int baseLineId = 0;  // carried for the caller; the listing ignores it
@@ -112,12 +114,6 @@ public:
     int SaveToHistory(std::wstring rcId);
 
 private:
-    struct Location {
-        std::wstring server;
-        unsigned short port = 0;
-        std::wstring dir;
-    };
-
     int UpdateState(int docId, int newState);
     int initVersion();
     std::wstring getMaxCurrentVersion(int scheme);
@@ -125,14 +121,12 @@ private:
     int getVersionSub() const;
     std::wstring getUserName(int userId);
 
-    // The repository's server, port and root directory; 49609 without a row.
-    int LookupLocation(Location& loc);
     // Refuses names that would lead out of their folder on the server.
     int CheckNames();
     int RejectName(const std::wstring& name);
-    std::wstring CurrentPath(const Location& loc) const;
-    std::wstring CurrentPath(const Location& loc, const std::wstring& name) const;
-    std::wstring HistoryPath(const Location& loc, const std::wstring& version) const;
+    std::wstring CurrentPath(const RepoLocation& loc) const;
+    std::wstring CurrentPath(const RepoLocation& loc, const std::wstring& name) const;
+    std::wstring HistoryPath(const RepoLocation& loc, const std::wstring& version) const;
     // GetNextVersion for a write: an empty result is a recorded failure.
     int NextVersionForWrite(std::wstring& next);
 

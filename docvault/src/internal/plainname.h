@@ -1,0 +1,22 @@
+// Names that become one path segment on the file server.
+#pragma once
+
+#include <string>
+
+#include "docvault/doc.h"
+#include "zub/text.h"
+
+namespace DRM {
+
+// It must not name its own folder, its parent, or reach into another folder.
+inline bool IsPlainName(const std::wstring& name) {
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(std::wstring(L"\\/\0", 3)) == std::wstring::npos;
+}
+
+// The description recorded with DocErr::kInvalidName.
+inline std::wstring InvalidNameText(const std::wstring& name) {
+    return zub::FormatBounded(1024, DocErr::kInvalidNameText, name.c_str());
+}
+
+}  // namespace DRM
