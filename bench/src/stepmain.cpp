@@ -129,13 +129,14 @@ void Report(double seconds, double cpu, long long count) {
 }
 
 void Add(const Args& a, const BenchStore& store) {
+    const int first = a.Int("first", 0);
     const int count = a.Int("count");
     const fs::path src = a.Text("src");
-    std::ofstream ids(a.Text("ids"));
+    std::ofstream ids(a.Text("ids"), std::ios::app);
     DRM::Doc doc;
     store.Connect(doc);
     Spans spans;
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < first + count; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "%s%06d", a.Text("prefix").c_str(), i);
         char file[32];

@@ -5,8 +5,8 @@
 // "count=<n>" and "peak=<bytes>" (its VmHWM) on standard output.
 //
 // Steps:
-//   add      store= repo= src=DIR count= prefix= phyurl= ids=FILE  (Doc::Add of
-//            src/fNNNNNN.bin; the new ids are written to FILE)
+//   add      store= repo= src=DIR [first=] count= prefix= phyurl= ids=FILE
+//            (Doc::Add of src/fNNNNNN.bin; the new ids are appended to FILE)
 //   checkin  store= ids=FILE src=FILE [repeat=N]  (Doc::Read untimed, then
 //            Doc::CheckIn, repeated N times per document)
 //   checkout store= ids=FILE dest=DIR             (Doc::CheckOut)

@@ -249,11 +249,11 @@ Measure Suite::DurableCopyEach(const CopyList& pairs) const {
 }
 
 // The row Doc::Add writes, inserted the way a hand-written program would.
-Measure Suite::InsertDocs(int repoId, int count) {
+Measure Suite::InsertDocs(int repoId, int first, int count) {
     const double now = OleNow();
     const double s = rawDocs_->InsertEach(count, [&](SqliteStmt& st, int i) {
         st.Bind(1, static_cast<long long>(repoId));
-        st.Bind(2, SmallName("raw", i));
+        st.Bind(2, SmallName("raw", first + i));
         st.Bind(3, std::string_view("bin"));
         st.Bind(4, std::string_view("\\new"));
         st.Bind(5, std::string_view("1.0"));
@@ -271,10 +271,11 @@ Measure Suite::InsertDocs(int repoId, int count) {
 }
 
 // The history row a check-in writes.
-Measure Suite::InsertVersions(const std::vector<int>& docIds, int count) {
+Measure Suite::InsertVersions(const std::vector<int>& docIds, int first, int count) {
     const double now = OleNow();
-    const double s = rawVersions_->InsertEach(count, [&](SqliteStmt& st, int i) {
-        const int doc = docIds[static_cast<std::size_t>(i) % docIds.size()];
+    const double s = rawVersions_->InsertEach(count, [&](SqliteStmt& st, int j) {
+        const int i = first + j;
+        const int doc = docIds.at(static_cast<std::size_t>(i));
         st.Bind(1, static_cast<long long>(doc));
         st.Bind(2, std::to_string(doc) + "_1.0.bin");
         st.Bind(3, static_cast<long long>(BenchStore::kSystemUser));
@@ -301,42 +302,147 @@ void Suite::Register() {
     RegisterLarge();
 }
 
+void Suite::Interleaved(const std::string& key, int total, int chunk, bool fastest,
+                        std::function<void()> prepare, std::vector<Part> parts) {
+    auto shared = std::make_shared<std::vector<Part>>(std::move(parts));
+    for (const Part& part : *shared) {
+        Bench(key, part.name, part.label, [=, this, name = part.name] {
+            if (!measured_.count(key)) {
+                auto& results = measured_[key];
+                try {
+                    prepare();
+                    const int rounds = (total + chunk - 1) / chunk;
+                    for (int c = 0; c < rounds; ++c) {
+                        const int first = c * chunk;
+                        const int count = std::min(chunk, total - first);
+                        // Rotate who goes first so no part always follows another.
+                        for (std::size_t k = 0; k < shared->size(); ++k) {
+                            const Part& p = (*shared)[(k + static_cast<std::size_t>(c)) %
+                                                      shared->size()];
+                            if (fastest)
+                                SettleLarge();
+                            else
+                                Settle();
+                            const Measure m = p.run(first, count);
+                            auto [it, fresh] = results.emplace(p.name, m);
+                            if (fresh)
+                                continue;
+                            if (fastest) {
+                                if (m.seconds < it->second.seconds)
+                                    it->second = m;
+                            } else {
+                                it->second.Add(m);
+                            }
+                        }
+                    }
+                } catch (const std::exception& e) {
+                    failed_[key] = e.what();
+                }
+            }
+            if (failed_.count(key))
+                throw std::runtime_error(failed_.at(key));
+            return measured_.at(key).at(name);
+        });
+    }
+}
+
+void Suite::AddRow(const std::string& key, const std::string& operation,
+                   const std::string& growthOf, const std::string& repo, int n,
+                   const std::string& prefix, const fs::path& ids) {
+    table_.DefineRow({key, operation, Size(config_.smallBytes) + " × " + Count(n),
+                      static_cast<double>(n), 0, growthOf});
+    const fs::path rawTrunk = work_ / ("raw_" + key) / "trunk";
+    const fs::path durTrunk = work_ / ("dur_" + key) / "trunk";
+    const auto copies = [this, prefix](const fs::path& trunk, int first, int count) {
+        CopyList pairs;
+        for (int i = first; i < first + count; ++i)
+            pairs.emplace_back(work_ / "small_src" / SmallName("f", i),
+                               trunk / SmallName(prefix.c_str(), i));
+        return pairs;
+    };
+    Interleaved(
+        key, n, config_.chunk, false,
+        [=, this] {
+            World();
+            MakeSmallSources();
+            if (!repos_.count(repo))
+                repos_[repo] = store_->CreateRepository(repo);
+            fs::remove(ids);
+            fs::create_directories(rawTrunk);
+            fs::create_directories(durTrunk);
+            rawDocs_->MirrorRows();
+        },
+        {{"ours", "",
+          [=, this](int first, int count) {
+              return StepRunner::Run(
+                  "add", {StoreArg(), Arg("repo", std::to_string(repos_.at(repo))),
+                          Arg("src", (work_ / "small_src").string()),
+                          Arg("first", std::to_string(first)), Arg("count", std::to_string(count)),
+                          Arg("prefix", prefix), Arg("phyurl", "\\new"), Arg("ids", ids.string())});
+          }},
+         {"raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
+          [=, this](int first, int count) { return InsertDocs(repos_.at(repo), first, count); }},
+         {"raw_cp", Count(n) + " × cp",
+          [=, this](int first, int count) { return CopyEach(copies(rawTrunk, first, count)); }},
+         {"dur_cp", "each cp then fsync of file and folder", [=, this](int first, int count) {
+              return DurableCopyEach(copies(durTrunk, first, count));
+          }}});
+}
+
+void Suite::CheckInRow(const std::string& key, const std::string& operation,
+                       const std::string& growthOf, const fs::path& ids, int n,
+                       const std::string& addKey,
+                       std::function<std::string(int)> trunkName) {
+    table_.DefineRow({key, operation, Size(config_.smallBytes) + " × " + Count(n),
+                      static_cast<double>(n), 0, growthOf});
+    const fs::path raw = work_ / ("raw_" + addKey);
+    const fs::path dur = work_ / ("dur_" + addKey);
+    const fs::path v2 = work_ / "small_v2.bin";
+    const auto copies = [=](const fs::path& dir, int first, int count) {
+        CopyList pairs;
+        for (int i = first; i < first + count; ++i) {
+            pairs.emplace_back(dir / "trunk" / trunkName(i), dir / "history" / SmallName("h", i));
+            pairs.emplace_back(v2, dir / "trunk" / trunkName(i));
+        }
+        return pairs;
+    };
+    const fs::path chunkIds = work_ / ("chunk_" + key + ".txt");
+    Interleaved(
+        key, n, config_.chunk, false,
+        [=, this] {
+            fs::create_directories(raw / "history");
+            fs::create_directories(dur / "history");
+            rawVersions_->MirrorRows();
+        },
+        {{"ours", "",
+          [=, this](int first, int count) {
+              const std::vector<int> all = ReadIds(ids);
+              std::ofstream out(chunkIds, std::ios::trunc);
+              for (int i = first; i < first + count; ++i)
+                  out << all.at(static_cast<std::size_t>(i) % all.size()) << "\n";
+              out.close();
+              return StepRunner::Run("checkin", {StoreArg(), Arg("ids", chunkIds.string()),
+                                                 Arg("src", v2.string())});
+          }},
+         {"raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
+          [=, this](int first, int count) {
+              std::vector<int> all = ReadIds(ids);
+              std::vector<int> seq;
+              for (int i = 0; i < n; ++i)
+                  seq.push_back(all.at(static_cast<std::size_t>(i) % all.size()));
+              return InsertVersions(seq, first, count);
+          }},
+         {"raw_cp", Count(2 * n) + " × cp (old version to history, new file in)",
+          [=, this](int first, int count) { return CopyEach(copies(raw, first, count)); }},
+         {"dur_cp", "each cp then fsync of file and folder", [=, this](int first, int count) {
+              return DurableCopyEach(copies(dur, first, count));
+          }}});
+}
+
 void Suite::RegisterSmall() {
     const int n = config_.smallCount;
-    const std::string size = Size(config_.smallBytes) + " × " + Count(n);
-
-    table_.DefineRow({"add_small", "add (Doc::Add)", size, static_cast<double>(n), 0, ""});
-    Bench("add_small", "ours", "", [this, n] {
-        World();
-        MakeSmallSources();
-        repos_["small"] = store_->CreateRepository("small");
-        Settle();
-        return StepRunner::Run(
-            "add", {StoreArg(), Arg("repo", std::to_string(repos_.at("small"))),
-                    Arg("src", (work_ / "small_src").string()), Arg("count", std::to_string(n)),
-                    Arg("prefix", "s"), Arg("phyurl", "\\new"),
-                    Arg("ids", (work_ / "small_ids.txt").string())});
-    });
-    Bench("add_small", "raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
-          [this, n] { return InsertDocs(repos_.at("small"), n); });
-    Bench("add_small", "raw_cp", Count(n) + " × cp", [this, n] {
-        const fs::path trunk = work_ / "raw_small" / "trunk";
-        fs::create_directories(trunk);
-        CopyList pairs;
-        for (int i = 0; i < n; ++i)
-            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("s", i));
-        Settle();
-        return CopyEach(pairs);
-    });
-    Bench("add_small", "dur_cp", "each cp then fsync of file and folder", [this, n] {
-        const fs::path trunk = work_ / "dur_small" / "trunk";
-        fs::create_directories(trunk);
-        CopyList pairs;
-        for (int i = 0; i < n; ++i)
-            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("s", i));
-        Settle();
-        return DurableCopyEach(pairs);
-    });
+    const fs::path ids = work_ / "small_ids.txt";
+    AddRow("add_small", "add (Doc::Add)", "", "small", n, "s", ids);
     if (config_.svn) {
         Bench("add_small", "svn", "svn add + svn commit per file", [this, n] {
             std::vector<std::string> names;
@@ -349,42 +455,8 @@ void Suite::RegisterSmall() {
             return Svn().AddAndCommitEach(names);
         });
     }
-
-    table_.DefineRow(
-        {"checkin_small", "check-in (Doc::CheckIn)", size, static_cast<double>(n), 0, ""});
-    Bench("checkin_small", "ours", "", [this] {
-        Settle();
-        return StepRunner::Run("checkin", {StoreArg(),
-                                           Arg("ids", (work_ / "small_ids.txt").string()),
-                                           Arg("src", (work_ / "small_v2.bin").string())});
-    });
-    Bench("checkin_small", "raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
-          [this, n] { return InsertVersions(ReadIds(work_ / "small_ids.txt"), n); });
-    Bench("checkin_small", "raw_cp", Count(2 * n) + " × cp (old version to history, new file in)",
-          [this, n] {
-              const fs::path trunk = work_ / "raw_small" / "trunk";
-              const fs::path history = work_ / "raw_small" / "history";
-              fs::create_directories(history);
-              CopyList pairs;
-              for (int i = 0; i < n; ++i) {
-                  pairs.emplace_back(trunk / SmallName("s", i), history / SmallName("h", i));
-                  pairs.emplace_back(work_ / "small_v2.bin", trunk / SmallName("s", i));
-              }
-              Settle();
-              return CopyEach(pairs);
-          });
-    Bench("checkin_small", "dur_cp", "each cp then fsync of file and folder", [this, n] {
-        const fs::path trunk = work_ / "dur_small" / "trunk";
-        const fs::path history = work_ / "dur_small" / "history";
-        fs::create_directories(history);
-        CopyList pairs;
-        for (int i = 0; i < n; ++i) {
-            pairs.emplace_back(trunk / SmallName("s", i), history / SmallName("h", i));
-            pairs.emplace_back(work_ / "small_v2.bin", trunk / SmallName("s", i));
-        }
-        Settle();
-        return DurableCopyEach(pairs);
-    });
+    CheckInRow("checkin_small", "check-in (Doc::CheckIn)", "", ids, n, "add_small",
+               [](int i) { return SmallName("s", i); });
     if (config_.svn) {
         Bench("checkin_small", "svn", "svn commit per file", [this, n] {
             std::vector<std::string> names;
@@ -415,6 +487,13 @@ void Suite::RegisterHistory() {
                                 Arg("prefix", "hist"), Arg("phyurl", "\\new"),
                                 Arg("ids", ids.string())});
         store_->SeedHistory(*db_, ReadIds(ids).front(), versions);
+        // Its trunk file for the raw copies of the check-in row below.
+        for (const char* dir : {"raw_hist", "dur_hist"}) {
+            fs::create_directories(work_ / dir / "trunk");
+            fs::copy_file(work_ / "small_src" / SmallName("f", 0),
+                          work_ / dir / "trunk" / "hist.bin",
+                          fs::copy_options::overwrite_existing);
+        }
         db_->Exec("PRAGMA wal_checkpoint(TRUNCATE)");
         Settle();
         return StepRunner::Run("history", {StoreArg(),
@@ -427,40 +506,8 @@ void Suite::RegisterHistory() {
         return Fastest(reps, [&] { return q.History(doc).size(); }, 1);
     });
 
-    table_.DefineRow({"checkin_versions",
-                      "check-in of a document with " + Count(versions) + " versions",
-                      Size(config_.smallBytes) + " × " + Count(n), static_cast<double>(n), 0,
-                      "checkin_small"});
-    Bench("checkin_versions", "ours", "", [this, n, ids] {
-        Settle();
-        return StepRunner::Run("checkin", {StoreArg(), Arg("ids", ids.string()),
-                                           Arg("src", (work_ / "small_v2.bin").string()),
-                                           Arg("repeat", std::to_string(n))});
-    });
-    Bench("checkin_versions", "raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
-          [this, n, ids] { return InsertVersions(ReadIds(ids), n); });
-    const auto copies = [this, n](const std::string& dirName) {
-        const fs::path dir = work_ / dirName;
-        fs::create_directories(dir / "history");
-        fs::create_directories(dir / "trunk");
-        fs::copy_file(work_ / "small_src" / SmallName("f", 0), dir / "trunk" / "hist.bin");
-        CopyList pairs;
-        for (int i = 0; i < n; ++i) {
-            pairs.emplace_back(dir / "trunk" / "hist.bin", dir / "history" / SmallName("h", i));
-            pairs.emplace_back(work_ / "small_v2.bin", dir / "trunk" / "hist.bin");
-        }
-        return pairs;
-    };
-    Bench("checkin_versions", "raw_cp", Count(2 * n) + " × cp", [this, copies] {
-        const CopyList pairs = copies("raw_hist");
-        Settle();
-        return CopyEach(pairs);
-    });
-    Bench("checkin_versions", "dur_cp", "each cp then fsync of file and folder", [this, copies] {
-        const CopyList pairs = copies("dur_hist");
-        Settle();
-        return DurableCopyEach(pairs);
-    });
+    CheckInRow("checkin_versions", "check-in of a document with " + Count(versions) + " versions",
+               "checkin_small", ids, n, "hist", [](int) { return std::string("hist.bin"); });
 }
 
 void Suite::RegisterScale(int size, const std::string& previous) {
@@ -527,120 +574,55 @@ void Suite::RegisterScale(int size, const std::string& previous) {
     }
 
     const fs::path ids = work_ / ("scale_" + s + "_ids.txt");
-    table_.DefineRow({"add_" + s, "add into a repository of " + Count(size),
-                      Size(config_.smallBytes) + " × " + Count(k), static_cast<double>(k), 0,
-                      previous.empty() ? "" : "add_" + previous});
-    Bench("add_" + s, "ours", "", [this, repo, k, ids] {
-        Settle();
-        return StepRunner::Run(
-            "add", {StoreArg(), Arg("repo", std::to_string(repos_.at(repo))),
-                    Arg("src", (work_ / "small_src").string()), Arg("count", std::to_string(k)),
-                    Arg("prefix", "a"), Arg("phyurl", "\\new"), Arg("ids", ids.string())});
-    });
-    Bench("add_" + s, "raw_sqlite", Count(k) + " SQLite inserts, one transaction each",
-          [this, repo, k] {
-              rawDocs_->MirrorRows();
-              return InsertDocs(repos_.at(repo), k);
-          });
-    Bench("add_" + s, "raw_cp", Count(k) + " × cp", [this, s, k] {
-        const fs::path trunk = work_ / ("raw_scale_" + s) / "trunk";
-        fs::create_directories(trunk);
-        CopyList pairs;
-        for (int i = 0; i < k; ++i)
-            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("a", i));
-        Settle();
-        return CopyEach(pairs);
-    });
-
-    Bench("add_" + s, "dur_cp", "each cp then fsync of file and folder", [this, s, k] {
-        const fs::path trunk = work_ / ("dur_scale_" + s) / "trunk";
-        fs::create_directories(trunk);
-        CopyList pairs;
-        for (int i = 0; i < k; ++i)
-            pairs.emplace_back(work_ / "small_src" / SmallName("f", i), trunk / SmallName("a", i));
-        Settle();
-        return DurableCopyEach(pairs);
-    });
-
-    table_.DefineRow({"checkin_" + s, "check-in in a repository of " + Count(size),
-                      Size(config_.smallBytes) + " × " + Count(k), static_cast<double>(k), 0,
-                      previous.empty() ? "" : "checkin_" + previous});
-    Bench("checkin_" + s, "ours", "", [this, ids] {
-        Settle();
-        return StepRunner::Run("checkin", {StoreArg(), Arg("ids", ids.string()),
-                                           Arg("src", (work_ / "small_v2.bin").string())});
-    });
-    Bench("checkin_" + s, "raw_sqlite", Count(k) + " SQLite inserts, one transaction each",
-          [this, k, ids] {
-              rawVersions_->MirrorRows();
-              return InsertVersions(ReadIds(ids), k);
-          });
-    Bench("checkin_" + s, "raw_cp", Count(2 * k) + " × cp", [this, s, k] {
-        const fs::path dir = work_ / ("raw_scale_" + s);
-        fs::create_directories(dir / "history");
-        CopyList pairs;
-        for (int i = 0; i < k; ++i) {
-            pairs.emplace_back(dir / "trunk" / SmallName("a", i),
-                               dir / "history" / SmallName("h", i));
-            pairs.emplace_back(work_ / "small_v2.bin", dir / "trunk" / SmallName("a", i));
-        }
-        Settle();
-        return CopyEach(pairs);
-    });
-    Bench("checkin_" + s, "dur_cp", "each cp then fsync of file and folder", [this, s, k] {
-        const fs::path dir = work_ / ("dur_scale_" + s);
-        fs::create_directories(dir / "history");
-        CopyList pairs;
-        for (int i = 0; i < k; ++i) {
-            pairs.emplace_back(dir / "trunk" / SmallName("a", i),
-                               dir / "history" / SmallName("h", i));
-            pairs.emplace_back(work_ / "small_v2.bin", dir / "trunk" / SmallName("a", i));
-        }
-        Settle();
-        return DurableCopyEach(pairs);
-    });
+    AddRow("add_" + s, "add into a repository of " + Count(size),
+           previous.empty() ? "" : "add_" + previous, repo, k, "a", ids);
+    CheckInRow("checkin_" + s, "check-in in a repository of " + Count(size),
+               previous.empty() ? "" : "checkin_" + previous, ids, k, "add_" + s,
+               [](int i) { return SmallName("a", i); });
 }
 
 void Suite::RegisterLarge() {
     const std::uint64_t bytes = config_.largeBytes;
     const std::string size = Size(bytes);
-    const fs::path src = work_ / "large_src";
+    const int rounds = config_.largeIterations;
+    const fs::path src = work_ / "large_src" / SmallName("f", 0);
     const fs::path v2 = work_ / "large_v2.bin";
     const fs::path ids = work_ / "large_ids.txt";
-    const fs::path rawTrunk = work_ / "raw_large" / "trunk";
-    const fs::path rawHistory = work_ / "raw_large" / "history";
+    const fs::path raw = work_ / "raw_large";
+    const fs::path dur = work_ / "dur_large";
+    const fs::path out = work_ / "large_out";
 
     table_.DefineRow({"add_large", "add (Doc::Add)", size, 0, static_cast<double>(bytes), ""});
-    const int reps = config_.largeIterations;
-    Bench("add_large", "ours", "", [=, this] {
-        World();
-        if (!repos_.count("large"))
-            repos_["large"] = store_->CreateRepository("large");
-        MakeLargeSources();
-        SettleLarge();
-        // Each iteration adds a new document; the last one is checked in below.
-        return StepRunner::Run(
-            "add", {StoreArg(), Arg("repo", std::to_string(repos_.at("large"))),
-                    Arg("src", src.string()), Arg("count", "1"),
-                    Arg("prefix", "big" + std::to_string(largeAdds_++) + "_"), Arg("phyurl", ""),
-                    Arg("ids", ids.string())});
-    }, reps);
-    Bench("add_large", "raw_cp", "cp", [=, this] {
-        fs::create_directories(rawTrunk);
-        SettleLarge();
-        return CopyEach({{src / SmallName("f", 0), rawTrunk / "big.bin"}});
-    }, reps);
-    const fs::path durTrunk = work_ / "dur_large" / "trunk";
-    const fs::path durHistory = work_ / "dur_large" / "history";
-    Bench("add_large", "dur_cp", "cp then fsync of file and folder", [=, this] {
-        fs::create_directories(durTrunk);
-        SettleLarge();
-        return DurableCopyEach({{src / SmallName("f", 0), durTrunk / "big.bin"}});
-    }, reps);
+    Interleaved(
+        "add_large", rounds, 1, true,
+        [=, this] {
+            World();
+            if (!repos_.count("large"))
+                repos_["large"] = store_->CreateRepository("large");
+            MakeLargeSources();
+            for (const fs::path& d : {raw, dur}) {
+                fs::create_directories(d / "trunk");
+                fs::create_directories(d / "history");
+            }
+            fs::create_directories(out);
+            fs::remove(ids);
+        },
+        {{"ours", "",
+          [=, this](int round, int) {
+              // Each round adds a new document; the last one is checked in below.
+              return StepRunner::Run(
+                  "add", {StoreArg(), Arg("repo", std::to_string(repos_.at("large"))),
+                          Arg("src", src.parent_path().string()), Arg("count", "1"),
+                          Arg("prefix", "big" + std::to_string(round) + "_"), Arg("phyurl", ""),
+                          Arg("ids", ids.string())});
+          }},
+         {"raw_cp", "cp",
+          [=, this](int, int) { return CopyEach({{src, raw / "trunk" / "big.bin"}}); }},
+         {"dur_cp", "cp then fsync of file and folder",
+          [=, this](int, int) { return DurableCopyEach({{src, dur / "trunk" / "big.bin"}}); }}});
     if (config_.svn) {
         Bench("add_large", "svn", "svn add + svn commit", [=, this] {
-            Process::RunChecked(
-                {"cp", (src / SmallName("f", 0)).string(), (Svn().WorkingCopy() / "big.bin").string()});
+            Process::RunChecked({"cp", src.string(), (Svn().WorkingCopy() / "big.bin").string()});
             SettleLarge();
             return Svn().AddAndCommitEach({"big.bin"});
         });
@@ -648,23 +630,30 @@ void Suite::RegisterLarge() {
 
     table_.DefineRow({"checkin_large", "check-in (Doc::CheckIn)", size, 0,
                       static_cast<double>(bytes), ""});
-    Bench("checkin_large", "ours", "", [=, this] {
-        SettleLarge();
-        return StepRunner::Run("checkin",
-                               {StoreArg(), Arg("ids", ids.string()), Arg("src", v2.string())});
-    }, reps);
-    Bench("checkin_large", "raw_cp", "2 × cp (old version to history, new file in)", [=, this] {
-        fs::create_directories(rawHistory);
-        SettleLarge();
-        return CopyEach({{rawTrunk / "big.bin", rawHistory / "big_1.0.bin"},
-                         {v2, rawTrunk / "big.bin"}});
-    }, reps);
-    Bench("checkin_large", "dur_cp", "each cp then fsync of file and folder", [=, this] {
-        fs::create_directories(durHistory);
-        SettleLarge();
-        return DurableCopyEach({{durTrunk / "big.bin", durHistory / "big_1.0.bin"},
-                                {v2, durTrunk / "big.bin"}});
-    }, reps);
+    const fs::path lastId = work_ / "large_last_id.txt";
+    Interleaved(
+        "checkin_large", rounds, 1, true,
+        [=, this] {
+            std::ofstream(lastId) << ReadIds(ids).back() << "\n";
+        },
+        {{"ours", "",
+          [=, this](int, int) {
+              return StepRunner::Run("checkin", {StoreArg(), Arg("ids", lastId.string()),
+                                                 Arg("src", v2.string())});
+          }},
+         {"raw_cp", "2 × cp (old version to history, new file in)",
+          [=, this](int round, int) {
+              return CopyEach(
+                  {{raw / "trunk" / "big.bin",
+                    raw / "history" / ("big_" + std::to_string(round) + ".bin")},
+                   {v2, raw / "trunk" / "big.bin"}});
+          }},
+         {"dur_cp", "each cp then fsync of file and folder", [=, this](int round, int) {
+              return DurableCopyEach(
+                  {{dur / "trunk" / "big.bin",
+                    dur / "history" / ("big_" + std::to_string(round) + ".bin")},
+                   {v2, dur / "trunk" / "big.bin"}});
+          }}});
     if (config_.svn) {
         Bench("checkin_large", "svn", "svn commit", [=, this] {
             Process::RunChecked({"cp", v2.string(), (Svn().WorkingCopy() / "big.bin").string()});
@@ -675,20 +664,16 @@ void Suite::RegisterLarge() {
 
     table_.DefineRow({"checkout_large", "check-out (Doc::CheckOut)", size, 0,
                       static_cast<double>(bytes), ""});
-    Bench("checkout_large", "ours", "", [=, this] {
-        fs::create_directories(work_ / "large_out");
-        SettleLarge();
-        return StepRunner::Run("checkout", {StoreArg(), Arg("ids", ids.string()),
-                                            Arg("dest", (work_ / "large_out").string())});
-    }, reps);
-    Bench("checkout_large", "raw_cp", "cp", [=, this] {
-        fs::create_directories(work_ / "large_out_raw");
-        SettleLarge();
-        return CopyEach({{rawTrunk / "big.bin", work_ / "large_out_raw" / "big.bin"}});
-    }, reps);
-    Bench("checkout_large", "dur_cp", "cp then fsync of file and folder", [=, this] {
-        fs::create_directories(work_ / "large_out_dur");
-        SettleLarge();
-        return DurableCopyEach({{durTrunk / "big.bin", work_ / "large_out_dur" / "big.bin"}});
-    }, reps);
+    Interleaved(
+        "checkout_large", rounds, 1, true, [] {},
+        {{"ours", "",
+          [=, this](int, int) {
+              return StepRunner::Run("checkout", {StoreArg(), Arg("ids", lastId.string()),
+                                                  Arg("dest", out.string())});
+          }},
+         {"raw_cp", "cp",
+          [=, this](int, int) { return CopyEach({{raw / "trunk" / "big.bin", out / "raw.bin"}}); }},
+         {"dur_cp", "cp then fsync of file and folder", [=, this](int, int) {
+              return DurableCopyEach({{dur / "trunk" / "big.bin", out / "dur.bin"}});
+          }}});
 }

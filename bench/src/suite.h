@@ -39,6 +39,24 @@ private:
     void World();
     SvnPeer& Svn();
 
+    struct Part {
+        std::string name;   // "ours", "raw_*", "dur_*"
+        std::string label;
+        std::function<Measure(int first, int count)> run;
+    };
+    // The parts of one row measured in turns, `chunk` items at a time (for
+    // `fastest`: rounds of one, the fastest round counting), so that a disk
+    // whose speed changes from minute to minute weighs on all parts alike.
+    // The first part's benchmark runs them all; the others report.
+    void Interleaved(const std::string& key, int total, int chunk, bool fastest,
+                     std::function<void()> prepare, std::vector<Part> parts);
+    void AddRow(const std::string& key, const std::string& operation,
+                const std::string& growthOf, const std::string& repo, int n,
+                const std::string& prefix, const std::filesystem::path& ids);
+    void CheckInRow(const std::string& key, const std::string& operation,
+                    const std::string& growthOf, const std::filesystem::path& ids, int n,
+                    const std::string& addKey, std::function<std::string(int)> trunkName);
+
     void RegisterSmall();
     void RegisterHistory();
     void RegisterScale(int size, const std::string& previous);
@@ -53,8 +71,8 @@ private:
                            std::size_t expected);
     Measure CopyEach(const CopyList& pairs) const;
     Measure DurableCopyEach(const CopyList& pairs) const;
-    Measure InsertDocs(int repoId, int count);
-    Measure InsertVersions(const std::vector<int>& docIds, int count);
+    Measure InsertDocs(int repoId, int first, int count);
+    Measure InsertVersions(const std::vector<int>& docIds, int first, int count);
     std::string Arg(const std::string& key, const std::string& value) const;
     std::string StoreArg() const;
 
@@ -69,5 +87,6 @@ private:
     std::unique_ptr<RawInserter> rawVersions_;
     std::unique_ptr<SvnPeer> svn_;
     std::map<std::string, int> repos_;
-    int largeAdds_ = 0;
+    std::map<std::string, std::map<std::string, Measure>> measured_;
+    std::map<std::string, std::string> failed_;
 };
