@@ -60,6 +60,29 @@ std::string Shown(const DRM::Doc& doc) {
 
 std::wstring FileName(const DRM::Doc& doc) { return doc.fileName() + L"." + doc.ext(); }
 
+// The refusal while another user holds the document; tail names a way past it.
+VaultError HeldByOther(const DRM::Doc& doc, const std::wstring& tail = std::wstring()) {
+    return VaultError(VaultErr::kHeldByOther, L"document " + Utf8ToWide(Shown(doc)) +
+                                                  L" is checked out by " + doc.checkOutByName() +
+                                                  tail);
+}
+
+VaultError OtherContent(const fs::path& target) {
+    return VaultError(VaultErr::kLocalFile, PathText::Wide(target) +
+                                                L" exists with other content; use --force to "
+                                                L"overwrite it");
+}
+
+// The document's saved versions, newest first; none yet is an empty history,
+// not a failure.
+void ListHistory(Session& s, const DRM::Doc& doc, DRM::DocHistorys& history) {
+    s.store().Connect(history);
+    DRM::filterForDocHistory filter;
+    filter.docId = doc.id();
+    const int status = history.GetAll(filter);
+    if (status != DRM::Err::kNoMatch) VaultError::Check(status, history);
+}
+
 fs::path RequireLocalFile(const std::string& file) {
     const fs::path path = fs::absolute(file);
     std::error_code ec;
@@ -217,9 +240,7 @@ fs::path DocCommands::LocalDir() {
 void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
     std::error_code ec;
     if (!force_ && fs::exists(target, ec) && !SameContent(fetched, target))
-        throw VaultError(VaultErr::kLocalFile,
-                         PathText::Wide(target) + L" exists with other content; use --force to "
-                                            L"overwrite it");
+        throw OtherContent(target);
     fs::rename(fetched, target, ec);
     if (ec)
         throw VaultError(VaultErr::kLocalFile, L"cannot write " + PathText::Wide(target) + L": " +
@@ -293,10 +314,7 @@ void DocCommands::CheckOut() {
     Target t = Open(Session::Right::Write);
     const UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
-    if (doc.state() == 1 && doc.checkOutById() != actor.id)
-        throw VaultError(VaultErr::kHeldByOther, L"document " + Utf8ToWide(Shown(doc)) +
-                                                     L" is checked out by " +
-                                                     doc.checkOutByName());
+    if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
     const fs::path dir = LocalDir();
     const fs::path target = dir / FileName(doc);
     std::error_code ec;
@@ -309,10 +327,7 @@ void DocCommands::CheckOut() {
             viewed = doc.View(PathText::Wide(scratch.path()));
         }
         VaultError::Check(viewed, doc);
-        if (!SameContent(scratch.path() / FileName(doc), target))
-            throw VaultError(VaultErr::kLocalFile,
-                             PathText::Wide(target) + L" exists with other content; use --force to "
-                                                L"overwrite it");
+        if (!SameContent(scratch.path() / FileName(doc), target)) throw OtherContent(target);
     }
     doc.set_checkOutById(actor.id);
     doc.set_checkOutByName(actor.name);
@@ -378,11 +393,7 @@ void DocCommands::Get() {
     Target t = Open(Session::Right::Read);
     DRM::Doc& doc = *t.doc;
     DRM::DocHistorys history;
-    s_.store().Connect(history);
-    DRM::filterForDocHistory filter;
-    filter.docId = doc.id();
-    const int listed = history.GetAll(filter);
-    if (listed != DRM::Err::kNoMatch) VaultError::Check(listed, history);
+    ListHistory(s_, doc, history);
     // The saved file carries the version text as it was; whole-number and
     // main.sub numbering both store 3 as main 3, sub 3, so try both spellings.
     std::vector<std::string> candidates;
@@ -425,12 +436,7 @@ void DocCommands::History() {
     Target t = Open(Session::Right::Read);
     DRM::Doc& doc = *t.doc;
     DRM::DocHistorys history;
-    s_.store().Connect(history);
-    DRM::filterForDocHistory filter;
-    filter.docId = doc.id();
-    const int status = history.GetAll(filter);
-    // No saved version yet is an empty history, not a failure.
-    if (status != DRM::Err::kNoMatch) VaultError::Check(status, history);
+    ListHistory(s_, doc, history);
     const bool whole = doc.currentVersion().find(L'.') == std::wstring::npos;
     Json rows = Json::array();
     std::string newer = WideToUtf8(doc.currentVersion());
@@ -464,10 +470,7 @@ void DocCommands::Rename() {
         throw VaultError(VaultErr::kBadName,
                          L"a new name has no folder; documents keep their folder: " + newName);
     const PathText path = PathText::Split(newName);
-    if (doc.state() == 1 && doc.checkOutById() != actor.id)
-        throw VaultError(VaultErr::kHeldByOther, L"document " + Utf8ToWide(Shown(doc)) +
-                                                     L" is checked out by " +
-                                                     doc.checkOutByName());
+    if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
     DRM::Docs docs;
     s_.store().Connect(docs);
     DRM::filterForDoc filter;
@@ -492,9 +495,7 @@ void DocCommands::Delete() {
     const UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (!force_ && doc.state() == 1 && doc.checkOutById() != actor.id)
-        throw VaultError(VaultErr::kHeldByOther,
-                         L"document " + Utf8ToWide(Shown(doc)) + L" is checked out by " +
-                             doc.checkOutByName() + L"; use --force to delete it anyway");
+        throw HeldByOther(doc, L"; use --force to delete it anyway");
     VaultError::Check(doc.Delete(), doc);
     s_.out().Say("Deleted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
                  "); its saved versions stay in the history");
