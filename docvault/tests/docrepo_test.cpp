@@ -52,7 +52,10 @@ ZUBDB::CDBRecordset MaxId(long long id) { return MakeRs({L"max"}, {{ZUBDB::DBVal
 
 class DocRepoContract : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { InstallFakes(); }
+
+    // Fresh recording fakes, for each case of a table-driven test.
+    void InstallFakes() {
         db_ = &RecordingDb::Install();
         nfs_ = &RecordingNfs::Install();
     }
@@ -173,8 +176,7 @@ TEST_F(DocRepoContract, OverlappingDirectoriesAreRefusedByTextContainment) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.existing + L" / " + c.wanted);
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         DRM::DocRepo repo;
         Prepare(repo, c.wanted);
         db_->OnSelect(L"QV_DMRepo", Directories({L"X:\\unrelated", c.existing}));
@@ -194,8 +196,7 @@ TEST_F(DocRepoContract, RootTextsTheOverlapCheckCannotJudgeAreRefusedEvenOnAnEmp
     for (const wchar_t* dir : {L"", L"D:\\.\\repo1", L"D:\\repo1\\.", L"D:\\\\repo1",
                                L"D:/repo1", L"D:\\x\\..\\repo1"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(dir)));
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         DRM::DocRepo repo;
         Prepare(repo, dir);
         EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps);
@@ -207,8 +208,7 @@ TEST_F(DocRepoContract, RootTextsTheOverlapCheckCannotJudgeAreRefusedEvenOnAnEmp
     // Closing separators and a share prefix are plain spellings.
     for (const wchar_t* dir : {L"\\repos\\demo\\", L"\\\\server\\share\\r1"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(dir)));
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         DRM::DocRepo repo;
         Prepare(repo, dir);
         EXPECT_EQ(repo.Create(), DRM::DocRepo::kCreated);
@@ -229,8 +229,7 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
     }
     {
         SCOPED_TRACE("second directory fails; the first stays");
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         nfs_->FailOn(L"mk", 2, 5003, L"disk full");
         DRM::DocRepo repo;
         Prepare(repo);
@@ -242,8 +241,7 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
     }
     {
         SCOPED_TRACE("insert fails");
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         db_->FailOn(L"InsertRow", 1, 515, L"null column");
         DRM::DocRepo repo;
         Prepare(repo);
@@ -255,8 +253,7 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
     }
     {
         SCOPED_TRACE("commit fails and is rolled back");
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         db_->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
         DRM::DocRepo repo;
         Prepare(repo);
@@ -270,8 +267,7 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
     }
     {
         SCOPED_TRACE("the creator's rights fail");
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         db_->FailOn(L"InsertRow", 2, 547, L"foreign key");
         DRM::DocRepo repo;
         Prepare(repo);
@@ -432,8 +428,7 @@ TEST_F(DocRepoContract, AGoneTreeRemovesNoRowsThatDoNotNameIt) {
     };
     for (const auto& rows : cases) {
         SCOPED_TRACE(rows.size());
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
         db_->OnSelect(L"QV_DMRepo", MakeRs({L"Server", L"Port", L"Directory"}, rows));
         DRM::DocRepo repo;
@@ -445,8 +440,7 @@ TEST_F(DocRepoContract, AGoneTreeRemovesNoRowsThatDoNotNameIt) {
     }
     {
         SCOPED_TRACE("the row cannot be read");
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
         db_->FailOn(L"SelectRows", 2, 208, L"no table");  // 1 is the login's password
         DRM::DocRepo repo;
@@ -472,8 +466,7 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
                                               L"QV_DMRepo"};
     for (int failing = 1; failing <= 4; ++failing) {
         SCOPED_TRACE(failing);
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         db_->FailOn(L"DeleteRows", failing, 3000 + failing, L"delete failed");
         // A failing rollback must not hide why the unit was rolled back.
         db_->FailOn(L"RollbackTrans", 1, 9, L"rollback failed");
@@ -491,8 +484,7 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
     }
     {
         SCOPED_TRACE("commit");
-        db_ = &RecordingDb::Install();
-        nfs_ = &RecordingNfs::Install();
+        InstallFakes();
         db_->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
         DRM::DocRepo repo;
         Stored(repo);
