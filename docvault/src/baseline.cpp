@@ -20,6 +20,7 @@ namespace {
 
 constexpr const wchar_t* kFile = L"src/baseline";
 constexpr const wchar_t* kTable = L"QV_DMBaseline";
+
 }  // namespace
 
 BaseLine::BaseLine(int docRepoId, const std::wstring& name, const std::wstring& desc,

@@ -22,6 +22,7 @@ namespace {
 constexpr const wchar_t* kFile = L"src/doc";
 constexpr const wchar_t* kDocTable = L"QV_DMDoc";
 constexpr const wchar_t* kHistoryTable = L"QV_DMDocVer";
+
 // The leading integer as the C library reads it (white space, sign, digits;
 // 0 without digits), held to the range of int.
 int LeadingInt(const std::wstring& text) {

@@ -21,6 +21,7 @@ namespace {
 
 constexpr const wchar_t* kFile = L"src/docrepo";
 constexpr const wchar_t* kRepoTable = L"QV_DMRepo";
+
 // Separators are '\'; a leading pair (a share) and a closing one are fine.
 bool IsPlainRootText(const std::wstring& dir) {
     if (dir.empty() || dir.find(L'/') != std::wstring::npos) return false;
