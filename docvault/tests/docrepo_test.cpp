@@ -614,13 +614,16 @@ public:
     int SelectRows(std::unique_ptr<ZUBDB::CDBRecordset>& out, const std::wstring& t,
                    const std::wstring&, const ZUBDB::QVParams&, const std::wstring&,
                    const std::wstring&, const std::wstring&, int, int) override {
+        // A component that throws hands out no record set.
+        const int status = Maybe(L"SelectRows", t);
         out = std::make_unique<ZUBDB::CDBRecordset>();
-        return Maybe(L"SelectRows", t);
+        return status;
     }
     int ExecuteSql(std::unique_ptr<ZUBDB::CDBRecordset>& out, const std::wstring& sql,
                    const ZUBDB::QVParams&, const std::wstring&, int, int) override {
+        const int status = Maybe(L"ExecuteSql", sql);
         out = std::make_unique<ZUBDB::CDBRecordset>();
-        return Maybe(L"ExecuteSql", sql);
+        return status;
     }
     int BeginTrans() override { return 0; }
     int CommitTrans() override { return Maybe(L"CommitTrans", L""); }
