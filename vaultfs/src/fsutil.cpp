@@ -134,6 +134,15 @@ void SyncDir(const std::filesystem::path& dir)
         ThrowErrno(errno, "cannot sync folder", dir);
 }
 
+void SyncFileSystem(const std::filesystem::path& path)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        ThrowErrno(errno, "cannot open", path);
+    if (::syncfs(fd.get()) != 0)
+        ThrowErrno(errno, "cannot sync the file system of", path);
+}
+
 bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& base)
 {
     auto p = path.begin();

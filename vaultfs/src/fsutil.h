@@ -34,6 +34,10 @@ void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 // Makes a finished rename or creation in `dir` durable.
 void SyncDir(const std::filesystem::path& dir);
 
+// Flushes everything written to the file system holding `path`: one call
+// instead of a sync per file when a whole staged tree must reach the disk.
+void SyncFileSystem(const std::filesystem::path& path);
+
 // Is `path` (canonical) `base` (canonical) or below it?
 bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& base);
 

@@ -346,14 +346,9 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
                 fsutil::ThrowErrno(errno, "cannot create", to);
             done += copier.Copy(in.get(), item.source, out.get(), to,
                                 StepFor(progress, done, plan.totalBytes()));
-            if (::fsync(out.get()) != 0)
-                fsutil::ThrowErrno(errno, "cannot sync", to);
             if (out.Close() != 0)
                 fsutil::ThrowErrno(errno, "cannot write", to);
         }
-        for (const auto& item : plan.items())
-            if (item.directory)
-                fsutil::SyncDir(temp.path() / item.relative);
         temp.Commit();
     });
 }

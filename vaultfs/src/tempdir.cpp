@@ -34,7 +34,9 @@ TempDir::~TempDir()
 
 void TempDir::Commit()
 {
-    fsutil::SyncDir(temp_);
+    // The tree is written unsynced; one flush of its file system puts all of
+    // it on the disk before the rename makes it visible.
+    fsutil::SyncFileSystem(temp_);
     fsutil::RenameNoReplace(temp_, destination_);
     committed_ = true;
     fsutil::SyncDir(destination_.parent_path());

@@ -17,7 +17,8 @@ public:
 
     const std::filesystem::path& path() const { return temp_; }
 
-    // Renames the tree to the destination; an existing destination is an error.
+    // Flushes the tree to the disk, then renames it to the destination; an
+    // existing destination is an error. The tree needs no syncs of its own.
     void Commit();
 
 private:
