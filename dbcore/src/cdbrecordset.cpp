@@ -11,13 +11,12 @@
 namespace ZUBDB {
 namespace {
 
-bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
-            return false;
-    }
-    return true;
+// Two names are the same column when they fold to the same text.
+std::wstring FoldedName(const std::wstring& name) {
+    std::wstring folded(name.size(), L'\0');
+    for (std::size_t i = 0; i < name.size(); ++i)
+        folded[i] = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(name[i])));
+    return folded;
 }
 
 bool OnlySpaceFrom(const wchar_t* p) {
@@ -105,10 +104,15 @@ void CDBRecordset::MoveFirst() { cursor_ = 0; }
 long CDBRecordset::GetRecordCount() const { return static_cast<long>(rows_.size()); }
 
 int CDBRecordset::IndexOf(const std::wstring& column) const {
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
-        if (SameNameIgnoringCase(columns_[i], column)) return static_cast<int>(i);
+    if (!indexed_) {
+        index_.reserve(columns_.size());
+        // emplace keeps the first of repeated names.
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            index_.emplace(FoldedName(columns_[i]), static_cast<int>(i));
+        indexed_ = true;
     }
-    return -1;
+    auto found = index_.find(FoldedName(column));
+    return found == index_.end() ? -1 : found->second;
 }
 
 const DBValue* CDBRecordset::Cell(int index) const {

@@ -26,6 +26,26 @@ TEST(CDBRecordset, ReadsColumnsByNameIgnoringCase) {
     EXPECT_DOUBLE_EQ(rs.GetDouble(L"createtime"), 45000.25);
 }
 
+TEST(CDBRecordset, RepeatedNamesReadTheFirstColumnWithTheName) {
+    // A join can return two columns of one name, spelled alike or not.
+    CDBRecordset rs({L"Id", L"Ids", L"ID", L"Name", L"id"});
+    rs.AddRow({DBValue(1LL), DBValue(2LL), DBValue(3LL), DBValue(std::wstring(L"a")), DBValue(5LL)});
+    rs.AddRow({DBValue(), DBValue(12LL), DBValue(13LL), DBValue(std::wstring(L"b")), DBValue(15LL)});
+    EXPECT_EQ(rs.GetInt(L"iD"), 1);
+    EXPECT_EQ(rs.GetInt(L"ids"), 2);
+    EXPECT_EQ(rs.GetInt(L"I", -1), -1);
+    EXPECT_EQ(rs.GetInt(L"Idsx", -1), -1);
+    // The first column wins even where its value is NULL.
+    rs.MoveNext();
+    EXPECT_EQ(rs.GetInt(L"ID", -1), -1);
+    EXPECT_EQ(rs.GetString(L"NAME"), L"b");
+    // A copy made after the first lookups reads the same columns.
+    CDBRecordset copy = rs;
+    copy.MoveFirst();
+    EXPECT_EQ(copy.GetInt(L"id"), 1);
+    EXPECT_EQ(copy.GetString(L"name"), L"a");
+}
+
 TEST(CDBRecordset, ReadsColumnsByPosition) {
     CDBRecordset rs = TwoRows();
     EXPECT_EQ(rs.GetIntAt(0), 7);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -40,6 +41,11 @@ private:
     std::vector<std::wstring> columns_;
     std::vector<std::vector<DBValue>> rows_;
     std::size_t cursor_ = 0;
+    // Folded column name -> first column with it, built at the first lookup
+    // by name (readers ask by name for every value of every row). The columns
+    // are fixed at construction, so it never goes stale.
+    mutable std::unordered_map<std::wstring, int> index_;
+    mutable bool indexed_ = false;
 };
 
 }  // namespace ZUBDB
