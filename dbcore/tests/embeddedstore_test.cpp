@@ -67,6 +67,7 @@ TEST(EmbeddedStore, CreatesBothDatabasesWithTheirStartingRows) {
     EXPECT_EQ(users->GetIntAt(0), 1);
     EXPECT_EQ(users->GetStringAt(1), L"system");
     EXPECT_EQ(Query(*product, L"pragma journal_mode")->GetStringAt(0), L"wal");
+    EXPECT_EQ(Query(*product, L"pragma cache_size")->GetInt64At(0), -65536);
 
     auto system = Open(dir / "QVSystem.sqlite3");
     ASSERT_TRUE(system);
