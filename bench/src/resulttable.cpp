@@ -47,16 +47,16 @@ std::string ResultTable::FormatBytes(long long b) {
     return Printf("%.1f MiB", mib);
 }
 
-void ResultTable::DefineRow(RowSpec spec) {
-    if (Find(spec.key) != nullptr)
-        throw std::logic_error("row defined twice: " + spec.key);
-    rows_.push_back(Row{std::move(spec), {}, {}});
+void ResultTable::DefineRow(RowSpec def) {
+    if (Find(def.key) != nullptr)
+        throw std::logic_error("row defined twice: " + def.key);
+    rows_.push_back(Row{std::move(def), {}, {}});
 }
 
 void ResultTable::DefinePart(const std::string& key, const std::string& part,
                              std::string label) {
     auto it = std::find_if(rows_.begin(), rows_.end(),
-                           [&](const Row& r) { return r.spec.key == key; });
+                           [&](const Row& r) { return r.def.key == key; });
     if (it == rows_.end())
         throw std::logic_error("part of an unknown row: " + key);
     it->partOrder.push_back(part);
@@ -66,7 +66,7 @@ void ResultTable::DefinePart(const std::string& key, const std::string& part,
 void ResultTable::Record(const std::string& key, const std::string& part, double seconds,
                          long long peakRssBytes, const std::string& error, double cpuSeconds) {
     auto it = std::find_if(rows_.begin(), rows_.end(),
-                           [&](const Row& r) { return r.spec.key == key; });
+                           [&](const Row& r) { return r.def.key == key; });
     if (it == rows_.end())
         throw std::logic_error("result for an unknown row: " + key);
     auto p = it->parts.find(part);
@@ -80,7 +80,7 @@ void ResultTable::Record(const std::string& key, const std::string& part, double
 
 const ResultTable::Row* ResultTable::Find(const std::string& key) const {
     for (const auto& r : rows_)
-        if (r.spec.key == key)
+        if (r.def.key == key)
             return &r;
     return nullptr;
 }
@@ -126,10 +126,10 @@ std::optional<double> ResultTable::Raw(const Row& row, bool durable) const {
 }
 
 std::string ResultTable::Rate(const Row& row, double seconds) const {
-    if (row.spec.items > 0)
-        return Printf(" (%.0f docs/s)", row.spec.items / seconds);
-    if (row.spec.bytes > 0)
-        return Printf(" (%.0f MB/s)", row.spec.bytes / seconds / 1e6);
+    if (row.def.items > 0)
+        return Printf(" (%.0f docs/s)", row.def.items / seconds);
+    if (row.def.bytes > 0)
+        return Printf(" (%.0f MB/s)", row.def.bytes / seconds / 1e6);
     return {};
 }
 
@@ -139,7 +139,7 @@ std::vector<std::string> ResultTable::RowsAbove(double limit) const {
         const auto ours = Ours(r);
         const auto raw = Raw(r, false);
         if (ours && raw && *ours / *raw > limit)
-            keys.push_back(r.spec.key);
+            keys.push_back(r.def.key);
     }
     return keys;
 }
@@ -200,17 +200,17 @@ std::string ResultTable::Markdown() const {
         }
 
         std::string growth = "—";
-        if (!r.spec.growthOf.empty()) {
-            const Row* prev = Find(r.spec.growthOf);
+        if (!r.def.growthOf.empty()) {
+            const Row* prev = Find(r.def.growthOf);
             const auto prevOurs = prev ? Ours(*prev) : std::nullopt;
-            if (ours && prevOurs && r.spec.items > 0 && prev->spec.items > 0) {
-                const double g = (*ours / r.spec.items) / (*prevOurs / prev->spec.items);
+            if (ours && prevOurs && r.def.items > 0 && prev->def.items > 0) {
+                const double g = (*ours / r.def.items) / (*prevOurs / prev->def.items);
                 growth = Printf("×%.2f", g);
                 const double cpu = r.parts.at("ours").cpuSeconds;
                 const double prevCpu = prev->parts.at("ours").cpuSeconds;
                 if (cpu > 0 && prevCpu > 0)
                     growth += Printf(" (cpu ×%.2f)",
-                                     (cpu / r.spec.items) / (prevCpu / prev->spec.items));
+                                     (cpu / r.def.items) / (prevCpu / prev->def.items));
             }
         }
 
@@ -220,7 +220,7 @@ std::string ResultTable::Markdown() const {
         for (const auto& name : r.partOrder) {
             const PartResult& p = r.parts.at(name);
             if (!p.error.empty())
-                errors.push_back(r.spec.key + "/" + name + ": " + p.error);
+                errors.push_back(r.def.key + "/" + name + ": " + p.error);
             const bool timed = p.error.empty() && p.seconds > 0;
             if (StartsWith(name, "raw_")) {
                 if (!rawIs.empty())
@@ -233,12 +233,12 @@ std::string ResultTable::Markdown() const {
                 if (timed)
                     rawIs += " (" + FormatSeconds(p.seconds) + ")";
             } else if (StartsWith(name, "ref_") && timed) {
-                refs.push_back(r.spec.operation + ", " + r.spec.size + " — " + p.label + ": " +
+                refs.push_back(r.def.operation + ", " + r.def.size + " — " + p.label + ": " +
                                FormatSeconds(p.seconds) + Rate(r, p.seconds));
             }
         }
 
-        out << "| " << Escape(r.spec.operation) << " | " << Escape(r.spec.size) << " | "
+        out << "| " << Escape(r.def.operation) << " | " << Escape(r.def.size) << " | "
             << Cell(r, "ours") << " | " << cells[0][0] << " | " << cells[0][1] << " | "
             << cells[1][0] << " | " << cells[1][1] << " | " << Cell(r, "svn") << " | " << peak
             << " | " << growth << " | " << Escape(rawIs) << " |\n";

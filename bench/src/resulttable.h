@@ -31,7 +31,7 @@ public:
     // Parts: "ours", "svn", "raw_*" (summed into the raw column), "dur_*" (the
     // same raw part made durable: in the durable column it replaces raw_*)
     // and "ref_*" (reference figures printed under the table).
-    void DefineRow(RowSpec spec);
+    void DefineRow(RowSpec def);
     void DefinePart(const std::string& key, const std::string& part, std::string label);
     void Record(const std::string& key, const std::string& part, double seconds,
                 long long peakRssBytes, const std::string& error, double cpuSeconds = 0.0);
@@ -46,7 +46,7 @@ public:
 
 private:
     struct Row {
-        RowSpec spec;
+        RowSpec def;
         std::vector<std::string> partOrder;
         std::map<std::string, PartResult> parts;
     };
