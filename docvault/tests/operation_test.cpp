@@ -25,6 +25,12 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void WriteThrough
     *target = 1;
 }
 
+__attribute__((noinline, no_sanitize("undefined"))) int DivideByZero() {
+    volatile int zero = 0;
+    volatile int n = 7;
+    return n / zero;
+}
+
 class OperationTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -128,6 +134,19 @@ TEST_F(OperationTest, NullPointerWriteEndsAsAccessViolationAndTheObjectStaysUsab
     // The same object and thread go on working.
     EXPECT_EQ(Run([&] { return bo_.Accessor()->BeginTrans(); }), 0);
     EXPECT_EQ(db_->Ops(), std::vector<std::wstring>{L"BeginTrans"});
+}
+
+TEST_F(OperationTest, IntegerDivisionByZeroEndsAsMinusOneAndTheNextOperationRuns) {
+    EXPECT_EQ(Run([] { return DivideByZero(); }), -1);
+    EXPECT_EQ(bo_.ErrNumber(), -1);
+    const std::wstring text = bo_.ErrDesc();
+    EXPECT_EQ(text.rfind(L"EXCEPTION_INT_DIVIDE_BY_ZERO\n address:\t0x", 0), 0u) << text;
+    EXPECT_NE(text.find(L" code:\t\t3221225620\n"), std::wstring::npos) << text;
+
+    // A second fault on the same thread is translated too.
+    EXPECT_EQ(Run([] { return DivideByZero(); }), -1);
+    EXPECT_EQ(Run([&] { return bo_.Accessor()->CommitTrans(); }), 0);
+    EXPECT_EQ(db_->Ops(), std::vector<std::wstring>{L"CommitTrans"});
 }
 
 TEST_F(OperationTest, ConnectWithAThrowingComponentIsRecordedNotThrown) {
