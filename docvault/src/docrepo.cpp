@@ -37,6 +37,12 @@ bool IsPlainRootText(const std::wstring& dir) {
     return true;
 }
 
+std::wstring FoldDriveLetter(std::wstring dir) {
+    if (dir.size() >= 2 && dir[1] == L':' && dir[0] >= L'a' && dir[0] <= L'z')
+        dir[0] = static_cast<wchar_t>(dir[0] - L'a' + L'A');
+    return dir;
+}
+
 }  // namespace
 
 DocRepo::DocRepo() = default;
@@ -98,10 +104,11 @@ int DocRepo::CheckExist() {
         if (Accessor()->SelectRows(rs, kRepoTable, L"Directory", cond, kNone, kNone, kNone, 0,
                                    0) != 0)
             return RecordDbError();
+        // The file server does not tell d: from D:, so neither may the check.
+        const std::wstring root = FoldDriveLetter(nfsRootDir_);
         for (; HasRow(rs); rs->MoveNext()) {
-            const std::wstring dir = rs->GetStringAt(0);
-            if (dir.find(nfsRootDir_) != std::wstring::npos ||
-                nfsRootDir_.find(dir) != std::wstring::npos)
+            const std::wstring dir = FoldDriveLetter(rs->GetStringAt(0));
+            if (dir.find(root) != std::wstring::npos || root.find(dir) != std::wstring::npos)
                 return 1;
         }
         return 0;

@@ -172,6 +172,10 @@ TEST_F(DocRepoContract, OverlappingDirectoriesAreRefusedByTextContainment) {
         {L"D:\\repo1", L"D:\\repo1", DRM::DocRepo::kOverlaps},
         {L"", L"D:\\repo1", DRM::DocRepo::kOverlaps},
         {L"D:\\Repo1", L"D:\\repo1", DRM::DocRepo::kCreated},  // case-sensitive
+        // The file server folds drive letters: d:\repo1 is D:\repo1's tree.
+        {L"d:\\repo1", L"D:\\repo1", DRM::DocRepo::kOverlaps},
+        {L"D:\\repo10", L"d:\\repo1", DRM::DocRepo::kOverlaps},
+        {L"d:\\repo1", L"E:\\repo1", DRM::DocRepo::kCreated},
         {L"D:\\repo2", L"D:\\repo1", DRM::DocRepo::kCreated},
     };
     for (const auto& c : cases) {
