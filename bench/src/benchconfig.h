@@ -12,16 +12,16 @@ struct BenchConfig {
     std::uint64_t smallBytes = 4096;
     std::uint64_t largeBytes = std::uint64_t{1} << 30;
     std::vector<int> scaleSizes{1000, 10000, 100000};
-    int scaleOps = 100;         // documents added and checked in at each size
+    int scaleOps = 100;          // documents added and checked in at each size
     int historyVersions = 1000;  // seeded history rows of one document
     int historyCheckins = 50;    // check-ins of that document
-    int baselineSize = 10000;   // one of scaleSizes
-    int listReps = 10;          // timed listings after a warm-up (half at 100,000 and more)
-    int largeIterations = 3;    // each 1 GiB step; the fastest counts
-    int chunk = 10;             // small files measured in turns of this many per part
+    int baselineSize = 10000;    // one of scaleSizes
+    int listReps = 10;           // timed listings after a warm-up (half at 100,000 and more)
+    int largeIterations = 3;     // each 1 GiB step; the fastest counts
+    int chunk = 10;              // small files measured in turns of this many per part
     bool quick = false;
     bool svn = true;
-    bool keep = false;          // keep the work folder
+    bool keep = false;              // keep the work folder
     std::filesystem::path workDir;  // empty: a new folder under $TMPDIR or /var/tmp
 
     static BenchConfig Quick() {

@@ -20,8 +20,7 @@ std::string Utf8(const std::wstring& w) { return zub::WideToUtf8(w); }
 // Days since 1899-12-30, as the store keeps dates.
 double OleNow() {
     const double unixDays =
-        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-            .count() /
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() /
         86400.0;
     return unixDays + 25569.0;
 }
@@ -31,8 +30,7 @@ double OleNow() {
 void BenchStore::Create(const fs::path& dir) {
     std::wstring error;
     if (ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error) != 0)
-        throw std::runtime_error("cannot create the store in " + dir.string() + ": " +
-                                 Utf8(error));
+        throw std::runtime_error("cannot create the store in " + dir.string() + ": " + Utf8(error));
     fs::create_directories(dir / "files");
 }
 
@@ -92,8 +90,7 @@ void BenchStore::Seed(SqliteDb& db, int repoId, const std::string& repoName, int
             insert.Run();
 
             const fs::path dir = TrunkDir(repoName) / folder;
-            if (i < 100)
-                fs::create_directories(dir);
+            if (i < 100) fs::create_directories(dir);
             FileMaker::Write(dir / (std::string(name) + ".bin"), bytes,
                              static_cast<std::uint64_t>(repoId) * 1000003u + i);
         }
@@ -110,8 +107,7 @@ void BenchStore::SeedHistory(SqliteDb& db, int docId, int count) const {
         "INSERT INTO QV_DMDocVer (DocId, DocName, OperatorId, OperatorName, OperatorTime, "
         "Action, OperateInfo, PhyUrl, Version_Main, Version_Sub, Revision) "
         "VALUES (?1, ?2, ?3, 'system', ?4, 1, 'seeded check-in', '\\history\\', 1, ?5, ?6)");
-    SqliteStmt update =
-        db.Prepare("UPDATE QV_DMDoc SET CurrentVersion = ?1 WHERE DocId = ?2");
+    SqliteStmt update = db.Prepare("UPDATE QV_DMDoc SET CurrentVersion = ?1 WHERE DocId = ?2");
     db.Exec("BEGIN");
     try {
         for (int i = 0; i < count; ++i) {

@@ -35,8 +35,8 @@ public:
 
     // `count` documents "<prefix>NNNNNN.bin" of `bytes` each, spread over 100
     // sub-folders (phyUrl "\dNN"), in one transaction.
-    void Seed(SqliteDb& db, int repoId, const std::string& repoName, int count,
-              std::uint64_t bytes, const std::string& prefix) const;
+    void Seed(SqliteDb& db, int repoId, const std::string& repoName, int count, std::uint64_t bytes,
+              const std::string& prefix) const;
 
     // `count` history rows (revisions 1..count) for a document, as that many
     // check-ins would leave them, and the document's version moved on to match.

@@ -14,8 +14,7 @@ namespace {
 
 UniqueFd Open(const std::filesystem::path& p, int flags) {
     UniqueFd fd(::open(p.c_str(), flags | O_CLOEXEC));
-    if (!fd)
-        throw std::runtime_error("open " + p.string() + ": " + std::strerror(errno));
+    if (!fd) throw std::runtime_error("open " + p.string() + ": " + std::strerror(errno));
     return fd;
 }
 
@@ -43,10 +42,8 @@ void DiskFlush::Evict(const std::filesystem::path& dir, std::uintmax_t minBytes)
     namespace fs = std::filesystem;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec) || it->file_size(ec) < minBytes)
-            continue;
+        if (!it->is_regular_file(ec) || it->file_size(ec) < minBytes) continue;
         const UniqueFd fd(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd)
-            ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+        if (fd) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
     }
 }

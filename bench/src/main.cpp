@@ -50,8 +50,7 @@ BenchConfig ParseOwnOptions(int& argc, char** argv) {
             argv[out++] = argv[i];
     }
     argc = out;
-    if (quick)
-        config = BenchConfig::Quick();
+    if (quick) config = BenchConfig::Quick();
     config.svn = !noSvn;
     config.keep = keep;
     config.workDir = workDir;
@@ -71,19 +70,24 @@ std::string CpuModel() {
 
 std::string FsType(const std::filesystem::path& p) {
     struct statfs s {};
-    if (::statfs(p.c_str(), &s) != 0)
-        return "unknown";
+    if (::statfs(p.c_str(), &s) != 0) return "unknown";
     switch (static_cast<unsigned long>(s.f_type)) {
-    case 0xEF53: return "ext4";
-    case 0x58465342: return "xfs";
-    case 0x9123683E: return "btrfs";
-    case 0x01021994: return "tmpfs";
-    case 0x794C7630: return "overlayfs";
-    default: return "fs type 0x" + [&] {
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%lx", static_cast<unsigned long>(s.f_type));
-            return std::string(buf);
-        }();
+        case 0xEF53:
+            return "ext4";
+        case 0x58465342:
+            return "xfs";
+        case 0x9123683E:
+            return "btrfs";
+        case 0x01021994:
+            return "tmpfs";
+        case 0x794C7630:
+            return "overlayfs";
+        default:
+            return "fs type 0x" + [&] {
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "%lx", static_cast<unsigned long>(s.f_type));
+                return std::string(buf);
+            }();
     }
 }
 
@@ -110,8 +114,8 @@ std::string Header(const Suite& suite, const std::string& loadBefore) {
             std::to_string(::sysconf(_SC_PHYS_PAGES) / 1024 * ::sysconf(_SC_PAGE_SIZE) /
                            (1024 * 1024)) +
             " GiB memory, Linux " + u.release + "\n";
-    text += "- disk: " + FsType(suite.WorkDir()) + " (work folder " + suite.WorkDir().string() +
-            ")\n";
+    text +=
+        "- disk: " + FsType(suite.WorkDir()) + " (work folder " + suite.WorkDir().string() + ")\n";
     text += "- SQLite " + std::string(sqlite3_libversion()) + " (WAL, synchronous FULL), " +
             (c.svn ? "svn " + SvnPeer::Version() : std::string("svn not run")) + "\n";
     text += std::string("- run: ") + (c.quick ? "QUICK (reduced sizes)" : "full") +
@@ -139,13 +143,11 @@ minute: where wall and cpu growth disagree, the disk moved, not the library.
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "--step") == 0)
-        return StepMain::Run(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--step") == 0) return StepMain::Run(argc, argv);
 
     BenchConfig config = ParseOwnOptions(argc, argv);
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 2;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
 
     ResultTable table;
     int rc = 0;
@@ -158,8 +160,8 @@ int main(int argc, char** argv) {
         benchmark::RunSpecifiedBenchmarks(&reporter);
         const double total =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::cout << Header(suite, loadBefore) << table.Markdown() << kNotes << "\nWhole run: "
-                  << ResultTable::FormatSeconds(total) << ".\n";
+        std::cout << Header(suite, loadBefore) << table.Markdown() << kNotes
+                  << "\nWhole run: " << ResultTable::FormatSeconds(total) << ".\n";
         suite.Cleanup();
         rc = table.HasErrors() ? 1 : 0;
     } catch (const std::exception& e) {

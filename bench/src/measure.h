@@ -9,7 +9,6 @@ struct Measure {
     void Add(const Measure& other) {
         seconds += other.seconds;
         cpuSeconds += other.cpuSeconds;
-        if (other.peakRssBytes > peakRssBytes)
-            peakRssBytes = other.peakRssBytes;
+        if (other.peakRssBytes > peakRssBytes) peakRssBytes = other.peakRssBytes;
     }
 };

@@ -25,23 +25,19 @@ namespace {
 UniqueFd TempOutput() {
     char name[] = "/tmp/zub_bench_outXXXXXX";
     UniqueFd fd(::mkstemp(name));
-    if (!fd)
-        throw std::runtime_error(std::string("mkstemp: ") + std::strerror(errno));
+    if (!fd) throw std::runtime_error(std::string("mkstemp: ") + std::strerror(errno));
     ::unlink(name);
     return fd;
 }
 
 std::string ReadAll(int fd) {
     std::string text;
-    if (::lseek(fd, 0, SEEK_SET) < 0)
-        return text;
+    if (::lseek(fd, 0, SEEK_SET) < 0) return text;
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
         text.append(buf, static_cast<std::size_t>(n));
     }
     return text;
@@ -63,8 +59,7 @@ private:
 long long OwnPeakRss() {
     std::ifstream in("/proc/self/status");
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stoll(line.substr(6)) * 1024;
+        if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
     }
     return 0;
 }
@@ -74,17 +69,14 @@ long long OwnPeakRss() {
 std::string Process::CommandText(const std::vector<std::string>& argv) {
     std::string text;
     for (const auto& a : argv) {
-        if (!text.empty())
-            text += ' ';
+        if (!text.empty()) text += ' ';
         text += a;
     }
     return text;
 }
 
-ProcessResult Process::Run(const std::vector<std::string>& argv,
-                           const std::filesystem::path& cwd) {
-    if (argv.empty())
-        throw std::invalid_argument("Process::Run: empty command");
+ProcessResult Process::Run(const std::vector<std::string>& argv, const std::filesystem::path& cwd) {
+    if (argv.empty()) throw std::invalid_argument("Process::Run: empty command");
     UniqueFd out = TempOutput();
     UniqueFd err = TempOutput();
 
@@ -92,13 +84,11 @@ ProcessResult Process::Run(const std::vector<std::string>& argv,
     ::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(actions.get(), out.get(), 1);
     ::posix_spawn_file_actions_adddup2(actions.get(), err.get(), 2);
-    if (!cwd.empty())
-        ::posix_spawn_file_actions_addchdir_np(actions.get(), cwd.c_str());
+    if (!cwd.empty()) ::posix_spawn_file_actions_addchdir_np(actions.get(), cwd.c_str());
 
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
     // Until exec the child runs in our address space, and the kernel takes
@@ -108,14 +98,12 @@ ProcessResult Process::Run(const std::vector<std::string>& argv,
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int rc = ::posix_spawnp(&pid, args[0], actions.get(), nullptr, args.data(), environ);
-    if (rc != 0)
-        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+    if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
 
     int status = 0;
     rusage usage{};
     while (::wait4(pid, &status, 0, &usage) < 0) {
-        if (errno != EINTR)
-            throw std::runtime_error(std::string("wait4: ") + std::strerror(errno));
+        if (errno != EINTR) throw std::runtime_error(std::string("wait4: ") + std::strerror(errno));
     }
     const auto end = std::chrono::steady_clock::now();
 
@@ -137,8 +125,7 @@ ProcessResult Process::RunChecked(const std::vector<std::string>& argv,
     ProcessResult result = Run(argv, cwd);
     if (result.exitCode != 0) {
         std::string err = result.err;
-        if (err.size() > 2000)
-            err = "..." + err.substr(err.size() - 2000);
+        if (err.size() > 2000) err = "..." + err.substr(err.size() - 2000);
         throw std::runtime_error(CommandText(argv) + " exited with " +
                                  std::to_string(result.exitCode) + ": " + err);
     }

@@ -7,13 +7,10 @@
 
 namespace {
 
-bool WordChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-}
+bool WordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
 
 bool EqualNoCase(const std::string& a, std::size_t pos, const std::string& b) {
-    if (pos + b.size() > a.size())
-        return false;
+    if (pos + b.size() > a.size()) return false;
     for (std::size_t i = 0; i < b.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(a[pos + i])) !=
             std::tolower(static_cast<unsigned char>(b[i])))
@@ -42,7 +39,9 @@ std::string RawInserter::ReplaceName(const std::string& text, const std::string&
 
 RawInserter::RawInserter(SqliteDb& db, std::string sourceTable, std::string rawTable,
                          std::vector<std::string> columns)
-    : db_(db), source_(std::move(sourceTable)), raw_(std::move(rawTable)),
+    : db_(db),
+      source_(std::move(sourceTable)),
+      raw_(std::move(rawTable)),
       columns_(std::move(columns)) {
     db_.Exec("DROP TABLE IF EXISTS " + raw_);
     std::vector<std::pair<std::string, std::string>> objects;  // (type, sql)
@@ -53,15 +52,13 @@ RawInserter::RawInserter(SqliteDb& db, std::string sourceTable, std::string rawT
         q.Bind(1, source_);
         while (q.Step()) {
             std::string sql = ReplaceName(q.Text(2), source_, raw_);
-            if (q.Text(0) != "table")
-                sql = ReplaceName(sql, q.Text(1), raw_ + "_" + q.Text(1));
+            if (q.Text(0) != "table") sql = ReplaceName(sql, q.Text(1), raw_ + "_" + q.Text(1));
             objects.emplace_back(q.Text(0), sql);
         }
     }
     if (objects.empty() || objects.front().first != "table")
         throw std::runtime_error("no table " + source_ + " to copy");
-    for (const auto& [type, sql] : objects)
-        db_.Exec(sql);
+    for (const auto& [type, sql] : objects) db_.Exec(sql);
 }
 
 void RawInserter::MirrorRows() {

@@ -4,8 +4,8 @@
 #include <utility>
 
 SqliteStmt::SqliteStmt(sqlite3* db, std::string_view sql) : db_(db) {
-    const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_,
-                                      nullptr);
+    const int rc =
+        sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK)
         throw std::runtime_error("prepare \"" + std::string(sql) + "\": " + sqlite3_errmsg(db_));
 }
@@ -16,8 +16,7 @@ SqliteStmt::SqliteStmt(SqliteStmt&& other) noexcept
 SqliteStmt::~SqliteStmt() { sqlite3_finalize(stmt_); }
 
 void SqliteStmt::Check(int rc, const char* what) const {
-    if (rc != SQLITE_OK)
-        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db_));
+    if (rc != SQLITE_OK) throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db_));
 }
 
 void SqliteStmt::Bind(int index, long long value) {
@@ -36,16 +35,13 @@ void SqliteStmt::Bind(int index, std::string_view value) {
 
 bool SqliteStmt::Step() {
     const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
     throw std::runtime_error(std::string("step: ") + sqlite3_errmsg(db_));
 }
 
 void SqliteStmt::Run() {
-    while (Step()) {
-    }
+    while (Step()) {}
     Reset();
 }
 
@@ -56,8 +52,7 @@ void SqliteStmt::Reset() {
 
 std::string SqliteStmt::Text(int col) const {
     const auto* p = sqlite3_column_text(stmt_, col);
-    if (p == nullptr)
-        return {};
+    if (p == nullptr) return {};
     return std::string(reinterpret_cast<const char*>(p),
                        static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)));
 }

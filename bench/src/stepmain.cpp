@@ -31,22 +31,19 @@ public:
         for (int i = 3; i < argc; ++i) {
             const std::string a = argv[i];
             const auto eq = a.find('=');
-            if (eq == std::string::npos)
-                throw std::invalid_argument("bad step argument: " + a);
+            if (eq == std::string::npos) throw std::invalid_argument("bad step argument: " + a);
             values_[a.substr(0, eq)] = a.substr(eq + 1);
         }
     }
     std::string Text(const std::string& key) const {
         auto it = values_.find(key);
-        if (it == values_.end())
-            throw std::invalid_argument("missing step argument: " + key);
+        if (it == values_.end()) throw std::invalid_argument("missing step argument: " + key);
         return it->second;
     }
     int Int(const std::string& key, int fallback = -1) const {
         auto it = values_.find(key);
         if (it == values_.end()) {
-            if (fallback < 0)
-                throw std::invalid_argument("missing step argument: " + key);
+            if (fallback < 0) throw std::invalid_argument("missing step argument: " + key);
             return fallback;
         }
         return std::stoi(it->second);
@@ -104,10 +101,8 @@ private:
 std::vector<int> ReadIds(const std::string& file) {
     std::ifstream in(file);
     std::vector<int> ids;
-    for (int id; in >> id;)
-        ids.push_back(id);
-    if (ids.empty())
-        throw std::runtime_error("no document ids in " + file);
+    for (int id; in >> id;) ids.push_back(id);
+    if (ids.empty()) throw std::runtime_error("no document ids in " + file);
     return ids;
 }
 
@@ -117,15 +112,13 @@ std::wstring W(const std::string& s) { return zub::Utf8ToWide(s); }
 long long PeakRss() {
     std::ifstream in("/proc/self/status");
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stoll(line.substr(6)) * 1024;
+        if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
     }
     return 0;
 }
 
 void Report(double seconds, double cpu, long long count) {
-    std::printf("seconds=%.9f\ncpu=%.9f\ncount=%lld\npeak=%lld\n", seconds, cpu, count,
-                PeakRss());
+    std::printf("seconds=%.9f\ncpu=%.9f\ncount=%lld\npeak=%lld\n", seconds, cpu, count, PeakRss());
 }
 
 void Add(const Args& a, const BenchStore& store) {
@@ -244,8 +237,7 @@ void Baseline(const Args& a, const BenchStore& store) {
 
 int StepMain::Run(int argc, char** argv) {
     try {
-        if (argc < 3)
-            throw std::invalid_argument("usage: --step NAME key=value...");
+        if (argc < 3) throw std::invalid_argument("usage: --step NAME key=value...");
         const std::string step = argv[2];
         const Args a(argc, argv);
         const BenchStore store(a.Text("store"));

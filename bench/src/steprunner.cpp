@@ -27,7 +27,6 @@ Measure StepRunner::Run(const std::string& step, const std::vector<std::string>&
             m.peakRssBytes = std::stoll(line.substr(5));
         }
     }
-    if (!seen)
-        throw std::runtime_error("step " + step + " reported no time: " + r.out + r.err);
+    if (!seen) throw std::runtime_error("step " + step + " reported no time: " + r.out + r.err);
     return m;
 }

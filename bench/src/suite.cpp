@@ -31,8 +31,7 @@ std::string Count(long long n) {
     std::string digits = std::to_string(n);
     std::string out;
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += ',';
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
         out += digits[i];
     }
     return out;
@@ -43,8 +42,7 @@ std::string Size(std::uint64_t bytes) {
         return std::to_string(bytes >> 30) + " GiB";
     if (bytes >= (std::uint64_t{1} << 20) && bytes % (std::uint64_t{1} << 20) == 0)
         return std::to_string(bytes >> 20) + " MiB";
-    if (bytes >= 1024 && bytes % 1024 == 0)
-        return std::to_string(bytes >> 10) + " KiB";
+    if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes >> 10) + " KiB";
     return std::to_string(bytes) + " B";
 }
 
@@ -57,8 +55,7 @@ std::string SmallName(const char* prefix, int i) {
 std::vector<int> ReadIds(const fs::path& file) {
     std::ifstream in(file);
     std::vector<int> ids;
-    for (int id; in >> id;)
-        ids.push_back(id);
+    for (int id; in >> id;) ids.push_back(id);
     if (ids.empty())
         throw std::runtime_error("no ids in " + file.string() + " (an earlier step failed?)");
     return ids;
@@ -110,8 +107,7 @@ void Suite::Cleanup() {
 }
 
 void Suite::World() {
-    if (store_)
-        return;
+    if (store_) return;
     BenchStore::Create(work_ / "store");
     store_ = std::make_unique<BenchStore>(work_ / "store");
     db_ = std::make_unique<SqliteDb>(store_->ProductDbFile());
@@ -123,14 +119,13 @@ void Suite::World() {
                                  "CurrentOperatorId", "CaxDocType"});
     rawVersions_ = std::make_unique<RawInserter>(
         *db_, "QV_DMDocVer", "bench_raw_QV_DMDocVer",
-        std::vector<std::string>{"DocId", "DocName", "OperatorId", "OperatorName",
-                                 "OperatorTime", "Action", "OperateInfo", "PhyUrl",
-                                 "Version_Main", "Version_Sub", "Revision"});
+        std::vector<std::string>{"DocId", "DocName", "OperatorId", "OperatorName", "OperatorTime",
+                                 "Action", "OperateInfo", "PhyUrl", "Version_Main", "Version_Sub",
+                                 "Revision"});
 }
 
 SvnPeer& Suite::Svn() {
-    if (!svn_)
-        svn_ = std::make_unique<SvnPeer>(work_ / "svn");
+    if (!svn_) svn_ = std::make_unique<SvnPeer>(work_ / "svn");
     return *svn_;
 }
 
@@ -169,8 +164,7 @@ void Suite::Bench(const std::string& key, const std::string& part, const std::st
                                      if (fastest > 0)
                                          state.counters["min_s"] = benchmark::Counter(fastest);
                                      if (fastestCpu > 0)
-                                         state.counters["cpu_s"] =
-                                             benchmark::Counter(fastestCpu);
+                                         state.counters["cpu_s"] = benchmark::Counter(fastestCpu);
                                  })
         ->Iterations(iterations)
         ->UseManualTime()
@@ -186,8 +180,7 @@ void Suite::SettleLarge() const {
 
 void Suite::MakeLargeSources() {
     const fs::path src = work_ / "large_src";
-    if (fs::exists(src))
-        return;
+    if (fs::exists(src)) return;
     fs::create_directories(src);
     const std::uint64_t bytes = config_.largeBytes;
     FileMaker::Write(src / SmallName("f", 0), bytes, 77);
@@ -198,8 +191,7 @@ void Suite::MakeLargeSources() {
 
 void Suite::MakeSmallSources() {
     const fs::path dir = work_ / "small_src";
-    if (fs::exists(dir))
-        return;
+    if (fs::exists(dir)) return;
     fs::create_directories(dir);
     const int n = std::max(config_.smallCount, config_.scaleOps);
     for (int i = 0; i < n; ++i)
@@ -209,8 +201,7 @@ void Suite::MakeSmallSources() {
 
 // One untimed warm-up, then the fastest of `reps` runs of `query`, which
 // returns its row count (at least `expected` rows, else the query is wrong).
-Measure Suite::Fastest(int reps, const std::function<std::size_t()>& query,
-                       std::size_t expected) {
+Measure Suite::Fastest(int reps, const std::function<std::size_t()>& query, std::size_t expected) {
     query();
     double fastest = 0;
     for (int r = 0; r < reps; ++r) {
@@ -219,8 +210,7 @@ Measure Suite::Fastest(int reps, const std::function<std::size_t()>& query,
         const double s = std::chrono::duration<double>(Clock::now() - t).count();
         if (rows < expected)
             throw std::runtime_error("the raw query found " + std::to_string(rows) + " rows");
-        if (fastest == 0 || s < fastest)
-            fastest = s;
+        if (fastest == 0 || s < fastest) fastest = s;
     }
     return {fastest, 0};
 }
@@ -317,19 +307,17 @@ void Suite::Interleaved(const std::string& key, int total, int chunk, bool faste
                         const int count = std::min(chunk, total - first);
                         // Rotate who goes first so no part always follows another.
                         for (std::size_t k = 0; k < shared->size(); ++k) {
-                            const Part& p = (*shared)[(k + static_cast<std::size_t>(c)) %
-                                                      shared->size()];
+                            const Part& p =
+                                (*shared)[(k + static_cast<std::size_t>(c)) % shared->size()];
                             if (fastest)
                                 SettleLarge();
                             else
                                 Settle();
                             const Measure m = p.run(first, count);
                             auto [it, fresh] = results.emplace(p.name, m);
-                            if (fresh)
-                                continue;
+                            if (fresh) continue;
                             if (fastest) {
-                                if (m.seconds < it->second.seconds)
-                                    it->second = m;
+                                if (m.seconds < it->second.seconds) it->second = m;
                             } else {
                                 it->second.Add(m);
                             }
@@ -339,8 +327,7 @@ void Suite::Interleaved(const std::string& key, int total, int chunk, bool faste
                     failed_[key] = e.what();
                 }
             }
-            if (failed_.count(key))
-                throw std::runtime_error(failed_.at(key));
+            if (failed_.count(key)) throw std::runtime_error(failed_.at(key));
             return measured_.at(key).at(name);
         });
     }
@@ -365,8 +352,7 @@ void Suite::AddRow(const std::string& key, const std::string& operation,
         [=, this] {
             World();
             MakeSmallSources();
-            if (!repos_.count(repo))
-                repos_[repo] = store_->CreateRepository(repo);
+            if (!repos_.count(repo)) repos_[repo] = store_->CreateRepository(repo);
             fs::remove(ids);
             fs::create_directories(rawTrunk);
             fs::create_directories(durTrunk);
@@ -391,8 +377,7 @@ void Suite::AddRow(const std::string& key, const std::string& operation,
 
 void Suite::CheckInRow(const std::string& key, const std::string& operation,
                        const std::string& growthOf, const fs::path& ids, int n,
-                       const std::string& addKey,
-                       std::function<std::string(int)> trunkName) {
+                       const std::string& addKey, std::function<std::string(int)> trunkName) {
     table_.DefineRow({key, operation, Size(config_.smallBytes) + " × " + Count(n),
                       static_cast<double>(n), 0, growthOf});
     const fs::path raw = work_ / ("raw_" + addKey);
@@ -421,8 +406,8 @@ void Suite::CheckInRow(const std::string& key, const std::string& operation,
               for (int i = first; i < first + count; ++i)
                   out << all.at(static_cast<std::size_t>(i) % all.size()) << "\n";
               out.close();
-              return StepRunner::Run("checkin", {StoreArg(), Arg("ids", chunkIds.string()),
-                                                 Arg("src", v2.string())});
+              return StepRunner::Run(
+                  "checkin", {StoreArg(), Arg("ids", chunkIds.string()), Arg("src", v2.string())});
           }},
          {"raw_sqlite", Count(n) + " SQLite inserts, one transaction each",
           [=, this](int first, int count) {
@@ -434,9 +419,8 @@ void Suite::CheckInRow(const std::string& key, const std::string& operation,
           }},
          {"raw_cp", Count(2 * n) + " × cp (old version to history, new file in)",
           [=, this](int first, int count) { return CopyEach(copies(raw, first, count)); }},
-         {"dur_cp", "each cp then fsync of file and folder", [=, this](int first, int count) {
-              return DurableCopyEach(copies(dur, first, count));
-          }}});
+         {"dur_cp", "each cp then fsync of file and folder",
+          [=, this](int first, int count) { return DurableCopyEach(copies(dur, first, count)); }}});
 }
 
 void Suite::RegisterSmall() {
@@ -482,28 +466,28 @@ void Suite::RegisterHistory() {
     Bench("history", "ours", "", [this, versions, reps, ids] {
         World();
         MakeSmallSources();
-        StepRunner::Run("add", {StoreArg(), Arg("repo", std::to_string(repos_.at("small"))),
-                                Arg("src", (work_ / "small_src").string()), Arg("count", "1"),
-                                Arg("prefix", "hist"), Arg("phyurl", "\\new"),
-                                Arg("ids", ids.string())});
+        StepRunner::Run("add",
+                        {StoreArg(), Arg("repo", std::to_string(repos_.at("small"))),
+                         Arg("src", (work_ / "small_src").string()), Arg("count", "1"),
+                         Arg("prefix", "hist"), Arg("phyurl", "\\new"), Arg("ids", ids.string())});
         store_->SeedHistory(*db_, ReadIds(ids).front(), versions);
         // Its trunk file for the raw copies of the check-in row below.
         for (const char* dir : {"raw_hist", "dur_hist"}) {
             fs::create_directories(work_ / dir / "trunk");
             fs::copy_file(work_ / "small_src" / SmallName("f", 0),
-                          work_ / dir / "trunk" / "hist.bin",
-                          fs::copy_options::overwrite_existing);
+                          work_ / dir / "trunk" / "hist.bin", fs::copy_options::overwrite_existing);
         }
         db_->Exec("PRAGMA wal_checkpoint(TRUNCATE)");
         Settle();
-        return StepRunner::Run("history", {StoreArg(),
-                                           Arg("doc", std::to_string(ReadIds(ids).front())),
-                                           Arg("reps", std::to_string(reps))});
+        return StepRunner::Run("history",
+                               {StoreArg(), Arg("doc", std::to_string(ReadIds(ids).front())),
+                                Arg("reps", std::to_string(reps))});
     });
     Bench("history", "raw_query", "the same query through the SQLite C API", [this, reps, ids] {
         const int doc = ReadIds(ids).front();
         RawQuery q(*db_);
-        return Fastest(reps, [&] { return q.History(doc).size(); }, 1);
+        return Fastest(
+            reps, [&] { return q.History(doc).size(); }, 1);
     });
 
     CheckInRow("checkin_versions", "check-in of a document with " + Count(versions) + " versions",
@@ -520,8 +504,7 @@ void Suite::RegisterScale(int size, const std::string& previous) {
     const int k = config_.scaleOps;
 
     table_.DefineRow({"list_" + s, "listing (Docs::GetAll)", Count(size) + " documents",
-                      static_cast<double>(size), 0,
-                      previous.empty() ? "" : "list_" + previous});
+                      static_cast<double>(size), 0, previous.empty() ? "" : "list_" + previous});
     Bench("list_" + s, "ours", "", [this, size, repo, reps] {
         World();
         MakeSmallSources();
@@ -540,8 +523,8 @@ void Suite::RegisterScale(int size, const std::string& previous) {
           [this, repo, reps, size] {
               RawQuery q(*db_);
               const int id = repos_.at(repo);
-              return Fastest(reps, [&] { return q.Documents(id).size(); },
-                             static_cast<std::size_t>(size));
+              return Fastest(
+                  reps, [&] { return q.Documents(id).size(); }, static_cast<std::size_t>(size));
           });
 
     if (size == config_.baselineSize) {
@@ -550,9 +533,9 @@ void Suite::RegisterScale(int size, const std::string& previous) {
                           static_cast<double>(size), 0, ""});
         Bench("baseline", "ours", "", [this, repo] {
             Settle();
-            return StepRunner::Run("baseline", {StoreArg(),
-                                                Arg("repo", std::to_string(repos_.at(repo))),
-                                                Arg("name", "rel1")});
+            return StepRunner::Run(
+                "baseline",
+                {StoreArg(), Arg("repo", std::to_string(repos_.at(repo))), Arg("name", "rel1")});
         });
         Bench("baseline", "raw_cpr", "cp -r of the trunk", [this, repo] {
             Settle();
@@ -565,11 +548,10 @@ void Suite::RegisterScale(int size, const std::string& previous) {
             Settle();
             const fs::path target = work_ / ("dur_baseline_" + repo);
             const auto t = Clock::now();
-            const ProcessResult r = Process::RunChecked(
-                {"cp", "-r", store_->TrunkDir(repo).string(), target.string()});
+            const ProcessResult r =
+                Process::RunChecked({"cp", "-r", store_->TrunkDir(repo).string(), target.string()});
             DiskFlush::FileSystem(target);
-            return Measure{std::chrono::duration<double>(Clock::now() - t).count(),
-                           r.peakRssBytes};
+            return Measure{std::chrono::duration<double>(Clock::now() - t).count(), r.peakRssBytes};
         });
     }
 
@@ -593,33 +575,34 @@ void Suite::RegisterLarge() {
     const fs::path out = work_ / "large_out";
 
     table_.DefineRow({"add_large", "add (Doc::Add)", size, 0, static_cast<double>(bytes), ""});
-    Interleaved(
-        "add_large", rounds, 1, true,
-        [=, this] {
-            World();
-            if (!repos_.count("large"))
-                repos_["large"] = store_->CreateRepository("large");
-            MakeLargeSources();
-            for (const fs::path& d : {raw, dur}) {
-                fs::create_directories(d / "trunk");
-                fs::create_directories(d / "history");
-            }
-            fs::create_directories(out);
-            fs::remove(ids);
-        },
-        {{"ours", "",
-          [=, this](int round, int) {
-              // Each round adds a new document; the last one is checked in below.
-              return StepRunner::Run(
-                  "add", {StoreArg(), Arg("repo", std::to_string(repos_.at("large"))),
-                          Arg("src", src.parent_path().string()), Arg("count", "1"),
-                          Arg("prefix", "big" + std::to_string(round) + "_"), Arg("phyurl", ""),
-                          Arg("ids", ids.string())});
-          }},
-         {"raw_cp", "cp",
-          [=, this](int, int) { return CopyEach({{src, raw / "trunk" / "big.bin"}}); }},
-         {"dur_cp", "cp then fsync of file and folder",
-          [=, this](int, int) { return DurableCopyEach({{src, dur / "trunk" / "big.bin"}}); }}});
+    Interleaved("add_large", rounds, 1, true,
+                [=, this] {
+                    World();
+                    if (!repos_.count("large")) repos_["large"] = store_->CreateRepository("large");
+                    MakeLargeSources();
+                    for (const fs::path& d : {raw, dur}) {
+                        fs::create_directories(d / "trunk");
+                        fs::create_directories(d / "history");
+                    }
+                    fs::create_directories(out);
+                    fs::remove(ids);
+                },
+                {{"ours", "",
+                  [=, this](int round, int) {
+                      // Each round adds a new document; the last one is checked in below.
+                      return StepRunner::Run(
+                          "add", {StoreArg(), Arg("repo", std::to_string(repos_.at("large"))),
+                                  Arg("src", src.parent_path().string()), Arg("count", "1"),
+                                  Arg("prefix", "big" + std::to_string(round) + "_"),
+                                  Arg("phyurl", ""), Arg("ids", ids.string())});
+                  }},
+                 {"raw_cp", "cp",
+                  [=, this](int, int) {
+                      return CopyEach({{src, raw / "trunk" / "big.bin"}});
+                  }},
+                 {"dur_cp", "cp then fsync of file and folder", [=, this](int, int) {
+                      return DurableCopyEach({{src, dur / "trunk" / "big.bin"}});
+                  }}});
     if (config_.svn) {
         Bench("add_large", "svn", "svn add + svn commit", [=, this] {
             Process::RunChecked({"cp", src.string(), (Svn().WorkingCopy() / "big.bin").string()});
@@ -628,31 +611,27 @@ void Suite::RegisterLarge() {
         });
     }
 
-    table_.DefineRow({"checkin_large", "check-in (Doc::CheckIn)", size, 0,
-                      static_cast<double>(bytes), ""});
+    table_.DefineRow(
+        {"checkin_large", "check-in (Doc::CheckIn)", size, 0, static_cast<double>(bytes), ""});
     const fs::path lastId = work_ / "large_last_id.txt";
     Interleaved(
         "checkin_large", rounds, 1, true,
-        [=, this] {
-            std::ofstream(lastId) << ReadIds(ids).back() << "\n";
-        },
+        [=, this] { std::ofstream(lastId) << ReadIds(ids).back() << "\n"; },
         {{"ours", "",
           [=, this](int, int) {
-              return StepRunner::Run("checkin", {StoreArg(), Arg("ids", lastId.string()),
-                                                 Arg("src", v2.string())});
+              return StepRunner::Run(
+                  "checkin", {StoreArg(), Arg("ids", lastId.string()), Arg("src", v2.string())});
           }},
          {"raw_cp", "2 × cp (old version to history, new file in)",
           [=, this](int round, int) {
-              return CopyEach(
-                  {{raw / "trunk" / "big.bin",
-                    raw / "history" / ("big_" + std::to_string(round) + ".bin")},
-                   {v2, raw / "trunk" / "big.bin"}});
+              return CopyEach({{raw / "trunk" / "big.bin",
+                                raw / "history" / ("big_" + std::to_string(round) + ".bin")},
+                               {v2, raw / "trunk" / "big.bin"}});
           }},
          {"dur_cp", "each cp then fsync of file and folder", [=, this](int round, int) {
-              return DurableCopyEach(
-                  {{dur / "trunk" / "big.bin",
-                    dur / "history" / ("big_" + std::to_string(round) + ".bin")},
-                   {v2, dur / "trunk" / "big.bin"}});
+              return DurableCopyEach({{dur / "trunk" / "big.bin",
+                                       dur / "history" / ("big_" + std::to_string(round) + ".bin")},
+                                      {v2, dur / "trunk" / "big.bin"}});
           }}});
     if (config_.svn) {
         Bench("checkin_large", "svn", "svn commit", [=, this] {
@@ -662,18 +641,19 @@ void Suite::RegisterLarge() {
         });
     }
 
-    table_.DefineRow({"checkout_large", "check-out (Doc::CheckOut)", size, 0,
-                      static_cast<double>(bytes), ""});
-    Interleaved(
-        "checkout_large", rounds, 1, true, [] {},
-        {{"ours", "",
-          [=, this](int, int) {
-              return StepRunner::Run("checkout", {StoreArg(), Arg("ids", lastId.string()),
-                                                  Arg("dest", out.string())});
-          }},
-         {"raw_cp", "cp",
-          [=, this](int, int) { return CopyEach({{raw / "trunk" / "big.bin", out / "raw.bin"}}); }},
-         {"dur_cp", "cp then fsync of file and folder", [=, this](int, int) {
-              return DurableCopyEach({{dur / "trunk" / "big.bin", out / "dur.bin"}});
-          }}});
+    table_.DefineRow(
+        {"checkout_large", "check-out (Doc::CheckOut)", size, 0, static_cast<double>(bytes), ""});
+    Interleaved("checkout_large", rounds, 1, true, [] {},
+                {{"ours", "",
+                  [=, this](int, int) {
+                      return StepRunner::Run("checkout", {StoreArg(), Arg("ids", lastId.string()),
+                                                          Arg("dest", out.string())});
+                  }},
+                 {"raw_cp", "cp",
+                  [=, this](int, int) {
+                      return CopyEach({{raw / "trunk" / "big.bin", out / "raw.bin"}});
+                  }},
+                 {"dur_cp", "cp then fsync of file and folder", [=, this](int, int) {
+                      return DurableCopyEach({{dur / "trunk" / "big.bin", out / "dur.bin"}});
+                  }}});
 }

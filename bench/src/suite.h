@@ -40,7 +40,7 @@ private:
     SvnPeer& Svn();
 
     struct Part {
-        std::string name;   // "ours", "raw_*", "dur_*"
+        std::string name;  // "ours", "raw_*", "dur_*"
         std::string label;
         std::function<Measure(int first, int count)> run;
     };
@@ -50,9 +50,9 @@ private:
     // The first part's benchmark runs them all; the others report.
     void Interleaved(const std::string& key, int total, int chunk, bool fastest,
                      std::function<void()> prepare, std::vector<Part> parts);
-    void AddRow(const std::string& key, const std::string& operation,
-                const std::string& growthOf, const std::string& repo, int n,
-                const std::string& prefix, const std::filesystem::path& ids);
+    void AddRow(const std::string& key, const std::string& operation, const std::string& growthOf,
+                const std::string& repo, int n, const std::string& prefix,
+                const std::filesystem::path& ids);
     void CheckInRow(const std::string& key, const std::string& operation,
                     const std::string& growthOf, const std::filesystem::path& ids, int n,
                     const std::string& addKey, std::function<std::string(int)> trunkName);

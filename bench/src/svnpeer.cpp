@@ -44,7 +44,6 @@ Measure SvnPeer::CommitEach(const std::vector<std::string>& names) const {
 std::string SvnPeer::Version() {
     const ProcessResult r = Process::Run({"svn", "--version", "--quiet"});
     std::string v = r.out;
-    while (!v.empty() && (v.back() == '\n' || v.back() == '\r'))
-        v.pop_back();
+    while (!v.empty() && (v.back() == '\n' || v.back() == '\r')) v.pop_back();
     return r.exitCode == 0 ? v : "unavailable";
 }

@@ -24,8 +24,7 @@ public:
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
     void reset() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
 

@@ -19,8 +19,8 @@ std::string Read(const std::filesystem::path& p) {
 
 TEST(FileMaker, WritesExactlyTheSizeAskedFor) {
     TempFolder dir;
-    for (std::uint64_t size : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{4095},
-                               FileMaker::kChunk + 3}) {
+    for (std::uint64_t size :
+         {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{4095}, FileMaker::kChunk + 3}) {
         const auto f = dir.path() / ("f" + std::to_string(size));
         FileMaker::Write(f, size, 7);
         EXPECT_EQ(std::filesystem::file_size(f), size);
@@ -57,8 +57,7 @@ TEST(FileMaker, ContentDoesNotCompress) {
     FileMaker::Write(dir.path() / "r", 65536, 3);
     const std::string s = Read(dir.path() / "r");
     std::set<std::string> blocks;
-    for (std::size_t i = 0; i + 16 <= s.size(); i += 16)
-        blocks.insert(s.substr(i, 16));
+    for (std::size_t i = 0; i + 16 <= s.size(); i += 16) blocks.insert(s.substr(i, 16));
     EXPECT_EQ(blocks.size(), s.size() / 16);
 }
 

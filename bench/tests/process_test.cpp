@@ -63,8 +63,8 @@ TEST(Process, PeakMemoryIsTheChildsOwnOrUnknown) {
     // tail -c keeps the last 64 MiB of a pipe in memory: far above our own
     // peak, so the child's figure is reported. A tiny child cannot be told
     // apart from us: 0, not our own peak passed off as its.
-    const ProcessResult big = Process::Run(
-        {"sh", "-c", "head -c 67108864 /dev/zero | tail -c 67108864 >/dev/null"});
+    const ProcessResult big =
+        Process::Run({"sh", "-c", "head -c 67108864 /dev/zero | tail -c 67108864 >/dev/null"});
     EXPECT_EQ(big.exitCode, 0);
     EXPECT_GE(big.peakRssBytes, 60LL << 20);
     const ProcessResult small = Process::Run({"true"});

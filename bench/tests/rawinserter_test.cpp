@@ -57,12 +57,10 @@ TEST_F(RawInserterTest, CopiesColumnsIndexesAndConstraintsButNotOtherTables) {
                         "WHERE tbl_name = 'raw_Doc' ORDER BY name)"),
               "raw_Doc raw_Doc_Doc_Repo sqlite_autoindex_raw_Doc_1");
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM raw_Doc"), "0");
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM sqlite_master WHERE tbl_name LIKE '%DocVer%'"),
-              "1");
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM sqlite_master WHERE tbl_name LIKE '%DocVer%'"), "1");
     // The UNIQUE constraint came along.
     db.Exec("INSERT INTO raw_Doc (Repo, Name) VALUES (1, 'x')");
-    EXPECT_THROW(db.Exec("INSERT INTO raw_Doc (Repo, Name) VALUES (1, 'x')"),
-                 std::runtime_error);
+    EXPECT_THROW(db.Exec("INSERT INTO raw_Doc (Repo, Name) VALUES (1, 'x')"), std::runtime_error);
 }
 
 TEST_F(RawInserterTest, InsertsEachRowAndMirrorsTheSource) {

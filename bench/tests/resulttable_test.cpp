@@ -10,8 +10,7 @@ namespace {
 // The table line of the row whose operation is `op`.
 std::string Line(const std::string& md, const std::string& op) {
     const auto at = md.find("| " + op + " |");
-    if (at == std::string::npos)
-        return {};
+    if (at == std::string::npos) return {};
     return md.substr(at, md.find('\n', at) - at);
 }
 
@@ -88,7 +87,7 @@ TEST_F(ResultTableTest, GrowthComparesTimePerItemWithTheReferenceRow) {
 TEST_F(ResultTableTest, GrowthAlsoComparesProcessorTimeWhereBothRowsHaveIt) {
     table.DefineRow({"big", "big", "1,000", 1000, 0, "add"});
     table.DefinePart("big", "ours", "");
-    table.Record("add", "ours", 1.0, 0, "", 0.1);  // 1 ms cpu per item
+    table.Record("add", "ours", 1.0, 0, "", 0.1);   // 1 ms cpu per item
     table.Record("big", "ours", 10.0, 0, "", 2.0);  // 2 ms cpu per item
     EXPECT_NE(Line(table.Markdown(), "big").find("| ×1.00 (cpu ×2.00) |"), std::string::npos)
         << table.Markdown();

@@ -12,8 +12,7 @@ public:
     TempFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "zub_bench_test_XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
     }
     ~TempFolder() {

@@ -10,8 +10,8 @@
 namespace ZUBDB {
 namespace {
 
-long long IntegerArgument(const std::vector<DBValue>& args, std::size_t index, const char* procedure,
-                          const char* name) {
+long long IntegerArgument(const std::vector<DBValue>& args, std::size_t index,
+                          const char* procedure, const char* name) {
     if (index < args.size()) {
         if (const auto* i = std::get_if<long long>(&args[index])) return *i;
         if (const auto* t = std::get_if<std::wstring>(&args[index])) {
@@ -20,36 +20,40 @@ long long IntegerArgument(const std::vector<DBValue>& args, std::size_t index, c
             if (!t->empty() && *end == L'\0') return v;
         }
     }
-    throw SqliteError(SQLITE_MISMATCH,
-                      std::string(procedure) + ": argument " + std::to_string(index + 1) + " (" + name +
-                          ") must be an integer");
+    throw SqliteError(SQLITE_MISMATCH, std::string(procedure) + ": argument " +
+                                           std::to_string(index + 1) + " (" + name +
+                                           ") must be an integer");
 }
 
 void ExpectArguments(const std::vector<DBValue>& args, std::size_t count, const char* procedure) {
     if (args.size() != count)
         throw SqliteError(SQLITE_RANGE, std::string(procedure) + " takes " + std::to_string(count) +
-                                            " arguments, " + std::to_string(args.size()) + " given");
+                                            " arguments, " + std::to_string(args.size()) +
+                                            " given");
 }
 
 }  // namespace
 
 void BuiltinProcedures::RegisterInto(SqliteProcedureRegistry& registry) {
     registry.Register(L"GetNewId", {ProcedureKind::CommitsItself, &BuiltinProcedures::GetNewId});
-    registry.Register(L"QV_p_DMGetUserAuths", {ProcedureKind::ReadOnly, &BuiltinProcedures::GetUserAuths});
+    registry.Register(L"QV_p_DMGetUserAuths",
+                      {ProcedureKind::ReadOnly, &BuiltinProcedures::GetUserAuths});
 }
 
 CDBRecordset BuiltinProcedures::GetNewId(SqliteSession& session, const std::vector<DBValue>& args) {
     ExpectArguments(args, 2, "GetNewId");
     long long idName = IntegerArgument(args, 0, "GetNewId", "idName");
     long long n = IntegerArgument(args, 1, "GetNewId", "n");
-    if (n < 1) throw SqliteError(SQLITE_RANGE, "GetNewId: n must be at least 1, not " + std::to_string(n));
+    if (n < 1)
+        throw SqliteError(SQLITE_RANGE, "GetNewId: n must be at least 1, not " + std::to_string(n));
     return session.Query(
         "UPDATE QV_IdCounter SET LastId = LastId + ?2 WHERE IdName = ?1 "
         "RETURNING LastId - ?2 + 1 AS NewId",
         {idName, n});
 }
 
-CDBRecordset BuiltinProcedures::GetUserAuths(SqliteSession& session, const std::vector<DBValue>& args) {
+CDBRecordset BuiltinProcedures::GetUserAuths(SqliteSession& session,
+                                             const std::vector<DBValue>& args) {
     ExpectArguments(args, 1, "QV_p_DMGetUserAuths");
     long long userId = IntegerArgument(args, 0, "QV_p_DMGetUserAuths", "userId");
     // Role rows carry UserId 0 and user rows RoleId 0, so neither id 0 may match.

@@ -1,9 +1,9 @@
 #include "dbcore/cdbaccessorcreator.h"
 
 #include <cwctype>
-#include <stdexcept>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 
 #include "dbcore/sqliteaccessor.h"
 #include "zub/text.h"
@@ -24,7 +24,8 @@ std::unique_ptr<CDBAccessor> OpenEmbedded(const QVSvrInfo& server, const std::ws
     std::wstring dir = text.substr(text.find(L':') + 1);
     const std::wstring& db = server.database();
     if (dir.empty()) throw std::invalid_argument("the server text \"sqlite:\" names no directory");
-    if (db.empty()) throw std::invalid_argument("no database name given for " + zub::WideToUtf8(text));
+    if (db.empty())
+        throw std::invalid_argument("no database name given for " + zub::WideToUtf8(text));
     // The name picks a file in DIR and must not lead out of it.
     if (db.find_first_of(L"/\\") != std::wstring::npos || db == L"." || db == L"..")
         throw std::invalid_argument("database name \"" + zub::WideToUtf8(db) +

@@ -148,8 +148,6 @@ long long CDBRecordset::GetInt64At(int index, long long def) const {
     return AsInt64(Cell(index), def);
 }
 
-double CDBRecordset::GetDoubleAt(int index, double def) const {
-    return AsDouble(Cell(index), def);
-}
+double CDBRecordset::GetDoubleAt(int index, double def) const { return AsDouble(Cell(index), def); }
 
 }  // namespace ZUBDB

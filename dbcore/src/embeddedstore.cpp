@@ -52,7 +52,8 @@ fs::path Build(const fs::path& dir, const std::string& name, const char* schema,
         db.exec("COMMIT");
     } catch (...) {
         std::error_code ec;
-        for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(fs::path(temp.string() + suffix), ec);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            fs::remove(fs::path(temp.string() + suffix), ec);
         throw;
     }
     return temp;
@@ -65,7 +66,8 @@ void Publish(const fs::path& temp, const fs::path& target) {
         int err = errno;
         fs::remove(temp, ec);
         if (err == EEXIST)
-            throw std::runtime_error(target.string() + " already exists; an existing store is never overwritten");
+            throw std::runtime_error(target.string() +
+                                     " already exists; an existing store is never overwritten");
         throw std::runtime_error("cannot create " + target.string() + ": " + std::strerror(err));
     }
     fs::remove(temp, ec);
@@ -87,8 +89,8 @@ int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, st
         error = L"no directory given for the store";
         return 1;
     }
-    if (productDb.empty() || productDb.find_first_of("/\\") != std::string::npos || productDb == "." ||
-        productDb == ".." || productDb == kSystemDb) {
+    if (productDb.empty() || productDb.find_first_of("/\\") != std::string::npos ||
+        productDb == "." || productDb == ".." || productDb == kSystemDb) {
         error = L"\"" + zub::Utf8ToWide(productDb) + L"\" cannot name the product database";
         return 1;
     }
@@ -97,30 +99,34 @@ int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, st
     const fs::path systemFile = root / (std::string(kSystemDb) + ".sqlite3");
     for (const fs::path& file : {productFile, systemFile}) {
         if (Taken(file)) {
-            error = zub::Utf8ToWide(file.string()) + L" already exists; an existing store is never overwritten";
+            error = zub::Utf8ToWide(file.string()) +
+                    L" already exists; an existing store is never overwritten";
             return 1;
         }
     }
     std::error_code ec;
     fs::create_directories(root, ec);
     if (ec) {
-        error = L"cannot create the directory " + zub::Utf8ToWide(dir) + L": " + zub::Utf8ToWide(ec.message());
+        error = L"cannot create the directory " + zub::Utf8ToWide(dir) + L": " +
+                zub::Utf8ToWide(ec.message());
         return 2;
     }
 
     bool productPublished = false;
     try {
         fs::path productTemp = Build(root, productDb, kProductSchemaSql, [](const SqliteDb& db) {
-            Insert(db,
-                   "INSERT INTO QV_DMVerStrategy (VersionStraId, SeriaNumStra, Begin_Main, Begin_Sub, "
-                   "NewDocBeginNum, DocAdvScope, CreateBSLNAdv) VALUES (1, 2, 1, 0, 0, 0, 0)",
-                   {});
+            Insert(
+                db,
+                "INSERT INTO QV_DMVerStrategy (VersionStraId, SeriaNumStra, Begin_Main, Begin_Sub, "
+                "NewDocBeginNum, DocAdvScope, CreateBSLNAdv) VALUES (1, 2, 1, 0, 0, 0, 0)",
+                {});
             Insert(db, "INSERT INTO QV_User (UserId, UserName) VALUES (1, 'system')", {});
         });
         fs::path systemTemp;
         try {
             systemTemp = Build(root, kSystemDb, kSystemSchemaSql, [](const SqliteDb& db) {
-                Insert(db, "INSERT INTO QV_SysInfo (sysPwd) VALUES (?)", {zub::Utf8ToWide(RandomText(32))});
+                Insert(db, "INSERT INTO QV_SysInfo (sysPwd) VALUES (?)",
+                       {zub::Utf8ToWide(RandomText(32))});
             });
         } catch (...) {
             fs::remove(productTemp, ec);
@@ -138,7 +144,8 @@ int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, st
     } catch (const SqliteError& e) {
         error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " + e.Description();
     } catch (const std::exception& e) {
-        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " + zub::Utf8ToWide(e.what());
+        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
+                zub::Utf8ToWide(e.what());
     }
     if (productPublished) fs::remove(productFile, ec);
     return 3;

@@ -10,7 +10,9 @@ constexpr double kUnixEpochOleDay = 25569.0;
 constexpr double kSecondsPerDay = 86400.0;
 }  // namespace
 
-double OleDateFromUnixSeconds(double seconds) { return seconds / kSecondsPerDay + kUnixEpochOleDay; }
+double OleDateFromUnixSeconds(double seconds) {
+    return seconds / kSecondsPerDay + kUnixEpochOleDay;
+}
 
 double OleDateNow() {
     timespec now{};

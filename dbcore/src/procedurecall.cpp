@@ -13,14 +13,17 @@ namespace ZUBDB {
 namespace {
 
 bool IsSpace(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
-bool IsNameStart(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'_'; }
+bool IsNameStart(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'_';
+}
 bool IsNameChar(wchar_t c) { return IsNameStart(c) || (c >= L'0' && c <= L'9'); }
 
 bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
     std::size_t n = std::wcslen(b);
     if (a.size() != n) return false;
     for (std::size_t i = 0; i < n; ++i)
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) return false;
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
+            return false;
     return true;
 }
 
@@ -31,9 +34,12 @@ std::wstring Trim(std::wstring s) {
     return s.substr(i);
 }
 
-[[noreturn]] void Malformed(const std::wstring& name, const std::wstring& rest, const std::string& why) {
-    throw SqliteError(SQLITE_ERROR, "cannot read the arguments of procedure " + zub::WideToUtf8(name) + ": " + why,
-                      zub::WideToUtf8(name + L" " + rest));
+[[noreturn]] void Malformed(const std::wstring& name, const std::wstring& rest,
+                            const std::string& why) {
+    throw SqliteError(
+        SQLITE_ERROR,
+        "cannot read the arguments of procedure " + zub::WideToUtf8(name) + ": " + why,
+        zub::WideToUtf8(name + L" " + rest));
 }
 
 }  // namespace
@@ -54,7 +60,8 @@ std::optional<ProcedureCall> ProcedureCall::Split(const std::wstring& sql) {
     ProcedureCall call;
     call.name_ = name;
     call.rest_ = Trim(sql.substr(i));
-    while (!call.rest_.empty() && call.rest_.back() == L';') call.rest_ = Trim(call.rest_.substr(0, call.rest_.size() - 1));
+    while (!call.rest_.empty() && call.rest_.back() == L';')
+        call.rest_ = Trim(call.rest_.substr(0, call.rest_.size() - 1));
     return call;
 }
 
@@ -77,14 +84,17 @@ std::vector<DBValue> ProcedureCall::Arguments(const QVParams& params) const {
         if (c == L'?') {
             ++i;
             if (nextParam >= params.size())
-                Malformed(name_, s, "more \"?\" than values (" + std::to_string(params.size()) + ")");
+                Malformed(name_, s,
+                          "more \"?\" than values (" + std::to_string(params.size()) + ")");
             const QVParam& p = params[nextParam++];
-            if (p.isText && p.raw) Malformed(name_, s, "an SQL expression cannot be a procedure argument");
+            if (p.isText && p.raw)
+                Malformed(name_, s, "an SQL expression cannot be a procedure argument");
             if (p.isText)
                 args.emplace_back(p.textValue);
             else
                 args.emplace_back(p.intValue);
-        } else if (c == L'\'' || ((c == L'N' || c == L'n') && i + 1 < s.size() && s[i + 1] == L'\'')) {
+        } else if (c == L'\'' ||
+                   ((c == L'N' || c == L'n') && i + 1 < s.size() && s[i + 1] == L'\'')) {
             if (c != L'\'') ++i;
             ++i;
             std::wstring text;
@@ -128,7 +138,9 @@ std::vector<DBValue> ProcedureCall::Arguments(const QVParams& params) const {
         ++i;
     }
     if (nextParam != params.size())
-        Malformed(name_, s, std::to_string(params.size()) + " values given for " + std::to_string(nextParam) + " \"?\"");
+        Malformed(name_, s,
+                  std::to_string(params.size()) + " values given for " + std::to_string(nextParam) +
+                      " \"?\"");
     return args;
 }
 

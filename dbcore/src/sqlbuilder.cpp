@@ -49,15 +49,17 @@ std::string SqlBuilder::Value(const QVParam& p, std::vector<DBValue>& binds) {
 // The operator is pasted into the statement, so only comparison operators pass.
 std::string SqlBuilder::Operator(const std::wstring& op) {
     std::wstring t = Trim(op);
-    std::transform(t.begin(), t.end(), t.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); });
+    std::transform(t.begin(), t.end(), t.begin(), [](wchar_t c) {
+        return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    });
     if (t.empty()) return "=";
     static const std::array<const wchar_t*, 8> allowed = {L"=", L"<>", L"!=", L"<",
                                                           L">", L"<=", L">=", L"like"};
     for (const wchar_t* a : allowed) {
         if (t == a) return t == L"like" ? "LIKE" : zub::WideToUtf8(t);
     }
-    throw SqliteError(SQLITE_MISUSE, "unsupported comparison operator \"" + zub::WideToUtf8(op) + "\"");
+    throw SqliteError(SQLITE_MISUSE,
+                      "unsupported comparison operator \"" + zub::WideToUtf8(op) + "\"");
 }
 
 std::string SqlBuilder::Where(const QVParams& conditions, std::vector<DBValue>& binds) {
@@ -92,7 +94,8 @@ SqlText SqlBuilder::Insert(const std::wstring& table, const QVParams& values) {
 
 SqlText SqlBuilder::Update(const std::wstring& table, const QVParams& values,
                            const QVParams& conditions) {
-    if (values.empty()) throw SqliteError(SQLITE_MISUSE, "update of " + Table(table) + " sets no column");
+    if (values.empty())
+        throw SqliteError(SQLITE_MISUSE, "update of " + Table(table) + " sets no column");
     SqlText t;
     t.sql = "UPDATE " + Table(table) + " SET ";
     bool first = true;

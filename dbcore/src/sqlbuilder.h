@@ -13,8 +13,8 @@
 namespace ZUBDB {
 
 struct SqlText {
-    std::string sql;            // UTF-8
-    std::vector<DBValue> binds; // in parameter order
+    std::string sql;             // UTF-8
+    std::vector<DBValue> binds;  // in parameter order
 };
 
 class SqlBuilder {

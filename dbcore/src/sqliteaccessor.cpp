@@ -132,8 +132,8 @@ int SqliteAccessor::Run(Work&& work) {
     }
 }
 
-int SqliteAccessor::InsertRow(const std::wstring& table, const QVParams& values, const std::wstring&,
-                              const std::wstring&) {
+int SqliteAccessor::InsertRow(const std::wstring& table, const QVParams& values,
+                              const std::wstring&, const std::wstring&) {
     return Run([&] {
         SqlText text = SqlBuilder::Insert(table, values);
         impl_->Write([&] {
@@ -146,7 +146,8 @@ int SqliteAccessor::InsertRow(const std::wstring& table, const QVParams& values,
 }
 
 int SqliteAccessor::UpdateRows(const std::wstring& table, const QVParams& values,
-                               const QVParams& conditions, const std::wstring&, const std::wstring&) {
+                               const QVParams& conditions, const std::wstring&,
+                               const std::wstring&) {
     return Run([&] {
         SqlText text = SqlBuilder::Update(table, values, conditions);
         impl_->Write([&] {

@@ -16,9 +16,9 @@ SqliteStatement::SqliteStatement(const SqliteDb& db, std::string sql)
     : db_(&db), sql_(std::move(sql)) {
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    db.check(sqlite3_prepare_v2(db.get(), sql_.c_str(), static_cast<int>(sql_.size()) + 1, &raw,
-                                &tail),
-             sql_);
+    db.check(
+        sqlite3_prepare_v2(db.get(), sql_.c_str(), static_cast<int>(sql_.size()) + 1, &raw, &tail),
+        sql_);
     stmt_.reset(raw);
     if (!stmt_) throw SqliteError(SQLITE_MISUSE, "empty statement", sql_);
     // Anything after the first statement other than blanks, semicolons and

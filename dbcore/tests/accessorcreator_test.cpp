@@ -22,18 +22,29 @@ namespace {
 class NamedAccessor : public CDBAccessor {
 public:
     explicit NamedAccessor(std::wstring what) : what_(std::move(what)) {}
-    int InsertRow(const std::wstring&, const QVParams&, const std::wstring&, const std::wstring&) override { return 1; }
+    int InsertRow(const std::wstring&, const QVParams&, const std::wstring&,
+                  const std::wstring&) override {
+        return 1;
+    }
     int UpdateRows(const std::wstring&, const QVParams&, const QVParams&, const std::wstring&,
-                   const std::wstring&) override { return 1; }
-    int DeleteRows(const std::wstring&, const QVParams&, const std::wstring&, const std::wstring&) override { return 1; }
-    int SelectRows(std::unique_ptr<CDBRecordset>& out, const std::wstring&, const std::wstring&, const QVParams&,
-                   const std::wstring&, const std::wstring&, const std::wstring&, int, int) override {
+                   const std::wstring&) override {
+        return 1;
+    }
+    int DeleteRows(const std::wstring&, const QVParams&, const std::wstring&,
+                   const std::wstring&) override {
+        return 1;
+    }
+    int SelectRows(std::unique_ptr<CDBRecordset>& out, const std::wstring&, const std::wstring&,
+                   const QVParams&, const std::wstring&, const std::wstring&, const std::wstring&,
+                   int, int) override {
         out = std::make_unique<CDBRecordset>(std::vector<std::wstring>{L"what"});
         out->AddRow({what_});
         return 0;
     }
-    int ExecuteSql(std::unique_ptr<CDBRecordset>&, const std::wstring&, const QVParams&, const std::wstring&, int,
-                   int) override { return 1; }
+    int ExecuteSql(std::unique_ptr<CDBRecordset>&, const std::wstring&, const QVParams&,
+                   const std::wstring&, int, int) override {
+        return 1;
+    }
     int BeginTrans() override { return 0; }
     int CommitTrans() override { return 0; }
     int RollbackTrans() override { return 0; }
@@ -50,12 +61,15 @@ std::wstring FirstUserName(CDBAccessor& a) {
     return rs ? rs->GetStringAt(0) : L"";
 }
 
-bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+bool Contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
 
 }  // namespace
 
 TEST(CDBConnState, KeepsServerPortDatabaseTokenAndFlag) {
-    CDBConnState s(L"sqlite:/x", 1433, L"QVData", L"", 0, L"", false, ZUBDB::ZUB_APPNO_DOCVAULT, L"", false, 0, L"");
+    CDBConnState s(L"sqlite:/x", 1433, L"QVData", L"", 0, L"", false, ZUBDB::ZUB_APPNO_DOCVAULT,
+                   L"", false, 0, L"");
     EXPECT_EQ(s.server(), L"sqlite:/x");
     EXPECT_EQ(s.port(), 1433);
     EXPECT_EQ(s.database(), L"QVData");
@@ -82,7 +96,8 @@ TEST(CDBAccessorCreator, EmbeddedLocatorOpensTheNamedDatabaseOfTheStore) {
 
     auto system = store.ConnectSystem();
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(system->SelectRows(rs, L"QV_SysInfo", L"sysPwd", QVParams(false), L"", L"", L"", 0, 0), 0);
+    ASSERT_EQ(
+        system->SelectRows(rs, L"QV_SysInfo", L"sysPwd", QVParams(false), L"", L"", L"", 0, 0), 0);
     EXPECT_EQ(rs->GetRecordCount(), 1);
 }
 
@@ -122,7 +137,10 @@ TEST(CDBAccessorCreator, FailuresGiveNullAndSayWhy) {
     EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"sqlite:", 0, L"QVData", L""), L""));
 
     // A file that is no database.
-    { std::ofstream(store.dir() + "/Junk.sqlite3") << "not a database, just some text of some length"; }
+    {
+        std::ofstream(store.dir() + "/Junk.sqlite3")
+            << "not a database, just some text of some length";
+    }
     EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"Junk", L""), L""));
     EXPECT_TRUE(Contains(creator.LastError(), L"26")) << "SQLITE_NOTADB expected";
 
@@ -142,13 +160,16 @@ TEST(CDBAccessorCreator, BackendsAreRegisteredBySchemeIgnoringCase) {
     a->SelectRows(rs, L"t", L"", QVParams(false), L"", L"", L"", 0, 0);
     EXPECT_EQ(rs->GetString(L"what"), L"FAKE:here|db|tok");
 
-    creator.RegisterBackend(L"fake", [](const QVSvrInfo&, const std::wstring&) -> std::unique_ptr<CDBAccessor> {
-        throw std::runtime_error("fake backend is down");
-    });
+    creator.RegisterBackend(
+        L"fake", [](const QVSvrInfo&, const std::wstring&) -> std::unique_ptr<CDBAccessor> {
+            throw std::runtime_error("fake backend is down");
+        });
     EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"fake:here", 5, L"db", L""), L""));
     EXPECT_EQ(creator.LastError(), L"fake backend is down");
 
-    creator.RegisterBackend(L"fake", [](const QVSvrInfo&, const std::wstring&) { return std::unique_ptr<CDBAccessor>(); });
+    creator.RegisterBackend(L"fake", [](const QVSvrInfo&, const std::wstring&) {
+        return std::unique_ptr<CDBAccessor>();
+    });
     EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"fake:here", 5, L"db", L""), L""));
     EXPECT_FALSE(creator.LastError().empty());
 

@@ -12,7 +12,8 @@ namespace {
 CDBRecordset TwoRows() {
     CDBRecordset rs({L"DocId", L"Name", L"CreateTime", L"Note"});
     rs.AddRow({DBValue(7LL), DBValue(std::wstring(L"pump")), DBValue(45000.25), DBValue()});
-    rs.AddRow({DBValue(8LL), DBValue(std::wstring(L"42")), DBValue(2.5), DBValue(std::wstring(L"x"))});
+    rs.AddRow(
+        {DBValue(8LL), DBValue(std::wstring(L"42")), DBValue(2.5), DBValue(std::wstring(L"x"))});
     return rs;
 }
 
@@ -29,8 +30,10 @@ TEST(CDBRecordset, ReadsColumnsByNameIgnoringCase) {
 TEST(CDBRecordset, RepeatedNamesReadTheFirstColumnWithTheName) {
     // A join can return two columns of one name, spelled alike or not.
     CDBRecordset rs({L"Id", L"Ids", L"ID", L"Name", L"id"});
-    rs.AddRow({DBValue(1LL), DBValue(2LL), DBValue(3LL), DBValue(std::wstring(L"a")), DBValue(5LL)});
-    rs.AddRow({DBValue(), DBValue(12LL), DBValue(13LL), DBValue(std::wstring(L"b")), DBValue(15LL)});
+    rs.AddRow(
+        {DBValue(1LL), DBValue(2LL), DBValue(3LL), DBValue(std::wstring(L"a")), DBValue(5LL)});
+    rs.AddRow(
+        {DBValue(), DBValue(12LL), DBValue(13LL), DBValue(std::wstring(L"b")), DBValue(15LL)});
     EXPECT_EQ(rs.GetInt(L"iD"), 1);
     EXPECT_EQ(rs.GetInt(L"ids"), 2);
     EXPECT_EQ(rs.GetInt(L"I", -1), -1);
@@ -73,10 +76,10 @@ TEST(CDBRecordset, ConvertsBetweenTypes) {
     CDBRecordset rs = TwoRows();
     EXPECT_EQ(rs.GetString(L"DocId"), L"7");
     rs.MoveNext();
-    EXPECT_EQ(rs.GetInt(L"Name"), 42);         // text "42"
+    EXPECT_EQ(rs.GetInt(L"Name"), 42);  // text "42"
     EXPECT_DOUBLE_EQ(rs.GetDouble(L"Name"), 42.0);
     EXPECT_EQ(rs.GetString(L"CreateTime"), L"2.5");
-    EXPECT_EQ(rs.GetInt(L"CreateTime"), 2);    // truncated
+    EXPECT_EQ(rs.GetInt(L"CreateTime"), 2);  // truncated
     EXPECT_DOUBLE_EQ(rs.GetDouble(L"DocId"), 8.0);
 }
 

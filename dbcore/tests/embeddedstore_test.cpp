@@ -19,12 +19,14 @@ namespace {
 
 std::unique_ptr<CDBRecordset> Query(CDBAccessor& db, const std::wstring& sql) {
     std::unique_ptr<CDBRecordset> rs;
-    EXPECT_EQ(db.ExecuteSql(rs, sql, Params(), L"", 0, 0), 0) << zub::WideToUtf8(db.errDescription());
+    EXPECT_EQ(db.ExecuteSql(rs, sql, Params(), L"", 0, 0), 0)
+        << zub::WideToUtf8(db.errDescription());
     return rs;
 }
 
 std::unique_ptr<CDBAccessor> Open(const fs::path& file) {
-    return ZUBDB::CDBAccessorCreator::instance().CreateAccessor(zub::Utf8ToWide(file.string()), L"");
+    return ZUBDB::CDBAccessorCreator::instance().CreateAccessor(zub::Utf8ToWide(file.string()),
+                                                                L"");
 }
 
 std::vector<std::wstring> ColumnsOf(CDBAccessor& db, const std::wstring& table) {
@@ -46,7 +48,8 @@ TEST(EmbeddedStore, CreatesBothDatabasesWithTheirStartingRows) {
     zubtest::TempDir tmp;
     fs::path dir = tmp.path() / "a" / "store";
     std::wstring error;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error), 0) << zub::WideToUtf8(error);
+    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error), 0)
+        << zub::WideToUtf8(error);
     EXPECT_EQ(error, L"");
     EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"QVData.sqlite3", "QVSystem.sqlite3"}));
     EXPECT_EQ(ZUBDB::EmbeddedLocator(dir.string()), zub::Utf8ToWide("sqlite:" + dir.string()));
@@ -86,26 +89,35 @@ TEST(EmbeddedStore, CreatesBothDatabasesWithTheirStartingRows) {
 TEST(EmbeddedStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
     zubtest::TempStore store;
     auto db = store.Connect();
-    auto rs = Query(*db, L"select type, name from sqlite_master where type in ('table','view') and name like 'QV%' order by name");
+    auto rs = Query(*db,
+                    L"select type, name from sqlite_master where type in ('table','view') and name "
+                    L"like 'QV%' order by name");
     std::set<std::wstring> objects;
-    for (; !rs->IsEOF(); rs->MoveNext()) objects.insert(rs->GetString(L"type") + L":" + rs->GetString(L"name"));
-    EXPECT_EQ(objects, (std::set<std::wstring>{L"table:QV_CaxForm", L"table:QV_DMAuth", L"table:QV_DMBaseline",
-                                               L"table:QV_DMDoc", L"table:QV_DMDocVer", L"table:QV_DMRepo",
-                                               L"table:QV_DMVerStrategy", L"table:QV_IdCounter", L"table:QV_Role",
-                                               L"table:QV_User", L"table:QV_UserRole", L"view:QV_v_DMAuthSet"}));
+    for (; !rs->IsEOF(); rs->MoveNext())
+        objects.insert(rs->GetString(L"type") + L":" + rs->GetString(L"name"));
+    EXPECT_EQ(objects, (std::set<std::wstring>{
+                           L"table:QV_CaxForm", L"table:QV_DMAuth", L"table:QV_DMBaseline",
+                           L"table:QV_DMDoc", L"table:QV_DMDocVer", L"table:QV_DMRepo",
+                           L"table:QV_DMVerStrategy", L"table:QV_IdCounter", L"table:QV_Role",
+                           L"table:QV_User", L"table:QV_UserRole", L"view:QV_v_DMAuthSet"}));
     EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc"),
-              (std::vector<std::wstring>{L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
-                                         L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
-                                         L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
-                                         L"LastOperatorTime", L"phyUrl", L"CaxDocType"}));
-    EXPECT_EQ(ColumnsOf(*db, L"QV_v_DMAuthSet"),
-              (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole", L"Read",
-                                         L"Write", L"Manage", L"UserName"}));
+              (std::vector<std::wstring>{
+                  L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
+                  L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
+                  L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
+                  L"LastOperatorTime", L"phyUrl", L"CaxDocType"}));
+    EXPECT_EQ(
+        ColumnsOf(*db, L"QV_v_DMAuthSet"),
+        (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
+                                   L"Read", L"Write", L"Manage", L"UserName"}));
     EXPECT_EQ(ColumnsOf(*db, L"QV_DMBaseline"),
-              (std::vector<std::wstring>{L"BaseLineId", L"DocRepoId", L"name", L"BaseLineInfo", L"BaseLineCreateTime"}));
-    EXPECT_EQ(ColumnsOf(*db, L"QV_CaxForm"), (std::vector<std::wstring>{L"rcId", L"revision", L"DocId", L"CaxDocType"}));
+              (std::vector<std::wstring>{L"BaseLineId", L"DocRepoId", L"name", L"BaseLineInfo",
+                                         L"BaseLineCreateTime"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_CaxForm"),
+              (std::vector<std::wstring>{L"rcId", L"revision", L"DocId", L"CaxDocType"}));
     // The lookups the library runs use an index rather than a scan.
-    auto plan = Query(*db, L"explain query plan select * from QV_DMDoc where DocRepoId = 1 order by phyurl asc");
+    auto plan = Query(
+        *db, L"explain query plan select * from QV_DMDoc where DocRepoId = 1 order by phyurl asc");
     std::wstring detail;
     for (; !plan->IsEOF(); plan->MoveNext()) detail += plan->GetString(L"detail") + L"\n";
     EXPECT_NE(detail.find(L"USING INDEX"), std::wstring::npos) << zub::WideToUtf8(detail);
@@ -123,16 +135,19 @@ TEST(EmbeddedStore, RefusesToOverwriteAnExistingStore) {
     }
     std::wstring error;
     EXPECT_NE(ZUBDB::CreateEmbeddedStore(store.dir(), "QVData", error), 0);
-    EXPECT_NE(error.find(L"QVData.sqlite3 already exists"), std::wstring::npos) << zub::WideToUtf8(error);
+    EXPECT_NE(error.find(L"QVData.sqlite3 already exists"), std::wstring::npos)
+        << zub::WideToUtf8(error);
     auto db = store.Connect();
-    EXPECT_EQ(Query(*db, L"select count(*) from QV_User where UserName = 'precious'")->GetIntAt(0), 1);
+    EXPECT_EQ(Query(*db, L"select count(*) from QV_User where UserName = 'precious'")->GetIntAt(0),
+              1);
 
     // Only the system database there: refused, and no product database appears.
     zubtest::TempDir tmp;
     { std::ofstream(tmp.path() / "QVSystem.sqlite3") << "x"; }
     error.clear();
     EXPECT_NE(ZUBDB::CreateEmbeddedStore(tmp.str(), "QVData", error), 0);
-    EXPECT_NE(error.find(L"QVSystem.sqlite3 already exists"), std::wstring::npos) << zub::WideToUtf8(error);
+    EXPECT_NE(error.find(L"QVSystem.sqlite3 already exists"), std::wstring::npos)
+        << zub::WideToUtf8(error);
     EXPECT_EQ(FilesIn(tmp.path()), (std::set<std::string>{"QVSystem.sqlite3"}));
 }
 
@@ -153,8 +168,10 @@ TEST(EmbeddedStore, RefusesBadNamesAndPlaces) {
     // The directory cannot be made under a plain file.
     { std::ofstream(tmp.path() / "file") << "x"; }
     error.clear();
-    EXPECT_NE(ZUBDB::CreateEmbeddedStore((tmp.path() / "file" / "store").string(), "QVData", error), 0);
-    EXPECT_NE(error.find(L"cannot create the directory"), std::wstring::npos) << zub::WideToUtf8(error);
+    EXPECT_NE(ZUBDB::CreateEmbeddedStore((tmp.path() / "file" / "store").string(), "QVData", error),
+              0);
+    EXPECT_NE(error.find(L"cannot create the directory"), std::wstring::npos)
+        << zub::WideToUtf8(error);
 }
 
 TEST(EmbeddedStore, AnotherProductDatabaseName) {

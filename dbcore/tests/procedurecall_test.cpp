@@ -60,8 +60,8 @@ TEST(ProcedureCall, NoArgumentsAtAll) {
 TEST(ProcedureCall, MalformedListsAndCountMismatchesAreErrors) {
     auto one = Params();
     Add(one, L"a", 1);
-    EXPECT_THROW(ProcedureCall::Split(L"P ?,?")->Arguments(one), SqliteError);   // too few values
-    EXPECT_THROW(ProcedureCall::Split(L"P 1")->Arguments(one), SqliteError);     // value left over
+    EXPECT_THROW(ProcedureCall::Split(L"P ?,?")->Arguments(one), SqliteError);  // too few values
+    EXPECT_THROW(ProcedureCall::Split(L"P 1")->Arguments(one), SqliteError);    // value left over
     EXPECT_THROW(ProcedureCall::Split(L"P")->Arguments(one), SqliteError);
     EXPECT_THROW(ProcedureCall::Split(L"P 1,")->Arguments(Params()), SqliteError);
     EXPECT_THROW(ProcedureCall::Split(L"P 'open")->Arguments(Params()), SqliteError);

@@ -27,7 +27,8 @@ protected:
 
     std::string Err() const { return zub::WideToUtf8(db->errDescription()); }
 
-    std::unique_ptr<CDBRecordset> Exec(const std::wstring& sql, const ZUBDB::QVParams& p = Params()) {
+    std::unique_ptr<CDBRecordset> Exec(const std::wstring& sql,
+                                       const ZUBDB::QVParams& p = Params()) {
         std::unique_ptr<CDBRecordset> rs;
         EXPECT_EQ(db->ExecuteSql(rs, sql, p, L"", 0, 0), 0) << Err();
         return rs;
@@ -179,18 +180,20 @@ TEST_F(SqliteProcedures, AnUnknownFirstWordIsPlainSql) {
 
 TEST_F(SqliteProcedures, RegisteredProceduresRunAndFollowTheirKind) {
     auto& registry = SqliteProcedureRegistry::instance();
-    registry.Register(L"Echo", {ProcedureKind::ReadOnly, [](SqliteSession&, const std::vector<DBValue>& args) {
-                                    CDBRecordset rs({L"arg"});
-                                    for (const auto& a : args) rs.AddRow({a});
-                                    return rs;
-                                }});
+    registry.Register(
+        L"Echo", {ProcedureKind::ReadOnly, [](SqliteSession&, const std::vector<DBValue>& args) {
+                      CDBRecordset rs({L"arg"});
+                      for (const auto& a : args) rs.AddRow({a});
+                      return rs;
+                  }});
     // Adds a user, then fails when told to: its own part must not stay.
-    registry.Register(L"AddUser", {ProcedureKind::Writes, [](SqliteSession& s, const std::vector<DBValue>& args) {
-                                       s.Execute("INSERT INTO QV_User (UserName) VALUES (?)", {args.at(0)});
-                                       if (std::get<long long>(args.at(1)) != 0)
-                                           throw SqliteError(SQLITE_ABORT, "told to fail");
-                                       return CDBRecordset();
-                                   }});
+    registry.Register(
+        L"AddUser", {ProcedureKind::Writes, [](SqliteSession& s, const std::vector<DBValue>& args) {
+                         s.Execute("INSERT INTO QV_User (UserName) VALUES (?)", {args.at(0)});
+                         if (std::get<long long>(args.at(1)) != 0)
+                             throw SqliteError(SQLITE_ABORT, "told to fail");
+                         return CDBRecordset();
+                     }});
 
     auto p = Params();
     Add(p, L"a", L"x");

@@ -19,7 +19,8 @@ TEST(SqlBuilder, InsertBindsValuesAndPastesRawExpressions) {
     AddRaw(v, L"CreateTime", L"getdate()");
     Add(v, L"[Read]", 1);
     auto t = SqlBuilder::Insert(L"QV_DMRepo", v);
-    EXPECT_EQ(t.sql, "INSERT INTO QV_DMRepo (Name, Port, CreateTime, [Read]) VALUES (?, ?, getdate(), ?)");
+    EXPECT_EQ(t.sql,
+              "INSERT INTO QV_DMRepo (Name, Port, CreateTime, [Read]) VALUES (?, ?, getdate(), ?)");
     ASSERT_EQ(t.binds.size(), 3u);
     EXPECT_EQ(std::get<std::wstring>(t.binds[0]), L"repo");
     EXPECT_EQ(std::get<long long>(t.binds[1]), 21);
@@ -38,7 +39,9 @@ TEST(SqlBuilder, UpdateSetsValuesThenConditionsInListOrder) {
     Add(c, L"DocId", 5);
     Add(c, L"DocRepoId", 2);
     auto t = SqlBuilder::Update(L"QV_DMDoc", v, c);
-    EXPECT_EQ(t.sql, "UPDATE QV_DMDoc SET Name = ?, LastOperateTime = getdate() WHERE DocId = ? AND DocRepoId = ?");
+    EXPECT_EQ(t.sql,
+              "UPDATE QV_DMDoc SET Name = ?, LastOperateTime = getdate() WHERE DocId = ? AND "
+              "DocRepoId = ?");
     ASSERT_EQ(t.binds.size(), 3u);
     EXPECT_EQ(std::get<std::wstring>(t.binds[0]), L"n");
     EXPECT_EQ(std::get<long long>(t.binds[1]), 5);
@@ -69,7 +72,8 @@ TEST(SqlBuilder, DeleteAndSelect) {
     Add(c, L"DocRepoId", 3);
     EXPECT_EQ(SqlBuilder::Delete(L"QV_DMAuth", c).sql, "DELETE FROM QV_DMAuth WHERE DocRepoId = ?");
     EXPECT_EQ(SqlBuilder::Delete(L"QV_DMAuth", Params()).sql, "DELETE FROM QV_DMAuth");
-    EXPECT_EQ(SqlBuilder::Select(L"QV_DMDoc", L"", c, L"").sql, "SELECT * FROM QV_DMDoc WHERE DocRepoId = ?");
+    EXPECT_EQ(SqlBuilder::Select(L"QV_DMDoc", L"", c, L"").sql,
+              "SELECT * FROM QV_DMDoc WHERE DocRepoId = ?");
     EXPECT_EQ(SqlBuilder::Select(L"QV_DMDoc", L"DocId,\t\t  Name", c, L"phyurl asc").sql,
               "SELECT DocId,\t\t  Name FROM QV_DMDoc WHERE DocRepoId = ? ORDER BY phyurl asc");
     EXPECT_EQ(SqlBuilder::Select(L"QV_DMDocVer", L"count(*)", Params(), L" Revision desc").sql,
@@ -81,7 +85,8 @@ TEST(SqlBuilder, OperatorsAreLimitedToComparisons) {
     c.AddParam(0, L"Name", L"a%", false, false, L"like");
     c.AddParam(1, L"Port", 3, false, L"<>");
     c.AddParam(2, L"DocId", 3, false, L"");
-    EXPECT_EQ(SqlBuilder::Delete(L"T", c).sql, "DELETE FROM T WHERE Name LIKE ? AND Port <> ? AND DocId = ?");
+    EXPECT_EQ(SqlBuilder::Delete(L"T", c).sql,
+              "DELETE FROM T WHERE Name LIKE ? AND Port <> ? AND DocId = ?");
 
     auto bad = Params();
     bad.AddParam(0, L"DocId", 1, false, L"= 1 OR 1 =");

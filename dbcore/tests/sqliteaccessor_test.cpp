@@ -25,7 +25,8 @@ protected:
     std::string Err() const { return zub::WideToUtf8(db->errDescription()); }
 
     std::unique_ptr<CDBRecordset> Select(const std::wstring& table, const std::wstring& columns,
-                                         const QVParams& where = QVParams(false), const std::wstring& order = L"") {
+                                         const QVParams& where = QVParams(false),
+                                         const std::wstring& order = L"") {
         std::unique_ptr<CDBRecordset> rs;
         EXPECT_EQ(db->SelectRows(rs, table, columns, where, order, L"", L"", 0, 0), 0) << Err();
         return rs;
@@ -46,7 +47,8 @@ protected:
         return db->LastInsertId();
     }
 
-    long long AddDoc(long long repo, const std::wstring& name, const std::wstring& version, const std::wstring& phyUrl) {
+    long long AddDoc(long long repo, const std::wstring& name, const std::wstring& version,
+                     const std::wstring& phyUrl) {
         auto v = Params();
         Add(v, L"DocRepoId", repo);
         Add(v, L"Name", name);
@@ -67,8 +69,10 @@ TEST_F(SqliteAccessorTest, InsertSelectUpdateDeleteRoundTrip) {
     EXPECT_EQ(id, 1);
     auto where = Params();
     Add(where, L"DocRepoId", id);
-    auto rs = Select(L"QV_DMRepo", L"DocRepoId,VersionStraId,[Name],[Server],Port,Directory,CreatorId,CreatorName,CreateTime",
-                     where);
+    auto rs = Select(
+        L"QV_DMRepo",
+        L"DocRepoId,VersionStraId,[Name],[Server],Port,Directory,CreatorId,CreatorName,CreateTime",
+        where);
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_EQ(rs->GetIntAt(0), 1);
     EXPECT_EQ(rs->GetIntAt(1), 1);
@@ -137,18 +141,19 @@ TEST_F(SqliteAccessorTest, DocumentListWithTabsInTheColumnListReadsByPosition) {
     long long doc = AddDoc(repo, L"pump", L"1.4", L"\\sub");
     auto where = Params();
     Add(where, L"DocRepoId", repo);
-    auto rs = Select(L"QV_DMDoc",
-                     L"DocId,DocRepoId,Name,ext,CurrentVersion,CurrentState,\t\t\t\t\t  CurrentOperatorId,"
-                     L"CurrentOperatorName,CreatorId,CreatorName,\t\t\t\t\t  DocCreateTime,LastOperatorId,"
-                     L"LastOperatorName,LastOperateTime,phyUrl",
-                     where, L"phyurl asc");
+    auto rs = Select(
+        L"QV_DMDoc",
+        L"DocId,DocRepoId,Name,ext,CurrentVersion,CurrentState,\t\t\t\t\t  CurrentOperatorId,"
+        L"CurrentOperatorName,CreatorId,CreatorName,\t\t\t\t\t  DocCreateTime,LastOperatorId,"
+        L"LastOperatorName,LastOperateTime,phyUrl",
+        where, L"phyurl asc");
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_EQ(rs->Columns().size(), 15u);
     EXPECT_EQ(rs->GetIntAt(0), doc);
     EXPECT_EQ(rs->GetStringAt(2), L"pump");
     EXPECT_EQ(rs->GetStringAt(3), L"prt");
     EXPECT_EQ(rs->GetStringAt(4), L"1.4");
-    EXPECT_EQ(rs->GetStringAt(7, L"?"), L"");  // defaulted by the schema, not NULL
+    EXPECT_EQ(rs->GetStringAt(7, L"?"), L"");           // defaulted by the schema, not NULL
     EXPECT_DOUBLE_EQ(rs->GetDoubleAt(10, -1.0), -1.0);  // not given: NULL
     EXPECT_EQ(rs->GetStringAt(14), L"\\sub");
     // Names differ in case from the schema ("Ext", "PhyUrl").
@@ -173,10 +178,10 @@ TEST_F(SqliteAccessorTest, SelectStarOfHistoryFollowsTheTableOrder) {
     ASSERT_EQ(db->CommitTrans(), 0);
     auto rs = Select(L"QV_DMDocVer", L"");
     ASSERT_EQ(rs->GetRecordCount(), 1);
-    const std::vector<std::wstring> expected = {L"DocVersionId", L"DocId",       L"BaseLineId", L"DocName",
-                                                L"OperatorId",   L"OperatorName", L"OperatorTime", L"OperateInfo",
-                                                L"Action",       L"PhyUrl",       L"Version_Main", L"Version_Sub",
-                                                L"Revision"};
+    const std::vector<std::wstring> expected = {
+        L"DocVersionId", L"DocId",        L"BaseLineId",  L"DocName", L"OperatorId",
+        L"OperatorName", L"OperatorTime", L"OperateInfo", L"Action",  L"PhyUrl",
+        L"Version_Main", L"Version_Sub",  L"Revision"};
     EXPECT_EQ(rs->Columns(), expected);
     EXPECT_EQ(rs->GetIntAt(1), 12);
     EXPECT_EQ(rs->GetIntAt(2), 0);
@@ -193,7 +198,10 @@ TEST_F(SqliteAccessorTest, GetdateIsTheLocalTimeAsAnOleDate) {
     const char* oldTz = std::getenv("TZ");
     std::string saved = oldTz != nullptr ? oldTz : "";
     auto restore = [&] {
-        if (oldTz != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+        if (oldTz != nullptr)
+            setenv("TZ", saved.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     };
     // Eight hours east of UTC, without needing zone files.
@@ -231,7 +239,8 @@ TEST_F(SqliteAccessorTest, MaxOfVersionsCastToNumeric) {
     AddDoc(other, L"d", L"99", L"");
     auto where = Params();
     Add(where, L"DocRepoId", repo);
-    auto rs = Select(L"QV_DMDoc", L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", where);
+    auto rs =
+        Select(L"QV_DMDoc", L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", where);
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_DOUBLE_EQ(rs->GetDouble(L"maxVersion"), 10.0);
     EXPECT_DOUBLE_EQ(rs->GetDoubleAt(0), 10.0);
@@ -279,7 +288,10 @@ TEST_F(SqliteAccessorTest, ExecuteSqlBindsPlaceholdersInListOrder) {
     Add(p, L"x", L"r2");
     Add(p, L"y", r1);
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(db->ExecuteSql(rs, L"select Name from QV_DMRepo where Name = ? or DocRepoId = ? order by Name", p, L"", 0, 0), 0)
+    ASSERT_EQ(db->ExecuteSql(
+                  rs, L"select Name from QV_DMRepo where Name = ? or DocRepoId = ? order by Name",
+                  p, L"", 0, 0),
+              0)
         << Err();
     ASSERT_EQ(rs->GetRecordCount(), 2);
     EXPECT_EQ(rs->GetString(L"name"), L"r1");
@@ -298,8 +310,14 @@ TEST_F(SqliteAccessorTest, ExecuteSqlOfTheRepositoryListForAUser) {
     long long r2 = AddRepo(L"r2", L"b");
     AddRepo(L"r3", L"c");
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(db->ExecuteSql(rs, L"insert into QV_Role (RoleName) values ('designers')", Params(), L"", 0, 0), 0) << Err();
-    ASSERT_EQ(db->ExecuteSql(rs, L"insert into QV_UserRole (UserId, RoleId) values (1, 1)", Params(), L"", 0, 0), 0) << Err();
+    ASSERT_EQ(db->ExecuteSql(rs, L"insert into QV_Role (RoleName) values ('designers')", Params(),
+                             L"", 0, 0),
+              0)
+        << Err();
+    ASSERT_EQ(db->ExecuteSql(rs, L"insert into QV_UserRole (UserId, RoleId) values (1, 1)",
+                             Params(), L"", 0, 0),
+              0)
+        << Err();
     auto grant = [&](long long repo, long long user, long long role) {
         auto v = Params();
         Add(v, L"DocRepoId", repo);
@@ -315,8 +333,10 @@ TEST_F(SqliteAccessorTest, ExecuteSqlOfTheRepositoryListForAUser) {
     grant(r2, 0, 1);
     ASSERT_EQ(db->CommitTrans(), 0);
     std::wstring sql =
-        L"select DocRepoId,VersionStraId,Name,Server,Port,Directory,CreatorId,CreatorName from QV_DMRepo where "
-        L"docRepoId in (select distinct DocRepoId from qv_DMAuth where (UserId = 1 or roleId in (select roleId from "
+        L"select DocRepoId,VersionStraId,Name,Server,Port,Directory,CreatorId,CreatorName from "
+        L"QV_DMRepo where "
+        L"docRepoId in (select distinct DocRepoId from qv_DMAuth where (UserId = 1 or roleId in "
+        L"(select roleId from "
         L"QV_UserRole where UserId = 1 )))";
     ASSERT_EQ(db->ExecuteSql(rs, sql, Params(), L"", 0, 0), 0) << Err();
     ASSERT_EQ(rs->GetRecordCount(), 2);
@@ -328,7 +348,9 @@ TEST_F(SqliteAccessorTest, ExecuteSqlOfTheRepositoryListForAUser) {
 TEST_F(SqliteAccessorTest, AuthViewNamesTheUserOrTheRole) {
     long long repo = AddRepo(L"r", L"d");
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(db->ExecuteSql(rs, L"insert into QV_Role (RoleName) values ('审核')", Params(), L"", 0, 0), 0);
+    ASSERT_EQ(
+        db->ExecuteSql(rs, L"insert into QV_Role (RoleName) values ('审核')", Params(), L"", 0, 0),
+        0);
     auto v = Params();
     Add(v, L"DocRepoId", repo);
     Add(v, L"UserOrRole", 0);
@@ -351,7 +373,8 @@ TEST_F(SqliteAccessorTest, AuthViewNamesTheUserOrTheRole) {
 
     auto where = Params();
     Add(where, L"DocRepoId", repo);
-    rs = Select(L"QV_v_DMAuthSet", L"authId,DocRepoId,UserId,RoleId,UserOrRole,[Read],Write,Manage,UserName", where,
+    rs = Select(L"QV_v_DMAuthSet",
+                L"authId,DocRepoId,UserId,RoleId,UserOrRole,[Read],Write,Manage,UserName", where,
                 L"authId");
     ASSERT_EQ(rs->GetRecordCount(), 2);
     EXPECT_EQ(rs->GetIntAt(2), 1);
@@ -372,15 +395,20 @@ TEST_F(SqliteAccessorTest, ErrorsCarryCodeMessageAndStatement) {
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_EQ(db->InsertRow(L"QV_User", v, L"", L""), SQLITE_ERROR);
     EXPECT_EQ(db->errNumber(), SQLITE_ERROR);
-    EXPECT_NE(db->errDescription().find(L"no column named NoSuchColumn"), std::wstring::npos) << Err();
-    EXPECT_NE(db->errDescription().find(L"INSERT INTO QV_User (NoSuchColumn) VALUES (?)"), std::wstring::npos) << Err();
+    EXPECT_NE(db->errDescription().find(L"no column named NoSuchColumn"), std::wstring::npos)
+        << Err();
+    EXPECT_NE(db->errDescription().find(L"INSERT INTO QV_User (NoSuchColumn) VALUES (?)"),
+              std::wstring::npos)
+        << Err();
 
     // A key that is taken: the extended code names the constraint kind.
     auto dup = Params();
     Add(dup, L"UserId", 1);
     Add(dup, L"UserName", L"again");
     EXPECT_EQ(db->InsertRow(L"QV_User", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
-    EXPECT_NE(db->errDescription().find(L"UNIQUE constraint failed: QV_User.UserId"), std::wstring::npos) << Err();
+    EXPECT_NE(db->errDescription().find(L"UNIQUE constraint failed: QV_User.UserId"),
+              std::wstring::npos)
+        << Err();
 
     // A repository id that does not exist.
     auto orphan = Params();
@@ -392,7 +420,8 @@ TEST_F(SqliteAccessorTest, ErrorsCarryCodeMessageAndStatement) {
     EXPECT_NE(db->errDescription().find(L"no such table: NoSuchTable"), std::wstring::npos);
     EXPECT_NE(db->errDescription().find(L"SELECT * FROM NoSuchTable"), std::wstring::npos);
 
-    EXPECT_EQ(db->ExecuteSql(rs, L"select 1; delete from QV_User", Params(), L"", 0, 0), SQLITE_MISUSE);
+    EXPECT_EQ(db->ExecuteSql(rs, L"select 1; delete from QV_User", Params(), L"", 0, 0),
+              SQLITE_MISUSE);
     EXPECT_EQ(Select(L"QV_User", L"count(*)")->GetIntAt(0), 1);
     auto one = Params();
     Add(one, L"a", 1);

@@ -37,7 +37,8 @@ std::unique_ptr<ZUBDB::CDBAccessor> TempStore::Connect() const {
     ZUBDB::QVSvrInfo server(ZUBDB::EmbeddedLocator(dir()), 0, L"QVData", L"");
     auto accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(server, L"");
     if (!accessor)
-        throw std::runtime_error(zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()));
+        throw std::runtime_error(
+            zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()));
     return accessor;
 }
 
@@ -45,7 +46,8 @@ std::unique_ptr<ZUBDB::CDBAccessor> TempStore::ConnectSystem() const {
     ZUBDB::QVSvrInfo server(ZUBDB::EmbeddedLocator(dir()), 0, L"QVSystem", L"");
     auto accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(server, L"");
     if (!accessor)
-        throw std::runtime_error(zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()));
+        throw std::runtime_error(
+            zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()));
     return accessor;
 }
 

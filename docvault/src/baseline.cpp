@@ -50,8 +50,7 @@ int BaseLine::Create() {
                                                    made.port);
                 NFS::CNFS_Cmd::Instance()->rm(made.server, made.port,
                                               made.dir + L"\\baseline\\" + name_);
-            } catch (...) {
-            }
+            } catch (...) {}
         }
         return rc;
     });
@@ -69,8 +68,8 @@ int BaseLine::CreateDirOnServer(RepoLocation& made) {
             return RecordNfsError();
 
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), made.server, made.port);
-        if (cmd.renameFolder(made.server, made.port, parent + L"\\trunk",
-                             parent + L"\\" + name_) != 0) {
+        if (cmd.renameFolder(made.server, made.port, parent + L"\\trunk", parent + L"\\" + name_) !=
+            0) {
             const int rc = RecordNfsError();
             // A copy left as R\baseline\trunk would make every later creation
             // fail, since the folder copy never merges into an existing one.
@@ -117,7 +116,8 @@ int BaseLine::Delete() {
             SetErr(repo.ErrNumber(), repo.ErrDesc(), L"", L"", 0);
             return static_cast<int>(repo.ErrNumber());
         }
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), repo.nfsServer(), repo.nfsPort());
+        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), repo.nfsServer(),
+                                           repo.nfsPort());
         NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
         if (cmd.rm(repo.nfsServer(), static_cast<unsigned short>(repo.nfsPort()),
                    repo.nfsRootDir() + L"\\baseline\\" + name_) != 0) {
@@ -156,9 +156,9 @@ int BaseLine::DownLoad(const std::wstring& localDir) {
         if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         std::uint64_t count = 0;
-        if (NFS::CNFS_Cmd::Instance()->downLoadFolder(
-                loc.server, loc.port, loc.dir + L"\\baseline\\" + name_, localDir, count,
-                false) != 0)
+        if (NFS::CNFS_Cmd::Instance()->downLoadFolder(loc.server, loc.port,
+                                                      loc.dir + L"\\baseline\\" + name_, localDir,
+                                                      count, false) != 0)
             return RecordNfsError();
         return 0;
     });

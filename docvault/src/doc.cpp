@@ -49,9 +49,8 @@ bool IsFolderText(const std::wstring& folder) {
     std::size_t start = 1;
     while (true) {
         const std::size_t next = folder.find(L'\\', start);
-        const std::wstring part = folder.substr(start, next == std::wstring::npos
-                                                           ? std::wstring::npos
-                                                           : next - start);
+        const std::wstring part =
+            folder.substr(start, next == std::wstring::npos ? std::wstring::npos : next - start);
         if (!IsPlainName(part)) return false;
         if (next == std::wstring::npos) return true;
         start = next + 1;
@@ -154,8 +153,8 @@ int Doc::Add(std::wstring localFile) {
             AddText(cond, L"Ext", ext_);
             AddText(cond, L"phyUrl", phyUrl_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (Accessor()->SelectRows(rs, kDocTable, L"DocId", cond, kNone, kNone, kNone, 0,
-                                       0) != 0)
+            if (Accessor()->SelectRows(rs, kDocTable, L"DocId", cond, kNone, kNone, kNone, 0, 0) !=
+                0)
                 return RecordDbError();
             if (HasRow(rs)) {
                 const std::wstring shown = phyUrl_ + L"\\" + fileName_ + L"." + ext_;
@@ -195,8 +194,8 @@ int Doc::Add(std::wstring localFile) {
 
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kDocTable, L"Max(DocId)", none, kNone, kNone, kNone, 0,
-                                   0) != 0)
+        if (Accessor()->SelectRows(rs, kDocTable, L"Max(DocId)", none, kNone, kNone, kNone, 0, 0) !=
+            0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kUserOrDocTable, Err::kDocTableEmptyText);
@@ -261,9 +260,9 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
         FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
         std::uint64_t count = 0;
-        if (NFS::CNFS_Cmd::Instance()->download(loc.server, loc.port,
-                                                HistoryPath(loc, versionStr), localDir,
-                                                fileName_ + L"." + ext_, count, false) != 0)
+        if (NFS::CNFS_Cmd::Instance()->download(loc.server, loc.port, HistoryPath(loc, versionStr),
+                                                localDir, fileName_ + L"." + ext_, count,
+                                                false) != 0)
             return RecordNfsError();
         return 0;
     });
@@ -390,8 +389,8 @@ long Doc::GetRevision() {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kHistoryTable, L"max(Revision)", cond, kNone, kNone,
-                                   kNone, 0, 0) != 0)
+        if (Accessor()->SelectRows(rs, kHistoryTable, L"max(Revision)", cond, kNone, kNone, kNone,
+                                   0, 0) != 0)
             return RecordDbError();
         // The aggregate answers one NULL row when there is no history.
         constexpr long long kNull = LLONG_MIN;
@@ -427,7 +426,8 @@ int Doc::initVersion() {
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->ExecuteSql(
-                rs, L"select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from QV_DMVerStrategy",
+                rs,
+                L"select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from QV_DMVerStrategy",
                 none, kNone, 0, 0) != 0)
             return RecordDbError();
         if (!HasRow(rs)) {
@@ -483,7 +483,8 @@ int Doc::getVersionMain() const { return LeadingInt(currentVersion_); }
 
 int Doc::getVersionSub() const {
     const std::size_t dot = currentVersion_.find(L'.');
-    return LeadingInt(dot == std::wstring::npos ? currentVersion_ : currentVersion_.substr(dot + 1));
+    return LeadingInt(dot == std::wstring::npos ? currentVersion_
+                                                : currentVersion_.substr(dot + 1));
 }
 
 std::wstring Doc::getUserName(int userId) {
@@ -492,8 +493,8 @@ std::wstring Doc::getUserName(int userId) {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"UserId", userId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", cond, kNone, kNone, kNone, 0,
-                                   0) != 0)
+        if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", cond, kNone, kNone, kNone, 0, 0) !=
+            0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kUserOrDocTable, Err::kUserIdInvalidText);
@@ -523,8 +524,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
         auto rollback = [](ZUBDB::CDBAccessor* accessor) {
             try {
                 accessor->RollbackTrans();
-            } catch (...) {
-            }
+            } catch (...) {}
         };
         std::unique_ptr<ZUBDB::CDBAccessor, decltype(rollback)> pending(Accessor(), rollback);
 
@@ -533,8 +533,8 @@ int Doc::SaveToHistory(std::wstring rcId) {
             ZUBDB::QVParams cond(false);
             AddInt(cond, L"DocId", id_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (Accessor()->SelectRows(rs, kHistoryTable, L"count(*)", cond, kNone, kNone, kNone,
-                                       0, 0) != 0)
+            if (Accessor()->SelectRows(rs, kHistoryTable, L"count(*)", cond, kNone, kNone, kNone, 0,
+                                       0) != 0)
                 return RecordDbError();
             revision = static_cast<int>((HasRow(rs) ? rs->GetIntAt(0, 0) : 0) + 1);
         }
@@ -543,8 +543,9 @@ int Doc::SaveToHistory(std::wstring rcId) {
         const int sub = getVersionSub();
         ZUBDB::QVParams values(false);
         AddInt(values, L"DocId", id_);
-        AddText(values, L"DocName", std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." +
-                                        std::to_wstring(sub) + L"." + ext_);
+        AddText(values, L"DocName",
+                std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." + std::to_wstring(sub) +
+                    L"." + ext_);
         AddInt(values, L"OperatorId", checkOutById_);
         AddText(values, L"OperatorName", getUserName(checkOutById_));
         AddExpr(values, L"OperatorTime", L"getdate()");
@@ -554,8 +555,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
         AddInt(values, L"version_main", main);
         AddInt(values, L"version_sub", sub);
         AddInt(values, L"Revision", revision);
-        if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0)
-            return RecordDbError();
+        if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0) return RecordDbError();
 
         if (!rcId.empty()) {
             ZUBDB::QVParams form(false);
@@ -582,8 +582,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
         AddExpr(doc, L"LastOperatorTime", L"getdate()");
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
-        if (Accessor()->UpdateRows(kDocTable, doc, cond, kNone, kNone) != 0)
-            return RecordDbError();
+        if (Accessor()->UpdateRows(kDocTable, doc, cond, kNone, kNone) != 0) return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RecordDbError();
         pending.release();
         return 0;

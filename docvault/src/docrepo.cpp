@@ -101,8 +101,8 @@ int DocRepo::CheckExist() {
         ZUBDB::QVParams cond(false);
         cond.AddParam(0, L"Server", nfsServer_, false, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kRepoTable, L"Directory", cond, kNone, kNone, kNone, 0,
-                                   0) != 0)
+        if (Accessor()->SelectRows(rs, kRepoTable, L"Directory", cond, kNone, kNone, kNone, 0, 0) !=
+            0)
             return RecordDbError();
         // The file server does not tell d: from D:, so neither may the check.
         const std::wstring root = FoldDriveLetter(nfsRootDir_);
@@ -145,8 +145,8 @@ int DocRepo::Save() {
 
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kRepoTable, L"max(DocRepoId)", none, kNone, kNone, kNone,
-                                   0, 0) != 0)
+        if (Accessor()->SelectRows(rs, kRepoTable, L"max(DocRepoId)", none, kNone, kNone, kNone, 0,
+                                   0) != 0)
             return RecordDbError();
         if (HasRow(rs)) id_ = static_cast<int>(InsertedId(rs->GetIntAt(0)));
         return 0;
@@ -163,8 +163,7 @@ int DocRepo::GrantCreatorRights() {
         values.AddParam(4, L"[Read]", 1, false, kEq);
         values.AddParam(5, L"Write", 1, false, kEq);
         values.AddParam(6, L"Manage", 1, false, kEq);
-        if (Accessor()->InsertRow(L"QV_DMAuth", values, kNone, kNone) != 0)
-            return RecordDbError();
+        if (Accessor()->InsertRow(L"QV_DMAuth", values, kNone, kNone) != 0) return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         return 0;
     });
@@ -176,8 +175,8 @@ std::wstring DocRepo::GetUserNameW(int userId) {
         ZUBDB::QVParams cond(false);
         cond.AddParam(0, L"UserId", userId, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", cond, kNone, kNone, kNone, 0,
-                                   0) != 0)
+        if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", cond, kNone, kNone, kNone, 0, 0) !=
+            0)
             return RecordDbError();
         if (HasRow(rs)) name = rs->GetStringAt(0);
         return 0;
@@ -293,12 +292,12 @@ int DocRepo::Remove() {
 
 int DocRepo::BackUp(const std::wstring& localDir) {
     return OperationScope::RunUnguarded(*this, [&] {
-        return OnFileServer([&](NFS::CNFS_Cmd& cmd, const std::wstring& server,
-                                unsigned short port) {
-            std::uint64_t count = 0;
-            return cmd.downLoadFolder(server, port, nfsRootDir_ + L"\\trunk", localDir, count,
-                                      false);
-        });
+        return OnFileServer(
+            [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                std::uint64_t count = 0;
+                return cmd.downLoadFolder(server, port, nfsRootDir_ + L"\\trunk", localDir, count,
+                                          false);
+            });
     });
 }
 
@@ -309,8 +308,8 @@ std::wstring DocRepo::GetNextMainVersion() {
         cond.AddParam(0, L"DocRepoId", id_, false, kEq);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_DMDoc",
-                                   L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion",
-                                   cond, kNone, kNone, kNone, 0, 0) != 0)
+                                   L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", cond,
+                                   kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();
         const double highest = HasRow(rs) ? rs->GetDoubleAt(0, 0.0) : 0.0;
         // Wide enough for any double written with ten decimals.

@@ -32,14 +32,13 @@ int DocRepoAuth::Save() {
         values.AddParam(4, L"[Read]", read_, false, kEq);
         values.AddParam(5, L"Write", write_, false, kEq);
         values.AddParam(6, L"Manage", manage_, false, kEq);
-        if (Accessor()->InsertRow(L"QV_DMAuth", values, kNone, kNone) != 0)
-            return RecordDbError();
+        if (Accessor()->InsertRow(L"QV_DMAuth", values, kNone, kNone) != 0) return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
 
         // The newest row with exactly these values.
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, L"QV_DMAuth", L"max(authId)", values, kNone, kNone, kNone,
-                                   0, 0) != 0)
+        if (Accessor()->SelectRows(rs, L"QV_DMAuth", L"max(authId)", values, kNone, kNone, kNone, 0,
+                                   0) != 0)
             return RecordDbError();
         if (HasRow(rs)) id_ = static_cast<int>(InsertedId(rs->GetIntAt(0)));
         return 0;

@@ -43,11 +43,12 @@ int DocRepoAuths::Select() {
             return Err::kNoMatch;
         }
         for (; !rs->IsEOF(); rs->MoveNext()) {
-            Add(new DocRepoAuth(static_cast<int>(rs->GetIntAt(0)), static_cast<int>(rs->GetIntAt(1)),
-                                static_cast<int>(rs->GetIntAt(2)), static_cast<int>(rs->GetIntAt(3)),
-                                static_cast<int>(rs->GetIntAt(4)), static_cast<int>(rs->GetIntAt(5)),
-                                static_cast<int>(rs->GetIntAt(6)), static_cast<int>(rs->GetIntAt(7)),
-                                rs->GetStringAt(8)));
+            Add(new DocRepoAuth(
+                static_cast<int>(rs->GetIntAt(0)), static_cast<int>(rs->GetIntAt(1)),
+                static_cast<int>(rs->GetIntAt(2)), static_cast<int>(rs->GetIntAt(3)),
+                static_cast<int>(rs->GetIntAt(4)), static_cast<int>(rs->GetIntAt(5)),
+                static_cast<int>(rs->GetIntAt(6)), static_cast<int>(rs->GetIntAt(7)),
+                rs->GetStringAt(8)));
         }
         return 0;
     });
@@ -63,7 +64,8 @@ int DocRepoAuths::Select(int userId) {
         // One row per repository: its id, then read, write and manage in 2..4.
         for (; HasRow(rs); rs->MoveNext()) {
             Add(new DocRepoAuth(0, static_cast<int>(rs->GetIntAt(0)), userId, 0, 1,
-                                static_cast<int>(rs->GetIntAt(2)), static_cast<int>(rs->GetIntAt(3)),
+                                static_cast<int>(rs->GetIntAt(2)),
+                                static_cast<int>(rs->GetIntAt(3)),
                                 static_cast<int>(rs->GetIntAt(4)), L""));
         }
         return 0;

@@ -33,8 +33,8 @@ int DocRepos::GetAll(int userId) {
         const std::wstring sql =
             L"select DocRepoId,VersionStraId,Name,Server,Port,Directory,CreatorId,CreatorName"
             L" from QV_DMRepo where docRepoId in "
-            L"(select distinct DocRepoId from qv_DMAuth where (UserId = " + id +
-            L" or roleId in (select roleId from QV_UserRole where UserId = " + id + L" )))";
+            L"(select distinct DocRepoId from qv_DMAuth where (UserId = " +
+            id + L" or roleId in (select roleId from QV_UserRole where UserId = " + id + L" )))";
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->ExecuteSql(rs, sql, none, kNone, 0, 0) != 0) return RecordDbError();

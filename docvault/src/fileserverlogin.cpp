@@ -18,17 +18,16 @@ void FileServerLogin::EnsureLogin(const std::wstring& server, long port,
     EnsureLogin(server, port, token, server, port);
 }
 
-void FileServerLogin::EnsureLogin(const std::wstring& server, long port,
-                                  const std::wstring& token, const std::wstring& fileServer,
-                                  long filePort) {
+void FileServerLogin::EnsureLogin(const std::wstring& server, long port, const std::wstring& token,
+                                  const std::wstring& fileServer, long filePort) {
     if (loggedIn_ && fileServer == server_ && filePort == port_) return;
 
     ZUBDB::QVSvrInfo system(server, port, L"QVSystem", L"");
     std::unique_ptr<ZUBDB::CDBAccessor> accessor =
         ZUBDB::CDBAccessorCreator::instance().CreateAccessor(system, token);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (!accessor || accessor->SelectRows(rs, L"QV_SysInfo", L"sysPwd", ZUBDB::QVParams(false),
-                                          L"", L"", L"", 0, 0) != 0) {
+    if (!accessor || accessor->SelectRows(rs, L"QV_SysInfo", L"sysPwd", ZUBDB::QVParams(false), L"",
+                                          L"", L"", 0, 0) != 0) {
         loggedIn_ = false;
         return;
     }

@@ -12,8 +12,7 @@ int OperationScope::Caught(BO& bo, ZUBBASE::QV_Exception& e, const wchar_t* file
     return -1;
 }
 
-int OperationScope::CaughtUnknown(BO& bo, const wchar_t* file, const wchar_t* function,
-                                  int line) {
+int OperationScope::CaughtUnknown(BO& bo, const wchar_t* file, const wchar_t* function, int line) {
     // Nothing is known about what was thrown; the raise place is where it was caught.
     ZUBBASE::QV_Exception e(L"unknown exception", file, function, line);
     return Caught(bo, e, file, function, line);

@@ -18,9 +18,9 @@ namespace {
 
 using doctest::I;
 using doctest::T;
-using testsupport::MakeRs;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testsupport::MakeRs;
 
 class BaseLineContract : public doctest::RecordingFixture {
 protected:
@@ -185,8 +185,8 @@ TEST_F(BaseLineContract, FailedCommitsAreRolledBack) {
         db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
         DRM::BaseLine b = MakeBaseLine();
         EXPECT_EQ(b.Create(), 1205);
-        EXPECT_THAT(DbOps(), ElementsAre(L"SelectRows", L"InsertRow", L"CommitTrans",
-                                         L"RollbackTrans"));
+        EXPECT_THAT(DbOps(),
+                    ElementsAre(L"SelectRows", L"InsertRow", L"CommitTrans", L"RollbackTrans"));
         EXPECT_EQ(NfsLines().back(), L"rm D:\\repo1\\baseline\\rel1");
     }
     {

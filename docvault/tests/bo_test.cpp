@@ -128,8 +128,8 @@ TEST_F(BoTest, UnusableStateIsRefusedButItsServerPortAndTokenAreTakenOver) {
 
 TEST_F(BoTest, StateConnectWithADatabaseNameReplacesTheDatabase) {
     ProbeBo bo;
-    ZUBDB::CDBConnState state(L"rec:", 5, L"QVData", L"", 0, L"", false,
-                              ZUBDB::ZUB_APPNO_DOCVAULT, L"", false, 0, L"");
+    ZUBDB::CDBConnState state(L"rec:", 5, L"QVData", L"", 0, L"", false, ZUBDB::ZUB_APPNO_DOCVAULT,
+                              L"", false, 0, L"");
     state.set_token(L"t");
     state.set_usable(true);
     ASSERT_EQ(bo.Connect(state, L"Elsewhere"), 0);

@@ -136,8 +136,8 @@ TEST(BOsTest, AddingTheSameObjectTwiceOrNullIsIgnored) {
 TEST(BOsCopies, TypedCollectionsCopyTheirElements) {
     DRM::Docs docs;
     docs.Add(new DRM::Doc(5, 3, L"a", L"prt", L"1.0", 0, 0, L"", 1, L"s", 1.0, 1, L"s", 2.0, L""));
-    docs.Add(new DRM::Doc(9, 3, L"b", L"drw", L"2.1", 1, 4, L"eve", 2, L"x", 1.5, 3, L"y", 2.5,
-                          L"\\s"));
+    docs.Add(
+        new DRM::Doc(9, 3, L"b", L"drw", L"2.1", 1, 4, L"eve", 2, L"x", 1.5, 3, L"y", 2.5, L"\\s"));
     auto copy = std::make_unique<DRM::Docs>(docs);
     ASSERT_EQ(copy->Count(), 2);
     EXPECT_NE(copy->GetDoc(1), docs.GetDoc(1));
@@ -162,8 +162,8 @@ TEST(BOsCopies, TypedCollectionsCopyTheirElements) {
     EXPECT_EQ(reposCopy.Repo(L"Parts")->nfsRootDir(), L"D:\\parts");
 
     DRM::DocHistorys history;
-    history.Add(new DRM::DocHistory(1, 2, 0, L"2_1.0.prt", 1, L"s", 1.0, L"i", 1, L"\\history\\",
-                                    1, 0, 1));
+    history.Add(
+        new DRM::DocHistory(1, 2, 0, L"2_1.0.prt", 1, L"s", 1.0, L"i", 1, L"\\history\\", 1, 0, 1));
     DRM::DocHistorys historyCopy;
     historyCopy = history;
     ASSERT_EQ(historyCopy.Count(), 1);

@@ -238,7 +238,7 @@ TEST_F(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
         });
     auto stopProgress = [](NFS::CNFS_Cmd* cmd) { cmd->SetOperationProgress({}); };
     std::unique_ptr<NFS::CNFS_Cmd, decltype(stopProgress)> guard(NFS::CNFS_Cmd::Instance(),
-                                                                   stopProgress);
+                                                                 stopProgress);
     EXPECT_NE(CheckIn(id, std::string(3u << 20, 'b'), L"", L""), 0);
     guard.reset();
 
@@ -338,8 +338,7 @@ TEST_F(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
         dup.set_fileName(L"part");
         dup.set_ext(L"prt");
         dup.set_creById(1);
-        EXPECT_EQ(dup.Add(WriteLocal("other.prt", "intruder").wstring()),
-                  DRM::DocErr::kDocExists);
+        EXPECT_EQ(dup.Add(WriteLocal("other.prt", "intruder").wstring()), DRM::DocErr::kDocExists);
         EXPECT_EQ(ReadFile(OnServer("trunk/part.prt")), "original");
         EXPECT_EQ(Count(L"QV_DMDoc"), 1);
     }
@@ -382,8 +381,8 @@ TEST_F(DocLifeCycle, NewDocumentsContinueFromTheHighestVersion) {
     Exec(L"QV_DMVerStrategy", L"NewDocBeginNum", 1, L"VersionStraId", 1);
     const int a = AddDoc(L"a", "a");
     EXPECT_EQ(ReadDoc(a).currentVersion(), L"0.0");  // empty repository
-    ASSERT_EQ(CheckIn(a, "a2", L"", L""), 0);          // 0.0 -> 0.1
-    ASSERT_EQ(CheckIn(a, "a3", L"", L""), 0);          // 0.1 -> 0.2
+    ASSERT_EQ(CheckIn(a, "a2", L"", L""), 0);        // 0.0 -> 0.1
+    ASSERT_EQ(CheckIn(a, "a3", L"", L""), 0);        // 0.1 -> 0.2
     {
         ZUBDB::QVParams v(false);
         v.AddParam(0, L"CurrentVersion", std::wstring(L"3.4"), false, false, L"=");

@@ -9,20 +9,20 @@
 #include <string>
 #include <vector>
 
+#include <stdexcept>
 #include "doc_contract_fixture.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
 #include "throwing_accessor.h"
-#include <stdexcept>
 
 namespace {
 
 using doctest::I;
-using ZUBDB::DBValue;
 using doctest::T;
-using testsupport::MakeRs;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testsupport::MakeRs;
+using ZUBDB::DBValue;
 
 class DocContract : public doctest::RecordingFixture {
 protected:
@@ -66,19 +66,18 @@ TEST_F(DocContract, AddUploadsNumbersAndInsertsInTheFixedOrder) {
     EXPECT_THAT(NfsLines(), ElementsAre(L"upload /tmp/in/a.prt D:\\repo1\\trunk\\sub\\a.prt"));
     EXPECT_THAT(
         DbLines(),
-        ElementsAre(
-            RepoLookup(3),
-            L"SelectRows QV_DMDoc (DocId) where 0:DocRepoId=3 1:Name='a' 2:Ext='prt' "
-            L"3:phyUrl='\\sub'",
-            L"ExecuteSql select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from "
-            L"QV_DMVerStrategy",
-            L"SelectRows QV_User (UserName) where 0:UserId=7",
-            L"SelectRows QV_User (UserName) where 0:UserId=7",
-            L"InsertRow QV_DMDoc 0:DocRepoId=3 1:Name='a' 2:Ext='prt' 3:phyUrl='\\sub' "
-            L"4:CurrentVersion='1.0' 5:CurrentState=0 6:CreatorId=7 7:CreatorName='alice' "
-            L"8:DocCreateTime=getdate() 9:LastOperatorId=7 10:LastOperatorName='alice' "
-            L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2",
-            L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))"));
+        ElementsAre(RepoLookup(3),
+                    L"SelectRows QV_DMDoc (DocId) where 0:DocRepoId=3 1:Name='a' 2:Ext='prt' "
+                    L"3:phyUrl='\\sub'",
+                    L"ExecuteSql select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from "
+                    L"QV_DMVerStrategy",
+                    L"SelectRows QV_User (UserName) where 0:UserId=7",
+                    L"SelectRows QV_User (UserName) where 0:UserId=7",
+                    L"InsertRow QV_DMDoc 0:DocRepoId=3 1:Name='a' 2:Ext='prt' 3:phyUrl='\\sub' "
+                    L"4:CurrentVersion='1.0' 5:CurrentState=0 6:CreatorId=7 7:CreatorName='alice' "
+                    L"8:DocCreateTime=getdate() 9:LastOperatorId=7 10:LastOperatorName='alice' "
+                    L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2",
+                    L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))"));
     EXPECT_EQ(doc.ErrNumber(), 0);
 }
 
@@ -224,8 +223,7 @@ TEST_F(DocContract, CheckInSavesUploadsThenChecksInWithTheNextVersion) {
     EXPECT_THAT(
         DbLines(),
         ElementsAre(
-            RepoLookup(3), L"BeginTrans",
-            L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
+            RepoLookup(3), L"BeginTrans", L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
             L"SelectRows QV_User (UserName) where 0:UserId=7",
             L"InsertRow QV_DMDocVer 0:DocId=12 1:DocName='12_1.4.prt' 2:OperatorId=7 "
             L"3:OperatorName='alice' 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
@@ -276,9 +274,8 @@ TEST_F(DocContract, ViewAndGetHistoryDownloadUnderTheCurrentName) {
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.View(L"/tmp/v"), 0);
     ASSERT_EQ(doc.GetHistory(L"1.2", L"/tmp/h"), 0);
-    EXPECT_THAT(NfsLines(),
-                ElementsAre(L"download D:\\repo1\\trunk\\sub\\a.prt /tmp/v a.prt",
-                            L"download D:\\repo1\\history\\12_1.2.prt /tmp/h a.prt"));
+    EXPECT_THAT(NfsLines(), ElementsAre(L"download D:\\repo1\\trunk\\sub\\a.prt /tmp/v a.prt",
+                                        L"download D:\\repo1\\history\\12_1.2.prt /tmp/h a.prt"));
     EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3), RepoLookup(3)));
 }
 
@@ -302,7 +299,8 @@ TEST_F(DocContract, ReNameWithoutADotKeepsTheExtension) {
     ASSERT_EQ(doc.ReName(L"bracket"), 0);
     EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
                                         L"D:\\repo1\\trunk\\sub\\bracket.prt"));
-    EXPECT_EQ(DbLines().at(1), L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' where 0:DocId=12");
+    EXPECT_EQ(DbLines().at(1),
+              L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' where 0:DocId=12");
 }
 
 TEST_F(DocContract, ReNameWhoseServerRenameFailsKeepsTheRow) {
@@ -322,9 +320,10 @@ TEST_F(DocContract, ReNameWhoseRowCannotBeUpdatedPutsTheFileBack) {
         EXPECT_EQ(doc.ReName(L"b.prt"), 547);
         EXPECT_EQ(doc.ErrNumber(), 547);
         EXPECT_EQ(doc.ErrDesc(), L"constraint");
-        EXPECT_THAT(NfsLines(),
-                    ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\b.prt",
-                                L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\a.prt"));
+        EXPECT_THAT(
+            NfsLines(),
+            ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\b.prt",
+                        L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\a.prt"));
         EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
     }
     {
@@ -341,7 +340,8 @@ TEST_F(DocContract, ReNameWhoseRowCannotBeUpdatedPutsTheFileBack) {
         EXPECT_EQ(DbOps().back(), L"RollbackTrans");
     }
     {
-        SCOPED_TRACE("the way back fails too: both failures are on the log, the status is the row's");
+        SCOPED_TRACE(
+            "the way back fails too: both failures are on the log, the status is the row's");
         SetUp();
         QueueRepo();
         db->FailOn(L"UpdateRows", 1, 547, L"constraint");
@@ -365,8 +365,7 @@ TEST_F(DocContract, AFailedCommitIsRolledBackSoTheNextCommitCannotPickItUp) {
              QueueRepo();
              QueueStrategy(1);
          }},
-        {"check-out", [](DRM::Doc& d) { return d.CheckOut(L"/tmp/out"); },
-         [this] { QueueRepo(); }},
+        {"check-out", [](DRM::Doc& d) { return d.CheckOut(L"/tmp/out"); }, [this] { QueueRepo(); }},
         {"check-in's last step", [](DRM::Doc& d) { return d.CheckIn(L"/tmp/new.prt"); },
          [this] {
              QueueRepo(2);
@@ -405,7 +404,10 @@ TEST_F(DocContract, NamesThatLeaveTheirFolderAreRefusedBeforeAnyCall) {
         {"file name with a separator", [](DRM::Doc& d) { return d.Delete(); },
          [](DRM::Doc& d) { d.set_fileName(L"..\\..\\repo2\\trunk\\b"); }},
         {"empty file name", [](DRM::Doc& d) { return d.Add(L"/tmp/a"); },
-         [](DRM::Doc& d) { d.set_fileName(L""); d.set_ext(L""); }},
+         [](DRM::Doc& d) {
+             d.set_fileName(L"");
+             d.set_ext(L"");
+         }},
         {"folder climbing out of trunk", [](DRM::Doc& d) { return d.View(L"/tmp"); },
          [](DRM::Doc& d) { d.set_phyUrl(L"\\..\\history"); }},
         {"folder without leading separator", [](DRM::Doc& d) { return d.UpLoadDoc(L"/tmp/a"); },
@@ -429,8 +431,8 @@ TEST_F(DocContract, DeleteRemovesTheFileThenTheRow) {
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.Delete(), 0);
     EXPECT_THAT(NfsLines(), ElementsAre(L"delFile D:\\repo1\\trunk\\sub\\a.prt"));
-    EXPECT_THAT(DbLines(),
-                ElementsAre(RepoLookup(3), L"DeleteRows QV_DMDoc where 0:DocId=12", L"CommitTrans"));
+    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3), L"DeleteRows QV_DMDoc where 0:DocId=12",
+                                       L"CommitTrans"));
 }
 
 TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRow) {
@@ -549,16 +551,27 @@ TEST_F(DocContract, WithoutAConnectionNothingIsCalled) {
 }
 
 TEST_F(DocContract, DocsListsSortedByFolderKeyedById) {
-    const std::vector<std::wstring> cols = {
-        L"DocId", L"DocRepoId", L"Name", L"ext", L"CurrentVersion", L"CurrentState",
-        L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
-        L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime", L"phyUrl"};
-    db->OnSelect(L"QV_DMDoc", MakeRs(cols, {{I(5), I(3), T(L"a"), T(L"prt"), T(L"1.0"), I(0), I(0),
-                                             T(L""), I(1), T(L"sys"), DBValue(45000.0), I(1),
-                                             T(L"sys"), DBValue(45002.0), T(L"")},
-                                            {I(9), I(3), T(L"b"), T(L"drw"), T(L"2.1"), I(1), I(4),
-                                             T(L"eve"), I(2), T(L"x"), DBValue(1.5), I(3), T(L"y"),
-                                             DBValue(2.5), T(L"\\s")}}));
+    const std::vector<std::wstring> cols = {L"DocId",
+                                            L"DocRepoId",
+                                            L"Name",
+                                            L"ext",
+                                            L"CurrentVersion",
+                                            L"CurrentState",
+                                            L"CurrentOperatorId",
+                                            L"CurrentOperatorName",
+                                            L"CreatorId",
+                                            L"CreatorName",
+                                            L"DocCreateTime",
+                                            L"LastOperatorId",
+                                            L"LastOperatorName",
+                                            L"LastOperateTime",
+                                            L"phyUrl"};
+    db->OnSelect(
+        L"QV_DMDoc",
+        MakeRs(cols, {{I(5), I(3), T(L"a"), T(L"prt"), T(L"1.0"), I(0), I(0), T(L""), I(1),
+                       T(L"sys"), DBValue(45000.0), I(1), T(L"sys"), DBValue(45002.0), T(L"")},
+                      {I(9), I(3), T(L"b"), T(L"drw"), T(L"2.1"), I(1), I(4), T(L"eve"), I(2),
+                       T(L"x"), DBValue(1.5), I(3), T(L"y"), DBValue(2.5), T(L"\\s")}}));
     db->OnSelect(L"QV_DMDoc", MakeRs(cols, {}));
     DRM::Docs docs;
     docs.Connect(L"rec:", 0, L"QVData", L"tok");

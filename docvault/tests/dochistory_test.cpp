@@ -17,9 +17,9 @@ namespace {
 
 using doctest::I;
 using doctest::T;
-using testsupport::MakeRs;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testsupport::MakeRs;
 
 class HistoryContract : public doctest::RecordingFixture {
 protected:
@@ -49,7 +49,8 @@ TEST_F(HistoryContract, SaveCopiesOnTheServerAndWritesOneTransaction) {
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.SaveToHistory(L"RC-9"), 0) << doc.ErrDesc();
 
-    EXPECT_THAT(NfsLines(), ElementsAre(L"copy D:\\repo1\\trunk\\a.prt D:\\repo1\\history\\12_1.4.prt"));
+    EXPECT_THAT(NfsLines(),
+                ElementsAre(L"copy D:\\repo1\\trunk\\a.prt D:\\repo1\\history\\12_1.4.prt"));
     EXPECT_THAT(
         DbLines(),
         ElementsAre(
@@ -90,12 +91,10 @@ TEST_F(HistoryContract, AFailedSaveRollsBackAndKeepsTheCopy) {
         const char* step;
     };
     // SelectRows 1 is the repository look-up, 2 the login's password, 3 the count.
-    const std::vector<Case> cases = {{L"SelectRows", 3, "count"},
-                                     {L"InsertRow", 1, "history row"},
-                                     {L"InsertRow", 2, "form row"},
-                                     {L"ExecuteSql", 1, "next version"},
-                                     {L"UpdateRows", 1, "document row"},
-                                     {L"CommitTrans", 1, "commit"}};
+    const std::vector<Case> cases = {
+        {L"SelectRows", 3, "count"},        {L"InsertRow", 1, "history row"},
+        {L"InsertRow", 2, "form row"},      {L"ExecuteSql", 1, "next version"},
+        {L"UpdateRows", 1, "document row"}, {L"CommitTrans", 1, "commit"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.step);
         SetUp();
@@ -157,12 +156,11 @@ TEST_F(HistoryContract, FailuresBeforeTheTransactionTouchNoRow) {
 }
 
 TEST_F(HistoryContract, ReadFillsTheMembersByPosition) {
-    db->OnSelect(L"QV_DMDocVer",
-                 MakeRs({L"c0", L"c1", L"c2", L"c3", L"c4", L"c5", L"c6", L"c7", L"c8", L"c9",
-                         L"c10", L"c11", L"c12"},
-                        {{I(31), I(12), I(2), T(L"12_1.4.prt"), I(7), T(L"alice"),
-                          ZUBDB::DBValue(45000.75), T(L"fix"), I(1), T(L"\\history\\"), I(1), I(4),
-                          I(3)}}));
+    db->OnSelect(L"QV_DMDocVer", MakeRs({L"c0", L"c1", L"c2", L"c3", L"c4", L"c5", L"c6", L"c7",
+                                         L"c8", L"c9", L"c10", L"c11", L"c12"},
+                                        {{I(31), I(12), I(2), T(L"12_1.4.prt"), I(7), T(L"alice"),
+                                          ZUBDB::DBValue(45000.75), T(L"fix"), I(1),
+                                          T(L"\\history\\"), I(1), I(4), I(3)}}));
     DRM::DocHistory h;
     h.Connect(L"rec:", 0, L"QVData", L"tok");
     ASSERT_EQ(h.Read(31), 0);
@@ -196,16 +194,15 @@ TEST_F(HistoryContract, ReadWithoutRowAndWithoutConnection) {
 
 TEST_F(HistoryContract, ListNewestFirstByColumnNameWithEmptyKeys) {
     const std::vector<std::wstring> cols = {
-        L"DocVersionId", L"DocId",    L"BaseLineId", L"DocName",  L"OperatorId",
-        L"OperatorName", L"OperatorTime", L"OperateInfo", L"Action", L"PhyUrl",
+        L"DocVersionId", L"DocId",        L"BaseLineId",  L"DocName", L"OperatorId",
+        L"OperatorName", L"OperatorTime", L"OperateInfo", L"Action",  L"PhyUrl",
         L"Version_Main", L"Version_Sub",  L"Revision"};
-    db->OnSelect(L"QV_DMDocVer",
-                 MakeRs(cols, {{I(40), I(12), I(0), T(L"12_1.5.prt"), I(8), T(L"eve"),
-                                ZUBDB::DBValue(2.0), T(L"second"), I(1), T(L"\\history\\"), I(1),
-                                I(5), I(2)},
-                               {I(31), I(12), I(0), T(L"12_1.4.prt"), I(7), T(L"alice"),
-                                ZUBDB::DBValue(1.0), T(L"first"), I(1), T(L"\\history\\"), I(1),
-                                I(4), I(1)}}));
+    db->OnSelect(
+        L"QV_DMDocVer",
+        MakeRs(cols, {{I(40), I(12), I(0), T(L"12_1.5.prt"), I(8), T(L"eve"), ZUBDB::DBValue(2.0),
+                       T(L"second"), I(1), T(L"\\history\\"), I(1), I(5), I(2)},
+                      {I(31), I(12), I(0), T(L"12_1.4.prt"), I(7), T(L"alice"), ZUBDB::DBValue(1.0),
+                       T(L"first"), I(1), T(L"\\history\\"), I(1), I(4), I(1)}}));
     DRM::DocHistorys list;
     list.Connect(L"rec:", 0, L"QVData", L"tok");
     ASSERT_EQ(list.GetAll(DRM::filterForDocHistory{12, 99}), 0);

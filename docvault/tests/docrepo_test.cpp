@@ -19,12 +19,12 @@
 
 namespace {
 
-using testsupport::MakeRs;
-using testsupport::RecordingDb;
-using testsupport::RecordingNfs;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using testsupport::MakeRs;
+using testsupport::RecordingDb;
+using testsupport::RecordingNfs;
 
 // The file-server login reads QV_SysInfo through an accessor of its own; the
 // repository's own statements are what these tests fix.
@@ -145,8 +145,9 @@ TEST_F(DocRepoContract, CreateGivesTheCreatorFullRightsOnTheNewRepository) {
     const auto lines = RepoLines(*db_);
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_THAT(lines[2], HasSubstr(L"4:CreatorId=3 5:CreatorName='alice'"));
-    EXPECT_EQ(lines[5], L"InsertRow QV_DMAuth 0:DocRepoId=9 1:UserOrRole=0 2:UserId=3 3:RoleId=0 "
-                        L"4:[Read]=1 5:Write=1 6:Manage=1");
+    EXPECT_EQ(lines[5],
+              L"InsertRow QV_DMAuth 0:DocRepoId=9 1:UserOrRole=0 2:UserId=3 3:RoleId=0 "
+              L"4:[Read]=1 5:Write=1 6:Manage=1");
     EXPECT_EQ(lines[6], L"CommitTrans");
 }
 
@@ -197,8 +198,8 @@ TEST_F(DocRepoContract, OverlappingDirectoriesAreRefusedByTextContainment) {
 
 TEST_F(DocRepoContract, RootTextsTheOverlapCheckCannotJudgeAreRefusedEvenOnAnEmptyServer) {
     // Each names a tree that an existing D:\repo1 could be spelled as.
-    for (const wchar_t* dir : {L"", L"D:\\.\\repo1", L"D:\\repo1\\.", L"D:\\\\repo1",
-                               L"D:/repo1", L"D:\\x\\..\\repo1"}) {
+    for (const wchar_t* dir : {L"", L"D:\\.\\repo1", L"D:\\repo1\\.", L"D:\\\\repo1", L"D:/repo1",
+                               L"D:\\x\\..\\repo1"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(dir)));
         InstallFakes();
         DRM::DocRepo repo;
@@ -361,11 +362,10 @@ TEST_F(DocRepoContract, RenameAndStrategyUpdateOneRowEach) {
     repo.set_versionStraId(3);
     EXPECT_EQ(repo.updateBaseInfo(), 0);
     EXPECT_EQ(repo.SaveVersionStra(), 0);
-    EXPECT_THAT(RepoLines(*db_),
-                ElementsAre(L"UpdateRows QV_DMRepo 0:Name='renamed' where 0:DocRepoId=5",
-                            L"CommitTrans",
-                            L"UpdateRows QV_DMRepo 0:VersionStraId=3 where 0:DocRepoId=5",
-                            L"CommitTrans"));
+    EXPECT_THAT(
+        RepoLines(*db_),
+        ElementsAre(L"UpdateRows QV_DMRepo 0:Name='renamed' where 0:DocRepoId=5", L"CommitTrans",
+                    L"UpdateRows QV_DMRepo 0:VersionStraId=3 where 0:DocRepoId=5", L"CommitTrans"));
 
     db_->FailOn(L"UpdateRows", 3, 547, L"constraint");
     EXPECT_EQ(repo.SaveVersionStra(), 547);
@@ -386,11 +386,11 @@ TEST_F(DocRepoContract, DeleteRemovesTheTreeThenTheRowsInOneUnit) {
     Stored(repo);
     EXPECT_EQ(repo.Delete(), 0);
     EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"rm D:\\repo1"));
-    EXPECT_THAT(RepoLines(*db_), ElementsAre(L"DeleteRows QV_DMBaseline where 0:DocRepoId=5",
-                                             L"DeleteRows QV_DMDoc where 0:DocRepoId=5",
-                                             L"DeleteRows QV_DMAuth where 0:DocRepoId=5",
-                                             L"DeleteRows QV_DMRepo where 0:DocRepoId=5",
-                                             L"CommitTrans"));
+    EXPECT_THAT(RepoLines(*db_),
+                ElementsAre(L"DeleteRows QV_DMBaseline where 0:DocRepoId=5",
+                            L"DeleteRows QV_DMDoc where 0:DocRepoId=5",
+                            L"DeleteRows QV_DMAuth where 0:DocRepoId=5",
+                            L"DeleteRows QV_DMRepo where 0:DocRepoId=5", L"CommitTrans"));
     // The object stays as it was.
     EXPECT_EQ(repo.id(), 5);
     EXPECT_EQ(repo.nfsRootDir(), L"D:\\repo1");
@@ -409,8 +409,9 @@ TEST_F(DocRepoContract, DeleteFinishesWhenTheTreeIsAlreadyGoneAndTheRowNamesIt) 
     DRM::DocRepo repo;
     Stored(repo);
     nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
-    db_->OnSelect(L"QV_DMRepo", MakeRs({L"Server", L"Port", L"Directory"},
-                                       {{std::wstring(L"recfs:"), 0LL, std::wstring(L"D:\\repo1")}}));
+    db_->OnSelect(L"QV_DMRepo",
+                  MakeRs({L"Server", L"Port", L"Directory"},
+                         {{std::wstring(L"recfs:"), 0LL, std::wstring(L"D:\\repo1")}}));
     EXPECT_EQ(repo.Delete(), 0);
     // Nothing failed that the caller must know of.
     EXPECT_EQ(repo.ErrNumber(), 0);
@@ -493,11 +494,11 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
         DRM::DocRepo repo;
         Stored(repo);
         EXPECT_EQ(repo.Delete(), 1205);
-        EXPECT_THAT(RepoLines(*db_), ElementsAre(HasSubstr(L"DeleteRows QV_DMBaseline"),
-                                                 HasSubstr(L"DeleteRows QV_DMDoc"),
-                                                 HasSubstr(L"DeleteRows QV_DMAuth"),
-                                                 HasSubstr(L"DeleteRows QV_DMRepo"),
-                                                 L"CommitTrans", L"RollbackTrans"));
+        EXPECT_THAT(
+            RepoLines(*db_),
+            ElementsAre(HasSubstr(L"DeleteRows QV_DMBaseline"), HasSubstr(L"DeleteRows QV_DMDoc"),
+                        HasSubstr(L"DeleteRows QV_DMAuth"), HasSubstr(L"DeleteRows QV_DMRepo"),
+                        L"CommitTrans", L"RollbackTrans"));
     }
 }
 
@@ -549,9 +550,8 @@ TEST_F(DocReposContract, GetAllListsEveryRepositoryAndAppends) {
                                  std::wstring(L"D:\\a"), 7LL, std::wstring(L"alice")},
                                 {2LL, 1LL, std::wstring(L"b"), std::wstring(L"file:/y"), 99LL,
                                  std::wstring(L"D:\\b"), 8LL, std::wstring(L"bob")}}));
-    db_->OnSelect(L"QV_DMRepo", MakeRs(cols, {{3LL, 1LL, std::wstring(L"c"), std::wstring(L""),
-                                               0LL, std::wstring(L"D:\\c"), 0LL,
-                                               std::wstring(L"")}}));
+    db_->OnSelect(L"QV_DMRepo", MakeRs(cols, {{3LL, 1LL, std::wstring(L"c"), std::wstring(L""), 0LL,
+                                               std::wstring(L"D:\\c"), 0LL, std::wstring(L"")}}));
 
     EXPECT_EQ(repos.GetAll(), 0);
     EXPECT_THAT(RepoLines(*db_),
@@ -677,9 +677,9 @@ TEST_F(DocRepoBoundaries, CreateTurnsAnExceptionIntoTheResultOfTheStepThatThrew)
         const wchar_t* table;
         int result;
     } cases[] = {
-        {L"SelectRows", L"QV_DMRepo", DRM::DocRepo::kOverlaps},  // the check
+        {L"SelectRows", L"QV_DMRepo", DRM::DocRepo::kOverlaps},    // the check
         {L"SelectRows", L"QV_SysInfo", DRM::DocRepo::kDirFailed},  // login before mk
-        {L"SelectRows", L"QV_User", DRM::DocRepo::kRowFailed},  // creator name inside Save
+        {L"SelectRows", L"QV_User", DRM::DocRepo::kRowFailed},     // creator name inside Save
         {L"CommitTrans", L"", DRM::DocRepo::kRowFailed},
     };
     for (const auto& c : cases) {

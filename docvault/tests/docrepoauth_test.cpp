@@ -14,10 +14,10 @@
 
 namespace {
 
-using testsupport::MakeRs;
-using testsupport::RecordingDb;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testsupport::MakeRs;
+using testsupport::RecordingDb;
 
 class DocRepoAuthContract : public ::testing::Test {
 protected:
@@ -64,9 +64,8 @@ TEST_F(DocRepoAuthContract, SaveInsertsAndReadsBackTheNewestEqualRow) {
     EXPECT_EQ(auth.id(), 21);
     const std::wstring values =
         L"0:DocRepoId=5 1:UserOrRole=1 2:UserId=3 3:RoleId=0 4:[Read]=1 5:Write=0 6:Manage=1";
-    EXPECT_THAT(db_->Lines(),
-                ElementsAre(L"InsertRow QV_DMAuth " + values, L"CommitTrans",
-                            L"SelectRows QV_DMAuth (max(authId)) where " + values));
+    EXPECT_THAT(db_->Lines(), ElementsAre(L"InsertRow QV_DMAuth " + values, L"CommitTrans",
+                                          L"SelectRows QV_DMAuth (max(authId)) where " + values));
 }
 
 TEST_F(DocRepoAuthContract, SavePrefersTheIdThisConnectionInserted) {
@@ -89,8 +88,8 @@ TEST_F(DocRepoAuthContract, SaveFailuresAreRecorded) {
 
     db_->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
     EXPECT_EQ(auth.Save(), 1205);
-    EXPECT_THAT(db_->Ops(), ElementsAre(L"InsertRow", L"InsertRow", L"CommitTrans",
-                                        L"RollbackTrans"));
+    EXPECT_THAT(db_->Ops(),
+                ElementsAre(L"InsertRow", L"InsertRow", L"CommitTrans", L"RollbackTrans"));
 }
 
 TEST_F(DocRepoAuthContract, UpdateAndDeleteDoNothing) {
@@ -104,9 +103,9 @@ TEST_F(DocRepoAuthContract, UpdateAndDeleteDoNothing) {
 TEST_F(DocRepoAuthContract, SelectReadsTheRepositorysRowsThroughTheView) {
     DRM::DocRepoAuths auths(DRM::filterForDocRepoAuth{5});
     ASSERT_EQ(auths.Connect(L"rec:", 0, L"QVData", L"tok"), 0);
-    const std::vector<std::wstring> cols = {L"authId", L"DocRepoId", L"UserId", L"RoleId",
-                                            L"UserOrRole", L"Read", L"Write", L"Manage",
-                                            L"UserName"};
+    const std::vector<std::wstring> cols = {L"authId", L"DocRepoId",  L"UserId",
+                                            L"RoleId", L"UserOrRole", L"Read",
+                                            L"Write",  L"Manage",     L"UserName"};
     db_->OnSelect(L"QV_v_DMAuthSet",
                   MakeRs(cols, {{1LL, 5LL, 3LL, 0LL, 1LL, 1LL, 0LL, 0LL, std::wstring(L"alice")},
                                 {2LL, 5LL, 0LL, 7LL, 0LL, 1LL, 1LL, 1LL, ZUBDB::DBValue()}}));
@@ -150,10 +149,9 @@ TEST_F(DocRepoAuthContract, SelectWithoutRowsIs49608) {
 TEST_F(DocRepoAuthContract, SelectForAUserCallsTheProcedureAndKeysByRepository) {
     DRM::DocRepoAuths auths;
     ASSERT_EQ(auths.Connect(L"rec:", 0, L"QVData", L"tok"), 0);
-    db_->OnSelect(L"QV_p_DMGetUserAuths",
-                  MakeRs({L"DocRepoId", L"DocRepoName", L"R", L"W", L"M"},
-                         {{4LL, std::wstring(L"ignored"), 1LL, 0LL, 0LL},
-                          {9LL, std::wstring(L"ignored"), 1LL, 1LL, 1LL}}));
+    db_->OnSelect(L"QV_p_DMGetUserAuths", MakeRs({L"DocRepoId", L"DocRepoName", L"R", L"W", L"M"},
+                                                 {{4LL, std::wstring(L"ignored"), 1LL, 0LL, 0LL},
+                                                  {9LL, std::wstring(L"ignored"), 1LL, 1LL, 1LL}}));
 
     EXPECT_EQ(auths.Select(17), 0);
     ASSERT_EQ(db_->calls.size(), 1u);
@@ -187,8 +185,8 @@ TEST_F(DocRepoAuthContract, DeleteRemovesTheRepositorysRowsThenEmpties) {
     ASSERT_EQ(auths.Connect(L"rec:", 0, L"QVData", L"tok"), 0);
     auths.Add(Rights(5, 3, 0, 1, 1, 1, 1));
     EXPECT_EQ(auths.Delete(), 0);
-    EXPECT_THAT(db_->Lines(), ElementsAre(L"DeleteRows QV_DMAuth where 0:DocRepoId=5",
-                                          L"CommitTrans"));
+    EXPECT_THAT(db_->Lines(),
+                ElementsAre(L"DeleteRows QV_DMAuth where 0:DocRepoId=5", L"CommitTrans"));
     EXPECT_EQ(auths.Count(), 0);
 
     auths.Add(Rights(5, 3, 0, 1, 1, 1, 1));

@@ -98,7 +98,9 @@ protected:
     }
 
     // Where the local file server keeps a server path of repository 1.
-    fs::path OnServer(const std::string& relative) const { return root_ / "D" / "repo1" / relative; }
+    fs::path OnServer(const std::string& relative) const {
+        return root_ / "D" / "repo1" / relative;
+    }
 
     fs::path WriteLocal(const std::string& name, const std::string& content) {
         const fs::path p = local_ / name;

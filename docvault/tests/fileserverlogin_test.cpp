@@ -141,8 +141,8 @@ TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
         ZUBDB::QVSvrInfo(server, 0, L"QVSystem", L""), L"");
     ASSERT_NE(accessor, nullptr);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    ASSERT_EQ(accessor->SelectRows(rs, L"QV_SysInfo", L"sysPwd", ZUBDB::QVParams(false), L"",
-                                   L"", L"", 0, 0),
+    ASSERT_EQ(accessor->SelectRows(rs, L"QV_SysInfo", L"sysPwd", ZUBDB::QVParams(false), L"", L"",
+                                   L"", 0, 0),
               0);
     ASSERT_TRUE(rs && !rs->IsEOF());
     const std::wstring pw = rs->GetString(L"sysPwd");

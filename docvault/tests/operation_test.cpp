@@ -60,10 +60,11 @@ TEST_F(OperationTest, WithoutAccessorRecords49600AndTouchesNothing) {
     EXPECT_EQ(idle.ErrDesc(), L"远程数据库未连接");
     EXPECT_TRUE(db_->calls.empty());
 
-    EXPECT_EQ(OperationScope::RunUnguarded(idle, [&] {
-                  ran = true;
-                  return 0;
-              }),
+    EXPECT_EQ(OperationScope::RunUnguarded(idle,
+                                           [&] {
+                                               ran = true;
+                                               return 0;
+                                           }),
               49600);
     EXPECT_FALSE(ran);
     EXPECT_EQ(idle.ErrorLog().size(), 2u);
@@ -82,9 +83,7 @@ TEST_F(OperationTest, ComponentFailureIsRecordedAndReturned) {
 }
 
 TEST_F(OperationTest, ThrownExceptionsBecomeMinusOneWithTheirFullText) {
-    EXPECT_EQ(Run([]() -> int {
-                  throw ZUBBASE::QV_Exception(L"库错误", L"src/x", L"X::Y", 3);
-              }),
+    EXPECT_EQ(Run([]() -> int { throw ZUBBASE::QV_Exception(L"库错误", L"src/x", L"X::Y", 3); }),
               -1);
     EXPECT_EQ(bo_.ErrNumber(), -1);
     EXPECT_EQ(bo_.ErrDesc(), L"库错误\n");
@@ -151,8 +150,10 @@ TEST_F(OperationTest, IntegerDivisionByZeroEndsAsMinusOneAndTheNextOperationRuns
 
 TEST_F(OperationTest, ConnectWithAThrowingComponentIsRecordedNotThrown) {
     ZUBDB::CDBAccessorCreator::instance().RegisterBackend(
-        L"boom", [](const ZUBDB::QVSvrInfo&, const std::wstring&)
-                     -> std::unique_ptr<ZUBDB::CDBAccessor> { throw 5; });
+        L"boom",
+        [](const ZUBDB::QVSvrInfo&, const std::wstring&) -> std::unique_ptr<ZUBDB::CDBAccessor> {
+            throw 5;
+        });
     ProbeBo bo;
     EXPECT_EQ(bo.Connect(L"boom:", 0, L"QVData", L""), -1);
     EXPECT_EQ(bo.ErrDesc(), L"unknown exception\n");

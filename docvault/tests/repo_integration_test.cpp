@@ -93,7 +93,8 @@ protected:
     }
 
     // Rows the library does not write itself, put in place for a test.
-    long long Insert(const std::wstring& table, const std::vector<std::pair<std::wstring, long long>>& ints,
+    long long Insert(const std::wstring& table,
+                     const std::vector<std::pair<std::wstring, long long>>& ints,
                      const std::vector<std::pair<std::wstring, std::wstring>>& texts = {}) {
         ZUBDB::QVParams values(false);
         long pos = 0;
@@ -114,9 +115,9 @@ protected:
 
     long CountAll(const std::wstring& table) {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        EXPECT_EQ(raw_->SelectRows(rs, table, L"count(*)", ZUBDB::QVParams(false), L"", L"", L"",
-                                   0, 0),
-                  0);
+        EXPECT_EQ(
+            raw_->SelectRows(rs, table, L"count(*)", ZUBDB::QVParams(false), L"", L"", L"", 0, 0),
+            0);
         return rs ? rs->GetIntAt(0, -1) : -1;
     }
 
@@ -187,8 +188,7 @@ TEST_F(RepoIntegration, RepositoryLifeCycle) {
         DRM::DocRepo repo;
         Connect(repo);
         ASSERT_EQ(repo.Read(id), 0);
-        EXPECT_EQ(repo.BackUp(local.wstring()), 0)
-            << Text(repo.ErrDesc());
+        EXPECT_EQ(repo.BackUp(local.wstring()), 0) << Text(repo.ErrDesc());
         std::ifstream in(local / "a.prt");
         std::string text;
         in >> text;
@@ -301,8 +301,8 @@ TEST_F(RepoIntegration, OverlapIsJudgedPerFileServerByTextContainment) {
         // A row left with an empty directory blocks its whole server.
         const fs::path rootC = tmp_ / "rootC";
         fs::create_directories(rootC);
-        Insert(L"QV_DMRepo", {}, {{L"Name", L"legacy"}, {L"Server", ServerOf(rootC)},
-                                  {L"Directory", L""}});
+        Insert(L"QV_DMRepo", {},
+               {{L"Name", L"legacy"}, {L"Server", ServerOf(rootC)}, {L"Directory", L""}});
         auto repo = NewRepo(L"new", L"E:\\new", rootC);
         EXPECT_EQ(repo->Create(), DRM::DocRepo::kOverlaps);
     }
@@ -369,9 +369,9 @@ protected:
     }
     void Unblock() {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        ASSERT_EQ(raw_->ExecuteSql(rs, L"DROP TRIGGER block_delete", ZUBDB::QVParams(false), L"",
-                                   0, 0),
-                  0);
+        ASSERT_EQ(
+            raw_->ExecuteSql(rs, L"DROP TRIGGER block_delete", ZUBDB::QVParams(false), L"", 0, 0),
+            0);
         ASSERT_EQ(raw_->CommitTrans(), 0);
     }
 };

@@ -53,8 +53,9 @@ public:
     // Objects connected to L"recthrow:" get such an accessor.
     static void Register(const std::wstring& match) {
         ZUBDB::CDBAccessorCreator::instance().RegisterBackend(
-            L"recthrow", [match](const ZUBDB::QVSvrInfo&, const std::wstring&)
-                             -> std::unique_ptr<ZUBDB::CDBAccessor> {
+            L"recthrow",
+            [match](const ZUBDB::QVSvrInfo&,
+                    const std::wstring&) -> std::unique_ptr<ZUBDB::CDBAccessor> {
                 return std::make_unique<ThrowingAccessor>(testsupport::RecordingDb::Get(), match);
             });
     }

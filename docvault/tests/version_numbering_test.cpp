@@ -13,8 +13,8 @@ namespace {
 
 using doctest::I;
 using doctest::T;
-using testsupport::MakeRs;
 using ::testing::ElementsAre;
+using testsupport::MakeRs;
 
 class VersionNumbering : public doctest::RecordingFixture {
 protected:
@@ -81,8 +81,9 @@ TEST_F(VersionNumbering, NextVersionReadsTheFirstStrategyRow) {
     doc.Connect(L"rec:", 0, L"QVData", L"tok");
     doc.set_currentVersion(L"1.4");
     EXPECT_EQ(doc.GetNextVersion(), L"1.5");
-    EXPECT_THAT(DbLines(),
-                ElementsAre(L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy"));
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy"));
     EXPECT_EQ(doc.currentVersion(), L"1.4");  // asking does not advance
 }
 

@@ -11,10 +11,10 @@
 
 namespace {
 
-using testsupport::MakeRs;
-using testsupport::RecordingDb;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testsupport::MakeRs;
+using testsupport::RecordingDb;
 
 class VersionStraContract : public ::testing::Test {
 protected:
@@ -50,7 +50,8 @@ TEST_F(VersionStraContract, ReadLoadsTheRowByColumnName) {
                          {{7LL, 6LL, 5LL, 4LL, 3LL, 2LL, 4LL}}));
 
     EXPECT_EQ(vs.Read(4), 0);
-    EXPECT_THAT(db_->Lines(), ElementsAre(L"SelectRows QV_DMVerStrategy () where 0:VersionStraId=4"));
+    EXPECT_THAT(db_->Lines(),
+                ElementsAre(L"SelectRows QV_DMVerStrategy () where 0:VersionStraId=4"));
     EXPECT_EQ(vs.versionStraId(), 4);
     EXPECT_EQ(vs.seriaNumStra(), 2);
     EXPECT_EQ(vs.begin_Main(), 3);
@@ -105,8 +106,8 @@ TEST_F(VersionStraContract, WriteFailuresAreRecordedAndTheUnitIsNotLeftOpen) {
 
     db_->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
     EXPECT_EQ(vs.Save(), 1205);
-    EXPECT_THAT(db_->Ops(), ElementsAre(L"UpdateRows", L"UpdateRows", L"CommitTrans",
-                                        L"RollbackTrans"));
+    EXPECT_THAT(db_->Ops(),
+                ElementsAre(L"UpdateRows", L"UpdateRows", L"CommitTrans", L"RollbackTrans"));
 }
 
 TEST_F(VersionStraContract, WithoutAccessor49600AndNoCall) {

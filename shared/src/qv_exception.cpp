@@ -6,8 +6,8 @@
 
 namespace ZUBBASE {
 
-QV_Exception::QV_Exception(std::wstring message, std::wstring raiseFile,
-                           std::wstring raiseFunction, int raiseLine)
+QV_Exception::QV_Exception(std::wstring message, std::wstring raiseFile, std::wstring raiseFunction,
+                           int raiseLine)
     : message_(std::move(message)),
       raiseFile_(std::move(raiseFile)),
       raiseFunction_(std::move(raiseFunction)),

@@ -47,31 +47,39 @@ constexpr CodeName kNames[] = {
 
 std::uint32_t SeCodeForSignal(int signo, int siCode) {
     switch (signo) {
-    case SIGSEGV:
-        return siCode == SEGV_BNDERR ? kSeArrayBoundsExceeded : kSeAccessViolation;
-    case SIGBUS:
-        // A misaligned access is the processor's complaint; every other bus
-        // error is a page that could not be brought in (mapped file cut short,
-        // hardware memory error).
-        return siCode == BUS_ADRALN ? kSeDatatypeMisalignment : kSeInPageError;
-    case SIGFPE:
-        switch (siCode) {
-        case FPE_INTDIV: return kSeIntDivideByZero;
-        case FPE_INTOVF: return kSeIntOverflow;
-        case FPE_FLTDIV: return kSeFltDivideByZero;
-        case FPE_FLTOVF: return kSeFltOverflow;
-        case FPE_FLTUND: return kSeFltUnderflow;
-        case FPE_FLTRES: return kSeFltInexactResult;
-        case FPE_FLTSUB: return kSeArrayBoundsExceeded;
-        default: return kSeFltInvalidOperation;  // FPE_FLTINV and anything newer
-        }
-    case SIGILL:
-        return siCode == ILL_PRVOPC || siCode == ILL_PRVREG ? kSePrivInstruction
-                                                             : kSeIllegalInstruction;
-    case SIGTRAP:
-        return siCode == TRAP_TRACE ? kSeSingleStep : kSeBreakpoint;
-    default:
-        return kSeUnknownSignal;
+        case SIGSEGV:
+            return siCode == SEGV_BNDERR ? kSeArrayBoundsExceeded : kSeAccessViolation;
+        case SIGBUS:
+            // A misaligned access is the processor's complaint; every other bus
+            // error is a page that could not be brought in (mapped file cut short,
+            // hardware memory error).
+            return siCode == BUS_ADRALN ? kSeDatatypeMisalignment : kSeInPageError;
+        case SIGFPE:
+            switch (siCode) {
+                case FPE_INTDIV:
+                    return kSeIntDivideByZero;
+                case FPE_INTOVF:
+                    return kSeIntOverflow;
+                case FPE_FLTDIV:
+                    return kSeFltDivideByZero;
+                case FPE_FLTOVF:
+                    return kSeFltOverflow;
+                case FPE_FLTUND:
+                    return kSeFltUnderflow;
+                case FPE_FLTRES:
+                    return kSeFltInexactResult;
+                case FPE_FLTSUB:
+                    return kSeArrayBoundsExceeded;
+                default:
+                    return kSeFltInvalidOperation;  // FPE_FLTINV and anything newer
+            }
+        case SIGILL:
+            return siCode == ILL_PRVOPC || siCode == ILL_PRVREG ? kSePrivInstruction
+                                                                : kSeIllegalInstruction;
+        case SIGTRAP:
+            return siCode == TRAP_TRACE ? kSeSingleStep : kSeBreakpoint;
+        default:
+            return kSeUnknownSignal;
     }
 }
 

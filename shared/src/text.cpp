@@ -222,7 +222,7 @@ std::wstring FormatBounded(std::size_t bufferSize, const wchar_t* format, ...) {
         {
             const auto close = [](std::FILE* f) { std::fclose(f); };
             std::unique_ptr<std::FILE, decltype(close)> stream(open_wmemstream(&raw, &length),
-                                                              close);
+                                                               close);
             if (stream) std::vfwprintf(stream.get(), format, args);
         }
         const auto release = [](wchar_t* p) { std::free(p); };

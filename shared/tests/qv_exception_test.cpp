@@ -77,7 +77,11 @@ TEST(QvException, FromStandardExceptionConvertsItsText) {
 }
 
 TEST(QvException, FromStandardExceptionWithBadBytesOrNoText) {
-    EXPECT_EQ(QV_Exception(std::runtime_error("a\xff" "b"), L"", L"", 0).Message(), L"a\uFFFDb");
+    EXPECT_EQ(QV_Exception(std::runtime_error("a\xff"
+                                              "b"),
+                           L"", L"", 0)
+                  .Message(),
+              L"a\uFFFDb");
     EXPECT_EQ(QV_Exception(NullWhat(), L"f", L"g", 3).Message(), L"");
     EXPECT_EQ(QV_Exception(NullWhat(), L"f", L"g", 3).FullText(), L"\n");
 }

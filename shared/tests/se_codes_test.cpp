@@ -89,7 +89,8 @@ TEST(SeCodes, IllegalInstructionsAndTraps) {
     EXPECT_EQ(SeCodeForSignal(SIGILL, ILL_BADSTK), 0xC000001Du);
     EXPECT_EQ(SeCodeForSignal(SIGTRAP, TRAP_BRKPT), 0x80000003u);
     EXPECT_EQ(SeCodeForSignal(SIGTRAP, TRAP_TRACE), 0x80000004u);
-    EXPECT_STREQ(SeNameForCode(SeCodeForSignal(SIGUSR1, SI_USER)), L"unspecified Structed exception.");
+    EXPECT_STREQ(SeNameForCode(SeCodeForSignal(SIGUSR1, SI_USER)),
+                 L"unspecified Structed exception.");
 }
 
 TEST(SeMessages, ExactTexts) {

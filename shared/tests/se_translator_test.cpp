@@ -46,9 +46,7 @@ ZUB_FAULTS int FloatDivideByZero() {
     return static_cast<int>(result > 0.0);
 }
 
-ZUB_FAULTS int IllegalInstruction() {
-    __builtin_trap();
-}
+ZUB_FAULTS int IllegalInstruction() { __builtin_trap(); }
 
 struct Counted {
     int* counter;
@@ -89,7 +87,8 @@ ZUB_FAULTS int RecurseSmallFrames(int depth) {
 // probes do: the fault lands in the guard page, far above the stack pointer.
 ZUB_FAULTS int RecurseLargeFrames(int depth) {
     volatile char pad[512 * 1024];
-    for (std::size_t at = sizeof(pad); at >= 4096; at -= 4096) pad[at - 1] = static_cast<char>(depth);
+    for (std::size_t at = sizeof(pad); at >= 4096; at -= 4096)
+        pad[at - 1] = static_cast<char>(depth);
     pad[0] = static_cast<char>(depth);
     if (gStopRecursion) return pad[0];
     return RecurseLargeFrames(depth + 1) + pad[sizeof(pad) - 1];
@@ -154,7 +153,8 @@ void ExpectTranslated(const Caught& caught, const std::wstring& name, const std:
     const std::uintptr_t address = AddressIn(caught.message);
     EXPECT_GE(address, functionStart) << caught.message;
     EXPECT_LT(address, functionStart + 4096) << caught.message;
-    const std::uint32_t codeValue = static_cast<std::uint32_t>(std::wcstoul(code.c_str(), nullptr, 10));
+    const std::uint32_t codeValue =
+        static_cast<std::uint32_t>(std::wcstoul(code.c_str(), nullptr, 10));
     EXPECT_EQ(caught.message, ZUBBASE::SeMessage(codeValue, address));
     EXPECT_EQ(caught.raiseFile, L"");
     EXPECT_EQ(caught.raiseFunction, L"");
@@ -177,8 +177,8 @@ void RunOnThread(std::size_t stackSize, std::size_t guardSize, const std::functi
         (*static_cast<const std::function<void()>*>(arg))();
         return nullptr;
     };
-    const int created = pthread_create(&thread, &attr, start,
-                                       const_cast<std::function<void()>*>(&body));
+    const int created =
+        pthread_create(&thread, &attr, start, const_cast<std::function<void()>*>(&body));
     pthread_attr_destroy(&attr);
     ASSERT_EQ(created, 0);
     ASSERT_EQ(pthread_join(thread, nullptr), 0);
@@ -237,7 +237,8 @@ TEST(SeTranslator, FaultTextForTheCallerHasTheLineBreakAtTheEnd) {
 TEST(SeTranslator, UnwindingDestroysLocalsOfTheFaultingFrames) {
     ZUBBASE::InstallSeTranslator();
     int destroyed = 0;
-    const Caught caught = CatchFault([&destroyed] { return gCallsNullWriteWithLocals(&destroyed); });
+    const Caught caught =
+        CatchFault([&destroyed] { return gCallsNullWriteWithLocals(&destroyed); });
     ExpectTranslated(caught, L"EXCEPTION_ACCESS_VIOLATION", L"3221225477",
                      AddressOf(&NullWriteWithLocals));
     EXPECT_EQ(destroyed, 2);
@@ -264,10 +265,12 @@ TEST(SeTranslator, WorksOnEveryThreadThatInstalledIt) {
     };
     std::thread first(body, results.data());
     first.join();
-    ExpectTranslated(results[0], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477", AddressOf(&NullWrite));
+    ExpectTranslated(results[0], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477",
+                     AddressOf(&NullWrite));
     ExpectTranslated(results[1], L"EXCEPTION_INT_DIVIDE_BY_ZERO", L"3221225620",
                      AddressOf(&IntDivideByZero));
-    ExpectTranslated(results[2], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477", AddressOf(&NullWrite));
+    ExpectTranslated(results[2], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477",
+                     AddressOf(&NullWrite));
     ExpectTranslated(results[3], L"EXCEPTION_ILLEGAL_INSTRUCTION", L"3221225501",
                      AddressOf(&IllegalInstruction));
 
@@ -278,7 +281,8 @@ TEST(SeTranslator, WorksOnEveryThreadThatInstalledIt) {
     ta.join();
     tb.join();
     for (const auto* r : {&a, &b}) {
-        ExpectTranslated((*r)[0], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477", AddressOf(&NullWrite));
+        ExpectTranslated((*r)[0], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477",
+                         AddressOf(&NullWrite));
         ExpectTranslated((*r)[1], L"EXCEPTION_INT_DIVIDE_BY_ZERO", L"3221225620",
                          AddressOf(&IntDivideByZero));
     }
@@ -289,15 +293,16 @@ TEST(SeTranslator, BusErrorOnAMappingPastTheFileEndIsAnInPageError) {
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     const long page = sysconf(_SC_PAGESIZE);
-    void* mapping = mmap(nullptr, static_cast<std::size_t>(page), PROT_READ, MAP_SHARED, fileno(file), 0);
+    void* mapping =
+        mmap(nullptr, static_cast<std::size_t>(page), PROT_READ, MAP_SHARED, fileno(file), 0);
     std::fclose(file);
     ASSERT_NE(mapping, MAP_FAILED);
-    const Caught caught = CatchFault([mapping] {
-        return *static_cast<volatile const char*>(mapping);
-    });
+    const Caught caught =
+        CatchFault([mapping] { return *static_cast<volatile const char*>(mapping); });
     munmap(mapping, static_cast<std::size_t>(page));
     ASSERT_TRUE(caught.thrown);
-    EXPECT_EQ(caught.message.rfind(L"EXCEPTION_IN_PAGE_ERROR\n address:\t0x", 0), 0u) << caught.message;
+    EXPECT_EQ(caught.message.rfind(L"EXCEPTION_IN_PAGE_ERROR\n address:\t0x", 0), 0u)
+        << caught.message;
     EXPECT_NE(caught.message.find(L" code:\t\t3221225478"), std::wstring::npos) << caught.message;
 }
 
@@ -352,7 +357,8 @@ TEST(SeTranslator, StackOverflowIsCaughtAndTheThreadGoesOn) {
     ASSERT_EQ(caught.size(), 3u);
     ExpectStackOverflow(caught[0]);
     ExpectStackOverflow(caught[1]);
-    ExpectTranslated(caught[2], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477", AddressOf(&NullWrite));
+    ExpectTranslated(caught[2], L"EXCEPTION_ACCESS_VIOLATION", L"3221225477",
+                     AddressOf(&NullWrite));
     EXPECT_EQ(afterwards, 150);
 }
 

@@ -52,14 +52,16 @@ TEST(Utf8, RoundTripIncludingNonBmp) {
 }
 
 TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
-    EXPECT_EQ(zub::Utf8ToWide("a\x80z"), L"a\uFFFDz");      // stray continuation byte
-    EXPECT_EQ(zub::Utf8ToWide("\xff\xfe"), L"\uFFFD\uFFFD");  // never valid
-    EXPECT_EQ(zub::Utf8ToWide("\xc0\xaf"), L"\uFFFD\uFFFD");  // overlong '/'
+    EXPECT_EQ(zub::Utf8ToWide("a\x80z"), L"a\uFFFDz");                  // stray continuation byte
+    EXPECT_EQ(zub::Utf8ToWide("\xff\xfe"), L"\uFFFD\uFFFD");            // never valid
+    EXPECT_EQ(zub::Utf8ToWide("\xc0\xaf"), L"\uFFFD\uFFFD");            // overlong '/'
     EXPECT_EQ(zub::Utf8ToWide("\xe0\x80\x80"), L"\uFFFD\uFFFD\uFFFD");  // overlong NUL
     EXPECT_EQ(zub::Utf8ToWide("\xed\xa0\x80"), L"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
     EXPECT_EQ(zub::Utf8ToWide("\xf4\x90\x80\x80"), L"\uFFFD\uFFFD\uFFFD\uFFFD");  // past U+10FFFF
     // A cut sequence is one replacement, and the byte that cut it survives.
-    EXPECT_EQ(zub::Utf8ToWide("\xe4\xb8" "A"), L"\uFFFDA");
+    EXPECT_EQ(zub::Utf8ToWide("\xe4\xb8"
+                              "A"),
+              L"\uFFFDA");
     EXPECT_EQ(zub::Utf8ToWide("x\xf0\x9f\x98"), L"x\uFFFD");
     EXPECT_EQ(zub::Utf8ToWide("\xe4\xb8\xad\xe4"), L"\u4e2d\uFFFD");
 }
@@ -78,7 +80,9 @@ TEST(Utf16, SurrogatePairs) {
 }
 
 TEST(Utf16, LoneSurrogatesRoundTrip) {
-    const std::u16string lone = u"a\xD83D" u"b\xDE00\xDE00\xD83D";
+    const std::u16string lone =
+        u"a\xD83D"
+        u"b\xDE00\xDE00\xD83D";
     const std::wstring wide = zub::Utf16ToWide(lone);
     ASSERT_EQ(wide.size(), 6u);
     EXPECT_EQ(static_cast<unsigned>(wide[1]), 0xD83Du);
@@ -157,7 +161,8 @@ TEST_F(NarrowLatin1, ConvertsThroughTheLocaleEncoding) {
 }
 
 TEST(FormatBounded, FormatsLikePrintf) {
-    EXPECT_EQ(zub::FormatBounded(100, L"%d-%ls-%05.1f", 42, L"\u4e2d\U0001F600", 2.25), L"42-\u4e2d\U0001F600-002.2");
+    EXPECT_EQ(zub::FormatBounded(100, L"%d-%ls-%05.1f", 42, L"\u4e2d\U0001F600", 2.25),
+              L"42-\u4e2d\U0001F600-002.2");
     EXPECT_EQ(zub::FormatBounded(100, L"%i \u672a\u5b9a\u4e49", -7), L"-7 \u672a\u5b9a\u4e49");
     EXPECT_EQ(zub::FormatBounded(100, L"100%%"), L"100%");
 }

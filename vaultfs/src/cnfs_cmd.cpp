@@ -25,16 +25,13 @@ struct LastError {
 
 thread_local LastError t_lastError;
 
-std::wstring Lower(std::wstring text)
-{
+std::wstring Lower(std::wstring text) {
     for (auto& c : text)
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     return text;
 }
 
-std::unique_ptr<NfsBackend> MakeLocal(const std::wstring& server, unsigned short /*port*/)
-{
+std::unique_ptr<NfsBackend> MakeLocal(const std::wstring& server, unsigned short /*port*/) {
     const std::wstring dir = server.substr(server.find(L':') + 1);
     if (dir.empty())
         throw NfsError(NFS_E_UNKNOWN_SERVER,
@@ -50,12 +47,10 @@ struct CNFS_Cmd::Impl {
     std::map<std::pair<std::wstring, unsigned short>, std::shared_ptr<NfsBackend>> backends;
     OperationProgress progress;
 
-    std::shared_ptr<NfsBackend> Backend(const std::wstring& server, unsigned short port)
-    {
+    std::shared_ptr<NfsBackend> Backend(const std::wstring& server, unsigned short port) {
         std::lock_guard lock(mutex);
         const auto key = std::make_pair(server, port);
-        if (auto found = backends.find(key); found != backends.end())
-            return found->second;
+        if (auto found = backends.find(key); found != backends.end()) return found->second;
         const std::size_t colon = server.find(L':');
         const auto factory = colon == std::wstring::npos || colon == 0
                                  ? factories.end()
@@ -73,8 +68,7 @@ struct CNFS_Cmd::Impl {
         return backend;
     }
 
-    void Forget(const std::wstring& scheme)
-    {
+    void Forget(const std::wstring& scheme) {
         for (auto it = backends.begin(); it != backends.end();) {
             const std::wstring& server = it->first.first;
             const std::size_t colon = server.find(L':');
@@ -86,15 +80,13 @@ struct CNFS_Cmd::Impl {
     }
 
     // The callback as it is when the operation starts, bound to its name.
-    NfsBackend::Progress CurrentProgress(const wchar_t* operation)
-    {
+    NfsBackend::Progress CurrentProgress(const wchar_t* operation) {
         OperationProgress current;
         {
             std::lock_guard lock(mutex);
             current = progress;
         }
-        if (!current)
-            return {};
+        if (!current) return {};
         return [current = std::move(current), operation](std::uint64_t done, std::uint64_t total) {
             current(operation, done, total);
         };
@@ -106,8 +98,7 @@ namespace {
 // Keeps the failure for the calling thread. Describing it may itself run out
 // of memory; the number is kept all the same.
 template <class Detail>
-void Record(long number, const wchar_t* operation, Detail detail) noexcept
-{
+void Record(long number, const wchar_t* operation, Detail detail) noexcept {
     t_lastError.set = true;
     // A backend that throws number 0 must not turn a failure into success.
     t_lastError.number = number != 0 ? number : NFS_E_INTERNAL;
@@ -120,8 +111,7 @@ void Record(long number, const wchar_t* operation, Detail detail) noexcept
 
 // Runs one operation and turns whatever it throws into the status convention.
 template <class Fn>
-int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept
-{
+int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept {
     try {
         fn();
         return 0;
@@ -148,48 +138,40 @@ int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept
 
 }  // namespace
 
-CNFS_Cmd::CNFS_Cmd() : impl_(std::make_shared<Impl>())
-{
+CNFS_Cmd::CNFS_Cmd() : impl_(std::make_shared<Impl>()) {
     impl_->factories.emplace(L"file", &MakeLocal);
 }
 
-CNFS_Cmd* CNFS_Cmd::Instance()
-{
+CNFS_Cmd* CNFS_Cmd::Instance() {
     static CNFS_Cmd instance;
     return &instance;
 }
 
 int CNFS_Cmd::logIn(const std::wstring& server, unsigned short port, const std::wstring& /*empty*/,
-                    const std::wstring& user, const std::wstring& password)
-{
+                    const std::wstring& user, const std::wstring& password) {
     // A failed login shows as the failure of the next operation, so nothing
     // is recorded here.
     try {
         impl_->Backend(server, port)->logIn(user, password);
-    } catch (...) {
-    }
+    } catch (...) {}
     return 0;
 }
 
 int CNFS_Cmd::mk(const std::wstring& server, unsigned short port, const std::wstring& dir,
-                 bool /*flag*/)
-{
+                 bool /*flag*/) {
     return Run(L"mk", dir, [&] { impl_->Backend(server, port)->mk(dir); });
 }
 
-int CNFS_Cmd::rm(const std::wstring& server, unsigned short port, const std::wstring& dir)
-{
+int CNFS_Cmd::rm(const std::wstring& server, unsigned short port, const std::wstring& dir) {
     return Run(L"rm", dir, [&] { impl_->Backend(server, port)->rm(dir); });
 }
 
-int CNFS_Cmd::delFile(const std::wstring& server, unsigned short port, const std::wstring& file)
-{
+int CNFS_Cmd::delFile(const std::wstring& server, unsigned short port, const std::wstring& file) {
     return Run(L"delFile", file, [&] { impl_->Backend(server, port)->delFile(file); });
 }
 
 int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,
-                     const std::wstring& remoteFile, std::uint64_t& count, bool /*flag*/)
-{
+                     const std::wstring& remoteFile, std::uint64_t& count, bool /*flag*/) {
     count = 0;
     return Run(L"upload", remoteFile, [&] {
         const auto progress = impl_->CurrentProgress(L"upload");
@@ -199,8 +181,7 @@ int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std:
 
 int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
                        const std::wstring& remoteFile, const std::wstring& localDir,
-                       const std::wstring& localName, std::uint64_t& count, bool /*flag*/)
-{
+                       const std::wstring& localName, std::uint64_t& count, bool /*flag*/) {
     count = 0;
     return Run(L"download", remoteFile, [&] {
         const auto progress = impl_->CurrentProgress(L"download");
@@ -210,8 +191,7 @@ int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
 
 int CNFS_Cmd::downLoadFolder(const std::wstring& server, unsigned short port,
                              const std::wstring& remoteDir, const std::wstring& localDir,
-                             std::uint64_t& count, bool /*flag*/)
-{
+                             std::uint64_t& count, bool /*flag*/) {
     count = 0;
     return Run(L"downLoadFolder", remoteDir, [&] {
         const auto progress = impl_->CurrentProgress(L"downLoadFolder");
@@ -220,8 +200,7 @@ int CNFS_Cmd::downLoadFolder(const std::wstring& server, unsigned short port,
 }
 
 int CNFS_Cmd::copy(const std::wstring& server, unsigned short port, const std::wstring& source,
-                   const std::wstring& target)
-{
+                   const std::wstring& target) {
     return Run(L"copy", source, [&] {
         const auto progress = impl_->CurrentProgress(L"copy");
         impl_->Backend(server, port)->copy(source, target, progress);
@@ -229,8 +208,7 @@ int CNFS_Cmd::copy(const std::wstring& server, unsigned short port, const std::w
 }
 
 int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,
-                         const std::wstring& source, const std::wstring& target)
-{
+                         const std::wstring& source, const std::wstring& target) {
     return Run(L"copyFolder", source, [&] {
         const auto progress = impl_->CurrentProgress(L"copyFolder");
         impl_->Backend(server, port)->copyFolder(source, target, progress);
@@ -238,26 +216,21 @@ int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,
 }
 
 int CNFS_Cmd::renameFile(const std::wstring& server, unsigned short port,
-                         const std::wstring& oldPath, const std::wstring& newPath)
-{
+                         const std::wstring& oldPath, const std::wstring& newPath) {
     return Run(L"renameFile", oldPath,
                [&] { impl_->Backend(server, port)->renameFile(oldPath, newPath); });
 }
 
 int CNFS_Cmd::renameFolder(const std::wstring& server, unsigned short port,
-                           const std::wstring& oldPath, const std::wstring& newPath)
-{
+                           const std::wstring& oldPath, const std::wstring& newPath) {
     return Run(L"renameFolder", oldPath,
                [&] { impl_->Backend(server, port)->renameFolder(oldPath, newPath); });
 }
 
-void CNFS_Cmd::GetLastError(wchar_t** text)
-{
-    if (text == nullptr)
-        return;
+void CNFS_Cmd::GetLastError(wchar_t** text) {
+    if (text == nullptr) return;
     *text = nullptr;
-    if (!t_lastError.set)
-        return;
+    if (!t_lastError.set) return;
     try {
         const std::wstring& source = t_lastError.text;
         // Freed by the caller through FreeText.
@@ -269,34 +242,25 @@ void CNFS_Cmd::GetLastError(wchar_t** text)
     }
 }
 
-void CNFS_Cmd::FreeText(wchar_t* text)
-{
-    delete[] text;
-}
+void CNFS_Cmd::FreeText(wchar_t* text) { delete[] text; }
 
-long CNFS_Cmd::GetErrorNumber()
-{
-    return t_lastError.set ? t_lastError.number : 0;
-}
+long CNFS_Cmd::GetErrorNumber() { return t_lastError.set ? t_lastError.number : 0; }
 
-void CNFS_Cmd::RegisterBackend(const std::wstring& scheme, Factory factory)
-{
+void CNFS_Cmd::RegisterBackend(const std::wstring& scheme, Factory factory) {
     const std::wstring key = Lower(scheme);
     std::lock_guard lock(impl_->mutex);
     impl_->Forget(key);
     impl_->factories[key] = std::move(factory);
 }
 
-void CNFS_Cmd::UnregisterBackend(const std::wstring& scheme)
-{
+void CNFS_Cmd::UnregisterBackend(const std::wstring& scheme) {
     const std::wstring key = Lower(scheme);
     std::lock_guard lock(impl_->mutex);
     impl_->Forget(key);
     impl_->factories.erase(key);
 }
 
-void CNFS_Cmd::SetProgress(Progress progress)
-{
+void CNFS_Cmd::SetProgress(Progress progress) {
     OperationProgress named;
     if (progress)
         named = [progress = std::move(progress)](std::wstring_view, std::uint64_t done,
@@ -304,8 +268,7 @@ void CNFS_Cmd::SetProgress(Progress progress)
     SetOperationProgress(std::move(named));
 }
 
-void CNFS_Cmd::SetOperationProgress(OperationProgress progress)
-{
+void CNFS_Cmd::SetOperationProgress(OperationProgress progress) {
     std::lock_guard lock(impl_->mutex);
     impl_->progress = std::move(progress);
 }

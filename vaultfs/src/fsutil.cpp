@@ -14,31 +14,21 @@
 
 namespace NFS::fsutil {
 
-std::filesystem::path ToPath(const std::wstring& text)
-{
+std::filesystem::path ToPath(const std::wstring& text) {
     return std::filesystem::path(zub::WideToUtf8(text));
 }
 
-std::wstring ToText(const std::filesystem::path& path)
-{
-    return zub::Utf8ToWide(path.native());
-}
+std::wstring ToText(const std::filesystem::path& path) { return zub::Utf8ToWide(path.native()); }
 
-std::wstring ServerChild(const std::wstring& base, const std::filesystem::path& relative)
-{
+std::wstring ServerChild(const std::wstring& base, const std::filesystem::path& relative) {
     std::wstring name = base;
-    for (const auto& part : relative)
-        name += L"\\" + ToText(part);
+    for (const auto& part : relative) name += L"\\" + ToText(part);
     return name;
 }
 
-std::wstring Quoted(const std::wstring& text)
-{
-    return L"\"" + text + L"\"";
-}
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
-long NumberFor(const std::error_code& code)
-{
+long NumberFor(const std::error_code& code) {
     if (code.category() != std::generic_category() && code.category() != std::system_category())
         return NFS_E_IO;
     switch (code.value()) {
@@ -61,8 +51,7 @@ long NumberFor(const std::error_code& code)
     }
 }
 
-void ThrowErrno(int error, const std::string& what, const std::filesystem::path& path)
-{
+void ThrowErrno(int error, const std::string& what, const std::filesystem::path& path) {
     throw std::system_error(error, std::generic_category(), what + " " + path.native());
 }
 
@@ -73,8 +62,7 @@ constexpr std::size_t kSuffixLength = 10;
 constexpr std::size_t kMaxKeptName = 200;
 const std::string kMarker = ".vfs-";
 
-std::string UniqueSuffix()
-{
+std::string UniqueSuffix() {
     // Seeded once; the counter keeps names apart even if two threads draw the same value.
     static std::atomic<unsigned long long> counter{std::random_device{}()};
     thread_local std::mt19937_64 engine{std::random_device{}()};
@@ -91,13 +79,11 @@ std::string UniqueSuffix()
 
 }  // namespace
 
-std::string TemporaryName(const std::string& name)
-{
+std::string TemporaryName(const std::string& name) {
     return "." + name.substr(0, kMaxKeptName) + kMarker + UniqueSuffix();
 }
 
-bool IsTemporaryName(const std::string& name)
-{
+bool IsTemporaryName(const std::string& name) {
     const std::size_t tail = kMarker.size() + kSuffixLength;
     if (name.size() < 1 + tail || name[0] != '.' ||
         name.compare(name.size() - tail, kMarker.size(), kMarker) != 0)
@@ -108,10 +94,8 @@ bool IsTemporaryName(const std::string& name)
     return true;
 }
 
-void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return;
+void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
     const int error = errno;
     if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
         ThrowErrno(error, "cannot rename " + from.native() + " to", to);
@@ -124,33 +108,25 @@ void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::p
         ThrowErrno(errno, "cannot rename " + from.native() + " to", to);
 }
 
-void SyncDir(const std::filesystem::path& dir)
-{
+void SyncDir(const std::filesystem::path& dir) {
     UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd)
-        ThrowErrno(errno, "cannot open folder", dir);
+    if (!fd) ThrowErrno(errno, "cannot open folder", dir);
     // Some file systems cannot sync a folder; the data itself is already synced.
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
         ThrowErrno(errno, "cannot sync folder", dir);
 }
 
-void SyncFileSystem(const std::filesystem::path& path)
-{
+void SyncFileSystem(const std::filesystem::path& path) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd)
-        ThrowErrno(errno, "cannot open", path);
-    if (::syncfs(fd.get()) != 0)
-        ThrowErrno(errno, "cannot sync the file system of", path);
+    if (!fd) ThrowErrno(errno, "cannot open", path);
+    if (::syncfs(fd.get()) != 0) ThrowErrno(errno, "cannot sync the file system of", path);
 }
 
-bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& base)
-{
+bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& base) {
     auto p = path.begin();
     for (auto b = base.begin(); b != base.end(); ++b, ++p) {
-        if (b->empty() && std::next(b) == base.end())
-            break;  // a trailing separator on the base
-        if (p == path.end() || *p != *b)
-            return false;
+        if (b->empty() && std::next(b) == base.end()) break;  // a trailing separator on the base
+        if (p == path.end() || *p != *b) return false;
     }
     return true;
 }

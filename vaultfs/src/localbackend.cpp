@@ -26,8 +26,7 @@ namespace {
 
 // Turns system failures into the component's errors, naming the server path.
 template <class Fn>
-auto Guard(const std::wstring& path, Fn fn) -> decltype(fn())
-{
+auto Guard(const std::wstring& path, Fn fn) -> decltype(fn()) {
     try {
         return fn();
     } catch (const NfsError&) {
@@ -40,8 +39,7 @@ auto Guard(const std::wstring& path, Fn fn) -> decltype(fn())
 
 // Opens a regular file for reading. Pipes are opened without waiting for a
 // writer and then refused.
-UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_t& size)
-{
+UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_t& size) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
         if (errno == ENOENT || errno == ENOTDIR)
@@ -49,12 +47,9 @@ UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_
         fsutil::ThrowErrno(errno, "cannot open", path);
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        fsutil::ThrowErrno(errno, "cannot read", path);
-    if (S_ISDIR(st.st_mode))
-        throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
-    if (!S_ISREG(st.st_mode))
-        throw NfsError(NFS_E_WRONG_KIND, name + L" is not a regular file");
+    if (::fstat(fd.get(), &st) != 0) fsutil::ThrowErrno(errno, "cannot read", path);
+    if (S_ISDIR(st.st_mode)) throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) throw NfsError(NFS_E_WRONG_KIND, name + L" is not a regular file");
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         fsutil::ThrowErrno(errno, "cannot read", path);
@@ -63,49 +58,40 @@ UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_
 }
 
 StreamCopier::Step StepFor(const NfsBackend::Progress& progress, std::uint64_t base,
-                           std::uint64_t total)
-{
-    if (!progress)
-        return {};
+                           std::uint64_t total) {
+    if (!progress) return {};
     return [&progress, base, total](std::uint64_t done) { progress(base + done, total); };
 }
 
-void RefuseFolder(const fs::path& target, const std::wstring& name)
-{
+void RefuseFolder(const fs::path& target, const std::wstring& name) {
     if (fs::is_directory(fs::symlink_status(target)))
         throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
 }
 
 // Makes a local folder (with its parents) unless it is there; a file in the
 // way is the wrong kind, not an existing target.
-void MakeLocalDir(const fs::path& dir)
-{
+void MakeLocalDir(const fs::path& dir) {
     for (fs::path part = dir; !part.empty(); part = part.parent_path()) {
         const fs::file_status st = fs::status(part);
-        if (fs::is_directory(st))
-            break;
+        if (fs::is_directory(st)) break;
         if (fs::exists(st))
             throw NfsError(NFS_E_WRONG_KIND,
                            L"the local path " + Quoted(fsutil::ToText(part)) + L" is not a folder");
-        if (part == part.parent_path())
-            break;
+        if (part == part.parent_path()) break;
     }
     fs::create_directories(dir);
 }
 
 // Makes the local folder a download goes to.
-fs::path LocalFolder(const std::wstring& localDir)
-{
-    if (localDir.empty())
-        throw NfsError(NFS_E_INVALID, L"no local folder given");
+fs::path LocalFolder(const std::wstring& localDir) {
+    if (localDir.empty()) throw NfsError(NFS_E_INVALID, L"no local folder given");
     const fs::path dir = fsutil::ToPath(localDir);
     MakeLocalDir(dir);
     return dir;
 }
 
 // Makes the folder that will hold `target` and checks it is still inside.
-void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& serverPath)
-{
+void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& serverPath) {
     fs::create_directories(target.parent_path());
     map.Check(fs::canonical(target.parent_path()), serverPath);
 }
@@ -115,30 +101,24 @@ void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& 
 LocalBackend::LocalBackend(fs::path root) : LocalBackend(std::move(root), Options{}) {}
 
 LocalBackend::LocalBackend(fs::path root, Options options)
-    : root_(fs::absolute(root)), options_(options)
-{
-}
+    : root_(fs::absolute(root)), options_(options) {}
 
-std::wstring LocalBackend::user() const
-{
+std::wstring LocalBackend::user() const {
     std::lock_guard lock(mutex_);
     return user_;
 }
 
-StreamCopier LocalBackend::Copier() const
-{
+StreamCopier LocalBackend::Copier() const {
     return StreamCopier(options_.chunkSize, options_.kernelCopy);
 }
 
-void LocalBackend::logIn(const std::wstring& user, const std::wstring& /*password*/)
-{
+void LocalBackend::logIn(const std::wstring& user, const std::wstring& /*password*/) {
     // The local tree has no accounts; the user is kept for the record only.
     std::lock_guard lock(mutex_);
     user_ = user;
 }
 
-void LocalBackend::mk(const std::wstring& dir)
-{
+void LocalBackend::mk(const std::wstring& dir) {
     Guard(dir, [&] {
         const RootMap map(root_);
         const fs::path entry = map.Entry(dir);
@@ -153,8 +133,7 @@ void LocalBackend::mk(const std::wstring& dir)
     });
 }
 
-void LocalBackend::rm(const std::wstring& dir)
-{
+void LocalBackend::rm(const std::wstring& dir) {
     Guard(dir, [&] {
         const RootMap map(root_);
         const fs::path entry = map.Entry(dir);
@@ -175,8 +154,7 @@ void LocalBackend::rm(const std::wstring& dir)
     });
 }
 
-void LocalBackend::delFile(const std::wstring& file)
-{
+void LocalBackend::delFile(const std::wstring& file) {
     Guard(file, [&] {
         const RootMap map(root_);
         const fs::path entry = map.Entry(file);
@@ -192,8 +170,7 @@ void LocalBackend::delFile(const std::wstring& file)
 }
 
 std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wstring& remoteFile,
-                                   const Progress& progress)
-{
+                                   const Progress& progress) {
     return Guard(remoteFile, [&] {
         const RootMap map(root_);
         const fs::path target = map.Entry(remoteFile);
@@ -211,8 +188,7 @@ std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wst
 }
 
 std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::wstring& localDir,
-                                     const std::wstring& localName, const Progress& progress)
-{
+                                     const std::wstring& localName, const Progress& progress) {
     return Guard(remoteFile, [&] {
         if (localName.empty() || localName == L"." || localName == L".." ||
             localName.find_first_of(std::wstring(L"/\0", 2)) != std::wstring::npos)
@@ -233,8 +209,7 @@ std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::
 }
 
 std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
-                                           const std::wstring& localDir, const Progress& progress)
-{
+                                           const std::wstring& localDir, const Progress& progress) {
     return Guard(remoteDir, [&] {
         const RootMap map(root_);
         const fs::path source = map.Follow(remoteDir);
@@ -269,14 +244,12 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
     });
 }
 
-void LocalBackend::copy(const std::wstring& source, const std::wstring& target)
-{
+void LocalBackend::copy(const std::wstring& source, const std::wstring& target) {
     copy(source, target, Progress());
 }
 
 void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
-                        const Progress& progress)
-{
+                        const Progress& progress) {
     Guard(source, [&] {
         const RootMap map(root_);
         const fs::path from = map.Follow(source);
@@ -291,14 +264,12 @@ void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
     });
 }
 
-void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target)
-{
+void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target) {
     copyFolder(source, target, Progress());
 }
 
 void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target,
-                              const Progress& progress)
-{
+                              const Progress& progress) {
     Guard(source, [&] {
         const RootMap map(root_);
         const fs::path from = map.Follow(source);
@@ -342,29 +313,24 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
                 OpenSource(item.source,
                            L"the file " + Quoted(fsutil::ServerChild(source, item.relative)), size);
             UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (!out)
-                fsutil::ThrowErrno(errno, "cannot create", to);
+            if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
             done += copier.Copy(in.get(), item.source, out.get(), to,
                                 StepFor(progress, done, plan.totalBytes()));
-            if (out.Close() != 0)
-                fsutil::ThrowErrno(errno, "cannot write", to);
+            if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", to);
         }
         temp.Commit();
     });
 }
 
-void LocalBackend::renameFile(const std::wstring& oldPath, const std::wstring& newPath)
-{
+void LocalBackend::renameFile(const std::wstring& oldPath, const std::wstring& newPath) {
     Rename(oldPath, newPath, false);
 }
 
-void LocalBackend::renameFolder(const std::wstring& oldPath, const std::wstring& newPath)
-{
+void LocalBackend::renameFolder(const std::wstring& oldPath, const std::wstring& newPath) {
     Rename(oldPath, newPath, true);
 }
 
-void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder)
-{
+void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder) {
     Guard(oldPath, [&] {
         const RootMap map(root_);
         const fs::path from = map.Entry(oldPath);
@@ -393,8 +359,7 @@ void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPa
             throw;
         }
         fsutil::SyncDir(from.parent_path());
-        if (to.parent_path() != from.parent_path())
-            fsutil::SyncDir(to.parent_path());
+        if (to.parent_path() != from.parent_path()) fsutil::SyncDir(to.parent_path());
     });
 }
 

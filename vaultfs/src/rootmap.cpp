@@ -9,8 +9,7 @@ namespace NFS {
 
 namespace fs = std::filesystem;
 
-RootMap::RootMap(const fs::path& root)
-{
+RootMap::RootMap(const fs::path& root) {
     std::error_code ec;
     root_ = fs::canonical(root, ec);
     if (ec || !fs::is_directory(root_))
@@ -19,8 +18,7 @@ RootMap::RootMap(const fs::path& root)
                                             L" does not exist");
 }
 
-fs::path RootMap::Relative(const std::wstring& serverPath)
-{
+fs::path RootMap::Relative(const std::wstring& serverPath) {
     if (serverPath.find(L'\0') != std::wstring::npos)
         throw NfsError(NFS_E_INVALID,
                        L"the path " + fsutil::Quoted(serverPath) + L" holds a null character");
@@ -29,12 +27,10 @@ fs::path RootMap::Relative(const std::wstring& serverPath)
     std::size_t pos = 0;
     while (pos <= serverPath.size()) {
         std::size_t end = serverPath.find_first_of(L"\\/", pos);
-        if (end == std::wstring::npos)
-            end = serverPath.size();
+        if (end == std::wstring::npos) end = serverPath.size();
         std::wstring part = serverPath.substr(pos, end - pos);
         pos = end + 1;
-        if (part.empty() || part == L".")
-            continue;
+        if (part.empty() || part == L".") continue;
         if (part == L"..")
             throw NfsError(NFS_E_OUTSIDE_ROOT, L"the path " + fsutil::Quoted(serverPath) +
                                                    L" leaves the server's root");
@@ -42,8 +38,7 @@ fs::path RootMap::Relative(const std::wstring& serverPath)
             ((part[0] >= L'a' && part[0] <= L'z') || (part[0] >= L'A' && part[0] <= L'Z'))) {
             // Drive letters do not depend on case.
             part.resize(1);
-            if (part[0] >= L'a')
-                part[0] = static_cast<wchar_t>(part[0] - L'a' + L'A');
+            if (part[0] >= L'a') part[0] = static_cast<wchar_t>(part[0] - L'a' + L'A');
         }
         first = false;
         relative /= zub::WideToUtf8(part);
@@ -54,20 +49,15 @@ fs::path RootMap::Relative(const std::wstring& serverPath)
     return relative;
 }
 
-bool RootMap::Inside(const fs::path& path) const
-{
-    return fsutil::IsWithin(path, root_);
-}
+bool RootMap::Inside(const fs::path& path) const { return fsutil::IsWithin(path, root_); }
 
-void RootMap::Check(const fs::path& path, const std::wstring& serverPath) const
-{
+void RootMap::Check(const fs::path& path, const std::wstring& serverPath) const {
     if (!Inside(path))
         throw NfsError(NFS_E_OUTSIDE_ROOT,
                        L"the path " + fsutil::Quoted(serverPath) + L" leaves the server's root");
 }
 
-fs::path RootMap::Entry(const std::wstring& serverPath) const
-{
+fs::path RootMap::Entry(const std::wstring& serverPath) const {
     const fs::path relative = Relative(serverPath);
     const fs::path parent =
         relative.has_parent_path() ? fs::weakly_canonical(root_ / relative.parent_path()) : root_;
@@ -75,8 +65,7 @@ fs::path RootMap::Entry(const std::wstring& serverPath) const
     return parent / relative.filename();
 }
 
-fs::path RootMap::Follow(const std::wstring& serverPath) const
-{
+fs::path RootMap::Follow(const std::wstring& serverPath) const {
     const fs::path resolved = fs::weakly_canonical(root_ / Relative(serverPath));
     Check(resolved, serverPath);
     return resolved;

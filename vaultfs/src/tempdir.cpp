@@ -8,8 +8,7 @@
 
 namespace NFS {
 
-TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(destination))
-{
+TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(destination)) {
     const std::filesystem::path parent = destination_.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path temp =
@@ -24,16 +23,14 @@ TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(des
     fsutil::ThrowErrno(EEXIST, "cannot create a temporary folder in", parent);
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     if (!committed_) {
         std::error_code ec;
         std::filesystem::remove_all(temp_, ec);
     }
 }
 
-void TempDir::Commit()
-{
+void TempDir::Commit() {
     // The tree is written unsynced; one flush of its file system puts all of
     // it on the disk before the rename makes it visible.
     fsutil::SyncFileSystem(temp_);

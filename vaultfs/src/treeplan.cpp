@@ -11,19 +11,16 @@ namespace NFS {
 namespace fs = std::filesystem;
 
 TreePlan::TreePlan(const RootMap& map, const fs::path& source, const std::wstring& serverPath)
-    : map_(map), serverPath_(serverPath)
-{
+    : map_(map), serverPath_(serverPath) {
     std::vector<fs::path> open{source};
     Walk(source, fs::path(), open);
 }
 
-std::wstring TreePlan::ServerName(const fs::path& relative) const
-{
+std::wstring TreePlan::ServerName(const fs::path& relative) const {
     return fsutil::ServerChild(serverPath_, relative);
 }
 
-void TreePlan::Walk(const fs::path& dir, const fs::path& relative, std::vector<fs::path>& open)
-{
+void TreePlan::Walk(const fs::path& dir, const fs::path& relative, std::vector<fs::path>& open) {
     std::vector<fs::path> names;
     for (const auto& entry : fs::directory_iterator(dir)) {
         // Another transfer's unfinished file is no part of the tree.

@@ -14,8 +14,7 @@ public:
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
         if (this != &other) {
             Reset();
             fd_ = std::exchange(other.fd_, -1);
@@ -27,10 +26,8 @@ public:
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
 
-    void Reset()
-    {
-        if (fd_ >= 0)
-            ::close(std::exchange(fd_, -1));
+    void Reset() {
+        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     }
     // Closes and reports the result: a write error can first show at close.
     int Close() { return fd_ >= 0 ? ::close(std::exchange(fd_, -1)) : 0; }

@@ -2,15 +2,13 @@
 
 namespace vaultfs_test {
 
-BackendFixture::BackendFixture()
-{
+BackendFixture::BackendFixture() {
     root = tree / "root";
     std::filesystem::create_directory(root);
     server = L"file:" + Wide(root);
 }
 
-std::pair<long, std::wstring> BackendFixture::LastError()
-{
+std::pair<long, std::wstring> BackendFixture::LastError() {
     NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
     wchar_t* text = nullptr;
     cmd->GetLastError(&text);

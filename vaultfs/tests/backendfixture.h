@@ -18,8 +18,7 @@ public:
 protected:
     BackendFixture();
 
-    std::wstring Local(const std::filesystem::path& relative) const
-    {
+    std::wstring Local(const std::filesystem::path& relative) const {
         return Wide(tree / relative);
     }
 

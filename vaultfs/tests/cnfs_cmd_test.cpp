@@ -31,60 +31,47 @@ struct Journal {
 class RecordingBackend : public NfsBackend {
 public:
     RecordingBackend(std::shared_ptr<Journal> journal, std::wstring name)
-        : journal_(std::move(journal)), name_(std::move(name))
-    {
-    }
-    void logIn(const std::wstring& user, const std::wstring& password) override
-    {
+        : journal_(std::move(journal)), name_(std::move(name)) {}
+    void logIn(const std::wstring& user, const std::wstring& password) override {
         Note(L"logIn " + user + L" " + password);
     }
     void mk(const std::wstring& dir) override { Note(L"mk " + dir); }
     void rm(const std::wstring& dir) override { Note(L"rm " + dir); }
     void delFile(const std::wstring& file) override { Note(L"delFile " + file); }
     std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
-                         const Progress& progress) override
-    {
+                         const Progress& progress) override {
         Note(L"upload " + localFile + L" " + remoteFile);
         journal_->sawProgress = static_cast<bool>(progress);
-        if (progress)
-            progress(7, 7);
+        if (progress) progress(7, 7);
         return 7;
     }
     std::uint64_t download(const std::wstring& remoteFile, const std::wstring& localDir,
-                           const std::wstring& localName, const Progress&) override
-    {
+                           const std::wstring& localName, const Progress&) override {
         Note(L"download " + remoteFile + L" " + localDir + L" " + localName);
         return 8;
     }
     std::uint64_t downLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
-                                 const Progress&) override
-    {
+                                 const Progress&) override {
         Note(L"downLoadFolder " + remoteDir + L" " + localDir);
         return 9;
     }
-    void copy(const std::wstring& source, const std::wstring& target) override
-    {
+    void copy(const std::wstring& source, const std::wstring& target) override {
         Note(L"copy " + source + L" " + target);
     }
-    void copyFolder(const std::wstring& source, const std::wstring& target) override
-    {
+    void copyFolder(const std::wstring& source, const std::wstring& target) override {
         Note(L"copyFolder " + source + L" " + target);
     }
-    void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override
-    {
+    void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override {
         Note(L"renameFile " + oldPath + L" " + newPath);
     }
-    void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override
-    {
+    void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override {
         Note(L"renameFolder " + oldPath + L" " + newPath);
     }
 
 private:
-    void Note(const std::wstring& call)
-    {
+    void Note(const std::wstring& call) {
         journal_->calls.push_back(name_ + L": " + call);
-        if (journal_->fault)
-            journal_->fault();
+        if (journal_->fault) journal_->fault();
     }
     std::shared_ptr<Journal> journal_;
     std::wstring name_;
@@ -93,12 +80,11 @@ private:
 // A backend that can count its copies; RecordingBackend cannot.
 class CountingBackend : public RecordingBackend {
 public:
-    using RecordingBackend::RecordingBackend;
     using RecordingBackend::copy;
     using RecordingBackend::copyFolder;
+    using RecordingBackend::RecordingBackend;
     void copy(const std::wstring& source, const std::wstring& target,
-              const Progress& progress) override
-    {
+              const Progress& progress) override {
         copy(source, target);
         if (progress) {
             progress(3, 5);
@@ -106,26 +92,22 @@ public:
         }
     }
     void copyFolder(const std::wstring& source, const std::wstring& target,
-                    const Progress& progress) override
-    {
+                    const Progress& progress) override {
         copyFolder(source, target);
-        if (progress)
-            progress(11, 11);
+        if (progress) progress(11, 11);
     }
 };
 
 class CommandTest : public ::testing::Test {
 protected:
-    CommandTest()
-    {
+    CommandTest() {
         cmd->RegisterBackend(L"rec", [this](const std::wstring& server, unsigned short port) {
             ++created;
             return std::make_unique<RecordingBackend>(journal,
                                                       server + L"#" + std::to_wstring(port));
         });
     }
-    ~CommandTest() override
-    {
+    ~CommandTest() override {
         cmd->UnregisterBackend(L"rec");
         cmd->UnregisterBackend(L"cnt");
         cmd->SetProgress({});
@@ -134,8 +116,7 @@ protected:
     static Error LastError() { return vaultfs_test::BackendFixture::LastError(); }
     // Runs `fn` on a fresh thread, which has no failure of its own yet.
     template <class Fn>
-    static void OnNewThread(Fn fn)
-    {
+    static void OnNewThread(Fn fn) {
         std::thread thread(fn);
         thread.join();
     }
@@ -146,16 +127,14 @@ protected:
     std::uint64_t count = 0;
 };
 
-TEST_F(CommandTest, InstanceIsOneObject)
-{
+TEST_F(CommandTest, InstanceIsOneObject) {
     EXPECT_EQ(CNFS_Cmd::Instance(), CNFS_Cmd::Instance());
     CNFS_Cmd* other = nullptr;
     OnNewThread([&] { other = CNFS_Cmd::Instance(); });
     EXPECT_EQ(other, cmd);
 }
 
-TEST_F(CommandTest, EveryOperationReachesTheBackendWithItsArguments)
-{
+TEST_F(CommandTest, EveryOperationReachesTheBackendWithItsArguments) {
     const std::wstring s = L"rec:one";
     EXPECT_EQ(cmd->logIn(s, 5, L"", L"system", L"pw"), 0);
     EXPECT_EQ(cmd->mk(s, 5, L"D:\\r", false), 0);
@@ -181,8 +160,7 @@ TEST_F(CommandTest, EveryOperationReachesTheBackendWithItsArguments)
     EXPECT_EQ(created, 1);
 }
 
-TEST_F(CommandTest, OneBackendPerServerAndPort)
-{
+TEST_F(CommandTest, OneBackendPerServerAndPort) {
     cmd->mk(L"rec:a", 1, L"x", false);
     cmd->mk(L"rec:a", 1, L"y", false);
     cmd->mk(L"rec:a", 2, L"x", false);
@@ -193,8 +171,7 @@ TEST_F(CommandTest, OneBackendPerServerAndPort)
     EXPECT_EQ(journal->calls.back(), L"REC:a#1: mk x");
 }
 
-TEST_F(CommandTest, RegisteringAgainDropsCachedBackends)
-{
+TEST_F(CommandTest, RegisteringAgainDropsCachedBackends) {
     cmd->mk(L"rec:a", 1, L"x", false);
     auto second = std::make_shared<Journal>();
     cmd->RegisterBackend(L"rec", [second](const std::wstring& server, unsigned short) {
@@ -209,8 +186,7 @@ TEST_F(CommandTest, RegisteringAgainDropsCachedBackends)
     EXPECT_EQ(second->calls.size(), 1u);
 }
 
-TEST_F(CommandTest, UnknownServersAreReportedWithTheirName)
-{
+TEST_F(CommandTest, UnknownServersAreReportedWithTheirName) {
     EXPECT_EQ(cmd->mk(L"http://files.example", 80, L"D:\\r", false), NFS::NFS_E_UNKNOWN_SERVER);
     EXPECT_EQ(LastError(),
               Error(NFS::NFS_E_UNKNOWN_SERVER,
@@ -225,8 +201,7 @@ TEST_F(CommandTest, UnknownServersAreReportedWithTheirName)
               Error(NFS::NFS_E_UNKNOWN_SERVER, L"mk: the server \"file:\" names no folder"));
 }
 
-TEST_F(CommandTest, ALocalRootThatDoesNotExistIsReported)
-{
+TEST_F(CommandTest, ALocalRootThatDoesNotExistIsReported) {
     vaultfs_test::TestTree tree;
     const std::wstring missing = vaultfs_test::Wide(tree / "no-root");
     EXPECT_EQ(cmd->mk(L"file:" + missing, 0, L"D:\\r", false), NFS::NFS_E_NOT_FOUND);
@@ -239,8 +214,7 @@ TEST_F(CommandTest, ALocalRootThatDoesNotExistIsReported)
     EXPECT_TRUE(std::filesystem::is_directory(tree / "no-root/D/r"));
 }
 
-TEST_F(CommandTest, BackendExceptionsBecomeNumbersAndTexts)
-{
+TEST_F(CommandTest, BackendExceptionsBecomeNumbersAndTexts) {
     struct Case {
         std::function<void()> fault;
         long number;
@@ -276,8 +250,7 @@ TEST_F(CommandTest, BackendExceptionsBecomeNumbersAndTexts)
     }
 }
 
-TEST_F(CommandTest, AFailedTransferReportsNoCount)
-{
+TEST_F(CommandTest, AFailedTransferReportsNoCount) {
     journal->fault = [] { throw NfsError(NFS::NFS_E_IO, L"broken pipe"); };
     count = 99;
     EXPECT_EQ(cmd->upload(L"rec:x", 1, L"/l", L"r", count, false), NFS::NFS_E_IO);
@@ -287,8 +260,7 @@ TEST_F(CommandTest, AFailedTransferReportsNoCount)
     EXPECT_EQ(count, 0u);
 }
 
-TEST_F(CommandTest, FailingFactoriesAreFailuresToo)
-{
+TEST_F(CommandTest, FailingFactoriesAreFailuresToo) {
     cmd->RegisterBackend(L"bad",
                          [](const std::wstring&, unsigned short) -> std::unique_ptr<NfsBackend> {
                              throw std::runtime_error("cannot reach");
@@ -302,8 +274,7 @@ TEST_F(CommandTest, FailingFactoriesAreFailuresToo)
     cmd->UnregisterBackend(L"null");
 }
 
-TEST_F(CommandTest, LogInNeverFailsNorRecords)
-{
+TEST_F(CommandTest, LogInNeverFailsNorRecords) {
     OnNewThread([&] {
         EXPECT_EQ(cmd->logIn(L"nobody-knows", 1, L"", L"system", L"pw"), 0);
         journal->fault = [] { throw std::runtime_error("refused"); };
@@ -316,8 +287,7 @@ TEST_F(CommandTest, LogInNeverFailsNorRecords)
     EXPECT_EQ(journal->calls, (std::vector<std::wstring>{L"rec:x#1: logIn system pw"}));
 }
 
-TEST_F(CommandTest, LocalBackendRemembersTheUser)
-{
+TEST_F(CommandTest, LocalBackendRemembersTheUser) {
     vaultfs_test::TestTree tree;
     NFS::LocalBackend backend(tree.path());
     EXPECT_EQ(backend.user(), L"");
@@ -326,8 +296,7 @@ TEST_F(CommandTest, LocalBackendRemembersTheUser)
     EXPECT_EQ(backend.root(), tree.path());
 }
 
-TEST_F(CommandTest, LastErrorIsPerThreadAndOutlivesSuccess)
-{
+TEST_F(CommandTest, LastErrorIsPerThreadAndOutlivesSuccess) {
     journal->fault = [] { throw NfsError(50123, L"first"); };
     ASSERT_EQ(cmd->mk(L"rec:x", 1, L"a", false), 50123);
     journal->fault = nullptr;
@@ -343,8 +312,7 @@ TEST_F(CommandTest, LastErrorIsPerThreadAndOutlivesSuccess)
     EXPECT_EQ(LastError(), Error(50123, L"mk: first"));
 }
 
-TEST_F(CommandTest, GetLastErrorHandsOutACopyTheCallerFrees)
-{
+TEST_F(CommandTest, GetLastErrorHandsOutACopyTheCallerFrees) {
     journal->fault = [] {
         throw NfsError(50002, L"the file \"D:\\\u6587\u6863.prt\" does not exist");
     };
@@ -365,8 +333,7 @@ TEST_F(CommandTest, GetLastErrorHandsOutACopyTheCallerFrees)
     cmd->GetLastError(nullptr);
 }
 
-TEST_F(CommandTest, ProgressReachesTransfersUntilSwitchedOff)
-{
+TEST_F(CommandTest, ProgressReachesTransfersUntilSwitchedOff) {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
     cmd->SetProgress(
         [&](std::uint64_t done, std::uint64_t total) { seen.emplace_back(done, total); });
@@ -379,22 +346,22 @@ TEST_F(CommandTest, ProgressReachesTransfersUntilSwitchedOff)
     EXPECT_EQ(seen.size(), 1u);
 }
 
-TEST_F(CommandTest, ProgressNamesTheOperationAndReachesCopies)
-{
+TEST_F(CommandTest, ProgressNamesTheOperationAndReachesCopies) {
     cmd->RegisterBackend(L"cnt", [this](const std::wstring&, unsigned short) {
         return std::make_unique<CountingBackend>(journal, L"cnt");
     });
     using Named = std::vector<std::tuple<std::wstring, std::uint64_t, std::uint64_t>>;
     Named named;
-    cmd->SetOperationProgress([&](std::wstring_view operation, std::uint64_t done,
-                                  std::uint64_t total) {
-        named.emplace_back(std::wstring(operation), done, total);
-    });
+    cmd->SetOperationProgress(
+        [&](std::wstring_view operation, std::uint64_t done, std::uint64_t total) {
+            named.emplace_back(std::wstring(operation), done, total);
+        });
     ASSERT_EQ(cmd->upload(L"rec:x", 1, L"/l", L"r", count, false), 0);
     ASSERT_EQ(cmd->copy(L"cnt:", 0, L"a", L"b"), 0);
     ASSERT_EQ(cmd->copyFolder(L"cnt:", 0, L"c", L"d"), 0);
-    EXPECT_EQ(named, (Named{{L"upload", 7, 7}, {L"copy", 3, 5}, {L"copy", 5, 5},
-                            {L"copyFolder", 11, 11}}));
+    EXPECT_EQ(
+        named,
+        (Named{{L"upload", 7, 7}, {L"copy", 3, 5}, {L"copy", 5, 5}, {L"copyFolder", 11, 11}}));
 
     // A backend that cannot count still copies, silently.
     named.clear();
@@ -414,11 +381,10 @@ TEST_F(CommandTest, ProgressNamesTheOperationAndReachesCopies)
     ASSERT_EQ(cmd->copyFolder(L"cnt:", 0, L"c", L"d"), 0);
     EXPECT_EQ(plain.size(), 2u);
     EXPECT_EQ(named, Named{});
-    EXPECT_EQ(journal->calls,
-              (std::vector<std::wstring>{L"rec:x#1: upload /l r", L"cnt: copy a b",
-                                         L"cnt: copyFolder c d", L"rec:x#1: copy e f",
-                                         L"rec:x#1: copyFolder g h", L"cnt: copy a b",
-                                         L"cnt: copyFolder c d"}));
+    EXPECT_EQ(journal->calls, (std::vector<std::wstring>{
+                                  L"rec:x#1: upload /l r", L"cnt: copy a b", L"cnt: copyFolder c d",
+                                  L"rec:x#1: copy e f", L"rec:x#1: copyFolder g h",
+                                  L"cnt: copy a b", L"cnt: copyFolder c d"}));
 }
 
 }  // namespace

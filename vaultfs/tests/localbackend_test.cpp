@@ -18,8 +18,7 @@ class LocalBackendTest : public BackendFixture {};
 
 // ---- mk, rm, delFile --------------------------------------------------------
 
-TEST_F(LocalBackendTest, MkCreatesParentsUnderTheDriveFolder)
-{
+TEST_F(LocalBackendTest, MkCreatesParentsUnderTheDriveFolder) {
     ASSERT_EQ(cmd->mk(server, 0, L"D:\\repo1\\trunk", false), 0);
     EXPECT_TRUE(fs::is_directory(root / "D/repo1/trunk"));
     // Another spelling of the same folder, and an existing folder, succeed.
@@ -28,8 +27,7 @@ TEST_F(LocalBackendTest, MkCreatesParentsUnderTheDriveFolder)
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/repo1/", "D/repo1/trunk/"}));
 }
 
-TEST_F(LocalBackendTest, MkOnAFileOrTheRootFails)
-{
+TEST_F(LocalBackendTest, MkOnAFileOrTheRootFails) {
     tree.Write("root/D/f", "x");
     EXPECT_EQ(cmd->mk(server, 0, L"D:\\f", false), NFS::NFS_E_WRONG_KIND);
     EXPECT_EQ(LastError(),
@@ -38,8 +36,7 @@ TEST_F(LocalBackendTest, MkOnAFileOrTheRootFails)
     EXPECT_EQ(tree.Read("root/D/f"), "x");
 }
 
-TEST_F(LocalBackendTest, RmRemovesAFolderWithItsContent)
-{
+TEST_F(LocalBackendTest, RmRemovesAFolderWithItsContent) {
     tree.Write("root/D/repo/trunk/a.txt", "a");
     tree.Write("root/D/repo/history/1_1.txt", "h");
     tree.Write("root/D/keep.txt", "k");
@@ -47,8 +44,7 @@ TEST_F(LocalBackendTest, RmRemovesAFolderWithItsContent)
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/keep.txt"}));
 }
 
-TEST_F(LocalBackendTest, RmFailures)
-{
+TEST_F(LocalBackendTest, RmFailures) {
     tree.Write("root/D/file.txt", "f");
     EXPECT_EQ(cmd->rm(server, 0, L"D:\\nope"), NFS::NFS_E_NOT_FOUND);
     EXPECT_EQ(LastError(),
@@ -60,8 +56,7 @@ TEST_F(LocalBackendTest, RmFailures)
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/file.txt"}));
 }
 
-TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles)
-{
+TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles) {
     tree.Write("root/D/trunk/a.txt", "a");
     tree.Write("root/D/trunk/b.txt", "b");
     ASSERT_EQ(cmd->delFile(server, 0, L"D:\\trunk\\a.txt"), 0);
@@ -78,8 +73,7 @@ TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles)
 
 // ---- upload -----------------------------------------------------------------
 
-TEST_F(LocalBackendTest, UploadCreatesMissingFoldersAndCountsBytes)
-{
+TEST_F(LocalBackendTest, UploadCreatesMissingFoldersAndCountsBytes) {
     tree.Write("local/a.prt", "model data");
     ASSERT_EQ(
         cmd->upload(server, 0, Local("local/a.prt"), L"D:\\repo\\trunk\\sub\\a.prt", count, false),
@@ -90,8 +84,7 @@ TEST_F(LocalBackendTest, UploadCreatesMissingFoldersAndCountsBytes)
     EXPECT_EQ(tree.Read("root/D/repo/trunk/sub/a.prt"), "model data");
 }
 
-TEST_F(LocalBackendTest, UploadReplacesAndKeepsNoTemporary)
-{
+TEST_F(LocalBackendTest, UploadReplacesAndKeepsNoTemporary) {
     tree.Write("root/D/trunk/a.prt", "old content that is longer");
     tree.Write("local/a.prt", "new");
     ASSERT_EQ(cmd->upload(server, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false), 0);
@@ -100,8 +93,7 @@ TEST_F(LocalBackendTest, UploadReplacesAndKeepsNoTemporary)
     EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"a.prt"}));
 }
 
-TEST_F(LocalBackendTest, UploadOfAnEmptyFile)
-{
+TEST_F(LocalBackendTest, UploadOfAnEmptyFile) {
     tree.Write("local/empty", "");
     count = 99;
     ASSERT_EQ(cmd->upload(server, 0, Local("local/empty"), L"D:\\empty", count, false), 0);
@@ -110,8 +102,7 @@ TEST_F(LocalBackendTest, UploadOfAnEmptyFile)
     EXPECT_EQ(tree.Read("root/D/empty"), "");
 }
 
-TEST_F(LocalBackendTest, UploadOfAMissingLocalFileLeavesTheTarget)
-{
+TEST_F(LocalBackendTest, UploadOfAMissingLocalFileLeavesTheTarget) {
     tree.Write("root/D/trunk/a.prt", "kept");
     count = 5;
     const std::wstring local = Local("local/none.prt");
@@ -124,8 +115,7 @@ TEST_F(LocalBackendTest, UploadOfAMissingLocalFileLeavesTheTarget)
     EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "kept");
 }
 
-TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes)
-{
+TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes) {
     fs::create_directories(tree / "local/dir");
     tree.Write("local/a", "a");
     fs::create_directories(root / "D/target");
@@ -145,8 +135,7 @@ TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes)
 
 // ---- download ---------------------------------------------------------------
 
-TEST_F(LocalBackendTest, DownloadWritesTheLocalNameAndMakesTheFolder)
-{
+TEST_F(LocalBackendTest, DownloadWritesTheLocalNameAndMakesTheFolder) {
     tree.Write("root/D/history/7_1.2.prt", "version 1.2");
     ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt",
                             count, false),
@@ -164,8 +153,7 @@ TEST_F(LocalBackendTest, DownloadWritesTheLocalNameAndMakesTheFolder)
     EXPECT_EQ(tree.List("out"), (Strings{"deep/", "deep/part.prt"}));
 }
 
-TEST_F(LocalBackendTest, DownloadFailures)
-{
+TEST_F(LocalBackendTest, DownloadFailures) {
     tree.Write("out/part.prt", "local");
     fs::create_directories(root / "D/folder");
     tree.Write("root/D/a.prt", "a");
@@ -196,8 +184,7 @@ TEST_F(LocalBackendTest, DownloadFailures)
 
 // ---- downLoadFolder ---------------------------------------------------------
 
-TEST_F(LocalBackendTest, DownLoadFolderFetchesTheTreeIntoTheLocalFolder)
-{
+TEST_F(LocalBackendTest, DownLoadFolderFetchesTheTreeIntoTheLocalFolder) {
     tree.Write("root/D/trunk/a.txt", "aaa");
     tree.Write("root/D/trunk/sub/b.txt", "bb");
     fs::create_directories(root / "D/trunk/empty");
@@ -216,8 +203,7 @@ TEST_F(LocalBackendTest, DownLoadFolderFetchesTheTreeIntoTheLocalFolder)
     EXPECT_EQ(tree.List("new"), (Strings{"x/", "x/b.txt"}));
 }
 
-TEST_F(LocalBackendTest, DownLoadFolderFailures)
-{
+TEST_F(LocalBackendTest, DownLoadFolderFailures) {
     tree.Write("root/D/file.txt", "f");
     EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\none", Local("out"), count, false),
               NFS::NFS_E_NOT_FOUND);
@@ -248,8 +234,7 @@ TEST_F(LocalBackendTest, DownLoadFolderFailures)
 
 // ---- copy -------------------------------------------------------------------
 
-TEST_F(LocalBackendTest, CopyMakesTheTargetFoldersAndReplaces)
-{
+TEST_F(LocalBackendTest, CopyMakesTheTargetFoldersAndReplaces) {
     tree.Write("root/D/trunk/a.prt", "current");
     ASSERT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.prt", L"D:\\history\\sub\\5_1.0.prt"), 0);
     EXPECT_EQ(tree.Read("root/D/history/sub/5_1.0.prt"), "current");
@@ -261,8 +246,7 @@ TEST_F(LocalBackendTest, CopyMakesTheTargetFoldersAndReplaces)
     EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "newer");
 }
 
-TEST_F(LocalBackendTest, CopyFailures)
-{
+TEST_F(LocalBackendTest, CopyFailures) {
     fs::create_directories(root / "D/history/5_1.0.prt");
     tree.Write("root/D/trunk/a.prt", "a");
     EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\b.prt", L"D:\\history\\x"), NFS::NFS_E_NOT_FOUND);
@@ -277,8 +261,7 @@ TEST_F(LocalBackendTest, CopyFailures)
 
 // ---- copyFolder -------------------------------------------------------------
 
-TEST_F(LocalBackendTest, CopyFolderIntoAnExistingFolderArrivesUnderItsName)
-{
+TEST_F(LocalBackendTest, CopyFolderIntoAnExistingFolderArrivesUnderItsName) {
     tree.Write("root/D/trunk/a.txt", "a");
     tree.Write("root/D/trunk/sub/b.txt", "b");
     fs::create_directories(root / "D/trunk/empty");
@@ -289,15 +272,13 @@ TEST_F(LocalBackendTest, CopyFolderIntoAnExistingFolderArrivesUnderItsName)
     EXPECT_EQ(tree.Read("root/D/baseline/trunk/sub/b.txt"), "b");
 }
 
-TEST_F(LocalBackendTest, CopyFolderToAMissingTargetBecomesIt)
-{
+TEST_F(LocalBackendTest, CopyFolderToAMissingTargetBecomesIt) {
     tree.Write("root/D/trunk/a.txt", "a");
     ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\copies\\snap"), 0);
     EXPECT_EQ(tree.List("root/D/copies"), (Strings{"snap/", "snap/a.txt"}));
 }
 
-TEST_F(LocalBackendTest, CopyFolderNeverMergesIntoAnExistingCopy)
-{
+TEST_F(LocalBackendTest, CopyFolderNeverMergesIntoAnExistingCopy) {
     tree.Write("root/D/trunk/a.txt", "new");
     tree.Write("root/D/baseline/trunk/a.txt", "left from before");
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_EXISTS);
@@ -307,8 +288,7 @@ TEST_F(LocalBackendTest, CopyFolderNeverMergesIntoAnExistingCopy)
     EXPECT_EQ(tree.Read("root/D/baseline/trunk/a.txt"), "left from before");
 }
 
-TEST_F(LocalBackendTest, CopyFolderFailures)
-{
+TEST_F(LocalBackendTest, CopyFolderFailures) {
     tree.Write("root/D/trunk/a.txt", "a");
     tree.Write("root/D/file", "f");
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\none", L"D:\\x"), NFS::NFS_E_NOT_FOUND);
@@ -324,8 +304,7 @@ TEST_F(LocalBackendTest, CopyFolderFailures)
     EXPECT_EQ(tree.List("root/D"), (Strings{"file", "trunk/", "trunk/a.txt"}));
 }
 
-TEST_F(LocalBackendTest, CopyFolderWithAPipeLeavesNoPartialCopy)
-{
+TEST_F(LocalBackendTest, CopyFolderWithAPipeLeavesNoPartialCopy) {
     tree.Write("root/D/trunk/a.txt", "a");
     ASSERT_EQ(::mkfifo((root / "D/trunk/z.pipe").c_str(), 0600), 0);
     fs::create_directories(root / "D/baseline");
@@ -336,8 +315,7 @@ TEST_F(LocalBackendTest, CopyFolderWithAPipeLeavesNoPartialCopy)
     EXPECT_EQ(tree.List("root/D/baseline"), Strings{});
 }
 
-TEST_F(LocalBackendTest, TreesFollowLinksThatStayInside)
-{
+TEST_F(LocalBackendTest, TreesFollowLinksThatStayInside) {
     tree.Write("root/D/shared/common.txt", "common");
     tree.Write("root/D/trunk/a.txt", "a");
     fs::create_symlink(root / "D/shared/common.txt", root / "D/trunk/link.txt");
@@ -355,8 +333,7 @@ TEST_F(LocalBackendTest, TreesFollowLinksThatStayInside)
     EXPECT_FALSE(fs::exists(tree / "out"));
 }
 
-TEST_F(LocalBackendTest, TreesLeaveOutUnfinishedTransfers)
-{
+TEST_F(LocalBackendTest, TreesLeaveOutUnfinishedTransfers) {
     tree.Write("root/D/trunk/a.prt", "a");
     tree.Write("root/D/trunk/.a.prt.vfs-0123456789", "half of an upload");
     fs::create_directories(root / "D/trunk/.sub.vfs-abcdefghij");
@@ -370,8 +347,7 @@ TEST_F(LocalBackendTest, TreesLeaveOutUnfinishedTransfers)
     EXPECT_EQ(count, 3u);
 }
 
-TEST_F(LocalBackendTest, LongNamesStillGetATemporary)
-{
+TEST_F(LocalBackendTest, LongNamesStillGetATemporary) {
     // Near the 255-byte limit: the temporary's name must not exceed it.
     const std::string name(250, 'n');
     tree.Write("local/f", "long");
@@ -387,16 +363,14 @@ TEST_F(LocalBackendTest, LongNamesStillGetATemporary)
 
 // ---- renameFile, renameFolder -----------------------------------------------
 
-TEST_F(LocalBackendTest, RenameFile)
-{
+TEST_F(LocalBackendTest, RenameFile) {
     tree.Write("root/D/trunk/a.prt", "a");
     ASSERT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\b.prt"), 0);
     EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"b.prt"}));
     EXPECT_EQ(tree.Read("root/D/trunk/b.prt"), "a");
 }
 
-TEST_F(LocalBackendTest, RenameFileNeverReplaces)
-{
+TEST_F(LocalBackendTest, RenameFileNeverReplaces) {
     tree.Write("root/D/trunk/a.prt", "a");
     tree.Write("root/D/trunk/b.prt", "b");
     fs::create_directories(root / "D/trunk/dir");
@@ -410,8 +384,7 @@ TEST_F(LocalBackendTest, RenameFileNeverReplaces)
     EXPECT_EQ(tree.Read("root/D/trunk/b.prt"), "b");
 }
 
-TEST_F(LocalBackendTest, RenameFileFailures)
-{
+TEST_F(LocalBackendTest, RenameFileFailures) {
     tree.Write("root/D/trunk/a.prt", "a");
     EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\x.prt", L"D:\\trunk\\y.prt"),
               NFS::NFS_E_NOT_FOUND);
@@ -427,15 +400,13 @@ TEST_F(LocalBackendTest, RenameFileFailures)
     EXPECT_EQ(tree.List("root/D"), (Strings{"trunk/", "trunk/a.prt"}));
 }
 
-TEST_F(LocalBackendTest, RenameFolder)
-{
+TEST_F(LocalBackendTest, RenameFolder) {
     tree.Write("root/D/baseline/trunk/a.txt", "a");
     ASSERT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"), 0);
     EXPECT_EQ(tree.List("root/D/baseline"), (Strings{"rel1/", "rel1/a.txt"}));
 }
 
-TEST_F(LocalBackendTest, RenameFolderNeverReplacesEvenAnEmptyFolder)
-{
+TEST_F(LocalBackendTest, RenameFolderNeverReplacesEvenAnEmptyFolder) {
     tree.Write("root/D/baseline/trunk/a.txt", "a");
     fs::create_directories(root / "D/baseline/rel1");
     EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"),
@@ -454,8 +425,7 @@ TEST_F(LocalBackendTest, RenameFolderNeverReplacesEvenAnEmptyFolder)
 
 // ---- how the repository library drives it ----------------------------------
 
-TEST_F(LocalBackendTest, RepositoryLifeCycle)
-{
+TEST_F(LocalBackendTest, RepositoryLifeCycle) {
     const std::wstring d = L"D:\\vault\\repo1";
     for (const std::wstring& dir : {d, d + L"\\trunk", d + L"\\baseline", d + L"\\history"})
         ASSERT_EQ(cmd->mk(server, 0, dir, false), 0);
@@ -512,16 +482,14 @@ TEST_F(LocalBackendTest, RepositoryLifeCycle)
 
 class EscapeTest : public BackendFixture {
 protected:
-    EscapeTest()
-    {
+    EscapeTest() {
         tree.Write("outside/secret.txt", "secret");
         tree.Write("local/a.txt", "payload");
         tree.Write("root/D/trunk/a.txt", "a");
         fs::create_directory_symlink(tree / "outside", root / "D/out");
         fs::create_symlink(tree / "outside/secret.txt", root / "D/secret.txt");
     }
-    void ExpectOutsideUntouched() const
-    {
+    void ExpectOutsideUntouched() const {
         EXPECT_EQ(tree.List("outside"), (Strings{"secret.txt"}));
         EXPECT_EQ(tree.Read("outside/secret.txt"), "secret");
         EXPECT_FALSE(fs::exists(tree / "x"));
@@ -529,8 +497,7 @@ protected:
     }
 };
 
-TEST_F(EscapeTest, ParentComponentsAreRefusedByEveryOperation)
-{
+TEST_F(EscapeTest, ParentComponentsAreRefusedByEveryOperation) {
     for (const std::wstring path : {L"..\\x", L"\\..\\..\\etc\\passwd", L"D:\\trunk\\..\\..\\..\\x",
                                     L"../x", L"D:\\trunk\\..\\a.txt"}) {
         SCOPED_TRACE(std::string(path.begin(), path.end()));
@@ -554,8 +521,7 @@ TEST_F(EscapeTest, ParentComponentsAreRefusedByEveryOperation)
     ExpectOutsideUntouched();
 }
 
-TEST_F(EscapeTest, LinksOutOfTheRootAreNotFollowed)
-{
+TEST_F(EscapeTest, LinksOutOfTheRootAreNotFollowed) {
     EXPECT_EQ(cmd->upload(server, 0, Local("local/a.txt"), L"D:\\out\\a.txt", count, false),
               NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_OUTSIDE_ROOT,
@@ -581,8 +547,7 @@ TEST_F(EscapeTest, LinksOutOfTheRootAreNotFollowed)
     ExpectOutsideUntouched();
 }
 
-TEST_F(EscapeTest, ALinkOutInsideACopiedTreeFailsTheWholeCopy)
-{
+TEST_F(EscapeTest, ALinkOutInsideACopiedTreeFailsTheWholeCopy) {
     fs::create_symlink(tree / "outside/secret.txt", root / "D/trunk/leak.txt");
     fs::create_directories(root / "D/baseline");
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_OUTSIDE_ROOT);
@@ -596,8 +561,7 @@ TEST_F(EscapeTest, ALinkOutInsideACopiedTreeFailsTheWholeCopy)
     ExpectOutsideUntouched();
 }
 
-TEST_F(EscapeTest, DeletingALinkRemovesOnlyTheLink)
-{
+TEST_F(EscapeTest, DeletingALinkRemovesOnlyTheLink) {
     ASSERT_EQ(cmd->delFile(server, 0, L"D:\\secret.txt"), 0);
     EXPECT_EQ(tree.List("root/D"), (Strings{"out@", "trunk/", "trunk/a.txt"}));
     // Replacing a link puts a file in its place; the file it led to stays.

@@ -13,8 +13,7 @@ using NFS::NfsError;
 using NFS::RootMap;
 using vaultfs_test::TestTree;
 
-long ErrorOf(const std::function<void()>& fn)
-{
+long ErrorOf(const std::function<void()>& fn) {
     try {
         fn();
     } catch (const NfsError& e) {
@@ -23,8 +22,7 @@ long ErrorOf(const std::function<void()>& fn)
     return 0;
 }
 
-TEST(RootMapRelative, SeparatorsDriveAndDotsAreNormalised)
-{
+TEST(RootMapRelative, SeparatorsDriveAndDotsAreNormalised) {
     EXPECT_EQ(RootMap::Relative(L"D:\\repo1\\trunk"), fs::path("D/repo1/trunk"));
     EXPECT_EQ(RootMap::Relative(L"d:/repo1/trunk/"), fs::path("D/repo1/trunk"));
     EXPECT_EQ(RootMap::Relative(L"\\\\repo1\\\\.\\trunk"), fs::path("repo1/trunk"));
@@ -35,14 +33,12 @@ TEST(RootMapRelative, SeparatorsDriveAndDotsAreNormalised)
     EXPECT_EQ(RootMap::Relative(L"1:\\a"), fs::path("1:/a"));
 }
 
-TEST(RootMapRelative, NonAsciiNamesArriveAsUtf8)
-{
+TEST(RootMapRelative, NonAsciiNamesArriveAsUtf8) {
     EXPECT_EQ(RootMap::Relative(L"D:\\\u6587\u6863\\a.prt"),
               fs::path("D/\xe6\x96\x87\xe6\xa1\xa3/a.prt"));
 }
 
-TEST(RootMapRelative, RefusesParentComponentsEmptyPathsAndNulls)
-{
+TEST(RootMapRelative, RefusesParentComponentsEmptyPathsAndNulls) {
     EXPECT_EQ(ErrorOf([] { RootMap::Relative(L"..\\x"); }), NFS::NFS_E_OUTSIDE_ROOT);
     EXPECT_EQ(ErrorOf([] { RootMap::Relative(L"\\..\\..\\etc\\passwd"); }),
               NFS::NFS_E_OUTSIDE_ROOT);
@@ -55,16 +51,14 @@ TEST(RootMapRelative, RefusesParentComponentsEmptyPathsAndNulls)
     EXPECT_EQ(RootMap::Relative(L"...\\a"), fs::path(".../a"));
 }
 
-TEST(RootMap, MissingRootIsNotFound)
-{
+TEST(RootMap, MissingRootIsNotFound) {
     TestTree tree;
     EXPECT_EQ(ErrorOf([&] { RootMap map(tree / "absent"); }), NFS::NFS_E_NOT_FOUND);
     tree.Write("file", "x");
     EXPECT_EQ(ErrorOf([&] { RootMap map(tree / "file"); }), NFS::NFS_E_NOT_FOUND);
 }
 
-TEST(RootMap, EntryKeepsTheLastLinkFollowResolvesIt)
-{
+TEST(RootMap, EntryKeepsTheLastLinkFollowResolvesIt) {
     TestTree tree;
     fs::create_directories(tree / "root/D/real");
     fs::create_directory_symlink(tree / "root/D/real", tree / "root/D/alias");
@@ -75,8 +69,7 @@ TEST(RootMap, EntryKeepsTheLastLinkFollowResolvesIt)
     EXPECT_EQ(map.Follow(L"D:\\missing\\deeper"), tree / "root/D/missing/deeper");
 }
 
-TEST(RootMap, LinksLeadingOutOfTheRootAreRefused)
-{
+TEST(RootMap, LinksLeadingOutOfTheRootAreRefused) {
     TestTree tree;
     fs::create_directories(tree / "root");
     fs::create_directories(tree / "outside");
@@ -94,8 +87,7 @@ TEST(RootMap, LinksLeadingOutOfTheRootAreRefused)
     EXPECT_EQ(map.Entry(L"secret"), tree / "root/secret");
 }
 
-TEST(RootMap, SiblingWithTheRootAsPrefixIsOutside)
-{
+TEST(RootMap, SiblingWithTheRootAsPrefixIsOutside) {
     TestTree tree;
     fs::create_directories(tree / "root");
     fs::create_directories(tree / "root2");

@@ -17,43 +17,35 @@ namespace vaultfs_test {
 
 namespace fs = std::filesystem;
 
-TestTree::TestTree()
-{
+TestTree::TestTree() {
     std::string pattern = (fs::temp_directory_path() / "vaultfs-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     // Canonical, so paths compare equal to what the backend resolves.
     path_ = fs::canonical(pattern);
 }
 
-TestTree::~TestTree()
-{
+TestTree::~TestTree() {
     std::error_code ec;
     fs::remove_all(path_, ec);
 }
 
-void TestTree::Write(const fs::path& relative, const std::string& content) const
-{
+void TestTree::Write(const fs::path& relative, const std::string& content) const {
     const fs::path file = path_ / relative;
     fs::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << content;
-    if (!out)
-        throw std::runtime_error("cannot write " + file.string());
+    if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
-std::string TestTree::Read(const fs::path& relative) const
-{
+std::string TestTree::Read(const fs::path& relative) const {
     std::ifstream in(path_ / relative, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + (path_ / relative).string());
+    if (!in) throw std::runtime_error("cannot read " + (path_ / relative).string());
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-std::vector<std::string> TestTree::List(const fs::path& relative) const
-{
+std::vector<std::string> TestTree::List(const fs::path& relative) const {
     std::vector<std::string> names;
     const fs::path base = path_ / relative;
     for (auto it = fs::recursive_directory_iterator(base); it != fs::recursive_directory_iterator();
@@ -69,10 +61,7 @@ std::vector<std::string> TestTree::List(const fs::path& relative) const
     return names;
 }
 
-std::wstring Wide(const fs::path& path)
-{
-    return zub::Utf8ToWide(path.native());
-}
+std::wstring Wide(const fs::path& path) { return zub::Utf8ToWide(path.native()); }
 
 namespace {
 
@@ -80,8 +69,7 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 }  // namespace
 
-void WritePattern(const fs::path& file, std::uint64_t size)
-{
+void WritePattern(const fs::path& file, std::uint64_t size) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     const auto buffer = std::make_unique<std::uint64_t[]>(kChunk / 8);
     for (std::uint64_t at = 0; at < size; at += kChunk) {
@@ -90,15 +78,12 @@ void WritePattern(const fs::path& file, std::uint64_t size)
             buffer[i] = (at / 8 + i) * 0x9E3779B97F4A7C15ull;
         out.write(reinterpret_cast<const char*>(buffer.get()), static_cast<std::streamsize>(n));
     }
-    if (!out)
-        throw std::runtime_error("cannot write " + file.string());
+    if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
-std::uint64_t Checksum(const fs::path& file)
-{
+std::uint64_t Checksum(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + file.string());
+    if (!in) throw std::runtime_error("cannot read " + file.string());
     const auto buffer = std::make_unique<char[]>(kChunk);
     std::uint64_t sum = 1469598103934665603ull;
     std::uint64_t length = 0;
@@ -112,18 +97,15 @@ std::uint64_t Checksum(const fs::path& file)
             std::memcpy(&word, buffer.get() + i, 8);
             sum = (sum ^ word) * 1099511628211ull;
         }
-        for (; i < got; ++i)
-            sum = (sum ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+        for (; i < got; ++i) sum = (sum ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
         length += got;
     }
     return sum ^ length;
 }
 
-std::string RunInChild(const std::function<std::string()>& body)
-{
+std::string RunInChild(const std::function<std::string()>& body) {
     int fds[2];
-    if (::pipe(fds) != 0)
-        return "pipe failed";
+    if (::pipe(fds) != 0) return "pipe failed";
     const pid_t pid = ::fork();
     if (pid < 0) {
         ::close(fds[0]);
@@ -142,8 +124,7 @@ std::string RunInChild(const std::function<std::string()>& body)
         std::size_t done = 0;
         while (done < answer.size()) {
             const ssize_t n = ::write(fds[1], answer.data() + done, answer.size() - done);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             done += static_cast<std::size_t>(n);
         }
         ::_exit(0);
@@ -153,8 +134,7 @@ std::string RunInChild(const std::function<std::string()>& body)
     char buffer[512];
     for (;;) {
         const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         answer.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fds[0]);
@@ -165,18 +145,15 @@ std::string RunInChild(const std::function<std::string()>& body)
     return answer.substr(1);
 }
 
-long PeakRssKib()
-{
+long PeakRssKib() {
     std::ifstream in("/proc/self/status");
     std::string line;
     while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
     return -1;
 }
 
-void ResetPeakRss()
-{
+void ResetPeakRss() {
     std::ofstream out("/proc/self/clear_refs");
     out << "5";
 }

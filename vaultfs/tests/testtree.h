@@ -17,8 +17,7 @@ public:
     ~TestTree();
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::filesystem::path& relative) const
-    {
+    std::filesystem::path operator/(const std::filesystem::path& relative) const {
         return path_ / relative;
     }
 

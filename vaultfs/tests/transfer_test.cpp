@@ -31,24 +31,21 @@ constexpr std::uint64_t kMiB = 1 << 20;
 // bounded buffer, with small steps so a few MiB make several.
 class TransferTest : public BackendFixture, public ::testing::WithParamInterface<bool> {
 protected:
-    TransferTest()
-    {
+    TransferTest() {
         const NFS::LocalBackend::Options options{64 * 1024, GetParam()};
         const fs::path dir = root;
         cmd->RegisterBackend(L"steps", [dir, options](const std::wstring&, unsigned short) {
             return std::make_unique<NFS::LocalBackend>(dir, options);
         });
     }
-    ~TransferTest() override
-    {
+    ~TransferTest() override {
         cmd->UnregisterBackend(L"steps");
         cmd->SetProgress({});
     }
     const std::wstring steps = L"steps:";
 };
 
-TEST_P(TransferTest, ProgressCountsUpToTheSize)
-{
+TEST_P(TransferTest, ProgressCountsUpToTheSize) {
     const std::uint64_t size = 200 * 1024 + 17;
     fs::create_directories(tree / "local");
     WritePattern(tree / "local/big", size);
@@ -71,8 +68,7 @@ TEST_P(TransferTest, ProgressCountsUpToTheSize)
     EXPECT_EQ(Checksum(tree / "back/big"), Checksum(tree / "local/big"));
 }
 
-TEST_P(TransferTest, DownLoadFolderProgressRunsOverTheWholeTree)
-{
+TEST_P(TransferTest, DownLoadFolderProgressRunsOverTheWholeTree) {
     fs::create_directories(root / "D/trunk/sub");
     WritePattern(root / "D/trunk/a", 100 * 1024);
     WritePattern(root / "D/trunk/sub/b", 30 * 1024);
@@ -86,18 +82,17 @@ TEST_P(TransferTest, DownLoadFolderProgressRunsOverTheWholeTree)
     EXPECT_EQ(Checksum(tree / "out/sub/b"), Checksum(root / "D/trunk/sub/b"));
 }
 
-TEST_P(TransferTest, CopiesCountUpToTheSizeOfTheFileOrTree)
-{
+TEST_P(TransferTest, CopiesCountUpToTheSizeOfTheFileOrTree) {
     const std::uint64_t size = 200 * 1024 + 17;
     fs::create_directories(root / "D/trunk/sub/deeper");
     WritePattern(root / "D/trunk/big.prt", size);
     tree.Write("root/D/history/big.prt", "previous version");
     using Named = std::vector<std::tuple<std::wstring, std::uint64_t, std::uint64_t>>;
     Named seen;
-    cmd->SetOperationProgress([&](std::wstring_view operation, std::uint64_t done,
-                                  std::uint64_t total) {
-        seen.emplace_back(std::wstring(operation), done, total);
-    });
+    cmd->SetOperationProgress(
+        [&](std::wstring_view operation, std::uint64_t done, std::uint64_t total) {
+            seen.emplace_back(std::wstring(operation), done, total);
+        });
     ASSERT_EQ(cmd->copy(steps, 0, L"D:\\trunk\\big.prt", L"D:\\history\\big.prt"), 0);
     EXPECT_EQ(seen, (Named{{L"copy", 64 * 1024, size},
                            {L"copy", 128 * 1024, size},
@@ -114,8 +109,7 @@ TEST_P(TransferTest, CopiesCountUpToTheSizeOfTheFileOrTree)
     const std::uint64_t total = 280 * 1024 + 3;
     fs::create_directories(root / "D/baseline");
     Calls calls;
-    cmd->SetProgress(
-        [&](std::uint64_t done, std::uint64_t all) { calls.emplace_back(done, all); });
+    cmd->SetProgress([&](std::uint64_t done, std::uint64_t all) { calls.emplace_back(done, all); });
     ASSERT_EQ(cmd->copyFolder(steps, 0, L"D:\\trunk", L"D:\\baseline"), 0);
     EXPECT_EQ(calls, (Calls{{64 * 1024, total},
                             {100 * 1024, total},
@@ -137,8 +131,7 @@ TEST_P(TransferTest, CopiesCountUpToTheSizeOfTheFileOrTree)
     EXPECT_TRUE(fs::is_directory(root / "D/baseline/hollow/inner"));
 }
 
-TEST_P(TransferTest, CopiesAbortedMidwayLeaveNoTrace)
-{
+TEST_P(TransferTest, CopiesAbortedMidwayLeaveNoTrace) {
     fs::create_directories(root / "D/trunk/sub");
     WritePattern(root / "D/trunk/a.prt", 100 * 1024);
     WritePattern(root / "D/trunk/sub/b.prt", 200 * 1024);
@@ -147,33 +140,29 @@ TEST_P(TransferTest, CopiesAbortedMidwayLeaveNoTrace)
     int reports = 0;
     cmd->SetProgress([&](std::uint64_t, std::uint64_t) {
         // By now part of the copy sits under a temporary name.
-        if (++reports == 3)
-            throw std::runtime_error("cancelled by the user");
+        if (++reports == 3) throw std::runtime_error("cancelled by the user");
     });
     EXPECT_EQ(cmd->copyFolder(steps, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_INTERNAL);
-    EXPECT_EQ(LastError(), Error(NFS::NFS_E_INTERNAL,
-                                 L"copyFolder: \"D:\\trunk\": cancelled by the user"));
+    EXPECT_EQ(LastError(),
+              Error(NFS::NFS_E_INTERNAL, L"copyFolder: \"D:\\trunk\": cancelled by the user"));
     EXPECT_EQ(reports, 3);
 
     reports = 1;
-    EXPECT_EQ(cmd->copy(steps, 0, L"D:\\trunk\\a.prt", L"D:\\history\\a.prt"),
-              NFS::NFS_E_INTERNAL);
+    EXPECT_EQ(cmd->copy(steps, 0, L"D:\\trunk\\a.prt", L"D:\\history\\a.prt"), NFS::NFS_E_INTERNAL);
     EXPECT_EQ(reports, 3);
     EXPECT_EQ(tree.Read("root/D/history/a.prt"), "previous version");
     EXPECT_EQ(tree.List("root/D"), (Strings{"baseline/", "history/", "history/a.prt", "trunk/",
                                             "trunk/a.prt", "trunk/sub/", "trunk/sub/b.prt"}));
 }
 
-TEST_P(TransferTest, AnUploadAbortedMidwayLeavesThePreviousFile)
-{
+TEST_P(TransferTest, AnUploadAbortedMidwayLeavesThePreviousFile) {
     tree.Write("root/D/trunk/a.prt", "previous version");
     fs::create_directories(tree / "local");
     WritePattern(tree / "local/a.prt", 3 * kMiB);
     int steps_seen = 0;
     cmd->SetProgress([&](std::uint64_t, std::uint64_t) {
         // By now part of the new content sits in the temporary file.
-        if (++steps_seen == 2)
-            throw std::runtime_error("cancelled by the user");
+        if (++steps_seen == 2) throw std::runtime_error("cancelled by the user");
     });
     EXPECT_EQ(cmd->upload(steps, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false),
               NFS::NFS_E_INTERNAL);
@@ -185,8 +174,7 @@ TEST_P(TransferTest, AnUploadAbortedMidwayLeavesThePreviousFile)
     EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"a.prt"}));
 }
 
-TEST_P(TransferTest, ADownloadAbortedMidwayLeavesTheLocalFile)
-{
+TEST_P(TransferTest, ADownloadAbortedMidwayLeavesTheLocalFile) {
     fs::create_directories(root / "D");
     WritePattern(root / "D/a.prt", kMiB);
     tree.Write("out/a.prt", "local copy");
@@ -199,8 +187,7 @@ TEST_P(TransferTest, ADownloadAbortedMidwayLeavesTheLocalFile)
 
 // A real write failure: the file-size limit makes the kernel refuse the
 // write after 1 MiB. Run in a child so the limit stays there.
-TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries)
-{
+TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries) {
     tree.Write("root/D/trunk/a.prt", "previous version");
     tree.Write("out/a.prt", "local copy");
     fs::create_directories(tree / "local");
@@ -211,8 +198,7 @@ TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries)
     const std::string answer = RunInChild([&]() -> std::string {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{kMiB, kMiB};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            return "setrlimit failed";
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return "setrlimit failed";
         std::string report;
         auto check = [&](const char* what, int rc) {
             const Error e = LastError();
@@ -250,8 +236,7 @@ class ConcurrentTransferTest : public BackendFixture {};
 
 // Readers see the old file or the new one whole, never a mix, while two
 // writers keep replacing it.
-TEST_F(ConcurrentTransferTest, ReadersNeverSeeAPartialFile)
-{
+TEST_F(ConcurrentTransferTest, ReadersNeverSeeAPartialFile) {
     fs::create_directories(tree / "local");
     WritePattern(tree / "local/one", 2 * kMiB);
     tree.Write("local/two", std::string(3 * kMiB, 'x'));
@@ -263,8 +248,7 @@ TEST_F(ConcurrentTransferTest, ReadersNeverSeeAPartialFile)
     auto writer = [&](const char* source) {
         std::uint64_t n = 0;
         for (int i = 0; i < 10; ++i)
-            if (cmd->upload(server, 0, Local(source), L"D:\\a.prt", n, false) != 0)
-                ++failures;
+            if (cmd->upload(server, 0, Local(source), L"D:\\a.prt", n, false) != 0) ++failures;
     };
     std::vector<std::uint64_t> seen;
     auto reader = [&] {
@@ -284,8 +268,7 @@ TEST_F(ConcurrentTransferTest, ReadersNeverSeeAPartialFile)
     r.join();
     EXPECT_EQ(failures.load(), 0);
     ASSERT_EQ(seen.size(), 20u);
-    for (const std::uint64_t sum : seen)
-        EXPECT_TRUE(sum == one || sum == two);
+    for (const std::uint64_t sum : seen) EXPECT_TRUE(sum == one || sum == two);
     const std::uint64_t last = Checksum(root / "D/a.prt");
     EXPECT_TRUE(last == one || last == two);
     EXPECT_EQ(tree.List("root/D"), (Strings{"a.prt"}));
@@ -293,8 +276,7 @@ TEST_F(ConcurrentTransferTest, ReadersNeverSeeAPartialFile)
 }
 
 // 256 MiB up and down again, in a child whose peak memory is measured.
-TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory)
-{
+TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory) {
     const std::uint64_t size = 256 * kMiB;
     fs::create_directories(tree / "local");
     WritePattern(tree / "local/large.bin", size);

@@ -21,8 +21,8 @@ class CDBAccessor {
 public:
     virtual ~CDBAccessor() = default;
 
-    virtual int InsertRow(const std::wstring& table, const QVParams& values,
-                          const std::wstring& s1, const std::wstring& s2) = 0;
+    virtual int InsertRow(const std::wstring& table, const QVParams& values, const std::wstring& s1,
+                          const std::wstring& s2) = 0;
     virtual int UpdateRows(const std::wstring& table, const QVParams& values,
                            const QVParams& conditions, const std::wstring& s1,
                            const std::wstring& s2) = 0;

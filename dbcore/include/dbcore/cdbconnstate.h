@@ -14,8 +14,8 @@ public:
     CDBConnState() = default;
     // The arguments after the database are the caller's constants; only
     // server, port, database, token and the usable flag mean anything here.
-    CDBConnState(std::wstring server, long port, std::wstring database, std::wstring text1,
-                 int n1, std::wstring text2, bool flag1, ZUBEnum_APPNO appNo, std::wstring text3,
+    CDBConnState(std::wstring server, long port, std::wstring database, std::wstring text1, int n1,
+                 std::wstring text2, bool flag1, ZUBEnum_APPNO appNo, std::wstring text3,
                  bool flag2, int n2, std::wstring text4);
 
     const std::wstring& token() const { return token_; }

@@ -15,8 +15,8 @@ class BaseLine : public BO {
 public:
     BaseLine() = default;
     // Leaves the key empty.
-    BaseLine(int docRepoId, const std::wstring& name, const std::wstring& desc,
-             double createdTime, int id);
+    BaseLine(int docRepoId, const std::wstring& name, const std::wstring& desc, double createdTime,
+             int id);
     BaseLine(const BaseLine& other) = default;
     BaseLine& operator=(const BaseLine& other) = default;
     ~BaseLine() override = default;

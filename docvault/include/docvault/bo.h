@@ -10,8 +10,12 @@
 #include "dbcore/cdbaccessor.h"
 #include "dbcore/cdbconnstate.h"
 
-namespace ZUBDB { class BOs; }
-namespace DRM { struct RepoLocation; }
+namespace ZUBDB {
+class BOs;
+}
+namespace DRM {
+struct RepoLocation;
+}
 
 struct BOErrorEntry {
     long number = 0;

@@ -34,10 +34,10 @@ class Doc : public BO {
 public:
     Doc() = default;
     // Keyed by the decimal id; modifyInfo empty, caxDocType 0.
-    Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
-        std::wstring currentVersion, int state, int checkOutById, std::wstring checkOutByName,
-        int creById, std::wstring creByName, double creTime, int lstUptById,
-        std::wstring lstUptByName, double lstUptTime, std::wstring phyUrl);
+    Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext, std::wstring currentVersion,
+        int state, int checkOutById, std::wstring checkOutByName, int creById,
+        std::wstring creByName, double creTime, int lstUptById, std::wstring lstUptByName,
+        double lstUptTime, std::wstring phyUrl);
     Doc(const Doc& other) = default;
     Doc& operator=(const Doc& other) = default;
     ~Doc() override = default;

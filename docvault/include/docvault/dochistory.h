@@ -12,8 +12,8 @@ class DocHistory : public BO {
 public:
     DocHistory() = default;
     // Leaves the key empty.
-    DocHistory(int id, int docId, int baseLineId, const std::wstring& hisDocName,
-               int operatorId, const std::wstring& operatorName, double operatorTime,
+    DocHistory(int id, int docId, int baseLineId, const std::wstring& hisDocName, int operatorId,
+               const std::wstring& operatorName, double operatorTime,
                const std::wstring& operateInfo, int action, const std::wstring& phyUrl,
                int version_Main, int version_Sub, int reVersion);
     DocHistory(const DocHistory& other) = default;

@@ -77,17 +77,11 @@ int RecordingAccessor::ExecuteSql(std::unique_ptr<ZUBDB::CDBRecordset>& out,
     return 0;
 }
 
-int RecordingAccessor::BeginTrans() {
-    return Run(MakeCall(L"BeginTrans", L""));
-}
+int RecordingAccessor::BeginTrans() { return Run(MakeCall(L"BeginTrans", L"")); }
 
-int RecordingAccessor::CommitTrans() {
-    return Run(MakeCall(L"CommitTrans", L""));
-}
+int RecordingAccessor::CommitTrans() { return Run(MakeCall(L"CommitTrans", L"")); }
 
-int RecordingAccessor::RollbackTrans() {
-    return Run(MakeCall(L"RollbackTrans", L""));
-}
+int RecordingAccessor::RollbackTrans() { return Run(MakeCall(L"RollbackTrans", L"")); }
 
 long long RecordingAccessor::LastInsertId() const { return db_.lastInsertId; }
 

@@ -27,8 +27,7 @@ public:
                    const std::wstring& order, const std::wstring& s1, const std::wstring& s2,
                    int n1, int n2) override;
     int ExecuteSql(std::unique_ptr<ZUBDB::CDBRecordset>& out, const std::wstring& sql,
-                   const ZUBDB::QVParams& params, const std::wstring& s1, int n1,
-                   int n2) override;
+                   const ZUBDB::QVParams& params, const std::wstring& s1, int n1, int n2) override;
     int BeginTrans() override;
     int CommitTrans() override;
     int RollbackTrans() override;

@@ -16,10 +16,11 @@
 namespace testsupport {
 
 struct DbCall {
-    std::wstring op;       // "InsertRow","UpdateRows","DeleteRows","SelectRows","ExecuteSql","BeginTrans","CommitTrans","RollbackTrans"
-    std::wstring table;    // table name; for ExecuteSql the statement text
-    std::wstring columns;  // SelectRows column list
-    std::wstring order;    // SelectRows ordering text
+    std::wstring
+        op;  // "InsertRow","UpdateRows","DeleteRows","SelectRows","ExecuteSql","BeginTrans","CommitTrans","RollbackTrans"
+    std::wstring table;                      // table name; for ExecuteSql the statement text
+    std::wstring columns;                    // SelectRows column list
+    std::wstring order;                      // SelectRows ordering text
     std::vector<ZUBDB::QVParam> values;      // InsertRow/UpdateRows values; ExecuteSql parameters
     std::vector<ZUBDB::QVParam> conditions;  // UpdateRows/DeleteRows/SelectRows conditions
 
@@ -46,8 +47,8 @@ struct DbConnection {
 
 class RecordingDb {
 public:
-    // Registers scheme "rec" with ZUBDB::CDBAccessorCreator (every accessor made for it records here)
-    // and resets all state. Call in each test's SetUp.
+    // Registers scheme "rec" with ZUBDB::CDBAccessorCreator (every accessor made for it records
+    // here) and resets all state. Call in each test's SetUp.
     static RecordingDb& Install();
     // The installed instance (Install must have run).
     static RecordingDb& Get();
@@ -57,14 +58,16 @@ public:
     std::vector<DbConnection> connections;
 
     // The next SelectRows/ExecuteSql whose table (or statement text) contains `match` returns `rs`
-    // (queued FIFO per match; when the queue is empty an empty record set with no rows is returned).
-    // Matches are tried in the order they were first registered; a failing call takes nothing.
+    // (queued FIFO per match; when the queue is empty an empty record set with no rows is
+    // returned). Matches are tried in the order they were first registered; a failing call takes
+    // nothing.
     void OnSelect(const std::wstring& match, ZUBDB::CDBRecordset rs);
     // The nth (1-based, counted from Install) call with this op name fails with errNumber/errText.
-    // The call returns non-zero even for errNumber 0 (a component that leaves a failure unnumbered).
+    // The call returns non-zero even for errNumber 0 (a component that leaves a failure
+    // unnumbered).
     void FailOn(const std::wstring& op, int nth, long errNumber, const std::wstring& errText);
-    long long lastInsertId = 0;  // what LastInsertId() answers (0: unknown)
-    bool createNull = false;     // CreateAccessor returns null while set
+    long long lastInsertId = 0;             // what LastInsertId() answers (0: unknown)
+    bool createNull = false;                // CreateAccessor returns null while set
     std::vector<std::wstring> Ops() const;  // just the op names, in order
     // Describe() of every call, in order.
     std::vector<std::wstring> Lines() const;

@@ -15,10 +15,10 @@ public:
     // The installed instance (Install must have run).
     static RecordingNfs& Get();
 
-    // One line per call: L"mk D:\\repo1", L"rm D:\\repo1", L"upload /tmp/a.prt D:\\repo1\\trunk\\a.prt",
-    // L"download D:\\r\\trunk\\a.prt /tmp/out a.prt", L"downLoadFolder D:\\r\\trunk /tmp/out",
-    // L"copy SRC DST", L"copyFolder SRC DST", L"renameFile OLD NEW", L"renameFolder OLD NEW",
-    // L"delFile F", L"logIn system PASSWORD".
+    // One line per call: L"mk D:\\repo1", L"rm D:\\repo1", L"upload /tmp/a.prt
+    // D:\\repo1\\trunk\\a.prt", L"download D:\\r\\trunk\\a.prt /tmp/out a.prt", L"downLoadFolder
+    // D:\\r\\trunk /tmp/out", L"copy SRC DST", L"copyFolder SRC DST", L"renameFile OLD NEW",
+    // L"renameFolder OLD NEW", L"delFile F", L"logIn system PASSWORD".
     std::vector<std::wstring> calls;
     // The nth (1-based) call whose line starts with `op` fails with number/text.
     // An op without a blank matches whole operation names only ("copy" does

@@ -28,8 +28,7 @@ std::uint64_t RecordingNfsBackend::download(const std::wstring& remoteFile,
 }
 
 std::uint64_t RecordingNfsBackend::downLoadFolder(const std::wstring& remoteDir,
-                                                  const std::wstring& localDir,
-                                                  const Progress&) {
+                                                  const std::wstring& localDir, const Progress&) {
     nfs_.Record(L"downLoadFolder " + remoteDir + L" " + localDir);
     return 0;
 }
@@ -46,8 +45,7 @@ void RecordingNfsBackend::renameFile(const std::wstring& oldPath, const std::wst
     nfs_.Record(L"renameFile " + oldPath + L" " + newPath);
 }
 
-void RecordingNfsBackend::renameFolder(const std::wstring& oldPath,
-                                       const std::wstring& newPath) {
+void RecordingNfsBackend::renameFolder(const std::wstring& oldPath, const std::wstring& newPath) {
     nfs_.Record(L"renameFolder " + oldPath + L" " + newPath);
 }
 

@@ -35,8 +35,9 @@ Json BaselineCommands::ToJson(const DRM::BaseLine& baseline) {
 
 void BaselineCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
-        "baseline", "Baselines, frozen copies of a repository's current files: create, list, "
-                    "download, delete");
+        "baseline",
+        "Baselines, frozen copies of a repository's current files: create, list, "
+        "download, delete");
     group->require_subcommand(1);
 
     CLI::App* c = group->add_subcommand(
@@ -86,9 +87,9 @@ void BaselineCommands::Create() {
     VaultError::Check(all.GetAll(filter), all);
     for (int i = 0; i < all.Count(); ++i)
         if (all.GetBaseLine(i)->name() == name)
-            throw VaultError(VaultErr::kNameTaken, L"repository " + repo->name() +
-                                                       L" has a baseline named " + name +
-                                                       L" already");
+            throw VaultError(
+                VaultErr::kNameTaken,
+                L"repository " + repo->name() + L" has a baseline named " + name + L" already");
     auto baseline = s_.Connected<DRM::BaseLine>();
     baseline->set_docRepoId(repo->id());
     baseline->set_name(name);

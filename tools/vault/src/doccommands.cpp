@@ -27,27 +27,25 @@ struct DocCommands::Target {
 namespace {
 
 const std::vector<Column> kListColumns = {
-    {"id", "ID"},         {"path", "PATH"},         {"version", "VERSION"},
-    {"state", "STATE"},   {"holder", "HOLDER"},     {"modified", "MODIFIED"},
-    {"last_operator", "BY"}};
+    {"id", "ID"},         {"path", "PATH"},         {"version", "VERSION"}, {"state", "STATE"},
+    {"holder", "HOLDER"}, {"modified", "MODIFIED"}, {"last_operator", "BY"}};
 
-const std::vector<Column> kShowFields = {
-    {"id", "Id"},
-    {"repository", "Repository"},
-    {"path", "Path"},
-    {"version", "Version"},
-    {"state", "State"},
-    {"holder", "Held by"},
-    {"revisions", "Saved versions"},
-    {"creator", "Created by"},
-    {"created", "Created"},
-    {"last_operator", "Last change by"},
-    {"modified", "Last change"},
-    {"cad_type", "CAD type"}};
+const std::vector<Column> kShowFields = {{"id", "Id"},
+                                         {"repository", "Repository"},
+                                         {"path", "Path"},
+                                         {"version", "Version"},
+                                         {"state", "State"},
+                                         {"holder", "Held by"},
+                                         {"revisions", "Saved versions"},
+                                         {"creator", "Created by"},
+                                         {"created", "Created"},
+                                         {"last_operator", "Last change by"},
+                                         {"modified", "Last change"},
+                                         {"cad_type", "CAD type"}};
 
 const std::vector<Column> kHistoryColumns = {
-    {"revision", "REV"},  {"version", "VERSION"}, {"replaced_by", "REPLACED BY"},
-    {"time", "CHECKED IN"}, {"user", "BY"},        {"message", "MESSAGE"}};
+    {"revision", "REV"},    {"version", "VERSION"}, {"replaced_by", "REPLACED BY"},
+    {"time", "CHECKED IN"}, {"user", "BY"},         {"message", "MESSAGE"}};
 
 Json TimeOrNull(double t) {
     const std::string text = Output::OleDate(t);
@@ -141,8 +139,9 @@ Json DocCommands::ToJson(const DRM::Doc& doc) {
 
 void DocCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
-        "doc", "Documents: add, list, show, checkout, checkin, view, get, history, rename, "
-               "delete");
+        "doc",
+        "Documents: add, list, show, checkout, checkin, view, get, history, rename, "
+        "delete");
     group->require_subcommand(1);
     const char* docHelp = "Document id, or REPO:path/name.ext";
 
@@ -150,12 +149,14 @@ void DocCommands::Register(CLI::App& app) {
     a->add_option("REPO", repo_, "Repository id or name")->required();
     a->add_option("FILE", file_, "Local file; its name becomes the document's name")->required();
     a->add_option("--folder", folder_, "Sub-folder of the repository to keep it in (a/b)");
-    a->add_option("--cad-type", cadType_, "CAD document type stored with it")->capture_default_str();
+    a->add_option("--cad-type", cadType_, "CAD document type stored with it")
+        ->capture_default_str();
     a->add_flag("--json", *s_.out().JsonFlag(), "Print the new document as JSON");
     a->callback([this] { Add(); });
 
-    CLI::App* l = group->add_subcommand("list", "List a repository's documents with state and "
-                                                "holder (read right)");
+    CLI::App* l = group->add_subcommand("list",
+                                        "List a repository's documents with state and "
+                                        "holder (read right)");
     l->alias("ls");
     l->add_option("REPO", repo_, "Repository id or name")->required();
     l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
@@ -197,8 +198,9 @@ void DocCommands::Register(CLI::App& app) {
     g->add_flag("--force", force_, "Overwrite a local file of that name with other content");
     g->callback([this] { Get(); });
 
-    CLI::App* h = group->add_subcommand("history", "List the saved versions, newest first "
-                                                   "(read right)");
+    CLI::App* h = group->add_subcommand("history",
+                                        "List the saved versions, newest first "
+                                        "(read right)");
     h->alias("log");
     h->add_option("DOC", doc_, docHelp)->required();
     h->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
@@ -210,8 +212,9 @@ void DocCommands::Register(CLI::App& app) {
     rn->callback([this] { Rename(); });
 
     CLI::App* d = group->add_subcommand(
-        "delete", "Delete a document's row and current file; its saved versions stay (write "
-                  "right)");
+        "delete",
+        "Delete a document's row and current file; its saved versions stay (write "
+        "right)");
     d->alias("rm");
     d->add_option("DOC", doc_, docHelp)->required();
     d->add_flag("--force", force_, "Delete even when another user holds it");
@@ -270,8 +273,8 @@ void DocCommands::Add() {
     VaultError::Check(status, *doc);
     // Numbering can fail without failing the add; the document then has no version.
     if (doc->ErrNumber() != 0)
-        std::cerr << "vault: warning " << doc->ErrNumber() << ": "
-                  << WideToUtf8(doc->ErrDesc()) << '\n';
+        std::cerr << "vault: warning " << doc->ErrNumber() << ": " << WideToUtf8(doc->ErrDesc())
+                  << '\n';
     auto stored = s_.Connected<DRM::Doc>();
     VaultError::Check(stored->Read(doc->id()), *stored);
     s_.out().Done(ToJson(*stored), "Added " + Shown(*stored) + " to repository " +
@@ -338,7 +341,8 @@ void DocCommands::CheckOut() {
     }
     VaultError::Check(status, doc);
     s_.out().Say("Checked out " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                 ", version " + WideToUtf8(doc.currentVersion()) + ") to " + PathText::ShowLocal(target));
+                 ", version " + WideToUtf8(doc.currentVersion()) + ") to " +
+                 PathText::ShowLocal(target));
 }
 
 void DocCommands::CheckIn() {
@@ -350,11 +354,9 @@ void DocCommands::CheckIn() {
                                                    L" is not checked out; check it out first");
     if (doc.checkOutById() != actor.id)
         throw VaultError(VaultErr::kNotHolder, L"document " + Utf8ToWide(Shown(doc)) +
-                                                   L" is checked out by " +
-                                                   doc.checkOutByName() + L", not by " +
-                                                   actor.name);
-    const fs::path local =
-        RequireLocalFile(file_.empty() ? WideToUtf8(FileName(doc)) : file_);
+                                                   L" is checked out by " + doc.checkOutByName() +
+                                                   L", not by " + actor.name);
+    const fs::path local = RequireLocalFile(file_.empty() ? WideToUtf8(FileName(doc)) : file_);
     const std::wstring old = doc.currentVersion();
     doc.set_checkOutById(actor.id);
     doc.set_checkOutByName(actor.name);
@@ -363,8 +365,8 @@ void DocCommands::CheckIn() {
     {
         Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
         // The replaced version is copied on the server before the upload.
-        progress.Label(L"copy", "Saving " + WideToUtf8(FileName(doc)) + " " + WideToUtf8(old) +
-                                    " to history");
+        progress.Label(
+            L"copy", "Saving " + WideToUtf8(FileName(doc)) + " " + WideToUtf8(old) + " to history");
         status = cadForm_.empty() ? doc.CheckIn(PathText::Wide(local))
                                   : doc.CheckIn(PathText::Wide(local), Utf8ToWide(cadForm_));
     }
@@ -384,9 +386,8 @@ void DocCommands::View() {
     }
     VaultError::Check(status, *t.doc);
     Place(scratch.path() / FileName(*t.doc), dir / FileName(*t.doc));
-    s_.out().Say("Fetched " + Shown(*t.doc) + " version " +
-                 WideToUtf8(t.doc->currentVersion()) + " to " +
-                 PathText::ShowLocal(dir / FileName(*t.doc)));
+    s_.out().Say("Fetched " + Shown(*t.doc) + " version " + WideToUtf8(t.doc->currentVersion()) +
+                 " to " + PathText::ShowLocal(dir / FileName(*t.doc)));
 }
 
 void DocCommands::Get() {
@@ -409,10 +410,9 @@ void DocCommands::Get() {
         }
     }
     if (candidates.empty())
-        throw VaultError(VaultErr::kNoVersion, L"document " + Utf8ToWide(Shown(doc)) +
-                                                   L" has no saved version " +
-                                                   Utf8ToWide(version_) +
-                                                   L" (see vault doc history)");
+        throw VaultError(VaultErr::kNoVersion,
+                         L"document " + Utf8ToWide(Shown(doc)) + L" has no saved version " +
+                             Utf8ToWide(version_) + L" (see vault doc history)");
     const fs::path dir = LocalDir();
     ScratchDir scratch(dir);
     for (const auto& candidate : candidates) {

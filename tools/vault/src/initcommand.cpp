@@ -4,8 +4,9 @@
 
 void InitCommand::Register(CLI::App& app) {
     CLI::App* c = app.add_subcommand(
-        "init", "Make a new embedded store: both databases, the default version strategy, "
-                "the administrator \"system\" and the file-server root");
+        "init",
+        "Make a new embedded store: both databases, the default version strategy, "
+        "the administrator \"system\" and the file-server root");
     c->add_option("DIR", dir_, "Folder of the store (default: --store, $VAULT_STORE, ./vaultdata)");
     c->callback([this] { Run(); });
 }

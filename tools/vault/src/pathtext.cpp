@@ -1,8 +1,8 @@
 #include "pathtext.h"
 
 #include "vaulterror.h"
-#include "zub/text.h"
 #include "vaulterrors.h"
+#include "zub/text.h"
 
 std::wstring PathText::Folder(const std::wstring& text) {
     std::wstring folder;
@@ -10,8 +10,8 @@ std::wstring PathText::Folder(const std::wstring& text) {
     auto flush = [&] {
         if (part.empty()) return;
         if (part == L"." || part == L"..")
-            throw VaultError(VaultErr::kBadName, L"a folder may not contain \"" + part +
-                                                     L"\": " + text);
+            throw VaultError(VaultErr::kBadName,
+                             L"a folder may not contain \"" + part + L"\": " + text);
         folder += L"\\" + part;
         part.clear();
     };
@@ -67,4 +67,6 @@ std::string PathText::ShowLocal(const std::filesystem::path& path) {
     return relative.string();
 }
 
-std::wstring PathText::Wide(const std::filesystem::path& path) { return zub::Utf8ToWide(path.string()); }
+std::wstring PathText::Wide(const std::filesystem::path& path) {
+    return zub::Utf8ToWide(path.string());
+}

@@ -16,23 +16,25 @@ using zub::WideToUtf8;
 
 namespace {
 
-const std::vector<Column> kListColumns = {
-    {"id", "ID"},           {"name", "NAME"},       {"directory", "DIRECTORY"},
-    {"strategy_id", "STRATEGY"}, {"creator", "CREATOR"}, {"created", "CREATED"}};
+const std::vector<Column> kListColumns = {{"id", "ID"},
+                                          {"name", "NAME"},
+                                          {"directory", "DIRECTORY"},
+                                          {"strategy_id", "STRATEGY"},
+                                          {"creator", "CREATOR"},
+                                          {"created", "CREATED"}};
 
-const std::vector<Column> kShowFields = {
-    {"id", "Id"},
-    {"name", "Name"},
-    {"directory", "Server directory"},
-    {"server", "File server"},
-    {"port", "Port"},
-    {"creator", "Creator"},
-    {"created", "Created"},
-    {"strategy_id", "Version strategy"},
-    {"documents", "Documents"},
-    {"checked_out", "Checked out"},
-    {"baselines", "Baselines"},
-    {"next_main_version", "Next main version"}};
+const std::vector<Column> kShowFields = {{"id", "Id"},
+                                         {"name", "Name"},
+                                         {"directory", "Server directory"},
+                                         {"server", "File server"},
+                                         {"port", "Port"},
+                                         {"creator", "Creator"},
+                                         {"created", "Created"},
+                                         {"strategy_id", "Version strategy"},
+                                         {"documents", "Documents"},
+                                         {"checked_out", "Checked out"},
+                                         {"baselines", "Baselines"},
+                                         {"next_main_version", "Next main version"}};
 
 Json TimeOrNull(double t) {
     const std::string text = Output::OleDate(t);
@@ -56,8 +58,9 @@ Json RepoCommands::ToJson(const DRM::DocRepo& repo) {
 }
 
 void RepoCommands::Register(CLI::App& app) {
-    CLI::App* group = app.add_subcommand("repo", "Document repositories: create, list, show, "
-                                                 "rename, set-strategy, backup, delete");
+    CLI::App* group = app.add_subcommand("repo",
+                                         "Document repositories: create, list, show, "
+                                         "rename, set-strategy, backup, delete");
     group->require_subcommand(1);
 
     CLI::App* c = group->add_subcommand("create", "Create a repository owned by the acting user");
@@ -86,8 +89,8 @@ void RepoCommands::Register(CLI::App& app) {
     rn->add_option("NEWNAME", name_, "New name")->required();
     rn->callback([this] { Rename(); });
 
-    CLI::App* st = group->add_subcommand("set-strategy",
-                                         "Set a repository's version strategy (manage right)");
+    CLI::App* st =
+        group->add_subcommand("set-strategy", "Set a repository's version strategy (manage right)");
     st->add_option("REPO", repo_, "Repository id or name")->required();
     st->add_option("ID", strategy_, "Version strategy id")->required();
     st->callback([this] { SetStrategy(); });
@@ -98,9 +101,10 @@ void RepoCommands::Register(CLI::App& app) {
     b->add_option("DIR", dir_, "Local folder (made when missing)")->required();
     b->callback([this] { Backup(); });
 
-    CLI::App* d = group->add_subcommand(
-        "delete", "Delete a repository with its files, documents, baselines and rights "
-                  "(manage right)");
+    CLI::App* d =
+        group->add_subcommand("delete",
+                              "Delete a repository with its files, documents, baselines and rights "
+                              "(manage right)");
     d->alias("rm");
     d->add_option("REPO", repo_, "Repository id or name")->required();
     d->add_flag("--force", force_, "Delete even when documents are checked out");
@@ -118,8 +122,8 @@ void RepoCommands::CheckNewName(const std::wstring& name) {
     VaultError::Check(all.GetAll(), all);
     for (int i = 0; i < all.Count(); ++i)
         if (all.Repo(i)->name() == name)
-            throw VaultError(VaultErr::kNameTaken, L"a repository named " + name +
-                                                       L" exists already");
+            throw VaultError(VaultErr::kNameTaken,
+                             L"a repository named " + name + L" exists already");
 }
 
 void RepoCommands::Create() {
@@ -254,8 +258,8 @@ void RepoCommands::Backup() {
         Progress progress("Backing up " + WideToUtf8(repo->name()), Progress::Wanted());
         VaultError::Check(repo->BackUp(PathText::Wide(dir)), *repo);
     }
-    s_.out().Say("Copied the current files of repository " + WideToUtf8(repo->name()) +
-                 " to " + PathText::ShowLocal(dir));
+    s_.out().Say("Copied the current files of repository " + WideToUtf8(repo->name()) + " to " +
+                 PathText::ShowLocal(dir));
 }
 
 void RepoCommands::Delete() {
@@ -272,7 +276,8 @@ void RepoCommands::Delete() {
             const DRM::Doc* d = docs.GetDoc(i);
             if (d->state() == 1)
                 throw VaultError(VaultErr::kHeldByOther,
-                                 L"document " + PathText::Show(d->phyUrl(), d->fileName(), d->ext()) +
+                                 L"document " +
+                                     PathText::Show(d->phyUrl(), d->fileName(), d->ext()) +
                                      L" is checked out by " + d->checkOutByName() +
                                      L"; use --force to delete the repository anyway");
         }

@@ -20,8 +20,7 @@ namespace {
 constexpr int kUserRow = 0;
 constexpr int kRoleRow = 1;
 
-const std::vector<Column> kListColumns = {
-    {"kind", "KIND"}, {"name", "NAME"}, {"rights", "RIGHTS"}};
+const std::vector<Column> kListColumns = {{"kind", "KIND"}, {"name", "NAME"}, {"rights", "RIGHTS"}};
 
 const std::vector<Column> kEffectiveColumns = {
     {"repository_id", "ID"}, {"repository", "REPOSITORY"}, {"rights", "RIGHTS"}};
@@ -48,10 +47,14 @@ RightCommands::Rights RightCommands::ParseRights(const std::string& text) {
             const auto comma = text.find(',', start);
             const std::string word =
                 text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-            if (word == "read") r.read = true;
-            else if (word == "write") r.write = true;
-            else if (word == "manage") r.manage = true;
-            else throw bad();
+            if (word == "read")
+                r.read = true;
+            else if (word == "write")
+                r.write = true;
+            else if (word == "manage")
+                r.manage = true;
+            else
+                throw bad();
             if (comma == std::string::npos) break;
             start = comma + 1;
         }
@@ -70,8 +73,9 @@ void RightCommands::Register(CLI::App& app) {
     group->require_subcommand(1);
     const char* whoHelp = "A user (NAME or user:NAME) or a role (role:NAME)";
 
-    CLI::App* l = group->add_subcommand("list", "List the rights given on a repository "
-                                                "(read right)");
+    CLI::App* l = group->add_subcommand("list",
+                                        "List the rights given on a repository "
+                                        "(read right)");
     l->alias("ls");
     l->add_option("REPO", repo_, "Repository id or name")->required();
     l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
@@ -183,8 +187,8 @@ void RightCommands::List() {
         j["id"] = row.id();
         rows.push_back(std::move(j));
     }
-    s_.out().List(kListColumns, rows, "(no rights given on repository " +
-                                          WideToUtf8(repo->name()) + ")");
+    s_.out().List(kListColumns, rows,
+                  "(no rights given on repository " + WideToUtf8(repo->name()) + ")");
 }
 
 void RightCommands::Grant() {

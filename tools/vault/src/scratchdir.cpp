@@ -13,10 +13,9 @@
 ScratchDir::ScratchDir(const std::filesystem::path& parent) {
     std::string pattern = (parent / ".vault-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
-        throw VaultError(VaultErr::kLocalFile,
-                         L"cannot make a temporary folder in " +
-                             zub::Utf8ToWide(parent.string()) + L": " +
-                             zub::Utf8ToWide(std::strerror(errno)));
+        throw VaultError(VaultErr::kLocalFile, L"cannot make a temporary folder in " +
+                                                   zub::Utf8ToWide(parent.string()) + L": " +
+                                                   zub::Utf8ToWide(std::strerror(errno)));
     path_ = pattern;
 }
 

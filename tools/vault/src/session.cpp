@@ -23,9 +23,12 @@ bool Session::IsNumber(const std::string& text) {
 
 const char* Session::RightName(Right right) {
     switch (right) {
-        case Right::Read: return "read";
-        case Right::Write: return "write";
-        case Right::Manage: return "manage";
+        case Right::Read:
+            return "read";
+        case Right::Write:
+            return "write";
+        case Right::Manage:
+            return "manage";
     }
     return "";
 }
@@ -53,8 +56,7 @@ const UserRecord& Session::Actor() {
         if (env) name = env;
     }
     if (name.empty())
-        throw VaultError(VaultErr::kNoUser,
-                         L"no acting user: give --user NAME or set VAULT_USER");
+        throw VaultError(VaultErr::kNoUser, L"no acting user: give --user NAME or set VAULT_USER");
     auto user = users().FindUser(Utf8ToWide(name));
     if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(name));
     actor_ = std::move(*user);
@@ -65,8 +67,8 @@ bool Session::ActorIsAdmin() { return Actor().name == Utf8ToWide(Store::kAdmin);
 
 void Session::RequireAdmin(const std::string& what) {
     if (!ActorIsAdmin())
-        throw VaultError(VaultErr::kDenied, L"only the administrator \"system\" may " +
-                                                Utf8ToWide(what));
+        throw VaultError(VaultErr::kDenied,
+                         L"only the administrator \"system\" may " + Utf8ToWide(what));
 }
 
 void Session::Require(int repoId, const std::wstring& repoName, Right right) {
@@ -78,9 +80,15 @@ void Session::Require(int repoId, const std::wstring& repoName, Right right) {
     int held = 0;
     if (auth) {
         switch (right) {
-            case Right::Read: held = auth->read(); break;
-            case Right::Write: held = auth->write(); break;
-            case Right::Manage: held = auth->manage(); break;
+            case Right::Read:
+                held = auth->read();
+                break;
+            case Right::Write:
+                held = auth->write();
+                break;
+            case Right::Manage:
+                held = auth->manage();
+                break;
         }
     }
     if (!held)
@@ -115,9 +123,9 @@ std::unique_ptr<DRM::Doc> Session::Document(const std::string& ref) {
     }
     const auto colon = ref.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == ref.size())
-        throw VaultError(VaultErr::kNoDoc,
-                         L"a document is named by its id or as REPO:path/name.ext, not " +
-                             Utf8ToWide(ref));
+        throw VaultError(
+            VaultErr::kNoDoc,
+            L"a document is named by its id or as REPO:path/name.ext, not " + Utf8ToWide(ref));
     auto repo = Repo(ref.substr(0, colon));
     const PathText path = PathText::Split(Utf8ToWide(ref.substr(colon + 1)));
     DRM::Docs docs;
@@ -136,8 +144,7 @@ std::unique_ptr<DRM::Doc> Session::Document(const std::string& ref) {
                                            L" in repository " + repo->name());
 }
 
-std::unique_ptr<DRM::BaseLine> Session::Baseline(const DRM::DocRepo& repo,
-                                                 const std::string& ref) {
+std::unique_ptr<DRM::BaseLine> Session::Baseline(const DRM::DocRepo& repo, const std::string& ref) {
     DRM::BaseLines all;
     store().Connect(all);
     DRM::filterForBaseLine filter;

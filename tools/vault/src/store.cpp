@@ -28,13 +28,9 @@ Store::Store(fs::path dir) : dir_(std::move(dir)) {
         dir_ = dir_.parent_path();
 }
 
-fs::path Store::ProductDbFile() const {
-    return dir_ / (zub::WideToUtf8(kProductDb) + ".sqlite3");
-}
+fs::path Store::ProductDbFile() const { return dir_ / (zub::WideToUtf8(kProductDb) + ".sqlite3"); }
 
-fs::path Store::SystemDbFile() const {
-    return dir_ / (zub::WideToUtf8(kSystemDb) + ".sqlite3");
-}
+fs::path Store::SystemDbFile() const { return dir_ / (zub::WideToUtf8(kSystemDb) + ".sqlite3"); }
 
 fs::path Store::FilesRoot() const { return dir_ / "files"; }
 
@@ -61,10 +57,9 @@ void Store::Init() const {
         throw VaultError(VaultErr::kInitFailed, error);
     fs::create_directories(FilesRoot(), ec);
     if (ec)
-        throw VaultError(VaultErr::kInitFailed,
-                         L"cannot make the file-server root " +
-                             zub::Utf8ToWide(FilesRoot().string()) + L": " +
-                             zub::Utf8ToWide(ec.message()));
+        throw VaultError(VaultErr::kInitFailed, L"cannot make the file-server root " +
+                                                    zub::Utf8ToWide(FilesRoot().string()) + L": " +
+                                                    zub::Utf8ToWide(ec.message()));
 }
 
 std::wstring Store::Locator() const { return ZUBDB::EmbeddedLocator(dir_.string()); }

@@ -5,14 +5,13 @@
 
 namespace {
 
-const std::vector<Column> kShowFields = {
-    {"id", "Id"},
-    {"scheme_text", "Numbering"},
-    {"begin_main", "First main number"},
-    {"begin_sub", "First sub number"},
-    {"new_doc_begin", "New documents"},
-    {"doc_adv_scope", "Advance scope"},
-    {"create_baseline_adv", "Baseline advance"}};
+const std::vector<Column> kShowFields = {{"id", "Id"},
+                                         {"scheme_text", "Numbering"},
+                                         {"begin_main", "First main number"},
+                                         {"begin_sub", "First sub number"},
+                                         {"new_doc_begin", "New documents"},
+                                         {"doc_adv_scope", "Advance scope"},
+                                         {"create_baseline_adv", "Baseline advance"}};
 
 }  // namespace
 
@@ -32,7 +31,8 @@ Json StrategyCommands::ToJson(const DRM::VersionStra& st) {
 }
 
 void StrategyCommands::Register(CLI::App& app) {
-    CLI::App* group = app.add_subcommand("strategy", "How document versions are numbered: show, set");
+    CLI::App* group =
+        app.add_subcommand("strategy", "How document versions are numbered: show, set");
     group->require_subcommand(1);
     group->footer(
         "New documents and check-ins number versions by the first strategy (id 1) of the "

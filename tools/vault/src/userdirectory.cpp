@@ -24,8 +24,8 @@ void UserDirectory::Fail() {
 std::vector<std::pair<int, int>> UserDirectory::Memberships() {
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     ZUBDB::QVParams none;
-    if (db_->SelectRows(rs, L"QV_UserRole", L"UserId,RoleId", none, L"UserId,RoleId", L"", L"",
-                        0, 0) != 0)
+    if (db_->SelectRows(rs, L"QV_UserRole", L"UserId,RoleId", none, L"UserId,RoleId", L"", L"", 0,
+                        0) != 0)
         Fail();
     std::vector<std::pair<int, int>> pairs;
     for (; rs && !rs->IsEOF(); rs->MoveNext())
@@ -49,7 +49,8 @@ std::vector<UserRecord> UserDirectory::SelectUsers(const std::wstring& column,
     for (const auto& role : SelectRoles(L"", L"", 0)) roleNames[role.id] = role.name;
     for (const auto& [userId, roleId] : Memberships())
         for (auto& user : users)
-            if (user.id == userId && roleNames.count(roleId)) user.roles.push_back(roleNames[roleId]);
+            if (user.id == userId && roleNames.count(roleId))
+                user.roles.push_back(roleNames[roleId]);
     return users;
 }
 
@@ -99,7 +100,8 @@ std::vector<RoleRecord> UserDirectory::Roles() {
     for (const auto& user : SelectUsers(L"", L"", 0)) userNames[user.id] = user.name;
     for (const auto& [userId, roleId] : Memberships())
         for (auto& role : roles)
-            if (role.id == roleId && userNames.count(userId)) role.members.push_back(userNames[userId]);
+            if (role.id == roleId && userNames.count(userId))
+                role.members.push_back(userNames[userId]);
     return roles;
 }
 

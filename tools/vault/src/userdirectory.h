@@ -4,8 +4,8 @@
 
 #include <memory>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbcore/cdbaccessor.h"

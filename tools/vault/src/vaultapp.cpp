@@ -5,10 +5,11 @@
 VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     : out_(out),
       err_(err),
-      app_("vault: the command line of the document vault.\n"
-           "Store: --store DIR, else $VAULT_STORE, else ./vaultdata. "
-           "Acting user: --user NAME, else $VAULT_USER.",
-           "vault"),
+      app_(
+          "vault: the command line of the document vault.\n"
+          "Store: --store DIR, else $VAULT_STORE, else ./vaultdata. "
+          "Acting user: --user NAME, else $VAULT_USER.",
+          "vault"),
       output_(out),
       session_(output_),
       init_(session_),
@@ -24,8 +25,9 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     app_.add_option("--store", session_.storeOption, "Folder of the embedded store");
     app_.add_option("--user", session_.userOption, "Acting user");
     app_.set_version_flag("--version", "vault 1.0");
-    app_.footer("Every command takes --help. Failures print \"vault: error NUMBER: TEXT\" on "
-                "standard error and exit 1; bad arguments exit 2.");
+    app_.footer(
+        "Every command takes --help. Failures print \"vault: error NUMBER: TEXT\" on "
+        "standard error and exit 1; bad arguments exit 2.");
     init_.Register(app_);
     users_.Register(app_);
     repos_.Register(app_);

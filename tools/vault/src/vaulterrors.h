@@ -5,23 +5,23 @@
 
 namespace VaultErr {
 
-inline constexpr long kNoStore = 49701;        // no store in the directory
-inline constexpr long kStoreExists = 49702;    // init over an existing store
-inline constexpr long kNoUser = 49703;         // no acting user given
+inline constexpr long kNoStore = 49701;      // no store in the directory
+inline constexpr long kStoreExists = 49702;  // init over an existing store
+inline constexpr long kNoUser = 49703;       // no acting user given
 inline constexpr long kUnknownUser = 49704;
 inline constexpr long kUnknownRole = 49705;
-inline constexpr long kNoRepo = 49706;         // no repository of that name
-inline constexpr long kNoDoc = 49707;          // no document of that name
+inline constexpr long kNoRepo = 49706;  // no repository of that name
+inline constexpr long kNoDoc = 49707;   // no document of that name
 inline constexpr long kNoBaseline = 49708;
 inline constexpr long kNameTaken = 49709;
 inline constexpr long kBadName = 49710;
 inline constexpr long kDenied = 49711;
-inline constexpr long kHeldByOther = 49712;    // checked out by another user
-inline constexpr long kNotHolder = 49713;      // check-in without holding it
-inline constexpr long kLocalFile = 49714;      // local file missing or in the way
-inline constexpr long kOverlap = 49715;        // server directory overlaps another repository
+inline constexpr long kHeldByOther = 49712;  // checked out by another user
+inline constexpr long kNotHolder = 49713;    // check-in without holding it
+inline constexpr long kLocalFile = 49714;    // local file missing or in the way
+inline constexpr long kOverlap = 49715;      // server directory overlaps another repository
 inline constexpr long kNoStrategy = 49716;
-inline constexpr long kNoVersion = 49717;      // no saved version with that text
-inline constexpr long kInitFailed = 49718;     // the store could not be made
+inline constexpr long kNoVersion = 49717;   // no saved version with that text
+inline constexpr long kInitFailed = 49718;  // the store could not be made
 
 }  // namespace VaultErr

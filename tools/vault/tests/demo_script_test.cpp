@@ -1,6 +1,6 @@
 // scripts/demo.sh: the session the README runs.
-#include <cstdio>
 #include <sys/wait.h>
+#include <cstdio>
 
 #include "vaultrunner.h"
 
@@ -20,9 +20,8 @@ int RunScript(const std::string& command, std::string& out) {
 
 TEST_F(VaultCli, TheDemoSessionRunsEveryStep) {
     std::string out;
-    const int code = RunScript("TMPDIR=" + ws_.string() + " bash " VAULT_DEMO_SCRIPT " " VAULT_BINARY
-                               " 2>&1",
-                               out);
+    const int code = RunScript(
+        "TMPDIR=" + ws_.string() + " bash " VAULT_DEMO_SCRIPT " " VAULT_BINARY " 2>&1", out);
     EXPECT_EQ(code, 0) << out;
     for (const char* step :
          {"$ vault init\n", "$ vault repo create demo\n", "$ vault doc add demo bracket.prt\n",
@@ -48,9 +47,9 @@ TEST_F(VaultCli, TheDemoStopsAtTheFirstFailingStep) {
     WriteFile("failing-vault", "#!/bin/sh\necho \"vault: error 7: broken\" >&2\nexit 1\n");
     std::filesystem::permissions(Path("failing-vault"), std::filesystem::perms::owner_all);
     std::string out;
-    EXPECT_EQ(RunScript("bash " VAULT_DEMO_SCRIPT " " + Path("failing-vault").string() + " 2>&1",
-                        out),
-              1);
+    EXPECT_EQ(
+        RunScript("bash " VAULT_DEMO_SCRIPT " " + Path("failing-vault").string() + " 2>&1", out),
+        1);
     EXPECT_NE(out.find("$ vault init"), std::string::npos) << out;
     EXPECT_EQ(out.find("$ vault repo create"), std::string::npos) << out;
 }

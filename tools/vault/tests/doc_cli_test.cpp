@@ -25,7 +25,9 @@ protected:
         OkAs(user, {"doc", "checkin", "1", dir + "/bracket.prt", "-m", message});
     }
 
-    nlohmann::json Doc(const std::string& ref) { return Run({"doc", "show", ref, "--json"}).Json(); }
+    nlohmann::json Doc(const std::string& ref) {
+        return Run({"doc", "show", ref, "--json"}).Json();
+    }
 };
 
 TEST_F(VaultDocCli, AddedDocumentsAreListedWithFolderStateAndVersion) {
@@ -63,8 +65,9 @@ TEST_F(VaultDocCli, AddRefusesMissingFilesDuplicatesAndNamesWithoutExtension) {
     EXPECT_EQ(dup.code, 1);
     EXPECT_EQ(dup.err.substr(0, 19), "vault: error 49611:");
     WriteFile("Makefile", "all:\n");
-    EXPECT_EQ(Run({"doc", "add", "demo", "Makefile"}).err,
-              ErrorLine(49710, "documents are named NAME.EXT; this name has no extension: Makefile"));
+    EXPECT_EQ(
+        Run({"doc", "add", "demo", "Makefile"}).err,
+        ErrorLine(49710, "documents are named NAME.EXT; this name has no extension: Makefile"));
     EXPECT_EQ(Run({"doc", "add", "demo", "bracket.prt", "--folder", "a/../b"}).code, 1);
     EXPECT_EQ(Run({"doc", "list", "demo", "--json"}).Json().size(), 1u);
 }
@@ -87,8 +90,9 @@ TEST_F(VaultDocCli, CheckoutHoldsTheDocumentForOneUser) {
               ErrorLine(49713, "document bracket.prt is checked out by alice, not by bob"));
     EXPECT_EQ(RunAs("bob", {"doc", "rename", "1", "other.prt"}).code, 1);
     EXPECT_EQ(RunAs("bob", {"doc", "delete", "1"}).err,
-              ErrorLine(49712, "document bracket.prt is checked out by alice; use --force to "
-                               "delete it anyway"));
+              ErrorLine(49712,
+                        "document bracket.prt is checked out by alice; use --force to "
+                        "delete it anyway"));
     EXPECT_EQ(Doc("1")["holder"], "alice");
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/bracket.prt"), "rev A\n");
 }
@@ -96,7 +100,8 @@ TEST_F(VaultDocCli, CheckoutHoldsTheDocumentForOneUser) {
 TEST_F(VaultDocCli, CheckinNeedsACheckout) {
     const RunResult r = Run({"doc", "checkin", "1", "bracket.prt", "-m", "x"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, ErrorLine(49713, "document bracket.prt is not checked out; check it out first"));
+    EXPECT_EQ(r.err,
+              ErrorLine(49713, "document bracket.prt is not checked out; check it out first"));
     EXPECT_EQ(Doc("1")["version"], "1.0");
 }
 
@@ -156,8 +161,9 @@ TEST_F(VaultDocCli, OlderVersionsAreFetchedWithoutClobberingLocalFiles) {
     EXPECT_EQ(std::distance(fs::directory_iterator(Path("old")), fs::directory_iterator()), 1);
 
     EXPECT_EQ(Run({"doc", "get", "1", "1.2"}).err,
-              ErrorLine(49717, "document bracket.prt has no saved version 1.2 (see vault doc "
-                               "history)"));
+              ErrorLine(49717,
+                        "document bracket.prt has no saved version 1.2 (see vault doc "
+                        "history)"));
     Ok({"doc", "view", "1", "now"});
     EXPECT_EQ(ReadFile(Path("now/bracket.prt")), "rev A\nrev B\nrev C\n");
 }
@@ -195,7 +201,8 @@ TEST_F(VaultDocCli, CheckinTakesTheFileFromTheCurrentFolderAndRecordsTheCadForm)
     ASSERT_TRUE(db);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     ZUBDB::QVParams none;
-    ASSERT_EQ(db->SelectRows(rs, L"QV_CaxForm", L"rcId,revision,DocId", none, L"", L"", L"", 0, 0), 0);
+    ASSERT_EQ(db->SelectRows(rs, L"QV_CaxForm", L"rcId,revision,DocId", none, L"", L"", L"", 0, 0),
+              0);
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_EQ(rs->GetStringAt(0), L"RC-7");
     EXPECT_EQ(rs->GetIntAt(1), 1);

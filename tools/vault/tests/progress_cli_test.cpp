@@ -64,18 +64,18 @@ TEST_F(VaultCli, LargeTransfersShowABarOnATerminalOnly) {
     EXPECT_NE(upload.find("Uploading big.bin  ["), std::string::npos) << upload;
     EXPECT_NE(upload.find("100%  3.0 MiB/3.0 MiB"), std::string::npos) << upload;
 
-    const std::string download = RunOnTerminal({"doc", "checkout", "1", "w"}, store_.string(),
-                                               ws_.string(), code)
-                                     .value_or("");
+    const std::string download =
+        RunOnTerminal({"doc", "checkout", "1", "w"}, store_.string(), ws_.string(), code)
+            .value_or("");
     EXPECT_EQ(code, 0);
     EXPECT_NE(download.find("Downloading big.bin  ["), std::string::npos) << download;
     EXPECT_EQ(ReadFile(Path("w/big.bin")).size(), 3u << 20);
 
     // Small files stay quiet even on a terminal.
     WriteFile("small.txt", "tiny\n");
-    EXPECT_EQ(RunOnTerminal({"doc", "add", "demo", "small.txt"}, store_.string(), ws_.string(),
-                            code),
-              std::optional<std::string>(""));
+    EXPECT_EQ(
+        RunOnTerminal({"doc", "add", "demo", "small.txt"}, store_.string(), ws_.string(), code),
+        std::optional<std::string>(""));
     EXPECT_EQ(code, 0);
 
     // Not a terminal: nothing on standard error.
@@ -94,8 +94,8 @@ TEST_F(VaultCli, ServerSideCopiesShowABarOnATerminalOnly) {
 
     // A baseline copies the whole tree on the server: one bar over all of it.
     int code = -1;
-    const auto tried = RunOnTerminal({"baseline", "create", "demo", "v1"}, store_.string(),
-                                     ws_.string(), code);
+    const auto tried =
+        RunOnTerminal({"baseline", "create", "demo", "v1"}, store_.string(), ws_.string(), code);
     if (!tried) GTEST_SKIP() << "no pseudo-terminal available";
     const std::string frozen = *tried;
     EXPECT_EQ(code, 0);
@@ -114,14 +114,12 @@ TEST_F(VaultCli, ServerSideCopiesShowABarOnATerminalOnly) {
 
     // A check-in first copies the replaced version on the server, then uploads:
     // two lines, each named for what it does.
-    const auto version =
-        Run({"doc", "show", "1", "--json"}).Json()["version"].get<std::string>();
+    const auto version = Run({"doc", "show", "1", "--json"}).Json()["version"].get<std::string>();
     Ok({"doc", "checkout", "1", "w"});
     WriteFile("w/big.bin", std::string(3u << 20, 'n'));
-    const std::string checkin =
-        RunOnTerminal({"doc", "checkin", "1", "w/big.bin", "-m", "edit"}, store_.string(),
-                      ws_.string(), code)
-            .value_or("");
+    const std::string checkin = RunOnTerminal({"doc", "checkin", "1", "w/big.bin", "-m", "edit"},
+                                              store_.string(), ws_.string(), code)
+                                    .value_or("");
     EXPECT_EQ(code, 0);
     const std::size_t saving = checkin.find("Saving big.bin " + version + " to history  [");
     const std::size_t uploading = checkin.find("Uploading big.bin  [");
@@ -137,8 +135,8 @@ TEST_F(VaultCli, ServerSideCopiesShowABarOnATerminalOnly) {
     Ok({"repo", "create", "tiny"});
     WriteFile("small.txt", "tiny\n");
     Ok({"doc", "add", "tiny", "small.txt"});
-    EXPECT_EQ(RunOnTerminal({"baseline", "create", "tiny", "t1"}, store_.string(), ws_.string(),
-                            code),
-              std::optional<std::string>(""));
+    EXPECT_EQ(
+        RunOnTerminal({"baseline", "create", "tiny", "t1"}, store_.string(), ws_.string(), code),
+        std::optional<std::string>(""));
     EXPECT_EQ(code, 0);
 }

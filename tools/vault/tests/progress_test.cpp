@@ -89,7 +89,8 @@ TEST(VaultProgress, EachOperationDrawsALineOfItsOwn) {
         EXPECT_TRUE(p.Drawn());
     }
     EXPECT_EQ(Contents(f.get()), "\r" + Progress::Line("Saving a 1.0 to history", 1500, 2000, 30) +
-                                     "\r" + Progress::Line("Saving a 1.0 to history", 2000, 2000, 30) +
+                                     "\r" +
+                                     Progress::Line("Saving a 1.0 to history", 2000, 2000, 30) +
                                      "\n\r" + Progress::Line("Uploading a", 500, 3000, 30) + "\r" +
                                      Progress::Line("Uploading a", 3000, 3000, 30) + "\n");
 }

@@ -47,8 +47,9 @@ TEST_F(VaultCli, NestedServerDirectoriesAreRefused) {
     Ok({"repo", "create", "outer", "--dir", "/projects/a"});
     const RunResult inner = Run({"repo", "create", "inner", "--dir", "\\projects\\a\\b"});
     EXPECT_EQ(inner.code, 1);
-    EXPECT_EQ(inner.err, ErrorLine(49715, "the server directory \\projects\\a\\b\\ lies inside or "
-                                          "around another repository's; choose one with --dir"));
+    EXPECT_EQ(inner.err, ErrorLine(49715,
+                                   "the server directory \\projects\\a\\b\\ lies inside or "
+                                   "around another repository's; choose one with --dir"));
     EXPECT_EQ(Run({"repo", "create", "around", "--dir", "projects"}).code, 1);
     EXPECT_EQ(Run({"repo", "create", "up", "--dir", "projects/../x"}).code, 1);
     EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), 1u);
@@ -112,8 +113,9 @@ TEST_F(VaultCli, DeleteRemovesTheRepositoryAndItsFiles) {
     // A held document stops the delete unless forced.
     const RunResult held = Run({"repo", "delete", "demo"});
     EXPECT_EQ(held.code, 1);
-    EXPECT_EQ(held.err, ErrorLine(49712, "document plate.prt is checked out by system; use "
-                                         "--force to delete the repository anyway"));
+    EXPECT_EQ(held.err, ErrorLine(49712,
+                                  "document plate.prt is checked out by system; use "
+                                  "--force to delete the repository anyway"));
     EXPECT_TRUE(fs::exists(store_ / "files" / "repos" / "demo" / "trunk" / "plate.prt"));
 
     Ok({"repo", "delete", "demo", "--force"});

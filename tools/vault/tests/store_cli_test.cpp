@@ -97,39 +97,64 @@ TEST_F(VaultCli, BadArgumentsGetUsageAndExitTwo) {
     EXPECT_EQ(bare.code, 2);
     EXPECT_NE(bare.out.find("Usage:"), std::string::npos);
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"frobnicate"},
-          {"repo"},
-          {"repo", "create"},
-          {"doc", "checkin", "1", "file.prt"},
-          {"repo", "list", "--bogus"},
-          {"strategy", "set", "--scheme", "7"},
-          {"repo", "set-strategy", "demo", "x"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"frobnicate"},
+                                                 {"repo"},
+                                                 {"repo", "create"},
+                                                 {"doc", "checkin", "1", "file.prt"},
+                                                 {"repo", "list", "--bogus"},
+                                                 {"strategy", "set", "--scheme", "7"},
+                                                 {"repo", "set-strategy", "demo", "x"}}) {
         const RunResult r = Run(args);
         std::string line;
         for (const auto& a : args) line += " " + a;
         EXPECT_EQ(r.code, 2) << "vault" << line << "\n" << r.out << r.err;
         EXPECT_NE(r.err.find("Run with --help for more information."), std::string::npos)
-            << "vault" << line << "\n" << r.err;
+            << "vault" << line << "\n"
+            << r.err;
     }
 }
 
 TEST_F(VaultCli, EveryCommandHasHelp) {
-    const std::vector<std::vector<std::string>> commands = {
-        {},
-        {"init"},
-        {"user"}, {"user", "add"}, {"user", "list"},
-        {"role"}, {"role", "add"}, {"role", "list"},
-        {"repo"}, {"repo", "create"}, {"repo", "list"}, {"repo", "show"}, {"repo", "rename"},
-        {"repo", "set-strategy"}, {"repo", "backup"}, {"repo", "delete"},
-        {"rights"}, {"rights", "list"}, {"rights", "grant"}, {"rights", "revoke"},
-        {"rights", "show"},
-        {"strategy"}, {"strategy", "show"}, {"strategy", "set"},
-        {"doc"}, {"doc", "add"}, {"doc", "list"}, {"doc", "show"}, {"doc", "checkout"},
-        {"doc", "checkin"}, {"doc", "view"}, {"doc", "get"}, {"doc", "history"},
-        {"doc", "rename"}, {"doc", "delete"},
-        {"baseline"}, {"baseline", "create"}, {"baseline", "list"}, {"baseline", "download"},
-        {"baseline", "delete"}};
+    const std::vector<std::vector<std::string>> commands = {{},
+                                                            {"init"},
+                                                            {"user"},
+                                                            {"user", "add"},
+                                                            {"user", "list"},
+                                                            {"role"},
+                                                            {"role", "add"},
+                                                            {"role", "list"},
+                                                            {"repo"},
+                                                            {"repo", "create"},
+                                                            {"repo", "list"},
+                                                            {"repo", "show"},
+                                                            {"repo", "rename"},
+                                                            {"repo", "set-strategy"},
+                                                            {"repo", "backup"},
+                                                            {"repo", "delete"},
+                                                            {"rights"},
+                                                            {"rights", "list"},
+                                                            {"rights", "grant"},
+                                                            {"rights", "revoke"},
+                                                            {"rights", "show"},
+                                                            {"strategy"},
+                                                            {"strategy", "show"},
+                                                            {"strategy", "set"},
+                                                            {"doc"},
+                                                            {"doc", "add"},
+                                                            {"doc", "list"},
+                                                            {"doc", "show"},
+                                                            {"doc", "checkout"},
+                                                            {"doc", "checkin"},
+                                                            {"doc", "view"},
+                                                            {"doc", "get"},
+                                                            {"doc", "history"},
+                                                            {"doc", "rename"},
+                                                            {"doc", "delete"},
+                                                            {"baseline"},
+                                                            {"baseline", "create"},
+                                                            {"baseline", "list"},
+                                                            {"baseline", "download"},
+                                                            {"baseline", "delete"}};
     for (auto args : commands) {
         std::string usage = "Usage: vault";
         for (const auto& a : args) usage += " " + a;

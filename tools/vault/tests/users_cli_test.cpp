@@ -9,9 +9,8 @@ TEST_F(VaultCli, UsersAndRolesAreAddedAndListedWithTheirLinks) {
     EXPECT_EQ(alice["name"], "alice");
     EXPECT_EQ(alice["roles"], nlohmann::json::array({"designers"}));
     Ok({"user", "add", "bob"});
-    const auto checkers = Run({"role", "add", "checkers", "--member", "bob", "--member", "alice",
-                               "--json"})
-                              .Json();
+    const auto checkers =
+        Run({"role", "add", "checkers", "--member", "bob", "--member", "alice", "--json"}).Json();
     EXPECT_EQ(checkers["members"], nlohmann::json::array({"bob", "alice"}));
 
     const auto users = Run({"user", "list", "--json"}).Json();

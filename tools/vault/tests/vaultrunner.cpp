@@ -39,8 +39,8 @@ void VaultCli::TearDown() {
 }
 
 RunResult VaultCli::Run(const std::vector<std::string>& args,
-                         const std::map<std::string, std::string>& env,
-                         const std::optional<fs::path>& cwd) {
+                        const std::map<std::string, std::string>& env,
+                        const std::optional<fs::path>& cwd) {
     std::map<std::string, std::string> vars;
     for (char** e = environ; *e; ++e) {
         const std::string entry(*e);

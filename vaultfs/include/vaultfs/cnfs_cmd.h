@@ -35,8 +35,8 @@ public:
     int upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,
                const std::wstring& remoteFile, std::uint64_t& count, bool flag);
     int download(const std::wstring& server, unsigned short port, const std::wstring& remoteFile,
-                 const std::wstring& localDir, const std::wstring& localName,
-                 std::uint64_t& count, bool flag);
+                 const std::wstring& localDir, const std::wstring& localName, std::uint64_t& count,
+                 bool flag);
     int downLoadFolder(const std::wstring& server, unsigned short port,
                        const std::wstring& remoteDir, const std::wstring& localDir,
                        std::uint64_t& count, bool flag);
@@ -46,8 +46,8 @@ public:
                    const std::wstring& target);
     int renameFile(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
                    const std::wstring& newPath);
-    int renameFolder(const std::wstring& server, unsigned short port,
-                     const std::wstring& oldPath, const std::wstring& newPath);
+    int renameFolder(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
+                     const std::wstring& newPath);
 
     // *text receives a copy the caller frees with FreeText (null when no failure).
     void GetLastError(wchar_t** text);
@@ -55,8 +55,8 @@ public:
     long GetErrorNumber();
 
     // Backends by scheme (without the colon); tests register their own.
-    using Factory = std::function<std::unique_ptr<NfsBackend>(const std::wstring& server,
-                                                              unsigned short port)>;
+    using Factory =
+        std::function<std::unique_ptr<NfsBackend>(const std::wstring& server, unsigned short port)>;
     void RegisterBackend(const std::wstring& scheme, Factory factory);
     void UnregisterBackend(const std::wstring& scheme);
 
@@ -70,8 +70,8 @@ public:
     // The same, told which operation reports (L"upload", L"copy", ...), so one
     // library call that makes several transfers can show them apart. Replaces
     // the callback of SetProgress and the other way round.
-    using OperationProgress = std::function<void(std::wstring_view operation,
-                                                 std::uint64_t done, std::uint64_t total)>;
+    using OperationProgress =
+        std::function<void(std::wstring_view operation, std::uint64_t done, std::uint64_t total)>;
     void SetOperationProgress(OperationProgress progress);
 
 private:

@@ -42,13 +42,11 @@ public:
     // tree's, planned before the first byte moves. A backend that cannot count
     // need not override these; they then copy without reporting.
     virtual void copy(const std::wstring& source, const std::wstring& target,
-                      const Progress& /*progress*/)
-    {
+                      const Progress& /*progress*/) {
         copy(source, target);
     }
     virtual void copyFolder(const std::wstring& source, const std::wstring& target,
-                            const Progress& /*progress*/)
-    {
+                            const Progress& /*progress*/) {
         copyFolder(source, target);
     }
     virtual void renameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
