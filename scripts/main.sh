@@ -5,5 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 echo "== building"
-bash scripts/build.sh build
-bash scripts/demo.sh build/tools/vault/vault
+# Only what the session runs: no tests, no benchmarks.
+cmake -S . -B build-main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUB_BUILD_TESTS=OFF \
+      -DZUB_BUILD_BENCH=OFF >/dev/null
+cmake --build build-main -j"$(nproc)" --target vault
+bash scripts/demo.sh build-main/tools/vault/vault

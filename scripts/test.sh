@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+echo "== format"
+bash scripts/lint.sh
 jobs=$(nproc)
 
 echo "== build (plain)"

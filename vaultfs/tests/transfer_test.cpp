@@ -230,7 +230,7 @@ TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries) {
 }
 
 INSTANTIATE_TEST_SUITE_P(KernelAndBuffer, TransferTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "KernelCopy" : "Buffered"; });
+                         [](const auto& p) { return p.param ? "KernelCopy" : "Buffered"; });
 
 class ConcurrentTransferTest : public BackendFixture {};
 

@@ -24,7 +24,7 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     app_.require_subcommand(1);
     app_.add_option("--store", session_.storeOption, "Folder of the embedded store");
     app_.add_option("--user", session_.userOption, "Acting user");
-    app_.set_version_flag("--version", "vault 1.0");
+    app_.set_version_flag("--version", "vault " ZUB_VERSION_TEXT);
     app_.footer(
         "Every command takes --help. Failures print \"vault: error NUMBER: TEXT\" on "
         "standard error and exit 1; bad arguments exit 2.");
