@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <exception>
+#include <new>
+
 #include "dbcore/sqliteerror.h"
 #include "dbcore/sqliteprocedureregistry.h"
 #include "procedurecall.h"
@@ -9,6 +12,7 @@
 #include "sqlitedb.h"
 #include "sqlitedbsession.h"
 #include "sqlitestatement.h"
+#include "zub/qv_exception.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -129,6 +133,18 @@ int SqliteAccessor::Run(Work&& work) {
     } catch (const SqliteError& e) {
         SetError(e.code(), e.Description());
         return e.code();
+    } catch (const std::bad_alloc&) {
+        SetError(SQLITE_NOMEM, L"out of memory");
+        return SQLITE_NOMEM;
+    } catch (const ZUBBASE::QV_Exception& e) {
+        SetError(SQLITE_ERROR, e.Message());
+        return SQLITE_ERROR;
+    } catch (const std::exception& e) {
+        SetError(SQLITE_ERROR, zub::NarrowToWide(e.what()));
+        return SQLITE_ERROR;
+    } catch (...) {
+        SetError(SQLITE_ERROR, L"unknown exception");
+        return SQLITE_ERROR;
     }
 }
 

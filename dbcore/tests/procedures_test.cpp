@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <new>
+#include <stdexcept>
+
 #include "dbcore/sqliteaccessor.h"
 #include "dbcore/sqliteerror.h"
 #include "dbcore/sqliteprocedureregistry.h"
 #include "testsupport.h"
+#include "zub/qv_exception.h"
 #include "zub/text.h"
 
 using ZUBDB::CDBAccessor;
@@ -176,6 +180,43 @@ TEST_F(SqliteProcedures, AnUnknownFirstWordIsPlainSql) {
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_EQ(db->ExecuteSql(rs, L"NoSuchProcedure 1,2", Params(), L"", 0, 0), SQLITE_ERROR);
     EXPECT_NE(db->errDescription().find(L"syntax error"), std::wstring::npos) << Err();
+}
+
+// Whatever a procedure throws comes back as a status with its text, and the
+// unit it opened is gone.
+TEST_F(SqliteProcedures, NoExceptionLeavesTheAccessor) {
+    auto& registry = SqliteProcedureRegistry::instance();
+    const struct {
+        const wchar_t* name;
+        void (*fail)();
+        int code;
+        const wchar_t* text;
+    } cases[] = {
+        {L"ThrowsStd", [] { throw std::runtime_error("disk on fire"); }, SQLITE_ERROR,
+         L"disk on fire"},
+        {L"ThrowsFault",
+         [] { throw ZUBBASE::QV_Exception(L"EXCEPTION_ACCESS_VIOLATION", L"", L"", 0); },
+         SQLITE_ERROR, L"EXCEPTION_ACCESS_VIOLATION"},
+        {L"ThrowsMemory", [] { throw std::bad_alloc(); }, SQLITE_NOMEM, L"out of memory"},
+        {L"ThrowsInt", [] { throw 42; }, SQLITE_ERROR, L"unknown exception"},
+    };
+    auto& sqlite = dynamic_cast<SqliteAccessor&>(*db);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(zub::WideToUtf8(c.name));
+        auto fail = c.fail;
+        registry.Register(
+            c.name, {ProcedureKind::Writes, [fail](SqliteSession& s, const std::vector<DBValue>&) {
+                         s.Execute("INSERT INTO QV_User (UserName) VALUES ('x')", {});
+                         fail();
+                         return CDBRecordset();
+                     }});
+        std::unique_ptr<CDBRecordset> rs;
+        EXPECT_EQ(db->ExecuteSql(rs, c.name, Params(), L"", 0, 0), c.code);
+        EXPECT_EQ(db->errNumber(), c.code);
+        EXPECT_NE(db->errDescription().find(c.text), std::wstring::npos) << Err();
+        EXPECT_FALSE(sqlite.InTransaction());
+        registry.Unregister(c.name);
+    }
 }
 
 TEST_F(SqliteProcedures, RegisteredProceduresRunAndFollowTheirKind) {

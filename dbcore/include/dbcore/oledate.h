@@ -7,8 +7,8 @@ namespace ZUBDB {
 // Seconds since 1970-01-01 00:00 (no zone applied) as an OLE date.
 double OleDateFromUnixSeconds(double seconds);
 // The current local wall-clock time as an OLE date; the value of getdate().
-// Local like the server clock of the original product, so dates display as
-// the user's time without conversion.
+// Local like a database server's getdate(), so dates display as the user's
+// time without conversion.
 double OleDateNow();
 
 }  // namespace ZUBDB

@@ -1,6 +1,8 @@
 // The accessor of the embedded store: one SQLite connection to one database
 // file. Errors carry the SQLite extended result code as number, and the
-// engine's message with the statement as description.
+// engine's message with the statement as description. No exception leaves an
+// operation: anything else thrown inside (memory, a translated fault) comes
+// back as SQLITE_NOMEM or SQLITE_ERROR with its text.
 //
 // The SQL Server dialect the library speaks works here: getdate() gives the
 // local time as an OLE date, [bracketed] names and casts to numeric(p,s) are
