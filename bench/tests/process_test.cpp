@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tempfolder.h"
+#include "zubtest/tempdir.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ TEST(Process, OutputLargerThanAPipeDoesNotBlock) {
 }
 
 TEST(Process, RunsInTheGivenFolder) {
-    TempFolder dir;
+    zubtest::TempDir dir;
     const ProcessResult r = Process::Run({"pwd", "-P"}, dir.path());
     EXPECT_EQ(r.out, std::filesystem::canonical(dir.path()).string() + "\n");
 }

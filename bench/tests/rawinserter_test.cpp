@@ -7,7 +7,7 @@
 #include <string>
 
 #include "sqlitedb.h"
-#include "tempfolder.h"
+#include "zubtest/tempdir.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ protected:
         ASSERT_EQ(sqlite3_exec(raw, schema, nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(raw);
     }
-    TempFolder dir;
+    zubtest::TempDir dir;
     std::filesystem::path file;
 };
 

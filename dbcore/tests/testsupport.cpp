@@ -12,17 +12,6 @@
 
 namespace zubtest {
 
-TempDir::TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "dbcore-test-XXXXXX").string();
-    if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = templ;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 TempStore::TempStore() {
     std::wstring error;
     int rc = ZUBDB::CreateEmbeddedStore(dir_.str(), ZUBDB::kDefaultProductDb, error);

@@ -7,21 +7,9 @@
 
 #include "dbcore/cdbaccessor.h"
 #include "dbcore/qvparams.h"
+#include "zubtest/tempdir.h"
 
 namespace zubtest {
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string str() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 // A fresh embedded store in its own temporary directory.
 class TempStore {

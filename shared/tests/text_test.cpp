@@ -7,7 +7,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "zubtest/tempdir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -118,10 +121,8 @@ protected:
             !std::filesystem::exists("/usr/share/i18n/locales/en_US")) {
             GTEST_SKIP() << "no locale sources to build a Latin-1 locale from";
         }
-        char pattern[] = "/tmp/zub-text-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        const std::string target = dir_ + "/en_US.ISO-8859-1";
+        dir_ = std::make_unique<zubtest::TempDir>("zub-text");
+        const std::string target = dir_->str() + "/en_US.ISO-8859-1";
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -133,14 +134,14 @@ protected:
         ASSERT_EQ(waitpid(child, &status, 0), child);
         // localedef warns with exit code 1 and still writes the locale.
         if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) GTEST_SKIP() << "localedef failed";
-        setenv("LOCPATH", dir_.c_str(), 1);
+        setenv("LOCPATH", dir_->str().c_str(), 1);
     }
     void TearDown() override {
         unsetenv("LOCPATH");
-        if (!dir_.empty()) std::filesystem::remove_all(dir_);
+        dir_.reset();
     }
 
-    std::string dir_;
+    std::unique_ptr<zubtest::TempDir> dir_;
 };
 
 TEST_F(NarrowLatin1, ConvertsThroughTheLocaleEncoding) {

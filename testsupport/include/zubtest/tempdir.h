@@ -1,0 +1,27 @@
+// A fresh folder under the system's temporary directory for one test,
+// removed with everything in it when the object goes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace zubtest {
+
+class TempDir {
+public:
+    // `prefix` names the folder so a leftover one tells which tests made it;
+    // throws std::system_error when no folder can be made.
+    explicit TempDir(const std::string& prefix = "zub-test");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+    std::wstring wstr() const { return path_.wstring(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace zubtest
