@@ -401,6 +401,32 @@ TEST_F(Registry, TwoProcessesWriteOneHive) {
     }
 }
 
+TEST_F(Registry, AForkedChildKeepsUsingTheRegistry) {
+    RegKey held = Create(RootKey::LocalMachine, L"Software\\Fork");
+    ASSERT_EQ(RegSetDword(held, L"parent-before", 1), kErrorSuccess);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The inherited handle and a fresh one both work in the child, on
+        // its own connection.
+        std::uint32_t before = 0;
+        bool ok = RegGetDword(held, L"parent-before", before) == kErrorSuccess && before == 1 &&
+                  RegSetDword(held, L"child-inherited", 2) == kErrorSuccess &&
+                  RegSetDword(RootKey::LocalMachine, L"child-root", 3) == kErrorSuccess;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(RegSetDword(held, L"parent-after", 4), kErrorSuccess);
+    RegKeyInfo info;
+    ASSERT_EQ(RegQueryInfoKey(held, info), kErrorSuccess);
+    EXPECT_EQ(info.values, 3u);
+    std::uint32_t v = 0;
+    EXPECT_EQ(RegGetDword(RootKey::LocalMachine, L"child-root", v), kErrorSuccess);
+    EXPECT_EQ(v, 3u);
+}
+
 TEST_F(Registry, ThreadsShareAHive) {
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};
