@@ -16,7 +16,9 @@ constexpr wchar_t kNewCommand[] = L"ZUBCAX::CaxConnector::NewCommand";
 }  // namespace
 
 CaxConnector::CaxConnector(int creator, std::wstring versionName, std::wstring bridgeParam)
-    : creator_(creator), versionName_(std::move(versionName)), bridgeParam_(std::move(bridgeParam)) {}
+    : creator_(creator),
+      versionName_(std::move(versionName)),
+      bridgeParam_(std::move(bridgeParam)) {}
 
 CaxConnector::~CaxConnector() = default;
 

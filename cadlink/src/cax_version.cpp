@@ -17,7 +17,8 @@ std::vector<std::wstring> CCaxVersion::InstalledVersions() {
     if (!names) return versions;
     for (const std::wstring& name : *names) {
         if (name.size() > kMaxName) continue;
-        if (!versionPrefix_.empty() && name.compare(0, versionPrefix_.size(), versionPrefix_) != 0) {
+        if (!versionPrefix_.empty() &&
+            name.compare(0, versionPrefix_.size(), versionPrefix_) != 0) {
             continue;
         }
         std::wstring accepted = AcceptVersion(name);

@@ -21,8 +21,8 @@ PathParts Split(const std::wstring& path) {
 std::wstring WithoutVersionSuffix(std::wstring name) {
     const std::size_t dot = name.rfind(L'.');
     if (dot == std::wstring::npos || dot + 1 == name.size()) return name;
-    const bool numeric = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dot + 1), name.end(),
-                                     [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    const bool numeric = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dot + 1),
+                                     name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
     if (numeric) name.erase(dot);
     return name;
 }
@@ -30,7 +30,8 @@ std::wstring WithoutVersionSuffix(std::wstring name) {
 bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
+               return std::towlower(static_cast<wint_t>(x)) ==
+                      std::towlower(static_cast<wint_t>(y));
            });
 }
 
@@ -65,7 +66,8 @@ namespace ZUBCAX {
 
 std::wstring DescriptionPathFor(const std::wstring& modulePath) {
     const std::size_t sep = modulePath.find_last_of(L"/\\");
-    const std::wstring dir = sep == std::wstring::npos ? std::wstring() : modulePath.substr(0, sep + 1);
+    const std::wstring dir =
+        sep == std::wstring::npos ? std::wstring() : modulePath.substr(0, sep + 1);
     return dir + L"/zh-cn/dd_2.xml";
 }
 

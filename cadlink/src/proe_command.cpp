@@ -56,8 +56,8 @@ std::wstring ProeCommand::DefaultDescriptionPath() {
 
 bool ProeCommand::NeedBridge() {
     if (bridge_) return true;
-    SetErr(kNoBridge, L"ZUBCAX::ProeCommand: no CAD bridge command for version \"" +
-                          versionName() + L"\"");
+    SetErr(kNoBridge,
+           L"ZUBCAX::ProeCommand: no CAD bridge command for version \"" + versionName() + L"\"");
     return false;
 }
 
@@ -102,7 +102,8 @@ int ProeCommand::CreateMenu(const std::wstring& name) {
 }
 
 int ProeCommand::UpdateTable(const std::wstring& first, const std::wstring& second) {
-    return Forward(L"UpdateTable", [&](ProeCommandBase& b) { return b.UpdateTable(first, second); });
+    return Forward(L"UpdateTable",
+                   [&](ProeCommandBase& b) { return b.UpdateTable(first, second); });
 }
 
 int ProeCommand::SaveFile(std::wstring& text) {

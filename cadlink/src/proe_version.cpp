@@ -34,8 +34,8 @@ std::wstring CProeVersion::InstallDir(const std::wstring& version) {
     const std::wstring versionKey = vendorKey() + L"\\" + version;
     const auto builds = reg::SubKeyNames(reg::Hive::LocalMachine, versionKey, true);
     if (!builds || builds->empty() || builds->front().size() > kMaxName) return {};
-    const auto dir =
-        reg::ReadString(reg::Hive::LocalMachine, versionKey + L"\\" + builds->front(), L"InstallDir", true);
+    const auto dir = reg::ReadString(reg::Hive::LocalMachine, versionKey + L"\\" + builds->front(),
+                                     L"InstallDir", true);
     if (!dir || dir->size() > kMaxName) return {};
     return *dir;
 }

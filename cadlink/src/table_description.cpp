@@ -68,8 +68,8 @@ std::unique_ptr<TableDescription> TableDescription::Load(const std::wstring& pat
 
 std::unique_ptr<TableDescription> TableDescription::Parse(const std::string& xml) {
     if (xml.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
-    xmlDoc* doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "dd.xml", nullptr,
-                                kParseOptions);
+    xmlDoc* doc =
+        xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "dd.xml", nullptr, kParseOptions);
     if (doc == nullptr) return nullptr;
     auto holder = std::make_unique<Doc>();
     holder->doc.reset(doc);

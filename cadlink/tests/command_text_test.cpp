@@ -10,13 +10,8 @@ TEST(CadTablesText, SplitsAtCommasKeepingEmptyPiecesBeforeACommaOnly) {
         const wchar_t* text;
         std::vector<std::wstring> tables;
     } cases[] = {
-        {L"", {}},
-        {L"bom", {L"bom"}},
-        {L"a,,b", {L"a", L"", L"b"}},
-        {L"a,b,", {L"a", L"b"}},
-        {L",", {L""}},
-        {L",a", {L"", L"a"}},
-        {L"a b, c", {L"a b", L" c"}},
+        {L"", {}},     {L"bom", {L"bom"}},   {L"a,,b", {L"a", L"", L"b"}}, {L"a,b,", {L"a", L"b"}},
+        {L",", {L""}}, {L",a", {L"", L"a"}}, {L"a b, c", {L"a b", L" c"}},
     };
     for (const auto& c : cases) EXPECT_EQ(SplitTables(c.text), c.tables) << c.text;
 }

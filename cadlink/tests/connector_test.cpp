@@ -115,7 +115,8 @@ TEST_F(CadConnector, FailedBridgeLoadStillGivesACommand) {
     std::unique_ptr<CaxCommand> command(raw);
     ASSERT_EQ(ZUBPROE4::Loads().size(), 1u);
     EXPECT_EQ(ZUBPROE4::Loads().front().launcherPath, L"");
-    EXPECT_EQ(command->appInfo(), L"proebridge4 stand-in; no launcher (Pro/ENGINEER not installed)");
+    EXPECT_EQ(command->appInfo(),
+              L"proebridge4 stand-in; no launcher (Pro/ENGINEER not installed)");
 }
 
 TEST_F(CadConnector, EveryCommandLoadsThroughANewBridgeThatOutlivesTheConnector) {
@@ -185,7 +186,8 @@ TEST_F(CadConnector, EndToEndThroughTheStandInBridge) {
 
     EXPECT_EQ(command->CloseFile(L"whatever.prt"), 0);
     EXPECT_EQ(ZUBPROE4::Calls().back(), L"CloseFile()");
-    EXPECT_EQ(command->OpenFile(dir.file("missing.prt")), ZUBPROE4::ProeAsynCommand::kModelNotFound);
+    EXPECT_EQ(command->OpenFile(dir.file("missing.prt")),
+              ZUBPROE4::ProeAsynCommand::kModelNotFound);
     EXPECT_EQ(command->errNumber(), ZUBPROE4::ProeAsynCommand::kModelNotFound);
     EXPECT_EQ(command->errText(), L"model file not found: " + dir.file("missing.prt"));
 }

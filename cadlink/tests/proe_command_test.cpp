@@ -69,7 +69,8 @@ std::vector<Forwarded> ForwardedOperations() {
              return c.GetDependencies(text);
          },
          L"GetDependencies()"},
-        {"OpenFile", [](ProeCommand& c) { return c.OpenFile(L"C:\\w\\a.prt"); }, L"OpenFile(C:\\w\\a.prt)"},
+        {"OpenFile", [](ProeCommand& c) { return c.OpenFile(L"C:\\w\\a.prt"); },
+         L"OpenFile(C:\\w\\a.prt)"},
     };
 }
 
@@ -111,8 +112,8 @@ TEST_F(CadProeCommand, ExceptionsFromTheBridgeStayInside) {
     for (const Forwarded& op : ForwardedOperations()) {
         EXPECT_EQ(op.call(*command), -1) << op.name;
         EXPECT_EQ(command->errNumber(), -1);
-        EXPECT_EQ(command->errText(), L"[ProeCommand::" + zub::Utf8ToWide(op.name) +
-                                          L"()]: bridge went away");
+        EXPECT_EQ(command->errText(),
+                  L"[ProeCommand::" + zub::Utf8ToWide(op.name) + L"()]: bridge went away");
     }
 }
 
@@ -132,8 +133,8 @@ TEST_F(CadProeCommand, ConnectionCallsGoToTheBridge) {
     bridge->result = 1;
     EXPECT_FALSE(command->ConnIsValid());
     command->Disconnect();
-    EXPECT_EQ(bridge->calls, (std::vector<std::wstring>{L"ConnIsValid()", L"ConnIsValid()",
-                                                        L"Disconnect()"}));
+    EXPECT_EQ(bridge->calls,
+              (std::vector<std::wstring>{L"ConnIsValid()", L"ConnIsValid()", L"Disconnect()"}));
 }
 
 TEST_F(CadProeCommand, OpenFileClosesTheSameNameFromAnotherDirectoryFirst) {
@@ -141,9 +142,8 @@ TEST_F(CadProeCommand, OpenFileClosesTheSameNameFromAnotherDirectoryFirst) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(command->OpenFile(L"D:\\other\\bracket.prt.3"), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-    EXPECT_EQ(bridge->calls,
-              (std::vector<std::wstring>{L"GetCurrentMdlFullName()", L"CloseFile()",
-                                         L"OpenFile(D:\\other\\bracket.prt.3)"}));
+    EXPECT_EQ(bridge->calls, (std::vector<std::wstring>{L"GetCurrentMdlFullName()", L"CloseFile()",
+                                                        L"OpenFile(D:\\other\\bracket.prt.3)"}));
 }
 
 TEST_F(CadProeCommand, OpenFileIgnoresAFailedCloseOfTheOtherModel) {

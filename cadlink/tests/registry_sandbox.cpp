@@ -11,7 +11,8 @@ namespace {
 
 constexpr wchar_t kVendor[] = L"SOFTWARE\\PTC\\Pro/ENGINEER";
 constexpr wchar_t kChoice[] = L"SOFTWARE\\zubrino\\cadserver\\CaxVer";
-constexpr wchar_t kEnvironment[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr wchar_t kEnvironment[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
 void Check(zp::Error error, const char* what) {
     if (error != zp::kErrorSuccess) throw std::runtime_error(what);

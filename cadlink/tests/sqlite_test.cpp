@@ -39,14 +39,14 @@ TEST(CadSqliteError, MessageNamesTheCode) {
 }
 
 TEST(CadSqliteError, EveryPrimaryCodeHasItsName) {
-    const wchar_t* names[] = {L"OK",       L"ERROR",     L"INTERNAL",  L"PERM",     L"ABORT",
-                              L"BUSY",     L"LOCKED",    L"NOMEM",     L"READONLY", L"INTERRUPT",
-                              L"IOERR",    L"CORRUPT",   L"NOTFOUND",  L"FULL",     L"CANTOPEN",
-                              L"PROTOCOL", L"EMPTY",     L"SCHEMA",    L"TOOBIG",   L"CONSTRAINT",
-                              L"MISMATCH", L"MISUSE",    L"NOLFS",     L"AUTH",     L"FORMAT",
-                              L"RANGE"};
+    const wchar_t* names[] = {
+        L"OK",       L"ERROR",    L"INTERNAL",  L"PERM",   L"ABORT",   L"BUSY",       L"LOCKED",
+        L"NOMEM",    L"READONLY", L"INTERRUPT", L"IOERR",  L"CORRUPT", L"NOTFOUND",   L"FULL",
+        L"CANTOPEN", L"PROTOCOL", L"EMPTY",     L"SCHEMA", L"TOOBIG",  L"CONSTRAINT", L"MISMATCH",
+        L"MISUSE",   L"NOLFS",    L"AUTH",      L"FORMAT", L"RANGE"};
     for (int code = 0; code < 26; ++code) {
-        EXPECT_EQ(std::wstring(SqliteError::CodeName(code)), std::wstring(L"SQLITE_") + names[code]);
+        EXPECT_EQ(std::wstring(SqliteError::CodeName(code)),
+                  std::wstring(L"SQLITE_") + names[code]);
     }
 }
 
@@ -82,7 +82,8 @@ TEST(CadSqliteDb, ExecuteReportsEachFailureWithSqlitesText) {
     } cases[] = {
         {L"create table t (a)", 1, L"SQLITE_ERROR[1]: table t already exists"},
         {L"selec 1", 1, L"SQLITE_ERROR[1]: near \"selec\": syntax error"},
-        {L"insert into t (a) values (1)", 19, L"SQLITE_CONSTRAINT[19]: NOT NULL constraint failed: t.b"},
+        {L"insert into t (a) values (1)", 19,
+         L"SQLITE_CONSTRAINT[19]: NOT NULL constraint failed: t.b"},
     };
     for (const auto& c : cases) {
         try {
@@ -117,8 +118,9 @@ TEST(CadSqliteDb, BusyDatabaseWaitsForTheLock) {
     const std::string path = (dir.path() / "busy.db").string();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "begin exclusive; create table held (a)", nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(other, "begin exclusive; create table held (a)", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     std::atomic<bool> released{false};
     std::thread holder([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -140,7 +142,8 @@ TEST(CadSqliteDb, BusyDatabaseWaitsForTheLock) {
     db.Close();
     EXPECT_FALSE(failed);
     EXPECT_TRUE(waited);
-    EXPECT_EQ(cadtest::TableNames(dir.path() / "busy.db"), (std::vector<std::string>{"held", "mine"}));
+    EXPECT_EQ(cadtest::TableNames(dir.path() / "busy.db"),
+              (std::vector<std::string>{"held", "mine"}));
 }
 
 TEST(CadSqliteDb, LockHeldPastTheTimeoutFailsTheStatement) {
@@ -148,8 +151,9 @@ TEST(CadSqliteDb, LockHeldPastTheTimeoutFailsTheStatement) {
     const std::string path = (dir.path() / "busy.db").string();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "begin exclusive; create table held (a)", nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(other, "begin exclusive; create table held (a)", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     SqliteDb db;
     db.setBusyTimeoutMs(50);
     db.Open(dir.file("busy.db"));

@@ -31,15 +31,15 @@ TEST(CadTableDescription, TypeCodes) {
     const struct {
         const char* dt;
         const wchar_t* type;
-    } cases[] = {{"1", L"Integer"}, {"2", L"Integer"}, {"3", L"Real"},    {"4", L"Text"},
-                 {"5", L"Text"},    {"6", L"Integer"}, {"7", L"Text"},    {"8", L"Integer"},
-                 {"9", L"Text"},    {"0", L"Text"},    {"-1", L"Text"},   {" 6", L"Integer"},
-                 {"6x", L"Integer"}, {"x6", L"Text"},  {"", L"Text"}};
+    } cases[] = {{"1", L"Integer"},  {"2", L"Integer"}, {"3", L"Real"},  {"4", L"Text"},
+                 {"5", L"Text"},     {"6", L"Integer"}, {"7", L"Text"},  {"8", L"Integer"},
+                 {"9", L"Text"},     {"0", L"Text"},    {"-1", L"Text"}, {" 6", L"Integer"},
+                 {"6x", L"Integer"}, {"x6", L"Text"},   {"", L"Text"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(Statement(std::string("<tab name='t'><fld name='c' dt='") + c.dt + "'/></tab>",
-                            L"t"),
-                  std::wstring(L"create table if not exists 'CAXS_2_t' (c ") + c.type +
-                      L",CAXS_flag Integer)")
+        EXPECT_EQ(
+            Statement(std::string("<tab name='t'><fld name='c' dt='") + c.dt + "'/></tab>", L"t"),
+            std::wstring(L"create table if not exists 'CAXS_2_t' (c ") + c.type +
+                L",CAXS_flag Integer)")
             << "dt " << c.dt;
     }
     EXPECT_EQ(Statement("<tab name='t'><fld name='c'/></tab>", L"t"),
@@ -50,12 +50,14 @@ TEST(CadTableDescription, PrimaryKeyOnlyForNonZeroIsPK) {
     const struct {
         const char* attribute;
         bool key;
-    } cases[] = {{" isPK='0'", false}, {"", false}, {" isPK='2'", true}, {" isPK='-1'", true},
+    } cases[] = {{" isPK='0'", false},
+                 {"", false},
+                 {" isPK='2'", true},
+                 {" isPK='-1'", true},
                  {" isPK='no'", false}};
     for (const auto& c : cases) {
-        const std::wstring sql =
-            Statement(std::string("<tab name='t'><fld name='c' dt='1'") + c.attribute + "/></tab>",
-                      L"t");
+        const std::wstring sql = Statement(
+            std::string("<tab name='t'><fld name='c' dt='1'") + c.attribute + "/></tab>", L"t");
         EXPECT_EQ(sql.find(L"c Integer primary key not null,") != std::wstring::npos, c.key)
             << c.attribute << ": " << zub::WideToUtf8(sql);
     }
@@ -111,19 +113,17 @@ TEST(CadTableDescription, HostileNamesChangeNeitherXPathNorSql) {
         const char* xmlName;  // as written in the attribute
         const wchar_t* name;
     } tables[] = {
-        {"a'b", L"a'b"},
-        {"a]b", L"a]b"},
-        {"a&quot;b", L"a\"b"},
-        {"x' (y);drop table z;--", L"x' (y);drop table z;--"},
-        {"q'&quot;[]", L"q'\"[]"},
-        {"t') or @name=('bom", L"t') or @name=('bom"},
+        {"a'b", L"a'b"},           {"a]b", L"a]b"},
+        {"a&quot;b", L"a\"b"},     {"x' (y);drop table z;--", L"x' (y);drop table z;--"},
+        {"q'&quot;[]", L"q'\"[]"}, {"t') or @name=('bom", L"t') or @name=('bom"},
     };
     const std::string columns =
         "<fld name='plain' dt='1'/><fld name='with blank' dt='3'/>"
         "<fld name='q&quot;uote' dt='4'/><fld name='select'/>"
         "<fld name='x Integer) ; create table evil (y' dt='1' isPK='1'/>";
     std::string tabs = "<tab name='bom'><fld name='id'/></tab>";
-    for (const auto& t : tables) tabs += std::string("<tab name=\"") + t.xmlName + "\">" + columns + "</tab>";
+    for (const auto& t : tables)
+        tabs += std::string("<tab name=\"") + t.xmlName + "\">" + columns + "</tab>";
     const auto description = TableDescription::Parse(Description(tabs));
     ASSERT_NE(description, nullptr);
 
@@ -138,7 +138,8 @@ TEST(CadTableDescription, HostileNamesChangeNeitherXPathNorSql) {
     db.Close();
 
     std::vector<std::string> expected;
-    for (const auto& t : tables) expected.push_back(zub::WideToUtf8(std::wstring(L"CAXS_2_") + t.name));
+    for (const auto& t : tables)
+        expected.push_back(zub::WideToUtf8(std::wstring(L"CAXS_2_") + t.name));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(cadtest::TableNames(dir.path() / "m.db"), expected);
     for (const auto& name : expected) {
@@ -153,9 +154,9 @@ TEST(CadTableDescription, ColumnNamesQuotedOnlyWhenNeeded) {
     const struct {
         const wchar_t* name;
         const wchar_t* sql;
-    } cases[] = {{L"id", L"id"},           {L"_a1", L"_a1"},         {L"1a", L"\"1a\""},
-                 {L"a b", L"\"a b\""},     {L"a\"b", L"\"a\"\"b\""}, {L"order", L"\"order\""},
-                 {L"a]", L"\"a]\""},       {L"", L"\"\""},           {L"\x4E2D", L"\"\x4E2D\""}};
+    } cases[] = {{L"id", L"id"},       {L"_a1", L"_a1"},         {L"1a", L"\"1a\""},
+                 {L"a b", L"\"a b\""}, {L"a\"b", L"\"a\"\"b\""}, {L"order", L"\"order\""},
+                 {L"a]", L"\"a]\""},   {L"", L"\"\""},           {L"\x4E2D", L"\"\x4E2D\""}};
     for (const auto& c : cases) EXPECT_EQ(TableDescription::ColumnName(c.name), c.sql) << c.name;
 }
 

@@ -108,7 +108,9 @@ int FakeBridge::Answer(std::wstring call) {
     return result;
 }
 
-int FakeBridge::CreateMenu(const std::wstring& name) { return Answer(L"CreateMenu(" + name + L")"); }
+int FakeBridge::CreateMenu(const std::wstring& name) {
+    return Answer(L"CreateMenu(" + name + L")");
+}
 void FakeBridge::Disconnect() { calls.push_back(L"Disconnect()"); }
 bool FakeBridge::ConnIsValid() {
     calls.push_back(L"ConnIsValid()");

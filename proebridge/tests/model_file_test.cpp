@@ -6,9 +6,10 @@ namespace ZUBPROE4 {
 namespace {
 
 TEST(StandInModelFile, ReadsDependenciesTablesAndRows) {
-    const ModelRead read = ParseModel(L"/m/a.prt",
-                                      "# a model\r\n\ndep b.prt\ndep sub dir/c.asm\ntable bom\n"
-                                      "row id=1\tnote=a=b\tlast=\ntable empty\ntable parts\nrow n=\n");
+    const ModelRead read =
+        ParseModel(L"/m/a.prt",
+                   "# a model\r\n\ndep b.prt\ndep sub dir/c.asm\ntable bom\n"
+                   "row id=1\tnote=a=b\tlast=\ntable empty\ntable parts\nrow n=\n");
     ASSERT_TRUE(read.model) << read.error;
     const Model& m = *read.model;
     EXPECT_EQ(m.path, L"/m/a.prt");
@@ -47,7 +48,9 @@ TEST(StandInModelFile, WritesWhatItReads) {
     m.dependencies = {L"b.prt"};
     m.tables = {{L"bom", {{{L"id", L"1"}, {L"note", L"two\twords\nhere"}}}}, {L"t", {}}};
     const std::string text = FormatModel(m);
-    EXPECT_EQ(text, "# stand-in CAD model\ndep b.prt\ntable bom\nrow id=1\tnote=two words here\ntable t\n");
+    EXPECT_EQ(
+        text,
+        "# stand-in CAD model\ndep b.prt\ntable bom\nrow id=1\tnote=two words here\ntable t\n");
     const ModelRead again = ParseModel(L"x", text);
     ASSERT_TRUE(again.model);
     EXPECT_EQ(FormatModel(*again.model), text);

@@ -42,7 +42,8 @@ protected:
     void Sql(const std::string& sql) {
         sqlite3* db = nullptr;
         sqlite3_open((dir / "m.db").c_str(), &db);
-        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
         sqlite3_close(db);
     }
     std::string Rows(const std::string& table) {
@@ -53,7 +54,8 @@ protected:
             db, ("select * from " + table).c_str(),
             [](void* acc, int n, char** values, char**) {
                 auto* text = static_cast<std::string*>(acc);
-                for (int i = 0; i < n; ++i) *text += (values[i] ? values[i] : "NULL") + std::string(i + 1 < n ? "|" : "\n");
+                for (int i = 0; i < n; ++i)
+                    *text += (values[i] ? values[i] : "NULL") + std::string(i + 1 < n ? "|" : "\n");
                 return 0;
             },
             &out, nullptr);
@@ -93,7 +95,8 @@ TEST_F(StandIn, ModelLifeCycle) {
     EXPECT_EQ(command.GetCurrentMdlFullName(), L"");
     EXPECT_EQ(command.CloseFile(L""), ProeAsynCommand::kNoModel);
     EXPECT_EQ(command.OpenFile(File("bad.prt", "row x=1\n")), ProeAsynCommand::kModelMalformed);
-    EXPECT_EQ(command.errText(), zub::Utf8ToWide((dir / "bad.prt").string()) + L": line 1: row before any table");
+    EXPECT_EQ(command.errText(),
+              zub::Utf8ToWide((dir / "bad.prt").string()) + L": line 1: row before any table");
     const std::wstring path = File("a.prt", "dep b.prt\n");
     ASSERT_EQ(command.OpenFile(path), 0);
     EXPECT_EQ(command.GetCurrentMdlFullName(), path);
@@ -107,8 +110,9 @@ TEST_F(StandIn, ModelLifeCycle) {
 
 TEST_F(StandIn, RefreshFillsOnlyTheMirrorTablesThatExist) {
     Load();
-    ASSERT_EQ(command.OpenFile(File("a.prt", "table bom\nrow id=1\tqty=2\nrow id=2\tCAXS_flag=1\n"
-                                             "table other\nrow z=1\n")),
+    ASSERT_EQ(command.OpenFile(File("a.prt",
+                                    "table bom\nrow id=1\tqty=2\nrow id=2\tCAXS_flag=1\n"
+                                    "table other\nrow z=1\n")),
               0);
     Sql("create table CAXS_2_bom (id Integer primary key not null, qty Real, CAXS_flag Integer)");
     EXPECT_EQ(command.RefreshTable(L"bom,other,", Db()), 0);
@@ -131,15 +135,18 @@ TEST_F(StandIn, UpdateTableReadsRowsBackAndSaveWritesThem) {
     ASSERT_EQ(command.OpenFile(path), 0);
     Sql("create table CAXS_2_bom (id Integer, note Text, CAXS_flag Integer);"
         "insert into CAXS_2_bom values (7, 'x', 1);"
-        "create table CAXS_2_new (k Text, CAXS_flag Integer); insert into CAXS_2_new values ('v', 0)");
+        "create table CAXS_2_new (k Text, CAXS_flag Integer); insert into CAXS_2_new values ('v', "
+        "0)");
     EXPECT_EQ(command.UpdateTable(L"bom,new,missing", Db()), 0);
     std::wstring saved;
     ASSERT_EQ(command.SaveFile(saved), 0);
     EXPECT_EQ(saved, path);
     std::ifstream in(dir / "a.prt");
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text, "# stand-in CAD model\ndep b.prt\ndep c.prt\ntable bom\nrow id=7\tnote=x\tCAXS_flag=1\n"
-                    "table new\nrow k=v\tCAXS_flag=0\n");
+    EXPECT_EQ(
+        text,
+        "# stand-in CAD model\ndep b.prt\ndep c.prt\ntable bom\nrow id=7\tnote=x\tCAXS_flag=1\n"
+        "table new\nrow k=v\tCAXS_flag=0\n");
     std::wstring deps;
     ASSERT_EQ(command.GetDependencies(deps), 0);
     EXPECT_EQ(deps, L"b.prt\nc.prt");

@@ -43,8 +43,8 @@ ModelRead ParseModel(const std::wstring& path, const std::string& text) {
     std::string line;
     int number = 0;
     const auto fail = [&](const std::string& why) {
-        return ModelRead{std::nullopt, L"line " + std::to_wstring(number) + L": " +
-                                           zub::Utf8ToWide(why)};
+        return ModelRead{std::nullopt,
+                         L"line " + std::to_wstring(number) + L": " + zub::Utf8ToWide(why)};
     };
     while (std::getline(in, line)) {
         ++number;

@@ -49,7 +49,8 @@ std::vector<std::wstring> SplitList(const std::wstring& text) {
 }
 
 void Check(sqlite3* db, int rc) {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE) throw DbFailure(sqlite3_errmsg(db));
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw DbFailure(sqlite3_errmsg(db));
 }
 
 Stmt Prepare(sqlite3* db, const std::string& sql) {
@@ -60,8 +61,8 @@ Stmt Prepare(sqlite3* db, const std::string& sql) {
 
 Db OpenExisting(const std::wstring& path) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(zub::WideToNarrow(path).c_str(), &raw, SQLITE_OPEN_READWRITE,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(zub::WideToNarrow(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     Db db(raw);
     if (rc != SQLITE_OK) throw DbFailure(raw ? sqlite3_errmsg(raw) : "cannot open the database");
     sqlite3_busy_timeout(raw, 5000);
@@ -75,7 +76,9 @@ bool HasTable(sqlite3* db, const std::wstring& table) {
     return sqlite3_step(stmt.get()) == SQLITE_ROW;
 }
 
-void Exec(sqlite3* db, const char* sql) { Check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)); }
+void Exec(sqlite3* db, const char* sql) {
+    Check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+}
 
 void InsertRow(sqlite3* db, const std::wstring& table, const Row& row) {
     std::string columns;
@@ -90,8 +93,8 @@ void InsertRow(sqlite3* db, const std::wstring& table, const Row& row) {
         columns += (columns.empty() ? "" : ",") + std::string("CAXS_flag");
         marks += marks.empty() ? "0" : ",0";
     }
-    Stmt stmt = Prepare(db, "insert into " + MirrorName(table) + " (" + columns + ") values (" +
-                                marks + ")");
+    Stmt stmt = Prepare(
+        db, "insert into " + MirrorName(table) + " (" + columns + ") values (" + marks + ")");
     int index = 1;
     for (const auto& field : row) {
         const std::string value = zub::WideToUtf8(field.second);

@@ -69,7 +69,8 @@ void PrintTables(const std::string& path, std::ostream& out) {
         }
         long long rows = 0;
         Stmt count = Prepare(raw, "select count(*) from " + QuoteIdentifier(table));
-        if (count && sqlite3_step(count.get()) == SQLITE_ROW) rows = sqlite3_column_int64(count.get(), 0);
+        if (count && sqlite3_step(count.get()) == SQLITE_ROW)
+            rows = sqlite3_column_int64(count.get(), 0);
         out << table << " (" << columns << "): " << rows << (rows == 1 ? " row\n" : " rows\n");
     }
 }
@@ -156,16 +157,19 @@ int Refresh(const RefreshArgs& args, std::ostream& out, std::ostream& err) {
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"zubcax - the CAD connector as it sees Pro/ENGINEER"};
     app.require_subcommand(1);
-    auto* versions = app.add_subcommand("versions", "list the installed versions; * marks the current one");
+    auto* versions =
+        app.add_subcommand("versions", "list the installed versions; * marks the current one");
     std::string useName;
     auto* use = app.add_subcommand("use", "make an installed version the current one");
     use->add_option("version", useName, "for example \"Wildfire 4.0\"")->required();
     RefreshArgs refreshArgs;
     auto* refresh = app.add_subcommand("refresh", "mirror CAD tables into a new SQLite file");
-    refresh->add_option("tables", refreshArgs.tables, "comma-separated CAD table names")->required();
+    refresh->add_option("tables", refreshArgs.tables, "comma-separated CAD table names")
+        ->required();
     refresh->add_option("database", refreshArgs.db, "SQLite file to (re)create")->required();
     refresh->add_option("--model", refreshArgs.model, "model file to open first");
-    refresh->add_option("--version", refreshArgs.version, "Pro/ENGINEER version (default: the current one)");
+    refresh->add_option("--version", refreshArgs.version,
+                        "Pro/ENGINEER version (default: the current one)");
     refresh->add_option("--param", refreshArgs.param, "text handed to the bridge");
     try {
         app.parse(argc, argv);

@@ -86,8 +86,9 @@ TEST_F(Zubcax, RefreshPrintsWhatWasCreated) {
         << err.str();
     const std::string text = out.str();
     EXPECT_NE(text.find("version: Wildfire 4.0\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("CAXS_2_bom (id INTEGER, qty REAL, note TEXT, CAXS_flag INTEGER): 2 rows\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("CAXS_2_bom (id INTEGER, qty REAL, note TEXT, CAXS_flag INTEGER): 2 rows\n"),
+        std::string::npos)
         << text;
     EXPECT_NE(text.find("CAXS_2_parts ("), std::string::npos) << text;
     EXPECT_NE(text.find("): 0 rows\n"), std::string::npos) << text;
