@@ -16,7 +16,7 @@ namespace {
 std::vector<std::string> Tables(sqlite3* db) {
     std::vector<std::string> names;
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "select name from sqlite_master", -1, &stmt, nullptr);
+    sqlite3_prepare_v2(db, "select name from sqlite_master where type='table'", -1, &stmt, nullptr);
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
     }

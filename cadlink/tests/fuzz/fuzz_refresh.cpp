@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -54,6 +55,10 @@ struct Fixture {
                                                         std::make_unique<NullBridge>(),
                                                         zub::Utf8ToWide(dir + "/dd_2.xml"));
     }
+    ~Fixture() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
 };
 
 Fixture& TheFixture() {
@@ -78,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sqlite3* handle = nullptr;
     if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(handle, "select name from sqlite_master", -1, &stmt, nullptr);
+        sqlite3_prepare_v2(handle, "select name from sqlite_master where type='table'", -1, &stmt,
+                           nullptr);
         while (stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW) {
             const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
             if (rc != 0 || allowed.count(name) == 0) std::abort();

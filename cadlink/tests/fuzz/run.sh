@@ -24,7 +24,12 @@ for target in description refresh; do
   bin="$out/fuzz_$target"
   sources=("$here/fuzz_$target.cpp" "${common[@]}")
   [ "$target" = refresh ] && sources+=("$src/cadlink/src/proe_command.cpp")
-  "$clang" "${flags[@]}" "${sources[@]}" "${libs[@]}" -o "$bin"
+  stale=0
+  [ -x "$bin" ] || stale=1
+  for f in "${sources[@]}" "$src"/cadlink/include/cadlink/*.h "$src"/cadlink/src/*.h; do
+    [ "$f" -nt "$bin" ] && stale=1
+  done
+  [ $stale = 1 ] && "$clang" "${flags[@]}" "${sources[@]}" "${libs[@]}" -o "$bin"
   corpus="$out/corpus_$target"
   rm -rf "$corpus" && mkdir -p "$corpus" && cp "$here/seeds/$target"/* "$corpus/"
   (cd "$out" && ASAN_OPTIONS=detect_leaks=1 "$bin" -max_total_time="$seconds" -max_len=4096 \
