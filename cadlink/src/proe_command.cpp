@@ -1,7 +1,5 @@
 #include "cadlink/proe_command.h"
 
-#include <dlfcn.h>
-
 #include <chrono>
 #include <exception>
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include "cadlink/sqlite_error.h"
 #include "command_text.h"
 #include "table_description.h"
+#include "zub/platform/module.h"
 #include "zub/text.h"
 
 namespace ZUBCAX {
@@ -46,12 +45,12 @@ ProeCommand::ProeCommand(const ConnectContext& context, std::unique_ptr<ProeComm
 ProeCommand::~ProeCommand() = default;
 
 std::wstring ProeCommand::DefaultDescriptionPath() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ProeCommand::DefaultDescriptionPath), &info) == 0 ||
-        info.dli_fname == nullptr) {
-        return DescriptionPathFor(L"");
+    std::wstring module;
+    if (zub::platform::ModulePathFromAddress(reinterpret_cast<const void*>(&DescriptionPathFor),
+                                             module) != zub::platform::kErrorSuccess) {
+        module.clear();
     }
-    return DescriptionPathFor(zub::NarrowToWide(info.dli_fname));
+    return DescriptionPathFor(module);
 }
 
 bool ProeCommand::NeedBridge() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 #include "bridge_keeper.h"
 #include "cadlink/proe_command.h"
@@ -8,6 +9,7 @@
 #include "proebridge2/proe_asyn_connector.h"
 #include "proebridge4/proe_asyn_command.h"
 #include "registry_sandbox.h"
+#include "zub/se_translator.h"
 #include "zub/text.h"
 
 namespace ZUBCAX {
@@ -135,6 +137,21 @@ TEST_F(CadConnector, EveryCommandLoadsThroughANewBridgeThatOutlivesTheConnector)
     EXPECT_EQ(ZUBPROE4::Loads().size(), 2u);
     EXPECT_EQ(KeptBridgeCount(), before + 2);
     EXPECT_TRUE(second->ConnIsValid());
+}
+
+TEST_F(CadConnector, ConnectingInstallsTheFaultTranslatorOnTheCallingThread) {
+    bool before = true;
+    bool after = false;
+    std::thread caller([&] {
+        before = ZUBBASE::SeTranslatorInstalled();
+        ProeConnector connector(1, L"Wildfire 6.0", L"");
+        CaxCommand* raw = nullptr;
+        connector.NewCommand(nullptr, raw);
+        after = ZUBBASE::SeTranslatorInstalled();
+    });
+    caller.join();
+    EXPECT_FALSE(before);
+    EXPECT_TRUE(after);
 }
 
 TEST_F(CadConnector, CopiesKeepTheirSettings) {

@@ -255,6 +255,14 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
     }
 }
 
+TEST(CadProeCommandDescription, ShippedBesideTheLibrary) {
+    const std::wstring path = ProeCommand::DefaultDescriptionPath();
+    const std::wstring tail = L"/cadlink//zh-cn/dd_2.xml";
+    ASSERT_GT(path.size(), tail.size());
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
+    EXPECT_TRUE(std::filesystem::exists(zub::WideToUtf8(path)));
+}
+
 TEST(CadProeCommandWithoutBridge, EveryBridgeOperationFailsClearly) {
     TempDir dir;
     cadtest::WriteFile(dir.path() / "mirror.db", "kept");
