@@ -154,21 +154,6 @@ TEST_F(CadConnector, ConnectingInstallsTheFaultTranslatorOnTheCallingThread) {
     EXPECT_TRUE(after);
 }
 
-TEST_F(CadConnector, CopiesKeepTheirSettings) {
-    const ProeConnector original(5, L"Wildfire 4.0", L"p");
-    ProeConnector copy(original);
-    EXPECT_EQ(copy.creator(), 5);
-    EXPECT_EQ(copy.versionName(), L"Wildfire 4.0");
-    EXPECT_EQ(copy.bridgeParam(), L"p");
-    ProeConnector other(0, L"Wildfire 6.0", L"");
-    CaxCommand* raw = nullptr;
-    EXPECT_EQ(other.NewCommand(nullptr, raw), -1);
-    other = original;
-    EXPECT_EQ(other.errNumber(), 0);
-    EXPECT_EQ(other.versionName(), L"Wildfire 4.0");
-}
-
-// The connector, the stand-in bridge and the shipped description together.
 TEST_F(CadConnector, EndToEndThroughTheStandInBridge) {
     const auto& dir = reg.dir();
     cadtest::WriteFile(dir.path() / "bracket.prt",

@@ -38,25 +38,6 @@ TEST(CadSqliteError, MessageNamesTheCode) {
     }
 }
 
-TEST(CadSqliteError, EveryPrimaryCodeHasItsName) {
-    const wchar_t* names[] = {
-        L"OK",       L"ERROR",    L"INTERNAL",  L"PERM",   L"ABORT",   L"BUSY",       L"LOCKED",
-        L"NOMEM",    L"READONLY", L"INTERRUPT", L"IOERR",  L"CORRUPT", L"NOTFOUND",   L"FULL",
-        L"CANTOPEN", L"PROTOCOL", L"EMPTY",     L"SCHEMA", L"TOOBIG",  L"CONSTRAINT", L"MISMATCH",
-        L"MISUSE",   L"NOLFS",    L"AUTH",      L"FORMAT", L"RANGE"};
-    for (int code = 0; code < 26; ++code) {
-        EXPECT_EQ(std::wstring(SqliteError::CodeName(code)),
-                  std::wstring(L"SQLITE_") + names[code]);
-    }
-}
-
-TEST(CadSqliteError, CopiesOwnTheirMessage) {
-    auto original = std::make_unique<SqliteError>(1, L"text");
-    const SqliteError copy = *original;
-    original.reset();
-    EXPECT_EQ(copy.message(), L"SQLITE_ERROR[1]: text");
-}
-
 TEST(CadSqliteDb, ClosedDatabaseRefusesStatements) {
     SqliteDb db;
     try {

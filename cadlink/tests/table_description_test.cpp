@@ -90,24 +90,6 @@ TEST(CadTableDescription, MalformedOrMissingFileIsNotParsed) {
     EXPECT_NE(TableDescription::Load(dir.file("dd.xml")), nullptr);
 }
 
-TEST(CadTableDescription, XPathLiteralsKeepEveryQuote) {
-    const struct {
-        const char* text;
-        const char* literal;
-    } cases[] = {
-        {"bom", "'bom'"},
-        {"", "''"},
-        {"a'b", "\"a'b\""},
-        {"a\"b", "'a\"b'"},
-        {"a'b\"c", "concat('a',\"'\",'b\"c','')"},
-        {"'\"", "concat(\"'\",'\"','')"},
-        {"x]|//tab[", "'x]|//tab['"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(TableDescription::XPathLiteral(c.text), c.literal);
-}
-
-// Names with quotes and brackets find their own tab and nothing else, and
-// create exactly the table and columns they name.
 TEST(CadTableDescription, HostileNamesChangeNeitherXPathNorSql) {
     const struct {
         const char* xmlName;  // as written in the attribute

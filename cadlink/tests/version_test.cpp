@@ -63,13 +63,6 @@ TEST_F(CadVersion, FindVersionFallsBackToTheLatest) {
     EXPECT_EQ(proe.FindVersion(L"wildfire 3.0"), L"Wildfire 4.0");
 }
 
-TEST_F(CadVersion, FixedAnswersOfTheProeFinder) {
-    EXPECT_EQ(proe.GetCadName(), L"Pro/Engineer");
-    EXPECT_EQ(proe.GetCadNumber(), 2);
-    EXPECT_EQ(proe.vendorKey(), L"SOFTWARE\\PTC\\Pro/ENGINEER");
-    EXPECT_EQ(proe.versionPrefix(), L"");
-}
-
 TEST_F(CadVersion, WithoutAChoiceTheLatestIsStoredAndPublished) {
     reg.Install(L"Wildfire 5.0", L"M010", L"/opt/ptc/wf5");
     reg.Install(L"Wildfire 4.0", L"M220", L"/opt/ptc/wf4");
