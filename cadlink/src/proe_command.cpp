@@ -142,7 +142,10 @@ int ProeCommand::BuildMirror(const std::wstring& tables, const std::wstring& dbP
         if (!description_) {
             if (descriptionPath_.empty()) descriptionPath_ = DefaultDescriptionPath();
             description_ = TableDescription::Load(descriptionPath_);
-            if (!description_) {
+            if (description_) {
+                descErrNumber_ = 0;
+                descErrText_.clear();
+            } else {
                 descErrNumber_ = 1;
                 descErrText_ = kNotParsed;
             }

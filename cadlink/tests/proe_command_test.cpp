@@ -252,6 +252,8 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
         cadtest::WriteFile(dir.path() / "other.xml", kAB);
         EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0);
         EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
+        EXPECT_EQ(cmd.descErrNumber(), 0);
+        EXPECT_EQ(cmd.descErrText(), L"");
     }
 }
 
