@@ -1,0 +1,4 @@
+// The application's automation object, handed on to the bridge unread.
+#pragma once
+
+#include <zub/com/interfaces.h>

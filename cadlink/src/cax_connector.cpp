@@ -1,0 +1,71 @@
+#include "cadlink/cax_connector.h"
+
+#include <exception>
+#include <memory>
+
+#include "zub/qv_exception.h"
+#include "zub/se_translator.h"
+
+namespace ZUBCAX {
+namespace {
+
+constexpr wchar_t kFile[] = L"cax_connector";
+constexpr wchar_t kConnect[] = L"ZUBCAX::CaxConnector::Connect";
+constexpr wchar_t kNewCommand[] = L"ZUBCAX::CaxConnector::NewCommand";
+
+}  // namespace
+
+CaxConnector::CaxConnector(int creator, std::wstring versionName, std::wstring bridgeParam)
+    : creator_(creator),
+      versionName_(std::move(versionName)),
+      bridgeParam_(std::move(bridgeParam)) {}
+
+CaxConnector::~CaxConnector() = default;
+
+int CaxConnector::Fail(const wchar_t* function, int line, const std::exception_ptr& error) {
+    ZUBBASE::QV_Exception qv(L"Unexpected error.", kFile, function, line);
+    try {
+        std::rethrow_exception(error);
+    } catch (const ZUBBASE::QV_Exception& e) {
+        qv = e;
+    } catch (const std::exception& e) {
+        qv = ZUBBASE::QV_Exception(e, kFile, function, line);
+    } catch (...) {
+        // keeps "Unexpected error."
+    }
+    qv.SetCatchLocation(kFile, function, line);
+    errNumber_ = kConnectFailed;
+    errText_ = std::wstring(function) + L"() error: " + qv.FullText();
+    return -1;
+}
+
+int CaxConnector::Connect(ConnectContext& context, IDispatch* application) {
+    try {
+        ZUBBASE::InstallSeTranslator();
+        std::wstring info;
+        void* handle = nullptr;
+        const int rc = LoadApplication(versionName_, bridgeParam_, application, info, handle);
+        if (rc != 0) return rc;
+        context.appHandle = handle;
+        context.appInfo = std::move(info);
+        context.creator = creator_;
+        context.versionName = versionName_;
+        return 0;
+    } catch (...) {
+        return Fail(kConnect, __LINE__, std::current_exception());
+    }
+}
+
+int CaxConnector::NewCommand(IDispatch* application, CaxCommand*& command) {
+    ConnectContext context;
+    const int rc = Connect(context, application);
+    if (rc != 0) return rc;
+    try {
+        return CreateCommand(&context, command);
+    } catch (...) {
+        // The caller sees the same failure as a failed connection.
+        return Fail(kNewCommand, __LINE__, std::current_exception());
+    }
+}
+
+}  // namespace ZUBCAX

@@ -1,0 +1,192 @@
+#include "cadlink/proe_command.h"
+
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "cadlink/sqlite_db.h"
+#include "cadlink/sqlite_error.h"
+#include "command_text.h"
+#include "table_description.h"
+#include "zub/platform/module.h"
+#include "zub/text.h"
+
+namespace ZUBCAX {
+namespace {
+
+constexpr wchar_t kNotParsed[] = L"Document not parsed successfully. \n";
+constexpr wchar_t kUnknownRefreshError[] = L"[ProeCommand::RefreshTable()]: Unknow error.";
+
+std::wstring ExceptionText(const std::exception& e) {
+    const char* what = e.what();
+    return what == nullptr ? std::wstring() : zub::NarrowToWide(what);
+}
+
+// A stale journal beside a replaced file would be rolled into the new one.
+void RemoveStoreFiles(const std::wstring& dbPath) {
+    const std::string path = zub::WideToNarrow(dbPath);
+    if (path.empty()) return;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        std::error_code ignored;
+        std::filesystem::remove(path + suffix, ignored);
+    }
+}
+
+}  // namespace
+
+ProeCommand::ProeCommand(const ConnectContext& context, std::unique_ptr<ProeCommandBase> bridge,
+                         std::wstring descriptionPath)
+    : CaxCommand(context),
+      bridge_(std::move(bridge)),
+      descriptionPath_(std::move(descriptionPath)) {}
+
+ProeCommand::~ProeCommand() = default;
+
+std::wstring ProeCommand::DefaultDescriptionPath() {
+    std::wstring module;
+    if (zub::platform::ModulePathFromAddress(reinterpret_cast<const void*>(&DescriptionPathFor),
+                                             module) != zub::platform::kErrorSuccess) {
+        module.clear();
+    }
+    return DescriptionPathFor(module);
+}
+
+bool ProeCommand::NeedBridge() {
+    if (bridge_) return true;
+    SetErr(kNoBridge,
+           L"ZUBCAX::ProeCommand: no CAD bridge command for version \"" + versionName() + L"\"");
+    return false;
+}
+
+int ProeCommand::CopyBridgeError(int result) {
+    if (result != 0) SetErr(bridge_->errNumber(), bridge_->errText());
+    return result;
+}
+
+template <class Call>
+int ProeCommand::Forward(const wchar_t* operation, Call call) {
+    if (!NeedBridge()) return kNoBridge;
+    try {
+        return CopyBridgeError(call(*bridge_));
+    } catch (const std::exception& e) {
+        SetErr(-1, std::wstring(L"[ProeCommand::") + operation + L"()]: " + ExceptionText(e));
+    } catch (...) {
+        SetErr(-1, std::wstring(L"[ProeCommand::") + operation + L"()]: Unknow error.");
+    }
+    return -1;
+}
+
+void ProeCommand::Disconnect() {
+    if (!bridge_) return;
+    try {
+        bridge_->Disconnect();
+    } catch (...) {
+        SetErr(-1, L"[ProeCommand::Disconnect()]: Unknow error.");
+    }
+}
+
+bool ProeCommand::ConnIsValid() {
+    if (!bridge_) return false;
+    try {
+        return bridge_->ConnIsValid();
+    } catch (...) {
+        return false;
+    }
+}
+
+int ProeCommand::CreateMenu(const std::wstring& name) {
+    return Forward(L"CreateMenu", [&](ProeCommandBase& b) { return b.CreateMenu(name); });
+}
+
+int ProeCommand::UpdateTable(const std::wstring& first, const std::wstring& second) {
+    return Forward(L"UpdateTable",
+                   [&](ProeCommandBase& b) { return b.UpdateTable(first, second); });
+}
+
+int ProeCommand::SaveFile(std::wstring& text) {
+    return Forward(L"SaveFile", [&](ProeCommandBase& b) { return b.SaveFile(text); });
+}
+
+int ProeCommand::CloseFile(const std::wstring& /*name*/) {
+    // The bridge closes the current model; it takes no name.
+    return Forward(L"CloseFile", [](ProeCommandBase& b) { return b.CloseFile(std::wstring()); });
+}
+
+int ProeCommand::GetDependencies(std::wstring& text) {
+    return Forward(L"GetDependencies", [&](ProeCommandBase& b) { return b.GetDependencies(text); });
+}
+
+int ProeCommand::OpenFile(const std::wstring& path) {
+    return Forward(L"OpenFile", [&](ProeCommandBase& b) {
+        // CAD cannot hold two models of one name; the other one goes first.
+        if (SameNameOtherDirectory(b.GetCurrentMdlFullName(), path)) {
+            b.CloseFile(std::wstring());
+            std::this_thread::sleep_for(std::chrono::milliseconds(kReopenPauseMs));
+        }
+        return b.OpenFile(path);
+    });
+}
+
+int ProeCommand::BuildMirror(const std::wstring& tables, const std::wstring& dbPath) {
+    int result = -1;
+    SqliteDb db;
+    bool inTransaction = false;
+    try {
+        const std::vector<std::wstring> names = SplitTables(tables);
+        RemoveStoreFiles(dbPath);
+        db.Open(dbPath);
+        db.Execute(L"begin transaction");
+        inTransaction = true;
+        if (!description_) {
+            if (descriptionPath_.empty()) descriptionPath_ = DefaultDescriptionPath();
+            description_ = TableDescription::Load(descriptionPath_);
+            if (description_) {
+                descErrNumber_ = 0;
+                descErrText_.clear();
+            } else {
+                descErrNumber_ = 1;
+                descErrText_ = kNotParsed;
+            }
+        }
+        if (description_) {
+            for (const std::wstring& name : names) {
+                if (auto statement = description_->CreateStatement(name)) db.Execute(*statement);
+            }
+        }
+        db.Execute(L"commit transaction");
+        inTransaction = false;
+        result = 0;
+        db.Close();
+    } catch (const SqliteError& e) {
+        SetErr(-1, zub::FormatBounded(e.message().size() + 64,
+                                      L"[ProeCommand::RefreshTable()]: Create Table error, %ls \n",
+                                      e.message().c_str()));
+        if (inTransaction) {
+            try {
+                db.Execute(L"rollback transaction");
+            } catch (...) {
+                // The connection is closed below; SQLite rolls back then.
+            }
+        }
+    } catch (...) {
+        SetErr(-1, kUnknownRefreshError);
+    }
+    try {
+        db.Close();
+    } catch (...) {
+        // Closing with nothing pending cannot lose data; the wrapper frees it.
+    }
+    return result;
+}
+
+int ProeCommand::RefreshTable(const std::wstring& tables, const std::wstring& dbPath) {
+    // Without a bridge nothing would fill the tables: keep the caller's file.
+    if (!NeedBridge()) return kNoBridge;
+    if (BuildMirror(tables, dbPath) != 0) return -1;
+    return Forward(L"RefreshTable",
+                   [&](ProeCommandBase& b) { return b.RefreshTable(tables, dbPath); });
+}
+
+}  // namespace ZUBCAX

@@ -1,0 +1,288 @@
+#include "cadlink/proe_command.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include "test_support.h"
+#include "zub/text.h"
+
+namespace ZUBCAX {
+namespace {
+
+using cadtest::FakeBridge;
+using cadtest::TempDir;
+
+const std::string kAB =
+    "<?xml version='1.0'?><dd><tabs>"
+    "<tab name='bom'><fld name='id' dt='1' isPK='1'/><fld name='qty' dt='3'/>"
+    "<fld name='note' dt='4'/></tab>"
+    "<tab name='a'><fld name='x' dt='2'/></tab>"
+    "<tab name='b'><fld name='y' dt='3'/></tab>"
+    "<tab name='twokeys'><fld name='k1' dt='1' isPK='1'/><fld name='k2' dt='1' isPK='1'/></tab>"
+    "</tabs></dd>";
+
+class CadProeCommand : public ::testing::Test {
+protected:
+    CadProeCommand() {
+        cadtest::WriteFile(dir.path() / "dd_2.xml", kAB);
+        auto fake = std::make_unique<FakeBridge>();
+        bridge = fake.get();
+        ConnectContext context;
+        context.appHandle = &context;
+        context.appInfo = L"info";
+        context.creator = 7;
+        context.versionName = L"Wildfire 4.0";
+        command = std::make_unique<ProeCommand>(context, std::move(fake), dir.file("dd_2.xml"));
+    }
+
+    std::filesystem::path Db() const { return dir.path() / "mirror.db"; }
+    std::wstring DbW() const { return dir.file("mirror.db"); }
+
+    TempDir dir;
+    FakeBridge* bridge = nullptr;
+    std::unique_ptr<ProeCommand> command;
+};
+
+struct Forwarded {
+    const char* name;
+    std::function<int(ProeCommand&)> call;
+    const wchar_t* bridgeCall;
+};
+
+std::vector<Forwarded> ForwardedOperations() {
+    return {
+        {"CreateMenu", [](ProeCommand& c) { return c.CreateMenu(L"Vault"); }, L"CreateMenu(Vault)"},
+        {"UpdateTable", [](ProeCommand& c) { return c.UpdateTable(L"bom", L"m.db"); },
+         L"UpdateTable(bom|m.db)"},
+        {"SaveFile",
+         [](ProeCommand& c) {
+             std::wstring text;
+             return c.SaveFile(text);
+         },
+         L"SaveFile()"},
+        {"CloseFile", [](ProeCommand& c) { return c.CloseFile(L"C:\\w\\a.prt"); }, L"CloseFile()"},
+        {"GetDependencies",
+         [](ProeCommand& c) {
+             std::wstring text;
+             return c.GetDependencies(text);
+         },
+         L"GetDependencies()"},
+        {"OpenFile", [](ProeCommand& c) { return c.OpenFile(L"C:\\w\\a.prt"); },
+         L"OpenFile(C:\\w\\a.prt)"},
+    };
+}
+
+TEST_F(CadProeCommand, TakesOverTheContext) {
+    EXPECT_EQ(command->errNumber(), 0);
+    EXPECT_EQ(command->errText(), L"");
+    EXPECT_EQ(command->creator(), 7);
+    EXPECT_EQ(command->appInfo(), L"info");
+    EXPECT_EQ(command->versionName(), L"Wildfire 4.0");
+    EXPECT_NE(command->appHandle(), nullptr);
+    EXPECT_TRUE(command->HasBridge());
+}
+
+TEST_F(CadProeCommand, ForwardsAndPassesSuccessBack) {
+    for (const Forwarded& op : ForwardedOperations()) {
+        bridge->calls.clear();
+        EXPECT_EQ(op.call(*command), 0) << op.name;
+        ASSERT_FALSE(bridge->calls.empty()) << op.name;
+        EXPECT_EQ(bridge->calls.back(), op.bridgeCall) << op.name;
+        EXPECT_EQ(command->errNumber(), 0) << op.name;
+    }
+}
+
+TEST_F(CadProeCommand, CopiesTheBridgesErrorOnFailure) {
+    int n = 0;
+    for (const Forwarded& op : ForwardedOperations()) {
+        bridge->result = 30 + n;
+        bridge->failNumber = 500 + n;
+        bridge->failText = L"bridge says " + std::to_wstring(n);
+        EXPECT_EQ(op.call(*command), 30 + n) << op.name;
+        EXPECT_EQ(command->errNumber(), 500 + n) << op.name;
+        EXPECT_EQ(command->errText(), L"bridge says " + std::to_wstring(n)) << op.name;
+        ++n;
+    }
+}
+
+TEST_F(CadProeCommand, ExceptionsFromTheBridgeStayInside) {
+    bridge->throwInstead = true;
+    for (const Forwarded& op : ForwardedOperations()) {
+        EXPECT_EQ(op.call(*command), -1) << op.name;
+        EXPECT_EQ(command->errNumber(), -1);
+        EXPECT_EQ(command->errText(),
+                  L"[ProeCommand::" + zub::Utf8ToWide(op.name) + L"()]: bridge went away");
+    }
+}
+
+TEST_F(CadProeCommand, TextsComeBackFromTheBridge) {
+    bridge->textOut = L"C:\\w\\a.prt";
+    std::wstring saved;
+    EXPECT_EQ(command->SaveFile(saved), 0);
+    EXPECT_EQ(saved, L"C:\\w\\a.prt");
+    bridge->textOut = L"b.prt\nc.prt";
+    std::wstring deps;
+    EXPECT_EQ(command->GetDependencies(deps), 0);
+    EXPECT_EQ(deps, L"b.prt\nc.prt");
+}
+
+TEST_F(CadProeCommand, ConnectionCallsGoToTheBridge) {
+    EXPECT_TRUE(command->ConnIsValid());
+    bridge->result = 1;
+    EXPECT_FALSE(command->ConnIsValid());
+    command->Disconnect();
+    EXPECT_EQ(bridge->calls,
+              (std::vector<std::wstring>{L"ConnIsValid()", L"ConnIsValid()", L"Disconnect()"}));
+}
+
+TEST_F(CadProeCommand, OpenFileClosesTheSameNameFromAnotherDirectoryFirst) {
+    bridge->currentModel = L"C:\\work\\bracket.prt.2";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(command->OpenFile(L"D:\\other\\bracket.prt.3"), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(bridge->calls, (std::vector<std::wstring>{L"GetCurrentMdlFullName()", L"CloseFile()",
+                                                        L"OpenFile(D:\\other\\bracket.prt.3)"}));
+}
+
+TEST_F(CadProeCommand, OpenFileIgnoresAFailedCloseOfTheOtherModel) {
+    bridge->currentModel = L"/a/bracket.prt";
+    bridge->result = 4;
+    EXPECT_EQ(command->OpenFile(L"/b/bracket.prt"), 4);
+    EXPECT_EQ(bridge->calls.size(), 3u);
+    EXPECT_EQ(bridge->calls.back(), L"OpenFile(/b/bracket.prt)");
+}
+
+TEST_F(CadProeCommand, OpenFileKeepsTheCurrentModelOtherwise) {
+    for (const wchar_t* current : {L"", L"C:\\work\\bracket.prt", L"C:\\work\\plate.prt"}) {
+        bridge->calls.clear();
+        bridge->currentModel = current;
+        EXPECT_EQ(command->OpenFile(L"C:\\work\\bracket.prt"), 0);
+        EXPECT_EQ(bridge->calls, (std::vector<std::wstring>{L"GetCurrentMdlFullName()",
+                                                            L"OpenFile(C:\\work\\bracket.prt)"}))
+            << current;
+    }
+}
+
+TEST_F(CadProeCommand, RefreshCreatesTheMirrorTablesThenCallsTheBridge) {
+    EXPECT_EQ(command->RefreshTable(L"bom", DbW()), 0);
+    EXPECT_EQ(cadtest::TableSql(Db()),
+              (std::vector<std::string>{"CREATE TABLE 'CAXS_2_bom' (id Integer primary key not "
+                                        "null,qty Real,note Text,CAXS_flag Integer)"}));
+    EXPECT_EQ(bridge->calls, (std::vector<std::wstring>{L"RefreshTable(bom|" + DbW() + L")"}));
+    // Committed and closed before the bridge looked.
+    EXPECT_EQ(bridge->tablesSeen, (std::vector<std::string>{"CAXS_2_bom"}));
+    EXPECT_EQ(command->descErrNumber(), 0);
+}
+
+TEST_F(CadProeCommand, RefreshPassesTheBridgesResultAndError) {
+    bridge->result = 9;
+    bridge->failNumber = 77;
+    bridge->failText = L"no model";
+    EXPECT_EQ(command->RefreshTable(L"bom", DbW()), 9);
+    EXPECT_EQ(command->errNumber(), 77);
+    EXPECT_EQ(command->errText(), L"no model");
+}
+
+TEST_F(CadProeCommand, RefreshTableListWithAnEmptyName) {
+    EXPECT_EQ(command->RefreshTable(L"a,,b", DbW()), 0);
+    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
+    EXPECT_EQ(bridge->calls.back(), L"RefreshTable(a,,b|" + DbW() + L")");
+}
+
+TEST_F(CadProeCommand, UnknownTablesAreSkipped) {
+    EXPECT_EQ(command->RefreshTable(L"nope,b", DbW()), 0);
+    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
+}
+
+TEST_F(CadProeCommand, SecondPrimaryKeyFailsWithoutCallingTheBridge) {
+    EXPECT_EQ(command->RefreshTable(L"a,twokeys,b", DbW()), -1);
+    EXPECT_EQ(command->errNumber(), -1);
+    EXPECT_EQ(command->errText(),
+              L"[ProeCommand::RefreshTable()]: Create Table error, SQLITE_ERROR[1]: table "
+              L"\"CAXS_2_twokeys\" has more than one primary key \n");
+    EXPECT_TRUE(bridge->calls.empty());
+    // Rolled back: the table made before the failure is gone too.
+    EXPECT_TRUE(cadtest::TableNames(Db()).empty());
+}
+
+TEST_F(CadProeCommand, RefreshReplacesTheDatabaseFile) {
+    ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
+    ASSERT_EQ(command->RefreshTable(L"b", DbW()), 0);
+    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
+    cadtest::WriteFile(Db(), "not a database at all, just text that is long enough......");
+    cadtest::WriteFile(dir.path() / "mirror.db-journal", "stale journal");
+    ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
+    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
+}
+
+TEST_F(CadProeCommand, UnopenableDatabaseFailsWithoutCallingTheBridge) {
+    const std::wstring path = dir.file("missing-folder/m.db");
+    EXPECT_EQ(command->RefreshTable(L"bom", path), -1);
+    EXPECT_EQ(command->errText(),
+              L"[ProeCommand::RefreshTable()]: Create Table error, SQLITE_CANTOPEN[14]: unable to "
+              L"open database file \n");
+    EXPECT_TRUE(bridge->calls.empty());
+}
+
+TEST_F(CadProeCommand, DescriptionIsLoadedOnceAndKept) {
+    ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
+    cadtest::WriteFile(dir.path() / "dd_2.xml", "<dd><tabs/></dd>");
+    ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
+    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
+}
+
+TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetried) {
+    for (const char* broken : {"", "<dd><tabs><tab name='a'></dd>"}) {
+        ConnectContext context;
+        auto fake = std::make_unique<FakeBridge>();
+        FakeBridge* seen = fake.get();
+        const std::wstring path = dir.file("other.xml");
+        std::filesystem::remove(dir.path() / "other.xml");
+        if (*broken != '\0') cadtest::WriteFile(dir.path() / "other.xml", broken);
+        ProeCommand cmd(context, std::move(fake), path);
+
+        EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0) << broken;
+        EXPECT_EQ(cmd.descErrNumber(), 1);
+        EXPECT_EQ(cmd.descErrText(), L"Document not parsed successfully. \n");
+        EXPECT_TRUE(cadtest::TableNames(Db()).empty());
+        EXPECT_EQ(seen->calls.size(), 1u);
+
+        cadtest::WriteFile(dir.path() / "other.xml", kAB);
+        EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0);
+        EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
+        EXPECT_EQ(cmd.descErrNumber(), 0);
+        EXPECT_EQ(cmd.descErrText(), L"");
+    }
+}
+
+TEST(CadProeCommandDescription, ShippedBesideTheLibrary) {
+    const std::wstring path = ProeCommand::DefaultDescriptionPath();
+    const std::wstring tail = L"/cadlink//zh-cn/dd_2.xml";
+    ASSERT_GT(path.size(), tail.size());
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
+    EXPECT_TRUE(std::filesystem::exists(zub::WideToUtf8(path)));
+}
+
+TEST(CadProeCommandWithoutBridge, EveryBridgeOperationFailsClearly) {
+    TempDir dir;
+    cadtest::WriteFile(dir.path() / "mirror.db", "kept");
+    ConnectContext context;
+    context.versionName = L"Wildfire 2.0";
+    ProeCommand command(context, nullptr, dir.file("dd_2.xml"));
+    EXPECT_FALSE(command.HasBridge());
+    EXPECT_FALSE(command.ConnIsValid());
+    command.Disconnect();
+    for (const Forwarded& op : ForwardedOperations()) {
+        EXPECT_EQ(op.call(command), ProeCommand::kNoBridge) << op.name;
+        EXPECT_EQ(command.errNumber(), ProeCommand::kNoBridge);
+        EXPECT_EQ(command.errText(),
+                  L"ZUBCAX::ProeCommand: no CAD bridge command for version \"Wildfire 2.0\"");
+    }
+    EXPECT_EQ(command.RefreshTable(L"bom", dir.file("mirror.db")), ProeCommand::kNoBridge);
+    EXPECT_EQ(cadtest::ReadFile(dir.path() / "mirror.db"), "kept");
+}
+
+}  // namespace
+}  // namespace ZUBCAX

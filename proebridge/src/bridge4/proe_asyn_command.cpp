@@ -1,0 +1,262 @@
+#include "proebridge4/proe_asyn_command.h"
+
+#include <sqlite3.h>
+
+#include <cwctype>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "cad_session.h"
+#include "zub/text.h"
+
+namespace ZUBPROE4 {
+namespace {
+
+struct DbClose {
+    void operator()(sqlite3* db) const noexcept { sqlite3_close(db); }
+};
+struct StmtFinalize {
+    void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
+};
+using Db = std::unique_ptr<sqlite3, DbClose>;
+using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
+
+struct DbFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string Quoted(const std::wstring& name) {
+    std::string out = "\"";
+    for (const char c : zub::WideToUtf8(name)) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+std::string MirrorName(const std::wstring& table) { return Quoted(L"CAXS_2_" + table); }
+
+std::vector<std::wstring> SplitList(const std::wstring& text) {
+    std::vector<std::wstring> out;
+    std::wstringstream in(text);
+    std::wstring piece;
+    while (std::getline(in, piece, L',')) {
+        if (!piece.empty()) out.push_back(piece);
+    }
+    return out;
+}
+
+void Check(sqlite3* db, int rc) {
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw DbFailure(sqlite3_errmsg(db));
+}
+
+Stmt Prepare(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* raw = nullptr;
+    Check(db, sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr));
+    return Stmt(raw);
+}
+
+Db OpenExisting(const std::wstring& path) {
+    sqlite3* raw = nullptr;
+    const int rc =
+        sqlite3_open_v2(zub::WideToNarrow(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    Db db(raw);
+    if (rc != SQLITE_OK) throw DbFailure(raw ? sqlite3_errmsg(raw) : "cannot open the database");
+    sqlite3_busy_timeout(raw, 5000);
+    return db;
+}
+
+bool HasTable(sqlite3* db, const std::wstring& table) {
+    Stmt stmt = Prepare(db, "select 1 from sqlite_master where type='table' and name=?");
+    const std::string name = zub::WideToUtf8(L"CAXS_2_" + table);
+    sqlite3_bind_text(stmt.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    return sqlite3_step(stmt.get()) == SQLITE_ROW;
+}
+
+void Exec(sqlite3* db, const char* sql) {
+    Check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+}
+
+void InsertRow(sqlite3* db, const std::wstring& table, const Row& row) {
+    std::string columns;
+    std::string marks;
+    bool hasFlag = false;
+    for (const auto& [column, value] : row) {
+        columns += (columns.empty() ? "" : ",") + Quoted(column);
+        marks += marks.empty() ? "?" : ",?";
+        hasFlag = hasFlag || column == L"CAXS_flag";
+    }
+    if (!hasFlag) {
+        columns += (columns.empty() ? "" : ",") + std::string("CAXS_flag");
+        marks += marks.empty() ? "0" : ",0";
+    }
+    Stmt stmt = Prepare(
+        db, "insert into " + MirrorName(table) + " (" + columns + ") values (" + marks + ")");
+    int index = 1;
+    for (const auto& field : row) {
+        const std::string value = zub::WideToUtf8(field.second);
+        Check(db, sqlite3_bind_text(stmt.get(), index++, value.c_str(), -1, SQLITE_TRANSIENT));
+    }
+    Check(db, sqlite3_step(stmt.get()));
+}
+
+std::vector<Row> ReadRows(sqlite3* db, const std::wstring& table) {
+    Stmt stmt = Prepare(db, "select * from " + MirrorName(table));
+    std::vector<Row> rows;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        Row row;
+        for (int i = 0; i < sqlite3_column_count(stmt.get()); ++i) {
+            const auto* text = sqlite3_column_text(stmt.get(), i);
+            if (text == nullptr) continue;
+            row.emplace_back(zub::Utf8ToWide(sqlite3_column_name(stmt.get(), i)),
+                             zub::Utf8ToWide(reinterpret_cast<const char*>(text)));
+        }
+        rows.push_back(std::move(row));
+    }
+    Check(db, rc);
+    return rows;
+}
+
+bool SameModel(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int ProeAsynCommand::Fail(int number, std::wstring text) {
+    SetErr(number, std::move(text));
+    return number;
+}
+
+bool ProeAsynCommand::Connected() { return TheSession().connected; }
+
+bool ProeAsynCommand::HaveModel() { return TheSession().current.has_value(); }
+
+int ProeAsynCommand::CreateMenu(const std::wstring& name) {
+    TheSession().calls.push_back(L"CreateMenu(" + name + L")");
+    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (name.empty()) return Fail(kBadArgument, L"a menu needs a name");
+    TheSession().menus.push_back(name);
+    return 0;
+}
+
+void ProeAsynCommand::Disconnect() {
+    TheSession().calls.push_back(L"Disconnect()");
+    TheSession().connected = false;
+}
+
+bool ProeAsynCommand::ConnIsValid() { return Connected(); }
+
+int ProeAsynCommand::OpenFile(const std::wstring& path) {
+    CadSession& session = TheSession();
+    session.calls.push_back(L"OpenFile(" + path + L")");
+    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    std::ifstream in(zub::WideToNarrow(path), std::ios::binary);
+    if (!in) return Fail(kModelNotFound, L"model file not found: " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    ModelRead read = ParseModel(path, text.str());
+    if (!read.model) return Fail(kModelMalformed, path + L": " + read.error);
+    session.current = std::move(read.model);
+    return 0;
+}
+
+int ProeAsynCommand::CloseFile(const std::wstring& name) {
+    CadSession& session = TheSession();
+    session.calls.push_back(L"CloseFile(" + name + L")");
+    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (!HaveModel() || (!name.empty() && !SameModel(name, session.current->path))) {
+        return Fail(kNoModel, L"model not open: " + (name.empty() ? L"(current)" : name));
+    }
+    session.current.reset();
+    return 0;
+}
+
+int ProeAsynCommand::SaveFile(std::wstring& text) {
+    CadSession& session = TheSession();
+    session.calls.push_back(L"SaveFile()");
+    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    std::ofstream out(zub::WideToNarrow(session.current->path), std::ios::binary | std::ios::trunc);
+    out << FormatModel(*session.current);
+    out.close();
+    if (!out) return Fail(kModelNotFound, L"cannot write the model: " + session.current->path);
+    text = session.current->path;
+    return 0;
+}
+
+int ProeAsynCommand::GetDependencies(std::wstring& text) {
+    CadSession& session = TheSession();
+    session.calls.push_back(L"GetDependencies()");
+    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    text.clear();
+    for (const std::wstring& dep : session.current->dependencies) {
+        if (!text.empty()) text += L'\n';
+        text += dep;
+    }
+    return 0;
+}
+
+int ProeAsynCommand::RefreshTable(const std::wstring& tables, const std::wstring& dbPath) {
+    CadSession& session = TheSession();
+    session.calls.push_back(L"RefreshTable(" + tables + L"," + dbPath + L")");
+    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    try {
+        Db db = OpenExisting(dbPath);
+        Exec(db.get(), "begin");
+        for (const std::wstring& name : SplitList(tables)) {
+            const ModelTable* table = session.current->Table(name);
+            if (table == nullptr || !HasTable(db.get(), name)) continue;
+            for (const Row& row : table->rows) InsertRow(db.get(), name, row);
+        }
+        Exec(db.get(), "commit");
+    } catch (const DbFailure& e) {
+        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.what()));
+    }
+    return 0;
+}
+
+int ProeAsynCommand::UpdateTable(const std::wstring& first, const std::wstring& second) {
+    CadSession& session = TheSession();
+    session.calls.push_back(L"UpdateTable(" + first + L"," + second + L")");
+    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    try {
+        Db db = OpenExisting(second);
+        std::vector<ModelTable> read;
+        for (const std::wstring& name : SplitList(first)) {
+            if (HasTable(db.get(), name)) read.push_back({name, ReadRows(db.get(), name)});
+        }
+        // All tables are read before any is replaced, so a failure changes nothing.
+        for (ModelTable& table : read) {
+            if (ModelTable* mine = session.current->Table(table.name)) {
+                mine->rows = std::move(table.rows);
+            } else {
+                session.current->tables.push_back(std::move(table));
+            }
+        }
+    } catch (const DbFailure& e) {
+        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.what()));
+    }
+    return 0;
+}
+
+std::wstring ProeAsynCommand::GetCurrentMdlFullName() {
+    CadSession& session = TheSession();
+    session.calls.push_back(L"GetCurrentMdlFullName()");
+    return session.current ? session.current->path : std::wstring();
+}
+
+}  // namespace ZUBPROE4

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "proebridge4/proe_asyn_command.h"
+#include "zub/platform/registry.h"
+#include "zubcaxapp.h"
+
+namespace {
+namespace fs = std::filesystem;
+namespace zp = zub::platform;
+
+class Zubcax : public ::testing::Test {
+protected:
+    Zubcax() {
+        std::string pattern = (fs::temp_directory_path() / "zubcax-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+        dir = pattern;
+        if (const char* old = getenv("ZUB_REGISTRY_DIR")) oldRegistry = old;
+        setenv("ZUB_REGISTRY_DIR", dir.c_str(), 1);
+        ZUBPROE4::ResetStandIn();
+    }
+    ~Zubcax() override {
+        if (oldRegistry.empty()) {
+            unsetenv("ZUB_REGISTRY_DIR");
+        } else {
+            setenv("ZUB_REGISTRY_DIR", oldRegistry.c_str(), 1);
+        }
+        ZUBPROE4::ResetStandIn();
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    void Install(const std::wstring& version, const std::wstring& installDir) {
+        zp::RegKey key;
+        ASSERT_EQ(zp::RegCreateKey(zp::RootKey::LocalMachine,
+                                   L"SOFTWARE\\PTC\\Pro/ENGINEER\\" + version + L"\\M010",
+                                   zp::kKeyWrite, key),
+                  zp::kErrorSuccess);
+        ASSERT_EQ(zp::RegSetString(key, L"InstallDir", installDir), zp::kErrorSuccess);
+    }
+
+    int Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "zubcax");
+        std::vector<const char*> argv;
+        for (const auto& a : args) argv.push_back(a.c_str());
+        out.str("");
+        err.str("");
+        return zubcax::Run(static_cast<int>(argv.size()), argv.data(), out, err);
+    }
+
+    fs::path dir;
+    std::string oldRegistry;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(Zubcax, VersionsMarksTheCurrentOne) {
+    EXPECT_EQ(Run({"versions"}), 0);
+    EXPECT_EQ(out.str(), "no Pro/ENGINEER version installed\n");
+    Install(L"Wildfire 4.0", L"/opt/wf4");
+    Install(L"Wildfire 5.0", L"/opt/wf5");
+    EXPECT_EQ(Run({"versions"}), 0);
+    EXPECT_EQ(out.str(), "  Wildfire 4.0  /opt/wf4\n* Wildfire 5.0  /opt/wf5\n");
+}
+
+TEST_F(Zubcax, UseChangesTheCurrentVersion) {
+    Install(L"Wildfire 4.0", L"/opt/wf4");
+    Install(L"Wildfire 5.0", L"/opt/wf5");
+    EXPECT_EQ(Run({"use", "Wildfire 4.0"}), 0);
+    EXPECT_EQ(out.str(), "current version: Wildfire 4.0\n");
+    EXPECT_EQ(Run({"versions"}), 0);
+    EXPECT_EQ(out.str(), "* Wildfire 4.0  /opt/wf4\n  Wildfire 5.0  /opt/wf5\n");
+    EXPECT_EQ(Run({"use", "Wildfire 3.0"}), 1);
+    EXPECT_EQ(err.str(), "zubcax: \"Wildfire 3.0\" is not an installed Pro/ENGINEER version\n");
+    EXPECT_EQ(Run({"use"}), 2);
+}
+
+TEST_F(Zubcax, RefreshPrintsWhatWasCreated) {
+    std::ofstream(dir / "m.prt") << "table bom\nrow id=1\tqty=2\nrow id=2\tqty=3\tCAXS_flag=1\n";
+    const std::string db = (dir / "out.db").string();
+    EXPECT_EQ(Run({"refresh", "bom,parts", db, "--model", (dir / "m.prt").string()}), 0)
+        << err.str();
+    const std::string text = out.str();
+    EXPECT_NE(text.find("version: Wildfire 4.0\n"), std::string::npos) << text;
+    EXPECT_NE(
+        text.find("CAXS_2_bom (id INTEGER, qty REAL, note TEXT, CAXS_flag INTEGER): 2 rows\n"),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("CAXS_2_parts ("), std::string::npos) << text;
+    EXPECT_NE(text.find("): 0 rows\n"), std::string::npos) << text;
+}
+
+TEST_F(Zubcax, RefreshReportsTheFailingStep) {
+    const std::string db = (dir / "out.db").string();
+    EXPECT_EQ(Run({"refresh", "bom", db, "--model", (dir / "none.prt").string()}), 1);
+    EXPECT_NE(err.str().find("opening the model failed: error 2: model file not found"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(Run({"refresh", "bom", db, "--version", "Wildfire 3.0"}), 1);
+    EXPECT_NE(err.str().find("the refresh failed: error 18001"), std::string::npos) << err.str();
+    EXPECT_EQ(Run({"refresh", "bom", db, "--version", "Wildfire 9.0"}), 1);
+    EXPECT_EQ(err.str(),
+              "zubcax: cannot connect: ZUBCAX::CaxConnector::Connect() error: no CAD bridge for "
+              "the version \"Wildfire 9.0\"\n");
+}
+
+}  // namespace
