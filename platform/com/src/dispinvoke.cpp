@@ -1,7 +1,7 @@
 // Late-bound calls into a dual interface: the member is found in the type
 // information, the arguments coerced to its parameter types, and the vtable
 // slot called through libffi (the argument list is only known at run time).
-#include "typelibimpl.h"
+#include <zub/com/typelib.h>
 
 #include <zub/com/automation.h>
 #include <zub/com/comptr.h>
@@ -326,8 +326,9 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
         if (shape.vt == VT_PTR) {
             // By reference: the caller's variant must hold a reference of that type.
             VARTYPE want = static_cast<VARTYPE>(
-                VT_BYREF | (shape.pointee == VT_UNKNOWN && shape.dispatchable ? VT_DISPATCH
-                                                                                : shape.pointee));
+                VT_BYREF | (shape.pointee == VT_UNKNOWN && shape.dispatchable
+                                ? VARTYPE{VT_DISPATCH}
+                                : shape.pointee));
             if (shape.pointee == VT_VARIANT && !(arg.vt & VT_BYREF)) {
                 slot.value.ptr = const_cast<VARIANT*>(&arg);
                 continue;
@@ -338,8 +339,8 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
             continue;
         }
         if (shape.vt == VT_UNKNOWN || shape.vt == VT_DISPATCH) {
-            VARTYPE as = shape.isInterface ? (shape.dispatchable ? VT_DISPATCH : VT_UNKNOWN)
-                                           : shape.vt;
+            VARTYPE as = shape.vt;
+            if (shape.isInterface) as = shape.dispatchable ? VT_DISPATCH : VT_UNKNOWN;
             hr = VariantChangeType(&slot.coerced, &arg, VARIANT_NOVALUEPROP, as);
             if (FAILED(hr)) return mismatch(DISP_E_TYPEMISMATCH);
             IUnknown* p = slot.coerced.get().punkVal;
