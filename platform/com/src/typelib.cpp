@@ -242,8 +242,8 @@ HRESULT TypeInfoImpl::GetRefTypeInfo(HREFTYPE href, ITypeInfo** out) {
     const ImportData* imp = lib.Import(href);
     if (!imp) return TYPE_E_ELEMENTNOTFOUND;
     ComPtr<ITypeLib> other;
-    HRESULT hr = LoadRegTypeLib(imp->libGuid, imp->libMajor, imp->libMinor, imp->libLcid,
-                                other.put());
+    HRESULT hr =
+        LoadRegTypeLib(imp->libGuid, imp->libMajor, imp->libMinor, imp->libLcid, other.put());
     if (FAILED(hr)) return hr;
     return other->GetTypeInfoOfGuid(imp->typeGuid, out);
 }

@@ -29,10 +29,14 @@ std::wstring VersionKey(const GUID& lib, WORD major, WORD minor) {
 
 const wchar_t* SysName(SYSKIND k) {
     switch (k) {
-    case SYS_WIN16: return L"win16";
-    case SYS_WIN64: return L"win64";
-    case SYS_MAC: return L"mac";
-    default: return L"win32";
+        case SYS_WIN16:
+            return L"win16";
+        case SYS_WIN64:
+            return L"win64";
+        case SYS_MAC:
+            return L"mac";
+        default:
+            return L"win32";
     }
 }
 

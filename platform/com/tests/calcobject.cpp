@@ -39,8 +39,8 @@ HRESULT CalcObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DIS
     return DispGetIDsOfNames(info_.get(), names, count, ids);
 }
 
-HRESULT CalcObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                           VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
+HRESULT CalcObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* excep, UINT* argErr) {
     return DispInvoke(static_cast<IZubCalc*>(this), info_.get(), id, flags, params, result, excep,
                       argErr);
 }

@@ -68,8 +68,7 @@ protected:
     }
     HRESULT Call(DISPID id, WORD flags, Args& a, VARIANT* result = nullptr, UINT* argErr = nullptr,
                  EXCEPINFO* ex = nullptr) {
-        return calc_->Invoke(id, IID_NULL, 0, flags, a.get(), result, ex,
-                             argErr);
+        return calc_->Invoke(id, IID_NULL, 0, flags, a.get(), result, ex, argErr);
     }
 
     ComPtr<ITypeInfo> info_;
@@ -170,16 +169,14 @@ const FailCase kFailures[] = {
     {"method called as a put", 3, DISPATCH_PROPERTYPUT, [](Args& a) { a.I4(1).Put(); },
      DISP_E_MEMBERNOTFOUND, 0},
     {"too few arguments", 3, DISPATCH_METHOD, [](Args& a) { a.I4(1); }, DISP_E_BADPARAMCOUNT, 0},
-    {"too many arguments", 10, DISPATCH_METHOD, [](Args& a) { a.I4(1); }, DISP_E_BADPARAMCOUNT,
-     0},
+    {"too many arguments", 10, DISPATCH_METHOD, [](Args& a) { a.I4(1); }, DISP_E_BADPARAMCOUNT, 0},
     {"first argument not a number", 3, DISPATCH_METHOD, [](Args& a) { a.Str(L"x").I4(1); },
      DISP_E_TYPEMISMATCH, 1},
     {"second argument not a number", 3, DISPATCH_METHOD, [](Args& a) { a.I4(1).Str(L"x"); },
      DISP_E_TYPEMISMATCH, 0},
-    {"short overflows", 3, DISPATCH_METHOD, [](Args& a) { a.I4(1).I4(70000); }, DISP_E_OVERFLOW,
+    {"short overflows", 3, DISPATCH_METHOD, [](Args& a) { a.I4(1).I4(70000); }, DISP_E_OVERFLOW, 0},
+    {"text for an object", 11, DISPATCH_METHOD, [](Args& a) { a.Str(L"x"); }, DISP_E_TYPEMISMATCH,
      0},
-    {"text for an object", 11, DISPATCH_METHOD, [](Args& a) { a.Str(L"x"); },
-     DISP_E_TYPEMISMATCH, 0},
 };
 
 TEST_F(Dispatch, FailuresNameTheArgument) {

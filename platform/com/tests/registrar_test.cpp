@@ -22,7 +22,8 @@ public:
     int writes = 0;
 
     static std::wstring Full(std::wstring_view root, std::wstring_view path) {
-        return Fold(path.empty() ? std::wstring(root) : std::wstring(root) + L"\\" + std::wstring(path));
+        return Fold(path.empty() ? std::wstring(root)
+                                 : std::wstring(root) + L"\\" + std::wstring(path));
     }
     bool Has(const std::wstring& full) const { return keys.count(Fold(full)) > 0; }
     std::wstring Value(const std::wstring& full, const std::wstring& name) const {
@@ -82,7 +83,8 @@ public:
     }
 };
 
-const wchar_t* kAppIdScript = LR"(
+const wchar_t* kAppIdScript =
+    LR"(
 HKCR
 {
     NoRemove AppID
@@ -96,7 +98,8 @@ HKCR
 }
 )";
 
-const wchar_t* kClassScript = LR"(
+const wchar_t* kClassScript =
+    LR"(
 HKCR
 {
     VaultAuto.CoDoc.1 = s 'CoDoc Class'
@@ -191,7 +194,8 @@ TEST(Registrar, AKeyOthersStillUseStays) {
 
 TEST(Registrar, ValueKindsAndQuoting) {
     MemoryTarget t;
-    const wchar_t* script = LR"(HKEY_CURRENT_USER {
+    const wchar_t* script =
+        LR"(HKEY_CURRENT_USER {
         'a b' = s 'it''s 100%%'
         {
             val Count = d 42

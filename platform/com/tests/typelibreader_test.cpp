@@ -166,8 +166,7 @@ TEST_F(TestLib, MalformedInputNeverReadsOutOfBounds) {
         std::vector<std::uint8_t> cut(bytes_.begin(), bytes_.begin() + static_cast<long>(n));
         try {
             ReadTypeLib(cut);
-        } catch (const TypeLibFormatError&) {
-        }
+        } catch (const TypeLibFormatError&) {}
     }
     std::mt19937 rng(12345);
     int failures = 0;

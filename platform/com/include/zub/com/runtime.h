@@ -26,8 +26,7 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId);  // free with CoTaskM
 
 // Loads the server named by HKCR\CLSID\{clsid}\InprocServer32 (once per
 // process) and asks its DllGetClassObject.
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* reserved, REFIID riid,
-                         void** ppv);
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* reserved, REFIID riid, void** ppv);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid,
                          void** ppv);
 // Unloads every loaded server whose DllCanUnloadNow answers S_OK.
