@@ -71,8 +71,8 @@ const GUID& kLib = LIBID_ZubTestLib;
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
-                                                                             REFIID riid,
-                                                                             void** ppv) {
+                                                                            REFIID riid,
+                                                                            void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!(clsid == CLSID_ZubCalc)) return CLASS_E_CLASSNOTAVAILABLE;
