@@ -16,11 +16,8 @@ void Unlock() { --g_locks; }
 HRESULT CalcTypeInfo(ITypeInfo** out) {
     static zub::com::ComPtr<ITypeInfo> cached;
     if (!cached) {
-        std::u16string path = zub::WideToUtf16(zub::com::ModulePathOf(&g_locks));
-        zub::com::ComPtr<ITypeLib> lib;
-        HRESULT hr = LoadTypeLib(path.c_str(), lib.put());
+        HRESULT hr = zub::com::TypeInfoOfModule(&g_locks, IID_IZubCalc, cached.put());
         if (FAILED(hr)) return hr;
-        if (FAILED(hr = lib->GetTypeInfoOfGuid(IID_IZubCalc, cached.put()))) return hr;
     }
     cached->AddRef();
     *out = cached.get();

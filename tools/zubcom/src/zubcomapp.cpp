@@ -96,13 +96,19 @@ std::string Quote(const std::wstring& w) {
 
 std::string Show(const VARIANT& v) {
     switch (v.vt) {
-    case VT_EMPTY: return "(empty)";
-    case VT_NULL: return "(null)";
-    case VT_BSTR: return Quote(zub::com::BstrToWide(v.bstrVal));
-    case VT_DISPATCH:
-    case VT_UNKNOWN: return v.punkVal ? "(object)" : "(nothing)";
-    case VT_ERROR: return "(error " + Narrow(zub::com::HResultHex(v.scode)) + ")";
-    default: return Narrow(zub::com::VariantText(v));
+        case VT_EMPTY:
+            return "(empty)";
+        case VT_NULL:
+            return "(null)";
+        case VT_BSTR:
+            return Quote(zub::com::BstrToWide(v.bstrVal));
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            return v.punkVal ? "(object)" : "(nothing)";
+        case VT_ERROR:
+            return "(error " + Narrow(zub::com::HResultHex(v.scode)) + ")";
+        default:
+            return Narrow(zub::com::VariantText(v));
     }
 }
 
@@ -330,7 +336,8 @@ private:
         return Narrow(zub::com::HResultHex(hr) + L" " + zub::com::HResultText(hr));
     }
 
-    void Report(const std::string& echo, HRESULT hr, const VARIANT* value, const std::string* desc) {
+    void Report(const std::string& echo, HRESULT hr, const VARIANT* value,
+                const std::string* desc) {
         out_ << echo << " -> ";
         if (SUCCEEDED(hr) && value && value->vt != VT_EMPTY) out_ << Show(*value) << " ";
         out_ << "[" << Narrow(zub::com::HResultHex(hr)) << " "
@@ -396,7 +403,8 @@ private:
         std::size_t dot = t[0].text.find('.');
         std::string var = t[0].text.substr(0, dot), member = t[0].text.substr(dot + 1);
         auto it = vars_.find(var);
-        if (it == vars_.end() || it->second->get().vt != VT_DISPATCH || !it->second->get().pdispVal) {
+        if (it == vars_.end() || it->second->get().vt != VT_DISPATCH ||
+            !it->second->get().pdispVal) {
             err_ << "line " << line << ": " << var << " is not an object\n";
             failed_ = true;
             return true;  // later lines may still run

@@ -17,7 +17,8 @@ protected:
         dir_ = tmpl;
         setenv("ZUB_REGISTRY_DIR", dir_.c_str(), 1);
         std::ostringstream out, err;
-        ASSERT_EQ(zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0) << out.str() << err.str();
+        ASSERT_EQ(zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0)
+            << out.str() << err.str();
     }
     static void TearDownTestSuite() {
         std::ostringstream out, err;
@@ -47,7 +48,8 @@ TEST_F(Zubcom, CallPrintsResultAndStatus) {
     EXPECT_EQ(out_.str(), "Add 40 2 -> 42 [0x00000000 The operation completed successfully.]\n");
 
     // Calls on one object, separated by a lone ';'.
-    EXPECT_EQ(Run({"call", "ZubTest.ZubCalc.1", "Count", ";", "Concat", "a b", "", ";", "save"}), 0);
+    EXPECT_EQ(Run({"call", "ZubTest.ZubCalc.1", "Count", ";", "Concat", "a b", "", ";", "save"}),
+              0);
     EXPECT_EQ(out_.str(),
               "Count -> 0 [0x00000000 The operation completed successfully.]\n"
               "Concat \"a b\" \"\" -> \"a b\" [0x00000000 The operation completed successfully.]\n"
@@ -89,20 +91,22 @@ TEST_F(Zubcom, ScriptsKeepVariablesAndObjects) {
                      "a.Stamp #2023-03-15#\n"),
               0)
         << err_.str();
-    EXPECT_EQ(out_.str(),
-              "a.name = \"bracket \\\"v2\\\"\" -> [0x00000000 The operation completed successfully.]\n"
-              "b.Count = 5 -> [0x00000000 The operation completed successfully.]\n"
-              "a.Take $b -> 5 [0x00000000 The operation completed successfully.]\n"
-              "a.Self -> (object) [0x00000000 The operation completed successfully.]\n"
-              "me.name -> \"bracket \\\"v2\\\"\" [0x00000000 The operation completed successfully.]\n"
-              "a.When = #2023-03-15 12:00# -> [0x00000000 The operation completed successfully.]\n"
-              "5 \"a.When\" (object)\n"
-              "a.Stamp #2023-03-15# -> \"2023-03-15\" [0x00000000 The operation completed "
-              "successfully.]\n");
+    EXPECT_EQ(
+        out_.str(),
+        "a.name = \"bracket \\\"v2\\\"\" -> [0x00000000 The operation completed successfully.]\n"
+        "b.Count = 5 -> [0x00000000 The operation completed successfully.]\n"
+        "a.Take $b -> 5 [0x00000000 The operation completed successfully.]\n"
+        "a.Self -> (object) [0x00000000 The operation completed successfully.]\n"
+        "me.name -> \"bracket \\\"v2\\\"\" [0x00000000 The operation completed successfully.]\n"
+        "a.When = #2023-03-15 12:00# -> [0x00000000 The operation completed successfully.]\n"
+        "5 \"a.When\" (object)\n"
+        "a.Stamp #2023-03-15# -> \"2023-03-15\" [0x00000000 The operation completed "
+        "successfully.]\n");
 }
 
 TEST_F(Zubcom, ScriptErrors) {
-    EXPECT_EQ(Script("a = new ZubTest.ZubCalc\na.Fail 2\na.Count\n"), 1) << "runs on after a failure";
+    EXPECT_EQ(Script("a = new ZubTest.ZubCalc\na.Fail 2\na.Count\n"), 1)
+        << "runs on after a failure";
     EXPECT_NE(out_.str().find("a.Count -> 0 ["), std::string::npos);
 
     EXPECT_EQ(Script("a = new ZubTest.ZubCalc\na.name = \"open\n"), 2);
