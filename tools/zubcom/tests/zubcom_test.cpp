@@ -120,6 +120,16 @@ TEST_F(Zubcom, ScriptErrors) {
     EXPECT_EQ(Run({"frobnicate", "x"}), 2);
 }
 
+TEST_F(Zubcom, RegistersAModuleByItsFullPath) {
+    std::filesystem::path server(ZUB_TEST_SERVER);
+    std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(server.parent_path());
+    int rc = Run({"register", server.filename().string()});
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(rc, 0) << out_.str();
+    EXPECT_EQ(Script("x = new ZubTest.ZubCalc\nx.Add 1 2\n"), 0) << out_.str() << err_.str();
+}
+
 TEST_F(Zubcom, MembersListsTheTypeInformation) {
     EXPECT_EQ(Run({"members", "ZubTest.ZubCalc"}), 0);
     EXPECT_NE(out_.str().find("3\tmethod\tAdd(a, b) -> ret\n"), std::string::npos) << out_.str();
