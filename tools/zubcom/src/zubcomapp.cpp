@@ -8,6 +8,7 @@
 #include <zub/text.h>
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -424,7 +425,11 @@ private:
 int RunEntry(const std::string& module, const char* entry, std::ostream& out) {
     zub::platform::Library lib;
     HRESULT hr = S_OK;
-    zub::platform::Error e = zub::platform::LoadLibrary(zub::Utf8ToWide(module), lib);
+    // A bare name would be searched for on the library path; the module asked
+    // for is the file named here, and it registers the path it was loaded by.
+    std::error_code ec;
+    std::string full = std::filesystem::absolute(module, ec).string();
+    zub::platform::Error e = zub::platform::LoadLibrary(zub::Utf8ToWide(ec ? module : full), lib);
     void* fn = nullptr;
     if (e == 0) e = zub::platform::GetProcAddress(lib.Handle(), entry, fn);
     hr = e ? HResultFromWin32(e) : reinterpret_cast<DllRegisterServerFn>(fn)();
