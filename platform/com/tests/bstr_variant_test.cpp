@@ -211,6 +211,46 @@ TEST(Variant, ChangeTypeInPlaceAndThroughReferences) {
     EXPECT_EQ(copied.get().iVal, -3);
 }
 
+// An object whose default value (DISPID_VALUE) is 7.
+class Seven final : public IDispatch {
+public:
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *ppv = this;
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                   UINT*) override {
+        if (id != DISPID_VALUE) return DISP_E_MEMBERNOTFOUND;
+        result->vt = VT_I4;
+        result->lVal = 7;
+        return S_OK;
+    }
+};
+
+TEST(Variant, ObjectsConvertThroughTheirDefaultValue) {
+    Seven seven;
+    VARIANT obj = Typed(VT_DISPATCH);
+    obj.pdispVal = &seven;
+    Variant text;
+    ASSERT_EQ(VariantChangeType(&text, &obj, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(zub::com::BstrToWide(text.get().bstrVal), L"7");
+    Variant none;
+    EXPECT_EQ(VariantChangeType(&none, &obj, VARIANT_NOVALUEPROP, VT_BSTR), DISP_E_TYPEMISMATCH);
+    VARIANT nothing = Typed(VT_DISPATCH);
+    EXPECT_EQ(VariantChangeType(&none, &nothing, 0, VT_I4), DISP_E_TYPEMISMATCH);
+}
+
 struct DateCase {
     double date;
     WORD y, mo, d, h, mi, s;

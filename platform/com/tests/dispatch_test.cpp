@@ -254,4 +254,38 @@ TEST_F(Dispatch, TypeInfoDescribesMembers) {
               TYPE_E_ELEMENTNOTFOUND);
 }
 
+TEST_F(Dispatch, TypeLibDescribesItself) {
+    ComPtr<ITypeLib> lib;
+    UINT index = 99;
+    ASSERT_EQ(info_->GetContainingTypeLib(lib.put(), &index), S_OK);
+    EXPECT_EQ(index, 1u);
+    TLIBATTR* attr = nullptr;
+    ASSERT_EQ(lib->GetLibAttr(&attr), S_OK);
+    EXPECT_TRUE(attr->guid == LIBID_ZubTestLib);
+    EXPECT_EQ(attr->lcid, 0x409u);
+    EXPECT_EQ(attr->syskind, SYS_WIN32);
+    EXPECT_EQ(attr->wMajorVerNum, 1);
+    lib->ReleaseTLibAttr(attr);
+
+    Bstr name, doc;
+    ASSERT_EQ(lib->GetDocumentation(-1, name.out(), doc.out(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(name.wide(), L"ZubTestLib");
+    EXPECT_EQ(doc.wide(), L"ZubTest 1.0 Type Library");
+    ASSERT_EQ(lib->GetDocumentation(0, name.out(), doc.out(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(doc.wide(), L"ZubCalc Class");
+    EXPECT_EQ(lib->GetDocumentation(2, name.out(), nullptr, nullptr, nullptr),
+              TYPE_E_ELEMENTNOTFOUND);
+
+    TYPEKIND kind = TKIND_MAX;
+    ASSERT_EQ(lib->GetTypeInfoType(0, &kind), S_OK);
+    EXPECT_EQ(kind, TKIND_COCLASS);
+    int found = 0;
+    ASSERT_EQ(lib->IsName(const_cast<LPOLESTR>(u"CONCAT"), 0, &found), S_OK);
+    EXPECT_EQ(found, 1);
+    ASSERT_EQ(lib->IsName(const_cast<LPOLESTR>(u"Divide"), 0, &found), S_OK);
+    EXPECT_EQ(found, 0);
+    ComPtr<ITypeInfo> none;
+    EXPECT_EQ(lib->GetTypeInfoOfGuid(IID_IDispatch, none.put()), TYPE_E_ELEMENTNOTFOUND);
+}
+
 }  // namespace

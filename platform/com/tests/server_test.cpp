@@ -142,6 +142,10 @@ TEST_F(Server, CreatedByProgIdAndDrivenByVtableAndInvoke) {
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(u"ZubTest.ZubCalc", &clsid), S_OK);
     EXPECT_TRUE(clsid == CLSID_ZubCalc);
+    LPOLESTR progId = nullptr;
+    ASSERT_EQ(ProgIDFromCLSID(clsid, &progId), S_OK);
+    EXPECT_EQ(std::u16string_view(progId), u"ZubTest.ZubCalc.1");
+    CoTaskMemFree(progId);
 
     ComPtr<IZubCalc> calc;
     ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IZubCalc, calc.putVoid()),
