@@ -82,6 +82,7 @@ HRESULT ShapeOf(ITypeInfo* ti, const TYPEDESC& td, Shape* s) {
         return S_OK;
     }
     s->vt = VT_PTR;
+    if (!td.lptdesc) return DISP_E_BADVARTYPE;
     const TYPEDESC& p = *td.lptdesc;
     if (p.vt == VT_USERDEFINED) {
         VARTYPE v = VT_EMPTY;
@@ -94,7 +95,7 @@ HRESULT ShapeOf(ITypeInfo* ti, const TYPEDESC& td, Shape* s) {
         s->pointee = v;
         return S_OK;
     }
-    if (p.vt == VT_PTR && p.lptdesc->vt == VT_USERDEFINED) {
+    if (p.vt == VT_PTR && p.lptdesc && p.lptdesc->vt == VT_USERDEFINED) {
         VARTYPE v = VT_EMPTY;
         HRESULT hr = ResolveUserType(ti, p.lptdesc->hreftype, s, &v);
         if (FAILED(hr) || !s->isInterface) return FAILED(hr) ? hr : DISP_E_BADVARTYPE;
@@ -272,6 +273,7 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
     HRESULT hr = ti->GetTypeAttr(&attr);
     if (FAILED(hr)) return hr;
     WORD funcCount = attr->cFuncs;
+    WORD vtableBytes = attr->cbSizeVft;
     ti->ReleaseTypeAttr(attr);
 
     // Find the member of the requested kind.
@@ -299,6 +301,10 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
         ~Releaser() { ti->ReleaseFuncDesc(fd); }
     } releaser{ti, fd};
 
+    // Only members with a vtable slot of their own past IUnknown's can be called.
+    if (fd->funckind == FUNC_DISPATCH || fd->funckind == FUNC_STATIC ||
+        fd->oVft < static_cast<SHORT>(3 * sizeof(void*)) || fd->oVft >= vtableBytes)
+        return DISP_E_BADCALLEE;
     const auto paramCount = static_cast<UINT>(fd->cParams);
     UINT retvalIndex = paramCount;
     UINT lcidIndex = paramCount;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
 using namespace zub::com;
 
 namespace {
@@ -286,6 +290,37 @@ TEST_F(Dispatch, TypeLibDescribesItself) {
     EXPECT_EQ(found, 0);
     ComPtr<ITypeInfo> none;
     EXPECT_EQ(lib->GetTypeInfoOfGuid(IID_IDispatch, none.put()), TYPE_E_ELEMENTNOTFOUND);
+}
+
+// Type information whose vtable is shorter than a member's slot must not make
+// Invoke call past the end of the object's vtable.
+TEST_F(Dispatch, MembersOutsideTheVtableAreNotCalled) {
+    std::ifstream f(ZUB_TEST_TLB, std::ios::binary);
+    std::vector<std::uint8_t> b{std::istreambuf_iterator<char>(f), {}};
+    auto get = [&](std::size_t at) {
+        std::uint32_t v;
+        std::memcpy(&v, &b[at], 4);
+        return v;
+    };
+    const std::size_t typeTable = get(0x54 + get(0x20) * 4);
+    const std::uint16_t eightSlots = 8 * 4;  // Win32 slots: up to the put of name
+    std::memcpy(&b[typeTable + 0x64 + 0x4E], &eightSlots, 2);
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(LoadTypeLibFromMemory(b, lib.put()), S_OK);
+    ComPtr<ITypeInfo> shortInfo;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IZubCalc, shortInfo.put()), S_OK);
+
+    IZubCalc* self = calc_.get();
+    Args add;
+    add.I4(1).I4(2);
+    Variant r;
+    EXPECT_EQ(
+        DispInvoke(self, shortInfo.get(), 3, DISPATCH_METHOD, add.get(), &r, nullptr, nullptr),
+        DISP_E_BADCALLEE);
+    Args none;
+    EXPECT_EQ(DispInvoke(self, shortInfo.get(), 1, DISPATCH_PROPERTYGET, none.get(), &r, nullptr,
+                         nullptr),
+              S_OK);
 }
 
 }  // namespace
