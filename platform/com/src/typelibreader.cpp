@@ -6,6 +6,7 @@
 
 #include <zub/text.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -81,7 +82,7 @@ std::wstring Decode(const std::uint8_t* p, std::size_t n) {
 
 class Parser {
 public:
-    explicit Parser(std::span<const std::uint8_t> bytes) : r_(bytes) {}
+    explicit Parser(std::span<const std::uint8_t> bytes) : r_(bytes), budget_(bytes.size() / 12) {}
 
     TypeLibData Run() {
         if (r_.size() < kHeaderSize || r_.U32(0) != kMagic1 || r_.U32(4) != kMagic2)
@@ -125,7 +126,8 @@ public:
         lib.helpFile = String(helpFile);
         lib.types.reserve(static_cast<std::size_t>(typeCount));
         for (std::int32_t i = 0; i < typeCount; ++i)
-            lib.types.push_back(Type(static_cast<std::size_t>(i), static_cast<std::size_t>(typeCount)));
+            lib.types.push_back(
+                Type(static_cast<std::size_t>(i), static_cast<std::size_t>(typeCount)));
         ReadImports(&lib);
         return lib;
     }
@@ -173,12 +175,15 @@ private:
         td.vt = static_cast<VARTYPE>(r_.U16(at) & VT_TYPEMASK);
         std::int32_t value = r_.I32(at + 4);
         switch (td.vt) {
-        case VT_PTR:
-        case VT_SAFEARRAY:
-            td.pointee = std::make_shared<TypeDescData>(TypeDesc(value, depth + 1));
-            break;
-        case VT_USERDEFINED: td.hreftype = static_cast<HREFTYPE>(value); break;
-        default: break;
+            case VT_PTR:
+            case VT_SAFEARRAY:
+                td.pointee = std::make_shared<TypeDescData>(TypeDesc(value, depth + 1));
+                break;
+            case VT_USERDEFINED:
+                td.hreftype = static_cast<HREFTYPE>(value);
+                break;
+            default:
+                break;
         }
         return td;
     }
@@ -231,7 +236,8 @@ private:
         return t;
     }
 
-    void ReadMembers(std::int32_t memOffset, std::size_t funcs, std::size_t vars, TypeData* t) const {
+    void ReadMembers(std::int32_t memOffset, std::size_t funcs, std::size_t vars,
+                     TypeData* t) const {
         if (memOffset < 0) Bad("member block offset");
         auto base = static_cast<std::size_t>(memOffset);
         std::uint32_t infoLen = r_.U32(base);
@@ -248,6 +254,7 @@ private:
             std::size_t rec = start + rel;
             std::size_t recLen = r_.U32(rec) & 0xFFFF;
             if (recLen < 24 || recLen > infoLen - rel) Bad("member record length");
+            Spend(1 + static_cast<std::size_t>(std::max<std::int16_t>(r_.I16(rec + 20), 0)));
             FuncData f;
             f.memid = r_.I32(memids + i * 4);
             f.name = Name(r_.I32(names + i * 4));
@@ -301,14 +308,22 @@ private:
             d.libMajor = static_cast<WORD>(v & 0xFFFF);
             d.libMinor = static_cast<WORD>(v >> 16);
             std::size_t len = r_.U16(f + 12) >> 2;
-            std::size_t chars = In(kSegImpFiles, static_cast<std::int64_t>(file) + 14, len,
-                                   "import file name");
+            std::size_t chars =
+                In(kSegImpFiles, static_cast<std::int64_t>(file) + 14, len, "import file name");
             d.libFile = Decode(r_.Bytes(chars, len), len);
             lib->imports.emplace_back(static_cast<HREFTYPE>(off | 1), std::move(d));
         }
     }
 
+    // Each member and parameter owns bytes of its own in a sound file; types
+    // that share one block cannot make the reader build more than that.
+    void Spend(std::size_t n) const {
+        if (n > budget_) Bad("member records overlap");
+        budget_ -= n;
+    }
+
     Reader r_;
+    mutable std::size_t budget_;
     Segment seg_[kSegments];
     unsigned ptrSize_ = 4;
 };
