@@ -58,6 +58,11 @@ int Actions::Run(const std::wstring& name) {
     info.file = LocalPath(a->progName);
     info.parameters = params;
     info.directory = WorkingDir(*a);
+    // Actions queued by failed checks run before the install directory is
+    // made; they start in the installer's directory rather than not at all.
+    std::error_code ec;
+    if (!info.directory.empty() && !std::filesystem::is_directory(FsPath(info.directory), ec))
+        info.directory.clear();
     info.show = pf::kSwShowDefault;
     info.wantProcess = true;
     // As the shell does, a bare name is looked for in the working directory

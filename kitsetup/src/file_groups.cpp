@@ -97,7 +97,8 @@ void FileGroups::CopyFailed(unsigned code, const std::wstring& target,
 bool FileGroups::EntryPaths(const FileGroup& g, const std::wstring& entry, std::wstring& target,
                             std::wstring& source) {
     const std::wstring dir = TargetDir(g.target);
-    const std::wstring rest = g.target.empty() ? std::wstring() : g.target.substr(1);
+    std::wstring rest = g.target.empty() ? std::wstring() : LocalPath(g.target.substr(1));
+    rest.erase(0, rest.find_first_not_of(L'/'));
     const bool based = !g.target.empty() && (g.target[0] == L'0' || g.target[0] == L'1');
     const std::wstring source0 = joinPath(CurrentDir(), kSourceDir);
     target = dir.empty() ? entry : joinPath(dir, LocalPath(entry));

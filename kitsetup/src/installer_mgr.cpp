@@ -180,8 +180,6 @@ int InstallerMgr::Steps() {
             missing.push_back(WPath(p));
         }
         for (auto it = missing.rbegin(); it != missing.rend(); ++it) record.NoteDir(*it);
-        const std::wstring logPath = InstallPath + L"/installLog.log";
-        record.NoteFile(logPath, fs::exists(FsPath(logPath), ec));
     }
     const pf::Error made = pf::CreateDirectoryWithParents(InstallPath);
     if (made != 0 && made != pf::kErrorAlreadyExists && made != pf::kErrorFileExists &&
@@ -249,7 +247,19 @@ int InstallerMgr::Steps() {
 
 int InstallerMgr::ExecInstall() {
     record = InstallRecord{};
+    // A failed earlier install into this directory is undone with this one.
+    const std::string manifest = zub::WideToNarrow(InstallPath) + "/" + kManifestName;
+    std::error_code exists;
+    if (fs::is_regular_file(manifest, exists)) {
+        try {
+            record = InstallRecord::Load(manifest);
+        } catch (const std::exception& e) {
+            InstallLog::Log(L"manifest: " + zub::NarrowToWide(e.what()));
+        }
+    }
     record.installDir = InstallPath;
+    const std::wstring logPath = InstallPath + L"/installLog.log";
+    record.NoteFile(logPath, fs::exists(FsPath(logPath), exists));
     record.productKey = ProductKey();
     fileGroups.SetRecord(&record);
     menus.SetRecord(&record);
@@ -276,7 +286,7 @@ int InstallerMgr::ExecInstall() {
     std::error_code ec;
     if (fs::is_directory(FsPath(InstallPath), ec)) {
         try {
-            record.Save(zub::WideToNarrow(InstallPath) + "/" + kManifestName);
+            record.Save(manifest);
         } catch (const std::exception& e) {
             InstallLog::Log(L"manifest: " + zub::NarrowToWide(e.what()));
         }

@@ -16,7 +16,7 @@ namespace kitsetup {
 namespace pf = zub::platform;
 namespace fs = std::filesystem;
 
-std::vector<Menus::PlannedLink> Menus::Links(const MenuItem& m, std::wstring* folder) const {
+std::vector<Menus::PlannedLink> Menus::Links(const MenuItem& m) const {
     const auto parts = SplitList(m.txt, L"\\");
     const std::wstring name = parts.size() >= 2 ? parts[1] : m.txt;
     const std::wstring target =
@@ -24,7 +24,6 @@ std::vector<Menus::PlannedLink> Menus::Links(const MenuItem& m, std::wstring* fo
     std::wstring programs, desktop;
     pf::GetSpecialFolder(pf::SpecialFolder::CommonPrograms, programs);
     pf::GetSpecialFolder(pf::SpecialFolder::CommonDesktopDirectory, desktop);
-    if (folder != nullptr) *folder = parts.size() >= 2 ? joinPath(programs, parts[0]) : L"";
     std::vector<PlannedLink> links;
     links.push_back({joinPath(programs, LocalPath(m.txt) + kLinkExtension), target});
     if (m.shortcut) links.push_back({joinPath(desktop, name + kLinkExtension), target});
@@ -38,7 +37,7 @@ std::vector<Menus::PlannedLink> Menus::Plan(const std::wstring& installDirectory
     std::vector<PlannedLink> out;
     for (const auto& m : items) {
         if (!ListContains(fgs, m.dependnOn)) continue;
-        for (auto& l : copy.Links(m, nullptr)) out.push_back(std::move(l));
+        for (auto& l : copy.Links(m)) out.push_back(std::move(l));
     }
     return out;
 }
@@ -50,12 +49,12 @@ void Menus::CreateOne(const MenuItem& m) {
             Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e), m.txt));
         return;
     }
-    std::wstring folder;
-    const auto links = Links(m, &folder);
-    if (!folder.empty()) {
+    for (const auto& l : Links(m)) {
+        // The menu folders of a fresh machine (or sandbox) may not exist yet.
+        const std::wstring parent = WPath(FsPath(l.linkPath).parent_path());
         if (record_ != nullptr) {
             std::vector<std::wstring> missing;
-            for (fs::path p = FsPath(folder); !p.empty() && p != p.root_path();
+            for (fs::path p = FsPath(parent); !p.empty() && p != p.root_path();
                  p = p.parent_path()) {
                 std::error_code ec;
                 if (fs::exists(p, ec)) break;
@@ -63,9 +62,7 @@ void Menus::CreateOne(const MenuItem& m) {
             }
             for (auto it = missing.rbegin(); it != missing.rend(); ++it) record_->NoteDir(*it);
         }
-        pf::CreateDirectoryWithParents(folder);
-    }
-    for (const auto& l : links) {
+        pf::CreateDirectoryWithParents(parent);
         pf::ShellLink link;
         link.target = l.target;
         link.workingDirectory = installDir;

@@ -76,7 +76,8 @@ TEST_F(ChecksActions, RegistryAndServiceChecks) {
 }
 
 TEST_F(ChecksActions, FailedChecksQueueTheirActionsOnceAndRunThemFirst) {
-    WriteProgram("fix", "echo \"$1\" >> \"$2\"");
+    WriteProgram("fix", "echo \"$1\" >> \"$OUT\"");
+    SetEnv("OUT", (Dir() / "order").string());
     WriteScript(ScriptXml(
         "<MODULES><MODULE name='m' checks='c1,c2,ok,blocker' fgs='g' "
         "beforeInstall='before'/></MODULES>"
@@ -86,8 +87,8 @@ TEST_F(ChecksActions, FailedChecksQueueTheirActionsOnceAndRunThemFirst) {
         "<CHECK name='c2' paras='chkRegKey,HKEY_USERS\\no2' actionsWhenFails='fix1'/>"
         "<CHECK name='ok' paras='chkRegKey,HKEY_LOCAL_MACHINE\\software'/>"
         "<CHECK name='blocker' paras='chkService,none' failMsg='请先安装服务'/></CHECKS>"
-        "<ACTIONS><ACTION name='fix1' progName='fix' progParas='fix %p/../order'/>"
-        "<ACTION name='before' progName='fix' progParas='before %p/../order'/></ACTIONS>"));
+        "<ACTIONS><ACTION name='fix1' progName='fix' progParas='fix'/>"
+        "<ACTION name='before' progName='fix' progParas='before'/></ACTIONS>"));
     WriteSource("f", "x");
     Key(L"software");
     InstallerMgr mgr;
@@ -104,7 +105,7 @@ TEST_F(ChecksActions, FailedChecksQueueTheirActionsOnceAndRunThemFirst) {
     mgr.RunChecks();  // a second visit of the check page queues nothing new
     EXPECT_EQ(mgr.checkFailActions, L"fix1");
     ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
-    EXPECT_EQ(ReadFile(InstallDir().parent_path() / "order"), "fix\nbefore\n");
+    EXPECT_EQ(ReadFile(Dir() / "order"), "fix\nbefore\n");
 }
 
 TEST_F(ChecksActions, ActionsRunAroundTheCopyInTheirDirectories) {

@@ -80,7 +80,7 @@ TEST_F(Install, ASecondInstallIsRefusedUntilUninstalled) {
         InstallerMgr mgr;
         Prepare(mgr, L"m");
         EXPECT_EQ(mgr.InstalledProduct(), L"");
-        ASSERT_EQ(mgr.ExecInstall(), 0);
+        ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
     }
     InstallerMgr again;
     Prepare(again, L"m");
@@ -185,6 +185,7 @@ TEST_F(Install, BadEntriesAndUndefinedNamesFailTheirStep) {
         EXPECT_TRUE(ProductValue(L"version").empty());  // step 8 never ran
     }
     // An undefined module fails too, before anything is copied.
+    fs::remove_all(InstallDir());
     WriteScript(ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
                           "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"));
     InstallerMgr mgr;
@@ -206,7 +207,7 @@ TEST_F(Install, ShortcutsOnlyForInstalledGroups) {
     WriteSource("f", "x");
     InstallerMgr mgr;
     Prepare(mgr, L"m");
-    ASSERT_EQ(mgr.ExecInstall(), 0);
+    ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
     const fs::path programs = Folder(pf::SpecialFolder::CommonPrograms);
     const fs::path desktop = Folder(pf::SpecialFolder::CommonDesktopDirectory);
     pf::ShellLink link;
@@ -240,16 +241,14 @@ TEST_F(Install, LogLinesWithAndWithoutDebug) {
         fs::create_directories(InstallDir());
         InstallerMgr mgr;
         Prepare(mgr, L"m");
-        ASSERT_EQ(mgr.ExecInstall(), 0);
+        ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
         const std::string log = InstallLogText();
         const std::string dir = InstallDir().string();
-        for (const std::string always :
-             {"开始安装 Zub Vault(1.2) =========================", "创建安装目录完毕，" + dir,
+        for (const std::string& always : std::vector<std::string>{"开始安装 Zub Vault(1.2) =========================", "创建安装目录完毕，" + dir,
               "已拷贝文件 " + dir + "/f"}) {
             EXPECT_NE(log.find(always), std::string::npos) << always;
         }
-        for (const std::string marked :
-             {"InstallerMgr::ExecInstall() in", "begin install, 8 steps", "1/8 start",
+        for (const std::string& marked : std::vector<std::string>{"InstallerMgr::ExecInstall() in", "begin install, 8 steps", "1/8 start",
               "4/8 start, copy files or dir, num=1", "begin copy files in fgs=g",
               "5.1 start, regsvr32, num=0", "8/8 end", "写注册表, software\\zubco\\vault, version, 1.2"}) {
             EXPECT_EQ(log.find(marked) != std::string::npos, debug) << marked;
@@ -269,7 +268,7 @@ TEST_F(Install, EarlyLinesOfAFreshInstallAreLostLaterOnesKept) {
     EXPECT_NE(ReadFile(Root() / "tmp/zub.log").find(": before"), std::string::npos);
     InstallerMgr mgr;
     Prepare(mgr, L"m");
-    ASSERT_EQ(mgr.ExecInstall(), 0);
+    ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
     const std::string log = InstallLogText();
     EXPECT_EQ(log.find("开始安装"), std::string::npos);
     EXPECT_NE(log.find("创建安装目录完毕"), std::string::npos);
@@ -305,8 +304,8 @@ TEST_F(Install, SharedGroupsAndActionsRunOnceEmptySelectionStillWritesRecord) {
 TEST_F(Install, UninstallLeavesTheSandboxAsBefore) {
     WriteScript(ScriptXml(
         "<MODULES><MODULE name='m' fgs='bin,keep'/></MODULES>"
-        "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='lib.so,tree' reg='1'/>"
-        "<FILEGROUP name='keep' target='0\\etc' files='conf' overwrite='kowAlways'/>"
+        "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='lib.so' reg='1'/>"
+        "<FILEGROUP name='keep' target='0\\etc' files='conf,tree' overwrite='kowAlways'/>"
         "</FILEGROUPS>"
         "<MENUS><MENU txt='Zub\\Vault' target='bin\\lib.so' shortcut='1' dependnOn='bin'/>"
         "</MENUS>"));

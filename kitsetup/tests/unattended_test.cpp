@@ -13,19 +13,19 @@
 namespace kitsetup::testing {
 namespace {
 
-struct Run {
+struct Outcome {
     int code = -1;
     std::string out, err;
 };
 
 class Unattended : public KitSandbox {
 protected:
-    Run Kitsetup(const std::string& args) {
+    Outcome Kitsetup(const std::string& args) {
         const fs::path out = Dir() / "stdout", err = Dir() / "stderr";
         const std::string cmd = std::string("'") + KITSETUP_BINARY + "' " + args + " >'" +
                                 out.string() + "' 2>'" + err.string() + "' </dev/null";
         const int status = std::system(cmd.c_str());
-        Run r;
+        Outcome r;
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         r.out = ReadFile(out);
         r.err = ReadFile(err);
@@ -68,32 +68,34 @@ TEST_F(Unattended, ExitCodes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimpleScript(c.general, c.extra);
-        const Run r = Kitsetup(c.args);
+        const Outcome r = Kitsetup(c.args);
         EXPECT_EQ(r.code, c.code) << r.out << r.err;
         EXPECT_TRUE(Has(r.err, c.errPart)) << r.err;
-        if (r.code == 0) EXPECT_EQ(Kitsetup("--uninstall").code, 0);
+        if (r.code == 0) {
+            EXPECT_EQ(Kitsetup("--uninstall").code, 0);
+        }
     }
     // A script that does not parse.
     WriteScript("<root>");
-    Run r = Kitsetup("--accept-license");
+    Outcome r = Kitsetup("--accept-license");
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(Has(r.err, "配置文件加载失败, 错误信息：Document not parsed successfully.")) << r.err;
 }
 
 TEST_F(Unattended, ChecksBlockOrQueue) {
-    WriteProgram("fixer", "touch \"$1\"");
+    WriteProgram("fixer", "touch '" + (Dir() / "fixed").string() + "'");
     SimpleScript("showLicense='0'",
                  "<CHECKS><CHECK name='fixable' paras='chkRegKey,HKEY_USERS\\x' "
                  "actionsWhenFails='fix' caption='可修复'/>"
                  "<CHECK name='hard' paras='chkService,nothere' failMsg='缺少服务' "
                  "caption='服务'/></CHECKS>"
-                 "<ACTIONS><ACTION name='fix' progName='fixer' progParas='%p/fixed'/></ACTIONS>");
+                 "<ACTIONS><ACTION name='fix' progName='fixer' /></ACTIONS>");
     // Modules take their checks from the script; add them to core.
     std::string xml = ReadFile(Payload() / "install.xml");
     xml.replace(xml.find("name='core' fgs='bin'"), 21, "name='core' fgs='bin' checks='fixable'");
     xml.replace(xml.find("name='extra' fgs='more'"), 23, "name='extra' fgs='more' checks='hard'");
     WriteScript(xml);
-    Run r = Kitsetup("--type full");
+    Outcome r = Kitsetup("--type full");
     EXPECT_EQ(r.code, 4) << r.out << r.err;
     EXPECT_TRUE(Has(r.out, "可修复: 检查失败")) << r.out;
     EXPECT_TRUE(Has(r.out, "服务: 检查失败"));
@@ -102,18 +104,17 @@ TEST_F(Unattended, ChecksBlockOrQueue) {
 
     r = Kitsetup("--type typical");
     EXPECT_EQ(r.code, 0) << r.out << r.err;
-    EXPECT_TRUE(fs::exists(InstallDir() / "fixed"));  // queued by the failed check, run at step 1
+    EXPECT_TRUE(fs::exists(Dir() / "fixed"));  // queued by the failed check, run at step 1
 }
 
 TEST_F(Unattended, InstallDryRunRefusalAndUninstall) {
     SimpleScript();
     const std::string before = Snapshot();
 
-    Run r = Kitsetup("--dry-run --type full");
+    Outcome r = Kitsetup("--dry-run --type full");
     EXPECT_EQ(r.code, 0) << r.err;
     const std::string dir = InstallDir().string();
-    for (const std::string part :
-         {"install directory: " + dir, "copy: " + dir + "/bin/tool <- ",
+    for (const std::string& part : std::vector<std::string>{"install directory: " + dir, "copy: " + dir + "/bin/tool <- ",
           "copy: " + dir + "/more.txt", "link: ", "Zub/Tool.desktop -> " + dir + "/bin/tool",
           "registry: HKEY_LOCAL_MACHINE\\software\\zubco\\vault\\module = core,extra"}) {
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
@@ -147,7 +148,7 @@ TEST_F(Unattended, FailedInstallExitsNonZeroAndCanBeUndone) {
     xml.replace(xml.find("name='core' fgs='bin'"), 21, "name='core' fgs='bin' afterInstall='boom'");
     WriteScript(xml);
     const std::string before = Snapshot();
-    Run r = Kitsetup("--type typical");
+    Outcome r = Kitsetup("--type typical");
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.err, "安装失败")) << r.err;
     EXPECT_TRUE(Has(ReadFile(InstallDir() / "installLog.log"), "执行失败(2)"));
@@ -167,7 +168,7 @@ TEST_F(Unattended, RealPayload) {
     WriteFile(Payload() / "license.txt", "licence");
     const std::string before = Snapshot();
 
-    Run r = Kitsetup("--accept-license");
+    Outcome r = Kitsetup("--accept-license");
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     const fs::path dir = Root() / "opt/zubrino/zubvault";
     EXPECT_TRUE(fs::exists(dir / "bin/vault"));

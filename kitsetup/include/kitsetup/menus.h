@@ -35,7 +35,7 @@ public:
 
 private:
     void CreateOne(const MenuItem& m);
-    std::vector<PlannedLink> Links(const MenuItem& m, std::wstring* folder) const;
+    std::vector<PlannedLink> Links(const MenuItem& m) const;
 
     InstallRecord* record_ = nullptr;
 };
