@@ -70,7 +70,6 @@ int Actions::Run(const std::wstring& name) {
     if (!info.file.empty() && info.file.find(L'/') == std::wstring::npos) {
         const std::wstring local =
             joinPath(info.directory.empty() ? CurrentDir() : info.directory, info.file);
-        std::error_code ec;
         if (std::filesystem::is_regular_file(FsPath(local), ec)) info.file = local;
     }
     pf::Process process;
