@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     app.add_option("--from", o.from, "Payload folder with install.xml and source/ (default: .)");
     app.add_option("--dir", o.dir, "Install directory (default: the script's)");
     auto* type = app.add_option("--type", o.type, "Install type, by name or number from 1");
-    app.add_option("--modules", o.modules, "Comma list of module names to install")
-        ->excludes(type);
+    app.add_option("--modules", o.modules, "Comma list of module names to install")->excludes(type);
     app.add_flag("--accept-license", o.acceptLicense, "Accept the licence in license.txt");
     app.add_flag("--dry-run", o.dryRun,
                  "Print what would be copied, registered, linked, run and written; change nothing");

@@ -28,7 +28,8 @@ void Line(std::FILE* f, const std::wstring& text) {
 // Progress and log lines: a live line on a terminal, plain lines in a pipe.
 class Console : public SignalReceiver {
 public:
-    Console(std::FILE* out, int total) : out_(out), tty_(::isatty(::fileno(out)) == 1), total_(total) {
+    Console(std::FILE* out, int total)
+        : out_(out), tty_(::isatty(::fileno(out)) == 1), total_(total) {
         self_ = this;
     }
     ~Console() override {
@@ -86,8 +87,8 @@ bool Select(InstallerMgr& mgr, const UnattendedOptions& o, std::FILE* err) {
                                              [&](const InstallType& it) { return it.name == t; });
             if (byName != types.end()) {
                 index = static_cast<std::size_t>(byName - types.begin());
-            } else if (!o.type.empty() && o.type.find_first_not_of("0123456789") ==
-                                              std::string::npos &&
+            } else if (!o.type.empty() &&
+                       o.type.find_first_not_of("0123456789") == std::string::npos &&
                        o.type.size() < 6 && std::stoul(o.type) >= 1 &&
                        std::stoul(o.type) <= types.size()) {
                 index = std::stoul(o.type) - 1;
@@ -141,7 +142,8 @@ void PrintPlan(InstallerMgr& mgr, std::FILE* out) {
     groups.installDir = mgr.InstallPath;
     const int planned = groups.Plan(fgs, copies);
     for (const auto& c : copies) {
-        Line(out, (c.copy ? L"copy: " : L"keep: ") + c.target + (c.copy ? L" <- " + c.source : L""));
+        Line(out,
+             (c.copy ? L"copy: " : L"keep: ") + c.target + (c.copy ? L" <- " + c.source : L""));
     }
     if (planned != 0) Line(out, L"copy fails: " + groups.error.message);
     for (const auto& c : copies) {
@@ -186,8 +188,8 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
     if (!o.from.empty()) {
         fs::current_path(o.from, ec);
         if (ec) {
-            Line(err, L"kitsetup: cannot use payload folder " + W(o.from) + L": " +
-                          W(ec.message()));
+            Line(err,
+                 L"kitsetup: cannot use payload folder " + W(o.from) + L": " + W(ec.message()));
             return kExitUsage;
         }
     }

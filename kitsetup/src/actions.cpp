@@ -29,13 +29,20 @@ std::wstring Actions::Substitute(const std::wstring& paras) {
         }
         std::wstring with;
         switch (s[pos + 1]) {
-            case L'p': with = installPath; break;
+            case L'p':
+                with = installPath;
+                break;
             case L'q':
                 if (!installPath.empty()) with = L"\"" + installPath + L"\"";
                 break;
-            case L'v': with = version; break;
-            case L'%': with = L"%"; break;
-            default: break;
+            case L'v':
+                with = version;
+                break;
+            case L'%':
+                with = L"%";
+                break;
+            default:
+                break;
         }
         if (with.empty()) return s;
         s.replace(pos, 2, with);
@@ -84,7 +91,9 @@ int Actions::Run(const std::wstring& name) {
         case RunProgWait:
             if (process.IsValid()) process.Wait(pf::kInfinite);
             return 0;
-        case RunProgNoWait: process.Close(); return 0;
+        case RunProgNoWait:
+            process.Close();
+            return 0;
         case RunProgDelay:
         default:
             // No delayed start is defined: the started program is left alone

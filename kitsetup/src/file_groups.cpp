@@ -87,8 +87,7 @@ const FileGroup* FileGroups::Find(const std::wstring& name) {
     return &it->second;
 }
 
-void FileGroups::CopyFailed(unsigned code, const std::wstring& target,
-                            const std::wstring& source) {
+void FileGroups::CopyFailed(unsigned code, const std::wstring& target, const std::wstring& source) {
     error.Set(static_cast<int>(code),
               FmtId(37, static_cast<int>(code), pf::ErrorText(code), target, source));
     InstallLog::Log(error.message);
@@ -131,7 +130,8 @@ FileGroups::Decision FileGroups::Decide(const std::wstring& target, const std::w
         case kowNever:
             InstallLog::DebugLog(Fmt(L"目标文件 %s 已存在，无需拷贝", target));
             return Decision::Keep;
-        case kowAlways: return Decision::Copy;
+        case kowAlways:
+            return Decision::Copy;
         case kowTime:
             if (newerTime()) return Decision::Copy;
             InstallLog::DebugLog(Fmt(L"目标文件 %s 时间更新，无需拷贝", target));
@@ -177,8 +177,8 @@ bool FileGroups::DoCopy(const std::wstring& target, const std::wstring& source) 
                 e = pf::ErrorFromErrno(ec.value());
                 break;
             }
-            const std::wstring to = WPath(FsPath(target) / it->path().lexically_relative(
-                                                              FsPath(source)));
+            const std::wstring to =
+                WPath(FsPath(target) / it->path().lexically_relative(FsPath(source)));
             if (it->is_directory(ec)) {
                 e = MakeDirs(to);
             } else {
@@ -207,9 +207,12 @@ bool FileGroups::CopyOneFile(const std::wstring& target, const std::wstring& sou
                              bool& copied) {
     copied = false;
     switch (Decide(target, source, mode)) {
-        case Decision::Fail: return false;
-        case Decision::Keep: return true;
-        case Decision::Copy: break;
+        case Decision::Fail:
+            return false;
+        case Decision::Keep:
+            return true;
+        case Decision::Copy:
+            break;
     }
     if (!DoCopy(target, source)) return false;
     copied = true;

@@ -215,15 +215,13 @@ int InstallerMgr::Steps() {
     InstallLog::DebugLog(L"4/8 end");
 
     InstallLog::DebugLog(L"5/8 start, reg dll");
-    InstallLog::DebugLog(
-        Fmt(L"5.1 start, regsvr32, num=%d", static_cast<int>(inProcess.size())));
+    InstallLog::DebugLog(Fmt(L"5.1 start, regsvr32, num=%d", static_cast<int>(inProcess.size())));
     if (!inProcess.empty() && fileGroups.RegisterAllInProcess(inProcess) != 0) {
         error = fileGroups.error;
         return -1;
     }
     InstallLog::DebugLog(L"5.1 end");
-    InstallLog::DebugLog(
-        Fmt(L"5.2 start, regasm, num=%d", static_cast<int>(assemblies.size())));
+    InstallLog::DebugLog(Fmt(L"5.2 start, regasm, num=%d", static_cast<int>(assemblies.size())));
     if (!assemblies.empty()) fileGroups.RegisterAllAssemblies(assemblies);
     InstallLog::DebugLog(L"5.2 end");
     InstallLog::DebugLog(L"5/8 end");
@@ -354,8 +352,7 @@ int InstallerMgr::Uninstall(const std::wstring& dir, std::vector<std::wstring>* 
     fs::remove(manifest, ec);
     for (auto it = r.createdDirs.rbegin(); it != r.createdDirs.rend(); ++it) {
         const fs::path p = FsPath(*it);
-        if (fs::is_directory(fs::symlink_status(p, ec)) && fs::is_empty(p, ec) &&
-            fs::remove(p, ec))
+        if (fs::is_directory(fs::symlink_status(p, ec)) && fs::is_empty(p, ec) && fs::remove(p, ec))
             note(L"removed " + *it);
     }
     return result;

@@ -70,8 +70,8 @@ void Menus::CreateOne(const MenuItem& m) {
         const bool existed = fs::exists(FsPath(l.linkPath), ec);
         const pf::Error e = pf::WriteShellLink(link, l.linkPath);
         if (e != 0) {
-            InstallLog::Log(
-                Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e), l.linkPath));
+            InstallLog::Log(Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e),
+                                l.linkPath));
         } else if (record_ != nullptr && !existed) {
             record_->shortcuts.push_back(l.linkPath);
         }

@@ -10,12 +10,18 @@ namespace {
 
 pf::RootKey Root(keyRoot root) {
     switch (root) {
-        case kHkeyClassesRoot: return pf::RootKey::ClassesRoot;
-        case kHkeyCurrentUser: return pf::RootKey::CurrentUser;
-        case kHkeyLocalMachine: return pf::RootKey::LocalMachine;
-        case kHkeyUsers: return pf::RootKey::Users;
-        case kHkeyCurrentConfig: return pf::RootKey::CurrentConfig;
-        case kHkeyError: break;
+        case kHkeyClassesRoot:
+            return pf::RootKey::ClassesRoot;
+        case kHkeyCurrentUser:
+            return pf::RootKey::CurrentUser;
+        case kHkeyLocalMachine:
+            return pf::RootKey::LocalMachine;
+        case kHkeyUsers:
+            return pf::RootKey::Users;
+        case kHkeyCurrentConfig:
+            return pf::RootKey::CurrentConfig;
+        case kHkeyError:
+            break;
     }
     throw std::invalid_argument(
         "catch an exception: std::invalid_argument, because keyRoot != kHkeyError not "
@@ -69,8 +75,7 @@ int ReadString(keyRoot root, const std::wstring& subKey, const std::wstring& val
     const pf::RegKey key = OpenKey(root, subKey);
     if (!key.IsOpen()) return -1;
     pf::RegValue value;
-    if (pf::RegQueryValue(key, valueName, value) != 0 || value.type != pf::ValueType::Sz)
-        return -1;
+    if (pf::RegQueryValue(key, valueName, value) != 0 || value.type != pf::ValueType::Sz) return -1;
     out = pf::RegDataToString(value.data.data(), value.data.size());
     return 0;
 }

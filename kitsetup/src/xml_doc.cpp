@@ -48,8 +48,8 @@ bool XmlDoc::ParseFile(const std::string& path) {
 bool XmlDoc::ParseMemory(const char* data, std::size_t size) {
     Release();
     if (data == nullptr || size > static_cast<std::size_t>(INT_MAX)) return Parsed(nullptr);
-    return Parsed(xmlReadMemory(data, static_cast<int>(size), "install.xml", nullptr,
-                                kParseOptions));
+    return Parsed(
+        xmlReadMemory(data, static_cast<int>(size), "install.xml", nullptr, kParseOptions));
 }
 
 void XmlDoc::Release() {

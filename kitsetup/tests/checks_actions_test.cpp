@@ -31,8 +31,8 @@ TEST(Substitute, Tokens) {
         EXPECT_EQ(a.Substitute(c.in), c.out) << zub::WideToUtf8(c.in);
         EXPECT_EQ(a.error.code, c.error ? -1 : 0) << zub::WideToUtf8(c.in);
         if (c.error) {
-            EXPECT_EQ(a.error.message, L"[ACTION]节点[progParas]属性值子项[" + c.out +
-                                           L"]命令替换符号无法解析");
+            EXPECT_EQ(a.error.message,
+                      L"[ACTION]节点[progParas]属性值子项[" + c.out + L"]命令替换符号无法解析");
         }
     }
 }
@@ -48,26 +48,26 @@ protected:
 TEST_F(ChecksActions, RegistryAndServiceChecks) {
     Key(L"software\\present");
     WriteFile(Root() / "etc/systemd/system/zubd.service", "[Unit]\n");
-    WriteScript(ScriptXml(
-        "<CHECKS>"
-        "<CHECK name='second' paras='chkRegKey,HKEY_LOCAL_MACHINE\\software\\absent||"
-        "HKEY_LOCAL_MACHINE\\software\\present'/>"
-        "<CHECK name='none' paras='chkRegKey,HKEY_LOCAL_MACHINE\\software\\absent'/>"
-        "<CHECK name='badroot' paras='chkRegKey,HKLM\\software\\present'/>"
-        "<CHECK name='noslash' paras='chkRegKey,justtext'/>"
-        "<CHECK name='misspelt' paras='chkRegKy,HKEY_LOCAL_MACHINE\\software\\present'/>"
-        "<CHECK name='short' paras='chkRegKey'/>"
-        "<CHECK name='svc' paras='chkService,nothere||zubd'/>"
-        "<CHECK name='nosvc' paras='chkService,nothere'/>"
-        "</CHECKS>"));
+    WriteScript(
+        ScriptXml("<CHECKS>"
+                  "<CHECK name='second' paras='chkRegKey,HKEY_LOCAL_MACHINE\\software\\absent||"
+                  "HKEY_LOCAL_MACHINE\\software\\present'/>"
+                  "<CHECK name='none' paras='chkRegKey,HKEY_LOCAL_MACHINE\\software\\absent'/>"
+                  "<CHECK name='badroot' paras='chkRegKey,HKLM\\software\\present'/>"
+                  "<CHECK name='noslash' paras='chkRegKey,justtext'/>"
+                  "<CHECK name='misspelt' paras='chkRegKy,HKEY_LOCAL_MACHINE\\software\\present'/>"
+                  "<CHECK name='short' paras='chkRegKey'/>"
+                  "<CHECK name='svc' paras='chkService,nothere||zubd'/>"
+                  "<CHECK name='nosvc' paras='chkService,nothere'/>"
+                  "</CHECKS>"));
     SetEnv("ZUB_PRIVILEGED", "1");
     InstallerMgr mgr;
     Prepare(mgr, L"");
     Checks& checks = mgr.GetChecks();
     const std::pair<const wchar_t*, bool> cases[] = {
-        {L"second", true}, {L"none", false},    {L"badroot", false}, {L"noslash", false},
-        {L"misspelt", true}, {L"short", false}, {L"svc", true},      {L"nosvc", false},
-        {L"undefined", false},
+        {L"second", true},   {L"none", false},    {L"badroot", false},
+        {L"noslash", false}, {L"misspelt", true}, {L"short", false},
+        {L"svc", true},      {L"nosvc", false},   {L"undefined", false},
     };
     for (const auto& [name, passes] : cases) EXPECT_EQ(checks.Run(name), passes) << name;
     // Without administrator rights a service cannot be opened with all access.
@@ -113,15 +113,15 @@ TEST_F(ChecksActions, ActionsRunAroundTheCopyInTheirDirectories) {
                  "{ pwd -P; [ -e \"$1/f\" ] && echo copied || echo absent; shift; "
                  "for a; do echo \"[$a]\"; done; } >> \"$OUT\"");
     SetEnv("OUT", (Dir() / "out").string());
-    WriteScript(ScriptXml(
-        "<MODULES><MODULE name='m' fgs='g' beforeInstall='pre' afterInstall='post,cur'/>"
-        "</MODULES><FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"
-        "<ACTIONS><ACTION name='pre' progName='probe' progParas='%q %v'/>"
-        "<ACTION name='post' progName='probe' progParas='%q \"two words\"' "
-        "actionType='RunProgWait'/>"
-        "<ACTION name='cur' progName='probe' progParas='%q' exePostion='exeCurrentPath'/>"
-        "</ACTIONS>",
-        ""));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='g' beforeInstall='pre' afterInstall='post,cur'/>"
+                  "</MODULES><FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"
+                  "<ACTIONS><ACTION name='pre' progName='probe' progParas='%q %v'/>"
+                  "<ACTION name='post' progName='probe' progParas='%q \"two words\"' "
+                  "actionType='RunProgWait'/>"
+                  "<ACTION name='cur' progName='probe' progParas='%q' exePostion='exeCurrentPath'/>"
+                  "</ACTIONS>",
+                  ""));
     WriteSource("f", "x");
     // Blanks in the install directory stay one argument through %q.
     InstallerMgr mgr;
@@ -130,9 +130,10 @@ TEST_F(ChecksActions, ActionsRunAroundTheCopyInTheirDirectories) {
     ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
     const std::string dir = fs::canonical(Root() / "opt/my dir").string();
     EXPECT_EQ(ReadFile(Dir() / "out"),
-              dir + "\nabsent\n[1.2]\n" +                     // before the copy, in the directory
-                  dir + "\ncopied\n[two words]\n" +           // after it
-                  fs::canonical(Payload()).string() + "\ncopied\n");         // in the installer's directory
+              dir + "\nabsent\n[1.2]\n" +            // before the copy, in the directory
+                  dir + "\ncopied\n[two words]\n" +  // after it
+                  fs::canonical(Payload()).string() +
+                  "\ncopied\n");  // in the installer's directory
 }
 
 TEST_F(ChecksActions, ActionFailures) {
@@ -150,10 +151,11 @@ TEST_F(ChecksActions, ActionFailures) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(InstallDir());
-        WriteScript(ScriptXml("<MODULES><MODULE name='m' afterInstall='a' fgs='g'/></MODULES>"
-                              "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/>"
-                              "</FILEGROUPS><ACTIONS>" +
-                              c.action + "</ACTIONS>"));
+        WriteScript(
+            ScriptXml("<MODULES><MODULE name='m' afterInstall='a' fgs='g'/></MODULES>"
+                      "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/>"
+                      "</FILEGROUPS><ACTIONS>" +
+                      c.action + "</ACTIONS>"));
         WriteSource("f", "x");
         InstallerMgr mgr;
         Prepare(mgr, L"m");
@@ -163,9 +165,9 @@ TEST_F(ChecksActions, ActionFailures) {
         // Step 6 failed after the copy; steps 7 and 8 did not run.
         EXPECT_TRUE(fs::exists(InstallDir() / "f"));
         std::wstring v;
-        EXPECT_NE(RegistryHelper::ReadString(kHkeyLocalMachine, L"software\\zubco\\vault",
-                                             L"version", v),
-                  0);
+        EXPECT_NE(
+            RegistryHelper::ReadString(kHkeyLocalMachine, L"software\\zubco\\vault", L"version", v),
+            0);
     }
 }
 

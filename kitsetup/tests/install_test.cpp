@@ -34,10 +34,10 @@ protected:
 };
 
 TEST_F(Install, CopiesFilesSubFoldersAndDirectoriesAndWritesTheRecord) {
-    WriteScript(ScriptXml(
-        "<MODULES><MODULE name='core' fgs='bin,docs'/></MODULES>"
-        "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='tool,sub\\a.txt'/>"
-        "<FILEGROUP name='docs' target='0' files='manual'/></FILEGROUPS>"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='core' fgs='bin,docs'/></MODULES>"
+                  "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='tool,sub\\a.txt'/>"
+                  "<FILEGROUP name='docs' target='0' files='manual'/></FILEGROUPS>"));
     WriteSource("tool", "T");
     WriteSource("sub/a.txt", "A");
     WriteSource("manual/index.txt", "I");
@@ -73,8 +73,9 @@ TEST_F(Install, CopiesFilesSubFoldersAndDirectoriesAndWritesTheRecord) {
 }
 
 TEST_F(Install, ASecondInstallIsRefusedUntilUninstalled) {
-    WriteScript(ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
-                          "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
+                  "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"));
     WriteSource("f", "x");
     {
         InstallerMgr mgr;
@@ -112,8 +113,8 @@ TEST_F(Install, OverwritePolicies) {
         const char* order;  // "s": source only; "st": target newer; "ts": source newer
         bool copied;
     } cases[] = {
-        {"kowNever", "s", true},      {"kowNever", "ts", false},  {"kowAlways", "st", true},
-        {"kowTime", "ts", true},      {"kowTime", "st", false},   {"kowVersion", "ts", false},
+        {"kowNever", "s", true},      {"kowNever", "ts", false},     {"kowAlways", "st", true},
+        {"kowTime", "ts", true},      {"kowTime", "st", false},      {"kowVersion", "ts", false},
         {"kowVerThenTm", "ts", true}, {"kowVerThenTm", "st", false}, {"kowBogus", "ts", false},
     };
     for (const auto& c : cases) {
@@ -155,8 +156,8 @@ TEST_F(Install, UnrecognisedModeInCodeFailsTheCopy) {
                                 zub::NarrowToWide((Dir() / "s").string()), 9, copied));
     EXPECT_FALSE(copied);
     EXPECT_EQ(fg.error.code, -1);
-    EXPECT_EQ(fg.error.message,
-              L"拷贝文件 " + zub::NarrowToWide((Dir() / "t").string()) + L" 失败, 不识别的覆盖类型 9");
+    EXPECT_EQ(fg.error.message, L"拷贝文件 " + zub::NarrowToWide((Dir() / "t").string()) +
+                                    L" 失败, 不识别的覆盖类型 9");
 }
 
 TEST_F(Install, BadEntriesAndUndefinedNamesFailTheirStep) {
@@ -175,8 +176,8 @@ TEST_F(Install, BadEntriesAndUndefinedNamesFailTheirStep) {
     WriteSource("f", "x");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteScript(ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES><FILEGROUPS>" +
-                              c.body + "</FILEGROUPS>"));
+        WriteScript(ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES><FILEGROUPS>" + c.body +
+                              "</FILEGROUPS>"));
         InstallerMgr mgr;
         Prepare(mgr, L"m");
         EXPECT_EQ(mgr.ExecInstall(), -1);
@@ -186,8 +187,9 @@ TEST_F(Install, BadEntriesAndUndefinedNamesFailTheirStep) {
     }
     // An undefined module fails too, before anything is copied.
     fs::remove_all(InstallDir());
-    WriteScript(ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
-                          "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
+                  "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"));
     InstallerMgr mgr;
     Prepare(mgr, L"m,ghost");
     EXPECT_EQ(mgr.ExecInstall(), -1);
@@ -196,14 +198,14 @@ TEST_F(Install, BadEntriesAndUndefinedNamesFailTheirStep) {
 }
 
 TEST_F(Install, ShortcutsOnlyForInstalledGroups) {
-    WriteScript(ScriptXml(
-        "<MODULES><MODULE name='m' fgs='g'/></MODULES>"
-        "<FILEGROUPS><FILEGROUP name='g' target='0\\bin' files='f'/>"
-        "<FILEGROUP name='other' target='0' files='f'/></FILEGROUPS>"
-        "<MENUS><MENU txt='Zub\\Vault' target='bin\\f' shortcut='1' dependnOn='g'/>"
-        "<MENU txt='Plain' target='/usr/bin/env' isSpecial='1' dependnOn='g'/>"
-        "<MENU txt='Skipped' target='f' dependnOn='other'/>"
-        "<MENU txt='NoGroup' target='f'/></MENUS>"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
+                  "<FILEGROUPS><FILEGROUP name='g' target='0\\bin' files='f'/>"
+                  "<FILEGROUP name='other' target='0' files='f'/></FILEGROUPS>"
+                  "<MENUS><MENU txt='Zub\\Vault' target='bin\\f' shortcut='1' dependnOn='g'/>"
+                  "<MENU txt='Plain' target='/usr/bin/env' isSpecial='1' dependnOn='g'/>"
+                  "<MENU txt='Skipped' target='f' dependnOn='other'/>"
+                  "<MENU txt='NoGroup' target='f'/></MENUS>"));
     WriteSource("f", "x");
     InstallerMgr mgr;
     Prepare(mgr, L"m");
@@ -232,10 +234,10 @@ TEST_F(Install, LogLinesWithAndWithoutDebug) {
     for (const bool debug : {false, true}) {
         SCOPED_TRACE(debug);
         fs::remove_all(InstallDir());
-        WriteScript(ScriptXml(
-            "<MODULES><MODULE name='m' fgs='g'/></MODULES>"
-            "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>",
-            debug ? "debug='yes'" : "debug='0'"));
+        WriteScript(
+            ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
+                      "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>",
+                      debug ? "debug='yes'" : "debug='0'"));
         WriteSource("f", "x");
         // The directory exists, so the start line lands in its log.
         fs::create_directories(InstallDir());
@@ -244,13 +246,16 @@ TEST_F(Install, LogLinesWithAndWithoutDebug) {
         ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
         const std::string log = InstallLogText();
         const std::string dir = InstallDir().string();
-        for (const std::string& always : std::vector<std::string>{"开始安装 Zub Vault(1.2) =========================", "创建安装目录完毕，" + dir,
-              "已拷贝文件 " + dir + "/f"}) {
+        for (const std::string& always : std::vector<std::string>{
+                 "开始安装 Zub Vault(1.2) =========================", "创建安装目录完毕，" + dir,
+                 "已拷贝文件 " + dir + "/f"}) {
             EXPECT_NE(log.find(always), std::string::npos) << always;
         }
-        for (const std::string& marked : std::vector<std::string>{"InstallerMgr::ExecInstall() in", "begin install, 8 steps", "1/8 start",
-              "4/8 start, copy files or dir, num=1", "begin copy files in fgs=g",
-              "5.1 start, regsvr32, num=0", "8/8 end", "写注册表, software\\zubco\\vault, version, 1.2"}) {
+        for (const std::string& marked : std::vector<std::string>{
+                 "InstallerMgr::ExecInstall() in", "begin install, 8 steps", "1/8 start",
+                 "4/8 start, copy files or dir, num=1", "begin copy files in fgs=g",
+                 "5.1 start, regsvr32, num=0", "8/8 end",
+                 "写注册表, software\\zubco\\vault, version, 1.2"}) {
             EXPECT_EQ(log.find(marked) != std::string::npos, debug) << marked;
         }
         const std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: .*)");
@@ -260,8 +265,9 @@ TEST_F(Install, LogLinesWithAndWithoutDebug) {
 }
 
 TEST_F(Install, EarlyLinesOfAFreshInstallAreLostLaterOnesKept) {
-    WriteScript(ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
-                          "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
+                  "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"));
     WriteSource("f", "x");
     fs::create_directories(Root() / "tmp");
     InstallLog::Log(L"before");
@@ -327,8 +333,8 @@ TEST_F(Install, UninstallLeavesTheSandboxAsBefore) {
     Prepare(mgr, L"m");
     ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
     std::wstring registered;
-    EXPECT_EQ(RegistryHelper::ReadString(kHkeyLocalMachine, L"software\\kittest\\regwrite",
-                                         L"path", registered),
+    EXPECT_EQ(RegistryHelper::ReadString(kHkeyLocalMachine, L"software\\kittest\\regwrite", L"path",
+                                         registered),
               0);
     EXPECT_EQ(registered, mgr.InstallPath + L"/bin/lib.so");
     EXPECT_EQ(ReadFile(InstallDir() / "etc/conf"), "new conf");

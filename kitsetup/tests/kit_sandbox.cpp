@@ -119,7 +119,8 @@ void DumpKey(const pf::RegKey& key, const std::wstring& path, std::ostringstream
         if (pf::RegEnumKey(key, i, name) != 0) break;
         out << zub::WideToUtf8(path + L"\\" + name) << "\n";
         pf::RegKey sub;
-        if (pf::RegOpenKey(key, name, pf::kKeyRead, sub) == 0) DumpKey(sub, path + L"\\" + name, out);
+        if (pf::RegOpenKey(key, name, pf::kKeyRead, sub) == 0)
+            DumpKey(sub, path + L"\\" + name, out);
     }
 }
 

@@ -91,12 +91,12 @@ TEST_F(Registration, InstallRegistersCopiedFilesOnlyAndStopsAtTheFirstFailure) {
     WriteSource("asm.dll", "x");
     WriteSource("kept.dll", "x");
     WriteFile(InstallDir() / "kept.dll", "already");
-    WriteScript(ScriptXml(
-        "<MODULES><MODULE name='m' fgs='both,asm,kept'/></MODULES><FILEGROUPS>"
-        "<FILEGROUP name='both' target='0' files='both.so' reg='1' asmreg='1'/>"
-        "<FILEGROUP name='asm' target='0' files='asm.dll' asmreg='1'/>"
-        "<FILEGROUP name='kept' target='0' files='kept.dll' asmreg='1'/></FILEGROUPS>",
-        "debug='1'"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='both,asm,kept'/></MODULES><FILEGROUPS>"
+                  "<FILEGROUP name='both' target='0' files='both.so' reg='1' asmreg='1'/>"
+                  "<FILEGROUP name='asm' target='0' files='asm.dll' asmreg='1'/>"
+                  "<FILEGROUP name='kept' target='0' files='kept.dll' asmreg='1'/></FILEGROUPS>",
+                  "debug='1'"));
     InstallerMgr mgr;
     Prepare(mgr, L"m");
     ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
@@ -114,10 +114,10 @@ TEST_F(Registration, InstallRegistersCopiedFilesOnlyAndStopsAtTheFirstFailure) {
     // A component that cannot register stops the install before step 6.
     ASSERT_EQ(mgr.Uninstall(mgr.InstallPath), 0);
     WriteSource("bad.so", "not a library");
-    WriteScript(ScriptXml(
-        "<MODULES><MODULE name='m' fgs='bad' afterInstall='never'/></MODULES><FILEGROUPS>"
-        "<FILEGROUP name='bad' target='0' files='bad.so' reg='1'/></FILEGROUPS>"
-        "<ACTIONS><ACTION name='never' progName='touch' progParas='%p/ran'/></ACTIONS>"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='bad' afterInstall='never'/></MODULES><FILEGROUPS>"
+                  "<FILEGROUP name='bad' target='0' files='bad.so' reg='1'/></FILEGROUPS>"
+                  "<ACTIONS><ACTION name='never' progName='touch' progParas='%p/ran'/></ACTIONS>"));
     InstallerMgr bad;
     Prepare(bad, L"m");
     EXPECT_EQ(bad.ExecInstall(), -1);

@@ -18,9 +18,7 @@ Script Load(const std::string& xml, int expect = 0) {
     return s;
 }
 
-std::string General(const std::string& attrs) {
-    return "<root><GENERAL " + attrs + "/></root>";
-}
+std::string General(const std::string& attrs) { return "<root><GENERAL " + attrs + "/></root>"; }
 
 TEST(ScriptLoader, BooleanRules) {
     struct Case {
@@ -28,8 +26,8 @@ TEST(ScriptLoader, BooleanRules) {
         bool plain;        // showUnInstallModule
         bool defaultTrue;  // showFlash
     } cases[] = {
-        {"", false, true},   {"=\"\"", false, false},  {"=\"0\"", false, false},
-        {"=\"1\"", true, true}, {"=\"false\"", true, true}, {"=\"no\"", true, true},
+        {"", false, true},       {"=\"\"", false, false},    {"=\"0\"", false, false},
+        {"=\"1\"", true, true},  {"=\"false\"", true, true}, {"=\"no\"", true, true},
         {"=\" 0\"", true, true},
     };
     for (const auto& c : cases) {
@@ -112,10 +110,14 @@ TEST(ScriptLoader, EnumerationsAreExactWithDefaults) {
     struct Case {
         std::string value;
         OverwriteMode mode;
-    } modes[] = {{"kowNever", kowNever},        {"kowAlways", kowAlways},
-                 {"kowTime", kowTime},          {"kowVersion", kowVersion},
-                 {"kowVerThenTm", kowVerThenTm}, {"KOWALWAYS", kowNever},
-                 {"", kowNever},                {"kowAlways ", kowNever}};
+    } modes[] = {{"kowNever", kowNever},
+                 {"kowAlways", kowAlways},
+                 {"kowTime", kowTime},
+                 {"kowVersion", kowVersion},
+                 {"kowVerThenTm", kowVerThenTm},
+                 {"KOWALWAYS", kowNever},
+                 {"", kowNever},
+                 {"kowAlways ", kowNever}};
     for (const auto& c : modes) {
         const Script s = Load("<root><FILEGROUPS><FILEGROUP name='g' overwrite='" + c.value +
                               "'/></FILEGROUPS></root>");
@@ -228,7 +230,8 @@ TEST(ScriptLoader, ReadsAFileInItsDeclaredEncoding) {
         std::ofstream out(file, std::ios::binary);
         // "产品" in GB2312.
         out << "<?xml version='1.0' encoding='GB2312'?>\n<root><GENERAL productName='"
-            << "\xb2\xfa\xc6\xb7" << "'/></root>";
+            << "\xb2\xfa\xc6\xb7"
+            << "'/></root>";
     }
     Script s;
     ErrorInfo e;

@@ -33,16 +33,16 @@ protected:
     }
     void SimpleScript(const std::string& general = "showLicense='0'",
                       const std::string& extra = "") {
-        WriteScript(ScriptXml(
-            "<INSTALLTYPES><INSTALLTYPE name='typical' mds='core'/>"
-            "<INSTALLTYPE name='full' mds='core,extra'/></INSTALLTYPES>"
-            "<MODULES><MODULE name='core' fgs='bin'/><MODULE name='extra' fgs='more'/>"
-            "<MODULE name='empty'/></MODULES>"
-            "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='tool'/>"
-            "<FILEGROUP name='more' target='0' files='more.txt'/></FILEGROUPS>"
-            "<MENUS><MENU txt='Zub\\Tool' target='bin\\tool' dependnOn='bin'/></MENUS>" +
-                extra,
-            general));
+        WriteScript(
+            ScriptXml("<INSTALLTYPES><INSTALLTYPE name='typical' mds='core'/>"
+                      "<INSTALLTYPE name='full' mds='core,extra'/></INSTALLTYPES>"
+                      "<MODULES><MODULE name='core' fgs='bin'/><MODULE name='extra' fgs='more'/>"
+                      "<MODULE name='empty'/></MODULES>"
+                      "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='tool'/>"
+                      "<FILEGROUP name='more' target='0' files='more.txt'/></FILEGROUPS>"
+                      "<MENUS><MENU txt='Zub\\Tool' target='bin\\tool' dependnOn='bin'/></MENUS>" +
+                          extra,
+                      general));
         WriteSource("tool", "T");
         WriteSource("more.txt", "M");
     }
@@ -61,8 +61,7 @@ TEST_F(Unattended, ExitCodes) {
         {"licence not accepted", "", "", "--unattended", 2, "--accept-license"},
         {"unknown type", "showLicense='0'", "", "--type nosuch", 2, "no install type nosuch"},
         {"unknown module", "showLicense='0'", "", "--modules core,ghost", 2, "no module ghost"},
-        {"nothing to install", "showLicense='0'", "", "--modules empty", 5,
-         "配置文件存在错误"},
+        {"nothing to install", "showLicense='0'", "", "--modules empty", 5, "配置文件存在错误"},
         {"type by number", "showLicense='0'", "", "--type 2", 0, ""},
     };
     for (const auto& c : cases) {
@@ -79,7 +78,8 @@ TEST_F(Unattended, ExitCodes) {
     WriteScript("<root>");
     Outcome r = Kitsetup("--accept-license");
     EXPECT_EQ(r.code, 2);
-    EXPECT_TRUE(Has(r.err, "配置文件加载失败, 错误信息：Document not parsed successfully.")) << r.err;
+    EXPECT_TRUE(Has(r.err, "配置文件加载失败, 错误信息：Document not parsed successfully."))
+        << r.err;
 }
 
 TEST_F(Unattended, ChecksBlockOrQueue) {
@@ -114,9 +114,10 @@ TEST_F(Unattended, InstallDryRunRefusalAndUninstall) {
     Outcome r = Kitsetup("--dry-run --type full");
     EXPECT_EQ(r.code, 0) << r.err;
     const std::string dir = InstallDir().string();
-    for (const std::string& part : std::vector<std::string>{"install directory: " + dir, "copy: " + dir + "/bin/tool <- ",
-          "copy: " + dir + "/more.txt", "link: ", "Zub/Tool.desktop -> " + dir + "/bin/tool",
-          "registry: HKEY_LOCAL_MACHINE\\software\\zubco\\vault\\module = core,extra"}) {
+    for (const std::string& part : std::vector<std::string>{
+             "install directory: " + dir, "copy: " + dir + "/bin/tool <- ",
+             "copy: " + dir + "/more.txt", "link: ", "Zub/Tool.desktop -> " + dir + "/bin/tool",
+             "registry: HKEY_LOCAL_MACHINE\\software\\zubco\\vault\\module = core,extra"}) {
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
     }
     EXPECT_EQ(Snapshot(), before);  // a dry run changes nothing

@@ -16,8 +16,8 @@ struct InstallRecord {
         int root = kHkeyError;
         std::wstring subKey;
         std::wstring name;
-        bool existed = false;    // had a value before the install
-        std::wstring previous;   // its text then (REG_SZ only)
+        bool existed = false;   // had a value before the install
+        std::wstring previous;  // its text then (REG_SZ only)
     };
     struct RegistryKey {
         int root = kHkeyError;
@@ -25,8 +25,8 @@ struct InstallRecord {
     };
 
     std::wstring installDir;
-    std::wstring productKey;  // below HKEY_LOCAL_MACHINE
-    bool complete = false;    // ExecInstall returned 0
+    std::wstring productKey;                     // below HKEY_LOCAL_MACHINE
+    bool complete = false;                       // ExecInstall returned 0
     std::vector<std::wstring> createdDirs;       // in creation order
     std::vector<std::wstring> createdFiles;      // removed by an uninstall
     std::vector<std::wstring> overwrittenFiles;  // existed before: left in place

@@ -24,8 +24,7 @@ keyRoot RootFromName(const std::wstring& name);
 // Every operation throws std::invalid_argument for kHkeyError.
 bool KeyExists(keyRoot root, const std::wstring& subKey);
 zub::platform::RegKey OpenKey(keyRoot root, const std::wstring& subKey);
-zub::platform::RegKey CreateKey(keyRoot root, const std::wstring& subKey,
-                                bool* created = nullptr);
+zub::platform::RegKey CreateKey(keyRoot root, const std::wstring& subKey, bool* created = nullptr);
 
 // Stores REG_SZ without a terminating zero. 0, or -1 with the platform's
 // error left as the thread's last error. Throws std::runtime_error when the

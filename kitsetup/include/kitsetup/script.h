@@ -7,7 +7,13 @@
 
 namespace kitsetup {
 
-enum OverwriteMode : int { kowNever = 0, kowAlways = 1, kowTime = 2, kowVersion = 3, kowVerThenTm = 4 };
+enum OverwriteMode : int {
+    kowNever = 0,
+    kowAlways = 1,
+    kowTime = 2,
+    kowVersion = 3,
+    kowVerThenTm = 4
+};
 enum CheckKind : int { chkRegKey = 0, chkService = 1 };
 enum ActionType : int { RunProgWait = 0, RunProgNoWait = 1, RunProgDelay = 2 };
 enum ExePosition : int { exeInstallPath = 0, exeCurrentPath = 1 };

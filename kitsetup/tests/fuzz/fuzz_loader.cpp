@@ -7,8 +7,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kitsetup::Script script;
     kitsetup::ErrorInfo error;
-    const int r = kitsetup::LoadScriptMemory(reinterpret_cast<const char*>(data), size, script,
-                                             error);
+    const int r =
+        kitsetup::LoadScriptMemory(reinterpret_cast<const char*>(data), size, script, error);
     // A failed load always carries the parse message; a loaded one keeps
     // its maps keyed by the records' own names.
     if (r != 0 && error.message != kitsetup::kNotParsed) __builtin_trap();
