@@ -1,0 +1,261 @@
+#include "unattended.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "kitsetup/install_log.h"
+#include "kitsetup/installer_mgr.h"
+#include "kitsetup/lists.h"
+#include "kitsetup/string_table.h"
+#include "zub/text.h"
+
+namespace kitsetup {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string N(const std::wstring& w) { return zub::WideToNarrow(w); }
+std::wstring W(const std::string& s) { return zub::NarrowToWide(s); }
+
+void Line(std::FILE* f, const std::wstring& text) {
+    std::fputs((N(text) + "\n").c_str(), f);
+    std::fflush(f);
+}
+
+// Progress and log lines: a live line on a terminal, plain lines in a pipe.
+class Console : public SignalReceiver {
+public:
+    Console(std::FILE* out, int total) : out_(out), tty_(::isatty(::fileno(out)) == 1), total_(total) {
+        self_ = this;
+    }
+    ~Console() override {
+        DisconnectAll();
+        InstallLog::SetEcho(nullptr);
+        if (tty_ && done_ > 0) std::fputs("\n", out_);
+        self_ = nullptr;
+    }
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    void OnProgress(int count, const std::wstring& text) {
+        done_ += count;
+        const int percent = total_ > 0 ? std::min(100, done_ * 100 / total_) : 100;
+        if (tty_) {
+            std::fprintf(out_, "\r\33[K[%3d%%] %d/%d %s", percent, done_, total_, N(text).c_str());
+        } else {
+            std::fprintf(out_, "[%d/%d] %s\n", done_, total_, N(text).c_str());
+        }
+        std::fflush(out_);
+    }
+
+    static void Echo(const std::wstring& line, bool debug) {
+        if (self_ == nullptr || debug) return;
+        if (self_->tty_) std::fputs("\r\33[K", self_->out_);
+        Line(self_->out_, line);
+    }
+
+private:
+    static inline Console* self_ = nullptr;
+    std::FILE* out_;
+    bool tty_;
+    int total_;
+    int done_ = 0;
+};
+
+// The wizard checks a type's modules one by one; names without a module
+// have no item to check and so are not selected.
+bool Select(InstallerMgr& mgr, const UnattendedOptions& o, std::FILE* err) {
+    const auto& types = mgr.InstallTypes();
+    std::wstring wanted;
+    if (!o.modules.empty()) {
+        for (const auto& name : SplitList(W(o.modules), L",")) {
+            if (mgr.GetModules().Find(name) == nullptr) {
+                Line(err, L"kitsetup: no module " + name + L" in install.xml");
+                return false;
+            }
+        }
+        wanted = W(o.modules);
+    } else {
+        std::size_t index = 0;
+        if (!o.type.empty()) {
+            const std::wstring t = W(o.type);
+            const auto byName = std::find_if(types.begin(), types.end(),
+                                             [&](const InstallType& it) { return it.name == t; });
+            if (byName != types.end()) {
+                index = static_cast<std::size_t>(byName - types.begin());
+            } else if (!o.type.empty() && o.type.find_first_not_of("0123456789") ==
+                                              std::string::npos &&
+                       o.type.size() < 6 && std::stoul(o.type) >= 1 &&
+                       std::stoul(o.type) <= types.size()) {
+                index = std::stoul(o.type) - 1;
+            } else {
+                Line(err, L"kitsetup: no install type " + t + L"; the types are:");
+                for (std::size_t i = 0; i < types.size(); ++i)
+                    Line(err, L"  " + std::to_wstring(i + 1) + L" " + types[i].name);
+                return false;
+            }
+        }
+        mgr.selectedInstallType = static_cast<int>(index);
+        wanted = types[index].mds;
+    }
+    std::wstring selection;
+    for (const auto& name : SplitList(wanted, L",")) {
+        if (mgr.GetModules().Find(name) != nullptr) mergeList(selection, name);
+    }
+    mgr.WaitInstallModules = selection;
+    if (selection.empty()) {
+        Line(err, L"kitsetup: no module selected");
+        return false;
+    }
+    return true;
+}
+
+void PrintPlan(InstallerMgr& mgr, std::FILE* out) {
+    Actions& actions = mgr.GetActions();
+    actions.installPath = mgr.InstallPath;
+    actions.version = mgr.General().version;
+    std::error_code ec;
+    Line(out, L"install directory: " + mgr.InstallPath +
+                  (fs::exists(zub::WideToNarrow(mgr.InstallPath), ec) ? L" (exists)" : L""));
+    const auto printActions = [&](const wchar_t* when, const std::wstring& list) {
+        for (const auto& name : SplitList(list, L",")) {
+            const Action* a = actions.Find(name);
+            if (a == nullptr) {
+                Line(out, std::wstring(when) + L" run: " + name + L" (not defined: would fail)");
+            } else {
+                Line(out, std::wstring(when) + L" run: " + a->progName + L" " +
+                              actions.Substitute(a->progParas));
+            }
+        }
+    };
+    std::wstring before, after;
+    mgr.SelectedActions(before, after);
+    printActions(L"before", mgr.checkFailActions);
+    printActions(L"before", before);
+    std::vector<FileGroups::PlannedCopy> copies;
+    const std::wstring fgs = mgr.SelectedFgs();
+    FileGroups& groups = mgr.GetFileGroups();
+    groups.installDir = mgr.InstallPath;
+    const int planned = groups.Plan(fgs, copies);
+    for (const auto& c : copies) {
+        Line(out, (c.copy ? L"copy: " : L"keep: ") + c.target + (c.copy ? L" <- " + c.source : L""));
+    }
+    if (planned != 0) Line(out, L"copy fails: " + groups.error.message);
+    for (const auto& c : copies) {
+        if (c.reg) Line(out, L"register: " + c.target + L" (DllRegisterServer)");
+        if (c.asmreg) Line(out, L"register assembly: " + c.target + L" (regasm)");
+    }
+    printActions(L"after", after);
+    for (const auto& l : mgr.GetMenus().Plan(mgr.InstallPath, fgs))
+        Line(out, L"link: " + l.linkPath + L" -> " + l.target);
+    const std::wstring key = L"HKEY_LOCAL_MACHINE\\" + mgr.ProductKey() + L"\\";
+    Line(out, L"registry: " + key + L"appPath = " + mgr.InstallPath);
+    Line(out, L"registry: " + key + L"module = " + mgr.WaitInstallModules);
+    Line(out, L"registry: " + key + L"version = " + mgr.General().version);
+    Line(out, L"registry: " + key + L"product = " + mgr.General().productName);
+}
+
+int Uninstall(InstallerMgr& mgr, const std::wstring& dir, std::FILE* out, std::FILE* err) {
+    std::wstring target = dir;
+    if (target.empty()) target = mgr.ReadProductValue(L"appPath");
+    if (target.empty()) {
+        Line(err, L"kitsetup: the product is not installed here (no appPath); give --dir");
+        return kExitUsage;
+    }
+    // Nothing of the uninstall goes into the log it is removing.
+    InstallLog::SetPath("");
+    std::vector<std::wstring> report;
+    const int r = mgr.Uninstall(target, &report);
+    for (const auto& l : report) Line(out, l);
+    if (r != 0) {
+        Line(err, L"kitsetup: uninstall incomplete: " + mgr.LastError());
+        return kExitInstallFailed;
+    }
+    Line(out, L"uninstalled " + target);
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
+    std::error_code ec;
+    const fs::path start = fs::current_path(ec);
+    if (!o.from.empty()) {
+        fs::current_path(o.from, ec);
+        if (ec) {
+            Line(err, L"kitsetup: cannot use payload folder " + W(o.from) + L": " +
+                          W(ec.message()));
+            return kExitUsage;
+        }
+    }
+    const std::wstring dir = o.dir.empty() ? L"" : W((start / o.dir).lexically_normal().string());
+
+    InstallerMgr mgr;
+    mgr.Init();
+    const bool loaded = mgr.LoadScript() == 0;
+    if (!loaded && !(o.uninstall && !dir.empty())) {
+        Line(err, L"kitsetup: " + std::wstring(LoadStr(100)) + mgr.LastError());
+        return kExitUsage;
+    }
+    mgr.ReadInstalledInfo();
+    mgr.InitDefaults();
+    if (o.uninstall) return Uninstall(mgr, dir, out, err);
+
+    if (const std::wstring installed = mgr.InstalledProduct(); !installed.empty()) {
+        Line(err, L"kitsetup: " + FmtId(146, installed));
+        return kExitInstalled;
+    }
+    if (mgr.General().showLicense && !o.acceptLicense && !o.dryRun) {
+        Line(err, L"kitsetup: the licence (license.txt) must be accepted: --accept-license");
+        return kExitUsage;
+    }
+    if (!dir.empty()) mgr.InstallPath = dir;
+    if (!Select(mgr, o, err)) return kExitUsage;
+
+    bool blocked = false;
+    for (const auto& c : mgr.RunChecks()) {
+        Line(out, c.caption + L": " + LoadStr(c.passed ? 138 : 139));
+        if (c.blocking) {
+            Line(err, L"kitsetup: " + c.failMsg);
+            blocked = true;
+        }
+    }
+    if (blocked) return kExitCheckFailed;
+
+    const int total = mgr.CountFiles();
+    if (total == 0) {
+        Line(err, L"kitsetup: " + std::wstring(LoadStr(128)));
+        return kExitNothingToInstall;
+    }
+    if (o.dryRun) {
+        InstallLog::SetPath("");
+        PrintPlan(mgr, out);
+        return kExitOk;
+    }
+
+    int result = -1;
+    {
+        Console console(out, total);
+        mgr.Progress().connect(&console, &Console::OnProgress);
+        InstallLog::SetEcho(&Console::Echo);
+        try {
+            result = mgr.ExecInstall();
+            if (result != 0 && !mgr.LastError().empty()) InstallLog::Log(mgr.LastError());
+        } catch (const std::exception& e) {
+            InstallLog::Log(W(e.what()) + L", catched by ExeInstallMoudles()");
+        } catch (...) {
+            InstallLog::Log(L"unknow error, catched by ExeInstallMoudles()");
+        }
+        InstallLog::Log(LoadStr(result == 0 ? 142 : 143));
+    }
+    if (result != 0) {
+        Line(err, L"kitsetup: " + std::wstring(LoadStr(110)));
+        return kExitInstallFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace kitsetup

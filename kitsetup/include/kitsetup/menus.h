@@ -1,0 +1,43 @@
+// Start-menu and desktop shortcuts for the installed file groups.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "kitsetup/error_info.h"
+#include "kitsetup/script.h"
+
+namespace kitsetup {
+
+struct InstallRecord;
+
+class Menus {
+public:
+    // Link files are desktop entries here.
+    static constexpr const wchar_t* kLinkExtension = L".desktop";
+
+    struct PlannedLink {
+        std::wstring linkPath;
+        std::wstring target;
+    };
+
+    ErrorInfo error;
+    std::vector<MenuItem> items;
+    std::wstring installDir;
+
+    void SetRecord(InstallRecord* record) { record_ = record; }
+
+    // Number of menus processed; failures are logged, never fatal.
+    int CreateMenus(const std::wstring& installDirectory, const std::wstring& fgs);
+    // The links CreateMenus would write.
+    std::vector<PlannedLink> Plan(const std::wstring& installDirectory,
+                                  const std::wstring& fgs) const;
+
+private:
+    void CreateOne(const MenuItem& m);
+    std::vector<PlannedLink> Links(const MenuItem& m, std::wstring* folder) const;
+
+    InstallRecord* record_ = nullptr;
+};
+
+}  // namespace kitsetup

@@ -1,0 +1,108 @@
+#include "kitsetup/menus.h"
+
+#include "fsutil.h"
+#include "kitsetup/install_log.h"
+#include "kitsetup/install_record.h"
+#include "kitsetup/lists.h"
+#include "kitsetup/string_table.h"
+#include "zub/platform/files.h"
+#include "zub/platform/folders.h"
+#include "zub/platform/shelllink.h"
+#include "zub/qv_exception.h"
+#include "zub/se_translator.h"
+
+namespace kitsetup {
+
+namespace pf = zub::platform;
+namespace fs = std::filesystem;
+
+std::vector<Menus::PlannedLink> Menus::Links(const MenuItem& m, std::wstring* folder) const {
+    const auto parts = SplitList(m.txt, L"\\");
+    const std::wstring name = parts.size() >= 2 ? parts[1] : m.txt;
+    const std::wstring target =
+        m.isSpecial ? LocalPath(m.target) : joinPath(installDir, LocalPath(m.target));
+    std::wstring programs, desktop;
+    pf::GetSpecialFolder(pf::SpecialFolder::CommonPrograms, programs);
+    pf::GetSpecialFolder(pf::SpecialFolder::CommonDesktopDirectory, desktop);
+    if (folder != nullptr) *folder = parts.size() >= 2 ? joinPath(programs, parts[0]) : L"";
+    std::vector<PlannedLink> links;
+    links.push_back({joinPath(programs, LocalPath(m.txt) + kLinkExtension), target});
+    if (m.shortcut) links.push_back({joinPath(desktop, name + kLinkExtension), target});
+    return links;
+}
+
+std::vector<Menus::PlannedLink> Menus::Plan(const std::wstring& installDirectory,
+                                            const std::wstring& fgs) const {
+    Menus copy = *this;
+    copy.installDir = installDirectory;
+    std::vector<PlannedLink> out;
+    for (const auto& m : items) {
+        if (!ListContains(fgs, m.dependnOn)) continue;
+        for (auto& l : copy.Links(m, nullptr)) out.push_back(std::move(l));
+    }
+    return out;
+}
+
+void Menus::CreateOne(const MenuItem& m) {
+    if (!StaysBelow(m.txt)) {
+        const auto e = pf::kErrorBadPathname;
+        InstallLog::Log(
+            Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e), m.txt));
+        return;
+    }
+    std::wstring folder;
+    const auto links = Links(m, &folder);
+    if (!folder.empty()) {
+        if (record_ != nullptr) {
+            std::vector<std::wstring> missing;
+            for (fs::path p = FsPath(folder); !p.empty() && p != p.root_path();
+                 p = p.parent_path()) {
+                std::error_code ec;
+                if (fs::exists(p, ec)) break;
+                missing.push_back(WPath(p));
+            }
+            for (auto it = missing.rbegin(); it != missing.rend(); ++it) record_->NoteDir(*it);
+        }
+        pf::CreateDirectoryWithParents(folder);
+    }
+    for (const auto& l : links) {
+        pf::ShellLink link;
+        link.target = l.target;
+        link.workingDirectory = installDir;
+        std::error_code ec;
+        const bool existed = fs::exists(FsPath(l.linkPath), ec);
+        const pf::Error e = pf::WriteShellLink(link, l.linkPath);
+        if (e != 0) {
+            InstallLog::Log(
+                Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e), l.linkPath));
+        } else if (record_ != nullptr && !existed) {
+            record_->shortcuts.push_back(l.linkPath);
+        }
+    }
+}
+
+int Menus::CreateMenus(const std::wstring& installDirectory, const std::wstring& fgs) {
+    int processed = 0;
+    try {
+        ZUBBASE::InstallSeTranslator();
+        installDir = installDirectory;
+        for (const auto& m : items) {
+            if (!ListContains(fgs, m.dependnOn)) continue;
+            CreateOne(m);
+            InstallLog::Log(Fmt(L"创建菜单: %s", m.txt));
+            ++processed;
+        }
+    } catch (ZUBBASE::QV_Exception& e) {
+        e.SetCatchLocation(L"src/menus", L"Menus::CreateMenus", __LINE__);
+        error.Set(-1, L"Menus::CreateMenus() error: " + e.Message() + L"\n");
+    } catch (const std::exception& e) {
+        ZUBBASE::QV_Exception q(e, L"src/menus", L"Menus::CreateMenus", __LINE__);
+        q.SetCatchLocation(L"src/menus", L"Menus::CreateMenus", __LINE__);
+        error.Set(-1, L"Menus::CreateMenus() error: " + q.Message() + L"\n");
+    } catch (...) {
+        error.Set(-1, L"Menus::CreateMenus() error: Unexpected error.\n");
+    }
+    return processed;
+}
+
+}  // namespace kitsetup
