@@ -1,0 +1,19 @@
+// The desktop as the program sees it: Qt message boxes and the folder
+// browser, the log opened by the shell, the reboot through the platform.
+#pragma once
+
+#include "wizard/wizard_host.h"
+
+namespace kitsetup {
+
+class QtHost : public WizardHost {
+public:
+    void ShowMessage(QWidget* parent, const QString& text, const QString& caption) override;
+    bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) override;
+    QString BrowseFolder(QWidget* parent, const QString& initial) override;
+    void OpenDocument(const QString& path) override;
+    void Reboot() override;
+    void Quit() override;
+};
+
+}  // namespace kitsetup

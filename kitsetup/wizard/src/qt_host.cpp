@@ -1,0 +1,49 @@
+#include "wizard/qt_host.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "wizard/folder_browser.h"
+#include "wizard/wizard_texts.h"
+#include "zub/platform/privilege.h"
+#include "zub/platform/process.h"
+
+namespace kitsetup {
+
+namespace pf = zub::platform;
+
+void QtHost::ShowMessage(QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox::warning(parent, caption, text);
+}
+
+bool QtHost::AskYesNo(QWidget* parent, const QString& text, const QString& caption) {
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+QString QtHost::BrowseFolder(QWidget* parent, const QString& initial) {
+    FolderBrowser dialog(parent, initial,
+                         [this](QWidget* p, const QString& text, const QString& caption) {
+                             ShowMessage(p, text, caption);
+                         });
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QString chosen = dialog.Chosen();
+    if (chosen.isEmpty()) ShowMessage(parent, Str(105), Str(104));
+    return chosen;
+}
+
+void QtHost::OpenDocument(const QString& path) {
+    pf::ShellExecuteInfo info;
+    info.file = W(path);
+    info.wantProcess = false;
+    pf::Process process;
+    pf::ShellExecute(info, process);
+}
+
+void QtHost::Reboot() {
+    if (pf::EnableShutdownPrivilege() == 0) pf::RequestReboot();
+}
+
+void QtHost::Quit() { QCoreApplication::quit(); }
+
+}  // namespace kitsetup
