@@ -1,0 +1,56 @@
+// A test's own machine: ZUB_ROOT, the registry, a payload folder (the
+// working directory while the test runs) and a bin folder first on PATH.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "kitsetup/installer_mgr.h"
+
+namespace kitsetup::testing {
+
+namespace fs = std::filesystem;
+
+class KitSandbox : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void SetEnv(const std::string& name, const std::optional<std::string>& value);
+
+    fs::path Root() const { return dir_ / "root"; }
+    fs::path Payload() const { return dir_ / "payload"; }
+    fs::path Bin() const { return dir_ / "bin"; }
+    fs::path Dir() const { return dir_; }
+    // The default install directory of scripts made by ScriptXml.
+    fs::path InstallDir() const { return Root() / "opt/zubco/vault"; }
+
+    // A whole script: GENERAL for product "Vault" of "zubco", plus body.
+    static std::string ScriptXml(const std::string& body, const std::string& general = "");
+    void WriteScript(const std::string& xml) const;
+    void WriteSource(const std::string& rel, const std::string& content) const;
+    // A shell script on PATH (or at an explicit path), made executable.
+    void WriteProgram(const fs::path& path, const std::string& body) const;
+
+    static void WriteFile(const fs::path& p, const std::string& content);
+    static std::string ReadFile(const fs::path& p);
+
+    // A manager with the script loaded, defaults set and the given selection.
+    void Prepare(InstallerMgr& mgr, const std::wstring& modules) const;
+
+    // Every file and directory below ZUB_ROOT (with contents) and every
+    // registry key and value, one line each.
+    std::string Snapshot() const;
+
+private:
+    fs::path dir_;
+    fs::path savedCwd_;
+    std::map<std::string, std::optional<std::string>> savedEnv_;
+    std::string savedLog_;
+};
+
+}  // namespace kitsetup::testing
