@@ -26,7 +26,9 @@ CheckPage::CheckPage(QWidget* parent, const std::vector<WizardCheck>& checks) : 
     for (std::size_t i = 0; i < checks.size(); ++i) {
         const auto& c = checks[i];
         const int row = static_cast<int>(i);
-        table->setItem(row, 0, new QTableWidgetItem(Q(c.caption)));
+        auto* caption = new QTableWidgetItem(Q(c.caption));
+        caption->setToolTip(caption->text());  // the column is narrower than many captions
+        table->setItem(row, 0, caption);
         table->setItem(row, 1, new QTableWidgetItem(Str(c.passed ? 138 : 139)));
         if (!c.passed && c.blocking) {
             table->setItem(row, 2, new QTableWidgetItem(Q(c.failMsg)));

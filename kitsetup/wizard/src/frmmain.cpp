@@ -21,6 +21,10 @@
 #include "wizard/wizard_host.h"
 #include "wizard/wizard_texts.h"
 
+// The header image lives in a static library: its resources must be pulled
+// in by name.
+static void InitWizardResources() { Q_INIT_RESOURCE(wizard); }
+
 namespace kitsetup {
 
 namespace {
@@ -40,6 +44,7 @@ frmMain::frmMain(std::unique_ptr<WizardEngine> engine, WizardHost& host, int spl
       engine_(std::move(engine)),
       host_(host),
       splashMs_(splashMs) {
+    InitWizardResources();
     setGeometry(ui::kStartX, ui::kStartY, ui::kStartSize, ui::kStartSize);
     QObject::connect(&runner_, &InstallRunner::progressed, this,
                      [this](int count, const QString& text) {

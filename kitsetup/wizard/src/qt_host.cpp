@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "wizard/folder_browser.h"
 #include "wizard/wizard_texts.h"
@@ -12,13 +13,29 @@ namespace kitsetup {
 
 namespace pf = zub::platform;
 
+std::unique_ptr<QMessageBox> QtHost::MakeBox(QWidget* parent, const QString& text,
+                                             const QString& caption, bool question) {
+    auto box = std::make_unique<QMessageBox>(
+        question ? QMessageBox::Question : QMessageBox::Warning, caption, text,
+        question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    if (question) {
+        box->button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+        box->button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+        box->setDefaultButton(QMessageBox::Yes);
+    } else {
+        box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    }
+    return box;
+}
+
 void QtHost::ShowMessage(QWidget* parent, const QString& text, const QString& caption) {
-    QMessageBox::warning(parent, caption, text);
+    MakeBox(parent, text, caption, false)->exec();
 }
 
 bool QtHost::AskYesNo(QWidget* parent, const QString& text, const QString& caption) {
-    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    const auto box = MakeBox(parent, text, caption, true);
+    box->exec();
+    return box->clickedButton() == box->button(QMessageBox::Yes);
 }
 
 QString QtHost::BrowseFolder(QWidget* parent, const QString& initial) {

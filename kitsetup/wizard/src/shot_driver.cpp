@@ -106,14 +106,11 @@ void ShotBook::Save(QWidget& widget, const QString& name) {
 }
 
 void ShotHost::ShowMessage(QWidget* parent, const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
-    Picture(book_, box, QStringLiteral("message"));
+    Picture(book_, *MakeBox(parent, text, caption, false), QStringLiteral("message"));
 }
 
 bool ShotHost::AskYesNo(QWidget* parent, const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    Picture(book_, box, QStringLiteral("question"));
+    Picture(book_, *MakeBox(parent, text, caption, true), QStringLiteral("question"));
     return false;
 }
 
