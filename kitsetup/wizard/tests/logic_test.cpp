@@ -1,5 +1,6 @@
 // The wizard's logic without windows: page flow, module selection, texts.
 #include <QDir>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void uncheckingEmptiesSelection();
     void confirmationText();
     void folderExists();
+    void browserRefusesMissingFolder();
 };
 
 namespace {
@@ -213,6 +215,34 @@ void LogicTest::folderExists() {
     QVERIFY(!FolderBrowser::Exists(QStringLiteral("missing"), dir.path()));
     QVERIFY(!FolderBrowser::Exists(QStringLiteral("plain"), dir.path()));
     QVERIFY(!FolderBrowser::Exists(QString(), dir.path()));
+}
+
+void LogicTest::browserRefusesMissingFolder() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    std::vector<std::pair<QString, QString>> complaints;
+    FolderBrowser browser(nullptr, dir.path(), [&](QWidget*, const QString& t, const QString& c) {
+        complaints.emplace_back(t, c);
+    });
+    QCOMPARE(browser.windowTitle(), QStringLiteral("选择文件夹"));
+    browser.show();
+    auto* edit = browser.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit != nullptr);
+    edit->setText(QStringLiteral("missing"));
+    browser.accept();
+    QCOMPARE(complaints.size(), std::size_t{1});
+    QCOMPARE(complaints[0].first, QStringLiteral("missing"));
+    QCOMPARE(complaints[0].second, QStringLiteral("不存在的文件夹"));
+    QVERIFY(browser.isVisible());
+    QVERIFY(browser.result() != QDialog::Accepted);
+
+    // A typed name counts from the folder the dialog shows.
+    browser.setDirectory(dir.path());
+    edit->setText(QStringLiteral("sub"));
+    browser.accept();
+    QCOMPARE(complaints.size(), std::size_t{1});
+    QCOMPARE(browser.result(), int(QDialog::Accepted));
+    QCOMPARE(browser.Chosen(), QDir(dir.path()).absoluteFilePath(QStringLiteral("sub")));
 }
 
 int RunLogicTests(int argc, char** argv) {
