@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "unattended.h"
+#include "wizard/run_wizard.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     if (argc > 1 || unattended) return kitsetup::RunUnattended(o, stdout, stderr);
-    std::fputs("kitsetup: this build has no wizard window; see kitsetup --help\n", stderr);
-    return kitsetup::kExitUsage;
+
+    // No options at all: the wizard window.
+    return kitsetup::RunWizard(argc, argv);
 }

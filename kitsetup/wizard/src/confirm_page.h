@@ -1,0 +1,13 @@
+// The summary of what is about to be installed where.
+#pragma once
+
+#include <QWidget>
+
+namespace kitsetup {
+
+class ConfirmPage : public QWidget {
+public:
+    ConfirmPage(QWidget* parent, const QString& summary);
+};
+
+}  // namespace kitsetup

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Runs the installer's wizard under Xvfb through whole installs in a sandbox
+# and saves a picture of every page into docs/wizard/.
+#
+#   bash scripts/wizard-shots.sh [BUILD_DIR]      (default: build)
+#
+# First the product's own payload (kitsetup/payload/install.xml) is installed
+# as it is; then an add-on script over the same payload files shows the pages
+# the product's script skips: splash, install types, checks, the restart
+# question. Nothing outside a temporary folder is touched.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+out="$root/docs/wizard"
+
+nice cmake --build "$build" --target kitsetup vault -j2 >/dev/null
+kitsetup="$build/kitsetup/kitsetup"
+
+work="$(mktemp -d /tmp/zubshots.XXXX)"
+trap 'rm -rf "$work"' EXIT
+export ZUB_ROOT="$work/root" ZUB_REGISTRY_DIR="$work/registry" ZUB_PRIVILEGED=1
+mkdir -p "$ZUB_ROOT/tmp" "$ZUB_REGISTRY_DIR"
+
+# payload DIR: the deliverables as the product's script names them.
+payload() {
+    mkdir -p "$1/source/bin" "$1/source/lib"
+    cp "$build/tools/vault/vault" "$1/source/bin/vault"
+    cp "$build/shared/libzub_shared.so" "$1/source/lib/libzub_shared.so"
+    cat >"$1/license.txt" <<'TXT'
+Zub Vault 最终用户许可协议
+
+一、许可范围
+本软件授权您在一台工作站上安装和使用文档库的客户端部分。
+
+二、限制
+不得对本软件进行反向工程、反编译或反汇编。
+
+三、免责声明
+本软件按"现状"提供，不附带任何明示或暗示的担保。
+TXT
+}
+
+# run NAME DIR: the wizard with no options in DIR, pictures into $work/shots-NAME.
+run() {
+    local name="$1" dir="$2"
+    rm -rf "$work/shots-$name"
+    (cd "$dir" && ZUB_WIZARD_SHOTS="$work/shots-$name" \
+        xvfb-run -a -s "-screen 0 1024x768x24" "$kitsetup") || {
+        echo "wizard-shots: the $name install did not succeed" >&2
+        exit 1
+    }
+}
+
+# 1. The product's payload exactly as shipped.
+mkdir -p "$work/product"
+cp "$root/kitsetup/payload/install.xml" "$work/product/"
+payload "$work/product"
+run product "$work/product"
+installed="$ZUB_ROOT/opt/zubrino/zubvault"
+for f in bin/vault lib/libzub_shared.so installLog.log; do
+    [ -e "$installed/$f" ] || { echo "wizard-shots: $installed/$f missing" >&2; exit 1; }
+done
+
+# 2. An add-on over the same files: every page of the wizard.
+mkdir -p "$work/tour"
+payload "$work/tour"
+convert -size 420x240 gradient:'#2a6fc0'-'#0b2a4a' \
+    -font Noto-Sans-CJK-SC-Bold -fill white -pointsize 30 -gravity center \
+    -annotate +0-20 'Zub Vault 文档库' \
+    -font Noto-Sans-CJK-SC -pointsize 16 -annotate +0+30 '正在启动安装程序…' \
+    "png:$work/tour/welcome"
+cat >"$work/tour/install.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<root>
+  <GENERAL companyName="Zubrino" companyAlias="zubrino" productName="Zub Vault 工具包"
+           productAlias="zubvault-kit" productInReg="zubvault-kit" version="1.0"/>
+  <INSTALLTYPES>
+    <INSTALLTYPE name="典型安装" mds="vault,runtime"/>
+    <INSTALLTYPE name="最小安装" mds="runtime"/>
+  </INSTALLTYPES>
+  <MODULES>
+    <MODULE name="vault" caption="文档库命令行 vault" fgs="vaultbin" checks="product,helper"/>
+    <MODULE name="runtime" caption="共享运行库" fgs="vaultlib"/>
+  </MODULES>
+  <CHECKS>
+    <CHECK name="product" paras="chkRegKey,HKEY_LOCAL_MACHINE\software\zubrino\zubvault"
+           caption="已安装 Zub Vault" failMsg="请先安装 Zub Vault"/>
+    <CHECK name="helper" paras="chkService,zubvault-helper" actionsWhenFails="note"
+           caption="后台服务" failMsg="请先安装后台服务"/>
+  </CHECKS>
+  <ACTIONS>
+    <ACTION name="note" actionType="RunProgWait" progName="true" exePostion="exeCurrentPath"/>
+  </ACTIONS>
+  <FILEGROUPS>
+    <FILEGROUP name="vaultbin" target="0" overwrite="kowAlways" files="bin\vault"/>
+    <FILEGROUP name="vaultlib" target="0" overwrite="kowAlways" files="lib\libzub_shared.so"/>
+  </FILEGROUPS>
+  <MENUS>
+    <MENU txt="Zub Vault\vault 工具" target="bin\vault" shortcut="1" dependnOn="vaultbin"/>
+  </MENUS>
+</root>
+XML
+run tour "$work/tour"
+
+rm -rf "$out"
+mkdir -p "$out"
+cp "$work"/shots-tour/*.png "$out/"
+ls "$out"
