@@ -168,15 +168,14 @@ int BaseLine::Delete() {
         };
         const long rc = files.Try(remove);
         if (rc != 0) {
-            const int status = files.Record();
             // A folder that is already gone while the row still names it (an
             // earlier Delete whose row removal failed) counts as removed, but
             // only under a root that is there: a missing root answers "not
             // found" for every path.
-            if (rc != NFS::NFS_E_NOT_FOUND) return status;
+            if (rc != NFS::NFS_E_NOT_FOUND) return files.Record();
             bool names = false;
             if (int failed = RowNamesThisFolder(names)) return failed;
-            if (!names) return status;
+            if (!names) return files.Record();
             if (int failed = files.ProbeRootBy(folder)) return failed;
             if (int failed = files.Run(remove)) return failed;
         }

@@ -299,8 +299,15 @@ int Doc::FinishPending(RepoFiles& files) {
         return false;
     };
 
+    // A rename needs the target's folder; an upload would have made it.
+    auto makeFolder = [&] {
+        files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.mk(server, port, current.substr(0, current.rfind(L'\\')), false);
+        });
+    };
     int status = 0;
     if (mark.kind == kAdd) {
+        makeFolder();
         const long rc = move(files.Path(mark.a), current);
         if (rc == NFS::NFS_E_EXISTS) return files.Record();
         if (!settled(rc, current, status)) {
@@ -342,6 +349,7 @@ int Doc::FinishPending(RepoFiles& files) {
             }
         }
     } else if (mark.kind == kRename) {
+        makeFolder();
         const long rc = move(files.Path(mark.a), current);
         if (rc == NFS::NFS_E_EXISTS) return files.Record();
         if (!settled(rc, current, status)) return status;

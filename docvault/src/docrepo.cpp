@@ -295,16 +295,15 @@ int DocRepo::Delete() {
         };
         const long rc = files.Try(remove);
         if (rc != 0) {
-            const int status = files.Record();
             // Otherwise a Delete whose row removal failed after the tree went
             // could never be finished. The row must name this very tree, so
             // that an object pointing elsewhere removes no one's rows; and the
             // server's root must be there, since a missing root answers "not
             // found" for every path.
-            if (rc != NFS::NFS_E_NOT_FOUND) return status;
+            if (rc != NFS::NFS_E_NOT_FOUND) return files.Record();
             bool names = false;
             if (int failed = RowNamesThisTree(names)) return failed;
-            if (!names) return status;
+            if (!names) return files.Record();
             if (int failed = files.ProbeRootBy(nfsRootDir_)) return failed;
             if (int failed = files.Run(remove)) return failed;
         }

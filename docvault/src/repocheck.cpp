@@ -174,7 +174,8 @@ private:
             for (; HasRow(rs); rs->MoveNext()) {
                 const std::wstring main = std::to_wstring(rs->GetIntAt(2));
                 const std::wstring sub = std::to_wstring(rs->GetIntAt(3));
-                const std::wstring prefix = std::to_wstring(docId) + L"_" + main + L"." + sub + L".";
+                const std::wstring prefix =
+                    std::to_wstring(docId) + L"_" + main + L"." + sub + L".";
                 const std::wstring name = rs->GetStringAt(1);
                 if (name.rfind(prefix, 0) != 0) continue;
                 const std::wstring ext = name.substr(prefix.size());
@@ -188,10 +189,10 @@ private:
                     if (files_->FileExists(files_->Path(rel), there) == 0 && there) found = true;
                 }
                 if (!found) {
-                    RepoFinding& f = Add(RepoFinding::Kind::HistoryFileMissing,
-                                         files_->Path(candidates.back()),
-                                         L"文档 " + std::to_wstring(docId) + L" 的历史版本 " +
-                                             name + L" 的文件不存在");
+                    RepoFinding& f =
+                        Add(RepoFinding::Kind::HistoryFileMissing, files_->Path(candidates.back()),
+                            L"文档 " + std::to_wstring(docId) + L" 的历史版本 " + name +
+                                L" 的文件不存在");
                     f.docId = docId;
                 }
             }
@@ -203,8 +204,8 @@ private:
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocRepoId", repo_.id);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (bo_.Accessor()->SelectRows(rs, L"QV_DMBaseline", L"BaseLineId,name", cond, kNone,
-                                       kNone, kNone, 0, 0) != 0)
+        if (bo_.Accessor()->SelectRows(rs, L"QV_DMBaseline", L"BaseLineId,name", cond, kNone, kNone,
+                                       kNone, 0, 0) != 0)
             return bo_.RecordDbError();
         for (; HasRow(rs); rs->MoveNext()) {
             const std::wstring name = rs->GetStringAt(1);
@@ -251,24 +252,24 @@ private:
         }
         const std::string prefix = zub::WideToUtf8(kStagingPrefix);
         const fs::path history = LocalFolder(files_->server(), files_->Path(L"\\history"));
-        for (auto it = fs::directory_iterator(history, ec);
-             !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        for (auto it = fs::directory_iterator(history, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec)) {
             const std::string leaf = it->path().filename().string();
             const std::wstring rel = L"\\history\\" + zub::Utf8ToWide(leaf);
             if (leaf.rfind(prefix, 0) != 0 || staged_.count(rel) != 0) continue;
             Debris(rel, it->path(), false);
         }
         const fs::path baseline = LocalFolder(files_->server(), files_->Path(L"\\baseline"));
-        for (auto it = fs::directory_iterator(baseline, ec);
-             !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        for (auto it = fs::directory_iterator(baseline, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec)) {
             const std::string leaf = it->path().filename().string();
             const std::wstring name = zub::Utf8ToWide(leaf);
             const std::wstring rel = L"\\baseline\\" + name;
             if (leaf.rfind(prefix, 0) == 0) {
                 Debris(rel, it->path(), true);
             } else if (baselines_.count(name) == 0 && it->is_directory(ec)) {
-                RepoFinding& f = Add(RepoFinding::Kind::BaselineFolderWithoutRow,
-                                     files_->Path(rel), L"没有基线记录的文件夹");
+                RepoFinding& f = Add(RepoFinding::Kind::BaselineFolderWithoutRow, files_->Path(rel),
+                                     L"没有基线记录的文件夹");
                 if (repair_ && OlderThan(it->path(), stale_)) f.repaired = Remove(rel, true);
             }
         }
@@ -282,10 +283,10 @@ private:
 
     bool Remove(const std::wstring& rel, bool folder) {
         const std::wstring path = files_->Path(rel);
-        return files_->Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server,
-                               unsigned short port) {
-            return folder ? cmd.rm(server, port, path) : cmd.delFile(server, port, path);
-        }) == 0;
+        return files_->Try(
+                   [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                       return folder ? cmd.rm(server, port, path) : cmd.delFile(server, port, path);
+                   }) == 0;
     }
 
     RepoCheck& bo_;

@@ -70,7 +70,8 @@ std::wstring StagingNonce() {
     const std::uint64_t value = (std::uint64_t{device()} << 32) ^ device();
     static const wchar_t digits[] = L"0123456789abcdef";
     std::wstring text(16, L'0');
-    for (int i = 0; i < 16; ++i) text[static_cast<std::size_t>(i)] = digits[(value >> (4 * i)) & 0xf];
+    for (int i = 0; i < 16; ++i)
+        text[static_cast<std::size_t>(i)] = digits[(value >> (4 * i)) & 0xf];
     return text;
 }
 

@@ -36,9 +36,9 @@ inline constexpr const char* kBaselineStaged = "baseline.staged";
 inline constexpr const char* kBaselinePublished = "baseline.published";
 
 inline constexpr std::array<const char*, 13> kAll = {
-    kCheckInStaged,   kCheckInCommitted, kCheckInOldMoved, kCheckInPublished, kAddStaged,
-    kAddCommitted,    kAddPublished,     kRenameCommitted, kRenamePublished,  kDeleteMarked,
-    kDeleteFileGone,  kBaselineStaged,   kBaselinePublished};
+    kCheckInStaged,  kCheckInCommitted, kCheckInOldMoved,  kCheckInPublished, kAddStaged,
+    kAddCommitted,   kAddPublished,     kRenameCommitted,  kRenamePublished,  kDeleteMarked,
+    kDeleteFileGone, kBaselineStaged,   kBaselinePublished};
 
 // Kills the process with SIGKILL when ZUB_CRASH_AT equals `name`.
 void Hit(std::string_view name);

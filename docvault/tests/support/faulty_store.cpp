@@ -45,7 +45,9 @@ public:
         if (Fail(L"ExecuteSql")) return kInjected;
         return Pass(inner_->ExecuteSql(out, sql, p, a, n1, n2));
     }
-    int BeginTrans() override { return Fail(L"BeginTrans") ? kInjected : Pass(inner_->BeginTrans()); }
+    int BeginTrans() override {
+        return Fail(L"BeginTrans") ? kInjected : Pass(inner_->BeginTrans());
+    }
     int CommitTrans() override {
         // A failed commit leaves the unit open, as a server that lost the
         // connection would; the caller must roll it back.
@@ -146,12 +148,11 @@ FaultyStore& FaultyStore::Install() {
             if (!inner) return nullptr;
             return std::make_unique<FaultyAccessor>(std::move(inner), store);
         });
-    NFS::CNFS_Cmd::Instance()->RegisterBackend(
-        L"faultyfs", [](const std::wstring& server, unsigned short) {
-            return std::make_unique<FaultyBackend>(
-                std::filesystem::path(zub::WideToUtf8(server.substr(server.find(L':') + 1))),
-                store);
-        });
+    NFS::CNFS_Cmd::Instance()->RegisterBackend(L"faultyfs", [](const std::wstring& server,
+                                                               unsigned short) {
+        return std::make_unique<FaultyBackend>(
+            std::filesystem::path(zub::WideToUtf8(server.substr(server.find(L':') + 1))), store);
+    });
     store.Disarm();
     return store;
 }
