@@ -38,7 +38,8 @@ public:
     std::wstring password;
     std::set<std::wstring> loggedIn;
     // Files the fake knows to exist: uploads and copies add their target,
-    // delFile removes, a rename moves a known file. Renaming a path onto
+    // delFile removes, a rename moves a known file, a folder copy copies the
+    // known files below it. Renaming a path onto
     // itself answers 50003 for a known file and 50002 otherwise, as the real
     // server does; every other call behaves as before.
     std::set<std::wstring> files;

@@ -3,6 +3,8 @@
 #include "recording_nfs.h"
 #include "vaultfs/nfserrors.h"
 
+#include <vector>
+
 namespace testsupport {
 
 void RecordingNfsBackend::logIn(const std::wstring& user, const std::wstring& password) {
@@ -53,6 +55,13 @@ void RecordingNfsBackend::copy(const std::wstring& source, const std::wstring& t
 
 void RecordingNfsBackend::copyFolder(const std::wstring& source, const std::wstring& target) {
     nfs_.Record(server_, L"copyFolder " + source + L" " + target);
+    // The known files below source appear below target (as a new folder).
+    std::vector<std::wstring> copied;
+    for (const auto& file : nfs_.files) {
+        if (file.rfind(source + L"\\", 0) == 0)
+            copied.push_back(target + file.substr(source.size()));
+    }
+    nfs_.files.insert(copied.begin(), copied.end());
 }
 
 void RecordingNfsBackend::renameFile(const std::wstring& oldPath, const std::wstring& newPath) {
