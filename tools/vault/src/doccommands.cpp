@@ -225,8 +225,7 @@ DocCommands::Target DocCommands::Open(Session::Right right) {
     s_.Actor();
     Target t;
     t.doc = s_.Document(doc_);
-    t.repo = s_.Repo(std::to_string(t.doc->docRepoId()));
-    s_.Require(t.repo->id(), t.repo->name(), right);
+    t.repo = s_.OpenRepo(std::to_string(t.doc->docRepoId()), right);
     return t;
 }
 
@@ -251,9 +250,8 @@ void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
 }
 
 void DocCommands::Add() {
+    auto repo = s_.OpenRepo(repo_, Session::Right::Write);
     const UserRecord& actor = s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Write);
     const fs::path local = RequireLocalFile(file_);
     PathText path = PathText::Split(PathText::Wide(local.filename()));
     path.folder = PathText::Folder(Utf8ToWide(folder_));
@@ -273,8 +271,8 @@ void DocCommands::Add() {
     VaultError::Check(status, *doc);
     // Numbering can fail without failing the add; the document then has no version.
     if (doc->ErrNumber() != 0)
-        std::cerr << "vault: warning " << doc->ErrNumber() << ": " << WideToUtf8(doc->ErrDesc())
-                  << '\n';
+        std::cerr << "vault: warning " << doc->ErrNumber() << ": "
+                  << Output::Visible(WideToUtf8(doc->ErrDesc())) << '\n';
     auto stored = s_.Connected<DRM::Doc>();
     VaultError::Check(stored->Read(doc->id()), *stored);
     s_.out().Done(ToJson(*stored), "Added " + Shown(*stored) + " to repository " +
@@ -284,9 +282,7 @@ void DocCommands::Add() {
 }
 
 void DocCommands::List() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     DRM::Docs docs;
     s_.store().Connect(docs);
     DRM::filterForDoc filter;

@@ -183,9 +183,7 @@ void RepoCommands::List() {
 }
 
 void RepoCommands::Show() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     Json j = ToJson(*repo);
 
     DRM::Docs docs;
@@ -218,9 +216,7 @@ void RepoCommands::Show() {
 }
 
 void RepoCommands::Rename() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     const std::wstring old = repo->name();
     const std::wstring name = Utf8ToWide(name_);
     if (name == old) {
@@ -234,9 +230,7 @@ void RepoCommands::Rename() {
 }
 
 void RepoCommands::SetStrategy() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     s_.Strategy(strategy_);
     repo->set_versionStraId(strategy_);
     VaultError::Check(repo->SaveVersionStra(), *repo);
@@ -245,9 +239,7 @@ void RepoCommands::SetStrategy() {
 }
 
 void RepoCommands::Backup() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     const std::filesystem::path dir = std::filesystem::absolute(dir_);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -263,9 +255,7 @@ void RepoCommands::Backup() {
 }
 
 void RepoCommands::Delete() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     if (!force_) {
         DRM::Docs docs;
         s_.store().Connect(docs);

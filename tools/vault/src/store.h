@@ -36,6 +36,12 @@ public:
     // Refuses a folder that already holds a store.
     void Init() const;
 
+    // The file-server root keeps the hash of the password QVSystem hands to
+    // the library's login (stores made before did not; they serve everyone
+    // until `vault verify --repair` writes it).
+    bool FilesPasswordKept() const;
+    void WriteFilesPassword() const;
+
     // "sqlite:DIR": what business objects connect to.
     std::wstring Locator() const;
     // "file:DIR/files": the file server new repositories live on.
@@ -48,5 +54,7 @@ public:
     std::unique_ptr<ZUBDB::CDBAccessor> OpenProductDb() const;
 
 private:
+    std::wstring SystemPassword() const;
+
     std::filesystem::path dir_;
 };
