@@ -41,6 +41,8 @@ public:
     // until `vault verify --repair` writes it).
     bool FilesPasswordKept() const;
     void WriteFilesPassword() const;
+    // The password the library logs in to the file server with (QVSystem).
+    std::wstring SystemPassword() const;
 
     // "sqlite:DIR": what business objects connect to.
     std::wstring Locator() const;
@@ -54,7 +56,5 @@ public:
     std::unique_ptr<ZUBDB::CDBAccessor> OpenProductDb() const;
 
 private:
-    std::wstring SystemPassword() const;
-
     std::filesystem::path dir_;
 };
