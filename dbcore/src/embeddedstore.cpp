@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <cwctype>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -83,6 +84,25 @@ void Insert(const SqliteDb& db, const std::string& sql, const std::vector<DBValu
 
 std::wstring EmbeddedLocator(const std::string& dir) { return L"sqlite:" + zub::Utf8ToWide(dir); }
 
+std::wstring EmbeddedFileServer() { return L"file:files"; }
+
+std::wstring ResolveFileServer(const std::wstring& dbServer, const std::wstring& fileServer) {
+    auto hasScheme = [](const std::wstring& text, const wchar_t* scheme, std::size_t length) {
+        if (text.size() < length) return false;
+        for (std::size_t i = 0; i < length; ++i) {
+            if (std::towlower(static_cast<wint_t>(text[i])) != static_cast<wint_t>(scheme[i]))
+                return false;
+        }
+        return true;
+    };
+    if (!hasScheme(fileServer, L"file:", 5) || !hasScheme(dbServer, L"sqlite:", 7))
+        return fileServer;
+    const std::wstring rel = fileServer.substr(5);
+    const std::wstring dir = dbServer.substr(7);
+    if (rel.empty() || dir.empty() || rel[0] == L'/') return fileServer;
+    return L"file:" + dir + (dir.back() == L'/' ? L"" : L"/") + rel;
+}
+
 int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, std::wstring& error) {
     error.clear();
     if (dir.empty()) {
@@ -105,7 +125,7 @@ int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, st
         }
     }
     std::error_code ec;
-    fs::create_directories(root, ec);
+    fs::create_directories(root / "files", ec);
     if (ec) {
         error = L"cannot create the directory " + zub::Utf8ToWide(dir) + L": " +
                 zub::Utf8ToWide(ec.message());

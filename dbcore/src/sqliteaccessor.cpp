@@ -5,6 +5,7 @@
 #include "dbcore/sqliteerror.h"
 #include "dbcore/sqliteprocedureregistry.h"
 #include "procedurecall.h"
+#include "schemaupgrade.h"
 #include "sqlbuilder.h"
 #include "sqlitedb.h"
 #include "sqlitedbsession.h"
@@ -113,6 +114,7 @@ struct SqliteAccessor::Impl {
 
 SqliteAccessor::SqliteAccessor(const std::string& path) : impl_(std::make_unique<Impl>()) {
     impl_->db = SqliteDb::Open(path, false);
+    UpgradeProductSchema(impl_->db);
 }
 
 SqliteAccessor::~SqliteAccessor() {

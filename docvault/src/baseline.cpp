@@ -6,13 +6,15 @@
 #include "docvault/doc.h"
 #include "docvault/docrepo.h"
 #include "docvault/errors.h"
-#include "docvault/fileserverlogin.h"
+#include "docvault/faultpoints.h"
 #include "docvault/operation.h"
+#include "docvault/pendingunit.h"
 #include "internal/plainname.h"
-#include "internal/repolocation.h"
+#include "internal/repofiles.h"
 #include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/text.h"
 
 namespace DRM {
 
@@ -37,74 +39,116 @@ int BaseLine::CheckName() {
 
 int BaseLine::Create() {
     return OperationScope::RunUnguarded(*this, [&] {
-        RepoLocation made;
-        if (int rc = CreateDirOnServer(made)) return rc;
-        bool stored = false;
-        const int rc = Save(stored);
-        if (rc != 0 && !stored) {
-            // Without its row nobody can list or delete the folder, and it
-            // would block creating a baseline of the same name again. The
-            // clean-up is best effort: the status stays the one of Save.
-            try {
-                FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), made.server,
-                                                   made.port);
-                NFS::CNFS_Cmd::Instance()->rm(made.server, made.port,
-                                              made.dir + L"\\baseline\\" + name_);
-            } catch (...) {}
-        }
+        RepoFiles files(*this);
+        std::wstring stage;
+        if (int rc = CreateDirOnServer(files, stage)) return rc;
+        return Save(files, stage);
+    });
+}
+
+int BaseLine::CreateDirOnServer(RepoFiles& files, std::wstring& stage) {
+    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::CreateDirOnServer", __LINE__, [&] {
+        if (int rc = CheckName()) return rc;
+        if (int rc = files.Open(docRepoId_)) return rc;
+        // A folder of its own: parallel creations and one left by a crash
+        // never meet here.
+        stage = files.Path(L"\\baseline\\" + std::wstring(kStagingPrefix) + StagingNonce());
+        if (int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                    return cmd.copyFolder(server, port, files.Path(L"\\trunk"), stage);
+                }))
+            return rc;
+        FaultPoint::Hit(FaultPoint::kBaselineStaged);
+        const int rc = CheckEveryFileCopied(files, stage);
+        if (rc != 0) RemoveFolder(files, stage);
         return rc;
     });
 }
 
-int BaseLine::CreateDirOnServer(RepoLocation& made) {
-    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::CreateDirOnServer", __LINE__, [&] {
-        if (int rc = CheckName()) return rc;
-        if (int rc = made.Lookup(*this, docRepoId_)) return rc;
-        const std::wstring parent = made.dir + L"\\baseline";
-        NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
-
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), made.server, made.port);
-        if (cmd.copyFolder(made.server, made.port, made.dir + L"\\trunk", parent) != 0)
-            return RecordNfsError();
-
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), made.server, made.port);
-        if (cmd.renameFolder(made.server, made.port, parent + L"\\trunk", parent + L"\\" + name_) !=
-            0) {
-            const int rc = RecordNfsError();
-            // A copy left as R\baseline\trunk would make every later creation
-            // fail, since the folder copy never merges into an existing one.
-            cmd.rm(made.server, made.port, parent + L"\\trunk");
-            return rc;
+int BaseLine::CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy) {
+    ZUBDB::QVParams cond(false);
+    AddInt(cond, L"DocRepoId", docRepoId_);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->SelectRows(rs, L"QV_DMDoc", L"Name,Ext,phyUrl", cond, kNone, kNone, kNone, 0,
+                               0) != 0)
+        return RecordDbError();
+    for (; HasRow(rs); rs->MoveNext()) {
+        const std::wstring file =
+            copy + rs->GetStringAt(2) + L"\\" + rs->GetStringAt(0) + L"." + rs->GetStringAt(1);
+        bool there = false;
+        if (int rc = files.FileExists(file, there)) return rc;
+        if (!there) {
+            const std::wstring shown = files.Path(L"\\trunk" + rs->GetStringAt(2) + L"\\" +
+                                                  rs->GetStringAt(0) + L"." + rs->GetStringAt(1));
+            RaiseUnknownError(Err::kFileMissing,
+                              zub::FormatBounded(1024, Err::kFileMissingText, shown.c_str()));
+            return Err::kFileMissing;
         }
-        return 0;
+    }
+    return 0;
+}
+
+void BaseLine::RemoveFolder(RepoFiles& files, const std::wstring& folder) {
+    files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        return cmd.rm(server, port, folder);
     });
 }
 
-int BaseLine::Save(bool& stored) {
-    stored = false;
+int BaseLine::Save(RepoFiles& files, const std::wstring& stage) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::Save", __LINE__, [&] {
+        const std::wstring folder = files.Path(L"\\baseline\\" + name_);
+        auto undo = [&](int rc) {
+            Accessor()->RollbackTrans();
+            RemoveFolder(files, stage);
+            return rc;
+        };
         ZUBDB::QVParams values(false);
-        values.AddParam(0, L"DocRepoId", docRepoId_, false, kEq);
-        values.AddParam(1, L"BaseLineCreateTime", L"getdate()", true, false, kEq);
-        values.AddParam(2, L"BaseLineInfo", desc_, false, false, kEq);
-        values.AddParam(3, L"name", name_, false, false, kEq);
-        if (Accessor()->InsertRow(kTable, values, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
-        stored = true;
+        AddInt(values, L"DocRepoId", docRepoId_);
+        AddExpr(values, L"BaseLineCreateTime", L"getdate()");
+        AddText(values, L"BaseLineInfo", desc_);
+        AddText(values, L"name", name_);
+        if (Accessor()->BeginTrans() != 0) return undo(RecordDbError());
+        PendingUnit unit(Accessor());
+        if (Accessor()->InsertRow(kTable, values, kNone, kNone) != 0) {
+            const long number = Accessor()->errNumber();
+            if (number == 2067 || number == 1555) return undo(RefuseTaken());
+            return undo(RecordDbError());
+        }
+        // The rename never replaces: a folder of this name (a baseline whose
+        // row is gone, or an interrupted creation) refuses the name as well.
+        const long moved =
+            files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.renameFolder(server, port, stage, folder);
+            });
+        if (moved == NFS::NFS_E_EXISTS) return undo(RefuseTaken());
+        if (moved != 0) return undo(files.Record());
+        FaultPoint::Hit(FaultPoint::kBaselinePublished);
+        if (Accessor()->CommitTrans() != 0) {
+            const int rc = RollBackAndRecord();
+            RemoveFolder(files, folder);
+            return rc;
+        }
+        const long long inserted = Accessor()->LastInsertId();
 
-        values.Clear();
-        values.AddParam(0, L"DocRepoId", docRepoId_, false, kEq);
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocRepoId", docRepoId_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kTable, L"max(BaseLineId)", values, kNone, kNone, kNone, 0,
+        if (Accessor()->SelectRows(rs, kTable, L"max(BaseLineId)", cond, kNone, kNone, kNone, 0,
                                    0) != 0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kBaselineEmpty, Err::kBaselineEmptyText);
             return Err::kBaselineEmpty;
         }
-        id_ = static_cast<int>(InsertedId(rs->GetIntAt(0)));
+        id_ = static_cast<int>(inserted > 0 ? inserted : rs->GetIntAt(0));
         return 0;
     });
+}
+
+int BaseLine::RefuseTaken() {
+    RaiseUnknownError(Err::kNameTaken,
+                      zub::FormatBounded(1024, Err::kNameTakenText, name_.c_str()));
+    return Err::kNameTaken;
 }
 
 int BaseLine::Delete() {
@@ -116,22 +160,28 @@ int BaseLine::Delete() {
             SetErr(repo.ErrNumber(), repo.ErrDesc(), L"", L"", 0);
             return static_cast<int>(repo.ErrNumber());
         }
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), repo.nfsServer(),
-                                           repo.nfsPort());
-        NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
-        if (cmd.rm(repo.nfsServer(), static_cast<unsigned short>(repo.nfsPort()),
-                   repo.nfsRootDir() + L"\\baseline\\" + name_) != 0) {
+        RepoFiles files(*this);
+        files.OpenAt(repo.nfsServer(), repo.nfsPort(), repo.nfsRootDir());
+        const std::wstring folder = files.Path(L"\\baseline\\" + name_);
+        auto remove = [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.rm(server, port, folder);
+        };
+        const long rc = files.Try(remove);
+        if (rc != 0) {
             // A folder that is already gone while the row still names it (an
-            // earlier Delete whose row removal failed) counts as removed;
-            // otherwise that row could never be deleted.
-            if (cmd.GetErrorNumber() != NFS::NFS_E_NOT_FOUND) return RecordNfsError();
+            // earlier Delete whose row removal failed) counts as removed, but
+            // only under a root that is there: a missing root answers "not
+            // found" for every path.
+            if (rc != NFS::NFS_E_NOT_FOUND) return files.Record();
             bool names = false;
-            if (int rc = RowNamesThisFolder(names)) return rc;
-            if (!names) return RecordNfsError();
+            if (int failed = RowNamesThisFolder(names)) return failed;
+            if (!names) return files.Record();
+            if (int failed = files.ProbeRootBy(folder)) return failed;
+            if (int failed = files.Run(remove)) return failed;
         }
 
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"BaseLineId", id_, false, kEq);
+        AddInt(cond, L"BaseLineId", id_);
         if (Accessor()->DeleteRows(kTable, cond, kNone, kNone) != 0) return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         return 0;
@@ -141,7 +191,7 @@ int BaseLine::Delete() {
 int BaseLine::RowNamesThisFolder(bool& names) {
     names = false;
     ZUBDB::QVParams cond(false);
-    cond.AddParam(0, L"BaseLineId", id_, false, kEq);
+    AddInt(cond, L"BaseLineId", id_);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (Accessor()->SelectRows(rs, kTable, L"DocRepoId,name", cond, kNone, kNone, kNone, 0, 0) != 0)
         return RecordDbError();
@@ -152,15 +202,13 @@ int BaseLine::RowNamesThisFolder(bool& names) {
 int BaseLine::DownLoad(const std::wstring& localDir) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::DownLoad", __LINE__, [&] {
         if (int rc = CheckName()) return rc;
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        std::uint64_t count = 0;
-        if (NFS::CNFS_Cmd::Instance()->downLoadFolder(loc.server, loc.port,
-                                                      loc.dir + L"\\baseline\\" + name_, localDir,
-                                                      count, false) != 0)
-            return RecordNfsError();
-        return 0;
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        return files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            std::uint64_t count = 0;
+            return cmd.downLoadFolder(server, port, files.Path(L"\\baseline\\" + name_), localDir,
+                                      count, false);
+        });
     });
 }
 

@@ -10,7 +10,7 @@ namespace DRM {
 int BaseLines::GetAll(filterForBaseLine filter) {
     return OperationScope::Run(*this, L"src/baselines", L"DRM::BaseLines::GetAll", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", filter.docRepoId, false, kEq);
+        AddInt(cond, L"DocRepoId", filter.docRepoId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_DMBaseline",
                                    L"BaseLineId,DocRepoId,name,BaseLineInfo,BaseLineCreateTime",

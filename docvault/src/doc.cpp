@@ -7,10 +7,11 @@
 #include <memory>
 
 #include "docvault/errors.h"
-#include "docvault/fileserverlogin.h"
+#include "docvault/faultpoints.h"
 #include "docvault/operation.h"
+#include "docvault/pendingunit.h"
 #include "internal/plainname.h"
-#include "internal/repolocation.h"
+#include "internal/repofiles.h"
 #include "internal/rowparams.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "zub/text.h"
@@ -57,6 +58,36 @@ bool IsFolderText(const std::wstring& folder) {
     }
 }
 
+// What an add, check-in, rename or delete still has to do on the file server
+// after its rows committed: "<kind>|<a>|<b>", paths relative to the
+// repository's root. The row's own path is where the current file belongs.
+struct Mark {
+    std::wstring kind;
+    std::wstring a;  // add, checkin: the staged file; rename: the old path
+    std::wstring b;  // checkin: where the replaced file goes
+
+    static Mark Parse(const std::wstring& text) {
+        Mark m;
+        const std::size_t one = text.find(L'|');
+        m.kind = text.substr(0, one);
+        if (one == std::wstring::npos) return m;
+        const std::size_t two = text.find(L'|', one + 1);
+        m.a = text.substr(one + 1, two == std::wstring::npos ? std::wstring::npos : two - one - 1);
+        if (two != std::wstring::npos) m.b = text.substr(two + 1);
+        return m;
+    }
+    std::wstring Text() const { return kind + L"|" + a + L"|" + b; }
+};
+
+constexpr const wchar_t* kAdd = L"add";
+constexpr const wchar_t* kCheckIn = L"checkin";
+constexpr const wchar_t* kRename = L"rename";
+constexpr const wchar_t* kDelete = L"delete";
+
+// Which numbers mean "a unique index refused the row" (SQLite's unique and
+// primary-key constraint codes).
+bool IsUniqueViolation(long number) { return number == 2067 || number == 1555; }
+
 }  // namespace
 
 Doc::Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
@@ -93,16 +124,29 @@ int Doc::CheckNames() {
     return 0;
 }
 
-std::wstring Doc::CurrentPath(const RepoLocation& loc) const {
-    return CurrentPath(loc, fileName_ + L"." + ext_);
+std::wstring Doc::CurrentRel() const { return CurrentRel(fileName_ + L"." + ext_); }
+
+std::wstring Doc::CurrentRel(const std::wstring& name) const {
+    return L"\\trunk" + phyUrl_ + L"\\" + name;
 }
 
-std::wstring Doc::CurrentPath(const RepoLocation& loc, const std::wstring& name) const {
-    return loc.dir + L"\\trunk" + phyUrl_ + L"\\" + name;
+std::wstring Doc::HistoryRel(const std::wstring& version) const {
+    return L"\\history\\" + std::to_wstring(id_) + L"_" + version + L"." + ext_;
 }
 
-std::wstring Doc::HistoryPath(const RepoLocation& loc, const std::wstring& version) const {
-    return loc.dir + L"\\history\\" + std::to_wstring(id_) + L"_" + version + L"." + ext_;
+int Doc::RefuseTaken() {
+    const std::wstring shown = phyUrl_ + L"\\" + fileName_ + L"." + ext_;
+    RaiseUnknownError(DocErr::kDocExists,
+                      zub::FormatBounded(1024, DocErr::kDocExistsText, shown.c_str()));
+    return DocErr::kDocExists;
+}
+
+int Doc::RecordWriteError() {
+    if (IsUniqueViolation(Accessor()->errNumber())) {
+        Accessor()->RollbackTrans();
+        return RefuseTaken();
+    }
+    return RollBackAndRecord();
 }
 
 int Doc::Read(int docId) {
@@ -141,38 +185,29 @@ int Doc::Read(int docId) {
 int Doc::Add(std::wstring localFile) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Add", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-
-        // The upload replaces whatever file lies at the path: another
-        // document's current file must not be overwritten by a new one.
-        {
-            ZUBDB::QVParams cond(false);
-            AddInt(cond, L"DocRepoId", docRepoId_);
-            AddText(cond, L"Name", fileName_);
-            AddText(cond, L"Ext", ext_);
-            AddText(cond, L"phyUrl", phyUrl_);
-            std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (Accessor()->SelectRows(rs, kDocTable, L"DocId", cond, kNone, kNone, kNone, 0, 0) !=
-                0)
-                return RecordDbError();
-            if (HasRow(rs)) {
-                const std::wstring shown = phyUrl_ + L"\\" + fileName_ + L"." + ext_;
-                RaiseUnknownError(DocErr::kDocExists,
-                                  zub::FormatBounded(1024, DocErr::kDocExistsText, shown.c_str()));
-                return DocErr::kDocExists;
-            }
-        }
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
 
         // Numbered before anything is stored: a document must not be kept
         // with a version the strategy did not give it.
         if (int rc = initVersion()) return rc;
 
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        std::uint64_t count = 0;
-        if (NFS::CNFS_Cmd::Instance()->upload(loc.server, loc.port, localFile, CurrentPath(loc),
-                                              count, false) != 0)
-            return RecordNfsError();
+        // A file without a row (left by a crash or put there by hand) is not
+        // overwritten; a row of the same name is refused by the unique index.
+        bool taken = false;
+        if (int rc = files.FileExists(files.Path(CurrentRel()), taken)) return rc;
+        if (taken) return RefuseTaken();
+
+        // Staged first: until the row commits, no user's file is touched.
+        const std::wstring stage = L"\\history\\" + std::wstring(kStagingPrefix) + StagingNonce();
+        if (int rc = files.Upload(localFile, files.Path(stage))) return rc;
+        FaultPoint::Hit(FaultPoint::kAddStaged);
+        auto dropStage = [&] {
+            files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.delFile(server, port, files.Path(stage));
+            });
+        };
+        const std::wstring mark = Mark{kAdd, stage, L""}.Text();
 
         ZUBDB::QVParams values(false);
         AddInt(values, L"DocRepoId", docRepoId_);
@@ -189,8 +224,15 @@ int Doc::Add(std::wstring localFile) {
         AddExpr(values, L"LastOperateTime", L"getdate()");
         AddInt(values, L"CurrentOperatorId", 0);
         AddInt(values, L"CaxDocType", caxDocType_);
-        if (Accessor()->InsertRow(kDocTable, values, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        AddText(values, L"PendingFile", mark);
+        if (Accessor()->InsertRow(kDocTable, values, kNone, kNone) != 0 ||
+            Accessor()->CommitTrans() != 0) {
+            const int rc = RecordWriteError();
+            dropStage();
+            return rc;
+        }
+        const long long inserted = Accessor()->LastInsertId();
+        FaultPoint::Hit(FaultPoint::kAddCommitted);
 
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -201,53 +243,366 @@ int Doc::Add(std::wstring localFile) {
             RaiseUnknownError(Err::kUserOrDocTable, Err::kDocTableEmptyText);
             return Err::kUserOrDocTable;
         }
-        id_ = static_cast<int>(InsertedId(rs->GetIntAt(0)));
-        return 0;
+        id_ = static_cast<int>(inserted > 0 ? inserted : rs->GetIntAt(0));
+        rs.reset();
+        const int rc = FinishPending(files);
+        if (rc == NFS::NFS_E_EXISTS) {
+            // A file appeared at the path since the check: this add gives way.
+            ZUBDB::QVParams cond(false);
+            AddInt(cond, L"DocId", id_);
+            AddText(cond, L"PendingFile", mark);
+            if (Accessor()->DeleteRows(kDocTable, cond, kNone, kNone) == 0 &&
+                Accessor()->CommitTrans() == 0)
+                dropStage();
+            else
+                Accessor()->RollbackTrans();
+            return RefuseTaken();
+        }
+        return rc;
     });
 }
 
+int Doc::FinishPending(RepoFiles& files) {
+    ZUBDB::QVParams cond(false);
+    AddInt(cond, L"DocId", id_);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->SelectRows(rs, kDocTable, L"PendingFile,Name,Ext,phyUrl", cond, kNone, kNone,
+                               kNone, 0, 0) != 0)
+        return RecordDbError();
+    if (!HasRow(rs)) return 0;
+    const std::wstring text = rs->GetStringAt(0);
+    if (text.empty()) return 0;
+    const std::wstring current = files.Path(L"\\trunk" + rs->GetStringAt(3) + L"\\" +
+                                            rs->GetStringAt(1) + L"." + rs->GetStringAt(2));
+    rs.reset();
+    const Mark mark = Mark::Parse(text);
+    auto move = [&](const std::wstring& from, const std::wstring& to) {
+        return files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.renameFile(server, port, from, to);
+        });
+    };
+    // Moved already (by the interrupted run, or by another finisher) when
+    // the source is gone and the target is there.
+    auto settled = [&](long rc, const std::wstring& target, int& status) {
+        if (rc == 0) return true;
+        status = 0;
+        if (rc != NFS::NFS_E_NOT_FOUND) {
+            status = files.Record();
+            return false;
+        }
+        bool there = false;
+        if ((status = files.FileExists(target, there)) != 0) return false;
+        if (there) return true;
+        RaiseUnknownError(Err::kFileMissing,
+                          zub::FormatBounded(1024, Err::kFileMissingText, target.c_str()));
+        status = Err::kFileMissing;
+        return false;
+    };
+
+    // A rename needs the target's folder; an upload would have made it.
+    auto makeFolder = [&] {
+        files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.mk(server, port, current.substr(0, current.rfind(L'\\')), false);
+        });
+    };
+    int status = 0;
+    if (mark.kind == kAdd) {
+        makeFolder();
+        const long rc = move(files.Path(mark.a), current);
+        if (rc == NFS::NFS_E_EXISTS) return files.Record();
+        if (!settled(rc, current, status)) {
+            if (status != Err::kFileMissing) return status;
+            // The upload is lost: the add is undone, as if it never ran.
+            ZUBDB::QVParams gone(false);
+            AddInt(gone, L"DocId", id_);
+            AddText(gone, L"PendingFile", text);
+            if (Accessor()->DeleteRows(kDocTable, gone, kNone, kNone) != 0)
+                return RollBackAndRecord();
+            if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+            return status;
+        }
+        FaultPoint::Hit(FaultPoint::kAddPublished);
+    } else if (mark.kind == kCheckIn) {
+        const std::wstring staged = files.Path(mark.a);
+        bool stagedThere = false;
+        if (int rc = files.FileExists(staged, stagedThere)) return rc;
+        if (stagedThere) {
+            // The replaced file becomes the saved version by a rename: its
+            // data is not copied again.
+            const std::wstring saved = files.Path(mark.b);
+            long rc = move(current, saved);
+            if (rc == NFS::NFS_E_EXISTS) {
+                // An older run left a file under that history name; both stay.
+                rc = move(current, saved + L"." + StagingNonce() + L".replaced");
+            }
+            if (rc != 0 && rc != NFS::NFS_E_NOT_FOUND) return files.Record();
+            FaultPoint::Hit(FaultPoint::kCheckInOldMoved);
+            if (!settled(move(staged, current), current, status)) return status;
+            FaultPoint::Hit(FaultPoint::kCheckInPublished);
+        } else {
+            bool there = false;
+            if (int rc = files.FileExists(current, there)) return rc;
+            if (!there) {
+                RaiseUnknownError(Err::kFileMissing,
+                                  zub::FormatBounded(1024, Err::kFileMissingText, staged.c_str()));
+                return Err::kFileMissing;
+            }
+        }
+    } else if (mark.kind == kRename) {
+        makeFolder();
+        const long rc = move(files.Path(mark.a), current);
+        if (rc == NFS::NFS_E_EXISTS) return files.Record();
+        if (!settled(rc, current, status)) return status;
+        FaultPoint::Hit(FaultPoint::kRenamePublished);
+    } else if (mark.kind == kDelete) {
+        return FinishDelete(files, current, text, false);
+    } else {
+        RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(text));
+        return DocErr::kInvalidName;
+    }
+    return ClearMark(text);
+}
+
+int Doc::FinishDelete(RepoFiles& files, const std::wstring& current, const std::wstring& mark,
+                      bool firstRun) {
+    const long rc =
+        files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.delFile(server, port, current);
+        });
+    if (rc == 0) {
+        FaultPoint::Hit(FaultPoint::kDeleteFileGone);
+    } else {
+        const int status = files.Record();
+        if (firstRun || rc != NFS::NFS_E_NOT_FOUND) {
+            // Nothing was deleted: the document stays as it was.
+            if (firstRun) ClearMark(mark);
+            return status;
+        }
+        // Finishing an earlier run: the file is gone already, unless the
+        // server's whole root is missing (which answers "not found" too).
+        const std::size_t cut = current.rfind(L'\\');
+        if (int probe = files.ProbeRootBy(current.substr(0, cut))) return probe;
+    }
+    ZUBDB::QVParams cond(false);
+    AddInt(cond, L"DocId", id_);
+    AddText(cond, L"PendingFile", mark);
+    if (Accessor()->DeleteRows(kDocTable, cond, kNone, kNone) != 0) return RollBackAndRecord();
+    if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+    return 0;
+}
+
+int Doc::ClearMark(const std::wstring& mark) {
+    ZUBDB::QVParams values(false);
+    AddText(values, L"PendingFile", L"");
+    ZUBDB::QVParams cond(false);
+    AddInt(cond, L"DocId", id_);
+    AddText(cond, L"PendingFile", mark);
+    if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
+        return RollBackAndRecord();
+    if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+    return 0;
+}
+
 int Doc::CheckOut(std::wstring localDir) {
-    return OperationScope::RunUnguarded(*this, [&] {
-        if (int rc = View(std::move(localDir))) return rc;
-        return UpdateState(id_, 1);
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::CheckOut", __LINE__, [&] {
+        if (int rc = CheckNames()) return rc;
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        if (int rc = FinishPending(files)) return rc;
+
+        bool heldBefore = false;
+        {
+            ZUBDB::QVParams cond(false);
+            AddInt(cond, L"DocId", id_);
+            std::unique_ptr<ZUBDB::CDBRecordset> rs;
+            if (Accessor()->SelectRows(rs, kDocTable, L"CurrentState,CurrentOperatorId", cond,
+                                       kNone, kNone, kNone, 0, 0) != 0)
+                return RecordDbError();
+            heldBefore = HasRow(rs) && rs->GetIntAt(0) == 1 && rs->GetIntAt(1) == checkOutById_;
+        }
+        ZUBDB::QVParams values(false);
+        AddInt(values, L"CurrentState", 1);
+        AddInt(values, L"CurrentOperatorId", checkOutById_);
+        AddText(values, L"CurrentOperatorName", checkOutByName_);
+        ZUBDB::QVParams only(false);
+        AddInt(only, L"DocId", id_);
+        AddInt(only, L"CurrentOperatorId", 0);
+        AddText(only, L"PendingFile", L"");
+        int rc = ConditionalUpdate(values, only, [&](ZUBDB::CDBRecordset& row) {
+            if (row.GetInt(L"CurrentState") == 1 &&
+                row.GetInt(L"CurrentOperatorId") == checkOutById_)
+                return 0;
+            const std::wstring holder = row.GetString(L"CurrentOperatorName");
+            RaiseUnknownError(Err::kHeldByOther,
+                              zub::FormatBounded(1024, Err::kHeldByOtherText, holder.c_str()));
+            return Err::kHeldByOther;
+        });
+        if (rc != 0) return rc;
+
+        if ((rc = Download(files, CurrentRel(), localDir)) != 0 && !heldBefore) {
+            // The caller has no copy to work on: the check-out is given back.
+            ZUBDB::QVParams back(false);
+            AddInt(back, L"CurrentState", 0);
+            AddInt(back, L"CurrentOperatorId", 0);
+            AddText(back, L"CurrentOperatorName", L"");
+            ZUBDB::QVParams mine(false);
+            AddInt(mine, L"DocId", id_);
+            AddInt(mine, L"CurrentOperatorId", checkOutById_);
+            AddText(mine, L"PendingFile", L"");
+            if (Accessor()->UpdateRows(kDocTable, back, mine, kNone, kNone) != 0 ||
+                Accessor()->CommitTrans() != 0)
+                Accessor()->RollbackTrans();
+        }
+        return rc;
+    });
+}
+
+int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir) {
+    return files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        std::uint64_t count = 0;
+        return cmd.download(server, port, files.Path(rel), localDir, fileName_ + L"." + ext_, count,
+                            false);
     });
 }
 
 int Doc::CheckIn(std::wstring localFile) { return CheckIn(std::move(localFile), std::wstring()); }
 
 int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
-    return OperationScope::RunUnguarded(*this, [&] {
-        if (int rc = SaveToHistory(std::move(rcId))) return rc;
-        if (int rc = UpLoadDoc(std::move(localFile))) return rc;
-        return UpdateState(id_, 0);
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::CheckIn", __LINE__, [&] {
+        if (int rc = CheckNames()) return rc;
+        if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
+            return RejectName(currentVersion_);
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        if (int rc = FinishPending(files)) return rc;
+        std::wstring next;
+        if (int rc = NextVersionForWrite(next)) return rc;
+
+        // Refused before the upload, so a check-in that cannot win moves no data.
+        {
+            ZUBDB::QVParams cond(false);
+            AddInt(cond, L"DocId", id_);
+            std::unique_ptr<ZUBDB::CDBRecordset> rs;
+            if (Accessor()->SelectRows(rs, kDocTable,
+                                       L"CurrentState,CurrentOperatorId,CurrentVersion", cond,
+                                       kNone, kNone, kNone, 0, 0) != 0)
+                return RecordDbError();
+            if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
+                rs->GetStringAt(2) != currentVersion_)
+                return RefuseNotHolder();
+        }
+
+        const std::wstring stage = L"\\history\\" + std::wstring(kStagingPrefix) + StagingNonce();
+        if (int rc = files.Upload(localFile, files.Path(stage))) return rc;
+        FaultPoint::Hit(FaultPoint::kCheckInStaged);
+        const std::wstring mark = Mark{kCheckIn, stage, HistoryRel(currentVersion_)}.Text();
+        if (int rc = CommitCheckIn(next, mark, rcId)) {
+            files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.delFile(server, port, files.Path(stage));
+            });
+            return rc;
+        }
+        FaultPoint::Hit(FaultPoint::kCheckInCommitted);
+        currentVersion_ = next;
+        return FinishPending(files);
     });
+}
+
+int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark,
+                       const std::wstring& rcId) {
+    if (Accessor()->BeginTrans() != 0) return RecordDbError();
+    PendingUnit unit(Accessor());
+    auto fail = [&](int rc) {
+        Accessor()->RollbackTrans();
+        return rc;
+    };
+
+    // The row first: its update decides which of two check-ins wins.
+    ZUBDB::QVParams doc(false);
+    AddText(doc, L"Name", fileName_);
+    AddText(doc, L"Ext", ext_);
+    AddText(doc, L"CurrentVersion", next);
+    AddInt(doc, L"CurrentState", 0);
+    AddInt(doc, L"LastOperatorId", checkOutById_);
+    AddText(doc, L"LastOperatorName", checkOutByName_);
+    AddExpr(doc, L"LastOperateTime", L"getdate()");
+    AddExpr(doc, L"LastOperatorTime", L"getdate()");
+    AddText(doc, L"phyUrl", phyUrl_);
+    AddInt(doc, L"CurrentOperatorId", 0);
+    AddText(doc, L"CurrentOperatorName", L"");
+    AddText(doc, L"PendingFile", mark);
+    ZUBDB::QVParams only(false);
+    AddInt(only, L"DocId", id_);
+    AddInt(only, L"CurrentState", 1);
+    AddInt(only, L"CurrentOperatorId", checkOutById_);
+    AddText(only, L"CurrentVersion", currentVersion_);
+    AddText(only, L"PendingFile", L"");
+    if (int rc = UpdateIfStill(doc, only, [&](ZUBDB::CDBRecordset& row) {
+            return row.GetString(L"PendingFile") == mark ? 0 : RefuseNotHolder();
+        }))
+        return fail(rc);
+
+    if (int rc = InsertHistoryRows(rcId)) return fail(rc);
+    if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+    return 0;
+}
+
+int Doc::InsertHistoryRows(const std::wstring& rcId) {
+    int revision = 1;
+    {
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocId", id_);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, kHistoryTable, L"count(*)", cond, kNone, kNone, kNone, 0,
+                                   0) != 0)
+            return RecordDbError();
+        revision = static_cast<int>((HasRow(rs) ? rs->GetIntAt(0, 0) : 0) + 1);
+    }
+    const int main = getVersionMain();
+    const int sub = getVersionSub();
+    ZUBDB::QVParams values(false);
+    AddInt(values, L"DocId", id_);
+    AddText(values, L"DocName",
+            std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." + std::to_wstring(sub) +
+                L"." + ext_);
+    AddInt(values, L"OperatorId", checkOutById_);
+    AddText(values, L"OperatorName", getUserName(checkOutById_));
+    AddExpr(values, L"OperatorTime", L"getdate()");
+    AddInt(values, L"action", 1);
+    AddText(values, L"OperateInfo", modifyInfo_);
+    AddText(values, L"phyUrl", L"\\history\\");
+    AddInt(values, L"version_main", main);
+    AddInt(values, L"version_sub", sub);
+    AddInt(values, L"Revision", revision);
+    if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0) return RecordDbError();
+
+    if (!rcId.empty()) {
+        ZUBDB::QVParams form(false);
+        AddText(form, L"rcId", rcId);
+        AddInt(form, L"revision", revision);
+        AddInt(form, L"DocId", id_);
+        AddInt(form, L"CaxDocType", 1);
+        if (Accessor()->InsertRow(L"QV_CaxForm", form, kNone, kNone) != 0) return RecordDbError();
+    }
+    return 0;
 }
 
 int Doc::UpLoadDoc(std::wstring localFile) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::UpLoadDoc", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        std::uint64_t count = 0;
-        if (NFS::CNFS_Cmd::Instance()->upload(loc.server, loc.port, localFile, CurrentPath(loc),
-                                              count, false) != 0)
-            return RecordNfsError();
-        return 0;
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        return files.Upload(localFile, files.Path(CurrentRel()));
     });
 }
 
 int Doc::View(std::wstring localDir) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::View", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        std::uint64_t count = 0;
-        if (NFS::CNFS_Cmd::Instance()->download(loc.server, loc.port, CurrentPath(loc), localDir,
-                                                fileName_ + L"." + ext_, count, false) != 0)
-            return RecordNfsError();
-        return 0;
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        if (int rc = FinishPending(files)) return rc;
+        return Download(files, CurrentRel(), localDir);
     });
 }
 
@@ -256,15 +611,10 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         if (int rc = CheckNames()) return rc;
         const std::wstring saved = std::to_wstring(id_) + L"_" + versionStr + L"." + ext_;
         if (!IsPlainName(saved)) return RejectName(versionStr);
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        std::uint64_t count = 0;
-        if (NFS::CNFS_Cmd::Instance()->download(loc.server, loc.port, HistoryPath(loc, versionStr),
-                                                localDir, fileName_ + L"." + ext_, count,
-                                                false) != 0)
-            return RecordNfsError();
-        return 0;
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        if (int rc = FinishPending(files)) return rc;
+        return Download(files, HistoryRel(versionStr), localDir);
     });
 }
 
@@ -278,50 +628,62 @@ int Doc::ReName(std::wstring newName) {
         const std::wstring ext = dot == std::wstring::npos ? ext_ : newName.substr(dot + 1);
         if (name.empty() || !IsPlainName(name + L"." + ext)) return RejectName(newName);
 
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
-        const std::wstring oldPath = CurrentPath(loc);
-        const std::wstring newPath = CurrentPath(loc, name + L"." + ext);
-        if (cmd.renameFile(loc.server, loc.port, oldPath, newPath) != 0) return RecordNfsError();
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        if (int rc = FinishPending(files)) return rc;
+        bool taken = false;
+        if (int rc = files.FileExists(files.Path(CurrentRel(name + L"." + ext)), taken)) return rc;
+        if (taken) {
+            const std::wstring shown = phyUrl_ + L"\\" + name + L"." + ext;
+            RaiseUnknownError(DocErr::kDocExists,
+                              zub::FormatBounded(1024, DocErr::kDocExistsText, shown.c_str()));
+            return DocErr::kDocExists;
+        }
 
-        // A row left naming the old file would name no file at all, and a
-        // second ReName could not find it either: the file goes back.
-        auto renameBack = [&] {
-            if (cmd.renameFile(loc.server, loc.port, newPath, oldPath) != 0) RecordNfsError();
-        };
+        // The row takes the new name first, marked until the file follows.
+        const std::wstring mark = Mark{kRename, CurrentRel(), L""}.Text();
         ZUBDB::QVParams values(false);
         AddText(values, L"Name", name);
         AddText(values, L"Ext", ext);
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
-        if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0) {
-            renameBack();
-            return RecordDbError();
+        AddText(values, L"PendingFile", mark);
+        ZUBDB::QVParams only(false);
+        AddInt(only, L"DocId", id_);
+        AddText(only, L"PendingFile", L"");
+        if (Accessor()->BeginTrans() != 0) return RecordDbError();
+        {
+            PendingUnit unit(Accessor());
+            if (Accessor()->UpdateRows(kDocTable, values, only, kNone, kNone) != 0)
+                return RecordWriteError();
+            if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         }
-        if (Accessor()->CommitTrans() != 0) {
-            renameBack();
-            return RollBackAndRecord();
-        }
-        return 0;
+        FaultPoint::Hit(FaultPoint::kRenameCommitted);
+        return FinishPending(files);
     });
 }
 
 int Doc::Delete() {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Delete", __LINE__, [&] {
         if (int rc = CheckNames()) return rc;
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        if (NFS::CNFS_Cmd::Instance()->delFile(loc.server, loc.port, CurrentPath(loc)) != 0)
-            return RecordNfsError();
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        if (int rc = FinishPending(files)) return rc;
 
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
-        if (Accessor()->DeleteRows(kDocTable, cond, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
-        return 0;
+        // Marked first: a crash between the file and the row is finished by
+        // the next operation instead of leaving a row without its file.
+        const std::wstring mark = Mark{kDelete, L"", L""}.Text();
+        ZUBDB::QVParams values(false);
+        AddText(values, L"PendingFile", mark);
+        ZUBDB::QVParams only(false);
+        AddInt(only, L"DocId", id_);
+        AddText(only, L"PendingFile", L"");
+        if (int rc = ConditionalUpdate(values, only, [&](ZUBDB::CDBRecordset& row) {
+                if (row.GetString(L"PendingFile") == mark) return 0;
+                RaiseUnknownError(Err::kDocIdMissing, Err::kDocIdMissingText);
+                return Err::kDocIdMissing;
+            }))
+            return rc;
+        FaultPoint::Hit(FaultPoint::kDeleteMarked);
+        return FinishDelete(files, files.Path(CurrentRel()), mark, true);
     });
 }
 
@@ -333,39 +695,6 @@ int Doc::NextVersionForWrite(std::wstring& next) {
     // A scheme without a next version would store an empty version.
     RaiseUnknownError(Err::kNextVersionStrategy, DocErr::kUnknownSchemeText);
     return Err::kNextVersionStrategy;
-}
-
-int Doc::UpdateState(int docId, int newState) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::UpdateState", __LINE__, [&] {
-        ZUBDB::QVParams values(false);
-        if (newState == 1) {
-            AddInt(values, L"CurrentState", 1);
-            AddInt(values, L"CurrentOperatorId", checkOutById_);
-            AddText(values, L"CurrentOperatorName", checkOutByName_);
-        } else {
-            std::wstring next;
-            if (int rc = NextVersionForWrite(next)) return rc;
-            AddText(values, L"Name", fileName_);
-            AddText(values, L"Ext", ext_);
-            AddText(values, L"CurrentVersion", next);
-            AddInt(values, L"CurrentState", 0);
-            AddInt(values, L"LastOperatorId", checkOutById_);
-            AddText(values, L"LastOperatorName", checkOutByName_);
-            AddExpr(values, L"LastOperateTime", L"getdate()");
-            AddText(values, L"phyUrl", phyUrl_);
-            AddInt(values, L"CurrentOperatorId", 0);
-            AddText(values, L"CurrentOperatorName", L"");
-            // Asked again from the unchanged text, so it matches what is written.
-            std::wstring again = GetNextVersion();
-            currentVersion_ = again.empty() ? next : std::move(again);
-        }
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", docId);
-        if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
-            return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
-        return 0;
-    });
 }
 
 int Doc::getState(int docId) {
@@ -511,64 +840,24 @@ int Doc::SaveToHistory(std::wstring rcId) {
         if (int rc = CheckNames()) return rc;
         if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
             return RejectName(currentVersion_);
-        RepoLocation loc;
-        if (int rc = loc.Lookup(*this, docRepoId_)) return rc;
-
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), loc.server, loc.port);
-        if (NFS::CNFS_Cmd::Instance()->copy(loc.server, loc.port, CurrentPath(loc),
-                                            HistoryPath(loc, currentVersion_)) != 0)
-            return RecordNfsError();
+        RepoFiles files(*this);
+        if (int rc = files.Open(docRepoId_)) return rc;
+        if (int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                    return cmd.copy(server, port, files.Path(CurrentRel()),
+                                    files.Path(HistoryRel(currentVersion_)));
+                }))
+            return rc;
 
         if (Accessor()->BeginTrans() != 0) return RecordDbError();
-        // Until the commit, every way out (failure or exception) rolls back.
-        auto rollback = [](ZUBDB::CDBAccessor* accessor) {
-            try {
-                accessor->RollbackTrans();
-            } catch (...) {}
+        PendingUnit unit(Accessor());
+        auto fail = [&](int rc) {
+            Accessor()->RollbackTrans();
+            return rc;
         };
-        std::unique_ptr<ZUBDB::CDBAccessor, decltype(rollback)> pending(Accessor(), rollback);
-
-        int revision = 1;
-        {
-            ZUBDB::QVParams cond(false);
-            AddInt(cond, L"DocId", id_);
-            std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (Accessor()->SelectRows(rs, kHistoryTable, L"count(*)", cond, kNone, kNone, kNone, 0,
-                                       0) != 0)
-                return RecordDbError();
-            revision = static_cast<int>((HasRow(rs) ? rs->GetIntAt(0, 0) : 0) + 1);
-        }
-
-        const int main = getVersionMain();
-        const int sub = getVersionSub();
-        ZUBDB::QVParams values(false);
-        AddInt(values, L"DocId", id_);
-        AddText(values, L"DocName",
-                std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." + std::to_wstring(sub) +
-                    L"." + ext_);
-        AddInt(values, L"OperatorId", checkOutById_);
-        AddText(values, L"OperatorName", getUserName(checkOutById_));
-        AddExpr(values, L"OperatorTime", L"getdate()");
-        AddInt(values, L"action", 1);
-        AddText(values, L"OperateInfo", modifyInfo_);
-        AddText(values, L"phyUrl", L"\\history\\");
-        AddInt(values, L"version_main", main);
-        AddInt(values, L"version_sub", sub);
-        AddInt(values, L"Revision", revision);
-        if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0) return RecordDbError();
-
-        if (!rcId.empty()) {
-            ZUBDB::QVParams form(false);
-            AddText(form, L"rcId", rcId);
-            AddInt(form, L"revision", revision);
-            AddInt(form, L"DocId", id_);
-            AddInt(form, L"CaxDocType", 1);
-            if (Accessor()->InsertRow(L"QV_CaxForm", form, kNone, kNone) != 0)
-                return RecordDbError();
-        }
-
+        if (int rc = InsertHistoryRows(rcId)) return fail(rc);
         std::wstring next;
-        if (int rc = NextVersionForWrite(next)) return rc;
+        if (int rc = NextVersionForWrite(next)) return fail(rc);
         ZUBDB::QVParams doc(false);
         AddText(doc, L"Name", fileName_);
         AddText(doc, L"ext", ext_);
@@ -582,10 +871,107 @@ int Doc::SaveToHistory(std::wstring rcId) {
         AddExpr(doc, L"LastOperatorTime", L"getdate()");
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
-        if (Accessor()->UpdateRows(kDocTable, doc, cond, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RecordDbError();
-        pending.release();
+        if (Accessor()->UpdateRows(kDocTable, doc, cond, kNone, kNone) != 0)
+            return fail(RecordDbError());
+        if (Accessor()->CommitTrans() != 0) return fail(RecordDbError());
         return 0;
+    });
+}
+
+int Doc::UpdateIfStill(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
+                       const Judge& judge) {
+    if (Accessor()->UpdateRows(kDocTable, values, only, kNone, kNone) != 0) return RecordDbError();
+    ZUBDB::QVParams cond(false);
+    AddInt(cond, L"DocId", id_);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->SelectRows(rs, kDocTable, kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
+        return RecordDbError();
+    if (!HasRow(rs)) {
+        RaiseUnknownError(Err::kDocMissing, zub::FormatBounded(256, Err::kDocMissingText, id_));
+        return Err::kDocMissing;
+    }
+    return judge(*rs);
+}
+
+int Doc::ConditionalUpdate(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
+                           const Judge& judge) {
+    if (Accessor()->BeginTrans() != 0) return RecordDbError();
+    PendingUnit unit(Accessor());
+    if (int rc = UpdateIfStill(values, only, judge)) {
+        Accessor()->RollbackTrans();
+        return rc;
+    }
+    if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+    return 0;
+}
+
+int Doc::RefuseNotHolder() {
+    RaiseUnknownError(Err::kNotHolder,
+                      zub::FormatBounded(1024, Err::kNotHolderText, checkOutByName_.c_str()));
+    return Err::kNotHolder;
+}
+
+int Doc::ManagesRepository(int repoId, bool& manages) {
+    manages = false;
+    ZUBDB::QVParams ids(false);
+    AddInt(ids, L"DocRepoId", repoId);
+    AddInt(ids, L"UserId", checkOutById_);
+    AddInt(ids, L"UserId", checkOutById_);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->ExecuteSql(
+            rs,
+            L"select count(*) from QV_DMAuth where DocRepoId = ? and Manage <> 0 "
+            L"and (UserId = ? or (RoleId <> 0 and RoleId in "
+            L"(select RoleId from QV_UserRole where UserId = ?)))",
+            ids, kNone, 0, 0) != 0)
+        return RecordDbError();
+    manages = HasRow(rs) && rs->GetIntAt(0, 0) > 0;
+    return 0;
+}
+
+int Doc::EndCheckOut() {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::EndCheckOut", __LINE__, [&] {
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocId", id_);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, kDocTable,
+                                   L"CurrentState,CurrentOperatorId,CurrentVersion,DocRepoId", cond,
+                                   kNone, kNone, kNone, 0, 0) != 0)
+            return RecordDbError();
+        if (!HasRow(rs)) {
+            RaiseUnknownError(Err::kDocMissing, zub::FormatBounded(256, Err::kDocMissingText, id_));
+            return Err::kDocMissing;
+        }
+        const long state = rs->GetIntAt(0);
+        const long holder = rs->GetIntAt(1);
+        const std::wstring version = rs->GetStringAt(2);
+        const int repoId = static_cast<int>(rs->GetIntAt(3));
+        rs.reset();
+        if (state != 1) return RefuseNotHolder();
+        if (holder != checkOutById_) {
+            bool manages = false;
+            if (int rc = ManagesRepository(repoId, manages)) return rc;
+            if (!manages) {
+                RaiseUnknownError(Err::kNotAllowed, Err::kNotAllowedText);
+                return Err::kNotAllowed;
+            }
+        }
+        ZUBDB::QVParams values(false);
+        AddInt(values, L"CurrentState", 0);
+        AddInt(values, L"CurrentOperatorId", 0);
+        AddText(values, L"CurrentOperatorName", L"");
+        ZUBDB::QVParams only(false);
+        AddInt(only, L"DocId", id_);
+        AddInt(only, L"CurrentState", 1);
+        AddInt(only, L"CurrentOperatorId", holder);
+        AddText(only, L"CurrentVersion", version);
+        AddText(only, L"PendingFile", L"");
+        return ConditionalUpdate(values, only, [&](ZUBDB::CDBRecordset& now) {
+            // A check-in that committed first advanced the version.
+            if (now.GetInt(L"CurrentState") == 0 && now.GetString(L"CurrentVersion") == version)
+                return 0;
+            return RefuseNotHolder();
+        });
     });
 }
 

@@ -29,7 +29,7 @@ DocHistory::DocHistory(int id, int docId, int baseLineId, const std::wstring& hi
 int DocHistory::Read(int id) {
     return OperationScope::Run(*this, L"src/dochistory", L"DRM::DocHistory::Read", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocVersionId", id, false, kEq);
+        AddInt(cond, L"DocVersionId", id);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_DMDocVer", kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();

@@ -12,7 +12,7 @@ int DocHistorys::GetAll(filterForDocHistory filter) {
     return OperationScope::Run(
         *this, L"src/dochistorys", L"DRM::DocHistorys::GetAll", __LINE__, [&] {
             ZUBDB::QVParams cond(false);
-            cond.AddParam(0, L"DocId", filter.docId, false, kEq);
+            AddInt(cond, L"DocId", filter.docId);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
             if (Accessor()->SelectRows(rs, L"QV_DMDocVer", kNone, cond, L" Revision desc", kNone,
                                        kNone, 0, 0) != 0)

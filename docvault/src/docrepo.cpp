@@ -2,15 +2,20 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
+#include "dbcore/embeddedstore.h"
 #include "docvault/doc.h"
 #include "docvault/errors.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/operation.h"
 #include "docvault/pendingunit.h"
 #include "internal/plainname.h"
+#include "internal/repofiles.h"
 #include "internal/rowparams.h"
+#include "internal/serverpath.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
@@ -23,6 +28,25 @@ constexpr const wchar_t* kFile = L"src/docrepo";
 constexpr const wchar_t* kRepoTable = L"QV_DMRepo";
 
 // Separators are '\'; a leading pair (a share) and a closing one are fine.
+// Moves the tree `from` into `to`, replacing files of the same name.
+void MoveInto(const std::filesystem::path& from, const std::filesystem::path& to,
+              std::error_code& ec) {
+    namespace fs = std::filesystem;
+    if (!fs::exists(to, ec)) {
+        fs::create_directories(to.parent_path(), ec);
+        fs::rename(from, to, ec);
+        return;
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(from, ec)) {
+        const fs::path dest = to / entry.path().filename();
+        if (entry.is_directory(ec) && fs::is_directory(dest, ec))
+            MoveInto(entry.path(), dest, ec);
+        else
+            fs::rename(entry.path(), dest, ec);
+        if (ec) return;
+    }
+}
+
 bool IsPlainRootText(const std::wstring& dir) {
     if (dir.empty() || dir.find(L'/') != std::wstring::npos) return false;
     if (dir.find(L"\\\\", 1) != std::wstring::npos) return false;
@@ -35,12 +59,6 @@ bool IsPlainRootText(const std::wstring& dir) {
         start = end + 1;
     }
     return true;
-}
-
-std::wstring FoldDriveLetter(std::wstring dir) {
-    if (dir.size() >= 2 && dir[1] == L':' && dir[0] >= L'a' && dir[0] <= L'z')
-        dir[0] = static_cast<wchar_t>(dir[0] - L'a' + L'A');
-    return dir;
 }
 
 }  // namespace
@@ -58,29 +76,34 @@ DocRepo::DocRepo(int id, std::wstring name, std::wstring nfsServer, int port, st
     SetKey(name_);
 }
 
-template <class Call>
-int DocRepo::OnFileServer(Call&& call) {
-    // The password comes from the database we are connected to; the login
-    // goes to the repository's own file server.
-    FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), nfsServer_, nfsPort_);
-    NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
-    const int rc = call(cmd, nfsServer_, static_cast<unsigned short>(nfsPort_));
-    return rc == 0 ? 0 : RecordNfsError();
-}
-
 int DocRepo::Create() {
     // The step that is running decides the result when it throws or finds no
     // connection (the cause is recorded on the object either way).
     int step = kOverlaps;
     const int rc = OperationScope::Run(*this, kFile, L"DRM::DocRepo::Create", __LINE__, [&] {
-        if (CheckExist() != 0) return kOverlaps;
+        // The check and the insert are one write transaction, so two clients
+        // cannot both find the tree free.
+        if (Accessor()->BeginTrans() != 0) {
+            RecordDbError();
+            return kOverlaps;
+        }
+        PendingUnit unit(Accessor());
+        auto fail = [&](int result) {
+            Accessor()->RollbackTrans();
+            return result;
+        };
+        if (CheckExist() != 0) return fail(kOverlaps);
         step = kDirFailed;
-        if (CreateDirOnServer() != 0) return kDirFailed;
+        if (CreateDirOnServer() != 0) return fail(kDirFailed);
         step = kRowFailed;
-        if (Save() != 0) return kRowFailed;
+        if (Save() != 0) return fail(kRowFailed);
         // Without a permission row the creator would not even see the new
         // repository in the per-user listing.
-        if (creator_ != 0 && GrantCreatorRights() != 0) return kRowFailed;
+        if (creator_ != 0 && GrantCreatorRights() != 0) return fail(kRowFailed);
+        if (Accessor()->CommitTrans() != 0) {
+            RollBackAndRecord();
+            return kRowFailed;
+        }
         return kCreated;
     });
     if (rc >= kCreated && rc <= kRowFailed) return rc;
@@ -91,24 +114,34 @@ int DocRepo::CheckExist() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::CheckExist", __LINE__, [&] {
         // An empty root is the server's root: it holds every other repository,
         // and deleting it would wipe them all. A "." segment, a doubled or a
-        // forward separator name an existing tree in words the text
-        // comparison below cannot see through, so two repositories could
-        // share one tree and the deletion of one take the other's files.
-        if (!IsPlainRootText(nfsRootDir_)) {
+        // forward separator name an existing tree in words a plain text
+        // comparison cannot see through.
+        if (!IsPlainRootText(nfsRootDir_) || HasControlChar(nfsRootDir_)) {
             RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(nfsRootDir_));
             return 1;
         }
-        ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"Server", nfsServer_, false, false, kEq);
+        if (name_.empty() || HasControlChar(name_)) {
+            RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(name_));
+            return 1;
+        }
+        // Every row is read: one file server can be written in several ways
+        // ("file:files" and the absolute folder it stands for).
+        ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kRepoTable, L"Directory", cond, kNone, kNone, kNone, 0, 0) !=
-            0)
+        if (Accessor()->SelectRows(rs, kRepoTable, L"Name,Server,Directory", none, kNone, kNone,
+                                   kNone, 0, 0) != 0)
             return RecordDbError();
-        // The file server does not tell d: from D:, so neither may the check.
-        const std::wstring root = FoldDriveLetter(nfsRootDir_);
+        const std::wstring server = ZUBDB::ResolveFileServer(Server(), nfsServer_);
         for (; HasRow(rs); rs->MoveNext()) {
-            const std::wstring dir = FoldDriveLetter(rs->GetStringAt(0));
-            if (dir.find(root) != std::wstring::npos || root.find(dir) != std::wstring::npos)
+            if (rs->GetStringAt(0) == name_) {
+                RaiseUnknownError(Err::kNameTaken,
+                                  zub::FormatBounded(1024, Err::kNameTakenText, name_.c_str()));
+                return 1;
+            }
+            // The tree the file server will use, not the text: D:\\x, D\\x and
+            // \\D\\x are one folder.
+            if (ZUBDB::ResolveFileServer(Server(), rs->GetStringAt(1)) == server &&
+                TreesOverlap(rs->GetStringAt(2), nfsRootDir_))
                 return 1;
         }
         return 0;
@@ -117,10 +150,12 @@ int DocRepo::CheckExist() {
 
 int DocRepo::CreateDirOnServer() {
     return OperationScope::RunUnguarded(*this, [&] {
+        RepoFiles files(*this);
+        files.OpenAt(nfsServer_, nfsPort_, nfsRootDir_);
         for (const wchar_t* sub : {L"", L"\\trunk", L"\\baseline", L"\\history"}) {
             const std::wstring path = nfsRootDir_ + sub;
-            const int rc = OnFileServer(
-                [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            const int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                     return cmd.mk(server, port, path, false);
                 });
             if (rc != 0) return rc;
@@ -132,16 +167,24 @@ int DocRepo::CreateDirOnServer() {
 int DocRepo::Save() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::Save", __LINE__, [&] {
         ZUBDB::QVParams values(false);
-        values.AddParam(0, L"Name", name_, false, false, kEq);
-        values.AddParam(1, L"Server", nfsServer_, false, false, kEq);
-        values.AddParam(2, L"Port", nfsPort_, false, kEq);
-        values.AddParam(3, L"Directory", nfsRootDir_, false, false, kEq);
-        values.AddParam(4, L"CreatorId", creator_, false, kEq);
-        values.AddParam(5, L"CreatorName", GetUserNameW(creator_), false, false, kEq);
-        values.AddParam(6, L"CreateTime", L"getdate()", true, false, kEq);
-        values.AddParam(7, L"VersionStraId", versionStraId_, false, kEq);
-        if (Accessor()->InsertRow(kRepoTable, values, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        AddText(values, L"Name", name_);
+        AddText(values, L"Server", nfsServer_);
+        AddInt(values, L"Port", nfsPort_);
+        AddText(values, L"Directory", nfsRootDir_);
+        AddInt(values, L"CreatorId", creator_);
+        AddText(values, L"CreatorName", GetUserNameW(creator_));
+        AddExpr(values, L"CreateTime", L"getdate()");
+        AddInt(values, L"VersionStraId", versionStraId_);
+        if (Accessor()->InsertRow(kRepoTable, values, kNone, kNone) != 0) {
+            const long number = Accessor()->errNumber();
+            if (number == 2067 || number == 1555) {
+                RaiseUnknownError(Err::kNameTaken,
+                                  zub::FormatBounded(1024, Err::kNameTakenText, name_.c_str()));
+                return Err::kNameTaken;
+            }
+            return RecordDbError();
+        }
+        // Create's transaction commits the row with the check it passed.
 
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -156,15 +199,14 @@ int DocRepo::Save() {
 int DocRepo::GrantCreatorRights() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::GrantCreatorRights", __LINE__, [&] {
         ZUBDB::QVParams values(false);
-        values.AddParam(0, L"DocRepoId", id_, false, kEq);
-        values.AddParam(1, L"UserOrRole", 0, false, kEq);
-        values.AddParam(2, L"UserId", creator_, false, kEq);
-        values.AddParam(3, L"RoleId", 0, false, kEq);
-        values.AddParam(4, L"[Read]", 1, false, kEq);
-        values.AddParam(5, L"Write", 1, false, kEq);
-        values.AddParam(6, L"Manage", 1, false, kEq);
+        AddInt(values, L"DocRepoId", id_);
+        AddInt(values, L"UserOrRole", 0);
+        AddInt(values, L"UserId", creator_);
+        AddInt(values, L"RoleId", 0);
+        AddInt(values, L"[Read]", 1);
+        AddInt(values, L"Write", 1);
+        AddInt(values, L"Manage", 1);
         if (Accessor()->InsertRow(L"QV_DMAuth", values, kNone, kNone) != 0) return RecordDbError();
-        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         return 0;
     });
 }
@@ -173,7 +215,7 @@ std::wstring DocRepo::GetUserNameW(int userId) {
     std::wstring name;
     OperationScope::RunUnguarded(*this, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"UserId", userId, false, kEq);
+        AddInt(cond, L"UserId", userId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", cond, kNone, kNone, kNone, 0, 0) !=
             0)
@@ -187,7 +229,7 @@ std::wstring DocRepo::GetUserNameW(int userId) {
 int DocRepo::Read(int id) {
     return OperationScope::RunUnguarded(*this, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", id, false, kEq);
+        AddInt(cond, L"DocRepoId", id);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(
                 rs, kRepoTable,
@@ -215,9 +257,9 @@ int DocRepo::Read(int id) {
 int DocRepo::updateBaseInfo() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::updateBaseInfo", __LINE__, [&] {
         ZUBDB::QVParams values(false);
-        values.AddParam(0, L"Name", name_, false, false, kEq);
+        AddText(values, L"Name", name_);
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", id_, false, kEq);
+        AddInt(cond, L"DocRepoId", id_);
         if (Accessor()->UpdateRows(kRepoTable, values, cond, kNone, kNone) != 0)
             return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
@@ -228,9 +270,9 @@ int DocRepo::updateBaseInfo() {
 int DocRepo::SaveVersionStra() {
     return OperationScope::RunUnguarded(*this, [&] {
         ZUBDB::QVParams values(false);
-        values.AddParam(0, L"VersionStraId", versionStraId_, false, kEq);
+        AddInt(values, L"VersionStraId", versionStraId_);
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", id_, false, kEq);
+        AddInt(cond, L"DocRepoId", id_);
         if (Accessor()->UpdateRows(kRepoTable, values, cond, kNone, kNone) != 0)
             return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
@@ -246,16 +288,24 @@ int DocRepo::Delete() {
             RaiseUnknownError(Err::kRepoMissing, Err::kRepoMissingText);
             return Err::kRepoMissing;
         }
-        FileServerLogin::Get().EnsureLogin(Server(), Port(), Token(), nfsServer_, nfsPort_);
-        NFS::CNFS_Cmd& cmd = *NFS::CNFS_Cmd::Instance();
-        if (cmd.rm(nfsServer_, static_cast<unsigned short>(nfsPort_), nfsRootDir_) != 0) {
+        RepoFiles files(*this);
+        files.OpenAt(nfsServer_, nfsPort_, nfsRootDir_);
+        auto remove = [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.rm(server, port, nfsRootDir_);
+        };
+        const long rc = files.Try(remove);
+        if (rc != 0) {
             // Otherwise a Delete whose row removal failed after the tree went
             // could never be finished. The row must name this very tree, so
-            // that an object pointing elsewhere removes no one's rows.
-            if (cmd.GetErrorNumber() != NFS::NFS_E_NOT_FOUND) return RecordNfsError();
+            // that an object pointing elsewhere removes no one's rows; and the
+            // server's root must be there, since a missing root answers "not
+            // found" for every path.
+            if (rc != NFS::NFS_E_NOT_FOUND) return files.Record();
             bool names = false;
-            if (int rc = RowNamesThisTree(names)) return rc;
-            if (!names) return RecordNfsError();
+            if (int failed = RowNamesThisTree(names)) return failed;
+            if (!names) return files.Record();
+            if (int failed = files.ProbeRootBy(nfsRootDir_)) return failed;
+            if (int failed = files.Run(remove)) return failed;
         }
         return Remove();
     });
@@ -264,7 +314,7 @@ int DocRepo::Delete() {
 int DocRepo::RowNamesThisTree(bool& names) {
     names = false;
     ZUBDB::QVParams cond(false);
-    cond.AddParam(0, L"DocRepoId", id_, false, kEq);
+    AddInt(cond, L"DocRepoId", id_);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (Accessor()->SelectRows(rs, kRepoTable, L"Server,Port,Directory", cond, kNone, kNone, kNone,
                                0, 0) != 0)
@@ -277,7 +327,7 @@ int DocRepo::RowNamesThisTree(bool& names) {
 int DocRepo::Remove() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::Remove", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", id_, false, kEq);
+        AddInt(cond, L"DocRepoId", id_);
         PendingUnit unit(Accessor());
         // History rows stay: they outlive the repository.
         if (Accessor()->DeleteRows(L"QV_DMBaseline", cond, kNone, kNone) != 0)
@@ -292,20 +342,60 @@ int DocRepo::Remove() {
 
 int DocRepo::BackUp(const std::wstring& localDir) {
     return OperationScope::RunUnguarded(*this, [&] {
-        return OnFileServer(
-            [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                std::uint64_t count = 0;
-                return cmd.downLoadFolder(server, port, nfsRootDir_ + L"\\trunk", localDir, count,
-                                          false);
-            });
+        RepoFiles files(*this);
+        files.OpenAt(nfsServer_, nfsPort_, nfsRootDir_);
+        // A copy that silently lacks a document is no backup.
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocRepoId", id_);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, L"QV_DMDoc", L"Name,Ext,phyUrl", cond, kNone, kNone, kNone,
+                                   0, 0) != 0)
+            return RecordDbError();
+        for (; HasRow(rs); rs->MoveNext()) {
+            const std::wstring file = files.Path(L"\\trunk" + rs->GetStringAt(2) + L"\\" +
+                                                 rs->GetStringAt(0) + L"." + rs->GetStringAt(1));
+            bool there = false;
+            if (int rc = files.FileExists(file, there)) return rc;
+            if (!there) {
+                RaiseUnknownError(Err::kFileMissing,
+                                  zub::FormatBounded(1024, Err::kFileMissingText, file.c_str()));
+                return Err::kFileMissing;
+            }
+        }
+        rs.reset();
+        return CopyTrunkInto(files, localDir);
     });
+}
+
+int DocRepo::CopyTrunkInto(RepoFiles& files, const std::wstring& localDir) {
+    namespace fs = std::filesystem;
+    fs::path target(zub::WideToUtf8(localDir));
+    if (!target.has_filename() && target.has_parent_path()) target = target.parent_path();
+    const fs::path partial =
+        target.parent_path() /
+        ("." + target.filename().string() + ".zub-partial-" + zub::WideToUtf8(StagingNonce()));
+    std::error_code ec;
+    const int rc =
+        files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            std::uint64_t count = 0;
+            return cmd.downLoadFolder(server, port, files.Path(L"\\trunk"),
+                                      zub::Utf8ToWide(partial.string()), count, false);
+        });
+    if (rc == 0) MoveInto(partial, target, ec);
+    fs::remove_all(partial, ec);
+    if (rc != 0) return rc;
+    if (ec) {
+        RaiseUnknownError(NFS::NFS_E_IO, zub::Utf8ToWide(target.string() + ": " + ec.message()));
+        return NFS::NFS_E_IO;
+    }
+    return 0;
 }
 
 std::wstring DocRepo::GetNextMainVersion() {
     std::wstring version;
     OperationScope::RunUnguarded(*this, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", id_, false, kEq);
+        AddInt(cond, L"DocRepoId", id_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_DMDoc",
                                    L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", cond,

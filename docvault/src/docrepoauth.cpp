@@ -25,13 +25,13 @@ DocRepoAuth::DocRepoAuth(int id, int docRepoId, int userId, int roleId, int byRo
 int DocRepoAuth::Save() {
     return OperationScope::Run(*this, L"src/docrepoauth", L"DRM::DocRepoAuth::Save", __LINE__, [&] {
         ZUBDB::QVParams values(false);
-        values.AddParam(0, L"DocRepoId", docRepoId_, false, kEq);
-        values.AddParam(1, L"UserOrRole", byRoleOrByUser_, false, kEq);
-        values.AddParam(2, L"UserId", userId_, false, kEq);
-        values.AddParam(3, L"RoleId", roleId_, false, kEq);
-        values.AddParam(4, L"[Read]", read_, false, kEq);
-        values.AddParam(5, L"Write", write_, false, kEq);
-        values.AddParam(6, L"Manage", manage_, false, kEq);
+        AddInt(values, L"DocRepoId", docRepoId_);
+        AddInt(values, L"UserOrRole", byRoleOrByUser_);
+        AddInt(values, L"UserId", userId_);
+        AddInt(values, L"RoleId", roleId_);
+        AddInt(values, L"[Read]", read_);
+        AddInt(values, L"Write", write_);
+        AddInt(values, L"Manage", manage_);
         if (Accessor()->InsertRow(L"QV_DMAuth", values, kNone, kNone) != 0) return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
 

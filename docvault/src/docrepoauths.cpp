@@ -31,7 +31,7 @@ private:
 int DocRepoAuths::Select() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", filter_.docRepoId, false, kEq);
+        AddInt(cond, L"DocRepoId", filter_.docRepoId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_v_DMAuthSet",
                                    L"authId,DocRepoId,UserId,RoleId,UserOrRole,[Read],Write,Manage,"
@@ -75,7 +75,7 @@ int DocRepoAuths::Select(int userId) {
 int DocRepoAuths::Delete() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Delete", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", filter_.docRepoId, false, kEq);
+        AddInt(cond, L"DocRepoId", filter_.docRepoId);
         if (Accessor()->DeleteRows(kAuthTable, cond, kNone, kNone) != 0) return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         Clear();
@@ -91,13 +91,13 @@ int DocRepoAuths::Save() {
         for (int i = 0; i < Count(); ++i) {
             const DocRepoAuth& auth = *Auth(i);
             values.Clear();
-            values.AddParam(0, L"DocRepoId", auth.docRepoId(), false, kEq);
-            values.AddParam(1, L"UserId", auth.userId(), false, kEq);
-            values.AddParam(2, L"RoleId", auth.roleId(), false, kEq);
-            values.AddParam(3, L"UserOrRole", auth.byRoleOrByUser(), false, kEq);
-            values.AddParam(4, L"[Read]", auth.read(), false, kEq);
-            values.AddParam(5, L"Write", auth.write(), false, kEq);
-            values.AddParam(6, L"Manage", auth.manage(), false, kEq);
+            AddInt(values, L"DocRepoId", auth.docRepoId());
+            AddInt(values, L"UserId", auth.userId());
+            AddInt(values, L"RoleId", auth.roleId());
+            AddInt(values, L"UserOrRole", auth.byRoleOrByUser());
+            AddInt(values, L"[Read]", auth.read());
+            AddInt(values, L"Write", auth.write());
+            AddInt(values, L"Manage", auth.manage());
             if (Accessor()->InsertRow(kAuthTable, values, kNone, kNone) != 0)
                 return RollBackAndRecord();
         }

@@ -10,7 +10,7 @@ namespace DRM {
 int Docs::GetAll(filterForDoc filter) {
     return OperationScope::RunUnguarded(*this, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"DocRepoId", filter.docRepoId, false, kEq);
+        AddInt(cond, L"DocRepoId", filter.docRepoId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(
                 rs, L"QV_DMDoc",

@@ -28,7 +28,7 @@ VersionStra::VersionStra(int seriaNumStra, int begin_Main, int begin_Sub, int ne
 int VersionStra::Read(int id) {
     return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Read", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"VersionStraId", id, false, kEq);
+        AddInt(cond, L"VersionStraId", id);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, kTable, kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();
@@ -48,12 +48,12 @@ namespace {
 
 ZUBDB::QVParams StrategyValues(const VersionStra& v) {
     ZUBDB::QVParams values(false);
-    values.AddParam(0, L"SeriaNumStra", v.seriaNumStra(), false, kEq);
-    values.AddParam(1, L"Begin_Main", v.begin_Main(), false, kEq);
-    values.AddParam(2, L"Begin_sub", v.begin_Sub(), false, kEq);
-    values.AddParam(3, L"NewDocBeginNum", v.newDocBeginNum(), false, kEq);
-    values.AddParam(4, L"DocAdvScope", v.docAdvScope(), false, kEq);
-    values.AddParam(5, L"CreateBSLNAdv", v.createBSLNAdv(), false, kEq);
+    AddInt(values, L"SeriaNumStra", v.seriaNumStra());
+    AddInt(values, L"Begin_Main", v.begin_Main());
+    AddInt(values, L"Begin_sub", v.begin_Sub());
+    AddInt(values, L"NewDocBeginNum", v.newDocBeginNum());
+    AddInt(values, L"DocAdvScope", v.docAdvScope());
+    AddInt(values, L"CreateBSLNAdv", v.createBSLNAdv());
     return values;
 }
 
@@ -62,7 +62,7 @@ ZUBDB::QVParams StrategyValues(const VersionStra& v) {
 int VersionStra::Update() {
     return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Update", __LINE__, [&] {
         ZUBDB::QVParams cond(false);
-        cond.AddParam(0, L"VersionStraId", versionStraId_, false, kEq);
+        AddInt(cond, L"VersionStraId", versionStraId_);
         if (Accessor()->UpdateRows(kTable, StrategyValues(*this), cond, kNone, kNone) != 0)
             return RecordDbError();
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();

@@ -17,6 +17,7 @@
 #include "docvault/dochistory.h"
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
+#include "docvault/errors.h"
 #include "embedded_store_fixture.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
@@ -61,6 +62,8 @@ protected:
         doc.set_checkOutById(1);
         doc.set_checkOutByName(L"system");
         doc.set_modifyInfo(info);
+        // Only the holder may check in.
+        if (int rc = doc.CheckOut(LocalDir("co").wstring())) return rc;
         return doc.CheckIn(WriteLocal("ci/" + doc_name(doc), content).wstring(), rcId);
     }
 
@@ -247,14 +250,16 @@ TEST_F(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
     for (const auto& e : doctest::fs::directory_iterator(OnServer("trunk")))
         trunk.insert(e.path().filename().string());
     EXPECT_THAT(trunk, ElementsAre("big.prt"));  // no partial file left beside it
-    EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")),
-              std::string(3u << 20, 'a'));
-    // The history save had already advanced the row.
+    // Nothing was saved or advanced: the holder still holds version 1.0.
+    std::set<std::string> history;
+    for (const auto& e : doctest::fs::directory_iterator(OnServer("history")))
+        history.insert(e.path().filename().string());
+    EXPECT_THAT(history, ::testing::IsEmpty());
     DRM::Doc doc = ReadDoc(id);
     EXPECT_EQ(doc.state(), 1);
-    EXPECT_EQ(doc.currentVersion(), L"1.1");
-    EXPECT_EQ(doc.checkOutById(), 0);
-    EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), 1);
+    EXPECT_EQ(doc.currentVersion(), L"1.0");
+    EXPECT_EQ(doc.checkOutById(), 1);
+    EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), 0);
 }
 
 TEST_F(DocLifeCycle, RenameDeleteAndListing) {
@@ -294,7 +299,7 @@ TEST_F(DocLifeCycle, RenameDeleteAndListing) {
     // Onto another document's name: refused, nothing changes.
     const int d = AddDoc(L"d", "D", L"\\m");
     DRM::Doc clash = ReadDoc(c);
-    EXPECT_EQ(clash.ReName(L"d.prt"), NFS::NFS_E_EXISTS);
+    EXPECT_EQ(clash.ReName(L"d.prt"), DRM::DocErr::kDocExists);
     EXPECT_EQ(ReadFile(OnServer("trunk/m/d.prt")), "D");
     EXPECT_EQ(ReadFile(OnServer("trunk/m/bracket.prt")), "C");
     EXPECT_EQ(ReadDoc(c).fileName(), L"bracket");
@@ -440,8 +445,11 @@ TEST_F(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     Open(again);
     again.set_docRepoId(repoId_);
     again.set_name(L"rel1");
-    EXPECT_EQ(again.Create(), NFS::NFS_E_EXISTS);
-    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/trunk")));
+    EXPECT_EQ(again.Create(), DRM::Err::kNameTaken);
+    std::set<std::string> folders;
+    for (const auto& e : doctest::fs::directory_iterator(OnServer("baseline")))
+        folders.insert(e.path().filename().string());
+    EXPECT_THAT(folders, ElementsAre("rel1"));
     EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
     EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
 

@@ -88,6 +88,7 @@ TEST_F(LargeFile, CheckInAndCheckOutOfOneGibibyteStreams) {
 
     doc.set_checkOutById(1);
     doc.set_checkOutByName(L"system");
+    ASSERT_EQ(doc.CheckOut(LocalDir("seed").wstring()), 0) << doc.ErrNumber();
     ASSERT_EQ(doc.CheckIn(source.wstring()), 0) << doc.ErrNumber();
     doctest::fs::remove(source);
     const auto out = LocalDir("out");

@@ -185,6 +185,14 @@ TEST_F(RepoIntegration, RepositoryLifeCycle) {
         std::ofstream(tree / "trunk" / "sub" / "b.drw") << "drawing";
         const fs::path local = tmp_ / "backup";
         fs::create_directories(local);
+        // The rows name exactly the files that are there.
+        ZUBDB::QVParams mine(false);
+        mine.AddParam(0, L"DocRepoId", id, false, L"=");
+        ASSERT_EQ(raw_->DeleteRows(L"QV_DMDoc", mine, L"", L""), 0);
+        ASSERT_EQ(raw_->CommitTrans(), 0);
+        Insert(L"QV_DMDoc", {{L"DocRepoId", id}}, {{L"Name", L"a"}, {L"Ext", L"prt"}});
+        Insert(L"QV_DMDoc", {{L"DocRepoId", id}},
+               {{L"Name", L"b"}, {L"Ext", L"drw"}, {L"phyUrl", L"\\sub"}});
         DRM::DocRepo repo;
         Connect(repo);
         ASSERT_EQ(repo.Read(id), 0);
@@ -678,10 +686,11 @@ protected:
 TEST_F(RepoInterleaving, AnInsertBetweenCommitAndReadBackDoesNotStealTheNewId) {
     const int repoId = CreateRepo(L"shared", L"D:\\shared", rootA_);
     const std::wstring intruderServer = ServerOf(rootB_);
+    int intrusions = 0;
     InterleavingAccessor::intrusion = [&](ZUBDB::CDBAccessor& other) {
         // Another client's repository, and a permission row equal to ours.
         ZUBDB::QVParams repo(false);
-        repo.AddParam(0, L"Name", L"intruder", false, false, L"=");
+        repo.AddParam(0, L"Name", L"intruder " + std::to_wstring(++intrusions), false, false, L"=");
         repo.AddParam(1, L"Server", intruderServer, false, false, L"=");
         ASSERT_EQ(other.InsertRow(L"QV_DMRepo", repo, L"", L""), 0);
         ZUBDB::QVParams auth(false);

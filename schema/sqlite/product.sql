@@ -12,6 +12,7 @@ CREATE TABLE QV_Role (
     RoleId   INTEGER PRIMARY KEY AUTOINCREMENT,
     RoleName TEXT NOT NULL DEFAULT ''
 );
+CREATE UNIQUE INDEX QV_Role_RoleName ON QV_Role (RoleName);
 
 CREATE TABLE QV_UserRole (
     UserId INTEGER NOT NULL REFERENCES QV_User (UserId) ON DELETE CASCADE,
@@ -43,6 +44,7 @@ CREATE TABLE QV_DMRepo (
 );
 -- The overlap check reads every directory of one server.
 CREATE INDEX QV_DMRepo_Server ON QV_DMRepo (Server);
+CREATE UNIQUE INDEX QV_DMRepo_Name ON QV_DMRepo (Name);
 
 -- A row names a user (UserId, RoleId 0) or a role (RoleId, UserId 0).
 CREATE TABLE QV_DMAuth (
@@ -77,11 +79,16 @@ CREATE TABLE QV_DMDoc (
     LastOperateTime     REAL,
     LastOperatorTime    REAL,
     phyUrl              TEXT NOT NULL DEFAULT '',
-    CaxDocType          INTEGER NOT NULL DEFAULT 0
+    CaxDocType          INTEGER NOT NULL DEFAULT 0,
+    -- An add, check-in, rename or delete that committed its rows but may not
+    -- have moved its files yet; empty when none.
+    PendingFile         TEXT NOT NULL DEFAULT ''
 );
 -- Listing a repository filters by DocRepoId and sorts by phyUrl.
 CREATE INDEX QV_DMDoc_DocRepoId_phyUrl ON QV_DMDoc (DocRepoId, phyUrl);
 CREATE INDEX QV_DMDoc_phyUrl ON QV_DMDoc (phyUrl);
+-- One row per server file: "a.b" + "c" and "a" + "b.c" are both a.b.c.
+CREATE UNIQUE INDEX QV_DMDoc_File ON QV_DMDoc (DocRepoId, phyUrl, (Name || '.' || Ext));
 
 -- History rows outlive their document, so DocId has no foreign key.
 CREATE TABLE QV_DMDocVer (
@@ -117,7 +124,7 @@ CREATE TABLE QV_DMBaseline (
     BaseLineInfo       TEXT NOT NULL DEFAULT '',
     BaseLineCreateTime REAL
 );
-CREATE INDEX QV_DMBaseline_DocRepoId ON QV_DMBaseline (DocRepoId);
+CREATE UNIQUE INDEX QV_DMBaseline_Name ON QV_DMBaseline (DocRepoId, name);
 
 -- Counters behind the procedure GetNewId: one row per id name.
 CREATE TABLE QV_IdCounter (

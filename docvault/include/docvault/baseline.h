@@ -9,7 +9,7 @@
 
 namespace DRM {
 
-struct RepoLocation;
+class RepoFiles;
 
 class BaseLine : public BO {
 public:
@@ -41,10 +41,13 @@ public:
     int DownLoad(const std::wstring& localDir);
 
 private:
-    // made: where the repository lives, for undoing the folder.
-    int CreateDirOnServer(RepoLocation& made);
-    // stored: whether the row was committed (also when a later step failed).
-    int Save(bool& stored);
+    // stage: the server path of the finished copy.
+    int CreateDirOnServer(RepoFiles& files, std::wstring& stage);
+    // Names the staged copy and stores the row; the copy goes on failure.
+    int Save(RepoFiles& files, const std::wstring& stage);
+    int CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy);
+    void RemoveFolder(RepoFiles& files, const std::wstring& folder);
+    int RefuseTaken();
     // Refuses a name that is no single folder name below R\baseline.
     int CheckName();
     // Whether the row with this id is still this repository's baseline of

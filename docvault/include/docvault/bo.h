@@ -15,7 +15,8 @@ class BOs;
 }
 namespace DRM {
 struct RepoLocation;
-}
+class RepoFiles;
+}  // namespace DRM
 
 struct BOErrorEntry {
     long number = 0;
@@ -81,6 +82,7 @@ protected:
     friend class ZUBDB::BOs;
     friend class OperationScope;
     friend struct DRM::RepoLocation;
+    friend class DRM::RepoFiles;
 
 private:
     std::unique_ptr<ZUBDB::CDBAccessor> MakeAccessorLikeThis() const;

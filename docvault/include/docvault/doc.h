@@ -3,10 +3,16 @@
 // R\history as <id>_<version>.<ext>.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 
 #include "docvault/bo.h"
+
+namespace ZUBDB {
+class CDBRecordset;
+class QVParams;
+}  // namespace ZUBDB
 
 namespace DRM {
 
@@ -24,6 +30,7 @@ inline constexpr const wchar_t* kUnknownSchemeText = L"版本策略的编号方�
 }  // namespace DocErr
 
 struct RepoLocation;
+class RepoFiles;
 
 struct filterForDoc {
     int docRepoId = 0;
@@ -31,6 +38,8 @@ struct filterForDoc {
 };
 
 class Doc : public BO {
+    friend class RepoCheck;
+
 public:
     Doc() = default;
     // Keyed by the decimal id; modifyInfo empty, caxDocType 0.
@@ -85,10 +94,18 @@ public:
     // Numbers the version, uploads the file, inserts the row; sets id and
     // currentVersion.
     int Add(std::wstring localFile);
-    // Downloads the current file into localDir, then marks the row checked out.
+    // Marks the row checked out by checkOutById, then downloads the current
+    // file into localDir. Succeeds only while the document is checked in or
+    // already held by that user; otherwise 49612 naming the holder, and the
+    // row stays as it was. A failed download gives the check-out back.
     int CheckOut(std::wstring localDir);
-    // Saves the replaced version to the history, uploads the new file, marks
-    // the row checked in with the next version.
+    // All or nothing: uploads localFile under a staging name, then in one
+    // transaction writes the history row (and CAD form row) and advances the
+    // document row, on condition that checkOutById still holds the checked-out
+    // version currentVersion (else 49613 and nothing changes); then moves the
+    // replaced file to its history path and the staged file into place. A
+    // crash after the commit is completed by the next operation on the
+    // document or by RepoCheck.
     int CheckIn(std::wstring localFile);
     // As above; rcId names the CAD form recorded with the check-in (empty: none).
     int CheckIn(std::wstring localFile, std::wstring rcId);
@@ -103,6 +120,12 @@ public:
     int ReName(std::wstring newName);
     // Deletes the current file, then the row; the history stays.
     int Delete();
+    // Ends a check-out without a check-in: the document keeps its version and
+    // its current file. Allowed for the holder (checkOutById) and for a user
+    // with the manage right on the repository (directly or through a role);
+    // else 49616. A document that is not checked out: 49613. The change is a
+    // conditional update, so a check-in that commits first wins.
+    int EndCheckOut();
     // The row's state (0 or 1), or an error number (tell them apart by ErrNumber).
     int getState(int docId);
     // The largest history revision, or an error number.
@@ -114,7 +137,6 @@ public:
     int SaveToHistory(std::wstring rcId);
 
 private:
-    int UpdateState(int docId, int newState);
     int initVersion();
     std::wstring getMaxCurrentVersion(int scheme);
     int getVersionMain() const;
@@ -124,11 +146,40 @@ private:
     // Refuses names that would lead out of their folder on the server.
     int CheckNames();
     int RejectName(const std::wstring& name);
-    std::wstring CurrentPath(const RepoLocation& loc) const;
-    std::wstring CurrentPath(const RepoLocation& loc, const std::wstring& name) const;
-    std::wstring HistoryPath(const RepoLocation& loc, const std::wstring& version) const;
+    // Paths below the repository's root.
+    std::wstring CurrentRel() const;
+    std::wstring CurrentRel(const std::wstring& name) const;
+    std::wstring HistoryRel(const std::wstring& version) const;
+    // 49611 for this document's path.
+    int RefuseTaken();
+    // A failed write: a unique-index refusal becomes 49611; rolled back.
+    int RecordWriteError();
+    int Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir);
+    int CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId);
+    int InsertHistoryRows(const std::wstring& rcId);
+    // Completes what the row's pending mark says is left to do on the file
+    // server (an interrupted add, check-in, rename or delete), then clears
+    // the mark. 0 when nothing was pending.
+    int FinishPending(RepoFiles& files);
+    int FinishDelete(RepoFiles& files, const std::wstring& current, const std::wstring& mark,
+                     bool firstRun);
+    int ClearMark(const std::wstring& mark);
     // GetNextVersion for a write: an empty result is a recorded failure.
     int NextVersionForWrite(std::wstring& next);
+
+    // Tells from the row as it is after a conditional update whether this
+    // call's update took effect: 0, or the error it records.
+    using Judge = std::function<int(ZUBDB::CDBRecordset& row)>;
+    // Inside the open transaction: updates the row where `only` holds, reads
+    // it back and asks `judge`. Works alike on any SQL server, since the
+    // update locks the row before the read.
+    int UpdateIfStill(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
+                      const Judge& judge);
+    // The same as a transaction of its own, committed only when judged won.
+    int ConditionalUpdate(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
+                          const Judge& judge);
+    int RefuseNotHolder();
+    int ManagesRepository(int repoId, bool& manages);
 
     int docRepoId_ = 0;
     int id_ = 0;

@@ -9,6 +9,8 @@
 
 namespace DRM {
 
+class RepoFiles;
+
 class DocRepo : public BO {
 public:
     // Results of Create.
@@ -75,9 +77,9 @@ private:
     int RowNamesThisTree(bool& names);
     std::wstring GetUserNameW(int userId);
     int GrantCreatorRights();
-    // EnsureLogin, then one file-server call; its failure recorded.
-    template <class Call>
-    int OnFileServer(Call&& call);
+    // Fetches R\\trunk into a fresh folder beside localDir and moves it into
+    // place only when complete.
+    int CopyTrunkInto(RepoFiles& files, const std::wstring& localDir);
 
     int id_ = 0;
     std::wstring name_;

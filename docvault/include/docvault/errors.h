@@ -29,5 +29,23 @@ inline constexpr int kNoMatch = 49608;
 inline constexpr const wchar_t* kNoMatchText = L"条件无效";
 inline constexpr int kRepoMissing = 49609;
 inline constexpr const wchar_t* kRepoMissingText = L"DocRepoId  无效";  // two blanks
+// 49610 and 49611 are the name errors of DRM::DocErr (docvault/doc.h).
+// Check-out refused: another user holds the document (%ls: the holder's name).
+inline constexpr int kHeldByOther = 49612;
+inline constexpr const wchar_t* kHeldByOtherText = L"文档已被 %ls 检出";
+// Check-in or unlock refused: the acting user does not hold the checked-out
+// version (%ls: the acting user's name).
+inline constexpr int kNotHolder = 49613;
+inline constexpr const wchar_t* kNotHolderText = L"文档未被 %ls 检出";
+// A file that a row names is not on the file server (%ls: its path).
+inline constexpr int kFileMissing = 49614;
+inline constexpr const wchar_t* kFileMissingText = L"文件 %ls 不存在";
+// A repository, baseline or role name that is taken (%ls: the name).
+inline constexpr int kNameTaken = 49615;
+inline constexpr const wchar_t* kNameTakenText = L"名称 %ls 已被使用";
+// Unlock refused: the acting user neither holds the document nor manages its
+// repository.
+inline constexpr int kNotAllowed = 49616;
+inline constexpr const wchar_t* kNotAllowedText = L"用户无权解除文档的检出";
 
 }  // namespace DRM::Err

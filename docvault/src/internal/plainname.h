@@ -4,14 +4,17 @@
 #include <string>
 
 #include "docvault/doc.h"
+#include "internal/serverpath.h"
 #include "zub/text.h"
 
 namespace DRM {
 
-// It must not name its own folder, its parent, or reach into another folder.
+// It must not name its own folder, its parent, or reach into another folder,
+// and holds no control character (they would reach every user's terminal).
 inline bool IsPlainName(const std::wstring& name) {
     return !name.empty() && name != L"." && name != L".." &&
-           name.find_first_of(std::wstring(L"\\/\0", 3)) == std::wstring::npos;
+           name.find_first_of(std::wstring(L"\\/\0", 3)) == std::wstring::npos &&
+           !HasControlChar(name);
 }
 
 // The description recorded with DocErr::kInvalidName.

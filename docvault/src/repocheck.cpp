@@ -1,0 +1,330 @@
+#include "docvault/repocheck.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <system_error>
+
+#include "docvault/doc.h"
+#include "docvault/errors.h"
+#include "docvault/operation.h"
+#include "internal/repofiles.h"
+#include "internal/rowparams.h"
+#include "internal/serverpath.h"
+#include "zub/text.h"
+
+namespace DRM {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const wchar_t* kFile = L"src/repocheck";
+
+struct Repo {
+    int id = 0;
+    std::wstring server;
+    long port = 0;
+    std::wstring dir;
+};
+
+// The local folder behind a server folder of an embedded ("file:") server,
+// resolved as that server resolves it; empty for other servers.
+fs::path LocalFolder(const std::wstring& server, const std::wstring& folder) {
+    if (server.size() < 5 || server.compare(0, 5, L"file:") != 0) return {};
+    fs::path path(zub::WideToUtf8(server.substr(5)));
+    for (const std::wstring& part : ServerPathParts(folder)) path /= zub::WideToUtf8(part);
+    return path;
+}
+
+std::wstring ServerRel(const fs::path& base, const fs::path& file) {
+    std::wstring rel;
+    for (const fs::path& part : file.lexically_relative(base))
+        rel += L"\\" + zub::Utf8ToWide(part.string());
+    return rel;
+}
+
+bool OlderThan(const fs::path& path, long seconds) {
+    std::error_code ec;
+    const auto written = fs::last_write_time(path, ec);
+    if (ec) return false;
+    return fs::file_time_type::clock::now() - written > std::chrono::seconds(seconds);
+}
+
+}  // namespace
+
+class RepoCheck::Examiner {
+public:
+    Examiner(RepoCheck& bo, bool repair, std::vector<RepoFinding>& findings, long staleSeconds)
+        : bo_(bo), repair_(repair), findings_(findings), stale_(staleSeconds) {}
+
+    int Run(const Repo& repo) {
+        repo_ = repo;
+        files_ = std::make_unique<RepoFiles>(bo_);
+        files_->OpenAt(repo.server, repo.port, repo.dir);
+        if (int rc = Documents()) return rc;
+        if (int rc = History()) return rc;
+        if (int rc = Baselines()) return rc;
+        Folders();
+        return 0;
+    }
+
+private:
+    RepoFinding& Add(RepoFinding::Kind kind, std::wstring path, std::wstring text) {
+        RepoFinding finding;
+        finding.kind = kind;
+        finding.docRepoId = repo_.id;
+        finding.path = std::move(path);
+        finding.text = std::move(text);
+        findings_.push_back(std::move(finding));
+        return findings_.back();
+    }
+
+    int Documents() {
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocRepoId", repo_.id);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (bo_.Accessor()->SelectRows(
+                rs, L"QV_DMDoc",
+                L"DocId,Name,Ext,phyUrl,CurrentState,CurrentOperatorId,PendingFile,CurrentVersion",
+                cond, kNone, kNone, kNone, 0, 0) != 0)
+            return bo_.RecordDbError();
+        struct Row {
+            int id;
+            std::wstring name, ext, phyUrl, pending, version;
+            long state, holder;
+        };
+        std::vector<Row> rows;
+        for (; HasRow(rs); rs->MoveNext())
+            rows.push_back(Row{static_cast<int>(rs->GetIntAt(0)), rs->GetStringAt(1),
+                               rs->GetStringAt(2), rs->GetStringAt(3), rs->GetStringAt(6),
+                               rs->GetStringAt(7), rs->GetIntAt(4), rs->GetIntAt(5)});
+        rs.reset();
+
+        for (const Row& row : rows) {
+            const std::wstring rel = L"\\trunk" + row.phyUrl + L"\\" + row.name + L"." + row.ext;
+            tracked_.insert(rel);
+            ids_.push_back(row.id);
+            bool pending = !row.pending.empty();
+            if (pending) {
+                const std::size_t bar = row.pending.find(L'|');
+                const std::size_t end = row.pending.find(L'|', bar + 1);
+                if (bar != std::wstring::npos)
+                    staged_.insert(row.pending.substr(bar + 1, end - bar - 1));
+                RepoFinding& f = Add(RepoFinding::Kind::InterruptedOperation, files_->Path(rel),
+                                     L"文档 " + std::to_wstring(row.id) + L" 的操作未完成 (" +
+                                         row.pending.substr(0, bar) + L")");
+                f.docId = row.id;
+                if (repair_) {
+                    Doc doc;
+                    doc.Connect(bo_.ConnState(), L"");
+                    doc.set_id(row.id);
+                    doc.set_docRepoId(repo_.id);
+                    doc.set_phyUrl(row.phyUrl);
+                    f.repaired = doc.FinishPending(*files_) == 0;
+                    if (!f.repaired) f.text += L": " + doc.ErrDesc();
+                    pending = !f.repaired;
+                    if (f.repaired && row.pending.rfind(L"delete", 0) == 0) continue;
+                }
+            }
+            if (!pending) {
+                bool there = false;
+                if (files_->FileExists(files_->Path(rel), there) != 0) {
+                    NotChecked(files_->Path(rel));
+                } else if (!there) {
+                    Add(RepoFinding::Kind::DocFileMissing, files_->Path(rel),
+                        L"文档 " + std::to_wstring(row.id) + L" 的当前文件不存在")
+                        .docId = row.id;
+                }
+            }
+            if (row.state == 1 && !UserExists(row.holder)) {
+                Add(RepoFinding::Kind::HolderMissing, files_->Path(rel),
+                    L"文档 " + std::to_wstring(row.id) + L" 被不存在的用户 " +
+                        std::to_wstring(row.holder) + L" 检出")
+                    .docId = row.id;
+            }
+        }
+        return 0;
+    }
+
+    bool UserExists(long userId) {
+        if (userId == 0) return false;
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"UserId", userId);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (bo_.Accessor()->SelectRows(rs, L"QV_User", L"UserId", cond, kNone, kNone, kNone, 0,
+                                       0) != 0)
+            return true;  // unknown: not reported
+        return HasRow(rs);
+    }
+
+    // Saved files are named from the replaced version's text; the row keeps
+    // its main and sub number, so "2" and "2.2" are both candidates.
+    int History() {
+        for (int docId : ids_) {
+            ZUBDB::QVParams cond(false);
+            AddInt(cond, L"DocId", docId);
+            std::unique_ptr<ZUBDB::CDBRecordset> rs;
+            if (bo_.Accessor()->SelectRows(rs, L"QV_DMDocVer",
+                                           L"DocVersionId,DocName,Version_Main,Version_Sub", cond,
+                                           kNone, kNone, kNone, 0, 0) != 0)
+                return bo_.RecordDbError();
+            for (; HasRow(rs); rs->MoveNext()) {
+                const std::wstring main = std::to_wstring(rs->GetIntAt(2));
+                const std::wstring sub = std::to_wstring(rs->GetIntAt(3));
+                const std::wstring prefix =
+                    std::to_wstring(docId) + L"_" + main + L"." + sub + L".";
+                const std::wstring name = rs->GetStringAt(1);
+                if (name.rfind(prefix, 0) != 0) continue;
+                const std::wstring ext = name.substr(prefix.size());
+                std::vector<std::wstring> candidates = {L"\\history\\" + name};
+                if (main == sub)
+                    candidates.push_back(L"\\history\\" + std::to_wstring(docId) + L"_" + main +
+                                         L"." + ext);
+                bool found = false;
+                for (const std::wstring& rel : candidates) {
+                    bool there = false;
+                    if (files_->FileExists(files_->Path(rel), there) == 0 && there) found = true;
+                }
+                if (!found) {
+                    RepoFinding& f =
+                        Add(RepoFinding::Kind::HistoryFileMissing, files_->Path(candidates.back()),
+                            L"文档 " + std::to_wstring(docId) + L" 的历史版本 " + name +
+                                L" 的文件不存在");
+                    f.docId = docId;
+                }
+            }
+        }
+        return 0;
+    }
+
+    int Baselines() {
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocRepoId", repo_.id);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (bo_.Accessor()->SelectRows(rs, L"QV_DMBaseline", L"BaseLineId,name", cond, kNone, kNone,
+                                       kNone, 0, 0) != 0)
+            return bo_.RecordDbError();
+        for (; HasRow(rs); rs->MoveNext()) {
+            const std::wstring name = rs->GetStringAt(1);
+            baselines_.insert(name);
+            const std::wstring folder = files_->Path(L"\\baseline\\" + name);
+            // A folder renamed onto itself: "not found" only when it is missing.
+            const long rc = files_->Try(
+                [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                    return cmd.renameFolder(server, port, folder, folder);
+                });
+            if (rc == NFS::NFS_E_NOT_FOUND) {
+                Add(RepoFinding::Kind::BaselineFolderMissing, folder,
+                    L"基线 " + name + L" 的文件夹不存在")
+                    .baseLineId = static_cast<int>(rs->GetIntAt(0));
+            }
+        }
+        return 0;
+    }
+
+    void NotChecked(const std::wstring& path) {
+        Add(RepoFinding::Kind::NotChecked, path, L"无法检查: " + bo_.ErrDesc());
+    }
+
+    // What only a listing shows: untracked files, debris, stray folders.
+    void Folders() {
+        const fs::path trunk = LocalFolder(files_->server(), files_->Path(L"\\trunk"));
+        if (trunk.empty()) {
+            Add(RepoFinding::Kind::NotChecked, files_->Path(L""),
+                L"文件服务器 " + files_->server() + L" 无法列出文件");
+            return;
+        }
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(trunk, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            if (!it->is_regular_file(ec)) continue;
+            const std::wstring rel = L"\\trunk" + ServerRel(trunk, it->path());
+            const std::string leaf = it->path().filename().string();
+            // The file server's own temporaries are its business.
+            if (leaf.size() > 1 && leaf[0] == '.' && leaf.find(".vfs-") != std::string::npos)
+                continue;
+            if (tracked_.count(rel) == 0)
+                Add(RepoFinding::Kind::UntrackedTrunkFile, files_->Path(rel),
+                    L"没有文档记录的文件");
+        }
+        const std::string prefix = zub::WideToUtf8(kStagingPrefix);
+        const fs::path history = LocalFolder(files_->server(), files_->Path(L"\\history"));
+        for (auto it = fs::directory_iterator(history, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec)) {
+            const std::string leaf = it->path().filename().string();
+            const std::wstring rel = L"\\history\\" + zub::Utf8ToWide(leaf);
+            if (leaf.rfind(prefix, 0) != 0 || staged_.count(rel) != 0) continue;
+            Debris(rel, it->path(), false);
+        }
+        const fs::path baseline = LocalFolder(files_->server(), files_->Path(L"\\baseline"));
+        for (auto it = fs::directory_iterator(baseline, ec); !ec && it != fs::directory_iterator();
+             it.increment(ec)) {
+            const std::string leaf = it->path().filename().string();
+            const std::wstring name = zub::Utf8ToWide(leaf);
+            const std::wstring rel = L"\\baseline\\" + name;
+            if (leaf.rfind(prefix, 0) == 0) {
+                Debris(rel, it->path(), true);
+            } else if (baselines_.count(name) == 0 && it->is_directory(ec)) {
+                RepoFinding& f = Add(RepoFinding::Kind::BaselineFolderWithoutRow, files_->Path(rel),
+                                     L"没有基线记录的文件夹");
+                if (repair_ && OlderThan(it->path(), stale_)) f.repaired = Remove(rel, true);
+            }
+        }
+    }
+
+    void Debris(const std::wstring& rel, const fs::path& local, bool folder) {
+        RepoFinding& f =
+            Add(RepoFinding::Kind::StagingDebris, files_->Path(rel), L"中断的操作留下的暂存文件");
+        if (repair_ && OlderThan(local, stale_)) f.repaired = Remove(rel, folder);
+    }
+
+    bool Remove(const std::wstring& rel, bool folder) {
+        const std::wstring path = files_->Path(rel);
+        return files_->Try(
+                   [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                       return folder ? cmd.rm(server, port, path) : cmd.delFile(server, port, path);
+                   }) == 0;
+    }
+
+    RepoCheck& bo_;
+    bool repair_;
+    std::vector<RepoFinding>& findings_;
+    long stale_;
+    Repo repo_;
+    std::unique_ptr<RepoFiles> files_;
+    std::set<std::wstring> tracked_;
+    std::set<std::wstring> staged_;
+    std::set<std::wstring> baselines_;
+    std::vector<int> ids_;
+};
+
+int RepoCheck::Examine(int docRepoId, bool repair, std::vector<RepoFinding>& findings,
+                       long staleSeconds) {
+    return OperationScope::Run(*this, kFile, L"DRM::RepoCheck::Examine", __LINE__, [&] {
+        ZUBDB::QVParams cond(false);
+        if (docRepoId != 0) AddInt(cond, L"DocRepoId", docRepoId);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, L"QV_DMRepo", L"DocRepoId,Server,Port,Directory", cond,
+                                   kNone, kNone, kNone, 0, 0) != 0)
+            return RecordDbError();
+        std::vector<Repo> repos;
+        for (; HasRow(rs); rs->MoveNext())
+            repos.push_back(Repo{static_cast<int>(rs->GetIntAt(0)), rs->GetStringAt(1),
+                                 rs->GetIntAt(2), rs->GetStringAt(3)});
+        rs.reset();
+        if (docRepoId != 0 && repos.empty()) {
+            RaiseUnknownError(Err::kRepoMissing, Err::kRepoMissingText);
+            return Err::kRepoMissing;
+        }
+        for (const Repo& repo : repos) {
+            Examiner examiner(*this, repair, findings, staleSeconds);
+            if (int rc = examiner.Run(repo)) return rc;
+        }
+        return 0;
+    });
+}
+
+}  // namespace DRM

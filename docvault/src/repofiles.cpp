@@ -1,0 +1,78 @@
+#include "internal/repofiles.h"
+
+#include <random>
+
+#include "dbcore/embeddedstore.h"
+#include "docvault/bo.h"
+#include "docvault/fileserverlogin.h"
+
+namespace DRM {
+
+int RepoFiles::Open(int docRepoId) {
+    if (int rc = loc_.Lookup(bo_, docRepoId)) return rc;
+    OpenAt(loc_.server, loc_.port, loc_.dir);
+    return 0;
+}
+
+void RepoFiles::OpenAt(const std::wstring& server, long port, const std::wstring& dir) {
+    loc_.server = ZUBDB::ResolveFileServer(bo_.Server(), server);
+    loc_.port = static_cast<unsigned short>(port);
+    loc_.dir = dir;
+    // The password comes from the database we are connected to; the login
+    // goes to the repository's own file server.
+    FileServerLogin::Get().EnsureLogin(bo_.Server(), bo_.Port(), bo_.Token(), loc_.server,
+                                       loc_.port);
+}
+
+NFS::CNFS_Cmd& RepoFiles::Cmd() const { return *NFS::CNFS_Cmd::Instance(); }
+
+int RepoFiles::Record() { return bo_.RecordNfsError(); }
+
+int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote) {
+    return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        std::uint64_t count = 0;
+        return cmd.upload(server, port, localFile, remote, count, false);
+    });
+}
+
+int RepoFiles::Rename(const std::wstring& from, const std::wstring& to) {
+    return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        return cmd.renameFile(server, port, from, to);
+    });
+}
+
+int RepoFiles::DeleteFile(const std::wstring& file) {
+    return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        return cmd.delFile(server, port, file);
+    });
+}
+
+int RepoFiles::FileExists(const std::wstring& file, bool& exists) {
+    // A rename onto itself never replaces anything: the server answers
+    // "exists" for a file that is there and "not found" for one that is not.
+    const long rc = Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        return cmd.renameFile(server, port, file, file);
+    });
+    exists = rc == 0 || rc == NFS::NFS_E_EXISTS;
+    if (exists || rc == NFS::NFS_E_NOT_FOUND) return 0;
+    return Record();
+}
+
+int RepoFiles::ProbeRootBy(const std::wstring& folder) {
+    return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        return cmd.mk(server, port, folder, false);
+    });
+}
+
+std::wstring StagingNonce() {
+    // Fresh from the device each time: forked processes must not share a sequence.
+    std::random_device device;
+    const std::uint64_t value = (std::uint64_t{device()} << 32) ^ device();
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring text(16, L'0');
+    for (int i = 0; i < 16; ++i)
+        text[static_cast<std::size_t>(i)] = digits[(value >> (4 * i)) & 0xf];
+    return text;
+}
+
+}  // namespace DRM

@@ -1,0 +1,44 @@
+// Wrappers around the embedded database and file server that make one chosen
+// call fail, for tests that inject a failure at every step of an operation
+// and then look at what the real store holds.
+//
+// Database: objects connected to "faultydb:DIR" work on the store in DIR;
+// file server: "faultyfs:ROOT" serves the folder ROOT. Every call of either
+// counts (from Arm on); the armed call fails with an error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class FaultyStore {
+public:
+    // Registers both schemes; disarms.
+    static FaultyStore& Install();
+
+    // The nth (1-based) database call, or file-server call, from now fails;
+    // 0 for none. Resets the counters and the call lists.
+    void ArmDb(int nth) { Reset(nth, 0); }
+    void ArmNfs(int nth) { Reset(0, nth); }
+    void Disarm() { Reset(0, 0); }
+
+    int dbCalls = 0;
+    int nfsCalls = 0;
+    bool fired = false;
+    // One word per call ("SelectRows QV_DMDoc", "upload", ...), for messages.
+    std::vector<std::wstring> dbLog;
+    std::vector<std::wstring> nfsLog;
+
+    // Counts a call; true when it is the one to fail.
+    bool Db(const std::wstring& what);
+    bool Nfs(const std::wstring& what);
+
+private:
+    FaultyStore() = default;
+    void Reset(int db, int nfs);
+    int failDb_ = 0;
+    int failNfs_ = 0;
+};
+
+}  // namespace testsupport
