@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "docvault/baselines.h"
+#include "docvault/errors.h"
 #include "pathtext.h"
 #include "progress.h"
 #include "vaulterror.h"
@@ -98,6 +99,9 @@ void BaselineCommands::Create() {
                           Progress::Wanted());
         status = baseline->Create();
     }
+    if (status == DRM::Err::kNameTaken)
+        throw VaultError(VaultErr::kNameTaken, L"repository " + repo->name() +
+                                                   L" has a baseline named " + name + L" already");
     VaultError::Check(status, *baseline);
     // The listing carries the creation time the database set.
     auto stored = s_.Baseline(*repo, std::to_string(baseline->id()));

@@ -3,8 +3,10 @@
 #include <filesystem>
 
 #include "docvault/baselines.h"
+#include "docvault/doc.h"
 #include "docvault/docrepos.h"
 #include "docvault/docs.h"
+#include "docvault/errors.h"
 #include "pathtext.h"
 #include "progress.h"
 #include "vaulterror.h"
@@ -147,6 +149,11 @@ void RepoCommands::Create() {
     repo->set_nfsRootDir(dir);
     repo->set_versionStraId(strategy_);
     const int status = repo->Create();
+    // Create tells the failing step; the object's error says why.
+    if (repo->ErrNumber() == DRM::Err::kNameTaken)
+        throw VaultError(VaultErr::kNameTaken, L"a repository named " + name + L" exists already");
+    if (status == DRM::DocRepo::kOverlaps && repo->ErrNumber() == DRM::DocErr::kInvalidName)
+        throw VaultError(repo->ErrNumber(), repo->ErrDesc());
     if (status == DRM::DocRepo::kOverlaps)
         throw VaultError(VaultErr::kOverlap,
                          L"the server directory " + dir +

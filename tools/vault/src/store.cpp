@@ -95,7 +95,11 @@ bool Store::FilesPasswordKept() const { return NFS::RootPassword::Exists(FilesRo
 
 std::wstring Store::Locator() const { return ZUBDB::EmbeddedLocator(dir_.string()); }
 
-std::wstring Store::FileServer() const { return L"file:" + zub::Utf8ToWide(FilesRoot().string()); }
+std::wstring Store::FileServer() const { return ZUBDB::EmbeddedFileServer(); }
+
+std::wstring Store::ResolvedFileServer(const std::wstring& server) const {
+    return ZUBDB::ResolveFileServer(Locator(), server);
+}
 
 void Store::Connect(BO& bo) const {
     const int status = bo.Connect(Locator(), 0, kProductDb, L"");

@@ -46,8 +46,11 @@ public:
 
     // "sqlite:DIR": what business objects connect to.
     std::wstring Locator() const;
-    // "file:DIR/files": the file server new repositories live on.
+    // "file:files": the file server new repositories live on, named relative
+    // to the store so that a copied store works on its own files.
     std::wstring FileServer() const;
+    // A repository row's file server as the library reaches it from here.
+    std::wstring ResolvedFileServer(const std::wstring& server) const;
 
     // Connects a business object to the product database; throws when no
     // connection could be made.

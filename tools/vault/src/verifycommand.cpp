@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <memory>
 
 #include "docvault/docrepos.h"
+#include "docvault/repocheck.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "vaultfs/cnfs_cmd.h"
@@ -37,6 +39,9 @@ void VerifyCommand::Register(CLI::App& app) {
     c->add_flag("--repair", repair_,
                 "Complete or undo interrupted operations and remove abandoned leftovers; "
                 "never deletes a user's data");
+    c->add_option("--stale-after", staleSeconds_,
+                  "Staged leftovers younger than this many seconds may belong to a running "
+                  "operation and stay (default 3600)");
     c->add_flag("--json", *s_.out().JsonFlag(), "Print the findings as JSON");
     c->callback([this] { Run(); });
 }
@@ -75,9 +80,10 @@ void VerifyCommand::CheckDatabase(const std::filesystem::path& file,
 void VerifyCommand::CheckPassword(std::vector<Finding>& findings) {
     const Store& store = s_.store();
     if (store.FilesPasswordKept()) return;
-    Finding f{"login", L"the file-server root " + Utf8ToWide(store.FilesRoot().string()) +
-                           L" keeps no password, so it serves anyone (a store made by an "
-                           L"older vault)",
+    Finding f{"login",
+              L"the file-server root " + Utf8ToWide(store.FilesRoot().string()) +
+                  L" keeps no password, so it serves anyone (a store made by an "
+                  L"older vault)",
               RepairCommand("")};
     if (repair_) {
         store.WriteFilesPassword();
@@ -111,8 +117,68 @@ void VerifyCommand::CheckDebris(const std::wstring& server, int port, const std:
                             RepairCommand(repo_), repair_});
 }
 
-void VerifyCommand::CheckRepositories(int /*repoId*/, const std::string& /*ref*/,
-                                      std::vector<Finding>& /*findings*/) {}
+void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings) {
+    std::map<int, std::string> names;
+    {
+        DRM::DocRepos all;
+        s_.store().Connect(all);
+        VaultError::Check(all.GetAll(), all);
+        for (int i = 0; i < all.Count(); ++i)
+            names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
+    }
+    DRM::RepoCheck check;
+    s_.store().Connect(check);
+    std::vector<DRM::RepoFinding> found;
+    VaultError::Check(check.Examine(repoId, repair_, found, staleSeconds_), check);
+    for (const auto& f : found) {
+        const std::string repo =
+            names.count(f.docRepoId) ? names[f.docRepoId] : std::to_string(f.docRepoId);
+        const std::string doc = std::to_string(f.docId);
+        using Kind = DRM::RepoFinding::Kind;
+        Finding out{"", f.text, RepairCommand(repo), f.repaired};
+        switch (f.kind) {
+            case Kind::DocFileMissing:
+                out.kind = "file-missing";
+                out.fix =
+                    "put the file back from a backup, or drop the document with `vault doc "
+                    "delete " +
+                    doc + " --force` (its saved versions stay)";
+                break;
+            case Kind::HistoryFileMissing:
+                out.kind = "history-file-missing";
+                out.fix = "put the saved version back from a backup; the history row stays";
+                break;
+            case Kind::UntrackedTrunkFile:
+                out.kind = "untracked-file";
+                out.fix = "add it with `vault doc add " + repo +
+                          " FILE --folder SUB`, or remove it from the server folder";
+                break;
+            case Kind::InterruptedOperation:
+                out.kind = "interrupted";
+                break;
+            case Kind::StagingDebris:
+                out.kind = "staged-leftover";
+                out.fix += " (once older than --stale-after seconds)";
+                break;
+            case Kind::BaselineFolderMissing:
+                out.kind = "baseline-folder-missing";
+                out.fix = "vault baseline delete " + repo + " " + std::to_string(f.baseLineId);
+                break;
+            case Kind::BaselineFolderWithoutRow:
+                out.kind = "baseline-leftover";
+                break;
+            case Kind::HolderMissing:
+                out.kind = "holder-missing";
+                out.fix = "vault doc unlock " + doc;
+                break;
+            case Kind::NotChecked:
+                out.kind = "unchecked";
+                out.fix = "check that the file server is reachable and run verify again";
+                break;
+        }
+        findings.push_back(std::move(out));
+    }
+}
 
 void VerifyCommand::Run() {
     s_.RequireAdmin("verify the store");
@@ -122,12 +188,13 @@ void VerifyCommand::Run() {
     CheckDatabase(store.SystemDbFile(), findings);
     CheckPassword(findings);
     if (repo_.empty()) {
-        CheckDebris(store.FileServer(), 0, L"", findings);
-        CheckRepositories(0, "", findings);
+        CheckDebris(store.ResolvedFileServer(store.FileServer()), 0, L"", findings);
+        CheckRepositories(0, findings);
     } else {
         auto repo = s_.Repo(repo_);
-        CheckDebris(repo->nfsServer(), repo->nfsPort(), repo->nfsRootDir(), findings);
-        CheckRepositories(repo->id(), repo_, findings);
+        CheckDebris(store.ResolvedFileServer(repo->nfsServer()), repo->nfsPort(),
+                    repo->nfsRootDir(), findings);
+        CheckRepositories(repo->id(), findings);
     }
 
     Output& out = s_.out();
@@ -149,9 +216,9 @@ void VerifyCommand::Run() {
     if (out.json()) out.List({}, rows, "");
     if (open != 0)
         throw VaultError(VaultErr::kInconsistent,
-                         std::to_wstring(open) + (open == 1 ? L" problem needs" : L" problems need") +
-                             L" attention");
+                         std::to_wstring(open) +
+                             (open == 1 ? L" problem needs" : L" problems need") + L" attention");
     out.Say(findings.empty() ? "The store is consistent."
-                             : "The store is consistent again (" +
-                                   std::to_string(findings.size()) + " repaired).");
+                             : "The store is consistent again (" + std::to_string(findings.size()) +
+                                   " repaired).");
 }

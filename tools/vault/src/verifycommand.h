@@ -4,6 +4,7 @@
 // be repaired without touching a user's data.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,11 @@ private:
     void CheckPassword(std::vector<Finding>& findings);
     void CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
                      std::vector<Finding>& findings);
-    void CheckRepositories(int repoId, const std::string& ref, std::vector<Finding>& findings);
+    // What the library finds in the repository (0: every one).
+    void CheckRepositories(int repoId, std::vector<Finding>& findings);
 
     Session& s_;
     std::string repo_;
     bool repair_ = false;
+    long staleSeconds_ = 3600;
 };
