@@ -51,7 +51,7 @@ TEST(EmbeddedStore, CreatesBothDatabasesWithTheirStartingRows) {
     ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error), 0)
         << zub::WideToUtf8(error);
     EXPECT_EQ(error, L"");
-    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"QVData.sqlite3", "QVSystem.sqlite3"}));
+    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"QVData.sqlite3", "QVSystem.sqlite3", "files"}));
     EXPECT_EQ(ZUBDB::EmbeddedLocator(dir.string()), zub::Utf8ToWide("sqlite:" + dir.string()));
 
     auto product = Open(dir / "QVData.sqlite3");
@@ -105,7 +105,7 @@ TEST(EmbeddedStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
                   L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
                   L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
                   L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
-                  L"LastOperatorTime", L"phyUrl", L"CaxDocType"}));
+                  L"LastOperatorTime", L"phyUrl", L"CaxDocType", L"PendingFile"}));
     EXPECT_EQ(
         ColumnsOf(*db, L"QV_v_DMAuthSet"),
         (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
@@ -178,9 +178,56 @@ TEST(EmbeddedStore, AnotherProductDatabaseName) {
     zubtest::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ZUBDB::CreateEmbeddedStore(tmp.str(), "Plant", error), 0) << zub::WideToUtf8(error);
-    EXPECT_EQ(FilesIn(tmp.path()), (std::set<std::string>{"Plant.sqlite3", "QVSystem.sqlite3"}));
+    EXPECT_EQ(FilesIn(tmp.path()),
+              (std::set<std::string>{"Plant.sqlite3", "QVSystem.sqlite3", "files"}));
     auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
         ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(tmp.str()), 0, L"Plant", L""), L"");
     ASSERT_TRUE(db);
     EXPECT_EQ(Query(*db, L"select UserName from QV_User")->GetStringAt(0), L"system");
+}
+
+TEST(EmbeddedStore, TheFileServerIsNamedRelativeToTheStore) {
+    struct Case {
+        const wchar_t* db;
+        const wchar_t* files;
+        const wchar_t* resolved;
+    };
+    for (const Case& c : {
+             Case{L"sqlite:/s/store", L"file:files", L"file:/s/store/files"},
+             Case{L"sqlite:/s/store/", L"file:files", L"file:/s/store/files"},
+             Case{L"SQLITE:/s/copy", L"File:files", L"file:/s/copy/files"},
+             // Stores made before name an absolute folder: kept as it is.
+             Case{L"sqlite:/s/copy", L"file:/s/store/files", L"file:/s/store/files"},
+             Case{L"rec:", L"file:files", L"file:files"},
+             Case{L"sqlite:/s/store", L"recfs:x", L"recfs:x"},
+         }) {
+        SCOPED_TRACE(zub::WideToUtf8(std::wstring(c.db) + L" " + c.files));
+        EXPECT_EQ(ZUBDB::ResolveFileServer(c.db, c.files), c.resolved);
+    }
+    EXPECT_EQ(ZUBDB::EmbeddedFileServer(), L"file:files");
+}
+
+TEST(EmbeddedStore, AStoreOfAnEarlierVersionGetsTheNewColumnAndIndexes) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(tmp.str(), "QVData", error), 0);
+    const fs::path file = tmp.path() / "QVData.sqlite3";
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        // Back to the earlier schema: no column, no unique indexes.
+        for (const wchar_t* sql : {L"drop index QV_DMDoc_File", L"drop index QV_DMRepo_Name",
+                                   L"drop index QV_DMBaseline_Name", L"drop index QV_Role_RoleName",
+                                   L"alter table QV_DMDoc drop column PendingFile"})
+            Query(*db, sql);
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = Open(file);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc").back(), L"PendingFile");
+    auto rs = Query(*db,
+                    L"select count(*) from sqlite_master where type='index' and name in "
+                    L"('QV_DMDoc_File','QV_DMRepo_Name','QV_DMBaseline_Name',"
+                    L"'QV_Role_RoleName')");
+    EXPECT_EQ(rs->GetIntAt(0), 4);
 }

@@ -32,6 +32,11 @@ constexpr const wchar_t* kRepoTable = L"QV_DMRepo";
 void MoveInto(const std::filesystem::path& from, const std::filesystem::path& to,
               std::error_code& ec) {
     namespace fs = std::filesystem;
+    if (!fs::exists(from, ec)) {
+        // Nothing came down (an empty trunk): the target is just made.
+        fs::create_directories(to, ec);
+        return;
+    }
     if (!fs::exists(to, ec)) {
         fs::create_directories(to.parent_path(), ec);
         fs::rename(from, to, ec);
@@ -120,7 +125,7 @@ int DocRepo::CheckExist() {
             RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(nfsRootDir_));
             return 1;
         }
-        if (name_.empty() || HasControlChar(name_)) {
+        if (HasControlChar(name_)) {
             RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(name_));
             return 1;
         }

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "doc_contract_fixture.h"
 #include "docvault/baselines.h"
 #include "docvault/doc.h"
+#include "docvault/errors.h"
 #include "throwing_accessor.h"
 
 namespace {
@@ -46,18 +48,25 @@ protected:
         L"2:BaseLineInfo='first release' 3:name='rel1'";
 };
 
-TEST_F(BaseLineContract, CreateCopiesTheTrunkRenamesTheCopyThenStoresTheRow) {
+TEST_F(BaseLineContract, CreateStagesTheCopyChecksItThenNamesItWithTheRow) {
     QueueRepo();
     db->OnSelect(L"QV_DMBaseline", MakeRs({L"max(BaseLineId)"}, {{I(14)}}));
+    db->OnSelect(L"QV_DMDoc", MakeRs({L"Name", L"Ext", L"phyUrl"}, {{T(L"a"), T(L"prt"), T(L"")}}));
+    nfs->files.insert(L"D:\\repo1\\trunk\\a.prt");
     DRM::BaseLine b = MakeBaseLine();
     ASSERT_EQ(b.Create(), 0) << b.ErrDesc();
     EXPECT_EQ(b.id(), 14);
     EXPECT_THAT(NfsLines(),
-                ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline",
-                            L"renameFolder D:\\repo1\\baseline\\trunk D:\\repo1\\baseline\\rel1"));
-    EXPECT_THAT(DbLines(),
-                ElementsAre(RepoLookup(3), kInsert, L"CommitTrans",
-                            L"SelectRows QV_DMBaseline (max(BaseLineId)) where 0:DocRepoId=3"));
+                ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline\\.zub-stage-N",
+                            L"renameFile D:\\repo1\\baseline\\.zub-stage-N\\a.prt "
+                            L"D:\\repo1\\baseline\\.zub-stage-N\\a.prt",
+                            L"renameFolder D:\\repo1\\baseline\\.zub-stage-N "
+                            L"D:\\repo1\\baseline\\rel1"));
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(RepoLookup(3), L"SelectRows QV_DMDoc (Name,Ext,phyUrl) where 0:DocRepoId=3",
+                    L"BeginTrans", kInsert, L"CommitTrans",
+                    L"SelectRows QV_DMBaseline (max(BaseLineId)) where 0:DocRepoId=3"));
 }
 
 TEST_F(BaseLineContract, CreateTakesTheIdOfItsOwnInsert) {
@@ -69,39 +78,45 @@ TEST_F(BaseLineContract, CreateTakesTheIdOfItsOwnInsert) {
     EXPECT_EQ(b.id(), 15);
 }
 
-TEST_F(BaseLineContract, AFailedFolderCopyStoresNothing) {
-    QueueRepo();
-    nfs->FailOn(L"copyFolder", 1, 50003, L"already exists");
-    DRM::BaseLine b = MakeBaseLine();
-    EXPECT_EQ(b.Create(), 50003);
-    EXPECT_EQ(b.ErrDesc(), L"copyFolder: already exists");
-    EXPECT_THAT(NfsLines(), ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline"));
-    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3)));
-}
-
-TEST_F(BaseLineContract, AFailedRenameRemovesTheStagedCopy) {
-    QueueRepo();
-    nfs->FailOn(L"renameFolder", 1, 50003, L"rel1 exists");
-    DRM::BaseLine b = MakeBaseLine();
-    EXPECT_EQ(b.Create(), 50003);
-    EXPECT_EQ(b.ErrDesc(), L"renameFolder: rel1 exists");
-    EXPECT_THAT(NfsLines(),
-                ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline",
-                            L"renameFolder D:\\repo1\\baseline\\trunk D:\\repo1\\baseline\\rel1",
-                            L"rm D:\\repo1\\baseline\\trunk"));
-    EXPECT_FALSE(AnyDbOp(L"InsertRow"));
-}
-
-TEST_F(BaseLineContract, ARowThatCouldNotBeStoredTakesItsFolderAlong) {
-    for (const wchar_t* op : {L"InsertRow", L"CommitTrans"}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(op)));
+TEST_F(BaseLineContract, CreateFailuresLeaveNoRowAndNoFolder) {
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        long status;
+        std::wstring lastNfs;
+    } cases[] = {
+        {"the folder copy fails", [this] { nfs->FailOn(L"copyFolder", 1, 50004, L"disk full"); },
+         50004, L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline\\.zub-stage-N"},
+        {"a document's file is missing",
+         [this] {
+             db->OnSelect(L"QV_DMDoc",
+                          MakeRs({L"Name", L"Ext", L"phyUrl"}, {{T(L"a"), T(L"prt"), T(L"")}}));
+         },
+         DRM::Err::kFileMissing, L"rm D:\\repo1\\baseline\\.zub-stage-N"},
+        {"the name is taken (row)",
+         [this] { db->FailOn(L"InsertRow", 1, 2067, L"UNIQUE constraint failed"); },
+         DRM::Err::kNameTaken, L"rm D:\\repo1\\baseline\\.zub-stage-N"},
+        {"the name is taken (folder)",
+         [this] { nfs->FailOn(L"renameFolder", 1, 50003, L"exists"); }, DRM::Err::kNameTaken,
+         L"rm D:\\repo1\\baseline\\.zub-stage-N"},
+        {"the insert fails", [this] { db->FailOn(L"InsertRow", 1, 547, L"constraint"); }, 547,
+         L"rm D:\\repo1\\baseline\\.zub-stage-N"},
+        {"the commit fails", [this] { db->FailOn(L"CommitTrans", 1, 1205, L"deadlock"); }, 1205,
+         L"rm D:\\repo1\\baseline\\rel1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         SetUp();
         QueueRepo();
-        db->FailOn(op, 1, 547, L"constraint");
+        c.arrange();
         DRM::BaseLine b = MakeBaseLine();
-        EXPECT_EQ(b.Create(), 547);
-        EXPECT_EQ(b.ErrDesc(), L"constraint");
-        EXPECT_EQ(NfsLines().back(), L"rm D:\\repo1\\baseline\\rel1");
+        EXPECT_EQ(b.Create(), c.status);
+        EXPECT_EQ(NfsLines().back(), c.lastNfs);
+        const auto ops = DbOps();
+        if (c.status == 1205)
+            EXPECT_EQ(ops.back(), L"RollbackTrans");
+        else
+            EXPECT_EQ(std::count(ops.begin(), ops.end(), L"CommitTrans"), 0);
     }
 }
 
@@ -112,7 +127,7 @@ TEST_F(BaseLineContract, AStoredRowKeepsItsFolderWhenTheReadBackFails) {
     EXPECT_EQ(b.Create(), 49601);
     EXPECT_EQ(b.ErrDesc(), L"数据表 QV_DMBaseline 为空");
     EXPECT_EQ(b.id(), 0);
-    EXPECT_EQ(NfsLines().size(), 2u);  // no removal
+    EXPECT_EQ(NfsLines().size(), 2u);  // copy and naming; no removal
 }
 
 TEST_F(BaseLineContract, DeleteReadsTheRepositoryRemovesTheFolderThenTheRow) {
@@ -180,18 +195,7 @@ TEST_F(BaseLineContract, AGoneFolderRemovesNoRowThatDoesNotNameIt) {
 
 TEST_F(BaseLineContract, FailedCommitsAreRolledBack) {
     {
-        SCOPED_TRACE("create: the row is rolled back and its folder removed");
-        QueueRepo();
-        db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
-        DRM::BaseLine b = MakeBaseLine();
-        EXPECT_EQ(b.Create(), 1205);
-        EXPECT_THAT(DbOps(),
-                    ElementsAre(L"SelectRows", L"InsertRow", L"CommitTrans", L"RollbackTrans"));
-        EXPECT_EQ(NfsLines().back(), L"rm D:\\repo1\\baseline\\rel1");
-    }
-    {
         SCOPED_TRACE("delete");
-        SetUp();
         QueueRepoRead();
         db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
         DRM::BaseLine b = MakeBaseLine();

@@ -43,19 +43,35 @@ protected:
         doc.set_modifyInfo(L"fix");
         return doc;
     }
-    // The duplicate check of Add finds nothing, the read-back finds `maxId`.
+    // The read-back finds `maxId`.
     void QueueAddAnswers(long long maxId) {
-        db->OnSelect(L"QV_DMDoc", MakeRs({L"DocId"}, {}));
         db->OnSelect(L"QV_DMDoc", MakeRs({L"Max(DocId)"}, {{I(maxId)}}));
+    }
+    // The pending-work look-up of document 12 in \\sub finds `mark`.
+    void QueueMark(const std::wstring& mark) {
+        db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile", L"Name", L"Ext", L"phyUrl"},
+                                         {{DBValue(mark), T(L"a"), T(L"prt"), T(L"\\sub")}}));
+    }
+    // The row as read back after a conditional update (or before a check-in).
+    void QueueHolder(long state, long holder, const wchar_t* name,
+                     const wchar_t* version = L"1.4") {
+        db->OnSelect(L"QV_DMDoc", MakeRs({L"CurrentState", L"CurrentOperatorId", L"CurrentVersion",
+                                          L"CurrentOperatorName", L"PendingFile"},
+                                         {{I(state), I(holder), T(version), T(name), T(L"")}}));
+    }
+    static std::wstring MarkLookup(int id) {
+        return L"SelectRows QV_DMDoc (PendingFile,Name,Ext,phyUrl) where 0:DocId=" +
+               std::to_wstring(id);
     }
 };
 
-TEST_F(DocContract, AddUploadsNumbersAndInsertsInTheFixedOrder) {
+TEST_F(DocContract, AddStagesTheUploadCommitsTheRowThenMovesTheFileIntoPlace) {
     QueueRepo();
     QueueStrategy(2, 0, 1, 0);
     QueueUser(L"alice");
     QueueUser(L"alice");
     QueueAddAnswers(41);
+    QueueMark(L"add|\\history\\.zub-stage-N|");
     DRM::Doc doc = MakeDoc();
     doc.set_currentVersion(L"");
 
@@ -63,12 +79,15 @@ TEST_F(DocContract, AddUploadsNumbersAndInsertsInTheFixedOrder) {
 
     EXPECT_EQ(doc.id(), 41);
     EXPECT_EQ(doc.currentVersion(), L"1.0");
-    EXPECT_THAT(NfsLines(), ElementsAre(L"upload /tmp/in/a.prt D:\\repo1\\trunk\\sub\\a.prt"));
+    EXPECT_THAT(NfsLines(),
+                ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\a.prt",
+                            L"upload /tmp/in/a.prt D:\\repo1\\history\\.zub-stage-N",
+                            L"mk D:\\repo1\\trunk\\sub",
+                            L"renameFile D:\\repo1\\history\\.zub-stage-N "
+                            L"D:\\repo1\\trunk\\sub\\a.prt"));
     EXPECT_THAT(
         DbLines(),
         ElementsAre(RepoLookup(3),
-                    L"SelectRows QV_DMDoc (DocId) where 0:DocRepoId=3 1:Name='a' 2:Ext='prt' "
-                    L"3:phyUrl='\\sub'",
                     L"ExecuteSql select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from "
                     L"QV_DMVerStrategy",
                     L"SelectRows QV_User (UserName) where 0:UserId=7",
@@ -76,8 +95,12 @@ TEST_F(DocContract, AddUploadsNumbersAndInsertsInTheFixedOrder) {
                     L"InsertRow QV_DMDoc 0:DocRepoId=3 1:Name='a' 2:Ext='prt' 3:phyUrl='\\sub' "
                     L"4:CurrentVersion='1.0' 5:CurrentState=0 6:CreatorId=7 7:CreatorName='alice' "
                     L"8:DocCreateTime=getdate() 9:LastOperatorId=7 10:LastOperatorName='alice' "
-                    L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2",
-                    L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))"));
+                    L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2 "
+                    L"14:PendingFile='add|\\history\\.zub-stage-N|'",
+                    L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))", MarkLookup(41),
+                    L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=41 "
+                    L"1:PendingFile='add|\\history\\.zub-stage-N|'",
+                    L"CommitTrans"));
     EXPECT_EQ(doc.ErrNumber(), 0);
 }
 
@@ -91,7 +114,7 @@ TEST_F(DocContract, AddTakesTheIdOfItsOwnInsertNotTheTableMaximum) {
     EXPECT_EQ(doc.id(), 57);
 }
 
-TEST_F(DocContract, AddFailuresStopWhereTheyHappen) {
+TEST_F(DocContract, AddFailuresLeaveNoRowAndNoStagedFile) {
     {
         SCOPED_TRACE("upload fails: the database is not written");
         QueueRepo();
@@ -104,7 +127,7 @@ TEST_F(DocContract, AddFailuresStopWhereTheyHappen) {
         EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
     }
     {
-        SCOPED_TRACE("insert fails after the upload: the file stays, nothing is committed");
+        SCOPED_TRACE("insert fails after the upload: the staged file goes, nothing is committed");
         SetUp();
         QueueRepo();
         QueueStrategy(1);
@@ -112,9 +135,25 @@ TEST_F(DocContract, AddFailuresStopWhereTheyHappen) {
         DRM::Doc doc = MakeDoc();
         EXPECT_EQ(doc.Add(L"/tmp/a.prt"), 2627);
         EXPECT_EQ(doc.ErrDesc(), L"insert refused");
-        EXPECT_THAT(NfsLines(), ElementsAre(L"upload /tmp/a.prt D:\\repo1\\trunk\\sub\\a.prt"));
+        EXPECT_THAT(
+            NfsLines(),
+            ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\a.prt",
+                        L"upload /tmp/a.prt D:\\repo1\\history\\.zub-stage-N",
+                        L"delFile D:\\repo1\\history\\.zub-stage-N"));
         EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
-        EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+        EXPECT_THAT(nfs->files, IsEmpty());
+    }
+    {
+        SCOPED_TRACE("a unique index refuses the row: 49611, the staged file goes");
+        SetUp();
+        QueueRepo();
+        QueueStrategy(1);
+        db->FailOn(L"InsertRow", 1, 2067, L"UNIQUE constraint failed");
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.Add(L"/tmp/a.prt"), DRM::DocErr::kDocExists);
+        EXPECT_EQ(doc.ErrDesc(), L"文档 \\sub\\a.prt 已存在");
+        EXPECT_THAT(nfs->files, IsEmpty());
+        EXPECT_EQ(DbOps().back(), L"RollbackTrans");
     }
     {
         SCOPED_TRACE("the read-back finds no row");
@@ -127,13 +166,16 @@ TEST_F(DocContract, AddFailuresStopWhereTheyHappen) {
     }
 }
 
-TEST_F(DocContract, AddRefusesANameAlreadyKeptInTheSameFolder) {
+TEST_F(DocContract, AddRefusesAPathWhereAFileIsKept) {
     QueueRepo();
-    db->OnSelect(L"QV_DMDoc", MakeRs({L"DocId"}, {{I(5)}}));
+    QueueStrategy(1);
+    nfs->files.insert(L"D:\\repo1\\trunk\\sub\\a.prt");
     DRM::Doc doc = MakeDoc();
     EXPECT_EQ(doc.Add(L"/tmp/a.prt"), DRM::DocErr::kDocExists);
     EXPECT_EQ(doc.ErrDesc(), L"文档 \\sub\\a.prt 已存在");
-    EXPECT_THAT(NfsLines(), IsEmpty());  // the other document's file is not overwritten
+    // The file there is not overwritten.
+    EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
+                                        L"D:\\repo1\\trunk\\sub\\a.prt"));
     EXPECT_FALSE(AnyDbOp(L"InsertRow"));
 }
 
@@ -156,8 +198,8 @@ TEST_F(DocContract, AddWithAnUnknownCreatorStoresAnEmptyNameAndKeepsTheError) {
     EXPECT_EQ(doc.ErrNumber(), 49604);
     EXPECT_EQ(doc.ErrDesc(), L"userId 无效");
     const auto lines = DbLines();
-    ASSERT_GE(lines.size(), 6u);
-    EXPECT_NE(lines[5].find(L"7:CreatorName='' "), std::wstring::npos) << lines[5];
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_NE(lines[4].find(L"7:CreatorName='' "), std::wstring::npos) << lines[4];
 }
 
 TEST_F(DocContract, AFailingUserLookUpGivesAnEmptyNameAndRecordsTheException) {
@@ -171,8 +213,8 @@ TEST_F(DocContract, AFailingUserLookUpGivesAnEmptyNameAndRecordsTheException) {
     EXPECT_EQ(doc.ErrNumber(), -1);
     EXPECT_EQ(doc.ErrDesc(), L"boom\n");
     const auto lines = DbLines();
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_NE(lines[3].find(L"7:CreatorName='' "), std::wstring::npos) << lines[3].size();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_NE(lines[2].find(L"7:CreatorName='' "), std::wstring::npos) << lines[2].size();
 }
 
 TEST_F(DocContract, AnExceptionInsideAnOperationIsRecordedAsMinusOne) {
@@ -184,87 +226,150 @@ TEST_F(DocContract, AnExceptionInsideAnOperationIsRecordedAsMinusOne) {
     EXPECT_THAT(NfsLines(), IsEmpty());
 }
 
-TEST_F(DocContract, CheckOutDownloadsThenMarksTheHolder) {
+TEST_F(DocContract, CheckOutTakesTheRowOnlyWhileNobodyHoldsItThenDownloads) {
     QueueRepo();
+    QueueMark(L"");
+    QueueHolder(0, 0, L"");
+    QueueHolder(1, 7, L"bob");
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.CheckOut(L"/tmp/out"), 0) << doc.ErrDesc();
     EXPECT_THAT(NfsLines(), ElementsAre(L"download D:\\repo1\\trunk\\sub\\a.prt /tmp/out a.prt"));
-    EXPECT_THAT(DbLines(),
-                ElementsAre(RepoLookup(3),
-                            L"UpdateRows QV_DMDoc 0:CurrentState=1 1:CurrentOperatorId=7 "
-                            L"2:CurrentOperatorName='bob' where 0:DocId=12",
-                            L"CommitTrans"));
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(RepoLookup(3), MarkLookup(12),
+                    L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId) where 0:DocId=12",
+                    L"BeginTrans",
+                    L"UpdateRows QV_DMDoc 0:CurrentState=1 1:CurrentOperatorId=7 "
+                    L"2:CurrentOperatorName='bob' where 0:DocId=12 1:CurrentOperatorId=0 "
+                    L"2:PendingFile=''",
+                    L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans"));
     EXPECT_EQ(doc.state(), 0);  // members stay as they were
 }
 
-TEST_F(DocContract, CheckOutWhoseDownloadFailsLeavesTheRow) {
+TEST_F(DocContract, CheckOutOfADocumentAnotherUserHoldsNamesTheHolder) {
     QueueRepo();
+    QueueMark(L"");
+    QueueHolder(1, 9, L"carol");
+    QueueHolder(1, 9, L"carol");
+    DRM::Doc doc = MakeDoc();
+    EXPECT_EQ(doc.CheckOut(L"/tmp/out"), DRM::Err::kHeldByOther);
+    EXPECT_EQ(doc.ErrDesc(), L"文档已被 carol 检出");
+    EXPECT_THAT(NfsLines(), IsEmpty());  // the loser gets no copy
+    EXPECT_EQ(DbOps().back(), L"RollbackTrans");
+    EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
+}
+
+TEST_F(DocContract, CheckOutWhoseDownloadFailsGivesTheDocumentBack) {
+    QueueRepo();
+    QueueMark(L"");
+    QueueHolder(0, 0, L"");
+    QueueHolder(1, 7, L"bob");
     nfs->FailOn(L"download", 1, 50002, L"gone");
     DRM::Doc doc = MakeDoc();
     EXPECT_EQ(doc.CheckOut(L"/tmp/out"), 50002);
-    EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
+    const auto lines = DbLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              L"UpdateRows QV_DMDoc 0:CurrentState=0 1:CurrentOperatorId=0 "
+              L"2:CurrentOperatorName='' where 0:DocId=12 1:CurrentOperatorId=7 "
+              L"2:PendingFile=''");
+    EXPECT_EQ(lines.back(), L"CommitTrans");
 }
 
-TEST_F(DocContract, CheckInSavesUploadsThenChecksInWithTheNextVersion) {
-    QueueRepo(2);
-    QueueStrategy(2, 0, 1, 0, 3);
+TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
+    // Registered first: "QV_DMDoc" would also match its table.
     db->OnSelect(L"QV_DMDocVer", MakeRs({L"count(*)"}, {{I(2)}}));
+    QueueRepo();
+    QueueMark(L"");
+    QueueStrategy(2, 0, 1, 0);
+    QueueHolder(1, 7, L"bob", L"1.4");
+    const std::wstring mark = L"checkin|\\history\\.zub-stage-N|\\history\\12_1.4.prt";
+    db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
     QueueUser(L"alice");
+    db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile", L"Name", L"Ext", L"phyUrl"},
+                       {{DBValue(mark), T(L"a"), T(L"prt"), T(L"\\sub")}});
+    nfs->files.insert(L"D:\\repo1\\trunk\\sub\\a.prt");
     DRM::Doc doc = MakeDoc();
 
     ASSERT_EQ(doc.CheckIn(L"/tmp/new.prt"), 0) << doc.ErrDesc();
 
     EXPECT_EQ(doc.currentVersion(), L"1.5");
-    EXPECT_THAT(NfsLines(),
-                ElementsAre(L"copy D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\history\\12_1.4.prt",
-                            L"upload /tmp/new.prt D:\\repo1\\trunk\\sub\\a.prt"));
+    // One upload; the replaced file becomes the saved version by a rename.
+    EXPECT_THAT(NfsLines(), ElementsAre(L"upload /tmp/new.prt D:\\repo1\\history\\.zub-stage-N",
+                                        L"renameFile D:\\repo1\\history\\.zub-stage-N "
+                                        L"D:\\repo1\\history\\.zub-stage-N",
+                                        L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
+                                        L"D:\\repo1\\history\\12_1.4.prt",
+                                        L"renameFile D:\\repo1\\history\\.zub-stage-N "
+                                        L"D:\\repo1\\trunk\\sub\\a.prt"));
     const std::wstring strategy =
         L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy";
     EXPECT_THAT(
         DbLines(),
         ElementsAre(
-            RepoLookup(3), L"BeginTrans", L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
+            RepoLookup(3), MarkLookup(12), strategy,
+            L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId,CurrentVersion) where "
+            L"0:DocId=12",
+            L"BeginTrans",
+            L"UpdateRows QV_DMDoc 0:Name='a' 1:Ext='prt' 2:CurrentVersion='1.5' "
+            L"3:CurrentState=0 4:LastOperatorId=7 5:LastOperatorName='bob' "
+            L"6:LastOperateTime=getdate() 7:LastOperatorTime=getdate() 8:phyUrl='\\sub' "
+            L"9:CurrentOperatorId=0 10:CurrentOperatorName='' 11:PendingFile='" +
+                mark +
+                L"' where 0:DocId=12 1:CurrentState=1 2:CurrentOperatorId=7 "
+                L"3:CurrentVersion='1.4' 4:PendingFile=''",
+            L"SelectRows QV_DMDoc () where 0:DocId=12",
+            L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
             L"SelectRows QV_User (UserName) where 0:UserId=7",
             L"InsertRow QV_DMDocVer 0:DocId=12 1:DocName='12_1.4.prt' 2:OperatorId=7 "
             L"3:OperatorName='alice' 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
             L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 10:Revision=3",
-            strategy,
-            L"UpdateRows QV_DMDoc 0:Name='a' 1:ext='prt' 2:phyUrl='\\sub' "
-            L"3:CurrentVersion='1.5' 4:CurrentState=1 5:CurrentOperatorId=0 "
-            L"6:CurrentOperatorName='' 7:LastOperatorId=7 8:LastOperatorName='bob' "
-            L"9:LastOperatorTime=getdate() where 0:DocId=12",
-            L"CommitTrans", RepoLookup(3), strategy, strategy,
-            L"UpdateRows QV_DMDoc 0:Name='a' 1:Ext='prt' 2:CurrentVersion='1.5' "
-            L"3:CurrentState=0 4:LastOperatorId=7 5:LastOperatorName='bob' "
-            L"6:LastOperateTime=getdate() 7:phyUrl='\\sub' 8:CurrentOperatorId=0 "
-            L"9:CurrentOperatorName='' where 0:DocId=12",
+            L"CommitTrans", MarkLookup(12),
+            L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='" + mark + L"'",
             L"CommitTrans"));
 }
 
-TEST_F(DocContract, CheckInStopsAtTheFirstFailingStep) {
+TEST_F(DocContract, CheckInFailuresBeforeTheCommitLeaveTheDocumentAsItWas) {
     {
-        SCOPED_TRACE("history copy fails: no upload, no row written");
-        QueueRepo(2);
-        nfs->FailOn(L"copy", 1, 50002, L"no current file");
+        SCOPED_TRACE("not the holder: nothing is uploaded");
+        QueueRepo();
+        QueueMark(L"");
+        QueueStrategy(1);
+        QueueHolder(1, 9, L"carol", L"1.4");
         DRM::Doc doc = MakeDoc();
-        EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), 50002);
-        EXPECT_THAT(NfsLines(), ElementsAre(L"copy D:\\repo1\\trunk\\sub\\a.prt "
-                                            L"D:\\repo1\\history\\12_1.4.prt"));
-        EXPECT_FALSE(AnyDbOp(L"BeginTrans"));
-        EXPECT_EQ(doc.currentVersion(), L"1.4");
+        EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), DRM::Err::kNotHolder);
+        EXPECT_EQ(doc.ErrDesc(), L"文档未被 bob 检出");
+        EXPECT_THAT(NfsLines(), IsEmpty());
+        EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
     }
     {
-        SCOPED_TRACE("upload fails: the state is not set back to 0");
+        SCOPED_TRACE("upload fails: no row is written");
         SetUp();
-        QueueRepo(2);
-        QueueStrategy(1, 0, 1, 0, 3);
+        QueueRepo();
+        QueueMark(L"");
+        QueueStrategy(1);
+        QueueHolder(1, 7, L"bob", L"1.4");
         nfs->FailOn(L"upload", 1, 50004, L"disk full");
         DRM::Doc doc = MakeDoc();
         EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), 50004);
         EXPECT_EQ(doc.ErrDesc(), L"upload: disk full");
-        int updates = 0;
-        for (const auto& op : DbOps()) updates += op == L"UpdateRows";
-        EXPECT_EQ(updates, 1);  // only the history save's
+        EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
+        EXPECT_EQ(doc.currentVersion(), L"1.4");
+    }
+    {
+        SCOPED_TRACE("another check-in won the row: rolled back, the staged file goes");
+        SetUp();
+        QueueRepo();
+        QueueMark(L"");
+        QueueStrategy(1);
+        QueueHolder(1, 7, L"bob", L"1.4");
+        db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"checkin|other|")}}));
+        DRM::Doc doc = MakeDoc();
+        EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), DRM::Err::kNotHolder);
+        EXPECT_FALSE(AnyDbOp(L"InsertRow"));
+        EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
+        EXPECT_EQ(NfsLines().back(), L"delFile D:\\repo1\\history\\.zub-stage-N");
+        EXPECT_THAT(nfs->files, IsEmpty());
         EXPECT_EQ(doc.currentVersion(), L"1.4");
     }
 }
@@ -276,19 +381,33 @@ TEST_F(DocContract, ViewAndGetHistoryDownloadUnderTheCurrentName) {
     ASSERT_EQ(doc.GetHistory(L"1.2", L"/tmp/h"), 0);
     EXPECT_THAT(NfsLines(), ElementsAre(L"download D:\\repo1\\trunk\\sub\\a.prt /tmp/v a.prt",
                                         L"download D:\\repo1\\history\\12_1.2.prt /tmp/h a.prt"));
-    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3), RepoLookup(3)));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(RepoLookup(3), MarkLookup(12), RepoLookup(3), MarkLookup(12)));
 }
 
-TEST_F(DocContract, ReNameRenamesOnTheServerThenStoresNameAndExtension) {
+TEST_F(DocContract, ReNameStoresTheNewNameMarkedThenRenamesTheFile) {
     QueueRepo();
+    QueueMark(L"");
+    db->OnSelect(
+        L"QV_DMDoc",
+        MakeRs({L"PendingFile", L"Name", L"Ext", L"phyUrl"},
+               {{T(L"rename|\\trunk\\sub\\a.prt|"), T(L"bracket.left"), T(L"prt"), T(L"\\sub")}}));
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.ReName(L"bracket.left.prt"), 0) << doc.ErrDesc();
-    EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
+    EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\bracket.left.prt "
+                                        L"D:\\repo1\\trunk\\sub\\bracket.left.prt",
+                                        L"mk D:\\repo1\\trunk\\sub",
+                                        L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
                                         L"D:\\repo1\\trunk\\sub\\bracket.left.prt"));
-    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3),
-                                       L"UpdateRows QV_DMDoc 0:Name='bracket.left' 1:Ext='prt' "
-                                       L"where 0:DocId=12",
-                                       L"CommitTrans"));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(RepoLookup(3), MarkLookup(12), L"BeginTrans",
+                            L"UpdateRows QV_DMDoc 0:Name='bracket.left' 1:Ext='prt' "
+                            L"2:PendingFile='rename|\\trunk\\sub\\a.prt|' where 0:DocId=12 "
+                            L"1:PendingFile=''",
+                            L"CommitTrans", MarkLookup(12),
+                            L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 "
+                            L"1:PendingFile='rename|\\trunk\\sub\\a.prt|'",
+                            L"CommitTrans"));
     EXPECT_EQ(doc.fileName(), L"a");  // members keep the old name
     EXPECT_EQ(doc.ext(), L"prt");
 }
@@ -297,60 +416,42 @@ TEST_F(DocContract, ReNameWithoutADotKeepsTheExtension) {
     QueueRepo();
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.ReName(L"bracket"), 0);
-    EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
-                                        L"D:\\repo1\\trunk\\sub\\bracket.prt"));
-    EXPECT_EQ(DbLines().at(1),
-              L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' where 0:DocId=12");
+    EXPECT_EQ(DbLines().at(3),
+              L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' "
+              L"2:PendingFile='rename|\\trunk\\sub\\a.prt|' where 0:DocId=12 "
+              L"1:PendingFile=''");
 }
 
-TEST_F(DocContract, ReNameWhoseServerRenameFailsKeepsTheRow) {
+TEST_F(DocContract, ReNameOntoAFileThatIsThereChangesNothing) {
     QueueRepo();
-    nfs->FailOn(L"renameFile", 1, 50003, L"exists");
+    QueueMark(L"");
+    nfs->files.insert(L"D:\\repo1\\trunk\\sub\\b.prt");
     DRM::Doc doc = MakeDoc();
-    EXPECT_EQ(doc.ReName(L"b.prt"), 50003);
+    EXPECT_EQ(doc.ReName(L"b.prt"), DRM::DocErr::kDocExists);
     EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
+    EXPECT_EQ(NfsLines().size(), 1u);  // only the look
 }
 
-TEST_F(DocContract, ReNameWhoseRowCannotBeUpdatedPutsTheFileBack) {
-    {
-        SCOPED_TRACE("update fails");
-        QueueRepo();
-        db->FailOn(L"UpdateRows", 1, 547, L"constraint");
-        DRM::Doc doc = MakeDoc();
-        EXPECT_EQ(doc.ReName(L"b.prt"), 547);
-        EXPECT_EQ(doc.ErrNumber(), 547);
-        EXPECT_EQ(doc.ErrDesc(), L"constraint");
-        EXPECT_THAT(
-            NfsLines(),
-            ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\b.prt",
-                        L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\a.prt"));
-        EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
-    }
-    {
-        SCOPED_TRACE("commit fails");
+TEST_F(DocContract, ReNameWhoseRowCannotBeUpdatedLeavesTheFile) {
+    const struct {
+        const char* what;
+        const wchar_t* op;
+        long number;
+        long status;
+    } cases[] = {
+        {"update fails", L"UpdateRows", 547, 547},
+        {"commit fails", L"CommitTrans", 1205, 1205},
+        {"another document has the name", L"UpdateRows", 2067, DRM::DocErr::kDocExists},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         SetUp();
         QueueRepo();
-        db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
+        db->FailOn(c.op, 1, c.number, L"refused");
         DRM::Doc doc = MakeDoc();
-        EXPECT_EQ(doc.ReName(L"b.prt"), 1205);
-        EXPECT_EQ(doc.ErrDesc(), L"deadlock");
-        EXPECT_EQ(NfsLines().size(), 2u);
-        EXPECT_EQ(NfsLines().back(),
-                  L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\a.prt");
+        EXPECT_EQ(doc.ReName(L"b.prt"), c.status);
+        EXPECT_EQ(NfsLines().size(), 1u);  // the look only: the file is not moved
         EXPECT_EQ(DbOps().back(), L"RollbackTrans");
-    }
-    {
-        SCOPED_TRACE(
-            "the way back fails too: both failures are on the log, the status is the row's");
-        SetUp();
-        QueueRepo();
-        db->FailOn(L"UpdateRows", 1, 547, L"constraint");
-        nfs->FailOn(L"renameFile", 2, 50004, L"disk gone");
-        DRM::Doc doc = MakeDoc();
-        EXPECT_EQ(doc.ReName(L"b.prt"), 547);
-        EXPECT_EQ(doc.ErrNumber(), 547);
-        ASSERT_EQ(doc.ErrorLog().size(), 2u);
-        EXPECT_EQ(doc.ErrorLog()[0].number, 50004);
     }
 }
 
@@ -365,21 +466,34 @@ TEST_F(DocContract, AFailedCommitIsRolledBackSoTheNextCommitCannotPickItUp) {
              QueueRepo();
              QueueStrategy(1);
          }},
-        {"check-out", [](DRM::Doc& d) { return d.CheckOut(L"/tmp/out"); }, [this] { QueueRepo(); }},
-        {"check-in's last step", [](DRM::Doc& d) { return d.CheckIn(L"/tmp/new.prt"); },
+        {"check-out", [](DRM::Doc& d) { return d.CheckOut(L"/tmp/out"); },
          [this] {
-             QueueRepo(2);
-             QueueStrategy(1, 0, 1, 0, 3);
+             QueueRepo();
+             QueueMark(L"");
+             QueueHolder(0, 0, L"");
+             QueueHolder(1, 7, L"bob");
          }},
-        {"delete", [](DRM::Doc& d) { return d.Delete(); }, [this] { QueueRepo(); }},
+        {"check-in", [](DRM::Doc& d) { return d.CheckIn(L"/tmp/new.prt"); },
+         [this] {
+             QueueRepo();
+             QueueMark(L"");
+             QueueStrategy(1);
+             QueueHolder(1, 7, L"bob", L"1.4");
+             db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"},
+                                {{T(L"checkin|\\history\\.zub-stage-N|\\history\\12_1.4.prt")}});
+         }},
+        {"delete", [](DRM::Doc& d) { return d.Delete(); },
+         [this] {
+             QueueRepo();
+             QueueMark(L"");
+             db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"delete||")}}));
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SetUp();
         c.queue();
-        // The check-in's history save commits first; its own commit is the second.
-        db->FailOn(L"CommitTrans", std::string(c.what) == "check-in's last step" ? 2 : 1, 1205,
-                   L"deadlock");
+        db->FailOn(L"CommitTrans", 1, 1205, L"deadlock");
         DRM::Doc doc = MakeDoc();
         EXPECT_EQ(c.op(doc), 1205);
         EXPECT_EQ(doc.ErrDesc(), L"deadlock");
@@ -426,22 +540,35 @@ TEST_F(DocContract, NamesThatLeaveTheirFolderAreRefusedBeforeAnyCall) {
     }
 }
 
-TEST_F(DocContract, DeleteRemovesTheFileThenTheRow) {
+TEST_F(DocContract, DeleteMarksTheRowRemovesTheFileThenTheRow) {
     QueueRepo();
+    QueueMark(L"");
+    db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"delete||")}}));
     DRM::Doc doc = MakeDoc();
-    ASSERT_EQ(doc.Delete(), 0);
+    ASSERT_EQ(doc.Delete(), 0) << doc.ErrDesc();
     EXPECT_THAT(NfsLines(), ElementsAre(L"delFile D:\\repo1\\trunk\\sub\\a.prt"));
-    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3), L"DeleteRows QV_DMDoc where 0:DocId=12",
-                                       L"CommitTrans"));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(RepoLookup(3), MarkLookup(12), L"BeginTrans",
+                            L"UpdateRows QV_DMDoc 0:PendingFile='delete||' where 0:DocId=12 "
+                            L"1:PendingFile=''",
+                            L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans",
+                            L"DeleteRows QV_DMDoc where 0:DocId=12 1:PendingFile='delete||'",
+                            L"CommitTrans"));
 }
 
-TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRow) {
+TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRowUnmarked) {
     QueueRepo();
+    QueueMark(L"");
+    db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"delete||")}}));
     nfs->FailOn(L"delFile", 1, 50002, L"not found");
     DRM::Doc doc = MakeDoc();
     EXPECT_EQ(doc.Delete(), 50002);
     EXPECT_EQ(doc.ErrDesc(), L"delFile: not found");
     EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
+    const auto lines = DbLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='delete||'");
 }
 
 TEST_F(DocContract, AMissingRepositoryRowStopsBeforeTheFileServer) {
@@ -627,9 +754,9 @@ TEST(DocObject, ConstructorsAndCopies) {
 }
 
 TEST_F(DocContract, ExceptionsInsideAddAndInTheListing) {
-    // Add's boundary records an exception of its document look-ups; nothing
-    // is uploaded.
-    doctest::ThrowingAccessor::Register(L"QV_DMDoc");
+    // Add's boundary records an exception of its numbering; nothing is
+    // uploaded.
+    doctest::ThrowingAccessor::Register(L"QV_DM");
     QueueRepo();
     DRM::Doc doc = MakeDoc();
     doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
@@ -637,6 +764,7 @@ TEST_F(DocContract, ExceptionsInsideAddAndInTheListing) {
     EXPECT_EQ(doc.Add(L"/tmp/a.prt"), -1);
     EXPECT_EQ(doc.ErrDesc(), L"boom\n");
     EXPECT_EQ(doc.currentVersion(), L"kept");
+    EXPECT_FALSE(AnyDbOp(L"InsertRow"));
     EXPECT_THAT(NfsLines(), IsEmpty());
 
     // The listing has no boundary: the exception reaches its caller.

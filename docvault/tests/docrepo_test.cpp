@@ -1,9 +1,14 @@
 // Contract tests of DRM::DocRepo and DRM::DocRepos against the recording
 // database and file server: the statements, their order and the failure paths.
 #include "docvault/docrepo.h"
+#include "docvault/errors.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 
 #include <algorithm>
 #include <memory>
@@ -42,10 +47,13 @@ std::vector<std::wstring> NfsLines(const RecordingNfs& nfs) {
     return lines;
 }
 
+// Rows of other repositories on the same file server.
 ZUBDB::CDBRecordset Directories(std::vector<std::wstring> dirs) {
     std::vector<std::vector<ZUBDB::DBValue>> rows;
-    for (auto& d : dirs) rows.push_back({ZUBDB::DBValue(std::move(d))});
-    return MakeRs({L"Directory"}, std::move(rows));
+    for (auto& d : dirs)
+        rows.push_back({ZUBDB::DBValue(L"other " + std::to_wstring(rows.size())),
+                        ZUBDB::DBValue(std::wstring(L"recfs:")), ZUBDB::DBValue(std::move(d))});
+    return MakeRs({L"Name", L"Server", L"Directory"}, std::move(rows));
 }
 
 ZUBDB::CDBRecordset MaxId(long long id) { return MakeRs({L"max"}, {{ZUBDB::DBValue(id)}}); }
@@ -119,13 +127,14 @@ TEST_F(DocRepoContract, CreateChecksMakesFourDirectoriesThenInsertsTheRow) {
     EXPECT_EQ(repo.Create(), DRM::DocRepo::kCreated);
     EXPECT_EQ(repo.id(), 7);
     EXPECT_EQ(repo.ErrNumber(), 0);
+    // The check and the insert are one transaction.
     EXPECT_THAT(RepoLines(*db_),
-                ElementsAre(L"SelectRows QV_DMRepo (Directory) where 0:Server='recfs:'",
+                ElementsAre(L"BeginTrans", L"SelectRows QV_DMRepo (Name,Server,Directory)",
                             L"SelectRows QV_User (UserName) where 0:UserId=0",
                             L"InsertRow QV_DMRepo 0:Name='r1' 1:Server='recfs:' 2:Port=0 "
                             L"3:Directory='D:\\repo1' 4:CreatorId=0 5:CreatorName='' "
                             L"6:CreateTime=getdate() 7:VersionStraId=2",
-                            L"CommitTrans", L"SelectRows QV_DMRepo (max(DocRepoId))"));
+                            L"SelectRows QV_DMRepo (max(DocRepoId))", L"CommitTrans"));
     EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"mk D:\\repo1", L"mk D:\\repo1\\trunk",
                                              L"mk D:\\repo1\\baseline", L"mk D:\\repo1\\history"));
     // Login and directories went to the repository's own file server.
@@ -144,7 +153,7 @@ TEST_F(DocRepoContract, CreateGivesTheCreatorFullRightsOnTheNewRepository) {
     EXPECT_EQ(repo.Create(), DRM::DocRepo::kCreated);
     const auto lines = RepoLines(*db_);
     ASSERT_EQ(lines.size(), 7u);
-    EXPECT_THAT(lines[2], HasSubstr(L"4:CreatorId=3 5:CreatorName='alice'"));
+    EXPECT_THAT(lines[3], HasSubstr(L"4:CreatorId=3 5:CreatorName='alice'"));
     EXPECT_EQ(lines[5],
               L"InsertRow QV_DMAuth 0:DocRepoId=9 1:UserOrRole=0 2:UserId=3 3:RoleId=0 "
               L"4:[Read]=1 5:Write=1 6:Manage=1");
@@ -178,6 +187,11 @@ TEST_F(DocRepoContract, OverlappingDirectoriesAreRefusedByTextContainment) {
         {L"D:\\repo10", L"d:\\repo1", DRM::DocRepo::kOverlaps},
         {L"d:\\repo1", L"E:\\repo1", DRM::DocRepo::kCreated},
         {L"D:\\repo2", L"D:\\repo1", DRM::DocRepo::kCreated},
+        // The file server takes "D" and a leading separator as the same tree.
+        {L"D:\\repo1", L"D\\repo1", DRM::DocRepo::kOverlaps},
+        {L"D:\\repo1", L"\\D\\repo1", DRM::DocRepo::kOverlaps},
+        {L"\\D\\repo1\\", L"D:\\repo1\\sub", DRM::DocRepo::kOverlaps},
+        {L"D\\repo1", L"E\\repo1", DRM::DocRepo::kCreated},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.existing + L" / " + c.wanted);
@@ -190,7 +204,7 @@ TEST_F(DocRepoContract, OverlappingDirectoriesAreRefusedByTextContainment) {
             // Overlap is an answer, not an error; nothing after the check runs.
             EXPECT_EQ(repo.ErrNumber(), 0);
             EXPECT_EQ(repo.ErrDesc(), L"");
-            EXPECT_EQ(RepoLines(*db_).size(), 1u);
+            EXPECT_THAT(db_->Ops(), ElementsAre(L"BeginTrans", L"SelectRows", L"RollbackTrans"));
             EXPECT_THAT(NfsLines(*nfs_), IsEmpty());
         }
     }
@@ -208,7 +222,7 @@ TEST_F(DocRepoContract, RootTextsTheOverlapCheckCannotJudgeAreRefusedEvenOnAnEmp
         EXPECT_EQ(repo.ErrNumber(), DRM::DocErr::kInvalidName);
         EXPECT_EQ(repo.ErrDesc(), L"名称无效: \"" + std::wstring(dir) + L"\"");
         EXPECT_THAT(NfsLines(*nfs_), IsEmpty());
-        EXPECT_THAT(RepoLines(*db_), IsEmpty());
+        EXPECT_THAT(db_->Ops(), ElementsAre(L"BeginTrans", L"RollbackTrans"));
     }
     // Closing separators and a share prefix are plain spellings.
     for (const wchar_t* dir : {L"\\repos\\demo\\", L"\\\\server\\share\\r1"}) {
@@ -242,7 +256,9 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
         EXPECT_EQ(repo.ErrNumber(), 5003);
         EXPECT_THAT(repo.ErrDesc(), HasSubstr(L"disk full"));
         EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"mk D:\\repo1", L"mk D:\\repo1\\trunk"));
-        EXPECT_THAT(RepoLines(*db_), ElementsAre(HasSubstr(L"(Directory)")));
+        EXPECT_THAT(
+            RepoLines(*db_),
+            ElementsAre(L"BeginTrans", HasSubstr(L"(Name,Server,Directory)"), L"RollbackTrans"));
     }
     {
         SCOPED_TRACE("insert fails");
@@ -253,7 +269,7 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
         EXPECT_EQ(repo.Create(), DRM::DocRepo::kRowFailed);
         EXPECT_EQ(repo.ErrNumber(), 515);
         EXPECT_EQ(repo.id(), 0);
-        EXPECT_EQ(db_->Ops().back(), L"InsertRow");
+        EXPECT_EQ(db_->Ops().back(), L"RollbackTrans");
         EXPECT_EQ(NfsLines(*nfs_).size(), 4u);  // directories are not undone
     }
     {
@@ -281,7 +297,10 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
         db_->OnSelect(L"QV_DMRepo", MaxId(9));
         EXPECT_EQ(repo.Create(), DRM::DocRepo::kRowFailed);
         EXPECT_EQ(repo.ErrNumber(), 547);
-        EXPECT_EQ(repo.id(), 9);  // the repository exists and can be deleted
+        // The repository row goes with its rights: no half-made repository.
+        const auto ops = db_->Ops();
+        EXPECT_EQ(ops.back(), L"RollbackTrans");
+        EXPECT_EQ(std::count(ops.begin(), ops.end(), L"CommitTrans"), 0);
     }
 }
 
@@ -502,16 +521,45 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
     }
 }
 
-TEST_F(DocRepoContract, BackUpDownloadsTheTrunk) {
+TEST_F(DocRepoContract, BackUpChecksEveryFileThenDownloadsTheTrunkBesideTheTarget) {
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                      ("docrepo-backup-" + std::to_string(::getpid()));
+    const std::wstring target = (dir / "backup").wstring();
     DRM::DocRepo repo;
     Stored(repo);
-    EXPECT_EQ(repo.BackUp(L"/tmp/backup"), 0);
-    EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"downLoadFolder D:\\repo1\\trunk /tmp/backup"));
-    EXPECT_THAT(RepoLines(*db_), IsEmpty());
+    db_->OnSelect(L"QV_DMDoc",
+                  MakeRs({L"Name", L"Ext", L"phyUrl"},
+                         {{ZUBDB::DBValue(std::wstring(L"a")), ZUBDB::DBValue(std::wstring(L"prt")),
+                           ZUBDB::DBValue(std::wstring(L"\\sub"))}}));
+    nfs_->files.insert(L"D:\\repo1\\trunk\\sub\\a.prt");
+    EXPECT_EQ(repo.BackUp(target), 0) << repo.ErrDesc().size();
+    const auto lines = NfsLines(*nfs_);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\a.prt");
+    EXPECT_EQ(
+        lines[1].rfind(
+            L"downLoadFolder D:\\repo1\\trunk " + (dir / ".backup.zub-partial-").wstring(), 0),
+        0u);
+    EXPECT_THAT(RepoLines(*db_),
+                ElementsAre(L"SelectRows QV_DMDoc (Name,Ext,phyUrl) where 0:DocRepoId=5"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "backup"));
 
     nfs_->FailOn(L"downLoadFolder", 1, 2, L"no such folder");
-    EXPECT_EQ(repo.BackUp(L"/tmp/backup"), 2);
+    EXPECT_EQ(repo.BackUp(target), 2);
     EXPECT_EQ(repo.ErrNumber(), 2);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(DocRepoContract, BackUpOfARepositoryMissingAFileCopiesNothing) {
+    DRM::DocRepo repo;
+    Stored(repo);
+    db_->OnSelect(L"QV_DMDoc",
+                  MakeRs({L"Name", L"Ext", L"phyUrl"},
+                         {{ZUBDB::DBValue(std::wstring(L"a")), ZUBDB::DBValue(std::wstring(L"prt")),
+                           ZUBDB::DBValue(std::wstring())}}));
+    EXPECT_EQ(repo.BackUp(L"/nonexistent/backup"), DRM::Err::kFileMissing);
+    EXPECT_EQ(repo.ErrDesc(), L"文件 D:\\repo1\\trunk\\a.prt 不存在");
+    EXPECT_EQ(NfsLines(*nfs_).size(), 1u);  // the look only
 }
 
 TEST_F(DocRepoContract, NextMainVersionRoundsTheHighestVersionUp) {

@@ -67,8 +67,8 @@ TEST_F(FileServerLoginTest, LogsInAgainWhenServerOrPortChanges) {
 
 TEST_F(FileServerLoginTest, ThreeArgumentFormLogsInToTheDatabaseServerText) {
     NFS::CNFS_Cmd::Instance()->RegisterBackend(
-        L"rec", [](const std::wstring&, unsigned short) -> std::unique_ptr<NFS::NfsBackend> {
-            return std::make_unique<testsupport::RecordingNfsBackend>(RecordingNfs::Get());
+        L"rec", [](const std::wstring& server, unsigned short) -> std::unique_ptr<NFS::NfsBackend> {
+            return std::make_unique<testsupport::RecordingNfsBackend>(RecordingNfs::Get(), server);
         });
     Password(L"secret");
     login().EnsureLogin(L"rec:", 0, L"tok");

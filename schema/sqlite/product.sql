@@ -62,6 +62,8 @@ CREATE INDEX QV_DMAuth_UserId ON QV_DMAuth (UserId);
 CREATE INDEX QV_DMAuth_RoleId ON QV_DMAuth (RoleId);
 
 -- CurrentVersion is text ("1.10" must not become 1.1); queries cast it.
+-- PendingFile: an add, check-in, rename or delete that committed its rows but
+-- may not have moved its files yet; empty when none.
 CREATE TABLE QV_DMDoc (
     DocId               INTEGER PRIMARY KEY AUTOINCREMENT,
     DocRepoId           INTEGER NOT NULL REFERENCES QV_DMRepo (DocRepoId),
@@ -80,8 +82,6 @@ CREATE TABLE QV_DMDoc (
     LastOperatorTime    REAL,
     phyUrl              TEXT NOT NULL DEFAULT '',
     CaxDocType          INTEGER NOT NULL DEFAULT 0,
-    -- An add, check-in, rename or delete that committed its rows but may not
-    -- have moved its files yet; empty when none.
     PendingFile         TEXT NOT NULL DEFAULT ''
 );
 -- Listing a repository filters by DocRepoId and sorts by phyUrl.

@@ -1,5 +1,7 @@
 #include "recording_db.h"
 
+#include <regex>
+
 #include <memory>
 #include <utility>
 
@@ -71,13 +73,30 @@ void RecordingDb::Reset() {
 }
 
 void RecordingDb::OnSelect(const std::wstring& match, ZUBDB::CDBRecordset rs) {
+    Queued queued;
+    queued.rs = std::move(rs);
+    Enqueue(match, std::move(queued));
+}
+
+void RecordingDb::OnSelectStaged(const std::wstring& match, std::vector<std::wstring> columns,
+                                 std::vector<std::vector<ZUBDB::DBValue>> rows) {
+    Queued queued;
+    queued.staged = true;
+    queued.columns = std::move(columns);
+    queued.rows = std::move(rows);
+    Enqueue(match, std::move(queued));
+}
+
+void RecordingDb::Enqueue(const std::wstring& match, Queued queued) {
     for (auto& [key, queue] : answers_) {
         if (key == match) {
-            queue.push_back(std::move(rs));
+            queue.push_back(std::move(queued));
             return;
         }
     }
-    answers_.emplace_back(match, std::deque<ZUBDB::CDBRecordset>{std::move(rs)});
+    std::deque<Queued> queue;
+    queue.push_back(std::move(queued));
+    answers_.emplace_back(match, std::move(queue));
 }
 
 void RecordingDb::FailOn(const std::wstring& op, int nth, long errNumber,
@@ -110,8 +129,27 @@ bool RecordingDb::Record(DbCall call, long& errNumber, std::wstring& errText) {
 ZUBDB::CDBRecordset RecordingDb::Answer(const std::wstring& text) {
     for (auto& [key, queue] : answers_) {
         if (!queue.empty() && text.find(key) != std::wstring::npos) {
-            ZUBDB::CDBRecordset rs = std::move(queue.front());
+            Queued queued = std::move(queue.front());
             queue.pop_front();
+            if (!queued.staged) return std::move(queued.rs);
+            std::wstring staged;
+            static const std::wregex name(L"\\.zub-stage-[0-9a-f]{16}");
+            for (const auto& c : calls) {
+                std::wsmatch m;
+                const std::wstring line = c.Describe();
+                if (std::regex_search(line, m, name)) staged = m.str();
+            }
+            ZUBDB::CDBRecordset rs(queued.columns);
+            for (auto& row : queued.rows) {
+                for (auto& value : row) {
+                    if (auto* cell = std::get_if<std::wstring>(&value)) {
+                        const std::size_t at = cell->find(L".zub-stage-N");
+                        if (at != std::wstring::npos && !staged.empty())
+                            cell->replace(at, 12, staged);
+                    }
+                }
+                rs.AddRow(std::move(row));
+            }
             return rs;
         }
     }

@@ -62,6 +62,11 @@ public:
     // returned). Matches are tried in the order they were first registered; a failing call takes
     // nothing.
     void OnSelect(const std::wstring& match, ZUBDB::CDBRecordset rs);
+    // The same, but in every text value ".zub-stage-N" becomes the staged
+    // name (".zub-stage-" and 16 hex digits) last seen in a recorded call,
+    // so an answer can echo a name with a random part.
+    void OnSelectStaged(const std::wstring& match, std::vector<std::wstring> columns,
+                        std::vector<std::vector<ZUBDB::DBValue>> rows);
     // The nth (1-based, counted from Install) call with this op name fails with errNumber/errText.
     // The call returns non-zero even for errNumber 0 (a component that leaves a failure
     // unnumbered).
@@ -88,7 +93,14 @@ private:
     };
     std::map<std::pair<std::wstring, int>, Failure> failures_;
     std::map<std::wstring, int> opCounts_;
-    std::vector<std::pair<std::wstring, std::deque<ZUBDB::CDBRecordset>>> answers_;
+    struct Queued {
+        ZUBDB::CDBRecordset rs;
+        bool staged = false;
+        std::vector<std::wstring> columns;
+        std::vector<std::vector<ZUBDB::DBValue>> rows;
+    };
+    void Enqueue(const std::wstring& match, Queued queued);
+    std::vector<std::pair<std::wstring, std::deque<Queued>>> answers_;
 };
 
 // Convenience: a record set with the given column names and rows.

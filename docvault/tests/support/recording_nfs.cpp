@@ -31,7 +31,7 @@ RecordingNfs& RecordingNfs::Install() {
         [](const std::wstring& server, unsigned short port) -> std::unique_ptr<NFS::NfsBackend> {
             RecordingNfs& target = Get();
             target.servers.push_back(server + L" " + std::to_wstring(port));
-            return std::make_unique<RecordingNfsBackend>(target);
+            return std::make_unique<RecordingNfsBackend>(target, server);
         });
     FileServerLogin::Get().Reset();
     return nfs;
@@ -41,10 +41,23 @@ void RecordingNfs::Reset() {
     calls.clear();
     servers.clear();
     failures_.clear();
+    logins.clear();
+    requireLogin = false;
+    password.clear();
+    loggedIn.clear();
+    files.clear();
 }
 
 void RecordingNfs::FailOn(const std::wstring& op, int nth, long number, const std::wstring& text) {
     failures_.push_back(Failure{op, nth, number, text, 0});
+}
+
+void RecordingNfs::Record(const std::wstring& server, const std::wstring& line) {
+    if (requireLogin && loggedIn.count(server) == 0) {
+        calls.push_back(line);
+        throw NFS::NfsError(50006, L"not logged in");
+    }
+    Record(line);
 }
 
 void RecordingNfs::Record(const std::wstring& line) {

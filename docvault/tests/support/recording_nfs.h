@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,26 @@ public:
     void FailOn(const std::wstring& op, int nth, long number, const std::wstring& text);
     // Server and port of every backend the command object asked for.
     std::vector<std::wstring> servers;
+    // The server text of every login, in order.
+    std::vector<std::wstring> logins;
+    // While set, every call but logIn fails (50006 "not logged in") on a
+    // server that has no login with `password`; a login with another
+    // password is refused and forgets an earlier one.
+    bool requireLogin = false;
+    std::wstring password;
+    std::set<std::wstring> loggedIn;
+    // Files the fake knows to exist: uploads and copies add their target,
+    // delFile removes, a rename moves a known file, a folder copy copies the
+    // known files below it. Renaming a path onto
+    // itself answers 50003 for a known file and 50002 otherwise, as the real
+    // server does; every other call behaves as before.
+    std::set<std::wstring> files;
 
     // Used by the recording backend: records `line`; throws NFS::NfsError when
     // the call is to fail.
     void Record(const std::wstring& line);
+    // The same for a call on `server`, refused there without a login.
+    void Record(const std::wstring& server, const std::wstring& line);
 
 private:
     RecordingNfs() = default;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "vaultfs/nfsbackend.h"
 
@@ -12,7 +13,8 @@ class RecordingNfs;
 
 class RecordingNfsBackend : public NFS::NfsBackend {
 public:
-    explicit RecordingNfsBackend(RecordingNfs& nfs) : nfs_(nfs) {}
+    RecordingNfsBackend(RecordingNfs& nfs, std::wstring server)
+        : nfs_(nfs), server_(std::move(server)) {}
 
     void logIn(const std::wstring& user, const std::wstring& password) override;
     void mk(const std::wstring& dir) override;
@@ -31,6 +33,7 @@ public:
 
 private:
     RecordingNfs& nfs_;
+    std::wstring server_;
 };
 
 }  // namespace testsupport
