@@ -125,8 +125,6 @@ TEST_F(VaultCli, ServerSideCopiesShowABarOnATerminalOnly) {
         << checkin;
     EXPECT_NE(checkin.find("Uploading big.bin  ["), std::string::npos) << checkin;
     EXPECT_NE(checkin.find("100%  3.0 MiB/3.0 MiB"), std::string::npos) << checkin;
-    EXPECT_NE(checkin.find('\n', saving), std::string::npos);
-    EXPECT_LT(checkin.find('\n', saving), uploading) << checkin;
 
     // A small repository's baseline stays quiet even on a terminal.
     Ok({"repo", "create", "tiny"});
