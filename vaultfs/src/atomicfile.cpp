@@ -11,17 +11,22 @@
 
 namespace NFS {
 
-AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
+AtomicFile::AtomicFile(std::filesystem::path target, bool durable)
+    : target_(std::move(target)), durable_(durable) {
     const std::filesystem::path dir = target_.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path temp = dir / fsutil::TemporaryName(target_.filename().native());
         UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd) {
-            temp_ = std::move(temp);
-            fd_ = std::move(fd);
-            break;
+        if (!fd) {
+            if (errno != EEXIST)
+                fsutil::ThrowErrno(errno, "cannot create a temporary file in", dir);
+            continue;
         }
-        if (errno != EEXIST) fsutil::ThrowErrno(errno, "cannot create a temporary file in", dir);
+        // A cleaner that locked the new name first has removed it: draw another.
+        if (!fsutil::LockFresh(fd.get(), temp)) continue;
+        temp_ = std::move(temp);
+        fd_ = std::move(fd);
+        break;
     }
     if (!fd_) fsutil::ThrowErrno(EEXIST, "cannot create a temporary file in", dir);
     // A replaced file keeps its permissions.
@@ -32,18 +37,20 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
 
 AtomicFile::~AtomicFile() {
     if (!committed_) {
-        fd_.Reset();
+        // Unlinked while still locked, so no cleaner sees it abandoned.
         ::unlink(temp_.c_str());
+        fd_.Reset();
     }
 }
 
 void AtomicFile::Commit() {
-    if (::fsync(fd_.get()) != 0) fsutil::ThrowErrno(errno, "cannot sync", temp_);
-    if (fd_.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", temp_);
+    if (durable_ && ::fsync(fd_.get()) != 0) fsutil::ThrowErrno(errno, "cannot sync", temp_);
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
         fsutil::ThrowErrno(errno, "cannot rename " + temp_.native() + " to", target_);
     committed_ = true;
-    fsutil::SyncDir(target_.parent_path());
+    // Closed only now: until the rename the lock marks the temporary as in use.
+    if (fd_.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", target_);
+    if (durable_) fsutil::SyncDir(target_.parent_path());
 }
 
 }  // namespace NFS

@@ -1,6 +1,8 @@
 // A file written under a temporary name beside its target and renamed over
 // it only when complete, so readers see the old file or the new one, never a
-// part of the new one.
+// part of the new one. The writer holds an exclusive flock on the temporary
+// file for its whole life: a temporary that can be locked was abandoned by a
+// process that died (see Debris).
 #pragma once
 
 #include <filesystem>
@@ -11,8 +13,10 @@ namespace NFS {
 
 class AtomicFile {
 public:
+    // durable: sync the data and the folder on Commit. A local copy of what
+    // the server keeps need not be.
     // Creates the temporary file in the target's folder, which must exist.
-    explicit AtomicFile(std::filesystem::path target);
+    explicit AtomicFile(std::filesystem::path target, bool durable = true);
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     // Removes the temporary file unless committed.
@@ -22,13 +26,15 @@ public:
     const std::filesystem::path& temp() const { return temp_; }
     const std::filesystem::path& target() const { return target_; }
 
-    // Syncs the data, renames it over the target and syncs the folder.
+    // Renames the data over the target; durable files are synced first and
+    // their folder after.
     void Commit();
 
 private:
     std::filesystem::path target_;
     std::filesystem::path temp_;
     UniqueFd fd_;
+    bool durable_;
     bool committed_ = false;
 };
 

@@ -149,8 +149,8 @@ CNFS_Cmd* CNFS_Cmd::Instance() {
 
 int CNFS_Cmd::logIn(const std::wstring& server, unsigned short port, const std::wstring& /*empty*/,
                     const std::wstring& user, const std::wstring& password) {
-    // A failed login shows as the failure of the next operation, so nothing
-    // is recorded here.
+    // Nothing is reported here: the backend remembers a refusal and fails the
+    // next operation with it, which is where callers look.
     try {
         impl_->Backend(server, port)->logIn(user, password);
     } catch (...) {}
@@ -225,6 +225,27 @@ int CNFS_Cmd::renameFolder(const std::wstring& server, unsigned short port,
                            const std::wstring& oldPath, const std::wstring& newPath) {
     return Run(L"renameFolder", oldPath,
                [&] { impl_->Backend(server, port)->renameFolder(oldPath, newPath); });
+}
+
+int CNFS_Cmd::listFolder(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                         std::vector<NfsEntry>& entries) {
+    entries.clear();
+    return Run(L"listFolder", dir,
+               [&] { entries = impl_->Backend(server, port)->listFolder(dir); });
+}
+
+int CNFS_Cmd::listDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                         std::vector<NfsDebris>& found) {
+    found.clear();
+    return Run(L"listDebris", dir,
+               [&] { found = impl_->Backend(server, port)->debris(dir, false); });
+}
+
+int CNFS_Cmd::removeDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                           std::vector<NfsDebris>& removed) {
+    removed.clear();
+    return Run(L"removeDebris", dir,
+               [&] { removed = impl_->Backend(server, port)->debris(dir, true); });
 }
 
 void CNFS_Cmd::GetLastError(wchar_t** text) {

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -92,6 +94,14 @@ bool IsTemporaryName(const std::string& name) {
         if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'z')))
             return false;
     return true;
+}
+
+bool LockFresh(int fd, const std::filesystem::path& path) {
+    while (::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR) ThrowErrno(errno, "cannot lock", path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) ThrowErrno(errno, "cannot read", path);
+    return st.st_nlink > 0;
 }
 
 void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -28,6 +28,11 @@ long NumberFor(const std::error_code& code);
 std::string TemporaryName(const std::string& name);
 bool IsTemporaryName(const std::string& name);
 
+// Takes the exclusive flock a writer holds on its new temporary entry for
+// its whole life, waiting for a cleaner that locked it first. False when
+// that cleaner removed the entry meanwhile: the caller then makes another.
+bool LockFresh(int fd, const std::filesystem::path& path);
+
 // rename that never replaces an existing target (throws EEXIST).
 void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 

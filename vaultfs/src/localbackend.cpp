@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <system_error>
 
 #include "atomicfile.h"
+#include "debris.h"
 #include "fsutil.h"
 #include "rootmap.h"
 #include "streamcopier.h"
@@ -15,6 +18,7 @@
 #include "treeplan.h"
 #include "uniquefd.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultfs/rootpassword.h"
 #include "zub/text.h"
 
 namespace NFS {
@@ -112,14 +116,40 @@ StreamCopier LocalBackend::Copier() const {
     return StreamCopier(options_.chunkSize, options_.kernelCopy);
 }
 
-void LocalBackend::logIn(const std::wstring& user, const std::wstring& /*password*/) {
-    // The local tree has no accounts; the user is kept for the record only.
-    std::lock_guard lock(mutex_);
-    user_ = user;
+void LocalBackend::logIn(const std::wstring& user, const std::wstring& password) {
+    const RootMap map(root_);
+    bool accepted = false;
+    try {
+        const std::optional<RootPassword> kept = RootPassword::Read(map.root());
+        accepted = !kept || kept->Accepts(user, password);
+    } catch (const NfsError&) {
+        // A damaged login file opens nothing.
+    }
+    {
+        std::lock_guard lock(mutex_);
+        user_ = user;
+        login_ = accepted ? Login::Accepted : Login::Refused;
+    }
+    if (!accepted) throw NfsError(NFS_E_LOGIN, L"the server refused the login of " + Quoted(user));
+}
+
+void LocalBackend::Authorize() const {
+    Login login;
+    std::wstring user;
+    {
+        std::lock_guard lock(mutex_);
+        login = login_;
+        user = user_;
+    }
+    if (login == Login::Accepted) return;
+    if (login == Login::Refused)
+        throw NfsError(NFS_E_LOGIN, L"the server refused the login of " + Quoted(user));
+    if (RootPassword::Exists(root_)) throw NfsError(NFS_E_LOGIN, L"the server needs a login first");
 }
 
 void LocalBackend::mk(const std::wstring& dir) {
     Guard(dir, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path entry = map.Entry(dir);
         if (fs::exists(fs::symlink_status(entry))) {
@@ -135,6 +165,7 @@ void LocalBackend::mk(const std::wstring& dir) {
 
 void LocalBackend::rm(const std::wstring& dir) {
     Guard(dir, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path entry = map.Entry(dir);
         const fs::file_status st = fs::symlink_status(entry);
@@ -156,6 +187,7 @@ void LocalBackend::rm(const std::wstring& dir) {
 
 void LocalBackend::delFile(const std::wstring& file) {
     Guard(file, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path entry = map.Entry(file);
         const fs::file_status st = fs::symlink_status(entry);
@@ -172,6 +204,7 @@ void LocalBackend::delFile(const std::wstring& file) {
 std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wstring& remoteFile,
                                    const Progress& progress) {
     return Guard(remoteFile, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path target = map.Entry(remoteFile);
         const fs::path local = fsutil::ToPath(localFile);
@@ -190,6 +223,7 @@ std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wst
 std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::wstring& localDir,
                                      const std::wstring& localName, const Progress& progress) {
     return Guard(remoteFile, [&] {
+        Authorize();
         if (localName.empty() || localName == L"." || localName == L".." ||
             localName.find_first_of(std::wstring(L"/\0", 2)) != std::wstring::npos)
             throw NfsError(NFS_E_INVALID,
@@ -200,7 +234,7 @@ std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::
         const UniqueFd in = OpenSource(source, L"the file " + Quoted(remoteFile), size);
         const fs::path target = LocalFolder(localDir) / fsutil::ToPath(localName);
         RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
-        AtomicFile out(target);
+        AtomicFile out(target, false);
         const std::uint64_t moved =
             Copier().Copy(in.get(), source, out.fd(), target, StepFor(progress, 0, size));
         out.Commit();
@@ -211,6 +245,7 @@ std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::
 std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
                                            const std::wstring& localDir, const Progress& progress) {
     return Guard(remoteDir, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path source = map.Follow(remoteDir);
         const fs::file_status st = fs::status(source);
@@ -235,7 +270,7 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
                 item.source, L"the file " + Quoted(fsutil::ServerChild(remoteDir, item.relative)),
                 size);
             RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
-            AtomicFile out(target);
+            AtomicFile out(target, false);
             done += copier.Copy(in.get(), item.source, out.fd(), target,
                                 StepFor(progress, done, plan.totalBytes()));
             out.Commit();
@@ -251,6 +286,7 @@ void LocalBackend::copy(const std::wstring& source, const std::wstring& target) 
 void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
                         const Progress& progress) {
     Guard(source, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path from = map.Follow(source);
         std::uint64_t size = 0;
@@ -271,6 +307,7 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
 void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target,
                               const Progress& progress) {
     Guard(source, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path from = map.Follow(source);
         const fs::file_status st = fs::status(from);
@@ -332,6 +369,7 @@ void LocalBackend::renameFolder(const std::wstring& oldPath, const std::wstring&
 
 void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder) {
     Guard(oldPath, [&] {
+        Authorize();
         const RootMap map(root_);
         const fs::path from = map.Entry(oldPath);
         const fs::file_status st = fs::symlink_status(from);
@@ -360,6 +398,51 @@ void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPa
         }
         fsutil::SyncDir(from.parent_path());
         if (to.parent_path() != from.parent_path()) fsutil::SyncDir(to.parent_path());
+    });
+}
+
+std::vector<NfsEntry> LocalBackend::listFolder(const std::wstring& dir) {
+    return Guard(dir, [&] {
+        Authorize();
+        const RootMap map(root_);
+        const fs::path start = map.Follow(dir);
+        const fs::file_status st = fs::status(start);
+        if (!fs::exists(st))
+            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
+        if (!fs::is_directory(st))
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(dir) + L" is not a folder");
+        std::vector<NfsEntry> entries;
+        // Depth first in name order, so a folder comes right before its content.
+        const std::function<void(const fs::path&)> walk = [&](const fs::path& relative) {
+            std::vector<fs::directory_entry> children;
+            for (const auto& child : fs::directory_iterator(start / relative))
+                if (!fsutil::IsTemporaryName(child.path().filename().native()))
+                    children.push_back(child);
+            std::sort(children.begin(), children.end());
+            for (const auto& child : children) {
+                NfsEntry entry;
+                const fs::path name = relative / child.path().filename();
+                entry.path = fsutil::ServerChild(L"", name).substr(1);
+                entry.folder = child.is_directory();
+                if (!entry.folder && child.is_regular_file()) entry.bytes = child.file_size();
+                entries.push_back(std::move(entry));
+                if (entries.back().folder) walk(name);
+            }
+        };
+        walk(fs::path());
+        return entries;
+    });
+}
+
+std::vector<NfsDebris> LocalBackend::debris(const std::wstring& dir, bool remove) {
+    return Guard(dir, [&] {
+        Authorize();
+        const RootMap map(root_);
+        if (dir.empty()) return Debris::Collect(map.root(), L"", remove);
+        const fs::path start = map.Follow(dir);
+        if (!fs::is_directory(start))
+            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
+        return Debris::Collect(start, dir, remove);
     });
 }
 

@@ -1,10 +1,15 @@
 #include "vaultfs/nfsbackend.h"
 
+#include "vaultfs/nfserrors.h"
 #include "zub/text.h"
 
 namespace NFS {
 
 NfsError::NfsError(long number, const std::wstring& text)
     : std::runtime_error(zub::WideToUtf8(text)), number_(number), text_(text) {}
+
+std::vector<NfsEntry> NfsBackend::listFolder(const std::wstring& dir) {
+    throw NfsError(NFS_E_INVALID, L"this server cannot list the folder \"" + dir + L"\"");
+}
 
 }  // namespace NFS

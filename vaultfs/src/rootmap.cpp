@@ -3,6 +3,7 @@
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultfs/rootpassword.h"
 #include "zub/text.h"
 
 namespace NFS {
@@ -40,6 +41,9 @@ fs::path RootMap::Relative(const std::wstring& serverPath) {
             part.resize(1);
             if (part[0] >= L'a') part[0] = static_cast<wchar_t>(part[0] - L'a' + L'A');
         }
+        if (first && zub::WideToUtf8(part) == RootPassword::kFileName)
+            throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
+                                              L" names the server's login file");
         first = false;
         relative /= zub::WideToUtf8(part);
     }

@@ -1,5 +1,6 @@
 #include "tempdir.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -13,12 +14,17 @@ TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(des
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path temp =
             parent / fsutil::TemporaryName(destination_.filename().native());
-        if (::mkdir(temp.c_str(), 0777) == 0) {
-            temp_ = std::move(temp);
-            return;
+        if (::mkdir(temp.c_str(), 0777) != 0) {
+            if (errno != EEXIST)
+                fsutil::ThrowErrno(errno, "cannot create a temporary folder in", parent);
+            continue;
         }
-        if (errno != EEXIST)
-            fsutil::ThrowErrno(errno, "cannot create a temporary folder in", parent);
+        UniqueFd fd(::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd) fsutil::ThrowErrno(errno, "cannot open", temp);
+        if (!fsutil::LockFresh(fd.get(), temp)) continue;
+        temp_ = std::move(temp);
+        lock_ = std::move(fd);
+        return;
     }
     fsutil::ThrowErrno(EEXIST, "cannot create a temporary folder in", parent);
 }
@@ -36,6 +42,7 @@ void TempDir::Commit() {
     fsutil::SyncFileSystem(temp_);
     fsutil::RenameNoReplace(temp_, destination_);
     committed_ = true;
+    lock_.Reset();
     fsutil::SyncDir(destination_.parent_path());
 }
 

@@ -1,8 +1,11 @@
 // A folder tree built under a temporary name beside its destination and
-// renamed into place when complete: a failed copy leaves no half tree.
+// renamed into place when complete: a failed copy leaves no half tree. Like
+// AtomicFile, the builder holds an flock on the folder for its whole life.
 #pragma once
 
 #include <filesystem>
+
+#include "uniquefd.h"
 
 namespace NFS {
 
@@ -24,6 +27,7 @@ public:
 private:
     std::filesystem::path destination_;
     std::filesystem::path temp_;
+    UniqueFd lock_;
     bool committed_ = false;
 };
 

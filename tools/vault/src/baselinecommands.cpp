@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "docvault/baselines.h"
+#include "docvault/errors.h"
 #include "pathtext.h"
 #include "progress.h"
 #include "vaulterror.h"
@@ -70,9 +71,7 @@ void BaselineCommands::Register(CLI::App& app) {
 }
 
 void BaselineCommands::Create() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Write);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Write);
     const std::wstring name = Utf8ToWide(name_);
     std::wstring lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -100,6 +99,9 @@ void BaselineCommands::Create() {
                           Progress::Wanted());
         status = baseline->Create();
     }
+    if (status == DRM::Err::kNameTaken)
+        throw VaultError(VaultErr::kNameTaken, L"repository " + repo->name() +
+                                                   L" has a baseline named " + name + L" already");
     VaultError::Check(status, *baseline);
     // The listing carries the creation time the database set.
     auto stored = s_.Baseline(*repo, std::to_string(baseline->id()));
@@ -109,9 +111,7 @@ void BaselineCommands::Create() {
 }
 
 void BaselineCommands::List() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     DRM::BaseLines all;
     s_.store().Connect(all);
     DRM::filterForBaseLine filter;
@@ -124,9 +124,7 @@ void BaselineCommands::List() {
 }
 
 void BaselineCommands::Download() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     auto baseline = s_.Baseline(*repo, name_);
     const fs::path dir = fs::absolute(dir_.empty() ? WideToUtf8(baseline->name()) : dir_);
     std::error_code ec;
@@ -149,9 +147,7 @@ void BaselineCommands::Download() {
 }
 
 void BaselineCommands::Delete() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     auto baseline = s_.Baseline(*repo, name_);
     VaultError::Check(baseline->Delete(), *baseline);
     s_.out().Say("Deleted baseline " + WideToUtf8(baseline->name()) + " of repository " +

@@ -65,6 +65,23 @@ VaultError HeldByOther(const DRM::Doc& doc, const std::wstring& tail = std::wstr
                                                   tail);
 }
 
+// A library refusal that another process's change caused after our own
+// checks passed: the document is read again so the message names its holder.
+void CheckRace(int status, DRM::Doc& doc, Session& s, const std::wstring& actor) {
+    if (status == DRM::Err::kHeldByOther || status == DRM::Err::kNotHolder) {
+        auto now = s.Connected<DRM::Doc>();
+        if (now->Read(doc.id()) == 0) {
+            if (now->state() == 1 && now->checkOutByName() != actor) throw HeldByOther(*now);
+            throw VaultError(VaultErr::kNotHolder,
+                             L"document " + Utf8ToWide(Shown(*now)) +
+                                 (now->state() == 1 ? L" is held by " + now->checkOutByName()
+                                                    : L" is not checked out") +
+                                 L" now; another vault finished first");
+        }
+    }
+    VaultError::Check(status, doc);
+}
+
 VaultError OtherContent(const fs::path& target) {
     return VaultError(VaultErr::kLocalFile, PathText::Wide(target) +
                                                 L" exists with other content; use --force to "
@@ -184,6 +201,13 @@ void DocCommands::Register(CLI::App& app) {
     ci->add_option("--cad-form", cadForm_, "Id of the CAD form recorded with this version");
     ci->callback([this] { CheckIn(); });
 
+    CLI::App* u = group->add_subcommand(
+        "unlock",
+        "End a check-out without a check-in; the document keeps its version (the holder, or "
+        "manage right)");
+    u->add_option("DOC", doc_, docHelp)->required();
+    u->callback([this] { Unlock(); });
+
     CLI::App* v = group->add_subcommand("view", "Download the current file (read right)");
     v->add_option("DOC", doc_, docHelp)->required();
     v->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
@@ -225,8 +249,7 @@ DocCommands::Target DocCommands::Open(Session::Right right) {
     s_.Actor();
     Target t;
     t.doc = s_.Document(doc_);
-    t.repo = s_.Repo(std::to_string(t.doc->docRepoId()));
-    s_.Require(t.repo->id(), t.repo->name(), right);
+    t.repo = s_.OpenRepo(std::to_string(t.doc->docRepoId()), right);
     return t;
 }
 
@@ -251,9 +274,8 @@ void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
 }
 
 void DocCommands::Add() {
+    auto repo = s_.OpenRepo(repo_, Session::Right::Write);
     const UserRecord& actor = s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Write);
     const fs::path local = RequireLocalFile(file_);
     PathText path = PathText::Split(PathText::Wide(local.filename()));
     path.folder = PathText::Folder(Utf8ToWide(folder_));
@@ -273,8 +295,8 @@ void DocCommands::Add() {
     VaultError::Check(status, *doc);
     // Numbering can fail without failing the add; the document then has no version.
     if (doc->ErrNumber() != 0)
-        std::cerr << "vault: warning " << doc->ErrNumber() << ": " << WideToUtf8(doc->ErrDesc())
-                  << '\n';
+        std::cerr << "vault: warning " << doc->ErrNumber() << ": "
+                  << Output::Visible(WideToUtf8(doc->ErrDesc())) << '\n';
     auto stored = s_.Connected<DRM::Doc>();
     VaultError::Check(stored->Read(doc->id()), *stored);
     s_.out().Done(ToJson(*stored), "Added " + Shown(*stored) + " to repository " +
@@ -284,9 +306,7 @@ void DocCommands::Add() {
 }
 
 void DocCommands::List() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     DRM::Docs docs;
     s_.store().Connect(docs);
     DRM::filterForDoc filter;
@@ -339,7 +359,7 @@ void DocCommands::CheckOut() {
         Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
         status = doc.CheckOut(PathText::Wide(dir));
     }
-    VaultError::Check(status, doc);
+    CheckRace(status, doc, s_, actor.name);
     s_.out().Say("Checked out " + Shown(doc) + " (document " + std::to_string(doc.id()) +
                  ", version " + WideToUtf8(doc.currentVersion()) + ") to " +
                  PathText::ShowLocal(target));
@@ -370,7 +390,7 @@ void DocCommands::CheckIn() {
         status = cadForm_.empty() ? doc.CheckIn(PathText::Wide(local))
                                   : doc.CheckIn(PathText::Wide(local), Utf8ToWide(cadForm_));
     }
-    VaultError::Check(status, doc);
+    CheckRace(status, doc, s_, actor.name);
     s_.out().Say("Checked in " + Shown(doc) + ": version " + WideToUtf8(doc.currentVersion()) +
                  " (was " + WideToUtf8(old) + ")");
 }
@@ -485,9 +505,28 @@ void DocCommands::Rename() {
                                  L" exists already");
     }
     const std::string old = Shown(doc);
-    VaultError::Check(doc.ReName(newName), doc);
+    CheckRace(doc.ReName(newName), doc, s_, actor.name);
     s_.out().Say("Renamed " + old + " to " +
                  WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)));
+}
+
+void DocCommands::Unlock() {
+    Target t = Open(Session::Right::Read);
+    const UserRecord& actor = s_.Actor();
+    DRM::Doc& doc = *t.doc;
+    if (doc.state() != 1)
+        throw VaultError(VaultErr::kNotHolder,
+                         L"document " + Utf8ToWide(Shown(doc)) + L" is not checked out");
+    const std::wstring holder = doc.checkOutByName();
+    if (doc.checkOutById() != actor.id)
+        s_.Require(t.repo->id(), t.repo->name(), Session::Right::Manage);
+    // The administrator may hold no manage row the library could see; it acts
+    // for the holder (Read left the holder in checkOutById).
+    if (!s_.ActorIsAdmin()) doc.set_checkOutById(actor.id);
+    CheckRace(doc.EndCheckOut(), doc, s_, holder);
+    s_.out().Say("Unlocked " + Shown(doc) + " (document " + std::to_string(doc.id()) +
+                 "), held by " + WideToUtf8(holder) + "; it stays at version " +
+                 WideToUtf8(doc.currentVersion()));
 }
 
 void DocCommands::Delete() {
@@ -496,7 +535,7 @@ void DocCommands::Delete() {
     DRM::Doc& doc = *t.doc;
     if (!force_ && doc.state() == 1 && doc.checkOutById() != actor.id)
         throw HeldByOther(doc, L"; use --force to delete it anyway");
-    VaultError::Check(doc.Delete(), doc);
+    CheckRace(doc.Delete(), doc, s_, actor.name);
     s_.out().Say("Deleted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
                  "); its saved versions stay in the history");
 }

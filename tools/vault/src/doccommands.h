@@ -1,4 +1,4 @@
-// vault doc add|list|show|checkout|checkin|view|get|history|rename|delete
+// vault doc add|list|show|checkout|checkin|unlock|view|get|history|rename|delete
 #pragma once
 
 #include <filesystem>
@@ -27,6 +27,7 @@ private:
     void Show();
     void CheckOut();
     void CheckIn();
+    void Unlock();
     void View();
     void Get();
     void History();

@@ -27,9 +27,37 @@ void Pad(std::ostream& out, std::size_t n) {
 
 }  // namespace
 
+std::string Output::Visible(const std::string& utf8) {
+    std::string shown;
+    shown.reserve(utf8.size());
+    static const char hex[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        unsigned code = c;
+        std::size_t length = 1;
+        // C1 controls are U+0080..U+009F, two bytes in UTF-8.
+        if (c == 0xc2 && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if (next >= 0x80 && next <= 0x9f) {
+                code = next;
+                length = 2;
+            }
+        }
+        if (code < 0x20 || code == 0x7f || (length == 2)) {
+            shown += "\\x";
+            shown += hex[code >> 4];
+            shown += hex[code & 0xf];
+            i += length - 1;
+        } else {
+            shown += utf8[i];
+        }
+    }
+    return shown;
+}
+
 std::string Output::Cell(const Json& value) {
     if (value.is_null()) return "-";
-    if (value.is_string()) return value.get<std::string>();
+    if (value.is_string()) return Visible(value.get<std::string>());
     if (value.is_boolean()) return value.get<bool>() ? "yes" : "no";
     return value.dump();
 }
@@ -120,9 +148,9 @@ void Output::Done(const Json& object, const std::string& sentence) {
     if (json_)
         out_ << object.dump(2) << '\n';
     else
-        out_ << sentence << '\n';
+        out_ << Visible(sentence) << '\n';
 }
 
 void Output::Say(const std::string& line) {
-    if (!json_) out_ << line << '\n';
+    if (!json_) out_ << Visible(line) << '\n';
 }

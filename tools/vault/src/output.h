@@ -37,7 +37,10 @@ public:
     // A line for people; nothing in JSON mode, so scripts read pure JSON.
     void Say(const std::string& line);
 
-    // A value as a table cell: texts as they are, null as "-".
+    // A text with its control characters (C0, DEL, C1) shown as \xHH, so
+    // stored names can never drive the terminal.
+    static std::string Visible(const std::string& utf8);
+    // A value as a table cell: texts made visible, null as "-".
     static std::string Cell(const Json& value);
     // Terminal columns a UTF-8 text takes (wide East Asian characters count 2).
     static std::size_t DisplayWidth(const std::string& utf8);

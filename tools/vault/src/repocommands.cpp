@@ -3,8 +3,10 @@
 #include <filesystem>
 
 #include "docvault/baselines.h"
+#include "docvault/doc.h"
 #include "docvault/docrepos.h"
 #include "docvault/docs.h"
+#include "docvault/errors.h"
 #include "pathtext.h"
 #include "progress.h"
 #include "vaulterror.h"
@@ -147,6 +149,11 @@ void RepoCommands::Create() {
     repo->set_nfsRootDir(dir);
     repo->set_versionStraId(strategy_);
     const int status = repo->Create();
+    // Create tells the failing step; the object's error says why.
+    if (repo->ErrNumber() == DRM::Err::kNameTaken)
+        throw VaultError(VaultErr::kNameTaken, L"a repository named " + name + L" exists already");
+    if (status == DRM::DocRepo::kOverlaps && repo->ErrNumber() == DRM::DocErr::kInvalidName)
+        throw VaultError(repo->ErrNumber(), repo->ErrDesc());
     if (status == DRM::DocRepo::kOverlaps)
         throw VaultError(VaultErr::kOverlap,
                          L"the server directory " + dir +
@@ -183,9 +190,7 @@ void RepoCommands::List() {
 }
 
 void RepoCommands::Show() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     Json j = ToJson(*repo);
 
     DRM::Docs docs;
@@ -218,9 +223,7 @@ void RepoCommands::Show() {
 }
 
 void RepoCommands::Rename() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     const std::wstring old = repo->name();
     const std::wstring name = Utf8ToWide(name_);
     if (name == old) {
@@ -234,9 +237,7 @@ void RepoCommands::Rename() {
 }
 
 void RepoCommands::SetStrategy() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     s_.Strategy(strategy_);
     repo->set_versionStraId(strategy_);
     VaultError::Check(repo->SaveVersionStra(), *repo);
@@ -245,9 +246,7 @@ void RepoCommands::SetStrategy() {
 }
 
 void RepoCommands::Backup() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     const std::filesystem::path dir = std::filesystem::absolute(dir_);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -263,9 +262,7 @@ void RepoCommands::Backup() {
 }
 
 void RepoCommands::Delete() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     if (!force_) {
         DRM::Docs docs;
         s_.store().Connect(docs);

@@ -169,9 +169,7 @@ void RightCommands::Replace(int repoId, const std::vector<DRM::DocRepoAuth>& bef
 }
 
 void RightCommands::List() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Read);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Read);
     Json rows = Json::array();
     for (const auto& row : Current(repo->id())) {
         const bool role = row.roleId() != 0 && row.userId() == 0;
@@ -192,9 +190,7 @@ void RightCommands::List() {
 }
 
 void RightCommands::Grant() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     const Principal p = Resolve(who_);
     const Rights r = ParseRights(rights_);
     const auto before = Current(repo->id());
@@ -211,9 +207,7 @@ void RightCommands::Grant() {
 }
 
 void RightCommands::Revoke() {
-    s_.Actor();
-    auto repo = s_.Repo(repo_);
-    s_.Require(repo->id(), repo->name(), Session::Right::Manage);
+    auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     const Principal p = Resolve(who_);
     const auto before = Current(repo->id());
     std::vector<DRM::DocRepoAuth> after;

@@ -97,6 +97,13 @@ void Session::Require(int repoId, const std::wstring& repoName, Right right) {
                                                 L" right on repository " + repoName);
 }
 
+std::unique_ptr<DRM::DocRepo> Session::OpenRepo(const std::string& ref, Right right) {
+    Actor();
+    auto repo = Repo(ref);
+    Require(repo->id(), repo->name(), right);
+    return repo;
+}
+
 std::unique_ptr<DRM::DocRepo> Session::Repo(const std::string& ref) {
     auto repo = Connected<DRM::DocRepo>();
     if (IsNumber(ref)) {

@@ -48,6 +48,9 @@ public:
     // directly or through a role.
     void Require(int repoId, const std::wstring& repoName, Right right);
 
+    // The preamble of every command on one repository: the acting user, the
+    // repository by id or name, and the user's right on it.
+    std::unique_ptr<DRM::DocRepo> OpenRepo(const std::string& ref, Right right);
     // A repository by id (digits) or by name, read in full.
     std::unique_ptr<DRM::DocRepo> Repo(const std::string& ref);
     // A document by id, or "REPO:path/name.ext"; read in full.

@@ -3,11 +3,14 @@
 #include <cstdlib>
 
 #include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/cdbrecordset.h"
 #include "dbcore/embeddedstore.h"
+#include "dbcore/qvparams.h"
 #include "dbcore/qvsvrinfo.h"
 #include "docvault/bo.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "vaultfs/rootpassword.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -60,11 +63,43 @@ void Store::Init() const {
         throw VaultError(VaultErr::kInitFailed, L"cannot make the file-server root " +
                                                     zub::Utf8ToWide(FilesRoot().string()) + L": " +
                                                     zub::Utf8ToWide(ec.message()));
+    WriteFilesPassword();
 }
+
+std::wstring Store::SystemPassword() const {
+    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (!db ||
+        db->SelectRows(rs, L"QV_SysInfo", L"sysPwd", ZUBDB::QVParams(false), L"", L"", L"", 0, 0) !=
+            0 ||
+        !rs || rs->IsEOF())
+        throw VaultError(VaultErr::kInitFailed, L"the store in " + zub::Utf8ToWide(dir_.string()) +
+                                                    L" keeps no file-server password");
+    return rs->GetString(L"sysPwd");
+}
+
+void Store::WriteFilesPassword() const {
+    try {
+        NFS::RootPassword::Write(FilesRoot(), zub::Utf8ToWide(kAdmin), SystemPassword());
+    } catch (const VaultError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw VaultError(VaultErr::kInitFailed, L"cannot keep the file-server password in " +
+                                                    zub::Utf8ToWide(FilesRoot().string()) + L": " +
+                                                    zub::NarrowToWide(e.what()));
+    }
+}
+
+bool Store::FilesPasswordKept() const { return NFS::RootPassword::Exists(FilesRoot()); }
 
 std::wstring Store::Locator() const { return ZUBDB::EmbeddedLocator(dir_.string()); }
 
-std::wstring Store::FileServer() const { return L"file:" + zub::Utf8ToWide(FilesRoot().string()); }
+std::wstring Store::FileServer() const { return ZUBDB::EmbeddedFileServer(); }
+
+std::wstring Store::ResolvedFileServer(const std::wstring& server) const {
+    return ZUBDB::ResolveFileServer(Locator(), server);
+}
 
 void Store::Connect(BO& bo) const {
     const int status = bo.Connect(Locator(), 0, kProductDb, L"");

@@ -36,10 +36,21 @@ public:
     // Refuses a folder that already holds a store.
     void Init() const;
 
+    // The file-server root keeps the hash of the password QVSystem hands to
+    // the library's login (stores made before did not; they serve everyone
+    // until `vault verify --repair` writes it).
+    bool FilesPasswordKept() const;
+    void WriteFilesPassword() const;
+    // The password the library logs in to the file server with (QVSystem).
+    std::wstring SystemPassword() const;
+
     // "sqlite:DIR": what business objects connect to.
     std::wstring Locator() const;
-    // "file:DIR/files": the file server new repositories live on.
+    // "file:files": the file server new repositories live on, named relative
+    // to the store so that a copied store works on its own files.
     std::wstring FileServer() const;
+    // A repository row's file server as the library reaches it from here.
+    std::wstring ResolvedFileServer(const std::wstring& server) const;
 
     // Connects a business object to the product database; throws when no
     // connection could be made.

@@ -110,7 +110,12 @@ int UserDirectory::AddUser(const std::wstring& name, const std::vector<int>& rol
         throw VaultError(VaultErr::kNameTaken, L"a user named " + name + L" exists already");
     ZUBDB::QVParams values;
     values.AddParam(0, L"UserName", name, false, false, kEq);
-    if (db_->InsertRow(L"QV_User", values, L"", L"") != 0) Fail();
+    if (db_->InsertRow(L"QV_User", values, L"", L"") != 0) {
+        // Another vault may have added it since the check.
+        if (FindUser(name))
+            throw VaultError(VaultErr::kNameTaken, L"a user named " + name + L" exists already");
+        Fail();
+    }
     const auto id = static_cast<int>(db_->LastInsertId());
     for (int roleId : roleIds) InsertMember(id, roleId);
     if (db_->CommitTrans() != 0) Abandon();
@@ -122,7 +127,11 @@ int UserDirectory::AddRole(const std::wstring& name, const std::vector<int>& use
         throw VaultError(VaultErr::kNameTaken, L"a role named " + name + L" exists already");
     ZUBDB::QVParams values;
     values.AddParam(0, L"RoleName", name, false, false, kEq);
-    if (db_->InsertRow(L"QV_Role", values, L"", L"") != 0) Fail();
+    if (db_->InsertRow(L"QV_Role", values, L"", L"") != 0) {
+        if (FindRole(name))
+            throw VaultError(VaultErr::kNameTaken, L"a role named " + name + L" exists already");
+        Fail();
+    }
     const auto id = static_cast<int>(db_->LastInsertId());
     for (int userId : userIds) InsertMember(userId, id);
     if (db_->CommitTrans() != 0) Abandon();

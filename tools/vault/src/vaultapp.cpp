@@ -18,7 +18,8 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
       rights_(session_),
       strategy_(session_),
       docs_(session_),
-      baselines_(session_) {
+      baselines_(session_),
+      verify_(session_) {
     // Global options may follow the command too: vault repo list --store DIR.
     app_.fallthrough();
     app_.require_subcommand(1);
@@ -35,6 +36,7 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     strategy_.Register(app_);
     docs_.Register(app_);
     baselines_.Register(app_);
+    verify_.Register(app_);
 }
 
 int VaultApp::Run(int argc, char** argv) {

@@ -16,6 +16,7 @@
 #include "session.h"
 #include "strategycommands.h"
 #include "usercommands.h"
+#include "verifycommand.h"
 
 class VaultApp {
 public:
@@ -38,4 +39,5 @@ private:
     StrategyCommands strategy_;
     DocCommands docs_;
     BaselineCommands baselines_;
+    VerifyCommand verify_;
 };

@@ -1,13 +1,15 @@
 #include "vaulterror.h"
 
 #include "docvault/bo.h"
+#include "output.h"
 #include "zub/text.h"
 
 VaultError::VaultError(long number, std::wstring text)
     : std::runtime_error(zub::WideToUtf8(text)), number_(number), text_(std::move(text)) {}
 
 std::string VaultError::Line() const {
-    return "vault: error " + std::to_string(number_) + ": " + zub::WideToUtf8(text_);
+    return "vault: error " + std::to_string(number_) + ": " +
+           Output::Visible(zub::WideToUtf8(text_));
 }
 
 void VaultError::Check(int status, const BO& bo) {

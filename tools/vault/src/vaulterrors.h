@@ -21,7 +21,8 @@ inline constexpr long kNotHolder = 49713;    // check-in without holding it
 inline constexpr long kLocalFile = 49714;    // local file missing or in the way
 inline constexpr long kOverlap = 49715;      // server directory overlaps another repository
 inline constexpr long kNoStrategy = 49716;
-inline constexpr long kNoVersion = 49717;   // no saved version with that text
-inline constexpr long kInitFailed = 49718;  // the store could not be made
+inline constexpr long kNoVersion = 49717;     // no saved version with that text
+inline constexpr long kInitFailed = 49718;    // the store could not be made
+inline constexpr long kInconsistent = 49719;  // verify found problems it did not repair
 
 }  // namespace VaultErr

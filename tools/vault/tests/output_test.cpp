@@ -73,3 +73,26 @@ TEST(VaultOutput, OleDatesReadAsCalendarTime) {
     // A value a hair below a whole second rounds to it rather than to :59.
     EXPECT_EQ(Output::OleDate(45351.0 + 1.0 / 86400.0 - 1e-9), "2024-02-29 00:00:01");
 }
+
+TEST(VaultOutput, ControlCharactersAreShownEscaped) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"plain", "plain"},
+        {"tab\there", "tab\\x09here"},
+        {"esc\x1b[31mred", "esc\\x1b[31mred"},
+        {"line\nbreak\r", "line\\x0abreak\\x0d"},
+        {std::string("nul\0x", 5), "nul\\x00x"},
+        {"del\x7f", "del\\x7f"},
+        {"c1 \xc2\x85 \xc2\x9b", "c1 \\x85 \\x9b"},                // NEL and CSI
+        {"\xc2\xa0\xc3\xa9", "\xc2\xa0\xc3\xa9"},                  // NBSP and é stay
+        {"\xe4\xb8\xad\xe6\x96\x87", "\xe4\xb8\xad\xe6\x96\x87"},  // wide text stays
+    };
+    for (const auto& [raw, shown] : cases) EXPECT_EQ(Output::Visible(raw), shown) << raw;
+
+    std::ostringstream s;
+    Output out(s);
+    out.List({{"name", "NAME"}}, Json::array({{{"name", "a\x1b"}}}), "");
+    out.Show({{"name", "Name"}}, {{"name", "b\n"}});
+    out.Done({}, "c\x07");
+    out.Say("d\x1b");
+    EXPECT_EQ(s.str(), "NAME\na\\x1b\nName:  b\\x0a\nc\\x07\nd\\x1b\n");
+}

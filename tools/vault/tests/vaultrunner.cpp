@@ -41,6 +41,12 @@ void VaultCli::TearDown() {
 RunResult VaultCli::Run(const std::vector<std::string>& args,
                         const std::map<std::string, std::string>& env,
                         const std::optional<fs::path>& cwd) {
+    return Wait(Start(args, env, cwd));
+}
+
+VaultCli::Started VaultCli::Start(const std::vector<std::string>& args,
+                                  const std::map<std::string, std::string>& env,
+                                  const std::optional<fs::path>& cwd) {
     std::map<std::string, std::string> vars;
     for (char** e = environ; *e; ++e) {
         const std::string entry(*e);
@@ -66,8 +72,10 @@ RunResult VaultCli::Run(const std::vector<std::string>& args,
     for (auto& a : argText) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    const fs::path outFile = ws_ / ".stdout";
-    const fs::path errFile = ws_ / ".stderr";
+    static int started = 0;
+    const std::string tag = std::to_string(++started);
+    const fs::path outFile = ws_ / (".stdout" + tag);
+    const fs::path errFile = ws_ / (".stderr" + tag);
     const fs::path dir = cwd ? *cwd : ws_;
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -80,16 +88,21 @@ RunResult VaultCli::Run(const std::vector<std::string>& args,
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
+    if (pid < 0) ADD_FAILURE() << "fork failed";
+    return {pid, outFile, errFile};
+}
+
+RunResult VaultCli::Wait(const Started& started) {
     RunResult r;
-    if (pid < 0) {
-        ADD_FAILURE() << "fork failed";
-        return r;
-    }
+    if (started.pid < 0) return r;
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(started.pid, &status, 0);
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadFile(outFile);
-    r.err = ReadFile(errFile);
+    r.out = ReadFile(started.out);
+    r.err = ReadFile(started.err);
+    std::error_code ec;
+    fs::remove(started.out, ec);
+    fs::remove(started.err, ec);
     return r;
 }
 

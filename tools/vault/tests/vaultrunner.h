@@ -31,6 +31,17 @@ protected:
     RunResult Run(const std::vector<std::string>& args,
                   const std::map<std::string, std::string>& env = {},
                   const std::optional<std::filesystem::path>& cwd = std::nullopt);
+    // Starts vault without waiting (as Run); Wait collects it. Processes
+    // started together run at the same time.
+    struct Started {
+        int pid = -1;
+        std::filesystem::path out;
+        std::filesystem::path err;
+    };
+    Started Start(const std::vector<std::string>& args,
+                  const std::map<std::string, std::string>& env = {},
+                  const std::optional<std::filesystem::path>& cwd = std::nullopt);
+    RunResult Wait(const Started& started);
     // The same as user NAME.
     RunResult RunAs(const std::string& user, const std::vector<std::string>& args);
     // Runs and expects success; returns standard output.

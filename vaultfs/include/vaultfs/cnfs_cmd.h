@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
@@ -48,6 +49,17 @@ public:
                    const std::wstring& newPath);
     int renameFolder(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
                      const std::wstring& newPath);
+
+    // Every file and folder below `dir` (see NfsBackend::listFolder).
+    int listFolder(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                   std::vector<NfsEntry>& entries);
+    // Temporaries that transfers of dead processes left below `dir` ("" for
+    // the whole server); removeDebris deletes them and reports what went.
+    // What a running transfer writes is never listed nor removed.
+    int listDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                   std::vector<NfsDebris>& found);
+    int removeDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                     std::vector<NfsDebris>& removed);
 
     // *text receives a copy the caller frees with FreeText (null when no failure).
     void GetLastError(wchar_t** text);

@@ -21,6 +21,14 @@
 //   when missing), replacing files of the same name.
 // - Links inside copied trees are followed while they stay inside the root;
 //   pipes, sockets and devices make the copy fail.
+// - Login: a root that keeps a password (vaultfs/rootpassword.h) serves
+//   nothing before a logIn with its user and password; a refused logIn makes
+//   every later operation fail with NFS_E_LOGIN until a logIn succeeds. A
+//   root without one serves everyone.
+// - Downloads land in the local folder by rename but are not synced: the
+//   server keeps the data.
+// - debris lists and removes the temporaries of transfers whose process
+//   died (see the flock rule of AtomicFile).
 // - Transfers and copies report bytes done against the size of the file, or
 //   of the whole tree as planned before copying. A progress callback that
 //   throws aborts the transfer like any failure.
@@ -70,8 +78,14 @@ public:
                     const Progress& progress) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
+    std::vector<NfsEntry> listFolder(const std::wstring& dir) override;
+    std::vector<NfsDebris> debris(const std::wstring& dir, bool remove) override;
 
 private:
+    enum class Login { None, Accepted, Refused };
+    // Throws unless this root may be used: logged in, or open to everyone.
+    void Authorize() const;
+
     void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
     StreamCopier Copier() const;
 
@@ -79,6 +93,7 @@ private:
     Options options_;
     mutable std::mutex mutex_;
     std::wstring user_;
+    Login login_ = Login::None;
 };
 
 }  // namespace NFS

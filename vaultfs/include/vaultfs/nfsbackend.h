@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace NFS {
 
@@ -18,6 +19,20 @@ public:
 private:
     long number_;
     std::wstring text_;
+};
+
+// A temporary entry a transfer left behind when its process died.
+struct NfsDebris {
+    std::wstring path;  // server path
+    std::uint64_t bytes = 0;
+    bool folder = false;
+};
+
+// An entry found by listFolder.
+struct NfsEntry {
+    std::wstring path;  // below the listed folder, parts joined by '\\'
+    std::uint64_t bytes = 0;
+    bool folder = false;
 };
 
 class NfsBackend {
@@ -48,6 +63,16 @@ public:
     virtual void copyFolder(const std::wstring& source, const std::wstring& target,
                             const Progress& /*progress*/) {
         copyFolder(source, target);
+    }
+    // Every file and folder below `dir`, depth first, in name order;
+    // temporaries of running or dead transfers are left out. A backend that
+    // cannot list refuses (NFS_E_INVALID).
+    virtual std::vector<NfsEntry> listFolder(const std::wstring& dir);
+    // Abandoned temporaries below `dir` ("" for the whole server), removed
+    // too when `remove`. Never one a running transfer holds. A backend
+    // without temporaries of its own has none.
+    virtual std::vector<NfsDebris> debris(const std::wstring& /*dir*/, bool /*remove*/) {
+        return {};
     }
     virtual void renameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
     virtual void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) = 0;

@@ -13,6 +13,8 @@
 //         other way round, or a special file such as a pipe)
 //  50008  out of memory
 //  50009  internal failure (any other exception inside a backend)
+//  50010  login refused: wrong user or password, or no login on a server
+//         that needs one
 #pragma once
 
 namespace NFS {
@@ -27,6 +29,7 @@ enum NfsErrorNumber : long {
     NFS_E_WRONG_KIND = 50007,
     NFS_E_NO_MEMORY = 50008,
     NFS_E_INTERNAL = 50009,
+    NFS_E_LOGIN = 50010,
 };
 
 }  // namespace NFS

@@ -1,0 +1,40 @@
+// vault verify [--repair] [REPO]: checks that a store is whole (both
+// databases, the file server's password, abandoned transfers, and what the
+// document library finds in each repository) and, asked to, repairs what can
+// be repaired without touching a user's data.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "session.h"
+
+class VerifyCommand {
+public:
+    explicit VerifyCommand(Session& session) : s_(session) {}
+    void Register(CLI::App& app);
+
+    struct Finding {
+        std::string kind;
+        std::wstring text;
+        std::string fix;  // the command (or step) that fixes it
+        bool repaired = false;
+    };
+
+private:
+    void Run();
+    void CheckDatabase(const std::filesystem::path& file, std::vector<Finding>& findings);
+    void CheckPassword(std::vector<Finding>& findings);
+    void CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
+                     std::vector<Finding>& findings);
+    // What the library finds in the repository (0: every one).
+    void CheckRepositories(int repoId, std::vector<Finding>& findings);
+
+    Session& s_;
+    std::string repo_;
+    bool repair_ = false;
+    long staleSeconds_ = 3600;
+};
