@@ -72,9 +72,10 @@ Error ModulePathFromAddress(const void* address, std::wstring& path);
 // Full path of a loaded module's file; the program's own for nullptr.
 Error ModulePath(ModuleHandle module, std::wstring& path);
 
-// A resource of `module` by type and id. Not found: kErrorResourceTypeNotFound
-// when the module has no resource of that type (or no resources at all),
-// kErrorResourceNameNotFound when it has the type but not the id.
+// A resource of `module` (nullptr: the program) by type and id. Not found:
+// kErrorResourceDataNotFound when the module carries no resources at all,
+// kErrorResourceTypeNotFound when none of that type, kErrorResourceNameNotFound
+// when it has the type but not the id.
 Error FindResource(ModuleHandle module, std::string_view type, std::uint32_t id,
                    std::span<const std::uint8_t>& data);
 // The same for the module containing `address`, which must stay loaded while
