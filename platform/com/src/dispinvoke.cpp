@@ -1,7 +1,7 @@
 // Late-bound calls into a dual interface: the member is found in the type
 // information, the arguments coerced to its parameter types, and the vtable
 // slot called through libffi (the argument list is only known at run time).
-#include "typelibimpl.h"
+#include <zub/com/typelib.h>
 
 #include <zub/com/automation.h>
 #include <zub/com/comptr.h>
@@ -31,11 +31,11 @@ struct ArgSlot {
 
 // What a parameter's type is, looked through aliases and enums.
 struct Shape {
-    VARTYPE vt = VT_EMPTY;         // base type, or VT_PTR
-    VARTYPE pointee = VT_EMPTY;    // for VT_PTR: the type pointed to
-    GUID iid = GUID_NULL;          // interface pointers of a known interface
-    bool dispatchable = false;     // interface derives from IDispatch
-    bool isInterface = false;      // VT_PTR to an interface, or VT_PTR to that
+    VARTYPE vt = VT_EMPTY;       // base type, or VT_PTR
+    VARTYPE pointee = VT_EMPTY;  // for VT_PTR: the type pointed to
+    GUID iid = GUID_NULL;        // interface pointers of a known interface
+    bool dispatchable = false;   // interface derives from IDispatch
+    bool isInterface = false;    // VT_PTR to an interface, or VT_PTR to that
 };
 
 HRESULT ResolveUserType(ITypeInfo* ti, HREFTYPE href, Shape* s, VARTYPE* asValue) {
@@ -51,17 +51,20 @@ HRESULT ResolveUserType(ITypeInfo* ti, HREFTYPE href, Shape* s, VARTYPE* asValue
     VARTYPE alias = attr->tdescAlias.vt;
     ref->ReleaseTypeAttr(attr);
     switch (kind) {
-    case TKIND_ENUM: *asValue = VT_I4; return S_OK;
-    case TKIND_ALIAS:
-        if (alias == VT_USERDEFINED || alias == VT_PTR) return DISP_E_BADVARTYPE;
-        *asValue = alias;
-        return S_OK;
-    case TKIND_INTERFACE:
-    case TKIND_DISPATCH:
-        s->isInterface = true;
-        *asValue = VT_EMPTY;
-        return S_OK;
-    default: return DISP_E_BADVARTYPE;
+        case TKIND_ENUM:
+            *asValue = VT_I4;
+            return S_OK;
+        case TKIND_ALIAS:
+            if (alias == VT_USERDEFINED || alias == VT_PTR) return DISP_E_BADVARTYPE;
+            *asValue = alias;
+            return S_OK;
+        case TKIND_INTERFACE:
+        case TKIND_DISPATCH:
+            s->isInterface = true;
+            *asValue = VT_EMPTY;
+            return S_OK;
+        default:
+            return DISP_E_BADVARTYPE;
     }
 }
 
@@ -104,38 +107,66 @@ HRESULT ShapeOf(ITypeInfo* ti, const TYPEDESC& td, Shape* s) {
 
 ffi_type* FfiOf(VARTYPE vt) {
     switch (vt) {
-    case VT_I2:
-    case VT_BOOL: return &ffi_type_sint16;
-    case VT_UI2: return &ffi_type_uint16;
-    case VT_I4:
-    case VT_INT:
-    case VT_ERROR:
-    case VT_HRESULT: return &ffi_type_sint32;
-    case VT_UI4:
-    case VT_UINT: return &ffi_type_uint32;
-    case VT_UI1: return &ffi_type_uint8;
-    case VT_I1: return &ffi_type_sint8;
-    case VT_R4: return &ffi_type_float;
-    case VT_R8:
-    case VT_DATE: return &ffi_type_double;
-    case VT_BSTR:
-    case VT_DISPATCH:
-    case VT_UNKNOWN: return &ffi_type_pointer;
-    default: return nullptr;
+        case VT_I2:
+        case VT_BOOL:
+            return &ffi_type_sint16;
+        case VT_UI2:
+            return &ffi_type_uint16;
+        case VT_I4:
+        case VT_INT:
+        case VT_ERROR:
+        case VT_HRESULT:
+            return &ffi_type_sint32;
+        case VT_UI4:
+        case VT_UINT:
+            return &ffi_type_uint32;
+        case VT_UI1:
+            return &ffi_type_uint8;
+        case VT_I1:
+            return &ffi_type_sint8;
+        case VT_R4:
+            return &ffi_type_float;
+        case VT_R8:
+        case VT_DATE:
+            return &ffi_type_double;
+        case VT_BSTR:
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            return &ffi_type_pointer;
+        default:
+            return nullptr;
     }
 }
 
 void Store(ArgSlot* slot, const VARIANT& v, VARTYPE vt) {
     switch (vt) {
-    case VT_I2: slot->value.i16 = v.iVal; break;
-    case VT_BOOL: slot->value.i16 = v.boolVal; break;
-    case VT_I4: slot->value.i32 = v.lVal; break;
-    case VT_ERROR: slot->value.i32 = v.scode; break;
-    case VT_UI1: slot->value.u8 = v.bVal; break;
-    case VT_R4: slot->value.f32 = v.fltVal; break;
-    case VT_R8: slot->value.f64 = v.dblVal; break;
-    case VT_DATE: slot->value.f64 = v.date; break;
-    default: slot->value.ptr = v.byref; break;
+        case VT_I2:
+            slot->value.i16 = v.iVal;
+            break;
+        case VT_BOOL:
+            slot->value.i16 = v.boolVal;
+            break;
+        case VT_I4:
+            slot->value.i32 = v.lVal;
+            break;
+        case VT_ERROR:
+            slot->value.i32 = v.scode;
+            break;
+        case VT_UI1:
+            slot->value.u8 = v.bVal;
+            break;
+        case VT_R4:
+            slot->value.f32 = v.fltVal;
+            break;
+        case VT_R8:
+            slot->value.f64 = v.dblVal;
+            break;
+        case VT_DATE:
+            slot->value.f64 = v.date;
+            break;
+        default:
+            slot->value.ptr = v.byref;
+            break;
     }
 }
 
@@ -156,19 +187,37 @@ struct RetSlot {
         VariantInit(out);
         out->vt = vt;
         switch (vt) {
-        case VT_I2: out->iVal = value.i16; break;
-        case VT_BOOL: out->boolVal = value.i16; break;
-        case VT_I4: out->lVal = value.i32; break;
-        case VT_ERROR: out->scode = value.i32; break;
-        case VT_UI1: out->bVal = value.u8; break;
-        case VT_R4: out->fltVal = value.f32; break;
-        case VT_R8: out->dblVal = value.f64; break;
-        case VT_DATE: out->date = value.f64; break;
-        case VT_UNKNOWN:
-            out->vt = dispatchable ? VT_DISPATCH : VT_UNKNOWN;
-            out->byref = value.ptr;
-            break;
-        default: out->byref = value.ptr; break;
+            case VT_I2:
+                out->iVal = value.i16;
+                break;
+            case VT_BOOL:
+                out->boolVal = value.i16;
+                break;
+            case VT_I4:
+                out->lVal = value.i32;
+                break;
+            case VT_ERROR:
+                out->scode = value.i32;
+                break;
+            case VT_UI1:
+                out->bVal = value.u8;
+                break;
+            case VT_R4:
+                out->fltVal = value.f32;
+                break;
+            case VT_R8:
+                out->dblVal = value.f64;
+                break;
+            case VT_DATE:
+                out->date = value.f64;
+                break;
+            case VT_UNKNOWN:
+                out->vt = dispatchable ? VT_DISPATCH : VT_UNKNOWN;
+                out->byref = value.ptr;
+                break;
+            default:
+                out->byref = value.ptr;
+                break;
         }
         value.ptr = nullptr;
         vt = VT_EMPTY;
@@ -274,7 +323,8 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
         UINT target = paramCount;
         if (id == DISPID_PROPERTYPUT && isPut && !order.empty())
             target = order.back();
-        else if (id >= 0 && static_cast<UINT>(id) < paramCount && static_cast<UINT>(id) != retvalIndex)
+        else if (id >= 0 && static_cast<UINT>(id) < paramCount &&
+                 static_cast<UINT>(id) != retvalIndex)
             target = static_cast<UINT>(id);
         if (target == paramCount) {
             if (argErr) *argErr = n;
@@ -326,20 +376,21 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
         if (shape.vt == VT_PTR) {
             // By reference: the caller's variant must hold a reference of that type.
             VARTYPE want = static_cast<VARTYPE>(
-                VT_BYREF | (shape.pointee == VT_UNKNOWN && shape.dispatchable ? VT_DISPATCH
-                                                                                : shape.pointee));
+                VT_BYREF | (shape.pointee == VT_UNKNOWN && shape.dispatchable ? VARTYPE{VT_DISPATCH}
+                                                                              : shape.pointee));
             if (shape.pointee == VT_VARIANT && !(arg.vt & VT_BYREF)) {
                 slot.value.ptr = const_cast<VARIANT*>(&arg);
                 continue;
             }
-            if (arg.vt != want && !(shape.pointee == VT_VARIANT && arg.vt == (VT_BYREF | VT_VARIANT)))
+            if (arg.vt != want &&
+                !(shape.pointee == VT_VARIANT && arg.vt == (VT_BYREF | VT_VARIANT)))
                 return mismatch(DISP_E_TYPEMISMATCH);
             slot.value.ptr = arg.byref;
             continue;
         }
         if (shape.vt == VT_UNKNOWN || shape.vt == VT_DISPATCH) {
-            VARTYPE as = shape.isInterface ? (shape.dispatchable ? VT_DISPATCH : VT_UNKNOWN)
-                                           : shape.vt;
+            VARTYPE as = shape.vt;
+            if (shape.isInterface) as = shape.dispatchable ? VT_DISPATCH : VT_UNKNOWN;
             hr = VariantChangeType(&slot.coerced, &arg, VARIANT_NOVALUEPROP, as);
             if (FAILED(hr)) return mismatch(DISP_E_TYPEMISMATCH);
             IUnknown* p = slot.coerced.get().punkVal;
@@ -355,7 +406,8 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
         if (!ft) return DISP_E_BADVARTYPE;
         slot.type = ft;
         hr = VariantChangeType(&slot.coerced, &arg, 0, shape.vt);
-        if (FAILED(hr)) return mismatch(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
+        if (FAILED(hr))
+            return mismatch(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
         Store(&slot, slot.coerced.get(), shape.vt);
     }
 

@@ -64,9 +64,9 @@ public:
 
 private:
     [[noreturn]] void Fail(const Token& t, const std::string& what) {
-        throw RegistrarSyntaxError("line " + std::to_string(t.line) + ": " + what +
-                                   (t.kind == Token::Word ? " near '" + WideToUtf8(t.text) + "'"
-                                                          : std::string()));
+        throw RegistrarSyntaxError(
+            "line " + std::to_string(t.line) + ": " + what +
+            (t.kind == Token::Word ? " near '" + WideToUtf8(t.text) + "'" : std::string()));
     }
 
     std::wstring RootName(const Token& t) {
@@ -176,7 +176,8 @@ private:
                     if (c >= L'A' && c <= L'F') return c - L'A' + 10;
                     Fail(data, "a hex digit expected");
                 };
-                v.bytes.push_back(static_cast<std::uint8_t>(digit(hex[i]) * 16 + digit(hex[i + 1])));
+                v.bytes.push_back(
+                    static_cast<std::uint8_t>(digit(hex[i]) * 16 + digit(hex[i + 1])));
             }
         } else {
             Fail(type, "unknown value type");
@@ -202,7 +203,10 @@ private:
         t.line = line_;
         if (pos_ >= s_.size()) return t;
         wchar_t c = s_[pos_];
-        if (c == L'{' || c == L'}' || c == L'=') {
+        // A brace stands alone; "{GUID}" is a name.
+        bool alone = pos_ + 1 >= s_.size() || std::iswspace(static_cast<wint_t>(s_[pos_ + 1])) ||
+                     s_[pos_ + 1] == L'{' || s_[pos_ + 1] == L'}';
+        if ((c == L'{' && alone) || c == L'}' || c == L'=') {
             ++pos_;
             t.kind = c == L'{' ? Token::Open : c == L'}' ? Token::Close : Token::Equals;
             return t;
@@ -229,9 +233,7 @@ private:
         } else {
             while (pos_ < s_.size()) {
                 wchar_t w = s_[pos_];
-                if (std::iswspace(static_cast<wint_t>(w)) || w == L'{' || w == L'}' || w == L'=' ||
-                    w == L'\'')
-                    break;
+                if (std::iswspace(static_cast<wint_t>(w)) || w == L'=' || w == L'\'') break;
                 raw.push_back(w);
                 ++pos_;
             }
@@ -278,10 +280,14 @@ std::wstring Join(std::wstring_view parent, std::wstring_view name) {
 HRESULT SetValue(RegistrarTarget& t, std::wstring_view root, std::wstring_view path,
                  std::wstring_view name, const ValueSpec& v) {
     switch (v.kind) {
-    case ValueSpec::String: return t.SetString(root, path, name, v.text);
-    case ValueSpec::Dword: return t.SetDword(root, path, name, v.dword);
-    case ValueSpec::Binary: return t.SetBinary(root, path, name, v.bytes);
-    case ValueSpec::None: break;
+        case ValueSpec::String:
+            return t.SetString(root, path, name, v.text);
+        case ValueSpec::Dword:
+            return t.SetDword(root, path, name, v.dword);
+        case ValueSpec::Binary:
+            return t.SetBinary(root, path, name, v.bytes);
+        case ValueSpec::None:
+            break;
     }
     return S_OK;
 }
@@ -329,8 +335,8 @@ HRESULT RunRegistrarScript(std::wstring_view script, const Replacements& replace
     }
     for (const Root& r : roots)
         for (const Node& n : r.children) {
-            HRESULT hr = registering ? Register(target, r.root, L"", n)
-                                     : Unregister(target, r.root, L"", n);
+            HRESULT hr =
+                registering ? Register(target, r.root, L"", n) : Unregister(target, r.root, L"", n);
             if (FAILED(hr)) return hr;
         }
     return S_OK;

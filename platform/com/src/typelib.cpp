@@ -53,6 +53,9 @@ struct TypeInfoImpl::FuncDescBlock {
     }
 };
 
+TypeInfoImpl::TypeInfoImpl(TypeLibImpl* lib, std::size_t index) : lib_(lib), index_(index) {}
+TypeInfoImpl::~TypeInfoImpl() = default;
+
 const TypeData& TypeInfoImpl::data() const { return lib_->data().types[index_]; }
 const TypeLibData& TypeInfoImpl::libData() const { return lib_->data(); }
 
@@ -88,7 +91,7 @@ HRESULT TypeInfoImpl::GetTypeAttr(TYPEATTR** out) {
     a->wTypeFlags = t.flags;
     a->wMajorVerNum = t.majorVersion;
     a->wMinorVerNum = t.minorVersion;
-    a->tdescAlias.vt = t.kind == TKIND_ALIAS ? t.aliasOf.vt : VT_EMPTY;
+    a->tdescAlias.vt = t.kind == TKIND_ALIAS ? t.aliasOf.vt : VARTYPE{VT_EMPTY};
     if (t.kind == TKIND_ALIAS && t.aliasOf.vt == VT_USERDEFINED)
         a->tdescAlias.hreftype = t.aliasOf.hreftype;
     *out = a;
@@ -239,8 +242,8 @@ HRESULT TypeInfoImpl::GetRefTypeInfo(HREFTYPE href, ITypeInfo** out) {
     const ImportData* imp = lib.Import(href);
     if (!imp) return TYPE_E_ELEMENTNOTFOUND;
     ComPtr<ITypeLib> other;
-    HRESULT hr = LoadRegTypeLib(imp->libGuid, imp->libMajor, imp->libMinor, imp->libLcid,
-                                other.put());
+    HRESULT hr =
+        LoadRegTypeLib(imp->libGuid, imp->libMajor, imp->libMinor, imp->libLcid, other.put());
     if (FAILED(hr)) return hr;
     return other->GetTypeInfoOfGuid(imp->typeGuid, out);
 }

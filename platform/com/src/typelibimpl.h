@@ -16,7 +16,8 @@ class TypeLibImpl;
 // Its references are those of its library, which owns it.
 class TypeInfoImpl final : public ITypeInfo {
 public:
-    TypeInfoImpl(TypeLibImpl* lib, std::size_t index) : lib_(lib), index_(index) {}
+    TypeInfoImpl(TypeLibImpl* lib, std::size_t index);
+    ~TypeInfoImpl();
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override;
     ULONG AddRef() override;

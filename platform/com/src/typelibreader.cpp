@@ -125,7 +125,8 @@ public:
         lib.helpFile = String(helpFile);
         lib.types.reserve(static_cast<std::size_t>(typeCount));
         for (std::int32_t i = 0; i < typeCount; ++i)
-            lib.types.push_back(Type(static_cast<std::size_t>(i), static_cast<std::size_t>(typeCount)));
+            lib.types.push_back(
+                Type(static_cast<std::size_t>(i), static_cast<std::size_t>(typeCount)));
         ReadImports(&lib);
         return lib;
     }
@@ -173,12 +174,15 @@ private:
         td.vt = static_cast<VARTYPE>(r_.U16(at) & VT_TYPEMASK);
         std::int32_t value = r_.I32(at + 4);
         switch (td.vt) {
-        case VT_PTR:
-        case VT_SAFEARRAY:
-            td.pointee = std::make_shared<TypeDescData>(TypeDesc(value, depth + 1));
-            break;
-        case VT_USERDEFINED: td.hreftype = static_cast<HREFTYPE>(value); break;
-        default: break;
+            case VT_PTR:
+            case VT_SAFEARRAY:
+                td.pointee = std::make_shared<TypeDescData>(TypeDesc(value, depth + 1));
+                break;
+            case VT_USERDEFINED:
+                td.hreftype = static_cast<HREFTYPE>(value);
+                break;
+            default:
+                break;
         }
         return td;
     }
@@ -231,7 +235,8 @@ private:
         return t;
     }
 
-    void ReadMembers(std::int32_t memOffset, std::size_t funcs, std::size_t vars, TypeData* t) const {
+    void ReadMembers(std::int32_t memOffset, std::size_t funcs, std::size_t vars,
+                     TypeData* t) const {
         if (memOffset < 0) Bad("member block offset");
         auto base = static_cast<std::size_t>(memOffset);
         std::uint32_t infoLen = r_.U32(base);
@@ -301,8 +306,8 @@ private:
             d.libMajor = static_cast<WORD>(v & 0xFFFF);
             d.libMinor = static_cast<WORD>(v >> 16);
             std::size_t len = r_.U16(f + 12) >> 2;
-            std::size_t chars = In(kSegImpFiles, static_cast<std::int64_t>(file) + 14, len,
-                                   "import file name");
+            std::size_t chars =
+                In(kSegImpFiles, static_cast<std::int64_t>(file) + 14, len, "import file name");
             d.libFile = Decode(r_.Bytes(chars, len), len);
             lib->imports.emplace_back(static_cast<HREFTYPE>(off | 1), std::move(d));
         }

@@ -12,13 +12,30 @@ namespace {
 
 bool IsKnownScalar(VARTYPE vt) {
     switch (vt) {
-    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
-    case VT_DATE: case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN:
-    case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT:
-    case VT_UINT:
-        return true;
-    default:
-        return false;
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_DISPATCH:
+        case VT_ERROR:
+        case VT_BOOL:
+        case VT_UNKNOWN:
+        case VT_I1:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_I8:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -156,36 +173,73 @@ HRESULT Deref(const VARIANT& src, VARIANT* view) {
     VARTYPE base = static_cast<VARTYPE>(src.vt & ~VT_BYREF);
     view->vt = base;
     switch (base) {
-    case VT_I2: view->iVal = *src.piVal; break;
-    case VT_I4: view->lVal = *src.plVal; break;
-    case VT_R8: view->dblVal = *src.pdblVal; break;
-    case VT_BOOL: view->boolVal = *src.pboolVal; break;
-    case VT_ERROR: view->scode = *src.pscode; break;
-    case VT_DATE: view->date = *src.pdate; break;
-    case VT_BSTR: view->bstrVal = *src.pbstrVal; break;
-    case VT_DISPATCH: view->pdispVal = *src.ppdispVal; break;
-    case VT_UNKNOWN: view->punkVal = *src.ppunkVal; break;
-    case VT_VARIANT:
-        if (src.pvarVal->vt & VT_BYREF) return E_INVALIDARG;
-        *view = *src.pvarVal;
-        break;
-    default: return DISP_E_BADVARTYPE;
+        case VT_I2:
+            view->iVal = *src.piVal;
+            break;
+        case VT_I4:
+            view->lVal = *src.plVal;
+            break;
+        case VT_R8:
+            view->dblVal = *src.pdblVal;
+            break;
+        case VT_BOOL:
+            view->boolVal = *src.pboolVal;
+            break;
+        case VT_ERROR:
+            view->scode = *src.pscode;
+            break;
+        case VT_DATE:
+            view->date = *src.pdate;
+            break;
+        case VT_BSTR:
+            view->bstrVal = *src.pbstrVal;
+            break;
+        case VT_DISPATCH:
+            view->pdispVal = *src.ppdispVal;
+            break;
+        case VT_UNKNOWN:
+            view->punkVal = *src.ppunkVal;
+            break;
+        case VT_VARIANT:
+            if (src.pvarVal->vt & VT_BYREF) return E_INVALIDARG;
+            *view = *src.pvarVal;
+            break;
+        default:
+            return DISP_E_BADVARTYPE;
     }
     return S_OK;
 }
 
 HRESULT ToDouble(const VARIANT& v, double* out) {
     switch (v.vt) {
-    case VT_EMPTY: *out = 0; return S_OK;
-    case VT_I2: *out = v.iVal; return S_OK;
-    case VT_I4: *out = v.lVal; return S_OK;
-    case VT_R4: *out = v.fltVal; return S_OK;
-    case VT_R8: *out = v.dblVal; return S_OK;
-    case VT_UI1: *out = v.bVal; return S_OK;
-    case VT_BOOL: *out = v.boolVal ? -1.0 : 0.0; return S_OK;
-    case VT_DATE: *out = v.date; return S_OK;
-    case VT_BSTR: return ParseNumber(v.bstrVal, out);
-    default: return DISP_E_TYPEMISMATCH;
+        case VT_EMPTY:
+            *out = 0;
+            return S_OK;
+        case VT_I2:
+            *out = v.iVal;
+            return S_OK;
+        case VT_I4:
+            *out = v.lVal;
+            return S_OK;
+        case VT_R4:
+            *out = v.fltVal;
+            return S_OK;
+        case VT_R8:
+            *out = v.dblVal;
+            return S_OK;
+        case VT_UI1:
+            *out = v.bVal;
+            return S_OK;
+        case VT_BOOL:
+            *out = v.boolVal ? -1.0 : 0.0;
+            return S_OK;
+        case VT_DATE:
+            *out = v.date;
+            return S_OK;
+        case VT_BSTR:
+            return ParseNumber(v.bstrVal, out);
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -215,15 +269,32 @@ HRESULT ToBool(const VARIANT& v, VARIANT_BOOL* out) {
 
 HRESULT ToText(const VARIANT& v, std::wstring* out) {
     switch (v.vt) {
-    case VT_EMPTY: out->clear(); return S_OK;
-    case VT_I2: *out = std::to_wstring(v.iVal); return S_OK;
-    case VT_I4: *out = std::to_wstring(v.lVal); return S_OK;
-    case VT_UI1: *out = std::to_wstring(v.bVal); return S_OK;
-    case VT_R4: *out = FormatNumber(v.fltVal); return S_OK;
-    case VT_R8: *out = FormatNumber(v.dblVal); return S_OK;
-    case VT_BOOL: *out = v.boolVal ? L"True" : L"False"; return S_OK;
-    case VT_DATE: *out = FormatDate(v.date); return S_OK;
-    default: return DISP_E_TYPEMISMATCH;
+        case VT_EMPTY:
+            out->clear();
+            return S_OK;
+        case VT_I2:
+            *out = std::to_wstring(v.iVal);
+            return S_OK;
+        case VT_I4:
+            *out = std::to_wstring(v.lVal);
+            return S_OK;
+        case VT_UI1:
+            *out = std::to_wstring(v.bVal);
+            return S_OK;
+        case VT_R4:
+            *out = FormatNumber(v.fltVal);
+            return S_OK;
+        case VT_R8:
+            *out = FormatNumber(v.dblVal);
+            return S_OK;
+        case VT_BOOL:
+            *out = v.boolVal ? L"True" : L"False";
+            return S_OK;
+        case VT_DATE:
+            *out = FormatDate(v.date);
+            return S_OK;
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -232,8 +303,7 @@ HRESULT DefaultValue(IDispatch* disp, VARIANT* out) {
     if (!disp) return DISP_E_TYPEMISMATCH;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     HRESULT hr = disp->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
-                              DISPATCH_PROPERTYGET | DISPATCH_METHOD, &none, out, nullptr,
-                              nullptr);
+                              DISPATCH_PROPERTYGET | DISPATCH_METHOD, &none, out, nullptr, nullptr);
     return FAILED(hr) ? DISP_E_TYPEMISMATCH : S_OK;
 }
 
@@ -248,8 +318,8 @@ HRESULT Convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT* out) {
             return S_OK;
         }
         void* p = nullptr;
-        HRESULT hr = src.punkVal->QueryInterface(vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown,
-                                                 &p);
+        HRESULT hr =
+            src.punkVal->QueryInterface(vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown, &p);
         if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
         out->vt = vt;
         out->byref = p;
@@ -266,56 +336,57 @@ HRESULT Convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT* out) {
     if (src.vt == VT_NULL) return vt == VT_EMPTY ? S_OK : DISP_E_TYPEMISMATCH;
     HRESULT hr = S_OK;
     switch (vt) {
-    case VT_EMPTY: return S_OK;
-    case VT_NULL:
-        if (src.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
-        out->vt = VT_NULL;
-        return S_OK;
-    case VT_I2:
-    case VT_I4:
-    case VT_UI1:
-    case VT_R8:
-    case VT_R4: {
-        double d = 0;
-        if (FAILED(hr = ToDouble(src, &d))) return hr;
-        if (vt == VT_I2) hr = ToInteger(d, &out->iVal);
-        if (vt == VT_I4) hr = ToInteger(d, &out->lVal);
-        if (vt == VT_UI1) hr = ToInteger(d, &out->bVal);
-        if (vt == VT_R8) out->dblVal = d;
-        if (vt == VT_R4) {
-            if (std::fabs(d) > std::numeric_limits<float>::max()) return DISP_E_OVERFLOW;
-            out->fltVal = static_cast<float>(d);
+        case VT_EMPTY:
+            return S_OK;
+        case VT_NULL:
+            if (src.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
+            out->vt = VT_NULL;
+            return S_OK;
+        case VT_I2:
+        case VT_I4:
+        case VT_UI1:
+        case VT_R8:
+        case VT_R4: {
+            double d = 0;
+            if (FAILED(hr = ToDouble(src, &d))) return hr;
+            if (vt == VT_I2) hr = ToInteger(d, &out->iVal);
+            if (vt == VT_I4) hr = ToInteger(d, &out->lVal);
+            if (vt == VT_UI1) hr = ToInteger(d, &out->bVal);
+            if (vt == VT_R8) out->dblVal = d;
+            if (vt == VT_R4) {
+                if (std::fabs(d) > std::numeric_limits<float>::max()) return DISP_E_OVERFLOW;
+                out->fltVal = static_cast<float>(d);
+            }
+            break;
         }
-        break;
-    }
-    case VT_BOOL:
-        hr = ToBool(src, &out->boolVal);
-        break;
-    case VT_DATE: {
-        double d = 0;
-        if (src.vt == VT_BSTR)
-            hr = ParseDate(src.bstrVal, &d);
-        else
-            hr = ToDouble(src, &d);
-        if (SUCCEEDED(hr) && !(d >= kMinDate && d <= kMaxDate)) hr = DISP_E_OVERFLOW;
-        out->date = d;
-        break;
-    }
-    case VT_BSTR: {
-        std::wstring text;
-        if (FAILED(hr = ToText(src, &text))) return hr;
-        out->bstrVal = zub::com::MakeBstr(text);
-        if (!out->bstrVal) return E_OUTOFMEMORY;
-        break;
-    }
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
-        if (src.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
-        out->punkVal = nullptr;
-        break;
-    case VT_ERROR:
-    default:
-        return IsKnownScalar(vt) ? DISP_E_TYPEMISMATCH : DISP_E_BADVARTYPE;
+        case VT_BOOL:
+            hr = ToBool(src, &out->boolVal);
+            break;
+        case VT_DATE: {
+            double d = 0;
+            if (src.vt == VT_BSTR)
+                hr = ParseDate(src.bstrVal, &d);
+            else
+                hr = ToDouble(src, &d);
+            if (SUCCEEDED(hr) && !(d >= kMinDate && d <= kMaxDate)) hr = DISP_E_OVERFLOW;
+            out->date = d;
+            break;
+        }
+        case VT_BSTR: {
+            std::wstring text;
+            if (FAILED(hr = ToText(src, &text))) return hr;
+            out->bstrVal = zub::com::MakeBstr(text);
+            if (!out->bstrVal) return E_OUTOFMEMORY;
+            break;
+        }
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            if (src.vt != VT_EMPTY) return DISP_E_TYPEMISMATCH;
+            out->punkVal = nullptr;
+            break;
+        case VT_ERROR:
+        default:
+            return IsKnownScalar(vt) ? DISP_E_TYPEMISMATCH : DISP_E_BADVARTYPE;
     }
     if (FAILED(hr)) return hr;
     out->vt = vt;
@@ -335,12 +406,15 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
     if (!pvarg) return E_INVALIDARG;
     if (!IsValidType(pvarg->vt)) return DISP_E_BADVARTYPE;
     switch (pvarg->vt) {
-    case VT_BSTR: SysFreeString(pvarg->bstrVal); break;
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
-        if (pvarg->punkVal) pvarg->punkVal->Release();
-        break;
-    default: break;
+        case VT_BSTR:
+            SysFreeString(pvarg->bstrVal);
+            break;
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            if (pvarg->punkVal) pvarg->punkVal->Release();
+            break;
+        default:
+            break;
     }
     VariantInit(pvarg);
     return S_OK;
@@ -400,14 +474,14 @@ HRESULT VariantChangeType(VARIANTARG* dest, const VARIANTARG* src, USHORT flags,
 
 int SystemTimeToVariantTime(const SYSTEMTIME* st, DATE* out) {
     if (!st || !out) return 0;
-    if (st->wYear < 100 || st->wYear > 9999 || st->wMonth < 1 || st->wMonth > 12 ||
-        st->wDay < 1 || st->wDay > DaysInMonth(st->wYear, st->wMonth) || st->wHour > 23 ||
-        st->wMinute > 59 || st->wSecond > 59 || st->wMilliseconds > 999)
+    if (st->wYear < 100 || st->wYear > 9999 || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 ||
+        st->wDay > DaysInMonth(st->wYear, st->wMonth) || st->wHour > 23 || st->wMinute > 59 ||
+        st->wSecond > 59 || st->wMilliseconds > 999)
         return 0;
     long long day = DaysFromCivil(st->wYear, st->wMonth, st->wDay) - kEpoch;
-    double frac = (st->wHour * 3600.0 + st->wMinute * 60.0 + st->wSecond +
-                   st->wMilliseconds / 1000.0) /
-                  86400.0;
+    double frac =
+        (st->wHour * 3600.0 + st->wMinute * 60.0 + st->wSecond + st->wMilliseconds / 1000.0) /
+        86400.0;
     *out = day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
     return 1;
 }
@@ -427,7 +501,8 @@ int VariantTimeToSystemTime(DATE d, SYSTEMTIME* st) {
     st->wYear = static_cast<WORD>(y);
     st->wMonth = static_cast<WORD>(m);
     st->wDay = static_cast<WORD>(dd);
-    st->wDayOfWeek = static_cast<WORD>(((day + kEpoch) % 7 + 7 + 4) % 7);  // 1970-01-01 was a Thursday
+    st->wDayOfWeek =
+        static_cast<WORD>(((day + kEpoch) % 7 + 7 + 4) % 7);  // 1970-01-01 was a Thursday
     st->wHour = static_cast<WORD>(ms / 3600000);
     st->wMinute = static_cast<WORD>(ms / 60000 % 60);
     st->wSecond = static_cast<WORD>(ms / 1000 % 60);

@@ -298,8 +298,7 @@ struct ITypeInfo : IUnknown {
     virtual HRESULT GetTypeComp(IUnknown** ppTComp) = 0;
     virtual HRESULT GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) = 0;
     virtual HRESULT GetVarDesc(UINT index, VARDESC** ppVarDesc) = 0;
-    virtual HRESULT GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames,
-                             UINT* pcNames) = 0;
+    virtual HRESULT GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames) = 0;
     virtual HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) = 0;
     virtual HRESULT GetImplTypeFlags(UINT index, INT* pImplTypeFlags) = 0;
     virtual HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) = 0;

@@ -43,8 +43,8 @@ public:
     virtual bool HasSubKeys(std::wstring_view root, std::wstring_view path) = 0;
     virtual HRESULT SetString(std::wstring_view root, std::wstring_view path,
                               std::wstring_view name, std::wstring_view value) = 0;
-    virtual HRESULT SetDword(std::wstring_view root, std::wstring_view path,
-                             std::wstring_view name, std::uint32_t value) = 0;
+    virtual HRESULT SetDword(std::wstring_view root, std::wstring_view path, std::wstring_view name,
+                             std::uint32_t value) = 0;
     virtual HRESULT SetBinary(std::wstring_view root, std::wstring_view path,
                               std::wstring_view name, const std::vector<std::uint8_t>& value) = 0;
     // Missing keys and values are not an error.

@@ -14,8 +14,7 @@ constexpr MEMBERID MEMBERID_NIL = -1;
 // the library; "path\N" or "path/N" selects resource N of a module.
 HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
 // Through the registry: TypeLib\{LIBID}\major.minor\lcid\win32.
-HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
-                       ITypeLib** pptlib);
+HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib);
 // Writes TypeLib\{LIBID}\major.minor (name, \lcid\win32 path, FLAGS, HELPDIR)
 // and Interface\{IID} for each dual or automation interface.
 HRESULT RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir);
@@ -27,8 +26,7 @@ HRESULT DispGetIDsOfNames(ITypeInfo* ptinfo, LPOLESTR* rgszNames, UINT cNames, D
 // coercing the arguments; a failing member's error record ends up in
 // pexcepinfo and the call returns DISP_E_EXCEPTION.
 HRESULT DispInvoke(void* _this, ITypeInfo* ptinfo, DISPID dispidMember, WORD wFlags,
-                   DISPPARAMS* pparams, VARIANT* pvarResult, EXCEPINFO* pexcepinfo,
-                   UINT* puArgErr);
+                   DISPPARAMS* pparams, VARIANT* pvarResult, EXCEPINFO* pexcepinfo, UINT* puArgErr);
 
 namespace zub::com {
 

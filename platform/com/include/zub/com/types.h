@@ -3,8 +3,8 @@
 // meet through vtables alone.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
