@@ -78,12 +78,14 @@ private:
             *ppv = nullptr;
             if (riid == IID_IUnknown) {
                 *ppv = static_cast<IUnknown*>(this);
-            } else if (riid == IID_IDispatch || riid == self->iid_) {
-                *ppv = static_cast<Itf*>(self);
-            } else {
-                return E_NOINTERFACE;
+                AddRef();
+                return S_OK;
             }
-            AddRef();
+            if (!(riid == IID_IDispatch) && !(riid == self->iid_)) return E_NOINTERFACE;
+            // Counted through the interface, so on the outer object when aggregated.
+            Itf* itf = static_cast<Itf*>(self);
+            itf->AddRef();
+            *ppv = itf;
             return S_OK;
         }
         ULONG AddRef() override { return ++refs; }
