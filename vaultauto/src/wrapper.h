@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "collectionhold.h"
@@ -46,8 +48,13 @@ protected:
     ~SingleWrapper() override { LetGo(); }
 
     // A new empty object replaces the wrapped one (setpDocRepo, SetVersionStra).
+    // It is connected as the one it replaces was, so that the Read that
+    // follows can reach the database.
     Lib& Renew() {
         auto fresh = std::make_unique<Lib>();
+        if (wrapped_ && wrapped_->IsConnected() && connectedWith_)
+            fresh->Connect(connectedWith_->server, connectedWith_->port, connectedWith_->db,
+                           connectedWith_->token);
         LetGo();
         own_ = std::move(fresh);
         wrapped_ = own_.get();
@@ -78,7 +85,9 @@ protected:
         return Member(L"connect", line, [&]() -> HRESULT {
             if (!server || !db || !token) return S_OK;
             if (!ret) return E_POINTER;
-            *ret = ToLong(wrapped_->Connect(FromCom(server), port, FromCom(db), FromCom(token)));
+            connectedWith_ = ConnectArgs{FromCom(server), port, FromCom(db), FromCom(token)};
+            *ret = ToLong(wrapped_->Connect(connectedWith_->server, port, connectedWith_->db,
+                                            connectedWith_->token));
             return S_OK;
         });
     }
@@ -86,6 +95,13 @@ protected:
     Lib* wrapped_ = nullptr;
 
 private:
+    struct ConnectArgs {
+        std::wstring server;
+        long port = 0;
+        std::wstring db;
+        std::wstring token;
+    };
+
     void LetGo() {
         if (lease_ && wrapped_) lease_->Return(wrapped_);
         lease_.reset();
@@ -95,6 +111,7 @@ private:
 
     std::unique_ptr<Lib> own_;
     std::shared_ptr<CollectionHold> lease_;
+    std::optional<ConnectArgs> connectedWith_;
 };
 
 template <class Itf, class Coll, class Elem>

@@ -200,6 +200,26 @@ TEST_F(WrapperTest, RepositoryIdPutSetsTheIdentifier) {
     EXPECT_EQ(id, 42);
 }
 
+TEST_F(WrapperTest, AReplacedRepositoryKeepsTheWrappersConnection) {
+    auto repo = Make<vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
+    Connect(repo.get());
+    auto* before = Impl<vaultauto::CCoDocRepo>(repo)->Wrapped();
+    db_->calls.clear();
+    ASSERT_EQ(repo->setpDocRepo(5), S_OK);
+    auto* after = Impl<vaultauto::CCoDocRepo>(repo)->Wrapped();
+    EXPECT_NE(after, before) << "a new library object";
+    EXPECT_NE(after->ErrNumber(), 49600) << "the read reached the database";
+    bool readRepo = false;
+    for (const auto& line : db_->Lines())
+        readRepo = readRepo || line.find(L"QV_DMRepo") != std::wstring::npos;
+    EXPECT_TRUE(readRepo);
+
+    // Without a connect there is nothing to keep.
+    auto fresh = Make<vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
+    ASSERT_EQ(fresh->setpDocRepo(5), S_OK);
+    EXPECT_EQ(Impl<vaultauto::CCoDocRepo>(fresh)->Wrapped()->ErrNumber(), 49600);
+}
+
 TEST_F(WrapperTest, NullTextArgumentsSkipTheCall) {
     auto doc = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
     Connect(doc.get());
