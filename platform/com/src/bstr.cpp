@@ -51,7 +51,7 @@ int SysReAllocStringLen(BSTR* pbstr, const OLECHAR* pch, UINT cch) {
 }
 
 UINT SysStringByteLen(BSTR bstr) { return bstr ? *CountOf(bstr) : 0; }
-UINT SysStringLen(BSTR bstr) { return SysStringByteLen(bstr) / sizeof(OLECHAR); }
+UINT SysStringLen(BSTR bstr) { return static_cast<UINT>(SysStringByteLen(bstr) / sizeof(OLECHAR)); }
 
 void SysFreeString(BSTR bstr) {
     if (bstr) std::free(reinterpret_cast<char*>(bstr) - kHeader);

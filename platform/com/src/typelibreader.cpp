@@ -6,6 +6,7 @@
 
 #include <zub/text.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -81,7 +82,7 @@ std::wstring Decode(const std::uint8_t* p, std::size_t n) {
 
 class Parser {
 public:
-    explicit Parser(std::span<const std::uint8_t> bytes) : r_(bytes) {}
+    explicit Parser(std::span<const std::uint8_t> bytes) : r_(bytes), budget_(bytes.size() / 12) {}
 
     TypeLibData Run() {
         if (r_.size() < kHeaderSize || r_.U32(0) != kMagic1 || r_.U32(4) != kMagic2)
@@ -253,6 +254,7 @@ private:
             std::size_t rec = start + rel;
             std::size_t recLen = r_.U32(rec) & 0xFFFF;
             if (recLen < 24 || recLen > infoLen - rel) Bad("member record length");
+            Spend(1 + static_cast<std::size_t>(std::max<std::int16_t>(r_.I16(rec + 20), 0)));
             FuncData f;
             f.memid = r_.I32(memids + i * 4);
             f.name = Name(r_.I32(names + i * 4));
@@ -313,7 +315,15 @@ private:
         }
     }
 
+    // Each member and parameter owns bytes of its own in a sound file; types
+    // that share one block cannot make the reader build more than that.
+    void Spend(std::size_t n) const {
+        if (n > budget_) Bad("member records overlap");
+        budget_ -= n;
+    }
+
     Reader r_;
+    mutable std::size_t budget_;
     Segment seg_[kSegments];
     unsigned ptrSize_ = 4;
 };

@@ -86,6 +86,18 @@ HRESULT LoadTypeLibFromModule(const std::wstring& path, std::uint32_t id, ITypeL
     return LoadTypeLibFromMemory(data, out);  // copies what it needs; the module may go
 }
 
+HRESULT TypeInfoOfModule(const void* address, REFGUID guid, ITypeInfo** out) {
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+    std::span<const std::uint8_t> data;
+    if (plat::FindResourceOfAddress(address, "TYPELIB", 1, data) != 0)
+        return TYPE_E_CANTLOADLIBRARY;
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLibFromMemory(data, lib.put());
+    if (FAILED(hr)) return hr;
+    return lib->GetTypeInfoOfGuid(guid, out);
+}
+
 }  // namespace zub::com
 
 HRESULT LoadRegTypeLib(REFGUID guid, WORD major, WORD minor, LCID lcid, ITypeLib** out) {

@@ -107,3 +107,10 @@ HRESULT CalcObject::Take(IZubCalc* other, LONG* ret) {
     *ret = c;
     return S_OK;
 }
+HRESULT CalcObject::Names(IDispatch* any, LONG* count) {
+    if (!any) return E_POINTER;
+    UINT n = 0;
+    HRESULT hr = any->GetTypeInfoCount(&n);
+    *count = static_cast<LONG>(n);
+    return hr;
+}

@@ -30,6 +30,7 @@ struct IZubCalc : IDispatch {
     virtual HRESULT Concat(BSTR a, BSTR b, BSTR* ret) = 0;
     virtual HRESULT save() = 0;
     virtual HRESULT Take(IZubCalc* other, LONG* ret) = 0;
+    virtual HRESULT Names(IDispatch* any, LONG* count) = 0;
 
 protected:
     ~IZubCalc() = default;
@@ -64,6 +65,7 @@ public:
     HRESULT Concat(BSTR a, BSTR b, BSTR* ret) override;
     HRESULT save() override;
     HRESULT Take(IZubCalc* other, LONG* ret) override;
+    HRESULT Names(IDispatch* any, LONG* count) override;
 
     int saves = 0;
 

@@ -153,6 +153,13 @@ TEST_F(Dispatch, ObjectsGoInAndComeOut) {
     Variant n;
     ASSERT_EQ(Call(11, DISPATCH_METHOD, take, &n), S_OK);
     EXPECT_EQ(n.get().lVal, 5);
+
+    // A plain IDispatch parameter takes any object.
+    Args any;
+    any.Obj(other.get());
+    Variant count;
+    ASSERT_EQ(Call(12, DISPATCH_METHOD, any, &count), S_OK);
+    EXPECT_EQ(count.get().lVal, 1);
 }
 
 struct FailCase {
@@ -219,8 +226,8 @@ TEST_F(Dispatch, TypeInfoDescribesMembers) {
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(info_->GetTypeAttr(&attr), S_OK);
     EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-    EXPECT_EQ(attr->cFuncs, 13);
-    EXPECT_EQ(attr->cbSizeVft, 20 * sizeof(void*));
+    EXPECT_EQ(attr->cFuncs, 14);
+    EXPECT_EQ(attr->cbSizeVft, 21 * sizeof(void*));
     info_->ReleaseTypeAttr(attr);
 
     FUNCDESC* fd = nullptr;

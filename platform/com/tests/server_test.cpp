@@ -31,7 +31,9 @@ std::wstring Read(const std::wstring& path, const std::wstring& name = L"") {
     return text;
 }
 
-bool Exists(const std::wstring& path) { return plat::RegKeyExists(plat::RootKey::ClassesRoot, path); }
+bool Exists(const std::wstring& path) {
+    return plat::RegKeyExists(plat::RootKey::ClassesRoot, path);
+}
 
 void Write(const std::wstring& path, const std::wstring& text) {
     plat::RegKey key;
@@ -40,7 +42,8 @@ void Write(const std::wstring& path, const std::wstring& text) {
 }
 
 // Every key and value under a key, for comparing whole registrations.
-void Dump(const plat::RegKey& key, const std::wstring& at, std::map<std::wstring, std::wstring>* out) {
+void Dump(const plat::RegKey& key, const std::wstring& at,
+          std::map<std::wstring, std::wstring>* out) {
     std::wstring name;
     plat::RegValue value;
     for (std::uint32_t i = 0; plat::RegEnumValue(key, i, name, &value) == 0; ++i)
@@ -214,33 +217,33 @@ TEST_F(Server, ProgIdsFollowCurVer) {
 
 TEST_F(Server, CreationFailures) {
     ComPtr<IUnknown> obj;
-    EXPECT_EQ(CoCreateInstance(CLSID_ZubCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               obj.putVoid()),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_ZubCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, obj.putVoid()),
+        REGDB_E_CLASSNOTREG);
 
     Write(kClsKey + L"\\InprocServer32", L"/nonexistent/libnothing.so");
-    EXPECT_EQ(CoCreateInstance(CLSID_ZubCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               obj.putVoid()),
-              CO_E_DLLNOTFOUND);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_ZubCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, obj.putVoid()),
+        CO_E_DLLNOTFOUND);
 
     ASSERT_EQ(Entry("DllRegisterServer"), S_OK);
     ComPtr<IUnknown> outer;
-    EXPECT_EQ(CoCreateInstance(CLSID_ZubCalc, reinterpret_cast<IUnknown*>(&obj), CLSCTX_INPROC_SERVER,
-                               IID_IUnknown, obj.putVoid()),
+    EXPECT_EQ(CoCreateInstance(CLSID_ZubCalc, reinterpret_cast<IUnknown*>(&obj),
+                               CLSCTX_INPROC_SERVER, IID_IUnknown, obj.putVoid()),
               CLASS_E_NOAGGREGATION);
     EXPECT_EQ(CoGetClassObject(IID_IDispatch, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                obj.putVoid()),
               REGDB_E_CLASSNOTREG);
     void* fn = nullptr;
     ASSERT_EQ(plat::GetProcAddress(lib_.Handle(), "DllGetClassObject", fn), 0u);
-    EXPECT_EQ(reinterpret_cast<DllGetClassObjectFn>(fn)(IID_IDispatch, IID_IClassFactory,
-                                                        obj.putVoid()),
-              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(
+        reinterpret_cast<DllGetClassObjectFn>(fn)(IID_IDispatch, IID_IClassFactory, obj.putVoid()),
+        CLASS_E_CLASSNOTAVAILABLE);
 
     CoUninitialize();
-    EXPECT_EQ(CoCreateInstance(CLSID_ZubCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               obj.putVoid()),
-              CO_E_NOTINITIALIZED);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_ZubCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, obj.putVoid()),
+        CO_E_NOTINITIALIZED);
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);

@@ -16,11 +16,8 @@ void Unlock() { --g_locks; }
 HRESULT CalcTypeInfo(ITypeInfo** out) {
     static zub::com::ComPtr<ITypeInfo> cached;
     if (!cached) {
-        std::u16string path = zub::WideToUtf16(zub::com::ModulePathOf(&g_locks));
-        zub::com::ComPtr<ITypeLib> lib;
-        HRESULT hr = LoadTypeLib(path.c_str(), lib.put());
+        HRESULT hr = zub::com::TypeInfoOfModule(&g_locks, IID_IZubCalc, cached.put());
         if (FAILED(hr)) return hr;
-        if (FAILED(hr = lib->GetTypeInfoOfGuid(IID_IZubCalc, cached.put()))) return hr;
     }
     cached->AddRef();
     *out = cached.get();
@@ -71,8 +68,8 @@ const GUID& kLib = LIBID_ZubTestLib;
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
-                                                                             REFIID riid,
-                                                                             void** ppv) {
+                                                                            REFIID riid,
+                                                                            void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!(clsid == CLSID_ZubCalc)) return CLASS_E_CLASSNOTAVAILABLE;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -62,7 +63,7 @@ TEST_F(TestLib, TypesInOrderWithKindsFlagsAndHelp) {
     EXPECT_EQ(Calc().helpString, L"IZubCalc Interface");
     EXPECT_EQ(Calc().flags & (TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION),
               TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION);
-    EXPECT_EQ(Calc().vtableSlots, 20);
+    EXPECT_EQ(Calc().vtableSlots, 21);
     // The base, IDispatch, comes from our stdole2.
     ASSERT_EQ(Calc().implTypes.size(), 1u);
     const ImportData* base = lib_.Import(Calc().implTypes[0].hreftype);
@@ -94,8 +95,9 @@ TEST_F(TestLib, MembersInVtableOrderWithDispidsAndHelp) {
         {8, L"when", 8, INVOKE_PROPERTYGET, 15, L"property When"},
         {11, L"save", 10, INVOKE_FUNC, 18, L"method Save"},
         {12, L"Take", 11, INVOKE_FUNC, 19, L"method Take"},
+        {13, L"Names", 12, INVOKE_FUNC, 20, L"method Names"},
     };
-    ASSERT_EQ(Calc().funcs.size(), 13u);
+    ASSERT_EQ(Calc().funcs.size(), 14u);
     for (const FuncCase& c : cases) {
         SCOPED_TRACE(c.index);
         const FuncData& f = Func(c.index);
@@ -128,6 +130,10 @@ TEST_F(TestLib, ParameterNamesTypesAndDirections) {
     ASSERT_EQ(put.params.size(), 1u);
     EXPECT_EQ(put.params[0].name, L"") << "a put's value carries no name";
     EXPECT_EQ(put.params[0].type.vt, VT_BSTR);
+
+    const FuncData& names = Func(13);
+    EXPECT_EQ(names.params[0].type.vt, VT_DISPATCH);
+    EXPECT_EQ(names.params[1].name, L"Count") << "the spelling the property stored first";
 
     const FuncData& stamp = Func(5);
     EXPECT_EQ(stamp.params[0].type.vt, VT_DATE);
@@ -183,6 +189,49 @@ TEST_F(TestLib, MalformedInputNeverReadsOutOfBounds) {
         }
     }
     EXPECT_GT(failures, 0);
+}
+
+// The library rebuilt with `copies` type entries that all are the interface,
+// so that they share one member block.
+std::vector<std::uint8_t> ShareMembers(const std::vector<std::uint8_t>& b, std::uint32_t copies) {
+    auto get = [](const std::vector<std::uint8_t>& v, std::size_t at) {
+        std::uint32_t x;
+        std::memcpy(&x, &v[at], 4);
+        return x;
+    };
+    auto set = [](std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
+        std::memcpy(&v[at], &x, 4);
+    };
+    const std::uint32_t count = get(b, 0x20);
+    const std::size_t header = 0x54 + ((get(b, 0x14) & 0x100) ? 4 : 0);
+    const std::size_t oldDir = header + count * 4, newDir = header + copies * 4;
+    const std::uint32_t delta = (copies - count) * 4;
+    std::vector<std::uint8_t> out(b.begin(), b.begin() + static_cast<long>(header));
+    set(out, 0x20, copies);
+    for (std::uint32_t i = 0; i < copies; ++i) {
+        out.resize(out.size() + 4);
+        set(out, out.size() - 4, i * 0x64);
+    }
+    out.insert(out.end(), b.begin() + static_cast<long>(oldDir), b.end());
+    for (std::size_t seg = 0; seg < 15; ++seg)
+        if (get(out, newDir + seg * 16) != 0xFFFFFFFFu)
+            set(out, newDir + seg * 16, get(out, newDir + seg * 16) + delta);
+    const std::size_t entry = get(out, newDir) + 0x64;  // the interface
+    std::vector<std::uint8_t> one(out.begin() + static_cast<long>(entry),
+                                  out.begin() + static_cast<long>(entry + 0x64));
+    set(one, 4, get(one, 4) + delta);  // its member block, an absolute offset
+    set(out, newDir, static_cast<std::uint32_t>(out.size()));
+    set(out, newDir + 4, copies * 0x64);
+    for (std::uint32_t i = 0; i < copies; ++i) out.insert(out.end(), one.begin(), one.end());
+    return out;
+}
+
+TEST_F(TestLib, TypesSharingOneMemberBlockCannotMultiplyIt) {
+    TypeLibData two = ReadTypeLib(ShareMembers(bytes_, 2));
+    ASSERT_EQ(two.types.size(), 2u);
+    EXPECT_EQ(two.types[0].name, L"IZubCalc");
+    EXPECT_EQ(two.types[0].funcs.size(), Calc().funcs.size());
+    EXPECT_THROW(ReadTypeLib(ShareMembers(bytes_, 40)), TypeLibFormatError);
 }
 
 TEST(TypeLibLoad, GarbageIsAnErrorNotACrash) {

@@ -113,6 +113,8 @@ private:
 struct RegValue {
     ValueType type = ValueType::None;
     std::vector<std::uint8_t> data;
+
+    bool operator==(const RegValue&) const = default;
 };
 
 // Opens parent\subKey ("a\b\c"; empty opens parent again). Missing key:

@@ -32,6 +32,11 @@ namespace zub::com {
 
 HRESULT LoadTypeLibFromMemory(std::span<const std::uint8_t> bytes, ITypeLib** pptlib);
 
+// The type information of `guid` in the type library that the module
+// containing `address` carries as its "TYPELIB" resource 1: what a server's
+// IDispatch hands to DispInvoke.
+HRESULT TypeInfoOfModule(const void* address, REFGUID guid, ITypeInfo** ppTInfo);
+
 // The data behind a library this runtime loaded; null for any other ITypeLib.
 const TypeLibData* TypeLibDataOf(ITypeLib* lib);
 

@@ -1,0 +1,140 @@
+#include "zubcomapp.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class Zubcom : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char tmpl[] = "/tmp/zubcom-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        setenv("ZUB_REGISTRY_DIR", dir_.c_str(), 1);
+        std::ostringstream out, err;
+        ASSERT_EQ(zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0)
+            << out.str() << err.str();
+    }
+    static void TearDownTestSuite() {
+        std::ostringstream out, err;
+        zubcom::Run({"unregister", ZUB_TEST_SERVER}, out, err);
+        unsetenv("ZUB_REGISTRY_DIR");
+        std::filesystem::remove_all(dir_);
+    }
+
+    int Run(std::vector<std::string> args) {
+        out_.str("");
+        err_.str("");
+        return zubcom::Run(args, out_, err_);
+    }
+    int Script(const std::string& text) {
+        std::string path = dir_ + "/script.txt";
+        std::ofstream(path) << text;
+        return Run({"run", path});
+    }
+
+    static std::string dir_;
+    std::ostringstream out_, err_;
+};
+std::string Zubcom::dir_;
+
+TEST_F(Zubcom, CallPrintsResultAndStatus) {
+    EXPECT_EQ(Run({"call", "ZubTest.ZubCalc", "Add", "40", "2"}), 0);
+    EXPECT_EQ(out_.str(), "Add 40 2 -> 42 [0x00000000 The operation completed successfully.]\n");
+
+    // Calls on one object, separated by a lone ';'.
+    EXPECT_EQ(Run({"call", "ZubTest.ZubCalc.1", "Count", ";", "Concat", "a b", "", ";", "save"}),
+              0);
+    EXPECT_EQ(out_.str(),
+              "Count -> 0 [0x00000000 The operation completed successfully.]\n"
+              "Concat \"a b\" \"\" -> \"a b\" [0x00000000 The operation completed successfully.]\n"
+              "save -> [0x00000000 The operation completed successfully.]\n");
+}
+
+TEST_F(Zubcom, FailuresShowTheirTexts) {
+    const struct {
+        std::vector<std::string> args;
+        const char* line;
+    } cases[] = {
+        {{"call", "ZubTest.ZubCalc", "Fail", "7"},
+         "Fail 7 -> [0x80040007 failed with 7 (ZubTest.ZubCalc.1)]\n"},
+        {{"call", "ZubTest.ZubCalc", "Add", "1", "x"},
+         "Add 1 x -> [0x80020005 Type mismatch. (argument 2)]\n"},
+        {{"call", "ZubTest.ZubCalc", "Add", "1"},
+         "Add 1 -> [0x8002000E Invalid number of parameters.]\n"},
+        {{"call", "ZubTest.ZubCalc", "Nope"}, "Nope -> [0x80020006 Unknown name.]\n"},
+        {{"call", "No.Such.Class", "x"}, "new No.Such.Class -> 0x800401F3 Invalid class string.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[2]);
+        EXPECT_EQ(Run(c.args), 1);
+        EXPECT_EQ(out_.str(), c.line);
+    }
+}
+
+TEST_F(Zubcom, ScriptsKeepVariablesAndObjects) {
+    EXPECT_EQ(Script("# a comment\n"
+                     "a = new ZubTest.ZubCalc\n"
+                     "b = new ZubTest.ZubCalc.1\n"
+                     "a.name = \"bracket \\\"v2\\\"\"\n"
+                     "b.Count = 5\n"
+                     "n = a.Take $b\n"
+                     "me = a.Self\n"
+                     "me.name\n"
+                     "a.When = #2023-03-15 12:00#\n"
+                     "print $n a.When $me\n"
+                     "a.Stamp #2023-03-15#\n"),
+              0)
+        << err_.str();
+    EXPECT_EQ(
+        out_.str(),
+        "a.name = \"bracket \\\"v2\\\"\" -> [0x00000000 The operation completed successfully.]\n"
+        "b.Count = 5 -> [0x00000000 The operation completed successfully.]\n"
+        "a.Take $b -> 5 [0x00000000 The operation completed successfully.]\n"
+        "a.Self -> (object) [0x00000000 The operation completed successfully.]\n"
+        "me.name -> \"bracket \\\"v2\\\"\" [0x00000000 The operation completed successfully.]\n"
+        "a.When = #2023-03-15 12:00# -> [0x00000000 The operation completed successfully.]\n"
+        "5 \"a.When\" (object)\n"
+        "a.Stamp #2023-03-15# -> \"2023-03-15\" [0x00000000 The operation completed "
+        "successfully.]\n");
+}
+
+TEST_F(Zubcom, ScriptErrors) {
+    EXPECT_EQ(Script("a = new ZubTest.ZubCalc\na.Fail 2\na.Count\n"), 1)
+        << "runs on after a failure";
+    EXPECT_NE(out_.str().find("a.Count -> 0 ["), std::string::npos);
+
+    EXPECT_EQ(Script("a = new ZubTest.ZubCalc\na.name = \"open\n"), 2);
+    EXPECT_EQ(err_.str(), "line 2: unterminated quoted text\n");
+    EXPECT_EQ(Script("x.y\n"), 1);
+    EXPECT_EQ(err_.str(), "line 1: x is not an object\n");
+    EXPECT_EQ(Script("just words\n"), 2);
+    EXPECT_EQ(err_.str(), "line 1: expected OBJECT.MEMBER\n");
+    EXPECT_EQ(Run({"run", dir_ + "/missing.txt"}), 2);
+    EXPECT_EQ(Run({}), 2);
+    EXPECT_EQ(Run({"frobnicate", "x"}), 2);
+}
+
+TEST_F(Zubcom, RegistersAModuleByItsFullPath) {
+    std::filesystem::path server(ZUB_TEST_SERVER);
+    std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(server.parent_path());
+    int rc = Run({"register", server.filename().string()});
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(rc, 0) << out_.str();
+    EXPECT_EQ(Script("x = new ZubTest.ZubCalc\nx.Add 1 2\n"), 0) << out_.str() << err_.str();
+}
+
+TEST_F(Zubcom, MembersListsTheTypeInformation) {
+    EXPECT_EQ(Run({"members", "ZubTest.ZubCalc"}), 0);
+    EXPECT_NE(out_.str().find("3\tmethod\tAdd(a, b) -> ret\n"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("1\tget\tname\n1\tput\tname = value\n"), std::string::npos);
+    EXPECT_NE(out_.str().find("10\tmethod\tsave()\n"), std::string::npos);
+}
+
+}  // namespace

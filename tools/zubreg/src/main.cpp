@@ -1,0 +1,5 @@
+#include <iostream>
+
+#include "zubregapp.h"
+
+int main(int argc, char** argv) { return zub::zubreg::RunZubreg(argc, argv, std::cout, std::cerr); }

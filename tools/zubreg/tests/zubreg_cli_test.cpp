@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sandbox.h"
+#include "zub/platform/registry.h"
+#include "zubregapp.h"
+
+namespace zub::zubreg {
+namespace {
+
+using platform::testing::Sandbox;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome Zubreg(std::vector<std::string> args) {
+    args.insert(args.begin(), "zubreg");
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    int status = RunZubreg(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(ZubregCli, WriteReadListAndDelete) {
+    Sandbox box;
+    struct Step {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+    };
+    const Step steps[] = {
+        {{"write", "HKLM\\Software\\Co\\Prod", "appPath", "/opt/co"}, 0, ""},
+        {{"write", "HKLM\\Software\\Co\\Prod", "@", "Product"}, 0, ""},
+        {{"write", "HKLM\\Software\\Co\\Prod", "n", "0x1f", "-t", "REG_DWORD"}, 0, ""},
+        {{"write", "HKLM\\Software\\Co\\Prod", "m", "a\\0b", "--type", "REG_MULTI_SZ"}, 0, ""},
+        {{"write", "HKLM\\Software\\Co\\Prod", "b", "01,ff", "-t", "REG_BINARY"}, 0, ""},
+        {{"write", "HKLM\\Software\\Co\\Prod\\Sub", "x", "1"}, 0, ""},
+        {{"read", "HKEY_LOCAL_MACHINE\\software\\co\\prod", "APPPATH"}, 0, "/opt/co\n"},
+        {{"query", "HKLM\\Software\\Co\\Prod"}, 0, "Product\n"},
+        {{"read", "HKLM\\Software\\Co\\Prod", "n"}, 0, "0x1f\n"},
+        {{"list", "HKLM\\Software\\Co\\Prod"},
+         0,
+         "HKEY_LOCAL_MACHINE\\Software\\Co\\Prod\n"
+         "    appPath    REG_SZ    /opt/co\n"
+         "    (Default)    REG_SZ    Product\n"
+         "    n    REG_DWORD    0x1f\n"
+         "    m    REG_MULTI_SZ    a\\0b\n"
+         "    b    REG_BINARY    01ff\n"
+         "\n"
+         "HKEY_LOCAL_MACHINE\\Software\\Co\\Prod\\Sub\n"},
+        {{"list", "HKLM\\Software\\Co", "-r"},
+         0,
+         "HKEY_LOCAL_MACHINE\\Software\\Co\n\n"
+         "HKEY_LOCAL_MACHINE\\Software\\Co\\Prod\n"
+         "    appPath    REG_SZ    /opt/co\n"
+         "    (Default)    REG_SZ    Product\n"
+         "    n    REG_DWORD    0x1f\n"
+         "    m    REG_MULTI_SZ    a\\0b\n"
+         "    b    REG_BINARY    01ff\n"
+         "\n"
+         "HKEY_LOCAL_MACHINE\\Software\\Co\\Prod\\Sub\n"
+         "    x    REG_SZ    1\n\n"},
+        {{"delete", "HKLM\\Software\\Co\\Prod", "--value", "n"}, 0, ""},
+        {{"read", "HKLM\\Software\\Co\\Prod", "n"}, 1, ""},
+        {{"delete", "HKLM\\Software\\Co"}, 0, ""},
+        {{"read", "HKLM\\Software\\Co\\Prod", "appPath"}, 1, ""},
+    };
+    for (const auto& s : steps) {
+        Outcome r = Zubreg(s.args);
+        std::string cmd;
+        for (const auto& a : s.args) cmd += a + " ";
+        EXPECT_EQ(r.status, s.status) << cmd << r.err;
+        EXPECT_EQ(r.out, s.out) << cmd;
+    }
+}
+
+TEST(ZubregCli, FailuresNameTheErrorAndItsNumber) {
+    Sandbox box;
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"read", "HKLM\\Software\\Nothing", "v"},
+         1,
+         "The system cannot find the file specified. (2)"},
+        {{"list", "HKXX\\Software"}, 1, "(2)"},
+        {{"write", "HKCU\\A", "v", "12x", "-t", "REG_DWORD"}, 1, "(87)"},
+        {{"write", "HKCU\\A", "v", "4294967296", "-t", "REG_DWORD"}, 1, "(87)"},
+        {{"write", "HKCU\\A", "v", "1", "-t", "REG_WHATEVER"}, 1, "unknown type"},
+        {{"delete", "HKLM"}, 1, "(5)"},
+        {{"import", (box.Dir() / "missing.reg").string()}, 1, "(2)"},
+        {{"frobnicate"}, 2, ""},
+        {{"read"}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        Outcome r = Zubreg(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
+TEST(ZubregCli, ExportAndImportFilesRoundTrip) {
+    Sandbox box;
+    ASSERT_EQ(
+        Zubreg({"write", "HKCU\\Software\\Cad\\CaxVer", "Pro/Engineer", "Wildfire 4.0"}).status, 0);
+    ASSERT_EQ(Zubreg({"write", "HKCU\\Software\\Cad", "flags", "7", "-t", "REG_DWORD"}).status, 0);
+    const std::string file = (box.Dir() / "cad.reg").string();
+    ASSERT_EQ(Zubreg({"export", "HKCU\\Software\\Cad", file}).status, 0);
+    Outcome toOut = Zubreg({"export", "HKCU\\Software\\Cad"});
+    EXPECT_EQ(toOut.out, Sandbox::ReadFile(file));
+    EXPECT_NE(toOut.out.find("\"Pro/Engineer\"=\"Wildfire 4.0\""), std::string::npos);
+
+    ASSERT_EQ(Zubreg({"delete", "HKCU\\Software\\Cad"}).status, 0);
+    EXPECT_EQ(Zubreg({"read", "HKCU\\Software\\Cad\\CaxVer", "Pro/Engineer"}).status, 1);
+    Outcome imported = Zubreg({"import", file});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(Zubreg({"read", "HKCU\\Software\\Cad\\CaxVer", "Pro/Engineer"}).out,
+              "Wildfire 4.0\n");
+    EXPECT_EQ(Zubreg({"export", "HKCU\\Software\\Cad"}).out, toOut.out);
+
+    Sandbox::WriteFile(box.Dir() / "bad.reg",
+                       "Windows Registry Editor Version 5.00\n\n[HKCU\\X]\n\"v\"=oops\n");
+    Outcome bad = Zubreg({"import", (box.Dir() / "bad.reg").string()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("bad.reg:4:"), std::string::npos) << bad.err;
+}
+
+}  // namespace
+}  // namespace zub::zubreg
