@@ -118,6 +118,11 @@ TEST_F(Registry, MissingKeysValuesAndBadPaths) {
     RegKey users;
     EXPECT_EQ(RegOpenKey(RootKey::Users, L"", kKeyRead, users), kErrorSuccess);
     EXPECT_EQ(SubKeys(users), std::vector<std::wstring>{});
+    // ...and a handle opened then sees what is written afterwards.
+    Create(RootKey::Users, L"S-1-5-18");
+    EXPECT_EQ(SubKeys(users), std::vector<std::wstring>{L"S-1-5-18"});
+    RegKey child;
+    EXPECT_EQ(RegOpenKey(users, L"s-1-5-18", kKeyRead, child), kErrorSuccess);
 }
 
 TEST_F(Registry, ValuesOfEveryTypeReadBackByteForByte) {
@@ -182,7 +187,7 @@ TEST_F(Registry, SmallBuffersGetMoreDataAndEnumerationEndsWithNoMoreItems) {
     EXPECT_EQ(RegQueryValue(key, L"v", nullptr, small, &size), kErrorMoreData);
     EXPECT_EQ(size, 14u);
 
-    wchar_t name[6];
+    wchar_t name[16];
     std::uint32_t length = 6;
     EXPECT_EQ(RegEnumKey(key, 0, name, &length), kErrorMoreData);
     length = 7;
