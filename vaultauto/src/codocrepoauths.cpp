@@ -51,7 +51,7 @@ HRESULT CCoDocRepoAuths::item(LONG i, ICoDocRepoAuth** cra) {
 }
 
 HRESULT CCoDocRepoAuths::Add(ICoDocRepoAuth* Icdra) {
-    return AddMember<CCoDocRepoAuth>(__LINE__, Icdra);
+    return AddMember<CCoDocRepoAuth>(__LINE__, IID_ICoDocRepoAuth, Icdra);
 }
 
 HRESULT CCoDocRepoAuths::Clear() { return ClearMember(__LINE__); }

@@ -27,7 +27,9 @@ HRESULT CCoDocRepos::item(LONG i, ICoDocRepo** Codr) {
     });
 }
 
-HRESULT CCoDocRepos::Add(ICoDocRepo* icdr) { return AddMember<CCoDocRepo>(__LINE__, icdr); }
+HRESULT CCoDocRepos::Add(ICoDocRepo* icdr) {
+    return AddMember<CCoDocRepo>(__LINE__, IID_ICoDocRepo, icdr);
+}
 
 HRESULT CCoDocRepos::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LONG* ret) {
     return Connect(__LINE__, qvServer, Port, db, token, ret);

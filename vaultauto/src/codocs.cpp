@@ -49,7 +49,7 @@ HRESULT CCoDocs::RemoveByKey(BSTR Key) {
     });
 }
 
-HRESULT CCoDocs::Add(ICoDoc* icd) { return AddMember<CCoDoc>(__LINE__, icd); }
+HRESULT CCoDocs::Add(ICoDoc* icd) { return AddMember<CCoDoc>(__LINE__, IID_ICoDoc, icd); }
 
 HRESULT CCoDocs::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LONG* ret) {
     return Connect(__LINE__, qvServer, Port, db, token, ret);

@@ -63,7 +63,7 @@ protected:
         inner_.self = this;
         outer_ = outer ? outer : &inner_;
         ObjectCreated();
-        WrapperBorn(static_cast<Itf*>(this));
+        WrapperBorn(static_cast<Itf*>(this), iid_);
     }
     virtual ~ComObject() {
         WrapperDied(static_cast<Itf*>(this));

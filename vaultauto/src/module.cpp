@@ -6,7 +6,7 @@
 
 #include <atomic>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 
 namespace vaultauto {
@@ -25,8 +25,8 @@ struct TypeLibOwner {
 } gTypeLibOwner;
 
 std::mutex gLiveMutex;
-std::unordered_set<const void*>& Live() {
-    static std::unordered_set<const void*> live;
+std::unordered_map<const void*, const IID*>& Live() {
+    static std::unordered_map<const void*, const IID*> live;
     return live;
 }
 
@@ -61,9 +61,9 @@ HRESULT TypeInfoOf(REFIID iid, ITypeInfo** out) {
     return gTypeLib->GetTypeInfoOfGuid(iid, out);
 }
 
-void WrapperBorn(const void* itf) {
+void WrapperBorn(const void* itf, const IID& iid) {
     std::lock_guard<std::mutex> lock(gLiveMutex);
-    Live().insert(itf);
+    Live()[itf] = &iid;
 }
 
 void WrapperDied(const void* itf) {
@@ -71,9 +71,10 @@ void WrapperDied(const void* itf) {
     Live().erase(itf);
 }
 
-bool IsOurWrapper(const void* itf) {
+bool IsOurWrapper(const void* itf, const IID& iid) {
     std::lock_guard<std::mutex> lock(gLiveMutex);
-    return Live().count(itf) != 0;
+    auto it = Live().find(itf);
+    return it != Live().end() && *it->second == iid;
 }
 
 void RecordMemberFault(MemberFault fault) { tLastFault = std::move(fault); }

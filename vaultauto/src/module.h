@@ -21,11 +21,12 @@ HRESULT TypeInfoOf(REFIID iid, ITypeInfo** out);
 // Full path of this module's file.
 std::wstring ModulePath();
 
-// Interface pointers of the wrappers alive now, so that a member receiving an
-// interface pointer can tell one of ours from a foreign implementation.
-void WrapperBorn(const void* itf);
+// Interface pointers of the wrappers alive now with their interface, so that
+// a member receiving an interface pointer can tell one of ours (of the class
+// it expects) from a foreign implementation.
+void WrapperBorn(const void* itf, const IID& iid);
 void WrapperDied(const void* itf);
-bool IsOurWrapper(const void* itf);
+bool IsOurWrapper(const void* itf, const IID& iid);
 
 // Where the last exception caught at a member boundary of this thread was
 // stamped (catch file, qualified member, line): kept for diagnostics.

@@ -172,9 +172,9 @@ protected:
     }
     // Add: the argument must be a live wrapper of this server.
     template <class ElementWrapper, class ElementItf>
-    HRESULT AddMember(int line, ElementItf* itf) noexcept {
+    HRESULT AddMember(int line, const IID& iid, ElementItf* itf) noexcept {
         return Member(L"Add", line, [&]() -> HRESULT {
-            if (!itf || !IsOurWrapper(itf))
+            if (!itf || !IsOurWrapper(itf, iid))
                 return Report(E_INVALIDARG, L"The argument is no object of this server.");
             auto* other = static_cast<ElementWrapper*>(itf);
             auto* element = other->Wrapped();

@@ -512,6 +512,10 @@ TEST_F(WrapperTest, AddRefusesObjectsOfOtherServers) {
     EXPECT_EQ(docs->Add(&foreign), E_INVALIDARG);
     EXPECT_EQ(TakeErrorRecord().source, L"VaultAuto.CoDocs.1");
     EXPECT_EQ(docs->Add(nullptr), E_INVALIDARG);
+    // One of this server's objects, but of another class (a late-bound
+    // client can hand over any IDispatch).
+    auto repo = Make<vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
+    EXPECT_EQ(docs->Add(reinterpret_cast<ICoDoc*>(repo.get())), E_INVALIDARG);
     LONG num = -1;
     ASSERT_EQ(docs->Count(&num), S_OK);
     EXPECT_EQ(num, 0);
