@@ -1,0 +1,83 @@
+// The frame every wrapper member runs in: the fault translator, the missing
+// object, the catch clauses, and the error-information records it posts.
+#pragma once
+
+#include <zub/com/automation.h>
+#include <zub/qv_exception.h>
+#include <zub/se_translator.h>
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "docvault/bo.h"
+
+namespace vaultauto {
+
+// Missing object, or an exception caught at a member boundary.
+inline constexpr HRESULT kHrMemberFailed = MakeHr(0x80040200);
+inline constexpr const wchar_t* kNothingText = L"Object instance is nothing.";
+
+// A library error number as this server's HRESULT.
+HRESULT HResultOfLibraryError(long number);
+
+class MemberFrame {
+protected:
+    // className "CCoDoc", sourceName "codoc", progId "VaultAuto.CoDoc.1".
+    MemberFrame(const wchar_t* className, const wchar_t* sourceName, const wchar_t* progId)
+        : className_(className), sourceName_(sourceName), progId_(progId) {}
+
+    // Runs body (returning the member's HRESULT) inside the frame; hasObject
+    // false answers "Object instance is nothing."
+    template <class Body>
+    HRESULT Run(bool hasObject, const wchar_t* member, int line, Body&& body) const noexcept {
+        try {
+            ZUBBASE::InstallSeTranslator();
+            if (!hasObject) return Report(kHrMemberFailed, kNothingText);
+            return body();
+        } catch (ZUBBASE::QV_Exception& e) {
+            return Caught(e, member, line);
+        } catch (const std::exception& e) {
+            return CaughtStandard(e, member, line);
+        } catch (...) {
+            return CaughtOther(member, line);
+        }
+    }
+
+    // Posts an error record from this class and returns hr.
+    HRESULT Report(HRESULT hr, const std::wstring& text) const noexcept;
+    // After an error-reporting member: the object's recorded error, if any.
+    HRESULT CheckLibraryError(const BO& bo) const noexcept;
+
+    const wchar_t* ProgId() const { return progId_; }
+
+private:
+    HRESULT Caught(ZUBBASE::QV_Exception& e, const wchar_t* member, int line) const noexcept;
+    HRESULT CaughtStandard(const std::exception& e, const wchar_t* member, int line) const noexcept;
+    HRESULT CaughtOther(const wchar_t* member, int line) const noexcept;
+
+    const wchar_t* className_;
+    const wchar_t* sourceName_;
+    const wchar_t* progId_;
+};
+
+// Conversions between automation types and the library's.
+inline LONG ToLong(int v) { return static_cast<LONG>(v); }
+inline LONG ToLong(long v) { return static_cast<LONG>(v); }
+// The low 16 bits, as the automation short carries them.
+inline SHORT ToShort(int v) {
+    return static_cast<SHORT>(static_cast<std::uint16_t>(static_cast<unsigned>(v) & 0xFFFFu));
+}
+inline int FromCom(LONG v) { return static_cast<int>(v); }
+inline int FromCom(SHORT v) { return static_cast<int>(v); }
+inline double FromCom(DATE v) { return v; }
+// A null BSTR is the empty text, as in every automation client.
+inline std::wstring FromCom(BSTR v) { return zub::com::BstrToWide(v); }
+
+inline void Store(int v, LONG* out) { *out = ToLong(v); }
+inline void Store(long v, LONG* out) { *out = ToLong(v); }
+inline void Store(int v, SHORT* out) { *out = ToShort(v); }
+inline void Store(double v, DATE* out) { *out = v; }
+inline void Store(const std::wstring& v, BSTR* out) { *out = zub::com::MakeBstr(v); }
+
+}  // namespace vaultauto
