@@ -189,6 +189,12 @@ bool Hive::Writable() const {
 }
 
 Error Hive::Connect(bool create) {
+    if (db_ != nullptr && owner_ != ::getpid()) {
+        // Inherited across fork(): the parent's connection and its locks are
+        // not ours to use or close.
+        db_ = nullptr;
+        readOnly_ = false;
+    }
     if (db_ != nullptr && !(create && readOnly_)) return kErrorSuccess;
     std::error_code ec;
     bool exists = std::filesystem::exists(path_, ec);
@@ -204,6 +210,7 @@ Error Hive::Connect(bool create) {
         if (ec) return kErrorAccessDenied;
     }
     readOnly_ = !writable;
+    owner_ = ::getpid();
     int rc;
     if (writable) {
         rc = sqlite3_open_v2(path_.c_str(), &db_,
@@ -260,6 +267,8 @@ Error Hive::Commit() { return FromSqlite(sqlite3_exec(db_, "COMMIT", nullptr, nu
 
 void Hive::Rollback() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
 
+Error Hive::ForRead() { return Connect(false); }
+
 Error Hive::ForWrite() {
     if (!Writable()) return kErrorAccessDenied;
     return Connect(true);
@@ -315,9 +324,10 @@ Error Hive::Exists(KeyId id, bool& exists) {
         exists = true;
         return kErrorSuccess;
     }
-    if (db_ == nullptr) return kErrorSuccess;
+    Error e = ForRead();
+    if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
     Statement st;
-    Error e = Prepare("SELECT 1 FROM keys WHERE id=?1", st);
+    e = Prepare("SELECT 1 FROM keys WHERE id=?1", st);
     if (e != kErrorSuccess) return e;
     st.Bind(1, id);
     int rc = st.Step();
@@ -333,12 +343,13 @@ Error Hive::Walk(KeyId from, const std::vector<std::wstring>& names, KeyId& id) 
     std::lock_guard lock(mu_);
     id = from;
     if (names.empty()) return kErrorSuccess;
-    if (from == -1 || db_ == nullptr) {
+    Error e = from == -1 ? kErrorFileNotFound : ForRead();
+    if (e != kErrorSuccess) {
         id = 0;
-        return kErrorSuccess;
+        return e == kErrorFileNotFound ? kErrorSuccess : e;
     }
     Statement st;
-    Error e = Prepare("SELECT id FROM keys WHERE parent=?1 AND fold=?2", st);
+    e = Prepare("SELECT id FROM keys WHERE parent=?1 AND fold=?2", st);
     if (e != kErrorSuccess) return e;
     for (const auto& name : names) {
         st.Rewind();
@@ -403,9 +414,10 @@ Error Hive::CreatePath(KeyId from, const std::vector<std::wstring>& names, KeyId
 Error Hive::SubKeys(KeyId id, std::vector<std::wstring>& names) {
     std::lock_guard lock(mu_);
     names.clear();
-    if (id == -1 || db_ == nullptr) return kErrorSuccess;
+    Error e = id == -1 ? kErrorFileNotFound : ForRead();
+    if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
     Statement st;
-    Error e = Prepare("SELECT name FROM keys WHERE parent=?1 ORDER BY fold", st);
+    e = Prepare("SELECT name FROM keys WHERE parent=?1 ORDER BY fold", st);
     if (e != kErrorSuccess) return e;
     st.Bind(1, id);
     int rc;
@@ -416,9 +428,10 @@ Error Hive::SubKeys(KeyId id, std::vector<std::wstring>& names) {
 Error Hive::Values(KeyId id, std::vector<NamedValue>& values) {
     std::lock_guard lock(mu_);
     values.clear();
-    if (id == -1 || db_ == nullptr) return kErrorSuccess;
+    Error e = id == -1 ? kErrorFileNotFound : ForRead();
+    if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
     Statement st;
-    Error e = Prepare("SELECT name,type,data FROM vals WHERE key=?1 ORDER BY id", st);
+    e = Prepare("SELECT name,type,data FROM vals WHERE key=?1 ORDER BY id", st);
     if (e != kErrorSuccess) return e;
     st.Bind(1, id);
     int rc;
@@ -435,9 +448,10 @@ Error Hive::Values(KeyId id, std::vector<NamedValue>& values) {
 Error Hive::GetValue(KeyId id, std::wstring_view name, RegValue& value, bool& found) {
     std::lock_guard lock(mu_);
     found = false;
-    if (id == -1 || db_ == nullptr) return kErrorSuccess;
+    Error e = id == -1 ? kErrorFileNotFound : ForRead();
+    if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
     Statement st;
-    Error e = Prepare("SELECT type,data FROM vals WHERE key=?1 AND fold=?2", st);
+    e = Prepare("SELECT type,data FROM vals WHERE key=?1 AND fold=?2", st);
     if (e != kErrorSuccess) return e;
     st.Bind(1, id);
     st.Bind(2, FoldName(name));
@@ -479,7 +493,7 @@ Error Hive::SetValue(KeyId id, std::wstring_view name, const RegValue& value) {
 
 Error Hive::DeleteValue(KeyId id, std::wstring_view name) {
     std::lock_guard lock(mu_);
-    if (id == -1 || db_ == nullptr) return kErrorFileNotFound;
+    if (id == -1) return kErrorFileNotFound;
     Error e = ForWrite();
     if (e != kErrorSuccess) return e;
     Transaction tx(*this);
@@ -497,7 +511,7 @@ Error Hive::DeleteValue(KeyId id, std::wstring_view name) {
 
 Error Hive::DeleteKey(KeyId id, bool withSubKeys, bool keepSelf) {
     std::lock_guard lock(mu_);
-    if (id == -1 || db_ == nullptr) return keepSelf ? kErrorSuccess : kErrorFileNotFound;
+    if (id == -1) return keepSelf ? kErrorSuccess : kErrorFileNotFound;
     Error e = ForWrite();
     if (e != kErrorSuccess) return e;
     Transaction tx(*this);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <memory>
@@ -64,6 +65,8 @@ private:
 
     // Opens the file if it exists (or creates it when `create`).
     Error Connect(bool create);
+    // Connects for reading; kErrorFileNotFound when the file is not there.
+    Error ForRead();
     // Connects for a change: kErrorAccessDenied when the files may not be written.
     Error ForWrite();
     Error Prepare(const char* sql, Statement& st);
@@ -75,6 +78,7 @@ private:
     std::mutex mu_;
     sqlite3* db_ = nullptr;
     bool readOnly_ = false;
+    pid_t owner_ = 0;  // the process that opened db_
 };
 
 }  // namespace zub::platform::detail

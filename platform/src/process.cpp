@@ -154,9 +154,10 @@ Error Process::Wait(std::uint32_t milliseconds) {
             if (pidfd >= 0) ::close(pidfd);
             return Done(ErrorFromErrno(errno));
         }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
+        auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) break;
+        // Rounded up, so the wait never ends before its time.
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
         if (pidfd >= 0) {
             struct pollfd p = {pidfd, POLLIN, 0};
             ::poll(&p, 1, static_cast<int>(left.count()));

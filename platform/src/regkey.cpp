@@ -171,17 +171,22 @@ Error Materialize(Side& side) {
     return side.hive->CreatePath(root, side.path, side.id, created);
 }
 
+// A hive made since the handle was opened now has a real root.
+Error Refresh(KeyState& s) {
+    for (Side* side : {&s.main, &s.user}) {
+        if (side->id == -1) {
+            Error e = side->hive->RootId(side->rootName, false, side->id);
+            if (e != kErrorSuccess) return e;
+        }
+    }
+    return kErrorSuccess;
+}
+
 Error ReadyToRead(const RegKey& key, RegAccess need, std::shared_ptr<KeyState>& s) {
     Error e = Resolve(key, s);
     if (e != kErrorSuccess) return e;
     if ((s->access & need) != need) return kErrorAccessDenied;
-    // A hive made since the handle was opened now has a real root.
-    for (Side* side : {&s->main, &s->user}) {
-        if (side->id == -1) {
-            if ((e = side->hive->RootId(side->rootName, false, side->id)) != kErrorSuccess)
-                return e;
-        }
-    }
+    if ((e = Refresh(*s)) != kErrorSuccess) return e;
     return CheckAlive(*s);
 }
 
@@ -279,6 +284,7 @@ Error OpenOrCreate(const RegKey& parent, std::wstring_view subKey, RegAccess acc
     if (e != kErrorSuccess) return e;
     std::vector<std::wstring> names;
     if ((e = SplitPath(subKey, names)) != kErrorSuccess) return e;
+    if ((e = Refresh(*p)) != kErrorSuccess) return e;
     if ((e = CheckAlive(*p)) != kErrorSuccess) return e;
     if (create && (p->access & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
 

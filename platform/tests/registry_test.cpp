@@ -118,6 +118,11 @@ TEST_F(Registry, MissingKeysValuesAndBadPaths) {
     RegKey users;
     EXPECT_EQ(RegOpenKey(RootKey::Users, L"", kKeyRead, users), kErrorSuccess);
     EXPECT_EQ(SubKeys(users), std::vector<std::wstring>{});
+    // ...and a handle opened then sees what is written afterwards.
+    Create(RootKey::Users, L"S-1-5-18");
+    EXPECT_EQ(SubKeys(users), std::vector<std::wstring>{L"S-1-5-18"});
+    RegKey child;
+    EXPECT_EQ(RegOpenKey(users, L"s-1-5-18", kKeyRead, child), kErrorSuccess);
 }
 
 TEST_F(Registry, ValuesOfEveryTypeReadBackByteForByte) {
@@ -182,7 +187,7 @@ TEST_F(Registry, SmallBuffersGetMoreDataAndEnumerationEndsWithNoMoreItems) {
     EXPECT_EQ(RegQueryValue(key, L"v", nullptr, small, &size), kErrorMoreData);
     EXPECT_EQ(size, 14u);
 
-    wchar_t name[6];
+    wchar_t name[16];
     std::uint32_t length = 6;
     EXPECT_EQ(RegEnumKey(key, 0, name, &length), kErrorMoreData);
     length = 7;
@@ -394,6 +399,32 @@ TEST_F(Registry, TwoProcessesWriteOneHive) {
                   kErrorSuccess);
         EXPECT_EQ(last, static_cast<std::uint32_t>(kPerProcess - 1));
     }
+}
+
+TEST_F(Registry, AForkedChildKeepsUsingTheRegistry) {
+    RegKey held = Create(RootKey::LocalMachine, L"Software\\Fork");
+    ASSERT_EQ(RegSetDword(held, L"parent-before", 1), kErrorSuccess);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The inherited handle and a fresh one both work in the child, on
+        // its own connection.
+        std::uint32_t before = 0;
+        bool ok = RegGetDword(held, L"parent-before", before) == kErrorSuccess && before == 1 &&
+                  RegSetDword(held, L"child-inherited", 2) == kErrorSuccess &&
+                  RegSetDword(RootKey::LocalMachine, L"child-root", 3) == kErrorSuccess;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(RegSetDword(held, L"parent-after", 4), kErrorSuccess);
+    RegKeyInfo info;
+    ASSERT_EQ(RegQueryInfoKey(held, info), kErrorSuccess);
+    EXPECT_EQ(info.values, 3u);
+    std::uint32_t v = 0;
+    EXPECT_EQ(RegGetDword(RootKey::LocalMachine, L"child-root", v), kErrorSuccess);
+    EXPECT_EQ(v, 3u);
 }
 
 TEST_F(Registry, ThreadsShareAHive) {

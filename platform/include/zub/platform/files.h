@@ -28,8 +28,10 @@ Error CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExis
 
 // Silent shell folder copy (SHFileOperation FO_COPY, no confirmation, no UI):
 // copies the directory `from` to `to`, creating `to` and its parents; files
-// already there are overwritten, others are kept. Missing source:
-// kErrorFileNotFound; a file as `to`: kErrorAlreadyExists.
+// already there are overwritten, others are kept (an existing `to` receives
+// the contents, it does not get a `from` folder inside it). Missing source:
+// kErrorFileNotFound; a source that is no folder: kErrorDirectory; a file as
+// `to`: kErrorAlreadyExists; `to` inside `from`: kErrorInvalidParameter.
 Error CopyFolder(const std::wstring& from, const std::wstring& to);
 
 // A file time in 100-nanosecond units since 1601-01-01 UTC (FILETIME).

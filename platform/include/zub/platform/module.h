@@ -7,7 +7,9 @@
 // zub_module_resources (visibility default). FindResource looks that symbol up
 // in the given module only (a dependency's table never answers for it). Types
 // are names such as "TYPELIB" or "REGISTRY", compared without regard to case;
-// ids are numbers. The data lives as long as the module stays loaded.
+// ids are numbers. The data lives as long as the module stays loaded. A
+// target that limits its exports (version script, -fvisibility) must keep
+// zub_module_resources among them.
 #pragma once
 
 #include <cstddef>

@@ -57,9 +57,11 @@ private:
 
 struct ShellExecuteInfo {
     std::wstring verb = L"open";  // "open" or "" (the same); others: kErrorNoAssociation
-    std::wstring file;            // program or document; a name without "/" is looked up in PATH
-    std::wstring parameters;      // one command-line text, split as CommandLineToArgvW does
-    std::wstring directory;       // working directory of the new process; "" keeps ours
+    // Program or document. A relative name is looked for in `directory`, then
+    // in the current directory, then (a name without "/") along PATH.
+    std::wstring file;
+    std::wstring parameters;  // one command-line text, split as CommandLineToArgvW does
+    std::wstring directory;   // working directory of the new process; "" keeps ours
     int show = kSwShowDefault;
     bool wantProcess = true;  // SEE_MASK_NOCLOSEPROCESS
 };

@@ -13,10 +13,11 @@
 //   the order they were first set.
 // - HKEY_CLASSES_ROOT is the merged view of HKLM\Software\Classes and
 //   HKCU\Software\Classes: a key exists when it exists in either; a value and
-//   a subkey of the user's side hide the machine's of the same name. Writes
-//   through HKCR (values, new subkeys, value deletes) go to the user's side when
-//   the key exists there, else to the machine's (created as needed). Deleting a
-//   key through HKCR deletes it from both sides.
+//   a subkey of the user's side hide the machine's of the same name. As on
+//   Windows, values written or deleted through HKCR go to the user's side when
+//   the key exists there, else to the machine's; new keys are created on the
+//   machine's side. Deleting a key through HKCR deletes it from both sides
+//   (every side it is on must be writable).
 // - Data is stored and returned byte for byte: a REG_SZ written without its
 //   terminating zero reads back without one. String data is UTF-16LE.
 // - A hive file (or its folder) the process may not write refuses every write
