@@ -84,8 +84,7 @@ protected:
             if (pid == 0) {
                 ::close(gate[1]);
                 char c;
-                while (::read(gate[0], &c, 1) > 0) {
-                }
+                while (::read(gate[0], &c, 1) > 0) {}
                 ::_exit(body(i));
             }
             children.push_back(pid);
@@ -139,7 +138,8 @@ protected:
 
 std::vector<std::wstring> Kinds(const std::vector<DRM::RepoFinding>& findings) {
     std::vector<std::wstring> kinds;
-    for (const auto& f : findings) kinds.push_back(std::to_wstring(static_cast<int>(f.kind)) + L" " + f.path);
+    for (const auto& f : findings)
+        kinds.push_back(std::to_wstring(static_cast<int>(f.kind)) + L" " + f.path);
     return kinds;
 }
 
@@ -396,7 +396,8 @@ TEST_F(Safety, NamesAreComparedAsTheFileServerResolvesThem) {
         repo.set_name(std::wstring(L"alias ") + dir);
         repo.set_nfsServer(FileServer());
         repo.set_nfsRootDir(dir);
-        EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps) << testing::PrintToString(std::wstring(dir));
+        EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps)
+            << testing::PrintToString(std::wstring(dir));
     }
 }
 
@@ -494,8 +495,8 @@ TEST_F(Safety, EndCheckOutIsForTheHolderAndTheRepositorysManagers) {
         const char* who;
         int user;
         int status;
-    } cases[] = {{"the holder", 1, 0}, {"another user", eve, DRM::Err::kNotAllowed},
-                 {"a manager", boss, 0}};
+    } cases[] = {
+        {"the holder", 1, 0}, {"another user", eve, DRM::Err::kNotAllowed}, {"a manager", boss, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.who);
         Holding(id);
