@@ -546,3 +546,49 @@ TEST_F(Safety, AFullDiskLeavesTheDocumentAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Safety, TheRepositoryCheckReportsEveryKindOfFaultAndRepairsOnlyWhatIsSafe) {
+    const int a = AddDoc(L"a", "A");
+    AddDoc(L"b", "B");
+    {
+        DRM::Doc doc = Holding(a);
+        ASSERT_EQ(doc.CheckIn(WriteLocal("n/a.prt", "A2").wstring()), 0);
+    }
+    DRM::BaseLine rel;
+    Open(rel);
+    rel.set_docRepoId(repoId_);
+    rel.set_name(L"rel");
+    ASSERT_EQ(rel.Create(), 0);
+
+    fs::remove(OnServer("trunk/b.prt"));
+    fs::remove(OnServer("history/" + std::to_string(a) + "_1.0.prt"));
+    WriteLocal("../files/D/repo1/trunk/stray.prt", "user data");
+    fs::remove_all(OnServer("baseline/rel"));
+    fs::create_directories(OnServer("baseline/orphan"));
+    WriteLocal("../files/D/repo1/history/.zub-stage-00000000000000ff", "debris");
+
+    using Kind = DRM::RepoFinding::Kind;
+    const auto findings = Examine(true);
+    std::multiset<int> kinds;
+    for (const auto& f : findings) kinds.insert(static_cast<int>(f.kind));
+    EXPECT_EQ(kinds, (std::multiset<int>{static_cast<int>(Kind::DocFileMissing),
+                                         static_cast<int>(Kind::HistoryFileMissing),
+                                         static_cast<int>(Kind::UntrackedTrunkFile),
+                                         static_cast<int>(Kind::StagingDebris),
+                                         static_cast<int>(Kind::BaselineFolderMissing),
+                                         static_cast<int>(Kind::BaselineFolderWithoutRow)}));
+    for (const auto& f : findings) {
+        const bool removable =
+            f.kind == Kind::StagingDebris || f.kind == Kind::BaselineFolderWithoutRow;
+        EXPECT_EQ(f.repaired, removable) << static_cast<int>(f.kind);
+    }
+    // A user's file is only reported; debris and the stray copy are gone.
+    EXPECT_EQ(ReadFile(OnServer("trunk/stray.prt")), "user data");
+    EXPECT_FALSE(fs::exists(OnServer("baseline/orphan")));
+    EXPECT_FALSE(fs::exists(OnServer("history/.zub-stage-00000000000000ff")));
+    EXPECT_EQ(Examine(false).size(), 4u);
+}
+
+}  // namespace
