@@ -31,9 +31,17 @@ std::wstring CanonicalServerPath(const std::wstring& path) {
 
 bool TreesOverlap(const std::wstring& a, const std::wstring& b) {
     // Containment of the texts, not of whole parts: stricter than needed
-    // (repo1 and repo10 are refused), never looser.
-    const std::wstring x = CanonicalServerPath(a);
-    const std::wstring y = CanonicalServerPath(b);
+    // (repo1 and repo10 are refused), never looser. A closing separator is
+    // kept, so "demo\" and "demo2\" stay apart.
+    auto text = [](const std::wstring& path) {
+        std::wstring canonical = CanonicalServerPath(path);
+        if (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) canonical += L'\\';
+        return canonical;
+    };
+    // The server's root holds every tree.
+    if (CanonicalServerPath(a).empty() || CanonicalServerPath(b).empty()) return true;
+    const std::wstring x = text(a);
+    const std::wstring y = text(b);
     return x.find(y) != std::wstring::npos || y.find(x) != std::wstring::npos;
 }
 
