@@ -14,6 +14,10 @@
 
 #include "benchstore.h"
 #include "docvault/baseline.h"
+#include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/embeddedstore.h"
+#include "dbcore/qvparams.h"
+#include "dbcore/qvsvrinfo.h"
 #include "docvault/doc.h"
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
@@ -150,6 +154,22 @@ void Add(const Args& a, const BenchStore& store) {
     Report(spans.Wall(), spans.Cpu(), count);
 }
 
+// Marks the document checked out by the benchmark's user, as a check-out
+// would, without moving its file: only the holder may check in.
+void Claim(const BenchStore& store, int id) {
+    const auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(store.Dir().string()), 0, L"QVData", L""), L"");
+    if (!db) throw std::runtime_error("cannot open the store");
+    ZUBDB::QVParams values(false);
+    values.AddParam(0, L"CurrentState", 1, false, L"=");
+    values.AddParam(1, L"CurrentOperatorId", BenchStore::kSystemUser, false, L"=");
+    values.AddParam(2, L"CurrentOperatorName", L"system", false, false, L"=");
+    ZUBDB::QVParams cond(false);
+    cond.AddParam(0, L"DocId", id, false, L"=");
+    if (db->UpdateRows(L"QV_DMDoc", values, cond, L"", L"") != 0 || db->CommitTrans() != 0)
+        throw std::runtime_error("cannot check out document " + std::to_string(id));
+}
+
 void CheckIn(const Args& a, const BenchStore& store) {
     const std::wstring src = W(a.Text("src"));
     const int repeat = a.Int("repeat", 1);
@@ -163,6 +183,7 @@ void CheckIn(const Args& a, const BenchStore& store) {
         doc.set_checkOutByName(L"system");
         for (int r = 0; r < repeat; ++r) {
             doc.set_modifyInfo(L"benchmark check-in " + std::to_wstring(r));
+            Claim(store, id);
             spans.Start();
             const int rc = doc.CheckIn(src);
             spans.Stop();

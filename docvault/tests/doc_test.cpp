@@ -2,6 +2,9 @@
 // file server: statements, value orders, server paths and what a failure stops.
 #include "docvault/doc.h"
 
+#include "docvault/baseline.h"
+#include "docvault/docrepo.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -25,7 +28,7 @@ using testsupport::MakeRs;
 using ZUBDB::DBValue;
 
 class DocContract : public doctest::RecordingFixture {
-protected:
+public:
     // A checked-out document 12 of repository 3, as a caller sets it up.
     DRM::Doc MakeDoc(bool connect = true) {
         DRM::Doc doc;
@@ -772,6 +775,58 @@ TEST_F(DocContract, ExceptionsInsideAddAndInTheListing) {
     docs.Connect(L"recthrow:", 0, L"QVData", L"tok");
     EXPECT_THROW(docs.GetAll(DRM::filterForDoc{3, 0}), std::runtime_error);
     EXPECT_EQ(docs.ErrNumber(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A file server that serves only after a login with the store's password:
+// every operation logs in first, and to the repository's own server.
+TEST_F(DocContract, EveryOperationLogsInToTheRepositorysFileServerFirst) {
+    const struct {
+        const char* what;
+        std::function<int(DocContract&)> op;
+        const wchar_t* server;
+    } cases[] = {
+        {"view", [](DocContract& t) { return t.MakeDoc().View(L"/tmp/v"); }, L"recfs:"},
+        {"history", [](DocContract& t) { return t.MakeDoc().GetHistory(L"1.2", L"/tmp/h"); },
+         L"recfs:"},
+        {"baseline download",
+         [](DocContract&) {
+             DRM::BaseLine b;
+             b.Connect(L"rec:", 0, L"QVData", L"tok");
+             b.set_docRepoId(3);
+             b.set_name(L"rel1");
+             return b.DownLoad(L"/tmp/b");
+         },
+         L"recfs:"},
+        {"repository delete",
+         [](DocContract&) {
+             DRM::DocRepo repo;
+             repo.Connect(L"rec:", 0, L"QVData", L"tok");
+             repo.set_id(3);
+             repo.set_nfsServer(L"recfs:other");
+             repo.set_nfsRootDir(L"D:\\repo1");
+             return repo.Delete();
+         },
+         L"recfs:other"},
+    };
+    for (const auto& c : cases) {
+        for (const wchar_t* password : {L"pw", L"wrong"}) {
+            SCOPED_TRACE(std::string(c.what) + (password[0] == L'p' ? " accepted" : " refused"));
+            SetUp();
+            QueueRepo();
+            nfs->requireLogin = true;
+            nfs->password = password;
+            const int rc = c.op(*this);
+            EXPECT_THAT(nfs->logins, ElementsAre(c.server));
+            if (password[0] == L'p')
+                EXPECT_EQ(rc, 0);
+            else
+                EXPECT_EQ(rc, 50006);  // the refused login shows in the next operation
+        }
+    }
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ std::string NewSetting() {
 
 void RootPassword::Write(const fs::path& root, const std::wstring& user,
                          const std::wstring& password) {
-    const std::string line = zub::WideToUtf8(user) + "\t" +
-                             Hash(zub::WideToUtf8(password), NewSetting().c_str()) + "\n";
+    const std::string line =
+        zub::WideToUtf8(user) + "\t" + Hash(zub::WideToUtf8(password), NewSetting().c_str()) + "\n";
     AtomicFile out(root / kFileName);
     if (::fchmod(out.fd(), 0600) != 0) fsutil::ThrowErrno(errno, "cannot protect", out.temp());
     for (std::size_t done = 0; done < line.size();) {

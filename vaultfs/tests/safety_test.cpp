@@ -162,9 +162,10 @@ TEST_F(ListTest, ListsDepthFirstInNameOrderWithoutTemporaries) {
     ASSERT_EQ(cmd->listFolder(server, 0, L"R\\trunk", entries), 0);
     std::vector<std::tuple<std::wstring, std::uint64_t, bool>> got;
     for (const auto& e : entries) got.emplace_back(e.path, e.bytes, e.folder);
-    EXPECT_EQ(got, (std::vector<std::tuple<std::wstring, std::uint64_t, bool>>{
-                       {L"a", 0, true}, {L"a\\x.prt", 3, false}, {L"b.prt", 2, false},
-                       {L"c.prt", 1, false}}));
+    EXPECT_EQ(
+        got,
+        (std::vector<std::tuple<std::wstring, std::uint64_t, bool>>{
+            {L"a", 0, true}, {L"a\\x.prt", 3, false}, {L"b.prt", 2, false}, {L"c.prt", 1, false}}));
     EXPECT_EQ(cmd->listFolder(server, 0, L"R\\nope", entries), NFS::NFS_E_NOT_FOUND);
     EXPECT_EQ(cmd->listFolder(server, 0, L"R\\trunk\\b.prt", entries), NFS::NFS_E_WRONG_KIND);
 }
@@ -182,7 +183,7 @@ protected:
 };
 
 TEST_F(DebrisTest, AbandonedTemporariesAreListedAndRemovedOthersStay) {
-    tree.Write("root/R/trunk/.a.prt.vfs-0123456789", "12345");      // dead upload
+    tree.Write("root/R/trunk/.a.prt.vfs-0123456789", "12345");       // dead upload
     tree.Write("root/R/baseline/.b1.vfs-abcdefghij/trunk/x", "xx");  // dead folder copy
     tree.Write("root/R/baseline/.b1.vfs-abcdefghij/trunk/y", "yyy");
     tree.Write("root/R/trunk/.held.vfs-zzzzzzzzzz", "in use");  // a live transfer's
@@ -212,10 +213,9 @@ TEST_F(DebrisTest, AbandonedTemporariesAreListedAndRemovedOthersStay) {
 
     ASSERT_EQ(cmd->removeDebris(server, 0, L"", found), 0);
     EXPECT_EQ(found.size(), 2u);
-    EXPECT_EQ(tree.List("root/R"),
-              (Strings{"baseline/", "trunk/", "trunk/.a.prt.vfs-ABCDEFGHIJ",
-                       "trunk/.a.prt.vfs-short", "trunk/.held.vfs-zzzzzzzzzz", "trunk/a.prt",
-                       "trunk/a.prt.vfs-0123456789"}));
+    EXPECT_EQ(tree.List("root/R"), (Strings{"baseline/", "trunk/", "trunk/.a.prt.vfs-ABCDEFGHIJ",
+                                            "trunk/.a.prt.vfs-short", "trunk/.held.vfs-zzzzzzzzzz",
+                                            "trunk/a.prt", "trunk/a.prt.vfs-0123456789"}));
     ::close(held);
     // Released: now it is debris too.
     ASSERT_EQ(cmd->removeDebris(server, 0, L"R", found), 0);

@@ -67,9 +67,7 @@ protected:
             << zub::WideToUtf8(accessor->errDescription());
         ASSERT_EQ(accessor->CommitTrans(), 0);
     }
-    std::size_t Rows(const std::vector<std::string>& listing) {
-        return Run(listing).Json().size();
-    }
+    std::size_t Rows(const std::vector<std::string>& listing) { return Run(listing).Json().size(); }
 };
 
 // ---- kill -9 at every fault point -------------------------------------------
@@ -84,10 +82,18 @@ TEST_F(VaultSafetyCli, KilledAtAnyStepTheStoreIsRepairableAndTheDocumentUsable) 
     WriteFile("new.prt", "new content\n");
     WriteFile("co/bracket.prt", "rev B\n");
     const std::vector<CrashCase> cases = {
-        {DRM::FaultPoint::kCheckInStaged, {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"}, true},
-        {DRM::FaultPoint::kCheckInCommitted, {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"}, true},
-        {DRM::FaultPoint::kCheckInOldMoved, {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"}, true},
-        {DRM::FaultPoint::kCheckInPublished, {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"}, true},
+        {DRM::FaultPoint::kCheckInStaged,
+         {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"},
+         true},
+        {DRM::FaultPoint::kCheckInCommitted,
+         {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"},
+         true},
+        {DRM::FaultPoint::kCheckInOldMoved,
+         {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"},
+         true},
+        {DRM::FaultPoint::kCheckInPublished,
+         {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"},
+         true},
         {DRM::FaultPoint::kAddStaged, {"doc", "add", "demo", "new.prt"}, false},
         {DRM::FaultPoint::kAddCommitted, {"doc", "add", "demo", "new.prt"}, false},
         {DRM::FaultPoint::kAddPublished, {"doc", "add", "demo", "new.prt"}, false},
@@ -160,6 +166,48 @@ TEST_F(VaultSafetyCli, KilledAtRandomInstantsDuringCheckInNothingIsLost) {
     }
 }
 
+TEST_F(VaultSafetyCli, KilledAtRandomInstantsAddAndBaselineAreWholeOrAbsent) {
+    const std::string big(8 << 20, 'y');
+    WriteFile("big.prt", big);
+    Ok({"doc", "add", "demo", "big.prt", "--folder", "seed"});  // gives baselines weight
+    std::mt19937 random(8122026);
+    for (int round = 0; round < 4; ++round) {
+        const std::string n = std::to_string(round);
+        struct Kill {
+            std::vector<std::string> command;
+            std::function<void()> check;
+        };
+        const std::vector<Kill> kills = {
+            {{"doc", "add", "demo", "big.prt", "--folder", "f" + n},
+             [&] {
+                 const RunResult view = Run({"doc", "view", "demo:f" + n + "/big.prt", "v" + n});
+                 if (view.code == 0)
+                     EXPECT_EQ(ReadFile(Path("v" + n + "/big.prt")), big);
+                 else
+                     EXPECT_EQ(view.err.rfind("vault: error 49707:", 0), 0u) << view.err;
+             }},
+            {{"baseline", "create", "demo", "b" + n},
+             [&] {
+                 const RunResult got = Run({"baseline", "download", "demo", "b" + n, "bl" + n});
+                 if (got.code == 0)
+                     EXPECT_EQ(ReadFile(Path("bl" + n + "/seed/big.prt")), big);
+                 else
+                     Ok({"baseline", "create", "demo", "b" + n});  // the name is free again
+             }},
+        };
+        for (const auto& k : kills) {
+            SCOPED_TRACE(k.command[0] + " round " + n);
+            const Started started = Start(k.command);
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 150));
+            ::kill(started.pid, SIGKILL);
+            const RunResult r = Wait(started);
+            EXPECT_TRUE(r.code == 0 || r.code == kKilled) << r.err;
+            ExpectRepairable(k.command[0] + " round " + n);
+            k.check();
+        }
+    }
+}
+
 // ---- several vault processes at once ----------------------------------------
 
 TEST_F(VaultSafetyCli, RacesHaveExactlyOneWinner) {
@@ -185,8 +233,11 @@ TEST_F(VaultSafetyCli, RacesHaveExactlyOneWinner) {
     auto admin = [](int) { return std::map<std::string, std::string>{}; };
     const std::vector<Race> races = {
         {"checkout by different users",
-         [](int i) { return std::vector<std::string>{"doc", "checkout", "1", "co" + std::to_string(i)}; },
-         as, [] {},
+         [](int i) {
+             return std::vector<std::string>{"doc", "checkout", "1", "co" + std::to_string(i)};
+         },
+         as,
+         [] {},
          [&](int winner) {
              const auto doc = Doc("1");
              EXPECT_TRUE(doc["checked_out"].get<bool>());
@@ -195,8 +246,8 @@ TEST_F(VaultSafetyCli, RacesHaveExactlyOneWinner) {
          {"49712"}},
         {"checkin twice by the holder",
          [](int i) {
-             return std::vector<std::string>{"doc", "checkin", "1",
-                                             "in" + std::to_string(i) + "/part.prt", "-m", "race"};
+             return std::vector<std::string>{
+                 "doc", "checkin", "1", "in" + std::to_string(i) + "/part.prt", "-m", "race"};
          },
          [&](int) { return as(0); },
          [&] {
@@ -207,15 +258,16 @@ TEST_F(VaultSafetyCli, RacesHaveExactlyOneWinner) {
              EXPECT_EQ(Rows({"doc", "history", "1", "--json"}), 1u);
              EXPECT_EQ(Doc("1")["version"], "1.1");
              Ok({"doc", "view", "1", "check", "--force"});
-             EXPECT_EQ(ReadFile(Path("check/bracket.prt")),
-                       "from racer " + std::to_string(winner));
+             EXPECT_EQ(ReadFile(Path("check/bracket.prt")), "from racer " + std::to_string(winner));
          },
          {"49713"}},
         {"doc add of one name",
          [](int i) {
-             return std::vector<std::string>{"doc", "add", "demo", "in" + std::to_string(i) + "/part.prt"};
+             return std::vector<std::string>{"doc", "add", "demo",
+                                             "in" + std::to_string(i) + "/part.prt"};
          },
-         admin, [] {},
+         admin,
+         [] {},
          [&](int winner) {
              EXPECT_EQ(Rows({"doc", "list", "demo", "--json"}), 2u);
              Ok({"doc", "view", "demo:part.prt", "check", "--force"});
@@ -223,18 +275,28 @@ TEST_F(VaultSafetyCli, RacesHaveExactlyOneWinner) {
          },
          {"49611", "49709"}},
         {"repo create of one name",
-         [](int) { return std::vector<std::string>{"repo", "create", "twin"}; }, admin, [] {},
+         [](int) {
+             return std::vector<std::string>{"repo", "create", "twin"};
+         },
+         admin,
+         [] {},
          [&](int) {
              int twins = 0;
-             for (const auto& r : Run({"repo", "list", "--json"}).Json()) twins += r["name"] == "twin";
+             for (const auto& r : Run({"repo", "list", "--json"}).Json())
+                 twins += r["name"] == "twin";
              EXPECT_EQ(twins, 1);
          },
          {"49709"}},
         {"role add of one name",
-         [](int) { return std::vector<std::string>{"role", "add", "crew"}; }, admin, [] {},
+         [](int) {
+             return std::vector<std::string>{"role", "add", "crew"};
+         },
+         admin,
+         [] {},
          [&](int) {
              int crews = 0;
-             for (const auto& r : Run({"role", "list", "--json"}).Json()) crews += r["name"] == "crew";
+             for (const auto& r : Run({"role", "list", "--json"}).Json())
+                 crews += r["name"] == "crew";
              EXPECT_EQ(crews, 1);
          },
          {"49709"}},
@@ -296,11 +358,11 @@ TEST_F(VaultSafetyCli, TheFileServerRefusesALibraryWithTheWrongPassword) {
 
 TEST_F(VaultSafetyCli, VerifyFindsAndRepairsAMissingPasswordAndAbandonedLeftovers) {
     fs::remove(store_ / "files/.vaultfs-login");  // as a store made before
-    Ok({"doc", "view", "1", "v"});                  // still served
+    Ok({"doc", "view", "1", "v"});                // still served
     WriteFile("store/files/repos/demo/trunk/.bracket.prt.vfs-0123456789", "half");
     WriteFile("store/files/repos/demo/trunk/.held.prt.vfs-abcdefghij", "running");
-    const int held = ::open((store_ / "files/repos/demo/trunk/.held.prt.vfs-abcdefghij").c_str(),
-                            O_RDONLY);
+    const int held =
+        ::open((store_ / "files/repos/demo/trunk/.held.prt.vfs-abcdefghij").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
     const RunResult found = Run({"verify"});
@@ -354,11 +416,12 @@ TEST_F(VaultSafetyCli, ControlCharactersFromTheStoreReachNoTerminal) {
         EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
     }
     // ...and those an older store holds are shown escaped.
-    Sql(L"QVData", L"update QV_DMRepo set Name='ev' || char(27) || '[2J' || char(9) || "
-                   L"char(133) || 'il'");
+    Sql(L"QVData",
+        L"update QV_DMRepo set Name='ev' || char(27) || '[2J' || char(9) || "
+        L"char(133) || 'il'");
     for (const char* command : {"list", "show"}) {
-        const std::string out = command == std::string("list") ? Ok({"repo", "list"})
-                                                               : Ok({"repo", "show", "1"});
+        const std::string out =
+            command == std::string("list") ? Ok({"repo", "list"}) : Ok({"repo", "show", "1"});
         EXPECT_EQ(out.find('\x1b'), std::string::npos) << command;
         EXPECT_EQ(out.find('\t'), std::string::npos) << command;
         EXPECT_NE(out.find("ev\\x1b[2J\\x09\\x85il"), std::string::npos) << out;

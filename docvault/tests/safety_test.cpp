@@ -1,0 +1,594 @@
+// What concurrent clients, failures at every call and kills at every step
+// leave in an embedded store: always the old state or the new one, never a
+// mix, and exactly one winner of every race.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dbcore/embeddedstore.h"
+#include "docvault/baseline.h"
+#include "docvault/doc.h"
+#include "docvault/docrepo.h"
+#include "docvault/errors.h"
+#include "docvault/faultpoints.h"
+#include "docvault/repocheck.h"
+#include "embedded_store_fixture.h"
+#include "faulty_store.h"
+#include "vaultfs/nfserrors.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class Safety : public doctest::EmbeddedStoreFixture {
+protected:
+    template <class T>
+    void Open(T& bo) {
+        ASSERT_EQ(bo.Connect(DbServer(), 0, L"QVData", L""), 0);
+    }
+
+    int AddUser(const std::wstring& name) {
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, L"UserName", name, false, false, L"=");
+        EXPECT_EQ(raw_->InsertRow(L"QV_User", v, L"", L""), 0);
+        EXPECT_EQ(raw_->CommitTrans(), 0);
+        return static_cast<int>(raw_->LastInsertId());
+    }
+
+    DRM::Doc ReadDoc(int id) {
+        DRM::Doc doc;
+        Open(doc);
+        EXPECT_EQ(doc.Read(id), 0);
+        return doc;
+    }
+
+    int AddDoc(const std::wstring& name, const std::string& content) {
+        DRM::Doc doc;
+        Open(doc);
+        doc.set_docRepoId(repoId_);
+        doc.set_fileName(name);
+        doc.set_ext(L"prt");
+        doc.set_creById(1);
+        const std::string local = "in/" + std::string(name.begin(), name.end()) + ".prt";
+        EXPECT_EQ(doc.Add(WriteLocal(local, content).wstring()), 0) << doc.ErrNumber();
+        return doc.id();
+    }
+
+    // Document `id` as user `user` holding it after a check-out.
+    DRM::Doc Holding(int id, int user = 1, const std::wstring& name = L"system") {
+        DRM::Doc doc = ReadDoc(id);
+        doc.set_checkOutById(user);
+        doc.set_checkOutByName(name);
+        EXPECT_EQ(doc.CheckOut(LocalDir("co").wstring()), 0) << doc.ErrNumber();
+        return doc;
+    }
+
+    // Runs body(i) in n forked processes released at once; their exit codes.
+    std::vector<int> Race(int n, const std::function<int(int)>& body) {
+        int gate[2];
+        EXPECT_EQ(::pipe(gate), 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < n; ++i) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(gate[1]);
+                char c;
+                while (::read(gate[0], &c, 1) > 0) {}
+                ::_exit(body(i));
+            }
+            children.push_back(pid);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        std::vector<int> codes;
+        for (pid_t pid : children) {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            codes.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+        }
+        return codes;
+    }
+
+    // Runs body in a child told to die at `point`; whether it was killed.
+    static bool KilledAt(const char* point, const std::function<int()>& body) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("ZUB_CRASH_AT", point, 1);
+            ::_exit(body());
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    }
+
+    static int Winner(const std::vector<int>& codes) {
+        int winner = -1;
+        for (std::size_t i = 0; i < codes.size(); ++i)
+            if (codes[i] == 0) winner = static_cast<int>(i);
+        return winner;
+    }
+
+    std::vector<DRM::RepoFinding> Examine(bool repair) {
+        DRM::RepoCheck check;
+        Open(check);
+        std::vector<DRM::RepoFinding> findings;
+        EXPECT_EQ(check.Examine(repoId_, repair, findings, 0), 0) << check.ErrNumber();
+        return findings;
+    }
+
+    std::set<std::string> Names(const fs::path& dir) {
+        std::set<std::string> names;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(dir, ec))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+};
+
+std::vector<std::wstring> Kinds(const std::vector<DRM::RepoFinding>& findings) {
+    std::vector<std::wstring> kinds;
+    for (const auto& f : findings)
+        kinds.push_back(std::to_wstring(static_cast<int>(f.kind)) + L" " + f.path);
+    return kinds;
+}
+
+TEST_F(Safety, EveryRaceHasExactlyOneWinner) {
+    constexpr int kRacers = 4;
+    {
+        SCOPED_TRACE("check-out by different users");
+        const int id = AddDoc(L"co", "v1");
+        std::vector<int> users;
+        for (int i = 0; i < kRacers; ++i) users.push_back(AddUser(L"u" + std::to_wstring(i)));
+        const auto codes = Race(kRacers, [&](int i) {
+            DRM::Doc doc = ReadDoc(id);
+            doc.set_checkOutById(users[static_cast<std::size_t>(i)]);
+            doc.set_checkOutByName(L"u" + std::to_wstring(i));
+            const int rc = doc.CheckOut(LocalDir("race" + std::to_string(i)).wstring());
+            if (rc == 0) return 0;
+            // The loser is told who holds the document.
+            return rc == DRM::Err::kHeldByOther && doc.ErrDesc().find(L"u") != std::wstring::npos
+                       ? 1
+                       : 2;
+        });
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 1);
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 1), kRacers - 1);
+        const int winner = Winner(codes);
+        ASSERT_GE(winner, 0);
+        DRM::Doc doc = ReadDoc(id);
+        EXPECT_EQ(doc.state(), 1);
+        EXPECT_EQ(doc.checkOutById(), users[static_cast<std::size_t>(winner)]);
+    }
+    {
+        SCOPED_TRACE("check-ins by the holder");
+        const int id = AddDoc(L"ci", "old");
+        Holding(id);
+        const auto codes = Race(kRacers, [&](int i) {
+            DRM::Doc doc = ReadDoc(id);
+            doc.set_checkOutById(1);
+            doc.set_checkOutByName(L"system");
+            const std::string name = "ci" + std::to_string(i) + "/ci.prt";
+            return doc.CheckIn(WriteLocal(name, "new" + std::to_string(i)).wstring()) == 0 ? 0 : 1;
+        });
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 1);
+        const int winner = Winner(codes);
+        ASSERT_GE(winner, 0);
+        EXPECT_EQ(ReadDoc(id).currentVersion(), L"1.1");
+        EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), 1);
+        EXPECT_EQ(ReadFile(OnServer("trunk/ci.prt")), "new" + std::to_string(winner));
+        EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")), "old");
+    }
+    {
+        SCOPED_TRACE("adds of one name");
+        const auto codes = Race(kRacers, [&](int i) {
+            DRM::Doc doc;
+            doc.Connect(DbServer(), 0, L"QVData", L"");
+            doc.set_docRepoId(repoId_);
+            doc.set_fileName(L"same");
+            doc.set_ext(L"prt");
+            doc.set_creById(1);
+            const std::string name = "add" + std::to_string(i) + "/same.prt";
+            return doc.Add(WriteLocal(name, "a" + std::to_string(i)).wstring()) == 0 ? 0 : 1;
+        });
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 1);
+        const int winner = Winner(codes);
+        ASSERT_GE(winner, 0);
+        EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", repoId_), 3);  // co, ci and one "same"
+        EXPECT_EQ(ReadFile(OnServer("trunk/same.prt")), "a" + std::to_string(winner));
+    }
+    {
+        SCOPED_TRACE("repositories of one name, and of one tree");
+        for (bool sameName : {true, false}) {
+            const auto codes = Race(kRacers, [&](int i) {
+                DRM::DocRepo repo;
+                repo.Connect(DbServer(), 0, L"QVData", L"");
+                repo.set_name(sameName ? std::wstring(L"dup") : L"tree" + std::to_wstring(i));
+                repo.set_nfsServer(FileServer());
+                repo.set_nfsRootDir(sameName ? L"D:\\dup" + std::to_wstring(i) : L"D:\\tree");
+                return repo.Create() == DRM::DocRepo::kCreated ? 0 : 1;
+            });
+            EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 1) << sameName;
+        }
+    }
+    {
+        SCOPED_TRACE("baselines of different names all succeed");
+        const auto codes = Race(kRacers, [&](int i) {
+            DRM::BaseLine b;
+            b.Connect(DbServer(), 0, L"QVData", L"");
+            b.set_docRepoId(repoId_);
+            b.set_name(L"b" + std::to_wstring(i));
+            return b.Create() == 0 ? 0 : 1;
+        });
+        EXPECT_THAT(codes, ElementsAre(0, 0, 0, 0));
+        EXPECT_EQ(Count(L"QV_DMBaseline", L"DocRepoId", repoId_), kRacers);
+    }
+    EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
+}
+
+TEST_F(Safety, AKillAtEveryStepLeavesAStoreThatRepairCompletes) {
+    for (const char* point : DRM::FaultPoint::kAll) {
+        SCOPED_TRACE(point);
+        TearDown();
+        SetUp();
+        const std::string name(point);
+        const int id = AddDoc(L"doc", "old");
+        std::function<int()> op;
+        if (name.rfind("checkin.", 0) == 0) {
+            Holding(id);
+            op = [&] {
+                DRM::Doc doc = ReadDoc(id);
+                doc.set_checkOutById(1);
+                doc.set_checkOutByName(L"system");
+                return doc.CheckIn(WriteLocal("new/doc.prt", "new").wstring());
+            };
+        } else if (name.rfind("add.", 0) == 0) {
+            op = [&] { return AddDoc(L"other", "other") > 0 ? 0 : 1; };
+        } else if (name.rfind("rename.", 0) == 0) {
+            op = [&] { return ReadDoc(id).ReName(L"renamed.prt"); };
+        } else if (name.rfind("delete.", 0) == 0) {
+            op = [&] { return ReadDoc(id).Delete(); };
+        } else {
+            op = [&] {
+                DRM::BaseLine b;
+                b.Connect(DbServer(), 0, L"QVData", L"");
+                b.set_docRepoId(repoId_);
+                b.set_name(L"rel");
+                return b.Create();
+            };
+        }
+        ASSERT_TRUE(KilledAt(point, op)) << "the point was never reached";
+
+        Examine(true);
+        EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
+        if (name.rfind("baseline.", 0) == 0) {
+            DRM::BaseLine b;
+            Open(b);
+            b.set_docRepoId(repoId_);
+            b.set_name(L"rel");
+            const int rc = b.Create();
+            // Either the killed run's baseline exists whole, or the name is free.
+            EXPECT_TRUE(rc == 0 || rc == DRM::Err::kNameTaken) << rc;
+            EXPECT_EQ(Count(L"QV_DMBaseline", L"DocRepoId", repoId_), 1);
+            EXPECT_EQ(ReadFile(OnServer("baseline/rel/doc.prt")), "old");
+        }
+        // Whatever survived is usable: every document row has its file and
+        // takes a full check-out and check-in.
+        auto rs = Query(L"QV_DMDoc", L"DocId");
+        for (; rs && !rs->IsEOF(); rs->MoveNext()) {
+            DRM::Doc doc = Holding(static_cast<int>(rs->GetIntAt(0)));
+            EXPECT_EQ(doc.CheckIn(WriteLocal("again/x.prt", "again").wstring()), 0)
+                << doc.ErrNumber();
+        }
+    }
+}
+
+TEST_F(Safety, ACheckInThatFailsAtAnyCallLeavesTheOldVersionOrTheNewOneWhole) {
+    testsupport::FaultyStore& faults = testsupport::FaultyStore::Install();
+    const int id = AddDoc(L"doc", "v0");
+    ZUBDB::QVParams server(false);
+    server.AddParam(0, L"Server", L"faultyfs:" + root_.wstring(), false, false, L"=");
+    ZUBDB::QVParams cond(false);
+    cond.AddParam(0, L"DocRepoId", repoId_, false, L"=");
+    ASSERT_EQ(raw_->UpdateRows(L"QV_DMRepo", server, cond, L"", L""), 0);
+    ASSERT_EQ(raw_->CommitTrans(), 0);
+    Holding(id);
+
+    int version = 0;  // the sub number of the current version
+    for (bool nfs : {false, true}) {
+        for (int call = 1;; ++call) {
+            SCOPED_TRACE((nfs ? "file-server call " : "database call ") + std::to_string(call));
+            const std::string content = "v" + std::to_string(version + 1);
+            DRM::Doc doc;
+            ASSERT_EQ(doc.Connect(L"faultydb:" + store_.wstring(), 0, L"QVData", L""), 0);
+            ASSERT_EQ(doc.Read(id), 0);
+            doc.set_checkOutById(1);
+            doc.set_checkOutByName(L"system");
+            nfs ? faults.ArmNfs(call) : faults.ArmDb(call);
+            const int rc = doc.CheckIn(WriteLocal("f/doc.prt", content).wstring());
+            const bool fired = faults.fired;
+            faults.Disarm();
+            // The next operation on the document finishes what committed.
+            DRM::Doc view = ReadDoc(id);
+            EXPECT_EQ(view.View(LocalDir("view").wstring()), 0) << view.ErrNumber();
+            view = ReadDoc(id);
+            const std::string now = ReadFile(OnServer("trunk/doc.prt"));
+            if (view.currentVersion() == L"1." + std::to_wstring(version)) {
+                EXPECT_NE(rc, 0);
+                EXPECT_EQ(view.state(), 1);
+                EXPECT_EQ(view.checkOutById(), 1);
+                EXPECT_EQ(now, "v" + std::to_string(version));
+                EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), version);
+            } else {
+                EXPECT_EQ(view.currentVersion(), L"1." + std::to_wstring(version + 1));
+                EXPECT_EQ(view.state(), 0);
+                EXPECT_EQ(now, content);
+                EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), version + 1);
+                EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1." +
+                                            std::to_string(version) + ".prt")),
+                          "v" + std::to_string(version));
+                ++version;
+                Holding(id);
+            }
+            for (const auto& f : Names(OnServer("history")))
+                EXPECT_EQ(f.find(".zub-stage-"), std::string::npos) << f;
+            if (!fired) {
+                EXPECT_EQ(rc, 0);
+                break;
+            }
+        }
+    }
+    EXPECT_GE(version, 2);
+}
+
+TEST_F(Safety, ACopiedStoreWorksOnItsOwnFiles) {
+    const fs::path original = base_ / "s";
+    const fs::path copy = base_ / "s2";
+    std::wstring error;
+    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(original.string(), "QVData", error), 0);
+    DRM::DocRepo repo;
+    ASSERT_EQ(repo.Connect(ZUBDB::EmbeddedLocator(original.string()), 0, L"QVData", L""), 0);
+    repo.set_name(L"r");
+    repo.set_nfsServer(ZUBDB::EmbeddedFileServer());
+    repo.set_nfsRootDir(L"\\repos\\r\\");
+    ASSERT_EQ(repo.Create(), DRM::DocRepo::kCreated) << repo.ErrNumber();
+    ASSERT_TRUE(fs::is_directory(original / "files" / "repos" / "r" / "trunk"));
+
+    fs::copy(original, copy, fs::copy_options::recursive);
+    DRM::DocRepo copied;
+    ASSERT_EQ(copied.Connect(ZUBDB::EmbeddedLocator(copy.string()), 0, L"QVData", L""), 0);
+    ASSERT_EQ(copied.Read(repo.id()), 0);
+    ASSERT_EQ(copied.Delete(), 0) << copied.ErrNumber();
+    EXPECT_FALSE(fs::exists(copy / "files" / "repos" / "r"));
+    EXPECT_TRUE(fs::is_directory(original / "files" / "repos" / "r" / "trunk"));
+}
+
+TEST_F(Safety, NamesAreComparedAsTheFileServerResolvesThem) {
+    // a.b + c and a + b.c are one server file.
+    DRM::Doc first;
+    Open(first);
+    first.set_docRepoId(repoId_);
+    first.set_fileName(L"a.b");
+    first.set_ext(L"c");
+    ASSERT_EQ(first.Add(WriteLocal("x/a.b.c", "first").wstring()), 0);
+    DRM::Doc second;
+    Open(second);
+    second.set_docRepoId(repoId_);
+    second.set_fileName(L"a");
+    second.set_ext(L"b.c");
+    EXPECT_EQ(second.Add(WriteLocal("y/a.b.c", "second").wstring()), DRM::DocErr::kDocExists);
+    EXPECT_EQ(ReadFile(OnServer("trunk/a.b.c")), "first");
+    EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", repoId_), 1);
+
+    // D\repo1 and \D\repo1 are the tree of D:\repo1.
+    for (const wchar_t* dir : {L"D\\repo1", L"\\D\\repo1", L"d:\\repo1\\sub"}) {
+        DRM::DocRepo repo;
+        Open(repo);
+        repo.set_name(std::wstring(L"alias ") + dir);
+        repo.set_nfsServer(FileServer());
+        repo.set_nfsRootDir(dir);
+        EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps)
+            << testing::PrintToString(std::wstring(dir));
+    }
+}
+
+TEST_F(Safety, NamesWithControlCharactersAreRefused) {
+    DRM::Doc doc;
+    Open(doc);
+    doc.set_docRepoId(repoId_);
+    doc.set_fileName(L"a\tb");
+    doc.set_ext(L"prt");
+    EXPECT_EQ(doc.Add(WriteLocal("c/a.prt", "x").wstring()), DRM::DocErr::kInvalidName);
+    DRM::BaseLine b;
+    Open(b);
+    b.set_docRepoId(repoId_);
+    b.set_name(L"v\n1");
+    EXPECT_EQ(b.Create(), DRM::DocErr::kInvalidName);
+    DRM::DocRepo repo;
+    Open(repo);
+    repo.set_name(L"r\x1b[31m");
+    repo.set_nfsServer(FileServer());
+    repo.set_nfsRootDir(L"D:\\esc");
+    EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps);
+    EXPECT_EQ(repo.ErrNumber(), DRM::DocErr::kInvalidName);
+    EXPECT_EQ(Count(L"QV_DMDoc"), 0);
+    EXPECT_EQ(Count(L"QV_DMBaseline"), 0);
+    EXPECT_EQ(Count(L"QV_DMRepo"), 1);
+}
+
+TEST_F(Safety, AMissingFileServerRootDeletesNoRows) {
+    DRM::BaseLine b;
+    Open(b);
+    b.set_docRepoId(repoId_);
+    b.set_name(L"rel");
+    ASSERT_EQ(b.Create(), 0);
+    const fs::path away = base_ / "away";
+    fs::rename(root_, away);
+    EXPECT_NE(b.Delete(), 0);
+    DRM::DocRepo repo;
+    Open(repo);
+    ASSERT_EQ(repo.Read(repoId_), 0);
+    EXPECT_NE(repo.Delete(), 0);
+    EXPECT_EQ(Count(L"QV_DMBaseline", L"DocRepoId", repoId_), 1);
+    EXPECT_EQ(Count(L"QV_DMRepo", L"DocRepoId", repoId_), 1);
+    EXPECT_FALSE(fs::exists(root_));  // nothing was made in its place
+    fs::rename(away, root_);
+    EXPECT_TRUE(fs::is_directory(OnServer("baseline/rel")));
+}
+
+TEST_F(Safety, BaselinesAndBackupsNeedEveryFileAndIgnoreOldStaging) {
+    AddDoc(L"a", "A");
+    AddDoc(L"b", "B");
+    // Left by killed creations of an earlier version and of this one.
+    fs::create_directories(OnServer("baseline/trunk"));
+    fs::create_directories(OnServer("baseline/.zub-stage-0123456789abcdef"));
+    DRM::BaseLine b;
+    Open(b);
+    b.set_docRepoId(repoId_);
+    b.set_name(L"rel1");
+    ASSERT_EQ(b.Create(), 0) << b.ErrNumber();
+    EXPECT_EQ(ReadFile(OnServer("baseline/rel1/a.prt")), "A");
+
+    fs::remove(OnServer("trunk/b.prt"));
+    const std::set<std::string> before = Names(OnServer("baseline"));
+    DRM::BaseLine again;
+    Open(again);
+    again.set_docRepoId(repoId_);
+    again.set_name(L"rel2");
+    EXPECT_EQ(again.Create(), DRM::Err::kFileMissing);
+    EXPECT_EQ(Names(OnServer("baseline")), before);
+    EXPECT_EQ(Count(L"QV_DMBaseline", L"DocRepoId", repoId_), 1);
+
+    DRM::DocRepo repo;
+    Open(repo);
+    ASSERT_EQ(repo.Read(repoId_), 0);
+    const fs::path backup = local_ / "backup";
+    EXPECT_EQ(repo.BackUp(backup.wstring()), DRM::Err::kFileMissing);
+    EXPECT_FALSE(fs::exists(backup));
+}
+
+TEST_F(Safety, EndCheckOutIsForTheHolderAndTheRepositorysManagers) {
+    const int id = AddDoc(L"doc", "v");
+    const int eve = AddUser(L"eve");
+    const int boss = AddUser(L"boss");
+    ZUBDB::QVParams auth(false);
+    auth.AddParam(0, L"DocRepoId", repoId_, false, L"=");
+    auth.AddParam(1, L"UserId", boss, false, L"=");
+    auth.AddParam(2, L"Manage", 1, false, L"=");
+    ASSERT_EQ(raw_->InsertRow(L"QV_DMAuth", auth, L"", L""), 0);
+    ASSERT_EQ(raw_->CommitTrans(), 0);
+
+    DRM::Doc nobody = ReadDoc(id);
+    nobody.set_checkOutById(1);
+    EXPECT_EQ(nobody.EndCheckOut(), DRM::Err::kNotHolder);  // not checked out
+
+    const struct {
+        const char* who;
+        int user;
+        int status;
+    } cases[] = {
+        {"the holder", 1, 0}, {"another user", eve, DRM::Err::kNotAllowed}, {"a manager", boss, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.who);
+        Holding(id);
+        DRM::Doc doc = ReadDoc(id);
+        doc.set_checkOutById(c.user);
+        EXPECT_EQ(doc.EndCheckOut(), c.status);
+        const DRM::Doc after = ReadDoc(id);
+        EXPECT_EQ(after.state(), c.status == 0 ? 0 : 1);
+        EXPECT_EQ(after.currentVersion(), L"1.0");  // no new version either way
+        if (c.status != 0) {
+            DRM::Doc holder = ReadDoc(id);
+            holder.set_checkOutById(1);
+            ASSERT_EQ(holder.EndCheckOut(), 0);
+        }
+    }
+}
+
+TEST_F(Safety, AFullDiskLeavesTheDocumentAsItWas) {
+    const fs::path small = base_ / "small";
+    fs::create_directories(small);
+    if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=2m") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    struct Unmount {
+        fs::path dir;
+        ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
+    } unmount{small};
+    ZUBDB::QVParams server(false);
+    server.AddParam(0, L"Server", L"file:" + small.wstring(), false, false, L"=");
+    ZUBDB::QVParams cond(false);
+    cond.AddParam(0, L"DocRepoId", repoId_, false, L"=");
+    ASSERT_EQ(raw_->UpdateRows(L"QV_DMRepo", server, cond, L"", L""), 0);
+    ASSERT_EQ(raw_->CommitTrans(), 0);
+    const std::string old(1u << 20, 'o');
+    const int id = AddDoc(L"doc", old);
+    Holding(id);
+
+    DRM::Doc doc = ReadDoc(id);
+    doc.set_checkOutById(1);
+    doc.set_checkOutByName(L"system");
+    EXPECT_NE(doc.CheckIn(WriteLocal("big/doc.prt", std::string(3u << 20, 'n')).wstring()), 0);
+    const DRM::Doc after = ReadDoc(id);
+    EXPECT_EQ(after.currentVersion(), L"1.0");
+    EXPECT_EQ(after.state(), 1);
+    EXPECT_EQ(after.checkOutById(), 1);
+    EXPECT_EQ(ReadFile(small / "D" / "repo1" / "trunk" / "doc.prt"), old);
+    EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Safety, TheRepositoryCheckReportsEveryKindOfFaultAndRepairsOnlyWhatIsSafe) {
+    const int a = AddDoc(L"a", "A");
+    AddDoc(L"b", "B");
+    {
+        DRM::Doc doc = Holding(a);
+        ASSERT_EQ(doc.CheckIn(WriteLocal("n/a.prt", "A2").wstring()), 0);
+    }
+    DRM::BaseLine rel;
+    Open(rel);
+    rel.set_docRepoId(repoId_);
+    rel.set_name(L"rel");
+    ASSERT_EQ(rel.Create(), 0);
+
+    fs::remove(OnServer("trunk/b.prt"));
+    fs::remove(OnServer("history/" + std::to_string(a) + "_1.0.prt"));
+    WriteLocal("../files/D/repo1/trunk/stray.prt", "user data");
+    fs::remove_all(OnServer("baseline/rel"));
+    fs::create_directories(OnServer("baseline/orphan"));
+    WriteLocal("../files/D/repo1/history/.zub-stage-00000000000000ff", "debris");
+
+    using Kind = DRM::RepoFinding::Kind;
+    const auto findings = Examine(true);
+    std::multiset<int> kinds;
+    for (const auto& f : findings) kinds.insert(static_cast<int>(f.kind));
+    EXPECT_EQ(kinds, (std::multiset<int>{static_cast<int>(Kind::DocFileMissing),
+                                         static_cast<int>(Kind::HistoryFileMissing),
+                                         static_cast<int>(Kind::UntrackedTrunkFile),
+                                         static_cast<int>(Kind::StagingDebris),
+                                         static_cast<int>(Kind::BaselineFolderMissing),
+                                         static_cast<int>(Kind::BaselineFolderWithoutRow)}));
+    for (const auto& f : findings) {
+        const bool removable =
+            f.kind == Kind::StagingDebris || f.kind == Kind::BaselineFolderWithoutRow;
+        EXPECT_EQ(f.repaired, removable) << static_cast<int>(f.kind);
+    }
+    // A user's file is only reported; debris and the stray copy are gone.
+    EXPECT_EQ(ReadFile(OnServer("trunk/stray.prt")), "user data");
+    EXPECT_FALSE(fs::exists(OnServer("baseline/orphan")));
+    EXPECT_FALSE(fs::exists(OnServer("history/.zub-stage-00000000000000ff")));
+    EXPECT_EQ(Examine(false).size(), 4u);
+}
+
+}  // namespace
