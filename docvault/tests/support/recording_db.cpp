@@ -1,7 +1,5 @@
 #include "recording_db.h"
 
-#include <regex>
-
 #include <memory>
 #include <utility>
 
@@ -133,11 +131,10 @@ ZUBDB::CDBRecordset RecordingDb::Answer(const std::wstring& text) {
             queue.pop_front();
             if (!queued.staged) return std::move(queued.rs);
             std::wstring staged;
-            static const std::wregex name(L"\\.zub-stage-[0-9a-f]{16}");
             for (const auto& c : calls) {
-                std::wsmatch m;
                 const std::wstring line = c.Describe();
-                if (std::regex_search(line, m, name)) staged = m.str();
+                const std::size_t at = FindStaged(line);
+                if (at != std::wstring::npos) staged = line.substr(at, kStagedLength);
             }
             ZUBDB::CDBRecordset rs(queued.columns);
             for (auto& row : queued.rows) {
@@ -154,6 +151,20 @@ ZUBDB::CDBRecordset RecordingDb::Answer(const std::wstring& text) {
         }
     }
     return ZUBDB::CDBRecordset();
+}
+
+std::size_t FindStaged(const std::wstring& text, std::size_t from) {
+    const std::wstring prefix = L".zub-stage-";
+    for (std::size_t at = text.find(prefix, from); at != std::wstring::npos;
+         at = text.find(prefix, at + 1)) {
+        if (text.size() < at + kStagedLength) return std::wstring::npos;
+        bool hex = true;
+        for (std::size_t i = at + prefix.size(); i < at + kStagedLength; ++i)
+            hex = hex &&
+                  ((text[i] >= L'0' && text[i] <= L'9') || (text[i] >= L'a' && text[i] <= L'f'));
+        if (hex) return at;
+    }
+    return std::wstring::npos;
 }
 
 ZUBDB::CDBRecordset MakeRs(std::vector<std::wstring> columns,

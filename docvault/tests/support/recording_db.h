@@ -15,6 +15,11 @@
 
 namespace testsupport {
 
+// Where a staged name (".zub-stage-" and 16 hex digits) begins in `text`,
+// at or after `from`; npos when there is none.
+std::size_t FindStaged(const std::wstring& text, std::size_t from = 0);
+inline constexpr std::size_t kStagedLength = 11 + 16;
+
 struct DbCall {
     std::wstring
         op;  // "InsertRow","UpdateRows","DeleteRows","SelectRows","ExecuteSql","BeginTrans","CommitTrans","RollbackTrans"
