@@ -15,6 +15,18 @@ namespace kitsetup::testing {
 
 namespace fs = std::filesystem;
 
+// The message of a log line "YYYY-MM-DD HH:MM:SS: message", or nullopt when
+// the line does not start with such a stamp.
+inline std::optional<std::string> LogMessage(const std::string& line) {
+    static const std::string shape = "0000-00-00 00:00:00: ";
+    if (line.size() < shape.size()) return std::nullopt;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        if (shape[i] == '0' ? !digit : line[i] != shape[i]) return std::nullopt;
+    }
+    return line.substr(shape.size());
+}
+
 class KitSandbox : public ::testing::Test {
 protected:
     void SetUp() override;
