@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "benchstore.h"
-#include "docvault/baseline.h"
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
 #include "dbcore/qvparams.h"
 #include "dbcore/qvsvrinfo.h"
+#include "docvault/baseline.h"
 #include "docvault/doc.h"
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
