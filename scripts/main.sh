@@ -37,7 +37,7 @@ repo = new VaultAuto.CoDocRepo
 repo.connect sqlite:./store 0 QVData ""
 repo.name = demo
 repo.nCreator = 1
-repo.bsNfsServer = file:./store/files
+repo.bsNfsServer = file:./files
 repo.bsNfsRootDir = \repos\demo\
 repo.Create
 id = repo.Id
