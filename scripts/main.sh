@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and runs a short real
-# session of `vault` on a fresh embedded store.
+# The main job: installs what is missing, builds, runs a short real session
+# of `vault` on a fresh embedded store, then installs the product into a
+# sandbox and drives a document through the installed automation server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -8,5 +9,48 @@ echo "== building"
 # Only what the session runs: no tests, no benchmarks.
 cmake -S . -B build-main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUB_BUILD_TESTS=OFF \
       -DZUB_BUILD_BENCH=OFF >/dev/null
-cmake --build build-main -j"$(nproc)" --target vault
+cmake --build build-main -j"$(nproc)" --target vault kitsetup vaultauto zubcom
 bash scripts/demo.sh build-main/tools/vault/vault
+
+echo "== installing into a sandbox"
+b=$PWD/build-main
+sandbox=$b/sandbox payload=$b/payload
+rm -rf "$sandbox" "$payload"
+mkdir -p "$sandbox/root" "$sandbox/registry" "$sandbox/work" "$payload/source/bin" \
+         "$payload/source/lib"
+cp kitsetup/payload/install.xml "$payload/"
+echo "Zub Vault sandbox install." > "$payload/license.txt"
+cp "$b/tools/vault/vault" "$payload/source/bin/"
+cp "$b/shared/libzub_shared.so" "$b/platform/libzub_platform.so" \
+   "$b/platform/com/libzub_com.so" "$b/docvault/libdocvault.so" \
+   "$b/vaultauto/libvaultauto.so" "$payload/source/lib/"
+export ZUB_ROOT=$sandbox/root ZUB_REGISTRY_DIR=$sandbox/registry
+"$b/kitsetup/kitsetup" --accept-license --from "$payload" </dev/null
+installed=$ZUB_ROOT/opt/zubrino/zubvault
+
+echo "== a document through the registered server"
+cd "$sandbox/work"
+"$installed/bin/vault" init ./store >/dev/null
+printf 'bracket, rev A\nhole: M5\n' > bracket.prt
+cat > doc.zubcom <<'SCRIPT'
+repo = new VaultAuto.CoDocRepo
+repo.connect sqlite:./store 0 QVData ""
+repo.name = demo
+repo.nCreator = 1
+repo.bsNfsServer = file:./files
+repo.bsNfsRootDir = \repos\demo\
+repo.Create
+id = repo.Id
+doc = new VaultAuto.CoDoc.1
+doc.connect sqlite:./store 0 QVData ""
+doc.DocRepoId = $id
+doc.FileName = bracket
+doc.Ext = prt
+doc.CreById = 1
+doc.Add ./bracket.prt
+doc.Id
+doc.CurrentVersion
+SCRIPT
+echo "\$ zubcom run doc.zubcom"
+"$b/tools/zubcom/zubcom" run doc.zubcom
+echo "main: installed server drove a document"

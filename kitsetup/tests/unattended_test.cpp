@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "kit_sandbox.h"
@@ -159,20 +160,44 @@ TEST_F(Unattended, FailedInstallExitsNonZeroAndCanBeUndone) {
 
 // This project's own deliverables, installed from kitsetup/payload.
 TEST_F(Unattended, RealPayload) {
+    // A registration makes a few hundred flushed registry writes: keep them in memory.
+    struct ShmRegistry {
+        fs::path path;
+        ~ShmRegistry() {
+            std::error_code ec;
+            if (!path.empty()) fs::remove_all(path, ec);
+        }
+    } shm;
+    std::error_code ec;
+    if (fs::is_directory("/dev/shm", ec)) {
+        std::string pattern = "/dev/shm/kitsetup-registry-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            shm.path = pattern;
+            SetEnv("ZUB_REGISTRY_DIR", pattern);
+        }
+    }
     fs::copy_file(KITSETUP_PAYLOAD_SCRIPT, Payload() / "install.xml",
                   fs::copy_options::overwrite_existing);
     fs::create_directories(Payload() / "source/bin");
     fs::create_directories(Payload() / "source/lib");
     fs::copy_file(VAULT_BINARY, Payload() / "source/bin/vault");
-    fs::copy_file(ZUB_SHARED_LIBRARY,
-                  Payload() / "source/lib" / fs::path(ZUB_SHARED_LIBRARY).filename());
+    std::string libraries = std::string(ZUB_SHARED_LIBRARY) + ":" + VAULTAUTO_LIBRARIES;
+    for (std::size_t start = 0, end; start < libraries.size(); start = end + 1) {
+        end = std::min(libraries.find(':', start), libraries.size());
+        const fs::path lib = libraries.substr(start, end - start);
+        fs::copy_file(lib, Payload() / "source/lib" / lib.filename());
+    }
     WriteFile(Payload() / "license.txt", "licence");
     const std::string before = Snapshot();
+    const std::string members =
+        std::string("'") + ZUBCOM_BINARY + "' members VaultAuto.CoDoc.1 >/dev/null 2>&1";
+    ASSERT_NE(std::system(members.c_str()), 0) << "registered before the install";
 
     Outcome r = Kitsetup("--accept-license");
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     const fs::path dir = Root() / "opt/zubrino/zubvault";
     EXPECT_TRUE(fs::exists(dir / "bin/vault"));
+    EXPECT_TRUE(fs::exists(dir / "lib/libvaultauto.so"));
     // The installed program runs.
     const std::string cmd = "'" + (dir / "bin/vault").string() + "' --help >/dev/null 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
@@ -181,9 +206,24 @@ TEST_F(Unattended, RealPayload) {
                                          L"version", version),
               0);
     EXPECT_FALSE(version.empty());
+    // The installer registered the installed server: a client creates it by ProgID.
+    EXPECT_EQ(std::system(members.c_str()), 0);
+    std::wstring server;
+    EXPECT_EQ(
+        RegistryHelper::ReadString(kHkeyClassesRoot, L"VaultAuto.CoDoc.1\\CLSID", L"", server), 0);
 
     EXPECT_EQ(Kitsetup("--uninstall").code, 0);
-    EXPECT_EQ(Snapshot(), before);
+    EXPECT_NE(std::system(members.c_str()), 0) << "still registered after the uninstall";
+    // Unregistering leaves the classes' shared container keys, as on any machine.
+    std::string after = Snapshot();
+    for (const char* shared :
+         {"HKLM\\software\n", "HKLM\\software\\Classes\n", "HKLM\\software\\Classes\\AppID\n",
+          "HKLM\\software\\Classes\\CLSID\n", "HKLM\\software\\Classes\\Interface\n",
+          "HKLM\\software\\Classes\\TypeLib\n"}) {
+        if (const auto at = after.find(shared); at != std::string::npos)
+            after.erase(at, std::string_view(shared).size());
+    }
+    EXPECT_EQ(after, before);
 }
 
 }  // namespace
