@@ -130,14 +130,14 @@ void frmMain::CreateFrame() {
         line->setGeometry(ui::Place(box));
     }
 
-    struct Spec {
+    struct ButtonSlot {
         Button* button;
         int id;
         ui::Box box;
     };
-    for (const Spec& s :
-         {Spec{&back_, ui::kBack, ui::kBackBox}, Spec{&next_, ui::kNext, ui::kNextBox},
-          Spec{&cancel_, ui::kCancel, ui::kCancelBox}}) {
+    for (const ButtonSlot& s :
+         {ButtonSlot{&back_, ui::kBack, ui::kBackBox}, ButtonSlot{&next_, ui::kNext, ui::kNextBox},
+          ButtonSlot{&cancel_, ui::kCancel, ui::kCancelBox}}) {
         auto* w = new QPushButton(this);
         w->setObjectName(ControlName(s.id));
         w->setGeometry(ui::Place(s.box));
@@ -174,18 +174,18 @@ void frmMain::closeEvent(QCloseEvent* event) {
     host_.Quit();
 }
 
-void frmMain::ApplyButton(Button& button, const ButtonSpec& spec) {
-    if (spec.textId != 0) button.widget->setText(Str(spec.textId));
-    if (spec.show != Show::Keep) button.widget->setVisible(spec.show == Show::Visible);
-    button.widget->setEnabled(spec.enabled);
-    button.target = spec.target;
+void frmMain::ApplyButton(Button& button, const ButtonState& state) {
+    if (state.textId != 0) button.widget->setText(Str(state.textId));
+    if (state.show != Show::Keep) button.widget->setVisible(state.show == Show::Visible);
+    button.widget->setEnabled(state.enabled);
+    button.target = state.target;
 }
 
-void frmMain::ApplySpec(const PageSpec& spec) {
-    if (spec.headingId != 0) heading_->setText(Str(spec.headingId));
-    ApplyButton(back_, spec.back);
-    ApplyButton(next_, spec.next);
-    ApplyButton(cancel_, spec.cancel);
+void frmMain::ApplyPage(const PageState& state) {
+    if (state.headingId != 0) heading_->setText(Str(state.headingId));
+    ApplyButton(back_, state.back);
+    ApplyButton(next_, state.next);
+    ApplyButton(cancel_, state.cancel);
 }
 
 void frmMain::ShowPage(std::unique_ptr<QWidget> page) {
@@ -211,17 +211,17 @@ void frmMain::OpenPage(Page page) {
     page_ = page;
     switch (page) {
         case Page::Licence:
-            ApplySpec(flow_->Spec(page));
+            ApplyPage(flow_->State(page));
             ShowPage(std::make_unique<LicencePage>(this));
             break;
         case Page::Location:
-            ApplySpec(flow_->Spec(page));
+            ApplyPage(flow_->State(page));
             ShowPage(std::make_unique<LocationPage>(
                 this, product_, Q(engine_->InstallPath()), host_,
                 [this](const QString& path) { engine_->SetInstallPath(W(path)); }));
             break;
         case Page::InstallType: {
-            ApplySpec(flow_->Spec(page));
+            ApplyPage(flow_->State(page));
             ModuleSelection selection(engine_->InstallTypes(), engine_->ModuleList(),
                                       engine_->Selection(), engine_->SelectedInstallType());
             ShowPage(std::make_unique<InstallTypePage>(
@@ -245,14 +245,14 @@ void frmMain::OpenPage(Page page) {
                 OpenPage(Page::Confirm);
                 return;
             }
-            ApplySpec(flow_->Spec(page));
+            ApplyPage(flow_->State(page));
             auto checkPage = std::make_unique<CheckPage>(this, checks);
             next_.widget->setEnabled(!checkPage->Blocked());
             ShowPage(std::move(checkPage));
             break;
         }
         case Page::Confirm:
-            ApplySpec(flow_->Spec(page));
+            ApplyPage(flow_->State(page));
             ShowPage(std::make_unique<ConfirmPage>(
                 this, ForDisplay(ConfirmationText(engine_->InstallPath(), engine_->Selection(),
                                                   engine_->ModuleList()))));
@@ -261,7 +261,7 @@ void frmMain::OpenPage(Page page) {
             Install();
             break;
         case Page::Finish:
-            ApplySpec(PageFlow::Finished(succeeded_));
+            ApplyPage(PageFlow::Finished(succeeded_));
             ShowPage(
                 std::make_unique<FinishPage>(this, product_, Q(engine_->InstallLogPath()), host_));
             break;
@@ -277,11 +277,11 @@ void frmMain::Install() {
     progress_ = page.get();
     ShowPage(std::move(page));
     if (total <= 0) {
-        ApplySpec(PageFlow::NothingToInstall());
+        ApplyPage(PageFlow::NothingToInstall());
         host_.ShowMessage(this, Str(128), windowTitle());
         return;
     }
-    ApplySpec(flow_->Spec(Page::Progress));
+    ApplyPage(flow_->State(Page::Progress));
     runner_.Start(*engine_);
 }
 

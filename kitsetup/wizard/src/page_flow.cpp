@@ -7,7 +7,7 @@ namespace {
 constexpr int kAccept = 113, kRefuse = 114, kPrevious = 118, kNextText = 119, kCancelText = 120;
 constexpr int kInstallText = 126, kFailText = 127, kDone = 132;
 
-ButtonSpec Quit(int textId = 0) { return {textId, Show::Keep, true, Page::Quit}; }
+ButtonState Quit(int textId = 0) { return {textId, Show::Keep, true, Page::Quit}; }
 
 }  // namespace
 
@@ -22,7 +22,7 @@ Page PageFlow::Backward(Page page) const {
     return page;
 }
 
-PageSpec PageFlow::Spec(Page page) const {
+PageState PageFlow::State(Page page) const {
     switch (page) {
         case Page::Licence:
             return {112,
@@ -65,14 +65,14 @@ PageSpec PageFlow::Spec(Page page) const {
     return {};
 }
 
-PageSpec PageFlow::NothingToInstall() {
+PageState PageFlow::NothingToInstall() {
     return {0,
             {0, Show::Keep, false, Page::None},
             {kFailText, Show::Keep, false, Page::None},
             {0, Show::Keep, true, Page::Quit}};
 }
 
-PageSpec PageFlow::Finished(bool success) {
+PageState PageFlow::Finished(bool success) {
     return {success ? 131 : 145,
             {0, Show::Hidden, false, Page::None},
             {kDone, Show::Visible, true, Page::Quit},

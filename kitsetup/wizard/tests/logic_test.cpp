@@ -15,8 +15,8 @@ class LogicTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void pageSpec_data();
-    void pageSpec();
+    void pageState_data();
+    void pageState();
     void skipRuleNeedsExactlyTwoTypesAndOneModule_data();
     void skipRuleNeedsExactlyTwoTypesAndOneModule();
     void confirmBackDependsOnChecks();
@@ -39,7 +39,7 @@ const std::vector<WizardModule> kModules = {
 
 }  // namespace
 
-void LogicTest::pageSpec_data() {
+void LogicTest::pageState_data() {
     QTest::addColumn<bool>("licence");
     QTest::addColumn<int>("types");
     QTest::addColumn<int>("modules");
@@ -74,23 +74,23 @@ void LogicTest::pageSpec_data() {
     row("progress", true, 3, 2, Page::Progress, 129, Page::None, Show::Keep, Page::None, 0, 0);
 }
 
-void LogicTest::pageSpec() {
+void LogicTest::pageState() {
     QFETCH(bool, licence);
     QFETCH(int, types);
     QFETCH(int, modules);
     QFETCH(int, page);
     const PageFlow flow(licence, types, modules);
-    const PageSpec spec = flow.Spec(static_cast<Page>(page));
-    QTEST(spec.headingId, "heading");
-    QTEST(int(spec.back.target), "back");
-    QTEST(int(spec.back.show), "backShow");
-    QTEST(int(spec.next.target), "next");
-    QTEST(spec.next.textId, "nextText");
-    QTEST(spec.cancel.textId, "cancelText");
+    const PageState state = flow.State(static_cast<Page>(page));
+    QTEST(state.headingId, "heading");
+    QTEST(int(state.back.target), "back");
+    QTEST(int(state.back.show), "backShow");
+    QTEST(int(state.next.target), "next");
+    QTEST(state.next.textId, "nextText");
+    QTEST(state.cancel.textId, "cancelText");
     const bool progress = static_cast<Page>(page) == Page::Progress;
-    QCOMPARE(spec.back.enabled, !progress && spec.back.target != Page::None);
-    QCOMPARE(int(spec.cancel.target), int(progress ? Page::None : Page::Quit));
-    QCOMPARE(spec.cancel.enabled, !progress);
+    QCOMPARE(state.back.enabled, !progress && state.back.target != Page::None);
+    QCOMPARE(int(state.cancel.target), int(progress ? Page::None : Page::Quit));
+    QCOMPARE(state.cancel.enabled, !progress);
 }
 
 void LogicTest::skipRuleNeedsExactlyTwoTypesAndOneModule_data() {
@@ -114,18 +114,18 @@ void LogicTest::skipRuleNeedsExactlyTwoTypesAndOneModule() {
 
 void LogicTest::confirmBackDependsOnChecks() {
     PageFlow flow(true, 3, 2);
-    QCOMPARE(int(flow.Spec(Page::Confirm).back.target), int(Page::InstallType));
+    QCOMPARE(int(flow.State(Page::Confirm).back.target), int(Page::InstallType));
     flow.SetHasChecks(true);
-    QCOMPARE(int(flow.Spec(Page::Confirm).back.target), int(Page::Check));
+    QCOMPARE(int(flow.State(Page::Confirm).back.target), int(Page::Check));
     PageFlow skipping(true, 2, 1);
-    QCOMPARE(int(skipping.Spec(Page::Confirm).back.target), int(Page::Location));
-    QCOMPARE(skipping.Spec(Page::Confirm).next.textId, 126);
-    QCOMPARE(int(skipping.Spec(Page::Confirm).next.target), int(Page::Progress));
+    QCOMPARE(int(skipping.State(Page::Confirm).back.target), int(Page::Location));
+    QCOMPARE(skipping.State(Page::Confirm).next.textId, 126);
+    QCOMPARE(int(skipping.State(Page::Confirm).next.target), int(Page::Progress));
 }
 
 void LogicTest::finishedAndNothingToInstall() {
     for (const bool success : {true, false}) {
-        const PageSpec f = PageFlow::Finished(success);
+        const PageState f = PageFlow::Finished(success);
         QCOMPARE(f.headingId, success ? 131 : 145);
         QCOMPARE(f.next.textId, 132);
         QCOMPARE(int(f.next.target), int(Page::Quit));
@@ -134,7 +134,7 @@ void LogicTest::finishedAndNothingToInstall() {
         QCOMPARE(int(f.cancel.show), int(Show::Hidden));
         QVERIFY(!f.back.enabled && !f.cancel.enabled);
     }
-    const PageSpec none = PageFlow::NothingToInstall();
+    const PageState none = PageFlow::NothingToInstall();
     QCOMPARE(none.next.textId, 127);
     QVERIFY(!none.back.enabled && !none.next.enabled && none.cancel.enabled);
     QCOMPARE(int(none.cancel.target), int(Page::Quit));

@@ -51,8 +51,8 @@ private:
     };
 
     void CreateFrame();
-    void ApplySpec(const PageSpec& spec);
-    void ApplyButton(Button& button, const ButtonSpec& spec);
+    void ApplyPage(const PageState& state);
+    void ApplyButton(Button& button, const ButtonState& state);
     void Run(Page target);
     void Install();
     void InstallFinished(bool success);

@@ -7,16 +7,16 @@ enum class Page { None, Licence, Location, InstallType, Check, Confirm, Progress
 
 enum class Show { Keep, Visible, Hidden };
 
-struct ButtonSpec {
+struct ButtonState {
     int textId = 0;  // 0 leaves the text as it is
     Show show = Show::Keep;
     bool enabled = true;
     Page target = Page::None;  // None: the button does nothing
 };
 
-struct PageSpec {
+struct PageState {
     int headingId = 0;
-    ButtonSpec back, next, cancel;
+    ButtonState back, next, cancel;
 };
 
 class PageFlow {
@@ -41,10 +41,10 @@ public:
 
     // Buttons of `page` as it opens. Next of the type page and the check
     // page depends on the selection and the checks; the pages adjust it.
-    PageSpec Spec(Page page) const;
+    PageState State(Page page) const;
     // The progress page with nothing to install.
-    static PageSpec NothingToInstall();
-    static PageSpec Finished(bool success);
+    static PageState NothingToInstall();
+    static PageState Finished(bool success);
 
 private:
     bool licence_;
