@@ -16,14 +16,12 @@ echo "== installing into a sandbox"
 b=$PWD/build-main
 sandbox=$b/sandbox payload=$b/payload
 rm -rf "$sandbox" "$payload"
-mkdir -p "$sandbox/root" "$sandbox/registry" "$sandbox/work" "$payload/source/bin" \
-         "$payload/source/lib"
+mkdir -p "$sandbox/root" "$sandbox/registry" "$sandbox/work"
+# The payload is the install tree of the product's deliverables: it finds
+# its libraries relative to itself, not in this build tree.
+cmake --install build-main --component vault --prefix "$payload/source" >/dev/null
 cp kitsetup/payload/install.xml "$payload/"
 echo "Zub Vault sandbox install." > "$payload/license.txt"
-cp "$b/tools/vault/vault" "$payload/source/bin/"
-cp "$b/shared/libzub_shared.so" "$b/platform/libzub_platform.so" \
-   "$b/platform/com/libzub_com.so" "$b/docvault/libdocvault.so" \
-   "$b/vaultauto/libvaultauto.so" "$payload/source/lib/"
 export ZUB_ROOT=$sandbox/root ZUB_REGISTRY_DIR=$sandbox/registry
 "$b/kitsetup/kitsetup" --accept-license --from "$payload" </dev/null
 installed=$ZUB_ROOT/opt/zubrino/zubvault
