@@ -64,7 +64,7 @@ public:
     double columnDouble(int col) const { return sqlite3_column_double(stmt_.get(), col); }
     std::string_view columnText(int col) const {
         const unsigned char* text = sqlite3_column_text(stmt_.get(), col);
-        if (text == nullptr) return {};
+        if (text == nullptr) return {};  // NULL, or out of memory converting
         return {reinterpret_cast<const char*>(text),
                 static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))};
     }
