@@ -5,10 +5,11 @@
 #include <stdexcept>
 
 #include "dbcore/embeddedstore.h"
+#include "dbcore/sqlitedb.h"
+#include "dbcore/sqlitestatement.h"
 #include "docvault/bo.h"
 #include "docvault/docrepo.h"
 #include "filemaker.h"
-#include "sqlitedb.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -67,64 +68,66 @@ fs::path BenchStore::HistoryDir(const std::string& repoName) const {
     return FilesRoot() / repoName / "history";
 }
 
-void BenchStore::Seed(SqliteDb& db, int repoId, const std::string& repoName, int count,
+void BenchStore::Seed(ZUBDB::SqliteDb& db, int repoId, const std::string& repoName, int count,
                       std::uint64_t bytes, const std::string& prefix) const {
     const double now = OleNow();
-    SqliteStmt insert = db.Prepare(
+    ZUBDB::SqliteStatement insert(
+        db,
         "INSERT INTO QV_DMDoc (DocRepoId, Name, Ext, phyUrl, CurrentVersion, CurrentState, "
         "CreatorId, CreatorName, DocCreateTime, LastOperatorId, LastOperatorName, "
         "LastOperateTime, CurrentOperatorId, CaxDocType) "
         "VALUES (?1, ?2, 'bin', ?3, '1.0', 0, ?4, 'system', ?5, ?4, 'system', ?5, 0, 0)");
-    db.Exec("BEGIN");
+    db.exec("BEGIN");
     try {
         for (int i = 0; i < count; ++i) {
             char name[64];
             char folder[16];
             std::snprintf(name, sizeof name, "%s%06d", prefix.c_str(), i);
             std::snprintf(folder, sizeof folder, "d%02d", i % 100);
-            insert.Bind(1, static_cast<long long>(repoId));
-            insert.Bind(2, std::string_view(name));
-            insert.Bind(3, std::string("\\") + folder);
-            insert.Bind(4, static_cast<long long>(kSystemUser));
-            insert.Bind(5, now);
-            insert.Run();
+            insert.bind(1, static_cast<long long>(repoId));
+            insert.bind(2, std::string_view(name));
+            insert.bind(3, std::string("\\") + folder);
+            insert.bind(4, static_cast<long long>(kSystemUser));
+            insert.bind(5, now);
+            insert.run();
 
             const fs::path dir = TrunkDir(repoName) / folder;
             if (i < 100) fs::create_directories(dir);
             FileMaker::Write(dir / (std::string(name) + ".bin"), bytes,
                              static_cast<std::uint64_t>(repoId) * 1000003u + i);
         }
-        db.Exec("COMMIT");
+        db.exec("COMMIT");
     } catch (...) {
-        db.Exec("ROLLBACK");
+        db.exec("ROLLBACK");
         throw;
     }
 }
 
-void BenchStore::SeedHistory(SqliteDb& db, int docId, int count) const {
+void BenchStore::SeedHistory(ZUBDB::SqliteDb& db, int docId, int count) const {
     const double now = OleNow();
-    SqliteStmt insert = db.Prepare(
+    ZUBDB::SqliteStatement insert(
+        db,
         "INSERT INTO QV_DMDocVer (DocId, DocName, OperatorId, OperatorName, OperatorTime, "
         "Action, OperateInfo, PhyUrl, Version_Main, Version_Sub, Revision) "
         "VALUES (?1, ?2, ?3, 'system', ?4, 1, 'seeded check-in', '\\history\\', 1, ?5, ?6)");
-    SqliteStmt update = db.Prepare("UPDATE QV_DMDoc SET CurrentVersion = ?1 WHERE DocId = ?2");
-    db.Exec("BEGIN");
+    ZUBDB::SqliteStatement update(db, "UPDATE QV_DMDoc SET CurrentVersion = ?1 WHERE DocId = ?2");
+    db.exec("BEGIN");
     try {
         for (int i = 0; i < count; ++i) {
-            insert.Bind(1, static_cast<long long>(docId));
-            insert.Bind(2, std::to_string(docId) + "_1." + std::to_string(i) + ".bin");
-            insert.Bind(3, static_cast<long long>(kSystemUser));
-            insert.Bind(4, now);
-            insert.Bind(5, static_cast<long long>(i));
-            insert.Bind(6, static_cast<long long>(i + 1));
-            insert.Run();
+            insert.bind(1, static_cast<long long>(docId));
+            insert.bind(2, std::to_string(docId) + "_1." + std::to_string(i) + ".bin");
+            insert.bind(3, static_cast<long long>(kSystemUser));
+            insert.bind(4, now);
+            insert.bind(5, static_cast<long long>(i));
+            insert.bind(6, static_cast<long long>(i + 1));
+            insert.run();
         }
-        update.Bind(1, "1." + std::to_string(count));
-        update.Bind(2, static_cast<long long>(docId));
-        update.Run();
-        db.Exec("COMMIT");
+        update.bind(1, "1." + std::to_string(count));
+        update.bind(2, static_cast<long long>(docId));
+        update.run();
+        db.exec("COMMIT");
     } catch (...) {
-        db.Exec("ROLLBACK");
+        db.exec("ROLLBACK");
         throw;
     }
 }

@@ -10,7 +10,9 @@
 #include <vector>
 
 class BO;
+namespace ZUBDB {
 class SqliteDb;
+}
 
 class BenchStore {
 public:
@@ -35,12 +37,12 @@ public:
 
     // `count` documents "<prefix>NNNNNN.bin" of `bytes` each, spread over 100
     // sub-folders (phyUrl "\dNN"), in one transaction.
-    void Seed(SqliteDb& db, int repoId, const std::string& repoName, int count, std::uint64_t bytes,
-              const std::string& prefix) const;
+    void Seed(ZUBDB::SqliteDb& db, int repoId, const std::string& repoName, int count,
+              std::uint64_t bytes, const std::string& prefix) const;
 
     // `count` history rows (revisions 1..count) for a document, as that many
     // check-ins would leave them, and the document's version moved on to match.
-    void SeedHistory(SqliteDb& db, int docId, int count) const;
+    void SeedHistory(ZUBDB::SqliteDb& db, int docId, int count) const;
 
 private:
     std::filesystem::path dir_;

@@ -8,12 +8,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "uniquefd.h"
+#include "zub/uniquefd.h"
 
 namespace {
 
-UniqueFd Open(const std::filesystem::path& p, int flags) {
-    UniqueFd fd(::open(p.c_str(), flags | O_CLOEXEC));
+zub::UniqueFd Open(const std::filesystem::path& p, int flags) {
+    zub::UniqueFd fd(::open(p.c_str(), flags | O_CLOEXEC));
     if (!fd) throw std::runtime_error("open " + p.string() + ": " + std::strerror(errno));
     return fd;
 }
@@ -21,19 +21,19 @@ UniqueFd Open(const std::filesystem::path& p, int flags) {
 }  // namespace
 
 void DiskFlush::File(const std::filesystem::path& file) {
-    const UniqueFd fd = Open(file, O_RDONLY);
+    const zub::UniqueFd fd = Open(file, O_RDONLY);
     if (::fsync(fd.get()) != 0)
         throw std::runtime_error("fsync " + file.string() + ": " + std::strerror(errno));
 }
 
 void DiskFlush::Folder(const std::filesystem::path& dir) {
-    const UniqueFd fd = Open(dir, O_RDONLY | O_DIRECTORY);
+    const zub::UniqueFd fd = Open(dir, O_RDONLY | O_DIRECTORY);
     if (::fsync(fd.get()) != 0)
         throw std::runtime_error("fsync " + dir.string() + ": " + std::strerror(errno));
 }
 
 void DiskFlush::FileSystem(const std::filesystem::path& path) {
-    const UniqueFd fd = Open(path, O_RDONLY);
+    const zub::UniqueFd fd = Open(path, O_RDONLY);
     if (::syncfs(fd.get()) != 0)
         throw std::runtime_error("syncfs " + path.string() + ": " + std::strerror(errno));
 }
@@ -43,7 +43,7 @@ void DiskFlush::Evict(const std::filesystem::path& dir, std::uintmax_t minBytes)
     std::error_code ec;
     for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec) || it->file_size(ec) < minBytes) continue;
-        const UniqueFd fd(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC));
+        const zub::UniqueFd fd(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC));
         if (fd) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
     }
 }

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "uniquefd.h"
+#include "zub/uniquefd.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ void Fill(unsigned char* p, std::size_t n, std::uint64_t state) {
 
 void FileMaker::Write(const std::filesystem::path& file, std::uint64_t bytes, std::uint64_t seed,
                       std::uint64_t changedChunk, std::uint64_t variant) {
-    UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    zub::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd) throw std::runtime_error("create " + file.string() + ": " + std::strerror(errno));
     const std::size_t bufSize = static_cast<std::size_t>(bytes < kChunk ? bytes : kChunk);
     auto buf = std::make_unique_for_overwrite<unsigned char[]>(bufSize > 0 ? bufSize : 1);

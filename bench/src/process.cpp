@@ -14,7 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "uniquefd.h"
+#include "zub/uniquefd.h"
 
 extern char** environ;
 
@@ -22,9 +22,9 @@ namespace {
 
 // Output goes to unlinked temporary files rather than pipes: a chatty child
 // can never block on a full pipe while we wait for it.
-UniqueFd TempOutput() {
+zub::UniqueFd TempOutput() {
     char name[] = "/tmp/zub_bench_outXXXXXX";
-    UniqueFd fd(::mkstemp(name));
+    zub::UniqueFd fd(::mkstemp(name));
     if (!fd) throw std::runtime_error(std::string("mkstemp: ") + std::strerror(errno));
     ::unlink(name);
     return fd;
@@ -77,8 +77,8 @@ std::string Process::CommandText(const std::vector<std::string>& argv) {
 
 ProcessResult Process::Run(const std::vector<std::string>& argv, const std::filesystem::path& cwd) {
     if (argv.empty()) throw std::invalid_argument("Process::Run: empty command");
-    UniqueFd out = TempOutput();
-    UniqueFd err = TempOutput();
+    zub::UniqueFd out = TempOutput();
+    zub::UniqueFd err = TempOutput();
 
     SpawnActions actions;
     ::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);

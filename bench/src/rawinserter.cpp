@@ -37,38 +37,42 @@ std::string RawInserter::ReplaceName(const std::string& text, const std::string&
     return out;
 }
 
-RawInserter::RawInserter(SqliteDb& db, std::string sourceTable, std::string rawTable,
+RawInserter::RawInserter(ZUBDB::SqliteDb& db, std::string sourceTable, std::string rawTable,
                          std::vector<std::string> columns)
     : db_(db),
       source_(std::move(sourceTable)),
       raw_(std::move(rawTable)),
       columns_(std::move(columns)) {
-    db_.Exec("DROP TABLE IF EXISTS " + raw_);
+    db_.exec("DROP TABLE IF EXISTS " + raw_);
     std::vector<std::pair<std::string, std::string>> objects;  // (type, sql)
     {
-        SqliteStmt q = db_.Prepare(
+        ZUBDB::SqliteStatement q(
+            db_,
             "SELECT type, name, sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE "
             "AND sql IS NOT NULL ORDER BY CASE type WHEN 'table' THEN 0 ELSE 1 END");
-        q.Bind(1, source_);
-        while (q.Step()) {
-            std::string sql = ReplaceName(q.Text(2), source_, raw_);
-            if (q.Text(0) != "table") sql = ReplaceName(sql, q.Text(1), raw_ + "_" + q.Text(1));
-            objects.emplace_back(q.Text(0), sql);
+        q.bind(1, source_);
+        while (q.step()) {
+            const std::string type(q.columnText(0));
+            const std::string name(q.columnText(1));
+            std::string sql = ReplaceName(std::string(q.columnText(2)), source_, raw_);
+            if (type != "table") sql = ReplaceName(sql, name, raw_ + "_" + name);
+            objects.emplace_back(type, sql);
         }
     }
     if (objects.empty() || objects.front().first != "table")
         throw std::runtime_error("no table " + source_ + " to copy");
-    for (const auto& [type, sql] : objects) db_.Exec(sql);
+    for (const auto& [type, sql] : objects) db_.exec(sql);
 }
 
 void RawInserter::MirrorRows() {
-    db_.Exec("BEGIN");
-    db_.Exec("DELETE FROM " + raw_);
-    db_.Exec("INSERT INTO " + raw_ + " SELECT * FROM " + source_);
-    db_.Exec("COMMIT");
+    db_.exec("BEGIN");
+    db_.exec("DELETE FROM " + raw_);
+    db_.exec("INSERT INTO " + raw_ + " SELECT * FROM " + source_);
+    db_.exec("COMMIT");
 }
 
-double RawInserter::InsertEach(int count, const std::function<void(SqliteStmt&, int)>& bind) {
+double RawInserter::InsertEach(int count,
+                               const std::function<void(ZUBDB::SqliteStatement&, int)>& bind) {
     std::string sql = "INSERT INTO " + raw_ + " (";
     std::string marks;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -76,20 +80,20 @@ double RawInserter::InsertEach(int count, const std::function<void(SqliteStmt&, 
         marks += (i ? ",?" : "?");
     }
     sql += ") VALUES (" + marks + ")";
-    SqliteStmt begin = db_.Prepare("BEGIN");
-    SqliteStmt commit = db_.Prepare("COMMIT");
-    SqliteStmt insert = db_.Prepare(sql);
+    ZUBDB::SqliteStatement begin(db_, "BEGIN");
+    ZUBDB::SqliteStatement commit(db_, "COMMIT");
+    ZUBDB::SqliteStatement insert(db_, sql);
 
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
-        begin.Run();
+        begin.run();
         try {
             bind(insert, i);
-            insert.Run();
-            commit.Run();
+            insert.run();
+            commit.run();
         } catch (...) {
-            insert.Reset();
-            sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            insert.reset();
+            db_.rollbackQuietly();
             throw;
         }
     }

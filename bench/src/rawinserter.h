@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "sqlitedb.h"
+#include "dbcore/sqlitedb.h"
+#include "dbcore/sqlitestatement.h"
 
 class RawInserter {
 public:
     // Copies the schema of `sourceTable` to `rawTable` (dropped first if there).
-    RawInserter(SqliteDb& db, std::string sourceTable, std::string rawTable,
+    RawInserter(ZUBDB::SqliteDb& db, std::string sourceTable, std::string rawTable,
                 std::vector<std::string> columns);
 
     // Makes the copy hold every row the source table holds now, so inserts
@@ -20,7 +21,7 @@ public:
     void MirrorRows();
     // `count` inserts, one transaction each; `bind(stmt, i)` binds row i
     // (parameters 1..columns). Returns seconds.
-    double InsertEach(int count, const std::function<void(SqliteStmt&, int)>& bind);
+    double InsertEach(int count, const std::function<void(ZUBDB::SqliteStatement&, int)>& bind);
 
     // `text` with every whole-word, case-insensitive occurrence of `name`
     // (bare, "quoted" or [bracketed]) replaced by `replacement`.
@@ -28,7 +29,7 @@ public:
                                    const std::string& replacement);
 
 private:
-    SqliteDb& db_;
+    ZUBDB::SqliteDb& db_;
     std::string source_;
     std::string raw_;
     std::vector<std::string> columns_;

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "sqlitedb.h"
+#include "dbcore/sqlitedb.h"
+#include "dbcore/sqlitestatement.h"
 
 struct RawDocRow {
     long long id = 0, repoId = 0;
@@ -35,11 +36,11 @@ struct RawHistoryRow {
 
 class RawQuery {
 public:
-    explicit RawQuery(SqliteDb& db) : db_(db) {}
+    explicit RawQuery(ZUBDB::SqliteDb& db) : db_(db) {}
 
     std::vector<RawDocRow> Documents(int repoId);
     std::vector<RawHistoryRow> History(int docId);
 
 private:
-    SqliteDb& db_;
+    ZUBDB::SqliteDb& db_;
 };

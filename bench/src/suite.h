@@ -15,7 +15,9 @@
 
 class BenchStore;
 class RawInserter;
+namespace ZUBDB {
 class SqliteDb;
+}
 class SvnPeer;
 
 class Suite {
@@ -82,7 +84,7 @@ private:
     bool madeWork_ = false;
 
     std::unique_ptr<BenchStore> store_;
-    std::unique_ptr<SqliteDb> db_;
+    std::unique_ptr<ZUBDB::SqliteDb> db_;
     std::unique_ptr<RawInserter> rawDocs_;
     std::unique_ptr<RawInserter> rawVersions_;
     std::unique_ptr<SvnPeer> svn_;

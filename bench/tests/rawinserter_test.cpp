@@ -6,7 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "sqlitedb.h"
+#include "dbcore/sqlitedb.h"
+#include "dbcore/sqlitestatement.h"
 #include "zubtest/tempdir.h"
 
 namespace {
@@ -30,6 +31,12 @@ TEST(RawInserterName, LeavesLongerNamesThatStartTheSameAlone) {
               "x_QV_DMDoc QV_DMDoc_phyUrl");
 }
 
+// First column of the first row as text ("" without a row).
+std::string Scalar(const ZUBDB::SqliteDb& db, const std::string& sql) {
+    ZUBDB::SqliteStatement q(db, sql);
+    return q.step() ? std::string(q.columnText(0)) : std::string();
+}
+
 class RawInserterTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,51 +57,52 @@ protected:
 };
 
 TEST_F(RawInserterTest, CopiesColumnsIndexesAndConstraintsButNotOtherTables) {
-    SqliteDb db(file);
+    auto db = ZUBDB::SqliteDb::Open(file.string(), false);
     RawInserter inserter(db, "Doc", "raw_Doc", {"Repo", "Name"});
     // Table, its named index, and the index SQLite makes for UNIQUE.
-    EXPECT_EQ(db.Scalar("SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master "
-                        "WHERE tbl_name = 'raw_Doc' ORDER BY name)"),
+    EXPECT_EQ(Scalar(db,
+                     "SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master "
+                     "WHERE tbl_name = 'raw_Doc' ORDER BY name)"),
               "raw_Doc raw_Doc_Doc_Repo sqlite_autoindex_raw_Doc_1");
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM raw_Doc"), "0");
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM sqlite_master WHERE tbl_name LIKE '%DocVer%'"), "1");
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM raw_Doc"), "0");
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM sqlite_master WHERE tbl_name LIKE '%DocVer%'"), "1");
     // The UNIQUE constraint came along.
-    db.Exec("INSERT INTO raw_Doc (Repo, Name) VALUES (1, 'x')");
-    EXPECT_THROW(db.Exec("INSERT INTO raw_Doc (Repo, Name) VALUES (1, 'x')"), std::runtime_error);
+    db.exec("INSERT INTO raw_Doc (Repo, Name) VALUES (1, 'x')");
+    EXPECT_THROW(db.exec("INSERT INTO raw_Doc (Repo, Name) VALUES (1, 'x')"), std::runtime_error);
 }
 
 TEST_F(RawInserterTest, InsertsEachRowAndMirrorsTheSource) {
-    SqliteDb db(file);
+    auto db = ZUBDB::SqliteDb::Open(file.string(), false);
     RawInserter inserter(db, "Doc", "raw_Doc", {"Repo", "Name"});
     inserter.MirrorRows();
-    EXPECT_EQ(db.Scalar("SELECT group_concat(Name) FROM raw_Doc"), "a,b,c");
-    const double s = inserter.InsertEach(5, [](SqliteStmt& st, int i) {
-        st.Bind(1, 7LL);
-        st.Bind(2, "n" + std::to_string(i));
+    EXPECT_EQ(Scalar(db, "SELECT group_concat(Name) FROM raw_Doc"), "a,b,c");
+    const double s = inserter.InsertEach(5, [](ZUBDB::SqliteStatement& st, int i) {
+        st.bind(1, 7LL);
+        st.bind(2, "n" + std::to_string(i));
     });
     EXPECT_GT(s, 0.0);
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM raw_Doc WHERE Repo = 7"), "5");
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM Doc"), "3") << "the source stays untouched";
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM raw_Doc WHERE Repo = 7"), "5");
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM Doc"), "3") << "the source stays untouched";
     // Mirroring again replaces the copy's rows with the source's.
     inserter.MirrorRows();
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM raw_Doc"), "3");
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM raw_Doc"), "3");
 }
 
 TEST_F(RawInserterTest, AFailedInsertLeavesNoOpenTransaction) {
-    SqliteDb db(file);
+    auto db = ZUBDB::SqliteDb::Open(file.string(), false);
     RawInserter inserter(db, "Doc", "raw_Doc", {"Repo", "Name"});
     EXPECT_THROW(inserter.InsertEach(2,
-                                     [](SqliteStmt& st, int) {
-                                         st.Bind(1, 1LL);
-                                         st.Bind(2, std::string("same"));
+                                     [](ZUBDB::SqliteStatement& st, int) {
+                                         st.bind(1, 1LL);
+                                         st.bind(2, std::string("same"));
                                      }),
                  std::runtime_error);
-    EXPECT_EQ(db.Scalar("SELECT count(*) FROM raw_Doc"), "1");
-    EXPECT_NO_THROW(db.Exec("BEGIN; COMMIT"));
+    EXPECT_EQ(Scalar(db, "SELECT count(*) FROM raw_Doc"), "1");
+    EXPECT_NO_THROW(db.exec("BEGIN; COMMIT"));
 }
 
 TEST_F(RawInserterTest, AMissingSourceTableIsAnError) {
-    SqliteDb db(file);
+    auto db = ZUBDB::SqliteDb::Open(file.string(), false);
     EXPECT_THROW(RawInserter(db, "Nope", "raw_Nope", {"a"}), std::runtime_error);
 }
 

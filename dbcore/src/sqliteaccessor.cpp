@@ -5,14 +5,14 @@
 #include <exception>
 #include <new>
 
+#include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
 #include "dbcore/sqliteprocedureregistry.h"
+#include "dbcore/sqlitestatement.h"
 #include "procedurecall.h"
 #include "schemaupgrade.h"
 #include "sqlbuilder.h"
-#include "sqlitedb.h"
 #include "sqlitedbsession.h"
-#include "sqlitestatement.h"
 #include "zub/qv_exception.h"
 #include "zub/text.h"
 

@@ -1,4 +1,4 @@
-#include "sqlitedb.h"
+#include "dbcore/sqlitedb.h"
 
 #include <sqlite3.h>
 

@@ -1,9 +1,9 @@
-#include "sqlitestatement.h"
+#include "dbcore/sqlitestatement.h"
 
 #include <sqlite3.h>
 
+#include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
-#include "sqlitedb.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -46,10 +46,10 @@ void SqliteStatement::bindAll(const std::vector<DBValue>& values) {
                           "statement has " + std::to_string(expected) + " parameters but " +
                               std::to_string(values.size()) + " values were given",
                           sql_);
-    for (std::size_t i = 0; i < values.size(); ++i) bind(static_cast<int>(i) + 1, values[i]);
+    for (std::size_t i = 0; i < values.size(); ++i) bindValue(static_cast<int>(i) + 1, values[i]);
 }
 
-void SqliteStatement::bind(int index, const DBValue& value) {
+void SqliteStatement::bindValue(int index, const DBValue& value) {
     sqlite3_stmt* s = stmt_.get();
     int rc = SQLITE_OK;
     if (const auto* i = std::get_if<long long>(&value)) {
@@ -63,6 +63,50 @@ void SqliteStatement::bind(int index, const DBValue& value) {
         rc = sqlite3_bind_null(s, index);
     }
     db_->check(rc, sql_);
+}
+
+void SqliteStatement::bind(int index, long long value) {
+    const int rc = sqlite3_bind_int64(stmt_.get(), index, value);
+    if (rc != SQLITE_OK) db_->check(rc, sql_);
+}
+
+void SqliteStatement::bind(int index, double value) {
+    const int rc = sqlite3_bind_double(stmt_.get(), index, value);
+    if (rc != SQLITE_OK) db_->check(rc, sql_);
+}
+
+void SqliteStatement::bind(int index, std::string_view utf8) {
+    // An empty view may have no data pointer, which SQLite would bind as NULL.
+    const char* bytes = utf8.data() != nullptr ? utf8.data() : "";
+    const int rc =
+        sqlite3_bind_text64(stmt_.get(), index, bytes, utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    if (rc != SQLITE_OK) db_->check(rc, sql_);
+}
+
+void SqliteStatement::bindNull(int index) {
+    const int rc = sqlite3_bind_null(stmt_.get(), index);
+    if (rc != SQLITE_OK) db_->check(rc, sql_);
+}
+
+void SqliteStatement::fail(int rc) const {
+    db_->check(rc, sql_);
+    throw SqliteError(rc, sqlite3_errstr(rc), sql_);
+}
+
+void SqliteStatement::run() {
+    // Reset on failure too, so the statement is reusable and holds no values.
+    try {
+        while (step()) {}
+    } catch (...) {
+        reset();
+        throw;
+    }
+    reset();
+}
+
+void SqliteStatement::reset() noexcept {
+    sqlite3_reset(stmt_.get());
+    sqlite3_clear_bindings(stmt_.get());
 }
 
 DBValue SqliteStatement::column(int index) const {

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "zub/text.h"
+#include "zub/uniquefd.h"
 
 namespace zub::platform {
 
@@ -24,41 +25,22 @@ Error Done(Error e) {
     return e;
 }
 
-// An fd closed on destruction.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int Get() const { return fd_; }
-    int Release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
-
 Error CopyContent(const std::string& from, const std::string& to, const struct stat& st) {
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0) return ErrorFromErrno(errno);
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
-    if (out.Get() < 0) return ErrorFromErrno(errno);
+    zub::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) return ErrorFromErrno(errno);
+    zub::UniqueFd out(
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+    if (!out) return ErrorFromErrno(errno);
     char buf[1 << 16];
     while (true) {
-        ssize_t n = ::read(in.Get(), buf, sizeof buf);
+        ssize_t n = ::read(in.get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
             return ErrorFromErrno(errno);
         }
         if (n == 0) break;
         for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out.Get(), buf + done, static_cast<std::size_t>(n - done));
+            ssize_t w = ::write(out.get(), buf + done, static_cast<std::size_t>(n - done));
             if (w < 0) {
                 if (errno == EINTR) continue;
                 return ErrorFromErrno(errno);
@@ -68,9 +50,9 @@ Error CopyContent(const std::string& from, const std::string& to, const struct s
     }
     // The copy keeps the last-write time, as CopyFile does.
     struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out.Get(), times);
-    ::fchmod(out.Get(), st.st_mode & 07777);
-    if (::close(out.Release()) != 0) return ErrorFromErrno(errno);
+    ::futimens(out.get(), times);
+    ::fchmod(out.get(), st.st_mode & 07777);
+    if (out.Close() != 0) return ErrorFromErrno(errno);
     return kErrorSuccess;
 }
 

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "zub/text.h"
+#include "zub/uniquefd.h"
 
 extern char** environ;
 
@@ -141,31 +142,28 @@ Error Process::Wait(std::uint32_t milliseconds) {
         return Done(kErrorSuccess);
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    const zub::UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
     while (true) {
         pid_t r = ::waitpid(pid_, &status, WNOHANG);
         if (r == pid_) {
-            if (pidfd >= 0) ::close(pidfd);
             ended_ = true;
             exitCode_ = StatusToCode(status);
             return Done(kErrorSuccess);
         }
         if (r < 0 && errno != EINTR) {
-            if (pidfd >= 0) ::close(pidfd);
             return Done(ErrorFromErrno(errno));
         }
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline) break;
         // Rounded up, so the wait never ends before its time.
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        if (pidfd >= 0) {
-            struct pollfd p = {pidfd, POLLIN, 0};
+        if (pidfd) {
+            struct pollfd p = {pidfd.get(), POLLIN, 0};
             ::poll(&p, 1, static_cast<int>(left.count()));
         } else {
             std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(5)));
         }
     }
-    if (pidfd >= 0) ::close(pidfd);
     return Done(kErrorWaitTimeout);
 }
 

@@ -16,7 +16,7 @@ AtomicFile::AtomicFile(std::filesystem::path target, bool durable)
     const std::filesystem::path dir = target_.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path temp = dir / fsutil::TemporaryName(target_.filename().native());
-        UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        zub::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd) {
             if (errno != EEXIST)
                 fsutil::ThrowErrno(errno, "cannot create a temporary file in", dir);

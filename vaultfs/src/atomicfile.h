@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "uniquefd.h"
+#include "zub/uniquefd.h"
 
 namespace NFS {
 
@@ -33,7 +33,7 @@ public:
 private:
     std::filesystem::path target_;
     std::filesystem::path temp_;
-    UniqueFd fd_;
+    zub::UniqueFd fd_;
     bool durable_;
     bool committed_ = false;
 };

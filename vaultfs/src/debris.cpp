@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "fsutil.h"
-#include "uniquefd.h"
+#include "zub/uniquefd.h"
 
 namespace NFS {
 
@@ -59,8 +59,8 @@ std::vector<NfsDebris> Debris::Collect(const fs::path& start, const std::wstring
         if (::lstat(path.c_str(), &st) != 0) continue;  // finished meanwhile
         const bool folder = S_ISDIR(st.st_mode);
         if (!folder && !S_ISREG(st.st_mode)) continue;  // never one of ours
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
-                                             (folder ? O_DIRECTORY : 0)));
+        zub::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
+                                                  (folder ? O_DIRECTORY : 0)));
         if (!fd) continue;
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK) continue;  // a running transfer holds it

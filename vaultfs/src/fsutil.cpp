@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <random>
 
-#include "uniquefd.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
+#include "zub/uniquefd.h"
 
 namespace NFS::fsutil {
 
@@ -119,7 +119,7 @@ void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 }
 
 void SyncDir(const std::filesystem::path& dir) {
-    UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    zub::UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd) ThrowErrno(errno, "cannot open folder", dir);
     // Some file systems cannot sync a folder; the data itself is already synced.
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
@@ -127,7 +127,7 @@ void SyncDir(const std::filesystem::path& dir) {
 }
 
 void SyncFileSystem(const std::filesystem::path& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    zub::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) ThrowErrno(errno, "cannot open", path);
     if (::syncfs(fd.get()) != 0) ThrowErrno(errno, "cannot sync the file system of", path);
 }

@@ -16,10 +16,10 @@
 #include "streamcopier.h"
 #include "tempdir.h"
 #include "treeplan.h"
-#include "uniquefd.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootpassword.h"
 #include "zub/text.h"
+#include "zub/uniquefd.h"
 
 namespace NFS {
 
@@ -43,8 +43,8 @@ auto Guard(const std::wstring& path, Fn fn) -> decltype(fn()) {
 
 // Opens a regular file for reading. Pipes are opened without waiting for a
 // writer and then refused.
-UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_t& size) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+zub::UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_t& size) {
+    zub::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
         if (errno == ENOENT || errno == ENOTDIR)
             throw NfsError(NFS_E_NOT_FOUND, name + L" does not exist");
@@ -209,7 +209,7 @@ std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wst
         const fs::path target = map.Entry(remoteFile);
         const fs::path local = fsutil::ToPath(localFile);
         std::uint64_t size = 0;
-        const UniqueFd in = OpenSource(local, L"the local file " + Quoted(localFile), size);
+        const zub::UniqueFd in = OpenSource(local, L"the local file " + Quoted(localFile), size);
         RefuseFolder(target, L"the target " + Quoted(remoteFile));
         MakeParent(map, target, remoteFile);
         AtomicFile out(target);
@@ -231,7 +231,7 @@ std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::
         const RootMap map(root_);
         const fs::path source = map.Follow(remoteFile);
         std::uint64_t size = 0;
-        const UniqueFd in = OpenSource(source, L"the file " + Quoted(remoteFile), size);
+        const zub::UniqueFd in = OpenSource(source, L"the file " + Quoted(remoteFile), size);
         const fs::path target = LocalFolder(localDir) / fsutil::ToPath(localName);
         RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
         AtomicFile out(target, false);
@@ -266,7 +266,7 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
                 continue;
             }
             std::uint64_t size = 0;
-            const UniqueFd in = OpenSource(
+            const zub::UniqueFd in = OpenSource(
                 item.source, L"the file " + Quoted(fsutil::ServerChild(remoteDir, item.relative)),
                 size);
             RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
@@ -290,7 +290,7 @@ void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
         const RootMap map(root_);
         const fs::path from = map.Follow(source);
         std::uint64_t size = 0;
-        const UniqueFd in = OpenSource(from, L"the file " + Quoted(source), size);
+        const zub::UniqueFd in = OpenSource(from, L"the file " + Quoted(source), size);
         const fs::path to = map.Entry(target);
         RefuseFolder(to, L"the target " + Quoted(target));
         MakeParent(map, to, target);
@@ -346,10 +346,10 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
                 continue;
             }
             std::uint64_t size = 0;
-            const UniqueFd in =
+            const zub::UniqueFd in =
                 OpenSource(item.source,
                            L"the file " + Quoted(fsutil::ServerChild(source, item.relative)), size);
-            UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
             done += copier.Copy(in.get(), item.source, out.get(), to,
                                 StepFor(progress, done, plan.totalBytes()));

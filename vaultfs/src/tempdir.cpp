@@ -19,7 +19,7 @@ TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(des
                 fsutil::ThrowErrno(errno, "cannot create a temporary folder in", parent);
             continue;
         }
-        UniqueFd fd(::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        zub::UniqueFd fd(::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!fd) fsutil::ThrowErrno(errno, "cannot open", temp);
         if (!fsutil::LockFresh(fd.get(), temp)) continue;
         temp_ = std::move(temp);

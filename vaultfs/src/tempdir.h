@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "uniquefd.h"
+#include "zub/uniquefd.h"
 
 namespace NFS {
 
@@ -27,7 +27,7 @@ public:
 private:
     std::filesystem::path destination_;
     std::filesystem::path temp_;
-    UniqueFd lock_;
+    zub::UniqueFd lock_;
     bool committed_ = false;
 };
 
