@@ -6,6 +6,7 @@
 // to the same server log in once; the others wait until that login is done.
 // The lock is held across the password select and the login, never across
 // the file-server operations that follow, which the command object serves.
+// One login is remembered per process: a login to another server replaces it.
 #pragma once
 
 #include <mutex>
