@@ -7,8 +7,8 @@
 #include "docvault/docrepo.h"
 #include "docvault/errors.h"
 #include "docvault/faultpoints.h"
-#include "docvault/operation.h"
-#include "docvault/pendingunit.h"
+#include "internal/operation.h"
+#include "internal/pendingunit.h"
 #include "internal/plainname.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
@@ -33,8 +33,8 @@ int BaseLine::CheckName() {
     // The name is a folder below R\baseline: an empty name, "..", or one with
     // a separator would make Delete remove some other folder.
     if (IsPlainName(name_)) return 0;
-    RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(name_));
-    return DocErr::kInvalidName;
+    RaiseUnknownError(Err::kInvalidName, InvalidNameText(name_));
+    return Err::kInvalidName;
 }
 
 int BaseLine::Create() {
@@ -47,7 +47,7 @@ int BaseLine::Create() {
 }
 
 int BaseLine::CreateDirOnServer(RepoFiles& files, std::wstring& stage) {
-    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::CreateDirOnServer", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::CreateDirOnServer", [&] {
         if (int rc = CheckName()) return rc;
         if (int rc = files.Open(docRepoId_)) return rc;
         // A folder of its own: parallel creations and one left by a crash
@@ -95,7 +95,7 @@ void BaseLine::RemoveFolder(RepoFiles& files, const std::wstring& folder) {
 }
 
 int BaseLine::Save(RepoFiles& files, const std::wstring& stage) {
-    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::Save", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::Save", [&] {
         const std::wstring folder = files.Path(L"\\baseline\\" + name_);
         auto undo = [&](int rc) {
             Accessor()->RollbackTrans();
@@ -152,7 +152,7 @@ int BaseLine::RefuseTaken() {
 }
 
 int BaseLine::Delete() {
-    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::Delete", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::Delete", [&] {
         if (int rc = CheckName()) return rc;
         DocRepo repo;
         repo.Connect(ConnState(), L"");
@@ -200,7 +200,7 @@ int BaseLine::RowNamesThisFolder(bool& names) {
 }
 
 int BaseLine::DownLoad(const std::wstring& localDir) {
-    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::DownLoad", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::BaseLine::DownLoad", [&] {
         if (int rc = CheckName()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;

@@ -2,13 +2,13 @@
 
 #include <memory>
 
-#include "docvault/operation.h"
+#include "internal/operation.h"
 #include "internal/rowparams.h"
 
 namespace DRM {
 
 int BaseLines::GetAll(filterForBaseLine filter) {
-    return OperationScope::Run(*this, L"src/baselines", L"DRM::BaseLines::GetAll", __LINE__, [&] {
+    return OperationScope::Run(*this, L"src/baselines", L"DRM::BaseLines::GetAll", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocRepoId", filter.docRepoId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;

@@ -5,8 +5,8 @@
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/qvparams.h"
 #include "docvault/errors.h"
-#include "docvault/fileserverlogin.h"
-#include "docvault/operation.h"
+#include "internal/fileserverlogin.h"
+#include "internal/operation.h"
 #include "zub/text.h"
 
 namespace {
@@ -83,7 +83,7 @@ int BO::Connect(const std::wstring& server, long port, std::wstring db, std::wst
 }
 
 int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
-    return OperationScope::Guard(*this, L"src/bo", L"BO::Connect", __LINE__, [&]() -> int {
+    return OperationScope::Guard(*this, L"src/bo", L"BO::Connect", [&]() -> int {
         server_ = state.server();
         port_ = state.port();
         token_ = state.token();
@@ -103,7 +103,7 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
 }
 
 int BO::ConnectLocal(const std::wstring& a, const std::wstring& b) {
-    return OperationScope::Guard(*this, L"src/bo", L"BO::ConnectLocal", __LINE__, [&]() -> int {
+    return OperationScope::Guard(*this, L"src/bo", L"BO::ConnectLocal", [&]() -> int {
         accessor_.reset();
         localAccessor_ = true;
         localA_ = a;
@@ -139,7 +139,7 @@ int BO::GetSysId(int idName, int n) {
         OperationScope::NotConnected(*this);
         return -1;
     }
-    return OperationScope::Run(*this, L"src/bo", L"BO::GetSysId", __LINE__, [&]() -> int {
+    return OperationScope::Run(*this, L"src/bo", L"BO::GetSysId", [&]() -> int {
         ZUBDB::QVParams params(false);
         params.AddParam(0, L"idName", idName, false, L"=");
         params.AddParam(1, L"n", n, false, L"=");

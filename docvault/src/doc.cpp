@@ -8,8 +8,8 @@
 
 #include "docvault/errors.h"
 #include "docvault/faultpoints.h"
-#include "docvault/operation.h"
-#include "docvault/pendingunit.h"
+#include "internal/operation.h"
+#include "internal/pendingunit.h"
 #include "internal/plainname.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
@@ -113,8 +113,8 @@ Doc::Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
 }
 
 int Doc::RejectName(const std::wstring& name) {
-    RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(name));
-    return DocErr::kInvalidName;
+    RaiseUnknownError(Err::kInvalidName, InvalidNameText(name));
+    return Err::kInvalidName;
 }
 
 int Doc::CheckNames() {
@@ -136,9 +136,9 @@ std::wstring Doc::HistoryRel(const std::wstring& version) const {
 
 int Doc::RefuseTaken() {
     const std::wstring shown = phyUrl_ + L"\\" + fileName_ + L"." + ext_;
-    RaiseUnknownError(DocErr::kDocExists,
-                      zub::FormatBounded(1024, DocErr::kDocExistsText, shown.c_str()));
-    return DocErr::kDocExists;
+    RaiseUnknownError(Err::kDocExists,
+                      zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
+    return Err::kDocExists;
 }
 
 int Doc::RecordWriteError() {
@@ -150,7 +150,7 @@ int Doc::RecordWriteError() {
 }
 
 int Doc::Read(int docId) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::Read", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::Read", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", docId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -183,7 +183,7 @@ int Doc::Read(int docId) {
 }
 
 int Doc::Add(std::wstring localFile) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::Add", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::Add", [&] {
         if (int rc = CheckNames()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
@@ -357,8 +357,8 @@ int Doc::FinishPending(RepoFiles& files) {
     } else if (mark.kind == kDelete) {
         return FinishDelete(files, current, text, false);
     } else {
-        RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(text));
-        return DocErr::kInvalidName;
+        RaiseUnknownError(Err::kInvalidName, InvalidNameText(text));
+        return Err::kInvalidName;
     }
     return ClearMark(text);
 }
@@ -404,7 +404,7 @@ int Doc::ClearMark(const std::wstring& mark) {
 }
 
 int Doc::CheckOut(std::wstring localDir) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::CheckOut", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::CheckOut", [&] {
         if (int rc = CheckNames()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
@@ -468,7 +468,7 @@ int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring&
 int Doc::CheckIn(std::wstring localFile) { return CheckIn(std::move(localFile), std::wstring()); }
 
 int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::CheckIn", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::CheckIn", [&] {
         if (int rc = CheckNames()) return rc;
         if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
             return RejectName(currentVersion_);
@@ -588,7 +588,7 @@ int Doc::InsertHistoryRows(const std::wstring& rcId) {
 }
 
 int Doc::UpLoadDoc(std::wstring localFile) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::UpLoadDoc", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::UpLoadDoc", [&] {
         if (int rc = CheckNames()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
@@ -597,7 +597,7 @@ int Doc::UpLoadDoc(std::wstring localFile) {
 }
 
 int Doc::View(std::wstring localDir) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::View", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::View", [&] {
         if (int rc = CheckNames()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
@@ -607,7 +607,7 @@ int Doc::View(std::wstring localDir) {
 }
 
 int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::GetHistory", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::GetHistory", [&] {
         if (int rc = CheckNames()) return rc;
         const std::wstring saved = std::to_wstring(id_) + L"_" + versionStr + L"." + ext_;
         if (!IsPlainName(saved)) return RejectName(versionStr);
@@ -619,7 +619,7 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
 }
 
 int Doc::ReName(std::wstring newName) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::ReName", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::ReName", [&] {
         if (int rc = CheckNames()) return rc;
         // A name without a '.' keeps the document's extension, so the row and
         // the server file keep naming the same file.
@@ -635,9 +635,9 @@ int Doc::ReName(std::wstring newName) {
         if (int rc = files.FileExists(files.Path(CurrentRel(name + L"." + ext)), taken)) return rc;
         if (taken) {
             const std::wstring shown = phyUrl_ + L"\\" + name + L"." + ext;
-            RaiseUnknownError(DocErr::kDocExists,
-                              zub::FormatBounded(1024, DocErr::kDocExistsText, shown.c_str()));
-            return DocErr::kDocExists;
+            RaiseUnknownError(Err::kDocExists,
+                              zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
+            return Err::kDocExists;
         }
 
         // The row takes the new name first, marked until the file follows.
@@ -662,7 +662,7 @@ int Doc::ReName(std::wstring newName) {
 }
 
 int Doc::Delete() {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::Delete", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::Delete", [&] {
         if (int rc = CheckNames()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
@@ -693,12 +693,12 @@ int Doc::NextVersionForWrite(std::wstring& next) {
     if (!next.empty()) return 0;
     if (ErrorLog().size() != before) return static_cast<int>(ErrNumber());
     // A scheme without a next version would store an empty version.
-    RaiseUnknownError(Err::kNextVersionStrategy, DocErr::kUnknownSchemeText);
+    RaiseUnknownError(Err::kNextVersionStrategy, Err::kUnknownSchemeText);
     return Err::kNextVersionStrategy;
 }
 
 int Doc::getState(int docId) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::getState", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::getState", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", docId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -714,7 +714,7 @@ int Doc::getState(int docId) {
 }
 
 long Doc::GetRevision() {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::GetRevision", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::GetRevision", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -734,7 +734,7 @@ long Doc::GetRevision() {
 
 std::wstring Doc::GetNextVersion() {
     std::wstring result;
-    OperationScope::Run(*this, kFile, L"DRM::Doc::GetNextVersion", __LINE__, [&] {
+    OperationScope::Run(*this, kFile, L"DRM::Doc::GetNextVersion", [&] {
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->ExecuteSql(rs, L"select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy",
@@ -818,7 +818,7 @@ int Doc::getVersionSub() const {
 
 std::wstring Doc::getUserName(int userId) {
     std::wstring result;
-    OperationScope::Run(*this, kFile, L"DRM::Doc::getUserName", __LINE__, [&] {
+    OperationScope::Run(*this, kFile, L"DRM::Doc::getUserName", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"UserId", userId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -836,7 +836,7 @@ std::wstring Doc::getUserName(int userId) {
 }
 
 int Doc::SaveToHistory(std::wstring rcId) {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::SaveToHistory", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::SaveToHistory", [&] {
         if (int rc = CheckNames()) return rc;
         if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
             return RejectName(currentVersion_);
@@ -930,7 +930,7 @@ int Doc::ManagesRepository(int repoId, bool& manages) {
 }
 
 int Doc::EndCheckOut() {
-    return OperationScope::Run(*this, kFile, L"DRM::Doc::EndCheckOut", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::EndCheckOut", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "docvault/errors.h"
-#include "docvault/operation.h"
+#include "internal/operation.h"
 #include "internal/rowparams.h"
 
 namespace DRM {
@@ -27,7 +27,7 @@ DocHistory::DocHistory(int id, int docId, int baseLineId, const std::wstring& hi
       reVersion_(reVersion) {}
 
 int DocHistory::Read(int id) {
-    return OperationScope::Run(*this, L"src/dochistory", L"DRM::DocHistory::Read", __LINE__, [&] {
+    return OperationScope::Run(*this, L"src/dochistory", L"DRM::DocHistory::Read", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocVersionId", id);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;

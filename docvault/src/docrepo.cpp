@@ -9,9 +9,9 @@
 #include "dbcore/embeddedstore.h"
 #include "docvault/doc.h"
 #include "docvault/errors.h"
-#include "docvault/fileserverlogin.h"
-#include "docvault/operation.h"
-#include "docvault/pendingunit.h"
+#include "internal/fileserverlogin.h"
+#include "internal/operation.h"
+#include "internal/pendingunit.h"
 #include "internal/plainname.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
@@ -85,7 +85,7 @@ int DocRepo::Create() {
     // The step that is running decides the result when it throws or finds no
     // connection (the cause is recorded on the object either way).
     int step = kOverlaps;
-    const int rc = OperationScope::Run(*this, kFile, L"DRM::DocRepo::Create", __LINE__, [&] {
+    const int rc = OperationScope::Run(*this, kFile, L"DRM::DocRepo::Create", [&] {
         // The check and the insert are one write transaction, so two clients
         // cannot both find the tree free.
         if (Accessor()->BeginTrans() != 0) {
@@ -116,17 +116,17 @@ int DocRepo::Create() {
 }
 
 int DocRepo::CheckExist() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::CheckExist", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::CheckExist", [&] {
         // An empty root is the server's root: it holds every other repository,
         // and deleting it would wipe them all. A "." segment, a doubled or a
         // forward separator name an existing tree in words a plain text
         // comparison cannot see through.
         if (!IsPlainRootText(nfsRootDir_) || HasControlChar(nfsRootDir_)) {
-            RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(nfsRootDir_));
+            RaiseUnknownError(Err::kInvalidName, InvalidNameText(nfsRootDir_));
             return 1;
         }
         if (HasControlChar(name_)) {
-            RaiseUnknownError(DocErr::kInvalidName, InvalidNameText(name_));
+            RaiseUnknownError(Err::kInvalidName, InvalidNameText(name_));
             return 1;
         }
         // Every row is read: one file server can be written in several ways
@@ -170,7 +170,7 @@ int DocRepo::CreateDirOnServer() {
 }
 
 int DocRepo::Save() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::Save", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::Save", [&] {
         ZUBDB::QVParams values(false);
         AddText(values, L"Name", name_);
         AddText(values, L"Server", nfsServer_);
@@ -202,7 +202,7 @@ int DocRepo::Save() {
 }
 
 int DocRepo::GrantCreatorRights() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::GrantCreatorRights", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::GrantCreatorRights", [&] {
         ZUBDB::QVParams values(false);
         AddInt(values, L"DocRepoId", id_);
         AddInt(values, L"UserOrRole", 0);
@@ -260,7 +260,7 @@ int DocRepo::Read(int id) {
 }
 
 int DocRepo::updateBaseInfo() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::updateBaseInfo", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::updateBaseInfo", [&] {
         ZUBDB::QVParams values(false);
         AddText(values, L"Name", name_);
         ZUBDB::QVParams cond(false);
@@ -330,7 +330,7 @@ int DocRepo::RowNamesThisTree(bool& names) {
 }
 
 int DocRepo::Remove() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::Remove", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::Remove", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocRepoId", id_);
         PendingUnit unit(Accessor());

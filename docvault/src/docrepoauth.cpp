@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "docvault/operation.h"
+#include "internal/operation.h"
 #include "internal/rowparams.h"
 
 namespace DRM {
@@ -23,7 +23,7 @@ DocRepoAuth::DocRepoAuth(int id, int docRepoId, int userId, int roleId, int byRo
 }
 
 int DocRepoAuth::Save() {
-    return OperationScope::Run(*this, L"src/docrepoauth", L"DRM::DocRepoAuth::Save", __LINE__, [&] {
+    return OperationScope::Run(*this, L"src/docrepoauth", L"DRM::DocRepoAuth::Save", [&] {
         ZUBDB::QVParams values(false);
         AddInt(values, L"DocRepoId", docRepoId_);
         AddInt(values, L"UserOrRole", byRoleOrByUser_);

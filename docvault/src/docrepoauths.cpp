@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "docvault/operation.h"
-#include "docvault/pendingunit.h"
+#include "internal/operation.h"
+#include "internal/pendingunit.h"
 #include "internal/rowparams.h"
 
 namespace DRM {
@@ -29,7 +29,7 @@ private:
 }  // namespace
 
 int DocRepoAuths::Select() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocRepoId", filter_.docRepoId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -55,7 +55,7 @@ int DocRepoAuths::Select() {
 }
 
 int DocRepoAuths::Select(int userId) {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Select", [&] {
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->ExecuteSql(rs, L"QV_p_DMGetUserAuths " + std::to_wstring(userId), none,
@@ -73,7 +73,7 @@ int DocRepoAuths::Select(int userId) {
 }
 
 int DocRepoAuths::Delete() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Delete", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Delete", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocRepoId", filter_.docRepoId);
         if (Accessor()->DeleteRows(kAuthTable, cond, kNone, kNone) != 0) return RecordDbError();
@@ -84,7 +84,7 @@ int DocRepoAuths::Delete() {
 }
 
 int DocRepoAuths::Save() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Save", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepoAuths::Save", [&] {
         ClearOnExit clear(*this);
         PendingUnit unit(Accessor());
         ZUBDB::QVParams values(false);

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "docvault/operation.h"
+#include "internal/operation.h"
 #include "internal/rowparams.h"
 
 namespace DRM {
@@ -15,7 +15,7 @@ constexpr const wchar_t* kFile = L"src/docrepos";
 }  // namespace
 
 int DocRepos::GetAll() {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepos::GetAll", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepos::GetAll", [&] {
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->SelectRows(rs, L"QV_DMRepo",
@@ -28,7 +28,7 @@ int DocRepos::GetAll() {
 }
 
 int DocRepos::GetAll(int userId) {
-    return OperationScope::Run(*this, kFile, L"DRM::DocRepos::GetAll", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepos::GetAll", [&] {
         const std::wstring id = std::to_wstring(userId);
         const std::wstring sql =
             L"select DocRepoId,VersionStraId,Name,Server,Port,Directory,CreatorId,CreatorName"

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "docvault/operation.h"
+#include "internal/operation.h"
 #include "internal/rowparams.h"
 
 namespace DRM {

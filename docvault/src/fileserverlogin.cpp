@@ -1,4 +1,4 @@
-#include "docvault/fileserverlogin.h"
+#include "internal/fileserverlogin.h"
 
 #include <memory>
 
@@ -20,6 +20,7 @@ void FileServerLogin::EnsureLogin(const std::wstring& server, long port,
 
 void FileServerLogin::EnsureLogin(const std::wstring& server, long port, const std::wstring& token,
                                   const std::wstring& fileServer, long filePort) {
+    const std::lock_guard lock(mutex_);
     if (loggedIn_ && fileServer == server_ && filePort == port_) return;
 
     ZUBDB::QVSvrInfo system(server, port, L"QVSystem", L"");
@@ -42,7 +43,13 @@ void FileServerLogin::EnsureLogin(const std::wstring& server, long port, const s
     loggedIn_ = true;
 }
 
+bool FileServerLogin::LoggedIn() const {
+    const std::lock_guard lock(mutex_);
+    return loggedIn_;
+}
+
 void FileServerLogin::Reset() {
+    const std::lock_guard lock(mutex_);
     loggedIn_ = false;
     server_.clear();
     port_ = 0;

@@ -1,14 +1,15 @@
-#include "docvault/operation.h"
+#include "internal/operation.h"
 
 int OperationScope::NotConnected(BO& bo) {
-    bo.RaiseUnknownError(DRM::Err::kNotConnected, DRM::Err::kNotConnectedText);
+    DRM::BOAccess::RaiseUnknownError(bo, DRM::Err::kNotConnected, DRM::Err::kNotConnectedText);
     return DRM::Err::kNotConnected;
 }
 
 int OperationScope::Caught(BO& bo, ZUBBASE::QV_Exception& e, const wchar_t* file,
                            const wchar_t* function, int line) {
     e.SetCatchLocation(file, function, line);
-    bo.RaiseUnknownError(-1, e.FullText());
+    DRM::BOAccess::SetErr(bo, -1, e.FullText(), e.CatchFile(), e.CatchFunction(),
+                          static_cast<unsigned long>(e.CatchLine()));
     return -1;
 }
 

@@ -9,7 +9,7 @@
 
 #include "docvault/doc.h"
 #include "docvault/errors.h"
-#include "docvault/operation.h"
+#include "internal/operation.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
 #include "internal/serverpath.h"
@@ -303,7 +303,7 @@ private:
 
 int RepoCheck::Examine(int docRepoId, bool repair, std::vector<RepoFinding>& findings,
                        long staleSeconds) {
-    return OperationScope::Run(*this, kFile, L"DRM::RepoCheck::Examine", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::RepoCheck::Examine", [&] {
         ZUBDB::QVParams cond(false);
         if (docRepoId != 0) AddInt(cond, L"DocRepoId", docRepoId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;

@@ -4,7 +4,8 @@
 
 #include "dbcore/embeddedstore.h"
 #include "docvault/bo.h"
-#include "docvault/fileserverlogin.h"
+#include "internal/boaccess.h"
+#include "internal/fileserverlogin.h"
 
 namespace DRM {
 
@@ -15,18 +16,18 @@ int RepoFiles::Open(int docRepoId) {
 }
 
 void RepoFiles::OpenAt(const std::wstring& server, long port, const std::wstring& dir) {
-    loc_.server = ZUBDB::ResolveFileServer(bo_.Server(), server);
+    loc_.server = ZUBDB::ResolveFileServer(BOAccess::Server(bo_), server);
     loc_.port = static_cast<unsigned short>(port);
     loc_.dir = dir;
     // The password comes from the database we are connected to; the login
     // goes to the repository's own file server.
-    FileServerLogin::Get().EnsureLogin(bo_.Server(), bo_.Port(), bo_.Token(), loc_.server,
-                                       loc_.port);
+    FileServerLogin::Get().EnsureLogin(BOAccess::Server(bo_), BOAccess::Port(bo_),
+                                       BOAccess::Token(bo_), loc_.server, loc_.port);
 }
 
 NFS::CNFS_Cmd& RepoFiles::Cmd() const { return *NFS::CNFS_Cmd::Instance(); }
 
-int RepoFiles::Record() { return bo_.RecordNfsError(); }
+int RepoFiles::Record() { return BOAccess::RecordNfsError(bo_); }
 
 int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote) {
     return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "docvault/operation.h"
+#include "internal/operation.h"
 #include "internal/rowparams.h"
 
 namespace DRM {
@@ -26,7 +26,7 @@ VersionStra::VersionStra(int seriaNumStra, int begin_Main, int begin_Sub, int ne
       createBSLNAdv_(createBSLNAdv) {}
 
 int VersionStra::Read(int id) {
-    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Read", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Read", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"VersionStraId", id);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -60,7 +60,7 @@ ZUBDB::QVParams StrategyValues(const VersionStra& v) {
 }  // namespace
 
 int VersionStra::Update() {
-    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Update", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Update", [&] {
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"VersionStraId", versionStraId_);
         if (Accessor()->UpdateRows(kTable, StrategyValues(*this), cond, kNone, kNone) != 0)
@@ -71,7 +71,7 @@ int VersionStra::Update() {
 }
 
 int VersionStra::Save() {
-    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Save", __LINE__, [&] {
+    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Save", [&] {
         // No condition: every row takes the values.
         ZUBDB::QVParams none(false);
         if (Accessor()->UpdateRows(kTable, StrategyValues(*this), none, kNone, kNone) != 0)

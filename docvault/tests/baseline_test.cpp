@@ -228,7 +228,7 @@ TEST_F(BaseLineContract, NamesOtherThanOneFolderAreRefused) {
             QueueRepoRead();
             DRM::BaseLine b = MakeBaseLine();
             b.set_name(name);
-            EXPECT_EQ(op(b), DRM::DocErr::kInvalidName);
+            EXPECT_EQ(op(b), DRM::Err::kInvalidName);
             EXPECT_THAT(NfsLines(), IsEmpty());
             EXPECT_THAT(DbLines(), IsEmpty());
         }

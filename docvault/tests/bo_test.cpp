@@ -11,8 +11,8 @@
 #include "probe_bo.h"
 #include "recording_db.h"
 #include "recording_nfs.h"
-#include "tempdir.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "zubtest/tempdir.h"
 
 namespace {
 
@@ -279,7 +279,7 @@ protected:
         ASSERT_EQ(bo_.Accessor()->CommitTrans(), 0) << bo_.Accessor()->errDescription();
     }
 
-    testsupport::TempDir dir_;
+    zubtest::TempDir dir_;
     ProbeBo bo_;
 };
 

@@ -299,7 +299,7 @@ TEST_F(DocLifeCycle, RenameDeleteAndListing) {
     // Onto another document's name: refused, nothing changes.
     const int d = AddDoc(L"d", "D", L"\\m");
     DRM::Doc clash = ReadDoc(c);
-    EXPECT_EQ(clash.ReName(L"d.prt"), DRM::DocErr::kDocExists);
+    EXPECT_EQ(clash.ReName(L"d.prt"), DRM::Err::kDocExists);
     EXPECT_EQ(ReadFile(OnServer("trunk/m/d.prt")), "D");
     EXPECT_EQ(ReadFile(OnServer("trunk/m/bracket.prt")), "C");
     EXPECT_EQ(ReadDoc(c).fileName(), L"bracket");
@@ -343,7 +343,7 @@ TEST_F(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
         dup.set_fileName(L"part");
         dup.set_ext(L"prt");
         dup.set_creById(1);
-        EXPECT_EQ(dup.Add(WriteLocal("other.prt", "intruder").wstring()), DRM::DocErr::kDocExists);
+        EXPECT_EQ(dup.Add(WriteLocal("other.prt", "intruder").wstring()), DRM::Err::kDocExists);
         EXPECT_EQ(ReadFile(OnServer("trunk/part.prt")), "original");
         EXPECT_EQ(Count(L"QV_DMDoc"), 1);
     }

@@ -153,7 +153,7 @@ TEST_F(DocContract, AddFailuresLeaveNoRowAndNoStagedFile) {
         QueueStrategy(1);
         db->FailOn(L"InsertRow", 1, 2067, L"UNIQUE constraint failed");
         DRM::Doc doc = MakeDoc();
-        EXPECT_EQ(doc.Add(L"/tmp/a.prt"), DRM::DocErr::kDocExists);
+        EXPECT_EQ(doc.Add(L"/tmp/a.prt"), DRM::Err::kDocExists);
         EXPECT_EQ(doc.ErrDesc(), L"文档 \\sub\\a.prt 已存在");
         EXPECT_THAT(nfs->files, IsEmpty());
         EXPECT_EQ(DbOps().back(), L"RollbackTrans");
@@ -174,7 +174,7 @@ TEST_F(DocContract, AddRefusesAPathWhereAFileIsKept) {
     QueueStrategy(1);
     nfs->files.insert(L"D:\\repo1\\trunk\\sub\\a.prt");
     DRM::Doc doc = MakeDoc();
-    EXPECT_EQ(doc.Add(L"/tmp/a.prt"), DRM::DocErr::kDocExists);
+    EXPECT_EQ(doc.Add(L"/tmp/a.prt"), DRM::Err::kDocExists);
     EXPECT_EQ(doc.ErrDesc(), L"文档 \\sub\\a.prt 已存在");
     // The file there is not overwritten.
     EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
@@ -217,7 +217,7 @@ TEST_F(DocContract, AFailingUserLookUpGivesAnEmptyNameAndRecordsTheException) {
     EXPECT_EQ(doc.ErrDesc(), L"boom\n");
     const auto lines = DbLines();
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_NE(lines[2].find(L"7:CreatorName='' "), std::wstring::npos) << lines[2].size();
+    EXPECT_NE(lines[2].find(L"7:CreatorName='' "), std::wstring::npos) << lines[2];
 }
 
 TEST_F(DocContract, AnExceptionInsideAnOperationIsRecordedAsMinusOne) {
@@ -430,7 +430,7 @@ TEST_F(DocContract, ReNameOntoAFileThatIsThereChangesNothing) {
     QueueMark(L"");
     nfs->files.insert(L"D:\\repo1\\trunk\\sub\\b.prt");
     DRM::Doc doc = MakeDoc();
-    EXPECT_EQ(doc.ReName(L"b.prt"), DRM::DocErr::kDocExists);
+    EXPECT_EQ(doc.ReName(L"b.prt"), DRM::Err::kDocExists);
     EXPECT_FALSE(AnyDbOp(L"UpdateRows"));
     EXPECT_EQ(NfsLines().size(), 1u);  // only the look
 }
@@ -444,7 +444,7 @@ TEST_F(DocContract, ReNameWhoseRowCannotBeUpdatedLeavesTheFile) {
     } cases[] = {
         {"update fails", L"UpdateRows", 547, 547},
         {"commit fails", L"CommitTrans", 1205, 1205},
-        {"another document has the name", L"UpdateRows", 2067, DRM::DocErr::kDocExists},
+        {"another document has the name", L"UpdateRows", 2067, DRM::Err::kDocExists},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -536,8 +536,8 @@ TEST_F(DocContract, NamesThatLeaveTheirFolderAreRefusedBeforeAnyCall) {
         QueueRepo();
         DRM::Doc doc = MakeDoc();
         if (c.prepare) c.prepare(doc);
-        EXPECT_EQ(c.op(doc), DRM::DocErr::kInvalidName);
-        EXPECT_EQ(doc.ErrDesc().rfind(L"名称无效", 0), 0u) << doc.ErrDesc().size();
+        EXPECT_EQ(c.op(doc), DRM::Err::kInvalidName);
+        EXPECT_EQ(doc.ErrDesc().rfind(L"名称无效", 0), 0u) << doc.ErrDesc();
         EXPECT_THAT(DbLines(), IsEmpty());
         EXPECT_THAT(NfsLines(), IsEmpty());
     }

@@ -21,6 +21,7 @@
 #include "docvault/docrepos.h"
 #include "recording_db.h"
 #include "recording_nfs.h"
+#include "zubtest/tempdir.h"
 
 namespace {
 
@@ -219,7 +220,7 @@ TEST_F(DocRepoContract, RootTextsTheOverlapCheckCannotJudgeAreRefusedEvenOnAnEmp
         DRM::DocRepo repo;
         Prepare(repo, dir);
         EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps);
-        EXPECT_EQ(repo.ErrNumber(), DRM::DocErr::kInvalidName);
+        EXPECT_EQ(repo.ErrNumber(), DRM::Err::kInvalidName);
         EXPECT_EQ(repo.ErrDesc(), L"名称无效: \"" + std::wstring(dir) + L"\"");
         EXPECT_THAT(NfsLines(*nfs_), IsEmpty());
         EXPECT_THAT(db_->Ops(), ElementsAre(L"BeginTrans", L"RollbackTrans"));
@@ -522,8 +523,8 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
 }
 
 TEST_F(DocRepoContract, BackUpChecksEveryFileThenDownloadsTheTrunkBesideTheTarget) {
-    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
-                                      ("docrepo-backup-" + std::to_string(::getpid()));
+    const zubtest::TempDir temp("docrepo-backup");
+    const std::filesystem::path& dir = temp.path();
     const std::wstring target = (dir / "backup").wstring();
     DRM::DocRepo repo;
     Stored(repo);
@@ -532,7 +533,7 @@ TEST_F(DocRepoContract, BackUpChecksEveryFileThenDownloadsTheTrunkBesideTheTarge
                          {{ZUBDB::DBValue(std::wstring(L"a")), ZUBDB::DBValue(std::wstring(L"prt")),
                            ZUBDB::DBValue(std::wstring(L"\\sub"))}}));
     nfs_->files.insert(L"D:\\repo1\\trunk\\sub\\a.prt");
-    EXPECT_EQ(repo.BackUp(target), 0) << repo.ErrDesc().size();
+    EXPECT_EQ(repo.BackUp(target), 0) << repo.ErrDesc();
     const auto lines = NfsLines(*nfs_);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\a.prt");
@@ -547,7 +548,6 @@ TEST_F(DocRepoContract, BackUpChecksEveryFileThenDownloadsTheTrunkBesideTheTarge
     nfs_->FailOn(L"downLoadFolder", 1, 2, L"no such folder");
     EXPECT_EQ(repo.BackUp(target), 2);
     EXPECT_EQ(repo.ErrNumber(), 2);
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(DocRepoContract, BackUpOfARepositoryMissingAFileCopiesNothing) {

@@ -3,20 +3,21 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
 #include "dbcore/qvparams.h"
 #include "dbcore/qvsvrinfo.h"
-#include "docvault/fileserverlogin.h"
+#include "internal/fileserverlogin.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "zubtest/tempdir.h"
 
 namespace doctest {
 
@@ -25,16 +26,15 @@ namespace fs = std::filesystem;
 class EmbeddedStoreFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "docvault-docs-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        base_ = pattern;
+        dir_.emplace("docvault-docs");
+        base_ = dir_->path();
         store_ = base_ / "store";
         root_ = base_ / "files";
         local_ = base_ / "local";
         fs::create_directories(root_);
         fs::create_directories(local_);
         std::wstring error;
-        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(store_.string(), "QVData", error), 0) << error.size();
+        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(store_.string(), "QVData", error), 0) << error;
         FileServerLogin::Get().Reset();
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(DbServer(), 0, L"QVData", L""), L"");
@@ -45,8 +45,7 @@ protected:
     void TearDown() override {
         raw_.reset();
         FileServerLogin::Get().Reset();
-        std::error_code ec;
-        fs::remove_all(base_, ec);
+        dir_.reset();
     }
 
     std::wstring DbServer() const { return L"sqlite:" + store_.wstring(); }
@@ -62,7 +61,7 @@ protected:
         v.AddParam(4, L"CreatorId", 1, false, L"=");
         v.AddParam(5, L"CreateTime", L"getdate()", true, false, L"=");
         v.AddParam(6, L"VersionStraId", 1, false, L"=");
-        EXPECT_EQ(raw_->InsertRow(L"QV_DMRepo", v, L"", L""), 0) << raw_->errDescription().size();
+        EXPECT_EQ(raw_->InsertRow(L"QV_DMRepo", v, L"", L""), 0) << raw_->errDescription();
         EXPECT_EQ(raw_->CommitTrans(), 0);
         NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
         for (const wchar_t* sub : {L"", L"\\trunk", L"\\baseline", L"\\history"})
@@ -80,7 +79,7 @@ protected:
         if (!column.empty()) cond.AddParam(0, column, value, false, L"=");
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         EXPECT_EQ(raw_->SelectRows(rs, table, columns, cond, order, L"", L"", 0, 0), 0)
-            << raw_->errDescription().size();
+            << raw_->errDescription();
         return rs;
     }
     long Count(const std::wstring& table, const std::wstring& column = L"", long long value = 0) {
@@ -118,6 +117,9 @@ protected:
         return p;
     }
 
+    // Made in SetUp and dropped in TearDown, so a test may start afresh by
+    // calling both.
+    std::optional<zubtest::TempDir> dir_;
     fs::path base_;
     fs::path store_;
     fs::path root_;

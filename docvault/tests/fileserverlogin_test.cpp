@@ -1,18 +1,23 @@
-#include "docvault/fileserverlogin.h"
+#include "internal/fileserverlogin.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <latch>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
+#include "dbcore/qvsvrinfo.h"
 #include "recording_db.h"
 #include "recording_nfs.h"
 #include "recording_nfs_backend.h"
-#include "tempdir.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "zubtest/tempdir.h"
 
 namespace {
 
@@ -131,7 +136,7 @@ TEST_F(FileServerLoginTest, EmptySysInfoChangesNothing) {
 }
 
 TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
-    testsupport::TempDir dir;
+    zubtest::TempDir dir;
     std::wstring error;
     ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.str(), "QVData", error), 0) << error;
 
@@ -151,6 +156,89 @@ TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
     login().EnsureLogin(server, 0, L"", L"recfs:", 0);
     EXPECT_TRUE(login().LoggedIn());
     EXPECT_EQ(nfs_->calls, Lines{L"logIn system " + pw});
+}
+
+// Thread-safe stand-ins for the racing logins: the recording fakes keep
+// unguarded lists, which the lock under test must not be needed for.
+std::atomic<int> g_selects{0};
+std::atomic<int> g_logins{0};
+
+class PasswordAccessor : public ZUBDB::CDBAccessor {
+public:
+    int InsertRow(const std::wstring&, const ZUBDB::QVParams&, const std::wstring&,
+                  const std::wstring&) override {
+        return 0;
+    }
+    int UpdateRows(const std::wstring&, const ZUBDB::QVParams&, const ZUBDB::QVParams&,
+                   const std::wstring&, const std::wstring&) override {
+        return 0;
+    }
+    int DeleteRows(const std::wstring&, const ZUBDB::QVParams&, const std::wstring&,
+                   const std::wstring&) override {
+        return 0;
+    }
+    int SelectRows(std::unique_ptr<ZUBDB::CDBRecordset>& out, const std::wstring&,
+                   const std::wstring&, const ZUBDB::QVParams&, const std::wstring&,
+                   const std::wstring&, const std::wstring&, int, int) override {
+        ++g_selects;
+        out = std::make_unique<ZUBDB::CDBRecordset>(MakeRs({L"sysPwd"}, {{std::wstring(L"pw")}}));
+        return 0;
+    }
+    int ExecuteSql(std::unique_ptr<ZUBDB::CDBRecordset>&, const std::wstring&,
+                   const ZUBDB::QVParams&, const std::wstring&, int, int) override {
+        return 0;
+    }
+    int BeginTrans() override { return 0; }
+    int CommitTrans() override { return 0; }
+    int RollbackTrans() override { return 0; }
+    long long LastInsertId() const override { return 0; }
+};
+
+// A login that takes long enough for every racing thread to pass the
+// "already logged in?" check if that check were not under the lock.
+class SlowLoginBackend : public testsupport::RecordingNfsBackend {
+public:
+    explicit SlowLoginBackend(const std::wstring& server)
+        : RecordingNfsBackend(RecordingNfs::Get(), server) {}
+    void logIn(const std::wstring&, const std::wstring&) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ++g_logins;
+    }
+};
+
+TEST_F(FileServerLoginTest, ThreadsRacingToOneServerLogInOnceAndReturnOnlyAfterIt) {
+    ZUBDB::CDBAccessorCreator::instance().RegisterBackend(
+        L"pwdb", [](const ZUBDB::QVSvrInfo&, const std::wstring&) {
+            return std::make_unique<PasswordAccessor>();
+        });
+    NFS::CNFS_Cmd::Instance()->RegisterBackend(
+        L"slowfs", [](const std::wstring& server, unsigned short) {
+            return std::make_unique<SlowLoginBackend>(server);
+        });
+    g_selects = 0;
+    g_logins = 0;
+
+    constexpr int kThreads = 6;
+    std::latch start(kThreads);
+    std::vector<int> loginsSeen(kThreads, -1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            login().EnsureLogin(L"pwdb:", 0, L"tok", L"slowfs:a", 0);
+            loginsSeen[static_cast<std::size_t>(i)] = g_logins.load();
+        });
+    }
+    for (auto& t : threads) t.join();
+
+    NFS::CNFS_Cmd::Instance()->UnregisterBackend(L"slowfs");
+    ZUBDB::CDBAccessorCreator::instance().UnregisterBackend(L"pwdb");
+
+    EXPECT_EQ(g_logins.load(), 1);
+    EXPECT_EQ(g_selects.load(), 1);
+    EXPECT_TRUE(login().LoggedIn());
+    // No thread went on to use the server before the login was done.
+    EXPECT_EQ(loginsSeen, std::vector<int>(kThreads, 1));
 }
 
 }  // namespace

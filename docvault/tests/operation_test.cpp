@@ -1,4 +1,4 @@
-#include "docvault/operation.h"
+#include "internal/operation.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ protected:
     }
 
     int Run(const std::function<int()>& body) {
-        return OperationScope::Run(bo_, L"src/probe", L"DRM::Probe::Op", 42, body);
+        return OperationScope::Run(bo_, L"src/probe", L"DRM::Probe::Op", body);
     }
 
     RecordingDb* db_ = nullptr;
@@ -49,7 +49,7 @@ protected:
 TEST_F(OperationTest, WithoutAccessorRecords49600AndTouchesNothing) {
     ProbeBo idle;
     bool ran = false;
-    EXPECT_EQ(OperationScope::Run(idle, L"src/probe", L"DRM::Probe::Op", 1,
+    EXPECT_EQ(OperationScope::Run(idle, L"src/probe", L"DRM::Probe::Op",
                                   [&] {
                                       ran = true;
                                       return 0;
@@ -111,12 +111,20 @@ TEST_F(OperationTest, CaughtStampsTheCatchPlace) {
     EXPECT_EQ(e.CatchLine(), 120);
     EXPECT_EQ(e.RaiseFile(), L"raise.cpp");
     EXPECT_EQ(bo_.ErrDesc(), L"m\n");
+    ASSERT_EQ(bo_.ErrorLog().size(), 1u);
+    EXPECT_EQ(bo_.ErrorLog()[0].text2, L"src/docrepo");
+    EXPECT_EQ(bo_.ErrorLog()[0].text3, L"DRM::DocRepo::Save");
+    EXPECT_EQ(bo_.ErrorLog()[0].n, 120u);
 }
 
 TEST_F(OperationTest, UnknownExceptionIsStampedWhereItWasCaught) {
     EXPECT_EQ(OperationScope::CaughtUnknown(bo_, L"src/doc", L"DRM::Doc::Read", 9), -1);
     EXPECT_EQ(bo_.ErrNumber(), -1);
     EXPECT_EQ(bo_.ErrDesc(), L"unknown exception\n");
+    ASSERT_EQ(bo_.ErrorLog().size(), 1u);
+    EXPECT_EQ(bo_.ErrorLog()[0].text2, L"src/doc");
+    EXPECT_EQ(bo_.ErrorLog()[0].text3, L"DRM::Doc::Read");
+    EXPECT_EQ(bo_.ErrorLog()[0].n, 9u);
 }
 
 TEST_F(OperationTest, NullPointerWriteEndsAsAccessViolationAndTheObjectStaysUsable) {

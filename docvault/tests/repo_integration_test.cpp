@@ -24,9 +24,10 @@
 #include "docvault/docrepoauth.h"
 #include "docvault/docrepoauths.h"
 #include "docvault/docrepos.h"
-#include "docvault/fileserverlogin.h"
 #include "docvault/versionstra.h"
+#include "internal/fileserverlogin.h"
 #include "zub/text.h"
+#include "zubtest/tempdir.h"
 
 namespace {
 
@@ -39,17 +40,13 @@ std::string Text(const std::wstring& text) { return zub::WideToUtf8(text); }
 class RepoIntegration : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "repo_it_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        tmp_ = pattern;
         storeDir_ = (tmp_ / "store").string();
         rootA_ = tmp_ / "rootA";
         rootB_ = tmp_ / "rootB";
         fs::create_directories(rootA_);
         fs::create_directories(rootB_);
         std::wstring error;
-        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(storeDir_, "QVData", error), 0)
-            << std::string(error.begin(), error.end());
+        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(storeDir_, "QVData", error), 0) << Text(error);
         locator_ = ZUBDB::EmbeddedLocator(storeDir_);
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(locator_, 0, L"QVData", L""), L"");
@@ -60,8 +57,6 @@ protected:
     void TearDown() override {
         raw_.reset();
         FileServerLogin::Get().Reset();
-        std::error_code ec;
-        fs::remove_all(tmp_, ec);
     }
 
     static std::wstring ServerOf(const fs::path& root) { return L"file:" + root.wstring(); }
@@ -121,7 +116,8 @@ protected:
         return rs ? rs->GetIntAt(0, -1) : -1;
     }
 
-    fs::path tmp_;
+    zubtest::TempDir dir_{"repo_it"};
+    const fs::path tmp_ = dir_.path();
     std::string storeDir_;
     fs::path rootA_;
     fs::path rootB_;

@@ -385,7 +385,7 @@ TEST_F(Safety, NamesAreComparedAsTheFileServerResolvesThem) {
     second.set_docRepoId(repoId_);
     second.set_fileName(L"a");
     second.set_ext(L"b.c");
-    EXPECT_EQ(second.Add(WriteLocal("y/a.b.c", "second").wstring()), DRM::DocErr::kDocExists);
+    EXPECT_EQ(second.Add(WriteLocal("y/a.b.c", "second").wstring()), DRM::Err::kDocExists);
     EXPECT_EQ(ReadFile(OnServer("trunk/a.b.c")), "first");
     EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", repoId_), 1);
 
@@ -407,19 +407,19 @@ TEST_F(Safety, NamesWithControlCharactersAreRefused) {
     doc.set_docRepoId(repoId_);
     doc.set_fileName(L"a\tb");
     doc.set_ext(L"prt");
-    EXPECT_EQ(doc.Add(WriteLocal("c/a.prt", "x").wstring()), DRM::DocErr::kInvalidName);
+    EXPECT_EQ(doc.Add(WriteLocal("c/a.prt", "x").wstring()), DRM::Err::kInvalidName);
     DRM::BaseLine b;
     Open(b);
     b.set_docRepoId(repoId_);
     b.set_name(L"v\n1");
-    EXPECT_EQ(b.Create(), DRM::DocErr::kInvalidName);
+    EXPECT_EQ(b.Create(), DRM::Err::kInvalidName);
     DRM::DocRepo repo;
     Open(repo);
     repo.set_name(L"r\x1b[31m");
     repo.set_nfsServer(FileServer());
     repo.set_nfsRootDir(L"D:\\esc");
     EXPECT_EQ(repo.Create(), DRM::DocRepo::kOverlaps);
-    EXPECT_EQ(repo.ErrNumber(), DRM::DocErr::kInvalidName);
+    EXPECT_EQ(repo.ErrNumber(), DRM::Err::kInvalidName);
     EXPECT_EQ(Count(L"QV_DMDoc"), 0);
     EXPECT_EQ(Count(L"QV_DMBaseline"), 0);
     EXPECT_EQ(Count(L"QV_DMRepo"), 1);

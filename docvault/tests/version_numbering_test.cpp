@@ -181,7 +181,7 @@ TEST_F(VersionNumbering, MainAndSubNumbersOfTheReplacedVersionGoIntoTheHistoryRo
         for (const auto& line : DbLines())
             if (line.rfind(L"InsertRow QV_DMDocVer", 0) == 0) insert = line;
         EXPECT_NE(insert.find(L"1:DocName='" + std::wstring(c.docName) + L"'"), std::wstring::npos)
-            << insert.size();
+            << insert;
         EXPECT_NE(insert.find(L"8:version_main=" + std::to_wstring(c.main) + L" 9:version_sub=" +
                               std::to_wstring(c.sub) + L" "),
                   std::wstring::npos);

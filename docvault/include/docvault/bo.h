@@ -10,17 +10,16 @@
 #include "dbcore/cdbaccessor.h"
 #include "dbcore/cdbconnstate.h"
 
-namespace ZUBDB {
-class BOs;
-}
 namespace DRM {
-struct RepoLocation;
-class RepoFiles;
-}  // namespace DRM
+class BOAccess;
+}
 
 struct BOErrorEntry {
     long number = 0;
     std::wstring description;
+    // For an exception an operation caught (number -1): the catch file
+    // ("src/docrepo"), the qualified operation ("DRM::DocRepo::Save") and the
+    // line. Empty and 0 for every other error.
     std::wstring text2;
     std::wstring text3;
     unsigned long n = 0;
@@ -79,10 +78,8 @@ protected:
     // client's concurrent insert can disturb).
     long InsertedId(long selectedMax) const;
 
-    friend class ZUBDB::BOs;
-    friend class OperationScope;
-    friend struct DRM::RepoLocation;
-    friend class DRM::RepoFiles;
+    // The library's internal helpers (not installed) work through it.
+    friend class DRM::BOAccess;
 
 private:
     std::unique_ptr<ZUBDB::CDBAccessor> MakeAccessorLikeThis() const;

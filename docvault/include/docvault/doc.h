@@ -16,19 +16,6 @@ class QVParams;
 
 namespace DRM {
 
-// Errors of documents and baselines beyond the shared table.
-namespace DocErr {
-// A name or folder text that would not stay inside its folder on the server
-// (empty, ".", "..", or holding a path separator).
-inline constexpr int kInvalidName = 49610;
-inline constexpr const wchar_t* kInvalidNameText = L"名称无效: \"%ls\"";
-// Add of a document whose file is already kept in the same folder.
-inline constexpr int kDocExists = 49611;
-inline constexpr const wchar_t* kDocExistsText = L"文档 %ls 已存在";
-// The strategy row names a numbering scheme without a next version.
-inline constexpr const wchar_t* kUnknownSchemeText = L"版本策略的编号方式无效";
-}  // namespace DocErr
-
 struct RepoLocation;
 class RepoFiles;
 

@@ -22,6 +22,8 @@ inline constexpr const wchar_t* kDocTableEmptyText = L"数据表 QV_DMDoc 为空
 inline constexpr int kNextVersionStrategy = 49605;
 inline constexpr int kInitVersionStrategy = 49606;
 inline constexpr const wchar_t* kStrategyEmptyText = L"表 QV_DMVerStrategy 为空";
+// The strategy row names a numbering scheme without a next version.
+inline constexpr const wchar_t* kUnknownSchemeText = L"版本策略的编号方式无效";
 inline constexpr int kIdInvalid = 49607;
 inline constexpr const wchar_t* kDocIdInvalidText = L"DocId 无效";
 inline constexpr const wchar_t* kDocRepoIdInvalidText = L"DocRepoId 无效";
@@ -29,7 +31,13 @@ inline constexpr int kNoMatch = 49608;
 inline constexpr const wchar_t* kNoMatchText = L"条件无效";
 inline constexpr int kRepoMissing = 49609;
 inline constexpr const wchar_t* kRepoMissingText = L"DocRepoId  无效";  // two blanks
-// 49610 and 49611 are the name errors of DRM::DocErr (docvault/doc.h).
+// A name or folder text that would not stay inside its folder on the server
+// (empty, ".", "..", or holding a path separator).
+inline constexpr int kInvalidName = 49610;
+inline constexpr const wchar_t* kInvalidNameText = L"名称无效: \"%ls\"";
+// Add of a document whose file is already kept in the same folder.
+inline constexpr int kDocExists = 49611;
+inline constexpr const wchar_t* kDocExistsText = L"文档 %ls 已存在";
 // Check-out refused: another user holds the document (%ls: the holder's name).
 inline constexpr int kHeldByOther = 49612;
 inline constexpr const wchar_t* kHeldByOtherText = L"文档已被 %ls 检出";

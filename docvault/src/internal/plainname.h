@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "docvault/doc.h"
+#include "docvault/errors.h"
 #include "internal/serverpath.h"
 #include "zub/text.h"
 
@@ -17,9 +17,9 @@ inline bool IsPlainName(const std::wstring& name) {
            !HasControlChar(name);
 }
 
-// The description recorded with DocErr::kInvalidName.
+// The description recorded with Err::kInvalidName.
 inline std::wstring InvalidNameText(const std::wstring& name) {
-    return zub::FormatBounded(1024, DocErr::kInvalidNameText, name.c_str());
+    return zub::FormatBounded(1024, Err::kInvalidNameText, name.c_str());
 }
 
 }  // namespace DRM

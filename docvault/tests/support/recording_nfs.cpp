@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "docvault/fileserverlogin.h"
+#include "internal/fileserverlogin.h"
 #include "recording_nfs_backend.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfsbackend.h"

@@ -152,7 +152,7 @@ void RepoCommands::Create() {
     // Create tells the failing step; the object's error says why.
     if (repo->ErrNumber() == DRM::Err::kNameTaken)
         throw VaultError(VaultErr::kNameTaken, L"a repository named " + name + L" exists already");
-    if (status == DRM::DocRepo::kOverlaps && repo->ErrNumber() == DRM::DocErr::kInvalidName)
+    if (status == DRM::DocRepo::kOverlaps && repo->ErrNumber() == DRM::Err::kInvalidName)
         throw VaultError(repo->ErrNumber(), repo->ErrDesc());
     if (status == DRM::DocRepo::kOverlaps)
         throw VaultError(VaultErr::kOverlap,
