@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "zubtest/files.h"
-#include "zubtest/sandbox.h"
 #include "zub/platform/folders.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::platform {
 namespace {
@@ -112,7 +112,8 @@ TEST(Files, CreateDirectoryWithParentsReportsWhatTheInstallerChecks) {
 
 TEST(Files, CopyFileOverwritesOrRefuses) {
     Sandbox box;
-    const fs::path d = box.path();
+    // A folder of its own, so the listing below sees only what the copies made.
+    const fs::path d = box.path() / "copies";
     zubtest::WriteFile(d / "src.txt", "new content");
     zubtest::WriteFile(d / "dst.txt", "old");
     fs::create_directories(d / "dir");

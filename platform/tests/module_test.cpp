@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "zub/text.h"
 #include "zubtest/files.h"
 #include "zubtest/sandbox.h"
-#include "zub/text.h"
 
 namespace zub::platform {
 namespace {

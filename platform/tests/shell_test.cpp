@@ -7,8 +7,6 @@
 #include <string>
 #include <thread>
 
-#include "zubtest/files.h"
-#include "zubtest/sandbox.h"
 #include "zub/platform/environment.h"
 #include "zub/platform/error.h"
 #include "zub/platform/privilege.h"
@@ -17,6 +15,8 @@
 #include "zub/platform/services.h"
 #include "zub/platform/shelllink.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::platform {
 namespace {

@@ -57,10 +57,9 @@ TEST(TempDir, RemovesContentsTheTestMadeReadOnly) {
 TEST(TempDir, InMemoryWhereTheMachineHasIt) {
     zubtest::TempDir dir("zubtest-memory", zubtest::TempDir::Medium::Memory);
     std::error_code ec;
-    const fs::path expected =
-        fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
-            ? fs::path("/dev/shm")
-            : fs::temp_directory_path();
+    const fs::path expected = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
+                                  ? fs::path("/dev/shm")
+                                  : fs::temp_directory_path();
     EXPECT_EQ(dir.path().parent_path(), expected);
     EXPECT_TRUE(fs::is_directory(dir.path()));
 }
