@@ -9,8 +9,10 @@
 #include "proebridge2/proe_asyn_connector.h"
 #include "proebridge4/proe_asyn_command.h"
 #include "registry_sandbox.h"
+#include "test_support.h"
 #include "zub/se_translator.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
 
 namespace ZUBCAX {
 namespace {
@@ -155,8 +157,7 @@ TEST_F(CadConnector, ConnectingInstallsTheFaultTranslatorOnTheCallingThread) {
 }
 
 TEST_F(CadConnector, EndToEndThroughTheStandInBridge) {
-    const auto& dir = reg.dir();
-    cadtest::WriteFile(dir.path() / "bracket.prt",
+    zubtest::WriteFile(reg.path() / "bracket.prt",
                        "dep washer.prt\ndep bolt.prt\n"
                        "table bom\nrow id=1\tqty=2.5\tnote=steel\nrow id=2\tqty=4\tCAXS_flag=1\n"
                        "table parts\nrow number=P-1\tname=bracket\tmass=0.25\n");
@@ -165,33 +166,33 @@ TEST_F(CadConnector, EndToEndThroughTheStandInBridge) {
     ASSERT_EQ(connector.NewCommand(App(), raw), 0);
     std::unique_ptr<CaxCommand> command(raw);
 
-    ASSERT_EQ(command->OpenFile(dir.file("bracket.prt")), 0) << zub::WideToUtf8(command->errText());
+    ASSERT_EQ(command->OpenFile(reg.file("bracket.prt")), 0) << zub::WideToUtf8(command->errText());
     std::wstring deps;
     ASSERT_EQ(command->GetDependencies(deps), 0);
     EXPECT_EQ(deps, L"washer.prt\nbolt.prt");
 
-    ASSERT_EQ(command->RefreshTable(L"bom,parts", dir.file("out.db")), 0)
+    ASSERT_EQ(command->RefreshTable(L"bom,parts", reg.file("out.db")), 0)
         << zub::WideToUtf8(command->errText());
-    EXPECT_EQ(cadtest::TableNames(dir.path() / "out.db"),
+    EXPECT_EQ(cadtest::TableNames(reg.path() / "out.db"),
               (std::vector<std::string>{"CAXS_2_bom", "CAXS_2_parts"}));
-    EXPECT_EQ(cadtest::ColumnNames(dir.path() / "out.db", "CAXS_2_bom"),
+    EXPECT_EQ(cadtest::ColumnNames(reg.path() / "out.db", "CAXS_2_bom"),
               (std::vector<std::string>{"id", "qty", "note", "CAXS_flag"}));
 
     // Rows come back into the model and are saved with it.
-    EXPECT_EQ(command->UpdateTable(L"bom", dir.file("out.db")), 0);
+    EXPECT_EQ(command->UpdateTable(L"bom", reg.file("out.db")), 0);
     std::wstring saved;
     ASSERT_EQ(command->SaveFile(saved), 0);
-    EXPECT_EQ(saved, dir.file("bracket.prt"));
-    const std::string text = cadtest::ReadFile(dir.path() / "bracket.prt");
+    EXPECT_EQ(saved, reg.file("bracket.prt"));
+    const std::string text = zubtest::ReadFile(reg.path() / "bracket.prt");
     EXPECT_NE(text.find("row id=1\tqty=2.5\tnote=steel\tCAXS_flag=0\n"), std::string::npos) << text;
     EXPECT_NE(text.find("row id=2\tqty=4.0\tCAXS_flag=1\n"), std::string::npos) << text;
 
     EXPECT_EQ(command->CloseFile(L"whatever.prt"), 0);
     EXPECT_EQ(ZUBPROE4::Calls().back(), L"CloseFile()");
-    EXPECT_EQ(command->OpenFile(dir.file("missing.prt")),
+    EXPECT_EQ(command->OpenFile(reg.file("missing.prt")),
               ZUBPROE4::ProeAsynCommand::kModelNotFound);
     EXPECT_EQ(command->errNumber(), ZUBPROE4::ProeAsynCommand::kModelNotFound);
-    EXPECT_EQ(command->errText(), L"model file not found: " + dir.file("missing.prt"));
+    EXPECT_EQ(command->errText(), L"model file not found: " + reg.file("missing.prt"));
 }
 
 }  // namespace

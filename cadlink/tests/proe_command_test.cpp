@@ -7,6 +7,7 @@
 
 #include "test_support.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
 
 namespace ZUBCAX {
 namespace {
@@ -26,7 +27,7 @@ const std::string kAB =
 class CadProeCommand : public ::testing::Test {
 protected:
     CadProeCommand() {
-        cadtest::WriteFile(dir.path() / "dd_2.xml", kAB);
+        zubtest::WriteFile(dir.path() / "dd_2.xml", kAB);
         auto fake = std::make_unique<FakeBridge>();
         bridge = fake.get();
         ConnectContext context;
@@ -211,8 +212,8 @@ TEST_F(CadProeCommand, RefreshReplacesTheDatabaseFile) {
     ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
     ASSERT_EQ(command->RefreshTable(L"b", DbW()), 0);
     EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
-    cadtest::WriteFile(Db(), "not a database at all, just text that is long enough......");
-    cadtest::WriteFile(dir.path() / "mirror.db-journal", "stale journal");
+    zubtest::WriteFile(Db(), "not a database at all, just text that is long enough......");
+    zubtest::WriteFile(dir.path() / "mirror.db-journal", "stale journal");
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
     EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
 }
@@ -228,7 +229,7 @@ TEST_F(CadProeCommand, UnopenableDatabaseFailsWithoutCallingTheBridge) {
 
 TEST_F(CadProeCommand, DescriptionIsLoadedOnceAndKept) {
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
-    cadtest::WriteFile(dir.path() / "dd_2.xml", "<dd><tabs/></dd>");
+    zubtest::WriteFile(dir.path() / "dd_2.xml", "<dd><tabs/></dd>");
     ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
     EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
 }
@@ -240,7 +241,7 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
         FakeBridge* seen = fake.get();
         const std::wstring path = dir.file("other.xml");
         std::filesystem::remove(dir.path() / "other.xml");
-        if (*broken != '\0') cadtest::WriteFile(dir.path() / "other.xml", broken);
+        if (*broken != '\0') zubtest::WriteFile(dir.path() / "other.xml", broken);
         ProeCommand cmd(context, std::move(fake), path);
 
         EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0) << broken;
@@ -249,7 +250,7 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
         EXPECT_TRUE(cadtest::TableNames(Db()).empty());
         EXPECT_EQ(seen->calls.size(), 1u);
 
-        cadtest::WriteFile(dir.path() / "other.xml", kAB);
+        zubtest::WriteFile(dir.path() / "other.xml", kAB);
         EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0);
         EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
         EXPECT_EQ(cmd.descErrNumber(), 0);
@@ -267,7 +268,7 @@ TEST(CadProeCommandDescription, ShippedBesideTheLibrary) {
 
 TEST(CadProeCommandWithoutBridge, EveryBridgeOperationFailsClearly) {
     TempDir dir;
-    cadtest::WriteFile(dir.path() / "mirror.db", "kept");
+    zubtest::WriteFile(dir.path() / "mirror.db", "kept");
     ConnectContext context;
     context.versionName = L"Wildfire 2.0";
     ProeCommand command(context, nullptr, dir.file("dd_2.xml"));
@@ -281,7 +282,7 @@ TEST(CadProeCommandWithoutBridge, EveryBridgeOperationFailsClearly) {
                   L"ZUBCAX::ProeCommand: no CAD bridge command for version \"Wildfire 2.0\"");
     }
     EXPECT_EQ(command.RefreshTable(L"bom", dir.file("mirror.db")), ProeCommand::kNoBridge);
-    EXPECT_EQ(cadtest::ReadFile(dir.path() / "mirror.db"), "kept");
+    EXPECT_EQ(zubtest::ReadFile(dir.path() / "mirror.db"), "kept");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "zub/platform/registry.h"
+#include "zub/text.h"
 
 namespace cadtest {
 namespace zp = zub::platform;
@@ -28,7 +29,9 @@ std::optional<std::wstring> Read(zp::RootKey root, const wchar_t* path, const wc
 
 }  // namespace
 
-RegistrySandbox::RegistrySandbox() : env_("ZUB_REGISTRY_DIR", dir_.path().string()) {}
+std::wstring RegistrySandbox::file(const std::string& name) const {
+    return zub::Utf8ToWide((path() / name).string());
+}
 
 void RegistrySandbox::Install(const std::wstring& version, const std::wstring& build,
                               const std::wstring& installDir) {

@@ -2,17 +2,16 @@
 // the values the connector writes.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
-#include "test_support.h"
+#include "zubtest/sandbox.h"
 
 namespace cadtest {
 
 class RegistrySandbox {
 public:
-    RegistrySandbox();
-
     // HKLM\SOFTWARE\PTC\Pro/ENGINEER\<version>\<build> with "InstallDir".
     void Install(const std::wstring& version, const std::wstring& build,
                  const std::wstring& installDir);
@@ -23,11 +22,12 @@ public:
     // The machine hive refuses writes from now on.
     void LockMachineHive();
 
-    const TempDir& dir() const { return dir_; }
+    // The sandbox folder, also for the test's model files.
+    const std::filesystem::path& path() const { return box_.path(); }
+    std::wstring file(const std::string& name) const;
 
 private:
-    TempDir dir_;
-    ScopedEnv env_;
+    zubtest::Sandbox box_{"cadlink"};
 };
 
 }  // namespace cadtest

@@ -5,6 +5,7 @@
 #include "cadlink/sqlite_db.h"
 #include "test_support.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
 
 namespace ZUBCAX {
 namespace {
@@ -86,7 +87,7 @@ TEST(CadTableDescription, MalformedOrMissingFileIsNotParsed) {
     EXPECT_EQ(TableDescription::Parse(""), nullptr);
     EXPECT_EQ(TableDescription::Load(L"/nonexistent/zh-cn/dd_2.xml"), nullptr);
     cadtest::TempDir dir;
-    cadtest::WriteFile(dir.path() / "dd.xml", Description("<tab name='a'/>"));
+    zubtest::WriteFile(dir.path() / "dd.xml", Description("<tab name='a'/>"));
     EXPECT_NE(TableDescription::Load(dir.file("dd.xml")), nullptr);
 }
 

@@ -1,11 +1,8 @@
 #include "test_support.h"
 
 #include <sqlite3.h>
-#include <stdlib.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 #include "zub/text.h"
@@ -13,45 +10,8 @@
 namespace cadtest {
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "cadlink-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
-}
-
 std::wstring TempDir::file(const std::string& name) const {
-    return zub::Utf8ToWide((path_ / name).string());
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (old_) {
-        setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-        unsetenv(name_.c_str());
-    }
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return zub::Utf8ToWide((path() / name).string());
 }
 
 namespace {

@@ -1,44 +1,22 @@
-// Helpers of the cadlink tests: temporary folders, a sandboxed registry, a
-// recording bridge command and a look into SQLite files.
+// Helpers of the cadlink tests: temporary folders, a recording bridge
+// command and a look into SQLite files.
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "cadlink/proe_command_base.h"
+#include "zubtest/tempdir.h"
 
 namespace cadtest {
 
-class TempDir {
+// A temporary folder that names its files as the connector takes them.
+class TempDir : public zubtest::TempDir {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
+    TempDir() : zubtest::TempDir("cadlink") {}
     std::wstring file(const std::string& name) const;
-
-private:
-    std::filesystem::path path_;
 };
-
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
-
-void WriteFile(const std::filesystem::path& path, const std::string& text);
-std::string ReadFile(const std::filesystem::path& path);
 
 // The "create table" texts of a SQLite file, by table name order.
 std::vector<std::string> TableSql(const std::filesystem::path& db);

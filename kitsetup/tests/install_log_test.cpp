@@ -1,14 +1,14 @@
 #include "kitsetup/install_log.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "kit_sandbox.h"
+#include "zubtest/scopedenv.h"
+#include "zubtest/tempdir.h"
 
 namespace kitsetup {
 namespace {
@@ -18,15 +18,12 @@ namespace fs = std::filesystem;
 class InstallLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kitsetup-log-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
         saved_ = InstallLog::Path();
         InstallLog::SetPath((dir_ / "installLog.log").string());
     }
     void TearDown() override {
         InstallLog::SetPath(saved_);
         InstallLog::SetDebug(false);
-        fs::remove_all(dir_);
     }
     std::vector<std::string> Lines() const {
         std::ifstream in(dir_ / "installLog.log");
@@ -34,7 +31,8 @@ protected:
         for (std::string l; std::getline(in, l);) lines.push_back(l);
         return lines;
     }
-    fs::path dir_;
+    zubtest::TempDir tmp_{"kitsetup-log"};
+    const fs::path dir_ = tmp_.path();
     std::string saved_;
 };
 
@@ -58,13 +56,10 @@ TEST_F(InstallLogTest, UnopenableFileDropsTheLine) {
 }
 
 TEST(InstallLogDefault, StartsBelowTheSandboxRoot) {
-    const char* old = std::getenv("ZUB_ROOT");
-    const std::string saved = old ? old : "";
-    setenv("ZUB_ROOT", "/sandbox/", 1);
+    zubtest::ScopedEnv env("ZUB_ROOT", "/sandbox/");
     EXPECT_EQ(InstallLog::DefaultPath(), "/sandbox/tmp/zub.log");
-    unsetenv("ZUB_ROOT");
+    env.Set("ZUB_ROOT", std::nullopt);
     EXPECT_EQ(InstallLog::DefaultPath(), "/tmp/zub.log");
-    if (old) setenv("ZUB_ROOT", saved.c_str(), 1);
 }
 
 }  // namespace

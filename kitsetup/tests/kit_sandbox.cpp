@@ -1,10 +1,7 @@
 #include "kit_sandbox.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "kitsetup/install_log.h"
@@ -16,15 +13,8 @@ namespace kitsetup::testing {
 namespace pf = zub::platform;
 
 void KitSandbox::SetUp() {
-    std::string pattern = (fs::temp_directory_path() / "kitsetup-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    for (const auto& d : {Root(), Payload() / "source", Bin(), dir_ / "registry"})
-        fs::create_directories(d);
-    SetEnv("ZUB_ROOT", Root().string());
-    SetEnv("ZUB_REGISTRY_DIR", (dir_ / "registry").string());
+    for (const auto& d : {Payload() / "source", Bin()}) fs::create_directories(d);
     SetEnv("ZUB_PRIVILEGED", std::nullopt);
-    SetEnv("XDG_CONFIG_HOME", (dir_ / "config").string());
     const char* path = std::getenv("PATH");
     SetEnv("PATH", Bin().string() + ":" + (path ? path : "/usr/bin:/bin"));
     savedCwd_ = fs::current_path();
@@ -38,27 +28,10 @@ void KitSandbox::TearDown() {
     fs::current_path(savedCwd_);
     InstallLog::SetPath(savedLog_);
     InstallLog::SetDebug(false);
-    for (const auto& [name, value] : savedEnv_) {
-        if (value) {
-            ::setenv(name.c_str(), value->c_str(), 1);
-        } else {
-            ::unsetenv(name.c_str());
-        }
-    }
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
 }
 
 void KitSandbox::SetEnv(const std::string& name, const std::optional<std::string>& value) {
-    if (!savedEnv_.count(name)) {
-        const char* old = std::getenv(name.c_str());
-        savedEnv_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-        ::unsetenv(name.c_str());
-    }
+    box_.SetEnv(name, value);
 }
 
 std::string KitSandbox::ScriptXml(const std::string& body, const std::string& general) {
@@ -80,19 +53,6 @@ void KitSandbox::WriteProgram(const fs::path& path, const std::string& body) con
     const fs::path p = path.is_absolute() ? path : Bin() / path;
     WriteFile(p, "#!/bin/sh\n" + body + "\n");
     fs::permissions(p, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
-}
-
-void KitSandbox::WriteFile(const fs::path& p, const std::string& content) {
-    fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-std::string KitSandbox::ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 void KitSandbox::Prepare(InstallerMgr& mgr, const std::wstring& modules) const {

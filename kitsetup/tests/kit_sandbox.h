@@ -5,15 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 
 #include "kitsetup/installer_mgr.h"
+#include "zubtest/files.h"
+#include "zubtest/sandbox.h"
 
 namespace kitsetup::testing {
 
 namespace fs = std::filesystem;
+using zubtest::ReadFile;
+using zubtest::WriteFile;
 
 // The message of a log line "YYYY-MM-DD HH:MM:SS: message", or nullopt when
 // the line does not start with such a stamp.
@@ -34,10 +37,10 @@ protected:
 
     void SetEnv(const std::string& name, const std::optional<std::string>& value);
 
-    fs::path Root() const { return dir_ / "root"; }
-    fs::path Payload() const { return dir_ / "payload"; }
-    fs::path Bin() const { return dir_ / "bin"; }
-    fs::path Dir() const { return dir_; }
+    fs::path Root() const { return box_.root(); }
+    fs::path Payload() const { return box_.path() / "payload"; }
+    fs::path Bin() const { return box_.path() / "bin"; }
+    fs::path Dir() const { return box_.path(); }
     // The default install directory of scripts made by ScriptXml.
     fs::path InstallDir() const { return Root() / "opt/zubco/vault"; }
 
@@ -48,9 +51,6 @@ protected:
     // A shell script on PATH (or at an explicit path), made executable.
     void WriteProgram(const fs::path& path, const std::string& body) const;
 
-    static void WriteFile(const fs::path& p, const std::string& content);
-    static std::string ReadFile(const fs::path& p);
-
     // A manager with the script loaded, defaults set and the given selection.
     void Prepare(InstallerMgr& mgr, const std::wstring& modules) const;
 
@@ -59,9 +59,8 @@ protected:
     std::string Snapshot() const;
 
 private:
-    fs::path dir_;
+    zubtest::Sandbox box_{"kitsetup-test"};
     fs::path savedCwd_;
-    std::map<std::string, std::optional<std::string>> savedEnv_;
     std::string savedLog_;
 };
 

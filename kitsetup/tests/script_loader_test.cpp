@@ -1,10 +1,11 @@
 #include "kitsetup/script_loader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "zubtest/tempdir.h"
 
 namespace kitsetup {
 namespace {
@@ -223,9 +224,8 @@ TEST(ScriptLoader, MalformedOrMissingFilesFailWithTheParseMessage) {
 }
 
 TEST(ScriptLoader, ReadsAFileInItsDeclaredEncoding) {
-    const fs::path dir = fs::temp_directory_path() / ("kitsetup-load-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    const fs::path file = dir / "install.xml";
+    const zubtest::TempDir dir("kitsetup-load");
+    const fs::path file = dir.path() / "install.xml";
     {
         std::ofstream out(file, std::ios::binary);
         // "产品" in GB2312.
@@ -237,7 +237,6 @@ TEST(ScriptLoader, ReadsAFileInItsDeclaredEncoding) {
     ErrorInfo e;
     EXPECT_EQ(LoadScriptFile(file.string(), s, e), 0);
     EXPECT_EQ(s.general.productName, L"产品");
-    fs::remove_all(dir);
 }
 
 }  // namespace

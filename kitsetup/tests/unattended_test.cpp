@@ -10,6 +10,7 @@
 #include "kitsetup/registry_helper.h"
 #include "zub/platform/registry.h"
 #include "zub/text.h"
+#include "zubtest/tempdir.h"
 
 namespace kitsetup::testing {
 namespace {
@@ -161,21 +162,8 @@ TEST_F(Unattended, FailedInstallExitsNonZeroAndCanBeUndone) {
 // This project's own deliverables, installed from kitsetup/payload.
 TEST_F(Unattended, RealPayload) {
     // A registration makes a few hundred flushed registry writes: keep them in memory.
-    struct ShmRegistry {
-        fs::path path;
-        ~ShmRegistry() {
-            std::error_code ec;
-            if (!path.empty()) fs::remove_all(path, ec);
-        }
-    } shm;
-    std::error_code ec;
-    if (fs::is_directory("/dev/shm", ec)) {
-        std::string pattern = "/dev/shm/kitsetup-registry-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            shm.path = pattern;
-            SetEnv("ZUB_REGISTRY_DIR", pattern);
-        }
-    }
+    const zubtest::TempDir registry("kitsetup-registry", zubtest::TempDir::Medium::Memory);
+    SetEnv("ZUB_REGISTRY_DIR", registry.str());
     fs::copy_file(KITSETUP_PAYLOAD_SCRIPT, Payload() / "install.xml",
                   fs::copy_options::overwrite_existing);
     fs::create_directories(Payload() / "source/bin");

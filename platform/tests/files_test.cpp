@@ -13,25 +13,26 @@
 #include <thread>
 #include <vector>
 
-#include "sandbox.h"
 #include "zub/platform/folders.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Sandbox;
+using zubtest::Sandbox;
 
 std::wstring W(const fs::path& p) { return Utf8ToWide(p.string()); }
 
 TEST(Folders, SpecialFoldersLieBelowTheSandbox) {
     Sandbox box;
     box.SetEnv("TMPDIR", "/var/tmp/");
-    Sandbox::WriteFile(box.Dir() / "home/.config/user-dirs.dirs",
+    zubtest::WriteFile(box.path() / "home/.config/user-dirs.dirs",
                        "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
-    const std::string root = box.Root().string();
-    const std::string home = (box.Dir() / "home").string();
+    const std::string root = box.root().string();
+    const std::string home = (box.path() / "home").string();
     struct Case {
         SpecialFolder folder;
         std::string expected;
@@ -56,8 +57,8 @@ TEST(Folders, SpecialFoldersLieBelowTheSandbox) {
     EXPECT_EQ(GetSpecialFolder(static_cast<SpecialFolder>(0x7777), path), kErrorInvalidParameter);
 
     // Without a sandbox and without user-dirs the plain folders come back.
-    box.UnsetEnv("ZUB_ROOT");
-    fs::remove(box.Dir() / "home/.config/user-dirs.dirs");
+    box.SetEnv("ZUB_ROOT", std::nullopt);
+    fs::remove(box.path() / "home/.config/user-dirs.dirs");
     ASSERT_EQ(GetSpecialFolder(SpecialFolder::ProgramFiles, path), kErrorSuccess);
     EXPECT_EQ(path, L"/opt");
     ASSERT_EQ(GetSpecialFolder(SpecialFolder::CommonDesktopDirectory, path), kErrorSuccess);
@@ -80,14 +81,14 @@ TEST(Folders, ThreadLocaleIsPerThreadAndSavesAndRestores) {
 
 TEST(Files, CreateDirectoryWithParentsReportsWhatTheInstallerChecks) {
     Sandbox box;
-    Sandbox::WriteFile(box.Dir() / "file", "x");
-    fs::create_directories(box.Dir() / "exists");
-    fs::create_directories(box.Dir() / "locked");
+    zubtest::WriteFile(box.path() / "file", "x");
+    fs::create_directories(box.path() / "exists");
+    fs::create_directories(box.path() / "locked");
     struct Case {
         std::string path;
         Error expected;
     };
-    const std::string d = box.Dir().string();
+    const std::string d = box.path().string();
     const Case cases[] = {
         {d + "/new/a/b/c", kErrorSuccess},
         {d + "/exists", kErrorAlreadyExists},
@@ -111,9 +112,10 @@ TEST(Files, CreateDirectoryWithParentsReportsWhatTheInstallerChecks) {
 
 TEST(Files, CopyFileOverwritesOrRefuses) {
     Sandbox box;
-    const fs::path d = box.Dir();
-    Sandbox::WriteFile(d / "src.txt", "new content");
-    Sandbox::WriteFile(d / "dst.txt", "old");
+    // A folder of its own, so the listing below sees only what the copies made.
+    const fs::path d = box.path() / "copies";
+    zubtest::WriteFile(d / "src.txt", "new content");
+    zubtest::WriteFile(d / "dst.txt", "old");
     fs::create_directories(d / "dir");
     struct Case {
         fs::path from;
@@ -136,7 +138,7 @@ TEST(Files, CopyFileOverwritesOrRefuses) {
         EXPECT_EQ(CopyFile(W(c.from), W(c.to), c.failIfExists), c.expected)
             << c.from << " -> " << c.to;
         if (!c.after.empty()) {
-            EXPECT_EQ(Sandbox::ReadFile(c.to), c.after) << c.to;
+            EXPECT_EQ(zubtest::ReadFile(c.to), c.after) << c.to;
         }
     }
     EXPECT_FALSE(fs::exists(d / "x.txt"));
@@ -149,8 +151,8 @@ TEST(Files, CopyFileOverwritesOrRefuses) {
 
 TEST(Files, CopyKeepsModeAndLastWriteTime) {
     Sandbox box;
-    const fs::path d = box.Dir();
-    Sandbox::WriteFile(d / "tool", "#!/bin/sh\n");
+    const fs::path d = box.path();
+    zubtest::WriteFile(d / "tool", "#!/bin/sh\n");
     chmod((d / "tool").c_str(), 0750);
     struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(utimes((d / "tool").c_str(), times), 0);
@@ -163,24 +165,24 @@ TEST(Files, CopyKeepsModeAndLastWriteTime) {
 
 TEST(Files, CopyFolderCopiesTheTreeAndMergesIntoAnExistingOne) {
     Sandbox box;
-    const fs::path d = box.Dir();
-    Sandbox::WriteFile(d / "src/a.txt", "a1");
-    Sandbox::WriteFile(d / "src/sub/deep/b.txt", "b1");
+    const fs::path d = box.path();
+    zubtest::WriteFile(d / "src/a.txt", "a1");
+    zubtest::WriteFile(d / "src/sub/deep/b.txt", "b1");
     fs::create_directories(d / "src/empty");
     ASSERT_EQ(CopyFolder(W(d / "src"), W(d / "out/plugins")), kErrorSuccess);
-    EXPECT_EQ(Sandbox::ReadFile(d / "out/plugins/a.txt"), "a1");
-    EXPECT_EQ(Sandbox::ReadFile(d / "out/plugins/sub/deep/b.txt"), "b1");
+    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/a.txt"), "a1");
+    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/sub/deep/b.txt"), "b1");
     EXPECT_TRUE(fs::is_directory(d / "out/plugins/empty"));
 
     // Again onto the existing copy: files are replaced, others kept.
-    Sandbox::WriteFile(d / "src/a.txt", "a2");
-    Sandbox::WriteFile(d / "out/plugins/mine.txt", "kept");
+    zubtest::WriteFile(d / "src/a.txt", "a2");
+    zubtest::WriteFile(d / "out/plugins/mine.txt", "kept");
     ASSERT_EQ(CopyFolder(W(d / "src"), W(d / "out/plugins")), kErrorSuccess);
-    EXPECT_EQ(Sandbox::ReadFile(d / "out/plugins/a.txt"), "a2");
-    EXPECT_EQ(Sandbox::ReadFile(d / "out/plugins/mine.txt"), "kept");
+    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/a.txt"), "a2");
+    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/mine.txt"), "kept");
     EXPECT_FALSE(fs::exists(d / "out/plugins/src"));
 
-    Sandbox::WriteFile(d / "plainfile", "x");
+    zubtest::WriteFile(d / "plainfile", "x");
     EXPECT_EQ(CopyFolder(W(d / "missing"), W(d / "o2")), kErrorFileNotFound);
     EXPECT_EQ(CopyFolder(W(d / "plainfile"), W(d / "o2")), kErrorDirectory);
     EXPECT_EQ(CopyFolder(W(d / "src"), W(d / "plainfile")), kErrorAlreadyExists);
@@ -189,10 +191,10 @@ TEST(Files, CopyFolderCopiesTheTreeAndMergesIntoAnExistingOne) {
 
 TEST(Files, CreationTimesCompareByBirthNotByLastWrite) {
     Sandbox box;
-    const fs::path d = box.Dir();
-    Sandbox::WriteFile(d / "older", "1");
+    const fs::path d = box.path();
+    zubtest::WriteFile(d / "older", "1");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    Sandbox::WriteFile(d / "newer", "2");
+    zubtest::WriteFile(d / "newer", "2");
     FileTime older, newer, again;
     ASSERT_EQ(GetFileCreationTime(W(d / "older"), older), kErrorSuccess);
     ASSERT_EQ(GetFileCreationTime(W(d / "newer"), newer), kErrorSuccess);
@@ -311,10 +313,10 @@ TEST(Files, FileVersionOfPeFilesAndZeroForOthers) {
         {"empty", "", 0},
     };
     for (const auto& c : cases) {
-        Sandbox::WriteFile(box.Dir() / c.name, c.content);
-        EXPECT_EQ(GetFileVersion(W(box.Dir() / c.name)), c.expected) << c.name;
+        zubtest::WriteFile(box.path() / c.name, c.content);
+        EXPECT_EQ(GetFileVersion(W(box.path() / c.name)), c.expected) << c.name;
     }
-    EXPECT_EQ(GetFileVersion(W(box.Dir() / "missing.dll")), 0u);
+    EXPECT_EQ(GetFileVersion(W(box.path() / "missing.dll")), 0u);
     EXPECT_EQ(GetFileVersion(W("/proc/self/exe")), 0u);
 }
 

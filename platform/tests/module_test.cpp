@@ -5,18 +5,19 @@
 #include <filesystem>
 #include <string>
 
-#include "sandbox.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::platform {
 namespace {
 
-using testing::Sandbox;
+using zubtest::Sandbox;
 
 const std::wstring kModule = Utf8ToWide(ZUB_TEST_MODULE);
 
 std::string DataFile(const char* name) {
-    return Sandbox::ReadFile(std::filesystem::path(ZUB_TEST_DATA) / name);
+    return zubtest::ReadFile(std::filesystem::path(ZUB_TEST_DATA) / name);
 }
 
 TEST(Module, LoadFindExportAndFree) {
@@ -34,15 +35,15 @@ TEST(Module, LoadFindExportAndFree) {
 
 TEST(Module, LoadFailuresCarryWindowsNumbers) {
     Sandbox box;
-    Sandbox::WriteFile(box.Dir() / "text.dll", "not a library");
+    zubtest::WriteFile(box.path() / "text.dll", "not a library");
     struct Case {
         std::wstring path;
         Error expected;
     };
     const Case cases[] = {
-        {Utf8ToWide((box.Dir() / "missing.so").string()), kErrorModNotFound},
-        {Utf8ToWide((box.Dir() / "text.dll").string()), kErrorBadExeFormat},
-        {Utf8ToWide(box.Dir().string()), kErrorAccessDenied},
+        {Utf8ToWide((box.path() / "missing.so").string()), kErrorModNotFound},
+        {Utf8ToWide((box.path() / "text.dll").string()), kErrorBadExeFormat},
+        {Utf8ToWide(box.path().string()), kErrorAccessDenied},
         {L"libno-such-library-anywhere.so", kErrorModNotFound},
         {L"", kErrorModNotFound},
     };

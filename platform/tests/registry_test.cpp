@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "sandbox.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::platform {
 namespace {
 
-using testing::Sandbox;
+using zubtest::Sandbox;
 
 class Registry : public ::testing::Test {
 protected:
@@ -284,7 +284,7 @@ TEST_F(Registry, ReadOnlyHiveRefusesWritesWithAccessDenied) {
             ASSERT_EQ(RegSetString(key, L"version", L"1"), kErrorSuccess);
         }
         Create(RootKey::CurrentUser, L"Software\\Mine");
-        auto target = c.folder ? local.RegistryDir() : local.RegistryDir() / "machine.sqlite3";
+        auto target = c.folder ? local.registry() : local.registry() / "machine.sqlite3";
         ASSERT_EQ(chmod(target.c_str(), c.folder ? 0555 : 0444), 0);
 
         RegKey read;
@@ -450,13 +450,13 @@ TEST_F(Registry, ThreadsShareAHive) {
 }
 
 TEST_F(Registry, HiveFilesFollowTheEnvironment) {
-    EXPECT_EQ(MachineHivePath(), (box.RegistryDir() / "machine.sqlite3").string());
-    EXPECT_EQ(UserHivePath(), (box.RegistryDir() / "user.sqlite3").string());
-    box.UnsetEnv("ZUB_REGISTRY_DIR");
+    EXPECT_EQ(MachineHivePath(), (box.registry() / "machine.sqlite3").string());
+    EXPECT_EQ(UserHivePath(), (box.registry() / "user.sqlite3").string());
+    box.SetEnv("ZUB_REGISTRY_DIR", std::nullopt);
     EXPECT_EQ(MachineHivePath(), "/var/lib/zub/registry/machine.sqlite3");
     box.SetEnv("XDG_DATA_HOME", "/data");
     EXPECT_EQ(UserHivePath(), "/data/zub/registry/user.sqlite3");
-    box.UnsetEnv("XDG_DATA_HOME");
+    box.SetEnv("XDG_DATA_HOME", std::nullopt);
     box.SetEnv("HOME", "/home/u");
     EXPECT_EQ(UserHivePath(), "/home/u/.local/share/zub/registry/user.sqlite3");
 }

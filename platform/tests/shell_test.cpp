@@ -7,7 +7,6 @@
 #include <string>
 #include <thread>
 
-#include "sandbox.h"
 #include "zub/platform/environment.h"
 #include "zub/platform/error.h"
 #include "zub/platform/privilege.h"
@@ -16,24 +15,26 @@
 #include "zub/platform/services.h"
 #include "zub/platform/shelllink.h"
 #include "zub/text.h"
+#include "zubtest/files.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Sandbox;
+using zubtest::Sandbox;
 
 std::wstring W(const fs::path& p) { return Utf8ToWide(p.string()); }
 
 void WriteScript(const fs::path& path, const std::string& body) {
-    Sandbox::WriteFile(path, "#!/bin/sh\n" + body + "\n");
+    zubtest::WriteFile(path, "#!/bin/sh\n" + body + "\n");
     chmod(path.c_str(), 0755);
 }
 
 class Shell : public ::testing::Test {
 protected:
     Shell() {
-        bin = box.Dir() / "bin";
+        bin = box.path() / "bin";
         fs::create_directories(bin);
         box.SetEnv("PATH", bin.string() + ":/usr/bin:/bin");
     }
@@ -44,11 +45,11 @@ protected:
 TEST_F(Shell, StartsProgramsWithArgumentsDirectoryAndExitCode) {
     WriteScript(bin / "zubtool",
                 "pwd > out.txt; for a in \"$@\"; do echo \"[$a]\" >> out.txt; done; exit 7");
-    fs::create_directories(box.Dir() / "work dir");
+    fs::create_directories(box.path() / "work dir");
     ShellExecuteInfo info;
     info.file = L"zubtool";
     info.parameters = L"plain \"with blanks\" a\\\"q";
-    info.directory = W(box.Dir() / "work dir");
+    info.directory = W(box.path() / "work dir");
     Process p;
     ASSERT_EQ(ShellExecute(info, p), kErrorSuccess);
     ASSERT_TRUE(p.IsValid());
@@ -56,8 +57,8 @@ TEST_F(Shell, StartsProgramsWithArgumentsDirectoryAndExitCode) {
     std::uint32_t code = 0;
     ASSERT_EQ(p.GetExitCode(code), kErrorSuccess);
     EXPECT_EQ(code, 7u);
-    EXPECT_EQ(Sandbox::ReadFile(box.Dir() / "work dir/out.txt"),
-              (box.Dir() / "work dir").string() + "\n[plain]\n[with blanks]\n[a\"q]\n");
+    EXPECT_EQ(zubtest::ReadFile(box.path() / "work dir/out.txt"),
+              (box.path() / "work dir").string() + "\n[plain]\n[with blanks]\n[a\"q]\n");
     // Waiting again on an ended process returns at once.
     EXPECT_EQ(p.Wait(0), kErrorSuccess);
 }
@@ -92,7 +93,7 @@ TEST_F(Shell, WaitsWithAndWithoutALimit) {
 }
 
 TEST_F(Shell, FailedStartsReportTheirErrorNumbers) {
-    Sandbox::WriteFile(bin / "garbage", "\x01\x02 not a program");
+    zubtest::WriteFile(bin / "garbage", "\x01\x02 not a program");
     chmod((bin / "garbage").c_str(), 0755);
     struct Case {
         std::wstring file;
@@ -102,11 +103,11 @@ TEST_F(Shell, FailedStartsReportTheirErrorNumbers) {
     };
     const Case cases[] = {
         {L"no-such-program-zub", L"open", L"", kErrorFileNotFound},
-        {W(box.Dir() / "missing/tool"), L"open", L"", kErrorPathNotFound},
-        {W(box.Dir() / "missing.exe"), L"", L"", kErrorFileNotFound},
+        {W(box.path() / "missing/tool"), L"open", L"", kErrorPathNotFound},
+        {W(box.path() / "missing.exe"), L"", L"", kErrorFileNotFound},
         {L"garbage", L"open", L"", kErrorBadExeFormat},
         {L"/bin/true", L"print", L"", kErrorNoAssociation},
-        {L"/bin/true", L"open", W(box.Dir() / "nowhere"), kErrorPathNotFound},
+        {L"/bin/true", L"open", W(box.path() / "nowhere"), kErrorPathNotFound},
         {L"", L"open", L"", kErrorFileNotFound},
     };
     for (const auto& c : cases) {
@@ -122,23 +123,23 @@ TEST_F(Shell, FailedStartsReportTheirErrorNumbers) {
 }
 
 TEST_F(Shell, DocumentsOpenThroughXdgOpen) {
-    Sandbox::WriteFile(box.Dir() / "docs/readme.txt", "hello");
+    zubtest::WriteFile(box.path() / "docs/readme.txt", "hello");
     ShellExecuteInfo info;
     info.file = L"readme.txt";
-    info.directory = W(box.Dir() / "docs");
+    info.directory = W(box.path() / "docs");
     Process p;
     EXPECT_EQ(ShellExecute(info, p), kErrorNoAssociation);
 
-    WriteScript(bin / "xdg-open", "echo \"$1\" > \"" + (box.Dir() / "opened").string() + "\"");
+    WriteScript(bin / "xdg-open", "echo \"$1\" > \"" + (box.path() / "opened").string() + "\"");
     ASSERT_EQ(ShellExecute(info, p), kErrorSuccess);
     ASSERT_EQ(p.Wait(kInfinite), kErrorSuccess);
-    EXPECT_EQ(Sandbox::ReadFile(box.Dir() / "opened"),
-              (box.Dir() / "docs/readme.txt").string() + "\n");
+    EXPECT_EQ(zubtest::ReadFile(box.path() / "opened"),
+              (box.path() / "docs/readme.txt").string() + "\n");
 }
 
 TEST_F(Shell, ProgramsAreFoundThroughPath) {
     WriteScript(bin / "zubfind", "true");
-    Sandbox::WriteFile(bin / "notexec", "x");
+    zubtest::WriteFile(bin / "notexec", "x");
     struct Case {
         std::wstring name;
         Error expected;
@@ -191,12 +192,12 @@ TEST_F(Shell, LinksAreDesktopEntriesThatReadBack) {
     link.iconPath = L"/opt/zub/vault.png";
     link.iconIndex = 2;
     link.workingDirectory = L"/opt/zub";
-    fs::path file = box.Dir() / "menu/Vault.lnk";
+    fs::path file = box.path() / "menu/Vault.lnk";
     EXPECT_EQ(WriteShellLink(link, W(file)), kErrorPathNotFound);
     fs::create_directories(file.parent_path());
     ASSERT_EQ(WriteShellLink(link, W(file)), kErrorSuccess);
 
-    std::string content = Sandbox::ReadFile(file);
+    std::string content = zubtest::ReadFile(file);
     for (const char* line : {"[Desktop Entry]\n", "Type=Application\n", "Name=Vault\n",
                              "Comment=Vault \xe4\xb8\xad\xe6\x96\x87\n",
                              "Exec=\"/opt/zub/bin/vault tool\" --store \"/srv/my store\" 100%%\n",
@@ -218,29 +219,29 @@ TEST_F(Shell, LinksAreDesktopEntriesThatReadBack) {
     ASSERT_EQ(WriteShellLink(plain, W(file)), kErrorSuccess);
     ASSERT_EQ(ReadShellLink(W(file), back), kErrorSuccess);
     EXPECT_EQ(back, plain);
-    EXPECT_EQ(Sandbox::ReadFile(file).find("Comment="), std::string::npos);
+    EXPECT_EQ(zubtest::ReadFile(file).find("Comment="), std::string::npos);
 }
 
 TEST_F(Shell, ForeignDesktopEntriesAndOtherFiles) {
-    Sandbox::WriteFile(
-        box.Dir() / "app.desktop",
+    zubtest::WriteFile(
+        box.path() / "app.desktop",
         "[Desktop Entry]\nType=Application\nName=App\nExec=\"/usr/bin/my app\" --x %%y\n"
         "Path=/tmp\n[Desktop Action New]\nExec=other\n");
     ShellLink link;
-    ASSERT_EQ(ReadShellLink(W(box.Dir() / "app.desktop"), link), kErrorSuccess);
+    ASSERT_EQ(ReadShellLink(W(box.path() / "app.desktop"), link), kErrorSuccess);
     EXPECT_EQ(link.target, L"/usr/bin/my app");
     EXPECT_EQ(link.arguments, L"--x %y");
     EXPECT_EQ(link.workingDirectory, L"/tmp");
-    Sandbox::WriteFile(box.Dir() / "notes.txt", "hello\n");
-    EXPECT_EQ(ReadShellLink(W(box.Dir() / "notes.txt"), link), kErrorInvalidData);
-    EXPECT_EQ(ReadShellLink(W(box.Dir() / "none.lnk"), link), kErrorFileNotFound);
+    zubtest::WriteFile(box.path() / "notes.txt", "hello\n");
+    EXPECT_EQ(ReadShellLink(W(box.path() / "notes.txt"), link), kErrorInvalidData);
+    EXPECT_EQ(ReadShellLink(W(box.path() / "none.lnk"), link), kErrorFileNotFound);
 }
 
 TEST_F(Shell, ServicesAreUnitsOrInitScriptsBelowTheRoot) {
-    Sandbox::WriteFile(box.Root() / "lib/systemd/system/zubd.service",
+    zubtest::WriteFile(box.root() / "lib/systemd/system/zubd.service",
                        "[Service]\nExecStart=/bin/true\n");
-    Sandbox::WriteFile(box.Root() / "etc/systemd/system/Spooler.service", "[Service]\n");
-    WriteScript(box.Root() / "etc/init.d/legacyd", "exit 0");
+    zubtest::WriteFile(box.root() / "etc/systemd/system/Spooler.service", "[Service]\n");
+    WriteScript(box.root() / "etc/init.d/legacyd", "exit 0");
     struct Case {
         const wchar_t* name;
         const char* privileged;
@@ -278,7 +279,7 @@ TEST_F(Shell, ServicesAreUnitsOrInitScriptsBelowTheRoot) {
     box.SetEnv("ZUB_PRIVILEGED", "1");
     EXPECT_EQ(OpenServiceManager(kScManagerAllAccess, scm), kErrorSuccess);
     // Outside the sandbox's root the unit is not seen.
-    box.SetEnv("ZUB_ROOT", (box.Dir() / "elsewhere").string());
+    box.SetEnv("ZUB_ROOT", (box.path() / "elsewhere").string());
     EXPECT_EQ(OpenService(scm, L"zubd", kServiceQueryStatus, service), kErrorServiceDoesNotExist);
 }
 
@@ -302,7 +303,7 @@ TEST_F(Shell, RebootOnlyWhenPrivilegedAndNeverForReal) {
     // The default handler in a sandbox only leaves a mark.
     SetRebootHandler(nullptr);
     EXPECT_EQ(RequestReboot(), kErrorSuccess);
-    EXPECT_TRUE(fs::exists(box.Root() / "tmp/reboot-requested"));
+    EXPECT_TRUE(fs::exists(box.root() / "tmp/reboot-requested"));
     SetRebootHandler(previous);
 }
 
@@ -317,8 +318,8 @@ TEST_F(Shell, UserEnvironmentVariablesPersist) {
     EXPECT_EQ(read, value);
     ASSERT_EQ(GetEnvironmentVariable(name, read), kErrorSuccess);
     EXPECT_EQ(read, value);
-    box.UnsetEnv("PRO_COMM_MSG_EXE");
-    box.UnsetEnv("QUOTED");
+    box.SetEnv("PRO_COMM_MSG_EXE", std::nullopt);
+    box.SetEnv("QUOTED", std::nullopt);
 
     // Where a later process finds it: the registry and environment.d.
     RegKey key;
@@ -326,8 +327,8 @@ TEST_F(Shell, UserEnvironmentVariablesPersist) {
     std::wstring stored;
     ASSERT_EQ(RegGetString(key, name, stored), kErrorSuccess);
     EXPECT_EQ(stored, value);
-    std::string conf = Sandbox::ReadFile(
-        box.Root() / (box.Dir() / "home/.config/environment.d/50-zub.conf").relative_path());
+    std::string conf = zubtest::ReadFile(
+        box.root() / (box.path() / "home/.config/environment.d/50-zub.conf").relative_path());
     EXPECT_NE(conf.find("PRO_COMM_MSG_EXE='/opt/ptc/Wildfire 4.0/i486_nt/obj/pro_comm_msg.exe'\n"),
               std::string::npos)
         << conf;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include "proebridge4/proe_asyn_command.h"
 #include "proebridge4/proe_asyn_connector.h"
 #include "zub/text.h"
+#include "zubtest/tempdir.h"
 
 namespace ZUBPROE4 {
 namespace {
@@ -17,17 +17,12 @@ namespace fs = std::filesystem;
 class StandIn : public ::testing::Test {
 protected:
     StandIn() {
-        std::string pattern = (fs::temp_directory_path() / "standin-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-        dir = pattern;
         ResetStandIn();
         ZUBPROE2::ResetStandIn();
     }
     ~StandIn() override {
         ResetStandIn();
         ZUBPROE2::ResetStandIn();
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
     std::wstring File(const std::string& name, const std::string& text) {
         std::ofstream(dir / name, std::ios::binary) << text;
@@ -64,7 +59,8 @@ protected:
     }
     std::wstring Db() const { return zub::Utf8ToWide((dir / "m.db").string()); }
 
-    fs::path dir;
+    zubtest::TempDir tmp{"standin"};
+    const fs::path dir = tmp.path();
     ProeAsynCommand command;
 };
 

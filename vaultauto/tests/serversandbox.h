@@ -8,46 +8,14 @@
 #include <zub/platform/registry.h>
 #include <zub/text.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "zubtest/tempdir.h"
+#include "zubtest/sandbox.h"
 
 namespace vaultauto_test {
-
-// A registry folder in memory where there is one: every registry write is
-// flushed to disk, and a registration makes a few hundred of them.
-class ScratchRegistry {
-public:
-    ScratchRegistry() {
-        std::error_code ec;
-        if (std::filesystem::is_directory("/dev/shm", ec)) {
-            std::string pattern = "/dev/shm/vaultauto-registry-XXXXXX";
-            if (mkdtemp(pattern.data())) {
-                path_ = pattern;
-                return;
-            }
-        }
-        fallback_.emplace("vaultauto-registry");
-        path_ = fallback_->str();
-    }
-    ~ScratchRegistry() {
-        if (fallback_) return;
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchRegistry(const ScratchRegistry&) = delete;
-    ScratchRegistry& operator=(const ScratchRegistry&) = delete;
-    const std::string& str() const { return path_; }
-
-private:
-    std::string path_;
-    std::optional<zubtest::TempDir> fallback_;
-};
 
 namespace plat = zub::platform;
 
@@ -94,9 +62,8 @@ inline bool KeyExists(const std::wstring& path) {
 class ServerSandbox : public ::testing::Test {
 protected:
     void SetUp() override {
-        registry_.emplace();
-        if (const char* old = std::getenv("ZUB_REGISTRY_DIR")) oldRegistry_ = old;
-        setenv("ZUB_REGISTRY_DIR", registry_->str().c_str(), 1);
+        // Every registry write is flushed, and a registration makes a few hundred.
+        box_.emplace("vaultauto", zubtest::TempDir::Medium::Memory);
         ASSERT_EQ(plat::LoadLibrary(ModulePath(), module_), 0u);
         ASSERT_EQ(Entry("DllRegisterServer", registerServer_), 0u);
         ASSERT_EQ(Entry("DllUnregisterServer", unregisterServer_), 0u);
@@ -105,11 +72,7 @@ protected:
     }
     void TearDown() override {
         module_.Free();
-        if (oldRegistry_)
-            setenv("ZUB_REGISTRY_DIR", oldRegistry_->c_str(), 1);
-        else
-            unsetenv("ZUB_REGISTRY_DIR");
-        registry_.reset();
+        box_.reset();
     }
 
     static std::wstring ModulePath() { return zub::Utf8ToWide(VAULTAUTO_MODULE); }
@@ -130,8 +93,7 @@ protected:
     plat::Library module_;
 
 private:
-    std::optional<ScratchRegistry> registry_;
-    std::optional<std::string> oldRegistry_;
+    std::optional<zubtest::Sandbox> box_;
 };
 
 }  // namespace vaultauto_test

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <new>
+#include <stdexcept>
 #include <thread>
 #include <tuple>
 
@@ -66,6 +68,14 @@ public:
     }
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override {
         Note(L"renameFolder " + oldPath + L" " + newPath);
+    }
+    std::vector<NFS::NfsEntry> listFolder(const std::wstring& dir) override {
+        Note(L"listFolder " + dir);
+        return {};
+    }
+    std::vector<NFS::NfsDebris> debris(const std::wstring& dir, bool remove) override {
+        Note((remove ? L"removeDebris " : L"listDebris ") + dir);
+        return {};
     }
 
 private:
@@ -247,6 +257,35 @@ TEST_F(CommandTest, BackendExceptionsBecomeNumbersAndTexts) {
         journal->fault = c.fault;
         EXPECT_EQ(cmd->copy(L"rec:x", 1, L"D:\\a", L"D:\\b"), c.number);
         EXPECT_EQ(LastError(), Error(c.number, c.text));
+    }
+
+    // Every operation that reports a status keeps to the same rule.
+    const std::wstring s = L"rec:x";
+    std::vector<NFS::NfsEntry> entries;
+    std::vector<NFS::NfsDebris> debris;
+    const std::vector<std::pair<std::wstring, std::function<int()>>> operations = {
+        {L"mk", [&] { return cmd->mk(s, 1, L"D:\\a", false); }},
+        {L"rm", [&] { return cmd->rm(s, 1, L"D:\\a"); }},
+        {L"delFile", [&] { return cmd->delFile(s, 1, L"D:\\a"); }},
+        {L"upload", [&] { return cmd->upload(s, 1, L"/l", L"D:\\a", count, false); }},
+        {L"download", [&] { return cmd->download(s, 1, L"D:\\a", L"/l", L"n", count, false); }},
+        {L"downLoadFolder",
+         [&] { return cmd->downLoadFolder(s, 1, L"D:\\a", L"/l", count, false); }},
+        {L"copy", [&] { return cmd->copy(s, 1, L"D:\\a", L"D:\\b"); }},
+        {L"copyFolder", [&] { return cmd->copyFolder(s, 1, L"D:\\a", L"D:\\b"); }},
+        {L"renameFile", [&] { return cmd->renameFile(s, 1, L"D:\\a", L"D:\\b"); }},
+        {L"renameFolder", [&] { return cmd->renameFolder(s, 1, L"D:\\a", L"D:\\b"); }},
+        {L"listFolder", [&] { return cmd->listFolder(s, 1, L"D:\\a", entries); }},
+        {L"listDebris", [&] { return cmd->listDebris(s, 1, L"D:\\a", debris); }},
+        {L"removeDebris", [&] { return cmd->removeDebris(s, 1, L"D:\\a", debris); }},
+    };
+    journal->fault = [] { throw std::runtime_error("broken"); };
+    for (const auto& [name, run] : operations) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        int status = 0;
+        EXPECT_NO_THROW(status = run());
+        EXPECT_EQ(status, NFS::NFS_E_INTERNAL);
+        EXPECT_EQ(LastError(), Error(NFS::NFS_E_INTERNAL, name + L": \"D:\\a\": broken"));
     }
 }
 

@@ -12,29 +12,17 @@
 #include <stdexcept>
 
 #include "zub/text.h"
+#include "zubtest/files.h"
 
 namespace vaultfs_test {
 
 namespace fs = std::filesystem;
 
-TestTree::TestTree() {
-    std::string pattern = (fs::temp_directory_path() / "vaultfs-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    // Canonical, so paths compare equal to what the backend resolves.
-    path_ = fs::canonical(pattern);
-}
-
-TestTree::~TestTree() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
+// Canonical, so paths compare equal to what the backend resolves.
+TestTree::TestTree() : dir_("vaultfs-test"), path_(fs::canonical(dir_.path())) {}
 
 void TestTree::Write(const fs::path& relative, const std::string& content) const {
-    const fs::path file = path_ / relative;
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << content;
-    if (!out) throw std::runtime_error("cannot write " + file.string());
+    zubtest::WriteFile(path_ / relative, content);
 }
 
 std::string TestTree::Read(const fs::path& relative) const {

@@ -1,4 +1,5 @@
-// A temporary folder for one test, removed with everything in it.
+// A temporary folder for one test, removed with everything in it, and
+// helpers for the files the tests move.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "zubtest/tempdir.h"
+
 namespace vaultfs_test {
 
 class TestTree {
@@ -14,7 +17,6 @@ public:
     TestTree();
     TestTree(const TestTree&) = delete;
     TestTree& operator=(const TestTree&) = delete;
-    ~TestTree();
 
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::filesystem::path& relative) const {
@@ -28,6 +30,7 @@ public:
     std::vector<std::string> List(const std::filesystem::path& relative = {}) const;
 
 private:
+    zubtest::TempDir dir_;
     std::filesystem::path path_;
 };
 

@@ -1,13 +1,10 @@
 // Arbitrary table lists through the whole refresh: it never crashes, and the
 // file holds only mirror tables of names that were asked for.
 #include <sqlite3.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -16,6 +13,7 @@
 #include "cadlink/proe_command.h"
 #include "command_text.h"
 #include "zub/text.h"
+#include "zubtest/tempdir.h"
 
 namespace {
 
@@ -44,20 +42,15 @@ const char kDescription[] =
     "</tabs></dd>";
 
 struct Fixture {
-    std::string dir;
+    zubtest::TempDir tmp{"cadlink-fuzz"};
+    std::string dir = tmp.str();
     std::unique_ptr<ZUBCAX::ProeCommand> command;
 
     Fixture() {
-        char pattern[] = "/tmp/cadlink-fuzz-XXXXXX";
-        dir = mkdtemp(pattern);
         std::ofstream(dir + "/dd_2.xml") << kDescription;
         command = std::make_unique<ZUBCAX::ProeCommand>(ZUBCAX::ConnectContext{},
                                                         std::make_unique<NullBridge>(),
                                                         zub::Utf8ToWide(dir + "/dd_2.xml"));
-    }
-    ~Fixture() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
     }
 };
 

@@ -15,7 +15,7 @@ if ! "$clang" -fsanitize=fuzzer "$probe" -o "$out/probe" 2>/dev/null; then
 fi
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$src/cadlink/include" -I"$src/cadlink/src" -I"$src/shared/include"
-       -I"$src/platform/include"
+       -I"$src/platform/include" -I"$src/testsupport/include"
        $(pkg-config --cflags libxml-2.0 sqlite3))
 libs=($(pkg-config --libs libxml-2.0 sqlite3) -ldl)
 common=("$src/cadlink/src/table_description.cpp" "$src/cadlink/src/sqlite_db.cpp"
@@ -25,7 +25,8 @@ for target in description refresh; do
   bin="$out/fuzz_$target"
   sources=("$here/fuzz_$target.cpp" "${common[@]}")
   [ "$target" = refresh ] && sources+=("$src/cadlink/src/proe_command.cpp"
-                                      "$src/platform/src/module.cpp" "$src/platform/src/error.cpp")
+                                      "$src/platform/src/module.cpp" "$src/platform/src/error.cpp"
+                                      "$src/testsupport/src/tempdir.cpp")
   stale=0
   [ -x "$bin" ] || stale=1
   for f in "${sources[@]}" "$src"/cadlink/include/cadlink/*.h "$src"/cadlink/src/*.h; do

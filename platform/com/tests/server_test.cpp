@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
+
+#include "zubtest/sandbox.h"
 
 using namespace zub::com;
 namespace plat = zub::platform;
@@ -67,12 +67,6 @@ std::map<std::wstring, std::wstring> DumpClassesRoot() {
 class Server : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/zubcom-test-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        const char* old = std::getenv("ZUB_REGISTRY_DIR");
-        if (old) oldDir_ = old, hadOld_ = true;
-        setenv("ZUB_REGISTRY_DIR", dir_.c_str(), 1);
         ASSERT_EQ(plat::LoadLibrary(kServer, lib_), 0u);
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
     }
@@ -80,11 +74,6 @@ protected:
         CoUninitialize();
         CoFreeUnusedLibraries();
         lib_.Free();
-        if (hadOld_)
-            setenv("ZUB_REGISTRY_DIR", oldDir_.c_str(), 1);
-        else
-            unsetenv("ZUB_REGISTRY_DIR");
-        std::filesystem::remove_all(dir_);
     }
     HRESULT Entry(const char* name) {
         void* fn = nullptr;
@@ -92,8 +81,7 @@ protected:
         return reinterpret_cast<DllRegisterServerFn>(fn)();
     }
 
-    std::string dir_, oldDir_;
-    bool hadOld_ = false;
+    zubtest::Sandbox box_{"zubcom-test"};
     plat::Library lib_;
 };
 

@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "zubtest/files.h"
 
 extern char** environ;
 
@@ -27,16 +27,12 @@ std::string ErrorLine(long number, const std::string& text) {
 }
 
 void VaultCli::SetUp() {
-    std::string pattern = (fs::temp_directory_path() / "vault-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    ws_ = fs::path(pattern);
+    dir_.emplace("vault-test");
+    ws_ = dir_->path();
     store_ = ws_ / "store";
 }
 
-void VaultCli::TearDown() {
-    std::error_code ec;
-    fs::remove_all(ws_, ec);
-}
+void VaultCli::TearDown() { dir_.reset(); }
 
 RunResult VaultCli::Run(const std::vector<std::string>& args,
                         const std::map<std::string, std::string>& env,
@@ -137,15 +133,7 @@ void VaultCli::InitWithUsers() {
 }
 
 void VaultCli::WriteFile(const std::string& relative, const std::string& content) const {
-    const fs::path path = ws_ / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream f(path, std::ios::binary);
-    f << content;
+    zubtest::WriteFile(ws_ / relative, content);
 }
 
-std::string VaultCli::ReadFile(const fs::path& path) const {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+std::string VaultCli::ReadFile(const fs::path& path) const { return zubtest::ReadFile(path); }

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "zubtest/tempdir.h"
+
 struct RunResult {
     int code = -1;
     std::string out;
@@ -59,6 +61,9 @@ protected:
 
     std::filesystem::path ws_;
     std::filesystem::path store_;
+
+private:
+    std::optional<zubtest::TempDir> dir_;
 };
 
 // The expected error line for a failure.

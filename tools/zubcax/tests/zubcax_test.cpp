@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +7,7 @@
 #include "proebridge4/proe_asyn_command.h"
 #include "zub/platform/registry.h"
 #include "zubcaxapp.h"
+#include "zubtest/sandbox.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -15,24 +15,8 @@ namespace zp = zub::platform;
 
 class Zubcax : public ::testing::Test {
 protected:
-    Zubcax() {
-        std::string pattern = (fs::temp_directory_path() / "zubcax-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-        dir = pattern;
-        if (const char* old = getenv("ZUB_REGISTRY_DIR")) oldRegistry = old;
-        setenv("ZUB_REGISTRY_DIR", dir.c_str(), 1);
-        ZUBPROE4::ResetStandIn();
-    }
-    ~Zubcax() override {
-        if (oldRegistry.empty()) {
-            unsetenv("ZUB_REGISTRY_DIR");
-        } else {
-            setenv("ZUB_REGISTRY_DIR", oldRegistry.c_str(), 1);
-        }
-        ZUBPROE4::ResetStandIn();
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
+    Zubcax() { ZUBPROE4::ResetStandIn(); }
+    ~Zubcax() override { ZUBPROE4::ResetStandIn(); }
 
     void Install(const std::wstring& version, const std::wstring& installDir) {
         zp::RegKey key;
@@ -52,8 +36,8 @@ protected:
         return zubcax::Run(static_cast<int>(argv.size()), argv.data(), out, err);
     }
 
-    fs::path dir;
-    std::string oldRegistry;
+    zubtest::Sandbox box{"zubcax"};
+    const fs::path dir = box.path();
     std::ostringstream out;
     std::ostringstream err;
 };

@@ -2,20 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+
+#include "zubtest/sandbox.h"
 
 namespace {
 
 class Zubcom : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char tmpl[] = "/tmp/zubcom-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        setenv("ZUB_REGISTRY_DIR", dir_.c_str(), 1);
+        box_.emplace("zubcom-cli");
+        dir_ = box_->path().string();
         std::ostringstream out, err;
         ASSERT_EQ(zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0)
             << out.str() << err.str();
@@ -23,8 +23,7 @@ protected:
     static void TearDownTestSuite() {
         std::ostringstream out, err;
         zubcom::Run({"unregister", ZUB_TEST_SERVER}, out, err);
-        unsetenv("ZUB_REGISTRY_DIR");
-        std::filesystem::remove_all(dir_);
+        box_.reset();
     }
 
     int Run(std::vector<std::string> args) {
@@ -38,10 +37,11 @@ protected:
         return Run({"run", path});
     }
 
-    static std::string dir_;
+    // One registration serves the whole suite.
+    static inline std::optional<zubtest::Sandbox> box_;
+    static inline std::string dir_;
     std::ostringstream out_, err_;
 };
-std::string Zubcom::dir_;
 
 TEST_F(Zubcom, CallPrintsResultAndStatus) {
     EXPECT_EQ(Run({"call", "ZubTest.ZubCalc", "Add", "40", "2"}), 0);

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "sandbox.h"
 #include "zub/text.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::zubreg {
 namespace {
 
 using namespace platform;
-using platform::testing::Sandbox;
+using zubtest::Sandbox;
 
 RegKey Create(const std::wstring& path) {
     RegKey key;

@@ -4,14 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "sandbox.h"
 #include "zub/platform/registry.h"
 #include "zubregapp.h"
+#include "zubtest/files.h"
+#include "zubtest/sandbox.h"
 
 namespace zub::zubreg {
 namespace {
 
-using platform::testing::Sandbox;
+using zubtest::Sandbox;
 
 struct Outcome {
     int status;
@@ -97,7 +98,7 @@ TEST(ZubregCli, FailuresNameTheErrorAndItsNumber) {
         {{"write", "HKCU\\A", "v", "4294967296", "-t", "REG_DWORD"}, 1, "(87)"},
         {{"write", "HKCU\\A", "v", "1", "-t", "REG_WHATEVER"}, 1, "unknown type"},
         {{"delete", "HKLM"}, 1, "(5)"},
-        {{"import", (box.Dir() / "missing.reg").string()}, 1, "(2)"},
+        {{"import", (box.path() / "missing.reg").string()}, 1, "(2)"},
         {{"frobnicate"}, 2, ""},
         {{"read"}, 2, ""},
     };
@@ -113,10 +114,10 @@ TEST(ZubregCli, ExportAndImportFilesRoundTrip) {
     ASSERT_EQ(
         Zubreg({"write", "HKCU\\Software\\Cad\\CaxVer", "Pro/Engineer", "Wildfire 4.0"}).status, 0);
     ASSERT_EQ(Zubreg({"write", "HKCU\\Software\\Cad", "flags", "7", "-t", "REG_DWORD"}).status, 0);
-    const std::string file = (box.Dir() / "cad.reg").string();
+    const std::string file = (box.path() / "cad.reg").string();
     ASSERT_EQ(Zubreg({"export", "HKCU\\Software\\Cad", file}).status, 0);
     Outcome toOut = Zubreg({"export", "HKCU\\Software\\Cad"});
-    EXPECT_EQ(toOut.out, Sandbox::ReadFile(file));
+    EXPECT_EQ(toOut.out, zubtest::ReadFile(file));
     EXPECT_NE(toOut.out.find("\"Pro/Engineer\"=\"Wildfire 4.0\""), std::string::npos);
 
     ASSERT_EQ(Zubreg({"delete", "HKCU\\Software\\Cad"}).status, 0);
@@ -127,9 +128,9 @@ TEST(ZubregCli, ExportAndImportFilesRoundTrip) {
               "Wildfire 4.0\n");
     EXPECT_EQ(Zubreg({"export", "HKCU\\Software\\Cad"}).out, toOut.out);
 
-    Sandbox::WriteFile(box.Dir() / "bad.reg",
+    zubtest::WriteFile(box.path() / "bad.reg",
                        "Windows Registry Editor Version 5.00\n\n[HKCU\\X]\n\"v\"=oops\n");
-    Outcome bad = Zubreg({"import", (box.Dir() / "bad.reg").string()});
+    Outcome bad = Zubreg({"import", (box.path() / "bad.reg").string()});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("bad.reg:4:"), std::string::npos) << bad.err;
 }

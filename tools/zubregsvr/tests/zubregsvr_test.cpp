@@ -5,12 +5,9 @@
 #include <zub/platform/registry.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
 #include <string>
 
-#include "zubtest/tempdir.h"
+#include "zubtest/sandbox.h"
 
 namespace {
 
@@ -25,29 +22,6 @@ struct Outcome {
 
 class Zubregsvr : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // In memory where possible: every registry write is flushed to disk.
-        std::string pattern = "/dev/shm/zubregsvr-registry-XXXXXX";
-        if (mkdtemp(pattern.data())) {
-            shm_ = pattern;
-            dir_ = pattern;
-        } else {
-            registry_.emplace("zubregsvr-registry");
-            dir_ = registry_->str();
-        }
-        if (const char* old = std::getenv("ZUB_REGISTRY_DIR")) old_ = old;
-        setenv("ZUB_REGISTRY_DIR", dir_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (!shm_.empty()) {
-            std::error_code ec;
-            std::filesystem::remove_all(shm_, ec);
-        }
-        if (old_)
-            setenv("ZUB_REGISTRY_DIR", old_->c_str(), 1);
-        else
-            unsetenv("ZUB_REGISTRY_DIR");
-    }
     static Outcome Run(const std::string& args) {
         Outcome o;
         const std::string command = std::string("'") + ZUBREGSVR_BINARY + "' " + args + " 2>&1";
@@ -61,10 +35,8 @@ protected:
     }
     static bool Registered() { return plat::RegKeyExists(plat::RootKey::ClassesRoot, kCoDocKey); }
 
-    std::optional<zubtest::TempDir> registry_;
-    std::string shm_;
-    std::string dir_;
-    std::optional<std::string> old_;
+    // In memory: every registry write is flushed to disk.
+    zubtest::Sandbox box_{"zubregsvr", zubtest::TempDir::Medium::Memory};
 };
 
 TEST_F(Zubregsvr, RegistersAndUnregistersAServer) {
@@ -89,7 +61,7 @@ TEST_F(Zubregsvr, FailuresEndWithAStatusAndAReason) {
     EXPECT_EQ(none.status, 2);
     EXPECT_NE(none.output.find("usage"), std::string::npos);
 
-    Outcome missing = Run("'" + dir_ + "/no-such-module.so'");
+    Outcome missing = Run("'" + box_.path().string() + "/no-such-module.so'");
     EXPECT_EQ(missing.status, 3);
     EXPECT_NE(missing.output.find("cannot load"), std::string::npos);
     EXPECT_FALSE(Registered());
