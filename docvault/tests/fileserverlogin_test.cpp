@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
-#include "dbcore/embeddedstore.h"
 #include "recording_db.h"
 #include "recording_nfs.h"
 #include "recording_nfs_backend.h"
 #include "tempdir.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "vaultschema/productstore.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ TEST_F(FileServerLoginTest, EmptySysInfoChangesNothing) {
 TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
     testsupport::TempDir dir;
     std::wstring error;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.str(), "QVData", error), 0) << error;
+    ASSERT_EQ(vaultschema::ProductStore::Create(dir.str(), "QVData", error), 0) << error;
 
     // Read the password independently of the code under test.
     const std::wstring server = L"sqlite:" + dir.wstr();

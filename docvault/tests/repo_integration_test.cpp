@@ -26,6 +26,7 @@
 #include "docvault/docrepos.h"
 #include "docvault/fileserverlogin.h"
 #include "docvault/versionstra.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 
 namespace {
@@ -48,7 +49,7 @@ protected:
         fs::create_directories(rootA_);
         fs::create_directories(rootB_);
         std::wstring error;
-        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(storeDir_, "QVData", error), 0)
+        ASSERT_EQ(vaultschema::ProductStore::Create(storeDir_, "QVData", error), 0)
             << std::string(error.begin(), error.end());
         locator_ = ZUBDB::EmbeddedLocator(storeDir_);
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
