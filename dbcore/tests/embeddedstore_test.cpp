@@ -47,7 +47,8 @@ std::unique_ptr<CDBRecordset> Query(CDBAccessor& db, const std::wstring& sql) {
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_EQ(db.ExecuteSql(rs, sql, Params(), L"", 0, 0), 0)
         << zub::WideToUtf8(db.errDescription());
-    return rs;
+    // Empty rather than null, so a failed query fails its checks, not the run.
+    return rs ? std::move(rs) : std::make_unique<CDBRecordset>();
 }
 
 std::unique_ptr<CDBAccessor> OpenShop(const std::string& dir, const wchar_t* db) {

@@ -48,7 +48,8 @@ inline std::unique_ptr<ZUBDB::CDBRecordset> Query(
     const ZUBDB::QVParams& p = ZUBDB::QVParams(false)) {
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     EXPECT_EQ(db.ExecuteSql(rs, sql, p, L"", 0, 0), 0) << zub::WideToUtf8(db.errDescription());
-    return rs;
+    // Empty rather than null, so a failed query fails its checks, not the run.
+    return rs ? std::move(rs) : std::make_unique<ZUBDB::CDBRecordset>();
 }
 
 inline void Add(ZUBDB::QVParams& p, const std::wstring& column, long long value) {
