@@ -10,6 +10,7 @@
 #include "docvault/bo.h"
 #include "docvault/docrepo.h"
 #include "filemaker.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -30,7 +31,8 @@ double OleNow() {
 
 void BenchStore::Create(const fs::path& dir) {
     std::wstring error;
-    if (ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error) != 0)
+    if (vaultschema::ProductStore::Create(dir.string(),
+                                          vaultschema::ProductStore::kDefaultProductDb, error) != 0)
         throw std::runtime_error("cannot create the store in " + dir.string() + ": " + Utf8(error));
     fs::create_directories(dir / "files");
 }

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "dbcore/sqliteaccessor.h"
+#include "embeddedbackend.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -16,24 +16,6 @@ thread_local std::wstring tLastError;
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return s;
-}
-
-// "sqlite:DIR": database `db` is the file DIR/db.sqlite3.
-std::unique_ptr<CDBAccessor> OpenEmbedded(const QVSvrInfo& server, const std::wstring& /*token*/) {
-    const std::wstring& text = server.server();
-    std::wstring dir = text.substr(text.find(L':') + 1);
-    const std::wstring& db = server.database();
-    if (dir.empty()) throw std::invalid_argument("the server text \"sqlite:\" names no directory");
-    if (db.empty())
-        throw std::invalid_argument("no database name given for " + zub::WideToUtf8(text));
-    // The name picks a file in DIR and must not lead out of it.
-    if (db.find_first_of(L"/\\") != std::wstring::npos || db == L"." || db == L"..")
-        throw std::invalid_argument("database name \"" + zub::WideToUtf8(db) +
-                                    "\" is not a plain name");
-    std::string path = zub::WideToUtf8(dir);
-    if (path.back() != '/') path += '/';
-    path += zub::WideToUtf8(db) + ".sqlite3";
-    return std::make_unique<SqliteAccessor>(path);
 }
 
 }  // namespace
@@ -49,7 +31,7 @@ CDBAccessorCreator& CDBAccessorCreator::instance() {
 }
 
 CDBAccessorCreator::CDBAccessorCreator() : impl_(std::make_shared<Impl>()) {
-    impl_->backends[L"sqlite"] = &OpenEmbedded;
+    impl_->backends[L"sqlite"] = EmbeddedBackend(L"sqlite");
 }
 
 std::unique_ptr<CDBAccessor> CDBAccessorCreator::CreateAccessor(const QVSvrInfo& server,
@@ -85,7 +67,7 @@ std::unique_ptr<CDBAccessor> CDBAccessorCreator::CreateAccessor(const std::wstri
         return nullptr;
     }
     try {
-        return std::make_unique<SqliteAccessor>(zub::WideToUtf8(local));
+        return OpenEmbeddedFile(zub::WideToUtf8(local));
     } catch (const std::exception& e) {
         tLastError = zub::Utf8ToWide(e.what());
         return nullptr;

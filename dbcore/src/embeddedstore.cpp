@@ -10,15 +10,11 @@
 #include <system_error>
 
 #include "dbcore/sqliteerror.h"
-#include "schemasql.h"
 #include "sqlitedb.h"
-#include "sqlitestatement.h"
+#include "sqlitedbsession.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
-
-const char* const kDefaultProductDb = "QVData";
-const char* const kSystemDb = "QVSystem";
 
 namespace fs = std::filesystem;
 
@@ -42,14 +38,16 @@ bool Taken(const fs::path& file) {
 }
 
 // Builds a database under a temporary name in `dir`; the caller publishes it.
-template <class Seed>
-fs::path Build(const fs::path& dir, const std::string& name, const char* schema, Seed&& seed) {
+fs::path Build(const fs::path& dir, const std::string& name, const DatabaseDefinition& definition) {
     fs::path temp = dir / ("." + name + ".sqlite3.new-" + RandomText(8));
     try {
         SqliteDb db = SqliteDb::Open(temp.string(), true);
         db.exec("BEGIN IMMEDIATE");
-        db.exec(schema);
-        seed(db);
+        db.exec(definition.sqliteSchema);
+        if (definition.seed) {
+            SqliteDbSession session(db);
+            definition.seed(session);
+        }
         db.exec("COMMIT");
     } catch (...) {
         std::error_code ec;
@@ -72,12 +70,6 @@ void Publish(const fs::path& temp, const fs::path& target) {
         throw std::runtime_error("cannot create " + target.string() + ": " + std::strerror(err));
     }
     fs::remove(temp, ec);
-}
-
-void Insert(const SqliteDb& db, const std::string& sql, const std::vector<DBValue>& values) {
-    SqliteStatement statement(db, sql);
-    statement.bindAll(values);
-    statement.fetchAll();
 }
 
 }  // namespace
@@ -103,21 +95,25 @@ std::wstring ResolveFileServer(const std::wstring& dbServer, const std::wstring&
     return L"file:" + dir + (dir.back() == L'/' ? L"" : L"/") + rel;
 }
 
-int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, std::wstring& error) {
+int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definition,
+                        const std::string& mainDb, std::wstring& error) {
     error.clear();
     if (dir.empty()) {
         error = L"no directory given for the store";
         return 1;
     }
-    if (productDb.empty() || productDb.find_first_of("/\\") != std::string::npos ||
-        productDb == "." || productDb == ".." || productDb == kSystemDb) {
-        error = L"\"" + zub::Utf8ToWide(productDb) + L"\" cannot name the product database";
+    if (mainDb.empty() || mainDb.find_first_of("/\\") != std::string::npos || mainDb == "." ||
+        mainDb == ".." || definition.fixed.count(mainDb) != 0) {
+        error = L"\"" + zub::Utf8ToWide(mainDb) + L"\" cannot name the store's main database";
         return 1;
     }
     const fs::path root(dir);
-    const fs::path productFile = root / (productDb + ".sqlite3");
-    const fs::path systemFile = root / (std::string(kSystemDb) + ".sqlite3");
-    for (const fs::path& file : {productFile, systemFile}) {
+    // Main first, then the fixed ones: built and published in this order.
+    std::vector<std::pair<std::string, const DatabaseDefinition*>> databases{
+        {mainDb, &definition.main}};
+    for (const auto& [name, db] : definition.fixed) databases.emplace_back(name, &db);
+    for (const auto& db : databases) {
+        const fs::path file = root / (db.first + ".sqlite3");
         if (Taken(file)) {
             error = zub::Utf8ToWide(file.string()) +
                     L" already exists; an existing store is never overwritten";
@@ -132,34 +128,15 @@ int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, st
         return 2;
     }
 
-    bool productPublished = false;
+    std::vector<fs::path> temps;
+    std::vector<fs::path> published;
     try {
-        fs::path productTemp = Build(root, productDb, kProductSchemaSql, [](const SqliteDb& db) {
-            Insert(
-                db,
-                "INSERT INTO QV_DMVerStrategy (VersionStraId, SeriaNumStra, Begin_Main, Begin_Sub, "
-                "NewDocBeginNum, DocAdvScope, CreateBSLNAdv) VALUES (1, 2, 1, 0, 0, 0, 0)",
-                {});
-            Insert(db, "INSERT INTO QV_User (UserId, UserName) VALUES (1, 'system')", {});
-        });
-        fs::path systemTemp;
-        try {
-            systemTemp = Build(root, kSystemDb, kSystemSchemaSql, [](const SqliteDb& db) {
-                Insert(db, "INSERT INTO QV_SysInfo (sysPwd) VALUES (?)",
-                       {zub::Utf8ToWide(RandomText(32))});
-            });
-        } catch (...) {
-            fs::remove(productTemp, ec);
-            throw;
+        for (const auto& db : databases) temps.push_back(Build(root, db.first, *db.second));
+        for (std::size_t i = 0; i < databases.size(); ++i) {
+            const fs::path file = root / (databases[i].first + ".sqlite3");
+            Publish(temps[i], file);
+            published.push_back(file);
         }
-        try {
-            Publish(productTemp, productFile);
-        } catch (...) {
-            fs::remove(systemTemp, ec);
-            throw;
-        }
-        productPublished = true;
-        Publish(systemTemp, systemFile);
         return 0;
     } catch (const SqliteError& e) {
         error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " + e.Description();
@@ -167,7 +144,8 @@ int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, st
         error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
                 zub::Utf8ToWide(e.what());
     }
-    if (productPublished) fs::remove(productFile, ec);
+    for (const fs::path& temp : temps) fs::remove(temp, ec);
+    for (const fs::path& file : published) fs::remove(file, ec);
     return 3;
 }
 

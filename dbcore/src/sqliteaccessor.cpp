@@ -4,13 +4,12 @@
 
 #include <exception>
 #include <new>
+#include <stdexcept>
 
 #include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
-#include "dbcore/sqliteprocedureregistry.h"
 #include "dbcore/sqlitestatement.h"
 #include "procedurecall.h"
-#include "schemaupgrade.h"
 #include "sqlbuilder.h"
 #include "sqlitedbsession.h"
 #include "zub/qv_exception.h"
@@ -20,6 +19,7 @@ namespace ZUBDB {
 
 struct SqliteAccessor::Impl {
     SqliteDb db;
+    std::shared_ptr<const DatabaseDefinition> definition;
     long long lastInsertId = 0;
 
     // Runs a write in the open unit of work, or in a new one that it rolls
@@ -116,9 +116,16 @@ struct SqliteAccessor::Impl {
     }
 };
 
-SqliteAccessor::SqliteAccessor(const std::string& path) : impl_(std::make_unique<Impl>()) {
+SqliteAccessor::SqliteAccessor(const std::string& path,
+                               std::shared_ptr<const DatabaseDefinition> definition)
+    : impl_(std::make_unique<Impl>()) {
+    if (!definition) throw std::invalid_argument("no definition given for the database " + path);
+    impl_->definition = std::move(definition);
     impl_->db = SqliteDb::Open(path, false);
-    UpgradeProductSchema(impl_->db);
+    if (impl_->definition->upgrade) {
+        SqliteDbSession session(impl_->db);
+        impl_->definition->upgrade(session);
+    }
 }
 
 SqliteAccessor::~SqliteAccessor() {
@@ -206,7 +213,7 @@ int SqliteAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::ws
     out.reset();
     return Run([&] {
         if (auto call = ProcedureCall::Split(sql)) {
-            if (auto procedure = SqliteProcedureRegistry::instance().Find(call->name())) {
+            if (auto procedure = impl_->definition->procedures.Find(call->name())) {
                 std::vector<DBValue> args = call->Arguments(params);
                 out = std::make_unique<CDBRecordset>(impl_->RunProcedure(*procedure, args));
                 return;

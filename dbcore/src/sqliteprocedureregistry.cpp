@@ -2,16 +2,7 @@
 
 #include <cwctype>
 
-#include "builtinprocedures.h"
-
 namespace ZUBDB {
-
-SqliteProcedureRegistry& SqliteProcedureRegistry::instance() {
-    static SqliteProcedureRegistry registry;
-    return registry;
-}
-
-SqliteProcedureRegistry::SqliteProcedureRegistry() { BuiltinProcedures::RegisterInto(*this); }
 
 std::wstring SqliteProcedureRegistry::Key(const std::wstring& name) {
     std::wstring key = name;
@@ -20,17 +11,12 @@ std::wstring SqliteProcedureRegistry::Key(const std::wstring& name) {
 }
 
 void SqliteProcedureRegistry::Register(const std::wstring& name, SqliteProcedure procedure) {
-    std::lock_guard<std::mutex> lock(mutex_);
     procedures_[Key(name)] = std::move(procedure);
 }
 
-void SqliteProcedureRegistry::Unregister(const std::wstring& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    procedures_.erase(Key(name));
-}
+void SqliteProcedureRegistry::Unregister(const std::wstring& name) { procedures_.erase(Key(name)); }
 
 std::optional<SqliteProcedure> SqliteProcedureRegistry::Find(const std::wstring& name) const {
-    std::lock_guard<std::mutex> lock(mutex_);
     auto it = procedures_.find(Key(name));
     if (it == procedures_.end()) return std::nullopt;
     return it->second;

@@ -2,38 +2,61 @@
 
 #include <fstream>
 #include <set>
+#include <stdexcept>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
 #include "dbcore/qvsvrinfo.h"
+#include "dbcore/sqliteaccessor.h"
 #include "testsupport.h"
 #include "zub/text.h"
 
 using ZUBDB::CDBAccessor;
+using ZUBDB::CDBAccessorCreator;
 using ZUBDB::CDBRecordset;
+using ZUBDB::DBValue;
+using ZUBDB::QVSvrInfo;
+using ZUBDB::SqliteSession;
+using ZUBDB::StoreDefinition;
 using zubtest::Params;
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// A store that is not the product's: a main database of items and a fixed
+// "Log" database beside it.
+std::shared_ptr<StoreDefinition> ShopDefinition() {
+    auto store = std::make_shared<StoreDefinition>();
+    store->main.sqliteSchema = "CREATE TABLE Item (Id INTEGER PRIMARY KEY, Label TEXT NOT NULL);";
+    store->main.seed = [](SqliteSession& db) {
+        db.Execute("INSERT INTO Item (Label) VALUES (?)", {DBValue(std::wstring(L"first"))});
+    };
+    store->main.procedures.Register(
+        L"CountItems",
+        {ZUBDB::ProcedureKind::ReadOnly, [](SqliteSession& db, const std::vector<DBValue>&) {
+             return db.Query("SELECT count(*) AS n FROM Item", {});
+         }});
+    auto& log = store->fixed["Log"];
+    log.sqliteSchema = "CREATE TABLE Entry (Text TEXT);";
+    log.seed = [](SqliteSession& db) { db.Execute("INSERT INTO Entry VALUES ('made')", {}); };
+    return store;
+}
+
 std::unique_ptr<CDBRecordset> Query(CDBAccessor& db, const std::wstring& sql) {
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_EQ(db.ExecuteSql(rs, sql, Params(), L"", 0, 0), 0)
         << zub::WideToUtf8(db.errDescription());
-    return rs;
+    // Empty rather than null, so a failed query fails its checks, not the run.
+    return rs ? std::move(rs) : std::make_unique<CDBRecordset>();
 }
 
-std::unique_ptr<CDBAccessor> Open(const fs::path& file) {
-    return ZUBDB::CDBAccessorCreator::instance().CreateAccessor(zub::Utf8ToWide(file.string()),
-                                                                L"");
-}
-
-std::vector<std::wstring> ColumnsOf(CDBAccessor& db, const std::wstring& table) {
-    auto rs = Query(db, L"select name from pragma_table_info('" + table + L"') order by cid");
-    std::vector<std::wstring> names;
-    for (; rs && !rs->IsEOF(); rs->MoveNext()) names.push_back(rs->GetStringAt(0));
-    return names;
+std::unique_ptr<CDBAccessor> OpenShop(const std::string& dir, const wchar_t* db) {
+    auto& creator = CDBAccessorCreator::instance();
+    auto accessor =
+        creator.CreateAccessor(QVSvrInfo(L"shop:" + zub::Utf8ToWide(dir), 0, db, L""), L"");
+    EXPECT_TRUE(accessor) << zub::WideToUtf8(creator.LastError());
+    return accessor;
 }
 
 std::set<std::string> FilesIn(const fs::path& dir) {
@@ -42,151 +65,172 @@ std::set<std::string> FilesIn(const fs::path& dir) {
     return names;
 }
 
+class EmbeddedStore : public ::testing::Test {
+protected:
+    void SetUp() override { ZUBDB::RegisterEmbeddedStore(L"shop", ShopDefinition()); }
+    void TearDown() override { ZUBDB::RegisterEmbeddedStore(L"shop", nullptr); }
+
+    int Create(const fs::path& dir, const std::string& name, std::wstring& error,
+               const StoreDefinition& definition = *ShopDefinition()) {
+        return ZUBDB::CreateEmbeddedStore(dir.string(), definition, name, error);
+    }
+
+    zubtest::TempDir tmp;
+};
+
 }  // namespace
 
-TEST(EmbeddedStore, CreatesBothDatabasesWithTheirStartingRows) {
-    zubtest::TempDir tmp;
-    fs::path dir = tmp.path() / "a" / "store";
+TEST_F(EmbeddedStore, ADefinitionOfItsOwnIsCreatedAndServed) {
+    const fs::path dir = tmp.path() / "a" / "store";
     std::wstring error;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.string(), ZUBDB::kDefaultProductDb, error), 0)
-        << zub::WideToUtf8(error);
+    ASSERT_EQ(Create(dir, "Shop", error), 0) << zub::WideToUtf8(error);
     EXPECT_EQ(error, L"");
-    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"QVData.sqlite3", "QVSystem.sqlite3", "files"}));
-    EXPECT_EQ(ZUBDB::EmbeddedLocator(dir.string()), zub::Utf8ToWide("sqlite:" + dir.string()));
+    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"Shop.sqlite3", "Log.sqlite3", "files"}));
 
-    auto product = Open(dir / "QVData.sqlite3");
-    ASSERT_TRUE(product);
-    auto strategy = Query(*product, L"select * from QV_DMVerStrategy");
-    ASSERT_EQ(strategy->GetRecordCount(), 1);
-    EXPECT_EQ(strategy->GetInt(L"VersionStraId"), 1);
-    EXPECT_EQ(strategy->GetInt(L"SeriaNumStra"), 2);
-    EXPECT_EQ(strategy->GetInt(L"Begin_Main"), 1);
-    EXPECT_EQ(strategy->GetInt(L"Begin_sub", -1), 0);
-    EXPECT_EQ(strategy->GetInt(L"NewDocBeginNum", -1), 0);
-    EXPECT_EQ(strategy->GetInt(L"DocAdvScope", -1), 0);
-    EXPECT_EQ(strategy->GetInt(L"CreateBSLNAdv", -1), 0);
-    auto users = Query(*product, L"select UserId, UserName from QV_User");
-    ASSERT_EQ(users->GetRecordCount(), 1);
-    EXPECT_EQ(users->GetIntAt(0), 1);
-    EXPECT_EQ(users->GetStringAt(1), L"system");
-    EXPECT_EQ(Query(*product, L"pragma journal_mode")->GetStringAt(0), L"wal");
-    EXPECT_EQ(Query(*product, L"pragma cache_size")->GetInt64At(0), -65536);
-
-    auto system = Open(dir / "QVSystem.sqlite3");
-    ASSERT_TRUE(system);
-    auto info = Query(*system, L"select sysPwd from QV_SysInfo");
-    ASSERT_EQ(info->GetRecordCount(), 1);
-    std::wstring pwd = info->GetString(L"sysPwd");
-    EXPECT_EQ(pwd.size(), 32u);
-
-    // Every store gets its own password.
-    std::wstring error2;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore((tmp.path() / "other").string(), "QVData", error2), 0);
-    auto system2 = Open(tmp.path() / "other" / "QVSystem.sqlite3");
-    EXPECT_NE(Query(*system2, L"select sysPwd from QV_SysInfo")->GetStringAt(0), pwd);
-}
-
-TEST(EmbeddedStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
-    zubtest::TempStore store;
-    auto db = store.Connect();
-    auto rs = Query(*db,
-                    L"select type, name from sqlite_master where type in ('table','view') and name "
-                    L"like 'QV%' order by name");
-    std::set<std::wstring> objects;
-    for (; !rs->IsEOF(); rs->MoveNext())
-        objects.insert(rs->GetString(L"type") + L":" + rs->GetString(L"name"));
-    EXPECT_EQ(objects, (std::set<std::wstring>{
-                           L"table:QV_CaxForm", L"table:QV_DMAuth", L"table:QV_DMBaseline",
-                           L"table:QV_DMDoc", L"table:QV_DMDocVer", L"table:QV_DMRepo",
-                           L"table:QV_DMVerStrategy", L"table:QV_IdCounter", L"table:QV_Role",
-                           L"table:QV_User", L"table:QV_UserRole", L"view:QV_v_DMAuthSet"}));
-    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc"),
-              (std::vector<std::wstring>{
-                  L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
-                  L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
-                  L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
-                  L"LastOperatorTime", L"phyUrl", L"CaxDocType", L"PendingFile"}));
+    auto shop = OpenShop(dir.string(), L"Shop");
+    ASSERT_TRUE(shop);
+    EXPECT_EQ(Query(*shop, L"select Label from Item")->GetStringAt(0), L"first");
+    EXPECT_EQ(Query(*shop, L"countitems")->GetInt(L"n"), 1);
+    EXPECT_EQ(Query(*shop, L"pragma journal_mode")->GetStringAt(0), L"wal");
     EXPECT_EQ(
-        ColumnsOf(*db, L"QV_v_DMAuthSet"),
-        (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
-                                   L"Read", L"Write", L"Manage", L"UserName"}));
-    EXPECT_EQ(ColumnsOf(*db, L"QV_DMBaseline"),
-              (std::vector<std::wstring>{L"BaseLineId", L"DocRepoId", L"name", L"BaseLineInfo",
-                                         L"BaseLineCreateTime"}));
-    EXPECT_EQ(ColumnsOf(*db, L"QV_CaxForm"),
-              (std::vector<std::wstring>{L"rcId", L"revision", L"DocId", L"CaxDocType"}));
-    // The lookups the library runs use an index rather than a scan.
-    auto plan = Query(
-        *db, L"explain query plan select * from QV_DMDoc where DocRepoId = 1 order by phyurl asc");
-    std::wstring detail;
-    for (; !plan->IsEOF(); plan->MoveNext()) detail += plan->GetString(L"detail") + L"\n";
-    EXPECT_NE(detail.find(L"USING INDEX"), std::wstring::npos) << zub::WideToUtf8(detail);
-    EXPECT_EQ(detail.find(L"TEMP B-TREE"), std::wstring::npos) << zub::WideToUtf8(detail);
+        Query(*shop, L"select count(*) from sqlite_master where name like 'QV%'")->GetIntAt(0), 0);
+
+    // The fixed database has its own part: its rows, and not the main one's procedures.
+    auto log = OpenShop(dir.string(), L"Log");
+    ASSERT_TRUE(log);
+    EXPECT_EQ(Query(*log, L"select Text from Entry")->GetStringAt(0), L"made");
+    std::unique_ptr<CDBRecordset> rs;
+    EXPECT_NE(log->ExecuteSql(rs, L"CountItems", Params(), L"", 0, 0), 0);
 }
 
-TEST(EmbeddedStore, RefusesToOverwriteAnExistingStore) {
-    zubtest::TempStore store;
+TEST_F(EmbeddedStore, OpeningBringsAnOlderDatabaseUpToDate) {
+    std::wstring error;
+    ASSERT_EQ(Create(tmp.path(), "Shop", error), 0) << zub::WideToUtf8(error);
+
+    auto newer = ShopDefinition();
+    newer->main.upgrade = [](SqliteSession& db) {
+        if (db.Query("SELECT 1 FROM pragma_table_info('Item') WHERE name='Price'", {}).IsEOF())
+            db.Execute("ALTER TABLE Item ADD COLUMN Price INTEGER NOT NULL DEFAULT 0", {});
+    };
+    ZUBDB::RegisterEmbeddedStore(L"shop", newer);
+    for (int open = 0; open < 2; ++open) {
+        auto shop = OpenShop(tmp.str(), L"Shop");
+        ASSERT_TRUE(shop);
+        EXPECT_EQ(Query(*shop, L"select Label, Price from Item")->GetIntAt(1, -1), 0);
+    }
+    // Upgrade belongs to the main part only.
+    auto log = OpenShop(tmp.str(), L"Log");
+    ASSERT_TRUE(log);
+    EXPECT_EQ(Query(*log, L"select count(*) from pragma_table_info('Entry')")->GetIntAt(0), 1);
+}
+
+TEST_F(EmbeddedStore, AStoreWithoutADefinitionIsNotOpened) {
+    std::wstring error;
+    ASSERT_EQ(Create(tmp.path(), "Shop", error), 0) << zub::WideToUtf8(error);
+    auto& creator = CDBAccessorCreator::instance();
+    const std::wstring locator = L"shop:" + zub::Utf8ToWide(tmp.str());
+
+    ZUBDB::RegisterEmbeddedStore(L"Shop", nullptr);
+    EXPECT_EQ(ZUBDB::FindEmbeddedStore(L"shop"), nullptr);
+    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"Shop", L""), L""));
+    EXPECT_NE(creator.LastError().find(L"no store definition is registered for \"shop:\""),
+              std::wstring::npos)
+        << zub::WideToUtf8(creator.LastError());
+
+    // "sqlite" and the local form behave alike while it has none.
+    const auto product = ZUBDB::FindEmbeddedStore(L"sqlite");
+    ZUBDB::RegisterEmbeddedStore(L"sqlite", nullptr);
+    EXPECT_FALSE(
+        creator.CreateAccessor(zub::Utf8ToWide((tmp.path() / "Shop.sqlite3").string()), L""));
+    const std::wstring localError = creator.LastError();
+    EXPECT_FALSE(
+        creator.CreateAccessor(QVSvrInfo(ZUBDB::EmbeddedLocator(tmp.str()), 0, L"Shop", L""), L""));
+    const std::wstring sqliteError = creator.LastError();
+    if (product) ZUBDB::RegisterEmbeddedStore(L"sqlite", product);
+    EXPECT_NE(localError.find(L"\"sqlite:\""), std::wstring::npos) << zub::WideToUtf8(localError);
+    EXPECT_NE(sqliteError.find(L"\"sqlite:\""), std::wstring::npos) << zub::WideToUtf8(sqliteError);
+
+    EXPECT_THROW(ZUBDB::SqliteAccessor((tmp.path() / "Shop.sqlite3").string(), nullptr),
+                 std::invalid_argument);
+}
+
+TEST_F(EmbeddedStore, RefusesToOverwriteAnExistingStore) {
+    std::wstring error;
+    ASSERT_EQ(Create(tmp.path(), "Shop", error), 0) << zub::WideToUtf8(error);
     {
-        auto db = store.Connect();
-        auto v = Params();
-        zubtest::Add(v, L"UserName", L"precious");
-        ASSERT_EQ(db->InsertRow(L"QV_User", v, L"", L""), 0);
+        auto db = OpenShop(tmp.str(), L"Shop");
+        ASSERT_TRUE(db);
+        Query(*db, L"insert into Item (Label) values ('precious')");
         ASSERT_EQ(db->CommitTrans(), 0);
     }
-    std::wstring error;
-    EXPECT_NE(ZUBDB::CreateEmbeddedStore(store.dir(), "QVData", error), 0);
-    EXPECT_NE(error.find(L"QVData.sqlite3 already exists"), std::wstring::npos)
+    EXPECT_NE(Create(tmp.path(), "Shop", error), 0);
+    EXPECT_NE(error.find(L"Shop.sqlite3 already exists"), std::wstring::npos)
         << zub::WideToUtf8(error);
-    auto db = store.Connect();
-    EXPECT_EQ(Query(*db, L"select count(*) from QV_User where UserName = 'precious'")->GetIntAt(0),
-              1);
+    auto db = OpenShop(tmp.str(), L"Shop");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(Query(*db, L"select count(*) from Item where Label = 'precious'")->GetIntAt(0), 1);
 
-    // Only the system database there: refused, and no product database appears.
-    zubtest::TempDir tmp;
-    { std::ofstream(tmp.path() / "QVSystem.sqlite3") << "x"; }
+    // Only a fixed database there: refused, and no main database appears.
+    zubtest::TempDir other;
+    { std::ofstream(other.path() / "Log.sqlite3") << "x"; }
     error.clear();
-    EXPECT_NE(ZUBDB::CreateEmbeddedStore(tmp.str(), "QVData", error), 0);
-    EXPECT_NE(error.find(L"QVSystem.sqlite3 already exists"), std::wstring::npos)
+    EXPECT_NE(Create(other.path(), "Shop", error), 0);
+    EXPECT_NE(error.find(L"Log.sqlite3 already exists"), std::wstring::npos)
         << zub::WideToUtf8(error);
-    EXPECT_EQ(FilesIn(tmp.path()), (std::set<std::string>{"QVSystem.sqlite3"}));
+    EXPECT_EQ(FilesIn(other.path()), (std::set<std::string>{"Log.sqlite3"}));
 }
 
-TEST(EmbeddedStore, RefusesBadNamesAndPlaces) {
-    zubtest::TempDir tmp;
+TEST_F(EmbeddedStore, RefusesBadNamesAndPlaces) {
     std::wstring error;
-    for (const char* name : {"", "a/b", "..", "QVSystem"}) {
+    for (const char* name : {"", "a/b", "..", "Log"}) {
         error.clear();
-        EXPECT_NE(ZUBDB::CreateEmbeddedStore(tmp.str(), name, error), 0) << name;
+        EXPECT_NE(Create(tmp.path(), name, error), 0) << name;
         EXPECT_FALSE(error.empty()) << name;
     }
     EXPECT_TRUE(FilesIn(tmp.path()).empty());
 
     error.clear();
-    EXPECT_NE(ZUBDB::CreateEmbeddedStore("", "QVData", error), 0);
+    EXPECT_NE(Create("", "Shop", error), 0);
     EXPECT_FALSE(error.empty());
 
     // The directory cannot be made under a plain file.
     { std::ofstream(tmp.path() / "file") << "x"; }
     error.clear();
-    EXPECT_NE(ZUBDB::CreateEmbeddedStore((tmp.path() / "file" / "store").string(), "QVData", error),
-              0);
+    EXPECT_NE(Create(tmp.path() / "file" / "store", "Shop", error), 0);
     EXPECT_NE(error.find(L"cannot create the directory"), std::wstring::npos)
         << zub::WideToUtf8(error);
 }
 
-TEST(EmbeddedStore, AnotherProductDatabaseName) {
-    zubtest::TempDir tmp;
-    std::wstring error;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(tmp.str(), "Plant", error), 0) << zub::WideToUtf8(error);
-    EXPECT_EQ(FilesIn(tmp.path()),
-              (std::set<std::string>{"Plant.sqlite3", "QVSystem.sqlite3", "files"}));
-    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
-        ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(tmp.str()), 0, L"Plant", L""), L"");
-    ASSERT_TRUE(db);
-    EXPECT_EQ(Query(*db, L"select UserName from QV_User")->GetStringAt(0), L"system");
+// Whichever database fails to build, none of them is left behind, under its
+// name or a temporary one.
+TEST_F(EmbeddedStore, AFailedCreationLeavesNoDatabase) {
+    struct Case {
+        const char* what;
+        void (*breakIt)(StoreDefinition&);
+    };
+    for (const Case& c : {
+             Case{"main script",
+                  [](StoreDefinition& d) { d.main.sqliteSchema = "CREATE nonsense"; }},
+             Case{"fixed seed",
+                  [](StoreDefinition& d) {
+                      d.fixed["Log"].seed = [](SqliteSession& db) {
+                          db.Execute("INSERT INTO NoSuchTable VALUES (1)", {});
+                      };
+                  }},
+         }) {
+        SCOPED_TRACE(c.what);
+        zubtest::TempDir dir;
+        auto broken = ShopDefinition();
+        c.breakIt(*broken);
+        std::wstring error;
+        EXPECT_EQ(Create(dir.path(), "Shop", error, *broken), 3);
+        EXPECT_NE(error.find(L"cannot create the store in"), std::wstring::npos)
+            << zub::WideToUtf8(error);
+        EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"files"}));
+    }
 }
 
-TEST(EmbeddedStore, TheFileServerIsNamedRelativeToTheStore) {
+TEST(EmbeddedFileServer, IsNamedRelativeToTheStore) {
     struct Case {
         const wchar_t* db;
         const wchar_t* files;
@@ -205,29 +249,5 @@ TEST(EmbeddedStore, TheFileServerIsNamedRelativeToTheStore) {
         EXPECT_EQ(ZUBDB::ResolveFileServer(c.db, c.files), c.resolved);
     }
     EXPECT_EQ(ZUBDB::EmbeddedFileServer(), L"file:files");
-}
-
-TEST(EmbeddedStore, AStoreOfAnEarlierVersionGetsTheNewColumnAndIndexes) {
-    zubtest::TempDir tmp;
-    std::wstring error;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(tmp.str(), "QVData", error), 0);
-    const fs::path file = tmp.path() / "QVData.sqlite3";
-    {
-        auto db = Open(file);
-        ASSERT_TRUE(db);
-        // Back to the earlier schema: no column, no unique indexes.
-        for (const wchar_t* sql : {L"drop index QV_DMDoc_File", L"drop index QV_DMRepo_Name",
-                                   L"drop index QV_DMBaseline_Name", L"drop index QV_Role_RoleName",
-                                   L"alter table QV_DMDoc drop column PendingFile"})
-            Query(*db, sql);
-        ASSERT_EQ(db->CommitTrans(), 0);
-    }
-    auto db = Open(file);
-    ASSERT_TRUE(db);
-    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc").back(), L"PendingFile");
-    auto rs = Query(*db,
-                    L"select count(*) from sqlite_master where type='index' and name in "
-                    L"('QV_DMDoc_File','QV_DMRepo_Name','QV_DMBaseline_Name',"
-                    L"'QV_Role_RoleName')");
-    EXPECT_EQ(rs->GetIntAt(0), 4);
+    EXPECT_EQ(ZUBDB::EmbeddedLocator("/s/store"), L"sqlite:/s/store");
 }

@@ -8,18 +8,23 @@
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
 #include "dbcore/qvsvrinfo.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 
 namespace zubtest {
 
+namespace {
+const char* const kProductDb = vaultschema::ProductStore::kDefaultProductDb;
+}  // namespace
+
 TempStore::TempStore() {
     std::wstring error;
-    int rc = ZUBDB::CreateEmbeddedStore(dir_.str(), ZUBDB::kDefaultProductDb, error);
+    int rc = vaultschema::ProductStore::Create(dir_.str(), kProductDb, error);
     if (rc != 0) throw std::runtime_error("cannot create a test store: " + zub::WideToUtf8(error));
 }
 
 std::string TempStore::productFile() const {
-    return (dir_.path() / (std::string(ZUBDB::kDefaultProductDb) + ".sqlite3")).string();
+    return (dir_.path() / (std::string(kProductDb) + ".sqlite3")).string();
 }
 
 std::unique_ptr<ZUBDB::CDBAccessor> TempStore::Connect() const {

@@ -11,7 +11,8 @@
 
 namespace zubtest {
 
-// A fresh embedded store in its own temporary directory.
+// A fresh store of the product in its own temporary directory: the accessor
+// is tested on the tables and dialect it serves.
 class TempStore {
 public:
     TempStore();

@@ -7,6 +7,7 @@
 #include "docvault/errors.h"
 #include "internal/fileserverlogin.h"
 #include "internal/operation.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 
 namespace {
@@ -94,6 +95,8 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
             return DRM::Err::kNotInitialised;
         }
         accessor_.reset();
+        // So that no user of the library has to register the store it opens.
+        vaultschema::ProductStore::Register();
         localAccessor_ = false;
         localA_.clear();
         localB_.clear();
@@ -105,6 +108,7 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
 int BO::ConnectLocal(const std::wstring& a, const std::wstring& b) {
     return OperationScope::Guard(*this, L"src/bo", L"BO::ConnectLocal", [&]() -> int {
         accessor_.reset();
+        vaultschema::ProductStore::Register();
         localAccessor_ = true;
         localA_ = a;
         localB_ = b;

@@ -12,6 +12,7 @@
 #include "recording_db.h"
 #include "recording_nfs.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "vaultschema/productstore.h"
 #include "zubtest/tempdir.h"
 
 namespace {
@@ -265,7 +266,7 @@ class BoStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::wstring error;
-        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir_.str(), "QVData", error), 0) << error;
+        ASSERT_EQ(vaultschema::ProductStore::Create(dir_.str(), "QVData", error), 0) << error;
         ASSERT_EQ(bo_.Connect(L"sqlite:" + dir_.wstr(), 0, L"QVData", L""), 0);
         ASSERT_TRUE(bo_.IsConnected());
     }
@@ -309,6 +310,20 @@ TEST_F(BoStoreTest, ConnectLocalOpensTheDatabaseFileAndACopyOpensItToo) {
     EXPECT_NE(copy.Accessor(), local.Accessor());
     EXPECT_EQ(local.GetSysId(4, 1), 1);
     EXPECT_EQ(copy.GetSysId(4, 1), 2);
+}
+
+// Callers of the library never register the product's store themselves.
+TEST_F(BoStoreTest, ConnectingNeedsNoRegistrationByTheCaller) {
+    ZUBDB::RegisterEmbeddedStore(L"sqlite", nullptr);
+    ProbeBo remote;
+    ASSERT_EQ(remote.Connect(L"sqlite:" + dir_.wstr(), 0, L"QVData", L""), 0);
+    EXPECT_TRUE(remote.IsConnected());
+
+    ZUBDB::RegisterEmbeddedStore(L"sqlite", nullptr);
+    ProbeBo local;
+    ASSERT_EQ(local.ConnectLocal((dir_.path() / "QVData.sqlite3").wstring(), L""), 0);
+    EXPECT_TRUE(local.IsConnected());
+    EXPECT_EQ(ZUBDB::FindEmbeddedStore(L"sqlite"), vaultschema::ProductStore::Definition());
 }
 
 }  // namespace

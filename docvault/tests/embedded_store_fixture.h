@@ -17,6 +17,7 @@
 #include "dbcore/qvsvrinfo.h"
 #include "internal/fileserverlogin.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "vaultschema/productstore.h"
 #include "zubtest/tempdir.h"
 
 namespace doctest {
@@ -34,7 +35,7 @@ protected:
         fs::create_directories(root_);
         fs::create_directories(local_);
         std::wstring error;
-        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(store_.string(), "QVData", error), 0) << error;
+        ASSERT_EQ(vaultschema::ProductStore::Create(store_.string(), "QVData", error), 0) << error;
         FileServerLogin::Get().Reset();
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(DbServer(), 0, L"QVData", L""), L"");

@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
-#include "dbcore/embeddedstore.h"
-#include "dbcore/qvsvrinfo.h"
 #include "recording_db.h"
 #include "recording_nfs.h"
 #include "recording_nfs_backend.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "vaultschema/productstore.h"
 #include "zubtest/tempdir.h"
 
 namespace {
@@ -138,7 +137,7 @@ TEST_F(FileServerLoginTest, EmptySysInfoChangesNothing) {
 TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
     zubtest::TempDir dir;
     std::wstring error;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(dir.str(), "QVData", error), 0) << error;
+    ASSERT_EQ(vaultschema::ProductStore::Create(dir.str(), "QVData", error), 0) << error;
 
     // Read the password independently of the code under test.
     const std::wstring server = L"sqlite:" + dir.wstr();

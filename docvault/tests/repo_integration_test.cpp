@@ -26,6 +26,7 @@
 #include "docvault/docrepos.h"
 #include "docvault/versionstra.h"
 #include "internal/fileserverlogin.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
@@ -46,7 +47,7 @@ protected:
         fs::create_directories(rootA_);
         fs::create_directories(rootB_);
         std::wstring error;
-        ASSERT_EQ(ZUBDB::CreateEmbeddedStore(storeDir_, "QVData", error), 0) << Text(error);
+        ASSERT_EQ(vaultschema::ProductStore::Create(storeDir_, "QVData", error), 0) << Text(error);
         locator_ = ZUBDB::EmbeddedLocator(storeDir_);
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(locator_, 0, L"QVData", L""), L"");

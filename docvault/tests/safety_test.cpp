@@ -24,6 +24,7 @@
 #include "embedded_store_fixture.h"
 #include "faulty_store.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultschema/productstore.h"
 
 namespace {
 
@@ -354,7 +355,7 @@ TEST_F(Safety, ACopiedStoreWorksOnItsOwnFiles) {
     const fs::path original = base_ / "s";
     const fs::path copy = base_ / "s2";
     std::wstring error;
-    ASSERT_EQ(ZUBDB::CreateEmbeddedStore(original.string(), "QVData", error), 0);
+    ASSERT_EQ(vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
     DRM::DocRepo repo;
     ASSERT_EQ(repo.Connect(ZUBDB::EmbeddedLocator(original.string()), 0, L"QVData", L""), 0);
     repo.set_name(L"r");

@@ -1,28 +1,32 @@
-// The embedded store: a folder holding the product database and the system
-// database as SQLite files, reached with the server text "sqlite:DIR".
+// The embedded store: a folder holding the databases of a store definition as
+// SQLite files, reached with the server text "sqlite:DIR".
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "dbcore/storedefinition.h"
 
 namespace ZUBDB {
 
-// Name of the product database a new store gets unless told otherwise.
-extern const char* const kDefaultProductDb;
-// Name of the system database (QV_SysInfo).
-extern const char* const kSystemDb;
+// Creates DIR (and its parents) holding DIR/<mainDb>.sqlite3 made by the main
+// database of `definition` and DIR/<name>.sqlite3 for each of its fixed
+// databases, each from its script with its starting rows, and the folder
+// DIR/files, root of EmbeddedFileServer(). Returns 0, or non-zero with `error`
+// saying why; an existing database file of any of those names is never
+// touched, and a failed call leaves no database file.
+int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definition,
+                        const std::string& mainDb, std::wstring& error);
 
-// Creates DIR (and its parents), DIR/<productDb>.sqlite3 with the product
-// schema and DIR/QVSystem.sqlite3 with the system schema, then the starting
-// rows:
-//  - version strategy 1: scheme 2 (main and sub number), new documents start
-//    at 1.0 (Begin_Main 1, Begin_Sub 0, NewDocBeginNum 0), DocAdvScope 0,
-//    CreateBSLNAdv 0;
-//  - user 1 "system";
-//  - QV_SysInfo: one row with a random 32-character sysPwd;
-//  - the folder DIR/files, root of EmbeddedFileServer().
-// Returns 0, or non-zero with `error` saying why; an existing database file
-// of either name is never touched, and a failed call leaves no database file.
-int CreateEmbeddedStore(const std::string& dir, const std::string& productDb, std::wstring& error);
+// Serves "scheme:DIR" as stores of `definition` from now on: database `db` is
+// DIR/db.sqlite3 under definition.For(db). "sqlite" is served from the start,
+// and is the one the local form of CDBAccessorCreator opens files of, but
+// without a definition: until one is registered, opening such a store fails
+// and says so. A null definition forgets the scheme's definition again.
+void RegisterEmbeddedStore(const std::wstring& scheme,
+                           std::shared_ptr<const StoreDefinition> definition);
+// The definition registered for the scheme, or null.
+std::shared_ptr<const StoreDefinition> FindEmbeddedStore(const std::wstring& scheme);
 
 // L"sqlite:" + dir: the server text that selects the store in DIR.
 std::wstring EmbeddedLocator(const std::string& dir);

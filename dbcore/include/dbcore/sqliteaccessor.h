@@ -6,7 +6,7 @@
 //
 // The SQL Server dialect the library speaks works here: getdate() gives the
 // local time as an OLE date, [bracketed] names and casts to numeric(p,s) are
-// native, and "Name arg,arg" runs a procedure of SqliteProcedureRegistry.
+// native, and "Name arg,arg" runs a procedure of the database's definition.
 //
 // Units of work: a write (or a writing procedure) opens one with BEGIN
 // IMMEDIATE when none is open, so concurrent writers queue on the busy
@@ -19,13 +19,15 @@
 #include <string>
 
 #include "dbcore/cdbaccessor.h"
+#include "dbcore/databasedefinition.h"
 
 namespace ZUBDB {
 
 class SqliteAccessor : public CDBAccessor {
 public:
-    // Opens an existing database file; throws SqliteError when it cannot.
-    explicit SqliteAccessor(const std::string& path);
+    // Opens an existing database file and brings it up to date with its
+    // definition, which must be given; throws SqliteError when it cannot.
+    SqliteAccessor(const std::string& path, std::shared_ptr<const DatabaseDefinition> definition);
     ~SqliteAccessor() override;
     SqliteAccessor(const SqliteAccessor&) = delete;
     SqliteAccessor& operator=(const SqliteAccessor&) = delete;

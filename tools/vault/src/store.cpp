@@ -11,6 +11,7 @@
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "vaultfs/rootpassword.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +30,8 @@ Store::Store(fs::path dir) : dir_(std::move(dir)) {
     // "dir/" and "dir" must give the same locator.
     if (!dir_.has_filename() && dir_.has_parent_path() && dir_ != dir_.root_path())
         dir_ = dir_.parent_path();
+    // The raw connections below open the store without the library.
+    vaultschema::ProductStore::Register();
 }
 
 fs::path Store::ProductDbFile() const { return dir_ / (zub::WideToUtf8(kProductDb) + ".sqlite3"); }
@@ -56,7 +59,7 @@ void Store::Init() const {
         throw VaultError(VaultErr::kStoreExists,
                          L"a vault store exists already in " + zub::Utf8ToWide(dir_.string()));
     std::wstring error;
-    if (ZUBDB::CreateEmbeddedStore(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
+    if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
         throw VaultError(VaultErr::kInitFailed, error);
     fs::create_directories(FilesRoot(), ec);
     if (ec)

@@ -2,6 +2,7 @@
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/qvsvrinfo.h"
 #include "vaultrunner.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -196,6 +197,7 @@ TEST_F(VaultDocCli, CheckinTakesTheFileFromTheCurrentFolderAndRecordsTheCadForm)
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/bracket.prt"), "rev B\n");
 
+    vaultschema::ProductStore::Register();
     auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
         ZUBDB::QVSvrInfo(L"sqlite:" + zub::Utf8ToWide(store_.string()), 0, L"QVData", L""), L"");
     ASSERT_TRUE(db);

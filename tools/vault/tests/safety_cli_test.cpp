@@ -14,6 +14,7 @@
 #include "dbcore/qvsvrinfo.h"
 #include "docvault/faultpoints.h"
 #include "vaultrunner.h"
+#include "vaultschema/productstore.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -58,6 +59,7 @@ protected:
     }
     // Changes a database of the store behind vault's back.
     void Sql(const wchar_t* db, const std::wstring& statement) {
+        vaultschema::ProductStore::Register();
         auto accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(L"sqlite:" + zub::Utf8ToWide(store_.string()), 0, db, L""), L"");
         ASSERT_TRUE(accessor);

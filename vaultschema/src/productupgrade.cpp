@@ -1,24 +1,21 @@
-#include "schemaupgrade.h"
+#include "productupgrade.h"
 
-#include <sqlite3.h>
+#include "dbcore/sqliteerror.h"
 
-#include "sqlitedb.h"
-#include "sqlitestatement.h"
-
-namespace ZUBDB {
+namespace vaultschema {
 namespace {
 
-bool HasRow(const SqliteDb& db, const std::string& sql) {
-    SqliteStatement query(db, sql);
-    return !query.fetchAll().IsEOF();
+bool HasRow(ZUBDB::SqliteSession& session, const std::string& sql) {
+    return !session.Query(sql, {}).IsEOF();
 }
 
 }  // namespace
 
-void UpgradeProductSchema(const SqliteDb& db) {
-    if (!HasRow(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'")) return;
-    if (HasRow(db, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='PendingFile'") &&
-        HasRow(db, "SELECT 1 FROM sqlite_master WHERE name='QV_DMDoc_File'"))
+void UpgradeProductDb(ZUBDB::SqliteSession& session) {
+    if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'"))
+        return;
+    if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='PendingFile'") &&
+        HasRow(session, "SELECT 1 FROM sqlite_master WHERE name='QV_DMDoc_File'"))
         return;
     static const char* const kSteps[] = {
         "ALTER TABLE QV_DMDoc ADD COLUMN PendingFile TEXT NOT NULL DEFAULT ''",
@@ -31,8 +28,10 @@ void UpgradeProductSchema(const SqliteDb& db) {
     for (const char* step : kSteps) {
         // Each step stands alone: a duplicate that blocks one index must not
         // keep the column from being added. Another process may win the race.
-        sqlite3_exec(db.get(), step, nullptr, nullptr, nullptr);
+        try {
+            session.Execute(step, {});
+        } catch (const ZUBDB::SqliteError&) {}
     }
 }
 
-}  // namespace ZUBDB
+}  // namespace vaultschema

@@ -1,13 +1,19 @@
-#include "builtinprocedures.h"
+#include "productprocedures.h"
 
 #include <sqlite3.h>
 
 #include <cwchar>
 
 #include "dbcore/sqliteerror.h"
-#include "dbcore/sqliteprocedureregistry.h"
 
-namespace ZUBDB {
+namespace vaultschema {
+
+using ZUBDB::CDBRecordset;
+using ZUBDB::DBValue;
+using ZUBDB::ProcedureKind;
+using ZUBDB::SqliteError;
+using ZUBDB::SqliteSession;
+
 namespace {
 
 long long IntegerArgument(const std::vector<DBValue>& args, std::size_t index,
@@ -34,13 +40,13 @@ void ExpectArguments(const std::vector<DBValue>& args, std::size_t count, const 
 
 }  // namespace
 
-void BuiltinProcedures::RegisterInto(SqliteProcedureRegistry& registry) {
-    registry.Register(L"GetNewId", {ProcedureKind::CommitsItself, &BuiltinProcedures::GetNewId});
+void ProductProcedures::RegisterInto(ZUBDB::SqliteProcedureRegistry& registry) {
+    registry.Register(L"GetNewId", {ProcedureKind::CommitsItself, &ProductProcedures::GetNewId});
     registry.Register(L"QV_p_DMGetUserAuths",
-                      {ProcedureKind::ReadOnly, &BuiltinProcedures::GetUserAuths});
+                      {ProcedureKind::ReadOnly, &ProductProcedures::GetUserAuths});
 }
 
-CDBRecordset BuiltinProcedures::GetNewId(SqliteSession& session, const std::vector<DBValue>& args) {
+CDBRecordset ProductProcedures::GetNewId(SqliteSession& session, const std::vector<DBValue>& args) {
     ExpectArguments(args, 2, "GetNewId");
     long long idName = IntegerArgument(args, 0, "GetNewId", "idName");
     long long n = IntegerArgument(args, 1, "GetNewId", "n");
@@ -52,7 +58,7 @@ CDBRecordset BuiltinProcedures::GetNewId(SqliteSession& session, const std::vect
         {idName, n});
 }
 
-CDBRecordset BuiltinProcedures::GetUserAuths(SqliteSession& session,
+CDBRecordset ProductProcedures::GetUserAuths(SqliteSession& session,
                                              const std::vector<DBValue>& args) {
     ExpectArguments(args, 1, "QV_p_DMGetUserAuths");
     long long userId = IntegerArgument(args, 0, "QV_p_DMGetUserAuths", "userId");
@@ -67,4 +73,4 @@ CDBRecordset BuiltinProcedures::GetUserAuths(SqliteSession& session,
         {userId});
 }
 
-}  // namespace ZUBDB
+}  // namespace vaultschema

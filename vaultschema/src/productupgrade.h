@@ -1,0 +1,14 @@
+// Brings a product database made by an earlier version up to the current
+// schema, so that stores made before keep working.
+#pragma once
+
+#include "dbcore/sqlitesession.h"
+
+namespace vaultschema {
+
+// Adds missing columns and unique indexes; a database without QV_DMDoc is left
+// alone. An index that the data already violates is not made: the store keeps
+// working with the check the code does.
+void UpgradeProductDb(ZUBDB::SqliteSession& session);
+
+}  // namespace vaultschema

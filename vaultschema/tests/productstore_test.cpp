@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "productstorehelpers.h"
+
+using producttest::Query;
+using vaultschema::ProductStore;
+using ZUBDB::CDBAccessor;
+using ZUBDB::CDBRecordset;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::unique_ptr<CDBAccessor> Open(const fs::path& file) {
+    return ZUBDB::CDBAccessorCreator::instance().CreateAccessor(zub::Utf8ToWide(file.string()),
+                                                                L"");
+}
+
+std::vector<std::wstring> ColumnsOf(CDBAccessor& db, const std::wstring& table) {
+    auto rs = Query(db, L"select name from pragma_table_info('" + table + L"') order by cid");
+    std::vector<std::wstring> names;
+    for (; rs && !rs->IsEOF(); rs->MoveNext()) names.push_back(rs->GetStringAt(0));
+    return names;
+}
+
+std::set<std::string> FilesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+}  // namespace
+
+TEST(ProductStore, CreatesBothDatabasesWithTheirStartingRows) {
+    zubtest::TempDir tmp;
+    fs::path dir = tmp.path() / "a" / "store";
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(dir.string(), ProductStore::kDefaultProductDb, error), 0)
+        << zub::WideToUtf8(error);
+    EXPECT_EQ(error, L"");
+    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"QVData.sqlite3", "QVSystem.sqlite3", "files"}));
+    EXPECT_EQ(ZUBDB::EmbeddedLocator(dir.string()), zub::Utf8ToWide("sqlite:" + dir.string()));
+
+    auto product = Open(dir / "QVData.sqlite3");
+    ASSERT_TRUE(product);
+    auto strategy = Query(*product, L"select * from QV_DMVerStrategy");
+    ASSERT_EQ(strategy->GetRecordCount(), 1);
+    EXPECT_EQ(strategy->GetInt(L"VersionStraId"), 1);
+    EXPECT_EQ(strategy->GetInt(L"SeriaNumStra"), 2);
+    EXPECT_EQ(strategy->GetInt(L"Begin_Main"), 1);
+    EXPECT_EQ(strategy->GetInt(L"Begin_sub", -1), 0);
+    EXPECT_EQ(strategy->GetInt(L"NewDocBeginNum", -1), 0);
+    EXPECT_EQ(strategy->GetInt(L"DocAdvScope", -1), 0);
+    EXPECT_EQ(strategy->GetInt(L"CreateBSLNAdv", -1), 0);
+    auto users = Query(*product, L"select UserId, UserName from QV_User");
+    ASSERT_EQ(users->GetRecordCount(), 1);
+    EXPECT_EQ(users->GetIntAt(0), 1);
+    EXPECT_EQ(users->GetStringAt(1), L"system");
+    EXPECT_EQ(Query(*product, L"pragma journal_mode")->GetStringAt(0), L"wal");
+    EXPECT_EQ(Query(*product, L"pragma cache_size")->GetInt64At(0), -65536);
+
+    auto system = Open(dir / "QVSystem.sqlite3");
+    ASSERT_TRUE(system);
+    auto info = Query(*system, L"select sysPwd from QV_SysInfo");
+    ASSERT_EQ(info->GetRecordCount(), 1);
+    std::wstring pwd = info->GetString(L"sysPwd");
+    EXPECT_EQ(pwd.size(), 32u);
+
+    // Every store gets its own password.
+    std::wstring error2;
+    ASSERT_EQ(ProductStore::Create((tmp.path() / "other").string(), "QVData", error2), 0);
+    auto system2 = Open(tmp.path() / "other" / "QVSystem.sqlite3");
+    EXPECT_NE(Query(*system2, L"select sysPwd from QV_SysInfo")->GetStringAt(0), pwd);
+}
+
+TEST(ProductStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
+    producttest::TempProductStore store;
+    auto db = store.Connect();
+    auto rs = Query(*db,
+                    L"select type, name from sqlite_master where type in ('table','view') and name "
+                    L"like 'QV%' order by name");
+    std::set<std::wstring> objects;
+    for (; !rs->IsEOF(); rs->MoveNext())
+        objects.insert(rs->GetString(L"type") + L":" + rs->GetString(L"name"));
+    EXPECT_EQ(objects, (std::set<std::wstring>{
+                           L"table:QV_CaxForm", L"table:QV_DMAuth", L"table:QV_DMBaseline",
+                           L"table:QV_DMDoc", L"table:QV_DMDocVer", L"table:QV_DMRepo",
+                           L"table:QV_DMVerStrategy", L"table:QV_IdCounter", L"table:QV_Role",
+                           L"table:QV_User", L"table:QV_UserRole", L"view:QV_v_DMAuthSet"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc"),
+              (std::vector<std::wstring>{
+                  L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
+                  L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
+                  L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
+                  L"LastOperatorTime", L"phyUrl", L"CaxDocType", L"PendingFile"}));
+    EXPECT_EQ(
+        ColumnsOf(*db, L"QV_v_DMAuthSet"),
+        (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
+                                   L"Read", L"Write", L"Manage", L"UserName"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMBaseline"),
+              (std::vector<std::wstring>{L"BaseLineId", L"DocRepoId", L"name", L"BaseLineInfo",
+                                         L"BaseLineCreateTime"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_CaxForm"),
+              (std::vector<std::wstring>{L"rcId", L"revision", L"DocId", L"CaxDocType"}));
+    // The lookups the library runs use an index rather than a scan.
+    auto plan = Query(
+        *db, L"explain query plan select * from QV_DMDoc where DocRepoId = 1 order by phyurl asc");
+    std::wstring detail;
+    for (; !plan->IsEOF(); plan->MoveNext()) detail += plan->GetString(L"detail") + L"\n";
+    EXPECT_NE(detail.find(L"USING INDEX"), std::wstring::npos) << zub::WideToUtf8(detail);
+    EXPECT_EQ(detail.find(L"TEMP B-TREE"), std::wstring::npos) << zub::WideToUtf8(detail);
+}
+
+TEST(ProductStore, AnotherProductDatabaseName) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(tmp.str(), "Plant", error), 0) << zub::WideToUtf8(error);
+    EXPECT_EQ(FilesIn(tmp.path()),
+              (std::set<std::string>{"Plant.sqlite3", "QVSystem.sqlite3", "files"}));
+    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(tmp.str()), 0, L"Plant", L""), L"");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(Query(*db, L"select UserName from QV_User")->GetStringAt(0), L"system");
+}
+
+TEST(ProductStore, AStoreOfAnEarlierVersionGetsTheNewColumnAndIndexes) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
+    const fs::path file = tmp.path() / "QVData.sqlite3";
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        // Back to the earlier schema: no column, no unique indexes.
+        for (const wchar_t* sql : {L"drop index QV_DMDoc_File", L"drop index QV_DMRepo_Name",
+                                   L"drop index QV_DMBaseline_Name", L"drop index QV_Role_RoleName",
+                                   L"alter table QV_DMDoc drop column PendingFile"})
+            Query(*db, sql);
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = Open(file);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc").back(), L"PendingFile");
+    auto rs = Query(*db,
+                    L"select count(*) from sqlite_master where type='index' and name in "
+                    L"('QV_DMDoc_File','QV_DMRepo_Name','QV_DMBaseline_Name',"
+                    L"'QV_Role_RoleName')");
+    EXPECT_EQ(rs->GetIntAt(0), 4);
+}
+
+TEST(ProductStore, TheSystemDatabaseNameIsNotAProductDatabaseName) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    EXPECT_NE(ProductStore::Create(tmp.str(), ProductStore::kSystemDb, error), 0);
+    EXPECT_NE(error.find(L"QVSystem"), std::wstring::npos) << zub::WideToUtf8(error);
+    EXPECT_TRUE(FilesIn(tmp.path()).empty());
+}
+
+// Only the product database serves the procedures and is upgraded; the system
+// database of the same store is served by its own part.
+TEST(ProductStore, EachDatabaseIsServedByItsOwnPart) {
+    producttest::TempProductStore store;
+    auto system = store.Connect(L"QVSystem");
+    std::unique_ptr<CDBRecordset> rs;
+    EXPECT_NE(system->ExecuteSql(rs, L"QV_p_DMGetUserAuths 1", ZUBDB::QVParams(false), L"", 0, 0),
+              0);
+    EXPECT_NE(system->errDescription().find(L"syntax error"), std::wstring::npos)
+        << zub::WideToUtf8(system->errDescription());
+    auto product = store.Connect();
+    EXPECT_EQ(Query(*product, L"QV_p_DMGetUserAuths 1")->GetRecordCount(), 0);
+}
+
+TEST(ProductStore, RegisterMakesEmbeddedStoresOpenAsProductStores) {
+    producttest::TempProductStore store;
+    const std::wstring locator = ZUBDB::EmbeddedLocator(store.dir());
+    auto& creator = ZUBDB::CDBAccessorCreator::instance();
+
+    ZUBDB::RegisterEmbeddedStore(L"sqlite", nullptr);
+    EXPECT_FALSE(creator.CreateAccessor(ZUBDB::QVSvrInfo(locator, 0, L"QVData", L""), L""));
+    EXPECT_NE(creator.LastError().find(L"no store definition"), std::wstring::npos)
+        << zub::WideToUtf8(creator.LastError());
+
+    ProductStore::Register();
+    ProductStore::Register();
+    EXPECT_EQ(ZUBDB::FindEmbeddedStore(L"SQLite"), ProductStore::Definition());
+    auto db = creator.CreateAccessor(ZUBDB::QVSvrInfo(locator, 0, L"QVData", L""), L"");
+    ASSERT_TRUE(db) << zub::WideToUtf8(creator.LastError());
+    EXPECT_EQ(Query(*db, L"GetNewId 1,1")->GetRecordCount(), 0);
+}
