@@ -222,7 +222,7 @@ TEST(Files, CreationTimesCompareByBirthNotByLastWrite) {
 
 // A minimal PE image: headers, one ".rsrc" section with a resource tree
 // type -> name -> language -> data, and the data itself.
-struct PeSpec {
+struct PeLayout {
     bool pe32Plus = false;
     bool withResources = true;
     std::uint32_t resourceType = 16;  // RT_VERSION
@@ -231,7 +231,7 @@ struct PeSpec {
     bool badSignature = false;
 };
 
-std::string TinyPe(const PeSpec& spec) {
+std::string TinyPe(const PeLayout& layout) {
     std::vector<std::uint8_t> f(0x400, 0);
     auto put16 = [&f](std::size_t at, std::uint32_t v) {
         f[at] = static_cast<std::uint8_t>(v);
@@ -247,16 +247,16 @@ std::string TinyPe(const PeSpec& spec) {
     f[0x40] = 'P';
     f[0x41] = 'E';
     const std::size_t coff = 0x44;
-    const std::uint32_t optSize = spec.pe32Plus ? 240 : 224;
-    put16(coff, spec.pe32Plus ? 0x8664 : 0x14C);
+    const std::uint32_t optSize = layout.pe32Plus ? 240 : 224;
+    put16(coff, layout.pe32Plus ? 0x8664 : 0x14C);
     put16(coff + 2, 1);
     put16(coff + 16, optSize);
     const std::size_t opt = coff + 20;
-    put16(opt, spec.pe32Plus ? 0x20B : 0x10B);
-    put32(opt + (spec.pe32Plus ? 108 : 92), 16);
-    const std::size_t dirs = opt + (spec.pe32Plus ? 112 : 96);
+    put16(opt, layout.pe32Plus ? 0x20B : 0x10B);
+    put32(opt + (layout.pe32Plus ? 108 : 92), 16);
+    const std::size_t dirs = opt + (layout.pe32Plus ? 112 : 96);
     const std::uint32_t rva = 0x1000, raw = 0x200;
-    if (spec.withResources) {
+    if (layout.withResources) {
         put32(dirs + 16, rva);
         put32(dirs + 20, 0x200);
     }
@@ -268,7 +268,7 @@ std::string TinyPe(const PeSpec& spec) {
     put32(sec + 20, raw);
     // The tree: each directory has one id entry.
     put16(raw + 14, 1);
-    put32(raw + 16, spec.resourceType);
+    put32(raw + 16, layout.resourceType);
     put32(raw + 20, 0x80000000U | 0x18);
     put16(raw + 0x18 + 14, 1);
     put32(raw + 0x18 + 16, 1);
@@ -284,10 +284,10 @@ std::string TinyPe(const PeSpec& spec) {
     put16(raw + block + 2, 52);
     const char16_t key[] = u"VS_VERSION_INFO";
     for (std::size_t i = 0; i < 16; ++i) put16(raw + block + 6 + 2 * i, key[i]);
-    put32(raw + block + 40, spec.badSignature ? 0x12345678 : 0xFEEF04BD);
+    put32(raw + block + 40, layout.badSignature ? 0x12345678 : 0xFEEF04BD);
     put32(raw + block + 44, 0x00010000);
-    put32(raw + block + 48, spec.versionMs);
-    put32(raw + block + 52, spec.versionLs);
+    put32(raw + block + 48, layout.versionMs);
+    put32(raw + block + 52, layout.versionLs);
     return std::string(f.begin(), f.end());
 }
 
