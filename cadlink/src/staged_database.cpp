@@ -49,7 +49,7 @@ void RemoveWithCompanions(const std::string& path) noexcept {
 }
 
 bool Exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -94,7 +94,8 @@ StagedDatabase::StagedDatabase(const std::wstring& target) : target_(zub::WideTo
             Fail(errno, "cannot create a file beside " + target_);
         }
         // A sweep may take the name between its creation and the lock.
-        struct stat mine{}, named{};
+        struct stat mine {
+        }, named{};
         if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &mine) != 0 ||
             ::stat(name.c_str(), &named) != 0 || mine.st_ino != named.st_ino ||
             mine.st_dev != named.st_dev) {
@@ -102,7 +103,7 @@ StagedDatabase::StagedDatabase(const std::wstring& target) : target_(zub::WideTo
             continue;
         }
         // The new file keeps the access rights of the one it replaces.
-        struct stat old{};
+        struct stat old {};
         if (::stat(target_.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
         fd_ = fd;
         staged_ = name;
