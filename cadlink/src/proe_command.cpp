@@ -2,13 +2,13 @@
 
 #include <chrono>
 #include <exception>
-#include <filesystem>
-#include <system_error>
+#include <optional>
 #include <thread>
 
 #include "cadlink/sqlite_db.h"
 #include "cadlink/sqlite_error.h"
 #include "command_text.h"
+#include "staged_database.h"
 #include "table_description.h"
 #include "zub/platform/module.h"
 #include "zub/text.h"
@@ -22,16 +22,6 @@ constexpr wchar_t kUnknownRefreshError[] = L"[ProeCommand::RefreshTable()]: Unkn
 std::wstring ExceptionText(const std::exception& e) {
     const char* what = e.what();
     return what == nullptr ? std::wstring() : zub::NarrowToWide(what);
-}
-
-// A stale journal beside a replaced file would be rolled into the new one.
-void RemoveStoreFiles(const std::wstring& dbPath) {
-    const std::string path = zub::WideToNarrow(dbPath);
-    if (path.empty()) return;
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-        std::error_code ignored;
-        std::filesystem::remove(path + suffix, ignored);
-    }
 }
 
 }  // namespace
@@ -135,7 +125,6 @@ int ProeCommand::BuildMirror(const std::wstring& tables, const std::wstring& dbP
     bool inTransaction = false;
     try {
         const std::vector<std::wstring> names = SplitTables(tables);
-        RemoveStoreFiles(dbPath);
         db.Open(dbPath);
         db.Execute(L"begin transaction");
         inTransaction = true;
@@ -184,9 +173,30 @@ int ProeCommand::BuildMirror(const std::wstring& tables, const std::wstring& dbP
 int ProeCommand::RefreshTable(const std::wstring& tables, const std::wstring& dbPath) {
     // Without a bridge nothing would fill the tables: keep the caller's file.
     if (!NeedBridge()) return kNoBridge;
-    if (BuildMirror(tables, dbPath) != 0) return -1;
-    return Forward(L"RefreshTable",
-                   [&](ProeCommandBase& b) { return b.RefreshTable(tables, dbPath); });
+    // The caller's file stays as it is until a complete new one replaces it.
+    std::optional<StagedDatabase> staged;
+    try {
+        StagedDatabase::SweepAbandoned(dbPath);
+        staged.emplace(dbPath);
+    } catch (const std::exception& e) {
+        return RefreshFailed(L"Create Table error, " + ExceptionText(e));
+    }
+    if (BuildMirror(tables, staged->path()) != 0) return -1;
+    const int rc = Forward(L"RefreshTable", [&](ProeCommandBase& b) {
+        return b.RefreshTable(tables, staged->path());
+    });
+    if (rc != 0) return rc;
+    try {
+        staged->Publish();
+    } catch (const std::exception& e) {
+        return RefreshFailed(ExceptionText(e));
+    }
+    return 0;
+}
+
+int ProeCommand::RefreshFailed(const std::wstring& why) {
+    SetErr(-1, L"[ProeCommand::RefreshTable()]: " + why + L" \n");
+    return -1;
 }
 
 }  // namespace ZUBCAX

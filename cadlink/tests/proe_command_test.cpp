@@ -1,9 +1,16 @@
 #include "cadlink/proe_command.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 
 #include "test_support.h"
 #include "zub/text.h"
@@ -40,6 +47,25 @@ protected:
 
     std::filesystem::path Db() const { return dir.path() / "mirror.db"; }
     std::wstring DbW() const { return dir.file("mirror.db"); }
+    // The names in the folder besides the description.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename() != "dd_2.xml")
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // The database the bridge was handed: a new file of its own beside the target.
+    std::wstring Staged() const {
+        const std::wstring prefix = dir.file(".mirror.db.zub-refresh-");
+        for (const std::wstring& call : bridge->calls) {
+            const std::size_t at = call.find(prefix);
+            if (call.rfind(L"RefreshTable(", 0) == 0 && at != std::wstring::npos)
+                return call.substr(at, prefix.size() + 16);
+        }
+        return L"";
+    }
 
     TempDir dir;
     FakeBridge* bridge = nullptr;
@@ -171,7 +197,9 @@ TEST_F(CadProeCommand, RefreshCreatesTheMirrorTablesThenCallsTheBridge) {
     EXPECT_EQ(cadtest::TableSql(Db()),
               (std::vector<std::string>{"CREATE TABLE 'CAXS_2_bom' (id Integer primary key not "
                                         "null,qty Real,note Text,CAXS_flag Integer)"}));
-    EXPECT_EQ(bridge->calls, (std::vector<std::wstring>{L"RefreshTable(bom|" + DbW() + L")"}));
+    ASSERT_FALSE(Staged().empty()) << "the bridge fills a new file, not the target";
+    EXPECT_EQ(bridge->calls, (std::vector<std::wstring>{L"RefreshTable(bom|" + Staged() + L")"}));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"mirror.db"})) << "the new file took its place";
     // Committed and closed before the bridge looked.
     EXPECT_EQ(bridge->tablesSeen, (std::vector<std::string>{"CAXS_2_bom"}));
     EXPECT_EQ(command->descErrNumber(), 0);
@@ -189,7 +217,7 @@ TEST_F(CadProeCommand, RefreshPassesTheBridgesResultAndError) {
 TEST_F(CadProeCommand, RefreshTableListWithAnEmptyName) {
     EXPECT_EQ(command->RefreshTable(L"a,,b", DbW()), 0);
     EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
-    EXPECT_EQ(bridge->calls.back(), L"RefreshTable(a,,b|" + DbW() + L")");
+    EXPECT_EQ(bridge->calls.back(), L"RefreshTable(a,,b|" + Staged() + L")");
 }
 
 TEST_F(CadProeCommand, UnknownTablesAreSkipped) {
@@ -204,8 +232,7 @@ TEST_F(CadProeCommand, SecondPrimaryKeyFailsWithoutCallingTheBridge) {
               L"[ProeCommand::RefreshTable()]: Create Table error, SQLITE_ERROR[1]: table "
               L"\"CAXS_2_twokeys\" has more than one primary key \n");
     EXPECT_TRUE(bridge->calls.empty());
-    // Rolled back: the table made before the failure is gone too.
-    EXPECT_TRUE(cadtest::TableNames(Db()).empty());
+    EXPECT_TRUE(Files().empty()) << "nothing is left behind";
 }
 
 TEST_F(CadProeCommand, RefreshReplacesTheDatabaseFile) {
@@ -222,8 +249,8 @@ TEST_F(CadProeCommand, UnopenableDatabaseFailsWithoutCallingTheBridge) {
     const std::wstring path = dir.file("missing-folder/m.db");
     EXPECT_EQ(command->RefreshTable(L"bom", path), -1);
     EXPECT_EQ(command->errText(),
-              L"[ProeCommand::RefreshTable()]: Create Table error, SQLITE_CANTOPEN[14]: unable to "
-              L"open database file \n");
+              L"[ProeCommand::RefreshTable()]: Create Table error, cannot create a file beside " +
+                  path + L": No such file or directory \n");
     EXPECT_TRUE(bridge->calls.empty());
 }
 
@@ -256,6 +283,98 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
         EXPECT_EQ(cmd.descErrNumber(), 0);
         EXPECT_EQ(cmd.descErrText(), L"");
     }
+}
+
+// A database with committed rows that live only in its write-ahead log, as a
+// store that another program was using leaves it.
+void MakeWalDatabase(const std::filesystem::path& path) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA journal_mode=WAL; create table precious(x);"
+                           "insert into precious values (1), (2);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_GT(std::filesystem::file_size(path.string() + "-wal"), 0u);
+}
+
+std::map<std::string, std::string> Contents(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        out[entry.path().filename().string()] = zubtest::ReadFile(entry.path());
+    return out;
+}
+
+TEST_F(CadProeCommand, AFailedRefreshLeavesTheOldDatabaseAsItWas) {
+    const struct {
+        const char* what;
+        std::function<void(FakeBridge&)> arrange;
+        const wchar_t* tables;
+        int result;
+    } cases[] = {
+        {"the bridge fails", [](FakeBridge& b) { b.result = 9; }, L"bom", 9},
+        {"the bridge throws", [](FakeBridge& b) { b.throwInstead = true; }, L"bom", -1},
+        {"a mirror table cannot be made", [](FakeBridge&) {}, L"a,twokeys", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename() != "dd_2.xml") std::filesystem::remove(entry.path());
+        MakeWalDatabase(Db());
+        const auto before = Contents(dir.path());
+        *bridge = FakeBridge();
+        c.arrange(*bridge);
+        EXPECT_EQ(command->RefreshTable(c.tables, DbW()), c.result);
+        EXPECT_EQ(Contents(dir.path()), before) << "the file and its log untouched, nothing added";
+        EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"precious"}));
+    }
+}
+
+TEST_F(CadProeCommand, ASuccessfulRefreshReplacesADatabaseAndItsLog) {
+    MakeWalDatabase(Db());
+    ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0) << command->errText();
+    EXPECT_EQ(Files(), (std::vector<std::string>{"mirror.db"}));
+    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
+}
+
+TEST_F(CadProeCommand, ARefreshDoesNotReplaceADatabaseInUse) {
+    MakeWalDatabase(Db());
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(Db().c_str(), &reader), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(reader, "begin; select count(*) from precious;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    const auto before = Contents(dir.path());
+    EXPECT_EQ(command->RefreshTable(L"a", DbW()), -1);
+    EXPECT_NE(command->errText().find(L"cannot settle the journal of " + DbW()), std::wstring::npos)
+        << zub::WideToUtf8(command->errText());
+    sqlite3_close(reader);
+    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"precious"}));
+    EXPECT_EQ(Contents(dir.path()).size(), before.size()) << "no staged file left";
+}
+
+TEST_F(CadProeCommand, ARefreshRemovesWhatDeadRefreshesLeftButNotALiveOnes) {
+    const std::filesystem::path dead = dir.path() / ".mirror.db.zub-refresh-00000000000000aa";
+    const std::filesystem::path live = dir.path() / ".mirror.db.zub-refresh-00000000000000bb";
+    const std::filesystem::path user = dir.path() / ".mirror.db.zub-refresh-mine";
+    for (const auto& p : {dead, live, user}) zubtest::WriteFile(p, "x");
+    zubtest::WriteFile(dead.string() + "-journal", "x");
+    const int fd = ::open(live.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
+    ::close(fd);
+    EXPECT_EQ(Files(), (std::vector<std::string>{".mirror.db.zub-refresh-00000000000000bb",
+                                                 ".mirror.db.zub-refresh-mine", "mirror.db"}));
+}
+
+TEST_F(CadProeCommand, TheNewFileKeepsTheAccessRightsOfTheOld) {
+    zubtest::WriteFile(Db(), "");
+    std::filesystem::permissions(Db(), std::filesystem::perms(0600));
+    ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
+    EXPECT_EQ(std::filesystem::status(Db()).permissions(), std::filesystem::perms(0600));
 }
 
 TEST(CadProeCommandDescription, ShippedBesideTheLibrary) {

@@ -42,10 +42,8 @@ HRESULT CCoBaseLine::put_desc(BSTR newVal) {
 }
 
 HRESULT CCoBaseLine::Delete() {
-    return Member(L"Delete", __LINE__, [&]() -> HRESULT {
-        wrapped_->Delete();
-        return CheckLibraryError(*wrapped_);
-    });
+    return Member(L"Delete", __LINE__,
+                  [&]() -> HRESULT { return Reporting(*wrapped_, [&] { wrapped_->Delete(); }); });
 }
 
 HRESULT CCoBaseLine::get_DocRepoId(LONG* pVal) {
@@ -60,8 +58,7 @@ HRESULT CCoBaseLine::put_DocRepoId(LONG newVal) {
 HRESULT CCoBaseLine::Create(LONG* ret) {
     return Member(L"Create", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->Create());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->Create()); });
     });
 }
 

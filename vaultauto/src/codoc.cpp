@@ -157,8 +157,7 @@ HRESULT CCoDoc::CheckIn(BSTR LocalDir, LONG* ret) {
 HRESULT CCoDoc::Delete(LONG* ret) {
     return Member(L"Delete", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->Delete());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->Delete()); });
     });
 }
 

@@ -9,10 +9,8 @@ const ClassNames kNames{L"CCoDocRepo", L"codocrepo", L"VaultAuto.CoDocRepo.1"};
 CCoDocRepo::CCoDocRepo(IUnknown* outer) : SingleWrapper(outer, IID_ICoDocRepo, kNames) {}
 
 HRESULT CCoDocRepo::Delete() {
-    return Member(L"Delete", __LINE__, [&]() -> HRESULT {
-        wrapped_->Delete();
-        return CheckLibraryError(*wrapped_);
-    });
+    return Member(L"Delete", __LINE__,
+                  [&]() -> HRESULT { return Reporting(*wrapped_, [&] { wrapped_->Delete(); }); });
 }
 
 HRESULT CCoDocRepo::setpDocRepo(SHORT Id) {
@@ -83,8 +81,7 @@ HRESULT CCoDocRepo::put_nCreator(SHORT newVal) {
 HRESULT CCoDocRepo::Create(LONG* ret) {
     return Member(L"Create", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->Create());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->Create()); });
     });
 }
 
@@ -107,8 +104,7 @@ HRESULT CCoDocRepo::BackUp(BSTR LocalDir, LONG* ret) {
 HRESULT CCoDocRepo::UpdateBaseInfo(LONG* ret) {
     return Member(L"UpdateBaseInfo", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->updateBaseInfo());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->updateBaseInfo()); });
     });
 }
 

@@ -10,23 +10,19 @@ CCoDocRepoAuths::CCoDocRepoAuths(IUnknown* outer)
     : CollectionWrapper(outer, IID_ICoDocRepoAuths, kNames) {}
 
 HRESULT CCoDocRepoAuths::Select() {
-    return Member(L"Select", __LINE__, [&]() -> HRESULT {
-        wrapped_->Select();
-        return CheckLibraryError(*wrapped_);
-    });
+    return Member(L"Select", __LINE__,
+                  [&]() -> HRESULT { return Reporting(*wrapped_, [&] { wrapped_->Select(); }); });
 }
 
 HRESULT CCoDocRepoAuths::save() {
     return Member(L"save", __LINE__, [&]() -> HRESULT {
-        hold_->Shielded([&] { return wrapped_->Save(); });
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { hold_->Shielded([&] { return wrapped_->Save(); }); });
     });
 }
 
 HRESULT CCoDocRepoAuths::Delete() {
     return Member(L"Delete", __LINE__, [&]() -> HRESULT {
-        hold_->Shielded([&] { return wrapped_->Delete(); });
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { hold_->Shielded([&] { return wrapped_->Delete(); }); });
     });
 }
 

@@ -11,8 +11,7 @@ CCoDocRepos::CCoDocRepos(IUnknown* outer) : CollectionWrapper(outer, IID_ICoDocR
 HRESULT CCoDocRepos::initDocRepos(LONG* ret) {
     return Member(L"initDocRepos", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->GetAll());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->GetAll()); });
     });
 }
 

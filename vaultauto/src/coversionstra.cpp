@@ -86,16 +86,14 @@ HRESULT CCoVersionStra::put_CreateBSLNAdv(SHORT newVal) {
 HRESULT CCoVersionStra::Create(LONG* ret) {
     return Member(L"Create", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->Save());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->Save()); });
     });
 }
 
 HRESULT CCoVersionStra::Update(LONG* ret) {
     return Member(L"Update", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->Update());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->Update()); });
     });
 }
 
@@ -106,8 +104,7 @@ HRESULT CCoVersionStra::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, L
 HRESULT CCoVersionStra::save(LONG* ret) {
     return Member(L"save", __LINE__, [&]() -> HRESULT {
         if (!ret) return E_POINTER;
-        *ret = ToLong(wrapped_->Save());
-        return CheckLibraryError(*wrapped_);
+        return Reporting(*wrapped_, [&] { *ret = ToLong(wrapped_->Save()); });
     });
 }
 

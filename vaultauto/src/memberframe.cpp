@@ -1,5 +1,7 @@
 #include "memberframe.h"
 
+#include <vector>
+
 #include "module.h"
 
 namespace vaultauto {
@@ -17,12 +19,12 @@ HRESULT MemberFrame::Report(HRESULT hr, const std::wstring& text) const noexcept
     }
 }
 
-HRESULT MemberFrame::CheckLibraryError(const BO& bo) const noexcept {
-    long number = bo.ErrNumber();
-    if (number == 0) return S_OK;
-    HRESULT hr = HResultOfLibraryError(number);
+HRESULT MemberFrame::ReportRecordedSince(const BO& bo, std::size_t logSize) const noexcept {
+    const std::vector<BOErrorEntry>& log = bo.ErrorLog();
+    if (log.size() <= logSize) return S_OK;
+    HRESULT hr = HResultOfLibraryError(log.back().number);
     try {
-        return Report(hr, bo.ErrDesc());
+        return Report(hr, log.back().description);
     } catch (...) {
         return hr;
     }

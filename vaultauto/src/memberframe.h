@@ -6,11 +6,13 @@
 #include <zub/qv_exception.h>
 #include <zub/se_translator.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
 
 #include "docvault/bo.h"
+#include "docvault/errors.h"
 
 namespace vaultauto {
 
@@ -46,12 +48,21 @@ protected:
 
     // Posts an error record from this class and returns hr.
     HRESULT Report(HRESULT hr, const std::wstring& text) const noexcept;
-    // After an error-reporting member: the object's recorded error, if any.
-    HRESULT CheckLibraryError(const BO& bo) const noexcept;
+    // An error-reporting member's library call: the error it recorded on bo,
+    // if any. The object's error number outlives the call that set it, and
+    // its log is never cleared, so only what the log gained during this call
+    // belongs to it.
+    template <class Call>
+    HRESULT Reporting(const BO& bo, Call&& call) const {
+        const std::size_t before = bo.ErrorLog().size();
+        call();
+        return ReportRecordedSince(bo, before);
+    }
 
     const wchar_t* ProgId() const { return progId_; }
 
 private:
+    HRESULT ReportRecordedSince(const BO& bo, std::size_t logSize) const noexcept;
     HRESULT Caught(ZUBBASE::QV_Exception& e, const wchar_t* member, int line) const noexcept;
     HRESULT CaughtStandard(const std::exception& e, const wchar_t* member, int line) const noexcept;
     HRESULT CaughtOther(const wchar_t* member, int line) const noexcept;
@@ -60,6 +71,13 @@ private:
     const wchar_t* sourceName_;
     const wchar_t* progId_;
 };
+
+// connect's ret: the library answers 0 also when it got no connection (a
+// store that does not exist), which a script would only learn at its next
+// call; that case is reported as "not connected".
+inline int ConnectResult(int result, const BO& bo) {
+    return result == 0 && !bo.IsConnected() ? DRM::Err::kNotConnected : result;
+}
 
 // Conversions between automation types and the library's.
 inline LONG ToLong(int v) { return static_cast<LONG>(v); }

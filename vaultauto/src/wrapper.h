@@ -86,8 +86,10 @@ protected:
             if (!server || !db || !token) return S_OK;
             if (!ret) return E_POINTER;
             connectedWith_ = ConnectArgs{FromCom(server), port, FromCom(db), FromCom(token)};
-            *ret = ToLong(wrapped_->Connect(connectedWith_->server, port, connectedWith_->db,
-                                            connectedWith_->token));
+            *ret =
+                ToLong(ConnectResult(wrapped_->Connect(connectedWith_->server, port,
+                                                       connectedWith_->db, connectedWith_->token),
+                                     *wrapped_));
             return S_OK;
         });
     }
@@ -136,7 +138,8 @@ protected:
         return Member(L"connect", line, [&]() -> HRESULT {
             if (!server || !db || !token) return S_OK;
             if (!ret) return E_POINTER;
-            *ret = ToLong(wrapped_->Connect(FromCom(server), port, FromCom(db), FromCom(token)));
+            *ret = ToLong(ConnectResult(
+                wrapped_->Connect(FromCom(server), port, FromCom(db), FromCom(token)), *wrapped_));
             return S_OK;
         });
     }
@@ -145,18 +148,18 @@ protected:
     HRESULT CountMember(int line, Out* num) noexcept {
         return Member(L"Count", line, [&]() -> HRESULT {
             if (!num) return E_POINTER;
-            Store(wrapped_->Count(), num);
-            return CheckLibraryError(*wrapped_);
+            return Reporting(*wrapped_, [&] { Store(wrapped_->Count(), num); });
         });
     }
     // Clear, error-reporting; borrowed elements survive for their borrowers.
     HRESULT ClearMember(int line) noexcept {
         return Member(L"Clear", line, [&]() -> HRESULT {
-            hold_->Shielded([&] {
-                wrapped_->Clear();
-                return 0;
+            return Reporting(*wrapped_, [&] {
+                hold_->Shielded([&] {
+                    wrapped_->Clear();
+                    return 0;
+                });
             });
-            return CheckLibraryError(*wrapped_);
         });
     }
     // item / ItemByKey: a new wrapper borrowing the element (or nothing).

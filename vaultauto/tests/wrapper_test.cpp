@@ -7,17 +7,23 @@
 #include <zub/qv_exception.h>
 
 #include <cstdint>
+#include <cwchar>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "cobaseline.h"
+#include "cobaselines.h"
 #include "codoc.h"
+#include "codochistorys.h"
 #include "codocrepo.h"
 #include "codocrepoauth.h"
 #include "codocrepoauths.h"
 #include "codocrepos.h"
 #include "codocs.h"
+#include "coversionstra.h"
 #include "dbcore/cdbaccessorcreator.h"
 #include "errorrecord.h"
 #include "module.h"
@@ -291,10 +297,207 @@ TEST_F(WrapperTest, ErrorReportingMembersMapTheLibraryErrorNumber) {
         EXPECT_EQ(rec.description, L"failure " + std::to_wstring(c.number));
         EXPECT_EQ(rec.source, L"VaultAuto.CoDocRepos.1");
 
-        // Count checks the collection's error number after counting.
+        // Count raises nothing: the fill's failure is not its own.
         LONG num = -1;
-        EXPECT_EQ(repos->Count(&num), c.expected);
+        EXPECT_EQ(repos->Count(&num), S_OK);
         EXPECT_EQ(num, 0);
+        EXPECT_FALSE(TakeErrorRecord().present);
+    }
+}
+
+// What one error-reporting member did: first on an object whose library call
+// fails (the member itself, unconnected, or for Count and Clear the fill
+// before them), then, connected, the member again on the same object.
+struct Reported {
+    HRESULT failedHr = S_OK;
+    ErrorRecord failed;
+    HRESULT laterHr = S_OK;
+    ErrorRecord later;
+};
+
+template <class W, class Itf, class Fail, class Call>
+Reported RunReporting(const IID& iid, Fail fail, Call call) {
+    Reported out;
+    ComPtr<Itf> p;
+    EXPECT_EQ(vaultauto::CreateComObject<W>(nullptr, iid, p.putVoid()), S_OK);
+    out.failedHr = fail(p.get());
+    out.failed = TakeErrorRecord();
+    Bstr s(L"rec:"), d(L"QVData"), t(L"tok");
+    LONG ret = -1;
+    EXPECT_EQ(p->connect(s.get(), 0, d.get(), t.get(), &ret), S_OK);
+    out.laterHr = call(p.get());
+    out.later = TakeErrorRecord();
+    return out;
+}
+
+TEST_F(WrapperTest, ErrorReportingMembersReportOnlyTheErrorTheyRaised) {
+    constexpr HRESULT kNotConnected = MakeHr(0x8004C1C0);
+    using namespace vaultauto;
+    LONG l = 0;
+    SHORT sh = 0;
+    struct Case {
+        const wchar_t* member;
+        const wchar_t* source;
+        // S_OK when the failing call is not itself error-reporting.
+        HRESULT failedHr;
+        std::function<Reported()> run;
+        // S_OK, or where the fakes give the connected call no data to work
+        // on, its own refusal (and not the earlier failure).
+        HRESULT laterHr = S_OK;
+        const wchar_t* laterText = L"";
+    };
+    constexpr HRESULT kInvalidName = MakeHr(0x8004C1CA);
+    const wchar_t* const kInvalidNameText = L"名称无效: \"\"";
+    constexpr HRESULT kRepoMissing = MakeHr(0x8004C1C9);
+    const Case cases[] = {
+        {L"CoDoc.Delete", L"VaultAuto.CoDoc.1", kNotConnected,
+         [&] {
+             auto del = [&](ICoDoc* o) { return o->Delete(&l); };
+             return RunReporting<CCoDoc, ICoDoc>(IID_ICoDoc, del, del);
+         },
+         kInvalidName, L"名称无效: \".\""},
+        {L"CoDocs.Count", L"VaultAuto.CoDocs.1", S_OK,
+         [&] {
+             return RunReporting<CCoDocs, ICoDocs>(
+                 IID_ICoDocs, [&](ICoDocs* o) { return o->GetAll(3, 0, &l); },
+                 [&](ICoDocs* o) { return o->Count(&l); });
+         }},
+        {L"CoDocs.Clear", L"VaultAuto.CoDocs.1", S_OK,
+         [&] {
+             return RunReporting<CCoDocs, ICoDocs>(
+                 IID_ICoDocs, [&](ICoDocs* o) { return o->GetAll(3, 0, &l); },
+                 [&](ICoDocs* o) { return o->Clear(); });
+         }},
+        {L"CoDocRepo.Delete", L"VaultAuto.CoDocRepo.1", kNotConnected,
+         [&] {
+             auto del = [&](ICoDocRepo* o) { return o->Delete(); };
+             return RunReporting<CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo, del, del);
+         },
+         kRepoMissing, L"DocRepoId  无效"},
+        {L"CoDocRepo.Create", L"VaultAuto.CoDocRepo.1", kNotConnected,
+         [&] {
+             auto create = [&](ICoDocRepo* o) { return o->Create(&l); };
+             return RunReporting<CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo, create, create);
+         },
+         kInvalidName, kInvalidNameText},
+        {L"CoDocRepo.UpdateBaseInfo", L"VaultAuto.CoDocRepo.1", kNotConnected,
+         [&] {
+             auto update = [&](ICoDocRepo* o) { return o->UpdateBaseInfo(&l); };
+             return RunReporting<CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo, update, update);
+         }},
+        {L"CoDocRepos.initDocRepos", L"VaultAuto.CoDocRepos.1", kNotConnected,
+         [&] {
+             auto init = [&](ICoDocRepos* o) { return o->initDocRepos(&l); };
+             return RunReporting<CCoDocRepos, ICoDocRepos>(IID_ICoDocRepos, init, init);
+         }},
+        {L"CoDocRepos.Count", L"VaultAuto.CoDocRepos.1", kNotConnected,
+         [&] {
+             return RunReporting<CCoDocRepos, ICoDocRepos>(
+                 IID_ICoDocRepos, [&](ICoDocRepos* o) { return o->initDocRepos(&l); },
+                 [&](ICoDocRepos* o) { return o->Count(&l); });
+         }},
+        {L"CoDocRepoAuths.Select", L"VaultAuto.CoDocRepoAuths.1", kNotConnected,
+         [&] {
+             auto select = [&](ICoDocRepoAuths* o) {
+                 o->initDocRepoAuths(3);
+                 return o->Select();
+             };
+             return RunReporting<CCoDocRepoAuths, ICoDocRepoAuths>(
+                 IID_ICoDocRepoAuths, select, [&](ICoDocRepoAuths* o) {
+                     db_->OnSelect(L"QV_v_DMAuthSet", AuthRows(1));
+                     return select(o);
+                 });
+         }},
+        {L"CoDocRepoAuths.save", L"VaultAuto.CoDocRepoAuths.1", kNotConnected,
+         [&] {
+             auto save = [&](ICoDocRepoAuths* o) {
+                 o->initDocRepoAuths(3);
+                 return o->save();
+             };
+             return RunReporting<CCoDocRepoAuths, ICoDocRepoAuths>(IID_ICoDocRepoAuths, save, save);
+         }},
+        {L"CoDocRepoAuths.Delete", L"VaultAuto.CoDocRepoAuths.1", kNotConnected,
+         [&] {
+             auto del = [&](ICoDocRepoAuths* o) {
+                 o->initDocRepoAuths(3);
+                 return o->Delete();
+             };
+             return RunReporting<CCoDocRepoAuths, ICoDocRepoAuths>(IID_ICoDocRepoAuths, del, del);
+         }},
+        {L"CoDocRepoAuths.Count", L"VaultAuto.CoDocRepoAuths.1", kNotConnected,
+         [&] {
+             return RunReporting<CCoDocRepoAuths, ICoDocRepoAuths>(
+                 IID_ICoDocRepoAuths, [&](ICoDocRepoAuths* o) { return o->Select(); },
+                 [&](ICoDocRepoAuths* o) { return o->Count(&sh); });
+         }},
+        {L"CoDocRepoAuths.Clear", L"VaultAuto.CoDocRepoAuths.1", kNotConnected,
+         [&] {
+             return RunReporting<CCoDocRepoAuths, ICoDocRepoAuths>(
+                 IID_ICoDocRepoAuths, [&](ICoDocRepoAuths* o) { return o->Select(); },
+                 [&](ICoDocRepoAuths* o) { return o->Clear(); });
+         }},
+        {L"CoVersionStra.Create", L"VaultAuto.CoVersionStra.1", kNotConnected,
+         [&] {
+             auto create = [&](ICoVersionStra* o) { return o->Create(&l); };
+             return RunReporting<CCoVersionStra, ICoVersionStra>(IID_ICoVersionStra, create,
+                                                                 create);
+         }},
+        {L"CoVersionStra.Update", L"VaultAuto.CoVersionStra.1", kNotConnected,
+         [&] {
+             auto update = [&](ICoVersionStra* o) { return o->Update(&l); };
+             return RunReporting<CCoVersionStra, ICoVersionStra>(IID_ICoVersionStra, update,
+                                                                 update);
+         }},
+        {L"CoVersionStra.save", L"VaultAuto.CoVersionStra.1", kNotConnected,
+         [&] {
+             auto save = [&](ICoVersionStra* o) { return o->save(&l); };
+             return RunReporting<CCoVersionStra, ICoVersionStra>(IID_ICoVersionStra, save, save);
+         }},
+        {L"CoDocHistorys.Count", L"VaultAuto.CoDocHistorys.1", S_OK,
+         [&] {
+             return RunReporting<CCoDocHistorys, ICoDocHistorys>(
+                 IID_ICoDocHistorys, [&](ICoDocHistorys* o) { return o->GetAll(1, 0); },
+                 [&](ICoDocHistorys* o) { return o->Count(&l); });
+         }},
+        {L"CoBaseLine.Delete", L"VaultAuto.CoBaseLine.1", kNotConnected,
+         [&] {
+             auto del = [&](ICoBaseLine* o) { return o->Delete(); };
+             return RunReporting<CCoBaseLine, ICoBaseLine>(IID_ICoBaseLine, del, del);
+         },
+         kInvalidName, kInvalidNameText},
+        {L"CoBaseLine.Create", L"VaultAuto.CoBaseLine.1", kNotConnected,
+         [&] {
+             auto create = [&](ICoBaseLine* o) { return o->Create(&l); };
+             return RunReporting<CCoBaseLine, ICoBaseLine>(IID_ICoBaseLine, create, create);
+         },
+         kInvalidName, kInvalidNameText},
+        {L"CoBaseLines.Count", L"VaultAuto.CoBaseLines.1", S_OK,
+         [&] {
+             return RunReporting<CCoBaseLines, ICoBaseLines>(
+                 IID_ICoBaseLines, [&](ICoBaseLines* o) { return o->GetAll(3); },
+                 [&](ICoBaseLines* o) { return o->Count(&l); });
+         }},
+        {L"CoBaseLines.Clear", L"VaultAuto.CoBaseLines.1", S_OK,
+         [&] {
+             return RunReporting<CCoBaseLines, ICoBaseLines>(
+                 IID_ICoBaseLines, [&](ICoBaseLines* o) { return o->GetAll(3); },
+                 [&](ICoBaseLines* o) { return o->Clear(); });
+         }},
+    };
+    static_assert(std::size(cases) == 21, "every error-reporting member");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.member, c.member + std::wcslen(c.member)));
+        db_ = &testsupport::RecordingDb::Install();
+        const Reported r = c.run();
+        EXPECT_EQ(r.failedHr, c.failedHr);
+        EXPECT_EQ(r.failed.present, c.failedHr != S_OK);
+        if (c.failedHr != S_OK) {
+            EXPECT_EQ(r.failed.description, L"远程数据库未连接");
+            EXPECT_EQ(r.failed.source, c.source);
+        }
+        EXPECT_EQ(r.laterHr, c.laterHr) << "not the earlier failure";
+        EXPECT_EQ(r.later.present, c.laterHr != S_OK);
+        EXPECT_EQ(r.later.description, c.laterText);
     }
 }
 

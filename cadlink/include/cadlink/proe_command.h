@@ -49,6 +49,7 @@ private:
     bool NeedBridge();
     int CopyBridgeError(int result);
     int BuildMirror(const std::wstring& tables, const std::wstring& dbPath);
+    int RefreshFailed(const std::wstring& why);
 
     std::unique_ptr<ProeCommandBase> bridge_;
     std::unique_ptr<TableDescription> description_;

@@ -25,6 +25,7 @@ for target in description refresh; do
   bin="$out/fuzz_$target"
   sources=("$here/fuzz_$target.cpp" "${common[@]}")
   [ "$target" = refresh ] && sources+=("$src/cadlink/src/proe_command.cpp"
+                                      "$src/cadlink/src/staged_database.cpp"
                                       "$src/platform/src/module.cpp" "$src/platform/src/error.cpp"
                                       "$src/testsupport/src/tempdir.cpp")
   stale=0

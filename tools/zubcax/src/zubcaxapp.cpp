@@ -171,6 +171,10 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     refresh->add_option("--version", refreshArgs.version,
                         "Pro/ENGINEER version (default: the current one)");
     refresh->add_option("--param", refreshArgs.param, "text handed to the bridge");
+    if (argc < 2) {
+        out << app.help();
+        return 2;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -42,6 +42,13 @@ protected:
     std::ostringstream err;
 };
 
+TEST_F(Zubcax, NoArgumentsPrintsTheHelp) {
+    EXPECT_EQ(Run({}), 2);
+    for (const char* command : {"versions", "use", "refresh"})
+        EXPECT_NE(out.str().find(command), std::string::npos) << out.str();
+    EXPECT_EQ(err.str(), "");
+}
+
 TEST_F(Zubcax, VersionsMarksTheCurrentOne) {
     EXPECT_EQ(Run({"versions"}), 0);
     EXPECT_EQ(out.str(), "no Pro/ENGINEER version installed\n");
@@ -76,6 +83,22 @@ TEST_F(Zubcax, RefreshPrintsWhatWasCreated) {
         << text;
     EXPECT_NE(text.find("CAXS_2_parts ("), std::string::npos) << text;
     EXPECT_NE(text.find("): 0 rows\n"), std::string::npos) << text;
+}
+
+TEST_F(Zubcax, AFailedRefreshKeepsTheFileItWouldReplace) {
+    // A model file given where the database belongs, and no model open.
+    std::ofstream(dir / "precious.prt") << "table bom\nrow id=1\n";
+    EXPECT_EQ(Run({"refresh", "t", (dir / "precious.prt").string()}), 1);
+    EXPECT_NE(err.str().find("the refresh failed"), std::string::npos) << err.str();
+    std::ifstream in(dir / "precious.prt");
+    std::stringstream kept;
+    kept << in.rdbuf();
+    EXPECT_EQ(kept.str(), "table bom\nrow id=1\n");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().find("precious") != std::string::npos)
+            names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, (std::vector<std::string>{"precious.prt"}));
 }
 
 TEST_F(Zubcax, RefreshReportsTheFailingStep) {

@@ -24,8 +24,8 @@ using zub::com::ComPtr;
 using zub::com::Variant;
 
 const char* kUsage =
-    "usage: zubcom call PROGID MEMBER [ARG...] [; MEMBER [ARG...]]...\n"
-    "       zubcom run SCRIPT\n"
+    "usage: zubcom [OPTIONS] call PROGID MEMBER [ARG...] [; MEMBER [ARG...]]...\n"
+    "       zubcom [OPTIONS] run SCRIPT\n"
     "       zubcom members PROGID\n"
     "       zubcom register MODULE | unregister MODULE\n"
     "\n"
@@ -38,7 +38,20 @@ const char* kUsage =
     "  doc.FileName = \"a.prt\"               property put\n"
     "  doc.CheckOut /tmp/work                call, printing the result\n"
     "  print $ret                            print values\n"
-    "Each call prints its result and its HRESULT with the status text.\n";
+    "Each call prints its result and its HRESULT with the status text. A method whose\n"
+    "long result is named ret returns a status: any value but 0 is a failure.\n"
+    "\n"
+    "Options:\n"
+    "  --quiet           print only failures and the values print asks for\n"
+    "  --stop-on-error   stop at the first failure\n"
+    "\n"
+    "Exit status: 0 when every call succeeded, 1 when one failed, 2 for a usage or\n"
+    "script syntax error.\n";
+
+struct Options {
+    bool quiet = false;
+    bool stopOnError = false;
+};
 
 std::string Narrow(const std::wstring& w) { return zub::WideToNarrow(w); }
 
@@ -115,13 +128,14 @@ std::string Show(const VARIANT& v) {
 
 class Session {
 public:
-    Session(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    Session(std::ostream& out, std::ostream& err, Options options)
+        : out_(out), err_(err), options_(options) {}
     ~Session() {
         vars_.clear();
         CoFreeUnusedLibraries();
     }
 
-    bool failed() const { return failed_; }
+    bool failed() const { return failures_ > 0; }
 
     // Makes an argument from a word; false (with a message) when it names an
     // unknown variable or a bad date.
@@ -135,7 +149,7 @@ public:
         }
         if (!t.quoted && s[0] == '$') {
             auto it = vars_.find(s.substr(1));
-            if (it == vars_.end()) return Complain("unknown variable " + s), false;
+            if (it == vars_.end()) return Complain(Where() + "unknown variable " + s), false;
             return SUCCEEDED(VariantCopy(v, &it->second->get()));
         }
         if (!t.quoted && s == "null") return v->vt = VT_BSTR, true;
@@ -145,7 +159,7 @@ public:
             text.get().vt = VT_BSTR;
             text.get().bstrVal = zub::com::MakeBstr(zub::Utf8ToWide(s.substr(1, s.size() - 2)));
             if (FAILED(VariantChangeType(v, &text.get(), 0, VT_DATE)))
-                return Complain("not a date: " + s), false;
+                return Complain(Where() + "not a date: " + s), false;
             return true;
         }
         if (!t.quoted && IsInteger(s)) {
@@ -174,8 +188,8 @@ public:
             hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                   obj->putVoid());
         if (FAILED(hr)) {
-            out_ << "new " << progId << " -> " << Status(hr) << "\n";
-            failed_ = true;
+            out_ << Where() << "new " << progId << " -> " << Status(hr) << "\n";
+            ++failures_;
             return false;
         }
         return true;
@@ -188,7 +202,12 @@ public:
         LPOLESTR names[] = {name.data()};
         DISPID id = DISPID_UNKNOWN;
         HRESULT hr = obj->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-        if (FAILED(hr)) return Report(echo, hr, nullptr, 0), false;
+        if (hr == DISP_E_UNKNOWNNAME) {
+            err_ << Where() << name_ << ": unknown name\n";
+            ++failures_;
+            return false;
+        }
+        if (FAILED(hr)) return Report(echo, hr, nullptr, nullptr), false;
         std::vector<VARIANT> argv(args.size());
         struct Cleanup {
             std::vector<VARIANT>& v;
@@ -197,7 +216,7 @@ public:
             }
         } cleanup{argv};
         for (std::size_t i = 0; i < args.size(); ++i)
-            if (!Value(args[i], &argv[args.size() - 1 - i])) return failed_ = true, false;
+            if (!Value(args[i], &argv[args.size() - 1 - i])) return ++failures_, false;
         DISPID putId = DISPID_PROPERTYPUT;
         DISPPARAMS dp{argv.data(), put ? &putId : nullptr, static_cast<UINT>(argv.size()),
                       put ? 1u : 0u};
@@ -224,7 +243,13 @@ public:
                 desc = Narrow(zub::com::HResultText(hr)) + " (argument " +
                        std::to_string(argv.size() - argErr) + ")";
         }
-        Report(echo, hr, put ? nullptr : &res.get(), desc.empty() ? nullptr : &desc);
+        const bool status = !put && SUCCEEDED(hr) && ReturnsStatus(obj, id);
+        if (status && res.get().vt == VT_I4 && res.get().lVal != 0) {
+            const std::string failure = "failed with status " + std::to_string(res.get().lVal);
+            Report(echo, hr, &res.get(), &failure, true);
+        } else {
+            Report(echo, hr, put ? nullptr : &res.get(), desc.empty() ? nullptr : &desc);
+        }
         if (SUCCEEDED(hr) && result) VariantCopy(result, &res.get());
         return SUCCEEDED(hr);
     }
@@ -236,22 +261,24 @@ public:
         auto flush = [&] {
             if (call.empty()) return;
             std::vector<Token> rest(call.begin() + 1, call.end());
+            name_ = call[0].text;
             Call(obj.get(), Echo(call), call[0].text, rest, false, nullptr);
             call.clear();
         };
-        for (std::size_t i = 1; i < args.size(); ++i) {
+        for (std::size_t i = 1; i < args.size() && !Stopped(); ++i) {
             if (args[i] == ";")
                 flush();
             else
                 call.push_back({args[i], false});
         }
-        flush();
-        return failed_ ? 1 : 0;
+        if (!Stopped()) flush();
+        return failed() ? 1 : 0;
     }
 
     int RunScript(std::istream& in) {
         std::string line;
-        for (int number = 1; std::getline(in, line); ++number) {
+        for (int number = 1; !Stopped() && std::getline(in, line); ++number) {
+            line_ = number;
             std::size_t first = line.find_first_not_of(" \t\r");
             if (first == std::string::npos || line[first] == '#') continue;  // blank or comment
             std::vector<Token> t;
@@ -263,7 +290,7 @@ public:
             if (t.empty()) continue;
             if (!Statement(t, number)) return 2;
         }
-        return failed_ ? 1 : 0;
+        return failed() ? 1 : 0;
     }
 
     int Members(const std::string& progId) {
@@ -308,6 +335,40 @@ public:
     }
 
 private:
+    bool Stopped() const { return options_.stopOnError && failed(); }
+    // "line 7: " inside a script, nothing for a command line.
+    std::string Where() const { return line_ > 0 ? "line " + std::to_string(line_) + ": " : ""; }
+
+    // The product's servers name a method's status result ret: 0 for
+    // success, else the library's error number.
+    static bool ReturnsStatus(IDispatch* obj, DISPID id) {
+        ComPtr<ITypeInfo> info;
+        if (FAILED(obj->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put())) || !info) return false;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(info->GetTypeAttr(&attr))) return false;
+        const WORD count = attr->cFuncs;
+        info->ReleaseTypeAttr(attr);
+        bool status = false;
+        for (UINT i = 0; i < count && !status; ++i) {
+            FUNCDESC* fd = nullptr;
+            if (FAILED(info->GetFuncDesc(i, &fd))) continue;
+            if (fd->memid == id && fd->invkind == INVOKE_FUNC && fd->cParams > 0) {
+                const ELEMDESC& last = fd->lprgelemdescParam[fd->cParams - 1];
+                BSTR names[32] = {};
+                UINT n = 0;
+                info->GetNames(fd->memid, names, 32, &n);
+                const bool retval = (last.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0;
+                const bool isLong = last.tdesc.vt == VT_PTR && last.tdesc.lptdesc != nullptr &&
+                                    last.tdesc.lptdesc->vt == VT_I4;
+                status = retval && isLong && n == static_cast<UINT>(fd->cParams) + 1 &&
+                         zub::com::BstrToWide(names[n - 1]) == L"ret";
+                for (UINT p = 0; p < n; ++p) SysFreeString(names[p]);
+            }
+            info->ReleaseFuncDesc(fd);
+        }
+        return status;
+    }
+
     static bool IsInteger(const std::string& s) {
         std::size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
         if (i >= s.size() || s.size() - i > 10) return false;
@@ -337,13 +398,15 @@ private:
         return Narrow(zub::com::HResultHex(hr) + L" " + zub::com::HResultText(hr));
     }
 
-    void Report(const std::string& echo, HRESULT hr, const VARIANT* value,
-                const std::string* desc) {
-        out_ << echo << " -> ";
+    void Report(const std::string& echo, HRESULT hr, const VARIANT* value, const std::string* desc,
+                bool failedStatus = false) {
+        const bool failure = FAILED(hr) || failedStatus;
+        if (failure) ++failures_;
+        if (options_.quiet && !failure) return;
+        out_ << (failure ? Where() : "") << echo << " -> ";
         if (SUCCEEDED(hr) && value && value->vt != VT_EMPTY) out_ << Show(*value) << " ";
         out_ << "[" << Narrow(zub::com::HResultHex(hr)) << " "
              << (desc ? *desc : Narrow(zub::com::HResultText(hr))) << "]\n";
-        if (FAILED(hr)) failed_ = true;
     }
 
     void Complain(const std::string& what) { err_ << what << "\n"; }
@@ -407,10 +470,11 @@ private:
         if (it == vars_.end() || it->second->get().vt != VT_DISPATCH ||
             !it->second->get().pdispVal) {
             err_ << "line " << line << ": " << var << " is not an object\n";
-            failed_ = true;
+            ++failures_;
             return true;  // later lines may still run
         }
         std::vector<Token> args(t.begin() + 1, t.end());
+        name_ = t[0].text;
         std::string echo = put ? t[0].text + " = " + Echo(args) : Echo(t);
         Call(it->second->get().pdispVal, echo, member, args, put, result);
         return true;
@@ -419,7 +483,11 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::map<std::string, std::unique_ptr<Variant>> vars_;
-    bool failed_ = false;
+    Options options_;
+    int failures_ = 0;
+    int line_ = 0;
+    // The member as the caller wrote it ("doc.CheckOut" in a script).
+    std::string name_;
 };
 
 int RunEntry(const std::string& module, const char* entry, std::ostream& out) {
@@ -440,7 +508,19 @@ int RunEntry(const std::string& module, const char* entry, std::ostream& out) {
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& commandLine, std::ostream& out, std::ostream& err) {
+    Options options;
+    std::size_t first = 0;
+    for (; first < commandLine.size(); ++first) {
+        if (commandLine[first] == "--quiet" || commandLine[first] == "-q")
+            options.quiet = true;
+        else if (commandLine[first] == "--stop-on-error")
+            options.stopOnError = true;
+        else
+            break;
+    }
+    const std::vector<std::string> args(commandLine.begin() + static_cast<std::ptrdiff_t>(first),
+                                        commandLine.end());
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         (args.empty() ? err : out) << kUsage;
         return args.empty() ? 2 : 0;
@@ -458,7 +538,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     CoInitialize(nullptr);
     int rc = 0;
     {
-        Session s(out, err);
+        Session s(out, err, options);
         if (cmd == "call") {
             rc = s.RunCall(std::vector<std::string>(args.begin() + 1, args.end()));
         } else if (cmd == "members") {

@@ -44,8 +44,10 @@ protected:
 };
 
 TEST_F(Zubcom, CallPrintsResultAndStatus) {
-    EXPECT_EQ(Run({"call", "ZubTest.ZubCalc", "Add", "40", "2"}), 0);
-    EXPECT_EQ(out_.str(), "Add 40 2 -> 42 [0x00000000 The operation completed successfully.]\n");
+    EXPECT_EQ(Run({"call", "ZubTest.ZubCalc", "Stamp", "#2024-01-31#"}), 0);
+    EXPECT_EQ(out_.str(),
+              "Stamp #2024-01-31# -> \"2024-01-31\" [0x00000000 The operation completed "
+              "successfully.]\n");
 
     // Calls on one object, separated by a lone ';'.
     EXPECT_EQ(Run({"call", "ZubTest.ZubCalc.1", "Count", ";", "Concat", "a b", "", ";", "save"}),
@@ -67,7 +69,6 @@ TEST_F(Zubcom, FailuresShowTheirTexts) {
          "Add 1 x -> [0x80020005 Type mismatch. (argument 2)]\n"},
         {{"call", "ZubTest.ZubCalc", "Add", "1"},
          "Add 1 -> [0x8002000E Invalid number of parameters.]\n"},
-        {{"call", "ZubTest.ZubCalc", "Nope"}, "Nope -> [0x80020006 Unknown name.]\n"},
         {{"call", "No.Such.Class", "x"}, "new No.Such.Class -> 0x800401F3 Invalid class string.\n"},
     };
     for (const auto& c : cases) {
@@ -77,13 +78,83 @@ TEST_F(Zubcom, FailuresShowTheirTexts) {
     }
 }
 
+TEST_F(Zubcom, AStatusOtherThanZeroIsAFailure) {
+    const struct {
+        std::vector<std::string> args;
+        int exit;
+        const char* out;
+    } cases[] = {
+        // Add's long result is named ret: a status.
+        {{"call", "ZubTest.ZubCalc", "Add", "49613", "0"},
+         1,
+         "Add 49613 0 -> 49613 [0x00000000 failed with status 49613]\n"},
+        {{"call", "ZubTest.ZubCalc", "Add", "40", "-40"},
+         0,
+         "Add 40 -40 -> 0 [0x00000000 The operation completed successfully.]\n"},
+        // A long result of another name, and a text named ret, are values.
+        {{"call", "ZubTest.ZubCalc", "Concat", "7", "1"},
+         0,
+         "Concat 7 1 -> \"71\" [0x00000000 The operation completed successfully.]\n"},
+        // A property get is no status either.
+        {{"call", "ZubTest.ZubCalc", "Count"},
+         0,
+         "Count -> 0 [0x00000000 The operation completed successfully.]\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[2]);
+        EXPECT_EQ(Run(c.args), c.exit);
+        EXPECT_EQ(out_.str(), c.out);
+    }
+    EXPECT_EQ(Script("a = new ZubTest.ZubCalc\nc = a.Names $a\nn = a.Add 2 0\nprint $c $n\n"), 1);
+    EXPECT_EQ(out_.str(),
+              "a.Names $a -> 1 [0x00000000 The operation completed successfully.]\n"
+              "line 3: a.Add 2 0 -> 2 [0x00000000 failed with status 2]\n1 2\n");
+}
+
+TEST_F(Zubcom, AnUnknownMemberNamesItselfAndItsLine) {
+    EXPECT_EQ(Script("a = new ZubTest.ZubCalc\n\na.Chekout /tmp\na.Count\n"), 1);
+    EXPECT_EQ(err_.str(), "line 3: a.Chekout: unknown name\n");
+    EXPECT_NE(out_.str().find("a.Count -> 0"), std::string::npos) << "later lines still run";
+    EXPECT_EQ(Run({"call", "ZubTest.ZubCalc", "Nope"}), 1);
+    EXPECT_EQ(err_.str(), "Nope: unknown name\n");
+    EXPECT_EQ(Script("a = new ZubTest.ZubCalc\na.Nope = 1\n"), 1);
+    EXPECT_EQ(err_.str(), "line 2: a.Nope: unknown name\n");
+}
+
+TEST_F(Zubcom, OptionsQuietAndStopOnError) {
+    const std::string script = dir_ + "/options.txt";
+    std::ofstream(script) << "a = new ZubTest.ZubCalc\n"
+                             "a.Count = 5\n"
+                             "a.Fail 3\n"
+                             "n = a.Count\n"
+                             "print $n\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* out;
+    } cases[] = {
+        {{"--quiet", "run", script},
+         "line 3: a.Fail 3 -> [0x80040003 failed with 3 (ZubTest.ZubCalc.1)]\n5\n"},
+        {{"--stop-on-error", "run", script},
+         "a.Count = 5 -> [0x00000000 The operation completed successfully.]\n"
+         "line 3: a.Fail 3 -> [0x80040003 failed with 3 (ZubTest.ZubCalc.1)]\n"},
+        {{"--quiet", "--stop-on-error", "call", "ZubTest.ZubCalc", "Count", ";", "Fail", "4", ";",
+          "Count"},
+         "Fail 4 -> [0x80040004 failed with 4 (ZubTest.ZubCalc.1)]\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        EXPECT_EQ(Run(c.args), 1);
+        EXPECT_EQ(out_.str(), c.out);
+    }
+}
+
 TEST_F(Zubcom, ScriptsKeepVariablesAndObjects) {
     EXPECT_EQ(Script("# a comment\n"
                      "a = new ZubTest.ZubCalc\n"
                      "b = new ZubTest.ZubCalc.1\n"
                      "a.name = \"bracket \\\"v2\\\"\"\n"
                      "b.Count = 5\n"
-                     "n = a.Take $b\n"
+                     "n = a.Names $b\n"
                      "me = a.Self\n"
                      "me.name\n"
                      "a.When = #2023-03-15 12:00#\n"
@@ -95,11 +166,11 @@ TEST_F(Zubcom, ScriptsKeepVariablesAndObjects) {
         out_.str(),
         "a.name = \"bracket \\\"v2\\\"\" -> [0x00000000 The operation completed successfully.]\n"
         "b.Count = 5 -> [0x00000000 The operation completed successfully.]\n"
-        "a.Take $b -> 5 [0x00000000 The operation completed successfully.]\n"
+        "a.Names $b -> 1 [0x00000000 The operation completed successfully.]\n"
         "a.Self -> (object) [0x00000000 The operation completed successfully.]\n"
         "me.name -> \"bracket \\\"v2\\\"\" [0x00000000 The operation completed successfully.]\n"
         "a.When = #2023-03-15 12:00# -> [0x00000000 The operation completed successfully.]\n"
-        "5 \"a.When\" (object)\n"
+        "1 \"a.When\" (object)\n"
         "a.Stamp #2023-03-15# -> \"2023-03-15\" [0x00000000 The operation completed "
         "successfully.]\n");
 }
@@ -130,7 +201,7 @@ TEST_F(Zubcom, RegistersAModuleGivenByARelativeName) {
     int rc = Run({"register", "libzubcalc.so"});
     std::filesystem::current_path(cwd);
     EXPECT_EQ(rc, 0) << out_.str();
-    EXPECT_EQ(Script("x = new ZubTest.ZubCalc\nx.Add 1 2\n"), 0) << out_.str() << err_.str();
+    EXPECT_EQ(Script("x = new ZubTest.ZubCalc\nx.Add 1 -1\n"), 0) << out_.str() << err_.str();
     std::ostringstream out, err;
     EXPECT_EQ(zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0);
 }
