@@ -47,9 +47,9 @@ TEST_F(Undo, UninstallTouchesOnlyWhatTheInstallMade) {
     fs::create_directories(emptyDir);
     fs::create_directory_symlink(Dir() / "escaped", InstallDir() / "esc");
     pf::RegKey other;
-    ASSERT_EQ(pf::RegCreateKey(pf::RootKey::LocalMachine, L"software\\other", pf::kKeyAllAccess,
-                               other),
-              0u);
+    ASSERT_EQ(
+        pf::RegCreateKey(pf::RootKey::LocalMachine, L"software\\other", pf::kKeyAllAccess, other),
+        0u);
     pf::RegSetString(other, L"keep", L"me");
     other.Close();
 
@@ -135,9 +135,10 @@ TEST_F(Undo, ScriptsThatLeaveTheirFoldersAreRefusedWithTheirLine) {
             << zub::WideToUtf8(mgr.LastError());
     }
     // The same places spelt so that they stay inside load.
-    WriteScript(ScriptXml("<FILEGROUPS><FILEGROUP name='g' target='0\\bin\\..\\lib' "
-                          "files='a\\..\\f'/><FILEGROUP name='s' target='1' files='f'/>"
-                          "</FILEGROUPS><MENUS><MENU txt='Zub\\x' icon='share\\i.svg'/></MENUS>"));
+    WriteScript(
+        ScriptXml("<FILEGROUPS><FILEGROUP name='g' target='0\\bin\\..\\lib' "
+                  "files='a\\..\\f'/><FILEGROUP name='s' target='1' files='f'/>"
+                  "</FILEGROUPS><MENUS><MENU txt='Zub\\x' icon='share\\i.svg'/></MENUS>"));
     InstallerMgr mgr;
     mgr.Init();
     EXPECT_EQ(mgr.LoadScript(), 0) << zub::WideToUtf8(mgr.LastError());
@@ -182,11 +183,11 @@ TEST_F(Undo, AnInstallDirectoryThatCannotBeWrittenLeavesNothing) {
 }
 
 TEST_F(Undo, AFailedInstallUndoesCopiesRegistrationsAndLinks) {
-    WriteScript(ScriptXml(
-        "<MODULES><MODULE name='m' fgs='reg,bin' afterInstall='boom'/></MODULES>"
-        "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='lib.so,tree' reg='0'/>"
-        "<FILEGROUP name='reg' target='0\\bin' files='lib.so' reg='1'/></FILEGROUPS>"
-        "<ACTIONS><ACTION name='boom' progName='no-such-program-zub'/></ACTIONS>"));
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='reg,bin' afterInstall='boom'/></MODULES>"
+                  "<FILEGROUPS><FILEGROUP name='bin' target='0\\bin' files='lib.so,tree' reg='0'/>"
+                  "<FILEGROUP name='reg' target='0\\bin' files='lib.so' reg='1'/></FILEGROUPS>"
+                  "<ACTIONS><ACTION name='boom' progName='no-such-program-zub'/></ACTIONS>"));
     fs::copy_file(KITTEST_REGWRITE, Payload() / "source/lib.so");
     WriteSource("tree/a/b.txt", "b");
     const std::string before = Machine();
@@ -197,8 +198,21 @@ TEST_F(Undo, AFailedInstallUndoesCopiesRegistrationsAndLinks) {
         << zub::WideToUtf8(mgr.LastError());
     EXPECT_FALSE(RegistryHelper::KeyExists(kHkeyLocalMachine, L"software\\kittest"));
     EXPECT_EQ(Machine(), before);
-    EXPECT_NE(ReadFile(Root() / "tmp/zub.log").find("已拷贝文件 " + (InstallDir() / "bin/lib.so").string()),
+    EXPECT_NE(ReadFile(Root() / "tmp/zub.log")
+                  .find("已拷贝文件 " + (InstallDir() / "bin/lib.so").string()),
               std::string::npos);
+}
+
+TEST_F(Undo, TemporariesOfAKilledCopyGoWithTheUninstall) {
+    OneFileScript();
+    const std::string before = Machine();
+    InstallerMgr mgr;
+    Prepare(mgr, L"m");
+    ASSERT_EQ(mgr.ExecInstall(), 0) << zub::WideToUtf8(mgr.LastError());
+    // What a copy to f killed before its rename leaves beside it.
+    WriteFile(InstallDir() / ".f.zubcopy-4242", "half");
+    ASSERT_EQ(mgr.Uninstall(L""), 0) << zub::WideToUtf8(mgr.LastError());
+    EXPECT_EQ(Machine(), before);
 }
 
 TEST_F(Undo, ACompleteInstallIsNotInstalledOver) {
@@ -239,8 +253,8 @@ TEST_F(Undo, ProgramsAreOnThePathAndMenuEntriesHaveTerminalAndIcon) {
     EXPECT_EQ(ReadFile(bin / "zubother"), "theirs");
     EXPECT_FALSE(fs::exists(bin / "sub"));
     // A shell finds it by name.
-    const std::string run = "PATH='" + bin.string() + "':/usr/bin:/bin zubtool > '" +
-                            (Dir() / "ran").string() + "'";
+    const std::string run =
+        "PATH='" + bin.string() + "':/usr/bin:/bin zubtool > '" + (Dir() / "ran").string() + "'";
     EXPECT_EQ(std::system(run.c_str()), 0);
     EXPECT_EQ(ReadFile(Dir() / "ran"), "tool-ran\n");
 
