@@ -23,8 +23,9 @@ mkdir -p "$ZUB_ROOT/tmp" "$ZUB_REGISTRY_DIR"
 
 # payload DIR: the deliverables as the product's script names them.
 payload() {
-    mkdir -p "$1/source/bin" "$1/source/lib"
+    mkdir -p "$1/source/bin" "$1/source/lib" "$1/source/share"
     cp "$build/tools/vault/vault" "$1/source/bin/vault"
+    cp "$root/kitsetup/payload/zubvault.svg" "$1/source/share/zubvault.svg"
     cp "$build/shared/libzub_shared.so" "$1/source/lib/libzub_shared.so"
     cat >"$1/license.txt" <<'TXT'
 Zub Vault 最终用户许可协议

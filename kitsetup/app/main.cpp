@@ -28,8 +28,13 @@ int main(int argc, char** argv) {
     app.add_flag("--dry-run", o.dryRun,
                  "Print what would be copied, registered, linked, run and written; change nothing");
     app.add_flag("--uninstall", o.uninstall,
-                 "Undo the install recorded in the install directory's manifest");
-    CLI11_PARSE(app, argc, argv);
+                 "Undo what the install of the product (or the one in --dir) recorded");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help is success; every other parse failure is bad use.
+        return app.exit(e) == 0 ? kitsetup::kExitOk : kitsetup::kExitUsage;
+    }
 
     if (argc > 1 || unattended) return kitsetup::RunUnattended(o, stdout, stderr);
 

@@ -161,22 +161,26 @@ void PrintPlan(InstallerMgr& mgr, std::FILE* out) {
 }
 
 int Uninstall(InstallerMgr& mgr, const std::wstring& dir, std::FILE* out, std::FILE* err) {
-    std::wstring target = dir;
-    if (target.empty()) target = mgr.ReadProductValue(L"appPath");
-    if (target.empty()) {
-        Line(err, L"kitsetup: the product is not installed here (no appPath); give --dir");
-        return kExitUsage;
+    InstallRecord record;
+    try {
+        if (!mgr.FindInstallRecord(dir, record)) {
+            InstallRecord::Tidy();  // what an uninstall killed at its end left
+            Line(err, L"kitsetup: the product is not installed" +
+                          (dir.empty() ? std::wstring() : L" in " + dir) + L" (no install record)");
+            return kExitUsage;
+        }
+    } catch (const std::exception& e) {
+        Line(err, L"kitsetup: " + W(e.what()));
+        return kExitInstallFailed;
     }
-    // Nothing of the uninstall goes into the log it is removing.
-    InstallLog::SetPath("");
     std::vector<std::wstring> report;
-    const int r = mgr.Uninstall(target, &report);
+    const int r = mgr.Uninstall(dir, &report);
     for (const auto& l : report) Line(out, l);
     if (r != 0) {
         Line(err, L"kitsetup: uninstall incomplete: " + mgr.LastError());
         return kExitInstallFailed;
     }
-    Line(out, L"uninstalled " + target);
+    Line(out, L"uninstalled " + record.installDir);
     return kExitOk;
 }
 
@@ -229,7 +233,7 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
 
     const int total = mgr.CountFiles();
     if (total == 0) {
-        Line(err, L"kitsetup: " + std::wstring(LoadStr(128)));
+        Line(err, L"kitsetup: " + std::wstring(LoadStr(150)));
         return kExitNothingToInstall;
     }
     if (o.dryRun) {
@@ -254,7 +258,9 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
         InstallLog::Log(LoadStr(result == 0 ? 142 : 143));
     }
     if (result != 0) {
-        Line(err, L"kitsetup: " + std::wstring(LoadStr(110)));
+        if (!mgr.LastError().empty()) Line(err, L"kitsetup: " + mgr.LastError());
+        const std::wstring log = mgr.LogPath();
+        Line(err, L"kitsetup: " + (log.empty() ? std::wstring(LoadStr(149)) : FmtId(148, log)));
         return kExitInstallFailed;
     }
     return kExitOk;

@@ -182,9 +182,8 @@ bool FileGroups::DoCopy(const std::wstring& target, const std::wstring& source) 
             if (it->is_directory(ec)) {
                 e = MakeDirs(to);
             } else {
-                const bool existed = Exists(to);
+                if (record_ != nullptr) record_->NoteFile(to, Exists(to));
                 e = pf::CopyFile(WPath(it->path()), to, false);
-                if (e == 0 && record_ != nullptr) record_->NoteFile(to, existed);
             }
         }
         if (e == 0 && ec) e = pf::ErrorFromErrno(ec.value());
@@ -192,9 +191,8 @@ bool FileGroups::DoCopy(const std::wstring& target, const std::wstring& source) 
         e = pf::kErrorFileNotFound;
     } else {
         e = MakeDirs(WPath(FsPath(target).parent_path()));
-        const bool existed = Exists(target);
+        if (e == 0 && record_ != nullptr) record_->NoteFile(target, Exists(target));
         if (e == 0) e = pf::CopyFile(source, target, false);
-        if (e == 0 && record_ != nullptr) record_->NoteFile(target, existed);
     }
     if (e != 0) {
         CopyFailed(e, target, source);
@@ -219,6 +217,51 @@ bool FileGroups::CopyOneFile(const std::wstring& target, const std::wstring& sou
     return true;
 }
 
+void FileGroups::LinkCommand(const std::wstring& file) {
+    std::wstring folder;
+    pf::GetSpecialFolder(pf::SpecialFolder::CommandLinks, folder);
+    const fs::path link = FsPath(folder) / FsPath(file).filename();
+    const std::wstring linkPath = WPath(link);
+    std::error_code ec;
+    // Someone else's command of that name stays; a link to this file is ours already.
+    if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec) == FsPath(file)) return;
+    if (fs::exists(fs::symlink_status(link, ec))) {
+        InstallLog::Log(Fmt(L"命令 %s 已存在，未链接到 %s", linkPath, file));
+        return;
+    }
+    if (record_ != nullptr) {
+        std::vector<std::wstring> missing;
+        for (fs::path p = link.parent_path(); !p.empty() && p != p.root_path();
+             p = p.parent_path()) {
+            if (fs::exists(p, ec)) break;
+            missing.push_back(WPath(p));
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) record_->NoteDir(*it);
+        record_->NoteCommandLink(linkPath, file);
+    }
+    fs::create_directories(link.parent_path(), ec);
+    if (!ec) fs::create_symlink(FsPath(file), link, ec);
+    if (ec) {
+        const pf::Error e = pf::ErrorFromErrno(ec.value());
+        InstallLog::Log(
+            Fmt(L"创建命令链接出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e), linkPath));
+        return;
+    }
+    InstallLog::Log(Fmt(L"创建命令链接: %s -> %s", linkPath, file));
+}
+
+void FileGroups::LinkCommands(const std::wstring& target) {
+    std::error_code ec;
+    if (!IsDir(target)) {
+        LinkCommand(target);
+        return;
+    }
+    // A copied folder: its programs, not its sub-folders.
+    for (const auto& e : fs::directory_iterator(FsPath(target), ec)) {
+        if (e.is_regular_file(ec)) LinkCommand(WPath(e.path()));
+    }
+}
+
 int FileGroups::CopyGroup(const std::wstring& name, std::vector<std::wstring>& inProcess,
                           std::vector<std::wstring>& assemblies) {
     const FileGroup* g = Find(name);
@@ -239,6 +282,7 @@ int FileGroups::CopyGroup(const std::wstring& name, std::vector<std::wstring>& i
                 assemblies.push_back(target);
             }
             InstallLog::Log(FmtId(34, target));
+            if (g->onPath) LinkCommands(target);
         } else {
             if (record_ != nullptr) record_->skippedFiles.push_back(target);
             InstallLog::Log(FmtId(35, target));
@@ -337,11 +381,11 @@ int FileGroups::UnregisterInProcess(const std::wstring& file) {
 
 int FileGroups::RegisterAllInProcess(const std::vector<std::wstring>& files) {
     for (const auto& f : files) {
+        if (record_ != nullptr) record_->NoteDll(f);
         if (RegisterInProcess(f) != 0) {
             InstallLog::Log(f + error.message);
             return -1;
         }
-        if (record_ != nullptr) record_->registeredDlls.push_back(f);
         InstallLog::Log(LoadStr(20) + f);
     }
     return 0;
@@ -362,13 +406,10 @@ pf::Error StartRegasm(const std::wstring& file, const wchar_t* option) {
 }  // namespace
 
 void FileGroups::RegisterAssembly(const std::wstring& file) {
+    if (record_ != nullptr) record_->NoteAssembly(file);
     const pf::Error e = StartRegasm(file, L"/codebase");
     // Never fails the install, but an unstarted tool is not kept quiet.
-    if (e != 0) {
-        InstallLog::Log(L"regasm " + file + L": " + pf::ErrorText(e));
-    } else if (record_ != nullptr) {
-        record_->registeredAssemblies.push_back(file);
-    }
+    if (e != 0) InstallLog::Log(L"regasm " + file + L": " + pf::ErrorText(e));
 }
 
 void FileGroups::UnregisterAssembly(const std::wstring& file) { StartRegasm(file, L"/u"); }

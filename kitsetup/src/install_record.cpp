@@ -2,17 +2,18 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
 #include "fsutil.h"
 #include "kitsetup/lists.h"
+#include "zub/platform/registry.h"
 #include "zub/text.h"
 
 namespace kitsetup {
 
 namespace fs = std::filesystem;
+namespace pf = zub::platform;
 using nlohmann::json;
 
 namespace {
@@ -42,16 +43,19 @@ std::wstring W(const json& j, const char* key) {
 
 void InstallRecord::NoteDir(const std::wstring& path) {
     std::error_code ec;
-    if (!fs::exists(FsPath(path), ec) && !Has(createdDirs, path)) createdDirs.push_back(path);
+    if (fs::exists(FsPath(path), ec) || Has(createdDirs, path)) return;
+    createdDirs.push_back(path);
+    Changed();
 }
 
 void InstallRecord::NoteFile(const std::wstring& path, bool existedBefore) {
+    if (Has(createdFiles, path)) return;
     if (existedBefore) {
-        if (!Has(createdFiles, path) && !Has(overwrittenFiles, path))
-            overwrittenFiles.push_back(path);
-    } else if (!Has(createdFiles, path)) {
-        createdFiles.push_back(path);
+        if (!Has(overwrittenFiles, path)) overwrittenFiles.push_back(path);
+        return;
     }
+    createdFiles.push_back(path);
+    Changed();
 }
 
 void InstallRecord::NoteRegistryWrite(keyRoot root, const std::wstring& subKey,
@@ -68,9 +72,36 @@ void InstallRecord::NoteRegistryWrite(keyRoot root, const std::wstring& subKey,
     RegistryValue v{root, subKey, name, false, {}};
     v.existed = RegistryHelper::ReadString(root, subKey, name, v.previous) == 0;
     registryValues.push_back(std::move(v));
+    Changed();
 }
 
-void InstallRecord::Save(const std::string& path) const {
+void InstallRecord::NoteDll(const std::wstring& path) {
+    if (Has(registeredDlls, path)) return;
+    registeredDlls.push_back(path);
+    Changed();
+}
+
+void InstallRecord::NoteAssembly(const std::wstring& path) {
+    if (Has(registeredAssemblies, path)) return;
+    registeredAssemblies.push_back(path);
+    Changed();
+}
+
+void InstallRecord::NoteShortcut(const std::wstring& path) {
+    if (Has(shortcuts, path)) return;
+    shortcuts.push_back(path);
+    Changed();
+}
+
+void InstallRecord::NoteCommandLink(const std::wstring& link, const std::wstring& target) {
+    for (const auto& l : commandLinks) {
+        if (l.link == link) return;
+    }
+    commandLinks.push_back({link, target});
+    Changed();
+}
+
+std::string InstallRecord::ToJson() const {
     json j;
     j["installDir"] = zub::WideToUtf8(installDir);
     j["productKey"] = zub::WideToUtf8(productKey);
@@ -82,6 +113,10 @@ void InstallRecord::Save(const std::string& path) const {
     j["registeredDlls"] = Texts(registeredDlls);
     j["registeredAssemblies"] = Texts(registeredAssemblies);
     j["shortcuts"] = Texts(shortcuts);
+    json links = json::array();
+    for (const auto& l : commandLinks)
+        links.push_back({{"link", zub::WideToUtf8(l.link)}, {"target", zub::WideToUtf8(l.target)}});
+    j["commandLinks"] = links;
     json values = json::array();
     for (const auto& v : registryValues) {
         values.push_back({{"root", v.root},
@@ -95,22 +130,13 @@ void InstallRecord::Save(const std::string& path) const {
     for (const auto& k : createdKeys)
         keys.push_back({{"root", k.root}, {"subKey", zub::WideToUtf8(k.subKey)}});
     j["createdKeys"] = keys;
-
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << j.dump(2) << "\n";
-        if (!out.flush()) throw std::runtime_error("cannot write " + tmp);
-    }
-    fs::rename(tmp, path);
+    return j.dump();
 }
 
-InstallRecord InstallRecord::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
+InstallRecord InstallRecord::FromJson(const std::string& text) {
     InstallRecord r;
     try {
-        const json j = json::parse(in);
+        const json j = json::parse(text);
         r.installDir = W(j, "installDir");
         r.productKey = W(j, "productKey");
         r.complete = j.value("complete", false);
@@ -121,6 +147,8 @@ InstallRecord InstallRecord::Load(const std::string& path) {
         r.registeredDlls = Texts(j.value("registeredDlls", json::array()));
         r.registeredAssemblies = Texts(j.value("registeredAssemblies", json::array()));
         r.shortcuts = Texts(j.value("shortcuts", json::array()));
+        for (const auto& l : j.value("commandLinks", json::array()))
+            r.commandLinks.push_back({W(l, "link"), W(l, "target")});
         for (const auto& v : j.value("registryValues", json::array())) {
             r.registryValues.push_back({v.at("root").get<int>(), W(v, "subKey"), W(v, "name"),
                                         v.value("existed", false), W(v, "previous")});
@@ -128,9 +156,56 @@ InstallRecord InstallRecord::Load(const std::string& path) {
         for (const auto& k : j.value("createdKeys", json::array()))
             r.createdKeys.push_back({k.at("root").get<int>(), W(k, "subKey")});
     } catch (const json::exception& e) {
-        throw std::runtime_error(path + ": " + e.what());
+        throw std::runtime_error(std::string("install record: ") + e.what());
     }
     return r;
+}
+
+void InstallRecord::Store() const {
+    if (RegistryHelper::WriteString(kHkeyLocalMachine, zub::Utf8ToWide(ToJson()), kInstallRecordKey,
+                                    productKey) != 0) {
+        const pf::Error e = pf::LastError();
+        throw std::runtime_error("cannot keep the install record (" + std::to_string(e) +
+                                 "): " + zub::WideToNarrow(pf::ErrorText(e)));
+    }
+}
+
+bool InstallRecord::Find(const std::wstring& productKey, InstallRecord& out) {
+    std::wstring text;
+    if (RegistryHelper::ReadString(kHkeyLocalMachine, kInstallRecordKey, productKey, text) != 0)
+        return false;
+    out = FromJson(zub::WideToUtf8(text));
+    return true;
+}
+
+bool InstallRecord::FindByDir(const std::wstring& dir, InstallRecord& out) {
+    pf::RegKey key;
+    if (pf::RegOpenKey(pf::RootKey::LocalMachine, kInstallRecordKey, pf::kKeyRead, key) != 0)
+        return false;
+    std::error_code ec;
+    const fs::path wanted = fs::weakly_canonical(FsPath(dir), ec);
+    for (std::uint32_t i = 0;; ++i) {
+        std::wstring name;
+        pf::RegValue value;
+        if (pf::RegEnumValue(key, i, name, &value) != 0) return false;
+        if (value.type != pf::ValueType::Sz) continue;
+        InstallRecord r =
+            FromJson(zub::WideToUtf8(pf::RegDataToString(value.data.data(), value.data.size())));
+        if (fs::weakly_canonical(FsPath(r.installDir), ec) == wanted) {
+            out = std::move(r);
+            return true;
+        }
+    }
+}
+
+void InstallRecord::Erase(const std::wstring& productKey) {
+    RegistryHelper::DeleteValue(kHkeyLocalMachine, kInstallRecordKey, productKey);
+    Tidy();
+}
+
+void InstallRecord::Tidy() {
+    RegistryHelper::DeleteKeyIfEmpty(kHkeyLocalMachine, kInstallRecordKey);
+    RegistryHelper::DeleteKeyIfEmpty(kHkeyLocalMachine, L"Software\\kitsetup");
 }
 
 }  // namespace kitsetup

@@ -1,6 +1,9 @@
 #include "kitsetup/installer_mgr.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cwctype>
 
 #include "fsutil.h"
 #include "kitsetup/install_log.h"
@@ -152,7 +155,6 @@ int InstallerMgr::WriteRegister() {
 
 int InstallerMgr::Steps() {
     ZUBBASE::InstallSeTranslator();
-    InstallLog::SetPath(zub::WideToNarrow(InstallPath + L"/installLog.log"));
     InstallLog::Log(FmtId(28, general.productName, general.version));
     InstallLog::DebugLog(L"InstallerMgr::ExecInstall() in");
     InstallLog::DebugLog(L"InstallPath = " + InstallPath);
@@ -184,7 +186,15 @@ int InstallerMgr::Steps() {
     const pf::Error made = pf::CreateDirectoryWithParents(InstallPath);
     if (made != 0 && made != pf::kErrorAlreadyExists && made != pf::kErrorFileExists &&
         made != pf::kErrorCancelled) {
-        error.Set(-1, FmtId(29, InstallPath));
+        error.Set(-1, FmtId(29, InstallPath) +
+                          Fmt(L"(%d) %s", static_cast<int>(made), pf::ErrorText(made)));
+        return -1;
+    }
+    // A folder that exists but cannot be written is no install directory:
+    // the log, the first file the install writes there, tells.
+    if (const pf::Error e = ProbeWritable(logPath_); e != 0) {
+        error.Set(-1, Fmt(L"安装目录 %s 无法写入(%d) %s", InstallPath, static_cast<int>(e),
+                          pf::ErrorText(e)));
         return -1;
     }
     InstallLog::Log(FmtId(30, InstallPath));
@@ -243,71 +253,213 @@ int InstallerMgr::Steps() {
     return written == 0 ? 0 : -1;
 }
 
-int InstallerMgr::ExecInstall() {
+bool InstallerMgr::Begin() {
+    InstallRecord previous;
+    if (InstallRecord::Find(ProductKey(), previous)) {
+        if (previous.complete) {
+            const std::wstring installed = InstalledProduct();
+            error.Set(-1, FmtId(146, installed.empty() ? general.productName : installed));
+            return false;
+        }
+        // A failed or killed install of this product: undo it first.
+        InstallLog::Log(L"撤销上一次未完成的安装: " + previous.installDir);
+        Undo(previous, nullptr);
+    }
     record = InstallRecord{};
-    // A failed earlier install into this directory is undone with this one.
-    const std::string manifest = zub::WideToNarrow(InstallPath) + "/" + kManifestName;
-    std::error_code exists;
-    if (fs::is_regular_file(manifest, exists)) {
-        try {
-            record = InstallRecord::Load(manifest);
-        } catch (const std::exception& e) {
-            InstallLog::Log(L"manifest: " + zub::NarrowToWide(e.what()));
+    record.installDir = InstallPath;
+    record.productKey = ProductKey();
+    std::wstring prefix;
+    for (const auto& part : SplitList(kInstallRecordKey, L"\\")) {
+        prefix += (prefix.empty() ? L"" : L"\\") + part;
+        if (!RegistryHelper::KeyExists(kHkeyLocalMachine, prefix))
+            record.createdKeys.push_back({kHkeyLocalMachine, prefix});
+    }
+    record.Store();
+    record.changed = [this] { record.Store(); };
+    std::error_code ec;
+    record.NoteFile(logPath_, fs::exists(FsPath(logPath_), ec));
+    return true;
+}
+
+pf::Error InstallerMgr::ProbeWritable(const std::wstring& file) {
+    std::FILE* f = std::fopen(zub::WideToNarrow(file).c_str(), "a");
+    if (f == nullptr) return pf::ErrorFromErrno(errno);
+    return std::fclose(f) == 0 ? 0 : pf::ErrorFromErrno(errno);
+}
+
+void InstallerMgr::KeepLogAfterFailure() {
+    // The install directory goes with the undo: its log moves to the
+    // general one, which the failure message names.
+    const std::string fallback = InstallLog::DefaultPath();
+    if (InstallLog::MoveTo(fallback)) {
+        logPath_ = zub::NarrowToWide(fallback);
+    } else {
+        logPath_.clear();
+    }
+}
+
+int InstallerMgr::ExecInstall() {
+    error.Clear();
+    {
+        // One spelling of the directory, so that the record names what it reaches.
+        std::error_code ec;
+        fs::path dir = fs::absolute(FsPath(InstallPath), ec).lexically_normal();
+        if (!ec && !InstallPath.empty()) {
+            if (dir.filename().empty() && dir != dir.root_path()) dir = dir.parent_path();
+            InstallPath = WPath(dir);
         }
     }
-    record.installDir = InstallPath;
-    const std::wstring logPath = InstallPath + L"/installLog.log";
-    record.NoteFile(logPath, fs::exists(FsPath(logPath), exists));
-    record.productKey = ProductKey();
-    fileGroups.SetRecord(&record);
-    menus.SetRecord(&record);
-    int result = -1;
+    logPath_ = InstallPath + L"/installLog.log";
+    // Nothing is written before the record says so; the lines wait.
+    InstallLog::SetPath("");
     const auto fail = [&](const std::wstring& text) {
         error.Set(-1, L"InstallerMgr::ExecInstall() error: " + text + L"\n");
     };
+    bool begun = false;
+    int result = -1;
     try {
-        result = Steps();
+        ZUBBASE::InstallSeTranslator();
+        begun = Begin();
+        if (begun) {
+            InstallLog::SetPath(zub::WideToNarrow(logPath_), true);
+            fileGroups.SetRecord(&record);
+            menus.SetRecord(&record);
+            result = Steps();
+            if (result == 0) {
+                record.complete = true;
+                record.Store();
+            }
+        }
     } catch (ZUBBASE::QV_Exception& e) {
         e.SetCatchLocation(L"src/installer_mgr", L"InstallerMgr::ExecInstall", __LINE__);
         fail(e.Message());
+        result = -1;
     } catch (const std::exception& e) {
         ZUBBASE::QV_Exception q(e, L"src/installer_mgr", L"InstallerMgr::ExecInstall", __LINE__);
         q.SetCatchLocation(L"src/installer_mgr", L"InstallerMgr::ExecInstall", __LINE__);
         fail(q.Message());
+        result = -1;
     } catch (...) {
         fail(L"Unexpected error.");
+        result = -1;
     }
     fileGroups.SetRecord(nullptr);
     menus.SetRecord(nullptr);
-    record.complete = result == 0;
-    // Whatever was done, even by a failed install, can be undone.
-    std::error_code ec;
-    if (fs::is_directory(FsPath(InstallPath), ec)) {
-        try {
-            record.Save(manifest);
-        } catch (const std::exception& e) {
-            InstallLog::Log(L"manifest: " + zub::NarrowToWide(e.what()));
+    record.changed = nullptr;
+    if (result != 0) {
+        KeepLogAfterFailure();
+        if (!error.message.empty()) InstallLog::Log(error.message);
+        if (begun) {
+            InstallLog::Log(L"安装失败，撤销本次安装所做的更改");
+            Undo(record, nullptr);
         }
     }
     return result;
 }
 
+bool InstallerMgr::FindInstallRecord(const std::wstring& dir, InstallRecord& out) const {
+    return dir.empty() ? InstallRecord::Find(ProductKey(), out)
+                       : InstallRecord::FindByDir(dir, out);
+}
+
 int InstallerMgr::Uninstall(const std::wstring& dir, std::vector<std::wstring>* report) {
-    const auto note = [&](const std::wstring& line) {
-        if (report != nullptr) report->push_back(line);
-    };
-    const std::string manifest = zub::WideToNarrow(dir) + "/" + kManifestName;
+    // Nothing of the uninstall goes into a log it may be removing.
+    InstallLog::SetPath("");
     InstallRecord r;
     try {
-        r = InstallRecord::Load(manifest);
+        if (!FindInstallRecord(dir, r)) {
+            error.Set(-1, L"没有找到安装记录: " + (dir.empty() ? ProductKey() : dir));
+            return -1;
+        }
     } catch (const std::exception& e) {
         error.Set(-1, zub::NarrowToWide(e.what()));
         return -1;
     }
+    return Undo(r, report);
+}
+
+namespace {
+
+std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
+// The folders an install may write to: its directory and the special
+// folders a script can name. An undo touches nothing outside them, however
+// the path was spelt or what links lie on the way.
+class Places {
+public:
+    explicit Places(const std::wstring& installDir) {
+        Add(installDir);
+        for (const auto f :
+             {pf::SpecialFolder::System, pf::SpecialFolder::CommonPrograms,
+              pf::SpecialFolder::CommonDesktopDirectory, pf::SpecialFolder::CommandLinks}) {
+            std::wstring p;
+            if (pf::GetSpecialFolder(f, p) == 0) Add(p);
+        }
+    }
+    // A file or link strictly below one of the folders.
+    bool Holds(const std::wstring& path) const {
+        const fs::path p = FsPath(path);
+        if (!Plain(p)) return false;
+        std::error_code ec;
+        const fs::path real = fs::weakly_canonical(p.parent_path(), ec) / p.filename();
+        return !ec && std::any_of(roots_.begin(), roots_.end(),
+                                  [&](const fs::path& r) { return Below(real, r); });
+    }
+    // A folder below, at or above one of them (made on the way there).
+    bool HoldsDir(const std::wstring& path) const {
+        const fs::path p = FsPath(path);
+        if (!Plain(p)) return false;
+        std::error_code ec;
+        const fs::path real = fs::weakly_canonical(p, ec);
+        return !ec && std::any_of(roots_.begin(), roots_.end(), [&](const fs::path& r) {
+            return real == r || Below(real, r) || Below(r, real);
+        });
+    }
+
+private:
+    static bool Plain(const fs::path& p) {
+        return p.is_absolute() && p.lexically_normal() == p && p.filename() != "";
+    }
+    static bool Below(const fs::path& p, const fs::path& root) {
+        const fs::path rel = p.lexically_relative(root);
+        return !rel.empty() && *rel.begin() != ".." && rel != ".";
+    }
+    void Add(const std::wstring& dir) {
+        std::error_code ec;
+        const fs::path p = FsPath(dir);
+        if (!Plain(p)) return;
+        const fs::path real = fs::weakly_canonical(p, ec);
+        if (!ec && real != real.root_path()) roots_.push_back(real);
+    }
+    std::vector<fs::path> roots_;
+};
+
+}  // namespace
+
+int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
+    const auto note = [&](const std::wstring& line) {
+        if (report != nullptr) report->push_back(line);
+        InstallLog::Log(line);
+    };
+    const Places places(r.installDir);
+    const std::wstring productKey = Lower(r.productKey);
+    const auto ourKey = [&](int root, const std::wstring& key) {
+        const std::wstring k = Lower(key);
+        const std::wstring own = Lower(kInstallRecordKey);
+        return root == kHkeyLocalMachine && !k.empty() &&
+               ((productKey + L"\\").rfind(k + L"\\", 0) == 0 ||
+                (own + L"\\").rfind(k + L"\\", 0) == 0);
+    };
+    const auto refuse = [&](const std::wstring& what) { note(L"not ours, left alone: " + what); };
     int result = 0;
     fileGroups.installDir = r.installDir;
     for (auto it = r.registeredDlls.rbegin(); it != r.registeredDlls.rend(); ++it) {
-        if (fileGroups.UnregisterInProcess(*it) != 0) {
+        if (!places.Holds(*it)) {
+            refuse(*it);
+        } else if (fileGroups.UnregisterInProcess(*it) != 0) {
             error = fileGroups.error;
             note(L"unregister failed: " + *it + fileGroups.error.message);
             result = -1;
@@ -316,19 +468,54 @@ int InstallerMgr::Uninstall(const std::wstring& dir, std::vector<std::wstring>* 
         }
     }
     for (const auto& a : r.registeredAssemblies) {
+        if (!places.Holds(a)) {
+            refuse(a);
+            continue;
+        }
         fileGroups.UnregisterAssembly(a);
         note(L"unregistered assembly " + a);
     }
-    std::error_code ec;
-    for (const auto& s : r.shortcuts) {
-        if (fs::remove(FsPath(s), ec)) note(L"removed " + s);
+    if (!r.registeredDlls.empty() || !r.registeredAssemblies.empty()) {
+        // A second run after a kill need not unregister again.
+        r.registeredDlls.clear();
+        r.registeredAssemblies.clear();
+        try {
+            r.Store();
+        } catch (const std::exception&) {
+            // the record still lists them: unregistering twice does no harm
+        }
     }
-    for (auto it = r.createdFiles.rbegin(); it != r.createdFiles.rend(); ++it) {
-        const fs::path p = FsPath(*it);
+    std::error_code ec;
+    for (const auto& l : r.commandLinks) {
+        const fs::path p = FsPath(l.link);
+        if (!places.Holds(l.link)) {
+            refuse(l.link);
+        } else if (fs::is_symlink(p, ec) && fs::read_symlink(p, ec) == FsPath(l.target) &&
+                   fs::remove(p, ec)) {
+            note(L"removed " + l.link);
+        }
+    }
+    std::vector<std::wstring> files = r.shortcuts;
+    files.insert(files.end(), r.createdFiles.rbegin(), r.createdFiles.rend());
+    for (const auto& f : files) {
+        const fs::path p = FsPath(f);
+        if (!places.Holds(f)) {
+            refuse(f);
+            continue;
+        }
+        // A copy killed half-way leaves its temporary beside the file.
+        pf::RemoveWriteLeftovers(f);
         if (fs::is_regular_file(fs::symlink_status(p, ec)) && fs::remove(p, ec))
-            note(L"removed " + *it);
+            note(L"removed " + f);
+    }
+    for (const auto& f : r.overwrittenFiles) {
+        if (places.Holds(f)) pf::RemoveWriteLeftovers(f);
     }
     for (auto it = r.registryValues.rbegin(); it != r.registryValues.rend(); ++it) {
+        if (!ourKey(it->root, it->subKey) || Lower(it->subKey) != productKey) {
+            refuse(it->subKey + L"\\" + it->name);
+            continue;
+        }
         const auto root = static_cast<keyRoot>(it->root);
         try {
             if (it->existed) {
@@ -342,19 +529,30 @@ int InstallerMgr::Uninstall(const std::wstring& dir, std::vector<std::wstring>* 
             result = -1;
         }
     }
-    for (auto it = r.createdKeys.rbegin(); it != r.createdKeys.rend(); ++it) {
-        try {
-            RegistryHelper::DeleteKeyIfEmpty(static_cast<keyRoot>(it->root), it->subKey);
-        } catch (const std::exception&) {
-            // an unknown root in a hand-edited manifest names no key of ours
-        }
+    std::vector<InstallRecord::RegistryKey> keys;
+    for (const auto& k : r.createdKeys) {
+        if (ourKey(k.root, k.subKey)) keys.push_back(k);
     }
-    fs::remove(manifest, ec);
+    // Deepest first, so a parent is empty when its turn comes.
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        return std::count(a.subKey.begin(), a.subKey.end(), L'\\') >
+               std::count(b.subKey.begin(), b.subKey.end(), L'\\');
+    });
+    for (const auto& k : keys)
+        RegistryHelper::DeleteKeyIfEmpty(static_cast<keyRoot>(k.root), k.subKey);
     for (auto it = r.createdDirs.rbegin(); it != r.createdDirs.rend(); ++it) {
         const fs::path p = FsPath(*it);
-        if (fs::is_directory(fs::symlink_status(p, ec)) && fs::is_empty(p, ec) && fs::remove(p, ec))
+        if (!places.HoldsDir(*it)) {
+            refuse(*it);
+        } else if (fs::is_directory(fs::symlink_status(p, ec)) && fs::is_empty(p, ec) &&
+                   fs::remove(p, ec)) {
             note(L"removed " + *it);
+        }
     }
+    // The record goes last: a kill before this point leaves it for the next run.
+    InstallRecord::Erase(r.productKey);
+    for (const auto& k : keys)
+        RegistryHelper::DeleteKeyIfEmpty(static_cast<keyRoot>(k.root), k.subKey);
     return result;
 }
 

@@ -66,14 +66,15 @@ void Menus::CreateOne(const MenuItem& m) {
         pf::ShellLink link;
         link.target = l.target;
         link.workingDirectory = installDir;
+        link.terminal = m.terminal;
+        if (!m.icon.empty()) link.iconPath = joinPath(installDir, LocalPath(m.icon));
         std::error_code ec;
-        const bool existed = fs::exists(FsPath(l.linkPath), ec);
+        if (record_ != nullptr && !fs::exists(FsPath(l.linkPath), ec))
+            record_->NoteShortcut(l.linkPath);
         const pf::Error e = pf::WriteShellLink(link, l.linkPath);
         if (e != 0) {
             InstallLog::Log(Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e),
                                 l.linkPath));
-        } else if (record_ != nullptr && !existed) {
-            record_->shortcuts.push_back(l.linkPath);
         }
     }
 }

@@ -1,6 +1,10 @@
 #include "kitsetup/script_loader.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "kitsetup/lists.h"
+#include "kitsetup/string_table.h"
 #include "xml_doc.h"
 
 namespace kitsetup {
@@ -27,6 +31,8 @@ ExePosition MapExePosition(const std::wstring& v) {
     return v == L"exeCurrentPath" ? exeCurrentPath : exeInstallPath;
 }
 
+int Line(xmlNodePtr n) { return n == nullptr ? 0 : static_cast<int>(xmlGetLineNo(n)); }
+
 void LoadGeneral(const XmlDoc& doc, Script& s) {
     const xmlNodePtr n = doc.First("/root/GENERAL");
     GeneralInfo& g = s.general;
@@ -43,6 +49,7 @@ void LoadGeneral(const XmlDoc& doc, Script& s) {
     g.showLicense = ReadBoolDefaultTrue(n, "showLicense");
     g.promptRestart = ReadBoolDefaultTrue(n, "promptRestart");
     s.debug = ReadBool(n, "debug");
+    g.line = Line(n);
 }
 
 void LoadInstallTypes(const XmlDoc& doc, Script& s) {
@@ -115,6 +122,8 @@ void LoadFileGroups(const XmlDoc& doc, Script& s) {
         g.asmreg = ReadBool(n, "asmreg");
         g.uninstall = ReadBool(n, "uninstall");
         g.files = ReadStr(n, "files");
+        g.onPath = ReadBool(n, "onPath");
+        g.line = Line(n);
         s.fileGroups.emplace(g.name, std::move(g));
     }
 }
@@ -127,8 +136,48 @@ void LoadMenus(const XmlDoc& doc, Script& s) {
         m.shortcut = ReadBool(n, "shortcut");
         m.dependnOn = ReadStr(n, "dependnOn");
         m.isSpecial = ReadBool(n, "isSpecial");
+        m.terminal = ReadBool(n, "terminal");
+        m.icon = ReadStr(n, "icon");
+        m.line = Line(n);
         s.menus.push_back(std::move(m));
     }
+}
+
+// Every place the script writes to stays inside the folder it names; a
+// script that says otherwise is refused before anything is installed.
+int CheckPlaces(const Script& s, ErrorInfo& error) {
+    const auto refuse = [&](int line, const std::wstring& what) {
+        error.Set(1, Fmt(L"install.xml 第 %d 行：%s", line, what));
+        return 1;
+    };
+    const GeneralInfo& g = s.general;
+    for (const auto& [name, value] :
+         {std::pair{L"companyAlias", g.companyAlias}, std::pair{L"productAlias", g.productAlias}}) {
+        if (value == L"." || value == L".." || value.find_first_of(L"/\\") != std::wstring::npos)
+            return refuse(g.line, Fmt(L"GENERAL 的 %s \"%s\" 不是一个文件夹名", name, value));
+    }
+    for (const auto& [name, fg] : s.fileGroups) {
+        if (fg.target.empty() || (fg.target[0] != L'0' && fg.target[0] != L'1'))
+            return refuse(fg.line, Fmt(L"FILEGROUP %s 的 target \"%s\" 不以位置代码 0 或 1 开头",
+                                       name, fg.target));
+        // The rest is appended to the folder: a leading separator is no root.
+        std::wstring rest = fg.target.substr(1);
+        rest.erase(0, std::min(rest.size(), rest.find_first_not_of(L"/\\")));
+        if (!StaysBelow(rest))
+            return refuse(fg.line, Fmt(L"FILEGROUP %s 的 target \"%s\" 超出了它指定的文件夹", name,
+                                       fg.target));
+        for (const auto& entry : SplitList(fg.files, L",")) {
+            if (!StaysBelow(entry))
+                return refuse(fg.line,
+                              Fmt(L"FILEGROUP %s 的文件 \"%s\" 超出了它的文件夹", name, entry));
+        }
+    }
+    for (const auto& m : s.menus) {
+        if (!StaysBelow(m.txt)) return refuse(m.line, Fmt(L"MENU \"%s\" 超出了菜单文件夹", m.txt));
+        if (!StaysBelow(m.icon))
+            return refuse(m.line, Fmt(L"MENU \"%s\" 的 icon \"%s\" 超出了安装目录", m.txt, m.icon));
+    }
+    return 0;
 }
 
 int Load(XmlDoc& doc, bool parsed, Script& out, ErrorInfo& error) {
@@ -145,7 +194,7 @@ int Load(XmlDoc& doc, bool parsed, Script& out, ErrorInfo& error) {
     LoadFileGroups(doc, out);
     LoadMenus(doc, out);
     doc.Release();
-    return 0;
+    return CheckPlaces(out, error);
 }
 
 }  // namespace

@@ -162,8 +162,9 @@ TEST_F(ChecksActions, ActionFailures) {
         EXPECT_EQ(mgr.ExecInstall(), -1);
         EXPECT_EQ(mgr.LastErrorCode(), -1);
         EXPECT_EQ(mgr.LastError().rfind(c.messageStart, 0), 0u) << zub::WideToUtf8(mgr.LastError());
-        // Step 6 failed after the copy; steps 7 and 8 did not run.
-        EXPECT_TRUE(fs::exists(InstallDir() / "f"));
+        // Step 6 failed after the copy; steps 7 and 8 did not run and the copy was undone.
+        EXPECT_FALSE(fs::exists(InstallDir() / "f"));
+        EXPECT_TRUE(fs::exists(zub::WideToNarrow(mgr.LogPath())));
         std::wstring v;
         EXPECT_NE(
             RegistryHelper::ReadString(kHkeyLocalMachine, L"software\\zubco\\vault", L"version", v),

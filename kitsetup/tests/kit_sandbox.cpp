@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 #include "kitsetup/install_log.h"
 #include "zub/platform/registry.h"
@@ -86,11 +87,16 @@ void DumpKey(const pf::RegKey& key, const std::wstring& path, std::ostringstream
 
 }  // namespace
 
-std::string KitSandbox::Snapshot() const {
+std::string KitSandbox::Snapshot() const { return Dump(false); }
+
+std::string KitSandbox::Machine() const { return Dump(true); }
+
+std::string KitSandbox::Dump(bool machine) const {
     std::ostringstream out;
     std::vector<std::string> entries;
     for (const auto& e : fs::recursive_directory_iterator(Root())) {
         std::string line = e.path().lexically_relative(Root()).string();
+        if (machine && (line == "tmp" || line.rfind("tmp/", 0) == 0)) continue;
         if (e.is_regular_file()) line += " = " + ReadFile(e.path());
         entries.push_back(line);
     }
@@ -102,7 +108,19 @@ std::string KitSandbox::Snapshot() const {
         {pf::RootKey::Users, L"HKU"},
     };
     for (const auto& [root, name] : roots) DumpKey(pf::RegKey(root), name, out);
-    return out.str();
+    std::string text = out.str();
+    if (machine) {
+        pf::RegKey software;
+        pf::RegKeyInfo info;
+        if (pf::RegOpenKey(pf::RootKey::LocalMachine, L"Software", pf::kKeyRead, software) == 0 &&
+            pf::RegQueryInfoKey(software, info) == 0 && info.subKeys == 0 && info.values == 0) {
+            for (const char* name : {"HKLM\\software\n", "HKLM\\Software\n"}) {
+                if (const auto at = text.find(name); at != std::string::npos)
+                    text.erase(at, std::string_view(name).size());
+            }
+        }
+    }
+    return text;
 }
 
 }  // namespace kitsetup::testing

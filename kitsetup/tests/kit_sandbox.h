@@ -57,8 +57,14 @@ protected:
     // Every file and directory below ZUB_ROOT (with contents) and every
     // registry key and value, one line each.
     std::string Snapshot() const;
+    // Snapshot without the general log below tmp/ (where a failed install
+    // leaves its log) and without an empty HKLM\Software, the container every
+    // machine has.
+    std::string Machine() const;
 
 private:
+    std::string Dump(bool machine) const;
+
     zubtest::Sandbox box_{"kitsetup-test"};
     fs::path savedCwd_;
     std::string savedLog_;

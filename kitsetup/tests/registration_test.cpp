@@ -123,7 +123,9 @@ TEST_F(Registration, InstallRegistersCopiedFilesOnlyAndStopsAtTheFirstFailure) {
     EXPECT_EQ(bad.ExecInstall(), -1);
     EXPECT_EQ(bad.LastErrorCode(), 111);
     EXPECT_FALSE(fs::exists(InstallDir() / "ran"));
-    EXPECT_NE(ReadFile(InstallDir() / "installLog.log")
+    // The failed install was undone; its log went where the message points.
+    EXPECT_FALSE(fs::exists(InstallDir() / "bad.so"));
+    EXPECT_NE(ReadFile(zub::WideToNarrow(bad.LogPath()))
                   .find(dir + "/bad.so:file not exists or not a valid DLL file."),
               std::string::npos);
 }

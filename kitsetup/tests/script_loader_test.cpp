@@ -120,8 +120,8 @@ TEST(ScriptLoader, EnumerationsAreExactWithDefaults) {
                  {"", kowNever},
                  {"kowAlways ", kowNever}};
     for (const auto& c : modes) {
-        const Script s = Load("<root><FILEGROUPS><FILEGROUP name='g' overwrite='" + c.value +
-                              "'/></FILEGROUPS></root>");
+        const Script s = Load("<root><FILEGROUPS><FILEGROUP name='g' target='0' overwrite='" +
+                              c.value + "'/></FILEGROUPS></root>");
         EXPECT_EQ(s.fileGroups.at(L"g").overwrite, c.mode) << c.value;
     }
     const Script s = Load(

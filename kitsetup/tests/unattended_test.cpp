@@ -1,10 +1,17 @@
 // The kitsetup program without a window: exit codes, dry run, uninstall,
 // and the install of this project's own deliverables.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <random>
+#include <thread>
 
 #include "kit_sandbox.h"
 #include "kitsetup/registry_helper.h"
@@ -63,8 +70,15 @@ TEST_F(Unattended, ExitCodes) {
         {"licence not accepted", "", "", "--unattended", 2, "--accept-license"},
         {"unknown type", "showLicense='0'", "", "--type nosuch", 2, "no install type nosuch"},
         {"unknown module", "showLicense='0'", "", "--modules core,ghost", 2, "no module ghost"},
-        {"nothing to install", "showLicense='0'", "", "--modules empty", 5, "配置文件存在错误"},
+        {"nothing to install", "showLicense='0'", "", "--modules empty", 5,
+         "所选模块没有要拷贝的文件"},
         {"type by number", "showLicense='0'", "", "--type 2", 0, ""},
+        {"payload folder missing", "showLicense='0'", "", "--from /nonexistent", 2,
+         "cannot use payload folder /nonexistent"},
+        {"type and modules", "showLicense='0'", "", "--type 1 --modules core", 2, "excludes"},
+        {"unknown option", "showLicense='0'", "", "--bogus", 2, "bogus"},
+        {"option without value", "showLicense='0'", "", "--dir", 2, "--dir"},
+        {"help", "showLicense='0'", "", "--help", 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -72,7 +86,7 @@ TEST_F(Unattended, ExitCodes) {
         const Outcome r = Kitsetup(c.args);
         EXPECT_EQ(r.code, c.code) << r.out << r.err;
         EXPECT_TRUE(Has(r.err, c.errPart)) << r.err;
-        if (r.code == 0) {
+        if (r.code == 0 && c.args != "--help") {
             EXPECT_EQ(Kitsetup("--uninstall").code, 0);
         }
     }
@@ -144,19 +158,145 @@ TEST_F(Unattended, InstallDryRunRefusalAndUninstall) {
     EXPECT_EQ(Kitsetup("--uninstall").code, 2);  // nothing left to uninstall
 }
 
-TEST_F(Unattended, FailedInstallExitsNonZeroAndCanBeUndone) {
+TEST_F(Unattended, AFailedInstallUndoesItselfAndNamesItsLog) {
     SimpleScript("showLicense='0'",
                  "<ACTIONS><ACTION name='boom' progName='no-such-program-zub'/></ACTIONS>");
     std::string xml = ReadFile(Payload() / "install.xml");
     xml.replace(xml.find("name='core' fgs='bin'"), 21, "name='core' fgs='bin' afterInstall='boom'");
     WriteScript(xml);
+    const std::string before = Machine();
+    const std::string log = (Root() / "tmp/zub.log").string();
+    struct Case {
+        const char* name;
+        std::string args, reason;
+    } cases[] = {
+        {"an action fails", "--type typical", "执行失败(2)"},
+        {"the folder is below a file", "--type typical --dir " + (Dir() / "afile/x").string(),
+         "创建安装目录 " + (Dir() / "afile/x").string() + " 失败。"},
+        {"the folder cannot be written", "--type typical --dir /proc/1",
+         "安装目录 /proc/1 无法写入"},
+    };
+    WriteFile(Dir() / "afile", "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome r = Kitsetup(c.args);
+        EXPECT_EQ(r.code, 1) << r.out << r.err;
+        EXPECT_TRUE(Has(r.err, c.reason)) << r.err;
+        EXPECT_TRUE(Has(r.err, "安装失败, 详细消息请查看安装日志 " + log)) << r.err;
+        EXPECT_FALSE(Has(r.err, "InstallLog.log")) << r.err;
+        EXPECT_FALSE(Has(r.out, "创建安装目录完毕") && c.reason != "执行失败(2)") << r.out;
+        EXPECT_TRUE(Has(ReadFile(log), c.reason));
+        EXPECT_EQ(Machine(), before);
+        EXPECT_EQ(Kitsetup("--uninstall").code, 2);  // nothing is left to undo
+    }
+}
+
+TEST_F(Unattended, ScriptsThatWriteOutsideAreRefusedBeforeAnyChange) {
+    // Outside ZUB_ROOT, where each script below would have written.
+    const fs::path outside = Dir() / "outside";
+    WriteFile(outside / "planted", "mine");
+    struct Case {
+        const char* name;
+        std::string general, group;
+    } cases[] = {
+        {"absolute base-less target", "",
+         "target='2" + outside.string() + "' overwrite='kowAlways' files='planted'"},
+        {"target climbs from the install directory", "",
+         "target='0\\..\\..\\..\\..\\outside' overwrite='kowAlways' files='planted'"},
+        {"product alias climbs", "productAlias='../../../outside'",
+         "target='0' overwrite='kowAlways' files='planted'"},
+    };
+    WriteSource("planted", "theirs");
     const std::string before = Snapshot();
-    Outcome r = Kitsetup("--type typical");
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(Has(r.err, "安装失败")) << r.err;
-    EXPECT_TRUE(Has(ReadFile(InstallDir() / "installLog.log"), "执行失败(2)"));
-    EXPECT_EQ(Kitsetup("--uninstall").code, 0);
-    EXPECT_EQ(Snapshot(), before);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string xml = ScriptXml(
+            "<MODULES><MODULE name='m' fgs='g'/></MODULES><FILEGROUPS>"
+            "<FILEGROUP name='g' " +
+                c.group + "/></FILEGROUPS>",
+            "showLicense='0' " + c.general);
+        if (!c.general.empty()) xml.erase(xml.find("productAlias='vault' "), 21);
+        WriteScript(xml);
+        const Outcome r = Kitsetup("--modules m");
+        EXPECT_EQ(r.code, 2) << r.out << r.err;
+        EXPECT_TRUE(Has(r.err, "install.xml 第 2 行")) << r.err;
+        EXPECT_EQ(ReadFile(outside / "planted"), "mine");
+        EXPECT_EQ(Snapshot(), before);
+    }
+}
+
+// Starts kitsetup with its output discarded and kills it after `delay`.
+void KillAfter(const std::vector<std::string>& args, std::chrono::microseconds delay) {
+    std::vector<std::string> all{KITSETUP_BINARY};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    ASSERT_EQ(spawned, 0);
+    std::this_thread::sleep_for(delay);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+TEST_F(Unattended, KillsAtAnyPointAreUndoneByTheNextRun) {
+    const zubtest::TempDir registry("kitsetup-registry", zubtest::TempDir::Medium::Memory);
+    SetEnv("ZUB_REGISTRY_DIR", registry.str());
+    WriteScript(ScriptXml(
+        "<MODULES><MODULE name='core' fgs='reg,bin,many'/></MODULES><FILEGROUPS>"
+        "<FILEGROUP name='reg' target='0\\lib' reg='1' files='lib.so'/>"
+        "<FILEGROUP name='bin' target='0\\bin' onPath='1' files='zubkilltool'/>"
+        "<FILEGROUP name='many' target='0\\data' files='tree'/></FILEGROUPS>"
+        "<MENUS><MENU txt='Zub\\Tool' target='bin\\zubkilltool' terminal='1' shortcut='1' "
+        "dependnOn='bin'/></MENUS>",
+        "showLicense='0'"));
+    fs::copy_file(KITTEST_REGWRITE, Payload() / "source/lib.so");
+    WriteProgram(Payload() / "source/zubkilltool", "true");
+    for (int i = 0; i < 20; ++i)
+        WriteSource("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i), "x");
+    const std::string before = Machine();
+    const auto timed = [&](const std::string& args) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Kitsetup(args).code, 0) << args;
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - start);
+    };
+    const auto install = timed("--modules core"), uninstall = timed("--uninstall");
+    ASSERT_EQ(Machine(), before);
+
+    std::mt19937 random(std::random_device{}());
+    for (int round = 0; round < 6; ++round) {
+        const auto at = std::chrono::microseconds(
+            std::uniform_int_distribution<long>(0, install.count())(random));
+        SCOPED_TRACE("install killed after " + std::to_string(at.count()) + " us");
+        KillAfter({"--modules", "core"}, at);
+        Outcome r = Kitsetup("--modules core");
+        if (r.code == 3) {  // killed after the product record was complete
+            EXPECT_EQ(Kitsetup("--uninstall").code, 0);
+            r = Kitsetup("--modules core");
+        }
+        EXPECT_EQ(r.code, 0) << r.out << r.err;
+        EXPECT_EQ(Kitsetup("--uninstall").code, 0);
+        EXPECT_EQ(Machine(), before);
+    }
+    for (int round = 0; round < 6; ++round) {
+        const auto at = std::chrono::microseconds(
+            std::uniform_int_distribution<long>(0, uninstall.count())(random));
+        SCOPED_TRACE("uninstall killed after " + std::to_string(at.count()) + " us");
+        ASSERT_EQ(Kitsetup("--modules core").code, 0);
+        KillAfter({"--uninstall"}, at);
+        const int code = Kitsetup("--uninstall").code;
+        EXPECT_TRUE(code == 0 || code == 2) << code;  // 2: the kill came after the end
+        EXPECT_EQ(Machine(), before);
+    }
 }
 
 // This project's own deliverables, installed from kitsetup/payload.
@@ -175,6 +315,8 @@ TEST_F(Unattended, RealPayload) {
         const fs::path lib = libraries.substr(start, end - start);
         fs::copy_file(lib, Payload() / "source/lib" / lib.filename());
     }
+    fs::create_directories(Payload() / "source/share");
+    fs::copy_file(KITSETUP_PAYLOAD_ICON, Payload() / "source/share/zubvault.svg");
     WriteFile(Payload() / "license.txt", "licence");
     const std::string before = Snapshot();
     const std::string members =
@@ -186,9 +328,15 @@ TEST_F(Unattended, RealPayload) {
     const fs::path dir = Root() / "opt/zubrino/zubvault";
     EXPECT_TRUE(fs::exists(dir / "bin/vault"));
     EXPECT_TRUE(fs::exists(dir / "lib/libvaultauto.so"));
-    // The installed program runs.
-    const std::string cmd = "'" + (dir / "bin/vault").string() + "' --help >/dev/null 2>&1";
+    // The installed program runs, found by name on the system's command path.
+    const std::string cmd = "PATH='" + (Root() / "usr/local/bin").string() +
+                            "':/usr/bin:/bin vault --help >/dev/null 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
+    // Its menu entry opens a terminal and shows the payload's icon.
+    const std::string entry = ReadFile(Root() / "usr/share/applications/Zub Vault/vault.desktop");
+    EXPECT_TRUE(Has(entry, "Terminal=true\n")) << entry;
+    EXPECT_TRUE(Has(entry, "Icon=" + (dir / "share/zubvault.svg").string() + "\n")) << entry;
+    EXPECT_TRUE(fs::is_regular_file(dir / "share/zubvault.svg"));
     std::wstring version;
     EXPECT_EQ(RegistryHelper::ReadString(kHkeyLocalMachine, L"software\\zubrino\\zubvault",
                                          L"version", version),
@@ -204,6 +352,9 @@ TEST_F(Unattended, RealPayload) {
     EXPECT_NE(std::system(members.c_str()), 0) << "still registered after the uninstall";
     // Unregistering leaves the classes' shared container keys, as on any machine.
     std::string after = Snapshot();
+    for (auto at = after.find("HKLM\\Software"); at != std::string::npos;
+         at = after.find("HKLM\\Software", at))
+        after.replace(at, 13, "HKLM\\software");
     for (const char* shared :
          {"HKLM\\software\n", "HKLM\\software\\Classes\n", "HKLM\\software\\Classes\\AppID\n",
           "HKLM\\software\\Classes\\CLSID\n", "HKLM\\software\\Classes\\Interface\n",

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "zub/text.h"
 #include "zub/uniquefd.h"
@@ -104,6 +105,31 @@ Error CopyFileImpl(const std::string& from, const std::string& to, bool failIfEx
 }
 
 }  // namespace
+
+Error RemoveWriteLeftovers(const std::wstring& target) {
+    const fs::path t(WideToUtf8(target));
+    std::error_code ec;
+    fs::directory_iterator it(t.parent_path(), ec);
+    if (ec)
+        return Done(ec == std::errc::no_such_file_or_directory ? kErrorSuccess
+                                                               : ErrorFromErrno(ec.value()));
+    // CopyFile's ".NAME.zubcopy-PID" and WriteShellLink's ".NAME.tmpPID".
+    const std::string base = "." + t.filename().string();
+    std::vector<fs::path> stale;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        for (const char* tag : {".zubcopy-", ".tmp"}) {
+            const std::string prefix = base + tag;
+            if (name.size() > prefix.size() && name.rfind(prefix, 0) == 0 &&
+                name.find_first_not_of("0123456789", prefix.size()) == std::string::npos)
+                stale.push_back(it->path());
+        }
+    }
+    for (const auto& p : stale) {
+        if (!fs::remove(p, ec) && ec) return Done(ErrorFromErrno(ec.value()));
+    }
+    return Done(kErrorSuccess);
+}
 
 Error CreateDirectoryWithParents(const std::wstring& path) {
     std::string p = WideToUtf8(path);

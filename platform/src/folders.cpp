@@ -85,6 +85,9 @@ Error GetSpecialFolder(SpecialFolder folder, std::wstring& path) {
         case SpecialFolder::ProgramFiles:
             p = "/opt";
             break;
+        case SpecialFolder::CommandLinks:
+            p = "/usr/local/bin";
+            break;
         case SpecialFolder::Temp: {
             std::string t = Env("TMPDIR");
             p = t.size() > 0 && t[0] == '/' ? WithoutTrailingSlash(t) : "/tmp";

@@ -148,6 +148,7 @@ Error WriteShellLink(const ShellLink& link, const std::wstring& linkPath) {
     if (!link.workingDirectory.empty())
         out << "Path=" << EscapeValue(WideToUtf8(link.workingDirectory)) << "\n";
     if (!link.iconPath.empty()) out << "Icon=" << EscapeValue(WideToUtf8(link.iconPath)) << "\n";
+    if (link.terminal) out << "Terminal=true\n";
     char hotKey[16];
     std::snprintf(hotKey, sizeof hotKey, "0x%04X", static_cast<unsigned>(link.hotKey));
     out << "# HotKey=" << hotKey << "\n"
@@ -225,6 +226,7 @@ Error ReadShellLink(const std::wstring& linkPath, ShellLink& link) {
     r.description = Utf8ToWide(get("Comment"));
     r.workingDirectory = Utf8ToWide(get("Path"));
     r.iconPath = Utf8ToWide(get("Icon"));
+    r.terminal = get("Terminal") == "true";
     r.iconIndex = std::atoi(get("X-Zub-IconIndex").c_str());
     r.hotKey = static_cast<std::uint16_t>(std::strtoul(hotKey.c_str(), nullptr, 16));
     link = std::move(r);

@@ -39,6 +39,7 @@ TEST(Folders, SpecialFoldersLieBelowTheSandbox) {
     };
     const Case cases[] = {
         {SpecialFolder::ProgramFiles, root + "/opt"},
+        {SpecialFolder::CommandLinks, root + "/usr/local/bin"},
         {SpecialFolder::CommonPrograms, root + "/usr/share/applications"},
         {SpecialFolder::CommonDesktopDirectory, root + home + "/Bureau"},
         {SpecialFolder::Desktop, root + home + "/Bureau"},
@@ -318,6 +319,28 @@ TEST(Files, FileVersionOfPeFilesAndZeroForOthers) {
     }
     EXPECT_EQ(GetFileVersion(W(box.path() / "missing.dll")), 0u);
     EXPECT_EQ(GetFileVersion(W("/proc/self/exe")), 0u);
+}
+
+}  // namespace
+}  // namespace zub::platform
+
+namespace zub::platform {
+namespace {
+
+TEST(Files, WriteLeftoversOfOneTargetGoOthersStay) {
+    Sandbox box;
+    const fs::path dir = box.path() / "d";
+    struct Case {
+        const char* name;
+        bool removed;
+    } cases[] = {
+        {".f.zubcopy-123", true}, {".f.tmp456", true}, {".f.tmpx", false}, {".f.zubcopy-", false},
+        {".g.zubcopy-1", false},  {"f", false},        {"f.tmp1", false},
+    };
+    for (const auto& c : cases) zubtest::WriteFile(dir / c.name, "x");
+    ASSERT_EQ(RemoveWriteLeftovers(Utf8ToWide((dir / "f").string())), kErrorSuccess);
+    for (const auto& c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.removed) << c.name;
+    EXPECT_EQ(RemoveWriteLeftovers(Utf8ToWide((box.path() / "none/f").string())), kErrorSuccess);
 }
 
 }  // namespace

@@ -192,16 +192,18 @@ TEST_F(Shell, LinksAreDesktopEntriesThatReadBack) {
     link.iconPath = L"/opt/zub/vault.png";
     link.iconIndex = 2;
     link.workingDirectory = L"/opt/zub";
+    link.terminal = true;
     fs::path file = box.path() / "menu/Vault.lnk";
     EXPECT_EQ(WriteShellLink(link, W(file)), kErrorPathNotFound);
     fs::create_directories(file.parent_path());
     ASSERT_EQ(WriteShellLink(link, W(file)), kErrorSuccess);
 
     std::string content = zubtest::ReadFile(file);
-    for (const char* line : {"[Desktop Entry]\n", "Type=Application\n", "Name=Vault\n",
-                             "Comment=Vault \xe4\xb8\xad\xe6\x96\x87\n",
-                             "Exec=\"/opt/zub/bin/vault tool\" --store \"/srv/my store\" 100%%\n",
-                             "Path=/opt/zub\n", "Icon=/opt/zub/vault.png\n", "# HotKey=0x0641\n"}) {
+    for (const char* line :
+         {"[Desktop Entry]\n", "Type=Application\n", "Name=Vault\n",
+          "Comment=Vault \xe4\xb8\xad\xe6\x96\x87\n",
+          "Exec=\"/opt/zub/bin/vault tool\" --store \"/srv/my store\" 100%%\n", "Path=/opt/zub\n",
+          "Icon=/opt/zub/vault.png\n", "# HotKey=0x0641\n", "Terminal=true\n"}) {
         EXPECT_NE(content.find(line), std::string::npos) << line << "in\n" << content;
     }
     struct stat st {};
@@ -220,6 +222,7 @@ TEST_F(Shell, LinksAreDesktopEntriesThatReadBack) {
     ASSERT_EQ(ReadShellLink(W(file), back), kErrorSuccess);
     EXPECT_EQ(back, plain);
     EXPECT_EQ(zubtest::ReadFile(file).find("Comment="), std::string::npos);
+    EXPECT_EQ(zubtest::ReadFile(file).find("Terminal="), std::string::npos);
 }
 
 TEST_F(Shell, ForeignDesktopEntriesAndOtherFiles) {

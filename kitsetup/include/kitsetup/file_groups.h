@@ -70,6 +70,9 @@ private:
     const FileGroup* Find(const std::wstring& name);
     bool DoCopy(const std::wstring& target, const std::wstring& source);
     unsigned MakeDirs(const std::wstring& dir);
+    // Command links in the system's program folder; failures are logged only.
+    void LinkCommands(const std::wstring& target);
+    void LinkCommand(const std::wstring& file);
     int CallEntryPoint(const std::wstring& file, const char* entry);
     void CopyFailed(unsigned code, const std::wstring& target, const std::wstring& source);
 

@@ -12,12 +12,18 @@ public:
     // ZUB_ROOT as $ZUB_ROOT/tmp/zub.log.
     static std::string DefaultPath();
 
-    static void SetPath(const std::string& path);
+    // Lines that could not be written so far wait for the new file, or are dropped.
+    static void SetPath(const std::string& path, bool keepPending = false);
+    // Continues the log in another file: what the current one holds and the
+    // lines that could not be written yet are appended there first (its
+    // folder is made when missing). False when that file cannot be written.
+    static bool MoveTo(const std::string& path);
     static std::string Path();
     static void SetDebug(bool on);
     static bool Debug();
 
-    // "%Y-%m-%d %H:%M:%S: message"; dropped silently when the file cannot be opened.
+    // "%Y-%m-%d %H:%M:%S: message"; kept for the next file that opens when
+    // this one cannot be.
     static void Log(const std::wstring& message);
     // Written only while the debug switch is on.
     static void DebugLog(const std::wstring& message);

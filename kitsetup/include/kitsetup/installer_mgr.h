@@ -12,6 +12,7 @@
 #include "kitsetup/install_record.h"
 #include "kitsetup/menus.h"
 #include "kitsetup/script.h"
+#include "zub/platform/error.h"
 
 namespace kitsetup {
 
@@ -67,8 +68,17 @@ public:
     int WriteProductValue(const std::wstring& name, const std::wstring& value);
     std::wstring ReadProductValue(const std::wstring& name) const;
 
-    // Undoes what the install recorded in dir's manifest. 0, or -1 when
-    // something could not be undone (the rest is undone all the same).
+    // The log ExecInstall wrote: installLog.log in the install directory, or
+    // after a failure (which undoes the install) the general log it moved
+    // to; "" when no log could be written.
+    std::wstring LogPath() const { return logPath_; }
+
+    // The install record of this product, or of the install in dir. False
+    // when there is none; throws std::runtime_error for one it cannot read.
+    bool FindInstallRecord(const std::wstring& dir, InstallRecord& out) const;
+    // Undoes what the install in dir (or, with "", this product's install)
+    // recorded. 0, or -1 when there is no record or something could not be
+    // undone (the rest is undone all the same).
     int Uninstall(const std::wstring& dir, std::vector<std::wstring>* report = nullptr);
 
     const InstallRecord& Record() const { return record; }
@@ -83,7 +93,13 @@ public:
     std::wstring installedProduct;
 
 private:
+    // Undoes a failed earlier install and stores the new record; false (error
+    // set) when the product's install is complete already.
+    bool Begin();
     int Steps();
+    int Undo(InstallRecord r, std::vector<std::wstring>* report);
+    void KeepLogAfterFailure();
+    static zub::platform::Error ProbeWritable(const std::wstring& file);
     int WriteRegister();
     template <typename F>
     std::wstring MergeSelected(F member) const;
@@ -97,6 +113,7 @@ private:
     Checks checks;
     Actions actions;
     InstallRecord record;
+    std::wstring logPath_;
 };
 
 }  // namespace kitsetup

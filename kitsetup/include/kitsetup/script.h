@@ -30,6 +30,7 @@ struct GeneralInfo {
     bool showFlash = true;
     bool showLicense = true;
     bool promptRestart = true;
+    int line = 0;  // of the GENERAL element, for messages
 };
 
 struct InstallType {
@@ -69,6 +70,10 @@ struct FileGroup {
     bool asmreg = false;
     bool uninstall = false;
     std::wstring files;
+    // Each copied file also gets a command link in the system's program
+    // folder, so a shell finds it by name.
+    bool onPath = false;
+    int line = 0;
 };
 
 struct MenuItem {
@@ -77,6 +82,9 @@ struct MenuItem {
     bool shortcut = false;
     std::wstring dependnOn;
     bool isSpecial = false;
+    bool terminal = false;  // a command-line program: opened in a terminal
+    std::wstring icon;      // relative to the install directory
+    int line = 0;
 };
 
 struct Check {

@@ -39,6 +39,11 @@ std::vector<WizardCheck> MgrEngine::RunChecks() {
 
 void MgrEngine::Log(const std::wstring& message) { InstallLog::Log(message); }
 
-std::wstring MgrEngine::InstallLogPath() const { return mgr_.InstallPath + L"/installLog.log"; }
+std::wstring MgrEngine::InstallLogPath() const {
+    // After ExecInstall: the log it really wrote (moved out of the install
+    // directory when the install failed and was undone).
+    const std::wstring written = mgr_.LogPath();
+    return written.empty() ? mgr_.InstallPath + L"/installLog.log" : written;
+}
 
 }  // namespace kitsetup

@@ -26,6 +26,10 @@ Error CreateDirectoryWithParents(const std::wstring& path);
 // a directory on either side: kErrorAccessDenied (as Windows reports it).
 Error CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 
+// Removes what a CopyFile or WriteShellLink to `target` that was killed left
+// beside it (their temporary files). Nothing there: success.
+Error RemoveWriteLeftovers(const std::wstring& target);
+
 // Silent shell folder copy (SHFileOperation FO_COPY, no confirmation, no UI):
 // copies the directory `from` to `to`, creating `to` and its parents; files
 // already there are overwritten, others are kept (an existing `to` receives

@@ -23,6 +23,7 @@ enum class SpecialFolder : int {
     System = 0x0025,                  // /usr/lib
     ProgramFiles = 0x0026,            // /opt
     Temp = 0x7FFF,                    // $TMPDIR or /tmp (no CSIDL; GetTempPath)
+    CommandLinks = 0x7FFE,            // /usr/local/bin: commands on every user's PATH (no CSIDL)
 };
 
 // The folder's path. Unknown kinds: kErrorInvalidParameter.

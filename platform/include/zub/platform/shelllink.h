@@ -2,7 +2,7 @@
 //
 // The entry is written at exactly the given path (the caller chooses the name;
 // menus show files ending in ".desktop"). Besides the standard keys (Name from
-// the file name without its extension, Comment, Exec, Path, Icon) the entry
+// the file name without its extension, Comment, Exec, Path, Icon, Terminal) the entry
 // keeps the link's own fields in X-Zub-* keys and the hot key as a comment
 // line "# HotKey=0x...", so ReadShellLink gets back what was written.
 #pragma once
@@ -22,6 +22,9 @@ struct ShellLink {
     std::wstring iconPath;
     int iconIndex = 0;
     std::wstring workingDirectory;
+    // Opened in a terminal (a command-line program); Windows links need no
+    // such flag, desktop entries do.
+    bool terminal = false;
 
     bool operator==(const ShellLink&) const = default;
 };
