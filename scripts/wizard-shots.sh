@@ -7,7 +7,9 @@
 # First the product's own payload (kitsetup/payload/install.xml) is installed
 # as it is; then an add-on script over the same payload files shows the pages
 # the product's script skips: splash, install types, checks, the restart
-# question. Nothing outside a temporary folder is touched.
+# question; on its location page a folder that cannot be written is refused
+# and a long one is taken. Last an add-on whose payload lacks a file shows a
+# failed install. Nothing outside a temporary folder is touched.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
@@ -40,15 +42,17 @@ Zub Vault 最终用户许可协议
 TXT
 }
 
-# run NAME DIR: the wizard with no options in DIR, pictures into $work/shots-NAME.
+# run NAME DIR [EXPECTED]: the wizard with no options in DIR, pictures into
+# $work/shots-NAME; EXPECTED is its exit status (0: the install succeeds).
 run() {
-    local name="$1" dir="$2"
+    local name="$1" dir="$2" expected="${3:-0}" status=0
     rm -rf "$work/shots-$name"
     (cd "$dir" && ZUB_WIZARD_SHOTS="$work/shots-$name" \
-        xvfb-run -a -s "-screen 0 1024x768x24" "$kitsetup") || {
-        echo "wizard-shots: the $name install did not succeed" >&2
+        xvfb-run -a -s "-screen 0 1024x768x24" "$kitsetup") || status=$?
+    if [ "$status" != "$expected" ]; then
+        echo "wizard-shots: the $name run ended with $status, not $expected" >&2
         exit 1
-    }
+    fi
 }
 
 # 1. The product's payload exactly as shipped.
@@ -80,7 +84,7 @@ cat >"$work/tour/install.xml" <<'XML'
   </INSTALLTYPES>
   <MODULES>
     <MODULE name="vault" caption="文档库命令行 vault" fgs="vaultbin" checks="product,helper"/>
-    <MODULE name="runtime" caption="共享运行库" fgs="vaultlib"/>
+    <MODULE name="runtime" caption="共享运行库 libzub_shared" fgs="vaultlib"/>
   </MODULES>
   <CHECKS>
     <CHECK name="product" paras="chkRegKey,HKEY_LOCAL_MACHINE\software\zubrino\zubvault"
@@ -100,9 +104,26 @@ cat >"$work/tour/install.xml" <<'XML'
   </MENUS>
 </root>
 XML
-run tour "$work/tour"
+# Nothing can be made below /proc, not even by root; the long folder is taken.
+long="$ZUB_ROOT/opt/zubrino/Zub Vault 工具包/第一部分-engineering-documents/第二部分-shared-workstation-tools/zubvault-kit"
+ZUB_WIZARD_SHOTS_TYPE="/proc/zubrino/zubvault-kit|$long" run tour "$work/tour"
+[ -e "$long/bin/vault" ] || { echo "wizard-shots: nothing installed in the long folder" >&2; exit 1; }
+
+# 3. A payload without one of its files: the install fails and says where its log is.
+mkdir -p "$work/broken"
+payload "$work/broken"
+rm "$work/broken/source/lib/libzub_shared.so"
+sed -e 's/productAlias="zubvault-kit" productInReg="zubvault-kit"/productAlias="zubvault-fail" productInReg="zubvault-fail" showLicense="0" showFlash="0"/' \
+    "$work/tour/install.xml" >"$work/broken/install.xml"
+run broken "$work/broken" 1
 
 rm -rf "$out"
 mkdir -p "$out"
 cp "$work"/shots-tour/*.png "$out/"
+n=$(ls "$out" | wc -l)
+for f in "$work"/shots-broken/*-message.png "$work"/shots-broken/*-finish.png; do
+    n=$((n + 1))
+    base="$(basename "$f" .png)"
+    cp "$f" "$out/$(printf '%02d' "$n")-failed-${base#*-}.png"
+done
 ls "$out"
