@@ -48,7 +48,8 @@ QString FolderCheck::Explain(Verdict verdict) const {
         case Verdict::NotWritable:
             return StrF(kTextNotWritable, W(path_), W(existing_));
         case Verdict::NoSpace:
-            return StrF(kTextNoSpace, W(path_), W(SizeText(needed_)), W(SizeText(free_.value_or(0))));
+            return StrF(kTextNoSpace, W(path_), W(SizeText(needed_)),
+                        W(SizeText(free_.value_or(0))));
     }
     return {};
 }

@@ -36,6 +36,7 @@ QString Breakable(const QString& path) {
 }
 
 QString SizeText(unsigned long long bytes) {
+    if (bytes < 1024) return QStringLiteral("%1 B").arg(bytes);
     return QLocale(QLocale::C)
         .formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
 }

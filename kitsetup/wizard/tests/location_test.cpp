@@ -54,9 +54,7 @@ struct Window {
     T* Find(int id) const {
         return window->findChild<T*>(ControlName(id));
     }
-    void Next() const {
-        QTest::mouseClick(Find<QPushButton>(ui::kNext), Qt::LeftButton);
-    }
+    void Next() const { QTest::mouseClick(Find<QPushButton>(ui::kNext), Qt::LeftButton); }
     void Type(const QString& text) const {
         auto* edit = Find<QLineEdit>(ui::kFolderEdit);
         edit->selectAll();
@@ -101,19 +99,25 @@ void LocationTest::folderVerdicts_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("existing");
     const qulonglong small = 1024;
-    QTest::newRow("empty") << "" << small << int(Verdict::NotAbsolute) << "" << "";
-    QTest::newRow("relative") << "zub/vault" << small << int(Verdict::NotAbsolute) << "" << "";
-    QTest::newRow("existing folder") << "@" << small << int(Verdict::Ok) << "@" << "@";
-    QTest::newRow("folder to be made") << " @//new/./文档库/deeper/ " << small << int(Verdict::Ok)
-                                       << "@/new/文档库/deeper" << "@";
-    QTest::newRow("a file on the way") << "@/file/sub" << small << int(Verdict::NotFolder)
-                                       << "@/file/sub" << "@/file";
+    QTest::newRow("empty") << "" << small << int(Verdict::NotAbsolute) << ""
+                           << "";
+    QTest::newRow("relative") << "zub/vault" << small << int(Verdict::NotAbsolute) << ""
+                              << "";
+    QTest::newRow("existing folder") << "@" << small << int(Verdict::Ok) << "@"
+                                     << "@";
+    QTest::newRow("folder to be made")
+        << " @//new/./文档库/deeper/ " << small << int(Verdict::Ok) << "@/new/文档库/deeper"
+        << "@";
+    QTest::newRow("a file on the way")
+        << "@/file/sub" << small << int(Verdict::NotFolder) << "@/file/sub"
+        << "@/file";
     QTest::newRow("a file itself") << "@/file" << small << int(Verdict::NotFolder) << "@/file"
                                    << "@/file";
-    QTest::newRow("unwritable") << kUnwritable << small << int(Verdict::NotWritable)
-                                << kUnwritable << "/proc";
+    QTest::newRow("unwritable") << kUnwritable << small << int(Verdict::NotWritable) << kUnwritable
+                                << "/proc";
     QTest::newRow("no space") << "@/new" << qulonglong(ULLONG_MAX / 2) << int(Verdict::NoSpace)
-                              << "@/new" << "@";
+                              << "@/new"
+                              << "@";
 }
 
 void LocationTest::folderVerdicts() {
@@ -179,7 +183,8 @@ void LocationTest::typedFolderIsCheckedBeforeNext() {
 
 void LocationTest::longPathShowsWhole() {
     const QString longPath =
-        QStringLiteral("/opt/zubrino/") + QString(QStringLiteral("很长的文件夹名称-long-folder-name/")).repeated(3) +
+        QStringLiteral("/opt/zubrino/") +
+        QString(QStringLiteral("很长的文件夹名称-long-folder-name/")).repeated(3) +
         QStringLiteral("zubvault-产品-安装-目录");
     QVERIFY(longPath.size() > 100);
     Window w([&](FakeEngine& e) { e.path = W(longPath); });
@@ -200,18 +205,23 @@ void LocationTest::spaceLineShowsPayloadAndFree() {
     });
     auto* space = w.Find<QLabel>(ui::kFolderSpace);
     QVERIFY(space != nullptr);
-    QVERIFY2(space->text().startsWith(QStringLiteral("所需空间：5.0 MB")), qPrintable(space->text()));
+    QVERIFY2(space->text().startsWith(QStringLiteral("所需空间：5.0 MB")),
+             qPrintable(space->text()));
     QVERIFY(space->text().contains(QStringLiteral("可用空间：")));
-    // Typing elsewhere names the other disk's space; nowhere to stand: none.
+    // A text that is no folder has no disk to ask.
     w.Type(QStringLiteral("relative"));
     QCOMPARE(space->text(), QStringLiteral("所需空间：5.0 MB"));
+    QCOMPARE(SizeText(0), QStringLiteral("0 B"));
+    QCOMPARE(SizeText(1536), QStringLiteral("1.5 kB"));
 }
 
 void LocationTest::browserStartsAtChoiceAndTakesNewFolder_data() {
     QTest::addColumn<QString>("initial");
     QTest::addColumn<QString>("start");
-    QTest::newRow("existing") << "@/have" << "@/have";
-    QTest::newRow("to be made") << "@/have/新/deeper" << "@/have";
+    QTest::newRow("existing") << "@/have"
+                              << "@/have";
+    QTest::newRow("to be made") << "@/have/新/deeper"
+                                << "@/have";
 }
 
 void LocationTest::browserStartsAtChoiceAndTakesNewFolder() {
@@ -221,9 +231,8 @@ void LocationTest::browserStartsAtChoiceAndTakesNewFolder() {
     start.replace('@', tmp_.path());
     QVERIFY(QDir(tmp_.path()).mkpath(QStringLiteral("have")));
     int complaints = 0;
-    FolderBrowser dialog(nullptr, initial, [&](QWidget*, const QString&, const QString&) {
-        ++complaints;
-    });
+    FolderBrowser dialog(nullptr, initial,
+                         [&](QWidget*, const QString&, const QString&) { ++complaints; });
     QCOMPARE(dialog.directory().absolutePath(), start);
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -236,13 +245,13 @@ void LocationTest::browserRefusesAFile() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QStringList said;
-    FolderBrowser dialog(nullptr, tmp_.filePath(QStringLiteral("file")),
-                         [&](QWidget*, const QString& text, const QString& caption) {
-                             said << text << caption;
-                         });
+    FolderBrowser dialog(
+        nullptr, tmp_.filePath(QStringLiteral("file")),
+        [&](QWidget*, const QString& text, const QString& caption) { said << text << caption; });
     QCOMPARE(dialog.directory().absolutePath(), tmp_.path());
     dialog.accept();
-    QCOMPARE(said, (QStringList{tmp_.filePath(QStringLiteral("file")), QStringLiteral("不是文件夹")}));
+    QCOMPARE(said,
+             (QStringList{tmp_.filePath(QStringLiteral("file")), QStringLiteral("不是文件夹")}));
     QVERIFY(dialog.Chosen().isEmpty());
     QVERIFY(dialog.result() != int(QDialog::Accepted));
 }
@@ -262,7 +271,9 @@ void LocationTest::qtTextsAreChinese() {
 }
 
 void LocationTest::moduleCaptionsFit() {
-    const QString veryLong = QStringLiteral("非常长的模块说明文字-") + QString(QStringLiteral("extra-long-caption-")).repeated(3) + QStringLiteral("结尾");
+    const QString veryLong = QStringLiteral("非常长的模块说明文字-") +
+                             QString(QStringLiteral("extra-long-caption-")).repeated(3) +
+                             QStringLiteral("结尾");
     Window w([&](FakeEngine& e) {
         e.modules = {{L"vault", L"文档库命令行 vault", 0},
                      {L"vaultauto", L"自动化服务 VaultAuto", 1},
@@ -276,8 +287,9 @@ void LocationTest::moduleCaptionsFit() {
     QVERIFY(!list->horizontalScrollBar()->isVisible());
     QCOMPARE(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
     for (int row : {0, 1}) {
-        QVERIFY2(list->columnWidth(0) >= list->sizeHintForIndex(list->model()->index(row, 0)).width(),
-                 qPrintable(list->topLevelItem(row)->text(0)));
+        QVERIFY2(
+            list->columnWidth(0) >= list->sizeHintForIndex(list->model()->index(row, 0)).width(),
+            qPrintable(list->topLevelItem(row)->text(0)));
     }
     QVERIFY(list->columnWidth(0) < list->sizeHintForIndex(list->model()->index(2, 0)).width());
     QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
