@@ -3,8 +3,8 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libsqlite3-dev libgtest-dev libgmock-dev
       libbenchmark-dev libcli11-dev nlohmann-json3-dev sqlite3 subversion
-      clang-format libxml2-dev mingw-w64-tools qt6-base-dev xvfb xauth fonts-noto-cjk
-      clang libclang-rt-14-dev libffi-dev libcrypt-dev ccache
+      clang-format libxml2-dev mingw-w64-tools qt6-base-dev qt6-translations-l10n xvfb xauth
+      fonts-noto-cjk clang libclang-rt-14-dev libffi-dev libcrypt-dev ccache
       desktop-file-utils)
 missing=()
 for p in "${pkgs[@]}"; do

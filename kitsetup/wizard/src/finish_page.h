@@ -1,4 +1,5 @@
-// The end: the product's name and the button that opens the install log.
+// The end: what became of the install, where its log is and the button that
+// opens it.
 #pragma once
 
 #include <QWidget>
@@ -9,7 +10,9 @@ class WizardHost;
 
 class FinishPage : public QWidget {
 public:
-    FinishPage(QWidget* parent, const QString& product, const QString& logPath, WizardHost& host);
+    // An empty logPath: no log could be written.
+    FinishPage(QWidget* parent, const QString& product, bool succeeded, const QString& logPath,
+               WizardHost& host);
 };
 
 }  // namespace kitsetup

@@ -8,6 +8,14 @@
 
 namespace kitsetup {
 
+namespace {
+
+QLineEdit* NameEdit(const QFileDialog& dialog) {
+    return dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+}
+
+}  // namespace
+
 FolderBrowser::FolderBrowser(QWidget* parent, const QString& initial, Complain complain)
     : QFileDialog(parent, Str(104)), complain_(std::move(complain)) {
     setFileMode(QFileDialog::Directory);
@@ -15,33 +23,46 @@ FolderBrowser::FolderBrowser(QWidget* parent, const QString& initial, Complain c
     // The platform dialog would answer a missing folder with its own texts.
     setOption(QFileDialog::DontUseNativeDialog, true);
     setAcceptMode(QFileDialog::AcceptOpen);
-    QDir start(initial);
-    while (!start.exists() && start.cdUp()) {}
+    const QString start = NearestFolder(initial);
+    if (start.isEmpty()) return;
     setDirectory(start);
-    if (QDir(initial).exists()) selectFile(initial);
+    // The part still to be made stays typed in, so OK keeps the choice.
+    const QString wanted = QDir::cleanPath(initial);
+    if (QLineEdit* edit = NameEdit(*this); edit != nullptr && wanted != start) {
+        edit->setText(QDir(start).relativeFilePath(wanted));
+    }
 }
 
-bool FolderBrowser::Exists(const QString& text, const QString& base) {
-    if (text.isEmpty()) return false;
-    const QFileInfo info(QDir(base), text);
-    return info.exists() && info.isDir();
-}
-
-QString FolderBrowser::Chosen() const {
-    const QStringList files = selectedFiles();
-    if (files.isEmpty()) return {};
-    const QFileInfo info(files.front());
-    return info.isAbsolute() ? QDir::cleanPath(info.absoluteFilePath()) : QString();
+QString FolderBrowser::NearestFolder(const QString& path) {
+    if (path.isEmpty() || !QDir::isAbsolutePath(path)) return {};
+    QString p = QDir::cleanPath(path);
+    while (!QFileInfo(p).isDir()) {
+        const QString up = QFileInfo(p).path();
+        if (up == p) return {};
+        p = up;
+    }
+    return p;
 }
 
 void FolderBrowser::accept() {
-    const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    const QLineEdit* edit = NameEdit(*this);
     const QString typed = edit != nullptr ? edit->text().trimmed() : QString();
-    if (!typed.isEmpty() && !Exists(typed, directory().absolutePath())) {
-        complain_(this, typed, Str(103));
+    QString chosen;
+    if (typed.isEmpty()) {
+        const QStringList files = selectedFiles();
+        chosen = files.isEmpty() ? directory().absolutePath() : files.front();
+    } else {
+        chosen = QDir(directory()).absoluteFilePath(typed);
+    }
+    chosen = QDir::cleanPath(chosen);
+    const QFileInfo info(chosen);
+    if (info.exists() && !info.isDir()) {
+        complain_(this, chosen, Str(kTextNotFolderCaption));
         return;
     }
-    QFileDialog::accept();
+    chosen_ = chosen;
+    // The dialog's own check wants the folder to exist; this one need not.
+    QDialog::accept();
 }
 
 }  // namespace kitsetup

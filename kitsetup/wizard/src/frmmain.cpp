@@ -1,6 +1,7 @@
 #include "wizard/frmmain.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -142,7 +143,10 @@ void frmMain::CreateFrame() {
         w->setObjectName(ControlName(s.id));
         w->setGeometry(ui::Place(s.box));
         Button* button = s.button;
-        QObject::connect(w, &QPushButton::clicked, this, [this, button] { Run(button->target); });
+        QObject::connect(w, &QPushButton::clicked, this, [this, button] {
+            if (button == &next_ && location_ != nullptr && !location_->Accept()) return;
+            Run(button->target);
+        });
         button->widget = w;
     }
     next_.widget->setDefault(true);
@@ -207,6 +211,7 @@ void frmMain::Run(Page target) {
 void frmMain::OpenPage(Page page) {
     if (back_.widget == nullptr || page == Page::None || page == Page::Quit) return;
     progress_ = nullptr;
+    location_ = nullptr;
     pageWidget_.reset();
     page_ = page;
     switch (page) {
@@ -214,12 +219,15 @@ void frmMain::OpenPage(Page page) {
             ApplyPage(flow_->State(page));
             ShowPage(std::make_unique<LicencePage>(this));
             break;
-        case Page::Location:
+        case Page::Location: {
             ApplyPage(flow_->State(page));
-            ShowPage(std::make_unique<LocationPage>(
-                this, product_, Q(engine_->InstallPath()), host_,
-                [this](const QString& path) { engine_->SetInstallPath(W(path)); }));
+            auto locationPage = std::make_unique<LocationPage>(
+                this, product_, Q(engine_->InstallPath()), engine_->PayloadBytes(), host_,
+                [this](const QString& path) { engine_->SetInstallPath(W(path)); });
+            location_ = locationPage.get();
+            ShowPage(std::move(locationPage));
             break;
+        }
         case Page::InstallType: {
             ApplyPage(flow_->State(page));
             ModuleSelection selection(engine_->InstallTypes(), engine_->ModuleList(),
@@ -262,8 +270,7 @@ void frmMain::OpenPage(Page page) {
             break;
         case Page::Finish:
             ApplyPage(PageFlow::Finished(succeeded_));
-            ShowPage(
-                std::make_unique<FinishPage>(this, product_, Q(engine_->InstallLogPath()), host_));
+            ShowPage(std::make_unique<FinishPage>(this, product_, succeeded_, WrittenLog(), host_));
             break;
         case Page::None:
         case Page::Quit:
@@ -278,7 +285,12 @@ void frmMain::Install() {
     ShowPage(std::move(page));
     if (total <= 0) {
         ApplyPage(PageFlow::NothingToInstall());
-        host_.ShowMessage(this, Str(128), windowTitle());
+        // Noted in the log first, so the message can send the user there.
+        engine_->Log(Text(kTextNothingNoLog));
+        const QString log = WrittenLog();
+        host_.ShowMessage(this,
+                          log.isEmpty() ? Str(kTextNothingNoLog) : StrF(kTextNothingSeeLog, W(log)),
+                          windowTitle());
         return;
     }
     ApplyPage(flow_->State(Page::Progress));
@@ -289,11 +301,21 @@ void frmMain::InstallFinished(bool success) {
     engine_->Log(LoadStr(success ? 142 : 143));
     succeeded_ = success;
     if (!success) {
-        host_.ShowMessage(this, Str(110), windowTitle());
+        const QString log = WrittenLog();
+        QString text = log.isEmpty() ? Str(kTextFailedNoLog) : StrF(kTextFailedSeeLog, W(log));
+        if (const QString why = Q(engine_->LastError()).trimmed(); !why.isEmpty()) {
+            text = why + QStringLiteral("\n\n") + text;
+        }
+        host_.ShowMessage(this, text, windowTitle());
     } else if (engine_->General().promptRestart && host_.AskYesNo(this, Str(147), windowTitle())) {
         host_.Reboot();
     }
     OpenPage(Page::Finish);
+}
+
+QString frmMain::WrittenLog() const {
+    const QString log = Q(engine_->InstallLogPath());
+    return QFileInfo(log).isFile() ? log : QString();
 }
 
 }  // namespace kitsetup

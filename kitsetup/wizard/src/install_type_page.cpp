@@ -22,11 +22,17 @@ InstallTypePage::InstallTypePage(QWidget* parent, ModuleSelection selection, Cha
     list_->setColumnCount(2);
     list_->setHeaderLabels({Str(134), Str(135)});
     list_->header()->setSectionsClickable(false);
+    // The caption column takes what the description leaves; a caption too
+    // long for it loses its middle, not its end, and shows whole on hover.
     list_->header()->setStretchLastSection(false);
-    list_->setColumnWidth(0, ui::Place(ui::kModuleColumn));
+    list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list_->header()->setSectionResizeMode(1, QHeaderView::Fixed);
     list_->setColumnWidth(1, ui::Place(ui::kDescColumn));
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setTextElideMode(Qt::ElideMiddle);
     for (const auto& m : selection_.Modules()) {
         auto* item = new QTreeWidgetItem(list_, {Q(m.caption)});
+        item->setToolTip(0, Q(m.caption));
         item->setData(0, Qt::UserRole, m.index);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, Qt::Unchecked);
@@ -37,6 +43,7 @@ InstallTypePage::InstallTypePage(QWidget* parent, ModuleSelection selection, Cha
     const auto& types = selection_.Types();
     for (std::size_t i = 0; i < types.size(); ++i) {
         auto* radio = new QRadioButton(Q(types[i].name), this);
+        radio->setToolTip(Q(types[i].name));
         radio->setObjectName(ControlName(ui::kTypeRadio) + QStringLiteral("_%1").arg(i));
         radio->setGeometry(ui::Place(ui::TypeRadioBox(static_cast<int>(i))));
         const int type = static_cast<int>(i);

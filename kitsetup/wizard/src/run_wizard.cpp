@@ -9,6 +9,7 @@
 #include "wizard/geometry.h"
 #include "wizard/mgr_engine.h"
 #include "wizard/qt_host.h"
+#include "wizard/qt_translations.h"
 
 namespace kitsetup {
 
@@ -18,6 +19,7 @@ int RunWizard(int argc, char** argv) {
     // follow it.
     std::setlocale(LC_ALL, "");
     QApplication::setFont(CMyBaseWnd::DefaultGuiFont());
+    const std::unique_ptr<QTranslator> qtTexts = LoadQtTranslations();
 
     const QString shots = qEnvironmentVariable("ZUB_WIZARD_SHOTS");
     std::optional<ShotBook> book;
@@ -33,7 +35,12 @@ int RunWizard(int argc, char** argv) {
 
     frmMain window(std::move(engine), *host, ui::kSplashMs);
     if (!window.Create()) return 1;
-    if (book) new ShotDriver(window, *book);  // owned by the window
+    if (book) {
+        // Folders to try on the location page, separated by "|".
+        const QStringList typed = qEnvironmentVariable("ZUB_WIZARD_SHOTS_TYPE")
+                                      .split(QLatin1Char('|'), Qt::SkipEmptyParts);
+        new ShotDriver(window, *book, typed);  // owned by the window
+    }
     window.show();
     const int code = QApplication::exec();
     if (code != 0) return code;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -83,6 +84,7 @@ public:
     void SetSelectedInstallType(int t) override { inner_->SetSelectedInstallType(t); }
     std::vector<WizardCheck> RunChecks() override { return inner_->RunChecks(); }
     int CountFiles() const override { return inner_->CountFiles(); }
+    unsigned long long PayloadBytes() const override { return inner_->PayloadBytes(); }
     ProgressSignal& Progress() override { return inner_->Progress(); }
     int ExecInstall() override {
         Brake brake;
@@ -118,13 +120,26 @@ std::unique_ptr<WizardEngine> SlowedForShots(std::unique_ptr<WizardEngine> engin
     return std::make_unique<SlowEngine>(std::move(engine));
 }
 
-ShotDriver::ShotDriver(frmMain& window, ShotBook& book)
-    : QObject(&window), window_(window), book_(book), timer_(new QTimer(this)) {
+ShotDriver::ShotDriver(frmMain& window, ShotBook& book, QStringList typed)
+    : QObject(&window),
+      window_(window),
+      book_(book),
+      timer_(new QTimer(this)),
+      typed_(std::move(typed)) {
     QObject::connect(timer_, &QTimer::timeout, this, [this] { Tick(); });
     timer_->start(kTickMs);
 }
 
 void ShotDriver::Tick() {
+    // A message box pictured from inside a click runs its own event loop;
+    // the ticks arriving meanwhile wait for the click to return.
+    if (inTick_) return;
+    inTick_ = true;
+    Step();
+    inTick_ = false;
+}
+
+void ShotDriver::Step() {
     if (++ticks_ > kGiveUpTicks) {
         QCoreApplication::exit(2);
         return;
@@ -144,8 +159,33 @@ void ShotDriver::Tick() {
         book_.Save(window_, PageName(page));
     }
     if (page == Page::Progress) return;
+    if (page == Page::Location && TypeFolder()) return;
     auto* next = window_.findChild<QPushButton*>(ControlName(ui::kNext));
     if (next != nullptr && next->isEnabled()) next->click();
+}
+
+bool ShotDriver::TypeFolder() {
+    if (typed_.isEmpty()) return false;
+    auto* edit = window_.findChild<QLineEdit*>(ControlName(ui::kFolderEdit));
+    if (edit == nullptr) return false;
+    if (!typing_) {
+        edit->setText(typed_.front());
+        edit->setCursorPosition(0);
+        Q_EMIT edit->textEdited(typed_.front());
+        typing_ = true;
+        ticksOnPage_ = 0;
+        return true;
+    }
+    if (++ticksOnPage_ < kTicksBeforeShot) return true;
+    ticksOnPage_ = 0;
+    typing_ = false;
+    typed_.removeFirst();
+    book_.Save(window_, QStringLiteral("location"));
+    // A refused folder keeps the page (its message is pictured); the next
+    // folder is typed on the next tick.
+    auto* next = window_.findChild<QPushButton*>(ControlName(ui::kNext));
+    if (next != nullptr && next->isEnabled()) next->click();
+    return true;
 }
 
 }  // namespace kitsetup

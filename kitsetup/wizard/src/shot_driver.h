@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 #include "wizard/page_flow.h"
@@ -43,10 +44,15 @@ std::unique_ptr<WizardEngine> SlowedForShots(std::unique_ptr<WizardEngine> engin
 
 class ShotDriver final : public QObject {
 public:
-    ShotDriver(frmMain& window, ShotBook& book);
+    // typed: folders entered on the location page in turn, each pictured and
+    // tried with Next before the wizard goes on.
+    ShotDriver(frmMain& window, ShotBook& book, QStringList typed = {});
 
 private:
     void Tick();
+    void Step();
+    // True while the location page still has folders to try.
+    bool TypeFolder();
 
     frmMain& window_;
     ShotBook& book_;
@@ -55,6 +61,9 @@ private:
     Page taken_ = Page::None;
     int ticksOnPage_ = 0;
     int ticks_ = 0;
+    QStringList typed_;
+    bool typing_ = false;
+    bool inTick_ = false;
 };
 
 }  // namespace kitsetup

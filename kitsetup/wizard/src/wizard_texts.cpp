@@ -1,10 +1,45 @@
 #include "wizard/wizard_texts.h"
 
+#include <QLocale>
 #include <algorithm>
+#include <map>
 
 #include "kitsetup/lists.h"
 
 namespace kitsetup {
+
+const wchar_t* Text(int id) {
+    static const std::map<int, const wchar_t*> own = {
+        {kTextNotAbsolute, L"请输入安装文件夹的完整路径（以 / 开头）。"},
+        {kTextNotFolder, L"无法安装到 %s：%s 是文件，不是文件夹。"},
+        {kTextNotWritable, L"无法安装到 %s：文件夹 %s 不能写入。"},
+        {kTextNoSpace, L"无法安装到 %s：磁盘空间不足，需要 %s，可用 %s。"},
+        {kTextSpace, L"所需空间：%s        可用空间：%s"},
+        {kTextSpaceUnknown, L"所需空间：%s"},
+        {kTextFinishFailed, L"未能完成安装[%s]"},
+        {kTextLogAt, L"安装日志：%s"},
+        {kTextFailedSeeLog, L"安装失败，详细消息请查看安装日志：\n%s"},
+        {kTextFailedNoLog, L"安装失败，安装日志未能写入。"},
+        {kTextNothingSeeLog,
+         L"配置文件存在错误：所选模块没有要安装的文件。详细信息请参考安装日志：\n%s"},
+        {kTextNothingNoLog, L"配置文件存在错误：所选模块没有要安装的文件。"},
+        {kTextNotFolderCaption, L"不是文件夹"},
+    };
+    const auto it = own.find(id);
+    return it != own.end() ? it->second : LoadStr(id);
+}
+
+QString Breakable(const QString& path) {
+    QString s = path;
+    s.replace(QLatin1Char('/'), QStringLiteral("/\u200b"));
+    return s;
+}
+
+QString SizeText(unsigned long long bytes) {
+    if (bytes < 1024) return QStringLiteral("%1 B").arg(bytes);
+    return QLocale(QLocale::C)
+        .formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
+}
 
 std::wstring ConfirmationText(const std::wstring& installPath, const std::wstring& selection,
                               const std::vector<WizardModule>& modules) {

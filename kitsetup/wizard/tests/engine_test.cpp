@@ -1,6 +1,9 @@
 // The wizard over the real install manager, in the sandbox main() sets up.
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -51,9 +54,9 @@ bool Write(const QString& path, const QByteArray& data) {
 // A payload folder made the working directory for the object's lifetime.
 class Payload {
 public:
-    Payload() : old_(QDir::currentPath()) {
+    explicit Payload(const QByteArray& script = kScript) : old_(QDir::currentPath()) {
         ok_ = dir_.isValid() && QDir(dir_.path()).mkpath(QStringLiteral("source/sub")) &&
-              Write(dir_.filePath(QStringLiteral("install.xml")), kScript) &&
+              Write(dir_.filePath(QStringLiteral("install.xml")), script) &&
               Write(dir_.filePath(QStringLiteral("source/a.txt")), "a") &&
               Write(dir_.filePath(QStringLiteral("source/sub/b.txt")), "b") &&
               QDir::setCurrent(dir_.path());
@@ -77,6 +80,7 @@ class EngineTest : public QObject {
 private Q_SLOTS:
     void adapterReadsTheScript();
     void wholeInstallThenAlreadyInstalled();
+    void failedInstallSaysSoAndNamesItsLog();
 };
 
 void EngineTest::adapterReadsTheScript() {
@@ -102,7 +106,7 @@ void EngineTest::adapterReadsTheScript() {
     QCOMPARE(checks[0].caption, std::wstring(L"服务"));
     QVERIFY(!checks[0].passed);
     QVERIFY(!checks[0].blocking);
-    QCOMPARE(e.InstallLogPath(), e.InstallPath() + L"/installLog.log");
+    QCOMPARE(e.PayloadBytes(), 2ull);  // a.txt and sub/b.txt, one byte each
 
     MgrEngine broken;
     QFile::remove(QStringLiteral("install.xml"));
@@ -143,6 +147,54 @@ void EngineTest::wholeInstallThenAlreadyInstalled() {
     QCOMPARE(again.messages.size(), std::size_t{1});
     QCOMPARE(again.messages[0].text,
              QStringLiteral("本机已安装过 示例产品(3.2), 请先卸载再重新安装。"));
+}
+
+void EngineTest::failedInstallSaysSoAndNamesItsLog() {
+    // A product of its own: the one above is installed now.
+    Payload payload(
+        QByteArray(kScript).replace("productInReg=\"demo\"", "productInReg=\"demo-blocked\""));
+    QVERIFY(payload.ok());
+    QTemporaryDir base;
+    const QString folder = base.filePath(QStringLiteral("blocked/示例"));
+    FakeHost host;
+    auto engine = std::make_unique<MgrEngine>();
+    MgrEngine* mgr = engine.get();
+    frmMain window(std::move(engine), host, 0);
+    QVERIFY(window.Create());
+    window.show();
+    auto* next = window.findChild<QPushButton*>(ControlName(ui::kNext));
+    auto* edit = window.findChild<QLineEdit*>(ControlName(ui::kFolderEdit));
+    edit->selectAll();
+    QInputMethodEvent typed;
+    typed.setCommitString(folder);
+    QCoreApplication::sendEvent(edit, &typed);
+    QTest::mouseClick(next, Qt::LeftButton);  // the folder can be made: accepted
+    QCOMPARE(int(window.CurrentPage()), int(Page::InstallType));
+    // Then a file takes the place of a folder on the way.
+    QVERIFY(Write(base.filePath(QStringLiteral("blocked")), "x"));
+    for (int i = 0; i < 3 && window.CurrentPage() != Page::Progress; ++i) {
+        QTest::mouseClick(next, Qt::LeftButton);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return window.CurrentPage() == Page::Finish; }, 10000));
+    QVERIFY(!window.Succeeded());
+    QCOMPARE(host.messages.size(), std::size_t{1});
+    const QString text = host.messages[0].text;
+    QVERIFY2(!text.contains(QStringLiteral("InstallLog.log")), qPrintable(text));
+    QVERIFY2(text.contains(folder), qPrintable(text));  // the reason comes first
+    // Either the log is named and holds the outcome, or the text says none was written.
+    const QString marker = QStringLiteral("安装日志：\n");
+    if (text.contains(marker)) {
+        QFile log(text.mid(text.indexOf(marker) + marker.size()));
+        QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains(QStringLiteral("安装过程中出现错误")));
+        QCOMPARE(log.fileName(), Q(mgr->InstallLogPath()));
+    } else {
+        QVERIFY2(text.endsWith(QStringLiteral("安装失败，安装日志未能写入。")), qPrintable(text));
+    }
+    QStringList labels;
+    for (const QLabel* l : window.findChildren<QLabel*>()) labels << l->text();
+    QVERIFY2(labels.contains(QStringLiteral("未能完成安装[示例产品]")),
+             qPrintable(labels.join('|')));
 }
 
 int RunEngineTests(int argc, char** argv) {

@@ -36,10 +36,11 @@ public:
         return checks;
     }
     int CountFiles() const override { return files; }
+    unsigned long long PayloadBytes() const override { return payloadBytes; }
     ProgressSignal& Progress() override { return progress; }
     int ExecInstall() override;
     void Log(const std::wstring& message) override;
-    std::wstring InstallLogPath() const override { return path + L"/installLog.log"; }
+    std::wstring InstallLogPath() const override { return logPath; }
 
     std::vector<std::wstring> LogLines() const;
     // Lets a held install go on (see hold).
@@ -57,6 +58,9 @@ public:
     std::vector<WizardCheck> checks;
     int checkRuns = 0;
     int files = 3;
+    unsigned long long payloadBytes = 0;
+    // Where the log goes; a test that wants it written names a real file.
+    std::wstring logPath = L"/nonexistent/installLog.log";
     // What ExecInstall does after reporting its files: a result or a throw.
     std::function<int(FakeEngine&)> finish = [](FakeEngine&) { return 0; };
     // Reports the first file, then waits for Release before the rest.

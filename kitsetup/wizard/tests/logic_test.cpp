@@ -26,8 +26,8 @@ private Q_SLOTS:
     void customKeepsSelectionWhenClickedAgain();
     void uncheckingEmptiesSelection();
     void confirmationText();
-    void folderExists();
-    void browserRefusesMissingFolder();
+    void nearestFolder();
+    void browserTakesTypedFolder();
 };
 
 namespace {
@@ -205,44 +205,40 @@ void LogicTest::confirmationText() {
     QCOMPARE(ForDisplay(L"x\r\n\ty"), QStringLiteral("x\n\ty"));
 }
 
-void LogicTest::folderExists() {
+void LogicTest::nearestFolder() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     QFile file(dir.filePath(QStringLiteral("plain")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(FolderBrowser::Exists(QStringLiteral("sub"), dir.path()));
-    QVERIFY(FolderBrowser::Exists(dir.path(), QStringLiteral("/nowhere")));
-    QVERIFY(!FolderBrowser::Exists(QStringLiteral("missing"), dir.path()));
-    QVERIFY(!FolderBrowser::Exists(QStringLiteral("plain"), dir.path()));
-    QVERIFY(!FolderBrowser::Exists(QString(), dir.path()));
+    const QString d = dir.path();
+    const std::vector<std::pair<QString, QString>> cases = {
+        {d + "/sub", d + "/sub"}, {d + "/sub/新/deeper/", d + "/sub"},
+        {d + "/plain/x", d},      {QStringLiteral("relative/sub"), QString()},
+        {QString(), QString()},
+    };
+    for (const auto& [path, nearest] : cases) {
+        QCOMPARE(FolderBrowser::NearestFolder(path), nearest);
+    }
 }
 
-void LogicTest::browserRefusesMissingFolder() {
+void LogicTest::browserTakesTypedFolder() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    std::vector<std::pair<QString, QString>> complaints;
-    FolderBrowser browser(nullptr, dir.path(), [&](QWidget*, const QString& t, const QString& c) {
-        complaints.emplace_back(t, c);
-    });
+    int complaints = 0;
+    FolderBrowser browser(nullptr, dir.path(),
+                          [&](QWidget*, const QString&, const QString&) { ++complaints; });
     QCOMPARE(browser.windowTitle(), QStringLiteral("选择文件夹"));
     browser.show();
     auto* edit = browser.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     QVERIFY(edit != nullptr);
-    edit->setText(QStringLiteral("missing"));
-    browser.accept();
-    QCOMPARE(complaints.size(), std::size_t{1});
-    QCOMPARE(complaints[0].first, QStringLiteral("missing"));
-    QCOMPARE(complaints[0].second, QStringLiteral("不存在的文件夹"));
-    QVERIFY(browser.isVisible());
-    QVERIFY(browser.result() != QDialog::Accepted);
-
-    // A typed name counts from the folder the dialog shows.
-    browser.setDirectory(dir.path());
-    edit->setText(QStringLiteral("sub"));
-    browser.accept();
-    QCOMPARE(complaints.size(), std::size_t{1});
-    QCOMPARE(browser.result(), int(QDialog::Accepted));
-    QCOMPARE(browser.Chosen(), QDir(dir.path()).absoluteFilePath(QStringLiteral("sub")));
+    // A typed name counts from the folder the dialog shows, made or not.
+    for (const QString& typed : {QStringLiteral("sub"), QStringLiteral("新文件夹/vault")}) {
+        edit->setText(typed);
+        browser.accept();
+        QCOMPARE(browser.result(), int(QDialog::Accepted));
+        QCOMPARE(browser.Chosen(), QDir(dir.path()).absoluteFilePath(typed));
+    }
+    QCOMPARE(complaints, 0);
 }
 
 int RunLogicTests(int argc, char** argv) {

@@ -9,6 +9,7 @@ namespace kitsetup::test {
 int RunLogicTests(int argc, char** argv);
 int RunWizardTests(int argc, char** argv);
 int RunEngineTests(int argc, char** argv);
+int RunLocationTests(int argc, char** argv);
 }  // namespace kitsetup::test
 
 int main(int argc, char** argv) {
@@ -22,5 +23,6 @@ int main(int argc, char** argv) {
     int failed = kitsetup::test::RunLogicTests(argc, argv);
     failed += kitsetup::test::RunWizardTests(argc, argv);
     failed += kitsetup::test::RunEngineTests(argc, argv);
+    failed += kitsetup::test::RunLocationTests(argc, argv);
     return failed == 0 ? 0 : 1;
 }

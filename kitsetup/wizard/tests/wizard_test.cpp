@@ -333,12 +333,22 @@ void WizardTest::browsedFolderBecomesInstallPath() {
 }
 
 void WizardTest::zeroWorkStopsOnProgressPage() {
-    Rig rig([](FakeEngine& e) { e.files = 0; });
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("zub.log"));
+    QVERIFY(QFile(log).open(QIODevice::WriteOnly));
+    Rig rig([&](FakeEngine& e) {
+        e.files = 0;
+        e.logPath = W(log);
+    });
     ToConfirm(rig);
     rig.Click(ui::kNext);
     QCOMPARE(int(rig.Current()), int(Page::Progress));
     QCOMPARE(rig.host.messages.size(), std::size_t{1});
-    QCOMPARE(rig.host.messages[0].text, Str(128));
+    QCOMPARE(
+        rig.host.messages[0].text,
+        QStringLiteral("配置文件存在错误：所选模块没有要安装的文件。详细信息请参考安装日志：\n") +
+            log);
+    QVERIFY(Contains(rig.engine->LogLines(), L"所选模块没有要安装的文件"));
     QCOMPARE(rig.Button(ui::kNext)->text(), QStringLiteral("失败"));
     QVERIFY(!rig.Button(ui::kNext)->isEnabled());
     QVERIFY(!rig.Button(ui::kBack)->isEnabled());
@@ -351,18 +361,42 @@ void WizardTest::zeroWorkStopsOnProgressPage() {
 
 void WizardTest::completion_data() {
     QTest::addColumn<int>("outcome");  // 0 success, 1 failure, 2 exception, 3 unknown throw
+    QTest::addColumn<bool>("logWritten");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("success") << 0 << QString();
-    QTest::newRow("failure") << 1 << QStringLiteral("拷贝文件失败(2)");
-    QTest::newRow("exception") << 2 << QStringLiteral("boom, catched by ExeInstallMoudles()");
-    QTest::newRow("unknown") << 3 << QStringLiteral("unknow error, catched by ExeInstallMoudles()");
+    QTest::addColumn<QString>("message");  // @ stands for the log's path
+    QTest::addColumn<QString>("label");
+    const QString failed = QStringLiteral("未能完成安装[文档库]");
+    QTest::newRow("success") << 0 << true << QString() << QString()
+                             << QStringLiteral("已完成安装[文档库]");
+    QTest::newRow("failure")
+        << 1 << true << QStringLiteral("拷贝文件失败(2)")
+        << QStringLiteral("拷贝文件失败(2), 找不到文件\n\n安装失败，详细消息请查看安装日志：\n@")
+        << failed;
+    QTest::newRow("failure, no log") << 1 << false << QStringLiteral("拷贝文件失败(2)")
+                                     << QStringLiteral(
+                                            "拷贝文件失败(2), 找不到文件\n\n"
+                                            "安装失败，安装日志未能写入。")
+                                     << failed;
+    QTest::newRow("exception") << 2 << true
+                               << QStringLiteral("boom, catched by ExeInstallMoudles()")
+                               << QStringLiteral("安装失败，详细消息请查看安装日志：\n@") << failed;
+    QTest::newRow("unknown") << 3 << true
+                             << QStringLiteral("unknow error, catched by ExeInstallMoudles()")
+                             << QStringLiteral("安装失败，详细消息请查看安装日志：\n@") << failed;
 }
 
 void WizardTest::completion() {
     QFETCH(int, outcome);
+    QFETCH(bool, logWritten);
     QFETCH(QString, logged);
+    QFETCH(QString, message);
+    QFETCH(QString, label);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("installLog.log"));
+    if (logWritten) QVERIFY(QFile(log).open(QIODevice::WriteOnly));
     Rig rig([&](FakeEngine& e) {
         e.general.promptRestart = false;
+        e.logPath = W(log);
         e.finish = [outcome](FakeEngine& self) -> int {
             if (outcome == 1) self.error = L"拷贝文件失败(2), 找不到文件";
             if (outcome == 2) throw std::runtime_error("boom");
@@ -376,19 +410,28 @@ void WizardTest::completion() {
     QVERIFY(!rig.engine->installedOnUiThread);
     const bool success = outcome == 0;
     QCOMPARE(rig.window->Succeeded(), success);
-    const auto log = rig.engine->LogLines();
-    QVERIFY(Contains(log, success ? L"安装成功 =====" : L"安装结束，安装过程中出现错误"));
-    if (!logged.isEmpty()) QVERIFY(Contains(log, W(logged)));
+    const auto lines = rig.engine->LogLines();
+    QVERIFY(Contains(lines, success ? L"安装成功 =====" : L"安装结束，安装过程中出现错误"));
+    if (!logged.isEmpty()) QVERIFY(Contains(lines, W(logged)));
     QCOMPARE(rig.host.messages.size(), std::size_t{success ? 0u : 1u});
-    if (!success) QCOMPARE(rig.host.messages[0].text, Str(110));
+    if (!success) QCOMPARE(rig.host.messages[0].text, message.replace('@', log));
     QVERIFY(rig.host.questions.empty());
     QCOMPARE(rig.Heading(), success ? QStringLiteral("安装完成") : QStringLiteral("安装失败"));
+    QStringList texts;
+    for (const QLabel* l : rig.window->findChildren<QLabel*>()) texts << l->text();
+    QVERIFY2(texts.contains(label), qPrintable(texts.join('|')));
+    QCOMPARE(texts.filter(QStringLiteral("已完成")).isEmpty(), !success);
+    auto* where = rig.Find<QLabel>(ui::kLogPath);
+    QCOMPARE(where != nullptr, logWritten);
+    if (where != nullptr) {
+        QCOMPARE(where->text().remove(QChar(0x200b)), QStringLiteral("安装日志：") + log);
+    }
     QVERIFY(!rig.Button(ui::kBack)->isVisible());
     QVERIFY(!rig.Button(ui::kCancel)->isVisible());
     QCOMPARE(rig.Button(ui::kNext)->text(), QStringLiteral("完成"));
+    QCOMPARE(rig.Button(ui::kViewLog)->isEnabled(), logWritten);
     rig.Click(ui::kViewLog);
-    QCOMPARE(rig.host.opened,
-             std::vector<QString>{QStringLiteral("/opt/acme/vault/installLog.log")});
+    QCOMPARE(rig.host.opened, logWritten ? std::vector<QString>{log} : std::vector<QString>{});
     rig.Click(ui::kNext);
     QCOMPARE(rig.host.quits, 1);
 }

@@ -1,5 +1,6 @@
-// The folder browser: a folder dialog with an edit box that refuses a typed
-// folder that does not exist, saying so with the wizard's own texts.
+// The folder browser: a folder dialog that opens at the current choice and
+// takes a typed folder that does not exist yet (the install makes it); it
+// refuses only a name that is a file, with the wizard's own texts.
 #pragma once
 
 #include <QFileDialog>
@@ -15,15 +16,15 @@ public:
     FolderBrowser(QWidget* parent, const QString& initial, Complain complain);
 
     // The accepted folder as an absolute path, "" when there is none.
-    QString Chosen() const;
-    // True when text names an existing folder; a relative text counts from
-    // the dialog's current folder.
-    static bool Exists(const QString& text, const QString& base);
+    QString Chosen() const { return chosen_; }
+    // The deepest existing folder on the way to path ("" when none is).
+    static QString NearestFolder(const QString& path);
 
     void accept() override;
 
 private:
     Complain complain_;
+    QString chosen_;
 };
 
 }  // namespace kitsetup

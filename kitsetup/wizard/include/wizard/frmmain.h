@@ -17,6 +17,7 @@ namespace kitsetup {
 
 class WizardHost;
 class frmFlash;
+class LocationPage;
 class ProgressPage;
 
 class frmMain : public CMyBaseWnd {
@@ -57,6 +58,8 @@ private:
     void Install();
     void InstallFinished(bool success);
     void ShowPage(std::unique_ptr<QWidget> page);
+    // The install log when it was written, "" otherwise.
+    QString WrittenLog() const;
 
     std::unique_ptr<WizardEngine> engine_;
     WizardHost& host_;
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<frmFlash> splash_;
     std::unique_ptr<QWidget> pageWidget_;
     ProgressPage* progress_ = nullptr;
+    LocationPage* location_ = nullptr;
     Page page_ = Page::None;
     QString product_;
     QLabel* heading_ = nullptr;

@@ -26,6 +26,7 @@ public:
 
     std::vector<WizardCheck> RunChecks() override;
     int CountFiles() const override { return mgr_.CountFiles(); }
+    unsigned long long PayloadBytes() const override { return payloadBytes_; }
     ProgressSignal& Progress() override { return mgr_.Progress(); }
     int ExecInstall() override { return mgr_.ExecInstall(); }
 
@@ -36,6 +37,7 @@ public:
 
 private:
     InstallerMgr mgr_;
+    unsigned long long payloadBytes_ = 0;
 };
 
 }  // namespace kitsetup

@@ -53,13 +53,15 @@ public:
     // queued for the install.
     virtual std::vector<WizardCheck> RunChecks() = 0;
     virtual int CountFiles() const = 0;
+    // Bytes of every file the script's file groups would copy.
+    virtual unsigned long long PayloadBytes() const = 0;
 
     virtual ProgressSignal& Progress() = 0;
     // Runs on the worker thread; 0 on success.
     virtual int ExecInstall() = 0;
 
     virtual void Log(const std::wstring& message) = 0;
-    // The install log in the install directory.
+    // The file the install log is written to now.
     virtual std::wstring InstallLogPath() const = 0;
 };
 
