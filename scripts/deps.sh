@@ -5,7 +5,7 @@ pkgs=(build-essential cmake pkg-config libsqlite3-dev libgtest-dev libgmock-dev
       libbenchmark-dev libcli11-dev nlohmann-json3-dev sqlite3 subversion
       clang-format libxml2-dev mingw-w64-tools qt6-base-dev qt6-translations-l10n xvfb xauth
       fonts-noto-cjk clang libclang-rt-14-dev libffi-dev libcrypt-dev ccache
-      desktop-file-utils)
+      desktop-file-utils locales)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -16,3 +16,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# The locales the command-line tests run the tool under (users name files in Chinese).
+for l in en_US zh_CN; do
+  locale -a 2>/dev/null | grep -qix "$l.utf8" || localedef -i "$l" -f UTF-8 "$l.UTF-8"
+done

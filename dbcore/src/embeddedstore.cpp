@@ -1,5 +1,6 @@
 #include "dbcore/embeddedstore.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,7 +13,9 @@
 #include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
 #include "sqlitedbsession.h"
+#include "zub/storemode.h"
 #include "zub/text.h"
+#include "zub/uniquefd.h"
 
 namespace ZUBDB {
 
@@ -41,6 +44,15 @@ bool Taken(const fs::path& file) {
 fs::path Build(const fs::path& dir, const std::string& name, const DatabaseDefinition& definition) {
     fs::path temp = dir / ("." + name + ".sqlite3.new-" + RandomText(8));
     try {
+        {
+            // SQLite would make the file readable by everyone; its journals
+            // take the mode of the database file.
+            zub::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (!fd)
+                throw std::system_error(errno, std::generic_category(),
+                                        "cannot create " + temp.string());
+            zub::StoreMode::Of(dir).SetFile(fd.get(), temp);
+        }
         SqliteDb db = SqliteDb::Open(temp.string(), true);
         db.exec("BEGIN IMMEDIATE");
         db.exec(definition.sqliteSchema);
@@ -121,10 +133,13 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
         }
     }
     std::error_code ec;
-    fs::create_directories(root / "files", ec);
-    if (ec) {
+    try {
+        // A new store is private unless its folder was made shared before.
+        zub::StoreMode::Private().MakeFolders(root);
+        zub::StoreMode::Of(root).MakeFolders(root / "files");
+    } catch (const fs::filesystem_error& e) {
         error = L"cannot create the directory " + zub::Utf8ToWide(dir) + L": " +
-                zub::Utf8ToWide(ec.message());
+                zub::Utf8ToWide(e.code().message());
         return 2;
     }
 

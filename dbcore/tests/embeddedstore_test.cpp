@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <set>
@@ -101,6 +102,45 @@ TEST_F(EmbeddedStore, ADefinitionOfItsOwnIsCreatedAndServed) {
     EXPECT_EQ(Query(*log, L"select Text from Entry")->GetStringAt(0), L"made");
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_NE(log->ExecuteSql(rs, L"CountItems", Params(), L"", 0, 0), 0);
+}
+
+// A new store is its owner's alone, a folder shared with a group beforehand
+// gives the group the same; the journals follow their database, and no umask
+// opens anything to other accounts.
+TEST_F(EmbeddedStore, DatabasesAndFoldersAreNeverOpenToOtherAccounts) {
+    const struct {
+        const char* name;
+        mode_t before;  // 0: the folder is made by the store
+        mode_t folder;
+        mode_t file;
+    } rows[] = {{"new", 0, 0700, 0600}, {"group", 02770, 02770, 0660}};
+    const mode_t mask = ::umask(0);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const fs::path dir = tmp.path() / r.name;
+        if (r.before != 0) {
+            fs::create_directory(dir);
+            ASSERT_EQ(::chmod(dir.c_str(), r.before), 0);
+        }
+        std::wstring error;
+        ASSERT_EQ(Create(dir, "Shop", error), 0) << zub::WideToUtf8(error);
+        auto shop = OpenShop(dir.string(), L"Shop");
+        ASSERT_TRUE(shop);
+        Query(*shop, L"insert into Item (Label) values ('second')");
+        ASSERT_EQ(shop->CommitTrans(), 0);
+        ASSERT_TRUE(fs::exists(dir / "Shop.sqlite3-wal"));
+        auto mode = [](const fs::path& p) {
+            struct stat st {};
+            EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+            return st.st_mode & 07777;
+        };
+        EXPECT_EQ(mode(dir), r.folder);
+        EXPECT_EQ(mode(dir / "files"), r.folder);
+        for (const char* file :
+             {"Shop.sqlite3", "Log.sqlite3", "Shop.sqlite3-wal", "Shop.sqlite3-shm"})
+            EXPECT_EQ(mode(dir / file), r.file) << file;
+    }
+    ::umask(mask);
 }
 
 TEST_F(EmbeddedStore, OpeningBringsAnOlderDatabaseUpToDate) {

@@ -194,20 +194,24 @@ TEST(SqliteTransactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
     zubtest::TempStore store;
     constexpr int kRows = 40;
     std::atomic<int> failures{0};
+    // User names are unique: each row gets its own.
     auto writer = [&](const std::wstring& tag) {
         auto db = store.Connect();
         for (int i = 0; i < kRows; ++i) {
-            if (InsertUser(*db, tag) != 0 || db->CommitTrans() != 0) ++failures;
+            if (InsertUser(*db, tag + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
+                ++failures;
         }
     };
-    std::thread t1(writer, L"t1");
-    std::thread t2(writer, L"t2");
+    std::thread t1(writer, L"t1-");
+    std::thread t2(writer, L"t2-");
     t1.join();
     t2.join();
     EXPECT_EQ(failures.load(), 0);
     auto db = store.Connect();
-    EXPECT_EQ(CountUsers(*db, L"t1"), kRows);
-    EXPECT_EQ(CountUsers(*db, L"t2"), kRows);
+    for (int i = 0; i < kRows; ++i) {
+        EXPECT_EQ(CountUsers(*db, L"t1-" + std::to_wstring(i)), 1);
+        EXPECT_EQ(CountUsers(*db, L"t2-" + std::to_wstring(i)), 1);
+    }
 }
 
 TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
@@ -220,7 +224,8 @@ TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
         {
             auto db = store.Connect();
             for (int i = 0; i < kRows; ++i)
-                if (InsertUser(*db, L"child") != 0 || db->CommitTrans() != 0) ++failed;
+                if (InsertUser(*db, L"child-" + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
+                    ++failed;
         }
         _exit(failed == 0 ? 0 : 1);
     }
@@ -228,15 +233,18 @@ TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
     {
         auto db = store.Connect();
         for (int i = 0; i < kRows; ++i)
-            if (InsertUser(*db, L"parent") != 0 || db->CommitTrans() != 0) ++failed;
+            if (InsertUser(*db, L"parent-" + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
+                ++failed;
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(failed, 0);
     auto db = store.Connect();
-    EXPECT_EQ(CountUsers(*db, L"child"), kRows);
-    EXPECT_EQ(CountUsers(*db, L"parent"), kRows);
+    for (int i = 0; i < kRows; ++i) {
+        EXPECT_EQ(CountUsers(*db, L"child-" + std::to_wstring(i)), 1);
+        EXPECT_EQ(CountUsers(*db, L"parent-" + std::to_wstring(i)), 1);
+    }
 }
 
 TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
@@ -256,7 +264,8 @@ TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
     auto worker = [&](const std::wstring& tag) {
         auto db = store.Connect();
         for (int i = 0; i < kRows; ++i) {
-            if (InsertUser(*db, tag) != 0 || db->CommitTrans() != 0) {
+            const std::wstring name = tag + std::to_wstring(i);
+            if (InsertUser(*db, name) != 0 || db->CommitTrans() != 0) {
                 ++wrong;
                 continue;
             }
@@ -264,7 +273,7 @@ TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
             Add(where, L"UserId", db->LastInsertId());
             std::unique_ptr<CDBRecordset> rs;
             if (db->SelectRows(rs, L"QV_User", L"UserName", where, L"", L"", L"", 0, 0) != 0 ||
-                rs->GetStringAt(0) != tag)
+                rs->GetStringAt(0) != name)
                 ++wrong;
         }
     };

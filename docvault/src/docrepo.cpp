@@ -261,6 +261,11 @@ int DocRepo::Read(int id) {
 
 int DocRepo::updateBaseInfo() {
     return OperationScope::Run(*this, kFile, L"DRM::DocRepo::updateBaseInfo", [&] {
+        // Names reach every user's terminal, as at creation.
+        if (HasControlChar(name_)) {
+            RaiseUnknownError(Err::kInvalidName, InvalidNameText(name_));
+            return Err::kInvalidName;
+        }
         ZUBDB::QVParams values(false);
         AddText(values, L"Name", name_);
         ZUBDB::QVParams cond(false);

@@ -375,6 +375,18 @@ TEST_F(DocRepoContract, ReadOfAnUnknownIdRecords49609AndKeepsTheMembers) {
     EXPECT_EQ(repo.ErrDesc(), L"invalid object");
 }
 
+// A name with a control character is refused before the database, as at creation.
+TEST_F(DocRepoContract, RenameRefusesControlCharacters) {
+    for (const wchar_t* bad : {L"a\tb", L"esc\x1b[2J", L"nl\n", L"del\x7f"}) {
+        DRM::DocRepo repo;
+        Stored(repo);
+        repo.set_name(bad);
+        EXPECT_EQ(repo.updateBaseInfo(), 49610);
+        EXPECT_EQ(repo.ErrNumber(), 49610);
+        EXPECT_TRUE(RepoLines(*db_).empty());
+    }
+}
+
 TEST_F(DocRepoContract, RenameAndStrategyUpdateOneRowEach) {
     DRM::DocRepo repo;
     Stored(repo);

@@ -11,12 +11,14 @@
 
 namespace NFS {
 
-AtomicFile::AtomicFile(std::filesystem::path target, bool durable)
+AtomicFile::AtomicFile(std::filesystem::path target, bool durable,
+                       std::optional<zub::StoreMode> store)
     : target_(std::move(target)), durable_(durable) {
+    const mode_t createMode = store ? 0600 : 0666;
     const std::filesystem::path dir = target_.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path temp = dir / fsutil::TemporaryName(target_.filename().native());
-        zub::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        zub::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode));
         if (!fd) {
             if (errno != EEXIST)
                 fsutil::ThrowErrno(errno, "cannot create a temporary file in", dir);
@@ -29,6 +31,10 @@ AtomicFile::AtomicFile(std::filesystem::path target, bool durable)
         break;
     }
     if (!fd_) fsutil::ThrowErrno(EEXIST, "cannot create a temporary file in", dir);
+    if (store) {
+        store->SetFile(fd_.get(), temp_);
+        return;
+    }
     // A replaced file keeps its permissions.
     struct stat st {};
     if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode))

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
+#include "zub/storemode.h"
 #include "zub/uniquefd.h"
 
 namespace NFS {
@@ -16,7 +18,10 @@ public:
     // durable: sync the data and the folder on Commit. A local copy of what
     // the server keeps need not be.
     // Creates the temporary file in the target's folder, which must exist.
-    explicit AtomicFile(std::filesystem::path target, bool durable = true);
+    // A file of a store gets the store's mode; any other keeps the mode of the
+    // file it replaces.
+    explicit AtomicFile(std::filesystem::path target, bool durable = true,
+                        std::optional<zub::StoreMode> store = std::nullopt);
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     // Removes the temporary file unless committed.

@@ -122,13 +122,13 @@ int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept {
                [&] { return L"out of memory at " + fsutil::Quoted(path); });
     } catch (const std::system_error& e) {
         Record(fsutil::NumberFor(e.code()), operation,
-               [&] { return fsutil::Quoted(path) + L": " + zub::NarrowToWide(e.what()); });
+               [&] { return fsutil::Quoted(path) + L": " + zub::Utf8ToWide(e.what()); });
     } catch (const ZUBBASE::QV_Exception& e) {
         Record(NFS_E_INTERNAL, operation,
                [&] { return fsutil::Quoted(path) + L": " + e.Message(); });
     } catch (const std::exception& e) {
         Record(NFS_E_INTERNAL, operation,
-               [&] { return fsutil::Quoted(path) + L": " + zub::NarrowToWide(e.what()); });
+               [&] { return fsutil::Quoted(path) + L": " + zub::Utf8ToWide(e.what()); });
     } catch (...) {
         Record(NFS_E_INTERNAL, operation,
                [&] { return fsutil::Quoted(path) + L": unknown failure"; });

@@ -18,6 +18,7 @@
 #include "treeplan.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootpassword.h"
+#include "zub/storemode.h"
 #include "zub/text.h"
 #include "zub/uniquefd.h"
 
@@ -37,7 +38,7 @@ auto Guard(const std::wstring& path, Fn fn) -> decltype(fn()) {
         throw;
     } catch (const std::system_error& e) {
         throw NfsError(fsutil::NumberFor(e.code()),
-                       Quoted(path) + L": " + zub::NarrowToWide(e.what()));
+                       Quoted(path) + L": " + zub::Utf8ToWide(e.what()));
     }
 }
 
@@ -96,7 +97,7 @@ fs::path LocalFolder(const std::wstring& localDir) {
 
 // Makes the folder that will hold `target` and checks it is still inside.
 void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& serverPath) {
-    fs::create_directories(target.parent_path());
+    zub::StoreMode::Of(map.root()).MakeFolders(target.parent_path());
     map.Check(fs::canonical(target.parent_path()), serverPath);
 }
 
@@ -158,7 +159,7 @@ void LocalBackend::mk(const std::wstring& dir) {
                                L"the path " + Quoted(dir) + L" exists and is not a folder");
             return;
         }
-        fs::create_directories(entry);
+        zub::StoreMode::Of(map.root()).MakeFolders(entry);
         fsutil::SyncDir(entry.parent_path());
     });
 }
@@ -212,7 +213,7 @@ std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wst
         const zub::UniqueFd in = OpenSource(local, L"the local file " + Quoted(localFile), size);
         RefuseFolder(target, L"the target " + Quoted(remoteFile));
         MakeParent(map, target, remoteFile);
-        AtomicFile out(target);
+        AtomicFile out(target, true, zub::StoreMode::Of(map.root()));
         const std::uint64_t moved =
             Copier().Copy(in.get(), local, out.fd(), target, StepFor(progress, 0, size));
         out.Commit();
@@ -294,7 +295,7 @@ void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
         const fs::path to = map.Entry(target);
         RefuseFolder(to, L"the target " + Quoted(target));
         MakeParent(map, to, target);
-        AtomicFile out(to);
+        AtomicFile out(to, true, zub::StoreMode::Of(map.root()));
         Copier().Copy(in.get(), from, out.fd(), to, StepFor(progress, 0, size));
         out.Commit();
     });
@@ -336,21 +337,24 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
 
         const TreePlan plan(map, from, source);
         MakeParent(map, destination, target);
-        TempDir temp(destination);
+        const zub::StoreMode store = zub::StoreMode::Of(map.root());
+        TempDir temp(destination, store);
         const StreamCopier copier = Copier();
         std::uint64_t done = 0;
         for (const auto& item : plan.items()) {
             const fs::path to = temp.path() / item.relative;
             if (item.directory) {
-                fs::create_directory(to);
+                if (::mkdir(to.c_str(), 0700) != 0) fsutil::ThrowErrno(errno, "cannot create", to);
+                store.SetFolder(to);
                 continue;
             }
             std::uint64_t size = 0;
             const zub::UniqueFd in =
                 OpenSource(item.source,
                            L"the file " + Quoted(fsutil::ServerChild(source, item.relative)), size);
-            zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
             if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
+            store.SetFile(out.get(), to);
             done += copier.Copy(in.get(), item.source, out.get(), to,
                                 StepFor(progress, done, plan.totalBytes()));
             if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", to);

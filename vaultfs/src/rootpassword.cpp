@@ -46,8 +46,7 @@ void RootPassword::Write(const fs::path& root, const std::wstring& user,
                          const std::wstring& password) {
     const std::string line =
         zub::WideToUtf8(user) + "\t" + Hash(zub::WideToUtf8(password), NewSetting().c_str()) + "\n";
-    AtomicFile out(root / kFileName);
-    if (::fchmod(out.fd(), 0600) != 0) fsutil::ThrowErrno(errno, "cannot protect", out.temp());
+    AtomicFile out(root / kFileName, true, zub::StoreMode::Of(root));
     for (std::size_t done = 0; done < line.size();) {
         const ssize_t n = ::write(out.fd(), line.data() + done, line.size() - done);
         if (n < 0) {

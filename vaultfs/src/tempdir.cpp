@@ -9,12 +9,13 @@
 
 namespace NFS {
 
-TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(destination)) {
+TempDir::TempDir(std::filesystem::path destination, const zub::StoreMode& store)
+    : destination_(std::move(destination)) {
     const std::filesystem::path parent = destination_.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path temp =
             parent / fsutil::TemporaryName(destination_.filename().native());
-        if (::mkdir(temp.c_str(), 0777) != 0) {
+        if (::mkdir(temp.c_str(), 0700) != 0) {
             if (errno != EEXIST)
                 fsutil::ThrowErrno(errno, "cannot create a temporary folder in", parent);
             continue;
@@ -22,6 +23,7 @@ TempDir::TempDir(std::filesystem::path destination) : destination_(std::move(des
         zub::UniqueFd fd(::open(temp.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!fd) fsutil::ThrowErrno(errno, "cannot open", temp);
         if (!fsutil::LockFresh(fd.get(), temp)) continue;
+        store.SetFolder(temp);
         temp_ = std::move(temp);
         lock_ = std::move(fd);
         return;

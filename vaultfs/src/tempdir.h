@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "zub/storemode.h"
 #include "zub/uniquefd.h"
 
 namespace NFS {
@@ -12,7 +13,8 @@ namespace NFS {
 class TempDir {
 public:
     // Creates the temporary folder in the destination's parent, which must exist.
-    explicit TempDir(std::filesystem::path destination);
+    // It and the tree made in it take the store's folder mode.
+    TempDir(std::filesystem::path destination, const zub::StoreMode& store);
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     // Removes the temporary tree unless committed.

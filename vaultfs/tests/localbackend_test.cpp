@@ -5,6 +5,7 @@
 
 #include "backendfixture.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultfs/rootpassword.h"
 
 namespace {
 
@@ -573,3 +574,53 @@ TEST_F(EscapeTest, DeletingALinkRemovesOnlyTheLink) {
 }
 
 }  // namespace
+
+// ---- modes ------------------------------------------------------------------
+
+namespace {
+
+mode_t ModeOf(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+    return st.st_mode & 07777;
+}
+
+class Umask {
+public:
+    explicit Umask(mode_t mask) : old_(::umask(mask)) {}
+    ~Umask() { ::umask(old_); }
+
+private:
+    mode_t old_;
+};
+
+}  // namespace
+
+// What the server writes takes the mode its root says (private, or shared
+// with the root's group), never the writer's umask.
+TEST_F(LocalBackendTest, EverythingWrittenFollowsTheRootsModeNotTheUmask) {
+    tree.Write("local/a.prt", "a");
+    const Umask open(0);
+    for (const mode_t rootMode : {mode_t{0700}, mode_t{02770}}) {
+        SCOPED_TRACE(rootMode);
+        fs::remove_all(root);
+        fs::create_directory(root);
+        ASSERT_EQ(::chmod(root.c_str(), rootMode), 0);
+        const mode_t file = rootMode == 0700 ? 0600 : 0660;
+        ASSERT_EQ(cmd->mk(server, 0, L"D:\\repo\\history", false), 0);
+        ASSERT_EQ(cmd->upload(server, 0, Local("local/a.prt"), L"D:\\repo\\trunk\\s\\a.prt", count,
+                              false),
+                  0);
+        ASSERT_EQ(cmd->copy(server, 0, L"D:\\repo\\trunk\\s\\a.prt", L"D:\\repo\\history\\1.prt"),
+                  0);
+        ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\repo\\trunk", L"D:\\repo\\baseline\\b1"), 0);
+        NFS::RootPassword::Write(root, L"system", L"pw");
+        for (const char* folder : {"D", "D/repo", "D/repo/history", "D/repo/trunk/s",
+                                   "D/repo/baseline", "D/repo/baseline/b1", "D/repo/baseline/b1/s"})
+            EXPECT_EQ(ModeOf(root / folder), rootMode) << folder;
+        for (const char* stored : {"D/repo/trunk/s/a.prt", "D/repo/history/1.prt",
+                                   "D/repo/baseline/b1/s/a.prt", ".vaultfs-login"})
+            EXPECT_EQ(ModeOf(root / stored), file) << stored;
+        ASSERT_EQ(cmd->logIn(server, 0, L"", L"system", L"pw"), 0);
+    }
+}

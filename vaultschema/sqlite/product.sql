@@ -7,6 +7,8 @@ CREATE TABLE QV_User (
     UserId   INTEGER PRIMARY KEY AUTOINCREMENT,
     UserName TEXT NOT NULL DEFAULT ''
 );
+-- Names differing only in case name one user, as logins treat them.
+CREATE UNIQUE INDEX QV_User_UserName ON QV_User (UserName COLLATE NOCASE);
 
 CREATE TABLE QV_Role (
     RoleId   INTEGER PRIMARY KEY AUTOINCREMENT,

@@ -9,11 +9,24 @@ bool HasRow(ZUBDB::SqliteSession& session, const std::string& sql) {
     return !session.Query(sql, {}).IsEOF();
 }
 
+// Stores made before may hold names that differ only in case; they keep
+// opening without the index (verify reports such names) until one is renamed.
+void AddUserNameIndex(ZUBDB::SqliteSession& session) {
+    if (HasRow(session, "SELECT 1 FROM sqlite_master WHERE name='QV_User_UserName'")) return;
+    try {
+        session.Execute(
+            "CREATE UNIQUE INDEX IF NOT EXISTS QV_User_UserName ON QV_User (UserName COLLATE "
+            "NOCASE)",
+            {});
+    } catch (const ZUBDB::SqliteError&) {}
+}
+
 }  // namespace
 
 void UpgradeProductDb(ZUBDB::SqliteSession& session) {
     if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'"))
         return;
+    AddUserNameIndex(session);
     if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='PendingFile'") &&
         HasRow(session, "SELECT 1 FROM sqlite_master WHERE name='QV_DMDoc_File'"))
         return;

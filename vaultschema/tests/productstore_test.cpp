@@ -189,3 +189,52 @@ TEST(ProductStore, RegisterMakesEmbeddedStoresOpenAsProductStores) {
     ASSERT_TRUE(db) << zub::WideToUtf8(creator.LastError());
     EXPECT_EQ(Query(*db, L"GetNewId 1,1")->GetRecordCount(), 0);
 }
+
+// Names that differ only in case are one user; a second spelling is refused.
+TEST(ProductStore, UserNamesAreUniqueIgnoringCase) {
+    producttest::TempProductStore store;
+    auto db = store.Connect();
+    const struct {
+        const wchar_t* name;
+        bool accepted;
+    } rows[] = {{L"carol", true},
+                {L"Carol", false},
+                {L"CAROL", false},
+                {L"SYSTEM", false},
+                {L"carol2", true}};
+    for (const auto& row : rows) {
+        ZUBDB::QVParams p;
+        producttest::Add(p, L"UserName", row.name);
+        EXPECT_EQ(db->InsertRow(L"QV_User", p, L"", L"") == 0, row.accepted)
+            << zub::WideToUtf8(row.name);
+        db->CommitTrans();
+    }
+}
+
+// An older store that already holds two spellings of one name still opens;
+// the index comes once the names are made distinct.
+TEST(ProductStore, AStoreWithCaseDuplicateUsersOpensAndGetsTheIndexLater) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
+    const fs::path file = tmp.path() / "QVData.sqlite3";
+    const std::wstring hasIndex =
+        L"select count(*) from sqlite_master where name='QV_User_UserName'";
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        Query(*db, L"drop index QV_User_UserName");
+        Query(*db, L"insert into QV_User (UserName) values ('Carol'), ('carol')");
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        EXPECT_EQ(Query(*db, hasIndex)->GetIntAt(0), 0);
+        Query(*db, L"update QV_User set UserName = 'carol2' where UserName = 'carol'");
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = Open(file);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(Query(*db, hasIndex)->GetIntAt(0), 1);
+}

@@ -8,6 +8,7 @@
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
+#include "localfiles.h"
 #include "pathtext.h"
 #include "progress.h"
 #include "scratchdir.h"
@@ -58,6 +59,8 @@ std::string Shown(const DRM::Doc& doc) {
 
 std::wstring FileName(const DRM::Doc& doc) { return doc.fileName() + L"." + doc.ext(); }
 
+fs::path LocalName(const DRM::Doc& doc) { return PathText::Local(FileName(doc)); }
+
 // The refusal while another user holds the document; tail names a way past it.
 VaultError HeldByOther(const DRM::Doc& doc, const std::wstring& tail = std::wstring()) {
     return VaultError(VaultErr::kHeldByOther, L"document " + Utf8ToWide(Shown(doc)) +
@@ -106,22 +109,18 @@ fs::path RequireLocalFile(const std::string& file) {
     return path;
 }
 
-bool SameContent(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (!fs::is_regular_file(a, ec) || !fs::is_regular_file(b, ec)) return false;
-    if (fs::file_size(a, ec) != fs::file_size(b, ec)) return false;
-    std::ifstream fa(a, std::ios::binary);
-    std::ifstream fb(b, std::ios::binary);
-    std::vector<char> ba(1 << 16);
-    std::vector<char> bb(1 << 16);
-    while (fa && fb) {
-        fa.read(ba.data(), static_cast<std::streamsize>(ba.size()));
-        fb.read(bb.data(), static_cast<std::streamsize>(bb.size()));
-        if (fa.gcount() != fb.gcount() ||
-            !std::equal(ba.begin(), ba.begin() + fa.gcount(), bb.begin()))
-            return false;
-    }
-    return fa.eof() && fb.eof();
+// A version as the document's numbering writes it: "M.S" beside a dotted
+// current version, a whole number beside a whole one.
+bool OfDocumentsForm(const std::string& version, const std::wstring& current) {
+    auto digits = [](const std::string& t) {
+        return !t.empty() && t.size() <= 9 &&
+               std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (current.empty()) return true;
+    if (current.find(L'.') == std::wstring::npos) return digits(version);
+    const auto dot = version.find('.');
+    return dot != std::string::npos && digits(version.substr(0, dot)) &&
+           digits(version.substr(dot + 1));
 }
 
 }  // namespace
@@ -265,7 +264,7 @@ fs::path DocCommands::LocalDir() {
 
 void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
     std::error_code ec;
-    if (!force_ && fs::exists(target, ec) && !SameContent(fetched, target))
+    if (!force_ && fs::exists(target, ec) && !LocalFiles::SameContent(fetched, target))
         throw OtherContent(target);
     fs::rename(fetched, target, ec);
     if (ec)
@@ -277,7 +276,13 @@ void DocCommands::Add() {
     auto repo = s_.OpenRepo(repo_, Session::Right::Write);
     const UserRecord& actor = s_.Actor();
     const fs::path local = RequireLocalFile(file_);
-    PathText path = PathText::Split(PathText::Wide(local.filename()));
+    const std::wstring name = PathText::Wide(local.filename());
+    // Here a plain character, on the file server a folder separator.
+    if (name.find(L'\\') != std::wstring::npos)
+        throw VaultError(VaultErr::kBadName,
+                         L"a document name may not contain \\: " + name +
+                             L"; rename the file, or use --folder for a sub-folder");
+    PathText path = PathText::Split(name);
     path.folder = PathText::Folder(Utf8ToWide(folder_));
 
     auto doc = s_.Connected<DRM::Doc>();
@@ -339,7 +344,7 @@ void DocCommands::CheckOut() {
     DRM::Doc& doc = *t.doc;
     if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
     const fs::path dir = LocalDir();
-    const fs::path target = dir / FileName(doc);
+    const fs::path target = dir / LocalName(doc);
     std::error_code ec;
     if (!force_ && fs::exists(target, ec)) {
         // Compare before the row is marked: a refused checkout holds nothing.
@@ -350,7 +355,8 @@ void DocCommands::CheckOut() {
             viewed = doc.View(PathText::Wide(scratch.path()));
         }
         VaultError::Check(viewed, doc);
-        if (!SameContent(scratch.path() / FileName(doc), target)) throw OtherContent(target);
+        if (!LocalFiles::SameContent(scratch.path() / LocalName(doc), target))
+            throw OtherContent(target);
     }
     doc.set_checkOutById(actor.id);
     doc.set_checkOutByName(actor.name);
@@ -397,6 +403,10 @@ void DocCommands::CheckIn() {
 
 void DocCommands::View() {
     Target t = Open(Session::Right::Read);
+    View(t);
+}
+
+void DocCommands::View(Target& t) {
     const fs::path dir = LocalDir();
     ScratchDir scratch(dir);
     int status;
@@ -405,14 +415,26 @@ void DocCommands::View() {
         status = t.doc->View(PathText::Wide(scratch.path()));
     }
     VaultError::Check(status, *t.doc);
-    Place(scratch.path() / FileName(*t.doc), dir / FileName(*t.doc));
+    Place(scratch.path() / LocalName(*t.doc), dir / LocalName(*t.doc));
     s_.out().Say("Fetched " + Shown(*t.doc) + " version " + WideToUtf8(t.doc->currentVersion()) +
-                 " to " + PathText::ShowLocal(dir / FileName(*t.doc)));
+                 " to " + PathText::ShowLocal(dir / LocalName(*t.doc)));
 }
 
 void DocCommands::Get() {
     Target t = Open(Session::Right::Read);
     DRM::Doc& doc = *t.doc;
+    if (!OfDocumentsForm(version_, doc.currentVersion()))
+        throw VaultError(
+            VaultErr::kBadName,
+            L"version " + Utf8ToWide(version_) + L" is not of the form of document " +
+                Utf8ToWide(Shown(doc)) + L"'s versions (" +
+                (doc.currentVersion().find(L'.') == std::wstring::npos ? L"a whole number"
+                                                                       : L"MAIN.SUB") +
+                L", like its current " + doc.currentVersion() + L")");
+    if (Utf8ToWide(version_) == doc.currentVersion()) {
+        View(t);
+        return;
+    }
     DRM::DocHistorys history;
     ListHistory(s_, doc, history);
     // The saved file carries the version text as it was; whole-number and
@@ -447,9 +469,9 @@ void DocCommands::Get() {
         if (status == 0) break;
         if (&candidate == &candidates.back()) VaultError::Check(status, *attempt);
     }
-    Place(scratch.path() / FileName(doc), dir / FileName(doc));
+    Place(scratch.path() / LocalName(doc), dir / LocalName(doc));
     s_.out().Say("Fetched " + Shown(doc) + " version " + version_ + " to " +
-                 PathText::ShowLocal(dir / FileName(doc)));
+                 PathText::ShowLocal(dir / LocalName(doc)));
 }
 
 void DocCommands::History() {
@@ -533,8 +555,11 @@ void DocCommands::Delete() {
     Target t = Open(Session::Right::Write);
     const UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
-    if (!force_ && doc.state() == 1 && doc.checkOutById() != actor.id)
-        throw HeldByOther(doc, L"; use --force to delete it anyway");
+    if (doc.state() == 1 && doc.checkOutById() != actor.id) {
+        // Taking another user's work away is the same power as unlocking it.
+        if (!force_) throw HeldByOther(doc, L"; use --force to delete it anyway");
+        s_.Require(t.repo->id(), t.repo->name(), Session::Right::Manage);
+    }
     CheckRace(doc.Delete(), doc, s_, actor.name);
     s_.out().Say("Deleted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
                  "); its saved versions stay in the history");

@@ -22,6 +22,9 @@ public:
     static std::string VersionText(int main, int sub, bool wholeNumbers);
 
 private:
+    // The document and its repository, after checking the acting user's right.
+    struct Target;
+
     void Add();
     void List();
     void Show();
@@ -29,13 +32,12 @@ private:
     void CheckIn();
     void Unlock();
     void View();
+    void View(Target& t);
     void Get();
     void History();
     void Rename();
     void Delete();
 
-    // The document and its repository, after checking the acting user's right.
-    struct Target;
     Target Open(Session::Right right);
     // The local folder downloads go to (DIR or the current one), made.
     std::filesystem::path LocalDir();

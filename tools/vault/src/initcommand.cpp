@@ -8,12 +8,15 @@ void InitCommand::Register(CLI::App& app) {
         "Make a new embedded store: both databases, the default version strategy, "
         "the administrator \"system\" and the file-server root");
     c->add_option("DIR", dir_, "Folder of the store (default: --store, $VAULT_STORE, ./vaultdata)");
+    c->add_option("--group", group_,
+                  "Share the store with this group (folders 2770, files 660); without it the "
+                  "store is private to its owner (700, 600)");
     c->callback([this] { Run(); });
 }
 
 void InitCommand::Run() {
     const Store store(Store::Locate(dir_.empty() ? s_.storeOption : dir_));
-    store.Init();
+    store.Init(group_);
     const std::string dir = store.Dir().string();
     Output& out = s_.out();
     out.Say("Initialised a vault store in " + dir);

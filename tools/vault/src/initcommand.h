@@ -17,4 +17,5 @@ private:
 
     Session& s_;
     std::string dir_;
+    std::string group_;
 };

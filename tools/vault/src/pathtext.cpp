@@ -70,3 +70,7 @@ std::string PathText::ShowLocal(const std::filesystem::path& path) {
 std::wstring PathText::Wide(const std::filesystem::path& path) {
     return zub::Utf8ToWide(path.string());
 }
+
+std::filesystem::path PathText::Local(const std::wstring& text) {
+    return std::filesystem::path(zub::WideToUtf8(text));
+}

@@ -24,4 +24,7 @@ struct PathText {
     static std::string ShowLocal(const std::filesystem::path& path);
     // A local path as a wide text, read as UTF-8 whatever the locale.
     static std::wstring Wide(const std::filesystem::path& path);
+    // A wide name as a local path, written as UTF-8 whatever the locale: the
+    // library's own wide-to-path conversion knows ASCII only.
+    static std::filesystem::path Local(const std::wstring& text);
 };

@@ -7,8 +7,10 @@
 #include "docvault/docrepos.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
+#include "localfiles.h"
 #include "pathtext.h"
 #include "progress.h"
+#include "scratchdir.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "zub/text.h"
@@ -101,6 +103,7 @@ void RepoCommands::Register(CLI::App& app) {
         "backup", "Copy the current files of a repository into a local folder (read right)");
     b->add_option("REPO", repo_, "Repository id or name")->required();
     b->add_option("DIR", dir_, "Local folder (made when missing)")->required();
+    b->add_flag("--force", force_, "Overwrite local files of those names with other content");
     b->callback([this] { Backup(); });
 
     CLI::App* d =
@@ -253,9 +256,31 @@ void RepoCommands::Backup() {
     if (ec)
         throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + PathText::Wide(dir) +
                                                    L": " + Utf8ToWide(ec.message()));
-    {
+    if (force_) {
         Progress progress("Backing up " + WideToUtf8(repo->name()), Progress::Wanted());
         VaultError::Check(repo->BackUp(PathText::Wide(dir)), *repo);
+    } else {
+        // Fetched beside the target first, so that a refusal writes nothing.
+        ScratchDir scratch(dir);
+        {
+            Progress progress("Backing up " + WideToUtf8(repo->name()), Progress::Wanted());
+            VaultError::Check(repo->BackUp(PathText::Wide(scratch.path())), *repo);
+        }
+        const auto conflicts = LocalFiles::Conflicts(scratch.path(), dir);
+        if (!conflicts.empty())
+            throw VaultError(
+                VaultErr::kLocalFile,
+                PathText::Wide(dir / conflicts.front()) + L" exists with other content" +
+                    (conflicts.size() > 1
+                         ? L" (and " + std::to_wstring(conflicts.size() - 1) + L" more)"
+                         : L"") +
+                    L"; use --force to overwrite");
+        try {
+            LocalFiles::MoveInto(scratch.path(), dir);
+        } catch (const std::filesystem::filesystem_error& e) {
+            throw VaultError(VaultErr::kLocalFile, L"cannot write into " + PathText::Wide(dir) +
+                                                       L": " + Utf8ToWide(e.code().message()));
+        }
     }
     s_.out().Say("Copied the current files of repository " + WideToUtf8(repo->name()) + " to " +
                  PathText::ShowLocal(dir));

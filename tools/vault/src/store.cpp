@@ -1,6 +1,13 @@
 #include "store.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/cdbrecordset.h"
@@ -12,6 +19,7 @@
 #include "vaulterrors.h"
 #include "vaultfs/rootpassword.h"
 #include "vaultschema/productstore.h"
+#include "zub/storemode.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -53,20 +61,51 @@ void Store::RequireExists() const {
                              L"VAULT_STORE)");
 }
 
-void Store::Init() const {
+void Store::Init(const std::string& group) const {
     std::error_code ec;
     if (fs::exists(ProductDbFile(), ec) || fs::exists(SystemDbFile(), ec))
         throw VaultError(VaultErr::kStoreExists,
                          L"a vault store exists already in " + zub::Utf8ToWide(dir_.string()));
+    PrepareFolder(group);
     std::wstring error;
     if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
         throw VaultError(VaultErr::kInitFailed, error);
-    fs::create_directories(FilesRoot(), ec);
-    if (ec)
+    try {
+        zub::StoreMode::Of(dir_).MakeFolders(FilesRoot());
+    } catch (const fs::filesystem_error& e) {
         throw VaultError(VaultErr::kInitFailed, L"cannot make the file-server root " +
                                                     zub::Utf8ToWide(FilesRoot().string()) + L": " +
-                                                    zub::Utf8ToWide(ec.message()));
+                                                    zub::Utf8ToWide(e.code().message()));
+    }
     WriteFilesPassword();
+}
+
+void Store::PrepareFolder(const std::string& group) const {
+    const std::wstring dir = zub::Utf8ToWide(dir_.string());
+    auto fail = [&](const std::wstring& what, int err) {
+        throw VaultError(VaultErr::kInitFailed, what + L": " + zub::Utf8ToWide(std::strerror(err)));
+    };
+    gid_t gid = static_cast<gid_t>(-1);
+    if (!group.empty()) {
+        struct group entry {};
+        struct group* found = nullptr;
+        std::vector<char> buffer(16384);
+        const int err = ::getgrnam_r(group.c_str(), &entry, buffer.data(), buffer.size(), &found);
+        if (found == nullptr) {
+            if (err != 0) fail(L"cannot look up the group " + zub::Utf8ToWide(group), err);
+            throw VaultError(VaultErr::kInitFailed, L"no group named " + zub::Utf8ToWide(group));
+        }
+        gid = found->gr_gid;
+    }
+    try {
+        zub::StoreMode::Private().MakeFolders(dir_);
+    } catch (const fs::filesystem_error& e) {
+        fail(L"cannot make the folder " + dir, e.code().value());
+    }
+    if (!group.empty() && ::chown(dir_.c_str(), static_cast<uid_t>(-1), gid) != 0)
+        fail(L"cannot give " + dir + L" to the group " + zub::Utf8ToWide(group), errno);
+    const zub::StoreMode mode = group.empty() ? zub::StoreMode::Private() : zub::StoreMode::Group();
+    if (::chmod(dir_.c_str(), mode.folder()) != 0) fail(L"cannot set the mode of " + dir, errno);
 }
 
 std::wstring Store::SystemPassword() const {

@@ -33,8 +33,9 @@ public:
     void RequireExists() const;
     // Makes a ready store: both databases, the default version strategy, the
     // administrator "system", the file-server root and its password.
-    // Refuses a folder that already holds a store.
-    void Init() const;
+    // Refuses a folder that already holds a store. The store is private to
+    // its owner, or shared with `group` when one is named.
+    void Init(const std::string& group = std::string()) const;
 
     // The file-server root keeps the hash of the password QVSystem hands to
     // the library's login (stores made before did not; they serve everyone
@@ -59,5 +60,9 @@ public:
     std::unique_ptr<ZUBDB::CDBAccessor> OpenProductDb() const;
 
 private:
+    // Makes the store's folder (when missing) and gives it the mode, and the
+    // group, that everything made in the store later follows.
+    void PrepareFolder(const std::string& group) const;
+
     std::filesystem::path dir_;
 };

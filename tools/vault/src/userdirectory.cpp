@@ -37,10 +37,20 @@ std::vector<UserRecord> UserDirectory::SelectUsers(const std::wstring& column,
                                                    const std::wstring& text, int id) {
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     ZUBDB::QVParams where;
-    if (column == L"UserName") where.AddParam(0, column, text, false, false, kEq);
-    if (column == L"UserId") where.AddParam(0, column, static_cast<long long>(id), false, kEq);
-    if (db_->SelectRows(rs, L"QV_User", L"UserId,UserName", where, L"UserId", L"", L"", 0, 0) != 0)
-        Fail();
+    if (column == L"UserName") {
+        // Names differing only in case are one user (the unique index agrees).
+        where.AddParam(0, column, text, false, false, kEq);
+        if (db_->ExecuteSql(rs,
+                            L"select UserId,UserName from QV_User where UserName = ? collate "
+                            L"nocase order by UserId",
+                            where, L"", 0, 0) != 0)
+            Fail();
+    } else {
+        if (column == L"UserId") where.AddParam(0, column, static_cast<long long>(id), false, kEq);
+        if (db_->SelectRows(rs, L"QV_User", L"UserId,UserName", where, L"UserId", L"", L"", 0, 0) !=
+            0)
+            Fail();
+    }
     std::vector<UserRecord> users;
     for (; rs && !rs->IsEOF(); rs->MoveNext())
         users.push_back({static_cast<int>(rs->GetIntAt(0)), rs->GetStringAt(1), {}});
@@ -94,6 +104,18 @@ std::optional<RoleRecord> UserDirectory::FindRole(int id) {
 
 std::vector<UserRecord> UserDirectory::Users() { return SelectUsers(L"", L"", 0); }
 
+std::vector<std::wstring> UserDirectory::CaseDuplicates() {
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (db_->ExecuteSql(rs,
+                        L"select group_concat(UserName, ', ') from (select UserName from QV_User "
+                        L"order by UserId) group by UserName collate nocase having count(*) > 1",
+                        ZUBDB::QVParams(false), L"", 0, 0) != 0)
+        Fail();
+    std::vector<std::wstring> groups;
+    for (; rs && !rs->IsEOF(); rs->MoveNext()) groups.push_back(rs->GetStringAt(0));
+    return groups;
+}
+
 std::vector<RoleRecord> UserDirectory::Roles() {
     auto roles = SelectRoles(L"", L"", 0);
     std::map<int, std::wstring> userNames;
@@ -106,15 +128,16 @@ std::vector<RoleRecord> UserDirectory::Roles() {
 }
 
 int UserDirectory::AddUser(const std::wstring& name, const std::vector<int>& roleIds) {
-    if (FindUser(name))
-        throw VaultError(VaultErr::kNameTaken, L"a user named " + name + L" exists already");
+    if (auto user = FindUser(name)) throw UserTaken(*user);
     ZUBDB::QVParams values;
     values.AddParam(0, L"UserName", name, false, false, kEq);
     if (db_->InsertRow(L"QV_User", values, L"", L"") != 0) {
-        // Another vault may have added it since the check.
-        if (FindUser(name))
-            throw VaultError(VaultErr::kNameTaken, L"a user named " + name + L" exists already");
-        Fail();
+        // Another vault added it since the check; the unique index refused ours.
+        const long number = db_->errNumber();
+        std::wstring text = db_->errDescription();
+        db_->RollbackTrans();
+        if (auto user = FindUser(name)) throw UserTaken(*user);
+        throw VaultError(number != 0 ? number : -1, text);
     }
     const auto id = static_cast<int>(db_->LastInsertId());
     for (int roleId : roleIds) InsertMember(id, roleId);
@@ -136,6 +159,10 @@ int UserDirectory::AddRole(const std::wstring& name, const std::vector<int>& use
     for (int userId : userIds) InsertMember(userId, id);
     if (db_->CommitTrans() != 0) Abandon();
     return id;
+}
+
+VaultError UserDirectory::UserTaken(const UserRecord& user) {
+    return VaultError(VaultErr::kNameTaken, L"a user named " + user.name + L" exists already");
 }
 
 void UserDirectory::InsertMember(int userId, int roleId) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbcore/cdbaccessor.h"
+#include "vaulterror.h"
 
 struct UserRecord {
     int id = 0;
@@ -32,6 +33,8 @@ public:
     std::optional<RoleRecord> FindRole(int id);
     std::vector<UserRecord> Users();
     std::vector<RoleRecord> Roles();
+    // Each group of user names that differ only in case, as "A, a".
+    std::vector<std::wstring> CaseDuplicates();
 
     // Each returns the new id; names must be new. The row and its
     // memberships are stored together or not at all.
@@ -47,6 +50,8 @@ private:
     std::vector<std::pair<int, int>> Memberships();
     void InsertMember(int userId, int roleId);
     [[noreturn]] void Fail();
+    // The refusal of a new user whose name (in any case) is taken.
+    static VaultError UserTaken(const UserRecord& user);
     // Rolls the open unit of work back, then throws its failure.
     [[noreturn]] void Abandon();
 

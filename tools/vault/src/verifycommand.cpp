@@ -1,15 +1,18 @@
 #include "verifycommand.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <memory>
 
 #include "docvault/docrepos.h"
 #include "docvault/repocheck.h"
+#include "userdirectory.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "zub/storemode.h"
 #include "zub/text.h"
 
 using zub::Utf8ToWide;
@@ -90,6 +93,54 @@ void VerifyCommand::CheckPassword(std::vector<Finding>& findings) {
         f.repaired = true;
     }
     findings.push_back(std::move(f));
+}
+
+void VerifyCommand::CheckModes(std::vector<Finding>& findings) {
+    namespace fs = std::filesystem;
+    const fs::path dir = s_.store().Dir();
+    const zub::StoreMode policy = zub::StoreMode::Of(dir);
+    std::size_t loose = 0;
+    std::wstring example;
+    auto check = [&](const fs::path& path) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return;
+        const bool folder = S_ISDIR(st.st_mode);
+        const mode_t excess = policy.Excess(st.st_mode, folder);
+        if (excess == 0) return;
+        if (++loose == 1) {
+            char octal[8];
+            std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+            example = Utf8ToWide(path.string()) + L" (" + Utf8ToWide(octal) + L")";
+        }
+        if (repair_) ::chmod(path.c_str(), (st.st_mode & 07777) & ~excess);
+    };
+    check(dir);
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec))
+        if (it->path().filename() != "files") check(it->path());
+    check(dir / "files");
+    for (auto it = fs::recursive_directory_iterator(dir / "files", ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        check(it->path());
+    if (loose == 0) return;
+    findings.push_back({"mode",
+                        std::to_wstring(loose) + (loose == 1 ? L" entry" : L" entries") +
+                            L" of the store can be read or written by " +
+                            (policy.shared() ? L"accounts outside its group" : L"other accounts") +
+                            L", e.g. " + example,
+                        RepairCommand("") + " (or chmod -R " +
+                            (policy.shared() ? "o-rwx " : "go-rwx ") + dir.string() + ")",
+                        repair_});
+}
+
+void VerifyCommand::CheckUserNames(std::vector<Finding>& findings) {
+    for (const auto& names : s_.users().CaseDuplicates())
+        findings.push_back(
+            {"user-duplicate",
+             L"the users " + names + L" differ only in case; a login names any of them",
+             "keep one of them: grant its rights to the one kept and remove the "
+             "others from QV_User"});
 }
 
 void VerifyCommand::CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
@@ -187,6 +238,8 @@ void VerifyCommand::Run() {
     CheckDatabase(store.ProductDbFile(), findings);
     CheckDatabase(store.SystemDbFile(), findings);
     CheckPassword(findings);
+    CheckModes(findings);
+    CheckUserNames(findings);
     if (repo_.empty()) {
         CheckDebris(store.ResolvedFileServer(store.FileServer()), 0, L"", findings);
         CheckRepositories(0, findings);

@@ -28,6 +28,10 @@ private:
     void Run();
     void CheckDatabase(const std::filesystem::path& file, std::vector<Finding>& findings);
     void CheckPassword(std::vector<Finding>& findings);
+    // Entries of the store open beyond its owner (and its group, when shared).
+    void CheckModes(std::vector<Finding>& findings);
+    // User names that differ only in case (stores made before they were unique).
+    void CheckUserNames(std::vector<Finding>& findings);
     void CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
                      std::vector<Finding>& findings);
     // What the library finds in the repository (0: every one).

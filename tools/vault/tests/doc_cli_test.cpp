@@ -161,12 +161,66 @@ TEST_F(VaultDocCli, OlderVersionsAreFetchedWithoutClobberingLocalFiles) {
     // Nothing of the work is left behind in the folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(Path("old")), fs::directory_iterator()), 1);
 
-    EXPECT_EQ(Run({"doc", "get", "1", "1.2"}).err,
+    EXPECT_EQ(Run({"doc", "get", "1", "1.7"}).err,
               ErrorLine(49717,
-                        "document bracket.prt has no saved version 1.2 (see vault doc "
+                        "document bracket.prt has no saved version 1.7 (see vault doc "
                         "history)"));
     Ok({"doc", "view", "1", "now"});
     EXPECT_EQ(ReadFile(Path("now/bracket.prt")), "rev A\nrev B\nrev C\n");
+}
+
+// A version is named as the document's numbering writes it; the current one
+// is the current file.
+TEST_F(VaultDocCli, GetTakesVersionsOfTheDocumentsFormIncludingTheCurrentOne) {
+    Change("alice", "w", "rev B\n", "b");
+    const std::string wrongForm =
+        "is not of the form of document bracket.prt's versions (MAIN.SUB, like its current 1.1)";
+    const struct {
+        const char* version;
+        const char* error;  // empty: fetched
+        const char* content;
+    } rows[] = {
+        {"1.0", "", "rev A\n"},           {"1.1", "", "rev A\nrev B\n"},
+        {"1", "version 1 ", nullptr},     {"1.", "version 1. ", nullptr},
+        {".0", "version .0 ", nullptr},   {"1.0.0", "version 1.0.0 ", nullptr},
+        {"x.1", "version x.1 ", nullptr},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string dir = "g" + std::to_string(++n);
+        const RunResult got = Run({"doc", "get", "1", r.version, dir});
+        if (r.content == nullptr) {
+            EXPECT_EQ(got.err, ErrorLine(49710, r.error + wrongForm)) << r.version;
+            EXPECT_FALSE(fs::exists(Path(dir + "/bracket.prt")));
+        } else {
+            EXPECT_EQ(got.code, 0) << r.version << got.err;
+            EXPECT_EQ(ReadFile(Path(dir + "/bracket.prt")), r.content) << r.version;
+        }
+    }
+}
+
+TEST_F(VaultDocCli, ABackslashInAFileNameIsRefusedNotTakenForAFolder) {
+    WriteFile("back\\slash.prt", "x\n");
+    const RunResult r = Run({"doc", "add", "demo", "back\\slash.prt"});
+    EXPECT_EQ(r.err, ErrorLine(49710,
+                               "a document name may not contain \\: back\\slash.prt; rename the "
+                               "file, or use --folder for a sub-folder"));
+    EXPECT_EQ(Run({"doc", "list", "demo", "--json"}).Json().size(), 1u);
+    EXPECT_FALSE(fs::exists(store_ / "files/repos/demo/trunk/slash.prt"));
+}
+
+// Deleting what another user holds takes their work away: the manage right,
+// as for unlocking it.
+TEST_F(VaultDocCli, DeletingAnotherUsersCheckoutNeedsTheManageRight) {
+    OkAs("alice", {"doc", "checkout", "1", "a"});
+    const RunResult writer = RunAs("bob", {"doc", "delete", "1", "--force"});
+    EXPECT_EQ(writer.code, 1);
+    EXPECT_EQ(writer.err.substr(0, 19), "vault: error 49711:") << writer.err;
+    EXPECT_EQ(Doc("1")["holder"], "alice");
+    Ok({"rights", "grant", "demo", "bob", "rwm"});
+    EXPECT_EQ(RunAs("bob", {"doc", "delete", "1"}).code, 1) << "still needs --force";
+    OkAs("bob", {"doc", "delete", "1", "--force"});
+    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));
 }
 
 TEST_F(VaultDocCli, CheckoutNeverOverwritesLocalEdits) {

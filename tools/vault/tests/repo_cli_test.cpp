@@ -102,6 +102,36 @@ TEST_F(VaultCli, BackupCopiesTheCurrentFilesWithTheirFolders) {
     Ok({"repo", "backup", "demo", "copy"});
     EXPECT_EQ(ReadFile(Path("copy/plate.prt")), "plate v1\n");
     EXPECT_EQ(ReadFile(Path("copy/parts/bolts/m6.prt")), "bolt\n");
+
+    // Again over the same files is fine; over local edits only with --force,
+    // and a refusal writes nothing.
+    Ok({"repo", "backup", "demo", "copy"});
+    WriteFile("copy/parts/bolts/m6.prt", "local edit\n");
+    fs::remove(Path("copy/plate.prt"));
+    const RunResult refused = Run({"repo", "backup", "demo", "copy"});
+    EXPECT_EQ(refused.err, ErrorLine(49714, Path("copy/parts/bolts/m6.prt").string() +
+                                                " exists with other content; use --force to "
+                                                "overwrite"));
+    EXPECT_EQ(ReadFile(Path("copy/parts/bolts/m6.prt")), "local edit\n");
+    EXPECT_FALSE(fs::exists(Path("copy/plate.prt")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("copy")), fs::directory_iterator()), 1)
+        << "no scratch folder is left";
+    Ok({"repo", "backup", "demo", "copy", "--force"});
+    EXPECT_EQ(ReadFile(Path("copy/parts/bolts/m6.prt")), "bolt\n");
+    EXPECT_EQ(ReadFile(Path("copy/plate.prt")), "plate v1\n");
+}
+
+TEST_F(VaultCli, RenameRefusesControlCharactersAsCreateDoes) {
+    InitStore();
+    Ok({"repo", "create", "demo"});
+    for (const std::string bad : {"a\tb", "esc\x1b[31m", "nl\n"}) {
+        const RunResult created = Run({"repo", "create", bad});
+        const RunResult renamed = Run({"repo", "rename", "demo", bad});
+        EXPECT_EQ(renamed.code, 1) << bad;
+        EXPECT_EQ(renamed.err.substr(0, 19), "vault: error 49610:") << renamed.err;
+        EXPECT_EQ(created.err.substr(0, 19), "vault: error 49610:") << created.err;
+    }
+    EXPECT_EQ(Run({"repo", "show", "demo", "--json"}).Json()["name"], "demo");
 }
 
 TEST_F(VaultCli, DeleteRemovesTheRepositoryAndItsFiles) {

@@ -363,6 +363,10 @@ TEST_F(VaultSafetyCli, VerifyFindsAndRepairsAMissingPasswordAndAbandonedLeftover
     Ok({"doc", "view", "1", "v"});                // still served
     WriteFile("store/files/repos/demo/trunk/.bracket.prt.vfs-0123456789", "half");
     WriteFile("store/files/repos/demo/trunk/.held.prt.vfs-abcdefghij", "running");
+    // Made as the vault makes its temporaries: for the owner only.
+    for (const char* debris : {".bracket.prt.vfs-0123456789", ".held.prt.vfs-abcdefghij"})
+        fs::permissions(store_ / "files/repos/demo/trunk" / debris,
+                        fs::perms::owner_read | fs::perms::owner_write);
     const int held =
         ::open((store_ / "files/repos/demo/trunk/.held.prt.vfs-abcdefghij").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);

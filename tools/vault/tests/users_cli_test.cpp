@@ -1,5 +1,9 @@
 // vault user add|list, vault role add|list.
+#include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/qvsvrinfo.h"
 #include "vaultrunner.h"
+#include "vaultschema/productstore.h"
+#include "zub/text.h"
 
 TEST_F(VaultCli, UsersAndRolesAreAddedAndListedWithTheirLinks) {
     InitStore();
@@ -67,4 +71,75 @@ TEST_F(VaultCli, OnlyTheAdministratorAddsUsersAndRoles) {
               ErrorLine(49711, "only the administrator \"system\" may add roles"));
     // Listing is open to every user.
     EXPECT_EQ(RunAs("alice", {"user", "list", "--json"}).Json().size(), 2u);
+}
+
+// Spellings that differ only in case name one user, for adding and for acting.
+TEST_F(VaultCli, UserNamesIgnoreCase) {
+    InitStore();
+    Ok({"user", "add", "carol"});
+    const struct {
+        const char* name;
+        const char* taken;
+    } dups[] = {{"Carol", "carol"}, {"CAROL", "carol"}, {"System", "system"}};
+    for (const auto& d : dups)
+        EXPECT_EQ(Run({"user", "add", d.name}).err,
+                  ErrorLine(49709, std::string("a user named ") + d.taken + " exists already"));
+    EXPECT_EQ(Run({"user", "list", "--json"}).Json().size(), 2u);
+
+    // The acting user is found in any case and acts under its stored name.
+    const auto repo = Run({"repo", "create", "demo", "--json"}, {{"VAULT_USER", "CaRoL"}}).Json();
+    EXPECT_EQ(repo["creator"], "carol");
+    EXPECT_EQ(RunAs("SYSTEM", {"user", "add", "dave"}).code, 0);
+}
+
+// Many vaults adding one name at once (in different cases): one user, one
+// winner, every loser told why.
+TEST_F(VaultCli, ParallelAddsOfOneNameMakeOneUser) {
+    InitStore();
+    const std::vector<std::string> spellings = {"racer", "Racer", "RACER", "racer"};
+    for (int round = 0; round < 6; ++round) {
+        const std::string suffix = std::to_string(round);
+        std::vector<Started> started;
+        for (const auto& s : spellings) started.push_back(Start({"user", "add", s + suffix}));
+        int winners = 0;
+        for (const auto& st : started) {
+            const RunResult r = Wait(st);
+            if (r.code == 0) {
+                ++winners;
+            } else {
+                EXPECT_NE(r.err.find("exists already"), std::string::npos) << r.err;
+            }
+        }
+        EXPECT_EQ(winners, 1) << "round " << round;
+    }
+    EXPECT_EQ(Run({"user", "list", "--json"}).Json().size(), 7u);
+}
+
+// A store made before names were unique may hold two spellings of one name:
+// it keeps working, and verify names them.
+TEST_F(VaultCli, CaseDuplicatesOfAnOlderStoreOpenAndAreReported) {
+    InitStore();
+    Ok({"user", "add", "carol"});
+    {
+        vaultschema::ProductStore::Register();
+        auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+            ZUBDB::QVSvrInfo(L"sqlite:" + zub::Utf8ToWide(store_.string()), 0, L"QVData", L""),
+            L"");
+        ASSERT_TRUE(db);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        for (const wchar_t* sql :
+             {L"drop index QV_User_UserName", L"insert into QV_User (UserName) values ('Carol')"})
+            ASSERT_EQ(db->ExecuteSql(rs, sql, ZUBDB::QVParams(false), L"", 0, 0), 0)
+                << zub::WideToUtf8(db->errDescription());
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    EXPECT_EQ(Run({"user", "list", "--json"}).Json().size(), 3u);
+    EXPECT_EQ(RunAs("CAROL", {"repo", "create", "mine", "--json"}).Json()["creator"], "carol");
+    const RunResult found = Run({"verify", "--json"});
+    EXPECT_EQ(found.code, 1);
+    const auto findings = found.Json();
+    ASSERT_EQ(findings.size(), 1u) << found.out;
+    EXPECT_EQ(findings[0]["kind"], "user-duplicate");
+    EXPECT_EQ(findings[0]["text"],
+              "the users carol, Carol differ only in case; a login names any of them");
 }
