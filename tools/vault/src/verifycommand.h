@@ -28,6 +28,8 @@ private:
     void Run();
     void CheckDatabase(const std::filesystem::path& file, std::vector<Finding>& findings);
     void CheckPassword(std::vector<Finding>& findings);
+    // The store's identity and the owners its file-server roots name.
+    void CheckIdentity(std::vector<Finding>& findings);
     void CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
                      std::vector<Finding>& findings);
     // What the library finds in the repository (0: every one).
