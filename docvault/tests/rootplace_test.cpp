@@ -121,7 +121,7 @@ TEST_F(RootPlaceTest, EveryAliasOfTheServerIsTheSameFolder) {
              Case{L"file:files/", L"\\repos\\demo\\"},
              Case{L"file:files/../files", L"\\repos\\demo\\"},
              Case{L"file:" + files, L"\\repos\\demo\\"},
-             Case{L"file:" + files + L"/", L"repos/demo"},
+             Case{L"file:" + files + L"/", L"repos\\demo"},
              Case{L"file:" + Wide(tmp_ / "link"), L"\\repos\\demo\\"},
              // Nested: a root inside the other's, a tree inside or around it.
              Case{L"file:files/repos", L"\\demo\\"},

@@ -338,8 +338,10 @@ void RepoCommands::Repoint() {
     // would look as if its files were lost.
     cmd->logIn(resolved, port, L"", Utf8ToWide(Store::kAdmin), store.SystemPassword());
     const std::wstring dir = repo->nfsRootDir();
+    // Renamed onto itself, a folder that is there is refused as moved into
+    // itself; only a missing one is "not found".
     if (cmd->renameFolder(resolved, port, dir, dir) != 0 &&
-        cmd->GetErrorNumber() != NFS::NFS_E_EXISTS)
+        cmd->GetErrorNumber() != NFS::NFS_E_EXISTS && cmd->GetErrorNumber() != NFS::NFS_E_INVALID)
         fail(L"the repository's folder " + dir + L" is not usable on " + server + L": ");
     if (!owner || !ours || owner->place != mine.place) store.ClaimRoot(resolved, port);
 
