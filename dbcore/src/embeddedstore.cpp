@@ -90,15 +90,32 @@ std::wstring EmbeddedLocator(const std::string& dir) { return L"sqlite:" + zub::
 
 std::wstring EmbeddedFileServer() { return L"file:files"; }
 
+namespace {
+
+bool HasScheme(const std::wstring& text, const wchar_t* scheme, std::size_t length) {
+    if (text.size() < length) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (std::towlower(static_cast<wint_t>(text[i])) != static_cast<wint_t>(scheme[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::wstring EmbeddedStorePlace(const std::wstring& dbServer) {
+    if (!HasScheme(dbServer, L"sqlite:", 7) || dbServer.size() == 7) return {};
+    std::error_code ec;
+    const fs::path dir =
+        fs::weakly_canonical(fs::absolute(zub::WideToUtf8(dbServer.substr(7))), ec);
+    if (ec) return {};
+    std::string text = dir.generic_string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    return L"sqlite:" + zub::Utf8ToWide(text);
+}
+
 std::wstring ResolveFileServer(const std::wstring& dbServer, const std::wstring& fileServer) {
-    auto hasScheme = [](const std::wstring& text, const wchar_t* scheme, std::size_t length) {
-        if (text.size() < length) return false;
-        for (std::size_t i = 0; i < length; ++i) {
-            if (std::towlower(static_cast<wint_t>(text[i])) != static_cast<wint_t>(scheme[i]))
-                return false;
-        }
-        return true;
-    };
+    const auto hasScheme = &HasScheme;
     if (!hasScheme(fileServer, L"file:", 5) || !hasScheme(dbServer, L"sqlite:", 7))
         return fileServer;
     const std::wstring rel = fileServer.substr(5);

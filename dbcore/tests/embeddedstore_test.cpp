@@ -289,5 +289,18 @@ TEST(EmbeddedFileServer, IsNamedRelativeToTheStore) {
         EXPECT_EQ(ZUBDB::ResolveFileServer(c.db, c.files), c.resolved);
     }
     EXPECT_EQ(ZUBDB::EmbeddedFileServer(), L"file:files");
+    zubtest::TempDir dir;
+    const fs::path store = dir.path() / "store";
+    fs::create_directories(store);
+    fs::create_directory_symlink(store, dir.path() / "link");
+    const std::wstring place = L"sqlite:" + zub::Utf8ToWide(fs::canonical(store).string());
+    for (const std::string& spelling :
+         {store.string(), store.string() + "/", store.string() + "/../store/.",
+          (dir.path() / "link").string()}) {
+        SCOPED_TRACE(spelling);
+        EXPECT_EQ(ZUBDB::EmbeddedStorePlace(L"sqlite:" + zub::Utf8ToWide(spelling)), place);
+    }
+    EXPECT_EQ(ZUBDB::EmbeddedStorePlace(L"rec:"), L"");
+    EXPECT_EQ(ZUBDB::EmbeddedStorePlace(L"sqlite:"), L"");
     EXPECT_EQ(ZUBDB::EmbeddedLocator("/s/store"), L"sqlite:/s/store");
 }

@@ -14,6 +14,7 @@
 #include "internal/pendingunit.h"
 #include "internal/plainname.h"
 #include "internal/repofiles.h"
+#include "internal/repoplace.h"
 #include "internal/rowparams.h"
 #include "internal/serverpath.h"
 #include "vaultfs/cnfs_cmd.h"
@@ -130,23 +131,22 @@ int DocRepo::CheckExist() {
             return 1;
         }
         // Every row is read: one file server can be written in several ways
-        // ("file:files" and the absolute folder it stands for).
+        // ("file:files", "file:./files/", the absolute folder, a link to it),
+        // and one server's tree can lie inside another server's root.
         ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kRepoTable, L"Name,Server,Directory", none, kNone, kNone,
-                                   kNone, 0, 0) != 0)
+        if (Accessor()->SelectRows(rs, kRepoTable, L"Name,Server,Port,Directory", none, kNone,
+                                   kNone, kNone, 0, 0) != 0)
             return RecordDbError();
-        const std::wstring server = ZUBDB::ResolveFileServer(Server(), nfsServer_);
+        const RepoPlace mine = RepoPlace::Of(Server(), nfsServer_, nfsPort_, nfsRootDir_);
         for (; HasRow(rs); rs->MoveNext()) {
             if (rs->GetStringAt(0) == name_) {
                 RaiseUnknownError(Err::kNameTaken,
                                   zub::FormatBounded(1024, Err::kNameTakenText, name_.c_str()));
                 return 1;
             }
-            // The tree the file server will use, not the text: D:\\x, D\\x and
-            // \\D\\x are one folder.
-            if (ZUBDB::ResolveFileServer(Server(), rs->GetStringAt(1)) == server &&
-                TreesOverlap(rs->GetStringAt(2), nfsRootDir_))
+            if (mine.Overlaps(RepoPlace::Of(Server(), rs->GetStringAt(1), rs->GetIntAt(2),
+                                            rs->GetStringAt(3))))
                 return 1;
         }
         return 0;
@@ -298,6 +298,7 @@ int DocRepo::Delete() {
             RaiseUnknownError(Err::kRepoMissing, Err::kRepoMissingText);
             return Err::kRepoMissing;
         }
+        if (int shared = RefuseSharedTree()) return shared;
         RepoFiles files(*this);
         files.OpenAt(nfsServer_, nfsPort_, nfsRootDir_);
         auto remove = [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
@@ -319,6 +320,29 @@ int DocRepo::Delete() {
         }
         return Remove();
     });
+}
+
+int DocRepo::RefuseSharedTree() {
+    // Removing a tree that another row reaches (by another spelling, or as a
+    // tree inside or around this one) would delete that repository's files.
+    ZUBDB::QVParams none(false);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->SelectRows(rs, kRepoTable, L"DocRepoId,Name,Server,Port,Directory", none, kNone,
+                               kNone, kNone, 0, 0) != 0)
+        return RecordDbError();
+    const RepoPlace mine = RepoPlace::Of(Server(), nfsServer_, nfsPort_, nfsRootDir_);
+    for (; HasRow(rs); rs->MoveNext()) {
+        if (rs->GetIntAt(0) == id_) continue;
+        if (!mine.Shares(
+                RepoPlace::Of(Server(), rs->GetStringAt(2), rs->GetIntAt(3), rs->GetStringAt(4))))
+            continue;
+        const std::wstring where = mine.tree.empty() ? nfsRootDir_ : mine.tree;
+        RaiseUnknownError(Err::kTreeShared,
+                          zub::FormatBounded(2048, Err::kTreeSharedText, where.c_str(),
+                                             rs->GetStringAt(1).c_str()));
+        return Err::kTreeShared;
+    }
+    return 0;
 }
 
 int DocRepo::RowNamesThisTree(bool& names) {

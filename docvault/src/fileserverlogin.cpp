@@ -5,6 +5,7 @@
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/qvparams.h"
 #include "dbcore/qvsvrinfo.h"
+#include "internal/rootownership.h"
 
 FileServerLogin& FileServerLogin::Get() {
     static FileServerLogin login;
@@ -49,6 +50,7 @@ bool FileServerLogin::LoggedIn() const {
 }
 
 void FileServerLogin::Reset() {
+    DRM::RootOwnership::Forget();
     const std::lock_guard lock(mutex_);
     loggedIn_ = false;
     server_.clear();

@@ -64,6 +64,10 @@ public:
         repo_ = repo;
         files_ = std::make_unique<RepoFiles>(bo_);
         files_->OpenAt(repo.server, repo.port, repo.dir);
+        if (const auto& refusal = files_->refusal()) {
+            Add(RepoFinding::Kind::ForeignRoot, files_->Path(L""), refusal->text);
+            return 0;
+        }
         if (int rc = Documents()) return rc;
         if (int rc = History()) return rc;
         if (int rc = Baselines()) return rc;

@@ -23,11 +23,16 @@ void RepoFiles::OpenAt(const std::wstring& server, long port, const std::wstring
     // goes to the repository's own file server.
     FileServerLogin::Get().EnsureLogin(BOAccess::Server(bo_), BOAccess::Port(bo_),
                                        BOAccess::Token(bo_), loc_.server, loc_.port);
+    refusal_ = RootOwnership::Check(bo_, loc_.server, loc_.port);
 }
 
 NFS::CNFS_Cmd& RepoFiles::Cmd() const { return *NFS::CNFS_Cmd::Instance(); }
 
-int RepoFiles::Record() { return BOAccess::RecordNfsError(bo_); }
+int RepoFiles::Record() {
+    if (!refusal_) return BOAccess::RecordNfsError(bo_);
+    BOAccess::SetErr(bo_, refusal_->number, refusal_->text, L"", L"", 0);
+    return static_cast<int>(refusal_->number);
+}
 
 int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote) {
     return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {

@@ -21,6 +21,7 @@
 #include "docvault/docrepos.h"
 #include "recording_db.h"
 #include "recording_nfs.h"
+#include "zub/text.h"
 #include "zubtest/tempdir.h"
 
 namespace {
@@ -53,8 +54,16 @@ ZUBDB::CDBRecordset Directories(std::vector<std::wstring> dirs) {
     std::vector<std::vector<ZUBDB::DBValue>> rows;
     for (auto& d : dirs)
         rows.push_back({ZUBDB::DBValue(L"other " + std::to_wstring(rows.size())),
-                        ZUBDB::DBValue(std::wstring(L"recfs:")), ZUBDB::DBValue(std::move(d))});
-    return MakeRs({L"Name", L"Server", L"Directory"}, std::move(rows));
+                        ZUBDB::DBValue(std::wstring(L"recfs:")), ZUBDB::DBValue(0LL),
+                        ZUBDB::DBValue(std::move(d))});
+    return MakeRs({L"Name", L"Server", L"Port", L"Directory"}, std::move(rows));
+}
+
+// Delete first reads every row: no other repository's tree may be removed.
+constexpr const wchar_t* kSharedCheck =
+    L"SelectRows QV_DMRepo (DocRepoId,Name,Server,Port,Directory)";
+ZUBDB::CDBRecordset NoOtherRepository() {
+    return MakeRs({L"DocRepoId", L"Name", L"Server", L"Port", L"Directory"}, {});
 }
 
 ZUBDB::CDBRecordset MaxId(long long id) { return MakeRs({L"max"}, {{ZUBDB::DBValue(id)}}); }
@@ -130,7 +139,7 @@ TEST_F(DocRepoContract, CreateChecksMakesFourDirectoriesThenInsertsTheRow) {
     EXPECT_EQ(repo.ErrNumber(), 0);
     // The check and the insert are one transaction.
     EXPECT_THAT(RepoLines(*db_),
-                ElementsAre(L"BeginTrans", L"SelectRows QV_DMRepo (Name,Server,Directory)",
+                ElementsAre(L"BeginTrans", L"SelectRows QV_DMRepo (Name,Server,Port,Directory)",
                             L"SelectRows QV_User (UserName) where 0:UserId=0",
                             L"InsertRow QV_DMRepo 0:Name='r1' 1:Server='recfs:' 2:Port=0 "
                             L"3:Directory='D:\\repo1' 4:CreatorId=0 5:CreatorName='' "
@@ -257,9 +266,9 @@ TEST_F(DocRepoContract, CreateReportsTheFailingStep) {
         EXPECT_EQ(repo.ErrNumber(), 5003);
         EXPECT_THAT(repo.ErrDesc(), HasSubstr(L"disk full"));
         EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"mk D:\\repo1", L"mk D:\\repo1\\trunk"));
-        EXPECT_THAT(
-            RepoLines(*db_),
-            ElementsAre(L"BeginTrans", HasSubstr(L"(Name,Server,Directory)"), L"RollbackTrans"));
+        EXPECT_THAT(RepoLines(*db_),
+                    ElementsAre(L"BeginTrans", HasSubstr(L"(Name,Server,Port,Directory)"),
+                                L"RollbackTrans"));
     }
     {
         SCOPED_TRACE("insert fails");
@@ -419,7 +428,7 @@ TEST_F(DocRepoContract, DeleteRemovesTheTreeThenTheRowsInOneUnit) {
     EXPECT_EQ(repo.Delete(), 0);
     EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"rm D:\\repo1"));
     EXPECT_THAT(RepoLines(*db_),
-                ElementsAre(L"DeleteRows QV_DMBaseline where 0:DocRepoId=5",
+                ElementsAre(kSharedCheck, L"DeleteRows QV_DMBaseline where 0:DocRepoId=5",
                             L"DeleteRows QV_DMDoc where 0:DocRepoId=5",
                             L"DeleteRows QV_DMAuth where 0:DocRepoId=5",
                             L"DeleteRows QV_DMRepo where 0:DocRepoId=5", L"CommitTrans"));
@@ -428,19 +437,56 @@ TEST_F(DocRepoContract, DeleteRemovesTheTreeThenTheRowsInOneUnit) {
     EXPECT_EQ(repo.nfsRootDir(), L"D:\\repo1");
 }
 
+TEST_F(DocRepoContract, DeleteNeverRemovesATreeAnotherRowReaches) {
+    struct Case {
+        const wchar_t* server;
+        const wchar_t* dir;
+        bool refused;
+    };
+    for (const Case& c : {
+             Case{L"recfs:", L"D:\\repo1", true},
+             Case{L"recfs:", L"d:/repo1/", true},
+             Case{L"recfs:", L"D:\\repo1\\trunk\\sub", true},
+             Case{L"recfs:", L"D:\\", true},
+             Case{L"recfs:", L"D:\\repo10", false},
+             Case{L"recfs:other", L"D:\\repo1", false},
+         }) {
+        SCOPED_TRACE(zub::WideToUtf8(std::wstring(c.server) + L" " + c.dir));
+        InstallFakes();
+        db_->OnSelect(L"QV_DMRepo",
+                      MakeRs({L"DocRepoId", L"Name", L"Server", L"Port", L"Directory"},
+                             {{5LL, std::wstring(L"r1"), std::wstring(L"recfs:"), 0LL,
+                               std::wstring(L"D:\\repo1")},
+                              {6LL, std::wstring(L"neighbour"), std::wstring(c.server), 0LL,
+                               std::wstring(c.dir)}}));
+        DRM::DocRepo repo;
+        Stored(repo);
+        if (c.refused) {
+            EXPECT_EQ(repo.Delete(), DRM::Err::kTreeShared);
+            EXPECT_THAT(repo.ErrDesc(), HasSubstr(L"neighbour"));
+            EXPECT_THAT(NfsLines(*nfs_), IsEmpty());
+            EXPECT_THAT(RepoLines(*db_), ElementsAre(kSharedCheck));
+        } else {
+            EXPECT_EQ(repo.Delete(), 0) << zub::WideToUtf8(repo.ErrDesc());
+            EXPECT_THAT(NfsLines(*nfs_), ElementsAre(L"rm D:\\repo1"));
+        }
+    }
+}
+
 TEST_F(DocRepoContract, DeleteKeepsTheRowsWhenTheTreeCannotBeRemoved) {
     DRM::DocRepo repo;
     Stored(repo);
     nfs_->FailOn(L"rm", 1, 13, L"access denied");
     EXPECT_EQ(repo.Delete(), 13);
     EXPECT_THAT(repo.ErrDesc(), HasSubstr(L"access denied"));
-    EXPECT_THAT(RepoLines(*db_), IsEmpty());
+    EXPECT_THAT(RepoLines(*db_), ElementsAre(kSharedCheck));
 }
 
 TEST_F(DocRepoContract, DeleteFinishesWhenTheTreeIsAlreadyGoneAndTheRowNamesIt) {
     DRM::DocRepo repo;
     Stored(repo);
     nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
+    db_->OnSelect(L"QV_DMRepo", NoOtherRepository());
     db_->OnSelect(L"QV_DMRepo",
                   MakeRs({L"Server", L"Port", L"Directory"},
                          {{std::wstring(L"recfs:"), 0LL, std::wstring(L"D:\\repo1")}}));
@@ -449,7 +495,8 @@ TEST_F(DocRepoContract, DeleteFinishesWhenTheTreeIsAlreadyGoneAndTheRowNamesIt) 
     EXPECT_EQ(repo.ErrNumber(), 0);
     EXPECT_THAT(repo.ErrorLog(), IsEmpty());
     EXPECT_THAT(RepoLines(*db_),
-                ElementsAre(L"SelectRows QV_DMRepo (Server,Port,Directory) where 0:DocRepoId=5",
+                ElementsAre(kSharedCheck,
+                            L"SelectRows QV_DMRepo (Server,Port,Directory) where 0:DocRepoId=5",
                             L"DeleteRows QV_DMBaseline where 0:DocRepoId=5",
                             L"DeleteRows QV_DMDoc where 0:DocRepoId=5",
                             L"DeleteRows QV_DMAuth where 0:DocRepoId=5",
@@ -467,19 +514,22 @@ TEST_F(DocRepoContract, AGoneTreeRemovesNoRowsThatDoNotNameIt) {
         SCOPED_TRACE(rows.size());
         InstallFakes();
         nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
+        db_->OnSelect(L"QV_DMRepo", NoOtherRepository());
         db_->OnSelect(L"QV_DMRepo", MakeRs({L"Server", L"Port", L"Directory"}, rows));
         DRM::DocRepo repo;
         Stored(repo);
         EXPECT_EQ(repo.Delete(), 50002);
         EXPECT_EQ(repo.ErrNumber(), 50002);
         EXPECT_EQ(repo.ErrDesc(), L"rm: the folder does not exist");
-        EXPECT_THAT(RepoLines(*db_), ElementsAre(HasSubstr(L"(Server,Port,Directory)")));
+        EXPECT_THAT(RepoLines(*db_),
+                    ElementsAre(kSharedCheck, HasSubstr(L"(Server,Port,Directory)")));
     }
     {
         SCOPED_TRACE("the row cannot be read");
         InstallFakes();
         nfs_->FailOn(L"rm", 1, 50002, L"the folder does not exist");
-        db_->FailOn(L"SelectRows", 2, 208, L"no table");  // 1 is the login's password
+        // 1 reads the other repositories, 2 the login's password.
+        db_->FailOn(L"SelectRows", 3, 208, L"no table");
         DRM::DocRepo repo;
         Stored(repo);
         EXPECT_EQ(repo.Delete(), 208);
@@ -513,7 +563,7 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
         EXPECT_EQ(repo.ErrNumber(), 3000 + failing);
         EXPECT_EQ(repo.ErrDesc(), L"delete failed");
 
-        std::vector<std::wstring> expected;
+        std::vector<std::wstring> expected = {kSharedCheck};
         for (int i = 0; i < failing; ++i)
             expected.push_back(L"DeleteRows " + tables[i] + L" where 0:DocRepoId=5");
         if (failing > 1) expected.push_back(L"RollbackTrans");
@@ -528,9 +578,9 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
         EXPECT_EQ(repo.Delete(), 1205);
         EXPECT_THAT(
             RepoLines(*db_),
-            ElementsAre(HasSubstr(L"DeleteRows QV_DMBaseline"), HasSubstr(L"DeleteRows QV_DMDoc"),
-                        HasSubstr(L"DeleteRows QV_DMAuth"), HasSubstr(L"DeleteRows QV_DMRepo"),
-                        L"CommitTrans", L"RollbackTrans"));
+            ElementsAre(kSharedCheck, HasSubstr(L"DeleteRows QV_DMBaseline"),
+                        HasSubstr(L"DeleteRows QV_DMDoc"), HasSubstr(L"DeleteRows QV_DMAuth"),
+                        HasSubstr(L"DeleteRows QV_DMRepo"), L"CommitTrans", L"RollbackTrans"));
     }
 }
 

@@ -248,6 +248,27 @@ int CNFS_Cmd::removeDebris(const std::wstring& server, unsigned short port, cons
                [&] { removed = impl_->Backend(server, port)->debris(dir, true); });
 }
 
+int CNFS_Cmd::where(const std::wstring& server, unsigned short port, const std::wstring& path,
+                    std::wstring& location) {
+    location.clear();
+    return Run(L"where", path, [&] {
+        location = impl_->Backend(server, port)->where(path);
+        if (location.empty())
+            throw NfsError(NFS_E_INVALID, L"the server " + fsutil::Quoted(server) +
+                                              L" cannot tell where a path lands");
+    });
+}
+
+int CNFS_Cmd::rootOwner(const std::wstring& server, unsigned short port, std::wstring& owner) {
+    owner.clear();
+    return Run(L"rootOwner", server, [&] { owner = impl_->Backend(server, port)->owner(); });
+}
+
+int CNFS_Cmd::claimRoot(const std::wstring& server, unsigned short port,
+                        const std::wstring& owner) {
+    return Run(L"claimRoot", server, [&] { impl_->Backend(server, port)->setOwner(owner); });
+}
+
 void CNFS_Cmd::GetLastError(wchar_t** text) {
     if (text == nullptr) return;
     *text = nullptr;

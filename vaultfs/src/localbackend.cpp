@@ -17,6 +17,7 @@
 #include "tempdir.h"
 #include "treeplan.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
@@ -99,6 +100,19 @@ fs::path LocalFolder(const std::wstring& localDir) {
 void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& serverPath) {
     zub::StoreMode::Of(map.root()).MakeFolders(target.parent_path());
     map.Check(fs::canonical(target.parent_path()), serverPath);
+}
+
+// A path of nothing but separators and "." parts.
+bool NamesRoot(const std::wstring& path) {
+    std::size_t pos = 0;
+    while (pos <= path.size()) {
+        std::size_t end = path.find_first_of(L"\\/", pos);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring part = path.substr(pos, end - pos);
+        if (!part.empty() && part != L".") return false;
+        pos = end + 1;
+    }
+    return true;
 }
 
 }  // namespace
@@ -447,6 +461,35 @@ std::vector<NfsDebris> LocalBackend::debris(const std::wstring& dir, bool remove
         if (!fs::is_directory(start))
             throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
         return Debris::Collect(start, dir, remove);
+    });
+}
+
+std::wstring LocalBackend::where(const std::wstring& path) {
+    return Guard(path, [&] {
+        // The root need not exist: two spellings of a missing folder still
+        // name one place.
+        fs::path place = fs::weakly_canonical(root_);
+        if (!NamesRoot(path)) place = fs::weakly_canonical(place / RootMap::Relative(path));
+        std::string text = place.generic_string();
+        while (text.size() > 1 && text.back() == '/') text.pop_back();
+        return L"file:" + zub::Utf8ToWide(text);
+    });
+}
+
+std::wstring LocalBackend::owner() {
+    return Guard(L"", [&] {
+        const auto owner = RootOwner::Read(root_);
+        return owner ? owner->Text() : std::wstring();
+    });
+}
+
+void LocalBackend::setOwner(const std::wstring& owner) {
+    Guard(L"", [&] {
+        Authorize();
+        const RootMap map(root_);
+        const auto parsed = RootOwner::Parse(owner);
+        if (!parsed) throw NfsError(NFS_E_INVALID, L"no owner given for the root");
+        RootOwner::Write(map.root(), *parsed);
     });
 }
 

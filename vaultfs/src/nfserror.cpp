@@ -12,4 +12,8 @@ std::vector<NfsEntry> NfsBackend::listFolder(const std::wstring& dir) {
     throw NfsError(NFS_E_INVALID, L"this server cannot list the folder \"" + dir + L"\"");
 }
 
+void NfsBackend::setOwner(const std::wstring& /*owner*/) {
+    throw NfsError(NFS_E_INVALID, L"this server keeps no owner of its root");
+}
+
 }  // namespace NFS

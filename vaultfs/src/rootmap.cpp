@@ -3,6 +3,7 @@
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
 #include "zub/text.h"
 
@@ -44,6 +45,9 @@ fs::path RootMap::Relative(const std::wstring& serverPath) {
         if (first && zub::WideToUtf8(part) == RootPassword::kFileName)
             throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
                                               L" names the server's login file");
+        if (first && zub::WideToUtf8(part) == RootOwner::kFileName)
+            throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
+                                              L" names the server's owner file");
         first = false;
         relative /= zub::WideToUtf8(part);
     }

@@ -37,8 +37,10 @@ std::shared_ptr<const ZUBDB::StoreDefinition> Make() {
     ZUBDB::DatabaseDefinition& system = store->fixed[ProductStore::kSystemDb];
     system.sqliteSchema = kSystemSchemaSql;
     system.seed = [](ZUBDB::SqliteSession& db) {
-        db.Execute("INSERT INTO QV_SysInfo (sysPwd) VALUES (?)", {zub::Utf8ToWide(RandomText(32))});
+        db.Execute("INSERT INTO QV_SysInfo (sysPwd, StoreId) VALUES (?, ?)",
+                   {zub::Utf8ToWide(RandomText(32)), zub::Utf8ToWide(RandomText(32))});
     };
+    system.upgrade = &UpgradeSystemDb;
     return store;
 }
 

@@ -47,4 +47,14 @@ void UpgradeProductDb(ZUBDB::SqliteSession& session) {
     }
 }
 
+void UpgradeSystemDb(ZUBDB::SqliteSession& session) {
+    if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_SysInfo'") ||
+        HasRow(session, "SELECT 1 FROM pragma_table_info('QV_SysInfo') WHERE name='StoreId'"))
+        return;
+    // Another process may add it first.
+    try {
+        session.Execute("ALTER TABLE QV_SysInfo ADD COLUMN StoreId TEXT NOT NULL DEFAULT ''", {});
+    } catch (const ZUBDB::SqliteError&) {}
+}
+
 }  // namespace vaultschema

@@ -11,4 +11,8 @@ namespace vaultschema {
 // working with the check the code does.
 void UpgradeProductDb(ZUBDB::SqliteSession& session);
 
+// Adds the StoreId column to QV_SysInfo of a system database made before it
+// existed; the value stays empty until the store is given an identity.
+void UpgradeSystemDb(ZUBDB::SqliteSession& session);
+
 }  // namespace vaultschema

@@ -63,16 +63,20 @@ TEST(ProductStore, CreatesBothDatabasesWithTheirStartingRows) {
 
     auto system = Open(dir / "QVSystem.sqlite3");
     ASSERT_TRUE(system);
-    auto info = Query(*system, L"select sysPwd from QV_SysInfo");
+    auto info = Query(*system, L"select sysPwd, StoreId from QV_SysInfo");
     ASSERT_EQ(info->GetRecordCount(), 1);
     std::wstring pwd = info->GetString(L"sysPwd");
     EXPECT_EQ(pwd.size(), 32u);
+    const std::wstring id = info->GetString(L"StoreId");
+    EXPECT_EQ(id.size(), 32u);
 
-    // Every store gets its own password.
+    // Every store gets its own password and identity.
     std::wstring error2;
     ASSERT_EQ(ProductStore::Create((tmp.path() / "other").string(), "QVData", error2), 0);
     auto system2 = Open(tmp.path() / "other" / "QVSystem.sqlite3");
-    EXPECT_NE(Query(*system2, L"select sysPwd from QV_SysInfo")->GetStringAt(0), pwd);
+    auto info2 = Query(*system2, L"select sysPwd, StoreId from QV_SysInfo");
+    EXPECT_NE(info2->GetStringAt(0), pwd);
+    EXPECT_NE(info2->GetStringAt(1), id);
 }
 
 TEST(ProductStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
@@ -148,6 +152,25 @@ TEST(ProductStore, AStoreOfAnEarlierVersionGetsTheNewColumnAndIndexes) {
                     L"('QV_DMDoc_File','QV_DMRepo_Name','QV_DMBaseline_Name',"
                     L"'QV_Role_RoleName')");
     EXPECT_EQ(rs->GetIntAt(0), 4);
+}
+
+TEST(ProductStore, AnEarlierSystemDatabaseGetsAnEmptyStoreId) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
+    const fs::path file = tmp.path() / "QVSystem.sqlite3";
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        Query(*db, L"alter table QV_SysInfo drop column StoreId");
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = Open(file);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(ColumnsOf(*db, L"QV_SysInfo").back(), L"StoreId");
+    auto rs = Query(*db, L"select sysPwd, StoreId from QV_SysInfo");
+    EXPECT_EQ(rs->GetStringAt(0).size(), 32u);
+    EXPECT_EQ(rs->GetStringAt(1), L"");
 }
 
 TEST(ProductStore, TheSystemDatabaseNameIsNotAProductDatabaseName) {

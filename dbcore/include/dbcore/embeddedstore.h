@@ -41,4 +41,9 @@ std::wstring EmbeddedFileServer();
 // another scheme, another database server) is returned as it is.
 std::wstring ResolveFileServer(const std::wstring& dbServer, const std::wstring& fileServer);
 
+// Where the store reached through "sqlite:DIR" lives: "sqlite:" and the real
+// path of DIR, the same text for every spelling of the folder; empty for a
+// database server that is not an embedded store.
+std::wstring EmbeddedStorePlace(const std::wstring& dbServer);
+
 }  // namespace ZUBDB

@@ -75,6 +75,8 @@ private:
     // Whether the row with this id still names this object's file server,
     // port and directory; a status, the answer in `names`.
     int RowNamesThisTree(bool& names);
+    // Err::kTreeShared (recorded) when another row's tree is, holds or lies in this one's.
+    int RefuseSharedTree();
     std::wstring GetUserNameW(int userId);
     int GrantCreatorRights();
     // Fetches R\\trunk into a fresh folder beside localDir and moves it into

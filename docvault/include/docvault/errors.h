@@ -56,4 +56,16 @@ inline constexpr const wchar_t* kNameTakenText = L"名称 %ls 已被使用";
 inline constexpr int kNotAllowed = 49616;
 inline constexpr const wchar_t* kNotAllowedText = L"用户无权解除文档的检出";
 
+// A file-server root claimed by another store, or by this store at another
+// place (a copy reaching the original's root by its absolute name); nothing
+// is read or written there (%ls: where the root is, the owner's place).
+inline constexpr int kForeignRoot = 49617;
+inline constexpr const wchar_t* kForeignRootText =
+    L"文件服务器根目录 %ls 属于另一个库 (%ls)，本库不在其中读写；用 vault repo repoint "
+    L"把文档库指回本库自己的根目录，有意移动库之后用 vault repo repoint --adopt 认领该根目录";
+// Delete refused: the repository's tree is, holds or lies in another
+// repository's (%ls: the tree, the other repository's name).
+inline constexpr int kTreeShared = 49618;
+inline constexpr const wchar_t* kTreeSharedText = L"目录 %ls 也是文档库 %ls 的文件夹，不能删除";
+
 }  // namespace DRM::Err

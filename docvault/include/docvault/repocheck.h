@@ -34,6 +34,9 @@ struct RepoFinding {
         BaselineFolderWithoutRow,
         // A checked-out document whose holder is not a user.
         HolderMissing,
+        // The repository's file-server root belongs to another store (a copy
+        // naming the original's root): nothing there is examined or repaired.
+        ForeignRoot,
         // The check could not be made (the server cannot list, a query failed).
         NotChecked,
     };

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "internal/repolocation.h"
+#include "internal/rootownership.h"
 #include "vaultfs/cnfs_cmd.h"
 
 class BO;
@@ -30,16 +32,21 @@ public:
     std::wstring Path(const std::wstring& rel) const { return loc_.dir + rel; }
 
     // One call: (cmd, server, port) -> 0 or failure. The failure is recorded
-    // and its number returned.
+    // and its number returned. On a root that belongs to another store no
+    // call is made: every one fails with that refusal.
     template <class Call>
     int Run(Call&& call) {
+        if (refusal_) return Record();
         return call(Cmd(), loc_.server, loc_.port) == 0 ? 0 : Record();
     }
     // The same without recording: the component's error number, or 0.
     template <class Call>
     long Try(Call&& call) {
+        if (refusal_) return refusal_->number;
         return call(Cmd(), loc_.server, loc_.port) == 0 ? 0 : Cmd().GetErrorNumber();
     }
+    // Why this root may not be used, when it belongs to another store.
+    const std::optional<RootOwnership::Refusal>& refusal() const { return refusal_; }
 
     int Upload(const std::wstring& localFile, const std::wstring& remote);
     int Rename(const std::wstring& from, const std::wstring& to);
@@ -58,6 +65,7 @@ public:
 private:
     BO& bo_;
     RepoLocation loc_;
+    std::optional<RootOwnership::Refusal> refusal_;
 };
 
 // A fresh name for staged work: 16 hex digits.

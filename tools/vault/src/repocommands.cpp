@@ -13,6 +13,8 @@
 #include "scratchdir.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "vaultfs/cnfs_cmd.h"
+#include "vaultfs/rootowner.h"
 #include "zub/text.h"
 
 using zub::Utf8ToWide;
@@ -64,7 +66,7 @@ Json RepoCommands::ToJson(const DRM::DocRepo& repo) {
 void RepoCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand("repo",
                                          "Document repositories: create, list, show, "
-                                         "rename, set-strategy, backup, delete");
+                                         "rename, set-strategy, backup, delete, repoint");
     group->require_subcommand(1);
 
     CLI::App* c = group->add_subcommand("create", "Create a repository owned by the acting user");
@@ -114,6 +116,20 @@ void RepoCommands::Register(CLI::App& app) {
     d->add_option("REPO", repo_, "Repository id or name")->required();
     d->add_flag("--force", force_, "Delete even when documents are checked out");
     d->callback([this] { Delete(); });
+
+    CLI::App* rp = group->add_subcommand(
+        "repoint",
+        "Point a repository at another file server (default: this store's own root), e.g. in a "
+        "copied store whose rows still name the original's root by its absolute path; the "
+        "administrator only");
+    rp->add_option("REPO", repo_, "Repository id or name")->required();
+    rp->add_option("SERVER", server_,
+                   "File server holding the repository's folder (default: this store's own "
+                   "root, file:files)");
+    rp->add_flag("--adopt", adopt_,
+                 "Claim the server's root for this store even though it names another store "
+                 "(only after deliberately moving the store)");
+    rp->callback([this] { Repoint(); });
 }
 
 void RepoCommands::CheckNewName(const std::wstring& name) {
@@ -306,4 +322,62 @@ void RepoCommands::Delete() {
     }
     VaultError::Check(repo->Delete(), *repo);
     s_.out().Say("Deleted repository " + WideToUtf8(repo->name()));
+}
+
+void RepoCommands::Repoint() {
+    s_.RequireAdmin("re-point a repository");
+    const Store& store = s_.store();
+    auto repo = s_.Repo(repo_);
+    const std::wstring server = server_.empty() ? store.FileServer() : Utf8ToWide(server_);
+    const std::wstring resolved = store.ResolvedFileServer(server);
+    const auto port = static_cast<unsigned short>(repo->nfsPort());
+    NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+    auto fail = [&](const std::wstring& what) {
+        wchar_t* text = nullptr;
+        cmd->GetLastError(&text);
+        const std::wstring why = text ? text : L"";
+        NFS::CNFS_Cmd::FreeText(text);
+        throw VaultError(cmd->GetErrorNumber(), what + why);
+    };
+
+    // The root must be this store's: its own (moved or copied along with
+    // it), one nobody claimed, or one taken over on purpose.
+    std::wstring text;
+    if (cmd->rootOwner(resolved, port, text) != 0) fail(L"");
+    const auto owner = NFS::RootOwner::Parse(text);
+    const NFS::RootOwner mine{store.EnsureStoreId(), store.Place()};
+    std::wstring root;
+    if (cmd->where(resolved, port, L"", root) != 0) fail(L"");
+    const std::wstring folder = L"file:" + store.Place().substr(7) + L"/";
+    const bool inside = root.compare(0, folder.size(), folder) == 0;
+    const bool ours =
+        owner && owner->storeId == mine.storeId && (owner->place == mine.place || inside);
+    if (owner && !ours && !adopt_)
+        throw VaultError(DRM::Err::kForeignRoot,
+                         L"the file-server root " + root + L" belongs to another store (" +
+                             owner->place +
+                             L"); name this store's own root, or add --adopt if this store was "
+                             L"moved there on purpose");
+
+    // Only a folder that is there: a repository pointed at an empty place
+    // would look as if its files were lost.
+    cmd->logIn(resolved, port, L"", Utf8ToWide(Store::kAdmin), store.SystemPassword());
+    const std::wstring dir = repo->nfsRootDir();
+    // Renamed onto itself, a folder that is there is refused as moved into
+    // itself; only a missing one is "not found".
+    if (cmd->renameFolder(resolved, port, dir, dir) != 0 &&
+        cmd->GetErrorNumber() != NFS::NFS_E_EXISTS && cmd->GetErrorNumber() != NFS::NFS_E_INVALID)
+        fail(L"the repository's folder " + dir + L" is not usable on " + server + L": ");
+    if (!owner || !ours || owner->place != mine.place) store.ClaimRoot(resolved, port);
+
+    auto db = store.OpenProductDb();
+    ZUBDB::QVParams values(false);
+    values.AddParam(0, L"Server", server, false, false, L"=");
+    ZUBDB::QVParams cond(false);
+    cond.AddParam(0, L"DocRepoId", repo->id(), false, L"=");
+    cond.AddParam(1, L"Server", repo->nfsServer(), false, false, L"=");
+    if (db->UpdateRows(L"QV_DMRepo", values, cond, L"", L"") != 0 || db->CommitTrans() != 0)
+        throw VaultError(db->errNumber(), db->errDescription());
+    s_.out().Say("Repository " + WideToUtf8(repo->name()) + " now uses the file server " +
+                 WideToUtf8(server) + " (" + WideToUtf8(root) + ")");
 }

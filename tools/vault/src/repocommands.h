@@ -1,4 +1,4 @@
-// vault repo create|list|show|rename|set-strategy|backup|delete
+// vault repo create|list|show|rename|set-strategy|backup|delete|repoint
 #pragma once
 
 #include <string>
@@ -24,6 +24,7 @@ private:
     void SetStrategy();
     void Backup();
     void Delete();
+    void Repoint();
 
     // Repository names are also how people refer to them: no digits-only
     // names (those are ids), no separators, unique.
@@ -37,4 +38,6 @@ private:
     std::string forUser_;
     int strategy_ = 1;
     bool force_ = false;
+    std::string server_;
+    bool adopt_ = false;
 };

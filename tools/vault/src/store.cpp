@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
@@ -17,6 +18,8 @@
 #include "docvault/bo.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "vaultfs/cnfs_cmd.h"
+#include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
 #include "vaultschema/productstore.h"
 #include "zub/storemode.h"
@@ -78,6 +81,60 @@ void Store::Init(const std::string& group) const {
                                                     zub::Utf8ToWide(e.code().message()));
     }
     WriteFilesPassword();
+    ClaimRoot(ResolvedFileServer(FileServer()), 0);
+}
+
+std::wstring Store::StoreId() const {
+    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (!db ||
+        db->SelectRows(rs, L"QV_SysInfo", L"StoreId", ZUBDB::QVParams(false), L"", L"", L"", 0,
+                       0) != 0 ||
+        !rs || rs->IsEOF())
+        throw VaultError(VaultErr::kInitFailed, L"cannot read the identity of the store in " +
+                                                    zub::Utf8ToWide(dir_.string()));
+    return rs->GetStringAt(0);
+}
+
+std::wstring Store::EnsureStoreId() const {
+    if (std::wstring id = StoreId(); !id.empty()) return id;
+    static const wchar_t alphabet[] =
+        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device device;
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 2);
+    std::wstring id;
+    for (int i = 0; i < 32; ++i) id += alphabet[pick(device)];
+    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
+    ZUBDB::QVParams params(false);
+    params.AddParam(0, L"StoreId", id, false, false, L"=");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    // Only an empty identity is filled: two repairs at once agree on one.
+    if (!db ||
+        db->ExecuteSql(rs, L"update QV_SysInfo set StoreId = ? where StoreId = ''", params, L"", 0,
+                       0) != 0 ||
+        db->CommitTrans() != 0)
+        throw VaultError(VaultErr::kInitFailed,
+                         L"cannot give the store in " + zub::Utf8ToWide(dir_.string()) +
+                             L" its identity" + (db ? L": " + db->errDescription() : L""));
+    return StoreId();
+}
+
+std::wstring Store::Place() const { return ZUBDB::EmbeddedStorePlace(Locator()); }
+
+void Store::ClaimRoot(const std::wstring& server, int port) const {
+    NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+    const auto nfsPort = static_cast<unsigned short>(port);
+    cmd->logIn(server, nfsPort, L"", zub::Utf8ToWide(kAdmin), SystemPassword());
+    const NFS::RootOwner owner{EnsureStoreId(), Place()};
+    if (cmd->claimRoot(server, nfsPort, owner.Text()) != 0) {
+        wchar_t* text = nullptr;
+        cmd->GetLastError(&text);
+        const std::wstring why = text ? text : L"";
+        NFS::CNFS_Cmd::FreeText(text);
+        throw VaultError(cmd->GetErrorNumber(), why);
+    }
 }
 
 void Store::PrepareFolder(const std::string& group) const {

@@ -45,6 +45,17 @@ public:
     // The password the library logs in to the file server with (QVSystem).
     std::wstring SystemPassword() const;
 
+    // The store's identity (QVSystem), "" for a store made by an older vault.
+    std::wstring StoreId() const;
+    // Gives an older store its identity; returns the identity in force (a
+    // concurrent call may have written it first).
+    std::wstring EnsureStoreId() const;
+    // "sqlite:" and the real folder: where the store is.
+    std::wstring Place() const;
+    // Names this store as the owner of the file-server root of `server`
+    // (resolved), logging in first. Throws what the file server says.
+    void ClaimRoot(const std::wstring& server, int port) const;
+
     // "sqlite:DIR": what business objects connect to.
     std::wstring Locator() const;
     // "file:files": the file server new repositories live on, named relative

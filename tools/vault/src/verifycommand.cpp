@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 #include "docvault/docrepos.h"
 #include "docvault/repocheck.h"
@@ -12,6 +13,7 @@
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "vaultfs/rootowner.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
 
@@ -222,12 +224,84 @@ void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings
                 out.kind = "holder-missing";
                 out.fix = "vault doc unlock " + doc;
                 break;
+            case Kind::ForeignRoot:
+                out.kind = "foreign-root";
+                out.fix = "vault repo repoint " + repo +
+                          " (to this store's own root), or vault repo repoint " + repo +
+                          " SERVER --adopt after moving the store on purpose";
+                break;
             case Kind::NotChecked:
                 out.kind = "unchecked";
                 out.fix = "check that the file server is reachable and run verify again";
                 break;
         }
         findings.push_back(std::move(out));
+    }
+}
+
+void VerifyCommand::CheckIdentity(std::vector<Finding>& findings) {
+    const Store& store = s_.store();
+    if (store.StoreId().empty()) {
+        Finding f{"identity",
+                  L"the store has no identity (made by an older vault): a copy of it cannot tell "
+                  L"its own file-server root from the original's",
+                  RepairCommand("")};
+        if (repair_) {
+            store.EnsureStoreId();
+            f.repaired = true;
+        }
+        findings.push_back(std::move(f));
+    }
+    const std::wstring id = store.StoreId();
+    const std::wstring folder = L"file:" + store.Place().substr(7) + L"/";
+    std::set<std::wstring> seen;
+    DRM::DocRepos all;
+    store.Connect(all);
+    VaultError::Check(all.GetAll(), all);
+    std::vector<std::pair<std::wstring, int>> servers = {{store.FileServer(), 0}};
+    for (int i = 0; i < all.Count(); ++i)
+        servers.emplace_back(all.Repo(i)->nfsServer(), all.Repo(i)->nfsPort());
+    NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+    for (const auto& [server, port] : servers) {
+        const std::wstring resolved = store.ResolvedFileServer(server);
+        const auto nfsPort = static_cast<unsigned short>(port);
+        std::wstring root;
+        std::wstring text;
+        if (cmd->where(resolved, nfsPort, L"", root) != 0 || !seen.insert(root).second ||
+            cmd->rootOwner(resolved, nfsPort, text) != 0)
+            continue;
+        const bool inside = root.compare(0, folder.size(), folder) == 0;
+        const auto owner = NFS::RootOwner::Parse(text);
+        // A root claimed by another store is reported with the repository
+        // that names it (the library refuses it).
+        if (owner && owner->storeId != id) continue;
+        if (owner && owner->place == store.Place()) continue;
+        if (!inside && !owner) {
+            findings.push_back(
+                {"unclaimed-root",
+                 L"the file-server root " + root +
+                     L" lies outside the store and names no store: a copy of this store "
+                     L"would write into it too",
+                 "if it is this store's, claim it with `vault repo repoint REPO " +
+                     WideToUtf8(server) +
+                     " --adopt`; if it is the original's of a copied "
+                     "store, `vault repo repoint REPO`"});
+            continue;
+        }
+        if (!inside) continue;
+        // Moved or copied along with the store: its own already, and only
+        // brought up to date when repairing anyway.
+        if (owner && !repair_) continue;
+        Finding f{"root-owner",
+                  owner ? L"the file-server root " + root + L" still names the store at " +
+                              owner->place + L" (the store was moved or copied)"
+                        : L"the file-server root " + root + L" names no store",
+                  RepairCommand("")};
+        if (repair_ && !id.empty()) {
+            store.ClaimRoot(resolved, port);
+            f.repaired = true;
+        }
+        findings.push_back(std::move(f));
     }
 }
 
@@ -240,6 +314,7 @@ void VerifyCommand::Run() {
     CheckPassword(findings);
     CheckModes(findings);
     CheckUserNames(findings);
+    CheckIdentity(findings);
     if (repo_.empty()) {
         CheckDebris(store.ResolvedFileServer(store.FileServer()), 0, L"", findings);
         CheckRepositories(0, findings);

@@ -32,6 +32,8 @@ private:
     void CheckModes(std::vector<Finding>& findings);
     // User names that differ only in case (stores made before they were unique).
     void CheckUserNames(std::vector<Finding>& findings);
+    // The store's identity and the owners its file-server roots name.
+    void CheckIdentity(std::vector<Finding>& findings);
     void CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
                      std::vector<Finding>& findings);
     // What the library finds in the repository (0: every one).

@@ -1,9 +1,9 @@
 // Every command with Chinese, accented and emoji file names, under each locale
 // people run it in, and with no locale set at all.
+#include <locale.h>
 #include <cctype>
 #include <clocale>
 #include <cstdlib>
-#include <locale.h>
 
 #include "vaultrunner.h"
 #include "zubtest/tempdir.h"
@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct LocaleRow {
-    const char* lang;  // nullptr: no locale variable at all
+    const char* lang;    // nullptr: no locale variable at all
     const char* source;  // localedef's input, to make the locale when missing
 };
 
@@ -55,8 +55,8 @@ std::optional<std::map<std::string, std::string>> EnvFor(const LocaleRow& row) {
     if (row.source == nullptr) return std::nullopt;
     const fs::path made = MadeLocales() / row.lang;
     if (!fs::exists(made)) {
-        const std::string command = std::string("localedef -i ") + row.source +
-                                    " -f UTF-8 '" + made.string() + "' >/dev/null 2>&1";
+        const std::string command = std::string("localedef -i ") + row.source + " -f UTF-8 '" +
+                                    made.string() + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) return std::nullopt;
     }
     env["LOCPATH"] = MadeLocales().string();

@@ -61,6 +61,17 @@ public:
     int removeDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
                      std::vector<NfsDebris>& removed);
 
+    // Where a server path ("" for the root) lands, as the backend names it:
+    // two spellings of one place give one text, and a place inside another
+    // is that text, '/' and more (see NfsBackend::where). Fails with
+    // NFS_E_INVALID when the backend cannot tell.
+    int where(const std::wstring& server, unsigned short port, const std::wstring& path,
+              std::wstring& location);
+    // The owner text of the server's root (vaultfs/rootowner.h), empty when
+    // it has none; claimRoot replaces it (a login is needed).
+    int rootOwner(const std::wstring& server, unsigned short port, std::wstring& owner);
+    int claimRoot(const std::wstring& server, unsigned short port, const std::wstring& owner);
+
     // *text receives a copy the caller frees with FreeText (null when no failure).
     void GetLastError(wchar_t** text);
     static void FreeText(wchar_t* text);

@@ -29,6 +29,8 @@
 //   server keeps the data.
 // - debris lists and removes the temporaries of transfers whose process
 //   died (see the flock rule of AtomicFile).
+// - Owner: the root may name the store that owns it (vaultfs/rootowner.h);
+//   anyone may read it, only a logged-in user may replace it.
 // - Transfers and copies report bytes done against the size of the file, or
 //   of the whole tree as planned before copying. A progress callback that
 //   throws aborts the transfer like any failure.
@@ -80,6 +82,10 @@ public:
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
     std::vector<NfsEntry> listFolder(const std::wstring& dir) override;
     std::vector<NfsDebris> debris(const std::wstring& dir, bool remove) override;
+    // "file:" and the real path, links resolved as far as they exist.
+    std::wstring where(const std::wstring& path) override;
+    std::wstring owner() override;
+    void setOwner(const std::wstring& owner) override;
 
 private:
     enum class Login { None, Accepted, Refused };

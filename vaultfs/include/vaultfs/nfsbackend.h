@@ -76,6 +76,17 @@ public:
     }
     virtual void renameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
     virtual void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) = 0;
+
+    // Where a server path ("" for the root) lands, named so that every
+    // spelling of one place gives one text, and a place inside another is
+    // that text followed by '/' and more: "scheme:" and a '/'-separated path.
+    // Empty when the backend cannot tell.
+    virtual std::wstring where(const std::wstring& /*path*/) { return {}; }
+    // The owner text of the root (see vaultfs/rootowner.h); empty when it
+    // has none or the backend keeps none.
+    virtual std::wstring owner() { return {}; }
+    // Replaces the root's owner. A backend that keeps none refuses.
+    virtual void setOwner(const std::wstring& owner);
 };
 
 }  // namespace NFS
