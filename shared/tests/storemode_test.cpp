@@ -33,7 +33,7 @@ TEST(StoreMode, TheFolderSaysPrivateOrGroup) {
         mode_t file;
         mode_t made;
     } rows[] = {
-        {0700, 0600, 0700}, {0755, 0600, 0700}, {0750, 0600, 0700},
+        {0700, 0600, 0700},  {0755, 0600, 0700},   {0750, 0600, 0700},
         {0770, 0660, 02770}, {02770, 0660, 02770}, {0777, 0660, 02770},
     };
     for (const auto& r : rows) {
@@ -52,11 +52,10 @@ TEST(StoreMode, ExcessNamesWhatThePolicyDoesNotGrant) {
         bool folder;
         mode_t excess;
     } rows[] = {
-        {&priv, 0600, false, 0},       {&priv, 0644, false, 0044},
-        {&priv, 0700, true, 0},        {&priv, 0755, true, 0055},
-        {&group, 0660, false, 0},      {&group, 0664, false, 0004},
-        {&group, 02770, true, 0},      {&group, 0775, true, 0005},
-        {&group, S_IFREG | 0600, false, 0}, {&priv, 02700, true, 0},
+        {&priv, 0600, false, 0},   {&priv, 0644, false, 0044}, {&priv, 0700, true, 0},
+        {&priv, 0755, true, 0055}, {&group, 0660, false, 0},   {&group, 0664, false, 0004},
+        {&group, 02770, true, 0},  {&group, 0775, true, 0005}, {&group, S_IFREG | 0600, false, 0},
+        {&priv, 02700, true, 0},
     };
     for (const auto& r : rows)
         EXPECT_EQ(r.policy->Excess(r.mode, r.folder), r.excess) << std::oct << r.mode;

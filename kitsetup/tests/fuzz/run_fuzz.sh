@@ -13,7 +13,7 @@ fi
 mkdir -p "$out/corpus"
 bin=$out/fuzz_loader
 sources=("$src/tests/fuzz/fuzz_loader.cpp" "$src/src/script_loader.cpp" "$src/src/xml_doc.cpp"
-         "$src/src/lists.cpp" "$top/shared/src/text.cpp")
+         "$src/src/lists.cpp" "$src/src/string_table.cpp" "$top/shared/src/text.cpp")
 stale=0
 [ -x "$bin" ] || stale=1
 for s in "${sources[@]}"; do [ "$s" -nt "$bin" ] && stale=1; done
