@@ -29,6 +29,11 @@ NFS::CNFS_Cmd& RepoFiles::Cmd() const { return *NFS::CNFS_Cmd::Instance(); }
 
 int RepoFiles::Record() { return BOAccess::RecordNfsError(bo_); }
 
+int RepoFiles::Refuse(int number, const std::wstring& text) {
+    BOAccess::RaiseUnknownError(bo_, number, text);
+    return number;
+}
+
 int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote) {
     return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
         std::uint64_t count = 0;

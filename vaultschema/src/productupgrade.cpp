@@ -9,11 +9,19 @@ bool HasRow(ZUBDB::SqliteSession& session, const std::string& sql) {
     return !session.Query(sql, {}).IsEOF();
 }
 
-}  // namespace
-
-void UpgradeProductDb(ZUBDB::SqliteSession& session) {
-    if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'"))
+// Every change of a document row is conditional on the stamp it read.
+void AddChangeStamp(ZUBDB::SqliteSession& session) {
+    if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='ChangeStamp'"))
         return;
+    try {
+        session.Execute("ALTER TABLE QV_DMDoc ADD COLUMN ChangeStamp INTEGER NOT NULL DEFAULT 0",
+                        {});
+    } catch (const ZUBDB::SqliteError&) {
+        // Another process added it first, or the store cannot be written now.
+    }
+}
+
+void AddPendingAndUniqueNames(ZUBDB::SqliteSession& session) {
     if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='PendingFile'") &&
         HasRow(session, "SELECT 1 FROM sqlite_master WHERE name='QV_DMDoc_File'"))
         return;
@@ -32,6 +40,15 @@ void UpgradeProductDb(ZUBDB::SqliteSession& session) {
             session.Execute(step, {});
         } catch (const ZUBDB::SqliteError&) {}
     }
+}
+
+}  // namespace
+
+void UpgradeProductDb(ZUBDB::SqliteSession& session) {
+    if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'"))
+        return;
+    AddPendingAndUniqueNames(session);
+    AddChangeStamp(session);
 }
 
 }  // namespace vaultschema

@@ -64,6 +64,11 @@ void RecordingNfsBackend::copyFolder(const std::wstring& source, const std::wstr
     nfs_.files.insert(copied.begin(), copied.end());
 }
 
+std::unique_ptr<NFS::NfsHold> RecordingNfsBackend::hold(const std::wstring& path) {
+    nfs_.Record(server_, L"hold " + path);
+    return std::make_unique<NFS::NfsHold>();
+}
+
 void RecordingNfsBackend::renameFile(const std::wstring& oldPath, const std::wstring& newPath) {
     nfs_.Record(server_, L"renameFile " + oldPath + L" " + newPath);
     if (oldPath == newPath) {

@@ -27,6 +27,7 @@
 //   root without one serves everyone.
 // - Downloads land in the local folder by rename but are not synced: the
 //   server keeps the data.
+// - hold takes an flock on the entry: a process that dies lets go at once.
 // - debris lists and removes the temporaries of transfers whose process
 //   died (see the flock rule of AtomicFile).
 // - Transfers and copies report bytes done against the size of the file, or
@@ -76,10 +77,12 @@ public:
               const Progress& progress) override;
     void copyFolder(const std::wstring& source, const std::wstring& target,
                     const Progress& progress) override;
+    std::unique_ptr<NfsHold> hold(const std::wstring& path) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
     std::vector<NfsEntry> listFolder(const std::wstring& dir) override;
     std::vector<NfsDebris> debris(const std::wstring& dir, bool remove) override;
+    std::vector<NfsDebris> debris(const std::wstring& dir, bool remove, const Keep& keep) override;
 
 private:
     enum class Login { None, Accepted, Refused };
