@@ -753,13 +753,14 @@ int Doc::ReName(std::wstring newName) {
         }
 
         // The row takes the new name first, marked until the file follows.
-        const std::wstring mark = Mark{kRename, CurrentRel(), L""}.Text();
+        // The nonce tells this rename's mark from any other's.
+        const std::wstring mark =
+            Mark{kRename, CurrentRel(), std::wstring(kStagingPrefix) + StagingNonce()}.Text();
         ZUBDB::QVParams values(false);
         AddText(values, L"Name", name);
         AddText(values, L"Ext", ext);
         AddText(values, L"PendingFile", mark);
-        const long long mine = NewStamp();
-        AddInt(values, L"ChangeStamp", mine);
+        AddInt(values, L"ChangeStamp", NewStamp());
         ZUBDB::QVParams only(false);
         AddInt(only, L"DocId", id_);
         AddText(only, L"PendingFile", L"");
@@ -775,17 +776,17 @@ int Doc::ReName(std::wstring newName) {
                                   zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
                 return Err::kDocExists;
             }
-            long long now = 0;
+            std::wstring now;
             {
                 ZUBDB::QVParams cond(false);
                 AddInt(cond, L"DocId", id_);
                 std::unique_ptr<ZUBDB::CDBRecordset> rs;
-                if (Accessor()->SelectRows(rs, kDocTable, L"ChangeStamp", cond, kNone, kNone, kNone,
+                if (Accessor()->SelectRows(rs, kDocTable, L"PendingFile", cond, kNone, kNone, kNone,
                                            0, 0) != 0)
                     return RollBackAndRecord();
-                now = HasRow(rs) ? rs->GetInt64At(0) : 0;
+                if (HasRow(rs)) now = rs->GetStringAt(0);
             }
-            if (now != mine) {
+            if (now != mark) {
                 Accessor()->RollbackTrans();
                 return RefuseChanged();
             }
