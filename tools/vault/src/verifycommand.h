@@ -24,10 +24,10 @@ public:
         bool repaired = false;
         // What it concerns, where there is one: repository, document id,
         // version, server path.
-        std::string repository;
+        std::string repository{};
         int document = 0;
-        std::wstring version;
-        std::wstring path;
+        std::wstring version{};
+        std::wstring path{};
     };
 
 private:
