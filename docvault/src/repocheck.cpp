@@ -462,17 +462,18 @@ int RepoCheck::ExamineServer(const std::wstring& server, long port, bool repair,
             return false;
         };
         std::vector<NFS::NfsDebris> found;
-        if (int rc = files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& at,
-                                   unsigned short atPort) {
-                return repair ? cmd.removeDebris(at, atPort, L"", found, keep)
-                              : cmd.listDebris(at, atPort, L"", found, keep);
-            }))
+        if (int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& at, unsigned short atPort) {
+                    return repair ? cmd.removeDebris(at, atPort, L"", found, keep)
+                                  : cmd.listDebris(at, atPort, L"", found, keep);
+                }))
             return rc;
         for (const NFS::NfsDebris& d : found) {
             RepoFinding f;
             f.kind = RepoFinding::Kind::TransferDebris;
             f.path = L"\\" + CanonicalServerPath(d.path);
-            f.text = L"中断的传输留下的临时文件 (" + std::to_wstring(d.bytes) + L" 字节): " + f.path;
+            f.text =
+                L"中断的传输留下的临时文件 (" + std::to_wstring(d.bytes) + L" 字节): " + f.path;
             f.repaired = repair;
             findings.push_back(std::move(f));
         }

@@ -24,10 +24,10 @@ std::wstring StageFolder::FolderOf(const std::wstring& rel) {
 int StageFolder::Create(RepoFiles& files) {
     for (int attempt = 0;; ++attempt) {
         const std::wstring rel = Root() + L"\\" + kStagingPrefix + StagingNonce();
-        if (int rc = files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server,
-                                   unsigned short port) {
-                return cmd.mk(server, port, files.Path(rel), false);
-            }))
+        if (int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                    return cmd.mk(server, port, files.Path(rel), false);
+                }))
             return rc;
         Taken taken = Taken::Gone;
         if (int rc = Take(files, rel, taken)) return rc;

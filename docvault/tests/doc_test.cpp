@@ -58,12 +58,11 @@ public:
     // The row as read back after a conditional update (or before a check-in).
     void QueueHolder(long state, long holder, const wchar_t* name,
                      const wchar_t* version = L"1.4") {
-        db->OnSelect(L"QV_DMDoc",
-                     MakeRs({L"CurrentState", L"CurrentOperatorId", L"CurrentVersion", L"Name",
-                             L"Ext", L"phyUrl", L"ChangeStamp", L"CurrentOperatorName",
-                             L"PendingFile"},
-                            {{I(state), I(holder), T(version), T(L"a"), T(L"prt"), T(L"\\sub"),
-                              I(5), T(name), T(L"")}}));
+        db->OnSelect(L"QV_DMDoc", MakeRs({L"CurrentState", L"CurrentOperatorId", L"CurrentVersion",
+                                          L"Name", L"Ext", L"phyUrl", L"ChangeStamp",
+                                          L"CurrentOperatorName", L"PendingFile"},
+                                         {{I(state), I(holder), T(version), T(L"a"), T(L"prt"),
+                                           T(L"\\sub"), I(5), T(name), T(L"")}}));
     }
     // The row's name and change stamp as an operation reads them first.
     void QueueStamp() {
@@ -618,8 +617,9 @@ TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRowUnmarked) {
     EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
     const auto lines = DbLines();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2],
-              L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='" + mark + L"'");
+    EXPECT_EQ(
+        lines[lines.size() - 2],
+        L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='" + mark + L"'");
 }
 
 TEST_F(DocContract, AMissingRepositoryRowStopsBeforeTheFileServer) {

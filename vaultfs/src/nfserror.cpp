@@ -12,8 +12,7 @@ std::vector<NfsEntry> NfsBackend::listFolder(const std::wstring& dir) {
     throw NfsError(NFS_E_INVALID, L"this server cannot list the folder \"" + dir + L"\"");
 }
 
-std::vector<NfsDebris> NfsBackend::debris(const std::wstring& dir, bool remove,
-                                          const Keep& keep) {
+std::vector<NfsDebris> NfsBackend::debris(const std::wstring& dir, bool remove, const Keep& keep) {
     std::vector<NfsDebris> found = debris(dir, false);
     std::vector<NfsDebris> wanted;
     for (NfsDebris& d : found)

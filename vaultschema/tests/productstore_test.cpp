@@ -204,7 +204,10 @@ TEST(ProductStore, AStoreWithoutTheChangeStampGetsIt) {
     {
         auto db = Open(file);
         ASSERT_TRUE(db);
-        Query(*db, L"insert into QV_DMDoc (DocRepoId, Name) values (0, 'kept')");
+        Query(*db, L"insert into QV_DMRepo (Name) values ('r')");
+        Query(*db,
+              L"insert into QV_DMDoc (DocRepoId, Name) values "
+              L"((select max(DocRepoId) from QV_DMRepo), 'kept')");
         Query(*db, L"alter table QV_DMDoc drop column ChangeStamp");
         ASSERT_EQ(db->CommitTrans(), 0);
     }
