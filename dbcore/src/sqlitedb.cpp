@@ -35,6 +35,11 @@ SqliteDb SqliteDb::Open(const std::string& path, bool create) {
                  "register getdate()");
     // Several processes share one store: WAL lets readers go on while one writes.
     result.exec("PRAGMA journal_mode=WAL");
+    // The write-ahead log and its index stay when the last connection closes,
+    // so that a later one can read on a full disk: making them anew needs space.
+    // A database being made is renamed into place afterwards: nothing of it stays.
+    int persist = create ? 0 : 1;
+    sqlite3_file_control(raw, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
     // 64 MiB of pages: big listings stay in memory instead of being re-read.
     result.exec("PRAGMA cache_size=-65536");
     result.exec("PRAGMA foreign_keys=ON");

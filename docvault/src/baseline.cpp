@@ -12,6 +12,7 @@
 #include "internal/plainname.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
+#include "internal/stagefolder.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
@@ -40,27 +41,38 @@ int BaseLine::CheckName() {
 int BaseLine::Create() {
     return OperationScope::RunUnguarded(*this, [&] {
         RepoFiles files(*this);
-        std::wstring stage;
-        if (int rc = CreateDirOnServer(files, stage)) return rc;
-        return Save(files, stage);
+        StageFolder stage;
+        StageFolder copy;
+        if (int rc = CreateDirOnServer(files, stage, copy)) return rc;
+        return Save(files, stage, copy);
     });
 }
 
-int BaseLine::CreateDirOnServer(RepoFiles& files, std::wstring& stage) {
+int BaseLine::CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolder& copy) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::CreateDirOnServer", [&] {
         if (int rc = CheckName()) return rc;
+        if (IsReservedName(name_)) {
+            RaiseUnknownError(Err::kInvalidName, InvalidNameText(name_));
+            return Err::kInvalidName;
+        }
         if (int rc = files.Open(docRepoId_)) return rc;
         // A folder of its own: parallel creations and one left by a crash
         // never meet here.
-        stage = files.Path(L"\\baseline\\" + std::wstring(kStagingPrefix) + StagingNonce());
-        if (int rc =
-                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                    return cmd.copyFolder(server, port, files.Path(L"\\trunk"), stage);
-                }))
-            return rc;
+        if (int rc = stage.Create(files)) return rc;
+        const std::wstring tree = stage.rel() + L"\\tree";
+        int rc =
+            files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.copyFolder(server, port, files.Path(L"\\trunk"), files.Path(tree));
+            });
         FaultPoint::Hit(FaultPoint::kBaselineStaged);
-        const int rc = CheckEveryFileCopied(files, stage);
-        if (rc != 0) RemoveFolder(files, stage);
+        // The copy is held as well: once it carries the baseline's name, the
+        // hold tells a running creation from one whose process died.
+        StageFolder::Taken taken = StageFolder::Taken::Gone;
+        if (rc == 0 && (rc = copy.Take(files, tree, taken)) == 0 &&
+            taken != StageFolder::Taken::Held)
+            rc = files.Refuse(Err::kBusy, Err::kBusyText);
+        if (rc == 0) rc = CheckEveryFileCopied(files, files.Path(tree));
+        if (rc != 0) stage.Remove(files);
         return rc;
     });
 }
@@ -94,12 +106,14 @@ void BaseLine::RemoveFolder(RepoFiles& files, const std::wstring& folder) {
     });
 }
 
-int BaseLine::Save(RepoFiles& files, const std::wstring& stage) {
+int BaseLine::Save(RepoFiles& files, StageFolder& stage, StageFolder& copy) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::Save", [&] {
-        const std::wstring folder = files.Path(L"\\baseline\\" + name_);
+        const std::wstring rel = L"\\baseline\\" + name_;
+        const std::wstring folder = files.Path(rel);
         auto undo = [&](int rc) {
             Accessor()->RollbackTrans();
-            RemoveFolder(files, stage);
+            copy.Release();
+            stage.Remove(files);
             return rc;
         };
         ZUBDB::QVParams values(false);
@@ -114,21 +128,38 @@ int BaseLine::Save(RepoFiles& files, const std::wstring& stage) {
             if (number == 2067 || number == 1555) return undo(RefuseTaken());
             return undo(RecordDbError());
         }
-        // The rename never replaces: a folder of this name (a baseline whose
-        // row is gone, or an interrupted creation) refuses the name as well.
-        const long moved =
-            files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                return cmd.renameFolder(server, port, stage, folder);
-            });
+        // The rename never replaces. A folder of this name without a row
+        // (the insert above went through) that no process holds was left by
+        // a creation whose process died before its commit: it is undone. One
+        // still held belongs to a creation that is running.
+        auto name = [&] {
+            return files.Try(
+                [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                    return cmd.renameFolder(server, port, files.Path(copy.rel()), folder);
+                });
+        };
+        long moved = name();
+        if (moved == NFS::NFS_E_EXISTS) {
+            StageFolder left;
+            StageFolder::Taken taken = StageFolder::Taken::Gone;
+            if (int rc = left.Take(files, rel, taken)) return undo(rc);
+            if (taken != StageFolder::Taken::Held) return undo(RefuseTaken());
+            left.Remove(files);
+            moved = name();
+        }
         if (moved == NFS::NFS_E_EXISTS) return undo(RefuseTaken());
         if (moved != 0) return undo(files.Record());
         FaultPoint::Hit(FaultPoint::kBaselinePublished);
         if (Accessor()->CommitTrans() != 0) {
             const int rc = RollBackAndRecord();
             RemoveFolder(files, folder);
+            copy.Release();
+            stage.Remove(files);
             return rc;
         }
         const long long inserted = Accessor()->LastInsertId();
+        copy.Release();
+        stage.Remove(files);
 
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocRepoId", docRepoId_);

@@ -1,10 +1,13 @@
 #include "docvault/doc.h"
 
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
 #include <memory>
+#include <random>
+#include <thread>
 
 #include "docvault/errors.h"
 #include "docvault/faultpoints.h"
@@ -13,6 +16,7 @@
 #include "internal/plainname.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
+#include "internal/stagefolder.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "zub/text.h"
 
@@ -83,6 +87,18 @@ constexpr const wchar_t* kAdd = L"add";
 constexpr const wchar_t* kCheckIn = L"checkin";
 constexpr const wchar_t* kRename = L"rename";
 constexpr const wchar_t* kDelete = L"delete";
+
+// A value no other change of the row draws: every operation that changes the
+// row sets a fresh one, on condition that the row still carries the one it read.
+long long NewStamp() {
+    std::random_device device;
+    const unsigned long long value = (std::uint64_t{device()} << 32) ^ device();
+    return static_cast<long long>((value >> 2) | 1);
+}
+
+// How long an operation waits for another process to publish what it
+// committed before giving up.
+constexpr auto kPublishWait = std::chrono::seconds(30);
 
 // Which numbers mean "a unique index refused the row" (SQLite's unique and
 // primary-key constraint codes).
@@ -185,6 +201,8 @@ int Doc::Read(int docId) {
 int Doc::Add(std::wstring localFile) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Add", [&] {
         if (int rc = CheckNames()) return rc;
+        if (IsReservedName(fileName_ + L"." + ext_)) return RejectName(fileName_ + L"." + ext_);
+        if (HasReservedPart(phyUrl_)) return RejectName(phyUrl_);
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
 
@@ -199,15 +217,15 @@ int Doc::Add(std::wstring localFile) {
         if (taken) return RefuseTaken();
 
         // Staged first: until the row commits, no user's file is touched.
-        const std::wstring stage = L"\\history\\" + std::wstring(kStagingPrefix) + StagingNonce();
-        if (int rc = files.Upload(localFile, files.Path(stage))) return rc;
+        StageFolder stage;
+        if (int rc = stage.Create(files)) return rc;
+        auto dropStage = [&] { stage.Remove(files); };
+        if (int rc = files.Upload(localFile, files.Path(stage.File()))) {
+            dropStage();
+            return rc;
+        }
         FaultPoint::Hit(FaultPoint::kAddStaged);
-        auto dropStage = [&] {
-            files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                return cmd.delFile(server, port, files.Path(stage));
-            });
-        };
-        const std::wstring mark = Mark{kAdd, stage, L""}.Text();
+        const std::wstring mark = Mark{kAdd, stage.File(), L""}.Text();
 
         ZUBDB::QVParams values(false);
         AddInt(values, L"DocRepoId", docRepoId_);
@@ -245,7 +263,7 @@ int Doc::Add(std::wstring localFile) {
         }
         id_ = static_cast<int>(inserted > 0 ? inserted : rs->GetIntAt(0));
         rs.reset();
-        const int rc = FinishPending(files);
+        const int rc = FinishPending(files, &stage);
         if (rc == NFS::NFS_E_EXISTS) {
             // A file appeared at the path since the check: this add gives way.
             ZUBDB::QVParams cond(false);
@@ -258,23 +276,70 @@ int Doc::Add(std::wstring localFile) {
                 Accessor()->RollbackTrans();
             return RefuseTaken();
         }
-        return rc;
+        // The upload is lost: the add undid itself.
+        if (rc == Err::kFileMissing) return rc;
+        return rc == 0 ? 0 : PublishLater();
     });
 }
 
-int Doc::FinishPending(RepoFiles& files) {
-    ZUBDB::QVParams cond(false);
-    AddInt(cond, L"DocId", id_);
-    std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (Accessor()->SelectRows(rs, kDocTable, L"PendingFile,Name,Ext,phyUrl", cond, kNone, kNone,
-                               kNone, 0, 0) != 0)
-        return RecordDbError();
-    if (!HasRow(rs)) return 0;
-    const std::wstring text = rs->GetStringAt(0);
-    if (text.empty()) return 0;
-    const std::wstring current = files.Path(L"\\trunk" + rs->GetStringAt(3) + L"\\" +
-                                            rs->GetStringAt(1) + L"." + rs->GetStringAt(2));
-    rs.reset();
+int Doc::PublishLater() {
+    const std::wstring why = ErrDesc();
+    RaiseUnknownError(Err::kPublishPending,
+                      zub::FormatBounded(2048, Err::kPublishPendingText, why.c_str()));
+    return 0;
+}
+
+int Doc::FinishPending(RepoFiles& files, StageFolder* mine) {
+    // Whoever holds the operation's staging folder is the one finisher: its
+    // owner while it lives, else the first process to take the hold. The
+    // mark is read again under the hold, so work finished meanwhile is seen.
+    std::unique_ptr<StageFolder> taken;
+    const auto deadline = std::chrono::steady_clock::now() + kPublishWait;
+    for (;;) {
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocId", id_);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (Accessor()->SelectRows(rs, kDocTable, L"PendingFile,Name,Ext,phyUrl", cond, kNone,
+                                   kNone, kNone, 0, 0) != 0)
+            return RecordDbError();
+        if (!HasRow(rs)) return 0;
+        const std::wstring text = rs->GetStringAt(0);
+        if (text.empty()) return 0;
+        const std::wstring current = files.Path(L"\\trunk" + rs->GetStringAt(3) + L"\\" +
+                                                rs->GetStringAt(1) + L"." + rs->GetStringAt(2));
+        rs.reset();
+        const Mark mark = Mark::Parse(text);
+        const std::wstring folder = StageFolder::FolderOf(mark.a);
+        StageFolder* held = nullptr;
+        if (!folder.empty()) {
+            if (mine != nullptr && mine->rel() == folder) {
+                held = mine;
+            } else if (taken && taken->rel() == folder) {
+                held = taken.get();
+            } else {
+                auto next = std::make_unique<StageFolder>();
+                StageFolder::Taken state = StageFolder::Taken::Gone;
+                if (int rc = next->Take(files, folder, state)) return rc;
+                if (state == StageFolder::Taken::Busy) {
+                    if (std::chrono::steady_clock::now() >= deadline) {
+                        RaiseUnknownError(Err::kBusy, Err::kBusyText);
+                        return Err::kBusy;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    continue;
+                }
+                taken = std::move(next);
+                continue;
+            }
+        }
+        const int rc = Publish(files, text, current);
+        if (rc == 0 && mark.kind == kCheckIn) FaultPoint::Hit(FaultPoint::kCheckInCleared);
+        if (rc == 0 && held != nullptr) held->Remove(files);
+        return rc;
+    }
+}
+
+int Doc::Publish(RepoFiles& files, const std::wstring& text, const std::wstring& current) {
     const Mark mark = Mark::Parse(text);
     auto move = [&](const std::wstring& from, const std::wstring& to) {
         return files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
@@ -424,6 +489,7 @@ int Doc::CheckOut(std::wstring localDir) {
         AddInt(values, L"CurrentState", 1);
         AddInt(values, L"CurrentOperatorId", checkOutById_);
         AddText(values, L"CurrentOperatorName", checkOutByName_);
+        AddInt(values, L"ChangeStamp", NewStamp());
         ZUBDB::QVParams only(false);
         AddInt(only, L"DocId", id_);
         AddInt(only, L"CurrentOperatorId", 0);
@@ -445,6 +511,7 @@ int Doc::CheckOut(std::wstring localDir) {
             AddInt(back, L"CurrentState", 0);
             AddInt(back, L"CurrentOperatorId", 0);
             AddText(back, L"CurrentOperatorName", L"");
+            AddInt(back, L"ChangeStamp", NewStamp());
             ZUBDB::QVParams mine(false);
             AddInt(mine, L"DocId", id_);
             AddInt(mine, L"CurrentOperatorId", checkOutById_);
@@ -479,37 +546,71 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (int rc = NextVersionForWrite(next)) return rc;
 
         // Refused before the upload, so a check-in that cannot win moves no data.
+        long long stamp = 0;
         {
             ZUBDB::QVParams cond(false);
             AddInt(cond, L"DocId", id_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
             if (Accessor()->SelectRows(rs, kDocTable,
-                                       L"CurrentState,CurrentOperatorId,CurrentVersion", cond,
-                                       kNone, kNone, kNone, 0, 0) != 0)
+                                       L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
+                                       L"phyUrl,ChangeStamp",
+                                       cond, kNone, kNone, kNone, 0, 0) != 0)
                 return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
                 rs->GetStringAt(2) != currentVersion_)
                 return RefuseNotHolder();
+            // Renamed or moved since it was read: the replaced file is no
+            // longer where this object would look for it.
+            if (rs->GetStringAt(3) != fileName_ || rs->GetStringAt(4) != ext_ ||
+                rs->GetStringAt(5) != phyUrl_)
+                return RefuseChanged();
+            stamp = rs->GetInt64At(6);
         }
 
-        const std::wstring stage = L"\\history\\" + std::wstring(kStagingPrefix) + StagingNonce();
-        if (int rc = files.Upload(localFile, files.Path(stage))) return rc;
+        StageFolder stage;
+        if (int rc = stage.Create(files)) return rc;
+        if (int rc = files.Upload(localFile, files.Path(stage.File()))) {
+            stage.Remove(files);
+            return rc;
+        }
         FaultPoint::Hit(FaultPoint::kCheckInStaged);
-        const std::wstring mark = Mark{kCheckIn, stage, HistoryRel(currentVersion_)}.Text();
-        if (int rc = CommitCheckIn(next, mark, rcId)) {
-            files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                return cmd.delFile(server, port, files.Path(stage));
-            });
+        const std::wstring mark = Mark{kCheckIn, stage.File(), HistoryRel(currentVersion_)}.Text();
+        if (int rc = CommitCheckIn(next, mark, rcId, stamp)) {
+            stage.Remove(files);
             return rc;
         }
         FaultPoint::Hit(FaultPoint::kCheckInCommitted);
         currentVersion_ = next;
-        return FinishPending(files);
+        // Committed: the version is saved whatever the publish meets.
+        return FinishPending(files, &stage) == 0 ? 0 : PublishLater();
     });
 }
 
-int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark,
-                       const std::wstring& rcId) {
+int Doc::RefuseChanged() {
+    RaiseUnknownError(Err::kChanged, zub::FormatBounded(256, Err::kChangedText, id_));
+    return Err::kChanged;
+}
+
+int Doc::ReadStamp(long long& stamp) {
+    ZUBDB::QVParams cond(false);
+    AddInt(cond, L"DocId", id_);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->SelectRows(rs, kDocTable, L"Name,Ext,phyUrl,ChangeStamp", cond, kNone, kNone,
+                               kNone, 0, 0) != 0)
+        return RecordDbError();
+    if (!HasRow(rs)) {
+        RaiseUnknownError(Err::kDocMissing, zub::FormatBounded(256, Err::kDocMissingText, id_));
+        return Err::kDocMissing;
+    }
+    if (rs->GetStringAt(0) != fileName_ || rs->GetStringAt(1) != ext_ ||
+        rs->GetStringAt(2) != phyUrl_)
+        return RefuseChanged();
+    stamp = rs->GetInt64At(3);
+    return 0;
+}
+
+int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId,
+                       long long stamp) {
     if (Accessor()->BeginTrans() != 0) return RecordDbError();
     PendingUnit unit(Accessor());
     auto fail = [&](int rc) {
@@ -531,14 +632,22 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark,
     AddInt(doc, L"CurrentOperatorId", 0);
     AddText(doc, L"CurrentOperatorName", L"");
     AddText(doc, L"PendingFile", mark);
+    AddInt(doc, L"ChangeStamp", NewStamp());
     ZUBDB::QVParams only(false);
     AddInt(only, L"DocId", id_);
     AddInt(only, L"CurrentState", 1);
     AddInt(only, L"CurrentOperatorId", checkOutById_);
     AddText(only, L"CurrentVersion", currentVersion_);
     AddText(only, L"PendingFile", L"");
+    AddInt(only, L"ChangeStamp", stamp);
     if (int rc = UpdateIfStill(doc, only, [&](ZUBDB::CDBRecordset& row) {
-            return row.GetString(L"PendingFile") == mark ? 0 : RefuseNotHolder();
+            if (row.GetString(L"PendingFile") == mark) return 0;
+            // Still held at this version: another change of the row won.
+            if (row.GetInt(L"CurrentState") == 1 &&
+                row.GetInt(L"CurrentOperatorId") == checkOutById_ &&
+                row.GetString(L"CurrentVersion") == currentVersion_)
+                return RefuseChanged();
+            return RefuseNotHolder();
         }))
         return fail(rc);
 
@@ -626,11 +735,14 @@ int Doc::ReName(std::wstring newName) {
         const std::size_t dot = newName.rfind(L'.');
         const std::wstring name = dot == std::wstring::npos ? newName : newName.substr(0, dot);
         const std::wstring ext = dot == std::wstring::npos ? ext_ : newName.substr(dot + 1);
-        if (name.empty() || !IsPlainName(name + L"." + ext)) return RejectName(newName);
+        if (name.empty() || !IsPlainName(name + L"." + ext) || IsReservedName(name + L"." + ext))
+            return RejectName(newName);
 
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
+        long long stamp = 0;
+        if (int rc = ReadStamp(stamp)) return rc;
         bool taken = false;
         if (int rc = files.FileExists(files.Path(CurrentRel(name + L"." + ext)), taken)) return rc;
         if (taken) {
@@ -641,23 +753,47 @@ int Doc::ReName(std::wstring newName) {
         }
 
         // The row takes the new name first, marked until the file follows.
-        const std::wstring mark = Mark{kRename, CurrentRel(), L""}.Text();
+        // The nonce tells this rename's mark from any other's.
+        const std::wstring mark =
+            Mark{kRename, CurrentRel(), std::wstring(kStagingPrefix) + StagingNonce()}.Text();
         ZUBDB::QVParams values(false);
         AddText(values, L"Name", name);
         AddText(values, L"Ext", ext);
         AddText(values, L"PendingFile", mark);
+        AddInt(values, L"ChangeStamp", NewStamp());
         ZUBDB::QVParams only(false);
         AddInt(only, L"DocId", id_);
         AddText(only, L"PendingFile", L"");
+        AddInt(only, L"ChangeStamp", stamp);
         if (Accessor()->BeginTrans() != 0) return RecordDbError();
         {
             PendingUnit unit(Accessor());
-            if (Accessor()->UpdateRows(kDocTable, values, only, kNone, kNone) != 0)
-                return RecordWriteError();
+            if (Accessor()->UpdateRows(kDocTable, values, only, kNone, kNone) != 0) {
+                if (!IsUniqueViolation(Accessor()->errNumber())) return RollBackAndRecord();
+                Accessor()->RollbackTrans();
+                const std::wstring shown = phyUrl_ + L"\\" + name + L"." + ext;
+                RaiseUnknownError(Err::kDocExists,
+                                  zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
+                return Err::kDocExists;
+            }
+            std::wstring now;
+            {
+                ZUBDB::QVParams cond(false);
+                AddInt(cond, L"DocId", id_);
+                std::unique_ptr<ZUBDB::CDBRecordset> rs;
+                if (Accessor()->SelectRows(rs, kDocTable, L"PendingFile", cond, kNone, kNone, kNone,
+                                           0, 0) != 0)
+                    return RollBackAndRecord();
+                if (HasRow(rs)) now = rs->GetStringAt(0);
+            }
+            if (now != mark) {
+                Accessor()->RollbackTrans();
+                return RefuseChanged();
+            }
             if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         }
         FaultPoint::Hit(FaultPoint::kRenameCommitted);
-        return FinishPending(files);
+        return FinishPending(files) == 0 ? 0 : PublishLater();
     });
 }
 
@@ -668,22 +804,32 @@ int Doc::Delete() {
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
 
+        long long stamp = 0;
+        if (int rc = ReadStamp(stamp)) return rc;
+
         // Marked first: a crash between the file and the row is finished by
-        // the next operation instead of leaving a row without its file.
-        const std::wstring mark = Mark{kDelete, L"", L""}.Text();
+        // the next operation instead of leaving a row without its file. The
+        // held folder keeps others from finishing it while this runs.
+        StageFolder stage;
+        if (int rc = stage.Create(files)) return rc;
+        const std::wstring mark = Mark{kDelete, stage.File(), L""}.Text();
         ZUBDB::QVParams values(false);
         AddText(values, L"PendingFile", mark);
+        AddInt(values, L"ChangeStamp", NewStamp());
         ZUBDB::QVParams only(false);
         AddInt(only, L"DocId", id_);
         AddText(only, L"PendingFile", L"");
+        AddInt(only, L"ChangeStamp", stamp);
         if (int rc = ConditionalUpdate(values, only, [&](ZUBDB::CDBRecordset& row) {
-                if (row.GetString(L"PendingFile") == mark) return 0;
-                RaiseUnknownError(Err::kDocIdMissing, Err::kDocIdMissingText);
-                return Err::kDocIdMissing;
-            }))
+                return row.GetString(L"PendingFile") == mark ? 0 : RefuseChanged();
+            })) {
+            stage.Remove(files);
             return rc;
+        }
         FaultPoint::Hit(FaultPoint::kDeleteMarked);
-        return FinishDelete(files, files.Path(CurrentRel()), mark, true);
+        const int rc = FinishDelete(files, files.Path(CurrentRel()), mark, true);
+        stage.Remove(files);
+        return rc;
     });
 }
 
@@ -869,6 +1015,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
         AddInt(doc, L"LastOperatorId", checkOutById_);
         AddText(doc, L"LastOperatorName", checkOutByName_);
         AddExpr(doc, L"LastOperatorTime", L"getdate()");
+        AddInt(doc, L"ChangeStamp", NewStamp());
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
         if (Accessor()->UpdateRows(kDocTable, doc, cond, kNone, kNone) != 0)
@@ -960,6 +1107,7 @@ int Doc::EndCheckOut() {
         AddInt(values, L"CurrentState", 0);
         AddInt(values, L"CurrentOperatorId", 0);
         AddText(values, L"CurrentOperatorName", L"");
+        AddInt(values, L"ChangeStamp", NewStamp());
         ZUBDB::QVParams only(false);
         AddInt(only, L"DocId", id_);
         AddInt(only, L"CurrentState", 1);

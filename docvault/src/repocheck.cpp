@@ -7,12 +7,14 @@
 #include <string>
 #include <system_error>
 
+#include "dbcore/embeddedstore.h"
 #include "docvault/doc.h"
 #include "docvault/errors.h"
 #include "internal/operation.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
 #include "internal/serverpath.h"
+#include "internal/stagefolder.h"
 #include "zub/text.h"
 
 namespace DRM {
@@ -72,6 +74,8 @@ public:
         if (int rc = History()) return rc;
         if (int rc = Baselines()) return rc;
         Folders();
+        if (int rc = Staging()) return rc;
+        TransferDebris();
         return 0;
     }
 
@@ -80,6 +84,8 @@ private:
         RepoFinding finding;
         finding.kind = kind;
         finding.docRepoId = repo_.id;
+        // Every finding names the file it concerns.
+        if (!path.empty()) text += L": " + path;
         finding.path = std::move(path);
         finding.text = std::move(text);
         findings_.push_back(std::move(finding));
@@ -110,17 +116,23 @@ private:
         for (const Row& row : rows) {
             const std::wstring rel = L"\\trunk" + row.phyUrl + L"\\" + row.name + L"." + row.ext;
             tracked_.insert(rel);
+            referenced_.insert(CanonicalServerPath(files_->Path(rel)));
             ids_.push_back(row.id);
             bool pending = !row.pending.empty();
             if (pending) {
                 const std::size_t bar = row.pending.find(L'|');
                 const std::size_t end = row.pending.find(L'|', bar + 1);
-                if (bar != std::wstring::npos)
-                    staged_.insert(row.pending.substr(bar + 1, end - bar - 1));
+                if (bar != std::wstring::npos) {
+                    const std::wstring staged = row.pending.substr(bar + 1, end - bar - 1);
+                    staged_.insert(staged);
+                    const std::wstring folder = StageFolder::FolderOf(staged);
+                    if (!folder.empty()) stageFolders_.insert(folder);
+                }
                 RepoFinding& f = Add(RepoFinding::Kind::InterruptedOperation, files_->Path(rel),
                                      L"文档 " + std::to_wstring(row.id) + L" 的操作未完成 (" +
                                          row.pending.substr(0, bar) + L")");
                 f.docId = row.id;
+                f.version = row.version;
                 if (repair_) {
                     Doc doc;
                     doc.Connect(bo_.ConnState(), L"");
@@ -138,16 +150,20 @@ private:
                 if (files_->FileExists(files_->Path(rel), there) != 0) {
                     NotChecked(files_->Path(rel));
                 } else if (!there) {
-                    Add(RepoFinding::Kind::DocFileMissing, files_->Path(rel),
-                        L"文档 " + std::to_wstring(row.id) + L" 的当前文件不存在")
-                        .docId = row.id;
+                    RepoFinding& f = Add(RepoFinding::Kind::DocFileMissing, files_->Path(rel),
+                                         L"文档 " + std::to_wstring(row.id) + L" 版本 " +
+                                             row.version + L" 的当前文件不存在");
+                    f.docId = row.id;
+                    f.version = row.version;
                 }
             }
             if (row.state == 1 && !UserExists(row.holder)) {
-                Add(RepoFinding::Kind::HolderMissing, files_->Path(rel),
-                    L"文档 " + std::to_wstring(row.id) + L" 被不存在的用户 " +
-                        std::to_wstring(row.holder) + L" 检出")
-                    .docId = row.id;
+                RepoFinding& f =
+                    Add(RepoFinding::Kind::HolderMissing, files_->Path(rel),
+                        L"文档 " + std::to_wstring(row.id) + L" 版本 " + row.version +
+                            L" 被不存在的用户 " + std::to_wstring(row.holder) + L" 检出");
+                f.docId = row.id;
+                f.version = row.version;
             }
         }
         return 0;
@@ -189,15 +205,17 @@ private:
                                          L"." + ext);
                 bool found = false;
                 for (const std::wstring& rel : candidates) {
+                    referenced_.insert(CanonicalServerPath(files_->Path(rel)));
                     bool there = false;
                     if (files_->FileExists(files_->Path(rel), there) == 0 && there) found = true;
                 }
                 if (!found) {
                     RepoFinding& f =
                         Add(RepoFinding::Kind::HistoryFileMissing, files_->Path(candidates.back()),
-                            L"文档 " + std::to_wstring(docId) + L" 的历史版本 " + name +
-                                L" 的文件不存在");
+                            L"文档 " + std::to_wstring(docId) + L" 的历史版本 " + main + L"." +
+                                sub + L" (" + name + L") 的文件不存在");
                     f.docId = docId;
+                    f.version = main + L"." + sub;
                 }
             }
         }
@@ -215,6 +233,7 @@ private:
             const std::wstring name = rs->GetStringAt(1);
             baselines_.insert(name);
             const std::wstring folder = files_->Path(L"\\baseline\\" + name);
+            referenced_.insert(CanonicalServerPath(folder));
             // A folder renamed onto itself: "not found" only when it is missing.
             const long rc = files_->Try(
                 [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
@@ -269,13 +288,98 @@ private:
             const std::string leaf = it->path().filename().string();
             const std::wstring name = zub::Utf8ToWide(leaf);
             const std::wstring rel = L"\\baseline\\" + name;
+            // A row's folder is a baseline, whatever its name looks like.
+            if (baselines_.count(name) != 0 || !it->is_directory(ec)) continue;
             if (leaf.rfind(prefix, 0) == 0) {
                 Debris(rel, it->path(), true);
-            } else if (baselines_.count(name) == 0 && it->is_directory(ec)) {
-                RepoFinding& f = Add(RepoFinding::Kind::BaselineFolderWithoutRow, files_->Path(rel),
-                                     L"没有基线记录的文件夹");
-                if (repair_ && OlderThan(it->path(), stale_)) f.repaired = Remove(rel, true);
+            } else if (!NFS::CNFS_Cmd::IsTemporaryName(name)) {
+                RemoveIfDead(Add(RepoFinding::Kind::BaselineFolderWithoutRow, files_->Path(rel),
+                                 L"没有基线记录的文件夹"),
+                             rel);
             }
+        }
+    }
+
+    // Removes a folder under its hold: a running operation keeps it and the
+    // finding stays open; one whose process died goes at once.
+    void RemoveIfDead(RepoFinding& f, const std::wstring& rel) {
+        if (!repair_) return;
+        StageFolder folder;
+        StageFolder::Taken taken = StageFolder::Taken::Gone;
+        if (folder.Take(*files_, rel, taken) != 0 || taken != StageFolder::Taken::Held) return;
+        folder.Remove(*files_);
+        f.repaired = true;
+    }
+
+    // Operation folders in the staging folder that no mark names and no
+    // running operation holds.
+    int Staging() {
+        std::vector<NFS::NfsEntry> entries;
+        const long rc =
+            files_->Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.listFolder(server, port, files_->Path(StageFolder::Root()), entries);
+            });
+        if (rc == NFS::NFS_E_NOT_FOUND) return 0;
+        if (rc != 0) {
+            files_->Record();
+            NotChecked(files_->Path(StageFolder::Root()));
+            return 0;
+        }
+        for (const NFS::NfsEntry& entry : entries) {
+            if (!entry.folder || entry.path.find(L'\\') != std::wstring::npos) continue;
+            const std::wstring rel = StageFolder::Root() + L"\\" + entry.path;
+            if (stageFolders_.count(rel) != 0) continue;
+            StageFolder folder;
+            StageFolder::Taken taken = StageFolder::Taken::Gone;
+            if (folder.Take(*files_, rel, taken) != 0 || taken != StageFolder::Taken::Held)
+                continue;
+            // Under the hold: a mark committed since the rows were read?
+            bool named = false;
+            if (int failed = NamedByMark(rel, named)) return failed;
+            if (named) continue;
+            RepoFinding& f = Add(RepoFinding::Kind::StagingDebris, files_->Path(rel),
+                                 L"中断的操作留下的暂存文件");
+            if (repair_) {
+                folder.Remove(*files_);
+                f.repaired = true;
+            }
+        }
+        return 0;
+    }
+
+    int NamedByMark(const std::wstring& folder, bool& named) {
+        ZUBDB::QVParams params(false);
+        AddText(params, L"PendingFile", folder + L"\\");
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (bo_.Accessor()->ExecuteSql(
+                rs, L"select count(*) from QV_DMDoc where instr(PendingFile, ?) > 0", params, kNone,
+                0, 0) != 0)
+            return bo_.RecordDbError();
+        named = HasRow(rs) && rs->GetIntAt(0, 0) > 0;
+        return 0;
+    }
+
+    // The file server's temporaries below the repository, but never a file
+    // or folder a row names.
+    void TransferDebris() {
+        const NFS::NfsBackend::Keep keep = [&](const std::wstring& path) {
+            return referenced_.count(CanonicalServerPath(path)) != 0;
+        };
+        std::vector<NFS::NfsDebris> found;
+        const long rc =
+            files_->Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return repair_ ? cmd.removeDebris(server, port, files_->Path(L""), found, keep)
+                               : cmd.listDebris(server, port, files_->Path(L""), found, keep);
+            });
+        if (rc != 0) {
+            files_->Record();
+            NotChecked(files_->Path(L""));
+            return;
+        }
+        for (const NFS::NfsDebris& d : found) {
+            Add(RepoFinding::Kind::TransferDebris, L"\\" + CanonicalServerPath(d.path),
+                L"中断的传输留下的临时文件 (" + std::to_wstring(d.bytes) + L" 字节)")
+                .repaired = repair_;
         }
     }
 
@@ -302,6 +406,11 @@ private:
     std::set<std::wstring> tracked_;
     std::set<std::wstring> staged_;
     std::set<std::wstring> baselines_;
+    // Operation folders that a document's mark names.
+    std::set<std::wstring> stageFolders_;
+    // Canonical server paths that rows name (current and saved files,
+    // baseline folders).
+    std::set<std::wstring> referenced_;
     std::vector<int> ids_;
 };
 
@@ -326,6 +435,51 @@ int RepoCheck::Examine(int docRepoId, bool repair, std::vector<RepoFinding>& fin
         for (const Repo& repo : repos) {
             Examiner examiner(*this, repair, findings, staleSeconds);
             if (int rc = examiner.Run(repo)) return rc;
+        }
+        return 0;
+    });
+}
+
+int RepoCheck::ExamineServer(const std::wstring& server, long port, bool repair,
+                             std::vector<RepoFinding>& findings) {
+    return OperationScope::Run(*this, kFile, L"DRM::RepoCheck::ExamineServer", [&] {
+        RepoFiles files(*this);
+        files.OpenAt(server, port, L"");
+        std::vector<std::wstring> trees;
+        {
+            ZUBDB::QVParams none(false);
+            std::unique_ptr<ZUBDB::CDBRecordset> rs;
+            if (Accessor()->SelectRows(rs, L"QV_DMRepo", L"Server,Port,Directory", none, kNone,
+                                       kNone, kNone, 0, 0) != 0)
+                return RecordDbError();
+            for (; HasRow(rs); rs->MoveNext()) {
+                if (ZUBDB::ResolveFileServer(Server(), rs->GetStringAt(0)) == files.server() &&
+                    rs->GetIntAt(1) == port)
+                    trees.push_back(CanonicalServerPath(rs->GetStringAt(2)));
+            }
+        }
+        // Below a repository, Examine decides with the rows at hand.
+        const NFS::NfsBackend::Keep keep = [&](const std::wstring& entry) {
+            const std::wstring path = CanonicalServerPath(entry);
+            for (const std::wstring& tree : trees)
+                if (tree.empty() || path == tree || path.rfind(tree + L"\\", 0) == 0) return true;
+            return false;
+        };
+        std::vector<NFS::NfsDebris> found;
+        if (int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& at, unsigned short atPort) {
+                    return repair ? cmd.removeDebris(at, atPort, L"", found, keep)
+                                  : cmd.listDebris(at, atPort, L"", found, keep);
+                }))
+            return rc;
+        for (const NFS::NfsDebris& d : found) {
+            RepoFinding f;
+            f.kind = RepoFinding::Kind::TransferDebris;
+            f.path = L"\\" + CanonicalServerPath(d.path);
+            f.text =
+                L"中断的传输留下的临时文件 (" + std::to_wstring(d.bytes) + L" 字节): " + f.path;
+            f.repaired = repair;
+            findings.push_back(std::move(f));
         }
         return 0;
     });

@@ -34,6 +34,11 @@ int RepoFiles::Record() {
     return static_cast<int>(refusal_->number);
 }
 
+int RepoFiles::Refuse(int number, const std::wstring& text) {
+    BOAccess::RaiseUnknownError(bo_, number, text);
+    return number;
+}
+
 int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote) {
     return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
         std::uint64_t count = 0;

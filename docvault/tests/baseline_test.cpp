@@ -43,6 +43,7 @@ protected:
                             {{I(3), I(1), T(L"r1"), T(L"recfs:"), I(0), T(L"D:\\repo1"), I(1),
                               T(L"system"), ZUBDB::DBValue(45000.0)}}));
     }
+    const std::wstring kStage = L"D:\\repo1\\.zub-staging\\.zub-stage-N";
     static constexpr const wchar_t* kInsert =
         L"InsertRow QV_DMBaseline 0:DocRepoId=3 1:BaseLineCreateTime=getdate() "
         L"2:BaseLineInfo='first release' 3:name='rel1'";
@@ -56,12 +57,14 @@ TEST_F(BaseLineContract, CreateStagesTheCopyChecksItThenNamesItWithTheRow) {
     DRM::BaseLine b = MakeBaseLine();
     ASSERT_EQ(b.Create(), 0) << b.ErrDesc();
     EXPECT_EQ(b.id(), 14);
+    // Staged in a held folder of its own; the copy stays held until its row commits.
     EXPECT_THAT(NfsLines(),
-                ElementsAre(L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline\\.zub-stage-N",
-                            L"renameFile D:\\repo1\\baseline\\.zub-stage-N\\a.prt "
-                            L"D:\\repo1\\baseline\\.zub-stage-N\\a.prt",
-                            L"renameFolder D:\\repo1\\baseline\\.zub-stage-N "
-                            L"D:\\repo1\\baseline\\rel1"));
+                ElementsAre(L"mk " + kStage, L"hold " + kStage,
+                            L"copyFolder D:\\repo1\\trunk " + kStage + L"\\tree",
+                            L"hold " + kStage + L"\\tree",
+                            L"renameFile " + kStage + L"\\tree\\a.prt " + kStage + L"\\tree\\a.prt",
+                            L"renameFolder " + kStage + L"\\tree D:\\repo1\\baseline\\rel1",
+                            L"rm " + kStage));
     EXPECT_THAT(
         DbLines(),
         ElementsAre(RepoLookup(3), L"SelectRows QV_DMDoc (Name,Ext,phyUrl) where 0:DocRepoId=3",
@@ -86,23 +89,26 @@ TEST_F(BaseLineContract, CreateFailuresLeaveNoRowAndNoFolder) {
         std::wstring lastNfs;
     } cases[] = {
         {"the folder copy fails", [this] { nfs->FailOn(L"copyFolder", 1, 50004, L"disk full"); },
-         50004, L"copyFolder D:\\repo1\\trunk D:\\repo1\\baseline\\.zub-stage-N"},
+         50004, L"rm " + kStage},
         {"a document's file is missing",
          [this] {
              db->OnSelect(L"QV_DMDoc",
                           MakeRs({L"Name", L"Ext", L"phyUrl"}, {{T(L"a"), T(L"prt"), T(L"")}}));
          },
-         DRM::Err::kFileMissing, L"rm D:\\repo1\\baseline\\.zub-stage-N"},
+         DRM::Err::kFileMissing, L"rm " + kStage},
         {"the name is taken (row)",
          [this] { db->FailOn(L"InsertRow", 1, 2067, L"UNIQUE constraint failed"); },
-         DRM::Err::kNameTaken, L"rm D:\\repo1\\baseline\\.zub-stage-N"},
-        {"the name is taken (folder)",
-         [this] { nfs->FailOn(L"renameFolder", 1, 50003, L"exists"); }, DRM::Err::kNameTaken,
-         L"rm D:\\repo1\\baseline\\.zub-stage-N"},
+         DRM::Err::kNameTaken, L"rm " + kStage},
+        {"the name is taken by a running creation's folder",
+         [this] {
+             nfs->FailOn(L"renameFolder", 1, 50003, L"exists");
+             nfs->held.insert(L"D:\\repo1\\baseline\\rel1");
+         },
+         DRM::Err::kNameTaken, L"rm " + kStage},
         {"the insert fails", [this] { db->FailOn(L"InsertRow", 1, 547, L"constraint"); }, 547,
-         L"rm D:\\repo1\\baseline\\.zub-stage-N"},
+         L"rm " + kStage},
         {"the commit fails", [this] { db->FailOn(L"CommitTrans", 1, 1205, L"deadlock"); }, 1205,
-         L"rm D:\\repo1\\baseline\\rel1"},
+         L"rm " + kStage},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -127,7 +133,11 @@ TEST_F(BaseLineContract, AStoredRowKeepsItsFolderWhenTheReadBackFails) {
     EXPECT_EQ(b.Create(), 49601);
     EXPECT_EQ(b.ErrDesc(), L"数据表 QV_DMBaseline 为空");
     EXPECT_EQ(b.id(), 0);
-    EXPECT_EQ(NfsLines().size(), 2u);  // copy and naming; no removal
+    const auto lines = NfsLines();
+    ASSERT_FALSE(lines.empty());
+    // The named copy stays; only the emptied staging folder goes.
+    EXPECT_EQ(lines[lines.size() - 2].rfind(L"renameFolder ", 0), 0u);
+    EXPECT_EQ(lines.back(), L"rm " + kStage);
 }
 
 TEST_F(BaseLineContract, DeleteReadsTheRepositoryRemovesTheFolderThenTheRow) {

@@ -59,8 +59,26 @@ public:
     void QueueHolder(long state, long holder, const wchar_t* name,
                      const wchar_t* version = L"1.4") {
         db->OnSelect(L"QV_DMDoc", MakeRs({L"CurrentState", L"CurrentOperatorId", L"CurrentVersion",
+                                          L"Name", L"Ext", L"phyUrl", L"ChangeStamp",
                                           L"CurrentOperatorName", L"PendingFile"},
-                                         {{I(state), I(holder), T(version), T(name), T(L"")}}));
+                                         {{I(state), I(holder), T(version), T(L"a"), T(L"prt"),
+                                           T(L"\\sub"), I(5), T(name), T(L"")}}));
+    }
+    // The row's name and change stamp as an operation reads them first.
+    void QueueStamp() {
+        db->OnSelect(L"QV_DMDoc", MakeRs({L"Name", L"Ext", L"phyUrl", L"ChangeStamp"},
+                                         {{T(L"a"), T(L"prt"), T(L"\\sub"), I(5)}}));
+    }
+    // The rename's mark as read back after its update, then by the publish.
+    void QueueRenameMarks(const wchar_t* name) {
+        const std::wstring mark = L"rename|\\trunk\\sub\\a.prt|.zub-stage-N";
+        db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
+        db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile", L"Name", L"Ext", L"phyUrl"},
+                           {{DBValue(mark), T(name), T(L"prt"), T(L"\\sub")}});
+    }
+    static std::wstring StampLookup(int id) {
+        return L"SelectRows QV_DMDoc (Name,Ext,phyUrl,ChangeStamp) where 0:DocId=" +
+               std::to_wstring(id);
     }
     static std::wstring MarkLookup(int id) {
         return L"SelectRows QV_DMDoc (PendingFile,Name,Ext,phyUrl) where 0:DocId=" +
@@ -74,7 +92,9 @@ TEST_F(DocContract, AddStagesTheUploadCommitsTheRowThenMovesTheFileIntoPlace) {
     QueueUser(L"alice");
     QueueUser(L"alice");
     QueueAddAnswers(41);
-    QueueMark(L"add|\\history\\.zub-stage-N|");
+    db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile", L"Name", L"Ext", L"phyUrl"},
+                       {{DBValue(L"add|\\.zub-staging\\.zub-stage-N\\content|"), T(L"a"), T(L"prt"),
+                         T(L"\\sub")}});
     DRM::Doc doc = MakeDoc();
     doc.set_currentVersion(L"");
 
@@ -84,10 +104,13 @@ TEST_F(DocContract, AddStagesTheUploadCommitsTheRowThenMovesTheFileIntoPlace) {
     EXPECT_EQ(doc.currentVersion(), L"1.0");
     EXPECT_THAT(NfsLines(),
                 ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\a.prt",
-                            L"upload /tmp/in/a.prt D:\\repo1\\history\\.zub-stage-N",
+                            L"mk D:\\repo1\\.zub-staging\\.zub-stage-N",
+                            L"hold D:\\repo1\\.zub-staging\\.zub-stage-N",
+                            L"upload /tmp/in/a.prt D:\\repo1\\.zub-staging\\.zub-stage-N\\content",
                             L"mk D:\\repo1\\trunk\\sub",
-                            L"renameFile D:\\repo1\\history\\.zub-stage-N "
-                            L"D:\\repo1\\trunk\\sub\\a.prt"));
+                            L"renameFile D:\\repo1\\.zub-staging\\.zub-stage-N\\content "
+                            L"D:\\repo1\\trunk\\sub\\a.prt",
+                            L"rm D:\\repo1\\.zub-staging\\.zub-stage-N"));
     EXPECT_THAT(
         DbLines(),
         ElementsAre(RepoLookup(3),
@@ -99,10 +122,10 @@ TEST_F(DocContract, AddStagesTheUploadCommitsTheRowThenMovesTheFileIntoPlace) {
                     L"4:CurrentVersion='1.0' 5:CurrentState=0 6:CreatorId=7 7:CreatorName='alice' "
                     L"8:DocCreateTime=getdate() 9:LastOperatorId=7 10:LastOperatorName='alice' "
                     L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2 "
-                    L"14:PendingFile='add|\\history\\.zub-stage-N|'",
+                    L"14:PendingFile='add|\\.zub-staging\\.zub-stage-N\\content|'",
                     L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))", MarkLookup(41),
                     L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=41 "
-                    L"1:PendingFile='add|\\history\\.zub-stage-N|'",
+                    L"1:PendingFile='add|\\.zub-staging\\.zub-stage-N\\content|'",
                     L"CommitTrans"));
     EXPECT_EQ(doc.ErrNumber(), 0);
 }
@@ -141,8 +164,10 @@ TEST_F(DocContract, AddFailuresLeaveNoRowAndNoStagedFile) {
         EXPECT_THAT(
             NfsLines(),
             ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\a.prt D:\\repo1\\trunk\\sub\\a.prt",
-                        L"upload /tmp/a.prt D:\\repo1\\history\\.zub-stage-N",
-                        L"delFile D:\\repo1\\history\\.zub-stage-N"));
+                        L"mk D:\\repo1\\.zub-staging\\.zub-stage-N",
+                        L"hold D:\\repo1\\.zub-staging\\.zub-stage-N",
+                        L"upload /tmp/a.prt D:\\repo1\\.zub-staging\\.zub-stage-N\\content",
+                        L"rm D:\\repo1\\.zub-staging\\.zub-stage-N"));
         EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
         EXPECT_THAT(nfs->files, IsEmpty());
     }
@@ -243,8 +268,8 @@ TEST_F(DocContract, CheckOutTakesTheRowOnlyWhileNobodyHoldsItThenDownloads) {
                     L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId) where 0:DocId=12",
                     L"BeginTrans",
                     L"UpdateRows QV_DMDoc 0:CurrentState=1 1:CurrentOperatorId=7 "
-                    L"2:CurrentOperatorName='bob' where 0:DocId=12 1:CurrentOperatorId=0 "
-                    L"2:PendingFile=''",
+                    L"2:CurrentOperatorName='bob' 3:ChangeStamp=S where 0:DocId=12 "
+                    L"1:CurrentOperatorId=0 2:PendingFile=''",
                     L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans"));
     EXPECT_EQ(doc.state(), 0);  // members stay as they were
 }
@@ -274,7 +299,7 @@ TEST_F(DocContract, CheckOutWhoseDownloadFailsGivesTheDocumentBack) {
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2],
               L"UpdateRows QV_DMDoc 0:CurrentState=0 1:CurrentOperatorId=0 "
-              L"2:CurrentOperatorName='' where 0:DocId=12 1:CurrentOperatorId=7 "
+              L"2:CurrentOperatorName='' 3:ChangeStamp=S where 0:DocId=12 1:CurrentOperatorId=7 "
               L"2:PendingFile=''");
     EXPECT_EQ(lines.back(), L"CommitTrans");
 }
@@ -286,7 +311,8 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
     QueueMark(L"");
     QueueStrategy(2, 0, 1, 0);
     QueueHolder(1, 7, L"bob", L"1.4");
-    const std::wstring mark = L"checkin|\\history\\.zub-stage-N|\\history\\12_1.4.prt";
+    const std::wstring mark =
+        L"checkin|\\.zub-staging\\.zub-stage-N\\content|\\history\\12_1.4.prt";
     db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
     QueueUser(L"alice");
     db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile", L"Name", L"Ext", L"phyUrl"},
@@ -298,29 +324,31 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
 
     EXPECT_EQ(doc.currentVersion(), L"1.5");
     // One upload; the replaced file becomes the saved version by a rename.
-    EXPECT_THAT(NfsLines(), ElementsAre(L"upload /tmp/new.prt D:\\repo1\\history\\.zub-stage-N",
-                                        L"renameFile D:\\repo1\\history\\.zub-stage-N "
-                                        L"D:\\repo1\\history\\.zub-stage-N",
-                                        L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
-                                        L"D:\\repo1\\history\\12_1.4.prt",
-                                        L"renameFile D:\\repo1\\history\\.zub-stage-N "
-                                        L"D:\\repo1\\trunk\\sub\\a.prt"));
+    const std::wstring staged = L"D:\\repo1\\.zub-staging\\.zub-stage-N";
+    EXPECT_THAT(NfsLines(),
+                ElementsAre(L"mk " + staged, L"hold " + staged,
+                            L"upload /tmp/new.prt " + staged + L"\\content",
+                            L"renameFile " + staged + L"\\content " + staged + L"\\content",
+                            L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
+                            L"D:\\repo1\\history\\12_1.4.prt",
+                            L"renameFile " + staged + L"\\content D:\\repo1\\trunk\\sub\\a.prt",
+                            L"rm " + staged));
     const std::wstring strategy =
         L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy";
     EXPECT_THAT(
         DbLines(),
         ElementsAre(
             RepoLookup(3), MarkLookup(12), strategy,
-            L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId,CurrentVersion) where "
-            L"0:DocId=12",
+            L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,"
+            L"ChangeStamp) where 0:DocId=12",
             L"BeginTrans",
             L"UpdateRows QV_DMDoc 0:Name='a' 1:Ext='prt' 2:CurrentVersion='1.5' "
             L"3:CurrentState=0 4:LastOperatorId=7 5:LastOperatorName='bob' "
             L"6:LastOperateTime=getdate() 7:LastOperatorTime=getdate() 8:phyUrl='\\sub' "
             L"9:CurrentOperatorId=0 10:CurrentOperatorName='' 11:PendingFile='" +
                 mark +
-                L"' where 0:DocId=12 1:CurrentState=1 2:CurrentOperatorId=7 "
-                L"3:CurrentVersion='1.4' 4:PendingFile=''",
+                L"' 12:ChangeStamp=S where 0:DocId=12 1:CurrentState=1 2:CurrentOperatorId=7 "
+                L"3:CurrentVersion='1.4' 4:PendingFile='' 5:ChangeStamp=S",
             L"SelectRows QV_DMDoc () where 0:DocId=12",
             L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
             L"SelectRows QV_User (UserName) where 0:UserId=7",
@@ -371,7 +399,7 @@ TEST_F(DocContract, CheckInFailuresBeforeTheCommitLeaveTheDocumentAsItWas) {
         EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), DRM::Err::kNotHolder);
         EXPECT_FALSE(AnyDbOp(L"InsertRow"));
         EXPECT_FALSE(AnyDbOp(L"CommitTrans"));
-        EXPECT_EQ(NfsLines().back(), L"delFile D:\\repo1\\history\\.zub-stage-N");
+        EXPECT_EQ(NfsLines().back(), L"rm D:\\repo1\\.zub-staging\\.zub-stage-N");
         EXPECT_THAT(nfs->files, IsEmpty());
         EXPECT_EQ(doc.currentVersion(), L"1.4");
     }
@@ -391,10 +419,8 @@ TEST_F(DocContract, ViewAndGetHistoryDownloadUnderTheCurrentName) {
 TEST_F(DocContract, ReNameStoresTheNewNameMarkedThenRenamesTheFile) {
     QueueRepo();
     QueueMark(L"");
-    db->OnSelect(
-        L"QV_DMDoc",
-        MakeRs({L"PendingFile", L"Name", L"Ext", L"phyUrl"},
-               {{T(L"rename|\\trunk\\sub\\a.prt|"), T(L"bracket.left"), T(L"prt"), T(L"\\sub")}}));
+    QueueStamp();
+    QueueRenameMarks(L"bracket.left");
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.ReName(L"bracket.left.prt"), 0) << doc.ErrDesc();
     EXPECT_THAT(NfsLines(), ElementsAre(L"renameFile D:\\repo1\\trunk\\sub\\bracket.left.prt "
@@ -402,14 +428,16 @@ TEST_F(DocContract, ReNameStoresTheNewNameMarkedThenRenamesTheFile) {
                                         L"mk D:\\repo1\\trunk\\sub",
                                         L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
                                         L"D:\\repo1\\trunk\\sub\\bracket.left.prt"));
+    // On condition that the row is as read: no pending work, the same stamp.
     EXPECT_THAT(DbLines(),
-                ElementsAre(RepoLookup(3), MarkLookup(12), L"BeginTrans",
+                ElementsAre(RepoLookup(3), MarkLookup(12), StampLookup(12), L"BeginTrans",
                             L"UpdateRows QV_DMDoc 0:Name='bracket.left' 1:Ext='prt' "
-                            L"2:PendingFile='rename|\\trunk\\sub\\a.prt|' where 0:DocId=12 "
-                            L"1:PendingFile=''",
-                            L"CommitTrans", MarkLookup(12),
+                            L"2:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N' "
+                            L"3:ChangeStamp=S where 0:DocId=12 1:PendingFile='' 2:ChangeStamp=S",
+                            L"SelectRows QV_DMDoc (PendingFile) where 0:DocId=12", L"CommitTrans",
+                            MarkLookup(12),
                             L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 "
-                            L"1:PendingFile='rename|\\trunk\\sub\\a.prt|'",
+                            L"1:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N'",
                             L"CommitTrans"));
     EXPECT_EQ(doc.fileName(), L"a");  // members keep the old name
     EXPECT_EQ(doc.ext(), L"prt");
@@ -417,17 +445,21 @@ TEST_F(DocContract, ReNameStoresTheNewNameMarkedThenRenamesTheFile) {
 
 TEST_F(DocContract, ReNameWithoutADotKeepsTheExtension) {
     QueueRepo();
+    QueueMark(L"");
+    QueueStamp();
+    QueueRenameMarks(L"bracket");
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.ReName(L"bracket"), 0);
-    EXPECT_EQ(DbLines().at(3),
+    EXPECT_EQ(DbLines().at(4),
               L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' "
-              L"2:PendingFile='rename|\\trunk\\sub\\a.prt|' where 0:DocId=12 "
-              L"1:PendingFile=''");
+              L"2:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N' 3:ChangeStamp=S "
+              L"where 0:DocId=12 1:PendingFile='' 2:ChangeStamp=S");
 }
 
 TEST_F(DocContract, ReNameOntoAFileThatIsThereChangesNothing) {
     QueueRepo();
     QueueMark(L"");
+    QueueStamp();
     nfs->files.insert(L"D:\\repo1\\trunk\\sub\\b.prt");
     DRM::Doc doc = MakeDoc();
     EXPECT_EQ(doc.ReName(L"b.prt"), DRM::Err::kDocExists);
@@ -450,6 +482,9 @@ TEST_F(DocContract, ReNameWhoseRowCannotBeUpdatedLeavesTheFile) {
         SCOPED_TRACE(c.what);
         SetUp();
         QueueRepo();
+        QueueMark(L"");
+        QueueStamp();
+        QueueRenameMarks(L"b");
         db->FailOn(c.op, 1, c.number, L"refused");
         DRM::Doc doc = MakeDoc();
         EXPECT_EQ(doc.ReName(L"b.prt"), c.status);
@@ -483,13 +518,16 @@ TEST_F(DocContract, AFailedCommitIsRolledBackSoTheNextCommitCannotPickItUp) {
              QueueStrategy(1);
              QueueHolder(1, 7, L"bob", L"1.4");
              db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"},
-                                {{T(L"checkin|\\history\\.zub-stage-N|\\history\\12_1.4.prt")}});
+                                {{T(L"checkin|\\.zub-staging\\.zub-stage-N\\content|"
+                                    L"\\history\\12_1.4.prt")}});
          }},
         {"delete", [](DRM::Doc& d) { return d.Delete(); },
          [this] {
              QueueRepo();
              QueueMark(L"");
-             db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"delete||")}}));
+             QueueStamp();
+             db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"},
+                                {{T(L"delete|\\.zub-staging\\.zub-stage-N\\content|")}});
          }},
     };
     for (const auto& c : cases) {
@@ -546,23 +584,32 @@ TEST_F(DocContract, NamesThatLeaveTheirFolderAreRefusedBeforeAnyCall) {
 TEST_F(DocContract, DeleteMarksTheRowRemovesTheFileThenTheRow) {
     QueueRepo();
     QueueMark(L"");
-    db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"delete||")}}));
+    QueueStamp();
+    const std::wstring mark = L"delete|\\.zub-staging\\.zub-stage-N\\content|";
+    db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.Delete(), 0) << doc.ErrDesc();
-    EXPECT_THAT(NfsLines(), ElementsAre(L"delFile D:\\repo1\\trunk\\sub\\a.prt"));
+    // The held folder keeps other processes from finishing it meanwhile.
+    EXPECT_THAT(NfsLines(), ElementsAre(L"mk D:\\repo1\\.zub-staging\\.zub-stage-N",
+                                        L"hold D:\\repo1\\.zub-staging\\.zub-stage-N",
+                                        L"delFile D:\\repo1\\trunk\\sub\\a.prt",
+                                        L"rm D:\\repo1\\.zub-staging\\.zub-stage-N"));
     EXPECT_THAT(DbLines(),
-                ElementsAre(RepoLookup(3), MarkLookup(12), L"BeginTrans",
-                            L"UpdateRows QV_DMDoc 0:PendingFile='delete||' where 0:DocId=12 "
-                            L"1:PendingFile=''",
+                ElementsAre(RepoLookup(3), MarkLookup(12), StampLookup(12), L"BeginTrans",
+                            L"UpdateRows QV_DMDoc 0:PendingFile='" + mark +
+                                L"' 1:ChangeStamp=S where 0:DocId=12 1:PendingFile='' "
+                                L"2:ChangeStamp=S",
                             L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans",
-                            L"DeleteRows QV_DMDoc where 0:DocId=12 1:PendingFile='delete||'",
+                            L"DeleteRows QV_DMDoc where 0:DocId=12 1:PendingFile='" + mark + L"'",
                             L"CommitTrans"));
 }
 
 TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRowUnmarked) {
     QueueRepo();
     QueueMark(L"");
-    db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"delete||")}}));
+    QueueStamp();
+    const std::wstring mark = L"delete|\\.zub-staging\\.zub-stage-N\\content|";
+    db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
     nfs->FailOn(L"delFile", 1, 50002, L"not found");
     DRM::Doc doc = MakeDoc();
     EXPECT_EQ(doc.Delete(), 50002);
@@ -570,8 +617,9 @@ TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRowUnmarked) {
     EXPECT_FALSE(AnyDbOp(L"DeleteRows"));
     const auto lines = DbLines();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2],
-              L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='delete||'");
+    EXPECT_EQ(
+        lines[lines.size() - 2],
+        L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='" + mark + L"'");
 }
 
 TEST_F(DocContract, AMissingRepositoryRowStopsBeforeTheFileServer) {

@@ -64,7 +64,7 @@ TEST_F(HistoryContract, SaveCopiesOnTheServerAndWritesOneTransaction) {
             L"UpdateRows QV_DMDoc 0:Name='a' 1:ext='prt' 2:phyUrl='' 3:CurrentVersion='1.5' "
             L"4:CurrentState=1 5:CurrentOperatorId=0 6:CurrentOperatorName='' "
             L"7:LastOperatorId=7 8:LastOperatorName='bob' 9:LastOperatorTime=getdate() "
-            L"where 0:DocId=12",
+            L"10:ChangeStamp=S where 0:DocId=12",
             L"CommitTrans"));
     // The save itself leaves the member; the check-in's last step advances it.
     EXPECT_EQ(doc.currentVersion(), L"1.4");

@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "docvault/baseline.h"
 #include "docvault/doc.h"
 #include "docvault/docrepo.h"
+#include "docvault/docs.h"
 #include "docvault/errors.h"
 #include "docvault/faultpoints.h"
 #include "docvault/repocheck.h"
@@ -25,6 +28,7 @@
 #include "faulty_store.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultschema/productstore.h"
+#include "zub/text.h"
 
 namespace {
 
@@ -318,6 +322,7 @@ TEST_F(Safety, ACheckInThatFailsAtAnyCallLeavesTheOldVersionOrTheNewOneWhole) {
             const int rc = doc.CheckIn(WriteLocal("f/doc.prt", content).wstring());
             const bool fired = faults.fired;
             faults.Disarm();
+            const bool published = ReadFile(OnServer("trunk/doc.prt")) == content;
             // The next operation on the document finishes what committed.
             DRM::Doc view = ReadDoc(id);
             EXPECT_EQ(view.View(LocalDir("view").wstring()), 0) << view.ErrNumber();
@@ -330,6 +335,12 @@ TEST_F(Safety, ACheckInThatFailsAtAnyCallLeavesTheOldVersionOrTheNewOneWhole) {
                 EXPECT_EQ(now, "v" + std::to_string(version));
                 EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), version);
             } else {
+                // Committed: success, a failure after the commit only a warning.
+                EXPECT_EQ(rc, 0);
+                // ...that says the files are not in place yet.
+                if (!published) {
+                    EXPECT_EQ(doc.ErrNumber(), DRM::Err::kPublishPending);
+                }
                 EXPECT_EQ(view.currentVersion(), L"1." + std::to_wstring(version + 1));
                 EXPECT_EQ(view.state(), 0);
                 EXPECT_EQ(now, content);
@@ -590,6 +601,250 @@ TEST_F(Safety, TheRepositoryCheckReportsEveryKindOfFaultAndRepairsOnlyWhatIsSafe
     EXPECT_FALSE(fs::exists(OnServer("baseline/orphan")));
     EXPECT_FALSE(fs::exists(OnServer("history/.zub-stage-00000000000000ff")));
     EXPECT_EQ(Examine(false).size(), 4u);
+}
+
+}  // namespace
+
+namespace {
+
+// Loops body in a forked child until `stop` exists; its pid.
+pid_t LoopUntil(const fs::path& stop, const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        while (!fs::exists(stop)) body();
+        ::_exit(0);
+    }
+    return pid;
+}
+
+TEST_F(Safety, ReadersAndRepairNeverFinishACheckInTheHolderIsStillPublishing) {
+    constexpr int kRounds = 60;
+    const std::string body(300 * 1024, 'x');
+    const int id = AddDoc(L"race", "0");
+    const fs::path stop = base_ / "stop";
+    const pid_t viewer = LoopUntil(stop, [&] {
+        DRM::Doc doc;
+        if (doc.Connect(DbServer(), 0, L"QVData", L"") == 0 && doc.Read(id) == 0)
+            doc.View(LocalDir("viewer").wstring());
+    });
+    const pid_t repairer = LoopUntil(stop, [&] {
+        DRM::RepoCheck check;
+        std::vector<DRM::RepoFinding> findings;
+        if (check.Connect(DbServer(), 0, L"QVData", L"") == 0)
+            check.Examine(repoId_, true, findings, 0);
+    });
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE(round);
+        DRM::Doc doc = Holding(id);
+        const std::string content = std::to_string(round) + body;
+        ASSERT_EQ(doc.CheckIn(WriteLocal("ci/race.prt", content).wstring()), 0) << doc.ErrDesc();
+        EXPECT_NE(doc.ErrNumber(), DRM::Err::kPublishPending) << doc.ErrDesc();
+        // Published when the call returns, whoever else is looking.
+        EXPECT_EQ(ReadFile(OnServer("trunk/race.prt")), content);
+    }
+    std::ofstream(stop) << "";
+    for (pid_t pid : {viewer, repairer}) ::waitpid(pid, nullptr, 0);
+
+    EXPECT_EQ(ReadDoc(id).currentVersion(), L"1." + std::to_wstring(kRounds));
+    EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")), "0");
+    for (int round = 1; round < kRounds; ++round)
+        EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1." +
+                                    std::to_string(round) + ".prt")),
+                  std::to_string(round) + body)
+            << round;
+    for (const auto& f : Names(OnServer("history")))
+        EXPECT_EQ(f.find(".replaced"), std::string::npos) << f;
+    EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
+}
+
+TEST_F(Safety, ARenameDuringTheHoldersOwnCheckInLosesNeitherChange) {
+    constexpr int kRounds = 12;
+    const std::string body(1u << 20, 'b');
+    const int id = AddDoc(L"doc", "0");
+    int bothWon = 0;
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE(round);
+        Holding(id);
+        const DRM::Doc before = ReadDoc(id);
+        const std::wstring renamed = L"r" + std::to_wstring(round);
+        const std::string content = std::to_string(round) + body;
+        const fs::path local = WriteLocal("ci" + std::to_string(round) + "/x.prt", content);
+        const auto codes = Race(2, [&](int i) {
+            DRM::Doc doc = ReadDoc(id);
+            if (i == 1) return doc.ReName(renamed + L".prt") == 0 ? 0 : 1;
+            doc.set_checkOutById(1);
+            doc.set_checkOutByName(L"system");
+            const int rc = doc.CheckIn(local.wstring());
+            // The loser is told why.
+            return rc == 0 ? 0 : rc == DRM::Err::kChanged ? 1 : 2;
+        });
+        ASSERT_NE(codes[0], 2);
+        const DRM::Doc after = ReadDoc(id);
+        // Each change is there exactly when it reported success.
+        EXPECT_EQ(after.fileName() == renamed, codes[1] == 0);
+        EXPECT_EQ(after.currentVersion() != before.currentVersion(), codes[0] == 0);
+        EXPECT_TRUE(codes[0] == 0 || codes[1] == 0);
+        if (codes[0] == 0 && codes[1] == 0) ++bothWon;
+        if (codes[0] == 0) {
+            EXPECT_EQ(ReadFile(OnServer("trunk/" + zub::WideToUtf8(after.fileName()) + ".prt")),
+                      content);
+        }
+        // Every saved version has its file, no old content lies untracked.
+        EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
+    }
+    std::cout << "rounds in which both changes went through one after the other: " << bothWon
+              << "\n";
+}
+
+TEST_F(Safety, NamesOfTheImplementationsTemporariesAreRefusedAndOldOnesKept) {
+    const struct {
+        const wchar_t* stem;
+        const wchar_t* ext;
+    } reserved[] = {{L".a", L"vfs-0123456789"},
+                    {L".zub-stage-0123456789abcdef", L"prt"},
+                    {L".zub-staging", L"x"},
+                    {L".x", L"vfs-abcdefghij"}};
+    const int id = AddDoc(L"plain", "p");
+    for (const auto& r : reserved) {
+        const std::wstring name = std::wstring(r.stem) + L"." + r.ext;
+        SCOPED_TRACE(zub::WideToUtf8(name));
+        DRM::Doc add;
+        Open(add);
+        add.set_docRepoId(repoId_);
+        add.set_fileName(r.stem);
+        add.set_ext(r.ext);
+        EXPECT_EQ(add.Add(WriteLocal("n/x", "x").wstring()), DRM::Err::kInvalidName);
+        add.set_fileName(L"ok");
+        add.set_ext(L"prt");
+        add.set_phyUrl(L"\\sub\\" + name);
+        EXPECT_EQ(add.Add(WriteLocal("n/ok.prt", "x").wstring()), DRM::Err::kInvalidName);
+        EXPECT_EQ(ReadDoc(id).ReName(name), DRM::Err::kInvalidName);
+        DRM::BaseLine b;
+        Open(b);
+        b.set_docRepoId(repoId_);
+        b.set_name(name);
+        EXPECT_EQ(b.Create(), DRM::Err::kInvalidName);
+    }
+    EXPECT_EQ(Count(L"QV_DMDoc"), 1);
+    EXPECT_EQ(Count(L"QV_DMBaseline"), 0);
+
+    // Kept by an earlier version that accepted such names: rows name them,
+    // so repair leaves every one where it is.
+    ZUBDB::QVParams doc(false);
+    doc.AddParam(0, L"DocRepoId", repoId_, false, L"=");
+    doc.AddParam(1, L"Name", L".a", false, false, L"=");
+    doc.AddParam(2, L"Ext", L"vfs-0123456789", false, false, L"=");
+    doc.AddParam(3, L"CurrentVersion", L"1.0", false, false, L"=");
+    ASSERT_EQ(raw_->InsertRow(L"QV_DMDoc", doc, L"", L""), 0);
+    for (const wchar_t* name : {L".x.vfs-abcdefghij", L".zub-stage-0123456789abcdef"}) {
+        ZUBDB::QVParams b(false);
+        b.AddParam(0, L"DocRepoId", repoId_, false, L"=");
+        b.AddParam(1, L"name", name, false, false, L"=");
+        ASSERT_EQ(raw_->InsertRow(L"QV_DMBaseline", b, L"", L""), 0);
+        fs::create_directories(OnServer("baseline/" + zub::WideToUtf8(name)));
+        WriteLocal("../files/D/repo1/baseline/" + zub::WideToUtf8(name) + "/plain.prt", "p");
+    }
+    ASSERT_EQ(raw_->CommitTrans(), 0);
+    WriteLocal("../files/D/repo1/trunk/.a.vfs-0123456789", "only copy");
+    // A real leftover beside them goes.
+    WriteLocal("../files/D/repo1/trunk/.b.vfs-0123456789", "debris");
+
+    Examine(true);
+    DRM::RepoCheck server;
+    Open(server);
+    std::vector<DRM::RepoFinding> findings;
+    ASSERT_EQ(server.ExamineServer(FileServer(), 0, true, findings), 0);
+    EXPECT_EQ(ReadFile(OnServer("trunk/.a.vfs-0123456789")), "only copy");
+    EXPECT_FALSE(fs::exists(OnServer("trunk/.b.vfs-0123456789")));
+    EXPECT_EQ(ReadFile(OnServer("baseline/.x.vfs-abcdefghij/plain.prt")), "p");
+    EXPECT_EQ(ReadFile(OnServer("baseline/.zub-stage-0123456789abcdef/plain.prt")), "p");
+    EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
+}
+
+TEST_F(Safety, ABaselineNameLeftByADeadCreationIsFreeAtOnce) {
+    AddDoc(L"doc", "old");
+    auto create = [&] {
+        DRM::BaseLine b;
+        b.Connect(DbServer(), 0, L"QVData", L"");
+        b.set_docRepoId(repoId_);
+        b.set_name(L"rel");
+        return b.Create();
+    };
+    ASSERT_TRUE(KilledAt(DRM::FaultPoint::kBaselinePublished, create));
+    ASSERT_TRUE(fs::is_directory(OnServer("baseline/rel")));
+    EXPECT_EQ(create(), 0);
+    EXPECT_EQ(Count(L"QV_DMBaseline", L"DocRepoId", repoId_), 1);
+    EXPECT_EQ(ReadFile(OnServer("baseline/rel/doc.prt")), "old");
+    EXPECT_EQ(create(), DRM::Err::kNameTaken);
+}
+
+TEST_F(Safety, EveryFindingNamesItsFileDocumentAndVersion) {
+    const int a = AddDoc(L"a", "A");
+    fs::remove(OnServer("trunk/a.prt"));
+    WriteLocal("../files/D/repo1/trunk/stray.prt", "user data");
+    const auto findings = Examine(false);
+    ASSERT_EQ(findings.size(), 2u);
+    for (const auto& f : findings) {
+        EXPECT_NE(f.text.find(f.path), std::wstring::npos) << zub::WideToUtf8(f.text);
+        if (f.kind == DRM::RepoFinding::Kind::DocFileMissing) {
+            EXPECT_EQ(f.docId, a);
+            EXPECT_EQ(f.version, L"1.0");
+            EXPECT_NE(f.path.find(L"a.prt"), std::wstring::npos);
+        } else {
+            EXPECT_EQ(f.kind, DRM::RepoFinding::Kind::UntrackedTrunkFile);
+            EXPECT_NE(f.path.find(L"stray.prt"), std::wstring::npos);
+        }
+    }
+}
+
+TEST_F(Safety, ReadingAStoreOnAFullDiskNeedsNoFreeSpace) {
+    const fs::path small = base_ / "full";
+    fs::create_directories(small);
+    if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    struct Unmount {
+        fs::path dir;
+        ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
+    } unmount{small};
+    std::wstring error;
+    ASSERT_EQ(vaultschema::ProductStore::Create(small.string(), "QVData", error), 0);
+    fs::create_directories(small / "files");
+    const std::wstring db = ZUBDB::EmbeddedLocator(small.string());
+    int id = 0;
+    int repoId = 0;
+    {
+        DRM::DocRepo repo;
+        ASSERT_EQ(repo.Connect(db, 0, L"QVData", L""), 0);
+        repo.set_name(L"r");
+        repo.set_nfsServer(ZUBDB::EmbeddedFileServer());
+        repo.set_nfsRootDir(L"\\r\\");
+        ASSERT_EQ(repo.Create(), DRM::DocRepo::kCreated) << repo.ErrNumber();
+        repoId = repo.id();
+        DRM::Doc doc;
+        ASSERT_EQ(doc.Connect(db, 0, L"QVData", L""), 0);
+        doc.set_docRepoId(repoId);
+        doc.set_fileName(L"a");
+        doc.set_ext(L"prt");
+        doc.set_creById(1);
+        ASSERT_EQ(doc.Add(WriteLocal("full/a.prt", "A").wstring()), 0) << doc.ErrNumber();
+        id = doc.id();
+    }
+    {
+        std::ofstream fill(small / "fill", std::ios::binary);
+        const std::string chunk(4096, 'f');
+        while (fill.write(chunk.data(), static_cast<std::streamsize>(chunk.size()))) {}
+    }
+    DRM::Doc doc;
+    ASSERT_EQ(doc.Connect(db, 0, L"QVData", L""), 0);
+    ASSERT_EQ(doc.Read(id), 0) << zub::WideToUtf8(doc.ErrDesc());
+    EXPECT_EQ(doc.View(LocalDir("out").wstring()), 0) << zub::WideToUtf8(doc.ErrDesc());
+    EXPECT_EQ(ReadFile(LocalDir("out") / "a.prt"), "A");
+    DRM::Docs docs;
+    ASSERT_EQ(docs.Connect(db, 0, L"QVData", L""), 0);
+    DRM::filterForDoc filter;
+    filter.docRepoId = repoId;
+    EXPECT_EQ(docs.GetAll(filter), 0);
+    EXPECT_EQ(docs.Count(), 1);
 }
 
 }  // namespace

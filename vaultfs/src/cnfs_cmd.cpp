@@ -269,6 +269,30 @@ int CNFS_Cmd::claimRoot(const std::wstring& server, unsigned short port,
     return Run(L"claimRoot", server, [&] { impl_->Backend(server, port)->setOwner(owner); });
 }
 
+int CNFS_Cmd::hold(const std::wstring& server, unsigned short port, const std::wstring& path,
+                   std::unique_ptr<NfsHold>& held) {
+    held.reset();
+    return Run(L"hold", path, [&] { held = impl_->Backend(server, port)->hold(path); });
+}
+
+bool CNFS_Cmd::IsTemporaryName(const std::wstring& name) {
+    return fsutil::IsTemporaryName(zub::WideToUtf8(name));
+}
+
+int CNFS_Cmd::listDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                         std::vector<NfsDebris>& found, const NfsBackend::Keep& keep) {
+    found.clear();
+    return Run(L"listDebris", dir,
+               [&] { found = impl_->Backend(server, port)->debris(dir, false, keep); });
+}
+
+int CNFS_Cmd::removeDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                           std::vector<NfsDebris>& removed, const NfsBackend::Keep& keep) {
+    removed.clear();
+    return Run(L"removeDebris", dir,
+               [&] { removed = impl_->Backend(server, port)->debris(dir, true, keep); });
+}
+
 void CNFS_Cmd::GetLastError(wchar_t** text) {
     if (text == nullptr) return;
     *text = nullptr;

@@ -40,7 +40,7 @@ std::wstring ServerPath(const std::wstring& base, const fs::path& relative) {
 }  // namespace
 
 std::vector<NfsDebris> Debris::Collect(const fs::path& start, const std::wstring& serverBase,
-                                       bool remove) {
+                                       bool remove, const NfsBackend::Keep& keep) {
     std::vector<fs::path> candidates;
     std::error_code ec;
     fs::recursive_directory_iterator it(start, ec);
@@ -73,6 +73,7 @@ std::vector<NfsDebris> Debris::Collect(const fs::path& start, const std::wstring
             continue;
         NfsDebris item;
         item.path = ServerPath(serverBase, path.lexically_relative(start));
+        if (keep && keep(item.path)) continue;
         item.folder = folder;
         item.bytes = folder ? TreeBytes(path) : static_cast<std::uint64_t>(st.st_size);
         if (remove) {

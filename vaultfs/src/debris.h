@@ -17,8 +17,10 @@ class Debris {
 public:
     // `start` is a folder inside the root whose server path is `serverBase`
     // ("" for the root).
+    // Entries whose server path `keep` accepts are neither listed nor removed.
     static std::vector<NfsDebris> Collect(const std::filesystem::path& start,
-                                          const std::wstring& serverBase, bool remove);
+                                          const std::wstring& serverBase, bool remove,
+                                          const NfsBackend::Keep& keep = NfsBackend::Keep());
 };
 
 }  // namespace NFS

@@ -1,6 +1,7 @@
 #include "vaultfs/localbackend.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -377,6 +378,44 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
     });
 }
 
+namespace {
+
+class LocalHold : public NfsHold {
+public:
+    explicit LocalHold(zub::UniqueFd fd) : fd_(std::move(fd)) {}
+
+private:
+    zub::UniqueFd fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<NfsHold> LocalBackend::hold(const std::wstring& path) {
+    return Guard(path, [&]() -> std::unique_ptr<NfsHold> {
+        Authorize();
+        const RootMap map(root_);
+        const fs::path entry = map.Entry(path);
+        zub::UniqueFd fd(::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        if (!fd) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                throw NfsError(NFS_E_NOT_FOUND, Quoted(path) + L" does not exist");
+            fsutil::ThrowErrno(errno, "cannot open", entry);
+        }
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK) return nullptr;
+            fsutil::ThrowErrno(errno, "cannot lock", entry);
+        }
+        // The holder before may have removed it, or put another in its place.
+        struct stat held {};
+        struct stat now {};
+        if (::fstat(fd.get(), &held) != 0 || held.st_nlink == 0 ||
+            ::lstat(entry.c_str(), &now) != 0 || now.st_ino != held.st_ino ||
+            now.st_dev != held.st_dev)
+            throw NfsError(NFS_E_NOT_FOUND, Quoted(path) + L" does not exist");
+        return std::make_unique<LocalHold>(std::move(fd));
+    });
+}
+
 void LocalBackend::renameFile(const std::wstring& oldPath, const std::wstring& newPath) {
     Rename(oldPath, newPath, false);
 }
@@ -453,14 +492,19 @@ std::vector<NfsEntry> LocalBackend::listFolder(const std::wstring& dir) {
 }
 
 std::vector<NfsDebris> LocalBackend::debris(const std::wstring& dir, bool remove) {
+    return debris(dir, remove, Keep());
+}
+
+std::vector<NfsDebris> LocalBackend::debris(const std::wstring& dir, bool remove,
+                                            const Keep& keep) {
     return Guard(dir, [&] {
         Authorize();
         const RootMap map(root_);
-        if (dir.empty()) return Debris::Collect(map.root(), L"", remove);
+        if (dir.empty()) return Debris::Collect(map.root(), L"", remove, keep);
         const fs::path start = map.Follow(dir);
         if (!fs::is_directory(start))
             throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
-        return Debris::Collect(start, dir, remove);
+        return Debris::Collect(start, dir, remove, keep);
     });
 }
 

@@ -16,4 +16,19 @@ void NfsBackend::setOwner(const std::wstring& /*owner*/) {
     throw NfsError(NFS_E_INVALID, L"this server keeps no owner of its root");
 }
 
+std::vector<NfsDebris> NfsBackend::debris(const std::wstring& dir, bool remove, const Keep& keep) {
+    std::vector<NfsDebris> found = debris(dir, false);
+    std::vector<NfsDebris> wanted;
+    for (NfsDebris& d : found)
+        if (!keep || !keep(d.path)) wanted.push_back(std::move(d));
+    if (!remove) return wanted;
+    if (wanted.size() != found.size())
+        throw NfsError(NFS_E_INVALID, L"this server cannot spare entries while removing debris");
+    return debris(dir, true);
+}
+
+std::unique_ptr<NfsHold> NfsBackend::hold(const std::wstring& path) {
+    throw NfsError(NFS_E_INVALID, L"this server cannot hold \"" + path + L"\"");
+}
+
 }  // namespace NFS

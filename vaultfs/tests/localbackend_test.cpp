@@ -57,6 +57,30 @@ TEST_F(LocalBackendTest, RmFailures) {
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/file.txt"}));
 }
 
+// ---- hold ----------------------------------------------------------------------
+
+TEST_F(LocalBackendTest, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
+    tree.Write("root/D/stage/content", "c");
+    std::unique_ptr<NFS::NfsHold> first;
+    ASSERT_EQ(cmd->hold(server, 0, L"D:\\stage", first), 0);
+    ASSERT_TRUE(first);
+    std::unique_ptr<NFS::NfsHold> second;
+    EXPECT_EQ(cmd->hold(server, 0, L"D:\\stage", second), 0);
+    EXPECT_FALSE(second);  // kept by the first
+    // A file holds alike, apart from its folder.
+    EXPECT_EQ(cmd->hold(server, 0, L"D:\\stage\\content", second), 0);
+    EXPECT_TRUE(second);
+    first.reset();
+    EXPECT_EQ(cmd->hold(server, 0, L"D:\\stage", first), 0);
+    EXPECT_TRUE(first);
+
+    std::unique_ptr<NFS::NfsHold> none;
+    EXPECT_EQ(cmd->hold(server, 0, L"D:\\gone", none), NFS::NFS_E_NOT_FOUND);
+    EXPECT_FALSE(none);
+    EXPECT_TRUE(NFS::CNFS_Cmd::IsTemporaryName(L".a.vfs-0123456789"));
+    EXPECT_FALSE(NFS::CNFS_Cmd::IsTemporaryName(L".a.vfs-0123456789.prt"));
+}
+
 TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles) {
     tree.Write("root/D/trunk/a.txt", "a");
     tree.Write("root/D/trunk/b.txt", "b");

@@ -66,6 +66,8 @@ CREATE INDEX QV_DMAuth_RoleId ON QV_DMAuth (RoleId);
 -- CurrentVersion is text ("1.10" must not become 1.1); queries cast it.
 -- PendingFile: an add, check-in, rename or delete that committed its rows but
 -- may not have moved its files yet; empty when none.
+-- ChangeStamp: drawn afresh by every change of the row; a change is made on
+-- condition that the row still carries the stamp its operation read.
 CREATE TABLE QV_DMDoc (
     DocId               INTEGER PRIMARY KEY AUTOINCREMENT,
     DocRepoId           INTEGER NOT NULL REFERENCES QV_DMRepo (DocRepoId),
@@ -84,7 +86,8 @@ CREATE TABLE QV_DMDoc (
     LastOperatorTime    REAL,
     phyUrl              TEXT NOT NULL DEFAULT '',
     CaxDocType          INTEGER NOT NULL DEFAULT 0,
-    PendingFile         TEXT NOT NULL DEFAULT ''
+    PendingFile         TEXT NOT NULL DEFAULT '',
+    ChangeStamp         INTEGER NOT NULL DEFAULT 0
 );
 -- Listing a repository filters by DocRepoId and sorts by phyUrl.
 CREATE INDEX QV_DMDoc_DocRepoId_phyUrl ON QV_DMDoc (DocRepoId, phyUrl);

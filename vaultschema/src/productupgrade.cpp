@@ -21,12 +21,19 @@ void AddUserNameIndex(ZUBDB::SqliteSession& session) {
     } catch (const ZUBDB::SqliteError&) {}
 }
 
-}  // namespace
-
-void UpgradeProductDb(ZUBDB::SqliteSession& session) {
-    if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'"))
+// Every change of a document row is conditional on the stamp it read.
+void AddChangeStamp(ZUBDB::SqliteSession& session) {
+    if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='ChangeStamp'"))
         return;
-    AddUserNameIndex(session);
+    try {
+        session.Execute("ALTER TABLE QV_DMDoc ADD COLUMN ChangeStamp INTEGER NOT NULL DEFAULT 0",
+                        {});
+    } catch (const ZUBDB::SqliteError&) {
+        // Another process added it first, or the store cannot be written now.
+    }
+}
+
+void AddPendingAndUniqueNames(ZUBDB::SqliteSession& session) {
     if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='PendingFile'") &&
         HasRow(session, "SELECT 1 FROM sqlite_master WHERE name='QV_DMDoc_File'"))
         return;
@@ -45,6 +52,16 @@ void UpgradeProductDb(ZUBDB::SqliteSession& session) {
             session.Execute(step, {});
         } catch (const ZUBDB::SqliteError&) {}
     }
+}
+
+}  // namespace
+
+void UpgradeProductDb(ZUBDB::SqliteSession& session) {
+    if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'"))
+        return;
+    AddUserNameIndex(session);
+    AddPendingAndUniqueNames(session);
+    AddChangeStamp(session);
 }
 
 void UpgradeSystemDb(ZUBDB::SqliteSession& session) {

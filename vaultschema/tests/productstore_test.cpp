@@ -98,7 +98,7 @@ TEST(ProductStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
                   L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
                   L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
                   L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
-                  L"LastOperatorTime", L"phyUrl", L"CaxDocType", L"PendingFile"}));
+                  L"LastOperatorTime", L"phyUrl", L"CaxDocType", L"PendingFile", L"ChangeStamp"}));
     EXPECT_EQ(
         ColumnsOf(*db, L"QV_v_DMAuthSet"),
         (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
@@ -140,13 +140,17 @@ TEST(ProductStore, AStoreOfAnEarlierVersionGetsTheNewColumnAndIndexes) {
         // Back to the earlier schema: no column, no unique indexes.
         for (const wchar_t* sql : {L"drop index QV_DMDoc_File", L"drop index QV_DMRepo_Name",
                                    L"drop index QV_DMBaseline_Name", L"drop index QV_Role_RoleName",
+                                   L"alter table QV_DMDoc drop column ChangeStamp",
                                    L"alter table QV_DMDoc drop column PendingFile"})
             Query(*db, sql);
         ASSERT_EQ(db->CommitTrans(), 0);
     }
     auto db = Open(file);
     ASSERT_TRUE(db);
-    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc").back(), L"PendingFile");
+    const auto columns = ColumnsOf(*db, L"QV_DMDoc");
+    ASSERT_GE(columns.size(), 2u);
+    EXPECT_EQ(columns[columns.size() - 2], L"PendingFile");
+    EXPECT_EQ(columns.back(), L"ChangeStamp");
     auto rs = Query(*db,
                     L"select count(*) from sqlite_master where type='index' and name in "
                     L"('QV_DMDoc_File','QV_DMRepo_Name','QV_DMBaseline_Name',"
@@ -260,4 +264,28 @@ TEST(ProductStore, AStoreWithCaseDuplicateUsersOpensAndGetsTheIndexLater) {
     auto db = Open(file);
     ASSERT_TRUE(db);
     EXPECT_EQ(Query(*db, hasIndex)->GetIntAt(0), 1);
+}
+
+// A store that has every earlier step but the change stamp gets it alone;
+// rows it holds carry stamp 0 and stay usable.
+TEST(ProductStore, AStoreWithoutTheChangeStampGetsIt) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
+    const fs::path file = tmp.path() / "QVData.sqlite3";
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        Query(*db, L"insert into QV_DMRepo (Name) values ('r')");
+        Query(*db,
+              L"insert into QV_DMDoc (DocRepoId, Name) values "
+              L"((select max(DocRepoId) from QV_DMRepo), 'kept')");
+        Query(*db, L"alter table QV_DMDoc drop column ChangeStamp");
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = Open(file);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc").back(), L"ChangeStamp");
+    EXPECT_EQ(Query(*db, L"select ChangeStamp from QV_DMDoc where Name = 'kept'")->GetIntAt(0, -1),
+              0);
 }

@@ -10,6 +10,7 @@
 namespace DRM {
 
 class RepoFiles;
+class StageFolder;
 
 class BaseLine : public BO {
 public:
@@ -41,10 +42,11 @@ public:
     int DownLoad(const std::wstring& localDir);
 
 private:
-    // stage: the server path of the finished copy.
-    int CreateDirOnServer(RepoFiles& files, std::wstring& stage);
+    // Copies the trunk into a staging folder of its own (`stage`); `copy`
+    // holds the finished copy until its row commits.
+    int CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolder& copy);
     // Names the staged copy and stores the row; the copy goes on failure.
-    int Save(RepoFiles& files, const std::wstring& stage);
+    int Save(RepoFiles& files, StageFolder& stage, StageFolder& copy);
     int CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy);
     void RemoveFolder(RepoFiles& files, const std::wstring& folder);
     int RefuseTaken();

@@ -18,6 +18,7 @@ namespace DRM {
 
 struct RepoLocation;
 class RepoFiles;
+class StageFolder;
 
 struct filterForDoc {
     int docRepoId = 0;
@@ -142,12 +143,24 @@ private:
     // A failed write: a unique-index refusal becomes 49611; rolled back.
     int RecordWriteError();
     int Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir);
-    int CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId);
+    int CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId,
+                      long long stamp);
     int InsertHistoryRows(const std::wstring& rcId);
     // Completes what the row's pending mark says is left to do on the file
     // server (an interrupted add, check-in, rename or delete), then clears
-    // the mark. 0 when nothing was pending.
-    int FinishPending(RepoFiles& files);
+    // the mark. 0 when nothing was pending. `mine`: the staging folder the
+    // calling operation holds itself. Waits while another process that is
+    // alive still holds the work's folder (49630 when it takes too long).
+    int FinishPending(RepoFiles& files, StageFolder* mine = nullptr);
+    // The file moves a mark stands for, then the mark cleared.
+    int Publish(RepoFiles& files, const std::wstring& mark, const std::wstring& current);
+    // After a commit whose publish failed: success, with the failure kept as
+    // a warning (49631) on the object.
+    int PublishLater();
+    // Reads the row's change stamp; 49632 when the row no longer carries this
+    // object's name and folder.
+    int ReadStamp(long long& stamp);
+    int RefuseChanged();
     int FinishDelete(RepoFiles& files, const std::wstring& current, const std::wstring& mark,
                      bool firstRun);
     int ClearMark(const std::wstring& mark);

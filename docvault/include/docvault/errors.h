@@ -67,5 +67,18 @@ inline constexpr const wchar_t* kForeignRootText =
 // repository's (%ls: the tree, the other repository's name).
 inline constexpr int kTreeShared = 49618;
 inline constexpr const wchar_t* kTreeSharedText = L"目录 %ls 也是文档库 %ls 的文件夹，不能删除";
+// Another process is still publishing the document's last change and did not
+// finish within the wait.
+inline constexpr int kBusy = 49630;
+inline constexpr const wchar_t* kBusyText = L"文档正在被另一个操作修改，请稍后再试";
+// Not an error: the change committed, but moving its files into place failed
+// (%ls: why); the next operation on the document finishes it.
+inline constexpr int kPublishPending = 49631;
+inline constexpr const wchar_t* kPublishPendingText =
+    L"更改已保存，但文件尚未就位，下一次操作会完成: %ls";
+// The document row changed since this operation read it (another operation
+// won); nothing was changed by this one.
+inline constexpr int kChanged = 49632;
+inline constexpr const wchar_t* kChangedText = L"文档 %i 已被另一个操作修改，请重新读取后再试";
 
 }  // namespace DRM::Err

@@ -16,6 +16,8 @@ inline constexpr const char* kCheckInCommitted = "checkin.committed";
 inline constexpr const char* kCheckInOldMoved = "checkin.old-moved";
 // Check-in: staged file in place, pending mark not yet cleared.
 inline constexpr const char* kCheckInPublished = "checkin.published";
+// Check-in: pending mark cleared, the operation's staging folder not yet removed.
+inline constexpr const char* kCheckInCleared = "checkin.cleared";
 // Add: file uploaded under a staging name, no row yet.
 inline constexpr const char* kAddStaged = "add.staged";
 // Add: row committed with its pending mark, staged file not in place.
@@ -35,10 +37,10 @@ inline constexpr const char* kBaselineStaged = "baseline.staged";
 // Baseline create: staging folder renamed to the baseline's name, no row yet.
 inline constexpr const char* kBaselinePublished = "baseline.published";
 
-inline constexpr std::array<const char*, 13> kAll = {
-    kCheckInStaged,  kCheckInCommitted, kCheckInOldMoved,  kCheckInPublished, kAddStaged,
-    kAddCommitted,   kAddPublished,     kRenameCommitted,  kRenamePublished,  kDeleteMarked,
-    kDeleteFileGone, kBaselineStaged,   kBaselinePublished};
+inline constexpr std::array<const char*, 14> kAll = {
+    kCheckInStaged, kCheckInCommitted, kCheckInOldMoved, kCheckInPublished, kCheckInCleared,
+    kAddStaged,     kAddCommitted,     kAddPublished,    kRenameCommitted,  kRenamePublished,
+    kDeleteMarked,  kDeleteFileGone,   kBaselineStaged,  kBaselinePublished};
 
 // Kills the process with SIGKILL when ZUB_CRASH_AT equals `name`.
 void Hit(std::string_view name);

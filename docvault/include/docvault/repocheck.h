@@ -25,12 +25,15 @@ struct RepoFinding {
         // staged file is gone).
         InterruptedOperation,
         // A staged file or folder left by an operation that never committed.
-        // Repair removes it when it is older than `staleSeconds`.
+        // Repair removes it at once when no process holds it any more (the
+        // staging folder of this version), or when it is older than
+        // `staleSeconds` (one left in history or baseline by an earlier
+        // version).
         StagingDebris,
         // A baseline row whose folder is missing.
         BaselineFolderMissing,
         // A folder below baseline that no baseline row names (an interrupted
-        // create). Repair removes it.
+        // create). Repair removes it once no running creation holds it.
         BaselineFolderWithoutRow,
         // A checked-out document whose holder is not a user.
         HolderMissing,
@@ -39,13 +42,18 @@ struct RepoFinding {
         ForeignRoot,
         // The check could not be made (the server cannot list, a query failed).
         NotChecked,
+        // A temporary of a file-server transfer whose process died. Repair
+        // removes it, unless a row names it (a user's file that looks like
+        // one, kept by an earlier version).
+        TransferDebris,
     };
     Kind kind = Kind::NotChecked;
     int docRepoId = 0;
-    int docId = 0;       // 0 when no document is concerned
-    int baseLineId = 0;  // 0 when no baseline is concerned
-    std::wstring path;   // the server path concerned, if any
-    std::wstring text;   // what was found, for people
+    int docId = 0;         // 0 when no document is concerned
+    int baseLineId = 0;    // 0 when no baseline is concerned
+    std::wstring path;     // the server path concerned, if any
+    std::wstring version;  // the document's or the saved version concerned, if any
+    std::wstring text;     // what was found, for people
     bool repaired = false;
 };
 
@@ -64,6 +72,12 @@ public:
     // an unknown repository, a database or file-server error).
     int Examine(int docRepoId, bool repair, std::vector<RepoFinding>& findings,
                 long staleSeconds = kDefaultStaleSeconds);
+
+    // Temporaries of dead transfers on a whole file server outside every
+    // repository kept there (those are Examine's), as TransferDebris
+    // findings; removed with `repair`. A status as for Examine.
+    int ExamineServer(const std::wstring& server, long port, bool repair,
+                      std::vector<RepoFinding>& findings);
 
 private:
     class Examiner;

@@ -61,6 +61,8 @@ public:
 
     NFS::CNFS_Cmd& Cmd() const;
     int Record();
+    // Records one of the library's own errors on the object; returns its number.
+    int Refuse(int number, const std::wstring& text);
 
 private:
     BO& bo_;

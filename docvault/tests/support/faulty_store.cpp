@@ -117,6 +117,10 @@ public:
         Check(L"copyFolder");
         inner_.copyFolder(source, target);
     }
+    std::unique_ptr<NFS::NfsHold> hold(const std::wstring& path) override {
+        Check(L"hold");
+        return inner_.hold(path);
+    }
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override {
         Check(L"renameFile");
         inner_.renameFile(oldPath, newPath);

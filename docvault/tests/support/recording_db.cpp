@@ -11,7 +11,9 @@ namespace {
 
 std::wstring DescribeParam(const ZUBDB::QVParam& p) {
     std::wstring value;
-    if (!p.isText)
+    if (!p.isText && p.column == L"ChangeStamp")
+        value = L"S";  // drawn at random
+    else if (!p.isText)
         value = std::to_wstring(p.intValue);
     else if (p.raw)
         value = p.textValue;

@@ -43,6 +43,8 @@ public:
     // itself answers 50003 for a known file and 50002 otherwise, as the real
     // server does; every other call behaves as before.
     std::set<std::wstring> files;
+    // Paths another (running) process holds: a hold on them is refused.
+    std::set<std::wstring> held;
 
     // Used by the recording backend: records `line`; throws NFS::NfsError when
     // the call is to fail.

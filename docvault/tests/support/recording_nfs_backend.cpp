@@ -21,7 +21,11 @@ void RecordingNfsBackend::logIn(const std::wstring& user, const std::wstring& pa
 
 void RecordingNfsBackend::mk(const std::wstring& dir) { nfs_.Record(server_, L"mk " + dir); }
 
-void RecordingNfsBackend::rm(const std::wstring& dir) { nfs_.Record(server_, L"rm " + dir); }
+void RecordingNfsBackend::rm(const std::wstring& dir) {
+    nfs_.Record(server_, L"rm " + dir);
+    for (auto it = nfs_.files.begin(); it != nfs_.files.end();)
+        it = it->rfind(dir + L"\\", 0) == 0 ? nfs_.files.erase(it) : std::next(it);
+}
 
 void RecordingNfsBackend::delFile(const std::wstring& file) {
     nfs_.Record(server_, L"delFile " + file);
@@ -62,6 +66,12 @@ void RecordingNfsBackend::copyFolder(const std::wstring& source, const std::wstr
             copied.push_back(target + file.substr(source.size()));
     }
     nfs_.files.insert(copied.begin(), copied.end());
+}
+
+std::unique_ptr<NFS::NfsHold> RecordingNfsBackend::hold(const std::wstring& path) {
+    nfs_.Record(server_, L"hold " + path);
+    if (nfs_.held.count(path) != 0) return nullptr;
+    return std::make_unique<NFS::NfsHold>();
 }
 
 void RecordingNfsBackend::renameFile(const std::wstring& oldPath, const std::wstring& newPath) {

@@ -28,6 +28,7 @@ public:
                                  const Progress& progress) override;
     void copy(const std::wstring& source, const std::wstring& target) override;
     void copyFolder(const std::wstring& source, const std::wstring& target) override;
+    std::unique_ptr<NFS::NfsHold> hold(const std::wstring& path) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
 

@@ -83,6 +83,11 @@ void CheckRace(int status, DRM::Doc& doc, Session& s, const std::wstring& actor)
         }
     }
     VaultError::Check(status, doc);
+    // Committed, but its files are not all in place yet: the next operation
+    // on the document finishes that.
+    if (doc.ErrNumber() == DRM::Err::kPublishPending)
+        std::cerr << "vault: warning " << doc.ErrNumber() << ": "
+                  << Output::Visible(WideToUtf8(doc.ErrDesc())) << '\n';
 }
 
 VaultError OtherContent(const fs::path& target) {

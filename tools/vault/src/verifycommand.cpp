@@ -145,29 +145,21 @@ void VerifyCommand::CheckUserNames(std::vector<Finding>& findings) {
              "others from QV_User"});
 }
 
-void VerifyCommand::CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
-                                std::vector<Finding>& findings) {
-    NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
-    const auto nfsPort = static_cast<unsigned short>(port);
-    cmd->logIn(server, nfsPort, L"", Utf8ToWide(Store::kAdmin), s_.store().SystemPassword());
-    std::vector<NFS::NfsDebris> debris;
-    const int status = repair_ ? cmd->removeDebris(server, nfsPort, dir, debris)
-                               : cmd->listDebris(server, nfsPort, dir, debris);
-    if (status != 0) {
-        wchar_t* text = nullptr;
-        cmd->GetLastError(&text);
-        const std::wstring why = text ? text : L"";
-        NFS::CNFS_Cmd::FreeText(text);
+void VerifyCommand::CheckDebris(const std::wstring& server, std::vector<Finding>& findings) {
+    DRM::RepoCheck check;
+    s_.store().Connect(check);
+    std::vector<DRM::RepoFinding> found;
+    if (check.ExamineServer(server, 0, repair_, found) != 0) {
         findings.push_back({"unchecked",
-                            L"cannot look for leftovers in " + dir + L" on " + server + L": " + why,
+                            L"cannot look for leftovers on " + server + L": " + check.ErrDesc(),
                             "check that the file server is reachable"});
         return;
     }
-    for (const auto& d : debris)
-        findings.push_back({"debris",
-                            L"leftover of an interrupted transfer: " + d.path + L" (" +
-                                std::to_wstring(d.bytes) + L" bytes)",
-                            RepairCommand(repo_), repair_});
+    for (const auto& d : found) {
+        Finding f{"debris", d.text, RepairCommand(repo_), d.repaired};
+        f.path = d.path;
+        findings.push_back(std::move(f));
+    }
 }
 
 void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings) {
@@ -189,6 +181,10 @@ void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings
         const std::string doc = std::to_string(f.docId);
         using Kind = DRM::RepoFinding::Kind;
         Finding out{"", f.text, RepairCommand(repo), f.repaired};
+        out.repository = repo;
+        out.document = f.docId;
+        out.version = f.version;
+        out.path = f.path;
         switch (f.kind) {
             case Kind::DocFileMissing:
                 out.kind = "file-missing";
@@ -233,6 +229,9 @@ void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings
             case Kind::NotChecked:
                 out.kind = "unchecked";
                 out.fix = "check that the file server is reachable and run verify again";
+                break;
+            case Kind::TransferDebris:
+                out.kind = "debris";
                 break;
         }
         findings.push_back(std::move(out));
@@ -316,13 +315,10 @@ void VerifyCommand::Run() {
     CheckUserNames(findings);
     CheckIdentity(findings);
     if (repo_.empty()) {
-        CheckDebris(store.ResolvedFileServer(store.FileServer()), 0, L"", findings);
+        CheckDebris(store.ResolvedFileServer(store.FileServer()), findings);
         CheckRepositories(0, findings);
     } else {
-        auto repo = s_.Repo(repo_);
-        CheckDebris(store.ResolvedFileServer(repo->nfsServer()), repo->nfsPort(),
-                    repo->nfsRootDir(), findings);
-        CheckRepositories(repo->id(), findings);
+        CheckRepositories(s_.Repo(repo_)->id(), findings);
     }
 
     Output& out = s_.out();
@@ -330,10 +326,15 @@ void VerifyCommand::Run() {
     Json rows = Json::array();
     for (const auto& f : findings) {
         if (!f.repaired) ++open;
-        rows.push_back({{"kind", f.kind},
-                        {"text", WideToUtf8(f.text)},
-                        {"fix", f.fix},
-                        {"repaired", f.repaired}});
+        Json row = {{"kind", f.kind},
+                    {"text", WideToUtf8(f.text)},
+                    {"fix", f.fix},
+                    {"repaired", f.repaired}};
+        if (!f.repository.empty()) row["repository"] = f.repository;
+        if (f.document != 0) row["document"] = f.document;
+        if (!f.version.empty()) row["version"] = WideToUtf8(f.version);
+        if (!f.path.empty()) row["path"] = WideToUtf8(f.path);
+        rows.push_back(std::move(row));
         if (f.repaired) {
             out.Say("repaired: " + WideToUtf8(f.text));
         } else {

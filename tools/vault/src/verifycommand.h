@@ -22,6 +22,12 @@ public:
         std::wstring text;
         std::string fix;  // the command (or step) that fixes it
         bool repaired = false;
+        // What it concerns, where there is one: repository, document id,
+        // version, server path.
+        std::string repository{};
+        int document = 0;
+        std::wstring version{};
+        std::wstring path{};
     };
 
 private:
@@ -34,8 +40,8 @@ private:
     void CheckUserNames(std::vector<Finding>& findings);
     // The store's identity and the owners its file-server roots name.
     void CheckIdentity(std::vector<Finding>& findings);
-    void CheckDebris(const std::wstring& server, int port, const std::wstring& dir,
-                     std::vector<Finding>& findings);
+    // Abandoned transfers on the store's file server outside the repositories.
+    void CheckDebris(const std::wstring& server, std::vector<Finding>& findings);
     // What the library finds in the repository (0: every one).
     void CheckRepositories(int repoId, std::vector<Finding>& findings);
 

@@ -96,6 +96,9 @@ TEST_F(VaultSafetyCli, KilledAtAnyStepTheStoreIsRepairableAndTheDocumentUsable) 
         {DRM::FaultPoint::kCheckInPublished,
          {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"},
          true},
+        {DRM::FaultPoint::kCheckInCleared,
+         {"doc", "checkin", "1", "co/bracket.prt", "-m", "B"},
+         true},
         {DRM::FaultPoint::kAddStaged, {"doc", "add", "demo", "new.prt"}, false},
         {DRM::FaultPoint::kAddCommitted, {"doc", "add", "demo", "new.prt"}, false},
         {DRM::FaultPoint::kAddPublished, {"doc", "add", "demo", "new.prt"}, false},
@@ -374,7 +377,7 @@ TEST_F(VaultSafetyCli, VerifyFindsAndRepairsAMissingPasswordAndAbandonedLeftover
     const RunResult found = Run({"verify"});
     EXPECT_EQ(found.code, 1);
     EXPECT_NE(found.out.find("keeps no password"), std::string::npos) << found.out;
-    EXPECT_NE(found.out.find("repos\\demo\\trunk\\.bracket.prt.vfs-0123456789 (4 bytes)"),
+    EXPECT_NE(found.out.find("\\repos\\demo\\trunk\\.bracket.prt.vfs-0123456789"),
               std::string::npos)
         << found.out;
     EXPECT_EQ(found.out.find(".held.prt"), std::string::npos) << found.out;
@@ -402,6 +405,22 @@ TEST_F(VaultSafetyCli, VerifyReportsWhatTheLibraryFindsWithItsFix) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("vault doc delete 1 --force"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("vault doc add demo FILE --folder SUB"), std::string::npos) << r.out;
+    // Every finding names its file, and its document and version where it has one.
+    const RunResult json = Run({"verify", "demo", "--json"});
+    ASSERT_EQ(json.Json().size(), 2u) << json.out;
+    for (const auto& f : json.Json()) {
+        const std::string path = f.value("path", "");
+        EXPECT_NE(f["text"].get<std::string>().find(path), std::string::npos) << f;
+        if (f["kind"] == "untracked-file") {
+            EXPECT_EQ(path.substr(path.size() - 9), "stray.prt") << f;
+        } else {
+            EXPECT_EQ(f["kind"], "file-missing") << f;
+            EXPECT_EQ(f["document"], 1) << f;
+            EXPECT_EQ(f["version"], "1.0") << f;
+            EXPECT_EQ(path.substr(path.size() - 11), "bracket.prt") << f;
+        }
+        EXPECT_EQ(f["repository"], "demo") << f;
+    }
     // Repair never deletes a user's data.
     EXPECT_EQ(Run({"verify", "--repair", "--stale-after", "0"}).code, 1);
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/stray.prt"), "no row");

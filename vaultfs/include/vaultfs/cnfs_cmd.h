@@ -60,6 +60,19 @@ public:
                    std::vector<NfsDebris>& found);
     int removeDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
                      std::vector<NfsDebris>& removed);
+    // The same, sparing every entry whose server path `keep` accepts (a file
+    // a caller's records name, whatever it looks like).
+    int listDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                   std::vector<NfsDebris>& found, const NfsBackend::Keep& keep);
+    int removeDebris(const std::wstring& server, unsigned short port, const std::wstring& dir,
+                     std::vector<NfsDebris>& removed, const NfsBackend::Keep& keep);
+
+    // Takes the hold on a file or folder that marks a running process's work
+    // on it (NfsBackend::hold); `held` stays empty while another keeps it.
+    int hold(const std::wstring& server, unsigned short port, const std::wstring& path,
+             std::unique_ptr<NfsHold>& held);
+    // Whether a name is one the server gives its own temporaries.
+    static bool IsTemporaryName(const std::wstring& name);
 
     // Where a server path ("" for the root) lands, as the backend names it:
     // two spellings of one place give one text, and a place inside another

@@ -27,6 +27,7 @@
 //   root without one serves everyone.
 // - Downloads land in the local folder by rename but are not synced: the
 //   server keeps the data.
+// - hold takes an flock on the entry: a process that dies lets go at once.
 // - debris lists and removes the temporaries of transfers whose process
 //   died (see the flock rule of AtomicFile).
 // - Owner: the root may name the store that owns it (vaultfs/rootowner.h);
@@ -78,6 +79,7 @@ public:
               const Progress& progress) override;
     void copyFolder(const std::wstring& source, const std::wstring& target,
                     const Progress& progress) override;
+    std::unique_ptr<NfsHold> hold(const std::wstring& path) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
     std::vector<NfsEntry> listFolder(const std::wstring& dir) override;
@@ -86,6 +88,7 @@ public:
     std::wstring where(const std::wstring& path) override;
     std::wstring owner() override;
     void setOwner(const std::wstring& owner) override;
+    std::vector<NfsDebris> debris(const std::wstring& dir, bool remove, const Keep& keep) override;
 
 private:
     enum class Login { None, Accepted, Refused };

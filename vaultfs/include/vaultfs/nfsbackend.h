@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@ struct NfsEntry {
     std::wstring path;  // below the listed folder, parts joined by '\\'
     std::uint64_t bytes = 0;
     bool folder = false;
+};
+
+// The exclusive hold a process keeps on a file or folder of the server while
+// it works there; let go when destroyed (or when the process dies).
+class NfsHold {
+public:
+    virtual ~NfsHold() = default;
 };
 
 class NfsBackend {
@@ -74,6 +82,15 @@ public:
     virtual std::vector<NfsDebris> debris(const std::wstring& /*dir*/, bool /*remove*/) {
         return {};
     }
+    // The same, leaving alone (neither listed nor removed) every entry whose
+    // server path `keep` accepts. A backend that does not override it lists
+    // as above and removes only when nothing listed is to be kept.
+    using Keep = std::function<bool(const std::wstring& path)>;
+    virtual std::vector<NfsDebris> debris(const std::wstring& dir, bool remove, const Keep& keep);
+    // Takes the hold on the file or folder `path` (which must be there):
+    // null when another holder keeps it. A backend that cannot hold refuses
+    // (NFS_E_INVALID).
+    virtual std::unique_ptr<NfsHold> hold(const std::wstring& path);
     virtual void renameFile(const std::wstring& oldPath, const std::wstring& newPath) = 0;
     virtual void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) = 0;
 

@@ -1,0 +1,67 @@
+#include "internal/stagefolder.h"
+
+#include "docvault/errors.h"
+#include "internal/repofiles.h"
+#include "vaultfs/cnfs_cmd.h"
+
+namespace DRM {
+
+StageFolder::~StageFolder() = default;
+
+const std::wstring& StageFolder::Root() {
+    static const std::wstring root = L"\\.zub-staging";
+    return root;
+}
+
+std::wstring StageFolder::FolderOf(const std::wstring& rel) {
+    const std::wstring prefix = Root() + L"\\";
+    if (rel.compare(0, prefix.size(), prefix) != 0) return std::wstring();
+    const std::size_t end = rel.find(L'\\', prefix.size());
+    if (end == prefix.size()) return std::wstring();
+    return rel.substr(0, end);
+}
+
+int StageFolder::Create(RepoFiles& files) {
+    for (int attempt = 0;; ++attempt) {
+        const std::wstring rel = Root() + L"\\" + kStagingPrefix + StagingNonce();
+        if (int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                    return cmd.mk(server, port, files.Path(rel), false);
+                }))
+            return rc;
+        Taken taken = Taken::Gone;
+        if (int rc = Take(files, rel, taken)) return rc;
+        if (taken == Taken::Held) return 0;
+        // A cleaner took the empty folder for a dead one's: draw another.
+        if (attempt == 20) return files.Refuse(Err::kBusy, Err::kBusyText);
+    }
+}
+
+int StageFolder::Take(RepoFiles& files, const std::wstring& rel, Taken& taken) {
+    rel_ = rel;
+    hold_.reset();
+    std::unique_ptr<NFS::NfsHold> hold;
+    const long rc =
+        files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.hold(server, port, files.Path(rel), hold);
+        });
+    if (rc == NFS::NFS_E_NOT_FOUND) {
+        taken = Taken::Gone;
+        return 0;
+    }
+    if (rc != 0) return files.Record();
+    taken = hold ? Taken::Held : Taken::Busy;
+    hold_ = std::move(hold);
+    return 0;
+}
+
+void StageFolder::Remove(RepoFiles& files) {
+    if (!rel_.empty() && hold_) {
+        files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            return cmd.rm(server, port, files.Path(rel_));
+        });
+    }
+    hold_.reset();
+}
+
+}  // namespace DRM
