@@ -8,6 +8,7 @@
 
 #include "docvault/errors.h"
 #include "docvault/faultpoints.h"
+#include "internal/contentsums.h"
 #include "internal/operation.h"
 #include "internal/pendingunit.h"
 #include "internal/plainname.h"
@@ -200,7 +201,8 @@ int Doc::Add(std::wstring localFile) {
 
         // Staged first: until the row commits, no user's file is touched.
         const std::wstring stage = L"\\history\\" + std::wstring(kStagingPrefix) + StagingNonce();
-        if (int rc = files.Upload(localFile, files.Path(stage))) return rc;
+        std::wstring sha256;
+        if (int rc = files.Upload(localFile, files.Path(stage), sha256)) return rc;
         FaultPoint::Hit(FaultPoint::kAddStaged);
         auto dropStage = [&] {
             files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
@@ -225,6 +227,7 @@ int Doc::Add(std::wstring localFile) {
         AddInt(values, L"CurrentOperatorId", 0);
         AddInt(values, L"CaxDocType", caxDocType_);
         AddText(values, L"PendingFile", mark);
+        AddText(values, L"ContentSha256", sha256);
         if (Accessor()->InsertRow(kDocTable, values, kNone, kNone) != 0 ||
             Accessor()->CommitTrans() != 0) {
             const int rc = RecordWriteError();
@@ -439,7 +442,7 @@ int Doc::CheckOut(std::wstring localDir) {
         });
         if (rc != 0) return rc;
 
-        if ((rc = Download(files, CurrentRel(), localDir)) != 0 && !heldBefore) {
+        if ((rc = Download(files, CurrentRel(), localDir, CurrentSum())) != 0 && !heldBefore) {
             // The caller has no copy to work on: the check-out is given back.
             ZUBDB::QVParams back(false);
             AddInt(back, L"CurrentState", 0);
@@ -457,12 +460,14 @@ int Doc::CheckOut(std::wstring localDir) {
     });
 }
 
-int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir) {
-    return files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-        std::uint64_t count = 0;
-        return cmd.download(server, port, files.Path(rel), localDir, fileName_ + L"." + ext_, count,
-                            false);
-    });
+int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir,
+                  const ContentSums::Lookup& recorded) {
+    return ContentSums::Download(files, files.Path(rel), localDir, fileName_ + L"." + ext_,
+                                 recorded);
+}
+
+ContentSums::Lookup Doc::CurrentSum() {
+    return [this](std::wstring& sum) { return ContentSums::Current(*this, id_, sum); };
 }
 
 int Doc::CheckIn(std::wstring localFile) { return CheckIn(std::move(localFile), std::wstring()); }
@@ -479,24 +484,29 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (int rc = NextVersionForWrite(next)) return rc;
 
         // Refused before the upload, so a check-in that cannot win moves no data.
+        // The replaced file's sum goes with it into history; the commit below
+        // holds only while the row keeps this version.
+        std::wstring replacedSum;
         {
             ZUBDB::QVParams cond(false);
             AddInt(cond, L"DocId", id_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (Accessor()->SelectRows(rs, kDocTable,
-                                       L"CurrentState,CurrentOperatorId,CurrentVersion", cond,
-                                       kNone, kNone, kNone, 0, 0) != 0)
+            if (Accessor()->SelectRows(
+                    rs, kDocTable, L"CurrentState,CurrentOperatorId,CurrentVersion,ContentSha256",
+                    cond, kNone, kNone, kNone, 0, 0) != 0)
                 return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
                 rs->GetStringAt(2) != currentVersion_)
                 return RefuseNotHolder();
+            replacedSum = rs->GetStringAt(3);
         }
 
         const std::wstring stage = L"\\history\\" + std::wstring(kStagingPrefix) + StagingNonce();
-        if (int rc = files.Upload(localFile, files.Path(stage))) return rc;
+        std::wstring sha256;
+        if (int rc = files.Upload(localFile, files.Path(stage), sha256)) return rc;
         FaultPoint::Hit(FaultPoint::kCheckInStaged);
         const std::wstring mark = Mark{kCheckIn, stage, HistoryRel(currentVersion_)}.Text();
-        if (int rc = CommitCheckIn(next, mark, rcId)) {
+        if (int rc = CommitCheckIn(next, mark, rcId, {sha256, replacedSum})) {
             files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                 return cmd.delFile(server, port, files.Path(stage));
             });
@@ -508,8 +518,8 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
     });
 }
 
-int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark,
-                       const std::wstring& rcId) {
+int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId,
+                       const CheckInSums& sums) {
     if (Accessor()->BeginTrans() != 0) return RecordDbError();
     PendingUnit unit(Accessor());
     auto fail = [&](int rc) {
@@ -531,6 +541,7 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark,
     AddInt(doc, L"CurrentOperatorId", 0);
     AddText(doc, L"CurrentOperatorName", L"");
     AddText(doc, L"PendingFile", mark);
+    AddText(doc, L"ContentSha256", sums.staged);
     ZUBDB::QVParams only(false);
     AddInt(only, L"DocId", id_);
     AddInt(only, L"CurrentState", 1);
@@ -542,12 +553,12 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark,
         }))
         return fail(rc);
 
-    if (int rc = InsertHistoryRows(rcId)) return fail(rc);
+    if (int rc = InsertHistoryRows(rcId, sums.replaced)) return fail(rc);
     if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
     return 0;
 }
 
-int Doc::InsertHistoryRows(const std::wstring& rcId) {
+int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256) {
     int revision = 1;
     {
         ZUBDB::QVParams cond(false);
@@ -574,6 +585,7 @@ int Doc::InsertHistoryRows(const std::wstring& rcId) {
     AddInt(values, L"version_main", main);
     AddInt(values, L"version_sub", sub);
     AddInt(values, L"Revision", revision);
+    AddText(values, L"ContentSha256", sha256);
     if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0) return RecordDbError();
 
     if (!rcId.empty()) {
@@ -592,7 +604,17 @@ int Doc::UpLoadDoc(std::wstring localFile) {
         if (int rc = CheckNames()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
-        return files.Upload(localFile, files.Path(CurrentRel()));
+        std::wstring sha256;
+        if (int rc = files.Upload(localFile, files.Path(CurrentRel()), sha256)) return rc;
+        // The file is replaced in place: its recorded sum follows.
+        ZUBDB::QVParams values(false);
+        AddText(values, L"ContentSha256", sha256);
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocId", id_);
+        if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
+            return RollBackAndRecord();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        return 0;
     });
 }
 
@@ -602,7 +624,7 @@ int Doc::View(std::wstring localDir) {
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
-        return Download(files, CurrentRel(), localDir);
+        return Download(files, CurrentRel(), localDir, CurrentSum());
     });
 }
 
@@ -614,7 +636,13 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
-        return Download(files, HistoryRel(versionStr), localDir);
+        const int main = LeadingInt(versionStr);
+        const std::size_t dot = versionStr.find(L'.');
+        const int sub =
+            LeadingInt(dot == std::wstring::npos ? versionStr : versionStr.substr(dot + 1));
+        return Download(files, HistoryRel(versionStr), localDir, [&](std::wstring& sum) {
+            return ContentSums::Saved(*this, id_, main, sub, sum);
+        });
     });
 }
 
@@ -842,10 +870,13 @@ int Doc::SaveToHistory(std::wstring rcId) {
             return RejectName(currentVersion_);
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
+        // The copy checks the current file against its sum as it reads it.
+        NFS::ContentSum sum;
+        if (int rc = ContentSums::Current(*this, id_, sum.expect)) return rc;
         if (int rc =
                 files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                     return cmd.copy(server, port, files.Path(CurrentRel()),
-                                    files.Path(HistoryRel(currentVersion_)));
+                                    files.Path(HistoryRel(currentVersion_)), sum);
                 }))
             return rc;
 
@@ -855,7 +886,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
             Accessor()->RollbackTrans();
             return rc;
         };
-        if (int rc = InsertHistoryRows(rcId)) return fail(rc);
+        if (int rc = InsertHistoryRows(rcId, sum.sha256)) return fail(rc);
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return fail(rc);
         ZUBDB::QVParams doc(false);

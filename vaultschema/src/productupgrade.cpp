@@ -9,11 +9,33 @@ bool HasRow(ZUBDB::SqliteSession& session, const std::string& sql) {
     return !session.Query(sql, {}).IsEOF();
 }
 
+bool HasColumn(ZUBDB::SqliteSession& session, const std::string& table, const std::string& column) {
+    return HasRow(session,
+                  "SELECT 1 FROM pragma_table_info('" + table + "') WHERE name='" + column + "'");
+}
+
+// Appended, so columns read by position keep their place. Rows made before
+// start without a sum; verify --repair fills them in.
+void AddContentSums(ZUBDB::SqliteSession& session) {
+    for (const char* table : {"QV_DMDoc", "QV_DMDocVer"}) {
+        if (HasColumn(session, table, "ContentSha256")) continue;
+        try {
+            session.Execute(std::string("ALTER TABLE ") + table +
+                                " ADD COLUMN ContentSha256 TEXT NOT NULL DEFAULT ''",
+                            {});
+        } catch (const ZUBDB::SqliteError&) {
+            // Another process added it first.
+            if (!HasColumn(session, table, "ContentSha256")) throw;
+        }
+    }
+}
+
 }  // namespace
 
 void UpgradeProductDb(ZUBDB::SqliteSession& session) {
     if (!HasRow(session, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='QV_DMDoc'"))
         return;
+    AddContentSums(session);
     if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='PendingFile'") &&
         HasRow(session, "SELECT 1 FROM sqlite_master WHERE name='QV_DMDoc_File'"))
         return;
