@@ -62,7 +62,7 @@ public:
                      MakeRs({L"CurrentState", L"CurrentOperatorId", L"CurrentVersion",
                              L"ContentSha256", L"CurrentOperatorName", L"PendingFile"},
                             {{I(state), I(holder), T(version),
-                              T(L"sum-of-" + std::wstring(version)), T(name), T(L"")}}));
+                              T((L"sum-of-" + std::wstring(version)).c_str()), T(name), T(L"")}}));
     }
     static std::wstring MarkLookup(int id) {
         return L"SelectRows QV_DMDoc (PendingFile,Name,Ext,phyUrl) where 0:DocId=" +
