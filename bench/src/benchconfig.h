@@ -18,6 +18,7 @@ struct BenchConfig {
     int baselineSize = 10000;    // one of scaleSizes
     int listReps = 10;           // timed listings after a warm-up (half at 100,000 and more)
     int largeIterations = 3;     // each 1 GiB step; the fastest counts
+    int pairs = 8;               // check-in and cp + fsync in alternation, at 512 MiB and 1 GiB
     int chunk = 10;              // small files measured in turns of this many per part
     bool quick = false;
     bool svn = true;
@@ -37,6 +38,7 @@ struct BenchConfig {
         c.listReps = 2;
         c.largeIterations = 1;
         c.chunk = 5;
+        c.pairs = 2;
         return c;
     }
 };

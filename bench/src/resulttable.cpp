@@ -56,6 +56,14 @@ void ResultTable::DefinePart(const std::string& key, const std::string& part, st
     it->parts[part].label = std::move(label);
 }
 
+void ResultTable::SetLabel(const std::string& key, const std::string& part, std::string label) {
+    auto it =
+        std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.def.key == key; });
+    if (it == rows_.end() || !it->parts.count(part))
+        throw std::logic_error("label of an unknown part: " + key + "/" + part);
+    it->parts[part].label = std::move(label);
+}
+
 void ResultTable::Record(const std::string& key, const std::string& part, double seconds,
                          long long peakRssBytes, const std::string& error, double cpuSeconds) {
     auto it =

@@ -33,6 +33,8 @@ public:
     // and "ref_*" (reference figures printed under the table).
     void DefineRow(RowSpec def);
     void DefinePart(const std::string& key, const std::string& part, std::string label);
+    // What a defined part reports, known only once it ran.
+    void SetLabel(const std::string& key, const std::string& part, std::string label);
     void Record(const std::string& key, const std::string& part, double seconds,
                 long long peakRssBytes, const std::string& error, double cpuSeconds = 0.0);
 

@@ -3,6 +3,7 @@
 // runs in a child process (StepRunner); raw costs and svn run from here.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,6 +64,7 @@ private:
     void RegisterHistory();
     void RegisterScale(int size, const std::string& previous);
     void RegisterLarge();
+    void RegisterPairs(std::uint64_t bytes);
 
     // Pieces used by several rows.
     void MakeSmallSources();

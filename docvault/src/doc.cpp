@@ -11,6 +11,7 @@
 
 #include "docvault/errors.h"
 #include "docvault/faultpoints.h"
+#include "internal/contentsums.h"
 #include "internal/operation.h"
 #include "internal/pendingunit.h"
 #include "internal/plainname.h"
@@ -220,7 +221,8 @@ int Doc::Add(std::wstring localFile) {
         StageFolder stage;
         if (int rc = stage.Create(files)) return rc;
         auto dropStage = [&] { stage.Remove(files); };
-        if (int rc = files.Upload(localFile, files.Path(stage.File()))) {
+        std::wstring sha256;
+        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256)) {
             dropStage();
             return rc;
         }
@@ -243,6 +245,7 @@ int Doc::Add(std::wstring localFile) {
         AddInt(values, L"CurrentOperatorId", 0);
         AddInt(values, L"CaxDocType", caxDocType_);
         AddText(values, L"PendingFile", mark);
+        AddText(values, L"ContentSha256", sha256);
         if (Accessor()->InsertRow(kDocTable, values, kNone, kNone) != 0 ||
             Accessor()->CommitTrans() != 0) {
             const int rc = RecordWriteError();
@@ -505,7 +508,7 @@ int Doc::CheckOut(std::wstring localDir) {
         });
         if (rc != 0) return rc;
 
-        if ((rc = Download(files, CurrentRel(), localDir)) != 0 && !heldBefore) {
+        if ((rc = Download(files, CurrentRel(), localDir, CurrentSum())) != 0 && !heldBefore) {
             // The caller has no copy to work on: the check-out is given back.
             ZUBDB::QVParams back(false);
             AddInt(back, L"CurrentState", 0);
@@ -524,12 +527,14 @@ int Doc::CheckOut(std::wstring localDir) {
     });
 }
 
-int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir) {
-    return files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-        std::uint64_t count = 0;
-        return cmd.download(server, port, files.Path(rel), localDir, fileName_ + L"." + ext_, count,
-                            false);
-    });
+int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir,
+                  const ContentSums::Lookup& recorded) {
+    return ContentSums::Download(files, files.Path(rel), localDir, fileName_ + L"." + ext_,
+                                 recorded);
+}
+
+ContentSums::Lookup Doc::CurrentSum() {
+    return [this](std::wstring& sum) { return ContentSums::Current(*this, id_, sum); };
 }
 
 int Doc::CheckIn(std::wstring localFile) { return CheckIn(std::move(localFile), std::wstring()); }
@@ -547,13 +552,16 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
 
         // Refused before the upload, so a check-in that cannot win moves no data.
         long long stamp = 0;
+        // The replaced file's sum goes with it into history; the commit below
+        // holds only while the row keeps this version.
+        std::wstring replacedSum;
         {
             ZUBDB::QVParams cond(false);
             AddInt(cond, L"DocId", id_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
             if (Accessor()->SelectRows(rs, kDocTable,
                                        L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
-                                       L"phyUrl,ChangeStamp",
+                                       L"phyUrl,ChangeStamp,ContentSha256",
                                        cond, kNone, kNone, kNone, 0, 0) != 0)
                 return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
@@ -565,17 +573,19 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
                 rs->GetStringAt(5) != phyUrl_)
                 return RefuseChanged();
             stamp = rs->GetInt64At(6);
+            replacedSum = rs->GetStringAt(7);
         }
 
         StageFolder stage;
         if (int rc = stage.Create(files)) return rc;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()))) {
+        std::wstring sha256;
+        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256)) {
             stage.Remove(files);
             return rc;
         }
         FaultPoint::Hit(FaultPoint::kCheckInStaged);
         const std::wstring mark = Mark{kCheckIn, stage.File(), HistoryRel(currentVersion_)}.Text();
-        if (int rc = CommitCheckIn(next, mark, rcId, stamp)) {
+        if (int rc = CommitCheckIn(next, mark, rcId, stamp, {sha256, replacedSum})) {
             stage.Remove(files);
             return rc;
         }
@@ -610,7 +620,7 @@ int Doc::ReadStamp(long long& stamp) {
 }
 
 int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId,
-                       long long stamp) {
+                       long long stamp, const CheckInSums& sums) {
     if (Accessor()->BeginTrans() != 0) return RecordDbError();
     PendingUnit unit(Accessor());
     auto fail = [&](int rc) {
@@ -633,6 +643,7 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
     AddText(doc, L"CurrentOperatorName", L"");
     AddText(doc, L"PendingFile", mark);
     AddInt(doc, L"ChangeStamp", NewStamp());
+    AddText(doc, L"ContentSha256", sums.staged);
     ZUBDB::QVParams only(false);
     AddInt(only, L"DocId", id_);
     AddInt(only, L"CurrentState", 1);
@@ -651,12 +662,12 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
         }))
         return fail(rc);
 
-    if (int rc = InsertHistoryRows(rcId)) return fail(rc);
+    if (int rc = InsertHistoryRows(rcId, sums.replaced)) return fail(rc);
     if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
     return 0;
 }
 
-int Doc::InsertHistoryRows(const std::wstring& rcId) {
+int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256) {
     int revision = 1;
     {
         ZUBDB::QVParams cond(false);
@@ -683,6 +694,7 @@ int Doc::InsertHistoryRows(const std::wstring& rcId) {
     AddInt(values, L"version_main", main);
     AddInt(values, L"version_sub", sub);
     AddInt(values, L"Revision", revision);
+    AddText(values, L"ContentSha256", sha256);
     if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0) return RecordDbError();
 
     if (!rcId.empty()) {
@@ -701,7 +713,17 @@ int Doc::UpLoadDoc(std::wstring localFile) {
         if (int rc = CheckNames()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
-        return files.Upload(localFile, files.Path(CurrentRel()));
+        std::wstring sha256;
+        if (int rc = files.Upload(localFile, files.Path(CurrentRel()), sha256)) return rc;
+        // The file is replaced in place: its recorded sum follows.
+        ZUBDB::QVParams values(false);
+        AddText(values, L"ContentSha256", sha256);
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocId", id_);
+        if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
+            return RollBackAndRecord();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        return 0;
     });
 }
 
@@ -711,7 +733,7 @@ int Doc::View(std::wstring localDir) {
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
-        return Download(files, CurrentRel(), localDir);
+        return Download(files, CurrentRel(), localDir, CurrentSum());
     });
 }
 
@@ -723,7 +745,13 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
-        return Download(files, HistoryRel(versionStr), localDir);
+        const int main = LeadingInt(versionStr);
+        const std::size_t dot = versionStr.find(L'.');
+        const int sub =
+            LeadingInt(dot == std::wstring::npos ? versionStr : versionStr.substr(dot + 1));
+        return Download(files, HistoryRel(versionStr), localDir, [&](std::wstring& sum) {
+            return ContentSums::Saved(*this, id_, main, sub, sum);
+        });
     });
 }
 
@@ -988,10 +1016,13 @@ int Doc::SaveToHistory(std::wstring rcId) {
             return RejectName(currentVersion_);
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
+        // The copy checks the current file against its sum as it reads it.
+        NFS::ContentSum sum;
+        if (int rc = ContentSums::Current(*this, id_, sum.expect)) return rc;
         if (int rc =
                 files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                     return cmd.copy(server, port, files.Path(CurrentRel()),
-                                    files.Path(HistoryRel(currentVersion_)));
+                                    files.Path(HistoryRel(currentVersion_)), sum);
                 }))
             return rc;
 
@@ -1001,7 +1032,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
             Accessor()->RollbackTrans();
             return rc;
         };
-        if (int rc = InsertHistoryRows(rcId)) return fail(rc);
+        if (int rc = InsertHistoryRows(rcId, sum.sha256)) return fail(rc);
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return fail(rc);
         ZUBDB::QVParams doc(false);

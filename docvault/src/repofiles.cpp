@@ -46,6 +46,17 @@ int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote)
     });
 }
 
+int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote,
+                      std::wstring& sha256) {
+    NFS::ContentSum sum;
+    const int rc = Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        std::uint64_t count = 0;
+        return cmd.upload(server, port, localFile, remote, count, false, sum);
+    });
+    sha256 = sum.sha256;
+    return rc;
+}
+
 int RepoFiles::Rename(const std::wstring& from, const std::wstring& to) {
     return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
         return cmd.renameFile(server, port, from, to);

@@ -54,11 +54,14 @@ TEST_F(HistoryContract, SaveCopiesOnTheServerAndWritesOneTransaction) {
     EXPECT_THAT(
         DbLines(),
         ElementsAre(
-            RepoLookup(3), L"BeginTrans", L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
+            RepoLookup(3),
+            L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? 0:DocId=12",
+            L"BeginTrans", L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
             L"SelectRows QV_User (UserName) where 0:UserId=7",
             L"InsertRow QV_DMDocVer 0:DocId=12 1:DocName='12_1.4.prt' 2:OperatorId=7 "
             L"3:OperatorName='alice' 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
-            L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 10:Revision=1",
+            L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 10:Revision=1 "
+            L"11:ContentSha256=''",
             L"InsertRow QV_CaxForm 0:rcId='RC-9' 1:revision=1 2:DocId=12 3:CaxDocType=1",
             L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy",
             L"UpdateRows QV_DMDoc 0:Name='a' 1:ext='prt' 2:phyUrl='' 3:CurrentVersion='1.5' "
@@ -93,7 +96,7 @@ TEST_F(HistoryContract, AFailedSaveRollsBackAndKeepsTheCopy) {
     // SelectRows 1 is the repository look-up, 2 the login's password, 3 the count.
     const std::vector<Case> cases = {
         {L"SelectRows", 3, "count"},        {L"InsertRow", 1, "history row"},
-        {L"InsertRow", 2, "form row"},      {L"ExecuteSql", 1, "next version"},
+        {L"InsertRow", 2, "form row"},      {L"ExecuteSql", 2, "next version"},
         {L"UpdateRows", 1, "document row"}, {L"CommitTrans", 1, "commit"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.step);
@@ -142,7 +145,11 @@ TEST_F(HistoryContract, FailuresBeforeTheTransactionTouchNoRow) {
         DRM::Doc doc = MakeDoc();
         EXPECT_EQ(doc.SaveToHistory(L""), 50002);
         EXPECT_EQ(doc.ErrDesc(), L"copy: no such file");
-        EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3)));
+        EXPECT_THAT(
+            DbLines(),
+            ElementsAre(
+                RepoLookup(3),
+                L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? 0:DocId=12"));
     }
     {
         SCOPED_TRACE("begin fails");
@@ -151,7 +158,7 @@ TEST_F(HistoryContract, FailuresBeforeTheTransactionTouchNoRow) {
         db->FailOn(L"BeginTrans", 1, 9, L"busy");
         DRM::Doc doc = MakeDoc();
         EXPECT_EQ(doc.SaveToHistory(L""), 9);
-        EXPECT_THAT(DbOps(), ElementsAre(L"SelectRows", L"BeginTrans"));
+        EXPECT_THAT(DbOps(), ElementsAre(L"SelectRows", L"ExecuteSql", L"BeginTrans"));
     }
 }
 

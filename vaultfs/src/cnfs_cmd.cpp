@@ -215,6 +215,58 @@ int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,
     });
 }
 
+int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,
+                     const std::wstring& remoteFile, std::uint64_t& count, bool /*flag*/,
+                     ContentSum& sum) {
+    count = 0;
+    sum.sha256.clear();
+    const int rc = Run(L"upload", remoteFile, [&] {
+        const auto progress = impl_->CurrentProgress(L"upload");
+        count = impl_->Backend(server, port)->upload(localFile, remoteFile, progress, sum);
+    });
+    if (rc != 0) sum.sha256.clear();
+    return rc;
+}
+
+int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
+                       const std::wstring& remoteFile, const std::wstring& localDir,
+                       const std::wstring& localName, std::uint64_t& count, bool /*flag*/,
+                       ContentSum& sum) {
+    count = 0;
+    sum.sha256.clear();
+    const int rc = Run(L"download", remoteFile, [&] {
+        const auto progress = impl_->CurrentProgress(L"download");
+        count =
+            impl_->Backend(server, port)->download(remoteFile, localDir, localName, progress, sum);
+    });
+    if (rc != 0) sum.sha256.clear();
+    return rc;
+}
+
+int CNFS_Cmd::copy(const std::wstring& server, unsigned short port, const std::wstring& source,
+                   const std::wstring& target, ContentSum& sum) {
+    sum.sha256.clear();
+    const int rc = Run(L"copy", source, [&] {
+        const auto progress = impl_->CurrentProgress(L"copy");
+        impl_->Backend(server, port)->copy(source, target, progress, sum);
+    });
+    if (rc != 0) sum.sha256.clear();
+    return rc;
+}
+
+int CNFS_Cmd::checksum(const std::wstring& server, unsigned short port, const std::wstring& file,
+                       std::wstring& sha256, std::uint64_t& count) {
+    sha256.clear();
+    count = 0;
+    const int rc = Run(L"checksum", file,
+                       [&] { count = impl_->Backend(server, port)->checksum(file, sha256); });
+    if (rc != 0) {
+        sha256.clear();
+        count = 0;
+    }
+    return rc;
+}
+
 int CNFS_Cmd::renameFile(const std::wstring& server, unsigned short port,
                          const std::wstring& oldPath, const std::wstring& newPath) {
     return Run(L"renameFile", oldPath,

@@ -70,6 +70,23 @@ StreamCopier::Step StepFor(const NfsBackend::Progress& progress, std::uint64_t b
     return [&progress, base, total](std::uint64_t done) { progress(base + done, total); };
 }
 
+// Copies with the sum when one is wanted and fails, before anything is
+// committed, when the bytes are not the ones expected.
+std::uint64_t CopySummed(const StreamCopier& copier, int in, const fs::path& inPath, int out,
+                         const fs::path& outPath, const StreamCopier::Step& step, ContentSum* sum,
+                         const std::wstring& name) {
+    if (sum == nullptr) return copier.Copy(in, inPath, out, outPath, step);
+    sum->sha256.clear();
+    std::wstring got;
+    const std::uint64_t moved = copier.Copy(in, inPath, out, outPath, step, &got);
+    if (!sum->expect.empty() && got != sum->expect)
+        throw NfsError(NFS_E_CONTENT, L"the content of " + name +
+                                          L" does not match its recorded SHA-256 (recorded " +
+                                          sum->expect + L", read " + got + L")");
+    sum->sha256 = std::move(got);
+    return moved;
+}
+
 void RefuseFolder(const fs::path& target, const std::wstring& name) {
     if (fs::is_directory(fs::symlink_status(target)))
         throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
@@ -219,6 +236,16 @@ void LocalBackend::delFile(const std::wstring& file) {
 
 std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wstring& remoteFile,
                                    const Progress& progress) {
+    return Upload(localFile, remoteFile, progress, nullptr);
+}
+
+std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                                   const Progress& progress, ContentSum& sum) {
+    return Upload(localFile, remoteFile, progress, &sum);
+}
+
+std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                                   const Progress& progress, ContentSum* sum) {
     return Guard(remoteFile, [&] {
         Authorize();
         const RootMap map(root_);
@@ -230,7 +257,8 @@ std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wst
         MakeParent(map, target, remoteFile);
         AtomicFile out(target, true, zub::StoreMode::Of(map.root()));
         const std::uint64_t moved =
-            Copier().Copy(in.get(), local, out.fd(), target, StepFor(progress, 0, size));
+            CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
+                       L"the local file " + Quoted(localFile));
         out.Commit();
         return moved;
     });
@@ -238,6 +266,18 @@ std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wst
 
 std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::wstring& localDir,
                                      const std::wstring& localName, const Progress& progress) {
+    return Download(remoteFile, localDir, localName, progress, nullptr);
+}
+
+std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::wstring& localDir,
+                                     const std::wstring& localName, const Progress& progress,
+                                     ContentSum& sum) {
+    return Download(remoteFile, localDir, localName, progress, &sum);
+}
+
+std::uint64_t LocalBackend::Download(const std::wstring& remoteFile, const std::wstring& localDir,
+                                     const std::wstring& localName, const Progress& progress,
+                                     ContentSum* sum) {
     return Guard(remoteFile, [&] {
         Authorize();
         if (localName.empty() || localName == L"." || localName == L".." ||
@@ -252,7 +292,8 @@ std::uint64_t LocalBackend::download(const std::wstring& remoteFile, const std::
         RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
         AtomicFile out(target, false);
         const std::uint64_t moved =
-            Copier().Copy(in.get(), source, out.fd(), target, StepFor(progress, 0, size));
+            CopySummed(Copier(), in.get(), source, out.fd(), target, StepFor(progress, 0, size),
+                       sum, L"the file " + Quoted(remoteFile));
         out.Commit();
         return moved;
     });
@@ -301,6 +342,27 @@ void LocalBackend::copy(const std::wstring& source, const std::wstring& target) 
 
 void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
                         const Progress& progress) {
+    Copy(source, target, progress, nullptr);
+}
+
+void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
+                        const Progress& progress, ContentSum& sum) {
+    Copy(source, target, progress, &sum);
+}
+
+std::uint64_t LocalBackend::checksum(const std::wstring& file, std::wstring& sha256) {
+    return Guard(file, [&] {
+        Authorize();
+        const RootMap map(root_);
+        const fs::path source = map.Follow(file);
+        std::uint64_t size = 0;
+        const zub::UniqueFd in = OpenSource(source, L"the file " + Quoted(file), size);
+        return Copier().Copy(in.get(), source, -1, fs::path(), {}, &sha256);
+    });
+}
+
+void LocalBackend::Copy(const std::wstring& source, const std::wstring& target,
+                        const Progress& progress, ContentSum* sum) {
     Guard(source, [&] {
         Authorize();
         const RootMap map(root_);
@@ -311,7 +373,8 @@ void LocalBackend::copy(const std::wstring& source, const std::wstring& target,
         RefuseFolder(to, L"the target " + Quoted(target));
         MakeParent(map, to, target);
         AtomicFile out(to, true, zub::StoreMode::Of(map.root()));
-        Copier().Copy(in.get(), from, out.fd(), to, StepFor(progress, 0, size));
+        CopySummed(Copier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
+                   L"the file " + Quoted(source));
         out.Commit();
     });
 }

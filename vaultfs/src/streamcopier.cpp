@@ -7,14 +7,44 @@
 #include <memory>
 
 #include "fsutil.h"
+#include "hashpipe.h"
 
 namespace NFS {
+
+namespace {
+
+// Hashed chunks in flight: enough that neither thread waits for the other.
+constexpr std::size_t kHashBuffers = 4;
+
+std::size_t ReadSome(int in, const std::filesystem::path& inPath, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(in, buffer, size);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) fsutil::ThrowErrno(errno, "cannot read", inPath);
+    }
+}
+
+void WriteAll(int out, const std::filesystem::path& outPath, const char* data, std::size_t size) {
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t w = ::write(out, data + written, size - written);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            fsutil::ThrowErrno(errno, "cannot write", outPath);
+        }
+        written += static_cast<std::size_t>(w);
+    }
+}
+
+}  // namespace
 
 StreamCopier::StreamCopier(std::size_t chunkSize, bool kernelCopy)
     : chunkSize_(std::max<std::size_t>(chunkSize, 4096)), kernelCopy_(kernelCopy) {}
 
 std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, int out,
-                                 const std::filesystem::path& outPath, const Step& step) const {
+                                 const std::filesystem::path& outPath, const Step& step,
+                                 std::wstring* sha256) const {
+    if (sha256 != nullptr) return HashingCopy(in, inPath, out, outPath, step, *sha256);
     std::uint64_t done = 0;
     bool kernel = kernelCopy_;
     while (kernel) {
@@ -39,25 +69,32 @@ std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, in
 
     const auto buffer = std::make_unique_for_overwrite<char[]>(chunkSize_);
     for (;;) {
-        const ssize_t got = ::read(in, buffer.get(), chunkSize_);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            fsutil::ThrowErrno(errno, "cannot read", inPath);
-        }
+        const std::size_t got = ReadSome(in, inPath, buffer.get(), chunkSize_);
         if (got == 0) return done;
-        std::size_t written = 0;
-        while (written < static_cast<std::size_t>(got)) {
-            const ssize_t w =
-                ::write(out, buffer.get() + written, static_cast<std::size_t>(got) - written);
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                fsutil::ThrowErrno(errno, "cannot write", outPath);
-            }
-            written += static_cast<std::size_t>(w);
-        }
-        done += static_cast<std::uint64_t>(got);
+        WriteAll(out, outPath, buffer.get(), got);
+        done += got;
         if (step) step(done);
     }
+}
+
+// The kernel cannot hash what it copies, so the bytes pass through this
+// process: read here, hashed on the pipe's thread while written from here.
+std::uint64_t StreamCopier::HashingCopy(int in, const std::filesystem::path& inPath, int out,
+                                        const std::filesystem::path& outPath, const Step& step,
+                                        std::wstring& sha256) const {
+    HashPipe pipe(chunkSize_, kHashBuffers);
+    std::uint64_t done = 0;
+    for (;;) {
+        char* buffer = pipe.Acquire();
+        const std::size_t got = ReadSome(in, inPath, buffer, chunkSize_);
+        if (got == 0) break;
+        pipe.Submit(got);
+        if (out >= 0) WriteAll(out, outPath, buffer, got);
+        done += got;
+        if (step) step(done);
+    }
+    sha256 = pipe.Finish();
+    return done;
 }
 
 }  // namespace NFS

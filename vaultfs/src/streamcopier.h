@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace NFS {
 
@@ -19,10 +20,17 @@ public:
 
     // From the current position of `in` to its end, written at the current
     // position of `out`. The paths only name the files in error texts.
+    // With `sha256`, it receives the sum of the bytes moved (64 hex digits),
+    // hashed as they pass; `out` -1 then only reads.
     std::uint64_t Copy(int in, const std::filesystem::path& inPath, int out,
-                       const std::filesystem::path& outPath, const Step& step) const;
+                       const std::filesystem::path& outPath, const Step& step,
+                       std::wstring* sha256 = nullptr) const;
 
 private:
+    std::uint64_t HashingCopy(int in, const std::filesystem::path& inPath, int out,
+                              const std::filesystem::path& outPath, const Step& step,
+                              std::wstring& sha256) const;
+
     std::size_t chunkSize_;
     bool kernelCopy_;
 };

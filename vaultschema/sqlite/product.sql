@@ -68,6 +68,9 @@ CREATE INDEX QV_DMAuth_RoleId ON QV_DMAuth (RoleId);
 -- may not have moved its files yet; empty when none.
 -- ChangeStamp: drawn afresh by every change of the row; a change is made on
 -- condition that the row still carries the stamp its operation read.
+-- ContentSha256: SHA-256 of the current file (64 hex digits), of the history
+-- row's saved file on QV_DMDocVer; empty where a store made before has not
+-- had its sums filled in yet.
 CREATE TABLE QV_DMDoc (
     DocId               INTEGER PRIMARY KEY AUTOINCREMENT,
     DocRepoId           INTEGER NOT NULL REFERENCES QV_DMRepo (DocRepoId),
@@ -87,7 +90,8 @@ CREATE TABLE QV_DMDoc (
     phyUrl              TEXT NOT NULL DEFAULT '',
     CaxDocType          INTEGER NOT NULL DEFAULT 0,
     PendingFile         TEXT NOT NULL DEFAULT '',
-    ChangeStamp         INTEGER NOT NULL DEFAULT 0
+    ChangeStamp         INTEGER NOT NULL DEFAULT 0,
+    ContentSha256       TEXT NOT NULL DEFAULT ''
 );
 -- Listing a repository filters by DocRepoId and sorts by phyUrl.
 CREATE INDEX QV_DMDoc_DocRepoId_phyUrl ON QV_DMDoc (DocRepoId, phyUrl);
@@ -109,7 +113,8 @@ CREATE TABLE QV_DMDocVer (
     PhyUrl       TEXT NOT NULL DEFAULT '',
     Version_Main INTEGER NOT NULL DEFAULT 0,
     Version_Sub  INTEGER NOT NULL DEFAULT 0,
-    Revision     INTEGER NOT NULL DEFAULT 0
+    Revision     INTEGER NOT NULL DEFAULT 0,
+    ContentSha256 TEXT NOT NULL DEFAULT ''
 );
 -- Serves count(*), max(Revision) and the newest-first listing of a document.
 CREATE INDEX QV_DMDocVer_DocId_Revision ON QV_DMDocVer (DocId, Revision);

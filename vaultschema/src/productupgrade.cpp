@@ -21,6 +21,27 @@ void AddUserNameIndex(ZUBDB::SqliteSession& session) {
     } catch (const ZUBDB::SqliteError&) {}
 }
 
+bool HasColumn(ZUBDB::SqliteSession& session, const std::string& table, const std::string& column) {
+    return HasRow(session,
+                  "SELECT 1 FROM pragma_table_info('" + table + "') WHERE name='" + column + "'");
+}
+
+// Appended, so columns read by position keep their place. Rows made before
+// start without a sum; verify --repair fills them in.
+void AddContentSums(ZUBDB::SqliteSession& session) {
+    for (const char* table : {"QV_DMDoc", "QV_DMDocVer"}) {
+        if (HasColumn(session, table, "ContentSha256")) continue;
+        try {
+            session.Execute(std::string("ALTER TABLE ") + table +
+                                " ADD COLUMN ContentSha256 TEXT NOT NULL DEFAULT ''",
+                            {});
+        } catch (const ZUBDB::SqliteError&) {
+            // Another process added it first.
+            if (!HasColumn(session, table, "ContentSha256")) throw;
+        }
+    }
+}
+
 // Every change of a document row is conditional on the stamp it read.
 void AddChangeStamp(ZUBDB::SqliteSession& session) {
     if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='ChangeStamp'"))
@@ -62,6 +83,7 @@ void UpgradeProductDb(ZUBDB::SqliteSession& session) {
     AddUserNameIndex(session);
     AddPendingAndUniqueNames(session);
     AddChangeStamp(session);
+    AddContentSums(session);
 }
 
 void UpgradeSystemDb(ZUBDB::SqliteSession& session) {

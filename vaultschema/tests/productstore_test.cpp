@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <set>
 
@@ -93,12 +94,32 @@ TEST(ProductStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
                            L"table:QV_DMDoc", L"table:QV_DMDocVer", L"table:QV_DMRepo",
                            L"table:QV_DMVerStrategy", L"table:QV_IdCounter", L"table:QV_Role",
                            L"table:QV_User", L"table:QV_UserRole", L"view:QV_v_DMAuthSet"}));
-    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc"),
-              (std::vector<std::wstring>{
-                  L"DocId", L"DocRepoId", L"Name", L"Ext", L"CurrentVersion", L"CurrentState",
-                  L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
-                  L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime",
-                  L"LastOperatorTime", L"phyUrl", L"CaxDocType", L"PendingFile", L"ChangeStamp"}));
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc"), (std::vector<std::wstring>{L"DocId",
+                                                                      L"DocRepoId",
+                                                                      L"Name",
+                                                                      L"Ext",
+                                                                      L"CurrentVersion",
+                                                                      L"CurrentState",
+                                                                      L"CurrentOperatorId",
+                                                                      L"CurrentOperatorName",
+                                                                      L"CreatorId",
+                                                                      L"CreatorName",
+                                                                      L"DocCreateTime",
+                                                                      L"LastOperatorId",
+                                                                      L"LastOperatorName",
+                                                                      L"LastOperateTime",
+                                                                      L"LastOperatorTime",
+                                                                      L"phyUrl",
+                                                                      L"CaxDocType",
+                                                                      L"PendingFile",
+                                                                      L"ChangeStamp",
+                                                                      L"ContentSha256"}));
+    // Read by position: new columns only ever go at the end.
+    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDocVer"),
+              (std::vector<std::wstring>{L"DocVersionId", L"DocId", L"BaseLineId", L"DocName",
+                                         L"OperatorId", L"OperatorName", L"OperatorTime",
+                                         L"OperateInfo", L"Action", L"PhyUrl", L"Version_Main",
+                                         L"Version_Sub", L"Revision", L"ContentSha256"}));
     EXPECT_EQ(
         ColumnsOf(*db, L"QV_v_DMAuthSet"),
         (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
@@ -285,7 +306,40 @@ TEST(ProductStore, AStoreWithoutTheChangeStampGetsIt) {
     }
     auto db = Open(file);
     ASSERT_TRUE(db);
-    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDoc").back(), L"ChangeStamp");
+    const auto columns = ColumnsOf(*db, L"QV_DMDoc");
+    EXPECT_NE(std::find(columns.begin(), columns.end(), L"ChangeStamp"), columns.end());
     EXPECT_EQ(Query(*db, L"select ChangeStamp from QV_DMDoc where Name = 'kept'")->GetIntAt(0, -1),
               0);
+}
+
+// Rows of a store made before the sums keep their values and get an empty sum
+// after the columns they had.
+TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
+    const fs::path file = tmp.path() / "QVData.sqlite3";
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        for (const wchar_t* sql :
+             {L"alter table QV_DMDoc drop column ContentSha256",
+              L"alter table QV_DMDocVer drop column ContentSha256",
+              L"insert into QV_DMRepo (Name) values ('r')",
+              L"insert into QV_DMDoc (DocRepoId, Name, Ext, PendingFile) values (1, 'a', 'prt', "
+              L"'x')",
+              L"insert into QV_DMDocVer (DocId, DocName, Revision) values (1, '1_1.0.prt', 3)"})
+            Query(*db, sql);
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = Open(file);
+    ASSERT_TRUE(db);
+    for (const wchar_t* table : {L"QV_DMDoc", L"QV_DMDocVer"})
+        EXPECT_EQ(ColumnsOf(*db, table).back(), L"ContentSha256") << zub::WideToUtf8(table);
+    auto doc = Query(*db, L"select PendingFile, ContentSha256 from QV_DMDoc");
+    EXPECT_EQ(doc->GetStringAt(0), L"x");
+    EXPECT_EQ(doc->GetStringAt(1), L"");
+    auto ver = Query(*db, L"select Revision, ContentSha256 from QV_DMDocVer");
+    EXPECT_EQ(ver->GetIntAt(0), 3);
+    EXPECT_EQ(ver->GetStringAt(1), L"");
 }

@@ -97,7 +97,8 @@ public:
     int CheckIn(std::wstring localFile);
     // As above; rcId names the CAD form recorded with the check-in (empty: none).
     int CheckIn(std::wstring localFile, std::wstring rcId);
-    // Replaces the current file on the server; no database write.
+    // Replaces the current file on the server; only its recorded sum changes
+    // in the database.
     int UpLoadDoc(std::wstring localFile);
     // Downloads the current file into localDir as <fileName>.<ext>.
     int View(std::wstring localDir);
@@ -142,10 +143,20 @@ private:
     int RefuseTaken();
     // A failed write: a unique-index refusal becomes 49611; rolled back.
     int RecordWriteError();
-    int Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir);
+    // Checked against the sum `recorded` reads as the bytes stream.
+    int Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir,
+                 const std::function<int(std::wstring&)>& recorded);
+    // Reads the recorded sum of this document's current file.
+    std::function<int(std::wstring&)> CurrentSum();
+    // SHA-256 of the staged new file and of the file it replaces.
+    struct CheckInSums {
+        std::wstring staged;
+        std::wstring replaced;
+    };
     int CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId,
-                      long long stamp);
-    int InsertHistoryRows(const std::wstring& rcId);
+                      long long stamp, const CheckInSums& sums);
+    // sha256: of the saved file the row names.
+    int InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256);
     // Completes what the row's pending mark says is left to do on the file
     // server (an interrupted add, check-in, rename or delete), then clears
     // the mark. 0 when nothing was pending. `mine`: the staging folder the

@@ -37,10 +37,13 @@ inline constexpr const char* kBaselineStaged = "baseline.staged";
 // Baseline create: staging folder renamed to the baseline's name, no row yet.
 inline constexpr const char* kBaselinePublished = "baseline.published";
 
-inline constexpr std::array<const char*, 14> kAll = {
-    kCheckInStaged, kCheckInCommitted, kCheckInOldMoved, kCheckInPublished, kCheckInCleared,
-    kAddStaged,     kAddCommitted,     kAddPublished,    kRenameCommitted,  kRenamePublished,
-    kDeleteMarked,  kDeleteFileGone,   kBaselineStaged,  kBaselinePublished};
+// Content check: a missing sum read from the file, not yet recorded.
+inline constexpr const char* kContentSumRead = "content.sum-read";
+
+inline constexpr std::array<const char*, 15> kAll = {
+    kCheckInStaged, kCheckInCommitted, kCheckInOldMoved, kCheckInPublished,  kCheckInCleared,
+    kAddStaged,     kAddCommitted,     kAddPublished,    kRenameCommitted,   kRenamePublished,
+    kDeleteMarked,  kDeleteFileGone,   kBaselineStaged,  kBaselinePublished, kContentSumRead};
 
 // Kills the process with SIGKILL when ZUB_CRASH_AT equals `name`.
 void Hit(std::string_view name);

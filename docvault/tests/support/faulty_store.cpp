@@ -121,6 +121,26 @@ public:
         Check(L"hold");
         return inner_.hold(path);
     }
+    std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                         const Progress& progress, NFS::ContentSum& sum) override {
+        Check(L"upload");
+        return inner_.upload(localFile, remoteFile, progress, sum);
+    }
+    std::uint64_t download(const std::wstring& remoteFile, const std::wstring& localDir,
+                           const std::wstring& localName, const Progress& progress,
+                           NFS::ContentSum& sum) override {
+        Check(L"download");
+        return inner_.download(remoteFile, localDir, localName, progress, sum);
+    }
+    void copy(const std::wstring& source, const std::wstring& target, const Progress& progress,
+              NFS::ContentSum& sum) override {
+        Check(L"copy");
+        inner_.copy(source, target, progress, sum);
+    }
+    std::uint64_t checksum(const std::wstring& file, std::wstring& sha256) override {
+        Check(L"checksum");
+        return inner_.checksum(file, sha256);
+    }
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override {
         Check(L"renameFile");
         inner_.renameFile(oldPath, newPath);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "docvault/contentcheck.h"
 #include "docvault/docrepos.h"
 #include "docvault/repocheck.h"
 #include "userdirectory.h"
@@ -44,6 +45,9 @@ void VerifyCommand::Register(CLI::App& app) {
     c->add_flag("--repair", repair_,
                 "Complete or undo interrupted operations and remove abandoned leftovers; "
                 "never deletes a user's data");
+    c->add_flag("--content", content_,
+                "Also read every stored file and compare it with its recorded SHA-256 (slow: "
+                "reads all the data)");
     c->add_option("--stale-after", staleSeconds_,
                   "Staged leftovers younger than this many seconds may belong to a running "
                   "operation and stay (default 3600)");
@@ -304,6 +308,34 @@ void VerifyCommand::CheckIdentity(std::vector<Finding>& findings) {
     }
 }
 
+void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
+    DRM::ContentCheck check;
+    s_.store().Connect(check);
+    std::vector<DRM::ContentFinding> found;
+    VaultError::Check(check.Examine(repoId, content_, repair_, found), check);
+    for (const auto& f : found) {
+        using Kind = DRM::ContentFinding::Kind;
+        Finding out{"", f.text, RepairCommand(repo_), f.repaired};
+        switch (f.kind) {
+            case Kind::SumMissing:
+                out.kind = "content-sum-missing";
+                out.fix += " (reads the file and records its sum)";
+                break;
+            case Kind::Mismatch:
+                out.kind = "content-mismatch";
+                out.fix = f.version.empty()
+                              ? "put the file back from a backup, or check in a good copy"
+                              : "put the saved version back from a backup";
+                break;
+            case Kind::NotChecked:
+                out.kind = "unchecked";
+                out.fix = "check that the file server is reachable and run verify again";
+                break;
+        }
+        findings.push_back(std::move(out));
+    }
+}
+
 void VerifyCommand::Run() {
     s_.RequireAdmin("verify the store");
     const Store& store = s_.store();
@@ -317,8 +349,11 @@ void VerifyCommand::Run() {
     if (repo_.empty()) {
         CheckDebris(store.ResolvedFileServer(store.FileServer()), findings);
         CheckRepositories(0, findings);
+        CheckContent(0, findings);
     } else {
-        CheckRepositories(s_.Repo(repo_)->id(), findings);
+        auto repo = s_.Repo(repo_);
+        CheckRepositories(repo->id(), findings);
+        CheckContent(repo->id(), findings);
     }
 
     Output& out = s_.out();

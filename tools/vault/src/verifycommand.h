@@ -1,4 +1,4 @@
-// vault verify [--repair] [REPO]: checks that a store is whole (both
+// vault verify [--repair] [--content] [REPO]: checks that a store is whole (both
 // databases, the file server's password, abandoned transfers, and what the
 // document library finds in each repository) and, asked to, repairs what can
 // be repaired without touching a user's data.
@@ -44,9 +44,13 @@ private:
     void CheckDebris(const std::wstring& server, std::vector<Finding>& findings);
     // What the library finds in the repository (0: every one).
     void CheckRepositories(int repoId, std::vector<Finding>& findings);
+    // Rows without a content sum (filled in with --repair) and, with
+    // --content, every file against its sum.
+    void CheckContent(int repoId, std::vector<Finding>& findings);
 
     Session& s_;
     std::string repo_;
     bool repair_ = false;
+    bool content_ = false;
     long staleSeconds_ = 3600;
 };

@@ -108,6 +108,7 @@ TEST_F(VaultSafetyCli, KilledAtAnyStepTheStoreIsRepairableAndTheDocumentUsable) 
         {DRM::FaultPoint::kDeleteFileGone, {"doc", "delete", "1"}, false},
         {DRM::FaultPoint::kBaselineStaged, {"baseline", "create", "demo", "rel1"}, false},
         {DRM::FaultPoint::kBaselinePublished, {"baseline", "create", "demo", "rel1"}, false},
+        {DRM::FaultPoint::kContentSumRead, {"verify", "--repair"}, false},
     };
     EXPECT_EQ(cases.size(), DRM::FaultPoint::kAll.size());  // every point has its case
     const fs::path pristine = ws_ / "pristine";
@@ -117,6 +118,7 @@ TEST_F(VaultSafetyCli, KilledAtAnyStepTheStoreIsRepairableAndTheDocumentUsable) 
         fs::remove_all(store_);
         fs::copy(pristine, store_, fs::copy_options::recursive);
         if (c.checkedOut) Ok({"doc", "checkout", "1", "out", "--force"});
+        if (c.command[0] == "verify") Sql(L"QVData", L"update QV_DMDoc set ContentSha256 = ''");
         const RunResult crashed = Run(c.command, {{"ZUB_CRASH_AT", c.point}});
         ASSERT_EQ(crashed.code, kKilled) << crashed.out << crashed.err;
         ExpectRepairable(c.point);
@@ -424,6 +426,47 @@ TEST_F(VaultSafetyCli, VerifyReportsWhatTheLibraryFindsWithItsFix) {
     // Repair never deletes a user's data.
     EXPECT_EQ(Run({"verify", "--repair", "--stale-after", "0"}).code, 1);
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/stray.prt"), "no row");
+}
+
+TEST_F(VaultSafetyCli, ADamagedFileIsRefusedAndFoundByTheContentCheck) {
+    WriteFile("store/files/repos/demo/trunk/bracket.prt", "");  // truncated on the server
+    const RunResult view = Run({"doc", "view", "1", "v"});
+    EXPECT_EQ(view.code, 1);
+    EXPECT_EQ(view.err.rfind("vault: error 50011:", 0), 0u) << view.err;
+    EXPECT_FALSE(fs::exists(Path("v/bracket.prt")));
+
+    const RunResult quick = Run({"verify"});
+    EXPECT_EQ(quick.code, 0) << quick.out;  // sizes and sums are not read without --content
+    const RunResult full = Run({"verify", "--content", "--json"});
+    EXPECT_EQ(full.code, 1);
+    ASSERT_EQ(full.Json().size(), 1u) << full.out;
+    EXPECT_EQ(full.Json()[0]["kind"], "content-mismatch");
+    EXPECT_NE(full.Json()[0]["text"].get<std::string>().find("demo\\"), std::string::npos)
+        << full.out;
+    EXPECT_NE(full.Json()[0]["text"].get<std::string>().find("trunk\\bracket.prt"),
+              std::string::npos)
+        << full.out;
+    EXPECT_FALSE(full.Json()[0]["repaired"].get<bool>());
+}
+
+TEST_F(VaultSafetyCli, AnOlderStoreGetsItsContentSumsFromRepair) {
+    WriteFile("co/bracket.prt", "rev B\n");
+    Ok({"doc", "checkout", "1", "out"});
+    Ok({"doc", "checkin", "1", "co/bracket.prt", "-m", "B"});
+    Sql(L"QVData", L"update QV_DMDoc set ContentSha256 = ''");
+    Sql(L"QVData", L"update QV_DMDocVer set ContentSha256 = ''");
+    const RunResult found = Run({"verify", "--json"});
+    EXPECT_EQ(found.code, 1);
+    EXPECT_EQ(found.Json().size(), 2u) << found.out;
+    for (const auto& f : found.Json()) EXPECT_EQ(f["kind"], "content-sum-missing") << f;
+
+    const RunResult repaired = Run({"verify", "--repair", "--json"});
+    EXPECT_EQ(repaired.code, 0) << repaired.out << repaired.err;
+    ASSERT_EQ(repaired.Json().size(), 2u) << repaired.out;
+    for (const auto& f : repaired.Json()) EXPECT_TRUE(f["repaired"].get<bool>()) << f;
+    const RunResult clean = Run({"verify", "--content"});
+    EXPECT_EQ(clean.code, 0) << clean.out;
+    EXPECT_NE(clean.out.find("The store is consistent."), std::string::npos) << clean.out;
 }
 
 TEST_F(VaultSafetyCli, VerifyIsForTheAdministrator) {

@@ -45,6 +45,21 @@ public:
              const std::wstring& target);
     int copyFolder(const std::wstring& server, unsigned short port, const std::wstring& source,
                    const std::wstring& target);
+    // The same with the SHA-256 of the bytes (see NFS::ContentSum): a
+    // non-empty sum.expect is checked as the bytes stream and a difference
+    // fails with NFS_E_CONTENT, leaving no new file at the target; sum.sha256
+    // receives the sum of what moved (empty on failure, or when the backend
+    // computes none).
+    int upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,
+               const std::wstring& remoteFile, std::uint64_t& count, bool flag, ContentSum& sum);
+    int download(const std::wstring& server, unsigned short port, const std::wstring& remoteFile,
+                 const std::wstring& localDir, const std::wstring& localName, std::uint64_t& count,
+                 bool flag, ContentSum& sum);
+    int copy(const std::wstring& server, unsigned short port, const std::wstring& source,
+             const std::wstring& target, ContentSum& sum);
+    // Reads a stored file whole: its SHA-256 and its size in bytes.
+    int checksum(const std::wstring& server, unsigned short port, const std::wstring& file,
+                 std::wstring& sha256, std::uint64_t& count);
     int renameFile(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
                    const std::wstring& newPath);
     int renameFolder(const std::wstring& server, unsigned short port, const std::wstring& oldPath,

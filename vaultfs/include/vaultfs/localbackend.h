@@ -32,6 +32,9 @@
 //   died (see the flock rule of AtomicFile).
 // - Owner: the root may name the store that owns it (vaultfs/rootowner.h);
 //   anyone may read it, only a logged-in user may replace it.
+// - upload, download and copy with a ContentSum hash the bytes as they pass
+//   (read here, hashed on a second thread while written); an expected sum
+//   that differs fails the transfer before its file is committed.
 // - Transfers and copies report bytes done against the size of the file, or
 //   of the whole tree as planned before copying. A progress callback that
 //   throws aborts the transfer like any failure.
@@ -80,6 +83,14 @@ public:
     void copyFolder(const std::wstring& source, const std::wstring& target,
                     const Progress& progress) override;
     std::unique_ptr<NfsHold> hold(const std::wstring& path) override;
+    std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                         const Progress& progress, ContentSum& sum) override;
+    std::uint64_t download(const std::wstring& remoteFile, const std::wstring& localDir,
+                           const std::wstring& localName, const Progress& progress,
+                           ContentSum& sum) override;
+    void copy(const std::wstring& source, const std::wstring& target, const Progress& progress,
+              ContentSum& sum) override;
+    std::uint64_t checksum(const std::wstring& file, std::wstring& sha256) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
     std::vector<NfsEntry> listFolder(const std::wstring& dir) override;
@@ -95,6 +106,14 @@ private:
     // Throws unless this root may be used: logged in, or open to everyone.
     void Authorize() const;
 
+    // sum: null for a plain transfer (the kernel may copy), else summed.
+    std::uint64_t Upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                         const Progress& progress, ContentSum* sum);
+    std::uint64_t Download(const std::wstring& remoteFile, const std::wstring& localDir,
+                           const std::wstring& localName, const Progress& progress,
+                           ContentSum* sum);
+    void Copy(const std::wstring& source, const std::wstring& target, const Progress& progress,
+              ContentSum* sum);
     void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
     StreamCopier Copier() const;
 

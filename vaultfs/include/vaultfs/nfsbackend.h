@@ -29,6 +29,15 @@ struct NfsDebris {
     bool folder = false;
 };
 
+// The content sum of one transfer: SHA-256 as 64 lower-case hex digits.
+// `expect`, when not empty, is compared with the bytes as they are read; on a
+// difference the transfer fails (NFS_E_CONTENT) and writes nothing. `sha256`
+// receives the sum of what moved, or stays empty when the backend computes none.
+struct ContentSum {
+    std::wstring expect;
+    std::wstring sha256;
+};
+
 // An entry found by listFolder.
 struct NfsEntry {
     std::wstring path;  // below the listed folder, parts joined by '\\'
@@ -72,6 +81,18 @@ public:
                             const Progress& /*progress*/) {
         copyFolder(source, target);
     }
+    // The same with the content sum. A backend that computes none need not
+    // override these: they then move the bytes unchecked and leave the sum
+    // empty (an expected sum is then refused, never silently skipped).
+    virtual std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                                 const Progress& progress, ContentSum& sum);
+    virtual std::uint64_t download(const std::wstring& remoteFile, const std::wstring& localDir,
+                                   const std::wstring& localName, const Progress& progress,
+                                   ContentSum& sum);
+    virtual void copy(const std::wstring& source, const std::wstring& target,
+                      const Progress& progress, ContentSum& sum);
+    // Reads the file whole: its sum and size.
+    virtual std::uint64_t checksum(const std::wstring& file, std::wstring& sha256);
     // Every file and folder below `dir`, depth first, in name order;
     // temporaries of running or dead transfers are left out. A backend that
     // cannot list refuses (NFS_E_INVALID).

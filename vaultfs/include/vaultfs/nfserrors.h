@@ -15,6 +15,8 @@
 //  50009  internal failure (any other exception inside a backend)
 //  50010  login refused: wrong user or password, or no login on a server
 //         that needs one
+//  50011  content mismatch: the bytes read do not have the SHA-256 the
+//         caller recorded for them (the stored file was changed or damaged)
 #pragma once
 
 namespace NFS {
@@ -30,6 +32,7 @@ enum NfsErrorNumber : long {
     NFS_E_NO_MEMORY = 50008,
     NFS_E_INTERNAL = 50009,
     NFS_E_LOGIN = 50010,
+    NFS_E_CONTENT = 50011,
 };
 
 }  // namespace NFS
