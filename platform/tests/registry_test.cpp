@@ -476,7 +476,9 @@ TEST_F(Registry, AWriterWaitsForAnotherProcessHoldingTheHive) {
         if (pid == 0) {
             close(locked[0]);
             sqlite3* db = nullptr;
+            // Its commit waits out the other side's attempts as a writer would.
             bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                      sqlite3_busy_timeout(db, 10000) == SQLITE_OK &&
                       sqlite3_exec(db, c.setup, nullptr, nullptr, nullptr) == SQLITE_OK &&
                       sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
             ok = write(locked[1], "x", 1) == 1 && ok;
