@@ -5,9 +5,11 @@
 #include <unistd.h>
 #include <wctype.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "zub/text.h"
@@ -58,6 +60,20 @@ Error FromSqlite(int rc) {
             return kErrorAccessDenied;
         default:
             return kErrorRegistryIoFailed;
+    }
+}
+
+// Runs SQL, waiting out other processes' locks. Switching a file's
+// journal mode takes the write lock from inside a read, and SQLite answers
+// a busy lock there at once instead of calling the busy handler (waiting
+// could deadlock two such upgrades); so the waiting is done here.
+int ExecWaiting(sqlite3* db, const char* sql) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    while (true) {
+        int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return rc;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
@@ -223,7 +239,7 @@ Error Hive::Connect(bool create) {
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         if (writable) {
-            rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+            rc = ExecWaiting(db_, "PRAGMA journal_mode=WAL");
             if (rc == SQLITE_OK) rc = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
         } else {
             // A read-only folder cannot take the shared-memory file; the

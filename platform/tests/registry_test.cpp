@@ -1,6 +1,7 @@
 #include "zub/platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -447,6 +448,57 @@ TEST_F(Registry, ThreadsShareAHive) {
     RegKey key;
     ASSERT_EQ(RegOpenKey(RootKey::CurrentUser, L"Software\\T", kKeyRead, key), kErrorSuccess);
     EXPECT_EQ(SubKeys(key).size(), 4u);
+}
+
+// Another process holds the hive's write lock while this one opens it; the
+// open must wait for the lock rather than fail.
+TEST_F(Registry, AWriterWaitsForAnotherProcessHoldingTheHive) {
+    struct Case {
+        const char* state;
+        const char* setup;  // run by the other process before it takes the lock
+    };
+    const Case cases[] = {
+        // A fresh file: opening it switches its journal mode, a write.
+        {"being created", ""},
+        // Already in WAL mode, tables not made yet.
+        {"in WAL mode", "PRAGMA journal_mode=WAL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        const std::string path = MachineHivePath();
+        std::filesystem::remove(path);
+        std::filesystem::remove(path + "-wal");
+        std::filesystem::remove(path + "-shm");
+        int locked[2];
+        ASSERT_EQ(pipe(locked), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(locked[0]);
+            sqlite3* db = nullptr;
+            // Its commit waits out the other side's attempts as a writer would.
+            bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                      sqlite3_busy_timeout(db, 10000) == SQLITE_OK &&
+                      sqlite3_exec(db, c.setup, nullptr, nullptr, nullptr) == SQLITE_OK &&
+                      sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+            ok = write(locked[1], "x", 1) == 1 && ok;
+            usleep(300 * 1000);
+            ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK && ok;
+            sqlite3_close(db);
+            _exit(ok ? 0 : 1);
+        }
+        close(locked[1]);
+        char c1 = 0;
+        ASSERT_EQ(read(locked[0], &c1, 1), 1);
+        close(locked[0]);
+        EXPECT_EQ(RegSetDword(RootKey::LocalMachine, L"waited", 7), kErrorSuccess);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        std::uint32_t v = 0;
+        EXPECT_EQ(RegGetDword(RootKey::LocalMachine, L"waited", v), kErrorSuccess);
+        EXPECT_EQ(v, 7u);
+    }
 }
 
 TEST_F(Registry, HiveFilesFollowTheEnvironment) {
