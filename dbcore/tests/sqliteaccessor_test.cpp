@@ -179,9 +179,9 @@ TEST_F(SqliteAccessorTest, SelectStarOfHistoryFollowsTheTableOrder) {
     auto rs = Select(L"QV_DMDocVer", L"");
     ASSERT_EQ(rs->GetRecordCount(), 1);
     const std::vector<std::wstring> expected = {
-        L"DocVersionId", L"DocId",        L"BaseLineId",  L"DocName", L"OperatorId",
-        L"OperatorName", L"OperatorTime", L"OperateInfo", L"Action",  L"PhyUrl",
-        L"Version_Main", L"Version_Sub",  L"Revision"};
+        L"DocVersionId", L"DocId",        L"BaseLineId",  L"DocName",      L"OperatorId",
+        L"OperatorName", L"OperatorTime", L"OperateInfo", L"Action",       L"PhyUrl",
+        L"Version_Main", L"Version_Sub",  L"Revision",    L"ContentSha256"};
     EXPECT_EQ(rs->Columns(), expected);
     EXPECT_EQ(rs->GetIntAt(1), 12);
     EXPECT_EQ(rs->GetIntAt(2), 0);

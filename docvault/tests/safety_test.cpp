@@ -643,6 +643,19 @@ pid_t LoopUntil(const fs::path& stop, const std::function<void()>& body) {
     return pid;
 }
 
+// Stops and reaps the loops however the test ends: a child left running
+// would keep the test's output open and hang the run.
+struct LoopsStopper {
+    fs::path stop;
+    std::vector<pid_t> pids;
+    void Stop() {
+        std::ofstream(stop) << "";
+        for (pid_t pid : pids) ::waitpid(pid, nullptr, 0);
+        pids.clear();
+    }
+    ~LoopsStopper() { Stop(); }
+};
+
 TEST_F(Safety, ReadersAndRepairNeverFinishACheckInTheHolderIsStillPublishing) {
     constexpr int kRounds = 60;
     const std::string body(300 * 1024, 'x');
@@ -659,6 +672,7 @@ TEST_F(Safety, ReadersAndRepairNeverFinishACheckInTheHolderIsStillPublishing) {
         if (check.Connect(DbServer(), 0, L"QVData", L"") == 0)
             check.Examine(repoId_, true, findings, 0);
     });
+    LoopsStopper loops{stop, {viewer, repairer}};
     for (int round = 1; round <= kRounds; ++round) {
         SCOPED_TRACE(round);
         DRM::Doc doc = Holding(id);
@@ -668,8 +682,7 @@ TEST_F(Safety, ReadersAndRepairNeverFinishACheckInTheHolderIsStillPublishing) {
         // Published when the call returns, whoever else is looking.
         EXPECT_EQ(ReadFile(OnServer("trunk/race.prt")), content);
     }
-    std::ofstream(stop) << "";
-    for (pid_t pid : {viewer, repairer}) ::waitpid(pid, nullptr, 0);
+    loops.Stop();
 
     EXPECT_EQ(ReadDoc(id).currentVersion(), L"1." + std::to_wstring(kRounds));
     EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")), "0");

@@ -60,6 +60,9 @@ TEST_F(InstallEdges, ATargetAsOldAsItsSourceIsKeptByTheTimePolicies) {
         EXPECT_NE(log.find("目标文件已存在，无需拷贝 " + target), std::string::npos) << log;
         EXPECT_EQ(log.find("已拷贝文件 " + target), std::string::npos) << log;
         EXPECT_EQ(ReadFile(InstallDir() / "f"), "same");
+        // The next policy installs afresh.
+        EXPECT_EQ(mgr.Uninstall(zub::NarrowToWide(InstallDir().string())), 0)
+            << zub::WideToUtf8(mgr.LastError());
     }
 }
 

@@ -34,7 +34,11 @@ void StoreMode::MakeFolders(const std::filesystem::path& dir) const {
         throw std::filesystem::filesystem_error("cannot create the folder", dir,
                                                 std::error_code(errno, std::generic_category()));
     }
-    SetFolder(dir);
+    // Made, then removed by another process before its mode was set: the same
+    // as a removal just after; the caller finds it gone when it uses it.
+    if (::chmod(dir.c_str(), folder()) != 0 && errno != ENOENT)
+        throw std::filesystem::filesystem_error("cannot set the mode of", dir,
+                                                std::error_code(errno, std::generic_category()));
 }
 
 void StoreMode::SetFolder(const std::filesystem::path& dir) const {

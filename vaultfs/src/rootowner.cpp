@@ -11,6 +11,7 @@
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/storemode.h"
 #include "zub/text.h"
 
 namespace NFS {
@@ -51,8 +52,9 @@ std::optional<RootOwner> RootOwner::Read(const fs::path& root) {
 void RootOwner::Write(const fs::path& root, const RootOwner& owner) {
     Parse(owner.Text());
     const std::string line = zub::WideToUtf8(owner.Text()) + "\n";
-    AtomicFile out(root / kFileName);
-    if (::fchmod(out.fd(), 0600) != 0) fsutil::ThrowErrno(errno, "cannot protect", out.temp());
+    // Readable by the store's group when the store is shared: every member's
+    // library checks the owner before using the root.
+    AtomicFile out(root / kFileName, true, zub::StoreMode::Of(root));
     for (std::size_t done = 0; done < line.size();) {
         const ssize_t n = ::write(out.fd(), line.data() + done, line.size() - done);
         if (n < 0) {

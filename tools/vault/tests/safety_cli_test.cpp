@@ -403,6 +403,9 @@ TEST_F(VaultSafetyCli, VerifyFindsAndRepairsAMissingPasswordAndAbandonedLeftover
 TEST_F(VaultSafetyCli, VerifyReportsWhatTheLibraryFindsWithItsFix) {
     fs::remove(store_ / "files/repos/demo/trunk/bracket.prt");
     WriteFile("store/files/repos/demo/trunk/stray.prt", "no row");
+    // Private like the store, so only the library's findings show.
+    fs::permissions(store_ / "files/repos/demo/trunk/stray.prt",
+                    fs::perms::owner_read | fs::perms::owner_write);
     const RunResult r = Run({"verify", "demo"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("vault doc delete 1 --force"), std::string::npos) << r.out;
