@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -637,6 +638,8 @@ namespace {
 pid_t LoopUntil(const fs::path& stop, const std::function<void()>& body) {
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // A test run killed from outside takes its loops with it.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         while (!fs::exists(stop)) body();
         ::_exit(0);
     }
