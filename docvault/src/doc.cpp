@@ -222,7 +222,8 @@ int Doc::Add(std::wstring localFile) {
         if (int rc = stage.Create(files)) return rc;
         auto dropStage = [&] { stage.Remove(files); };
         std::wstring sha256;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256)) {
+        long long bytes = -1;
+        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
             dropStage();
             return rc;
         }
@@ -246,6 +247,7 @@ int Doc::Add(std::wstring localFile) {
         AddInt(values, L"CaxDocType", caxDocType_);
         AddText(values, L"PendingFile", mark);
         AddText(values, L"ContentSha256", sha256);
+        AddInt(values, L"ContentBytes", bytes);
         if (Accessor()->InsertRow(kDocTable, values, kNone, kNone) != 0 ||
             Accessor()->CommitTrans() != 0) {
             const int rc = RecordWriteError();
@@ -534,7 +536,7 @@ int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring&
 }
 
 ContentSums::Lookup Doc::CurrentSum() {
-    return [this](std::wstring& sum) { return ContentSums::Current(*this, id_, sum); };
+    return [this](NFS::ContentSum& sum) { return ContentSums::Current(*this, id_, sum); };
 }
 
 int Doc::CheckIn(std::wstring localFile) { return CheckIn(std::move(localFile), std::wstring()); }
@@ -555,13 +557,14 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         // The replaced file's sum goes with it into history; the commit below
         // holds only while the row keeps this version.
         std::wstring replacedSum;
+        long long replacedBytes = -1;
         {
             ZUBDB::QVParams cond(false);
             AddInt(cond, L"DocId", id_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
             if (Accessor()->SelectRows(rs, kDocTable,
                                        L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
-                                       L"phyUrl,ChangeStamp,ContentSha256",
+                                       L"phyUrl,ChangeStamp,ContentSha256,ContentBytes",
                                        cond, kNone, kNone, kNone, 0, 0) != 0)
                 return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
@@ -574,18 +577,21 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
                 return RefuseChanged();
             stamp = rs->GetInt64At(6);
             replacedSum = rs->GetStringAt(7);
+            replacedBytes = rs->GetInt64At(8, -1);
         }
 
         StageFolder stage;
         if (int rc = stage.Create(files)) return rc;
         std::wstring sha256;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256)) {
+        long long bytes = -1;
+        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
             stage.Remove(files);
             return rc;
         }
         FaultPoint::Hit(FaultPoint::kCheckInStaged);
         const std::wstring mark = Mark{kCheckIn, stage.File(), HistoryRel(currentVersion_)}.Text();
-        if (int rc = CommitCheckIn(next, mark, rcId, stamp, {sha256, replacedSum})) {
+        if (int rc = CommitCheckIn(next, mark, rcId, stamp,
+                                   {sha256, replacedSum, bytes, replacedBytes})) {
             stage.Remove(files);
             return rc;
         }
@@ -644,6 +650,7 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
     AddText(doc, L"PendingFile", mark);
     AddInt(doc, L"ChangeStamp", NewStamp());
     AddText(doc, L"ContentSha256", sums.staged);
+    AddInt(doc, L"ContentBytes", sums.stagedBytes);
     ZUBDB::QVParams only(false);
     AddInt(only, L"DocId", id_);
     AddInt(only, L"CurrentState", 1);
@@ -662,12 +669,12 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
         }))
         return fail(rc);
 
-    if (int rc = InsertHistoryRows(rcId, sums.replaced)) return fail(rc);
+    if (int rc = InsertHistoryRows(rcId, sums.replaced, sums.replacedBytes)) return fail(rc);
     if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
     return 0;
 }
 
-int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256) {
+int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes) {
     int revision = 1;
     {
         ZUBDB::QVParams cond(false);
@@ -695,6 +702,7 @@ int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256)
     AddInt(values, L"version_sub", sub);
     AddInt(values, L"Revision", revision);
     AddText(values, L"ContentSha256", sha256);
+    AddInt(values, L"ContentBytes", bytes);
     if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0) return RecordDbError();
 
     if (!rcId.empty()) {
@@ -714,10 +722,12 @@ int Doc::UpLoadDoc(std::wstring localFile) {
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         std::wstring sha256;
-        if (int rc = files.Upload(localFile, files.Path(CurrentRel()), sha256)) return rc;
+        long long bytes = -1;
+        if (int rc = files.Upload(localFile, files.Path(CurrentRel()), sha256, bytes)) return rc;
         // The file is replaced in place: its recorded sum follows.
         ZUBDB::QVParams values(false);
         AddText(values, L"ContentSha256", sha256);
+        AddInt(values, L"ContentBytes", bytes);
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocId", id_);
         if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
@@ -749,7 +759,7 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         const std::size_t dot = versionStr.find(L'.');
         const int sub =
             LeadingInt(dot == std::wstring::npos ? versionStr : versionStr.substr(dot + 1));
-        return Download(files, HistoryRel(versionStr), localDir, [&](std::wstring& sum) {
+        return Download(files, HistoryRel(versionStr), localDir, [&](NFS::ContentSum& sum) {
             return ContentSums::Saved(*this, id_, main, sub, sum);
         });
     });
@@ -1018,7 +1028,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
         if (int rc = files.Open(docRepoId_)) return rc;
         // The copy checks the current file against its sum as it reads it.
         NFS::ContentSum sum;
-        if (int rc = ContentSums::Current(*this, id_, sum.expect)) return rc;
+        if (int rc = ContentSums::Current(*this, id_, sum)) return rc;
         if (int rc =
                 files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                     return cmd.copy(server, port, files.Path(CurrentRel()),
@@ -1032,7 +1042,8 @@ int Doc::SaveToHistory(std::wstring rcId) {
             Accessor()->RollbackTrans();
             return rc;
         };
-        if (int rc = InsertHistoryRows(rcId, sum.sha256)) return fail(rc);
+        if (int rc = InsertHistoryRows(rcId, sum.sha256, static_cast<long long>(sum.bytes)))
+            return fail(rc);
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return fail(rc);
         ZUBDB::QVParams doc(false);

@@ -49,8 +49,9 @@ public:
     const std::optional<RootOwnership::Refusal>& refusal() const { return refusal_; }
 
     int Upload(const std::wstring& localFile, const std::wstring& remote);
-    // The same, with the SHA-256 of what was stored.
-    int Upload(const std::wstring& localFile, const std::wstring& remote, std::wstring& sha256);
+    // The same, with the SHA-256 and size of what was stored.
+    int Upload(const std::wstring& localFile, const std::wstring& remote, std::wstring& sha256,
+               long long& bytes);
     int Rename(const std::wstring& from, const std::wstring& to);
     int DeleteFile(const std::wstring& file);
     // Whether the file is there; a failure other than "not found" is recorded
