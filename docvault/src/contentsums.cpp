@@ -57,7 +57,7 @@ int ContentSums::Download(RepoFiles& files, const std::wstring& remote,
         const long rc =
             files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                 std::uint64_t count = 0;
-                NFS::ContentSum sum{expect.expect, L"", expect.expectBytes, 0};
+                NFS::ContentSum sum{expect.expect, L"", expect.expectBytes, -1};
                 return cmd.download(server, port, remote, localDir, localName, count, false, sum);
             });
         if (rc == 0) return 0;

@@ -54,7 +54,7 @@ int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote,
         return cmd.upload(server, port, localFile, remote, count, false, sum);
     });
     sha256 = sum.sha256;
-    bytes = rc == 0 ? static_cast<long long>(sum.bytes) : -1;
+    bytes = rc == 0 ? sum.bytes : -1;
     return rc;
 }
 

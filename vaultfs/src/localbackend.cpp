@@ -80,7 +80,7 @@ std::uint64_t CopySummed(const StreamCopier& copier, int in, const fs::path& inP
                          const std::wstring& name, std::uint64_t size) {
     if (sum == nullptr) return copier.Copy(in, inPath, out, outPath, step);
     sum->sha256.clear();
-    sum->bytes = 0;
+    sum->bytes = -1;
     auto refuseSize = [&](std::uint64_t found) {
         throw NfsError(NFS_E_CONTENT, L"the size of " + name +
                                           L" differs from its recorded size (recorded " +
@@ -98,7 +98,7 @@ std::uint64_t CopySummed(const StreamCopier& copier, int in, const fs::path& inP
                                           L" does not match its recorded SHA-256 (recorded " +
                                           sum->expect + L", read " + got + L")");
     sum->sha256 = std::move(got);
-    sum->bytes = moved;
+    sum->bytes = static_cast<std::int64_t>(moved);
     return moved;
 }
 
@@ -382,7 +382,7 @@ std::uint64_t LocalBackend::DownLoadFolder(const std::wstring& remoteDir,
             if (expect != nullptr) {
                 const NfsFileSum& file =
                     *listed.at(fsutil::ServerChild(L"", item.relative).substr(1));
-                sum = ContentSum{file.sha256, L"", static_cast<std::int64_t>(file.bytes), 0};
+                sum = ContentSum{file.sha256, L"", static_cast<std::int64_t>(file.bytes), -1};
             }
             done += CopySummed(copier, in.get(), item.source, out.fd(), target,
                                StepFor(progress, done, plan.totalBytes()), sum ? &*sum : nullptr,

@@ -44,7 +44,7 @@ std::uint64_t NfsBackend::upload(const std::wstring& localFile, const std::wstri
                                  const Progress& progress, ContentSum& sum) {
     RefuseExpected(sum, localFile);
     sum.sha256.clear();
-    return sum.bytes = upload(localFile, remoteFile, progress);
+    return upload(localFile, remoteFile, progress);
 }
 
 std::uint64_t NfsBackend::download(const std::wstring& remoteFile, const std::wstring& localDir,
@@ -52,7 +52,7 @@ std::uint64_t NfsBackend::download(const std::wstring& remoteFile, const std::ws
                                    ContentSum& sum) {
     RefuseExpected(sum, remoteFile);
     sum.sha256.clear();
-    return sum.bytes = download(remoteFile, localDir, localName, progress);
+    return download(remoteFile, localDir, localName, progress);
 }
 
 void NfsBackend::copy(const std::wstring& source, const std::wstring& target,

@@ -35,12 +35,12 @@ struct NfsDebris {
 // receives the sum of what moved, or stays empty when the backend computes none.
 // `expectBytes`, when not negative, is the size the file must have: a file of
 // another size fails (NFS_E_CONTENT) before a byte moves. `bytes` receives the
-// size of what moved.
+// size of what moved, or stays -1 with the sum.
 struct ContentSum {
     std::wstring expect;
     std::wstring sha256;
     std::int64_t expectBytes = -1;
-    std::uint64_t bytes = 0;
+    std::int64_t bytes = -1;
 };
 
 // One file of a folder copy or download: its path below the folder (parts
