@@ -274,7 +274,7 @@ TEST_F(DocContract, CheckOutTakesTheRowOnlyWhileNobodyHoldsItThenDownloads) {
                     L"2:CurrentOperatorName='bob' 3:ChangeStamp=S where 0:DocId=12 "
                     L"1:CurrentOperatorId=0 2:PendingFile=''",
                     L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans",
-                    L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? 0:DocId=12"));
+                    L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDoc where DocId = ? 0:DocId=12"));
     EXPECT_EQ(doc.state(), 0);  // members stay as they were
 }
 
@@ -419,10 +419,10 @@ TEST_F(DocContract, ViewAndGetHistoryDownloadUnderTheCurrentName) {
                                         L"download D:\\repo1\\history\\12_1.2.prt /tmp/h a.prt"));
     EXPECT_THAT(DbLines(),
                 ElementsAre(RepoLookup(3), MarkLookup(12),
-                            L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? "
+                            L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDoc where DocId = ? "
                             L"0:DocId=12",
                             RepoLookup(3), MarkLookup(12),
-                            L"ExecuteSql select ContentSha256 from QV_DMDocVer where DocId = ? "
+                            L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDocVer where DocId = ? "
                             L"and Version_Main = ? and Version_Sub = ? order by DocVersionId desc "
                             L"limit 1 0:DocId=12 1:Version_Main=1 2:Version_Sub=2"));
 }
