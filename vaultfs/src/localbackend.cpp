@@ -149,6 +149,10 @@ StreamCopier LocalBackend::Copier() const {
     return StreamCopier(options_.chunkSize, options_.kernelCopy);
 }
 
+StreamCopier LocalBackend::StoreCopier() const {
+    return StreamCopier(options_.chunkSize, options_.kernelCopy, options_.writeBehind);
+}
+
 void LocalBackend::logIn(const std::wstring& user, const std::wstring& password) {
     const RootMap map(root_);
     bool accepted = false;
@@ -257,8 +261,8 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
         MakeParent(map, target, remoteFile);
         AtomicFile out(target, true, zub::StoreMode::Of(map.root()));
         const std::uint64_t moved =
-            CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
-                       L"the local file " + Quoted(localFile));
+            CopySummed(StoreCopier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size),
+                       sum, L"the local file " + Quoted(localFile));
         out.Commit();
         return moved;
     });
@@ -373,7 +377,7 @@ void LocalBackend::Copy(const std::wstring& source, const std::wstring& target,
         RefuseFolder(to, L"the target " + Quoted(target));
         MakeParent(map, to, target);
         AtomicFile out(to, true, zub::StoreMode::Of(map.root()));
-        CopySummed(Copier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
+        CopySummed(StoreCopier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
                    L"the file " + Quoted(source));
         out.Commit();
     });
@@ -417,7 +421,7 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
         MakeParent(map, destination, target);
         const zub::StoreMode store = zub::StoreMode::Of(map.root());
         TempDir temp(destination, store);
-        const StreamCopier copier = Copier();
+        const StreamCopier copier = StoreCopier();
         std::uint64_t done = 0;
         for (const auto& item : plan.items()) {
             const fs::path to = temp.path() / item.relative;
