@@ -146,10 +146,6 @@ std::wstring LocalBackend::user() const {
 }
 
 StreamCopier LocalBackend::Copier() const {
-    return StreamCopier(options_.chunkSize, options_.kernelCopy);
-}
-
-StreamCopier LocalBackend::StoreCopier() const {
     return StreamCopier(options_.chunkSize, options_.kernelCopy, options_.writeBehind);
 }
 
@@ -261,8 +257,8 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
         MakeParent(map, target, remoteFile);
         AtomicFile out(target, true, zub::StoreMode::Of(map.root()));
         const std::uint64_t moved =
-            CopySummed(StoreCopier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size),
-                       sum, L"the local file " + Quoted(localFile));
+            CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
+                       L"the local file " + Quoted(localFile));
         out.Commit();
         return moved;
     });
@@ -377,7 +373,7 @@ void LocalBackend::Copy(const std::wstring& source, const std::wstring& target,
         RefuseFolder(to, L"the target " + Quoted(target));
         MakeParent(map, to, target);
         AtomicFile out(to, true, zub::StoreMode::Of(map.root()));
-        CopySummed(StoreCopier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
+        CopySummed(Copier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
                    L"the file " + Quoted(source));
         out.Commit();
     });
@@ -421,7 +417,7 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
         MakeParent(map, destination, target);
         const zub::StoreMode store = zub::StoreMode::Of(map.root());
         TempDir temp(destination, store);
-        const StreamCopier copier = StoreCopier();
+        const StreamCopier copier = Copier();
         std::uint64_t done = 0;
         for (const auto& item : plan.items()) {
             const fs::path to = temp.path() / item.relative;

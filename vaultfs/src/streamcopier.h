@@ -17,7 +17,7 @@ public:
 
     // kernelCopy: let the kernel move the bytes (copy_file_range) when it can.
     // writeBehind: send what is written to the disk as the copy goes and drop
-    // it from the page cache once there (for files written into the store).
+    // it from the page cache once there.
     StreamCopier(std::size_t chunkSize, bool kernelCopy, bool writeBehind = false);
 
     // From the current position of `in` to its end, written at the current

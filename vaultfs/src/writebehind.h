@@ -1,8 +1,9 @@
-// Keeps a long write into the store moving to the disk while it is written,
-// instead of leaving it all to the final fsync, and gives the page cache back
-// as soon as a stretch is on the disk. A stored file is not read again soon,
-// and without this every large write fills the cache with fresh dirty pages:
-// on a virtual machine the first touch of each costs more than the copy.
+// Keeps a long write moving to the disk while it is written, instead of
+// leaving it all to the final fsync, and gives the page cache back as soon as
+// a stretch is on the disk. Without this every large write fills the cache
+// with fresh dirty pages: on a virtual machine the first touch of each costs
+// more than the copy, and a hashed copy (which cannot use the kernel's copy)
+// took up to twice as long as cp.
 #pragma once
 
 #include <sys/types.h>

@@ -57,9 +57,9 @@ public:
     struct Options {
         std::size_t chunkSize = std::size_t{1} << 20;  // bytes moved per step
         bool kernelCopy = true;  // let the kernel copy between files when it can
-        // Files written into the store go to the disk as they are written and
-        // leave the page cache once there, so a large check-in does not wait
-        // for one long flush at its end.
+        // Files written go to the disk as they are written and leave the page
+        // cache once there: a large transfer does not wait for one long flush
+        // at its end, nor pay for filling the cache with fresh pages.
         bool writeBehind = true;
     };
 
@@ -119,9 +119,7 @@ private:
     void Copy(const std::wstring& source, const std::wstring& target, const Progress& progress,
               ContentSum* sum);
     void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
-    // Copies out of the store, and copies into it.
     StreamCopier Copier() const;
-    StreamCopier StoreCopier() const;
 
     std::filesystem::path root_;
     Options options_;
