@@ -53,8 +53,7 @@ TEST(Boundary, WhatIsThrownIsRecordedOnceWithTheCatchPlace) {
         {"standard", []() -> int { throw std::runtime_error("disk on fire"); }, L"disk on fire",
          L"src/docrepo", 120},
         {"anything else", []() -> int { throw 17; }, L"Unexpected error.", L"src/docrepo", 120},
-        {"processor fault", [] { return DivideByZero(); }, L"EXCEPTION_INT_DIVIDE_BY_ZERO",
-         L"", 0},
+        {"processor fault", [] { return DivideByZero(); }, L"EXCEPTION_INT_DIVIDE_BY_ZERO", L"", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,14 +73,17 @@ TEST(Boundary, WhatIsThrownIsRecordedOnceWithTheCatchPlace) {
 
 TEST(Boundary, AMemberOfAClassIsNamedWithItsClass) {
     Recorded r;
-    Guarded({L"codoc", L"put_Id", 40, L"CCoDoc"}, []() -> int { throw std::logic_error("x"); }, r);
+    Guarded(
+        {L"codoc", L"put_Id", 40, L"CCoDoc"}, []() -> int { throw std::logic_error("x"); }, r);
     EXPECT_EQ(r.catchFunction, L"CCoDoc::put_Id");
     EXPECT_EQ(r.raiseFunction, L"CCoDoc::put_Id");
 }
 
 TEST(Boundary, ABodyThatReturnsIsNotRecorded) {
     Recorded r;
-    EXPECT_EQ(Guarded({}, [] { return 5; }, r), 5);
+    EXPECT_EQ(Guarded(
+                  {}, [] { return 5; }, r),
+              5);
     EXPECT_EQ(r.calls, 0);
 }
 
@@ -93,9 +95,8 @@ TEST(Boundary, ARecordingThatFailsGivesTheFallback) {
 }
 
 TEST(Boundary, TheUnknownTextIsTheBoundarysOwn) {
-    const QV_Exception e = ZUBBASE::CaughtAt(std::make_exception_ptr(3.5),
-                                             {L"src/doc", L"DRM::Doc::Read", 9},
-                                             L"unknown exception");
+    const QV_Exception e = ZUBBASE::CaughtAt(
+        std::make_exception_ptr(3.5), {L"src/doc", L"DRM::Doc::Read", 9}, L"unknown exception");
     EXPECT_EQ(e.FullText(), L"unknown exception\n");
     EXPECT_EQ(e.CatchLine(), 9);
 }
