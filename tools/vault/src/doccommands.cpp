@@ -158,15 +158,31 @@ Json DocCommands::ToJson(const DRM::Doc& doc) {
     return j;
 }
 
+namespace {
+
+constexpr const char* kDocHelp = "Document id, or REPO:path/name.ext";
+constexpr const char* kDirHelp = "Local folder (default: the current one; made when missing)";
+constexpr const char* kForceHelp = "Overwrite a local file of that name with other content";
+
+}  // namespace
+
 void DocCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
         "doc",
         "Documents: add, list, show, checkout, checkin, view, get, history, rename, "
         "delete");
     group->require_subcommand(1);
-    const char* docHelp = "Document id, or REPO:path/name.ext";
+    // The order here is the order of the help.
+    RegisterAdd(*group);
+    RegisterReading(*group);
+    RegisterHolding(*group);
+    RegisterDownloads(*group);
+    RegisterHistory(*group);
+    RegisterChanges(*group);
+}
 
-    CLI::App* a = group->add_subcommand("add", "Add a local file as a new document (write right)");
+void DocCommands::RegisterAdd(CLI::App& group) {
+    CLI::App* a = group.add_subcommand("add", "Add a local file as a new document (write right)");
     a->add_option("REPO", repo_, "Repository id or name")->required();
     a->add_option("FILE", file_, "Local file; its name becomes the document's name")->required();
     a->add_option("--folder", folder_, "Sub-folder of the repository to keep it in (a/b)");
@@ -174,77 +190,87 @@ void DocCommands::Register(CLI::App& app) {
         ->capture_default_str();
     a->add_flag("--json", *s_.out().JsonFlag(), "Print the new document as JSON");
     a->callback([this] { Add(); });
+}
 
-    CLI::App* l = group->add_subcommand("list",
-                                        "List a repository's documents with state and "
-                                        "holder (read right)");
+void DocCommands::RegisterReading(CLI::App& group) {
+    CLI::App* l = group.add_subcommand("list",
+                                       "List a repository's documents with state and "
+                                       "holder (read right)");
     l->alias("ls");
     l->add_option("REPO", repo_, "Repository id or name")->required();
     l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
     l->callback([this] { List(); });
 
-    CLI::App* sh = group->add_subcommand("show", "Show one document (read right)");
-    sh->add_option("DOC", doc_, docHelp)->required();
+    CLI::App* sh = group.add_subcommand("show", "Show one document (read right)");
+    sh->add_option("DOC", doc_, kDocHelp)->required();
     sh->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
     sh->callback([this] { Show(); });
+}
 
-    CLI::App* co = group->add_subcommand(
+void DocCommands::RegisterHolding(CLI::App& group) {
+    CLI::App* co = group.add_subcommand(
         "checkout", "Download a document into a folder and hold it for editing (write right)");
     co->alias("co");
-    co->add_option("DOC", doc_, docHelp)->required();
-    co->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    co->add_flag("--force", force_, "Overwrite a local file of that name with other content");
+    co->add_option("DOC", doc_, kDocHelp)->required();
+    co->add_option("DIR", dir_, kDirHelp);
+    co->add_flag("--force", force_, kForceHelp);
     co->callback([this] { CheckOut(); });
 
-    CLI::App* ci = group->add_subcommand(
-        "checkin", "Store a new version of a document you hold (write right)");
+    CLI::App* ci =
+        group.add_subcommand("checkin", "Store a new version of a document you hold (write right)");
     ci->alias("ci");
-    ci->add_option("DOC", doc_, docHelp)->required();
+    ci->add_option("DOC", doc_, kDocHelp)->required();
     ci->add_option("FILE", file_, "Local file with the new content (default: ./NAME.EXT)");
     ci->add_option("-m,--message", message_, "What changed")->required();
     ci->add_option("--cad-form", cadForm_, "Id of the CAD form recorded with this version");
     ci->callback([this] { CheckIn(); });
 
-    CLI::App* u = group->add_subcommand(
+    CLI::App* u = group.add_subcommand(
         "unlock",
         "End a check-out without a check-in; the document keeps its version (the holder, or "
         "manage right)");
-    u->add_option("DOC", doc_, docHelp)->required();
+    u->add_option("DOC", doc_, kDocHelp)->required();
     u->callback([this] { Unlock(); });
+}
 
-    CLI::App* v = group->add_subcommand("view", "Download the current file (read right)");
-    v->add_option("DOC", doc_, docHelp)->required();
-    v->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    v->add_flag("--force", force_, "Overwrite a local file of that name with other content");
+void DocCommands::RegisterDownloads(CLI::App& group) {
+    CLI::App* v = group.add_subcommand("view", "Download the current file (read right)");
+    v->add_option("DOC", doc_, kDocHelp)->required();
+    v->add_option("DIR", dir_, kDirHelp);
+    v->add_flag("--force", force_, kForceHelp);
     v->callback([this] { View(); });
 
-    CLI::App* g = group->add_subcommand(
+    CLI::App* g = group.add_subcommand(
         "get", "Download an older version under the document's name (read right)");
-    g->add_option("DOC", doc_, docHelp)->required();
+    g->add_option("DOC", doc_, kDocHelp)->required();
     g->add_option("VERSION", version_, "Version as listed by `vault doc history`")->required();
-    g->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    g->add_flag("--force", force_, "Overwrite a local file of that name with other content");
+    g->add_option("DIR", dir_, kDirHelp);
+    g->add_flag("--force", force_, kForceHelp);
     g->callback([this] { Get(); });
+}
 
-    CLI::App* h = group->add_subcommand("history",
-                                        "List the saved versions, newest first "
-                                        "(read right)");
+void DocCommands::RegisterHistory(CLI::App& group) {
+    CLI::App* h = group.add_subcommand("history",
+                                       "List the saved versions, newest first "
+                                       "(read right)");
     h->alias("log");
-    h->add_option("DOC", doc_, docHelp)->required();
+    h->add_option("DOC", doc_, kDocHelp)->required();
     h->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
     h->callback([this] { History(); });
+}
 
-    CLI::App* rn = group->add_subcommand("rename", "Rename a document (write right)");
-    rn->add_option("DOC", doc_, docHelp)->required();
+void DocCommands::RegisterChanges(CLI::App& group) {
+    CLI::App* rn = group.add_subcommand("rename", "Rename a document (write right)");
+    rn->add_option("DOC", doc_, kDocHelp)->required();
     rn->add_option("NEWNAME", name_, "New file name with extension")->required();
     rn->callback([this] { Rename(); });
 
-    CLI::App* d = group->add_subcommand(
+    CLI::App* d = group.add_subcommand(
         "delete",
         "Delete a document's row and current file; its saved versions stay (write "
         "right)");
     d->alias("rm");
-    d->add_option("DOC", doc_, docHelp)->required();
+    d->add_option("DOC", doc_, kDocHelp)->required();
     d->add_flag("--force", force_, "Delete even when another user holds it");
     d->callback([this] { Delete(); });
 }
