@@ -21,8 +21,8 @@ CDBRecordset TwoRows() {
 
 TEST(CDBRecordset, ReadsColumnsByNameIgnoringCase) {
     CDBRecordset rs = TwoRows();
-    EXPECT_EQ(rs.GetInt(L"docid"), 7);
-    EXPECT_EQ(rs.GetInt(L"DOCID"), 7);
+    EXPECT_EQ(rs.GetInt(L"itemid"), 7);
+    EXPECT_EQ(rs.GetInt(L"ITEMID"), 7);
     EXPECT_EQ(rs.GetString(L"name"), L"pump");
     EXPECT_DOUBLE_EQ(rs.GetDouble(L"createtime"), 45000.25);
 }
