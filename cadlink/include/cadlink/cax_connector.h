@@ -8,9 +8,9 @@
 #include <exception>
 #include <string>
 
+#include "cadbridge/idispatch.h"
 #include "cadlink/cax_command.h"
 #include "cadlink/connect_context.h"
-#include "cadlink/idispatch.h"
 
 namespace ZUBCAX {
 
