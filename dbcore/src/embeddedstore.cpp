@@ -171,7 +171,8 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
         }
         return 0;
     } catch (const SqliteError& e) {
-        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " + e.Description();
+        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
+                zub::Utf8ToWide(e.what());
     } catch (const std::exception& e) {
         error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
                 zub::Utf8ToWide(e.what());

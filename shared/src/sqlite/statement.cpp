@@ -10,9 +10,7 @@
 
 namespace zub::sqlite {
 
-void Statement::Check(int rc) const {
-    if (rc != SQLITE_OK) detail::Check(sqlite3_db_handle(stmt_), rc, sql_);
-}
+void Statement::check(int rc) const { detail::Check(sqlite3_db_handle(stmt_), rc, sql_); }
 
 Statement::Statement(const Connection& db, std::string_view sql, std::string_view* tail)
     : sql_(sql) {
@@ -22,7 +20,8 @@ Statement::Statement(const Connection& db, std::string_view sql, std::string_vie
                                 &rest),
              sql_);
     if (tail != nullptr) {
-        const auto used = rest != nullptr ? static_cast<std::size_t>(rest - sql_.c_str()) : sql.size();
+        const auto used =
+            rest != nullptr ? static_cast<std::size_t>(rest - sql_.c_str()) : sql.size();
         *tail = sql.substr(used < sql.size() ? used : sql.size());
     }
 }
@@ -45,33 +44,28 @@ int Statement::parameterCount() const { return sqlite3_bind_parameter_count(stmt
 
 bool Statement::readonly() const { return sqlite3_stmt_readonly(stmt_) != 0; }
 
-void Statement::bind(int index, long long value) {
-    Check(sqlite3_bind_int64(stmt_, index, value));
-}
+void Statement::bind(int index, long long value) { check(sqlite3_bind_int64(stmt_, index, value)); }
 
-void Statement::bind(int index, double value) {
-    Check(sqlite3_bind_double(stmt_, index, value));
-}
+void Statement::bind(int index, double value) { check(sqlite3_bind_double(stmt_, index, value)); }
 
 void Statement::bind(int index, std::string_view utf8) {
     // An empty view may have no data pointer, which SQLite would bind as NULL.
     const char* bytes = utf8.data() != nullptr ? utf8.data() : "";
-    Check(
-        sqlite3_bind_text64(stmt_, index, bytes, utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
+    check(sqlite3_bind_text64(stmt_, index, bytes, utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 
 void Statement::bindBlob(int index, const void* bytes, std::size_t size) {
     static const unsigned char kEmpty = 0;
-    Check(sqlite3_bind_blob64(stmt_, index, bytes != nullptr ? bytes : &kEmpty, size,
-                                   SQLITE_TRANSIENT));
+    check(sqlite3_bind_blob64(stmt_, index, bytes != nullptr ? bytes : &kEmpty, size,
+                              SQLITE_TRANSIENT));
 }
 
-void Statement::bindNull(int index) { Check(sqlite3_bind_null(stmt_, index)); }
+void Statement::bindNull(int index) { check(sqlite3_bind_null(stmt_, index)); }
 
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
-    if (rc != SQLITE_DONE) Check(rc);
+    if (rc != SQLITE_DONE) check(rc);
     return false;
 }
 

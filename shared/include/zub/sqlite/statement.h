@@ -61,9 +61,11 @@ public:
     std::string_view columnText(int col) const;
     std::vector<std::uint8_t> columnBlob(int col) const;
 
-private:
-    void Check(int rc) const;
+    // Throws Error unless rc is SQLITE_OK, SQLITE_ROW or SQLITE_DONE, with the
+    // connection's message and this statement's text.
+    void check(int rc) const;
 
+private:
     sqlite3_stmt* stmt_ = nullptr;
     std::string sql_;
 };
