@@ -2,14 +2,14 @@
 
 #include <sqlite3.h>
 
-#include "dbcore/oledate.h"
 #include "dbcore/sqliteerror.h"
+#include "zub/oledate.h"
 
 namespace ZUBDB {
 namespace {
 
 void GetDate(sqlite3_context* ctx, int /*argc*/, sqlite3_value** /*argv*/) {
-    sqlite3_result_double(ctx, OleDateNow());
+    sqlite3_result_double(ctx, zub::OleDateNow());
 }
 
 }  // namespace
