@@ -9,7 +9,6 @@
 #include "docvault/contentcheck.h"
 #include "docvault/docrepos.h"
 #include "docvault/repocheck.h"
-#include "userdirectory.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "vaultfs/cnfs_cmd.h"
@@ -122,7 +121,9 @@ void VerifyCommand::CheckModes(std::vector<Finding>& findings) {
 }
 
 void VerifyCommand::CheckUserNames(std::vector<Finding>& findings) {
-    for (const auto& names : s_.users().CaseDuplicates())
+    std::vector<std::wstring> groups;
+    VaultError::Check(s_.users().CaseDuplicates(groups), s_.users());
+    for (const auto& names : groups)
         findings.push_back(
             {"user-duplicate",
              L"the users " + names + L" differ only in case; a login names any of them",
