@@ -114,7 +114,8 @@ TEST_F(Users, TakenNamesAreRefusedWithTheHoldersName) {
         const int rc = c.user ? dir_.AddUser(c.name, {}, id) : dir_.AddRole(c.name, {}, id);
         EXPECT_EQ(rc, DRM::Err::kNameTaken);
         EXPECT_EQ(dir_.ErrNumber(), DRM::Err::kNameTaken);
-        EXPECT_NE(dir_.ErrDesc().find(c.holder), std::wstring::npos) << zub::WideToUtf8(dir_.ErrDesc());
+        EXPECT_NE(dir_.ErrDesc().find(c.holder), std::wstring::npos)
+            << zub::WideToUtf8(dir_.ErrDesc());
     }
     EXPECT_EQ(AllUsers().size(), 2u);
 }

@@ -84,8 +84,7 @@ double OleDateNow() {
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
     localtime_r(&now.tv_sec, &local);
-    const double seconds = static_cast<double>(now.tv_sec) +
-                           static_cast<double>(local.tm_gmtoff) +
+    const double seconds = static_cast<double>(now.tv_sec) + static_cast<double>(local.tm_gmtoff) +
                            static_cast<double>(now.tv_nsec) / 1e9;
     return OleDateFromUnixSeconds(seconds);
 }

@@ -49,10 +49,11 @@ TEST(OleDate, PartsBothWays) {
 
 TEST(OleDate, OutOfRangeIsRefused) {
     zub::OleDateParts p;
-    for (double d : {zub::kOleDateMin - 1.0, 3e6, std::nan("")}) EXPECT_FALSE(zub::OleDateToParts(d, p));
+    for (double d : {zub::kOleDateMin - 1.0, 3e6, std::nan("")})
+        EXPECT_FALSE(zub::OleDateToParts(d, p));
     const zub::OleDateParts bad[] = {
-        {2023, 13, 1}, {1900, 2, 29}, {2023, 4, 31},         {2023, 1, 1, 24},
-        {99, 12, 31},  {2023, 1, 0},  {2023, 1, 1, 0, 60},   {2023, 1, 1, 0, 0, 0, 1000},
+        {2023, 13, 1}, {1900, 2, 29}, {2023, 4, 31},       {2023, 1, 1, 24},
+        {99, 12, 31},  {2023, 1, 0},  {2023, 1, 1, 0, 60}, {2023, 1, 1, 0, 0, 0, 1000},
     };
     for (const auto& b : bad) {
         double d = 123;
