@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "dbcore/oledate.h"
 #include "testsupport.h"
+#include "zub/oledate.h"
 #include "zub/text.h"
 
 using ZUBDB::CDBAccessor;
@@ -207,23 +207,20 @@ TEST_F(SqliteAccessorTest, GetdateIsTheLocalTimeAsAnOleDate) {
     // Eight hours east of UTC, without needing zone files.
     setenv("TZ", "ZZZ-8", 1);
     tzset();
-    double before = ZUBDB::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)));
+    double before = zub::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)));
     auto rs = std::unique_ptr<CDBRecordset>();
     int rc = db->ExecuteSql(rs, L"select getdate() as now", Params(), L"", 0, 0);
-    double after = ZUBDB::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)) + 1.0);
+    double after = zub::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)) + 1.0);
     restore();
     ASSERT_EQ(rc, 0) << Err();
     double shift = 8.0 / 24.0;
     EXPECT_GE(rs->GetDouble(L"now"), before + shift);
     EXPECT_LE(rs->GetDouble(L"now"), after + shift);
-    // Day numbers: 1970-01-01 is 25569, 2000-01-01 is 36526.
-    EXPECT_DOUBLE_EQ(ZUBDB::OleDateFromUnixSeconds(0), 25569.0);
-    EXPECT_DOUBLE_EQ(ZUBDB::OleDateFromUnixSeconds(946684800.0 + 43200.0), 36526.5);
 }
 
 TEST_F(SqliteAccessorTest, RawGetdateInAnInsertStoresADoubleOfNow) {
     long long repo = AddShelf(L"r", L"d");
-    double now = ZUBDB::OleDateNow();
+    double now = zub::OleDateNow();
     auto where = Params();
     Add(where, L"ShelfId", repo);
     double stored = Select(L"Shelf", L"CreateTime", where)->GetDoubleAt(0);

@@ -305,7 +305,7 @@ void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
 
 void DocCommands::Add() {
     auto repo = s_.OpenRepo(repo_, Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     const fs::path local = RequireLocalFile(file_);
     const std::wstring name = PathText::Wide(local.filename());
     // Here a plain character, on the file server a folder separator.
@@ -371,7 +371,7 @@ void DocCommands::Show() {
 
 void DocCommands::CheckOut() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
     const fs::path dir = LocalDir();
@@ -404,7 +404,7 @@ void DocCommands::CheckOut() {
 
 void DocCommands::CheckIn() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() != 1)
         throw VaultError(VaultErr::kNotHolder, L"document " + Utf8ToWide(Shown(doc)) +
@@ -536,7 +536,7 @@ void DocCommands::History() {
 
 void DocCommands::Rename() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     const std::wstring newName = Utf8ToWide(name_);
     if (newName.find_first_of(L"/\\") != std::wstring::npos)
@@ -565,7 +565,7 @@ void DocCommands::Rename() {
 
 void DocCommands::Unlock() {
     Target t = Open(Session::Right::Read);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() != 1)
         throw VaultError(VaultErr::kNotHolder,
@@ -584,7 +584,7 @@ void DocCommands::Unlock() {
 
 void DocCommands::Delete() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() == 1 && doc.checkOutById() != actor.id) {
         // Taking another user's work away is the same power as unlocking it.
