@@ -28,6 +28,17 @@ std::string RepairCommand(const std::string& ref) {
     return "vault verify --repair" + (ref.empty() ? std::string() : " " + ref);
 }
 
+// Repository names by id, for findings that name their repository.
+std::map<int, std::string> RepoNames(const Store& store) {
+    std::map<int, std::string> names;
+    DRM::DocRepos all;
+    store.Connect(all);
+    VaultError::Check(all.GetAll(), all);
+    for (int i = 0; i < all.Count(); ++i)
+        names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
+    return names;
+}
+
 }  // namespace
 
 void VerifyCommand::Register(CLI::App& app) {
@@ -149,21 +160,14 @@ void VerifyCommand::CheckDebris(const std::wstring& server, std::vector<Finding>
 }
 
 void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings) {
-    std::map<int, std::string> names;
-    {
-        DRM::DocRepos all;
-        s_.store().Connect(all);
-        VaultError::Check(all.GetAll(), all);
-        for (int i = 0; i < all.Count(); ++i)
-            names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
-    }
+    const std::map<int, std::string> names = RepoNames(s_.store());
     DRM::RepoCheck check;
     s_.store().Connect(check);
     std::vector<DRM::RepoFinding> found;
     VaultError::Check(check.Examine(repoId, repair_, found, staleSeconds_), check);
     for (const auto& f : found) {
         const std::string repo =
-            names.count(f.docRepoId) ? names[f.docRepoId] : std::to_string(f.docRepoId);
+            names.count(f.docRepoId) ? names.at(f.docRepoId) : std::to_string(f.docRepoId);
         const std::string doc = std::to_string(f.docId);
         using Kind = DRM::RepoFinding::Kind;
         Finding out{"", f.text, RepairCommand(repo), f.repaired};
@@ -295,19 +299,12 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
     s_.store().Connect(check);
     std::vector<DRM::ContentFinding> found;
     VaultError::Check(check.Examine(repoId, content_, repair_, found), check);
-    std::map<int, std::string> names;
-    {
-        DRM::DocRepos all;
-        s_.store().Connect(all);
-        VaultError::Check(all.GetAll(), all);
-        for (int i = 0; i < all.Count(); ++i)
-            names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
-    }
+    const std::map<int, std::string> names = RepoNames(s_.store());
     for (const auto& f : found) {
         using Kind = DRM::ContentFinding::Kind;
         Finding out{"", f.text, RepairCommand(repo_), f.repaired};
         out.repository =
-            names.count(f.docRepoId) ? names[f.docRepoId] : std::to_string(f.docRepoId);
+            names.count(f.docRepoId) ? names.at(f.docRepoId) : std::to_string(f.docRepoId);
         out.document = f.docId;
         out.version = f.version;
         out.path = f.path;
