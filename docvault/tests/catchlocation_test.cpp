@@ -19,6 +19,7 @@
 #include "docvault/docrepo.h"
 #include "docvault/docrepos.h"
 #include "docvault/versionstra.h"
+#include "docvault_tests_paths.h"
 #include "probe_bo.h"
 #include "recording_db.h"
 #include "recording_nfs.h"

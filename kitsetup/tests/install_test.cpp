@@ -9,6 +9,7 @@
 #include "kit_sandbox.h"
 #include "kitsetup/install_log.h"
 #include "kitsetup/registry_helper.h"
+#include "kitsetup_tests_paths.h"
 #include "zub/platform/folders.h"
 #include "zub/platform/shelllink.h"
 #include "zub/text.h"

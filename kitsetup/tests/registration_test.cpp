@@ -8,6 +8,7 @@
 
 #include "kit_sandbox.h"
 #include "kitsetup/registry_helper.h"
+#include "kitsetup_tests_paths.h"
 #include "zub/text.h"
 
 namespace kitsetup::testing {

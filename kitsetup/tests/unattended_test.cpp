@@ -15,6 +15,7 @@
 
 #include "kit_sandbox.h"
 #include "kitsetup/registry_helper.h"
+#include "kitsetup_tests_paths.h"
 #include "zub/platform/registry.h"
 #include "zub/text.h"
 #include "zubtest/tempdir.h"

@@ -9,6 +9,7 @@
 #include "kit_sandbox.h"
 #include "kitsetup/install_record.h"
 #include "kitsetup/registry_helper.h"
+#include "kitsetup_tests_paths.h"
 #include "zub/platform/folders.h"
 #include "zub/platform/registry.h"
 #include "zub/platform/shelllink.h"

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform_tests_paths.h"
 #include "zub/text.h"
 #include "zubtest/files.h"
 #include "zubtest/sandbox.h"

@@ -13,6 +13,7 @@
 #include "dispatchclient.h"
 #include "errorrecord.h"
 #include "serversandbox.h"
+#include "vaultauto_module_tests_paths.h"
 
 namespace {
 

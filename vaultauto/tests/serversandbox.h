@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "vaultauto_module_tests_paths.h"
 #include "zubtest/sandbox.h"
 
 namespace vaultauto_test {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <zub/text.h>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include "zub_com_tests_paths.h"
 
 using namespace zub::com;
 
@@ -59,7 +61,8 @@ class Dispatch : public ::testing::Test {
 protected:
     void SetUp() override {
         ComPtr<ITypeLib> lib;
-        ASSERT_EQ(LoadTypeLib(u"" ZUB_TEST_TLB, lib.put()), S_OK);
+        ASSERT_EQ(LoadTypeLib(zub::WideToUtf16(zub::Utf8ToWide(ZUB_TEST_TLB)).c_str(), lib.put()),
+                  S_OK);
         ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IZubCalc, info_.put()), S_OK);
         calc_ = ComPtr<CalcObject>::Adopt(new CalcObject(info_.get()));
     }

@@ -12,6 +12,7 @@
 
 #include <map>
 
+#include "zub_com_tests_paths.h"
 #include "zubtest/sandbox.h"
 
 using namespace zub::com;

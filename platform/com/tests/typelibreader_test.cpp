@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include "zub_com_tests_paths.h"
 
 using namespace zub::com;
 

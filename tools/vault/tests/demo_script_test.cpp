@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <cstdio>
 
+#include "vault_tests_paths.h"
 #include "vaultrunner.h"
 
 namespace {
@@ -21,7 +22,8 @@ int RunScript(const std::string& command, std::string& out) {
 TEST_F(VaultCli, TheDemoSessionRunsEveryStep) {
     std::string out;
     const int code = RunScript(
-        "TMPDIR=" + ws_.string() + " bash " VAULT_DEMO_SCRIPT " " VAULT_BINARY " 2>&1", out);
+        "TMPDIR=" + ws_.string() + " bash " + VAULT_DEMO_SCRIPT + " " + VAULT_BINARY + " 2>&1",
+        out);
     EXPECT_EQ(code, 0) << out;
     for (const char* step :
          {"$ vault init\n", "$ vault repo create demo\n", "$ vault doc add demo bracket.prt\n",
@@ -38,7 +40,9 @@ TEST_F(VaultCli, TheDemoSessionRunsEveryStep) {
 
 TEST_F(VaultCli, TheDemoFailsWithoutABinary) {
     std::string out;
-    EXPECT_NE(RunScript("bash " VAULT_DEMO_SCRIPT " " + (ws_ / "missing").string() + " 2>&1", out),
+    EXPECT_NE(RunScript(std::string("bash ") + VAULT_DEMO_SCRIPT + " " +
+                            (ws_ / "missing").string() + " 2>&1",
+                        out),
               0);
     EXPECT_NE(out.find("no vault binary"), std::string::npos) << out;
 }
@@ -47,9 +51,10 @@ TEST_F(VaultCli, TheDemoStopsAtTheFirstFailingStep) {
     WriteFile("failing-vault", "#!/bin/sh\necho \"vault: error 7: broken\" >&2\nexit 1\n");
     std::filesystem::permissions(Path("failing-vault"), std::filesystem::perms::owner_all);
     std::string out;
-    EXPECT_EQ(
-        RunScript("bash " VAULT_DEMO_SCRIPT " " + Path("failing-vault").string() + " 2>&1", out),
-        1);
+    EXPECT_EQ(RunScript(std::string("bash ") + VAULT_DEMO_SCRIPT + " " +
+                            Path("failing-vault").string() + " 2>&1",
+                        out),
+              1);
     EXPECT_NE(out.find("$ vault init"), std::string::npos) << out;
     EXPECT_EQ(out.find("$ vault repo create"), std::string::npos) << out;
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "vault_tests_paths.h"
 #include "vaultrunner.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "vault_tests_paths.h"
 #include "zubtest/files.h"
 
 extern char** environ;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "zubcom_tests_paths.h"
 #include "zubtest/sandbox.h"
 
 namespace {

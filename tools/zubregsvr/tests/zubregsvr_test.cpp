@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "zubregsvr_tests_paths.h"
 #include "zubtest/sandbox.h"
 
 namespace {
