@@ -17,7 +17,7 @@
 namespace ZUBCAX {
 namespace {
 
-using cadtest::RegistrySandbox;
+using zub::cadlink::test::RegistrySandbox;
 
 class CadConnector : public ::testing::Test {
 protected:
@@ -173,9 +173,9 @@ TEST_F(CadConnector, EndToEndThroughTheStandInBridge) {
 
     ASSERT_EQ(command->RefreshTable(L"bom,parts", reg.file("out.db")), 0)
         << zub::WideToUtf8(command->errText());
-    EXPECT_EQ(cadtest::TableNames(reg.path() / "out.db"),
+    EXPECT_EQ(zub::cadlink::test::TableNames(reg.path() / "out.db"),
               (std::vector<std::string>{"CAXS_2_bom", "CAXS_2_parts"}));
-    EXPECT_EQ(cadtest::ColumnNames(reg.path() / "out.db", "CAXS_2_bom"),
+    EXPECT_EQ(zub::cadlink::test::ColumnNames(reg.path() / "out.db", "CAXS_2_bom"),
               (std::vector<std::string>{"id", "qty", "note", "CAXS_flag"}));
 
     // Rows come back into the model and are saved with it.

@@ -19,8 +19,8 @@
 namespace ZUBCAX {
 namespace {
 
-using cadtest::FakeBridge;
-using cadtest::TempDir;
+using zub::cadlink::test::FakeBridge;
+using zub::cadlink::test::TempDir;
 
 const std::string kAB =
     "<?xml version='1.0'?><dd><tabs>"
@@ -194,7 +194,7 @@ TEST_F(CadProeCommand, OpenFileKeepsTheCurrentModelOtherwise) {
 
 TEST_F(CadProeCommand, RefreshCreatesTheMirrorTablesThenCallsTheBridge) {
     EXPECT_EQ(command->RefreshTable(L"bom", DbW()), 0);
-    EXPECT_EQ(cadtest::TableSql(Db()),
+    EXPECT_EQ(zub::cadlink::test::TableSql(Db()),
               (std::vector<std::string>{"CREATE TABLE 'CAXS_2_bom' (id Integer primary key not "
                                         "null,qty Real,note Text,CAXS_flag Integer)"}));
     ASSERT_FALSE(Staged().empty()) << "the bridge fills a new file, not the target";
@@ -216,13 +216,14 @@ TEST_F(CadProeCommand, RefreshPassesTheBridgesResultAndError) {
 
 TEST_F(CadProeCommand, RefreshTableListWithAnEmptyName) {
     EXPECT_EQ(command->RefreshTable(L"a,,b", DbW()), 0);
-    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
+    EXPECT_EQ(zub::cadlink::test::TableNames(Db()),
+              (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
     EXPECT_EQ(bridge->calls.back(), L"RefreshTable(a,,b|" + Staged() + L")");
 }
 
 TEST_F(CadProeCommand, UnknownTablesAreSkipped) {
     EXPECT_EQ(command->RefreshTable(L"nope,b", DbW()), 0);
-    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
+    EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
 }
 
 TEST_F(CadProeCommand, SecondPrimaryKeyFailsWithoutCallingTheBridge) {
@@ -238,11 +239,11 @@ TEST_F(CadProeCommand, SecondPrimaryKeyFailsWithoutCallingTheBridge) {
 TEST_F(CadProeCommand, RefreshReplacesTheDatabaseFile) {
     ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
     ASSERT_EQ(command->RefreshTable(L"b", DbW()), 0);
-    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
+    EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
     zubtest::WriteFile(Db(), "not a database at all, just text that is long enough......");
     zubtest::WriteFile(dir.path() / "mirror.db-journal", "stale journal");
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
-    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
+    EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
 }
 
 TEST_F(CadProeCommand, UnopenableDatabaseFailsWithoutCallingTheBridge) {
@@ -258,7 +259,8 @@ TEST_F(CadProeCommand, DescriptionIsLoadedOnceAndKept) {
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
     zubtest::WriteFile(dir.path() / "dd_2.xml", "<dd><tabs/></dd>");
     ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
-    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
+    EXPECT_EQ(zub::cadlink::test::TableNames(Db()),
+              (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
 }
 
 TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetried) {
@@ -274,12 +276,12 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
         EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0) << broken;
         EXPECT_EQ(cmd.descErrNumber(), 1);
         EXPECT_EQ(cmd.descErrText(), L"Document not parsed successfully. \n");
-        EXPECT_TRUE(cadtest::TableNames(Db()).empty());
+        EXPECT_TRUE(zub::cadlink::test::TableNames(Db()).empty());
         EXPECT_EQ(seen->calls.size(), 1u);
 
         zubtest::WriteFile(dir.path() / "other.xml", kAB);
         EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0);
-        EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
+        EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
         EXPECT_EQ(cmd.descErrNumber(), 0);
         EXPECT_EQ(cmd.descErrText(), L"");
     }
@@ -328,7 +330,7 @@ TEST_F(CadProeCommand, AFailedRefreshLeavesTheOldDatabaseAsItWas) {
         c.arrange(*bridge);
         EXPECT_EQ(command->RefreshTable(c.tables, DbW()), c.result);
         EXPECT_EQ(Contents(dir.path()), before) << "the file and its log untouched, nothing added";
-        EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"precious"}));
+        EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"precious"}));
     }
 }
 
@@ -336,7 +338,7 @@ TEST_F(CadProeCommand, ASuccessfulRefreshReplacesADatabaseAndItsLog) {
     MakeWalDatabase(Db());
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0) << command->errText();
     EXPECT_EQ(Files(), (std::vector<std::string>{"mirror.db"}));
-    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
+    EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
 }
 
 TEST_F(CadProeCommand, ARefreshDoesNotReplaceADatabaseInUse) {
@@ -351,7 +353,7 @@ TEST_F(CadProeCommand, ARefreshDoesNotReplaceADatabaseInUse) {
     EXPECT_NE(command->errText().find(L"cannot settle the journal of " + DbW()), std::wstring::npos)
         << zub::WideToUtf8(command->errText());
     sqlite3_close(reader);
-    EXPECT_EQ(cadtest::TableNames(Db()), (std::vector<std::string>{"precious"}));
+    EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"precious"}));
     EXPECT_EQ(Contents(dir.path()).size(), before.size()) << "no staged file left";
 }
 

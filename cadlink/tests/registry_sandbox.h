@@ -8,7 +8,7 @@
 
 #include "zubtest/sandbox.h"
 
-namespace cadtest {
+namespace zub::cadlink::test {
 
 class RegistrySandbox {
 public:
@@ -30,4 +30,4 @@ private:
     zubtest::Sandbox box_{"cadlink"};
 };
 
-}  // namespace cadtest
+}  // namespace zub::cadlink::test

@@ -51,7 +51,7 @@ TEST(CadSqliteDb, ClosedDatabaseRefusesStatements) {
 }
 
 TEST(CadSqliteDb, ExecuteReportsEachFailureWithSqlitesText) {
-    cadtest::TempDir dir;
+    zub::cadlink::test::TempDir dir;
     SqliteDb db;
     db.Open(dir.file("t.db"));
     EXPECT_EQ(db.busyTimeoutMs(), 60000);
@@ -95,7 +95,7 @@ TEST(CadSqliteDb, OpenFailureNamesTheCode) {
 // Another connection holding the write lock for a moment delays the
 // statement instead of failing it.
 TEST(CadSqliteDb, BusyDatabaseWaitsForTheLock) {
-    cadtest::TempDir dir;
+    zub::cadlink::test::TempDir dir;
     const std::string path = (dir.path() / "busy.db").string();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
@@ -123,12 +123,12 @@ TEST(CadSqliteDb, BusyDatabaseWaitsForTheLock) {
     db.Close();
     EXPECT_FALSE(failed);
     EXPECT_TRUE(waited);
-    EXPECT_EQ(cadtest::TableNames(dir.path() / "busy.db"),
+    EXPECT_EQ(zub::cadlink::test::TableNames(dir.path() / "busy.db"),
               (std::vector<std::string>{"held", "mine"}));
 }
 
 TEST(CadSqliteDb, LockHeldPastTheTimeoutFailsTheStatement) {
-    cadtest::TempDir dir;
+    zub::cadlink::test::TempDir dir;
     const std::string path = (dir.path() / "busy.db").string();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);

@@ -86,7 +86,7 @@ TEST(CadTableDescription, MalformedOrMissingFileIsNotParsed) {
     EXPECT_EQ(TableDescription::Parse("<dd><tabs></dd>"), nullptr);
     EXPECT_EQ(TableDescription::Parse(""), nullptr);
     EXPECT_EQ(TableDescription::Load(L"/nonexistent/zh-cn/dd_2.xml"), nullptr);
-    cadtest::TempDir dir;
+    zub::cadlink::test::TempDir dir;
     zubtest::WriteFile(dir.path() / "dd.xml", Description("<tab name='a'/>"));
     EXPECT_NE(TableDescription::Load(dir.file("dd.xml")), nullptr);
 }
@@ -110,7 +110,7 @@ TEST(CadTableDescription, HostileNamesChangeNeitherXPathNorSql) {
     const auto description = TableDescription::Parse(Description(tabs));
     ASSERT_NE(description, nullptr);
 
-    cadtest::TempDir dir;
+    zub::cadlink::test::TempDir dir;
     SqliteDb db;
     db.Open(dir.file("m.db"));
     for (const auto& t : tables) {
@@ -124,9 +124,9 @@ TEST(CadTableDescription, HostileNamesChangeNeitherXPathNorSql) {
     for (const auto& t : tables)
         expected.push_back(zub::WideToUtf8(std::wstring(L"CAXS_2_") + t.name));
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(cadtest::TableNames(dir.path() / "m.db"), expected);
+    EXPECT_EQ(zub::cadlink::test::TableNames(dir.path() / "m.db"), expected);
     for (const auto& name : expected) {
-        EXPECT_EQ(cadtest::ColumnNames(dir.path() / "m.db", name),
+        EXPECT_EQ(zub::cadlink::test::ColumnNames(dir.path() / "m.db", name),
                   (std::vector<std::string>{"plain", "with blank", "q\"uote", "select",
                                             "x Integer) ; create table evil (y", "CAXS_flag"}))
             << name;

@@ -7,7 +7,7 @@
 
 #include "zub/text.h"
 
-namespace cadtest {
+namespace zub::cadlink::test {
 namespace fs = std::filesystem;
 
 std::wstring TempDir::file(const std::string& name) const {
@@ -98,4 +98,4 @@ std::wstring FakeBridge::GetCurrentMdlFullName() {
     return currentModel;
 }
 
-}  // namespace cadtest
+}  // namespace zub::cadlink::test

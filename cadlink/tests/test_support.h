@@ -9,7 +9,7 @@
 #include "cadbridge/proe_command_base.h"
 #include "zubtest/tempdir.h"
 
-namespace cadtest {
+namespace zub::cadlink::test {
 
 // A temporary folder that names its files as the connector takes them.
 class TempDir : public zubtest::TempDir {
@@ -51,4 +51,4 @@ private:
     int Answer(std::wstring call);
 };
 
-}  // namespace cadtest
+}  // namespace zub::cadlink::test

@@ -6,7 +6,7 @@
 namespace ZUBCAX {
 namespace {
 
-using cadtest::RegistrySandbox;
+using zub::cadlink::test::RegistrySandbox;
 
 // The base finder with a prefix and a name of its own.
 class PrefixedVersion : public CCaxVersion {

@@ -9,7 +9,7 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    kitsetup::UnattendedOptions o;
+    zub::kitsetup::UnattendedOptions o;
     bool unattended = false;
     CLI::App app{
         "kitsetup - installs the product described by install.xml from its payload folder.\n"
@@ -33,11 +33,11 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         // Help is success; every other parse failure is bad use.
-        return app.exit(e) == 0 ? kitsetup::kExitOk : kitsetup::kExitUsage;
+        return app.exit(e) == 0 ? zub::kitsetup::kExitOk : zub::kitsetup::kExitUsage;
     }
 
-    if (argc > 1 || unattended) return kitsetup::RunUnattended(o, stdout, stderr);
+    if (argc > 1 || unattended) return zub::kitsetup::RunUnattended(o, stdout, stderr);
 
     // No options at all: the wizard window.
-    return kitsetup::RunWizard(argc, argv);
+    return zub::kitsetup::RunWizard(argc, argv);
 }

@@ -11,7 +11,7 @@
 #include "kitsetup/string_table.h"
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace fs = std::filesystem;
 
@@ -266,4 +266,4 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 struct UnattendedOptions {
     std::string from;     // payload folder holding install.xml and source/
@@ -28,4 +28,4 @@ enum : int {
 
 int RunUnattended(const UnattendedOptions& options, std::FILE* out, std::FILE* err);
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

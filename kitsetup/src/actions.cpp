@@ -6,7 +6,7 @@
 #include "kitsetup/string_table.h"
 #include "zub/platform/process.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace pf = zub::platform;
 
@@ -112,4 +112,4 @@ int Actions::RunList(const std::wstring& names) {
     return 0;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

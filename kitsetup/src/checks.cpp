@@ -5,7 +5,7 @@
 #include "kitsetup/string_table.h"
 #include "zub/platform/services.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace pf = zub::platform;
 
@@ -64,4 +64,4 @@ void Checks::QueueFailActions(const Check& check, std::wstring& queue) {
     }
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -18,7 +18,7 @@
 #include "zub/platform/module.h"
 #include "zub/platform/process.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace fs = std::filesystem;
 namespace pf = zub::platform;
@@ -412,4 +412,4 @@ int FileGroups::RegisterAllAssemblies(const std::vector<std::wstring>& files) {
     return 0;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -6,7 +6,7 @@
 
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 inline std::filesystem::path FsPath(const std::wstring& p) {
     return std::filesystem::path(zub::WideToNarrow(p));
@@ -20,4 +20,4 @@ inline std::wstring CurrentDir() {
     return ec ? std::wstring() : WPath(p);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

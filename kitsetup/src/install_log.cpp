@@ -13,7 +13,7 @@
 
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -118,4 +118,4 @@ void InstallLog::DebugLog(const std::wstring& message) {
 
 void InstallLog::SetEcho(Echo echo) { g_echo = echo; }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -10,7 +10,7 @@
 #include "zub/platform/registry.h"
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace fs = std::filesystem;
 namespace pf = zub::platform;
@@ -208,4 +208,4 @@ void InstallRecord::Tidy() {
     RegistryHelper::DeleteKeyIfEmpty(kHkeyLocalMachine, L"Software\\kitsetup");
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

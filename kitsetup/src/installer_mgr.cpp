@@ -16,7 +16,7 @@
 #include "zub/platform/files.h"
 #include "zub/platform/folders.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace pf = zub::platform;
 namespace fs = std::filesystem;
@@ -562,4 +562,4 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
     return result;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 std::vector<std::wstring> SplitList(const std::wstring& text, const std::wstring& sep) {
     std::vector<std::wstring> items;
@@ -92,4 +92,4 @@ bool StaysBelow(const std::wstring& relative) {
     return true;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -10,7 +10,7 @@
 #include "zub/platform/folders.h"
 #include "zub/platform/shelllink.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace pf = zub::platform;
 namespace fs = std::filesystem;
@@ -97,4 +97,4 @@ int Menus::CreateMenus(const std::wstring& installDirectory, const std::wstring&
         });
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

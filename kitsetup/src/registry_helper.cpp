@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace kitsetup::RegistryHelper {
+namespace zub::kitsetup::RegistryHelper {
 
 namespace pf = zub::platform;
 
@@ -99,4 +99,4 @@ pf::Error DeleteKeyIfEmpty(keyRoot root, const std::wstring& subKey) {
     return pf::RegDeleteKey(pf::RegKey(Root(root)), subKey);
 }
 
-}  // namespace kitsetup::RegistryHelper
+}  // namespace zub::kitsetup::RegistryHelper

@@ -7,7 +7,7 @@
 #include "kitsetup/string_table.h"
 #include "xml_doc.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -216,4 +216,4 @@ int LoadScriptMemory(const char* data, std::size_t size, Script& out, ErrorInfo&
     return Load(doc, parsed, out, error);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -2,7 +2,7 @@
 
 #include <map>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -97,4 +97,4 @@ std::wstring WideFormat(const wchar_t* format) {
     return out;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

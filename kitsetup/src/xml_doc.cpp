@@ -9,7 +9,7 @@
 #include "kitsetup/script_loader.h"
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -98,4 +98,4 @@ bool ReadBoolDefaultTrue(xmlNodePtr node, const char* name) {
     return HasAttr(node, name) ? ReadBool(node, name) : true;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -9,7 +9,7 @@
 
 #include "kitsetup/error_info.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class XmlDoc {
 public:
@@ -40,4 +40,4 @@ std::wstring ReadStr(xmlNodePtr node, const char* name);
 bool ReadBool(xmlNodePtr node, const char* name);
 bool ReadBoolDefaultTrue(xmlNodePtr node, const char* name);
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -5,7 +5,7 @@
 #include "kitsetup/registry_helper.h"
 #include "zub/text.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 namespace {
 
 namespace pf = zub::platform;
@@ -173,4 +173,4 @@ TEST_F(ChecksActions, ActionFailures) {
 }
 
 }  // namespace
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

@@ -8,7 +8,7 @@
 #include "zub/platform/registry.h"
 #include "zub/text.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 namespace {
 
 namespace pf = zub::platform;
@@ -67,4 +67,4 @@ TEST_F(InstallEdges, ATargetAsOldAsItsSourceIsKeptByTheTimePolicies) {
 }
 
 }  // namespace
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

@@ -10,7 +10,7 @@
 #include "zubtest/scopedenv.h"
 #include "zubtest/tempdir.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 namespace {
 
 namespace fs = std::filesystem;
@@ -44,9 +44,9 @@ TEST_F(InstallLogTest, LinesCarryLocalTimeAndDebugLinesNeedTheSwitch) {
     InstallLog::DebugLog(L"shown");
     const auto lines = Lines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(testing::LogMessage(lines[0]), "开始安装") << lines[0];
-    EXPECT_EQ(testing::LogMessage(lines[1]), "shown") << lines[1];
-    EXPECT_EQ(testing::LogMessage("2026-1-01 10:00:00: x"), std::nullopt);
+    EXPECT_EQ(test::LogMessage(lines[0]), "开始安装") << lines[0];
+    EXPECT_EQ(test::LogMessage(lines[1]), "shown") << lines[1];
+    EXPECT_EQ(test::LogMessage("2026-1-01 10:00:00: x"), std::nullopt);
 }
 
 TEST_F(InstallLogTest, UnopenableFileDropsTheLine) {
@@ -63,4 +63,4 @@ TEST(InstallLogDefault, StartsBelowTheSandboxRoot) {
 }
 
 }  // namespace
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -14,7 +14,7 @@
 #include "zub/platform/shelllink.h"
 #include "zub/text.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 namespace {
 
 namespace pf = zub::platform;
@@ -357,4 +357,4 @@ TEST_F(Install, UninstallLeavesTheSandboxAsBefore) {
 }
 
 }  // namespace
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

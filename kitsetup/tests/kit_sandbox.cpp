@@ -9,7 +9,7 @@
 #include "zub/platform/registry.h"
 #include "zub/text.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 
 namespace pf = zub::platform;
 
@@ -123,4 +123,4 @@ std::string KitSandbox::Dump(bool machine) const {
     return text;
 }
 
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

@@ -12,7 +12,7 @@
 #include "zubtest/files.h"
 #include "zubtest/sandbox.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 
 namespace fs = std::filesystem;
 using zubtest::ReadFile;
@@ -70,4 +70,4 @@ private:
     std::string savedLog_;
 };
 
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

@@ -4,7 +4,7 @@
 
 #include "kitsetup/string_table.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 namespace {
 
 using Items = std::vector<std::wstring>;
@@ -90,4 +90,4 @@ TEST(StringTable, TextsAndWindowsStyleFormats) {
 }
 
 }  // namespace
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

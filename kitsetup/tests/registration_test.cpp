@@ -11,7 +11,7 @@
 #include "kitsetup_tests_paths.h"
 #include "zub/text.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -132,4 +132,4 @@ TEST_F(Registration, InstallRegistersCopiedFilesOnlyAndStopsAtTheFirstFailure) {
 }
 
 }  // namespace
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

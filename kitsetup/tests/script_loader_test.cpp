@@ -7,7 +7,7 @@
 
 #include "zubtest/tempdir.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 namespace {
 
 namespace fs = std::filesystem;
@@ -240,4 +240,4 @@ TEST(ScriptLoader, ReadsAFileInItsDeclaredEncoding) {
 }
 
 }  // namespace
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 namespace {
 
 struct Recorder : SignalReceiver {
@@ -86,4 +86,4 @@ TEST(Signal, ConcurrentEmitAndConnect) {
 }
 
 }  // namespace
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

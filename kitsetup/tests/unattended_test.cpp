@@ -20,7 +20,7 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 namespace {
 
 struct Outcome {
@@ -367,4 +367,4 @@ TEST_F(Unattended, RealPayload) {
 }
 
 }  // namespace
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

@@ -15,7 +15,7 @@
 #include "zub/platform/shelllink.h"
 #include "zub/text.h"
 
-namespace kitsetup::testing {
+namespace zub::kitsetup::test {
 namespace {
 
 namespace pf = zub::platform;
@@ -348,4 +348,4 @@ TEST_F(Undo, MenuEntriesPassDesktopFileValidate) {
 }
 
 }  // namespace
-}  // namespace kitsetup::testing
+}  // namespace zub::kitsetup::test

@@ -4,7 +4,7 @@
 
 #include "module.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 HRESULT ClassFactory::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -33,4 +33,4 @@ HRESULT ClassFactory::LockServer(int fLock) {
     return S_OK;
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

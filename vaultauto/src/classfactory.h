@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 using CreateFn = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
 
@@ -29,4 +29,4 @@ private:
     std::atomic<ULONG> refs_{0};
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -1,6 +1,6 @@
 #include "cobaseline.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoBaseLine", L"cobaseline", L"VaultAuto.CoBaseLine.1"};
@@ -84,4 +84,4 @@ HRESULT CCoBaseLine::connect(BSTR qvSerrver, LONG Port, BSTR db, BSTR token, LON
     return Connect(__LINE__, qvSerrver, Port, db, token, ret);
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

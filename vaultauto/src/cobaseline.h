@@ -5,7 +5,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoBaseLine final : public SingleWrapper<ICoBaseLine, DRM::BaseLine> {
 public:
@@ -30,4 +30,4 @@ public:
     HRESULT connect(BSTR qvSerrver, LONG Port, BSTR db, BSTR token, LONG* ret) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

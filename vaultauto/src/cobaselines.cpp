@@ -1,6 +1,6 @@
 #include "cobaselines.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoBaseLines", L"cobaselines", L"VaultAuto.CoBaseLines.1"};
@@ -34,4 +34,4 @@ HRESULT CCoBaseLines::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LON
     return Connect(__LINE__, qvServer, Port, db, token, ret);
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -1,6 +1,6 @@
 #include "codoc.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDoc", L"codoc", L"VaultAuto.CoDoc.1"};
@@ -241,4 +241,4 @@ HRESULT CCoDoc::CheckInWithForm(BSTR LocalDir, BSTR rcid, LONG* ret) {
     });
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -5,7 +5,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDoc final : public SingleWrapper<ICoDoc, DRM::Doc> {
 public:
@@ -59,4 +59,4 @@ public:
     HRESULT CheckInWithForm(BSTR LocalDir, BSTR rcid, LONG* ret) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

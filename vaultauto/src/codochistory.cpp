@@ -1,6 +1,6 @@
 #include "codochistory.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDocHistory", L"codochistory", L"VaultAuto.CoDocHistory.1"};
@@ -128,4 +128,4 @@ HRESULT CCoDocHistory::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LO
     return Connect(__LINE__, qvServer, Port, db, token, ret);
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

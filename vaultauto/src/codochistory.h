@@ -5,7 +5,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDocHistory final : public SingleWrapper<ICoDocHistory, DRM::DocHistory> {
 public:
@@ -41,4 +41,4 @@ public:
     HRESULT connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LONG* ret) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -1,6 +1,6 @@
 #include "codochistorys.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDocHistorys", L"codochistorys", L"VaultAuto.CoDocHistorys.1"};
@@ -34,4 +34,4 @@ HRESULT CCoDocHistorys::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, L
     return Connect(__LINE__, qvServer, Port, db, token, ret);
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

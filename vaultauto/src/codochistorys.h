@@ -6,7 +6,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDocHistorys final
     : public CollectionWrapper<ICoDocHistorys, DRM::DocHistorys, DRM::DocHistory> {
@@ -20,4 +20,4 @@ public:
     HRESULT connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LONG* ret) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

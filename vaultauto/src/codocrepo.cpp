@@ -1,6 +1,6 @@
 #include "codocrepo.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDocRepo", L"codocrepo", L"VaultAuto.CoDocRepo.1"};
@@ -140,4 +140,4 @@ HRESULT CCoDocRepo::put_CreatorName(BSTR newVal) {
     return Put(L"put_CreatorName", __LINE__, newVal, [](auto& o, auto v) { o.set_creatorName(v); });
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

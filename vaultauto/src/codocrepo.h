@@ -5,7 +5,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDocRepo final : public SingleWrapper<ICoDocRepo, DRM::DocRepo> {
 public:
@@ -41,4 +41,4 @@ public:
     HRESULT put_CreatorName(BSTR newVal) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

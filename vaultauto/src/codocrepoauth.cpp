@@ -1,6 +1,6 @@
 #include "codocrepoauth.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDocRepoAuth", L"codocrepoauth", L"VaultAuto.CoDocRepoAuth.1"};
@@ -96,4 +96,4 @@ HRESULT CCoDocRepoAuth::save() {
     });
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -5,7 +5,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDocRepoAuth final : public SingleWrapper<ICoDocRepoAuth, DRM::DocRepoAuth> {
 public:
@@ -34,4 +34,4 @@ public:
     HRESULT save() override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -1,6 +1,6 @@
 #include "codocrepoauths.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDocRepoAuths", L"codocrepoauths", L"VaultAuto.CoDocRepoAuths.1"};
@@ -72,4 +72,4 @@ HRESULT CCoDocRepoAuths::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, 
     return Connect(__LINE__, qvServer, Port, db, token, ret);
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

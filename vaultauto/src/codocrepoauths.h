@@ -6,7 +6,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDocRepoAuths final
     : public CollectionWrapper<ICoDocRepoAuths, DRM::DocRepoAuths, DRM::DocRepoAuth> {
@@ -27,4 +27,4 @@ public:
     HRESULT connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LONG* ret) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -1,6 +1,6 @@
 #include "codocrepos.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDocRepos", L"codocrepos", L"VaultAuto.CoDocRepos.1"};
@@ -57,4 +57,4 @@ HRESULT CCoDocRepos::RemoveByKey(BSTR Key) {
     });
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

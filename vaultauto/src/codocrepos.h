@@ -6,7 +6,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDocRepos final : public CollectionWrapper<ICoDocRepos, DRM::DocRepos, DRM::DocRepo> {
 public:
@@ -23,4 +23,4 @@ public:
     HRESULT RemoveByKey(BSTR Key) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -1,6 +1,6 @@
 #include "codocs.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoDocs", L"codocs", L"VaultAuto.CoDocs.1"};
@@ -55,4 +55,4 @@ HRESULT CCoDocs::connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LONG* re
     return Connect(__LINE__, qvServer, Port, db, token, ret);
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

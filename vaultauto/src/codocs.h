@@ -6,7 +6,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoDocs final : public CollectionWrapper<ICoDocs, DRM::Docs, DRM::Doc> {
 public:
@@ -23,4 +23,4 @@ public:
     HRESULT connect(BSTR qvServer, LONG Port, BSTR db, BSTR token, LONG* ret) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 CollectionHold::CollectionHold(std::unique_ptr<ZUBDB::BOs> bos, Clone clone)
     : bos_(std::move(bos)), clone_(std::move(clone)) {}
@@ -94,4 +94,4 @@ int CollectionHold::Shielded(const std::function<int()>& call) {
     return status;
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

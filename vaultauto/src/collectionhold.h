@@ -11,7 +11,7 @@
 
 #include "docvault/bos.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CollectionHold {
 public:
@@ -49,4 +49,4 @@ private:
     std::unordered_map<const BO*, std::unique_ptr<BO>> retired_;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

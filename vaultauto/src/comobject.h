@@ -7,7 +7,7 @@
 
 #include "module.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 template <class Itf>
 class ComObject : public Itf {
@@ -118,4 +118,4 @@ HRESULT CreateComObject(IUnknown* outer, REFIID riid, void** ppv) {
     return hr;
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -1,6 +1,6 @@
 #include "coversionstra.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 const ClassNames kNames{L"CCoVersionStra", L"coversionstra", L"VaultAuto.CoVersionStra.1"};
@@ -115,4 +115,4 @@ HRESULT CCoVersionStra::Read(LONG VersionStraId) {
     });
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -5,7 +5,7 @@
 #include "vaultauto/vaultauto.h"
 #include "wrapper.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 class CCoVersionStra final : public SingleWrapper<ICoVersionStra, DRM::VersionStra> {
 public:
@@ -34,4 +34,4 @@ public:
     HRESULT Read(LONG VersionStraId) override;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

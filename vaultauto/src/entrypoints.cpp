@@ -24,7 +24,7 @@
 
 #define VAULTAUTO_EXPORT extern "C" __attribute__((visibility("default")))
 
-namespace vaultauto {
+namespace zub::vaultauto {
 namespace {
 
 struct ClassEntry {
@@ -112,11 +112,11 @@ HRESULT Unregister() {
 }
 
 }  // namespace
-}  // namespace vaultauto
+}  // namespace zub::vaultauto
 
 VAULTAUTO_EXPORT HRESULT DllRegisterServer() {
     try {
-        return vaultauto::Register();
+        return zub::vaultauto::Register();
     } catch (...) {
         return E_UNEXPECTED;
     }
@@ -124,14 +124,14 @@ VAULTAUTO_EXPORT HRESULT DllRegisterServer() {
 
 VAULTAUTO_EXPORT HRESULT DllUnregisterServer() {
     try {
-        return vaultauto::Unregister();
+        return zub::vaultauto::Unregister();
     } catch (...) {
         return E_UNEXPECTED;
     }
 }
 
 VAULTAUTO_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
-    using namespace vaultauto;
+    using namespace zub::vaultauto;
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     for (std::size_t i = 0; i < kClassList.size(); ++i) {
@@ -149,5 +149,5 @@ VAULTAUTO_EXPORT HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** 
 }
 
 VAULTAUTO_EXPORT HRESULT DllCanUnloadNow() {
-    return vaultauto::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+    return zub::vaultauto::ModuleLockCount() == 0 ? S_OK : S_FALSE;
 }

@@ -4,7 +4,7 @@
 
 #include "module.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 HRESULT HResultOfLibraryError(long number) {
     if (number < 0) return static_cast<HRESULT>(number);
@@ -35,4 +35,4 @@ HRESULT MemberFrame::Caught(const ZUBBASE::QV_Exception& e) const {
     return Report(kHrMemberFailed, e.FullText());
 }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -13,7 +13,7 @@
 #include "docvault/bo.h"
 #include "docvault/errors.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 // Missing object, or an exception caught at a member boundary.
 inline constexpr HRESULT kHrMemberFailed = MakeHr(0x80040200);
@@ -92,4 +92,4 @@ inline void Store(int v, SHORT* out) { *out = ToShort(v); }
 inline void Store(double v, DATE* out) { *out = v; }
 inline void Store(const std::wstring& v, BSTR* out) { *out = zub::com::MakeBstr(v); }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 namespace {
 
@@ -80,4 +80,4 @@ bool IsOurWrapper(const void* itf, const IID& iid) {
 void RecordMemberFault(MemberFault fault) { tLastFault = std::move(fault); }
 MemberFault LastMemberFault() { return tLastFault; }
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 // Live objects (wrappers, however made) and server locks keep the module loaded.
 void ObjectCreated();
@@ -39,4 +39,4 @@ struct MemberFault {
 void RecordMemberFault(MemberFault fault);
 MemberFault LastMemberFault();
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

@@ -11,7 +11,7 @@
 #include "comobject.h"
 #include "memberframe.h"
 
-namespace vaultauto {
+namespace zub::vaultauto {
 
 struct ClassNames {
     const wchar_t* className;
@@ -202,4 +202,4 @@ protected:
     std::shared_ptr<CollectionHold> hold_;
 };
 
-}  // namespace vaultauto
+}  // namespace zub::vaultauto

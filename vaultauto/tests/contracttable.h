@@ -5,7 +5,7 @@
 
 #include <array>
 
-namespace vaultauto_test {
+namespace zub::vaultauto::test {
 
 struct ClassRow {
     const wchar_t* coclass;
@@ -220,4 +220,4 @@ inline constexpr MemberRow kMembers[] = {
      L"[in] BSTR qvServer, [in] long Port, [in] BSTR db, [in] BSTR token", L"long ret", nullptr},
 };
 
-}  // namespace vaultauto_test
+}  // namespace zub::vaultauto::test

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace vaultauto_test {
+namespace zub::vaultauto::test {
 
 // One argument value.
 class Arg {
@@ -119,4 +119,4 @@ private:
     zub::com::ComPtr<IDispatch> d_;
 };
 
-}  // namespace vaultauto_test
+}  // namespace zub::vaultauto::test

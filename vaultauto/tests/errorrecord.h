@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace vaultauto_test {
+namespace zub::vaultauto::test {
 
 struct ErrorRecord {
     bool present = false;
@@ -33,4 +33,4 @@ inline ErrorRecord TakeErrorRecord() {
 
 inline void DropErrorRecord() { SetErrorInfo(0, nullptr); }
 
-}  // namespace vaultauto_test
+}  // namespace zub::vaultauto::test

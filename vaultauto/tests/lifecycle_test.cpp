@@ -17,7 +17,7 @@
 
 namespace {
 
-using namespace vaultauto_test;
+using namespace zub::vaultauto::test;
 namespace fs = std::filesystem;
 
 std::string U8(const std::wstring& w) { return zub::WideToUtf8(w); }

@@ -9,13 +9,13 @@
 
 namespace {
 
-using vaultauto_test::DumpClassesRoot;
-using vaultauto_test::kAppId;
-using vaultauto_test::kClasses;
-using vaultauto_test::KeyExists;
-using vaultauto_test::kLibId;
-using vaultauto_test::RegistryDump;
-namespace plat = zub::platform;
+using zub::vaultauto::test::DumpClassesRoot;
+using zub::vaultauto::test::kAppId;
+using zub::vaultauto::test::kClasses;
+using zub::vaultauto::test::KeyExists;
+using zub::vaultauto::test::kLibId;
+using zub::vaultauto::test::RegistryDump;
+namespace pf = zub::platform;
 
 // What one registration writes below AppID, CLSID and the ProgID keys.
 RegistryDump ExpectedEntries(const std::wstring& module) {
@@ -82,12 +82,12 @@ void ExpectSameEntries(const RegistryDump& actual, const RegistryDump& expected)
 }
 
 void SetText(const std::wstring& path, const std::wstring& name, const std::wstring& text) {
-    plat::RegKey key;
-    ASSERT_EQ(plat::RegCreateKey(plat::RootKey::ClassesRoot, path, plat::kKeyWrite, key), 0u);
-    ASSERT_EQ(plat::RegSetString(key, name, text), 0u);
+    pf::RegKey key;
+    ASSERT_EQ(pf::RegCreateKey(pf::RootKey::ClassesRoot, path, pf::kKeyWrite, key), 0u);
+    ASSERT_EQ(pf::RegSetString(key, name, text), 0u);
 }
 
-using Registration = vaultauto_test::ServerSandbox;
+using Registration = zub::vaultauto::test::ServerSandbox;
 
 TEST_F(Registration, RegisteringTwiceLeavesExactlyOneRegistration) {
     ASSERT_EQ(registerServer_(), S_OK);
@@ -139,12 +139,12 @@ TEST_F(Registration, UnregisteringKeepsTheAppIdAndClsidKeysOnly) {
 }
 
 TEST_F(Registration, TheThreadLocaleIsRestored) {
-    ASSERT_TRUE(plat::SetThreadLocale(0x0804));
+    ASSERT_TRUE(pf::SetThreadLocale(0x0804));
     ASSERT_EQ(registerServer_(), S_OK);
-    EXPECT_EQ(plat::GetThreadLocale(), 0x0804u);
+    EXPECT_EQ(pf::GetThreadLocale(), 0x0804u);
     ASSERT_EQ(unregisterServer_(), S_OK);
-    EXPECT_EQ(plat::GetThreadLocale(), 0x0804u);
-    plat::SetThreadLocale(0x0409);
+    EXPECT_EQ(pf::GetThreadLocale(), 0x0804u);
+    pf::SetThreadLocale(0x0409);
 }
 
 TEST_F(Registration, ClassObjectsAreCachedPerClassAndHoldTheModuleWhenLocked) {

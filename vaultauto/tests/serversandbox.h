@@ -16,31 +16,31 @@
 #include "vaultauto_module_tests_paths.h"
 #include "zubtest/sandbox.h"
 
-namespace vaultauto_test {
+namespace zub::vaultauto::test {
 
-namespace plat = zub::platform;
+namespace pf = zub::platform;
 
 // "HKCR\A\B" for a key, "HKCR\A\B|name" for a value (text data, a DWORD as
 // its decimal number).
 using RegistryDump = std::map<std::wstring, std::wstring>;
 
-inline void DumpKey(const plat::RegKey& key, const std::wstring& at, RegistryDump& out) {
+inline void DumpKey(const pf::RegKey& key, const std::wstring& at, RegistryDump& out) {
     std::wstring name;
-    plat::RegValue value;
-    for (std::uint32_t i = 0; plat::RegEnumValue(key, i, name, &value) == 0; ++i) {
-        if (value.type == plat::ValueType::Dword && value.data.size() == 4) {
+    pf::RegValue value;
+    for (std::uint32_t i = 0; pf::RegEnumValue(key, i, name, &value) == 0; ++i) {
+        if (value.type == pf::ValueType::Dword && value.data.size() == 4) {
             std::uint32_t n = 0;
             for (int b = 3; b >= 0; --b) n = (n << 8) | value.data[static_cast<std::size_t>(b)];
             out[at + L"|" + name] = std::to_wstring(n);
         } else {
-            out[at + L"|" + name] = plat::RegDataToString(value.data.data(), value.data.size());
+            out[at + L"|" + name] = pf::RegDataToString(value.data.data(), value.data.size());
         }
     }
     std::vector<std::wstring> subs;
-    for (std::uint32_t i = 0; plat::RegEnumKey(key, i, name) == 0; ++i) subs.push_back(name);
+    for (std::uint32_t i = 0; pf::RegEnumKey(key, i, name) == 0; ++i) subs.push_back(name);
     for (const std::wstring& sub : subs) {
-        plat::RegKey child;
-        if (plat::RegOpenKey(key, sub, plat::kKeyRead, child) != 0) continue;
+        pf::RegKey child;
+        if (pf::RegOpenKey(key, sub, pf::kKeyRead, child) != 0) continue;
         out[at + L"\\" + sub];
         DumpKey(child, at + L"\\" + sub, out);
     }
@@ -49,15 +49,15 @@ inline void DumpKey(const plat::RegKey& key, const std::wstring& at, RegistryDum
 // Every key and value below HKCR\path (the key itself included).
 inline RegistryDump DumpClassesRoot(const std::wstring& path) {
     RegistryDump out;
-    plat::RegKey key;
-    if (plat::RegOpenKey(plat::RootKey::ClassesRoot, path, plat::kKeyRead, key) != 0) return out;
+    pf::RegKey key;
+    if (pf::RegOpenKey(pf::RootKey::ClassesRoot, path, pf::kKeyRead, key) != 0) return out;
     out[L"HKCR\\" + path];
     DumpKey(key, L"HKCR\\" + path, out);
     return out;
 }
 
 inline bool KeyExists(const std::wstring& path) {
-    return plat::RegKeyExists(plat::RootKey::ClassesRoot, path);
+    return pf::RegKeyExists(pf::RootKey::ClassesRoot, path);
 }
 
 class ServerSandbox : public ::testing::Test {
@@ -65,7 +65,7 @@ protected:
     void SetUp() override {
         // Every registry write is flushed, and a registration makes a few hundred.
         box_.emplace("vaultauto", zubtest::TempDir::Medium::Memory);
-        ASSERT_EQ(plat::LoadLibrary(ModulePath(), module_), 0u);
+        ASSERT_EQ(pf::LoadLibrary(ModulePath(), module_), 0u);
         ASSERT_EQ(Entry("DllRegisterServer", registerServer_), 0u);
         ASSERT_EQ(Entry("DllUnregisterServer", unregisterServer_), 0u);
         ASSERT_EQ(Entry("DllGetClassObject", getClassObject_), 0u);
@@ -79,9 +79,9 @@ protected:
     static std::wstring ModulePath() { return zub::Utf8ToWide(VAULTAUTO_MODULE); }
 
     template <class Fn>
-    plat::Error Entry(const char* name, Fn& fn) {
+    pf::Error Entry(const char* name, Fn& fn) {
         void* address = nullptr;
-        plat::Error e = plat::GetProcAddress(module_.Handle(), name, address);
+        pf::Error e = pf::GetProcAddress(module_.Handle(), name, address);
         fn = reinterpret_cast<Fn>(address);
         return e;
     }
@@ -91,10 +91,10 @@ protected:
     HrFn unregisterServer_ = nullptr;
     DllGetClassObjectFn getClassObject_ = nullptr;
     DllCanUnloadNowFn canUnloadNow_ = nullptr;
-    plat::Library module_;
+    pf::Library module_;
 
 private:
     std::optional<zubtest::Sandbox> box_;
 };
 
-}  // namespace vaultauto_test
+}  // namespace zub::vaultauto::test

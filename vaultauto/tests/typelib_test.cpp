@@ -14,7 +14,7 @@
 
 namespace {
 
-using namespace vaultauto_test;
+using namespace zub::vaultauto::test;
 using zub::com::FuncData;
 using zub::com::ParamData;
 using zub::com::TypeData;
@@ -127,7 +127,7 @@ class TypeLibrary : public ServerSandbox {
 protected:
     TypeLibData Read() {
         std::span<const std::uint8_t> bytes;
-        EXPECT_EQ(plat::FindResource(module_.Handle(), "TYPELIB", 1, bytes), 0u);
+        EXPECT_EQ(pf::FindResource(module_.Handle(), "TYPELIB", 1, bytes), 0u);
         return zub::com::ReadTypeLib(bytes);
     }
     DispatchClient Create(const wchar_t* clsid, const wchar_t* iid) {

@@ -31,17 +31,17 @@
 
 namespace {
 
-using vaultauto_test::ErrorRecord;
-using vaultauto_test::TakeErrorRecord;
 using zub::com::Bstr;
 using zub::com::ComPtr;
+using zub::vaultauto::test::ErrorRecord;
+using zub::vaultauto::test::TakeErrorRecord;
 
 constexpr HRESULT kFailed = MakeHr(0x80040200);
 
 template <class W, class Itf>
 ComPtr<Itf> Make(const IID& iid) {
     ComPtr<Itf> p;
-    EXPECT_EQ(vaultauto::CreateComObject<W>(nullptr, iid, p.putVoid()), S_OK);
+    EXPECT_EQ(zub::vaultauto::CreateComObject<W>(nullptr, iid, p.putVoid()), S_OK);
     return p;
 }
 
@@ -130,17 +130,17 @@ protected:
             L"boom", [](const ZUBDB::QVSvrInfo&, const std::wstring&) {
                 return std::make_unique<ThrowingAccessor>();
             });
-        vaultauto_test::DropErrorRecord();
-        baseline_ = vaultauto::ModuleLockCount();
+        zub::vaultauto::test::DropErrorRecord();
+        baseline_ = zub::vaultauto::ModuleLockCount();
     }
     void TearDown() override {
         ZUBDB::CDBAccessorCreator::instance().UnregisterBackend(L"boom");
-        EXPECT_EQ(vaultauto::ModuleLockCount(), baseline_) << "an object outlived its test";
+        EXPECT_EQ(zub::vaultauto::ModuleLockCount(), baseline_) << "an object outlived its test";
     }
 
     // A connected collection of `count` documents.
     ComPtr<ICoDocs> FilledDocs(int count) {
-        auto docs = Make<vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
+        auto docs = Make<zub::vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
         Connect(docs.get());
         db_->OnSelect(L"QV_DMDoc", DocRows(count));
         LONG ret = -1;
@@ -161,8 +161,8 @@ protected:
 };
 
 TEST_F(WrapperTest, PropertiesConvertBetweenAutomationAndLibraryTypes) {
-    auto doc = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
-    auto* lib = Impl<vaultauto::CCoDoc>(doc)->Wrapped();
+    auto doc = Make<zub::vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
+    auto* lib = Impl<zub::vaultauto::CCoDoc>(doc)->Wrapped();
 
     lib->set_state(70000);
     SHORT state = 0;
@@ -187,7 +187,7 @@ TEST_F(WrapperTest, PropertiesConvertBetweenAutomationAndLibraryTypes) {
 }
 
 TEST_F(WrapperTest, BaseLineAndDocRepoIdShareOneField) {
-    auto bl = Make<vaultauto::CCoBaseLine, ICoBaseLine>(IID_ICoBaseLine);
+    auto bl = Make<zub::vaultauto::CCoBaseLine, ICoBaseLine>(IID_ICoBaseLine);
     EXPECT_EQ(bl->put_BaseLine(12), S_OK);
     LONG repo = 0;
     EXPECT_EQ(bl->get_DocRepoId(&repo), S_OK);
@@ -199,7 +199,7 @@ TEST_F(WrapperTest, BaseLineAndDocRepoIdShareOneField) {
 }
 
 TEST_F(WrapperTest, RepositoryIdPutSetsTheIdentifier) {
-    auto repo = Make<vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
+    auto repo = Make<zub::vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
     EXPECT_EQ(repo->put_Id(42), S_OK);
     SHORT id = 0;
     EXPECT_EQ(repo->get_Id(&id), S_OK);
@@ -207,12 +207,12 @@ TEST_F(WrapperTest, RepositoryIdPutSetsTheIdentifier) {
 }
 
 TEST_F(WrapperTest, AReplacedRepositoryKeepsTheWrappersConnection) {
-    auto repo = Make<vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
+    auto repo = Make<zub::vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
     Connect(repo.get());
-    auto* before = Impl<vaultauto::CCoDocRepo>(repo)->Wrapped();
+    auto* before = Impl<zub::vaultauto::CCoDocRepo>(repo)->Wrapped();
     db_->calls.clear();
     ASSERT_EQ(repo->setpDocRepo(5), S_OK);
-    auto* after = Impl<vaultauto::CCoDocRepo>(repo)->Wrapped();
+    auto* after = Impl<zub::vaultauto::CCoDocRepo>(repo)->Wrapped();
     EXPECT_NE(after, before) << "a new library object";
     EXPECT_NE(after->ErrNumber(), 49600) << "the read reached the database";
     bool readRepo = false;
@@ -221,13 +221,13 @@ TEST_F(WrapperTest, AReplacedRepositoryKeepsTheWrappersConnection) {
     EXPECT_TRUE(readRepo);
 
     // Without a connect there is nothing to keep.
-    auto fresh = Make<vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
+    auto fresh = Make<zub::vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
     ASSERT_EQ(fresh->setpDocRepo(5), S_OK);
-    EXPECT_EQ(Impl<vaultauto::CCoDocRepo>(fresh)->Wrapped()->ErrNumber(), 49600);
+    EXPECT_EQ(Impl<zub::vaultauto::CCoDocRepo>(fresh)->Wrapped()->ErrNumber(), 49600);
 }
 
 TEST_F(WrapperTest, NullTextArgumentsSkipTheCall) {
-    auto doc = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
+    auto doc = Make<zub::vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
     Connect(doc.get());
     db_->calls.clear();
     LONG ret = 12345;
@@ -240,13 +240,13 @@ TEST_F(WrapperTest, NullTextArgumentsSkipTheCall) {
     EXPECT_TRUE(db_->calls.empty());
     EXPECT_FALSE(TakeErrorRecord().present);
 
-    auto other = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
+    auto other = Make<zub::vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
     Bstr server(L"rec:"), database(L"QVData");
     const std::size_t before = db_->connections.size();
     EXPECT_EQ(other->connect(server.get(), 0, database.get(), nullptr, &ret), S_OK);
     EXPECT_EQ(ret, 12345);
     EXPECT_EQ(db_->connections.size(), before) << "a null token does not connect";
-    EXPECT_FALSE(Impl<vaultauto::CCoDoc>(other)->Wrapped()->IsConnected());
+    EXPECT_FALSE(Impl<zub::vaultauto::CCoDoc>(other)->Wrapped()->IsConnected());
 }
 
 TEST_F(WrapperTest, MissingElementsAnswerObjectInstanceIsNothing) {
@@ -272,7 +272,7 @@ TEST_F(WrapperTest, MissingElementsAnswerObjectInstanceIsNothing) {
     ASSERT_TRUE(byKey);
     EXPECT_EQ(byKey->put_Id(1), kFailed);
 
-    auto repos = Make<vaultauto::CCoDocRepos, ICoDocRepos>(IID_ICoDocRepos);
+    auto repos = Make<zub::vaultauto::CCoDocRepos, ICoDocRepos>(IID_ICoDocRepos);
     ComPtr<ICoDocRepo> negative;
     EXPECT_EQ(repos->item(-1, negative.put()), S_OK);
     EXPECT_FALSE(negative);
@@ -288,7 +288,7 @@ TEST_F(WrapperTest, ErrorReportingMembersMapTheLibraryErrorNumber) {
         SCOPED_TRACE(c.number);
         db_ = &testsupport::RecordingDb::Install();
         db_->FailOn(L"SelectRows", 1, c.number, L"failure " + std::to_wstring(c.number));
-        auto repos = Make<vaultauto::CCoDocRepos, ICoDocRepos>(IID_ICoDocRepos);
+        auto repos = Make<zub::vaultauto::CCoDocRepos, ICoDocRepos>(IID_ICoDocRepos);
         Connect(repos.get());
         LONG ret = 0;
         EXPECT_EQ(repos->initDocRepos(&ret), c.expected);
@@ -319,7 +319,7 @@ template <class W, class Itf, class Fail, class Call>
 Reported RunReporting(const IID& iid, Fail fail, Call call) {
     Reported out;
     ComPtr<Itf> p;
-    EXPECT_EQ(vaultauto::CreateComObject<W>(nullptr, iid, p.putVoid()), S_OK);
+    EXPECT_EQ(zub::vaultauto::CreateComObject<W>(nullptr, iid, p.putVoid()), S_OK);
     out.failedHr = fail(p.get());
     out.failed = TakeErrorRecord();
     Bstr s(L"rec:"), d(L"QVData"), t(L"tok");
@@ -332,7 +332,7 @@ Reported RunReporting(const IID& iid, Fail fail, Call call) {
 
 TEST_F(WrapperTest, ErrorReportingMembersReportOnlyTheErrorTheyRaised) {
     constexpr HRESULT kNotConnected = MakeHr(0x8004C1C0);
-    using namespace vaultauto;
+    using namespace zub::vaultauto;
     LONG l = 0;
     SHORT sh = 0;
     struct Case {
@@ -502,7 +502,7 @@ TEST_F(WrapperTest, ErrorReportingMembersReportOnlyTheErrorTheyRaised) {
 }
 
 TEST_F(WrapperTest, OtherMembersReportLibraryFailuresOnlyThroughTheirResult) {
-    auto doc = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);  // not connected
+    auto doc = Make<zub::vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);  // not connected
     Bstr dir(L"/tmp");
     LONG ret = 0;
     EXPECT_EQ(doc->CheckOut(dir.get(), &ret), S_OK);
@@ -523,7 +523,7 @@ TEST_F(WrapperTest, ExceptionsBecomeFailuresWithTheirText) {
                           Case{Throw::Other, L"Unexpected error.\n"}}) {
         SCOPED_TRACE(c.text);
         gThrow = c.what;
-        auto docs = Make<vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
+        auto docs = Make<zub::vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
         Connect(docs.get(), L"boom:");
         LONG ret = 12345;
         EXPECT_EQ(docs->GetAll(3, 0, &ret), kFailed);
@@ -531,7 +531,7 @@ TEST_F(WrapperTest, ExceptionsBecomeFailuresWithTheirText) {
         ErrorRecord rec = TakeErrorRecord();
         EXPECT_EQ(rec.description, c.text);
         EXPECT_EQ(rec.source, L"VaultAuto.CoDocs.1");
-        vaultauto::MemberFault fault = vaultauto::LastMemberFault();
+        zub::vaultauto::MemberFault fault = zub::vaultauto::LastMemberFault();
         EXPECT_EQ(fault.file, L"codocs");
         EXPECT_EQ(fault.function, L"CCoDocs::GetAll");
         EXPECT_GT(fault.line, 0);
@@ -539,7 +539,7 @@ TEST_F(WrapperTest, ExceptionsBecomeFailuresWithTheirText) {
 }
 
 TEST_F(WrapperTest, AProcessorFaultInsideAMemberIsReported) {
-    auto doc = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
+    auto doc = Make<zub::vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
     // A BSTR pointing at no memory: reading its length faults.
     auto bad = reinterpret_cast<BSTR>(static_cast<std::uintptr_t>(0x40));
     EXPECT_EQ(doc->put_FileName(bad), kFailed);
@@ -547,7 +547,7 @@ TEST_F(WrapperTest, AProcessorFaultInsideAMemberIsReported) {
     EXPECT_EQ(rec.description.rfind(L"EXCEPTION_ACCESS_VIOLATION\n address:\t0x", 0), 0u)
         << std::string(rec.description.begin(), rec.description.end());
     EXPECT_NE(rec.description.find(L"code:\t\t3221225477\n"), std::wstring::npos);
-    EXPECT_EQ(vaultauto::LastMemberFault().function, L"CCoDoc::put_FileName");
+    EXPECT_EQ(zub::vaultauto::LastMemberFault().function, L"CCoDoc::put_FileName");
 
     // The object is still usable afterwards.
     Bstr name(L"a");
@@ -594,7 +594,7 @@ TEST_F(WrapperTest, BorrowedWrappersWriteIntoTheCollectionsElement) {
 }
 
 TEST_F(WrapperTest, SavingPermissionsKeepsBorrowedRowsAlive) {
-    auto auths = Make<vaultauto::CCoDocRepoAuths, ICoDocRepoAuths>(IID_ICoDocRepoAuths);
+    auto auths = Make<zub::vaultauto::CCoDocRepoAuths, ICoDocRepoAuths>(IID_ICoDocRepoAuths);
     Connect(auths.get());
     ASSERT_EQ(auths->initDocRepoAuths(3), S_OK);
     db_->OnSelect(L"QV_v_DMAuthSet", AuthRows(2));
@@ -623,8 +623,8 @@ TEST_F(WrapperTest, SavingPermissionsKeepsBorrowedRowsAlive) {
 }
 
 TEST_F(WrapperTest, AddLeavesOneOwner) {
-    auto docs = Make<vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
-    auto doc = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
+    auto docs = Make<zub::vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
+    auto doc = Make<zub::vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
     Bstr name(L"added");
     ASSERT_EQ(doc->put_FileName(name.get()), S_OK);
     ASSERT_EQ(docs->Add(doc.get()), S_OK);
@@ -651,7 +651,7 @@ TEST_F(WrapperTest, AddOfAnotherCollectionsElementAddsACopy) {
     auto source = FilledDocs(1);
     ComPtr<ICoDoc> element;
     ASSERT_EQ(source->item(0, element.put()), S_OK);
-    auto target = Make<vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
+    auto target = Make<zub::vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
     ASSERT_EQ(target->Add(element.get()), S_OK);
     source.reset();
 
@@ -710,14 +710,14 @@ struct ForeignDoc final : ICoDoc {
 };
 
 TEST_F(WrapperTest, AddRefusesObjectsOfOtherServers) {
-    auto docs = Make<vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
+    auto docs = Make<zub::vaultauto::CCoDocs, ICoDocs>(IID_ICoDocs);
     ForeignDoc foreign;
     EXPECT_EQ(docs->Add(&foreign), E_INVALIDARG);
     EXPECT_EQ(TakeErrorRecord().source, L"VaultAuto.CoDocs.1");
     EXPECT_EQ(docs->Add(nullptr), E_INVALIDARG);
     // One of this server's objects, but of another class (a late-bound
     // client can hand over any IDispatch).
-    auto repo = Make<vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
+    auto repo = Make<zub::vaultauto::CCoDocRepo, ICoDocRepo>(IID_ICoDocRepo);
     EXPECT_EQ(docs->Add(reinterpret_cast<ICoDoc*>(repo.get())), E_INVALIDARG);
     LONG num = -1;
     ASSERT_EQ(docs->Count(&num), S_OK);
@@ -725,7 +725,7 @@ TEST_F(WrapperTest, AddRefusesObjectsOfOtherServers) {
 }
 
 TEST_F(WrapperTest, QueryInterfaceAnswersOnlyItsOwnInterfaces) {
-    auto doc = Make<vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
+    auto doc = Make<zub::vaultauto::CCoDoc, ICoDoc>(IID_ICoDoc);
     ComPtr<IUnknown> unk1, unk2;
     ASSERT_EQ(doc->QueryInterface(IID_IUnknown, unk1.putVoid()), S_OK);
     ComPtr<IDispatch> disp;
@@ -762,9 +762,10 @@ struct Outer final : IUnknown {
 TEST_F(WrapperTest, AggregatedObjectsDelegateToTheirOuterObject) {
     Outer outer;
     void* p = nullptr;
-    EXPECT_EQ(vaultauto::CreateComObject<vaultauto::CCoDoc>(&outer, IID_ICoDoc, &p),
+    EXPECT_EQ(zub::vaultauto::CreateComObject<zub::vaultauto::CCoDoc>(&outer, IID_ICoDoc, &p),
               CLASS_E_NOAGGREGATION);
-    ASSERT_EQ(vaultauto::CreateComObject<vaultauto::CCoDoc>(&outer, IID_IUnknown, &p), S_OK);
+    ASSERT_EQ(zub::vaultauto::CreateComObject<zub::vaultauto::CCoDoc>(&outer, IID_IUnknown, &p),
+              S_OK);
     outer.inner = static_cast<IUnknown*>(p);
 
     ICoDoc* doc = nullptr;
@@ -781,12 +782,12 @@ TEST_F(WrapperTest, AggregatedObjectsDelegateToTheirOuterObject) {
 
 TEST_F(WrapperTest, ObjectsMadeInsideCollectionMembersHoldTheModule) {
     auto docs = FilledDocs(1);
-    const LONG withCollection = vaultauto::ModuleLockCount();
+    const LONG withCollection = zub::vaultauto::ModuleLockCount();
     ComPtr<ICoDoc> element;
     ASSERT_EQ(docs->item(0, element.put()), S_OK);
-    EXPECT_EQ(vaultauto::ModuleLockCount(), withCollection + 1);
+    EXPECT_EQ(zub::vaultauto::ModuleLockCount(), withCollection + 1);
     element.reset();
-    EXPECT_EQ(vaultauto::ModuleLockCount(), withCollection);
+    EXPECT_EQ(zub::vaultauto::ModuleLockCount(), withCollection);
 }
 
 }  // namespace

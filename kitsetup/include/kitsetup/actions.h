@@ -7,7 +7,7 @@
 #include "kitsetup/error_info.h"
 #include "kitsetup/script.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class Actions {
 public:
@@ -28,4 +28,4 @@ public:
     std::wstring WorkingDir(const Action& a) const;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -7,7 +7,7 @@
 #include "kitsetup/error_info.h"
 #include "kitsetup/script.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class Checks {
 public:
@@ -25,4 +25,4 @@ public:
     static void QueueFailActions(const Check& check, std::wstring& queue);
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

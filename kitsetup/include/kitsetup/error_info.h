@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 struct ErrorInfo {
     int code = 0;
@@ -16,4 +16,4 @@ struct ErrorInfo {
     void Clear() { Set(0, {}); }
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -10,7 +10,7 @@
 #include "kitsetup/script.h"
 #include "kitsetup/signal.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 struct InstallRecord;
 
@@ -86,4 +86,4 @@ private:
     std::chrono::milliseconds timeout_ = kRegisterTimeout;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

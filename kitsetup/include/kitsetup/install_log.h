@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class InstallLog {
 public:
@@ -32,4 +32,4 @@ public:
     static void SetEcho(Echo echo);
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

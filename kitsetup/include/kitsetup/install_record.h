@@ -10,7 +10,7 @@
 
 #include "kitsetup/registry_helper.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 // HKEY_LOCAL_MACHINE key holding one value per product key.
 inline constexpr const wchar_t* kInstallRecordKey = L"Software\\kitsetup\\installs";
@@ -83,4 +83,4 @@ private:
     }
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

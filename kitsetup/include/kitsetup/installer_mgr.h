@@ -18,7 +18,7 @@
 #include "kitsetup/script.h"
 #include "zub/platform/error.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class InstallerMgr {
 public:
@@ -128,4 +128,4 @@ private:
     std::wstring logPath_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 // Splits at every occurrence of sep; an empty text gives no items, a
 // trailing separator adds none, empty items in between are kept.
@@ -29,4 +29,4 @@ std::wstring LocalPath(std::wstring scriptPath);
 // not absolute: joined to a base, it stays below that base.
 bool StaysBelow(const std::wstring& relative);
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

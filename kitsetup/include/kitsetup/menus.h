@@ -7,7 +7,7 @@
 #include "kitsetup/error_info.h"
 #include "kitsetup/script.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 struct InstallRecord;
 
@@ -43,4 +43,4 @@ private:
     InstallRecord* record_ = nullptr;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

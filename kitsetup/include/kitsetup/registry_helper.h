@@ -5,7 +5,7 @@
 
 #include "zub/platform/registry.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 enum keyRoot : int {
     kHkeyError = 0,
@@ -43,4 +43,4 @@ zub::platform::Error DeleteValue(keyRoot root, const std::wstring& subKey,
 zub::platform::Error DeleteKeyIfEmpty(keyRoot root, const std::wstring& subKey);
 
 }  // namespace RegistryHelper
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 enum OverwriteMode : int {
     kowNever = 0,
@@ -118,4 +118,4 @@ struct Script {
     std::map<std::wstring, Action> actions;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

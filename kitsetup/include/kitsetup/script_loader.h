@@ -7,7 +7,7 @@
 #include "kitsetup/error_info.h"
 #include "kitsetup/script.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 inline constexpr const wchar_t* kNotParsed = L"Document not parsed successfully. \n";
 
@@ -17,4 +17,4 @@ inline constexpr const wchar_t* kNotParsed = L"Document not parsed successfully.
 int LoadScriptFile(const std::string& path, Script& out, ErrorInfo& error);
 int LoadScriptMemory(const char* data, std::size_t size, Script& out, ErrorInfo& error);
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

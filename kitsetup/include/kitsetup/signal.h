@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class SignalReceiver;
 
@@ -122,4 +122,4 @@ private:
     std::vector<Connection> connections_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -6,7 +6,7 @@
 
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 // The text of id, "" for an unknown id.
 const wchar_t* LoadStr(int id);
@@ -34,4 +34,4 @@ std::wstring FmtId(int id, const A&... args) {
     return Fmt(LoadStr(id), args...);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

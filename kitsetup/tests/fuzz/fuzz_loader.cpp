@@ -5,13 +5,13 @@
 #include "kitsetup/script_loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    kitsetup::Script script;
-    kitsetup::ErrorInfo error;
+    zub::kitsetup::Script script;
+    zub::kitsetup::ErrorInfo error;
     const int r =
-        kitsetup::LoadScriptMemory(reinterpret_cast<const char*>(data), size, script, error);
+        zub::kitsetup::LoadScriptMemory(reinterpret_cast<const char*>(data), size, script, error);
     // A failed load carries the parse message or names the refused line; a
     // loaded one keeps its maps keyed by the records' own names.
-    if (r != 0 && error.message != kitsetup::kNotParsed &&
+    if (r != 0 && error.message != zub::kitsetup::kNotParsed &&
         error.message.rfind(L"install.xml 第 ", 0) != 0)
         __builtin_trap();
     if (r == 0) {

@@ -7,7 +7,7 @@
 #include "wizard/geometry.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 CheckPage::CheckPage(QWidget* parent, const std::vector<WizardCheck>& checks) : QWidget(parent) {
     auto* table = new QTableWidget(static_cast<int>(checks.size()), 3, this);
@@ -37,4 +37,4 @@ CheckPage::CheckPage(QWidget* parent, const std::vector<WizardCheck>& checks) : 
     }
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -7,7 +7,7 @@
 
 #include "wizard/wizard_engine.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class CheckPage : public QWidget {
 public:
@@ -20,4 +20,4 @@ private:
     bool blocked_ = false;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -53,4 +53,4 @@ void CMyBaseWnd::childEvent(QChildEvent* event) {
 
 QString ControlName(int id) { return QStringLiteral("ctl%1").arg(id); }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -7,7 +7,7 @@
 #include "wizard/geometry.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 ConfirmPage::ConfirmPage(QWidget* parent, const QString& summary) : QWidget(parent) {
     auto* label = new QLabel(Str(123), this);
@@ -21,4 +21,4 @@ ConfirmPage::ConfirmPage(QWidget* parent, const QString& summary) : QWidget(pare
     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

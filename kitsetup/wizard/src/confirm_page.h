@@ -3,11 +3,11 @@
 
 #include <QWidget>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class ConfirmPage : public QWidget {
 public:
     ConfirmPage(QWidget* parent, const QString& summary);
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -8,7 +8,7 @@
 #include "wizard/wizard_host.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 FinishPage::FinishPage(QWidget* parent, const QString& product, bool succeeded,
                        const QString& logPath, WizardHost& host)
@@ -33,4 +33,4 @@ FinishPage::FinishPage(QWidget* parent, const QString& product, bool succeeded,
     where->setToolTip(logPath);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

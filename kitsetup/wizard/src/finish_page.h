@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class WizardHost;
 
@@ -15,4 +15,4 @@ public:
                WizardHost& host);
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -6,7 +6,7 @@
 
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -65,4 +65,4 @@ void FolderBrowser::accept() {
     QDialog::accept();
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -7,7 +7,7 @@
 
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 FolderCheck::FolderCheck(const QString& text, unsigned long long needed) : needed_(needed) {
     const QString trimmed = text.trimmed();
@@ -59,4 +59,4 @@ QString FolderCheck::SpaceLine() const {
     return StrF(kTextSpace, W(SizeText(needed_)), W(SizeText(*free_)));
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

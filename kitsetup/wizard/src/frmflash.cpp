@@ -4,7 +4,7 @@
 
 #include "wizard/geometry.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 frmFlash::frmFlash(QWidget* parent) : CMyBaseWnd(parent) {
     setObjectName(ControlName(ui::kSplash));
@@ -23,4 +23,4 @@ void frmFlash::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, image_);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

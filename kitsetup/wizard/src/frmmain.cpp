@@ -26,7 +26,7 @@
 // in by name.
 static void InitWizardResources() { Q_INIT_RESOURCE(wizard); }
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -318,4 +318,4 @@ QString frmMain::WrittenLog() const {
     return QFileInfo(log).isFile() ? log : QString();
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

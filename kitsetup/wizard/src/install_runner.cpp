@@ -5,7 +5,7 @@
 #include "wizard/wizard_texts.h"
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -74,4 +74,4 @@ void InstallRunner::Post(bool success) {
         Qt::QueuedConnection);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

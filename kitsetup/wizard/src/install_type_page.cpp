@@ -9,7 +9,7 @@
 #include "wizard/geometry.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 InstallTypePage::InstallTypePage(QWidget* parent, ModuleSelection selection, Changed changed)
     : QWidget(parent),
@@ -82,4 +82,4 @@ void InstallTypePage::Sync() {
     changed_(selection_);
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

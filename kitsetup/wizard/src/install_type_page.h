@@ -12,7 +12,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QRadioButton;
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class InstallTypePage : public QWidget {
 public:
@@ -33,4 +33,4 @@ private:
     std::vector<QRadioButton*> radios_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -8,7 +8,7 @@
 #include "wizard/geometry.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 LicencePage::LicencePage(QWidget* parent) : QWidget(parent) {
     auto* label = new QLabel(Str(111), this);
@@ -24,4 +24,4 @@ LicencePage::LicencePage(QWidget* parent) : QWidget(parent) {
     if (file.open(QIODevice::ReadOnly)) text->setPlainText(QString::fromLocal8Bit(file.readAll()));
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

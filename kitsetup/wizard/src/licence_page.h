@@ -3,11 +3,11 @@
 
 #include <QWidget>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class LicencePage : public QWidget {
 public:
     explicit LicencePage(QWidget* parent);
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -11,7 +11,7 @@
 #include "wizard/wizard_host.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 LocationPage::LocationPage(QWidget* parent, const QString& product, const QString& path,
                            unsigned long long needed, WizardHost& host, PathChanged changed)
@@ -90,4 +90,4 @@ bool LocationPage::Accept() {
     return true;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

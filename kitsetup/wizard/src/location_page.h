@@ -8,7 +8,7 @@
 class QLabel;
 class QLineEdit;
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class WizardHost;
 
@@ -35,4 +35,4 @@ private:
     QLabel* space_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

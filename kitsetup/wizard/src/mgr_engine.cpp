@@ -7,7 +7,7 @@
 #include "kitsetup/lists.h"
 #include "zub/text.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -86,4 +86,4 @@ std::wstring MgrEngine::InstallLogPath() const {
     return written.empty() ? zub::NarrowToWide(InstallLog::Path()) : written;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -4,7 +4,7 @@
 
 #include "kitsetup/lists.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -59,4 +59,4 @@ void ModuleSelection::SetChecked(std::size_t item, bool on) {
     }
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

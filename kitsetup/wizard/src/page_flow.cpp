@@ -1,6 +1,6 @@
 #include "wizard/page_flow.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -79,4 +79,4 @@ PageState PageFlow::Finished(bool success) {
             {0, Show::Hidden, false, Page::None}};
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

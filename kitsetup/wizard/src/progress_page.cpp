@@ -7,7 +7,7 @@
 #include "wizard/cmybasewnd.h"
 #include "wizard/geometry.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 ProgressPage::ProgressPage(QWidget* parent, int total)
     : QWidget(parent), status_(new QLabel(this)), bar_(new QProgressBar(this)) {
@@ -31,4 +31,4 @@ void ProgressPage::Advance(int count, const QString& text) {
     if (count > 0) bar_->setValue(std::min(bar_->maximum(), bar_->value() + count));
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -6,7 +6,7 @@
 class QLabel;
 class QProgressBar;
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class ProgressPage : public QWidget {
 public:
@@ -20,4 +20,4 @@ private:
     QProgressBar* bar_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

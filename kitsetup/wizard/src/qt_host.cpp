@@ -9,7 +9,7 @@
 #include "zub/platform/privilege.h"
 #include "zub/platform/process.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace pf = zub::platform;
 
@@ -63,4 +63,4 @@ void QtHost::Reboot() {
 
 void QtHost::Quit() { QCoreApplication::quit(); }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -4,7 +4,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 std::unique_ptr<QTranslator> LoadQtTranslations() {
     const QLocale chinese(QLocale::Chinese, QLocale::China);
@@ -18,4 +18,4 @@ std::unique_ptr<QTranslator> LoadQtTranslations() {
     return translator;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -11,7 +11,7 @@
 #include "wizard/qt_host.h"
 #include "wizard/qt_translations.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 int RunWizard(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -47,4 +47,4 @@ int RunWizard(int argc, char** argv) {
     return window.CurrentPage() == Page::Finish && !window.Succeeded() ? 1 : 0;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

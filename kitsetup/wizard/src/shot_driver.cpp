@@ -13,7 +13,7 @@
 #include "wizard/frmmain.h"
 #include "wizard/geometry.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 namespace {
 
@@ -188,4 +188,4 @@ bool ShotDriver::TypeFolder() {
     return true;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

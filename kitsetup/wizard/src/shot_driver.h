@@ -13,7 +13,7 @@
 
 class QTimer;
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class frmMain;
 
@@ -66,4 +66,4 @@ private:
     bool inTick_ = false;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -6,7 +6,7 @@
 
 #include "kitsetup/lists.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 const wchar_t* Text(int id) {
     static const std::map<int, const wchar_t*> own = {
@@ -58,4 +58,4 @@ QString ForDisplay(const std::wstring& text) {
     return s;
 }
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -15,7 +15,7 @@
 #include "wizard/mgr_engine.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup::test {
+namespace zub::kitsetup::test {
 
 namespace {
 
@@ -202,6 +202,6 @@ int RunEngineTests(int argc, char** argv) {
     return QTest::qExec(&t, argc, argv);
 }
 
-}  // namespace kitsetup::test
+}  // namespace zub::kitsetup::test
 
 #include "engine_test.moc"

@@ -1,6 +1,6 @@
 #include "fake_engine.h"
 
-namespace kitsetup::test {
+namespace zub::kitsetup::test {
 
 FakeEngine::FakeEngine() {
     general.productName = L"文档库";
@@ -44,4 +44,4 @@ void StandardScript(FakeEngine& e) {
     e.modules = {{L"client", L"客户端", 0}, {L"server", L"服务器", 1}};
 }
 
-}  // namespace kitsetup::test
+}  // namespace zub::kitsetup::test

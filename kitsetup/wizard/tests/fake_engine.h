@@ -12,7 +12,7 @@
 #include "wizard/wizard_engine.h"
 #include "wizard/wizard_host.h"
 
-namespace kitsetup::test {
+namespace zub::kitsetup::test {
 
 class FakeEngine final : public WizardEngine {
 public:
@@ -109,4 +109,4 @@ public:
 // Two ordinary types, the custom one, two modules and no checks.
 void StandardScript(FakeEngine& e);
 
-}  // namespace kitsetup::test
+}  // namespace zub::kitsetup::test

@@ -21,7 +21,7 @@
 #include "wizard/qt_translations.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup::test {
+namespace zub::kitsetup::test {
 
 namespace {
 
@@ -301,6 +301,6 @@ int RunLocationTests(int argc, char** argv) {
     return QTest::qExec(&t, argc, argv);
 }
 
-}  // namespace kitsetup::test
+}  // namespace zub::kitsetup::test
 
 #include "location_test.moc"

@@ -9,7 +9,7 @@
 #include "wizard/page_flow.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup::test {
+namespace zub::kitsetup::test {
 
 class LogicTest : public QObject {
     Q_OBJECT
@@ -246,6 +246,6 @@ int RunLogicTests(int argc, char** argv) {
     return QTest::qExec(&t, argc, argv);
 }
 
-}  // namespace kitsetup::test
+}  // namespace zub::kitsetup::test
 
 #include "logic_test.moc"

@@ -7,12 +7,12 @@
 #include "wizard/cmybasewnd.h"
 #include "zubtest/sandbox.h"
 
-namespace kitsetup::test {
+namespace zub::kitsetup::test {
 int RunLogicTests(int argc, char** argv);
 int RunWizardTests(int argc, char** argv);
 int RunEngineTests(int argc, char** argv);
 int RunLocationTests(int argc, char** argv);
-}  // namespace kitsetup::test
+}  // namespace zub::kitsetup::test
 
 namespace {
 
@@ -22,10 +22,10 @@ struct TestClass {
 };
 
 constexpr TestClass kClasses[] = {
-    {"LogicTest", kitsetup::test::RunLogicTests},
-    {"WizardTest", kitsetup::test::RunWizardTests},
-    {"EngineTest", kitsetup::test::RunEngineTests},
-    {"LocationTest", kitsetup::test::RunLocationTests},
+    {"LogicTest", zub::kitsetup::test::RunLogicTests},
+    {"WizardTest", zub::kitsetup::test::RunWizardTests},
+    {"EngineTest", zub::kitsetup::test::RunEngineTests},
+    {"LocationTest", zub::kitsetup::test::RunLocationTests},
 };
 
 }  // namespace
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     sandbox.SetEnv("ZUB_PRIVILEGED", "1");
     std::filesystem::create_directories(sandbox.root() / "tmp");
     QApplication app(argc, argv);
-    QApplication::setFont(kitsetup::CMyBaseWnd::DefaultGuiFont());
+    QApplication::setFont(zub::kitsetup::CMyBaseWnd::DefaultGuiFont());
     if (argc > 1 && argv[1][0] != '-') {
         for (const TestClass& c : kClasses) {
             if (std::strcmp(c.name, argv[1]) != 0) continue;

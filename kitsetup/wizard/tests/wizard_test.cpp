@@ -19,7 +19,7 @@
 #include "wizard/geometry.h"
 #include "wizard/wizard_texts.h"
 
-namespace kitsetup::test {
+namespace zub::kitsetup::test {
 
 namespace {
 
@@ -533,6 +533,6 @@ int RunWizardTests(int argc, char** argv) {
     return QTest::qExec(&t, argc, argv);
 }
 
-}  // namespace kitsetup::test
+}  // namespace zub::kitsetup::test
 
 #include "wizard_test.moc"

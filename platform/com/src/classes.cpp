@@ -8,7 +8,7 @@
 #include <map>
 #include <mutex>
 
-namespace plat = zub::platform;
+namespace pf = zub::platform;
 
 namespace {
 
@@ -19,7 +19,7 @@ struct Apartment {
 thread_local Apartment t_apartment;
 
 struct Server {
-    plat::Library library;
+    pf::Library library;
     DllGetClassObjectFn getClassObject = nullptr;
     DllCanUnloadNowFn canUnloadNow = nullptr;
 };
@@ -34,10 +34,10 @@ std::map<std::wstring, Server>& Servers() {
 std::wstring Wide(LPCOLESTR s) { return s ? zub::Utf16ToWide(s) : std::wstring(); }
 
 bool ReadDefault(const std::wstring& path, std::wstring& out) {
-    plat::RegKey key;
-    if (plat::RegOpenKey(plat::RegKey(plat::RootKey::ClassesRoot), path, plat::kKeyRead, key) != 0)
+    pf::RegKey key;
+    if (pf::RegOpenKey(pf::RegKey(pf::RootKey::ClassesRoot), path, pf::kKeyRead, key) != 0)
         return false;
-    return plat::RegGetString(key, L"", out) == 0;
+    return pf::RegGetString(key, L"", out) == 0;
 }
 
 HRESULT LoadServer(const std::wstring& path, Server** out) {
@@ -46,13 +46,13 @@ HRESULT LoadServer(const std::wstring& path, Server** out) {
     auto it = servers.find(path);
     if (it == servers.end()) {
         Server s;
-        plat::Error e = plat::LoadLibrary(path, s.library);
-        if (e != 0) return e == plat::kErrorModNotFound ? CO_E_DLLNOTFOUND : HResultFromWin32(e);
+        pf::Error e = pf::LoadLibrary(path, s.library);
+        if (e != 0) return e == pf::kErrorModNotFound ? CO_E_DLLNOTFOUND : HResultFromWin32(e);
         void* fn = nullptr;
-        if (plat::GetProcAddress(s.library.Handle(), "DllGetClassObject", fn) != 0)
+        if (pf::GetProcAddress(s.library.Handle(), "DllGetClassObject", fn) != 0)
             return CO_E_ERRORINDLL;
         s.getClassObject = reinterpret_cast<DllGetClassObjectFn>(fn);
-        if (plat::GetProcAddress(s.library.Handle(), "DllCanUnloadNow", fn) == 0)
+        if (pf::GetProcAddress(s.library.Handle(), "DllCanUnloadNow", fn) == 0)
             s.canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(fn);
         it = servers.emplace(path, std::move(s)).first;
     }

@@ -8,7 +8,7 @@
 
 #include <cwchar>
 
-namespace plat = zub::platform;
+namespace pf = zub::platform;
 using zub::com::ComPtr;
 
 namespace {
@@ -39,33 +39,33 @@ const wchar_t* SysName(SYSKIND k) {
     }
 }
 
-plat::RegKey Hkcr() { return plat::RegKey(plat::RootKey::ClassesRoot); }
+pf::RegKey Hkcr() { return pf::RegKey(pf::RootKey::ClassesRoot); }
 
 HRESULT SetDefault(const std::wstring& path, const std::wstring& text) {
-    plat::RegKey key;
-    plat::Error e = plat::RegCreateKey(Hkcr(), path, plat::kKeyWrite, key);
-    if (e == 0) e = plat::RegSetString(key, L"", text);
+    pf::RegKey key;
+    pf::Error e = pf::RegCreateKey(Hkcr(), path, pf::kKeyWrite, key);
+    if (e == 0) e = pf::RegSetString(key, L"", text);
     return e == 0 ? S_OK : TYPE_E_REGISTRYACCESS;
 }
 
 HRESULT SetNamed(const std::wstring& path, const std::wstring& name, const std::wstring& text) {
-    plat::RegKey key;
-    plat::Error e = plat::RegCreateKey(Hkcr(), path, plat::kKeyWrite, key);
-    if (e == 0) e = plat::RegSetString(key, name, text);
+    pf::RegKey key;
+    pf::Error e = pf::RegCreateKey(Hkcr(), path, pf::kKeyWrite, key);
+    if (e == 0) e = pf::RegSetString(key, name, text);
     return e == 0 ? S_OK : TYPE_E_REGISTRYACCESS;
 }
 
 bool ReadDefault(const std::wstring& path, std::wstring& out) {
-    plat::RegKey key;
-    return plat::RegOpenKey(Hkcr(), path, plat::kKeyRead, key) == 0 &&
-           plat::RegGetString(key, L"", out) == 0;
+    pf::RegKey key;
+    return pf::RegOpenKey(Hkcr(), path, pf::kKeyRead, key) == 0 &&
+           pf::RegGetString(key, L"", out) == 0;
 }
 
 bool HasSubKeys(const std::wstring& path) {
-    plat::RegKey key;
-    plat::RegKeyInfo info;
-    return plat::RegOpenKey(Hkcr(), path, plat::kKeyRead, key) == 0 &&
-           plat::RegQueryInfoKey(key, info) == 0 && info.subKeys > 0;
+    pf::RegKey key;
+    pf::RegKeyInfo info;
+    return pf::RegOpenKey(Hkcr(), path, pf::kKeyRead, key) == 0 &&
+           pf::RegQueryInfoKey(key, info) == 0 && info.subKeys > 0;
 }
 
 bool IsAutomationInterface(const zub::com::TypeData& t) {
@@ -83,11 +83,10 @@ HRESULT LoadRegTypeLib(REFGUID guid, WORD major, WORD minor, LCID lcid, ITypeLib
     std::wstring version;
     unsigned bestMinor = 0;
     {
-        plat::RegKey key;
-        if (plat::RegOpenKey(Hkcr(), libKey, plat::kKeyRead, key) != 0)
-            return TYPE_E_LIBNOTREGISTERED;
+        pf::RegKey key;
+        if (pf::RegOpenKey(Hkcr(), libKey, pf::kKeyRead, key) != 0) return TYPE_E_LIBNOTREGISTERED;
         std::wstring name;
-        for (std::uint32_t i = 0; plat::RegEnumKey(key, i, name) == 0; ++i) {
+        for (std::uint32_t i = 0; pf::RegEnumKey(key, i, name) == 0; ++i) {
             unsigned ma = 0, mi = 0;
             if (std::swscanf(name.c_str(), L"%x.%x", &ma, &mi) != 2) continue;
             if (ma == major && mi >= minor && (version.empty() || mi > bestMinor)) {
@@ -155,23 +154,23 @@ HRESULT UnRegisterTypeLib(REFGUID libId, WORD major, WORD minor, LCID lcid, SYSK
                 std::wstring ikey = L"Interface\\" + zub::com::GuidToString(t.guid);
                 std::wstring owner;
                 if (ReadDefault(ikey + L"\\TypeLib", owner) && owner == id &&
-                    plat::RegDeleteTree(Hkcr(), ikey) != 0)
+                    pf::RegDeleteTree(Hkcr(), ikey) != 0)
                     return TYPE_E_REGISTRYACCESS;
             }
-    if (plat::RegDeleteTree(Hkcr(), lkey + L"\\" + SysName(syskind)) != 0)
+    if (pf::RegDeleteTree(Hkcr(), lkey + L"\\" + SysName(syskind)) != 0)
         return TYPE_E_REGISTRYACCESS;
-    if (!HasSubKeys(lkey)) plat::RegDeleteTree(Hkcr(), lkey);
+    if (!HasSubKeys(lkey)) pf::RegDeleteTree(Hkcr(), lkey);
     // The version goes when no other locale of it is left.
     bool otherLocale = false;
     {
-        plat::RegKey key;
+        pf::RegKey key;
         std::wstring name;
-        if (plat::RegOpenKey(Hkcr(), vkey, plat::kKeyRead, key) == 0)
-            for (std::uint32_t i = 0; plat::RegEnumKey(key, i, name) == 0; ++i)
+        if (pf::RegOpenKey(Hkcr(), vkey, pf::kKeyRead, key) == 0)
+            for (std::uint32_t i = 0; pf::RegEnumKey(key, i, name) == 0; ++i)
                 if (name != L"FLAGS" && name != L"HELPDIR") otherLocale = true;
     }
-    if (!otherLocale) plat::RegDeleteTree(Hkcr(), vkey);
+    if (!otherLocale) pf::RegDeleteTree(Hkcr(), vkey);
     std::wstring libKey = L"TypeLib\\" + id;
-    if (!HasSubKeys(libKey)) plat::RegDeleteTree(Hkcr(), libKey);
+    if (!HasSubKeys(libKey)) pf::RegDeleteTree(Hkcr(), libKey);
     return S_OK;
 }

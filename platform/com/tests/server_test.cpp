@@ -16,7 +16,7 @@
 #include "zubtest/sandbox.h"
 
 using namespace zub::com;
-namespace plat = zub::platform;
+namespace pf = zub::platform;
 
 namespace {
 
@@ -24,36 +24,33 @@ const std::wstring kServer = zub::Utf8ToWide(ZUB_TEST_SERVER);
 const std::wstring kClsKey = L"CLSID\\{5C1D7E8A-3B2F-4A61-9E0D-7F4B2C6A1D02}";
 
 std::wstring Read(const std::wstring& path, const std::wstring& name = L"") {
-    plat::RegKey key;
+    pf::RegKey key;
     std::wstring text;
-    if (plat::RegOpenKey(plat::RootKey::ClassesRoot, path, plat::kKeyRead, key) != 0)
-        return L"<no key>";
-    if (plat::RegGetString(key, name, text) != 0) return L"<no value>";
+    if (pf::RegOpenKey(pf::RootKey::ClassesRoot, path, pf::kKeyRead, key) != 0) return L"<no key>";
+    if (pf::RegGetString(key, name, text) != 0) return L"<no value>";
     return text;
 }
 
-bool Exists(const std::wstring& path) {
-    return plat::RegKeyExists(plat::RootKey::ClassesRoot, path);
-}
+bool Exists(const std::wstring& path) { return pf::RegKeyExists(pf::RootKey::ClassesRoot, path); }
 
 void Write(const std::wstring& path, const std::wstring& text) {
-    plat::RegKey key;
-    ASSERT_EQ(plat::RegCreateKey(plat::RootKey::ClassesRoot, path, plat::kKeyWrite, key), 0u);
-    ASSERT_EQ(plat::RegSetString(key, L"", text), 0u);
+    pf::RegKey key;
+    ASSERT_EQ(pf::RegCreateKey(pf::RootKey::ClassesRoot, path, pf::kKeyWrite, key), 0u);
+    ASSERT_EQ(pf::RegSetString(key, L"", text), 0u);
 }
 
 // Every key and value under a key, for comparing whole registrations.
-void Dump(const plat::RegKey& key, const std::wstring& at,
+void Dump(const pf::RegKey& key, const std::wstring& at,
           std::map<std::wstring, std::wstring>* out) {
     std::wstring name;
-    plat::RegValue value;
-    for (std::uint32_t i = 0; plat::RegEnumValue(key, i, name, &value) == 0; ++i)
-        (*out)[at + L"|" + name] = plat::RegDataToString(value.data.data(), value.data.size());
+    pf::RegValue value;
+    for (std::uint32_t i = 0; pf::RegEnumValue(key, i, name, &value) == 0; ++i)
+        (*out)[at + L"|" + name] = pf::RegDataToString(value.data.data(), value.data.size());
     std::vector<std::wstring> subs;
-    for (std::uint32_t i = 0; plat::RegEnumKey(key, i, name) == 0; ++i) subs.push_back(name);
+    for (std::uint32_t i = 0; pf::RegEnumKey(key, i, name) == 0; ++i) subs.push_back(name);
     for (const std::wstring& s : subs) {
-        plat::RegKey sub;
-        ASSERT_EQ(plat::RegOpenKey(key, s, plat::kKeyRead, sub), 0u);
+        pf::RegKey sub;
+        ASSERT_EQ(pf::RegOpenKey(key, s, pf::kKeyRead, sub), 0u);
         (*out)[at + L"\\" + s];
         Dump(sub, at + L"\\" + s, out);
     }
@@ -61,14 +58,14 @@ void Dump(const plat::RegKey& key, const std::wstring& at,
 
 std::map<std::wstring, std::wstring> DumpClassesRoot() {
     std::map<std::wstring, std::wstring> all;
-    Dump(plat::RegKey(plat::RootKey::ClassesRoot), L"HKCR", &all);
+    Dump(pf::RegKey(pf::RootKey::ClassesRoot), L"HKCR", &all);
     return all;
 }
 
 class Server : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(plat::LoadLibrary(kServer, lib_), 0u);
+        ASSERT_EQ(pf::LoadLibrary(kServer, lib_), 0u);
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
     }
     void TearDown() override {
@@ -78,12 +75,12 @@ protected:
     }
     HRESULT Entry(const char* name) {
         void* fn = nullptr;
-        if (plat::GetProcAddress(lib_.Handle(), name, fn) != 0) return E_FAIL;
+        if (pf::GetProcAddress(lib_.Handle(), name, fn) != 0) return E_FAIL;
         return reinterpret_cast<DllRegisterServerFn>(fn)();
     }
 
     zubtest::Sandbox box_{"zubcom-test"};
-    plat::Library lib_;
+    pf::Library lib_;
 };
 
 TEST_F(Server, RegistersItsClassAndTypeLibrary) {
@@ -110,9 +107,9 @@ TEST_F(Server, RegistersItsClassAndTypeLibrary) {
     // Registering twice leaves exactly one registration, even over stale values.
     auto once = DumpClassesRoot();
     {
-        plat::RegKey key;
-        ASSERT_EQ(plat::RegOpenKey(plat::RootKey::ClassesRoot, kClsKey, plat::kKeyWrite, key), 0u);
-        ASSERT_EQ(plat::RegSetString(key, L"Stale", L"old"), 0u);
+        pf::RegKey key;
+        ASSERT_EQ(pf::RegOpenKey(pf::RootKey::ClassesRoot, kClsKey, pf::kKeyWrite, key), 0u);
+        ASSERT_EQ(pf::RegSetString(key, L"Stale", L"old"), 0u);
     }
     ASSERT_EQ(Entry("DllRegisterServer"), S_OK);
     EXPECT_EQ(DumpClassesRoot(), once);
@@ -228,7 +225,7 @@ TEST_F(Server, CreationFailures) {
                                obj.putVoid()),
               REGDB_E_CLASSNOTREG);
     void* fn = nullptr;
-    ASSERT_EQ(plat::GetProcAddress(lib_.Handle(), "DllGetClassObject", fn), 0u);
+    ASSERT_EQ(pf::GetProcAddress(lib_.Handle(), "DllGetClassObject", fn), 0u);
     EXPECT_EQ(
         reinterpret_cast<DllGetClassObjectFn>(fn)(IID_IDispatch, IID_IClassFactory, obj.putVoid()),
         CLASS_E_CLASSNOTAVAILABLE);

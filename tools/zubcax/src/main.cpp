@@ -5,5 +5,5 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    return zubcax::Run(argc, argv, std::cout, std::cerr);
+    return zub::zubcax::Run(argc, argv, std::cout, std::cerr);
 }

@@ -16,7 +16,7 @@
 #include "zub/sqlite/statement.h"
 #include "zub/text.h"
 
-namespace zubcax {
+namespace zub::zubcax {
 namespace {
 
 using zub::NarrowToWide;
@@ -180,4 +180,4 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     return 2;
 }
 
-}  // namespace zubcax
+}  // namespace zub::zubcax

@@ -3,9 +3,9 @@
 
 #include <ostream>
 
-namespace zubcax {
+namespace zub::zubcax {
 
 // Runs one command line; the exit code (0 success, 1 failure, 2 usage).
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
-}  // namespace zubcax
+}  // namespace zub::zubcax

@@ -11,7 +11,7 @@
 
 namespace {
 namespace fs = std::filesystem;
-namespace zp = zub::platform;
+namespace pf = zub::platform;
 
 class Zubcax : public ::testing::Test {
 protected:
@@ -19,12 +19,12 @@ protected:
     ~Zubcax() override { ZUBPROE4::ResetStandIn(); }
 
     void Install(const std::wstring& version, const std::wstring& installDir) {
-        zp::RegKey key;
-        ASSERT_EQ(zp::RegCreateKey(zp::RootKey::LocalMachine,
+        pf::RegKey key;
+        ASSERT_EQ(pf::RegCreateKey(pf::RootKey::LocalMachine,
                                    L"SOFTWARE\\PTC\\Pro/ENGINEER\\" + version + L"\\M010",
-                                   zp::kKeyWrite, key),
-                  zp::kErrorSuccess);
-        ASSERT_EQ(zp::RegSetString(key, L"InstallDir", installDir), zp::kErrorSuccess);
+                                   pf::kKeyWrite, key),
+                  pf::kErrorSuccess);
+        ASSERT_EQ(pf::RegSetString(key, L"InstallDir", installDir), pf::kErrorSuccess);
     }
 
     int Run(std::vector<std::string> args) {
@@ -33,7 +33,7 @@ protected:
         for (const auto& a : args) argv.push_back(a.c_str());
         out.str("");
         err.str("");
-        return zubcax::Run(static_cast<int>(argv.size()), argv.data(), out, err);
+        return zub::zubcax::Run(static_cast<int>(argv.size()), argv.data(), out, err);
     }
 
     zubtest::Sandbox box{"zubcax"};

@@ -5,5 +5,5 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    return zubcom::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    return zub::zubcom::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

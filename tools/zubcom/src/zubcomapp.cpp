@@ -15,7 +15,7 @@
 #include <ostream>
 #include <sstream>
 
-namespace zubcom {
+namespace zub::zubcom {
 
 namespace {
 
@@ -557,4 +557,4 @@ int Run(const std::vector<std::string>& commandLine, std::ostream& out, std::ost
     return rc;
 }
 
-}  // namespace zubcom
+}  // namespace zub::zubcom

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace zubcom {
+namespace zub::zubcom {
 
 // Runs one command line (without the program name); returns the exit code:
 // 0 when every call succeeded, 1 when one failed (an HRESULT or a non-zero
 // status), 2 on a usage error.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-}  // namespace zubcom
+}  // namespace zub::zubcom

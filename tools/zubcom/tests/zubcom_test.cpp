@@ -18,19 +18,19 @@ protected:
         box_.emplace("zubcom-cli");
         dir_ = box_->path().string();
         std::ostringstream out, err;
-        ASSERT_EQ(zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0)
+        ASSERT_EQ(zub::zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0)
             << out.str() << err.str();
     }
     static void TearDownTestSuite() {
         std::ostringstream out, err;
-        zubcom::Run({"unregister", ZUB_TEST_SERVER}, out, err);
+        zub::zubcom::Run({"unregister", ZUB_TEST_SERVER}, out, err);
         box_.reset();
     }
 
     int Run(std::vector<std::string> args) {
         out_.str("");
         err_.str("");
-        return zubcom::Run(args, out_, err_);
+        return zub::zubcom::Run(args, out_, err_);
     }
     int Script(const std::string& text) {
         std::string path = dir_ + "/script.txt";
@@ -204,7 +204,7 @@ TEST_F(Zubcom, RegistersAModuleGivenByARelativeName) {
     EXPECT_EQ(rc, 0) << out_.str();
     EXPECT_EQ(Script("x = new ZubTest.ZubCalc\nx.Add 1 -1\n"), 0) << out_.str() << err_.str();
     std::ostringstream out, err;
-    EXPECT_EQ(zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0);
+    EXPECT_EQ(zub::zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0);
 }
 
 TEST_F(Zubcom, MembersListsTheTypeInformation) {

@@ -15,15 +15,15 @@ constexpr const char* kUsage =
     "  Calls DllRegisterServer (default) or DllUnregisterServer of each module.\n";
 
 int Run(const std::string& module, bool unregister) {
-    namespace plat = zub::platform;
+    namespace pf = zub::platform;
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    plat::Library lib;
-    if (plat::Error e = plat::LoadLibrary(zub::Utf8ToWide(module), lib); e != 0) {
+    pf::Library lib;
+    if (pf::Error e = pf::LoadLibrary(zub::Utf8ToWide(module), lib); e != 0) {
         std::fprintf(stderr, "zubregsvr: cannot load %s (error %u)\n", module.c_str(), e);
         return 3;
     }
     void* address = nullptr;
-    if (plat::GetProcAddress(lib.Handle(), entry, address) != 0 || !address) {
+    if (pf::GetProcAddress(lib.Handle(), entry, address) != 0 || !address) {
         std::fprintf(stderr, "zubregsvr: %s has no %s\n", module.c_str(), entry);
         return 4;
     }

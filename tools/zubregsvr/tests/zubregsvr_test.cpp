@@ -12,7 +12,7 @@
 
 namespace {
 
-namespace plat = zub::platform;
+namespace pf = zub::platform;
 
 const std::wstring kCoDocKey = L"CLSID\\{A661C5D7-E874-42E0-A091-6406D0615E79}";
 
@@ -34,7 +34,7 @@ protected:
         o.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
         return o;
     }
-    static bool Registered() { return plat::RegKeyExists(plat::RootKey::ClassesRoot, kCoDocKey); }
+    static bool Registered() { return pf::RegKeyExists(pf::RootKey::ClassesRoot, kCoDocKey); }
 
     // In memory: every registry write is flushed to disk.
     zubtest::Sandbox box_{"zubregsvr", zubtest::TempDir::Medium::Memory};

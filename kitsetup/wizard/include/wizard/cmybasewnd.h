@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QWidget>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class CMyBaseWnd : public QWidget {
 public:
@@ -31,4 +31,4 @@ protected:
 // Gives a control its id: the object name tests and the windows find it by.
 QString ControlName(int id);
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -6,7 +6,7 @@
 #include <QFileDialog>
 #include <functional>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class FolderBrowser : public QFileDialog {
 public:
@@ -27,4 +27,4 @@ private:
     QString chosen_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class FolderCheck {
 public:
@@ -36,4 +36,4 @@ private:
     unsigned long long needed_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

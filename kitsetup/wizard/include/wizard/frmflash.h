@@ -6,7 +6,7 @@
 
 #include "wizard/cmybasewnd.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class frmFlash : public CMyBaseWnd {
 public:
@@ -22,4 +22,4 @@ private:
     QImage image_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -13,7 +13,7 @@
 class QLabel;
 class QPushButton;
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class WizardHost;
 class frmFlash;
@@ -80,4 +80,4 @@ private:
     InstallRunner runner_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

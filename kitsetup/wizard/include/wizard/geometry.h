@@ -4,7 +4,7 @@
 
 #include <QRect>
 
-namespace kitsetup::ui {
+namespace zub::kitsetup::ui {
 
 enum Id : int {
     kTimerSplash = 101,
@@ -82,4 +82,4 @@ constexpr Box TypeRadioBox(int i) { return {35, 90 + 30 * i, 180, 20}; }
 inline QRect Place(const Box& b) { return {b.x, b.y, b.w, b.h > 0 ? b.h : 2}; }
 inline int Place(int length) { return length; }
 
-}  // namespace kitsetup::ui
+}  // namespace zub::kitsetup::ui

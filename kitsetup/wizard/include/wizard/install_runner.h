@@ -9,7 +9,7 @@
 
 #include "wizard/wizard_engine.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class InstallRunner : public QObject {
     Q_OBJECT
@@ -35,4 +35,4 @@ private:
     std::thread worker_;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

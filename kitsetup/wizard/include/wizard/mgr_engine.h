@@ -4,7 +4,7 @@
 #include "kitsetup/installer_mgr.h"
 #include "wizard/wizard_engine.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class MgrEngine final : public WizardEngine {
 public:
@@ -40,4 +40,4 @@ private:
     unsigned long long payloadBytes_ = 0;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

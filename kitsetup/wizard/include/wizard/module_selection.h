@@ -8,7 +8,7 @@
 #include "kitsetup/script.h"
 #include "wizard/wizard_engine.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class ModuleSelection {
 public:
@@ -40,4 +40,4 @@ private:
     bool listEnabled_ = false;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

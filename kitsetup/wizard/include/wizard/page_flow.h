@@ -1,7 +1,7 @@
 // Which page follows which, and how the three buttons look on each page.
 #pragma once
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 enum class Page { None, Licence, Location, InstallType, Check, Confirm, Progress, Finish, Quit };
 
@@ -52,4 +52,4 @@ private:
     bool hasChecks_ = false;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -7,7 +7,7 @@
 
 #include "wizard/wizard_host.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class QtHost : public WizardHost {
 public:
@@ -24,4 +24,4 @@ public:
     void Quit() override;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

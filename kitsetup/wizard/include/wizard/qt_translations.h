@@ -5,11 +5,11 @@
 #include <QTranslator>
 #include <memory>
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 // Installs Qt's translations into the running application; nullptr when
 // they are not on this machine (Qt then stays in English). The application
 // uses them as long as the translator lives.
 std::unique_ptr<QTranslator> LoadQtTranslations();
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

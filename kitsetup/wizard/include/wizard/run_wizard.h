@@ -1,7 +1,7 @@
 // The installer's windowed program.
 #pragma once
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 // Shows the wizard over install.xml of the working directory and returns the
 // program's exit code: 0, or 1 when start-up failed or the install failed.
@@ -9,4 +9,4 @@ namespace kitsetup {
 // answers No to every question and saves a picture of each page into DIR.
 int RunWizard(int argc, char** argv);
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -8,7 +8,7 @@
 #include "kitsetup/script.h"
 #include "kitsetup/signal.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 struct WizardModule {
     std::wstring name;
@@ -65,4 +65,4 @@ public:
     virtual std::wstring InstallLogPath() const = 0;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

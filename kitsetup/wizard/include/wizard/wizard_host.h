@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 class WizardHost {
 public:
@@ -22,4 +22,4 @@ public:
     virtual void Quit() = 0;
 };
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup

@@ -8,7 +8,7 @@
 #include "kitsetup/string_table.h"
 #include "wizard/wizard_engine.h"
 
-namespace kitsetup {
+namespace zub::kitsetup {
 
 // The wizard's own texts, beside the program's string table; their ids lie
 // above the table's.
@@ -54,4 +54,4 @@ std::wstring ConfirmationText(const std::wstring& installPath, const std::wstrin
 // Windows line breaks as a text control here wants them.
 QString ForDisplay(const std::wstring& text);
 
-}  // namespace kitsetup
+}  // namespace zub::kitsetup
