@@ -34,7 +34,7 @@ fi
 # elsewhere on the machine, compiles nothing again.
 cc=("$clang")
 if command -v ccache >/dev/null; then
-  export CCACHE_BASEDIR=$src
+  export CCACHE_BASEDIR=$src CCACHE_NOHASHDIR=1
   cc=(ccache "$clang")
 fi
 objects=()

@@ -65,7 +65,8 @@ protected:
 private:
     std::string Dump(bool machine) const;
 
-    zubtest::Sandbox box_{"kitsetup-test"};
+    // The registry in memory: an install flushes hundreds of registry writes.
+    zubtest::Sandbox box_{"kitsetup-test", zubtest::TempDir::Medium::Memory};
     fs::path savedCwd_;
     std::string savedLog_;
 };

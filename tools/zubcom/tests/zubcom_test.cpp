@@ -15,7 +15,7 @@ namespace {
 class Zubcom : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        box_.emplace("zubcom-cli");
+        box_.emplace("zubcom-cli", zubtest::TempDir::Medium::Memory);
         dir_ = box_->path().string();
         std::ostringstream out, err;
         ASSERT_EQ(zub::zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0)
