@@ -10,8 +10,8 @@
 #include <random>
 #include <system_error>
 
-#include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
+#include "sqlitedb.h"
 #include "sqlitedbsession.h"
 #include "zub/storemode.h"
 #include "zub/text.h"

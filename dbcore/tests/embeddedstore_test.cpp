@@ -8,7 +8,7 @@
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
 #include "dbcore/qvsvrinfo.h"
-#include "dbcore/sqliteaccessor.h"
+#include "sqliteaccessor.h"
 #include "testsupport.h"
 #include "zub/text.h"
 

@@ -2,8 +2,9 @@
 
 #include <memory>
 
+#include "dbcore/cdbaccessor.h"
 #include "docvault/errors.h"
-#include "docvault/faultpoints.h"
+#include "internal/faultpoints.h"
 #include "internal/operation.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"

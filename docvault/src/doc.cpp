@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "docvault/errors.h"
-#include "docvault/faultpoints.h"
 #include "internal/contentsums.h"
+#include "internal/faultpoints.h"
 #include "internal/operation.h"
 #include "internal/pendingunit.h"
 #include "internal/plainname.h"
