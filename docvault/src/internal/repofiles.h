@@ -51,8 +51,6 @@ public:
     int Upload(const std::wstring& localFile, const std::wstring& remote);
     // The same, with the SHA-256 of what was stored.
     int Upload(const std::wstring& localFile, const std::wstring& remote, std::wstring& sha256);
-    int Rename(const std::wstring& from, const std::wstring& to);
-    int DeleteFile(const std::wstring& file);
     // Whether the file is there; a failure other than "not found" is recorded
     // and returned.
     int FileExists(const std::wstring& file, bool& exists);
