@@ -1,6 +1,7 @@
 #include "docvault/baseline.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 
 #include "docvault/doc.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr const wchar_t* kFile = L"src/baseline";
 constexpr const wchar_t* kTable = L"QV_DMBaseline";
+constexpr const wchar_t* kFileTable = L"ZUB_DMBaselineFile";
 
 }  // namespace
 
@@ -43,12 +45,14 @@ int BaseLine::Create() {
         RepoFiles files(*this);
         StageFolder stage;
         StageFolder copy;
-        if (int rc = CreateDirOnServer(files, stage, copy)) return rc;
-        return Save(files, stage, copy);
+        std::vector<NFS::NfsFileSum> sums;
+        if (int rc = CreateDirOnServer(files, stage, copy, sums)) return rc;
+        return Save(files, stage, copy, sums);
     });
 }
 
-int BaseLine::CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolder& copy) {
+int BaseLine::CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolder& copy,
+                                std::vector<NFS::NfsFileSum>& sums) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::CreateDirOnServer", [&] {
         if (int rc = CheckName()) return rc;
         if (IsReservedName(name_)) {
@@ -62,7 +66,7 @@ int BaseLine::CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolde
         const std::wstring tree = stage.rel() + L"\\tree";
         int rc =
             files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                return cmd.copyFolder(server, port, files.Path(L"\\trunk"), files.Path(tree));
+                return cmd.copyFolder(server, port, files.Path(L"\\trunk"), files.Path(tree), sums);
             });
         FaultPoint::Hit(FaultPoint::kBaselineStaged);
         // The copy is held as well: once it carries the baseline's name, the
@@ -71,20 +75,39 @@ int BaseLine::CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolde
         if (rc == 0 && (rc = copy.Take(files, tree, taken)) == 0 &&
             taken != StageFolder::Taken::Held)
             rc = files.Refuse(Err::kBusy, Err::kBusyText);
-        if (rc == 0) rc = CheckEveryFileCopied(files, files.Path(tree));
+        if (rc == 0) rc = CheckEveryFileCopied(files, files.Path(tree), sums);
         if (rc != 0) stage.Remove(files);
         return rc;
     });
 }
 
-int BaseLine::CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy) {
+int BaseLine::CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy,
+                                   const std::vector<NFS::NfsFileSum>& sums) {
+    std::map<std::wstring, const NFS::NfsFileSum*> copied;
+    for (const NFS::NfsFileSum& sum : sums) copied.emplace(sum.path, &sum);
     ZUBDB::QVParams cond(false);
     AddInt(cond, L"DocRepoId", docRepoId_);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (Accessor()->SelectRows(rs, L"QV_DMDoc", L"Name,Ext,phyUrl", cond, kNone, kNone, kNone, 0,
-                               0) != 0)
+    if (Accessor()->SelectRows(rs, L"QV_DMDoc", L"Name,Ext,phyUrl,ContentSha256,ContentBytes", cond,
+                               kNone, kNone, kNone, 0, 0) != 0)
         return RecordDbError();
     for (; HasRow(rs); rs->MoveNext()) {
+        // A current file that no longer has the content its row records is
+        // not frozen as if it were that version.
+        const std::wstring rel =
+            rs->GetStringAt(2) + L"\\" + rs->GetStringAt(0) + L"." + rs->GetStringAt(1);
+        const auto found = copied.find(rel.substr(1));
+        const std::wstring recorded = rs->GetStringAt(3);
+        const long long bytes = rs->GetInt64At(4, -1);
+        if (found != copied.end() &&
+            ((!recorded.empty() && found->second->sha256 != recorded) ||
+             (bytes >= 0 && static_cast<long long>(found->second->bytes) != bytes)))
+            return files.Refuse(NFS::NFS_E_CONTENT,
+                                L"the content of " + files.Path(L"\\trunk" + rel) +
+                                    L" does not match its recorded SHA-256 and size (recorded " +
+                                    recorded + L", " + std::to_wstring(bytes) + L" bytes; read " +
+                                    found->second->sha256 + L", " +
+                                    std::to_wstring(found->second->bytes) + L" bytes)");
         const std::wstring file =
             copy + rs->GetStringAt(2) + L"\\" + rs->GetStringAt(0) + L"." + rs->GetStringAt(1);
         bool there = false;
@@ -106,7 +129,8 @@ void BaseLine::RemoveFolder(RepoFiles& files, const std::wstring& folder) {
     });
 }
 
-int BaseLine::Save(RepoFiles& files, StageFolder& stage, StageFolder& copy) {
+int BaseLine::Save(RepoFiles& files, StageFolder& stage, StageFolder& copy,
+                   const std::vector<NFS::NfsFileSum>& sums) {
     return OperationScope::Run(*this, kFile, L"DRM::BaseLine::Save", [&] {
         const std::wstring rel = L"\\baseline\\" + name_;
         const std::wstring folder = files.Path(rel);
@@ -128,6 +152,9 @@ int BaseLine::Save(RepoFiles& files, StageFolder& stage, StageFolder& copy) {
             if (number == 2067 || number == 1555) return undo(RefuseTaken());
             return undo(RecordDbError());
         }
+        // The files' sums commit with the row, or neither does.
+        if (int rc = InsertFileSums(Accessor()->LastInsertId(), sums)) return undo(rc);
+        FaultPoint::Hit(FaultPoint::kBaselineSumsRecorded);
         // The rename never replaces. A folder of this name without a row
         // (the insert above went through) that no process holds was left by
         // a creation whose process died before its commit: it is undone. One
@@ -174,6 +201,40 @@ int BaseLine::Save(RepoFiles& files, StageFolder& stage, StageFolder& copy) {
         id_ = static_cast<int>(inserted > 0 ? inserted : rs->GetIntAt(0));
         return 0;
     });
+}
+
+int BaseLine::InsertFileSums(long long baseLineId, const std::vector<NFS::NfsFileSum>& sums) {
+    for (const NFS::NfsFileSum& sum : sums) {
+        ZUBDB::QVParams values(false);
+        AddInt(values, L"BaseLineId", baseLineId);
+        AddText(values, L"Path", sum.path);
+        AddText(values, L"ContentSha256", sum.sha256);
+        AddInt(values, L"ContentBytes", static_cast<long long>(sum.bytes));
+        if (Accessor()->InsertRow(kFileTable, values, kNone, kNone) != 0) return RecordDbError();
+    }
+    return 0;
+}
+
+int BaseLine::ReadFileSums(RepoFiles& /*files*/, std::vector<NFS::NfsFileSum>& sums) {
+    sums.clear();
+    ZUBDB::QVParams params(false);
+    AddInt(params, L"DocRepoId", docRepoId_);
+    AddText(params, L"name", name_);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (Accessor()->ExecuteSql(rs,
+                               L"select f.Path, f.ContentSha256, f.ContentBytes from "
+                               L"ZUB_DMBaselineFile f join QV_DMBaseline b on b.BaseLineId = "
+                               L"f.BaseLineId where b.DocRepoId = ? and b.name = ?",
+                               params, kNone, 0, 0) != 0)
+        return RecordDbError();
+    for (; HasRow(rs); rs->MoveNext()) {
+        NFS::NfsFileSum sum;
+        sum.path = rs->GetStringAt(0);
+        sum.sha256 = rs->GetStringAt(1);
+        sum.bytes = static_cast<std::uint64_t>(rs->GetInt64At(2, 0));
+        sums.push_back(std::move(sum));
+    }
+    return 0;
 }
 
 int BaseLine::RefuseTaken() {
@@ -235,10 +296,15 @@ int BaseLine::DownLoad(const std::wstring& localDir) {
         if (int rc = CheckName()) return rc;
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
+        // Each file is checked against its recorded sum and size as it streams.
+        std::vector<NFS::NfsFileSum> sums;
+        if (int rc = ReadFileSums(files, sums)) return rc;
         return files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
             std::uint64_t count = 0;
-            return cmd.downLoadFolder(server, port, files.Path(L"\\baseline\\" + name_), localDir,
-                                      count, false);
+            const std::wstring folder = files.Path(L"\\baseline\\" + name_);
+            if (sums.empty())
+                return cmd.downLoadFolder(server, port, folder, localDir, count, false);
+            return cmd.downLoadFolder(server, port, folder, localDir, count, false, sums);
         });
     });
 }

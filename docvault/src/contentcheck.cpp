@@ -1,6 +1,9 @@
 #include "docvault/contentcheck.h"
 
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 
 #include "dbcore/cdbaccessor.h"
 #include "docvault/errors.h"
@@ -22,8 +25,17 @@ struct Stored {
     long long rowId = 0;   // DocVersionId, or 0 for the current file
     std::wstring version;  // "main.sub" of a saved version; the current version otherwise
     std::wstring sum;
+    long long bytes = -1;
     std::vector<std::wstring> rels;  // where the file may be, the first found counts
+    // A baseline's file: its baseline and its path below the baseline's folder.
+    long long baseLineId = 0;
+    std::wstring baseline;
+    std::wstring file;
+    bool listed = true;  // false: the baseline has no recorded files yet
 };
+
+// Sizes of the files below one folder of the repository, by path relative to the root.
+using Sizes = std::map<std::wstring, std::uint64_t>;
 
 }  // namespace
 
@@ -38,9 +50,12 @@ public:
         if (int rc = files_->Open(repoId_)) return rc;
         std::vector<Stored> stored;
         if (int rc = Collect(stored)) return rc;
+        if (int rc = CollectBaselines(stored)) return rc;
+        List(L"\\trunk");
+        List(L"\\history");
         for (const Stored& s : stored)
             if (int rc = Check(s)) return rc;
-        return 0;
+        return FillBaselines();
     }
 
 private:
@@ -49,17 +64,18 @@ private:
         ZUBDB::QVParams cond(false);
         AddInt(cond, L"DocRepoId", repoId_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (bo_.Accessor()->ExecuteSql(
-                rs,
-                L"select DocId, Name, Ext, phyUrl, CurrentVersion, ContentSha256 from QV_DMDoc "
-                L"where DocRepoId = ? and PendingFile = '' order by DocId",
-                cond, kNone, 0, 0) != 0)
+        if (bo_.Accessor()->ExecuteSql(rs,
+                                       L"select DocId, Name, Ext, phyUrl, CurrentVersion, "
+                                       L"ContentSha256, ContentBytes from QV_DMDoc "
+                                       L"where DocRepoId = ? and PendingFile = '' order by DocId",
+                                       cond, kNone, 0, 0) != 0)
             return bo_.RecordDbError();
         for (; HasRow(rs); rs->MoveNext()) {
             Stored s;
             s.docId = static_cast<int>(rs->GetIntAt(0));
             s.version = rs->GetStringAt(4);
             s.sum = rs->GetStringAt(5);
+            s.bytes = rs->GetInt64At(6, -1);
             s.rels = {L"\\trunk" + rs->GetStringAt(3) + L"\\" + rs->GetStringAt(1) + L"." +
                       rs->GetStringAt(2)};
             stored.push_back(std::move(s));
@@ -68,8 +84,8 @@ private:
         if (bo_.Accessor()->ExecuteSql(
                 rs,
                 L"select v.DocVersionId, v.DocId, v.DocName, v.Version_Main, v.Version_Sub, "
-                L"v.ContentSha256 from QV_DMDocVer v join QV_DMDoc d on d.DocId = v.DocId "
-                L"where d.DocRepoId = ? and d.PendingFile = '' order by v.DocVersionId",
+                L"v.ContentSha256, v.ContentBytes from QV_DMDocVer v join QV_DMDoc d on d.DocId "
+                L"= v.DocId where d.DocRepoId = ? and d.PendingFile = '' order by v.DocVersionId",
                 cond, kNone, 0, 0) != 0)
             return bo_.RecordDbError();
         for (; HasRow(rs); rs->MoveNext()) {
@@ -81,6 +97,7 @@ private:
             const std::wstring sub = std::to_wstring(rs->GetIntAt(4));
             s.version = main + L"." + sub;
             s.sum = rs->GetStringAt(5);
+            s.bytes = rs->GetInt64At(6, -1);
             // Saved under the replaced version's text: "2" and "2.2" both
             // read back as main 2, sub 2.
             s.rels = {L"\\history\\" + name};
@@ -93,76 +110,268 @@ private:
         return 0;
     }
 
+    // Every baseline's recorded files; one made before they were recorded
+    // contributes what its folder holds, without sums.
+    int CollectBaselines(std::vector<Stored>& stored) {
+        ZUBDB::QVParams cond(false);
+        AddInt(cond, L"DocRepoId", repoId_);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (bo_.Accessor()->ExecuteSql(
+                rs,
+                L"select b.BaseLineId, b.name, f.Path, f.ContentSha256, f.ContentBytes, "
+                L"f.BaseLineId is null from "
+                L"QV_DMBaseline b left join ZUB_DMBaselineFile f on f.BaseLineId = b.BaseLineId "
+                L"where b.DocRepoId = ? order by b.BaseLineId, f.Path",
+                cond, kNone, 0, 0) != 0)
+            return bo_.RecordDbError();
+        std::vector<Stored> old;
+        for (; HasRow(rs); rs->MoveNext()) {
+            Stored s;
+            s.baseLineId = rs->GetInt64At(0, 0);
+            s.baseline = rs->GetStringAt(1);
+            const bool none = rs->GetIntAt(5) != 0;
+            s.file = rs->GetStringAt(2);
+            s.sum = rs->GetStringAt(3);
+            s.bytes = rs->GetInt64At(4, -1);
+            s.listed = !none;
+            (none ? old : stored).push_back(std::move(s));
+        }
+        rs.reset();
+        const Sizes all = List(L"\\baseline");
+        for (Stored& b : old) {
+            // Its folder missing is RepoCheck's finding.
+            const std::wstring folder = L"\\baseline\\" + b.baseline + L"\\";
+            std::size_t count = 0;
+            for (auto it = all.lower_bound(folder);
+                 it != all.end() && it->first.compare(0, folder.size(), folder) == 0; ++it) {
+                Stored s = b;
+                s.file = it->first.substr(folder.size());
+                stored.push_back(std::move(s));
+                ++count;
+            }
+            if (count != 0 && !fill_)
+                Add(ContentFinding::Kind::SumMissing, b,
+                    files_->Path(folder.substr(0, folder.size() - 1)),
+                    L"基线的文件没有记录校验和 (" + std::to_wstring(count) + L" 个文件)");
+        }
+        for (Stored& s : stored)
+            if (s.baseLineId != 0) s.rels = {L"\\baseline\\" + s.baseline + L"\\" + s.file};
+        // Files of baselines with a list that are not on it.
+        std::set<std::wstring> known;
+        std::set<std::wstring> recorded;
+        for (const Stored& s : stored)
+            if (s.baseLineId != 0 && s.listed) {
+                known.insert(s.rels.front());
+                recorded.insert(L"\\baseline\\" + s.baseline + L"\\");
+            }
+        for (const auto& [rel, bytes] : all) {
+            if (known.count(rel)) continue;
+            const std::size_t cut = rel.find(L'\\', std::wstring(L"\\baseline\\").size());
+            if (cut == std::wstring::npos || !recorded.count(rel.substr(0, cut + 1))) continue;
+            Stored s;
+            s.baseline = rel.substr(10, cut - 10);
+            ContentFinding& f =
+                Add(ContentFinding::Kind::Unlisted, s, files_->Path(rel), L"不是基线记录的文件");
+            f.baseline = s.baseline;
+        }
+        return 0;
+    }
+
+    // What a folder holds, with sizes; nothing when it cannot be listed (a
+    // missing folder is RepoCheck's finding).
+    const Sizes& List(const std::wstring& rel) {
+        Sizes& sizes = sizes_[rel];
+        std::vector<NFS::NfsEntry> entries;
+        if (files_->Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.listFolder(server, port, files_->Path(rel), entries);
+            }) != 0)
+            return sizes;
+        for (const NFS::NfsEntry& e : entries)
+            if (!e.folder) sizes[rel + L"\\" + e.path] = e.bytes;
+        return sizes;
+    }
+
+    // The listed size of a file, when its folder was listed and holds it.
+    std::optional<std::uint64_t> ListedSize(const std::wstring& rel) const {
+        for (const auto& [folder, sizes] : sizes_) {
+            if (rel.compare(0, folder.size() + 1, folder + L"\\") != 0) continue;
+            const auto found = sizes.find(rel);
+            if (found != sizes.end()) return found->second;
+        }
+        return std::nullopt;
+    }
+
     int Check(const Stored& s) {
-        if (s.sum.empty() && !fill_) {
+        if (!s.listed && !fill_) return 0;
+        const bool missing = s.sum.empty() || s.bytes < 0;
+        if (!missing && !readAll_) return CheckSize(s);
+        if (missing && !fill_) {
+            if (s.baseLineId != 0 && !s.listed) return 0;  // reported once per baseline
+            if (s.baseLineId != 0 && !ListedSize(s.rels.front())) return ReportMissing(s);
             Add(ContentFinding::Kind::SumMissing, s, files_->Path(s.rels.front()),
-                L"没有记录内容校验和");
+                s.sum.empty() ? L"没有记录内容校验和" : L"没有记录文件大小");
             return 0;
         }
-        if (!s.sum.empty() && !readAll_) return 0;
         std::wstring path;
         std::wstring read;
+        std::uint64_t bytes = 0;
         for (const std::wstring& rel : s.rels) {
             path = files_->Path(rel);
-            std::uint64_t bytes = 0;
             const long rc = files_->Try(
                 [&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                     return cmd.checksum(server, port, path, read, bytes);
                 });
             if (rc == 0) break;
-            // A missing file is RepoCheck's finding.
+            // A missing file is RepoCheck's finding, but for a baseline's.
             if (rc == NFS::NFS_E_NOT_FOUND) continue;
             files_->Record();
             Add(ContentFinding::Kind::NotChecked, s, path, L"文件无法读取: " + bo_.ErrDesc());
             return 0;
         }
-        if (read.empty()) return 0;
-        if (s.sum.empty()) {
-            ContentFinding& f =
-                Add(ContentFinding::Kind::SumMissing, s, path, L"没有记录内容校验和");
-            if (int rc = Record(s, read, f.repaired)) return rc;
-            if (f.repaired) f.text += L" (已记录 " + read + L")";
+        if (read.empty()) return s.baseLineId != 0 ? ReportMissing(s) : 0;
+        if (!s.listed) {
+            unlisted_[s.baseLineId].push_back({s, read, bytes});
             return 0;
         }
-        if (read == s.sum) return 0;
+        const bool sameSum = s.sum.empty() || read == s.sum;
+        const bool sameSize = s.bytes < 0 || static_cast<long long>(bytes) == s.bytes;
+        if (missing && sameSum && sameSize) {
+            ContentFinding& f = Add(ContentFinding::Kind::SumMissing, s, path,
+                                    s.sum.empty() ? L"没有记录内容校验和" : L"没有记录文件大小");
+            if (int rc = Record(s, read, bytes, f.repaired)) return rc;
+            if (f.repaired)
+                f.text += L" (已记录 " + read + L", " + std::to_wstring(bytes) + L" 字节)";
+            return 0;
+        }
+        if (sameSum && sameSize) return 0;
+        return ReportMismatch(
+            s, path,
+            sameSum ? L"文件大小与记录不符 (记录 " + std::to_wstring(s.bytes) + L" 字节, 实际 " +
+                          std::to_wstring(bytes) + L" 字节)"
+                    : L"内容与记录的校验和不符 (记录 " + s.sum + L", 读出 " + read + L")");
+    }
+
+    // Without reading: the listed size against the recorded one.
+    int CheckSize(const Stored& s) {
+        for (const std::wstring& rel : s.rels) {
+            const auto size = ListedSize(rel);
+            if (!size) continue;
+            if (static_cast<long long>(*size) == s.bytes) return 0;
+            return ReportMismatch(s, files_->Path(rel),
+                                  L"文件大小与记录不符 (记录 " + std::to_wstring(s.bytes) +
+                                      L" 字节, 实际 " + std::to_wstring(*size) + L" 字节)");
+        }
+        return s.baseLineId != 0 ? ReportMissing(s) : 0;
+    }
+
+    int ReportMismatch(const Stored& s, const std::wstring& path, const std::wstring& what) {
         // A check-in may have replaced the file since the rows were read.
         bool changed = false;
-        if (int rc = Changed(s, changed)) return rc;
+        if (s.baseLineId == 0)
+            if (int rc = Changed(s, changed)) return rc;
         if (changed) return 0;
-        Add(ContentFinding::Kind::Mismatch, s, path,
-            L"内容与记录的校验和不符 (记录 " + s.sum + L", 读出 " + read + L")");
+        Add(ContentFinding::Kind::Mismatch, s, path, what);
         return 0;
     }
 
-    // Only where the row still has no sum and, for a current file, still the
-    // version whose file was read.
-    int Record(const Stored& s, const std::wstring& read, bool& done) {
+    int ReportMissing(const Stored& s) {
+        Add(ContentFinding::Kind::Missing, s, files_->Path(s.rels.front()), L"文件不存在");
+        return 0;
+    }
+
+    // Only where the row still has no sum or size and, for a current file,
+    // still the version whose file was read.
+    int Record(const Stored& s, const std::wstring& read, std::uint64_t bytes, bool& done) {
         FaultPoint::Hit(FaultPoint::kContentSumRead);
-        ZUBDB::QVParams values(false);
-        AddText(values, L"ContentSha256", read);
-        ZUBDB::QVParams cond(false);
-        const wchar_t* table = L"QV_DMDocVer";
-        if (s.rowId != 0) {
-            AddInt(cond, L"DocVersionId", s.rowId);
+        ZUBDB::QVParams params(false);
+        AddText(params, L"ContentSha256", read);
+        AddInt(params, L"ContentBytes", static_cast<long long>(bytes));
+        std::wstring sql;
+        if (s.baseLineId != 0) {
+            sql =
+                L"update ZUB_DMBaselineFile set ContentSha256 = ?, ContentBytes = ? where "
+                L"BaseLineId = ? and Path = ?";
+            AddInt(params, L"BaseLineId", s.baseLineId);
+            AddText(params, L"Path", s.file);
+        } else if (s.rowId != 0) {
+            sql =
+                L"update QV_DMDocVer set ContentSha256 = ?, ContentBytes = ? where "
+                L"DocVersionId = ?";
+            AddInt(params, L"DocVersionId", s.rowId);
         } else {
-            table = L"QV_DMDoc";
-            AddInt(cond, L"DocId", s.docId);
-            AddText(cond, L"CurrentVersion", s.version);
-            AddText(cond, L"PendingFile", L"");
+            sql =
+                L"update QV_DMDoc set ContentSha256 = ?, ContentBytes = ? where DocId = ? and "
+                L"CurrentVersion = ? and PendingFile = ''";
+            AddInt(params, L"DocId", s.docId);
+            AddText(params, L"CurrentVersion", s.version);
         }
-        AddText(cond, L"ContentSha256", L"");
-        if (bo_.Accessor()->UpdateRows(table, values, cond, kNone, kNone) != 0 ||
+        sql +=
+            L" and (ContentSha256 = '' or ContentSha256 = ?) and (ContentBytes = -1 or "
+            L"ContentBytes = ?)";
+        AddText(params, L"sum", read);
+        AddInt(params, L"bytes", static_cast<long long>(bytes));
+        if (int rc = Write(sql, params)) return rc;
+        // Recorded by this run or by another with the same reading.
+        Stored now = s;
+        now.sum = read;
+        now.bytes = static_cast<long long>(bytes);
+        bool changed = true;
+        if (int rc = Changed(now, changed)) return rc;
+        done = !changed;
+        return 0;
+    }
+
+    // The files of each baseline made before its files were recorded, all
+    // in one transaction: a baseline's list is whole or absent.
+    int FillBaselines() {
+        for (const auto& [id, reads] : unlisted_) {
+            ContentFinding& f =
+                Add(ContentFinding::Kind::SumMissing, reads.front().stored,
+                    files_->Path(L"\\baseline\\" + reads.front().stored.baseline),
+                    L"基线的文件没有记录校验和 (" + std::to_wstring(reads.size()) + L" 个文件)");
+            FaultPoint::Hit(FaultPoint::kContentBaselineRead);
+            if (bo_.Accessor()->BeginTrans() != 0) return bo_.RecordDbError();
+            for (const Read& r : reads) {
+                ZUBDB::QVParams params(false);
+                AddInt(params, L"BaseLineId", id);
+                AddText(params, L"Path", r.stored.file);
+                AddText(params, L"ContentSha256", r.sum);
+                AddInt(params, L"ContentBytes", static_cast<long long>(r.bytes));
+                AddInt(params, L"exists", id);
+                // A baseline deleted meanwhile gets no rows; another repair's
+                // rows of the same reading stay.
+                std::unique_ptr<ZUBDB::CDBRecordset> rs;
+                if (bo_.Accessor()->ExecuteSql(
+                        rs,
+                        L"insert or ignore into ZUB_DMBaselineFile (BaseLineId, Path, "
+                        L"ContentSha256, ContentBytes) select ?, ?, ?, ? where exists (select 1 "
+                        L"from QV_DMBaseline where BaseLineId = ?)",
+                        params, kNone, 0, 0) != 0) {
+                    const int rc = bo_.RecordDbError();
+                    bo_.Accessor()->RollbackTrans();
+                    return rc;
+                }
+            }
+            if (bo_.Accessor()->CommitTrans() != 0) {
+                const int rc = bo_.RecordDbError();
+                bo_.Accessor()->RollbackTrans();
+                return rc;
+            }
+            f.repaired = true;
+            f.text += L" (已记录)";
+        }
+        return 0;
+    }
+
+    int Write(const std::wstring& sql, const ZUBDB::QVParams& params) {
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (bo_.Accessor()->BeginTrans() != 0 ||
+            bo_.Accessor()->ExecuteSql(rs, sql, params, kNone, 0, 0) != 0 ||
             bo_.Accessor()->CommitTrans() != 0) {
             const int rc = bo_.RecordDbError();
             bo_.Accessor()->RollbackTrans();
             return rc;
         }
-        // Recorded by this run or by another with the same reading.
-        Stored now = s;
-        now.sum = read;
-        bool changed = true;
-        if (int rc = Changed(now, changed)) return rc;
-        done = !changed;
         return 0;
     }
 
@@ -170,21 +379,32 @@ private:
         ZUBDB::QVParams cond(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         int rc = 0;
-        if (s.rowId != 0) {
+        if (s.baseLineId != 0) {
+            AddInt(cond, L"BaseLineId", s.baseLineId);
+            AddText(cond, L"Path", s.file);
+            rc = bo_.Accessor()->ExecuteSql(
+                rs,
+                L"select ContentSha256 || '|' || ContentBytes from ZUB_DMBaselineFile where "
+                L"BaseLineId = ? and Path = ?",
+                cond, kNone, 0, 0);
+        } else if (s.rowId != 0) {
             AddInt(cond, L"DocVersionId", s.rowId);
             rc = bo_.Accessor()->ExecuteSql(
-                rs, L"select ContentSha256 from QV_DMDocVer where DocVersionId = ?", cond, kNone, 0,
-                0);
+                rs,
+                L"select ContentSha256 || '|' || ContentBytes from QV_DMDocVer where "
+                L"DocVersionId = ?",
+                cond, kNone, 0, 0);
         } else {
             AddInt(cond, L"DocId", s.docId);
             rc = bo_.Accessor()->ExecuteSql(
                 rs,
-                L"select ContentSha256 || '|' || CurrentVersion || '|' || PendingFile "
-                L"from QV_DMDoc where DocId = ?",
+                L"select ContentSha256 || '|' || ContentBytes || '|' || CurrentVersion || '|' || "
+                L"PendingFile from QV_DMDoc where DocId = ?",
                 cond, kNone, 0, 0);
         }
         if (rc != 0) return bo_.RecordDbError();
-        const std::wstring was = s.rowId != 0 ? s.sum : s.sum + L"|" + s.version + L"|";
+        std::wstring was = s.sum + L"|" + std::to_wstring(s.bytes);
+        if (s.baseLineId == 0 && s.rowId == 0) was += L"|" + s.version + L"|";
         changed = !HasRow(rs) || rs->GetStringAt(0) != was;
         return 0;
     }
@@ -196,13 +416,22 @@ private:
         f.docRepoId = repoId_;
         f.docId = s.docId;
         if (s.rowId != 0) f.version = s.version;
+        f.baseline = s.baseline;
         f.path = std::move(path);
-        f.text = L"文档 " + std::to_wstring(s.docId) +
-                 (s.rowId != 0 ? L" 的历史版本 " + s.version : L" 的当前文件") + L" (" + f.path +
-                 L"): " + what;
+        const std::wstring whose =
+            !s.baseline.empty() ? L"基线 " + s.baseline + L" 的文件"
+            : s.rowId != 0 ? L"文档 " + std::to_wstring(s.docId) + L" 的历史版本 " + s.version
+                           : L"文档 " + std::to_wstring(s.docId) + L" 的当前文件";
+        f.text = whose + L" (" + f.path + L"): " + what;
         findings_.push_back(std::move(f));
         return findings_.back();
     }
+
+    struct Read {
+        Stored stored;
+        std::wstring sum;
+        std::uint64_t bytes = 0;
+    };
 
     ContentCheck& bo_;
     int repoId_;
@@ -210,6 +439,8 @@ private:
     bool fill_;
     std::vector<ContentFinding>& findings_;
     std::unique_ptr<RepoFiles> files_;
+    std::map<std::wstring, Sizes> sizes_;              // by folder below the root
+    std::map<long long, std::vector<Read>> unlisted_;  // by baseline, to be recorded
 };
 
 int ContentCheck::Examine(int docRepoId, bool readAll, bool fill,

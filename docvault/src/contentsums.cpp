@@ -16,30 +16,35 @@ namespace {
 // A download that keeps failing on changing sums is given up after this many.
 constexpr int kAttempts = 3;
 
-int ReadSum(BO& bo, const wchar_t* sql, const ZUBDB::QVParams& params, std::wstring& sum) {
-    sum.clear();
+int ReadSum(BO& bo, const wchar_t* sql, const ZUBDB::QVParams& params, NFS::ContentSum& sum) {
+    sum.expect.clear();
+    sum.expectBytes = -1;
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (BOAccess::Accessor(bo)->ExecuteSql(rs, sql, params, kNone, 0, 0) != 0)
         return BOAccess::RecordDbError(bo);
-    if (HasRow(rs)) sum = rs->GetStringAt(0);
+    if (!HasRow(rs)) return 0;
+    sum.expect = rs->GetStringAt(0);
+    sum.expectBytes = rs->GetInt64At(1, -1);
     return 0;
 }
 
 }  // namespace
 
-int ContentSums::Current(BO& bo, int docId, std::wstring& sum) {
+int ContentSums::Current(BO& bo, int docId, NFS::ContentSum& sum) {
     ZUBDB::QVParams params(false);
     AddInt(params, L"DocId", docId);
-    return ReadSum(bo, L"select ContentSha256 from QV_DMDoc where DocId = ?", params, sum);
+    return ReadSum(bo, L"select ContentSha256, ContentBytes from QV_DMDoc where DocId = ?", params,
+                   sum);
 }
 
-int ContentSums::Saved(BO& bo, int docId, int main, int sub, std::wstring& sum) {
+int ContentSums::Saved(BO& bo, int docId, int main, int sub, NFS::ContentSum& sum) {
     ZUBDB::QVParams params(false);
     AddInt(params, L"DocId", docId);
     AddInt(params, L"Version_Main", main);
     AddInt(params, L"Version_Sub", sub);
     return ReadSum(bo,
-                   L"select ContentSha256 from QV_DMDocVer where DocId = ? and Version_Main = ? "
+                   L"select ContentSha256, ContentBytes from QV_DMDocVer where DocId = ? and "
+                   L"Version_Main = ? "
                    L"and Version_Sub = ? order by DocVersionId desc limit 1",
                    params, sum);
 }
@@ -47,20 +52,21 @@ int ContentSums::Saved(BO& bo, int docId, int main, int sub, std::wstring& sum) 
 int ContentSums::Download(RepoFiles& files, const std::wstring& remote,
                           const std::wstring& localDir, const std::wstring& localName,
                           const Lookup& recorded) {
-    std::wstring expect;
+    NFS::ContentSum expect;
     if (int rc = recorded(expect)) return rc;
     for (int attempt = 1;; ++attempt) {
         const long rc =
             files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                 std::uint64_t count = 0;
-                NFS::ContentSum sum{expect, L""};
+                NFS::ContentSum sum{expect.expect, L"", expect.expectBytes, -1};
                 return cmd.download(server, port, remote, localDir, localName, count, false, sum);
             });
         if (rc == 0) return 0;
         if (rc != NFS::NFS_E_CONTENT || attempt == kAttempts) return files.Record();
-        std::wstring now;
+        NFS::ContentSum now;
         if (int status = recorded(now)) return status;
-        if (now == expect) return files.Record();
+        if (now.expect == expect.expect && now.expectBytes == expect.expectBytes)
+            return files.Record();
         expect = std::move(now);
     }
 }

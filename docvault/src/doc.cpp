@@ -169,7 +169,8 @@ int Doc::Add(std::wstring localFile) {
         if (int rc = stage.Create(files)) return rc;
         auto dropStage = [&] { stage.Remove(files); };
         std::wstring sha256;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256)) {
+        long long bytes = -1;
+        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
             dropStage();
             return rc;
         }
@@ -193,7 +194,8 @@ int Doc::Add(std::wstring localFile) {
             .Int(L"CurrentOperatorId", 0)
             .Int(L"CaxDocType", caxDocType_)
             .Text(L"PendingFile", mark)
-            .Text(L"ContentSha256", sha256);
+            .Text(L"ContentSha256", sha256)
+            .Int(L"ContentBytes", bytes);
         if (table.Insert(values) != 0 || table.Commit() != 0) {
             const int rc = RecordWriteError();
             dropStage();
@@ -293,7 +295,7 @@ int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring&
 }
 
 ContentSums::Lookup Doc::CurrentSum() {
-    return [this](std::wstring& sum) { return ContentSums::Current(*this, id_, sum); };
+    return [this](NFS::ContentSum& sum) { return ContentSums::Current(*this, id_, sum); };
 }
 
 int Doc::CheckIn(std::wstring localFile) { return CheckIn(std::move(localFile), std::wstring()); }
@@ -314,11 +316,12 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         // The replaced file's sum goes with it into history; the commit below
         // holds only while the row keeps this version.
         std::wstring replacedSum;
+        long long replacedBytes = -1;
         {
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
             if (DocTable(*this).Read(rs, id_,
                                      L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
-                                     L"phyUrl,ChangeStamp,ContentSha256") != 0)
+                                     L"phyUrl,ChangeStamp,ContentSha256,ContentBytes") != 0)
                 return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
                 rs->GetStringAt(2) != currentVersion_)
@@ -330,12 +333,14 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
                 return RefuseChanged();
             stamp = rs->GetInt64At(6);
             replacedSum = rs->GetStringAt(7);
+            replacedBytes = rs->GetInt64At(8, -1);
         }
 
         StageFolder stage;
         if (int rc = stage.Create(files)) return rc;
         std::wstring sha256;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256)) {
+        long long bytes = -1;
+        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
             stage.Remove(files);
             return rc;
         }
@@ -343,7 +348,8 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         const std::wstring mark =
             PendingWork::Mark{PendingWork::kCheckIn, stage.File(), HistoryRel(currentVersion_)}
                 .Text();
-        if (int rc = CommitCheckIn(next, mark, rcId, stamp, {sha256, replacedSum})) {
+        if (int rc = CommitCheckIn(next, mark, rcId, stamp,
+                                   {sha256, replacedSum, bytes, replacedBytes})) {
             stage.Remove(files);
             return rc;
         }
@@ -397,7 +403,8 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
                               .Text(L"CurrentOperatorName", L"")
                               .Text(L"PendingFile", mark)
                               .Int(L"ChangeStamp", NewStamp())
-                              .Text(L"ContentSha256", sums.staged);
+                              .Text(L"ContentSha256", sums.staged)
+                              .Int(L"ContentBytes", sums.stagedBytes);
     const RowValues only = RowValues()
                                .Int(L"DocId", id_)
                                .Int(L"CurrentState", 1)
@@ -416,12 +423,12 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
         }))
         return fail(rc);
 
-    if (int rc = InsertHistoryRows(rcId, sums.replaced)) return fail(rc);
+    if (int rc = InsertHistoryRows(rcId, sums.replaced, sums.replacedBytes)) return fail(rc);
     if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
     return 0;
 }
 
-int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256) {
+int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes) {
     const DocTable table(*this);
     int revision = 1;
     {
@@ -445,7 +452,8 @@ int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256)
         .Int(L"version_main", main)
         .Int(L"version_sub", sub)
         .Int(L"Revision", revision)
-        .Text(L"ContentSha256", sha256);
+        .Text(L"ContentSha256", sha256)
+        .Int(L"ContentBytes", bytes);
     if (table.InsertHistory(values) != 0) return RecordDbError();
 
     if (!rcId.empty()) {
@@ -465,10 +473,11 @@ int Doc::UpLoadDoc(std::wstring localFile) {
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         std::wstring sha256;
-        if (int rc = files.Upload(localFile, files.Path(CurrentRel()), sha256)) return rc;
+        long long bytes = -1;
+        if (int rc = files.Upload(localFile, files.Path(CurrentRel()), sha256, bytes)) return rc;
         // The file is replaced in place: its recorded sum follows.
         const DocTable table(*this);
-        if (table.Update(RowValues().Text(L"ContentSha256", sha256),
+        if (table.Update(RowValues().Text(L"ContentSha256", sha256).Int(L"ContentBytes", bytes),
                          RowValues().Int(L"DocId", id_)) != 0)
             return RollBackAndRecord();
         if (table.Commit() != 0) return RollBackAndRecord();
@@ -496,7 +505,7 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         if (int rc = FinishPending(files)) return rc;
         const int main = VersionNumbering::Main(versionStr);
         const int sub = VersionNumbering::Sub(versionStr);
-        return Download(files, HistoryRel(versionStr), localDir, [&](std::wstring& sum) {
+        return Download(files, HistoryRel(versionStr), localDir, [&](NFS::ContentSum& sum) {
             return ContentSums::Saved(*this, id_, main, sub, sum);
         });
     });
@@ -740,7 +749,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
         if (int rc = files.Open(docRepoId_)) return rc;
         // The copy checks the current file against its sum as it reads it.
         NFS::ContentSum sum;
-        if (int rc = ContentSums::Current(*this, id_, sum.expect)) return rc;
+        if (int rc = ContentSums::Current(*this, id_, sum)) return rc;
         if (int rc =
                 files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                     return cmd.copy(server, port, files.Path(CurrentRel()),
@@ -754,7 +763,8 @@ int Doc::SaveToHistory(std::wstring rcId) {
             Accessor()->RollbackTrans();
             return rc;
         };
-        if (int rc = InsertHistoryRows(rcId, sum.sha256)) return fail(rc);
+        if (int rc = InsertHistoryRows(rcId, sum.sha256, static_cast<long long>(sum.bytes)))
+            return fail(rc);
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return fail(rc);
         const RowValues doc = RowValues()

@@ -47,13 +47,14 @@ int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote)
 }
 
 int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote,
-                      std::wstring& sha256) {
+                      std::wstring& sha256, long long& bytes) {
     NFS::ContentSum sum;
     const int rc = Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
         std::uint64_t count = 0;
         return cmd.upload(server, port, localFile, remote, count, false, sum);
     });
     sha256 = sum.sha256;
+    bytes = rc == 0 ? sum.bytes : -1;
     return rc;
 }
 

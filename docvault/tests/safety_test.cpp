@@ -277,10 +277,17 @@ TEST_F(Safety, AKillAtEveryStepLeavesAStoreThatRepairCompletes) {
         } else if (name.rfind("delete.", 0) == 0) {
             op = [&] { return ReadDoc(id).Delete(); };
         } else if (name.rfind("content.", 0) == 0) {
-            // A store made before sums were kept, being filled in.
+            // A store made before sums were kept, being filled in: a
+            // document without its sum, a baseline without its file list.
+            DRM::BaseLine old;
+            Open(old);
+            old.set_docRepoId(repoId_);
+            old.set_name(L"old");
+            ASSERT_EQ(old.Create(), 0) << old.ErrNumber();
             ZUBDB::QVParams none(false);
             none.AddParam(0, L"ContentSha256", std::wstring(), false, false, L"=");
             ASSERT_EQ(raw_->UpdateRows(L"QV_DMDoc", none, ZUBDB::QVParams(false), L"", L""), 0);
+            ASSERT_EQ(raw_->DeleteRows(L"ZUB_DMBaselineFile", ZUBDB::QVParams(false), L"", L""), 0);
             ASSERT_EQ(raw_->CommitTrans(), 0);
             op = [&] {
                 ContentFindings(true);
@@ -312,6 +319,16 @@ TEST_F(Safety, AKillAtEveryStepLeavesAStoreThatRepairCompletes) {
             EXPECT_TRUE(rc == 0 || rc == DRM::Err::kNameTaken) << rc;
             EXPECT_EQ(Count(L"QV_DMBaseline", L"DocRepoId", repoId_), 1);
             EXPECT_EQ(ReadFile(OnServer("baseline/rel/doc.prt")), "old");
+        }
+        // Every baseline that survived lists its files, and hands them out.
+        EXPECT_EQ(Count(L"ZUB_DMBaselineFile"), Count(L"QV_DMBaseline"));
+        for (auto bl = Query(L"QV_DMBaseline", L"name"); bl && !bl->IsEOF(); bl->MoveNext()) {
+            DRM::BaseLine b;
+            Open(b);
+            b.set_docRepoId(repoId_);
+            b.set_name(bl->GetStringAt(0));
+            EXPECT_EQ(b.DownLoad(LocalDir("bl-" + zub::WideToUtf8(b.name())).wstring()), 0)
+                << b.ErrNumber();
         }
         // Whatever survived is usable: every document row has its file and
         // takes a full check-out and check-in.

@@ -254,6 +254,29 @@ int CNFS_Cmd::copy(const std::wstring& server, unsigned short port, const std::w
     return rc;
 }
 
+int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,
+                         const std::wstring& source, const std::wstring& target,
+                         std::vector<NfsFileSum>& sums) {
+    sums.clear();
+    const int rc = Run(L"copyFolder", source, [&] {
+        const auto progress = impl_->CurrentProgress(L"copyFolder");
+        impl_->Backend(server, port)->copyFolder(source, target, progress, sums);
+    });
+    if (rc != 0) sums.clear();
+    return rc;
+}
+
+int CNFS_Cmd::downLoadFolder(const std::wstring& server, unsigned short port,
+                             const std::wstring& remoteDir, const std::wstring& localDir,
+                             std::uint64_t& count, bool /*flag*/,
+                             const std::vector<NfsFileSum>& expect) {
+    count = 0;
+    return Run(L"downLoadFolder", remoteDir, [&] {
+        const auto progress = impl_->CurrentProgress(L"downLoadFolder");
+        count = impl_->Backend(server, port)->downLoadFolder(remoteDir, localDir, progress, expect);
+    });
+}
+
 int CNFS_Cmd::checksum(const std::wstring& server, unsigned short port, const std::wstring& file,
                        std::wstring& sha256, std::uint64_t& count) {
     sha256.clear();

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <map>
+#include <optional>
 #include <system_error>
 
 #include "atomicfile.h"
@@ -71,19 +73,32 @@ StreamCopier::Step StepFor(const NfsBackend::Progress& progress, std::uint64_t b
 }
 
 // Copies with the sum when one is wanted and fails, before anything is
-// committed, when the bytes are not the ones expected.
+// committed, when the bytes are not the ones expected. `size`: the source's
+// size when it was opened, so a file of the wrong size moves no byte.
 std::uint64_t CopySummed(const StreamCopier& copier, int in, const fs::path& inPath, int out,
                          const fs::path& outPath, const StreamCopier::Step& step, ContentSum* sum,
-                         const std::wstring& name) {
+                         const std::wstring& name, std::uint64_t size) {
     if (sum == nullptr) return copier.Copy(in, inPath, out, outPath, step);
     sum->sha256.clear();
+    sum->bytes = -1;
+    auto refuseSize = [&](std::uint64_t found) {
+        throw NfsError(NFS_E_CONTENT, L"the size of " + name +
+                                          L" differs from its recorded size (recorded " +
+                                          std::to_wstring(sum->expectBytes) + L" bytes, found " +
+                                          std::to_wstring(found) + L")");
+    };
+    if (sum->expectBytes >= 0 && size != static_cast<std::uint64_t>(sum->expectBytes))
+        refuseSize(size);
     std::wstring got;
     const std::uint64_t moved = copier.Copy(in, inPath, out, outPath, step, &got);
+    if (sum->expectBytes >= 0 && moved != static_cast<std::uint64_t>(sum->expectBytes))
+        refuseSize(moved);
     if (!sum->expect.empty() && got != sum->expect)
         throw NfsError(NFS_E_CONTENT, L"the content of " + name +
                                           L" does not match its recorded SHA-256 (recorded " +
                                           sum->expect + L", read " + got + L")");
     sum->sha256 = std::move(got);
+    sum->bytes = static_cast<std::int64_t>(moved);
     return moved;
 }
 
@@ -258,7 +273,7 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
         AtomicFile out(target, true, zub::StoreMode::Of(map.root()));
         const std::uint64_t moved =
             CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
-                       L"the local file " + Quoted(localFile));
+                       L"the local file " + Quoted(localFile), size);
         out.Commit();
         return moved;
     });
@@ -293,7 +308,7 @@ std::uint64_t LocalBackend::Download(const std::wstring& remoteFile, const std::
         AtomicFile out(target, false);
         const std::uint64_t moved =
             CopySummed(Copier(), in.get(), source, out.fd(), target, StepFor(progress, 0, size),
-                       sum, L"the file " + Quoted(remoteFile));
+                       sum, L"the file " + Quoted(remoteFile), size);
         out.Commit();
         return moved;
     });
@@ -301,6 +316,18 @@ std::uint64_t LocalBackend::Download(const std::wstring& remoteFile, const std::
 
 std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
                                            const std::wstring& localDir, const Progress& progress) {
+    return DownLoadFolder(remoteDir, localDir, progress, nullptr);
+}
+
+std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
+                                           const std::wstring& localDir, const Progress& progress,
+                                           const std::vector<NfsFileSum>& expect) {
+    return DownLoadFolder(remoteDir, localDir, progress, &expect);
+}
+
+std::uint64_t LocalBackend::DownLoadFolder(const std::wstring& remoteDir,
+                                           const std::wstring& localDir, const Progress& progress,
+                                           const std::vector<NfsFileSum>* expect) {
     return Guard(remoteDir, [&] {
         Authorize();
         const RootMap map(root_);
@@ -313,6 +340,30 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
             throw NfsError(NFS_E_WRONG_KIND,
                            L"the path " + Quoted(remoteDir) + L" is not a folder");
         const TreePlan plan(map, source, remoteDir);
+        // The tree must hold exactly the listed files before a byte moves.
+        std::map<std::wstring, const NfsFileSum*> listed;
+        if (expect != nullptr) {
+            for (const NfsFileSum& file : *expect) listed.emplace(file.path, &file);
+            std::size_t found = 0;
+            for (const auto& item : plan.items()) {
+                if (item.directory) continue;
+                const std::wstring name = fsutil::ServerChild(remoteDir, item.relative);
+                if (!listed.count(fsutil::ServerChild(L"", item.relative).substr(1)))
+                    throw NfsError(NFS_E_CONTENT,
+                                   L"the file " + Quoted(name) +
+                                       L" is not one of the folder's recorded files");
+                ++found;
+            }
+            if (found != listed.size()) {
+                for (const auto& [path, file] : listed)
+                    if (!fs::exists(fs::symlink_status(source / fsutil::ToPath(path))))
+                        throw NfsError(NFS_E_NOT_FOUND, L"the file " +
+                                                            Quoted(remoteDir + L"\\" + path) +
+                                                            L" is recorded but does not exist");
+                throw NfsError(NFS_E_CONTENT, L"the folder " + Quoted(remoteDir) +
+                                                  L" does not hold its recorded files");
+            }
+        }
         const fs::path dir = LocalFolder(localDir);
         const StreamCopier copier = Copier();
         std::uint64_t done = 0;
@@ -323,13 +374,19 @@ std::uint64_t LocalBackend::downLoadFolder(const std::wstring& remoteDir,
                 continue;
             }
             std::uint64_t size = 0;
-            const zub::UniqueFd in = OpenSource(
-                item.source, L"the file " + Quoted(fsutil::ServerChild(remoteDir, item.relative)),
-                size);
+            const std::wstring name = fsutil::ServerChild(remoteDir, item.relative);
+            const zub::UniqueFd in = OpenSource(item.source, L"the file " + Quoted(name), size);
             RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
             AtomicFile out(target, false);
-            done += copier.Copy(in.get(), item.source, out.fd(), target,
-                                StepFor(progress, done, plan.totalBytes()));
+            std::optional<ContentSum> sum;
+            if (expect != nullptr) {
+                const NfsFileSum& file =
+                    *listed.at(fsutil::ServerChild(L"", item.relative).substr(1));
+                sum = ContentSum{file.sha256, L"", static_cast<std::int64_t>(file.bytes), -1};
+            }
+            done += CopySummed(copier, in.get(), item.source, out.fd(), target,
+                               StepFor(progress, done, plan.totalBytes()), sum ? &*sum : nullptr,
+                               L"the file " + Quoted(name), size);
             out.Commit();
         }
         return done;
@@ -374,7 +431,7 @@ void LocalBackend::Copy(const std::wstring& source, const std::wstring& target,
         MakeParent(map, to, target);
         AtomicFile out(to, true, zub::StoreMode::Of(map.root()));
         CopySummed(Copier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
-                   L"the file " + Quoted(source));
+                   L"the file " + Quoted(source), size);
         out.Commit();
     });
 }
@@ -385,6 +442,17 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
 
 void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target,
                               const Progress& progress) {
+    CopyFolder(source, target, progress, nullptr);
+}
+
+void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& target,
+                              const Progress& progress, std::vector<NfsFileSum>& sums) {
+    sums.clear();
+    CopyFolder(source, target, progress, &sums);
+}
+
+void LocalBackend::CopyFolder(const std::wstring& source, const std::wstring& target,
+                              const Progress& progress, std::vector<NfsFileSum>* sums) {
     Guard(source, [&] {
         Authorize();
         const RootMap map(root_);
@@ -433,8 +501,17 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
             zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
             if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
             store.SetFile(out.get(), to);
-            done += copier.Copy(in.get(), item.source, out.get(), to,
-                                StepFor(progress, done, plan.totalBytes()));
+            if (sums == nullptr) {
+                done += copier.Copy(in.get(), item.source, out.get(), to,
+                                    StepFor(progress, done, plan.totalBytes()));
+            } else {
+                NfsFileSum file;
+                file.path = fsutil::ServerChild(L"", item.relative).substr(1);
+                file.bytes = copier.Copy(in.get(), item.source, out.get(), to,
+                                         StepFor(progress, done, plan.totalBytes()), &file.sha256);
+                done += file.bytes;
+                sums->push_back(std::move(file));
+            }
             if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", to);
         }
         temp.Commit();

@@ -34,7 +34,7 @@ std::unique_ptr<NfsHold> NfsBackend::hold(const std::wstring& path) {
 namespace {
 
 void RefuseExpected(const ContentSum& sum, const std::wstring& path) {
-    if (!sum.expect.empty())
+    if (!sum.expect.empty() || sum.expectBytes >= 0)
         throw NfsError(NFS_E_INVALID, L"this server cannot check the content of \"" + path + L"\"");
 }
 
@@ -60,6 +60,19 @@ void NfsBackend::copy(const std::wstring& source, const std::wstring& target,
     RefuseExpected(sum, source);
     sum.sha256.clear();
     copy(source, target, progress);
+}
+
+void NfsBackend::copyFolder(const std::wstring& source, const std::wstring& /*target*/,
+                            const Progress& /*progress*/, std::vector<NfsFileSum>& /*sums*/) {
+    throw NfsError(NFS_E_INVALID, L"this server cannot sum the files of \"" + source + L"\"");
+}
+
+std::uint64_t NfsBackend::downLoadFolder(const std::wstring& remoteDir,
+                                         const std::wstring& /*localDir*/,
+                                         const Progress& /*progress*/,
+                                         const std::vector<NfsFileSum>& /*expect*/) {
+    throw NfsError(NFS_E_INVALID,
+                   L"this server cannot check the content of \"" + remoteDir + L"\"");
 }
 
 std::uint64_t NfsBackend::checksum(const std::wstring& file, std::wstring& /*sha256*/) {

@@ -70,7 +70,8 @@ CREATE INDEX QV_DMAuth_RoleId ON QV_DMAuth (RoleId);
 -- condition that the row still carries the stamp its operation read.
 -- ContentSha256: SHA-256 of the current file (64 hex digits), of the history
 -- row's saved file on QV_DMDocVer; empty where a store made before has not
--- had its sums filled in yet.
+-- had its sums filled in yet. ContentBytes: that file's size, -1 where none
+-- is recorded yet; a plain verify compares it without reading the file.
 CREATE TABLE QV_DMDoc (
     DocId               INTEGER PRIMARY KEY AUTOINCREMENT,
     DocRepoId           INTEGER NOT NULL REFERENCES QV_DMRepo (DocRepoId),
@@ -91,7 +92,8 @@ CREATE TABLE QV_DMDoc (
     CaxDocType          INTEGER NOT NULL DEFAULT 0,
     PendingFile         TEXT NOT NULL DEFAULT '',
     ChangeStamp         INTEGER NOT NULL DEFAULT 0,
-    ContentSha256       TEXT NOT NULL DEFAULT ''
+    ContentSha256       TEXT NOT NULL DEFAULT '',
+    ContentBytes        INTEGER NOT NULL DEFAULT -1
 );
 -- Listing a repository filters by DocRepoId and sorts by phyUrl.
 CREATE INDEX QV_DMDoc_DocRepoId_phyUrl ON QV_DMDoc (DocRepoId, phyUrl);
@@ -114,7 +116,8 @@ CREATE TABLE QV_DMDocVer (
     Version_Main INTEGER NOT NULL DEFAULT 0,
     Version_Sub  INTEGER NOT NULL DEFAULT 0,
     Revision     INTEGER NOT NULL DEFAULT 0,
-    ContentSha256 TEXT NOT NULL DEFAULT ''
+    ContentSha256 TEXT NOT NULL DEFAULT '',
+    ContentBytes  INTEGER NOT NULL DEFAULT -1
 );
 -- Serves count(*), max(Revision) and the newest-first listing of a document.
 CREATE INDEX QV_DMDocVer_DocId_Revision ON QV_DMDocVer (DocId, Revision);
@@ -135,6 +138,18 @@ CREATE TABLE QV_DMBaseline (
     BaseLineCreateTime REAL
 );
 CREATE UNIQUE INDEX QV_DMBaseline_Name ON QV_DMBaseline (DocRepoId, name);
+
+-- The files a baseline froze, with the sum and size streamed while they were
+-- copied. Path is below the baseline's folder, parts joined by '\'. Written
+-- in the transaction of the baseline's row; a baseline of a store made before
+-- has none until verify --repair records what its folder holds.
+CREATE TABLE ZUB_DMBaselineFile (
+    BaseLineId    INTEGER NOT NULL REFERENCES QV_DMBaseline (BaseLineId) ON DELETE CASCADE,
+    Path          TEXT NOT NULL,
+    ContentSha256 TEXT NOT NULL DEFAULT '',
+    ContentBytes  INTEGER NOT NULL DEFAULT -1,
+    PRIMARY KEY (BaseLineId, Path)
+);
 
 -- Counters behind the procedure GetNewId: one row per id name.
 CREATE TABLE QV_IdCounter (

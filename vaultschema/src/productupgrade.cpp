@@ -42,6 +42,27 @@ void AddContentSums(ZUBDB::SqliteSession& session) {
     }
 }
 
+// Sizes beside the sums, and the baselines' file lists; -1 and no list until
+// verify --repair records them.
+void AddSizesAndBaselineFiles(ZUBDB::SqliteSession& session) {
+    for (const char* table : {"QV_DMDoc", "QV_DMDocVer"}) {
+        if (HasColumn(session, table, "ContentBytes")) continue;
+        try {
+            session.Execute(std::string("ALTER TABLE ") + table +
+                                " ADD COLUMN ContentBytes INTEGER NOT NULL DEFAULT -1",
+                            {});
+        } catch (const ZUBDB::SqliteError&) {
+            if (!HasColumn(session, table, "ContentBytes")) throw;
+        }
+    }
+    session.Execute(
+        "CREATE TABLE IF NOT EXISTS ZUB_DMBaselineFile ("
+        "BaseLineId INTEGER NOT NULL REFERENCES QV_DMBaseline (BaseLineId) ON DELETE CASCADE, "
+        "Path TEXT NOT NULL, ContentSha256 TEXT NOT NULL DEFAULT '', "
+        "ContentBytes INTEGER NOT NULL DEFAULT -1, PRIMARY KEY (BaseLineId, Path))",
+        {});
+}
+
 // Every change of a document row is conditional on the stamp it read.
 void AddChangeStamp(ZUBDB::SqliteSession& session) {
     if (HasRow(session, "SELECT 1 FROM pragma_table_info('QV_DMDoc') WHERE name='ChangeStamp'"))
@@ -84,6 +105,7 @@ void UpgradeProductDb(ZUBDB::SqliteSession& session) {
     AddPendingAndUniqueNames(session);
     AddChangeStamp(session);
     AddContentSums(session);
+    AddSizesAndBaselineFiles(session);
 }
 
 void UpgradeSystemDb(ZUBDB::SqliteSession& session) {

@@ -113,13 +113,15 @@ TEST(ProductStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
                                                                       L"CaxDocType",
                                                                       L"PendingFile",
                                                                       L"ChangeStamp",
-                                                                      L"ContentSha256"}));
+                                                                      L"ContentSha256",
+                                                                      L"ContentBytes"}));
     // Read by position: new columns only ever go at the end.
-    EXPECT_EQ(ColumnsOf(*db, L"QV_DMDocVer"),
-              (std::vector<std::wstring>{L"DocVersionId", L"DocId", L"BaseLineId", L"DocName",
-                                         L"OperatorId", L"OperatorName", L"OperatorTime",
-                                         L"OperateInfo", L"Action", L"PhyUrl", L"Version_Main",
-                                         L"Version_Sub", L"Revision", L"ContentSha256"}));
+    EXPECT_EQ(
+        ColumnsOf(*db, L"QV_DMDocVer"),
+        (std::vector<std::wstring>{L"DocVersionId", L"DocId", L"BaseLineId", L"DocName",
+                                   L"OperatorId", L"OperatorName", L"OperatorTime", L"OperateInfo",
+                                   L"Action", L"PhyUrl", L"Version_Main", L"Version_Sub",
+                                   L"Revision", L"ContentSha256", L"ContentBytes"}));
     EXPECT_EQ(
         ColumnsOf(*db, L"QV_v_DMAuthSet"),
         (std::vector<std::wstring>{L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
@@ -312,8 +314,9 @@ TEST(ProductStore, AStoreWithoutTheChangeStampGetsIt) {
               0);
 }
 
-// Rows of a store made before the sums keep their values and get an empty sum
-// after the columns they had.
+// Rows of a store made before the sums and sizes keep their values and get an
+// empty sum and an unknown size after the columns they had; the baselines'
+// file list is made.
 TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
     zubtest::TempDir tmp;
     std::wstring error;
@@ -323,7 +326,9 @@ TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
         auto db = Open(file);
         ASSERT_TRUE(db);
         for (const wchar_t* sql :
-             {L"alter table QV_DMDoc drop column ContentSha256",
+             {L"drop table ZUB_DMBaselineFile", L"alter table QV_DMDoc drop column ContentBytes",
+              L"alter table QV_DMDocVer drop column ContentBytes",
+              L"alter table QV_DMDoc drop column ContentSha256",
               L"alter table QV_DMDocVer drop column ContentSha256",
               L"insert into QV_DMRepo (Name) values ('r')",
               L"insert into QV_DMDoc (DocRepoId, Name, Ext, PendingFile) values (1, 'a', 'prt', "
@@ -334,12 +339,21 @@ TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
     }
     auto db = Open(file);
     ASSERT_TRUE(db);
-    for (const wchar_t* table : {L"QV_DMDoc", L"QV_DMDocVer"})
-        EXPECT_EQ(ColumnsOf(*db, table).back(), L"ContentSha256") << zub::WideToUtf8(table);
-    auto doc = Query(*db, L"select PendingFile, ContentSha256 from QV_DMDoc");
+    for (const wchar_t* table : {L"QV_DMDoc", L"QV_DMDocVer"}) {
+        const auto columns = ColumnsOf(*db, table);
+        ASSERT_GE(columns.size(), 2u);
+        EXPECT_EQ(columns[columns.size() - 2], L"ContentSha256") << zub::WideToUtf8(table);
+        EXPECT_EQ(columns.back(), L"ContentBytes") << zub::WideToUtf8(table);
+    }
+    auto doc = Query(*db, L"select PendingFile, ContentSha256, ContentBytes from QV_DMDoc");
     EXPECT_EQ(doc->GetStringAt(0), L"x");
     EXPECT_EQ(doc->GetStringAt(1), L"");
-    auto ver = Query(*db, L"select Revision, ContentSha256 from QV_DMDocVer");
+    EXPECT_EQ(doc->GetIntAt(2), -1);
+    auto ver = Query(*db, L"select Revision, ContentSha256, ContentBytes from QV_DMDocVer");
     EXPECT_EQ(ver->GetIntAt(0), 3);
     EXPECT_EQ(ver->GetStringAt(1), L"");
+    EXPECT_EQ(ver->GetIntAt(2), -1);
+    EXPECT_EQ(
+        ColumnsOf(*db, L"ZUB_DMBaselineFile"),
+        (std::vector<std::wstring>{L"BaseLineId", L"Path", L"ContentSha256", L"ContentBytes"}));
 }

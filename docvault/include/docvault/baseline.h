@@ -4,8 +4,13 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "docvault/bo.h"
+
+namespace NFS {
+struct NfsFileSum;
+}
 
 namespace DRM {
 
@@ -43,11 +48,22 @@ public:
 
 private:
     // Copies the trunk into a staging folder of its own (`stage`); `copy`
-    // holds the finished copy until its row commits.
-    int CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolder& copy);
-    // Names the staged copy and stores the row; the copy goes on failure.
-    int Save(RepoFiles& files, StageFolder& stage, StageFolder& copy);
-    int CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy);
+    // holds the finished copy until its row commits. `sums`: every copied
+    // file's sum and size, taken as it streamed.
+    int CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolder& copy,
+                          std::vector<NFS::NfsFileSum>& sums);
+    // Names the staged copy and stores the row with its files' sums; the
+    // copy goes on failure.
+    int Save(RepoFiles& files, StageFolder& stage, StageFolder& copy,
+             const std::vector<NFS::NfsFileSum>& sums);
+    // Every document's current file is in the copy, with the content its
+    // row records.
+    int CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy,
+                             const std::vector<NFS::NfsFileSum>& sums);
+    int InsertFileSums(long long baseLineId, const std::vector<NFS::NfsFileSum>& sums);
+    // The recorded files of this baseline; empty for one made before they
+    // were recorded.
+    int ReadFileSums(RepoFiles& files, std::vector<NFS::NfsFileSum>& sums);
     void RemoveFolder(RepoFiles& files, const std::wstring& folder);
     int RefuseTaken();
     // Refuses a name that is no single folder name below R\baseline.

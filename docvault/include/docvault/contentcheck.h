@@ -1,7 +1,9 @@
-// Compares the files a repository keeps with the SHA-256 recorded for them
-// (a document's current file, every saved version) and records the sums that
-// rows of an older store lack. Reading every file is slow; without it only
-// the rows that lack a sum are looked at. Never changes a file.
+// Compares the files a repository keeps with the SHA-256 and size recorded
+// for them (a document's current file, every saved version, every file of a
+// baseline) and records the sums and sizes that rows of an older store lack.
+// Reading every file is slow; without it the sizes are compared from a
+// listing of the folders and the rows that lack a sum or size are reported.
+// Never changes a file.
 #pragma once
 
 #include <string>
@@ -13,21 +15,27 @@ namespace DRM {
 
 struct ContentFinding {
     enum class Kind {
-        // A row without a recorded sum (made before sums were kept). Repair
-        // reads the file and records its sum.
+        // A row without a recorded sum or size (made before they were kept), or
+        // a baseline made before its files were recorded. Repair reads the
+        // file and records its sum and size.
         SumMissing,
-        // The file's content differs from its recorded sum: changed or damaged
-        // on the server. Not repairable here.
+        // The file's content or size differs from the recorded one: changed or
+        // damaged on the server. Not repairable here.
         Mismatch,
+        // A file recorded for a baseline is gone from its folder.
+        Missing,
+        // A file in a baseline's folder that is not one of its recorded files.
+        Unlisted,
         // The file could not be read (other than missing: RepoCheck reports that).
         NotChecked,
     };
     Kind kind = Kind::NotChecked;
     int docRepoId = 0;
     int docId = 0;
-    std::wstring version;  // the saved version; empty for the current file
-    std::wstring path;     // the server path
-    std::wstring text;     // for people
+    std::wstring version;   // the saved version; empty for the current file
+    std::wstring baseline;  // the baseline's name; empty for a document's file
+    std::wstring path;      // the server path
+    std::wstring text;      // for people
     bool repaired = false;
 };
 

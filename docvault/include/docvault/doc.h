@@ -9,6 +9,10 @@
 
 #include "docvault/bo.h"
 
+namespace NFS {
+struct ContentSum;
+}
+
 namespace DRM {
 
 struct RepoLocation;
@@ -136,20 +140,22 @@ private:
     int RefuseTaken();
     // A failed write: a unique-index refusal becomes 49611; rolled back.
     int RecordWriteError();
-    // Checked against the sum `recorded` reads as the bytes stream.
+    // Checked against the sum and size `recorded` reads as the bytes stream.
     int Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir,
-                 const std::function<int(std::wstring&)>& recorded);
-    // Reads the recorded sum of this document's current file.
-    std::function<int(std::wstring&)> CurrentSum();
+                 const std::function<int(NFS::ContentSum&)>& recorded);
+    // Reads the recorded sum and size of this document's current file.
+    std::function<int(NFS::ContentSum&)> CurrentSum();
     // SHA-256 of the staged new file and of the file it replaces.
     struct CheckInSums {
         std::wstring staged;
         std::wstring replaced;
+        long long stagedBytes = -1;
+        long long replacedBytes = -1;
     };
     int CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId,
                       long long stamp, const CheckInSums& sums);
-    // sha256: of the saved file the row names.
-    int InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256);
+    // sha256, bytes: of the saved file the row names.
+    int InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes);
     // Completes an interrupted add, check-in, rename or delete of this
     // document (see PendingWork). `mine`: the staging folder the calling
     // operation holds itself.

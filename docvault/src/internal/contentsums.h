@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "vaultfs/nfsbackend.h"
+
 class BO;
 
 namespace DRM {
@@ -14,15 +16,16 @@ class RepoFiles;
 
 class ContentSums {
 public:
-    // Reads a recorded sum into its argument ("" when none is recorded yet);
-    // 0 or the status it recorded on the object.
-    using Lookup = std::function<int(std::wstring& sum)>;
+    // Reads a recorded sum and size into `expect` and `expectBytes` of its
+    // argument ("" and -1 when none is recorded yet); 0 or the status it
+    // recorded on the object.
+    using Lookup = std::function<int(NFS::ContentSum& sum)>;
 
-    // The sum of document docId's current file.
-    static int Current(BO& bo, int docId, std::wstring& sum);
-    // The sum of the version (main, sub) saved in docId's history (the newest
-    // row of that version).
-    static int Saved(BO& bo, int docId, int main, int sub, std::wstring& sum);
+    // The sum and size of document docId's current file.
+    static int Current(BO& bo, int docId, NFS::ContentSum& sum);
+    // The sum and size of the version (main, sub) saved in docId's history
+    // (the newest row of that version).
+    static int Saved(BO& bo, int docId, int main, int sub, NFS::ContentSum& sum);
 
     // Downloads `remote` checked against the sum `recorded` reads. A mismatch
     // while the recorded sum changes under it (a check-in published between

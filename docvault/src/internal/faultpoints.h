@@ -37,13 +37,21 @@ inline constexpr const char* kBaselineStaged = "baseline.staged";
 // Baseline create: staging folder renamed to the baseline's name, no row yet.
 inline constexpr const char* kBaselinePublished = "baseline.published";
 
+// Baseline create: row and its files' sums written, not committed, nothing named yet.
+inline constexpr const char* kBaselineSumsRecorded = "baseline.sums-recorded";
+
 // Content check: a missing sum read from the file, not yet recorded.
 inline constexpr const char* kContentSumRead = "content.sum-read";
+// Content check: a baseline's missing file sums read, not yet recorded.
+inline constexpr const char* kContentBaselineRead = "content.baseline-read";
 
-inline constexpr std::array<const char*, 15> kAll = {
-    kCheckInStaged, kCheckInCommitted, kCheckInOldMoved, kCheckInPublished,  kCheckInCleared,
-    kAddStaged,     kAddCommitted,     kAddPublished,    kRenameCommitted,   kRenamePublished,
-    kDeleteMarked,  kDeleteFileGone,   kBaselineStaged,  kBaselinePublished, kContentSumRead};
+inline constexpr std::array<const char*, 17> kAll = {
+    kCheckInStaged,    kCheckInCommitted,     kCheckInOldMoved,
+    kCheckInPublished, kCheckInCleared,       kAddStaged,
+    kAddCommitted,     kAddPublished,         kRenameCommitted,
+    kRenamePublished,  kDeleteMarked,         kDeleteFileGone,
+    kBaselineStaged,   kBaselineSumsRecorded, kBaselinePublished,
+    kContentSumRead,   kContentBaselineRead};
 
 // Kills the process with SIGKILL when ZUB_CRASH_AT equals `name`.
 void Hit(std::string_view name);

@@ -28,8 +28,13 @@ public:
     const std::wstring& dir() const { return loc_.dir; }
     const std::wstring& server() const { return loc_.server; }
     unsigned short port() const { return loc_.port; }
-    // dir() + rel, rel beginning with '\'.
-    std::wstring Path(const std::wstring& rel) const { return loc_.dir + rel; }
+    // dir() + rel, rel beginning with '\'; a root kept with a closing
+    // separator gives no doubled one, so every text shows the server path.
+    std::wstring Path(const std::wstring& rel) const {
+        if (!loc_.dir.empty() && loc_.dir.back() == L'\\' && !rel.empty() && rel.front() == L'\\')
+            return loc_.dir + rel.substr(1);
+        return loc_.dir + rel;
+    }
 
     // One call: (cmd, server, port) -> 0 or failure. The failure is recorded
     // and its number returned. On a root that belongs to another store no
@@ -49,8 +54,9 @@ public:
     const std::optional<RootOwnership::Refusal>& refusal() const { return refusal_; }
 
     int Upload(const std::wstring& localFile, const std::wstring& remote);
-    // The same, with the SHA-256 of what was stored.
-    int Upload(const std::wstring& localFile, const std::wstring& remote, std::wstring& sha256);
+    // The same, with the SHA-256 and size of what was stored.
+    int Upload(const std::wstring& localFile, const std::wstring& remote, std::wstring& sha256,
+               long long& bytes);
     // Whether the file is there; a failure other than "not found" is recorded
     // and returned.
     int FileExists(const std::wstring& file, bool& exists);

@@ -137,6 +137,17 @@ public:
         Check(L"copy");
         inner_.copy(source, target, progress, sum);
     }
+    void copyFolder(const std::wstring& source, const std::wstring& target,
+                    const Progress& progress, std::vector<NFS::NfsFileSum>& sums) override {
+        Check(L"copyFolder");
+        inner_.copyFolder(source, target, progress, sums);
+    }
+    std::uint64_t downLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
+                                 const Progress& progress,
+                                 const std::vector<NFS::NfsFileSum>& expect) override {
+        Check(L"downLoadFolder");
+        return inner_.downLoadFolder(remoteDir, localDir, progress, expect);
+    }
     std::uint64_t checksum(const std::wstring& file, std::wstring& sha256) override {
         Check(L"checksum");
         return inner_.checksum(file, sha256);

@@ -68,6 +68,21 @@ void RecordingNfsBackend::copyFolder(const std::wstring& source, const std::wstr
     nfs_.files.insert(copied.begin(), copied.end());
 }
 
+void RecordingNfsBackend::copyFolder(const std::wstring& source, const std::wstring& target,
+                                     const Progress&, std::vector<NFS::NfsFileSum>& sums) {
+    copyFolder(source, target);
+    for (const auto& file : nfs_.files)
+        if (file.rfind(source + L"\\", 0) == 0)
+            sums.push_back({file.substr(source.size() + 1), L"", 0});
+}
+
+std::uint64_t RecordingNfsBackend::downLoadFolder(const std::wstring& remoteDir,
+                                                  const std::wstring& localDir,
+                                                  const Progress& progress,
+                                                  const std::vector<NFS::NfsFileSum>&) {
+    return downLoadFolder(remoteDir, localDir, progress);
+}
+
 std::unique_ptr<NFS::NfsHold> RecordingNfsBackend::hold(const std::wstring& path) {
     nfs_.Record(server_, L"hold " + path);
     if (nfs_.held.count(path) != 0) return nullptr;

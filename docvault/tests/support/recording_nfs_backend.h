@@ -28,6 +28,12 @@ public:
                                  const Progress& progress) override;
     void copy(const std::wstring& source, const std::wstring& target) override;
     void copyFolder(const std::wstring& source, const std::wstring& target) override;
+    // Recorded like the plain calls; every copied file gets an empty sum.
+    void copyFolder(const std::wstring& source, const std::wstring& target,
+                    const Progress& progress, std::vector<NFS::NfsFileSum>& sums) override;
+    std::uint64_t downLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
+                                 const Progress& progress,
+                                 const std::vector<NFS::NfsFileSum>& expect) override;
     std::unique_ptr<NFS::NfsHold> hold(const std::wstring& path) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;

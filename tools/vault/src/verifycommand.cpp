@@ -313,19 +313,49 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
     s_.store().Connect(check);
     std::vector<DRM::ContentFinding> found;
     VaultError::Check(check.Examine(repoId, content_, repair_, found), check);
+    std::map<int, std::string> names;
+    {
+        DRM::DocRepos all;
+        s_.store().Connect(all);
+        VaultError::Check(all.GetAll(), all);
+        for (int i = 0; i < all.Count(); ++i)
+            names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
+    }
     for (const auto& f : found) {
         using Kind = DRM::ContentFinding::Kind;
         Finding out{"", f.text, RepairCommand(repo_), f.repaired};
+        out.repository =
+            names.count(f.docRepoId) ? names[f.docRepoId] : std::to_string(f.docRepoId);
+        out.document = f.docId;
+        out.version = f.version;
+        out.path = f.path;
+        out.baseline = f.baseline;
+        const std::string baseline = WideToUtf8(f.baseline);
         switch (f.kind) {
             case Kind::SumMissing:
                 out.kind = "content-sum-missing";
-                out.fix += " (reads the file and records its sum)";
+                out.fix += " (reads the file and records its sum and size)";
                 break;
             case Kind::Mismatch:
                 out.kind = "content-mismatch";
-                out.fix = f.version.empty()
+                out.fix = !f.baseline.empty()
+                              ? "put the baseline's file back from a backup, or delete the "
+                                "baseline with `vault baseline delete " +
+                                    out.repository + " " + baseline + "`"
+                          : f.version.empty()
                               ? "put the file back from a backup, or check in a good copy"
                               : "put the saved version back from a backup";
+                break;
+            case Kind::Missing:
+                out.kind = "baseline-file-missing";
+                out.fix =
+                    "put the baseline's file back from a backup, or delete the baseline "
+                    "with `vault baseline delete " +
+                    out.repository + " " + baseline + "`";
+                break;
+            case Kind::Unlisted:
+                out.kind = "baseline-file-unlisted";
+                out.fix = "remove the file from the baseline's folder; it was not frozen with it";
                 break;
             case Kind::NotChecked:
                 out.kind = "unchecked";
@@ -368,6 +398,7 @@ void VerifyCommand::Run() {
         if (!f.repository.empty()) row["repository"] = f.repository;
         if (f.document != 0) row["document"] = f.document;
         if (!f.version.empty()) row["version"] = WideToUtf8(f.version);
+        if (!f.baseline.empty()) row["baseline"] = WideToUtf8(f.baseline);
         if (!f.path.empty()) row["path"] = WideToUtf8(f.path);
         rows.push_back(std::move(row));
         if (f.repaired) {

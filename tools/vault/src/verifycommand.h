@@ -28,6 +28,7 @@ public:
         int document = 0;
         std::wstring version{};
         std::wstring path{};
+        std::wstring baseline{};
     };
 
 private:

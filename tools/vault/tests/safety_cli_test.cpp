@@ -107,8 +107,10 @@ TEST_F(VaultSafetyCli, KilledAtAnyStepTheStoreIsRepairableAndTheDocumentUsable) 
         {DRM::FaultPoint::kDeleteMarked, {"doc", "delete", "1"}, false},
         {DRM::FaultPoint::kDeleteFileGone, {"doc", "delete", "1"}, false},
         {DRM::FaultPoint::kBaselineStaged, {"baseline", "create", "demo", "rel1"}, false},
+        {DRM::FaultPoint::kBaselineSumsRecorded, {"baseline", "create", "demo", "rel1"}, false},
         {DRM::FaultPoint::kBaselinePublished, {"baseline", "create", "demo", "rel1"}, false},
         {DRM::FaultPoint::kContentSumRead, {"verify", "--repair"}, false},
+        {DRM::FaultPoint::kContentBaselineRead, {"verify", "--repair"}, false},
     };
     EXPECT_EQ(cases.size(), DRM::FaultPoint::kAll.size());  // every point has its case
     const fs::path pristine = ws_ / "pristine";
@@ -118,7 +120,12 @@ TEST_F(VaultSafetyCli, KilledAtAnyStepTheStoreIsRepairableAndTheDocumentUsable) 
         fs::remove_all(store_);
         fs::copy(pristine, store_, fs::copy_options::recursive);
         if (c.checkedOut) Ok({"doc", "checkout", "1", "out", "--force"});
-        if (c.command[0] == "verify") Sql(L"QVData", L"update QV_DMDoc set ContentSha256 = ''");
+        if (c.command[0] == "verify") {
+            // A store made before sums, sizes and baseline file lists.
+            Ok({"baseline", "create", "demo", "old"});
+            Sql(L"QVData", L"update QV_DMDoc set ContentSha256 = '', ContentBytes = -1");
+            Sql(L"QVData", L"delete from ZUB_DMBaselineFile");
+        }
         const RunResult crashed = Run(c.command, {{"ZUB_CRASH_AT", c.point}});
         ASSERT_EQ(crashed.code, kKilled) << crashed.out << crashed.err;
         ExpectRepairable(c.point);
@@ -136,6 +143,11 @@ TEST_F(VaultSafetyCli, KilledAtAnyStepTheStoreIsRepairableAndTheDocumentUsable) 
             // another baseline can be made.
             Ok({"baseline", "create", "demo", "rel2"});
             Ok({"baseline", "download", "demo", "rel2", "bl", "--force"});
+            EXPECT_EQ(ReadFile(Path("bl/bracket.prt")), "rev A\n");
+            ExpectUsable("1", c.point);
+        } else if (verb == "verify --repair") {
+            // The older baseline now lists its files and hands them out checked.
+            Ok({"baseline", "download", "demo", "old", "bl", "--force"});
             EXPECT_EQ(ReadFile(Path("bl/bracket.prt")), "rev A\n");
             ExpectUsable("1", c.point);
         } else {
@@ -438,8 +450,14 @@ TEST_F(VaultSafetyCli, ADamagedFileIsRefusedAndFoundByTheContentCheck) {
     EXPECT_EQ(view.err.rfind("vault: error 50011:", 0), 0u) << view.err;
     EXPECT_FALSE(fs::exists(Path("v/bracket.prt")));
 
-    const RunResult quick = Run({"verify"});
-    EXPECT_EQ(quick.code, 0) << quick.out;  // sizes and sums are not read without --content
+    // The recorded size tells without reading the file.
+    const RunResult quick = Run({"verify", "--json"});
+    EXPECT_EQ(quick.code, 1) << quick.out;
+    ASSERT_EQ(quick.Json().size(), 1u) << quick.out;
+    EXPECT_EQ(quick.Json()[0]["kind"], "content-mismatch");
+    EXPECT_NE(quick.Json()[0]["text"].get<std::string>().find("recorded 6 bytes, found 0"),
+              std::string::npos)
+        << quick.out;
     const RunResult full = Run({"verify", "--content", "--json"});
     EXPECT_EQ(full.code, 1);
     ASSERT_EQ(full.Json().size(), 1u) << full.out;
@@ -456,20 +474,43 @@ TEST_F(VaultSafetyCli, AnOlderStoreGetsItsContentSumsFromRepair) {
     WriteFile("co/bracket.prt", "rev B\n");
     Ok({"doc", "checkout", "1", "out"});
     Ok({"doc", "checkin", "1", "co/bracket.prt", "-m", "B"});
-    Sql(L"QVData", L"update QV_DMDoc set ContentSha256 = ''");
-    Sql(L"QVData", L"update QV_DMDocVer set ContentSha256 = ''");
+    Ok({"baseline", "create", "demo", "rel"});
+    Sql(L"QVData", L"update QV_DMDoc set ContentSha256 = '', ContentBytes = -1");
+    Sql(L"QVData", L"update QV_DMDocVer set ContentBytes = -1");
+    Sql(L"QVData", L"delete from ZUB_DMBaselineFile");
     const RunResult found = Run({"verify", "--json"});
     EXPECT_EQ(found.code, 1);
-    EXPECT_EQ(found.Json().size(), 2u) << found.out;
+    EXPECT_EQ(found.Json().size(), 3u) << found.out;
     for (const auto& f : found.Json()) EXPECT_EQ(f["kind"], "content-sum-missing") << f;
 
     const RunResult repaired = Run({"verify", "--repair", "--json"});
     EXPECT_EQ(repaired.code, 0) << repaired.out << repaired.err;
-    ASSERT_EQ(repaired.Json().size(), 2u) << repaired.out;
+    ASSERT_EQ(repaired.Json().size(), 3u) << repaired.out;
+    EXPECT_EQ(repaired.Json()[2]["baseline"], "rel") << repaired.out;
     for (const auto& f : repaired.Json()) EXPECT_TRUE(f["repaired"].get<bool>()) << f;
     const RunResult clean = Run({"verify", "--content"});
     EXPECT_EQ(clean.code, 0) << clean.out;
     EXPECT_NE(clean.out.find("The store is consistent."), std::string::npos) << clean.out;
+}
+
+// A finding shows the server path as it is: one separator between its parts
+// in text, JSON escaping each one once.
+TEST_F(VaultSafetyCli, FindingsNameServerPathsWithSingleSeparators) {
+    Ok({"baseline", "create", "demo", "rel"});
+    WriteFile("store/files/repos/demo/trunk/bracket.prt", "");
+    WriteFile("store/files/repos/demo/baseline/rel/bracket.prt", "");
+    const RunResult text = Run({"verify"});
+    EXPECT_EQ(text.code, 1);
+    EXPECT_NE(text.out.find("(\\repos\\demo\\trunk\\bracket.prt)"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("(\\repos\\demo\\baseline\\rel\\bracket.prt)"), std::string::npos)
+        << text.out;
+    EXPECT_EQ(text.out.find("\\\\"), std::string::npos) << text.out;
+    const RunResult json = Run({"verify", "--json"});
+    ASSERT_EQ(json.Json().size(), 2u) << json.out;
+    EXPECT_EQ(json.Json()[0]["path"], "\\repos\\demo\\trunk\\bracket.prt");
+    EXPECT_EQ(json.Json()[1]["path"], "\\repos\\demo\\baseline\\rel\\bracket.prt");
+    EXPECT_NE(json.out.find(R"("\\repos\\demo\\trunk\\bracket.prt")"), std::string::npos)
+        << json.out;
 }
 
 TEST_F(VaultSafetyCli, VerifyIsForTheAdministrator) {

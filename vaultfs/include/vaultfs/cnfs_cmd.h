@@ -57,6 +57,13 @@ public:
                  bool flag, ContentSum& sum);
     int copy(const std::wstring& server, unsigned short port, const std::wstring& source,
              const std::wstring& target, ContentSum& sum);
+    // The folder operations with the sum and size of every file (see
+    // NfsBackend::copyFolder and downLoadFolder); `sums` is empty on failure.
+    int copyFolder(const std::wstring& server, unsigned short port, const std::wstring& source,
+                   const std::wstring& target, std::vector<NfsFileSum>& sums);
+    int downLoadFolder(const std::wstring& server, unsigned short port,
+                       const std::wstring& remoteDir, const std::wstring& localDir,
+                       std::uint64_t& count, bool flag, const std::vector<NfsFileSum>& expect);
     // Reads a stored file whole: its SHA-256 and its size in bytes.
     int checksum(const std::wstring& server, unsigned short port, const std::wstring& file,
                  std::wstring& sha256, std::uint64_t& count);

@@ -90,6 +90,11 @@ public:
                            ContentSum& sum) override;
     void copy(const std::wstring& source, const std::wstring& target, const Progress& progress,
               ContentSum& sum) override;
+    void copyFolder(const std::wstring& source, const std::wstring& target,
+                    const Progress& progress, std::vector<NfsFileSum>& sums) override;
+    std::uint64_t downLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
+                                 const Progress& progress,
+                                 const std::vector<NfsFileSum>& expect) override;
     std::uint64_t checksum(const std::wstring& file, std::wstring& sha256) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
@@ -114,6 +119,11 @@ private:
                            ContentSum* sum);
     void Copy(const std::wstring& source, const std::wstring& target, const Progress& progress,
               ContentSum* sum);
+    // sums / expect: null for a plain transfer.
+    void CopyFolder(const std::wstring& source, const std::wstring& target,
+                    const Progress& progress, std::vector<NfsFileSum>* sums);
+    std::uint64_t DownLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
+                                 const Progress& progress, const std::vector<NfsFileSum>* expect);
     void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
     StreamCopier Copier() const;
 

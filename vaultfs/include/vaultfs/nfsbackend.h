@@ -33,9 +33,22 @@ struct NfsDebris {
 // `expect`, when not empty, is compared with the bytes as they are read; on a
 // difference the transfer fails (NFS_E_CONTENT) and writes nothing. `sha256`
 // receives the sum of what moved, or stays empty when the backend computes none.
+// `expectBytes`, when not negative, is the size the file must have: a file of
+// another size fails (NFS_E_CONTENT) before a byte moves. `bytes` receives the
+// size of what moved, or stays -1 with the sum.
 struct ContentSum {
     std::wstring expect;
     std::wstring sha256;
+    std::int64_t expectBytes = -1;
+    std::int64_t bytes = -1;
+};
+
+// One file of a folder copy or download: its path below the folder (parts
+// joined by '\\'), SHA-256 and size.
+struct NfsFileSum {
+    std::wstring path;
+    std::wstring sha256;
+    std::uint64_t bytes = 0;
 };
 
 // An entry found by listFolder.
@@ -91,6 +104,16 @@ public:
                                    ContentSum& sum);
     virtual void copy(const std::wstring& source, const std::wstring& target,
                       const Progress& progress, ContentSum& sum);
+    // copyFolder recording every copied file's sum and size as it streams;
+    // downLoadFolder checking each file against `expect` as it streams: a
+    // file that differs, one not listed, or a listed one missing fails the
+    // download (NFS_E_CONTENT, NFS_E_NOT_FOUND) and the differing file is not
+    // written. A backend that computes no sums refuses (NFS_E_INVALID).
+    virtual void copyFolder(const std::wstring& source, const std::wstring& target,
+                            const Progress& progress, std::vector<NfsFileSum>& sums);
+    virtual std::uint64_t downLoadFolder(const std::wstring& remoteDir,
+                                         const std::wstring& localDir, const Progress& progress,
+                                         const std::vector<NfsFileSum>& expect);
     // Reads the file whole: its sum and size.
     virtual std::uint64_t checksum(const std::wstring& file, std::wstring& sha256);
     // Every file and folder below `dir`, depth first, in name order;
