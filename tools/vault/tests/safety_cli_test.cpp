@@ -455,7 +455,7 @@ TEST_F(VaultSafetyCli, ADamagedFileIsRefusedAndFoundByTheContentCheck) {
     EXPECT_EQ(quick.code, 1) << quick.out;
     ASSERT_EQ(quick.Json().size(), 1u) << quick.out;
     EXPECT_EQ(quick.Json()[0]["kind"], "content-mismatch");
-    EXPECT_NE(quick.Json()[0]["text"].get<std::string>().find("recorded 6 bytes, found 0"),
+    EXPECT_NE(quick.Json()[0]["text"].get<std::string>().find("记录 6 字节, 实际 0 字节"),
               std::string::npos)
         << quick.out;
     const RunResult full = Run({"verify", "--content", "--json"});
