@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh >&2
 build=${ZUB_BENCH_BUILD:-build-bench}
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUB_BUILD_BENCH=ON >&2
+  cmake --preset bench -B "$build" >&2
 fi
 echo "== building zub_bench in $build" >&2
 cmake --build "$build" --target zub_bench -j"$(nproc)" >&2

@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# build.sh DIR [cmake options...]: configure and build the project into DIR.
+# build.sh PRESET [cmake options...]: configure and build the project with one
+# of the presets of CMakePresets.json (dev: build/, asan: build-asan/, main:
+# build-main/, bench: build-bench/). Compiles go through ccache when it is
+# installed (see CMakeLists.txt).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=$1; shift
-launcher=()
-if command -v ccache >/dev/null; then
-  # Paths below the checkout hash as relative ones, so a fresh clone in
-  # another folder reuses what an earlier build on this machine compiled.
-  export CCACHE_BASEDIR=$PWD
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
-cmake --build "$dir" -j"$(nproc)"
+preset=$1; shift
+cmake --preset "$preset" "$@" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)"

@@ -7,9 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 echo "== building"
 # Only what the session runs: no tests, no benchmarks.
-cmake -S . -B build-main -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUB_BUILD_TESTS=OFF \
-      -DZUB_BUILD_BENCH=OFF >/dev/null
-cmake --build build-main -j"$(nproc)" --target vault kitsetup vaultauto zubcom
+bash scripts/build.sh main
 bash scripts/demo.sh build-main/tools/vault/vault
 
 echo "== installing into a sandbox"

@@ -1,6 +1,5 @@
 #include "benchstore.h"
 
-#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 
@@ -11,6 +10,7 @@
 #include "sqlitedb.h"
 #include "sqlitestatement.h"
 #include "vaultschema/productstore.h"
+#include "zub/oledate.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -18,14 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string Utf8(const std::wstring& w) { return zub::WideToUtf8(w); }
-
-// Days since 1899-12-30, as the store keeps dates.
-double OleNow() {
-    const double unixDays =
-        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() /
-        86400.0;
-    return unixDays + 25569.0;
-}
 
 }  // namespace
 
@@ -72,7 +64,7 @@ fs::path BenchStore::HistoryDir(const std::string& repoName) const {
 
 void BenchStore::Seed(ZUBDB::SqliteDb& db, int repoId, const std::string& repoName, int count,
                       std::uint64_t bytes, const std::string& prefix) const {
-    const double now = OleNow();
+    const double now = zub::OleDateNow();
     ZUBDB::SqliteStatement insert(
         db,
         "INSERT INTO QV_DMDoc (DocRepoId, Name, Ext, phyUrl, CurrentVersion, CurrentState, "
@@ -106,7 +98,7 @@ void BenchStore::Seed(ZUBDB::SqliteDb& db, int repoId, const std::string& repoNa
 }
 
 void BenchStore::SeedHistory(ZUBDB::SqliteDb& db, int docId, int count) const {
-    const double now = OleNow();
+    const double now = zub::OleDateNow();
     ZUBDB::SqliteStatement insert(
         db,
         "INSERT INTO QV_DMDocVer (DocId, DocName, OperatorId, OperatorName, OperatorTime, "

@@ -23,6 +23,7 @@
 #include "sqlitestatement.h"
 #include "steprunner.h"
 #include "svnpeer.h"
+#include "zub/oledate.h"
 
 namespace fs = std::filesystem;
 
@@ -62,13 +63,6 @@ std::vector<int> ReadIds(const fs::path& file) {
     if (ids.empty())
         throw std::runtime_error("no ids in " + file.string() + " (an earlier step failed?)");
     return ids;
-}
-
-double OleNow() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-                   .count() /
-               86400.0 +
-           25569.0;
 }
 
 // Writeback of an earlier step must not land in the next one's time.
@@ -247,7 +241,7 @@ Measure Suite::DurableCopyEach(const CopyList& pairs) const {
 
 // The row Doc::Add writes, inserted the way a hand-written program would.
 Measure Suite::InsertDocs(int repoId, int first, int count) {
-    const double now = OleNow();
+    const double now = zub::OleDateNow();
     const double s = rawDocs_->InsertEach(count, [&](ZUBDB::SqliteStatement& st, int i) {
         st.bind(1, static_cast<long long>(repoId));
         st.bind(2, SmallName("raw", first + i));
@@ -269,7 +263,7 @@ Measure Suite::InsertDocs(int repoId, int first, int count) {
 
 // The history row a check-in writes.
 Measure Suite::InsertVersions(const std::vector<int>& docIds, int first, int count) {
-    const double now = OleNow();
+    const double now = zub::OleDateNow();
     const double s = rawVersions_->InsertEach(count, [&](ZUBDB::SqliteStatement& st, int j) {
         const int i = first + j;
         const int doc = docIds.at(static_cast<std::size_t>(i));
@@ -691,13 +685,15 @@ void Suite::RegisterPairs(std::uint64_t bytes) {
         const fs::path history = store_->HistoryDir("large");
         std::vector<double> ours, copies, ratios;
         for (int i = 0; i < pairs; ++i) {
-            // Old versions of earlier pairs would fill the disk; they are not timed.
+            // Each side starts after the removal of its own previous file: a
+            // removal makes the disk discard the freed space, which slows
+            // whatever writes next, so both sides get one.
             for (const auto& e : fs::directory_iterator(history)) fs::remove_all(e.path());
-            fs::remove(dur / "pair.bin");
             Process::RunChecked({"cat", src.string()});  // into the page cache
             ::sync();
             const Measure a = StepRunner::Run(
                 "checkin", {StoreArg(), Arg("ids", idFile.string()), Arg("src", src.string())});
+            fs::remove(dur / "pair.bin");
             ::sync();
             const Measure b = DurableCopyEach({{src, dur / "pair.bin"}});
             ours.push_back(a.seconds);

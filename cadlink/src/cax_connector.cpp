@@ -3,8 +3,7 @@
 #include <exception>
 #include <memory>
 
-#include "zub/qv_exception.h"
-#include "zub/se_translator.h"
+#include "zub/boundary.h"
 
 namespace ZUBCAX {
 namespace {
@@ -23,17 +22,7 @@ CaxConnector::CaxConnector(int creator, std::wstring versionName, std::wstring b
 CaxConnector::~CaxConnector() = default;
 
 int CaxConnector::Fail(const wchar_t* function, int line, const std::exception_ptr& error) {
-    ZUBBASE::QV_Exception qv(L"Unexpected error.", kFile, function, line);
-    try {
-        std::rethrow_exception(error);
-    } catch (const ZUBBASE::QV_Exception& e) {
-        qv = e;
-    } catch (const std::exception& e) {
-        qv = ZUBBASE::QV_Exception(e, kFile, function, line);
-    } catch (...) {
-        // keeps "Unexpected error."
-    }
-    qv.SetCatchLocation(kFile, function, line);
+    const ZUBBASE::QV_Exception qv = ZUBBASE::CaughtAt(error, {kFile, function, line});
     errNumber_ = kConnectFailed;
     errText_ = std::wstring(function) + L"() error: " + qv.FullText();
     return -1;

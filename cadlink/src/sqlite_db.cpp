@@ -2,76 +2,57 @@
 
 #include <sqlite3.h>
 
-#include <memory>
 #include <string>
 
 #include "cadlink/sqlite_error.h"
+#include "zub/sqlite/error.h"
+#include "zub/sqlite/statement.h"
 #include "zub/text.h"
 
 namespace ZUBCAX {
 namespace {
 
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-std::wstring ErrorText(sqlite3* db) {
-    const void* text = sqlite3_errmsg16(db);
-    if (text == nullptr) return {};
-    return zub::Utf16ToWide(static_cast<const char16_t*>(text));
+// Connections report extended codes; this class names the primary ones.
+[[noreturn]] void Raise(const zub::sqlite::Error& e) {
+    throw SqliteError(e.primary(), zub::Utf8ToWide(e.message()));
 }
 
 }  // namespace
 
-SqliteDb::~SqliteDb() {
-    if (db_ != nullptr) sqlite3_close(db_);
-}
-
-void SqliteDb::Raise(int code) const { throw SqliteError(code, ErrorText(db_)); }
+SqliteDb::~SqliteDb() = default;
 
 void SqliteDb::Open(const std::wstring& path) {
-    if (db_ != nullptr) Close();
-    const std::u16string path16 = zub::WideToUtf16(path);
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open16(path16.c_str(), &db);
-    if (rc != SQLITE_OK) {
-        // sqlite3_open16 hands out a handle even on failure; it carries the text.
-        const std::wstring text = ErrorText(db);
-        sqlite3_close(db);
-        throw SqliteError(rc, text);
+    if (IsOpen()) Close();
+    try {
+        db_ = zub::sqlite::Connection(zub::WideToUtf8(path),
+                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs_);
+        // A database made here holds UTF-16 text, as one made by sqlite3_open16.
+        db_.exec("PRAGMA encoding='UTF-16'");
+    } catch (const zub::sqlite::Error& e) {
+        db_ = {};
+        Raise(e);
     }
-    db_ = db;
-    sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
 
 int SqliteDb::Execute(const std::wstring& statement) {
-    if (db_ == nullptr) throw SqliteError(SqliteError::kNotOpen, L"Database not open");
-    const std::u16string text = zub::WideToUtf16(statement);
-    for (;;) {
-        sqlite3_stmt* raw = nullptr;
-        int rc = sqlite3_prepare16_v2(db_, text.c_str(), -1, &raw, nullptr);
-        Statement stmt(raw);
-        if (rc != SQLITE_OK) Raise(rc);
-        // An empty statement prepares to nothing and has nothing to run.
-        if (!stmt) return 0;
-        rc = sqlite3_step(stmt.get());
+    if (!IsOpen()) throw SqliteError(SqliteError::kNotOpen, L"Database not open");
+    try {
+        // Only the first statement of the text runs; an empty one runs nothing.
+        zub::sqlite::Statement stmt(db_, zub::WideToUtf8(statement));
         // A busy or constraint failure is a failure too, not only SQLITE_ERROR.
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-            const std::wstring why = ErrorText(db_);
-            stmt.reset();
-            throw SqliteError(rc, why);
-        }
-        rc = sqlite3_finalize(stmt.release());
-        if (rc != SQLITE_SCHEMA) return 0;
+        if (stmt) stmt.step();
+    } catch (const zub::sqlite::Error& e) {
+        Raise(e);
     }
+    return 0;
 }
 
 void SqliteDb::Close() {
-    if (db_ == nullptr) return;
-    const int rc = sqlite3_close(db_);
-    if (rc != SQLITE_OK) Raise(rc);
-    db_ = nullptr;
+    try {
+        db_.close();
+    } catch (const zub::sqlite::Error& e) {
+        Raise(e);
+    }
 }
 
 }  // namespace ZUBCAX

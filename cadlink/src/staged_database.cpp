@@ -13,6 +13,8 @@
 #include <random>
 #include <system_error>
 
+#include "zub/sqlite/connection.h"
+#include "zub/sqlite/error.h"
 #include "zub/text.h"
 
 namespace ZUBCAX {
@@ -68,17 +70,14 @@ void SyncFolder(const std::string& path) {
 // back or checkpointed into the old file, or it would be applied to the new one.
 void SettleJournal(const std::string& target) {
     if (!Exists(target + "-journal") && !Exists(target + "-wal")) return;
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(target.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(raw, kSettleWaitMs);
-        rc = sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    try {
+        zub::sqlite::Connection db(target, SQLITE_OPEN_READWRITE, kSettleWaitMs);
+        db.exec("PRAGMA journal_mode=DELETE");
+    } catch (const zub::sqlite::Error& e) {
+        // Companions of a file that is no database belong to nothing.
+        if (e.primary() == SQLITE_NOTADB) return;
+        Fail(EBUSY, "cannot settle the journal of " + target + ": " + e.message());
     }
-    const std::string why = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-    sqlite3_close(raw);
-    // Companions of a file that is no database belong to nothing.
-    if (rc == SQLITE_OK || rc == SQLITE_NOTADB) return;
-    Fail(EBUSY, "cannot settle the journal of " + target + ": " + why);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cadlink/proe_command_base.h"
+#include "cadbridge/proe_command_base.h"
 #include "zubtest/tempdir.h"
 
 namespace cadtest {

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <cwctype>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 #include "dbcore/sqliteerror.h"
 #include "sqlitedb.h"
 #include "sqlitedbsession.h"
+#include "zub/randomtext.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
 #include "zub/uniquefd.h"
@@ -22,15 +22,6 @@ namespace ZUBDB {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string RandomText(std::size_t length) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device device;
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
-    std::string text;
-    for (std::size_t i = 0; i < length; ++i) text += alphabet[pick(device)];
-    return text;
-}
 
 bool Taken(const fs::path& file) {
     std::error_code ec;
@@ -42,7 +33,7 @@ bool Taken(const fs::path& file) {
 
 // Builds a database under a temporary name in `dir`; the caller publishes it.
 fs::path Build(const fs::path& dir, const std::string& name, const DatabaseDefinition& definition) {
-    fs::path temp = dir / ("." + name + ".sqlite3.new-" + RandomText(8));
+    fs::path temp = dir / ("." + name + ".sqlite3.new-" + zub::RandomText(8));
     try {
         {
             // SQLite would make the file readable by everyone; its journals
@@ -171,7 +162,8 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
         }
         return 0;
     } catch (const SqliteError& e) {
-        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " + e.Description();
+        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
+                zub::Utf8ToWide(e.what());
     } catch (const std::exception& e) {
         error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
                 zub::Utf8ToWide(e.what());

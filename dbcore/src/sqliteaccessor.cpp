@@ -140,7 +140,7 @@ int SqliteAccessor::Run(Work&& work) {
         work();
         return 0;
     } catch (const SqliteError& e) {
-        SetError(e.code(), e.Description());
+        SetError(e.code(), zub::Utf8ToWide(e.what()));
         return e.code();
     } catch (const std::bad_alloc&) {
         SetError(SQLITE_NOMEM, L"out of memory");

@@ -8,36 +8,24 @@
 
 namespace ZUBDB {
 
-void SqliteStatement::Finalizer::operator()(sqlite3_stmt* stmt) const noexcept {
-    sqlite3_finalize(stmt);
-}
-
-SqliteStatement::SqliteStatement(const SqliteDb& db, std::string sql)
-    : db_(&db), sql_(std::move(sql)) {
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    db.check(
-        sqlite3_prepare_v2(db.get(), sql_.c_str(), static_cast<int>(sql_.size()) + 1, &raw, &tail),
-        sql_);
-    stmt_.reset(raw);
+SqliteStatement::SqliteStatement(const SqliteDb& db, std::string sql) : sql_(std::move(sql)) {
+    std::string_view tail;
+    stmt_ = zub::sqlite::Statement(db.connection(), sql_, &tail);
     if (!stmt_) throw SqliteError(SQLITE_MISUSE, "empty statement", sql_);
     // Anything after the first statement other than blanks, semicolons and
     // comments is refused: one call runs one statement.
-    while (tail != nullptr && *tail != '\0') {
-        sqlite3_stmt* extra = nullptr;
-        const char* next = nullptr;
-        int rc = sqlite3_prepare_v2(db.get(), tail, -1, &extra, &next);
-        std::unique_ptr<sqlite3_stmt, Finalizer> guard(extra);
-        if (rc != SQLITE_OK || extra != nullptr)
+    while (!tail.empty()) {
+        std::string_view next;
+        bool another = true;
+        try {
+            another = static_cast<bool>(zub::sqlite::Statement(db.connection(), tail, &next));
+        } catch (const SqliteError&) {}
+        if (another)
             throw SqliteError(SQLITE_MISUSE, "only one statement may be run per call", sql_);
-        if (next == tail) break;
+        if (next.size() == tail.size()) break;
         tail = next;
     }
 }
-
-bool SqliteStatement::readonly() const { return sqlite3_stmt_readonly(stmt_.get()) != 0; }
-
-int SqliteStatement::parameterCount() const { return sqlite3_bind_parameter_count(stmt_.get()); }
 
 void SqliteStatement::bindAll(const std::vector<DBValue>& values) {
     int expected = parameterCount();
@@ -50,78 +38,29 @@ void SqliteStatement::bindAll(const std::vector<DBValue>& values) {
 }
 
 void SqliteStatement::bindValue(int index, const DBValue& value) {
-    sqlite3_stmt* s = stmt_.get();
-    int rc = SQLITE_OK;
     if (const auto* i = std::get_if<long long>(&value)) {
-        rc = sqlite3_bind_int64(s, index, *i);
+        stmt_.bind(index, *i);
     } else if (const auto* d = std::get_if<double>(&value)) {
-        rc = sqlite3_bind_double(s, index, *d);
+        stmt_.bind(index, *d);
     } else if (const auto* t = std::get_if<std::wstring>(&value)) {
-        std::string utf8 = zub::WideToUtf8(*t);
-        rc = sqlite3_bind_text64(s, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        stmt_.bind(index, zub::WideToUtf8(*t));
     } else {
-        rc = sqlite3_bind_null(s, index);
+        stmt_.bindNull(index);
     }
-    db_->check(rc, sql_);
-}
-
-void SqliteStatement::bind(int index, long long value) {
-    const int rc = sqlite3_bind_int64(stmt_.get(), index, value);
-    if (rc != SQLITE_OK) db_->check(rc, sql_);
-}
-
-void SqliteStatement::bind(int index, double value) {
-    const int rc = sqlite3_bind_double(stmt_.get(), index, value);
-    if (rc != SQLITE_OK) db_->check(rc, sql_);
-}
-
-void SqliteStatement::bind(int index, std::string_view utf8) {
-    // An empty view may have no data pointer, which SQLite would bind as NULL.
-    const char* bytes = utf8.data() != nullptr ? utf8.data() : "";
-    const int rc =
-        sqlite3_bind_text64(stmt_.get(), index, bytes, utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-    if (rc != SQLITE_OK) db_->check(rc, sql_);
-}
-
-void SqliteStatement::bindNull(int index) {
-    const int rc = sqlite3_bind_null(stmt_.get(), index);
-    if (rc != SQLITE_OK) db_->check(rc, sql_);
-}
-
-void SqliteStatement::fail(int rc) const {
-    db_->check(rc, sql_);
-    throw SqliteError(rc, sqlite3_errstr(rc), sql_);
-}
-
-void SqliteStatement::run() {
-    // Reset on failure too, so the statement is reusable and holds no values.
-    try {
-        while (step()) {}
-    } catch (...) {
-        reset();
-        throw;
-    }
-    reset();
-}
-
-void SqliteStatement::reset() noexcept {
-    sqlite3_reset(stmt_.get());
-    sqlite3_clear_bindings(stmt_.get());
 }
 
 DBValue SqliteStatement::column(int index) const {
-    sqlite3_stmt* s = stmt_.get();
-    switch (sqlite3_column_type(s, index)) {
+    switch (stmt_.columnType(index)) {
         case SQLITE_INTEGER:
-            return static_cast<long long>(sqlite3_column_int64(s, index));
+            return stmt_.columnInt64(index);
         case SQLITE_FLOAT:
-            return sqlite3_column_double(s, index);
+            return stmt_.columnDouble(index);
         case SQLITE_NULL:
             return std::monostate{};
         default: {
             // Text, and blobs read as UTF-8 text.
-            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s, index));
-            int size = sqlite3_column_bytes(s, index);
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), index));
+            int size = sqlite3_column_bytes(stmt_.get(), index);
             if (bytes == nullptr) return std::wstring();
             return zub::Utf8ToWide(std::string_view(bytes, static_cast<std::size_t>(size)));
         }
@@ -129,30 +68,23 @@ DBValue SqliteStatement::column(int index) const {
 }
 
 CDBRecordset SqliteStatement::fetchAll() {
-    sqlite3_stmt* s = stmt_.get();
-    int count = sqlite3_column_count(s);
+    const int count = stmt_.columnCount();
     std::vector<std::wstring> names;
     names.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        const char* name = sqlite3_column_name(s, i);
-        names.push_back(zub::Utf8ToWide(name != nullptr ? name : ""));
-    }
+    for (int i = 0; i < count; ++i) names.push_back(zub::Utf8ToWide(stmt_.columnName(i)));
     CDBRecordset result(std::move(names));
     try {
-        for (;;) {
-            int rc = sqlite3_step(s);
-            if (rc == SQLITE_DONE) break;
-            if (rc != SQLITE_ROW) db_->check(rc, sql_);
+        while (stmt_.step()) {
             std::vector<DBValue> row;
             row.reserve(static_cast<std::size_t>(count));
             for (int i = 0; i < count; ++i) row.push_back(column(i));
             result.AddRow(std::move(row));
         }
     } catch (...) {
-        sqlite3_reset(s);
+        sqlite3_reset(stmt_.get());
         throw;
     }
-    sqlite3_reset(s);
+    sqlite3_reset(stmt_.get());
     return result;
 }
 
@@ -162,7 +94,7 @@ DBValue SqliteStatement::scalar() {
     DBValue value;
     if (rc == SQLITE_ROW && sqlite3_column_count(s) > 0) value = column(0);
     sqlite3_reset(s);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) db_->check(rc, sql_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) stmt_.check(rc);
     return value;
 }
 

@@ -6,15 +6,12 @@
 // read or write many rows themselves.
 #pragma once
 
-#include <sqlite3.h>
-
-#include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dbcore/cdbrecordset.h"
+#include "zub/sqlite/statement.h"
 
 namespace ZUBDB {
 
@@ -27,8 +24,8 @@ public:
     SqliteStatement(const SqliteDb& db, std::string sql);
 
     const std::string& sql() const { return sql_; }
-    bool readonly() const;
-    int parameterCount() const;
+    bool readonly() const { return stmt_.readonly(); }
+    int parameterCount() const { return stmt_.parameterCount(); }
 
     // Binds values to parameters 1..n; their number must match the statement's.
     void bindAll(const std::vector<DBValue>& values);
@@ -39,47 +36,31 @@ public:
     DBValue scalar();
 
     // Raw parameters (1-based); text is UTF-8 and copied. Throw SqliteError.
-    void bind(int index, long long value);
-    void bind(int index, double value);
-    void bind(int index, std::string_view utf8);
-    void bindNull(int index);
+    void bind(int index, long long value) { stmt_.bind(index, value); }
+    void bind(int index, double value) { stmt_.bind(index, value); }
+    void bind(int index, std::string_view utf8) { stmt_.bind(index, utf8); }
+    void bindNull(int index) { stmt_.bindNull(index); }
 
     // True while a row is available, false at the end; throws SqliteError.
-    // Inline: callers time loops around it.
-    bool step() {
-        const int rc = sqlite3_step(stmt_.get());
-        if (rc == SQLITE_ROW) return true;
-        if (rc != SQLITE_DONE) fail(rc);
-        return false;
-    }
+    bool step() { return stmt_.step(); }
     // Steps to the end, then reset(); for statements without rows.
-    void run();
+    void run() { stmt_.run(); }
     // Back to the start with every parameter unbound, ready to run again.
-    void reset() noexcept;
+    void reset() noexcept { stmt_.reset(); }
 
     // Columns of the current row (0-based). Text is UTF-8, empty for NULL,
     // and valid until the next step or reset.
-    int columnCount() const { return sqlite3_column_count(stmt_.get()); }
-    long long columnInt64(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
-    double columnDouble(int col) const { return sqlite3_column_double(stmt_.get(), col); }
-    std::string_view columnText(int col) const {
-        const unsigned char* text = sqlite3_column_text(stmt_.get(), col);
-        if (text == nullptr) return {};  // NULL, or out of memory converting
-        return {reinterpret_cast<const char*>(text),
-                static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), col))};
-    }
+    int columnCount() const { return stmt_.columnCount(); }
+    long long columnInt64(int col) const { return stmt_.columnInt64(col); }
+    double columnDouble(int col) const { return stmt_.columnDouble(col); }
+    std::string_view columnText(int col) const { return stmt_.columnText(col); }
 
 private:
     void bindValue(int index, const DBValue& value);
     DBValue column(int index) const;
-    [[noreturn]] void fail(int rc) const;
 
-    struct Finalizer {
-        void operator()(sqlite3_stmt* stmt) const noexcept;
-    };
-    const SqliteDb* db_;
     std::string sql_;
-    std::unique_ptr<sqlite3_stmt, Finalizer> stmt_;
+    zub::sqlite::Statement stmt_;
 };
 
 }  // namespace ZUBDB

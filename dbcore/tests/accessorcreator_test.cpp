@@ -54,9 +54,9 @@ private:
     std::wstring what_;
 };
 
-std::wstring FirstUserName(CDBAccessor& a) {
+std::wstring FirstPersonName(CDBAccessor& a) {
     std::unique_ptr<CDBRecordset> rs;
-    EXPECT_EQ(a.SelectRows(rs, L"QV_User", L"UserName", QVParams(false), L"", L"", L"", 0, 0), 0)
+    EXPECT_EQ(a.SelectRows(rs, L"Person", L"PersonName", QVParams(false), L"", L"", L"", 0, 0), 0)
         << zub::WideToUtf8(a.errDescription());
     return rs ? rs->GetStringAt(0) : L"";
 }
@@ -87,27 +87,27 @@ TEST(CDBConnState, KeepsServerPortDatabaseTokenAndFlag) {
 TEST(CDBAccessorCreator, EmbeddedLocatorOpensTheNamedDatabaseOfTheStore) {
     zubtest::TempStore store;
     auto& creator = CDBAccessorCreator::instance();
-    CDBConnState state(ZUBDB::EmbeddedLocator(store.dir()), 0, L"QVData", L"", 0, L"", false,
+    CDBConnState state(ZUBDB::EmbeddedLocator(store.dir()), 0, L"Data", L"", 0, L"", false,
                        ZUBDB::ZUB_APPNO_DOCVAULT, L"", false, 0, L"");
     auto product = creator.CreateAccessor(state, L"token");
     ASSERT_TRUE(product) << zub::WideToUtf8(creator.LastError());
     EXPECT_EQ(creator.LastError(), L"");
-    EXPECT_EQ(FirstUserName(*product), L"system");
+    EXPECT_EQ(FirstPersonName(*product), L"system");
 
     auto system = store.ConnectSystem();
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(
-        system->SelectRows(rs, L"QV_SysInfo", L"sysPwd", QVParams(false), L"", L"", L"", 0, 0), 0);
+    ASSERT_EQ(system->SelectRows(rs, L"SysInfo", L"sysPwd", QVParams(false), L"", L"", L"", 0, 0),
+              0);
     EXPECT_EQ(rs->GetRecordCount(), 1);
 }
 
 TEST(CDBAccessorCreator, LocalFormOpensTheFileDirectly) {
     zubtest::TempStore store;
     auto& creator = CDBAccessorCreator::instance();
-    std::wstring path = zub::Utf8ToWide(store.productFile());
+    std::wstring path = zub::Utf8ToWide(store.dataFile());
     auto a = creator.CreateAccessor(path, L"");
     ASSERT_TRUE(a);
-    EXPECT_EQ(FirstUserName(*a), L"system");
+    EXPECT_EQ(FirstPersonName(*a), L"system");
 
     EXPECT_FALSE(creator.CreateAccessor(path + L".missing", L""));
     EXPECT_TRUE(Contains(creator.LastError(), L".missing"));
@@ -120,10 +120,10 @@ TEST(CDBAccessorCreator, FailuresGiveNullAndSayWhy) {
     auto& creator = CDBAccessorCreator::instance();
     std::wstring locator = ZUBDB::EmbeddedLocator(store.dir());
 
-    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"dbhost", 1433, L"QVData", L""), L""));
+    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"dbhost", 1433, L"Data", L""), L""));
     EXPECT_TRUE(Contains(creator.LastError(), L"dbhost"));
 
-    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"nosuch:x", 0, L"QVData", L""), L""));
+    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"nosuch:x", 0, L"Data", L""), L""));
     EXPECT_TRUE(Contains(creator.LastError(), L"nosuch:x"));
 
     // A store without that database: the file is not created on the way.
@@ -132,9 +132,9 @@ TEST(CDBAccessorCreator, FailuresGiveNullAndSayWhy) {
     EXPECT_FALSE(std::filesystem::exists(store.dir() + "/Other.sqlite3"));
 
     EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"", L""), L""));
-    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"../QVData", L""), L""));
+    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"../Data", L""), L""));
     EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"..", L""), L""));
-    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"sqlite:", 0, L"QVData", L""), L""));
+    EXPECT_FALSE(creator.CreateAccessor(QVSvrInfo(L"sqlite:", 0, L"Data", L""), L""));
 
     // A file that is no database.
     {
@@ -145,7 +145,7 @@ TEST(CDBAccessorCreator, FailuresGiveNullAndSayWhy) {
     EXPECT_TRUE(Contains(creator.LastError(), L"26")) << "SQLITE_NOTADB expected";
 
     // A success clears the reason.
-    EXPECT_TRUE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"QVData", L""), L""));
+    EXPECT_TRUE(creator.CreateAccessor(QVSvrInfo(locator, 0, L"Data", L""), L""));
     EXPECT_EQ(creator.LastError(), L"");
 }
 

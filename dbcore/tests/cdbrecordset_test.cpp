@@ -10,7 +10,7 @@ using ZUBDB::DBValue;
 namespace {
 
 CDBRecordset TwoRows() {
-    CDBRecordset rs({L"DocId", L"Name", L"CreateTime", L"Note"});
+    CDBRecordset rs({L"ItemId", L"Name", L"CreateTime", L"Note"});
     rs.AddRow({DBValue(7LL), DBValue(std::wstring(L"pump")), DBValue(45000.25), DBValue()});
     rs.AddRow(
         {DBValue(8LL), DBValue(std::wstring(L"42")), DBValue(2.5), DBValue(std::wstring(L"x"))});
@@ -21,8 +21,8 @@ CDBRecordset TwoRows() {
 
 TEST(CDBRecordset, ReadsColumnsByNameIgnoringCase) {
     CDBRecordset rs = TwoRows();
-    EXPECT_EQ(rs.GetInt(L"docid"), 7);
-    EXPECT_EQ(rs.GetInt(L"DOCID"), 7);
+    EXPECT_EQ(rs.GetInt(L"itemid"), 7);
+    EXPECT_EQ(rs.GetInt(L"ITEMID"), 7);
     EXPECT_EQ(rs.GetString(L"name"), L"pump");
     EXPECT_DOUBLE_EQ(rs.GetDouble(L"createtime"), 45000.25);
 }
@@ -74,13 +74,13 @@ TEST(CDBRecordset, MissingColumnNullAndBadPositionGiveTheDefault) {
 
 TEST(CDBRecordset, ConvertsBetweenTypes) {
     CDBRecordset rs = TwoRows();
-    EXPECT_EQ(rs.GetString(L"DocId"), L"7");
+    EXPECT_EQ(rs.GetString(L"ItemId"), L"7");
     rs.MoveNext();
     EXPECT_EQ(rs.GetInt(L"Name"), 42);  // text "42"
     EXPECT_DOUBLE_EQ(rs.GetDouble(L"Name"), 42.0);
     EXPECT_EQ(rs.GetString(L"CreateTime"), L"2.5");
     EXPECT_EQ(rs.GetInt(L"CreateTime"), 2);  // truncated
-    EXPECT_DOUBLE_EQ(rs.GetDouble(L"DocId"), 8.0);
+    EXPECT_DOUBLE_EQ(rs.GetDouble(L"ItemId"), 8.0);
 }
 
 TEST(CDBRecordset, CursorWalksRowsAndStopsAtTheEnd) {
@@ -88,14 +88,14 @@ TEST(CDBRecordset, CursorWalksRowsAndStopsAtTheEnd) {
     EXPECT_EQ(rs.GetRecordCount(), 2);
     EXPECT_FALSE(rs.IsEOF());
     rs.MoveNext();
-    EXPECT_EQ(rs.GetInt(L"DocId"), 8);
+    EXPECT_EQ(rs.GetInt(L"ItemId"), 8);
     rs.MoveNext();
     EXPECT_TRUE(rs.IsEOF());
-    EXPECT_EQ(rs.GetInt(L"DocId", -1), -1);
+    EXPECT_EQ(rs.GetInt(L"ItemId", -1), -1);
     rs.MoveNext();
     EXPECT_TRUE(rs.IsEOF());
     rs.MoveFirst();
-    EXPECT_EQ(rs.GetInt(L"DocId"), 7);
+    EXPECT_EQ(rs.GetInt(L"ItemId"), 7);
 }
 
 TEST(CDBRecordset, EmptySetIsAtEndAndGivesDefaults) {

@@ -11,9 +11,9 @@ using zubtest::Add;
 using zubtest::Params;
 
 TEST(ProcedureCall, SplitsTheFirstWordAsName) {
-    auto call = ProcedureCall::Split(L"QV_p_DMGetUserAuths 5");
+    auto call = ProcedureCall::Split(L"p_GetPersonGrants 5");
     ASSERT_TRUE(call);
-    EXPECT_EQ(call->name(), L"QV_p_DMGetUserAuths");
+    EXPECT_EQ(call->name(), L"p_GetPersonGrants");
     auto args = call->Arguments(Params());
     ASSERT_EQ(args.size(), 1u);
     EXPECT_EQ(std::get<long long>(args[0]), 5);

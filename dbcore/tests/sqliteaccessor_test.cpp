@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "dbcore/oledate.h"
 #include "testsupport.h"
+#include "zub/oledate.h"
 #include "zub/text.h"
 
 using ZUBDB::CDBAccessor;
@@ -32,7 +32,7 @@ protected:
         return rs;
     }
 
-    long long AddRepo(const std::wstring& name, const std::wstring& directory, long port = 0) {
+    long long AddShelf(const std::wstring& name, const std::wstring& directory, long port = 0) {
         auto v = Params();
         Add(v, L"Name", name);
         Add(v, L"Server", L"file:/srv");
@@ -41,22 +41,22 @@ protected:
         Add(v, L"CreatorId", 1);
         Add(v, L"CreatorName", L"system");
         AddRaw(v, L"CreateTime", L"getdate()");
-        Add(v, L"VersionStraId", 1);
-        EXPECT_EQ(db->InsertRow(L"QV_DMRepo", v, L"", L""), 0) << Err();
+        Add(v, L"NumberingId", 1);
+        EXPECT_EQ(db->InsertRow(L"Shelf", v, L"", L""), 0) << Err();
         EXPECT_EQ(db->CommitTrans(), 0) << Err();
         return db->LastInsertId();
     }
 
-    long long AddDoc(long long repo, const std::wstring& name, const std::wstring& version,
-                     const std::wstring& phyUrl) {
+    long long AddItem(long long repo, const std::wstring& name, const std::wstring& version,
+                      const std::wstring& phyUrl) {
         auto v = Params();
-        Add(v, L"DocRepoId", repo);
+        Add(v, L"ShelfId", repo);
         Add(v, L"Name", name);
         Add(v, L"Ext", L"prt");
         Add(v, L"phyUrl", phyUrl);
         Add(v, L"CurrentVersion", version);
         Add(v, L"CurrentState", 0);
-        EXPECT_EQ(db->InsertRow(L"QV_DMDoc", v, L"", L""), 0) << Err();
+        EXPECT_EQ(db->InsertRow(L"Item", v, L"", L""), 0) << Err();
         EXPECT_EQ(db->CommitTrans(), 0) << Err();
         return db->LastInsertId();
     }
@@ -65,13 +65,13 @@ protected:
 }  // namespace
 
 TEST_F(SqliteAccessorTest, InsertSelectUpdateDeleteRoundTrip) {
-    long long id = AddRepo(L"设计库", L"D:\\repo1", 2121);
+    long long id = AddShelf(L"设计库", L"D:\\repo1", 2121);
     EXPECT_EQ(id, 1);
     auto where = Params();
-    Add(where, L"DocRepoId", id);
+    Add(where, L"ShelfId", id);
     auto rs = Select(
-        L"QV_DMRepo",
-        L"DocRepoId,VersionStraId,[Name],[Server],Port,Directory,CreatorId,CreatorName,CreateTime",
+        L"Shelf",
+        L"ShelfId,NumberingId,[Name],[Server],Port,Directory,CreatorId,CreatorName,CreateTime",
         where);
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_EQ(rs->GetIntAt(0), 1);
@@ -89,26 +89,26 @@ TEST_F(SqliteAccessorTest, InsertSelectUpdateDeleteRoundTrip) {
 
     auto set = Params();
     Add(set, L"Name", L"renamed");
-    ASSERT_EQ(db->UpdateRows(L"QV_DMRepo", set, where, L"", L""), 0) << Err();
+    ASSERT_EQ(db->UpdateRows(L"Shelf", set, where, L"", L""), 0) << Err();
     ASSERT_EQ(db->CommitTrans(), 0);
-    EXPECT_EQ(Select(L"QV_DMRepo", L"Name", where)->GetStringAt(0), L"renamed");
+    EXPECT_EQ(Select(L"Shelf", L"Name", where)->GetStringAt(0), L"renamed");
 
-    ASSERT_EQ(db->DeleteRows(L"QV_DMRepo", where, L"", L""), 0) << Err();
+    ASSERT_EQ(db->DeleteRows(L"Shelf", where, L"", L""), 0) << Err();
     ASSERT_EQ(db->CommitTrans(), 0);
-    EXPECT_EQ(Select(L"QV_DMRepo", L"")->GetRecordCount(), 0);
+    EXPECT_EQ(Select(L"Shelf", L"")->GetRecordCount(), 0);
 }
 
 TEST_F(SqliteAccessorTest, ConditionsAreJoinedWithAndAndOrderIsApplied) {
-    long long r1 = AddRepo(L"r1", L"a");
-    long long r2 = AddRepo(L"r2", L"b");
-    AddDoc(r1, L"z", L"1.0", L"\\b");
-    AddDoc(r1, L"y", L"1.0", L"\\a");
-    AddDoc(r1, L"x", L"2.0", L"\\c");
-    AddDoc(r2, L"w", L"1.0", L"\\a");
+    long long r1 = AddShelf(L"r1", L"a");
+    long long r2 = AddShelf(L"r2", L"b");
+    AddItem(r1, L"z", L"1.0", L"\\b");
+    AddItem(r1, L"y", L"1.0", L"\\a");
+    AddItem(r1, L"x", L"2.0", L"\\c");
+    AddItem(r2, L"w", L"1.0", L"\\a");
 
     auto where = Params();
-    Add(where, L"DocRepoId", r1);
-    auto rs = Select(L"QV_DMDoc", L"DocId,Name,phyUrl", where, L"phyurl asc");
+    Add(where, L"ShelfId", r1);
+    auto rs = Select(L"Item", L"ItemId,Name,phyUrl", where, L"phyurl asc");
     ASSERT_EQ(rs->GetRecordCount(), 3);
     EXPECT_EQ(rs->GetString(L"Name"), L"y");
     rs->MoveNext();
@@ -117,7 +117,7 @@ TEST_F(SqliteAccessorTest, ConditionsAreJoinedWithAndAndOrderIsApplied) {
     EXPECT_EQ(rs->GetString(L"Name"), L"x");
 
     Add(where, L"CurrentVersion", L"1.0");
-    rs = Select(L"QV_DMDoc", L"Name", where, L"Name desc");
+    rs = Select(L"Item", L"Name", where, L"Name desc");
     ASSERT_EQ(rs->GetRecordCount(), 2);
     EXPECT_EQ(rs->GetStringAt(0), L"z");
     rs->MoveNext();
@@ -126,25 +126,25 @@ TEST_F(SqliteAccessorTest, ConditionsAreJoinedWithAndAndOrderIsApplied) {
     // Update and delete touch only the rows matching every condition.
     auto set = Params();
     Add(set, L"CurrentState", 1);
-    ASSERT_EQ(db->UpdateRows(L"QV_DMDoc", set, where, L"", L""), 0) << Err();
+    ASSERT_EQ(db->UpdateRows(L"Item", set, where, L"", L""), 0) << Err();
     ASSERT_EQ(db->CommitTrans(), 0);
     auto one = Params();
     Add(one, L"CurrentState", 1);
-    EXPECT_EQ(Select(L"QV_DMDoc", L"count(*)", one)->GetIntAt(0), 2);
-    ASSERT_EQ(db->DeleteRows(L"QV_DMDoc", where, L"", L""), 0) << Err();
+    EXPECT_EQ(Select(L"Item", L"count(*)", one)->GetIntAt(0), 2);
+    ASSERT_EQ(db->DeleteRows(L"Item", where, L"", L""), 0) << Err();
     ASSERT_EQ(db->CommitTrans(), 0);
-    EXPECT_EQ(Select(L"QV_DMDoc", L"count(*)")->GetIntAt(0), 2);
+    EXPECT_EQ(Select(L"Item", L"count(*)")->GetIntAt(0), 2);
 }
 
-TEST_F(SqliteAccessorTest, DocumentListWithTabsInTheColumnListReadsByPosition) {
-    long long repo = AddRepo(L"r", L"d");
-    long long doc = AddDoc(repo, L"pump", L"1.4", L"\\sub");
+TEST_F(SqliteAccessorTest, ItemListWithTabsInTheColumnListReadsByPosition) {
+    long long repo = AddShelf(L"r", L"d");
+    long long doc = AddItem(repo, L"pump", L"1.4", L"\\sub");
     auto where = Params();
-    Add(where, L"DocRepoId", repo);
+    Add(where, L"ShelfId", repo);
     auto rs = Select(
-        L"QV_DMDoc",
-        L"DocId,DocRepoId,Name,ext,CurrentVersion,CurrentState,\t\t\t\t\t  CurrentOperatorId,"
-        L"CurrentOperatorName,CreatorId,CreatorName,\t\t\t\t\t  DocCreateTime,LastOperatorId,"
+        L"Item",
+        L"ItemId,ShelfId,Name,ext,CurrentVersion,CurrentState,\t\t\t\t\t  CurrentOperatorId,"
+        L"CurrentOperatorName,CreatorId,CreatorName,\t\t\t\t\t  ItemCreateTime,LastOperatorId,"
         L"LastOperatorName,LastOperateTime,phyUrl",
         where, L"phyurl asc");
     ASSERT_EQ(rs->GetRecordCount(), 1);
@@ -161,10 +161,10 @@ TEST_F(SqliteAccessorTest, DocumentListWithTabsInTheColumnListReadsByPosition) {
     EXPECT_EQ(rs->GetString(L"PhyUrl"), L"\\sub");
 }
 
-TEST_F(SqliteAccessorTest, SelectStarOfHistoryFollowsTheTableOrder) {
+TEST_F(SqliteAccessorTest, SelectStarFollowsTheTableOrder) {
     auto v = Params();
-    Add(v, L"DocId", 12);
-    Add(v, L"DocName", L"12_1.4.prt");
+    Add(v, L"ItemId", 12);
+    Add(v, L"ItemName", L"12_1.4.prt");
     Add(v, L"OperatorId", 1);
     Add(v, L"OperatorName", L"system");
     AddRaw(v, L"OperatorTime", L"getdate()");
@@ -174,12 +174,12 @@ TEST_F(SqliteAccessorTest, SelectStarOfHistoryFollowsTheTableOrder) {
     Add(v, L"version_main", 1);
     Add(v, L"version_sub", 4);
     Add(v, L"Revision", 1);
-    ASSERT_EQ(db->InsertRow(L"QV_DMDocVer", v, L"", L""), 0) << Err();
+    ASSERT_EQ(db->InsertRow(L"ItemVer", v, L"", L""), 0) << Err();
     ASSERT_EQ(db->CommitTrans(), 0);
-    auto rs = Select(L"QV_DMDocVer", L"");
+    auto rs = Select(L"ItemVer", L"");
     ASSERT_EQ(rs->GetRecordCount(), 1);
     const std::vector<std::wstring> expected = {
-        L"DocVersionId", L"DocId",        L"BaseLineId",  L"DocName",      L"OperatorId",
+        L"ItemVerId",    L"ItemId",       L"BaseLineId",  L"ItemName",     L"OperatorId",
         L"OperatorName", L"OperatorTime", L"OperateInfo", L"Action",       L"PhyUrl",
         L"Version_Main", L"Version_Sub",  L"Revision",    L"ContentSha256"};
     EXPECT_EQ(rs->Columns(), expected);
@@ -207,91 +207,87 @@ TEST_F(SqliteAccessorTest, GetdateIsTheLocalTimeAsAnOleDate) {
     // Eight hours east of UTC, without needing zone files.
     setenv("TZ", "ZZZ-8", 1);
     tzset();
-    double before = ZUBDB::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)));
+    double before = zub::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)));
     auto rs = std::unique_ptr<CDBRecordset>();
     int rc = db->ExecuteSql(rs, L"select getdate() as now", Params(), L"", 0, 0);
-    double after = ZUBDB::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)) + 1.0);
+    double after = zub::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr)) + 1.0);
     restore();
     ASSERT_EQ(rc, 0) << Err();
     double shift = 8.0 / 24.0;
     EXPECT_GE(rs->GetDouble(L"now"), before + shift);
     EXPECT_LE(rs->GetDouble(L"now"), after + shift);
-    // Day numbers: 1970-01-01 is 25569, 2000-01-01 is 36526.
-    EXPECT_DOUBLE_EQ(ZUBDB::OleDateFromUnixSeconds(0), 25569.0);
-    EXPECT_DOUBLE_EQ(ZUBDB::OleDateFromUnixSeconds(946684800.0 + 43200.0), 36526.5);
 }
 
 TEST_F(SqliteAccessorTest, RawGetdateInAnInsertStoresADoubleOfNow) {
-    long long repo = AddRepo(L"r", L"d");
-    double now = ZUBDB::OleDateNow();
+    long long repo = AddShelf(L"r", L"d");
+    double now = zub::OleDateNow();
     auto where = Params();
-    Add(where, L"DocRepoId", repo);
-    double stored = Select(L"QV_DMRepo", L"CreateTime", where)->GetDoubleAt(0);
+    Add(where, L"ShelfId", repo);
+    double stored = Select(L"Shelf", L"CreateTime", where)->GetDoubleAt(0);
     EXPECT_NEAR(stored, now, 1.0 / 24.0 / 60.0);  // within a minute
 }
 
 TEST_F(SqliteAccessorTest, MaxOfVersionsCastToNumeric) {
-    long long repo = AddRepo(L"r", L"d");
-    AddDoc(repo, L"a", L"1.10", L"");
-    AddDoc(repo, L"b", L"2.5", L"");
-    AddDoc(repo, L"c", L"10", L"");
-    long long other = AddRepo(L"o", L"e");
-    AddDoc(other, L"d", L"99", L"");
+    long long repo = AddShelf(L"r", L"d");
+    AddItem(repo, L"a", L"1.10", L"");
+    AddItem(repo, L"b", L"2.5", L"");
+    AddItem(repo, L"c", L"10", L"");
+    long long other = AddShelf(L"o", L"e");
+    AddItem(other, L"d", L"99", L"");
     auto where = Params();
-    Add(where, L"DocRepoId", repo);
-    auto rs =
-        Select(L"QV_DMDoc", L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", where);
+    Add(where, L"ShelfId", repo);
+    auto rs = Select(L"Item", L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", where);
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_DOUBLE_EQ(rs->GetDouble(L"maxVersion"), 10.0);
     EXPECT_DOUBLE_EQ(rs->GetDoubleAt(0), 10.0);
 
     // Text comparison would have picked "2.5".
     auto none = Params();
-    Add(none, L"DocRepoId", 999);
-    rs = Select(L"QV_DMDoc", L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", none);
+    Add(none, L"ShelfId", 999);
+    rs = Select(L"Item", L"max(cast(CurrentVersion as numeric(8,4))) as maxVersion", none);
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_DOUBLE_EQ(rs->GetDoubleAt(0, -7.0), -7.0);  // NULL max: the default
 }
 
 TEST_F(SqliteAccessorTest, CountAndMaxOfKeys) {
-    EXPECT_EQ(Select(L"QV_DMRepo", L"max(DocRepoId)")->GetIntAt(0, -1), -1);
-    AddRepo(L"a", L"1");
-    AddRepo(L"b", L"2");
-    EXPECT_EQ(Select(L"QV_DMRepo", L"max(DocRepoId)")->GetIntAt(0), 2);
-    EXPECT_EQ(Select(L"QV_DMRepo", L"count(*)")->GetIntAt(0), 2);
-    EXPECT_EQ(Select(L"QV_DMRepo", L"Max(DocRepoId)")->GetRecordCount(), 1);
+    EXPECT_EQ(Select(L"Shelf", L"max(ShelfId)")->GetIntAt(0, -1), -1);
+    AddShelf(L"a", L"1");
+    AddShelf(L"b", L"2");
+    EXPECT_EQ(Select(L"Shelf", L"max(ShelfId)")->GetIntAt(0), 2);
+    EXPECT_EQ(Select(L"Shelf", L"count(*)")->GetIntAt(0), 2);
+    EXPECT_EQ(Select(L"Shelf", L"Max(ShelfId)")->GetRecordCount(), 1);
 }
 
 TEST_F(SqliteAccessorTest, ValuesAreBoundNotPasted) {
-    const std::wstring evil = L"x'); DELETE FROM QV_User; --";
+    const std::wstring evil = L"x'); DELETE FROM Person; --";
     auto v = Params();
-    Add(v, L"UserName", evil);
-    ASSERT_EQ(db->InsertRow(L"QV_User", v, L"", L""), 0) << Err();
+    Add(v, L"PersonName", evil);
+    ASSERT_EQ(db->InsertRow(L"Person", v, L"", L""), 0) << Err();
     ASSERT_EQ(db->CommitTrans(), 0);
     auto where = Params();
-    Add(where, L"UserName", evil);
-    auto rs = Select(L"QV_User", L"UserId,UserName", where);
+    Add(where, L"PersonName", evil);
+    auto rs = Select(L"Person", L"PersonId,PersonName", where);
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_EQ(rs->GetStringAt(1), evil);
-    EXPECT_EQ(Select(L"QV_User", L"count(*)")->GetIntAt(0), 2);  // "system" is still there
+    EXPECT_EQ(Select(L"Person", L"count(*)")->GetIntAt(0), 2);  // "system" is still there
 
     // A condition value that looks like SQL matches nothing.
     auto trick = Params();
-    Add(trick, L"UserName", L"' OR '1'='1");
-    EXPECT_EQ(Select(L"QV_User", L"UserId", trick)->GetRecordCount(), 0);
+    Add(trick, L"PersonName", L"' OR '1'='1");
+    EXPECT_EQ(Select(L"Person", L"PersonId", trick)->GetRecordCount(), 0);
 }
 
 TEST_F(SqliteAccessorTest, ExecuteSqlBindsPlaceholdersInListOrder) {
-    long long r1 = AddRepo(L"r1", L"a");
-    AddRepo(L"r2", L"b");
+    long long r1 = AddShelf(L"r1", L"a");
+    AddShelf(L"r2", L"b");
     auto p = Params();
     Add(p, L"x", L"r2");
     Add(p, L"y", r1);
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(db->ExecuteSql(
-                  rs, L"select Name from QV_DMRepo where Name = ? or DocRepoId = ? order by Name",
-                  p, L"", 0, 0),
-              0)
+    ASSERT_EQ(
+        db->ExecuteSql(rs, L"select Name from Shelf where Name = ? or ShelfId = ? order by Name", p,
+                       L"", 0, 0),
+        0)
         << Err();
     ASSERT_EQ(rs->GetRecordCount(), 2);
     EXPECT_EQ(rs->GetString(L"name"), L"r1");
@@ -305,39 +301,39 @@ TEST_F(SqliteAccessorTest, ExecuteSqlBindsPlaceholdersInListOrder) {
     EXPECT_EQ(rs->GetInt(L"v"), 6);
 }
 
-TEST_F(SqliteAccessorTest, ExecuteSqlOfTheRepositoryListForAUser) {
-    long long r1 = AddRepo(L"r1", L"a");
-    long long r2 = AddRepo(L"r2", L"b");
-    AddRepo(L"r3", L"c");
+TEST_F(SqliteAccessorTest, ExecuteSqlOfTheShelfListForAPerson) {
+    long long r1 = AddShelf(L"r1", L"a");
+    long long r2 = AddShelf(L"r2", L"b");
+    AddShelf(L"r3", L"c");
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(db->ExecuteSql(rs, L"insert into QV_Role (RoleName) values ('designers')", Params(),
-                             L"", 0, 0),
+    ASSERT_EQ(db->ExecuteSql(rs, L"insert into Team (TeamName) values ('designers')", Params(), L"",
+                             0, 0),
               0)
         << Err();
-    ASSERT_EQ(db->ExecuteSql(rs, L"insert into QV_UserRole (UserId, RoleId) values (1, 1)",
+    ASSERT_EQ(db->ExecuteSql(rs, L"insert into PersonTeam (PersonId, TeamId) values (1, 1)",
                              Params(), L"", 0, 0),
               0)
         << Err();
     auto grant = [&](long long repo, long long user, long long role) {
         auto v = Params();
-        Add(v, L"DocRepoId", repo);
-        Add(v, L"UserId", user);
-        Add(v, L"RoleId", role);
-        Add(v, L"UserOrRole", user != 0 ? 1 : 0);
+        Add(v, L"ShelfId", repo);
+        Add(v, L"PersonId", user);
+        Add(v, L"TeamId", role);
+        Add(v, L"PersonOrTeam", user != 0 ? 1 : 0);
         Add(v, L"[Read]", 0);
         Add(v, L"Write", 0);
         Add(v, L"Manage", 0);
-        ASSERT_EQ(db->InsertRow(L"QV_DMAuth", v, L"", L""), 0) << Err();
+        ASSERT_EQ(db->InsertRow(L"ShelfGrant", v, L"", L""), 0) << Err();
     };
     grant(r1, 1, 0);
     grant(r2, 0, 1);
     ASSERT_EQ(db->CommitTrans(), 0);
     std::wstring sql =
-        L"select DocRepoId,VersionStraId,Name,Server,Port,Directory,CreatorId,CreatorName from "
-        L"QV_DMRepo where "
-        L"docRepoId in (select distinct DocRepoId from qv_DMAuth where (UserId = 1 or roleId in "
-        L"(select roleId from "
-        L"QV_UserRole where UserId = 1 )))";
+        L"select ShelfId,NumberingId,Name,Server,Port,Directory,CreatorId,CreatorName from "
+        L"Shelf where "
+        L"ShelfId in (select distinct ShelfId from ShelfGrant where (PersonId = 1 or TeamId in "
+        L"(select TeamId from "
+        L"PersonTeam where PersonId = 1 )))";
     ASSERT_EQ(db->ExecuteSql(rs, sql, Params(), L"", 0, 0), 0) << Err();
     ASSERT_EQ(rs->GetRecordCount(), 2);
     EXPECT_EQ(rs->GetIntAt(0), r1);
@@ -345,37 +341,36 @@ TEST_F(SqliteAccessorTest, ExecuteSqlOfTheRepositoryListForAUser) {
     EXPECT_EQ(rs->GetIntAt(0), r2);
 }
 
-TEST_F(SqliteAccessorTest, AuthViewNamesTheUserOrTheRole) {
-    long long repo = AddRepo(L"r", L"d");
+TEST_F(SqliteAccessorTest, GrantViewNamesThePersonOrTheTeam) {
+    long long repo = AddShelf(L"r", L"d");
     std::unique_ptr<CDBRecordset> rs;
     ASSERT_EQ(
-        db->ExecuteSql(rs, L"insert into QV_Role (RoleName) values ('审核')", Params(), L"", 0, 0),
-        0);
+        db->ExecuteSql(rs, L"insert into Team (TeamName) values ('审核')", Params(), L"", 0, 0), 0);
     auto v = Params();
-    Add(v, L"DocRepoId", repo);
-    Add(v, L"UserOrRole", 0);
-    Add(v, L"UserId", 1);
-    Add(v, L"RoleId", 0);
+    Add(v, L"ShelfId", repo);
+    Add(v, L"PersonOrTeam", 0);
+    Add(v, L"PersonId", 1);
+    Add(v, L"TeamId", 0);
     Add(v, L"[Read]", 1);
     Add(v, L"Write", 1);
     Add(v, L"Manage", 0);
-    ASSERT_EQ(db->InsertRow(L"QV_DMAuth", v, L"", L""), 0) << Err();
+    ASSERT_EQ(db->InsertRow(L"ShelfGrant", v, L"", L""), 0) << Err();
     auto r = Params();
-    Add(r, L"DocRepoId", repo);
-    Add(r, L"UserId", 0);
-    Add(r, L"RoleId", 1);
-    Add(r, L"UserOrRole", 1);
+    Add(r, L"ShelfId", repo);
+    Add(r, L"PersonId", 0);
+    Add(r, L"TeamId", 1);
+    Add(r, L"PersonOrTeam", 1);
     Add(r, L"[Read]", 1);
     Add(r, L"Write", 0);
     Add(r, L"Manage", 1);
-    ASSERT_EQ(db->InsertRow(L"QV_DMAuth", r, L"", L""), 0) << Err();
+    ASSERT_EQ(db->InsertRow(L"ShelfGrant", r, L"", L""), 0) << Err();
     ASSERT_EQ(db->CommitTrans(), 0);
 
     auto where = Params();
-    Add(where, L"DocRepoId", repo);
-    rs = Select(L"QV_v_DMAuthSet",
-                L"authId,DocRepoId,UserId,RoleId,UserOrRole,[Read],Write,Manage,UserName", where,
-                L"authId");
+    Add(where, L"ShelfId", repo);
+    rs = Select(L"v_ShelfGrantSet",
+                L"GrantId,ShelfId,PersonId,TeamId,PersonOrTeam,[Read],Write,Manage,PersonName",
+                where, L"GrantId");
     ASSERT_EQ(rs->GetRecordCount(), 2);
     EXPECT_EQ(rs->GetIntAt(2), 1);
     EXPECT_EQ(rs->GetIntAt(5), 1);
@@ -393,53 +388,53 @@ TEST_F(SqliteAccessorTest, ErrorsCarryCodeMessageAndStatement) {
     auto v = Params();
     Add(v, L"NoSuchColumn", 1);
     std::unique_ptr<CDBRecordset> rs;
-    EXPECT_EQ(db->InsertRow(L"QV_User", v, L"", L""), SQLITE_ERROR);
+    EXPECT_EQ(db->InsertRow(L"Person", v, L"", L""), SQLITE_ERROR);
     EXPECT_EQ(db->errNumber(), SQLITE_ERROR);
     EXPECT_NE(db->errDescription().find(L"no column named NoSuchColumn"), std::wstring::npos)
         << Err();
-    EXPECT_NE(db->errDescription().find(L"INSERT INTO QV_User (NoSuchColumn) VALUES (?)"),
+    EXPECT_NE(db->errDescription().find(L"INSERT INTO Person (NoSuchColumn) VALUES (?)"),
               std::wstring::npos)
         << Err();
 
     // A key that is taken: the extended code names the constraint kind.
     auto dup = Params();
-    Add(dup, L"UserId", 1);
-    Add(dup, L"UserName", L"again");
-    EXPECT_EQ(db->InsertRow(L"QV_User", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
-    EXPECT_NE(db->errDescription().find(L"UNIQUE constraint failed: QV_User.UserId"),
+    Add(dup, L"PersonId", 1);
+    Add(dup, L"PersonName", L"again");
+    EXPECT_EQ(db->InsertRow(L"Person", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
+    EXPECT_NE(db->errDescription().find(L"UNIQUE constraint failed: Person.PersonId"),
               std::wstring::npos)
         << Err();
 
     // A repository id that does not exist.
     auto orphan = Params();
-    Add(orphan, L"DocRepoId", 77);
-    EXPECT_EQ(db->InsertRow(L"QV_DMDoc", orphan, L"", L""), SQLITE_CONSTRAINT_FOREIGNKEY);
+    Add(orphan, L"ShelfId", 77);
+    EXPECT_EQ(db->InsertRow(L"Item", orphan, L"", L""), SQLITE_CONSTRAINT_FOREIGNKEY);
 
     EXPECT_EQ(db->SelectRows(rs, L"NoSuchTable", L"", Params(), L"", L"", L"", 0, 0), SQLITE_ERROR);
     EXPECT_EQ(rs, nullptr);
     EXPECT_NE(db->errDescription().find(L"no such table: NoSuchTable"), std::wstring::npos);
     EXPECT_NE(db->errDescription().find(L"SELECT * FROM NoSuchTable"), std::wstring::npos);
 
-    EXPECT_EQ(db->ExecuteSql(rs, L"select 1; delete from QV_User", Params(), L"", 0, 0),
+    EXPECT_EQ(db->ExecuteSql(rs, L"select 1; delete from Person", Params(), L"", 0, 0),
               SQLITE_MISUSE);
-    EXPECT_EQ(Select(L"QV_User", L"count(*)")->GetIntAt(0), 1);
+    EXPECT_EQ(Select(L"Person", L"count(*)")->GetIntAt(0), 1);
     auto one = Params();
     Add(one, L"a", 1);
     EXPECT_EQ(db->ExecuteSql(rs, L"select 1", one, L"", 0, 0), SQLITE_RANGE);
     EXPECT_EQ(db->ExecuteSql(rs, L"", Params(), L"", 0, 0), SQLITE_MISUSE);
 
     // A success clears the last error.
-    Select(L"QV_User", L"");
+    Select(L"Person", L"");
     EXPECT_EQ(db->errNumber(), 0);
     EXPECT_EQ(db->errDescription(), L"");
 }
 
 TEST_F(SqliteAccessorTest, LastInsertIdFollowsOnlySuccessfulInserts) {
     EXPECT_EQ(db->LastInsertId(), 0);
-    long long id = AddRepo(L"r", L"d");
+    long long id = AddShelf(L"r", L"d");
     EXPECT_EQ(db->LastInsertId(), id);
     auto bad = Params();
-    Add(bad, L"DocRepoId", id);  // taken
-    EXPECT_NE(db->InsertRow(L"QV_DMRepo", bad, L"", L""), 0);
+    Add(bad, L"ShelfId", id);  // taken
+    EXPECT_NE(db->InsertRow(L"Shelf", bad, L"", L""), 0);
     EXPECT_EQ(db->LastInsertId(), id);
 }

@@ -11,14 +11,17 @@
 
 namespace zubtest {
 
-// A fresh store of the product in its own temporary directory: the accessor
-// is tested on the tables and dialect it serves.
+// A fresh store of the tests' own small schema (testsupport.cpp) in its own
+// temporary directory, served for the "sqlite" scheme.
 class TempStore {
 public:
+    static constexpr const char* kDataDb = "Data";
+    static constexpr const char* kSystemDb = "System";
+
     TempStore();
     std::string dir() const { return dir_.str(); }
-    std::string productFile() const;
-    // A new connection to the product database (QVData).
+    std::string dataFile() const;
+    // A new connection to the main database (Data), or to the fixed one (System).
     std::unique_ptr<ZUBDB::CDBAccessor> Connect() const;
     std::unique_ptr<ZUBDB::CDBAccessor> ConnectSystem() const;
 

@@ -19,17 +19,17 @@ using zubtest::Params;
 
 namespace {
 
-int InsertUser(CDBAccessor& db, const std::wstring& name) {
+int InsertPerson(CDBAccessor& db, const std::wstring& name) {
     auto v = Params();
-    Add(v, L"UserName", name);
-    return db.InsertRow(L"QV_User", v, L"", L"");
+    Add(v, L"PersonName", name);
+    return db.InsertRow(L"Person", v, L"", L"");
 }
 
-long CountUsers(CDBAccessor& db, const std::wstring& name = L"") {
+long CountPersons(CDBAccessor& db, const std::wstring& name = L"") {
     auto where = Params();
-    if (!name.empty()) Add(where, L"UserName", name);
+    if (!name.empty()) Add(where, L"PersonName", name);
     std::unique_ptr<CDBRecordset> rs;
-    EXPECT_EQ(db.SelectRows(rs, L"QV_User", L"count(*)", where, L"", L"", L"", 0, 0), 0)
+    EXPECT_EQ(db.SelectRows(rs, L"Person", L"count(*)", where, L"", L"", L"", 0, 0), 0)
         << zub::WideToUtf8(db.errDescription());
     return rs ? rs->GetIntAt(0, -1) : -1;
 }
@@ -42,33 +42,33 @@ TEST(SqliteTransactions, WritesAreInvisibleToOthersUntilCommit) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
-    ASSERT_EQ(InsertUser(*a, L"alice"), 0);
+    ASSERT_EQ(InsertPerson(*a, L"alice"), 0);
     EXPECT_TRUE(InTransaction(*a));
-    EXPECT_EQ(CountUsers(*a, L"alice"), 1);  // own work is visible
-    EXPECT_EQ(CountUsers(*b, L"alice"), 0);
+    EXPECT_EQ(CountPersons(*a, L"alice"), 1);  // own work is visible
+    EXPECT_EQ(CountPersons(*b, L"alice"), 0);
     ASSERT_EQ(a->CommitTrans(), 0);
     EXPECT_FALSE(InTransaction(*a));
-    EXPECT_EQ(CountUsers(*b, L"alice"), 1);
+    EXPECT_EQ(CountPersons(*b, L"alice"), 1);
 }
 
 TEST(SqliteTransactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
     zubtest::TempStore store;
     auto a = store.Connect();
-    ASSERT_EQ(InsertUser(*a, L"kept"), 0);
+    ASSERT_EQ(InsertPerson(*a, L"kept"), 0);
     ASSERT_EQ(a->CommitTrans(), 0);
-    ASSERT_EQ(InsertUser(*a, L"gone1"), 0);
+    ASSERT_EQ(InsertPerson(*a, L"gone1"), 0);
     auto set = Params();
-    Add(set, L"UserName", L"changed");
+    Add(set, L"PersonName", L"changed");
     auto where = Params();
-    Add(where, L"UserName", L"kept");
-    ASSERT_EQ(a->UpdateRows(L"QV_User", set, where, L"", L""), 0);
-    ASSERT_EQ(a->DeleteRows(L"QV_User", Params(), L"", L""), 0);
-    EXPECT_EQ(CountUsers(*a), 0);
+    Add(where, L"PersonName", L"kept");
+    ASSERT_EQ(a->UpdateRows(L"Person", set, where, L"", L""), 0);
+    ASSERT_EQ(a->DeleteRows(L"Person", Params(), L"", L""), 0);
+    EXPECT_EQ(CountPersons(*a), 0);
     ASSERT_EQ(a->RollbackTrans(), 0);
     EXPECT_FALSE(InTransaction(*a));
-    EXPECT_EQ(CountUsers(*a), 2);  // system and kept
-    EXPECT_EQ(CountUsers(*a, L"kept"), 1);
-    EXPECT_EQ(CountUsers(*a, L"gone1"), 0);
+    EXPECT_EQ(CountPersons(*a), 2);  // system and kept
+    EXPECT_EQ(CountPersons(*a, L"kept"), 1);
+    EXPECT_EQ(CountPersons(*a, L"gone1"), 0);
 }
 
 TEST(SqliteTransactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
@@ -89,27 +89,27 @@ TEST(SqliteTransactions, ExplicitUnitGroupsReadsAndWrites) {
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(a->BeginTrans(), 0);
-    EXPECT_EQ(CountUsers(*a), 1);
-    ASSERT_EQ(InsertUser(*a, L"u1"), 0);
-    ASSERT_EQ(InsertUser(*a, L"u2"), 0);
-    EXPECT_EQ(CountUsers(*b), 1);
+    EXPECT_EQ(CountPersons(*a), 1);
+    ASSERT_EQ(InsertPerson(*a, L"u1"), 0);
+    ASSERT_EQ(InsertPerson(*a, L"u2"), 0);
+    EXPECT_EQ(CountPersons(*b), 1);
     ASSERT_EQ(a->CommitTrans(), 0);
-    EXPECT_EQ(CountUsers(*b), 3);
+    EXPECT_EQ(CountPersons(*b), 3);
 }
 
 TEST(SqliteTransactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
     zubtest::TempStore store;
     {
         auto a = store.Connect();
-        ASSERT_EQ(InsertUser(*a, L"committed"), 0);
+        ASSERT_EQ(InsertPerson(*a, L"committed"), 0);
         ASSERT_EQ(a->CommitTrans(), 0);
-        ASSERT_EQ(InsertUser(*a, L"pending"), 0);
+        ASSERT_EQ(InsertPerson(*a, L"pending"), 0);
     }
     auto b = store.Connect();
-    EXPECT_EQ(CountUsers(*b, L"committed"), 1);
-    EXPECT_EQ(CountUsers(*b, L"pending"), 0);
+    EXPECT_EQ(CountPersons(*b, L"committed"), 1);
+    EXPECT_EQ(CountPersons(*b, L"pending"), 0);
     // The lock went with it.
-    EXPECT_EQ(InsertUser(*b, L"next"), 0);
+    EXPECT_EQ(InsertPerson(*b, L"next"), 0);
     EXPECT_EQ(b->CommitTrans(), 0);
 }
 
@@ -117,14 +117,14 @@ TEST(SqliteTransactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
     zubtest::TempStore store;
     auto reader = store.Connect();
     auto writer = store.Connect();
-    EXPECT_EQ(CountUsers(*reader), 1);
+    EXPECT_EQ(CountPersons(*reader), 1);
     EXPECT_FALSE(InTransaction(*reader));
     std::unique_ptr<CDBRecordset> rs;
-    ASSERT_EQ(reader->ExecuteSql(rs, L"select UserName from QV_User", Params(), L"", 0, 0), 0);
+    ASSERT_EQ(reader->ExecuteSql(rs, L"select PersonName from Person", Params(), L"", 0, 0), 0);
     EXPECT_FALSE(InTransaction(*reader));
-    ASSERT_EQ(InsertUser(*writer, L"late"), 0);
+    ASSERT_EQ(InsertPerson(*writer, L"late"), 0);
     ASSERT_EQ(writer->CommitTrans(), 0);
-    EXPECT_EQ(CountUsers(*reader), 2);
+    EXPECT_EQ(CountPersons(*reader), 2);
 }
 
 TEST(SqliteTransactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
@@ -132,19 +132,19 @@ TEST(SqliteTransactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
     auto a = store.Connect();
     auto b = store.Connect();
     auto dup = Params();
-    Add(dup, L"UserId", 1);
-    Add(dup, L"UserName", L"clash");
-    EXPECT_EQ(a->InsertRow(L"QV_User", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
+    Add(dup, L"PersonId", 1);
+    Add(dup, L"PersonName", L"clash");
+    EXPECT_EQ(a->InsertRow(L"Person", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
     EXPECT_FALSE(InTransaction(*a));
     // Another client writes without waiting out the busy timeout.
-    EXPECT_EQ(InsertUser(*b, L"other"), 0) << zub::WideToUtf8(b->errDescription());
+    EXPECT_EQ(InsertPerson(*b, L"other"), 0) << zub::WideToUtf8(b->errDescription());
     EXPECT_EQ(b->CommitTrans(), 0);
 
     auto unknown = Params();
     Add(unknown, L"NoSuchColumn", 1);
-    EXPECT_EQ(a->UpdateRows(L"QV_User", unknown, Params(), L"", L""), SQLITE_ERROR);
+    EXPECT_EQ(a->UpdateRows(L"Person", unknown, Params(), L"", L""), SQLITE_ERROR);
     EXPECT_FALSE(InTransaction(*a));
-    EXPECT_EQ(InsertUser(*b, L"again"), 0) << zub::WideToUtf8(b->errDescription());
+    EXPECT_EQ(InsertPerson(*b, L"again"), 0) << zub::WideToUtf8(b->errDescription());
     EXPECT_EQ(b->CommitTrans(), 0);
 }
 
@@ -152,32 +152,32 @@ TEST(SqliteTransactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
-    ASSERT_EQ(InsertUser(*a, L"first"), 0);
+    ASSERT_EQ(InsertPerson(*a, L"first"), 0);
     auto dup = Params();
-    Add(dup, L"UserId", 1);
-    EXPECT_EQ(a->InsertRow(L"QV_User", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
+    Add(dup, L"PersonId", 1);
+    EXPECT_EQ(a->InsertRow(L"Person", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
     EXPECT_TRUE(InTransaction(*a));
-    EXPECT_EQ(CountUsers(*a, L"first"), 1);  // the earlier statement is still pending
+    EXPECT_EQ(CountPersons(*a, L"first"), 1);  // the earlier statement is still pending
     ASSERT_EQ(a->RollbackTrans(), 0);
-    EXPECT_EQ(CountUsers(*b, L"first"), 0);
+    EXPECT_EQ(CountPersons(*b, L"first"), 0);
 
     // Committing instead keeps the statements that succeeded, not the failed one.
     ASSERT_EQ(a->BeginTrans(), 0);
-    ASSERT_EQ(InsertUser(*a, L"second"), 0);
-    EXPECT_NE(a->InsertRow(L"QV_User", dup, L"", L""), 0);
+    ASSERT_EQ(InsertPerson(*a, L"second"), 0);
+    EXPECT_NE(a->InsertRow(L"Person", dup, L"", L""), 0);
     ASSERT_EQ(a->CommitTrans(), 0);
-    EXPECT_EQ(CountUsers(*b, L"second"), 1);
-    EXPECT_EQ(CountUsers(*b), 2);
+    EXPECT_EQ(CountPersons(*b, L"second"), 1);
+    EXPECT_EQ(CountPersons(*b), 2);
 }
 
 TEST(SqliteTransactions, AWriterWaitsForAnotherWritersCommit) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
-    ASSERT_EQ(InsertUser(*a, L"from-a"), 0);  // a holds the write lock
+    ASSERT_EQ(InsertPerson(*a, L"from-a"), 0);  // a holds the write lock
     std::atomic<int> rcB{-1};
     std::thread t([&] {
-        int rc = InsertUser(*b, L"from-b");
+        int rc = InsertPerson(*b, L"from-b");
         if (rc == 0) rc = b->CommitTrans();
         rcB = rc;
     });
@@ -186,8 +186,8 @@ TEST(SqliteTransactions, AWriterWaitsForAnotherWritersCommit) {
     ASSERT_EQ(a->CommitTrans(), 0);
     t.join();
     EXPECT_EQ(rcB.load(), 0) << zub::WideToUtf8(b->errDescription());
-    EXPECT_EQ(CountUsers(*a, L"from-a"), 1);
-    EXPECT_EQ(CountUsers(*a, L"from-b"), 1);
+    EXPECT_EQ(CountPersons(*a, L"from-a"), 1);
+    EXPECT_EQ(CountPersons(*a, L"from-b"), 1);
 }
 
 TEST(SqliteTransactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
@@ -198,7 +198,7 @@ TEST(SqliteTransactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
     auto writer = [&](const std::wstring& tag) {
         auto db = store.Connect();
         for (int i = 0; i < kRows; ++i) {
-            if (InsertUser(*db, tag + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
+            if (InsertPerson(*db, tag + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
                 ++failures;
         }
     };
@@ -209,8 +209,8 @@ TEST(SqliteTransactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
     EXPECT_EQ(failures.load(), 0);
     auto db = store.Connect();
     for (int i = 0; i < kRows; ++i) {
-        EXPECT_EQ(CountUsers(*db, L"t1-" + std::to_wstring(i)), 1);
-        EXPECT_EQ(CountUsers(*db, L"t2-" + std::to_wstring(i)), 1);
+        EXPECT_EQ(CountPersons(*db, L"t1-" + std::to_wstring(i)), 1);
+        EXPECT_EQ(CountPersons(*db, L"t2-" + std::to_wstring(i)), 1);
     }
 }
 
@@ -224,7 +224,8 @@ TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
         {
             auto db = store.Connect();
             for (int i = 0; i < kRows; ++i)
-                if (InsertUser(*db, L"child-" + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
+                if (InsertPerson(*db, L"child-" + std::to_wstring(i)) != 0 ||
+                    db->CommitTrans() != 0)
                     ++failed;
         }
         _exit(failed == 0 ? 0 : 1);
@@ -233,7 +234,7 @@ TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
     {
         auto db = store.Connect();
         for (int i = 0; i < kRows; ++i)
-            if (InsertUser(*db, L"parent-" + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
+            if (InsertPerson(*db, L"parent-" + std::to_wstring(i)) != 0 || db->CommitTrans() != 0)
                 ++failed;
     }
     int status = 0;
@@ -242,8 +243,8 @@ TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
     EXPECT_EQ(failed, 0);
     auto db = store.Connect();
     for (int i = 0; i < kRows; ++i) {
-        EXPECT_EQ(CountUsers(*db, L"child-" + std::to_wstring(i)), 1);
-        EXPECT_EQ(CountUsers(*db, L"parent-" + std::to_wstring(i)), 1);
+        EXPECT_EQ(CountPersons(*db, L"child-" + std::to_wstring(i)), 1);
+        EXPECT_EQ(CountPersons(*db, L"parent-" + std::to_wstring(i)), 1);
     }
 }
 
@@ -251,10 +252,10 @@ TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
     zubtest::TempStore store;
     auto a = store.Connect();
     auto b = store.Connect();
-    ASSERT_EQ(InsertUser(*a, L"a-row"), 0);
+    ASSERT_EQ(InsertPerson(*a, L"a-row"), 0);
     ASSERT_EQ(a->CommitTrans(), 0);
     long long mine = a->LastInsertId();
-    ASSERT_EQ(InsertUser(*b, L"b-row"), 0);
+    ASSERT_EQ(InsertPerson(*b, L"b-row"), 0);
     ASSERT_EQ(b->CommitTrans(), 0);
     EXPECT_EQ(a->LastInsertId(), mine);
     EXPECT_EQ(b->LastInsertId(), mine + 1);
@@ -265,14 +266,14 @@ TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
         auto db = store.Connect();
         for (int i = 0; i < kRows; ++i) {
             const std::wstring name = tag + std::to_wstring(i);
-            if (InsertUser(*db, name) != 0 || db->CommitTrans() != 0) {
+            if (InsertPerson(*db, name) != 0 || db->CommitTrans() != 0) {
                 ++wrong;
                 continue;
             }
             auto where = Params();
-            Add(where, L"UserId", db->LastInsertId());
+            Add(where, L"PersonId", db->LastInsertId());
             std::unique_ptr<CDBRecordset> rs;
-            if (db->SelectRows(rs, L"QV_User", L"UserName", where, L"", L"", L"", 0, 0) != 0 ||
+            if (db->SelectRows(rs, L"Person", L"PersonName", where, L"", L"", L"", 0, 0) != 0 ||
                 rs->GetStringAt(0) != name)
                 ++wrong;
         }

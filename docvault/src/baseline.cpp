@@ -152,8 +152,10 @@ int BaseLine::Save(RepoFiles& files, StageFolder& stage, StageFolder& copy,
             if (number == 2067 || number == 1555) return undo(RefuseTaken());
             return undo(RecordDbError());
         }
+        // Taken now: the file rows below are inserts too.
+        const long long inserted = Accessor()->LastInsertId();
         // The files' sums commit with the row, or neither does.
-        if (int rc = InsertFileSums(Accessor()->LastInsertId(), sums)) return undo(rc);
+        if (int rc = InsertFileSums(inserted, sums)) return undo(rc);
         FaultPoint::Hit(FaultPoint::kBaselineSumsRecorded);
         // The rename never replaces. A folder of this name without a row
         // (the insert above went through) that no process holds was left by
@@ -184,7 +186,6 @@ int BaseLine::Save(RepoFiles& files, StageFolder& stage, StageFolder& copy,
             stage.Remove(files);
             return rc;
         }
-        const long long inserted = Accessor()->LastInsertId();
         copy.Release();
         stage.Remove(files);
 

@@ -5,16 +5,8 @@ int OperationScope::NotConnected(BO& bo) {
     return DRM::Err::kNotConnected;
 }
 
-int OperationScope::Caught(BO& bo, ZUBBASE::QV_Exception& e, const wchar_t* file,
-                           const wchar_t* function, int line) {
-    e.SetCatchLocation(file, function, line);
+int OperationScope::Record(BO& bo, const ZUBBASE::QV_Exception& e) {
     DRM::BOAccess::SetErr(bo, -1, e.FullText(), e.CatchFile(), e.CatchFunction(),
                           static_cast<unsigned long>(e.CatchLine()));
     return -1;
-}
-
-int OperationScope::CaughtUnknown(BO& bo, const wchar_t* file, const wchar_t* function, int line) {
-    // Nothing is known about what was thrown; the raise place is where it was caught.
-    ZUBBASE::QV_Exception e(L"unknown exception", file, function, line);
-    return Caught(bo, e, file, function, line);
 }

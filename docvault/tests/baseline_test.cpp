@@ -53,6 +53,7 @@ TEST_F(BaseLineContract, CreateStagesTheCopyChecksItThenNamesItWithTheRow) {
     QueueRepo();
     db->OnSelect(L"QV_DMBaseline", MakeRs({L"max(BaseLineId)"}, {{I(14)}}));
     db->OnSelect(L"QV_DMDoc", MakeRs({L"Name", L"Ext", L"phyUrl"}, {{T(L"a"), T(L"prt"), T(L"")}}));
+    db->lastInsertId = 14;
     nfs->files.insert(L"D:\\repo1\\trunk\\a.prt");
     DRM::BaseLine b = MakeBaseLine();
     ASSERT_EQ(b.Create(), 0) << b.ErrDesc();
@@ -67,8 +68,13 @@ TEST_F(BaseLineContract, CreateStagesTheCopyChecksItThenNamesItWithTheRow) {
                             L"rm " + kStage));
     EXPECT_THAT(
         DbLines(),
-        ElementsAre(RepoLookup(3), L"SelectRows QV_DMDoc (Name,Ext,phyUrl) where 0:DocRepoId=3",
-                    L"BeginTrans", kInsert, L"CommitTrans",
+        ElementsAre(RepoLookup(3),
+                    L"SelectRows QV_DMDoc (Name,Ext,phyUrl,ContentSha256,ContentBytes) where "
+                    L"0:DocRepoId=3",
+                    L"BeginTrans", kInsert,
+                    L"InsertRow ZUB_DMBaselineFile 0:BaseLineId=14 1:Path='a.prt' "
+                    L"2:ContentSha256='' 3:ContentBytes=0",
+                    L"CommitTrans",
                     L"SelectRows QV_DMBaseline (max(BaseLineId)) where 0:DocRepoId=3"));
 }
 
@@ -220,7 +226,12 @@ TEST_F(BaseLineContract, DownLoadFetchesTheFolderTree) {
     DRM::BaseLine b = MakeBaseLine();
     ASSERT_EQ(b.DownLoad(L"/tmp/bl"), 0);
     EXPECT_THAT(NfsLines(), ElementsAre(L"downLoadFolder D:\\repo1\\baseline\\rel1 /tmp/bl"));
-    EXPECT_THAT(DbLines(), ElementsAre(RepoLookup(3)));
+    EXPECT_THAT(DbLines(),
+                ElementsAre(RepoLookup(3),
+                            L"ExecuteSql select f.Path, f.ContentSha256, f.ContentBytes from "
+                            L"ZUB_DMBaselineFile f join QV_DMBaseline b on b.BaseLineId = "
+                            L"f.BaseLineId where b.DocRepoId = ? and b.name = ? 0:DocRepoId=3 "
+                            L"1:name='rel1'"));
 }
 
 TEST_F(BaseLineContract, NamesOtherThanOneFolderAreRefused) {

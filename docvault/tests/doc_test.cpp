@@ -115,21 +115,21 @@ TEST_F(DocContract, AddStagesTheUploadCommitsTheRowThenMovesTheFileIntoPlace) {
                             L"rm D:\\repo1\\.zub-staging\\.zub-stage-N"));
     EXPECT_THAT(
         DbLines(),
-        ElementsAre(
-            RepoLookup(3),
-            L"ExecuteSql select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from "
-            L"QV_DMVerStrategy",
-            L"SelectRows QV_User (UserName) where 0:UserId=7",
-            L"SelectRows QV_User (UserName) where 0:UserId=7",
-            L"InsertRow QV_DMDoc 0:DocRepoId=3 1:Name='a' 2:Ext='prt' 3:phyUrl='\\sub' "
-            L"4:CurrentVersion='1.0' 5:CurrentState=0 6:CreatorId=7 7:CreatorName='alice' "
-            L"8:DocCreateTime=getdate() 9:LastOperatorId=7 10:LastOperatorName='alice' "
-            L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2 "
-            L"14:PendingFile='add|\\.zub-staging\\.zub-stage-N\\content|' 15:ContentSha256=''",
-            L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))", MarkLookup(41),
-            L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=41 "
-            L"1:PendingFile='add|\\.zub-staging\\.zub-stage-N\\content|'",
-            L"CommitTrans"));
+        ElementsAre(RepoLookup(3),
+                    L"ExecuteSql select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from "
+                    L"QV_DMVerStrategy",
+                    L"SelectRows QV_User (UserName) where 0:UserId=7",
+                    L"SelectRows QV_User (UserName) where 0:UserId=7",
+                    L"InsertRow QV_DMDoc 0:DocRepoId=3 1:Name='a' 2:Ext='prt' 3:phyUrl='\\sub' "
+                    L"4:CurrentVersion='1.0' 5:CurrentState=0 6:CreatorId=7 7:CreatorName='alice' "
+                    L"8:DocCreateTime=getdate() 9:LastOperatorId=7 10:LastOperatorName='alice' "
+                    L"11:LastOperateTime=getdate() 12:CurrentOperatorId=0 13:CaxDocType=2 "
+                    L"14:PendingFile='add|\\.zub-staging\\.zub-stage-N\\content|' "
+                    L"15:ContentSha256='' 16:ContentBytes=-1",
+                    L"CommitTrans", L"SelectRows QV_DMDoc (Max(DocId))", MarkLookup(41),
+                    L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=41 "
+                    L"1:PendingFile='add|\\.zub-staging\\.zub-stage-N\\content|'",
+                    L"CommitTrans"));
     EXPECT_EQ(doc.ErrNumber(), 0);
 }
 
@@ -274,7 +274,8 @@ TEST_F(DocContract, CheckOutTakesTheRowOnlyWhileNobodyHoldsItThenDownloads) {
                     L"2:CurrentOperatorName='bob' 3:ChangeStamp=S where 0:DocId=12 "
                     L"1:CurrentOperatorId=0 2:PendingFile=''",
                     L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans",
-                    L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? 0:DocId=12"));
+                    L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDoc where DocId = ? "
+                    L"0:DocId=12"));
     EXPECT_EQ(doc.state(), 0);  // members stay as they were
 }
 
@@ -344,14 +345,15 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
         ElementsAre(
             RepoLookup(3), MarkLookup(12), strategy,
             L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,"
-            L"ChangeStamp,ContentSha256) where 0:DocId=12",
+            L"ChangeStamp,ContentSha256,ContentBytes) where 0:DocId=12",
             L"BeginTrans",
             L"UpdateRows QV_DMDoc 0:Name='a' 1:Ext='prt' 2:CurrentVersion='1.5' "
             L"3:CurrentState=0 4:LastOperatorId=7 5:LastOperatorName='bob' "
             L"6:LastOperateTime=getdate() 7:LastOperatorTime=getdate() 8:phyUrl='\\sub' "
             L"9:CurrentOperatorId=0 10:CurrentOperatorName='' 11:PendingFile='" +
                 mark +
-                L"' 12:ChangeStamp=S 13:ContentSha256='' where 0:DocId=12 1:CurrentState=1 "
+                L"' 12:ChangeStamp=S 13:ContentSha256='' 14:ContentBytes=-1 where 0:DocId=12 "
+                L"1:CurrentState=1 "
                 L"2:CurrentOperatorId=7 3:CurrentVersion='1.4' 4:PendingFile='' 5:ChangeStamp=S",
             L"SelectRows QV_DMDoc () where 0:DocId=12",
             L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
@@ -359,7 +361,8 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
             L"InsertRow QV_DMDocVer 0:DocId=12 1:DocName='12_1.4.prt' 2:OperatorId=7 "
             L"3:OperatorName='alice' 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
             L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 10:Revision=3 "
-            L"11:ContentSha256='sum-of-1.4'",  // the replaced file's sum goes with it
+            L"11:ContentSha256='sum-of-1.4' 12:ContentBytes=-1",  // the replaced file's sum goes
+                                                                  // with it
             L"CommitTrans", MarkLookup(12),
             L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='" + mark + L"'",
             L"CommitTrans"));
@@ -417,14 +420,16 @@ TEST_F(DocContract, ViewAndGetHistoryDownloadUnderTheCurrentName) {
     ASSERT_EQ(doc.GetHistory(L"1.2", L"/tmp/h"), 0);
     EXPECT_THAT(NfsLines(), ElementsAre(L"download D:\\repo1\\trunk\\sub\\a.prt /tmp/v a.prt",
                                         L"download D:\\repo1\\history\\12_1.2.prt /tmp/h a.prt"));
-    EXPECT_THAT(DbLines(),
-                ElementsAre(RepoLookup(3), MarkLookup(12),
-                            L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? "
-                            L"0:DocId=12",
-                            RepoLookup(3), MarkLookup(12),
-                            L"ExecuteSql select ContentSha256 from QV_DMDocVer where DocId = ? "
-                            L"and Version_Main = ? and Version_Sub = ? order by DocVersionId desc "
-                            L"limit 1 0:DocId=12 1:Version_Main=1 2:Version_Sub=2"));
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(
+            RepoLookup(3), MarkLookup(12),
+            L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDoc where DocId = ? "
+            L"0:DocId=12",
+            RepoLookup(3), MarkLookup(12),
+            L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDocVer where DocId = ? "
+            L"and Version_Main = ? and Version_Sub = ? order by DocVersionId desc "
+            L"limit 1 0:DocId=12 1:Version_Main=1 2:Version_Sub=2"));
 }
 
 TEST_F(DocContract, ReNameStoresTheNewNameMarkedThenRenamesTheFile) {

@@ -55,13 +55,14 @@ TEST_F(HistoryContract, SaveCopiesOnTheServerAndWritesOneTransaction) {
         DbLines(),
         ElementsAre(
             RepoLookup(3),
-            L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? 0:DocId=12",
+            L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDoc where DocId = ? "
+            L"0:DocId=12",
             L"BeginTrans", L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
             L"SelectRows QV_User (UserName) where 0:UserId=7",
             L"InsertRow QV_DMDocVer 0:DocId=12 1:DocName='12_1.4.prt' 2:OperatorId=7 "
             L"3:OperatorName='alice' 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
             L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 10:Revision=1 "
-            L"11:ContentSha256=''",
+            L"11:ContentSha256='' 12:ContentBytes=-1",
             L"InsertRow QV_CaxForm 0:rcId='RC-9' 1:revision=1 2:DocId=12 3:CaxDocType=1",
             L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy",
             L"UpdateRows QV_DMDoc 0:Name='a' 1:ext='prt' 2:phyUrl='' 3:CurrentVersion='1.5' "
@@ -149,7 +150,8 @@ TEST_F(HistoryContract, FailuresBeforeTheTransactionTouchNoRow) {
             DbLines(),
             ElementsAre(
                 RepoLookup(3),
-                L"ExecuteSql select ContentSha256 from QV_DMDoc where DocId = ? 0:DocId=12"));
+                L"ExecuteSql select ContentSha256, ContentBytes from QV_DMDoc where DocId = ? "
+                L"0:DocId=12"));
     }
     {
         SCOPED_TRACE("begin fails");

@@ -103,28 +103,23 @@ TEST_F(OperationTest, UnguardedBodyLetsTheExceptionThrough) {
     EXPECT_EQ(bo_.ErrNumber(), 0);
 }
 
-TEST_F(OperationTest, CaughtStampsTheCatchPlace) {
-    ZUBBASE::QV_Exception e(L"m", L"raise.cpp", L"Raise", 7);
-    EXPECT_EQ(OperationScope::Caught(bo_, e, L"src/docrepo", L"DRM::DocRepo::Save", 120), -1);
-    EXPECT_EQ(e.CatchFile(), L"src/docrepo");
-    EXPECT_EQ(e.CatchFunction(), L"DRM::DocRepo::Save");
-    EXPECT_EQ(e.CatchLine(), 120);
-    EXPECT_EQ(e.RaiseFile(), L"raise.cpp");
-    EXPECT_EQ(bo_.ErrDesc(), L"m\n");
-    ASSERT_EQ(bo_.ErrorLog().size(), 1u);
-    EXPECT_EQ(bo_.ErrorLog()[0].text2, L"src/docrepo");
-    EXPECT_EQ(bo_.ErrorLog()[0].text3, L"DRM::DocRepo::Save");
-    EXPECT_EQ(bo_.ErrorLog()[0].n, 120u);
-}
-
-TEST_F(OperationTest, UnknownExceptionIsStampedWhereItWasCaught) {
-    EXPECT_EQ(OperationScope::CaughtUnknown(bo_, L"src/doc", L"DRM::Doc::Read", 9), -1);
-    EXPECT_EQ(bo_.ErrNumber(), -1);
-    EXPECT_EQ(bo_.ErrDesc(), L"unknown exception\n");
-    ASSERT_EQ(bo_.ErrorLog().size(), 1u);
-    EXPECT_EQ(bo_.ErrorLog()[0].text2, L"src/doc");
-    EXPECT_EQ(bo_.ErrorLog()[0].text3, L"DRM::Doc::Read");
-    EXPECT_EQ(bo_.ErrorLog()[0].n, 9u);
+TEST_F(OperationTest, TheEntryKeepsWhereTheExceptionWasCaughtOnce) {
+    // What was raised elsewhere and what only the catch place can stand for.
+    const std::function<int()> bodies[] = {
+        []() -> int { throw ZUBBASE::QV_Exception(L"m", L"raise.cpp", L"Raise", 7); },
+        []() -> int { throw std::runtime_error("m"); },
+        []() -> int { throw 17; },
+    };
+    for (const auto& body : bodies) {
+        const unsigned long line = __LINE__ + 1;
+        EXPECT_EQ(OperationScope::Guard(bo_, L"src/docrepo", L"DRM::DocRepo::Save", body), -1);
+        const BOErrorEntry& entry = bo_.ErrorLog().back();
+        EXPECT_EQ(entry.number, -1);
+        EXPECT_EQ(entry.text2, L"src/docrepo");
+        EXPECT_EQ(entry.text3, L"DRM::DocRepo::Save");
+        EXPECT_EQ(entry.n, line);
+    }
+    EXPECT_EQ(bo_.ErrorLog().size(), 3u);
 }
 
 TEST_F(OperationTest, NullPointerWriteEndsAsAccessViolationAndTheObjectStaysUsable) {

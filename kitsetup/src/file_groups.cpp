@@ -12,12 +12,11 @@
 #include "kitsetup/install_record.h"
 #include "kitsetup/lists.h"
 #include "kitsetup/string_table.h"
+#include "zub/boundary.h"
 #include "zub/platform/files.h"
 #include "zub/platform/folders.h"
 #include "zub/platform/module.h"
 #include "zub/platform/process.h"
-#include "zub/qv_exception.h"
-#include "zub/se_translator.h"
 
 namespace kitsetup {
 
@@ -293,27 +292,18 @@ int FileGroups::CopyGroup(const std::wstring& name, std::vector<std::wstring>& i
 
 int FileGroups::DoCopyFgs(const std::wstring& fgs, std::vector<std::wstring>& inProcess,
                           std::vector<std::wstring>& assemblies) {
-    const auto fail = [&](const std::wstring& text) {
-        error.Set(-1, L"FileGroups::DoCopyFgs() error: " + text + L"\n");
-        return -1;
-    };
-    try {
-        ZUBBASE::InstallSeTranslator();
-        if (fgs.empty()) return 0;
-        for (const auto& name : SplitList(fgs, L",")) {
-            if (CopyGroup(name, inProcess, assemblies) != 0) return -1;
-        }
-        return 0;
-    } catch (ZUBBASE::QV_Exception& e) {
-        e.SetCatchLocation(L"src/file_groups", L"FileGroups::DoCopyFgs", __LINE__);
-        return fail(e.Message());
-    } catch (const std::exception& e) {
-        ZUBBASE::QV_Exception q(e, L"src/file_groups", L"FileGroups::DoCopyFgs", __LINE__);
-        q.SetCatchLocation(L"src/file_groups", L"FileGroups::DoCopyFgs", __LINE__);
-        return fail(q.Message());
-    } catch (...) {
-        return fail(L"Unexpected error.");
-    }
+    return ZUBBASE::Guard(
+        ZUBBASE::CatchPlace{L"file_groups", L"FileGroups::DoCopyFgs", __LINE__}, -1,
+        [&] {
+            for (const auto& name : SplitList(fgs, L",")) {
+                if (CopyGroup(name, inProcess, assemblies) != 0) return -1;
+            }
+            return 0;
+        },
+        [this](const ZUBBASE::QV_Exception& e) {
+            error.Set(-1, L"FileGroups::DoCopyFgs() error: " + e.Message() + L"\n");
+            return -1;
+        });
 }
 
 int FileGroups::Plan(const std::wstring& fgs, std::vector<PlannedCopy>& out) {
@@ -339,12 +329,12 @@ int FileGroups::CallEntryPoint(const std::wstring& file, const char* entry) {
     const WorkingDirGuard cwd(installDir);
     pf::Library lib;
     if (pf::LoadLibrary(file, lib) != 0) {
-        error.Set(111, L":file not exists or not a valid DLL file.");
+        error.Set(kErrNotALibrary, L":file not exists or not a valid DLL file.");
         return -1;
     }
     void* address = nullptr;
     if (pf::GetProcAddress(lib.Handle(), entry, address) != 0 || address == nullptr) {
-        error.Set(222, L":Registration failed in obtaining entry point.");
+        error.Set(kErrNoEntryPoint, L":Registration failed in obtaining entry point.");
         return -1;
     }
     // The library stays loaded: its routine may still run after a time-out.
@@ -360,12 +350,12 @@ int FileGroups::CallEntryPoint(const std::wstring& file, const char* entry) {
             done->cv.notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        error.Set(333, L":Registration failed creating thread.");
+        error.Set(kErrNoThread, L":Registration failed creating thread.");
         return -1;
     }
     std::unique_lock lock(done->m);
     if (!done->cv.wait_for(lock, timeout_, [&] { return done->done; })) {
-        error.Set(444, L":Registration failed in signaled state or time-out.");
+        error.Set(kErrTimedOut, L":Registration failed in signaled state or time-out.");
         return -1;
     }
     return 0;

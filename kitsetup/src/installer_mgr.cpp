@@ -11,11 +11,10 @@
 #include "kitsetup/registry_helper.h"
 #include "kitsetup/script_loader.h"
 #include "kitsetup/string_table.h"
+#include "zub/boundary.h"
 #include "zub/platform/error.h"
 #include "zub/platform/files.h"
 #include "zub/platform/folders.h"
-#include "zub/qv_exception.h"
-#include "zub/se_translator.h"
 
 namespace kitsetup {
 
@@ -153,25 +152,13 @@ int InstallerMgr::WriteRegister() {
     return 0;
 }
 
-int InstallerMgr::Steps() {
-    ZUBBASE::InstallSeTranslator();
-    InstallLog::Log(FmtId(28, general.productName, general.version));
-    InstallLog::DebugLog(L"InstallerMgr::ExecInstall() in");
-    InstallLog::DebugLog(L"InstallPath = " + InstallPath);
-    InstallLog::DebugLog(L"WaitInstallModules = " + WaitInstallModules);
-    InstallLog::DebugLog(L"begin install, 8 steps");
+int InstallerMgr::RunActions(const std::wstring& list) {
+    if (list.empty() || actions.RunList(list) == 0) return 0;
+    error = actions.error;
+    return -1;
+}
 
-    if (WriteProductValue(L"appPath", InstallPath) != 0) return -1;
-    actions.installPath = InstallPath;
-    actions.version = general.version;
-
-    InstallLog::DebugLog(L"1/8 start, exec checkFailActions, " + checkFailActions);
-    if (!checkFailActions.empty() && actions.RunList(checkFailActions) != 0) {
-        error = actions.error;
-        return -1;
-    }
-    InstallLog::DebugLog(L"1/8 end");
-
+int InstallerMgr::MakeInstallDir() {
     InstallLog::DebugLog(L"2/8 start, create dir " + InstallPath);
     {
         std::error_code ec;
@@ -199,31 +186,23 @@ int InstallerMgr::Steps() {
     }
     InstallLog::Log(FmtId(30, InstallPath));
     InstallLog::DebugLog(L"2/8 end");
+    return 0;
+}
 
-    if (const std::wstring unknown = UnknownModule(); !unknown.empty()) {
-        error.Set(-1, Fmt(L"模块 %s 未定义", unknown));
-        InstallLog::Log(error.message);
-        return -1;
-    }
-    std::wstring before, after;
-    SelectedActions(before, after);
-    InstallLog::DebugLog(L"3/8 start, exec sBeforeInstActions=" + before);
-    if (!before.empty() && actions.RunList(before) != 0) {
-        error = actions.error;
-        return -1;
-    }
-    InstallLog::DebugLog(L"3/8 end");
-
-    const std::wstring fgs = SelectedFgs();
+int InstallerMgr::CopyFiles(const std::wstring& fgs, std::vector<std::wstring>& inProcess,
+                            std::vector<std::wstring>& assemblies) {
     InstallLog::DebugLog(Fmt(L"4/8 start, copy files or dir, num=%d", CountFiles()));
     fileGroups.installDir = InstallPath;
-    std::vector<std::wstring> inProcess, assemblies;
     if (fileGroups.DoCopyFgs(fgs, inProcess, assemblies) != 0) {
         error = fileGroups.error;
         return -1;
     }
     InstallLog::DebugLog(L"4/8 end");
+    return 0;
+}
 
+int InstallerMgr::RegisterFiles(const std::vector<std::wstring>& inProcess,
+                                const std::vector<std::wstring>& assemblies) {
     InstallLog::DebugLog(L"5/8 start, reg dll");
     InstallLog::DebugLog(Fmt(L"5.1 start, regsvr32, num=%d", static_cast<int>(inProcess.size())));
     if (!inProcess.empty() && fileGroups.RegisterAllInProcess(inProcess) != 0) {
@@ -235,17 +214,57 @@ int InstallerMgr::Steps() {
     if (!assemblies.empty()) fileGroups.RegisterAllAssemblies(assemblies);
     InstallLog::DebugLog(L"5.2 end");
     InstallLog::DebugLog(L"5/8 end");
+    return 0;
+}
 
-    InstallLog::DebugLog(L"6/8 start, exec afterInstallAction=" + after);
-    if (!after.empty() && actions.RunList(after) != 0) {
-        error = actions.error;
+int InstallerMgr::CreateMenus(const std::wstring& fgs) {
+    InstallLog::DebugLog(L"7/8 start, create menus");
+    if (menus.CreateMenus(InstallPath, fgs) != 0) {
+        error = menus.error;
         return -1;
     }
+    InstallLog::DebugLog(L"7/8 end");
+    return 0;
+}
+
+int InstallerMgr::Steps() {
+    InstallLog::Log(FmtId(28, general.productName, general.version));
+    InstallLog::DebugLog(L"InstallerMgr::ExecInstall() in");
+    InstallLog::DebugLog(L"InstallPath = " + InstallPath);
+    InstallLog::DebugLog(L"WaitInstallModules = " + WaitInstallModules);
+    InstallLog::DebugLog(L"begin install, 8 steps");
+
+    if (WriteProductValue(L"appPath", InstallPath) != 0) return -1;
+    actions.installPath = InstallPath;
+    actions.version = general.version;
+
+    InstallLog::DebugLog(L"1/8 start, exec checkFailActions, " + checkFailActions);
+    if (RunActions(checkFailActions) != 0) return -1;
+    InstallLog::DebugLog(L"1/8 end");
+
+    if (MakeInstallDir() != 0) return -1;
+
+    if (const std::wstring unknown = UnknownModule(); !unknown.empty()) {
+        error.Set(-1, Fmt(L"模块 %s 未定义", unknown));
+        InstallLog::Log(error.message);
+        return -1;
+    }
+    std::wstring before, after;
+    SelectedActions(before, after);
+    InstallLog::DebugLog(L"3/8 start, exec sBeforeInstActions=" + before);
+    if (RunActions(before) != 0) return -1;
+    InstallLog::DebugLog(L"3/8 end");
+
+    const std::wstring fgs = SelectedFgs();
+    std::vector<std::wstring> inProcess, assemblies;
+    if (CopyFiles(fgs, inProcess, assemblies) != 0) return -1;
+    if (RegisterFiles(inProcess, assemblies) != 0) return -1;
+
+    InstallLog::DebugLog(L"6/8 start, exec afterInstallAction=" + after);
+    if (RunActions(after) != 0) return -1;
     InstallLog::DebugLog(L"6/8 end");
 
-    InstallLog::DebugLog(L"7/8 start, create menus");
-    menus.CreateMenus(InstallPath, fgs);
-    InstallLog::DebugLog(L"7/8 end");
+    if (CreateMenus(fgs) != 0) return -1;
 
     InstallLog::DebugLog(L"8/8 start, write register");
     const int written = WriteRegister();
@@ -312,37 +331,24 @@ int InstallerMgr::ExecInstall() {
     logPath_ = InstallPath + L"/installLog.log";
     // Nothing is written before the record says so; the lines wait.
     InstallLog::SetPath("");
-    const auto fail = [&](const std::wstring& text) {
-        error.Set(-1, L"InstallerMgr::ExecInstall() error: " + text + L"\n");
-    };
     bool begun = false;
-    int result = -1;
-    try {
-        ZUBBASE::InstallSeTranslator();
-        begun = Begin();
-        if (begun) {
+    const int result = ZUBBASE::Guard(
+        ZUBBASE::CatchPlace{L"installer_mgr", L"InstallerMgr::ExecInstall", __LINE__}, -1,
+        [&] {
+            begun = Begin();
+            if (!begun) return -1;
             InstallLog::SetPath(zub::WideToNarrow(logPath_), true);
             fileGroups.SetRecord(&record);
             menus.SetRecord(&record);
-            result = Steps();
-            if (result == 0) {
-                record.complete = true;
-                record.Store();
-            }
-        }
-    } catch (ZUBBASE::QV_Exception& e) {
-        e.SetCatchLocation(L"src/installer_mgr", L"InstallerMgr::ExecInstall", __LINE__);
-        fail(e.Message());
-        result = -1;
-    } catch (const std::exception& e) {
-        ZUBBASE::QV_Exception q(e, L"src/installer_mgr", L"InstallerMgr::ExecInstall", __LINE__);
-        q.SetCatchLocation(L"src/installer_mgr", L"InstallerMgr::ExecInstall", __LINE__);
-        fail(q.Message());
-        result = -1;
-    } catch (...) {
-        fail(L"Unexpected error.");
-        result = -1;
-    }
+            if (Steps() != 0) return -1;
+            record.complete = true;
+            record.Store();
+            return 0;
+        },
+        [this](const ZUBBASE::QV_Exception& e) {
+            error.Set(-1, L"InstallerMgr::ExecInstall() error: " + e.Message() + L"\n");
+            return -1;
+        });
     fileGroups.SetRecord(nullptr);
     menus.SetRecord(nullptr);
     record.changed = nullptr;

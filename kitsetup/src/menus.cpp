@@ -5,11 +5,10 @@
 #include "kitsetup/install_record.h"
 #include "kitsetup/lists.h"
 #include "kitsetup/string_table.h"
+#include "zub/boundary.h"
 #include "zub/platform/files.h"
 #include "zub/platform/folders.h"
 #include "zub/platform/shelllink.h"
-#include "zub/qv_exception.h"
-#include "zub/se_translator.h"
 
 namespace kitsetup {
 
@@ -42,13 +41,15 @@ std::vector<Menus::PlannedLink> Menus::Plan(const std::wstring& installDirectory
     return out;
 }
 
-void Menus::CreateOne(const MenuItem& m) {
-    if (!StaysBelow(m.txt)) {
-        const auto e = pf::kErrorBadPathname;
-        InstallLog::Log(
-            Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e), m.txt));
-        return;
-    }
+bool Menus::Failed(unsigned code, const std::wstring& link) {
+    error.Set(static_cast<int>(code),
+              Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(code), pf::ErrorText(code), link));
+    InstallLog::Log(error.message);
+    return false;
+}
+
+bool Menus::CreateOne(const MenuItem& m) {
+    if (!StaysBelow(m.txt)) return Failed(pf::kErrorBadPathname, m.txt);
     for (const auto& l : Links(m)) {
         // The menu folders of a fresh machine (or sandbox) may not exist yet.
         const std::wstring parent = WPath(FsPath(l.linkPath).parent_path());
@@ -62,7 +63,8 @@ void Menus::CreateOne(const MenuItem& m) {
             }
             for (auto it = missing.rbegin(); it != missing.rend(); ++it) record_->NoteDir(*it);
         }
-        pf::CreateDirectoryWithParents(parent);
+        const pf::Error made = pf::CreateDirectoryWithParents(parent);
+        if (made != 0 && made != pf::kErrorAlreadyExists) return Failed(made, l.linkPath);
         pf::ShellLink link;
         link.target = l.target;
         link.workingDirectory = installDir;
@@ -71,36 +73,28 @@ void Menus::CreateOne(const MenuItem& m) {
         std::error_code ec;
         if (record_ != nullptr && !fs::exists(FsPath(l.linkPath), ec))
             record_->NoteShortcut(l.linkPath);
-        const pf::Error e = pf::WriteShellLink(link, l.linkPath);
-        if (e != 0) {
-            InstallLog::Log(Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e),
-                                l.linkPath));
-        }
+        if (const pf::Error e = pf::WriteShellLink(link, l.linkPath); e != 0)
+            return Failed(e, l.linkPath);
     }
+    return true;
 }
 
 int Menus::CreateMenus(const std::wstring& installDirectory, const std::wstring& fgs) {
-    int processed = 0;
-    try {
-        ZUBBASE::InstallSeTranslator();
-        installDir = installDirectory;
-        for (const auto& m : items) {
-            if (!ListContains(fgs, m.dependnOn)) continue;
-            CreateOne(m);
-            InstallLog::Log(Fmt(L"创建菜单: %s", m.txt));
-            ++processed;
-        }
-    } catch (ZUBBASE::QV_Exception& e) {
-        e.SetCatchLocation(L"src/menus", L"Menus::CreateMenus", __LINE__);
-        error.Set(-1, L"Menus::CreateMenus() error: " + e.Message() + L"\n");
-    } catch (const std::exception& e) {
-        ZUBBASE::QV_Exception q(e, L"src/menus", L"Menus::CreateMenus", __LINE__);
-        q.SetCatchLocation(L"src/menus", L"Menus::CreateMenus", __LINE__);
-        error.Set(-1, L"Menus::CreateMenus() error: " + q.Message() + L"\n");
-    } catch (...) {
-        error.Set(-1, L"Menus::CreateMenus() error: Unexpected error.\n");
-    }
-    return processed;
+    return ZUBBASE::Guard(
+        ZUBBASE::CatchPlace{L"menus", L"Menus::CreateMenus", __LINE__}, -1,
+        [&] {
+            installDir = installDirectory;
+            for (const auto& m : items) {
+                if (!ListContains(fgs, m.dependnOn)) continue;
+                if (!CreateOne(m)) return -1;
+                InstallLog::Log(Fmt(L"创建菜单: %s", m.txt));
+            }
+            return 0;
+        },
+        [this](const ZUBBASE::QV_Exception& e) {
+            error.Set(-1, L"Menus::CreateMenus() error: " + e.Message() + L"\n");
+            return -1;
+        });
 }
 
 }  // namespace kitsetup

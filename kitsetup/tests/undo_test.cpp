@@ -20,6 +20,7 @@ namespace {
 namespace pf = zub::platform;
 
 std::wstring W(const fs::path& p) { return zub::NarrowToWide(p.string()); }
+fs::path FromWide(const std::wstring& p) { return zub::WideToNarrow(p); }
 
 class Undo : public KitSandbox {
 protected:
@@ -201,6 +202,50 @@ TEST_F(Undo, AFailedInstallUndoesCopiesRegistrationsAndLinks) {
     EXPECT_NE(ReadFile(Root() / "tmp/zub.log")
                   .find("已拷贝文件 " + (InstallDir() / "bin/lib.so").string()),
               std::string::npos);
+}
+
+TEST_F(Undo, AMenuThatCannotBeMadeFailsTheInstallAndLeavesNothing) {
+    WriteScript(
+        ScriptXml("<MODULES><MODULE name='m' fgs='g'/></MODULES>"
+                  "<FILEGROUPS><FILEGROUP name='g' target='0' files='f'/></FILEGROUPS>"
+                  "<MENUS><MENU txt='Zub\\Vault' target='f' shortcut='1' dependnOn='g'/></MENUS>"));
+    WriteSource("f", "x");
+    std::wstring programs, desktop;
+    pf::GetSpecialFolder(pf::SpecialFolder::CommonPrograms, programs);
+    pf::GetSpecialFolder(pf::SpecialFolder::CommonDesktopDirectory, desktop);
+    struct Case {
+        const char* name;
+        fs::path planted;  // what stands in the way
+        bool folder;
+        fs::path link;  // the link the error names
+    } cases[] = {
+        // Before any link, and after the first one was written.
+        {"menu folder is a file", FromWide(programs) / "Zub", false,
+         FromWide(programs) / "Zub/Vault.desktop"},
+        {"desktop link is a folder", FromWide(desktop) / "Vault.desktop", true,
+         FromWide(desktop) / "Vault.desktop"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.folder) {
+            fs::create_directories(c.planted / "inside");
+        } else {
+            WriteFile(c.planted, "mine");
+        }
+        const std::string before = Machine();
+        InstallerMgr mgr;
+        Prepare(mgr, L"m");
+        EXPECT_EQ(mgr.ExecInstall(), -1);
+        const std::wstring error = mgr.LastError();
+        EXPECT_EQ(error.rfind(L"创建菜单出错(", 0), 0u) << zub::WideToUtf8(error);
+        EXPECT_NE(error.find(W(c.link)), std::wstring::npos) << zub::WideToUtf8(error);
+        EXPECT_NE(mgr.LastErrorCode(), 0);
+        EXPECT_EQ(Machine(), before);
+        InstallRecord r;
+        EXPECT_FALSE(InstallRecord::Find(mgr.ProductKey(), r));
+        EXPECT_NE(ReadFile(Root() / "tmp/zub.log").find(zub::WideToUtf8(error)), std::string::npos);
+        fs::remove_all(c.planted);
+    }
 }
 
 TEST_F(Undo, TemporariesOfAKilledCopyGoWithTheUninstall) {

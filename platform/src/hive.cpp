@@ -1,5 +1,7 @@
 #include "hive.h"
 
+#include <sqlite3.h>
+
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,13 +14,16 @@
 #include <thread>
 #include <utility>
 
+#include "zub/sqlite/error.h"
+#include "zub/sqlite/statement.h"
 #include "zub/text.h"
 
 namespace zub::platform::detail {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000;
+using sqlite::Connection;
+using sqlite::Statement;
 
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
@@ -63,16 +68,32 @@ Error FromSqlite(int rc) {
     }
 }
 
+// Runs a call's body: a failure of SQLite inside it is the call's Win32 number.
+template <class Body>
+Error Guarded(Body&& body) {
+    try {
+        return body();
+    } catch (const sqlite::Error& e) {
+        return FromSqlite(e.code());
+    } catch (const std::bad_alloc&) {
+        return kErrorNotEnoughMemory;
+    }
+}
+
 // Runs SQL, waiting out other processes' locks. Switching a file's
 // journal mode takes the write lock from inside a read, and SQLite answers
 // a busy lock there at once instead of calling the busy handler (waiting
 // could deadlock two such upgrades); so the waiting is done here.
-int ExecWaiting(sqlite3* db, const char* sql) {
+void ExecWaiting(const Connection& db, const char* sql) {
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(sqlite::kBusyTimeoutMs);
     while (true) {
-        int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return rc;
+        try {
+            db.exec(sql);
+            return;
+        } catch (const sqlite::Error& e) {
+            if (e.primary() != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) throw;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
@@ -86,6 +107,15 @@ bool HasWriteBits(const std::filesystem::path& p) {
 locale_t FoldLocale() {
     static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
     return loc;
+}
+
+std::wstring Text(const Statement& st, int col) { return Utf8ToWide(st.columnText(col)); }
+
+// Whether the key row exists, inside the caller's transaction.
+bool KeyExists(const Connection& db, KeyId id) {
+    Statement st(db, "SELECT 1 FROM keys WHERE id=?1");
+    st.bind(1, static_cast<long long>(id));
+    return st.step();
 }
 
 }  // namespace
@@ -103,71 +133,23 @@ std::string FoldName(std::wstring_view name) {
     return WideToUtf8(up);
 }
 
-// A prepared statement, finalized on destruction.
-class Hive::Statement {
-public:
-    Statement() = default;
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    ~Statement() { sqlite3_finalize(st_); }
-
-    void Reset(sqlite3_stmt* st) {
-        sqlite3_finalize(st_);
-        st_ = st;
-    }
-    void Bind(int i, std::int64_t v) { sqlite3_bind_int64(st_, i, v); }
-    void Bind(int i, const std::string& v) {
-        sqlite3_bind_text(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    }
-    void BindBlob(int i, const std::vector<std::uint8_t>& v) {
-        // A zero-length blob must still be a blob, not NULL.
-        static const std::uint8_t kEmpty = 0;
-        sqlite3_bind_blob(st_, i, v.empty() ? &kEmpty : v.data(), static_cast<int>(v.size()),
-                          SQLITE_TRANSIENT);
-    }
-    int Step() { return sqlite3_step(st_); }
-    void Rewind() { sqlite3_reset(st_); }
-    std::int64_t Int(int col) { return sqlite3_column_int64(st_, col); }
-    std::wstring Text(int col) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, col));
-        int n = sqlite3_column_bytes(st_, col);
-        return p == nullptr ? std::wstring()
-                            : Utf8ToWide(std::string_view(p, static_cast<std::size_t>(n)));
-    }
-    std::vector<std::uint8_t> Blob(int col) {
-        const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(st_, col));
-        int n = sqlite3_column_bytes(st_, col);
-        if (p == nullptr || n <= 0) return {};
-        return std::vector<std::uint8_t>(p, p + n);
-    }
-
-private:
-    sqlite3_stmt* st_ = nullptr;
-};
-
-// Rolls back unless committed.
+// An immediate transaction, rolled back unless committed.
 class Hive::Transaction {
 public:
-    explicit Transaction(Hive& hive) : hive_(hive) {}
+    explicit Transaction(Hive& hive) : db_(hive.db_) { db_.exec("BEGIN IMMEDIATE"); }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     ~Transaction() {
-        if (open_) hive_.Rollback();
+        if (open_) db_.rollbackQuietly();
     }
-    Error Begin() {
-        Error e = hive_.Begin();
-        open_ = e == kErrorSuccess;
-        return e;
-    }
-    Error Commit() {
-        Error e = hive_.Commit();
-        if (e == kErrorSuccess) open_ = false;
-        return e;
+    void Commit() {
+        db_.exec("COMMIT");
+        open_ = false;
     }
 
 private:
-    Hive& hive_;
-    bool open_ = false;
+    const Connection& db_;
+    bool open_ = true;
 };
 
 std::shared_ptr<Hive> Hive::Get(const std::string& path) {
@@ -188,7 +170,7 @@ std::shared_ptr<Hive> Hive::Get(const std::string& path) {
 
 Hive::Hive(std::string path) : path_(std::move(path)) {}
 
-Hive::~Hive() { sqlite3_close_v2(db_); }
+Hive::~Hive() = default;
 
 bool Hive::Writable() const {
     std::filesystem::path file(path_);
@@ -205,83 +187,49 @@ bool Hive::Writable() const {
 }
 
 Error Hive::Connect(bool create) {
-    if (db_ != nullptr && owner_ != ::getpid()) {
+    if (db_ && owner_ != ::getpid()) {
         // Inherited across fork(): the parent's connection and its locks are
         // not ours to use or close.
-        db_ = nullptr;
+        db_.abandon();
         readOnly_ = false;
     }
-    if (db_ != nullptr && !(create && readOnly_)) return kErrorSuccess;
+    if (db_ && !(create && readOnly_)) return kErrorSuccess;
     std::error_code ec;
     bool exists = std::filesystem::exists(path_, ec);
     if (!exists && !create) return kErrorFileNotFound;
     bool writable = Writable();
     if (create && !writable) return kErrorAccessDenied;
-    if (db_ != nullptr) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-    }
+    db_ = Connection();
     if (!exists) {
         std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
         if (ec) return kErrorAccessDenied;
     }
     readOnly_ = !writable;
     owner_ = ::getpid();
-    int rc;
-    if (writable) {
-        rc = sqlite3_open_v2(path_.c_str(), &db_,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                             nullptr);
-    } else {
-        rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
-                             nullptr);
-    }
-    if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    const Error e = Guarded([&] {
         if (writable) {
-            rc = ExecWaiting(db_, "PRAGMA journal_mode=WAL");
-            if (rc == SQLITE_OK) rc = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+            db_ = Connection(path_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX);
+            ExecWaiting(db_, "PRAGMA journal_mode=WAL");
+            db_.exec(kSchema);
         } else {
-            // A read-only folder cannot take the shared-memory file; the
-            // last writer checkpointed, so the main file is whole.
-            rc = sqlite3_exec(db_, "SELECT count(*) FROM keys", nullptr, nullptr, nullptr);
-            if (rc != SQLITE_OK) {
-                sqlite3_close_v2(db_);
-                db_ = nullptr;
-                std::string uri = "file:" + path_ + "?immutable=1";
-                rc = sqlite3_open_v2(uri.c_str(), &db_,
-                                     SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
-                                     nullptr);
+            db_ = Connection(path_, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX);
+            try {
+                db_.exec("SELECT count(*) FROM keys");
+            } catch (const sqlite::Error&) {
+                // A read-only folder cannot take the shared-memory file; the
+                // last writer checkpointed, so the main file is whole.
+                db_ = Connection();
+                db_ = Connection("file:" + path_ + "?immutable=1",
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX);
             }
         }
-    }
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON", nullptr, nullptr,
-                          nullptr);
-    }
-    if (rc != SQLITE_OK) {
-        Error e = FromSqlite(rc);
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        return e;
-    }
-    return kErrorSuccess;
+        db_.exec("PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
+        return kErrorSuccess;
+    });
+    if (e != kErrorSuccess) db_ = Connection();
+    return e;
 }
-
-Error Hive::Prepare(const char* sql, Statement& st) {
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr);
-    st.Reset(raw);
-    return FromSqlite(rc);
-}
-
-Error Hive::Begin() {
-    return FromSqlite(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
-}
-
-Error Hive::Commit() { return FromSqlite(sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr)); }
-
-void Hive::Rollback() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
 
 Error Hive::ForRead() { return Connect(false); }
 
@@ -300,37 +248,27 @@ Error Hive::RootId(std::wstring_view rootName, bool create, KeyId& id) {
         return kErrorSuccess;
     }
     if (e != kErrorSuccess) return e;
-    Statement st;
-    if ((e = Prepare("SELECT id FROM keys WHERE parent=0 AND fold=?1", st)) != kErrorSuccess)
-        return e;
-    st.Bind(1, FoldName(rootName));
-    int rc = st.Step();
-    if (rc == SQLITE_ROW) {
-        id = st.Int(0);
-        return kErrorSuccess;
-    }
-    if (rc != SQLITE_DONE) return FromSqlite(rc);
-    if (!create) {
-        id = -1;
-        return kErrorSuccess;
-    }
-    Transaction tx(*this);
-    if ((e = tx.Begin()) != kErrorSuccess) return e;
-    Statement ins;
-    if ((e = Prepare("INSERT OR IGNORE INTO keys(parent,name,fold) VALUES(0,?1,?2)", ins)) !=
-        kErrorSuccess)
-        return e;
-    ins.Bind(1, WideToUtf8(rootName));
-    ins.Bind(2, FoldName(rootName));
-    if ((rc = ins.Step()) != SQLITE_DONE) return FromSqlite(rc);
-    if ((e = tx.Commit()) != kErrorSuccess) return e;
-    st.Reset(nullptr);
-    if ((e = Prepare("SELECT id FROM keys WHERE parent=0 AND fold=?1", st)) != kErrorSuccess)
-        return e;
-    st.Bind(1, FoldName(rootName));
-    if (st.Step() != SQLITE_ROW) return kErrorRegistryCorrupt;
-    id = st.Int(0);
-    return kErrorSuccess;
+    return Guarded([&] {
+        const auto find = [&](KeyId& found) {
+            Statement st(db_, "SELECT id FROM keys WHERE parent=0 AND fold=?1");
+            st.bind(1, FoldName(rootName));
+            if (!st.step()) return false;
+            found = st.columnInt64(0);
+            return true;
+        };
+        if (find(id)) return kErrorSuccess;
+        if (!create) {
+            id = -1;
+            return kErrorSuccess;
+        }
+        Transaction tx(*this);
+        Statement ins(db_, "INSERT OR IGNORE INTO keys(parent,name,fold) VALUES(0,?1,?2)");
+        ins.bind(1, WideToUtf8(rootName));
+        ins.bind(2, FoldName(rootName));
+        ins.step();
+        tx.Commit();
+        return find(id) ? kErrorSuccess : kErrorRegistryCorrupt;
+    });
 }
 
 Error Hive::Exists(KeyId id, bool& exists) {
@@ -342,13 +280,10 @@ Error Hive::Exists(KeyId id, bool& exists) {
     }
     Error e = ForRead();
     if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
-    Statement st;
-    e = Prepare("SELECT 1 FROM keys WHERE id=?1", st);
-    if (e != kErrorSuccess) return e;
-    st.Bind(1, id);
-    int rc = st.Step();
-    exists = rc == SQLITE_ROW;
-    return rc == SQLITE_ROW || rc == SQLITE_DONE ? kErrorSuccess : FromSqlite(rc);
+    return Guarded([&] {
+        exists = KeyExists(db_, id);
+        return kErrorSuccess;
+    });
 }
 
 Error Hive::Child(KeyId parent, std::wstring_view name, KeyId& id) {
@@ -364,22 +299,20 @@ Error Hive::Walk(KeyId from, const std::vector<std::wstring>& names, KeyId& id) 
         id = 0;
         return e == kErrorFileNotFound ? kErrorSuccess : e;
     }
-    Statement st;
-    e = Prepare("SELECT id FROM keys WHERE parent=?1 AND fold=?2", st);
-    if (e != kErrorSuccess) return e;
-    for (const auto& name : names) {
-        st.Rewind();
-        st.Bind(1, id);
-        st.Bind(2, FoldName(name));
-        int rc = st.Step();
-        if (rc == SQLITE_DONE) {
-            id = 0;
-            return kErrorSuccess;
+    return Guarded([&] {
+        Statement st(db_, "SELECT id FROM keys WHERE parent=?1 AND fold=?2");
+        for (const auto& name : names) {
+            st.reset();
+            st.bind(1, static_cast<long long>(id));
+            st.bind(2, FoldName(name));
+            if (!st.step()) {
+                id = 0;
+                return kErrorSuccess;
+            }
+            id = st.columnInt64(0);
         }
-        if (rc != SQLITE_ROW) return FromSqlite(rc);
-        id = st.Int(0);
-    }
-    return kErrorSuccess;
+        return kErrorSuccess;
+    });
 }
 
 Error Hive::CreatePath(KeyId from, const std::vector<std::wstring>& names, KeyId& id,
@@ -389,42 +322,31 @@ Error Hive::CreatePath(KeyId from, const std::vector<std::wstring>& names, KeyId
     id = 0;
     Error e = ForWrite();
     if (e != kErrorSuccess) return e;
-    Transaction tx(*this);
-    if ((e = tx.Begin()) != kErrorSuccess) return e;
-    KeyId cur = from;
-    {
-        Statement exists;
-        if ((e = Prepare("SELECT 1 FROM keys WHERE id=?1", exists)) != kErrorSuccess) return e;
-        exists.Bind(1, cur);
-        if (exists.Step() != SQLITE_ROW) return kErrorKeyDeleted;
-    }
-    for (const auto& name : names) {
-        std::string fold = FoldName(name);
-        Statement find;
-        if ((e = Prepare("SELECT id FROM keys WHERE parent=?1 AND fold=?2", find)) != kErrorSuccess)
-            return e;
-        find.Bind(1, cur);
-        find.Bind(2, fold);
-        int rc = find.Step();
-        if (rc == SQLITE_ROW) {
-            cur = find.Int(0);
-            continue;
+    return Guarded([&] {
+        Transaction tx(*this);
+        KeyId cur = from;
+        if (!KeyExists(db_, cur)) return kErrorKeyDeleted;
+        for (const auto& name : names) {
+            std::string fold = FoldName(name);
+            Statement find(db_, "SELECT id FROM keys WHERE parent=?1 AND fold=?2");
+            find.bind(1, static_cast<long long>(cur));
+            find.bind(2, fold);
+            if (find.step()) {
+                cur = find.columnInt64(0);
+                continue;
+            }
+            Statement ins(db_, "INSERT INTO keys(parent,name,fold) VALUES(?1,?2,?3)");
+            ins.bind(1, static_cast<long long>(cur));
+            ins.bind(2, WideToUtf8(name));
+            ins.bind(3, fold);
+            ins.step();
+            cur = db_.lastInsertRowid();
+            created = true;
         }
-        if (rc != SQLITE_DONE) return FromSqlite(rc);
-        Statement ins;
-        if ((e = Prepare("INSERT INTO keys(parent,name,fold) VALUES(?1,?2,?3)", ins)) !=
-            kErrorSuccess)
-            return e;
-        ins.Bind(1, cur);
-        ins.Bind(2, WideToUtf8(name));
-        ins.Bind(3, fold);
-        if ((rc = ins.Step()) != SQLITE_DONE) return FromSqlite(rc);
-        cur = sqlite3_last_insert_rowid(db_);
-        created = true;
-    }
-    if ((e = tx.Commit()) != kErrorSuccess) return e;
-    id = cur;
-    return kErrorSuccess;
+        tx.Commit();
+        id = cur;
+        return kErrorSuccess;
+    });
 }
 
 Error Hive::SubKeys(KeyId id, std::vector<std::wstring>& names) {
@@ -432,13 +354,12 @@ Error Hive::SubKeys(KeyId id, std::vector<std::wstring>& names) {
     names.clear();
     Error e = id == -1 ? kErrorFileNotFound : ForRead();
     if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
-    Statement st;
-    e = Prepare("SELECT name FROM keys WHERE parent=?1 ORDER BY fold", st);
-    if (e != kErrorSuccess) return e;
-    st.Bind(1, id);
-    int rc;
-    while ((rc = st.Step()) == SQLITE_ROW) names.push_back(st.Text(0));
-    return rc == SQLITE_DONE ? kErrorSuccess : FromSqlite(rc);
+    return Guarded([&] {
+        Statement st(db_, "SELECT name FROM keys WHERE parent=?1 ORDER BY fold");
+        st.bind(1, static_cast<long long>(id));
+        while (st.step()) names.push_back(Text(st, 0));
+        return kErrorSuccess;
+    });
 }
 
 Error Hive::Values(KeyId id, std::vector<NamedValue>& values) {
@@ -446,19 +367,18 @@ Error Hive::Values(KeyId id, std::vector<NamedValue>& values) {
     values.clear();
     Error e = id == -1 ? kErrorFileNotFound : ForRead();
     if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
-    Statement st;
-    e = Prepare("SELECT name,type,data FROM vals WHERE key=?1 ORDER BY id", st);
-    if (e != kErrorSuccess) return e;
-    st.Bind(1, id);
-    int rc;
-    while ((rc = st.Step()) == SQLITE_ROW) {
-        NamedValue v;
-        v.name = st.Text(0);
-        v.value.type = static_cast<ValueType>(static_cast<std::uint32_t>(st.Int(1)));
-        v.value.data = st.Blob(2);
-        values.push_back(std::move(v));
-    }
-    return rc == SQLITE_DONE ? kErrorSuccess : FromSqlite(rc);
+    return Guarded([&] {
+        Statement st(db_, "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY id");
+        st.bind(1, static_cast<long long>(id));
+        while (st.step()) {
+            NamedValue v;
+            v.name = Text(st, 0);
+            v.value.type = static_cast<ValueType>(static_cast<std::uint32_t>(st.columnInt64(1)));
+            v.value.data = st.columnBlob(2);
+            values.push_back(std::move(v));
+        }
+        return kErrorSuccess;
+    });
 }
 
 Error Hive::GetValue(KeyId id, std::wstring_view name, RegValue& value, bool& found) {
@@ -466,45 +386,38 @@ Error Hive::GetValue(KeyId id, std::wstring_view name, RegValue& value, bool& fo
     found = false;
     Error e = id == -1 ? kErrorFileNotFound : ForRead();
     if (e != kErrorSuccess) return e == kErrorFileNotFound ? kErrorSuccess : e;
-    Statement st;
-    e = Prepare("SELECT type,data FROM vals WHERE key=?1 AND fold=?2", st);
-    if (e != kErrorSuccess) return e;
-    st.Bind(1, id);
-    st.Bind(2, FoldName(name));
-    int rc = st.Step();
-    if (rc == SQLITE_ROW) {
-        found = true;
-        value.type = static_cast<ValueType>(static_cast<std::uint32_t>(st.Int(0)));
-        value.data = st.Blob(1);
+    return Guarded([&] {
+        Statement st(db_, "SELECT type,data FROM vals WHERE key=?1 AND fold=?2");
+        st.bind(1, static_cast<long long>(id));
+        st.bind(2, FoldName(name));
+        if (st.step()) {
+            found = true;
+            value.type = static_cast<ValueType>(static_cast<std::uint32_t>(st.columnInt64(0)));
+            value.data = st.columnBlob(1);
+        }
         return kErrorSuccess;
-    }
-    return rc == SQLITE_DONE ? kErrorSuccess : FromSqlite(rc);
+    });
 }
 
 Error Hive::SetValue(KeyId id, std::wstring_view name, const RegValue& value) {
     std::lock_guard lock(mu_);
     Error e = ForWrite();
     if (e != kErrorSuccess) return e;
-    Transaction tx(*this);
-    if ((e = tx.Begin()) != kErrorSuccess) return e;
-    Statement exists;
-    if ((e = Prepare("SELECT 1 FROM keys WHERE id=?1", exists)) != kErrorSuccess) return e;
-    exists.Bind(1, id);
-    if (exists.Step() != SQLITE_ROW) return kErrorKeyDeleted;
-    Statement st;
-    e = Prepare(
-        "INSERT INTO vals(key,name,fold,type,data) VALUES(?1,?2,?3,?4,?5) "
-        "ON CONFLICT(key,fold) DO UPDATE SET type=excluded.type, data=excluded.data",
-        st);
-    if (e != kErrorSuccess) return e;
-    st.Bind(1, id);
-    st.Bind(2, WideToUtf8(name));
-    st.Bind(3, FoldName(name));
-    st.Bind(4, static_cast<std::int64_t>(value.type));
-    st.BindBlob(5, value.data);
-    int rc = st.Step();
-    if (rc != SQLITE_DONE) return FromSqlite(rc);
-    return tx.Commit();
+    return Guarded([&] {
+        Transaction tx(*this);
+        if (!KeyExists(db_, id)) return kErrorKeyDeleted;
+        Statement st(db_,
+                     "INSERT INTO vals(key,name,fold,type,data) VALUES(?1,?2,?3,?4,?5) "
+                     "ON CONFLICT(key,fold) DO UPDATE SET type=excluded.type, data=excluded.data");
+        st.bind(1, static_cast<long long>(id));
+        st.bind(2, WideToUtf8(name));
+        st.bind(3, FoldName(name));
+        st.bind(4, static_cast<long long>(value.type));
+        st.bindBlob(5, value.data.data(), value.data.size());
+        st.step();
+        tx.Commit();
+        return kErrorSuccess;
+    });
 }
 
 Error Hive::DeleteValue(KeyId id, std::wstring_view name) {
@@ -512,17 +425,16 @@ Error Hive::DeleteValue(KeyId id, std::wstring_view name) {
     if (id == -1) return kErrorFileNotFound;
     Error e = ForWrite();
     if (e != kErrorSuccess) return e;
-    Transaction tx(*this);
-    e = tx.Begin();
-    if (e != kErrorSuccess) return e;
-    Statement st;
-    if ((e = Prepare("DELETE FROM vals WHERE key=?1 AND fold=?2", st)) != kErrorSuccess) return e;
-    st.Bind(1, id);
-    st.Bind(2, FoldName(name));
-    int rc = st.Step();
-    if (rc != SQLITE_DONE) return FromSqlite(rc);
-    if (sqlite3_changes(db_) == 0) return kErrorFileNotFound;
-    return tx.Commit();
+    return Guarded([&] {
+        Transaction tx(*this);
+        Statement st(db_, "DELETE FROM vals WHERE key=?1 AND fold=?2");
+        st.bind(1, static_cast<long long>(id));
+        st.bind(2, FoldName(name));
+        st.step();
+        if (db_.changes() == 0) return kErrorFileNotFound;
+        tx.Commit();
+        return kErrorSuccess;
+    });
 }
 
 Error Hive::DeleteKey(KeyId id, bool withSubKeys, bool keepSelf) {
@@ -530,38 +442,29 @@ Error Hive::DeleteKey(KeyId id, bool withSubKeys, bool keepSelf) {
     if (id == -1) return keepSelf ? kErrorSuccess : kErrorFileNotFound;
     Error e = ForWrite();
     if (e != kErrorSuccess) return e;
-    Transaction tx(*this);
-    e = tx.Begin();
-    if (e != kErrorSuccess) return e;
-    Statement exists;
-    if ((e = Prepare("SELECT 1 FROM keys WHERE id=?1", exists)) != kErrorSuccess) return e;
-    exists.Bind(1, id);
-    if (exists.Step() != SQLITE_ROW) return kErrorKeyDeleted;
-    if (!withSubKeys) {
-        Statement any;
-        if ((e = Prepare("SELECT 1 FROM keys WHERE parent=?1 LIMIT 1", any)) != kErrorSuccess)
-            return e;
-        any.Bind(1, id);
-        if (any.Step() == SQLITE_ROW) return kErrorAccessDenied;
-    }
-    Statement del;
-    e = Prepare(
-        "WITH RECURSIVE t(id) AS (SELECT id FROM keys WHERE parent=?1"
-        " UNION ALL SELECT k.id FROM keys k JOIN t ON k.parent=t.id)"
-        " DELETE FROM keys WHERE id IN t OR (id=?1 AND ?2=0)",
-        del);
-    if (e != kErrorSuccess) return e;
-    del.Bind(1, id);
-    del.Bind(2, keepSelf ? 1 : 0);
-    int rc = del.Step();
-    if (rc != SQLITE_DONE) return FromSqlite(rc);
-    if (keepSelf) {
-        Statement vals;
-        if ((e = Prepare("DELETE FROM vals WHERE key=?1", vals)) != kErrorSuccess) return e;
-        vals.Bind(1, id);
-        if ((rc = vals.Step()) != SQLITE_DONE) return FromSqlite(rc);
-    }
-    return tx.Commit();
+    return Guarded([&] {
+        Transaction tx(*this);
+        if (!KeyExists(db_, id)) return kErrorKeyDeleted;
+        if (!withSubKeys) {
+            Statement any(db_, "SELECT 1 FROM keys WHERE parent=?1 LIMIT 1");
+            any.bind(1, static_cast<long long>(id));
+            if (any.step()) return kErrorAccessDenied;
+        }
+        Statement del(db_,
+                      "WITH RECURSIVE t(id) AS (SELECT id FROM keys WHERE parent=?1"
+                      " UNION ALL SELECT k.id FROM keys k JOIN t ON k.parent=t.id)"
+                      " DELETE FROM keys WHERE id IN t OR (id=?1 AND ?2=0)");
+        del.bind(1, static_cast<long long>(id));
+        del.bind(2, keepSelf ? 1LL : 0LL);
+        del.step();
+        if (keepSelf) {
+            Statement vals(db_, "DELETE FROM vals WHERE key=?1");
+            vals.bind(1, static_cast<long long>(id));
+            vals.step();
+        }
+        tx.Commit();
+        return kErrorSuccess;
+    });
 }
 
 }  // namespace zub::platform::detail

@@ -1,7 +1,6 @@
 // One hive file: its SQLite connection and the key and value rows in it.
 #pragma once
 
-#include <sqlite3.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "zub/platform/registry.h"
+#include "zub/sqlite/connection.h"
 
 namespace zub::platform::detail {
 
@@ -26,7 +26,8 @@ struct NamedValue {
 };
 
 // Calls are serialized per hive; each change is one immediate transaction.
-// A key id of 0 means "no key".
+// A key id of 0 means "no key". Inside, SQLite failures are exceptions; each
+// call returns them as Win32 numbers.
 class Hive {
 public:
     // The hive of that file, shared while anyone holds it.
@@ -61,7 +62,6 @@ public:
 
 private:
     class Transaction;
-    class Statement;
 
     // Opens the file if it exists (or creates it when `create`).
     Error Connect(bool create);
@@ -69,14 +69,10 @@ private:
     Error ForRead();
     // Connects for a change: kErrorAccessDenied when the files may not be written.
     Error ForWrite();
-    Error Prepare(const char* sql, Statement& st);
-    Error Begin();
-    Error Commit();
-    void Rollback();
 
     std::string path_;
     std::mutex mu_;
-    sqlite3* db_ = nullptr;
+    zub::sqlite::Connection db_;
     bool readOnly_ = false;
     pid_t owner_ = 0;  // the process that opened db_
 };

@@ -30,37 +30,9 @@ HRESULT MemberFrame::ReportRecordedSince(const BO& bo, std::size_t logSize) cons
     }
 }
 
-HRESULT MemberFrame::Caught(ZUBBASE::QV_Exception& e, const wchar_t* member,
-                            int line) const noexcept {
-    try {
-        std::wstring function = std::wstring(className_) + L"::" + member;
-        e.SetCatchLocation(sourceName_, function, line);
-        RecordMemberFault({sourceName_, function, line, e.FullText()});
-        return Report(kHrMemberFailed, e.FullText());
-    } catch (...) {
-        return kHrMemberFailed;
-    }
-}
-
-HRESULT MemberFrame::CaughtStandard(const std::exception& e, const wchar_t* member,
-                                    int line) const noexcept {
-    try {
-        std::wstring function = std::wstring(className_) + L"::" + member;
-        ZUBBASE::QV_Exception q(e, sourceName_, function, line);
-        return Caught(q, member, line);
-    } catch (...) {
-        return kHrMemberFailed;
-    }
-}
-
-HRESULT MemberFrame::CaughtOther(const wchar_t* member, int line) const noexcept {
-    try {
-        std::wstring function = std::wstring(className_) + L"::" + member;
-        ZUBBASE::QV_Exception q(L"Unexpected error.", sourceName_, function, line);
-        return Caught(q, member, line);
-    } catch (...) {
-        return kHrMemberFailed;
-    }
+HRESULT MemberFrame::Caught(const ZUBBASE::QV_Exception& e) const {
+    RecordMemberFault({sourceName_, e.CatchFunction(), e.CatchLine(), e.FullText()});
+    return Report(kHrMemberFailed, e.FullText());
 }
 
 }  // namespace vaultauto

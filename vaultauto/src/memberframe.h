@@ -2,14 +2,13 @@
 // object, the catch clauses, and the error-information records it posts.
 #pragma once
 
+#include <zub/boundary.h>
 #include <zub/com/automation.h>
-#include <zub/qv_exception.h>
-#include <zub/se_translator.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <string>
+#include <utility>
 
 #include "docvault/bo.h"
 #include "docvault/errors.h"
@@ -33,17 +32,13 @@ protected:
     // false answers "Object instance is nothing."
     template <class Body>
     HRESULT Run(bool hasObject, const wchar_t* member, int line, Body&& body) const noexcept {
-        try {
-            ZUBBASE::InstallSeTranslator();
-            if (!hasObject) return Report(kHrMemberFailed, kNothingText);
-            return body();
-        } catch (ZUBBASE::QV_Exception& e) {
-            return Caught(e, member, line);
-        } catch (const std::exception& e) {
-            return CaughtStandard(e, member, line);
-        } catch (...) {
-            return CaughtOther(member, line);
-        }
+        return ZUBBASE::Guard(
+            ZUBBASE::CatchPlace{sourceName_, member, line, className_}, kHrMemberFailed,
+            [&]() -> HRESULT {
+                if (!hasObject) return Report(kHrMemberFailed, kNothingText);
+                return std::forward<Body>(body)();
+            },
+            [this](ZUBBASE::QV_Exception& e) { return Caught(e); });
     }
 
     // Posts an error record from this class and returns hr.
@@ -63,9 +58,8 @@ protected:
 
 private:
     HRESULT ReportRecordedSince(const BO& bo, std::size_t logSize) const noexcept;
-    HRESULT Caught(ZUBBASE::QV_Exception& e, const wchar_t* member, int line) const noexcept;
-    HRESULT CaughtStandard(const std::exception& e, const wchar_t* member, int line) const noexcept;
-    HRESULT CaughtOther(const wchar_t* member, int line) const noexcept;
+    // Keeps the stamped exception as the thread's last fault and reports it.
+    HRESULT Caught(const ZUBBASE::QV_Exception& e) const;
 
     const wchar_t* className_;
     const wchar_t* sourceName_;

@@ -161,7 +161,7 @@ std::wstring LocalBackend::user() const {
 }
 
 StreamCopier LocalBackend::Copier() const {
-    return StreamCopier(options_.chunkSize, options_.kernelCopy);
+    return StreamCopier(options_.chunkSize, options_.kernelCopy, options_.writeBehind);
 }
 
 void LocalBackend::logIn(const std::wstring& user, const std::wstring& password) {

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 #include "fsutil.h"
 #include "hashpipe.h"
+#include "writebehind.h"
 
 namespace NFS {
 
@@ -38,19 +40,24 @@ void WriteAll(int out, const std::filesystem::path& outPath, const char* data, s
 
 }  // namespace
 
-StreamCopier::StreamCopier(std::size_t chunkSize, bool kernelCopy)
-    : chunkSize_(std::max<std::size_t>(chunkSize, 4096)), kernelCopy_(kernelCopy) {}
+StreamCopier::StreamCopier(std::size_t chunkSize, bool kernelCopy, bool writeBehind)
+    : chunkSize_(std::max<std::size_t>(chunkSize, 4096)),
+      kernelCopy_(kernelCopy),
+      writeBehind_(writeBehind) {}
 
 std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, int out,
                                  const std::filesystem::path& outPath, const Step& step,
                                  std::wstring* sha256) const {
     if (sha256 != nullptr) return HashingCopy(in, inPath, out, outPath, step, *sha256);
     std::uint64_t done = 0;
+    std::optional<WriteBehind> behind;
+    if (writeBehind_) behind.emplace(out, outPath, chunkSize_);
     bool kernel = kernelCopy_;
     while (kernel) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, chunkSize_, 0);
         if (n > 0) {
             done += static_cast<std::uint64_t>(n);
+            if (behind) behind->Written(static_cast<std::uint64_t>(n));
             if (step) step(done);
             continue;
         }
@@ -72,6 +79,7 @@ std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, in
         const std::size_t got = ReadSome(in, inPath, buffer.get(), chunkSize_);
         if (got == 0) return done;
         WriteAll(out, outPath, buffer.get(), got);
+        if (behind) behind->Written(got);
         done += got;
         if (step) step(done);
     }
@@ -83,6 +91,8 @@ std::uint64_t StreamCopier::HashingCopy(int in, const std::filesystem::path& inP
                                         const std::filesystem::path& outPath, const Step& step,
                                         std::wstring& sha256) const {
     HashPipe pipe(chunkSize_, kHashBuffers);
+    std::optional<WriteBehind> behind;
+    if (writeBehind_ && out >= 0) behind.emplace(out, outPath, chunkSize_);
     std::uint64_t done = 0;
     for (;;) {
         char* buffer = pipe.Acquire();
@@ -90,6 +100,7 @@ std::uint64_t StreamCopier::HashingCopy(int in, const std::filesystem::path& inP
         if (got == 0) break;
         pipe.Submit(got);
         if (out >= 0) WriteAll(out, outPath, buffer, got);
+        if (behind) behind->Written(got);
         done += got;
         if (step) step(done);
     }

@@ -16,7 +16,9 @@ public:
     using Step = std::function<void(std::uint64_t done)>;
 
     // kernelCopy: let the kernel move the bytes (copy_file_range) when it can.
-    StreamCopier(std::size_t chunkSize, bool kernelCopy);
+    // writeBehind: send what is written to the disk as the copy goes and drop
+    // it from the page cache once there.
+    StreamCopier(std::size_t chunkSize, bool kernelCopy, bool writeBehind = false);
 
     // From the current position of `in` to its end, written at the current
     // position of `out`. The paths only name the files in error texts.
@@ -33,6 +35,7 @@ private:
 
     std::size_t chunkSize_;
     bool kernelCopy_;
+    bool writeBehind_;
 };
 
 }  // namespace NFS

@@ -1,11 +1,18 @@
 // Streaming transfers: progress, failures in the middle of a file, and memory
 // that does not grow with the file.
+#include <fcntl.h>
+#include <linux/magic.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <thread>
 #include <tuple>
 
@@ -227,6 +234,40 @@ TEST_P(TransferTest, WriteFailuresLeaveTargetsIntactAndNoTemporaries) {
     // Files before the failing one arrived whole; the failing one not at all.
     EXPECT_EQ(tree.List("tree"), (Strings{"a.prt"}));
     EXPECT_EQ(tree.Read("tree/a.prt"), "previous version");
+}
+
+// Pages of the first `bytes` of a file that are in the page cache.
+std::size_t Cached(const fs::path& file, std::size_t bytes) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return SIZE_MAX;
+    void* map = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
+    ::close(fd);
+    if (map == MAP_FAILED) return SIZE_MAX;
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> in((bytes + page - 1) / page);
+    std::size_t n = SIZE_MAX;
+    if (::mincore(map, bytes, in.data()) == 0)
+        n = static_cast<std::size_t>(
+            std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
+    ::munmap(map, bytes);
+    return n;
+}
+
+// What a transfer writes is on the disk and out of the cache as it goes.
+TEST_P(TransferTest, WrittenFilesLeaveThePageCacheOnceOnDisk) {
+    struct statfs fsInfo {};
+    if (::statfs(root.c_str(), &fsInfo) == 0 && fsInfo.f_type == TMPFS_MAGIC)
+        GTEST_SKIP() << "a memory file system has no disk to write behind to";
+    fs::create_directories(tree / "local");
+    WritePattern(tree / "local/big", 2 * kMiB);
+    ASSERT_EQ(cmd->upload(steps, 0, Local("local/big"), L"D:\\big", count, false), 0);
+    EXPECT_EQ(Cached(root / "D/big", kMiB), 0u);
+    ASSERT_EQ(cmd->copy(steps, 0, L"D:\\big", L"D:\\copy"), 0);
+    EXPECT_EQ(Cached(root / "D/copy", kMiB), 0u);
+    ASSERT_EQ(cmd->download(steps, 0, L"D:\\big", Local("out"), L"big", count, false), 0);
+    EXPECT_EQ(Cached(tree / "out/big", kMiB), 0u);
+    EXPECT_EQ(Checksum(root / "D/big"), Checksum(tree / "local/big"));
+    EXPECT_EQ(Checksum(root / "D/copy"), Checksum(tree / "local/big"));
 }
 
 INSTANTIATE_TEST_SUITE_P(KernelAndBuffer, TransferTest, ::testing::Bool(),

@@ -1,24 +1,14 @@
 #include "vaultschema/productstore.h"
 
-#include <random>
-
 #include "dbcore/embeddedstore.h"
 #include "productprocedures.h"
 #include "productupgrade.h"
 #include "schemasql.h"
+#include "zub/randomtext.h"
 #include "zub/text.h"
 
 namespace vaultschema {
 namespace {
-
-std::string RandomText(std::size_t length) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device device;
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
-    std::string text;
-    for (std::size_t i = 0; i < length; ++i) text += alphabet[pick(device)];
-    return text;
-}
 
 std::shared_ptr<const ZUBDB::StoreDefinition> Make() {
     auto store = std::make_shared<ZUBDB::StoreDefinition>();
@@ -38,7 +28,7 @@ std::shared_ptr<const ZUBDB::StoreDefinition> Make() {
     system.sqliteSchema = kSystemSchemaSql;
     system.seed = [](ZUBDB::SqliteSession& db) {
         db.Execute("INSERT INTO QV_SysInfo (sysPwd, StoreId) VALUES (?, ?)",
-                   {zub::Utf8ToWide(RandomText(32)), zub::Utf8ToWide(RandomText(32))});
+                   {zub::Utf8ToWide(zub::RandomText(32)), zub::Utf8ToWide(zub::RandomText(32))});
     };
     system.upgrade = &UpgradeSystemDb;
     return store;

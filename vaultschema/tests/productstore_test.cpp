@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <algorithm>
 
 #include <set>
@@ -356,4 +357,37 @@ TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
     EXPECT_EQ(
         ColumnsOf(*db, L"ZUB_DMBaselineFile"),
         (std::vector<std::wstring>{L"BaseLineId", L"Path", L"ContentSha256", L"ContentBytes"}));
+}
+
+// What the library reads through the schema: the rights view names the user
+// of a user row and the role of a role row; a document needs its repository.
+TEST(ProductStore, AuthViewNamesTheUserOrTheRoleAndADocumentNeedsItsRepository) {
+    producttest::TempProductStore store;
+    auto db = store.Connect();
+    for (const wchar_t* sql :
+         {L"insert into QV_DMRepo (VersionStraId, Name, Server, Port, Directory, CreatorId, "
+          L"CreatorName, CreateTime) values (1, 'r', 'file:/srv', 0, 'd', 1, 'system', getdate())",
+          L"insert into QV_Role (RoleName) values ('审核')",
+          L"insert into QV_DMAuth (DocRepoId, UserOrRole, UserId, RoleId, [Read], Write, Manage) "
+          L"values (1, 0, 1, 0, 1, 1, 0)",
+          L"insert into QV_DMAuth (DocRepoId, UserOrRole, UserId, RoleId, [Read], Write, Manage) "
+          L"values (1, 1, 0, 1, 1, 0, 1)"})
+        Query(*db, sql);
+    ASSERT_EQ(db->CommitTrans(), 0) << zub::WideToUtf8(db->errDescription());
+
+    auto rs = Query(*db,
+                    L"select UserId, RoleId, [Read], Write, Manage, UserName "
+                    L"from QV_v_DMAuthSet where DocRepoId = 1 order by authId");
+    ASSERT_EQ(rs->GetRecordCount(), 2);
+    EXPECT_EQ(rs->GetIntAt(0), 1);
+    EXPECT_EQ(rs->GetIntAt(4), 0);
+    EXPECT_EQ(rs->GetStringAt(5), L"system");
+    rs->MoveNext();
+    EXPECT_EQ(rs->GetIntAt(1), 1);
+    EXPECT_EQ(rs->GetIntAt(4), 1);
+    EXPECT_EQ(rs->GetStringAt(5), L"审核");
+
+    ZUBDB::QVParams orphan(false);
+    producttest::Add(orphan, L"DocRepoId", 77);
+    EXPECT_EQ(db->InsertRow(L"QV_DMDoc", orphan, L"", L""), SQLITE_CONSTRAINT_FOREIGNKEY);
 }

@@ -1,13 +1,16 @@
 // Base of the CAD connectors: loads the CAD application through a bridge and
 // hands out commands, which the caller owns.
+// Errors: connector and command calls return 0 or non-zero and keep a number
+// and text (18000 for a failed connection); the mirror store's own wrapper
+// throws SqliteError, which the commands turn into their status.
 #pragma once
 
 #include <exception>
 #include <string>
 
+#include "cadbridge/idispatch.h"
 #include "cadlink/cax_command.h"
 #include "cadlink/connect_context.h"
-#include "cadlink/idispatch.h"
 
 namespace ZUBCAX {
 

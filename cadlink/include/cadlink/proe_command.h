@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "cadbridge/proe_command_base.h"
 #include "cadlink/cax_command.h"
-#include "cadlink/proe_command_base.h"
 
 namespace ZUBCAX {
 

@@ -4,13 +4,13 @@
 
 #include <string>
 
-struct sqlite3;
+#include "zub/sqlite/connection.h"
 
 namespace ZUBCAX {
 
 class SqliteDb {
 public:
-    static constexpr int kDefaultBusyTimeoutMs = 60000;
+    static constexpr int kDefaultBusyTimeoutMs = zub::sqlite::kBusyTimeoutMs;
 
     SqliteDb() = default;
     virtual ~SqliteDb();
@@ -22,14 +22,12 @@ public:
     int Execute(const std::wstring& statement);
     void Close();
 
-    bool IsOpen() const noexcept { return db_ != nullptr; }
+    bool IsOpen() const noexcept { return static_cast<bool>(db_); }
     int busyTimeoutMs() const noexcept { return busyTimeoutMs_; }
     void setBusyTimeoutMs(int ms) noexcept { busyTimeoutMs_ = ms; }
 
 private:
-    [[noreturn]] void Raise(int code) const;
-
-    sqlite3* db_ = nullptr;
+    zub::sqlite::Connection db_;
     int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
 };
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -66,6 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring tables =
         zub::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
     const std::string db = f.dir + "/m.db";
+    // A failed refresh keeps the file it would replace: each input starts without one.
+    std::remove(db.c_str());
     const int rc = f.command->RefreshTable(tables, zub::Utf8ToWide(db));
     if (rc != 0 && rc != -1) std::abort();
 

@@ -3,26 +3,10 @@
 // into their status and error description; procedure bodies throw it.
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "zub/sqlite/error.h"
 
 namespace ZUBDB {
 
-class SqliteError : public std::runtime_error {
-public:
-    // A zero code becomes SQLITE_ERROR: an error never reads as success.
-    SqliteError(int code, std::string message, std::string statement = {});
-
-    int code() const noexcept { return code_; }
-    const std::string& message() const noexcept { return message_; }
-    const std::string& statement() const noexcept { return statement_; }
-    // "<message> (SQLite error <code>) in statement: <statement>".
-    std::wstring Description() const;
-
-private:
-    int code_;
-    std::string message_;
-    std::string statement_;
-};
+using SqliteError = zub::sqlite::Error;
 
 }  // namespace ZUBDB

@@ -4,7 +4,6 @@
 // body, so they are released on every path.
 #pragma once
 
-#include <exception>
 #include <source_location>
 #include <string>
 #include <utility>
@@ -12,8 +11,7 @@
 #include "docvault/bo.h"
 #include "docvault/errors.h"
 #include "internal/boaccess.h"
-#include "zub/qv_exception.h"
-#include "zub/se_translator.h"
+#include "zub/boundary.h"
 
 class OperationScope {
 public:
@@ -23,9 +21,13 @@ public:
     template <class Body>
     static int Run(BO& bo, const wchar_t* catchFile, const wchar_t* function, Body&& body,
                    std::source_location where = std::source_location::current()) {
-        ZUBBASE::InstallSeTranslator();
-        if (!DRM::BOAccess::Accessor(bo)) return NotConnected(bo);
-        return Guard(bo, catchFile, function, std::forward<Body>(body), where);
+        return Guard(
+            bo, catchFile, function,
+            [&]() -> int {
+                if (!DRM::BOAccess::Accessor(bo)) return NotConnected(bo);
+                return std::forward<Body>(body)();
+            },
+            where);
     }
 
     // Same checks without a boundary: exceptions reach the caller.
@@ -40,24 +42,16 @@ public:
     template <class Body>
     static int Guard(BO& bo, const wchar_t* catchFile, const wchar_t* function, Body&& body,
                      std::source_location where = std::source_location::current()) {
-        ZUBBASE::InstallSeTranslator();
-        const int line = static_cast<int>(where.line());
-        try {
-            return std::forward<Body>(body)();
-        } catch (ZUBBASE::QV_Exception& e) {
-            return Caught(bo, e, catchFile, function, line);
-        } catch (const std::exception& e) {
-            ZUBBASE::QV_Exception q(e, catchFile, function, line);
-            return Caught(bo, q, catchFile, function, line);
-        } catch (...) {
-            return CaughtUnknown(bo, catchFile, function, line);
-        }
+        return ZUBBASE::Guard(
+            ZUBBASE::CatchPlace{catchFile, function, static_cast<int>(where.line())}, -1,
+            std::forward<Body>(body), [&bo](ZUBBASE::QV_Exception& e) { return Record(bo, e); },
+            kUnknownText);
     }
 
     static int NotConnected(BO& bo);
-    // Stamps e and records it as -1: its full text as the description, the
-    // catch file, function and line in the entry's further fields.
-    static int Caught(BO& bo, ZUBBASE::QV_Exception& e, const wchar_t* file,
-                      const wchar_t* function, int line);
-    static int CaughtUnknown(BO& bo, const wchar_t* file, const wchar_t* function, int line);
+    // Records a stamped exception as -1: its full text as the description,
+    // the catch file, function and line in the entry's further fields.
+    static int Record(BO& bo, const ZUBBASE::QV_Exception& e);
+
+    static constexpr const wchar_t* kUnknownText = L"unknown exception";
 };

@@ -18,6 +18,12 @@ class FileGroups {
 public:
     // How long an in-process registration may run.
     static constexpr std::chrono::milliseconds kRegisterTimeout{10000};
+    // Error codes of an in-process registration; a failed copy has the
+    // platform's error number.
+    static constexpr int kErrNotALibrary = 111;
+    static constexpr int kErrNoEntryPoint = 222;
+    static constexpr int kErrNoThread = 333;
+    static constexpr int kErrTimedOut = 444;
 
     // One entry of a file group as an install would treat it.
     struct PlannedCopy {

@@ -1,5 +1,9 @@
 // The installer's engine: the script model, the selection, and the eight
 // install steps.
+// Errors: operations return 0 or non-zero and keep the code and message in
+// their component's ErrorInfo, which the manager copies into its own; codes
+// are the platform's error numbers, -1, or a component's named ones.
+// Exceptions end at ExecInstall, DoCopyFgs and CreateMenus.
 #pragma once
 
 #include <string>
@@ -96,7 +100,15 @@ private:
     // Undoes a failed earlier install and stores the new record; false (error
     // set) when the product's install is complete already.
     bool Begin();
+    // The install steps in order; each one that fails sets error and returns -1.
     int Steps();
+    int RunActions(const std::wstring& list);
+    int MakeInstallDir();
+    int CopyFiles(const std::wstring& fgs, std::vector<std::wstring>& inProcess,
+                  std::vector<std::wstring>& assemblies);
+    int RegisterFiles(const std::vector<std::wstring>& inProcess,
+                      const std::vector<std::wstring>& assemblies);
+    int CreateMenus(const std::wstring& fgs);
     int Undo(InstallRecord r, std::vector<std::wstring>* report);
     void KeepLogAfterFailure();
     static zub::platform::Error ProbeWritable(const std::wstring& file);

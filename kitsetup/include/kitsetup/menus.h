@@ -27,14 +27,17 @@ public:
 
     void SetRecord(InstallRecord* record) { record_ = record; }
 
-    // Number of menus processed; failures are logged, never fatal.
+    // Writes the links of the menus of the installed groups: 0, or -1 with
+    // error set (and logged) at the first link that cannot be written.
     int CreateMenus(const std::wstring& installDirectory, const std::wstring& fgs);
     // The links CreateMenus would write.
     std::vector<PlannedLink> Plan(const std::wstring& installDirectory,
                                   const std::wstring& fgs) const;
 
 private:
-    void CreateOne(const MenuItem& m);
+    bool CreateOne(const MenuItem& m);
+    // Records a link that could not be made; false.
+    bool Failed(unsigned code, const std::wstring& link);
     std::vector<PlannedLink> Links(const MenuItem& m) const;
 
     InstallRecord* record_ = nullptr;

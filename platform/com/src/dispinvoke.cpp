@@ -256,168 +256,193 @@ INVOKEKIND KindFor(WORD flags, int attempt) {
     return static_cast<INVOKEKIND>(0);
 }
 
-}  // namespace
-
-}  // namespace zub::com
-
-HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPARAMS* params,
-                   VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
-    using namespace zub::com;
+HRESULT CheckParams(void* self, ITypeInfo* ti, const DISPPARAMS* params) {
     if (!self || !ti || !params) return E_INVALIDARG;
     if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
     if (params->cNamedArgs > params->cArgs ||
         (params->cNamedArgs > 0 && !params->rgdispidNamedArgs))
         return E_INVALIDARG;
+    return S_OK;
+}
 
-    TYPEATTR* attr = nullptr;
-    HRESULT hr = ti->GetTypeAttr(&attr);
-    if (FAILED(hr)) return hr;
-    WORD funcCount = attr->cFuncs;
-    WORD vtableBytes = attr->cbSizeVft;
-    ti->ReleaseTypeAttr(attr);
-
-    // Find the member of the requested kind.
+// The function description of the member being called, released at the end.
+struct Member {
+    ITypeInfo* ti = nullptr;
     FUNCDESC* fd = nullptr;
-    for (int attempt = 0; !fd; ++attempt) {
-        INVOKEKIND want = KindFor(flags, attempt);
+    WORD vtableBytes = 0;
+
+    explicit Member(ITypeInfo* info) : ti(info) {}
+    Member(const Member&) = delete;
+    Member& operator=(const Member&) = delete;
+    ~Member() {
+        if (fd) ti->ReleaseFuncDesc(fd);
+    }
+};
+
+// The member of the requested kind, and whether it has a vtable slot of its
+// own past IUnknown's (only such members can be called).
+HRESULT FindMember(DISPID member, WORD flags, Member& m) {
+    TYPEATTR* attr = nullptr;
+    HRESULT hr = m.ti->GetTypeAttr(&attr);
+    if (FAILED(hr)) return hr;
+    const WORD funcCount = attr->cFuncs;
+    m.vtableBytes = attr->cbSizeVft;
+    m.ti->ReleaseTypeAttr(attr);
+
+    for (int attempt = 0; !m.fd; ++attempt) {
+        const INVOKEKIND want = KindFor(flags, attempt);
         if (want == 0) break;
-        for (UINT i = 0; i < funcCount && !fd; ++i) {
+        for (UINT i = 0; i < funcCount && !m.fd; ++i) {
             FUNCDESC* d = nullptr;
-            if (FAILED(ti->GetFuncDesc(i, &d))) continue;
-            if (d->memid == member) {
-                if (d->invkind == want ||
-                    (want == INVOKE_PROPERTYPUTREF && d->invkind == INVOKE_PROPERTYPUT)) {
-                    fd = d;
-                    continue;
-                }
+            if (FAILED(m.ti->GetFuncDesc(i, &d))) continue;
+            if (d->memid == member && (d->invkind == want || (want == INVOKE_PROPERTYPUTREF &&
+                                                              d->invkind == INVOKE_PROPERTYPUT))) {
+                m.fd = d;
+                continue;
             }
-            ti->ReleaseFuncDesc(d);
+            m.ti->ReleaseFuncDesc(d);
         }
     }
-    if (!fd) return DISP_E_MEMBERNOTFOUND;
-    struct Releaser {
-        ITypeInfo* ti;
-        FUNCDESC* fd;
-        ~Releaser() { ti->ReleaseFuncDesc(fd); }
-    } releaser{ti, fd};
-
-    // Only members with a vtable slot of their own past IUnknown's can be called.
-    if (fd->funckind == FUNC_DISPATCH || fd->funckind == FUNC_STATIC ||
-        fd->oVft < static_cast<SHORT>(3 * sizeof(void*)) || fd->oVft >= vtableBytes)
+    if (!m.fd) return DISP_E_MEMBERNOTFOUND;
+    const FUNCDESC& fd = *m.fd;
+    if (fd.funckind == FUNC_DISPATCH || fd.funckind == FUNC_STATIC ||
+        fd.oVft < static_cast<SHORT>(3 * sizeof(void*)) || fd.oVft >= m.vtableBytes)
         return DISP_E_BADCALLEE;
-    const auto paramCount = static_cast<UINT>(fd->cParams);
-    UINT retvalIndex = paramCount;
-    UINT lcidIndex = paramCount;
-    for (UINT i = 0; i < paramCount; ++i) {
-        USHORT pf = fd->lprgelemdescParam[i].paramdesc.wParamFlags;
-        if (pf & PARAMFLAG_FRETVAL) retvalIndex = i;
-        if (pf & PARAMFLAG_FLCID) lcidIndex = i;
-    }
-    UINT inputs = paramCount - (retvalIndex < paramCount) - (lcidIndex < paramCount);
+    return S_OK;
+}
 
-    // Map each input parameter to its argument: named ones by position
-    // (DISPID_PROPERTYPUT names the value of a put), the rest in reverse.
-    std::vector<int> argOf(paramCount, -1);
-    const UINT named = params->cNamedArgs;
-    const UINT positional = params->cArgs - named;
-    bool isPut = fd->invkind == INVOKE_PROPERTYPUT || fd->invkind == INVOKE_PROPERTYPUTREF;
-    std::vector<UINT> order;  // input parameter indices in declaration order
-    for (UINT i = 0; i < paramCount; ++i)
-        if (i != retvalIndex && i != lcidIndex) order.push_back(i);
+// Which parameters are the retval and the locale, and the others (the
+// inputs) in declaration order.
+struct Layout {
+    UINT paramCount = 0;
+    UINT retvalIndex = 0;  // paramCount when there is none
+    UINT lcidIndex = 0;    // paramCount when there is none
+    std::vector<UINT> inputs;
+};
+
+Layout LayoutOf(const FUNCDESC& fd) {
+    Layout l;
+    l.paramCount = static_cast<UINT>(fd.cParams);
+    l.retvalIndex = l.lcidIndex = l.paramCount;
+    for (UINT i = 0; i < l.paramCount; ++i) {
+        const USHORT pf = fd.lprgelemdescParam[i].paramdesc.wParamFlags;
+        if (pf & PARAMFLAG_FRETVAL) l.retvalIndex = i;
+        if (pf & PARAMFLAG_FLCID) l.lcidIndex = i;
+    }
+    for (UINT i = 0; i < l.paramCount; ++i)
+        if (i != l.retvalIndex && i != l.lcidIndex) l.inputs.push_back(i);
+    return l;
+}
+
+// Maps each input parameter to its argument: named ones by position
+// (DISPID_PROPERTYPUT names the value of a put), the rest in reverse.
+HRESULT MapArguments(const FUNCDESC& fd, const Layout& l, const DISPPARAMS& params,
+                     std::vector<int>& argOf, UINT* argErr) {
+    argOf.assign(l.paramCount, -1);
+    const UINT named = params.cNamedArgs;
+    const UINT positional = params.cArgs - named;
+    const bool isPut = fd.invkind == INVOKE_PROPERTYPUT || fd.invkind == INVOKE_PROPERTYPUTREF;
     for (UINT n = 0; n < named; ++n) {
-        DISPID id = params->rgdispidNamedArgs[n];
-        UINT target = paramCount;
-        if (id == DISPID_PROPERTYPUT && isPut && !order.empty())
-            target = order.back();
-        else if (id >= 0 && static_cast<UINT>(id) < paramCount &&
-                 static_cast<UINT>(id) != retvalIndex)
+        const DISPID id = params.rgdispidNamedArgs[n];
+        UINT target = l.paramCount;
+        if (id == DISPID_PROPERTYPUT && isPut && !l.inputs.empty())
+            target = l.inputs.back();
+        else if (id >= 0 && static_cast<UINT>(id) < l.paramCount &&
+                 static_cast<UINT>(id) != l.retvalIndex)
             target = static_cast<UINT>(id);
-        if (target == paramCount) {
+        if (target == l.paramCount) {
             if (argErr) *argErr = n;
             return id == DISPID_PROPERTYPUT ? DISP_E_MEMBERNOTFOUND : DISP_E_PARAMNOTFOUND;
         }
         argOf[target] = static_cast<int>(n);
     }
-    {
-        UINT next = 0;  // positional arguments fill the first unnamed inputs
-        for (UINT i : order) {
-            if (argOf[i] >= 0) continue;
-            if (next < positional) {
-                argOf[i] = static_cast<int>(params->cArgs - 1 - next);
-                ++next;
-            }
+    UINT next = 0;  // positional arguments fill the first unnamed inputs
+    for (UINT i : l.inputs) {
+        if (argOf[i] >= 0) continue;
+        if (next < positional) {
+            argOf[i] = static_cast<int>(params.cArgs - 1 - next);
+            ++next;
         }
-        if (next != positional) return DISP_E_BADPARAMCOUNT;
-        for (UINT i : order)
-            if (argOf[i] < 0) return DISP_E_BADPARAMCOUNT;
     }
-    (void)inputs;
+    if (next != positional) return DISP_E_BADPARAMCOUNT;
+    for (UINT i : l.inputs)
+        if (argOf[i] < 0) return DISP_E_BADPARAMCOUNT;
+    return S_OK;
+}
 
-    std::vector<ArgSlot> slots(paramCount);
-    RetSlot ret;
-    for (UINT i = 0; i < paramCount; ++i) {
+// An input argument coerced to its parameter's shape and put in its slot.
+HRESULT FillArgument(const Shape& shape, const VARIANT& arg, ArgSlot& slot) {
+    if (shape.vt == VT_PTR) {
+        // By reference: the caller's variant must hold a reference of that type.
+        const VARTYPE want = static_cast<VARTYPE>(
+            VT_BYREF | (shape.pointee == VT_UNKNOWN && shape.dispatchable ? VARTYPE{VT_DISPATCH}
+                                                                          : shape.pointee));
+        if (shape.pointee == VT_VARIANT && !(arg.vt & VT_BYREF)) {
+            slot.value.ptr = const_cast<VARIANT*>(&arg);
+            return S_OK;
+        }
+        if (arg.vt != want && !(shape.pointee == VT_VARIANT && arg.vt == (VT_BYREF | VT_VARIANT)))
+            return DISP_E_TYPEMISMATCH;
+        slot.value.ptr = arg.byref;
+        return S_OK;
+    }
+    if (shape.vt == VT_UNKNOWN || shape.vt == VT_DISPATCH) {
+        VARTYPE as = shape.vt;
+        if (shape.isInterface) as = shape.dispatchable ? VT_DISPATCH : VT_UNKNOWN;
+        if (FAILED(VariantChangeType(&slot.coerced, &arg, VARIANT_NOVALUEPROP, as)))
+            return DISP_E_TYPEMISMATCH;
+        IUnknown* p = slot.coerced.get().punkVal;
+        if (p && shape.isInterface && !(shape.iid == IID_IDispatch)) {
+            if (FAILED(p->QueryInterface(shape.iid, slot.obj.putVoid())))
+                return DISP_E_TYPEMISMATCH;
+            p = slot.obj.get();
+        }
+        slot.value.ptr = p;
+        return S_OK;
+    }
+    ffi_type* ft = FfiOf(shape.vt);
+    if (!ft) return DISP_E_BADVARTYPE;
+    slot.type = ft;
+    const HRESULT hr = VariantChangeType(&slot.coerced, &arg, 0, shape.vt);
+    if (FAILED(hr)) return hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
+    Store(&slot, slot.coerced.get(), shape.vt);
+    return S_OK;
+}
+
+// One slot per parameter: the locale, the retval's storage, or the argument.
+HRESULT FillSlots(ITypeInfo* ti, const FUNCDESC& fd, const Layout& l, const std::vector<int>& argOf,
+                  const DISPPARAMS& params, std::vector<ArgSlot>& slots, RetSlot& ret,
+                  UINT* argErr) {
+    for (UINT i = 0; i < l.paramCount; ++i) {
         ArgSlot& slot = slots[i];
-        const ELEMDESC& ed = fd->lprgelemdescParam[i];
         Shape shape;
-        hr = ShapeOf(ti, ed.tdesc, &shape);
+        const HRESULT hr = ShapeOf(ti, fd.lprgelemdescParam[i].tdesc, &shape);
         if (FAILED(hr)) return hr;
-        if (i == lcidIndex) {
+        if (i == l.lcidIndex) {
             slot.type = &ffi_type_uint32;
             slot.value.i32 = 0;
-            continue;
-        }
-        if (i == retvalIndex) {
+        } else if (i == l.retvalIndex) {
             if (shape.vt != VT_PTR || !FfiOf(shape.pointee)) return DISP_E_BADVARTYPE;
             ret.vt = shape.pointee;
             ret.dispatchable = shape.dispatchable;
             slot.value.ptr = &ret.value;
-            continue;
-        }
-        const auto argIndex = static_cast<UINT>(argOf[i]);
-        const VARIANT& arg = params->rgvarg[argIndex];
-        auto mismatch = [&](HRESULT code) {
-            if (argErr) *argErr = argIndex;
-            return code;
-        };
-        if (shape.vt == VT_PTR) {
-            // By reference: the caller's variant must hold a reference of that type.
-            VARTYPE want = static_cast<VARTYPE>(
-                VT_BYREF | (shape.pointee == VT_UNKNOWN && shape.dispatchable ? VARTYPE{VT_DISPATCH}
-                                                                              : shape.pointee));
-            if (shape.pointee == VT_VARIANT && !(arg.vt & VT_BYREF)) {
-                slot.value.ptr = const_cast<VARIANT*>(&arg);
-                continue;
+        } else {
+            const auto argIndex = static_cast<UINT>(argOf[i]);
+            const HRESULT filled = FillArgument(shape, params.rgvarg[argIndex], slot);
+            if (FAILED(filled)) {
+                // A parameter type that cannot be passed is the member's fault.
+                if (argErr && filled != DISP_E_BADVARTYPE) *argErr = argIndex;
+                return filled;
             }
-            if (arg.vt != want &&
-                !(shape.pointee == VT_VARIANT && arg.vt == (VT_BYREF | VT_VARIANT)))
-                return mismatch(DISP_E_TYPEMISMATCH);
-            slot.value.ptr = arg.byref;
-            continue;
         }
-        if (shape.vt == VT_UNKNOWN || shape.vt == VT_DISPATCH) {
-            VARTYPE as = shape.vt;
-            if (shape.isInterface) as = shape.dispatchable ? VT_DISPATCH : VT_UNKNOWN;
-            hr = VariantChangeType(&slot.coerced, &arg, VARIANT_NOVALUEPROP, as);
-            if (FAILED(hr)) return mismatch(DISP_E_TYPEMISMATCH);
-            IUnknown* p = slot.coerced.get().punkVal;
-            if (p && shape.isInterface && !(shape.iid == IID_IDispatch)) {
-                if (FAILED(p->QueryInterface(shape.iid, slot.obj.putVoid())))
-                    return mismatch(DISP_E_TYPEMISMATCH);
-                p = slot.obj.get();
-            }
-            slot.value.ptr = p;
-            continue;
-        }
-        ffi_type* ft = FfiOf(shape.vt);
-        if (!ft) return DISP_E_BADVARTYPE;
-        slot.type = ft;
-        hr = VariantChangeType(&slot.coerced, &arg, 0, shape.vt);
-        if (FAILED(hr))
-            return mismatch(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
-        Store(&slot, slot.coerced.get(), shape.vt);
     }
+    return S_OK;
+}
 
-    // The call itself: this, then the parameters; an HRESULT comes back.
+// The call itself: this, then the parameters; the member's HRESULT comes
+// back in *called.
+HRESULT Call(void* self, ITypeInfo* ti, const FUNCDESC& fd, std::vector<ArgSlot>& slots,
+             HRESULT* called) {
     std::vector<ffi_type*> types{&ffi_type_pointer};
     std::vector<void*> values{&self};
     for (ArgSlot& s : slots) {
@@ -425,27 +450,48 @@ HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPAR
         values.push_back(&s.value);
     }
     Shape retShape;
-    if (FAILED(ShapeOf(ti, fd->elemdescFunc.tdesc, &retShape)) || retShape.vt != VT_HRESULT)
+    if (FAILED(ShapeOf(ti, fd.elemdescFunc.tdesc, &retShape)) || retShape.vt != VT_HRESULT)
         return DISP_E_BADCALLEE;
     ffi_cif cif;
     if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, static_cast<unsigned>(types.size()), &ffi_type_sint32,
                      types.data()) != FFI_OK)
         return DISP_E_BADCALLEE;
     void** vtable = *static_cast<void***>(self);
-    auto slotIndex = static_cast<std::size_t>(fd->oVft) / sizeof(void*);
-    void* fn = vtable[slotIndex];
+    const auto slotIndex = static_cast<std::size_t>(fd.oVft) / sizeof(void*);
     ffi_arg rc = 0;
-    ffi_call(&cif, reinterpret_cast<void (*)()>(fn), &rc, values.data());
-    hr = static_cast<HRESULT>(static_cast<std::uint32_t>(rc));
+    ffi_call(&cif, reinterpret_cast<void (*)()>(vtable[slotIndex]), &rc, values.data());
+    *called = static_cast<HRESULT>(static_cast<std::uint32_t>(rc));
+    return S_OK;
+}
 
-    if (FAILED(hr)) {
-        if (!excep) return hr;
-        FillExcepInfo(excep, hr);
+}  // namespace
+
+}  // namespace zub::com
+
+HRESULT DispInvoke(void* self, ITypeInfo* ti, DISPID member, WORD flags, DISPPARAMS* params,
+                   VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
+    using namespace zub::com;
+    HRESULT hr = CheckParams(self, ti, params);
+    if (FAILED(hr)) return hr;
+    Member m(ti);
+    if (FAILED(hr = FindMember(member, flags, m))) return hr;
+    const Layout layout = LayoutOf(*m.fd);
+    std::vector<int> argOf;
+    if (FAILED(hr = MapArguments(*m.fd, layout, *params, argOf, argErr))) return hr;
+    std::vector<ArgSlot> slots(layout.paramCount);
+    RetSlot ret;
+    if (FAILED(hr = FillSlots(ti, *m.fd, layout, argOf, *params, slots, ret, argErr))) return hr;
+    HRESULT called = S_OK;
+    if (FAILED(hr = Call(self, ti, *m.fd, slots, &called))) return hr;
+
+    if (FAILED(called)) {
+        if (!excep) return called;
+        FillExcepInfo(excep, called);
         return DISP_E_EXCEPTION;
     }
-    if (result && retvalIndex < paramCount)
+    if (result && layout.retvalIndex < layout.paramCount)
         ret.MoveTo(result);
     else if (result)
         VariantInit(result);
-    return hr;
+    return called;
 }

@@ -1,15 +1,13 @@
+#include <zub/com/comptr.h>
 #include <zub/com/typelib.h>
 
+#include <zub/platform/module.h>
 #include <zub/text.h>
 
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
-
-namespace zub::com {
-HRESULT LoadTypeLibFromModule(const std::wstring& path, std::uint32_t id, ITypeLib** out);
-}
 
 namespace {
 
@@ -25,6 +23,16 @@ bool AllDigits(std::wstring_view s) {
     for (wchar_t c : s)
         if (c < L'0' || c > L'9') return false;
     return true;
+}
+
+// The type library of a module's TYPELIB resource.
+HRESULT LoadTypeLibFromModule(const std::wstring& path, std::uint32_t id, ITypeLib** out) {
+    zub::platform::Library lib;
+    if (zub::platform::LoadLibrary(path, lib) != 0) return TYPE_E_CANTLOADLIBRARY;
+    std::span<const std::uint8_t> data;
+    if (zub::platform::FindResource(lib.Handle(), "TYPELIB", id, data) != 0)
+        return TYPE_E_CANTLOADLIBRARY;
+    return zub::com::LoadTypeLibFromMemory(data, out);  // copies what it needs; the module may go
 }
 
 }  // namespace
@@ -46,5 +54,21 @@ HRESULT LoadTypeLib(LPCOLESTR file, ITypeLib** out) {
     }
     if (bytes.size() >= 4 && std::memcmp(bytes.data(), "MSFT", 4) == 0)
         return zub::com::LoadTypeLibFromMemory(bytes, out);
-    return zub::com::LoadTypeLibFromModule(path, id, out);
+    return LoadTypeLibFromModule(path, id, out);
 }
+
+namespace zub::com {
+
+HRESULT TypeInfoOfModule(const void* address, REFGUID guid, ITypeInfo** out) {
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+    std::span<const std::uint8_t> data;
+    if (platform::FindResourceOfAddress(address, "TYPELIB", 1, data) != 0)
+        return TYPE_E_CANTLOADLIBRARY;
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLibFromMemory(data, lib.put());
+    if (FAILED(hr)) return hr;
+    return lib->GetTypeInfoOfGuid(guid, out);
+}
+
+}  // namespace zub::com

@@ -3,7 +3,6 @@
 #include <zub/com/runtime.h>
 #include <zub/com/typelib.h>
 
-#include <zub/platform/module.h>
 #include <zub/platform/registry.h>
 #include <zub/text.h>
 
@@ -75,30 +74,6 @@ bool IsAutomationInterface(const zub::com::TypeData& t) {
 }
 
 }  // namespace
-
-namespace zub::com {
-
-HRESULT LoadTypeLibFromModule(const std::wstring& path, std::uint32_t id, ITypeLib** out) {
-    plat::Library lib;
-    if (plat::LoadLibrary(path, lib) != 0) return TYPE_E_CANTLOADLIBRARY;
-    std::span<const std::uint8_t> data;
-    if (plat::FindResource(lib.Handle(), "TYPELIB", id, data) != 0) return TYPE_E_CANTLOADLIBRARY;
-    return LoadTypeLibFromMemory(data, out);  // copies what it needs; the module may go
-}
-
-HRESULT TypeInfoOfModule(const void* address, REFGUID guid, ITypeInfo** out) {
-    if (!out) return E_INVALIDARG;
-    *out = nullptr;
-    std::span<const std::uint8_t> data;
-    if (plat::FindResourceOfAddress(address, "TYPELIB", 1, data) != 0)
-        return TYPE_E_CANTLOADLIBRARY;
-    ComPtr<ITypeLib> lib;
-    HRESULT hr = LoadTypeLibFromMemory(data, lib.put());
-    if (FAILED(hr)) return hr;
-    return lib->GetTypeInfoOfGuid(guid, out);
-}
-
-}  // namespace zub::com
 
 HRESULT LoadRegTypeLib(REFGUID guid, WORD major, WORD minor, LCID lcid, ITypeLib** out) {
     if (!out) return E_INVALIDARG;

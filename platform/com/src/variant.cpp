@@ -1,5 +1,6 @@
 #include <zub/com/automation.h>
 
+#include <zub/oledate.h>
 #include <zub/text.h>
 
 #include <cmath>
@@ -46,41 +47,6 @@ bool IsValidType(VARTYPE vt) {
     }
     return IsKnownScalar(vt);
 }
-
-// Civil date to days since 1970-01-01 (proleptic Gregorian).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-void CivilFromDays(long long z, int* y, unsigned* m, unsigned* d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    *d = doy - (153 * mp + 2) / 5 + 1;
-    *m = mp < 10 ? mp + 3 : mp - 9;
-    *y = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (*m <= 2));
-}
-
-const long long kEpoch = DaysFromCivil(1899, 12, 30);
-
-bool IsLeap(unsigned y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-unsigned DaysInMonth(unsigned y, unsigned m) {
-    static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
-
-// The range OLE dates cover: years 100 to 9999.
-constexpr double kMinDate = -657434.0;
-constexpr double kMaxDate = 2958465.99999999;
 
 std::wstring Trim(std::wstring_view s) {
     std::size_t b = 0, e = s.size();
@@ -368,7 +334,8 @@ HRESULT Convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT* out) {
                 hr = ParseDate(src.bstrVal, &d);
             else
                 hr = ToDouble(src, &d);
-            if (SUCCEEDED(hr) && !(d >= kMinDate && d <= kMaxDate)) hr = DISP_E_OVERFLOW;
+            if (SUCCEEDED(hr) && !(d >= zub::kOleDateMin && d <= zub::kOleDateMax))
+                hr = DISP_E_OVERFLOW;
             out->date = d;
             break;
         }
@@ -474,39 +441,22 @@ HRESULT VariantChangeType(VARIANTARG* dest, const VARIANTARG* src, USHORT flags,
 
 int SystemTimeToVariantTime(const SYSTEMTIME* st, DATE* out) {
     if (!st || !out) return 0;
-    if (st->wYear < 100 || st->wYear > 9999 || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 ||
-        st->wDay > DaysInMonth(st->wYear, st->wMonth) || st->wHour > 23 || st->wMinute > 59 ||
-        st->wSecond > 59 || st->wMilliseconds > 999)
-        return 0;
-    long long day = DaysFromCivil(st->wYear, st->wMonth, st->wDay) - kEpoch;
-    double frac =
-        (st->wHour * 3600.0 + st->wMinute * 60.0 + st->wSecond + st->wMilliseconds / 1000.0) /
-        86400.0;
-    *out = day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
-    return 1;
+    const zub::OleDateParts parts{st->wYear,   st->wMonth,  st->wDay,         st->wHour,
+                                  st->wMinute, st->wSecond, st->wMilliseconds};
+    return zub::OleDateFromParts(parts, *out) ? 1 : 0;
 }
 
 int VariantTimeToSystemTime(DATE d, SYSTEMTIME* st) {
-    if (!st || !(d >= kMinDate && d <= kMaxDate)) return 0;
-    double whole = std::trunc(d);
-    auto ms = static_cast<long long>(std::llround(std::fabs(d - whole) * 86400000.0));
-    auto day = static_cast<long long>(whole);
-    if (ms >= 86400000) {
-        ms -= 86400000;
-        ++day;
-    }
-    int y = 0;
-    unsigned m = 0, dd = 0;
-    CivilFromDays(day + kEpoch, &y, &m, &dd);
-    st->wYear = static_cast<WORD>(y);
-    st->wMonth = static_cast<WORD>(m);
-    st->wDay = static_cast<WORD>(dd);
-    st->wDayOfWeek =
-        static_cast<WORD>(((day + kEpoch) % 7 + 7 + 4) % 7);  // 1970-01-01 was a Thursday
-    st->wHour = static_cast<WORD>(ms / 3600000);
-    st->wMinute = static_cast<WORD>(ms / 60000 % 60);
-    st->wSecond = static_cast<WORD>(ms / 1000 % 60);
-    st->wMilliseconds = static_cast<WORD>(ms % 1000);
+    zub::OleDateParts parts;
+    if (!st || !zub::OleDateToParts(d, parts)) return 0;
+    st->wYear = static_cast<WORD>(parts.year);
+    st->wMonth = static_cast<WORD>(parts.month);
+    st->wDay = static_cast<WORD>(parts.day);
+    st->wDayOfWeek = static_cast<WORD>(parts.weekday);
+    st->wHour = static_cast<WORD>(parts.hour);
+    st->wMinute = static_cast<WORD>(parts.minute);
+    st->wSecond = static_cast<WORD>(parts.second);
+    st->wMilliseconds = static_cast<WORD>(parts.millisecond);
     return 1;
 }
 

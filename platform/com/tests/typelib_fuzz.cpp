@@ -1,6 +1,6 @@
 // libFuzzer target for the type-library reader: any bytes either read or
-// fail with TypeLibFormatError. Seed it with widl output:
-//   zub_com_typelib_fuzz -max_total_time=60 corpus/ build/platform/com/*.tlb
+// fail with TypeLibFormatError. The test zub_com_fuzz_typelib seeds it with
+// widl's output.
 #include <zub/com/typelibdata.h>
 
 #include <cstddef>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cadlink/idispatch.h"
+#include "cadbridge/idispatch.h"
 
 namespace ZUBPROE2 {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "cadlink/idispatch.h"
-#include "cadlink/proe_command_base.h"
+#include "cadbridge/idispatch.h"
+#include "cadbridge/proe_command_base.h"
 
 namespace ZUBPROE4 {
 

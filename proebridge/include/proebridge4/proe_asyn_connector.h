@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cadlink/idispatch.h"
+#include "cadbridge/idispatch.h"
 
 namespace ZUBPROE4 {
 

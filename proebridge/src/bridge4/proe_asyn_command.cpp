@@ -4,28 +4,19 @@
 
 #include <cwctype>
 #include <fstream>
-#include <memory>
 #include <sstream>
-#include <stdexcept>
 
 #include "cad_session.h"
+#include "zub/sqlite/connection.h"
+#include "zub/sqlite/error.h"
+#include "zub/sqlite/statement.h"
 #include "zub/text.h"
 
 namespace ZUBPROE4 {
 namespace {
 
-struct DbClose {
-    void operator()(sqlite3* db) const noexcept { sqlite3_close(db); }
-};
-struct StmtFinalize {
-    void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
-};
-using Db = std::unique_ptr<sqlite3, DbClose>;
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
-
-struct DbFailure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using Db = zub::sqlite::Connection;
+using Stmt = zub::sqlite::Statement;
 
 std::string Quoted(const std::wstring& name) {
     std::string out = "\"";
@@ -48,39 +39,17 @@ std::vector<std::wstring> SplitList(const std::wstring& text) {
     return out;
 }
 
-void Check(sqlite3* db, int rc) {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw DbFailure(sqlite3_errmsg(db));
-}
-
-Stmt Prepare(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* raw = nullptr;
-    Check(db, sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr));
-    return Stmt(raw);
-}
-
 Db OpenExisting(const std::wstring& path) {
-    sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(zub::WideToNarrow(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    Db db(raw);
-    if (rc != SQLITE_OK) throw DbFailure(raw ? sqlite3_errmsg(raw) : "cannot open the database");
-    sqlite3_busy_timeout(raw, 5000);
-    return db;
+    return Db(zub::WideToNarrow(path), SQLITE_OPEN_READWRITE);
 }
 
-bool HasTable(sqlite3* db, const std::wstring& table) {
-    Stmt stmt = Prepare(db, "select 1 from sqlite_master where type='table' and name=?");
-    const std::string name = zub::WideToUtf8(L"CAXS_2_" + table);
-    sqlite3_bind_text(stmt.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    return sqlite3_step(stmt.get()) == SQLITE_ROW;
+bool HasTable(const Db& db, const std::wstring& table) {
+    Stmt stmt(db, "select 1 from sqlite_master where type='table' and name=?");
+    stmt.bind(1, zub::WideToUtf8(L"CAXS_2_" + table));
+    return stmt.step();
 }
 
-void Exec(sqlite3* db, const char* sql) {
-    Check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
-}
-
-void InsertRow(sqlite3* db, const std::wstring& table, const Row& row) {
+void InsertRow(const Db& db, const std::wstring& table, const Row& row) {
     std::string columns;
     std::string marks;
     bool hasFlag = false;
@@ -93,31 +62,24 @@ void InsertRow(sqlite3* db, const std::wstring& table, const Row& row) {
         columns += (columns.empty() ? "" : ",") + std::string("CAXS_flag");
         marks += marks.empty() ? "0" : ",0";
     }
-    Stmt stmt = Prepare(
-        db, "insert into " + MirrorName(table) + " (" + columns + ") values (" + marks + ")");
+    Stmt stmt(db, "insert into " + MirrorName(table) + " (" + columns + ") values (" + marks + ")");
     int index = 1;
-    for (const auto& field : row) {
-        const std::string value = zub::WideToUtf8(field.second);
-        Check(db, sqlite3_bind_text(stmt.get(), index++, value.c_str(), -1, SQLITE_TRANSIENT));
-    }
-    Check(db, sqlite3_step(stmt.get()));
+    for (const auto& field : row) stmt.bind(index++, zub::WideToUtf8(field.second));
+    stmt.step();
 }
 
-std::vector<Row> ReadRows(sqlite3* db, const std::wstring& table) {
-    Stmt stmt = Prepare(db, "select * from " + MirrorName(table));
+std::vector<Row> ReadRows(const Db& db, const std::wstring& table) {
+    Stmt stmt(db, "select * from " + MirrorName(table));
     std::vector<Row> rows;
-    int rc = SQLITE_OK;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    while (stmt.step()) {
         Row row;
-        for (int i = 0; i < sqlite3_column_count(stmt.get()); ++i) {
-            const auto* text = sqlite3_column_text(stmt.get(), i);
-            if (text == nullptr) continue;
-            row.emplace_back(zub::Utf8ToWide(sqlite3_column_name(stmt.get(), i)),
-                             zub::Utf8ToWide(reinterpret_cast<const char*>(text)));
+        for (int i = 0; i < stmt.columnCount(); ++i) {
+            if (stmt.columnType(i) == SQLITE_NULL) continue;
+            row.emplace_back(zub::Utf8ToWide(stmt.columnName(i)),
+                             zub::Utf8ToWide(stmt.columnText(i)));
         }
         rows.push_back(std::move(row));
     }
-    Check(db, rc);
     return rows;
 }
 
@@ -215,15 +177,15 @@ int ProeAsynCommand::RefreshTable(const std::wstring& tables, const std::wstring
     if (!HaveModel()) return Fail(kNoModel, L"no model is open");
     try {
         Db db = OpenExisting(dbPath);
-        Exec(db.get(), "begin");
+        db.exec("begin");
         for (const std::wstring& name : SplitList(tables)) {
             const ModelTable* table = session.current->Table(name);
-            if (table == nullptr || !HasTable(db.get(), name)) continue;
-            for (const Row& row : table->rows) InsertRow(db.get(), name, row);
+            if (table == nullptr || !HasTable(db, name)) continue;
+            for (const Row& row : table->rows) InsertRow(db, name, row);
         }
-        Exec(db.get(), "commit");
-    } catch (const DbFailure& e) {
-        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.what()));
+        db.exec("commit");
+    } catch (const zub::sqlite::Error& e) {
+        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.message()));
     }
     return 0;
 }
@@ -237,7 +199,7 @@ int ProeAsynCommand::UpdateTable(const std::wstring& first, const std::wstring& 
         Db db = OpenExisting(second);
         std::vector<ModelTable> read;
         for (const std::wstring& name : SplitList(first)) {
-            if (HasTable(db.get(), name)) read.push_back({name, ReadRows(db.get(), name)});
+            if (HasTable(db, name)) read.push_back({name, ReadRows(db, name)});
         }
         // All tables are read before any is replaced, so a failure changes nothing.
         for (ModelTable& table : read) {
@@ -247,8 +209,8 @@ int ProeAsynCommand::UpdateTable(const std::wstring& first, const std::wstring& 
                 session.current->tables.push_back(std::move(table));
             }
         }
-    } catch (const DbFailure& e) {
-        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.what()));
+    } catch (const zub::sqlite::Error& e) {
+        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.message()));
     }
     return 0;
 }

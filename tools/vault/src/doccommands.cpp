@@ -158,15 +158,31 @@ Json DocCommands::ToJson(const DRM::Doc& doc) {
     return j;
 }
 
+namespace {
+
+constexpr const char* kDocHelp = "Document id, or REPO:path/name.ext";
+constexpr const char* kDirHelp = "Local folder (default: the current one; made when missing)";
+constexpr const char* kForceHelp = "Overwrite a local file of that name with other content";
+
+}  // namespace
+
 void DocCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
         "doc",
         "Documents: add, list, show, checkout, checkin, view, get, history, rename, "
         "delete");
     group->require_subcommand(1);
-    const char* docHelp = "Document id, or REPO:path/name.ext";
+    // The order here is the order of the help.
+    RegisterAdd(*group);
+    RegisterReading(*group);
+    RegisterHolding(*group);
+    RegisterDownloads(*group);
+    RegisterHistory(*group);
+    RegisterChanges(*group);
+}
 
-    CLI::App* a = group->add_subcommand("add", "Add a local file as a new document (write right)");
+void DocCommands::RegisterAdd(CLI::App& group) {
+    CLI::App* a = group.add_subcommand("add", "Add a local file as a new document (write right)");
     a->add_option("REPO", repo_, "Repository id or name")->required();
     a->add_option("FILE", file_, "Local file; its name becomes the document's name")->required();
     a->add_option("--folder", folder_, "Sub-folder of the repository to keep it in (a/b)");
@@ -174,77 +190,87 @@ void DocCommands::Register(CLI::App& app) {
         ->capture_default_str();
     a->add_flag("--json", *s_.out().JsonFlag(), "Print the new document as JSON");
     a->callback([this] { Add(); });
+}
 
-    CLI::App* l = group->add_subcommand("list",
-                                        "List a repository's documents with state and "
-                                        "holder (read right)");
+void DocCommands::RegisterReading(CLI::App& group) {
+    CLI::App* l = group.add_subcommand("list",
+                                       "List a repository's documents with state and "
+                                       "holder (read right)");
     l->alias("ls");
     l->add_option("REPO", repo_, "Repository id or name")->required();
     l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
     l->callback([this] { List(); });
 
-    CLI::App* sh = group->add_subcommand("show", "Show one document (read right)");
-    sh->add_option("DOC", doc_, docHelp)->required();
+    CLI::App* sh = group.add_subcommand("show", "Show one document (read right)");
+    sh->add_option("DOC", doc_, kDocHelp)->required();
     sh->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
     sh->callback([this] { Show(); });
+}
 
-    CLI::App* co = group->add_subcommand(
+void DocCommands::RegisterHolding(CLI::App& group) {
+    CLI::App* co = group.add_subcommand(
         "checkout", "Download a document into a folder and hold it for editing (write right)");
     co->alias("co");
-    co->add_option("DOC", doc_, docHelp)->required();
-    co->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    co->add_flag("--force", force_, "Overwrite a local file of that name with other content");
+    co->add_option("DOC", doc_, kDocHelp)->required();
+    co->add_option("DIR", dir_, kDirHelp);
+    co->add_flag("--force", force_, kForceHelp);
     co->callback([this] { CheckOut(); });
 
-    CLI::App* ci = group->add_subcommand(
-        "checkin", "Store a new version of a document you hold (write right)");
+    CLI::App* ci =
+        group.add_subcommand("checkin", "Store a new version of a document you hold (write right)");
     ci->alias("ci");
-    ci->add_option("DOC", doc_, docHelp)->required();
+    ci->add_option("DOC", doc_, kDocHelp)->required();
     ci->add_option("FILE", file_, "Local file with the new content (default: ./NAME.EXT)");
     ci->add_option("-m,--message", message_, "What changed")->required();
     ci->add_option("--cad-form", cadForm_, "Id of the CAD form recorded with this version");
     ci->callback([this] { CheckIn(); });
 
-    CLI::App* u = group->add_subcommand(
+    CLI::App* u = group.add_subcommand(
         "unlock",
         "End a check-out without a check-in; the document keeps its version (the holder, or "
         "manage right)");
-    u->add_option("DOC", doc_, docHelp)->required();
+    u->add_option("DOC", doc_, kDocHelp)->required();
     u->callback([this] { Unlock(); });
+}
 
-    CLI::App* v = group->add_subcommand("view", "Download the current file (read right)");
-    v->add_option("DOC", doc_, docHelp)->required();
-    v->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    v->add_flag("--force", force_, "Overwrite a local file of that name with other content");
+void DocCommands::RegisterDownloads(CLI::App& group) {
+    CLI::App* v = group.add_subcommand("view", "Download the current file (read right)");
+    v->add_option("DOC", doc_, kDocHelp)->required();
+    v->add_option("DIR", dir_, kDirHelp);
+    v->add_flag("--force", force_, kForceHelp);
     v->callback([this] { View(); });
 
-    CLI::App* g = group->add_subcommand(
+    CLI::App* g = group.add_subcommand(
         "get", "Download an older version under the document's name (read right)");
-    g->add_option("DOC", doc_, docHelp)->required();
+    g->add_option("DOC", doc_, kDocHelp)->required();
     g->add_option("VERSION", version_, "Version as listed by `vault doc history`")->required();
-    g->add_option("DIR", dir_, "Local folder (default: the current one; made when missing)");
-    g->add_flag("--force", force_, "Overwrite a local file of that name with other content");
+    g->add_option("DIR", dir_, kDirHelp);
+    g->add_flag("--force", force_, kForceHelp);
     g->callback([this] { Get(); });
+}
 
-    CLI::App* h = group->add_subcommand("history",
-                                        "List the saved versions, newest first "
-                                        "(read right)");
+void DocCommands::RegisterHistory(CLI::App& group) {
+    CLI::App* h = group.add_subcommand("history",
+                                       "List the saved versions, newest first "
+                                       "(read right)");
     h->alias("log");
-    h->add_option("DOC", doc_, docHelp)->required();
+    h->add_option("DOC", doc_, kDocHelp)->required();
     h->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
     h->callback([this] { History(); });
+}
 
-    CLI::App* rn = group->add_subcommand("rename", "Rename a document (write right)");
-    rn->add_option("DOC", doc_, docHelp)->required();
+void DocCommands::RegisterChanges(CLI::App& group) {
+    CLI::App* rn = group.add_subcommand("rename", "Rename a document (write right)");
+    rn->add_option("DOC", doc_, kDocHelp)->required();
     rn->add_option("NEWNAME", name_, "New file name with extension")->required();
     rn->callback([this] { Rename(); });
 
-    CLI::App* d = group->add_subcommand(
+    CLI::App* d = group.add_subcommand(
         "delete",
         "Delete a document's row and current file; its saved versions stay (write "
         "right)");
     d->alias("rm");
-    d->add_option("DOC", doc_, docHelp)->required();
+    d->add_option("DOC", doc_, kDocHelp)->required();
     d->add_flag("--force", force_, "Delete even when another user holds it");
     d->callback([this] { Delete(); });
 }
@@ -279,7 +305,7 @@ void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
 
 void DocCommands::Add() {
     auto repo = s_.OpenRepo(repo_, Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     const fs::path local = RequireLocalFile(file_);
     const std::wstring name = PathText::Wide(local.filename());
     // Here a plain character, on the file server a folder separator.
@@ -345,7 +371,7 @@ void DocCommands::Show() {
 
 void DocCommands::CheckOut() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
     const fs::path dir = LocalDir();
@@ -378,7 +404,7 @@ void DocCommands::CheckOut() {
 
 void DocCommands::CheckIn() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() != 1)
         throw VaultError(VaultErr::kNotHolder, L"document " + Utf8ToWide(Shown(doc)) +
@@ -510,7 +536,7 @@ void DocCommands::History() {
 
 void DocCommands::Rename() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     const std::wstring newName = Utf8ToWide(name_);
     if (newName.find_first_of(L"/\\") != std::wstring::npos)
@@ -539,7 +565,7 @@ void DocCommands::Rename() {
 
 void DocCommands::Unlock() {
     Target t = Open(Session::Right::Read);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() != 1)
         throw VaultError(VaultErr::kNotHolder,
@@ -558,7 +584,7 @@ void DocCommands::Unlock() {
 
 void DocCommands::Delete() {
     Target t = Open(Session::Right::Write);
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() == 1 && doc.checkOutById() != actor.id) {
         // Taking another user's work away is the same power as unlocking it.

@@ -25,6 +25,14 @@ private:
     // The document and its repository, after checking the acting user's right.
     struct Target;
 
+    // The subcommands, in the order the help lists them.
+    void RegisterAdd(CLI::App& group);
+    void RegisterReading(CLI::App& group);
+    void RegisterHolding(CLI::App& group);
+    void RegisterDownloads(CLI::App& group);
+    void RegisterHistory(CLI::App& group);
+    void RegisterChanges(CLI::App& group);
+
     void Add();
     void List();
     void Show();

@@ -1,9 +1,9 @@
 #include "output.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
+#include "zub/oledate.h"
 #include "zub/text.h"
 
 namespace {
@@ -70,17 +70,12 @@ std::size_t Output::DisplayWidth(const std::string& utf8) {
 
 std::string Output::OleDate(double date) {
     if (date == 0.0 || !std::isfinite(date)) return "";
-    using namespace std::chrono;
-    const auto seconds = static_cast<long long>(std::llround(date * 86400.0));
-    const auto epoch = sys_days{year{1899} / December / 30};
-    const sys_seconds t = epoch + std::chrono::seconds{seconds};
-    const auto day = floor<days>(t);
-    const year_month_day ymd{day};
-    const hh_mm_ss hms{t - day};
+    // Shown to the nearest second: a hair below one reads as that second.
+    zub::OleDateParts p;
+    if (!zub::OleDateToParts(std::nearbyint(date * 86400.0) / 86400.0, p)) return "";
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02lld", int(ymd.year()),
-                  unsigned(ymd.month()), unsigned(ymd.day()), long(hms.hours().count()),
-                  long(hms.minutes().count()), static_cast<long long>(hms.seconds().count()));
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", p.year, p.month, p.day,
+                  p.hour, p.minute, p.second);
     return text;
 }
 

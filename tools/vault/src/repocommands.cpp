@@ -148,7 +148,7 @@ void RepoCommands::CheckNewName(const std::wstring& name) {
 }
 
 void RepoCommands::Create() {
-    const UserRecord& actor = s_.Actor();
+    const DRM::UserRecord& actor = s_.Actor();
     const std::wstring name = Utf8ToWide(name_);
     CheckNewName(name);
     std::wstring dir = dir_.empty() ? L"\\repos\\" + name : PathText::Folder(Utf8ToWide(dir_));
@@ -193,7 +193,7 @@ void RepoCommands::List() {
     if (forUser_.empty()) {
         VaultError::Check(all.GetAll(), all);
     } else {
-        auto user = s_.users().FindUser(Utf8ToWide(forUser_));
+        auto user = s_.FindUser(Utf8ToWide(forUser_));
         if (!user)
             throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(forUser_));
         VaultError::Check(all.GetAll(user->id), all);

@@ -113,11 +113,11 @@ RightCommands::Principal RightCommands::Resolve(const std::string& who) {
     }
     p.name = Utf8ToWide(name);
     if (p.isRole) {
-        auto role = s_.users().FindRole(p.name);
+        auto role = s_.FindRole(p.name);
         if (!role) throw VaultError(VaultErr::kUnknownRole, L"no role named " + p.name);
         p.id = role->id;
     } else {
-        auto user = s_.users().FindUser(p.name);
+        auto user = s_.FindUser(p.name);
         if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + p.name);
         p.id = user->id;
     }
@@ -224,7 +224,7 @@ void RightCommands::Revoke() {
 
 void RightCommands::Show() {
     s_.Actor();
-    auto user = s_.users().FindUser(Utf8ToWide(who_));
+    auto user = s_.FindUser(Utf8ToWide(who_));
     if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(who_));
     DRM::DocRepos repos;
     s_.store().Connect(repos);

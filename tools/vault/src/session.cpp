@@ -43,12 +43,30 @@ const Store& Session::store() {
     return *store_;
 }
 
-UserDirectory& Session::users() {
-    if (!users_) users_ = std::make_unique<UserDirectory>(store().OpenProductDb());
+DRM::UserDirectory& Session::users() {
+    if (!users_) users_ = Connected<DRM::UserDirectory>();
     return *users_;
 }
 
-const UserRecord& Session::Actor() {
+std::optional<DRM::UserRecord> Session::FindUser(const std::wstring& name) {
+    std::optional<DRM::UserRecord> user;
+    VaultError::Check(users().FindUser(name, user), users());
+    return user;
+}
+
+std::optional<DRM::UserRecord> Session::FindUser(int id) {
+    std::optional<DRM::UserRecord> user;
+    VaultError::Check(users().FindUser(id, user), users());
+    return user;
+}
+
+std::optional<DRM::RoleRecord> Session::FindRole(const std::wstring& name) {
+    std::optional<DRM::RoleRecord> role;
+    VaultError::Check(users().FindRole(name, role), users());
+    return role;
+}
+
+const DRM::UserRecord& Session::Actor() {
     if (actor_) return *actor_;
     std::string name = userOption;
     if (name.empty()) {
@@ -57,7 +75,7 @@ const UserRecord& Session::Actor() {
     }
     if (name.empty())
         throw VaultError(VaultErr::kNoUser, L"no acting user: give --user NAME or set VAULT_USER");
-    auto user = users().FindUser(Utf8ToWide(name));
+    auto user = FindUser(Utf8ToWide(name));
     if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(name));
     actor_ = std::move(*user);
     return *actor_;

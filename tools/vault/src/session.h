@@ -9,10 +9,10 @@
 #include "docvault/baseline.h"
 #include "docvault/doc.h"
 #include "docvault/docrepo.h"
+#include "docvault/userdirectory.h"
 #include "docvault/versionstra.h"
 #include "output.h"
 #include "store.h"
-#include "userdirectory.h"
 
 class Session {
 public:
@@ -30,7 +30,13 @@ public:
     const Store& store();
     // The located store, existing or not (init).
     Store LocateStore() const;
-    UserDirectory& users();
+    // The store's users and roles; every call's failure is a VaultError.
+    DRM::UserDirectory& users();
+    // The user named so in any case, the user with that id, the role of that
+    // name or id; empty when there is none.
+    std::optional<DRM::UserRecord> FindUser(const std::wstring& name);
+    std::optional<DRM::UserRecord> FindUser(int id);
+    std::optional<DRM::RoleRecord> FindRole(const std::wstring& name);
 
     template <class T>
     std::unique_ptr<T> Connected() {
@@ -40,7 +46,7 @@ public:
     }
 
     // --user NAME, else $VAULT_USER, resolved in the store's user table.
-    const UserRecord& Actor();
+    const DRM::UserRecord& Actor();
     // The administrator passes every rights check and manages users.
     bool ActorIsAdmin();
     void RequireAdmin(const std::string& what);
@@ -67,6 +73,6 @@ public:
 private:
     Output& out_;
     std::optional<Store> store_;
-    std::unique_ptr<UserDirectory> users_;
-    std::optional<UserRecord> actor_;
+    std::unique_ptr<DRM::UserDirectory> users_;
+    std::optional<DRM::UserRecord> actor_;
 };

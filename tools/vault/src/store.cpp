@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
@@ -22,6 +21,7 @@
 #include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
 #include "vaultschema/productstore.h"
+#include "zub/randomtext.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
 
@@ -99,12 +99,7 @@ std::wstring Store::StoreId() const {
 
 std::wstring Store::EnsureStoreId() const {
     if (std::wstring id = StoreId(); !id.empty()) return id;
-    static const wchar_t alphabet[] =
-        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device device;
-    std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 2);
-    std::wstring id;
-    for (int i = 0; i < 32; ++i) id += alphabet[pick(device)];
+    const std::wstring id = zub::Utf8ToWide(zub::RandomText(32));
     auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
         ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
     ZUBDB::QVParams params(false);

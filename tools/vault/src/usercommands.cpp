@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "docvault/errors.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "zub/text.h"
@@ -67,12 +68,18 @@ void UserCommands::AddUser() {
     CheckName("user", name);
     std::vector<int> roleIds;
     for (const auto& r : others_) {
-        auto role = s_.users().FindRole(Utf8ToWide(r));
+        auto role = s_.FindRole(Utf8ToWide(r));
         if (!role) throw VaultError(VaultErr::kUnknownRole, L"no role named " + Utf8ToWide(r));
         roleIds.push_back(role->id);
     }
-    const int id = s_.users().AddUser(name, roleIds);
-    auto user = s_.users().FindUser(id);
+    int id = 0;
+    const int status = s_.users().AddUser(name, roleIds, id);
+    if (status == DRM::Err::kNameTaken)
+        if (auto taken = s_.FindUser(name))
+            throw VaultError(VaultErr::kNameTaken,
+                             L"a user named " + taken->name + L" exists already");
+    VaultError::Check(status, s_.users());
+    auto user = s_.FindUser(id);
     Json j;
     j["id"] = id;
     j["name"] = name_;
@@ -84,7 +91,9 @@ void UserCommands::AddUser() {
 void UserCommands::ListUsers() {
     s_.Actor();
     Json rows = Json::array();
-    for (const auto& u : s_.users().Users()) {
+    std::vector<DRM::UserRecord> users;
+    VaultError::Check(s_.users().Users(users), s_.users());
+    for (const auto& u : users) {
         Json j;
         j["id"] = u.id;
         j["name"] = WideToUtf8(u.name);
@@ -102,11 +111,15 @@ void UserCommands::AddRole() {
     CheckName("role", name);
     std::vector<int> userIds;
     for (const auto& u : others_) {
-        auto user = s_.users().FindUser(Utf8ToWide(u));
+        auto user = s_.FindUser(Utf8ToWide(u));
         if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(u));
         userIds.push_back(user->id);
     }
-    const int id = s_.users().AddRole(name, userIds);
+    int id = 0;
+    const int status = s_.users().AddRole(name, userIds, id);
+    if (status == DRM::Err::kNameTaken)
+        throw VaultError(VaultErr::kNameTaken, L"a role named " + name + L" exists already");
+    VaultError::Check(status, s_.users());
     Json j;
     j["id"] = id;
     j["name"] = name_;
@@ -119,7 +132,9 @@ void UserCommands::AddRole() {
 void UserCommands::ListRoles() {
     s_.Actor();
     Json rows = Json::array();
-    for (const auto& r : s_.users().Roles()) {
+    std::vector<DRM::RoleRecord> roles;
+    VaultError::Check(s_.users().Roles(roles), s_.users());
+    for (const auto& r : roles) {
         Json j;
         j["id"] = r.id;
         j["name"] = WideToUtf8(r.name);

@@ -4,17 +4,18 @@
 #include <sys/stat.h>
 
 #include <map>
-#include <memory>
 #include <set>
 
 #include "docvault/contentcheck.h"
 #include "docvault/docrepos.h"
 #include "docvault/repocheck.h"
-#include "userdirectory.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/rootowner.h"
+#include "zub/sqlite/connection.h"
+#include "zub/sqlite/error.h"
+#include "zub/sqlite/statement.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
 
@@ -23,15 +24,19 @@ using zub::WideToUtf8;
 
 namespace {
 
-struct CloseDb {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct FinalizeStatement {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-
 std::string RepairCommand(const std::string& ref) {
     return "vault verify --repair" + (ref.empty() ? std::string() : " " + ref);
+}
+
+// Repository names by id, for findings that name their repository.
+std::map<int, std::string> RepoNames(const Store& store) {
+    std::map<int, std::string> names;
+    DRM::DocRepos all;
+    store.Connect(all);
+    VaultError::Check(all.GetAll(), all);
+    for (int i = 0; i < all.Count(); ++i)
+        names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
+    return names;
 }
 
 }  // namespace
@@ -62,28 +67,14 @@ void VerifyCommand::CheckDatabase(const std::filesystem::path& file,
         findings.push_back({"database", L"database " + name + L": " + Utf8ToWide(detail),
                             "restore the store from a backup; the database file is damaged"});
     };
-    sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    const std::unique_ptr<sqlite3, CloseDb> db(raw);
-    if (opened != SQLITE_OK) {
-        problem(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(opened));
-        return;
+    try {
+        const zub::sqlite::Connection db(file.string(), SQLITE_OPEN_READONLY);
+        zub::sqlite::Statement check(db, "PRAGMA integrity_check");
+        while (check.step())
+            if (check.columnText(0) != "ok") problem(std::string(check.columnText(0)));
+    } catch (const zub::sqlite::Error& e) {
+        problem(e.message());
     }
-    sqlite3_busy_timeout(db.get(), 10000);
-    sqlite3_stmt* rawStatement = nullptr;
-    if (sqlite3_prepare_v2(db.get(), "PRAGMA integrity_check", -1, &rawStatement, nullptr) !=
-        SQLITE_OK) {
-        problem(sqlite3_errmsg(db.get()));
-        return;
-    }
-    const std::unique_ptr<sqlite3_stmt, FinalizeStatement> statement(rawStatement);
-    int step;
-    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
-        const std::string line = text ? text : "";
-        if (line != "ok") problem(line);
-    }
-    if (step != SQLITE_DONE) problem(sqlite3_errmsg(db.get()));
 }
 
 void VerifyCommand::CheckPassword(std::vector<Finding>& findings) {
@@ -141,7 +132,9 @@ void VerifyCommand::CheckModes(std::vector<Finding>& findings) {
 }
 
 void VerifyCommand::CheckUserNames(std::vector<Finding>& findings) {
-    for (const auto& names : s_.users().CaseDuplicates())
+    std::vector<std::wstring> groups;
+    VaultError::Check(s_.users().CaseDuplicates(groups), s_.users());
+    for (const auto& names : groups)
         findings.push_back(
             {"user-duplicate",
              L"the users " + names + L" differ only in case; a login names any of them",
@@ -167,21 +160,14 @@ void VerifyCommand::CheckDebris(const std::wstring& server, std::vector<Finding>
 }
 
 void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings) {
-    std::map<int, std::string> names;
-    {
-        DRM::DocRepos all;
-        s_.store().Connect(all);
-        VaultError::Check(all.GetAll(), all);
-        for (int i = 0; i < all.Count(); ++i)
-            names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
-    }
+    const std::map<int, std::string> names = RepoNames(s_.store());
     DRM::RepoCheck check;
     s_.store().Connect(check);
     std::vector<DRM::RepoFinding> found;
     VaultError::Check(check.Examine(repoId, repair_, found, staleSeconds_), check);
     for (const auto& f : found) {
         const std::string repo =
-            names.count(f.docRepoId) ? names[f.docRepoId] : std::to_string(f.docRepoId);
+            names.count(f.docRepoId) ? names.at(f.docRepoId) : std::to_string(f.docRepoId);
         const std::string doc = std::to_string(f.docId);
         using Kind = DRM::RepoFinding::Kind;
         Finding out{"", f.text, RepairCommand(repo), f.repaired};
@@ -313,19 +299,12 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
     s_.store().Connect(check);
     std::vector<DRM::ContentFinding> found;
     VaultError::Check(check.Examine(repoId, content_, repair_, found), check);
-    std::map<int, std::string> names;
-    {
-        DRM::DocRepos all;
-        s_.store().Connect(all);
-        VaultError::Check(all.GetAll(), all);
-        for (int i = 0; i < all.Count(); ++i)
-            names[all.Repo(i)->id()] = WideToUtf8(all.Repo(i)->name());
-    }
+    const std::map<int, std::string> names = RepoNames(s_.store());
     for (const auto& f : found) {
         using Kind = DRM::ContentFinding::Kind;
         Finding out{"", f.text, RepairCommand(repo_), f.repaired};
         out.repository =
-            names.count(f.docRepoId) ? names[f.docRepoId] : std::to_string(f.docRepoId);
+            names.count(f.docRepoId) ? names.at(f.docRepoId) : std::to_string(f.docRepoId);
         out.document = f.docId;
         out.version = f.version;
         out.path = f.path;

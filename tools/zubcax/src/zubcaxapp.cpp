@@ -11,6 +11,9 @@
 #include "cadlink/proe_command.h"
 #include "cadlink/proe_connector.h"
 #include "cadlink/proe_version.h"
+#include "zub/sqlite/connection.h"
+#include "zub/sqlite/error.h"
+#include "zub/sqlite/statement.h"
 #include "zub/text.h"
 
 namespace zubcax {
@@ -19,19 +22,7 @@ namespace {
 using zub::NarrowToWide;
 using zub::WideToNarrow;
 
-struct DbClose {
-    void operator()(sqlite3* db) const noexcept { sqlite3_close(db); }
-};
-struct StmtFinalize {
-    void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
-};
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
-
-Stmt Prepare(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* raw = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
-    return Stmt(raw);
-}
+using zub::sqlite::Statement;
 
 std::string QuoteIdentifier(const std::string& name) {
     std::string out = "\"";
@@ -44,35 +35,33 @@ std::string QuoteIdentifier(const std::string& name) {
 
 // One line per mirror table: its name, columns and row count.
 void PrintTables(const std::string& path, std::ostream& out) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    std::unique_ptr<sqlite3, DbClose> db(raw);
-    if (rc != SQLITE_OK) {
+    std::string lines;
+    try {
+        const zub::sqlite::Connection db(path, SQLITE_OPEN_READONLY);
+        std::vector<std::string> tables;
+        Statement list(db, "select name from sqlite_master where type='table' order by name");
+        while (list.step()) tables.emplace_back(list.columnText(0));
+        if (tables.empty()) lines += "no tables created\n";
+        for (const std::string& table : tables) {
+            std::string columns;
+            Statement info(db, "select name, type from pragma_table_info(?)");
+            info.bind(1, table);
+            while (info.step()) {
+                if (!columns.empty()) columns += ", ";
+                columns += info.columnText(0);
+                columns += ' ';
+                columns += info.columnText(1);
+            }
+            Statement count(db, "select count(*) from " + QuoteIdentifier(table));
+            const long long rows = count.step() ? count.columnInt64(0) : 0;
+            lines += table + " (" + columns + "): " + std::to_string(rows) +
+                     (rows == 1 ? " row\n" : " rows\n");
+        }
+    } catch (const zub::sqlite::Error&) {
         out << "(cannot read " << path << ")\n";
         return;
     }
-    std::vector<std::string> tables;
-    Stmt list = Prepare(raw, "select name from sqlite_master where type='table' order by name");
-    while (list && sqlite3_step(list.get()) == SQLITE_ROW) {
-        tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0)));
-    }
-    if (tables.empty()) out << "no tables created\n";
-    for (const std::string& table : tables) {
-        std::string columns;
-        Stmt info = Prepare(raw, "select name, type from pragma_table_info(?)");
-        if (info) sqlite3_bind_text(info.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
-        while (info && sqlite3_step(info.get()) == SQLITE_ROW) {
-            if (!columns.empty()) columns += ", ";
-            columns += reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0));
-            columns += ' ';
-            columns += reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
-        }
-        long long rows = 0;
-        Stmt count = Prepare(raw, "select count(*) from " + QuoteIdentifier(table));
-        if (count && sqlite3_step(count.get()) == SQLITE_ROW)
-            rows = sqlite3_column_int64(count.get(), 0);
-        out << table << " (" << columns << "): " << rows << (rows == 1 ? " row\n" : " rows\n");
-    }
+    out << lines;
 }
 
 int Versions(std::ostream& out) {

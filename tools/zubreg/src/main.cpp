@@ -2,4 +2,6 @@
 
 #include "zubregapp.h"
 
-int main(int argc, char** argv) { return zub::zubreg::RunZubreg(argc, argv, std::cout, std::cerr); }
+int main(int argc, char** argv) {
+    return zub::zubreg::RunZubreg(argc, argv, std::cin, std::cout, std::cerr);
+}

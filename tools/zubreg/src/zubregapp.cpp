@@ -3,9 +3,11 @@
 #include <CLI/CLI.hpp>
 
 #include <fstream>
-#include <iostream>
+#include <istream>
 #include <iterator>
+#include <ostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,15 +20,15 @@ using namespace platform;
 
 namespace {
 
-class Failure {
+// A command the registry refused or that failed: the platform's error number
+// and what it concerned.
+class Failure : public std::runtime_error {
 public:
-    Failure(Error error, std::string what) : error_(error), what_(std::move(what)) {}
+    Failure(Error error, const std::string& what) : std::runtime_error(what), error_(error) {}
     Error Code() const { return error_; }
-    const std::string& What() const { return what_; }
 
 private:
     Error error_;
-    std::string what_;
 };
 
 void Check(Error e, const std::string& what) {
@@ -130,113 +132,151 @@ std::vector<std::uint8_t> ParseData(const std::string& type, const std::string& 
     throw Failure(kErrorInvalidParameter, "unknown type " + type);
 }
 
-}  // namespace
-
-int RunZubreg(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"zubreg: list, read, write, delete, export and import registry keys"};
-    app.require_subcommand(1);
-    std::string key, name, data, type = "REG_SZ", file;
+// The command line's arguments, filled by the parser.
+struct Arguments {
+    std::string key, name, data, type = "REG_SZ", file, deleteValue;
     bool recursive = false;
-    std::string deleteValue;
+};
 
-    auto* list = app.add_subcommand("list", "show a key's values and subkeys");
-    list->add_option("key", key,
+struct Commands {
+    CLI::App* list;
+    CLI::App* read;
+    CLI::App* write;
+    CLI::App* del;
+    CLI::App* exp;
+    CLI::App* imp;
+};
+
+Commands Define(CLI::App& app, Arguments& a) {
+    Commands c{};
+    c.list = app.add_subcommand("list", "show a key's values and subkeys");
+    c.list
+        ->add_option("key", a.key,
                      "HKLM\\Software\\... (roots: HKCR HKCU HKLM HKU HKCC or their long names)")
         ->required();
-    list->add_flag("-r,--recursive", recursive, "the whole subtree");
+    c.list->add_flag("-r,--recursive", a.recursive, "the whole subtree");
 
-    auto* read = app.add_subcommand("read", "print one value's data");
-    read->alias("query");
-    read->add_option("key", key)->required();
-    read->add_option("name", name, "value name; @ or omitted is the default value");
+    c.read = app.add_subcommand("read", "print one value's data");
+    c.read->alias("query");
+    c.read->add_option("key", a.key)->required();
+    c.read->add_option("name", a.name, "value name; @ or omitted is the default value");
 
-    auto* write = app.add_subcommand("write", "set a value (creating the key)");
-    write->add_option("key", key)->required();
-    write->add_option("name", name, "value name; @ is the default value")->required();
-    write->add_option("data", data, "REG_MULTI_SZ items are separated by \\0; binary is hex bytes");
-    write->add_option("-t,--type", type,
-                      "REG_SZ (default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, "
-                      "REG_BINARY, REG_NONE");
+    c.write = app.add_subcommand("write", "set a value (creating the key)");
+    c.write->add_option("key", a.key)->required();
+    c.write->add_option("name", a.name, "value name; @ is the default value")->required();
+    c.write->add_option("data", a.data,
+                        "REG_MULTI_SZ items are separated by \\0; binary is hex bytes");
+    c.write->add_option("-t,--type", a.type,
+                        "REG_SZ (default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, "
+                        "REG_BINARY, REG_NONE");
 
-    auto* del = app.add_subcommand("delete", "delete a key with its subtree, or one value");
-    del->add_option("key", key)->required();
-    del->add_option("-v,--value", deleteValue, "delete only this value (@ for the default)");
+    c.del = app.add_subcommand("delete", "delete a key with its subtree, or one value");
+    c.del->add_option("key", a.key)->required();
+    c.del->add_option("-v,--value", a.deleteValue, "delete only this value (@ for the default)");
 
-    auto* exp = app.add_subcommand("export", "write a key and its subtree as a .reg file");
-    exp->add_option("key", key)->required();
-    exp->add_option("file", file, ".reg file; - or omitted writes to the output");
+    c.exp = app.add_subcommand("export", "write a key and its subtree as a .reg file");
+    c.exp->add_option("key", a.key)->required();
+    c.exp->add_option("file", a.file, ".reg file; - or omitted writes to the output");
 
-    auto* imp = app.add_subcommand("import", "apply a .reg file");
-    imp->add_option("file", file, ".reg file (UTF-16 or UTF-8); - reads the input")->required();
+    c.imp = app.add_subcommand("import", "apply a .reg file");
+    c.imp->add_option("file", a.file, ".reg file (UTF-16 or UTF-8); - reads the input")->required();
+    return c;
+}
 
+void ListKey(const Arguments& a, std::ostream& out) {
+    RegKey k;
+    const std::wstring path = FullPath(a.key);
+    Check(OpenKeyPath(path, kKeyRead, k, false), a.key);
+    List(k, path, a.recursive, out);
+}
+
+void ReadValue(const Arguments& a, std::ostream& out) {
+    RegKey k;
+    Check(OpenKeyPath(FullPath(a.key), kKeyRead, k, false), a.key);
+    RegValue v;
+    Check(RegQueryValue(k, ValueName(a.name), v), a.key + " " + (a.name.empty() ? "@" : a.name));
+    out << N(DataText(v)) << "\n";
+}
+
+void WriteValue(const Arguments& a) {
+    ValueType vt{};
+    const auto bytes = ParseData(a.type, a.data, vt);
+    RegKey k;
+    Check(OpenKeyPath(FullPath(a.key), kKeyAllAccess, k, true), a.key);
+    Check(RegSetValue(k, ValueName(a.name), vt, bytes.data(),
+                      static_cast<std::uint32_t>(bytes.size())),
+          a.key);
+}
+
+void Delete(const Arguments& a, bool oneValue) {
+    const std::wstring path = FullPath(a.key);
+    if (oneValue) {
+        RegKey k;
+        Check(OpenKeyPath(path, kKeySetValue | kKeyQueryValue, k, false), a.key);
+        Check(RegDeleteValue(k, ValueName(a.deleteValue)), a.key + " " + a.deleteValue);
+        return;
+    }
+    RootKey root;
+    std::wstring sub;
+    SplitKeyPath(path, root, sub);
+    if (sub.empty()) throw Failure(kErrorAccessDenied, "a root key cannot be deleted");
+    Check(RegDeleteTree(root, sub), a.key);
+}
+
+void Export(const Arguments& a, std::ostream& out) {
+    std::wstring text;
+    Check(ExportKey(FullPath(a.key), text), a.key);
+    const std::string bytes = WideToUtf8(text);
+    if (a.file.empty() || a.file == "-") {
+        out << bytes;
+        return;
+    }
+    std::ofstream f(a.file, std::ios::binary | std::ios::trunc);
+    f << bytes;
+    f.flush();
+    if (!f) throw Failure(kErrorCantWrite, a.file);
+}
+
+void Import(const Arguments& a, std::istream& in) {
+    std::string bytes;
+    if (a.file == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } else {
+        std::ifstream f(a.file, std::ios::binary);
+        if (!f) throw Failure(kErrorFileNotFound, a.file);
+        bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }
+    const ImportResult r = ImportText(DecodeRegFile(bytes));
+    if (r.error != kErrorSuccess)
+        throw Failure(r.error, a.file + ":" + std::to_string(r.line) + ": " + N(r.message));
+}
+
+void Execute(const Commands& c, const Arguments& a, std::istream& in, std::ostream& out) {
+    if (*c.list) ListKey(a, out);
+    if (*c.read) ReadValue(a, out);
+    if (*c.write) WriteValue(a);
+    if (*c.del) Delete(a, c.del->count("--value") > 0);
+    if (*c.exp) Export(a, out);
+    if (*c.imp) Import(a, in);
+}
+
+}  // namespace
+
+int RunZubreg(int argc, const char* const* argv, std::istream& in, std::ostream& out,
+              std::ostream& err) {
+    CLI::App app{"zubreg: list, read, write, delete, export and import registry keys"};
+    app.require_subcommand(1);
+    Arguments arguments;
+    const Commands commands = Define(app, arguments);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e, out, err) == 0 ? 0 : 2;
     }
-
     try {
-        if (*list) {
-            RegKey k;
-            std::wstring path = FullPath(key);
-            Check(OpenKeyPath(path, kKeyRead, k, false), key);
-            List(k, path, recursive, out);
-        } else if (*read) {
-            RegKey k;
-            Check(OpenKeyPath(FullPath(key), kKeyRead, k, false), key);
-            RegValue v;
-            Check(RegQueryValue(k, ValueName(name), v), key + " " + (name.empty() ? "@" : name));
-            out << N(DataText(v)) << "\n";
-        } else if (*write) {
-            ValueType vt{};
-            auto bytes = ParseData(type, data, vt);
-            RegKey k;
-            Check(OpenKeyPath(FullPath(key), kKeyAllAccess, k, true), key);
-            Check(RegSetValue(k, ValueName(name), vt, bytes.data(),
-                              static_cast<std::uint32_t>(bytes.size())),
-                  key);
-        } else if (*del) {
-            std::wstring path = FullPath(key);
-            if (del->count("--value") > 0) {
-                RegKey k;
-                Check(OpenKeyPath(path, kKeySetValue | kKeyQueryValue, k, false), key);
-                Check(RegDeleteValue(k, ValueName(deleteValue)), key + " " + deleteValue);
-            } else {
-                RootKey root;
-                std::wstring sub;
-                SplitKeyPath(path, root, sub);
-                if (sub.empty()) throw Failure(kErrorAccessDenied, "a root key cannot be deleted");
-                Check(RegDeleteTree(root, sub), key);
-            }
-        } else if (*exp) {
-            std::wstring text;
-            Check(ExportKey(FullPath(key), text), key);
-            std::string bytes = WideToUtf8(text);
-            if (file.empty() || file == "-") {
-                out << bytes;
-            } else {
-                std::ofstream f(file, std::ios::binary | std::ios::trunc);
-                f << bytes;
-                f.flush();
-                if (!f) throw Failure(kErrorCantWrite, file);
-            }
-        } else if (*imp) {
-            std::string bytes;
-            if (file == "-") {
-                bytes.assign(std::istreambuf_iterator<char>(std::cin),
-                             std::istreambuf_iterator<char>());
-            } else {
-                std::ifstream f(file, std::ios::binary);
-                if (!f) throw Failure(kErrorFileNotFound, file);
-                bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-            }
-            ImportResult r = ImportText(DecodeRegFile(bytes));
-            if (r.error != kErrorSuccess) {
-                throw Failure(r.error, file + ":" + std::to_string(r.line) + ": " + N(r.message));
-            }
-        }
+        Execute(commands, arguments, in, out);
     } catch (const Failure& f) {
-        err << "zubreg: " << f.What() << ": " << N(ErrorText(f.Code())) << " (" << f.Code()
+        err << "zubreg: " << f.what() << ": " << N(ErrorText(f.Code())) << " (" << f.Code()
             << ")\n";
         return 1;
     }

@@ -20,12 +20,13 @@ struct Outcome {
     std::string err;
 };
 
-Outcome Zubreg(std::vector<std::string> args) {
+Outcome Zubreg(std::vector<std::string> args, const std::string& input = "") {
     args.insert(args.begin(), "zubreg");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
+    std::istringstream in(input);
     std::ostringstream out, err;
-    int status = RunZubreg(static_cast<int>(argv.size()), argv.data(), out, err);
+    int status = RunZubreg(static_cast<int>(argv.size()), argv.data(), in, out, err);
     return {status, out.str(), err.str()};
 }
 
@@ -126,6 +127,12 @@ TEST(ZubregCli, ExportAndImportFilesRoundTrip) {
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_EQ(Zubreg({"read", "HKCU\\Software\\Cad\\CaxVer", "Pro/Engineer"}).out,
               "Wildfire 4.0\n");
+    EXPECT_EQ(Zubreg({"export", "HKCU\\Software\\Cad"}).out, toOut.out);
+
+    // "-" is the input the caller gave, not the process's.
+    ASSERT_EQ(Zubreg({"delete", "HKCU\\Software\\Cad"}).status, 0);
+    Outcome piped = Zubreg({"import", "-"}, toOut.out);
+    ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(Zubreg({"export", "HKCU\\Software\\Cad"}).out, toOut.out);
 
     zubtest::WriteFile(box.path() / "bad.reg",

@@ -1,5 +1,8 @@
 // The automation interfaces of vaultauto for C++ clients: identifiers and the
 // eleven dual interfaces in their vtable order.
+// Errors: every member returns an HRESULT and posts an error-information
+// record with the text; a library error number n is 0x80040000 | n, and an
+// exception caught in a member is 0x80040200. No exception leaves a member.
 #pragma once
 
 #include <zub/com/interfaces.h>

@@ -57,6 +57,10 @@ public:
     struct Options {
         std::size_t chunkSize = std::size_t{1} << 20;  // bytes moved per step
         bool kernelCopy = true;  // let the kernel copy between files when it can
+        // Files written go to the disk as they are written and leave the page
+        // cache once there: a large transfer does not wait for one long flush
+        // at its end, nor pay for filling the cache with fresh pages.
+        bool writeBehind = true;
     };
 
     explicit LocalBackend(std::filesystem::path root);
