@@ -133,9 +133,11 @@ PgCluster::PgCluster(const std::string& prefix) {
 
     // The watchdog first: from here on the folder goes whatever happens.
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "pipe");
     const std::string asUser =
-        runAs_.empty() ? "" : "setpriv --reuid=" + runAs_ + " --regid=" + runAs_ + " --clear-groups ";
+        runAs_.empty() ? ""
+                       : "setpriv --reuid=" + runAs_ + " --regid=" + runAs_ + " --clear-groups ";
     const std::string script = "cat >/dev/null; " + asUser + bin_ + "/pg_ctl -D '" + dataDir_ +
                                "' stop -m immediate -w >/dev/null 2>&1; rm -rf '" + top_ + "'";
     posix_spawn_file_actions_t actions;
@@ -177,7 +179,10 @@ PgCluster::PgCluster(const std::string& prefix) {
         conf << "listen_addresses = '127.0.0.1'\n"
              << "unix_socket_directories = '" << socketDir_ << "'\n"
              << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n"
-             << "max_connections = 60\nshared_buffers = 16MB\n";
+             << "max_connections = 60\nshared_buffers = 16MB\n"
+             // Eight hours east of UTC, without zone files: the server's
+             // local time differs from UTC, as it does for most teams.
+             << "timezone = '<+08>-08'\n";
         conf.close();
         for (int attempt = 0; attempt < 5; ++attempt) {
             port_ = FreeLoopbackPort();
@@ -203,7 +208,8 @@ PgCluster::~PgCluster() {
 void PgCluster::Run(const std::string& what, const std::string& command) const {
     const std::string log = top_ + "/" + what + ".log";
     const std::string asUser =
-        runAs_.empty() ? "" : "setpriv --reuid=" + runAs_ + " --regid=" + runAs_ + " --clear-groups ";
+        runAs_.empty() ? ""
+                       : "setpriv --reuid=" + runAs_ + " --regid=" + runAs_ + " --clear-groups ";
     const std::string full = "cd / && " + asUser + command + " >'" + log + "' 2>&1";
     int rc = std::system(full.c_str());
     if (rc != 0)
@@ -224,8 +230,8 @@ bool PgCluster::TryStart() {
 }
 
 void PgCluster::Stop(bool immediate) {
-    Run("pg_ctl", bin_ + "/pg_ctl -D '" + dataDir_ + "' stop -w -m " +
-                      (immediate ? "immediate" : "fast"));
+    Run("pg_ctl",
+        bin_ + "/pg_ctl -D '" + dataDir_ + "' stop -w -m " + (immediate ? "immediate" : "fast"));
 }
 
 void PgCluster::Start() {
@@ -239,7 +245,8 @@ void PgCluster::Exec(const std::string& sql, const std::string& database) const 
     if (PQstatus(conn.get()) != CONNECTION_OK)
         throw std::runtime_error("cannot reach the test server: " +
                                  std::string(PQerrorMessage(conn.get())));
-    PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn.get(), [](void*, const char*) {}, nullptr);
     std::unique_ptr<PGresult, PgResultCloser> res(PQexec(conn.get(), sql.c_str()));
     const ExecStatusType status = PQresultStatus(res.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)

@@ -27,8 +27,8 @@ bool CanLogIn(const std::string& conninfo) {
 
 TEST(PgCluster, LogsInOverTheSocketAndOverTcpOnlyWithThePassword) {
     auto& cluster = zubtest::PgCluster::Shared();
-    const std::string tcp = "host=127.0.0.1 port=" + std::to_string(cluster.port()) + " user=" +
-                            cluster.user() + " dbname=postgres connect_timeout=10";
+    const std::string tcp = "host=127.0.0.1 port=" + std::to_string(cluster.port()) +
+                            " user=" + cluster.user() + " dbname=postgres connect_timeout=10";
     EXPECT_TRUE(CanLogIn("host=" + cluster.socketDir() + " port=" + std::to_string(cluster.port()) +
                          " user=" + cluster.user() + " dbname=postgres"));
     EXPECT_TRUE(CanLogIn(tcp + " password=" + cluster.password()));
@@ -51,8 +51,7 @@ TEST(PgCluster, AKilledOwnerLeavesNoServerAndNoFolder) {
             std::string line = cluster.folder() + "\n";
             if (::write(report[1], line.data(), line.size()) < 0) ::_exit(2);
             ::pause();
-        } catch (...) {
-        }
+        } catch (...) {}
         ::_exit(1);
     }
     ::close(report[1]);
