@@ -33,8 +33,8 @@ std::string CatalogName(const std::wstring& table) {
     std::string name;
     for (wchar_t c : table) {
         if (c == L'[' || c == L']' || c == L'"' || std::iswspace(static_cast<wint_t>(c))) continue;
-        name += zub::WideToUtf8(std::wstring(1, static_cast<wchar_t>(
-                                                    std::towlower(static_cast<wint_t>(c)))));
+        name += zub::WideToUtf8(
+            std::wstring(1, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)))));
     }
     return name;
 }
@@ -235,8 +235,8 @@ int PgAccessor::DeleteRows(const std::wstring& table, const QVParams& conditions
 
 int PgAccessor::SelectRows(std::unique_ptr<CDBRecordset>& out, const std::wstring& table,
                            const std::wstring& columns, const QVParams& conditions,
-                           const std::wstring& order, const std::wstring&, const std::wstring&,
-                           int, int) {
+                           const std::wstring& order, const std::wstring&, const std::wstring&, int,
+                           int) {
     out.reset();
     return Run([&] {
         PgOutcome o = impl_->Statement(
@@ -251,7 +251,8 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
     return Run([&] {
         if (auto call = ProcedureCall::Split(sql)) {
             std::wstring key = call->name();
-            for (wchar_t& ch : key) ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
+            for (wchar_t& ch : key)
+                ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
             auto found = impl_->definition->serverProcedures.find(key);
             if (found != impl_->definition->serverProcedures.end()) {
                 PgStatement statement;
@@ -290,8 +291,8 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
                        ? slots[static_cast<std::size_t>(index)]
                        : "$" + std::to_string(index + 1);
         });
-        PgOutcome o =
-            impl_->Statement(statement, PgDialect::IsQuery(statement.sql) ? Mode::Read : Mode::Write);
+        PgOutcome o = impl_->Statement(
+            statement, PgDialect::IsQuery(statement.sql) ? Mode::Read : Mode::Write);
         out = std::make_unique<CDBRecordset>(std::move(o.rows));
     });
 }

@@ -30,8 +30,8 @@ Registered& Server() {
 // Where to connect is the server description's.
 bool AllowedInToken(const std::string& keyword) {
     static const std::set<std::string> allowed = {
-        "user",        "password", "passfile", "sslmode",     "sslcert",
-        "sslkey",      "sslrootcert", "sslcrl", "sslpassword", "gssencmode",
+        "user",       "password",        "passfile",        "sslmode",     "sslcert",
+        "sslkey",     "sslrootcert",     "sslcrl",          "sslpassword", "gssencmode",
         "krbsrvname", "channel_binding", "application_name"};
     return allowed.count(keyword) != 0;
 }
@@ -46,13 +46,11 @@ void ReadToken(const std::wstring& token, std::vector<std::string>& keywords,
         PQfreemem(error);
         throw PgError("08001", "the connection token is not a list of keyword=value pairs: " + why);
     }
-    std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> hold(options,
-                                                                        PQconninfoFree);
+    std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> hold(options, PQconninfoFree);
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
         if (o->val == nullptr) continue;
         if (!AllowedInToken(o->keyword))
-            throw PgError("08001", std::string("the connection token may not set \"") +
-                                       o->keyword +
+            throw PgError("08001", std::string("the connection token may not set \"") + o->keyword +
                                        "\": the server description says where to connect");
         keywords.emplace_back(o->keyword);
         values.emplace_back(o->val);
@@ -115,10 +113,11 @@ CDBAccessorCreator::Factory ServerBackend() {
     return [](const QVSvrInfo& server, const std::wstring& token) -> std::unique_ptr<CDBAccessor> {
         auto definition = FindServerStore();
         if (!definition)
-            throw std::runtime_error("no store definition is registered for database servers, so \"" +
-                                     zub::WideToUtf8(server.server()) +
-                                     "\" cannot be opened; the product registers its own before "
-                                     "it opens one");
+            throw std::runtime_error(
+                "no store definition is registered for database servers, so \"" +
+                zub::WideToUtf8(server.server()) +
+                "\" cannot be opened; the product registers its own before "
+                "it opens one");
         const std::string db = zub::WideToUtf8(server.database());
         PgTarget target = PgTarget::Of({server.server(), server.port(), token}, db);
         return std::make_unique<PgAccessor>(std::move(target), Part(std::move(definition), db));

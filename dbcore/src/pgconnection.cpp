@@ -112,7 +112,8 @@ PgConnection::PgConnection(const std::vector<std::string>& keywords,
     if (PQserverVersion(conn_.get()) < 120000)
         throw PgError(PgError::kCannotConnect,
                       "the PostgreSQL server " + place_ + " is older than version 12");
-    PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_.get(), [](void*, const char*) {}, nullptr);
 }
 
 PgConnection::~PgConnection() = default;
@@ -120,9 +121,9 @@ PgConnection::~PgConnection() = default;
 bool PgConnection::Broken() const { return PQstatus(conn_.get()) != CONNECTION_OK; }
 
 void PgConnection::ThrowLost(const std::string& what) const {
-    throw PgError(PgError::kConnectionFailure,
-                  "the connection to the PostgreSQL server " + place_ + " failed while " + what +
-                      ": " + Trimmed(PQerrorMessage(conn_.get())));
+    throw PgError(PgError::kConnectionFailure, "the connection to the PostgreSQL server " + place_ +
+                                                   " failed while " + what + ": " +
+                                                   Trimmed(PQerrorMessage(conn_.get())));
 }
 
 std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& statements) {
@@ -135,7 +136,7 @@ std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& state
         for (const DBValue& a : s.args) {
             texts.push_back(Text(a));
             values.push_back(std::holds_alternative<std::monostate>(a) ? nullptr
-                                                                      : texts.back().c_str());
+                                                                       : texts.back().c_str());
         }
         if (PQsendQueryParams(c, s.sql.c_str(), static_cast<int>(values.size()), nullptr,
                               values.data(), nullptr, nullptr, 0) != 1)

@@ -141,8 +141,8 @@ std::string PgDialect::Translate(const std::string& sql, const Placeholder& plac
         }
     }
     if (ignoreConflicts) {
-        while (!out.empty() && (std::isspace(static_cast<unsigned char>(out.back())) != 0 ||
-                                out.back() == ';'))
+        while (!out.empty() &&
+               (std::isspace(static_cast<unsigned char>(out.back())) != 0 || out.back() == ';'))
             out.pop_back();
         out += " ON CONFLICT DO NOTHING";
     }
@@ -152,8 +152,7 @@ std::string PgDialect::Translate(const std::string& sql, const Placeholder& plac
 bool PgDialect::IsQuery(const std::string& sql) {
     std::size_t end = 0;
     const std::string first = WordAt(sql, 0, end);
-    if (first == "select" || first == "values" || first == "table" || first == "show")
-        return true;
+    if (first == "select" || first == "values" || first == "table" || first == "show") return true;
     if (first != "with") return false;
     // A WITH that writes names the write as a word of its own.
     std::string lower = Lower(sql);
