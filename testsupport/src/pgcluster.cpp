@@ -257,6 +257,11 @@ void PgCluster::DropDatabase(const std::string& name) const {
     Exec("DROP DATABASE IF EXISTS \"" + name + "\" WITH (FORCE)");
 }
 
+void PgCluster::CopyDatabase(const std::string& from, const std::string& to) const {
+    DropDatabase(to);
+    Exec("CREATE DATABASE \"" + to + "\" TEMPLATE \"" + from + "\" STRATEGY FILE_COPY");
+}
+
 void PgCluster::RecreateDatabase(const std::string& name) const {
     DropDatabase(name);
     Exec("CREATE DATABASE \"" + name + "\"");

@@ -41,6 +41,8 @@ public:
     // Drops `name` (closing its connections) and makes it again, empty.
     void RecreateDatabase(const std::string& name) const;
     void DropDatabase(const std::string& name) const;
+    // Makes `to` anew as a copy of `from`, which nobody may be connected to.
+    void CopyDatabase(const std::string& from, const std::string& to) const;
 
     // `pg_ctl stop -m immediate` (as a crash would) or fast; Start() brings
     // the server back on the same port.
