@@ -10,12 +10,12 @@
 #include "dbcore/embeddedstore.h"
 #include "dbcore/qvsvrinfo.h"
 #include "dbcore/serverstore.h"
-#include "dbcore/sqliteaccessor.h"
 #include "dbcore/sqlitesession.h"
 #include "dbcore/storedefinition.h"
 #include "pgaccessor.h"
 #include "pgerror.h"
 #include "pgsession.h"
+#include "sqliteaccessor.h"
 #include "zub/text.h"
 #include "zubtest/pgcluster.h"
 

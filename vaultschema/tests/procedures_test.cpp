@@ -3,10 +3,10 @@
 
 #include <cwctype>
 
-#include "dbcore/sqliteaccessor.h"
 #include "pgaccessor.h"
 #include "pgerror.h"
 #include "productstorehelpers.h"
+#include "sqliteaccessor.h"
 #include "zub/text.h"
 
 using producttest::Add;
