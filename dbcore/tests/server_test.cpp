@@ -96,7 +96,8 @@ TEST(ServerBackend, ConnectionsThatCannotBeMadeSayWhy) {
     };
     const std::wstring tcp = L"user=" + zub::Utf8ToWide(cluster.user());
     const Case cases[] = {
-        {socket, L"NoSuchDb", zub::Utf8ToWide(cluster.SocketToken()), L"\"NoSuchDb\" does not exist"},
+        {socket, L"NoSuchDb", zub::Utf8ToWide(cluster.SocketToken()),
+         L"\"NoSuchDb\" does not exist"},
         {L"127.0.0.1", L"Data", tcp + L" password=wrong", L"password authentication failed"},
         {socket, L"Data", L"host=elsewhere", L"may not set \"host\""},
         {socket, L"Data", L"user", L"not a list of keyword=value pairs"},

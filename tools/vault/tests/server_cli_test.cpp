@@ -99,11 +99,37 @@ TEST_F(VaultServerCli, RefusedLoginsAndStrangeServersSayWhatHappened) {
     ::close(listener);
     answer.join();
     EXPECT_EQ(other.code, 1);
-    EXPECT_NE(other.err.find("cannot connect to the PostgreSQL server 127.0.0.1:" +
-                             std::to_string(port)),
-              std::string::npos)
+    EXPECT_NE(
+        other.err.find("cannot connect to the PostgreSQL server 127.0.0.1:" + std::to_string(port)),
+        std::string::npos)
         << other.err;
     EXPECT_FALSE(fs::exists(store_));
+}
+
+TEST_F(VaultServerCli, TwoWorkstationsRacingForOneThingHaveExactlyOneWinner) {
+    ASSERT_EQ(InitOn(server_, store_).code, 0);
+    ASSERT_EQ(InitOn(server_, ws_ / "second.store").code, 0);
+    const std::map<std::string, std::string> second = {
+        {"VAULT_STORE", (ws_ / "second.store").string()}};
+    Ok({"repo", "create", "parts"});
+    constexpr int kRounds = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string n = std::to_string(round);
+        // Adds of one name.
+        WriteFile("a/same" + n + ".prt", "from a");
+        WriteFile("b/same" + n + ".prt", "from b");
+        auto a = Start({"doc", "add", "parts", Path("a/same" + n + ".prt").string()});
+        auto b = Start({"doc", "add", "parts", Path("b/same" + n + ".prt").string()}, second);
+        const int adds = (Wait(a).code == 0) + (Wait(b).code == 0);
+        EXPECT_EQ(adds, 1) << "round " << round;
+        // Repositories of one name.
+        a = Start({"repo", "create", "r" + n});
+        b = Start({"repo", "create", "r" + n}, second);
+        EXPECT_EQ((Wait(a).code == 0) + (Wait(b).code == 0), 1) << "round " << round;
+    }
+    const auto docs = Run({"doc", "list", "parts", "--json"}).Json();
+    EXPECT_EQ(docs.size(), static_cast<std::size_t>(kRounds));
+    EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), static_cast<std::size_t>(kRounds + 1));
 }
 
 }  // namespace
