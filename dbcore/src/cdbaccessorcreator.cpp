@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "embeddedbackend.h"
+#include "pgbackend.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -16,6 +17,12 @@ thread_local std::wstring tLastError;
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return s;
+}
+
+bool IsIpv6(const std::wstring& text) {
+    for (wchar_t c : text)
+        if (!std::iswxdigit(static_cast<wint_t>(c)) && c != L':' && c != L'.') return false;
+    return true;
 }
 
 }  // namespace
@@ -45,6 +52,10 @@ std::unique_ptr<CDBAccessor> CDBAccessorCreator::CreateAccessor(const QVSvrInfo&
         auto it = impl_->backends.find(Lower(text.substr(0, colon)));
         if (it != impl_->backends.end()) factory = it->second;
     }
+    // Any other text names a PostgreSQL server: a host, an address (IPv6
+    // ones hold colons) or a socket folder; "word:rest" is a scheme no one
+    // serves.
+    if (!factory && (colon == std::wstring::npos || IsIpv6(text))) factory = ServerBackend();
     if (!factory) {
         tLastError = L"no database backend for the server \"" + text + L"\"";
         return nullptr;

@@ -7,13 +7,11 @@
 #include <chrono>
 #include <thread>
 
-#include "sqliteaccessor.h"
 #include "testsupport.h"
 #include "zub/text.h"
 
 using ZUBDB::CDBAccessor;
 using ZUBDB::CDBRecordset;
-using ZUBDB::SqliteAccessor;
 using zubtest::Add;
 using zubtest::Params;
 
@@ -34,12 +32,17 @@ long CountPersons(CDBAccessor& db, const std::wstring& name = L"") {
     return rs ? rs->GetIntAt(0, -1) : -1;
 }
 
-bool InTransaction(CDBAccessor& db) { return dynamic_cast<SqliteAccessor&>(db).InTransaction(); }
+using zubtest::InTransaction;
+
+class Transactions : public ::testing::TestWithParam<zubtest::Backend> {
+protected:
+    const zubtest::ErrorNumbers& Numbers() const { return zubtest::NumbersOf(GetParam()); }
+};
 
 }  // namespace
 
-TEST(SqliteTransactions, WritesAreInvisibleToOthersUntilCommit) {
-    zubtest::TempStore store;
+TEST_P(Transactions, WritesAreInvisibleToOthersUntilCommit) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"alice"), 0);
@@ -51,8 +54,8 @@ TEST(SqliteTransactions, WritesAreInvisibleToOthersUntilCommit) {
     EXPECT_EQ(CountPersons(*b, L"alice"), 1);
 }
 
-TEST(SqliteTransactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
-    zubtest::TempStore store;
+TEST_P(Transactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"kept"), 0);
     ASSERT_EQ(a->CommitTrans(), 0);
@@ -71,8 +74,8 @@ TEST(SqliteTransactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
     EXPECT_EQ(CountPersons(*a, L"gone1"), 0);
 }
 
-TEST(SqliteTransactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
-    zubtest::TempStore store;
+TEST_P(Transactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     EXPECT_EQ(a->CommitTrans(), 0);
     EXPECT_EQ(a->RollbackTrans(), 0);
@@ -84,8 +87,8 @@ TEST(SqliteTransactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
     EXPECT_EQ(a->CommitTrans(), 0);
 }
 
-TEST(SqliteTransactions, ExplicitUnitGroupsReadsAndWrites) {
-    zubtest::TempStore store;
+TEST_P(Transactions, ExplicitUnitGroupsReadsAndWrites) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(a->BeginTrans(), 0);
@@ -97,8 +100,8 @@ TEST(SqliteTransactions, ExplicitUnitGroupsReadsAndWrites) {
     EXPECT_EQ(CountPersons(*b), 3);
 }
 
-TEST(SqliteTransactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
-    zubtest::TempStore store;
+TEST_P(Transactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
+    zubtest::TempStore store(GetParam());
     {
         auto a = store.Connect();
         ASSERT_EQ(InsertPerson(*a, L"committed"), 0);
@@ -113,8 +116,8 @@ TEST(SqliteTransactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
     EXPECT_EQ(b->CommitTrans(), 0);
 }
 
-TEST(SqliteTransactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
-    zubtest::TempStore store;
+TEST_P(Transactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
+    zubtest::TempStore store(GetParam());
     auto reader = store.Connect();
     auto writer = store.Connect();
     EXPECT_EQ(CountPersons(*reader), 1);
@@ -127,14 +130,14 @@ TEST(SqliteTransactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
     EXPECT_EQ(CountPersons(*reader), 2);
 }
 
-TEST(SqliteTransactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
-    zubtest::TempStore store;
+TEST_P(Transactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     auto dup = Params();
     Add(dup, L"PersonId", 1);
     Add(dup, L"PersonName", L"clash");
-    EXPECT_EQ(a->InsertRow(L"Person", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
+    EXPECT_EQ(a->InsertRow(L"Person", dup, L"", L""), Numbers().primaryKey);
     EXPECT_FALSE(InTransaction(*a));
     // Another client writes without waiting out the busy timeout.
     EXPECT_EQ(InsertPerson(*b, L"other"), 0) << zub::WideToUtf8(b->errDescription());
@@ -142,20 +145,20 @@ TEST(SqliteTransactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
 
     auto unknown = Params();
     Add(unknown, L"NoSuchColumn", 1);
-    EXPECT_EQ(a->UpdateRows(L"Person", unknown, Params(), L"", L""), SQLITE_ERROR);
+    EXPECT_EQ(a->UpdateRows(L"Person", unknown, Params(), L"", L""), Numbers().unknownName);
     EXPECT_FALSE(InTransaction(*a));
     EXPECT_EQ(InsertPerson(*b, L"again"), 0) << zub::WideToUtf8(b->errDescription());
     EXPECT_EQ(b->CommitTrans(), 0);
 }
 
-TEST(SqliteTransactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
-    zubtest::TempStore store;
+TEST_P(Transactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"first"), 0);
     auto dup = Params();
     Add(dup, L"PersonId", 1);
-    EXPECT_EQ(a->InsertRow(L"Person", dup, L"", L""), SQLITE_CONSTRAINT_PRIMARYKEY);
+    EXPECT_EQ(a->InsertRow(L"Person", dup, L"", L""), Numbers().primaryKey);
     EXPECT_TRUE(InTransaction(*a));
     EXPECT_EQ(CountPersons(*a, L"first"), 1);  // the earlier statement is still pending
     ASSERT_EQ(a->RollbackTrans(), 0);
@@ -170,8 +173,8 @@ TEST(SqliteTransactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
     EXPECT_EQ(CountPersons(*b), 2);
 }
 
-TEST(SqliteTransactions, AWriterWaitsForAnotherWritersCommit) {
-    zubtest::TempStore store;
+TEST_P(Transactions, AWriterWaitsForAnotherWritersCommit) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"from-a"), 0);  // a holds the write lock
@@ -190,8 +193,8 @@ TEST(SqliteTransactions, AWriterWaitsForAnotherWritersCommit) {
     EXPECT_EQ(CountPersons(*a, L"from-b"), 1);
 }
 
-TEST(SqliteTransactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
-    zubtest::TempStore store;
+TEST_P(Transactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
+    zubtest::TempStore store(GetParam());
     constexpr int kRows = 40;
     std::atomic<int> failures{0};
     // User names are unique: each row gets its own.
@@ -214,8 +217,8 @@ TEST(SqliteTransactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
     }
 }
 
-TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
-    zubtest::TempStore store;
+TEST_P(Transactions, WritersInTwoProcessesShareTheStore) {
+    zubtest::TempStore store(GetParam());
     constexpr int kRows = 30;
     pid_t child = fork();
     ASSERT_NE(child, -1);
@@ -248,8 +251,8 @@ TEST(SqliteTransactions, WritersInTwoProcessesShareTheStore) {
     }
 }
 
-TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
-    zubtest::TempStore store;
+TEST_P(Transactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
+    zubtest::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"a-row"), 0);
@@ -284,3 +287,7 @@ TEST(SqliteTransactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
     t2.join();
     EXPECT_EQ(wrong.load(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, Transactions,
+                         ::testing::Values(zubtest::Backend::Embedded, zubtest::Backend::Server),
+                         zubtest::BackendName);

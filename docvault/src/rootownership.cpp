@@ -79,7 +79,9 @@ std::optional<RootOwnership::Refusal> RootOwnership::Check(BO& bo, const std::ws
     try {
         owner = NFS::RootOwner::Parse(text);
     } catch (...) {}
-    const std::wstring place = ZUBDB::EmbeddedStorePlace(BOAccess::Server(bo));
+    std::wstring place = ZUBDB::EmbeddedStorePlace(BOAccess::Server(bo));
+    // A store on a database server is where that server is.
+    if (place.empty()) place = L"server:" + BOAccess::Server(bo);
     if (owner && owner->storeId == StoreId(bo)) {
         if (owner->place == place) return std::nullopt;
         // Moved or copied together with the store: the root in its own folder

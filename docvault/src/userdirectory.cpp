@@ -201,7 +201,7 @@ int UserDirectory::CaseDuplicates(std::vector<std::wstring>& groups) {
         if (Accessor()->ExecuteSql(
                 rs,
                 L"select group_concat(UserName, ', ') from (select UserName from QV_User "
-                L"order by UserId) group by UserName collate nocase having count(*) > 1",
+                L"order by UserId) u group by UserName collate nocase having count(*) > 1",
                 ZUBDB::QVParams(false), kNone, 0, 0) != 0)
             return RecordDbError();
         for (; HasRow(rs); rs->MoveNext()) groups.push_back(rs->GetStringAt(0));

@@ -26,11 +26,17 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class DocLifeCycle : public doctest::EmbeddedStoreFixture {
+class DocLifeCycle : public doctest::EmbeddedStoreFixture,
+                     public ::testing::WithParamInterface<doctest::Backend> {
 protected:
+    void SetUp() override {
+        backend_ = GetParam();
+        EmbeddedStoreFixture::SetUp();
+    }
+
     template <class T>
     void Open(T& obj) {
-        ASSERT_EQ(obj.Connect(DbServer(), 0, L"QVData", L""), 0);
+        ASSERT_EQ(obj.Connect(DbServer(), DbPort(), L"QVData", DbToken()), 0);
     }
 
     // Adds <name>.prt with `content` below `folder` as user 1 ("system").
@@ -70,10 +76,20 @@ protected:
     // A statement of the store that fails on purpose: `event` is "UPDATE" or
     // "DELETE", and the trigger is called after the table.
     void Block(const std::wstring& event, const std::wstring& table) {
+        if (backend_ == doctest::Backend::Server) {
+            Sql(L"CREATE OR REPLACE FUNCTION block_row() RETURNS trigger LANGUAGE plpgsql AS "
+                L"'BEGIN RAISE EXCEPTION ''blocked''; END'");
+            Sql(L"CREATE TRIGGER block_" + table + L" BEFORE " + event + L" ON " + table +
+                L" FOR EACH ROW EXECUTE FUNCTION block_row()");
+            return;
+        }
         Sql(L"CREATE TRIGGER block_" + table + L" BEFORE " + event + L" ON " + table +
             L" BEGIN SELECT RAISE(ABORT, 'blocked'); END");
     }
-    void Unblock(const std::wstring& table) { Sql(L"DROP TRIGGER block_" + table); }
+    void Unblock(const std::wstring& table) {
+        Sql(L"DROP TRIGGER block_" + table +
+            (backend_ == doctest::Backend::Server ? L" ON " + table : std::wstring()));
+    }
     void Sql(const std::wstring& text) {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         ASSERT_EQ(raw_->ExecuteSql(rs, text, ZUBDB::QVParams(false), L"", 0, 0), 0)
@@ -87,7 +103,7 @@ protected:
     }
 };
 
-TEST_F(DocLifeCycle, AddReadCheckOutCheckInViewAndOlderVersions) {
+TEST_P(DocLifeCycle, AddReadCheckOutCheckInViewAndOlderVersions) {
     const int id = AddDoc(L"gear", "v1", L"\\parts");
     ASSERT_GT(id, 0);
     EXPECT_EQ(ReadFile(OnServer("trunk/parts/gear.prt")), "v1");
@@ -176,16 +192,20 @@ TEST_F(DocLifeCycle, AddReadCheckOutCheckInViewAndOlderVersions) {
     EXPECT_EQ(first.operateInfo(), L"first change");
 }
 
-TEST_F(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
+TEST_P(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
     // Make the next document id 12.
     AddDoc(L"seed", "x");
     {
-        ZUBDB::QVParams v(false);
-        v.AddParam(0, L"seq", 11, false, L"=");
-        ZUBDB::QVParams c(false);
-        c.AddParam(0, L"name", std::wstring(L"QV_DMDoc"), false, false, L"=");
-        ASSERT_EQ(raw_->UpdateRows(L"sqlite_sequence", v, c, L"", L""), 0);
-        ASSERT_EQ(raw_->CommitTrans(), 0);
+        if (backend_ == doctest::Backend::Server) {
+            Sql(L"select setval(pg_get_serial_sequence('qv_dmdoc', 'docid'), 11)");
+        } else {
+            ZUBDB::QVParams v(false);
+            v.AddParam(0, L"seq", 11, false, L"=");
+            ZUBDB::QVParams c(false);
+            c.AddParam(0, L"name", std::wstring(L"QV_DMDoc"), false, false, L"=");
+            ASSERT_EQ(raw_->UpdateRows(L"sqlite_sequence", v, c, L"", L""), 0);
+            ASSERT_EQ(raw_->CommitTrans(), 0);
+        }
     }
     const int id = AddDoc(L"bolt", "1.4 content");
     ASSERT_EQ(id, 12);
@@ -231,7 +251,7 @@ TEST_F(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
     EXPECT_EQ(ReadDoc(12).currentVersion(), L"3");
 }
 
-TEST_F(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
+TEST_P(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
     const int id = AddDoc(L"big", std::string(3u << 20, 'a'));
     // The upload fails after its first chunk has been written; the history
     // copy before it goes through.
@@ -262,7 +282,7 @@ TEST_F(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
     EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), 0);
 }
 
-TEST_F(DocLifeCycle, RenameDeleteAndListing) {
+TEST_P(DocLifeCycle, RenameDeleteAndListing) {
     const int a = AddDoc(L"a", "A", L"\\z");
     const int b = AddDoc(L"b", "B");
     const int c = AddDoc(L"c", "C", L"\\m");
@@ -314,7 +334,7 @@ TEST_F(DocLifeCycle, RenameDeleteAndListing) {
     EXPECT_TRUE(doctest::fs::exists(OnServer("history/" + std::to_string(b) + "_1.0.prt")));
 }
 
-TEST_F(DocLifeCycle, ARenameTheStoreRefusesLeavesFileAndRowAgreeing) {
+TEST_P(DocLifeCycle, ARenameTheStoreRefusesLeavesFileAndRowAgreeing) {
     const int id = AddDoc(L"gear", "G", L"\\p");
     Block(L"UPDATE", L"QV_DMDoc");
     DRM::Doc doc = ReadDoc(id);
@@ -332,7 +352,7 @@ TEST_F(DocLifeCycle, ARenameTheStoreRefusesLeavesFileAndRowAgreeing) {
     EXPECT_EQ(ReadDoc(id).fileName(), L"wheel");
 }
 
-TEST_F(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
+TEST_P(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
     const int id = AddDoc(L"part", "original");
 
     {
@@ -382,7 +402,7 @@ TEST_F(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
     }
 }
 
-TEST_F(DocLifeCycle, NewDocumentsContinueFromTheHighestVersion) {
+TEST_P(DocLifeCycle, NewDocumentsContinueFromTheHighestVersion) {
     Exec(L"QV_DMVerStrategy", L"NewDocBeginNum", 1, L"VersionStraId", 1);
     const int a = AddDoc(L"a", "a");
     EXPECT_EQ(ReadDoc(a).currentVersion(), L"0.0");  // empty repository
@@ -409,7 +429,7 @@ TEST_F(DocLifeCycle, NewDocumentsContinueFromTheHighestVersion) {
 
 class BaseLineLifeCycle : public DocLifeCycle {};
 
-TEST_F(BaseLineLifeCycle, CreateDownloadListAndDelete) {
+TEST_P(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     AddDoc(L"a", "A");
     const int b = AddDoc(L"b", "B", L"\\sub");
 
@@ -483,7 +503,7 @@ TEST_F(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
 }
 
-TEST_F(BaseLineLifeCycle, ADeleteWhoseRowFailedCanBeFinishedLater) {
+TEST_P(BaseLineLifeCycle, ADeleteWhoseRowFailedCanBeFinishedLater) {
     AddDoc(L"a", "A");
     DRM::BaseLine rel;
     Open(rel);
@@ -515,7 +535,7 @@ TEST_F(BaseLineLifeCycle, ADeleteWhoseRowFailedCanBeFinishedLater) {
     EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel2/a.prt")));
 }
 
-TEST_F(BaseLineLifeCycle, ARepositoryWithoutBaselinesListsNone) {
+TEST_P(BaseLineLifeCycle, ARepositoryWithoutBaselinesListsNone) {
     const int other = MakeRepo(L"r2", L"D:\\repo2");
     DRM::BaseLines list;
     Open(list);
@@ -524,3 +544,10 @@ TEST_F(BaseLineLifeCycle, ARepositoryWithoutBaselinesListsNone) {
 }
 
 }  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Backends, DocLifeCycle,
+                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
+                         doctest::BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, BaseLineLifeCycle,
+                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
+                         doctest::BackendName);

@@ -1,5 +1,6 @@
-// An embedded store in a temporary folder with one repository "D:\repo1" on
-// the local file server, for the end-to-end tests of documents and baselines.
+// An embedded store in a temporary folder, or a store on the test program's
+// PostgreSQL cluster, with one repository "D:\repo1" on the local file
+// server, for the end-to-end tests of documents and baselines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "dbcore/cdbaccessorcreator.h"
@@ -18,14 +20,44 @@
 #include "internal/fileserverlogin.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultschema/productstore.h"
+#include "zub/text.h"
+#include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
 
 namespace doctest {
 
 namespace fs = std::filesystem;
 
+enum class Backend { Embedded, Server };
+
+inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Embedded ? "Embedded" : "Server";
+}
+
 class EmbeddedStoreFixture : public ::testing::Test {
 protected:
+    // QVData and QVSystem as a new store leaves them: made once per program,
+    // kept as templates, copied for every test.
+    static void FreshServerStore() {
+        const auto& cluster = zubtest::PgCluster::Shared();
+        static bool made = false;
+        if (!made) {
+            for (const char* db : {"QVData", "QVSystem", "tpl_QVData", "tpl_QVSystem"})
+                cluster.DropDatabase(db);
+            bool existed = false;
+            std::wstring error;
+            const ZUBDB::ServerPlace place{zub::Utf8ToWide(cluster.socketDir()), cluster.port(),
+                                           zub::Utf8ToWide(cluster.SocketToken())};
+            if (vaultschema::ProductStore::CreateOnServer(place, "QVData", existed, error) != 0)
+                throw std::runtime_error("cannot make the server store: " + zub::WideToUtf8(error));
+            cluster.CopyDatabase("QVData", "tpl_QVData");
+            cluster.CopyDatabase("QVSystem", "tpl_QVSystem");
+            made = true;
+        }
+        cluster.CopyDatabase("tpl_QVData", "QVData");
+        cluster.CopyDatabase("tpl_QVSystem", "QVSystem");
+    }
+
     void SetUp() override {
         dir_.emplace("docvault-docs");
         base_ = dir_->path();
@@ -35,11 +67,15 @@ protected:
         fs::create_directories(root_);
         fs::create_directories(local_);
         std::wstring error;
-        ASSERT_EQ(vaultschema::ProductStore::Create(store_.string(), "QVData", error), 0) << error;
+        if (backend_ == Backend::Embedded)
+            ASSERT_EQ(vaultschema::ProductStore::Create(store_.string(), "QVData", error), 0)
+                << error;
+        else
+            FreshServerStore();
         FileServerLogin::Get().Reset();
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
-            ZUBDB::QVSvrInfo(DbServer(), 0, L"QVData", L""), L"");
-        ASSERT_TRUE(raw_);
+            ZUBDB::QVSvrInfo(DbServer(), DbPort(), L"QVData", L""), DbToken());
+        ASSERT_TRUE(raw_) << ZUBDB::CDBAccessorCreator::instance().LastError();
         repoId_ = MakeRepo(L"r1", L"D:\\repo1");
     }
 
@@ -49,7 +85,19 @@ protected:
         dir_.reset();
     }
 
-    std::wstring DbServer() const { return L"sqlite:" + store_.wstring(); }
+    std::wstring DbServer() const {
+        if (backend_ == Backend::Server)
+            return zub::Utf8ToWide(zubtest::PgCluster::Shared().socketDir());
+        return L"sqlite:" + store_.wstring();
+    }
+    long DbPort() const {
+        return backend_ == Backend::Server ? zubtest::PgCluster::Shared().port() : 0;
+    }
+    std::wstring DbToken() const {
+        return backend_ == Backend::Server
+                   ? zub::Utf8ToWide(zubtest::PgCluster::Shared().SocketToken())
+                   : std::wstring();
+    }
     std::wstring FileServer() const { return L"file:" + root_.wstring(); }
 
     // A repository row and its four folders, as repositories are created.
@@ -120,6 +168,7 @@ protected:
 
     // Made in SetUp and dropped in TearDown, so a test may start afresh by
     // calling both.
+    Backend backend_ = Backend::Embedded;
     std::optional<zubtest::TempDir> dir_;
     fs::path base_;
     fs::path store_;

@@ -1,6 +1,7 @@
 #include "vaultschema/productstore.h"
 
 #include "dbcore/embeddedstore.h"
+#include "dbcore/serverstore.h"
 #include "productprocedures.h"
 #include "productupgrade.h"
 #include "schemasql.h"
@@ -23,6 +24,21 @@ std::shared_ptr<const ZUBDB::StoreDefinition> Make() {
     };
     product.upgrade = &UpgradeProductDb;
     ProductProcedures::RegisterInto(product.procedures);
+    product.serverSchema = kServerProductSchemaSql;
+    product.serverSeed = [](ZUBDB::SqliteSession& db) {
+        db.Execute(
+            "INSERT INTO QV_DMVerStrategy (VersionStraId, SeriaNumStra, Begin_Main, Begin_Sub, "
+            "NewDocBeginNum, DocAdvScope, CreateBSLNAdv) VALUES (1, 2, 1, 0, 0, 0, 0)",
+            {});
+        db.Execute("INSERT INTO QV_User (UserId, UserName) VALUES (1, 'system')", {});
+        // Rows with their keys given leave the key generators behind them.
+        db.Query("SELECT setval(pg_get_serial_sequence('qv_dmverstrategy', 'versionstraid'), 1)",
+                 {});
+        db.Query("SELECT setval(pg_get_serial_sequence('qv_user', 'userid'), 1)", {});
+    };
+    product.serverUpgrade = &UpgradeServerProductDb;
+    product.serverProcedures = {{L"getnewid", ZUBDB::ProcedureKind::CommitsItself},
+                                {L"qv_p_dmgetuserauths", ZUBDB::ProcedureKind::ReadOnly}};
 
     ZUBDB::DatabaseDefinition& system = store->fixed[ProductStore::kSystemDb];
     system.sqliteSchema = kSystemSchemaSql;
@@ -31,6 +47,8 @@ std::shared_ptr<const ZUBDB::StoreDefinition> Make() {
                    {zub::Utf8ToWide(zub::RandomText(32)), zub::Utf8ToWide(zub::RandomText(32))});
     };
     system.upgrade = &UpgradeSystemDb;
+    system.serverSchema = kServerSystemSchemaSql;
+    system.serverSeed = system.seed;
     return store;
 }
 
@@ -43,8 +61,15 @@ std::shared_ptr<const ZUBDB::StoreDefinition> ProductStore::Definition() {
 
 void ProductStore::Register() {
     auto definition = Definition();
+    if (ZUBDB::FindServerStore() != definition) ZUBDB::RegisterServerStore(definition);
     if (ZUBDB::FindEmbeddedStore(L"sqlite") != definition)
         ZUBDB::RegisterEmbeddedStore(L"sqlite", std::move(definition));
+}
+
+int ProductStore::CreateOnServer(const ZUBDB::ServerPlace& place, const std::string& productDb,
+                                 bool& existed, std::wstring& error) {
+    Register();
+    return ZUBDB::CreateServerStore(place, *Definition(), productDb, existed, error);
 }
 
 int ProductStore::Create(const std::string& dir, const std::string& productDb,

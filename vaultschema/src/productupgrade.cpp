@@ -118,4 +118,26 @@ void UpgradeSystemDb(ZUBDB::SqliteSession& session) {
     } catch (const ZUBDB::SqliteError&) {}
 }
 
+void UpgradeServerProductDb(ZUBDB::SqliteSession& session) {
+    const long long present =
+        session
+            .Query(
+                "SELECT count(*) FROM information_schema.columns WHERE table_schema = "
+                "current_schema() AND table_name = 'qv_dmdoc' AND column_name IN "
+                "('pendingfile', 'changestamp', 'contentsha256', 'contentbytes')",
+                {})
+            .GetInt64At(0);
+    // No product table (nothing to bring up to date), or all columns there.
+    if (present == 0 || present == 4) return;
+    static const char* const kSteps[] = {
+        "ALTER TABLE QV_DMDoc ADD COLUMN IF NOT EXISTS PendingFile text NOT NULL DEFAULT ''",
+        "ALTER TABLE QV_DMDoc ADD COLUMN IF NOT EXISTS ChangeStamp bigint NOT NULL DEFAULT 0",
+        "ALTER TABLE QV_DMDoc ADD COLUMN IF NOT EXISTS ContentSha256 text NOT NULL DEFAULT ''",
+        "ALTER TABLE QV_DMDoc ADD COLUMN IF NOT EXISTS ContentBytes bigint NOT NULL DEFAULT -1",
+        "ALTER TABLE QV_DMDocVer ADD COLUMN IF NOT EXISTS ContentSha256 text NOT NULL DEFAULT ''",
+        "ALTER TABLE QV_DMDocVer ADD COLUMN IF NOT EXISTS ContentBytes bigint NOT NULL DEFAULT -1",
+    };
+    for (const char* step : kSteps) session.Execute(step, {});
+}
+
 }  // namespace vaultschema

@@ -15,4 +15,8 @@ void UpgradeProductDb(ZUBDB::SqliteSession& session);
 // existed; the value stays empty until the store is given an identity.
 void UpgradeSystemDb(ZUBDB::SqliteSession& session);
 
+// The same for a product database on a PostgreSQL server; one query when
+// there is nothing to do.
+void UpgradeServerProductDb(ZUBDB::SqliteSession& session);
+
 }  // namespace vaultschema

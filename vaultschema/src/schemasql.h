@@ -1,9 +1,11 @@
-// The product's schema scripts, compiled in from sqlite/*.sql.
+// The product's schema scripts, compiled in from sqlite/*.sql and postgresql/*.sql.
 #pragma once
 
 namespace vaultschema {
 
 extern const char* const kProductSchemaSql;
 extern const char* const kSystemSchemaSql;
+extern const char* const kServerProductSchemaSql;
+extern const char* const kServerSystemSchemaSql;
 
 }  // namespace vaultschema

@@ -391,3 +391,43 @@ TEST(ProductStore, AuthViewNamesTheUserOrTheRoleAndADocumentNeedsItsRepository) 
     producttest::Add(orphan, L"DocRepoId", 77);
     EXPECT_EQ(db->InsertRow(L"QV_DMDoc", orphan, L"", L""), SQLITE_CONSTRAINT_FOREIGNKEY);
 }
+
+TEST(ProductStoreOnServer, MakesTheStoreOnceAndRefusesDatabasesHoldingAnythingElse) {
+    producttest::TempProductStore store(producttest::Backend::Server);
+    auto db = store.Connect();
+    auto rs = producttest::Query(*db, L"select UserId, UserName from QV_User");
+    ASSERT_EQ(rs->GetRecordCount(), 1);
+    EXPECT_EQ(rs->GetStringAt(1), L"system");
+    // The starting rows left the key generators behind them.
+    auto v = ZUBDB::QVParams(false);
+    producttest::Add(v, L"UserName", L"alice");
+    ASSERT_EQ(db->InsertRow(L"QV_User", v, L"", L""), 0) << zub::WideToUtf8(db->errDescription());
+    EXPECT_EQ(db->LastInsertId(), 2);
+    ASSERT_EQ(db->CommitTrans(), 0);
+    auto system = store.Connect(L"QVSystem");
+    EXPECT_EQ(producttest::Query(*system, L"select sysPwd from QV_SysInfo")->GetStringAt(0).size(),
+              32u);
+
+    // Making it again finds it and changes nothing.
+    bool existed = false;
+    std::wstring error;
+    EXPECT_EQ(vaultschema::ProductStore::CreateOnServer(store.Place(), "QVData", existed, error), 0)
+        << zub::WideToUtf8(error);
+    EXPECT_TRUE(existed);
+    EXPECT_EQ(producttest::Query(*db, L"select count(*) from QV_User")->GetIntAt(0), 2);
+
+    // A product database beside a system database of another store, or one
+    // holding someone else's tables, is refused.
+    const auto& cluster = zubtest::PgCluster::Shared();
+    cluster.RecreateDatabase("QVOther");
+    EXPECT_NE(vaultschema::ProductStore::CreateOnServer(store.Place(), "QVOther", existed, error),
+              0);
+    EXPECT_NE(error.find(L"different store"), std::wstring::npos) << zub::WideToUtf8(error);
+    cluster.Exec("CREATE TABLE payroll (a int)", "QVOther");
+    EXPECT_NE(vaultschema::ProductStore::CreateOnServer(store.Place(), "QVOther", existed, error),
+              0);
+    EXPECT_NE(error.find(L"QVOther already holds tables"), std::wstring::npos)
+        << zub::WideToUtf8(error);
+    EXPECT_EQ(producttest::Query(*db, L"select count(*) from QV_User")->GetIntAt(0), 2);
+    cluster.DropDatabase("QVOther");
+}

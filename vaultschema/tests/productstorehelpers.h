@@ -16,16 +16,41 @@
 #include "dbcore/qvsvrinfo.h"
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
+#include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
 
 namespace producttest {
 
+enum class Backend { Embedded, Server };
+
+inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Embedded ? "Embedded" : "Server";
+}
+
+// In a temporary folder, or as QVData and QVSystem made anew on the test
+// program's PostgreSQL cluster.
 class TempProductStore {
 public:
-    TempProductStore() {
+    explicit TempProductStore(Backend backend = Backend::Embedded) : backend_(backend) {
         std::wstring error;
-        if (vaultschema::ProductStore::Create(dir_.str(), "QVData", error) != 0)
+        int rc = 0;
+        if (backend == Backend::Embedded) {
+            rc = vaultschema::ProductStore::Create(dir_.str(), "QVData", error);
+        } else {
+            const auto& cluster = zubtest::PgCluster::Shared();
+            cluster.DropDatabase("QVData");
+            cluster.DropDatabase("QVSystem");
+            bool existed = false;
+            rc = vaultschema::ProductStore::CreateOnServer(Place(), "QVData", existed, error);
+        }
+        if (rc != 0)
             throw std::runtime_error("cannot create a test store: " + zub::WideToUtf8(error));
+    }
+
+    static ZUBDB::ServerPlace Place() {
+        const auto& cluster = zubtest::PgCluster::Shared();
+        return {zub::Utf8ToWide(cluster.socketDir()), cluster.port(),
+                zub::Utf8ToWide(cluster.SocketToken())};
     }
     std::string dir() const { return dir_.str(); }
     std::filesystem::path path() const { return dir_.path(); }
@@ -33,13 +58,21 @@ public:
     // A new connection to a database of the store, as the library makes it.
     std::unique_ptr<ZUBDB::CDBAccessor> Connect(const wchar_t* db = L"QVData") const {
         auto& creator = ZUBDB::CDBAccessorCreator::instance();
-        auto accessor = creator.CreateAccessor(
-            ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(dir()), 0, db, L""), L"");
+        std::unique_ptr<ZUBDB::CDBAccessor> accessor;
+        if (backend_ == Backend::Embedded) {
+            accessor = creator.CreateAccessor(
+                ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(dir()), 0, db, L""), L"");
+        } else {
+            const ZUBDB::ServerPlace place = Place();
+            accessor = creator.CreateAccessor(ZUBDB::QVSvrInfo(place.server, place.port, db, L""),
+                                              place.token);
+        }
         if (!accessor) throw std::runtime_error(zub::WideToUtf8(creator.LastError()));
         return accessor;
     }
 
 private:
+    Backend backend_;
     zubtest::TempDir dir_;
 };
 

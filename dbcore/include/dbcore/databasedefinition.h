@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "dbcore/sqliteprocedureregistry.h"
@@ -22,6 +23,17 @@ struct DatabaseDefinition {
     std::function<void(SqliteSession&)> upgrade;
     // Served to "Name arg,arg" calls on this database.
     SqliteProcedureRegistry procedures;
+
+    // The same database on a PostgreSQL server. The script (tables, view,
+    // indexes, server functions) runs once, when a store is made on a server;
+    // the sessions of seed and upgrade take PostgreSQL statements with "?"
+    // placeholders.
+    std::string serverSchema;
+    std::function<void(SqliteSession&)> serverSeed;
+    std::function<void(SqliteSession&)> serverUpgrade;
+    // "Name arg,arg" calls of these names run the server function of the
+    // same name with the arguments; the key is lower case.
+    std::map<std::wstring, ProcedureKind> serverProcedures;
 };
 
 }  // namespace ZUBDB

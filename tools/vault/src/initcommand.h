@@ -1,4 +1,5 @@
-// vault init [DIR]: a ready embedded store.
+// vault init [DIR]: a ready embedded store; vault init --server HOST[:PORT]
+// [--files DIR] [FILE]: a team's store on a PostgreSQL server, named by FILE.
 #pragma once
 
 #include <string>
@@ -14,8 +15,12 @@ public:
 
 private:
     void Run();
+    void RunOnServer();
 
     Session& s_;
     std::string dir_;
     std::string group_;
+    std::string server_;
+    std::string files_;
+    std::string user_;
 };

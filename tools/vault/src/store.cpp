@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
@@ -41,17 +43,153 @@ Store::Store(fs::path dir) : dir_(std::move(dir)) {
     // "dir/" and "dir" must give the same locator.
     if (!dir_.has_filename() && dir_.has_parent_path() && dir_ != dir_.root_path())
         dir_ = dir_.parent_path();
+    std::error_code ec;
+    if (fs::is_regular_file(dir_, ec)) server_ = ServerStoreFile::Read(dir_);
     // The raw connections below open the store without the library.
     vaultschema::ProductStore::Register();
+}
+
+namespace {
+
+const char* const kStoreFileHeader = "# zubvault store on a database server";
+
+std::string Trim(std::string s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())) != 0) s.pop_back();
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])) != 0) ++i;
+    return s.substr(i);
+}
+
+}  // namespace
+
+Store::ServerStoreFile Store::ServerStoreFile::Read(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    if (!std::getline(in, line) || line != kStoreFileHeader)
+        throw VaultError(VaultErr::kNoStore, zub::Utf8ToWide(file.string()) +
+                                                 L" is neither a store folder nor a store file");
+    ServerStoreFile f;
+    while (std::getline(in, line)) {
+        line = Trim(line);
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string key = Trim(line.substr(0, eq));
+        const std::string value = Trim(line.substr(eq + 1));
+        if (key == "server")
+            f.server = zub::Utf8ToWide(value);
+        else if (key == "port")
+            f.port = std::atol(value.c_str());
+        else if (key == "user")
+            f.user = value;
+        else if (key == "files")
+            f.files = value;
+    }
+    if (f.server.empty() || f.files.empty() || !f.files.is_absolute())
+        throw VaultError(VaultErr::kNoStore, L"the store file " + zub::Utf8ToWide(file.string()) +
+                                                 L" names no server or no absolute files folder");
+    return f;
+}
+
+void Store::ServerStoreFile::Write(const fs::path& file) const {
+    // Written beside and renamed: a reader never sees half a file.
+    const fs::path temp = file.string() + ".new-" + zub::RandomText(8);
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        out << kStoreFileHeader << "\n"
+            << "# No password here: libpq takes it from PGPASSWORD or ~/.pgpass.\n"
+            << "server=" << zub::WideToUtf8(server) << "\n"
+            << "port=" << port << "\n";
+        if (!user.empty()) out << "user=" << user << "\n";
+        out << "files=" << files.string() << "\n";
+        out.close();
+        if (!out) {
+            fs::remove(temp);
+            throw VaultError(VaultErr::kInitFailed,
+                             L"cannot write the store file " + zub::Utf8ToWide(file.string()));
+        }
+    }
+    fs::rename(temp, file);
+}
+
+void Store::ParseServer(const std::string& text, std::wstring& server, long& port) {
+    std::string host = text;
+    std::string portText;
+    if (!host.empty() && host[0] == '[') {
+        const std::size_t close = host.find(']');
+        if (close == std::string::npos)
+            throw VaultError(VaultErr::kInitFailed, L"unclosed [ in " + zub::Utf8ToWide(text));
+        if (close + 1 < host.size() && host[close + 1] == ':') portText = host.substr(close + 2);
+        host = host.substr(1, close - 1);
+    } else if (const std::size_t colon = host.rfind(':');
+               colon != std::string::npos && host.find(':') == colon) {
+        portText = host.substr(colon + 1);
+        host = host.substr(0, colon);
+    }
+    port = 0;
+    if (!portText.empty()) {
+        char* end = nullptr;
+        port = std::strtol(portText.c_str(), &end, 10);
+        if (*end != '\0' || port < 1 || port > 65535)
+            throw VaultError(VaultErr::kInitFailed,
+                             L"\"" + zub::Utf8ToWide(portText) + L"\" is no port (1 to 65535)");
+    }
+    if (host.empty()) throw VaultError(VaultErr::kInitFailed, L"no server named");
+    server = zub::Utf8ToWide(host);
+}
+
+std::wstring Store::Where() const {
+    if (server_)
+        return L"the store on " + server_->server + L" port " +
+               std::to_wstring(server_->port == 0 ? 5432 : server_->port);
+    return L"the store in " + zub::Utf8ToWide(dir_.string());
+}
+
+std::wstring Store::Token() const {
+    return server_ && !server_->user.empty() ? L"user=" + zub::Utf8ToWide(server_->user)
+                                             : std::wstring();
+}
+
+std::unique_ptr<ZUBDB::CDBAccessor> Store::Open(const wchar_t* database) const {
+    return ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(Locator(), Port(), database, L""), Token());
+}
+
+void Store::InitOnServer(const ServerStoreFile& where) {
+    std::error_code ec;
+    if (fs::exists(dir_, ec))
+        throw VaultError(VaultErr::kStoreExists,
+                         zub::Utf8ToWide(dir_.string()) + L" exists already");
+    ZUBDB::ServerPlace place{where.server, where.port,
+                             where.user.empty() ? L"" : L"user=" + zub::Utf8ToWide(where.user)};
+    std::wstring error;
+    bool existed = false;
+    if (vaultschema::ProductStore::CreateOnServer(place, zub::WideToUtf8(kProductDb), existed,
+                                                  error) != 0)
+        throw VaultError(VaultErr::kInitFailed, error);
+    joined = existed;
+    // From here on this object is the server store.
+    server_ = where;
+    try {
+        zub::StoreMode::Private().MakeFolders(FilesRoot());
+    } catch (const fs::filesystem_error& e) {
+        throw VaultError(VaultErr::kInitFailed, L"cannot make the file-server root " +
+                                                    zub::Utf8ToWide(FilesRoot().string()) + L": " +
+                                                    zub::Utf8ToWide(e.code().message()));
+    }
+    if (!FilesPasswordKept()) WriteFilesPassword();
+    ClaimRoot(ResolvedFileServer(FileServer()), 0);
+    where.Write(dir_);
 }
 
 fs::path Store::ProductDbFile() const { return dir_ / (zub::WideToUtf8(kProductDb) + ".sqlite3"); }
 
 fs::path Store::SystemDbFile() const { return dir_ / (zub::WideToUtf8(kSystemDb) + ".sqlite3"); }
 
-fs::path Store::FilesRoot() const { return dir_ / "files"; }
+fs::path Store::FilesRoot() const { return server_ ? server_->files : dir_ / "files"; }
 
 bool Store::Exists() const {
+    if (server_) return true;
     std::error_code ec;
     return fs::is_regular_file(ProductDbFile(), ec) && fs::is_regular_file(SystemDbFile(), ec);
 }
@@ -85,23 +223,20 @@ void Store::Init(const std::string& group) const {
 }
 
 std::wstring Store::StoreId() const {
-    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
-        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
+    auto db = Open(kSystemDb);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (!db ||
         db->SelectRows(rs, L"QV_SysInfo", L"StoreId", ZUBDB::QVParams(false), L"", L"", L"", 0,
                        0) != 0 ||
         !rs || rs->IsEOF())
-        throw VaultError(VaultErr::kInitFailed, L"cannot read the identity of the store in " +
-                                                    zub::Utf8ToWide(dir_.string()));
+        throw VaultError(VaultErr::kInitFailed, L"cannot read the identity of " + Where());
     return rs->GetStringAt(0);
 }
 
 std::wstring Store::EnsureStoreId() const {
     if (std::wstring id = StoreId(); !id.empty()) return id;
     const std::wstring id = zub::Utf8ToWide(zub::RandomText(32));
-    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
-        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
+    auto db = Open(kSystemDb);
     ZUBDB::QVParams params(false);
     params.AddParam(0, L"StoreId", id, false, false, L"=");
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -110,13 +245,16 @@ std::wstring Store::EnsureStoreId() const {
         db->ExecuteSql(rs, L"update QV_SysInfo set StoreId = ? where StoreId = ''", params, L"", 0,
                        0) != 0 ||
         db->CommitTrans() != 0)
-        throw VaultError(VaultErr::kInitFailed,
-                         L"cannot give the store in " + zub::Utf8ToWide(dir_.string()) +
-                             L" its identity" + (db ? L": " + db->errDescription() : L""));
+        throw VaultError(VaultErr::kInitFailed, L"cannot give " + Where() + L" its identity" +
+                                                    (db ? L": " + db->errDescription() : L""));
     return StoreId();
 }
 
-std::wstring Store::Place() const { return ZUBDB::EmbeddedStorePlace(Locator()); }
+std::wstring Store::Place() const {
+    // As the library names it when it checks a root's owner.
+    if (server_) return L"server:" + server_->server;
+    return ZUBDB::EmbeddedStorePlace(Locator());
+}
 
 void Store::ClaimRoot(const std::wstring& server, int port) const {
     NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
@@ -161,15 +299,13 @@ void Store::PrepareFolder(const std::string& group) const {
 }
 
 std::wstring Store::SystemPassword() const {
-    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
-        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
+    auto db = Open(kSystemDb);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (!db ||
         db->SelectRows(rs, L"QV_SysInfo", L"sysPwd", ZUBDB::QVParams(false), L"", L"", L"", 0, 0) !=
             0 ||
         !rs || rs->IsEOF())
-        throw VaultError(VaultErr::kInitFailed, L"the store in " + zub::Utf8ToWide(dir_.string()) +
-                                                    L" keeps no file-server password");
+        throw VaultError(VaultErr::kInitFailed, Where() + L" keeps no file-server password");
     return rs->GetString(L"sysPwd");
 }
 
@@ -187,27 +323,35 @@ void Store::WriteFilesPassword() const {
 
 bool Store::FilesPasswordKept() const { return NFS::RootPassword::Exists(FilesRoot()); }
 
-std::wstring Store::Locator() const { return ZUBDB::EmbeddedLocator(dir_.string()); }
+std::wstring Store::Locator() const {
+    return server_ ? server_->server : ZUBDB::EmbeddedLocator(dir_.string());
+}
 
-std::wstring Store::FileServer() const { return ZUBDB::EmbeddedFileServer(); }
+// A server store's repositories name their root absolutely: every
+// workstation reaches it under the same path (a shared folder).
+std::wstring Store::FileServer() const {
+    return server_ ? L"file:" + zub::Utf8ToWide(server_->files.string())
+                   : ZUBDB::EmbeddedFileServer();
+}
 
 std::wstring Store::ResolvedFileServer(const std::wstring& server) const {
     return ZUBDB::ResolveFileServer(Locator(), server);
 }
 
 void Store::Connect(BO& bo) const {
-    const int status = bo.Connect(Locator(), 0, kProductDb, L"");
+    const int status = bo.Connect(Locator(), Port(), kProductDb, Token());
     if (status != 0) VaultError::Check(status, bo);
     if (!bo.IsConnected())
-        throw VaultError(49600, L"cannot open the store in " + zub::Utf8ToWide(dir_.string()) +
-                                    L": " + ZUBDB::CDBAccessorCreator::instance().LastError());
+        throw VaultError(49600, L"cannot open " + Where() + L": " +
+                                    ZUBDB::CDBAccessorCreator::instance().LastError());
 }
 
-std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenProductDb() const {
-    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
-        ZUBDB::QVSvrInfo(Locator(), 0, kProductDb, L""), L"");
+std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenProductDb() const { return OpenDb(kProductDb); }
+
+std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenDb(const wchar_t* database) const {
+    auto db = Open(database);
     if (!db)
-        throw VaultError(49600, L"cannot open the store in " + zub::Utf8ToWide(dir_.string()) +
-                                    L": " + ZUBDB::CDBAccessorCreator::instance().LastError());
+        throw VaultError(49600, L"cannot open " + Where() + L": " +
+                                    ZUBDB::CDBAccessorCreator::instance().LastError());
     return db;
 }

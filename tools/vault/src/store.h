@@ -1,10 +1,12 @@
-// The embedded store the tool works on: a folder holding the product database
-// (QVData.sqlite3), the system database (QVSystem.sqlite3) and the file
-// server's root (files/).
+// The store the tool works on: an embedded store, a folder holding the
+// product database (QVData.sqlite3), the system database (QVSystem.sqlite3)
+// and the file server's root (files/); or a team's store on a PostgreSQL
+// server, named by a small store file (see ServerStoreFile).
 #pragma once
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "dbcore/cdbaccessor.h"
@@ -20,7 +22,31 @@ public:
     // --store DIR, else $VAULT_STORE, else ./vaultdata; made absolute.
     static std::filesystem::path Locate(const std::string& option);
 
+    // A folder is an embedded store; a file is a store file.
     explicit Store(std::filesystem::path dir);
+
+    // What a store file says: the server (host, address or socket folder),
+    // its port (0: 5432), the login name (empty: libpq's usual sources) and
+    // the file-server root. Never a password: libpq reads it from
+    // PGPASSWORD or ~/.pgpass.
+    struct ServerStoreFile {
+        std::wstring server;
+        long port = 0;
+        std::string user;
+        std::filesystem::path files;
+
+        static ServerStoreFile Read(const std::filesystem::path& file);
+        void Write(const std::filesystem::path& file) const;
+    };
+    // "HOST", "HOST:PORT", "[v6]:PORT" or "/socket/folder"; throws on a bad port.
+    static void ParseServer(const std::string& text, std::wstring& server, long& port);
+
+    bool IsServer() const { return server_.has_value(); }
+    // Makes the store on the server (or finds it there already) and writes
+    // the store file at Dir(); refuses a file that is there already.
+    void InitOnServer(const ServerStoreFile& where);
+    // Whether InitOnServer found the store on the server already.
+    bool joined = false;
 
     const std::filesystem::path& Dir() const { return dir_; }
     std::filesystem::path ProductDbFile() const;
@@ -69,11 +95,18 @@ public:
     void Connect(BO& bo) const;
     // A raw connection to the product database, for the user tables.
     std::unique_ptr<ZUBDB::CDBAccessor> OpenProductDb() const;
+    // One to either database; throws when none could be made.
+    std::unique_ptr<ZUBDB::CDBAccessor> OpenDb(const wchar_t* database) const;
 
 private:
     // Makes the store's folder (when missing) and gives it the mode, and the
     // group, that everything made in the store later follows.
     void PrepareFolder(const std::string& group) const;
+    std::unique_ptr<ZUBDB::CDBAccessor> Open(const wchar_t* database) const;
+    std::wstring Token() const;
+    long Port() const { return server_ ? server_->port : 0; }
+    std::wstring Where() const;
 
     std::filesystem::path dir_;
+    std::optional<ServerStoreFile> server_;
 };

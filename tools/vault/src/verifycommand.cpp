@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include "dbcore/cdbrecordset.h"
+#include "dbcore/qvparams.h"
 #include "docvault/contentcheck.h"
 #include "docvault/docrepos.h"
 #include "docvault/repocheck.h"
@@ -75,6 +77,23 @@ void VerifyCommand::CheckDatabase(const std::filesystem::path& file,
     } catch (const zub::sqlite::Error& e) {
         problem(e.message());
     }
+}
+
+void VerifyCommand::CheckServerDatabase(const wchar_t* database, const wchar_t* probe,
+                                        std::vector<Finding>& findings) {
+    std::wstring why;
+    try {
+        auto db = s_.store().OpenDb(database);
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (db->ExecuteSql(rs, probe, ZUBDB::QVParams(false), L"", 0, 0) != 0)
+            why = db->errDescription();
+    } catch (const VaultError& e) {
+        why = e.text();
+    }
+    if (!why.empty())
+        findings.push_back({"database", std::wstring(L"database ") + database + L": " + why,
+                            "check that the server is up and holds the store, then run verify "
+                            "again"});
 }
 
 void VerifyCommand::CheckPassword(std::vector<Finding>& findings) {
@@ -349,10 +368,18 @@ void VerifyCommand::Run() {
     s_.RequireAdmin("verify the store");
     const Store& store = s_.store();
     std::vector<Finding> findings;
-    CheckDatabase(store.ProductDbFile(), findings);
-    CheckDatabase(store.SystemDbFile(), findings);
+    if (store.IsServer()) {
+        // A server checks its own pages; what can be seen from here is that
+        // both databases answer and hold the store's tables.
+        CheckServerDatabase(Store::kProductDb, L"select count(*) from QV_DMDoc", findings);
+        CheckServerDatabase(Store::kSystemDb, L"select count(*) from QV_SysInfo", findings);
+    } else {
+        CheckDatabase(store.ProductDbFile(), findings);
+        CheckDatabase(store.SystemDbFile(), findings);
+    }
     CheckPassword(findings);
-    CheckModes(findings);
+    // A server store's folder is wherever its store file lies.
+    if (!store.IsServer()) CheckModes(findings);
     CheckUserNames(findings);
     CheckIdentity(findings);
     if (repo_.empty()) {

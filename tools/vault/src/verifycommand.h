@@ -34,6 +34,8 @@ public:
 private:
     void Run();
     void CheckDatabase(const std::filesystem::path& file, std::vector<Finding>& findings);
+    void CheckServerDatabase(const wchar_t* database, const wchar_t* probe,
+                             std::vector<Finding>& findings);
     void CheckPassword(std::vector<Finding>& findings);
     // Entries of the store open beyond its owner (and its group, when shared).
     void CheckModes(std::vector<Finding>& findings);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "dbcore/serverstore.h"
 #include "dbcore/storedefinition.h"
 
 namespace vaultschema {
@@ -26,8 +27,8 @@ public:
     // One definition per process: the same object every call.
     static std::shared_ptr<const ZUBDB::StoreDefinition> Definition();
 
-    // Makes "sqlite:DIR" (and database files opened by path) open as product
-    // stores. Cheap, idempotent and safe from any thread.
+    // Makes "sqlite:DIR" (and database files opened by path), and stores on
+    // database servers, open as product stores. Cheap, idempotent and safe from any thread.
     static void Register();
 
     // Register(), then creates DIR with DIR/<productDb>.sqlite3 and
@@ -41,6 +42,13 @@ public:
     // Returns 0, or non-zero with `error` saying why; an existing database
     // file is never touched, and a failed call leaves no database file.
     static int Create(const std::string& dir, const std::string& productDb, std::wstring& error);
+
+    // Register(), then makes the same store on a PostgreSQL server: the
+    // databases <productDb> and QVSystem with the same starting rows. A
+    // server whose databases hold this one store already is left as it is
+    // and `existed` set; databases holding anything else are refused.
+    static int CreateOnServer(const ZUBDB::ServerPlace& place, const std::string& productDb,
+                              bool& existed, std::wstring& error);
 };
 
 }  // namespace vaultschema

@@ -1,0 +1,346 @@
+#include "pgaccessor.h"
+
+#include <cwctype>
+#include <map>
+#include <new>
+
+#include "dbcore/sqliteerror.h"
+#include "pgdialect.h"
+#include "pgsession.h"
+#include "procedurecall.h"
+#include "sqlbuilder.h"
+#include "zub/qv_exception.h"
+#include "zub/text.h"
+
+namespace ZUBDB {
+namespace {
+
+// The store's writer lock: every unit of work holds it until it ends.
+const char* const kTakeWriterLock = "SELECT pg_advisory_xact_lock(7305070461)";
+
+const char* const kKeyColumnsSql =
+    "SELECT c.relname, a.attname FROM pg_attribute a "
+    "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+    "WHERE n.nspname = current_schema() AND c.relkind = 'r' AND a.attnum > 0 "
+    "AND NOT a.attisdropped "
+    "AND (a.attidentity <> '' OR pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%')";
+
+enum class Mode { Read, Write, CommitsItself };
+
+// A table as the catalog names it: unquoted, unbracketed, lower case.
+std::string CatalogName(const std::wstring& table) {
+    std::string name;
+    for (wchar_t c : table) {
+        if (c == L'[' || c == L']' || c == L'"' || std::iswspace(static_cast<wint_t>(c))) continue;
+        name += zub::WideToUtf8(
+            std::wstring(1, static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)))));
+    }
+    return name;
+}
+
+}  // namespace
+
+struct PgAccessor::Impl {
+    PgTarget target;
+    std::shared_ptr<const DatabaseDefinition> definition;
+    std::unique_ptr<PgConnection> conn;
+    std::map<std::string, std::string> keyColumns;
+    bool inUnit = false;
+    // The open unit went with a lost connection: until the caller ends it,
+    // nothing may run as if it were still there.
+    bool unitLost = false;
+    long long lastInsertId = 0;
+    long long tripsDone = 0;
+    long long setupTrips = 0;
+
+    void Connect() {
+        conn = target.Connect();
+        auto keys = conn->Batch({{kKeyColumnsSql, {}}});
+        keyColumns.clear();
+        if (keys.front().ok) {
+            CDBRecordset& rows = keys.front().rows;
+            for (; !rows.IsEOF(); rows.MoveNext())
+                keyColumns[zub::WideToUtf8(rows.GetStringAt(0))] =
+                    zub::WideToUtf8(rows.GetStringAt(1));
+        }
+        if (definition->serverUpgrade) {
+            PgSession session(*conn);
+            definition->serverUpgrade(session);
+        }
+        setupTrips = conn->roundTrips();
+    }
+
+    void Drop() {
+        if (conn) tripsDone += conn->roundTrips() - setupTrips;
+        conn.reset();
+        if (inUnit) unitLost = true;
+        inUnit = false;
+    }
+
+    PgError LostUnit() const {
+        return PgError(PgError::kConnectionFailure,
+                       "the unit of work was lost with the connection to the PostgreSQL server " +
+                           target.place + "; nothing of it was committed");
+    }
+
+    void RefuseAfterLoss() const {
+        if (unitLost) throw LostUnit();
+    }
+
+    PgConnection& Conn() {
+        if (!conn || conn->Broken()) {
+            Drop();
+            Connect();
+        }
+        return *conn;
+    }
+
+    [[noreturn]] void Fail(const PgOutcome& o, const std::string& sql) {
+        throw PgError(o.sqlState, "PostgreSQL server " + target.place + ": " + o.message +
+                                      " (SQLSTATE " + o.sqlState + ") in: " + sql);
+    }
+
+    // One statement under the rules of the unit of work, in one round trip.
+    PgOutcome Statement(const PgStatement& statement, Mode mode) {
+        RefuseAfterLoss();
+        PgConnection& c = Conn();
+        std::vector<PgStatement> batch;
+        std::size_t at = 0;
+        const bool opens = !inUnit && mode == Mode::Write;
+        if (inUnit) {
+            batch = {{"SAVEPOINT zub_statement", {}}, statement, {"RELEASE zub_statement", {}}};
+            at = 1;
+        } else if (opens) {
+            batch = {{"BEGIN", {}}, {kTakeWriterLock, {}}, statement};
+            at = 2;
+        } else {
+            batch = {statement};
+        }
+        std::vector<PgOutcome> outcomes;
+        try {
+            outcomes = c.Batch(batch);
+        } catch (const PgError&) {
+            Drop();
+            throw;
+        }
+        if (opens && outcomes[0].ok) inUnit = true;
+        for (const PgOutcome& o : outcomes) {
+            if (o.ok || o.skipped) continue;
+            // Undo the statement alone, or the unit it opened.
+            const std::vector<PgStatement> undo =
+                opens ? std::vector<PgStatement>{{"ROLLBACK", {}}}
+                      : std::vector<PgStatement>{{"ROLLBACK TO SAVEPOINT zub_statement", {}},
+                                                 {"RELEASE zub_statement", {}}};
+            if (inUnit) {
+                try {
+                    c.Batch(undo);
+                } catch (const PgError&) {
+                    Drop();
+                }
+                if (opens) inUnit = false;
+            }
+            Fail(o, statement.sql);
+        }
+        return std::move(outcomes[at]);
+    }
+
+    // Ends the open unit on the connection it was opened on.
+    void End(const char* sql) {
+        inUnit = false;
+        if (!conn) throw PgError(PgError::kConnectionFailure, "no connection to " + target.place);
+        PgConnection& c = *conn;
+        std::vector<PgOutcome> outcomes;
+        try {
+            outcomes = c.Batch({{sql, {}}});
+        } catch (const PgError&) {
+            Drop();
+            throw;
+        }
+        if (!outcomes.front().ok) Fail(outcomes.front(), sql);
+    }
+
+    PgStatement Translated(const SqlText& text) {
+        return {PgDialect::Translate(text.sql), text.binds};
+    }
+};
+
+PgAccessor::PgAccessor(PgTarget target, std::shared_ptr<const DatabaseDefinition> definition)
+    : impl_(std::make_unique<Impl>()) {
+    if (!definition)
+        throw std::invalid_argument("no definition given for the database " + target.place);
+    impl_->target = std::move(target);
+    impl_->definition = std::move(definition);
+    impl_->Connect();
+}
+
+// Closing the connection rolls back what was not committed.
+PgAccessor::~PgAccessor() = default;
+
+template <class Work>
+int PgAccessor::Run(Work&& work) {
+    SetError(0, std::wstring());
+    long number = 0;
+    try {
+        work();
+        return 0;
+    } catch (const PgError& e) {
+        number = e.number();
+        SetError(number, zub::Utf8ToWide(e.what()));
+    } catch (const SqliteError& e) {
+        number = e.code();
+        SetError(number, zub::Utf8ToWide(e.what()));
+    } catch (const std::bad_alloc&) {
+        number = PgError::NumberOf("53200");
+        SetError(number, L"out of memory");
+    } catch (const ZUBBASE::QV_Exception& e) {
+        number = PgError::NumberOf("XX000");
+        SetError(number, e.Message());
+    } catch (const std::exception& e) {
+        number = PgError::NumberOf("XX000");
+        SetError(number, zub::NarrowToWide(e.what()));
+    } catch (...) {
+        number = PgError::NumberOf("XX000");
+        SetError(number, L"unknown exception");
+    }
+    return static_cast<int>(number);
+}
+
+int PgAccessor::InsertRow(const std::wstring& table, const QVParams& values, const std::wstring&,
+                          const std::wstring&) {
+    return Run([&] {
+        PgStatement statement = impl_->Translated(SqlBuilder::Insert(table, values));
+        auto key = impl_->keyColumns.find(CatalogName(table));
+        const bool keyed = key != impl_->keyColumns.end();
+        if (keyed) statement.sql += " RETURNING \"" + key->second + "\"";
+        PgOutcome o = impl_->Statement(statement, Mode::Write);
+        impl_->lastInsertId = keyed && !o.rows.IsEOF() ? o.rows.GetInt64At(0) : 0;
+    });
+}
+
+int PgAccessor::UpdateRows(const std::wstring& table, const QVParams& values,
+                           const QVParams& conditions, const std::wstring&, const std::wstring&) {
+    return Run([&] {
+        impl_->Statement(impl_->Translated(SqlBuilder::Update(table, values, conditions)),
+                         Mode::Write);
+    });
+}
+
+int PgAccessor::DeleteRows(const std::wstring& table, const QVParams& conditions,
+                           const std::wstring&, const std::wstring&) {
+    return Run([&] {
+        impl_->Statement(impl_->Translated(SqlBuilder::Delete(table, conditions)), Mode::Write);
+    });
+}
+
+int PgAccessor::SelectRows(std::unique_ptr<CDBRecordset>& out, const std::wstring& table,
+                           const std::wstring& columns, const QVParams& conditions,
+                           const std::wstring& order, const std::wstring&, const std::wstring&, int,
+                           int) {
+    out.reset();
+    return Run([&] {
+        PgOutcome o = impl_->Statement(
+            impl_->Translated(SqlBuilder::Select(table, columns, conditions, order)), Mode::Read);
+        out = std::make_unique<CDBRecordset>(std::move(o.rows));
+    });
+}
+
+int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstring& sql,
+                           const QVParams& params, const std::wstring&, int, int) {
+    out.reset();
+    return Run([&] {
+        if (auto call = ProcedureCall::Split(sql)) {
+            std::wstring key = call->name();
+            for (wchar_t& ch : key)
+                ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
+            auto found = impl_->definition->serverProcedures.find(key);
+            if (found != impl_->definition->serverProcedures.end()) {
+                PgStatement statement;
+                statement.args = call->Arguments(params);
+                statement.sql = "SELECT * FROM " + zub::WideToUtf8(key) + "(";
+                for (std::size_t i = 0; i < statement.args.size(); ++i)
+                    statement.sql += (i == 0 ? "$" : ", $") + std::to_string(i + 1);
+                statement.sql += ")";
+                const Mode mode = found->second == ProcedureKind::ReadOnly ? Mode::Read
+                                  : found->second == ProcedureKind::Writes ? Mode::Write
+                                                                           : Mode::CommitsItself;
+                out = std::make_unique<CDBRecordset>(impl_->Statement(statement, mode).rows);
+                return;
+            }
+        }
+        bool blank = true;
+        for (wchar_t ch : sql) blank = blank && std::iswspace(static_cast<wint_t>(ch)) != 0;
+        if (blank) throw PgError("42601", "no statement given");
+        // Raw values are expressions put in place; the others are bound.
+        std::vector<std::string> slots;
+        PgStatement statement;
+        for (const QVParam& p : params) {
+            if (p.isText && p.raw) {
+                slots.push_back("(" + PgDialect::Translate(zub::WideToUtf8(p.textValue)) + ")");
+                continue;
+            }
+            if (p.isText)
+                statement.args.emplace_back(p.textValue);
+            else
+                statement.args.emplace_back(p.intValue);
+            slots.push_back("$" + std::to_string(statement.args.size()));
+        }
+        const std::string text = zub::WideToUtf8(sql);
+        statement.sql = PgDialect::Translate(text, [&](int index) {
+            return index >= 0 && static_cast<std::size_t>(index) < slots.size()
+                       ? slots[static_cast<std::size_t>(index)]
+                       : "$" + std::to_string(index + 1);
+        });
+        PgOutcome o = impl_->Statement(
+            statement, PgDialect::IsQuery(statement.sql) ? Mode::Read : Mode::Write);
+        out = std::make_unique<CDBRecordset>(std::move(o.rows));
+    });
+}
+
+int PgAccessor::BeginTrans() {
+    return Run([&] {
+        impl_->RefuseAfterLoss();
+        if (impl_->inUnit) return;
+        PgConnection& c = impl_->Conn();
+        std::vector<PgOutcome> outcomes;
+        try {
+            outcomes = c.Batch({{"BEGIN", {}}, {kTakeWriterLock, {}}});
+        } catch (const PgError&) {
+            impl_->Drop();
+            throw;
+        }
+        if (!outcomes[1].ok) {
+            impl_->End("ROLLBACK");
+            impl_->Fail(outcomes[1].skipped ? outcomes[0] : outcomes[1], kTakeWriterLock);
+        }
+        impl_->inUnit = true;
+    });
+}
+
+int PgAccessor::CommitTrans() {
+    return Run([&] {
+        if (impl_->unitLost) {
+            // The commit reports the loss, and ends the lost unit.
+            impl_->unitLost = false;
+            throw impl_->LostUnit();
+        }
+        if (impl_->inUnit) impl_->End("COMMIT");
+    });
+}
+
+int PgAccessor::RollbackTrans() {
+    return Run([&] {
+        impl_->unitLost = false;
+        if (impl_->inUnit) impl_->End("ROLLBACK");
+    });
+}
+
+long long PgAccessor::LastInsertId() const { return impl_->lastInsertId; }
+
+bool PgAccessor::InTransaction() const { return impl_->inUnit; }
+
+long long PgAccessor::RoundTrips() const {
+    return impl_->tripsDone + (impl_->conn ? impl_->conn->roundTrips() - impl_->setupTrips : 0);
+}
+
+}  // namespace ZUBDB

@@ -1,0 +1,64 @@
+// One libpq connection to one database of a PostgreSQL server. Statements go
+// out as a pipeline (one round trip for a batch), values always bound as
+// parameters in text form with their type left to the server.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbcore/cdbrecordset.h"
+#include "pgerror.h"
+
+struct pg_conn;
+
+namespace ZUBDB {
+
+struct PgStatement {
+    std::string sql;  // PostgreSQL text with $1..$n
+    std::vector<DBValue> args;
+};
+
+// What one statement of a batch gave.
+struct PgOutcome {
+    bool ok = false;
+    bool skipped = false;  // not run: an earlier statement of the batch failed
+    std::string sqlState;
+    std::string message;
+    long long affected = 0;
+    CDBRecordset rows;
+};
+
+class PgConnection {
+public:
+    // Connects or throws PgError; `keywords`/`values` are libpq's.
+    PgConnection(const std::vector<std::string>& keywords, const std::vector<std::string>& values,
+                 std::string place);
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // Runs the statements in one round trip. A failing statement makes the
+    // rest skipped. Throws PgError only when the connection itself fails.
+    std::vector<PgOutcome> Batch(const std::vector<PgStatement>& statements);
+    // A script of several statements without parameters; throws on failure.
+    void Script(const std::string& sql);
+
+    bool Broken() const;
+    // "HOST:PORT database DB": who the errors name.
+    const std::string& place() const { return place_; }
+    // Statements sent in pipelines so far (a pipeline is one round trip).
+    long long roundTrips() const { return roundTrips_; }
+
+private:
+    [[noreturn]] void ThrowLost(const std::string& what) const;
+
+    struct Closer {
+        void operator()(pg_conn* c) const;
+    };
+    std::unique_ptr<pg_conn, Closer> conn_;
+    std::string place_;
+    long long roundTrips_ = 0;
+};
+
+}  // namespace ZUBDB

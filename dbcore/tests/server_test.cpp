@@ -1,0 +1,113 @@
+// What only the server backend has: the dialect it translates, outages, and
+// the errors of a connection that cannot be made.
+#include <gtest/gtest.h>
+
+#include "dbcore/cdbaccessorcreator.h"
+#include "pgdialect.h"
+#include "testsupport.h"
+#include "zub/text.h"
+#include "zubtest/pgcluster.h"
+
+using ZUBDB::PgDialect;
+using zubtest::Add;
+using zubtest::Params;
+
+namespace {
+
+TEST(PgDialect, TranslatesTheLibrarysDialectOutsideQuotesOnly) {
+    struct Case {
+        const char* in;
+        std::string out;
+    };
+    const std::string now = PgDialect::kNow;
+    const Case cases[] = {
+        {"select a from t where b = ? and c = ?", "select a from t where b = $1 and c = $2"},
+        {"select ?2, ?1", "select $2, $1"},
+        {"select [Read] from QV_DMAuth", "select \"read\" from QV_DMAuth"},
+        {"insert into t (d) values (getdate())", "insert into t (d) values (" + now + ")"},
+        {"select GetDate ( ), getdate", "select " + now + ", getdate"},
+        {"select 'it''s ? [x] getdate()', \"?\"", "select 'it''s ? [x] getdate()', \"?\""},
+        {"select ifnull(a, 0), ifnulls(b)", "select coalesce(a, 0), ifnulls(b)"},
+        {"insert or ignore into f (a) select ? where true;",
+         "INSERT into f (a) select $1 where true ON CONFLICT DO NOTHING"},
+        {"select 1 -- what? [x]\n, ?", "select 1 -- what? [x]\n, $1"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PgDialect::Translate(c.in), c.out) << c.in;
+}
+
+TEST(PgDialect, TellsQueriesFromWrites) {
+    EXPECT_TRUE(PgDialect::IsQuery("  SELECT 1"));
+    EXPECT_TRUE(PgDialect::IsQuery("with x as (select 1) select * from x"));
+    EXPECT_FALSE(PgDialect::IsQuery("with x as (delete from t returning *) select * from x"));
+    EXPECT_FALSE(PgDialect::IsQuery("update t set a = 1"));
+    EXPECT_FALSE(PgDialect::IsQuery("insert into t values (1)"));
+}
+
+int InsertPerson(ZUBDB::CDBAccessor& db, const std::wstring& name) {
+    auto v = Params();
+    Add(v, L"PersonName", name);
+    return db.InsertRow(L"Person", v, L"", L"");
+}
+
+long CountPersons(ZUBDB::CDBAccessor& db, const std::wstring& name) {
+    auto where = Params();
+    Add(where, L"PersonName", name);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (db.SelectRows(rs, L"Person", L"count(*)", where, L"", L"", L"", 0, 0) != 0) return -1;
+    return rs->GetIntAt(0, -1);
+}
+
+TEST(ServerBackend, ARestartFailsTheOperationUnderWayAndTheNextOneReconnects) {
+    zubtest::TempStore store(zubtest::Backend::Server);
+    auto db = store.Connect();
+    ASSERT_EQ(InsertPerson(*db, L"committed"), 0);
+    ASSERT_EQ(db->CommitTrans(), 0);
+    ASSERT_EQ(InsertPerson(*db, L"pending"), 0);
+
+    auto& cluster = zubtest::PgCluster::Shared();
+    cluster.Stop(true);
+    cluster.Start();
+
+    EXPECT_NE(InsertPerson(*db, L"lost"), 0);
+    EXPECT_NE(db->errDescription().find(zub::Utf8ToWide(cluster.socketDir())), std::wstring::npos)
+        << zub::WideToUtf8(db->errDescription());
+    // The unit went with the connection: its commit says so.
+    EXPECT_NE(db->CommitTrans(), 0);
+    EXPECT_NE(db->errDescription().find(L"nothing of it was committed"), std::wstring::npos);
+    EXPECT_FALSE(zubtest::InTransaction(*db));
+
+    EXPECT_EQ(CountPersons(*db, L"committed"), 1) << zub::WideToUtf8(db->errDescription());
+    EXPECT_EQ(CountPersons(*db, L"pending"), 0);
+    EXPECT_EQ(InsertPerson(*db, L"after"), 0) << zub::WideToUtf8(db->errDescription());
+    EXPECT_EQ(db->CommitTrans(), 0);
+    EXPECT_EQ(CountPersons(*store.Connect(), L"after"), 1);
+}
+
+TEST(ServerBackend, ConnectionsThatCannotBeMadeSayWhy) {
+    zubtest::TempStore store(zubtest::Backend::Server);
+    auto& cluster = zubtest::PgCluster::Shared();
+    auto& creator = ZUBDB::CDBAccessorCreator::instance();
+    const std::wstring socket = zub::Utf8ToWide(cluster.socketDir());
+    struct Case {
+        std::wstring server;
+        std::wstring database;
+        std::wstring token;
+        std::wstring says;
+    };
+    const std::wstring tcp = L"user=" + zub::Utf8ToWide(cluster.user());
+    const Case cases[] = {
+        {socket, L"NoSuchDb", zub::Utf8ToWide(cluster.SocketToken()),
+         L"\"NoSuchDb\" does not exist"},
+        {L"127.0.0.1", L"Data", tcp + L" password=wrong", L"password authentication failed"},
+        {socket, L"Data", L"host=elsewhere", L"may not set \"host\""},
+        {socket, L"Data", L"user", L"not a list of keyword=value pairs"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(creator.CreateAccessor(
+            ZUBDB::QVSvrInfo(c.server, cluster.port(), c.database, L""), c.token));
+        EXPECT_NE(creator.LastError().find(c.says), std::wstring::npos)
+            << zub::WideToUtf8(creator.LastError());
+    }
+}
+
+}  // namespace

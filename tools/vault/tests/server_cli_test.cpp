@@ -1,0 +1,135 @@
+// vault on a team's store: a PostgreSQL server named by a store file.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "vaultrunner.h"
+#include "zubtest/pgcluster.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class VaultServerCli : public VaultCli {
+protected:
+    void SetUp() override {
+        VaultCli::SetUp();
+        const auto& cluster = zubtest::PgCluster::Shared();
+        cluster.DropDatabase("QVData");
+        cluster.DropDatabase("QVSystem");
+        store_ = ws_ / "team.store";
+        server_ = cluster.socketDir() + ":" + std::to_string(cluster.port());
+    }
+
+    RunResult InitOn(const std::string& server, const fs::path& file,
+                     const std::map<std::string, std::string>& env = {}) {
+        return Run({"init", "--server", server, "--user", zubtest::PgCluster::Shared().user(),
+                    "--files", (ws_ / "team.store.files").string(), file.string()},
+                   env);
+    }
+
+    std::string server_;
+};
+
+TEST_F(VaultServerCli, InitMakesTheStoreOnTheServerAndEveryCommandWorksThroughTheFile) {
+    const RunResult r = InitOn(server_, store_);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("export VAULT_STORE=" + store_.string()), std::string::npos) << r.out;
+    const std::string file = ReadFile(store_);
+    EXPECT_NE(file.find("server=" + zubtest::PgCluster::Shared().socketDir()), std::string::npos);
+    EXPECT_EQ(file.find(zubtest::PgCluster::Shared().password()), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(ws_ / "team.store.files"));
+
+    Ok({"repo", "create", "parts"});
+    WriteFile("in/bracket.prt", "v1");
+    Ok({"doc", "add", "parts", Path("in/bracket.prt").string()});
+    Ok({"doc", "checkout", "1", Path("co").string()});
+    WriteFile("co/bracket.prt", "v2");
+    Ok({"doc", "checkin", "1", Path("co/bracket.prt").string(), "-m", "second"});
+    const RunResult verify = Run({"verify"});
+    EXPECT_EQ(verify.code, 0) << verify.out << verify.err;
+
+    // A second workstation joins with a store file of its own; the first
+    // file is never overwritten.
+    const RunResult join = InitOn(server_, ws_ / "second.store");
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_NE(join.out.find("Joined"), std::string::npos) << join.out;
+    EXPECT_EQ(Run({"repo", "list", "--json"}, {{"VAULT_STORE", (ws_ / "second.store").string()}})
+                  .Json()
+                  .size(),
+              1u);
+    EXPECT_EQ(InitOn(server_, store_).code, 1);
+}
+
+TEST_F(VaultServerCli, RefusedLoginsAndStrangeServersSayWhatHappened) {
+    const auto& cluster = zubtest::PgCluster::Shared();
+    const std::string tcp = "127.0.0.1:" + std::to_string(cluster.port());
+    const RunResult wrong = InitOn(tcp, store_, {{"PGPASSWORD", "wrong"}});
+    EXPECT_EQ(wrong.code, 1);
+    EXPECT_NE(wrong.err.find("password authentication failed"), std::string::npos) << wrong.err;
+    EXPECT_NE(wrong.err.find("127.0.0.1:" + std::to_string(cluster.port())), std::string::npos)
+        << wrong.err;
+    EXPECT_FALSE(fs::exists(store_));
+
+    // A port where something else answers: it speaks, but not PostgreSQL.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    const int port = ntohs(addr.sin_port);
+    std::thread answer([listener] {
+        for (int i = 0; i < 2; ++i) {
+            int c = ::accept(listener, nullptr, nullptr);
+            if (c < 0) return;
+            const char reply[] = "HTTP/1.0 400 Bad Request\r\n\r\n";
+            (void)::write(c, reply, sizeof reply - 1);
+            ::close(c);
+        }
+    });
+    const RunResult other = InitOn("127.0.0.1:" + std::to_string(port), store_);
+    ::shutdown(listener, SHUT_RDWR);
+    ::close(listener);
+    answer.join();
+    EXPECT_EQ(other.code, 1);
+    EXPECT_NE(
+        other.err.find("cannot connect to the PostgreSQL server 127.0.0.1:" + std::to_string(port)),
+        std::string::npos)
+        << other.err;
+    EXPECT_FALSE(fs::exists(store_));
+}
+
+TEST_F(VaultServerCli, TwoWorkstationsRacingForOneThingHaveExactlyOneWinner) {
+    ASSERT_EQ(InitOn(server_, store_).code, 0);
+    ASSERT_EQ(InitOn(server_, ws_ / "second.store").code, 0);
+    const std::map<std::string, std::string> second = {
+        {"VAULT_STORE", (ws_ / "second.store").string()}};
+    Ok({"repo", "create", "parts"});
+    constexpr int kRounds = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string n = std::to_string(round);
+        // Adds of one name.
+        WriteFile("a/same" + n + ".prt", "from a");
+        WriteFile("b/same" + n + ".prt", "from b");
+        auto a = Start({"doc", "add", "parts", Path("a/same" + n + ".prt").string()});
+        auto b = Start({"doc", "add", "parts", Path("b/same" + n + ".prt").string()}, second);
+        const int adds = (Wait(a).code == 0) + (Wait(b).code == 0);
+        EXPECT_EQ(adds, 1) << "round " << round;
+        // Repositories of one name.
+        a = Start({"repo", "create", "r" + n});
+        b = Start({"repo", "create", "r" + n}, second);
+        EXPECT_EQ((Wait(a).code == 0) + (Wait(b).code == 0), 1) << "round " << round;
+    }
+    const auto docs = Run({"doc", "list", "parts", "--json"}).Json();
+    EXPECT_EQ(docs.size(), static_cast<std::size_t>(kRounds));
+    EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), static_cast<std::size_t>(kRounds + 1));
+}
+
+}  // namespace
