@@ -80,7 +80,9 @@ void Own(const fs::path& path, uid_t uid, gid_t gid) {
 WebDavServer::WebDavServer() : WebDavServer(Options{}) {}
 
 WebDavServer::WebDavServer(Options options)
-    : options_(std::move(options)), dir_("zub-webdav"), documents_(dir_.path() / "htdocs") {
+    : options_(std::move(options)),
+      dir_("zub-webdav"),
+      documents_(options_.documents.empty() ? dir_.path() / "htdocs" : options_.documents) {
     if (::access(kApache, X_OK) != 0)
         throw std::runtime_error(std::string(kApache) +
                                  " is missing: install apache2 (scripts/deps.sh)");
@@ -94,6 +96,10 @@ WebDavServer::WebDavServer(Options options)
         gid_ = kUnprivileged;
         fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
         for (const fs::path& path : {documents_, dir_.path() / "run"}) Own(path, uid_, gid_);
+        // What the test writes into the documents itself stays the server's
+        // to change: a default ACL hands every new entry to its user.
+        const std::string user = std::to_string(uid_);
+        Run("setfacl -R -m u:" + user + ":rwx,d:u:" + user + ":rwx,d:m:rwx " + Quote(documents_));
         for (const char* name : {"htpasswd"})
             fs::permissions(dir_.path() / name, fs::perms::others_read, fs::perm_options::add);
     }
@@ -111,7 +117,8 @@ WebDavServer::WebDavServer(Options options)
     // The watchdog outlives a killed test: when the pipe's last writer (this
     // process) goes, it kills the server's group and removes the folder.
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "pipe");
     const std::string script = "trap '' INT TERM HUP; read _; pg=$(cat " +
                                Quote(dir_.path() / "pgid") +
                                " 2>/dev/null); [ -n \"$pg\" ] && kill -KILL -\"$pg\" "
@@ -158,16 +165,16 @@ void WebDavServer::WriteConfig() const {
     std::ofstream conf(dir / "httpd.conf");
     conf << "ServerRoot " << Quote(dir) << "\nServerName 127.0.0.1\nListen 127.0.0.1:" << port_
          << "\nPidFile " << Quote(dir / "run/httpd.pid") << "\nDefaultRuntimeDir "
-         << Quote(dir / "run") << "\nMutex file:" << (dir / "run").string()
-         << " default\nErrorLog " << Quote(dir / "error.log") << "\nLogLevel warn\n";
-    for (const char* module : {"mpm_event", "authz_core", "authn_core", "auth_basic",
-                               "authn_file", "authz_user", "dav", "dav_fs"})
+         << Quote(dir / "run") << "\nMutex file:" << (dir / "run").string() << " default\nErrorLog "
+         << Quote(dir / "error.log") << "\nLogLevel warn\n";
+    for (const char* module : {"mpm_event", "authz_core", "authn_core", "auth_basic", "authn_file",
+                               "authz_user", "dav", "dav_fs"})
         conf << "LoadModule " << module << "_module " << kModules << "mod_" << module << ".so\n";
     conf << "StartServers 1\nServerLimit 2\nThreadsPerChild 16\nMaxRequestWorkers 32\n"
             "Timeout 30\nKeepAlive On\nMaxKeepAliveRequests 0\nKeepAliveTimeout 30\n"
             "LimitRequestBody 0\nDavLockDB "
-         << Quote(dir / "run/davlock") << "\nDocumentRoot " << Quote(documents_)
-         << "\n<Directory " << Quote(documents_)
+         << Quote(dir / "run/davlock") << "\nDocumentRoot " << Quote(documents_) << "\n<Directory "
+         << Quote(documents_)
          << ">\n  Dav On\n  Options None\n  AllowOverride None\n  AuthType Basic\n"
             "  AuthName vault\n  AuthBasicProvider file\n  AuthUserFile "
          << Quote(dir / "htpasswd") << "\n  Require valid-user\n</Directory>\n";

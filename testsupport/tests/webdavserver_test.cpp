@@ -83,8 +83,8 @@ TEST(WebDavServer, AKilledTestLeavesNoServerAndNoFolder) {
     if (child == 0) {
         ::close(fds[0]);
         zubtest::WebDavServer server;
-        std::string told = server.documents().parent_path().string() + "\n" +
-                           std::to_string(server.port()) + "\n";
+        std::string told =
+            server.documents().parent_path().string() + "\n" + std::to_string(server.port()) + "\n";
         (void)!::write(fds[1], told.data(), told.size());
         ::pause();  // killed here: no destructor runs
         ::_exit(0);
@@ -104,9 +104,8 @@ TEST(WebDavServer, AKilledTestLeavesNoServerAndNoFolder) {
     ::waitpid(child, nullptr, 0);
     ::close(fds[0]);
     EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return !fs::exists(folder); })) << folder;
-    EXPECT_TRUE(Within(std::chrono::seconds(10), [&] {
-        return Ask(port, "GET / HTTP/1.0\r\n\r\n") == "no connection";
-    }));
+    EXPECT_TRUE(Within(std::chrono::seconds(10),
+                       [&] { return Ask(port, "GET / HTTP/1.0\r\n\r\n") == "no connection"; }));
 }
 
 TEST(WebDavServer, RunsWithoutRootsRights) {

@@ -24,6 +24,9 @@ public:
         // PEM files of the server's certificate and key: TLS when set.
         std::filesystem::path certificate;
         std::filesystem::path key;
+        // The folder "/" serves; a fresh one in the server's folder when
+        // empty. Whatever this process writes there the server may change.
+        std::filesystem::path documents;
     };
 
     WebDavServer();
