@@ -29,24 +29,24 @@ struct CurlGlobal {
 void Set(CURL* curl, CURLoption option, long value) { curl_easy_setopt(curl, option, value); }
 
 bool Dropped(CURLcode code) {
-    return code == CURLE_COULDNT_CONNECT || code == CURLE_SEND_ERROR ||
-           code == CURLE_RECV_ERROR || code == CURLE_GOT_NOTHING || code == CURLE_PARTIAL_FILE;
+    return code == CURLE_COULDNT_CONNECT || code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR ||
+           code == CURLE_GOT_NOTHING || code == CURLE_PARTIAL_FILE;
 }
 
 long NumberFor(CURLcode code) {
     switch (code) {
-    case CURLE_OPERATION_TIMEDOUT:
-        return NFS_E_TIMEOUT;
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
-        return NFS_E_TLS;
-    case CURLE_OUT_OF_MEMORY:
-        return NFS_E_NO_MEMORY;
-    default:
-        return NFS_E_UNREACHABLE;
+        case CURLE_OPERATION_TIMEDOUT:
+            return NFS_E_TIMEOUT;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+            return NFS_E_TLS;
+        case CURLE_OUT_OF_MEMORY:
+            return NFS_E_NO_MEMORY;
+        default:
+            return NFS_E_UNREACHABLE;
     }
 }
 
@@ -86,8 +86,8 @@ struct DavClient::Transfer {
                 t->bodySent += n;
                 return n;
             }
-            const ssize_t n = ::pread(r.uploadFd, buffer, size * count,
-                                      static_cast<off_t>(t->sent));
+            const ssize_t n =
+                ::pread(r.uploadFd, buffer, size * count, static_cast<off_t>(t->sent));
             if (n < 0) fsutil::ThrowErrno(errno, "cannot read", "the file to upload");
             const auto got = static_cast<std::uint64_t>(n);
             if (got == 0 && t->sent < r.uploadSize)
@@ -121,8 +121,8 @@ struct DavClient::Transfer {
         try {
             if ((r.downloadFd < 0 && !r.discard) || !t->Success()) {
                 if (r.answer.size() + n > kMaxAnswer)
-                    throw NfsError(NFS_E_IO, L"the server's answer about " + r.shown +
-                                                 L" is too long");
+                    throw NfsError(NFS_E_IO,
+                                   L"the server's answer about " + r.shown + L" is too long");
                 r.answer.append(data, n);
                 return n;
             }
@@ -148,7 +148,9 @@ struct DavClient::Transfer {
 };
 
 DavClient::DavClient(std::string origin, Options options)
-    : origin_(std::move(origin)), options_(std::move(options)), handle_(std::make_unique<Handle>()) {
+    : origin_(std::move(origin)),
+      options_(std::move(options)),
+      handle_(std::make_unique<Handle>()) {
     static CurlGlobal global;
     handle_->curl = curl_easy_init();
     if (handle_->curl == nullptr) throw NfsError(NFS_E_NO_MEMORY, L"cannot make a connection");
@@ -195,8 +197,8 @@ long DavClient::Send(Request& request) {
         request.answer.clear();
         request.moved = 0;
         request.length = -1;
-        if (request.downloadFd >= 0 &&
-            (::ftruncate(request.downloadFd, 0) != 0 || ::lseek(request.downloadFd, 0, SEEK_SET) != 0))
+        if (request.downloadFd >= 0 && (::ftruncate(request.downloadFd, 0) != 0 ||
+                                        ::lseek(request.downloadFd, 0, SEEK_SET) != 0))
             fsutil::ThrowErrno(errno, "cannot rewind", "the downloaded file");
         if (request.hash != nullptr) (void)request.hash->HexFinal();
 

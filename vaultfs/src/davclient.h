@@ -41,9 +41,9 @@ public:
         Progress progress;  // bytes of this request's file moved
         bool idempotent = true;
 
-        std::string answer;         // the body when not written to a file (bounded)
-        std::uint64_t moved = 0;    // bytes of the file sent or received
-        std::int64_t length = -1;   // the answer's Content-Length
+        std::string answer;        // the body when not written to a file (bounded)
+        std::uint64_t moved = 0;   // bytes of the file sent or received
+        std::int64_t length = -1;  // the answer's Content-Length
     };
 
     DavClient(std::string origin, Options options);

@@ -46,24 +46,26 @@ struct FreeDoc {
 };
 
 [[noreturn]] void Damaged(const std::wstring& shown) {
-    throw NfsError(NFS_E_HTTP,
-                   L"PROPFIND of " + fsutil::Quoted(shown) + L": the server's answer is unreadable");
+    throw NfsError(NFS_E_HTTP, L"PROPFIND of " + fsutil::Quoted(shown) +
+                                   L": the server's answer is unreadable");
 }
 
 }  // namespace
 
 const std::string& DavPropfindBody() {
     static const std::string body =
-        std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-                    "<D:propfind xmlns:D=\"DAV:\" xmlns:Z=\"") +
+        std::string(
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+            "<D:propfind xmlns:D=\"DAV:\" xmlns:Z=\"") +
         kOurs +
         "\"><D:prop><D:resourcetype/><D:getcontentlength/><Z:sha256/></D:prop></D:propfind>";
     return body;
 }
 
 std::string DavSumPatchBody(const std::string& sha256) {
-    return std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-                       "<D:propertyupdate xmlns:D=\"DAV:\" xmlns:Z=\"") +
+    return std::string(
+               "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+               "<D:propertyupdate xmlns:D=\"DAV:\" xmlns:Z=\"") +
            kOurs + "\"><D:set><D:prop><Z:sha256>" + sha256 +
            "</Z:sha256></D:prop></D:set></D:propertyupdate>";
 }
@@ -76,8 +78,7 @@ std::vector<DavEntry> ParseDavListing(const std::string& xml, const std::wstring
     const xmlNode* root = xmlDocGetRootElement(doc.get());
     if (root == nullptr || !Is(root, kDav, "multistatus")) Damaged(shown);
     std::vector<DavEntry> entries;
-    for (const xmlNode* response = root->children; response != nullptr;
-         response = response->next) {
+    for (const xmlNode* response = root->children; response != nullptr; response = response->next) {
         if (!Is(response, kDav, "response")) continue;
         std::string href = Text(Child(response, kDav, "href"));
         // An absolute URL or an absolute path: the path is what counts.

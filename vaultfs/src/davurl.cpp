@@ -15,8 +15,8 @@ namespace {
 }
 
 bool Unreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 int Hex(char c) {
@@ -100,8 +100,7 @@ DavUrl DavUrl::Parse(const std::wstring& given, unsigned short port) {
     unsigned long named = 0;
     const std::size_t bracket = authority.rfind(']');
     const std::size_t portColon = authority.rfind(':');
-    if (portColon != std::string::npos &&
-        (bracket == std::string::npos || portColon > bracket)) {
+    if (portColon != std::string::npos && (bracket == std::string::npos || portColon > bracket)) {
         host = authority.substr(0, portColon);
         const std::string digits = authority.substr(portColon + 1);
         if (digits.empty() || digits.size() > 5 ||
@@ -113,8 +112,9 @@ DavUrl DavUrl::Parse(const std::wstring& given, unsigned short port) {
         Refuse(server, L"names no valid host");
     if (named != 0 && port != 0 && named != port)
         Refuse(server, (L"names another port than " + std::to_wstring(port)).c_str());
-    const unsigned long chosen =
-        port != 0 ? port : named != 0 ? named : (url.scheme == "https" ? 443UL : 80UL);
+    const unsigned long chosen = port != 0    ? port
+                                 : named != 0 ? named
+                                              : (url.scheme == "https" ? 443UL : 80UL);
     url.origin = url.scheme + "://" + Lower(host) + ":" + std::to_string(chosen);
     // The base is written plainly; its segments are encoded as the paths'.
     std::size_t pos = 0;
@@ -132,7 +132,8 @@ DavUrl DavUrl::Parse(const std::wstring& given, unsigned short port) {
 
 std::string DavUrl::Path(const std::wstring& serverPath) const {
     std::string out = base;
-    for (const auto& part : RootMap::Relative(serverPath)) out += "/" + PercentEncode(part.string());
+    for (const auto& part : RootMap::Relative(serverPath))
+        out += "/" + PercentEncode(part.string());
     return out;
 }
 

@@ -57,8 +57,8 @@ std::string Name(const std::string& path) { return path.substr(path.rfind('/') +
     } else {
         what = L"unexpected answer";
     }
-    throw NfsError(number, zub::Utf8ToWide(r.method) + L" of " + Quoted(r.shown) +
-                               L": HTTP " + std::to_wstring(status) + L", " + what);
+    throw NfsError(number, zub::Utf8ToWide(r.method) + L" of " + Quoted(r.shown) + L": HTTP " +
+                               std::to_wstring(status) + L", " + what);
 }
 
 bool Ok(long status) { return status >= 200 && status < 300; }
@@ -78,13 +78,19 @@ DavClient::Progress StepFor(const NfsBackend::Progress& progress, std::uint64_t 
     };
 }
 
+// Fails when what moved is not what the caller recorded; `name` says what it is.
 void CheckSum(const ContentSum* sum, const std::wstring& got, std::uint64_t bytes,
-              const std::wstring& shown) {
+              const std::wstring& name) {
     if (sum == nullptr) return;
-    if ((!sum->expect.empty() && sum->expect != got) ||
-        (sum->expectBytes >= 0 && static_cast<std::uint64_t>(sum->expectBytes) != bytes))
-        throw NfsError(NFS_E_CONTENT, L"the content of " + Quoted(shown) +
-                                          L" does not match its recorded SHA-256 and size");
+    if (sum->expectBytes >= 0 && static_cast<std::uint64_t>(sum->expectBytes) != bytes)
+        throw NfsError(NFS_E_CONTENT, L"the size of " + name +
+                                          L" differs from its recorded size (recorded " +
+                                          std::to_wstring(sum->expectBytes) + L" bytes, found " +
+                                          std::to_wstring(bytes) + L")");
+    if (!sum->expect.empty() && got != sum->expect)
+        throw NfsError(NFS_E_CONTENT, L"the content of " + name +
+                                          L" does not match its recorded SHA-256 (recorded " +
+                                          sum->expect + L", read " + got + L")");
 }
 
 }  // namespace
@@ -177,9 +183,9 @@ struct WebDavBackend::Impl {
             throw NfsError(NFS_E_NOT_FOUND, (folder ? L"the folder " : L"the file ") +
                                                 Quoted(shown) + L" does not exist");
         if (entry->folder != folder)
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(shown) +
-                                                 (folder ? L" is not a folder"
-                                                         : L" is a folder, not a file"));
+            throw NfsError(NFS_E_WRONG_KIND,
+                           L"the path " + Quoted(shown) +
+                               (folder ? L" is not a folder" : L" is a folder, not a file"));
         return *entry;
     }
 
@@ -214,8 +220,7 @@ struct WebDavBackend::Impl {
             Request r = Make("DELETE", path, L"");
             r.idempotent = false;
             client.Send(r);
-        } catch (...) {
-        }
+        } catch (...) {}
     }
 
     // COPY or MOVE; false when the target exists and `replace` is off.
@@ -305,7 +310,7 @@ struct WebDavBackend::Impl {
                                          std::to_wstring(put.moved) + L" of " +
                                          std::to_wstring(size) + L" bytes");
         const std::wstring sha = hash.HexFinal();
-        CheckSum(sum, sha, size, localFile);
+        CheckSum(sum, sha, size, L"the local file " + Quoted(localFile));
         StoreSum(temp, remoteFile, sha);
         if (auto there = Stat(target, remoteFile); there && there->folder)
             throw NfsError(NFS_E_WRONG_KIND,
@@ -330,8 +335,7 @@ struct WebDavBackend::Impl {
             const fs::file_status st = fs::status(part);
             if (fs::is_directory(st)) break;
             if (fs::exists(st))
-                throw NfsError(NFS_E_WRONG_KIND, L"the local path " +
-                                                     Quoted(fsutil::ToText(part)) +
+                throw NfsError(NFS_E_WRONG_KIND, L"the local path " + Quoted(fsutil::ToText(part)) +
                                                      L" is not a folder");
             if (part == part.parent_path()) break;
         }
@@ -354,9 +358,8 @@ struct WebDavBackend::Impl {
     std::uint64_t Fetch(const std::string& path, const std::wstring& shown, const fs::path& target,
                         const DavClient::Progress& progress, ContentSum* sum) {
         if (fs::is_directory(target))
-            throw NfsError(NFS_E_WRONG_KIND, L"the local target " +
-                                                 Quoted(fsutil::ToText(target)) +
-                                                 L" is a folder");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           L"the local target " + Quoted(fsutil::ToText(target)) + L" is a folder");
         AtomicFile out(target, false);
         Sha256 hash;
         Request get = Make("GET", path, shown);
@@ -379,7 +382,7 @@ struct WebDavBackend::Impl {
         if (get.length >= 0 && static_cast<std::uint64_t>(get.length) != get.moved)
             throw NfsError(NFS_E_IO, L"GET of " + Quoted(shown) + L": the answer was cut short");
         const std::wstring sha = hash.HexFinal();
-        CheckSum(sum, sha, get.moved, shown);
+        CheckSum(sum, sha, get.moved, L"the file " + Quoted(shown));
         out.Commit();
         if (sum != nullptr) {
             sum->sha256 = sha;
@@ -412,9 +415,9 @@ struct WebDavBackend::Impl {
             for (const Item& item : items) {
                 if (item.entry.folder) continue;
                 if (!listed.count(item.relative))
-                    throw NfsError(NFS_E_CONTENT, L"the file " +
-                                                      Quoted(remoteDir + L"\\" + item.relative) +
-                                                      L" is not one of the folder's recorded files");
+                    throw NfsError(NFS_E_CONTENT,
+                                   L"the file " + Quoted(remoteDir + L"\\" + item.relative) +
+                                       L" is not one of the folder's recorded files");
                 ++found;
             }
             if (found != listed.size()) {
@@ -454,8 +457,8 @@ struct WebDavBackend::Impl {
         const DavEntry entry = Expect(from, source, false);
         if (sum != nullptr && sum->expectBytes >= 0 &&
             static_cast<std::uint64_t>(sum->expectBytes) != entry.bytes)
-            throw NfsError(NFS_E_CONTENT, L"the file " + Quoted(source) +
-                                              L" does not have its recorded size");
+            throw NfsError(NFS_E_CONTENT,
+                           L"the file " + Quoted(source) + L" does not have its recorded size");
         if (auto there = Stat(to, target); there && there->folder)
             throw NfsError(NFS_E_WRONG_KIND, L"the target " + Quoted(target) + L" is a folder");
         const std::string temp =
@@ -478,7 +481,7 @@ struct WebDavBackend::Impl {
         std::wstring sha = zub::Utf8ToWide(entry.sha256);
         std::uint64_t bytes = entry.bytes;
         if (sum != nullptr && sha.empty()) bytes = Sum(temp, target, sha);
-        CheckSum(sum, sha, bytes, source);
+        CheckSum(sum, sha, bytes, L"the file " + Quoted(source));
         Transfer("MOVE", temp, to, target, true, false);
         cleanup.armed = false;
         if (progress) progress(bytes, bytes);
@@ -501,8 +504,7 @@ struct WebDavBackend::Impl {
             to += "/" + Name(from);
             toShown += L"\\" + zub::Utf8ToWide(DecodedName(Name(from)));
             if (Stat(to, toShown))
-                throw NfsError(NFS_E_EXISTS,
-                               L"the folder " + Quoted(toShown) + L" already exists");
+                throw NfsError(NFS_E_EXISTS, L"the folder " + Quoted(toShown) + L" already exists");
         }
         if ((to + "/").compare(0, from.size() + 1, from + "/") == 0)
             throw NfsError(NFS_E_INVALID,
@@ -546,8 +548,8 @@ struct WebDavBackend::Impl {
         if (Parent(to).size() > url.base.size()) {
             const auto parent = Stat(Parent(to), newPath);
             if (!parent || !parent->folder)
-                throw NfsError(NFS_E_NOT_FOUND, L"the folder that would hold " +
-                                                    Quoted(newPath) + L" does not exist");
+                throw NfsError(NFS_E_NOT_FOUND, L"the folder that would hold " + Quoted(newPath) +
+                                                    L" does not exist");
         }
         if (folder && (to + "/").compare(0, from.size() + 1, from + "/") == 0)
             throw NfsError(NFS_E_INVALID,
@@ -632,8 +634,7 @@ std::uint64_t WebDavBackend::downLoadFolder(const std::wstring& remoteDir,
 }
 
 std::uint64_t WebDavBackend::downLoadFolder(const std::wstring& remoteDir,
-                                            const std::wstring& localDir,
-                                            const Progress& progress,
+                                            const std::wstring& localDir, const Progress& progress,
                                             const std::vector<NfsFileSum>& expect) {
     std::lock_guard lock(impl_->mutex);
     return impl_->DownLoadFolder(remoteDir, localDir, progress, &expect);
@@ -697,8 +698,8 @@ std::vector<NfsEntry> WebDavBackend::listFolder(const std::wstring& dir) {
     impl_->Walk(path, dir, L"", items);
     std::vector<NfsEntry> entries;
     for (const Impl::Item& item : items)
-        entries.push_back({item.relative, item.entry.folder ? 0 : item.entry.bytes,
-                           item.entry.folder});
+        entries.push_back(
+            {item.relative, item.entry.folder ? 0 : item.entry.bytes, item.entry.folder});
     return entries;
 }
 

@@ -37,9 +37,9 @@ TEST(DavUrl, ServerTextPortAndBase) {
 
 TEST(DavUrl, RefusedServerTexts) {
     const std::pair<const wchar_t*, unsigned short> cases[] = {
-        {L"ftp://h", 0},           {L"http:/h", 0},          {L"http://user:pw@h/x", 0},
-        {L"http://h:0", 0},        {L"http://h:70000", 0},   {L"http://h:80", 81},
-        {L"http:///x", 0},         {L"http://h/a/../b", 0},  {L"http://h/x?user=a", 0},
+        {L"ftp://h", 0},    {L"http:/h", 0},         {L"http://user:pw@h/x", 0},
+        {L"http://h:0", 0}, {L"http://h:70000", 0},  {L"http://h:80", 81},
+        {L"http:///x", 0},  {L"http://h/a/../b", 0}, {L"http://h/x?user=a", 0},
     };
     for (const auto& [server, port] : cases) {
         try {
@@ -57,7 +57,8 @@ TEST(DavUrl, EverySegmentIsEncodedAndNothingLeavesTheBase) {
     const DavUrl url = DavUrl::Parse(L"http://h/base", 0);
     const std::pair<const wchar_t*, const char*> cases[] = {
         {L"D:\\repo\\trunk\\a.prt", "/base/D/repo/trunk/a.prt"},
-        {L"\\repos\\中文 图纸\\a#1?.prt", "/base/repos/%E4%B8%AD%E6%96%87%20%E5%9B%BE%E7%BA%B8/a%231%3F.prt"},
+        {L"\\repos\\中文 图纸\\a#1?.prt",
+         "/base/repos/%E4%B8%AD%E6%96%87%20%E5%9B%BE%E7%BA%B8/a%231%3F.prt"},
         {L"/x/100%/a+b;c=d&e", "/base/x/100%25/a%2Bb%3Bc%3Dd%26e"},
         {L"x/./y//z", "/base/x/y/z"},
     };
@@ -77,7 +78,8 @@ TEST(DavUrl, DecodingIsTheInverseAndRefusesBrokenEscapes) {
     std::string out;
     ASSERT_TRUE(NFS::PercentDecode(NFS::PercentEncode("a b/中#?%"), out));
     EXPECT_EQ(out, "a b/中#?%");
-    for (const char* broken : {"%", "%4", "%zz", "a%g1"}) EXPECT_FALSE(NFS::PercentDecode(broken, out));
+    for (const char* broken : {"%", "%4", "%zz", "a%g1"})
+        EXPECT_FALSE(NFS::PercentDecode(broken, out));
 }
 
 }  // namespace
