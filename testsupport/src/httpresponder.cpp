@@ -25,15 +25,24 @@ void SendAll(int fd, const std::string& data) {
 
 std::string Reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 207: return "Multi-Status";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 423: return "Locked";
-    case 500: return "Internal Server Error";
-    case 507: return "Insufficient Storage";
-    default: return "Status";
+        case 200:
+            return "OK";
+        case 201:
+            return "Created";
+        case 207:
+            return "Multi-Status";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        case 423:
+            return "Locked";
+        case 500:
+            return "Internal Server Error";
+        case 507:
+            return "Insufficient Storage";
+        default:
+            return "Status";
     }
 }
 
@@ -122,9 +131,9 @@ void HttpResponder::Handle(int fd) {
             buffer.erase(0, length);
         }
         SendAll(fd, "HTTP/1.1 " + std::to_string(answer.status) + " " + Reason(answer.status) +
-                        "\r\n" + answer.headers + "Content-Length: " +
-                        std::to_string(answer.body.size() + answer.missing) + "\r\n\r\n" +
-                        answer.body);
+                        "\r\n" + answer.headers +
+                        "Content-Length: " + std::to_string(answer.body.size() + answer.missing) +
+                        "\r\n\r\n" + answer.body);
         if (answer.stall.count() > 0) {
             pollfd wake{wake_[0], POLLIN, 0};
             ::poll(&wake, 1, static_cast<int>(answer.stall.count()));

@@ -224,6 +224,9 @@ long DavClient::Send(Request& request) {
         ++requests_;
         const CURLcode code = curl_easy_perform(curl);
         Set(curl, CURLOPT_UPLOAD, 0L);
+        curl_off_t uploaded = 0;
+        curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &uploaded);
+        sent_ += static_cast<std::uint64_t>(uploaded);
         if (transfer.failure) std::rethrow_exception(transfer.failure);
         if (code == CURLE_OK) {
             long status = 0;

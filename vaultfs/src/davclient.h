@@ -55,6 +55,8 @@ public:
     const std::string& origin() const { return origin_; }
     // Requests sent so far (attempts included), for measurements.
     std::uint64_t requests() const { return requests_; }
+    // Request body bytes sent so far (files and XML), for measurements.
+    std::uint64_t sent() const { return sent_; }
 
     // The HTTP status. Throws NfsError when no answer came (connection,
     // timeout, certificate), and rethrows what a progress callback threw.
@@ -67,6 +69,7 @@ private:
     struct Handle;
     std::unique_ptr<Handle> handle_;
     std::uint64_t requests_ = 0;
+    std::uint64_t sent_ = 0;
 };
 
 }  // namespace NFS

@@ -18,6 +18,7 @@
 #include "fsutil.h"
 #include "sha256.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultfs/rootowner.h"
 #include "zub/text.h"
 #include "zub/uniquefd.h"
 
@@ -568,13 +569,18 @@ WebDavBackend::WebDavBackend(const std::wstring& server, unsigned short port)
     : WebDavBackend(server, port, Options{}) {}
 
 WebDavBackend::WebDavBackend(const std::wstring& server, unsigned short port, Options options)
-    : impl_(std::make_unique<Impl>(server, port, options)) {}
+    : impl_(std::make_shared<Impl>(server, port, options)) {}
 
 WebDavBackend::~WebDavBackend() = default;
 
 std::uint64_t WebDavBackend::requests() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->client.requests();
+}
+
+std::uint64_t WebDavBackend::sentBytes() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->client.sent();
 }
 
 void WebDavBackend::logIn(const std::wstring& user, const std::wstring& password) {
@@ -708,6 +714,108 @@ std::wstring WebDavBackend::where(const std::wstring& path) {
     std::string decoded;
     PercentDecode(encoded, decoded);
     return zub::Utf8ToWide(impl_->url.origin + decoded);
+}
+
+}  // namespace NFS
+
+namespace NFS {
+
+std::wstring WebDavBackend::owner() {
+    std::lock_guard lock(impl_->mutex);
+    Request get = impl_->Make("GET", impl_->url.base + "/" + RootOwner::kFileName, L"");
+    const long status = impl_->client.Send(get);
+    if (status == 404) return {};
+    if (status != 200) Fail(status, get);
+    std::string text = get.answer;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const auto parsed = RootOwner::Parse(zub::Utf8ToWide(text));
+    return parsed ? parsed->Text() : std::wstring();
+}
+
+void WebDavBackend::setOwner(const std::wstring& owner) {
+    const auto parsed = RootOwner::Parse(owner);
+    if (!parsed) throw NfsError(NFS_E_INVALID, L"no owner given for the root");
+    std::lock_guard lock(impl_->mutex);
+    const std::string target = impl_->url.base + "/" + RootOwner::kFileName;
+    const std::string temp =
+        impl_->url.base + "/" + PercentEncode(fsutil::TemporaryName(RootOwner::kFileName));
+    Request put = impl_->Make("PUT", temp, L"");
+    put.body = zub::WideToUtf8(parsed->Text()) + "\n";
+    put.sendBody = true;
+    const long status = impl_->client.Send(put);
+    if (!Ok(status)) Fail(status, put);
+    try {
+        impl_->Transfer("MOVE", temp, target, L"", true, false);
+    } catch (...) {
+        impl_->Discard(temp);
+        throw;
+    }
+}
+
+}  // namespace NFS
+
+namespace NFS {
+
+namespace {
+
+constexpr const char* kHolds = ".vaultfs-holds";
+
+}  // namespace
+
+class WebDavBackend::Hold : public NfsHold {
+public:
+    Hold(std::shared_ptr<Impl> impl, std::string marker, std::string token)
+        : impl_(std::move(impl)), marker_(std::move(marker)), token_(std::move(token)) {}
+    ~Hold() override {
+        std::lock_guard lock(impl_->mutex);
+        // Should this fail, the lock lapses.
+        try {
+            Request r = impl_->Make("UNLOCK", marker_, L"");
+            r.headers = {"Lock-Token: <" + token_ + ">"};
+            impl_->client.Send(r);
+        } catch (...) {}
+    }
+
+private:
+    std::shared_ptr<Impl> impl_;
+    std::string marker_;
+    std::string token_;
+};
+
+std::unique_ptr<NfsHold> WebDavBackend::hold(const std::wstring& path) {
+    std::lock_guard lock(impl_->mutex);
+    const std::string entry = impl_->url.Path(path);
+    if (!impl_->Stat(entry, path))
+        throw NfsError(NFS_E_NOT_FOUND, L"the path " + Quoted(path) + L" does not exist");
+    std::string decoded;
+    PercentDecode(entry, decoded);
+    Sha256 name;
+    name.Update(decoded.data(), decoded.size());
+    const std::string folder = impl_->url.base + "/" + kHolds;
+    const std::string marker = folder + "/" + zub::WideToUtf8(name.HexFinal());
+    Request r = impl_->Make("LOCK", marker, path);
+    r.headers = {"Timeout: Second-86400", "Content-Type: application/xml; charset=utf-8"};
+    r.body =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><D:lockinfo xmlns:D=\"DAV:\">"
+        "<D:lockscope><D:exclusive/></D:lockscope><D:locktype><D:write/></D:locktype>"
+        "<D:owner>vaultfs</D:owner></D:lockinfo>";
+    r.sendBody = true;
+    r.idempotent = false;
+    long status = impl_->client.Send(r);
+    if (status == 409) {
+        Request mk = impl_->Make("MKCOL", folder + "/", path);
+        const long made = impl_->client.Send(mk);
+        if (made != 201 && made != 405) Fail(made, mk);
+        status = impl_->client.Send(r);
+    }
+    if (status == 423) return nullptr;
+    if (!Ok(status)) Fail(status, r);
+    const std::size_t start = r.answer.find("opaquelocktoken:");
+    if (start == std::string::npos)
+        throw NfsError(NFS_E_HTTP,
+                       L"LOCK of " + Quoted(path) + L": the answer holds no lock token");
+    const std::string token = r.answer.substr(start, r.answer.find('<', start) - start);
+    return std::make_unique<Hold>(impl_, marker, token);
 }
 
 }  // namespace NFS

@@ -66,7 +66,7 @@ TEST_P(BackendContract, RmFailures) {
 
 // ---- hold ----------------------------------------------------------------------
 
-TEST_F(LocalBackendTest, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
+TEST_P(BackendContract, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
     tree.Write("root/D/stage/content", "c");
     std::unique_ptr<NFS::NfsHold> first;
     ASSERT_EQ(cmd->hold(server, 0, L"D:\\stage", first), 0);
@@ -84,6 +84,10 @@ TEST_F(LocalBackendTest, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
     std::unique_ptr<NFS::NfsHold> none;
     EXPECT_EQ(cmd->hold(server, 0, L"D:\\gone", none), NFS::NFS_E_NOT_FOUND);
     EXPECT_FALSE(none);
+    // The holder still writes where it holds.
+    tree.Write("local/a", "a");
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/a"), L"D:\\stage\\new", count, false), 0);
+    EXPECT_EQ(cmd->rm(server, 0, L"D:\\stage"), 0);
     EXPECT_TRUE(NFS::CNFS_Cmd::IsTemporaryName(L".a.vfs-0123456789"));
     EXPECT_FALSE(NFS::CNFS_Cmd::IsTemporaryName(L".a.vfs-0123456789.prt"));
 }
@@ -181,6 +185,24 @@ TEST_P(BackendContract, NamesUsersGiveArriveAsTheyAre) {
     std::vector<NFS::NfsEntry> entries;
     ASSERT_EQ(cmd->listFolder(server, 0, L"D:\\仓库 1", entries), 0);
     EXPECT_EQ(entries.size(), 8u);
+}
+
+TEST_P(BackendContract, TheOwnerIsKeptBesideTheTreeOutOfReachOfPaths) {
+    std::wstring owner = L"left";
+    ASSERT_EQ(cmd->rootOwner(server, 0, owner), 0);
+    EXPECT_EQ(owner, L"");
+    const std::wstring claimed = L"0123456789abcdef0123456789abcdef\t";
+    ASSERT_EQ(cmd->claimRoot(server, 0, claimed), 0) << LastError().second;
+    ASSERT_EQ(cmd->rootOwner(server, 0, owner), 0);
+    EXPECT_EQ(owner, claimed);
+    EXPECT_EQ(cmd->claimRoot(server, 0, L""), NFS::NFS_E_INVALID);
+    std::wstring sum;
+    EXPECT_EQ(cmd->checksum(server, 0, L".vaultfs-owner", sum, count), NFS::NFS_E_INVALID);
+    EXPECT_EQ(cmd->delFile(server, 0, L".vaultfs-owner"), NFS::NFS_E_INVALID);
+    std::vector<NFS::NfsEntry> entries;
+    tree.Write("root/D/a", "a");
+    ASSERT_EQ(cmd->listFolder(server, 0, L"D", entries), 0);
+    EXPECT_EQ(entries.size(), 1u);
 }
 
 // ---- download ---------------------------------------------------------------

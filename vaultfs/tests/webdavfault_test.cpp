@@ -62,8 +62,8 @@ TEST(WebDavFaults, UnwantedAnswersBecomeTheirNumbersWithMethodAndPath) {
         TestTree tree;
         tree.Write("a.prt", "content");
         NFS::WebDavBackend backend(Origin(server.port()) + L"/base", 0, Quick());
-        const auto [number, text] = Failure(
-            [&] { backend.upload(Wide(tree / "a.prt"), L"D:\\repo\\中 1.prt", {}); });
+        const auto [number, text] =
+            Failure([&] { backend.upload(Wide(tree / "a.prt"), L"D:\\repo\\中 1.prt", {}); });
         EXPECT_EQ(number, c.number);
         EXPECT_NE(text.find(L"PUT of \"D:\\repo\\中 1.prt\": HTTP " + std::to_wstring(c.status)),
                   std::wstring::npos)
@@ -134,10 +134,10 @@ TEST(WebDavFaults, DroppedConnectionsAreRetriedABoundedNumberOfTimes) {
         });
         TestTree tree;
         NFS::WebDavBackend backend(Origin(server.port()), 0, Quick());
-        EXPECT_EQ(
-            Failure([&] { backend.download(L"D:\\a.prt", Wide(tree / "out"), L"a.prt", {}); })
-                .first,
-            c.number);
+        EXPECT_EQ(Failure([&] {
+                      backend.download(L"D:\\a.prt", Wide(tree / "out"), L"a.prt", {});
+                  }).first,
+                  c.number);
         EXPECT_EQ(server.requests().size(), c.requests);
         EXPECT_EQ(tree.List("out"), c.number == 0 ? Strings{"a.prt"} : Strings{});
         if (c.number == 0) {
@@ -250,8 +250,8 @@ TEST_F(WebDavServerFaults, ServerStoppedMidBaselinePublishesNoBaseline) {
     std::vector<NFS::NfsFileSum> sums;
     const auto [number, text] = Failure([&] {
         // Reported once the server has copied, before the copy gets its name.
-        backend->copyFolder(L"D\\trunk", L"D\\baseline",
-                            [&](std::uint64_t, std::uint64_t) { dav->Stop(); }, sums);
+        backend->copyFolder(
+            L"D\\trunk", L"D\\baseline", [&](std::uint64_t, std::uint64_t) { dav->Stop(); }, sums);
     });
     EXPECT_EQ(number, NFS::NFS_E_UNREACHABLE) << text;
     dav->Start();
@@ -285,9 +285,9 @@ TEST_F(WebDavTls, ACertificateIsCheckedAgainstTheHostItNames) {
         if (c.trusted) text += L"?cafile=" + Wide(tree / options.certificate.filename());
         NFS::WebDavBackend backend(text, 0, Quick());
         backend.logIn(L"system", L"secret");
-        const auto failure =
-            Failure([&] { backend.upload(Wide(tree / "local/a"), L"D:\\a", {}); });
-        EXPECT_EQ(failure.first, c.number) << std::string(failure.second.begin(), failure.second.end());
+        const auto failure = Failure([&] { backend.upload(Wide(tree / "local/a"), L"D:\\a", {}); });
+        EXPECT_EQ(failure.first, c.number)
+            << std::string(failure.second.begin(), failure.second.end());
         EXPECT_EQ(fs::exists(server.documents() / "v/D/a"), c.number == 0);
     }
 }

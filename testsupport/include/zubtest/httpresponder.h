@@ -7,8 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 

@@ -18,4 +18,5 @@ private:
     Session& s_;
     std::string dir_;
     std::string group_;
+    std::string files_;
 };

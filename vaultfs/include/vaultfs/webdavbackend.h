@@ -22,8 +22,13 @@
 // - Redirects are never followed. Connect and stalled transfers time out;
 //   an idempotent request whose connection dropped is sent again, a bounded
 //   number of times.
-// - hold, owner and debris are not kept: a WebDAV store is shared through
-//   its database, which decides who works on what.
+// - The owner text lives in BASE/.vaultfs-owner, a name no server path
+//   reaches. debris are not kept.
+// - hold takes an exclusive WebDAV lock on a marker for the path in
+//   BASE/.vaultfs-holds (never on the entry itself, which would stop the
+//   holder's own writes there) and unlocks it when let go. The lock of a
+//   process that died lapses after a day: until then its work counts as
+//   running, which is the safe side.
 #pragma once
 
 #include <memory>
@@ -53,6 +58,8 @@ public:
 
     // HTTP requests sent so far, for measurements.
     std::uint64_t requests() const;
+    // Request body bytes sent so far (file data and the requests' XML).
+    std::uint64_t sentBytes() const;
 
     void logIn(const std::wstring& user, const std::wstring& password) override;
     void mk(const std::wstring& dir) override;
@@ -88,10 +95,14 @@ public:
     std::vector<NfsEntry> listFolder(const std::wstring& dir) override;
     // "http://host:port/base/..." decoded.
     std::wstring where(const std::wstring& path) override;
+    std::unique_ptr<NfsHold> hold(const std::wstring& path) override;
+    std::wstring owner() override;
+    void setOwner(const std::wstring& owner) override;
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> impl_;
+    class Hold;
+    std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace NFS
