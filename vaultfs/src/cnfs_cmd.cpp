@@ -10,6 +10,7 @@
 #include "fsutil.h"
 #include "vaultfs/localbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "vaultfs/webdavbackend.h"
 #include "zub/qv_exception.h"
 #include "zub/text.h"
 
@@ -37,6 +38,10 @@ std::unique_ptr<NfsBackend> MakeLocal(const std::wstring& server, unsigned short
         throw NfsError(NFS_E_UNKNOWN_SERVER,
                        L"the server " + fsutil::Quoted(server) + L" names no folder");
     return std::make_unique<LocalBackend>(fsutil::ToPath(dir));
+}
+
+std::unique_ptr<NfsBackend> MakeWebDav(const std::wstring& server, unsigned short port) {
+    return std::make_unique<WebDavBackend>(server, port);
 }
 
 }  // namespace
@@ -140,6 +145,8 @@ int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept {
 
 CNFS_Cmd::CNFS_Cmd() : impl_(std::make_shared<Impl>()) {
     impl_->factories.emplace(L"file", &MakeLocal);
+    impl_->factories.emplace(L"http", &MakeWebDav);
+    impl_->factories.emplace(L"https", &MakeWebDav);
 }
 
 CNFS_Cmd* CNFS_Cmd::Instance() {

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "testtree.h"
 #include "vaultfs/cnfs_cmd.h"
+#include "zubtest/webdavserver.h"
 
 namespace vaultfs_test {
 
@@ -28,5 +30,19 @@ protected:
     NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
     std::uint64_t count = 0;
 };
+
+// The contract every backend keeps, run on each: the local folder, and a
+// WebDAV server (a throwaway Apache) serving that same folder.
+enum class Backend { Local, WebDav };
+
+class ContractFixture : public BackendFixture, public ::testing::WithParamInterface<Backend> {
+protected:
+    ContractFixture();
+    bool webDav() const { return GetParam() == Backend::WebDav; }
+
+    std::unique_ptr<zubtest::WebDavServer> dav;
+};
+
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
 
 }  // namespace vaultfs_test

@@ -197,10 +197,10 @@ TEST_F(CommandTest, RegisteringAgainDropsCachedBackends) {
 }
 
 TEST_F(CommandTest, UnknownServersAreReportedWithTheirName) {
-    EXPECT_EQ(cmd->mk(L"http://files.example", 80, L"D:\\r", false), NFS::NFS_E_UNKNOWN_SERVER);
+    EXPECT_EQ(cmd->mk(L"ftp://files.example", 21, L"D:\\r", false), NFS::NFS_E_UNKNOWN_SERVER);
     EXPECT_EQ(LastError(),
               Error(NFS::NFS_E_UNKNOWN_SERVER,
-                    L"mk: no backend serves the server \"http://files.example\" port 80"));
+                    L"mk: no backend serves the server \"ftp://files.example\" port 21"));
     EXPECT_EQ(cmd->delFile(L"fileserver1", 9000, L"D:\\r"), NFS::NFS_E_UNKNOWN_SERVER);
     EXPECT_EQ(LastError(),
               Error(NFS::NFS_E_UNKNOWN_SERVER,

@@ -15,11 +15,18 @@ using vaultfs_test::Wide;
 using Strings = std::vector<std::string>;
 using Error = std::pair<long, std::wstring>;
 
+// What only a local folder has: links, pipes, modes, holds.
 class LocalBackendTest : public BackendFixture {};
+// What every backend does alike.
+class BackendContract : public vaultfs_test::ContractFixture {};
+INSTANTIATE_TEST_SUITE_P(Backends, BackendContract,
+                         ::testing::Values(vaultfs_test::Backend::Local,
+                                           vaultfs_test::Backend::WebDav),
+                         vaultfs_test::BackendName);
 
 // ---- mk, rm, delFile --------------------------------------------------------
 
-TEST_F(LocalBackendTest, MkCreatesParentsUnderTheDriveFolder) {
+TEST_P(BackendContract, MkCreatesParentsUnderTheDriveFolder) {
     ASSERT_EQ(cmd->mk(server, 0, L"D:\\repo1\\trunk", false), 0);
     EXPECT_TRUE(fs::is_directory(root / "D/repo1/trunk"));
     // Another spelling of the same folder, and an existing folder, succeed.
@@ -28,7 +35,7 @@ TEST_F(LocalBackendTest, MkCreatesParentsUnderTheDriveFolder) {
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/repo1/", "D/repo1/trunk/"}));
 }
 
-TEST_F(LocalBackendTest, MkOnAFileOrTheRootFails) {
+TEST_P(BackendContract, MkOnAFileOrTheRootFails) {
     tree.Write("root/D/f", "x");
     EXPECT_EQ(cmd->mk(server, 0, L"D:\\f", false), NFS::NFS_E_WRONG_KIND);
     EXPECT_EQ(LastError(),
@@ -37,7 +44,7 @@ TEST_F(LocalBackendTest, MkOnAFileOrTheRootFails) {
     EXPECT_EQ(tree.Read("root/D/f"), "x");
 }
 
-TEST_F(LocalBackendTest, RmRemovesAFolderWithItsContent) {
+TEST_P(BackendContract, RmRemovesAFolderWithItsContent) {
     tree.Write("root/D/repo/trunk/a.txt", "a");
     tree.Write("root/D/repo/history/1_1.txt", "h");
     tree.Write("root/D/keep.txt", "k");
@@ -45,7 +52,7 @@ TEST_F(LocalBackendTest, RmRemovesAFolderWithItsContent) {
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/keep.txt"}));
 }
 
-TEST_F(LocalBackendTest, RmFailures) {
+TEST_P(BackendContract, RmFailures) {
     tree.Write("root/D/file.txt", "f");
     EXPECT_EQ(cmd->rm(server, 0, L"D:\\nope"), NFS::NFS_E_NOT_FOUND);
     EXPECT_EQ(LastError(),
@@ -59,7 +66,7 @@ TEST_F(LocalBackendTest, RmFailures) {
 
 // ---- hold ----------------------------------------------------------------------
 
-TEST_F(LocalBackendTest, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
+TEST_P(BackendContract, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
     tree.Write("root/D/stage/content", "c");
     std::unique_ptr<NFS::NfsHold> first;
     ASSERT_EQ(cmd->hold(server, 0, L"D:\\stage", first), 0);
@@ -77,11 +84,15 @@ TEST_F(LocalBackendTest, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
     std::unique_ptr<NFS::NfsHold> none;
     EXPECT_EQ(cmd->hold(server, 0, L"D:\\gone", none), NFS::NFS_E_NOT_FOUND);
     EXPECT_FALSE(none);
+    // The holder still writes where it holds.
+    tree.Write("local/a", "a");
+    EXPECT_EQ(cmd->upload(server, 0, Local("local/a"), L"D:\\stage\\new", count, false), 0);
+    EXPECT_EQ(cmd->rm(server, 0, L"D:\\stage"), 0);
     EXPECT_TRUE(NFS::CNFS_Cmd::IsTemporaryName(L".a.vfs-0123456789"));
     EXPECT_FALSE(NFS::CNFS_Cmd::IsTemporaryName(L".a.vfs-0123456789.prt"));
 }
 
-TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles) {
+TEST_P(BackendContract, DelFileDeletesOnlyFiles) {
     tree.Write("root/D/trunk/a.txt", "a");
     tree.Write("root/D/trunk/b.txt", "b");
     ASSERT_EQ(cmd->delFile(server, 0, L"D:\\trunk\\a.txt"), 0);
@@ -98,7 +109,7 @@ TEST_F(LocalBackendTest, DelFileDeletesOnlyFiles) {
 
 // ---- upload -----------------------------------------------------------------
 
-TEST_F(LocalBackendTest, UploadCreatesMissingFoldersAndCountsBytes) {
+TEST_P(BackendContract, UploadCreatesMissingFoldersAndCountsBytes) {
     tree.Write("local/a.prt", "model data");
     ASSERT_EQ(
         cmd->upload(server, 0, Local("local/a.prt"), L"D:\\repo\\trunk\\sub\\a.prt", count, false),
@@ -109,7 +120,7 @@ TEST_F(LocalBackendTest, UploadCreatesMissingFoldersAndCountsBytes) {
     EXPECT_EQ(tree.Read("root/D/repo/trunk/sub/a.prt"), "model data");
 }
 
-TEST_F(LocalBackendTest, UploadReplacesAndKeepsNoTemporary) {
+TEST_P(BackendContract, UploadReplacesAndKeepsNoTemporary) {
     tree.Write("root/D/trunk/a.prt", "old content that is longer");
     tree.Write("local/a.prt", "new");
     ASSERT_EQ(cmd->upload(server, 0, Local("local/a.prt"), L"D:\\trunk\\a.prt", count, false), 0);
@@ -118,7 +129,7 @@ TEST_F(LocalBackendTest, UploadReplacesAndKeepsNoTemporary) {
     EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"a.prt"}));
 }
 
-TEST_F(LocalBackendTest, UploadOfAnEmptyFile) {
+TEST_P(BackendContract, UploadOfAnEmptyFile) {
     tree.Write("local/empty", "");
     count = 99;
     ASSERT_EQ(cmd->upload(server, 0, Local("local/empty"), L"D:\\empty", count, false), 0);
@@ -127,7 +138,7 @@ TEST_F(LocalBackendTest, UploadOfAnEmptyFile) {
     EXPECT_EQ(tree.Read("root/D/empty"), "");
 }
 
-TEST_F(LocalBackendTest, UploadOfAMissingLocalFileLeavesTheTarget) {
+TEST_P(BackendContract, UploadOfAMissingLocalFileLeavesTheTarget) {
     tree.Write("root/D/trunk/a.prt", "kept");
     count = 5;
     const std::wstring local = Local("local/none.prt");
@@ -140,7 +151,7 @@ TEST_F(LocalBackendTest, UploadOfAMissingLocalFileLeavesTheTarget) {
     EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "kept");
 }
 
-TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes) {
+TEST_P(BackendContract, UploadRefusesFoldersAndPipes) {
     fs::create_directories(tree / "local/dir");
     tree.Write("local/a", "a");
     fs::create_directories(root / "D/target");
@@ -158,9 +169,45 @@ TEST_F(LocalBackendTest, UploadRefusesFoldersAndPipes) {
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/target/"}));
 }
 
+TEST_P(BackendContract, NamesUsersGiveArriveAsTheyAre) {
+    tree.Write("local/a", "a");
+    for (const std::string name : {"中文 图纸.prt", "a#1?.prt", "100%.prt", "a+b;c=d&e'f\"g"}) {
+        SCOPED_TRACE(name);
+        const std::wstring remote = L"D:\\仓库 1\\" + Wide(name);
+        ASSERT_EQ(cmd->upload(server, 0, Local("local/a"), remote, count, false), 0)
+            << LastError().second;
+        EXPECT_EQ(tree.Read(fs::path("root/D/仓库 1") / name), "a");
+        ASSERT_EQ(cmd->download(server, 0, remote, Local("out"), Wide(name), count, false), 0);
+        EXPECT_EQ(tree.Read(fs::path("out") / name), "a");
+        ASSERT_EQ(cmd->copy(server, 0, remote, remote + L".copy"), 0);
+        EXPECT_EQ(tree.Read(fs::path("root/D/仓库 1") / (name + ".copy")), "a");
+    }
+    std::vector<NFS::NfsEntry> entries;
+    ASSERT_EQ(cmd->listFolder(server, 0, L"D:\\仓库 1", entries), 0);
+    EXPECT_EQ(entries.size(), 8u);
+}
+
+TEST_P(BackendContract, TheOwnerIsKeptBesideTheTreeOutOfReachOfPaths) {
+    std::wstring owner = L"left";
+    ASSERT_EQ(cmd->rootOwner(server, 0, owner), 0);
+    EXPECT_EQ(owner, L"");
+    const std::wstring claimed = L"0123456789abcdef0123456789abcdef\t";
+    ASSERT_EQ(cmd->claimRoot(server, 0, claimed), 0) << LastError().second;
+    ASSERT_EQ(cmd->rootOwner(server, 0, owner), 0);
+    EXPECT_EQ(owner, claimed);
+    EXPECT_EQ(cmd->claimRoot(server, 0, L""), NFS::NFS_E_INVALID);
+    std::wstring sum;
+    EXPECT_EQ(cmd->checksum(server, 0, L".vaultfs-owner", sum, count), NFS::NFS_E_INVALID);
+    EXPECT_EQ(cmd->delFile(server, 0, L".vaultfs-owner"), NFS::NFS_E_INVALID);
+    std::vector<NFS::NfsEntry> entries;
+    tree.Write("root/D/a", "a");
+    ASSERT_EQ(cmd->listFolder(server, 0, L"D", entries), 0);
+    EXPECT_EQ(entries.size(), 1u);
+}
+
 // ---- download ---------------------------------------------------------------
 
-TEST_F(LocalBackendTest, DownloadWritesTheLocalNameAndMakesTheFolder) {
+TEST_P(BackendContract, DownloadWritesTheLocalNameAndMakesTheFolder) {
     tree.Write("root/D/history/7_1.2.prt", "version 1.2");
     ASSERT_EQ(cmd->download(server, 0, L"D:\\history\\7_1.2.prt", Local("out/deep"), L"part.prt",
                             count, false),
@@ -178,7 +225,7 @@ TEST_F(LocalBackendTest, DownloadWritesTheLocalNameAndMakesTheFolder) {
     EXPECT_EQ(tree.List("out"), (Strings{"deep/", "deep/part.prt"}));
 }
 
-TEST_F(LocalBackendTest, DownloadFailures) {
+TEST_P(BackendContract, DownloadFailures) {
     tree.Write("out/part.prt", "local");
     fs::create_directories(root / "D/folder");
     tree.Write("root/D/a.prt", "a");
@@ -209,7 +256,7 @@ TEST_F(LocalBackendTest, DownloadFailures) {
 
 // ---- downLoadFolder ---------------------------------------------------------
 
-TEST_F(LocalBackendTest, DownLoadFolderFetchesTheTreeIntoTheLocalFolder) {
+TEST_P(BackendContract, DownLoadFolderFetchesTheTreeIntoTheLocalFolder) {
     tree.Write("root/D/trunk/a.txt", "aaa");
     tree.Write("root/D/trunk/sub/b.txt", "bb");
     fs::create_directories(root / "D/trunk/empty");
@@ -228,7 +275,7 @@ TEST_F(LocalBackendTest, DownLoadFolderFetchesTheTreeIntoTheLocalFolder) {
     EXPECT_EQ(tree.List("new"), (Strings{"x/", "x/b.txt"}));
 }
 
-TEST_F(LocalBackendTest, DownLoadFolderFailures) {
+TEST_P(BackendContract, DownLoadFolderFailures) {
     tree.Write("root/D/file.txt", "f");
     EXPECT_EQ(cmd->downLoadFolder(server, 0, L"D:\\none", Local("out"), count, false),
               NFS::NFS_E_NOT_FOUND);
@@ -259,7 +306,7 @@ TEST_F(LocalBackendTest, DownLoadFolderFailures) {
 
 // ---- copy -------------------------------------------------------------------
 
-TEST_F(LocalBackendTest, CopyMakesTheTargetFoldersAndReplaces) {
+TEST_P(BackendContract, CopyMakesTheTargetFoldersAndReplaces) {
     tree.Write("root/D/trunk/a.prt", "current");
     ASSERT_EQ(cmd->copy(server, 0, L"D:\\trunk\\a.prt", L"D:\\history\\sub\\5_1.0.prt"), 0);
     EXPECT_EQ(tree.Read("root/D/history/sub/5_1.0.prt"), "current");
@@ -271,7 +318,7 @@ TEST_F(LocalBackendTest, CopyMakesTheTargetFoldersAndReplaces) {
     EXPECT_EQ(tree.Read("root/D/trunk/a.prt"), "newer");
 }
 
-TEST_F(LocalBackendTest, CopyFailures) {
+TEST_P(BackendContract, CopyFailures) {
     fs::create_directories(root / "D/history/5_1.0.prt");
     tree.Write("root/D/trunk/a.prt", "a");
     EXPECT_EQ(cmd->copy(server, 0, L"D:\\trunk\\b.prt", L"D:\\history\\x"), NFS::NFS_E_NOT_FOUND);
@@ -286,7 +333,7 @@ TEST_F(LocalBackendTest, CopyFailures) {
 
 // ---- copyFolder -------------------------------------------------------------
 
-TEST_F(LocalBackendTest, CopyFolderIntoAnExistingFolderArrivesUnderItsName) {
+TEST_P(BackendContract, CopyFolderIntoAnExistingFolderArrivesUnderItsName) {
     tree.Write("root/D/trunk/a.txt", "a");
     tree.Write("root/D/trunk/sub/b.txt", "b");
     fs::create_directories(root / "D/trunk/empty");
@@ -297,13 +344,13 @@ TEST_F(LocalBackendTest, CopyFolderIntoAnExistingFolderArrivesUnderItsName) {
     EXPECT_EQ(tree.Read("root/D/baseline/trunk/sub/b.txt"), "b");
 }
 
-TEST_F(LocalBackendTest, CopyFolderToAMissingTargetBecomesIt) {
+TEST_P(BackendContract, CopyFolderToAMissingTargetBecomesIt) {
     tree.Write("root/D/trunk/a.txt", "a");
     ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\copies\\snap"), 0);
     EXPECT_EQ(tree.List("root/D/copies"), (Strings{"snap/", "snap/a.txt"}));
 }
 
-TEST_F(LocalBackendTest, CopyFolderNeverMergesIntoAnExistingCopy) {
+TEST_P(BackendContract, CopyFolderNeverMergesIntoAnExistingCopy) {
     tree.Write("root/D/trunk/a.txt", "new");
     tree.Write("root/D/baseline/trunk/a.txt", "left from before");
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\trunk", L"D:\\baseline"), NFS::NFS_E_EXISTS);
@@ -313,7 +360,7 @@ TEST_F(LocalBackendTest, CopyFolderNeverMergesIntoAnExistingCopy) {
     EXPECT_EQ(tree.Read("root/D/baseline/trunk/a.txt"), "left from before");
 }
 
-TEST_F(LocalBackendTest, CopyFolderFailures) {
+TEST_P(BackendContract, CopyFolderFailures) {
     tree.Write("root/D/trunk/a.txt", "a");
     tree.Write("root/D/file", "f");
     EXPECT_EQ(cmd->copyFolder(server, 0, L"D:\\none", L"D:\\x"), NFS::NFS_E_NOT_FOUND);
@@ -372,7 +419,7 @@ TEST_F(LocalBackendTest, TreesLeaveOutUnfinishedTransfers) {
     EXPECT_EQ(count, 3u);
 }
 
-TEST_F(LocalBackendTest, LongNamesStillGetATemporary) {
+TEST_P(BackendContract, LongNamesStillGetATemporary) {
     // Near the 255-byte limit: the temporary's name must not exceed it.
     const std::string name(250, 'n');
     tree.Write("local/f", "long");
@@ -388,14 +435,14 @@ TEST_F(LocalBackendTest, LongNamesStillGetATemporary) {
 
 // ---- renameFile, renameFolder -----------------------------------------------
 
-TEST_F(LocalBackendTest, RenameFile) {
+TEST_P(BackendContract, RenameFile) {
     tree.Write("root/D/trunk/a.prt", "a");
     ASSERT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\a.prt", L"D:\\trunk\\b.prt"), 0);
     EXPECT_EQ(tree.List("root/D/trunk"), (Strings{"b.prt"}));
     EXPECT_EQ(tree.Read("root/D/trunk/b.prt"), "a");
 }
 
-TEST_F(LocalBackendTest, RenameFileNeverReplaces) {
+TEST_P(BackendContract, RenameFileNeverReplaces) {
     tree.Write("root/D/trunk/a.prt", "a");
     tree.Write("root/D/trunk/b.prt", "b");
     fs::create_directories(root / "D/trunk/dir");
@@ -409,7 +456,7 @@ TEST_F(LocalBackendTest, RenameFileNeverReplaces) {
     EXPECT_EQ(tree.Read("root/D/trunk/b.prt"), "b");
 }
 
-TEST_F(LocalBackendTest, RenameFileFailures) {
+TEST_P(BackendContract, RenameFileFailures) {
     tree.Write("root/D/trunk/a.prt", "a");
     EXPECT_EQ(cmd->renameFile(server, 0, L"D:\\trunk\\x.prt", L"D:\\trunk\\y.prt"),
               NFS::NFS_E_NOT_FOUND);
@@ -425,13 +472,13 @@ TEST_F(LocalBackendTest, RenameFileFailures) {
     EXPECT_EQ(tree.List("root/D"), (Strings{"trunk/", "trunk/a.prt"}));
 }
 
-TEST_F(LocalBackendTest, RenameFolder) {
+TEST_P(BackendContract, RenameFolder) {
     tree.Write("root/D/baseline/trunk/a.txt", "a");
     ASSERT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"), 0);
     EXPECT_EQ(tree.List("root/D/baseline"), (Strings{"rel1/", "rel1/a.txt"}));
 }
 
-TEST_F(LocalBackendTest, RenameFolderNeverReplacesEvenAnEmptyFolder) {
+TEST_P(BackendContract, RenameFolderNeverReplacesEvenAnEmptyFolder) {
     tree.Write("root/D/baseline/trunk/a.txt", "a");
     fs::create_directories(root / "D/baseline/rel1");
     EXPECT_EQ(cmd->renameFolder(server, 0, L"D:\\baseline\\trunk", L"D:\\baseline\\rel1"),
@@ -450,7 +497,7 @@ TEST_F(LocalBackendTest, RenameFolderNeverReplacesEvenAnEmptyFolder) {
 
 // ---- how the repository library drives it ----------------------------------
 
-TEST_F(LocalBackendTest, RepositoryLifeCycle) {
+TEST_P(BackendContract, RepositoryLifeCycle) {
     const std::wstring d = L"D:\\vault\\repo1";
     for (const std::wstring& dir : {d, d + L"\\trunk", d + L"\\baseline", d + L"\\history"})
         ASSERT_EQ(cmd->mk(server, 0, dir, false), 0);

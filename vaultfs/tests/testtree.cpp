@@ -38,6 +38,11 @@ std::vector<std::string> TestTree::List(const fs::path& relative) const {
     const fs::path base = path_ / relative;
     for (auto it = fs::recursive_directory_iterator(base); it != fs::recursive_directory_iterator();
          ++it) {
+        // Where Apache's WebDAV keeps its properties: the server's, not the tree's.
+        if (it->path().filename() == ".DAV") {
+            it.disable_recursion_pending();
+            continue;
+        }
         std::string name = it->path().lexically_relative(base).generic_string();
         if (it->is_symlink())
             name += "@";

@@ -1,6 +1,11 @@
 #include "initcommand.h"
 
+#include <cstdlib>
+
 #include "store.h"
+#include "vaulterror.h"
+#include "vaulterrors.h"
+#include "zub/text.h"
 
 void InitCommand::Register(CLI::App& app) {
     CLI::App* c = app.add_subcommand(
@@ -16,7 +21,9 @@ void InitCommand::Register(CLI::App& app) {
                   "folder; DIR is then the store file to write. The login comes from --user, "
                   "PGUSER, PGPASSWORD or ~/.pgpass, never from the store file");
     c->add_option("--files", files_,
-                  "With --server: the file-server root, a folder every workstation reaches "
+                  "Where the repositories' files live: a WebDAV server "
+                  "(http(s)://HOST[:PORT]/BASE, its user \"system\" having the password in "
+                  "VAULT_FILES_PASSWORD), or with --server a folder every workstation reaches "
                   "under this path (default: FILE.files beside the store file)");
     c->add_option("--user", user_, "With --server: the database login name");
     c->callback([this] { Run(); });
@@ -24,6 +31,10 @@ void InitCommand::Register(CLI::App& app) {
 
 void InitCommand::RunOnServer() {
     namespace fs = std::filesystem;
+    if (files_.rfind("http://", 0) == 0 || files_.rfind("https://", 0) == 0)
+        throw VaultError(VaultErr::kInitFailed,
+                         L"a store on a database server keeps its files in a shared folder; "
+                         L"a WebDAV server for its files is not supported yet");
     Store store(Store::Locate(dir_.empty() ? s_.storeOption : dir_));
     Store::ServerStoreFile where;
     Store::ParseServer(server_, where.server, where.port);
@@ -48,13 +59,21 @@ void InitCommand::Run() {
         return;
     }
     const Store store(Store::Locate(dir_.empty() ? s_.storeOption : dir_));
-    store.Init(group_);
+    if (files_.empty()) {
+        store.Init(group_);
+    } else {
+        // From the environment: a password never shows in the process list.
+        const char* password = std::getenv("VAULT_FILES_PASSWORD");
+        store.InitWithFiles(group_, zub::Utf8ToWide(files_),
+                            zub::Utf8ToWide(password != nullptr ? password : ""));
+    }
     const std::string dir = store.Dir().string();
     Output& out = s_.out();
     out.Say("Initialised a vault store in " + dir);
     out.Say("  product database  " + store.ProductDbFile().string());
     out.Say("  system database   " + store.SystemDbFile().string());
-    out.Say("  file-server root  " + store.FilesRoot().string());
+    out.Say("  file-server root  " +
+            (files_.empty() ? store.FilesRoot().string() : zub::WideToUtf8(store.FileServer())));
     out.Say("The administrator is the user \"system\". To work with this store:");
     out.Say("  export VAULT_STORE=" + dir + " VAULT_USER=system");
     out.Say("  vault repo create NAME");

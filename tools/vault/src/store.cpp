@@ -188,6 +188,13 @@ fs::path Store::SystemDbFile() const { return dir_ / (zub::WideToUtf8(kSystemDb)
 
 fs::path Store::FilesRoot() const { return server_ ? server_->files : dir_ / "files"; }
 
+fs::path Store::FilesServerFile() const { return dir_ / "files.server"; }
+
+bool Store::RemoteFiles() const {
+    std::error_code ec;
+    return fs::is_regular_file(FilesServerFile(), ec);
+}
+
 bool Store::Exists() const {
     if (server_) return true;
     std::error_code ec;
@@ -220,6 +227,45 @@ void Store::Init(const std::string& group) const {
     }
     WriteFilesPassword();
     ClaimRoot(ResolvedFileServer(FileServer()), 0);
+}
+
+void Store::InitWithFiles(const std::string& group, const std::wstring& files,
+                          const std::wstring& password) const {
+    if (files.compare(0, 7, L"http://") != 0 && files.compare(0, 8, L"https://") != 0)
+        throw VaultError(VaultErr::kInitFailed,
+                         L"--files takes an http:// or https:// address, not " + files);
+    if (password.empty())
+        throw VaultError(VaultErr::kInitFailed,
+                         L"a store with its files on a WebDAV server needs the password the "
+                         L"server knows for the user \"system\" (VAULT_FILES_PASSWORD)");
+    std::error_code ec;
+    if (fs::exists(ProductDbFile(), ec) || fs::exists(SystemDbFile(), ec))
+        throw VaultError(VaultErr::kStoreExists,
+                         L"a vault store exists already in " + zub::Utf8ToWide(dir_.string()));
+    PrepareFolder(group);
+    std::wstring error;
+    if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
+        throw VaultError(VaultErr::kInitFailed, error);
+    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
+    ZUBDB::QVParams params(false);
+    params.AddParam(0, L"sysPwd", password, false, false, L"=");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (!db || db->ExecuteSql(rs, L"update QV_SysInfo set sysPwd = ?", params, L"", 0, 0) != 0 ||
+        db->CommitTrans() != 0)
+        throw VaultError(VaultErr::kInitFailed,
+                         L"cannot keep the file-server password" +
+                             (db ? L": " + db->errDescription() : std::wstring()));
+    {
+        std::ofstream out(FilesServerFile());
+        out << zub::WideToUtf8(files) << "\n";
+        if (!out.flush() ||
+            ::chmod(FilesServerFile().c_str(), zub::StoreMode::Of(dir_).file()) != 0)
+            throw VaultError(VaultErr::kInitFailed,
+                             L"cannot write " + zub::Utf8ToWide(FilesServerFile().string()));
+    }
+    // Proves the server takes the password before anyone stores a file there.
+    ClaimRoot(files, 0);
 }
 
 std::wstring Store::StoreId() const {
@@ -321,17 +367,22 @@ void Store::WriteFilesPassword() const {
     }
 }
 
-bool Store::FilesPasswordKept() const { return NFS::RootPassword::Exists(FilesRoot()); }
+bool Store::FilesPasswordKept() const {
+    // A WebDAV server keeps its own password file.
+    return RemoteFiles() || NFS::RootPassword::Exists(FilesRoot());
+}
 
 std::wstring Store::Locator() const {
     return server_ ? server_->server : ZUBDB::EmbeddedLocator(dir_.string());
 }
 
-// A server store's repositories name their root absolutely: every
-// workstation reaches it under the same path (a shared folder).
 std::wstring Store::FileServer() const {
-    return server_ ? L"file:" + zub::Utf8ToWide(server_->files.string())
-                   : ZUBDB::EmbeddedFileServer();
+    if (server_) return L"file:" + zub::Utf8ToWide(server_->files.string());
+    if (!RemoteFiles()) return ZUBDB::EmbeddedFileServer();
+    std::ifstream in(FilesServerFile());
+    std::string line;
+    std::getline(in, line);
+    return zub::Utf8ToWide(line);
 }
 
 std::wstring Store::ResolvedFileServer(const std::wstring& server) const {

@@ -52,6 +52,7 @@ public:
     std::filesystem::path ProductDbFile() const;
     std::filesystem::path SystemDbFile() const;
     std::filesystem::path FilesRoot() const;
+    std::filesystem::path FilesServerFile() const;
 
     // Both databases are there.
     bool Exists() const;
@@ -62,6 +63,13 @@ public:
     // Refuses a folder that already holds a store. The store is private to
     // its owner, or shared with `group` when one is named.
     void Init(const std::string& group = std::string()) const;
+    // The same with the repositories' files on a WebDAV server
+    // ("http(s)://HOST[:PORT]/BASE"): the file-server password becomes
+    // `password`, the one the server knows for the user "system".
+    void InitWithFiles(const std::string& group, const std::wstring& files,
+                       const std::wstring& password) const;
+    // The repositories' files live on a server named at init, not in FilesRoot.
+    bool RemoteFiles() const;
 
     // The file-server root keeps the hash of the password QVSystem hands to
     // the library's login (stores made before did not; they serve everyone
@@ -85,7 +93,8 @@ public:
     // "sqlite:DIR": what business objects connect to.
     std::wstring Locator() const;
     // "file:files": the file server new repositories live on, named relative
-    // to the store so that a copied store works on its own files.
+    // to the store so that a copied store works on its own files; or the
+    // server named at init (kept in the file FilesServerFile()).
     std::wstring FileServer() const;
     // A repository row's file server as the library reaches it from here.
     std::wstring ResolvedFileServer(const std::wstring& server) const;

@@ -17,6 +17,16 @@
 //         that needs one
 //  50011  content mismatch: the bytes read do not have the SHA-256 the
 //         caller recorded for them (the stored file was changed or damaged)
+//
+// Network servers (WebDAV): the text names the HTTP method, the server path
+// and, for an answer, its status.
+//  50012  the server answered with a status the operation does not expect
+//  50013  the server cannot be reached, or the connection dropped
+//  50014  timed out: no connection in time, or a transfer that stalled
+//  50015  the server's TLS certificate is not trusted or names another host
+//  50016  the server redirected the request elsewhere (never followed)
+//  50017  the server has no room left (HTTP 507)
+//  50018  the entry is locked on the server (HTTP 423)
 #pragma once
 
 namespace NFS {
@@ -33,6 +43,13 @@ enum NfsErrorNumber : long {
     NFS_E_INTERNAL = 50009,
     NFS_E_LOGIN = 50010,
     NFS_E_CONTENT = 50011,
+    NFS_E_HTTP = 50012,
+    NFS_E_UNREACHABLE = 50013,
+    NFS_E_TIMEOUT = 50014,
+    NFS_E_TLS = 50015,
+    NFS_E_REDIRECT = 50016,
+    NFS_E_NO_SPACE = 50017,
+    NFS_E_LOCKED = 50018,
 };
 
 }  // namespace NFS

@@ -1,0 +1,128 @@
+// The WebDAV backend against a loopback Apache, beside curl doing the same
+// transfer: 512 MiB up and down, a server-side baseline of 10,000 files
+// beside `cp -r` on the server's disk, and the HTTP requests a 4 KiB add and
+// check-in take. Prints one table; sizes can be scaled down with
+// ZUB_WEBDAV_BENCH_MIB and ZUB_WEBDAV_BENCH_FILES.
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "vaultfs/webdavbackend.h"
+#include "zub/text.h"
+#include "zubtest/tempdir.h"
+#include "zubtest/webdavserver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double Seconds(const std::function<void()>& fn) {
+    const auto start = std::chrono::steady_clock::now();
+    fn();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Shell(const std::string& command) {
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+std::uint64_t Env(const char* name, std::uint64_t fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::stoull(value) : fallback;
+}
+
+void Row(const std::string& what, double ours, double theirs, const std::string& note) {
+    std::printf("%-34s %9.3f s %9.3f s %6.2fx  %s\n", what.c_str(), ours, theirs,
+                theirs > 0 ? ours / theirs : 0.0, note.c_str());
+}
+
+}  // namespace
+
+int main() {
+    const std::uint64_t mib = Env("ZUB_WEBDAV_BENCH_MIB", 512);
+    const std::uint64_t files = Env("ZUB_WEBDAV_BENCH_FILES", 10000);
+    zubtest::TempDir dir("zub-webdav-bench");
+    fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::create_directories(dir.path() / "dav/store");
+    zubtest::WebDavServer::Options options;
+    options.documents = dir.path() / "dav";
+    zubtest::WebDavServer server(options);
+    const std::string origin = "http://127.0.0.1:" + std::to_string(server.port());
+    // curl reads the login from a file, as the backend keeps it out of the process list.
+    const fs::path config = dir.path() / "curl.conf";
+    std::ofstream(config) << "user = \"system:secret\"\nsilent\nfail\n";
+
+    const fs::path big = dir.path() / "big";
+    Shell("head -c " + std::to_string(mib) + "M /dev/urandom > '" + big.string() + "'");
+    NFS::WebDavBackend backend(zub::Utf8ToWide(origin + "/store"), 0);
+    backend.logIn(L"system", L"secret");
+
+    std::printf("%-34s %11s %11s %7s\n", "operation", "backend", "curl/cp", "ratio");
+    const std::string size = std::to_string(mib) + " MiB";
+    const double curlUp = Seconds([&] {
+        Shell("curl -K '" + config.string() + "' -T '" + big.string() + "' " + origin +
+              "/store/curl.bin");
+    });
+    const double up = Seconds([&] { backend.upload(zub::Utf8ToWide(big.string()), L"big", {}); });
+    Row("upload " + size, up, curlUp, "(PUT, sum, PROPPATCH, MOVE)");
+    const double curlDown = Seconds([&] {
+        Shell("curl -K '" + config.string() + "' -o '" + (dir.path() / "curl.out").string() +
+              "' " + origin + "/store/big");
+    });
+    const double down = Seconds([&] {
+        backend.download(L"big", zub::Utf8ToWide(dir.path().string()), L"down", {});
+    });
+    Row("download " + size, down, curlDown, "(GET, sum, temp + rename)");
+    fs::remove(dir.path() / "down");
+    fs::remove(dir.path() / "curl.out");
+    backend.delFile(L"big");
+
+    // A trunk of `files` small files in 100 folders, written on the server's disk.
+    const fs::path trunk = dir.path() / "dav/store/repo/trunk";
+    for (std::uint64_t i = 0; i < files; ++i) {
+        const fs::path file = trunk / ("d" + std::to_string(i % 100)) / ("f" + std::to_string(i));
+        if (i < 100) fs::create_directories(file.parent_path());
+        std::ofstream(file) << "content of file " << i << "\n";
+    }
+    const double cp = Seconds([&] {
+        Shell("cp -r '" + trunk.string() + "' '" + (dir.path() / "cp-copy").string() + "'");
+    });
+    const std::uint64_t sentBefore = backend.sentBytes();
+    const std::uint64_t requestsBefore = backend.requests();
+    const double baseline = Seconds([&] { backend.copyFolder(L"repo\\trunk", L"repo\\b1"); });
+    Row("baseline of " + std::to_string(files) + " files", baseline, cp,
+        "COPY on the server: " + std::to_string(backend.requests() - requestsBefore) +
+            " requests, " + std::to_string(backend.sentBytes() - sentBefore) +
+            " bytes sent (no file data)");
+    std::vector<NFS::NfsFileSum> sums;
+    const std::uint64_t summedBefore = backend.requests();
+    const double summed = Seconds([&] { backend.copyFolder(L"repo\\trunk", L"repo\\b2", {}, sums); });
+    Row("baseline with sums (files unsummed)", summed, cp,
+        std::to_string(backend.requests() - summedBefore) + " requests");
+
+    // 4 KiB add and check-in, requests counted.
+    const fs::path small = dir.path() / "small";
+    std::ofstream(small) << std::string(4096, 'x');
+    const std::wstring local = zub::Utf8ToWide(small.string());
+    std::uint64_t before = backend.requests();
+    const double add = Seconds([&] { backend.upload(local, L"repo\\trunk\\new.prt", {}); });
+    const std::uint64_t addRequests = backend.requests() - before;
+    before = backend.requests();
+    NFS::ContentSum sum;
+    const double checkin = Seconds([&] {
+        backend.copy(L"repo\\trunk\\new.prt", L"repo\\history\\1_1.0.prt", {}, sum);
+        backend.upload(local, L"repo\\trunk\\new.prt", {});
+    });
+    const std::uint64_t checkinRequests = backend.requests() - before;
+    Row("add 4 KiB", add, 0, std::to_string(addRequests) + " requests");
+    Row("check-in 4 KiB (history copy + upload)", checkin, 0,
+        std::to_string(checkinRequests) + " requests");
+    return 0;
+}

@@ -1,0 +1,114 @@
+#include "davlisting.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstring>
+#include <memory>
+
+#include "davurl.h"
+#include "fsutil.h"
+#include "vaultfs/nfsbackend.h"
+#include "vaultfs/nfserrors.h"
+
+namespace NFS {
+
+namespace {
+
+constexpr const char* kDav = "DAV:";
+// The sum lives in a property of our own name space.
+constexpr const char* kOurs = "urn:zub:vaultfs";
+
+bool Is(const xmlNode* node, const char* ns, const char* name) {
+    return node->type == XML_ELEMENT_NODE && node->ns != nullptr &&
+           std::strcmp(reinterpret_cast<const char*>(node->ns->href), ns) == 0 &&
+           std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+const xmlNode* Child(const xmlNode* node, const char* ns, const char* name) {
+    for (const xmlNode* c = node->children; c != nullptr; c = c->next)
+        if (Is(c, ns, name)) return c;
+    return nullptr;
+}
+
+std::string Text(const xmlNode* node) {
+    if (node == nullptr) return {};
+    xmlChar* text = xmlNodeGetContent(node);
+    std::string out = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+    xmlFree(text);
+    const std::size_t first = out.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return out.substr(first, out.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+struct FreeDoc {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+
+[[noreturn]] void Damaged(const std::wstring& shown) {
+    throw NfsError(NFS_E_HTTP, L"PROPFIND of " + fsutil::Quoted(shown) +
+                                   L": the server's answer is unreadable");
+}
+
+}  // namespace
+
+const std::string& DavPropfindBody() {
+    static const std::string body =
+        std::string(
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+            "<D:propfind xmlns:D=\"DAV:\" xmlns:Z=\"") +
+        kOurs +
+        "\"><D:prop><D:resourcetype/><D:getcontentlength/><Z:sha256/></D:prop></D:propfind>";
+    return body;
+}
+
+std::string DavSumPatchBody(const std::string& sha256) {
+    return std::string(
+               "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+               "<D:propertyupdate xmlns:D=\"DAV:\" xmlns:Z=\"") +
+           kOurs + "\"><D:set><D:prop><Z:sha256>" + sha256 +
+           "</Z:sha256></D:prop></D:set></D:propertyupdate>";
+}
+
+std::vector<DavEntry> ParseDavListing(const std::string& xml, const std::wstring& shown) {
+    std::unique_ptr<xmlDoc, FreeDoc> doc(
+        xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "propfind.xml", nullptr,
+                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!doc) Damaged(shown);
+    const xmlNode* root = xmlDocGetRootElement(doc.get());
+    if (root == nullptr || !Is(root, kDav, "multistatus")) Damaged(shown);
+    std::vector<DavEntry> entries;
+    for (const xmlNode* response = root->children; response != nullptr; response = response->next) {
+        if (!Is(response, kDav, "response")) continue;
+        std::string href = Text(Child(response, kDav, "href"));
+        // An absolute URL or an absolute path: the path is what counts.
+        if (const std::size_t scheme = href.find("://"); scheme != std::string::npos) {
+            const std::size_t slash = href.find('/', scheme + 3);
+            href = slash == std::string::npos ? "/" : href.substr(slash);
+        }
+        DavEntry entry;
+        if (href.empty() || !PercentDecode(href, entry.path)) Damaged(shown);
+        while (entry.path.size() > 1 && entry.path.back() == '/') entry.path.pop_back();
+        for (const xmlNode* stat = response->children; stat != nullptr; stat = stat->next) {
+            if (!Is(stat, kDav, "propstat")) continue;
+            if (Text(Child(stat, kDav, "status")).find(" 200") == std::string::npos) continue;
+            const xmlNode* prop = Child(stat, kDav, "prop");
+            if (prop == nullptr) continue;
+            if (const xmlNode* type = Child(prop, kDav, "resourcetype"))
+                entry.folder = Child(type, kDav, "collection") != nullptr;
+            if (const xmlNode* length = Child(prop, kDav, "getcontentlength")) {
+                const std::string digits = Text(length);
+                if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos)
+                    entry.bytes = std::stoull(digits);
+            }
+            if (const xmlNode* sum = Child(prop, kOurs, "sha256")) entry.sha256 = Text(sum);
+        }
+        if (entry.sha256.size() != 64 ||
+            entry.sha256.find_first_not_of("0123456789abcdef") != std::string::npos)
+            entry.sha256.clear();
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+}  // namespace NFS
