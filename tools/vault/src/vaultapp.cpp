@@ -1,5 +1,6 @@
 #include "vaultapp.h"
 
+#include "commandguide.h"
 #include "vaulterror.h"
 
 VaultApp::VaultApp(std::ostream& out, std::ostream& err)
@@ -37,6 +38,32 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     docs_.Register(app_);
     baselines_.Register(app_);
     verify_.Register(app_);
+    RegisterHelp();
+}
+
+void VaultApp::RegisterHelp() {
+    CLI::App* h =
+        app_.add_subcommand("help", "Show the help of a command: vault help doc checkout");
+    h->add_option("COMMAND", helpWords_, "The command's words");
+    h->callback([this] { Help(); });
+}
+
+void VaultApp::Help() {
+    const CLI::App* command = CommandGuide::Find(app_, helpWords_);
+    if (!command) {
+        std::vector<std::string> args = helpWords_;
+        const CommandGuide::Finding f = CommandGuide::Diagnose(app_, args);
+        throw Usage(f.kind == CommandGuide::Finding::Kind::Unknown
+                        ? CommandGuide::Message(f)
+                        : "vault: no command \"" + helpWords_.front() + "\"");
+    }
+    out_ << HelpOf(*command);
+}
+
+std::string VaultApp::HelpOf(const CLI::App& command) {
+    // help() would show the help of the subcommand parsed, "help" itself.
+    return command.get_formatter()->make_help(&command, CommandGuide::Path(command),
+                                              CLI::AppFormatMode::Normal);
 }
 
 int VaultApp::Run(int argc, char** argv) {
@@ -52,7 +79,22 @@ int VaultApp::Run(int argc, char** argv) {
         return app_.exit(e, out_, err_);
     } catch (const CLI::CallForVersion& e) {
         return app_.exit(e, out_, err_);
+    } catch (const Usage& e) {
+        out_.flush();
+        err_ << e.what() << std::endl;
+        return kUsage;
     } catch (const CLI::ParseError& e) {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        const CommandGuide::Finding f = CommandGuide::Diagnose(app_, args);
+        if (f.kind == CommandGuide::Finding::Kind::Unknown) {
+            err_ << CommandGuide::Message(f) << "\nSee \"vault help\"." << std::endl;
+            return kUsage;
+        }
+        if (f.kind == CommandGuide::Finding::Kind::GroupAlone) {
+            // A group alone asks what it offers.
+            out_ << HelpOf(*f.at);
+            return kUsage;
+        }
         app_.exit(e, out_, err_);
         return kUsage;
     } catch (const VaultError& e) {

@@ -4,6 +4,9 @@
 
 #include <iosfwd>
 #include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -27,6 +30,15 @@ public:
     int Run(int argc, char** argv);
 
 private:
+    // A bad argument found after the parse: the message, exit status 2.
+    struct Usage : std::runtime_error {
+        using std::runtime_error::runtime_error;
+    };
+
+    void RegisterHelp();
+    void Help();
+    static std::string HelpOf(const CLI::App& command);
+
     std::ostream& out_;
     std::ostream& err_;
     CLI::App app_;
@@ -40,4 +52,5 @@ private:
     DocCommands docs_;
     BaselineCommands baselines_;
     VerifyCommand verify_;
+    std::vector<std::string> helpWords_;
 };
