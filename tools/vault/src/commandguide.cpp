@@ -30,7 +30,8 @@ std::vector<const CLI::App*> CommandGuide::Commands(const CLI::App& group) {
 
 std::string CommandGuide::Path(const CLI::App& app) {
     std::string path = app.get_name();
-    for (const CLI::App* a = app.get_parent(); a; a = a->get_parent()) path = a->get_name() + " " + path;
+    for (const CLI::App* a = app.get_parent(); a; a = a->get_parent())
+        path = a->get_name() + " " + path;
     return path;
 }
 

@@ -52,8 +52,11 @@ TEST(VaultGuide, DistanceCountsASwapAsOneEdit) {
         const char* a;
         const char* b;
         std::size_t d;
-    } rows[] = {{"checkout", "checkout", 0}, {"chekcout", "checkout", 1},
-                {"checkot", "checkout", 1},  {"list", "ls", 2},
-                {"", "doc", 3},              {"cehckuot", "checkout", 2}};
+    } rows[] = {{"checkout", "checkout", 0},
+                {"chekcout", "checkout", 1},
+                {"checkot", "checkout", 1},
+                {"list", "ls", 2},
+                {"", "doc", 3},
+                {"cehckuot", "checkout", 2}};
     for (const auto& r : rows) EXPECT_EQ(CommandGuide::Distance(r.a, r.b), r.d) << r.a;
 }
