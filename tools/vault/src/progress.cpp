@@ -8,7 +8,13 @@
 
 #include "vaultfs/cnfs_cmd.h"
 
-bool Progress::Wanted() { return ::isatty(STDERR_FILENO) == 1; }
+namespace {
+bool silenced = false;
+}  // namespace
+
+bool Progress::Wanted() { return !silenced && ::isatty(STDERR_FILENO) == 1; }
+
+void Progress::Silence(bool quiet) { silenced = quiet; }
 
 Progress::Progress(std::string label, bool enabled, std::FILE* to, std::uint64_t threshold)
     : label_(std::move(label)), enabled_(enabled), to_(to), threshold_(threshold), clock_([] {
@@ -29,6 +35,11 @@ Progress::~Progress() {
 
 void Progress::Label(std::wstring operation, std::string label) {
     labels_[std::move(operation)] = std::move(label);
+}
+
+void Progress::Relabel(std::string label) {
+    label_ = std::move(label);
+    labels_.clear();
 }
 
 void Progress::EndLine() {

@@ -20,8 +20,10 @@ public:
     // Seconds on a monotonic clock.
     using Clock = std::function<double()>;
 
-    // Whether bars should be drawn at all: standard error is a terminal.
+    // Whether bars should be drawn at all: standard error is a terminal and
+    // the user did not ask for quiet.
     static bool Wanted();
+    static void Silence(bool quiet);
 
     // Installs itself as the file server's progress report when enabled.
     Progress(std::string label, bool enabled, std::FILE* to = stderr,
@@ -33,6 +35,10 @@ public:
     // The label for one file-server operation (L"copy", L"upload", ...);
     // operations without one show the label given at construction.
     void Label(std::wstring operation, std::string label);
+    // A new label for every operation from now on (a batch names its file).
+    void Relabel(std::string label);
+    // Ends the current line, so a message can be printed below it.
+    void Interrupt() { EndLine(); }
 
     // Called by the file server (bytes done, bytes expected or 0 when unknown),
     // with the operation reporting; a new operation starts a new line.

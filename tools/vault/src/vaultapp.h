@@ -17,6 +17,7 @@
 #include "repocommands.h"
 #include "rightcommands.h"
 #include "session.h"
+#include "statuscommand.h"
 #include "strategycommands.h"
 #include "usercommands.h"
 #include "verifycommand.h"
@@ -35,6 +36,9 @@ private:
         using std::runtime_error::runtime_error;
     };
 
+    // The user's config file fills in what neither options nor the
+    // environment give; quiet silences progress.
+    void ApplySettings();
     void RegisterHelp();
     void Help();
     static std::string HelpOf(const CLI::App& command);
@@ -50,7 +54,10 @@ private:
     RightCommands rights_;
     StrategyCommands strategy_;
     DocCommands docs_;
+    StatusCommand status_;
     BaselineCommands baselines_;
     VerifyCommand verify_;
     std::vector<std::string> helpWords_;
+    bool man_ = false;
+    std::string shell_;
 };

@@ -7,7 +7,7 @@ TEST_F(VaultCli, ARepositoryIsCreatedOnTheStoresFileServer) {
     InitStore();
     const auto repo = Run({"repo", "create", "demo", "--json"}).Json();
     EXPECT_EQ(repo["name"], "demo");
-    EXPECT_EQ(repo["directory"], "\\repos\\demo\\");
+    EXPECT_EQ(repo["directory"], "/repos/demo/");
     // Named relative to the store, so a copied store works on its own files.
     EXPECT_EQ(repo["server"], "file:files");
     EXPECT_EQ(repo["port"], 0);
