@@ -1,5 +1,6 @@
 #include "checkoutrecords.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -7,30 +8,45 @@
 
 #include <nlohmann/json.hpp>
 
+#include "zub/storemode.h"
+#include "zub/uniquefd.h"
+
 namespace fs = std::filesystem;
 
 CheckoutRecords::CheckoutRecords(fs::path storeDir) : dir_(std::move(storeDir) / "checkouts") {}
 
 void CheckoutRecords::Put(const Record& record) const {
+    // Made as everything else in the store, whatever the umask.
+    const zub::StoreMode mode = zub::StoreMode::Of(dir_.parent_path());
     std::error_code ec;
-    fs::create_directories(dir_, ec);
-    const nlohmann::json j = {{"doc", record.docId},
-                              {"user", record.userId},
-                              {"file", record.file.string()},
-                              {"since", record.since}};
+    try {
+        if (!fs::is_directory(dir_, ec)) mode.MakeFolders(dir_);
+    } catch (const fs::filesystem_error&) {
+        return;
+    }
+    const std::string text = nlohmann::json({{"doc", record.docId},
+                                             {"user", record.userId},
+                                             {"file", record.file.string()},
+                                             {"since", record.since}})
+                                 .dump();
     const fs::path target = dir_ / std::to_string(record.docId);
     const fs::path staged =
         dir_ / ("." + std::to_string(record.docId) + "." + std::to_string(::getpid()));
+    bool written = false;
     {
-        std::ofstream out(staged, std::ios::binary | std::ios::trunc);
-        out << j.dump();
-        if (!out.flush()) {
-            fs::remove(staged, ec);
-            return;
+        zub::UniqueFd fd(
+            ::open(staged.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode.file()));
+        if (fd.get() < 0) return;
+        try {
+            mode.SetFile(fd.get(), staged);
+            written =
+                ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        } catch (const fs::filesystem_error&) {
+            written = false;
         }
     }
-    fs::rename(staged, target, ec);
-    if (ec) fs::remove(staged, ec);
+    if (written) fs::rename(staged, target, ec);
+    if (!written || ec) fs::remove(staged, ec);
 }
 
 void CheckoutRecords::Remove(int docId) const {

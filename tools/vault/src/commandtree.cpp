@@ -51,8 +51,11 @@ std::string CommandTree::Bash(const CLI::App& root) {
             subs.push_back(sub->get_name());
             for (const auto& alias : sub->get_aliases()) subs.push_back(alias);
         }
-        if (!subs.empty()) commands << "        " << SingleQuoted(path) << ") echo " << SingleQuoted(Joined(subs)) << " ;;\n";
-        options << "        " << SingleQuoted(path) << ") echo " << SingleQuoted(Joined(OptionNames(app))) << " ;;\n";
+        if (!subs.empty())
+            commands << "        " << SingleQuoted(path) << ") echo " << SingleQuoted(Joined(subs))
+                     << " ;;\n";
+        options << "        " << SingleQuoted(path) << ") echo "
+                << SingleQuoted(Joined(OptionNames(app))) << " ;;\n";
     });
     std::ostringstream s;
     s << "# bash completion for vault, generated from its commands by `vault completion bash`.\n"
@@ -100,8 +103,10 @@ std::string CommandTree::Zsh(const CLI::App& root) {
                 subs.push_back(SingleQuoted(alias + ":" + escaped));
         }
         if (!subs.empty())
-            commands << "        " << SingleQuoted(path) << ") commands=(" << Joined(subs) << ") ;;\n";
-        options << "        " << SingleQuoted(path) << ") options=(" << Joined(OptionNames(app)) << ") ;;\n";
+            commands << "        " << SingleQuoted(path) << ") commands=(" << Joined(subs)
+                     << ") ;;\n";
+        options << "        " << SingleQuoted(path) << ") options=(" << Joined(OptionNames(app))
+                << ") ;;\n";
     });
     std::ostringstream s;
     s << "#compdef vault\n"
@@ -156,31 +161,41 @@ std::string CommandTree::Man(const CLI::App& root, const std::string& version,
     std::ostringstream s;
     s << ".TH VAULT 1 \"\" \"" << RoffText(version) << "\" \"User Commands\"\n"
       << ".SH NAME\nvault \\- the command line of the document vault\n"
-      << ".SH SYNOPSIS\n.B vault\n[\\fIOPTIONS\\fR] \\fICOMMAND\\fR [\\fISUBCOMMAND\\fR] [\\fIARGS\\fR]\n"
-      << ".SH DESCRIPTION\n" << RoffText(root.get_description()) << "\n"
+      << ".SH SYNOPSIS\n.B vault\n[\\fIOPTIONS\\fR] \\fICOMMAND\\fR [\\fISUBCOMMAND\\fR] "
+         "[\\fIARGS\\fR]\n"
+      << ".SH DESCRIPTION\n"
+      << RoffText(root.get_description()) << "\n"
       << ".SH GLOBAL OPTIONS\n";
     auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(root.get_formatter());
     auto optionsOf = [&](const CLI::App& app) {
         for (const CLI::Option* opt : app.get_options()) {
-            s << ".TP\n.B " << RoffText(formatter ? formatter->make_option_name(opt, !opt->nonpositional()) : opt->get_name())
-              << "\n" << RoffText(opt->get_description()) << "\n";
+            s << ".TP\n.B "
+              << RoffText(formatter ? formatter->make_option_name(opt, !opt->nonpositional())
+                                    : opt->get_name())
+              << "\n"
+              << RoffText(opt->get_description()) << "\n";
         }
     };
     optionsOf(root);
     s << ".SH COMMANDS\n";
     Walk(root, "", [&](const CLI::App& app, const std::string& path) {
         if (path.empty() || !CommandGuide::Commands(app).empty()) return;
-        std::string usage = formatter ? formatter->make_usage(&app, "vault " + path) : "vault " + path;
+        std::string usage =
+            formatter ? formatter->make_usage(&app, "vault " + path) : "vault " + path;
         const auto colon = usage.find(':');
         if (colon != std::string::npos) usage = usage.substr(colon + 1);
         while (!usage.empty() && (usage.front() == ' ')) usage.erase(0, 1);
         while (!usage.empty() && (usage.back() == '\n' || usage.back() == ' ')) usage.pop_back();
         s << ".SS " << RoffText(usage) << "\n" << RoffText(app.get_description()) << "\n";
-        if (!app.get_aliases().empty()) s << ".br\nAlso: " << RoffText(Joined(app.get_aliases())) << "\n";
+        if (!app.get_aliases().empty())
+            s << ".br\nAlso: " << RoffText(Joined(app.get_aliases())) << "\n";
         for (const CLI::Option* opt : app.get_options()) {
             if (opt == app.get_help_ptr()) continue;
-            s << ".TP\n.B " << RoffText(formatter ? formatter->make_option_name(opt, !opt->nonpositional()) : opt->get_name())
-              << "\n" << RoffText(opt->get_description()) << "\n";
+            s << ".TP\n.B "
+              << RoffText(formatter ? formatter->make_option_name(opt, !opt->nonpositional())
+                                    : opt->get_name())
+              << "\n"
+              << RoffText(opt->get_description()) << "\n";
         }
     });
     s << extra;

@@ -6,9 +6,13 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <vector>
 
 #include "checkoutrecords.h"
+#include "dbcore/cdbaccessor.h"
+#include "dbcore/cdbrecordset.h"
+#include "dbcore/qvparams.h"
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
@@ -228,6 +232,8 @@ void DocCommands::RegisterHolding(CLI::App& group) {
     co->add_option("DOC", doc_, kManyHelp)->required();
     co->add_option("DIR", dir_, kDirHelp);
     co->add_flag("--force", force_, kForceHelp);
+    co->add_option("--baseline", baseline_,
+                   "With several documents: only those the baseline (name or id) froze");
     co->callback([this] { CheckOut(); });
 
     CLI::App* ci =
@@ -503,6 +509,9 @@ Json DocCommands::CheckOutTo(DRM::Doc& doc, const fs::path& dir) {
 }
 
 void DocCommands::CheckOut() {
+    if (!baseline_.empty() && !IsSelection(doc_))
+        throw CLI::ValidationError("--baseline",
+                                   "needs several documents: REPO:, REPO:folder/ or a pattern");
     if (IsSelection(doc_)) {
         CheckOutMany();
         return;
@@ -515,6 +524,31 @@ void DocCommands::CheckOut() {
                          PathText::ShowLocal(j["file"].get<std::string>()));
 }
 
+std::set<std::string> DocCommands::FrozenPaths(const DRM::DocRepo& repo) {
+    auto baseline = s_.Baseline(repo, baseline_);
+    auto db = s_.store().OpenProductDb();
+    ZUBDB::QVParams params(false);
+    params.AddParam(0, L"BaseLineId", static_cast<long long>(baseline->id()), false, L"=");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (db->ExecuteSql(rs, L"select Path from ZUB_DMBaselineFile where BaseLineId = ?", params, L"",
+                       0, 0) != 0)
+        throw VaultError(-1, L"cannot read the files of baseline " + baseline->name() + L": " +
+                                 db->errDescription());
+    std::set<std::string> paths;
+    for (; rs && !rs->IsEOF(); rs->MoveNext()) {
+        std::wstring path = rs->GetStringAt(0);
+        std::replace(path.begin(), path.end(), L'\\', L'/');
+        while (!path.empty() && path.front() == L'/') path.erase(0, 1);
+        paths.insert(WideToUtf8(path));
+    }
+    if (paths.empty())
+        throw VaultError(VaultErr::kNoDoc, L"baseline " + baseline->name() +
+                                               L" has no recorded files (a store made before "
+                                               L"they were kept: vault verify --repair records "
+                                               L"them)");
+    return paths;
+}
+
 void DocCommands::CheckOutMany() {
     const auto colon = doc_.find(':');
     auto repo = s_.OpenRepo(doc_.substr(0, colon), Session::Right::Write);
@@ -525,6 +559,8 @@ void DocCommands::CheckOutMany() {
         !pattern.empty() && pattern.back() == '/'
             ? WideToUtf8(PathText::ShowFolder(PathText::Folder(Utf8ToWide(pattern))))
             : std::string();
+    const std::set<std::string> frozen =
+        baseline_.empty() ? std::set<std::string>() : FrozenPaths(*repo);
     DRM::Docs docs;
     s_.store().Connect(docs);
     DRM::filterForDoc filter;
@@ -537,7 +573,8 @@ void DocCommands::CheckOutMany() {
             pattern.empty() ||
             (pattern.back() == '/' ? folder.empty() || path.rfind(folder + "/", 0) == 0
                                    : ::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME) == 0);
-        if (chosen) ids.push_back(docs.GetDoc(i)->id());
+        if (chosen && (baseline_.empty() || frozen.count(path) != 0))
+            ids.push_back(docs.GetDoc(i)->id());
     }
     if (ids.empty())
         throw VaultError(VaultErr::kNoDoc, L"no document matches " + Utf8ToWide(pattern) +
@@ -573,6 +610,10 @@ void DocCommands::CheckOutMany() {
 }
 
 void DocCommands::CheckIn() {
+    // A missing argument is a usage error, before any lookup.
+    const bool edit = messageOption_->count() == 0;
+    if (edit && !MessageEditor::Available())
+        throw CLI::RequiredError("-m,--message (there is no terminal to write it on)");
     Target t = Open(Session::Right::Write);
     const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
@@ -584,9 +625,7 @@ void DocCommands::CheckIn() {
                                                    L" is checked out by " + doc.checkOutByName() +
                                                    L", not by " + actor.name);
     const fs::path local = RequireLocalFile(file_.empty() ? WideToUtf8(FileName(doc)) : file_);
-    if (messageOption_->count() == 0) {
-        if (!MessageEditor::Available())
-            throw CLI::RequiredError("-m,--message (there is no terminal to write it on)");
+    if (edit) {
         message_ = MessageEditor::Ask("What changed in " + Shown(doc) + " since version " +
                                       WideToUtf8(doc.currentVersion()) +
                                       "?\nLines starting with # are left out; an empty message "

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ private:
     // REPO:folder/, REPO:pattern or REPO: name several documents.
     static bool IsSelection(const std::string& ref);
     void CheckOutMany();
+    // The repository paths ("a/b.prt") the baseline --baseline froze.
+    std::set<std::string> FrozenPaths(const DRM::DocRepo& repo);
     // Checks the document out into dir (made when missing); its JSON with "file".
     Json CheckOutTo(DRM::Doc& doc, const std::filesystem::path& dir);
     void CheckIn();
@@ -77,6 +80,7 @@ private:
     std::string dir_;
     std::string folder_;
     std::string base_;
+    std::string baseline_;
     std::vector<std::string> paths_;
     std::string message_;
     CLI::Option* messageOption_ = nullptr;

@@ -33,7 +33,8 @@ std::string MessageEditor::Clean(const std::string& text) {
 
 void MessageEditor::RequireText(const std::string& message) {
     if (Clean(message).empty())
-        throw VaultError(VaultErr::kBadName, L"the check-in message is empty; nothing was checked in");
+        throw VaultError(VaultErr::kBadName,
+                         L"the check-in message is empty; nothing was checked in");
 }
 
 std::string MessageEditor::Ask(const std::string& help) {
@@ -64,8 +65,7 @@ std::string MessageEditor::Ask(const std::string& help) {
         ::_exit(127);
     }
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
+    if (pid < 0 || ::waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw VaultError(VaultErr::kBadName, L"the editor " + zub::Utf8ToWide(editor) +
                                                  L" failed; nothing was checked in");
     std::ifstream in(file, std::ios::binary);

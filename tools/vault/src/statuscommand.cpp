@@ -21,12 +21,11 @@ using zub::WideToUtf8;
 
 namespace {
 
-const std::vector<Column> kMine = {{"repository", "REPO"}, {"id", "ID"},
-                                   {"path", "PATH"},       {"version", "VERSION"},
-                                   {"local", "LOCAL"},     {"file", "FILE"}};
+const std::vector<Column> kMine = {{"repository", "REPO"}, {"id", "ID"},       {"path", "PATH"},
+                                   {"version", "VERSION"}, {"local", "LOCAL"}, {"file", "FILE"}};
 
 const std::vector<Column> kEveryone = {
-    {"repository", "REPO"}, {"id", "ID"},          {"path", "PATH"}, {"version", "VERSION"},
+    {"repository", "REPO"}, {"id", "ID"},         {"path", "PATH"},  {"version", "VERSION"},
     {"holder", "HOLDER"},   {"held_for", "HELD"}, {"local", "LOCAL"}};
 
 // Seconds since the epoch as the other listings write times.
@@ -71,7 +70,8 @@ void StatusCommand::Run() {
     VaultError::Check(repos->GetAll(), *repos);
     std::map<int, std::wstring> repoNames;
     std::map<int, bool> readable;
-    for (int i = 0; i < repos->Count(); ++i) repoNames[repos->Repo(i)->id()] = repos->Repo(i)->name();
+    for (int i = 0; i < repos->Count(); ++i)
+        repoNames[repos->Repo(i)->id()] = repos->Repo(i)->name();
 
     auto db = s_.store().OpenProductDb();
     ZUBDB::QVParams none(false);
@@ -108,8 +108,8 @@ void StatusCommand::Run() {
         j["repository"] = WideToUtf8(repoNames[repoId]);
         j["repository_id"] = repoId;
         j["id"] = docId;
-        j["path"] = WideToUtf8(
-            PathText::Show(rs->GetStringAt(4), rs->GetStringAt(2), rs->GetStringAt(3)));
+        j["path"] =
+            WideToUtf8(PathText::Show(rs->GetStringAt(4), rs->GetStringAt(2), rs->GetStringAt(3)));
         j["version"] = WideToUtf8(rs->GetStringAt(5));
         j["holder"] = WideToUtf8(rs->GetStringAt(7));
         j["holder_id"] = holderId;
@@ -120,9 +120,9 @@ void StatusCommand::Run() {
         // Only the holder's own copy is looked at.
         const bool mine = record && holderId == actor.id;
         j["file"] = mine ? Json(record->file.string()) : Json();
-        j["local"] = mine ? Json(LocalState(record->file, WideToUtf8(rs->GetStringAt(8)),
-                                            rs->GetInt64At(9)))
-                          : Json();
+        j["local"] =
+            mine ? Json(LocalState(record->file, WideToUtf8(rs->GetStringAt(8)), rs->GetInt64At(9)))
+                 : Json();
         rows.push_back(std::move(j));
     }
     s_.out().List(all_ ? kEveryone : kMine, rows,

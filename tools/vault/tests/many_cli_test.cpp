@@ -67,9 +67,9 @@ TEST_F(VaultManyCli, AFailedFileIsNamedAndTheOthersStayAdded) {
     EXPECT_EQ(out["failed"][1]["file"], "proj/车架/notes.txt");
     EXPECT_EQ(out["failed"][1]["error"], 49611);
     EXPECT_NE(r.err.find("(proj/车架/notes.txt)\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(ErrorLine(49730,
-                                   "2 of 6 files were not added (named above); the other 4 were")),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find(ErrorLine(49730, "2 of 6 files were not added (named above); the other 4 were")),
+        std::string::npos)
         << r.err;
     EXPECT_EQ(Paths().size(), 5u);
     const std::string text = Run({"doc", "add", "bike", "proj", "--base", "proj"}).out;
@@ -85,7 +85,8 @@ TEST_F(VaultManyCli, CheckoutsOfManyDocumentsKeepTheRepositorysFolders) {
         {"bike:车架/", {"车架/notes.txt", "车架/管.prt"}},
         {"bike:*/notes.txt", {"fork/notes.txt", "车架/notes.txt"}},
         {"bike:*.txt", {"readme.txt"}},
-        {"bike:", {"fork/blade.prt", "fork/notes.txt", "readme.txt", "车架/notes.txt", "车架/管.prt"}},
+        {"bike:",
+         {"fork/blade.prt", "fork/notes.txt", "readme.txt", "车架/notes.txt", "车架/管.prt"}},
     };
     int n = 0;
     for (const auto& r : rows) {
@@ -93,13 +94,23 @@ TEST_F(VaultManyCli, CheckoutsOfManyDocumentsKeepTheRepositorysFolders) {
         Ok({"doc", "checkout", r.selection, dir});
         std::vector<std::string> files;
         for (const auto& e : fs::recursive_directory_iterator(Path(dir)))
-            if (e.is_regular_file()) files.push_back(e.path().lexically_relative(Path(dir)).string());
+            if (e.is_regular_file())
+                files.push_back(e.path().lexically_relative(Path(dir)).string());
         std::sort(files.begin(), files.end());
         EXPECT_EQ(files, r.files) << r.selection;
         for (const auto& d : Run({"doc", "list", "bike", "--json"}).Json())
             if (d["checked_out"]) Ok({"doc", "unlock", std::to_string(d["id"].get<int>())});
     }
     EXPECT_EQ(ReadFile(Path("w2/fork/notes.txt")), "fork notes\n");
+    // A baseline's documents: those it froze, not those added after it.
+    Ok({"baseline", "create", "bike", "发布-1"});
+    WriteFile("later/extra.prt", "later\n");
+    Ok({"doc", "add", "bike", "later/extra.prt"});
+    Ok({"doc", "checkout", "bike:", "wb", "--baseline", "发布-1"});
+    EXPECT_TRUE(fs::exists(Path("wb/车架/管.prt")));
+    EXPECT_TRUE(fs::exists(Path("wb/fork/notes.txt")));
+    EXPECT_FALSE(fs::exists(Path("wb/later/extra.prt")));
+    EXPECT_EQ(Run({"doc", "checkout", "1", "--baseline", "发布-1"}).code, 2);
     EXPECT_EQ(Run({"doc", "checkout", "bike:nothing/"}).err,
               ErrorLine(49707, "no document matches nothing/ in repository bike"));
 }

@@ -97,8 +97,8 @@ TEST_F(VaultCli, BackupCopiesTheCurrentFilesWithTheirFolders) {
     Ok({"repo", "create", "demo"});
     WriteFile("src/plate.prt", "plate v1\n");
     WriteFile("src/m6.prt", "bolt\n");
-    Ok({"doc", "add", "demo", "src/plate.prt"});
-    Ok({"doc", "add", "demo", "src/m6.prt", "--folder", "parts/bolts"});
+    Ok({"doc", "add", "demo", "src/plate.prt", "--base", "src"});
+    Ok({"doc", "add", "demo", "src/m6.prt", "--base", "src", "--folder", "parts/bolts"});
     Ok({"repo", "backup", "demo", "copy"});
     EXPECT_EQ(ReadFile(Path("copy/plate.prt")), "plate v1\n");
     EXPECT_EQ(ReadFile(Path("copy/parts/bolts/m6.prt")), "bolt\n");

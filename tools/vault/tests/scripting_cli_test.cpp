@@ -29,8 +29,7 @@ int RunOnTerminal(const std::vector<std::string>& args,
         ::_exit(127);
     }
     char buffer[4096];
-    while (::read(master, buffer, sizeof buffer) > 0) {
-    }
+    while (::read(master, buffer, sizeof buffer) > 0) {}
     ::close(master);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -90,7 +89,8 @@ TEST_F(VaultScriptingCli, TheCheckinMessageIsNeverEmptyAndComesFromTheEditorOnAT
     Ok({"doc", "checkout", "1", "w"});
     WriteFile("w/支架.prt", "rev B\n");
     const std::string file = Path("w/支架.prt").string();
-    const std::string empty = ErrorLine(49710, "the check-in message is empty; nothing was checked in");
+    const std::string empty =
+        ErrorLine(49710, "the check-in message is empty; nothing was checked in");
     EXPECT_EQ(Run({"doc", "checkin", "1", file, "-m", ""}).err, empty);
     EXPECT_EQ(Run({"doc", "checkin", "1", file, "-m", "  "}).err, empty);
     // Without a terminal -m is required.
@@ -98,9 +98,8 @@ TEST_F(VaultScriptingCli, TheCheckinMessageIsNeverEmptyAndComesFromTheEditorOnAT
     EXPECT_EQ(none.code, 2);
     EXPECT_NE(none.err.find("-m,--message"), std::string::npos) << none.err;
 
-    const std::map<std::string, std::string> env = {{"VAULT_STORE", store_.string()},
-                                                    {"VAULT_USER", "system"},
-                                                    {"VISUAL", ""}};
+    const std::map<std::string, std::string> env = {
+        {"VAULT_STORE", store_.string()}, {"VAULT_USER", "system"}, {"VISUAL", ""}};
     // The editor writes comments only: nothing is checked in.
     auto withEditor = [&](const std::string& editor) {
         auto e = env;

@@ -39,7 +39,8 @@ TEST_F(VaultStatusCli, ListsMyCheckoutsAcrossRepositoriesWithTheLocalCopysState)
     const struct {
         const char* step;  // what happens to alice's copy of document 1
         const char* local;
-    } rows[] = {{"", "unchanged"}, {"edit", "changed"}, {"undo", "unchanged"}, {"remove", "missing"}};
+    } rows[] = {
+        {"", "unchanged"}, {"edit", "changed"}, {"undo", "unchanged"}, {"remove", "missing"}};
     for (const auto& r : rows) {
         const std::string step = r.step;
         if (step == "edit") WriteFile("工作/车架.prt", "frame v2\n");
