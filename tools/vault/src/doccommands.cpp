@@ -1,14 +1,23 @@
 #include "doccommands.h"
 
+#include <fnmatch.h>
+
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <vector>
 
+#include "checkoutrecords.h"
+#include "dbcore/cdbaccessor.h"
+#include "dbcore/cdbrecordset.h"
+#include "dbcore/qvparams.h"
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
 #include "localfiles.h"
+#include "messageeditor.h"
 #include "pathtext.h"
 #include "progress.h"
 #include "scratchdir.h"
@@ -141,7 +150,7 @@ Json DocCommands::ToJson(const DRM::Doc& doc) {
     j["id"] = doc.id();
     j["repository_id"] = doc.docRepoId();
     j["path"] = Shown(doc);
-    j["folder"] = WideToUtf8(doc.phyUrl());
+    j["folder"] = WideToUtf8(PathText::ShowFolder(doc.phyUrl()));
     j["name"] = WideToUtf8(FileName(doc));
     j["version"] = WideToUtf8(doc.currentVersion());
     j["state"] = out ? "checked out" : "checked in";
@@ -161,6 +170,9 @@ Json DocCommands::ToJson(const DRM::Doc& doc) {
 namespace {
 
 constexpr const char* kDocHelp = "Document id, or REPO:path/name.ext";
+constexpr const char* kManyHelp =
+    "Document id, REPO:path/name.ext, or several: REPO:folder/ (all below it), "
+    "'REPO:folder/*.prt' (a pattern), REPO: (all); several keep their folders below DIR";
 constexpr const char* kDirHelp = "Local folder (default: the current one; made when missing)";
 constexpr const char* kForceHelp = "Overwrite a local file of that name with other content";
 
@@ -184,8 +196,14 @@ void DocCommands::Register(CLI::App& app) {
 void DocCommands::RegisterAdd(CLI::App& group) {
     CLI::App* a = group.add_subcommand("add", "Add a local file as a new document (write right)");
     a->add_option("REPO", repo_, "Repository id or name")->required();
-    a->add_option("FILE", file_, "Local file; its name becomes the document's name")->required();
-    a->add_option("--folder", folder_, "Sub-folder of the repository to keep it in (a/b)");
+    a->add_option("PATH", paths_,
+                  "Local files and folders (folders with everything below them); each file "
+                  "keeps its folder below --base")
+        ->required();
+    a->add_option("--folder", folder_, "Sub-folder of the repository to add below (a/b)");
+    a->add_option("--base", base_,
+                  "Local folder whose layout the repository repeats (default: the current "
+                  "one); files outside it go straight into --folder");
     a->add_option("--cad-type", cadType_, "CAD document type stored with it")
         ->capture_default_str();
     a->add_flag("--json", *s_.out().JsonFlag(), "Print the new document as JSON");
@@ -211,9 +229,11 @@ void DocCommands::RegisterHolding(CLI::App& group) {
     CLI::App* co = group.add_subcommand(
         "checkout", "Download a document into a folder and hold it for editing (write right)");
     co->alias("co");
-    co->add_option("DOC", doc_, kDocHelp)->required();
+    co->add_option("DOC", doc_, kManyHelp)->required();
     co->add_option("DIR", dir_, kDirHelp);
     co->add_flag("--force", force_, kForceHelp);
+    co->add_option("--baseline", baseline_,
+                   "With several documents: only those the baseline (name or id) froze");
     co->callback([this] { CheckOut(); });
 
     CLI::App* ci =
@@ -221,7 +241,9 @@ void DocCommands::RegisterHolding(CLI::App& group) {
     ci->alias("ci");
     ci->add_option("DOC", doc_, kDocHelp)->required();
     ci->add_option("FILE", file_, "Local file with the new content (default: ./NAME.EXT)");
-    ci->add_option("-m,--message", message_, "What changed")->required();
+    messageOption_ =
+        ci->add_option("-m,--message", message_,
+                       "What changed (on a terminal without -m: written in $VISUAL or $EDITOR)");
     ci->add_option("--cad-form", cadForm_, "Id of the CAD form recorded with this version");
     ci->callback([this] { CheckIn(); });
 
@@ -303,10 +325,36 @@ void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
                                                    Utf8ToWide(ec.message()));
 }
 
-void DocCommands::Add() {
-    auto repo = s_.OpenRepo(repo_, Session::Right::Write);
+std::vector<DocCommands::LocalFile> DocCommands::Expand() {
+    const fs::path base = fs::absolute(base_.empty() ? "." : base_).lexically_normal();
+    std::vector<LocalFile> files;
+    auto add = [&](const fs::path& file, const std::string& shown) {
+        const fs::path relative = file.parent_path().lexically_relative(base);
+        std::wstring folder = Utf8ToWide(folder_);
+        if (!relative.empty() && *relative.begin() != ".." && relative != ".")
+            folder += L"/" + PathText::Wide(relative);
+        files.push_back({file, shown, folder});
+    };
+    for (const auto& given : paths_) {
+        const fs::path path = fs::absolute(given).lexically_normal();
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            std::vector<fs::path> found;
+            for (auto it = fs::recursive_directory_iterator(path, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+                if (it->is_regular_file(ec)) found.push_back(it->path());
+            std::sort(found.begin(), found.end());
+            for (const auto& f : found) add(f, PathText::ShowLocal(f));
+        } else {
+            add(path, given);
+        }
+    }
+    return files;
+}
+
+Json DocCommands::AddOne(const DRM::DocRepo& repo, const LocalFile& file, Progress& progress) {
     const DRM::UserRecord& actor = s_.Actor();
-    const fs::path local = RequireLocalFile(file_);
+    const fs::path local = RequireLocalFile(file.shown);
     const std::wstring name = PathText::Wide(local.filename());
     // Here a plain character, on the file server a folder separator.
     if (name.find(L'\\') != std::wstring::npos)
@@ -314,31 +362,73 @@ void DocCommands::Add() {
                          L"a document name may not contain \\: " + name +
                              L"; rename the file, or use --folder for a sub-folder");
     PathText path = PathText::Split(name);
-    path.folder = PathText::Folder(Utf8ToWide(folder_));
+    path.folder = PathText::Folder(file.folder);
 
     auto doc = s_.Connected<DRM::Doc>();
-    doc->set_docRepoId(repo->id());
+    doc->set_docRepoId(repo.id());
     doc->set_fileName(path.name);
     doc->set_ext(path.ext);
     doc->set_phyUrl(path.folder);
     doc->set_creById(actor.id);
     doc->set_caxDocType(cadType_);
-    int status;
-    {
-        Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
-        status = doc->Add(PathText::Wide(local));
-    }
-    VaultError::Check(status, *doc);
+    progress.Relabel("Uploading " + file.shown);
+    VaultError::Check(doc->Add(PathText::Wide(local)), *doc);
     // Numbering can fail without failing the add; the document then has no version.
     if (doc->ErrNumber() != 0)
         std::cerr << "vault: warning " << doc->ErrNumber() << ": "
                   << Output::Visible(WideToUtf8(doc->ErrDesc())) << '\n';
     auto stored = s_.Connected<DRM::Doc>();
     VaultError::Check(stored->Read(doc->id()), *stored);
-    s_.out().Done(ToJson(*stored), "Added " + Shown(*stored) + " to repository " +
-                                       WideToUtf8(repo->name()) + " as document " +
-                                       std::to_string(stored->id()) + ", version " +
-                                       WideToUtf8(stored->currentVersion()));
+    return ToJson(*stored);
+}
+
+void DocCommands::Add() {
+    auto repo = s_.OpenRepo(repo_, Session::Right::Write);
+    const std::vector<LocalFile> files = Expand();
+    const bool one = paths_.size() == 1 && files.size() == 1 && files[0].shown == paths_[0];
+    if (one) {
+        Json added;
+        {
+            Progress progress("Uploading " + files[0].shown, Progress::Wanted());
+            added = AddOne(*repo, files[0], progress);
+        }
+        s_.out().Done(added, "Added " + added["path"].get<std::string>() + " to repository " +
+                                 WideToUtf8(repo->name()) + " as document " +
+                                 std::to_string(added["id"].get<int>()) + ", version " +
+                                 added["version"].get<std::string>());
+        return;
+    }
+    // Many files: one progress line, each failure named as it happens, one summary.
+    Json added = Json::array();
+    Json failed = Json::array();
+    {
+        Progress progress("Adding", Progress::Wanted(), stderr, 0);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            progress.Relabel("Adding " + std::to_string(i + 1) + "/" +
+                             std::to_string(files.size()) + " " + files[i].shown);
+            try {
+                added.push_back(AddOne(*repo, files[i], progress));
+            } catch (const VaultError& e) {
+                failed.push_back({{"file", files[i].shown},
+                                  {"error", e.number()},
+                                  {"message", WideToUtf8(e.text())}});
+                progress.Interrupt();
+                std::cerr << e.Line() << " (" << Output::Visible(files[i].shown) << ")\n";
+            }
+        }
+    }
+    std::string summary = "Added " + std::to_string(added.size()) + " of " +
+                          std::to_string(files.size()) + " files to repository " +
+                          WideToUtf8(repo->name());
+    for (const auto& a : added)
+        s_.out().Say("  " + std::to_string(a["id"].get<int>()) + "  " +
+                     a["path"].get<std::string>() + "  " + a["version"].get<std::string>());
+    s_.out().Done({{"added", added}, {"failed", failed}}, summary);
+    if (!failed.empty())
+        throw VaultError(VaultErr::kPartly, std::to_wstring(failed.size()) + L" of " +
+                                                std::to_wstring(files.size()) +
+                                                L" files were not added (named above); the other " +
+                                                std::to_wstring(added.size()) + L" were");
 }
 
 void DocCommands::List() {
@@ -369,14 +459,25 @@ void DocCommands::Show() {
     s_.out().Show(kShowFields, j);
 }
 
-void DocCommands::CheckOut() {
-    Target t = Open(Session::Right::Write);
+bool DocCommands::IsSelection(const std::string& ref) {
+    const auto colon = ref.find(':');
+    if (colon == std::string::npos || Session::IsNumber(ref)) return false;
+    const std::string path = ref.substr(colon + 1);
+    return path.empty() || path.back() == '/' || path.find_first_of("*?[") != std::string::npos;
+}
+
+Json DocCommands::CheckOutTo(DRM::Doc& doc, const fs::path& dir) {
     const DRM::UserRecord& actor = s_.Actor();
-    DRM::Doc& doc = *t.doc;
     if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
-    const fs::path dir = LocalDir();
     const fs::path target = dir / LocalName(doc);
     std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        fs::create_directories(dir, ec);
+        if (ec)
+            throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " +
+                                                       PathText::Wide(dir) + L": " +
+                                                       Utf8ToWide(ec.message()));
+    }
     if (!force_ && fs::exists(target, ec)) {
         // Compare before the row is marked: a refused checkout holds nothing.
         ScratchDir scratch(dir);
@@ -397,12 +498,122 @@ void DocCommands::CheckOut() {
         status = doc.CheckOut(PathText::Wide(dir));
     }
     CheckRace(status, doc, s_, actor.name);
-    s_.out().Say("Checked out " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                 ", version " + WideToUtf8(doc.currentVersion()) + ") to " +
-                 PathText::ShowLocal(target));
+    CheckoutRecords(s_.store().Dir())
+        .Put({doc.id(), actor.id, target, static_cast<long long>(std::time(nullptr))});
+    // The row as the check-out left it, holder included.
+    auto stored = s_.Connected<DRM::Doc>();
+    VaultError::Check(stored->Read(doc.id()), *stored);
+    Json j = ToJson(*stored);
+    j["file"] = target.string();
+    return j;
+}
+
+void DocCommands::CheckOut() {
+    if (!baseline_.empty() && !IsSelection(doc_))
+        throw CLI::ValidationError("--baseline",
+                                   "needs several documents: REPO:, REPO:folder/ or a pattern");
+    if (IsSelection(doc_)) {
+        CheckOutMany();
+        return;
+    }
+    Target t = Open(Session::Right::Write);
+    DRM::Doc& doc = *t.doc;
+    const Json j = CheckOutTo(doc, LocalDir());
+    s_.out().Done(j, "Checked out " + Shown(doc) + " (document " + std::to_string(doc.id()) +
+                         ", version " + WideToUtf8(doc.currentVersion()) + ") to " +
+                         PathText::ShowLocal(j["file"].get<std::string>()));
+}
+
+std::set<std::string> DocCommands::FrozenPaths(const DRM::DocRepo& repo) {
+    auto baseline = s_.Baseline(repo, baseline_);
+    auto db = s_.store().OpenProductDb();
+    ZUBDB::QVParams params(false);
+    params.AddParam(0, L"BaseLineId", static_cast<long long>(baseline->id()), false, L"=");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (db->ExecuteSql(rs, L"select Path from ZUB_DMBaselineFile where BaseLineId = ?", params, L"",
+                       0, 0) != 0)
+        throw VaultError(-1, L"cannot read the files of baseline " + baseline->name() + L": " +
+                                 db->errDescription());
+    std::set<std::string> paths;
+    for (; rs && !rs->IsEOF(); rs->MoveNext()) {
+        std::wstring path = rs->GetStringAt(0);
+        std::replace(path.begin(), path.end(), L'\\', L'/');
+        while (!path.empty() && path.front() == L'/') path.erase(0, 1);
+        paths.insert(WideToUtf8(path));
+    }
+    if (paths.empty())
+        throw VaultError(VaultErr::kNoDoc, L"baseline " + baseline->name() +
+                                               L" has no recorded files (a store made before "
+                                               L"they were kept: vault verify --repair records "
+                                               L"them)");
+    return paths;
+}
+
+void DocCommands::CheckOutMany() {
+    const auto colon = doc_.find(':');
+    auto repo = s_.OpenRepo(doc_.substr(0, colon), Session::Right::Write);
+    const std::string pattern = doc_.substr(colon + 1);
+    // A folder is everything below it; a pattern matches whole paths, its *
+    // staying within one folder as in the shell.
+    const std::string folder =
+        !pattern.empty() && pattern.back() == '/'
+            ? WideToUtf8(PathText::ShowFolder(PathText::Folder(Utf8ToWide(pattern))))
+            : std::string();
+    const std::set<std::string> frozen =
+        baseline_.empty() ? std::set<std::string>() : FrozenPaths(*repo);
+    DRM::Docs docs;
+    s_.store().Connect(docs);
+    DRM::filterForDoc filter;
+    filter.docRepoId = repo->id();
+    VaultError::Check(docs.GetAll(filter), docs);
+    std::vector<int> ids;
+    for (int i = 0; i < docs.Count(); ++i) {
+        const std::string path = Shown(*docs.GetDoc(i));
+        const bool chosen =
+            pattern.empty() ||
+            (pattern.back() == '/' ? folder.empty() || path.rfind(folder + "/", 0) == 0
+                                   : ::fnmatch(pattern.c_str(), path.c_str(), FNM_PATHNAME) == 0);
+        if (chosen && (baseline_.empty() || frozen.count(path) != 0))
+            ids.push_back(docs.GetDoc(i)->id());
+    }
+    if (ids.empty())
+        throw VaultError(VaultErr::kNoDoc, L"no document matches " + Utf8ToWide(pattern) +
+                                               L" in repository " + repo->name());
+    // Each document keeps its folder below DIR, so namesakes never collide.
+    const fs::path dir = LocalDir();
+    Json done = Json::array();
+    Json failed = Json::array();
+    for (int id : ids) {
+        auto doc = s_.Connected<DRM::Doc>();
+        try {
+            VaultError::Check(doc->Read(id), *doc);
+            Json j = CheckOutTo(*doc, dir / PathText::Local(PathText::ShowFolder(doc->phyUrl())));
+            s_.out().Say("  " + std::to_string(id) + "  " + Shown(*doc) + "  " +
+                         WideToUtf8(doc->currentVersion()));
+            done.push_back(std::move(j));
+        } catch (const VaultError& e) {
+            const std::string shown = doc->fileName().empty() ? std::to_string(id) : Shown(*doc);
+            failed.push_back(
+                {{"path", shown}, {"error", e.number()}, {"message", WideToUtf8(e.text())}});
+            std::cerr << e.Line() << " (" << Output::Visible(shown) << ")\n";
+        }
+    }
+    s_.out().Done({{"checked_out", done}, {"failed", failed}},
+                  "Checked out " + std::to_string(done.size()) + " of " +
+                      std::to_string(ids.size()) + " documents of repository " +
+                      WideToUtf8(repo->name()) + " to " + PathText::ShowLocal(dir));
+    if (!failed.empty())
+        throw VaultError(VaultErr::kPartly,
+                         std::to_wstring(failed.size()) + L" of " + std::to_wstring(ids.size()) +
+                             L" documents were not checked out (named above); the other " +
+                             std::to_wstring(done.size()) + L" were");
 }
 
 void DocCommands::CheckIn() {
+    // A missing argument is a usage error, before any lookup.
+    const bool edit = messageOption_->count() == 0;
+    if (edit && !MessageEditor::Available())
+        throw CLI::RequiredError("-m,--message (there is no terminal to write it on)");
     Target t = Open(Session::Right::Write);
     const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
@@ -414,6 +625,13 @@ void DocCommands::CheckIn() {
                                                    L" is checked out by " + doc.checkOutByName() +
                                                    L", not by " + actor.name);
     const fs::path local = RequireLocalFile(file_.empty() ? WideToUtf8(FileName(doc)) : file_);
+    if (edit) {
+        message_ = MessageEditor::Ask("What changed in " + Shown(doc) + " since version " +
+                                      WideToUtf8(doc.currentVersion()) +
+                                      "?\nLines starting with # are left out; an empty message "
+                                      "checks nothing in.");
+    }
+    MessageEditor::RequireText(message_);
     const std::wstring old = doc.currentVersion();
     doc.set_checkOutById(actor.id);
     doc.set_checkOutByName(actor.name);
@@ -428,8 +646,14 @@ void DocCommands::CheckIn() {
                                   : doc.CheckIn(PathText::Wide(local), Utf8ToWide(cadForm_));
     }
     CheckRace(status, doc, s_, actor.name);
-    s_.out().Say("Checked in " + Shown(doc) + ": version " + WideToUtf8(doc.currentVersion()) +
-                 " (was " + WideToUtf8(old) + ")");
+    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    auto stored = s_.Connected<DRM::Doc>();
+    VaultError::Check(stored->Read(doc.id()), *stored);
+    Json j = ToJson(*stored);
+    j["previous_version"] = WideToUtf8(old);
+    j["message"] = message_;
+    s_.out().Done(j, "Checked in " + Shown(doc) + ": version " + WideToUtf8(doc.currentVersion()) +
+                         " (was " + WideToUtf8(old) + ")");
 }
 
 void DocCommands::View() {
@@ -447,8 +671,12 @@ void DocCommands::View(Target& t) {
     }
     VaultError::Check(status, *t.doc);
     Place(scratch.path() / LocalName(*t.doc), dir / LocalName(*t.doc));
-    s_.out().Say("Fetched " + Shown(*t.doc) + " version " + WideToUtf8(t.doc->currentVersion()) +
-                 " to " + PathText::ShowLocal(dir / LocalName(*t.doc)));
+    Json j = ToJson(*t.doc);
+    j["file"] = (dir / LocalName(*t.doc)).string();
+    j["fetched_version"] = WideToUtf8(t.doc->currentVersion());
+    s_.out().Done(j, "Fetched " + Shown(*t.doc) + " version " +
+                         WideToUtf8(t.doc->currentVersion()) + " to " +
+                         PathText::ShowLocal(dir / LocalName(*t.doc)));
 }
 
 void DocCommands::Get() {
@@ -501,8 +729,11 @@ void DocCommands::Get() {
         if (&candidate == &candidates.back()) VaultError::Check(status, *attempt);
     }
     Place(scratch.path() / LocalName(doc), dir / LocalName(doc));
-    s_.out().Say("Fetched " + Shown(doc) + " version " + version_ + " to " +
-                 PathText::ShowLocal(dir / LocalName(doc)));
+    Json j = ToJson(doc);
+    j["file"] = (dir / LocalName(doc)).string();
+    j["fetched_version"] = version_;
+    s_.out().Done(j, "Fetched " + Shown(doc) + " version " + version_ + " to " +
+                         PathText::ShowLocal(dir / LocalName(doc)));
 }
 
 void DocCommands::History() {
@@ -559,8 +790,12 @@ void DocCommands::Rename() {
     }
     const std::string old = Shown(doc);
     CheckRace(doc.ReName(newName), doc, s_, actor.name);
-    s_.out().Say("Renamed " + old + " to " +
-                 WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)));
+    Json j = ToJson(doc);
+    j["path"] = WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext));
+    j["name"] = name_;
+    j["previous_path"] = old;
+    s_.out().Done(j, "Renamed " + old + " to " +
+                         WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)));
 }
 
 void DocCommands::Unlock() {
@@ -577,9 +812,16 @@ void DocCommands::Unlock() {
     // for the holder (Read left the holder in checkOutById).
     if (!s_.ActorIsAdmin()) doc.set_checkOutById(actor.id);
     CheckRace(doc.EndCheckOut(), doc, s_, holder);
-    s_.out().Say("Unlocked " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                 "), held by " + WideToUtf8(holder) + "; it stays at version " +
-                 WideToUtf8(doc.currentVersion()));
+    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    Json j = ToJson(doc);
+    j["state"] = "checked in";
+    j["checked_out"] = false;
+    j["holder"] = Json();
+    j["holder_id"] = Json();
+    j["previous_holder"] = WideToUtf8(holder);
+    s_.out().Done(j, "Unlocked " + Shown(doc) + " (document " + std::to_string(doc.id()) +
+                         "), held by " + WideToUtf8(holder) + "; it stays at version " +
+                         WideToUtf8(doc.currentVersion()));
 }
 
 void DocCommands::Delete() {
@@ -591,7 +833,10 @@ void DocCommands::Delete() {
         if (!force_) throw HeldByOther(doc, L"; use --force to delete it anyway");
         s_.Require(t.repo->id(), t.repo->name(), Session::Right::Manage);
     }
+    Json j = ToJson(doc);
     CheckRace(doc.Delete(), doc, s_, actor.name);
-    s_.out().Say("Deleted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                 "); its saved versions stay in the history");
+    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    j["deleted"] = true;
+    s_.out().Done(j, "Deleted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
+                         "); its saved versions stay in the history");
 }

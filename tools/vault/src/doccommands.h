@@ -2,13 +2,16 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "docvault/doc.h"
 #include "docvault/docrepo.h"
 #include "output.h"
+#include "progress.h"
 #include "session.h"
 
 class DocCommands {
@@ -33,10 +36,27 @@ private:
     void RegisterHistory(CLI::App& group);
     void RegisterChanges(CLI::App& group);
 
+    // A local file to add and the repository folder it goes to.
+    struct LocalFile {
+        std::filesystem::path local;
+        std::string shown;    // as the user named it
+        std::wstring folder;  // "a/b" below the repository
+    };
+    // PATH... with folders expanded, each with its folder below --base.
+    std::vector<LocalFile> Expand();
+    // Adds one file; returns the new document as JSON.
+    Json AddOne(const DRM::DocRepo& repo, const LocalFile& file, Progress& progress);
     void Add();
     void List();
     void Show();
     void CheckOut();
+    // REPO:folder/, REPO:pattern or REPO: name several documents.
+    static bool IsSelection(const std::string& ref);
+    void CheckOutMany();
+    // The repository paths ("a/b.prt") the baseline --baseline froze.
+    std::set<std::string> FrozenPaths(const DRM::DocRepo& repo);
+    // Checks the document out into dir (made when missing); its JSON with "file".
+    Json CheckOutTo(DRM::Doc& doc, const std::filesystem::path& dir);
     void CheckIn();
     void Unlock();
     void View();
@@ -59,7 +79,11 @@ private:
     std::string file_;
     std::string dir_;
     std::string folder_;
+    std::string base_;
+    std::string baseline_;
+    std::vector<std::string> paths_;
     std::string message_;
+    CLI::Option* messageOption_ = nullptr;
     std::string cadForm_;
     std::string version_;
     std::string name_;

@@ -83,6 +83,7 @@ void Output::List(const std::vector<Column>& columns, const Json& rows,
                   const std::string& emptyText) {
     if (json_) {
         out_ << rows.dump(2) << '\n';
+        printed_ = true;
         return;
     }
     if (rows.empty()) {
@@ -127,6 +128,7 @@ void Output::List(const std::vector<Column>& columns, const Json& rows,
 void Output::Show(const std::vector<Column>& fields, const Json& object) {
     if (json_) {
         out_ << object.dump(2) << '\n';
+        printed_ = true;
         return;
     }
     std::size_t width = 0;
@@ -140,12 +142,25 @@ void Output::Show(const std::vector<Column>& fields, const Json& object) {
 }
 
 void Output::Done(const Json& object, const std::string& sentence) {
-    if (json_)
+    if (json_) {
         out_ << object.dump(2) << '\n';
-    else
+        printed_ = true;
+    } else if (!quiet_) {
         out_ << Visible(sentence) << '\n';
+    }
 }
 
 void Output::Say(const std::string& line) {
-    if (!json_) out_ << Visible(line) << '\n';
+    if (json_)
+        said_.push_back(line);
+    else if (!quiet_)
+        out_ << Visible(line) << '\n';
+}
+
+void Output::Finish() {
+    if (!json_ || printed_) return;
+    Json lines = Json::array();
+    for (const auto& line : said_) lines.push_back(line);
+    out_ << Json{{"messages", lines}}.dump(2) << '\n';
+    printed_ = true;
 }

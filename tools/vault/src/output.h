@@ -26,6 +26,9 @@ public:
     bool json() const { return json_; }
     // For the --json flag of each command.
     bool* JsonFlag() { return &json_; }
+    // -q: sentences about changes are not printed; data asked for still is.
+    bool* QuietFlag() { return &quiet_; }
+    bool quiet() const { return quiet_; }
 
     // rows: an array of objects. JSON: the array. Text: a table of `columns`,
     // or `emptyText` when there are no rows.
@@ -34,8 +37,13 @@ public:
     void Show(const std::vector<Column>& fields, const Json& object);
     // The outcome of a change: JSON, the object; text, the sentence.
     void Done(const Json& object, const std::string& sentence);
-    // A line for people; nothing in JSON mode, so scripts read pure JSON.
+    // A line for people. In JSON mode it is kept for Finish, so scripts read
+    // pure JSON.
     void Say(const std::string& line);
+    // After a command succeeded: in JSON mode, a command that printed no JSON
+    // of its own prints {"messages": [its lines]}, so every command answers
+    // in JSON.
+    void Finish();
 
     // A text with its control characters (C0, DEL, C1) shown as \xHH, so
     // stored names can never drive the terminal.
@@ -50,4 +58,7 @@ public:
 private:
     std::ostream& out_;
     bool json_ = false;
+    bool quiet_ = false;
+    bool printed_ = false;  // JSON was printed
+    std::vector<std::string> said_;
 };

@@ -1,5 +1,6 @@
 #include "repocommands.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "docvault/baselines.h"
@@ -53,7 +54,10 @@ Json RepoCommands::ToJson(const DRM::DocRepo& repo) {
     Json j;
     j["id"] = repo.id();
     j["name"] = WideToUtf8(repo.name());
-    j["directory"] = WideToUtf8(repo.nfsRootDir());
+    std::wstring dir = repo.nfsRootDir();
+    // JSON writes every path with '/'.
+    std::replace(dir.begin(), dir.end(), L'\\', L'/');
+    j["directory"] = WideToUtf8(dir);
     j["server"] = WideToUtf8(repo.nfsServer());
     j["port"] = repo.nfsPort();
     j["creator_id"] = repo.creator();

@@ -118,7 +118,14 @@ RightCommands::Principal RightCommands::Resolve(const std::string& who) {
         p.id = role->id;
     } else {
         auto user = s_.FindUser(p.name);
-        if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + p.name);
+        if (!user) {
+            // A bare name is a user's; point at the role people often mean.
+            if (who.rfind("user:", 0) != 0 && s_.FindRole(p.name))
+                throw VaultError(
+                    VaultErr::kUnknownUser,
+                    L"no user named " + p.name + L"; for the role, give role:" + p.name);
+            throw VaultError(VaultErr::kUnknownUser, L"no user named " + p.name);
+        }
         p.id = user->id;
     }
     return p;

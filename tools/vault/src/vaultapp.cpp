@@ -1,6 +1,31 @@
 #include "vaultapp.h"
 
+#include <cstdlib>
+
+#include "commandguide.h"
+#include "commandtree.h"
+#include "progress.h"
+#include "userconfig.h"
 #include "vaulterror.h"
+
+namespace {
+
+// The manual's sections that are not in the command tree.
+const char* const kManualTail =
+    ".SH ENVIRONMENT\n"
+    ".TP\n.B VAULT_STORE\nThe store folder, unless \\-\\-store is given.\n"
+    ".TP\n.B VAULT_USER\nThe acting user, unless \\-\\-user is given.\n"
+    ".TP\n.B VISUAL, EDITOR\nThe editor a check\\-in message is written in when \\-m is not "
+    "given on a terminal (default vi).\n"
+    ".TP\n.B XDG_CONFIG_HOME\nWhere the user's file is (default ~/.config).\n"
+    ".SH FILES\n"
+    ".TP\n.I $XDG_CONFIG_HOME/vault/config\nDefaults for the store and the user, lines "
+    "\\fBstore = DIR\\fR and \\fBuser = NAME\\fR; the environment and the options come first.\n"
+    ".SH EXIT STATUS\n0 success; 1 a failure, with one line \\fBvault: error NUMBER: TEXT\\fR on "
+    "standard error; 2 bad arguments.\n"
+    ".SH SEE ALSO\nThe README of the source tree, section vault(1).\n";
+
+}  // namespace
 
 VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     : out_(out),
@@ -18,6 +43,7 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
       rights_(session_),
       strategy_(session_),
       docs_(session_),
+      status_(session_),
       baselines_(session_),
       verify_(session_) {
     // Global options may follow the command too: vault repo list --store DIR.
@@ -25,6 +51,11 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     app_.require_subcommand(1);
     app_.add_option("--store", session_.storeOption, "Folder of the embedded store");
     app_.add_option("--user", session_.userOption, "Acting user");
+    app_.add_flag("--json", *output_.JsonFlag(), "Print JSON (every command)");
+    app_.add_flag("-q,--quiet", *output_.QuietFlag(),
+                  "Print no sentences about changes and no progress; data and errors stay");
+    // Settings every command shares take effect before the command runs.
+    app_.parse_complete_callback([this] { ApplySettings(); });
     app_.set_version_flag("--version", "vault " ZUB_VERSION_TEXT);
     app_.footer(
         "Every command takes --help. Failures print \"vault: error NUMBER: TEXT\" on "
@@ -35,8 +66,64 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     rights_.Register(app_);
     strategy_.Register(app_);
     docs_.Register(app_);
+    status_.Register(app_);
     baselines_.Register(app_);
     verify_.Register(app_);
+    RegisterHelp();
+}
+
+void VaultApp::ApplySettings() {
+    Progress::Silence(output_.quiet());
+    // Options first, then the environment, then the user's file.
+    auto unset = [](const std::string& option, const char* env) {
+        const char* value = std::getenv(env);
+        return option.empty() && (!value || !*value);
+    };
+    if (unset(session_.storeOption, "VAULT_STORE") || unset(session_.userOption, "VAULT_USER")) {
+        const UserConfig config = UserConfig::Load();
+        if (unset(session_.storeOption, "VAULT_STORE")) session_.storeOption = config.Store();
+        if (unset(session_.userOption, "VAULT_USER")) session_.userOption = config.User();
+    }
+}
+
+void VaultApp::RegisterHelp() {
+    CLI::App* h =
+        app_.add_subcommand("help", "Show the help of a command: vault help doc checkout");
+    h->add_option("COMMAND", helpWords_, "The command's words");
+    h->add_flag("--man", man_, "Print the manual page vault(1) (roff)");
+    h->callback([this] { Help(); });
+
+    CLI::App* c = app_.add_subcommand(
+        "completion",
+        "Print the shell completion script: eval \"$(vault completion bash)\", or save the zsh "
+        "one as _vault in $fpath");
+    c->add_option("SHELL", shell_, "bash or zsh")
+        ->required()
+        ->check(CLI::IsMember({"bash", "zsh"}));
+    c->callback(
+        [this] { out_ << (shell_ == "bash" ? CommandTree::Bash(app_) : CommandTree::Zsh(app_)); });
+}
+
+void VaultApp::Help() {
+    if (man_) {
+        out_ << CommandTree::Man(app_, "vault " ZUB_VERSION_TEXT, kManualTail);
+        return;
+    }
+    const CLI::App* command = CommandGuide::Find(app_, helpWords_);
+    if (!command) {
+        std::vector<std::string> args = helpWords_;
+        const CommandGuide::Finding f = CommandGuide::Diagnose(app_, args);
+        throw Usage(f.kind == CommandGuide::Finding::Kind::Unknown
+                        ? CommandGuide::Message(f)
+                        : "vault: no command \"" + helpWords_.front() + "\"");
+    }
+    out_ << HelpOf(*command);
+}
+
+std::string VaultApp::HelpOf(const CLI::App& command) {
+    // help() would show the help of the subcommand parsed, "help" itself.
+    return command.get_formatter()->make_help(&command, CommandGuide::Path(command),
+                                              CLI::AppFormatMode::Normal);
 }
 
 int VaultApp::Run(int argc, char** argv) {
@@ -46,13 +133,29 @@ int VaultApp::Run(int argc, char** argv) {
     }
     try {
         app_.parse(argc, argv);
+        output_.Finish();
     } catch (const CLI::CallForHelp& e) {
         return app_.exit(e, out_, err_);
     } catch (const CLI::CallForAllHelp& e) {
         return app_.exit(e, out_, err_);
     } catch (const CLI::CallForVersion& e) {
         return app_.exit(e, out_, err_);
+    } catch (const Usage& e) {
+        out_.flush();
+        err_ << e.what() << std::endl;
+        return kUsage;
     } catch (const CLI::ParseError& e) {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        const CommandGuide::Finding f = CommandGuide::Diagnose(app_, args);
+        if (f.kind == CommandGuide::Finding::Kind::Unknown) {
+            err_ << CommandGuide::Message(f) << "\nSee \"vault help\"." << std::endl;
+            return kUsage;
+        }
+        if (f.kind == CommandGuide::Finding::Kind::GroupAlone) {
+            // A group alone asks what it offers.
+            out_ << HelpOf(*f.at);
+            return kUsage;
+        }
         app_.exit(e, out_, err_);
         return kUsage;
     } catch (const VaultError& e) {

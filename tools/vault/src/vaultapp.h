@@ -4,6 +4,9 @@
 
 #include <iosfwd>
 #include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -14,6 +17,7 @@
 #include "repocommands.h"
 #include "rightcommands.h"
 #include "session.h"
+#include "statuscommand.h"
 #include "strategycommands.h"
 #include "usercommands.h"
 #include "verifycommand.h"
@@ -27,6 +31,18 @@ public:
     int Run(int argc, char** argv);
 
 private:
+    // A bad argument found after the parse: the message, exit status 2.
+    struct Usage : std::runtime_error {
+        using std::runtime_error::runtime_error;
+    };
+
+    // The user's config file fills in what neither options nor the
+    // environment give; quiet silences progress.
+    void ApplySettings();
+    void RegisterHelp();
+    void Help();
+    static std::string HelpOf(const CLI::App& command);
+
     std::ostream& out_;
     std::ostream& err_;
     CLI::App app_;
@@ -38,6 +54,10 @@ private:
     RightCommands rights_;
     StrategyCommands strategy_;
     DocCommands docs_;
+    StatusCommand status_;
     BaselineCommands baselines_;
     VerifyCommand verify_;
+    std::vector<std::string> helpWords_;
+    bool man_ = false;
+    std::string shell_;
 };

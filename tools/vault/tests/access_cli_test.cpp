@@ -49,7 +49,7 @@ protected:
         Ok({"user", "add", "alice"});
         Ok({"repo", "create", "demo"});
         WriteFile("in/part.prt", "rev A\n");
-        Ok({"doc", "add", "demo", "in/part.prt", "--folder", "sub/deeper"});
+        Ok({"doc", "add", "demo", "in/part.prt", "--base", "in", "--folder", "sub/deeper"});
         Ok({"doc", "checkout", "1", "w"});
         WriteFile("w/part.prt", "rev B\n");
         Ok({"doc", "checkin", "1", "w/part.prt", "-m", "b"});

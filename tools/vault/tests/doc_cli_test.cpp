@@ -33,11 +33,11 @@ protected:
 
 TEST_F(VaultDocCli, AddedDocumentsAreListedWithFolderStateAndVersion) {
     WriteFile("in/m6.prt", "bolt\n");
-    const auto added = Run({"doc", "add", "demo", "in/m6.prt", "--folder", "parts/bolts",
-                            "--cad-type", "3", "--json"})
+    const auto added = Run({"doc", "add", "demo", "in/m6.prt", "--folder", "parts/bolts", "--base",
+                            "in", "--cad-type", "3", "--json"})
                            .Json();
     EXPECT_EQ(added["path"], "parts/bolts/m6.prt");
-    EXPECT_EQ(added["folder"], "\\parts\\bolts");
+    EXPECT_EQ(added["folder"], "parts/bolts");
     EXPECT_EQ(added["version"], "1.0");
     EXPECT_EQ(added["cad_type"], 3);
     EXPECT_EQ(added["creator"], "system");

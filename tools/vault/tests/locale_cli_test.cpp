@@ -93,7 +93,9 @@ TEST_P(VaultLocaleCli, EveryCommandKeepsNonAsciiNames) {
         const std::string renamed = std::string(n.renamed) + ".prt";
         const std::string doc = std::to_string(id);
         WriteFile("in/" + file, "rev A " + file);
-        EXPECT_EQ(In({"doc", "add", "图纸库", "in/" + file, "--json"}).Json()["name"], file);
+        EXPECT_EQ(
+            In({"doc", "add", "图纸库", "in/" + file, "--base", "in", "--json"}).Json()["name"],
+            file);
         EXPECT_NE(OkIn({"doc", "list", "图纸库"}).find(file), std::string::npos);
 
         OkIn({"doc", "view", doc, "view"});

@@ -1,4 +1,5 @@
 // The progress line and when it is drawn.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -22,6 +23,14 @@ std::string Contents(std::FILE* f) {
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
     return text;
 }
+
+// A clock the test moves by hand.
+struct FakeClock {
+    double now = 100;
+    Progress::Clock Get() {
+        return [this] { return now; };
+    }
+};
 
 }  // namespace
 
@@ -55,6 +64,8 @@ TEST(VaultProgress, DrawsOnlyWhenEnabledAndLargeEnough) {
     std::unique_ptr<std::FILE, FileCloser> big(std::tmpfile());
     {
         Progress p("big", true, big.get(), 1000);
+        FakeClock clock;
+        p.SetClock(clock.Get());
         p.Update(0, 2000);
         p.Update(0, 2000);  // unchanged: not drawn twice
         p.Update(2000, 2000);
@@ -68,11 +79,14 @@ TEST(VaultProgress, AShorterLineBlanksTheRestOfTheLongerOne) {
     std::unique_ptr<std::FILE, FileCloser> f(std::tmpfile());
     {
         Progress p("x", true, f.get(), 0);
+        FakeClock clock;
+        p.SetClock(clock.Get());
         p.Update(1u << 20, 0);
+        clock.now += 0.2;
         p.Update(5, 0);
     }
     const std::string longer = Progress::Line("x", 1u << 20, 0, 30);
-    const std::string shorter = Progress::Line("x", 5, 0, 30);
+    const std::string shorter = Progress::Line("x", 5, 0, 30, 0.2);
     EXPECT_EQ(Contents(f.get()), "\r" + longer + "\r" + shorter +
                                      std::string(longer.size() - shorter.size(), ' ') + "\n");
 }
@@ -81,6 +95,8 @@ TEST(VaultProgress, EachOperationDrawsALineOfItsOwn) {
     std::unique_ptr<std::FILE, FileCloser> f(std::tmpfile());
     {
         Progress p("Uploading a", true, f.get(), 1000);
+        FakeClock clock;
+        p.SetClock(clock.Get());
         p.Label(L"copy", "Saving a 1.0 to history");
         p.Update(L"copy", 1500, 2000);
         p.Update(L"copy", 2000, 2000);
@@ -100,6 +116,8 @@ TEST(VaultProgress, TheThresholdHoldsForEachOperation) {
     std::unique_ptr<std::FILE, FileCloser> first(std::tmpfile());
     {
         Progress p("Uploading a", true, first.get(), 1000);
+        FakeClock clock;
+        p.SetClock(clock.Get());
         p.Label(L"copy", "Saving a");
         p.Update(L"copy", 10, 10);
         p.Update(L"upload", 2000, 2000);
@@ -110,9 +128,53 @@ TEST(VaultProgress, TheThresholdHoldsForEachOperation) {
     std::unique_ptr<std::FILE, FileCloser> second(std::tmpfile());
     {
         Progress p("Uploading a", true, second.get(), 1000);
+        FakeClock clock;
+        p.SetClock(clock.Get());
         p.Update(L"copy", 2000, 2000);
         p.Update(L"upload", 10, 10);
         p.Update(L"upload", 20, 20);
     }
     EXPECT_EQ(Contents(second.get()), "\r" + Progress::Line("Uploading a", 2000, 2000, 30) + "\n");
+}
+
+TEST(VaultProgress, TheLineAddsRateAndTimeLeftOnceMeasured) {
+    const struct {
+        std::uint64_t done, total;
+        double seconds;
+        const char* tail;
+    } rows[] = {
+        {1u << 20, 4u << 20, 0.4, "1.0 MiB/4.0 MiB"},  // too early to tell
+        {1u << 20, 4u << 20, 1.0, "1.0 MiB/4.0 MiB  1.0 MiB/s  0:03 left"},
+        {4u << 20, 4u << 20, 2.0, "4.0 MiB/4.0 MiB  2.0 MiB/s"},  // done: no time left
+        {3u << 20, 0, 2.0, "3.0 MiB  1.5 MiB/s"},                 // unknown total
+        {1u << 20, 3601u << 20, 1.0, "1.0 MiB/3.5 GiB  1.0 MiB/s  1:00:00 left"},
+    };
+    for (const auto& r : rows) {
+        const std::string line = Progress::Line("x", r.done, r.total, 2, r.seconds);
+        const std::string tail = r.tail;
+        EXPECT_TRUE(line.size() > tail.size() &&
+                    line.compare(line.size() - tail.size(), tail.size(), tail) == 0 &&
+                    line[line.size() - tail.size() - 1] == ' ')
+            << line;
+    }
+}
+
+TEST(VaultProgress, RedrawsAtMostTenTimesASecondAndAlwaysTheEnd) {
+    std::unique_ptr<std::FILE, FileCloser> f(std::tmpfile());
+    const std::uint64_t total = 1u << 30;
+    {
+        Progress p("big", true, f.get(), 0);
+        FakeClock clock;
+        p.SetClock(clock.Get());
+        // 1,024 blocks of 1 MiB over 2 seconds.
+        for (std::uint64_t block = 1; block <= 1024; ++block) {
+            p.Update(block << 20, total);
+            clock.now += 2.0 / 1024;
+        }
+    }
+    const std::string shown = Contents(f.get());
+    const auto draws = std::count(shown.begin(), shown.end(), '\r');
+    EXPECT_GE(draws, 20);
+    EXPECT_LE(draws, 22);
+    EXPECT_NE(shown.find("1.0 GiB/1.0 GiB"), std::string::npos);
 }

@@ -7,7 +7,7 @@ TEST_F(VaultCli, ARepositoryIsCreatedOnTheStoresFileServer) {
     InitStore();
     const auto repo = Run({"repo", "create", "demo", "--json"}).Json();
     EXPECT_EQ(repo["name"], "demo");
-    EXPECT_EQ(repo["directory"], "\\repos\\demo\\");
+    EXPECT_EQ(repo["directory"], "/repos/demo/");
     // Named relative to the store, so a copied store works on its own files.
     EXPECT_EQ(repo["server"], "file:files");
     EXPECT_EQ(repo["port"], 0);
@@ -97,8 +97,8 @@ TEST_F(VaultCli, BackupCopiesTheCurrentFilesWithTheirFolders) {
     Ok({"repo", "create", "demo"});
     WriteFile("src/plate.prt", "plate v1\n");
     WriteFile("src/m6.prt", "bolt\n");
-    Ok({"doc", "add", "demo", "src/plate.prt"});
-    Ok({"doc", "add", "demo", "src/m6.prt", "--folder", "parts/bolts"});
+    Ok({"doc", "add", "demo", "src/plate.prt", "--base", "src"});
+    Ok({"doc", "add", "demo", "src/m6.prt", "--base", "src", "--folder", "parts/bolts"});
     Ok({"repo", "backup", "demo", "copy"});
     EXPECT_EQ(ReadFile(Path("copy/plate.prt")), "plate v1\n");
     EXPECT_EQ(ReadFile(Path("copy/parts/bolts/m6.prt")), "bolt\n");

@@ -91,6 +91,12 @@ TEST_F(VaultCli, GrantChecksItsArguments) {
               ErrorLine(49704, "no user named zed"));
     EXPECT_EQ(Run({"rights", "grant", "demo", "role:zed", "r"}).err,
               ErrorLine(49705, "no role named zed"));
+    // A bare name that is a role's points there; user: asks for a user only.
+    Ok({"role", "add", "查看者"});
+    EXPECT_EQ(Run({"rights", "grant", "demo", "查看者", "r"}).err,
+              ErrorLine(49704, "no user named 查看者; for the role, give role:查看者"));
+    EXPECT_EQ(Run({"rights", "grant", "demo", "user:查看者", "r"}).err,
+              ErrorLine(49704, "no user named 查看者"));
     for (const char* bad : {"x", "", "-", "read,delete"}) {
         const RunResult r = Run({"rights", "grant", "demo", "alice", bad});
         EXPECT_EQ(r.code, 1) << bad;

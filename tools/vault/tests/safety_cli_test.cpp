@@ -282,8 +282,9 @@ TEST_F(VaultSafetyCli, RacesHaveExactlyOneWinner) {
          {"49713"}},
         {"doc add of one name",
          [](int i) {
-             return std::vector<std::string>{"doc", "add", "demo",
-                                             "in" + std::to_string(i) + "/part.prt"};
+             return std::vector<std::string>{"doc",    "add",
+                                             "demo",   "in" + std::to_string(i) + "/part.prt",
+                                             "--base", "in" + std::to_string(i)};
          },
          admin,
          [] {},

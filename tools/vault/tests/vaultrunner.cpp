@@ -52,6 +52,8 @@ VaultCli::Started VaultCli::Start(const std::vector<std::string>& args,
     }
     vars["VAULT_STORE"] = store_.string();
     vars["VAULT_USER"] = "system";
+    // The user's own config file never leaks into a test.
+    vars["XDG_CONFIG_HOME"] = (ws_ / ".config").string();
     for (const auto& [k, v] : env) {
         if (v.empty())
             vars.erase(k);
