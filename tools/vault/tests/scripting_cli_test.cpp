@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "vault_tests_paths.h"
 #include "vaultrunner.h"
 
 namespace {
