@@ -38,10 +38,16 @@ TempDir::~TempDir() {
     }
 }
 
-void TempDir::Commit() {
+void TempDir::Commit(bool namesOnly) {
     // The tree is written unsynced; one flush of its file system puts all of
     // it on the disk before the rename makes it visible.
-    fsutil::SyncFileSystem(temp_);
+    if (namesOnly) {
+        fsutil::SyncDir(temp_);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(temp_))
+            if (entry.is_directory() && !entry.is_symlink()) fsutil::SyncDir(entry.path());
+    } else {
+        fsutil::SyncFileSystem(temp_);
+    }
     fsutil::RenameNoReplace(temp_, destination_);
     committed_ = true;
     lock_.Reset();
