@@ -95,13 +95,18 @@ TEST_F(VaultAccessCli, AGroupStoreIsSharedWithItsGroupOnly) {
 TEST_F(VaultAccessCli, VerifyReportsAndRepairsLooserModes) {
     InitStore();
     FillStore();
-    const fs::path current = store_ / "files/repos/demo/trunk/sub/deeper/part.prt";
+    // A saved version: the current file is the baseline's too, and a mode
+    // is the file's, whichever of its names is changed.
+    fs::path saved;
+    for (const auto& e : fs::directory_iterator(store_ / "files/repos/demo/history"))
+        if (e.is_regular_file()) saved = e.path();
+    ASSERT_FALSE(saved.empty());
     const struct {
         fs::path path;
         mode_t loose;
         mode_t repaired;
     } rows[] = {
-        {current, 0644, 0600},
+        {saved, 0444, 0400},
         {store_ / "QVSystem.sqlite3", 0604, 0600},
         {store_ / "files/repos/demo/history", 0755, 0700},
         {store_, 0711, 0700},
@@ -124,3 +129,28 @@ TEST_F(VaultAccessCli, VerifyReportsAndRepairsLooserModes) {
     }
 }
 
+// Stored files are never written again, and baselines share them: one that
+// can be written is reported, and repair takes the permission away.
+TEST_F(VaultAccessCli, VerifyReportsAndRepairsWritableStoredFiles) {
+    InitStore();
+    FillStore();
+    const fs::path frozen = store_ / "files/repos/demo/baseline/rel1/sub/deeper/part.prt";
+    struct stat st {};
+    ASSERT_EQ(::stat(frozen.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0400u);
+    ASSERT_EQ(::chmod(frozen.c_str(), 0600), 0);
+    const RunResult found = Run({"verify", "--json"});
+    EXPECT_EQ(found.code, 1);
+    const auto findings = found.Json();
+    // The file has two names: the baseline's and the trunk's.
+    ASSERT_EQ(findings.size(), 2u) << found.out;
+    EXPECT_EQ(findings[0]["kind"], "stored-writable");
+    EXPECT_EQ(findings[1]["kind"], "stored-writable");
+    EXPECT_EQ(findings[0]["path"], "\\repos\\demo\\baseline\\rel1\\sub\\deeper\\part.prt");
+    EXPECT_EQ(findings[1]["path"], "\\repos\\demo\\trunk\\sub\\deeper\\part.prt");
+    const RunResult repaired = Run({"verify", "--repair", "--json"});
+    EXPECT_EQ(repaired.code, 0) << repaired.out;
+    ASSERT_EQ(::stat(frozen.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0400u);
+    EXPECT_EQ(Run({"verify"}).code, 0);
+}
