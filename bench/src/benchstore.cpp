@@ -4,11 +4,11 @@
 #include <stdexcept>
 
 #include "dbcore/embeddedstore.h"
-#include "dbcore/sqlitedb.h"
-#include "dbcore/sqlitestatement.h"
 #include "docvault/bo.h"
 #include "docvault/docrepo.h"
 #include "filemaker.h"
+#include "sqlitedb.h"
+#include "sqlitestatement.h"
 #include "vaultschema/productstore.h"
 #include "zub/oledate.h"
 #include "zub/text.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "dbcore/sqlitedb.h"
-#include "dbcore/sqlitestatement.h"
+#include "sqlitedb.h"
+#include "sqlitestatement.h"
 
 class RawInserter {
 public:

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "dbcore/sqlitedb.h"
-#include "dbcore/sqlitestatement.h"
+#include "sqlitedb.h"
+#include "sqlitestatement.h"
 
 struct RawDocRow {
     long long id = 0, repoId = 0;

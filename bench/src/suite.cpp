@@ -16,13 +16,13 @@
 #include <stdexcept>
 
 #include "benchstore.h"
-#include "dbcore/sqlitedb.h"
-#include "dbcore/sqlitestatement.h"
 #include "diskflush.h"
 #include "filemaker.h"
 #include "process.h"
 #include "rawinserter.h"
 #include "rawquery.h"
+#include "sqlitedb.h"
+#include "sqlitestatement.h"
 #include "steprunner.h"
 #include "svnpeer.h"
 #include "zub/oledate.h"

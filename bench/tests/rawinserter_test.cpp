@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "dbcore/sqlitedb.h"
-#include "dbcore/sqlitestatement.h"
+#include "sqlitedb.h"
+#include "sqlitestatement.h"
 #include "zubtest/tempdir.h"
 
 namespace {

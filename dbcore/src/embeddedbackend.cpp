@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "dbcore/embeddedstore.h"
-#include "dbcore/sqliteaccessor.h"
+#include "sqliteaccessor.h"
 #include "zub/text.h"
 
 namespace ZUBDB {

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
+#include "sqlitedb.h"
 #include "sqlitedbsession.h"
 #include "zub/randomtext.h"
 #include "zub/storemode.h"
@@ -61,18 +61,23 @@ fs::path Build(const fs::path& dir, const std::string& name, const DatabaseDefin
     return temp;
 }
 
-// Moves the finished file to its name unless that name exists by now.
-void Publish(const fs::path& temp, const fs::path& target) {
+// Moves the finished file to its name unless that name exists by now: false
+// when another creator got there first (the same answer as finding it before).
+bool Publish(const fs::path& temp, const fs::path& target) {
     std::error_code ec;
     if (::link(temp.c_str(), target.c_str()) != 0) {
         int err = errno;
         fs::remove(temp, ec);
-        if (err == EEXIST)
-            throw std::runtime_error(target.string() +
-                                     " already exists; an existing store is never overwritten");
+        if (err == EEXIST) return false;
         throw std::runtime_error("cannot create " + target.string() + ": " + std::strerror(err));
     }
     fs::remove(temp, ec);
+    return true;
+}
+
+std::wstring Exists(const fs::path& file) {
+    return zub::Utf8ToWide(file.string()) +
+           L" already exists; an existing store is never overwritten";
 }
 
 }  // namespace
@@ -135,8 +140,7 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
     for (const auto& db : databases) {
         const fs::path file = root / (db.first + ".sqlite3");
         if (Taken(file)) {
-            error = zub::Utf8ToWide(file.string()) +
-                    L" already exists; an existing store is never overwritten";
+            error = Exists(file);
             return 1;
         }
     }
@@ -153,14 +157,19 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
 
     std::vector<fs::path> temps;
     std::vector<fs::path> published;
+    int status = 3;
     try {
         for (const auto& db : databases) temps.push_back(Build(root, db.first, *db.second));
         for (std::size_t i = 0; i < databases.size(); ++i) {
             const fs::path file = root / (databases[i].first + ".sqlite3");
-            Publish(temps[i], file);
+            if (!Publish(temps[i], file)) {
+                error = Exists(file);
+                status = 1;
+                break;
+            }
             published.push_back(file);
         }
-        return 0;
+        if (status != 1) return 0;
     } catch (const SqliteError& e) {
         error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
                 zub::Utf8ToWide(e.what());
@@ -170,7 +179,7 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
     }
     for (const fs::path& temp : temps) fs::remove(temp, ec);
     for (const fs::path& file : published) fs::remove(file, ec);
-    return 3;
+    return status;
 }
 
 }  // namespace ZUBDB

@@ -1,4 +1,4 @@
-#include "dbcore/sqliteaccessor.h"
+#include "sqliteaccessor.h"
 
 #include <sqlite3.h>
 
@@ -6,12 +6,12 @@
 #include <new>
 #include <stdexcept>
 
-#include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
-#include "dbcore/sqlitestatement.h"
 #include "procedurecall.h"
 #include "sqlbuilder.h"
+#include "sqlitedb.h"
 #include "sqlitedbsession.h"
+#include "sqlitestatement.h"
 #include "zub/qv_exception.h"
 #include "zub/text.h"
 

@@ -1,4 +1,4 @@
-#include "dbcore/sqlitedb.h"
+#include "sqlitedb.h"
 
 #include <sqlite3.h>
 

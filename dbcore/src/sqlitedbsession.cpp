@@ -2,8 +2,8 @@
 
 #include <sqlite3.h>
 
-#include "dbcore/sqlitedb.h"
-#include "dbcore/sqlitestatement.h"
+#include "sqlitedb.h"
+#include "sqlitestatement.h"
 
 namespace ZUBDB {
 

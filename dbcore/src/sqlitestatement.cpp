@@ -1,9 +1,9 @@
-#include "dbcore/sqlitestatement.h"
+#include "sqlitestatement.h"
 
 #include <sqlite3.h>
 
-#include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
+#include "sqlitedb.h"
 #include "zub/text.h"
 
 namespace ZUBDB {

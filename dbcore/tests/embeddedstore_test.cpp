@@ -2,13 +2,14 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
 #include "dbcore/qvsvrinfo.h"
-#include "dbcore/sqliteaccessor.h"
+#include "sqliteaccessor.h"
 #include "testsupport.h"
 #include "zub/text.h"
 
@@ -218,6 +219,21 @@ TEST_F(EmbeddedStore, RefusesToOverwriteAnExistingStore) {
     EXPECT_NE(error.find(L"Log.sqlite3 already exists"), std::wstring::npos)
         << zub::WideToUtf8(error);
     EXPECT_EQ(FilesIn(other.path()), (std::set<std::string>{"Log.sqlite3"}));
+}
+
+// Another creator publishing the same store while this one builds it: the
+// loser gets the answer of finding the store there before, and leaves it be.
+TEST_F(EmbeddedStore, LosingACreateRaceIsRefusedLikeAnExistingStore) {
+    auto racing = ShopDefinition();
+    const fs::path rival = tmp.path() / "Shop.sqlite3";
+    racing->fixed["Log"].seed = [rival](SqliteSession&) { std::ofstream(rival) << "rival"; };
+    std::wstring error;
+    EXPECT_EQ(Create(tmp.path(), "Shop", error, *racing), 1);
+    EXPECT_NE(error.find(L"Shop.sqlite3 already exists"), std::wstring::npos)
+        << zub::WideToUtf8(error);
+    EXPECT_EQ(FilesIn(tmp.path()), (std::set<std::string>{"Shop.sqlite3", "files"}));
+    std::ifstream in(rival);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "rival");
 }
 
 TEST_F(EmbeddedStore, RefusesBadNamesAndPlaces) {

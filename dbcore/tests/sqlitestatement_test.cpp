@@ -1,5 +1,5 @@
 // The raw calls of the statement wrapper: binds, stepping, columns, reuse.
-#include "dbcore/sqlitestatement.h"
+#include "sqlitestatement.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "dbcore/sqlitedb.h"
 #include "dbcore/sqliteerror.h"
+#include "sqlitedb.h"
 
 namespace ZUBDB {
 namespace {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "dbcore/sqliteaccessor.h"
+#include "sqliteaccessor.h"
 #include "testsupport.h"
 #include "zub/text.h"
 

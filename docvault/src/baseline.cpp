@@ -7,7 +7,7 @@
 #include "docvault/doc.h"
 #include "docvault/docrepo.h"
 #include "docvault/errors.h"
-#include "docvault/faultpoints.h"
+#include "internal/faultpoints.h"
 #include "internal/operation.h"
 #include "internal/pendingunit.h"
 #include "internal/plainname.h"

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "dbcore/cdbaccessor.h"
 #include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/cdbconnstate.h"
 #include "dbcore/qvparams.h"
 #include "docvault/errors.h"
 #include "internal/fileserverlogin.h"
@@ -19,7 +21,7 @@ const std::vector<BOErrorEntry>& EmptyLog() {
 
 }  // namespace
 
-BO::BO() { Init(); }
+BO::BO() : connState_(std::make_unique<ZUBDB::CDBConnState>()) { Init(); }
 
 BO::BO(const BO& other)
     : key_(other.key_),
@@ -28,7 +30,7 @@ BO::BO(const BO& other)
       token_(other.token_),
       errLog_(other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_)
                             : nullptr),
-      connState_(other.connState_),
+      connState_(std::make_unique<ZUBDB::CDBConnState>(*other.connState_)),
       errNumber_(other.errNumber_),
       errDescription_(other.errDescription_),
       localAccessor_(other.localAccessor_),
@@ -42,6 +44,7 @@ BO& BO::operator=(const BO& other) {
     // Build everything that can fail first so a throw leaves *this unchanged.
     std::unique_ptr<std::vector<BOErrorEntry>> log =
         other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_) : nullptr;
+    auto state = std::make_unique<ZUBDB::CDBConnState>(*other.connState_);
     std::unique_ptr<ZUBDB::CDBAccessor> accessor =
         other.accessor_ ? other.MakeAccessorLikeThis() : nullptr;
     key_ = other.key_;
@@ -49,7 +52,7 @@ BO& BO::operator=(const BO& other) {
     port_ = other.port_;
     token_ = other.token_;
     errLog_ = std::move(log);
-    connState_ = other.connState_;
+    connState_ = std::move(state);
     accessor_ = std::move(accessor);
     errNumber_ = other.errNumber_;
     errDescription_ = other.errDescription_;
@@ -72,7 +75,7 @@ void BO::Init() {
 std::unique_ptr<ZUBDB::CDBAccessor> BO::MakeAccessorLikeThis() const {
     auto& creator = ZUBDB::CDBAccessorCreator::instance();
     if (localAccessor_) return creator.CreateAccessor(localA_, localB_);
-    return creator.CreateAccessor(connState_, token_);
+    return creator.CreateAccessor(*connState_, token_);
 }
 
 int BO::Connect(const std::wstring& server, long port, std::wstring db, std::wstring token) {
@@ -88,9 +91,9 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
         server_ = state.server();
         port_ = state.port();
         token_ = state.token();
-        connState_ = state;
-        if (!db.empty()) connState_.set_database(db);
-        if (!connState_.usable()) {
+        *connState_ = state;
+        if (!db.empty()) connState_->set_database(db);
+        if (!connState_->usable()) {
             RaiseUnknownError(DRM::Err::kNotInitialised, DRM::Err::kNotInitialisedText);
             return DRM::Err::kNotInitialised;
         }
@@ -100,7 +103,7 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
         localAccessor_ = false;
         localA_.clear();
         localB_.clear();
-        accessor_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(connState_, token_);
+        accessor_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(*connState_, token_);
         return 0;
     });
 }

@@ -5,8 +5,9 @@
 #include <optional>
 #include <set>
 
+#include "dbcore/cdbaccessor.h"
 #include "docvault/errors.h"
-#include "docvault/faultpoints.h"
+#include "internal/faultpoints.h"
 #include "internal/operation.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "dbcore/cdbaccessor.h"
 #include "docvault/bo.h"
 #include "internal/boaccess.h"
 #include "internal/repofiles.h"

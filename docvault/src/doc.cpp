@@ -1,23 +1,24 @@
 #include "docvault/doc.h"
 
-#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cwchar>
 #include <memory>
 #include <random>
-#include <thread>
 
 #include "docvault/errors.h"
-#include "docvault/faultpoints.h"
 #include "internal/contentsums.h"
+#include "internal/doctable.h"
+#include "internal/faultpoints.h"
 #include "internal/operation.h"
 #include "internal/pendingunit.h"
+#include "internal/pendingwork.h"
 #include "internal/plainname.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
+#include "internal/rowvalues.h"
 #include "internal/stagefolder.h"
+#include "internal/versionnumbering.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "zub/text.h"
 
@@ -26,27 +27,6 @@ namespace DRM {
 namespace {
 
 constexpr const wchar_t* kFile = L"src/doc";
-constexpr const wchar_t* kDocTable = L"QV_DMDoc";
-constexpr const wchar_t* kHistoryTable = L"QV_DMDocVer";
-
-// The leading integer as the C library reads it (white space, sign, digits;
-// 0 without digits), held to the range of int.
-int LeadingInt(const std::wstring& text) {
-    const long long v = std::wcstoll(text.c_str(), nullptr, 10);
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
-}
-
-std::wstring NextVersionText(const std::wstring& current, int scheme) {
-    if (scheme == 1) return std::to_wstring(static_cast<long long>(LeadingInt(current)) + 1);
-    if (scheme != 2) return std::wstring();
-    const std::size_t dot = current.find(L'.');
-    if (dot == std::wstring::npos)
-        return std::to_wstring(static_cast<long long>(LeadingInt(current)) + 1);
-    return current.substr(0, dot + 1) +
-           std::to_wstring(static_cast<long long>(LeadingInt(current.substr(dot + 1))) + 1);
-}
 
 // Empty, or "\a\b" of plain segments.
 bool IsFolderText(const std::wstring& folder) {
@@ -63,32 +43,6 @@ bool IsFolderText(const std::wstring& folder) {
     }
 }
 
-// What an add, check-in, rename or delete still has to do on the file server
-// after its rows committed: "<kind>|<a>|<b>", paths relative to the
-// repository's root. The row's own path is where the current file belongs.
-struct Mark {
-    std::wstring kind;
-    std::wstring a;  // add, checkin: the staged file; rename: the old path
-    std::wstring b;  // checkin: where the replaced file goes
-
-    static Mark Parse(const std::wstring& text) {
-        Mark m;
-        const std::size_t one = text.find(L'|');
-        m.kind = text.substr(0, one);
-        if (one == std::wstring::npos) return m;
-        const std::size_t two = text.find(L'|', one + 1);
-        m.a = text.substr(one + 1, two == std::wstring::npos ? std::wstring::npos : two - one - 1);
-        if (two != std::wstring::npos) m.b = text.substr(two + 1);
-        return m;
-    }
-    std::wstring Text() const { return kind + L"|" + a + L"|" + b; }
-};
-
-constexpr const wchar_t* kAdd = L"add";
-constexpr const wchar_t* kCheckIn = L"checkin";
-constexpr const wchar_t* kRename = L"rename";
-constexpr const wchar_t* kDelete = L"delete";
-
 // A value no other change of the row draws: every operation that changes the
 // row sets a fresh one, on condition that the row still carries the one it read.
 long long NewStamp() {
@@ -96,10 +50,6 @@ long long NewStamp() {
     const unsigned long long value = (std::uint64_t{device()} << 32) ^ device();
     return static_cast<long long>((value >> 2) | 1);
 }
-
-// How long an operation waits for another process to publish what it
-// committed before giving up.
-constexpr auto kPublishWait = std::chrono::seconds(30);
 
 // Which numbers mean "a unique index refused the row" (SQLite's unique and
 // primary-key constraint codes).
@@ -168,11 +118,8 @@ int Doc::RecordWriteError() {
 
 int Doc::Read(int docId) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Read", [&] {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", docId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kDocTable, kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
-            return RecordDbError();
+        if (DocTable(*this).Read(rs, docId) != 0) return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kDocMissing,
                               zub::FormatBounded(256, Err::kDocMissingText, docId));
@@ -228,28 +175,28 @@ int Doc::Add(std::wstring localFile) {
             return rc;
         }
         FaultPoint::Hit(FaultPoint::kAddStaged);
-        const std::wstring mark = Mark{kAdd, stage.File(), L""}.Text();
+        const std::wstring mark = PendingWork::Mark{PendingWork::kAdd, stage.File(), L""}.Text();
 
-        ZUBDB::QVParams values(false);
-        AddInt(values, L"DocRepoId", docRepoId_);
-        AddText(values, L"Name", fileName_);
-        AddText(values, L"Ext", ext_);
-        AddText(values, L"phyUrl", phyUrl_);
-        AddText(values, L"CurrentVersion", currentVersion_);
-        AddInt(values, L"CurrentState", 0);
-        AddInt(values, L"CreatorId", creById_);
-        AddText(values, L"CreatorName", getUserName(creById_));
-        AddExpr(values, L"DocCreateTime", L"getdate()");
-        AddInt(values, L"LastOperatorId", creById_);
-        AddText(values, L"LastOperatorName", getUserName(creById_));
-        AddExpr(values, L"LastOperateTime", L"getdate()");
-        AddInt(values, L"CurrentOperatorId", 0);
-        AddInt(values, L"CaxDocType", caxDocType_);
-        AddText(values, L"PendingFile", mark);
-        AddText(values, L"ContentSha256", sha256);
-        AddInt(values, L"ContentBytes", bytes);
-        if (Accessor()->InsertRow(kDocTable, values, kNone, kNone) != 0 ||
-            Accessor()->CommitTrans() != 0) {
+        const DocTable table(*this);
+        RowValues values;
+        values.Int(L"DocRepoId", docRepoId_)
+            .Text(L"Name", fileName_)
+            .Text(L"Ext", ext_)
+            .Text(L"phyUrl", phyUrl_)
+            .Text(L"CurrentVersion", currentVersion_)
+            .Int(L"CurrentState", 0)
+            .Int(L"CreatorId", creById_);
+        values.Text(L"CreatorName", getUserName(creById_))
+            .Expr(L"DocCreateTime", L"getdate()")
+            .Int(L"LastOperatorId", creById_);
+        values.Text(L"LastOperatorName", getUserName(creById_))
+            .Expr(L"LastOperateTime", L"getdate()")
+            .Int(L"CurrentOperatorId", 0)
+            .Int(L"CaxDocType", caxDocType_)
+            .Text(L"PendingFile", mark)
+            .Text(L"ContentSha256", sha256)
+            .Int(L"ContentBytes", bytes);
+        if (table.Insert(values) != 0 || table.Commit() != 0) {
             const int rc = RecordWriteError();
             dropStage();
             return rc;
@@ -257,11 +204,8 @@ int Doc::Add(std::wstring localFile) {
         const long long inserted = Accessor()->LastInsertId();
         FaultPoint::Hit(FaultPoint::kAddCommitted);
 
-        ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kDocTable, L"Max(DocId)", none, kNone, kNone, kNone, 0, 0) !=
-            0)
-            return RecordDbError();
+        if (table.Select(rs, L"Max(DocId)", RowValues()) != 0) return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kUserOrDocTable, Err::kDocTableEmptyText);
             return Err::kUserOrDocTable;
@@ -271,11 +215,8 @@ int Doc::Add(std::wstring localFile) {
         const int rc = FinishPending(files, &stage);
         if (rc == NFS::NFS_E_EXISTS) {
             // A file appeared at the path since the check: this add gives way.
-            ZUBDB::QVParams cond(false);
-            AddInt(cond, L"DocId", id_);
-            AddText(cond, L"PendingFile", mark);
-            if (Accessor()->DeleteRows(kDocTable, cond, kNone, kNone) == 0 &&
-                Accessor()->CommitTrans() == 0)
+            if (table.Delete(RowValues().Int(L"DocId", id_).Text(L"PendingFile", mark)) == 0 &&
+                table.Commit() == 0)
                 dropStage();
             else
                 Accessor()->RollbackTrans();
@@ -295,182 +236,7 @@ int Doc::PublishLater() {
 }
 
 int Doc::FinishPending(RepoFiles& files, StageFolder* mine) {
-    // Whoever holds the operation's staging folder is the one finisher: its
-    // owner while it lives, else the first process to take the hold. The
-    // mark is read again under the hold, so work finished meanwhile is seen.
-    std::unique_ptr<StageFolder> taken;
-    const auto deadline = std::chrono::steady_clock::now() + kPublishWait;
-    for (;;) {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
-        std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kDocTable, L"PendingFile,Name,Ext,phyUrl", cond, kNone,
-                                   kNone, kNone, 0, 0) != 0)
-            return RecordDbError();
-        if (!HasRow(rs)) return 0;
-        const std::wstring text = rs->GetStringAt(0);
-        if (text.empty()) return 0;
-        const std::wstring current = files.Path(L"\\trunk" + rs->GetStringAt(3) + L"\\" +
-                                                rs->GetStringAt(1) + L"." + rs->GetStringAt(2));
-        rs.reset();
-        const Mark mark = Mark::Parse(text);
-        const std::wstring folder = StageFolder::FolderOf(mark.a);
-        StageFolder* held = nullptr;
-        if (!folder.empty()) {
-            if (mine != nullptr && mine->rel() == folder) {
-                held = mine;
-            } else if (taken && taken->rel() == folder) {
-                held = taken.get();
-            } else {
-                auto next = std::make_unique<StageFolder>();
-                StageFolder::Taken state = StageFolder::Taken::Gone;
-                if (int rc = next->Take(files, folder, state)) return rc;
-                if (state == StageFolder::Taken::Busy) {
-                    if (std::chrono::steady_clock::now() >= deadline) {
-                        RaiseUnknownError(Err::kBusy, Err::kBusyText);
-                        return Err::kBusy;
-                    }
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                    continue;
-                }
-                taken = std::move(next);
-                continue;
-            }
-        }
-        const int rc = Publish(files, text, current);
-        if (rc == 0 && mark.kind == kCheckIn) FaultPoint::Hit(FaultPoint::kCheckInCleared);
-        if (rc == 0 && held != nullptr) held->Remove(files);
-        return rc;
-    }
-}
-
-int Doc::Publish(RepoFiles& files, const std::wstring& text, const std::wstring& current) {
-    const Mark mark = Mark::Parse(text);
-    auto move = [&](const std::wstring& from, const std::wstring& to) {
-        return files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-            return cmd.renameFile(server, port, from, to);
-        });
-    };
-    // Moved already (by the interrupted run, or by another finisher) when
-    // the source is gone and the target is there.
-    auto settled = [&](long rc, const std::wstring& target, int& status) {
-        if (rc == 0) return true;
-        status = 0;
-        if (rc != NFS::NFS_E_NOT_FOUND) {
-            status = files.Record();
-            return false;
-        }
-        bool there = false;
-        if ((status = files.FileExists(target, there)) != 0) return false;
-        if (there) return true;
-        RaiseUnknownError(Err::kFileMissing,
-                          zub::FormatBounded(1024, Err::kFileMissingText, target.c_str()));
-        status = Err::kFileMissing;
-        return false;
-    };
-
-    // A rename needs the target's folder; an upload would have made it.
-    auto makeFolder = [&] {
-        files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-            return cmd.mk(server, port, current.substr(0, current.rfind(L'\\')), false);
-        });
-    };
-    int status = 0;
-    if (mark.kind == kAdd) {
-        makeFolder();
-        const long rc = move(files.Path(mark.a), current);
-        if (rc == NFS::NFS_E_EXISTS) return files.Record();
-        if (!settled(rc, current, status)) {
-            if (status != Err::kFileMissing) return status;
-            // The upload is lost: the add is undone, as if it never ran.
-            ZUBDB::QVParams gone(false);
-            AddInt(gone, L"DocId", id_);
-            AddText(gone, L"PendingFile", text);
-            if (Accessor()->DeleteRows(kDocTable, gone, kNone, kNone) != 0)
-                return RollBackAndRecord();
-            if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
-            return status;
-        }
-        FaultPoint::Hit(FaultPoint::kAddPublished);
-    } else if (mark.kind == kCheckIn) {
-        const std::wstring staged = files.Path(mark.a);
-        bool stagedThere = false;
-        if (int rc = files.FileExists(staged, stagedThere)) return rc;
-        if (stagedThere) {
-            // The replaced file becomes the saved version by a rename: its
-            // data is not copied again.
-            const std::wstring saved = files.Path(mark.b);
-            long rc = move(current, saved);
-            if (rc == NFS::NFS_E_EXISTS) {
-                // An older run left a file under that history name; both stay.
-                rc = move(current, saved + L"." + StagingNonce() + L".replaced");
-            }
-            if (rc != 0 && rc != NFS::NFS_E_NOT_FOUND) return files.Record();
-            FaultPoint::Hit(FaultPoint::kCheckInOldMoved);
-            if (!settled(move(staged, current), current, status)) return status;
-            FaultPoint::Hit(FaultPoint::kCheckInPublished);
-        } else {
-            bool there = false;
-            if (int rc = files.FileExists(current, there)) return rc;
-            if (!there) {
-                RaiseUnknownError(Err::kFileMissing,
-                                  zub::FormatBounded(1024, Err::kFileMissingText, staged.c_str()));
-                return Err::kFileMissing;
-            }
-        }
-    } else if (mark.kind == kRename) {
-        makeFolder();
-        const long rc = move(files.Path(mark.a), current);
-        if (rc == NFS::NFS_E_EXISTS) return files.Record();
-        if (!settled(rc, current, status)) return status;
-        FaultPoint::Hit(FaultPoint::kRenamePublished);
-    } else if (mark.kind == kDelete) {
-        return FinishDelete(files, current, text, false);
-    } else {
-        RaiseUnknownError(Err::kInvalidName, InvalidNameText(text));
-        return Err::kInvalidName;
-    }
-    return ClearMark(text);
-}
-
-int Doc::FinishDelete(RepoFiles& files, const std::wstring& current, const std::wstring& mark,
-                      bool firstRun) {
-    const long rc =
-        files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-            return cmd.delFile(server, port, current);
-        });
-    if (rc == 0) {
-        FaultPoint::Hit(FaultPoint::kDeleteFileGone);
-    } else {
-        const int status = files.Record();
-        if (firstRun || rc != NFS::NFS_E_NOT_FOUND) {
-            // Nothing was deleted: the document stays as it was.
-            if (firstRun) ClearMark(mark);
-            return status;
-        }
-        // Finishing an earlier run: the file is gone already, unless the
-        // server's whole root is missing (which answers "not found" too).
-        const std::size_t cut = current.rfind(L'\\');
-        if (int probe = files.ProbeRootBy(current.substr(0, cut))) return probe;
-    }
-    ZUBDB::QVParams cond(false);
-    AddInt(cond, L"DocId", id_);
-    AddText(cond, L"PendingFile", mark);
-    if (Accessor()->DeleteRows(kDocTable, cond, kNone, kNone) != 0) return RollBackAndRecord();
-    if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
-    return 0;
-}
-
-int Doc::ClearMark(const std::wstring& mark) {
-    ZUBDB::QVParams values(false);
-    AddText(values, L"PendingFile", L"");
-    ZUBDB::QVParams cond(false);
-    AddInt(cond, L"DocId", id_);
-    AddText(cond, L"PendingFile", mark);
-    if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
-        return RollBackAndRecord();
-    if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
-    return 0;
+    return PendingWork(*this, files, id_, mine).Finish();
 }
 
 int Doc::CheckOut(std::wstring localDir) {
@@ -480,26 +246,21 @@ int Doc::CheckOut(std::wstring localDir) {
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
 
+        const DocTable table(*this);
         bool heldBefore = false;
         {
-            ZUBDB::QVParams cond(false);
-            AddInt(cond, L"DocId", id_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (Accessor()->SelectRows(rs, kDocTable, L"CurrentState,CurrentOperatorId", cond,
-                                       kNone, kNone, kNone, 0, 0) != 0)
-                return RecordDbError();
+            if (table.Read(rs, id_, L"CurrentState,CurrentOperatorId") != 0) return RecordDbError();
             heldBefore = HasRow(rs) && rs->GetIntAt(0) == 1 && rs->GetIntAt(1) == checkOutById_;
         }
-        ZUBDB::QVParams values(false);
-        AddInt(values, L"CurrentState", 1);
-        AddInt(values, L"CurrentOperatorId", checkOutById_);
-        AddText(values, L"CurrentOperatorName", checkOutByName_);
-        AddInt(values, L"ChangeStamp", NewStamp());
-        ZUBDB::QVParams only(false);
-        AddInt(only, L"DocId", id_);
-        AddInt(only, L"CurrentOperatorId", 0);
-        AddText(only, L"PendingFile", L"");
-        int rc = ConditionalUpdate(values, only, [&](ZUBDB::CDBRecordset& row) {
+        const RowValues values = RowValues()
+                                     .Int(L"CurrentState", 1)
+                                     .Int(L"CurrentOperatorId", checkOutById_)
+                                     .Text(L"CurrentOperatorName", checkOutByName_)
+                                     .Int(L"ChangeStamp", NewStamp());
+        const RowValues only =
+            RowValues().Int(L"DocId", id_).Int(L"CurrentOperatorId", 0).Text(L"PendingFile", L"");
+        int rc = table.ConditionalUpdate(id_, values, only, [&](ZUBDB::CDBRecordset& row) {
             if (row.GetInt(L"CurrentState") == 1 &&
                 row.GetInt(L"CurrentOperatorId") == checkOutById_)
                 return 0;
@@ -512,18 +273,16 @@ int Doc::CheckOut(std::wstring localDir) {
 
         if ((rc = Download(files, CurrentRel(), localDir, CurrentSum())) != 0 && !heldBefore) {
             // The caller has no copy to work on: the check-out is given back.
-            ZUBDB::QVParams back(false);
-            AddInt(back, L"CurrentState", 0);
-            AddInt(back, L"CurrentOperatorId", 0);
-            AddText(back, L"CurrentOperatorName", L"");
-            AddInt(back, L"ChangeStamp", NewStamp());
-            ZUBDB::QVParams mine(false);
-            AddInt(mine, L"DocId", id_);
-            AddInt(mine, L"CurrentOperatorId", checkOutById_);
-            AddText(mine, L"PendingFile", L"");
-            if (Accessor()->UpdateRows(kDocTable, back, mine, kNone, kNone) != 0 ||
-                Accessor()->CommitTrans() != 0)
-                Accessor()->RollbackTrans();
+            const RowValues back = RowValues()
+                                       .Int(L"CurrentState", 0)
+                                       .Int(L"CurrentOperatorId", 0)
+                                       .Text(L"CurrentOperatorName", L"")
+                                       .Int(L"ChangeStamp", NewStamp());
+            const RowValues mine = RowValues()
+                                       .Int(L"DocId", id_)
+                                       .Int(L"CurrentOperatorId", checkOutById_)
+                                       .Text(L"PendingFile", L"");
+            if (table.Update(back, mine) != 0 || table.Commit() != 0) Accessor()->RollbackTrans();
         }
         return rc;
     });
@@ -559,13 +318,10 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         std::wstring replacedSum;
         long long replacedBytes = -1;
         {
-            ZUBDB::QVParams cond(false);
-            AddInt(cond, L"DocId", id_);
             std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (Accessor()->SelectRows(rs, kDocTable,
-                                       L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
-                                       L"phyUrl,ChangeStamp,ContentSha256,ContentBytes",
-                                       cond, kNone, kNone, kNone, 0, 0) != 0)
+            if (DocTable(*this).Read(rs, id_,
+                                     L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
+                                     L"phyUrl,ChangeStamp,ContentSha256,ContentBytes") != 0)
                 return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
                 rs->GetStringAt(2) != currentVersion_)
@@ -589,7 +345,9 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
             return rc;
         }
         FaultPoint::Hit(FaultPoint::kCheckInStaged);
-        const std::wstring mark = Mark{kCheckIn, stage.File(), HistoryRel(currentVersion_)}.Text();
+        const std::wstring mark =
+            PendingWork::Mark{PendingWork::kCheckIn, stage.File(), HistoryRel(currentVersion_)}
+                .Text();
         if (int rc = CommitCheckIn(next, mark, rcId, stamp,
                                    {sha256, replacedSum, bytes, replacedBytes})) {
             stage.Remove(files);
@@ -608,12 +366,8 @@ int Doc::RefuseChanged() {
 }
 
 int Doc::ReadStamp(long long& stamp) {
-    ZUBDB::QVParams cond(false);
-    AddInt(cond, L"DocId", id_);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (Accessor()->SelectRows(rs, kDocTable, L"Name,Ext,phyUrl,ChangeStamp", cond, kNone, kNone,
-                               kNone, 0, 0) != 0)
-        return RecordDbError();
+    if (DocTable(*this).Read(rs, id_, L"Name,Ext,phyUrl,ChangeStamp") != 0) return RecordDbError();
     if (!HasRow(rs)) {
         RaiseUnknownError(Err::kDocMissing, zub::FormatBounded(256, Err::kDocMissingText, id_));
         return Err::kDocMissing;
@@ -635,30 +389,30 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
     };
 
     // The row first: its update decides which of two check-ins wins.
-    ZUBDB::QVParams doc(false);
-    AddText(doc, L"Name", fileName_);
-    AddText(doc, L"Ext", ext_);
-    AddText(doc, L"CurrentVersion", next);
-    AddInt(doc, L"CurrentState", 0);
-    AddInt(doc, L"LastOperatorId", checkOutById_);
-    AddText(doc, L"LastOperatorName", checkOutByName_);
-    AddExpr(doc, L"LastOperateTime", L"getdate()");
-    AddExpr(doc, L"LastOperatorTime", L"getdate()");
-    AddText(doc, L"phyUrl", phyUrl_);
-    AddInt(doc, L"CurrentOperatorId", 0);
-    AddText(doc, L"CurrentOperatorName", L"");
-    AddText(doc, L"PendingFile", mark);
-    AddInt(doc, L"ChangeStamp", NewStamp());
-    AddText(doc, L"ContentSha256", sums.staged);
-    AddInt(doc, L"ContentBytes", sums.stagedBytes);
-    ZUBDB::QVParams only(false);
-    AddInt(only, L"DocId", id_);
-    AddInt(only, L"CurrentState", 1);
-    AddInt(only, L"CurrentOperatorId", checkOutById_);
-    AddText(only, L"CurrentVersion", currentVersion_);
-    AddText(only, L"PendingFile", L"");
-    AddInt(only, L"ChangeStamp", stamp);
-    if (int rc = UpdateIfStill(doc, only, [&](ZUBDB::CDBRecordset& row) {
+    const RowValues doc = RowValues()
+                              .Text(L"Name", fileName_)
+                              .Text(L"Ext", ext_)
+                              .Text(L"CurrentVersion", next)
+                              .Int(L"CurrentState", 0)
+                              .Int(L"LastOperatorId", checkOutById_)
+                              .Text(L"LastOperatorName", checkOutByName_)
+                              .Expr(L"LastOperateTime", L"getdate()")
+                              .Expr(L"LastOperatorTime", L"getdate()")
+                              .Text(L"phyUrl", phyUrl_)
+                              .Int(L"CurrentOperatorId", 0)
+                              .Text(L"CurrentOperatorName", L"")
+                              .Text(L"PendingFile", mark)
+                              .Int(L"ChangeStamp", NewStamp())
+                              .Text(L"ContentSha256", sums.staged)
+                              .Int(L"ContentBytes", sums.stagedBytes);
+    const RowValues only = RowValues()
+                               .Int(L"DocId", id_)
+                               .Int(L"CurrentState", 1)
+                               .Int(L"CurrentOperatorId", checkOutById_)
+                               .Text(L"CurrentVersion", currentVersion_)
+                               .Text(L"PendingFile", L"")
+                               .Int(L"ChangeStamp", stamp);
+    if (int rc = DocTable(*this).UpdateIfStill(id_, doc, only, [&](ZUBDB::CDBRecordset& row) {
             if (row.GetString(L"PendingFile") == mark) return 0;
             // Still held at this version: another change of the row won.
             if (row.GetInt(L"CurrentState") == 1 &&
@@ -675,42 +429,39 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
 }
 
 int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes) {
+    const DocTable table(*this);
     int revision = 1;
     {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kHistoryTable, L"count(*)", cond, kNone, kNone, kNone, 0,
-                                   0) != 0)
+        if (table.SelectHistory(rs, L"count(*)", RowValues().Int(L"DocId", id_)) != 0)
             return RecordDbError();
         revision = static_cast<int>((HasRow(rs) ? rs->GetIntAt(0, 0) : 0) + 1);
     }
-    const int main = getVersionMain();
-    const int sub = getVersionSub();
-    ZUBDB::QVParams values(false);
-    AddInt(values, L"DocId", id_);
-    AddText(values, L"DocName",
-            std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." + std::to_wstring(sub) +
-                L"." + ext_);
-    AddInt(values, L"OperatorId", checkOutById_);
-    AddText(values, L"OperatorName", getUserName(checkOutById_));
-    AddExpr(values, L"OperatorTime", L"getdate()");
-    AddInt(values, L"action", 1);
-    AddText(values, L"OperateInfo", modifyInfo_);
-    AddText(values, L"phyUrl", L"\\history\\");
-    AddInt(values, L"version_main", main);
-    AddInt(values, L"version_sub", sub);
-    AddInt(values, L"Revision", revision);
-    AddText(values, L"ContentSha256", sha256);
-    AddInt(values, L"ContentBytes", bytes);
-    if (Accessor()->InsertRow(kHistoryTable, values, kNone, kNone) != 0) return RecordDbError();
+    const int main = VersionNumbering::Main(currentVersion_);
+    const int sub = VersionNumbering::Sub(currentVersion_);
+    RowValues values;
+    values.Int(L"DocId", id_)
+        .Text(L"DocName", std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." +
+                              std::to_wstring(sub) + L"." + ext_)
+        .Int(L"OperatorId", checkOutById_);
+    values.Text(L"OperatorName", getUserName(checkOutById_))
+        .Expr(L"OperatorTime", L"getdate()")
+        .Int(L"action", 1)
+        .Text(L"OperateInfo", modifyInfo_)
+        .Text(L"phyUrl", L"\\history\\")
+        .Int(L"version_main", main)
+        .Int(L"version_sub", sub)
+        .Int(L"Revision", revision)
+        .Text(L"ContentSha256", sha256)
+        .Int(L"ContentBytes", bytes);
+    if (table.InsertHistory(values) != 0) return RecordDbError();
 
     if (!rcId.empty()) {
-        ZUBDB::QVParams form(false);
-        AddText(form, L"rcId", rcId);
-        AddInt(form, L"revision", revision);
-        AddInt(form, L"DocId", id_);
-        AddInt(form, L"CaxDocType", 1);
+        const RowValues form = RowValues()
+                                   .Text(L"rcId", rcId)
+                                   .Int(L"revision", revision)
+                                   .Int(L"DocId", id_)
+                                   .Int(L"CaxDocType", 1);
         if (Accessor()->InsertRow(L"QV_CaxForm", form, kNone, kNone) != 0) return RecordDbError();
     }
     return 0;
@@ -725,14 +476,11 @@ int Doc::UpLoadDoc(std::wstring localFile) {
         long long bytes = -1;
         if (int rc = files.Upload(localFile, files.Path(CurrentRel()), sha256, bytes)) return rc;
         // The file is replaced in place: its recorded sum follows.
-        ZUBDB::QVParams values(false);
-        AddText(values, L"ContentSha256", sha256);
-        AddInt(values, L"ContentBytes", bytes);
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
-        if (Accessor()->UpdateRows(kDocTable, values, cond, kNone, kNone) != 0)
+        const DocTable table(*this);
+        if (table.Update(RowValues().Text(L"ContentSha256", sha256).Int(L"ContentBytes", bytes),
+                         RowValues().Int(L"DocId", id_)) != 0)
             return RollBackAndRecord();
-        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        if (table.Commit() != 0) return RollBackAndRecord();
         return 0;
     });
 }
@@ -755,10 +503,8 @@ int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         if (int rc = FinishPending(files)) return rc;
-        const int main = LeadingInt(versionStr);
-        const std::size_t dot = versionStr.find(L'.');
-        const int sub =
-            LeadingInt(dot == std::wstring::npos ? versionStr : versionStr.substr(dot + 1));
+        const int main = VersionNumbering::Main(versionStr);
+        const int sub = VersionNumbering::Sub(versionStr);
         return Download(files, HistoryRel(versionStr), localDir, [&](NFS::ContentSum& sum) {
             return ContentSums::Saved(*this, id_, main, sub, sum);
         });
@@ -792,21 +538,21 @@ int Doc::ReName(std::wstring newName) {
 
         // The row takes the new name first, marked until the file follows.
         // The nonce tells this rename's mark from any other's.
-        const std::wstring mark =
-            Mark{kRename, CurrentRel(), std::wstring(kStagingPrefix) + StagingNonce()}.Text();
-        ZUBDB::QVParams values(false);
-        AddText(values, L"Name", name);
-        AddText(values, L"Ext", ext);
-        AddText(values, L"PendingFile", mark);
-        AddInt(values, L"ChangeStamp", NewStamp());
-        ZUBDB::QVParams only(false);
-        AddInt(only, L"DocId", id_);
-        AddText(only, L"PendingFile", L"");
-        AddInt(only, L"ChangeStamp", stamp);
+        const std::wstring mark = PendingWork::Mark{PendingWork::kRename, CurrentRel(),
+                                                    std::wstring(kStagingPrefix) + StagingNonce()}
+                                      .Text();
+        const RowValues values = RowValues()
+                                     .Text(L"Name", name)
+                                     .Text(L"Ext", ext)
+                                     .Text(L"PendingFile", mark)
+                                     .Int(L"ChangeStamp", NewStamp());
+        const RowValues only =
+            RowValues().Int(L"DocId", id_).Text(L"PendingFile", L"").Int(L"ChangeStamp", stamp);
+        const DocTable table(*this);
         if (Accessor()->BeginTrans() != 0) return RecordDbError();
         {
             PendingUnit unit(Accessor());
-            if (Accessor()->UpdateRows(kDocTable, values, only, kNone, kNone) != 0) {
+            if (table.Update(values, only) != 0) {
                 if (!IsUniqueViolation(Accessor()->errNumber())) return RollBackAndRecord();
                 Accessor()->RollbackTrans();
                 const std::wstring shown = phyUrl_ + L"\\" + name + L"." + ext;
@@ -816,19 +562,15 @@ int Doc::ReName(std::wstring newName) {
             }
             std::wstring now;
             {
-                ZUBDB::QVParams cond(false);
-                AddInt(cond, L"DocId", id_);
                 std::unique_ptr<ZUBDB::CDBRecordset> rs;
-                if (Accessor()->SelectRows(rs, kDocTable, L"PendingFile", cond, kNone, kNone, kNone,
-                                           0, 0) != 0)
-                    return RollBackAndRecord();
+                if (table.Read(rs, id_, L"PendingFile") != 0) return RollBackAndRecord();
                 if (HasRow(rs)) now = rs->GetStringAt(0);
             }
             if (now != mark) {
                 Accessor()->RollbackTrans();
                 return RefuseChanged();
             }
-            if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+            if (table.Commit() != 0) return RollBackAndRecord();
         }
         FaultPoint::Hit(FaultPoint::kRenameCommitted);
         return FinishPending(files) == 0 ? 0 : PublishLater();
@@ -850,22 +592,21 @@ int Doc::Delete() {
         // held folder keeps others from finishing it while this runs.
         StageFolder stage;
         if (int rc = stage.Create(files)) return rc;
-        const std::wstring mark = Mark{kDelete, stage.File(), L""}.Text();
-        ZUBDB::QVParams values(false);
-        AddText(values, L"PendingFile", mark);
-        AddInt(values, L"ChangeStamp", NewStamp());
-        ZUBDB::QVParams only(false);
-        AddInt(only, L"DocId", id_);
-        AddText(only, L"PendingFile", L"");
-        AddInt(only, L"ChangeStamp", stamp);
-        if (int rc = ConditionalUpdate(values, only, [&](ZUBDB::CDBRecordset& row) {
-                return row.GetString(L"PendingFile") == mark ? 0 : RefuseChanged();
-            })) {
+        const std::wstring mark = PendingWork::Mark{PendingWork::kDelete, stage.File(), L""}.Text();
+        const RowValues values =
+            RowValues().Text(L"PendingFile", mark).Int(L"ChangeStamp", NewStamp());
+        const RowValues only =
+            RowValues().Int(L"DocId", id_).Text(L"PendingFile", L"").Int(L"ChangeStamp", stamp);
+        if (int rc =
+                DocTable(*this).ConditionalUpdate(id_, values, only, [&](ZUBDB::CDBRecordset& row) {
+                    return row.GetString(L"PendingFile") == mark ? 0 : RefuseChanged();
+                })) {
             stage.Remove(files);
             return rc;
         }
         FaultPoint::Hit(FaultPoint::kDeleteMarked);
-        const int rc = FinishDelete(files, files.Path(CurrentRel()), mark, true);
+        const int rc =
+            PendingWork(*this, files, id_).FinishDelete(files.Path(CurrentRel()), mark, true);
         stage.Remove(files);
         return rc;
     });
@@ -883,12 +624,8 @@ int Doc::NextVersionForWrite(std::wstring& next) {
 
 int Doc::getState(int docId) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::getState", [&] {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", docId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kDocTable, L"CurrentState", cond, kNone, kNone, kNone, 0,
-                                   0) != 0)
-            return RecordDbError();
+        if (DocTable(*this).Read(rs, docId, L"CurrentState") != 0) return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kDocIdMissing, Err::kDocIdMissingText);
             return Err::kDocIdMissing;
@@ -899,11 +636,9 @@ int Doc::getState(int docId) {
 
 long Doc::GetRevision() {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::GetRevision", [&] {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kHistoryTable, L"max(Revision)", cond, kNone, kNone, kNone,
-                                   0, 0) != 0)
+        if (DocTable(*this).SelectHistory(rs, L"max(Revision)", RowValues().Int(L"DocId", id_)) !=
+            0)
             return RecordDbError();
         // The aggregate answers one NULL row when there is no history.
         constexpr long long kNull = LLONG_MIN;
@@ -919,16 +654,16 @@ long Doc::GetRevision() {
 std::wstring Doc::GetNextVersion() {
     std::wstring result;
     OperationScope::Run(*this, kFile, L"DRM::Doc::GetNextVersion", [&] {
-        ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->ExecuteSql(rs, L"select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy",
-                                   none, kNone, 0, 0) != 0)
+                                   RowValues(), kNone, 0, 0) != 0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kNextVersionStrategy, Err::kStrategyEmptyText);
             return Err::kNextVersionStrategy;
         }
-        result = NextVersionText(currentVersion_, static_cast<int>(rs->GetInt(L"SeriaNumStra")));
+        result =
+            VersionNumbering::Next(currentVersion_, static_cast<int>(rs->GetInt(L"SeriaNumStra")));
         return 0;
     });
     return result;
@@ -936,12 +671,11 @@ std::wstring Doc::GetNextVersion() {
 
 int Doc::initVersion() {
     return OperationScope::RunUnguarded(*this, [&] {
-        ZUBDB::QVParams none(false);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (Accessor()->ExecuteSql(
                 rs,
                 L"select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from QV_DMVerStrategy",
-                none, kNone, 0, 0) != 0)
+                RowValues(), kNone, 0, 0) != 0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kInitVersionStrategy, Err::kStrategyEmptyText);
@@ -968,12 +702,9 @@ int Doc::initVersion() {
 std::wstring Doc::getMaxCurrentVersion(int scheme) {
     std::wstring result;
     OperationScope::RunUnguarded(*this, [&] {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocRepoId", docRepoId_);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kDocTable,
-                                   L"max(cast(CurrentVersion as numeric)) as maxVersion", cond,
-                                   kNone, kNone, kNone, 0, 0) != 0)
+        if (DocTable(*this).Select(rs, L"max(cast(CurrentVersion as numeric)) as maxVersion",
+                                   RowValues().Int(L"DocRepoId", docRepoId_)) != 0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kIdInvalid, Err::kDocRepoIdInvalidText);
@@ -992,22 +723,12 @@ std::wstring Doc::getMaxCurrentVersion(int scheme) {
     return result;
 }
 
-int Doc::getVersionMain() const { return LeadingInt(currentVersion_); }
-
-int Doc::getVersionSub() const {
-    const std::size_t dot = currentVersion_.find(L'.');
-    return LeadingInt(dot == std::wstring::npos ? currentVersion_
-                                                : currentVersion_.substr(dot + 1));
-}
-
 std::wstring Doc::getUserName(int userId) {
     std::wstring result;
     OperationScope::Run(*this, kFile, L"DRM::Doc::getUserName", [&] {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"UserId", userId);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", cond, kNone, kNone, kNone, 0, 0) !=
-            0)
+        if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", RowValues().Int(L"UserId", userId),
+                                   kNone, kNone, kNone, 0, 0) != 0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kUserOrDocTable, Err::kUserIdInvalidText);
@@ -1046,52 +767,23 @@ int Doc::SaveToHistory(std::wstring rcId) {
             return fail(rc);
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return fail(rc);
-        ZUBDB::QVParams doc(false);
-        AddText(doc, L"Name", fileName_);
-        AddText(doc, L"ext", ext_);
-        AddText(doc, L"phyUrl", phyUrl_);
-        AddText(doc, L"CurrentVersion", next);
-        AddInt(doc, L"CurrentState", 1);
-        AddInt(doc, L"CurrentOperatorId", 0);
-        AddText(doc, L"CurrentOperatorName", L"");
-        AddInt(doc, L"LastOperatorId", checkOutById_);
-        AddText(doc, L"LastOperatorName", checkOutByName_);
-        AddExpr(doc, L"LastOperatorTime", L"getdate()");
-        AddInt(doc, L"ChangeStamp", NewStamp());
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
-        if (Accessor()->UpdateRows(kDocTable, doc, cond, kNone, kNone) != 0)
-            return fail(RecordDbError());
-        if (Accessor()->CommitTrans() != 0) return fail(RecordDbError());
+        const RowValues doc = RowValues()
+                                  .Text(L"Name", fileName_)
+                                  .Text(L"ext", ext_)
+                                  .Text(L"phyUrl", phyUrl_)
+                                  .Text(L"CurrentVersion", next)
+                                  .Int(L"CurrentState", 1)
+                                  .Int(L"CurrentOperatorId", 0)
+                                  .Text(L"CurrentOperatorName", L"")
+                                  .Int(L"LastOperatorId", checkOutById_)
+                                  .Text(L"LastOperatorName", checkOutByName_)
+                                  .Expr(L"LastOperatorTime", L"getdate()")
+                                  .Int(L"ChangeStamp", NewStamp());
+        const DocTable table(*this);
+        if (table.Update(doc, RowValues().Int(L"DocId", id_)) != 0) return fail(RecordDbError());
+        if (table.Commit() != 0) return fail(RecordDbError());
         return 0;
     });
-}
-
-int Doc::UpdateIfStill(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
-                       const Judge& judge) {
-    if (Accessor()->UpdateRows(kDocTable, values, only, kNone, kNone) != 0) return RecordDbError();
-    ZUBDB::QVParams cond(false);
-    AddInt(cond, L"DocId", id_);
-    std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (Accessor()->SelectRows(rs, kDocTable, kNone, cond, kNone, kNone, kNone, 0, 0) != 0)
-        return RecordDbError();
-    if (!HasRow(rs)) {
-        RaiseUnknownError(Err::kDocMissing, zub::FormatBounded(256, Err::kDocMissingText, id_));
-        return Err::kDocMissing;
-    }
-    return judge(*rs);
-}
-
-int Doc::ConditionalUpdate(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
-                           const Judge& judge) {
-    if (Accessor()->BeginTrans() != 0) return RecordDbError();
-    PendingUnit unit(Accessor());
-    if (int rc = UpdateIfStill(values, only, judge)) {
-        Accessor()->RollbackTrans();
-        return rc;
-    }
-    if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
-    return 0;
 }
 
 int Doc::RefuseNotHolder() {
@@ -1102,10 +794,10 @@ int Doc::RefuseNotHolder() {
 
 int Doc::ManagesRepository(int repoId, bool& manages) {
     manages = false;
-    ZUBDB::QVParams ids(false);
-    AddInt(ids, L"DocRepoId", repoId);
-    AddInt(ids, L"UserId", checkOutById_);
-    AddInt(ids, L"UserId", checkOutById_);
+    const RowValues ids = RowValues()
+                              .Int(L"DocRepoId", repoId)
+                              .Int(L"UserId", checkOutById_)
+                              .Int(L"UserId", checkOutById_);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (Accessor()->ExecuteSql(
             rs,
@@ -1120,12 +812,9 @@ int Doc::ManagesRepository(int repoId, bool& manages) {
 
 int Doc::EndCheckOut() {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::EndCheckOut", [&] {
-        ZUBDB::QVParams cond(false);
-        AddInt(cond, L"DocId", id_);
+        const DocTable table(*this);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, kDocTable,
-                                   L"CurrentState,CurrentOperatorId,CurrentVersion,DocRepoId", cond,
-                                   kNone, kNone, kNone, 0, 0) != 0)
+        if (table.Read(rs, id_, L"CurrentState,CurrentOperatorId,CurrentVersion,DocRepoId") != 0)
             return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kDocMissing, zub::FormatBounded(256, Err::kDocMissingText, id_));
@@ -1145,18 +834,18 @@ int Doc::EndCheckOut() {
                 return Err::kNotAllowed;
             }
         }
-        ZUBDB::QVParams values(false);
-        AddInt(values, L"CurrentState", 0);
-        AddInt(values, L"CurrentOperatorId", 0);
-        AddText(values, L"CurrentOperatorName", L"");
-        AddInt(values, L"ChangeStamp", NewStamp());
-        ZUBDB::QVParams only(false);
-        AddInt(only, L"DocId", id_);
-        AddInt(only, L"CurrentState", 1);
-        AddInt(only, L"CurrentOperatorId", holder);
-        AddText(only, L"CurrentVersion", version);
-        AddText(only, L"PendingFile", L"");
-        return ConditionalUpdate(values, only, [&](ZUBDB::CDBRecordset& now) {
+        const RowValues values = RowValues()
+                                     .Int(L"CurrentState", 0)
+                                     .Int(L"CurrentOperatorId", 0)
+                                     .Text(L"CurrentOperatorName", L"")
+                                     .Int(L"ChangeStamp", NewStamp());
+        const RowValues only = RowValues()
+                                   .Int(L"DocId", id_)
+                                   .Int(L"CurrentState", 1)
+                                   .Int(L"CurrentOperatorId", holder)
+                                   .Text(L"CurrentVersion", version)
+                                   .Text(L"PendingFile", L"");
+        return table.ConditionalUpdate(id_, values, only, [&](ZUBDB::CDBRecordset& now) {
             // A check-in that committed first advanced the version.
             if (now.GetInt(L"CurrentState") == 0 && now.GetString(L"CurrentVersion") == version)
                 return 0;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "dbcore/cdbaccessor.h"
 #include "docvault/errors.h"
 #include "internal/operation.h"
 #include "internal/rowparams.h"

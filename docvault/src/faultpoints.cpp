@@ -1,4 +1,4 @@
-#include "docvault/faultpoints.h"
+#include "internal/faultpoints.h"
 
 #include <signal.h>
 #include <unistd.h>

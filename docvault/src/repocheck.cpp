@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "dbcore/cdbaccessor.h"
 #include "dbcore/embeddedstore.h"
 #include "docvault/doc.h"
 #include "docvault/errors.h"

@@ -58,18 +58,6 @@ int RepoFiles::Upload(const std::wstring& localFile, const std::wstring& remote,
     return rc;
 }
 
-int RepoFiles::Rename(const std::wstring& from, const std::wstring& to) {
-    return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-        return cmd.renameFile(server, port, from, to);
-    });
-}
-
-int RepoFiles::DeleteFile(const std::wstring& file) {
-    return Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-        return cmd.delFile(server, port, file);
-    });
-}
-
 int RepoFiles::FileExists(const std::wstring& file, bool& exists) {
     // A rename onto itself never replaces anything: the server answers
     // "exists" for a file that is there and "not found" for one that is not.

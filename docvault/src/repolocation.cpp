@@ -1,5 +1,6 @@
 #include "internal/repolocation.h"
 
+#include "dbcore/cdbaccessor.h"
 #include "docvault/bo.h"
 #include "docvault/errors.h"
 #include "internal/boaccess.h"

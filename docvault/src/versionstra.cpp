@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "dbcore/cdbaccessor.h"
 #include "internal/operation.h"
 #include "internal/rowparams.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "dbcore/sqliteaccessor.h"
 #include "productstorehelpers.h"
+#include "sqliteaccessor.h"
 #include "zub/text.h"
 
 using producttest::Add;

@@ -12,8 +12,10 @@ namespace ZUBDB {
 // Creates DIR (and its parents) holding DIR/<mainDb>.sqlite3 made by the main
 // database of `definition` and DIR/<name>.sqlite3 for each of its fixed
 // databases, each from its script with its starting rows, and the folder
-// DIR/files, root of EmbeddedFileServer(). Returns 0, or non-zero with `error`
-// saying why; an existing database file of any of those names is never
+// DIR/files, root of EmbeddedFileServer(). Returns 0, or with `error` saying
+// why: 1 when a database of those names exists (also when another creator
+// publishes one meanwhile) or a name is unusable, 2 when DIR cannot be made,
+// 3 when building the databases fails. An existing database file is never
 // touched, and a failed call leaves no database file.
 int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definition,
                         const std::string& mainDb, std::wstring& error);

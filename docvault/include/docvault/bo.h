@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "dbcore/cdbaccessor.h"
-#include "dbcore/cdbconnstate.h"
+// The database component stays behind the library: its classes are named
+// here, never defined.
+namespace ZUBDB {
+class CDBAccessor;
+class CDBConnState;
+}  // namespace ZUBDB
 
 namespace DRM {
 class BOAccess;
@@ -61,7 +65,7 @@ protected:
     const std::wstring& Server() const { return server_; }
     long Port() const { return port_; }
     const std::wstring& Token() const { return token_; }
-    const ZUBDB::CDBConnState& ConnState() const { return connState_; }
+    const ZUBDB::CDBConnState& ConnState() const { return *connState_; }
 
     // Records the accessor's last failure and returns its number (never 0:
     // a failure the accessor left unnumbered is recorded as -1).
@@ -89,7 +93,8 @@ private:
     long port_ = 0;
     std::wstring token_;
     std::unique_ptr<std::vector<BOErrorEntry>> errLog_;
-    ZUBDB::CDBConnState connState_;
+    // Never null.
+    std::unique_ptr<ZUBDB::CDBConnState> connState_;
     std::unique_ptr<ZUBDB::CDBAccessor> accessor_;
     long errNumber_ = 0;
     std::wstring errDescription_;

@@ -9,11 +9,6 @@
 
 #include "docvault/bo.h"
 
-namespace ZUBDB {
-class CDBRecordset;
-class QVParams;
-}  // namespace ZUBDB
-
 namespace NFS {
 struct ContentSum;
 }
@@ -132,8 +127,6 @@ public:
 private:
     int initVersion();
     std::wstring getMaxCurrentVersion(int scheme);
-    int getVersionMain() const;
-    int getVersionSub() const;
     std::wstring getUserName(int userId);
 
     // Refuses names that would lead out of their folder on the server.
@@ -163,14 +156,10 @@ private:
                       long long stamp, const CheckInSums& sums);
     // sha256, bytes: of the saved file the row names.
     int InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes);
-    // Completes what the row's pending mark says is left to do on the file
-    // server (an interrupted add, check-in, rename or delete), then clears
-    // the mark. 0 when nothing was pending. `mine`: the staging folder the
-    // calling operation holds itself. Waits while another process that is
-    // alive still holds the work's folder (49630 when it takes too long).
+    // Completes an interrupted add, check-in, rename or delete of this
+    // document (see PendingWork). `mine`: the staging folder the calling
+    // operation holds itself.
     int FinishPending(RepoFiles& files, StageFolder* mine = nullptr);
-    // The file moves a mark stands for, then the mark cleared.
-    int Publish(RepoFiles& files, const std::wstring& mark, const std::wstring& current);
     // After a commit whose publish failed: success, with the failure kept as
     // a warning (49631) on the object.
     int PublishLater();
@@ -178,23 +167,8 @@ private:
     // object's name and folder.
     int ReadStamp(long long& stamp);
     int RefuseChanged();
-    int FinishDelete(RepoFiles& files, const std::wstring& current, const std::wstring& mark,
-                     bool firstRun);
-    int ClearMark(const std::wstring& mark);
     // GetNextVersion for a write: an empty result is a recorded failure.
     int NextVersionForWrite(std::wstring& next);
-
-    // Tells from the row as it is after a conditional update whether this
-    // call's update took effect: 0, or the error it records.
-    using Judge = std::function<int(ZUBDB::CDBRecordset& row)>;
-    // Inside the open transaction: updates the row where `only` holds, reads
-    // it back and asks `judge`. Works alike on any SQL server, since the
-    // update locks the row before the read.
-    int UpdateIfStill(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
-                      const Judge& judge);
-    // The same as a transaction of its own, committed only when judged won.
-    int ConditionalUpdate(const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
-                          const Judge& judge);
     int RefuseNotHolder();
     int ManagesRepository(int repoId, bool& manages);
 

@@ -5,6 +5,10 @@
 #include "docvault/bos.h"
 #include "docvault/docrepo.h"
 
+namespace ZUBDB {
+class CDBRecordset;
+}
+
 namespace DRM {
 
 class DocRepos : public ZUBDB::BOs {

@@ -25,6 +25,7 @@ public:
         bo.RaiseUnknownError(number, desc);
     }
     static int RecordDbError(BO& bo) { return bo.RecordDbError(); }
+    static int RollBackAndRecord(BO& bo) { return bo.RollBackAndRecord(); }
     static int RecordNfsError(BO& bo) { return bo.RecordNfsError(); }
 };
 

@@ -57,8 +57,6 @@ public:
     // The same, with the SHA-256 and size of what was stored.
     int Upload(const std::wstring& localFile, const std::wstring& remote, std::wstring& sha256,
                long long& bytes);
-    int Rename(const std::wstring& from, const std::wstring& to);
-    int DeleteFile(const std::wstring& file);
     // Whether the file is there; a failure other than "not found" is recorded
     // and returned.
     int FileExists(const std::wstring& file, bool& exists);

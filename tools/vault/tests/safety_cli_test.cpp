@@ -12,7 +12,7 @@
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/qvsvrinfo.h"
-#include "docvault/faultpoints.h"
+#include "internal/faultpoints.h"
 #include "vaultrunner.h"
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
