@@ -69,8 +69,8 @@ void BenchStore::Seed(ZUBDB::SqliteDb& db, int repoId, const std::string& repoNa
         db,
         "INSERT INTO QV_DMDoc (DocRepoId, Name, Ext, phyUrl, CurrentVersion, CurrentState, "
         "CreatorId, CreatorName, DocCreateTime, LastOperatorId, LastOperatorName, "
-        "LastOperateTime, CurrentOperatorId, CaxDocType) "
-        "VALUES (?1, ?2, 'bin', ?3, '1.0', 0, ?4, 'system', ?5, ?4, 'system', ?5, 0, 0)");
+        "LastOperateTime, CurrentOperatorId, CaxDocType, ContentSha256, ContentBytes) "
+        "VALUES (?1, ?2, 'bin', ?3, '1.0', 0, ?4, 'system', ?5, ?4, 'system', ?5, 0, 0, ?6, ?7)");
     db.exec("BEGIN");
     try {
         for (int i = 0; i < count; ++i) {
@@ -78,17 +78,22 @@ void BenchStore::Seed(ZUBDB::SqliteDb& db, int repoId, const std::string& repoNa
             char folder[16];
             std::snprintf(name, sizeof name, "%s%06d", prefix.c_str(), i);
             std::snprintf(folder, sizeof folder, "d%02d", i % 100);
+            const fs::path dir = TrunkDir(repoName) / folder;
+            if (i < 100) fs::create_directories(dir);
+            const fs::path file = dir / (std::string(name) + ".bin");
+            FileMaker::Write(file, bytes, static_cast<std::uint64_t>(repoId) * 1000003u + i);
+            // As the library stores a document: its sum recorded, the file
+            // never to be written again.
+            fs::permissions(file, fs::perms::owner_read);
+
             insert.bind(1, static_cast<long long>(repoId));
             insert.bind(2, std::string_view(name));
             insert.bind(3, std::string("\\") + folder);
             insert.bind(4, static_cast<long long>(kSystemUser));
             insert.bind(5, now);
+            insert.bind(6, FileMaker::Sha256(file));
+            insert.bind(7, static_cast<long long>(bytes));
             insert.run();
-
-            const fs::path dir = TrunkDir(repoName) / folder;
-            if (i < 100) fs::create_directories(dir);
-            FileMaker::Write(dir / (std::string(name) + ".bin"), bytes,
-                             static_cast<std::uint64_t>(repoId) * 1000003u + i);
         }
         db.exec("COMMIT");
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "filemaker.h"
 
 #include <fcntl.h>
+#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -56,4 +57,31 @@ void FileMaker::Write(const std::filesystem::path& file, std::uint64_t bytes, st
         }
         done += n;
     }
+}
+
+std::string FileMaker::Sha256(const std::filesystem::path& file) {
+    zub::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) throw std::runtime_error("open " + file.string() + ": " + std::strerror(errno));
+    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(),
+                                                                 &EVP_MD_CTX_free);
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("cannot start a SHA-256");
+    const auto buf = std::make_unique_for_overwrite<unsigned char[]>(kChunk);
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buf.get(), kChunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0)
+            throw std::runtime_error("read " + file.string() + ": " + std::strerror(errno));
+        if (got == 0) break;
+        EVP_DigestUpdate(ctx.get(), buf.get(), static_cast<std::size_t>(got));
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(ctx.get(), digest, &length);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += "0123456789abcdef"[digest[i] >> 4];
+        hex += "0123456789abcdef"[digest[i] & 0xf];
+    }
+    return hex;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 class FileMaker {
 public:
@@ -13,4 +14,6 @@ public:
     // `changedChunk` (if below the chunk count) takes content from `variant`.
     static void Write(const std::filesystem::path& file, std::uint64_t bytes, std::uint64_t seed,
                       std::uint64_t changedChunk = UINT64_MAX, std::uint64_t variant = 0);
+    // The SHA-256 of a file as 64 lower-case hex digits, as the store records it.
+    static std::string Sha256(const std::filesystem::path& file);
 };

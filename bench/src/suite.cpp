@@ -1,5 +1,6 @@
 #include "suite.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iomanip>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -26,6 +28,43 @@
 #include "zub/oledate.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Bytes of disk a tree's entries take (allocated blocks), leaving out files
+// whose inode is in `skip` and adding those it counts to `seen`.
+long long DiskBytes(const fs::path& dir, const std::set<std::pair<dev_t, ino_t>>& skip,
+                    std::set<std::pair<dev_t, ino_t>>* seen) {
+    long long total = 0;
+    auto add = [&](const fs::path& p) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0) return;
+        const auto node = std::make_pair(st.st_dev, st.st_ino);
+        if (S_ISREG(st.st_mode) && skip.count(node)) return;
+        if (seen != nullptr) seen->insert(node);
+        total += static_cast<long long>(st.st_blocks) * 512;
+    };
+    add(dir);
+    for (const auto& e : fs::recursive_directory_iterator(dir)) add(e.path());
+    return total;
+}
+
+// What a baseline added to the disk beside the trunk it froze, as a text.
+std::string ExtraDisk(const fs::path& trunk, const fs::path& baseline) {
+    std::set<std::pair<dev_t, ino_t>> trunkNodes;
+    const long long trunkBytes = DiskBytes(trunk, {}, &trunkNodes);
+    const long long extra = DiskBytes(baseline, trunkNodes, nullptr);
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(2)
+         << "disk the baseline added: " << ResultTable::FormatBytes(extra) << " = "
+         << (trunkBytes > 0 ? 100.0 * static_cast<double>(extra) / static_cast<double>(trunkBytes)
+                            : 0.0)
+         << " % of the trunk's " << ResultTable::FormatBytes(trunkBytes)
+         << " (allocated blocks; shared files counted once); the baseline itself";
+    return text.str();
+}
+
+}  // namespace
 
 namespace {
 
@@ -533,12 +572,18 @@ void Suite::RegisterScale(int size, const std::string& previous) {
         table_.DefineRow({"baseline", "baseline (BaseLine::Create)",
                           "trunk of " + Count(size) + " × " + Size(config_.smallBytes),
                           static_cast<double>(size), 0, ""});
-        Bench("baseline", "ours", "", [this, repo] {
+        auto made = std::make_shared<Measure>();
+        Bench("baseline", "ours", "", [this, repo, made] {
             Settle();
-            return StepRunner::Run(
+            *made = StepRunner::Run(
                 "baseline",
                 {StoreArg(), Arg("repo", std::to_string(repos_.at(repo))), Arg("name", "rel1")});
+            const fs::path trunk = store_->TrunkDir(repo);
+            table_.SetLabel("baseline", "ref_disk",
+                            ExtraDisk(trunk, trunk.parent_path() / "baseline" / "rel1"));
+            return *made;
         });
+        Bench("baseline", "ref_disk", "disk the baseline added", [made] { return *made; });
         Bench("baseline", "raw_cpr", "cp -r of the trunk", [this, repo] {
             Settle();
             const ProcessResult r =
@@ -658,6 +703,42 @@ void Suite::RegisterLarge() {
                  {"dur_cp", "cp then fsync of file and folder", [=, this](int, int) {
                       return DurableCopyEach({{dur / "trunk" / "big.bin", out / "dur.bin"}});
                   }}});
+
+    // A baseline of one large file beside a copy of it: the baseline shares
+    // the stored file where the file system lets it.
+    table_.DefineRow({"baseline_large", "baseline (BaseLine::Create)",
+                      "trunk of one " + size + " file", 1, static_cast<double>(bytes), ""});
+    const fs::path blIds = work_ / "lbase_ids.txt";
+    auto madeLarge = std::make_shared<Measure>();
+    Bench("baseline_large", "ours", "", [=, this] {
+        World();
+        MakeLargeSources();
+        if (!repos_.count("lbase")) {
+            repos_["lbase"] = store_->CreateRepository("lbase");
+            StepRunner::Run("add",
+                            {StoreArg(), Arg("repo", std::to_string(repos_.at("lbase"))),
+                             Arg("src", src.parent_path().string()), Arg("count", "1"),
+                             Arg("prefix", "bl_"), Arg("phyurl", ""), Arg("ids", blIds.string())});
+        }
+        SettleLarge();
+        *madeLarge = StepRunner::Run(
+            "baseline",
+            {StoreArg(), Arg("repo", std::to_string(repos_.at("lbase"))), Arg("name", "rel1")});
+        const fs::path trunk = store_->TrunkDir("lbase");
+        table_.SetLabel("baseline_large", "ref_disk",
+                        ExtraDisk(trunk, trunk.parent_path() / "baseline" / "rel1"));
+        return *madeLarge;
+    });
+    Bench("baseline_large", "raw_cp", "cp of the file", [=, this] {
+        SettleLarge();
+        return CopyEach({{src, work_ / "raw_baseline_large.bin"}});
+    });
+    Bench("baseline_large", "dur_cp", "cp then fsync of file and folder", [=, this] {
+        SettleLarge();
+        return DurableCopyEach({{src, work_ / "dur_baseline_large.bin"}});
+    });
+    Bench("baseline_large", "ref_disk", "disk the baseline added",
+          [madeLarge] { return *madeLarge; });
 }
 
 // The check-in and cp + fsync of the same file, in alternation: a slow mode

@@ -64,9 +64,14 @@ int BaseLine::CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolde
         // never meet here.
         if (int rc = stage.Create(files)) return rc;
         const std::wstring tree = stage.rel() + L"\\tree";
+        // Stored files are never changed in place, so the baseline may share
+        // the trunk's bytes instead of copying them.
+        NFS::NfsShareCount how;
+        storage_ = Storage{};
         int rc =
             files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                return cmd.copyFolder(server, port, files.Path(L"\\trunk"), files.Path(tree), sums);
+                return cmd.shareFolder(server, port, files.Path(L"\\trunk"), files.Path(tree), sums,
+                                       how);
             });
         FaultPoint::Hit(FaultPoint::kBaselineStaged);
         // The copy is held as well: once it carries the baseline's name, the
@@ -76,15 +81,21 @@ int BaseLine::CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolde
             taken != StageFolder::Taken::Held)
             rc = files.Refuse(Err::kBusy, Err::kBusyText);
         if (rc == 0) rc = CheckEveryFileCopied(files, files.Path(tree), sums);
-        if (rc != 0) stage.Remove(files);
-        return rc;
+        if (rc != 0) {
+            stage.Remove(files);
+            return rc;
+        }
+        storage_.linked = static_cast<long long>(how.linked);
+        storage_.cloned = static_cast<long long>(how.cloned);
+        storage_.copied = static_cast<long long>(how.copied);
+        return 0;
     });
 }
 
 int BaseLine::CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy,
-                                   const std::vector<NFS::NfsFileSum>& sums) {
-    std::map<std::wstring, const NFS::NfsFileSum*> copied;
-    for (const NFS::NfsFileSum& sum : sums) copied.emplace(sum.path, &sum);
+                                   std::vector<NFS::NfsFileSum>& sums) {
+    std::map<std::wstring, NFS::NfsFileSum*> copied;
+    for (NFS::NfsFileSum& sum : sums) copied.emplace(sum.path, &sum);
     ZUBDB::QVParams cond(false);
     AddInt(cond, L"DocRepoId", docRepoId_);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -92,33 +103,47 @@ int BaseLine::CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy,
                                kNone, kNone, kNone, 0, 0) != 0)
         return RecordDbError();
     for (; HasRow(rs); rs->MoveNext()) {
-        // A current file that no longer has the content its row records is
-        // not frozen as if it were that version.
         const std::wstring rel =
             rs->GetStringAt(2) + L"\\" + rs->GetStringAt(0) + L"." + rs->GetStringAt(1);
+        // The copy lists every file it holds: one not listed is not there.
         const auto found = copied.find(rel.substr(1));
-        const std::wstring recorded = rs->GetStringAt(3);
-        const long long bytes = rs->GetInt64At(4, -1);
-        if (found != copied.end() &&
-            ((!recorded.empty() && found->second->sha256 != recorded) ||
-             (bytes >= 0 && static_cast<long long>(found->second->bytes) != bytes)))
-            return files.Refuse(NFS::NFS_E_CONTENT,
-                                L"the content of " + files.Path(L"\\trunk" + rel) +
-                                    L" does not match its recorded SHA-256 and size (recorded " +
-                                    recorded + L", " + std::to_wstring(bytes) + L" bytes; read " +
-                                    found->second->sha256 + L", " +
-                                    std::to_wstring(found->second->bytes) + L" bytes)");
-        const std::wstring file =
-            copy + rs->GetStringAt(2) + L"\\" + rs->GetStringAt(0) + L"." + rs->GetStringAt(1);
-        bool there = false;
-        if (int rc = files.FileExists(file, there)) return rc;
-        if (!there) {
-            const std::wstring shown = files.Path(L"\\trunk" + rs->GetStringAt(2) + L"\\" +
-                                                  rs->GetStringAt(0) + L"." + rs->GetStringAt(1));
+        if (found == copied.end()) {
+            const std::wstring shown = files.Path(L"\\trunk" + rel);
             RaiseUnknownError(Err::kFileMissing,
                               zub::FormatBounded(1024, Err::kFileMissingText, shown.c_str()));
             return Err::kFileMissing;
         }
+        NFS::NfsFileSum& file = *found->second;
+        const std::wstring recorded = rs->GetStringAt(3);
+        const long long bytes = rs->GetInt64At(4, -1);
+        // A shared file was not read: it is the file its row describes (of
+        // the recorded size), and never changes. A current file that no
+        // longer has the content its row records is not frozen as if it
+        // were that version.
+        if (file.sha256.empty() && !recorded.empty() &&
+            (bytes < 0 || static_cast<long long>(file.bytes) == bytes))
+            file.sha256 = recorded;
+        if ((!recorded.empty() && !file.sha256.empty() && file.sha256 != recorded) ||
+            (bytes >= 0 && static_cast<long long>(file.bytes) != bytes))
+            return files.Refuse(NFS::NFS_E_CONTENT,
+                                L"the content of " + files.Path(L"\\trunk" + rel) +
+                                    L" does not match its recorded SHA-256 and size (recorded " +
+                                    recorded + L", " + std::to_wstring(bytes) + L" bytes; read " +
+                                    file.sha256 + L", " + std::to_wstring(file.bytes) + L" bytes)");
+    }
+    // Files without a recorded sum (no row names them, or an old row) are
+    // read, where the server can sum them.
+    for (NFS::NfsFileSum& file : sums) {
+        if (!file.sha256.empty()) continue;
+        std::uint64_t count = 0;
+        const std::wstring path = copy + L"\\" + file.path;
+        const long rc =
+            files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.checksum(server, port, path, file.sha256, count);
+            });
+        if (rc == NFS::NFS_E_INVALID) continue;
+        if (rc != 0) return files.Record();
+        file.bytes = count;
     }
     return 0;
 }

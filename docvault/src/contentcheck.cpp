@@ -55,7 +55,27 @@ public:
         List(L"\\history");
         for (const Stored& s : stored)
             if (int rc = Check(s)) return rc;
-        return FillBaselines();
+        if (int rc = FillBaselines()) return rc;
+        return CheckWritable();
+    }
+
+    // Files that share their bytes with others (a baseline, the history)
+    // rely on no stored file being written again.
+    int CheckWritable() {
+        for (const std::wstring& rel : writable_) {
+            Stored s;
+            const std::wstring path = files_->Path(rel);
+            ContentFinding& f = Add(ContentFinding::Kind::Writable, s, path,
+                                    L"存放的文件可以写入 (存放的文件从不在原处修改)");
+            if (!fill_) continue;
+            if (files_->Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server,
+                                unsigned short port) { return cmd.seal(server, port, path); }) ==
+                0) {
+                f.repaired = true;
+                f.text += L" (已去掉写权限)";
+            }
+        }
+        return 0;
     }
 
 private:
@@ -186,8 +206,11 @@ private:
                 return cmd.listFolder(server, port, files_->Path(rel), entries);
             }) != 0)
             return sizes;
-        for (const NFS::NfsEntry& e : entries)
-            if (!e.folder) sizes[rel + L"\\" + e.path] = e.bytes;
+        for (const NFS::NfsEntry& e : entries) {
+            if (e.folder) continue;
+            sizes[rel + L"\\" + e.path] = e.bytes;
+            if (e.writable) writable_.insert(rel + L"\\" + e.path);
+        }
         return sizes;
     }
 
@@ -441,6 +464,7 @@ private:
     std::unique_ptr<RepoFiles> files_;
     std::map<std::wstring, Sizes> sizes_;              // by folder below the root
     std::map<long long, std::vector<Read>> unlisted_;  // by baseline, to be recorded
+    std::set<std::wstring> writable_;                  // below the root
 };
 
 int ContentCheck::Examine(int docRepoId, bool readAll, bool fill,

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <system_error>
+#include <utility>
 
 #include "dbcore/embeddedstore.h"
 #include "docvault/doc.h"
@@ -370,6 +372,29 @@ int DocRepo::Remove() {
             if (Accessor()->DeleteRows(table, cond, kNone, kNone) != 0) return RollBackAndRecord();
         }
         if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        return 0;
+    });
+}
+
+int DocRepo::GetDiskUse(DiskUse& use) {
+    use = DiskUse{};
+    return OperationScope::Run(*this, kFile, L"DRM::DocRepo::GetDiskUse", [&] {
+        RepoFiles files(*this);
+        files.OpenAt(nfsServer_, nfsPort_, nfsRootDir_);
+        std::vector<NFS::NfsEntry> entries;
+        if (int rc =
+                files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                    return cmd.listFolder(server, port, files.Path(L""), entries);
+                }))
+            return rc;
+        std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+        for (const NFS::NfsEntry& e : entries) {
+            if (e.folder) continue;
+            const auto bytes = static_cast<long long>(e.bytes);
+            ++use.files;
+            use.full += bytes;
+            if (e.node == 0 || seen.emplace(e.device, e.node).second) use.stored += bytes;
+        }
         return 0;
     });
 }

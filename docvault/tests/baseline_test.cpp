@@ -63,7 +63,6 @@ TEST_F(BaseLineContract, CreateStagesTheCopyChecksItThenNamesItWithTheRow) {
                 ElementsAre(L"mk " + kStage, L"hold " + kStage,
                             L"copyFolder D:\\repo1\\trunk " + kStage + L"\\tree",
                             L"hold " + kStage + L"\\tree",
-                            L"renameFile " + kStage + L"\\tree\\a.prt " + kStage + L"\\tree\\a.prt",
                             L"renameFolder " + kStage + L"\\tree D:\\repo1\\baseline\\rel1",
                             L"rm " + kStage));
     EXPECT_THAT(

@@ -12,7 +12,7 @@
 namespace NFS {
 
 AtomicFile::AtomicFile(std::filesystem::path target, bool durable,
-                       std::optional<zub::StoreMode> store)
+                       std::optional<zub::StoreMode> store, bool sealed)
     : target_(std::move(target)), durable_(durable) {
     const mode_t createMode = store ? 0600 : 0666;
     const std::filesystem::path dir = target_.parent_path();
@@ -32,7 +32,10 @@ AtomicFile::AtomicFile(std::filesystem::path target, bool durable,
     }
     if (!fd_) fsutil::ThrowErrno(EEXIST, "cannot create a temporary file in", dir);
     if (store) {
-        store->SetFile(fd_.get(), temp_);
+        if (sealed)
+            fsutil::Seal(fd_.get(), temp_, *store);
+        else
+            store->SetFile(fd_.get(), temp_);
         return;
     }
     // A replaced file keeps its permissions.

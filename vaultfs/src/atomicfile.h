@@ -18,10 +18,11 @@ public:
     // durable: sync the data and the folder on Commit. A local copy of what
     // the server keeps need not be.
     // Creates the temporary file in the target's folder, which must exist.
-    // A file of a store gets the store's mode; any other keeps the mode of the
-    // file it replaces.
+    // A file of a store gets the store's mode, without write permission when
+    // `sealed` (a stored file, never changed in place); any other keeps the
+    // mode of the file it replaces.
     explicit AtomicFile(std::filesystem::path target, bool durable = true,
-                        std::optional<zub::StoreMode> store = std::nullopt);
+                        std::optional<zub::StoreMode> store = std::nullopt, bool sealed = false);
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     // Removes the temporary file unless committed.

@@ -273,6 +273,26 @@ int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,
     return rc;
 }
 
+int CNFS_Cmd::shareFolder(const std::wstring& server, unsigned short port,
+                          const std::wstring& source, const std::wstring& target,
+                          std::vector<NfsFileSum>& files, NfsShareCount& how) {
+    files.clear();
+    how = NfsShareCount{};
+    const int rc = Run(L"shareFolder", source, [&] {
+        const auto progress = impl_->CurrentProgress(L"shareFolder");
+        impl_->Backend(server, port)->shareFolder(source, target, progress, files, how);
+    });
+    if (rc != 0) {
+        files.clear();
+        how = NfsShareCount{};
+    }
+    return rc;
+}
+
+int CNFS_Cmd::seal(const std::wstring& server, unsigned short port, const std::wstring& file) {
+    return Run(L"seal", file, [&] { impl_->Backend(server, port)->seal(file); });
+}
+
 int CNFS_Cmd::downLoadFolder(const std::wstring& server, unsigned short port,
                              const std::wstring& remoteDir, const std::wstring& localDir,
                              std::uint64_t& count, bool /*flag*/,

@@ -141,4 +141,9 @@ bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& ba
     return true;
 }
 
+void Seal(int fd, const std::filesystem::path& path, const zub::StoreMode& store) {
+    if (::fchmod(fd, store.file() & ~mode_t{kWriteBits}) != 0)
+        ThrowErrno(errno, "cannot set the mode of", path);
+}
+
 }  // namespace NFS::fsutil

@@ -5,6 +5,8 @@
 #include <string>
 #include <system_error>
 
+#include "zub/storemode.h"
+
 namespace NFS::fsutil {
 
 // A path on the local disk from a wide text (UTF-8 on disk).
@@ -42,6 +44,12 @@ void SyncDir(const std::filesystem::path& dir);
 // Flushes everything written to the file system holding `path`: one call
 // instead of a sync per file when a whole staged tree must reach the disk.
 void SyncFileSystem(const std::filesystem::path& path);
+
+// Gives an open stored file the store's file mode without write permission:
+// it is written once, before it is published, and never again.
+void Seal(int fd, const std::filesystem::path& path, const zub::StoreMode& store);
+// The permission bits a stored file keeps (any write bit taken away).
+constexpr unsigned kWriteBits = 0222;
 
 // Is `path` (canonical) `base` (canonical) or below it?
 bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& base);

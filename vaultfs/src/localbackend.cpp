@@ -1,7 +1,9 @@
 #include "vaultfs/localbackend.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -270,7 +272,7 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
         const zub::UniqueFd in = OpenSource(local, L"the local file " + Quoted(localFile), size);
         RefuseFolder(target, L"the target " + Quoted(remoteFile));
         MakeParent(map, target, remoteFile);
-        AtomicFile out(target, true, zub::StoreMode::Of(map.root()));
+        AtomicFile out(target, true, zub::StoreMode::Of(map.root()), true);
         const std::uint64_t moved =
             CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
                        L"the local file " + Quoted(localFile), size);
@@ -418,6 +420,25 @@ std::uint64_t LocalBackend::checksum(const std::wstring& file, std::wstring& sha
     });
 }
 
+void LocalBackend::seal(const std::wstring& file) {
+    Guard(file, [&] {
+        Authorize();
+        const RootMap map(root_);
+        const fs::path path = map.Follow(file);
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                throw NfsError(NFS_E_NOT_FOUND, L"the file " + Quoted(file) + L" does not exist");
+            fsutil::ThrowErrno(errno, "cannot read", path);
+        }
+        if (!S_ISREG(st.st_mode))
+            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(file) + L" is not a file");
+        if ((st.st_mode & fsutil::kWriteBits) != 0 &&
+            ::chmod(path.c_str(), st.st_mode & 07777 & ~mode_t{fsutil::kWriteBits}) != 0)
+            fsutil::ThrowErrno(errno, "cannot set the mode of", path);
+    });
+}
+
 void LocalBackend::Copy(const std::wstring& source, const std::wstring& target,
                         const Progress& progress, ContentSum* sum) {
     Guard(source, [&] {
@@ -429,7 +450,7 @@ void LocalBackend::Copy(const std::wstring& source, const std::wstring& target,
         const fs::path to = map.Entry(target);
         RefuseFolder(to, L"the target " + Quoted(target));
         MakeParent(map, to, target);
-        AtomicFile out(to, true, zub::StoreMode::Of(map.root()));
+        AtomicFile out(to, true, zub::StoreMode::Of(map.root()), true);
         CopySummed(Copier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
                    L"the file " + Quoted(source), size);
         out.Commit();
@@ -451,8 +472,72 @@ void LocalBackend::copyFolder(const std::wstring& source, const std::wstring& ta
     CopyFolder(source, target, progress, &sums);
 }
 
+void LocalBackend::shareFolder(const std::wstring& source, const std::wstring& target,
+                               const Progress& progress, std::vector<NfsFileSum>& files,
+                               NfsShareCount& how) {
+    files.clear();
+    how = NfsShareCount{};
+    CopyFolder(source, target, progress, &files, &how);
+}
+
+namespace {
+
+// A file system that cannot share this file this way: the next way is tried.
+bool CannotShare(int error) {
+    return error == EXDEV || error == EPERM || error == EMLINK || error == EOPNOTSUPP ||
+           error == ENOTSUP || error == ENOSYS || error == EINVAL || error == ENOTTY;
+}
+
+}  // namespace
+
+std::uint64_t LocalBackend::ShareFile(const fs::path& from, const fs::path& to,
+                                      const std::wstring& name, const zub::StoreMode& store,
+                                      NfsFileSum& file, NfsShareCount& how) const {
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw NfsError(NFS_E_NOT_FOUND, L"the file " + Quoted(name) + L" does not exist");
+        fsutil::ThrowErrno(errno, "cannot read", from);
+    }
+    if (!S_ISREG(st.st_mode))
+        throw NfsError(NFS_E_WRONG_KIND, L"the file " + Quoted(name) + L" is not a regular file");
+    const int linked = options_.hardLink != nullptr ? options_.hardLink(from.c_str(), to.c_str())
+                                                    : ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD,
+                                                               to.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked == 0) {
+        // From now on two names share these bytes: neither may be written.
+        if ((st.st_mode & fsutil::kWriteBits) != 0 &&
+            ::chmod(from.c_str(), st.st_mode & 07777 & ~mode_t{fsutil::kWriteBits}) != 0)
+            fsutil::ThrowErrno(errno, "cannot set the mode of", from);
+        ++how.linked;
+        file.bytes = static_cast<std::uint64_t>(st.st_size);
+        return file.bytes;
+    }
+    if (!CannotShare(errno)) fsutil::ThrowErrno(errno, "cannot link " + from.native() + " to", to);
+    std::uint64_t size = 0;
+    const zub::UniqueFd in = OpenSource(from, L"the file " + Quoted(name), size);
+    zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
+    fsutil::Seal(out.get(), to, store);
+    const int cloned = options_.clone != nullptr ? options_.clone(in.get(), out.get())
+                                                 : ::ioctl(out.get(), FICLONE, in.get());
+    if (cloned == 0) {
+        ++how.cloned;
+        file.bytes = size;
+    } else {
+        if (!CannotShare(errno))
+            fsutil::ThrowErrno(errno, "cannot clone " + from.native() + " to", to);
+        // The bytes pass through here anyway: their sum comes for free.
+        file.bytes = Copier().Copy(in.get(), from, out.get(), to, {}, &file.sha256);
+        ++how.copied;
+    }
+    if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", to);
+    return file.bytes;
+}
+
 void LocalBackend::CopyFolder(const std::wstring& source, const std::wstring& target,
-                              const Progress& progress, std::vector<NfsFileSum>* sums) {
+                              const Progress& progress, std::vector<NfsFileSum>* sums,
+                              NfsShareCount* share) {
     Guard(source, [&] {
         Authorize();
         const RootMap map(root_);
@@ -494,13 +579,20 @@ void LocalBackend::CopyFolder(const std::wstring& source, const std::wstring& ta
                 store.SetFolder(to);
                 continue;
             }
+            const std::wstring name = fsutil::ServerChild(source, item.relative);
+            if (share != nullptr) {
+                NfsFileSum file;
+                file.path = fsutil::ServerChild(L"", item.relative).substr(1);
+                done += ShareFile(item.source, to, name, store, file, *share);
+                if (progress) progress(done, plan.totalBytes());
+                sums->push_back(std::move(file));
+                continue;
+            }
             std::uint64_t size = 0;
-            const zub::UniqueFd in =
-                OpenSource(item.source,
-                           L"the file " + Quoted(fsutil::ServerChild(source, item.relative)), size);
+            const zub::UniqueFd in = OpenSource(item.source, L"the file " + Quoted(name), size);
             zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
             if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
-            store.SetFile(out.get(), to);
+            fsutil::Seal(out.get(), to, store);
             if (sums == nullptr) {
                 done += copier.Copy(in.get(), item.source, out.get(), to,
                                     StepFor(progress, done, plan.totalBytes()));
@@ -514,7 +606,7 @@ void LocalBackend::CopyFolder(const std::wstring& source, const std::wstring& ta
             }
             if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", to);
         }
-        temp.Commit();
+        temp.Commit(share != nullptr && share->cloned == 0 && share->copied == 0);
     });
 }
 
@@ -620,8 +712,16 @@ std::vector<NfsEntry> LocalBackend::listFolder(const std::wstring& dir) {
                 NfsEntry entry;
                 const fs::path name = relative / child.path().filename();
                 entry.path = fsutil::ServerChild(L"", name).substr(1);
-                entry.folder = child.is_directory();
-                if (!entry.folder && child.is_regular_file()) entry.bytes = child.file_size();
+                // A link that leads nowhere is listed as an empty file.
+                struct stat info {};
+                if (::stat(child.path().c_str(), &info) != 0) info = {};
+                entry.folder = S_ISDIR(info.st_mode);
+                if (S_ISREG(info.st_mode)) {
+                    entry.bytes = static_cast<std::uint64_t>(info.st_size);
+                    entry.writable = (info.st_mode & fsutil::kWriteBits) != 0;
+                    entry.device = static_cast<std::uint64_t>(info.st_dev);
+                    entry.node = static_cast<std::uint64_t>(info.st_ino);
+                }
                 entries.push_back(std::move(entry));
                 if (entries.back().folder) walk(name);
             }

@@ -67,6 +67,14 @@ void NfsBackend::copyFolder(const std::wstring& source, const std::wstring& /*ta
     throw NfsError(NFS_E_INVALID, L"this server cannot sum the files of \"" + source + L"\"");
 }
 
+void NfsBackend::shareFolder(const std::wstring& source, const std::wstring& target,
+                             const Progress& progress, std::vector<NfsFileSum>& files,
+                             NfsShareCount& how) {
+    copyFolder(source, target, progress, files);
+    how = NfsShareCount{};
+    how.copied = files.size();
+}
+
 std::uint64_t NfsBackend::downLoadFolder(const std::wstring& remoteDir,
                                          const std::wstring& /*localDir*/,
                                          const Progress& /*progress*/,

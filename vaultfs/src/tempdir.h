@@ -24,7 +24,10 @@ public:
 
     // Flushes the tree to the disk, then renames it to the destination; an
     // existing destination is an error. The tree needs no syncs of its own.
-    void Commit();
+    // `namesOnly`: the tree holds only new names of files already on the
+    // disk (hard links): its folders are synced instead of the whole file
+    // system, which may hold much unwritten data of others.
+    void Commit(bool namesOnly = false);
 
 private:
     std::filesystem::path destination_;

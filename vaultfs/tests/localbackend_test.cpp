@@ -678,6 +678,8 @@ TEST_F(LocalBackendTest, EverythingWrittenFollowsTheRootsModeNotTheUmask) {
         fs::create_directory(root);
         ASSERT_EQ(::chmod(root.c_str(), rootMode), 0);
         const mode_t file = rootMode == 0700 ? 0600 : 0660;
+        // Stored files are never written again once published.
+        const mode_t stored = rootMode == 0700 ? 0400 : 0440;
         ASSERT_EQ(cmd->mk(server, 0, L"D:\\repo\\history", false), 0);
         ASSERT_EQ(cmd->upload(server, 0, Local("local/a.prt"), L"D:\\repo\\trunk\\s\\a.prt", count,
                               false),
@@ -685,13 +687,20 @@ TEST_F(LocalBackendTest, EverythingWrittenFollowsTheRootsModeNotTheUmask) {
         ASSERT_EQ(cmd->copy(server, 0, L"D:\\repo\\trunk\\s\\a.prt", L"D:\\repo\\history\\1.prt"),
                   0);
         ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\repo\\trunk", L"D:\\repo\\baseline\\b1"), 0);
+        std::vector<NFS::NfsFileSum> shared;
+        NFS::NfsShareCount how;
+        ASSERT_EQ(
+            cmd->shareFolder(server, 0, L"D:\\repo\\trunk", L"D:\\repo\\baseline\\b2", shared, how),
+            0);
         NFS::RootPassword::Write(root, L"system", L"pw");
         for (const char* folder : {"D", "D/repo", "D/repo/history", "D/repo/trunk/s",
                                    "D/repo/baseline", "D/repo/baseline/b1", "D/repo/baseline/b1/s"})
             EXPECT_EQ(ModeOf(root / folder), rootMode) << folder;
-        for (const char* stored : {"D/repo/trunk/s/a.prt", "D/repo/history/1.prt",
-                                   "D/repo/baseline/b1/s/a.prt", ".vaultfs-login"})
-            EXPECT_EQ(ModeOf(root / stored), file) << stored;
+        for (const char* path : {"D/repo/trunk/s/a.prt", "D/repo/history/1.prt",
+                                 "D/repo/baseline/b1/s/a.prt", "D/repo/baseline/b2/s/a.prt"})
+            EXPECT_EQ(ModeOf(root / path), stored) << path;
+        // The login file is replaced whole too, but stays its owner's to rewrite.
+        EXPECT_EQ(ModeOf(root / ".vaultfs-login"), file);
         ASSERT_EQ(cmd->logIn(server, 0, L"", L"system", L"pw"), 0);
     }
 }

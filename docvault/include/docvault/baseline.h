@@ -38,8 +38,19 @@ public:
     double createdTime() const { return createdTime_; }
     void set_createdTime(double v) { createdTime_ = v; }
 
-    // Copies the trunk to R\baseline\<name>, then stores the row and sets id.
+    // How Create stored the trunk's files in the baseline: sharing the
+    // trunk's own file (a hard link), a clone of its blocks, or a copy.
+    struct Storage {
+        long long linked = 0;
+        long long cloned = 0;
+        long long copied = 0;
+    };
+
+    // Freezes the trunk as R\baseline\<name> (its files shared with the
+    // trunk's where the file server can), then stores the row and sets id.
     int Create();
+    // What the last Create made of the trunk's files.
+    const Storage& storage() const { return storage_; }
     // Removes the folder, then the row. A folder that is already gone while
     // the row still names it counts as removed.
     int Delete();
@@ -49,7 +60,7 @@ public:
 private:
     // Copies the trunk into a staging folder of its own (`stage`); `copy`
     // holds the finished copy until its row commits. `sums`: every copied
-    // file's sum and size, taken as it streamed.
+    // file's sum and size (the sum of a shared file is its row's).
     int CreateDirOnServer(RepoFiles& files, StageFolder& stage, StageFolder& copy,
                           std::vector<NFS::NfsFileSum>& sums);
     // Names the staged copy and stores the row with its files' sums; the
@@ -58,8 +69,10 @@ private:
              const std::vector<NFS::NfsFileSum>& sums);
     // Every document's current file is in the copy, with the content its
     // row records.
+    // Files shared without being read take the sum their row records; any
+    // other is read.
     int CheckEveryFileCopied(RepoFiles& files, const std::wstring& copy,
-                             const std::vector<NFS::NfsFileSum>& sums);
+                             std::vector<NFS::NfsFileSum>& sums);
     int InsertFileSums(long long baseLineId, const std::vector<NFS::NfsFileSum>& sums);
     // The recorded files of this baseline; empty for one made before they
     // were recorded.
@@ -77,6 +90,7 @@ private:
     std::wstring name_;
     std::wstring desc_;
     double createdTime_ = 0.0;
+    Storage storage_;
 };
 
 }  // namespace DRM

@@ -3,7 +3,8 @@
 // baseline) and records the sums and sizes that rows of an older store lack.
 // Reading every file is slow; without it the sizes are compared from a
 // listing of the folders and the rows that lack a sum or size are reported.
-// Never changes a file.
+// A stored file is never changed in place, so one that can be written is
+// reported too. Never changes a file's content.
 #pragma once
 
 #include <string>
@@ -28,6 +29,9 @@ struct ContentFinding {
         Unlisted,
         // The file could not be read (other than missing: RepoCheck reports that).
         NotChecked,
+        // A stored file (trunk, history or baseline) that can be written to.
+        // Repair takes the write permission away.
+        Writable,
     };
     Kind kind = Kind::NotChecked;
     int docRepoId = 0;
@@ -42,7 +46,8 @@ struct ContentFinding {
 class ContentCheck : public BO {
 public:
     // Examines repository docRepoId (0: every one). readAll: read every file
-    // and compare it with its sum; fill: record the sums that are missing.
+    // and compare it with its sum; fill: record the sums that are missing and
+    // take the write permission away from stored files.
     // Rows of unfinished operations are left to RepoCheck. Returns 0 when the
     // examination ran, else the error number recorded on the object.
     int Examine(int docRepoId, bool readAll, bool fill, std::vector<ContentFinding>& findings);

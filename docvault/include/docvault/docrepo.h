@@ -63,6 +63,19 @@ public:
     // Copies the working files (\trunk) into localDir.
     int BackUp(const std::wstring& localDir);
     int SaveVersionStra();
+
+    // The disk the repository's files take on its file server: `stored`
+    // counts the bytes of files that share them (a baseline's hard links,
+    // the history entry a check-in moved) once; `full` counts every file as
+    // if it were a copy of its own. Equal where the server cannot tell which
+    // files share their bytes.
+    struct DiskUse {
+        long long files = 0;
+        long long stored = 0;
+        long long full = 0;
+    };
+    int GetDiskUse(DiskUse& use);
+
     // The smallest whole number not below the highest current version of the
     // repository's documents, as "%.10f"; empty when the query failed.
     std::wstring GetNextMainVersion();

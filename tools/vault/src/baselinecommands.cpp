@@ -105,9 +105,17 @@ void BaselineCommands::Create() {
     VaultError::Check(status, *baseline);
     // The listing carries the creation time the database set.
     auto stored = s_.Baseline(*repo, std::to_string(baseline->id()));
-    s_.out().Done(ToJson(*stored), "Created baseline " + name_ + " (id " +
-                                       std::to_string(stored->id()) + ") of repository " +
-                                       WideToUtf8(repo->name()));
+    // Which way the files were frozen: a hard link or a clone costs no copy.
+    const DRM::BaseLine::Storage& how = baseline->storage();
+    Json j = ToJson(*stored);
+    j["files_linked"] = how.linked;
+    j["files_cloned"] = how.cloned;
+    j["files_copied"] = how.copied;
+    s_.out().Done(j, "Created baseline " + name_ + " (id " + std::to_string(stored->id()) +
+                         ") of repository " + WideToUtf8(repo->name()) + ": " +
+                         std::to_string(how.linked) + " files hard-linked, " +
+                         std::to_string(how.cloned) + " cloned, " + std::to_string(how.copied) +
+                         " copied");
 }
 
 void BaselineCommands::List() {

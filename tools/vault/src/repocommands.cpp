@@ -41,7 +41,10 @@ const std::vector<Column> kShowFields = {{"id", "Id"},
                                          {"documents", "Documents"},
                                          {"checked_out", "Checked out"},
                                          {"baselines", "Baselines"},
-                                         {"next_main_version", "Next main version"}};
+                                         {"next_main_version", "Next main version"},
+                                         {"disk_files", "Stored files"},
+                                         {"disk_bytes", "Disk use (bytes)"},
+                                         {"full_copy_bytes", "As full copies (bytes)"}};
 
 Json TimeOrNull(double t) {
     const std::string text = Output::OleDate(t);
@@ -242,6 +245,12 @@ void RepoCommands::Show() {
         if (!nextMain.empty() && nextMain.back() == '.') nextMain.pop_back();
     }
     j["next_main_version"] = nextMain;
+    // Files that share their bytes (a baseline's, a saved version's) count once.
+    DRM::DocRepo::DiskUse use;
+    VaultError::Check(repo->GetDiskUse(use), *repo);
+    j["disk_files"] = use.files;
+    j["disk_bytes"] = use.stored;
+    j["full_copy_bytes"] = use.full;
     s_.out().Show(kShowFields, j);
 }
 

@@ -359,6 +359,12 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
                 out.kind = "unchecked";
                 out.fix = "check that the file server is reachable and run verify again";
                 break;
+            case Kind::Writable:
+                out.kind = "stored-writable";
+                out.fix +=
+                    " (takes the write permission away; stored files are never changed "
+                    "in place, and baselines share them)";
+                break;
         }
         findings.push_back(std::move(out));
     }

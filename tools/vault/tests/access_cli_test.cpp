@@ -29,6 +29,11 @@ std::vector<Entry> Walk(const fs::path& store) {
     return all;
 }
 
+// A repository's stored files are never written again: no write permission.
+mode_t FileMode(const Entry& e, mode_t writable) {
+    return e.path.find("/files/repos/") != std::string::npos ? writable & ~mode_t{0222} : writable;
+}
+
 // The test process's umask, handed to every vault it starts.
 class Umask {
 public:
@@ -63,7 +68,8 @@ TEST_F(VaultAccessCli, ANewStoreIsPrivateToItsOwnerWhateverTheUmask) {
     FillStore();
     std::size_t files = 0;
     for (const auto& e : Walk(store_)) {
-        EXPECT_EQ(e.mode, e.folder ? 0700u : 0600u) << e.path << " " << std::oct << e.mode;
+        EXPECT_EQ(e.mode, e.folder ? 0700u : FileMode(e, 0600))
+            << e.path << " " << std::oct << e.mode;
         files += !e.folder;
     }
     EXPECT_GE(files, 6u);
@@ -78,7 +84,8 @@ TEST_F(VaultAccessCli, AGroupStoreIsSharedWithItsGroupOnly) {
     Ok({"init", "--group", g->gr_name});
     FillStore();
     for (const auto& e : Walk(store_)) {
-        EXPECT_EQ(e.mode, e.folder ? 02770u : 0660u) << e.path << " " << std::oct << e.mode;
+        EXPECT_EQ(e.mode, e.folder ? 02770u : FileMode(e, 0660))
+            << e.path << " " << std::oct << e.mode;
         EXPECT_EQ(e.gid, gid) << e.path;
     }
     EXPECT_EQ(Run({"init", ws_.string() + "/x", "--group", "no-such-group-here"}).err,
@@ -88,13 +95,18 @@ TEST_F(VaultAccessCli, AGroupStoreIsSharedWithItsGroupOnly) {
 TEST_F(VaultAccessCli, VerifyReportsAndRepairsLooserModes) {
     InitStore();
     FillStore();
-    const fs::path current = store_ / "files/repos/demo/trunk/sub/deeper/part.prt";
+    // A saved version: the current file is the baseline's too, and a mode
+    // is the file's, whichever of its names is changed.
+    fs::path saved;
+    for (const auto& e : fs::directory_iterator(store_ / "files/repos/demo/history"))
+        if (e.is_regular_file()) saved = e.path();
+    ASSERT_FALSE(saved.empty());
     const struct {
         fs::path path;
         mode_t loose;
         mode_t repaired;
     } rows[] = {
-        {current, 0644, 0600},
+        {saved, 0444, 0400},
         {store_ / "QVSystem.sqlite3", 0604, 0600},
         {store_ / "files/repos/demo/history", 0755, 0700},
         {store_, 0711, 0700},
@@ -115,4 +127,30 @@ TEST_F(VaultAccessCli, VerifyReportsAndRepairsLooserModes) {
         EXPECT_EQ(st.st_mode & 07777, r.repaired);
         EXPECT_EQ(Run({"verify"}).code, 0);
     }
+}
+
+// Stored files are never written again, and baselines share them: one that
+// can be written is reported, and repair takes the permission away.
+TEST_F(VaultAccessCli, VerifyReportsAndRepairsWritableStoredFiles) {
+    InitStore();
+    FillStore();
+    const fs::path frozen = store_ / "files/repos/demo/baseline/rel1/sub/deeper/part.prt";
+    struct stat st {};
+    ASSERT_EQ(::stat(frozen.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0400u);
+    ASSERT_EQ(::chmod(frozen.c_str(), 0600), 0);
+    const RunResult found = Run({"verify", "--json"});
+    EXPECT_EQ(found.code, 1);
+    const auto findings = found.Json();
+    // The file has two names: the baseline's and the trunk's.
+    ASSERT_EQ(findings.size(), 2u) << found.out;
+    EXPECT_EQ(findings[0]["kind"], "stored-writable");
+    EXPECT_EQ(findings[1]["kind"], "stored-writable");
+    EXPECT_EQ(findings[0]["path"], "\\repos\\demo\\baseline\\rel1\\sub\\deeper\\part.prt");
+    EXPECT_EQ(findings[1]["path"], "\\repos\\demo\\trunk\\sub\\deeper\\part.prt");
+    const RunResult repaired = Run({"verify", "--repair", "--json"});
+    EXPECT_EQ(repaired.code, 0) << repaired.out;
+    ASSERT_EQ(::stat(frozen.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0400u);
+    EXPECT_EQ(Run({"verify"}).code, 0);
 }

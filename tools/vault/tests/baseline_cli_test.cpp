@@ -22,6 +22,9 @@ TEST_F(VaultBaselineCli, ABaselineFreezesTheCurrentFiles) {
     EXPECT_EQ(created["description"], "first release");
     EXPECT_TRUE(created["created"].is_string());
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/baseline/rel1/parts/m6.prt"), "bolt v1\n");
+    EXPECT_EQ(created["files_linked"], 2);
+    EXPECT_EQ(created["files_cloned"], 0);
+    EXPECT_EQ(created["files_copied"], 0);
 
     // Later check-ins change the trunk, not the baseline.
     Ok({"doc", "checkout", "1", "w"});
@@ -31,7 +34,9 @@ TEST_F(VaultBaselineCli, ABaselineFreezesTheCurrentFiles) {
 
     const auto list = Run({"baseline", "list", "demo", "--json"}).Json();
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0], created);
+    auto listed = created;
+    for (const char* key : {"files_linked", "files_cloned", "files_copied"}) listed.erase(key);
+    EXPECT_EQ(list[0], listed);
     EXPECT_EQ(list[1]["name"], "rel2");
     EXPECT_EQ(list[1]["description"], "");
 
@@ -41,6 +46,31 @@ TEST_F(VaultBaselineCli, ABaselineFreezesTheCurrentFiles) {
     // Named by id as well as by name; without a folder it goes to ./NAME.
     Ok({"baseline", "download", "demo", std::to_string(list[1]["id"].get<int>())});
     EXPECT_EQ(ReadFile(Path("rel2/plate.prt")), "plate v2\n");
+}
+
+// The baseline's files are the trunk's own; the disk they take is counted once.
+TEST_F(VaultBaselineCli, ABaselineSharesTheTrunksFilesAndRepoShowCountsThemOnce) {
+    auto disk = [this] {
+        const auto j = Run({"repo", "show", "demo", "--json"}).Json();
+        return std::vector<long long>{j["disk_files"].get<long long>(),
+                                      j["disk_bytes"].get<long long>(),
+                                      j["full_copy_bytes"].get<long long>()};
+    };
+    // "plate v1\n" and "bolt v1\n": 9 and 8 bytes.
+    EXPECT_EQ(disk(), (std::vector<long long>{2, 17, 17}));
+    EXPECT_EQ(Ok({"baseline", "create", "demo", "rel1"}),
+              "Created baseline rel1 (id 1) of repository demo: 2 files hard-linked, 0 cloned, "
+              "0 copied\n");
+    EXPECT_EQ(disk(), (std::vector<long long>{4, 17, 34}));
+    // The replaced version moves to the history and stays the baseline's.
+    Ok({"doc", "checkout", "1", "w"});
+    WriteFile("w/plate.prt", "plate v2\n");
+    Ok({"doc", "checkin", "1", "w/plate.prt", "-m", "v2"});
+    EXPECT_EQ(disk(), (std::vector<long long>{5, 26, 43}));
+    EXPECT_EQ(ReadFile(store_ / "files/repos/demo/baseline/rel1/plate.prt"), "plate v1\n");
+    const std::string shown = Ok({"repo", "show", "demo"});
+    EXPECT_NE(shown.find("Disk use (bytes):        26\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("As full copies (bytes):  43\n"), std::string::npos) << shown;
 }
 
 TEST_F(VaultBaselineCli, DownloadIntoAFolderInUseNeedsForce) {

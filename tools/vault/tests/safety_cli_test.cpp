@@ -416,9 +416,8 @@ TEST_F(VaultSafetyCli, VerifyFindsAndRepairsAMissingPasswordAndAbandonedLeftover
 TEST_F(VaultSafetyCli, VerifyReportsWhatTheLibraryFindsWithItsFix) {
     fs::remove(store_ / "files/repos/demo/trunk/bracket.prt");
     WriteFile("store/files/repos/demo/trunk/stray.prt", "no row");
-    // Private like the store, so only the library's findings show.
-    fs::permissions(store_ / "files/repos/demo/trunk/stray.prt",
-                    fs::perms::owner_read | fs::perms::owner_write);
+    // Private and read-only like a stored file, so only the library's findings show.
+    fs::permissions(store_ / "files/repos/demo/trunk/stray.prt", fs::perms::owner_read);
     const RunResult r = Run({"verify", "demo"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("vault doc delete 1 --force"), std::string::npos) << r.out;

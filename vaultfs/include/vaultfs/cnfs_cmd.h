@@ -64,6 +64,12 @@ public:
     int downLoadFolder(const std::wstring& server, unsigned short port,
                        const std::wstring& remoteDir, const std::wstring& localDir,
                        std::uint64_t& count, bool flag, const std::vector<NfsFileSum>& expect);
+    // copyFolder for stored files: the new tree may share the source files'
+    // bytes (see NfsBackend::shareFolder). `files` and `how` are empty on failure.
+    int shareFolder(const std::wstring& server, unsigned short port, const std::wstring& source,
+                    const std::wstring& target, std::vector<NfsFileSum>& files, NfsShareCount& how);
+    // Takes the write permission away from a stored file (NfsBackend::seal).
+    int seal(const std::wstring& server, unsigned short port, const std::wstring& file);
     // Reads a stored file whole: its SHA-256 and its size in bytes.
     int checksum(const std::wstring& server, unsigned short port, const std::wstring& file,
                  std::wstring& sha256, std::uint64_t& count);

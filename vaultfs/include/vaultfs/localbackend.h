@@ -16,6 +16,14 @@
 //   as target\<last part of source>; a missing `target` becomes the copy
 //   itself. The copy is built under a temporary name and appears whole or not
 //   at all; an existing destination is never merged into or replaced.
+// - Stored files (upload, copy, copyFolder, shareFolder) are written without
+//   write permission and never changed in place: they are only created
+//   whole, renamed or removed. shareFolder therefore gives each new file the
+//   source's bytes by a hard link; where the file system refuses one (another
+//   file system, no hard links, too many links) by a clone (FICLONE); where
+//   that fails too by a copy. Downloads are always copies of their own.
+// - listFolder tells a file that can be written and which files share
+//   their bytes (one device and inode).
 // - renameFile and renameFolder never replace an existing target.
 // - downLoadFolder copies the folder's content into the local folder (made
 //   when missing), replacing files of the same name.
@@ -46,6 +54,7 @@
 #include <string>
 
 #include "vaultfs/nfsbackend.h"
+#include "zub/storemode.h"
 
 namespace NFS {
 
@@ -61,6 +70,10 @@ public:
         // cache once there: a large transfer does not wait for one long flush
         // at its end, nor pay for filling the cache with fresh pages.
         bool writeBehind = true;
+        // How shareFolder shares a file, like link(2) and ioctl(FICLONE):
+        // 0, or -1 with errno. Null for the system's; tests make them fail.
+        int (*hardLink)(const char* from, const char* to) = nullptr;
+        int (*clone)(int in, int out) = nullptr;
     };
 
     explicit LocalBackend(std::filesystem::path root);
@@ -99,6 +112,10 @@ public:
     std::uint64_t downLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
                                  const Progress& progress,
                                  const std::vector<NfsFileSum>& expect) override;
+    void shareFolder(const std::wstring& source, const std::wstring& target,
+                     const Progress& progress, std::vector<NfsFileSum>& files,
+                     NfsShareCount& how) override;
+    void seal(const std::wstring& file) override;
     std::uint64_t checksum(const std::wstring& file, std::wstring& sha256) override;
     void renameFile(const std::wstring& oldPath, const std::wstring& newPath) override;
     void renameFolder(const std::wstring& oldPath, const std::wstring& newPath) override;
@@ -123,9 +140,15 @@ private:
                            ContentSum* sum);
     void Copy(const std::wstring& source, const std::wstring& target, const Progress& progress,
               ContentSum* sum);
-    // sums / expect: null for a plain transfer.
+    // sums / expect: null for a plain transfer. With `share` the files are
+    // shared where they can be, and counted there; `sums` is then needed.
     void CopyFolder(const std::wstring& source, const std::wstring& target,
-                    const Progress& progress, std::vector<NfsFileSum>* sums);
+                    const Progress& progress, std::vector<NfsFileSum>* sums,
+                    NfsShareCount* share = nullptr);
+    // One file of shareFolder, made at `to`; returns its size.
+    std::uint64_t ShareFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                            const std::wstring& name, const zub::StoreMode& store, NfsFileSum& file,
+                            NfsShareCount& how) const;
     std::uint64_t DownLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
                                  const Progress& progress, const std::vector<NfsFileSum>* expect);
     void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);

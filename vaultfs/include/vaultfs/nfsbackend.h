@@ -56,6 +56,21 @@ struct NfsEntry {
     std::wstring path;  // below the listed folder, parts joined by '\\'
     std::uint64_t bytes = 0;
     bool folder = false;
+    // A file that can be written to (stored files never can). False where the
+    // server keeps no permissions.
+    bool writable = false;
+    // Where the bytes lie: files with one non-zero (device, node) pair share
+    // them. Zero where the server cannot tell.
+    std::uint64_t device = 0;
+    std::uint64_t node = 0;
+};
+
+// How shareFolder made each file of its tree: the trunk's file itself under a
+// second name, a copy-on-write clone of its blocks, or a copy of its bytes.
+struct NfsShareCount {
+    std::uint64_t linked = 0;
+    std::uint64_t cloned = 0;
+    std::uint64_t copied = 0;
 };
 
 // The exclusive hold a process keeps on a file or folder of the server while
@@ -114,6 +129,18 @@ public:
     virtual std::uint64_t downLoadFolder(const std::wstring& remoteDir,
                                          const std::wstring& localDir, const Progress& progress,
                                          const std::vector<NfsFileSum>& expect);
+    // copyFolder for stored files, which are never changed in place: each
+    // file of the new tree may share its bytes with its source (a hard link,
+    // a clone) instead of copying them; `how` counts which was made. `files`
+    // receives every file's path and size, and its sum where the bytes were
+    // read (empty otherwise). A backend that cannot share copies: this
+    // default is copyFolder with sums, every file counted as copied.
+    virtual void shareFolder(const std::wstring& source, const std::wstring& target,
+                             const Progress& progress, std::vector<NfsFileSum>& files,
+                             NfsShareCount& how);
+    // Takes the write permission away from a stored file. A server without
+    // permissions has none to take: the default does nothing.
+    virtual void seal(const std::wstring& /*file*/) {}
     // Reads the file whole: its sum and size.
     virtual std::uint64_t checksum(const std::wstring& file, std::wstring& sha256);
     // Every file and folder below `dir`, depth first, in name order;
