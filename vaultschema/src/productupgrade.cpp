@@ -96,6 +96,25 @@ void AddPendingAndUniqueNames(ZUBDB::SqliteSession& session) {
     }
 }
 
+// The audit trail and the deactivated users; stores made before start with
+// neither.
+void AddAuditTrail(ZUBDB::SqliteSession& session) {
+    static const char* const kSteps[] = {
+        "CREATE TABLE IF NOT EXISTS ZUB_AuditTrail (AuditId INTEGER PRIMARY KEY AUTOINCREMENT, "
+        "EventTime REAL, UserId INTEGER NOT NULL DEFAULT 0, UserName TEXT NOT NULL DEFAULT '', "
+        "Action TEXT NOT NULL DEFAULT '', DocRepoId INTEGER NOT NULL DEFAULT 0, "
+        "DocId INTEGER NOT NULL DEFAULT 0, phyUrl TEXT NOT NULL DEFAULT '', "
+        "Name TEXT NOT NULL DEFAULT '', Ext TEXT NOT NULL DEFAULT '', "
+        "Version TEXT NOT NULL DEFAULT '', Detail TEXT NOT NULL DEFAULT '')",
+        "CREATE INDEX IF NOT EXISTS ZUB_AuditTrail_DocRepoId ON ZUB_AuditTrail (DocRepoId)",
+        "CREATE INDEX IF NOT EXISTS ZUB_AuditTrail_DocId ON ZUB_AuditTrail (DocId)",
+        "CREATE UNIQUE INDEX IF NOT EXISTS ZUB_AuditTrail_Deleted ON ZUB_AuditTrail (DocId) "
+        "WHERE Action = 'delete'",
+        "CREATE TABLE IF NOT EXISTS ZUB_InactiveUser (UserId INTEGER PRIMARY KEY, Since REAL)",
+    };
+    for (const char* step : kSteps) session.Execute(step, {});
+}
+
 }  // namespace
 
 void UpgradeProductDb(ZUBDB::SqliteSession& session) {
@@ -106,6 +125,7 @@ void UpgradeProductDb(ZUBDB::SqliteSession& session) {
     AddChangeStamp(session);
     AddContentSums(session);
     AddSizesAndBaselineFiles(session);
+    AddAuditTrail(session);
 }
 
 void UpgradeSystemDb(ZUBDB::SqliteSession& session) {
