@@ -118,7 +118,13 @@ RightCommands::Principal RightCommands::Resolve(const std::string& who) {
         p.id = role->id;
     } else {
         auto user = s_.FindUser(p.name);
-        if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + p.name);
+        if (!user) {
+            // A bare name is a user's; a role of that name is the likely meaning.
+            const bool role = who.rfind("user:", 0) != 0 && s_.FindRole(p.name).has_value();
+            throw VaultError(VaultErr::kUnknownUser,
+                             L"no user named " + p.name +
+                                 (role ? L"; a role has that name: role:" + p.name : L""));
+        }
         p.id = user->id;
     }
     return p;

@@ -19,7 +19,8 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
       strategy_(session_),
       docs_(session_),
       baselines_(session_),
-      verify_(session_) {
+      verify_(session_),
+      log_(session_) {
     // Global options may follow the command too: vault repo list --store DIR.
     app_.fallthrough();
     app_.require_subcommand(1);
@@ -37,6 +38,7 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     docs_.Register(app_);
     baselines_.Register(app_);
     verify_.Register(app_);
+    log_.Register(app_);
 }
 
 int VaultApp::Run(int argc, char** argv) {

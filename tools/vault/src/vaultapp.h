@@ -10,6 +10,7 @@
 #include "baselinecommands.h"
 #include "doccommands.h"
 #include "initcommand.h"
+#include "logcommand.h"
 #include "output.h"
 #include "repocommands.h"
 #include "rightcommands.h"
@@ -40,4 +41,5 @@ private:
     DocCommands docs_;
     BaselineCommands baselines_;
     VerifyCommand verify_;
+    LogCommand log_;
 };

@@ -91,6 +91,11 @@ TEST_F(VaultCli, GrantChecksItsArguments) {
               ErrorLine(49704, "no user named zed"));
     EXPECT_EQ(Run({"rights", "grant", "demo", "role:zed", "r"}).err,
               ErrorLine(49705, "no role named zed"));
+    Ok({"role", "add", "看图员"});
+    EXPECT_EQ(Run({"rights", "grant", "demo", "看图员", "r"}).err,
+              ErrorLine(49704, "no user named 看图员; a role has that name: role:看图员"));
+    EXPECT_EQ(Run({"rights", "grant", "demo", "user:看图员", "r"}).err,
+              ErrorLine(49704, "no user named 看图员"));
     for (const char* bad : {"x", "", "-", "read,delete"}) {
         const RunResult r = Run({"rights", "grant", "demo", "alice", bad});
         EXPECT_EQ(r.code, 1) << bad;
