@@ -11,7 +11,8 @@ namespace DRM {
 
 namespace {
 
-constexpr const wchar_t* kUserName = L"coalesce((select UserName from QV_User where UserId = ?), '')";
+constexpr const wchar_t* kUserName =
+    L"coalesce((select UserName from QV_User where UserId = ?), '')";
 
 }  // namespace
 
@@ -37,9 +38,11 @@ int AuditRow::Insert(BO& owner) const {
 }
 
 int AuditRow::InsertDelete(BO& owner, int docId, const std::wstring& mark, int userId) {
-    const RowValues values =
-        RowValues().Int(L"UserId", userId).Int(L"UserId", userId).Int(L"DocId", docId).Text(
-            L"PendingFile", mark);
+    const RowValues values = RowValues()
+                                 .Int(L"UserId", userId)
+                                 .Int(L"UserId", userId)
+                                 .Int(L"DocId", docId)
+                                 .Text(L"PendingFile", mark);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     return BOAccess::Accessor(owner)->ExecuteSql(
         rs,

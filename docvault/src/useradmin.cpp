@@ -23,7 +23,6 @@ bool IsUniqueViolation(long number) { return number == 2067 || number == 1555; }
 
 }  // namespace
 
-
 int UserAdmin::RemoveUser(int userId, int actorId, bool& deactivated) {
     deactivated = false;
     return OperationScope::Run(*this, kFile, L"DRM::UserAdmin::RemoveUser", [&] {
@@ -125,8 +124,7 @@ int UserAdmin::Rename(const wchar_t* table, const wchar_t* nameColumn, const wch
         const std::wstring old = rs->GetStringAt(0);
         rs.reset();
         if (db.ExecuteSql(rs, L"update " + t + L" set " + n + L" = ? where " + i + L" = ?",
-                          RowValues().Text(nameColumn, name).Int(idColumn, id), kNone, 0,
-                          0) != 0) {
+                          RowValues().Text(nameColumn, name).Int(idColumn, id), kNone, 0, 0) != 0) {
             if (!IsUniqueViolation(db.errNumber())) return fail(RecordDbError());
             db.RollbackTrans();
             RaiseUnknownError(Err::kNameTaken,
@@ -138,8 +136,8 @@ int UserAdmin::Rename(const wchar_t* table, const wchar_t* nameColumn, const wch
             db.ExecuteSql(rs,
                           L"update QV_DMDoc set CurrentOperatorName = ? where CurrentOperatorId "
                           L"= ? and CurrentState = 1",
-                          RowValues().Text(L"CurrentOperatorName", name).Int(L"UserId", id),
-                          kNone, 0, 0) != 0)
+                          RowValues().Text(L"CurrentOperatorName", name).Int(L"UserId", id), kNone,
+                          0, 0) != 0)
             return fail(RecordDbError());
         AuditRow entry;
         entry.userId = actorId;
@@ -176,9 +174,9 @@ int UserAdmin::RemoveRole(int roleId, int actorId) {
         entry.name = rs->GetStringAt(0);
         rs.reset();
         // The rights it carried go with it.
-        for (const wchar_t* sql : {L"delete from QV_UserRole where RoleId = ?",
-                                   L"delete from QV_DMAuth where RoleId = ?",
-                                   L"delete from QV_Role where RoleId = ?"})
+        for (const wchar_t* sql :
+             {L"delete from QV_UserRole where RoleId = ?",
+              L"delete from QV_DMAuth where RoleId = ?", L"delete from QV_Role where RoleId = ?"})
             if (db.ExecuteSql(rs, sql, RowValues().Int(L"RoleId", roleId), kNone, 0, 0) != 0)
                 return fail(RecordDbError());
         if (entry.Insert(*this) != 0) return fail(RecordDbError());
