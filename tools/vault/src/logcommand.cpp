@@ -15,15 +15,14 @@ using zub::WideToUtf8;
 
 namespace {
 
-const std::vector<Column> kColumns = {{"time", "TIME"},     {"user", "USER"},
-                                      {"action", "ACTION"}, {"repository", "REPOSITORY"},
-                                      {"id", "DOC"},        {"path", "PATH"},
-                                      {"detail", "DETAIL"}};
+const std::vector<Column> kColumns = {
+    {"time", "TIME"}, {"user", "USER"}, {"action", "ACTION"}, {"repository", "REPOSITORY"},
+    {"id", "DOC"},    {"path", "PATH"}, {"detail", "DETAIL"}};
 
 std::string Detail(const DRM::AuditEntry& e) {
     if (e.action == L"move")
-        return "from " + (e.detail.empty() ? std::string("/")
-                                           : WideToUtf8(PathText::ShowFolder(e.detail)));
+        return "from " +
+               (e.detail.empty() ? std::string("/") : WideToUtf8(PathText::ShowFolder(e.detail)));
     if (e.action == L"rename") return "from " + WideToUtf8(e.detail);
     if (e.action == L"unlock") return "held by " + WideToUtf8(e.detail);
     return WideToUtf8(e.detail);
@@ -73,15 +72,15 @@ void LogCommand::Run() {
     }
     if (!doc_.empty()) {
         if (!Session::IsNumber(doc_))
-            throw VaultError(VaultErr::kNoDoc, L"--doc takes a document id, not " +
-                                                   Utf8ToWide(doc_));
+            throw VaultError(VaultErr::kNoDoc,
+                             L"--doc takes a document id, not " + Utf8ToWide(doc_));
         filter.docId = std::stoi(doc_);
     }
     filter.userName = Utf8ToWide(user_);
     if (!since_.empty() && (filter.since = ParseTime(since_)) == 0.0)
-        throw VaultError(VaultErr::kBadName,
-                         L"--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not " +
-                             Utf8ToWide(since_));
+        throw VaultError(
+            VaultErr::kBadName,
+            L"--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not " + Utf8ToWide(since_));
     auto trail = s_.Connected<DRM::AuditTrail>();
     std::vector<DRM::AuditEntry> entries;
     VaultError::Check(trail->GetAll(filter, entries), *trail);
