@@ -73,12 +73,11 @@ int main() {
     const double up = Seconds([&] { backend.upload(zub::Utf8ToWide(big.string()), L"big", {}); });
     Row("upload " + size, up, curlUp, "(PUT, sum, PROPPATCH, MOVE)");
     const double curlDown = Seconds([&] {
-        Shell("curl -K '" + config.string() + "' -o '" + (dir.path() / "curl.out").string() +
-              "' " + origin + "/store/big");
+        Shell("curl -K '" + config.string() + "' -o '" + (dir.path() / "curl.out").string() + "' " +
+              origin + "/store/big");
     });
-    const double down = Seconds([&] {
-        backend.download(L"big", zub::Utf8ToWide(dir.path().string()), L"down", {});
-    });
+    const double down = Seconds(
+        [&] { backend.download(L"big", zub::Utf8ToWide(dir.path().string()), L"down", {}); });
     Row("download " + size, down, curlDown, "(GET, sum, temp + rename)");
     fs::remove(dir.path() / "down");
     fs::remove(dir.path() / "curl.out");
@@ -103,7 +102,8 @@ int main() {
             " bytes sent (no file data)");
     std::vector<NFS::NfsFileSum> sums;
     const std::uint64_t summedBefore = backend.requests();
-    const double summed = Seconds([&] { backend.copyFolder(L"repo\\trunk", L"repo\\b2", {}, sums); });
+    const double summed =
+        Seconds([&] { backend.copyFolder(L"repo\\trunk", L"repo\\b2", {}, sums); });
     Row("baseline with sums (files unsummed)", summed, cp,
         std::to_string(backend.requests() - summedBefore) + " requests");
 

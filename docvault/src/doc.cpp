@@ -1,5 +1,6 @@
 #include "docvault/doc.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <random>
 
 #include "docvault/errors.h"
+#include "internal/auditrow.h"
 #include "internal/contentsums.h"
 #include "internal/doctable.h"
 #include "internal/faultpoints.h"
@@ -310,6 +312,9 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (int rc = FinishPending(files)) return rc;
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return rc;
+        if (nextMain_ && next.find(L'.') != std::wstring::npos) {
+            if (int rc = NextMainVersion(next)) return rc;
+        }
 
         // Refused before the upload, so a check-in that cannot win moves no data.
         long long stamp = 0;
@@ -343,6 +348,13 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
             stage.Remove(files);
             return rc;
+        }
+        // Judged by the recorded sum, which a store made before may lack.
+        if (!allowUnchanged_ && !replacedSum.empty() && sha256 == replacedSum) {
+            stage.Remove(files);
+            RaiseUnknownError(Err::kUnchanged, zub::FormatBounded(1024, Err::kUnchangedText,
+                                                                  currentVersion_.c_str()));
+            return Err::kUnchanged;
         }
         FaultPoint::Hit(FaultPoint::kCheckInStaged);
         const std::wstring mark =
@@ -521,60 +533,75 @@ int Doc::ReName(std::wstring newName) {
         const std::wstring ext = dot == std::wstring::npos ? ext_ : newName.substr(dot + 1);
         if (name.empty() || !IsPlainName(name + L"." + ext) || IsReservedName(name + L"." + ext))
             return RejectName(newName);
-
-        RepoFiles files(*this);
-        if (int rc = files.Open(docRepoId_)) return rc;
-        if (int rc = FinishPending(files)) return rc;
-        long long stamp = 0;
-        if (int rc = ReadStamp(stamp)) return rc;
-        bool taken = false;
-        if (int rc = files.FileExists(files.Path(CurrentRel(name + L"." + ext)), taken)) return rc;
-        if (taken) {
-            const std::wstring shown = phyUrl_ + L"\\" + name + L"." + ext;
-            RaiseUnknownError(Err::kDocExists,
-                              zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
-            return Err::kDocExists;
-        }
-
-        // The row takes the new name first, marked until the file follows.
-        // The nonce tells this rename's mark from any other's.
-        const std::wstring mark = PendingWork::Mark{PendingWork::kRename, CurrentRel(),
-                                                    std::wstring(kStagingPrefix) + StagingNonce()}
-                                      .Text();
-        const RowValues values = RowValues()
-                                     .Text(L"Name", name)
-                                     .Text(L"Ext", ext)
-                                     .Text(L"PendingFile", mark)
-                                     .Int(L"ChangeStamp", NewStamp());
-        const RowValues only =
-            RowValues().Int(L"DocId", id_).Text(L"PendingFile", L"").Int(L"ChangeStamp", stamp);
-        const DocTable table(*this);
-        if (Accessor()->BeginTrans() != 0) return RecordDbError();
-        {
-            PendingUnit unit(Accessor());
-            if (table.Update(values, only) != 0) {
-                if (!IsUniqueViolation(Accessor()->errNumber())) return RollBackAndRecord();
-                Accessor()->RollbackTrans();
-                const std::wstring shown = phyUrl_ + L"\\" + name + L"." + ext;
-                RaiseUnknownError(Err::kDocExists,
-                                  zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
-                return Err::kDocExists;
-            }
-            std::wstring now;
-            {
-                std::unique_ptr<ZUBDB::CDBRecordset> rs;
-                if (table.Read(rs, id_, L"PendingFile") != 0) return RollBackAndRecord();
-                if (HasRow(rs)) now = rs->GetStringAt(0);
-            }
-            if (now != mark) {
-                Accessor()->RollbackTrans();
-                return RefuseChanged();
-            }
-            if (table.Commit() != 0) return RollBackAndRecord();
-        }
-        FaultPoint::Hit(FaultPoint::kRenameCommitted);
-        return FinishPending(files) == 0 ? 0 : PublishLater();
+        return Relocate(phyUrl_, name, ext, L"rename", fileName_ + L"." + ext_);
     });
+}
+
+int Doc::Move(std::wstring folder) {
+    return OperationScope::Run(*this, kFile, L"DRM::Doc::Move", [&] {
+        if (int rc = CheckNames()) return rc;
+        if (!IsFolderText(folder) || HasReservedPart(folder)) return RejectName(folder);
+        return Relocate(folder, fileName_, ext_, L"move", phyUrl_);
+    });
+}
+
+int Doc::Relocate(const std::wstring& folder, const std::wstring& name, const std::wstring& ext,
+                  const std::wstring& action, const std::wstring& detail) {
+    RepoFiles files(*this);
+    if (int rc = files.Open(docRepoId_)) return rc;
+    if (int rc = FinishPending(files)) return rc;
+    long long stamp = 0;
+    if (int rc = ReadStamp(stamp)) return rc;
+    const std::wstring target = L"\\trunk" + folder + L"\\" + name + L"." + ext;
+    auto refuseTaken = [&] {
+        const std::wstring shown = folder + L"\\" + name + L"." + ext;
+        RaiseUnknownError(Err::kDocExists,
+                          zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
+        return Err::kDocExists;
+    };
+    bool taken = false;
+    if (int rc = files.FileExists(files.Path(target), taken)) return rc;
+    if (taken) return refuseTaken();
+
+    // The row takes the new place first, marked until the file follows.
+    // The nonce tells this rename's mark from any other's.
+    const std::wstring mark = PendingWork::Mark{PendingWork::kRename, CurrentRel(),
+                                                std::wstring(kStagingPrefix) + StagingNonce()}
+                                  .Text();
+    const RowValues values = RowValues()
+                                 .Text(L"Name", name)
+                                 .Text(L"Ext", ext)
+                                 .Text(L"phyUrl", folder)
+                                 .Text(L"PendingFile", mark)
+                                 .Int(L"ChangeStamp", NewStamp());
+    const RowValues only =
+        RowValues().Int(L"DocId", id_).Text(L"PendingFile", L"").Int(L"ChangeStamp", stamp);
+    const DocTable table(*this);
+    if (Accessor()->BeginTrans() != 0) return RecordDbError();
+    {
+        PendingUnit unit(Accessor());
+        if (table.Update(values, only) != 0) {
+            if (!IsUniqueViolation(Accessor()->errNumber())) return RollBackAndRecord();
+            Accessor()->RollbackTrans();
+            return refuseTaken();
+        }
+        std::wstring now;
+        {
+            std::unique_ptr<ZUBDB::CDBRecordset> rs;
+            if (table.Read(rs, id_, L"PendingFile") != 0) return RollBackAndRecord();
+            if (HasRow(rs)) now = rs->GetStringAt(0);
+        }
+        if (now != mark) {
+            Accessor()->RollbackTrans();
+            return RefuseChanged();
+        }
+        const AuditRow entry{checkOutById_, action, docRepoId_,      id_,   folder,
+                             name,          ext,    currentVersion_, detail};
+        if (entry.Insert(*this) != 0) return RollBackAndRecord();
+        if (table.Commit() != 0) return RollBackAndRecord();
+    }
+    FaultPoint::Hit(FaultPoint::kRenameCommitted);
+    return FinishPending(files) == 0 ? 0 : PublishLater();
 }
 
 int Doc::Delete() {
@@ -592,7 +619,10 @@ int Doc::Delete() {
         // held folder keeps others from finishing it while this runs.
         StageFolder stage;
         if (int rc = stage.Create(files)) return rc;
-        const std::wstring mark = PendingWork::Mark{PendingWork::kDelete, stage.File(), L""}.Text();
+        // The mark names the deleting user for the entry its finisher writes.
+        const std::wstring mark =
+            PendingWork::Mark{PendingWork::kDelete, stage.File(), std::to_wstring(checkOutById_)}
+                .Text();
         const RowValues values =
             RowValues().Text(L"PendingFile", mark).Int(L"ChangeStamp", NewStamp());
         const RowValues only =
@@ -610,6 +640,21 @@ int Doc::Delete() {
         stage.Remove(files);
         return rc;
     });
+}
+
+int Doc::NextMainVersion(std::wstring& next) {
+    // The repository's next main number as its listing shows it, and at
+    // least this document's next one.
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (DocTable(*this).Select(rs, L"max(cast(CurrentVersion as numeric(8,4)))",
+                               RowValues().Int(L"DocRepoId", docRepoId_)) != 0)
+        return RecordDbError();
+    const double highest = HasRow(rs) ? rs->GetDoubleAt(0, 0.0) : 0.0;
+    long long main = static_cast<long long>(VersionNumbering::Main(currentVersion_)) + 1;
+    if (std::isfinite(highest) && highest < INT_MAX)
+        main = std::max(main, static_cast<long long>(std::ceil(highest)));
+    next = std::to_wstring(main) + L".0";
+    return 0;
 }
 
 int Doc::NextVersionForWrite(std::wstring& next) {
@@ -845,12 +890,22 @@ int Doc::EndCheckOut() {
                                    .Int(L"CurrentOperatorId", holder)
                                    .Text(L"CurrentVersion", version)
                                    .Text(L"PendingFile", L"");
-        return table.ConditionalUpdate(id_, values, only, [&](ZUBDB::CDBRecordset& now) {
-            // A check-in that committed first advanced the version.
-            if (now.GetInt(L"CurrentState") == 0 && now.GetString(L"CurrentVersion") == version)
-                return 0;
-            return RefuseNotHolder();
-        });
+        if (Accessor()->BeginTrans() != 0) return RecordDbError();
+        PendingUnit unit(Accessor());
+        if (int rc = table.UpdateIfStill(id_, values, only, [&](ZUBDB::CDBRecordset& now) {
+                // A check-in that committed first advanced the version.
+                if (now.GetInt(L"CurrentState") == 0 && now.GetString(L"CurrentVersion") == version)
+                    return 0;
+                return RefuseNotHolder();
+            })) {
+            Accessor()->RollbackTrans();
+            return rc;
+        }
+        const AuditRow entry{checkOutById_, L"unlock", repoId,
+                             id_,           phyUrl_,   fileName_,
+                             ext_,          version,   getUserName(static_cast<int>(holder))};
+        if (entry.Insert(*this) != 0 || Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        return 0;
     });
 }
 

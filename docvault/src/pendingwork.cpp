@@ -1,9 +1,11 @@
 #include "internal/pendingwork.h"
 
+#include <exception>
 #include <thread>
 
 #include "dbcore/cdbaccessor.h"
 #include "docvault/errors.h"
+#include "internal/auditrow.h"
 #include "internal/boaccess.h"
 #include "internal/doctable.h"
 #include "internal/faultpoints.h"
@@ -209,8 +211,16 @@ int PendingWork::FinishDelete(const std::wstring& current, const std::wstring& m
         const std::size_t cut = current.rfind(L'\\');
         if (int probe = files_.ProbeRootBy(current.substr(0, cut))) return probe;
     }
+    // The entry first: it is copied from the row the delete removes.
+    int userId = 0;
+    try {
+        userId = std::stoi(Mark::Parse(mark).b);
+    } catch (const std::exception&) {
+        // A mark written before deletes named their user: recorded as nobody.
+    }
     const DocTable table(owner_);
-    if (table.Delete(RowValues().Int(L"DocId", docId_).Text(L"PendingFile", mark)) != 0)
+    if (AuditRow::InsertDelete(owner_, docId_, mark, userId) != 0 ||
+        table.Delete(RowValues().Int(L"DocId", docId_).Text(L"PendingFile", mark)) != 0)
         return BOAccess::RollBackAndRecord(owner_);
     if (table.Commit() != 0) return BOAccess::RollBackAndRecord(owner_);
     return 0;

@@ -71,6 +71,17 @@ int VersionStra::Update() {
     });
 }
 
+int VersionStra::Insert() {
+    return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Insert", [&] {
+        if (Accessor()->InsertRow(kTable, StrategyValues(*this), kNone, kNone) != 0)
+            return RecordDbError();
+        const long long id = Accessor()->LastInsertId();
+        if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
+        versionStraId_ = static_cast<int>(id);
+        return 0;
+    });
+}
+
 int VersionStra::Save() {
     return OperationScope::Run(*this, kFile, L"DRM::VersionStra::Save", [&] {
         // No condition: every row takes the values.

@@ -545,6 +545,83 @@ TEST_P(BaseLineLifeCycle, ARepositoryWithoutBaselinesListsNone) {
 
 }  // namespace
 
+namespace {
+
+// The recorded sums tell an unchanged check-in from a change; refused, it
+// leaves the document held at its version with nothing staged.
+TEST_P(DocLifeCycle, ACheckInOfTheSameContentIsRefusedUnlessAllowed) {
+    const int id = AddDoc(L"same", "v1");
+    const struct {
+        const char* content;
+        bool allow;
+        int status;
+        const wchar_t* version;
+        bool setFlag;
+    } rows[] = {{"v1", false, DRM::Err::kUnchanged, L"1.0", true},
+                {"v1", false, 0, L"1.1", false},  // the library's own default
+                {"v1", true, 0, L"1.2", true},
+                {"v2", false, 0, L"1.3", true},
+                {"v2", false, DRM::Err::kUnchanged, L"1.3", true}};
+    for (const auto& r : rows) {
+        DRM::Doc doc = ReadDoc(id);
+        doc.set_checkOutById(1);
+        doc.set_checkOutByName(L"system");
+        ASSERT_EQ(doc.CheckOut(LocalDir("co").wstring()), 0);
+        if (r.setFlag) doc.set_allowUnchanged(r.allow);
+        EXPECT_EQ(doc.CheckIn(WriteLocal("ci/same.prt", r.content).wstring()), r.status)
+            << r.content;
+        const DRM::Doc now = ReadDoc(id);
+        EXPECT_EQ(now.currentVersion(), r.version) << r.content;
+        EXPECT_EQ(now.state(), r.status == 0 ? 0 : 1) << r.content;
+        if (r.status == 0) continue;
+        EXPECT_NE(zub::WideToUtf8(doc.ErrDesc()).find(zub::WideToUtf8(r.version)),
+                  std::string::npos);
+        ASSERT_EQ(doc.EndCheckOut(), 0);
+    }
+    EXPECT_EQ(ReadFile(OnServer("trunk/same.prt")), "v2");
+}
+
+}  // namespace
+
+namespace {
+
+// A move keeps the id, the version and the saved versions; the row and the
+// file change place together, and a taken or invalid place changes nothing.
+TEST_P(DocLifeCycle, AMoveKeepsTheDocumentItsIdAndItsHistory) {
+    const int id = AddDoc(L"frame", "v1", L"\\parts");
+    ASSERT_EQ(CheckIn(id, "v2", L"", L"second"), 0);
+    AddDoc(L"frame", "other", L"\\asm");
+    const struct {
+        const wchar_t* folder;
+        int status;
+        const wchar_t* after;  // the document's folder afterwards
+    } rows[] = {{L"\\asm", DRM::Err::kDocExists, L"\\parts"},
+                {L"\\..\\x", DRM::Err::kInvalidName, L"\\parts"},
+                {L"\\frame\\部件", 0, L"\\frame\\部件"},
+                {L"", 0, L""}};
+    for (const auto& r : rows) {
+        DRM::Doc doc = ReadDoc(id);
+        doc.set_checkOutById(1);
+        EXPECT_EQ(doc.Move(r.folder), r.status) << zub::WideToUtf8(r.folder);
+        const DRM::Doc now = ReadDoc(id);
+        EXPECT_EQ(now.phyUrl(), r.after);
+        EXPECT_EQ(now.currentVersion(), L"1.1");
+    }
+    EXPECT_EQ(ReadFile(OnServer("trunk/frame.prt")), "v2");
+    EXPECT_FALSE(std::filesystem::exists(OnServer("trunk/parts/frame.prt")));
+    EXPECT_FALSE(std::filesystem::exists(OnServer("trunk/frame/部件/frame.prt")));
+    DRM::Doc doc = ReadDoc(id);
+    ASSERT_EQ(doc.GetHistory(L"1.0", LocalDir("old").wstring()), 0) << doc.ErrNumber();
+    EXPECT_EQ(ReadFile(LocalDir("old") / "frame.prt"), "v1");
+    auto moves = Query(L"ZUB_AuditTrail", L"Action,phyUrl,Detail");
+    ASSERT_EQ(moves->GetRecordCount(), 2);
+    EXPECT_EQ(moves->GetStringAt(0), L"move");
+    EXPECT_EQ(moves->GetStringAt(1), L"\\frame\\部件");
+    EXPECT_EQ(moves->GetStringAt(2), L"\\parts");
+}
+
+}  // namespace
+
 INSTANTIATE_TEST_SUITE_P(Backends, DocLifeCycle,
                          ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
                          doctest::BackendName);

@@ -27,6 +27,17 @@ using ::testing::IsEmpty;
 using testsupport::MakeRs;
 using ZUBDB::DBValue;
 
+const std::wstring kAuditColumns =
+    L"insert into ZUB_AuditTrail (EventTime, UserId, UserName, Action, DocRepoId, DocId, phyUrl, "
+    L"Name, Ext, Version, Detail) ";
+const std::wstring kAuditUser = L"coalesce((select UserName from QV_User where UserId = ?), '')";
+const std::wstring kAuditInsert = L"ExecuteSql " + kAuditColumns + L"values (getdate(), ?, " +
+                                  kAuditUser + L", ?, ?, ?, ?, ?, ?, ?, ?)";
+const std::wstring kAuditDelete =
+    L"ExecuteSql " + kAuditColumns + L"select getdate(), ?, " + kAuditUser +
+    L", 'delete', DocRepoId, DocId, phyUrl, Name, Ext, CurrentVersion, '' from QV_DMDoc where "
+    L"DocId = ? and PendingFile = ?";
+
 class DocContract : public doctest::RecordingFixture {
 public:
     // A checked-out document 12 of repository 3, as a caller sets it up.
@@ -448,10 +459,16 @@ TEST_F(DocContract, ReNameStoresTheNewNameMarkedThenRenamesTheFile) {
     EXPECT_THAT(DbLines(),
                 ElementsAre(RepoLookup(3), MarkLookup(12), StampLookup(12), L"BeginTrans",
                             L"UpdateRows QV_DMDoc 0:Name='bracket.left' 1:Ext='prt' "
-                            L"2:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N' "
-                            L"3:ChangeStamp=S where 0:DocId=12 1:PendingFile='' 2:ChangeStamp=S",
-                            L"SelectRows QV_DMDoc (PendingFile) where 0:DocId=12", L"CommitTrans",
-                            MarkLookup(12),
+                            L"2:phyUrl='\\sub' "
+                            L"3:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N' "
+                            L"4:ChangeStamp=S where 0:DocId=12 1:PendingFile='' 2:ChangeStamp=S",
+                            L"SelectRows QV_DMDoc (PendingFile) where 0:DocId=12",
+                            // The audit entry commits with the change it records.
+                            kAuditInsert + L" 0:UserId=7 1:UserId=7 2:Action='rename' "
+                                           L"3:DocRepoId=3 4:DocId=12 5:phyUrl='\\sub' "
+                                           L"6:Name='bracket.left' 7:Ext='prt' 8:Version='1.4' "
+                                           L"9:Detail='a.prt'",
+                            L"CommitTrans", MarkLookup(12),
                             L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 "
                             L"1:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N'",
                             L"CommitTrans"));
@@ -467,8 +484,8 @@ TEST_F(DocContract, ReNameWithoutADotKeepsTheExtension) {
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.ReName(L"bracket"), 0);
     EXPECT_EQ(DbLines().at(4),
-              L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' "
-              L"2:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N' 3:ChangeStamp=S "
+              L"UpdateRows QV_DMDoc 0:Name='bracket' 1:Ext='prt' 2:phyUrl='\\sub' "
+              L"3:PendingFile='rename|\\trunk\\sub\\a.prt|.zub-stage-N' 4:ChangeStamp=S "
               L"where 0:DocId=12 1:PendingFile='' 2:ChangeStamp=S");
 }
 
@@ -543,7 +560,7 @@ TEST_F(DocContract, AFailedCommitIsRolledBackSoTheNextCommitCannotPickItUp) {
              QueueMark(L"");
              QueueStamp();
              db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"},
-                                {{T(L"delete|\\.zub-staging\\.zub-stage-N\\content|")}});
+                                {{T(L"delete|\\.zub-staging\\.zub-stage-N\\content|7")}});
          }},
     };
     for (const auto& c : cases) {
@@ -601,7 +618,7 @@ TEST_F(DocContract, DeleteMarksTheRowRemovesTheFileThenTheRow) {
     QueueRepo();
     QueueMark(L"");
     QueueStamp();
-    const std::wstring mark = L"delete|\\.zub-staging\\.zub-stage-N\\content|";
+    const std::wstring mark = L"delete|\\.zub-staging\\.zub-stage-N\\content|7";
     db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
     DRM::Doc doc = MakeDoc();
     ASSERT_EQ(doc.Delete(), 0) << doc.ErrDesc();
@@ -610,21 +627,23 @@ TEST_F(DocContract, DeleteMarksTheRowRemovesTheFileThenTheRow) {
                                         L"hold D:\\repo1\\.zub-staging\\.zub-stage-N",
                                         L"delFile D:\\repo1\\trunk\\sub\\a.prt",
                                         L"rm D:\\repo1\\.zub-staging\\.zub-stage-N"));
-    EXPECT_THAT(DbLines(),
-                ElementsAre(RepoLookup(3), MarkLookup(12), StampLookup(12), L"BeginTrans",
-                            L"UpdateRows QV_DMDoc 0:PendingFile='" + mark +
-                                L"' 1:ChangeStamp=S where 0:DocId=12 1:PendingFile='' "
-                                L"2:ChangeStamp=S",
-                            L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans",
-                            L"DeleteRows QV_DMDoc where 0:DocId=12 1:PendingFile='" + mark + L"'",
-                            L"CommitTrans"));
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(
+            RepoLookup(3), MarkLookup(12), StampLookup(12), L"BeginTrans",
+            L"UpdateRows QV_DMDoc 0:PendingFile='" + mark +
+                L"' 1:ChangeStamp=S where 0:DocId=12 1:PendingFile='' "
+                L"2:ChangeStamp=S",
+            L"SelectRows QV_DMDoc () where 0:DocId=12", L"CommitTrans",
+            kAuditDelete + L" 0:UserId=7 1:UserId=7 2:DocId=12 3:PendingFile='" + mark + L"'",
+            L"DeleteRows QV_DMDoc where 0:DocId=12 1:PendingFile='" + mark + L"'", L"CommitTrans"));
 }
 
 TEST_F(DocContract, DeleteWhoseFileIsGoneKeepsTheRowUnmarked) {
     QueueRepo();
     QueueMark(L"");
     QueueStamp();
-    const std::wstring mark = L"delete|\\.zub-staging\\.zub-stage-N\\content|";
+    const std::wstring mark = L"delete|\\.zub-staging\\.zub-stage-N\\content|7";
     db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
     nfs->FailOn(L"delFile", 1, 50002, L"not found");
     DRM::Doc doc = MakeDoc();

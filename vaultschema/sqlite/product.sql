@@ -151,6 +151,34 @@ CREATE TABLE ZUB_DMBaselineFile (
     PRIMARY KEY (BaseLineId, Path)
 );
 
+-- The audit trail: renames, deletes and unlocks, each written in the
+-- transaction of the change it records. A delete's entry keeps the
+-- document's last folder, name, extension and version; at most one per
+-- document, so two finishers of one delete leave one entry.
+CREATE TABLE ZUB_AuditTrail (
+    AuditId   INTEGER PRIMARY KEY AUTOINCREMENT,
+    EventTime REAL,
+    UserId    INTEGER NOT NULL DEFAULT 0,
+    UserName  TEXT NOT NULL DEFAULT '',
+    Action    TEXT NOT NULL DEFAULT '',
+    DocRepoId INTEGER NOT NULL DEFAULT 0,
+    DocId     INTEGER NOT NULL DEFAULT 0,
+    phyUrl    TEXT NOT NULL DEFAULT '',
+    Name      TEXT NOT NULL DEFAULT '',
+    Ext       TEXT NOT NULL DEFAULT '',
+    Version   TEXT NOT NULL DEFAULT '',
+    Detail    TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX ZUB_AuditTrail_DocRepoId ON ZUB_AuditTrail (DocRepoId);
+CREATE INDEX ZUB_AuditTrail_DocId ON ZUB_AuditTrail (DocId);
+CREATE UNIQUE INDEX ZUB_AuditTrail_Deleted ON ZUB_AuditTrail (DocId) WHERE Action = 'delete';
+
+-- Users removed while documents still name them: kept, but they may not act.
+CREATE TABLE ZUB_InactiveUser (
+    UserId INTEGER PRIMARY KEY,
+    Since  REAL
+);
+
 -- Counters behind the procedure GetNewId: one row per id name.
 CREATE TABLE QV_IdCounter (
     IdName INTEGER PRIMARY KEY,

@@ -359,6 +359,36 @@ TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
         (std::vector<std::wstring>{L"BaseLineId", L"Path", L"ContentSha256", L"ContentBytes"}));
 }
 
+// A store made before the audit trail gets the tables a new store has, and
+// with them the rule of one delete entry per document.
+TEST(ProductStore, AStoreWithoutAnAuditTrailGetsOne) {
+    zubtest::TempDir tmp;
+    std::wstring error;
+    ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
+    const fs::path file = tmp.path() / "QVData.sqlite3";
+    std::vector<std::wstring> fresh;
+    {
+        auto db = Open(file);
+        ASSERT_TRUE(db);
+        fresh = ColumnsOf(*db, L"ZUB_AuditTrail");
+        Query(*db, L"drop table ZUB_AuditTrail");
+        Query(*db, L"drop table ZUB_InactiveUser");
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = Open(file);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(ColumnsOf(*db, L"ZUB_AuditTrail"), fresh);
+    EXPECT_EQ(ColumnsOf(*db, L"ZUB_InactiveUser"),
+              (std::vector<std::wstring>{L"UserId", L"Since"}));
+    ASSERT_EQ(fresh.size(), 12u);
+    Query(*db, L"insert into ZUB_AuditTrail (Action, DocId) values ('delete', 7)");
+    Query(*db, L"insert into ZUB_AuditTrail (Action, DocId) values ('rename', 7)");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    EXPECT_NE(db->ExecuteSql(rs, L"insert into ZUB_AuditTrail (Action, DocId) values ('delete', 7)",
+                             ZUBDB::QVParams(false), L"", 0, 0),
+              0);
+}
+
 // What the library reads through the schema: the rights view names the user
 // of a user row and the role of a role row; a document needs its repository.
 TEST(ProductStore, AuthViewNamesTheUserOrTheRoleAndADocumentNeedsItsRepository) {

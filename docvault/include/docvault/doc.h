@@ -77,6 +77,17 @@ public:
     std::wstring modifyInfo() const { return modifyInfo_; }
     void set_modifyInfo(std::wstring v) { modifyInfo_ = std::move(v); }
 
+    // A check-in of the content the document has already makes a new
+    // version unless refused here (then 49633). Allowed by default: callers
+    // of the automation server rely on every check-in making a version.
+    bool allowUnchanged() const { return allowUnchanged_; }
+    void set_allowUnchanged(bool v) { allowUnchanged_ = v; }
+
+    // A check-in under main.sub numbering makes the next main version
+    // (N.0): the repository's next main number, at least this document's.
+    bool nextMain() const { return nextMain_; }
+    void set_nextMain(bool v) { nextMain_ = v; }
+
     int Read(int docId);
     // Numbers the version, uploads the file, inserts the row; sets id and
     // currentVersion.
@@ -92,7 +103,8 @@ public:
     // version currentVersion (else 49613 and nothing changes); then moves the
     // replaced file to its history path and the staged file into place. A
     // crash after the commit is completed by the next operation on the
-    // document or by RepoCheck.
+    // document or by RepoCheck. The content of the replaced version again is
+    // refused unless allowUnchanged (49633, nothing changes).
     int CheckIn(std::wstring localFile);
     // As above; rcId names the CAD form recorded with the check-in (empty: none).
     int CheckIn(std::wstring localFile, std::wstring rcId);
@@ -106,6 +118,9 @@ public:
     // newName with its extension; without a '.' the extension stays as it is.
     // When the row cannot be updated the file gets its old name back.
     int ReName(std::wstring newName);
+    // Moves the document to `folder` (empty, or "\a\b" below the trunk) with
+    // its id, version and history; as a rename, the row first, then the file.
+    int Move(std::wstring folder);
     // Deletes the current file, then the row; the history stays.
     int Delete();
     // Ends a check-out without a check-in: the document keeps its version and
@@ -169,7 +184,12 @@ private:
     int RefuseChanged();
     // GetNextVersion for a write: an empty result is a recorded failure.
     int NextVersionForWrite(std::wstring& next);
+    int NextMainVersion(std::wstring& next);
     int RefuseNotHolder();
+    // Gives the row a new folder, name and extension, then moves the file;
+    // `action` and `detail` go into the audit trail with the change.
+    int Relocate(const std::wstring& folder, const std::wstring& name, const std::wstring& ext,
+                 const std::wstring& action, const std::wstring& detail);
     int ManagesRepository(int repoId, bool& manages);
 
     int docRepoId_ = 0;
@@ -189,6 +209,8 @@ private:
     std::wstring phyUrl_;
     std::wstring modifyInfo_;
     int caxDocType_ = 0;
+    bool allowUnchanged_ = true;
+    bool nextMain_ = false;
 };
 
 }  // namespace DRM

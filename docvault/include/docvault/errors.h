@@ -80,5 +80,9 @@ inline constexpr const wchar_t* kPublishPendingText =
 // won); nothing was changed by this one.
 inline constexpr int kChanged = 49632;
 inline constexpr const wchar_t* kChangedText = L"文档 %i 已被另一个操作修改，请重新读取后再试";
+// A check-in whose file has the content of the version it would replace;
+// nothing was changed.
+inline constexpr int kUnchanged = 49633;
+inline constexpr const wchar_t* kUnchangedText = L"文件与当前版本 %ls 相同，未检入";
 
 }  // namespace DRM::Err

@@ -38,6 +38,8 @@ public:
     int Read(int id);
     // Stores the six values into the row with this object's id.
     int Update();
+    // Stores the six values as a new strategy and takes its id.
+    int Insert();
     // Stores the six values into every row.
     int Save();
 

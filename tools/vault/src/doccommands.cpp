@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "dbcore/cdbaccessor.h"
 #include "dbcore/cdbrecordset.h"
 #include "dbcore/qvparams.h"
+#include "docvault/audittrail.h"
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
@@ -32,6 +34,7 @@ using zub::WideToUtf8;
 struct DocCommands::Target {
     std::unique_ptr<DRM::Doc> doc;
     std::unique_ptr<DRM::DocRepo> repo;
+    bool deleted = false;  // read from its delete's entry in the audit trail
 };
 
 namespace {
@@ -53,9 +56,14 @@ const std::vector<Column> kShowFields = {{"id", "Id"},
                                          {"modified", "Last change"},
                                          {"cad_type", "CAD type"}};
 
+const std::vector<Column> kDeletedColumns = {{"id", "ID"},
+                                             {"path", "PATH"},
+                                             {"version", "LAST VERSION"},
+                                             {"deleted", "DELETED"},
+                                             {"deleted_by", "BY"}};
+
 const std::vector<Column> kHistoryColumns = {
-    {"revision", "REV"},    {"version", "VERSION"}, {"replaced_by", "REPLACED BY"},
-    {"time", "CHECKED IN"}, {"user", "BY"},         {"message", "MESSAGE"}};
+    {"version", "VERSION"}, {"time", "CHECKED IN"}, {"user", "BY"}, {"message", "MESSAGE"}};
 
 Json TimeOrNull(double t) {
     const std::string text = Output::OleDate(t);
@@ -181,8 +189,8 @@ constexpr const char* kForceHelp = "Overwrite a local file of that name with oth
 void DocCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
         "doc",
-        "Documents: add, list, show, checkout, checkin, view, get, history, rename, "
-        "delete");
+        "Documents: add, list, show, checkout, checkin, unlock, revert, view, get, history, "
+        "rename, move, delete");
     group->require_subcommand(1);
     // The order here is the order of the help.
     RegisterAdd(*group);
@@ -216,6 +224,8 @@ void DocCommands::RegisterReading(CLI::App& group) {
                                        "holder (read right)");
     l->alias("ls");
     l->add_option("REPO", repo_, "Repository id or name")->required();
+    l->add_flag("--deleted", deleted_,
+                "List the deleted documents instead; their history stays reachable by id");
     l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
     l->callback([this] { List(); });
 
@@ -245,6 +255,11 @@ void DocCommands::RegisterHolding(CLI::App& group) {
         ci->add_option("-m,--message", message_,
                        "What changed (on a terminal without -m: written in $VISUAL or $EDITOR)");
     ci->add_option("--cad-form", cadForm_, "Id of the CAD form recorded with this version");
+    ci->add_flag("--main", nextMain_,
+                 "Make the next main version (2.0 after 1.x; the repository's next main "
+                 "version as vault repo show gives it)");
+    ci->add_flag("--allow-unchanged", allowUnchanged_,
+                 "Make a new version even when the file is the current version's content");
     ci->callback([this] { CheckIn(); });
 
     CLI::App* u = group.add_subcommand(
@@ -253,6 +268,14 @@ void DocCommands::RegisterHolding(CLI::App& group) {
         "manage right)");
     u->add_option("DOC", doc_, kDocHelp)->required();
     u->callback([this] { Unlock(); });
+
+    CLI::App* rv = group.add_subcommand(
+        "revert",
+        "Give back your check-out and put the local file back to the checked-out version");
+    rv->add_option("DOC", doc_, kDocHelp)->required();
+    rv->add_option("DIR", dir_, "Folder of the local copy (default: the current one)");
+    rv->add_flag("--keep-local", keepLocal_, "Leave the local file as it is");
+    rv->callback([this] { Revert(); });
 }
 
 void DocCommands::RegisterDownloads(CLI::App& group) {
@@ -263,7 +286,9 @@ void DocCommands::RegisterDownloads(CLI::App& group) {
     v->callback([this] { View(); });
 
     CLI::App* g = group.add_subcommand(
-        "get", "Download an older version under the document's name (read right)");
+        "get",
+        "Download any version, the current one included, under the document's name "
+        "(read right)");
     g->add_option("DOC", doc_, kDocHelp)->required();
     g->add_option("VERSION", version_, "Version as listed by `vault doc history`")->required();
     g->add_option("DIR", dir_, kDirHelp);
@@ -273,8 +298,8 @@ void DocCommands::RegisterDownloads(CLI::App& group) {
 
 void DocCommands::RegisterHistory(CLI::App& group) {
     CLI::App* h = group.add_subcommand("history",
-                                       "List the saved versions, newest first "
-                                       "(read right)");
+                                       "List every version, newest first, the current one "
+                                       "included (read right)");
     h->alias("log");
     h->add_option("DOC", doc_, kDocHelp)->required();
     h->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
@@ -287,6 +312,13 @@ void DocCommands::RegisterChanges(CLI::App& group) {
     rn->add_option("NEWNAME", name_, "New file name with extension")->required();
     rn->callback([this] { Rename(); });
 
+    CLI::App* mv = group.add_subcommand(
+        "move", "Move a document to another folder, keeping its id and history (write right)");
+    mv->alias("mv");
+    mv->add_option("DOC", doc_, kDocHelp)->required();
+    mv->add_option("FOLDER", folder_, "Folder of the repository (a/b; / for the top)")->required();
+    mv->callback([this] { Move(); });
+
     CLI::App* d = group.add_subcommand(
         "delete",
         "Delete a document's row and current file; its saved versions stay (write "
@@ -295,6 +327,24 @@ void DocCommands::RegisterChanges(CLI::App& group) {
     d->add_option("DOC", doc_, kDocHelp)->required();
     d->add_flag("--force", force_, "Delete even when another user holds it");
     d->callback([this] { Delete(); });
+}
+
+DocCommands::Target DocCommands::OpenOrDeleted() {
+    s_.Actor();
+    Target t;
+    try {
+        t.doc = s_.Document(doc_);
+    } catch (const VaultError& e) {
+        if (e.number() != DRM::Err::kDocMissing || !Session::IsNumber(doc_)) throw;
+        // A deleted document keeps its saved versions under its old id.
+        auto doc = s_.Connected<DRM::Doc>();
+        auto trail = s_.Connected<DRM::AuditTrail>();
+        if (trail->ReadDeleted(std::stoi(doc_), *doc) != 0) throw;
+        t.doc = std::move(doc);
+        t.deleted = true;
+    }
+    t.repo = s_.OpenRepo(std::to_string(t.doc->docRepoId()), Session::Right::Read);
+    return t;
 }
 
 DocCommands::Target DocCommands::Open(Session::Right right) {
@@ -433,6 +483,10 @@ void DocCommands::Add() {
 
 void DocCommands::List() {
     auto repo = s_.OpenRepo(repo_, Session::Right::Read);
+    if (deleted_) {
+        ListDeleted(*repo);
+        return;
+    }
     DRM::Docs docs;
     s_.store().Connect(docs);
     DRM::filterForDoc filter;
@@ -442,6 +496,24 @@ void DocCommands::List() {
     for (int i = 0; i < docs.Count(); ++i) rows.push_back(ToJson(*docs.GetDoc(i)));
     s_.out().List(kListColumns, rows,
                   "(no documents in repository " + WideToUtf8(repo->name()) + ")");
+}
+
+void DocCommands::ListDeleted(const DRM::DocRepo& repo) {
+    auto trail = s_.Connected<DRM::AuditTrail>();
+    std::vector<DRM::AuditEntry> entries;
+    VaultError::Check(trail->GetDeleted(repo.id(), entries), *trail);
+    Json rows = Json::array();
+    for (const auto& e : entries) {
+        Json j;
+        j["id"] = e.docId;
+        j["path"] = WideToUtf8(PathText::Show(e.phyUrl, e.name, e.ext));
+        j["version"] = WideToUtf8(e.version);
+        j["deleted"] = TimeOrNull(e.time);
+        j["deleted_by"] = WideToUtf8(e.userName);
+        rows.push_back(std::move(j));
+    }
+    s_.out().List(kDeletedColumns, rows,
+                  "(no deleted documents in repository " + WideToUtf8(repo.name()) + ")");
 }
 
 void DocCommands::Show() {
@@ -633,9 +705,15 @@ void DocCommands::CheckIn() {
     }
     MessageEditor::RequireText(message_);
     const std::wstring old = doc.currentVersion();
+    // A file of another name is most often the wrong file.
+    if (PathText::Wide(local.filename()) != FileName(doc))
+        std::cerr << "vault: warning: checking in " << local.filename().string() << " as document "
+                  << Shown(doc) << "; the names differ\n";
     doc.set_checkOutById(actor.id);
     doc.set_checkOutByName(actor.name);
     doc.set_modifyInfo(Utf8ToWide(message_));
+    doc.set_allowUnchanged(allowUnchanged_);
+    doc.set_nextMain(nextMain_);
     int status;
     {
         Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
@@ -645,6 +723,12 @@ void DocCommands::CheckIn() {
         status = cadForm_.empty() ? doc.CheckIn(PathText::Wide(local))
                                   : doc.CheckIn(PathText::Wide(local), Utf8ToWide(cadForm_));
     }
+    if (status == DRM::Err::kUnchanged)
+        throw VaultError(VaultErr::kUnchanged,
+                         PathText::Wide(local) + L" has the content of version " + old +
+                             L" of document " + Utf8ToWide(Shown(doc)) +
+                             L"; nothing checked in (use --allow-unchanged to make a new "
+                             L"version anyway, or vault doc revert to give it back)");
     CheckRace(status, doc, s_, actor.name);
     CheckoutRecords(s_.store().Dir()).Remove(doc.id());
     auto stored = s_.Connected<DRM::Doc>();
@@ -680,7 +764,7 @@ void DocCommands::View(Target& t) {
 }
 
 void DocCommands::Get() {
-    Target t = Open(Session::Right::Read);
+    Target t = OpenOrDeleted();
     DRM::Doc& doc = *t.doc;
     if (!OfDocumentsForm(version_, doc.currentVersion()))
         throw VaultError(
@@ -690,6 +774,11 @@ void DocCommands::Get() {
                 (doc.currentVersion().find(L'.') == std::wstring::npos ? L"a whole number"
                                                                        : L"MAIN.SUB") +
                 L", like its current " + doc.currentVersion() + L")");
+    if (Utf8ToWide(version_) == doc.currentVersion() && t.deleted)
+        throw VaultError(VaultErr::kNoVersion,
+                         L"version " + doc.currentVersion() + L" of document " +
+                             Utf8ToWide(Shown(doc)) +
+                             L" was its current file when it was deleted and went with it");
     if (Utf8ToWide(version_) == doc.currentVersion()) {
         View(t);
         return;
@@ -718,7 +807,12 @@ void DocCommands::Get() {
     ScratchDir scratch(dir);
     for (const auto& candidate : candidates) {
         auto attempt = s_.Connected<DRM::Doc>();
-        VaultError::Check(attempt->Read(doc.id()), *attempt);
+        if (t.deleted) {
+            auto trail = s_.Connected<DRM::AuditTrail>();
+            VaultError::Check(trail->ReadDeleted(doc.id(), *attempt), *trail);
+        } else {
+            VaultError::Check(attempt->Read(doc.id()), *attempt);
+        }
         int status;
         {
             Progress progress("Downloading " + WideToUtf8(FileName(doc)) + " " + candidate,
@@ -737,32 +831,55 @@ void DocCommands::Get() {
 }
 
 void DocCommands::History() {
-    Target t = Open(Session::Right::Read);
+    Target t = OpenOrDeleted();
     DRM::Doc& doc = *t.doc;
     DRM::DocHistorys history;
     ListHistory(s_, doc, history);
+    Json rows = VersionRows(doc, history);
+    if (t.deleted) {
+        // The current file went with the delete; its saved versions stay.
+        rows.erase(rows.begin());
+        s_.out().Say(Shown(doc) + " (document " + std::to_string(doc.id()) + "), deleted " +
+                     Output::OleDate(doc.lstUptTime()) + " by " + WideToUtf8(doc.lstUptByName()) +
+                     " at version " + WideToUtf8(doc.currentVersion()) + "; saved versions:");
+    } else {
+        s_.out().Say(Shown(doc) + " (document " + std::to_string(doc.id()) + "), current version " +
+                     WideToUtf8(doc.currentVersion()) + ":");
+    }
+    s_.out().List(kHistoryColumns, rows, "(no saved versions)");
+}
+
+Json DocCommands::VersionRows(const DRM::Doc& doc, const DRM::DocHistorys& history) {
+    // A saved row is the version a check-in replaced and carries that
+    // check-in: the message, user and time of version V are on the row of the
+    // version before V; the first version's are its creation's.
     const bool whole = doc.currentVersion().find(L'.') == std::wstring::npos;
     Json rows = Json::array();
-    std::string newer = WideToUtf8(doc.currentVersion());
+    auto row = [&](const std::string& version, const DRM::DocHistory* madeBy) {
+        Json j;
+        j["version"] = version;
+        j["time"] = TimeOrNull(madeBy ? madeBy->operatorTime() : doc.creTime());
+        j["user"] = WideToUtf8(madeBy ? madeBy->operatorName() : doc.creByName());
+        j["user_id"] = madeBy ? madeBy->operatprId() : doc.creById();
+        j["message"] = madeBy ? WideToUtf8(madeBy->operateInfo()) : std::string("(added)");
+        return j;
+    };
+    const DRM::DocHistory* newest = history.Count() > 0 ? history.History(0) : nullptr;
+    Json current = row(WideToUtf8(doc.currentVersion()), newest);
+    current["current"] = true;
+    current["revision"] = history.Count() + 1;
+    rows.push_back(std::move(current));
     for (int i = 0; i < history.Count(); ++i) {
         const DRM::DocHistory* h = history.History(i);
-        const std::string version = VersionText(h->version_Main(), h->version_Sub(), whole);
-        Json j;
+        const DRM::DocHistory* madeBy = i + 1 < history.Count() ? history.History(i + 1) : nullptr;
+        Json j = row(VersionText(h->version_Main(), h->version_Sub(), whole), madeBy);
+        j["current"] = false;
         j["revision"] = h->reVersion();
-        j["version"] = version;
-        j["replaced_by"] = newer;
-        j["time"] = TimeOrNull(h->operatorTime());
-        j["user"] = WideToUtf8(h->operatorName());
-        j["user_id"] = h->operatprId();
-        j["message"] = WideToUtf8(h->operateInfo());
         j["saved_as"] = WideToUtf8(h->hisDocName());
         j["id"] = h->id();
         rows.push_back(std::move(j));
-        newer = version;
     }
-    s_.out().Say(Shown(doc) + " (document " + std::to_string(doc.id()) + "), current version " +
-                 WideToUtf8(doc.currentVersion()) + ":");
-    s_.out().List(kHistoryColumns, rows, "(no saved versions yet)");
+    return rows;
 }
 
 void DocCommands::Rename() {
@@ -772,7 +889,8 @@ void DocCommands::Rename() {
     const std::wstring newName = Utf8ToWide(name_);
     if (newName.find_first_of(L"/\\") != std::wstring::npos)
         throw VaultError(VaultErr::kBadName,
-                         L"a new name has no folder; documents keep their folder: " + newName);
+                         L"a new name has no folder: " + newName +
+                             L"; vault doc move puts a document into another folder");
     const PathText path = PathText::Split(newName);
     if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
     DRM::Docs docs;
@@ -789,13 +907,42 @@ void DocCommands::Rename() {
                                  L" exists already");
     }
     const std::string old = Shown(doc);
-    CheckRace(doc.ReName(newName), doc, s_, actor.name);
+    const int holder = doc.checkOutById();
+    // The acting user goes into the audit trail.
+    doc.set_checkOutById(actor.id);
+    const int status = doc.ReName(newName);
+    doc.set_checkOutById(holder);
+    CheckRace(status, doc, s_, actor.name);
     Json j = ToJson(doc);
     j["path"] = WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext));
     j["name"] = name_;
     j["previous_path"] = old;
     s_.out().Done(j, "Renamed " + old + " to " +
                          WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)));
+}
+
+void DocCommands::Move() {
+    Target t = Open(Session::Right::Write);
+    const DRM::UserRecord& actor = s_.Actor();
+    DRM::Doc& doc = *t.doc;
+    const std::wstring folder =
+        folder_ == "/" ? std::wstring() : PathText::Folder(Utf8ToWide(folder_));
+    if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
+    const std::string old = Shown(doc);
+    const std::wstring to = PathText::Show(folder, doc.fileName(), doc.ext());
+    if (folder == doc.phyUrl())
+        throw VaultError(VaultErr::kNameTaken,
+                         L"document " + Utf8ToWide(old) + L" is in that folder already");
+    const int holder = doc.checkOutById();
+    doc.set_checkOutById(actor.id);
+    int status = doc.Move(folder);
+    doc.set_checkOutById(holder);
+    if (status == DRM::Err::kDocExists)
+        throw VaultError(VaultErr::kNameTaken, L"document " + to + L" exists already");
+    CheckRace(status, doc, s_, actor.name);
+    s_.out().Say("Moved " + old + " to " + WideToUtf8(to) + " (document " +
+                 std::to_string(doc.id()) + ", version " + WideToUtf8(doc.currentVersion()) +
+                 "; its history stays)");
 }
 
 void DocCommands::Unlock() {
@@ -824,6 +971,42 @@ void DocCommands::Unlock() {
                          WideToUtf8(doc.currentVersion()));
 }
 
+void DocCommands::Revert() {
+    Target t = Open(Session::Right::Read);
+    const DRM::UserRecord& actor = s_.Actor();
+    DRM::Doc& doc = *t.doc;
+    if (doc.state() != 1 || doc.checkOutById() != actor.id)
+        throw VaultError(
+            VaultErr::kNotHolder,
+            L"document " + Utf8ToWide(Shown(doc)) +
+                (doc.state() == 1 ? L" is checked out by " + doc.checkOutByName() + L", not by " +
+                                        actor.name + L" (vault doc unlock ends another's)"
+                                  : std::wstring(L" is not checked out")));
+    // Fetched first: a revert that cannot restore the file keeps the check-out.
+    std::optional<ScratchDir> scratch;
+    fs::path dir;
+    if (!keepLocal_) {
+        dir = LocalDir();
+        scratch.emplace(dir);
+        int status;
+        {
+            Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
+            status = doc.View(PathText::Wide(scratch->path()));
+        }
+        VaultError::Check(status, doc);
+    }
+    CheckRace(doc.EndCheckOut(), doc, s_, actor.name);
+    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    std::string where = "; the local file stays as it is";
+    if (scratch) {
+        force_ = true;
+        Place(scratch->path() / LocalName(doc), dir / LocalName(doc));
+        where = "; " + PathText::ShowLocal(dir / LocalName(doc)) + " is that version again";
+    }
+    s_.out().Say("Reverted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
+                 "): checked in at version " + WideToUtf8(doc.currentVersion()) + where);
+}
+
 void DocCommands::Delete() {
     Target t = Open(Session::Right::Write);
     const DRM::UserRecord& actor = s_.Actor();
@@ -834,6 +1017,7 @@ void DocCommands::Delete() {
         s_.Require(t.repo->id(), t.repo->name(), Session::Right::Manage);
     }
     Json j = ToJson(doc);
+    doc.set_checkOutById(actor.id);
     CheckRace(doc.Delete(), doc, s_, actor.name);
     CheckoutRecords(s_.store().Dir()).Remove(doc.id());
     j["deleted"] = true;

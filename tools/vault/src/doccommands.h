@@ -1,4 +1,4 @@
-// vault doc add|list|show|checkout|checkin|unlock|view|get|history|rename|delete
+// vault doc add|list|show|checkout|checkin|unlock|revert|view|get|history|rename|move|delete
 #pragma once
 
 #include <filesystem>
@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "docvault/doc.h"
+#include "docvault/dochistorys.h"
 #include "docvault/docrepo.h"
 #include "output.h"
 #include "progress.h"
@@ -23,6 +24,9 @@ public:
     // "1.4" for a saved main/sub pair; "3" when both are 3 and the document
     // is numbered with whole numbers.
     static std::string VersionText(int main, int sub, bool wholeNumbers);
+    // One row per version, newest first, the current one included, each with
+    // the check-in (or the add) that made it.
+    static Json VersionRows(const DRM::Doc& doc, const DRM::DocHistorys& history);
 
 private:
     // The document and its repository, after checking the acting user's right.
@@ -59,14 +63,19 @@ private:
     Json CheckOutTo(DRM::Doc& doc, const std::filesystem::path& dir);
     void CheckIn();
     void Unlock();
+    void Revert();
     void View();
     void View(Target& t);
     void Get();
     void History();
     void Rename();
+    void Move();
     void Delete();
 
     Target Open(Session::Right right);
+    // The document, or a deleted one by its old id (read right).
+    Target OpenOrDeleted();
+    void ListDeleted(const DRM::DocRepo& repo);
     // The local folder downloads go to (DIR or the current one), made.
     std::filesystem::path LocalDir();
     // Moves a fetched file to target, unless a local file with other content
@@ -89,4 +98,8 @@ private:
     std::string name_;
     int cadType_ = 0;
     bool force_ = false;
+    bool allowUnchanged_ = false;
+    bool keepLocal_ = false;
+    bool nextMain_ = false;
+    bool deleted_ = false;
 };

@@ -6,6 +6,7 @@
 #include "docvault/docrepoauths.h"
 #include "docvault/docrepos.h"
 #include "docvault/docs.h"
+#include "docvault/useradmin.h"
 #include "pathtext.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
@@ -77,6 +78,12 @@ const DRM::UserRecord& Session::Actor() {
         throw VaultError(VaultErr::kNoUser, L"no acting user: give --user NAME or set VAULT_USER");
     auto user = FindUser(Utf8ToWide(name));
     if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(name));
+    auto admin = Connected<DRM::UserAdmin>();
+    bool active = true;
+    VaultError::Check(admin->IsActive(user->id, active), *admin);
+    if (!active)
+        throw VaultError(VaultErr::kDenied,
+                         L"user " + user->name + L" is deactivated and may no longer act");
     actor_ = std::move(*user);
     return *actor_;
 }

@@ -32,7 +32,7 @@ Json StrategyCommands::ToJson(const DRM::VersionStra& st) {
 
 void StrategyCommands::Register(CLI::App& app) {
     CLI::App* group =
-        app.add_subcommand("strategy", "How document versions are numbered: show, set");
+        app.add_subcommand("strategy", "How document versions are numbered: show, set, add");
     group->require_subcommand(1);
     group->footer(
         "New documents and check-ins number versions by the first strategy (id 1) of the "
@@ -59,6 +59,37 @@ void StrategyCommands::Register(CLI::App& app) {
     set->add_option("--doc-adv-scope", docAdvScope_, "Stored for other programs");
     set->add_option("--baseline-adv", baselineAdv_, "Stored for other programs");
     set->callback([this] { Set(); });
+
+    CLI::App* add = group->add_subcommand(
+        "add",
+        "Add a version strategy for repositories to name; values not given are strategy 1's "
+        "(administrator only)");
+    add->add_option("--scheme", scheme_, "1: whole numbers (1, 2, 3); 2: main.sub (1.0, 1.1)")
+        ->check(CLI::IsMember({1, 2}));
+    add->add_option("--begin-main", beginMain_, "First main number of a new document (scheme 2)")
+        ->check(CLI::NonNegativeNumber);
+    add->add_option("--begin-sub", beginSub_, "First sub number of a new document (scheme 2)")
+        ->check(CLI::NonNegativeNumber);
+    add->add_option("--new-doc-begin", newDocBegin_,
+                    "0: new documents start afresh; 1: they start at the highest version in "
+                    "their repository")
+        ->check(CLI::IsMember({0, 1}));
+    add->add_flag("--json", *s_.out().JsonFlag(), "Print the new strategy as JSON");
+    add->callback([this] { Add(); });
+}
+
+void StrategyCommands::Add() {
+    s_.RequireAdmin("add version strategies");
+    auto st = s_.Strategy(1);
+    if (scheme_) st->set_seriaNumStra(*scheme_);
+    if (beginMain_) st->set_begin_Main(*beginMain_);
+    if (beginSub_) st->set_begin_Sub(*beginSub_);
+    if (newDocBegin_) st->set_newDocBeginNum(*newDocBegin_);
+    VaultError::Check(st->Insert(), *st);
+    s_.out().Done(ToJson(*st), "Added version strategy " + std::to_string(st->versionStraId()) +
+                                   "; vault repo set-strategy REPO " +
+                                   std::to_string(st->versionStraId()) +
+                                   " gives it to a repository");
 }
 
 void StrategyCommands::Show() {

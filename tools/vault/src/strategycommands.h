@@ -20,6 +20,7 @@ public:
 private:
     void Show();
     void Set();
+    void Add();
 
     Session& s_;
     int id_ = 1;

@@ -1,11 +1,14 @@
-// vault user add|list, vault role add|list: the store's users and roles.
+// vault user add|list|remove|rename, vault role add|list|remove|rename|add-user|
+// remove-user: the store's users and roles.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "docvault/useradmin.h"
 #include "output.h"
 #include "session.h"
 
@@ -23,8 +26,19 @@ private:
     void ListUsers();
     void AddRole();
     void ListRoles();
+    void RegisterUserChanges(CLI::App& users);
+    void RegisterRoleChanges(CLI::App& roles);
+    void RemoveUser();
+    void RemoveRole();
+    void Rename(bool role);
+    void Membership(bool member);
+    // The store's user administration, for the administrator only.
+    std::unique_ptr<DRM::UserAdmin> Admin(const std::string& what);
+    DRM::UserRecord User(const std::string& name);
+    DRM::RoleRecord Role(const std::string& name);
 
     Session& s_;
     std::string name_;
+    std::string newName_;
     std::vector<std::string> others_;
 };

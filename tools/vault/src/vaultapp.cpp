@@ -45,7 +45,8 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
       docs_(session_),
       status_(session_),
       baselines_(session_),
-      verify_(session_) {
+      verify_(session_),
+      log_(session_) {
     // Global options may follow the command too: vault repo list --store DIR.
     app_.fallthrough();
     app_.require_subcommand(1);
@@ -69,6 +70,7 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     status_.Register(app_);
     baselines_.Register(app_);
     verify_.Register(app_);
+    log_.Register(app_);
     RegisterHelp();
 }
 

@@ -13,6 +13,7 @@
 #include "baselinecommands.h"
 #include "doccommands.h"
 #include "initcommand.h"
+#include "logcommand.h"
 #include "output.h"
 #include "repocommands.h"
 #include "rightcommands.h"
@@ -57,6 +58,7 @@ private:
     StatusCommand status_;
     BaselineCommands baselines_;
     VerifyCommand verify_;
+    LogCommand log_;
     std::vector<std::string> helpWords_;
     bool man_ = false;
     std::string shell_;

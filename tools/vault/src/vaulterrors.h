@@ -24,6 +24,7 @@ inline constexpr long kNoStrategy = 49716;
 inline constexpr long kNoVersion = 49717;     // no saved version with that text
 inline constexpr long kInitFailed = 49718;    // the store could not be made
 inline constexpr long kInconsistent = 49719;  // verify found problems it did not repair
+inline constexpr long kUnchanged = 49720;     // check-in of the current content
 inline constexpr long kPartly = 49730;        // some files of a batch failed, the rest were done
 
 }  // namespace VaultErr

@@ -118,27 +118,38 @@ TEST_F(VaultDocCli, CheckinsAdvanceTheVersionAndBuildTheHistory) {
     EXPECT_EQ(Doc("1")["revisions"], 2);
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/bracket.prt"), "rev A\nrev B\nrev C\n");
 
+    // One row per version, newest first, each with the check-in that made it.
     const auto history = Run({"doc", "history", "1", "--json"}).Json();
-    ASSERT_EQ(history.size(), 2u);
-    EXPECT_EQ(history[0]["revision"], 2);
-    EXPECT_EQ(history[0]["version"], "1.1");
-    EXPECT_EQ(history[0]["replaced_by"], "1.2");
-    EXPECT_EQ(history[0]["user"], "bob");
-    EXPECT_EQ(history[0]["message"], "third revision");
-    EXPECT_EQ(history[1]["revision"], 1);
-    EXPECT_EQ(history[1]["version"], "1.0");
-    EXPECT_EQ(history[1]["replaced_by"], "1.1");
-    EXPECT_EQ(history[1]["user"], "alice");
-    EXPECT_TRUE(history[1]["time"].is_string());
+    ASSERT_EQ(history.size(), 3u);
+    struct Row {
+        const char* version;
+        const char* user;
+        const char* message;
+        bool current;
+    };
+    const Row rows[] = {{"1.2", "bob", "third revision", true},
+                        {"1.1", "alice", "second revision", false},
+                        {"1.0", "system", "(added)", false}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(history[i]["version"], rows[i].version) << i;
+        EXPECT_EQ(history[i]["user"], rows[i].user) << i;
+        EXPECT_EQ(history[i]["message"], rows[i].message) << i;
+        EXPECT_EQ(history[i]["current"], rows[i].current) << i;
+        EXPECT_TRUE(history[i]["time"].is_string()) << i;
+    }
 
     const std::string text = Ok({"doc", "log", "1"});
     EXPECT_EQ(text.substr(0, text.find('\n')), "bracket.prt (document 1), current version 1.2:");
-    EXPECT_NE(text.find("  1  1.0      1.1"), std::string::npos) << text;
+    EXPECT_NE(text.find("bob     third revision"), std::string::npos) << text;
+    EXPECT_NE(text.find("system  (added)"), std::string::npos) << text;
 }
 
-TEST_F(VaultDocCli, ADocumentWithoutCheckinsHasAnEmptyHistory) {
-    EXPECT_EQ(Run({"doc", "history", "1", "--json"}).Json(), nlohmann::json::array());
-    EXPECT_NE(Ok({"doc", "history", "1"}).find("(no saved versions yet)"), std::string::npos);
+TEST_F(VaultDocCli, ADocumentWithoutCheckinsHasItsFirstVersionAsHistory) {
+    const auto history = Run({"doc", "history", "1", "--json"}).Json();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0]["version"], "1.0");
+    EXPECT_EQ(history[0]["message"], "(added)");
+    EXPECT_EQ(history[0]["current"], true);
     EXPECT_EQ(Doc("1")["revisions"], 0);
 }
 
@@ -286,4 +297,190 @@ TEST_F(VaultDocCli, DeleteRemovesTheDocumentButKeepsItsSavedVersions) {
     EXPECT_FALSE(fs::exists(store_ / "files/repos/demo/trunk/bracket.prt"));
     EXPECT_TRUE(fs::exists(store_ / "files/repos/demo/history/1_1.0.prt"));
     EXPECT_EQ(Run({"doc", "list", "demo", "--json"}).Json().size(), 0u);
+}
+
+TEST_F(VaultDocCli, AnUnchangedCheckinIsRefusedUnlessAllowed) {
+    OkAs("alice", {"doc", "checkout", "1", "w"});
+    const RunResult same = RunAs("alice", {"doc", "checkin", "1", "w/bracket.prt", "-m", "x"});
+    EXPECT_EQ(same.err, ErrorLine(49720, Path("w/bracket.prt").string() +
+                                             " has the content of version 1.0 of document "
+                                             "bracket.prt; nothing checked in (use "
+                                             "--allow-unchanged to make a new version anyway, "
+                                             "or vault doc revert to give it back)"));
+    EXPECT_EQ(Doc("1")["holder"], "alice");
+    OkAs("alice", {"doc", "checkin", "1", "w/bracket.prt", "-m", "touch", "--allow-unchanged"});
+    EXPECT_EQ(Doc("1")["version"], "1.1");
+}
+
+TEST_F(VaultDocCli, ACheckinOfAnotherNamedFileWarnsNamingBoth) {
+    OkAs("alice", {"doc", "checkout", "1", "w"});
+    WriteFile("w/托架.prt", "rev B\n");
+    const RunResult r = RunAs("alice", {"doc", "checkin", "1", "w/托架.prt", "-m", "b"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err,
+              "vault: warning: checking in 托架.prt as document bracket.prt; the names "
+              "differ\n");
+    OkAs("alice", {"doc", "checkout", "1", "w", "--force"});
+    WriteFile("w/bracket.prt", "rev C\n");
+    EXPECT_EQ(RunAs("alice", {"doc", "checkin", "1", "w/bracket.prt", "-m", "c"}).err, "");
+}
+
+TEST_F(VaultDocCli, RevertGivesBackTheCheckoutAndTheLocalFile) {
+    const struct {
+        std::vector<std::string> extra;
+        const char* local;  // the local file afterwards
+        const char* said;
+    } rows[] = {
+        {{}, "rev A\n", "w/bracket.prt is that version again"},
+        {{"--keep-local"}, "edited\n", "the local file stays as it is"},
+    };
+    for (const auto& r : rows) {
+        OkAs("alice", {"doc", "checkout", "1", "w", "--force"});
+        WriteFile("w/bracket.prt", "edited\n");
+        std::vector<std::string> args = {"doc", "revert", "1", "w"};
+        args.insert(args.end(), r.extra.begin(), r.extra.end());
+        const std::string out = OkAs("alice", args);
+        EXPECT_NE(out.find("Reverted bracket.prt (document 1): checked in at version 1.0"),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find(r.said), std::string::npos) << out;
+        EXPECT_EQ(ReadFile(Path("w/bracket.prt")), r.local);
+        EXPECT_EQ(Doc("1")["state"], "checked in");
+    }
+    EXPECT_EQ(RunAs("alice", {"doc", "revert", "1"}).err,
+              ErrorLine(49713, "document bracket.prt is not checked out"));
+    OkAs("alice", {"doc", "checkout", "1", "w", "--force"});
+    EXPECT_EQ(RunAs("bob", {"doc", "revert", "1"}).err,
+              ErrorLine(49713,
+                        "document bracket.prt is checked out by alice, not by bob (vault doc "
+                        "unlock ends another's)"));
+    EXPECT_EQ(Doc("1")["holder"], "alice");
+    EXPECT_NE(Ok({"doc", "--help"}).find("unlock, revert"), std::string::npos);
+}
+
+TEST_F(VaultDocCli, DeletedDocumentsKeepTheirHistoryUnderTheOldId) {
+    Change("alice", "w", "rev B\n", "b");
+    OkAs("bob", {"doc", "delete", "1"});
+    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));
+    const auto deleted = Run({"doc", "list", "demo", "--deleted", "--json"}).Json();
+    ASSERT_EQ(deleted.size(), 1u);
+    EXPECT_EQ(deleted[0]["id"], 1);
+    EXPECT_EQ(deleted[0]["path"], "bracket.prt");
+    EXPECT_EQ(deleted[0]["version"], "1.1");
+    EXPECT_EQ(deleted[0]["deleted_by"], "bob");
+
+    const auto history = Run({"doc", "history", "1", "--json"}).Json();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0]["version"], "1.0");
+    Ok({"doc", "get", "1", "1.0", "old"});
+    EXPECT_EQ(ReadFile(Path("old/bracket.prt")), "rev A\n");
+    EXPECT_EQ(Run({"doc", "get", "1", "1.1"}).err,
+              ErrorLine(49717,
+                        "version 1.1 of document bracket.prt was its current file when it was "
+                        "deleted and went with it"));
+    // A new document of the same name is another document.
+    WriteFile("bracket.prt", "new\n");
+    Ok({"doc", "add", "demo", "bracket.prt"});
+    EXPECT_EQ(Run({"doc", "list", "demo", "--deleted", "--json"}).Json().size(), 1u);
+    EXPECT_EQ(Run({"doc", "history", "2", "--json"}).Json().size(), 1u);
+}
+
+TEST_F(VaultDocCli, TheLogRecordsRenamesUnlocksAndDeletes) {
+    OkAs("alice", {"doc", "checkout", "1", "w"});
+    OkAs("alice", {"doc", "unlock", "1"});
+    OkAs("bob", {"doc", "rename", "1", "支架.prt"});
+    OkAs("alice", {"doc", "delete", "1"});
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> actions;
+    } rows[] = {
+        {{"log", "demo"}, {"unlock", "rename", "delete"}},
+        {{"log", "demo", "--user", "BOB"}, {"rename"}},
+        {{"log", "demo", "--doc", "2"}, {}},
+        {{"log", "--since", "2000-01-01"}, {"unlock", "rename", "delete"}},
+        {{"log", "--since", "9999-01-01"}, {}},
+    };
+    for (const auto& r : rows) {
+        std::vector<std::string> args = r.args;
+        args.push_back("--json");
+        const auto log = Run(args).Json();
+        ASSERT_EQ(log.size(), r.actions.size()) << args[1];
+        for (std::size_t i = 0; i < log.size(); ++i) EXPECT_EQ(log[i]["action"], r.actions[i]);
+    }
+    const auto log = Run({"log", "demo", "--json"}).Json();
+    EXPECT_EQ(log[0]["user"], "alice");
+    EXPECT_EQ(log[0]["detail"], "held by alice");
+    EXPECT_EQ(log[1]["path"], "支架.prt");
+    EXPECT_EQ(log[1]["detail"], "from bracket.prt");
+    EXPECT_EQ(log[2]["user"], "alice");
+    EXPECT_EQ(RunAs("carol", {"log"}).code, 1);
+    EXPECT_EQ(Run({"log", "--since", "yesterday"}).code, 1);
+}
+
+TEST_F(VaultDocCli, MoveKeepsTheDocumentItsIdAndItsHistory) {
+    Change("alice", "w", "rev B\n", "b");
+    WriteFile("in/bracket.prt", "other\n");
+    Ok({"doc", "add", "demo", "in/bracket.prt", "--folder", "taken"});
+    const struct {
+        const char* folder;
+        const char* error;  // empty: moved
+        const char* path;   // the document's path afterwards
+    } rows[] = {
+        {"taken", "vault: error 49709: document taken/bracket.prt exists already\n", "bracket.prt"},
+        {"/", "vault: error 49709: document bracket.prt is in that folder already\n",
+         "bracket.prt"},
+        {"frame/部件", "", "frame/部件/bracket.prt"},
+        {"/", "", "bracket.prt"},
+        {"frame", "", "frame/bracket.prt"},
+    };
+    for (const auto& r : rows) {
+        const RunResult m = RunAs("alice", {"doc", "move", "1", r.folder});
+        EXPECT_EQ(m.err, r.error) << r.folder;
+        EXPECT_EQ(Doc("1")["path"], r.path) << r.folder;
+    }
+    EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/frame/bracket.prt"), "rev A\nrev B\n");
+    EXPECT_EQ(Run({"doc", "history", "1", "--json"}).Json().size(), 2u);
+    Ok({"doc", "get", "1", "1.0", "old"});
+    EXPECT_EQ(ReadFile(Path("old/bracket.prt")), "rev A\n");
+    const auto log = Run({"log", "demo", "--doc", "1", "--json"}).Json();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[2]["action"], "move");
+    EXPECT_EQ(log[2]["path"], "frame/bracket.prt");
+    EXPECT_EQ(RunAs("alice", {"doc", "rename", "1", "frame/x.prt"}).err,
+              ErrorLine(49710,
+                        "a new name has no folder: frame/x.prt; vault doc move puts a document "
+                        "into another folder"));
+    OkAs("bob", {"doc", "checkout", "1", "b"});
+    EXPECT_EQ(RunAs("alice", {"doc", "move", "1", "x"}).err,
+              ErrorLine(49712, "document frame/bracket.prt is checked out by bob"));
+}
+
+// The next main version vault repo show gives is one a check-in reaches.
+TEST_F(VaultDocCli, ACheckinWithMainMakesTheNextMainVersion) {
+    WriteFile("in/fork.prt", "fork\n");
+    Ok({"doc", "add", "demo", "in/fork.prt"});
+    const struct {
+        const char* doc;
+        bool main;
+        const char* version;
+        const char* repoNextMain;
+    } rows[] = {{"1", false, "1.1", "2"},
+                {"1", true, "2.0", "2"},
+                {"1", true, "3.0", "3"},
+                {"2", true, "3.0", "3"},
+                {"2", false, "3.1", "4"}};
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string dir = "w" + std::to_string(n++);
+        OkAs("alice", {"doc", "checkout", r.doc, dir});
+        const std::string file = dir + (r.doc == std::string("1") ? "/bracket.prt" : "/fork.prt");
+        WriteFile(file, "change " + std::to_string(n));
+        std::vector<std::string> args = {"doc", "checkin", r.doc, file, "-m", "m"};
+        if (r.main) args.push_back("--main");
+        OkAs("alice", args);
+        EXPECT_EQ(Doc(r.doc)["version"], r.version) << n;
+        EXPECT_EQ(Run({"repo", "show", "demo", "--json"}).Json()["next_main_version"],
+                  r.repoNextMain)
+            << n;
+    }
 }

@@ -30,8 +30,9 @@ TEST_F(VaultCli, WholeNumberingAppliesToNewDocumentsAndCheckins) {
     Ok({"doc", "checkin", "1", "w/a.prt", "-m", "second"});
     EXPECT_EQ(Run({"doc", "show", "1", "--json"}).Json()["version"], "2");
     const auto history = Run({"doc", "history", "1", "--json"}).Json();
-    ASSERT_EQ(history.size(), 1u);
-    EXPECT_EQ(history[0]["version"], "1");
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0]["version"], "2");
+    EXPECT_EQ(history[1]["version"], "1");
     Ok({"doc", "get", "1", "1", "old"});
     EXPECT_EQ(ReadFile(Path("old/a.prt")), "one\n");
 }
@@ -48,4 +49,21 @@ TEST_F(VaultCli, OnlyTheAdministratorChangesStrategies) {
     Ok({"repo", "create", "demo"});
     WriteFile("a.prt", "one\n");
     EXPECT_EQ(Run({"doc", "add", "demo", "a.prt", "--json"}).Json()["version"], "2.5");
+}
+
+// Every strategy id a command takes is one a command can make.
+TEST_F(VaultCli, StrategiesAreAddedForRepositoriesToName) {
+    InitWithUsers();
+    EXPECT_EQ(Run({"strategy", "set", "2", "--scheme", "1"}).err,
+              ErrorLine(49716, "no version strategy with id 2"));
+    EXPECT_EQ(RunAs("alice", {"strategy", "add"}).code, 1);
+    const auto added = Run({"strategy", "add", "--scheme", "1", "--json"}).Json();
+    EXPECT_EQ(added["id"], 2);
+    EXPECT_EQ(added["scheme"], 1);
+    EXPECT_EQ(added["begin_main"], 1);
+    Ok({"strategy", "set", "2", "--begin-main", "7"});
+    EXPECT_EQ(Run({"strategy", "show", "2", "--json"}).Json()["begin_main"], 7);
+    EXPECT_EQ(Run({"strategy", "show", "1", "--json"}).Json()["scheme"], 2);
+    Ok({"repo", "set-strategy", "demo", "2"});
+    EXPECT_EQ(Run({"repo", "show", "demo", "--json"}).Json()["strategy_id"], 2);
 }

@@ -1,4 +1,4 @@
-// vault user add|list, vault role add|list.
+// vault user add|list|remove|rename, vault role add|list|remove|rename|add-user|remove-user.
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/qvsvrinfo.h"
 #include "vaultrunner.h"
@@ -142,4 +142,61 @@ TEST_F(VaultCli, CaseDuplicatesOfAnOlderStoreOpenAndAreReported) {
     EXPECT_EQ(findings[0]["kind"], "user-duplicate");
     EXPECT_EQ(findings[0]["text"],
               "the users carol, Carol differ only in case; a login names any of them");
+}
+
+// Typos do not stay forever: users and roles are renamed, removed and
+// regrouped; a user whom documents name stays on record, unable to act.
+TEST_F(VaultCli, UsersAndRolesAreRenamedRemovedAndRegrouped) {
+    InitWithUsers();
+    Ok({"role", "add", "设计"});
+    Ok({"rights", "grant", "demo", "role:设计", "rw"});
+    Ok({"rights", "grant", "demo", "carol", "rw"});
+    const auto rights = [&] { return Run({"rights", "list", "demo", "--json"}).Json().size(); };
+    const std::size_t granted = rights();
+    const struct {
+        std::vector<std::string> args;
+        const char* out;  // the start of what it says; empty: refused
+    } rows[] = {
+        {{"user", "rename", "alice", "Alicia"}, "Renamed user alice to Alicia"},
+        {{"user", "rename", "bob", "ALICIA"}, ""},
+        {{"role", "rename", "设计", "设计师"}, "Renamed role 设计 to 设计师"},
+        {{"role", "add-user", "设计师", "Alicia", "bob"}, "Gave role 设计师 to 2 users"},
+        {{"role", "add-user", "设计师", "bob"}, "Gave role 设计师 to 1 user"},
+        {{"role", "remove-user", "设计师", "bob"}, "Took role 设计师 from 1 user"},
+        {{"user", "remove", "carol"}, "Removed user carol"},
+        {{"user", "remove", "system"}, ""},
+    };
+    for (const auto& r : rows) {
+        const RunResult run = Run(r.args);
+        if (*r.out == '\0') {
+            EXPECT_EQ(run.code, 1) << r.args[2];
+        } else {
+            EXPECT_EQ(run.out.rfind(r.out, 0), 0u) << run.out << run.err;
+        }
+    }
+    const auto roles = Run({"role", "list", "--json"}).Json();
+    ASSERT_EQ(roles.size(), 1u);
+    EXPECT_EQ(roles[0]["members"], nlohmann::json::array({"Alicia"}));
+    EXPECT_EQ(rights(), granted - 1);
+    EXPECT_EQ(RunAs("carol", {"repo", "list"}).err, ErrorLine(49704, "no user named carol"));
+
+    // Alicia adds a document: removing her keeps her, unable to act.
+    WriteFile("a.prt", "a\n");
+    OkAs("Alicia", {"doc", "add", "demo", "a.prt"});
+    EXPECT_EQ(RunAs("alice", {"user", "remove", "Alicia"}).code, 1);
+    EXPECT_EQ(Ok({"user", "remove", "Alicia"}),
+              "Deactivated user Alicia: documents name it as holder or creator, so it stays on "
+              "record but may no longer act\n");
+    EXPECT_EQ(RunAs("Alicia", {"doc", "list", "demo"}).err,
+              ErrorLine(49711, "user Alicia is deactivated and may no longer act"));
+    EXPECT_EQ(Run({"doc", "show", "1", "--json"}).Json()["creator"], "Alicia");
+    Ok({"role", "remove", "设计师"});
+    EXPECT_EQ(Run({"role", "list", "--json"}).Json().size(), 0u);
+    EXPECT_EQ(rights(), granted - 2);
+
+    std::vector<std::string> actions;
+    for (const auto& e : Run({"log", "--json"}).Json()) actions.push_back(e["action"]);
+    EXPECT_EQ(actions, (std::vector<std::string>{"user rename", "role rename", "role member add",
+                                                 "role member add", "role member remove",
+                                                 "user remove", "user deactivate", "role remove"}));
 }

@@ -70,8 +70,7 @@ TEST_F(VaultWebDavCli, DocumentsLiveOnTheServerAndVerifyReadsThemBack) {
     // shows (untracked files, stray folders) is checked on local roots alone
     // and said so.
     const RunResult clean = Run({"verify", "--json"});
-    for (const auto& finding : clean.Json())
-        EXPECT_EQ(finding["kind"], "unchecked") << clean.out;
+    for (const auto& finding : clean.Json()) EXPECT_EQ(finding["kind"], "unchecked") << clean.out;
 
     // Damaged on the server: verify reads it and says so.
     for (const auto& entry : fs::recursive_directory_iterator(ws_ / "dav/vault"))
