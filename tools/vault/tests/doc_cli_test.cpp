@@ -420,7 +420,7 @@ TEST_F(VaultDocCli, TheLogRecordsRenamesUnlocksAndDeletes) {
 TEST_F(VaultDocCli, MoveKeepsTheDocumentItsIdAndItsHistory) {
     Change("alice", "w", "rev B\n", "b");
     WriteFile("in/bracket.prt", "other\n");
-    Ok({"doc", "add", "demo", "in/bracket.prt", "--folder", "taken"});
+    Ok({"doc", "add", "demo", "in/bracket.prt", "--base", "in", "--folder", "taken"});
     const struct {
         const char* folder;
         const char* error;  // empty: moved

@@ -22,7 +22,7 @@ TEST_F(VaultGuideCli, MistypedCommandsAreNamedWithTheNearestOne) {
          "or \"vault doc checkin\"?"},
         {{"doc", "diff", "3"},
          "vault: \"diff\" is not a command of \"vault doc\"; its commands are add, list, show, "
-         "checkout, checkin, unlock, view, get, history, rename, delete"},
+         "checkout, checkin, unlock, revert, view, get, history, rename, move, delete"},
         {{"help", "doc", "chekout"},
          "vault: \"chekout\" is not a command of \"vault doc\"; did you mean \"vault doc "
          "checkout\"?"},

@@ -118,8 +118,11 @@ TEST_F(VaultServerCli, TwoWorkstationsRacingForOneThingHaveExactlyOneWinner) {
         // Adds of one name.
         WriteFile("a/same" + n + ".prt", "from a");
         WriteFile("b/same" + n + ".prt", "from b");
-        auto a = Start({"doc", "add", "parts", Path("a/same" + n + ".prt").string()});
-        auto b = Start({"doc", "add", "parts", Path("b/same" + n + ".prt").string()}, second);
+        auto a = Start({"doc", "add", "parts", Path("a/same" + n + ".prt").string(), "--base",
+                        Path("a").string()});
+        auto b = Start({"doc", "add", "parts", Path("b/same" + n + ".prt").string(), "--base",
+                        Path("b").string()},
+                       second);
         const int adds = (Wait(a).code == 0) + (Wait(b).code == 0);
         EXPECT_EQ(adds, 1) << "round " << round;
         // Repositories of one name.
