@@ -56,6 +56,11 @@ struct PgAccessor::Impl {
 
     void Connect() {
         conn = target.Connect();
+        // First, so the key columns of tables it adds are known below.
+        if (definition->serverUpgrade) {
+            PgSession session(*conn);
+            definition->serverUpgrade(session);
+        }
         auto keys = conn->Batch({{kKeyColumnsSql, {}}});
         keyColumns.clear();
         if (keys.front().ok) {
@@ -63,10 +68,6 @@ struct PgAccessor::Impl {
             for (; !rows.IsEOF(); rows.MoveNext())
                 keyColumns[zub::WideToUtf8(rows.GetStringAt(0))] =
                     zub::WideToUtf8(rows.GetStringAt(1));
-        }
-        if (definition->serverUpgrade) {
-            PgSession session(*conn);
-            definition->serverUpgrade(session);
         }
         setupTrips = conn->roundTrips();
     }

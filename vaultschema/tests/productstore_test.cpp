@@ -461,3 +461,32 @@ TEST(ProductStoreOnServer, MakesTheStoreOnceAndRefusesDatabasesHoldingAnythingEl
     EXPECT_EQ(producttest::Query(*db, L"select count(*) from QV_User")->GetIntAt(0), 2);
     cluster.DropDatabase("QVOther");
 }
+
+// A server store made before the newer columns and tables gets them when a
+// workstation connects, with the rule of one delete entry per document.
+TEST(ProductStoreOnServer, AnOlderStoreIsBroughtUpToDateOnConnecting) {
+    producttest::TempProductStore store(producttest::Backend::Server);
+    {
+        auto db = store.Connect();
+        for (const wchar_t* sql : {L"drop table ZUB_AuditTrail", L"drop table ZUB_InactiveUser",
+                                   L"alter table QV_DMDoc drop column ContentBytes"})
+            producttest::Query(*db, sql);
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    auto db = store.Connect();
+    const auto count = [&](const std::wstring& sql) {
+        return producttest::Query(*db, sql)->GetIntAt(0);
+    };
+    EXPECT_EQ(count(L"select count(*) from information_schema.columns where table_name = "
+                    L"'qv_dmdoc' and column_name = 'contentbytes'"),
+              1);
+    EXPECT_EQ(count(L"select count(*) from ZUB_InactiveUser"), 0);
+    auto entry = ZUBDB::QVParams(false);
+    producttest::Add(entry, L"Action", L"delete");
+    producttest::Add(entry, L"DocId", 7);
+    ASSERT_EQ(db->InsertRow(L"ZUB_AuditTrail", entry, L"", L""), 0)
+        << zub::WideToUtf8(db->errDescription());
+    EXPECT_NE(db->InsertRow(L"ZUB_AuditTrail", entry, L"", L""), 0);
+    ASSERT_EQ(db->CommitTrans(), 0);
+    EXPECT_EQ(count(L"select count(*) from ZUB_AuditTrail"), 1);
+}
