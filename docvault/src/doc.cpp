@@ -901,9 +901,15 @@ int Doc::EndCheckOut() {
             Accessor()->RollbackTrans();
             return rc;
         }
-        const AuditRow entry{checkOutById_, L"unlock", repoId,
-                             id_,           phyUrl_,   fileName_,
-                             ext_,          version,   getUserName(static_cast<int>(holder))};
+        const AuditRow entry{actingUserId_ != 0 ? actingUserId_ : checkOutById_,
+                             L"unlock",
+                             repoId,
+                             id_,
+                             phyUrl_,
+                             fileName_,
+                             ext_,
+                             version,
+                             getUserName(static_cast<int>(holder))};
         if (entry.Insert(*this) != 0 || Accessor()->CommitTrans() != 0) return RollBackAndRecord();
         return 0;
     });

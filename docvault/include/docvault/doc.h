@@ -83,6 +83,12 @@ public:
     bool allowUnchanged() const { return allowUnchanged_; }
     void set_allowUnchanged(bool v) { allowUnchanged_ = v; }
 
+    // Who the audit trail names for an unlock when someone acts for the
+    // holder (an administrator passes the holder as checkOutById); 0 names
+    // checkOutById.
+    int actingUserId() const { return actingUserId_; }
+    void set_actingUserId(int v) { actingUserId_ = v; }
+
     // A check-in under main.sub numbering makes the next main version
     // (N.0): the repository's next main number, at least this document's.
     bool nextMain() const { return nextMain_; }
@@ -210,6 +216,7 @@ private:
     std::wstring modifyInfo_;
     int caxDocType_ = 0;
     bool allowUnchanged_ = true;
+    int actingUserId_ = 0;
     bool nextMain_ = false;
 };
 

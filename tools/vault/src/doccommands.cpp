@@ -958,6 +958,7 @@ void DocCommands::Unlock() {
     // The administrator may hold no manage row the library could see; it acts
     // for the holder (Read left the holder in checkOutById).
     if (!s_.ActorIsAdmin()) doc.set_checkOutById(actor.id);
+    doc.set_actingUserId(actor.id);
     CheckRace(doc.EndCheckOut(), doc, s_, holder);
     CheckoutRecords(s_.store().Dir()).Remove(doc.id());
     Json j = ToJson(doc);

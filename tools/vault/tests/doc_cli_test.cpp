@@ -389,15 +389,19 @@ TEST_F(VaultDocCli, TheLogRecordsRenamesUnlocksAndDeletes) {
     OkAs("alice", {"doc", "checkout", "1", "w"});
     OkAs("alice", {"doc", "unlock", "1"});
     OkAs("bob", {"doc", "rename", "1", "支架.prt"});
+    // The administrator ending another's check-out is named as the one who did.
+    OkAs("bob", {"doc", "checkout", "1", "w2"});
+    Ok({"doc", "unlock", "1"});
     OkAs("alice", {"doc", "delete", "1"});
     const struct {
         std::vector<std::string> args;
         std::vector<std::string> actions;
     } rows[] = {
-        {{"log", "demo"}, {"unlock", "rename", "delete"}},
+        {{"log", "demo"}, {"unlock", "rename", "unlock", "delete"}},
         {{"log", "demo", "--user", "BOB"}, {"rename"}},
+        {{"log", "demo", "--user", "system"}, {"unlock"}},
         {{"log", "demo", "--doc", "2"}, {}},
-        {{"log", "--since", "2000-01-01"}, {"unlock", "rename", "delete"}},
+        {{"log", "--since", "2000-01-01"}, {"unlock", "rename", "unlock", "delete"}},
         {{"log", "--since", "9999-01-01"}, {}},
     };
     for (const auto& r : rows) {
@@ -412,7 +416,8 @@ TEST_F(VaultDocCli, TheLogRecordsRenamesUnlocksAndDeletes) {
     EXPECT_EQ(log[0]["detail"], "held by alice");
     EXPECT_EQ(log[1]["path"], "支架.prt");
     EXPECT_EQ(log[1]["detail"], "from bracket.prt");
-    EXPECT_EQ(log[2]["user"], "alice");
+    EXPECT_EQ(log[2]["detail"], "held by bob");
+    EXPECT_EQ(log[3]["user"], "alice");
     EXPECT_EQ(RunAs("carol", {"log"}).code, 1);
     EXPECT_EQ(Run({"log", "--since", "yesterday"}).code, 1);
 }
