@@ -197,15 +197,24 @@ void UserCommands::ListUsers() {
     Json rows = Json::array();
     std::vector<DRM::UserRecord> users;
     VaultError::Check(s_.users().Users(users), s_.users());
+    auto admin = s_.Connected<DRM::UserAdmin>();
     for (const auto& u : users) {
+        bool active = true;
+        VaultError::Check(admin->IsActive(u.id, active), *admin);
         Json j;
         j["id"] = u.id;
         j["name"] = WideToUtf8(u.name);
         j["roles"] = Names(u.roles);
+        j["active"] = active;
         rows.push_back(std::move(j));
     }
-    if (!s_.out().json())
-        for (auto& row : rows) row["roles"] = Joined(row["roles"]);
+    if (!s_.out().json()) {
+        for (auto& row : rows) {
+            row["roles"] = Joined(row["roles"]);
+            if (!row["active"].get<bool>())
+                row["name"] = row["name"].get<std::string>() + " (deactivated)";
+        }
+    }
     s_.out().List({{"id", "ID"}, {"name", "NAME"}, {"roles", "ROLES"}}, rows, "(no users)");
 }
 

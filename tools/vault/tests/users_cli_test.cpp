@@ -190,6 +190,9 @@ TEST_F(VaultCli, UsersAndRolesAreRenamedRemovedAndRegrouped) {
     EXPECT_EQ(RunAs("Alicia", {"doc", "list", "demo"}).err,
               ErrorLine(49711, "user Alicia is deactivated and may no longer act"));
     EXPECT_EQ(Run({"doc", "show", "1", "--json"}).Json()["creator"], "Alicia");
+    for (const auto& u : Run({"user", "list", "--json"}).Json())
+        EXPECT_EQ(u["active"], u["name"] != "Alicia") << u.dump();
+    EXPECT_NE(Ok({"user", "list"}).find("Alicia (deactivated)"), std::string::npos);
     Ok({"role", "remove", "设计师"});
     EXPECT_EQ(Run({"role", "list", "--json"}).Json().size(), 0u);
     EXPECT_EQ(rights(), granted - 2);
