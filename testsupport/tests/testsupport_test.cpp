@@ -117,3 +117,29 @@ TEST(Files, WriteMakesFoldersAndReadGivesBackTheBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Language, TellsChineseAndEnglishText) {
+    const struct {
+        const char* text;
+        bool cjk;
+        const char* run;
+    } cases[] = {
+        {"文档 bracket.prt 已检出", true, ""},
+        {"document 3 is checked out", false, "is checked out"},
+        {"error 49611: 文档 \\frame\\x.prt 已存在", true, ""},
+        {"错误 49611：document exists already", true, "document exists already"},
+        {"vault doc checkout --repo parts 3", false, ""},
+        {"a b c d", false, ""},
+        {"部件，设计", true, ""},
+        {"No such file", false, "No such file"},
+        {"/home/u/My Project Files/x.prt", false, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(zubtest::HasCjk(c.text), c.cjk) << c.text;
+        EXPECT_EQ(zubtest::EnglishRun(c.text), c.run) << c.text;
+    }
+}
+
+}  // namespace
