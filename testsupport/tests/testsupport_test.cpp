@@ -8,8 +8,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "zub_testsupport_tests_paths.h"
 #include "zubtest/files.h"
 #include "zubtest/language.h"
+#include "zubtest/languagerun.h"
 #include "zubtest/sandbox.h"
 #include "zubtest/scopedenv.h"
 #include "zubtest/tempdir.h"
@@ -141,6 +143,73 @@ TEST(Language, TellsChineseAndEnglishText) {
         EXPECT_EQ(zubtest::HasCjk(c.text), c.cjk) << c.text;
         EXPECT_EQ(zubtest::EnglishRun(c.text), c.run) << c.text;
     }
+}
+
+TEST(Language, FindsTheLineThatLeavesTheLanguage) {
+    using zubtest::Speaks;
+    const std::string notFound = "The system cannot find the file specified.";
+    const struct {
+        const char* text;
+        Speaks language;
+        std::vector<std::string> verbatim;
+        const char* line;
+    } cases[] = {
+        {"usage: zubreg list\nregistry key 文档\n", Speaks::English, {}, "registry key 文档"},
+        {"已检出\nfailed to check out\n", Speaks::Chinese, {}, "failed to check out"},
+        {"zubreg：HKLM\\X：The system cannot find the file specified.（2）",
+         Speaks::Chinese,
+         {},
+         "zubreg：HKLM\\X：The system cannot find the file specified.（2）"},
+        // Shown as it is: cut out before the line is judged.
+        {"zubreg：HKLM\\X：The system cannot find the file specified.（2）",
+         Speaks::Chinese,
+         {notFound},
+         ""},
+        {"文档 已存在\n", Speaks::English, {"文档"}, "文档 已存在"},
+        {"3 rows\nversion: Wildfire 4.0\n", Speaks::English, {}, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(zubtest::MixedLine(c.text, c.language, c.verbatim), c.line) << c.text;
+}
+
+TEST(Language, RunsAProgramInTheLanguageAsked) {
+    // The test's own choice must not leak into the program.
+    zubtest::ScopedEnv env("LANGUAGE", "de");
+    env.Set("LC_ALL", "de_DE.UTF-8");
+    env.Set("LC_MESSAGES", "de_DE.UTF-8");
+    const std::string script =
+        "echo \"$LANG|${LANGUAGE-none}|${LC_ALL-none}|${LC_MESSAGES-none}\"; cat; echo e >&2; "
+        "exit 3";
+    const struct {
+        zubtest::Speaks language;
+        const char* out;
+    } cases[] = {
+        {zubtest::Speaks::Chinese, "zh_CN.UTF-8|none|none|none\nin"},
+        {zubtest::Speaks::English, "en_US.UTF-8|none|none|none\nin"},
+    };
+    for (const auto& c : cases) {
+        const auto run = zubtest::RunSpeaking(c.language, "/bin/sh", {"-c", script}, "in");
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, "e\n");
+    }
+}
+
+TEST(Language, KnowsWhichTextsTheLibraryCatalogLacks) {
+    zubtest::TempDir dir("zubtest-catalog");
+    const fs::path messages = dir.path() / "en/LC_MESSAGES";
+    fs::create_directories(messages);
+    zubtest::WriteFile(dir.path() / "en.po",
+                       "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                       "msgid \"model file not found: %s\"\nmsgstr \"model file not found: %s\"\n");
+    const std::string compile = std::string("'") + ZUB_MSGFMT + "' -o '" +
+                                (messages / "zub-library.mo").string() + "' '" +
+                                (dir.path() / "en.po").string() + "'";
+    ASSERT_EQ(std::system(compile.c_str()), 0) << compile;
+    zubtest::ScopedEnv env("ZUB_LOCALEDIR", dir.str());
+    EXPECT_EQ(zubtest::NotInLibraryCatalog(
+                  {"model file not found: /tmp/a.prt", "Type mismatch.", "model file not found"}),
+              (std::vector<std::string>{"Type mismatch.", "model file not found"}));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include "cadlink/proe_command.h"
 #include "cadlink/proe_connector.h"
 #include "cadlink/proe_version.h"
+#include "cli_language.h"
+#include "zub/i18n.h"
 #include "zub/sqlite/connection.h"
 #include "zub/sqlite/error.h"
 #include "zub/sqlite/statement.h"
@@ -23,6 +25,18 @@ using zub::NarrowToWide;
 using zub::WideToNarrow;
 
 using zub::sqlite::Statement;
+
+// A text the connector or its bridge reported (an error, the bridge's
+// description of itself), in the user's language, its line end kept.
+std::string Reported(const std::wstring& text) {
+    std::string utf8 = zub::WideToUtf8(text);
+    std::string end;
+    while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == ' ')) {
+        end.insert(end.begin(), utf8.back());
+        utf8.pop_back();
+    }
+    return zub::LibraryText(utf8) + end;
+}
 
 std::string QuoteIdentifier(const std::string& name) {
     std::string out = "\"";
@@ -41,7 +55,7 @@ void PrintTables(const std::string& path, std::ostream& out) {
         std::vector<std::string> tables;
         Statement list(db, "select name from sqlite_master where type='table' order by name");
         while (list.step()) tables.emplace_back(list.columnText(0));
-        if (tables.empty()) lines += "no tables created\n";
+        if (tables.empty()) lines += zub::tr("no tables created\n");
         for (const std::string& table : tables) {
             std::string columns;
             Statement info(db, "select name, type from pragma_table_info(?)");
@@ -54,11 +68,12 @@ void PrintTables(const std::string& path, std::ostream& out) {
             }
             Statement count(db, "select count(*) from " + QuoteIdentifier(table));
             const long long rows = count.step() ? count.columnInt64(0) : 0;
-            lines += table + " (" + columns + "): " + std::to_string(rows) +
-                     (rows == 1 ? " row\n" : " rows\n");
+            lines += rows == 1
+                         ? zub::trf("%s (%s): %lld row\n", table.c_str(), columns.c_str(), rows)
+                         : zub::trf("%s (%s): %lld rows\n", table.c_str(), columns.c_str(), rows);
         }
     } catch (const zub::sqlite::Error&) {
-        out << "(cannot read " << path << ")\n";
+        out << zub::trf("(cannot read %s)\n", path.c_str());
         return;
     }
     out << lines;
@@ -68,7 +83,7 @@ int Versions(std::ostream& out) {
     ZUBCAX::CProeVersion finder;
     const std::vector<std::wstring> installed = finder.InstalledVersions();
     if (installed.empty()) {
-        out << "no Pro/ENGINEER version installed\n";
+        out << zub::tr("no Pro/ENGINEER version installed\n");
         return 0;
     }
     const std::wstring current = finder.GetCurrentVersion();
@@ -78,7 +93,7 @@ int Versions(std::ostream& out) {
         if (!dir.empty()) out << "  " << WideToNarrow(dir);
         out << "\n";
     }
-    if (current.empty()) out << "no current version (it could not be stored)\n";
+    if (current.empty()) out << zub::tr("no current version (it could not be stored)\n");
     return 0;
 }
 
@@ -87,16 +102,17 @@ int Use(const std::string& name, std::ostream& out, std::ostream& err) {
     const std::wstring version = NarrowToWide(name);
     const std::vector<std::wstring> installed = finder.InstalledVersions();
     if (std::find(installed.begin(), installed.end(), version) == installed.end()) {
-        err << "zubcax: \"" << name << "\" is not an installed Pro/ENGINEER version\n";
+        err << zub::trf("zubcax: \"%s\" is not an installed Pro/ENGINEER version\n", name.c_str());
         return 1;
     }
     if (!finder.SetCurrentVersion(version)) {
-        err << "zubcax: \"" << name
-            << "\" was not made current: its install directory is unknown or "
-               "PRO_COMM_MSG_EXE could not be written\n";
+        err << zub::trf(
+            "zubcax: \"%s\" was not made current: its install directory is unknown or "
+            "PRO_COMM_MSG_EXE could not be written\n",
+            name.c_str());
         return 1;
     }
-    out << "current version: " << name << "\n";
+    out << zub::trf("current version: %s\n", name.c_str());
     return 0;
 }
 
@@ -115,28 +131,29 @@ int Refresh(const RefreshArgs& args, std::ostream& out, std::ostream& err) {
     ZUBCAX::ProeConnector connector(0, version, NarrowToWide(args.param));
     ZUBCAX::CaxCommand* raw = nullptr;
     if (connector.NewCommand(nullptr, raw) != 0) {
-        err << "zubcax: cannot connect: " << WideToNarrow(connector.errText());
+        err << zub::trf("zubcax: cannot connect: %s", Reported(connector.errText()).c_str());
         return 1;
     }
     std::unique_ptr<ZUBCAX::CaxCommand> command(raw);
-    out << "version: " << WideToNarrow(version) << "\n";
-    out << "bridge: " << WideToNarrow(command->appInfo()) << "\n";
-    const auto fail = [&](const char* step) {
-        err << "zubcax: " << step << " failed: error " << command->errNumber() << ": "
-            << WideToNarrow(command->errText()) << "\n";
-        return 1;
-    };
+    out << zub::trf("version: %s\n", zub::WideToUtf8(version).c_str());
+    out << zub::trf("bridge: %s\n", Reported(command->appInfo()).c_str());
     if (!args.model.empty() && command->OpenFile(NarrowToWide(args.model)) != 0) {
-        return fail("opening the model");
+        err << zub::trf("zubcax: opening the model failed: error %d: %s\n", command->errNumber(),
+                        Reported(command->errText()).c_str());
+        return 1;
     }
     const int rc = command->RefreshTable(NarrowToWide(args.tables), NarrowToWide(args.db));
     if (auto* proe = dynamic_cast<ZUBCAX::ProeCommand*>(command.get());
         proe != nullptr && proe->descErrNumber() != 0) {
-        err << "zubcax: warning: table description "
-            << WideToNarrow(ZUBCAX::ProeCommand::DefaultDescriptionPath()) << ": "
-            << WideToNarrow(proe->descErrText());
+        err << zub::trf("zubcax: warning: table description %s: %s",
+                        zub::WideToUtf8(ZUBCAX::ProeCommand::DefaultDescriptionPath()).c_str(),
+                        Reported(proe->descErrText()).c_str());
     }
-    if (rc != 0) return fail("the refresh");
+    if (rc != 0) {
+        err << zub::trf("zubcax: the refresh failed: error %d: %s\n", command->errNumber(),
+                        Reported(command->errText()).c_str());
+        return 1;
+    }
     PrintTables(args.db, out);
     return 0;
 }
@@ -144,22 +161,26 @@ int Refresh(const RefreshArgs& args, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"zubcax - the CAD connector as it sees Pro/ENGINEER"};
+    CLI::App app{zub::tr("zubcax - the CAD connector as it sees Pro/ENGINEER")};
+    zub::tools::SpeakUserLanguage(app);
     app.require_subcommand(1);
-    auto* versions =
-        app.add_subcommand("versions", "list the installed versions; * marks the current one");
+    auto* versions = zub::tools::AddSubcommand(
+        app, "versions", zub::tr("list the installed versions; * marks the current one"));
     std::string useName;
-    auto* use = app.add_subcommand("use", "make an installed version the current one");
-    use->add_option("version", useName, "for example \"Wildfire 4.0\"")->required();
+    auto* use =
+        zub::tools::AddSubcommand(app, "use", zub::tr("make an installed version the current one"));
+    use->add_option("version", useName, zub::tr("for example \"Wildfire 4.0\""))->required();
     RefreshArgs refreshArgs;
-    auto* refresh = app.add_subcommand("refresh", "mirror CAD tables into a new SQLite file");
-    refresh->add_option("tables", refreshArgs.tables, "comma-separated CAD table names")
+    auto* refresh = zub::tools::AddSubcommand(app, "refresh",
+                                              zub::tr("mirror CAD tables into a new SQLite file"));
+    refresh->add_option("tables", refreshArgs.tables, zub::tr("comma-separated CAD table names"))
         ->required();
-    refresh->add_option("database", refreshArgs.db, "SQLite file to (re)create")->required();
-    refresh->add_option("--model", refreshArgs.model, "model file to open first");
+    refresh->add_option("database", refreshArgs.db, zub::tr("SQLite file to (re)create"))
+        ->required();
+    refresh->add_option("--model", refreshArgs.model, zub::tr("model file to open first"));
     refresh->add_option("--version", refreshArgs.version,
-                        "Pro/ENGINEER version (default: the current one)");
-    refresh->add_option("--param", refreshArgs.param, "text handed to the bridge");
+                        zub::tr("Pro/ENGINEER version (default: the current one)"));
+    refresh->add_option("--param", refreshArgs.param, zub::tr("text handed to the bridge"));
     if (argc < 2) {
         out << app.help();
         return 2;
@@ -174,7 +195,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         if (*use) return Use(useName, out, err);
         if (*refresh) return Refresh(refreshArgs, out, err);
     } catch (const std::exception& e) {
-        err << "zubcax: " << e.what() << "\n";
+        err << zub::trf("zubcax: %s\n", zub::LibraryText(std::string_view(e.what())).c_str());
         return 1;
     }
     return 2;

@@ -6,7 +6,9 @@
 
 #include "proebridge4/proe_asyn_command.h"
 #include "zub/platform/registry.h"
+#include "zubcax_tests_paths.h"
 #include "zubcaxapp.h"
+#include "zubtest/languagerun.h"
 #include "zubtest/sandbox.h"
 
 namespace {
@@ -113,6 +115,66 @@ TEST_F(Zubcax, RefreshReportsTheFailingStep) {
     EXPECT_EQ(err.str(),
               "zubcax: cannot connect: ZUBCAX::CaxConnector::Connect() error: no CAD bridge for "
               "the version \"Wildfire 9.0\"\n");
+}
+
+TEST_F(Zubcax, SpeaksTheUsersLanguage) {
+    std::ofstream(dir / "m.prt") << "table bom\nrow id=1\tqty=2\nrow id=2\tqty=3\n";
+    const std::string db = (dir / "out.db").string(), model = (dir / "m.prt").string(),
+                      missing = (dir / "none.prt").string();
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string english;
+        std::string chinese;
+    } cases[] = {
+        {{},
+         2,
+         "Subcommands:\n  versions                    list the installed versions",
+         "子命令:\n  versions                    列出已安装的版本"},
+        {{"refresh", "--help"},
+         0,
+         "  tables TEXT REQUIRED        comma-separated CAD table names\n",
+         "  tables 文本 必需            以逗号分隔的 CAD 表名\n"},
+        {{"versions"},
+         0,
+         "no Pro/ENGINEER version installed\n",
+         "没有安装任何 Pro/ENGINEER 版本\n"},
+        {{"use", "Wildfire 3.0"},
+         1,
+         "zubcax: \"Wildfire 3.0\" is not an installed Pro/ENGINEER version\n",
+         "zubcax：“Wildfire 3.0”不是已安装的 Pro/ENGINEER 版本\n"},
+        {{"use"}, 2, "version is required\n", "缺少 version\n"},
+        {{"refresh", "bom", db, "--model", model},
+         0,
+         "version: Wildfire 4.0\n",
+         "版本：Wildfire 4.0\n"},
+        {{"refresh", "bom", db, "--model", model}, 0, "): 2 rows\n", ")：2 行\n"},
+        {{"refresh", "bom", db, "--model", missing},
+         1,
+         "zubcax: opening the model failed: error 2: ",
+         "zubcax：打开模型失败：错误 2："},
+        {{"refresh", "bom", db, "--version", "Wildfire 9.0"},
+         1,
+         "zubcax: cannot connect: ",
+         "zubcax：无法连接："},
+    };
+    // What the connector and its bridge report, shown as it is until the
+    // library's catalog has it.
+    const auto pending = zubtest::NotInLibraryCatalog(
+        {"proebridge4 stand-in; no launcher (Pro/ENGINEER not installed)",
+         "model file not found: " + missing,
+         "ZUBCAX::CaxConnector::Connect() error: no CAD bridge for the version \"Wildfire 9.0\""});
+    for (zubtest::Speaks language : {zubtest::Speaks::English, zubtest::Speaks::Chinese}) {
+        const bool english = language == zubtest::Speaks::English;
+        for (const auto& c : cases) {
+            SCOPED_TRACE((english ? "en:" : "zh:") + (c.args.empty() ? "" : " " + c.args[0]));
+            const auto run = zubtest::RunSpeaking(language, ZUBCAX_BINARY, c.args);
+            const std::string shown = run.out + run.err;
+            EXPECT_EQ(run.status, c.status) << shown;
+            EXPECT_NE(shown.find(english ? c.english : c.chinese), std::string::npos) << shown;
+            EXPECT_EQ(zubtest::MixedLine(shown, language, pending), "");
+        }
+    }
 }
 
 }  // namespace

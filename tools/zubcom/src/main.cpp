@@ -1,9 +1,10 @@
-#include "zubcomapp.h"
+#include <zub/i18n.h>
 
-#include <clocale>
 #include <iostream>
 
+#include "zubcomapp.h"
+
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+    zub::i18n::Init("zubcom");
     return zub::zubcom::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

@@ -4,6 +4,7 @@
 #include <zub/com/comptr.h>
 #include <zub/com/runtime.h>
 #include <zub/com/typelib.h>
+#include <zub/i18n.h>
 #include <zub/platform/module.h>
 #include <zub/text.h>
 
@@ -23,30 +24,32 @@ using zub::com::Bstr;
 using zub::com::ComPtr;
 using zub::com::Variant;
 
-const char* kUsage =
-    "usage: zubcom [OPTIONS] call PROGID MEMBER [ARG...] [; MEMBER [ARG...]]...\n"
-    "       zubcom [OPTIONS] run SCRIPT\n"
-    "       zubcom members PROGID\n"
-    "       zubcom register MODULE | unregister MODULE\n"
-    "\n"
-    "Arguments: 42 is a long, 1.5 a double, #2024-01-31 12:00# a date, \"text\" or any\n"
-    "other word a string, null a null string, empty nothing, $name a script variable.\n"
-    "\n"
-    "Script lines:\n"
-    "  doc = new VaultAuto.CoDoc.1          create an object\n"
-    "  ret = doc.connect sqlite:./s 0 QVData \"\"   call (or get) and keep the result\n"
-    "  doc.FileName = \"a.prt\"               property put\n"
-    "  doc.CheckOut /tmp/work                call, printing the result\n"
-    "  print $ret                            print values\n"
-    "Each call prints its result and its HRESULT with the status text. A method whose\n"
-    "long result is named ret returns a status: any value but 0 is a failure.\n"
-    "\n"
-    "Options:\n"
-    "  --quiet           print only failures and the values print asks for\n"
-    "  --stop-on-error   stop at the first failure\n"
-    "\n"
-    "Exit status: 0 when every call succeeded, 1 when one failed, 2 for a usage or\n"
-    "script syntax error.\n";
+const char* Usage() {
+    return zub::tr(
+        "usage: zubcom [OPTIONS] call PROGID MEMBER [ARG...] [; MEMBER [ARG...]]...\n"
+        "       zubcom [OPTIONS] run SCRIPT\n"
+        "       zubcom members PROGID\n"
+        "       zubcom register MODULE | unregister MODULE\n"
+        "\n"
+        "Arguments: 42 is a long, 1.5 a double, #2024-01-31 12:00# a date, \"text\" or any\n"
+        "other word a string, null a null string, empty nothing, $name a script variable.\n"
+        "\n"
+        "Script lines:\n"
+        "  doc = new VaultAuto.CoDoc.1          create an object\n"
+        "  ret = doc.connect sqlite:./s 0 QVData \"\"   call (or get) and keep the result\n"
+        "  doc.FileName = \"a.prt\"               property put\n"
+        "  doc.CheckOut /tmp/work                call, printing the result\n"
+        "  print $ret                            print values\n"
+        "Each call prints its result and its HRESULT with the status text. A method whose\n"
+        "long result is named ret returns a status: any value but 0 is a failure.\n"
+        "\n"
+        "Options:\n"
+        "  --quiet           print only failures and the values print asks for\n"
+        "  --stop-on-error   stop at the first failure\n"
+        "\n"
+        "Exit status: 0 when every call succeeded, 1 when one failed, 2 for a usage or\n"
+        "script syntax error.\n");
+}
 
 struct Options {
     bool quiet = false;
@@ -54,6 +57,11 @@ struct Options {
 };
 
 std::string Narrow(const std::wstring& w) { return zub::WideToNarrow(w); }
+
+// An HRESULT's text from the COM runtime, in the user's language.
+std::string StatusText(HRESULT hr) {
+    return zub::LibraryText(zub::WideToUtf8(zub::com::HResultText(hr)));
+}
 
 struct Token {
     std::string text;
@@ -84,10 +92,10 @@ bool Tokenize(const std::string& line, std::vector<Token>* out, std::string* err
                     t.text.push_back(c);
                 }
             }
-            if (!closed) return *error = "unterminated quoted text", false;
+            if (!closed) return *error = zub::tr("unterminated quoted text"), false;
         } else if (line[i] == '#') {
             std::size_t end = line.find('#', i + 1);
-            if (end == std::string::npos) return *error = "unterminated #date#", false;
+            if (end == std::string::npos) return *error = zub::tr("unterminated #date#"), false;
             t.text = line.substr(i, end - i + 1);
             i = end + 1;
         } else {
@@ -111,16 +119,16 @@ std::string Quote(const std::wstring& w) {
 std::string Show(const VARIANT& v) {
     switch (v.vt) {
         case VT_EMPTY:
-            return "(empty)";
+            return zub::tr("(empty)");
         case VT_NULL:
-            return "(null)";
+            return zub::tr("(null)");
         case VT_BSTR:
             return Quote(zub::com::BstrToWide(v.bstrVal));
         case VT_DISPATCH:
         case VT_UNKNOWN:
-            return v.punkVal ? "(object)" : "(nothing)";
+            return v.punkVal ? zub::tr("(object)") : zub::tr("(nothing)");
         case VT_ERROR:
-            return "(error " + Narrow(zub::com::HResultHex(v.scode)) + ")";
+            return zub::trf("(error %s)", Narrow(zub::com::HResultHex(v.scode)).c_str());
         default:
             return Narrow(zub::com::VariantText(v));
     }
@@ -149,7 +157,8 @@ public:
         }
         if (!t.quoted && s[0] == '$') {
             auto it = vars_.find(s.substr(1));
-            if (it == vars_.end()) return Complain(Where() + "unknown variable " + s), false;
+            if (it == vars_.end())
+                return Complain(Where() + zub::trf("unknown variable %s", s.c_str())), false;
             return SUCCEEDED(VariantCopy(v, &it->second->get()));
         }
         if (!t.quoted && s == "null") return v->vt = VT_BSTR, true;
@@ -159,7 +168,7 @@ public:
             text.get().vt = VT_BSTR;
             text.get().bstrVal = zub::com::MakeBstr(zub::Utf8ToWide(s.substr(1, s.size() - 2)));
             if (FAILED(VariantChangeType(v, &text.get(), 0, VT_DATE)))
-                return Complain(Where() + "not a date: " + s), false;
+                return Complain(Where() + zub::trf("not a date: %s", s.c_str())), false;
             return true;
         }
         if (!t.quoted && IsInteger(s)) {
@@ -203,7 +212,7 @@ public:
         DISPID id = DISPID_UNKNOWN;
         HRESULT hr = obj->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
         if (hr == DISP_E_UNKNOWNNAME) {
-            err_ << Where() << name_ << ": unknown name\n";
+            err_ << Where() << zub::trf("%s: unknown name", name_.c_str()) << "\n";
             ++failures_;
             return false;
         }
@@ -230,22 +239,21 @@ public:
         if (hr == DISP_E_EXCEPTION) {
             if (ex.pfnDeferredFillIn) ex.pfnDeferredFillIn(&ex);
             hr = ex.scode ? ex.scode : MakeHr(0x80040000u | ex.wCode);
-            desc = Narrow(zub::com::BstrToWide(ex.bstrDescription));
+            desc = zub::LibraryText(zub::WideToUtf8(zub::com::BstrToWide(ex.bstrDescription)));
             while (!desc.empty() && (desc.back() == '\n' || desc.back() == '\r')) desc.pop_back();
             std::string source = Narrow(zub::com::BstrToWide(ex.bstrSource));
-            if (!source.empty()) desc += " (" + source + ")";
+            if (!source.empty()) desc = zub::trf("%s (%s)", desc.c_str(), source.c_str());
             SysFreeString(ex.bstrDescription);
             SysFreeString(ex.bstrSource);
             SysFreeString(ex.bstrHelpFile);
         } else if (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW ||
                    hr == DISP_E_PARAMNOTFOUND) {
             if (argErr < argv.size())
-                desc = Narrow(zub::com::HResultText(hr)) + " (argument " +
-                       std::to_string(argv.size() - argErr) + ")";
+                desc = zub::trf("%s (argument %zu)", StatusText(hr).c_str(), argv.size() - argErr);
         }
         const bool status = !put && SUCCEEDED(hr) && ReturnsStatus(obj, id);
         if (status && res.get().vt == VT_I4 && res.get().lVal != 0) {
-            const std::string failure = "failed with status " + std::to_string(res.get().lVal);
+            const std::string failure = zub::trf("failed with status %ld", long{res.get().lVal});
             Report(echo, hr, &res.get(), &failure, true);
         } else {
             Report(echo, hr, put ? nullptr : &res.get(), desc.empty() ? nullptr : &desc);
@@ -284,7 +292,7 @@ public:
             std::vector<Token> t;
             std::string error;
             if (!Tokenize(line, &t, &error)) {
-                err_ << "line " << number << ": " << error << "\n";
+                err_ << zub::trf("line %d: ", number) << error << "\n";
                 return 2;
             }
             if (t.empty()) continue;
@@ -312,21 +320,21 @@ public:
             std::string member = n ? Narrow(zub::com::BstrToWide(names[0])) : "";
             out_ << fd->memid << "\t";
             if (fd->invkind == INVOKE_PROPERTYGET) {
-                out_ << "get\t" << member << "\n";
+                out_ << zub::tr("get") << "\t" << member << "\n";
             } else if (fd->invkind != INVOKE_FUNC) {
-                out_ << "put\t" << member << " = value\n";
+                out_ << zub::tr("put") << "\t" << zub::trf("%s = value", member.c_str()) << "\n";
             } else {
                 std::string params, ret;
                 for (SHORT p = 0; p < fd->cParams; ++p) {
                     std::string pn = static_cast<UINT>(p) + 1 < n
                                          ? Narrow(zub::com::BstrToWide(names[p + 1]))
-                                         : "arg" + std::to_string(p + 1);
+                                         : zub::trf("arg%d", p + 1);
                     if (fd->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FRETVAL)
                         ret = " -> " + pn;
                     else
                         params += (params.empty() ? "" : ", ") + pn;
                 }
-                out_ << "method\t" << member << "(" << params << ")" << ret << "\n";
+                out_ << zub::tr("method") << "\t" << member << "(" << params << ")" << ret << "\n";
             }
             for (UINT p = 0; p < n; ++p) SysFreeString(names[p]);
             info->ReleaseFuncDesc(fd);
@@ -337,7 +345,7 @@ public:
 private:
     bool Stopped() const { return options_.stopOnError && failed(); }
     // "line 7: " inside a script, nothing for a command line.
-    std::string Where() const { return line_ > 0 ? "line " + std::to_string(line_) + ": " : ""; }
+    std::string Where() const { return line_ > 0 ? zub::trf("line %d: ", line_) : ""; }
 
     // The product's servers name a method's status result ret: 0 for
     // success, else the library's error number.
@@ -395,7 +403,7 @@ private:
     }
 
     static std::string Status(HRESULT hr) {
-        return Narrow(zub::com::HResultHex(hr) + L" " + zub::com::HResultText(hr));
+        return Narrow(zub::com::HResultHex(hr)) + " " + StatusText(hr);
     }
 
     void Report(const std::string& echo, HRESULT hr, const VARIANT* value, const std::string* desc,
@@ -405,15 +413,15 @@ private:
         if (options_.quiet && !failure) return;
         out_ << (failure ? Where() : "") << echo << " -> ";
         if (SUCCEEDED(hr) && value && value->vt != VT_EMPTY) out_ << Show(*value) << " ";
-        out_ << "[" << Narrow(zub::com::HResultHex(hr)) << " "
-             << (desc ? *desc : Narrow(zub::com::HResultText(hr))) << "]\n";
+        out_ << "[" << Narrow(zub::com::HResultHex(hr)) << " " << (desc ? *desc : StatusText(hr))
+             << "]\n";
     }
 
     void Complain(const std::string& what) { err_ << what << "\n"; }
 
     bool Statement(const std::vector<Token>& t, int line) {
         auto bad = [&](const std::string& what) {
-            err_ << "line " << line << ": " << what << "\n";
+            err_ << zub::trf("line %d: ", line) << what << "\n";
             return false;
         };
         auto isEq = [&](std::size_t i) { return t.size() > i && !t[i].quoted && t[i].text == "="; };
@@ -421,7 +429,7 @@ private:
             std::string s;
             for (std::size_t i = 1; i < t.size(); ++i) {
                 Variant v;
-                if (!Value(t[i], &v)) return bad("bad value " + t[i].text);
+                if (!Value(t[i], &v)) return bad(zub::trf("bad value %s", t[i].text.c_str()));
                 s += (i > 1 ? " " : "") + Show(v.get());
             }
             out_ << s << "\n";
@@ -430,7 +438,7 @@ private:
         std::size_t dot = t[0].text.find('.');
         if (!t[0].quoted && dot == std::string::npos && isEq(1)) {
             if (t.size() >= 3 && !t[2].quoted && t[2].text == "new") {
-                if (t.size() != 4) return bad("expected: VAR = new PROGID");
+                if (t.size() != 4) return bad(zub::tr("expected: VAR = new PROGID"));
                 ComPtr<IDispatch> obj;
                 auto v = std::make_unique<Variant>();
                 if (Create(t[3].text, &obj)) {
@@ -440,22 +448,23 @@ private:
                 vars_[t[0].text] = std::move(v);
                 return true;
             }
-            if (t.size() < 3) return bad("expected a value or a call after '='");
+            if (t.size() < 3) return bad(zub::tr("expected a value or a call after '='"));
             std::vector<Token> rhs(t.begin() + 2, t.end());
             auto v = std::make_unique<Variant>();
             if (!rhs[0].quoted && rhs[0].text.find('.') != std::string::npos &&
                 rhs[0].text[0] != '$' && !IsNumber(rhs[0].text)) {
                 if (!Invoke(rhs, false, &v->get(), line)) return false;
             } else {
-                if (rhs.size() != 1) return bad("one value expected");
-                if (!Value(rhs[0], &v->get())) return bad("bad value " + rhs[0].text);
+                if (rhs.size() != 1) return bad(zub::tr("one value expected"));
+                if (!Value(rhs[0], &v->get()))
+                    return bad(zub::trf("bad value %s", rhs[0].text.c_str()));
             }
             vars_[t[0].text] = std::move(v);
             return true;
         }
-        if (t[0].quoted || dot == std::string::npos) return bad("expected OBJECT.MEMBER");
+        if (t[0].quoted || dot == std::string::npos) return bad(zub::tr("expected OBJECT.MEMBER"));
         if (isEq(1)) {
-            if (t.size() != 3) return bad("expected: OBJECT.MEMBER = VALUE");
+            if (t.size() != 3) return bad(zub::tr("expected: OBJECT.MEMBER = VALUE"));
             std::vector<Token> put{t[0], t[2]};
             return Invoke(put, true, nullptr, line);
         }
@@ -469,7 +478,8 @@ private:
         auto it = vars_.find(var);
         if (it == vars_.end() || it->second->get().vt != VT_DISPATCH ||
             !it->second->get().pdispVal) {
-            err_ << "line " << line << ": " << var << " is not an object\n";
+            err_ << zub::trf("line %d: ", line) << zub::trf("%s is not an object", var.c_str())
+                 << "\n";
             ++failures_;
             return true;  // later lines may still run
         }
@@ -502,7 +512,7 @@ int RunEntry(const std::string& module, const char* entry, std::ostream& out) {
     if (e == 0) e = zub::platform::GetProcAddress(lib.Handle(), entry, fn);
     hr = e ? HResultFromWin32(e) : reinterpret_cast<DllRegisterServerFn>(fn)();
     out << entry << " " << module << " -> [" << Narrow(zub::com::HResultHex(hr)) << " "
-        << Narrow(zub::com::HResultText(hr)) << "]\n";
+        << StatusText(hr) << "]\n";
     return SUCCEEDED(hr) ? 0 : 1;
 }
 
@@ -522,7 +532,7 @@ int Run(const std::vector<std::string>& commandLine, std::ostream& out, std::ost
     const std::vector<std::string> args(commandLine.begin() + static_cast<std::ptrdiff_t>(first),
                                         commandLine.end());
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        (args.empty() ? err : out) << kUsage;
+        (args.empty() ? err : out) << Usage();
         return args.empty() ? 2 : 0;
     }
     const std::string& cmd = args[0];
@@ -530,7 +540,7 @@ int Run(const std::vector<std::string>& commandLine, std::ostream& out, std::ost
     if ((cmd != "call" && cmd != "run" && cmd != "members" && cmd != "register" &&
          cmd != "unregister") ||
         args.size() < need || (cmd != "call" && args.size() != 2)) {
-        err << kUsage;
+        err << Usage();
         return 2;
     }
     if (cmd == "register") return RunEntry(args[1], "DllRegisterServer", out);
@@ -546,7 +556,7 @@ int Run(const std::vector<std::string>& commandLine, std::ostream& out, std::ost
         } else {
             std::ifstream in(args[1]);
             if (!in) {
-                err << "cannot read " << args[1] << "\n";
+                err << zub::trf("cannot read %s", args[1].c_str()) << "\n";
                 rc = 2;
             } else {
                 rc = s.RunScript(in);

@@ -7,7 +7,10 @@
 #include <optional>
 #include <sstream>
 
+#include "zub/com/types.h"
+#include "zub/text.h"
 #include "zubcom_tests_paths.h"
+#include "zubtest/languagerun.h"
 #include "zubtest/sandbox.h"
 
 namespace {
@@ -212,6 +215,54 @@ TEST_F(Zubcom, MembersListsTheTypeInformation) {
     EXPECT_NE(out_.str().find("3\tmethod\tAdd(a, b) -> ret\n"), std::string::npos) << out_.str();
     EXPECT_NE(out_.str().find("1\tget\tname\n1\tput\tname = value\n"), std::string::npos);
     EXPECT_NE(out_.str().find("10\tmethod\tsave()\n"), std::string::npos);
+}
+
+TEST_F(Zubcom, SpeaksTheUsersLanguage) {
+    const std::string script = dir_ + "/language.txt";
+    std::ofstream(script) << "a = new ZubTest.ZubCalc\nprint $a empty\nprint $zz\n";
+    const std::string syntax = dir_ + "/syntax.txt";
+    std::ofstream(syntax) << "just words\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string english;
+        std::string chinese;
+    } cases[] = {
+        {{"--help"}, 0, "Exit status: 0 when every call succeeded", "退出状态：所有调用都成功为 0"},
+        {{}, 2, "usage: zubcom [OPTIONS] call", "用法：zubcom [选项] call"},
+        {{"call", "ZubTest.ZubCalc", "Stamp", "#2024-01-31#"},
+         0,
+         "Stamp #2024-01-31# -> \"2024-01-31\" [0x00000000 ",
+         "Stamp #2024-01-31# -> \"2024-01-31\" [0x00000000 "},
+        {{"call", "ZubTest.ZubCalc", "Add", "49613", "0"},
+         1,
+         "-> 49613 [0x00000000 failed with status 49613]",
+         "-> 49613 [0x00000000 失败，状态为 49613]"},
+        {{"call", "ZubTest.ZubCalc", "Add", "1", "x"}, 1, " (argument 2)]", "（第 2 个参数）]"},
+        {{"call", "ZubTest.ZubCalc", "Nope"}, 1, "Nope: unknown name", "Nope：未知的成员名"},
+        {{"run", script},
+         2,
+         "(object) (empty)\nline 3: unknown variable $zz",
+         "（对象） （无值）\n第 3 行：未知的变量 $zz"},
+        {{"run", syntax}, 2, "line 1: expected OBJECT.MEMBER", "第 1 行：应为 对象.成员"},
+        {{"run", dir_ + "/missing.txt"}, 2, "cannot read", "无法读取"},
+        {{"members", "ZubTest.ZubCalc"}, 0, "1\tput\tname = value", "1\t写入\tname = 值"},
+    };
+    // The COM runtime's texts, shown as they are until the library's catalog has them.
+    const auto pending =
+        zubtest::NotInLibraryCatalog({zub::WideToUtf8(zub::com::HResultText(S_OK)),
+                                      zub::WideToUtf8(zub::com::HResultText(DISP_E_TYPEMISMATCH))});
+    for (zubtest::Speaks language : {zubtest::Speaks::English, zubtest::Speaks::Chinese}) {
+        const bool english = language == zubtest::Speaks::English;
+        for (const auto& c : cases) {
+            SCOPED_TRACE((english ? "en:" : "zh:") + (c.args.empty() ? "" : " " + c.args.back()));
+            const auto run = zubtest::RunSpeaking(language, ZUBCOM_BINARY, c.args);
+            const std::string shown = run.out + run.err;
+            EXPECT_EQ(run.status, c.status) << shown;
+            EXPECT_NE(shown.find(english ? c.english : c.chinese), std::string::npos) << shown;
+            EXPECT_EQ(zubtest::MixedLine(shown, language, pending), "");
+        }
+    }
 }
 
 }  // namespace

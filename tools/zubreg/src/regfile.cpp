@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace zub::zubreg {
@@ -15,6 +16,9 @@ namespace {
 constexpr const wchar_t* kHeader = L"Windows Registry Editor Version 5.00";
 constexpr const wchar_t* kHeader4 = L"REGEDIT4";
 constexpr std::size_t kLineWidth = 80;
+
+// A reason of the parser's, in the user's language.
+std::wstring Reason(const char* text) { return Utf8ToWide(text); }
 
 std::wstring Quote(const std::wstring& s) {
     std::wstring out = L"\"";
@@ -117,7 +121,8 @@ public:
         while (i < lines_.size() && Trim(lines_[i]).empty()) ++i;
         std::wstring header = i < lines_.size() ? Trim(lines_[i]) : L"";
         if (header != kHeader && header != kHeader4)
-            return Fail(r, static_cast<int>(i + 1), kErrorInvalidData, L"not a registry file");
+            return Fail(r, static_cast<int>(i + 1), kErrorInvalidData,
+                        Reason(zub::tr("not a registry file")));
         ++i;
         while (i < lines_.size()) {
             int lineNo = static_cast<int>(i + 1);
@@ -144,7 +149,7 @@ private:
     static ImportResult& Fail(ImportResult& r, int line, Error e, const std::wstring& why) {
         r.error = e;
         r.line = line;
-        r.message = why.empty() ? ErrorText(e) : why;
+        r.message = why.empty() ? zub::LibraryText(ErrorText(e)) : why;
         return r;
     }
 
@@ -167,7 +172,7 @@ private:
 
     Error KeyLine(const std::wstring& line, std::wstring& why) {
         if (line.back() != L']') {
-            why = L"a key line must end with ]";
+            why = Reason(zub::tr("a key line must end with ]"));
             return kErrorInvalidData;
         }
         bool remove = line.size() > 1 && line[1] == L'-';
@@ -176,12 +181,12 @@ private:
         RootKey root;
         std::wstring sub;
         if (!SplitKeyPath(path, root, sub)) {
-            why = L"unknown root in [" + path + L"]";
+            why = Reason(zub::trf("unknown root in [%s]", WideToUtf8(path).c_str()).c_str());
             return kErrorInvalidData;
         }
         if (remove) {
             if (sub.empty()) {
-                why = L"a root cannot be deleted";
+                why = Reason(zub::tr("a root cannot be deleted"));
                 return kErrorAccessDenied;
             }
             Error e = RegDeleteTree(root, sub);
@@ -229,7 +234,7 @@ private:
 
     Error ValueLineIn(const std::wstring& line, std::wstring& why) {
         if (!key_.IsOpen()) {
-            why = L"a value line outside a key";
+            why = Reason(zub::tr("a value line outside a key"));
             return kErrorInvalidData;
         }
         std::size_t pos = 0;
@@ -237,12 +242,12 @@ private:
         if (line[0] == L'@') {
             pos = 1;
         } else if (!ParseQuoted(line, pos, name)) {
-            why = L"bad value name";
+            why = Reason(zub::tr("bad value name"));
             return kErrorInvalidData;
         }
         while (pos < line.size() && line[pos] == L' ') ++pos;
         if (pos >= line.size() || line[pos] != L'=') {
-            why = L"missing = after the value name";
+            why = Reason(zub::tr("missing = after the value name"));
             return kErrorInvalidData;
         }
         ++pos;
@@ -256,7 +261,7 @@ private:
             std::wstring text;
             std::size_t p = 0;
             if (!ParseQuoted(data, p, text) || p != data.size()) {
-                why = L"bad quoted text";
+                why = Reason(zub::tr("bad quoted text"));
                 return kErrorInvalidData;
             }
             return RegSetString(key_, name, text);
@@ -265,7 +270,7 @@ private:
             std::wstring digits = data.substr(6);
             if (digits.empty() || digits.size() > 8 ||
                 digits.find_first_not_of(L"0123456789abcdefABCDEF") != std::wstring::npos) {
-                why = L"bad dword";
+                why = Reason(zub::tr("bad dword"));
                 return kErrorInvalidData;
             }
             return RegSetDword(
@@ -279,17 +284,17 @@ private:
                    data[colon - 1] == L')') {
             std::wstring number = data.substr(4, colon - 5);
             if (number.find_first_not_of(L"0123456789abcdefABCDEF") != std::wstring::npos) {
-                why = L"bad hex type";
+                why = Reason(zub::tr("bad hex type"));
                 return kErrorInvalidData;
             }
             type = static_cast<ValueType>(std::wcstoul(number.c_str(), nullptr, 16));
         } else {
-            why = L"unknown value data";
+            why = Reason(zub::tr("unknown value data"));
             return kErrorInvalidData;
         }
         std::vector<std::uint8_t> bytes;
         if (!ParseHex(data.substr(colon + 1), bytes)) {
-            why = L"bad hex data";
+            why = Reason(zub::tr("bad hex data"));
             return kErrorInvalidData;
         }
         return RegSetValue(key_, name, type, bytes.data(),

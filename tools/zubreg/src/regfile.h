@@ -25,8 +25,8 @@ platform::Error ExportKey(const std::wstring& path, std::wstring& text);
 
 struct ImportResult {
     platform::Error error = platform::kErrorSuccess;
-    int line = 0;  // 1-based line of the failure, 0 when none
-    std::wstring message;
+    int line = 0;          // 1-based line of the failure, 0 when none
+    std::wstring message;  // why, in the user's language
 };
 
 // Applies .reg text: "[KEY]" creates the key, "[-KEY]" deletes it with its

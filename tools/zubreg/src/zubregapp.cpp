@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "cli_language.h"
 #include "regfile.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace zub::zubreg {
@@ -55,8 +57,8 @@ void List(const RegKey& key, const std::wstring& path, bool recursive, std::ostr
     RegValue value;
     Error e;
     for (std::uint32_t i = 0; (e = RegEnumValue(key, i, name, &value)) == kErrorSuccess; ++i) {
-        out << "    " << (name.empty() ? "(Default)" : N(name)) << "    " << N(TypeName(value.type))
-            << "    " << N(DataText(value)) << "\n";
+        out << "    " << (name.empty() ? zub::tr("(Default)") : N(name)) << "    "
+            << N(TypeName(value.type)) << "    " << N(DataText(value)) << "\n";
     }
     Check(e == kErrorNoMoreItems ? kErrorSuccess : e, N(path));
     std::vector<std::wstring> subs;
@@ -106,7 +108,8 @@ std::vector<std::uint8_t> ParseData(const std::string& type, const std::string& 
         std::size_t width = vt == ValueType::Dword ? 4 : 8;
         if (data.empty() || used != data.size() || data[0] == '-' ||
             (width == 4 && n > 0xFFFFFFFFULL)) {
-            throw Failure(kErrorInvalidParameter, "not a number for " + type + ": " + data);
+            throw Failure(kErrorInvalidParameter,
+                          zub::trf("not a number for %s: %s", type.c_str(), data.c_str()));
         }
         std::vector<std::uint8_t> bytes;
         for (std::size_t i = 0; i < width; ++i)
@@ -121,7 +124,7 @@ std::vector<std::uint8_t> ParseData(const std::string& type, const std::string& 
         }
         if (hex.size() % 2 != 0 ||
             hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-            throw Failure(kErrorInvalidParameter, "not hex bytes: " + data);
+            throw Failure(kErrorInvalidParameter, zub::trf("not hex bytes: %s", data.c_str()));
         }
         std::vector<std::uint8_t> bytes;
         for (std::size_t i = 0; i < hex.size(); i += 2) {
@@ -129,7 +132,7 @@ std::vector<std::uint8_t> ParseData(const std::string& type, const std::string& 
         }
         return bytes;
     }
-    throw Failure(kErrorInvalidParameter, "unknown type " + type);
+    throw Failure(kErrorInvalidParameter, zub::trf("unknown type %s", type.c_str()));
 }
 
 // The command line's arguments, filled by the parser.
@@ -149,37 +152,43 @@ struct Commands {
 
 Commands Define(CLI::App& app, Arguments& a) {
     Commands c{};
-    c.list = app.add_subcommand("list", "show a key's values and subkeys");
+    const char* key = zub::tr("registry key, as HKLM\\Software\\...");
+    c.list = zub::tools::AddSubcommand(app, "list", zub::tr("show a key's values and subkeys"));
     c.list
         ->add_option("key", a.key,
-                     "HKLM\\Software\\... (roots: HKCR HKCU HKLM HKU HKCC or their long names)")
+                     zub::tr("HKLM\\Software\\... (roots: HKCR HKCU HKLM HKU HKCC or their long "
+                             "names)"))
         ->required();
-    c.list->add_flag("-r,--recursive", a.recursive, "the whole subtree");
+    c.list->add_flag("-r,--recursive", a.recursive, zub::tr("the whole subtree"));
 
-    c.read = app.add_subcommand("read", "print one value's data");
+    c.read = zub::tools::AddSubcommand(app, "read", zub::tr("print one value's data"));
     c.read->alias("query");
-    c.read->add_option("key", a.key)->required();
-    c.read->add_option("name", a.name, "value name; @ or omitted is the default value");
+    c.read->add_option("key", a.key, key)->required();
+    c.read->add_option("name", a.name, zub::tr("value name; @ or omitted is the default value"));
 
-    c.write = app.add_subcommand("write", "set a value (creating the key)");
-    c.write->add_option("key", a.key)->required();
-    c.write->add_option("name", a.name, "value name; @ is the default value")->required();
+    c.write = zub::tools::AddSubcommand(app, "write", zub::tr("set a value (creating the key)"));
+    c.write->add_option("key", a.key, key)->required();
+    c.write->add_option("name", a.name, zub::tr("value name; @ is the default value"))->required();
     c.write->add_option("data", a.data,
-                        "REG_MULTI_SZ items are separated by \\0; binary is hex bytes");
+                        zub::tr("REG_MULTI_SZ items are separated by \\0; binary is hex bytes"));
     c.write->add_option("-t,--type", a.type,
-                        "REG_SZ (default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, "
-                        "REG_BINARY, REG_NONE");
+                        zub::tr("REG_SZ (default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, "
+                                "REG_QWORD, REG_BINARY, REG_NONE"));
 
-    c.del = app.add_subcommand("delete", "delete a key with its subtree, or one value");
-    c.del->add_option("key", a.key)->required();
-    c.del->add_option("-v,--value", a.deleteValue, "delete only this value (@ for the default)");
+    c.del = zub::tools::AddSubcommand(app, "delete",
+                                      zub::tr("delete a key with its subtree, or one value"));
+    c.del->add_option("key", a.key, key)->required();
+    c.del->add_option("-v,--value", a.deleteValue,
+                      zub::tr("delete only this value (@ for the default)"));
 
-    c.exp = app.add_subcommand("export", "write a key and its subtree as a .reg file");
-    c.exp->add_option("key", a.key)->required();
-    c.exp->add_option("file", a.file, ".reg file; - or omitted writes to the output");
+    c.exp = zub::tools::AddSubcommand(app, "export",
+                                      zub::tr("write a key and its subtree as a .reg file"));
+    c.exp->add_option("key", a.key, key)->required();
+    c.exp->add_option("file", a.file, zub::tr(".reg file; - or omitted writes to the output"));
 
-    c.imp = app.add_subcommand("import", "apply a .reg file");
-    c.imp->add_option("file", a.file, ".reg file (UTF-16 or UTF-8); - reads the input")->required();
+    c.imp = zub::tools::AddSubcommand(app, "import", zub::tr("apply a .reg file"));
+    c.imp->add_option("file", a.file, zub::tr(".reg file (UTF-16 or UTF-8); - reads the input"))
+        ->required();
     return c;
 }
 
@@ -219,7 +228,7 @@ void Delete(const Arguments& a, bool oneValue) {
     RootKey root;
     std::wstring sub;
     SplitKeyPath(path, root, sub);
-    if (sub.empty()) throw Failure(kErrorAccessDenied, "a root key cannot be deleted");
+    if (sub.empty()) throw Failure(kErrorAccessDenied, zub::tr("a root key cannot be deleted"));
     Check(RegDeleteTree(root, sub), a.key);
 }
 
@@ -248,7 +257,8 @@ void Import(const Arguments& a, std::istream& in) {
     }
     const ImportResult r = ImportText(DecodeRegFile(bytes));
     if (r.error != kErrorSuccess)
-        throw Failure(r.error, a.file + ":" + std::to_string(r.line) + ": " + N(r.message));
+        throw Failure(r.error,
+                      a.file + ":" + std::to_string(r.line) + ": " + WideToUtf8(r.message));
 }
 
 void Execute(const Commands& c, const Arguments& a, std::istream& in, std::ostream& out) {
@@ -264,7 +274,8 @@ void Execute(const Commands& c, const Arguments& a, std::istream& in, std::ostre
 
 int RunZubreg(int argc, const char* const* argv, std::istream& in, std::ostream& out,
               std::ostream& err) {
-    CLI::App app{"zubreg: list, read, write, delete, export and import registry keys"};
+    CLI::App app{zub::tr("zubreg: list, read, write, delete, export and import registry keys")};
+    zub::tools::SpeakUserLanguage(app);
     app.require_subcommand(1);
     Arguments arguments;
     const Commands commands = Define(app, arguments);
@@ -276,8 +287,8 @@ int RunZubreg(int argc, const char* const* argv, std::istream& in, std::ostream&
     try {
         Execute(commands, arguments, in, out);
     } catch (const Failure& f) {
-        err << "zubreg: " << f.what() << ": " << N(ErrorText(f.Code())) << " (" << f.Code()
-            << ")\n";
+        err << zub::trf("zubreg: %s: %s (%u)\n", f.what(),
+                        zub::LibraryText(WideToUtf8(ErrorText(f.Code()))).c_str(), f.Code());
         return 1;
     }
     return 0;

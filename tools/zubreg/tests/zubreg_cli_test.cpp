@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "zub/platform/error.h"
 #include "zub/platform/registry.h"
+#include "zub/text.h"
+#include "zubreg_tests_paths.h"
 #include "zubregapp.h"
 #include "zubtest/files.h"
+#include "zubtest/languagerun.h"
 #include "zubtest/sandbox.h"
 
 namespace zub::zubreg {
@@ -140,6 +144,70 @@ TEST(ZubregCli, ExportAndImportFilesRoundTrip) {
     Outcome bad = Zubreg({"import", (box.path() / "bad.reg").string()});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("bad.reg:4:"), std::string::npos) << bad.err;
+}
+
+TEST(ZubregCli, SpeaksTheUsersLanguage) {
+    Sandbox box;
+    ASSERT_EQ(Zubreg({"write", "HKCU\\Lang", "@", "x"}).status, 0);
+    const std::string badReg = "Windows Registry Editor Version 5.00\n[HKCU\\X]\n\"v\"=oops\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string english;
+        std::string chinese;
+        std::string input = "";
+    } cases[] = {
+        {{"--help"},
+         0,
+         "Subcommands:\n  list                        show a key's values and subkeys\n",
+         "子命令:\n  list                        显示一个项的值和子项\n"},
+        // Descriptions line up on the screen, whatever the bytes of the labels.
+        {{"write", "--help"},
+         0,
+         "Positionals:\n  key TEXT REQUIRED           registry key, as",
+         "位置参数:\n  key 文本 必需               注册表项，例如"},
+        {{},
+         2,
+         "A subcommand is required\nRun with --help for more information.\n",
+         "需要一个子命令\n使用 --help 查看更多信息。\n"},
+        {{"read"}, 2, "key is required\n", "缺少 key\n"},
+        {{"read", "HKCU\\Lang", "@", "extra"},
+         2,
+         "The following argument was not expected: extra\n",
+         "多余的参数：extra\n"},
+        {{"list", "HKCU\\Lang"},
+         0,
+         "    (Default)    REG_SZ    x\n",
+         "    （默认）    REG_SZ    x\n"},
+        {{"write", "HKCU\\A", "v", "12x", "-t", "REG_DWORD"},
+         1,
+         "zubreg: not a number for REG_DWORD: 12x: ",
+         "zubreg：REG_DWORD 需要数字：12x："},
+        {{"read", "HKLM\\Nothing", "v"}, 1, " (2)\n", "（2）\n"},
+        {{"delete", "HKLM"}, 1, "a root key cannot be deleted: ", "根项不能删除："},
+        {{"import", "-"},
+         1,
+         "zubreg: -:3: unknown value data: ",
+         "zubreg：-:3: 未知的值数据：",
+         badReg},
+    };
+    // The platform's texts, shown as they are until the library's catalog has them.
+    std::vector<std::string> platform;
+    for (platform::Error e : {platform::kErrorFileNotFound, platform::kErrorAccessDenied,
+                              platform::kErrorInvalidData, platform::kErrorInvalidParameter})
+        platform.push_back(WideToUtf8(platform::ErrorText(e)));
+    const auto pending = zubtest::NotInLibraryCatalog(platform);
+    for (zubtest::Speaks language : {zubtest::Speaks::English, zubtest::Speaks::Chinese}) {
+        const bool english = language == zubtest::Speaks::English;
+        for (const auto& c : cases) {
+            SCOPED_TRACE((english ? "en:" : "zh:") + (c.args.empty() ? "" : " " + c.args[0]));
+            const auto run = zubtest::RunSpeaking(language, ZUBREG_BINARY, c.args, c.input);
+            const std::string shown = run.out + run.err;
+            EXPECT_EQ(run.status, c.status) << shown;
+            EXPECT_NE(shown.find(english ? c.english : c.chinese), std::string::npos) << shown;
+            EXPECT_EQ(zubtest::MixedLine(shown, language, pending), "");
+        }
+    }
 }
 
 }  // namespace
