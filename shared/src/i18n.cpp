@@ -200,6 +200,7 @@ void Init(const char* domain) {
     ::setenv("LANGUAGE", g_language == Language::Chinese ? "zh_CN" : "en", 1);
     g_localeDir = FindLocaleDir();
     Bind(kLibraryDomain);
+    Bind(kPlatformDomain);
     Bind(domain);
     ::textdomain(domain);
 }
@@ -230,6 +231,13 @@ std::vector<std::string> CatalogIds(const char* domain) {
     } catch (const std::out_of_range&) {
         ids.clear();
     }
+    return ids;
+}
+
+std::vector<std::string> LibraryIds() {
+    std::vector<std::string> ids = CatalogIds(kLibraryDomain);
+    std::vector<std::string> platform = CatalogIds(kPlatformDomain);
+    ids.insert(ids.end(), platform.begin(), platform.end());
     return ids;
 }
 
@@ -280,9 +288,11 @@ std::string trf(const char* msgid, ...) {
 std::string LibraryText(std::string_view utf8) {
     static std::once_flag once;
     static std::vector<std::string> ids;
-    std::call_once(once, [] { ids = i18n::CatalogIds(i18n::kLibraryDomain); });
+    std::call_once(once, [] { ids = i18n::LibraryIds(); });
+    // gettext hands back the id itself where a domain lacks it.
     return i18n::TranslateByTemplate(utf8, ids, [](const char* id) -> const char* {
-        return ::dgettext(i18n::kLibraryDomain, id);
+        const char* text = ::dgettext(i18n::kLibraryDomain, id);
+        return text != id ? text : ::dgettext(i18n::kPlatformDomain, id);
     });
 }
 

@@ -83,7 +83,7 @@ std::string MixedLine(std::string_view text, Speaks language,
 }
 
 std::vector<std::string> NotInLibraryCatalog(const std::vector<std::string>& texts) {
-    const std::vector<std::string> ids = zub::i18n::CatalogIds(zub::i18n::kLibraryDomain);
+    const std::vector<std::string> ids = zub::i18n::LibraryIds();
     std::vector<std::string> missing;
     for (const std::string& t : texts) {
         // A matched id is filled in from the "translation" given: the marker.

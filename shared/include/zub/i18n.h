@@ -1,8 +1,8 @@
 // The language a program speaks to its user, through GNU gettext catalogs.
 //
 // Each program has a text domain of its own (its messages) and shares the
-// library's domain, "zub-library", whose message ids are the texts the library
-// and its components report (error texts, verify findings). Those texts are
+// library's domains, "zub-library" and "zub-platform", whose message ids are the
+// texts the library and its components report (error texts, verify findings). Those texts are
 // the interface and never change; they are translated only where a program
 // shows them (LibraryText).
 //
@@ -22,6 +22,9 @@ namespace zub::i18n {
 enum class Language { English, Chinese };
 
 inline constexpr const char* kLibraryDomain = "zub-library";
+// The platform's and the CAD connector's texts (system and COM status texts,
+// bridge errors), shown like the library's.
+inline constexpr const char* kPlatformDomain = "zub-platform";
 
 // The usual choice: LANGUAGE (a colon-separated list, its first Chinese or
 // English entry), honoured unless the locale is C or POSIX, then the first set
@@ -45,6 +48,9 @@ const std::string& LocaleDir();
 
 // The message ids of `domain`'s catalog, read from its compiled file.
 std::vector<std::string> CatalogIds(const char* domain);
+
+// The ids of the library's and the platform's catalogs together.
+std::vector<std::string> LibraryIds();
 
 // Finds the id whose placeholders (%s, %ls, %i, %d, %u, %ld, %lu, %zu, with
 // or without an n$ position) match the whole of `text`, preferring the id with
