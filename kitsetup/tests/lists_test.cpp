@@ -153,13 +153,13 @@ TEST(StringTable, TextsInEitherLanguage) {
 TEST(StringTable, SystemErrorsAnInstallMeetsAreTranslated) {
     for (const platform::Error e :
          {platform::kErrorInvalidFunction, platform::kErrorFileNotFound,
-          platform::kErrorPathNotFound, platform::kErrorAccessDenied,
-          platform::kErrorInvalidHandle, platform::kErrorNotEnoughMemory,
-          platform::kErrorSharingViolation, platform::kErrorNotSupported,
-          platform::kErrorFileExists, platform::kErrorInvalidParameter, platform::kErrorDiskFull,
-          platform::kErrorInvalidName, platform::kErrorDirNotEmpty, platform::kErrorBadPathname,
-          platform::kErrorAlreadyExists, platform::kErrorFilenameExcedRange,
-          platform::kErrorCantWrite, platform::kErrorNoAssociation}) {
+          platform::kErrorPathNotFound, platform::kErrorAccessDenied, platform::kErrorInvalidHandle,
+          platform::kErrorNotEnoughMemory, platform::kErrorSharingViolation,
+          platform::kErrorNotSupported, platform::kErrorFileExists,
+          platform::kErrorInvalidParameter, platform::kErrorDiskFull, platform::kErrorInvalidName,
+          platform::kErrorDirNotEmpty, platform::kErrorBadPathname, platform::kErrorAlreadyExists,
+          platform::kErrorFilenameExcedRange, platform::kErrorCantWrite,
+          platform::kErrorNoAssociation}) {
         EXPECT_TRUE(zubtest::HasCjk(zub::WideToUtf8(SystemErrorText(e))))
             << e << " " << zub::WideToUtf8(platform::ErrorText(e));
     }
@@ -169,10 +169,8 @@ TEST(StringTable, WindowsStyleStringsBecomeWide) {
     struct Case {
         std::wstring in, out;
     } cases[] = {
-        {L"%s %d %% %%s", L"%ls %d %% %%s"},
-        {L"%2$s %1$s", L"%2$ls %1$ls"},
-        {L"[%-8s] %5.2s", L"[%-8ls] %5.2ls"},
-        {L"%ls stays", L"%ls stays"},
+        {L"%s %d %% %%s", L"%ls %d %% %%s"},  {L"%2$s %1$s", L"%2$ls %1$ls"},
+        {L"[%-8s] %5.2s", L"[%-8ls] %5.2ls"}, {L"%ls stays", L"%ls stays"},
         {L"ends with %", L"ends with %"},
     };
     for (const auto& c : cases) EXPECT_EQ(WideFormat(c.in.c_str()), c.out) << WideToUtf8(c.in);
