@@ -13,14 +13,13 @@ namespace {
 // The parser's own complaints, in the user's language.
 std::string ParseFailure(const CLI::App*, const CLI::Error& e) {
     const std::string what = e.what();
-    const std::string name = e.get_name();
-    if (name == "ExtrasError") {
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
         const auto colon = what.find(": ");
         return zub::trf("kitsetup: unexpected argument: %s",
                         colon == std::string::npos ? what.c_str() : what.c_str() + colon + 2) +
                "\n";
     }
-    if (name == "ExcludesError") {
+    if (dynamic_cast<const CLI::ExcludesError*>(&e) != nullptr) {
         const auto at = what.find(" excludes ");
         if (at != std::string::npos) {
             return zub::trf("kitsetup: %s excludes %s", what.substr(0, at).c_str(),

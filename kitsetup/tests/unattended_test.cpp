@@ -81,8 +81,9 @@ TEST_F(Unattended, ExitCodes) {
          "无法使用安装包文件夹 /nonexistent"},
         {"type and modules", "showLicense='0'", "", "--type 1 --modules core", 2,
          "--type 不能与 --modules 同时使用"},
-        {"unknown option", "showLicense='0'", "", "--bogus", 2, "bogus"},
-        {"option without value", "showLicense='0'", "", "--dir", 2, "--dir"},
+        {"unknown option", "showLicense='0'", "", "--bogus", 2, "多余的参数：--bogus"},
+        {"stray argument", "showLicense='0'", "", "--dry-run stray", 2, "多余的参数：stray"},
+        {"option without value", "showLicense='0'", "", "--dir", 2, "--dir 的用法有误"},
         {"help", "showLicense='0'", "", "--help", 0, ""},
     };
     for (const auto& c : cases) {
