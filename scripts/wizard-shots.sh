@@ -15,7 +15,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 out="$root/docs/wizard"
 
-nice cmake --build "$build" --target kitsetup vault vaultauto -j2 >/dev/null
+nice cmake --build "$build" --target kitsetup vault vaultauto catalog_zub-library -j2 >/dev/null
 kitsetup="$build/kitsetup/kitsetup"
 
 work="$(mktemp -d /tmp/zubshots.XXXX)"
@@ -25,9 +25,12 @@ mkdir -p "$ZUB_ROOT/tmp" "$ZUB_REGISTRY_DIR"
 
 # payload DIR: the deliverables as the product's script names them.
 payload() {
-    mkdir -p "$1/source/bin" "$1/source/lib" "$1/source/share"
+    mkdir -p "$1/source/bin" "$1/source/lib" "$1/source/share/locale"
     cp "$build/tools/vault/vault" "$1/source/bin/vault"
     cp "$root/kitsetup/payload/zubvault.svg" "$1/source/share/zubvault.svg"
+    # The product's catalogs; the installer's own stay with the installer.
+    (cd "$build/locale" && find . -name '*.mo' ! -name kitsetup.mo \
+        -exec cp --parents {} "$1/source/share/locale/" \;)
     cp "$build/shared/libzub_shared.so" "$1/source/lib/libzub_shared.so"
     # The automation server and what it loads, as the product's script names them.
     cp "$build/vaultauto/libvaultauto.so" "$build/docvault/libdocvault.so" \

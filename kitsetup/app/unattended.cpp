@@ -9,11 +9,13 @@
 #include "kitsetup/installer_mgr.h"
 #include "kitsetup/lists.h"
 #include "kitsetup/string_table.h"
+#include "zub/platform/error.h"
 #include "zub/text.h"
 
 namespace zub::kitsetup {
 
 namespace fs = std::filesystem;
+namespace pf = zub::platform;
 
 namespace {
 
@@ -74,7 +76,7 @@ bool Select(InstallerMgr& mgr, const UnattendedOptions& o, std::FILE* err) {
     if (!o.modules.empty()) {
         for (const auto& name : SplitList(W(o.modules), L",")) {
             if (mgr.GetModules().Find(name) == nullptr) {
-                Line(err, L"kitsetup: no module " + name + L" in install.xml");
+                Line(err, Fmt(tr("kitsetup: no module %s in install.xml"), name));
                 return false;
             }
         }
@@ -93,7 +95,7 @@ bool Select(InstallerMgr& mgr, const UnattendedOptions& o, std::FILE* err) {
                        std::stoul(o.type) <= types.size()) {
                 index = std::stoul(o.type) - 1;
             } else {
-                Line(err, L"kitsetup: no install type " + t + L"; the types are:");
+                Line(err, Fmt(tr("kitsetup: no install type %s; the types are:"), t));
                 for (std::size_t i = 0; i < types.size(); ++i)
                     Line(err, L"  " + std::to_wstring(i + 1) + L" " + types[i].name);
                 return false;
@@ -108,7 +110,7 @@ bool Select(InstallerMgr& mgr, const UnattendedOptions& o, std::FILE* err) {
     }
     mgr.WaitInstallModules = selection;
     if (selection.empty()) {
-        Line(err, L"kitsetup: no module selected");
+        Line(err, Wide(tr("kitsetup: no module selected")));
         return false;
     }
     return true;
@@ -119,45 +121,52 @@ void PrintPlan(InstallerMgr& mgr, std::FILE* out) {
     actions.installPath = mgr.InstallPath;
     actions.version = mgr.General().version;
     std::error_code ec;
-    Line(out, L"install directory: " + mgr.InstallPath +
-                  (fs::exists(zub::WideToNarrow(mgr.InstallPath), ec) ? L" (exists)" : L""));
-    const auto printActions = [&](const wchar_t* when, const std::wstring& list) {
+    Line(out, Fmt(fs::exists(zub::WideToNarrow(mgr.InstallPath), ec)
+                      ? tr("install directory: %s (exists)")
+                      : tr("install directory: %s"),
+                  mgr.InstallPath));
+    const auto printActions = [&](bool before, const std::wstring& list) {
         for (const auto& name : SplitList(list, L",")) {
             const Action* a = actions.Find(name);
             if (a == nullptr) {
-                Line(out, std::wstring(when) + L" run: " + name + L" (not defined: would fail)");
+                Line(out, Fmt(before ? tr("before run: %s (not defined: would fail)")
+                                     : tr("after run: %s (not defined: would fail)"),
+                              name));
             } else {
-                Line(out, std::wstring(when) + L" run: " + a->progName + L" " +
-                              actions.Substitute(a->progParas));
+                Line(out, Fmt(before ? tr("before run: %s") : tr("after run: %s"),
+                              a->progName + L" " + actions.Substitute(a->progParas)));
             }
         }
     };
     std::wstring before, after;
     mgr.SelectedActions(before, after);
-    printActions(L"before", mgr.checkFailActions);
-    printActions(L"before", before);
+    printActions(true, mgr.checkFailActions);
+    printActions(true, before);
     std::vector<FileGroups::PlannedCopy> copies;
     const std::wstring fgs = mgr.SelectedFgs();
     FileGroups& groups = mgr.GetFileGroups();
     groups.installDir = mgr.InstallPath;
     const int planned = groups.Plan(fgs, copies);
     for (const auto& c : copies) {
-        Line(out,
-             (c.copy ? L"copy: " : L"keep: ") + c.target + (c.copy ? L" <- " + c.source : L""));
+        Line(out, c.copy ? Fmt(tr("copy: %s <- %s"), c.target, c.source)
+                         : Fmt(tr("keep: %s"), c.target));
     }
-    if (planned != 0) Line(out, L"copy fails: " + groups.error.message);
+    if (planned != 0) Line(out, Fmt(tr("copy fails: %s"), groups.error.message));
     for (const auto& c : copies) {
-        if (c.reg) Line(out, L"register: " + c.target + L" (DllRegisterServer)");
-        if (c.asmreg) Line(out, L"register assembly: " + c.target + L" (regasm)");
+        if (c.reg) Line(out, Fmt(tr("register: %s (DllRegisterServer)"), c.target));
+        if (c.asmreg) Line(out, Fmt(tr("register assembly: %s (regasm)"), c.target));
     }
-    printActions(L"after", after);
+    printActions(false, after);
     for (const auto& l : mgr.GetMenus().Plan(mgr.InstallPath, fgs))
-        Line(out, L"link: " + l.linkPath + L" -> " + l.target);
+        Line(out, Fmt(tr("link: %s -> %s"), l.linkPath, l.target));
     const std::wstring key = L"HKEY_LOCAL_MACHINE\\" + mgr.ProductKey() + L"\\";
-    Line(out, L"registry: " + key + L"appPath = " + mgr.InstallPath);
-    Line(out, L"registry: " + key + L"module = " + mgr.WaitInstallModules);
-    Line(out, L"registry: " + key + L"version = " + mgr.General().version);
-    Line(out, L"registry: " + key + L"product = " + mgr.General().productName);
+    const auto value = [&](const wchar_t* name, const std::wstring& v) {
+        Line(out, Fmt(tr("registry: %s = %s"), key + name, v));
+    };
+    value(L"appPath", mgr.InstallPath);
+    value(L"module", mgr.WaitInstallModules);
+    value(L"version", mgr.General().version);
+    value(L"product", mgr.General().productName);
 }
 
 int Uninstall(InstallerMgr& mgr, const std::wstring& dir, std::FILE* out, std::FILE* err) {
@@ -165,22 +174,25 @@ int Uninstall(InstallerMgr& mgr, const std::wstring& dir, std::FILE* out, std::F
     try {
         if (!mgr.FindInstallRecord(dir, record)) {
             InstallRecord::Tidy();  // what an uninstall killed at its end left
-            Line(err, L"kitsetup: the product is not installed" +
-                          (dir.empty() ? std::wstring() : L" in " + dir) + L" (no install record)");
+            Line(err, dir.empty()
+                          ? Wide(tr("kitsetup: the product is not installed (no install record)"))
+                          : Fmt(tr("kitsetup: the product is not installed in %s (no install "
+                                   "record)"),
+                                dir));
             return kExitUsage;
         }
     } catch (const std::exception& e) {
-        Line(err, L"kitsetup: " + W(e.what()));
+        Line(err, Fmt(tr("kitsetup: %s"), W(e.what())));
         return kExitInstallFailed;
     }
     std::vector<std::wstring> report;
     const int r = mgr.Uninstall(dir, &report);
     for (const auto& l : report) Line(out, l);
     if (r != 0) {
-        Line(err, L"kitsetup: uninstall incomplete: " + mgr.LastError());
+        Line(err, Fmt(tr("kitsetup: uninstall incomplete: %s"), Shown(mgr.LastError())));
         return kExitInstallFailed;
     }
-    Line(out, L"uninstalled " + record.installDir);
+    Line(out, Fmt(tr("uninstalled %s"), record.installDir));
     return kExitOk;
 }
 
@@ -192,8 +204,8 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
     if (!o.from.empty()) {
         fs::current_path(o.from, ec);
         if (ec) {
-            Line(err,
-                 L"kitsetup: cannot use payload folder " + W(o.from) + L": " + W(ec.message()));
+            Line(err, Fmt(tr("kitsetup: cannot use payload folder %s: %s"), W(o.from),
+                          SystemErrorText(pf::ErrorFromErrno(ec.value()))));
             return kExitUsage;
         }
     }
@@ -203,7 +215,7 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
     mgr.Init();
     const bool loaded = mgr.LoadScript() == 0;
     if (!loaded && !(o.uninstall && !dir.empty())) {
-        Line(err, L"kitsetup: " + std::wstring(LoadStr(100)) + mgr.LastError());
+        Line(err, Fmt(tr("kitsetup: %s"), LoadStr(100) + Shown(mgr.LastError())));
         return kExitUsage;
     }
     mgr.ReadInstalledInfo();
@@ -211,11 +223,12 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
     if (o.uninstall) return Uninstall(mgr, dir, out, err);
 
     if (const std::wstring installed = mgr.InstalledProduct(); !installed.empty()) {
-        Line(err, L"kitsetup: " + FmtId(146, installed));
+        Line(err, Fmt(tr("kitsetup: %s"), FmtId(146, installed)));
         return kExitInstalled;
     }
     if (mgr.General().showLicense && !o.acceptLicense && !o.dryRun) {
-        Line(err, L"kitsetup: the licence (license.txt) must be accepted: --accept-license");
+        Line(err,
+             Wide(tr("kitsetup: the licence (license.txt) must be accepted: --accept-license")));
         return kExitUsage;
     }
     if (!dir.empty()) mgr.InstallPath = dir;
@@ -225,7 +238,7 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
     for (const auto& c : mgr.RunChecks()) {
         Line(out, c.caption + L": " + LoadStr(c.passed ? 138 : 139));
         if (c.blocking) {
-            Line(err, L"kitsetup: " + c.failMsg);
+            Line(err, Fmt(tr("kitsetup: %s"), c.failMsg));
             blocked = true;
         }
     }
@@ -233,7 +246,7 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
 
     const int total = mgr.CountFiles();
     if (total == 0) {
-        Line(err, L"kitsetup: " + std::wstring(LoadStr(150)));
+        Line(err, Fmt(tr("kitsetup: %s"), LoadStr(150)));
         return kExitNothingToInstall;
     }
     if (o.dryRun) {
@@ -249,18 +262,19 @@ int RunUnattended(const UnattendedOptions& o, std::FILE* out, std::FILE* err) {
         InstallLog::SetEcho(&Console::Echo);
         try {
             result = mgr.ExecInstall();
-            if (result != 0 && !mgr.LastError().empty()) InstallLog::Log(mgr.LastError());
+            if (result != 0 && !mgr.LastError().empty()) InstallLog::Log(Shown(mgr.LastError()));
         } catch (const std::exception& e) {
-            InstallLog::Log(W(e.what()) + L", catched by ExeInstallMoudles()");
+            InstallLog::Log(Fmt(tr("%s, catched by ExeInstallMoudles()"), W(e.what())));
         } catch (...) {
-            InstallLog::Log(L"unknow error, catched by ExeInstallMoudles()");
+            InstallLog::Log(Wide(tr("unknow error, catched by ExeInstallMoudles()")));
         }
         InstallLog::Log(LoadStr(result == 0 ? 142 : 143));
     }
     if (result != 0) {
-        if (!mgr.LastError().empty()) Line(err, L"kitsetup: " + mgr.LastError());
+        if (!mgr.LastError().empty()) Line(err, Fmt(tr("kitsetup: %s"), Shown(mgr.LastError())));
         const std::wstring log = mgr.LogPath();
-        Line(err, L"kitsetup: " + (log.empty() ? std::wstring(LoadStr(149)) : FmtId(148, log)));
+        Line(err,
+             Fmt(tr("kitsetup: %s"), log.empty() ? std::wstring(LoadStr(149)) : FmtId(148, log)));
         return kExitInstallFailed;
     }
     return kExitOk;

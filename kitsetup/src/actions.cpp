@@ -54,7 +54,7 @@ std::wstring Actions::Substitute(const std::wstring& paras) {
 int Actions::Run(const std::wstring& name) {
     const Action* a = Find(name);
     if (a == nullptr) {
-        error.Set(-1, Fmt(L"动作 %s 未定义", name));
+        error.Set(-1, Fmt(tr("动作 %s 未定义"), name));
         InstallLog::Log(error.message);
         return -1;
     }
@@ -82,7 +82,8 @@ int Actions::Run(const std::wstring& name) {
     pf::Process process;
     const pf::Error e = pf::ShellExecute(info, process);
     const auto failed = [&](pf::Error code) {
-        error.Set(-1, FmtId(32, static_cast<int>(code), pf::ErrorText(code), a->progName, params));
+        error.Set(-1,
+                  FmtId(32, static_cast<int>(code), SystemErrorText(code), a->progName, params));
         InstallLog::Log(error.message);
         return -1;
     };

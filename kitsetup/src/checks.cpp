@@ -41,11 +41,11 @@ const Check* Checks::Find(const std::wstring& name) const {
 bool Checks::Run(const std::wstring& name) {
     const Check* c = Find(name);
     if (c == nullptr) {
-        error.Set(-1, Fmt(L"检查 %s 未定义", name));
+        error.Set(-1, Fmt(tr("检查 %s 未定义"), name));
         return false;
     }
     if (!c->complete) {
-        error.Set(-1, Fmt(L"检查 %s 的 paras 少于两项", name));
+        error.Set(-1, Fmt(tr("检查 %s 的 paras 少于两项"), name));
         return false;
     }
     if (c->kind == chkService) return ServiceAlternatives(c->parameter);

@@ -79,7 +79,7 @@ std::wstring FileGroups::TargetDir(const std::wstring& target) const {
 const FileGroup* FileGroups::Find(const std::wstring& name) {
     const auto it = groups.find(name);
     if (it == groups.end()) {
-        error.Set(-1, Fmt(L"文件组 %s 未定义", name));
+        error.Set(-1, Fmt(tr("文件组 %s 未定义"), name));
         InstallLog::Log(error.message);
         return nullptr;
     }
@@ -88,7 +88,7 @@ const FileGroup* FileGroups::Find(const std::wstring& name) {
 
 void FileGroups::CopyFailed(unsigned code, const std::wstring& target, const std::wstring& source) {
     error.Set(static_cast<int>(code),
-              FmtId(37, static_cast<int>(code), pf::ErrorText(code), target, source));
+              FmtId(37, static_cast<int>(code), SystemErrorText(code), target, source));
     InstallLog::Log(error.message);
 }
 
@@ -127,21 +127,21 @@ FileGroups::Decision FileGroups::Decide(const std::wstring& target, const std::w
     };
     switch (mode) {
         case kowNever:
-            InstallLog::DebugLog(Fmt(L"目标文件 %s 已存在，无需拷贝", target));
+            InstallLog::DebugLog(Fmt(tr("目标文件 %s 已存在，无需拷贝"), target));
             return Decision::Keep;
         case kowAlways:
             return Decision::Copy;
         case kowTime:
             if (newerTime()) return Decision::Copy;
-            InstallLog::DebugLog(Fmt(L"目标文件 %s 时间更新，无需拷贝", target));
+            InstallLog::DebugLog(Fmt(tr("目标文件 %s 时间更新，无需拷贝"), target));
             return Decision::Keep;
         case kowVersion:
             if (newerVersion()) return Decision::Copy;
-            InstallLog::DebugLog(Fmt(L"目标文件 %s 版本更新，无需拷贝", target));
+            InstallLog::DebugLog(Fmt(tr("目标文件 %s 版本更新，无需拷贝"), target));
             return Decision::Keep;
         case kowVerThenTm:
             if (newerVersion() || newerTime()) return Decision::Copy;
-            InstallLog::DebugLog(Fmt(L"目标文件 %s 更新，无需拷贝", target));
+            InstallLog::DebugLog(Fmt(tr("目标文件 %s 更新，无需拷贝"), target));
             return Decision::Keep;
         default:
             error.Set(-1, FmtId(36, target, mode));
@@ -225,7 +225,7 @@ void FileGroups::LinkCommand(const std::wstring& file) {
     // Someone else's command of that name stays; a link to this file is ours already.
     if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec) == FsPath(file)) return;
     if (fs::exists(fs::symlink_status(link, ec))) {
-        InstallLog::Log(Fmt(L"命令 %s 已存在，未链接到 %s", linkPath, file));
+        InstallLog::Log(Fmt(tr("命令 %s 已存在，未链接到 %s"), linkPath, file));
         return;
     }
     if (record_ != nullptr) {
@@ -242,11 +242,11 @@ void FileGroups::LinkCommand(const std::wstring& file) {
     if (!ec) fs::create_symlink(FsPath(file), link, ec);
     if (ec) {
         const pf::Error e = pf::ErrorFromErrno(ec.value());
-        InstallLog::Log(
-            Fmt(L"创建命令链接出错(%d), %s, %s", static_cast<int>(e), pf::ErrorText(e), linkPath));
+        InstallLog::Log(Fmt(tr("创建命令链接出错(%d), %s, %s"), static_cast<int>(e),
+                            SystemErrorText(e), linkPath));
         return;
     }
-    InstallLog::Log(Fmt(L"创建命令链接: %s -> %s", linkPath, file));
+    InstallLog::Log(Fmt(tr("创建命令链接: %s -> %s"), linkPath, file));
 }
 
 void FileGroups::LinkCommands(const std::wstring& target) {
@@ -265,13 +265,13 @@ int FileGroups::CopyGroup(const std::wstring& name, std::vector<std::wstring>& i
                           std::vector<std::wstring>& assemblies) {
     const FileGroup* g = Find(name);
     if (g == nullptr) return -1;
-    InstallLog::DebugLog(L"begin copy files in fgs=" + name);
+    InstallLog::DebugLog(Fmt(tr("begin copy files in fgs=%s"), name));
     for (const auto& entry : SplitList(g->files, L",")) {
         std::wstring target, source;
         const bool valid = EntryPaths(*g, entry, target, source);
         progress.emit(1, target);
         if (!valid) return -1;
-        InstallLog::DebugLog(Fmt(L"开始拷贝文件, 目标: %s, 源: %s", target, source));
+        InstallLog::DebugLog(Fmt(tr("开始拷贝文件, 目标: %s, 源: %s"), target, source));
         bool copied = false;
         if (!CopyOneFile(target, source, g->overwrite, copied)) return -1;
         if (copied) {
@@ -329,12 +329,12 @@ int FileGroups::CallEntryPoint(const std::wstring& file, const char* entry) {
     const WorkingDirGuard cwd(installDir);
     pf::Library lib;
     if (pf::LoadLibrary(file, lib) != 0) {
-        error.Set(kErrNotALibrary, L":file not exists or not a valid DLL file.");
+        error.Set(kErrNotALibrary, Wide(ZUB_N_(":file not exists or not a valid DLL file.")));
         return -1;
     }
     void* address = nullptr;
     if (pf::GetProcAddress(lib.Handle(), entry, address) != 0 || address == nullptr) {
-        error.Set(kErrNoEntryPoint, L":Registration failed in obtaining entry point.");
+        error.Set(kErrNoEntryPoint, Wide(ZUB_N_(":Registration failed in obtaining entry point.")));
         return -1;
     }
     // The library stays loaded: its routine may still run after a time-out.
@@ -350,12 +350,13 @@ int FileGroups::CallEntryPoint(const std::wstring& file, const char* entry) {
             done->cv.notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        error.Set(kErrNoThread, L":Registration failed creating thread.");
+        error.Set(kErrNoThread, Wide(ZUB_N_(":Registration failed creating thread.")));
         return -1;
     }
     std::unique_lock lock(done->m);
     if (!done->cv.wait_for(lock, timeout_, [&] { return done->done; })) {
-        error.Set(kErrTimedOut, L":Registration failed in signaled state or time-out.");
+        error.Set(kErrTimedOut,
+                  Wide(ZUB_N_(":Registration failed in signaled state or time-out.")));
         return -1;
     }
     return 0;
@@ -373,7 +374,7 @@ int FileGroups::RegisterAllInProcess(const std::vector<std::wstring>& files) {
     for (const auto& f : files) {
         if (record_ != nullptr) record_->NoteDll(f);
         if (RegisterInProcess(f) != 0) {
-            InstallLog::Log(f + error.message);
+            InstallLog::Log(f + Shown(error.message));
             return -1;
         }
         InstallLog::Log(LoadStr(20) + f);
@@ -399,7 +400,7 @@ void FileGroups::RegisterAssembly(const std::wstring& file) {
     if (record_ != nullptr) record_->NoteAssembly(file);
     const pf::Error e = StartRegasm(file, L"/codebase");
     // Never fails the install, but an unstarted tool is not kept quiet.
-    if (e != 0) InstallLog::Log(L"regasm " + file + L": " + pf::ErrorText(e));
+    if (e != 0) InstallLog::Log(Fmt(tr("regasm %s: %s"), file, SystemErrorText(e)));
 }
 
 void FileGroups::UnregisterAssembly(const std::wstring& file) { StartRegasm(file, L"/u"); }

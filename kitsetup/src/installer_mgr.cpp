@@ -48,10 +48,10 @@ int InstallerMgr::WriteProductValue(const std::wstring& name, const std::wstring
     record.NoteRegistryWrite(kHkeyLocalMachine, key, name);
     if (RegistryHelper::WriteString(kHkeyLocalMachine, value, key, name) != 0) {
         const pf::Error e = pf::LastError();
-        InstallLog::Log(FmtId(31, static_cast<int>(e), pf::ErrorText(e), key, name, value));
+        InstallLog::Log(FmtId(31, static_cast<int>(e), SystemErrorText(e), key, name, value));
         return -1;
     }
-    InstallLog::DebugLog(Fmt(L"写注册表, %s, %s, %s", key, name, value));
+    InstallLog::DebugLog(Fmt(tr("写注册表, %s, %s, %s"), key, name, value));
     return 0;
 }
 
@@ -159,7 +159,7 @@ int InstallerMgr::RunActions(const std::wstring& list) {
 }
 
 int InstallerMgr::MakeInstallDir() {
-    InstallLog::DebugLog(L"2/8 start, create dir " + InstallPath);
+    InstallLog::DebugLog(Fmt(tr("2/8 start, create dir %s"), InstallPath));
     {
         std::error_code ec;
         const fs::path dir = FsPath(InstallPath);
@@ -174,56 +174,57 @@ int InstallerMgr::MakeInstallDir() {
     if (made != 0 && made != pf::kErrorAlreadyExists && made != pf::kErrorFileExists &&
         made != pf::kErrorCancelled) {
         error.Set(-1, FmtId(29, InstallPath) +
-                          Fmt(L"(%d) %s", static_cast<int>(made), pf::ErrorText(made)));
+                          Fmt(L"(%d) %s", static_cast<int>(made), SystemErrorText(made)));
         return -1;
     }
     // A folder that exists but cannot be written is no install directory:
     // the log, the first file the install writes there, tells.
     if (const pf::Error e = ProbeWritable(logPath_); e != 0) {
-        error.Set(-1, Fmt(L"安装目录 %s 无法写入(%d) %s", InstallPath, static_cast<int>(e),
-                          pf::ErrorText(e)));
+        error.Set(-1, Fmt(tr("安装目录 %s 无法写入(%d) %s"), InstallPath, static_cast<int>(e),
+                          SystemErrorText(e)));
         return -1;
     }
     InstallLog::Log(FmtId(30, InstallPath));
-    InstallLog::DebugLog(L"2/8 end");
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 2));
     return 0;
 }
 
 int InstallerMgr::CopyFiles(const std::wstring& fgs, std::vector<std::wstring>& inProcess,
                             std::vector<std::wstring>& assemblies) {
-    InstallLog::DebugLog(Fmt(L"4/8 start, copy files or dir, num=%d", CountFiles()));
+    InstallLog::DebugLog(Fmt(tr("4/8 start, copy files or dir, num=%d"), CountFiles()));
     fileGroups.installDir = InstallPath;
     if (fileGroups.DoCopyFgs(fgs, inProcess, assemblies) != 0) {
         error = fileGroups.error;
         return -1;
     }
-    InstallLog::DebugLog(L"4/8 end");
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 4));
     return 0;
 }
 
 int InstallerMgr::RegisterFiles(const std::vector<std::wstring>& inProcess,
                                 const std::vector<std::wstring>& assemblies) {
-    InstallLog::DebugLog(L"5/8 start, reg dll");
-    InstallLog::DebugLog(Fmt(L"5.1 start, regsvr32, num=%d", static_cast<int>(inProcess.size())));
+    InstallLog::DebugLog(Wide(tr("5/8 start, reg dll")));
+    InstallLog::DebugLog(
+        Fmt(tr("5.1 start, regsvr32, num=%d"), static_cast<int>(inProcess.size())));
     if (!inProcess.empty() && fileGroups.RegisterAllInProcess(inProcess) != 0) {
         error = fileGroups.error;
         return -1;
     }
-    InstallLog::DebugLog(L"5.1 end");
-    InstallLog::DebugLog(Fmt(L"5.2 start, regasm, num=%d", static_cast<int>(assemblies.size())));
+    InstallLog::DebugLog(Wide(tr("5.1 end")));
+    InstallLog::DebugLog(Fmt(tr("5.2 start, regasm, num=%d"), static_cast<int>(assemblies.size())));
     if (!assemblies.empty()) fileGroups.RegisterAllAssemblies(assemblies);
-    InstallLog::DebugLog(L"5.2 end");
-    InstallLog::DebugLog(L"5/8 end");
+    InstallLog::DebugLog(Wide(tr("5.2 end")));
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 5));
     return 0;
 }
 
 int InstallerMgr::CreateMenus(const std::wstring& fgs) {
-    InstallLog::DebugLog(L"7/8 start, create menus");
+    InstallLog::DebugLog(Wide(tr("7/8 start, create menus")));
     if (menus.CreateMenus(InstallPath, fgs) != 0) {
         error = menus.error;
         return -1;
     }
-    InstallLog::DebugLog(L"7/8 end");
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 7));
     return 0;
 }
 
@@ -232,43 +233,43 @@ int InstallerMgr::Steps() {
     InstallLog::DebugLog(L"InstallerMgr::ExecInstall() in");
     InstallLog::DebugLog(L"InstallPath = " + InstallPath);
     InstallLog::DebugLog(L"WaitInstallModules = " + WaitInstallModules);
-    InstallLog::DebugLog(L"begin install, 8 steps");
+    InstallLog::DebugLog(Wide(tr("begin install, 8 steps")));
 
     if (WriteProductValue(L"appPath", InstallPath) != 0) return -1;
     actions.installPath = InstallPath;
     actions.version = general.version;
 
-    InstallLog::DebugLog(L"1/8 start, exec checkFailActions, " + checkFailActions);
+    InstallLog::DebugLog(Fmt(tr("1/8 start, exec checkFailActions, %s"), checkFailActions));
     if (RunActions(checkFailActions) != 0) return -1;
-    InstallLog::DebugLog(L"1/8 end");
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 1));
 
     if (MakeInstallDir() != 0) return -1;
 
     if (const std::wstring unknown = UnknownModule(); !unknown.empty()) {
-        error.Set(-1, Fmt(L"模块 %s 未定义", unknown));
+        error.Set(-1, Fmt(tr("模块 %s 未定义"), unknown));
         InstallLog::Log(error.message);
         return -1;
     }
     std::wstring before, after;
     SelectedActions(before, after);
-    InstallLog::DebugLog(L"3/8 start, exec sBeforeInstActions=" + before);
+    InstallLog::DebugLog(Fmt(tr("3/8 start, exec sBeforeInstActions=%s"), before));
     if (RunActions(before) != 0) return -1;
-    InstallLog::DebugLog(L"3/8 end");
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 3));
 
     const std::wstring fgs = SelectedFgs();
     std::vector<std::wstring> inProcess, assemblies;
     if (CopyFiles(fgs, inProcess, assemblies) != 0) return -1;
     if (RegisterFiles(inProcess, assemblies) != 0) return -1;
 
-    InstallLog::DebugLog(L"6/8 start, exec afterInstallAction=" + after);
+    InstallLog::DebugLog(Fmt(tr("6/8 start, exec afterInstallAction=%s"), after));
     if (RunActions(after) != 0) return -1;
-    InstallLog::DebugLog(L"6/8 end");
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 6));
 
     if (CreateMenus(fgs) != 0) return -1;
 
-    InstallLog::DebugLog(L"8/8 start, write register");
+    InstallLog::DebugLog(Wide(tr("8/8 start, write register")));
     const int written = WriteRegister();
-    InstallLog::DebugLog(L"8/8 end");
+    InstallLog::DebugLog(Fmt(tr("%d/8 end"), 8));
     return written == 0 ? 0 : -1;
 }
 
@@ -281,7 +282,7 @@ bool InstallerMgr::Begin() {
             return false;
         }
         // A failed or killed install of this product: undo it first.
-        InstallLog::Log(L"撤销上一次未完成的安装: " + previous.installDir);
+        InstallLog::Log(Fmt(tr("撤销上一次未完成的安装: %s"), previous.installDir));
         Undo(previous, nullptr);
     }
     record = InstallRecord{};
@@ -356,7 +357,7 @@ int InstallerMgr::ExecInstall() {
         KeepLogAfterFailure();
         if (!error.message.empty()) InstallLog::Log(error.message);
         if (begun) {
-            InstallLog::Log(L"安装失败，撤销本次安装所做的更改");
+            InstallLog::Log(Wide(tr("安装失败，撤销本次安装所做的更改")));
             Undo(record, nullptr);
         }
     }
@@ -374,7 +375,7 @@ int InstallerMgr::Uninstall(const std::wstring& dir, std::vector<std::wstring>* 
     InstallRecord r;
     try {
         if (!FindInstallRecord(dir, r)) {
-            error.Set(-1, L"没有找到安装记录: " + (dir.empty() ? ProductKey() : dir));
+            error.Set(-1, Fmt(tr("没有找到安装记录: %s"), dir.empty() ? ProductKey() : dir));
             return -1;
         }
     } catch (const std::exception& e) {
@@ -459,7 +460,9 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
                ((productKey + L"\\").rfind(k + L"\\", 0) == 0 ||
                 (own + L"\\").rfind(k + L"\\", 0) == 0);
     };
-    const auto refuse = [&](const std::wstring& what) { note(L"not ours, left alone: " + what); };
+    const auto refuse = [&](const std::wstring& what) {
+        note(Fmt(tr("not ours, left alone: %s"), what));
+    };
     int result = 0;
     fileGroups.installDir = r.installDir;
     for (auto it = r.registeredDlls.rbegin(); it != r.registeredDlls.rend(); ++it) {
@@ -467,10 +470,10 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
             refuse(*it);
         } else if (fileGroups.UnregisterInProcess(*it) != 0) {
             error = fileGroups.error;
-            note(L"unregister failed: " + *it + fileGroups.error.message);
+            note(Fmt(tr("unregister failed: %s"), *it + Shown(fileGroups.error.message)));
             result = -1;
         } else {
-            note(L"unregistered " + *it);
+            note(Fmt(tr("unregistered %s"), *it));
         }
     }
     for (const auto& a : r.registeredAssemblies) {
@@ -479,7 +482,7 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
             continue;
         }
         fileGroups.UnregisterAssembly(a);
-        note(L"unregistered assembly " + a);
+        note(Fmt(tr("unregistered assembly %s"), a));
     }
     if (!r.registeredDlls.empty() || !r.registeredAssemblies.empty()) {
         // A second run after a kill need not unregister again.
@@ -498,7 +501,7 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
             refuse(l.link);
         } else if (fs::is_symlink(p, ec) && fs::read_symlink(p, ec) == FsPath(l.target) &&
                    fs::remove(p, ec)) {
-            note(L"removed " + l.link);
+            note(Fmt(tr("removed %s"), l.link));
         }
     }
     std::vector<std::wstring> files = r.shortcuts;
@@ -512,7 +515,7 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
         // A copy killed half-way leaves its temporary beside the file.
         pf::RemoveWriteLeftovers(f);
         if (fs::is_regular_file(fs::symlink_status(p, ec)) && fs::remove(p, ec))
-            note(L"removed " + f);
+            note(Fmt(tr("removed %s"), f));
     }
     for (const auto& f : r.overwrittenFiles) {
         if (places.Holds(f)) pf::RemoveWriteLeftovers(f);
@@ -529,7 +532,7 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
             } else {
                 RegistryHelper::DeleteValue(root, it->subKey, it->name);
             }
-            note(L"registry value " + it->subKey + L"\\" + it->name);
+            note(Fmt(tr("registry value %s undone"), it->subKey + L"\\" + it->name));
         } catch (const std::exception& e) {
             error.Set(-1, zub::NarrowToWide(e.what()));
             result = -1;
@@ -552,7 +555,7 @@ int InstallerMgr::Undo(InstallRecord r, std::vector<std::wstring>* report) {
             refuse(*it);
         } else if (fs::is_directory(fs::symlink_status(p, ec)) && fs::is_empty(p, ec) &&
                    fs::remove(p, ec)) {
-            note(L"removed " + *it);
+            note(Fmt(tr("removed %s"), *it));
         }
     }
     // The record goes last: a kill before this point leaves it for the next run.

@@ -42,8 +42,8 @@ std::vector<Menus::PlannedLink> Menus::Plan(const std::wstring& installDirectory
 }
 
 bool Menus::Failed(unsigned code, const std::wstring& link) {
-    error.Set(static_cast<int>(code),
-              Fmt(L"创建菜单出错(%d), %s, %s", static_cast<int>(code), pf::ErrorText(code), link));
+    error.Set(static_cast<int>(code), Fmt(tr("创建菜单出错(%d), %s, %s"), static_cast<int>(code),
+                                          SystemErrorText(code), link));
     InstallLog::Log(error.message);
     return false;
 }
@@ -87,7 +87,7 @@ int Menus::CreateMenus(const std::wstring& installDirectory, const std::wstring&
             for (const auto& m : items) {
                 if (!ListContains(fgs, m.dependnOn)) continue;
                 if (!CreateOne(m)) return -1;
-                InstallLog::Log(Fmt(L"创建菜单: %s", m.txt));
+                InstallLog::Log(Fmt(tr("创建菜单: %s"), m.txt));
             }
             return 0;
         },

@@ -147,35 +147,37 @@ void LoadMenus(const XmlDoc& doc, Script& s) {
 // script that says otherwise is refused before anything is installed.
 int CheckPlaces(const Script& s, ErrorInfo& error) {
     const auto refuse = [&](int line, const std::wstring& what) {
-        error.Set(1, Fmt(L"install.xml 第 %d 行：%s", line, what));
+        error.Set(1, Fmt(tr("install.xml 第 %d 行：%s"), line, what));
         return 1;
     };
     const GeneralInfo& g = s.general;
     for (const auto& [name, value] :
          {std::pair{L"companyAlias", g.companyAlias}, std::pair{L"productAlias", g.productAlias}}) {
         if (value == L"." || value == L".." || value.find_first_of(L"/\\") != std::wstring::npos)
-            return refuse(g.line, Fmt(L"GENERAL 的 %s \"%s\" 不是一个文件夹名", name, value));
+            return refuse(g.line, Fmt(tr("GENERAL 的 %s \"%s\" 不是一个文件夹名"), name, value));
     }
     for (const auto& [name, fg] : s.fileGroups) {
         if (fg.target.empty() || (fg.target[0] != L'0' && fg.target[0] != L'1'))
-            return refuse(fg.line, Fmt(L"FILEGROUP %s 的 target \"%s\" 不以位置代码 0 或 1 开头",
+            return refuse(fg.line, Fmt(tr("FILEGROUP %s 的 target \"%s\" 不以位置代码 0 或 1 开头"),
                                        name, fg.target));
         // The rest is appended to the folder: a leading separator is no root.
         std::wstring rest = fg.target.substr(1);
         rest.erase(0, std::min(rest.size(), rest.find_first_not_of(L"/\\")));
         if (!StaysBelow(rest))
-            return refuse(fg.line, Fmt(L"FILEGROUP %s 的 target \"%s\" 超出了它指定的文件夹", name,
-                                       fg.target));
+            return refuse(fg.line, Fmt(tr("FILEGROUP %s 的 target \"%s\" 超出了它指定的文件夹"),
+                                       name, fg.target));
         for (const auto& entry : SplitList(fg.files, L",")) {
             if (!StaysBelow(entry))
                 return refuse(fg.line,
-                              Fmt(L"FILEGROUP %s 的文件 \"%s\" 超出了它的文件夹", name, entry));
+                              Fmt(tr("FILEGROUP %s 的文件 \"%s\" 超出了它的文件夹"), name, entry));
         }
     }
     for (const auto& m : s.menus) {
-        if (!StaysBelow(m.txt)) return refuse(m.line, Fmt(L"MENU \"%s\" 超出了菜单文件夹", m.txt));
+        if (!StaysBelow(m.txt))
+            return refuse(m.line, Fmt(tr("MENU \"%s\" 超出了菜单文件夹"), m.txt));
         if (!StaysBelow(m.icon))
-            return refuse(m.line, Fmt(L"MENU \"%s\" 的 icon \"%s\" 超出了安装目录", m.txt, m.icon));
+            return refuse(m.line,
+                          Fmt(tr("MENU \"%s\" 的 icon \"%s\" 超出了安装目录"), m.txt, m.icon));
     }
     return 0;
 }

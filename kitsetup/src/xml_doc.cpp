@@ -33,7 +33,7 @@ struct XmlCharFree {
 bool XmlDoc::Parsed(xmlDocPtr doc) {
     doc_ = doc;
     if (doc_ == nullptr) {
-        error.Set(1, kNotParsed);
+        error.Set(1, zub::Utf8ToWide(kNotParsed));
         return false;
     }
     error.Clear();

@@ -256,9 +256,9 @@ TEST_F(Install, LogLinesWithAndWithoutDebug) {
             EXPECT_NE(log.find(always), std::string::npos) << always;
         }
         for (const std::string& marked : std::vector<std::string>{
-                 "InstallerMgr::ExecInstall() in", "begin install, 8 steps", "1/8 start",
-                 "4/8 start, copy files or dir, num=1", "begin copy files in fgs=g",
-                 "5.1 start, regsvr32, num=0", "8/8 end",
+                 "InstallerMgr::ExecInstall() in", "开始安装，共 8 步", "1/8 开始",
+                 "4/8 开始，拷贝文件或目录，数目=1", "开始拷贝文件组 g 的文件",
+                 "5.1 开始，注册组件 (regsvr32)，数目=0", "8/8 结束",
                  "写注册表, software\\zubco\\vault, version, 1.2"}) {
             EXPECT_EQ(log.find(marked) != std::string::npos, debug) << marked;
         }

@@ -6,12 +6,27 @@
 #include <string_view>
 
 #include "kitsetup/install_log.h"
+#include "zub/i18n.h"
 #include "zub/platform/registry.h"
 #include "zub/text.h"
 
 namespace zub::kitsetup::test {
 
 namespace pf = zub::platform;
+
+namespace {
+
+// The tests compare the installer's texts in Chinese, whatever the machine's
+// locale: this process and the installers it starts speak Chinese unless a
+// test says otherwise.
+[[maybe_unused]] const bool kChinese = [] {
+    for (const char* v : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) ::unsetenv(v);
+    ::setenv("LANG", "zh_CN.UTF-8", 1);
+    zub::i18n::Init("kitsetup");
+    return true;
+}();
+
+}  // namespace
 
 void KitSandbox::SetUp() {
     for (const auto& d : {Payload() / "source", Bin()}) fs::create_directories(d);

@@ -108,8 +108,8 @@ TEST_F(Registration, InstallRegistersCopiedFilesOnlyAndStopsAtTheFirstFailure) {
     const std::string log = ReadFile(InstallDir() / "installLog.log");
     EXPECT_NE(log.find("注册文件: " + dir + "/both.so"), std::string::npos) << log;
     EXPECT_NE(log.find("注册文件(ASM): " + dir + "/asm.dll"), std::string::npos);
-    EXPECT_NE(log.find("5.1 start, regsvr32, num=1"), std::string::npos);
-    EXPECT_NE(log.find("5.2 start, regasm, num=1"), std::string::npos);
+    EXPECT_NE(log.find("5.1 开始，注册组件 (regsvr32)，数目=1"), std::string::npos);
+    EXPECT_NE(log.find("5.2 开始，注册程序集 (regasm)，数目=1"), std::string::npos);
     EXPECT_TRUE(RegistryHelper::KeyExists(kHkeyLocalMachine, L"software\\kittest\\regwrite"));
 
     // A component that cannot register stops the install before step 6.
@@ -127,7 +127,7 @@ TEST_F(Registration, InstallRegistersCopiedFilesOnlyAndStopsAtTheFirstFailure) {
     // The failed install was undone; its log went where the message points.
     EXPECT_FALSE(fs::exists(InstallDir() / "bad.so"));
     EXPECT_NE(ReadFile(zub::WideToNarrow(bad.LogPath()))
-                  .find(dir + "/bad.so:file not exists or not a valid DLL file."),
+                  .find(dir + "/bad.so：文件不存在或不是有效的动态库文件。"),
               std::string::npos);
 }
 

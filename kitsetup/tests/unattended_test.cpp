@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "kit_sandbox.h"
@@ -18,6 +19,7 @@
 #include "kitsetup_tests_paths.h"
 #include "zub/platform/registry.h"
 #include "zub/text.h"
+#include "zubtest/language.h"
 #include "zubtest/tempdir.h"
 
 namespace zub::kitsetup::test {
@@ -69,16 +71,19 @@ TEST_F(Unattended, ExitCodes) {
         std::string errPart;
     } cases[] = {
         {"licence not accepted", "", "", "--unattended", 2, "--accept-license"},
-        {"unknown type", "showLicense='0'", "", "--type nosuch", 2, "no install type nosuch"},
-        {"unknown module", "showLicense='0'", "", "--modules core,ghost", 2, "no module ghost"},
+        {"unknown type", "showLicense='0'", "", "--type nosuch", 2, "没有安装类型 nosuch"},
+        {"unknown module", "showLicense='0'", "", "--modules core,ghost", 2,
+         "install.xml 中没有模块 ghost"},
         {"nothing to install", "showLicense='0'", "", "--modules empty", 5,
          "所选模块没有要拷贝的文件"},
         {"type by number", "showLicense='0'", "", "--type 2", 0, ""},
         {"payload folder missing", "showLicense='0'", "", "--from /nonexistent", 2,
-         "cannot use payload folder /nonexistent"},
-        {"type and modules", "showLicense='0'", "", "--type 1 --modules core", 2, "excludes"},
-        {"unknown option", "showLicense='0'", "", "--bogus", 2, "bogus"},
-        {"option without value", "showLicense='0'", "", "--dir", 2, "--dir"},
+         "无法使用安装包文件夹 /nonexistent"},
+        {"type and modules", "showLicense='0'", "", "--type 1 --modules core", 2,
+         "--type 不能与 --modules 同时使用"},
+        {"unknown option", "showLicense='0'", "", "--bogus", 2, "多余的参数：--bogus"},
+        {"stray argument", "showLicense='0'", "", "--dry-run stray", 2, "多余的参数：stray"},
+        {"option without value", "showLicense='0'", "", "--dir", 2, "--dir 的用法有误"},
         {"help", "showLicense='0'", "", "--help", 0, ""},
     };
     for (const auto& c : cases) {
@@ -95,8 +100,7 @@ TEST_F(Unattended, ExitCodes) {
     WriteScript("<root>");
     Outcome r = Kitsetup("--accept-license");
     EXPECT_EQ(r.code, 2);
-    EXPECT_TRUE(Has(r.err, "配置文件加载失败, 错误信息：Document not parsed successfully."))
-        << r.err;
+    EXPECT_TRUE(Has(r.err, "配置文件加载失败, 错误信息：配置文件解析失败。")) << r.err;
 }
 
 TEST_F(Unattended, ChecksBlockOrQueue) {
@@ -132,9 +136,9 @@ TEST_F(Unattended, InstallDryRunRefusalAndUninstall) {
     EXPECT_EQ(r.code, 0) << r.err;
     const std::string dir = InstallDir().string();
     for (const std::string& part : std::vector<std::string>{
-             "install directory: " + dir, "copy: " + dir + "/bin/tool <- ",
-             "copy: " + dir + "/more.txt", "link: ", "Zub/Tool.desktop -> " + dir + "/bin/tool",
-             "registry: HKEY_LOCAL_MACHINE\\software\\zubco\\vault\\module = core,extra"}) {
+             "安装目录：" + dir, "拷贝：" + dir + "/bin/tool <- ", "拷贝：" + dir + "/more.txt",
+             "链接：", "Zub/Tool.desktop -> " + dir + "/bin/tool",
+             "注册表：HKEY_LOCAL_MACHINE\\software\\zubco\\vault\\module = core,extra"}) {
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
     }
     EXPECT_EQ(Snapshot(), before);  // a dry run changes nothing
@@ -223,6 +227,76 @@ TEST_F(Unattended, ScriptsThatWriteOutsideAreRefusedBeforeAnyChange) {
         EXPECT_TRUE(Has(r.err, "install.xml 第 2 行")) << r.err;
         EXPECT_EQ(ReadFile(outside / "planted"), "mine");
         EXPECT_EQ(Snapshot(), before);
+    }
+}
+
+// A dry run, an install, a refusal, an uninstall and a failed install as the
+// user reads them (output, errors and the logs), in either language and in
+// that language only. The script's names are ASCII and no three words in a row.
+TEST_F(Unattended, SpeaksTheUsersLanguageOnly) {
+    WriteProgram("fixer", "true");
+    SimpleScript("showLicense='0'",
+                 "<CHECKS><CHECK name='fixable' paras='chkRegKey,HKEY_USERS\\x' "
+                 "actionsWhenFails='fix' caption='fixable'/></CHECKS>"
+                 "<ACTIONS><ACTION name='fix' progName='fixer'/>"
+                 "<ACTION name='boom' progName='no-such-program-zub'/></ACTIONS>");
+    std::string xml = ReadFile(Payload() / "install.xml");
+    xml.replace(xml.find("name='core' fgs='bin'"), 21, "name='core' fgs='bin' checks='fixable'");
+    xml.replace(xml.find("name='extra' fgs='more'"), 23,
+                "name='extra' fgs='more' afterInstall='boom'");
+    WriteScript(xml);
+    const std::string dir = InstallDir().string();
+    struct Case {
+        const char* lang;
+        bool chinese;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"zh_CN.UTF-8",
+         true,
+         {"安装目录：" + dir, "安装后执行：no-such-program-zub", "fixable: 检查失败",
+          "开始安装 Zub Vault(1.2) =========================", "已拷贝文件 " + dir + "/bin/tool",
+          "创建菜单: Zub\\Tool", "安装成功 =========================",
+          "本机已安装过 Zub Vault(1.2), 请先卸载再重新安装。", "已删除 " + dir + "/bin/tool",
+          "已卸载 " + dir, "执行失败(2): 系统找不到指定的文件。, no-such-program-zub",
+          "安装失败，撤销本次安装所做的更改", "安装失败, 详细消息请查看安装日志 "}},
+        {"en_US.UTF-8",
+         false,
+         {"install directory: " + dir, "after run: no-such-program-zub", "fixable: failed",
+          "Installing Zub Vault(1.2) =========================", "copied file " + dir + "/bin/tool",
+          "menu created: Zub\\Tool", "Installation succeeded =========================",
+          "Zub Vault(1.2) is installed on this machine already", "removed " + dir + "/bin/tool",
+          "uninstalled " + dir,
+          "running failed (2): The system cannot find the file specified., no-such-program-zub",
+          "Installation failed, undoing the changes of this install",
+          "Installation failed, for details see the install log "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        for (const char* v : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) SetEnv(v, std::nullopt);
+        SetEnv("LANG", c.lang);
+        std::string said;
+        const auto run = [&](const std::string& args, int code) {
+            const Outcome r = Kitsetup(args);
+            EXPECT_EQ(r.code, code) << args << "\n" << r.out << r.err;
+            said += r.out + r.err;
+        };
+        run("--dry-run --type full", 0);
+        run("--type typical", 0);
+        said += ReadFile(InstallDir() / "installLog.log");
+        run("--type typical", 3);
+        run("--uninstall", 0);
+        fs::remove(Root() / "tmp/zub.log");
+        run("--modules extra", 1);
+        said += ReadFile(Root() / "tmp/zub.log");
+        for (const auto& part : c.said) EXPECT_TRUE(Has(said, part)) << part << "\n" << said;
+        std::istringstream lines(said);
+        for (std::string line; std::getline(lines, line);) {
+            if (c.chinese) {
+                EXPECT_EQ(zubtest::EnglishRun(line), "") << line;
+            } else {
+                EXPECT_FALSE(zubtest::HasCjk(line)) << line;
+            }
+        }
     }
 }
 
@@ -318,6 +392,7 @@ TEST_F(Unattended, RealPayload) {
     }
     fs::create_directories(Payload() / "source/share");
     fs::copy_file(KITSETUP_PAYLOAD_ICON, Payload() / "source/share/zubvault.svg");
+    fs::copy(KITSETUP_LOCALE_DIR, Payload() / "source/share/locale", fs::copy_options::recursive);
     WriteFile(Payload() / "license.txt", "licence");
     const std::string before = Snapshot();
     const std::string members =
@@ -338,6 +413,11 @@ TEST_F(Unattended, RealPayload) {
     EXPECT_TRUE(Has(entry, "Terminal=true\n")) << entry;
     EXPECT_TRUE(Has(entry, "Icon=" + (dir / "share/zubvault.svg").string() + "\n")) << entry;
     EXPECT_TRUE(fs::is_regular_file(dir / "share/zubvault.svg"));
+    // The installed programs find their catalogs beside them.
+    for (const char* lang : {"zh_CN", "en"}) {
+        EXPECT_TRUE(fs::is_regular_file(dir / "share/locale" / lang / "LC_MESSAGES/zub-library.mo"))
+            << lang;
+    }
     std::wstring version;
     EXPECT_EQ(RegistryHelper::ReadString(kHkeyLocalMachine, L"software\\zubrino\\zubvault",
                                          L"version", version),

@@ -90,7 +90,7 @@ TEST_F(Undo, UninstallTouchesOnlyWhatTheInstallMade) {
     EXPECT_TRUE(ProductValue(L"appPath").empty());
     EXPECT_FALSE(InstallRecord::Find(mgr.ProductKey(), r));
     const auto refused = std::count_if(report.begin(), report.end(), [](const std::wstring& l) {
-        return l.rfind(L"not ours", 0) == 0;
+        return l.rfind(L"不属于本次安装", 0) == 0;
     });
     EXPECT_EQ(refused, 9);
 }

@@ -6,10 +6,13 @@
 
 #include "kitsetup/error_info.h"
 #include "kitsetup/script.h"
+#include "zub/i18n.h"
 
 namespace zub::kitsetup {
 
-inline constexpr const wchar_t* kNotParsed = L"Document not parsed successfully. \n";
+// The error of a script that does not parse: kept as it is in the error,
+// translated where it is shown (Shown).
+inline constexpr const char* kNotParsed = ZUB_N_("Document not parsed successfully. \n");
 
 // Loads the script at path (narrow, as the parser takes it). 0 on success;
 // 1 with kNotParsed in error when the file cannot be read or is not XML.

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "kitsetup/script_loader.h"
+#include "zub/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     zub::kitsetup::Script script;
@@ -11,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zub::kitsetup::LoadScriptMemory(reinterpret_cast<const char*>(data), size, script, error);
     // A failed load carries the parse message or names the refused line; a
     // loaded one keeps its maps keyed by the records' own names.
-    if (r != 0 && error.message != zub::kitsetup::kNotParsed &&
+    if (r != 0 && error.message != zub::Utf8ToWide(zub::kitsetup::kNotParsed) &&
         error.message.rfind(L"install.xml 第 ", 0) != 0)
         __builtin_trap();
     if (r == 0) {

@@ -59,7 +59,7 @@ frmMain::~frmMain() = default;
 
 int frmMain::OnInit() {
     if (engine_->LoadScript() != 0) {
-        host_.ShowMessage(nullptr, Str(100) + Q(engine_->LastError()), Str(101));
+        host_.ShowMessage(nullptr, Str(100) + Q(Shown(engine_->LastError())), Str(101));
         return 0;
     }
     if (const std::wstring installed = engine_->PrepareAndFindInstalled(); !installed.empty()) {
@@ -303,7 +303,7 @@ void frmMain::InstallFinished(bool success) {
     if (!success) {
         const QString log = WrittenLog();
         QString text = log.isEmpty() ? Str(kTextFailedNoLog) : StrF(kTextFailedSeeLog, W(log));
-        if (const QString why = Q(engine_->LastError()).trimmed(); !why.isEmpty()) {
+        if (const QString why = Q(Shown(engine_->LastError())).trimmed(); !why.isEmpty()) {
             text = why + QStringLiteral("\n\n") + text;
         }
         host_.ShowMessage(this, text, windowTitle());

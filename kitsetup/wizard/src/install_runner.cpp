@@ -50,15 +50,16 @@ void InstallRunner::Work(WizardEngine& engine) {
         if (engine.ExecInstall() == 0) {
             success = true;
         } else if (const std::wstring e = engine.LastError(); !e.empty()) {
-            engine.Log(e);
+            engine.Log(Shown(e));
         }
     } catch (const std::exception& e) {
         try {
-            engine.Log(zub::NarrowToWide(e.what()) + L", catched by ExeInstallMoudles()");
+            engine.Log(
+                Fmt(zub::tr("%s, catched by ExeInstallMoudles()"), zub::NarrowToWide(e.what())));
         } catch (...) {}
     } catch (...) {
         try {
-            engine.Log(L"unknow error, catched by ExeInstallMoudles()");
+            engine.Log(Wide(zub::tr("unknow error, catched by ExeInstallMoudles()")));
         } catch (...) {}
     }
     Post(success);

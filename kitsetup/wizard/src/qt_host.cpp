@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
 
 #include "wizard/folder_browser.h"
 #include "wizard/wizard_texts.h"
@@ -18,13 +17,8 @@ std::unique_ptr<QMessageBox> QtHost::MakeBox(QWidget* parent, const QString& tex
     auto box = std::make_unique<QMessageBox>(
         question ? QMessageBox::Question : QMessageBox::Warning, caption, text,
         question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
-    if (question) {
-        box->button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
-        box->button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
-        box->setDefaultButton(QMessageBox::Yes);
-    } else {
-        box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    }
+    // The buttons' texts are Qt's, in the language of its translations.
+    if (question) box->setDefaultButton(QMessageBox::Yes);
     return box;
 }
 

@@ -1,7 +1,6 @@
 #include "wizard/run_wizard.h"
 
 #include <QApplication>
-#include <clocale>
 #include <optional>
 
 #include "shot_driver.h"
@@ -15,9 +14,7 @@ namespace zub::kitsetup {
 
 int RunWizard(int argc, char** argv) {
     QApplication app(argc, argv);
-    // Qt sets the locale from the environment; the narrow texts of the log
-    // follow it.
-    std::setlocale(LC_ALL, "");
+    KeepMessageLocale();
     QApplication::setFont(CMyBaseWnd::DefaultGuiFont());
     const std::unique_ptr<QTranslator> qtTexts = LoadQtTranslations();
 

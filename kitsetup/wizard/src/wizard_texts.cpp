@@ -9,24 +9,24 @@
 namespace zub::kitsetup {
 
 const wchar_t* Text(int id) {
-    static const std::map<int, const wchar_t*> own = {
-        {kTextNotAbsolute, L"请输入安装文件夹的完整路径（以 / 开头）。"},
-        {kTextNotFolder, L"无法安装到 %s：%s 是文件，不是文件夹。"},
-        {kTextNotWritable, L"无法安装到 %s：文件夹 %s 不能写入。"},
-        {kTextNoSpace, L"无法安装到 %s：磁盘空间不足，需要 %s，可用 %s。"},
-        {kTextSpace, L"所需空间：%s        可用空间：%s"},
-        {kTextSpaceUnknown, L"所需空间：%s"},
-        {kTextFinishFailed, L"未能完成安装[%s]"},
-        {kTextLogAt, L"安装日志：%s"},
-        {kTextFailedSeeLog, L"安装失败，详细消息请查看安装日志：\n%s"},
-        {kTextFailedNoLog, L"安装失败，安装日志未能写入。"},
+    static const std::map<int, const char*> own = {
+        {kTextNotAbsolute, ZUB_N_("请输入安装文件夹的完整路径（以 / 开头）。")},
+        {kTextNotFolder, ZUB_N_("无法安装到 %s：%s 是文件，不是文件夹。")},
+        {kTextNotWritable, ZUB_N_("无法安装到 %s：文件夹 %s 不能写入。")},
+        {kTextNoSpace, ZUB_N_("无法安装到 %s：磁盘空间不足，需要 %s，可用 %s。")},
+        {kTextSpace, ZUB_N_("所需空间：%s        可用空间：%s")},
+        {kTextSpaceUnknown, ZUB_N_("所需空间：%s")},
+        {kTextFinishFailed, ZUB_N_("未能完成安装[%s]")},
+        {kTextLogAt, ZUB_N_("安装日志：%s")},
+        {kTextFailedSeeLog, ZUB_N_("安装失败，详细消息请查看安装日志：\n%s")},
+        {kTextFailedNoLog, ZUB_N_("安装失败，安装日志未能写入。")},
         {kTextNothingSeeLog,
-         L"配置文件存在错误：所选模块没有要安装的文件。详细信息请参考安装日志：\n%s"},
-        {kTextNothingNoLog, L"配置文件存在错误：所选模块没有要安装的文件。"},
-        {kTextNotFolderCaption, L"不是文件夹"},
+         ZUB_N_("配置文件存在错误：所选模块没有要安装的文件。详细信息请参考安装日志：\n%s")},
+        {kTextNothingNoLog, ZUB_N_("配置文件存在错误：所选模块没有要安装的文件。")},
+        {kTextNotFolderCaption, ZUB_N_("不是文件夹")},
     };
     const auto it = own.find(id);
-    return it != own.end() ? it->second : LoadStr(id);
+    return it != own.end() ? Translated(it->second) : LoadStr(id);
 }
 
 QString Breakable(const QString& path) {

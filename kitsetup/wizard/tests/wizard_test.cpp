@@ -114,9 +114,7 @@ void WizardTest::startupFailureEndsBeforeWindow_data() {
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("text");
     QTest::newRow("script") << 1 << QString()
-                            << QStringLiteral(
-                                   "配置文件加载失败, 错误信息：Document not parsed "
-                                   "successfully. \n");
+                            << QStringLiteral("配置文件加载失败, 错误信息：配置文件解析失败。\n");
     QTest::newRow("installed") << 0 << QStringLiteral("文档库(2.0)")
                                << QStringLiteral("本机已安装过 文档库(2.0), 请先卸载再重新安装。");
 }
@@ -377,11 +375,9 @@ void WizardTest::completion_data() {
                                             "拷贝文件失败(2), 找不到文件\n\n"
                                             "安装失败，安装日志未能写入。")
                                      << failed;
-    QTest::newRow("exception") << 2 << true
-                               << QStringLiteral("boom, catched by ExeInstallMoudles()")
+    QTest::newRow("exception") << 2 << true << QStringLiteral("boom，由 ExeInstallMoudles() 捕获")
                                << QStringLiteral("安装失败，详细消息请查看安装日志：\n@") << failed;
-    QTest::newRow("unknown") << 3 << true
-                             << QStringLiteral("unknow error, catched by ExeInstallMoudles()")
+    QTest::newRow("unknown") << 3 << true << QStringLiteral("未知错误，由 ExeInstallMoudles() 捕获")
                              << QStringLiteral("安装失败，详细消息请查看安装日志：\n@") << failed;
 }
 

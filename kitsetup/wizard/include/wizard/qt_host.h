@@ -11,8 +11,8 @@ namespace zub::kitsetup {
 
 class QtHost : public WizardHost {
 public:
-    // A message box whose buttons read as the texts' own language expects
-    // ("[是]", "[否]").
+    // A message box with Qt's buttons, in the language of Qt's translations
+    // (the restart question names them: "[是]", "[否]").
     static std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const QString& text,
                                                 const QString& caption, bool question);
 
