@@ -1,9 +1,12 @@
 #include "cadlink/cax_connector.h"
 
+#include <cwchar>
 #include <exception>
 #include <memory>
 
 #include "zub/boundary.h"
+#include "zub/i18n.h"
+#include "zub/text.h"
 
 namespace ZUBCAX {
 namespace {
@@ -24,7 +27,9 @@ CaxConnector::~CaxConnector() = default;
 int CaxConnector::Fail(const wchar_t* function, int line, const std::exception_ptr& error) {
     const ZUBBASE::QV_Exception qv = ZUBBASE::CaughtAt(error, {kFile, function, line});
     errNumber_ = kConnectFailed;
-    errText_ = std::wstring(function) + L"() error: " + qv.FullText();
+    const std::wstring text = qv.FullText();
+    errText_ = zub::FormatBounded(std::wcslen(function) + text.size() + 16,
+                                  ZUB_N_(L"%ls() error: %ls"), function, text.c_str());
     return -1;
 }
 

@@ -1,6 +1,7 @@
 #include "cadlink/proe_command.h"
 
 #include <chrono>
+#include <cwchar>
 #include <exception>
 #include <optional>
 #include <thread>
@@ -10,18 +11,29 @@
 #include "command_text.h"
 #include "staged_database.h"
 #include "table_description.h"
+#include "zub/i18n.h"
 #include "zub/platform/module.h"
 #include "zub/text.h"
 
 namespace ZUBCAX {
 namespace {
 
-constexpr wchar_t kNotParsed[] = L"Document not parsed successfully. \n";
-constexpr wchar_t kUnknownRefreshError[] = L"[ProeCommand::RefreshTable()]: Unknow error.";
+constexpr wchar_t kNotParsed[] = ZUB_N_(L"Document not parsed successfully.") L" \n";
+constexpr wchar_t kUnknownError[] = ZUB_N_(L"Unknow error.");
 
 std::wstring ExceptionText(const std::exception& e) {
     const char* what = e.what();
     return what == nullptr ? std::wstring() : zub::NarrowToWide(what);
+}
+
+// "[ProeCommand::OPERATION()]: WHY", the form of every failure the command reports.
+std::wstring Failure(const wchar_t* operation, const std::wstring& why) {
+    return zub::FormatBounded(std::wcslen(operation) + why.size() + 32,
+                              ZUB_N_(L"[ProeCommand::%ls()]: %ls"), operation, why.c_str());
+}
+
+std::wstring CreateTableError(const std::wstring& why) {
+    return zub::FormatBounded(why.size() + 32, ZUB_N_(L"Create Table error, %ls"), why.c_str());
 }
 
 }  // namespace
@@ -45,8 +57,10 @@ std::wstring ProeCommand::DefaultDescriptionPath() {
 
 bool ProeCommand::NeedBridge() {
     if (bridge_) return true;
-    SetErr(kNoBridge,
-           L"ZUBCAX::ProeCommand: no CAD bridge command for version \"" + versionName() + L"\"");
+    SetErr(kNoBridge, zub::FormatBounded(
+                          versionName().size() + 64,
+                          ZUB_N_(L"ZUBCAX::ProeCommand: no CAD bridge command for version \"%ls\""),
+                          versionName().c_str()));
     return false;
 }
 
@@ -61,9 +75,9 @@ int ProeCommand::Forward(const wchar_t* operation, Call call) {
     try {
         return CopyBridgeError(call(*bridge_));
     } catch (const std::exception& e) {
-        SetErr(-1, std::wstring(L"[ProeCommand::") + operation + L"()]: " + ExceptionText(e));
+        SetErr(-1, Failure(operation, ExceptionText(e)));
     } catch (...) {
-        SetErr(-1, std::wstring(L"[ProeCommand::") + operation + L"()]: Unknow error.");
+        SetErr(-1, Failure(operation, kUnknownError));
     }
     return -1;
 }
@@ -73,7 +87,7 @@ void ProeCommand::Disconnect() {
     try {
         bridge_->Disconnect();
     } catch (...) {
-        SetErr(-1, L"[ProeCommand::Disconnect()]: Unknow error.");
+        SetErr(-1, Failure(L"Disconnect", kUnknownError));
     }
 }
 
@@ -149,9 +163,7 @@ int ProeCommand::BuildMirror(const std::wstring& tables, const std::wstring& dbP
         result = 0;
         db.Close();
     } catch (const SqliteError& e) {
-        SetErr(-1, zub::FormatBounded(e.message().size() + 64,
-                                      L"[ProeCommand::RefreshTable()]: Create Table error, %ls \n",
-                                      e.message().c_str()));
+        SetErr(-1, Failure(L"RefreshTable", CreateTableError(e.message())) + L" \n");
         if (inTransaction) {
             try {
                 db.Execute(L"rollback transaction");
@@ -160,7 +172,7 @@ int ProeCommand::BuildMirror(const std::wstring& tables, const std::wstring& dbP
             }
         }
     } catch (...) {
-        SetErr(-1, kUnknownRefreshError);
+        SetErr(-1, Failure(L"RefreshTable", kUnknownError));
     }
     try {
         db.Close();
@@ -179,7 +191,7 @@ int ProeCommand::RefreshTable(const std::wstring& tables, const std::wstring& db
         StagedDatabase::SweepAbandoned(dbPath);
         staged.emplace(dbPath);
     } catch (const std::exception& e) {
-        return RefreshFailed(L"Create Table error, " + ExceptionText(e));
+        return RefreshFailed(CreateTableError(ExceptionText(e)));
     }
     if (BuildMirror(tables, staged->path()) != 0) return -1;
     const int rc = Forward(L"RefreshTable", [&](ProeCommandBase& b) {
@@ -195,7 +207,7 @@ int ProeCommand::RefreshTable(const std::wstring& tables, const std::wstring& db
 }
 
 int ProeCommand::RefreshFailed(const std::wstring& why) {
-    SetErr(-1, L"[ProeCommand::RefreshTable()]: " + why + L" \n");
+    SetErr(-1, Failure(L"RefreshTable", why) + L" \n");
     return -1;
 }
 

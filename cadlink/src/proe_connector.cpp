@@ -10,7 +10,9 @@
 #include "proebridge2/proe_asyn_connector.h"
 #include "proebridge4/proe_asyn_command.h"
 #include "proebridge4/proe_asyn_connector.h"
+#include "zub/i18n.h"
 #include "zub/qv_exception.h"
+#include "zub/text.h"
 
 namespace ZUBCAX {
 namespace {
@@ -60,9 +62,10 @@ int ProeConnector::LoadApplication(const std::wstring& version, const std::wstri
         KeepBridge(bridge);
         bridge->Load(launcher, bridgeParam, application, info, handle);
     } else {
-        throw ZUBBASE::QV_Exception(L"no CAD bridge for the version \"" + version + L"\"",
-                                    L"proe_connector", L"ZUBCAX::ProeConnector::LoadApplication",
-                                    __LINE__);
+        throw ZUBBASE::QV_Exception(
+            zub::FormatBounded(version.size() + 40,
+                               ZUB_N_(L"no CAD bridge for the version \"%ls\""), version.c_str()),
+            L"proe_connector", L"ZUBCAX::ProeConnector::LoadApplication", __LINE__);
     }
     return 0;
 }

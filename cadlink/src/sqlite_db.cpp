@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cadlink/sqlite_error.h"
+#include "zub/i18n.h"
 #include "zub/sqlite/error.h"
 #include "zub/sqlite/statement.h"
 #include "zub/text.h"
@@ -35,7 +36,7 @@ void SqliteDb::Open(const std::wstring& path) {
 }
 
 int SqliteDb::Execute(const std::wstring& statement) {
-    if (!IsOpen()) throw SqliteError(SqliteError::kNotOpen, L"Database not open");
+    if (!IsOpen()) throw SqliteError(SqliteError::kNotOpen, ZUB_N_(L"Database not open"));
     try {
         // Only the first statement of the text runs; an empty one runs nothing.
         zub::sqlite::Statement stmt(db_, zub::WideToUtf8(statement));

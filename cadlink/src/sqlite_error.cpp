@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBCAX {
@@ -37,7 +38,7 @@ const wchar_t* SqliteError::CodeName(int code) noexcept {
 
 SqliteError::SqliteError(int code, const std::wstring& text)
     : code_(code),
-      message_(zub::FormatBounded(text.size() + 50, L"%ls[%d]: %ls", CodeName(code), code,
+      message_(zub::FormatBounded(text.size() + 50, ZUB_N_(L"%ls[%d]: %ls"), CodeName(code), code,
                                   text.c_str())) {}
 
 }  // namespace ZUBCAX

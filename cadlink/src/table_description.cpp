@@ -11,6 +11,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBCAX {
@@ -153,7 +154,7 @@ std::optional<std::wstring> TableDescription::CreateStatement(const std::wstring
     ctx->error = [](void*, xmlError*) {};
     std::unique_ptr<xmlXPathObject, XPathObjectFree> found(
         xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expr.c_str()), ctx.get()));
-    if (!found) throw std::runtime_error("table description: XPath evaluation failed");
+    if (!found) throw std::runtime_error(ZUB_N_("table description: XPath evaluation failed"));
     const xmlNodeSet* nodes = found->nodesetval;
     if (nodes == nullptr || nodes->nodeNr <= 0 || nodes->nodeTab == nullptr) return std::nullopt;
 

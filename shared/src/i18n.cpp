@@ -97,6 +97,11 @@ std::optional<std::vector<Piece>> Split(std::string_view id) {
         if (k > j && k < id.size() && id[k] == '$') {
             position = std::atoi(std::string(id.substr(j, k - j)).c_str());
             j = k + 1;
+        } else if (k > j) {
+            // A system text's insert ("%1 is not ..."): nothing fills it, it is text.
+            pieces.back().literal += id.substr(i, k - i);
+            i = k - 1;
+            continue;
         }
         while (j < id.size() && (id[j] == 'l' || id[j] == 'z' || id[j] == 'h')) ++j;
         if (j >= id.size()) return std::nullopt;
@@ -241,24 +246,45 @@ std::vector<std::string> LibraryIds() {
     return ids;
 }
 
-std::string TranslateByTemplate(std::string_view text, const std::vector<std::string>& ids,
-                                const char* (*translate)(const char* id)) {
+namespace {
+
+// The translation of `text`, nullopt when no id matches it. Inside another
+// text (`nested`), only an id with text of its own counts: a bare "%ls"
+// would claim every argument.
+std::optional<std::string> Translated(std::string_view text, const std::vector<std::string>& ids,
+                                      const char* (*translate)(const char* id), bool nested) {
     const std::string* best = nullptr;
+    std::vector<Piece> bestPieces;
     std::vector<std::string> bestArgs;
     std::size_t bestSize = 0;
     for (const std::string& id : ids) {
         auto pieces = Split(id);
         if (!pieces) continue;
         std::size_t size = LiteralSize(*pieces);
-        if (best != nullptr && size <= bestSize) continue;
+        if ((best != nullptr && size <= bestSize) || (nested && size == 0)) continue;
         std::vector<std::string> args;
         if (!Match(*pieces, 0, text, args)) continue;
         best = &id;
+        bestPieces = std::move(*pieces);
         bestArgs = std::move(args);
         bestSize = size;
     }
-    if (best == nullptr) return std::string(text);
+    if (best == nullptr) return std::nullopt;
+    // A text argument may itself be a component's text ("F() error: WHY").
+    for (const Piece& p : bestPieces) {
+        if (!p.hasArg || p.numeric) continue;
+        std::string& arg = bestArgs[p.position - 1];
+        if (arg.size() >= text.size()) continue;
+        if (auto inner = Translated(arg, ids, translate, true)) arg = std::move(*inner);
+    }
     return Fill(translate(best->c_str()), bestArgs);
+}
+
+}  // namespace
+
+std::string TranslateByTemplate(std::string_view text, const std::vector<std::string>& ids,
+                                const char* (*translate)(const char* id)) {
+    return Translated(text, ids, translate, false).value_or(std::string(text));
 }
 
 }  // namespace zub::i18n

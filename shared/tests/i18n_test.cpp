@@ -49,6 +49,8 @@ const char* Translate(const char* id) {
     if (std::strcmp(id, "%ls 从 %ls 复制到 %ls") == 0) return "%3$ls gets %1$ls from %2$ls";
     if (std::strcmp(id, "%ls") == 0) return "any: %ls";
     if (std::strcmp(id, "100%% 完成 %s") == 0) return "100%% done %s";
+    if (std::strcmp(id, "%ls 失败：%ls") == 0) return "%ls failed: %ls";
+    if (std::strcmp(id, "%1 不是程序。") == 0) return "%1 is no program.";
     return id;
 }
 
@@ -70,6 +72,25 @@ TEST(TranslateByTemplate, FindsTheIdAndCarriesItsArguments) {
         {"100% 完成 ok", "100% done ok"},
         // The id with the most literal text wins over the catch-all.
         {"文档  已存在", "document  exists already"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TranslateByTemplate(c.text, ids, Translate), c.expected);
+}
+
+TEST(TranslateByTemplate, TranslatesAnArgumentThatIsAComponentsTextToo) {
+    const std::vector<std::string> ids = {"%ls", "文档 %ls 已存在", "文档号 %i 不存在",
+                                          "%ls 失败：%ls", "%1 不是程序。"};
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"打开 失败：文档 a.prt 已存在", "打开 failed: document a.prt exists already"},
+        // Two levels deep.
+        {"甲 失败：乙 失败：文档 b 已存在", "甲 failed: 乙 failed: document b exists already"},
+        // The catch-all does not claim an argument.
+        {"打开 失败：磁盘已满", "打开 failed: 磁盘已满"},
+        // A system text's "%1" is text: it matches only itself.
+        {"%1 不是程序。", "%1 is no program."},
+        {"a.exe 不是程序。", "any: a.exe 不是程序。"},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateByTemplate(c.text, ids, Translate), c.expected);
 }

@@ -1,5 +1,8 @@
 #include "proebridge2/proe_asyn_connector.h"
 
+#include "zub/i18n.h"
+#include "zub/text.h"
+
 namespace ZUBPROE2 {
 namespace {
 
@@ -15,7 +18,9 @@ ProeAsynConnector::~ProeAsynConnector() = default;
 int ProeAsynConnector::Load(const std::wstring& launcherPath, const std::wstring& bridgeParam,
                             IDispatch* application, std::wstring& info, void*& handle) {
     LoadLog().push_back({launcherPath, bridgeParam, application});
-    info = L"proebridge2 stand-in; launcher \"" + launcherPath + L"\"";
+    info =
+        zub::FormatBounded(launcherPath.size() + 48,
+                           ZUB_N_(L"proebridge2 stand-in; launcher \"%ls\""), launcherPath.c_str());
     handle = this;
     return launcherPath.empty() ? 1 : 0;
 }

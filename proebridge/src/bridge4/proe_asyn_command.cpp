@@ -2,11 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <cwchar>
 #include <cwctype>
 #include <fstream>
 #include <sstream>
 
 #include "cad_session.h"
+#include "zub/i18n.h"
 #include "zub/sqlite/connection.h"
 #include "zub/sqlite/error.h"
 #include "zub/sqlite/statement.h"
@@ -25,6 +27,11 @@ std::string Quoted(const std::wstring& name) {
         if (c == '"') out += '"';
     }
     return out + "\"";
+}
+
+// A failure text of one template and one argument.
+std::wstring Formatted(const wchar_t* format, const std::wstring& argument) {
+    return zub::FormatBounded(std::wcslen(format) + argument.size() + 1, format, argument.c_str());
 }
 
 std::string MirrorName(const std::wstring& table) { return Quoted(L"CAXS_2_" + table); }
@@ -106,8 +113,8 @@ bool ProeAsynCommand::HaveModel() { return TheSession().current.has_value(); }
 
 int ProeAsynCommand::CreateMenu(const std::wstring& name) {
     TheSession().calls.push_back(L"CreateMenu(" + name + L")");
-    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
-    if (name.empty()) return Fail(kBadArgument, L"a menu needs a name");
+    if (!Connected()) return Fail(kNotConnected, ZUB_N_(L"no CAD session"));
+    if (name.empty()) return Fail(kBadArgument, ZUB_N_(L"a menu needs a name"));
     TheSession().menus.push_back(name);
     return 0;
 }
@@ -122,9 +129,9 @@ bool ProeAsynCommand::ConnIsValid() { return Connected(); }
 int ProeAsynCommand::OpenFile(const std::wstring& path) {
     CadSession& session = TheSession();
     session.calls.push_back(L"OpenFile(" + path + L")");
-    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (!Connected()) return Fail(kNotConnected, ZUB_N_(L"no CAD session"));
     std::ifstream in(zub::WideToNarrow(path), std::ios::binary);
-    if (!in) return Fail(kModelNotFound, L"model file not found: " + path);
+    if (!in) return Fail(kModelNotFound, Formatted(ZUB_N_(L"model file not found: %ls"), path));
     std::ostringstream text;
     text << in.rdbuf();
     ModelRead read = ParseModel(path, text.str());
@@ -136,9 +143,10 @@ int ProeAsynCommand::OpenFile(const std::wstring& path) {
 int ProeAsynCommand::CloseFile(const std::wstring& name) {
     CadSession& session = TheSession();
     session.calls.push_back(L"CloseFile(" + name + L")");
-    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
+    if (!Connected()) return Fail(kNotConnected, ZUB_N_(L"no CAD session"));
     if (!HaveModel() || (!name.empty() && !SameModel(name, session.current->path))) {
-        return Fail(kNoModel, L"model not open: " + (name.empty() ? L"(current)" : name));
+        return Fail(kNoModel, Formatted(ZUB_N_(L"model not open: %ls"),
+                                        name.empty() ? ZUB_N_(L"(current)") : name));
     }
     session.current.reset();
     return 0;
@@ -147,12 +155,14 @@ int ProeAsynCommand::CloseFile(const std::wstring& name) {
 int ProeAsynCommand::SaveFile(std::wstring& text) {
     CadSession& session = TheSession();
     session.calls.push_back(L"SaveFile()");
-    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
-    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    if (!Connected()) return Fail(kNotConnected, ZUB_N_(L"no CAD session"));
+    if (!HaveModel()) return Fail(kNoModel, ZUB_N_(L"no model is open"));
     std::ofstream out(zub::WideToNarrow(session.current->path), std::ios::binary | std::ios::trunc);
     out << FormatModel(*session.current);
     out.close();
-    if (!out) return Fail(kModelNotFound, L"cannot write the model: " + session.current->path);
+    if (!out)
+        return Fail(kModelNotFound,
+                    Formatted(ZUB_N_(L"cannot write the model: %ls"), session.current->path));
     text = session.current->path;
     return 0;
 }
@@ -160,8 +170,8 @@ int ProeAsynCommand::SaveFile(std::wstring& text) {
 int ProeAsynCommand::GetDependencies(std::wstring& text) {
     CadSession& session = TheSession();
     session.calls.push_back(L"GetDependencies()");
-    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
-    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    if (!Connected()) return Fail(kNotConnected, ZUB_N_(L"no CAD session"));
+    if (!HaveModel()) return Fail(kNoModel, ZUB_N_(L"no model is open"));
     text.clear();
     for (const std::wstring& dep : session.current->dependencies) {
         if (!text.empty()) text += L'\n';
@@ -173,8 +183,8 @@ int ProeAsynCommand::GetDependencies(std::wstring& text) {
 int ProeAsynCommand::RefreshTable(const std::wstring& tables, const std::wstring& dbPath) {
     CadSession& session = TheSession();
     session.calls.push_back(L"RefreshTable(" + tables + L"," + dbPath + L")");
-    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
-    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    if (!Connected()) return Fail(kNotConnected, ZUB_N_(L"no CAD session"));
+    if (!HaveModel()) return Fail(kNoModel, ZUB_N_(L"no model is open"));
     try {
         Db db = OpenExisting(dbPath);
         db.exec("begin");
@@ -185,7 +195,7 @@ int ProeAsynCommand::RefreshTable(const std::wstring& tables, const std::wstring
         }
         db.exec("commit");
     } catch (const zub::sqlite::Error& e) {
-        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.message()));
+        return Fail(kDatabase, Formatted(ZUB_N_(L"database: %ls"), zub::Utf8ToWide(e.message())));
     }
     return 0;
 }
@@ -193,8 +203,8 @@ int ProeAsynCommand::RefreshTable(const std::wstring& tables, const std::wstring
 int ProeAsynCommand::UpdateTable(const std::wstring& first, const std::wstring& second) {
     CadSession& session = TheSession();
     session.calls.push_back(L"UpdateTable(" + first + L"," + second + L")");
-    if (!Connected()) return Fail(kNotConnected, L"no CAD session");
-    if (!HaveModel()) return Fail(kNoModel, L"no model is open");
+    if (!Connected()) return Fail(kNotConnected, ZUB_N_(L"no CAD session"));
+    if (!HaveModel()) return Fail(kNoModel, ZUB_N_(L"no model is open"));
     try {
         Db db = OpenExisting(second);
         std::vector<ModelTable> read;
@@ -210,7 +220,7 @@ int ProeAsynCommand::UpdateTable(const std::wstring& first, const std::wstring& 
             }
         }
     } catch (const zub::sqlite::Error& e) {
-        return Fail(kDatabase, L"database: " + zub::Utf8ToWide(e.message()));
+        return Fail(kDatabase, Formatted(ZUB_N_(L"database: %ls"), zub::Utf8ToWide(e.message())));
     }
     return 0;
 }

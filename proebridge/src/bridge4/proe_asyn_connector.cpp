@@ -1,6 +1,8 @@
 #include "proebridge4/proe_asyn_connector.h"
 
 #include "cad_session.h"
+#include "zub/i18n.h"
+#include "zub/text.h"
 
 namespace ZUBPROE4 {
 
@@ -18,10 +20,12 @@ int ProeAsynConnector::Load(const std::wstring& launcherPath, const std::wstring
     session.connected = true;
     handle = &session;
     if (launcherPath.empty()) {
-        info = L"proebridge4 stand-in; no launcher (Pro/ENGINEER not installed)";
+        info = ZUB_N_(L"proebridge4 stand-in; no launcher (Pro/ENGINEER not installed)");
         return 1;
     }
-    info = L"proebridge4 stand-in; launcher \"" + launcherPath + L"\"";
+    info =
+        zub::FormatBounded(launcherPath.size() + 48,
+                           ZUB_N_(L"proebridge4 stand-in; launcher \"%ls\""), launcherPath.c_str());
     return 0;
 }
 
