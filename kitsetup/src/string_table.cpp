@@ -110,7 +110,9 @@ const wchar_t* Translated(const char* msgid, const wchar_t* tail) {
 std::wstring Shown(const std::wstring& text) {
     if (text.empty()) return text;
     const std::string utf8 = zub::WideToUtf8(text);
-    return Wide(zub::tr(utf8.c_str()));
+    const char* own = zub::tr(utf8.c_str());
+    // Not the installer's own text: the platform's or the library's.
+    return own != utf8.c_str() ? Wide(own) : zub::Utf8ToWide(zub::LibraryText(utf8));
 }
 
 std::wstring WideFormat(const wchar_t* format) {
