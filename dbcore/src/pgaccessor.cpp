@@ -17,6 +17,9 @@ namespace {
 
 // The store's writer lock: every unit of work holds it until it ends.
 const char* const kTakeWriterLock = "SELECT pg_advisory_xact_lock(7305070461)";
+// Held while a connection brings the store up to date, so workstations
+// connecting at once upgrade it once: the others wait, then find it done.
+const char* const kTakeUpgradeLock = "SELECT pg_advisory_xact_lock(7305070462)";
 
 const char* const kKeyColumnsSql =
     "SELECT c.relname, a.attname FROM pg_attribute a "
@@ -55,16 +58,27 @@ struct PgAccessor::Impl {
     long long setupTrips = 0;
 
     void Connect() {
-        conn = target.Connect();
-        // First, so the key columns of tables it adds are known below.
+        // Kept only once it is ready: a failed upgrade leaves no connection
+        // behind in an aborted transaction.
+        std::unique_ptr<PgConnection> fresh = target.Connect();
+        std::vector<PgStatement> reads{{kKeyColumnsSql, {}}};
+        // First, so the key columns of tables it adds are known below; in one
+        // transaction, so an upgrade cut short leaves the store as it was.
         if (definition->serverUpgrade) {
-            PgSession session(*conn);
+            auto locked = fresh->Batch({{"BEGIN", {}}, {kTakeUpgradeLock, {}}});
+            for (const PgOutcome& o : locked)
+                if (!o.ok) Fail(o, kTakeUpgradeLock);
+            PgSession session(*fresh);
             definition->serverUpgrade(session);
+            reads.insert(reads.begin(), {"COMMIT", {}});
         }
-        auto keys = conn->Batch({{kKeyColumnsSql, {}}});
+        auto outcomes = fresh->Batch(reads);
+        if (!outcomes.front().ok) Fail(outcomes.front(), "COMMIT");
+        conn = std::move(fresh);
+        auto& keys = outcomes.back();
         keyColumns.clear();
-        if (keys.front().ok) {
-            CDBRecordset& rows = keys.front().rows;
+        if (keys.ok) {
+            CDBRecordset& rows = keys.rows;
             for (; !rows.IsEOF(); rows.MoveNext())
                 keyColumns[zub::WideToUtf8(rows.GetStringAt(0))] =
                     zub::WideToUtf8(rows.GetStringAt(1));
