@@ -111,6 +111,26 @@ struct PgAccessor::Impl {
         return *conn;
     }
 
+    // Sends a batch outside a unit of work. A connection that went while it
+    // lay idle (a server restarted since) is replaced and the batch sent once
+    // more: nothing of it can have been committed, as it either reads or
+    // opens a unit that only a later commit ends.
+    std::vector<PgOutcome> SendOutsideUnit(const std::vector<PgStatement>& batch, bool mayRetry) {
+        const bool reused = conn && !conn->Broken();
+        try {
+            return Conn().Batch(batch);
+        } catch (const PgError&) {
+            Drop();
+            if (!reused || !mayRetry) throw;
+        }
+        try {
+            return Conn().Batch(batch);
+        } catch (const PgError&) {
+            Drop();
+            throw;
+        }
+    }
+
     [[noreturn]] void Fail(const PgOutcome& o, const std::string& sql) {
         throw PgError(o.sqlState, "PostgreSQL server " + target.place + ": " + o.message +
                                       " (SQLSTATE " + o.sqlState + ") in: " + sql);
@@ -119,7 +139,6 @@ struct PgAccessor::Impl {
     // One statement under the rules of the unit of work, in one round trip.
     PgOutcome Statement(const PgStatement& statement, Mode mode) {
         RefuseAfterLoss();
-        PgConnection& c = Conn();
         std::vector<PgStatement> batch;
         std::size_t at = 0;
         const bool opens = !inUnit && mode == Mode::Write;
@@ -133,12 +152,17 @@ struct PgAccessor::Impl {
             batch = {statement};
         }
         std::vector<PgOutcome> outcomes;
-        try {
-            outcomes = c.Batch(batch);
-        } catch (const PgError&) {
-            Drop();
-            throw;
+        if (inUnit) {
+            try {
+                outcomes = Conn().Batch(batch);
+            } catch (const PgError&) {
+                Drop();
+                throw;
+            }
+        } else {
+            outcomes = SendOutsideUnit(batch, mode != Mode::CommitsItself);
         }
+        PgConnection& c = *conn;
         if (opens && outcomes[0].ok) inUnit = true;
         for (const PgOutcome& o : outcomes) {
             if (o.ok || o.skipped) continue;
@@ -316,14 +340,7 @@ int PgAccessor::BeginTrans() {
     return Run([&] {
         impl_->RefuseAfterLoss();
         if (impl_->inUnit) return;
-        PgConnection& c = impl_->Conn();
-        std::vector<PgOutcome> outcomes;
-        try {
-            outcomes = c.Batch({{"BEGIN", {}}, {kTakeWriterLock, {}}});
-        } catch (const PgError&) {
-            impl_->Drop();
-            throw;
-        }
+        auto outcomes = impl_->SendOutsideUnit({{"BEGIN", {}}, {kTakeWriterLock, {}}}, true);
         if (!outcomes[1].ok) {
             impl_->End("ROLLBACK");
             impl_->Fail(outcomes[1].skipped ? outcomes[0] : outcomes[1], kTakeWriterLock);

@@ -2,6 +2,9 @@
 // the errors of a connection that cannot be made.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "dbcore/cdbaccessorcreator.h"
 #include "pgdialect.h"
 #include "testsupport.h"
@@ -81,6 +84,37 @@ TEST(ServerBackend, ARestartFailsTheOperationUnderWayAndTheNextOneReconnects) {
     EXPECT_EQ(InsertPerson(*db, L"after"), 0) << zub::WideToUtf8(db->errDescription());
     EXPECT_EQ(db->CommitTrans(), 0);
     EXPECT_EQ(CountPersons(*store.Connect(), L"after"), 1);
+}
+
+// Nothing was under way when the server went: the first operation after it
+// came back replaces the connection and succeeds.
+TEST(ServerBackend, AConnectionLostWhileIdleIsReplacedByTheNextOperation) {
+    zubtest::TempStore store(zubtest::Backend::Server);
+    auto db = store.Connect();
+    ASSERT_EQ(InsertPerson(*db, L"committed"), 0);
+    ASSERT_EQ(db->CommitTrans(), 0);
+    struct Case {
+        const char* name;
+        std::function<int(ZUBDB::CDBAccessor&)> first;
+    };
+    const Case cases[] = {
+        {"a read",
+         [](ZUBDB::CDBAccessor& d) { return CountPersons(d, L"committed") == 1 ? 0 : 1; }},
+        {"a write opening a unit",
+         [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"written"); }},
+        {"a unit begun", [](ZUBDB::CDBAccessor& d) { return d.BeginTrans(); }},
+    };
+    auto& cluster = zubtest::PgCluster::Shared();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        cluster.Stop(true);
+        cluster.Start();
+        EXPECT_EQ(c.first(*db), 0) << zub::WideToUtf8(db->errDescription());
+        ASSERT_EQ(InsertPerson(*db, L"after"), 0) << zub::WideToUtf8(db->errDescription());
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    EXPECT_EQ(CountPersons(*store.Connect(), L"written"), 1);
+    EXPECT_EQ(CountPersons(*store.Connect(), L"after"), 3);
 }
 
 TEST(ServerBackend, ConnectionsThatCannotBeMadeSayWhy) {

@@ -435,6 +435,78 @@ TEST_F(Safety, ACheckInThatFailsAtAnyCallLeavesTheOldVersionOrTheNewOneWhole) {
     EXPECT_GE(version, 2);
 }
 
+// The database server killed at every database call of a check-in, and
+// started again once the check-in has given up.
+class ServerOutage : public SafetyRaces {};
+
+TEST_P(ServerOutage, ACheckInWhoseServerDiesFailsWithAStatusAndTheNextOperationWorks) {
+    auto& cluster = zubtest::PgCluster::Shared();
+    testsupport::FaultyStore& faults = testsupport::FaultyStore::Install();
+    const int id = AddDoc(L"doc", "v0");
+    Holding(id);
+    const std::wstring faulty = L"faultypg:" + DbServer();
+    int version = 0;  // the sub number of the current version
+    int failed = 0;
+    for (int call = 1;; ++call) {
+        SCOPED_TRACE("server killed at database call " + std::to_string(call));
+        const std::string content = "v" + std::to_string(version + 1);
+        DRM::Doc doc;
+        ASSERT_EQ(doc.Connect(faulty, DbPort(), L"QVData", DbToken()), 0);
+        ASSERT_EQ(doc.Read(id), 0);
+        doc.set_checkOutById(1);
+        doc.set_checkOutByName(L"system");
+        faults.ArmDb(call);
+        faults.atArmed = [&] { cluster.Stop(true); };
+        const int rc = doc.CheckIn(WriteLocal("f/doc.prt", content).wstring());
+        const bool fired = faults.fired;
+        const std::vector<std::wstring> calls = faults.dbLog;
+        faults.Disarm();
+        if (!fired) {
+            EXPECT_EQ(rc, 0);
+            break;
+        }
+        cluster.Start();
+        if (rc != 0 && rc != DRM::Err::kPublishPending) {
+            ++failed;
+            // Told with a number and a text naming the server.
+            EXPECT_NE(doc.ErrDesc().find(DbServer()), std::wstring::npos)
+                << zub::WideToUtf8(doc.ErrDesc()) << " at " << zub::WideToUtf8(calls.back());
+        }
+        // The same object reconnects for its next operation.
+        EXPECT_EQ(doc.Read(id), 0) << zub::WideToUtf8(doc.ErrDesc());
+
+        // What repair finds, it completes; then nothing is left to find.
+        Examine(true);
+        EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
+        DRM::Doc view = ReadDoc(id);
+        EXPECT_EQ(view.View(LocalDir("view").wstring()), 0) << view.ErrNumber();
+        view = ReadDoc(id);
+        const std::string now = ReadFile(OnServer("trunk/doc.prt"));
+        if (view.currentVersion() == L"1." + std::to_wstring(version)) {
+            EXPECT_NE(rc, 0);
+            EXPECT_EQ(view.state(), 1);
+            EXPECT_EQ(now, "v" + std::to_string(version));
+            EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), version);
+        } else {
+            EXPECT_EQ(view.currentVersion(), L"1." + std::to_wstring(version + 1));
+            EXPECT_EQ(view.state(), 0);
+            EXPECT_EQ(now, content);
+            EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), version + 1);
+            EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1." +
+                                        std::to_string(version) + ".prt")),
+                      "v" + std::to_string(version));
+            ++version;
+            Holding(id);
+        }
+    }
+    // Both happened: outages before the commit, and after it.
+    EXPECT_GE(failed, 1);
+    EXPECT_GE(version, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ServerOutage, ::testing::Values(doctest::Backend::Server),
+                         doctest::BackendName);
+
 TEST_F(Safety, ACopiedStoreWorksOnItsOwnFiles) {
     const fs::path original = base_ / "s";
     const fs::path copy = base_ / "s2";
