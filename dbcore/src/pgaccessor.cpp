@@ -17,6 +17,9 @@ namespace {
 
 // The store's writer lock: every unit of work holds it until it ends.
 const char* const kTakeWriterLock = "SELECT pg_advisory_xact_lock(7305070461)";
+// Held while a connection brings the store up to date, so workstations
+// connecting at once upgrade it once: the others wait, then find it done.
+const char* const kTakeUpgradeLock = "SELECT pg_advisory_xact_lock(7305070462)";
 
 const char* const kKeyColumnsSql =
     "SELECT c.relname, a.attname FROM pg_attribute a "
@@ -55,16 +58,27 @@ struct PgAccessor::Impl {
     long long setupTrips = 0;
 
     void Connect() {
-        conn = target.Connect();
-        // First, so the key columns of tables it adds are known below.
+        // Kept only once it is ready: a failed upgrade leaves no connection
+        // behind in an aborted transaction.
+        std::unique_ptr<PgConnection> fresh = target.Connect();
+        std::vector<PgStatement> reads{{kKeyColumnsSql, {}}};
+        // First, so the key columns of tables it adds are known below; in one
+        // transaction, so an upgrade cut short leaves the store as it was.
         if (definition->serverUpgrade) {
-            PgSession session(*conn);
+            auto locked = fresh->Batch({{"BEGIN", {}}, {kTakeUpgradeLock, {}}});
+            for (const PgOutcome& o : locked)
+                if (!o.ok) Fail(o, kTakeUpgradeLock);
+            PgSession session(*fresh);
             definition->serverUpgrade(session);
+            reads.insert(reads.begin(), {"COMMIT", {}});
         }
-        auto keys = conn->Batch({{kKeyColumnsSql, {}}});
+        auto outcomes = fresh->Batch(reads);
+        if (!outcomes.front().ok) Fail(outcomes.front(), "COMMIT");
+        conn = std::move(fresh);
+        auto& keys = outcomes.back();
         keyColumns.clear();
-        if (keys.front().ok) {
-            CDBRecordset& rows = keys.front().rows;
+        if (keys.ok) {
+            CDBRecordset& rows = keys.rows;
             for (; !rows.IsEOF(); rows.MoveNext())
                 keyColumns[zub::WideToUtf8(rows.GetStringAt(0))] =
                     zub::WideToUtf8(rows.GetStringAt(1));
@@ -97,6 +111,26 @@ struct PgAccessor::Impl {
         return *conn;
     }
 
+    // Sends a batch outside a unit of work. A connection that went while it
+    // lay idle (a server restarted since) is replaced and the batch sent once
+    // more: nothing of it can have been committed, as it either reads or
+    // opens a unit that only a later commit ends.
+    std::vector<PgOutcome> SendOutsideUnit(const std::vector<PgStatement>& batch, bool mayRetry) {
+        const bool reused = conn && !conn->Broken();
+        try {
+            return Conn().Batch(batch);
+        } catch (const PgError&) {
+            Drop();
+            if (!reused || !mayRetry) throw;
+        }
+        try {
+            return Conn().Batch(batch);
+        } catch (const PgError&) {
+            Drop();
+            throw;
+        }
+    }
+
     [[noreturn]] void Fail(const PgOutcome& o, const std::string& sql) {
         throw PgError(o.sqlState, "PostgreSQL server " + target.place + ": " + o.message +
                                       " (SQLSTATE " + o.sqlState + ") in: " + sql);
@@ -105,7 +139,6 @@ struct PgAccessor::Impl {
     // One statement under the rules of the unit of work, in one round trip.
     PgOutcome Statement(const PgStatement& statement, Mode mode) {
         RefuseAfterLoss();
-        PgConnection& c = Conn();
         std::vector<PgStatement> batch;
         std::size_t at = 0;
         const bool opens = !inUnit && mode == Mode::Write;
@@ -119,12 +152,17 @@ struct PgAccessor::Impl {
             batch = {statement};
         }
         std::vector<PgOutcome> outcomes;
-        try {
-            outcomes = c.Batch(batch);
-        } catch (const PgError&) {
-            Drop();
-            throw;
+        if (inUnit) {
+            try {
+                outcomes = Conn().Batch(batch);
+            } catch (const PgError&) {
+                Drop();
+                throw;
+            }
+        } else {
+            outcomes = SendOutsideUnit(batch, mode != Mode::CommitsItself);
         }
+        PgConnection& c = *conn;
         if (opens && outcomes[0].ok) inUnit = true;
         for (const PgOutcome& o : outcomes) {
             if (o.ok || o.skipped) continue;
@@ -302,14 +340,7 @@ int PgAccessor::BeginTrans() {
     return Run([&] {
         impl_->RefuseAfterLoss();
         if (impl_->inUnit) return;
-        PgConnection& c = impl_->Conn();
-        std::vector<PgOutcome> outcomes;
-        try {
-            outcomes = c.Batch({{"BEGIN", {}}, {kTakeWriterLock, {}}});
-        } catch (const PgError&) {
-            impl_->Drop();
-            throw;
-        }
+        auto outcomes = impl_->SendOutsideUnit({{"BEGIN", {}}, {kTakeWriterLock, {}}}, true);
         if (!outcomes[1].ok) {
             impl_->End("ROLLBACK");
             impl_->Fail(outcomes[1].skipped ? outcomes[0] : outcomes[1], kTakeWriterLock);

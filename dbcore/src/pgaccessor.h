@@ -9,7 +9,11 @@
 // goes on as the embedded store's does; one that opened the unit ends it.
 //
 // A lost connection fails the operation under way (the server rolls back the
-// open unit) and the next operation connects again.
+// open unit) and the next operation connects again; one lost while idle, with
+// no unit open, is replaced by the next operation without failing it.
+//
+// Connecting brings the database up to date in one transaction under a lock
+// in the database, so workstations connecting at once upgrade it once.
 #pragma once
 
 #include <memory>

@@ -2,7 +2,9 @@
 
 #include <libpq-fe.h>
 
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 
 #include "zub/text.h"
@@ -89,7 +91,30 @@ struct ResultCloser {
 };
 using Result = std::unique_ptr<PGresult, ResultCloser>;
 
+std::atomic<long long> gConnections{0};
+std::atomic<long long> gRoundTrips{0};
+std::atomic<long long> gStatements{0};
+std::atomic<long long> gNanoseconds{0};
+
+// Adds the time of a round trip to the process's count, however it ends.
+class TripTimer {
+public:
+    TripTimer() : start_(std::chrono::steady_clock::now()) {}
+    ~TripTimer() {
+        gNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now() - start_)
+                            .count();
+    }
+    TripTimer(const TripTimer&) = delete;
+    TripTimer& operator=(const TripTimer&) = delete;
+
+private:
+    std::chrono::steady_clock::time_point start_;
+};
+
 }  // namespace
+
+PgTraffic PgConnection::Traffic() { return {gConnections, gRoundTrips, gStatements, gNanoseconds}; }
 
 void PgConnection::Closer::operator()(pg_conn* c) const { PQfinish(c); }
 
@@ -105,6 +130,7 @@ PgConnection::PgConnection(const std::vector<std::string>& keywords,
     k.push_back(nullptr);
     v.push_back(nullptr);
     conn_.reset(PQconnectdbParams(k.data(), v.data(), 0));
+    ++gConnections;
     if (!conn_) throw PgError(PgError::kCannotConnect, "out of memory connecting to " + place_);
     if (PQstatus(conn_.get()) != CONNECTION_OK)
         throw PgError(PgError::kCannotConnect, "cannot connect to the PostgreSQL server " + place_ +
@@ -127,6 +153,7 @@ void PgConnection::ThrowLost(const std::string& what) const {
 }
 
 std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& statements) {
+    const TripTimer timer;
     PGconn* c = conn_.get();
     if (PQenterPipelineMode(c) != 1) ThrowLost("sending");
     for (const PgStatement& s : statements) {
@@ -144,6 +171,8 @@ std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& state
     }
     if (PQpipelineSync(c) != 1) ThrowLost("sending");
     ++roundTrips_;
+    ++gRoundTrips;
+    gStatements += static_cast<long long>(statements.size());
     std::vector<PgOutcome> outcomes(statements.size());
     for (PgOutcome& o : outcomes) {
         bool first = true;
@@ -180,6 +209,9 @@ std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& state
 }
 
 void PgConnection::Script(const std::string& sql) {
+    ++roundTrips_;
+    ++gRoundTrips;
+    ++gStatements;
     Result r{PQexec(conn_.get(), sql.c_str())};
     const ExecStatusType status = PQresultStatus(r.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;

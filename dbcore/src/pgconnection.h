@@ -29,6 +29,14 @@ struct PgOutcome {
     CDBRecordset rows;
 };
 
+// What every connection of this process did so far, for benchmarks.
+struct PgTraffic {
+    long long connections = 0;
+    long long roundTrips = 0;  // a pipeline of statements is one
+    long long statements = 0;
+    long long nanoseconds = 0;  // spent in round trips
+};
+
 class PgConnection {
 public:
     // Connects or throws PgError; `keywords`/`values` are libpq's.
@@ -49,6 +57,7 @@ public:
     const std::string& place() const { return place_; }
     // Statements sent in pipelines so far (a pipeline is one round trip).
     long long roundTrips() const { return roundTrips_; }
+    static PgTraffic Traffic();
 
 private:
     [[noreturn]] void ThrowLost(const std::string& what) const;

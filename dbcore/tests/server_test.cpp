@@ -2,7 +2,11 @@
 // the errors of a connection that cannot be made.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "dbcore/cdbaccessorcreator.h"
+#include "pgconnection.h"
 #include "pgdialect.h"
 #include "testsupport.h"
 #include "zub/text.h"
@@ -81,6 +85,70 @@ TEST(ServerBackend, ARestartFailsTheOperationUnderWayAndTheNextOneReconnects) {
     EXPECT_EQ(InsertPerson(*db, L"after"), 0) << zub::WideToUtf8(db->errDescription());
     EXPECT_EQ(db->CommitTrans(), 0);
     EXPECT_EQ(CountPersons(*store.Connect(), L"after"), 1);
+}
+
+// Nothing was under way when the server went: the first operation after it
+// came back replaces the connection and succeeds.
+TEST(ServerBackend, AConnectionLostWhileIdleIsReplacedByTheNextOperation) {
+    zubtest::TempStore store(zubtest::Backend::Server);
+    auto db = store.Connect();
+    ASSERT_EQ(InsertPerson(*db, L"committed"), 0);
+    ASSERT_EQ(db->CommitTrans(), 0);
+    struct Case {
+        const char* name;
+        std::function<int(ZUBDB::CDBAccessor&)> first;
+    };
+    const Case cases[] = {
+        {"a read",
+         [](ZUBDB::CDBAccessor& d) { return CountPersons(d, L"committed") == 1 ? 0 : 1; }},
+        {"a write opening a unit",
+         [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"written"); }},
+        {"a unit begun", [](ZUBDB::CDBAccessor& d) { return d.BeginTrans(); }},
+    };
+    auto& cluster = zubtest::PgCluster::Shared();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        cluster.Stop(true);
+        cluster.Start();
+        EXPECT_EQ(c.first(*db), 0) << zub::WideToUtf8(db->errDescription());
+        ASSERT_EQ(InsertPerson(*db, L"after"), 0) << zub::WideToUtf8(db->errDescription());
+        ASSERT_EQ(db->CommitTrans(), 0);
+    }
+    EXPECT_EQ(CountPersons(*store.Connect(), L"written"), 1);
+    EXPECT_EQ(CountPersons(*store.Connect(), L"after"), 3);
+}
+
+// Every call is one round trip, whatever the unit of work adds around its
+// statement; the counts are what the benchmarks report.
+TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
+    zubtest::TempStore store(zubtest::Backend::Server);
+    auto db = store.Connect();
+    struct Case {
+        const char* name;
+        std::function<int(ZUBDB::CDBAccessor&)> call;
+        long long statements;  // sent in its round trip
+    };
+    const Case cases[] = {
+        {"a read", [](ZUBDB::CDBAccessor& d) { return CountPersons(d, L"x") == 0 ? 0 : 1; }, 1},
+        {"a write opening a unit", [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"x"); }, 3},
+        {"a write inside the unit", [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"y"); }, 3},
+        {"the commit", [](ZUBDB::CDBAccessor& d) { return d.CommitTrans(); }, 1},
+        {"a unit begun", [](ZUBDB::CDBAccessor& d) { return d.BeginTrans(); }, 2},
+        {"the rollback", [](ZUBDB::CDBAccessor& d) { return d.RollbackTrans(); }, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ZUBDB::PgTraffic before = ZUBDB::PgConnection::Traffic();
+        ASSERT_EQ(c.call(*db), 0) << zub::WideToUtf8(db->errDescription());
+        const ZUBDB::PgTraffic after = ZUBDB::PgConnection::Traffic();
+        EXPECT_EQ(after.connections - before.connections, 0);
+        EXPECT_EQ(after.roundTrips - before.roundTrips, 1);
+        EXPECT_EQ(after.statements - before.statements, c.statements);
+        EXPECT_GT(after.nanoseconds, before.nanoseconds);
+    }
+    const ZUBDB::PgTraffic before = ZUBDB::PgConnection::Traffic();
+    store.Connect();
+    EXPECT_EQ(ZUBDB::PgConnection::Traffic().connections - before.connections, 1);
 }
 
 TEST(ServerBackend, ConnectionsThatCannotBeMadeSayWhy) {

@@ -1,6 +1,6 @@
 // What concurrent clients, failures at every call and kills at every step
-// leave in an embedded store: always the old state or the new one, never a
-// mix, and exactly one winner of every race.
+// leave in a store: always the old state or the new one, never a mix, and
+// exactly one winner of every race, on an embedded store and on a server.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -42,7 +42,7 @@ class Safety : public doctest::EmbeddedStoreFixture {
 protected:
     template <class T>
     void Open(T& bo) {
-        ASSERT_EQ(bo.Connect(DbServer(), 0, L"QVData", L""), 0);
+        ASSERT_EQ(bo.Connect(DbServer(), DbPort(), L"QVData", DbToken()), 0);
     }
 
     int AddUser(const std::wstring& name) {
@@ -162,13 +162,24 @@ std::vector<std::wstring> Kinds(const std::vector<DRM::RepoFinding>& findings) {
     return kinds;
 }
 
-TEST_F(Safety, EveryRaceHasExactlyOneWinner) {
-    constexpr int kRacers = 4;
-    {
-        SCOPED_TRACE("check-out by different users");
-        const int id = AddDoc(L"co", "v1");
-        std::vector<int> users;
-        for (int i = 0; i < kRacers; ++i) users.push_back(AddUser(L"u" + std::to_wstring(i)));
+// Workstations racing on one store, each with its own connection, round
+// after round.
+class SafetyRaces : public Safety, public ::testing::WithParamInterface<doctest::Backend> {
+protected:
+    void SetUp() override {
+        backend_ = GetParam();
+        Safety::SetUp();
+    }
+    static constexpr int kRacers = 4;
+    static constexpr int kRounds = 3;
+};
+
+TEST_P(SafetyRaces, EveryRaceHasExactlyOneWinner) {
+    std::vector<int> users;
+    for (int i = 0; i < kRacers; ++i) users.push_back(AddUser(L"u" + std::to_wstring(i)));
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("check-out by different users, round " + std::to_string(round));
+        const int id = AddDoc(L"co" + std::to_wstring(round), "v1");
         const auto codes = Race(kRacers, [&](int i) {
             DRM::Doc doc = ReadDoc(id);
             doc.set_checkOutById(users[static_cast<std::size_t>(i)]);
@@ -188,62 +199,76 @@ TEST_F(Safety, EveryRaceHasExactlyOneWinner) {
         EXPECT_EQ(doc.state(), 1);
         EXPECT_EQ(doc.checkOutById(), users[static_cast<std::size_t>(winner)]);
     }
-    {
-        SCOPED_TRACE("check-ins by the holder");
-        const int id = AddDoc(L"ci", "old");
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("check-ins by the holder, round " + std::to_string(round));
+        const int id = AddDoc(L"ci" + std::to_wstring(round), "old");
         Holding(id);
         const auto codes = Race(kRacers, [&](int i) {
             DRM::Doc doc = ReadDoc(id);
             doc.set_checkOutById(1);
             doc.set_checkOutByName(L"system");
-            const std::string name = "ci" + std::to_string(i) + "/ci.prt";
+            const std::string name =
+                "ci" + std::to_string(i) + "/ci" + std::to_string(round) + ".prt";
             return doc.CheckIn(WriteLocal(name, "new" + std::to_string(i)).wstring()) == 0 ? 0 : 1;
         });
         EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 1);
         const int winner = Winner(codes);
         ASSERT_GE(winner, 0);
-        EXPECT_EQ(ReadDoc(id).currentVersion(), L"1.1");
+        const DRM::Doc doc = ReadDoc(id);
+        EXPECT_EQ(doc.currentVersion(), L"1.1");
+        EXPECT_EQ(doc.state(), 0);
         EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), 1);
-        EXPECT_EQ(ReadFile(OnServer("trunk/ci.prt")), "new" + std::to_string(winner));
+        const std::string file = "ci" + std::to_string(round) + ".prt";
+        EXPECT_EQ(ReadFile(OnServer("trunk/" + file)), "new" + std::to_string(winner));
         EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")), "old");
     }
-    {
-        SCOPED_TRACE("adds of one name");
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("adds of one name, round " + std::to_string(round));
+        const std::wstring name = L"same" + std::to_wstring(round);
+        const long before = Count(L"QV_DMDoc", L"DocRepoId", repoId_);
         const auto codes = Race(kRacers, [&](int i) {
             DRM::Doc doc;
-            doc.Connect(DbServer(), 0, L"QVData", L"");
+            if (doc.Connect(DbServer(), DbPort(), L"QVData", DbToken()) != 0) return 2;
             doc.set_docRepoId(repoId_);
-            doc.set_fileName(L"same");
+            doc.set_fileName(name);
             doc.set_ext(L"prt");
             doc.set_creById(1);
-            const std::string name = "add" + std::to_string(i) + "/same.prt";
-            return doc.Add(WriteLocal(name, "a" + std::to_string(i)).wstring()) == 0 ? 0 : 1;
+            const std::string local =
+                "add" + std::to_string(i) + "/" + zub::WideToUtf8(name) + ".prt";
+            return doc.Add(WriteLocal(local, "a" + std::to_string(i)).wstring()) == 0 ? 0 : 1;
         });
         EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 1);
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 1), kRacers - 1);
         const int winner = Winner(codes);
         ASSERT_GE(winner, 0);
-        EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", repoId_), 3);  // co, ci and one "same"
-        EXPECT_EQ(ReadFile(OnServer("trunk/same.prt")), "a" + std::to_string(winner));
+        EXPECT_EQ(Count(L"QV_DMDoc", L"DocRepoId", repoId_), before + 1);
+        EXPECT_EQ(ReadFile(OnServer("trunk/" + zub::WideToUtf8(name) + ".prt")),
+                  "a" + std::to_string(winner));
     }
-    {
-        SCOPED_TRACE("repositories of one name, and of one tree");
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("repositories of one name, and of one tree, round " + std::to_string(round));
         for (bool sameName : {true, false}) {
+            const long before = Count(L"QV_DMRepo");
             const auto codes = Race(kRacers, [&](int i) {
                 DRM::DocRepo repo;
-                repo.Connect(DbServer(), 0, L"QVData", L"");
-                repo.set_name(sameName ? std::wstring(L"dup") : L"tree" + std::to_wstring(i));
+                if (repo.Connect(DbServer(), DbPort(), L"QVData", DbToken()) != 0) return 2;
+                const std::wstring r = std::to_wstring(round);
+                repo.set_name(sameName ? L"dup" + r : L"tree" + r + L"-" + std::to_wstring(i));
                 repo.set_nfsServer(FileServer());
-                repo.set_nfsRootDir(sameName ? L"D:\\dup" + std::to_wstring(i) : L"D:\\tree");
+                repo.set_nfsRootDir(sameName ? L"D:\\dup" + r + L"-" + std::to_wstring(i)
+                                             : L"D:\\tree" + r);
                 return repo.Create() == DRM::DocRepo::kCreated ? 0 : 1;
             });
             EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), 1) << sameName;
+            EXPECT_EQ(std::count(codes.begin(), codes.end(), 1), kRacers - 1) << sameName;
+            EXPECT_EQ(Count(L"QV_DMRepo"), before + 1) << sameName;
         }
     }
     {
         SCOPED_TRACE("baselines of different names all succeed");
         const auto codes = Race(kRacers, [&](int i) {
             DRM::BaseLine b;
-            b.Connect(DbServer(), 0, L"QVData", L"");
+            if (b.Connect(DbServer(), DbPort(), L"QVData", DbToken()) != 0) return 2;
             b.set_docRepoId(repoId_);
             b.set_name(L"b" + std::to_wstring(i));
             return b.Create() == 0 ? 0 : 1;
@@ -253,6 +278,10 @@ TEST_F(Safety, EveryRaceHasExactlyOneWinner) {
     }
     EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, SafetyRaces,
+                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
+                         doctest::BackendName);
 
 TEST_F(Safety, AKillAtEveryStepLeavesAStoreThatRepairCompletes) {
     for (const char* point : DRM::FaultPoint::kAll) {
@@ -296,7 +325,7 @@ TEST_F(Safety, AKillAtEveryStepLeavesAStoreThatRepairCompletes) {
         } else {
             op = [&] {
                 DRM::BaseLine b;
-                b.Connect(DbServer(), 0, L"QVData", L"");
+                b.Connect(DbServer(), DbPort(), L"QVData", DbToken());
                 b.set_docRepoId(repoId_);
                 b.set_name(L"rel");
                 return b.Create();
@@ -405,6 +434,78 @@ TEST_F(Safety, ACheckInThatFailsAtAnyCallLeavesTheOldVersionOrTheNewOneWhole) {
     }
     EXPECT_GE(version, 2);
 }
+
+// The database server killed at every database call of a check-in, and
+// started again once the check-in has given up.
+class ServerOutage : public SafetyRaces {};
+
+TEST_P(ServerOutage, ACheckInWhoseServerDiesFailsWithAStatusAndTheNextOperationWorks) {
+    auto& cluster = zubtest::PgCluster::Shared();
+    testsupport::FaultyStore& faults = testsupport::FaultyStore::Install();
+    const int id = AddDoc(L"doc", "v0");
+    Holding(id);
+    const std::wstring faulty = L"faultypg:" + DbServer();
+    int version = 0;  // the sub number of the current version
+    int failed = 0;
+    for (int call = 1;; ++call) {
+        SCOPED_TRACE("server killed at database call " + std::to_string(call));
+        const std::string content = "v" + std::to_string(version + 1);
+        DRM::Doc doc;
+        ASSERT_EQ(doc.Connect(faulty, DbPort(), L"QVData", DbToken()), 0);
+        ASSERT_EQ(doc.Read(id), 0);
+        doc.set_checkOutById(1);
+        doc.set_checkOutByName(L"system");
+        faults.ArmDb(call);
+        faults.atArmed = [&] { cluster.Stop(true); };
+        const int rc = doc.CheckIn(WriteLocal("f/doc.prt", content).wstring());
+        const bool fired = faults.fired;
+        const std::vector<std::wstring> calls = faults.dbLog;
+        faults.Disarm();
+        if (!fired) {
+            EXPECT_EQ(rc, 0);
+            break;
+        }
+        cluster.Start();
+        if (rc != 0 && rc != DRM::Err::kPublishPending) {
+            ++failed;
+            // Told with a number and a text naming the server.
+            EXPECT_NE(doc.ErrDesc().find(DbServer()), std::wstring::npos)
+                << zub::WideToUtf8(doc.ErrDesc()) << " at " << zub::WideToUtf8(calls.back());
+        }
+        // The same object reconnects for its next operation.
+        EXPECT_EQ(doc.Read(id), 0) << zub::WideToUtf8(doc.ErrDesc());
+
+        // What repair finds, it completes; then nothing is left to find.
+        Examine(true);
+        EXPECT_THAT(Kinds(Examine(false)), IsEmpty());
+        DRM::Doc view = ReadDoc(id);
+        EXPECT_EQ(view.View(LocalDir("view").wstring()), 0) << view.ErrNumber();
+        view = ReadDoc(id);
+        const std::string now = ReadFile(OnServer("trunk/doc.prt"));
+        if (view.currentVersion() == L"1." + std::to_wstring(version)) {
+            EXPECT_NE(rc, 0);
+            EXPECT_EQ(view.state(), 1);
+            EXPECT_EQ(now, "v" + std::to_string(version));
+            EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), version);
+        } else {
+            EXPECT_EQ(view.currentVersion(), L"1." + std::to_wstring(version + 1));
+            EXPECT_EQ(view.state(), 0);
+            EXPECT_EQ(now, content);
+            EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", id), version + 1);
+            EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1." +
+                                        std::to_string(version) + ".prt")),
+                      "v" + std::to_string(version));
+            ++version;
+            Holding(id);
+        }
+    }
+    // Both happened: outages before the commit, and after it.
+    EXPECT_GE(failed, 1);
+    EXPECT_GE(version, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ServerOutage, ::testing::Values(doctest::Backend::Server),
+                         doctest::BackendName);
 
 TEST_F(Safety, ACopiedStoreWorksOnItsOwnFiles) {
     const fs::path original = base_ / "s";
@@ -683,13 +784,13 @@ TEST_F(Safety, ReadersAndRepairNeverFinishACheckInTheHolderIsStillPublishing) {
     const fs::path stop = base_ / "stop";
     const pid_t viewer = LoopUntil(stop, [&] {
         DRM::Doc doc;
-        if (doc.Connect(DbServer(), 0, L"QVData", L"") == 0 && doc.Read(id) == 0)
+        if (doc.Connect(DbServer(), DbPort(), L"QVData", DbToken()) == 0 && doc.Read(id) == 0)
             doc.View(LocalDir("viewer").wstring());
     });
     const pid_t repairer = LoopUntil(stop, [&] {
         DRM::RepoCheck check;
         std::vector<DRM::RepoFinding> findings;
-        if (check.Connect(DbServer(), 0, L"QVData", L"") == 0)
+        if (check.Connect(DbServer(), DbPort(), L"QVData", DbToken()) == 0)
             check.Examine(repoId_, true, findings, 0);
     });
     LoopsStopper loops{stop, {viewer, repairer}};
@@ -824,7 +925,7 @@ TEST_F(Safety, ABaselineNameLeftByADeadCreationIsFreeAtOnce) {
     AddDoc(L"doc", "old");
     auto create = [&] {
         DRM::BaseLine b;
-        b.Connect(DbServer(), 0, L"QVData", L"");
+        b.Connect(DbServer(), DbPort(), L"QVData", DbToken());
         b.set_docRepoId(repoId_);
         b.set_name(L"rel");
         return b.Create();

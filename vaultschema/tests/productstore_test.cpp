@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <algorithm>
-
+#include <condition_variable>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "productstorehelpers.h"
 
@@ -489,4 +491,57 @@ TEST(ProductStoreOnServer, AnOlderStoreIsBroughtUpToDateOnConnecting) {
     EXPECT_NE(db->InsertRow(L"ZUB_AuditTrail", entry, L"", L""), 0);
     ASSERT_EQ(db->CommitTrans(), 0);
     EXPECT_EQ(count(L"select count(*) from ZUB_AuditTrail"), 1);
+}
+
+// Workstations connecting to an older store at once: one brings it up to
+// date, the others wait for it and find it done.
+TEST(ProductStoreOnServer, WorkstationsConnectingAtOnceUpgradeAnOlderStoreOnce) {
+    constexpr int kWorkstations = 6;
+    producttest::TempProductStore store(producttest::Backend::Server);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        {
+            auto db = store.Connect();
+            for (const wchar_t* sql : {L"drop table ZUB_AuditTrail", L"drop table ZUB_InactiveUser",
+                                       L"alter table QV_DMDoc drop column ContentBytes",
+                                       L"alter table QV_DMDocVer drop column ContentSha256"})
+                producttest::Query(*db, sql);
+            ASSERT_EQ(db->CommitTrans(), 0);
+        }
+        std::mutex mutex;
+        std::condition_variable go;
+        bool released = false;
+        std::vector<std::wstring> errors(kWorkstations);
+        std::vector<std::thread> workstations;
+        for (int i = 0; i < kWorkstations; ++i)
+            workstations.emplace_back([&, i] {
+                {
+                    std::unique_lock<std::mutex> lock(mutex);
+                    go.wait(lock, [&] { return released; });
+                }
+                try {
+                    store.Connect();
+                } catch (const std::exception& e) {
+                    errors[static_cast<std::size_t>(i)] = zub::Utf8ToWide(e.what());
+                }
+            });
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            released = true;
+        }
+        go.notify_all();
+        for (auto& t : workstations) t.join();
+        EXPECT_EQ(errors, std::vector<std::wstring>(kWorkstations));
+
+        auto db = store.Connect();
+        ASSERT_TRUE(db);
+        EXPECT_EQ(producttest::Query(*db,
+                                     L"select count(*) from information_schema.columns where "
+                                     L"table_name in ('qv_dmdoc', 'qv_dmdocver') and column_name "
+                                     L"in ('contentbytes', 'contentsha256')")
+                      ->GetIntAt(0),
+                  4);
+        EXPECT_EQ(producttest::Query(*db, L"select count(*) from ZUB_InactiveUser")->GetIntAt(0),
+                  0);
+    }
 }

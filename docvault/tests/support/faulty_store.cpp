@@ -183,6 +183,16 @@ FaultyStore& FaultyStore::Install() {
             if (!inner) return nullptr;
             return std::make_unique<FaultyAccessor>(std::move(inner), store);
         });
+    ZUBDB::CDBAccessorCreator::instance().RegisterBackend(
+        L"faultypg",
+        [](const ZUBDB::QVSvrInfo& info,
+           const std::wstring& token) -> std::unique_ptr<ZUBDB::CDBAccessor> {
+            const std::wstring server = info.server().substr(info.server().find(L':') + 1);
+            auto inner = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+                ZUBDB::QVSvrInfo(server, info.port(), info.database(), L""), token);
+            if (!inner) return nullptr;
+            return std::make_unique<FaultyAccessor>(std::move(inner), store);
+        });
     NFS::CNFS_Cmd::Instance()->RegisterBackend(L"faultyfs", [](const std::wstring& server,
                                                                unsigned short) {
         return std::make_unique<FaultyBackend>(
@@ -197,7 +207,9 @@ bool FaultyStore::Db(const std::wstring& what) {
     dbLog.push_back(what);
     if (dbCalls != failDb_) return false;
     fired = true;
-    return true;
+    if (!atArmed) return true;
+    atArmed();
+    return false;
 }
 
 bool FaultyStore::Nfs(const std::wstring& what) {

@@ -2,11 +2,13 @@
 // call fail, for tests that inject a failure at every step of an operation
 // and then look at what the real store holds.
 //
-// Database: objects connected to "faultydb:DIR" work on the store in DIR;
-// file server: "faultyfs:ROOT" serves the folder ROOT. Every call of either
-// counts (from Arm on); the armed call fails with an error.
+// Database: objects connected to "faultydb:DIR" work on the store in DIR,
+// those connected to "faultypg:SERVER" on that PostgreSQL server; file server:
+// "faultyfs:ROOT" serves the folder ROOT. Every call of either counts (from
+// Arm on); the armed call fails with an error, or runs `atArmed` and goes on.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,13 @@ public:
     // 0 for none. Resets the counters and the call lists.
     void ArmDb(int nth) { Reset(nth, 0); }
     void ArmNfs(int nth) { Reset(0, nth); }
-    void Disarm() { Reset(0, 0); }
+    void Disarm() {
+        Reset(0, 0);
+        atArmed = nullptr;
+    }
+    // When set, run at the armed call in its place of failing, just before
+    // the call itself (a server stopped at that instant, say).
+    std::function<void()> atArmed;
 
     int dbCalls = 0;
     int nfsCalls = 0;

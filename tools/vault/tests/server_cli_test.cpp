@@ -49,6 +49,22 @@ TEST_F(VaultServerCli, InitMakesTheStoreOnTheServerAndEveryCommandWorksThroughTh
     Ok({"doc", "checkout", "1", Path("co").string()});
     WriteFile("co/bracket.prt", "v2");
     Ok({"doc", "checkin", "1", Path("co/bracket.prt").string(), "-m", "second"});
+    // Every version, newest first, as on an embedded store.
+    const auto history = Run({"doc", "history", "1", "--json"}).Json();
+    ASSERT_EQ(history.size(), 2u) << history.dump();
+    struct Row {
+        const char* version;
+        const char* message;
+        bool current;
+    };
+    const Row rows[] = {{"1.1", "second", true}, {"1.0", "(added)", false}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(history[i]["version"], rows[i].version) << i;
+        EXPECT_EQ(history[i]["user"], "system") << i;
+        EXPECT_EQ(history[i]["message"], rows[i].message) << i;
+        EXPECT_EQ(history[i]["current"], rows[i].current) << i;
+        EXPECT_TRUE(history[i]["time"].is_string()) << i;
+    }
     const RunResult verify = Run({"verify"});
     EXPECT_EQ(verify.code, 0) << verify.out << verify.err;
 
@@ -62,6 +78,13 @@ TEST_F(VaultServerCli, InitMakesTheStoreOnTheServerAndEveryCommandWorksThroughTh
                   .size(),
               1u);
     EXPECT_EQ(InitOn(server_, store_).code, 1);
+
+    // A deleted document keeps its saved versions.
+    Ok({"doc", "delete", "1"});
+    const auto saved = Run({"doc", "history", "1", "--json"}).Json();
+    ASSERT_EQ(saved.size(), 1u) << saved.dump();
+    EXPECT_EQ(saved[0]["version"], "1.0");
+    EXPECT_EQ(saved[0]["message"], "(added)");
 }
 
 TEST_F(VaultServerCli, RefusedLoginsAndStrangeServersSayWhatHappened) {

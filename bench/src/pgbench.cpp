@@ -1,0 +1,412 @@
+// The document library on a loopback PostgreSQL server, beside a hand-written
+// libpq client doing the same database work: 4 KiB adds and check-ins (the
+// raw side also writes the files durably, as the file server does) and the
+// listing of a repository of 100,000 documents. Counts the round trips and
+// statements of every add and check-in. Prints one table; sizes can be scaled
+// down with ZUB_PG_BENCH_DOCS and ZUB_PG_BENCH_LIST.
+#include <fcntl.h>
+#include <libpq-fe.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "dbcore/serverstore.h"
+#include "docvault/doc.h"
+#include "docvault/docrepo.h"
+#include "docvault/docs.h"
+#include "pgconnection.h"
+#include "vaultschema/productstore.h"
+#include "zub/text.h"
+#include "zubtest/pgcluster.h"
+#include "zubtest/tempdir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::uint64_t Env(const char* name, std::uint64_t fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::stoull(value) : fallback;
+}
+
+// Processor time of this thread: what the client spends, whatever the load.
+double Cpu() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void Row(const std::string& what, double ours, double raw, const std::string& note) {
+    std::printf("%-36s %9.3f ms %9.3f ms %6.2fx  %s\n", what.c_str(), ours * 1000, raw * 1000,
+                raw > 0 ? ours / raw : 0.0, note.c_str());
+}
+
+// The hand-written client: one connection, statements pipelined as a client
+// that knows what it sends would.
+class RawClient {
+public:
+    explicit RawClient(const std::string& conninfo)
+        : conn_(PQconnectdb(conninfo.c_str()), &PQfinish) {
+        if (PQstatus(conn_.get()) != CONNECTION_OK)
+            throw std::runtime_error("raw client: " + std::string(PQerrorMessage(conn_.get())));
+    }
+
+    void Exec(const std::string& sql) {
+        std::unique_ptr<PGresult, decltype(&PQclear)> r(PQexec(conn_.get(), sql.c_str()), &PQclear);
+        const ExecStatusType s = PQresultStatus(r.get());
+        if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK)
+            throw std::runtime_error(sql + ": " + PQerrorMessage(conn_.get()));
+    }
+
+    // The statements in one round trip; the rows of the last one.
+    std::unique_ptr<PGresult, decltype(&PQclear)> Pipeline(
+        const std::vector<std::pair<std::string, std::vector<std::string>>>& statements) {
+        PGconn* c = conn_.get();
+        if (PQenterPipelineMode(c) != 1) throw std::runtime_error("pipeline mode");
+        for (const auto& [sql, args] : statements) {
+            std::vector<const char*> values;
+            for (const auto& a : args) values.push_back(a.c_str());
+            if (PQsendQueryParams(c, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                  values.data(), nullptr, nullptr, 0) != 1)
+                throw std::runtime_error("send: " + std::string(PQerrorMessage(c)));
+        }
+        PQpipelineSync(c);
+        std::unique_ptr<PGresult, decltype(&PQclear)> last(nullptr, &PQclear);
+        for (std::size_t i = 0; i < statements.size(); ++i) {
+            while (PGresult* r = PQgetResult(c)) {
+                const ExecStatusType s = PQresultStatus(r);
+                if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK) {
+                    const std::string error = PQresultErrorMessage(r);
+                    PQclear(r);
+                    throw std::runtime_error(statements[i].first + ": " + error);
+                }
+                last.reset(r);
+            }
+        }
+        PQclear(PQgetResult(c));  // the sync
+        PQexitPipelineMode(c);
+        return last;
+    }
+
+    PGconn* get() { return conn_.get(); }
+
+private:
+    std::unique_ptr<PGconn, decltype(&PQfinish)> conn_;
+};
+
+// A file written as the file server writes it: complete and synced, with
+// its folder, before a row may point at it.
+void DurableCopy(const fs::path& from, const fs::path& to) {
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    for (const fs::path& p : {to, to.parent_path()}) {
+        const int fd = ::open(p.c_str(), O_RDONLY);
+        if (fd < 0 || ::fsync(fd) != 0) throw std::runtime_error("cannot sync " + p.string());
+        ::close(fd);
+    }
+}
+
+struct Traffic {
+    long long connections = 0, roundTrips = 0, statements = 0;
+    double seconds = 0;  // in round trips
+
+    void Add(const Traffic& t) {
+        connections += t.connections;
+        roundTrips += t.roundTrips;
+        statements += t.statements;
+        seconds += t.seconds;
+    }
+};
+
+Traffic TrafficDuring(const std::function<void()>& work) {
+    const ZUBDB::PgTraffic before = ZUBDB::PgConnection::Traffic();
+    work();
+    const ZUBDB::PgTraffic after = ZUBDB::PgConnection::Traffic();
+    return {after.connections - before.connections, after.roundTrips - before.roundTrips,
+            after.statements - before.statements,
+            static_cast<double>(after.nanoseconds - before.nanoseconds) / 1e9};
+}
+
+std::string PerOp(const Traffic& t, std::uint64_t count) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%.1f round trips, %.1f statements, %.1f connects each",
+                  static_cast<double>(t.roundTrips) / static_cast<double>(count),
+                  static_cast<double>(t.statements) / static_cast<double>(count),
+                  static_cast<double>(t.connections) / static_cast<double>(count));
+    return text;
+}
+
+const char* const kListSql =
+    "SELECT DocId,DocRepoId,Name,ext,CurrentVersion,CurrentState,CurrentOperatorId,"
+    "CurrentOperatorName,CreatorId,CreatorName,DocCreateTime,LastOperatorId,LastOperatorName,"
+    "LastOperateTime,phyUrl FROM QV_DMDoc WHERE DocRepoId = $1 ORDER BY phyurl ASC";
+
+struct RawDocRow {
+    long long id = 0, repoId = 0;
+    std::string name, ext, version;
+    long long state = 0, holderId = 0;
+    std::string holderName;
+    long long creatorId = 0;
+    std::string creatorName;
+    double created = 0;
+    long long lastId = 0;
+    std::string lastName;
+    double lastTime = 0;
+    std::string phyUrl;
+};
+
+std::size_t RawListing(RawClient& raw, int repo) {
+    auto r = raw.Pipeline({{kListSql, {std::to_string(repo)}}});
+    const int n = PQntuples(r.get());
+    std::vector<RawDocRow> rows(static_cast<std::size_t>(n));
+    const auto text = [&](int i, int c) { return std::string(PQgetvalue(r.get(), i, c)); };
+    const auto integer = [&](int i, int c) { return std::atoll(PQgetvalue(r.get(), i, c)); };
+    const auto real = [&](int i, int c) { return std::atof(PQgetvalue(r.get(), i, c)); };
+    for (int i = 0; i < n; ++i) {
+        RawDocRow& row = rows[static_cast<std::size_t>(i)];
+        row.id = integer(i, 0);
+        row.repoId = integer(i, 1);
+        row.name = text(i, 2);
+        row.ext = text(i, 3);
+        row.version = text(i, 4);
+        row.state = integer(i, 5);
+        row.holderId = integer(i, 6);
+        row.holderName = text(i, 7);
+        row.creatorId = integer(i, 8);
+        row.creatorName = text(i, 9);
+        row.created = real(i, 10);
+        row.lastId = integer(i, 11);
+        row.lastName = text(i, 12);
+        row.lastTime = real(i, 13);
+        row.phyUrl = text(i, 14);
+    }
+    return rows.size();
+}
+
+}  // namespace
+
+int main() try {
+    const std::uint64_t docs = Env("ZUB_PG_BENCH_DOCS", 100);
+    const std::uint64_t listed = Env("ZUB_PG_BENCH_LIST", 100000);
+    constexpr std::uint64_t kTurn = 10;  // documents per turn of ours and raw
+
+    zubtest::PgCluster cluster("zub-pg-bench");
+    zubtest::TempDir dir("zub-pg-bench-files");
+    const std::wstring server = L"127.0.0.1";
+    const std::wstring token = zub::Utf8ToWide(cluster.TcpToken());
+    for (const char* db : {"QVData", "QVSystem"}) cluster.DropDatabase(db);
+    bool existed = false;
+    std::wstring error;
+    if (vaultschema::ProductStore::CreateOnServer({server, cluster.port(), token}, "QVData",
+                                                  existed, error) != 0)
+        throw std::runtime_error("cannot make the store: " + zub::WideToUtf8(error));
+    RawClient raw("host=127.0.0.1 port=" + std::to_string(cluster.port()) +
+                  " user=" + cluster.user() + " password=" + cluster.password() + " dbname=QVData");
+    const auto connect = [&](auto& bo) {
+        if (bo.Connect(server, cluster.port(), L"QVData", token) != 0)
+            throw std::runtime_error("cannot connect: " + zub::WideToUtf8(bo.ErrDesc()));
+    };
+    const fs::path root = dir.path() / "files";
+    fs::create_directories(root);
+    const auto makeRepo = [&](const std::wstring& name) {
+        DRM::DocRepo repo;
+        connect(repo);
+        repo.set_name(name);
+        repo.set_nfsServer(L"file:" + root.wstring());
+        repo.set_nfsRootDir(L"D:\\" + name);
+        if (repo.Create() != DRM::DocRepo::kCreated)
+            throw std::runtime_error("cannot make a repository: " +
+                                     zub::WideToUtf8(repo.ErrDesc()));
+        return repo.id();
+    };
+    const int repo = makeRepo(L"bench");
+
+    // The raw side writes rows of the same shape into copies of the tables.
+    raw.Exec("CREATE TABLE raw_doc (LIKE QV_DMDoc INCLUDING ALL)");
+    raw.Exec("CREATE TABLE raw_docver (LIKE QV_DMDocVer INCLUDING ALL)");
+    const fs::path rawFiles = dir.path() / "raw";
+    fs::create_directories(rawFiles / "trunk");
+    fs::create_directories(rawFiles / "history");
+
+    const fs::path in = dir.path() / "in";
+    fs::create_directories(in);
+    std::vector<fs::path> sources;
+    for (std::uint64_t i = 0; i < docs; ++i) {
+        sources.push_back(in / ("p" + std::to_string(i) + ".prt"));
+        std::ofstream(sources.back(), std::ios::binary) << std::string(4096, char('a' + i % 26));
+    }
+    const fs::path changed = in / "changed.prt";
+    std::ofstream(changed, std::ios::binary) << std::string(4096, 'z');
+
+    std::printf("# loopback PostgreSQL (TCP 127.0.0.1), %llu documents of 4 KiB, %llu listed\n",
+                static_cast<unsigned long long>(docs), static_cast<unsigned long long>(listed));
+    std::printf("%-36s %12s %12s %7s\n", "operation", "library", "raw libpq", "ratio");
+
+    // Adds, in turns of ours and raw.
+    DRM::Doc doc;
+    connect(doc);
+    std::vector<int> ids;
+    std::vector<long long> rawIds;
+    double oursAdd = 0, rawAdd = 0, rawAddDb = 0;
+    Traffic addTraffic;
+    for (std::uint64_t first = 0; first < docs; first += kTurn) {
+        const std::uint64_t end = std::min(docs, first + kTurn);
+        for (std::uint64_t i = first; i < end; ++i) {
+            doc.set_docRepoId(repo);
+            doc.set_fileName(L"p" + std::to_wstring(i));
+            doc.set_ext(L"prt");
+            doc.set_creById(1);
+            const auto start = Clock::now();
+            const Traffic t = TrafficDuring([&] {
+                if (doc.Add(sources[i].wstring()) != 0)
+                    throw std::runtime_error("Doc::Add: " + zub::WideToUtf8(doc.ErrDesc()));
+            });
+            oursAdd += Since(start);
+            addTraffic.Add(t);
+            ids.push_back(doc.id());
+        }
+        for (std::uint64_t i = first; i < end; ++i) {
+            const auto start = Clock::now();
+            DurableCopy(sources[i], rawFiles / "trunk" / sources[i].filename());
+            const auto db = Clock::now();
+            auto r = raw.Pipeline(
+                {{"INSERT INTO raw_doc (DocRepoId, Name, Ext, CurrentVersion, CreatorId, "
+                  "CreatorName, DocCreateTime, LastOperatorId, LastOperatorName, LastOperateTime, "
+                  "ContentSha256, ContentBytes) VALUES ($1, $2, 'prt', '1.0', 1, 'system', $3, 1, "
+                  "'system', $3, $4, 4096) RETURNING DocId",
+                  {std::to_string(repo), "p" + std::to_string(i), "46000.5",
+                   std::string(64, 'f')}}});
+            rawIds.push_back(std::atoll(PQgetvalue(r.get(), 0, 0)));
+            rawAddDb += Since(db);
+            rawAdd += Since(start);
+        }
+    }
+    const double n = static_cast<double>(docs);
+    Row("add 4 KiB", oursAdd / n, rawAdd / n, "files written and synced on both sides");
+    Row("  its database round trips", addTraffic.seconds / n, rawAddDb / n,
+        PerOp(addTraffic, docs) + " (raw: 1 round trip, 1 statement)");
+
+    // Check-ins of those documents, each claimed first as a check-out would.
+    double oursCheckIn = 0, rawCheckIn = 0, rawCheckInDb = 0;
+    Traffic checkInTraffic;
+    for (std::uint64_t first = 0; first < docs; first += kTurn) {
+        const std::uint64_t end = std::min(docs, first + kTurn);
+        for (std::uint64_t i = first; i < end; ++i) {
+            raw.Pipeline(
+                {{"UPDATE QV_DMDoc SET CurrentState = 1, CurrentOperatorId = 1, "
+                  "CurrentOperatorName = 'system' WHERE DocId = $1",
+                  {std::to_string(ids[i])}}});
+            DRM::Doc held;
+            connect(held);
+            if (held.Read(ids[i]) != 0) throw std::runtime_error("Doc::Read");
+            held.set_checkOutById(1);
+            held.set_checkOutByName(L"system");
+            held.set_modifyInfo(L"benchmark check-in");
+            const auto start = Clock::now();
+            const Traffic t = TrafficDuring([&] {
+                if (held.CheckIn(changed.wstring()) != 0)
+                    throw std::runtime_error("Doc::CheckIn: " + zub::WideToUtf8(held.ErrDesc()));
+            });
+            oursCheckIn += Since(start);
+            checkInTraffic.Add(t);
+        }
+        for (std::uint64_t i = first; i < end; ++i) {
+            const std::string id = std::to_string(rawIds[i]);
+            const fs::path current = rawFiles / "trunk" / sources[i].filename();
+            const auto start = Clock::now();
+            DurableCopy(current, rawFiles / "history" / (id + "_1.0.prt"));
+            DurableCopy(changed, current);
+            const auto db = Clock::now();
+            raw.Pipeline(
+                {{"BEGIN", {}},
+                 {"INSERT INTO raw_docver (DocId, DocName, OperatorId, OperatorName, "
+                  "OperatorTime, OperateInfo, Action, PhyUrl, Version_Main, Version_Sub, "
+                  "Revision, ContentSha256, ContentBytes) VALUES ($1, $2, 1, 'system', $3, "
+                  "'benchmark check-in', 1, '', 1, 0, 1, $4, 4096)",
+                  {id, id + "_1.0.prt", "46000.5", std::string(64, 'f')}},
+                 {"UPDATE raw_doc SET CurrentVersion = '1.1', CurrentState = 0, "
+                  "LastOperateTime = $2, ContentSha256 = $3 WHERE DocId = $1 AND CurrentState = 0 "
+                  "AND CurrentOperatorId = 0",
+                  {id, "46000.6", std::string(64, 'e')}},
+                 {"COMMIT", {}}});
+            rawCheckInDb += Since(db);
+            rawCheckIn += Since(start);
+        }
+    }
+    Row("check-in 4 KiB", oursCheckIn / n, rawCheckIn / n,
+        "raw: old file to history, new file in, both synced");
+    Row("  its database round trips", checkInTraffic.seconds / n, rawCheckInDb / n,
+        PerOp(checkInTraffic, docs) + " (raw: 1 round trip, 4 statements)");
+
+    // A repository of `listed` documents, seeded in bulk.
+    const int big = makeRepo(L"listing");
+    raw.Exec(
+        "INSERT INTO QV_DMDoc (DocRepoId, Name, Ext, CurrentVersion, CreatorId, CreatorName, "
+        "DocCreateTime, LastOperatorId, LastOperatorName, LastOperateTime, phyUrl) "
+        "SELECT " +
+        std::to_string(big) +
+        ", 'part' || g, 'prt', '1.' || (g % 7), 1, 'system', 46000 + g / 1000.0, 1, "
+        "'system', 46001 + g / 1000.0, 'folder' || (g % 100) FROM generate_series(1, " +
+        std::to_string(listed) + ") g");
+    raw.Exec("ANALYZE QV_DMDoc");
+    // The fastest of five after a warm-up; only the call is timed.
+    const auto best = [](const std::function<double()>& timed) {
+        timed();
+        double fastest = 1e9;
+        for (int i = 0; i < 5; ++i) fastest = std::min(fastest, timed());
+        return fastest;
+    };
+    DRM::filterForDoc filter;
+    filter.docRepoId = big;
+    long count = 0;
+    Traffic listTraffic;
+    double oursCpu = 1e9, rawCpu = 1e9;
+    const double oursList = best([&] {
+        DRM::Docs fresh;
+        connect(fresh);
+        const auto start = Clock::now();
+        const double cpu = Cpu();
+        listTraffic = TrafficDuring([&] {
+            if (fresh.GetAll(filter) != 0) throw std::runtime_error("Docs::GetAll");
+        });
+        oursCpu = std::min(oursCpu, Cpu() - cpu);
+        const double seconds = Since(start);
+        count = fresh.Count();
+        return seconds;
+    });
+    std::size_t rawCount = 0;
+    const double rawList = best([&] {
+        const auto start = Clock::now();
+        const double cpu = Cpu();
+        rawCount = RawListing(raw, big);
+        rawCpu = std::min(rawCpu, Cpu() - cpu);
+        return Since(start);
+    });
+    if (static_cast<std::uint64_t>(count) != listed || rawCount != listed)
+        throw std::runtime_error("the listings found " + std::to_string(count) + " and " +
+                                 std::to_string(rawCount) + " documents");
+    Row("listing " + std::to_string(listed) + " documents", oursList, rawList,
+        std::to_string(listTraffic.roundTrips) + " round trip(s), fastest of 5");
+    Row("  its round trip, rows converted", listTraffic.seconds, rawList,
+        "the rest is the library making its documents");
+    Row("  client processor time", oursCpu, rawCpu, "least of 5: the server's work left out");
+    return 0;
+} catch (const std::exception& e) {
+    std::fprintf(stderr, "zub_pg_bench: %s\n", e.what());
+    return 1;
+}
