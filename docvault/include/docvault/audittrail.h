@@ -1,5 +1,6 @@
 // The store's record of what was done: renames, moves, deletes and unlocks of
-// documents, each written in the transaction of the change it records. A
+// documents, changes of users and roles, and changes of rights on
+// repositories, each written in the transaction of the change it records. A
 // delete's record keeps the document's last name, folder and version, so its
 // saved versions stay reachable by the old id.
 #pragma once
@@ -18,7 +19,11 @@ struct AuditEntry {
     double time = 0.0;  // OLE automation date
     int userId = 0;
     std::wstring userName;
-    std::wstring action;  // "delete", "rename", "move", "unlock"
+    // Documents: "delete", "rename", "move", "unlock"; rights on a repository:
+    // "rights grant", "rights revoke"; users and roles: "user remove",
+    // "user deactivate", "user rename", "role remove", "role rename",
+    // "role member add", "role member remove".
+    std::wstring action;
     int docRepoId = 0;
     int docId = 0;
     // The document's folder, name, extension and version after the change
@@ -27,7 +32,9 @@ struct AuditEntry {
     std::wstring name;
     std::wstring ext;
     std::wstring version;
-    // rename: the old name; move: the old folder; unlock: the holder's name.
+    // rename: the old name; move: the old folder; unlock: the holder's name;
+    // rights: the holder and its rights before and after
+    // ("user alice: r-- -> rw-", "role viewers: r-- -> ---").
     std::wstring detail;
 };
 

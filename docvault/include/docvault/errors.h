@@ -55,6 +55,9 @@ inline constexpr const wchar_t* kNameTakenText = L"名称 %ls 已被使用";
 // repository.
 inline constexpr int kNotAllowed = 49616;
 inline constexpr const wchar_t* kNotAllowedText = L"用户无权解除文档的检出";
+// The same number when a rights change is refused: the acting user does not
+// manage the repository.
+inline constexpr const wchar_t* kNotAllowedRightsText = L"用户无权管理文档库的权限";
 
 // A file-server root claimed by another store, or by this store at another
 // place (a copy reaching the original's root by its absolute name); nothing
