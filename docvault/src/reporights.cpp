@@ -71,16 +71,18 @@ int RepoRights::Set(int docRepoId, bool role, int id, int read, int write, int m
                         : refuse(Err::kUserOrDocTable, Err::kUserIdInvalidText);
         const std::wstring name = rs->GetStringAt(0);
 
-        if (int rc = exec(L"select count(*) from QV_DMAuth where DocRepoId = ? and Manage <> 0 "
-                          L"and (UserId = ? or (RoleId <> 0 and RoleId in "
-                          L"(select RoleId from QV_UserRole where UserId = ?)))",
-                          RowValues()
-                              .Int(L"DocRepoId", docRepoId)
-                              .Int(L"UserId", actorId)
-                              .Int(L"UserId", actorId)))
-            return fail(rc);
-        if (!(HasRow(rs) && rs->GetIntAt(0, 0) > 0))
-            return refuse(Err::kNotAllowed, Err::kNotAllowedRightsText);
+        if (!administrator_) {
+            if (int rc = exec(L"select count(*) from QV_DMAuth where DocRepoId = ? and Manage <> 0 "
+                              L"and (UserId = ? or (RoleId <> 0 and RoleId in "
+                              L"(select RoleId from QV_UserRole where UserId = ?)))",
+                              RowValues()
+                                  .Int(L"DocRepoId", docRepoId)
+                                  .Int(L"UserId", actorId)
+                                  .Int(L"UserId", actorId)))
+                return fail(rc);
+            if (!(HasRow(rs) && rs->GetIntAt(0, 0) > 0))
+                return refuse(Err::kNotAllowed, Err::kNotAllowedRightsText);
+        }
 
         // The holder's own rows only: a user's rights through roles stay.
         const std::wstring own = role ? L"DocRepoId = ? and RoleId = ? and UserId = 0"

@@ -180,6 +180,19 @@ TEST_P(RepoRightsTest, EachChangeLeavesItsEntryAndEachRefusalNothing) {
     }
 }
 
+// The store's administrator may hold no manage row: its caller says so, and
+// the entry still names it.
+TEST_P(RepoRightsTest, TheAdministratorNeedsNoManageRow) {
+    DRM::RepoRights rights;
+    ASSERT_EQ(rights.Connect(DbServer(), DbPort(), L"QVData", DbToken()), 0);
+    rights.set_administrator(true);
+    bool changed = false;
+    EXPECT_EQ(rights.Set(repoId_, false, users_[L"bob"], 1, 1, 0, users_[L"carol"], changed), 0);
+    EXPECT_TRUE(changed);
+    EXPECT_THAT(Trail(), ElementsAre(Entry("carol", "rights grant", "user bob: r-- -> rw-")));
+    EXPECT_EQ(Rows(), RowsWith("user:bob", "rw-"));
+}
+
 // The change and its entry commit together: when either statement fails,
 // neither stays.
 TEST_P(RepoRightsTest, AFailedChangeOrEntryLeavesNeither) {

@@ -21,6 +21,14 @@ public:
     int Revoke(int docRepoId, bool role, int id, int actorId, bool& changed) {
         return Set(docRepoId, role, id, 0, 0, 0, actorId, changed);
     }
+
+    // The caller has established that the acting user administers the whole
+    // store (a right the rights rows do not hold): the manage check is left
+    // out; the entry still names the acting user.
+    void set_administrator(bool administrator) { administrator_ = administrator; }
+
+private:
+    bool administrator_ = false;
 };
 
 }  // namespace DRM
