@@ -164,8 +164,7 @@ std::optional<std::string> Translated(std::string_view text, const std::vector<s
 // another's text) is translated too; a bare placeholder does not count there,
 // or every argument would match it.
 std::string Fill(std::string_view translation, const std::vector<std::string>& args,
-                 std::string_view text, const std::vector<std::string>& ids,
-                 Translator translate) {
+                 std::string_view text, const std::vector<std::string>& ids, Translator translate) {
     auto pieces = Split(translation);
     if (!pieces) return std::string(translation);
     std::string out;
