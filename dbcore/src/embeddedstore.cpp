@@ -78,8 +78,8 @@ bool Publish(const fs::path& temp, const fs::path& target) {
 }
 
 std::wstring Exists(const fs::path& file) {
-    return zub::Format(ZUB_N_(L"%s already exists; an existing store is never overwritten"),
-                       file.c_str());
+    return zub::Format(ZUB_N_(L"%ls already exists; an existing store is never overwritten"),
+                       zub::Utf8ToWide(file.string()).c_str());
 }
 
 }  // namespace
@@ -131,8 +131,8 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
     }
     if (mainDb.empty() || mainDb.find_first_of("/\\") != std::string::npos || mainDb == "." ||
         mainDb == ".." || definition.fixed.count(mainDb) != 0) {
-        error =
-            zub::Format(ZUB_N_(L"\"%s\" cannot name the store's main database"), mainDb.c_str());
+        error = zub::Format(ZUB_N_(L"\"%ls\" cannot name the store's main database"),
+                            zub::Utf8ToWide(mainDb).c_str());
         return 1;
     }
     const fs::path root(dir);
@@ -153,8 +153,9 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
         zub::StoreMode::Private().MakeFolders(root);
         zub::StoreMode::Of(root).MakeFolders(root / "files");
     } catch (const fs::filesystem_error& e) {
-        error = zub::Format(ZUB_N_(L"cannot create the directory %s: %s"), dir.c_str(),
-                            e.code().message().c_str());
+        error =
+            zub::Format(ZUB_N_(L"cannot create the directory %ls: %ls"),
+                        zub::Utf8ToWide(dir).c_str(), zub::Utf8ToWide(e.code().message()).c_str());
         return 2;
     }
 
@@ -174,9 +175,11 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
         }
         if (status != 1) return 0;
     } catch (const SqliteError& e) {
-        error = zub::Format(ZUB_N_(L"cannot create the store in %s: %s"), dir.c_str(), e.what());
+        error = zub::Format(ZUB_N_(L"cannot create the store in %ls: %ls"),
+                            zub::Utf8ToWide(dir).c_str(), zub::Utf8ToWide(e.what()).c_str());
     } catch (const std::exception& e) {
-        error = zub::Format(ZUB_N_(L"cannot create the store in %s: %s"), dir.c_str(), e.what());
+        error = zub::Format(ZUB_N_(L"cannot create the store in %ls: %ls"),
+                            zub::Utf8ToWide(dir).c_str(), zub::Utf8ToWide(e.what()).c_str());
     }
     for (const fs::path& temp : temps) fs::remove(temp, ec);
     for (const fs::path& file : published) fs::remove(file, ec);

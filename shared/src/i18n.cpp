@@ -269,6 +269,12 @@ std::vector<std::string> CatalogIds(const char* domain) {
 
 std::string TranslateByTemplate(std::string_view text, const std::vector<std::string>& ids,
                                 const char* (*translate)(const char* id)) {
+    // An exception's text is recorded with a closing line break.
+    if (!text.empty() && text.back() == '\n') {
+        std::optional<std::string> out =
+            Translated(text.substr(0, text.size() - 1), ids, translate, false);
+        if (out) return *out + '\n';
+    }
     std::optional<std::string> out = Translated(text, ids, translate, false);
     return out ? std::move(*out) : std::string(text);
 }

@@ -85,6 +85,7 @@ TEST(TranslateByTemplate, TranslatesATextReportedInsideAnother) {
     } cases[] = {
         {"upload: 文档号 3 不存在", "upload: no document 3"},
         {"保存失败: upload: 文档 a 已存在", "cannot save: upload: document a exists already"},
+        {"upload: 文档号 5 不存在\n", "upload: no document 5\n"},
         // An argument only the bare placeholder matches stays as it is.
         {"保存失败: 甲乙", "cannot save: 甲乙"},
     };

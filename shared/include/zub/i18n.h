@@ -51,7 +51,8 @@ std::vector<std::string> CatalogIds(const char* domain);
 // the most literal text, and formats `translate(id)` with the matched
 // arguments. A text argument that matches an id with some literal text of its
 // own (a text reported inside another: "operation: what failed") is
-// translated the same way. Returns `text` unchanged when no id matches.
+// translated the same way; a closing line break is kept, not matched. Returns
+// `text` unchanged when no id matches.
 std::string TranslateByTemplate(std::string_view text, const std::vector<std::string>& ids,
                                 const char* (*translate)(const char* id));
 
