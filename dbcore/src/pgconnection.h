@@ -60,7 +60,8 @@ public:
     static PgTraffic Traffic();
 
 private:
-    [[noreturn]] void ThrowLost(const std::string& what) const;
+    // format: the whole text, with the server and the driver's message.
+    [[noreturn]] void ThrowLost(const char* format) const;
 
     struct Closer {
         void operator()(pg_conn* c) const;

@@ -51,6 +51,8 @@ const char* Translate(const char* id) {
     if (std::strcmp(id, "100%% 完成 %s") == 0) return "100%% done %s";
     if (std::strcmp(id, "%ls 失败：%ls") == 0) return "%ls failed: %ls";
     if (std::strcmp(id, "%1 不是程序。") == 0) return "%1 is no program.";
+    if (std::strcmp(id, "%ls: %ls") == 0) return "%ls: %ls";
+    if (std::strcmp(id, "保存失败: %ls") == 0) return "cannot save: %ls";
     return id;
 }
 
@@ -76,9 +78,10 @@ TEST(TranslateByTemplate, FindsTheIdAndCarriesItsArguments) {
     for (const auto& c : cases) EXPECT_EQ(TranslateByTemplate(c.text, ids, Translate), c.expected);
 }
 
-TEST(TranslateByTemplate, TranslatesAnArgumentThatIsAComponentsTextToo) {
-    const std::vector<std::string> ids = {"%ls", "文档 %ls 已存在", "文档号 %i 不存在",
-                                          "%ls 失败：%ls", "%1 不是程序。"};
+TEST(TranslateByTemplate, TranslatesATextReportedInsideAnother) {
+    const std::vector<std::string> ids = {"%ls",           "文档 %ls 已存在", "文档号 %i 不存在",
+                                          "%ls 失败：%ls", "%1 不是程序。",   "%ls: %ls",
+                                          "保存失败: %ls"};
     const struct {
         const char* text;
         const char* expected;
@@ -91,6 +94,11 @@ TEST(TranslateByTemplate, TranslatesAnArgumentThatIsAComponentsTextToo) {
         // A system text's "%1" is text: it matches only itself.
         {"%1 不是程序。", "%1 is no program."},
         {"a.exe 不是程序。", "any: a.exe 不是程序。"},
+        {"upload: 文档号 3 不存在", "upload: no document 3"},
+        {"保存失败: upload: 文档 a 已存在", "cannot save: upload: document a exists already"},
+        {"upload: 文档号 5 不存在\n", "upload: no document 5\n"},
+        // An argument only the bare placeholder matches stays as it is.
+        {"保存失败: 甲乙", "cannot save: 甲乙"},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateByTemplate(c.text, ids, Translate), c.expected);
 }
