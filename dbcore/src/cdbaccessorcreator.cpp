@@ -7,6 +7,7 @@
 
 #include "embeddedbackend.h"
 #include "pgbackend.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -57,12 +58,15 @@ std::unique_ptr<CDBAccessor> CDBAccessorCreator::CreateAccessor(const QVSvrInfo&
     // serves.
     if (!factory && (colon == std::wstring::npos || IsIpv6(text))) factory = ServerBackend();
     if (!factory) {
-        tLastError = L"no database backend for the server \"" + text + L"\"";
+        tLastError =
+            zub::Format(ZUB_N_(L"no database backend for the server \"%ls\""), text.c_str());
         return nullptr;
     }
     try {
         std::unique_ptr<CDBAccessor> accessor = factory(server, token);
-        if (!accessor) tLastError = L"the backend refused the connection to \"" + text + L"\"";
+        if (!accessor)
+            tLastError =
+                zub::Format(ZUB_N_(L"the backend refused the connection to \"%ls\""), text.c_str());
         return accessor;
     } catch (const std::exception& e) {
         tLastError = zub::Utf8ToWide(e.what());
@@ -74,7 +78,7 @@ std::unique_ptr<CDBAccessor> CDBAccessorCreator::CreateAccessor(const std::wstri
                                                                 const std::wstring& /*b*/) {
     tLastError.clear();
     if (local.empty()) {
-        tLastError = L"no database file given";
+        tLastError = ZUB_N_(L"no database file given");
         return nullptr;
     }
     try {

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <stdexcept>
 
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -88,8 +89,9 @@ CDBRecordset::CDBRecordset(std::vector<std::wstring> columns) : columns_(std::mo
 
 void CDBRecordset::AddRow(std::vector<DBValue> row) {
     if (row.size() != columns_.size())
-        throw std::invalid_argument("record set row has " + std::to_string(row.size()) +
-                                    " values for " + std::to_string(columns_.size()) + " columns");
+        throw std::invalid_argument(zub::Format(
+            ZUB_N_("record set row has %lu values for %lu columns"),
+            static_cast<unsigned long>(row.size()), static_cast<unsigned long>(columns_.size())));
     rows_.push_back(std::move(row));
 }
 

@@ -8,6 +8,7 @@
 
 #include "dbcore/embeddedstore.h"
 #include "sqliteaccessor.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -33,10 +34,10 @@ Definitions& Registered() {
 std::shared_ptr<const StoreDefinition> Require(const std::wstring& scheme) {
     auto definition = FindEmbeddedStore(scheme);
     if (!definition)
-        throw std::runtime_error("no store definition is registered for \"" +
-                                 zub::WideToUtf8(scheme) +
-                                 ":\" stores, so none can be opened; the product registers its own "
-                                 "before it opens one");
+        throw std::runtime_error(
+            zub::Format(ZUB_N_("no store definition is registered for \"%s:\" stores, so none can "
+                               "be opened; the product registers its own before it opens one"),
+                        zub::WideToUtf8(scheme).c_str()));
     return definition;
 }
 
@@ -76,14 +77,16 @@ CDBAccessorCreator::Factory EmbeddedBackend(const std::wstring& scheme) {
         std::wstring dir = text.substr(text.find(L':') + 1);
         const std::wstring& db = server.database();
         if (dir.empty())
-            throw std::invalid_argument("the server text \"" + zub::WideToUtf8(text) +
-                                        "\" names no directory");
+            throw std::invalid_argument(
+                zub::Format(ZUB_N_("the server text \"%s\" names no directory"),
+                            zub::WideToUtf8(text).c_str()));
         if (db.empty())
-            throw std::invalid_argument("no database name given for " + zub::WideToUtf8(text));
+            throw std::invalid_argument(zub::Format(ZUB_N_("no database name given for %s"),
+                                                    zub::WideToUtf8(text).c_str()));
         // The name picks a file in DIR and must not lead out of it.
         if (db.find_first_of(L"/\\") != std::wstring::npos || db == L"." || db == L"..")
-            throw std::invalid_argument("database name \"" + zub::WideToUtf8(db) +
-                                        "\" is not a plain name");
+            throw std::invalid_argument(zub::Format(
+                ZUB_N_("database name \"%s\" is not a plain name"), zub::WideToUtf8(db).c_str()));
         auto definition = Require(scheme);
         std::string path = zub::WideToUtf8(dir);
         if (path.back() != '/') path += '/';

@@ -12,6 +12,7 @@
 #include "dbcore/sqliteerror.h"
 #include "sqlitedb.h"
 #include "sqlitedbsession.h"
+#include "zub/i18n.h"
 #include "zub/randomtext.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
@@ -69,15 +70,16 @@ bool Publish(const fs::path& temp, const fs::path& target) {
         int err = errno;
         fs::remove(temp, ec);
         if (err == EEXIST) return false;
-        throw std::runtime_error("cannot create " + target.string() + ": " + std::strerror(err));
+        throw std::runtime_error(
+            zub::Format(ZUB_N_("cannot create %s: %s"), target.c_str(), std::strerror(err)));
     }
     fs::remove(temp, ec);
     return true;
 }
 
 std::wstring Exists(const fs::path& file) {
-    return zub::Utf8ToWide(file.string()) +
-           L" already exists; an existing store is never overwritten";
+    return zub::Format(ZUB_N_(L"%s already exists; an existing store is never overwritten"),
+                       file.c_str());
 }
 
 }  // namespace
@@ -124,12 +126,13 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
                         const std::string& mainDb, std::wstring& error) {
     error.clear();
     if (dir.empty()) {
-        error = L"no directory given for the store";
+        error = ZUB_N_(L"no directory given for the store");
         return 1;
     }
     if (mainDb.empty() || mainDb.find_first_of("/\\") != std::string::npos || mainDb == "." ||
         mainDb == ".." || definition.fixed.count(mainDb) != 0) {
-        error = L"\"" + zub::Utf8ToWide(mainDb) + L"\" cannot name the store's main database";
+        error =
+            zub::Format(ZUB_N_(L"\"%s\" cannot name the store's main database"), mainDb.c_str());
         return 1;
     }
     const fs::path root(dir);
@@ -150,8 +153,8 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
         zub::StoreMode::Private().MakeFolders(root);
         zub::StoreMode::Of(root).MakeFolders(root / "files");
     } catch (const fs::filesystem_error& e) {
-        error = L"cannot create the directory " + zub::Utf8ToWide(dir) + L": " +
-                zub::Utf8ToWide(e.code().message());
+        error = zub::Format(ZUB_N_(L"cannot create the directory %s: %s"), dir.c_str(),
+                            e.code().message().c_str());
         return 2;
     }
 
@@ -171,11 +174,9 @@ int CreateEmbeddedStore(const std::string& dir, const StoreDefinition& definitio
         }
         if (status != 1) return 0;
     } catch (const SqliteError& e) {
-        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
-                zub::Utf8ToWide(e.what());
+        error = zub::Format(ZUB_N_(L"cannot create the store in %s: %s"), dir.c_str(), e.what());
     } catch (const std::exception& e) {
-        error = L"cannot create the store in " + zub::Utf8ToWide(dir) + L": " +
-                zub::Utf8ToWide(e.what());
+        error = zub::Format(ZUB_N_(L"cannot create the store in %s: %s"), dir.c_str(), e.what());
     }
     for (const fs::path& temp : temps) fs::remove(temp, ec);
     for (const fs::path& file : published) fs::remove(file, ec);

@@ -9,6 +9,7 @@
 #include "pgsession.h"
 #include "procedurecall.h"
 #include "sqlbuilder.h"
+#include "zub/i18n.h"
 #include "zub/qv_exception.h"
 #include "zub/text.h"
 
@@ -98,8 +99,10 @@ struct PgAccessor::Impl {
     }
 
     [[noreturn]] void Fail(const PgOutcome& o, const std::string& sql) {
-        throw PgError(o.sqlState, "PostgreSQL server " + target.place + ": " + o.message +
-                                      " (SQLSTATE " + o.sqlState + ") in: " + sql);
+        throw PgError(
+            o.sqlState,
+            zub::Format(ZUB_N_("PostgreSQL server %s: %s (SQLSTATE %s) in: %s"),
+                        target.place.c_str(), o.message.c_str(), o.sqlState.c_str(), sql.c_str()));
     }
 
     // One statement under the rules of the unit of work, in one round trip.
@@ -149,7 +152,9 @@ struct PgAccessor::Impl {
     // Ends the open unit on the connection it was opened on.
     void End(const char* sql) {
         inUnit = false;
-        if (!conn) throw PgError(PgError::kConnectionFailure, "no connection to " + target.place);
+        if (!conn)
+            throw PgError(PgError::kConnectionFailure,
+                          zub::Format(ZUB_N_("no connection to %s"), target.place.c_str()));
         PgConnection& c = *conn;
         std::vector<PgOutcome> outcomes;
         try {
@@ -169,7 +174,8 @@ struct PgAccessor::Impl {
 PgAccessor::PgAccessor(PgTarget target, std::shared_ptr<const DatabaseDefinition> definition)
     : impl_(std::make_unique<Impl>()) {
     if (!definition)
-        throw std::invalid_argument("no definition given for the database " + target.place);
+        throw std::invalid_argument(
+            zub::Format(ZUB_N_("no definition given for the database %s"), target.place.c_str()));
     impl_->target = std::move(target);
     impl_->definition = std::move(definition);
     impl_->Connect();
@@ -193,7 +199,7 @@ int PgAccessor::Run(Work&& work) {
         SetError(number, zub::Utf8ToWide(e.what()));
     } catch (const std::bad_alloc&) {
         number = PgError::NumberOf("53200");
-        SetError(number, L"out of memory");
+        SetError(number, ZUB_N_(L"out of memory"));
     } catch (const ZUBBASE::QV_Exception& e) {
         number = PgError::NumberOf("XX000");
         SetError(number, e.Message());
@@ -202,7 +208,7 @@ int PgAccessor::Run(Work&& work) {
         SetError(number, zub::NarrowToWide(e.what()));
     } catch (...) {
         number = PgError::NumberOf("XX000");
-        SetError(number, L"unknown exception");
+        SetError(number, ZUB_N_(L"unknown exception"));
     }
     return static_cast<int>(number);
 }
@@ -271,7 +277,7 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
         }
         bool blank = true;
         for (wchar_t ch : sql) blank = blank && std::iswspace(static_cast<wint_t>(ch)) != 0;
-        if (blank) throw PgError("42601", "no statement given");
+        if (blank) throw PgError("42601", ZUB_N_("no statement given"));
         // Raw values are expressions put in place; the others are bound.
         std::vector<std::string> slots;
         PgStatement statement;

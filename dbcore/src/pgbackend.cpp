@@ -10,6 +10,7 @@
 #include "pgaccessor.h"
 #include "pgdialect.h"
 #include "pgsession.h"
+#include "zub/i18n.h"
 #include "zub/randomtext.h"
 #include "zub/text.h"
 
@@ -44,14 +45,19 @@ void ReadToken(const std::wstring& token, std::vector<std::string>& keywords,
     if (options == nullptr) {
         std::string why = error != nullptr ? error : "unreadable";
         PQfreemem(error);
-        throw PgError("08001", "the connection token is not a list of keyword=value pairs: " + why);
+        throw PgError(
+            "08001",
+            zub::Format(ZUB_N_("the connection token is not a list of keyword=value pairs: %s"),
+                        why.c_str()));
     }
     std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> hold(options, PQconninfoFree);
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
         if (o->val == nullptr) continue;
         if (!AllowedInToken(o->keyword))
-            throw PgError("08001", std::string("the connection token may not set \"") + o->keyword +
-                                       "\": the server description says where to connect");
+            throw PgError("08001",
+                          zub::Format(ZUB_N_("the connection token may not set \"%s\": the "
+                                             "server description says where to connect"),
+                                      o->keyword));
         keywords.emplace_back(o->keyword);
         values.emplace_back(o->val);
     }
@@ -76,13 +82,14 @@ std::shared_ptr<const StoreDefinition> FindServerStore() {
 }
 
 PgTarget PgTarget::Of(const ServerPlace& place, const std::string& database) {
-    if (place.server.empty()) throw PgError("08001", "no database server given");
-    if (database.empty()) throw PgError("3D000", "no database name given");
+    if (place.server.empty()) throw PgError("08001", ZUB_N_("no database server given"));
+    if (database.empty()) throw PgError("3D000", ZUB_N_("no database name given"));
     PgTarget t;
     const std::string host = zub::WideToUtf8(place.server);
     const long port = place.port == 0 ? 5432 : place.port;
     if (port < 0 || port > 65535)
-        throw PgError("08001", "port " + std::to_string(place.port) + " is no TCP port");
+        throw PgError(
+            "08001", zub::Format(ZUB_N_("port %ld is no TCP port"), static_cast<long>(place.port)));
     t.place = host + ":" + std::to_string(port) + " database " + database;
     auto set = [&](const char* k, std::string v) {
         t.keywords.emplace_back(k);
@@ -113,11 +120,10 @@ CDBAccessorCreator::Factory ServerBackend() {
     return [](const QVSvrInfo& server, const std::wstring& token) -> std::unique_ptr<CDBAccessor> {
         auto definition = FindServerStore();
         if (!definition)
-            throw std::runtime_error(
-                "no store definition is registered for database servers, so \"" +
-                zub::WideToUtf8(server.server()) +
-                "\" cannot be opened; the product registers its own before "
-                "it opens one");
+            throw std::runtime_error(zub::Format(
+                ZUB_N_("no store definition is registered for database servers, so \"%s\" cannot "
+                       "be opened; the product registers its own before it opens one"),
+                zub::WideToUtf8(server.server()).c_str()));
         const std::string db = zub::WideToUtf8(server.database());
         PgTarget target = PgTarget::Of({server.server(), server.port(), token}, db);
         return std::make_unique<PgAccessor>(std::move(target), Part(std::move(definition), db));
@@ -133,7 +139,8 @@ int CreateServerStore(const ServerPlace& place, const StoreDefinition& definitio
             {mainDb, &definition.main}};
         for (const auto& [name, part] : definition.fixed) {
             if (name == mainDb)
-                throw std::invalid_argument("the product database may not be called " + name);
+                throw std::invalid_argument(
+                    zub::Format(ZUB_N_("the product database may not be called %s"), name.c_str()));
             parts.emplace_back(name, &part);
         }
         std::vector<std::unique_ptr<PgConnection>> conns;
@@ -162,8 +169,9 @@ int CreateServerStore(const ServerPlace& place, const StoreDefinition& definitio
                 auto mark = conn->Batch({{"SELECT min(StoreId) FROM zub_store", {}}});
                 marks.insert(zub::WideToUtf8(mark[0].rows.GetStringAt(0)));
             } else {
-                throw std::runtime_error("the database " + target.place +
-                                         " already holds tables of something else");
+                throw std::runtime_error(
+                    zub::Format(ZUB_N_("the database %s already holds tables of something else"),
+                                target.place.c_str()));
             }
             conns.push_back(std::move(conn));
         }
@@ -173,7 +181,7 @@ int CreateServerStore(const ServerPlace& place, const StoreDefinition& definitio
                 return 0;
             }
             throw std::runtime_error(
-                "the databases on the server already hold parts of a different store");
+                ZUB_N_("the databases on the server already hold parts of a different store"));
         }
         // Every database is made in its own transaction, committed only when
         // all are made.

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -19,6 +20,15 @@ constexpr Oid kOid = 26;
 constexpr Oid kFloat4 = 700;
 constexpr Oid kFloat8 = 701;
 constexpr Oid kNumeric = 1700;
+
+constexpr const char* kLostSending =
+    ZUB_N_("the connection to the PostgreSQL server %s failed while sending: %s");
+constexpr const char* kLostWaiting =
+    ZUB_N_("the connection to the PostgreSQL server %s failed while waiting for the answer: %s");
+constexpr const char* kLostFinishing =
+    ZUB_N_("the connection to the PostgreSQL server %s failed while finishing: %s");
+constexpr const char* kLostScript =
+    ZUB_N_("the connection to the PostgreSQL server %s failed while running a script: %s");
 
 std::string Trimmed(const char* text) {
     std::string s = text != nullptr ? text : "";
@@ -105,13 +115,17 @@ PgConnection::PgConnection(const std::vector<std::string>& keywords,
     k.push_back(nullptr);
     v.push_back(nullptr);
     conn_.reset(PQconnectdbParams(k.data(), v.data(), 0));
-    if (!conn_) throw PgError(PgError::kCannotConnect, "out of memory connecting to " + place_);
+    if (!conn_)
+        throw PgError(PgError::kCannotConnect,
+                      zub::Format(ZUB_N_("out of memory connecting to %s"), place_.c_str()));
     if (PQstatus(conn_.get()) != CONNECTION_OK)
-        throw PgError(PgError::kCannotConnect, "cannot connect to the PostgreSQL server " + place_ +
-                                                   ": " + Trimmed(PQerrorMessage(conn_.get())));
+        throw PgError(PgError::kCannotConnect,
+                      zub::Format(ZUB_N_("cannot connect to the PostgreSQL server %s: %s"),
+                                  place_.c_str(), Trimmed(PQerrorMessage(conn_.get())).c_str()));
     if (PQserverVersion(conn_.get()) < 120000)
         throw PgError(PgError::kCannotConnect,
-                      "the PostgreSQL server " + place_ + " is older than version 12");
+                      zub::Format(ZUB_N_("the PostgreSQL server %s is older than version 12"),
+                                  place_.c_str()));
     PQsetNoticeProcessor(
         conn_.get(), [](void*, const char*) {}, nullptr);
 }
@@ -120,15 +134,15 @@ PgConnection::~PgConnection() = default;
 
 bool PgConnection::Broken() const { return PQstatus(conn_.get()) != CONNECTION_OK; }
 
-void PgConnection::ThrowLost(const std::string& what) const {
-    throw PgError(PgError::kConnectionFailure, "the connection to the PostgreSQL server " + place_ +
-                                                   " failed while " + what + ": " +
-                                                   Trimmed(PQerrorMessage(conn_.get())));
+void PgConnection::ThrowLost(const char* format) const {
+    throw PgError(
+        PgError::kConnectionFailure,
+        zub::Format(format, place_.c_str(), Trimmed(PQerrorMessage(conn_.get())).c_str()));
 }
 
 std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& statements) {
     PGconn* c = conn_.get();
-    if (PQenterPipelineMode(c) != 1) ThrowLost("sending");
+    if (PQenterPipelineMode(c) != 1) ThrowLost(kLostSending);
     for (const PgStatement& s : statements) {
         std::vector<std::string> texts;
         std::vector<const char*> values;
@@ -140,9 +154,9 @@ std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& state
         }
         if (PQsendQueryParams(c, s.sql.c_str(), static_cast<int>(values.size()), nullptr,
                               values.data(), nullptr, nullptr, 0) != 1)
-            ThrowLost("sending");
+            ThrowLost(kLostSending);
     }
-    if (PQpipelineSync(c) != 1) ThrowLost("sending");
+    if (PQpipelineSync(c) != 1) ThrowLost(kLostSending);
     ++roundTrips_;
     std::vector<PgOutcome> outcomes(statements.size());
     for (PgOutcome& o : outcomes) {
@@ -169,13 +183,13 @@ std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& state
                     o.message = Trimmed(PQresultErrorMessage(r.get()));
                 }
             }
-            if (PQstatus(c) != CONNECTION_OK) ThrowLost("waiting for the answer");
+            if (PQstatus(c) != CONNECTION_OK) ThrowLost(kLostWaiting);
         }
-        if (first || PQstatus(c) != CONNECTION_OK) ThrowLost("waiting for the answer");
+        if (first || PQstatus(c) != CONNECTION_OK) ThrowLost(kLostWaiting);
     }
     Result sync{PQgetResult(c)};
-    if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) ThrowLost("finishing");
-    if (PQexitPipelineMode(c) != 1) ThrowLost("finishing");
+    if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) ThrowLost(kLostFinishing);
+    if (PQexitPipelineMode(c) != 1) ThrowLost(kLostFinishing);
     return outcomes;
 }
 
@@ -183,10 +197,11 @@ void PgConnection::Script(const std::string& sql) {
     Result r{PQexec(conn_.get(), sql.c_str())};
     const ExecStatusType status = PQresultStatus(r.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
-    if (PQstatus(conn_.get()) != CONNECTION_OK) ThrowLost("running a script");
+    if (PQstatus(conn_.get()) != CONNECTION_OK) ThrowLost(kLostScript);
     const char* state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
     throw PgError(state != nullptr ? state : "XX000",
-                  "PostgreSQL server " + place_ + ": " + Trimmed(PQresultErrorMessage(r.get())));
+                  zub::Format(ZUB_N_("PostgreSQL server %s: %s"), place_.c_str(),
+                              Trimmed(PQresultErrorMessage(r.get())).c_str()));
 }
 
 }  // namespace ZUBDB

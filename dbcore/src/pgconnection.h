@@ -51,7 +51,8 @@ public:
     long long roundTrips() const { return roundTrips_; }
 
 private:
-    [[noreturn]] void ThrowLost(const std::string& what) const;
+    // format: the whole text, with the server and the driver's message.
+    [[noreturn]] void ThrowLost(const char* format) const;
 
     struct Closer {
         void operator()(pg_conn* c) const;

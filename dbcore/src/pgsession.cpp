@@ -1,6 +1,8 @@
 #include "pgsession.h"
 
 #include "pgdialect.h"
+#include "zub/i18n.h"
+#include "zub/text.h"
 
 namespace ZUBDB {
 
@@ -8,8 +10,9 @@ PgOutcome PgSession::Run(const std::string& sql, const std::vector<DBValue>& arg
     auto outcomes = conn_.Batch({{PgDialect::Translate(sql), args}});
     PgOutcome& o = outcomes.front();
     if (!o.ok)
-        throw PgError(o.sqlState, "PostgreSQL server " + conn_.place() + ": " + o.message +
-                                      " (statement: " + sql + ")");
+        throw PgError(o.sqlState,
+                      zub::Format(ZUB_N_("PostgreSQL server %s: %s (statement: %s)"),
+                                  conn_.place().c_str(), o.message.c_str(), sql.c_str()));
     return std::move(o);
 }
 

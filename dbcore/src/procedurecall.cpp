@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "dbcore/sqliteerror.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -36,10 +37,10 @@ std::wstring Trim(std::wstring s) {
 
 [[noreturn]] void Malformed(const std::wstring& name, const std::wstring& rest,
                             const std::string& why) {
-    throw SqliteError(
-        SQLITE_ERROR,
-        "cannot read the arguments of procedure " + zub::WideToUtf8(name) + ": " + why,
-        zub::WideToUtf8(name + L" " + rest));
+    throw SqliteError(SQLITE_ERROR,
+                      zub::Format(ZUB_N_("cannot read the arguments of procedure %s: %s"),
+                                  zub::WideToUtf8(name).c_str(), why.c_str()),
+                      zub::WideToUtf8(name + L" " + rest));
 }
 
 }  // namespace
@@ -74,21 +75,23 @@ std::vector<DBValue> ProcedureCall::Arguments(const QVParams& params) const {
         while (i < s.size() && IsSpace(s[i])) ++i;
     };
     if (Trim(s).empty()) {
-        if (!params.empty()) Malformed(name_, s, "values were given but the call has no \"?\"");
+        if (!params.empty())
+            Malformed(name_, s, ZUB_N_("values were given but the call has no \"?\""));
         return args;
     }
     for (;;) {
         skipSpace();
-        if (i >= s.size()) Malformed(name_, s, "an argument is missing");
+        if (i >= s.size()) Malformed(name_, s, ZUB_N_("an argument is missing"));
         wchar_t c = s[i];
         if (c == L'?') {
             ++i;
             if (nextParam >= params.size())
                 Malformed(name_, s,
-                          "more \"?\" than values (" + std::to_string(params.size()) + ")");
+                          zub::Format(ZUB_N_("more \"?\" than values (%lu)"),
+                                      static_cast<unsigned long>(params.size())));
             const QVParam& p = params[nextParam++];
             if (p.isText && p.raw)
-                Malformed(name_, s, "an SQL expression cannot be a procedure argument");
+                Malformed(name_, s, ZUB_N_("an SQL expression cannot be a procedure argument"));
             if (p.isText)
                 args.emplace_back(p.textValue);
             else
@@ -99,7 +102,7 @@ std::vector<DBValue> ProcedureCall::Arguments(const QVParams& params) const {
             ++i;
             std::wstring text;
             for (;;) {
-                if (i >= s.size()) Malformed(name_, s, "unterminated text");
+                if (i >= s.size()) Malformed(name_, s, ZUB_N_("unterminated text"));
                 if (s[i] == L'\'') {
                     if (i + 1 < s.size() && s[i + 1] == L'\'') {
                         text += L'\'';
@@ -127,20 +130,23 @@ std::vector<DBValue> ProcedureCall::Arguments(const QVParams& params) const {
                 } else {
                     double d = token.empty() ? 0.0 : std::wcstod(token.c_str(), &end);
                     if (token.empty() || *end != L'\0')
-                        Malformed(name_, s, "\"" + zub::WideToUtf8(token) + "\" is not a value");
+                        Malformed(name_, s,
+                                  zub::Format(ZUB_N_("\"%s\" is not a value"),
+                                              zub::WideToUtf8(token).c_str()));
                     args.emplace_back(d);
                 }
             }
         }
         skipSpace();
         if (i >= s.size()) break;
-        if (s[i] != L',') Malformed(name_, s, "expected \",\" between arguments");
+        if (s[i] != L',') Malformed(name_, s, ZUB_N_("expected \",\" between arguments"));
         ++i;
     }
     if (nextParam != params.size())
         Malformed(name_, s,
-                  std::to_string(params.size()) + " values given for " + std::to_string(nextParam) +
-                      " \"?\"");
+                  zub::Format(ZUB_N_("%lu values given for %lu \"?\""),
+                              static_cast<unsigned long>(params.size()),
+                              static_cast<unsigned long>(nextParam)));
     return args;
 }
 

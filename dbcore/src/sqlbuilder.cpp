@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "dbcore/sqliteerror.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -21,7 +22,7 @@ std::wstring Trim(const std::wstring& s) {
 
 std::string Column(const QVParam& p) {
     std::wstring name = Trim(p.column);
-    if (name.empty()) throw SqliteError(SQLITE_MISUSE, "a parameter has no column name");
+    if (name.empty()) throw SqliteError(SQLITE_MISUSE, ZUB_N_("a parameter has no column name"));
     return zub::WideToUtf8(name);
 }
 
@@ -29,14 +30,16 @@ std::string Column(const QVParam& p) {
 
 std::string SqlBuilder::Table(const std::wstring& table) {
     std::wstring name = Trim(table);
-    if (name.empty()) throw SqliteError(SQLITE_MISUSE, "no table name given");
+    if (name.empty()) throw SqliteError(SQLITE_MISUSE, ZUB_N_("no table name given"));
     return zub::WideToUtf8(name);
 }
 
 std::string SqlBuilder::Value(const QVParam& p, std::vector<DBValue>& binds) {
     if (p.isText && p.raw) {
         std::wstring expr = Trim(p.textValue);
-        if (expr.empty()) throw SqliteError(SQLITE_MISUSE, "empty SQL expression for " + Column(p));
+        if (expr.empty())
+            throw SqliteError(SQLITE_MISUSE, zub::Format(ZUB_N_("empty SQL expression for %s"),
+                                                         Column(p).c_str()));
         return zub::WideToUtf8(expr);
     }
     if (p.isText)
@@ -58,8 +61,8 @@ std::string SqlBuilder::Operator(const std::wstring& op) {
     for (const wchar_t* a : allowed) {
         if (t == a) return t == L"like" ? "LIKE" : zub::WideToUtf8(t);
     }
-    throw SqliteError(SQLITE_MISUSE,
-                      "unsupported comparison operator \"" + zub::WideToUtf8(op) + "\"");
+    throw SqliteError(SQLITE_MISUSE, zub::Format(ZUB_N_("unsupported comparison operator \"%s\""),
+                                                 zub::WideToUtf8(op).c_str()));
 }
 
 std::string SqlBuilder::Where(const QVParams& conditions, std::vector<DBValue>& binds) {
@@ -95,7 +98,8 @@ SqlText SqlBuilder::Insert(const std::wstring& table, const QVParams& values) {
 SqlText SqlBuilder::Update(const std::wstring& table, const QVParams& values,
                            const QVParams& conditions) {
     if (values.empty())
-        throw SqliteError(SQLITE_MISUSE, "update of " + Table(table) + " sets no column");
+        throw SqliteError(SQLITE_MISUSE,
+                          zub::Format(ZUB_N_("update of %s sets no column"), Table(table).c_str()));
     SqlText t;
     t.sql = "UPDATE " + Table(table) + " SET ";
     bool first = true;

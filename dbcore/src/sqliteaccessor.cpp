@@ -12,6 +12,7 @@
 #include "sqlitedb.h"
 #include "sqlitedbsession.h"
 #include "sqlitestatement.h"
+#include "zub/i18n.h"
 #include "zub/qv_exception.h"
 #include "zub/text.h"
 
@@ -119,7 +120,9 @@ struct SqliteAccessor::Impl {
 SqliteAccessor::SqliteAccessor(const std::string& path,
                                std::shared_ptr<const DatabaseDefinition> definition)
     : impl_(std::make_unique<Impl>()) {
-    if (!definition) throw std::invalid_argument("no definition given for the database " + path);
+    if (!definition)
+        throw std::invalid_argument(
+            zub::Format(ZUB_N_("no definition given for the database %s"), path.c_str()));
     impl_->definition = std::move(definition);
     impl_->db = SqliteDb::Open(path, false);
     if (impl_->definition->upgrade) {
@@ -143,7 +146,7 @@ int SqliteAccessor::Run(Work&& work) {
         SetError(e.code(), zub::Utf8ToWide(e.what()));
         return e.code();
     } catch (const std::bad_alloc&) {
-        SetError(SQLITE_NOMEM, L"out of memory");
+        SetError(SQLITE_NOMEM, ZUB_N_(L"out of memory"));
         return SQLITE_NOMEM;
     } catch (const ZUBBASE::QV_Exception& e) {
         SetError(SQLITE_ERROR, e.Message());
@@ -152,7 +155,7 @@ int SqliteAccessor::Run(Work&& work) {
         SetError(SQLITE_ERROR, zub::NarrowToWide(e.what()));
         return SQLITE_ERROR;
     } catch (...) {
-        SetError(SQLITE_ERROR, L"unknown exception");
+        SetError(SQLITE_ERROR, ZUB_N_(L"unknown exception"));
         return SQLITE_ERROR;
     }
 }

@@ -4,6 +4,7 @@
 
 #include "dbcore/sqliteerror.h"
 #include "sqlitedb.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace ZUBDB {
@@ -11,7 +12,7 @@ namespace ZUBDB {
 SqliteStatement::SqliteStatement(const SqliteDb& db, std::string sql) : sql_(std::move(sql)) {
     std::string_view tail;
     stmt_ = zub::sqlite::Statement(db.connection(), sql_, &tail);
-    if (!stmt_) throw SqliteError(SQLITE_MISUSE, "empty statement", sql_);
+    if (!stmt_) throw SqliteError(SQLITE_MISUSE, ZUB_N_("empty statement"), sql_);
     // Anything after the first statement other than blanks, semicolons and
     // comments is refused: one call runs one statement.
     while (!tail.empty()) {
@@ -21,7 +22,8 @@ SqliteStatement::SqliteStatement(const SqliteDb& db, std::string sql) : sql_(std
             another = static_cast<bool>(zub::sqlite::Statement(db.connection(), tail, &next));
         } catch (const SqliteError&) {}
         if (another)
-            throw SqliteError(SQLITE_MISUSE, "only one statement may be run per call", sql_);
+            throw SqliteError(SQLITE_MISUSE, ZUB_N_("only one statement may be run per call"),
+                              sql_);
         if (next.size() == tail.size()) break;
         tail = next;
     }
@@ -30,10 +32,11 @@ SqliteStatement::SqliteStatement(const SqliteDb& db, std::string sql) : sql_(std
 void SqliteStatement::bindAll(const std::vector<DBValue>& values) {
     int expected = parameterCount();
     if (static_cast<int>(values.size()) != expected)
-        throw SqliteError(SQLITE_RANGE,
-                          "statement has " + std::to_string(expected) + " parameters but " +
-                              std::to_string(values.size()) + " values were given",
-                          sql_);
+        throw SqliteError(
+            SQLITE_RANGE,
+            zub::Format(ZUB_N_("statement has %d parameters but %lu values were given"), expected,
+                        static_cast<unsigned long>(values.size())),
+            sql_);
     for (std::size_t i = 0; i < values.size(); ++i) bindValue(static_cast<int>(i) + 1, values[i]);
 }
 

@@ -12,6 +12,8 @@
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
+#include "zub/text.h"
 
 namespace DRM {
 
@@ -32,6 +34,60 @@ struct Stored {
     std::wstring baseline;
     std::wstring file;
     bool listed = true;  // false: the baseline has no recorded files yet
+};
+
+// A finding's text names the stored file the way its kind needs: one template
+// each for a baseline's file (baseline, path), a saved version (document,
+// version, path) and a current file (document, path), then what was found.
+struct Texts {
+    const wchar_t* baseline;
+    const wchar_t* history;
+    const wchar_t* current;
+};
+
+const Texts kSumMissing = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 没有记录内容校验和"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 没有记录内容校验和"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 没有记录内容校验和"),
+};
+const Texts kSizeMissing = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 没有记录文件大小"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 没有记录文件大小"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 没有记录文件大小"),
+};
+// The two above once the sum read is recorded (sum, bytes).
+const Texts kSumRecorded = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 没有记录内容校验和 (已记录 %ls, %lu 字节)"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 没有记录内容校验和 (已记录 %ls, %lu 字节)"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 没有记录内容校验和 (已记录 %ls, %lu 字节)"),
+};
+const Texts kSizeRecorded = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 没有记录文件大小 (已记录 %ls, %lu 字节)"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 没有记录文件大小 (已记录 %ls, %lu 字节)"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 没有记录文件大小 (已记录 %ls, %lu 字节)"),
+};
+// (why)
+const Texts kUnreadable = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 文件无法读取: %ls"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 文件无法读取: %ls"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 文件无法读取: %ls"),
+};
+// (recorded bytes, actual bytes)
+const Texts kSizeDiffers = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 文件大小与记录不符 (记录 %ld 字节, 实际 %lu 字节)"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 文件大小与记录不符 (记录 %ld 字节, 实际 %lu 字节)"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 文件大小与记录不符 (记录 %ld 字节, 实际 %lu 字节)"),
+};
+// (recorded sum, sum read)
+const Texts kSumDiffers = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 内容与记录的校验和不符 (记录 %ls, 读出 %ls)"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 内容与记录的校验和不符 (记录 %ls, 读出 %ls)"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 内容与记录的校验和不符 (记录 %ls, 读出 %ls)"),
+};
+const Texts kMissing = {
+    ZUB_N_(L"基线 %ls 的文件 (%ls): 文件不存在"),
+    ZUB_N_(L"文档 %i 的历史版本 %ls (%ls): 文件不存在"),
+    ZUB_N_(L"文档 %i 的当前文件 (%ls): 文件不存在"),
 };
 
 // Sizes of the files below one folder of the repository, by path relative to the root.
@@ -65,14 +121,19 @@ public:
         for (const std::wstring& rel : writable_) {
             Stored s;
             const std::wstring path = files_->Path(rel);
-            ContentFinding& f = Add(ContentFinding::Kind::Writable, s, path,
-                                    L"存放的文件可以写入 (存放的文件从不在原处修改)");
+            ContentFinding& f =
+                Add(ContentFinding::Kind::Writable, s, path,
+                    zub::Format(ZUB_N_(L"文档 %i 的当前文件 (%ls): 存放的文件可以写入 "
+                                       "(存放的文件从不在原处修改)"),
+                                s.docId, path.c_str()));
             if (!fill_) continue;
             if (files_->Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server,
                                 unsigned short port) { return cmd.seal(server, port, path); }) ==
                 0) {
                 f.repaired = true;
-                f.text += L" (已去掉写权限)";
+                f.text = zub::Format(ZUB_N_(L"文档 %i 的当前文件 (%ls): 存放的文件可以写入 "
+                                            "(存放的文件从不在原处修改) (已去掉写权限)"),
+                                     s.docId, path.c_str());
             }
         }
         return 0;
@@ -170,9 +231,7 @@ private:
                 ++count;
             }
             if (count != 0 && !fill_)
-                Add(ContentFinding::Kind::SumMissing, b,
-                    files_->Path(folder.substr(0, folder.size() - 1)),
-                    L"基线的文件没有记录校验和 (" + std::to_wstring(count) + L" 个文件)");
+                AddUnlistedBaseline(b, files_->Path(folder.substr(0, folder.size() - 1)), count);
         }
         for (Stored& s : stored)
             if (s.baseLineId != 0) s.rels = {L"\\baseline\\" + s.baseline + L"\\" + s.file};
@@ -190,8 +249,11 @@ private:
             if (cut == std::wstring::npos || !recorded.count(rel.substr(0, cut + 1))) continue;
             Stored s;
             s.baseline = rel.substr(10, cut - 10);
+            const std::wstring path = files_->Path(rel);
             ContentFinding& f =
-                Add(ContentFinding::Kind::Unlisted, s, files_->Path(rel), L"不是基线记录的文件");
+                Add(ContentFinding::Kind::Unlisted, s, path,
+                    zub::Format(ZUB_N_(L"基线 %ls 的文件 (%ls): 不是基线记录的文件"),
+                                s.baseline.c_str(), path.c_str()));
             f.baseline = s.baseline;
         }
         return 0;
@@ -231,8 +293,9 @@ private:
         if (missing && !fill_) {
             if (s.baseLineId != 0 && !s.listed) return 0;  // reported once per baseline
             if (s.baseLineId != 0 && !ListedSize(s.rels.front())) return ReportMissing(s);
-            Add(ContentFinding::Kind::SumMissing, s, files_->Path(s.rels.front()),
-                s.sum.empty() ? L"没有记录内容校验和" : L"没有记录文件大小");
+            const std::wstring path = files_->Path(s.rels.front());
+            Add(ContentFinding::Kind::SumMissing, s, path,
+                Describe(s, path, s.sum.empty() ? kSumMissing : kSizeMissing));
             return 0;
         }
         std::wstring path;
@@ -248,7 +311,8 @@ private:
             // A missing file is RepoCheck's finding, but for a baseline's.
             if (rc == NFS::NFS_E_NOT_FOUND) continue;
             files_->Record();
-            Add(ContentFinding::Kind::NotChecked, s, path, L"文件无法读取: " + bo_.ErrDesc());
+            Add(ContentFinding::Kind::NotChecked, s, path,
+                Describe(s, path, kUnreadable, bo_.ErrDesc().c_str()));
             return 0;
         }
         if (read.empty()) return s.baseLineId != 0 ? ReportMissing(s) : 0;
@@ -260,18 +324,19 @@ private:
         const bool sameSize = s.bytes < 0 || static_cast<long long>(bytes) == s.bytes;
         if (missing && sameSum && sameSize) {
             ContentFinding& f = Add(ContentFinding::Kind::SumMissing, s, path,
-                                    s.sum.empty() ? L"没有记录内容校验和" : L"没有记录文件大小");
+                                    Describe(s, path, s.sum.empty() ? kSumMissing : kSizeMissing));
             if (int rc = Record(s, read, bytes, f.repaired)) return rc;
             if (f.repaired)
-                f.text += L" (已记录 " + read + L", " + std::to_wstring(bytes) + L" 字节)";
+                f.text = Describe(s, path, s.sum.empty() ? kSumRecorded : kSizeRecorded,
+                                  read.c_str(), static_cast<unsigned long>(bytes));
             return 0;
         }
         if (sameSum && sameSize) return 0;
-        return ReportMismatch(
-            s, path,
-            sameSum ? L"文件大小与记录不符 (记录 " + std::to_wstring(s.bytes) + L" 字节, 实际 " +
-                          std::to_wstring(bytes) + L" 字节)"
-                    : L"内容与记录的校验和不符 (记录 " + s.sum + L", 读出 " + read + L")");
+        return ReportMismatch(s, path,
+                              sameSum
+                                  ? Describe(s, path, kSizeDiffers, static_cast<long>(s.bytes),
+                                             static_cast<unsigned long>(bytes))
+                                  : Describe(s, path, kSumDiffers, s.sum.c_str(), read.c_str()));
     }
 
     // Without reading: the listed size against the recorded one.
@@ -280,9 +345,10 @@ private:
             const auto size = ListedSize(rel);
             if (!size) continue;
             if (static_cast<long long>(*size) == s.bytes) return 0;
-            return ReportMismatch(s, files_->Path(rel),
-                                  L"文件大小与记录不符 (记录 " + std::to_wstring(s.bytes) +
-                                      L" 字节, 实际 " + std::to_wstring(*size) + L" 字节)");
+            const std::wstring path = files_->Path(rel);
+            return ReportMismatch(s, path,
+                                  Describe(s, path, kSizeDiffers, static_cast<long>(s.bytes),
+                                           static_cast<unsigned long>(*size)));
         }
         return s.baseLineId != 0 ? ReportMissing(s) : 0;
     }
@@ -298,7 +364,8 @@ private:
     }
 
     int ReportMissing(const Stored& s) {
-        Add(ContentFinding::Kind::Missing, s, files_->Path(s.rels.front()), L"文件不存在");
+        const std::wstring path = files_->Path(s.rels.front());
+        Add(ContentFinding::Kind::Missing, s, path, Describe(s, path, kMissing));
         return 0;
     }
 
@@ -348,10 +415,9 @@ private:
     // in one transaction: a baseline's list is whole or absent.
     int FillBaselines() {
         for (const auto& [id, reads] : unlisted_) {
-            ContentFinding& f =
-                Add(ContentFinding::Kind::SumMissing, reads.front().stored,
-                    files_->Path(L"\\baseline\\" + reads.front().stored.baseline),
-                    L"基线的文件没有记录校验和 (" + std::to_wstring(reads.size()) + L" 个文件)");
+            ContentFinding& f = AddUnlistedBaseline(
+                reads.front().stored, files_->Path(L"\\baseline\\" + reads.front().stored.baseline),
+                reads.size());
             FaultPoint::Hit(FaultPoint::kContentBaselineRead);
             if (bo_.Accessor()->BeginTrans() != 0) return bo_.RecordDbError();
             for (const Read& r : reads) {
@@ -381,7 +447,10 @@ private:
                 return rc;
             }
             f.repaired = true;
-            f.text += L" (已记录)";
+            f.text = zub::Format(
+                ZUB_N_(L"基线 %ls 的文件 (%ls): 基线的文件没有记录校验和 (%lu 个文件) "
+                       "(已记录)"),
+                f.baseline.c_str(), f.path.c_str(), static_cast<unsigned long>(reads.size()));
         }
         return 0;
     }
@@ -432,8 +501,28 @@ private:
         return 0;
     }
 
+    // The text of a finding about s at path, from the template for its kind.
+    template <class... Extra>
+    static std::wstring Describe(const Stored& s, const std::wstring& path, const Texts& texts,
+                                 const Extra&... extra) {
+        if (!s.baseline.empty())
+            return zub::Format(texts.baseline, s.baseline.c_str(), path.c_str(), extra...);
+        if (s.rowId != 0)
+            return zub::Format(texts.history, s.docId, s.version.c_str(), path.c_str(), extra...);
+        return zub::Format(texts.current, s.docId, path.c_str(), extra...);
+    }
+
+    // A baseline made before its files were recorded (count: its files).
+    ContentFinding& AddUnlistedBaseline(const Stored& b, const std::wstring& path,
+                                        std::size_t count) {
+        return Add(
+            ContentFinding::Kind::SumMissing, b, path,
+            zub::Format(ZUB_N_(L"基线 %ls 的文件 (%ls): 基线的文件没有记录校验和 (%lu 个文件)"),
+                        b.baseline.c_str(), path.c_str(), static_cast<unsigned long>(count)));
+    }
+
     ContentFinding& Add(ContentFinding::Kind kind, const Stored& s, std::wstring path,
-                        const std::wstring& what) {
+                        std::wstring text) {
         ContentFinding f;
         f.kind = kind;
         f.docRepoId = repoId_;
@@ -441,11 +530,7 @@ private:
         if (s.rowId != 0) f.version = s.version;
         f.baseline = s.baseline;
         f.path = std::move(path);
-        const std::wstring whose =
-            !s.baseline.empty() ? L"基线 " + s.baseline + L" 的文件"
-            : s.rowId != 0 ? L"文档 " + std::to_wstring(s.docId) + L" 的历史版本 " + s.version
-                           : L"文档 " + std::to_wstring(s.docId) + L" 的当前文件";
-        f.text = whose + L" (" + f.path + L"): " + what;
+        f.text = std::move(text);
         findings_.push_back(std::move(f));
         return findings_.back();
     }

@@ -16,6 +16,7 @@
 #include "internal/rowparams.h"
 #include "internal/serverpath.h"
 #include "internal/stagefolder.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace DRM {
@@ -25,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const wchar_t* kFile = L"src/repocheck";
+constexpr const wchar_t* kTransferDebrisText = ZUB_N_(L"中断的传输留下的临时文件 (%lu 字节): %ls");
 
 struct Repo {
     int id = 0;
@@ -68,7 +70,8 @@ public:
         files_ = std::make_unique<RepoFiles>(bo_);
         files_->OpenAt(repo.server, repo.port, repo.dir);
         if (const auto& refusal = files_->refusal()) {
-            Add(RepoFinding::Kind::ForeignRoot, files_->Path(L""), refusal->text);
+            Add(RepoFinding::Kind::ForeignRoot, files_->Path(L""), ZUB_N_(L"%ls: %ls"),
+                refusal->text.c_str());
             return 0;
         }
         if (int rc = Documents()) return rc;
@@ -81,12 +84,16 @@ public:
     }
 
 private:
-    RepoFinding& Add(RepoFinding::Kind kind, std::wstring path, std::wstring text) {
+    // Every finding names the file it concerns: `format` ends in ": %ls",
+    // the path, left out with its separator when there is none.
+    template <class... Args>
+    RepoFinding& Add(RepoFinding::Kind kind, std::wstring path, const wchar_t* format,
+                     const Args&... args) {
+        std::wstring text = zub::Format(format, args..., path.c_str());
+        if (path.empty()) text.resize(text.size() - 2);
         RepoFinding finding;
         finding.kind = kind;
         finding.docRepoId = repo_.id;
-        // Every finding names the file it concerns.
-        if (!path.empty()) text += L": " + path;
         finding.path = std::move(path);
         finding.text = std::move(text);
         findings_.push_back(std::move(finding));
@@ -129,9 +136,10 @@ private:
                     const std::wstring folder = StageFolder::FolderOf(staged);
                     if (!folder.empty()) stageFolders_.insert(folder);
                 }
-                RepoFinding& f = Add(RepoFinding::Kind::InterruptedOperation, files_->Path(rel),
-                                     L"文档 " + std::to_wstring(row.id) + L" 的操作未完成 (" +
-                                         row.pending.substr(0, bar) + L")");
+                const std::wstring kind = row.pending.substr(0, bar);
+                RepoFinding& f =
+                    Add(RepoFinding::Kind::InterruptedOperation, files_->Path(rel),
+                        ZUB_N_(L"文档 %i 的操作未完成 (%ls): %ls"), row.id, kind.c_str());
                 f.docId = row.id;
                 f.version = row.version;
                 if (repair_) {
@@ -141,7 +149,10 @@ private:
                     doc.set_docRepoId(repo_.id);
                     doc.set_phyUrl(row.phyUrl);
                     f.repaired = doc.FinishPending(*files_) == 0;
-                    if (!f.repaired) f.text += L": " + doc.ErrDesc();
+                    if (!f.repaired)
+                        f.text =
+                            zub::Format(ZUB_N_(L"文档 %i 的操作未完成 (%ls): %ls: %ls"), row.id,
+                                        kind.c_str(), f.path.c_str(), doc.ErrDesc().c_str());
                     pending = !f.repaired;
                     if (f.repaired && row.pending.rfind(L"delete", 0) == 0) continue;
                 }
@@ -152,17 +163,16 @@ private:
                     NotChecked(files_->Path(rel));
                 } else if (!there) {
                     RepoFinding& f = Add(RepoFinding::Kind::DocFileMissing, files_->Path(rel),
-                                         L"文档 " + std::to_wstring(row.id) + L" 版本 " +
-                                             row.version + L" 的当前文件不存在");
+                                         ZUB_N_(L"文档 %i 版本 %ls 的当前文件不存在: %ls"), row.id,
+                                         row.version.c_str());
                     f.docId = row.id;
                     f.version = row.version;
                 }
             }
             if (row.state == 1 && !UserExists(row.holder)) {
-                RepoFinding& f =
-                    Add(RepoFinding::Kind::HolderMissing, files_->Path(rel),
-                        L"文档 " + std::to_wstring(row.id) + L" 版本 " + row.version +
-                            L" 被不存在的用户 " + std::to_wstring(row.holder) + L" 检出");
+                RepoFinding& f = Add(RepoFinding::Kind::HolderMissing, files_->Path(rel),
+                                     ZUB_N_(L"文档 %i 版本 %ls 被不存在的用户 %ld 检出: %ls"),
+                                     row.id, row.version.c_str(), row.holder);
                 f.docId = row.id;
                 f.version = row.version;
             }
@@ -213,8 +223,8 @@ private:
                 if (!found) {
                     RepoFinding& f =
                         Add(RepoFinding::Kind::HistoryFileMissing, files_->Path(candidates.back()),
-                            L"文档 " + std::to_wstring(docId) + L" 的历史版本 " + main + L"." +
-                                sub + L" (" + name + L") 的文件不存在");
+                            ZUB_N_(L"文档 %i 的历史版本 %ls.%ls (%ls) 的文件不存在: %ls"), docId,
+                            main.c_str(), sub.c_str(), name.c_str());
                     f.docId = docId;
                     f.version = main + L"." + sub;
                 }
@@ -242,7 +252,7 @@ private:
                 });
             if (rc == NFS::NFS_E_NOT_FOUND) {
                 Add(RepoFinding::Kind::BaselineFolderMissing, folder,
-                    L"基线 " + name + L" 的文件夹不存在")
+                    ZUB_N_(L"基线 %ls 的文件夹不存在: %ls"), name.c_str())
                     .baseLineId = static_cast<int>(rs->GetIntAt(0));
             }
         }
@@ -250,7 +260,8 @@ private:
     }
 
     void NotChecked(const std::wstring& path) {
-        Add(RepoFinding::Kind::NotChecked, path, L"无法检查: " + bo_.ErrDesc());
+        Add(RepoFinding::Kind::NotChecked, path, ZUB_N_(L"无法检查: %ls: %ls"),
+            bo_.ErrDesc().c_str());
     }
 
     // What only a listing shows: untracked files, debris, stray folders.
@@ -258,7 +269,7 @@ private:
         const fs::path trunk = LocalFolder(files_->server(), files_->Path(L"\\trunk"));
         if (trunk.empty()) {
             Add(RepoFinding::Kind::NotChecked, files_->Path(L""),
-                L"文件服务器 " + files_->server() + L" 无法列出文件");
+                ZUB_N_(L"文件服务器 %ls 无法列出文件: %ls"), files_->server().c_str());
             return;
         }
         std::error_code ec;
@@ -272,7 +283,7 @@ private:
                 continue;
             if (tracked_.count(rel) == 0)
                 Add(RepoFinding::Kind::UntrackedTrunkFile, files_->Path(rel),
-                    L"没有文档记录的文件");
+                    ZUB_N_(L"没有文档记录的文件: %ls"));
         }
         const std::string prefix = zub::WideToUtf8(kStagingPrefix);
         const fs::path history = LocalFolder(files_->server(), files_->Path(L"\\history"));
@@ -295,7 +306,7 @@ private:
                 Debris(rel, it->path(), true);
             } else if (!NFS::CNFS_Cmd::IsTemporaryName(name)) {
                 RemoveIfDead(Add(RepoFinding::Kind::BaselineFolderWithoutRow, files_->Path(rel),
-                                 L"没有基线记录的文件夹"),
+                                 ZUB_N_(L"没有基线记录的文件夹: %ls")),
                              rel);
             }
         }
@@ -339,7 +350,7 @@ private:
             if (int failed = NamedByMark(rel, named)) return failed;
             if (named) continue;
             RepoFinding& f = Add(RepoFinding::Kind::StagingDebris, files_->Path(rel),
-                                 L"中断的操作留下的暂存文件");
+                                 ZUB_N_(L"中断的操作留下的暂存文件: %ls"));
             if (repair_) {
                 folder.Remove(*files_);
                 f.repaired = true;
@@ -379,14 +390,14 @@ private:
         }
         for (const NFS::NfsDebris& d : found) {
             Add(RepoFinding::Kind::TransferDebris, L"\\" + CanonicalServerPath(d.path),
-                L"中断的传输留下的临时文件 (" + std::to_wstring(d.bytes) + L" 字节)")
+                kTransferDebrisText, static_cast<unsigned long>(d.bytes))
                 .repaired = repair_;
         }
     }
 
     void Debris(const std::wstring& rel, const fs::path& local, bool folder) {
-        RepoFinding& f =
-            Add(RepoFinding::Kind::StagingDebris, files_->Path(rel), L"中断的操作留下的暂存文件");
+        RepoFinding& f = Add(RepoFinding::Kind::StagingDebris, files_->Path(rel),
+                             ZUB_N_(L"中断的操作留下的暂存文件: %ls"));
         if (repair_ && OlderThan(local, stale_)) f.repaired = Remove(rel, folder);
     }
 
@@ -477,8 +488,8 @@ int RepoCheck::ExamineServer(const std::wstring& server, long port, bool repair,
             RepoFinding f;
             f.kind = RepoFinding::Kind::TransferDebris;
             f.path = L"\\" + CanonicalServerPath(d.path);
-            f.text =
-                L"中断的传输留下的临时文件 (" + std::to_wstring(d.bytes) + L" 字节): " + f.path;
+            f.text = zub::Format(kTransferDebrisText, static_cast<unsigned long>(d.bytes),
+                                 f.path.c_str());
             f.repaired = repair;
             findings.push_back(std::move(f));
         }

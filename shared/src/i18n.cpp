@@ -155,16 +155,50 @@ std::size_t LiteralSize(const std::vector<Piece>& pieces) {
     return n;
 }
 
-std::string Fill(std::string_view translation, const std::vector<std::string>& args) {
+using Translator = const char* (*)(const char* id);
+
+std::optional<std::string> Translated(std::string_view text, const std::vector<std::string>& ids,
+                                      Translator translate, bool nested);
+
+// A text argument that is itself a library text (an error reported inside
+// another's text) is translated too; a bare placeholder does not count there,
+// or every argument would match it.
+std::string Fill(std::string_view translation, const std::vector<std::string>& args,
+                 std::string_view text, const std::vector<std::string>& ids, Translator translate) {
     auto pieces = Split(translation);
     if (!pieces) return std::string(translation);
     std::string out;
     for (const Piece& p : *pieces) {
         out += p.literal;
         if (!p.hasArg) continue;
-        if (static_cast<std::size_t>(p.position) <= args.size()) out += args[p.position - 1];
+        if (static_cast<std::size_t>(p.position) > args.size()) continue;
+        const std::string& arg = args[p.position - 1];
+        std::optional<std::string> inner;
+        if (!p.numeric && arg.size() < text.size()) inner = Translated(arg, ids, translate, true);
+        out += inner ? *inner : arg;
     }
     return out;
+}
+
+std::optional<std::string> Translated(std::string_view text, const std::vector<std::string>& ids,
+                                      Translator translate, bool nested) {
+    const std::string* best = nullptr;
+    std::vector<std::string> bestArgs;
+    std::size_t bestSize = 0;
+    for (const std::string& id : ids) {
+        auto pieces = Split(id);
+        if (!pieces) continue;
+        std::size_t size = LiteralSize(*pieces);
+        if (best != nullptr && size <= bestSize) continue;
+        if (nested && size == 0) continue;
+        std::vector<std::string> args;
+        if (!Match(*pieces, 0, text, args)) continue;
+        best = &id;
+        bestArgs = std::move(args);
+        bestSize = size;
+    }
+    if (best == nullptr) return std::nullopt;
+    return Fill(translate(best->c_str()), bestArgs, text, ids, translate);
 }
 
 }  // namespace
@@ -235,22 +269,8 @@ std::vector<std::string> CatalogIds(const char* domain) {
 
 std::string TranslateByTemplate(std::string_view text, const std::vector<std::string>& ids,
                                 const char* (*translate)(const char* id)) {
-    const std::string* best = nullptr;
-    std::vector<std::string> bestArgs;
-    std::size_t bestSize = 0;
-    for (const std::string& id : ids) {
-        auto pieces = Split(id);
-        if (!pieces) continue;
-        std::size_t size = LiteralSize(*pieces);
-        if (best != nullptr && size <= bestSize) continue;
-        std::vector<std::string> args;
-        if (!Match(*pieces, 0, text, args)) continue;
-        best = &id;
-        bestArgs = std::move(args);
-        bestSize = size;
-    }
-    if (best == nullptr) return std::string(text);
-    return Fill(translate(best->c_str()), bestArgs);
+    std::optional<std::string> out = Translated(text, ids, translate, false);
+    return out ? std::move(*out) : std::string(text);
 }
 
 }  // namespace zub::i18n

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace zub {
@@ -230,6 +231,40 @@ std::wstring FormatBounded(std::size_t bufferSize, const wchar_t* format, ...) {
         if (all) out.assign(all.get(), length < bufferSize - 1 ? length : bufferSize - 1);
     }
     va_end(args);
+    return out;
+}
+
+std::wstring Format(const wchar_t* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    wchar_t* raw = nullptr;
+    std::size_t length = 0;
+    {
+        const auto close = [](std::FILE* f) { std::fclose(f); };
+        std::unique_ptr<std::FILE, decltype(close)> stream(open_wmemstream(&raw, &length), close);
+        if (stream) std::vfwprintf(stream.get(), format, args);
+    }
+    va_end(args);
+    const auto release = [](wchar_t* p) { std::free(p); };
+    const std::unique_ptr<wchar_t, decltype(release)> all(raw, release);
+    if (!all) throw std::bad_alloc();
+    return std::wstring(all.get(), length);
+}
+
+std::string Format(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out;
+    if (n > 0) {
+        out.resize(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(out.data(), out.size(), format, again);
+        out.resize(static_cast<std::size_t>(n));
+    }
+    va_end(again);
     return out;
 }
 

@@ -49,6 +49,8 @@ const char* Translate(const char* id) {
     if (std::strcmp(id, "%ls 从 %ls 复制到 %ls") == 0) return "%3$ls gets %1$ls from %2$ls";
     if (std::strcmp(id, "%ls") == 0) return "any: %ls";
     if (std::strcmp(id, "100%% 完成 %s") == 0) return "100%% done %s";
+    if (std::strcmp(id, "%ls: %ls") == 0) return "%ls: %ls";
+    if (std::strcmp(id, "保存失败: %ls") == 0) return "cannot save: %ls";
     return id;
 }
 
@@ -70,6 +72,21 @@ TEST(TranslateByTemplate, FindsTheIdAndCarriesItsArguments) {
         {"100% 完成 ok", "100% done ok"},
         // The id with the most literal text wins over the catch-all.
         {"文档  已存在", "document  exists already"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TranslateByTemplate(c.text, ids, Translate), c.expected);
+}
+
+TEST(TranslateByTemplate, TranslatesATextReportedInsideAnother) {
+    const std::vector<std::string> ids = {"%ls", "文档 %ls 已存在", "文档号 %i 不存在", "%ls: %ls",
+                                          "保存失败: %ls"};
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"upload: 文档号 3 不存在", "upload: no document 3"},
+        {"保存失败: upload: 文档 a 已存在", "cannot save: upload: document a exists already"},
+        // An argument only the bare placeholder matches stays as it is.
+        {"保存失败: 甲乙", "cannot save: 甲乙"},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateByTemplate(c.text, ids, Translate), c.expected);
 }

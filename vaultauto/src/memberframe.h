@@ -4,6 +4,7 @@
 
 #include <zub/boundary.h>
 #include <zub/com/automation.h>
+#include <zub/i18n.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +18,7 @@ namespace zub::vaultauto {
 
 // Missing object, or an exception caught at a member boundary.
 inline constexpr HRESULT kHrMemberFailed = MakeHr(0x80040200);
-inline constexpr const wchar_t* kNothingText = L"Object instance is nothing.";
+inline constexpr const wchar_t* kNothingText = ZUB_N_(L"Object instance is nothing.");
 
 // A library error number as this server's HRESULT.
 HRESULT HResultOfLibraryError(long number);

@@ -178,7 +178,7 @@ protected:
     HRESULT AddMember(int line, const IID& iid, ElementItf* itf) noexcept {
         return Member(L"Add", line, [&]() -> HRESULT {
             if (!itf || !IsOurWrapper(itf, iid))
-                return Report(E_INVALIDARG, L"The argument is no object of this server.");
+                return Report(E_INVALIDARG, ZUB_N_(L"The argument is no object of this server."));
             auto* other = static_cast<ElementWrapper*>(itf);
             auto* element = other->Wrapped();
             if (!element) return Report(kHrMemberFailed, kNothingText);

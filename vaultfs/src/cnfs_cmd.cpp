@@ -11,6 +11,7 @@
 #include "vaultfs/localbackend.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/webdavbackend.h"
+#include "zub/i18n.h"
 #include "zub/qv_exception.h"
 #include "zub/text.h"
 
@@ -36,7 +37,7 @@ std::unique_ptr<NfsBackend> MakeLocal(const std::wstring& server, unsigned short
     const std::wstring dir = server.substr(server.find(L':') + 1);
     if (dir.empty())
         throw NfsError(NFS_E_UNKNOWN_SERVER,
-                       L"the server " + fsutil::Quoted(server) + L" names no folder");
+                       zub::Format(ZUB_N_(L"the server \"%ls\" names no folder"), server.c_str()));
     return std::make_unique<LocalBackend>(fsutil::ToPath(dir));
 }
 
@@ -61,14 +62,14 @@ struct CNFS_Cmd::Impl {
                                  ? factories.end()
                                  : factories.find(Lower(server.substr(0, colon)));
         if (factory == factories.end())
-            throw NfsError(NFS_E_UNKNOWN_SERVER, L"no backend serves the server " +
-                                                     fsutil::Quoted(server) + L" port " +
-                                                     std::to_wstring(port));
+            throw NfsError(NFS_E_UNKNOWN_SERVER,
+                           zub::Format(ZUB_N_(L"no backend serves the server \"%ls\" port %ls"),
+                                       server.c_str(), std::to_wstring(port).c_str()));
         std::shared_ptr<NfsBackend> backend = factory->second(server, port);
         if (!backend)
-            throw NfsError(NFS_E_UNKNOWN_SERVER, L"no backend serves the server " +
-                                                     fsutil::Quoted(server) + L" port " +
-                                                     std::to_wstring(port));
+            throw NfsError(NFS_E_UNKNOWN_SERVER,
+                           zub::Format(ZUB_N_(L"no backend serves the server \"%ls\" port %ls"),
+                                       server.c_str(), std::to_wstring(port).c_str()));
         backends.emplace(key, backend);
         return backend;
     }
@@ -108,7 +109,7 @@ void Record(long number, const wchar_t* operation, Detail detail) noexcept {
     // A backend that throws number 0 must not turn a failure into success.
     t_lastError.number = number != 0 ? number : NFS_E_INTERNAL;
     try {
-        t_lastError.text = std::wstring(operation) + L": " + detail();
+        t_lastError.text = zub::Format(ZUB_N_(L"%ls: %ls"), operation, detail().c_str());
     } catch (...) {
         t_lastError.text.clear();
     }
@@ -124,19 +125,24 @@ int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept {
         Record(e.number(), operation, [&] { return e.text(); });
     } catch (const std::bad_alloc&) {
         Record(NFS_E_NO_MEMORY, operation,
-               [&] { return L"out of memory at " + fsutil::Quoted(path); });
+               [&] { return zub::Format(ZUB_N_(L"out of memory at \"%ls\""), path.c_str()); });
     } catch (const std::system_error& e) {
-        Record(fsutil::NumberFor(e.code()), operation,
-               [&] { return fsutil::Quoted(path) + L": " + zub::Utf8ToWide(e.what()); });
+        Record(fsutil::NumberFor(e.code()), operation, [&] {
+            return zub::Format(ZUB_N_(L"\"%ls\": %ls"), path.c_str(),
+                               zub::Utf8ToWide(e.what()).c_str());
+        });
     } catch (const ZUBBASE::QV_Exception& e) {
-        Record(NFS_E_INTERNAL, operation,
-               [&] { return fsutil::Quoted(path) + L": " + e.Message(); });
+        Record(NFS_E_INTERNAL, operation, [&] {
+            return zub::Format(ZUB_N_(L"\"%ls\": %ls"), path.c_str(), e.Message().c_str());
+        });
     } catch (const std::exception& e) {
-        Record(NFS_E_INTERNAL, operation,
-               [&] { return fsutil::Quoted(path) + L": " + zub::Utf8ToWide(e.what()); });
+        Record(NFS_E_INTERNAL, operation, [&] {
+            return zub::Format(ZUB_N_(L"\"%ls\": %ls"), path.c_str(),
+                               zub::Utf8ToWide(e.what()).c_str());
+        });
     } catch (...) {
         Record(NFS_E_INTERNAL, operation,
-               [&] { return fsutil::Quoted(path) + L": unknown failure"; });
+               [&] { return zub::Format(ZUB_N_(L"\"%ls\": unknown failure"), path.c_str()); });
     }
     return static_cast<int>(t_lastError.number);
 }
@@ -356,8 +362,9 @@ int CNFS_Cmd::where(const std::wstring& server, unsigned short port, const std::
     return Run(L"where", path, [&] {
         location = impl_->Backend(server, port)->where(path);
         if (location.empty())
-            throw NfsError(NFS_E_INVALID, L"the server " + fsutil::Quoted(server) +
-                                              L" cannot tell where a path lands");
+            throw NfsError(NFS_E_INVALID,
+                           zub::Format(ZUB_N_(L"the server \"%ls\" cannot tell where a path lands"),
+                                       server.c_str()));
     });
 }
 

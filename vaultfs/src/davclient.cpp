@@ -13,6 +13,7 @@
 #include "sha256.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace NFS {
@@ -91,7 +92,9 @@ struct DavClient::Transfer {
             if (n < 0) fsutil::ThrowErrno(errno, "cannot read", "the file to upload");
             const auto got = static_cast<std::uint64_t>(n);
             if (got == 0 && t->sent < r.uploadSize)
-                throw NfsError(NFS_E_IO, L"the file to upload " + r.shown + L" shrank while sent");
+                throw NfsError(NFS_E_IO,
+                               zub::Format(ZUB_N_(L"the file to upload %ls shrank while sent"),
+                                           r.shown.c_str()));
             t->sent += got;
             r.moved = t->sent;
             if (r.hash != nullptr) r.hash->Update(buffer, got);
@@ -122,7 +125,8 @@ struct DavClient::Transfer {
             if ((r.downloadFd < 0 && !r.discard) || !t->Success()) {
                 if (r.answer.size() + n > kMaxAnswer)
                     throw NfsError(NFS_E_IO,
-                                   L"the server's answer about " + r.shown + L" is too long");
+                                   zub::Format(ZUB_N_(L"the server's answer about %ls is too long"),
+                                               r.shown.c_str()));
                 r.answer.append(data, n);
                 return n;
             }
@@ -153,7 +157,8 @@ DavClient::DavClient(std::string origin, Options options)
       handle_(std::make_unique<Handle>()) {
     static CurlGlobal global;
     handle_->curl = curl_easy_init();
-    if (handle_->curl == nullptr) throw NfsError(NFS_E_NO_MEMORY, L"cannot make a connection");
+    if (handle_->curl == nullptr)
+        throw NfsError(NFS_E_NO_MEMORY, ZUB_N_(L"cannot make a connection"));
     CURL* curl = handle_->curl;
     Set(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -240,10 +245,11 @@ long DavClient::Send(Request& request) {
             std::this_thread::sleep_for(std::chrono::milliseconds(options_.retryPauseMs));
             continue;
         }
-        throw NfsError(NumberFor(code), zub::Utf8ToWide(method) + L" of " +
-                                            fsutil::Quoted(request.shown) + L" on " +
-                                            zub::Utf8ToWide(origin_) + L" failed: " +
-                                            zub::Utf8ToWide(curl_easy_strerror(code)));
+        throw NfsError(NumberFor(code),
+                       zub::Format(ZUB_N_(L"%ls of \"%ls\" on %ls failed: %ls"),
+                                   zub::Utf8ToWide(method).c_str(), request.shown.c_str(),
+                                   zub::Utf8ToWide(origin_).c_str(),
+                                   zub::Utf8ToWide(curl_easy_strerror(code)).c_str()));
     }
 }
 

@@ -10,6 +10,8 @@
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
+#include "zub/text.h"
 
 namespace NFS {
 
@@ -46,8 +48,9 @@ struct FreeDoc {
 };
 
 [[noreturn]] void Damaged(const std::wstring& shown) {
-    throw NfsError(NFS_E_HTTP, L"PROPFIND of " + fsutil::Quoted(shown) +
-                                   L": the server's answer is unreadable");
+    throw NfsError(NFS_E_HTTP,
+                   zub::Format(ZUB_N_(L"PROPFIND of \"%ls\": the server's answer is unreadable"),
+                               shown.c_str()));
 }
 
 }  // namespace

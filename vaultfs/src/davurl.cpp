@@ -4,14 +4,16 @@
 #include "rootmap.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace NFS {
 
 namespace {
 
-[[noreturn]] void Refuse(const std::wstring& server, const wchar_t* why) {
-    throw NfsError(NFS_E_UNKNOWN_SERVER, L"the server " + fsutil::Quoted(server) + L" " + why);
+// format: the whole text, the server its only argument (then the port).
+[[noreturn]] void Refuse(const wchar_t* format, const std::wstring& server, long port = 0) {
+    throw NfsError(NFS_E_UNKNOWN_SERVER, zub::Format(format, server.c_str(), port));
 }
 
 bool Unreserved(unsigned char c) {
@@ -78,24 +80,25 @@ DavUrl DavUrl::Parse(const std::wstring& given, unsigned short port) {
             server.replace(start + 3, at - start - 3, L"...");
     }
     const std::size_t colon = text.find("://");
-    if (colon == std::string::npos) Refuse(server, L"is no http:// or https:// address");
+    if (colon == std::string::npos)
+        Refuse(ZUB_N_(L"the server \"%ls\" is no http:// or https:// address"), server);
     DavUrl url;
     url.scheme = Lower(text.substr(0, colon));
     if (url.scheme != "http" && url.scheme != "https")
-        Refuse(server, L"is no http:// or https:// address");
+        Refuse(ZUB_N_(L"the server \"%ls\" is no http:// or https:// address"), server);
     std::string rest = text.substr(colon + 3);
     if (const std::size_t query = rest.find('?'); query != std::string::npos) {
         const std::string options = rest.substr(query + 1);
         rest.resize(query);
         if (options.compare(0, 7, "cafile=") != 0 ||
             !PercentDecode(options.substr(7), url.caFile) || url.caFile.empty())
-            Refuse(server, L"names an option other than cafile=PATH");
+            Refuse(ZUB_N_(L"the server \"%ls\" names an option other than cafile=PATH"), server);
     }
     const std::size_t slash = rest.find('/');
     const std::string authority = rest.substr(0, slash);
     const std::string base = slash == std::string::npos ? "" : rest.substr(slash);
     if (authority.find('@') != std::string::npos)
-        Refuse(server, L"holds credentials; a login gives them");
+        Refuse(ZUB_N_(L"the server \"%ls\" holds credentials; a login gives them"), server);
     std::string host = authority;
     unsigned long named = 0;
     const std::size_t bracket = authority.rfind(']');
@@ -106,12 +109,12 @@ DavUrl DavUrl::Parse(const std::wstring& given, unsigned short port) {
         if (digits.empty() || digits.size() > 5 ||
             digits.find_first_not_of("0123456789") != std::string::npos ||
             (named = std::stoul(digits)) == 0 || named > 65535)
-            Refuse(server, L"names no valid port");
+            Refuse(ZUB_N_(L"the server \"%ls\" names no valid port"), server);
     }
     if (host.empty() || host.find_first_of(" \t\r\n%\\#") != std::string::npos)
-        Refuse(server, L"names no valid host");
+        Refuse(ZUB_N_(L"the server \"%ls\" names no valid host"), server);
     if (named != 0 && port != 0 && named != port)
-        Refuse(server, (L"names another port than " + std::to_wstring(port)).c_str());
+        Refuse(ZUB_N_(L"the server \"%ls\" names another port than %ld"), server, port);
     const unsigned long chosen = port != 0    ? port
                                  : named != 0 ? named
                                               : (url.scheme == "https" ? 443UL : 80UL);
@@ -124,7 +127,8 @@ DavUrl DavUrl::Parse(const std::wstring& given, unsigned short port) {
         const std::string part = base.substr(pos, end - pos);
         pos = end + 1;
         if (part.empty() || part == ".") continue;
-        if (part == "..") Refuse(server, L"has a base path that leaves itself");
+        if (part == "..")
+            Refuse(ZUB_N_(L"the server \"%ls\" has a base path that leaves itself"), server);
         url.base += "/" + PercentEncode(part);
     }
     return url;

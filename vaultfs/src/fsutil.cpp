@@ -11,6 +11,7 @@
 #include <random>
 
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 #include "zub/uniquefd.h"
 
@@ -29,6 +30,25 @@ std::wstring ServerChild(const std::wstring& base, const std::filesystem::path& 
 }
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+std::wstring SizeDiffers(bool local, const std::wstring& path, long recorded, unsigned long found) {
+    return zub::Format(
+        local ? ZUB_N_(L"the size of the local file \"%ls\" differs from its recorded size "
+                       "(recorded %ld bytes, found %lu)")
+              : ZUB_N_(L"the size of the file \"%ls\" differs from its recorded size (recorded "
+                       "%ld bytes, found %lu)"),
+        path.c_str(), recorded, found);
+}
+
+std::wstring SumDiffers(bool local, const std::wstring& path, const std::wstring& recorded,
+                        const std::wstring& read) {
+    return zub::Format(
+        local ? ZUB_N_(L"the content of the local file \"%ls\" does not match its recorded "
+                       "SHA-256 (recorded %ls, read %ls)")
+              : ZUB_N_(L"the content of the file \"%ls\" does not match its recorded SHA-256 "
+                       "(recorded %ls, read %ls)"),
+        path.c_str(), recorded.c_str(), read.c_str());
+}
 
 long NumberFor(const std::error_code& code) {
     if (code.category() != std::generic_category() && code.category() != std::system_category())

@@ -19,6 +19,12 @@ std::wstring ServerChild(const std::wstring& base, const std::filesystem::path& 
 // "\"text\"", for error texts.
 std::wstring Quoted(const std::wstring& text);
 
+// A transfer's bytes that are not the recorded ones, of a local file or one
+// on the server at `path`.
+std::wstring SizeDiffers(bool local, const std::wstring& path, long recorded, unsigned long found);
+std::wstring SumDiffers(bool local, const std::wstring& path, const std::wstring& recorded,
+                        const std::wstring& read);
+
 // The component's error number for a system error code.
 long NumberFor(const std::error_code& code);
 

@@ -24,6 +24,7 @@
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
+#include "zub/i18n.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
 #include "zub/uniquefd.h"
@@ -43,24 +44,37 @@ auto Guard(const std::wstring& path, Fn fn) -> decltype(fn()) {
     } catch (const NfsError&) {
         throw;
     } catch (const std::system_error& e) {
-        throw NfsError(fsutil::NumberFor(e.code()),
-                       Quoted(path) + L": " + zub::Utf8ToWide(e.what()));
+        throw NfsError(
+            fsutil::NumberFor(e.code()),
+            zub::Format(ZUB_N_(L"\"%ls\": %ls"), path.c_str(), zub::Utf8ToWide(e.what()).c_str()));
     }
 }
 
 // Opens a regular file for reading. Pipes are opened without waiting for a
 // writer and then refused.
-zub::UniqueFd OpenSource(const fs::path& path, const std::wstring& name, std::uint64_t& size) {
+zub::UniqueFd OpenSource(const fs::path& path, bool local, const std::wstring& shown,
+                         std::uint64_t& size) {
     zub::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) {
         if (errno == ENOENT || errno == ENOTDIR)
-            throw NfsError(NFS_E_NOT_FOUND, name + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(local ? ZUB_N_(L"the local file \"%ls\" does not exist")
+                                             : ZUB_N_(L"the file \"%ls\" does not exist"),
+                                       shown.c_str()));
         fsutil::ThrowErrno(errno, "cannot open", path);
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) fsutil::ThrowErrno(errno, "cannot read", path);
-    if (S_ISDIR(st.st_mode)) throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
-    if (!S_ISREG(st.st_mode)) throw NfsError(NFS_E_WRONG_KIND, name + L" is not a regular file");
+    if (S_ISDIR(st.st_mode))
+        throw NfsError(NFS_E_WRONG_KIND,
+                       zub::Format(local ? ZUB_N_(L"the local file \"%ls\" is a folder, not a file")
+                                         : ZUB_N_(L"the file \"%ls\" is a folder, not a file"),
+                                   shown.c_str()));
+    if (!S_ISREG(st.st_mode))
+        throw NfsError(NFS_E_WRONG_KIND,
+                       zub::Format(local ? ZUB_N_(L"the local file \"%ls\" is not a regular file")
+                                         : ZUB_N_(L"the file \"%ls\" is not a regular file"),
+                                   shown.c_str()));
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         fsutil::ThrowErrno(errno, "cannot read", path);
@@ -79,15 +93,12 @@ StreamCopier::Step StepFor(const NfsBackend::Progress& progress, std::uint64_t b
 // size when it was opened, so a file of the wrong size moves no byte.
 std::uint64_t CopySummed(const StreamCopier& copier, int in, const fs::path& inPath, int out,
                          const fs::path& outPath, const StreamCopier::Step& step, ContentSum* sum,
-                         const std::wstring& name, std::uint64_t size) {
+                         bool local, const std::wstring& shown, std::uint64_t size) {
     if (sum == nullptr) return copier.Copy(in, inPath, out, outPath, step);
     sum->sha256.clear();
     sum->bytes = -1;
     auto refuseSize = [&](std::uint64_t found) {
-        throw NfsError(NFS_E_CONTENT, L"the size of " + name +
-                                          L" differs from its recorded size (recorded " +
-                                          std::to_wstring(sum->expectBytes) + L" bytes, found " +
-                                          std::to_wstring(found) + L")");
+        throw NfsError(NFS_E_CONTENT, fsutil::SizeDiffers(local, shown, sum->expectBytes, found));
     };
     if (sum->expectBytes >= 0 && size != static_cast<std::uint64_t>(sum->expectBytes))
         refuseSize(size);
@@ -96,17 +107,19 @@ std::uint64_t CopySummed(const StreamCopier& copier, int in, const fs::path& inP
     if (sum->expectBytes >= 0 && moved != static_cast<std::uint64_t>(sum->expectBytes))
         refuseSize(moved);
     if (!sum->expect.empty() && got != sum->expect)
-        throw NfsError(NFS_E_CONTENT, L"the content of " + name +
-                                          L" does not match its recorded SHA-256 (recorded " +
-                                          sum->expect + L", read " + got + L")");
+        throw NfsError(NFS_E_CONTENT, fsutil::SumDiffers(local, shown, sum->expect, got));
     sum->sha256 = std::move(got);
     sum->bytes = static_cast<std::int64_t>(moved);
     return moved;
 }
 
-void RefuseFolder(const fs::path& target, const std::wstring& name) {
+void RefuseFolder(const fs::path& target, bool local, const std::wstring& shown) {
     if (fs::is_directory(fs::symlink_status(target)))
-        throw NfsError(NFS_E_WRONG_KIND, name + L" is a folder, not a file");
+        throw NfsError(
+            NFS_E_WRONG_KIND,
+            zub::Format(local ? ZUB_N_(L"the local target \"%ls\" is a folder, not a file")
+                              : ZUB_N_(L"the target \"%ls\" is a folder, not a file"),
+                        shown.c_str()));
 }
 
 // Makes a local folder (with its parents) unless it is there; a file in the
@@ -117,7 +130,8 @@ void MakeLocalDir(const fs::path& dir) {
         if (fs::is_directory(st)) break;
         if (fs::exists(st))
             throw NfsError(NFS_E_WRONG_KIND,
-                           L"the local path " + Quoted(fsutil::ToText(part)) + L" is not a folder");
+                           zub::Format(ZUB_N_(L"the local path \"%ls\" is not a folder"),
+                                       fsutil::ToText(part).c_str()));
         if (part == part.parent_path()) break;
     }
     fs::create_directories(dir);
@@ -125,7 +139,7 @@ void MakeLocalDir(const fs::path& dir) {
 
 // Makes the local folder a download goes to.
 fs::path LocalFolder(const std::wstring& localDir) {
-    if (localDir.empty()) throw NfsError(NFS_E_INVALID, L"no local folder given");
+    if (localDir.empty()) throw NfsError(NFS_E_INVALID, ZUB_N_(L"no local folder given"));
     const fs::path dir = fsutil::ToPath(localDir);
     MakeLocalDir(dir);
     return dir;
@@ -180,7 +194,9 @@ void LocalBackend::logIn(const std::wstring& user, const std::wstring& password)
         user_ = user;
         login_ = accepted ? Login::Accepted : Login::Refused;
     }
-    if (!accepted) throw NfsError(NFS_E_LOGIN, L"the server refused the login of " + Quoted(user));
+    if (!accepted)
+        throw NfsError(NFS_E_LOGIN, zub::Format(ZUB_N_(L"the server refused the login of \"%ls\""),
+                                                user.c_str()));
 }
 
 void LocalBackend::Authorize() const {
@@ -193,8 +209,10 @@ void LocalBackend::Authorize() const {
     }
     if (login == Login::Accepted) return;
     if (login == Login::Refused)
-        throw NfsError(NFS_E_LOGIN, L"the server refused the login of " + Quoted(user));
-    if (RootPassword::Exists(root_)) throw NfsError(NFS_E_LOGIN, L"the server needs a login first");
+        throw NfsError(NFS_E_LOGIN, zub::Format(ZUB_N_(L"the server refused the login of \"%ls\""),
+                                                user.c_str()));
+    if (RootPassword::Exists(root_))
+        throw NfsError(NFS_E_LOGIN, ZUB_N_(L"the server needs a login first"));
 }
 
 void LocalBackend::mk(const std::wstring& dir) {
@@ -205,7 +223,8 @@ void LocalBackend::mk(const std::wstring& dir) {
         if (fs::exists(fs::symlink_status(entry))) {
             if (!fs::is_directory(map.Follow(dir)))
                 throw NfsError(NFS_E_WRONG_KIND,
-                               L"the path " + Quoted(dir) + L" exists and is not a folder");
+                               zub::Format(ZUB_N_(L"the path \"%ls\" exists and is not a folder"),
+                                           dir.c_str()));
             return;
         }
         zub::StoreMode::Of(map.root()).MakeFolders(entry);
@@ -220,14 +239,18 @@ void LocalBackend::rm(const std::wstring& dir) {
         const fs::path entry = map.Entry(dir);
         const fs::file_status st = fs::symlink_status(entry);
         if (!fs::exists(st))
-            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" does not exist"), dir.c_str()));
         if (fs::is_symlink(st)) {
             // Only the link goes; what it leads to stays.
             if (!fs::is_directory(map.Follow(dir)))
-                throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(dir) + L" is not a folder");
+                throw NfsError(
+                    NFS_E_WRONG_KIND,
+                    zub::Format(ZUB_N_(L"the path \"%ls\" is not a folder"), dir.c_str()));
             fs::remove(entry);
         } else if (!fs::is_directory(st)) {
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(dir) + L" is not a folder");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           zub::Format(ZUB_N_(L"the path \"%ls\" is not a folder"), dir.c_str()));
         } else {
             fs::remove_all(entry);
         }
@@ -242,10 +265,12 @@ void LocalBackend::delFile(const std::wstring& file) {
         const fs::path entry = map.Entry(file);
         const fs::file_status st = fs::symlink_status(entry);
         if (!fs::exists(st))
-            throw NfsError(NFS_E_NOT_FOUND, L"the file " + Quoted(file) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(ZUB_N_(L"the file \"%ls\" does not exist"), file.c_str()));
         if (fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND,
-                           L"the path " + Quoted(file) + L" is a folder, not a file");
+            throw NfsError(
+                NFS_E_WRONG_KIND,
+                zub::Format(ZUB_N_(L"the path \"%ls\" is a folder, not a file"), file.c_str()));
         fs::remove(entry);
         fsutil::SyncDir(entry.parent_path());
     });
@@ -269,13 +294,13 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
         const fs::path target = map.Entry(remoteFile);
         const fs::path local = fsutil::ToPath(localFile);
         std::uint64_t size = 0;
-        const zub::UniqueFd in = OpenSource(local, L"the local file " + Quoted(localFile), size);
-        RefuseFolder(target, L"the target " + Quoted(remoteFile));
+        const zub::UniqueFd in = OpenSource(local, true, localFile, size);
+        RefuseFolder(target, false, remoteFile);
         MakeParent(map, target, remoteFile);
         AtomicFile out(target, true, zub::StoreMode::Of(map.root()), true);
         const std::uint64_t moved =
             CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
-                       L"the local file " + Quoted(localFile), size);
+                       true, localFile, size);
         out.Commit();
         return moved;
     });
@@ -300,17 +325,18 @@ std::uint64_t LocalBackend::Download(const std::wstring& remoteFile, const std::
         if (localName.empty() || localName == L"." || localName == L".." ||
             localName.find_first_of(std::wstring(L"/\0", 2)) != std::wstring::npos)
             throw NfsError(NFS_E_INVALID,
-                           L"the local name " + Quoted(localName) + L" is not a plain file name");
+                           zub::Format(ZUB_N_(L"the local name \"%ls\" is not a plain file name"),
+                                       localName.c_str()));
         const RootMap map(root_);
         const fs::path source = map.Follow(remoteFile);
         std::uint64_t size = 0;
-        const zub::UniqueFd in = OpenSource(source, L"the file " + Quoted(remoteFile), size);
+        const zub::UniqueFd in = OpenSource(source, false, remoteFile, size);
         const fs::path target = LocalFolder(localDir) / fsutil::ToPath(localName);
-        RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
+        RefuseFolder(target, true, fsutil::ToText(target));
         AtomicFile out(target, false);
         const std::uint64_t moved =
             CopySummed(Copier(), in.get(), source, out.fd(), target, StepFor(progress, 0, size),
-                       sum, L"the file " + Quoted(remoteFile), size);
+                       sum, false, remoteFile, size);
         out.Commit();
         return moved;
     });
@@ -336,11 +362,13 @@ std::uint64_t LocalBackend::DownLoadFolder(const std::wstring& remoteDir,
         const fs::path source = map.Follow(remoteDir);
         const fs::file_status st = fs::status(source);
         if (!fs::exists(st))
-            throw NfsError(NFS_E_NOT_FOUND,
-                           L"the folder " + Quoted(remoteDir) + L" does not exist");
+            throw NfsError(
+                NFS_E_NOT_FOUND,
+                zub::Format(ZUB_N_(L"the folder \"%ls\" does not exist"), remoteDir.c_str()));
         if (!fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND,
-                           L"the path " + Quoted(remoteDir) + L" is not a folder");
+            throw NfsError(
+                NFS_E_WRONG_KIND,
+                zub::Format(ZUB_N_(L"the path \"%ls\" is not a folder"), remoteDir.c_str()));
         const TreePlan plan(map, source, remoteDir);
         // The tree must hold exactly the listed files before a byte moves.
         std::map<std::wstring, const NfsFileSum*> listed;
@@ -351,19 +379,24 @@ std::uint64_t LocalBackend::DownLoadFolder(const std::wstring& remoteDir,
                 if (item.directory) continue;
                 const std::wstring name = fsutil::ServerChild(remoteDir, item.relative);
                 if (!listed.count(fsutil::ServerChild(L"", item.relative).substr(1)))
-                    throw NfsError(NFS_E_CONTENT,
-                                   L"the file " + Quoted(name) +
-                                       L" is not one of the folder's recorded files");
+                    throw NfsError(
+                        NFS_E_CONTENT,
+                        zub::Format(
+                            ZUB_N_(L"the file \"%ls\" is not one of the folder's recorded files"),
+                            name.c_str()));
                 ++found;
             }
             if (found != listed.size()) {
                 for (const auto& [path, file] : listed)
                     if (!fs::exists(fs::symlink_status(source / fsutil::ToPath(path))))
-                        throw NfsError(NFS_E_NOT_FOUND, L"the file " +
-                                                            Quoted(remoteDir + L"\\" + path) +
-                                                            L" is recorded but does not exist");
-                throw NfsError(NFS_E_CONTENT, L"the folder " + Quoted(remoteDir) +
-                                                  L" does not hold its recorded files");
+                        throw NfsError(
+                            NFS_E_NOT_FOUND,
+                            zub::Format(ZUB_N_(L"the file \"%ls\" is recorded but does not exist"),
+                                        (remoteDir + L"\\" + path).c_str()));
+                throw NfsError(
+                    NFS_E_CONTENT,
+                    zub::Format(ZUB_N_(L"the folder \"%ls\" does not hold its recorded files"),
+                                remoteDir.c_str()));
             }
         }
         const fs::path dir = LocalFolder(localDir);
@@ -377,8 +410,8 @@ std::uint64_t LocalBackend::DownLoadFolder(const std::wstring& remoteDir,
             }
             std::uint64_t size = 0;
             const std::wstring name = fsutil::ServerChild(remoteDir, item.relative);
-            const zub::UniqueFd in = OpenSource(item.source, L"the file " + Quoted(name), size);
-            RefuseFolder(target, L"the local target " + Quoted(fsutil::ToText(target)));
+            const zub::UniqueFd in = OpenSource(item.source, false, name, size);
+            RefuseFolder(target, true, fsutil::ToText(target));
             AtomicFile out(target, false);
             std::optional<ContentSum> sum;
             if (expect != nullptr) {
@@ -388,7 +421,7 @@ std::uint64_t LocalBackend::DownLoadFolder(const std::wstring& remoteDir,
             }
             done += CopySummed(copier, in.get(), item.source, out.fd(), target,
                                StepFor(progress, done, plan.totalBytes()), sum ? &*sum : nullptr,
-                               L"the file " + Quoted(name), size);
+                               false, name, size);
             out.Commit();
         }
         return done;
@@ -415,7 +448,7 @@ std::uint64_t LocalBackend::checksum(const std::wstring& file, std::wstring& sha
         const RootMap map(root_);
         const fs::path source = map.Follow(file);
         std::uint64_t size = 0;
-        const zub::UniqueFd in = OpenSource(source, L"the file " + Quoted(file), size);
+        const zub::UniqueFd in = OpenSource(source, false, file, size);
         return Copier().Copy(in.get(), source, -1, fs::path(), {}, &sha256);
     });
 }
@@ -428,11 +461,14 @@ void LocalBackend::seal(const std::wstring& file) {
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
-                throw NfsError(NFS_E_NOT_FOUND, L"the file " + Quoted(file) + L" does not exist");
+                throw NfsError(
+                    NFS_E_NOT_FOUND,
+                    zub::Format(ZUB_N_(L"the file \"%ls\" does not exist"), file.c_str()));
             fsutil::ThrowErrno(errno, "cannot read", path);
         }
         if (!S_ISREG(st.st_mode))
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(file) + L" is not a file");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           zub::Format(ZUB_N_(L"the path \"%ls\" is not a file"), file.c_str()));
         if ((st.st_mode & fsutil::kWriteBits) != 0 &&
             ::chmod(path.c_str(), st.st_mode & 07777 & ~mode_t{fsutil::kWriteBits}) != 0)
             fsutil::ThrowErrno(errno, "cannot set the mode of", path);
@@ -446,13 +482,13 @@ void LocalBackend::Copy(const std::wstring& source, const std::wstring& target,
         const RootMap map(root_);
         const fs::path from = map.Follow(source);
         std::uint64_t size = 0;
-        const zub::UniqueFd in = OpenSource(from, L"the file " + Quoted(source), size);
+        const zub::UniqueFd in = OpenSource(from, false, source, size);
         const fs::path to = map.Entry(target);
-        RefuseFolder(to, L"the target " + Quoted(target));
+        RefuseFolder(to, false, target);
         MakeParent(map, to, target);
         AtomicFile out(to, true, zub::StoreMode::Of(map.root()), true);
-        CopySummed(Copier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum,
-                   L"the file " + Quoted(source), size);
+        CopySummed(Copier(), in.get(), from, out.fd(), to, StepFor(progress, 0, size), sum, false,
+                   source, size);
         out.Commit();
     });
 }
@@ -496,11 +532,14 @@ std::uint64_t LocalBackend::ShareFile(const fs::path& from, const fs::path& to,
     struct stat st {};
     if (::stat(from.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            throw NfsError(NFS_E_NOT_FOUND, L"the file " + Quoted(name) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(ZUB_N_(L"the file \"%ls\" does not exist"), name.c_str()));
         fsutil::ThrowErrno(errno, "cannot read", from);
     }
     if (!S_ISREG(st.st_mode))
-        throw NfsError(NFS_E_WRONG_KIND, L"the file " + Quoted(name) + L" is not a regular file");
+        throw NfsError(
+            NFS_E_WRONG_KIND,
+            zub::Format(ZUB_N_(L"the file \"%ls\" is not a regular file"), name.c_str()));
     const int linked = options_.hardLink != nullptr ? options_.hardLink(from.c_str(), to.c_str())
                                                     : ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD,
                                                                to.c_str(), AT_SYMLINK_FOLLOW);
@@ -515,7 +554,7 @@ std::uint64_t LocalBackend::ShareFile(const fs::path& from, const fs::path& to,
     }
     if (!CannotShare(errno)) fsutil::ThrowErrno(errno, "cannot link " + from.native() + " to", to);
     std::uint64_t size = 0;
-    const zub::UniqueFd in = OpenSource(from, L"the file " + Quoted(name), size);
+    const zub::UniqueFd in = OpenSource(from, false, name, size);
     zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
     fsutil::Seal(out.get(), to, store);
@@ -544,9 +583,13 @@ void LocalBackend::CopyFolder(const std::wstring& source, const std::wstring& ta
         const fs::path from = map.Follow(source);
         const fs::file_status st = fs::status(from);
         if (!fs::exists(st))
-            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(source) + L" does not exist");
+            throw NfsError(
+                NFS_E_NOT_FOUND,
+                zub::Format(ZUB_N_(L"the folder \"%ls\" does not exist"), source.c_str()));
         if (!fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(source) + L" is not a folder");
+            throw NfsError(
+                NFS_E_WRONG_KIND,
+                zub::Format(ZUB_N_(L"the path \"%ls\" is not a folder"), source.c_str()));
 
         fs::path destination = map.Entry(target);
         std::wstring destinationName = target;
@@ -554,17 +597,19 @@ void LocalBackend::CopyFolder(const std::wstring& source, const std::wstring& ta
             const fs::path folder = map.Follow(target);
             if (!fs::is_directory(folder))
                 throw NfsError(NFS_E_WRONG_KIND,
-                               L"the target " + Quoted(target) + L" exists and is not a folder");
+                               zub::Format(ZUB_N_(L"the target \"%ls\" exists and is not a folder"),
+                                           target.c_str()));
             const fs::path name = RootMap::Relative(source).filename();
             destination = folder / name;
             destinationName = target + L"\\" + fsutil::ToText(name);
         }
         if (fs::exists(fs::symlink_status(destination)))
-            throw NfsError(NFS_E_EXISTS,
-                           L"the folder " + Quoted(destinationName) + L" already exists");
+            throw NfsError(NFS_E_EXISTS, zub::Format(ZUB_N_(L"the folder \"%ls\" already exists"),
+                                                     destinationName.c_str()));
         if (fsutil::IsWithin(destination, from))
             throw NfsError(NFS_E_INVALID,
-                           L"the folder " + Quoted(source) + L" cannot be copied into itself");
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" cannot be copied into itself"),
+                                       source.c_str()));
 
         const TreePlan plan(map, from, source);
         MakeParent(map, destination, target);
@@ -589,7 +634,7 @@ void LocalBackend::CopyFolder(const std::wstring& source, const std::wstring& ta
                 continue;
             }
             std::uint64_t size = 0;
-            const zub::UniqueFd in = OpenSource(item.source, L"the file " + Quoted(name), size);
+            const zub::UniqueFd in = OpenSource(item.source, false, name, size);
             zub::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
             if (!out) fsutil::ThrowErrno(errno, "cannot create", to);
             fsutil::Seal(out.get(), to, store);
@@ -630,7 +675,8 @@ std::unique_ptr<NfsHold> LocalBackend::hold(const std::wstring& path) {
         zub::UniqueFd fd(::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
         if (!fd) {
             if (errno == ENOENT || errno == ENOTDIR)
-                throw NfsError(NFS_E_NOT_FOUND, Quoted(path) + L" does not exist");
+                throw NfsError(NFS_E_NOT_FOUND,
+                               zub::Format(ZUB_N_(L"\"%ls\" does not exist"), path.c_str()));
             fsutil::ThrowErrno(errno, "cannot open", entry);
         }
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -643,7 +689,8 @@ std::unique_ptr<NfsHold> LocalBackend::hold(const std::wstring& path) {
         if (::fstat(fd.get(), &held) != 0 || held.st_nlink == 0 ||
             ::lstat(entry.c_str(), &now) != 0 || now.st_ino != held.st_ino ||
             now.st_dev != held.st_dev)
-            throw NfsError(NFS_E_NOT_FOUND, Quoted(path) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(ZUB_N_(L"\"%ls\" does not exist"), path.c_str()));
         return std::make_unique<LocalHold>(std::move(fd));
     });
 }
@@ -662,27 +709,36 @@ void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPa
         const RootMap map(root_);
         const fs::path from = map.Entry(oldPath);
         const fs::file_status st = fs::symlink_status(from);
-        const wchar_t* kind = folder ? L"the folder " : L"the file ";
         if (!fs::exists(st))
-            throw NfsError(NFS_E_NOT_FOUND, kind + Quoted(oldPath) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(folder ? ZUB_N_(L"the folder \"%ls\" does not exist")
+                                              : ZUB_N_(L"the file \"%ls\" does not exist"),
+                                       oldPath.c_str()));
         if (folder && !fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(oldPath) + L" is not a folder");
+            throw NfsError(
+                NFS_E_WRONG_KIND,
+                zub::Format(ZUB_N_(L"the path \"%ls\" is not a folder"), oldPath.c_str()));
         if (!folder && fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND,
-                           L"the path " + Quoted(oldPath) + L" is a folder, not a file");
+            throw NfsError(
+                NFS_E_WRONG_KIND,
+                zub::Format(ZUB_N_(L"the path \"%ls\" is a folder, not a file"), oldPath.c_str()));
 
         const fs::path to = map.Entry(newPath);
         if (!fs::is_directory(to.parent_path()))
             throw NfsError(NFS_E_NOT_FOUND,
-                           L"the folder that would hold " + Quoted(newPath) + L" does not exist");
+                           zub::Format(ZUB_N_(L"the folder that would hold \"%ls\" does not exist"),
+                                       newPath.c_str()));
         if (folder && fsutil::IsWithin(to, from))
             throw NfsError(NFS_E_INVALID,
-                           L"the folder " + Quoted(oldPath) + L" cannot be moved into itself");
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" cannot be moved into itself"),
+                                       oldPath.c_str()));
         try {
             fsutil::RenameNoReplace(from, to);
         } catch (const std::system_error& e) {
             if (e.code().value() == EEXIST || e.code().value() == ENOTEMPTY)
-                throw NfsError(NFS_E_EXISTS, L"the target " + Quoted(newPath) + L" already exists");
+                throw NfsError(
+                    NFS_E_EXISTS,
+                    zub::Format(ZUB_N_(L"the target \"%ls\" already exists"), newPath.c_str()));
             throw;
         }
         fsutil::SyncDir(from.parent_path());
@@ -697,9 +753,11 @@ std::vector<NfsEntry> LocalBackend::listFolder(const std::wstring& dir) {
         const fs::path start = map.Follow(dir);
         const fs::file_status st = fs::status(start);
         if (!fs::exists(st))
-            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" does not exist"), dir.c_str()));
         if (!fs::is_directory(st))
-            throw NfsError(NFS_E_WRONG_KIND, L"the path " + Quoted(dir) + L" is not a folder");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           zub::Format(ZUB_N_(L"the path \"%ls\" is not a folder"), dir.c_str()));
         std::vector<NfsEntry> entries;
         // Depth first in name order, so a folder comes right before its content.
         const std::function<void(const fs::path&)> walk = [&](const fs::path& relative) {
@@ -743,7 +801,8 @@ std::vector<NfsDebris> LocalBackend::debris(const std::wstring& dir, bool remove
         if (dir.empty()) return Debris::Collect(map.root(), L"", remove, keep);
         const fs::path start = map.Follow(dir);
         if (!fs::is_directory(start))
-            throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(dir) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" does not exist"), dir.c_str()));
         return Debris::Collect(start, dir, remove, keep);
     });
 }
@@ -772,7 +831,7 @@ void LocalBackend::setOwner(const std::wstring& owner) {
         Authorize();
         const RootMap map(root_);
         const auto parsed = RootOwner::Parse(owner);
-        if (!parsed) throw NfsError(NFS_E_INVALID, L"no owner given for the root");
+        if (!parsed) throw NfsError(NFS_E_INVALID, ZUB_N_(L"no owner given for the root"));
         RootOwner::Write(map.root(), *parsed);
     });
 }

@@ -1,6 +1,7 @@
 #include "vaultfs/nfsbackend.h"
 
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace NFS {
@@ -9,11 +10,12 @@ NfsError::NfsError(long number, const std::wstring& text)
     : std::runtime_error(zub::WideToUtf8(text)), number_(number), text_(text) {}
 
 std::vector<NfsEntry> NfsBackend::listFolder(const std::wstring& dir) {
-    throw NfsError(NFS_E_INVALID, L"this server cannot list the folder \"" + dir + L"\"");
+    throw NfsError(NFS_E_INVALID,
+                   zub::Format(ZUB_N_(L"this server cannot list the folder \"%ls\""), dir.c_str()));
 }
 
 void NfsBackend::setOwner(const std::wstring& /*owner*/) {
-    throw NfsError(NFS_E_INVALID, L"this server keeps no owner of its root");
+    throw NfsError(NFS_E_INVALID, ZUB_N_(L"this server keeps no owner of its root"));
 }
 
 std::vector<NfsDebris> NfsBackend::debris(const std::wstring& dir, bool remove, const Keep& keep) {
@@ -23,19 +25,23 @@ std::vector<NfsDebris> NfsBackend::debris(const std::wstring& dir, bool remove, 
         if (!keep || !keep(d.path)) wanted.push_back(std::move(d));
     if (!remove) return wanted;
     if (wanted.size() != found.size())
-        throw NfsError(NFS_E_INVALID, L"this server cannot spare entries while removing debris");
+        throw NfsError(NFS_E_INVALID,
+                       ZUB_N_(L"this server cannot spare entries while removing debris"));
     return debris(dir, true);
 }
 
 std::unique_ptr<NfsHold> NfsBackend::hold(const std::wstring& path) {
-    throw NfsError(NFS_E_INVALID, L"this server cannot hold \"" + path + L"\"");
+    throw NfsError(NFS_E_INVALID,
+                   zub::Format(ZUB_N_(L"this server cannot hold \"%ls\""), path.c_str()));
 }
 
 namespace {
 
 void RefuseExpected(const ContentSum& sum, const std::wstring& path) {
     if (!sum.expect.empty() || sum.expectBytes >= 0)
-        throw NfsError(NFS_E_INVALID, L"this server cannot check the content of \"" + path + L"\"");
+        throw NfsError(
+            NFS_E_INVALID,
+            zub::Format(ZUB_N_(L"this server cannot check the content of \"%ls\""), path.c_str()));
 }
 
 }  // namespace
@@ -64,7 +70,9 @@ void NfsBackend::copy(const std::wstring& source, const std::wstring& target,
 
 void NfsBackend::copyFolder(const std::wstring& source, const std::wstring& /*target*/,
                             const Progress& /*progress*/, std::vector<NfsFileSum>& /*sums*/) {
-    throw NfsError(NFS_E_INVALID, L"this server cannot sum the files of \"" + source + L"\"");
+    throw NfsError(
+        NFS_E_INVALID,
+        zub::Format(ZUB_N_(L"this server cannot sum the files of \"%ls\""), source.c_str()));
 }
 
 void NfsBackend::shareFolder(const std::wstring& source, const std::wstring& target,
@@ -79,12 +87,15 @@ std::uint64_t NfsBackend::downLoadFolder(const std::wstring& remoteDir,
                                          const std::wstring& /*localDir*/,
                                          const Progress& /*progress*/,
                                          const std::vector<NfsFileSum>& /*expect*/) {
-    throw NfsError(NFS_E_INVALID,
-                   L"this server cannot check the content of \"" + remoteDir + L"\"");
+    throw NfsError(
+        NFS_E_INVALID,
+        zub::Format(ZUB_N_(L"this server cannot check the content of \"%ls\""), remoteDir.c_str()));
 }
 
 std::uint64_t NfsBackend::checksum(const std::wstring& file, std::wstring& /*sha256*/) {
-    throw NfsError(NFS_E_INVALID, L"this server cannot read the content sum of \"" + file + L"\"");
+    throw NfsError(
+        NFS_E_INVALID,
+        zub::Format(ZUB_N_(L"this server cannot read the content sum of \"%ls\""), file.c_str()));
 }
 
 }  // namespace NFS

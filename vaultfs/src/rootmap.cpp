@@ -5,6 +5,7 @@
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace NFS {
@@ -15,15 +16,16 @@ RootMap::RootMap(const fs::path& root) {
     std::error_code ec;
     root_ = fs::canonical(root, ec);
     if (ec || !fs::is_directory(root_))
-        throw NfsError(NFS_E_NOT_FOUND, L"the server's root folder " +
-                                            fsutil::Quoted(fsutil::ToText(root)) +
-                                            L" does not exist");
+        throw NfsError(NFS_E_NOT_FOUND,
+                       zub::Format(ZUB_N_(L"the server's root folder \"%ls\" does not exist"),
+                                   fsutil::ToText(root).c_str()));
 }
 
 fs::path RootMap::Relative(const std::wstring& serverPath) {
     if (serverPath.find(L'\0') != std::wstring::npos)
-        throw NfsError(NFS_E_INVALID,
-                       L"the path " + fsutil::Quoted(serverPath) + L" holds a null character");
+        throw NfsError(
+            NFS_E_INVALID,
+            zub::Format(ZUB_N_(L"the path \"%ls\" holds a null character"), serverPath.c_str()));
     fs::path relative;
     bool first = true;
     std::size_t pos = 0;
@@ -34,8 +36,9 @@ fs::path RootMap::Relative(const std::wstring& serverPath) {
         pos = end + 1;
         if (part.empty() || part == L".") continue;
         if (part == L"..")
-            throw NfsError(NFS_E_OUTSIDE_ROOT, L"the path " + fsutil::Quoted(serverPath) +
-                                                   L" leaves the server's root");
+            throw NfsError(NFS_E_OUTSIDE_ROOT,
+                           zub::Format(ZUB_N_(L"the path \"%ls\" leaves the server's root"),
+                                       serverPath.c_str()));
         if (first && part.size() == 2 && part[1] == L':' &&
             ((part[0] >= L'a' && part[0] <= L'z') || (part[0] >= L'A' && part[0] <= L'Z'))) {
             // Drive letters do not depend on case.
@@ -43,17 +46,20 @@ fs::path RootMap::Relative(const std::wstring& serverPath) {
             if (part[0] >= L'a') part[0] = static_cast<wchar_t>(part[0] - L'a' + L'A');
         }
         if (first && zub::WideToUtf8(part) == RootPassword::kFileName)
-            throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
-                                              L" names the server's login file");
+            throw NfsError(NFS_E_INVALID,
+                           zub::Format(ZUB_N_(L"the path \"%ls\" names the server's login file"),
+                                       serverPath.c_str()));
         if (first && zub::WideToUtf8(part) == RootOwner::kFileName)
-            throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
-                                              L" names the server's owner file");
+            throw NfsError(NFS_E_INVALID,
+                           zub::Format(ZUB_N_(L"the path \"%ls\" names the server's owner file"),
+                                       serverPath.c_str()));
         first = false;
         relative /= zub::WideToUtf8(part);
     }
     if (relative.empty())
-        throw NfsError(NFS_E_INVALID, L"the path " + fsutil::Quoted(serverPath) +
-                                          L" names no entry below the root");
+        throw NfsError(NFS_E_INVALID,
+                       zub::Format(ZUB_N_(L"the path \"%ls\" names no entry below the root"),
+                                   serverPath.c_str()));
     return relative;
 }
 
@@ -61,8 +67,9 @@ bool RootMap::Inside(const fs::path& path) const { return fsutil::IsWithin(path,
 
 void RootMap::Check(const fs::path& path, const std::wstring& serverPath) const {
     if (!Inside(path))
-        throw NfsError(NFS_E_OUTSIDE_ROOT,
-                       L"the path " + fsutil::Quoted(serverPath) + L" leaves the server's root");
+        throw NfsError(
+            NFS_E_OUTSIDE_ROOT,
+            zub::Format(ZUB_N_(L"the path \"%ls\" leaves the server's root"), serverPath.c_str()));
 }
 
 fs::path RootMap::Entry(const std::wstring& serverPath) const {

@@ -11,6 +11,7 @@
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
 
@@ -26,7 +27,8 @@ std::optional<RootOwner> RootOwner::Parse(const std::wstring& text) {
     // An id without a place never names a store; a second line would be a
     // second owner.
     if (tab == 0 || tab == std::wstring::npos || text.find_first_of(L"\r\n") != std::wstring::npos)
-        throw NfsError(NFS_E_INVALID, L"the owner text " + fsutil::Quoted(text) + L" is damaged");
+        throw NfsError(NFS_E_INVALID,
+                       zub::Format(ZUB_N_(L"the owner text \"%ls\" is damaged"), text.c_str()));
     return RootOwner{text.substr(0, tab), text.substr(tab + 1)};
 }
 
@@ -36,8 +38,8 @@ std::optional<RootOwner> RootOwner::Read(const fs::path& root) {
     if (!in) {
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(file, ec))) return std::nullopt;
-        throw NfsError(NFS_E_IO, L"cannot read the server's owner file " +
-                                     fsutil::Quoted(fsutil::ToText(file)));
+        throw NfsError(NFS_E_IO, zub::Format(ZUB_N_(L"cannot read the server's owner file \"%ls\""),
+                                             fsutil::ToText(file).c_str()));
     }
     std::string line;
     std::getline(in, line);
@@ -45,8 +47,8 @@ std::optional<RootOwner> RootOwner::Read(const fs::path& root) {
         auto owner = Parse(zub::Utf8ToWide(line));
         if (owner) return owner;
     } catch (const NfsError&) {}
-    throw NfsError(NFS_E_IO, L"the server's owner file " + fsutil::Quoted(fsutil::ToText(file)) +
-                                 L" is damaged");
+    throw NfsError(NFS_E_IO, zub::Format(ZUB_N_(L"the server's owner file \"%ls\" is damaged"),
+                                         fsutil::ToText(file).c_str()));
 }
 
 void RootOwner::Write(const fs::path& root, const RootOwner& owner) {

@@ -15,6 +15,7 @@
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace NFS {
@@ -29,14 +30,14 @@ std::string Hash(const std::string& password, const char* setting) {
     const char* hash = ::crypt_r(password.c_str(), setting, data.get());
     // Failure is "*" plus a character, never a valid hash.
     if (hash == nullptr || hash[0] == '*')
-        throw NfsError(NFS_E_INTERNAL, L"cannot hash the root's password");
+        throw NfsError(NFS_E_INTERNAL, ZUB_N_(L"cannot hash the root's password"));
     return hash;
 }
 
 std::string NewSetting() {
     char setting[CRYPT_GENSALT_OUTPUT_SIZE];
     if (::crypt_gensalt_rn("$6$", 0, nullptr, 0, setting, sizeof setting) == nullptr)
-        throw NfsError(NFS_E_INTERNAL, L"cannot make a salt for the root's password");
+        throw NfsError(NFS_E_INTERNAL, ZUB_N_(L"cannot make a salt for the root's password"));
     return setting;
 }
 
@@ -68,15 +69,15 @@ std::optional<RootPassword> RootPassword::Read(const fs::path& root) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         if (!Exists(root)) return std::nullopt;
-        throw NfsError(NFS_E_IO, L"cannot read the server's login file " +
-                                     fsutil::Quoted(fsutil::ToText(file)));
+        throw NfsError(NFS_E_IO, zub::Format(ZUB_N_(L"cannot read the server's login file \"%ls\""),
+                                             fsutil::ToText(file).c_str()));
     }
     std::string line;
     std::getline(in, line);
     const std::size_t tab = line.find('\t');
     if (tab == std::string::npos || tab == 0 || line.size() <= tab + 1 || line[tab + 1] != '$')
-        throw NfsError(NFS_E_IO, L"the server's login file " +
-                                     fsutil::Quoted(fsutil::ToText(file)) + L" is damaged");
+        throw NfsError(NFS_E_IO, zub::Format(ZUB_N_(L"the server's login file \"%ls\" is damaged"),
+                                             fsutil::ToText(file).c_str()));
     return RootPassword(zub::Utf8ToWide(line.substr(0, tab)), line.substr(tab + 1));
 }
 

@@ -5,6 +5,8 @@
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
+#include "zub/i18n.h"
+#include "zub/text.h"
 
 namespace NFS {
 
@@ -39,16 +41,20 @@ void TreePlan::Walk(const fs::path& dir, const fs::path& relative, std::vector<f
             source = fs::canonical(path, ec);
             if (ec)
                 throw NfsError(NFS_E_NOT_FOUND,
-                               L"the link " + fsutil::Quoted(ServerName(rel)) + L" leads nowhere");
+                               zub::Format(ZUB_N_(L"the link \"%ls\" leads nowhere"),
+                                           ServerName(rel).c_str()));
             if (!map_.Inside(source))
-                throw NfsError(NFS_E_OUTSIDE_ROOT, L"the link " + fsutil::Quoted(ServerName(rel)) +
-                                                       L" leaves the server's root");
+                throw NfsError(NFS_E_OUTSIDE_ROOT,
+                               zub::Format(ZUB_N_(L"the link \"%ls\" leaves the server's root"),
+                                           ServerName(rel).c_str()));
             st = fs::status(source);
         }
         if (fs::is_directory(st)) {
             if (std::find(open.begin(), open.end(), source) != open.end())
-                throw NfsError(NFS_E_INVALID, L"the link " + fsutil::Quoted(ServerName(rel)) +
-                                                  L" leads into a folder that holds it");
+                throw NfsError(
+                    NFS_E_INVALID,
+                    zub::Format(ZUB_N_(L"the link \"%ls\" leads into a folder that holds it"),
+                                ServerName(rel).c_str()));
             items_.push_back({rel, source, true, 0});
             open.push_back(source);
             Walk(source, rel, open);
@@ -58,8 +64,9 @@ void TreePlan::Walk(const fs::path& dir, const fs::path& relative, std::vector<f
             items_.push_back({rel, source, false, size});
             total_ += size;
         } else {
-            throw NfsError(NFS_E_WRONG_KIND, L"the entry " + fsutil::Quoted(ServerName(rel)) +
-                                                 L" is neither a file nor a folder");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           zub::Format(ZUB_N_(L"the entry \"%ls\" is neither a file nor a folder"),
+                                       ServerName(rel).c_str()));
         }
     }
 }

@@ -19,6 +19,7 @@
 #include "sha256.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootowner.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 #include "zub/uniquefd.h"
 
@@ -36,30 +37,31 @@ std::string Name(const std::string& path) { return path.substr(path.rfind('/') +
 // The answers a request may get besides success, as the component's numbers.
 [[noreturn]] void Fail(long status, const Request& r) {
     long number = NFS_E_HTTP;
-    std::wstring what;
-    if (status == 401 || status == 403) {
-        number = status == 401 ? NFS_E_LOGIN : NFS_E_HTTP;
-        what = status == 401 ? L"the login was refused" : L"access is forbidden";
+    const wchar_t* format = ZUB_N_(L"%ls of \"%ls\": HTTP %ld, unexpected answer");
+    if (status == 401) {
+        number = NFS_E_LOGIN;
+        format = ZUB_N_(L"%ls of \"%ls\": HTTP %ld, the login was refused");
+    } else if (status == 403) {
+        format = ZUB_N_(L"%ls of \"%ls\": HTTP %ld, access is forbidden");
     } else if (status == 404 || status == 409) {
         number = NFS_E_NOT_FOUND;
-        what = L"the entry or its folder does not exist";
+        format = ZUB_N_(L"%ls of \"%ls\": HTTP %ld, the entry or its folder does not exist");
     } else if (status == 412) {
         number = NFS_E_EXISTS;
-        what = L"the target already exists";
+        format = ZUB_N_(L"%ls of \"%ls\": HTTP %ld, the target already exists");
     } else if (status == 423) {
         number = NFS_E_LOCKED;
-        what = L"the entry is locked";
+        format = ZUB_N_(L"%ls of \"%ls\": HTTP %ld, the entry is locked");
     } else if (status == 507) {
         number = NFS_E_NO_SPACE;
-        what = L"the server has no room left";
+        format = ZUB_N_(L"%ls of \"%ls\": HTTP %ld, the server has no room left");
     } else if (status >= 300 && status < 400) {
         number = NFS_E_REDIRECT;
-        what = L"the server redirects elsewhere, which is refused";
-    } else {
-        what = L"unexpected answer";
+        format =
+            ZUB_N_(L"%ls of \"%ls\": HTTP %ld, the server redirects elsewhere, which is refused");
     }
-    throw NfsError(number, zub::Utf8ToWide(r.method) + L" of " + Quoted(r.shown) + L": HTTP " +
-                               std::to_wstring(status) + L", " + what);
+    throw NfsError(number,
+                   zub::Format(format, zub::Utf8ToWide(r.method).c_str(), r.shown.c_str(), status));
 }
 
 bool Ok(long status) { return status >= 200 && status < 300; }
@@ -79,19 +81,15 @@ DavClient::Progress StepFor(const NfsBackend::Progress& progress, std::uint64_t 
     };
 }
 
-// Fails when what moved is not what the caller recorded; `name` says what it is.
-void CheckSum(const ContentSum* sum, const std::wstring& got, std::uint64_t bytes,
-              const std::wstring& name) {
+// Fails when what moved is not what the caller recorded: a local file or one
+// on the server, at `path`.
+void CheckSum(const ContentSum* sum, const std::wstring& got, std::uint64_t bytes, bool local,
+              const std::wstring& path) {
     if (sum == nullptr) return;
     if (sum->expectBytes >= 0 && static_cast<std::uint64_t>(sum->expectBytes) != bytes)
-        throw NfsError(NFS_E_CONTENT, L"the size of " + name +
-                                          L" differs from its recorded size (recorded " +
-                                          std::to_wstring(sum->expectBytes) + L" bytes, found " +
-                                          std::to_wstring(bytes) + L")");
+        throw NfsError(NFS_E_CONTENT, fsutil::SizeDiffers(local, path, sum->expectBytes, bytes));
     if (!sum->expect.empty() && got != sum->expect)
-        throw NfsError(NFS_E_CONTENT, L"the content of " + name +
-                                          L" does not match its recorded SHA-256 (recorded " +
-                                          sum->expect + L", read " + got + L")");
+        throw NfsError(NFS_E_CONTENT, fsutil::SumDiffers(local, path, sum->expect, got));
 }
 
 }  // namespace
@@ -136,14 +134,17 @@ struct WebDavBackend::Impl {
         auto found = Find(path, shown, "0");
         if (!found) return std::nullopt;
         if (found->empty())
-            throw NfsError(NFS_E_HTTP, L"PROPFIND of " + Quoted(shown) + L": an empty answer");
+            throw NfsError(NFS_E_HTTP, zub::Format(ZUB_N_(L"PROPFIND of \"%ls\": an empty answer"),
+                                                   shown.c_str()));
         return found->front();
     }
 
     // The entries right below a folder, temporaries left out, in name order.
     std::vector<DavEntry> Children(const std::string& path, const std::wstring& shown) {
         auto found = Find(path + "/", shown, "1");
-        if (!found) throw NfsError(NFS_E_NOT_FOUND, L"the folder " + Quoted(shown) + L" is gone");
+        if (!found)
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" is gone"), shown.c_str()));
         std::string self;
         PercentDecode(path, self);
         std::vector<DavEntry> children;
@@ -181,12 +182,15 @@ struct WebDavBackend::Impl {
     DavEntry Expect(const std::string& path, const std::wstring& shown, bool folder) {
         auto entry = Stat(path, shown);
         if (!entry)
-            throw NfsError(NFS_E_NOT_FOUND, (folder ? L"the folder " : L"the file ") +
-                                                Quoted(shown) + L" does not exist");
+            throw NfsError(NFS_E_NOT_FOUND,
+                           zub::Format(folder ? ZUB_N_(L"the folder \"%ls\" does not exist")
+                                              : ZUB_N_(L"the file \"%ls\" does not exist"),
+                                       shown.c_str()));
         if (entry->folder != folder)
             throw NfsError(NFS_E_WRONG_KIND,
-                           L"the path " + Quoted(shown) +
-                               (folder ? L" is not a folder" : L" is a folder, not a file"));
+                           zub::Format(folder ? ZUB_N_(L"the path \"%ls\" is not a folder")
+                                              : ZUB_N_(L"the path \"%ls\" is a folder, not a file"),
+                                       shown.c_str()));
         return *entry;
     }
 
@@ -203,8 +207,9 @@ struct WebDavBackend::Impl {
             // Something is there already: fine when it is a folder.
             const auto entry = Stat(path, shown);
             if (entry && entry->folder) return;
-            throw NfsError(NFS_E_WRONG_KIND,
-                           L"the path " + Quoted(shown) + L" exists and is not a folder");
+            throw NfsError(
+                NFS_E_WRONG_KIND,
+                zub::Format(ZUB_N_(L"the path \"%ls\" exists and is not a folder"), shown.c_str()));
         }
         Fail(status, r);
     }
@@ -269,19 +274,23 @@ struct WebDavBackend::Impl {
         if (!in) {
             if (errno == ENOENT)
                 throw NfsError(NFS_E_NOT_FOUND,
-                               L"the local file " + Quoted(localFile) + L" does not exist");
+                               zub::Format(ZUB_N_(L"the local file \"%ls\" does not exist"),
+                                           localFile.c_str()));
             fsutil::ThrowErrno(errno, "cannot open", local);
         }
         struct stat st {};
         if (::fstat(in.get(), &st) != 0) fsutil::ThrowErrno(errno, "cannot read", local);
         if (!S_ISREG(st.st_mode))
             throw NfsError(NFS_E_WRONG_KIND,
-                           L"the local path " + Quoted(localFile) + L" is not a plain file");
+                           zub::Format(ZUB_N_(L"the local path \"%ls\" is not a plain file"),
+                                       localFile.c_str()));
         const auto size = static_cast<std::uint64_t>(st.st_size);
         if (sum != nullptr && sum->expectBytes >= 0 &&
             static_cast<std::uint64_t>(sum->expectBytes) != size)
-            throw NfsError(NFS_E_CONTENT, L"the local file " + Quoted(localFile) +
-                                              L" does not have its recorded size");
+            throw NfsError(
+                NFS_E_CONTENT,
+                zub::Format(ZUB_N_(L"the local file \"%ls\" does not have its recorded size"),
+                            localFile.c_str()));
 
         const std::string temp =
             Parent(target) + "/" + PercentEncode(fsutil::TemporaryName(Name(DecodedName(target))));
@@ -307,15 +316,17 @@ struct WebDavBackend::Impl {
         }
         if (!Ok(status)) Fail(status, put);
         if (put.moved != size)
-            throw NfsError(NFS_E_IO, L"PUT of " + Quoted(remoteFile) + L": sent " +
-                                         std::to_wstring(put.moved) + L" of " +
-                                         std::to_wstring(size) + L" bytes");
+            throw NfsError(
+                NFS_E_IO,
+                zub::Format(ZUB_N_(L"PUT of \"%ls\": sent %ls of %ls bytes"), remoteFile.c_str(),
+                            std::to_wstring(put.moved).c_str(), std::to_wstring(size).c_str()));
         const std::wstring sha = hash.HexFinal();
-        CheckSum(sum, sha, size, L"the local file " + Quoted(localFile));
+        CheckSum(sum, sha, size, true, localFile);
         StoreSum(temp, remoteFile, sha);
         if (auto there = Stat(target, remoteFile); there && there->folder)
             throw NfsError(NFS_E_WRONG_KIND,
-                           L"the target " + Quoted(remoteFile) + L" is a folder, not a file");
+                           zub::Format(ZUB_N_(L"the target \"%ls\" is a folder, not a file"),
+                                       remoteFile.c_str()));
         Transfer("MOVE", temp, target, remoteFile, true, false);
         cleanup.armed = false;
         if (sum != nullptr) {
@@ -336,15 +347,16 @@ struct WebDavBackend::Impl {
             const fs::file_status st = fs::status(part);
             if (fs::is_directory(st)) break;
             if (fs::exists(st))
-                throw NfsError(NFS_E_WRONG_KIND, L"the local path " + Quoted(fsutil::ToText(part)) +
-                                                     L" is not a folder");
+                throw NfsError(NFS_E_WRONG_KIND,
+                               zub::Format(ZUB_N_(L"the local path \"%ls\" is not a folder"),
+                                           fsutil::ToText(part).c_str()));
             if (part == part.parent_path()) break;
         }
         fs::create_directories(dir);
     }
 
     static fs::path LocalFolder(const std::wstring& localDir) {
-        if (localDir.empty()) throw NfsError(NFS_E_INVALID, L"no local folder given");
+        if (localDir.empty()) throw NfsError(NFS_E_INVALID, ZUB_N_(L"no local folder given"));
         const fs::path dir = fsutil::ToPath(localDir);
         MakeLocalDir(dir);
         return dir;
@@ -360,7 +372,8 @@ struct WebDavBackend::Impl {
                         const DavClient::Progress& progress, ContentSum* sum) {
         if (fs::is_directory(target))
             throw NfsError(NFS_E_WRONG_KIND,
-                           L"the local target " + Quoted(fsutil::ToText(target)) + L" is a folder");
+                           zub::Format(ZUB_N_(L"the local target \"%ls\" is a folder"),
+                                       fsutil::ToText(target).c_str()));
         AtomicFile out(target, false);
         Sha256 hash;
         Request get = Make("GET", path, shown);
@@ -372,18 +385,22 @@ struct WebDavBackend::Impl {
             if (status == 404 || status == 403 || status == 405) {
                 const auto entry = Stat(path, shown);
                 if (!entry)
-                    throw NfsError(NFS_E_NOT_FOUND,
-                                   L"the file " + Quoted(shown) + L" does not exist");
+                    throw NfsError(
+                        NFS_E_NOT_FOUND,
+                        zub::Format(ZUB_N_(L"the file \"%ls\" does not exist"), shown.c_str()));
                 if (entry->folder)
                     throw NfsError(NFS_E_WRONG_KIND,
-                                   L"the path " + Quoted(shown) + L" is a folder, not a file");
+                                   zub::Format(ZUB_N_(L"the path \"%ls\" is a folder, not a file"),
+                                               shown.c_str()));
             }
             Fail(status, get);
         }
         if (get.length >= 0 && static_cast<std::uint64_t>(get.length) != get.moved)
-            throw NfsError(NFS_E_IO, L"GET of " + Quoted(shown) + L": the answer was cut short");
+            throw NfsError(
+                NFS_E_IO,
+                zub::Format(ZUB_N_(L"GET of \"%ls\": the answer was cut short"), shown.c_str()));
         const std::wstring sha = hash.HexFinal();
-        CheckSum(sum, sha, get.moved, L"the file " + Quoted(shown));
+        CheckSum(sum, sha, get.moved, false, shown);
         out.Commit();
         if (sum != nullptr) {
             sum->sha256 = sha;
@@ -397,7 +414,8 @@ struct WebDavBackend::Impl {
                            ContentSum* sum) {
         if (!PlainName(localName))
             throw NfsError(NFS_E_INVALID,
-                           L"the local name " + Quoted(localName) + L" is no plain file name");
+                           zub::Format(ZUB_N_(L"the local name \"%ls\" is no plain file name"),
+                                       localName.c_str()));
         const std::string path = url.Path(remoteFile);
         const fs::path dir = LocalFolder(localDir);
         return Fetch(path, remoteFile, dir / fsutil::ToPath(localName), progress, sum);
@@ -416,18 +434,21 @@ struct WebDavBackend::Impl {
             for (const Item& item : items) {
                 if (item.entry.folder) continue;
                 if (!listed.count(item.relative))
-                    throw NfsError(NFS_E_CONTENT,
-                                   L"the file " + Quoted(remoteDir + L"\\" + item.relative) +
-                                       L" is not one of the folder's recorded files");
+                    throw NfsError(
+                        NFS_E_CONTENT,
+                        zub::Format(
+                            ZUB_N_(L"the file \"%ls\" is not one of the folder's recorded files"),
+                            (remoteDir + L"\\" + item.relative).c_str()));
                 ++found;
             }
             if (found != listed.size()) {
                 for (const auto& [rel, file] : listed)
                     if (std::none_of(items.begin(), items.end(),
                                      [&](const Item& item) { return item.relative == rel; }))
-                        throw NfsError(NFS_E_NOT_FOUND, L"the file " +
-                                                            Quoted(remoteDir + L"\\" + rel) +
-                                                            L" is recorded but does not exist");
+                        throw NfsError(
+                            NFS_E_NOT_FOUND,
+                            zub::Format(ZUB_N_(L"the file \"%ls\" is recorded but does not exist"),
+                                        (remoteDir + L"\\" + rel).c_str()));
             }
         }
         std::uint64_t total = 0;
@@ -459,9 +480,11 @@ struct WebDavBackend::Impl {
         if (sum != nullptr && sum->expectBytes >= 0 &&
             static_cast<std::uint64_t>(sum->expectBytes) != entry.bytes)
             throw NfsError(NFS_E_CONTENT,
-                           L"the file " + Quoted(source) + L" does not have its recorded size");
+                           zub::Format(ZUB_N_(L"the file \"%ls\" does not have its recorded size"),
+                                       source.c_str()));
         if (auto there = Stat(to, target); there && there->folder)
-            throw NfsError(NFS_E_WRONG_KIND, L"the target " + Quoted(target) + L" is a folder");
+            throw NfsError(NFS_E_WRONG_KIND,
+                           zub::Format(ZUB_N_(L"the target \"%ls\" is a folder"), target.c_str()));
         const std::string temp =
             Parent(to) + "/" + PercentEncode(fsutil::TemporaryName(DecodedName(Name(to))));
         struct Cleanup {
@@ -482,7 +505,7 @@ struct WebDavBackend::Impl {
         std::wstring sha = zub::Utf8ToWide(entry.sha256);
         std::uint64_t bytes = entry.bytes;
         if (sum != nullptr && sha.empty()) bytes = Sum(temp, target, sha);
-        CheckSum(sum, sha, bytes, L"the file " + Quoted(source));
+        CheckSum(sum, sha, bytes, false, source);
         Transfer("MOVE", temp, to, target, true, false);
         cleanup.armed = false;
         if (progress) progress(bytes, bytes);
@@ -501,15 +524,19 @@ struct WebDavBackend::Impl {
         if (auto there = Stat(to, target)) {
             if (!there->folder)
                 throw NfsError(NFS_E_WRONG_KIND,
-                               L"the target " + Quoted(target) + L" exists and is not a folder");
+                               zub::Format(ZUB_N_(L"the target \"%ls\" exists and is not a folder"),
+                                           target.c_str()));
             to += "/" + Name(from);
             toShown += L"\\" + zub::Utf8ToWide(DecodedName(Name(from)));
             if (Stat(to, toShown))
-                throw NfsError(NFS_E_EXISTS, L"the folder " + Quoted(toShown) + L" already exists");
+                throw NfsError(
+                    NFS_E_EXISTS,
+                    zub::Format(ZUB_N_(L"the folder \"%ls\" already exists"), toShown.c_str()));
         }
         if ((to + "/").compare(0, from.size() + 1, from + "/") == 0)
             throw NfsError(NFS_E_INVALID,
-                           L"the folder " + Quoted(source) + L" cannot be copied into itself");
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" cannot be copied into itself"),
+                                       source.c_str()));
         MakeFolder(Parent(to), toShown);
         const std::string temp =
             Parent(to) + "/" + PercentEncode(fsutil::TemporaryName(DecodedName(Name(to))));
@@ -549,18 +576,22 @@ struct WebDavBackend::Impl {
         if (Parent(to).size() > url.base.size()) {
             const auto parent = Stat(Parent(to), newPath);
             if (!parent || !parent->folder)
-                throw NfsError(NFS_E_NOT_FOUND, L"the folder that would hold " + Quoted(newPath) +
-                                                    L" does not exist");
+                throw NfsError(
+                    NFS_E_NOT_FOUND,
+                    zub::Format(ZUB_N_(L"the folder that would hold \"%ls\" does not exist"),
+                                newPath.c_str()));
         }
         if (folder && (to + "/").compare(0, from.size() + 1, from + "/") == 0)
             throw NfsError(NFS_E_INVALID,
-                           L"the folder " + Quoted(oldPath) + L" cannot be moved into itself");
+                           zub::Format(ZUB_N_(L"the folder \"%ls\" cannot be moved into itself"),
+                                       oldPath.c_str()));
         const std::string slash = folder ? "/" : "";
         try {
             Transfer("MOVE", from + slash, to + slash, oldPath, false, folder);
         } catch (const NfsError& e) {
             if (e.number() != NFS_E_EXISTS) throw;
-            throw NfsError(NFS_E_EXISTS, L"the target " + Quoted(newPath) + L" already exists");
+            throw NfsError(NFS_E_EXISTS, zub::Format(ZUB_N_(L"the target \"%ls\" already exists"),
+                                                     newPath.c_str()));
         }
     }
 };
@@ -734,7 +765,7 @@ std::wstring WebDavBackend::owner() {
 
 void WebDavBackend::setOwner(const std::wstring& owner) {
     const auto parsed = RootOwner::Parse(owner);
-    if (!parsed) throw NfsError(NFS_E_INVALID, L"no owner given for the root");
+    if (!parsed) throw NfsError(NFS_E_INVALID, ZUB_N_(L"no owner given for the root"));
     std::lock_guard lock(impl_->mutex);
     const std::string target = impl_->url.base + "/" + RootOwner::kFileName;
     const std::string temp =
@@ -786,7 +817,8 @@ std::unique_ptr<NfsHold> WebDavBackend::hold(const std::wstring& path) {
     std::lock_guard lock(impl_->mutex);
     const std::string entry = impl_->url.Path(path);
     if (!impl_->Stat(entry, path))
-        throw NfsError(NFS_E_NOT_FOUND, L"the path " + Quoted(path) + L" does not exist");
+        throw NfsError(NFS_E_NOT_FOUND,
+                       zub::Format(ZUB_N_(L"the path \"%ls\" does not exist"), path.c_str()));
     std::string decoded;
     PercentDecode(entry, decoded);
     Sha256 name;
@@ -812,8 +844,9 @@ std::unique_ptr<NfsHold> WebDavBackend::hold(const std::wstring& path) {
     if (!Ok(status)) Fail(status, r);
     const std::size_t start = r.answer.find("opaquelocktoken:");
     if (start == std::string::npos)
-        throw NfsError(NFS_E_HTTP,
-                       L"LOCK of " + Quoted(path) + L": the answer holds no lock token");
+        throw NfsError(
+            NFS_E_HTTP,
+            zub::Format(ZUB_N_(L"LOCK of \"%ls\": the answer holds no lock token"), path.c_str()));
     const std::string token = r.answer.substr(start, r.answer.find('<', start) - start);
     return std::make_unique<Hold>(impl_, marker, token);
 }

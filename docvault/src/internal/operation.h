@@ -12,6 +12,7 @@
 #include "docvault/errors.h"
 #include "internal/boaccess.h"
 #include "zub/boundary.h"
+#include "zub/i18n.h"
 
 class OperationScope {
 public:
@@ -53,5 +54,5 @@ public:
     // the catch file, function and line in the entry's further fields.
     static int Record(BO& bo, const ZUBBASE::QV_Exception& e);
 
-    static constexpr const wchar_t* kUnknownText = L"unknown exception";
+    static constexpr const wchar_t* kUnknownText = ZUB_N_(L"unknown exception");
 };

@@ -8,13 +8,14 @@
 #include <string>
 #include <utility>
 
+#include "zub/i18n.h"
 #include "zub/qv_exception.h"
 #include "zub/se_translator.h"
 
 namespace ZUBBASE {
 
 // The text of a caught exception that is neither ours nor a standard one.
-inline constexpr const wchar_t* kUnexpectedErrorText = L"Unexpected error.";
+inline constexpr const wchar_t* kUnexpectedErrorText = ZUB_N_(L"Unexpected error.");
 
 // Where a boundary catches: the source name of its class ("src/docrepo",
 // "codoc"), the qualified function name ("DRM::DocRepo::Save"), either whole

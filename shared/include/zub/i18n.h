@@ -49,7 +49,9 @@ std::vector<std::string> CatalogIds(const char* domain);
 // Finds the id whose placeholders (%s, %ls, %i, %d, %u, %ld, %lu, %zu, with
 // or without an n$ position) match the whole of `text`, preferring the id with
 // the most literal text, and formats `translate(id)` with the matched
-// arguments. Returns `text` unchanged when no id matches.
+// arguments. A text argument that matches an id with some literal text of its
+// own (a text reported inside another: "operation: what failed") is
+// translated the same way. Returns `text` unchanged when no id matches.
 std::string TranslateByTemplate(std::string_view text, const std::vector<std::string>& ids,
                                 const char* (*translate)(const char* id));
 

@@ -26,4 +26,9 @@ std::wstring NarrowToWide(std::string_view s);
 // cannot decode ends the text where it stands.
 std::wstring FormatBounded(std::size_t bufferSize, const wchar_t* format, ...);
 
+// printf-style formatting of a whole text, however long: a reported text
+// built from one template, so that its template can be found again in it.
+std::wstring Format(const wchar_t* format, ...);
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 }  // namespace zub

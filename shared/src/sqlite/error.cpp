@@ -2,15 +2,19 @@
 
 #include <sqlite3.h>
 
+#include "zub/i18n.h"
+#include "zub/text.h"
+
 namespace zub::sqlite {
 namespace {
 
 int Nonzero(int code) { return code == SQLITE_OK ? SQLITE_ERROR : code; }
 
 std::string Compose(int code, const std::string& message, const std::string& statement) {
-    std::string text = message + " (SQLite error " + std::to_string(code) + ")";
-    if (!statement.empty()) text += " in statement: " + statement;
-    return text;
+    if (statement.empty())
+        return zub::Format(ZUB_N_("%s (SQLite error %d)"), message.c_str(), code);
+    return zub::Format(ZUB_N_("%s (SQLite error %d) in statement: %s"), message.c_str(), code,
+                       statement.c_str());
 }
 
 }  // namespace
