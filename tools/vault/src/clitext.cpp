@@ -1,7 +1,9 @@
 #include "clitext.h"
 
+#include <memory>
 #include <vector>
 
+#include "helpformatter.h"
 #include "zub/i18n.h"
 
 namespace {
@@ -41,10 +43,16 @@ void LocalizeGroups(CLI::App& app) {
     }
 }
 
+void SetFormatter(CLI::App& app, const std::shared_ptr<HelpFormatter>& formatter) {
+    app.formatter(formatter);
+    for (CLI::App* sub : app.get_subcommands({})) SetFormatter(*sub, formatter);
+}
+
 }  // namespace
 
 void CliText::Localize(CLI::App& root) {
-    const auto formatter = root.get_formatter();
+    auto formatter = std::make_shared<HelpFormatter>();
+    SetFormatter(root, formatter);
     for (const char* label : kLabels) formatter->label(label, zub::tr(label));
     LocalizeGroups(root);
 }
