@@ -12,20 +12,33 @@
 
 namespace {
 
-// The manual's sections that are not in the command tree.
-const char* const kManualTail =
-    ".SH ENVIRONMENT\n"
-    ".TP\n.B VAULT_STORE\nThe store folder, unless \\-\\-store is given.\n"
-    ".TP\n.B VAULT_USER\nThe acting user, unless \\-\\-user is given.\n"
-    ".TP\n.B VISUAL, EDITOR\nThe editor a check\\-in message is written in when \\-m is not "
-    "given on a terminal (default vi).\n"
-    ".TP\n.B XDG_CONFIG_HOME\nWhere the user's file is (default ~/.config).\n"
-    ".SH FILES\n"
-    ".TP\n.I $XDG_CONFIG_HOME/vault/config\nDefaults for the store and the user, lines "
-    "\\fBstore = DIR\\fR and \\fBuser = NAME\\fR; the environment and the options come first.\n"
-    ".SH EXIT STATUS\n0 success; 1 a failure, with one line \\fBvault: error NUMBER: TEXT\\fR on "
-    "standard error; 2 bad arguments.\n"
-    ".SH SEE ALSO\nThe README of the source tree, section vault(1).\n";
+// The manual's sections that are not in the command tree, in roff.
+std::string ManualTail() {
+    std::string s;
+    auto section = [&](const char* title) { s += ".SH " + CommandTree::RoffText(title) + "\n"; };
+    auto item = [&](const char* style, const char* term, const char* text) {
+        s += std::string(".TP\n") + style + " " + CommandTree::RoffText(term) + "\n" +
+             CommandTree::RoffText(text) + "\n";
+    };
+    section(zub::tr("ENVIRONMENT"));
+    item(".B", "VAULT_STORE", zub::tr("The store folder, unless --store is given."));
+    item(".B", "VAULT_USER", zub::tr("The acting user, unless --user is given."));
+    item(".B", "VISUAL, EDITOR",
+         zub::tr("The editor a check-in message is written in when -m is not given on a "
+                 "terminal (default vi)."));
+    item(".B", "XDG_CONFIG_HOME", zub::tr("Where the user's file is (default ~/.config)."));
+    section(zub::tr("FILES"));
+    item(".I", "$XDG_CONFIG_HOME/vault/config",
+         zub::tr("Defaults for the store and the user, lines \"store = DIR\" and \"user = "
+                 "NAME\"; the environment and the options come first."));
+    section(zub::tr("EXIT STATUS"));
+    s += CommandTree::RoffText(zub::tr("0 success; 1 a failure, with one line \"vault: error "
+                                       "NUMBER: TEXT\" on standard error; 2 bad arguments.")) +
+         "\n";
+    section(zub::tr("SEE ALSO"));
+    s += CommandTree::RoffText(zub::tr("The README of the source tree, section vault(1).")) + "\n";
+    return s;
+}
 
 }  // namespace
 
@@ -116,7 +129,7 @@ void VaultApp::RegisterHelp() {
 
 void VaultApp::Help() {
     if (man_) {
-        out_ << CommandTree::Man(app_, "vault " ZUB_VERSION_TEXT, kManualTail);
+        out_ << CommandTree::Man(app_, "vault " ZUB_VERSION_TEXT, ManualTail());
         return;
     }
     const CLI::App* command = CommandGuide::Find(app_, helpWords_);

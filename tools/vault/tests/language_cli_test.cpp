@@ -1,9 +1,11 @@
 // What scripts and users read of a failure in either language: the number,
 // the library's own text unchanged, and the text in the user's language.
 #include <filesystem>
+#include <sstream>
 
 #include "helpformatter.h"
 #include "vaultrunner.h"
+#include "zubtest/language.h"
 
 namespace fs = std::filesystem;
 
@@ -15,12 +17,14 @@ struct LanguageRow {
     const char* exists;     // the library's "exists already", as the user reads it
     const char* fileFix;    // the start of verify's fix for a missing file
     const char* errorWord;  // "error" in the failure line
+    const char* commands;   // the manual's section of the commands
 };
 
 const LanguageRow kRows[] = {
     {"English", "en_US.UTF-8", "the document \\x.prt exists already", "put the file back",
-     "vault: error 49611: "},
-    {"Chinese", "zh_CN.UTF-8", "文档 \\x.prt 已存在", "从备份中恢复文件", "vault: 错误 49611: "},
+     "vault: error 49611: ", ".SH COMMANDS\n"},
+    {"Chinese", "zh_CN.UTF-8", "文档 \\x.prt 已存在", "从备份中恢复文件",
+     "vault: 错误 49611: ", ".SH 命令\n"},
 };
 
 // Test names and failures name the language.
@@ -80,6 +84,22 @@ TEST_P(VaultLanguageCli, VerifyDescribesInTheLibrarysWordsAndFixesInOurs) {
     // The description is the library's; only its shown form is translated.
     const bool chinese = std::string(GetParam().lang).rfind("zh", 0) == 0;
     EXPECT_EQ(f["text"] == f["localized"], chinese) << f;
+}
+
+TEST_P(VaultLanguageCli, TheManualIsWrittenInTheUsersLanguage) {
+    const RunResult r = In({"help", "--man"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find(GetParam().commands), std::string::npos);
+    const bool chinese = std::string(GetParam().lang).rfind("zh", 0) == 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        // A usage line is the command's syntax (vault rights grant [选项] REPO WHO RIGHTS).
+        if (chinese && line.rfind(".SS vault ", 0) == 0) continue;
+        if (chinese)
+            EXPECT_EQ(zubtest::EnglishRun(line), "") << line;
+        else
+            EXPECT_FALSE(zubtest::HasCjk(line)) << line;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, VaultLanguageCli, ::testing::ValuesIn(kRows),
