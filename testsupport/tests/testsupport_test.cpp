@@ -9,6 +9,7 @@
 #include <string>
 
 #include "zubtest/files.h"
+#include "zubtest/language.h"
 #include "zubtest/sandbox.h"
 #include "zubtest/scopedenv.h"
 #include "zubtest/tempdir.h"
