@@ -10,6 +10,7 @@
 #include "progress.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -18,8 +19,10 @@ using zub::WideToUtf8;
 
 namespace {
 
-const std::vector<Column> kListColumns = {
-    {"id", "ID"}, {"name", "NAME"}, {"created", "CREATED"}, {"description", "DESCRIPTION"}};
+const std::vector<Column> kListColumns = {{"id", ZUB_N_("ID")},
+                                          {"name", ZUB_N_("NAME")},
+                                          {"created", ZUB_N_("CREATED")},
+                                          {"description", ZUB_N_("DESCRIPTION")}};
 
 }  // namespace
 
@@ -37,36 +40,39 @@ Json BaselineCommands::ToJson(const DRM::BaseLine& baseline) {
 void BaselineCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
         "baseline",
-        "Baselines, frozen copies of a repository's current files: create, list, "
-        "download, delete");
+        zub::tr("Baselines, frozen copies of a repository's current files: create, list, "
+                "download, delete"));
     group->require_subcommand(1);
 
     CLI::App* c = group->add_subcommand(
-        "create", "Freeze the current files of a repository under a name (write right)");
-    c->add_option("REPO", repo_, "Repository id or name")->required();
-    c->add_option("NAME", name_, "Name of the baseline, unique in the repository")->required();
-    c->add_option("-m,--desc", desc_, "Description");
-    c->add_flag("--json", *s_.out().JsonFlag(), "Print the new baseline as JSON");
+        "create", zub::tr("Freeze the current files of a repository under a name (write right)"));
+    c->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    c->add_option("NAME", name_, zub::tr("Name of the baseline, unique in the repository"))
+        ->required();
+    c->add_option("-m,--desc", desc_, zub::tr("Description"));
+    c->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print the new baseline as JSON"));
     c->callback([this] { Create(); });
 
-    CLI::App* l = group->add_subcommand("list", "List a repository's baselines (read right)");
+    CLI::App* l =
+        group->add_subcommand("list", zub::tr("List a repository's baselines (read right)"));
     l->alias("ls");
-    l->add_option("REPO", repo_, "Repository id or name")->required();
-    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    l->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    l->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     l->callback([this] { List(); });
 
     CLI::App* d = group->add_subcommand(
-        "download", "Download a baseline's files into a local folder (read right)");
-    d->add_option("REPO", repo_, "Repository id or name")->required();
-    d->add_option("NAME", name_, "Baseline name or id")->required();
-    d->add_option("DIR", dir_, "Local folder (default: ./NAME; made when missing)");
-    d->add_flag("--force", force_, "Download into a folder that is not empty");
+        "download", zub::tr("Download a baseline's files into a local folder (read right)"));
+    d->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    d->add_option("NAME", name_, zub::tr("Baseline name or id"))->required();
+    d->add_option("DIR", dir_, zub::tr("Local folder (default: ./NAME; made when missing)"));
+    d->add_flag("--force", force_, zub::tr("Download into a folder that is not empty"));
     d->callback([this] { Download(); });
 
-    CLI::App* r = group->add_subcommand("delete", "Delete a baseline and its files (manage right)");
+    CLI::App* r =
+        group->add_subcommand("delete", zub::tr("Delete a baseline and its files (manage right)"));
     r->alias("rm");
-    r->add_option("REPO", repo_, "Repository id or name")->required();
-    r->add_option("NAME", name_, "Baseline name or id")->required();
+    r->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    r->add_option("NAME", name_, zub::tr("Baseline name or id"))->required();
     r->callback([this] { Delete(); });
 }
 
@@ -78,7 +84,7 @@ void BaselineCommands::Create() {
                    [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
     // The copy passes through baseline\trunk before it takes its name.
     if (lower == L"trunk")
-        throw VaultError(VaultErr::kBadName, L"the baseline name trunk is reserved");
+        throw VaultError(VaultErr::kBadName, zub::tr("the baseline name trunk is reserved"));
     DRM::BaseLines all;
     s_.store().Connect(all);
     DRM::filterForBaseLine filter;
@@ -86,22 +92,24 @@ void BaselineCommands::Create() {
     VaultError::Check(all.GetAll(filter), all);
     for (int i = 0; i < all.Count(); ++i)
         if (all.GetBaseLine(i)->name() == name)
-            throw VaultError(
-                VaultErr::kNameTaken,
-                L"repository " + repo->name() + L" has a baseline named " + name + L" already");
+            throw VaultError(VaultErr::kNameTaken,
+                             zub::trf("repository %s has a baseline named %s already",
+                                      WideToUtf8(repo->name()).c_str(), name_.c_str()));
     auto baseline = s_.Connected<DRM::BaseLine>();
     baseline->set_docRepoId(repo->id());
     baseline->set_name(name);
     baseline->set_desc(Utf8ToWide(desc_));
     int status;
     {
-        Progress progress("Freezing " + WideToUtf8(repo->name()) + " as " + name_,
-                          Progress::Wanted());
+        Progress progress(
+            zub::trf("Freezing %s as %s", WideToUtf8(repo->name()).c_str(), name_.c_str()),
+            Progress::Wanted());
         status = baseline->Create();
     }
     if (status == DRM::Err::kNameTaken)
-        throw VaultError(VaultErr::kNameTaken, L"repository " + repo->name() +
-                                                   L" has a baseline named " + name + L" already");
+        throw VaultError(VaultErr::kNameTaken,
+                         zub::trf("repository %s has a baseline named %s already",
+                                  WideToUtf8(repo->name()).c_str(), name_.c_str()));
     VaultError::Check(status, *baseline);
     // The listing carries the creation time the database set.
     auto stored = s_.Baseline(*repo, std::to_string(baseline->id()));
@@ -111,11 +119,11 @@ void BaselineCommands::Create() {
     j["files_linked"] = how.linked;
     j["files_cloned"] = how.cloned;
     j["files_copied"] = how.copied;
-    s_.out().Done(j, "Created baseline " + name_ + " (id " + std::to_string(stored->id()) +
-                         ") of repository " + WideToUtf8(repo->name()) + ": " +
-                         std::to_string(how.linked) + " files hard-linked, " +
-                         std::to_string(how.cloned) + " cloned, " + std::to_string(how.copied) +
-                         " copied");
+    s_.out().Done(j, zub::trf("Created baseline %s (id %d) of repository %s: %d files "
+                              "hard-linked, %d cloned, %d copied",
+                              name_.c_str(), stored->id(), WideToUtf8(repo->name()).c_str(),
+                              static_cast<int>(how.linked), static_cast<int>(how.cloned),
+                              static_cast<int>(how.copied)));
 }
 
 void BaselineCommands::List() {
@@ -128,7 +136,7 @@ void BaselineCommands::List() {
     Json rows = Json::array();
     for (int i = 0; i < all.Count(); ++i) rows.push_back(ToJson(*all.GetBaseLine(i)));
     s_.out().List(kListColumns, rows,
-                  "(no baselines in repository " + WideToUtf8(repo->name()) + ")");
+                  zub::trf("(no baselines in repository %s)", WideToUtf8(repo->name()).c_str()));
 }
 
 void BaselineCommands::Download() {
@@ -137,27 +145,30 @@ void BaselineCommands::Download() {
     const fs::path dir = fs::absolute(dir_.empty() ? WideToUtf8(baseline->name()) : dir_);
     std::error_code ec;
     if (!force_ && fs::is_directory(dir, ec) && !fs::is_empty(dir, ec))
-        throw VaultError(VaultErr::kLocalFile,
-                         PathText::Wide(dir) + L" is not empty; use --force to download into it");
+        throw VaultError(
+            VaultErr::kLocalFile,
+            zub::trf("%s is not empty; use --force to download into it", dir.string().c_str()));
     fs::create_directories(dir, ec);
     if (ec)
-        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + PathText::Wide(dir) +
-                                                   L": " + Utf8ToWide(ec.message()));
+        throw VaultError(
+            VaultErr::kLocalFile,
+            zub::trf("cannot make the folder %s: %s", dir.string().c_str(), ec.message().c_str()));
     int status;
     {
-        Progress progress("Downloading baseline " + WideToUtf8(baseline->name()),
+        Progress progress(zub::trf("Downloading baseline %s", WideToUtf8(baseline->name()).c_str()),
                           Progress::Wanted());
         status = baseline->DownLoad(PathText::Wide(dir));
     }
     VaultError::Check(status, *baseline);
-    s_.out().Say("Downloaded baseline " + WideToUtf8(baseline->name()) + " of repository " +
-                 WideToUtf8(repo->name()) + " to " + PathText::ShowLocal(dir));
+    s_.out().Say(zub::trf("Downloaded baseline %s of repository %s to %s",
+                          WideToUtf8(baseline->name()).c_str(), WideToUtf8(repo->name()).c_str(),
+                          PathText::ShowLocal(dir).c_str()));
 }
 
 void BaselineCommands::Delete() {
     auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     auto baseline = s_.Baseline(*repo, name_);
     VaultError::Check(baseline->Delete(), *baseline);
-    s_.out().Say("Deleted baseline " + WideToUtf8(baseline->name()) + " of repository " +
-                 WideToUtf8(repo->name()));
+    s_.out().Say(zub::trf("Deleted baseline %s of repository %s",
+                          WideToUtf8(baseline->name()).c_str(), WideToUtf8(repo->name()).c_str()));
 }

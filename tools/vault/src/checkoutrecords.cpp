@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "zub/i18n.h"
 #include "zub/storemode.h"
 #include "zub/uniquefd.h"
 
@@ -75,8 +76,8 @@ std::string CheckoutRecords::Held(long long seconds) {
     const long long days = seconds / 86400;
     const long long hours = seconds / 3600 % 24;
     const long long minutes = seconds / 60 % 60;
-    if (days > 0) return std::to_string(days) + "d " + std::to_string(hours) + "h";
-    if (hours > 0) return std::to_string(hours) + "h " + std::to_string(minutes) + "m";
-    if (minutes > 0) return std::to_string(minutes) + "m";
-    return std::to_string(seconds) + "s";
+    if (days > 0) return zub::trf("%lldd %lldh", days, hours);
+    if (hours > 0) return zub::trf("%lldh %lldm", hours, minutes);
+    if (minutes > 0) return zub::trf("%lldm", minutes);
+    return zub::trf("%llds", seconds);
 }

@@ -1,4 +1,5 @@
 #include "commandguide.h"
+#include "zub/i18n.h"
 
 #include <algorithm>
 
@@ -113,22 +114,27 @@ CommandGuide::Finding CommandGuide::Diagnose(const CLI::App& root,
 }
 
 std::string CommandGuide::Message(const Finding& finding) {
-    std::string text =
-        "vault: \"" + finding.word + "\" is not a command of \"" + Path(*finding.at) + "\"";
+    const std::string word = finding.word;
+    const std::string path = Path(*finding.at);
     if (finding.nearest.empty()) {
-        text += "; its commands are";
-        const char* sep = " ";
-        for (const CLI::App* sub : Commands(*finding.at)) {
-            text += sep + sub->get_name();
-            sep = ", ";
-        }
-        return text;
+        std::string commands;
+        for (const CLI::App* sub : Commands(*finding.at))
+            commands += (commands.empty() ? "" : ", ") + sub->get_name();
+        return zub::trf("vault: \"%s\" is not a command of \"%s\"; its commands are %s",
+                        word.c_str(), path.c_str(), commands.c_str());
     }
-    text += "; did you mean";
-    for (std::size_t i = 0; i < finding.nearest.size(); ++i)
-        text += (i == 0 ? " \"" : (i + 1 == finding.nearest.size() ? " or \"" : ", \"")) +
-                Path(*finding.at) + " " + finding.nearest[i] + "\"";
-    return text + "?";
+    std::string choices;
+    for (std::size_t i = 0; i < finding.nearest.size(); ++i) {
+        const std::string one = "\"" + path + " " + finding.nearest[i] + "\"";
+        if (i == 0)
+            choices = one;
+        else if (i + 1 == finding.nearest.size())
+            choices = zub::trf("%s or %s", choices.c_str(), one.c_str());
+        else
+            choices += ", " + one;
+    }
+    return zub::trf("vault: \"%s\" is not a command of \"%s\"; did you mean %s?", word.c_str(),
+                    path.c_str(), choices.c_str());
 }
 
 const CLI::App* CommandGuide::Find(const CLI::App& root, const std::vector<std::string>& words) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commandguide.h"
+#include "zub/i18n.h"
 
 namespace {
 
@@ -159,13 +160,18 @@ std::string CommandTree::RoffText(const std::string& text) {
 std::string CommandTree::Man(const CLI::App& root, const std::string& version,
                              const std::string& extra) {
     std::ostringstream s;
-    s << ".TH VAULT 1 \"\" \"" << RoffText(version) << "\" \"User Commands\"\n"
-      << ".SH NAME\nvault \\- the command line of the document vault\n"
-      << ".SH SYNOPSIS\n.B vault\n[\\fIOPTIONS\\fR] \\fICOMMAND\\fR [\\fISUBCOMMAND\\fR] "
-         "[\\fIARGS\\fR]\n"
-      << ".SH DESCRIPTION\n"
+    // The manual speaks the language of the one who asks for it.
+    s << ".TH VAULT 1 \"\" \"" << RoffText(version) << "\" \"" << RoffText(zub::tr("User Commands"))
+      << "\"\n"
+      << ".SH " << RoffText(zub::tr("NAME")) << "\nvault \\- "
+      << RoffText(zub::tr("the command line of the document vault")) << "\n"
+      << ".SH " << RoffText(zub::tr("SYNOPSIS")) << "\n.B vault\n[\\fI"
+      << RoffText(zub::tr("OPTIONS")) << "\\fR] \\fI" << RoffText(zub::tr("COMMAND"))
+      << "\\fR [\\fI" << RoffText(zub::tr("SUBCOMMAND")) << "\\fR] [\\fI"
+      << RoffText(zub::tr("ARGS")) << "\\fR]\n"
+      << ".SH " << RoffText(zub::tr("DESCRIPTION")) << "\n"
       << RoffText(root.get_description()) << "\n"
-      << ".SH GLOBAL OPTIONS\n";
+      << ".SH " << RoffText(zub::tr("GLOBAL OPTIONS")) << "\n";
     auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(root.get_formatter());
     auto optionsOf = [&](const CLI::App& app) {
         for (const CLI::Option* opt : app.get_options()) {
@@ -177,7 +183,7 @@ std::string CommandTree::Man(const CLI::App& root, const std::string& version,
         }
     };
     optionsOf(root);
-    s << ".SH COMMANDS\n";
+    s << ".SH " << RoffText(zub::tr("COMMANDS")) << "\n";
     Walk(root, "", [&](const CLI::App& app, const std::string& path) {
         if (path.empty() || !CommandGuide::Commands(app).empty()) return;
         std::string usage =
@@ -188,7 +194,8 @@ std::string CommandTree::Man(const CLI::App& root, const std::string& version,
         while (!usage.empty() && (usage.back() == '\n' || usage.back() == ' ')) usage.pop_back();
         s << ".SS " << RoffText(usage) << "\n" << RoffText(app.get_description()) << "\n";
         if (!app.get_aliases().empty())
-            s << ".br\nAlso: " << RoffText(Joined(app.get_aliases())) << "\n";
+            s << ".br\n"
+              << RoffText(zub::trf("Also: %s", Joined(app.get_aliases()).c_str())) << "\n";
         for (const CLI::Option* opt : app.get_options()) {
             if (opt == app.get_help_ptr()) continue;
             s << ".TP\n.B "

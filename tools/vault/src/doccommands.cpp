@@ -25,6 +25,7 @@
 #include "scratchdir.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -40,30 +41,34 @@ struct DocCommands::Target {
 namespace {
 
 const std::vector<Column> kListColumns = {
-    {"id", "ID"},         {"path", "PATH"},         {"version", "VERSION"}, {"state", "STATE"},
-    {"holder", "HOLDER"}, {"modified", "MODIFIED"}, {"last_operator", "BY"}};
+    {"id", ZUB_N_("ID")},           {"path", ZUB_N_("PATH")},
+    {"version", ZUB_N_("VERSION")}, {"state", ZUB_N_("STATE"), true},
+    {"holder", ZUB_N_("HOLDER")},   {"modified", ZUB_N_("MODIFIED")},
+    {"last_operator", ZUB_N_("BY")}};
 
-const std::vector<Column> kShowFields = {{"id", "Id"},
-                                         {"repository", "Repository"},
-                                         {"path", "Path"},
-                                         {"version", "Version"},
-                                         {"state", "State"},
-                                         {"holder", "Held by"},
-                                         {"revisions", "Saved versions"},
-                                         {"creator", "Created by"},
-                                         {"created", "Created"},
-                                         {"last_operator", "Last change by"},
-                                         {"modified", "Last change"},
-                                         {"cad_type", "CAD type"}};
+const std::vector<Column> kShowFields = {{"id", ZUB_N_("Id")},
+                                         {"repository", ZUB_N_("Repository")},
+                                         {"path", ZUB_N_("Path")},
+                                         {"version", ZUB_N_("Version")},
+                                         {"state", ZUB_N_("State"), true},
+                                         {"holder", ZUB_N_("Held by")},
+                                         {"revisions", ZUB_N_("Saved versions")},
+                                         {"creator", ZUB_N_("Created by")},
+                                         {"created", ZUB_N_("Created")},
+                                         {"last_operator", ZUB_N_("Last change by")},
+                                         {"modified", ZUB_N_("Last change")},
+                                         {"cad_type", ZUB_N_("CAD type")}};
 
-const std::vector<Column> kDeletedColumns = {{"id", "ID"},
-                                             {"path", "PATH"},
-                                             {"version", "LAST VERSION"},
-                                             {"deleted", "DELETED"},
-                                             {"deleted_by", "BY"}};
+const std::vector<Column> kDeletedColumns = {{"id", ZUB_N_("ID")},
+                                             {"path", ZUB_N_("PATH")},
+                                             {"version", ZUB_N_("LAST VERSION")},
+                                             {"deleted", ZUB_N_("DELETED")},
+                                             {"deleted_by", ZUB_N_("BY")}};
 
-const std::vector<Column> kHistoryColumns = {
-    {"version", "VERSION"}, {"time", "CHECKED IN"}, {"user", "BY"}, {"message", "MESSAGE"}};
+const std::vector<Column> kHistoryColumns = {{"version", ZUB_N_("VERSION")},
+                                             {"time", ZUB_N_("CHECKED IN")},
+                                             {"user", ZUB_N_("BY")},
+                                             {"message", ZUB_N_("MESSAGE")}};
 
 Json TimeOrNull(double t) {
     const std::string text = Output::OleDate(t);
@@ -79,10 +84,21 @@ std::wstring FileName(const DRM::Doc& doc) { return doc.fileName() + L"." + doc.
 fs::path LocalName(const DRM::Doc& doc) { return PathText::Local(FileName(doc)); }
 
 // The refusal while another user holds the document; tail names a way past it.
-VaultError HeldByOther(const DRM::Doc& doc, const std::wstring& tail = std::wstring()) {
-    return VaultError(VaultErr::kHeldByOther, L"document " + Utf8ToWide(Shown(doc)) +
-                                                  L" is checked out by " + doc.checkOutByName() +
-                                                  tail);
+VaultError HeldByOther(const DRM::Doc& doc, bool forceHint = false) {
+    const std::string holder = WideToUtf8(doc.checkOutByName());
+    return VaultError(VaultErr::kHeldByOther,
+                      forceHint ? zub::trf("document %s is checked out by %s; use --force to "
+                                           "delete it anyway",
+                                           Shown(doc).c_str(), holder.c_str())
+                                : zub::trf("document %s is checked out by %s", Shown(doc).c_str(),
+                                           holder.c_str()));
+}
+
+// The library's warning: its number and text, in the user's language.
+void Warn(const BO& bo) {
+    std::cerr << zub::trf("vault: warning %ld: %s", static_cast<long>(bo.ErrNumber()),
+                          Output::Visible(zub::LibraryText(WideToUtf8(bo.ErrDesc()))).c_str())
+              << '\n';
 }
 
 // A library refusal that another process's change caused after our own
@@ -92,25 +108,25 @@ void CheckRace(int status, DRM::Doc& doc, Session& s, const std::wstring& actor)
         auto now = s.Connected<DRM::Doc>();
         if (now->Read(doc.id()) == 0) {
             if (now->state() == 1 && now->checkOutByName() != actor) throw HeldByOther(*now);
-            throw VaultError(VaultErr::kNotHolder,
-                             L"document " + Utf8ToWide(Shown(*now)) +
-                                 (now->state() == 1 ? L" is held by " + now->checkOutByName()
-                                                    : L" is not checked out") +
-                                 L" now; another vault finished first");
+            throw VaultError(
+                VaultErr::kNotHolder,
+                now->state() == 1
+                    ? zub::trf("document %s is held by %s now; another vault finished first",
+                               Shown(*now).c_str(), WideToUtf8(now->checkOutByName()).c_str())
+                    : zub::trf("document %s is not checked out now; another vault finished first",
+                               Shown(*now).c_str()));
         }
     }
     VaultError::Check(status, doc);
     // Committed, but its files are not all in place yet: the next operation
     // on the document finishes that.
-    if (doc.ErrNumber() == DRM::Err::kPublishPending)
-        std::cerr << "vault: warning " << doc.ErrNumber() << ": "
-                  << Output::Visible(WideToUtf8(doc.ErrDesc())) << '\n';
+    if (doc.ErrNumber() == DRM::Err::kPublishPending) Warn(doc);
 }
 
 VaultError OtherContent(const fs::path& target) {
-    return VaultError(VaultErr::kLocalFile, PathText::Wide(target) +
-                                                L" exists with other content; use --force to "
-                                                L"overwrite it");
+    return VaultError(VaultErr::kLocalFile,
+                      zub::trf("%s exists with other content; use --force to overwrite it",
+                               target.string().c_str()));
 }
 
 // The document's saved versions, newest first; none yet is an empty history,
@@ -127,7 +143,7 @@ fs::path RequireLocalFile(const std::string& file) {
     const fs::path path = fs::absolute(file);
     std::error_code ec;
     if (!fs::is_regular_file(path, ec))
-        throw VaultError(VaultErr::kLocalFile, L"no such file: " + Utf8ToWide(file));
+        throw VaultError(VaultErr::kLocalFile, zub::trf("no such file: %s", file.c_str()));
     return path;
 }
 
@@ -161,7 +177,7 @@ Json DocCommands::ToJson(const DRM::Doc& doc) {
     j["folder"] = WideToUtf8(PathText::ShowFolder(doc.phyUrl()));
     j["name"] = WideToUtf8(FileName(doc));
     j["version"] = WideToUtf8(doc.currentVersion());
-    j["state"] = out ? "checked out" : "checked in";
+    j["state"] = out ? ZUB_N_("checked out") : ZUB_N_("checked in");
     j["checked_out"] = out;
     j["holder"] = out ? Json(WideToUtf8(doc.checkOutByName())) : Json();
     j["holder_id"] = out ? Json(doc.checkOutById()) : Json();
@@ -177,20 +193,20 @@ Json DocCommands::ToJson(const DRM::Doc& doc) {
 
 namespace {
 
-constexpr const char* kDocHelp = "Document id, or REPO:path/name.ext";
-constexpr const char* kManyHelp =
+constexpr const char* kDocHelp = ZUB_N_("Document id, or REPO:path/name.ext");
+constexpr const char* kManyHelp = ZUB_N_(
     "Document id, REPO:path/name.ext, or several: REPO:folder/ (all below it), "
-    "'REPO:folder/*.prt' (a pattern), REPO: (all); several keep their folders below DIR";
-constexpr const char* kDirHelp = "Local folder (default: the current one; made when missing)";
-constexpr const char* kForceHelp = "Overwrite a local file of that name with other content";
+    "'REPO:folder/*.prt' (a pattern), REPO: (all); several keep their folders below DIR");
+constexpr const char* kDirHelp =
+    ZUB_N_("Local folder (default: the current one; made when missing)");
+constexpr const char* kForceHelp = ZUB_N_("Overwrite a local file of that name with other content");
 
 }  // namespace
 
 void DocCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
-        "doc",
-        "Documents: add, list, show, checkout, checkin, unlock, revert, view, get, history, "
-        "rename, move, delete");
+        "doc", zub::tr("Documents: add, list, show, checkout, checkin, unlock, revert, view, get, "
+                       "history, rename, move, delete"));
     group->require_subcommand(1);
     // The order here is the order of the help.
     RegisterAdd(*group);
@@ -202,130 +218,136 @@ void DocCommands::Register(CLI::App& app) {
 }
 
 void DocCommands::RegisterAdd(CLI::App& group) {
-    CLI::App* a = group.add_subcommand("add", "Add a local file as a new document (write right)");
-    a->add_option("REPO", repo_, "Repository id or name")->required();
+    CLI::App* a =
+        group.add_subcommand("add", zub::tr("Add a local file as a new document (write right)"));
+    a->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
     a->add_option("PATH", paths_,
-                  "Local files and folders (folders with everything below them); each file "
-                  "keeps its folder below --base")
+                  zub::tr("Local files and folders (folders with everything below them); each file "
+                          "keeps its folder below --base"))
         ->required();
-    a->add_option("--folder", folder_, "Sub-folder of the repository to add below (a/b)");
+    a->add_option("--folder", folder_, zub::tr("Sub-folder of the repository to add below (a/b)"));
     a->add_option("--base", base_,
-                  "Local folder whose layout the repository repeats (default: the current "
-                  "one); files outside it go straight into --folder");
-    a->add_option("--cad-type", cadType_, "CAD document type stored with it")
+                  zub::tr("Local folder whose layout the repository repeats (default: the current "
+                          "one); files outside it go straight into --folder"));
+    a->add_option("--cad-type", cadType_, zub::tr("CAD document type stored with it"))
         ->capture_default_str();
-    a->add_flag("--json", *s_.out().JsonFlag(), "Print the new document as JSON");
+    a->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print the new document as JSON"));
     a->callback([this] { Add(); });
 }
 
 void DocCommands::RegisterReading(CLI::App& group) {
-    CLI::App* l = group.add_subcommand("list",
-                                       "List a repository's documents with state and "
-                                       "holder (read right)");
+    CLI::App* l =
+        group.add_subcommand("list", zub::tr("List a repository's documents with state and "
+                                             "holder (read right)"));
     l->alias("ls");
-    l->add_option("REPO", repo_, "Repository id or name")->required();
+    l->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
     l->add_flag("--deleted", deleted_,
-                "List the deleted documents instead; their history stays reachable by id");
-    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+                zub::tr("List the deleted documents instead; their history stays reachable by id"));
+    l->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     l->callback([this] { List(); });
 
-    CLI::App* sh = group.add_subcommand("show", "Show one document (read right)");
-    sh->add_option("DOC", doc_, kDocHelp)->required();
-    sh->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    CLI::App* sh = group.add_subcommand("show", zub::tr("Show one document (read right)"));
+    sh->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    sh->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     sh->callback([this] { Show(); });
 }
 
 void DocCommands::RegisterHolding(CLI::App& group) {
     CLI::App* co = group.add_subcommand(
-        "checkout", "Download a document into a folder and hold it for editing (write right)");
+        "checkout",
+        zub::tr("Download a document into a folder and hold it for editing (write right)"));
     co->alias("co");
-    co->add_option("DOC", doc_, kManyHelp)->required();
-    co->add_option("DIR", dir_, kDirHelp);
-    co->add_flag("--force", force_, kForceHelp);
+    co->add_option("DOC", doc_, zub::tr(kManyHelp))->required();
+    co->add_option("DIR", dir_, zub::tr(kDirHelp));
+    co->add_flag("--force", force_, zub::tr(kForceHelp));
     co->add_option("--baseline", baseline_,
-                   "With several documents: only those the baseline (name or id) froze");
+                   zub::tr("With several documents: only those the baseline (name or id) froze"));
     co->callback([this] { CheckOut(); });
 
-    CLI::App* ci =
-        group.add_subcommand("checkin", "Store a new version of a document you hold (write right)");
+    CLI::App* ci = group.add_subcommand(
+        "checkin", zub::tr("Store a new version of a document you hold (write right)"));
     ci->alias("ci");
-    ci->add_option("DOC", doc_, kDocHelp)->required();
-    ci->add_option("FILE", file_, "Local file with the new content (default: ./NAME.EXT)");
-    messageOption_ =
-        ci->add_option("-m,--message", message_,
-                       "What changed (on a terminal without -m: written in $VISUAL or $EDITOR)");
-    ci->add_option("--cad-form", cadForm_, "Id of the CAD form recorded with this version");
+    ci->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    ci->add_option("FILE", file_, zub::tr("Local file with the new content (default: ./NAME.EXT)"));
+    messageOption_ = ci->add_option(
+        "-m,--message", message_,
+        zub::tr("What changed (on a terminal without -m: written in $VISUAL or $EDITOR)"));
+    ci->add_option("--cad-form", cadForm_,
+                   zub::tr("Id of the CAD form recorded with this version"));
     ci->add_flag("--main", nextMain_,
-                 "Make the next main version (2.0 after 1.x; the repository's next main "
-                 "version as vault repo show gives it)");
+                 zub::tr("Make the next main version (2.0 after 1.x; the repository's next main "
+                         "version as vault repo show gives it)"));
     ci->add_flag("--allow-unchanged", allowUnchanged_,
-                 "Make a new version even when the file is the current version's content");
+                 zub::tr("Make a new version even when the file is the current version's content"));
     ci->callback([this] { CheckIn(); });
 
     CLI::App* u = group.add_subcommand(
         "unlock",
-        "End a check-out without a check-in; the document keeps its version (the holder, or "
-        "manage right)");
-    u->add_option("DOC", doc_, kDocHelp)->required();
+        zub::tr(
+            "End a check-out without a check-in; the document keeps its version (the holder, or "
+            "manage right)"));
+    u->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
     u->callback([this] { Unlock(); });
 
     CLI::App* rv = group.add_subcommand(
         "revert",
-        "Give back your check-out and put the local file back to the checked-out version");
-    rv->add_option("DOC", doc_, kDocHelp)->required();
-    rv->add_option("DIR", dir_, "Folder of the local copy (default: the current one)");
-    rv->add_flag("--keep-local", keepLocal_, "Leave the local file as it is");
+        zub::tr("Give back your check-out and put the local file back to the checked-out version"));
+    rv->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    rv->add_option("DIR", dir_, zub::tr("Folder of the local copy (default: the current one)"));
+    rv->add_flag("--keep-local", keepLocal_, zub::tr("Leave the local file as it is"));
     rv->callback([this] { Revert(); });
 }
 
 void DocCommands::RegisterDownloads(CLI::App& group) {
-    CLI::App* v = group.add_subcommand("view", "Download the current file (read right)");
-    v->add_option("DOC", doc_, kDocHelp)->required();
-    v->add_option("DIR", dir_, kDirHelp);
-    v->add_flag("--force", force_, kForceHelp);
+    CLI::App* v = group.add_subcommand("view", zub::tr("Download the current file (read right)"));
+    v->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    v->add_option("DIR", dir_, zub::tr(kDirHelp));
+    v->add_flag("--force", force_, zub::tr(kForceHelp));
     v->callback([this] { View(); });
 
     CLI::App* g = group.add_subcommand(
-        "get",
-        "Download any version, the current one included, under the document's name "
-        "(read right)");
-    g->add_option("DOC", doc_, kDocHelp)->required();
-    g->add_option("VERSION", version_, "Version as listed by `vault doc history`")->required();
-    g->add_option("DIR", dir_, kDirHelp);
-    g->add_flag("--force", force_, kForceHelp);
+        "get", zub::tr("Download any version, the current one included, under the document's name "
+                       "(read right)"));
+    g->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    g->add_option("VERSION", version_, zub::tr("Version as listed by `vault doc history`"))
+        ->required();
+    g->add_option("DIR", dir_, zub::tr(kDirHelp));
+    g->add_flag("--force", force_, zub::tr(kForceHelp));
     g->callback([this] { Get(); });
 }
 
 void DocCommands::RegisterHistory(CLI::App& group) {
-    CLI::App* h = group.add_subcommand("history",
-                                       "List every version, newest first, the current one "
-                                       "included (read right)");
+    CLI::App* h =
+        group.add_subcommand("history", zub::tr("List every version, newest first, the current one "
+                                                "included (read right)"));
     h->alias("log");
-    h->add_option("DOC", doc_, kDocHelp)->required();
-    h->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    h->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    h->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     h->callback([this] { History(); });
 }
 
 void DocCommands::RegisterChanges(CLI::App& group) {
-    CLI::App* rn = group.add_subcommand("rename", "Rename a document (write right)");
-    rn->add_option("DOC", doc_, kDocHelp)->required();
-    rn->add_option("NEWNAME", name_, "New file name with extension")->required();
+    CLI::App* rn = group.add_subcommand("rename", zub::tr("Rename a document (write right)"));
+    rn->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    rn->add_option("NEWNAME", name_, zub::tr("New file name with extension"))->required();
     rn->callback([this] { Rename(); });
 
     CLI::App* mv = group.add_subcommand(
-        "move", "Move a document to another folder, keeping its id and history (write right)");
+        "move",
+        zub::tr("Move a document to another folder, keeping its id and history (write right)"));
     mv->alias("mv");
-    mv->add_option("DOC", doc_, kDocHelp)->required();
-    mv->add_option("FOLDER", folder_, "Folder of the repository (a/b; / for the top)")->required();
+    mv->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    mv->add_option("FOLDER", folder_, zub::tr("Folder of the repository (a/b; / for the top)"))
+        ->required();
     mv->callback([this] { Move(); });
 
     CLI::App* d = group.add_subcommand(
         "delete",
-        "Delete a document's row and current file; its saved versions stay (write "
-        "right)");
+        zub::tr("Delete a document's row and current file; its saved versions stay (write "
+                "right)"));
     d->alias("rm");
-    d->add_option("DOC", doc_, kDocHelp)->required();
-    d->add_flag("--force", force_, "Delete even when another user holds it");
+    d->add_option("DOC", doc_, zub::tr(kDocHelp))->required();
+    d->add_flag("--force", force_, zub::tr("Delete even when another user holds it"));
     d->callback([this] { Delete(); });
 }
 
@@ -360,8 +382,10 @@ fs::path DocCommands::LocalDir() {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec || !fs::is_directory(dir, ec))
-        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + PathText::Wide(dir) +
-                                                   (ec ? L": " + Utf8ToWide(ec.message()) : L""));
+        throw VaultError(VaultErr::kLocalFile,
+                         ec ? zub::trf("cannot make the folder %s: %s", dir.string().c_str(),
+                                       ec.message().c_str())
+                            : zub::trf("cannot make the folder %s", dir.string().c_str()));
     return dir;
 }
 
@@ -371,8 +395,9 @@ void DocCommands::Place(const fs::path& fetched, const fs::path& target) {
         throw OtherContent(target);
     fs::rename(fetched, target, ec);
     if (ec)
-        throw VaultError(VaultErr::kLocalFile, L"cannot write " + PathText::Wide(target) + L": " +
-                                                   Utf8ToWide(ec.message()));
+        throw VaultError(
+            VaultErr::kLocalFile,
+            zub::trf("cannot write %s: %s", target.string().c_str(), ec.message().c_str()));
 }
 
 std::vector<DocCommands::LocalFile> DocCommands::Expand() {
@@ -409,8 +434,9 @@ Json DocCommands::AddOne(const DRM::DocRepo& repo, const LocalFile& file, Progre
     // Here a plain character, on the file server a folder separator.
     if (name.find(L'\\') != std::wstring::npos)
         throw VaultError(VaultErr::kBadName,
-                         L"a document name may not contain \\: " + name +
-                             L"; rename the file, or use --folder for a sub-folder");
+                         zub::trf("a document name may not contain \\: %s; rename the file, or "
+                                  "use --folder for a sub-folder",
+                                  WideToUtf8(name).c_str()));
     PathText path = PathText::Split(name);
     path.folder = PathText::Folder(file.folder);
 
@@ -421,12 +447,10 @@ Json DocCommands::AddOne(const DRM::DocRepo& repo, const LocalFile& file, Progre
     doc->set_phyUrl(path.folder);
     doc->set_creById(actor.id);
     doc->set_caxDocType(cadType_);
-    progress.Relabel("Uploading " + file.shown);
+    progress.Relabel(zub::trf("Uploading %s", file.shown.c_str()));
     VaultError::Check(doc->Add(PathText::Wide(local)), *doc);
     // Numbering can fail without failing the add; the document then has no version.
-    if (doc->ErrNumber() != 0)
-        std::cerr << "vault: warning " << doc->ErrNumber() << ": "
-                  << Output::Visible(WideToUtf8(doc->ErrDesc())) << '\n';
+    if (doc->ErrNumber() != 0) Warn(*doc);
     auto stored = s_.Connected<DRM::Doc>();
     VaultError::Check(stored->Read(doc->id()), *stored);
     return ToJson(*stored);
@@ -439,46 +463,45 @@ void DocCommands::Add() {
     if (one) {
         Json added;
         {
-            Progress progress("Uploading " + files[0].shown, Progress::Wanted());
+            Progress progress(zub::trf("Uploading %s", files[0].shown.c_str()), Progress::Wanted());
             added = AddOne(*repo, files[0], progress);
         }
-        s_.out().Done(added, "Added " + added["path"].get<std::string>() + " to repository " +
-                                 WideToUtf8(repo->name()) + " as document " +
-                                 std::to_string(added["id"].get<int>()) + ", version " +
-                                 added["version"].get<std::string>());
+        s_.out().Done(added, zub::trf("Added %s to repository %s as document %d, version %s",
+                                      added["path"].get<std::string>().c_str(),
+                                      WideToUtf8(repo->name()).c_str(), added["id"].get<int>(),
+                                      added["version"].get<std::string>().c_str()));
         return;
     }
     // Many files: one progress line, each failure named as it happens, one summary.
     Json added = Json::array();
     Json failed = Json::array();
     {
-        Progress progress("Adding", Progress::Wanted(), stderr, 0);
+        Progress progress(zub::tr("Adding"), Progress::Wanted(), stderr, 0);
         for (std::size_t i = 0; i < files.size(); ++i) {
-            progress.Relabel("Adding " + std::to_string(i + 1) + "/" +
-                             std::to_string(files.size()) + " " + files[i].shown);
+            progress.Relabel(
+                zub::trf("Adding %zu/%zu %s", i + 1, files.size(), files[i].shown.c_str()));
             try {
                 added.push_back(AddOne(*repo, files[i], progress));
             } catch (const VaultError& e) {
-                failed.push_back({{"file", files[i].shown},
-                                  {"error", e.number()},
-                                  {"message", WideToUtf8(e.text())}});
+                Json f = e.ToJson();
+                f["file"] = files[i].shown;
+                failed.push_back(std::move(f));
                 progress.Interrupt();
                 std::cerr << e.Line() << " (" << Output::Visible(files[i].shown) << ")\n";
             }
         }
     }
-    std::string summary = "Added " + std::to_string(added.size()) + " of " +
-                          std::to_string(files.size()) + " files to repository " +
-                          WideToUtf8(repo->name());
+    const std::string summary = zub::trf("Added %zu of %zu files to repository %s", added.size(),
+                                         files.size(), WideToUtf8(repo->name()).c_str());
     for (const auto& a : added)
         s_.out().Say("  " + std::to_string(a["id"].get<int>()) + "  " +
                      a["path"].get<std::string>() + "  " + a["version"].get<std::string>());
     s_.out().Done({{"added", added}, {"failed", failed}}, summary);
     if (!failed.empty())
-        throw VaultError(VaultErr::kPartly, std::to_wstring(failed.size()) + L" of " +
-                                                std::to_wstring(files.size()) +
-                                                L" files were not added (named above); the other " +
-                                                std::to_wstring(added.size()) + L" were");
+        throw VaultError(VaultErr::kPartly,
+                         zub::trf("%zu of %zu files were not added (named above); the other %zu "
+                                  "were",
+                                  failed.size(), files.size(), added.size()));
 }
 
 void DocCommands::List() {
@@ -495,7 +518,7 @@ void DocCommands::List() {
     Json rows = Json::array();
     for (int i = 0; i < docs.Count(); ++i) rows.push_back(ToJson(*docs.GetDoc(i)));
     s_.out().List(kListColumns, rows,
-                  "(no documents in repository " + WideToUtf8(repo->name()) + ")");
+                  zub::trf("(no documents in repository %s)", WideToUtf8(repo->name()).c_str()));
 }
 
 void DocCommands::ListDeleted(const DRM::DocRepo& repo) {
@@ -512,8 +535,9 @@ void DocCommands::ListDeleted(const DRM::DocRepo& repo) {
         j["deleted_by"] = WideToUtf8(e.userName);
         rows.push_back(std::move(j));
     }
-    s_.out().List(kDeletedColumns, rows,
-                  "(no deleted documents in repository " + WideToUtf8(repo.name()) + ")");
+    s_.out().List(
+        kDeletedColumns, rows,
+        zub::trf("(no deleted documents in repository %s)", WideToUtf8(repo.name()).c_str()));
 }
 
 void DocCommands::Show() {
@@ -546,16 +570,17 @@ Json DocCommands::CheckOutTo(DRM::Doc& doc, const fs::path& dir) {
     if (!fs::is_directory(dir, ec)) {
         fs::create_directories(dir, ec);
         if (ec)
-            throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " +
-                                                       PathText::Wide(dir) + L": " +
-                                                       Utf8ToWide(ec.message()));
+            throw VaultError(VaultErr::kLocalFile,
+                             zub::trf("cannot make the folder %s: %s", dir.string().c_str(),
+                                      ec.message().c_str()));
     }
     if (!force_ && fs::exists(target, ec)) {
         // Compare before the row is marked: a refused checkout holds nothing.
         ScratchDir scratch(dir);
         int viewed;
         {
-            Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
+            Progress progress(zub::trf("Downloading %s", WideToUtf8(FileName(doc)).c_str()),
+                              Progress::Wanted());
             viewed = doc.View(PathText::Wide(scratch.path()));
         }
         VaultError::Check(viewed, doc);
@@ -566,7 +591,8 @@ Json DocCommands::CheckOutTo(DRM::Doc& doc, const fs::path& dir) {
     doc.set_checkOutByName(actor.name);
     int status;
     {
-        Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
+        Progress progress(zub::trf("Downloading %s", WideToUtf8(FileName(doc)).c_str()),
+                          Progress::Wanted());
         status = doc.CheckOut(PathText::Wide(dir));
     }
     CheckRace(status, doc, s_, actor.name);
@@ -582,8 +608,8 @@ Json DocCommands::CheckOutTo(DRM::Doc& doc, const fs::path& dir) {
 
 void DocCommands::CheckOut() {
     if (!baseline_.empty() && !IsSelection(doc_))
-        throw CLI::ValidationError("--baseline",
-                                   "needs several documents: REPO:, REPO:folder/ or a pattern");
+        throw CLI::ValidationError(
+            "--baseline", zub::tr("needs several documents: REPO:, REPO:folder/ or a pattern"));
     if (IsSelection(doc_)) {
         CheckOutMany();
         return;
@@ -591,9 +617,9 @@ void DocCommands::CheckOut() {
     Target t = Open(Session::Right::Write);
     DRM::Doc& doc = *t.doc;
     const Json j = CheckOutTo(doc, LocalDir());
-    s_.out().Done(j, "Checked out " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                         ", version " + WideToUtf8(doc.currentVersion()) + ") to " +
-                         PathText::ShowLocal(j["file"].get<std::string>()));
+    s_.out().Done(j, zub::trf("Checked out %s (document %d, version %s) to %s", Shown(doc).c_str(),
+                              doc.id(), WideToUtf8(doc.currentVersion()).c_str(),
+                              PathText::ShowLocal(j["file"].get<std::string>()).c_str()));
 }
 
 std::set<std::string> DocCommands::FrozenPaths(const DRM::DocRepo& repo) {
@@ -604,8 +630,9 @@ std::set<std::string> DocCommands::FrozenPaths(const DRM::DocRepo& repo) {
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (db->ExecuteSql(rs, L"select Path from ZUB_DMBaselineFile where BaseLineId = ?", params, L"",
                        0, 0) != 0)
-        throw VaultError(-1, L"cannot read the files of baseline " + baseline->name() + L": " +
-                                 db->errDescription());
+        throw VaultError(-1, zub::trf("cannot read the files of baseline %s: %s",
+                                      WideToUtf8(baseline->name()).c_str(),
+                                      zub::LibraryText(WideToUtf8(db->errDescription())).c_str()));
     std::set<std::string> paths;
     for (; rs && !rs->IsEOF(); rs->MoveNext()) {
         std::wstring path = rs->GetStringAt(0);
@@ -614,10 +641,10 @@ std::set<std::string> DocCommands::FrozenPaths(const DRM::DocRepo& repo) {
         paths.insert(WideToUtf8(path));
     }
     if (paths.empty())
-        throw VaultError(VaultErr::kNoDoc, L"baseline " + baseline->name() +
-                                               L" has no recorded files (a store made before "
-                                               L"they were kept: vault verify --repair records "
-                                               L"them)");
+        throw VaultError(VaultErr::kNoDoc,
+                         zub::trf("baseline %s has no recorded files (a store made before they "
+                                  "were kept: vault verify --repair records them)",
+                                  WideToUtf8(baseline->name()).c_str()));
     return paths;
 }
 
@@ -649,8 +676,9 @@ void DocCommands::CheckOutMany() {
             ids.push_back(docs.GetDoc(i)->id());
     }
     if (ids.empty())
-        throw VaultError(VaultErr::kNoDoc, L"no document matches " + Utf8ToWide(pattern) +
-                                               L" in repository " + repo->name());
+        throw VaultError(VaultErr::kNoDoc,
+                         zub::trf("no document matches %s in repository %s", pattern.c_str(),
+                                  WideToUtf8(repo->name()).c_str()));
     // Each document keeps its folder below DIR, so namesakes never collide.
     const fs::path dir = LocalDir();
     Json done = Json::array();
@@ -665,50 +693,55 @@ void DocCommands::CheckOutMany() {
             done.push_back(std::move(j));
         } catch (const VaultError& e) {
             const std::string shown = doc->fileName().empty() ? std::to_string(id) : Shown(*doc);
-            failed.push_back(
-                {{"path", shown}, {"error", e.number()}, {"message", WideToUtf8(e.text())}});
+            Json f = e.ToJson();
+            f["path"] = shown;
+            failed.push_back(std::move(f));
             std::cerr << e.Line() << " (" << Output::Visible(shown) << ")\n";
         }
     }
-    s_.out().Done({{"checked_out", done}, {"failed", failed}},
-                  "Checked out " + std::to_string(done.size()) + " of " +
-                      std::to_string(ids.size()) + " documents of repository " +
-                      WideToUtf8(repo->name()) + " to " + PathText::ShowLocal(dir));
+    s_.out().Done(
+        {{"checked_out", done}, {"failed", failed}},
+        zub::trf("Checked out %zu of %zu documents of repository %s to %s", done.size(), ids.size(),
+                 WideToUtf8(repo->name()).c_str(), PathText::ShowLocal(dir).c_str()));
     if (!failed.empty())
         throw VaultError(VaultErr::kPartly,
-                         std::to_wstring(failed.size()) + L" of " + std::to_wstring(ids.size()) +
-                             L" documents were not checked out (named above); the other " +
-                             std::to_wstring(done.size()) + L" were");
+                         zub::trf("%zu of %zu documents were not checked out (named above); the "
+                                  "other %zu were",
+                                  failed.size(), ids.size(), done.size()));
 }
 
 void DocCommands::CheckIn() {
     // A missing argument is a usage error, before any lookup.
     const bool edit = messageOption_->count() == 0;
     if (edit && !MessageEditor::Available())
-        throw CLI::RequiredError("-m,--message (there is no terminal to write it on)");
+        throw CLI::RequiredError(zub::tr("-m,--message (there is no terminal to write it on)"));
     Target t = Open(Session::Right::Write);
     const DRM::UserRecord& actor = s_.Actor();
     DRM::Doc& doc = *t.doc;
     if (doc.state() != 1)
-        throw VaultError(VaultErr::kNotHolder, L"document " + Utf8ToWide(Shown(doc)) +
-                                                   L" is not checked out; check it out first");
+        throw VaultError(
+            VaultErr::kNotHolder,
+            zub::trf("document %s is not checked out; check it out first", Shown(doc).c_str()));
     if (doc.checkOutById() != actor.id)
-        throw VaultError(VaultErr::kNotHolder, L"document " + Utf8ToWide(Shown(doc)) +
-                                                   L" is checked out by " + doc.checkOutByName() +
-                                                   L", not by " + actor.name);
+        throw VaultError(
+            VaultErr::kNotHolder,
+            zub::trf("document %s is checked out by %s, not by %s", Shown(doc).c_str(),
+                     WideToUtf8(doc.checkOutByName()).c_str(), WideToUtf8(actor.name).c_str()));
     const fs::path local = RequireLocalFile(file_.empty() ? WideToUtf8(FileName(doc)) : file_);
     if (edit) {
-        message_ = MessageEditor::Ask("What changed in " + Shown(doc) + " since version " +
-                                      WideToUtf8(doc.currentVersion()) +
-                                      "?\nLines starting with # are left out; an empty message "
-                                      "checks nothing in.");
+        message_ = MessageEditor::Ask(
+            zub::trf("What changed in %s since version %s?\nLines starting with # are left out; "
+                     "an empty message checks nothing in.",
+                     Shown(doc).c_str(), WideToUtf8(doc.currentVersion()).c_str()));
     }
     MessageEditor::RequireText(message_);
     const std::wstring old = doc.currentVersion();
     // A file of another name is most often the wrong file.
     if (PathText::Wide(local.filename()) != FileName(doc))
-        std::cerr << "vault: warning: checking in " << local.filename().string() << " as document "
-                  << Shown(doc) << "; the names differ\n";
+        std::cerr << zub::trf("vault: warning: checking in %s as document %s; the names differ",
+                              Output::Visible(local.filename().string()).c_str(),
+                              Output::Visible(Shown(doc)).c_str())
+                  << '\n';
     doc.set_checkOutById(actor.id);
     doc.set_checkOutByName(actor.name);
     doc.set_modifyInfo(Utf8ToWide(message_));
@@ -716,19 +749,22 @@ void DocCommands::CheckIn() {
     doc.set_nextMain(nextMain_);
     int status;
     {
-        Progress progress("Uploading " + local.filename().string(), Progress::Wanted());
+        Progress progress(zub::trf("Uploading %s", local.filename().string().c_str()),
+                          Progress::Wanted());
         // The replaced version is copied on the server before the upload.
-        progress.Label(
-            L"copy", "Saving " + WideToUtf8(FileName(doc)) + " " + WideToUtf8(old) + " to history");
+        progress.Label(L"copy",
+                       zub::trf("Saving %s %s to history", WideToUtf8(FileName(doc)).c_str(),
+                                WideToUtf8(old).c_str()));
         status = cadForm_.empty() ? doc.CheckIn(PathText::Wide(local))
                                   : doc.CheckIn(PathText::Wide(local), Utf8ToWide(cadForm_));
     }
     if (status == DRM::Err::kUnchanged)
-        throw VaultError(VaultErr::kUnchanged,
-                         PathText::Wide(local) + L" has the content of version " + old +
-                             L" of document " + Utf8ToWide(Shown(doc)) +
-                             L"; nothing checked in (use --allow-unchanged to make a new "
-                             L"version anyway, or vault doc revert to give it back)");
+        throw VaultError(
+            VaultErr::kUnchanged,
+            zub::trf("%s has the content of version %s of document %s; nothing "
+                     "checked in (use --allow-unchanged to make a new version "
+                     "anyway, or vault doc revert to give it back)",
+                     local.string().c_str(), WideToUtf8(old).c_str(), Shown(doc).c_str()));
     CheckRace(status, doc, s_, actor.name);
     CheckoutRecords(s_.store().Dir()).Remove(doc.id());
     auto stored = s_.Connected<DRM::Doc>();
@@ -736,8 +772,8 @@ void DocCommands::CheckIn() {
     Json j = ToJson(*stored);
     j["previous_version"] = WideToUtf8(old);
     j["message"] = message_;
-    s_.out().Done(j, "Checked in " + Shown(doc) + ": version " + WideToUtf8(doc.currentVersion()) +
-                         " (was " + WideToUtf8(old) + ")");
+    s_.out().Done(j, zub::trf("Checked in %s: version %s (was %s)", Shown(doc).c_str(),
+                              WideToUtf8(doc.currentVersion()).c_str(), WideToUtf8(old).c_str()));
 }
 
 void DocCommands::View() {
@@ -750,7 +786,8 @@ void DocCommands::View(Target& t) {
     ScratchDir scratch(dir);
     int status;
     {
-        Progress progress("Downloading " + WideToUtf8(FileName(*t.doc)), Progress::Wanted());
+        Progress progress(zub::trf("Downloading %s", WideToUtf8(FileName(*t.doc)).c_str()),
+                          Progress::Wanted());
         status = t.doc->View(PathText::Wide(scratch.path()));
     }
     VaultError::Check(status, *t.doc);
@@ -758,9 +795,9 @@ void DocCommands::View(Target& t) {
     Json j = ToJson(*t.doc);
     j["file"] = (dir / LocalName(*t.doc)).string();
     j["fetched_version"] = WideToUtf8(t.doc->currentVersion());
-    s_.out().Done(j, "Fetched " + Shown(*t.doc) + " version " +
-                         WideToUtf8(t.doc->currentVersion()) + " to " +
-                         PathText::ShowLocal(dir / LocalName(*t.doc)));
+    s_.out().Done(j, zub::trf("Fetched %s version %s to %s", Shown(*t.doc).c_str(),
+                              WideToUtf8(t.doc->currentVersion()).c_str(),
+                              PathText::ShowLocal(dir / LocalName(*t.doc)).c_str()));
 }
 
 void DocCommands::Get() {
@@ -769,16 +806,20 @@ void DocCommands::Get() {
     if (!OfDocumentsForm(version_, doc.currentVersion()))
         throw VaultError(
             VaultErr::kBadName,
-            L"version " + Utf8ToWide(version_) + L" is not of the form of document " +
-                Utf8ToWide(Shown(doc)) + L"'s versions (" +
-                (doc.currentVersion().find(L'.') == std::wstring::npos ? L"a whole number"
-                                                                       : L"MAIN.SUB") +
-                L", like its current " + doc.currentVersion() + L")");
+            doc.currentVersion().find(L'.') == std::wstring::npos
+                ? zub::trf("version %s is not of the form of document %s's versions (a whole "
+                           "number, like its current %s)",
+                           version_.c_str(), Shown(doc).c_str(),
+                           WideToUtf8(doc.currentVersion()).c_str())
+                : zub::trf("version %s is not of the form of document %s's versions (MAIN.SUB, "
+                           "like its current %s)",
+                           version_.c_str(), Shown(doc).c_str(),
+                           WideToUtf8(doc.currentVersion()).c_str()));
     if (Utf8ToWide(version_) == doc.currentVersion() && t.deleted)
         throw VaultError(VaultErr::kNoVersion,
-                         L"version " + doc.currentVersion() + L" of document " +
-                             Utf8ToWide(Shown(doc)) +
-                             L" was its current file when it was deleted and went with it");
+                         zub::trf("version %s of document %s was its current file when it was "
+                                  "deleted and went with it",
+                                  WideToUtf8(doc.currentVersion()).c_str(), Shown(doc).c_str()));
     if (Utf8ToWide(version_) == doc.currentVersion()) {
         View(t);
         return;
@@ -801,8 +842,8 @@ void DocCommands::Get() {
     }
     if (candidates.empty())
         throw VaultError(VaultErr::kNoVersion,
-                         L"document " + Utf8ToWide(Shown(doc)) + L" has no saved version " +
-                             Utf8ToWide(version_) + L" (see vault doc history)");
+                         zub::trf("document %s has no saved version %s (see vault doc history)",
+                                  Shown(doc).c_str(), version_.c_str()));
     const fs::path dir = LocalDir();
     ScratchDir scratch(dir);
     for (const auto& candidate : candidates) {
@@ -815,8 +856,9 @@ void DocCommands::Get() {
         }
         int status;
         {
-            Progress progress("Downloading " + WideToUtf8(FileName(doc)) + " " + candidate,
-                              Progress::Wanted());
+            Progress progress(
+                zub::trf("Downloading %s %s", WideToUtf8(FileName(doc)).c_str(), candidate.c_str()),
+                Progress::Wanted());
             status = attempt->GetHistory(Utf8ToWide(candidate), PathText::Wide(scratch.path()));
         }
         if (status == 0) break;
@@ -826,8 +868,8 @@ void DocCommands::Get() {
     Json j = ToJson(doc);
     j["file"] = (dir / LocalName(doc)).string();
     j["fetched_version"] = version_;
-    s_.out().Done(j, "Fetched " + Shown(doc) + " version " + version_ + " to " +
-                         PathText::ShowLocal(dir / LocalName(doc)));
+    s_.out().Done(j, zub::trf("Fetched %s version %s to %s", Shown(doc).c_str(), version_.c_str(),
+                              PathText::ShowLocal(dir / LocalName(doc)).c_str()));
 }
 
 void DocCommands::History() {
@@ -839,14 +881,15 @@ void DocCommands::History() {
     if (t.deleted) {
         // The current file went with the delete; its saved versions stay.
         rows.erase(rows.begin());
-        s_.out().Say(Shown(doc) + " (document " + std::to_string(doc.id()) + "), deleted " +
-                     Output::OleDate(doc.lstUptTime()) + " by " + WideToUtf8(doc.lstUptByName()) +
-                     " at version " + WideToUtf8(doc.currentVersion()) + "; saved versions:");
+        s_.out().Say(zub::trf(
+            "%s (document %d), deleted %s by %s at version %s; saved versions:", Shown(doc).c_str(),
+            doc.id(), Output::OleDate(doc.lstUptTime()).c_str(),
+            WideToUtf8(doc.lstUptByName()).c_str(), WideToUtf8(doc.currentVersion()).c_str()));
     } else {
-        s_.out().Say(Shown(doc) + " (document " + std::to_string(doc.id()) + "), current version " +
-                     WideToUtf8(doc.currentVersion()) + ":");
+        s_.out().Say(zub::trf("%s (document %d), current version %s:", Shown(doc).c_str(), doc.id(),
+                              WideToUtf8(doc.currentVersion()).c_str()));
     }
-    s_.out().List(kHistoryColumns, rows, "(no saved versions)");
+    s_.out().List(kHistoryColumns, rows, zub::tr("(no saved versions)"));
 }
 
 Json DocCommands::VersionRows(const DRM::Doc& doc, const DRM::DocHistorys& history) {
@@ -861,7 +904,7 @@ Json DocCommands::VersionRows(const DRM::Doc& doc, const DRM::DocHistorys& histo
         j["time"] = TimeOrNull(madeBy ? madeBy->operatorTime() : doc.creTime());
         j["user"] = WideToUtf8(madeBy ? madeBy->operatorName() : doc.creByName());
         j["user_id"] = madeBy ? madeBy->operatprId() : doc.creById();
-        j["message"] = madeBy ? WideToUtf8(madeBy->operateInfo()) : std::string("(added)");
+        j["message"] = madeBy ? WideToUtf8(madeBy->operateInfo()) : std::string(zub::tr("(added)"));
         return j;
     };
     const DRM::DocHistory* newest = history.Count() > 0 ? history.History(0) : nullptr;
@@ -889,8 +932,9 @@ void DocCommands::Rename() {
     const std::wstring newName = Utf8ToWide(name_);
     if (newName.find_first_of(L"/\\") != std::wstring::npos)
         throw VaultError(VaultErr::kBadName,
-                         L"a new name has no folder: " + newName +
-                             L"; vault doc move puts a document into another folder");
+                         zub::trf("a new name has no folder: %s; vault doc move puts a document "
+                                  "into another folder",
+                                  name_.c_str()));
     const PathText path = PathText::Split(newName);
     if (doc.state() == 1 && doc.checkOutById() != actor.id) throw HeldByOther(doc);
     DRM::Docs docs;
@@ -902,9 +946,10 @@ void DocCommands::Rename() {
         const DRM::Doc* other = docs.GetDoc(i);
         if (other->id() != doc.id() && other->phyUrl() == doc.phyUrl() &&
             other->fileName() == path.name && other->ext() == path.ext)
-            throw VaultError(VaultErr::kNameTaken,
-                             L"document " + PathText::Show(doc.phyUrl(), path.name, path.ext) +
-                                 L" exists already");
+            throw VaultError(
+                VaultErr::kNameTaken,
+                zub::trf("document %s exists already",
+                         WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)).c_str()));
     }
     const std::string old = Shown(doc);
     const int holder = doc.checkOutById();
@@ -917,8 +962,9 @@ void DocCommands::Rename() {
     j["path"] = WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext));
     j["name"] = name_;
     j["previous_path"] = old;
-    s_.out().Done(j, "Renamed " + old + " to " +
-                         WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)));
+    s_.out().Done(j,
+                  zub::trf("Renamed %s to %s", old.c_str(),
+                           WideToUtf8(PathText::Show(doc.phyUrl(), path.name, path.ext)).c_str()));
 }
 
 void DocCommands::Move() {
@@ -932,17 +978,18 @@ void DocCommands::Move() {
     const std::wstring to = PathText::Show(folder, doc.fileName(), doc.ext());
     if (folder == doc.phyUrl())
         throw VaultError(VaultErr::kNameTaken,
-                         L"document " + Utf8ToWide(old) + L" is in that folder already");
+                         zub::trf("document %s is in that folder already", old.c_str()));
     const int holder = doc.checkOutById();
     doc.set_checkOutById(actor.id);
     int status = doc.Move(folder);
     doc.set_checkOutById(holder);
     if (status == DRM::Err::kDocExists)
-        throw VaultError(VaultErr::kNameTaken, L"document " + to + L" exists already");
+        throw VaultError(VaultErr::kNameTaken,
+                         zub::trf("document %s exists already", WideToUtf8(to).c_str()));
     CheckRace(status, doc, s_, actor.name);
-    s_.out().Say("Moved " + old + " to " + WideToUtf8(to) + " (document " +
-                 std::to_string(doc.id()) + ", version " + WideToUtf8(doc.currentVersion()) +
-                 "; its history stays)");
+    s_.out().Say(zub::trf("Moved %s to %s (document %d, version %s; its history stays)",
+                          old.c_str(), WideToUtf8(to).c_str(), doc.id(),
+                          WideToUtf8(doc.currentVersion()).c_str()));
 }
 
 void DocCommands::Unlock() {
@@ -951,7 +998,7 @@ void DocCommands::Unlock() {
     DRM::Doc& doc = *t.doc;
     if (doc.state() != 1)
         throw VaultError(VaultErr::kNotHolder,
-                         L"document " + Utf8ToWide(Shown(doc)) + L" is not checked out");
+                         zub::trf("document %s is not checked out", Shown(doc).c_str()));
     const std::wstring holder = doc.checkOutByName();
     if (doc.checkOutById() != actor.id)
         s_.Require(t.repo->id(), t.repo->name(), Session::Right::Manage);
@@ -962,14 +1009,14 @@ void DocCommands::Unlock() {
     CheckRace(doc.EndCheckOut(), doc, s_, holder);
     CheckoutRecords(s_.store().Dir()).Remove(doc.id());
     Json j = ToJson(doc);
-    j["state"] = "checked in";
+    j["state"] = ZUB_N_("checked in");
     j["checked_out"] = false;
     j["holder"] = Json();
     j["holder_id"] = Json();
     j["previous_holder"] = WideToUtf8(holder);
-    s_.out().Done(j, "Unlocked " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                         "), held by " + WideToUtf8(holder) + "; it stays at version " +
-                         WideToUtf8(doc.currentVersion()));
+    s_.out().Done(j, zub::trf("Unlocked %s (document %d), held by %s; it stays at version %s",
+                              Shown(doc).c_str(), doc.id(), WideToUtf8(holder).c_str(),
+                              WideToUtf8(doc.currentVersion()).c_str()));
 }
 
 void DocCommands::Revert() {
@@ -979,10 +1026,12 @@ void DocCommands::Revert() {
     if (doc.state() != 1 || doc.checkOutById() != actor.id)
         throw VaultError(
             VaultErr::kNotHolder,
-            L"document " + Utf8ToWide(Shown(doc)) +
-                (doc.state() == 1 ? L" is checked out by " + doc.checkOutByName() + L", not by " +
-                                        actor.name + L" (vault doc unlock ends another's)"
-                                  : std::wstring(L" is not checked out")));
+            doc.state() == 1
+                ? zub::trf("document %s is checked out by %s, not by %s (vault doc unlock ends "
+                           "another's)",
+                           Shown(doc).c_str(), WideToUtf8(doc.checkOutByName()).c_str(),
+                           WideToUtf8(actor.name).c_str())
+                : zub::trf("document %s is not checked out", Shown(doc).c_str()));
     // Fetched first: a revert that cannot restore the file keeps the check-out.
     std::optional<ScratchDir> scratch;
     fs::path dir;
@@ -991,21 +1040,28 @@ void DocCommands::Revert() {
         scratch.emplace(dir);
         int status;
         {
-            Progress progress("Downloading " + WideToUtf8(FileName(doc)), Progress::Wanted());
+            Progress progress(zub::trf("Downloading %s", WideToUtf8(FileName(doc)).c_str()),
+                              Progress::Wanted());
             status = doc.View(PathText::Wide(scratch->path()));
         }
         VaultError::Check(status, doc);
     }
     CheckRace(doc.EndCheckOut(), doc, s_, actor.name);
     CheckoutRecords(s_.store().Dir()).Remove(doc.id());
-    std::string where = "; the local file stays as it is";
     if (scratch) {
         force_ = true;
         Place(scratch->path() / LocalName(doc), dir / LocalName(doc));
-        where = "; " + PathText::ShowLocal(dir / LocalName(doc)) + " is that version again";
+        s_.out().Say(
+            zub::trf("Reverted %s (document %d): checked in at version %s; %s is that "
+                     "version again",
+                     Shown(doc).c_str(), doc.id(), WideToUtf8(doc.currentVersion()).c_str(),
+                     PathText::ShowLocal(dir / LocalName(doc)).c_str()));
+    } else {
+        s_.out().Say(
+            zub::trf("Reverted %s (document %d): checked in at version %s; the local file "
+                     "stays as it is",
+                     Shown(doc).c_str(), doc.id(), WideToUtf8(doc.currentVersion()).c_str()));
     }
-    s_.out().Say("Reverted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                 "): checked in at version " + WideToUtf8(doc.currentVersion()) + where);
 }
 
 void DocCommands::Delete() {
@@ -1014,7 +1070,7 @@ void DocCommands::Delete() {
     DRM::Doc& doc = *t.doc;
     if (doc.state() == 1 && doc.checkOutById() != actor.id) {
         // Taking another user's work away is the same power as unlocking it.
-        if (!force_) throw HeldByOther(doc, L"; use --force to delete it anyway");
+        if (!force_) throw HeldByOther(doc, true);
         s_.Require(t.repo->id(), t.repo->name(), Session::Right::Manage);
     }
     Json j = ToJson(doc);
@@ -1022,6 +1078,6 @@ void DocCommands::Delete() {
     CheckRace(doc.Delete(), doc, s_, actor.name);
     CheckoutRecords(s_.store().Dir()).Remove(doc.id());
     j["deleted"] = true;
-    s_.out().Done(j, "Deleted " + Shown(doc) + " (document " + std::to_string(doc.id()) +
-                         "); its saved versions stay in the history");
+    s_.out().Done(j, zub::trf("Deleted %s (document %d); its saved versions stay in the history",
+                              Shown(doc).c_str(), doc.id()));
 }

@@ -7,6 +7,7 @@
 #include "pathtext.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/oledate.h"
 #include "zub/text.h"
 
@@ -15,16 +16,33 @@ using zub::WideToUtf8;
 
 namespace {
 
-const std::vector<Column> kColumns = {
-    {"time", "TIME"}, {"user", "USER"}, {"action", "ACTION"}, {"repository", "REPOSITORY"},
-    {"id", "DOC"},    {"path", "PATH"}, {"detail", "DETAIL"}};
+const std::vector<Column> kColumns = {{"time", ZUB_N_("TIME")},
+                                      {"user", ZUB_N_("USER")},
+                                      {"action", ZUB_N_("ACTION"), true},
+                                      {"repository", ZUB_N_("REPOSITORY")},
+                                      {"id", ZUB_N_("DOC")},
+                                      {"path", ZUB_N_("PATH")},
+                                      {"detail", ZUB_N_("DETAIL")}};
+
+// The actions the library records, shown in the user's words.
+[[maybe_unused]] const char* const kActions[] = {ZUB_N_("delete"),
+                                                 ZUB_N_("rename"),
+                                                 ZUB_N_("move"),
+                                                 ZUB_N_("unlock"),
+                                                 ZUB_N_("user deactivate"),
+                                                 ZUB_N_("user remove"),
+                                                 ZUB_N_("user rename"),
+                                                 ZUB_N_("role rename"),
+                                                 ZUB_N_("role remove"),
+                                                 ZUB_N_("role member add"),
+                                                 ZUB_N_("role member remove")};
 
 std::string Detail(const DRM::AuditEntry& e) {
     if (e.action == L"move")
-        return "from " +
-               (e.detail.empty() ? std::string("/") : WideToUtf8(PathText::ShowFolder(e.detail)));
-    if (e.action == L"rename") return "from " + WideToUtf8(e.detail);
-    if (e.action == L"unlock") return "held by " + WideToUtf8(e.detail);
+        return zub::trf(
+            "from %s", e.detail.empty() ? "/" : WideToUtf8(PathText::ShowFolder(e.detail)).c_str());
+    if (e.action == L"rename") return zub::trf("from %s", WideToUtf8(e.detail).c_str());
+    if (e.action == L"unlock") return zub::trf("held by %s", WideToUtf8(e.detail).c_str());
     return WideToUtf8(e.detail);
 }
 
@@ -50,12 +68,14 @@ double LogCommand::ParseTime(const std::string& text) {
 
 void LogCommand::Register(CLI::App& app) {
     CLI::App* log = app.add_subcommand(
-        "log", "The audit trail: renames, deletes and unlocks, oldest first (read right)");
-    log->add_option("REPO", repo_, "Repository id or name (default: every one you may read)");
-    log->add_option("--doc", doc_, "Only entries of this document id");
-    log->add_option("--user", user_, "Only entries of this user");
-    log->add_option("--since", since_, "Only entries from this time on (YYYY-MM-DD[ HH:MM[:SS]])");
-    log->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+        "log", zub::tr("The audit trail: renames, deletes and unlocks, oldest first (read right)"));
+    log->add_option("REPO", repo_,
+                    zub::tr("Repository id or name (default: every one you may read)"));
+    log->add_option("--doc", doc_, zub::tr("Only entries of this document id"));
+    log->add_option("--user", user_, zub::tr("Only entries of this user"));
+    log->add_option("--since", since_,
+                    zub::tr("Only entries from this time on (YYYY-MM-DD[ HH:MM[:SS]])"));
+    log->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     log->callback([this] { Run(); });
 }
 
@@ -68,19 +88,19 @@ void LogCommand::Run() {
         repoName = repo->name();
     } else {
         // The whole store's trail names every repository's documents.
-        s_.RequireAdmin("read the audit trail of every repository");
+        s_.RequireAdmin(zub::tr("read the audit trail of every repository"));
     }
     if (!doc_.empty()) {
         if (!Session::IsNumber(doc_))
             throw VaultError(VaultErr::kNoDoc,
-                             L"--doc takes a document id, not " + Utf8ToWide(doc_));
+                             zub::trf("--doc takes a document id, not %s", doc_.c_str()));
         filter.docId = std::stoi(doc_);
     }
     filter.userName = Utf8ToWide(user_);
     if (!since_.empty() && (filter.since = ParseTime(since_)) == 0.0)
         throw VaultError(
             VaultErr::kBadName,
-            L"--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not " + Utf8ToWide(since_));
+            zub::trf("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not %s", since_.c_str()));
     auto trail = s_.Connected<DRM::AuditTrail>();
     std::vector<DRM::AuditEntry> entries;
     VaultError::Check(trail->GetAll(filter, entries), *trail);
@@ -98,5 +118,5 @@ void LogCommand::Run() {
         j["detail"] = Detail(e);
         rows.push_back(std::move(j));
     }
-    s_.out().List(kColumns, rows, "(no entries)");
+    s_.out().List(kColumns, rows, zub::tr("(no entries)"));
 }

@@ -1,10 +1,10 @@
-#include <clocale>
 #include <iostream>
 
 #include "vaultapp.h"
+#include "zub/i18n.h"
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+    zub::i18n::Init("vault");
     VaultApp app(std::cout, std::cerr);
     return app.Run(argc, argv);
 }

@@ -11,6 +11,7 @@
 #include "scratchdir.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +35,7 @@ std::string MessageEditor::Clean(const std::string& text) {
 void MessageEditor::RequireText(const std::string& message) {
     if (Clean(message).empty())
         throw VaultError(VaultErr::kBadName,
-                         L"the check-in message is empty; nothing was checked in");
+                         zub::tr("the check-in message is empty; nothing was checked in"));
 }
 
 std::string MessageEditor::Ask(const std::string& help) {
@@ -66,8 +67,8 @@ std::string MessageEditor::Ask(const std::string& help) {
     }
     int status = 0;
     if (pid < 0 || ::waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw VaultError(VaultErr::kBadName, L"the editor " + zub::Utf8ToWide(editor) +
-                                                 L" failed; nothing was checked in");
+        throw VaultError(VaultErr::kBadName,
+                         zub::trf("the editor %s failed; nothing was checked in", editor.c_str()));
     std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();

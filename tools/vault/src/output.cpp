@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "zub/i18n.h"
 #include "zub/oledate.h"
 #include "zub/text.h"
 
@@ -55,10 +56,11 @@ std::string Output::Visible(const std::string& utf8) {
     return shown;
 }
 
-std::string Output::Cell(const Json& value) {
+std::string Output::Cell(const Json& value, bool translated) {
     if (value.is_null()) return "-";
+    if (value.is_string() && translated) return Visible(zub::tr(value.get<std::string>().c_str()));
     if (value.is_string()) return Visible(value.get<std::string>());
-    if (value.is_boolean()) return value.get<bool>() ? "yes" : "no";
+    if (value.is_boolean()) return value.get<bool>() ? zub::tr("yes") : zub::tr("no");
     return value.dump();
 }
 
@@ -93,13 +95,15 @@ void Output::List(const std::vector<Column>& columns, const Json& rows,
     std::vector<std::vector<std::string>> cells;
     std::vector<std::size_t> widths;
     std::vector<bool> numeric(columns.size(), true);
-    for (const auto& c : columns) widths.push_back(DisplayWidth(c.header));
+    std::vector<std::string> header;
+    for (const auto& c : columns) header.push_back(zub::tr(c.header.c_str()));
+    for (const auto& h : header) widths.push_back(DisplayWidth(h));
     for (const auto& row : rows) {
         std::vector<std::string> line;
         for (std::size_t i = 0; i < columns.size(); ++i) {
             const Json& v = row.contains(columns[i].key) ? row.at(columns[i].key) : Json();
             if (!v.is_number() && !v.is_null()) numeric[i] = false;
-            line.push_back(Cell(v));
+            line.push_back(Cell(v, columns[i].translated));
             widths[i] = std::max(widths[i], DisplayWidth(line.back()));
         }
         cells.push_back(std::move(line));
@@ -119,8 +123,6 @@ void Output::List(const std::vector<Column>& columns, const Json& rows,
         }
         out_ << '\n';
     };
-    std::vector<std::string> header;
-    for (const auto& c : columns) header.push_back(c.header);
     print(header);
     for (const auto& line : cells) print(line);
 }
@@ -132,12 +134,13 @@ void Output::Show(const std::vector<Column>& fields, const Json& object) {
         return;
     }
     std::size_t width = 0;
-    for (const auto& f : fields) width = std::max(width, DisplayWidth(f.header));
+    for (const auto& f : fields) width = std::max(width, DisplayWidth(zub::tr(f.header.c_str())));
     for (const auto& f : fields) {
         const Json& v = object.contains(f.key) ? object.at(f.key) : Json();
-        out_ << f.header << ':';
-        Pad(out_, width - DisplayWidth(f.header) + 2);
-        out_ << Cell(v) << '\n';
+        const std::string header = zub::tr(f.header.c_str());
+        out_ << header << ':';
+        Pad(out_, width - DisplayWidth(header) + 2);
+        out_ << Cell(v, f.translated) << '\n';
     }
 }
 
@@ -162,5 +165,11 @@ void Output::Finish() {
     Json lines = Json::array();
     for (const auto& line : said_) lines.push_back(line);
     out_ << Json{{"messages", lines}}.dump(2) << '\n';
+    printed_ = true;
+}
+
+void Output::Error(const Json& error) {
+    if (!json_ || printed_) return;
+    out_ << error.dump(2) << '\n';
     printed_ = true;
 }

@@ -12,10 +12,13 @@
 
 using Json = nlohmann::ordered_json;
 
-// A field of a record and how people see it.
+// A field of a record and how people see it. Headers are catalog ids
+// (ZUB_N_), shown translated; so are the values of a column whose values are
+// words of the tool's own (a state), not user data.
 struct Column {
     std::string key;
     std::string header;
+    bool translated = false;
 };
 
 class Output {
@@ -44,12 +47,16 @@ public:
     // of its own prints {"messages": [its lines]}, so every command answers
     // in JSON.
     void Finish();
+    // After a command failed: in JSON mode, a command that printed no JSON
+    // of its own prints the error object, so scripts read the failure too.
+    void Error(const Json& error);
 
     // A text with its control characters (C0, DEL, C1) shown as \xHH, so
     // stored names can never drive the terminal.
     static std::string Visible(const std::string& utf8);
-    // A value as a table cell: texts made visible, null as "-".
-    static std::string Cell(const Json& value);
+    // A value as a table cell: texts made visible, null as "-"; `translated`
+    // shows a text value through the catalog.
+    static std::string Cell(const Json& value, bool translated = false);
     // Terminal columns a UTF-8 text takes (wide East Asian characters count 2).
     static std::size_t DisplayWidth(const std::string& utf8);
     // An OLE automation date as "YYYY-MM-DD HH:MM:SS"; empty for 0.

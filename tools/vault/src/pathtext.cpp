@@ -2,6 +2,7 @@
 
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 std::wstring PathText::Folder(const std::wstring& text) {
@@ -10,8 +11,9 @@ std::wstring PathText::Folder(const std::wstring& text) {
     auto flush = [&] {
         if (part.empty()) return;
         if (part == L"." || part == L"..")
-            throw VaultError(VaultErr::kBadName,
-                             L"a folder may not contain \"" + part + L"\": " + text);
+            throw VaultError(VaultErr::kBadName, zub::trf("a folder may not contain \"%s\": %s",
+                                                          zub::WideToUtf8(part).c_str(),
+                                                          zub::WideToUtf8(text).c_str()));
         folder += L"\\" + part;
         part.clear();
     };
@@ -33,7 +35,8 @@ PathText PathText::Split(const std::wstring& path) {
     const auto dot = file.rfind(L'.');
     if (dot == std::wstring::npos || dot == 0 || dot + 1 == file.size())
         throw VaultError(VaultErr::kBadName,
-                         L"documents are named NAME.EXT; this name has no extension: " + file);
+                         zub::trf("documents are named NAME.EXT; this name has no extension: %s",
+                                  zub::WideToUtf8(file).c_str()));
     p.name = file.substr(0, dot);
     p.ext = file.substr(dot + 1);
     return p;

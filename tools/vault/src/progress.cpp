@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "vaultfs/cnfs_cmd.h"
+#include "zub/i18n.h"
 
 namespace {
 bool silenced = false;
@@ -84,7 +85,9 @@ std::string Pace(std::uint64_t done, std::uint64_t total, double seconds) {
     const double rate = static_cast<double>(done) / seconds;
     std::string text = "  " + Progress::Size(static_cast<std::uint64_t>(rate)) + "/s";
     if (total > done)
-        text += "  " + Progress::Duration(static_cast<double>(total - done) / rate) + " left";
+        text +=
+            "  " + zub::trf("%s left",
+                            Progress::Duration(static_cast<double>(total - done) / rate).c_str());
     return text;
 }
 

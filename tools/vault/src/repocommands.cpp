@@ -16,6 +16,7 @@
 #include "vaulterrors.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/rootowner.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 using zub::Utf8ToWide;
@@ -23,28 +24,28 @@ using zub::WideToUtf8;
 
 namespace {
 
-const std::vector<Column> kListColumns = {{"id", "ID"},
-                                          {"name", "NAME"},
-                                          {"directory", "DIRECTORY"},
-                                          {"strategy_id", "STRATEGY"},
-                                          {"creator", "CREATOR"},
-                                          {"created", "CREATED"}};
+const std::vector<Column> kListColumns = {{"id", ZUB_N_("ID")},
+                                          {"name", ZUB_N_("NAME")},
+                                          {"directory", ZUB_N_("DIRECTORY")},
+                                          {"strategy_id", ZUB_N_("STRATEGY")},
+                                          {"creator", ZUB_N_("CREATOR")},
+                                          {"created", ZUB_N_("CREATED")}};
 
-const std::vector<Column> kShowFields = {{"id", "Id"},
-                                         {"name", "Name"},
-                                         {"directory", "Server directory"},
-                                         {"server", "File server"},
-                                         {"port", "Port"},
-                                         {"creator", "Creator"},
-                                         {"created", "Created"},
-                                         {"strategy_id", "Version strategy"},
-                                         {"documents", "Documents"},
-                                         {"checked_out", "Checked out"},
-                                         {"baselines", "Baselines"},
-                                         {"next_main_version", "Next main version"},
-                                         {"disk_files", "Stored files"},
-                                         {"disk_bytes", "Disk use (bytes)"},
-                                         {"full_copy_bytes", "As full copies (bytes)"}};
+const std::vector<Column> kShowFields = {{"id", ZUB_N_("Id")},
+                                         {"name", ZUB_N_("Name")},
+                                         {"directory", ZUB_N_("Server directory")},
+                                         {"server", ZUB_N_("File server")},
+                                         {"port", ZUB_N_("Port")},
+                                         {"creator", ZUB_N_("Creator")},
+                                         {"created", ZUB_N_("Created")},
+                                         {"strategy_id", ZUB_N_("Version strategy")},
+                                         {"documents", ZUB_N_("Documents")},
+                                         {"checked_out", ZUB_N_("Checked out")},
+                                         {"baselines", ZUB_N_("Baselines")},
+                                         {"next_main_version", ZUB_N_("Next main version")},
+                                         {"disk_files", ZUB_N_("Stored files")},
+                                         {"disk_bytes", ZUB_N_("Disk use (bytes)")},
+                                         {"full_copy_bytes", ZUB_N_("As full copies (bytes)")}};
 
 Json TimeOrNull(double t) {
     const std::string text = Output::OleDate(t);
@@ -71,71 +72,76 @@ Json RepoCommands::ToJson(const DRM::DocRepo& repo) {
 }
 
 void RepoCommands::Register(CLI::App& app) {
-    CLI::App* group = app.add_subcommand("repo",
-                                         "Document repositories: create, list, show, "
-                                         "rename, set-strategy, backup, delete, repoint");
+    CLI::App* group =
+        app.add_subcommand("repo", zub::tr("Document repositories: create, list, show, "
+                                           "rename, set-strategy, backup, delete, repoint"));
     group->require_subcommand(1);
 
-    CLI::App* c = group->add_subcommand("create", "Create a repository owned by the acting user");
-    c->add_option("NAME", name_, "Name of the new repository")->required();
+    CLI::App* c =
+        group->add_subcommand("create", zub::tr("Create a repository owned by the acting user"));
+    c->add_option("NAME", name_, zub::tr("Name of the new repository"))->required();
     c->add_option("--dir", dir_,
-                  "Directory on the file server (default \\repos\\NAME); it may not lie "
-                  "inside or around another repository's");
-    c->add_option("--strategy", strategy_, "Version strategy id")->capture_default_str();
-    c->add_option("--desc", desc_, "Description (shown by this command only)");
-    c->add_flag("--json", *s_.out().JsonFlag(), "Print the new repository as JSON");
+                  zub::tr("Directory on the file server (default \\repos\\NAME); it may not lie "
+                          "inside or around another repository's"));
+    c->add_option("--strategy", strategy_, zub::tr("Version strategy id"))->capture_default_str();
+    c->add_option("--desc", desc_, zub::tr("Description (shown by this command only)"));
+    c->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print the new repository as JSON"));
     c->callback([this] { Create(); });
 
-    CLI::App* l = group->add_subcommand("list", "List repositories, all or those a user may see");
+    CLI::App* l =
+        group->add_subcommand("list", zub::tr("List repositories, all or those a user may see"));
     l->alias("ls");
-    l->add_option("--for", forUser_, "Only those USER may see (through rights or roles)");
-    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    l->add_option("--for", forUser_, zub::tr("Only those USER may see (through rights or roles)"));
+    l->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     l->callback([this] { List(); });
 
-    CLI::App* sh = group->add_subcommand("show", "Show one repository");
-    sh->add_option("REPO", repo_, "Repository id or name")->required();
-    sh->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    CLI::App* sh = group->add_subcommand("show", zub::tr("Show one repository"));
+    sh->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    sh->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     sh->callback([this] { Show(); });
 
-    CLI::App* rn = group->add_subcommand("rename", "Rename a repository (manage right)");
-    rn->add_option("REPO", repo_, "Repository id or name")->required();
-    rn->add_option("NEWNAME", name_, "New name")->required();
+    CLI::App* rn = group->add_subcommand("rename", zub::tr("Rename a repository (manage right)"));
+    rn->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    rn->add_option("NEWNAME", name_, zub::tr("New name"))->required();
     rn->callback([this] { Rename(); });
 
-    CLI::App* st =
-        group->add_subcommand("set-strategy", "Set a repository's version strategy (manage right)");
-    st->add_option("REPO", repo_, "Repository id or name")->required();
-    st->add_option("ID", strategy_, "Version strategy id")->required();
+    CLI::App* st = group->add_subcommand(
+        "set-strategy", zub::tr("Set a repository's version strategy (manage right)"));
+    st->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    st->add_option("ID", strategy_, zub::tr("Version strategy id"))->required();
     st->callback([this] { SetStrategy(); });
 
     CLI::App* b = group->add_subcommand(
-        "backup", "Copy the current files of a repository into a local folder (read right)");
-    b->add_option("REPO", repo_, "Repository id or name")->required();
-    b->add_option("DIR", dir_, "Local folder (made when missing)")->required();
-    b->add_flag("--force", force_, "Overwrite local files of those names with other content");
+        "backup",
+        zub::tr("Copy the current files of a repository into a local folder (read right)"));
+    b->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    b->add_option("DIR", dir_, zub::tr("Local folder (made when missing)"))->required();
+    b->add_flag("--force", force_,
+                zub::tr("Overwrite local files of those names with other content"));
     b->callback([this] { Backup(); });
 
-    CLI::App* d =
-        group->add_subcommand("delete",
-                              "Delete a repository with its files, documents, baselines and rights "
-                              "(manage right)");
+    CLI::App* d = group->add_subcommand(
+        "delete", zub::tr("Delete a repository with its files, documents, baselines and rights "
+                          "(manage right)"));
     d->alias("rm");
-    d->add_option("REPO", repo_, "Repository id or name")->required();
-    d->add_flag("--force", force_, "Delete even when documents are checked out");
+    d->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    d->add_flag("--force", force_, zub::tr("Delete even when documents are checked out"));
     d->callback([this] { Delete(); });
 
     CLI::App* rp = group->add_subcommand(
         "repoint",
-        "Point a repository at another file server (default: this store's own root), e.g. in a "
-        "copied store whose rows still name the original's root by its absolute path; the "
-        "administrator only");
-    rp->add_option("REPO", repo_, "Repository id or name")->required();
+        zub::tr(
+            "Point a repository at another file server (default: this store's own root), e.g. in a "
+            "copied store whose rows still name the original's root by its absolute path; the "
+            "administrator only"));
+    rp->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
     rp->add_option("SERVER", server_,
-                   "File server holding the repository's folder (default: this store's own "
-                   "root, file:files)");
-    rp->add_flag("--adopt", adopt_,
-                 "Claim the server's root for this store even though it names another store "
-                 "(only after deliberately moving the store)");
+                   zub::tr("File server holding the repository's folder (default: this store's own "
+                           "root, file:files)"));
+    rp->add_flag(
+        "--adopt", adopt_,
+        zub::tr("Claim the server's root for this store even though it names another store "
+                "(only after deliberately moving the store)"));
     rp->callback([this] { Repoint(); });
 }
 
@@ -143,15 +149,16 @@ void RepoCommands::CheckNewName(const std::wstring& name) {
     if (name.empty() || Session::IsNumber(WideToUtf8(name)) ||
         name.find_first_of(L"/\\:") != std::wstring::npos || name == L"." || name == L"..")
         throw VaultError(VaultErr::kBadName,
-                         L"invalid repository name \"" + name +
-                             L"\": it may not be a number nor contain / \\ or :");
+                         zub::trf("invalid repository name \"%s\": it may not be a number nor "
+                                  "contain / \\ or :",
+                                  WideToUtf8(name).c_str()));
     DRM::DocRepos all;
     s_.store().Connect(all);
     VaultError::Check(all.GetAll(), all);
     for (int i = 0; i < all.Count(); ++i)
         if (all.Repo(i)->name() == name)
-            throw VaultError(VaultErr::kNameTaken,
-                             L"a repository named " + name + L" exists already");
+            throw VaultError(VaultErr::kNameTaken, zub::trf("a repository named %s exists already",
+                                                            WideToUtf8(name).c_str()));
 }
 
 void RepoCommands::Create() {
@@ -160,7 +167,7 @@ void RepoCommands::Create() {
     CheckNewName(name);
     std::wstring dir = dir_.empty() ? L"\\repos\\" + name : PathText::Folder(Utf8ToWide(dir_));
     if (dir.empty())
-        throw VaultError(VaultErr::kBadName, L"the server directory may not be the root");
+        throw VaultError(VaultErr::kBadName, zub::tr("the server directory may not be the root"));
     // Overlap is judged on the text: with a closing separator \repos\a\ is no
     // part of \repos\ab\, while a real parent or child is still refused.
     dir += L"\\";
@@ -177,20 +184,23 @@ void RepoCommands::Create() {
     const int status = repo->Create();
     // Create tells the failing step; the object's error says why.
     if (repo->ErrNumber() == DRM::Err::kNameTaken)
-        throw VaultError(VaultErr::kNameTaken, L"a repository named " + name + L" exists already");
+        throw VaultError(VaultErr::kNameTaken, zub::trf("a repository named %s exists already",
+                                                        WideToUtf8(name).c_str()));
     if (status == DRM::DocRepo::kOverlaps && repo->ErrNumber() == DRM::Err::kInvalidName)
-        throw VaultError(repo->ErrNumber(), repo->ErrDesc());
+        throw VaultError::Library(repo->ErrNumber(), repo->ErrDesc());
     if (status == DRM::DocRepo::kOverlaps)
         throw VaultError(VaultErr::kOverlap,
-                         L"the server directory " + dir +
-                             L" lies inside or around another repository's; choose one with --dir");
+                         zub::trf("the server directory %s lies inside or around another "
+                                  "repository's; choose one with --dir",
+                                  WideToUtf8(dir).c_str()));
     if (status != DRM::DocRepo::kCreated) {
-        if (repo->ErrNumber() != 0) throw VaultError(repo->ErrNumber(), repo->ErrDesc());
+        if (repo->ErrNumber() != 0) throw VaultError::Library(repo->ErrNumber(), repo->ErrDesc());
         VaultError::Check(status, *repo);
     }
     VaultError::Check(repo->Read(repo->id()), *repo);
-    s_.out().Done(ToJson(*repo), "Created repository " + WideToUtf8(name) + " (id " +
-                                     std::to_string(repo->id()) + ") in " + WideToUtf8(dir));
+    s_.out().Done(ToJson(*repo),
+                  zub::trf("Created repository %s (id %d) in %s", WideToUtf8(name).c_str(),
+                           repo->id(), WideToUtf8(dir).c_str()));
 }
 
 void RepoCommands::List() {
@@ -202,7 +212,8 @@ void RepoCommands::List() {
     } else {
         auto user = s_.FindUser(Utf8ToWide(forUser_));
         if (!user)
-            throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(forUser_));
+            throw VaultError(VaultErr::kUnknownUser,
+                             zub::trf("no user named %s", forUser_.c_str()));
         VaultError::Check(all.GetAll(user->id), all);
     }
     Json rows = Json::array();
@@ -212,7 +223,7 @@ void RepoCommands::List() {
         VaultError::Check(repo->Read(all.Repo(i)->id()), *repo);
         rows.push_back(ToJson(*repo));
     }
-    s_.out().List(kListColumns, rows, "(no repositories)");
+    s_.out().List(kListColumns, rows, zub::tr("(no repositories)"));
 }
 
 void RepoCommands::Show() {
@@ -259,13 +270,14 @@ void RepoCommands::Rename() {
     const std::wstring old = repo->name();
     const std::wstring name = Utf8ToWide(name_);
     if (name == old) {
-        s_.out().Say("Repository " + WideToUtf8(old) + " keeps its name");
+        s_.out().Say(zub::trf("Repository %s keeps its name", WideToUtf8(old).c_str()));
         return;
     }
     CheckNewName(name);
     repo->set_name(name);
     VaultError::Check(repo->updateBaseInfo(), *repo);
-    s_.out().Say("Renamed repository " + WideToUtf8(old) + " to " + WideToUtf8(name));
+    s_.out().Say(
+        zub::trf("Renamed repository %s to %s", WideToUtf8(old).c_str(), WideToUtf8(name).c_str()));
 }
 
 void RepoCommands::SetStrategy() {
@@ -273,8 +285,8 @@ void RepoCommands::SetStrategy() {
     s_.Strategy(strategy_);
     repo->set_versionStraId(strategy_);
     VaultError::Check(repo->SaveVersionStra(), *repo);
-    s_.out().Say("Repository " + WideToUtf8(repo->name()) + " now uses version strategy " +
-                 std::to_string(strategy_));
+    s_.out().Say(zub::trf("Repository %s now uses version strategy %d",
+                          WideToUtf8(repo->name()).c_str(), strategy_));
 }
 
 void RepoCommands::Backup() {
@@ -283,36 +295,41 @@ void RepoCommands::Backup() {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec)
-        throw VaultError(VaultErr::kLocalFile, L"cannot make the folder " + PathText::Wide(dir) +
-                                                   L": " + Utf8ToWide(ec.message()));
+        throw VaultError(
+            VaultErr::kLocalFile,
+            zub::trf("cannot make the folder %s: %s", dir.string().c_str(), ec.message().c_str()));
     if (force_) {
-        Progress progress("Backing up " + WideToUtf8(repo->name()), Progress::Wanted());
+        Progress progress(zub::trf("Backing up %s", WideToUtf8(repo->name()).c_str()),
+                          Progress::Wanted());
         VaultError::Check(repo->BackUp(PathText::Wide(dir)), *repo);
     } else {
         // Fetched beside the target first, so that a refusal writes nothing.
         ScratchDir scratch(dir);
         {
-            Progress progress("Backing up " + WideToUtf8(repo->name()), Progress::Wanted());
+            Progress progress(zub::trf("Backing up %s", WideToUtf8(repo->name()).c_str()),
+                              Progress::Wanted());
             VaultError::Check(repo->BackUp(PathText::Wide(scratch.path())), *repo);
         }
         const auto conflicts = LocalFiles::Conflicts(scratch.path(), dir);
         if (!conflicts.empty())
             throw VaultError(
                 VaultErr::kLocalFile,
-                PathText::Wide(dir / conflicts.front()) + L" exists with other content" +
-                    (conflicts.size() > 1
-                         ? L" (and " + std::to_wstring(conflicts.size() - 1) + L" more)"
-                         : L"") +
-                    L"; use --force to overwrite");
+                conflicts.size() > 1
+                    ? zub::trf("%s exists with other content (and %zu more); use --force to "
+                               "overwrite",
+                               (dir / conflicts.front()).string().c_str(), conflicts.size() - 1)
+                    : zub::trf("%s exists with other content; use --force to overwrite",
+                               (dir / conflicts.front()).string().c_str()));
         try {
             LocalFiles::MoveInto(scratch.path(), dir);
         } catch (const std::filesystem::filesystem_error& e) {
-            throw VaultError(VaultErr::kLocalFile, L"cannot write into " + PathText::Wide(dir) +
-                                                       L": " + Utf8ToWide(e.code().message()));
+            throw VaultError(VaultErr::kLocalFile,
+                             zub::trf("cannot write into %s: %s", dir.string().c_str(),
+                                      e.code().message().c_str()));
         }
     }
-    s_.out().Say("Copied the current files of repository " + WideToUtf8(repo->name()) + " to " +
-                 PathText::ShowLocal(dir));
+    s_.out().Say(zub::trf("Copied the current files of repository %s to %s",
+                          WideToUtf8(repo->name()).c_str(), PathText::ShowLocal(dir).c_str()));
 }
 
 void RepoCommands::Delete() {
@@ -326,51 +343,55 @@ void RepoCommands::Delete() {
         for (int i = 0; i < docs.Count(); ++i) {
             const DRM::Doc* d = docs.GetDoc(i);
             if (d->state() == 1)
-                throw VaultError(VaultErr::kHeldByOther,
-                                 L"document " +
-                                     PathText::Show(d->phyUrl(), d->fileName(), d->ext()) +
-                                     L" is checked out by " + d->checkOutByName() +
-                                     L"; use --force to delete the repository anyway");
+                throw VaultError(
+                    VaultErr::kHeldByOther,
+                    zub::trf(
+                        "document %s is checked out by %s; use --force to "
+                        "delete the repository anyway",
+                        WideToUtf8(PathText::Show(d->phyUrl(), d->fileName(), d->ext())).c_str(),
+                        WideToUtf8(d->checkOutByName()).c_str()));
         }
     }
     VaultError::Check(repo->Delete(), *repo);
-    s_.out().Say("Deleted repository " + WideToUtf8(repo->name()));
+    s_.out().Say(zub::trf("Deleted repository %s", WideToUtf8(repo->name()).c_str()));
 }
 
 void RepoCommands::Repoint() {
-    s_.RequireAdmin("re-point a repository");
+    s_.RequireAdmin(zub::tr("re-point a repository"));
     const Store& store = s_.store();
     auto repo = s_.Repo(repo_);
     const std::wstring server = server_.empty() ? store.FileServer() : Utf8ToWide(server_);
     const std::wstring resolved = store.ResolvedFileServer(server);
     const auto port = static_cast<unsigned short>(repo->nfsPort());
     NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
-    auto fail = [&](const std::wstring& what) {
+    // The file server's own text, with what we tried in front of it.
+    auto fail = [&](const std::string& what) {
         wchar_t* text = nullptr;
         cmd->GetLastError(&text);
         const std::wstring why = text ? text : L"";
         NFS::CNFS_Cmd::FreeText(text);
-        throw VaultError(cmd->GetErrorNumber(), what + why);
+        if (what.empty()) throw VaultError::Library(cmd->GetErrorNumber(), why);
+        throw VaultError(cmd->GetErrorNumber(), what + zub::LibraryText(WideToUtf8(why)));
     };
 
     // The root must be this store's: its own (moved or copied along with
     // it), one nobody claimed, or one taken over on purpose.
     std::wstring text;
-    if (cmd->rootOwner(resolved, port, text) != 0) fail(L"");
+    if (cmd->rootOwner(resolved, port, text) != 0) fail("");
     const auto owner = NFS::RootOwner::Parse(text);
     const NFS::RootOwner mine{store.EnsureStoreId(), store.Place()};
     std::wstring root;
-    if (cmd->where(resolved, port, L"", root) != 0) fail(L"");
+    if (cmd->where(resolved, port, L"", root) != 0) fail("");
     const std::wstring folder = L"file:" + store.Place().substr(7) + L"/";
     const bool inside = root.compare(0, folder.size(), folder) == 0;
     const bool ours =
         owner && owner->storeId == mine.storeId && (owner->place == mine.place || inside);
     if (owner && !ours && !adopt_)
         throw VaultError(DRM::Err::kForeignRoot,
-                         L"the file-server root " + root + L" belongs to another store (" +
-                             owner->place +
-                             L"); name this store's own root, or add --adopt if this store was "
-                             L"moved there on purpose");
+                         zub::trf("the file-server root %s belongs to another store (%s); name "
+                                  "this store's own root, or add --adopt if this store was moved "
+                                  "there on purpose",
+                                  WideToUtf8(root).c_str(), WideToUtf8(owner->place).c_str()));
 
     // Only a folder that is there: a repository pointed at an empty place
     // would look as if its files were lost.
@@ -380,7 +401,8 @@ void RepoCommands::Repoint() {
     // itself; only a missing one is "not found".
     if (cmd->renameFolder(resolved, port, dir, dir) != 0 &&
         cmd->GetErrorNumber() != NFS::NFS_E_EXISTS && cmd->GetErrorNumber() != NFS::NFS_E_INVALID)
-        fail(L"the repository's folder " + dir + L" is not usable on " + server + L": ");
+        fail(zub::trf("the repository's folder %s is not usable on %s: ", WideToUtf8(dir).c_str(),
+                      WideToUtf8(server).c_str()));
     if (!owner || !ours || owner->place != mine.place) store.ClaimRoot(resolved, port);
 
     auto db = store.OpenProductDb();
@@ -390,7 +412,8 @@ void RepoCommands::Repoint() {
     cond.AddParam(0, L"DocRepoId", repo->id(), false, L"=");
     cond.AddParam(1, L"Server", repo->nfsServer(), false, false, L"=");
     if (db->UpdateRows(L"QV_DMRepo", values, cond, L"", L"") != 0 || db->CommitTrans() != 0)
-        throw VaultError(db->errNumber(), db->errDescription());
-    s_.out().Say("Repository " + WideToUtf8(repo->name()) + " now uses the file server " +
-                 WideToUtf8(server) + " (" + WideToUtf8(root) + ")");
+        throw VaultError::Library(db->errNumber(), db->errDescription());
+    s_.out().Say(zub::trf("Repository %s now uses the file server %s (%s)",
+                          WideToUtf8(repo->name()).c_str(), WideToUtf8(server).c_str(),
+                          WideToUtf8(root).c_str()));
 }

@@ -8,6 +8,7 @@
 #include "docvault/errors.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 using zub::Utf8ToWide;
@@ -20,10 +21,12 @@ namespace {
 constexpr int kUserRow = 0;
 constexpr int kRoleRow = 1;
 
-const std::vector<Column> kListColumns = {{"kind", "KIND"}, {"name", "NAME"}, {"rights", "RIGHTS"}};
+const std::vector<Column> kListColumns = {
+    {"kind", ZUB_N_("KIND"), true}, {"name", ZUB_N_("NAME")}, {"rights", ZUB_N_("RIGHTS")}};
 
-const std::vector<Column> kEffectiveColumns = {
-    {"repository_id", "ID"}, {"repository", "REPOSITORY"}, {"rights", "RIGHTS"}};
+const std::vector<Column> kEffectiveColumns = {{"repository_id", ZUB_N_("ID")},
+                                               {"repository", ZUB_N_("REPOSITORY")},
+                                               {"rights", ZUB_N_("RIGHTS")}};
 
 }  // namespace
 
@@ -31,9 +34,9 @@ RightCommands::Rights RightCommands::ParseRights(const std::string& text) {
     Rights r;
     auto bad = [&] {
         return VaultError(VaultErr::kBadName,
-                          L"rights are letters of rwm (\"rw\", \"r-m\") or words "
-                          L"read,write,manage, not \"" +
-                              Utf8ToWide(text) + L"\"");
+                          zub::trf("rights are letters of rwm (\"rw\", \"r-m\") or words "
+                                   "read,write,manage, not \"%s\"",
+                                   text.c_str()));
     };
     if (text.find_first_not_of("rwm-") == std::string::npos) {
         for (char c : text) {
@@ -69,36 +72,38 @@ std::string RightCommands::ShowRights(int read, int write, int manage) {
 
 void RightCommands::Register(CLI::App& app) {
     CLI::App* group = app.add_subcommand(
-        "rights", "Who may read, write and manage a repository: list, grant, revoke, show");
+        "rights",
+        zub::tr("Who may read, write and manage a repository: list, grant, revoke, show"));
     group->require_subcommand(1);
-    const char* whoHelp = "A user (NAME or user:NAME) or a role (role:NAME)";
+    const char* whoHelp = zub::tr("A user (NAME or user:NAME) or a role (role:NAME)");
 
-    CLI::App* l = group->add_subcommand("list",
-                                        "List the rights given on a repository "
-                                        "(read right)");
+    CLI::App* l = group->add_subcommand("list", zub::tr("List the rights given on a repository "
+                                                        "(read right)"));
     l->alias("ls");
-    l->add_option("REPO", repo_, "Repository id or name")->required();
-    l->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    l->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
+    l->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     l->callback([this] { List(); });
 
     CLI::App* g = group->add_subcommand(
-        "grant", "Give a user or role exactly these rights on a repository (manage right)");
-    g->add_option("REPO", repo_, "Repository id or name")->required();
+        "grant",
+        zub::tr("Give a user or role exactly these rights on a repository (manage right)"));
+    g->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
     g->add_option("WHO", who_, whoHelp)->required();
-    g->add_option("RIGHTS", rights_, "Letters of rwm (r read, w write, m manage), e.g. rw")
+    g->add_option("RIGHTS", rights_, zub::tr("Letters of rwm (r read, w write, m manage), e.g. rw"))
         ->required();
     g->callback([this] { Grant(); });
 
     CLI::App* r = group->add_subcommand(
-        "revoke", "Take away a user's or role's rights on a repository (manage right)");
-    r->add_option("REPO", repo_, "Repository id or name")->required();
+        "revoke", zub::tr("Take away a user's or role's rights on a repository (manage right)"));
+    r->add_option("REPO", repo_, zub::tr("Repository id or name"))->required();
     r->add_option("WHO", who_, whoHelp)->required();
     r->callback([this] { Revoke(); });
 
     CLI::App* s = group->add_subcommand(
-        "show", "Show a user's effective rights on every repository, own and through roles");
-    s->add_option("USER", who_, "User name")->required();
-    s->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+        "show",
+        zub::tr("Show a user's effective rights on every repository, own and through roles"));
+    s->add_option("USER", who_, zub::tr("User name"))->required();
+    s->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     s->callback([this] { Show(); });
 }
 
@@ -114,17 +119,18 @@ RightCommands::Principal RightCommands::Resolve(const std::string& who) {
     p.name = Utf8ToWide(name);
     if (p.isRole) {
         auto role = s_.FindRole(p.name);
-        if (!role) throw VaultError(VaultErr::kUnknownRole, L"no role named " + p.name);
+        if (!role)
+            throw VaultError(VaultErr::kUnknownRole, zub::trf("no role named %s", name.c_str()));
         p.id = role->id;
     } else {
         auto user = s_.FindUser(p.name);
         if (!user) {
             // A bare name is a user's; point at the role people often mean.
             if (who.rfind("user:", 0) != 0 && s_.FindRole(p.name))
-                throw VaultError(
-                    VaultErr::kUnknownUser,
-                    L"no user named " + p.name + L"; for the role, give role:" + p.name);
-            throw VaultError(VaultErr::kUnknownUser, L"no user named " + p.name);
+                throw VaultError(VaultErr::kUnknownUser,
+                                 zub::trf("no user named %s; for the role, give role:%s",
+                                          name.c_str(), name.c_str()));
+            throw VaultError(VaultErr::kUnknownUser, zub::trf("no user named %s", name.c_str()));
         }
         p.id = user->id;
     }
@@ -181,7 +187,7 @@ void RightCommands::List() {
     for (const auto& row : Current(repo->id())) {
         const bool role = row.roleId() != 0 && row.userId() == 0;
         Json j;
-        j["kind"] = role ? "role" : "user";
+        j["kind"] = role ? ZUB_N_("role") : ZUB_N_("user");
         j["name"] = WideToUtf8(row.roleOrUser_Name());
         j["user_id"] = role ? Json() : Json(row.userId());
         j["role_id"] = role ? Json(row.roleId()) : Json();
@@ -193,7 +199,7 @@ void RightCommands::List() {
         rows.push_back(std::move(j));
     }
     s_.out().List(kListColumns, rows,
-                  "(no rights given on repository " + WideToUtf8(repo->name()) + ")");
+                  zub::trf("(no rights given on repository %s)", WideToUtf8(repo->name()).c_str()));
 }
 
 void RightCommands::Grant() {
@@ -208,9 +214,13 @@ void RightCommands::Grant() {
                        p.isRole ? kRoleRow : kUserRow, r.read ? 1 : 0, r.write ? 1 : 0,
                        r.manage ? 1 : 0, p.name);
     Replace(repo->id(), before, after);
-    s_.out().Say("Gave " + std::string(p.isRole ? "role " : "user ") + WideToUtf8(p.name) +
-                 " the rights " + ShowRights(r.read, r.write, r.manage) + " on repository " +
-                 WideToUtf8(repo->name()));
+    const std::string rights = ShowRights(r.read, r.write, r.manage);
+    s_.out().Say(
+        p.isRole
+            ? zub::trf("Gave role %s the rights %s on repository %s", WideToUtf8(p.name).c_str(),
+                       rights.c_str(), WideToUtf8(repo->name()).c_str())
+            : zub::trf("Gave user %s the rights %s on repository %s", WideToUtf8(p.name).c_str(),
+                       rights.c_str(), WideToUtf8(repo->name()).c_str()));
 }
 
 void RightCommands::Revoke() {
@@ -220,19 +230,26 @@ void RightCommands::Revoke() {
     std::vector<DRM::DocRepoAuth> after;
     for (const auto& row : before)
         if (!Names(row, p)) after.push_back(row);
-    const std::string who = std::string(p.isRole ? "role " : "user ") + WideToUtf8(p.name);
+    const std::string who = WideToUtf8(p.name);
+    const std::string repoName = WideToUtf8(repo->name());
     if (after.size() == before.size()) {
-        s_.out().Say(who + " had no rights of its own on repository " + WideToUtf8(repo->name()));
+        s_.out().Say(p.isRole ? zub::trf("role %s had no rights of its own on repository %s",
+                                         who.c_str(), repoName.c_str())
+                              : zub::trf("user %s had no rights of its own on repository %s",
+                                         who.c_str(), repoName.c_str()));
         return;
     }
     Replace(repo->id(), before, after);
-    s_.out().Say("Took away the rights of " + who + " on repository " + WideToUtf8(repo->name()));
+    s_.out().Say(p.isRole ? zub::trf("Took away the rights of role %s on repository %s",
+                                     who.c_str(), repoName.c_str())
+                          : zub::trf("Took away the rights of user %s on repository %s",
+                                     who.c_str(), repoName.c_str()));
 }
 
 void RightCommands::Show() {
     s_.Actor();
     auto user = s_.FindUser(Utf8ToWide(who_));
-    if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(who_));
+    if (!user) throw VaultError(VaultErr::kUnknownUser, zub::trf("no user named %s", who_.c_str()));
     DRM::DocRepos repos;
     s_.store().Connect(repos);
     VaultError::Check(repos.GetAll(), repos);
@@ -253,5 +270,6 @@ void RightCommands::Show() {
         j["rights"] = ShowRights(a->read(), a->write(), a->manage());
         rows.push_back(std::move(j));
     }
-    s_.out().List(kEffectiveColumns, rows, "(user " + who_ + " has no rights on any repository)");
+    s_.out().List(kEffectiveColumns, rows,
+                  zub::trf("(user %s has no rights on any repository)", who_.c_str()));
 }

@@ -8,14 +8,15 @@
 #include "pathtext.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 ScratchDir::ScratchDir(const std::filesystem::path& parent) {
     std::string pattern = (parent / ".vault-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
-        throw VaultError(VaultErr::kLocalFile, L"cannot make a temporary folder in " +
-                                                   zub::Utf8ToWide(parent.string()) + L": " +
-                                                   zub::Utf8ToWide(std::strerror(errno)));
+        throw VaultError(VaultErr::kLocalFile,
+                         zub::trf("cannot make a temporary folder in %s: %s",
+                                  parent.string().c_str(), std::strerror(errno)));
     path_ = pattern;
 }
 

@@ -10,6 +10,7 @@
 #include "pathtext.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 using zub::Utf8ToWide;
@@ -25,11 +26,11 @@ bool Session::IsNumber(const std::string& text) {
 const char* Session::RightName(Right right) {
     switch (right) {
         case Right::Read:
-            return "read";
+            return ZUB_N_("read");
         case Right::Write:
-            return "write";
+            return ZUB_N_("write");
         case Right::Manage:
-            return "manage";
+            return ZUB_N_("manage");
     }
     return "";
 }
@@ -75,15 +76,16 @@ const DRM::UserRecord& Session::Actor() {
         if (env) name = env;
     }
     if (name.empty())
-        throw VaultError(VaultErr::kNoUser, L"no acting user: give --user NAME or set VAULT_USER");
+        throw VaultError(VaultErr::kNoUser,
+                         zub::tr("no acting user: give --user NAME or set VAULT_USER"));
     auto user = FindUser(Utf8ToWide(name));
-    if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(name));
+    if (!user) throw VaultError(VaultErr::kUnknownUser, zub::trf("no user named %s", name.c_str()));
     auto admin = Connected<DRM::UserAdmin>();
     bool active = true;
     VaultError::Check(admin->IsActive(user->id, active), *admin);
     if (!active)
-        throw VaultError(VaultErr::kDenied,
-                         L"user " + user->name + L" is deactivated and may no longer act");
+        throw VaultError(VaultErr::kDenied, zub::trf("user %s is deactivated and may no longer act",
+                                                     WideToUtf8(user->name).c_str()));
     actor_ = std::move(*user);
     return *actor_;
 }
@@ -93,7 +95,7 @@ bool Session::ActorIsAdmin() { return Actor().name == Utf8ToWide(Store::kAdmin);
 void Session::RequireAdmin(const std::string& what) {
     if (!ActorIsAdmin())
         throw VaultError(VaultErr::kDenied,
-                         L"only the administrator \"system\" may " + Utf8ToWide(what));
+                         zub::trf("only the administrator \"system\" may %s", what.c_str()));
 }
 
 void Session::Require(int repoId, const std::wstring& repoName, Right right) {
@@ -117,9 +119,10 @@ void Session::Require(int repoId, const std::wstring& repoName, Right right) {
         }
     }
     if (!held)
-        throw VaultError(VaultErr::kDenied, L"user " + Actor().name + L" has no " +
-                                                Utf8ToWide(RightName(right)) +
-                                                L" right on repository " + repoName);
+        throw VaultError(
+            VaultErr::kDenied,
+            zub::trf("user %s has no %s right on repository %s", WideToUtf8(Actor().name).c_str(),
+                     zub::tr(RightName(right)), WideToUtf8(repoName).c_str()));
 }
 
 std::unique_ptr<DRM::DocRepo> Session::OpenRepo(const std::string& ref, Right right) {
@@ -144,7 +147,7 @@ std::unique_ptr<DRM::DocRepo> Session::Repo(const std::string& ref) {
             return repo;
         }
     }
-    throw VaultError(VaultErr::kNoRepo, L"no repository named " + name);
+    throw VaultError(VaultErr::kNoRepo, zub::trf("no repository named %s", ref.c_str()));
 }
 
 std::unique_ptr<DRM::Doc> Session::Document(const std::string& ref) {
@@ -155,9 +158,9 @@ std::unique_ptr<DRM::Doc> Session::Document(const std::string& ref) {
     }
     const auto colon = ref.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == ref.size())
-        throw VaultError(
-            VaultErr::kNoDoc,
-            L"a document is named by its id or as REPO:path/name.ext, not " + Utf8ToWide(ref));
+        throw VaultError(VaultErr::kNoDoc,
+                         zub::trf("a document is named by its id or as REPO:path/name.ext, not %s",
+                                  ref.c_str()));
     auto repo = Repo(ref.substr(0, colon));
     const PathText path = PathText::Split(Utf8ToWide(ref.substr(colon + 1)));
     DRM::Docs docs;
@@ -172,8 +175,9 @@ std::unique_ptr<DRM::Doc> Session::Document(const std::string& ref) {
             return doc;
         }
     }
-    throw VaultError(VaultErr::kNoDoc, L"no document " + Utf8ToWide(ref.substr(colon + 1)) +
-                                           L" in repository " + repo->name());
+    throw VaultError(VaultErr::kNoDoc,
+                     zub::trf("no document %s in repository %s", ref.substr(colon + 1).c_str(),
+                              WideToUtf8(repo->name()).c_str()));
 }
 
 std::unique_ptr<DRM::BaseLine> Session::Baseline(const DRM::DocRepo& repo, const std::string& ref) {
@@ -191,7 +195,8 @@ std::unique_ptr<DRM::BaseLine> Session::Baseline(const DRM::DocRepo& repo, const
             if (all.GetBaseLine(i)->id() == std::stoi(ref)) found = all.GetBaseLine(i);
     if (!found)
         throw VaultError(VaultErr::kNoBaseline,
-                         L"no baseline " + name + L" in repository " + repo.name());
+                         zub::trf("no baseline %s in repository %s", ref.c_str(),
+                                  WideToUtf8(repo.name()).c_str()));
     auto baseline = Connected<DRM::BaseLine>();
     baseline->set_docRepoId(found->docRepoId());
     baseline->set_id(found->id());
@@ -207,7 +212,6 @@ std::unique_ptr<DRM::VersionStra> Session::Strategy(int id) {
     strategy->set_versionStraId(0);
     VaultError::Check(strategy->Read(id), *strategy);
     if (id == 0 || strategy->versionStraId() != id)
-        throw VaultError(VaultErr::kNoStrategy,
-                         L"no version strategy with id " + std::to_wstring(id));
+        throw VaultError(VaultErr::kNoStrategy, zub::trf("no version strategy with id %d", id));
     return strategy;
 }

@@ -13,6 +13,7 @@
 #include "pathtext.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 namespace fs = std::filesystem;
@@ -21,12 +22,14 @@ using zub::WideToUtf8;
 
 namespace {
 
-const std::vector<Column> kMine = {{"repository", "REPO"}, {"id", "ID"},       {"path", "PATH"},
-                                   {"version", "VERSION"}, {"local", "LOCAL"}, {"file", "FILE"}};
+const std::vector<Column> kMine = {{"repository", ZUB_N_("REPO")},   {"id", ZUB_N_("ID")},
+                                   {"path", ZUB_N_("PATH")},         {"version", ZUB_N_("VERSION")},
+                                   {"local", ZUB_N_("LOCAL"), true}, {"file", ZUB_N_("FILE")}};
 
 const std::vector<Column> kEveryone = {
-    {"repository", "REPO"}, {"id", "ID"},         {"path", "PATH"},  {"version", "VERSION"},
-    {"holder", "HOLDER"},   {"held_for", "HELD"}, {"local", "LOCAL"}};
+    {"repository", ZUB_N_("REPO")},  {"id", ZUB_N_("ID")},         {"path", ZUB_N_("PATH")},
+    {"version", ZUB_N_("VERSION")},  {"holder", ZUB_N_("HOLDER")}, {"held_for", ZUB_N_("HELD")},
+    {"local", ZUB_N_("LOCAL"), true}};
 
 // Seconds since the epoch as the other listings write times.
 std::string LocalTime(long long seconds) {
@@ -43,24 +46,25 @@ std::string LocalTime(long long seconds) {
 std::string StatusCommand::LocalState(const fs::path& file, const std::string& sha256,
                                       long long bytes) {
     std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return "missing";
+    if (!fs::is_regular_file(file, ec)) return ZUB_N_("missing");
     const auto size = fs::file_size(file, ec);
-    if (ec) return "unknown";
-    if (bytes >= 0 && static_cast<long long>(size) != bytes) return "changed";
-    if (sha256.empty()) return "unknown";
+    if (ec) return ZUB_N_("unknown");
+    if (bytes >= 0 && static_cast<long long>(size) != bytes) return ZUB_N_("changed");
+    if (sha256.empty()) return ZUB_N_("unknown");
     const std::string local = FileSum::Sha256(file);
-    if (local.empty()) return "unknown";
-    return local == sha256 ? "unchanged" : "changed";
+    if (local.empty()) return ZUB_N_("unknown");
+    return local == sha256 ? ZUB_N_("unchanged") : ZUB_N_("changed");
 }
 
 void StatusCommand::Register(CLI::App& app) {
     CLI::App* st = app.add_subcommand(
-        "status", "List the documents you hold, with the state of your local copies");
+        "status", zub::tr("List the documents you hold, with the state of your local copies"));
     st->alias("st");
-    st->add_flag("--all", all_,
-                 "Everyone's check-outs in the repositories you may read, with how long each "
-                 "is held");
-    st->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    st->add_flag(
+        "--all", all_,
+        zub::tr("Everyone's check-outs in the repositories you may read, with how long each "
+                "is held"));
+    st->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     st->callback([this] { Run(); });
 }
 
@@ -82,7 +86,8 @@ void StatusCommand::Run() {
                        L"from QV_DMDoc where CurrentState = 1 order by DocRepoId, phyUrl, Name, "
                        L"Ext",
                        none, L"", 0, 0) != 0)
-        throw VaultError(-1, L"cannot read the check-outs: " + db->errDescription());
+        throw VaultError(-1, zub::trf("cannot read the check-outs: %s",
+                                      zub::LibraryText(WideToUtf8(db->errDescription())).c_str()));
     const CheckoutRecords records(s_.store().Dir());
     const long long now = static_cast<long long>(std::time(nullptr));
     Json rows = Json::array();
@@ -126,6 +131,6 @@ void StatusCommand::Run() {
         rows.push_back(std::move(j));
     }
     s_.out().List(all_ ? kEveryone : kMine, rows,
-                  all_ ? "(no documents are checked out)"
-                       : "(you hold no documents: " + WideToUtf8(actor.name) + ")");
+                  all_ ? std::string(zub::tr("(no documents are checked out)"))
+                       : zub::trf("(you hold no documents: %s)", WideToUtf8(actor.name).c_str()));
 }

@@ -23,6 +23,7 @@
 #include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
 #include "vaultschema/productstore.h"
+#include "zub/i18n.h"
 #include "zub/randomtext.h"
 #include "zub/storemode.h"
 #include "zub/text.h"
@@ -66,8 +67,9 @@ Store::ServerStoreFile Store::ServerStoreFile::Read(const fs::path& file) {
     std::ifstream in(file);
     std::string line;
     if (!std::getline(in, line) || line != kStoreFileHeader)
-        throw VaultError(VaultErr::kNoStore, zub::Utf8ToWide(file.string()) +
-                                                 L" is neither a store folder nor a store file");
+        throw VaultError(
+            VaultErr::kNoStore,
+            zub::trf("%s is neither a store folder nor a store file", file.string().c_str()));
     ServerStoreFile f;
     while (std::getline(in, line)) {
         line = Trim(line);
@@ -86,8 +88,9 @@ Store::ServerStoreFile Store::ServerStoreFile::Read(const fs::path& file) {
             f.files = value;
     }
     if (f.server.empty() || f.files.empty() || !f.files.is_absolute())
-        throw VaultError(VaultErr::kNoStore, L"the store file " + zub::Utf8ToWide(file.string()) +
-                                                 L" names no server or no absolute files folder");
+        throw VaultError(VaultErr::kNoStore,
+                         zub::trf("the store file %s names no server or no absolute files folder",
+                                  file.string().c_str()));
     return f;
 }
 
@@ -106,7 +109,7 @@ void Store::ServerStoreFile::Write(const fs::path& file) const {
         if (!out) {
             fs::remove(temp);
             throw VaultError(VaultErr::kInitFailed,
-                             L"cannot write the store file " + zub::Utf8ToWide(file.string()));
+                             zub::trf("cannot write the store file %s", file.string().c_str()));
         }
     }
     fs::rename(temp, file);
@@ -118,7 +121,7 @@ void Store::ParseServer(const std::string& text, std::wstring& server, long& por
     if (!host.empty() && host[0] == '[') {
         const std::size_t close = host.find(']');
         if (close == std::string::npos)
-            throw VaultError(VaultErr::kInitFailed, L"unclosed [ in " + zub::Utf8ToWide(text));
+            throw VaultError(VaultErr::kInitFailed, zub::trf("unclosed [ in %s", text.c_str()));
         if (close + 1 < host.size() && host[close + 1] == ':') portText = host.substr(close + 2);
         host = host.substr(1, close - 1);
     } else if (const std::size_t colon = host.rfind(':');
@@ -132,17 +135,17 @@ void Store::ParseServer(const std::string& text, std::wstring& server, long& por
         port = std::strtol(portText.c_str(), &end, 10);
         if (*end != '\0' || port < 1 || port > 65535)
             throw VaultError(VaultErr::kInitFailed,
-                             L"\"" + zub::Utf8ToWide(portText) + L"\" is no port (1 to 65535)");
+                             zub::trf("\"%s\" is no port (1 to 65535)", portText.c_str()));
     }
-    if (host.empty()) throw VaultError(VaultErr::kInitFailed, L"no server named");
+    if (host.empty()) throw VaultError(VaultErr::kInitFailed, zub::tr("no server named"));
     server = zub::Utf8ToWide(host);
 }
 
-std::wstring Store::Where() const {
+std::string Store::Where() const {
     if (server_)
-        return L"the store on " + server_->server + L" port " +
-               std::to_wstring(server_->port == 0 ? 5432 : server_->port);
-    return L"the store in " + zub::Utf8ToWide(dir_.string());
+        return zub::trf("the store on %s port %ld", zub::WideToUtf8(server_->server).c_str(),
+                        server_->port == 0 ? 5432L : static_cast<long>(server_->port));
+    return zub::trf("the store in %s", dir_.string().c_str());
 }
 
 std::wstring Store::Token() const {
@@ -159,23 +162,23 @@ void Store::InitOnServer(const ServerStoreFile& where) {
     std::error_code ec;
     if (fs::exists(dir_, ec))
         throw VaultError(VaultErr::kStoreExists,
-                         zub::Utf8ToWide(dir_.string()) + L" exists already");
+                         zub::trf("%s exists already", dir_.string().c_str()));
     ZUBDB::ServerPlace place{where.server, where.port,
                              where.user.empty() ? L"" : L"user=" + zub::Utf8ToWide(where.user)};
     std::wstring error;
     bool existed = false;
     if (vaultschema::ProductStore::CreateOnServer(place, zub::WideToUtf8(kProductDb), existed,
                                                   error) != 0)
-        throw VaultError(VaultErr::kInitFailed, error);
+        throw VaultError::Library(VaultErr::kInitFailed, error);
     joined = existed;
     // From here on this object is the server store.
     server_ = where;
     try {
         zub::StoreMode::Private().MakeFolders(FilesRoot());
     } catch (const fs::filesystem_error& e) {
-        throw VaultError(VaultErr::kInitFailed, L"cannot make the file-server root " +
-                                                    zub::Utf8ToWide(FilesRoot().string()) + L": " +
-                                                    zub::Utf8ToWide(e.code().message()));
+        throw VaultError(VaultErr::kInitFailed,
+                         zub::trf("cannot make the file-server root %s: %s",
+                                  FilesRoot().string().c_str(), e.code().message().c_str()));
     }
     if (!FilesPasswordKept()) WriteFilesPassword();
     ClaimRoot(ResolvedFileServer(FileServer()), 0);
@@ -204,26 +207,26 @@ bool Store::Exists() const {
 void Store::RequireExists() const {
     if (!Exists())
         throw VaultError(VaultErr::kNoStore,
-                         L"no vault store in " + zub::Utf8ToWide(dir_.string()) +
-                             L" (make one with `vault init`, or name it with --store DIR or "
-                             L"VAULT_STORE)");
+                         zub::trf("no vault store in %s (make one with `vault init`, or name it "
+                                  "with --store DIR or VAULT_STORE)",
+                                  dir_.string().c_str()));
 }
 
 void Store::Init(const std::string& group) const {
     std::error_code ec;
     if (fs::exists(ProductDbFile(), ec) || fs::exists(SystemDbFile(), ec))
         throw VaultError(VaultErr::kStoreExists,
-                         L"a vault store exists already in " + zub::Utf8ToWide(dir_.string()));
+                         zub::trf("a vault store exists already in %s", dir_.string().c_str()));
     PrepareFolder(group);
     std::wstring error;
     if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
-        throw VaultError(VaultErr::kInitFailed, error);
+        throw VaultError::Library(VaultErr::kInitFailed, error);
     try {
         zub::StoreMode::Of(dir_).MakeFolders(FilesRoot());
     } catch (const fs::filesystem_error& e) {
-        throw VaultError(VaultErr::kInitFailed, L"cannot make the file-server root " +
-                                                    zub::Utf8ToWide(FilesRoot().string()) + L": " +
-                                                    zub::Utf8ToWide(e.code().message()));
+        throw VaultError(VaultErr::kInitFailed,
+                         zub::trf("cannot make the file-server root %s: %s",
+                                  FilesRoot().string().c_str(), e.code().message().c_str()));
     }
     WriteFilesPassword();
     ClaimRoot(ResolvedFileServer(FileServer()), 0);
@@ -233,19 +236,21 @@ void Store::InitWithFiles(const std::string& group, const std::wstring& files,
                           const std::wstring& password) const {
     if (files.compare(0, 7, L"http://") != 0 && files.compare(0, 8, L"https://") != 0)
         throw VaultError(VaultErr::kInitFailed,
-                         L"--files takes an http:// or https:// address, not " + files);
+                         zub::trf("--files takes an http:// or https:// address, not %s",
+                                  zub::WideToUtf8(files).c_str()));
     if (password.empty())
         throw VaultError(VaultErr::kInitFailed,
-                         L"a store with its files on a WebDAV server needs the password the "
-                         L"server knows for the user \"system\" (VAULT_FILES_PASSWORD)");
+                         zub::tr("a store with its files on a WebDAV server needs the password "
+                                 "the server knows for the user \"system\" "
+                                 "(VAULT_FILES_PASSWORD)"));
     std::error_code ec;
     if (fs::exists(ProductDbFile(), ec) || fs::exists(SystemDbFile(), ec))
         throw VaultError(VaultErr::kStoreExists,
-                         L"a vault store exists already in " + zub::Utf8ToWide(dir_.string()));
+                         zub::trf("a vault store exists already in %s", dir_.string().c_str()));
     PrepareFolder(group);
     std::wstring error;
     if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
-        throw VaultError(VaultErr::kInitFailed, error);
+        throw VaultError::Library(VaultErr::kInitFailed, error);
     auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
         ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
     ZUBDB::QVParams params(false);
@@ -253,16 +258,18 @@ void Store::InitWithFiles(const std::string& group, const std::wstring& files,
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (!db || db->ExecuteSql(rs, L"update QV_SysInfo set sysPwd = ?", params, L"", 0, 0) != 0 ||
         db->CommitTrans() != 0)
-        throw VaultError(VaultErr::kInitFailed,
-                         L"cannot keep the file-server password" +
-                             (db ? L": " + db->errDescription() : std::wstring()));
+        throw VaultError(
+            VaultErr::kInitFailed,
+            db ? zub::trf("cannot keep the file-server password: %s",
+                          zub::LibraryText(zub::WideToUtf8(db->errDescription())).c_str())
+               : std::string(zub::tr("cannot keep the file-server password")));
     {
         std::ofstream out(FilesServerFile());
         out << zub::WideToUtf8(files) << "\n";
         if (!out.flush() ||
             ::chmod(FilesServerFile().c_str(), zub::StoreMode::Of(dir_).file()) != 0)
             throw VaultError(VaultErr::kInitFailed,
-                             L"cannot write " + zub::Utf8ToWide(FilesServerFile().string()));
+                             zub::trf("cannot write %s", FilesServerFile().string().c_str()));
     }
     // Proves the server takes the password before anyone stores a file there.
     ClaimRoot(files, 0);
@@ -275,7 +282,8 @@ std::wstring Store::StoreId() const {
         db->SelectRows(rs, L"QV_SysInfo", L"StoreId", ZUBDB::QVParams(false), L"", L"", L"", 0,
                        0) != 0 ||
         !rs || rs->IsEOF())
-        throw VaultError(VaultErr::kInitFailed, L"cannot read the identity of " + Where());
+        throw VaultError(VaultErr::kInitFailed,
+                         zub::trf("cannot read the identity of %s", Where().c_str()));
     return rs->GetStringAt(0);
 }
 
@@ -291,8 +299,11 @@ std::wstring Store::EnsureStoreId() const {
         db->ExecuteSql(rs, L"update QV_SysInfo set StoreId = ? where StoreId = ''", params, L"", 0,
                        0) != 0 ||
         db->CommitTrans() != 0)
-        throw VaultError(VaultErr::kInitFailed, L"cannot give " + Where() + L" its identity" +
-                                                    (db ? L": " + db->errDescription() : L""));
+        throw VaultError(
+            VaultErr::kInitFailed,
+            db ? zub::trf("cannot give %s its identity: %s", Where().c_str(),
+                          zub::LibraryText(zub::WideToUtf8(db->errDescription())).c_str())
+               : zub::trf("cannot give %s its identity", Where().c_str()));
     return StoreId();
 }
 
@@ -312,14 +323,14 @@ void Store::ClaimRoot(const std::wstring& server, int port) const {
         cmd->GetLastError(&text);
         const std::wstring why = text ? text : L"";
         NFS::CNFS_Cmd::FreeText(text);
-        throw VaultError(cmd->GetErrorNumber(), why);
+        throw VaultError::Library(cmd->GetErrorNumber(), why);
     }
 }
 
 void Store::PrepareFolder(const std::string& group) const {
-    const std::wstring dir = zub::Utf8ToWide(dir_.string());
-    auto fail = [&](const std::wstring& what, int err) {
-        throw VaultError(VaultErr::kInitFailed, what + L": " + zub::Utf8ToWide(std::strerror(err)));
+    const std::string dir = dir_.string();
+    auto fail = [&](const std::string& what, int err) {
+        throw VaultError(VaultErr::kInitFailed, what + ": " + std::strerror(err));
     };
     gid_t gid = static_cast<gid_t>(-1);
     if (!group.empty()) {
@@ -328,20 +339,21 @@ void Store::PrepareFolder(const std::string& group) const {
         std::vector<char> buffer(16384);
         const int err = ::getgrnam_r(group.c_str(), &entry, buffer.data(), buffer.size(), &found);
         if (found == nullptr) {
-            if (err != 0) fail(L"cannot look up the group " + zub::Utf8ToWide(group), err);
-            throw VaultError(VaultErr::kInitFailed, L"no group named " + zub::Utf8ToWide(group));
+            if (err != 0) fail(zub::trf("cannot look up the group %s", group.c_str()), err);
+            throw VaultError(VaultErr::kInitFailed, zub::trf("no group named %s", group.c_str()));
         }
         gid = found->gr_gid;
     }
     try {
         zub::StoreMode::Private().MakeFolders(dir_);
     } catch (const fs::filesystem_error& e) {
-        fail(L"cannot make the folder " + dir, e.code().value());
+        fail(zub::trf("cannot make the folder %s", dir.c_str()), e.code().value());
     }
     if (!group.empty() && ::chown(dir_.c_str(), static_cast<uid_t>(-1), gid) != 0)
-        fail(L"cannot give " + dir + L" to the group " + zub::Utf8ToWide(group), errno);
+        fail(zub::trf("cannot give %s to the group %s", dir.c_str(), group.c_str()), errno);
     const zub::StoreMode mode = group.empty() ? zub::StoreMode::Private() : zub::StoreMode::Group();
-    if (::chmod(dir_.c_str(), mode.folder()) != 0) fail(L"cannot set the mode of " + dir, errno);
+    if (::chmod(dir_.c_str(), mode.folder()) != 0)
+        fail(zub::trf("cannot set the mode of %s", dir.c_str()), errno);
 }
 
 std::wstring Store::SystemPassword() const {
@@ -351,7 +363,8 @@ std::wstring Store::SystemPassword() const {
         db->SelectRows(rs, L"QV_SysInfo", L"sysPwd", ZUBDB::QVParams(false), L"", L"", L"", 0, 0) !=
             0 ||
         !rs || rs->IsEOF())
-        throw VaultError(VaultErr::kInitFailed, Where() + L" keeps no file-server password");
+        throw VaultError(VaultErr::kInitFailed,
+                         zub::trf("%s keeps no file-server password", Where().c_str()));
     return rs->GetString(L"sysPwd");
 }
 
@@ -361,9 +374,9 @@ void Store::WriteFilesPassword() const {
     } catch (const VaultError&) {
         throw;
     } catch (const std::exception& e) {
-        throw VaultError(VaultErr::kInitFailed, L"cannot keep the file-server password in " +
-                                                    zub::Utf8ToWide(FilesRoot().string()) + L": " +
-                                                    zub::NarrowToWide(e.what()));
+        throw VaultError(VaultErr::kInitFailed,
+                         zub::trf("cannot keep the file-server password in %s: %s",
+                                  FilesRoot().string().c_str(), e.what()));
     }
 }
 
@@ -393,8 +406,11 @@ void Store::Connect(BO& bo) const {
     const int status = bo.Connect(Locator(), Port(), kProductDb, Token());
     if (status != 0) VaultError::Check(status, bo);
     if (!bo.IsConnected())
-        throw VaultError(49600, L"cannot open " + Where() + L": " +
-                                    ZUBDB::CDBAccessorCreator::instance().LastError());
+        throw VaultError(
+            49600, zub::trf("cannot open %s: %s", Where().c_str(),
+                            zub::LibraryText(
+                                zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()))
+                                .c_str()));
 }
 
 std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenProductDb() const { return OpenDb(kProductDb); }
@@ -402,7 +418,10 @@ std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenProductDb() const { return OpenDb
 std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenDb(const wchar_t* database) const {
     auto db = Open(database);
     if (!db)
-        throw VaultError(49600, L"cannot open " + Where() + L": " +
-                                    ZUBDB::CDBAccessorCreator::instance().LastError());
+        throw VaultError(
+            49600, zub::trf("cannot open %s: %s", Where().c_str(),
+                            zub::LibraryText(
+                                zub::WideToUtf8(ZUBDB::CDBAccessorCreator::instance().LastError()))
+                                .c_str()));
     return db;
 }

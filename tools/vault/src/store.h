@@ -114,7 +114,7 @@ private:
     std::unique_ptr<ZUBDB::CDBAccessor> Open(const wchar_t* database) const;
     std::wstring Token() const;
     long Port() const { return server_ ? server_->port : 0; }
-    std::wstring Where() const;
+    std::string Where() const;
 
     std::filesystem::path dir_;
     std::optional<ServerStoreFile> server_;

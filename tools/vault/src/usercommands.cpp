@@ -6,6 +6,7 @@
 #include "docvault/useradmin.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
+#include "zub/i18n.h"
 #include "zub/text.h"
 
 using zub::Utf8ToWide;
@@ -33,36 +34,42 @@ void UserCommands::CheckName(const std::string& kind, const std::wstring& name) 
     for (wchar_t c : name) bad = bad || std::iswcntrl(c);
     if (bad)
         throw VaultError(VaultErr::kBadName,
-                         L"invalid " + Utf8ToWide(kind) + L" name \"" + name +
-                             L"\": it may not be empty, start or end with a blank, or contain :");
+                         kind == "role"
+                             ? zub::trf("invalid role name \"%s\": it may not be empty, start or "
+                                        "end with a blank, or contain :",
+                                        WideToUtf8(name).c_str())
+                             : zub::trf("invalid user name \"%s\": it may not be empty, start or "
+                                        "end with a blank, or contain :",
+                                        WideToUtf8(name).c_str()));
 }
 
 void UserCommands::Register(CLI::App& app) {
-    CLI::App* users = app.add_subcommand("user", "Users of the store: add, list, remove, rename");
+    CLI::App* users =
+        app.add_subcommand("user", zub::tr("Users of the store: add, list, remove, rename"));
     users->require_subcommand(1);
-    CLI::App* ua = users->add_subcommand("add", "Add a user (administrator only)");
-    ua->add_option("NAME", name_, "User name")->required();
-    ua->add_option("--role", others_, "A role the user holds (repeatable)");
-    ua->add_flag("--json", *s_.out().JsonFlag(), "Print the new user as JSON");
+    CLI::App* ua = users->add_subcommand("add", zub::tr("Add a user (administrator only)"));
+    ua->add_option("NAME", name_, zub::tr("User name"))->required();
+    ua->add_option("--role", others_, zub::tr("A role the user holds (repeatable)"));
+    ua->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print the new user as JSON"));
     ua->callback([this] { AddUser(); });
-    CLI::App* ul = users->add_subcommand("list", "List the users with their roles");
+    CLI::App* ul = users->add_subcommand("list", zub::tr("List the users with their roles"));
     ul->alias("ls");
-    ul->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    ul->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     ul->callback([this] { ListUsers(); });
 
     RegisterUserChanges(*users);
 
     CLI::App* roles = app.add_subcommand(
-        "role", "Roles of the store: add, list, remove, rename, add-user, remove-user");
+        "role", zub::tr("Roles of the store: add, list, remove, rename, add-user, remove-user"));
     roles->require_subcommand(1);
-    CLI::App* ra = roles->add_subcommand("add", "Add a role (administrator only)");
-    ra->add_option("NAME", name_, "Role name")->required();
-    ra->add_option("--member", others_, "A user who holds the role (repeatable)");
-    ra->add_flag("--json", *s_.out().JsonFlag(), "Print the new role as JSON");
+    CLI::App* ra = roles->add_subcommand("add", zub::tr("Add a role (administrator only)"));
+    ra->add_option("NAME", name_, zub::tr("Role name"))->required();
+    ra->add_option("--member", others_, zub::tr("A user who holds the role (repeatable)"));
+    ra->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print the new role as JSON"));
     ra->callback([this] { AddRole(); });
-    CLI::App* rl = roles->add_subcommand("list", "List the roles with their members");
+    CLI::App* rl = roles->add_subcommand("list", zub::tr("List the roles with their members"));
     rl->alias("ls");
-    rl->add_flag("--json", *s_.out().JsonFlag(), "Print JSON");
+    rl->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print JSON"));
     rl->callback([this] { ListRoles(); });
     RegisterRoleChanges(*roles);
 }
@@ -70,33 +77,34 @@ void UserCommands::Register(CLI::App& app) {
 void UserCommands::RegisterUserChanges(CLI::App& users) {
     CLI::App* rm = users.add_subcommand(
         "remove",
-        "Remove a user; one whom documents name is deactivated instead (administrator only)");
+        zub::tr(
+            "Remove a user; one whom documents name is deactivated instead (administrator only)"));
     rm->alias("rm");
-    rm->add_option("NAME", name_, "User name")->required();
+    rm->add_option("NAME", name_, zub::tr("User name"))->required();
     rm->callback([this] { RemoveUser(); });
-    CLI::App* rn = users.add_subcommand("rename", "Rename a user (administrator only)");
-    rn->add_option("NAME", name_, "User name")->required();
-    rn->add_option("NEWNAME", newName_, "New name")->required();
+    CLI::App* rn = users.add_subcommand("rename", zub::tr("Rename a user (administrator only)"));
+    rn->add_option("NAME", name_, zub::tr("User name"))->required();
+    rn->add_option("NEWNAME", newName_, zub::tr("New name"))->required();
     rn->callback([this] { Rename(false); });
 }
 
 void UserCommands::RegisterRoleChanges(CLI::App& roles) {
     CLI::App* rm = roles.add_subcommand(
-        "remove", "Remove a role with its memberships and rights (administrator only)");
+        "remove", zub::tr("Remove a role with its memberships and rights (administrator only)"));
     rm->alias("rm");
-    rm->add_option("NAME", name_, "Role name")->required();
+    rm->add_option("NAME", name_, zub::tr("Role name"))->required();
     rm->callback([this] { RemoveRole(); });
-    CLI::App* rn = roles.add_subcommand("rename", "Rename a role (administrator only)");
-    rn->add_option("NAME", name_, "Role name")->required();
-    rn->add_option("NEWNAME", newName_, "New name")->required();
+    CLI::App* rn = roles.add_subcommand("rename", zub::tr("Rename a role (administrator only)"));
+    rn->add_option("NAME", name_, zub::tr("Role name"))->required();
+    rn->add_option("NEWNAME", newName_, zub::tr("New name"))->required();
     rn->callback([this] { Rename(true); });
     for (const bool member : {true, false}) {
         CLI::App* m =
             roles.add_subcommand(member ? "add-user" : "remove-user",
-                                 member ? "Give users the role (administrator only)"
-                                        : "Take the role from users (administrator only)");
-        m->add_option("NAME", name_, "Role name")->required();
-        m->add_option("USER", others_, "User names")->required();
+                                 member ? zub::tr("Give users the role (administrator only)")
+                                        : zub::tr("Take the role from users (administrator only)"));
+        m->add_option("NAME", name_, zub::tr("Role name"))->required();
+        m->add_option("USER", others_, zub::tr("User names"))->required();
         m->callback([this, member] { Membership(member); });
     }
 }
@@ -108,88 +116,97 @@ std::unique_ptr<DRM::UserAdmin> UserCommands::Admin(const std::string& what) {
 
 DRM::UserRecord UserCommands::User(const std::string& name) {
     auto user = s_.FindUser(Utf8ToWide(name));
-    if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(name));
+    if (!user) throw VaultError(VaultErr::kUnknownUser, zub::trf("no user named %s", name.c_str()));
     return *user;
 }
 
 DRM::RoleRecord UserCommands::Role(const std::string& name) {
     auto role = s_.FindRole(Utf8ToWide(name));
-    if (!role) throw VaultError(VaultErr::kUnknownRole, L"no role named " + Utf8ToWide(name));
+    if (!role) throw VaultError(VaultErr::kUnknownRole, zub::trf("no role named %s", name.c_str()));
     return *role;
 }
 
 void UserCommands::RemoveUser() {
-    auto admin = Admin("remove users");
+    auto admin = Admin(zub::tr("remove users"));
     const DRM::UserRecord user = User(name_);
     if (user.id == s_.Actor().id)
-        throw VaultError(VaultErr::kDenied, L"the acting user cannot remove itself");
+        throw VaultError(VaultErr::kDenied, zub::tr("the acting user cannot remove itself"));
     bool deactivated = false;
     VaultError::Check(admin->RemoveUser(user.id, s_.Actor().id, deactivated), *admin);
-    s_.out().Say(deactivated ? "Deactivated user " + WideToUtf8(user.name) +
-                                   ": documents name it as holder or creator, so it stays on "
-                                   "record but may no longer act"
-                             : "Removed user " + WideToUtf8(user.name));
+    s_.out().Say(deactivated ? zub::trf("Deactivated user %s: documents name it as holder or "
+                                        "creator, so it stays on record but may no longer act",
+                                        WideToUtf8(user.name).c_str())
+                             : zub::trf("Removed user %s", WideToUtf8(user.name).c_str()));
 }
 
 void UserCommands::RemoveRole() {
-    auto admin = Admin("remove roles");
+    auto admin = Admin(zub::tr("remove roles"));
     const DRM::RoleRecord role = Role(name_);
     VaultError::Check(admin->RemoveRole(role.id, s_.Actor().id), *admin);
-    s_.out().Say("Removed role " + WideToUtf8(role.name) + " with its memberships and rights");
+    s_.out().Say(
+        zub::trf("Removed role %s with its memberships and rights", WideToUtf8(role.name).c_str()));
 }
 
 void UserCommands::Rename(bool role) {
-    auto admin = Admin(role ? "rename roles" : "rename users");
+    auto admin = Admin(role ? zub::tr("rename roles") : zub::tr("rename users"));
     const std::wstring name = Utf8ToWide(newName_);
     CheckName(role ? "role" : "user", name);
     const int id = role ? Role(name_).id : User(name_).id;
     if (!role && id == s_.Actor().id)
-        throw VaultError(VaultErr::kDenied, L"the acting user cannot rename itself");
+        throw VaultError(VaultErr::kDenied, zub::tr("the acting user cannot rename itself"));
     const int status = role ? admin->RenameRole(id, name, s_.Actor().id)
                             : admin->RenameUser(id, name, s_.Actor().id);
     if (status == DRM::Err::kNameTaken)
-        throw VaultError(VaultErr::kNameTaken, std::wstring(role ? L"a role" : L"a user") +
-                                                   L" named " + name + L" exists already");
+        throw VaultError(VaultErr::kNameTaken,
+                         role ? zub::trf("a role named %s exists already", newName_.c_str())
+                              : zub::trf("a user named %s exists already", newName_.c_str()));
     VaultError::Check(status, *admin);
-    s_.out().Say(std::string(role ? "Renamed role " : "Renamed user ") + name_ + " to " + newName_);
+    s_.out().Say(role ? zub::trf("Renamed role %s to %s", name_.c_str(), newName_.c_str())
+                      : zub::trf("Renamed user %s to %s", name_.c_str(), newName_.c_str()));
 }
 
 void UserCommands::Membership(bool member) {
-    auto admin = Admin("change memberships");
+    auto admin = Admin(zub::tr("change memberships"));
     const DRM::RoleRecord role = Role(name_);
     std::vector<DRM::UserRecord> users;
     for (const auto& u : others_) users.push_back(User(u));
     for (const auto& u : users)
         VaultError::Check(admin->SetMember(u.id, role.id, member, s_.Actor().id), *admin);
-    s_.out().Say(std::string(member ? "Gave role " : "Took role ") + WideToUtf8(role.name) +
-                 (member ? " to " : " from ") + std::to_string(users.size()) + " user" +
-                 (users.size() == 1 ? "" : "s"));
+    const std::string shown = WideToUtf8(role.name);
+    if (users.size() == 1)
+        s_.out().Say(member ? zub::trf("Gave role %s to 1 user", shown.c_str())
+                            : zub::trf("Took role %s from 1 user", shown.c_str()));
+    else
+        s_.out().Say(member ? zub::trf("Gave role %s to %zu users", shown.c_str(), users.size())
+                            : zub::trf("Took role %s from %zu users", shown.c_str(), users.size()));
 }
 
 void UserCommands::AddUser() {
-    s_.RequireAdmin("add users");
+    s_.RequireAdmin(zub::tr("add users"));
     const std::wstring name = Utf8ToWide(name_);
     CheckName("user", name);
     std::vector<int> roleIds;
     for (const auto& r : others_) {
         auto role = s_.FindRole(Utf8ToWide(r));
-        if (!role) throw VaultError(VaultErr::kUnknownRole, L"no role named " + Utf8ToWide(r));
+        if (!role)
+            throw VaultError(VaultErr::kUnknownRole, zub::trf("no role named %s", r.c_str()));
         roleIds.push_back(role->id);
     }
     int id = 0;
     const int status = s_.users().AddUser(name, roleIds, id);
     if (status == DRM::Err::kNameTaken)
         if (auto taken = s_.FindUser(name))
-            throw VaultError(VaultErr::kNameTaken,
-                             L"a user named " + taken->name + L" exists already");
+            throw VaultError(VaultErr::kNameTaken, zub::trf("a user named %s exists already",
+                                                            WideToUtf8(taken->name).c_str()));
     VaultError::Check(status, s_.users());
     auto user = s_.FindUser(id);
     Json j;
     j["id"] = id;
     j["name"] = name_;
     j["roles"] = Names(user ? user->roles : std::vector<std::wstring>{});
-    s_.out().Done(j, "Added user " + name_ + " (id " + std::to_string(id) + ")" +
-                         (j["roles"].empty() ? "" : " with roles " + Joined(j["roles"])));
+    s_.out().Done(j, j["roles"].empty() ? zub::trf("Added user %s (id %d)", name_.c_str(), id)
+                                        : zub::trf("Added user %s (id %d) with roles %s",
+                                                   name_.c_str(), id, Joined(j["roles"]).c_str()));
 }
 
 void UserCommands::ListUsers() {
@@ -212,34 +229,38 @@ void UserCommands::ListUsers() {
         for (auto& row : rows) {
             row["roles"] = Joined(row["roles"]);
             if (!row["active"].get<bool>())
-                row["name"] = row["name"].get<std::string>() + " (deactivated)";
+                row["name"] = zub::trf("%s (deactivated)", row["name"].get<std::string>().c_str());
         }
     }
-    s_.out().List({{"id", "ID"}, {"name", "NAME"}, {"roles", "ROLES"}}, rows, "(no users)");
+    s_.out().List({{"id", ZUB_N_("ID")}, {"name", ZUB_N_("NAME")}, {"roles", ZUB_N_("ROLES")}},
+                  rows, zub::tr("(no users)"));
 }
 
 void UserCommands::AddRole() {
-    s_.RequireAdmin("add roles");
+    s_.RequireAdmin(zub::tr("add roles"));
     const std::wstring name = Utf8ToWide(name_);
     CheckName("role", name);
     std::vector<int> userIds;
     for (const auto& u : others_) {
         auto user = s_.FindUser(Utf8ToWide(u));
-        if (!user) throw VaultError(VaultErr::kUnknownUser, L"no user named " + Utf8ToWide(u));
+        if (!user)
+            throw VaultError(VaultErr::kUnknownUser, zub::trf("no user named %s", u.c_str()));
         userIds.push_back(user->id);
     }
     int id = 0;
     const int status = s_.users().AddRole(name, userIds, id);
     if (status == DRM::Err::kNameTaken)
-        throw VaultError(VaultErr::kNameTaken, L"a role named " + name + L" exists already");
+        throw VaultError(VaultErr::kNameTaken,
+                         zub::trf("a role named %s exists already", name_.c_str()));
     VaultError::Check(status, s_.users());
     Json j;
     j["id"] = id;
     j["name"] = name_;
     j["members"] = Json::array();
     for (const auto& u : others_) j["members"].push_back(u);
-    s_.out().Done(j, "Added role " + name_ + " (id " + std::to_string(id) + ")" +
-                         (others_.empty() ? "" : " held by " + Joined(j["members"])));
+    s_.out().Done(j, others_.empty() ? zub::trf("Added role %s (id %d)", name_.c_str(), id)
+                                     : zub::trf("Added role %s (id %d) held by %s", name_.c_str(),
+                                                id, Joined(j["members"]).c_str()));
 }
 
 void UserCommands::ListRoles() {
@@ -256,5 +277,6 @@ void UserCommands::ListRoles() {
     }
     if (!s_.out().json())
         for (auto& row : rows) row["members"] = Joined(row["members"]);
-    s_.out().List({{"id", "ID"}, {"name", "NAME"}, {"members", "MEMBERS"}}, rows, "(no roles)");
+    s_.out().List({{"id", ZUB_N_("ID")}, {"name", ZUB_N_("NAME")}, {"members", ZUB_N_("MEMBERS")}},
+                  rows, zub::tr("(no roles)"));
 }

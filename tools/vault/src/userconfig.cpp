@@ -1,4 +1,5 @@
 #include "userconfig.h"
+#include "zub/i18n.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -44,8 +45,11 @@ UserConfig UserConfig::Load() {
         const auto eq = text.find('=');
         const std::string key = eq == std::string::npos ? "" : Trimmed(text.substr(0, eq));
         if (key != "store" && key != "user") {
-            std::cerr << "vault: warning: " << config.file_.string() << ":" << number
-                      << ": not \"store = DIR\" or \"user = NAME\"; skipped\n";
+            std::cerr << zub::trf(
+                             "vault: warning: %s:%d: not \"store = DIR\" or \"user = "
+                             "NAME\"; skipped",
+                             config.file_.string().c_str(), static_cast<int>(number))
+                      << '\n';
             continue;
         }
         config.values_[key] = Trimmed(text.substr(eq + 1));

@@ -2,39 +2,53 @@
 
 #include <cstdlib>
 
+#include "clitext.h"
 #include "commandguide.h"
 #include "commandtree.h"
 #include "progress.h"
 #include "userconfig.h"
 #include "vaulterror.h"
+#include "zub/i18n.h"
 
 namespace {
 
-// The manual's sections that are not in the command tree.
-const char* const kManualTail =
-    ".SH ENVIRONMENT\n"
-    ".TP\n.B VAULT_STORE\nThe store folder, unless \\-\\-store is given.\n"
-    ".TP\n.B VAULT_USER\nThe acting user, unless \\-\\-user is given.\n"
-    ".TP\n.B VISUAL, EDITOR\nThe editor a check\\-in message is written in when \\-m is not "
-    "given on a terminal (default vi).\n"
-    ".TP\n.B XDG_CONFIG_HOME\nWhere the user's file is (default ~/.config).\n"
-    ".SH FILES\n"
-    ".TP\n.I $XDG_CONFIG_HOME/vault/config\nDefaults for the store and the user, lines "
-    "\\fBstore = DIR\\fR and \\fBuser = NAME\\fR; the environment and the options come first.\n"
-    ".SH EXIT STATUS\n0 success; 1 a failure, with one line \\fBvault: error NUMBER: TEXT\\fR on "
-    "standard error; 2 bad arguments.\n"
-    ".SH SEE ALSO\nThe README of the source tree, section vault(1).\n";
+// The manual's sections that are not in the command tree, in roff.
+std::string ManualTail() {
+    std::string s;
+    auto section = [&](const char* title) { s += ".SH " + CommandTree::RoffText(title) + "\n"; };
+    auto item = [&](const char* style, const char* term, const char* text) {
+        s += std::string(".TP\n") + style + " " + CommandTree::RoffText(term) + "\n" +
+             CommandTree::RoffText(text) + "\n";
+    };
+    section(zub::tr("ENVIRONMENT"));
+    item(".B", "VAULT_STORE", zub::tr("The store folder, unless --store is given."));
+    item(".B", "VAULT_USER", zub::tr("The acting user, unless --user is given."));
+    item(".B", "VISUAL, EDITOR",
+         zub::tr("The editor a check-in message is written in when -m is not given on a "
+                 "terminal (default vi)."));
+    item(".B", "XDG_CONFIG_HOME", zub::tr("Where the user's file is (default ~/.config)."));
+    section(zub::tr("FILES"));
+    item(".I", "$XDG_CONFIG_HOME/vault/config",
+         zub::tr("Defaults for the store and the user, lines \"store = DIR\" and \"user = "
+                 "NAME\"; the environment and the options come first."));
+    section(zub::tr("EXIT STATUS"));
+    s += CommandTree::RoffText(zub::tr("0 success; 1 a failure, with one line \"vault: error "
+                                       "NUMBER: TEXT\" on standard error; 2 bad arguments.")) +
+         "\n";
+    section(zub::tr("SEE ALSO"));
+    s += CommandTree::RoffText(zub::tr("The README of the source tree, section vault(1).")) + "\n";
+    return s;
+}
 
 }  // namespace
 
 VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     : out_(out),
       err_(err),
-      app_(
-          "vault: the command line of the document vault.\n"
-          "Store: --store DIR, else $VAULT_STORE, else ./vaultdata. "
-          "Acting user: --user NAME, else $VAULT_USER.",
-          "vault"),
+      app_(zub::tr("vault: the command line of the document vault.\n"
+                   "Store: --store DIR, else $VAULT_STORE, else ./vaultdata. "
+                   "Acting user: --user NAME, else $VAULT_USER."),
+           "vault"),
       output_(out),
       session_(output_),
       init_(session_),
@@ -50,17 +64,22 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     // Global options may follow the command too: vault repo list --store DIR.
     app_.fallthrough();
     app_.require_subcommand(1);
-    app_.add_option("--store", session_.storeOption, "Folder of the embedded store");
-    app_.add_option("--user", session_.userOption, "Acting user");
-    app_.add_flag("--json", *output_.JsonFlag(), "Print JSON (every command)");
-    app_.add_flag("-q,--quiet", *output_.QuietFlag(),
-                  "Print no sentences about changes and no progress; data and errors stay");
+    // Commands made below copy these from their parent.
+    app_.set_help_flag("-h,--help", zub::tr("Print this help message and exit"));
+    app_.failure_message(CliText::Failure);
+    app_.add_option("--store", session_.storeOption, zub::tr("Folder of the embedded store"));
+    app_.add_option("--user", session_.userOption, zub::tr("Acting user"));
+    app_.add_flag("--json", *output_.JsonFlag(), zub::tr("Print JSON (every command)"));
+    app_.add_flag(
+        "-q,--quiet", *output_.QuietFlag(),
+        zub::tr("Print no sentences about changes and no progress; data and errors stay"));
     // Settings every command shares take effect before the command runs.
     app_.parse_complete_callback([this] { ApplySettings(); });
-    app_.set_version_flag("--version", "vault " ZUB_VERSION_TEXT);
+    app_.set_version_flag("--version", "vault " ZUB_VERSION_TEXT,
+                          zub::tr("Display program version information and exit"));
     app_.footer(
-        "Every command takes --help. Failures print \"vault: error NUMBER: TEXT\" on "
-        "standard error and exit 1; bad arguments exit 2.");
+        zub::tr("Every command takes --help. Failures print \"vault: error NUMBER: TEXT\" on "
+                "standard error and exit 1; bad arguments exit 2."));
     init_.Register(app_);
     users_.Register(app_);
     repos_.Register(app_);
@@ -72,6 +91,7 @@ VaultApp::VaultApp(std::ostream& out, std::ostream& err)
     verify_.Register(app_);
     log_.Register(app_);
     RegisterHelp();
+    CliText::Localize(app_);
 }
 
 void VaultApp::ApplySettings() {
@@ -90,16 +110,17 @@ void VaultApp::ApplySettings() {
 
 void VaultApp::RegisterHelp() {
     CLI::App* h =
-        app_.add_subcommand("help", "Show the help of a command: vault help doc checkout");
-    h->add_option("COMMAND", helpWords_, "The command's words");
-    h->add_flag("--man", man_, "Print the manual page vault(1) (roff)");
+        app_.add_subcommand("help", zub::tr("Show the help of a command: vault help doc checkout"));
+    h->add_option("COMMAND", helpWords_, zub::tr("The command's words"));
+    h->add_flag("--man", man_, zub::tr("Print the manual page vault(1) (roff)"));
     h->callback([this] { Help(); });
 
     CLI::App* c = app_.add_subcommand(
         "completion",
-        "Print the shell completion script: eval \"$(vault completion bash)\", or save the zsh "
-        "one as _vault in $fpath");
-    c->add_option("SHELL", shell_, "bash or zsh")
+        zub::tr(
+            "Print the shell completion script: eval \"$(vault completion bash)\", or save the zsh "
+            "one as _vault in $fpath"));
+    c->add_option("SHELL", shell_, zub::tr("bash or zsh"))
         ->required()
         ->check(CLI::IsMember({"bash", "zsh"}));
     c->callback(
@@ -108,7 +129,7 @@ void VaultApp::RegisterHelp() {
 
 void VaultApp::Help() {
     if (man_) {
-        out_ << CommandTree::Man(app_, "vault " ZUB_VERSION_TEXT, kManualTail);
+        out_ << CommandTree::Man(app_, "vault " ZUB_VERSION_TEXT, ManualTail());
         return;
     }
     const CLI::App* command = CommandGuide::Find(app_, helpWords_);
@@ -117,7 +138,7 @@ void VaultApp::Help() {
         const CommandGuide::Finding f = CommandGuide::Diagnose(app_, args);
         throw Usage(f.kind == CommandGuide::Finding::Kind::Unknown
                         ? CommandGuide::Message(f)
-                        : "vault: no command \"" + helpWords_.front() + "\"");
+                        : zub::trf("vault: no command \"%s\"", helpWords_.front().c_str()));
     }
     out_ << HelpOf(*command);
 }
@@ -150,7 +171,7 @@ int VaultApp::Run(int argc, char** argv) {
         const std::vector<std::string> args(argv + 1, argv + argc);
         const CommandGuide::Finding f = CommandGuide::Diagnose(app_, args);
         if (f.kind == CommandGuide::Finding::Kind::Unknown) {
-            err_ << CommandGuide::Message(f) << "\nSee \"vault help\"." << std::endl;
+            err_ << CommandGuide::Message(f) << '\n' << zub::tr("See \"vault help\".") << std::endl;
             return kUsage;
         }
         if (f.kind == CommandGuide::Finding::Kind::GroupAlone) {
@@ -161,13 +182,17 @@ int VaultApp::Run(int argc, char** argv) {
         app_.exit(e, out_, err_);
         return kUsage;
     } catch (const VaultError& e) {
-        out_.flush();
-        err_ << e.Line() << std::endl;
+        Fail(e);
         return kFailed;
     } catch (const std::exception& e) {
-        out_.flush();
-        err_ << "vault: error -1: " << e.what() << std::endl;
+        Fail(VaultError(-1, e.what()));
         return kFailed;
     }
     return 0;
+}
+
+void VaultApp::Fail(const VaultError& e) {
+    if (output_.json()) output_.Error(e.ToJson());
+    out_.flush();
+    err_ << e.Line() << std::endl;
 }

@@ -21,6 +21,7 @@
 #include "statuscommand.h"
 #include "strategycommands.h"
 #include "usercommands.h"
+#include "vaulterror.h"
 #include "verifycommand.h"
 
 class VaultApp {
@@ -43,6 +44,9 @@ private:
     void RegisterHelp();
     void Help();
     static std::string HelpOf(const CLI::App& command);
+    // A failure: its line on standard error; with --json, also the error as
+    // JSON on standard output unless the command printed its own.
+    void Fail(const VaultError& e);
 
     std::ostream& out_;
     std::ostream& err_;

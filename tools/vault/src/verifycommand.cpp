@@ -15,6 +15,7 @@
 #include "vaulterrors.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/rootowner.h"
+#include "zub/i18n.h"
 #include "zub/sqlite/connection.h"
 #include "zub/sqlite/error.h"
 #include "zub/sqlite/statement.h"
@@ -46,28 +47,31 @@ std::map<int, std::string> RepoNames(const Store& store) {
 void VerifyCommand::Register(CLI::App& app) {
     CLI::App* c = app.add_subcommand(
         "verify",
-        "Check the store (databases, file-server login, files of every document, history "
-        "version and baseline, leftovers of interrupted operations); the administrator only");
-    c->add_option("REPO", repo_, "Only this repository's rows and files");
+        zub::tr(
+            "Check the store (databases, file-server login, files of every document, history "
+            "version and baseline, leftovers of interrupted operations); the administrator only"));
+    c->add_option("REPO", repo_, zub::tr("Only this repository's rows and files"));
     c->add_flag("--repair", repair_,
-                "Complete or undo interrupted operations and remove abandoned leftovers; "
-                "never deletes a user's data");
-    c->add_flag("--content", content_,
-                "Also read every stored file and compare it with its recorded SHA-256 (slow: "
-                "reads all the data)");
+                zub::tr("Complete or undo interrupted operations and remove abandoned leftovers; "
+                        "never deletes a user's data"));
+    c->add_flag(
+        "--content", content_,
+        zub::tr("Also read every stored file and compare it with its recorded SHA-256 (slow: "
+                "reads all the data)"));
     c->add_option("--stale-after", staleSeconds_,
-                  "Staged leftovers younger than this many seconds may belong to a running "
-                  "operation and stay (default 3600)");
-    c->add_flag("--json", *s_.out().JsonFlag(), "Print the findings as JSON");
+                  zub::tr("Staged leftovers younger than this many seconds may belong to a running "
+                          "operation and stay (default 3600)"));
+    c->add_flag("--json", *s_.out().JsonFlag(), zub::tr("Print the findings as JSON"));
     c->callback([this] { Run(); });
 }
 
 void VerifyCommand::CheckDatabase(const std::filesystem::path& file,
                                   std::vector<Finding>& findings) {
-    const std::wstring name = Utf8ToWide(file.filename().string());
+    const std::string name = file.filename().string();
     auto problem = [&](const std::string& detail) {
-        findings.push_back({"database", L"database " + name + L": " + Utf8ToWide(detail),
-                            "restore the store from a backup; the database file is damaged"});
+        findings.push_back(
+            {"database", zub::trf("database %s: %s", name.c_str(), detail.c_str()),
+             zub::tr("restore the store from a backup; the database file is damaged")});
     };
     try {
         const zub::sqlite::Connection db(file.string(), SQLITE_OPEN_READONLY);
@@ -81,28 +85,29 @@ void VerifyCommand::CheckDatabase(const std::filesystem::path& file,
 
 void VerifyCommand::CheckServerDatabase(const wchar_t* database, const wchar_t* probe,
                                         std::vector<Finding>& findings) {
-    std::wstring why;
+    std::string why;
     try {
         auto db = s_.store().OpenDb(database);
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (db->ExecuteSql(rs, probe, ZUBDB::QVParams(false), L"", 0, 0) != 0)
-            why = db->errDescription();
+            why = zub::LibraryText(WideToUtf8(db->errDescription()));
     } catch (const VaultError& e) {
-        why = e.text();
+        why = e.Message();
     }
     if (!why.empty())
-        findings.push_back({"database", std::wstring(L"database ") + database + L": " + why,
-                            "check that the server is up and holds the store, then run verify "
-                            "again"});
+        findings.push_back({"database",
+                            zub::trf("database %s: %s", WideToUtf8(database).c_str(), why.c_str()),
+                            zub::tr("check that the server is up and holds the store, then run "
+                                    "verify again")});
 }
 
 void VerifyCommand::CheckPassword(std::vector<Finding>& findings) {
     const Store& store = s_.store();
     if (store.FilesPasswordKept()) return;
     Finding f{"login",
-              L"the file-server root " + Utf8ToWide(store.FilesRoot().string()) +
-                  L" keeps no password, so it serves anyone (a store made by an "
-                  L"older vault)",
+              zub::trf("the file-server root %s keeps no password, so it serves anyone (a "
+                       "store made by an older vault)",
+                       store.FilesRoot().string().c_str()),
               RepairCommand("")};
     if (repair_) {
         store.WriteFilesPassword();
@@ -116,7 +121,7 @@ void VerifyCommand::CheckModes(std::vector<Finding>& findings) {
     const fs::path dir = s_.store().Dir();
     const zub::StoreMode policy = zub::StoreMode::Of(dir);
     std::size_t loose = 0;
-    std::wstring example;
+    std::string example;
     auto check = [&](const fs::path& path) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return;
@@ -126,7 +131,7 @@ void VerifyCommand::CheckModes(std::vector<Finding>& findings) {
         if (++loose == 1) {
             char octal[8];
             std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-            example = Utf8ToWide(path.string()) + L" (" + Utf8ToWide(octal) + L")";
+            example = path.string() + " (" + octal + ")";
         }
         if (repair_) ::chmod(path.c_str(), (st.st_mode & 07777) & ~excess);
     };
@@ -140,14 +145,24 @@ void VerifyCommand::CheckModes(std::vector<Finding>& findings) {
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         check(it->path());
     if (loose == 0) return;
-    findings.push_back({"mode",
-                        std::to_wstring(loose) + (loose == 1 ? L" entry" : L" entries") +
-                            L" of the store can be read or written by " +
-                            (policy.shared() ? L"accounts outside its group" : L"other accounts") +
-                            L", e.g. " + example,
-                        RepairCommand("") + " (or chmod -R " +
-                            (policy.shared() ? "o-rwx " : "go-rwx ") + dir.string() + ")",
-                        repair_});
+    const std::string text =
+        policy.shared()
+            ? (loose == 1 ? zub::trf("1 entry of the store can be read or written by accounts "
+                                     "outside its group, e.g. %s",
+                                     example.c_str())
+                          : zub::trf("%zu entries of the store can be read or written by "
+                                     "accounts outside its group, e.g. %s",
+                                     loose, example.c_str()))
+            : (loose == 1 ? zub::trf("1 entry of the store can be read or written by other "
+                                     "accounts, e.g. %s",
+                                     example.c_str())
+                          : zub::trf("%zu entries of the store can be read or written by other "
+                                     "accounts, e.g. %s",
+                                     loose, example.c_str()));
+    const std::string chmod =
+        std::string("chmod -R ") + (policy.shared() ? "o-rwx " : "go-rwx ") + dir.string();
+    findings.push_back(
+        {"mode", text, zub::trf("%s (or %s)", RepairCommand("").c_str(), chmod.c_str()), repair_});
 }
 
 void VerifyCommand::CheckUserNames(std::vector<Finding>& findings) {
@@ -156,9 +171,10 @@ void VerifyCommand::CheckUserNames(std::vector<Finding>& findings) {
     for (const auto& names : groups)
         findings.push_back(
             {"user-duplicate",
-             L"the users " + names + L" differ only in case; a login names any of them",
-             "keep one of them: grant its rights to the one kept and remove the "
-             "others from QV_User"});
+             zub::trf("the users %s differ only in case; a login names any of them",
+                      WideToUtf8(names).c_str()),
+             zub::tr("keep one of them: grant its rights to the one kept and remove the others "
+                     "from QV_User")});
 }
 
 void VerifyCommand::CheckDebris(const std::wstring& server, std::vector<Finding>& findings) {
@@ -166,14 +182,17 @@ void VerifyCommand::CheckDebris(const std::wstring& server, std::vector<Finding>
     s_.store().Connect(check);
     std::vector<DRM::RepoFinding> found;
     if (check.ExamineServer(server, 0, repair_, found) != 0) {
-        findings.push_back({"unchecked",
-                            L"cannot look for leftovers on " + server + L": " + check.ErrDesc(),
-                            "check that the file server is reachable"});
+        findings.push_back(
+            {"unchecked",
+             zub::trf("cannot look for leftovers on %s: %s", WideToUtf8(server).c_str(),
+                      zub::LibraryText(WideToUtf8(check.ErrDesc())).c_str()),
+             zub::tr("check that the file server is reachable")});
         return;
     }
     for (const auto& d : found) {
-        Finding f{"debris", d.text, RepairCommand(repo_), d.repaired};
+        Finding f{"debris", WideToUtf8(d.text), RepairCommand(repo_), d.repaired};
         f.path = d.path;
+        f.library = true;
         findings.push_back(std::move(f));
     }
 }
@@ -189,7 +208,8 @@ void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings
             names.count(f.docRepoId) ? names.at(f.docRepoId) : std::to_string(f.docRepoId);
         const std::string doc = std::to_string(f.docId);
         using Kind = DRM::RepoFinding::Kind;
-        Finding out{"", f.text, RepairCommand(repo), f.repaired};
+        Finding out{"", WideToUtf8(f.text), RepairCommand(repo), f.repaired};
+        out.library = true;
         out.repository = repo;
         out.document = f.docId;
         out.version = f.version;
@@ -197,26 +217,31 @@ void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings
         switch (f.kind) {
             case Kind::DocFileMissing:
                 out.kind = "file-missing";
-                out.fix =
-                    "put the file back from a backup, or drop the document with `vault doc "
-                    "delete " +
-                    doc + " --force` (its saved versions stay)";
+                out.fix = zub::trf(
+                    "put the file back from a backup, or drop the document "
+                    "with `vault doc delete %s --force` (its saved versions "
+                    "stay)",
+                    doc.c_str());
                 break;
             case Kind::HistoryFileMissing:
                 out.kind = "history-file-missing";
-                out.fix = "put the saved version back from a backup; the history row stays";
+                out.fix = zub::tr(
+                    "put the saved version back from a backup; the history row "
+                    "stays");
                 break;
             case Kind::UntrackedTrunkFile:
                 out.kind = "untracked-file";
-                out.fix = "add it with `vault doc add " + repo +
-                          " FILE --folder SUB`, or remove it from the server folder";
+                out.fix = zub::trf(
+                    "add it with `vault doc add %s FILE --folder SUB`, or "
+                    "remove it from the server folder",
+                    repo.c_str());
                 break;
             case Kind::InterruptedOperation:
                 out.kind = "interrupted";
                 break;
             case Kind::StagingDebris:
                 out.kind = "staged-leftover";
-                out.fix += " (once older than --stale-after seconds)";
+                out.fix = zub::trf("%s (once older than --stale-after seconds)", out.fix.c_str());
                 break;
             case Kind::BaselineFolderMissing:
                 out.kind = "baseline-folder-missing";
@@ -231,9 +256,11 @@ void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings
                 break;
             case Kind::ForeignRoot:
                 out.kind = "foreign-root";
-                out.fix = "vault repo repoint " + repo +
-                          " (to this store's own root), or vault repo repoint " + repo +
-                          " SERVER --adopt after moving the store on purpose";
+                out.fix = zub::trf(
+                    "vault repo repoint %s (to this store's own root), or "
+                    "vault repo repoint %s SERVER --adopt after moving the "
+                    "store on purpose",
+                    repo.c_str(), repo.c_str());
                 break;
             case Kind::NotChecked:
                 out.kind = "unchecked";
@@ -251,8 +278,8 @@ void VerifyCommand::CheckIdentity(std::vector<Finding>& findings) {
     const Store& store = s_.store();
     if (store.StoreId().empty()) {
         Finding f{"identity",
-                  L"the store has no identity (made by an older vault): a copy of it cannot tell "
-                  L"its own file-server root from the original's",
+                  zub::tr("the store has no identity (made by an older vault): a copy of it "
+                          "cannot tell its own file-server root from the original's"),
                   RepairCommand("")};
         if (repair_) {
             store.EnsureStoreId();
@@ -287,24 +314,26 @@ void VerifyCommand::CheckIdentity(std::vector<Finding>& findings) {
         if (!inside && !owner) {
             findings.push_back(
                 {"unclaimed-root",
-                 L"the file-server root " + root +
-                     L" lies outside the store and names no store: a copy of this store "
-                     L"would write into it too",
-                 "if it is this store's, claim it with `vault repo repoint REPO " +
-                     WideToUtf8(server) +
-                     " --adopt`; if it is the original's of a copied "
-                     "store, `vault repo repoint REPO`"});
+                 zub::trf("the file-server root %s lies outside the store and names no store: "
+                          "a copy of this store would write into it too",
+                          WideToUtf8(root).c_str()),
+                 zub::trf("if it is this store's, claim it with `vault repo repoint REPO %s "
+                          "--adopt`; if it is the original's of a copied store, `vault repo "
+                          "repoint REPO`",
+                          WideToUtf8(server).c_str())});
             continue;
         }
         if (!inside) continue;
         // Moved or copied along with the store: its own already, and only
         // brought up to date when repairing anyway.
         if (owner && !repair_) continue;
-        Finding f{"root-owner",
-                  owner ? L"the file-server root " + root + L" still names the store at " +
-                              owner->place + L" (the store was moved or copied)"
-                        : L"the file-server root " + root + L" names no store",
-                  RepairCommand("")};
+        Finding f{
+            "root-owner",
+            owner ? zub::trf("the file-server root %s still names the store at %s (the "
+                             "store was moved or copied)",
+                             WideToUtf8(root).c_str(), WideToUtf8(owner->place).c_str())
+                  : zub::trf("the file-server root %s names no store", WideToUtf8(root).c_str()),
+            RepairCommand("")};
         if (repair_ && !id.empty()) {
             store.ClaimRoot(resolved, port);
             f.repaired = true;
@@ -321,7 +350,8 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
     const std::map<int, std::string> names = RepoNames(s_.store());
     for (const auto& f : found) {
         using Kind = DRM::ContentFinding::Kind;
-        Finding out{"", f.text, RepairCommand(repo_), f.repaired};
+        Finding out{"", WideToUtf8(f.text), RepairCommand(repo_), f.repaired};
+        out.library = true;
         out.repository =
             names.count(f.docRepoId) ? names.at(f.docRepoId) : std::to_string(f.docRepoId);
         out.document = f.docId;
@@ -332,28 +362,33 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
         switch (f.kind) {
             case Kind::SumMissing:
                 out.kind = "content-sum-missing";
-                out.fix += " (reads the file and records its sum and size)";
+                out.fix =
+                    zub::trf("%s (reads the file and records its sum and size)", out.fix.c_str());
                 break;
             case Kind::Mismatch:
                 out.kind = "content-mismatch";
                 out.fix = !f.baseline.empty()
-                              ? "put the baseline's file back from a backup, or delete the "
-                                "baseline with `vault baseline delete " +
-                                    out.repository + " " + baseline + "`"
+                              ? zub::trf(
+                                    "put the baseline's file back from a backup, or "
+                                    "delete the baseline with `vault baseline delete %s "
+                                    "%s`",
+                                    out.repository.c_str(), baseline.c_str())
                           : f.version.empty()
-                              ? "put the file back from a backup, or check in a good copy"
-                              : "put the saved version back from a backup";
+                              ? zub::tr("put the file back from a backup, or check in a good copy")
+                              : zub::tr("put the saved version back from a backup");
                 break;
             case Kind::Missing:
                 out.kind = "baseline-file-missing";
-                out.fix =
-                    "put the baseline's file back from a backup, or delete the baseline "
-                    "with `vault baseline delete " +
-                    out.repository + " " + baseline + "`";
+                out.fix = zub::trf(
+                    "put the baseline's file back from a backup, or delete the "
+                    "baseline with `vault baseline delete %s %s`",
+                    out.repository.c_str(), baseline.c_str());
                 break;
             case Kind::Unlisted:
                 out.kind = "baseline-file-unlisted";
-                out.fix = "remove the file from the baseline's folder; it was not frozen with it";
+                out.fix = zub::tr(
+                    "remove the file from the baseline's folder; it was not "
+                    "frozen with it");
                 break;
             case Kind::NotChecked:
                 out.kind = "unchecked";
@@ -361,9 +396,10 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
                 break;
             case Kind::Writable:
                 out.kind = "stored-writable";
-                out.fix +=
-                    " (takes the write permission away; stored files are never changed "
-                    "in place, and baselines share them)";
+                out.fix = zub::trf(
+                    "%s (takes the write permission away; stored files are "
+                    "never changed in place, and baselines share them)",
+                    out.fix.c_str());
                 break;
         }
         findings.push_back(std::move(out));
@@ -371,7 +407,7 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
 }
 
 void VerifyCommand::Run() {
-    s_.RequireAdmin("verify the store");
+    s_.RequireAdmin(zub::tr("verify the store"));
     const Store& store = s_.store();
     std::vector<Finding> findings;
     if (store.IsServer()) {
@@ -403,8 +439,10 @@ void VerifyCommand::Run() {
     Json rows = Json::array();
     for (const auto& f : findings) {
         if (!f.repaired) ++open;
+        const std::string shown = f.library ? zub::LibraryText(f.text) : f.text;
         Json row = {{"kind", f.kind},
-                    {"text", WideToUtf8(f.text)},
+                    {"text", f.text},
+                    {"localized", shown},
                     {"fix", f.fix},
                     {"repaired", f.repaired}};
         if (!f.repository.empty()) row["repository"] = f.repository;
@@ -414,18 +452,18 @@ void VerifyCommand::Run() {
         if (!f.path.empty()) row["path"] = WideToUtf8(f.path);
         rows.push_back(std::move(row));
         if (f.repaired) {
-            out.Say("repaired: " + WideToUtf8(f.text));
+            out.Say(zub::trf("repaired: %s", shown.c_str()));
         } else {
-            out.Say("problem: " + WideToUtf8(f.text));
-            out.Say("  fix: " + f.fix);
+            out.Say(zub::trf("problem: %s", shown.c_str()));
+            out.Say(zub::trf("  fix: %s", f.fix.c_str()));
         }
     }
     if (out.json()) out.List({}, rows, "");
     if (open != 0)
         throw VaultError(VaultErr::kInconsistent,
-                         std::to_wstring(open) +
-                             (open == 1 ? L" problem needs" : L" problems need") + L" attention");
-    out.Say(findings.empty() ? "The store is consistent."
-                             : "The store is consistent again (" + std::to_string(findings.size()) +
-                                   " repaired).");
+                         open == 1 ? std::string(zub::tr("1 problem needs attention"))
+                                   : zub::trf("%zu problems need attention", open));
+    out.Say(findings.empty()
+                ? std::string(zub::tr("The store is consistent."))
+                : zub::trf("The store is consistent again (%zu repaired).", findings.size()));
 }

@@ -19,8 +19,8 @@ public:
 
     struct Finding {
         std::string kind;
-        std::wstring text;
-        std::string fix;  // the command (or step) that fixes it
+        std::string text;  // UTF-8: the library's own text, or ours (translated)
+        std::string fix;   // the command (or step) that fixes it, translated
         bool repaired = false;
         // What it concerns, where there is one: repository, document id,
         // version, server path.
@@ -29,6 +29,7 @@ public:
         std::wstring version{};
         std::wstring path{};
         std::wstring baseline{};
+        bool library = false;  // text is the library's, translated where shown
     };
 
 private:

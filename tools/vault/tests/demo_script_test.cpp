@@ -21,9 +21,10 @@ int RunScript(const std::string& command, std::string& out) {
 
 TEST_F(VaultCli, TheDemoSessionRunsEveryStep) {
     std::string out;
-    const int code = RunScript(
-        "TMPDIR=" + ws_.string() + " bash " + VAULT_DEMO_SCRIPT + " " + VAULT_BINARY + " 2>&1",
-        out);
+    const int code = RunScript("TMPDIR=" + ws_.string() +
+                                   " LANG=en_US.UTF-8 LANGUAGE= LC_ALL= LC_MESSAGES= bash " +
+                                   VAULT_DEMO_SCRIPT + " " + VAULT_BINARY + " 2>&1",
+                               out);
     EXPECT_EQ(code, 0) << out;
     for (const char* step :
          {"$ vault init\n", "$ vault repo create demo\n", "$ vault doc add demo bracket.prt\n",

@@ -56,7 +56,8 @@ TEST_F(VaultDocCli, AddedDocumentsAreListedWithFolderStateAndVersion) {
     EXPECT_EQ(Doc("demo:bracket.prt")["id"], 1);
     EXPECT_EQ(Run({"doc", "show", "demo:parts/m6.prt"}).err,
               ErrorLine(49707, "no document parts/m6.prt in repository demo"));
-    EXPECT_EQ(Run({"doc", "show", "77"}).err, ErrorLine(49501, "文档号 77 不存在"));
+    EXPECT_EQ(Run({"doc", "show", "77"}).err,
+              ErrorLine(49501, "document number 77 does not exist"));
 }
 
 TEST_F(VaultDocCli, AddRefusesMissingFilesDuplicatesAndNamesWithoutExtension) {
@@ -231,7 +232,7 @@ TEST_F(VaultDocCli, DeletingAnotherUsersCheckoutNeedsTheManageRight) {
     Ok({"rights", "grant", "demo", "bob", "rwm"});
     EXPECT_EQ(RunAs("bob", {"doc", "delete", "1"}).code, 1) << "still needs --force";
     OkAs("bob", {"doc", "delete", "1", "--force"});
-    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));
+    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "document number 1 does not exist"));
 }
 
 TEST_F(VaultDocCli, CheckoutNeverOverwritesLocalEdits) {
@@ -293,7 +294,7 @@ TEST_F(VaultDocCli, RenameKeepsTheFolderAndRefusesClashes) {
 TEST_F(VaultDocCli, DeleteRemovesTheDocumentButKeepsItsSavedVersions) {
     Change("alice", "w", "rev B\n", "b");
     Ok({"doc", "delete", "1"});
-    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));
+    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "document number 1 does not exist"));
     EXPECT_FALSE(fs::exists(store_ / "files/repos/demo/trunk/bracket.prt"));
     EXPECT_TRUE(fs::exists(store_ / "files/repos/demo/history/1_1.0.prt"));
     EXPECT_EQ(Run({"doc", "list", "demo", "--json"}).Json().size(), 0u);
@@ -361,7 +362,7 @@ TEST_F(VaultDocCli, RevertGivesBackTheCheckoutAndTheLocalFile) {
 TEST_F(VaultDocCli, DeletedDocumentsKeepTheirHistoryUnderTheOldId) {
     Change("alice", "w", "rev B\n", "b");
     OkAs("bob", {"doc", "delete", "1"});
-    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));
+    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "document number 1 does not exist"));
     const auto deleted = Run({"doc", "list", "demo", "--deleted", "--json"}).Json();
     ASSERT_EQ(deleted.size(), 1u);
     EXPECT_EQ(deleted[0]["id"], 1);

@@ -72,7 +72,7 @@ TEST_F(VaultCli, UnknownRepositoriesAreReportedByIdAndByName) {
     InitStore();
     const RunResult byId = Run({"repo", "show", "99"});
     EXPECT_EQ(byId.code, 1);
-    EXPECT_EQ(byId.err, ErrorLine(49609, "DocRepoId  无效"));
+    EXPECT_EQ(byId.err, ErrorLine(49609, "DocRepoId is invalid"));
     EXPECT_EQ(Run({"repo", "show", "nope"}).err, ErrorLine(49706, "no repository named nope"));
 }
 
@@ -152,9 +152,9 @@ TEST_F(VaultCli, DeleteRemovesTheRepositoryAndItsFiles) {
     Ok({"repo", "delete", "demo", "--force"});
     EXPECT_FALSE(fs::exists(store_ / "files" / "repos" / "demo"));
     EXPECT_EQ(Run({"repo", "show", std::to_string(repo["id"].get<int>())}).err,
-              ErrorLine(49609, "DocRepoId  无效"));
+              ErrorLine(49609, "DocRepoId is invalid"));
     EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), 0u);
-    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "文档号 1 不存在"));
+    EXPECT_EQ(Run({"doc", "show", "1"}).err, ErrorLine(49501, "document number 1 does not exist"));
 }
 
 TEST_F(VaultCli, ListForAUserShowsWhatTheUserMaySee) {

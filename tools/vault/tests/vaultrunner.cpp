@@ -50,6 +50,10 @@ VaultCli::Started VaultCli::Start(const std::vector<std::string>& args,
         const auto eq = entry.find('=');
         if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
+    // English unless a test asks for another language: the expected texts
+    // must not depend on the machine's locale.
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) vars.erase(name);
+    vars["LANG"] = "en_US.UTF-8";
     vars["VAULT_STORE"] = store_.string();
     vars["VAULT_USER"] = "system";
     // The user's own config file never leaks into a test.

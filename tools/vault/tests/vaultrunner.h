@@ -28,7 +28,8 @@ protected:
     void TearDown() override;
 
     // Runs vault with the arguments. The environment carries VAULT_STORE (the
-    // workspace's store) and VAULT_USER=system unless `env` says otherwise; an
+    // workspace's store), VAULT_USER=system and an English locale (LANG, with
+    // LANGUAGE, LC_ALL and LC_MESSAGES removed) unless `env` says otherwise; an
     // empty value removes the variable.
     RunResult Run(const std::vector<std::string>& args,
                   const std::map<std::string, std::string>& env = {},
