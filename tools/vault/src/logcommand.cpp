@@ -67,8 +67,9 @@ double LogCommand::ParseTime(const std::string& text) {
 }
 
 void LogCommand::Register(CLI::App& app) {
-    CLI::App* log = app.add_subcommand(
-        "log", zub::tr("The audit trail: renames, deletes and unlocks, oldest first (read right)"));
+    CLI::App* log =
+        app.add_subcommand("log", zub::tr("The audit trail: renames, moves, deletes, unlocks and "
+                                          "rights changes, oldest first (read right)"));
     log->add_option("REPO", repo_,
                     zub::tr("Repository id or name (default: every one you may read)"));
     log->add_option("--doc", doc_, zub::tr("Only entries of this document id"));
@@ -112,8 +113,10 @@ void LogCommand::Run() {
         j["action"] = WideToUtf8(e.action);
         j["repository_id"] = e.docRepoId;
         j["repository"] = WideToUtf8(repoName.empty() ? std::to_wstring(e.docRepoId) : repoName);
-        j["id"] = e.docId;
-        j["path"] = WideToUtf8(PathText::Show(e.phyUrl, e.name, e.ext));
+        // Rights, user and role changes name no document.
+        j["id"] = e.docId != 0 ? Json(e.docId) : Json();
+        j["path"] =
+            e.docId != 0 ? Json(WideToUtf8(PathText::Show(e.phyUrl, e.name, e.ext))) : Json();
         j["version"] = WideToUtf8(e.version);
         j["detail"] = Detail(e);
         rows.push_back(std::move(j));

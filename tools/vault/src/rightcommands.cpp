@@ -6,6 +6,7 @@
 #include "docvault/docrepoauths.h"
 #include "docvault/docrepos.h"
 #include "docvault/errors.h"
+#include "docvault/reporights.h"
 #include "vaulterror.h"
 #include "vaulterrors.h"
 #include "zub/i18n.h"
@@ -15,11 +16,6 @@ using zub::Utf8ToWide;
 using zub::WideToUtf8;
 
 namespace {
-
-// UserOrRole as the library writes it for a creator's row; which of the two
-// a row names is told by its ids.
-constexpr int kUserRow = 0;
-constexpr int kRoleRow = 1;
 
 const std::vector<Column> kListColumns = {
     {"kind", ZUB_N_("KIND"), true}, {"name", ZUB_N_("NAME")}, {"rights", ZUB_N_("RIGHTS")}};
@@ -137,11 +133,6 @@ RightCommands::Principal RightCommands::Resolve(const std::string& who) {
     return p;
 }
 
-bool RightCommands::Names(const DRM::DocRepoAuth& row, const Principal& p) {
-    return p.isRole ? row.roleId() == p.id && row.userId() == 0
-                    : row.userId() == p.id && row.roleId() == 0;
-}
-
 std::vector<DRM::DocRepoAuth> RightCommands::Current(int repoId) {
     DRM::filterForDocRepoAuth filter;
     filter.docRepoId = repoId;
@@ -153,32 +144,6 @@ std::vector<DRM::DocRepoAuth> RightCommands::Current(int repoId) {
     std::vector<DRM::DocRepoAuth> rows;
     for (int i = 0; i < auths.Count(); ++i) rows.push_back(*auths.Auth(i));
     return rows;
-}
-
-void RightCommands::Replace(int repoId, const std::vector<DRM::DocRepoAuth>& before,
-                            const std::vector<DRM::DocRepoAuth>& after) {
-    DRM::filterForDocRepoAuth filter;
-    filter.docRepoId = repoId;
-    auto save = [&](const std::vector<DRM::DocRepoAuth>& rows, DRM::DocRepoAuths& set) {
-        s_.store().Connect(set);
-        for (const auto& row : rows) {
-            auto copy = std::make_unique<DRM::DocRepoAuth>(row);
-            copy->set_docRepoId(repoId);
-            set.Add(copy.release());
-        }
-        return set.Save();
-    };
-    DRM::DocRepoAuths old(filter);
-    s_.store().Connect(old);
-    VaultError::Check(old.Delete(), old);
-    DRM::DocRepoAuths fresh(filter);
-    const int status = save(after, fresh);
-    if (status != 0) {
-        // The new set is stored whole or not at all; put the old one back.
-        DRM::DocRepoAuths restore(filter);
-        save(before, restore);
-        VaultError::Check(status, fresh);
-    }
 }
 
 void RightCommands::List() {
@@ -202,18 +167,23 @@ void RightCommands::List() {
                   zub::trf("(no rights given on repository %s)", WideToUtf8(repo->name()).c_str()));
 }
 
+void RightCommands::SetRights(int repoId, const Principal& p, bool read, bool write, bool manage,
+                              bool& changed) {
+    // One transaction changes the rows and records the change in the trail.
+    DRM::RepoRights rights;
+    s_.store().Connect(rights);
+    rights.set_administrator(s_.ActorIsAdmin());
+    VaultError::Check(rights.Set(repoId, p.isRole, p.id, read ? 1 : 0, write ? 1 : 0,
+                                 manage ? 1 : 0, s_.Actor().id, changed),
+                      rights);
+}
+
 void RightCommands::Grant() {
     auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     const Principal p = Resolve(who_);
     const Rights r = ParseRights(rights_);
-    const auto before = Current(repo->id());
-    std::vector<DRM::DocRepoAuth> after;
-    for (const auto& row : before)
-        if (!Names(row, p)) after.push_back(row);
-    after.emplace_back(0, repo->id(), p.isRole ? 0 : p.id, p.isRole ? p.id : 0,
-                       p.isRole ? kRoleRow : kUserRow, r.read ? 1 : 0, r.write ? 1 : 0,
-                       r.manage ? 1 : 0, p.name);
-    Replace(repo->id(), before, after);
+    bool changed = false;
+    SetRights(repo->id(), p, r.read, r.write, r.manage, changed);
     const std::string rights = ShowRights(r.read, r.write, r.manage);
     s_.out().Say(
         p.isRole
@@ -226,20 +196,17 @@ void RightCommands::Grant() {
 void RightCommands::Revoke() {
     auto repo = s_.OpenRepo(repo_, Session::Right::Manage);
     const Principal p = Resolve(who_);
-    const auto before = Current(repo->id());
-    std::vector<DRM::DocRepoAuth> after;
-    for (const auto& row : before)
-        if (!Names(row, p)) after.push_back(row);
     const std::string who = WideToUtf8(p.name);
     const std::string repoName = WideToUtf8(repo->name());
-    if (after.size() == before.size()) {
+    bool changed = false;
+    SetRights(repo->id(), p, false, false, false, changed);
+    if (!changed) {
         s_.out().Say(p.isRole ? zub::trf("role %s had no rights of its own on repository %s",
                                          who.c_str(), repoName.c_str())
                               : zub::trf("user %s had no rights of its own on repository %s",
                                          who.c_str(), repoName.c_str()));
         return;
     }
-    Replace(repo->id(), before, after);
     s_.out().Say(p.isRole ? zub::trf("Took away the rights of role %s on repository %s",
                                      who.c_str(), repoName.c_str())
                           : zub::trf("Took away the rights of user %s on repository %s",

@@ -37,11 +37,10 @@ private:
         std::wstring name;
     };
     Principal Resolve(const std::string& who);
-    static bool Names(const DRM::DocRepoAuth& row, const Principal& p);
-    // Replaces the repository's rights by the rows given (the library's only
-    // way to change them); restores the previous set if the new one fails.
-    void Replace(int repoId, const std::vector<DRM::DocRepoAuth>& before,
-                 const std::vector<DRM::DocRepoAuth>& after);
+    // Gives the principal exactly these rights on the repository (none: takes
+    // its own rows away); `changed` tells whether anything changed.
+    void SetRights(int repoId, const Principal& p, bool read, bool write, bool manage,
+                   bool& changed);
     std::vector<DRM::DocRepoAuth> Current(int repoId);
 
     Session& s_;

@@ -386,7 +386,9 @@ TEST_F(VaultDocCli, DeletedDocumentsKeepTheirHistoryUnderTheOldId) {
     EXPECT_EQ(Run({"doc", "history", "2", "--json"}).Json().size(), 1u);
 }
 
-TEST_F(VaultDocCli, TheLogRecordsRenamesUnlocksAndDeletes) {
+TEST_F(VaultDocCli, TheLogRecordsRightsRenamesUnlocksAndDeletes) {
+    Ok({"rights", "revoke", "demo", "bob"});
+    Ok({"rights", "grant", "demo", "bob", "rw"});
     OkAs("alice", {"doc", "checkout", "1", "w"});
     OkAs("alice", {"doc", "unlock", "1"});
     OkAs("bob", {"doc", "rename", "1", "支架.prt"});
@@ -398,11 +400,17 @@ TEST_F(VaultDocCli, TheLogRecordsRenamesUnlocksAndDeletes) {
         std::vector<std::string> args;
         std::vector<std::string> actions;
     } rows[] = {
-        {{"log", "demo"}, {"unlock", "rename", "unlock", "delete"}},
+        // The fixture's two grants, then this test's revoke and grant.
+        {{"log", "demo"},
+         {"rights grant", "rights grant", "rights revoke", "rights grant", "unlock", "rename",
+          "unlock", "delete"}},
         {{"log", "demo", "--user", "BOB"}, {"rename"}},
-        {{"log", "demo", "--user", "system"}, {"unlock"}},
+        {{"log", "demo", "--user", "system"},
+         {"rights grant", "rights grant", "rights revoke", "rights grant", "unlock"}},
         {{"log", "demo", "--doc", "2"}, {}},
-        {{"log", "--since", "2000-01-01"}, {"unlock", "rename", "unlock", "delete"}},
+        {{"log", "--since", "2000-01-01"},
+         {"rights grant", "rights grant", "rights revoke", "rights grant", "unlock", "rename",
+          "unlock", "delete"}},
         {{"log", "--since", "9999-01-01"}, {}},
     };
     for (const auto& r : rows) {
@@ -413,12 +421,17 @@ TEST_F(VaultDocCli, TheLogRecordsRenamesUnlocksAndDeletes) {
         for (std::size_t i = 0; i < log.size(); ++i) EXPECT_EQ(log[i]["action"], r.actions[i]);
     }
     const auto log = Run({"log", "demo", "--json"}).Json();
-    EXPECT_EQ(log[0]["user"], "alice");
-    EXPECT_EQ(log[0]["detail"], "held by alice");
-    EXPECT_EQ(log[1]["path"], "支架.prt");
-    EXPECT_EQ(log[1]["detail"], "from bracket.prt");
-    EXPECT_EQ(log[2]["detail"], "held by bob");
-    EXPECT_EQ(log[3]["user"], "alice");
+    EXPECT_EQ(log[2]["user"], "system");
+    EXPECT_EQ(log[2]["detail"], "user bob: rw- -> ---");
+    EXPECT_TRUE(log[2]["id"].is_null());
+    EXPECT_TRUE(log[2]["path"].is_null());
+    EXPECT_EQ(log[3]["detail"], "user bob: --- -> rw-");
+    EXPECT_EQ(log[4]["user"], "alice");
+    EXPECT_EQ(log[4]["detail"], "held by alice");
+    EXPECT_EQ(log[5]["path"], "支架.prt");
+    EXPECT_EQ(log[5]["detail"], "from bracket.prt");
+    EXPECT_EQ(log[6]["detail"], "held by bob");
+    EXPECT_EQ(log[7]["user"], "alice");
     EXPECT_EQ(RunAs("carol", {"log"}).code, 1);
     EXPECT_EQ(Run({"log", "--since", "yesterday"}).code, 1);
 }
