@@ -26,6 +26,7 @@
 #include "docvault/docrepo.h"
 #include "docvault/docs.h"
 #include "pgconnection.h"
+#include "rawdocrow.h"
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 #include "zubtest/pgcluster.h"
@@ -155,20 +156,6 @@ const char* const kListSql =
     "SELECT DocId,DocRepoId,Name,ext,CurrentVersion,CurrentState,CurrentOperatorId,"
     "CurrentOperatorName,CreatorId,CreatorName,DocCreateTime,LastOperatorId,LastOperatorName,"
     "LastOperateTime,phyUrl FROM QV_DMDoc WHERE DocRepoId = $1 ORDER BY phyurl ASC";
-
-struct RawDocRow {
-    long long id = 0, repoId = 0;
-    std::string name, ext, version;
-    long long state = 0, holderId = 0;
-    std::string holderName;
-    long long creatorId = 0;
-    std::string creatorName;
-    double created = 0;
-    long long lastId = 0;
-    std::string lastName;
-    double lastTime = 0;
-    std::string phyUrl;
-};
 
 std::size_t RawListing(RawClient& raw, int repo) {
     auto r = raw.Pipeline({{kListSql, {std::to_string(repo)}}});

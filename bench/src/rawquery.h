@@ -5,22 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "rawdocrow.h"
 #include "sqlitedb.h"
 #include "sqlitestatement.h"
-
-struct RawDocRow {
-    long long id = 0, repoId = 0;
-    std::string name, ext, version;
-    long long state = 0, holderId = 0;
-    std::string holderName;
-    long long creatorId = 0;
-    std::string creatorName;
-    double created = 0;
-    long long lastId = 0;
-    std::string lastName;
-    double lastTime = 0;
-    std::string phyUrl;
-};
 
 struct RawHistoryRow {
     long long id = 0, docId = 0, baseLineId = 0;

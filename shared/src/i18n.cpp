@@ -299,20 +299,10 @@ namespace zub {
 const char* tr(const char* msgid) { return ::gettext(msgid); }
 
 std::string trf(const char* msgid, ...) {
-    const char* format = ::gettext(msgid);
     va_list args;
     va_start(args, msgid);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, format, args);
+    std::string out = FormatV(::gettext(msgid), args);
     va_end(args);
-    std::string out;
-    if (n > 0) {
-        out.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(out.data(), out.size(), format, again);
-        out.resize(static_cast<std::size_t>(n));
-    }
-    va_end(again);
     return out;
 }
 

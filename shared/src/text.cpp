@@ -251,13 +251,10 @@ std::wstring Format(const wchar_t* format, ...) {
     return std::wstring(all.get(), length);
 }
 
-std::string Format(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
+std::string FormatV(const char* format, std::va_list args) {
     std::va_list again;
     va_copy(again, args);
     const int n = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
     std::string out;
     if (n > 0) {
         out.resize(static_cast<std::size_t>(n) + 1);
@@ -265,6 +262,14 @@ std::string Format(const char* format, ...) {
         out.resize(static_cast<std::size_t>(n));
     }
     va_end(again);
+    return out;
+}
+
+std::string Format(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string out = FormatV(format, args);
+    va_end(args);
     return out;
 }
 

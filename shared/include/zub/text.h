@@ -2,6 +2,7 @@
 // contract is UTF-16; "narrow" is the locale's encoding (UTF-8 here).
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -30,5 +31,6 @@ std::wstring FormatBounded(std::size_t bufferSize, const wchar_t* format, ...);
 // built from one template, so that its template can be found again in it.
 std::wstring Format(const wchar_t* format, ...);
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, std::va_list args);
 
 }  // namespace zub
