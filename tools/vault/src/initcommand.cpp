@@ -33,19 +33,23 @@ void InitCommand::Register(CLI::App& app) {
     c->callback([this] { Run(); });
 }
 
+std::wstring InitCommand::FilesPassword() {
+    // From the environment: a password never shows in the process list.
+    const char* password = std::getenv("VAULT_FILES_PASSWORD");
+    return zub::Utf8ToWide(password != nullptr ? password : "");
+}
+
 void InitCommand::RunOnServer() {
     namespace fs = std::filesystem;
-    if (files_.rfind("http://", 0) == 0 || files_.rfind("https://", 0) == 0)
-        throw VaultError(VaultErr::kInitFailed,
-                         zub::tr("a store on a database server keeps its files in a shared "
-                                 "folder; a WebDAV server for its files is not supported yet"));
     Store store(Store::Locate(dir_.empty() ? s_.storeOption : dir_));
     Store::ServerStoreFile where;
     Store::ParseServer(server_, where.server, where.port);
     where.user = user_;
-    where.files =
-        fs::absolute(files_.empty() ? store.Dir().string() + ".files" : files_).lexically_normal();
-    store.InitOnServer(where);
+    where.files = files_;
+    if (!where.RemoteFiles())
+        where.files = fs::absolute(files_.empty() ? store.Dir().string() + ".files" : files_)
+                          .lexically_normal();
+    store.InitOnServer(where, FilesPassword());
     Output& out = s_.out();
     const std::string file = store.Dir().string();
     out.Say(store.joined ? zub::trf("Joined the vault store on %s", server_.c_str())
@@ -65,10 +69,7 @@ void InitCommand::Run() {
     if (files_.empty()) {
         store.Init(group_);
     } else {
-        // From the environment: a password never shows in the process list.
-        const char* password = std::getenv("VAULT_FILES_PASSWORD");
-        store.InitWithFiles(group_, zub::Utf8ToWide(files_),
-                            zub::Utf8ToWide(password != nullptr ? password : ""));
+        store.InitWithFiles(group_, zub::Utf8ToWide(files_), FilesPassword());
     }
     const std::string dir = store.Dir().string();
     Output& out = s_.out();

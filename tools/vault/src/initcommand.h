@@ -1,5 +1,6 @@
 // vault init [DIR]: a ready embedded store; vault init --server HOST[:PORT]
-// [--files DIR] [FILE]: a team's store on a PostgreSQL server, named by FILE.
+// [--files DIR|URL] [FILE]: a team's store on a PostgreSQL server, named by
+// FILE, its files in a shared folder or on a WebDAV server.
 #pragma once
 
 #include <string>
@@ -16,6 +17,7 @@ public:
 private:
     void Run();
     void RunOnServer();
+    static std::wstring FilesPassword();
 
     Session& s_;
     std::string dir_;

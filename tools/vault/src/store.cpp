@@ -61,7 +61,21 @@ std::string Trim(std::string s) {
     return s.substr(i);
 }
 
+bool IsWebDavAddress(const std::string& text) {
+    return text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0;
+}
+
+[[noreturn]] void ThrowFileServerError(NFS::CNFS_Cmd* cmd) {
+    wchar_t* text = nullptr;
+    cmd->GetLastError(&text);
+    const std::wstring why = text ? text : L"";
+    NFS::CNFS_Cmd::FreeText(text);
+    throw VaultError::Library(cmd->GetErrorNumber(), why);
+}
+
 }  // namespace
+
+bool Store::ServerStoreFile::RemoteFiles() const { return IsWebDavAddress(files.string()); }
 
 Store::ServerStoreFile Store::ServerStoreFile::Read(const fs::path& file) {
     std::ifstream in(file);
@@ -87,7 +101,7 @@ Store::ServerStoreFile Store::ServerStoreFile::Read(const fs::path& file) {
         else if (key == "files")
             f.files = value;
     }
-    if (f.server.empty() || f.files.empty() || !f.files.is_absolute())
+    if (f.server.empty() || f.files.empty() || !(f.files.is_absolute() || f.RemoteFiles()))
         throw VaultError(VaultErr::kNoStore,
                          zub::trf("the store file %s names no server or no absolute files folder",
                                   file.string().c_str()));
@@ -158,11 +172,17 @@ std::unique_ptr<ZUBDB::CDBAccessor> Store::Open(const wchar_t* database) const {
         ZUBDB::QVSvrInfo(Locator(), Port(), database, L""), Token());
 }
 
-void Store::InitOnServer(const ServerStoreFile& where) {
+void Store::InitOnServer(const ServerStoreFile& where, const std::wstring& password) {
     std::error_code ec;
     if (fs::exists(dir_, ec))
         throw VaultError(VaultErr::kStoreExists,
                          zub::trf("%s exists already", dir_.string().c_str()));
+    const bool remote = where.RemoteFiles();
+    if (remote) {
+        const std::wstring files = zub::Utf8ToWide(where.files.string());
+        CheckRemoteFiles(files, password);
+        ProbeRemoteFiles(files, password);
+    }
     ZUBDB::ServerPlace place{where.server, where.port,
                              where.user.empty() ? L"" : L"user=" + zub::Utf8ToWide(where.user)};
     std::wstring error;
@@ -173,12 +193,23 @@ void Store::InitOnServer(const ServerStoreFile& where) {
     joined = existed;
     // From here on this object is the server store.
     server_ = where;
-    try {
-        zub::StoreMode::Private().MakeFolders(FilesRoot());
-    } catch (const fs::filesystem_error& e) {
-        throw VaultError(VaultErr::kInitFailed,
-                         zub::trf("cannot make the file-server root %s: %s",
-                                  FilesRoot().string().c_str(), e.code().message().c_str()));
+    if (remote) {
+        // Every workstation logs in with the one password the store keeps.
+        if (!existed)
+            KeepFilesPassword(password);
+        else if (SystemPassword() != password)
+            throw VaultError(VaultErr::kInitFailed,
+                             zub::trf("%s keeps another file-server password than the one in "
+                                      "VAULT_FILES_PASSWORD",
+                                      Where().c_str()));
+    } else {
+        try {
+            zub::StoreMode::Private().MakeFolders(FilesRoot());
+        } catch (const fs::filesystem_error& e) {
+            throw VaultError(VaultErr::kInitFailed,
+                             zub::trf("cannot make the file-server root %s: %s",
+                                      FilesRoot().string().c_str(), e.code().message().c_str()));
+        }
     }
     if (!FilesPasswordKept()) WriteFilesPassword();
     ClaimRoot(ResolvedFileServer(FileServer()), 0);
@@ -194,6 +225,7 @@ fs::path Store::FilesRoot() const { return server_ ? server_->files : dir_ / "fi
 fs::path Store::FilesServerFile() const { return dir_ / "files.server"; }
 
 bool Store::RemoteFiles() const {
+    if (server_) return server_->RemoteFiles();
     std::error_code ec;
     return fs::is_regular_file(FilesServerFile(), ec);
 }
@@ -232,9 +264,8 @@ void Store::Init(const std::string& group) const {
     ClaimRoot(ResolvedFileServer(FileServer()), 0);
 }
 
-void Store::InitWithFiles(const std::string& group, const std::wstring& files,
-                          const std::wstring& password) const {
-    if (files.compare(0, 7, L"http://") != 0 && files.compare(0, 8, L"https://") != 0)
+void Store::CheckRemoteFiles(const std::wstring& files, const std::wstring& password) {
+    if (!IsWebDavAddress(zub::WideToUtf8(files)))
         throw VaultError(VaultErr::kInitFailed,
                          zub::trf("--files takes an http:// or https:// address, not %s",
                                   zub::WideToUtf8(files).c_str()));
@@ -243,26 +274,29 @@ void Store::InitWithFiles(const std::string& group, const std::wstring& files,
                          zub::tr("a store with its files on a WebDAV server needs the password "
                                  "the server knows for the user \"system\" "
                                  "(VAULT_FILES_PASSWORD)"));
+}
+
+void Store::ProbeRemoteFiles(const std::wstring& files, const std::wstring& password) {
+    NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+    cmd->logIn(files, 0, L"", zub::Utf8ToWide(kAdmin), password);
+    std::wstring owner;
+    if (cmd->rootOwner(files, 0, owner) != 0) ThrowFileServerError(cmd);
+}
+
+void Store::InitWithFiles(const std::string& group, const std::wstring& files,
+                          const std::wstring& password) const {
+    CheckRemoteFiles(files, password);
     std::error_code ec;
     if (fs::exists(ProductDbFile(), ec) || fs::exists(SystemDbFile(), ec))
         throw VaultError(VaultErr::kStoreExists,
                          zub::trf("a vault store exists already in %s", dir_.string().c_str()));
+    // A wrong password leaves no store behind.
+    ProbeRemoteFiles(files, password);
     PrepareFolder(group);
     std::wstring error;
     if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
         throw VaultError::Library(VaultErr::kInitFailed, error);
-    auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
-        ZUBDB::QVSvrInfo(Locator(), 0, kSystemDb, L""), L"");
-    ZUBDB::QVParams params(false);
-    params.AddParam(0, L"sysPwd", password, false, false, L"=");
-    std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (!db || db->ExecuteSql(rs, L"update QV_SysInfo set sysPwd = ?", params, L"", 0, 0) != 0 ||
-        db->CommitTrans() != 0)
-        throw VaultError(
-            VaultErr::kInitFailed,
-            db ? zub::trf("cannot keep the file-server password: %s",
-                          zub::LibraryText(zub::WideToUtf8(db->errDescription())).c_str())
-               : std::string(zub::tr("cannot keep the file-server password")));
+    KeepFilesPassword(password);
     {
         std::ofstream out(FilesServerFile());
         out << zub::WideToUtf8(files) << "\n";
@@ -273,6 +307,20 @@ void Store::InitWithFiles(const std::string& group, const std::wstring& files,
     }
     // Proves the server takes the password before anyone stores a file there.
     ClaimRoot(files, 0);
+}
+
+void Store::KeepFilesPassword(const std::wstring& password) const {
+    auto db = Open(kSystemDb);
+    ZUBDB::QVParams params(false);
+    params.AddParam(0, L"sysPwd", password, false, false, L"=");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (!db || db->ExecuteSql(rs, L"update QV_SysInfo set sysPwd = ?", params, L"", 0, 0) != 0 ||
+        db->CommitTrans() != 0)
+        throw VaultError(
+            VaultErr::kInitFailed,
+            db ? zub::trf("cannot keep the file-server password: %s",
+                          zub::LibraryText(zub::WideToUtf8(db->errDescription())).c_str())
+               : std::string(zub::tr("cannot keep the file-server password")));
 }
 
 std::wstring Store::StoreId() const {
@@ -318,13 +366,7 @@ void Store::ClaimRoot(const std::wstring& server, int port) const {
     const auto nfsPort = static_cast<unsigned short>(port);
     cmd->logIn(server, nfsPort, L"", zub::Utf8ToWide(kAdmin), SystemPassword());
     const NFS::RootOwner owner{EnsureStoreId(), Place()};
-    if (cmd->claimRoot(server, nfsPort, owner.Text()) != 0) {
-        wchar_t* text = nullptr;
-        cmd->GetLastError(&text);
-        const std::wstring why = text ? text : L"";
-        NFS::CNFS_Cmd::FreeText(text);
-        throw VaultError::Library(cmd->GetErrorNumber(), why);
-    }
+    if (cmd->claimRoot(server, nfsPort, owner.Text()) != 0) ThrowFileServerError(cmd);
 }
 
 void Store::PrepareFolder(const std::string& group) const {
@@ -390,7 +432,8 @@ std::wstring Store::Locator() const {
 }
 
 std::wstring Store::FileServer() const {
-    if (server_) return L"file:" + zub::Utf8ToWide(server_->files.string());
+    if (server_)
+        return (server_->RemoteFiles() ? L"" : L"file:") + zub::Utf8ToWide(server_->files.string());
     if (!RemoteFiles()) return ZUBDB::EmbeddedFileServer();
     std::ifstream in(FilesServerFile());
     std::string line;

@@ -27,13 +27,16 @@ public:
 
     // What a store file says: the server (host, address or socket folder),
     // its port (0: 5432), the login name (empty: libpq's usual sources) and
-    // the file-server root. Never a password: libpq reads it from
-    // PGPASSWORD or ~/.pgpass.
+    // the file-server root, a folder or a WebDAV server's address. Never a
+    // password: libpq reads it from PGPASSWORD or ~/.pgpass, and the file
+    // server's is in the system database.
     struct ServerStoreFile {
         std::wstring server;
         long port = 0;
         std::string user;
         std::filesystem::path files;
+
+        bool RemoteFiles() const;
 
         static ServerStoreFile Read(const std::filesystem::path& file);
         void Write(const std::filesystem::path& file) const;
@@ -43,8 +46,11 @@ public:
 
     bool IsServer() const { return server_.has_value(); }
     // Makes the store on the server (or finds it there already) and writes
-    // the store file at Dir(); refuses a file that is there already.
-    void InitOnServer(const ServerStoreFile& where);
+    // the store file at Dir(); refuses a file that is there already. With
+    // its files on a WebDAV server, `password` is the one the server knows
+    // for the user "system": a new store keeps it, a joined one must keep
+    // the same already.
+    void InitOnServer(const ServerStoreFile& where, const std::wstring& password = L"");
     // Whether InitOnServer found the store on the server already.
     bool joined = false;
 
@@ -111,6 +117,12 @@ private:
     // Makes the store's folder (when missing) and gives it the mode, and the
     // group, that everything made in the store later follows.
     void PrepareFolder(const std::string& group) const;
+    // Refuses an address that is no WebDAV server's, or no password.
+    static void CheckRemoteFiles(const std::wstring& files, const std::wstring& password);
+    // Logs in to the WebDAV server and reads its root's owner: a wrong
+    // password or an unreachable server fails before anything is made.
+    static void ProbeRemoteFiles(const std::wstring& files, const std::wstring& password);
+    void KeepFilesPassword(const std::wstring& password) const;
     std::unique_ptr<ZUBDB::CDBAccessor> Open(const wchar_t* database) const;
     std::wstring Token() const;
     long Port() const { return server_ ? server_->port : 0; }

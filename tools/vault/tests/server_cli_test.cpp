@@ -4,10 +4,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
 #include <thread>
 
 #include "vaultrunner.h"
 #include "zubtest/pgcluster.h"
+#include "zubtest/webdavserver.h"
 
 namespace fs = std::filesystem;
 
@@ -33,6 +35,111 @@ protected:
 
     std::string server_;
 };
+
+// The team's store with its files on a WebDAV server: databases on
+// PostgreSQL, files on Apache, the server's password in the system database.
+class VaultTeamCli : public VaultServerCli {
+protected:
+    void SetUp() override {
+        VaultServerCli::SetUp();
+        // The server's user (when run as root) walks into the workspace.
+        fs::permissions(ws_, fs::perms::others_exec, fs::perm_options::add);
+        fs::create_directories(ws_ / "dav/vault");
+        zubtest::WebDavServer::Options options;
+        options.password = "team-s3cret";
+        options.documents = ws_ / "dav";
+        dav_ = std::make_unique<zubtest::WebDavServer>(options);
+        url_ = "http://127.0.0.1:" + std::to_string(dav_->port()) + "/vault";
+    }
+    void TearDown() override {
+        dav_.reset();
+        VaultServerCli::TearDown();
+    }
+
+    RunResult InitTeam(const fs::path& file, const std::string& password) {
+        return Run({"init", "--server", server_, "--user", zubtest::PgCluster::Shared().user(),
+                    "--files", url_, file.string()},
+                   {{"VAULT_FILES_PASSWORD", password}});
+    }
+
+    std::unique_ptr<zubtest::WebDavServer> dav_;
+    std::string url_;
+};
+
+TEST_F(VaultTeamCli, ARefusedPasswordMakesNothingOnEitherServer) {
+    for (const char* wrong : {"", "not-it"}) {
+        const RunResult r = InitTeam(store_, wrong);
+        EXPECT_EQ(r.code, 1) << wrong;
+        EXPECT_EQ(r.err.find("not-it"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(store_)) << wrong;
+        EXPECT_FALSE(fs::exists(ws_ / "dav/vault/.vaultfs-owner")) << wrong;
+    }
+    // Nothing was made on the database server either: this is a new store.
+    const RunResult r = InitTeam(store_, "team-s3cret");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Initialised"), std::string::npos) << r.out;
+}
+
+TEST_F(VaultTeamCli, JoiningNeedsThePasswordTheStoreKeeps) {
+    // Made with a shared folder, the store keeps a password of its own,
+    // which the WebDAV server does not know.
+    ASSERT_EQ(InitOn(server_, store_).code, 0);
+    const RunResult r = InitTeam(ws_ / "second.store", "team-s3cret");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("keeps another file-server password"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(ws_ / "second.store"));
+}
+
+TEST_F(VaultTeamCli, TwoWorkstationsShareDocumentsOnTheServers) {
+    const RunResult r = InitTeam(store_, "team-s3cret");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find(url_), std::string::npos) << r.out;
+    const std::string file = ReadFile(store_);
+    EXPECT_NE(file.find("files=" + url_ + "\n"), std::string::npos) << file;
+    EXPECT_EQ(file.find("team-s3cret"), std::string::npos) << file;
+    EXPECT_EQ(r.out.find("team-s3cret"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::is_regular_file(ws_ / "dav/vault/.vaultfs-owner"));
+
+    // The second workstation joins with a store file of its own.
+    const fs::path second = ws_ / "second.store";
+    const RunResult join = InitTeam(second, "team-s3cret");
+    ASSERT_EQ(join.code, 0) << join.err;
+    EXPECT_NE(join.out.find("Joined"), std::string::npos) << join.out;
+
+    Ok({"user", "add", "bob"});
+    Ok({"repo", "create", "parts"});
+    Ok({"rights", "grant", "parts", "bob", "rw"});
+    WriteFile("a/bracket.prt", "v1");
+    Ok({"doc", "add", "parts", Path("a/bracket.prt").string(), "--base", Path("a").string()});
+    Ok({"doc", "checkout", "1", Path("a/co").string()});
+    const std::map<std::string, std::string> bob = {{"VAULT_STORE", second.string()},
+                                                    {"VAULT_USER", "bob"}};
+    const RunResult refused = Run({"doc", "checkout", "1", Path("b/co").string()}, bob);
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err, ErrorLine(49712, "document bracket.prt is checked out by system"));
+    EXPECT_FALSE(fs::exists(Path("b/co/bracket.prt")));
+
+    WriteFile("a/co/bracket.prt", "v2, longer");
+    Ok({"doc", "checkin", "1", Path("a/co/bracket.prt").string(), "-m", "second"});
+    const auto history = Run({"doc", "history", "1", "--json"}, bob).Json();
+    ASSERT_EQ(history.size(), 2u) << history.dump();
+    EXPECT_EQ(history[0]["message"], "second");
+    EXPECT_EQ(history[1]["version"], "1.0");
+    const RunResult got = Run({"doc", "checkout", "1", Path("b/co").string()}, bob);
+    ASSERT_EQ(got.code, 0) << got.err;
+    EXPECT_EQ(ReadFile(Path("b/co/bracket.prt")), "v2, longer");
+
+    // The files are on the WebDAV server, none beside either store file.
+    std::size_t onServer = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(ws_ / "dav/vault"))
+        onServer += entry.is_regular_file() && entry.path().filename() == "bracket.prt";
+    EXPECT_EQ(onServer, 2u);  // the current version and 1.0
+    EXPECT_FALSE(fs::exists(ws_ / "team.store.files"));
+    // Every file reads back with its sum; only the walk for leftovers is
+    // left to local roots.
+    const RunResult verify = Run({"verify", "--json"});
+    for (const auto& finding : verify.Json()) EXPECT_EQ(finding["kind"], "unchecked") << verify.out;
+}
 
 TEST_F(VaultServerCli, InitMakesTheStoreOnTheServerAndEveryCommandWorksThroughTheFile) {
     const RunResult r = InitOn(server_, store_);
