@@ -597,7 +597,7 @@ Json DocCommands::CheckOutTo(DRM::Doc& doc, const fs::path& dir) {
         status = doc.CheckOut(PathText::Wide(dir));
     }
     CheckRace(status, doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir())
+    CheckoutRecords::Of(s_.store())
         .Put({doc.id(), actor.id, target, static_cast<long long>(std::time(nullptr))});
     // The row as the check-out left it, holder included.
     auto stored = s_.Connected<DRM::Doc>();
@@ -808,7 +808,7 @@ void DocCommands::CheckIn() {
                      "anyway, or vault doc revert to give it back)",
                      local.string().c_str(), WideToUtf8(old).c_str(), Shown(doc).c_str()));
     CheckRace(status, doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     auto stored = s_.Connected<DRM::Doc>();
     VaultError::Check(stored->Read(doc.id()), *stored);
     Json j = ToJson(*stored);
@@ -1049,7 +1049,7 @@ void DocCommands::Unlock() {
     if (!s_.ActorIsAdmin()) doc.set_checkOutById(actor.id);
     doc.set_actingUserId(actor.id);
     CheckRace(doc.EndCheckOut(), doc, s_, holder);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     Json j = ToJson(doc);
     j["state"] = ZUB_N_("checked in");
     j["checked_out"] = false;
@@ -1089,7 +1089,7 @@ void DocCommands::Revert() {
         VaultError::Check(status, doc);
     }
     CheckRace(doc.EndCheckOut(), doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     if (scratch) {
         force_ = true;
         Place(scratch->path() / LocalName(doc), dir / LocalName(doc));
@@ -1118,7 +1118,7 @@ void DocCommands::Delete() {
     Json j = ToJson(doc);
     doc.set_checkOutById(actor.id);
     CheckRace(doc.Delete(), doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     j["deleted"] = true;
     s_.out().Done(j, zub::trf("Deleted %s (document %d); its saved versions stay in the history",
                               Shown(doc).c_str(), doc.id()));
