@@ -3,22 +3,53 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "store.h"
+#include "vaulterror.h"
 #include "zub/i18n.h"
-#include "zub/storemode.h"
+#include "zub/text.h"
 #include "zub/uniquefd.h"
 
 namespace fs = std::filesystem;
 
-CheckoutRecords::CheckoutRecords(fs::path storeDir) : dir_(std::move(storeDir) / "checkouts") {}
+CheckoutRecords::CheckoutRecords(fs::path dir, zub::StoreMode mode)
+    : dir_(std::move(dir)), mode_(mode) {}
+
+CheckoutRecords CheckoutRecords::Of(const Store& store) {
+    // Made as everything else in the store, whatever the umask.
+    if (!store.IsServer())
+        return CheckoutRecords(store.Dir() / "checkouts", zub::StoreMode::Of(store.Dir()));
+    fs::path place;
+    try {
+        place = UserPlace(zub::WideToUtf8(store.StoreId()));
+    } catch (const VaultError&) {
+        // Unreadable identity: the command itself reports the server's trouble.
+    }
+    return CheckoutRecords(place.empty() ? fs::path() : place / "checkouts",
+                           zub::StoreMode::Private());
+}
+
+fs::path CheckoutRecords::UserPlace(const std::string& storeId) {
+    if (storeId.empty() ||
+        storeId.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstu"
+                                  "vwxyz0123456789_-") != std::string::npos)
+        return {};
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    // A relative XDG_STATE_HOME is invalid and ignored.
+    if (state && *state == '/') return fs::path(state) / "vault" / storeId;
+    if (home && *home != 0) return fs::path(home) / ".local" / "state" / "vault" / storeId;
+    return {};
+}
 
 void CheckoutRecords::Put(const Record& record) const {
-    // Made as everything else in the store, whatever the umask.
-    const zub::StoreMode mode = zub::StoreMode::Of(dir_.parent_path());
+    if (dir_.empty()) return;
+    const zub::StoreMode& mode = mode_;
     std::error_code ec;
     try {
         if (!fs::is_directory(dir_, ec)) mode.MakeFolders(dir_);
@@ -51,11 +82,13 @@ void CheckoutRecords::Put(const Record& record) const {
 }
 
 void CheckoutRecords::Remove(int docId) const {
+    if (dir_.empty()) return;
     std::error_code ec;
     fs::remove(dir_ / std::to_string(docId), ec);
 }
 
 std::optional<CheckoutRecords::Record> CheckoutRecords::Get(int docId, int holderId) const {
+    if (dir_.empty()) return std::nullopt;
     std::ifstream in(dir_ / std::to_string(docId), std::ios::binary);
     if (!in) return std::nullopt;
     std::ostringstream text;

@@ -261,7 +261,8 @@ void DocCommands::RegisterHolding(CLI::App& group) {
     co->add_option("DIR", dir_, zub::tr(kDirHelp));
     co->add_flag("--force", force_, zub::tr(kForceHelp));
     co->add_option("--baseline", baseline_,
-                   zub::tr("With several documents: only those the baseline (name or id) froze"));
+                   zub::tr("With several documents: only those the baseline (name or id) froze, "
+                           "each refused when changed since"));
     co->callback([this] { CheckOut(); });
 
     CLI::App* ci = group.add_subcommand(
@@ -596,7 +597,7 @@ Json DocCommands::CheckOutTo(DRM::Doc& doc, const fs::path& dir) {
         status = doc.CheckOut(PathText::Wide(dir));
     }
     CheckRace(status, doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir())
+    CheckoutRecords::Of(s_.store())
         .Put({doc.id(), actor.id, target, static_cast<long long>(std::time(nullptr))});
     // The row as the check-out left it, holder included.
     auto stored = s_.Connected<DRM::Doc>();
@@ -622,30 +623,64 @@ void DocCommands::CheckOut() {
                               PathText::ShowLocal(j["file"].get<std::string>()).c_str()));
 }
 
-std::set<std::string> DocCommands::FrozenPaths(const DRM::DocRepo& repo) {
+std::map<std::string, DocCommands::Content> DocCommands::FrozenPaths(const DRM::DocRepo& repo,
+                                                                     std::string& name) {
     auto baseline = s_.Baseline(repo, baseline_);
+    name = WideToUtf8(baseline->name());
     auto db = s_.store().OpenProductDb();
     ZUBDB::QVParams params(false);
     params.AddParam(0, L"BaseLineId", static_cast<long long>(baseline->id()), false, L"=");
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (db->ExecuteSql(rs, L"select Path from ZUB_DMBaselineFile where BaseLineId = ?", params, L"",
-                       0, 0) != 0)
-        throw VaultError(-1, zub::trf("cannot read the files of baseline %s: %s",
-                                      WideToUtf8(baseline->name()).c_str(),
+    if (db->ExecuteSql(rs,
+                       L"select Path, ContentSha256, ContentBytes from ZUB_DMBaselineFile where "
+                       L"BaseLineId = ?",
+                       params, L"", 0, 0) != 0)
+        throw VaultError(-1, zub::trf("cannot read the files of baseline %s: %s", name.c_str(),
                                       zub::LibraryText(WideToUtf8(db->errDescription())).c_str()));
-    std::set<std::string> paths;
+    std::map<std::string, Content> paths;
     for (; rs && !rs->IsEOF(); rs->MoveNext()) {
         std::wstring path = rs->GetStringAt(0);
         std::replace(path.begin(), path.end(), L'\\', L'/');
         while (!path.empty() && path.front() == L'/') path.erase(0, 1);
-        paths.insert(WideToUtf8(path));
+        paths[WideToUtf8(path)] = {WideToUtf8(rs->GetStringAt(1)), rs->GetInt64At(2)};
     }
     if (paths.empty())
         throw VaultError(VaultErr::kNoDoc,
                          zub::trf("baseline %s has no recorded files (a store made before they "
                                   "were kept: vault verify --repair records them)",
-                                  WideToUtf8(baseline->name()).c_str()));
+                                  name.c_str()));
     return paths;
+}
+
+DocCommands::Content DocCommands::CurrentContent(int docId) {
+    auto db = s_.store().OpenProductDb();
+    ZUBDB::QVParams params(false);
+    params.AddParam(0, L"DocId", static_cast<long long>(docId), false, L"=");
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (db->ExecuteSql(rs, L"select ContentSha256, ContentBytes from QV_DMDoc where DocId = ?",
+                       params, L"", 0, 0) != 0)
+        throw VaultError(-1, zub::trf("cannot read document %d: %s", docId,
+                                      zub::LibraryText(WideToUtf8(db->errDescription())).c_str()));
+    if (!rs || rs->IsEOF()) return {};
+    return {WideToUtf8(rs->GetStringAt(0)), rs->GetInt64At(1)};
+}
+
+void DocCommands::RequireAsFrozen(const DRM::Doc& doc, const Content& frozen,
+                                  const std::string& repo, const std::string& baseline) {
+    const Content now = CurrentContent(doc.id());
+    if (frozen.sha256.empty() || now.sha256.empty())
+        throw VaultError(VaultErr::kNotAsFrozen,
+                         zub::trf("cannot tell whether document %s is as baseline %s froze it "
+                                  "(no content sum is recorded); not checked out",
+                                  Shown(doc).c_str(), baseline.c_str()));
+    if (frozen.sha256 != now.sha256 || frozen.bytes != now.bytes)
+        throw VaultError(
+            VaultErr::kNotAsFrozen,
+            zub::trf("document %s has changed since baseline %s (now version %s); a "
+                     "check-out holds the current version, so it was not checked "
+                     "out (vault baseline download %s %s gives the baseline's files)",
+                     Shown(doc).c_str(), baseline.c_str(), WideToUtf8(doc.currentVersion()).c_str(),
+                     repo.c_str(), baseline.c_str()));
 }
 
 void DocCommands::CheckOutMany() {
@@ -658,8 +693,9 @@ void DocCommands::CheckOutMany() {
         !pattern.empty() && pattern.back() == '/'
             ? WideToUtf8(PathText::ShowFolder(PathText::Folder(Utf8ToWide(pattern))))
             : std::string();
-    const std::set<std::string> frozen =
-        baseline_.empty() ? std::set<std::string>() : FrozenPaths(*repo);
+    std::string baselineName;
+    const std::map<std::string, Content> frozen =
+        baseline_.empty() ? std::map<std::string, Content>() : FrozenPaths(*repo, baselineName);
     DRM::Docs docs;
     s_.store().Connect(docs);
     DRM::filterForDoc filter;
@@ -687,6 +723,12 @@ void DocCommands::CheckOutMany() {
         auto doc = s_.Connected<DRM::Doc>();
         try {
             VaultError::Check(doc->Read(id), *doc);
+            if (!frozen.empty()) {
+                // Renamed since it was listed: its frozen content is unknown.
+                const auto was = frozen.find(Shown(*doc));
+                RequireAsFrozen(*doc, was == frozen.end() ? Content() : was->second,
+                                WideToUtf8(repo->name()), baselineName);
+            }
             Json j = CheckOutTo(*doc, dir / PathText::Local(PathText::ShowFolder(doc->phyUrl())));
             s_.out().Say("  " + std::to_string(id) + "  " + Shown(*doc) + "  " +
                          WideToUtf8(doc->currentVersion()));
@@ -766,7 +808,7 @@ void DocCommands::CheckIn() {
                      "anyway, or vault doc revert to give it back)",
                      local.string().c_str(), WideToUtf8(old).c_str(), Shown(doc).c_str()));
     CheckRace(status, doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     auto stored = s_.Connected<DRM::Doc>();
     VaultError::Check(stored->Read(doc.id()), *stored);
     Json j = ToJson(*stored);
@@ -1007,7 +1049,7 @@ void DocCommands::Unlock() {
     if (!s_.ActorIsAdmin()) doc.set_checkOutById(actor.id);
     doc.set_actingUserId(actor.id);
     CheckRace(doc.EndCheckOut(), doc, s_, holder);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     Json j = ToJson(doc);
     j["state"] = ZUB_N_("checked in");
     j["checked_out"] = false;
@@ -1047,7 +1089,7 @@ void DocCommands::Revert() {
         VaultError::Check(status, doc);
     }
     CheckRace(doc.EndCheckOut(), doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     if (scratch) {
         force_ = true;
         Place(scratch->path() / LocalName(doc), dir / LocalName(doc));
@@ -1076,7 +1118,7 @@ void DocCommands::Delete() {
     Json j = ToJson(doc);
     doc.set_checkOutById(actor.id);
     CheckRace(doc.Delete(), doc, s_, actor.name);
-    CheckoutRecords(s_.store().Dir()).Remove(doc.id());
+    CheckoutRecords::Of(s_.store()).Remove(doc.id());
     j["deleted"] = true;
     s_.out().Done(j, zub::trf("Deleted %s (document %d); its saved versions stay in the history",
                               Shown(doc).c_str(), doc.id()));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -57,8 +58,20 @@ private:
     // REPO:folder/, REPO:pattern or REPO: name several documents.
     static bool IsSelection(const std::string& ref);
     void CheckOutMany();
-    // The repository paths ("a/b.prt") the baseline --baseline froze.
-    std::set<std::string> FrozenPaths(const DRM::DocRepo& repo);
+    // The content a file had when it was frozen, or a document has now.
+    struct Content {
+        std::string sha256;
+        long long bytes = -1;
+    };
+    // The repository paths ("a/b.prt") the baseline --baseline froze, with
+    // the content each had.
+    std::map<std::string, Content> FrozenPaths(const DRM::DocRepo& repo, std::string& name);
+    // The content of the document's current version as its row records.
+    Content CurrentContent(int docId);
+    // A check-out holds the current version: one that is not the frozen
+    // content would let its check-in undo the changes made since.
+    void RequireAsFrozen(const DRM::Doc& doc, const Content& frozen, const std::string& repo,
+                         const std::string& baseline);
     // Checks the document out into dir (made when missing); its JSON with "file".
     Json CheckOutTo(DRM::Doc& doc, const std::filesystem::path& dir);
     void CheckIn();

@@ -88,7 +88,7 @@ void StatusCommand::Run() {
                        none, L"", 0, 0) != 0)
         throw VaultError(-1, zub::trf("cannot read the check-outs: %s",
                                       zub::LibraryText(WideToUtf8(db->errDescription())).c_str()));
-    const CheckoutRecords records(s_.store().Dir());
+    const CheckoutRecords records = CheckoutRecords::Of(s_.store());
     const long long now = static_cast<long long>(std::time(nullptr));
     Json rows = Json::array();
     for (; rs && !rs->IsEOF(); rs->MoveNext()) {

@@ -25,6 +25,7 @@ inline constexpr long kNoVersion = 49717;     // no saved version with that text
 inline constexpr long kInitFailed = 49718;    // the store could not be made
 inline constexpr long kInconsistent = 49719;  // verify found problems it did not repair
 inline constexpr long kUnchanged = 49720;     // check-in of the current content
+inline constexpr long kNotAsFrozen = 49721;   // a document changed since the baseline named
 inline constexpr long kPartly = 49730;        // some files of a batch failed, the rest were done
 
 }  // namespace VaultErr

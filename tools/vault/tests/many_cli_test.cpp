@@ -114,3 +114,48 @@ TEST_F(VaultManyCli, CheckoutsOfManyDocumentsKeepTheRepositorysFolders) {
     EXPECT_EQ(Run({"doc", "checkout", "bike:nothing/"}).err,
               ErrorLine(49707, "no document matches nothing/ in repository bike"));
 }
+
+// A check-out holds the current version, so a baseline's documents are checked
+// out only while they still are as the baseline froze them.
+TEST_F(VaultManyCli, ABaselinesCheckoutRefusesDocumentsChangedSinceAndFetchesNoNewerFile) {
+    Ok({"doc", "add", "bike", "proj", "--base", "proj"});
+    Ok({"baseline", "create", "bike", "发布-1"});
+    const std::string fork =
+        Run({"doc", "show", "bike:fork/notes.txt", "--json"}).Json()["id"].dump();
+    Ok({"doc", "checkout", fork, "edit"});
+    WriteFile("edit/fork/notes.txt", "fork notes v2\n");
+    Ok({"doc", "checkin", fork, "edit/fork/notes.txt", "-m", "after the release"});
+    const RunResult r = Run({"doc", "checkout", "bike:", "wb", "--baseline", "发布-1", "--json"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    const auto out = r.Json();
+    ASSERT_EQ(out["failed"].size(), 1u) << out;
+    EXPECT_EQ(out["failed"][0]["path"], "fork/notes.txt");
+    EXPECT_EQ(out["failed"][0]["error"], 49721);
+    EXPECT_NE(r.err.find("document fork/notes.txt has changed since baseline 发布-1 (now version"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("vault baseline download bike 发布-1"), std::string::npos) << r.err;
+    const struct {
+        const char* file;     // below wb
+        const char* content;  // empty: not fetched
+    } rows[] = {
+        {"fork/notes.txt", ""},  // today's version would be "fork notes v2"
+        {"fork/blade.prt", "blade\n"},
+        {"车架/notes.txt", "frame notes\n"},
+        {"readme.txt", "read me\n"},
+    };
+    for (const auto& row : rows) {
+        const fs::path file = Path("wb") / row.file;
+        if (*row.content == 0) {
+            EXPECT_FALSE(fs::exists(file)) << row.file;
+        } else {
+            EXPECT_EQ(ReadFile(file), row.content) << row.file;
+        }
+    }
+    // The refused document is not held; the others are.
+    for (const auto& d : Run({"doc", "list", "bike", "--json"}).Json())
+        EXPECT_EQ(d["checked_out"].get<bool>(), d["path"] != "fork/notes.txt") << d;
+    // The baseline's own files are the way to its content.
+    Ok({"baseline", "download", "bike", "发布-1", "rel"});
+    EXPECT_EQ(ReadFile(Path("rel/fork/notes.txt")), "fork notes\n");
+}

@@ -194,6 +194,63 @@ TEST_F(VaultServerCli, InitMakesTheStoreOnTheServerAndEveryCommandWorksThroughTh
     EXPECT_EQ(saved[0]["message"], "(added)");
 }
 
+// The records of check-outs live with the user, keyed by the store, not beside
+// the store file: status knows the local copy on a server store too.
+TEST_F(VaultServerCli, StatusShowsTheLocalCopysStateOnAServerStore) {
+    ASSERT_EQ(InitOn(server_, store_).code, 0);
+    Ok({"repo", "create", "parts"});
+    WriteFile("in/bracket.prt", "v1");
+    Ok({"doc", "add", "parts", Path("in/bracket.prt").string()});
+    Ok({"doc", "checkout", "1", Path("co").string()});
+    const fs::path copy = Path("co/bracket.prt");
+    const struct {
+        const char* step;  // what happens to the local copy
+        const char* local;
+    } rows[] = {
+        {"", "unchanged"}, {"edit", "changed"}, {"undo", "unchanged"}, {"remove", "missing"}};
+    for (const auto& r : rows) {
+        const std::string step = r.step;
+        if (step == "edit") WriteFile("co/bracket.prt", "v2");
+        if (step == "undo") WriteFile("co/bracket.prt", "v1");
+        if (step == "remove") fs::remove(copy);
+        const auto mine = Run({"status", "--json"}).Json();
+        ASSERT_EQ(mine.size(), 1u) << mine;
+        EXPECT_EQ(mine[0]["file"], copy.string()) << step;
+        EXPECT_EQ(mine[0]["local"], r.local) << step;
+        EXPECT_TRUE(mine[0]["held_for"].is_string()) << step;
+    }
+    WriteFile("co/bracket.prt", "v1");
+    // Another store file naming the same store finds the records; another
+    // user account keeps its own and knows nothing of this copy.
+    ASSERT_EQ(InitOn(server_, ws_ / "second.store").code, 0);
+    const struct {
+        std::map<std::string, std::string> env;
+        nlohmann::json local;
+    } places[] = {
+        {{{"VAULT_STORE", (ws_ / "second.store").string()}}, "unchanged"},
+        {{{"XDG_STATE_HOME", (ws_ / "other-account").string()}}, nullptr},
+    };
+    for (const auto& p : places) {
+        const auto mine = Run({"status", "--json"}, p.env).Json();
+        ASSERT_EQ(mine.size(), 1u) << mine;
+        EXPECT_EQ(mine[0]["local"], p.local) << p.env.begin()->first;
+    }
+    // One record per held document, in the user's state folder; a check-in
+    // ends it with the hold.
+    auto records = [&] {
+        std::vector<std::string> found;
+        for (const auto& e : fs::recursive_directory_iterator(Path(".state/vault")))
+            if (e.is_regular_file())
+                found.push_back(e.path().parent_path().filename().string() + "/" +
+                                e.path().filename().string());
+        return found;
+    };
+    EXPECT_EQ(records(), std::vector<std::string>{"checkouts/1"});
+    WriteFile("co/bracket.prt", "v2");
+    Ok({"doc", "checkin", "1", copy.string(), "-m", "second"});
+    EXPECT_EQ(records(), std::vector<std::string>{});
+}
+
 TEST_F(VaultServerCli, RefusedLoginsAndStrangeServersSayWhatHappened) {
     const auto& cluster = zubtest::PgCluster::Shared();
     const std::string tcp = "127.0.0.1:" + std::to_string(cluster.port());

@@ -56,8 +56,9 @@ VaultCli::Started VaultCli::Start(const std::vector<std::string>& args,
     vars["LANG"] = "en_US.UTF-8";
     vars["VAULT_STORE"] = store_.string();
     vars["VAULT_USER"] = "system";
-    // The user's own config file never leaks into a test.
+    // The user's own config file and state never leak into or out of a test.
     vars["XDG_CONFIG_HOME"] = (ws_ / ".config").string();
+    vars["XDG_STATE_HOME"] = (ws_ / ".state").string();
     for (const auto& [k, v] : env) {
         if (v.empty())
             vars.erase(k);
