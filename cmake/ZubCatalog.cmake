@@ -8,14 +8,15 @@ find_program(ZUB_MSGCMP msgcmp REQUIRED)
 set(ZUB_LANGUAGES zh_CN en)
 set(ZUB_LOCALE_BUILD_DIR ${CMAKE_BINARY_DIR}/locale)
 
-# zub_add_catalog(DOMAIN name COMPONENT install-component SOURCES file...):
-# compiles the domain's catalogs into the build tree's locale folder (a broken
+# zub_add_catalog(DOMAIN name [COMPONENT install-component] [PROGRAM target]
+#                 SOURCES file...): compiles the domain's catalogs into the
+# build tree's locale folder whenever PROGRAM is built (a broken
 # placeholder fails the build), installs them, and adds the test catalog.NAME:
 # every text marked in SOURCES has a translation in each catalog, each
 # translation's placeholders match its original, and no catalog keeps a text
 # the sources no longer have.
 function(zub_add_catalog)
-  cmake_parse_arguments(C "" "DOMAIN;COMPONENT;PO_DIR" "SOURCES" ${ARGN})
+  cmake_parse_arguments(C "" "DOMAIN;COMPONENT;PO_DIR;PROGRAM" "SOURCES" ${ARGN})
   if(NOT C_PO_DIR)
     set(C_PO_DIR ${CMAKE_CURRENT_SOURCE_DIR}/po)
   endif()
@@ -28,10 +29,18 @@ function(zub_add_catalog)
       DEPENDS ${C_PO_DIR}/${lang}.po
       COMMENT "Compiling the ${lang} catalog of ${C_DOMAIN}")
     list(APPEND outputs ${mo})
-    install(FILES ${mo} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${lang}/LC_MESSAGES
-      COMPONENT ${C_COMPONENT})
+    if(C_COMPONENT)
+      install(FILES ${mo} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${lang}/LC_MESSAGES
+        COMPONENT ${C_COMPONENT})
+    else()
+      install(FILES ${mo} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${lang}/LC_MESSAGES)
+    endif()
   endforeach()
   add_custom_target(catalog_${C_DOMAIN} ALL DEPENDS ${outputs})
+  if(C_PROGRAM)
+    # The program shows its own texts and the library's.
+    add_dependencies(${C_PROGRAM} catalog_${C_DOMAIN} catalog_zub-library catalog_zub-platform)
+  endif()
   if(ZUB_BUILD_TESTS)
     list(TRANSFORM C_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ REGEX "^[^/]")
     string(REPLACE ";" "|" sources "${C_SOURCES}")
