@@ -264,7 +264,7 @@ void VerifyCommand::CheckRepositories(int repoId, std::vector<Finding>& findings
                 break;
             case Kind::NotChecked:
                 out.kind = "unchecked";
-                out.fix = "check that the file server is reachable and run verify again";
+                out.fix = zub::tr("check that the file server is reachable and run verify again");
                 break;
             case Kind::TransferDebris:
                 out.kind = "debris";
@@ -392,7 +392,7 @@ void VerifyCommand::CheckContent(int repoId, std::vector<Finding>& findings) {
                 break;
             case Kind::NotChecked:
                 out.kind = "unchecked";
-                out.fix = "check that the file server is reachable and run verify again";
+                out.fix = zub::tr("check that the file server is reachable and run verify again");
                 break;
             case Kind::Writable:
                 out.kind = "stored-writable";
