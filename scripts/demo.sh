@@ -16,14 +16,8 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 unset VAULT_STORE VAULT_USER
 
-# Arguments as they would be typed: quoted when they hold blanks.
-shown() {
-  local out="" a
-  for a in "$@"; do
-    case $a in *[[:space:]]*|'') out+=" \"$a\"" ;; *) out+=" $a" ;; esac
-  done
-  printf '%s' "${out# }"
-}
+# shown ARGS...: the arguments as they would be typed.
+. "$root/scripts/shown.sh"
 vault() {
   echo "\$ vault $(shown "$@")"
   "$bin" "$@"

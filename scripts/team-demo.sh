@@ -143,14 +143,8 @@ done
   { echo "team-demo.sh: apache2 did not listen" >&2; cat "$dav/error.log" >&2; exit 1; }
 echo "   serving http://127.0.0.1:$dav_port/vault as user system (password in VAULT_FILES_PASSWORD)"
 
-# Arguments as they would be typed: quoted when they hold blanks.
-shown() {
-  local out="" a
-  for a in "$@"; do
-    case $a in *[[:space:]]*|'') out+=" \"$a\"" ;; *) out+=" $a" ;; esac
-  done
-  printf '%s' "${out# }"
-}
+# shown ARGS...: the arguments as they would be typed.
+. "$root/scripts/shown.sh"
 # on WS USER vault ARGS...: one command of one workstation, in its folder.
 on() {
   local ws=$1 user=$2
