@@ -27,6 +27,9 @@ std::optional<std::string> RunOnTerminal(const std::vector<std::string>& args,
         if (null < 0 || ::dup2(null, 1) < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
         ::setenv("VAULT_STORE", store.c_str(), 1);
         ::setenv("VAULT_USER", "system", 1);
+        // The bars' words are compared in English, whatever the machine's language.
+        ::setenv("LANG", "en_US.UTF-8", 1);
+        for (const char* v : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) ::unsetenv(v);
         std::vector<std::string> text{VAULT_BINARY};
         text.insert(text.end(), args.begin(), args.end());
         std::vector<char*> argv;
