@@ -2,7 +2,7 @@
 # bench/run.sh [options]: builds the benchmark when needed, runs it, prints the
 # table on standard output and writes it to bench/results/<date>-<N>cores.md.
 # Options go to zub_bench: --quick (reduced sizes, a minute), --no-svn, --keep,
-# --work-dir=DIR, and Google Benchmark's own (--benchmark_filter=...).
+# --work-dir=DIR, --pairs=N, and Google Benchmark's own (--benchmark_filter=...).
 # The build directory is build-bench unless ZUB_BENCH_BUILD names another.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -3,7 +3,7 @@
 // standard output; progress goes to standard error.
 //
 // Own options (before Google Benchmark's): --quick, --no-svn, --keep,
-// --work-dir=DIR. `--step ...` is the child mode used by the run itself.
+// --work-dir=DIR, --pairs=N. `--step ...` is the child mode used by the run itself.
 #include <sqlite3.h>
 #include <sys/statfs.h>
 #include <sys/utsname.h>
@@ -11,7 +11,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -35,6 +37,7 @@ BenchConfig ParseOwnOptions(int& argc, char** argv) {
     bool noSvn = false;
     bool keep = false;
     std::string workDir;
+    int pairs = 0;
     int out = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -46,6 +49,8 @@ BenchConfig ParseOwnOptions(int& argc, char** argv) {
             keep = true;
         else if (a.rfind("--work-dir=", 0) == 0)
             workDir = a.substr(11);
+        else if (a.rfind("--pairs=", 0) == 0)
+            pairs = std::max(1, std::atoi(a.c_str() + 8));
         else
             argv[out++] = argv[i];
     }
@@ -54,6 +59,7 @@ BenchConfig ParseOwnOptions(int& argc, char** argv) {
     config.svn = !noSvn;
     config.keep = keep;
     config.workDir = workDir;
+    if (pairs > 0) config.pairs = pairs;
     return config;
 }
 
