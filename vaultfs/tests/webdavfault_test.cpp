@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "sha256.h"
 #include "testtree.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/webdavbackend.h"
@@ -142,6 +143,53 @@ TEST(WebDavFaults, DroppedConnectionsAreRetriedABoundedNumberOfTimes) {
         EXPECT_EQ(tree.List("out"), c.number == 0 ? Strings{"a.prt"} : Strings{});
         if (c.number == 0) {
             EXPECT_EQ(tree.Read("out/a.prt"), "served");
+        }
+    }
+}
+
+TEST(WebDavFaults, ADownloadsSumCoversTheAnswerItKeptAndNothingOfACutAttempt) {
+    struct Case {
+        const char* name;
+        std::size_t size;
+        bool firstCut;     // the first answer ends early; the retry is whole
+        bool expectRight;  // the expected sum is the content's
+    };
+    const std::size_t mib = std::size_t{1} << 20;
+    for (const Case c :
+         {Case{"empty", 0, false, true}, Case{"small", 1000, true, true},
+          Case{"one chunk", mib, true, true}, Case{"chunks and a rest", 2 * mib + 777, true, true},
+          Case{"wrong sum", 2 * mib + 777, false, false}}) {
+        SCOPED_TRACE(c.name);
+        std::string body(c.size, '\0');
+        for (std::size_t i = 0; i < c.size; ++i) body[i] = static_cast<char>(i * 7 + i / 4099);
+        bool cut = c.firstCut;
+        zubtest::HttpResponder server([&](const std::string&, const std::string&) {
+            Answer answer;
+            // The cut attempt sends other bytes, so a sum that kept any of
+            // them would differ.
+            answer.body = cut ? std::string(body.size() / 2, 'x') : body;
+            answer.missing = cut ? body.size() - body.size() / 2 + 1 : 0;
+            if (cut) answer.stall = std::chrono::milliseconds(1);  // then closes
+            cut = false;
+            return answer;
+        });
+        NFS::Sha256 sha;
+        sha.Update(body.data(), body.size());
+        TestTree tree;
+        NFS::WebDavBackend backend(Origin(server.port()), 0, Quick());
+        NFS::ContentSum sum;
+        sum.expect = c.expectRight ? sha.HexFinal() : std::wstring(64, L'0');
+        const long number =
+            Failure([&] {
+                backend.download(L"D:\\a.prt", Wide(tree / "out"), L"a.prt", {}, sum);
+            }).first;
+        if (c.expectRight) {
+            EXPECT_EQ(number, 0);
+            EXPECT_EQ(sum.sha256, sum.expect);
+            EXPECT_EQ(tree.Read("out/a.prt"), body);
+        } else {
+            EXPECT_EQ(number, NFS::NFS_E_CONTENT);
+            EXPECT_EQ(tree.List("out"), Strings{});
         }
     }
 }
