@@ -199,8 +199,8 @@ int main() try {
     for (const char* db : {"QVData", "QVSystem"}) cluster.DropDatabase(db);
     bool existed = false;
     std::wstring error;
-    if (vaultschema::ProductStore::CreateOnServer({server, cluster.port(), token}, "QVData",
-                                                  existed, error) != 0)
+    if (zub::vaultschema::ProductStore::CreateOnServer({server, cluster.port(), token}, "QVData",
+                                                       existed, error) != 0)
         throw std::runtime_error("cannot make the store: " + zub::WideToUtf8(error));
     RawClient raw("host=127.0.0.1 port=" + std::to_string(cluster.port()) +
                   " user=" + cluster.user() + " password=" + cluster.password() + " dbname=QVData");

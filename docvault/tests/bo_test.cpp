@@ -266,7 +266,7 @@ class BoStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::wstring error;
-        ASSERT_EQ(vaultschema::ProductStore::Create(dir_.str(), "QVData", error), 0) << error;
+        ASSERT_EQ(zub::vaultschema::ProductStore::Create(dir_.str(), "QVData", error), 0) << error;
         ASSERT_EQ(bo_.Connect(L"sqlite:" + dir_.wstr(), 0, L"QVData", L""), 0);
         ASSERT_TRUE(bo_.IsConnected());
     }
@@ -323,7 +323,7 @@ TEST_F(BoStoreTest, ConnectingNeedsNoRegistrationByTheCaller) {
     ProbeBo local;
     ASSERT_EQ(local.ConnectLocal((dir_.path() / "QVData.sqlite3").wstring(), L""), 0);
     EXPECT_TRUE(local.IsConnected());
-    EXPECT_EQ(ZUBDB::FindEmbeddedStore(L"sqlite"), vaultschema::ProductStore::Definition());
+    EXPECT_EQ(ZUBDB::FindEmbeddedStore(L"sqlite"), zub::vaultschema::ProductStore::Definition());
 }
 
 }  // namespace

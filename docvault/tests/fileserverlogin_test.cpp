@@ -137,7 +137,7 @@ TEST_F(FileServerLoginTest, EmptySysInfoChangesNothing) {
 TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
     zubtest::TempDir dir;
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(dir.str(), "QVData", error), 0) << error;
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(dir.str(), "QVData", error), 0) << error;
 
     // Read the password independently of the code under test.
     const std::wstring server = L"sqlite:" + dir.wstr();

@@ -47,7 +47,8 @@ protected:
         fs::create_directories(rootA_);
         fs::create_directories(rootB_);
         std::wstring error;
-        ASSERT_EQ(vaultschema::ProductStore::Create(storeDir_, "QVData", error), 0) << Text(error);
+        ASSERT_EQ(zub::vaultschema::ProductStore::Create(storeDir_, "QVData", error), 0)
+            << Text(error);
         locator_ = ZUBDB::EmbeddedLocator(storeDir_);
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(locator_, 0, L"QVData", L""), L"");

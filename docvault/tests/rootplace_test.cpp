@@ -40,7 +40,7 @@ protected:
     fs::path MakeStore(const std::string& name) {
         const fs::path dir = tmp_ / name;
         std::wstring error;
-        EXPECT_EQ(vaultschema::ProductStore::Create(dir.string(), "QVData", error), 0)
+        EXPECT_EQ(zub::vaultschema::ProductStore::Create(dir.string(), "QVData", error), 0)
             << Text(error);
         return dir;
     }

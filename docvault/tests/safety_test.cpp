@@ -511,7 +511,7 @@ TEST_F(Safety, ACopiedStoreWorksOnItsOwnFiles) {
     const fs::path original = base_ / "s";
     const fs::path copy = base_ / "s2";
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
     DRM::DocRepo repo;
     ASSERT_EQ(repo.Connect(ZUBDB::EmbeddedLocator(original.string()), 0, L"QVData", L""), 0);
     repo.set_name(L"r");
@@ -967,7 +967,7 @@ TEST_F(Safety, ReadingAStoreOnAFullDiskNeedsNoFreeSpace) {
         ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
     } unmount{small};
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(small.string(), "QVData", error), 0);
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(small.string(), "QVData", error), 0);
     fs::create_directories(small / "files");
     const std::wstring db = ZUBDB::EmbeddedLocator(small.string());
     int id = 0;

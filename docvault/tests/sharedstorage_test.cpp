@@ -250,7 +250,7 @@ TEST_F(SharedStorage, AStoreCopiedWithCpAStaysIndependent) {
     const fs::path original = base_ / "s";
     const fs::path copy = base_ / "s2";
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
     const std::wstring db = ZUBDB::EmbeddedLocator(original.string());
     DRM::DocRepo repo;
     Open(repo, db);
