@@ -15,11 +15,9 @@
 #include "vaultschema/productstore.h"
 #include "zubtest/tempdir.h"
 
-namespace {
+namespace zub::docvault::test {
 
-using testsupport::MakeRs;
-using testsupport::ProbeBo;
-using testsupport::RecordingDb;
+namespace {
 
 class BoTest : public ::testing::Test {
 protected:
@@ -177,7 +175,7 @@ TEST_F(BoTest, DatabaseFailureIsRecordedUnchangedAndAnUnnumberedOneIsNotSuccess)
 }
 
 TEST_F(BoTest, FileServerFailureIsRecordedWithItsNumberAndText) {
-    testsupport::RecordingNfs& nfs = testsupport::RecordingNfs::Install();
+    RecordingNfs& nfs = RecordingNfs::Install();
     nfs.FailOn(L"mk", 1, 7001, L"disk full");
     ProbeBo bo;
     NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
@@ -327,3 +325,5 @@ TEST_F(BoStoreTest, ConnectingNeedsNoRegistrationByTheCaller) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -24,7 +24,7 @@
 #include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
 
-namespace doctest {
+namespace zub::docvault::test {
 
 namespace fs = std::filesystem;
 
@@ -179,4 +179,4 @@ protected:
     int repoId_ = 0;
 };
 
-}  // namespace doctest
+}  // namespace zub::docvault::test

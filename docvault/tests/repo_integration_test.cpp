@@ -30,6 +30,8 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -754,3 +756,5 @@ TEST_F(RepoIntegration, ConcurrentCreatorsEachGetTheirOwnRepository) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

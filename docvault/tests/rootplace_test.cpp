@@ -22,6 +22,8 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -251,3 +253,5 @@ TEST_F(RootPlaceTest, AStoreWithoutIdentityCannotUseAClaimedRoot) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -15,6 +15,8 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 using DRM::RoleRecord;
@@ -169,3 +171,5 @@ TEST(UsersUnconnected, EveryCallIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test
