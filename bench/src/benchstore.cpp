@@ -13,6 +13,8 @@
 #include "zub/oledate.h"
 #include "zub/text.h"
 
+namespace zub::bench {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -130,3 +132,5 @@ void BenchStore::SeedHistory(ZUBDB::SqliteDb& db, int docId, int count) const {
         throw;
     }
 }
+
+}  // namespace zub::bench

@@ -32,6 +32,8 @@
 #include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::bench {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -187,7 +189,7 @@ std::size_t RawListing(RawClient& raw, int repo) {
 
 }  // namespace
 
-int main() try {
+int Main() try {
     const std::uint64_t docs = Env("ZUB_PG_BENCH_DOCS", 100);
     const std::uint64_t listed = Env("ZUB_PG_BENCH_LIST", 100000);
     constexpr std::uint64_t kTurn = 10;  // documents per turn of ours and raw
@@ -397,3 +399,7 @@ int main() try {
     std::fprintf(stderr, "zub_pg_bench: %s\n", e.what());
     return 1;
 }
+
+}  // namespace zub::bench
+
+int main() { return zub::bench::Main(); }

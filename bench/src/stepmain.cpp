@@ -24,6 +24,8 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::bench {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -290,3 +292,5 @@ int StepMain::Run(int argc, char** argv) {
         return 2;
     }
 }
+
+}  // namespace zub::bench

@@ -19,6 +19,8 @@
 #include "zubtest/tempdir.h"
 #include "zubtest/webdavserver.h"
 
+namespace zub::bench {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -45,7 +47,7 @@ void Row(const std::string& what, double ours, double theirs, const std::string&
 
 }  // namespace
 
-int main() {
+int Main() {
     const std::uint64_t mib = Env("ZUB_WEBDAV_BENCH_MIB", 512);
     const std::uint64_t files = Env("ZUB_WEBDAV_BENCH_FILES", 10000);
     zubtest::TempDir dir("zub-webdav-bench");
@@ -126,3 +128,7 @@ int main() {
         std::to_string(checkinRequests) + " requests");
     return 0;
 }
+
+}  // namespace zub::bench
+
+int main() { return zub::bench::Main(); }
