@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zub::bench {
+
 struct BenchConfig {
     int smallCount = 100;
     std::uint64_t smallBytes = 4096;
@@ -42,3 +44,5 @@ struct BenchConfig {
         return c;
     }
 };
+
+}  // namespace zub::bench

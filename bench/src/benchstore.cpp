@@ -13,6 +13,8 @@
 #include "zub/oledate.h"
 #include "zub/text.h"
 
+namespace zub::bench {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -23,8 +25,8 @@ std::string Utf8(const std::wstring& w) { return zub::WideToUtf8(w); }
 
 void BenchStore::Create(const fs::path& dir) {
     std::wstring error;
-    if (vaultschema::ProductStore::Create(dir.string(),
-                                          vaultschema::ProductStore::kDefaultProductDb, error) != 0)
+    if (zub::vaultschema::ProductStore::Create(
+            dir.string(), zub::vaultschema::ProductStore::kDefaultProductDb, error) != 0)
         throw std::runtime_error("cannot create the store in " + dir.string() + ": " + Utf8(error));
     fs::create_directories(dir / "files");
 }
@@ -130,3 +132,5 @@ void BenchStore::SeedHistory(ZUBDB::SqliteDb& db, int docId, int count) const {
         throw;
     }
 }
+
+}  // namespace zub::bench

@@ -14,6 +14,8 @@ namespace ZUBDB {
 class SqliteDb;
 }
 
+namespace zub::bench {
+
 class BenchStore {
 public:
     static constexpr int kSystemUser = 1;  // "system", made with the store
@@ -47,3 +49,5 @@ public:
 private:
     std::filesystem::path dir_;
 };
+
+}  // namespace zub::bench

@@ -10,6 +10,8 @@
 
 #include "zub/uniquefd.h"
 
+namespace zub::bench {
+
 namespace {
 
 zub::UniqueFd Open(const std::filesystem::path& p, int flags) {
@@ -47,3 +49,5 @@ void DiskFlush::Evict(const std::filesystem::path& dir, std::uintmax_t minBytes)
         if (fd) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
     }
 }
+
+}  // namespace zub::bench

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 
+namespace zub::bench {
+
 class DiskFlush {
 public:
     static void File(const std::filesystem::path& file);
@@ -17,3 +19,5 @@ public:
     // the disk, not from whatever the cache happens to hold.
     static void Evict(const std::filesystem::path& dir, std::uintmax_t minBytes);
 };
+
+}  // namespace zub::bench

@@ -12,6 +12,8 @@
 
 #include "zub/uniquefd.h"
 
+namespace zub::bench {
+
 namespace {
 
 std::uint64_t SplitMix(std::uint64_t& state) {
@@ -85,3 +87,5 @@ std::string FileMaker::Sha256(const std::filesystem::path& file) {
     }
     return hex;
 }
+
+}  // namespace zub::bench

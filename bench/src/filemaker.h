@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+namespace zub::bench {
+
 class FileMaker {
 public:
     static constexpr std::uint64_t kChunk = std::uint64_t{1} << 20;
@@ -17,3 +19,5 @@ public:
     // The SHA-256 of a file as 64 lower-case hex digits, as the store records it.
     static std::string Sha256(const std::filesystem::path& file);
 };
+
+}  // namespace zub::bench

@@ -28,6 +28,8 @@
 #include "svnpeer.h"
 #include "tablereporter.h"
 
+namespace zub::bench {
+
 namespace {
 
 // Takes our options out of argv so Google Benchmark sees only its own.
@@ -148,7 +150,7 @@ minute: where wall and cpu growth disagree, the disk moved, not the library.
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--step") == 0) return StepMain::Run(argc, argv);
 
     BenchConfig config = ParseOwnOptions(argc, argv);
@@ -177,3 +179,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     return rc;
 }
+
+}  // namespace zub::bench
+
+int main(int argc, char** argv) { return zub::bench::Main(argc, argv); }

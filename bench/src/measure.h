@@ -1,6 +1,8 @@
 // What one measured step cost.
 #pragma once
 
+namespace zub::bench {
+
 struct Measure {
     double seconds = 0.0;
     long long peakRssBytes = 0;
@@ -12,3 +14,5 @@ struct Measure {
         if (other.peakRssBytes > peakRssBytes) peakRssBytes = other.peakRssBytes;
     }
 };
+
+}  // namespace zub::bench

@@ -32,6 +32,8 @@
 #include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::bench {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -187,7 +189,7 @@ std::size_t RawListing(RawClient& raw, int repo) {
 
 }  // namespace
 
-int main() try {
+int Main() try {
     const std::uint64_t docs = Env("ZUB_PG_BENCH_DOCS", 100);
     const std::uint64_t listed = Env("ZUB_PG_BENCH_LIST", 100000);
     constexpr std::uint64_t kTurn = 10;  // documents per turn of ours and raw
@@ -199,8 +201,8 @@ int main() try {
     for (const char* db : {"QVData", "QVSystem"}) cluster.DropDatabase(db);
     bool existed = false;
     std::wstring error;
-    if (vaultschema::ProductStore::CreateOnServer({server, cluster.port(), token}, "QVData",
-                                                  existed, error) != 0)
+    if (zub::vaultschema::ProductStore::CreateOnServer({server, cluster.port(), token}, "QVData",
+                                                       existed, error) != 0)
         throw std::runtime_error("cannot make the store: " + zub::WideToUtf8(error));
     RawClient raw("host=127.0.0.1 port=" + std::to_string(cluster.port()) +
                   " user=" + cluster.user() + " password=" + cluster.password() + " dbname=QVData");
@@ -397,3 +399,7 @@ int main() try {
     std::fprintf(stderr, "zub_pg_bench: %s\n", e.what());
     return 1;
 }
+
+}  // namespace zub::bench
+
+int main() { return zub::bench::Main(); }

@@ -18,6 +18,8 @@
 
 extern char** environ;
 
+namespace zub::bench {
+
 namespace {
 
 // Output goes to unlinked temporary files rather than pipes: a chatty child
@@ -131,3 +133,5 @@ ProcessResult Process::RunChecked(const std::vector<std::string>& argv,
     }
     return result;
 }
+
+}  // namespace zub::bench

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zub::bench {
+
 struct ProcessResult {
     int exitCode = -1;           // 128 + signal when killed
     double seconds = 0.0;        // spawn to reap
@@ -25,3 +27,5 @@ public:
                                     const std::filesystem::path& cwd = {});
     static std::string CommandText(const std::vector<std::string>& argv);
 };
+
+}  // namespace zub::bench

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace zub::bench {
+
 struct RawDocRow {
     long long id = 0, repoId = 0;
     std::string name, ext, version;
@@ -17,3 +19,5 @@ struct RawDocRow {
     double lastTime = 0;
     std::string phyUrl;
 };
+
+}  // namespace zub::bench

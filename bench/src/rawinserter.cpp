@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace zub::bench {
+
 namespace {
 
 bool WordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
@@ -99,3 +101,5 @@ double RawInserter::InsertEach(int count,
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
+
+}  // namespace zub::bench

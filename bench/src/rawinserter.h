@@ -10,6 +10,8 @@
 #include "sqlitedb.h"
 #include "sqlitestatement.h"
 
+namespace zub::bench {
+
 class RawInserter {
 public:
     // Copies the schema of `sourceTable` to `rawTable` (dropped first if there).
@@ -34,3 +36,5 @@ private:
     std::string raw_;
     std::vector<std::string> columns_;
 };
+
+}  // namespace zub::bench

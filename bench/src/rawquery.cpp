@@ -1,5 +1,7 @@
 #include "rawquery.h"
 
+namespace zub::bench {
+
 std::vector<RawDocRow> RawQuery::Documents(int repoId) {
     ZUBDB::SqliteStatement q(
         db_,
@@ -58,3 +60,5 @@ std::vector<RawHistoryRow> RawQuery::History(int docId) {
     }
     return rows;
 }
+
+}  // namespace zub::bench

@@ -9,6 +9,8 @@
 #include "sqlitedb.h"
 #include "sqlitestatement.h"
 
+namespace zub::bench {
+
 struct RawHistoryRow {
     long long id = 0, docId = 0, baseLineId = 0;
     std::string docName;
@@ -31,3 +33,5 @@ public:
 private:
     ZUBDB::SqliteDb& db_;
 };
+
+}  // namespace zub::bench

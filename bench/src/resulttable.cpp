@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace zub::bench {
+
 namespace {
 
 std::string Printf(const char* fmt, double v) {
@@ -233,3 +235,5 @@ std::string ResultTable::Markdown() const {
     }
     return out.str();
 }
+
+}  // namespace zub::bench

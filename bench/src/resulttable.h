@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zub::bench {
+
 struct RowSpec {
     std::string key;        // benchmark name prefix: "<key>/<part>"
     std::string operation;  // what a user did
@@ -61,3 +63,5 @@ private:
 
     std::vector<Row> rows_;
 };
+
+}  // namespace zub::bench

@@ -24,6 +24,8 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::bench {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -158,7 +160,7 @@ void Add(const Args& a, const BenchStore& store) {
 // Marks the document checked out by the benchmark's user, as a check-out
 // would, without moving its file: only the holder may check in.
 void Claim(const BenchStore& store, int id) {
-    vaultschema::ProductStore::Register();
+    zub::vaultschema::ProductStore::Register();
     const auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
         ZUBDB::QVSvrInfo(ZUBDB::EmbeddedLocator(store.Dir().string()), 0, L"QVData", L""), L"");
     if (!db) throw std::runtime_error("cannot open the store");
@@ -290,3 +292,5 @@ int StepMain::Run(int argc, char** argv) {
         return 2;
     }
 }
+
+}  // namespace zub::bench

@@ -15,8 +15,12 @@
 //   baseline store= repo= name=                   (BaseLine::Create)
 #pragma once
 
+namespace zub::bench {
+
 class StepMain {
 public:
     // argv[1] is "--step". Returns the process exit code.
     static int Run(int argc, char** argv);
 };
+
+}  // namespace zub::bench

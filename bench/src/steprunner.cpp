@@ -6,6 +6,8 @@
 
 #include "process.h"
 
+namespace zub::bench {
+
 Measure StepRunner::Run(const std::string& step, const std::vector<std::string>& args) {
     std::vector<std::string> argv{std::filesystem::read_symlink("/proc/self/exe").string(),
                                   "--step", step};
@@ -30,3 +32,5 @@ Measure StepRunner::Run(const std::string& step, const std::vector<std::string>&
     if (!seen) throw std::runtime_error("step " + step + " reported no time: " + r.out + r.err);
     return m;
 }
+
+}  // namespace zub::bench

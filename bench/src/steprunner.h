@@ -8,8 +8,12 @@
 
 #include "measure.h"
 
+namespace zub::bench {
+
 class StepRunner {
 public:
     // step: "add", "checkin", ...; args: "key=value" texts.
     static Measure Run(const std::string& step, const std::vector<std::string>& args);
 };
+
+}  // namespace zub::bench

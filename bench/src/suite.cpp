@@ -27,6 +27,8 @@
 #include "svnpeer.h"
 #include "zub/oledate.h"
 
+namespace zub::bench {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -810,3 +812,5 @@ void Suite::RegisterPairs(std::uint64_t bytes) {
         return shared->at("ref_worst");
     });
 }
+
+}  // namespace zub::bench

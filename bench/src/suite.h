@@ -14,11 +14,14 @@
 #include "measure.h"
 #include "resulttable.h"
 
-class BenchStore;
-class RawInserter;
 namespace ZUBDB {
 class SqliteDb;
 }
+
+namespace zub::bench {
+
+class BenchStore;
+class RawInserter;
 class SvnPeer;
 
 class Suite {
@@ -94,3 +97,5 @@ private:
     std::map<std::string, std::map<std::string, Measure>> measured_;
     std::map<std::string, std::string> failed_;
 };
+
+}  // namespace zub::bench

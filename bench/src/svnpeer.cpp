@@ -2,6 +2,8 @@
 
 #include "process.h"
 
+namespace zub::bench {
+
 namespace fs = std::filesystem;
 
 SvnPeer::SvnPeer(fs::path dir) : dir_(std::move(dir)), wc_(dir_ / "wc") {
@@ -47,3 +49,5 @@ std::string SvnPeer::Version() {
     while (!v.empty() && (v.back() == '\n' || v.back() == '\r')) v.pop_back();
     return r.exitCode == 0 ? v : "unavailable";
 }
+
+}  // namespace zub::bench

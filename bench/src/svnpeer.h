@@ -8,6 +8,8 @@
 
 #include "measure.h"
 
+namespace zub::bench {
+
 class SvnPeer {
 public:
     // Makes dir/repo with svnadmin and checks it out into dir/wc.
@@ -27,3 +29,5 @@ private:
     std::filesystem::path dir_;
     std::filesystem::path wc_;
 };
+
+}  // namespace zub::bench

@@ -4,6 +4,8 @@
 #include <iostream>
 #include <string>
 
+namespace zub::bench {
+
 bool TableReporter::ReportContext(const Context& context) {
     std::cerr << "benchmarks on " << context.cpu_info.num_cpus << " cores, "
               << context.executable_name << "\n";
@@ -46,3 +48,5 @@ void TableReporter::ReportRuns(const std::vector<Run>& runs) {
                   << "\n";
     }
 }
+
+}  // namespace zub::bench

@@ -8,6 +8,8 @@
 
 #include "resulttable.h"
 
+namespace zub::bench {
+
 class TableReporter : public benchmark::BenchmarkReporter {
 public:
     explicit TableReporter(ResultTable& table) : table_(table) {}
@@ -19,3 +21,5 @@ private:
     ResultTable& table_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+}  // namespace zub::bench

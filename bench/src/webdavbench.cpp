@@ -21,6 +21,8 @@
 #include "zubtest/tempdir.h"
 #include "zubtest/webdavserver.h"
 
+namespace zub::bench {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -65,7 +67,7 @@ void PairRow(const std::string& what, std::vector<Pair> pairs, const std::string
 
 }  // namespace
 
-int main() {
+int Main() {
     const std::uint64_t mib = Env("ZUB_WEBDAV_BENCH_MIB", 512);
     const std::uint64_t files = Env("ZUB_WEBDAV_BENCH_FILES", 10000);
     const std::uint64_t rounds = std::max<std::uint64_t>(1, Env("ZUB_WEBDAV_BENCH_ROUNDS", 5));
@@ -164,3 +166,7 @@ int main() {
         std::to_string(checkinRequests) + " requests");
     return 0;
 }
+
+}  // namespace zub::bench
+
+int main() { return zub::bench::Main(); }

@@ -10,6 +10,8 @@
 
 #include "zubtest/tempdir.h"
 
+namespace zub::bench::test {
+
 namespace {
 
 std::string Read(const std::filesystem::path& p) {
@@ -67,3 +69,5 @@ TEST(FileMaker, AnUnwritablePathThrows) {
 }
 
 }  // namespace
+
+}  // namespace zub::bench::test

@@ -7,6 +7,8 @@
 
 #include "zubtest/tempdir.h"
 
+namespace zub::bench::test {
+
 namespace {
 
 TEST(Process, CapturesBothOutputsAndTheExitCode) {
@@ -73,3 +75,5 @@ TEST(Process, PeakMemoryIsTheChildsOwnOrUnknown) {
 }
 
 }  // namespace
+
+}  // namespace zub::bench::test

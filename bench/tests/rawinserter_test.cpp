@@ -10,6 +10,8 @@
 #include "sqlitestatement.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::bench::test {
+
 namespace {
 
 TEST(RawInserterName, ReplacesWholeNamesInAnyCaseAndQuoting) {
@@ -107,3 +109,5 @@ TEST_F(RawInserterTest, AMissingSourceTableIsAnError) {
 }
 
 }  // namespace
+
+}  // namespace zub::bench::test

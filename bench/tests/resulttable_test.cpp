@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace zub::bench::test {
+
 namespace {
 
 // The table line of the row whose operation is `op`.
@@ -123,3 +125,5 @@ TEST(ResultTableFormat, PipesInTextsDoNotBreakTheTable) {
 }
 
 }  // namespace
+
+}  // namespace zub::bench::test

@@ -11,10 +11,13 @@
 #include "dbcore/sqliteerror.h"
 #include "sqlitedb.h"
 
-namespace ZUBDB {
+namespace zub::dbcore::test {
 namespace {
 
 using namespace std::string_literals;
+using ZUBDB::SqliteDb;
+using ZUBDB::SqliteError;
+using ZUBDB::SqliteStatement;
 
 class RawStatementTest : public ::testing::Test {
 protected:
@@ -134,4 +137,4 @@ TEST_F(RawStatementTest, FailuresCarryTheEngineCodeAndTheStatement) {
 }
 
 }  // namespace
-}  // namespace ZUBDB
+}  // namespace zub::dbcore::test

@@ -99,7 +99,7 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
         }
         accessor_.reset();
         // So that no user of the library has to register the store it opens.
-        vaultschema::ProductStore::Register();
+        zub::vaultschema::ProductStore::Register();
         localAccessor_ = false;
         localA_.clear();
         localB_.clear();
@@ -111,7 +111,7 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
 int BO::ConnectLocal(const std::wstring& a, const std::wstring& b) {
     return OperationScope::Guard(*this, L"src/bo", L"BO::ConnectLocal", [&]() -> int {
         accessor_.reset();
-        vaultschema::ProductStore::Register();
+        zub::vaultschema::ProductStore::Register();
         localAccessor_ = true;
         localA_ = a;
         localB_ = b;

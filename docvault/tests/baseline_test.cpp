@@ -16,15 +16,14 @@
 #include "docvault/errors.h"
 #include "throwing_accessor.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
-using doctest::I;
-using doctest::T;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testsupport::MakeRs;
 
-class BaseLineContract : public doctest::RecordingFixture {
+class BaseLineContract : public RecordingFixture {
 protected:
     DRM::BaseLine MakeBaseLine(bool connect = true) {
         DRM::BaseLine b;
@@ -303,7 +302,7 @@ TEST(BaseLineObject, FullConstructorLeavesTheKeyEmpty) {
 }
 
 TEST_F(BaseLineContract, EachStepRecordsAnExceptionAsMinusOne) {
-    doctest::ThrowingAccessor::Register(L"QV_DMRepo");
+    ThrowingAccessor::Register(L"QV_DMRepo");
     DRM::BaseLine b = MakeBaseLine(false);
     b.Connect(L"recthrow:", 0, L"QVData", L"tok");
     EXPECT_EQ(b.Create(), -1);  // in CreateDirOnServer's boundary
@@ -313,7 +312,7 @@ TEST_F(BaseLineContract, EachStepRecordsAnExceptionAsMinusOne) {
     EXPECT_EQ(b.ErrorLog().size(), 3u);
     EXPECT_THAT(NfsLines(), IsEmpty());
 
-    doctest::ThrowingAccessor::Register(L"QV_DMBaseline");
+    ThrowingAccessor::Register(L"QV_DMBaseline");
     DRM::BaseLines list;
     list.Connect(L"recthrow:", 0, L"QVData", L"tok");
     EXPECT_EQ(list.GetAll(DRM::filterForBaseLine{3}), -1);
@@ -321,3 +320,5 @@ TEST_F(BaseLineContract, EachStepRecordsAnExceptionAsMinusOne) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

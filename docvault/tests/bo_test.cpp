@@ -15,11 +15,9 @@
 #include "vaultschema/productstore.h"
 #include "zubtest/tempdir.h"
 
-namespace {
+namespace zub::docvault::test {
 
-using testsupport::MakeRs;
-using testsupport::ProbeBo;
-using testsupport::RecordingDb;
+namespace {
 
 class BoTest : public ::testing::Test {
 protected:
@@ -177,7 +175,7 @@ TEST_F(BoTest, DatabaseFailureIsRecordedUnchangedAndAnUnnumberedOneIsNotSuccess)
 }
 
 TEST_F(BoTest, FileServerFailureIsRecordedWithItsNumberAndText) {
-    testsupport::RecordingNfs& nfs = testsupport::RecordingNfs::Install();
+    RecordingNfs& nfs = RecordingNfs::Install();
     nfs.FailOn(L"mk", 1, 7001, L"disk full");
     ProbeBo bo;
     NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
@@ -266,7 +264,7 @@ class BoStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::wstring error;
-        ASSERT_EQ(vaultschema::ProductStore::Create(dir_.str(), "QVData", error), 0) << error;
+        ASSERT_EQ(zub::vaultschema::ProductStore::Create(dir_.str(), "QVData", error), 0) << error;
         ASSERT_EQ(bo_.Connect(L"sqlite:" + dir_.wstr(), 0, L"QVData", L""), 0);
         ASSERT_TRUE(bo_.IsConnected());
     }
@@ -323,7 +321,9 @@ TEST_F(BoStoreTest, ConnectingNeedsNoRegistrationByTheCaller) {
     ProbeBo local;
     ASSERT_EQ(local.ConnectLocal((dir_.path() / "QVData.sqlite3").wstring(), L""), 0);
     EXPECT_TRUE(local.IsConnected());
-    EXPECT_EQ(ZUBDB::FindEmbeddedStore(L"sqlite"), vaultschema::ProductStore::Definition());
+    EXPECT_EQ(ZUBDB::FindEmbeddedStore(L"sqlite"), zub::vaultschema::ProductStore::Definition());
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -11,6 +11,8 @@
 #include "docvault/docrepos.h"
 #include "docvault/docs.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 // A keyed element that reports its own destruction, so ownership can be seen.
@@ -184,3 +186,5 @@ TEST(BOsCopies, AForeignElementIsNotSlicedIntoTheCopy) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -26,6 +26,8 @@
 #include "throwing_accessor.h"
 #include "zub/text.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 struct Outcome {
@@ -59,8 +61,8 @@ std::string SourceLine(const std::wstring& catchFile, unsigned long line) {
 class CatchLocation : public ::testing::Test {
 protected:
     void SetUp() override {
-        testsupport::RecordingDb::Install();
-        testsupport::RecordingNfs::Install();
+        RecordingDb::Install();
+        RecordingNfs::Install();
     }
     void TearDown() override {
         ZUBDB::CDBAccessorCreator::instance().UnregisterBackend(L"recthrow");
@@ -117,13 +119,12 @@ TEST_F(CatchLocation, AnExceptionCaughtByAnOperationRecordsItsCatchPlace) {
              return b.Create();
          }),
          -1, L"src/baseline", L"DRM::BaseLine::CreateDirOnServer"},
-        {"system id", L"GetNewId",
-         On<testsupport::ProbeBo>([](testsupport::ProbeBo& b) { return b.GetSysId(5, 1); }), -1,
+        {"system id", L"GetNewId", On<ProbeBo>([](ProbeBo& b) { return b.GetSysId(5, 1); }), -1,
          L"src/bo", L"BO::GetSysId"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        doctest::ThrowingAccessor::Register(c.throwOn);
+        ThrowingAccessor::Register(c.throwOn);
         const Outcome out = c.run();
         EXPECT_EQ(out.status, c.status);
         EXPECT_EQ(out.desc, L"boom\n");
@@ -141,7 +142,7 @@ TEST_F(CatchLocation, AnExceptionCaughtByAnOperationRecordsItsCatchPlace) {
 }
 
 TEST_F(CatchLocation, TwoOperationsOfOneNameAreToldApartByTheirLine) {
-    doctest::ThrowingAccessor::Register(L"QV_DMRepo");
+    ThrowingAccessor::Register(L"QV_DMRepo");
     const Outcome all = On<DRM::DocRepos>([](DRM::DocRepos& r) { return r.GetAll(); })();
     const Outcome ofUser = On<DRM::DocRepos>([](DRM::DocRepos& r) { return r.GetAll(4); })();
     ASSERT_FALSE(all.log.empty());
@@ -171,7 +172,7 @@ TEST_F(CatchLocation, ErrorsThatAreNoExceptionsCarryNoCatchPlace) {
     DRM::DocHistory unconnected;
     EXPECT_EQ(unconnected.Read(1), 49600);
 
-    testsupport::RecordingDb& db = testsupport::RecordingDb::Get();
+    RecordingDb& db = RecordingDb::Get();
     db.FailOn(L"SelectRows", 1, 208, L"Invalid object name");
     DRM::DocHistory h;
     h.Connect(L"rec:", 0, L"QVData", L"tok");
@@ -186,3 +187,5 @@ TEST_F(CatchLocation, ErrorsThatAreNoExceptionsCarryNoCatchPlace) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

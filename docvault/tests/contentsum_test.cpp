@@ -19,6 +19,8 @@
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -35,7 +37,7 @@ std::wstring Sha(const std::string& data) {
     return hex;
 }
 
-class ContentSumTest : public doctest::EmbeddedStoreFixture {
+class ContentSumTest : public EmbeddedStoreFixture {
 protected:
     DRM::Doc ReadDoc(int id) {
         DRM::Doc doc;
@@ -386,3 +388,5 @@ TEST_F(BaselineSumTest, RepairRecordsTheFilesOfAnOlderBaseline) {
     std::ofstream(OnServer("baseline/rel/part.prt"), std::ios::trunc) << "onE";
     EXPECT_EQ(BaselineKinds(Check(true, false)), (std::vector<std::string>{"1 ", "1 rel"}));
 }
+
+}  // namespace zub::docvault::test

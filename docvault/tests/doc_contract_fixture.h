@@ -10,9 +10,8 @@
 #include "recording_db.h"
 #include "recording_nfs.h"
 
-namespace doctest {
+namespace zub::docvault::test {
 
-using testsupport::MakeRs;
 using ZUBDB::DBValue;
 
 inline DBValue T(const wchar_t* text) { return DBValue(std::wstring(text)); }
@@ -20,17 +19,16 @@ inline DBValue I(long long v) { return DBValue(v); }
 
 // Staged names carry a random part; tests see it as "N".
 inline std::wstring Masked(std::wstring line) {
-    for (std::size_t at = testsupport::FindStaged(line); at != std::wstring::npos;
-         at = testsupport::FindStaged(line, at + 1))
-        line.replace(at, testsupport::kStagedLength, L".zub-stage-N");
+    for (std::size_t at = FindStaged(line); at != std::wstring::npos; at = FindStaged(line, at + 1))
+        line.replace(at, kStagedLength, L".zub-stage-N");
     return line;
 }
 
 class RecordingFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        db = &testsupport::RecordingDb::Install();
-        nfs = &testsupport::RecordingNfs::Install();
+        db = &RecordingDb::Install();
+        nfs = &RecordingNfs::Install();
         db->OnSelect(L"QV_SysInfo", MakeRs({L"sysPwd"}, {{T(L"pw")}}));
     }
 
@@ -80,8 +78,8 @@ protected:
                std::to_wstring(docRepoId);
     }
 
-    testsupport::RecordingDb* db = nullptr;
-    testsupport::RecordingNfs* nfs = nullptr;
+    RecordingDb* db = nullptr;
+    RecordingNfs* nfs = nullptr;
 };
 
-}  // namespace doctest
+}  // namespace zub::docvault::test

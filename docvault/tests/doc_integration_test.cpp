@@ -22,12 +22,13 @@
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 using ::testing::ElementsAre;
 
-class DocLifeCycle : public doctest::EmbeddedStoreFixture,
-                     public ::testing::WithParamInterface<doctest::Backend> {
+class DocLifeCycle : public EmbeddedStoreFixture, public ::testing::WithParamInterface<Backend> {
 protected:
     void SetUp() override {
         backend_ = GetParam();
@@ -76,7 +77,7 @@ protected:
     // A statement of the store that fails on purpose: `event` is "UPDATE" or
     // "DELETE", and the trigger is called after the table.
     void Block(const std::wstring& event, const std::wstring& table) {
-        if (backend_ == doctest::Backend::Server) {
+        if (backend_ == Backend::Server) {
             Sql(L"CREATE OR REPLACE FUNCTION block_row() RETURNS trigger LANGUAGE plpgsql AS "
                 L"'BEGIN RAISE EXCEPTION ''blocked''; END'");
             Sql(L"CREATE TRIGGER block_" + table + L" BEFORE " + event + L" ON " + table +
@@ -88,7 +89,7 @@ protected:
     }
     void Unblock(const std::wstring& table) {
         Sql(L"DROP TRIGGER block_" + table +
-            (backend_ == doctest::Backend::Server ? L" ON " + table : std::wstring()));
+            (backend_ == Backend::Server ? L" ON " + table : std::wstring()));
     }
     void Sql(const std::wstring& text) {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -196,7 +197,7 @@ TEST_P(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
     // Make the next document id 12.
     AddDoc(L"seed", "x");
     {
-        if (backend_ == doctest::Backend::Server) {
+        if (backend_ == Backend::Server) {
             Sql(L"select setval(pg_get_serial_sequence('qv_dmdoc', 'docid'), 11)");
         } else {
             ZUBDB::QVParams v(false);
@@ -267,12 +268,12 @@ TEST_P(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
 
     EXPECT_EQ(ReadFile(OnServer("trunk/big.prt")), std::string(3u << 20, 'a'));
     std::set<std::string> trunk;
-    for (const auto& e : doctest::fs::directory_iterator(OnServer("trunk")))
+    for (const auto& e : fs::directory_iterator(OnServer("trunk")))
         trunk.insert(e.path().filename().string());
     EXPECT_THAT(trunk, ElementsAre("big.prt"));  // no partial file left beside it
     // Nothing was saved or advanced: the holder still holds version 1.0.
     std::set<std::string> history;
-    for (const auto& e : doctest::fs::directory_iterator(OnServer("history")))
+    for (const auto& e : fs::directory_iterator(OnServer("history")))
         history.insert(e.path().filename().string());
     EXPECT_THAT(history, ::testing::IsEmpty());
     DRM::Doc doc = ReadDoc(id);
@@ -308,7 +309,7 @@ TEST_P(DocLifeCycle, RenameDeleteAndListing) {
     DRM::Doc doc = ReadDoc(c);
     ASSERT_EQ(doc.ReName(L"bracket.left.prt"), 0);
     EXPECT_EQ(ReadFile(OnServer("trunk/m/bracket.left.prt")), "C");
-    EXPECT_FALSE(doctest::fs::exists(OnServer("trunk/m/c.prt")));
+    EXPECT_FALSE(fs::exists(OnServer("trunk/m/c.prt")));
     EXPECT_EQ(ReadDoc(c).fileName(), L"bracket.left");
     EXPECT_EQ(ReadDoc(c).ext(), L"prt");
     DRM::Doc renamed = ReadDoc(c);
@@ -328,10 +329,10 @@ TEST_P(DocLifeCycle, RenameDeleteAndListing) {
     // Delete keeps the history rows and saved files.
     DRM::Doc gone = ReadDoc(b);
     ASSERT_EQ(gone.Delete(), 0);
-    EXPECT_FALSE(doctest::fs::exists(OnServer("trunk/b.prt")));
+    EXPECT_FALSE(fs::exists(OnServer("trunk/b.prt")));
     EXPECT_EQ(Count(L"QV_DMDoc", L"DocId", b), 0);
     EXPECT_EQ(Count(L"QV_DMDocVer", L"DocId", b), 1);
-    EXPECT_TRUE(doctest::fs::exists(OnServer("history/" + std::to_string(b) + "_1.0.prt")));
+    EXPECT_TRUE(fs::exists(OnServer("history/" + std::to_string(b) + "_1.0.prt")));
 }
 
 TEST_P(DocLifeCycle, ARenameTheStoreRefusesLeavesFileAndRowAgreeing) {
@@ -341,7 +342,7 @@ TEST_P(DocLifeCycle, ARenameTheStoreRefusesLeavesFileAndRowAgreeing) {
     EXPECT_NE(doc.ReName(L"wheel.prt"), 0);
     EXPECT_NE(doc.ErrDesc().find(L"blocked"), std::wstring::npos);
     EXPECT_EQ(ReadFile(OnServer("trunk/p/gear.prt")), "G");
-    EXPECT_FALSE(doctest::fs::exists(OnServer("trunk/p/wheel.prt")));
+    EXPECT_FALSE(fs::exists(OnServer("trunk/p/wheel.prt")));
     EXPECT_EQ(ReadDoc(id).fileName(), L"gear");
 
     // So the same rename works once the store takes it.
@@ -377,7 +378,7 @@ TEST_P(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
     }
     {
         SCOPED_TRACE("deleting a document whose file is gone");
-        doctest::fs::remove(OnServer("trunk/part.prt"));
+        fs::remove(OnServer("trunk/part.prt"));
         DRM::Doc doc = ReadDoc(id);
         EXPECT_EQ(doc.Delete(), NFS::NFS_E_NOT_FOUND);
         EXPECT_EQ(Count(L"QV_DMDoc", L"DocId", id), 1);
@@ -442,7 +443,7 @@ TEST_P(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     EXPECT_GT(rel.id(), 0);
     EXPECT_EQ(ReadFile(OnServer("baseline/rel1/a.prt")), "A");
     EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
-    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/trunk")));
+    EXPECT_FALSE(fs::exists(OnServer("baseline/trunk")));
     auto row = Query(L"QV_DMBaseline", L"DocRepoId,name,BaseLineInfo,BaseLineCreateTime",
                      L"BaseLineId", rel.id());
     ASSERT_EQ(row->GetRecordCount(), 1);
@@ -467,7 +468,7 @@ TEST_P(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     again.set_name(L"rel1");
     EXPECT_EQ(again.Create(), DRM::Err::kNameTaken);
     std::set<std::string> folders;
-    for (const auto& e : doctest::fs::directory_iterator(OnServer("baseline")))
+    for (const auto& e : fs::directory_iterator(OnServer("baseline")))
         folders.insert(e.path().filename().string());
     EXPECT_THAT(folders, ElementsAre("rel1"));
     EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
@@ -493,12 +494,12 @@ TEST_P(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     wrong.set_docRepoId(repoId_ + 99);
     EXPECT_EQ(wrong.Delete(), 49609);
     EXPECT_EQ(wrong.ErrDesc(), L"DocRepoId  无效");
-    EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel1/a.prt")));
+    EXPECT_TRUE(fs::exists(OnServer("baseline/rel1/a.prt")));
     EXPECT_EQ(Count(L"QV_DMBaseline"), 2);
 
     ASSERT_EQ(rel.Delete(), 0);
-    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/rel1")));
-    EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel2")));
+    EXPECT_FALSE(fs::exists(OnServer("baseline/rel1")));
+    EXPECT_TRUE(fs::exists(OnServer("baseline/rel2")));
     EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", rel.id()), 0);
     EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
 }
@@ -518,7 +519,7 @@ TEST_P(BaseLineLifeCycle, ADeleteWhoseRowFailedCanBeFinishedLater) {
 
     Block(L"DELETE", L"QV_DMBaseline");
     EXPECT_NE(rel.Delete(), 0);
-    EXPECT_FALSE(doctest::fs::exists(OnServer("baseline/rel1")));
+    EXPECT_FALSE(fs::exists(OnServer("baseline/rel1")));
     EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", rel.id()), 1);
 
     Unblock(L"QV_DMBaseline");
@@ -532,7 +533,7 @@ TEST_P(BaseLineLifeCycle, ADeleteWhoseRowFailedCanBeFinishedLater) {
     EXPECT_EQ(again.Delete(), 0);
     EXPECT_EQ(Count(L"QV_DMBaseline", L"BaseLineId", rel.id()), 0);
     EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
-    EXPECT_TRUE(doctest::fs::exists(OnServer("baseline/rel2/a.prt")));
+    EXPECT_TRUE(fs::exists(OnServer("baseline/rel2/a.prt")));
 }
 
 TEST_P(BaseLineLifeCycle, ARepositoryWithoutBaselinesListsNone) {
@@ -623,8 +624,8 @@ TEST_P(DocLifeCycle, AMoveKeepsTheDocumentItsIdAndItsHistory) {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Backends, DocLifeCycle,
-                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
-                         doctest::BackendName);
+                         ::testing::Values(Backend::Embedded, Backend::Server), BackendName);
 INSTANTIATE_TEST_SUITE_P(Backends, BaseLineLifeCycle,
-                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
-                         doctest::BackendName);
+                         ::testing::Values(Backend::Embedded, Backend::Server), BackendName);
+
+}  // namespace zub::docvault::test

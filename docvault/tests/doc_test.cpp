@@ -18,13 +18,12 @@
 #include "docvault/errors.h"
 #include "throwing_accessor.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
-using doctest::I;
-using doctest::T;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testsupport::MakeRs;
 using ZUBDB::DBValue;
 
 const std::wstring kAuditColumns =
@@ -38,7 +37,7 @@ const std::wstring kAuditDelete =
     L", 'delete', DocRepoId, DocId, phyUrl, Name, Ext, CurrentVersion, '' from QV_DMDoc where "
     L"DocId = ? and PendingFile = ?";
 
-class DocContract : public doctest::RecordingFixture {
+class DocContract : public RecordingFixture {
 public:
     // A checked-out document 12 of repository 3, as a caller sets it up.
     DRM::Doc MakeDoc(bool connect = true) {
@@ -245,7 +244,7 @@ TEST_F(DocContract, AddWithAnUnknownCreatorStoresAnEmptyNameAndKeepsTheError) {
 }
 
 TEST_F(DocContract, AFailingUserLookUpGivesAnEmptyNameAndRecordsTheException) {
-    doctest::ThrowingAccessor::Register(L"QV_User");
+    ThrowingAccessor::Register(L"QV_User");
     QueueRepo();
     QueueStrategy(1);
     QueueAddAnswers(8);
@@ -260,7 +259,7 @@ TEST_F(DocContract, AFailingUserLookUpGivesAnEmptyNameAndRecordsTheException) {
 }
 
 TEST_F(DocContract, AnExceptionInsideAnOperationIsRecordedAsMinusOne) {
-    doctest::ThrowingAccessor::Register(L"QV_DMRepo");
+    ThrowingAccessor::Register(L"QV_DMRepo");
     DRM::Doc doc = MakeDoc();
     doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
     EXPECT_EQ(doc.View(L"/tmp"), -1);
@@ -842,7 +841,7 @@ TEST(DocObject, ConstructorsAndCopies) {
 TEST_F(DocContract, ExceptionsInsideAddAndInTheListing) {
     // Add's boundary records an exception of its numbering; nothing is
     // uploaded.
-    doctest::ThrowingAccessor::Register(L"QV_DM");
+    ThrowingAccessor::Register(L"QV_DM");
     QueueRepo();
     DRM::Doc doc = MakeDoc();
     doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
@@ -913,3 +912,5 @@ TEST_F(DocContract, EveryOperationLogsInToTheRepositorysFileServerFirst) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -13,15 +13,14 @@
 #include "docvault/dochistorys.h"
 #include "throwing_accessor.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
-using doctest::I;
-using doctest::T;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testsupport::MakeRs;
 
-class HistoryContract : public doctest::RecordingFixture {
+class HistoryContract : public RecordingFixture {
 protected:
     DRM::Doc MakeDoc() {
         DRM::Doc doc;
@@ -257,7 +256,7 @@ TEST(DocHistoryObject, DefaultsAndFullConstructor) {
 }
 
 TEST_F(HistoryContract, ReadAndListingRecordAnExceptionAsMinusOne) {
-    doctest::ThrowingAccessor::Register(L"QV_DMDocVer");
+    ThrowingAccessor::Register(L"QV_DMDocVer");
     DRM::DocHistory h;
     h.Connect(L"recthrow:", 0, L"QVData", L"tok");
     EXPECT_EQ(h.Read(1), -1);
@@ -278,3 +277,5 @@ TEST_F(HistoryContract, ReadAndListingRecordAnExceptionAsMinusOne) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -24,14 +24,13 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using testsupport::MakeRs;
-using testsupport::RecordingDb;
-using testsupport::RecordingNfs;
 
 // The file-server login reads QV_SysInfo through an accessor of its own; the
 // repository's own statements are what these tests fix.
@@ -845,3 +844,5 @@ TEST_F(DocRepoBoundaries, GuardedOperationsRecordMinusOneWithTheText) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

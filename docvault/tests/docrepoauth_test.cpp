@@ -12,12 +12,12 @@
 #include "recording_db.h"
 #include "throwing_accessor.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testsupport::MakeRs;
-using testsupport::RecordingDb;
 
 class DocRepoAuthContract : public ::testing::Test {
 protected:
@@ -250,15 +250,15 @@ TEST_F(DocRepoAuthContract, SaveRollsBackWhenTheCommitFails) {
 }
 
 TEST_F(DocRepoAuthContract, AnExceptionAmidTheInsertsRollsBackWhatWasInserted) {
-    doctest::ThrowingAccessor::Register(L"never");
+    ThrowingAccessor::Register(L"never");
     DRM::DocRepoAuths auths;
     ASSERT_EQ(auths.Connect(L"recthrow:", 0, L"QVData", L"tok"), 0);
     auths.Add(Rights(5, 1, 0, 1, 1, 1, 1));
     auths.Add(Rights(5, 2, 0, 1, 1, 1, 1));
     db_->FailOn(L"InsertRow", 2, 0, L"");
-    doctest::ThrowingAccessor::ThrowOnFailedInsert(true);
+    ThrowingAccessor::ThrowOnFailedInsert(true);
     EXPECT_EQ(auths.Save(), -1);
-    doctest::ThrowingAccessor::ThrowOnFailedInsert(false);
+    ThrowingAccessor::ThrowOnFailedInsert(false);
     EXPECT_EQ(auths.ErrDesc(), L"insert failed\n");
     EXPECT_THAT(db_->Ops(), ElementsAre(L"InsertRow", L"InsertRow", L"RollbackTrans"));
     EXPECT_EQ(auths.Count(), 0);
@@ -305,7 +305,7 @@ TEST_F(DocRepoAuthContract, FilterAndCopies) {
 }
 
 TEST_F(DocRepoAuthContract, SelectionsRecordAnExceptionAsMinusOne) {
-    doctest::ThrowingAccessor::Register(L"QV_");
+    ThrowingAccessor::Register(L"QV_");
     DRM::DocRepoAuths auths(DRM::filterForDocRepoAuth{5});
     ASSERT_EQ(auths.Connect(L"recthrow:", 0, L"QVData", L"tok"), 0);
     EXPECT_EQ(auths.Select(), -1);
@@ -315,3 +315,5 @@ TEST_F(DocRepoAuthContract, SelectionsRecordAnExceptionAsMinusOne) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -24,7 +24,7 @@
 #include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
 
-namespace doctest {
+namespace zub::docvault::test {
 
 namespace fs = std::filesystem;
 
@@ -48,7 +48,8 @@ protected:
             std::wstring error;
             const ZUBDB::ServerPlace place{zub::Utf8ToWide(cluster.socketDir()), cluster.port(),
                                            zub::Utf8ToWide(cluster.SocketToken())};
-            if (vaultschema::ProductStore::CreateOnServer(place, "QVData", existed, error) != 0)
+            if (zub::vaultschema::ProductStore::CreateOnServer(place, "QVData", existed, error) !=
+                0)
                 throw std::runtime_error("cannot make the server store: " + zub::WideToUtf8(error));
             cluster.CopyDatabase("QVData", "tpl_QVData");
             cluster.CopyDatabase("QVSystem", "tpl_QVSystem");
@@ -68,7 +69,7 @@ protected:
         fs::create_directories(local_);
         std::wstring error;
         if (backend_ == Backend::Embedded)
-            ASSERT_EQ(vaultschema::ProductStore::Create(store_.string(), "QVData", error), 0)
+            ASSERT_EQ(zub::vaultschema::ProductStore::Create(store_.string(), "QVData", error), 0)
                 << error;
         else
             FreshServerStore();
@@ -178,4 +179,4 @@ protected:
     int repoId_ = 0;
 };
 
-}  // namespace doctest
+}  // namespace zub::docvault::test

@@ -18,11 +18,10 @@
 #include "vaultschema/productstore.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
-using testsupport::MakeRs;
-using testsupport::RecordingDb;
-using testsupport::RecordingNfs;
 using Lines = std::vector<std::wstring>;
 
 class FileServerLoginTest : public ::testing::Test {
@@ -72,7 +71,7 @@ TEST_F(FileServerLoginTest, LogsInAgainWhenServerOrPortChanges) {
 TEST_F(FileServerLoginTest, ThreeArgumentFormLogsInToTheDatabaseServerText) {
     NFS::CNFS_Cmd::Instance()->RegisterBackend(
         L"rec", [](const std::wstring& server, unsigned short) -> std::unique_ptr<NFS::NfsBackend> {
-            return std::make_unique<testsupport::RecordingNfsBackend>(RecordingNfs::Get(), server);
+            return std::make_unique<RecordingNfsBackend>(RecordingNfs::Get(), server);
         });
     Password(L"secret");
     login().EnsureLogin(L"rec:", 0, L"tok");
@@ -137,7 +136,7 @@ TEST_F(FileServerLoginTest, EmptySysInfoChangesNothing) {
 TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
     zubtest::TempDir dir;
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(dir.str(), "QVData", error), 0) << error;
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(dir.str(), "QVData", error), 0) << error;
 
     // Read the password independently of the code under test.
     const std::wstring server = L"sqlite:" + dir.wstr();
@@ -195,7 +194,7 @@ public:
 
 // A login that takes long enough for every racing thread to pass the
 // "already logged in?" check if that check were not under the lock.
-class SlowLoginBackend : public testsupport::RecordingNfsBackend {
+class SlowLoginBackend : public RecordingNfsBackend {
 public:
     explicit SlowLoginBackend(const std::wstring& server)
         : RecordingNfsBackend(RecordingNfs::Get(), server) {}
@@ -241,3 +240,5 @@ TEST_F(FileServerLoginTest, ThreadsRacingToOneServerLogInOnceAndReturnOnlyAfterI
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

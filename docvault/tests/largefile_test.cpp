@@ -11,6 +11,8 @@
 #include "docvault/doc.h"
 #include "embedded_store_fixture.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
@@ -44,7 +46,7 @@ std::uint64_t Mix(std::uint64_t h, const std::uint64_t* words, std::size_t n) {
 }
 
 // Streams the file through the checksum; `size` receives its length.
-std::uint64_t Checksum(const doctest::fs::path& p, std::uint64_t& size) {
+std::uint64_t Checksum(const fs::path& p, std::uint64_t& size) {
     std::FILE* f = std::fopen(p.c_str(), "rb");
     if (!f) return 0;
     std::vector<std::uint64_t> words(kBlock / 8);
@@ -59,7 +61,7 @@ std::uint64_t Checksum(const doctest::fs::path& p, std::uint64_t& size) {
     return h;
 }
 
-class LargeFile : public doctest::EmbeddedStoreFixture {};
+class LargeFile : public EmbeddedStoreFixture {};
 
 TEST_F(LargeFile, CheckInAndCheckOutOfOneGibibyteStreams) {
     // The document starts small; the check-in brings the large content.
@@ -71,7 +73,7 @@ TEST_F(LargeFile, CheckInAndCheckOutOfOneGibibyteStreams) {
     doc.set_creById(1);
     ASSERT_EQ(doc.Add(WriteLocal("small/huge.bin", "seed").wstring()), 0);
 
-    const doctest::fs::path source = LocalDir("big") / "huge.bin";
+    const fs::path source = LocalDir("big") / "huge.bin";
     std::uint64_t expected = 0xCBF29CE484222325ull;
     {
         std::FILE* f = std::fopen(source.c_str(), "wb");
@@ -90,7 +92,7 @@ TEST_F(LargeFile, CheckInAndCheckOutOfOneGibibyteStreams) {
     doc.set_checkOutByName(L"system");
     ASSERT_EQ(doc.CheckOut(LocalDir("seed").wstring()), 0) << doc.ErrNumber();
     ASSERT_EQ(doc.CheckIn(source.wstring()), 0) << doc.ErrNumber();
-    doctest::fs::remove(source);
+    fs::remove(source);
     const auto out = LocalDir("out");
     ASSERT_EQ(doc.CheckOut(out.wstring()), 0) << doc.ErrNumber();
 
@@ -111,3 +113,5 @@ TEST_F(LargeFile, CheckInAndCheckOutOfOneGibibyteStreams) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

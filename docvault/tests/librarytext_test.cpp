@@ -22,6 +22,8 @@
 #include "zub/text.h"
 #include "zubtest/language.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 zub::i18n::Language g_expected = zub::i18n::Language::English;
@@ -35,7 +37,7 @@ struct Reported {
 };
 
 // The cases' steps, open to the table of cases below.
-class LibraryTextTest : public doctest::EmbeddedStoreFixture {
+class LibraryTextTest : public EmbeddedStoreFixture {
 public:
     using EmbeddedStoreFixture::FileServer;
     using EmbeddedStoreFixture::OnServer;
@@ -240,10 +242,13 @@ TEST(LibraryCatalog, EveryTemplateIsFoundAgainInTheTextsItMakes) {
 
 }  // namespace
 
+}  // namespace zub::docvault::test
+
 int main(int argc, char** argv) {
     zub::i18n::Init(zub::i18n::kLibraryDomain);
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--expect=zh") == 0) g_expected = zub::i18n::Language::Chinese;
+        if (std::strcmp(argv[i], "--expect=zh") == 0)
+            zub::docvault::test::g_expected = zub::i18n::Language::Chinese;
     return RUN_ALL_TESTS();
 }

@@ -13,10 +13,9 @@
 #include "recording_db.h"
 #include "zub/qv_exception.h"
 
-namespace {
+namespace zub::docvault::test {
 
-using testsupport::ProbeBo;
-using testsupport::RecordingDb;
+namespace {
 
 // Sanitizers would stop the process at the bad store before the processor
 // faults; the envelope is what is under test here.
@@ -165,3 +164,5 @@ TEST_F(OperationTest, ConnectWithAThrowingComponentIsRecordedNotThrown) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -30,6 +30,8 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -47,7 +49,8 @@ protected:
         fs::create_directories(rootA_);
         fs::create_directories(rootB_);
         std::wstring error;
-        ASSERT_EQ(vaultschema::ProductStore::Create(storeDir_, "QVData", error), 0) << Text(error);
+        ASSERT_EQ(zub::vaultschema::ProductStore::Create(storeDir_, "QVData", error), 0)
+            << Text(error);
         locator_ = ZUBDB::EmbeddedLocator(storeDir_);
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(locator_, 0, L"QVData", L""), L"");
@@ -753,3 +756,5 @@ TEST_F(RepoIntegration, ConcurrentCreatorsEachGetTheirOwnRepository) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

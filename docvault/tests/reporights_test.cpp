@@ -16,13 +16,14 @@
 #include "embedded_store_fixture.h"
 #include "zub/text.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class RepoRightsTest : public doctest::EmbeddedStoreFixture,
-                       public ::testing::WithParamInterface<doctest::Backend> {
+class RepoRightsTest : public EmbeddedStoreFixture, public ::testing::WithParamInterface<Backend> {
 protected:
     void SetUp() override {
         backend_ = GetParam();
@@ -200,7 +201,7 @@ TEST_P(RepoRightsTest, AFailedChangeOrEntryLeavesNeither) {
         SCOPED_TRACE(zub::WideToUtf8(table));
         TearDown();
         SetUp();
-        if (backend_ == doctest::Backend::Server) {
+        if (backend_ == Backend::Server) {
             Sql(L"CREATE OR REPLACE FUNCTION block_row() RETURNS trigger LANGUAGE plpgsql AS "
                 L"'BEGIN RAISE EXCEPTION ''blocked''; END'");
             Sql(std::wstring(L"CREATE TRIGGER block BEFORE INSERT ON ") + table +
@@ -222,5 +223,6 @@ TEST_P(RepoRightsTest, AFailedChangeOrEntryLeavesNeither) {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Backends, RepoRightsTest,
-                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
-                         doctest::BackendName);
+                         ::testing::Values(Backend::Embedded, Backend::Server), BackendName);
+
+}  // namespace zub::docvault::test

@@ -22,6 +22,8 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,7 +42,7 @@ protected:
     fs::path MakeStore(const std::string& name) {
         const fs::path dir = tmp_ / name;
         std::wstring error;
-        EXPECT_EQ(vaultschema::ProductStore::Create(dir.string(), "QVData", error), 0)
+        EXPECT_EQ(zub::vaultschema::ProductStore::Create(dir.string(), "QVData", error), 0)
             << Text(error);
         return dir;
     }
@@ -251,3 +253,5 @@ TEST_F(RootPlaceTest, AStoreWithoutIdentityCannotUseAClaimedRoot) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -32,13 +32,15 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class Safety : public doctest::EmbeddedStoreFixture {
+class Safety : public EmbeddedStoreFixture {
 protected:
     template <class T>
     void Open(T& bo) {
@@ -164,7 +166,7 @@ std::vector<std::wstring> Kinds(const std::vector<DRM::RepoFinding>& findings) {
 
 // Workstations racing on one store, each with its own connection, round
 // after round.
-class SafetyRaces : public Safety, public ::testing::WithParamInterface<doctest::Backend> {
+class SafetyRaces : public Safety, public ::testing::WithParamInterface<Backend> {
 protected:
     void SetUp() override {
         backend_ = GetParam();
@@ -280,8 +282,7 @@ TEST_P(SafetyRaces, EveryRaceHasExactlyOneWinner) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SafetyRaces,
-                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
-                         doctest::BackendName);
+                         ::testing::Values(Backend::Embedded, Backend::Server), BackendName);
 
 TEST_F(Safety, AKillAtEveryStepLeavesAStoreThatRepairCompletes) {
     for (const char* point : DRM::FaultPoint::kAll) {
@@ -371,7 +372,7 @@ TEST_F(Safety, AKillAtEveryStepLeavesAStoreThatRepairCompletes) {
 }
 
 TEST_F(Safety, ACheckInThatFailsAtAnyCallLeavesTheOldVersionOrTheNewOneWhole) {
-    testsupport::FaultyStore& faults = testsupport::FaultyStore::Install();
+    FaultyStore& faults = FaultyStore::Install();
     const int id = AddDoc(L"doc", "v0");
     ZUBDB::QVParams server(false);
     server.AddParam(0, L"Server", L"faultyfs:" + root_.wstring(), false, false, L"=");
@@ -441,7 +442,7 @@ class ServerOutage : public SafetyRaces {};
 
 TEST_P(ServerOutage, ACheckInWhoseServerDiesFailsWithAStatusAndTheNextOperationWorks) {
     auto& cluster = zubtest::PgCluster::Shared();
-    testsupport::FaultyStore& faults = testsupport::FaultyStore::Install();
+    FaultyStore& faults = FaultyStore::Install();
     const int id = AddDoc(L"doc", "v0");
     Holding(id);
     const std::wstring faulty = L"faultypg:" + DbServer();
@@ -504,14 +505,13 @@ TEST_P(ServerOutage, ACheckInWhoseServerDiesFailsWithAStatusAndTheNextOperationW
     EXPECT_GE(version, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ServerOutage, ::testing::Values(doctest::Backend::Server),
-                         doctest::BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, ServerOutage, ::testing::Values(Backend::Server), BackendName);
 
 TEST_F(Safety, ACopiedStoreWorksOnItsOwnFiles) {
     const fs::path original = base_ / "s";
     const fs::path copy = base_ / "s2";
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
     DRM::DocRepo repo;
     ASSERT_EQ(repo.Connect(ZUBDB::EmbeddedLocator(original.string()), 0, L"QVData", L""), 0);
     repo.set_name(L"r");
@@ -967,7 +967,7 @@ TEST_F(Safety, ReadingAStoreOnAFullDiskNeedsNoFreeSpace) {
         ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
     } unmount{small};
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(small.string(), "QVData", error), 0);
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(small.string(), "QVData", error), 0);
     fs::create_directories(small / "files");
     const std::wstring db = ZUBDB::EmbeddedLocator(small.string());
     int id = 0;
@@ -1008,3 +1008,5 @@ TEST_F(Safety, ReadingAStoreOnAFullDiskNeedsNoFreeSpace) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -22,6 +22,8 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -63,7 +65,7 @@ ino_t Node(const fs::path& p) {
     return st.st_ino;
 }
 
-class SharedStorage : public doctest::EmbeddedStoreFixture {
+class SharedStorage : public EmbeddedStoreFixture {
 protected:
     template <class T>
     void Open(T& bo, const std::wstring& db) {
@@ -250,7 +252,7 @@ TEST_F(SharedStorage, AStoreCopiedWithCpAStaysIndependent) {
     const fs::path original = base_ / "s";
     const fs::path copy = base_ / "s2";
     std::wstring error;
-    ASSERT_EQ(vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
+    ASSERT_EQ(zub::vaultschema::ProductStore::Create(original.string(), "QVData", error), 0);
     const std::wstring db = ZUBDB::EmbeddedLocator(original.string());
     DRM::DocRepo repo;
     Open(repo, db);
@@ -293,3 +295,5 @@ TEST_F(SharedStorage, AStoreCopiedWithCpAStaysIndependent) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -11,14 +11,13 @@
 #include "recording_accessor.h"
 #include "recording_db.h"
 
-namespace doctest {
+namespace zub::docvault::test {
 
 // An accessor of the recording database that throws from the selects and
 // statements whose text contains `match`, to reach the operation boundaries.
 class ThrowingAccessor : public ZUBDB::CDBAccessor {
 public:
-    ThrowingAccessor(testsupport::RecordingDb& db, std::wstring match)
-        : inner_(db), match_(std::move(match)) {}
+    ThrowingAccessor(RecordingDb& db, std::wstring match) : inner_(db), match_(std::move(match)) {}
 
     int InsertRow(const std::wstring& t, const ZUBDB::QVParams& v, const std::wstring& a,
                   const std::wstring& b) override {
@@ -56,7 +55,7 @@ public:
             L"recthrow",
             [match](const ZUBDB::QVSvrInfo&,
                     const std::wstring&) -> std::unique_ptr<ZUBDB::CDBAccessor> {
-                return std::make_unique<ThrowingAccessor>(testsupport::RecordingDb::Get(), match);
+                return std::make_unique<ThrowingAccessor>(RecordingDb::Get(), match);
             });
     }
 
@@ -66,8 +65,8 @@ public:
 
 private:
     static inline bool throwOnFailedInsert_ = false;
-    testsupport::RecordingAccessor inner_;
+    RecordingAccessor inner_;
     std::wstring match_;
 };
 
-}  // namespace doctest
+}  // namespace zub::docvault::test

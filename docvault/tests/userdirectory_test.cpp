@@ -15,6 +15,8 @@
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 using DRM::RoleRecord;
@@ -25,7 +27,7 @@ class Users : public ::testing::Test {
 protected:
     void SetUp() override {
         std::wstring error;
-        ASSERT_EQ(vaultschema::ProductStore::Create(store_, "QVData", error), 0)
+        ASSERT_EQ(zub::vaultschema::ProductStore::Create(store_, "QVData", error), 0)
             << zub::WideToUtf8(error);
         ASSERT_EQ(dir_.Connect(ZUBDB::EmbeddedLocator(store_), 0, L"QVData", L""), 0);
     }
@@ -169,3 +171,5 @@ TEST(UsersUnconnected, EveryCallIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

@@ -9,14 +9,13 @@
 #include "docvault/doc.h"
 #include "throwing_accessor.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
-using doctest::I;
-using doctest::T;
 using ::testing::ElementsAre;
-using testsupport::MakeRs;
 
-class VersionNumbering : public doctest::RecordingFixture {
+class VersionNumbering : public RecordingFixture {
 protected:
     std::wstring Next(int scheme, const std::wstring& current) {
         SetUp();
@@ -101,7 +100,7 @@ TEST_F(VersionNumbering, NextVersionFailures) {
 }
 
 TEST_F(VersionNumbering, AnExceptionGivesAnEmptyTextAndRecordsMinusOne) {
-    doctest::ThrowingAccessor::Register(L"QV_DMVerStrategy");
+    ThrowingAccessor::Register(L"QV_DMVerStrategy");
     DRM::Doc doc;
     doc.Connect(L"recthrow:", 0, L"QVData", L"tok");
     doc.set_currentVersion(L"1.4");
@@ -189,3 +188,5 @@ TEST_F(VersionNumbering, MainAndSubNumbersOfTheReplacedVersionGoIntoTheHistoryRo
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

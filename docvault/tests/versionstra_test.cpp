@@ -9,12 +9,12 @@
 #include "recording_db.h"
 #include "throwing_accessor.h"
 
+namespace zub::docvault::test {
+
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testsupport::MakeRs;
-using testsupport::RecordingDb;
 
 class VersionStraContract : public ::testing::Test {
 protected:
@@ -120,7 +120,7 @@ TEST_F(VersionStraContract, WithoutAccessor49600AndNoCall) {
 }
 
 TEST_F(VersionStraContract, AnExceptionIsRecordedAsMinusOne) {
-    doctest::ThrowingAccessor::Register(L"QV_DMVerStrategy");
+    ThrowingAccessor::Register(L"QV_DMVerStrategy");
     DRM::VersionStra vs(2, 1, 0, 0, 0, 0, 3);
     ASSERT_EQ(vs.Connect(L"recthrow:", 0, L"QVData", L"tok"), 0);
     EXPECT_EQ(vs.Read(3), -1);
@@ -130,3 +130,5 @@ TEST_F(VersionStraContract, AnExceptionIsRecordedAsMinusOne) {
 }
 
 }  // namespace
+
+}  // namespace zub::docvault::test

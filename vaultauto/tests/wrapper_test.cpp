@@ -104,7 +104,7 @@ ZUBDB::CDBRecordset DocRows(int count) {
         rows.push_back({static_cast<long long>(i), 3LL, L"doc" + std::to_wstring(i), L"txt", L"1",
                         0LL, 0LL, L"", 1LL, L"system", 45000.5, 1LL, L"system", 45001.5, L""});
     }
-    return testsupport::MakeRs(
+    return zub::docvault::test::MakeRs(
         {L"DocId", L"DocRepoId", L"Name", L"ext", L"CurrentVersion", L"CurrentState",
          L"CurrentOperatorId", L"CurrentOperatorName", L"CreatorId", L"CreatorName",
          L"DocCreateTime", L"LastOperatorId", L"LastOperatorName", L"LastOperateTime", L"phyUrl"},
@@ -117,15 +117,15 @@ ZUBDB::CDBRecordset AuthRows(int count) {
         rows.push_back({static_cast<long long>(i), 3LL, static_cast<long long>(i), 0LL, 1LL, 1LL,
                         0LL, 0LL, L"user" + std::to_wstring(i)});
     }
-    return testsupport::MakeRs({L"authId", L"DocRepoId", L"UserId", L"RoleId", L"UserOrRole",
-                                L"[Read]", L"Write", L"Manage", L"UserName"},
-                               rows);
+    return zub::docvault::test::MakeRs({L"authId", L"DocRepoId", L"UserId", L"RoleId",
+                                        L"UserOrRole", L"[Read]", L"Write", L"Manage", L"UserName"},
+                                       rows);
 }
 
 class WrapperTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        db_ = &testsupport::RecordingDb::Install();
+        db_ = &zub::docvault::test::RecordingDb::Install();
         ZUBDB::CDBAccessorCreator::instance().RegisterBackend(
             L"boom", [](const ZUBDB::QVSvrInfo&, const std::wstring&) {
                 return std::make_unique<ThrowingAccessor>();
@@ -156,7 +156,7 @@ protected:
         ASSERT_EQ(ret, 0);
     }
 
-    testsupport::RecordingDb* db_ = nullptr;
+    zub::docvault::test::RecordingDb* db_ = nullptr;
     LONG baseline_ = 0;
 };
 
@@ -286,7 +286,7 @@ TEST_F(WrapperTest, ErrorReportingMembersMapTheLibraryErrorNumber) {
     for (const Case& c : {Case{7, MakeHr(0x80040007)}, Case{-1, MakeHr(0xFFFFFFFF)},
                           Case{-5, MakeHr(0xFFFFFFFB)}}) {
         SCOPED_TRACE(c.number);
-        db_ = &testsupport::RecordingDb::Install();
+        db_ = &zub::docvault::test::RecordingDb::Install();
         db_->FailOn(L"SelectRows", 1, c.number, L"failure " + std::to_wstring(c.number));
         auto repos = Make<zub::vaultauto::CCoDocRepos, ICoDocRepos>(IID_ICoDocRepos);
         Connect(repos.get());
@@ -487,7 +487,7 @@ TEST_F(WrapperTest, ErrorReportingMembersReportOnlyTheErrorTheyRaised) {
     static_assert(std::size(cases) == 21, "every error-reporting member");
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.member, c.member + std::wcslen(c.member)));
-        db_ = &testsupport::RecordingDb::Install();
+        db_ = &zub::docvault::test::RecordingDb::Install();
         const Reported r = c.run();
         EXPECT_EQ(r.failedHr, c.failedHr);
         EXPECT_EQ(r.failed.present, c.failedHr != S_OK);

@@ -1,6 +1,6 @@
 #include "backendfixture.h"
 
-namespace vaultfs_test {
+namespace zub::vaultfs::test {
 
 BackendFixture::BackendFixture() {
     root = tree / "root";
@@ -33,4 +33,4 @@ std::pair<long, std::wstring> BackendFixture::LastError() {
     return {cmd->GetErrorNumber(), copy};
 }
 
-}  // namespace vaultfs_test
+}  // namespace zub::vaultfs::test

@@ -10,7 +10,7 @@
 #include "vaultfs/cnfs_cmd.h"
 #include "zubtest/webdavserver.h"
 
-namespace vaultfs_test {
+namespace zub::vaultfs::test {
 
 class BackendFixture : public ::testing::Test {
 public:
@@ -45,4 +45,4 @@ protected:
 
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
 
-}  // namespace vaultfs_test
+}  // namespace zub::vaultfs::test

@@ -16,6 +16,8 @@
 #include "vaultfs/nfserrors.h"
 #include "zub/qv_exception.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 using NFS::CNFS_Cmd;
@@ -123,7 +125,7 @@ protected:
         cmd->SetProgress({});
     }
 
-    static Error LastError() { return vaultfs_test::BackendFixture::LastError(); }
+    static Error LastError() { return BackendFixture::LastError(); }
     // Runs `fn` on a fresh thread, which has no failure of its own yet.
     template <class Fn>
     static void OnNewThread(Fn fn) {
@@ -212,8 +214,8 @@ TEST_F(CommandTest, UnknownServersAreReportedWithTheirName) {
 }
 
 TEST_F(CommandTest, ALocalRootThatDoesNotExistIsReported) {
-    vaultfs_test::TestTree tree;
-    const std::wstring missing = vaultfs_test::Wide(tree / "no-root");
+    TestTree tree;
+    const std::wstring missing = Wide(tree / "no-root");
     EXPECT_EQ(cmd->mk(L"file:" + missing, 0, L"D:\\r", false), NFS::NFS_E_NOT_FOUND);
     EXPECT_EQ(LastError(), Error(NFS::NFS_E_NOT_FOUND, L"mk: the server's root folder \"" +
                                                            missing + L"\" does not exist"));
@@ -327,7 +329,7 @@ TEST_F(CommandTest, LogInNeverFailsNorRecords) {
 }
 
 TEST_F(CommandTest, LocalBackendRemembersTheUser) {
-    vaultfs_test::TestTree tree;
+    TestTree tree;
     NFS::LocalBackend backend(tree.path());
     EXPECT_EQ(backend.user(), L"");
     backend.logIn(L"system", L"secret");
@@ -427,3 +429,5 @@ TEST_F(CommandTest, ProgressNamesTheOperationAndReachesCopies) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

@@ -12,12 +12,11 @@
 #include "vaultfs/localbackend.h"
 #include "vaultfs/nfserrors.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 namespace fs = std::filesystem;
-using vaultfs_test::BackendFixture;
-using vaultfs_test::Wide;
-using vaultfs_test::WritePattern;
 
 constexpr std::uint64_t kChunk = 64 * 1024;
 
@@ -98,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::Values(Mover::Buffered, Mover::KernelCopy, Mover::WebDav),
                        ::testing::Values(0, 1, kChunk - 1, kChunk, kChunk + 1, 9 * kChunk + 5)));
 
-class ContentMismatchTest : public vaultfs_test::ContractFixture {
+class ContentMismatchTest : public ContractFixture {
 protected:
     ContentMismatchTest() {
         tree.Write("local/f", "stored content");
@@ -157,8 +156,8 @@ TEST_P(ContentMismatchTest, ChecksumReadsWhatIsThereNow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ContentMismatchTest,
-                         ::testing::Values(vaultfs_test::Backend::Local,
-                                           vaultfs_test::Backend::WebDav),
-                         vaultfs_test::BackendName);
+                         ::testing::Values(Backend::Local, Backend::WebDav), BackendName);
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

@@ -5,6 +5,8 @@
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 using NFS::DavUrl;
@@ -83,3 +85,5 @@ TEST(DavUrl, DecodingIsTheInverseAndRefusesBrokenEscapes) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

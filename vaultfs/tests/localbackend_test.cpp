@@ -7,22 +7,20 @@
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootpassword.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 namespace fs = std::filesystem;
-using vaultfs_test::BackendFixture;
-using vaultfs_test::Wide;
 using Strings = std::vector<std::string>;
 using Error = std::pair<long, std::wstring>;
 
 // What only a local folder has: links, pipes, modes, holds.
 class LocalBackendTest : public BackendFixture {};
 // What every backend does alike.
-class BackendContract : public vaultfs_test::ContractFixture {};
+class BackendContract : public ContractFixture {};
 INSTANTIATE_TEST_SUITE_P(Backends, BackendContract,
-                         ::testing::Values(vaultfs_test::Backend::Local,
-                                           vaultfs_test::Backend::WebDav),
-                         vaultfs_test::BackendName);
+                         ::testing::Values(Backend::Local, Backend::WebDav), BackendName);
 
 // ---- mk, rm, delFile --------------------------------------------------------
 
@@ -704,3 +702,5 @@ TEST_F(LocalBackendTest, EverythingWrittenFollowsTheRootsModeNotTheUmask) {
         ASSERT_EQ(cmd->logIn(server, 0, L"", L"system", L"pw"), 0);
     }
 }
+
+}  // namespace zub::vaultfs::test

@@ -6,12 +6,13 @@
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 namespace fs = std::filesystem;
 using NFS::NfsError;
 using NFS::RootMap;
-using vaultfs_test::TestTree;
 
 long ErrorOf(const std::function<void()>& fn) {
     try {
@@ -100,3 +101,5 @@ TEST(RootMap, SiblingWithTheRootAsPrefixIsOutside) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

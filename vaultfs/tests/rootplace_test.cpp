@@ -6,11 +6,11 @@
 #include "vaultfs/rootowner.h"
 #include "vaultfs/rootpassword.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 namespace fs = std::filesystem;
-using vaultfs_test::BackendFixture;
-using vaultfs_test::Wide;
 
 class PlaceTest : public BackendFixture {
 protected:
@@ -96,3 +96,5 @@ TEST_F(PlaceTest, OwnerIsReadByAnyoneClaimedOnlyAfterLoginAndIsNoServerPath) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

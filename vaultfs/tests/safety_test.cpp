@@ -14,11 +14,11 @@
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootpassword.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 namespace fs = std::filesystem;
-using vaultfs_test::BackendFixture;
-using vaultfs_test::Wide;
 using Strings = std::vector<std::string>;
 using Error = std::pair<long, std::wstring>;
 
@@ -225,7 +225,7 @@ TEST_F(DebrisTest, AbandonedTemporariesAreListedAndRemovedOthersStay) {
 TEST_F(DebrisTest, RunningTransferIsNeverDebrisAndADeadOneIs) {
     tree.Write("root/R/keep", "k");
     fs::create_directories(tree / "local");
-    vaultfs_test::WritePattern(tree / "local/big", 256 * 1024);
+    WritePattern(tree / "local/big", 256 * 1024);
     std::vector<NFS::NfsDebris> seen;
     int seenStatus = -1;
     NFS::LocalBackend backend(root, {4096, false});
@@ -238,10 +238,10 @@ TEST_F(DebrisTest, RunningTransferIsNeverDebrisAndADeadOneIs) {
     EXPECT_TRUE(asked);
     EXPECT_EQ(seenStatus, 0);
     EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(vaultfs_test::Checksum(root / "R/big"), vaultfs_test::Checksum(tree / "local/big"));
+    EXPECT_EQ(Checksum(root / "R/big"), Checksum(tree / "local/big"));
 
     // A writer that dies mid-file leaves its temporary unlocked.
-    vaultfs_test::RunInChild([&] {
+    RunInChild([&] {
         NFS::LocalBackend child(root, {4096, false});
         child.upload(Local("local/big"), L"R\\dead", [](std::uint64_t done, std::uint64_t) {
             if (done >= 8192) ::_exit(0);
@@ -290,3 +290,5 @@ TEST_F(DebrisTest, DownloadedCopyIsWholeOrAbsent) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

@@ -12,9 +12,9 @@
 #include "vaultfs/localbackend.h"
 #include "vaultfs/nfserrors.h"
 
+namespace zub::vaultfs::test {
+
 namespace fs = std::filesystem;
-using vaultfs_test::BackendFixture;
-using vaultfs_test::Wide;
 
 namespace {
 
@@ -197,3 +197,5 @@ TEST_F(ShareFailureTest, ListingShowsSharedAndWritableFiles) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

@@ -14,7 +14,7 @@
 #include "zub/text.h"
 #include "zubtest/files.h"
 
-namespace vaultfs_test {
+namespace zub::vaultfs::test {
 
 namespace fs = std::filesystem;
 
@@ -151,4 +151,4 @@ void ResetPeakRss() {
     out << "5";
 }
 
-}  // namespace vaultfs_test
+}  // namespace zub::vaultfs::test

@@ -10,7 +10,7 @@
 
 #include "zubtest/tempdir.h"
 
-namespace vaultfs_test {
+namespace zub::vaultfs::test {
 
 class TestTree {
 public:
@@ -51,4 +51,4 @@ long PeakRssKib();
 // Resets the peak to the current resident size where the kernel allows it.
 void ResetPeakRss();
 
-}  // namespace vaultfs_test
+}  // namespace zub::vaultfs::test

@@ -20,14 +20,11 @@
 #include "vaultfs/localbackend.h"
 #include "vaultfs/nfserrors.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 namespace fs = std::filesystem;
-using vaultfs_test::BackendFixture;
-using vaultfs_test::Checksum;
-using vaultfs_test::RunInChild;
-using vaultfs_test::Wide;
-using vaultfs_test::WritePattern;
 using Strings = std::vector<std::string>;
 using Error = std::pair<long, std::wstring>;
 using Calls = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
@@ -329,8 +326,8 @@ TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory) {
     });
 
     const std::string answer = RunInChild([&]() -> std::string {
-        vaultfs_test::ResetPeakRss();
-        const long before = vaultfs_test::PeakRssKib();
+        ResetPeakRss();
+        const long before = PeakRssKib();
         std::uint64_t up = 0;
         std::uint64_t down = 0;
         std::uint64_t again = 0;
@@ -342,7 +339,7 @@ TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory) {
         if (cmd->upload(L"buffered:", 0, Local("back/large.bin"), L"D:\\again.bin", again, false) !=
             0)
             return "buffered upload failed";
-        const long growth = vaultfs_test::PeakRssKib() - before;
+        const long growth = PeakRssKib() - before;
         if (up != size || down != size || again != size)
             return "counts " + std::to_string(up) + " " + std::to_string(down) + " " +
                    std::to_string(again);
@@ -359,3 +356,5 @@ TEST_F(BackendFixture, LargeFilesMoveWithBoundedMemory) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

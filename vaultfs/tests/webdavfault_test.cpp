@@ -16,12 +16,11 @@
 #include "zubtest/httpresponder.h"
 #include "zubtest/webdavserver.h"
 
+namespace zub::vaultfs::test {
+
 namespace {
 
 namespace fs = std::filesystem;
-using vaultfs_test::TestTree;
-using vaultfs_test::Wide;
-using vaultfs_test::WritePattern;
 using Answer = zubtest::HttpResponder::Answer;
 using Strings = std::vector<std::string>;
 
@@ -341,3 +340,5 @@ TEST_F(WebDavTls, ACertificateIsCheckedAgainstTheHostItNames) {
 }
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test

@@ -6,7 +6,7 @@
 
 #include "dbcore/sqliteerror.h"
 
-namespace vaultschema {
+namespace zub::vaultschema {
 
 using ZUBDB::CDBRecordset;
 using ZUBDB::DBValue;
@@ -73,4 +73,4 @@ CDBRecordset ProductProcedures::GetUserAuths(SqliteSession& session,
         {userId});
 }
 
-}  // namespace vaultschema
+}  // namespace zub::vaultschema

@@ -7,7 +7,7 @@
 #include "dbcore/sqliteprocedureregistry.h"
 #include "dbcore/sqlitesession.h"
 
-namespace vaultschema {
+namespace zub::vaultschema {
 
 class ProductProcedures {
 public:
@@ -24,4 +24,4 @@ public:
                                             const std::vector<ZUBDB::DBValue>& args);
 };
 
-}  // namespace vaultschema
+}  // namespace zub::vaultschema

@@ -8,7 +8,7 @@
 #include "zub/randomtext.h"
 #include "zub/text.h"
 
-namespace vaultschema {
+namespace zub::vaultschema {
 namespace {
 
 std::shared_ptr<const ZUBDB::StoreDefinition> Make() {
@@ -78,4 +78,4 @@ int ProductStore::Create(const std::string& dir, const std::string& productDb,
     return ZUBDB::CreateEmbeddedStore(dir, *Definition(), productDb, error);
 }
 
-}  // namespace vaultschema
+}  // namespace zub::vaultschema

@@ -2,7 +2,7 @@
 
 #include "dbcore/sqliteerror.h"
 
-namespace vaultschema {
+namespace zub::vaultschema {
 namespace {
 
 bool HasRow(ZUBDB::SqliteSession& session, const std::string& sql) {
@@ -188,4 +188,4 @@ void UpgradeServerProductDb(ZUBDB::SqliteSession& session) {
     for (const char* step : kSteps) session.Execute(step, {});
 }
 
-}  // namespace vaultschema
+}  // namespace zub::vaultschema

@@ -4,7 +4,7 @@
 
 #include "dbcore/sqlitesession.h"
 
-namespace vaultschema {
+namespace zub::vaultschema {
 
 // Adds missing columns and unique indexes; a database without QV_DMDoc is left
 // alone. An index that the data already violates is not made: the store keeps
@@ -19,4 +19,4 @@ void UpgradeSystemDb(ZUBDB::SqliteSession& session);
 // there is nothing to do.
 void UpgradeServerProductDb(ZUBDB::SqliteSession& session);
 
-}  // namespace vaultschema
+}  // namespace zub::vaultschema

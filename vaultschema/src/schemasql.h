@@ -1,11 +1,11 @@
 // The product's schema scripts, compiled in from sqlite/*.sql and postgresql/*.sql.
 #pragma once
 
-namespace vaultschema {
+namespace zub::vaultschema {
 
 extern const char* const kProductSchemaSql;
 extern const char* const kSystemSchemaSql;
 extern const char* const kServerProductSchemaSql;
 extern const char* const kServerSystemSchemaSql;
 
-}  // namespace vaultschema
+}  // namespace zub::vaultschema

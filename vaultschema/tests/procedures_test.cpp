@@ -9,7 +9,8 @@
 #include "sqliteaccessor.h"
 #include "zub/text.h"
 
-using producttest::Add;
+namespace zub::vaultschema::test {
+
 using ZUBDB::CDBAccessor;
 using ZUBDB::CDBRecordset;
 using ZUBDB::SqliteAccessor;
@@ -30,9 +31,9 @@ std::wstring Folded(std::wstring s) {
 
 long ServerNumber(const char* sqlState) { return ZUBDB::PgError::NumberOf(sqlState); }
 
-class ProductProcedures : public ::testing::TestWithParam<producttest::Backend> {
+class ProductProcedures : public ::testing::TestWithParam<Backend> {
 protected:
-    producttest::TempProductStore store{GetParam()};
+    TempProductStore store{GetParam()};
     std::unique_ptr<CDBAccessor> db = store.Connect();
 
     std::string Err() const { return zub::WideToUtf8(db->errDescription()); }
@@ -125,7 +126,7 @@ TEST_P(ProductProcedures, GetNewIdJoinsAnOpenUnit) {
 }
 
 TEST_P(ProductProcedures, GetNewIdRefusesBadArguments) {
-    const bool embedded = GetParam() == producttest::Backend::Embedded;
+    const bool embedded = GetParam() == Backend::Embedded;
     std::unique_ptr<CDBRecordset> rs;
     // Server: invalid parameter value, no such function, not a number.
     EXPECT_EQ(db->ExecuteSql(rs, L"GetNewId 1,0", Params(), L"", 0, 0),
@@ -190,6 +191,6 @@ TEST_P(ProductProcedures, UserRightsCombineOwnAndRoleRowsPerRepository) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ProductProcedures,
-                         ::testing::Values(producttest::Backend::Embedded,
-                                           producttest::Backend::Server),
-                         producttest::BackendName);
+                         ::testing::Values(Backend::Embedded, Backend::Server), BackendName);
+
+}  // namespace zub::vaultschema::test

@@ -8,8 +8,8 @@
 
 #include "productstorehelpers.h"
 
-using producttest::Query;
-using vaultschema::ProductStore;
+namespace zub::vaultschema::test {
+
 using ZUBDB::CDBAccessor;
 using ZUBDB::CDBRecordset;
 
@@ -84,7 +84,7 @@ TEST(ProductStore, CreatesBothDatabasesWithTheirStartingRows) {
 }
 
 TEST(ProductStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
-    producttest::TempProductStore store;
+    TempProductStore store;
     auto db = store.Connect();
     auto rs = Query(*db,
                     L"select type, name from sqlite_master where type in ('table','view') and name "
@@ -214,7 +214,7 @@ TEST(ProductStore, TheSystemDatabaseNameIsNotAProductDatabaseName) {
 // Only the product database serves the procedures and is upgraded; the system
 // database of the same store is served by its own part.
 TEST(ProductStore, EachDatabaseIsServedByItsOwnPart) {
-    producttest::TempProductStore store;
+    TempProductStore store;
     auto system = store.Connect(L"QVSystem");
     std::unique_ptr<CDBRecordset> rs;
     EXPECT_NE(system->ExecuteSql(rs, L"QV_p_DMGetUserAuths 1", ZUBDB::QVParams(false), L"", 0, 0),
@@ -226,7 +226,7 @@ TEST(ProductStore, EachDatabaseIsServedByItsOwnPart) {
 }
 
 TEST(ProductStore, RegisterMakesEmbeddedStoresOpenAsProductStores) {
-    producttest::TempProductStore store;
+    TempProductStore store;
     const std::wstring locator = ZUBDB::EmbeddedLocator(store.dir());
     auto& creator = ZUBDB::CDBAccessorCreator::instance();
 
@@ -245,7 +245,7 @@ TEST(ProductStore, RegisterMakesEmbeddedStoresOpenAsProductStores) {
 
 // Names that differ only in case are one user; a second spelling is refused.
 TEST(ProductStore, UserNamesAreUniqueIgnoringCase) {
-    producttest::TempProductStore store;
+    TempProductStore store;
     auto db = store.Connect();
     const struct {
         const wchar_t* name;
@@ -257,7 +257,7 @@ TEST(ProductStore, UserNamesAreUniqueIgnoringCase) {
                 {L"carol2", true}};
     for (const auto& row : rows) {
         ZUBDB::QVParams p;
-        producttest::Add(p, L"UserName", row.name);
+        Add(p, L"UserName", row.name);
         EXPECT_EQ(db->InsertRow(L"QV_User", p, L"", L"") == 0, row.accepted)
             << zub::WideToUtf8(row.name);
         db->CommitTrans();
@@ -394,7 +394,7 @@ TEST(ProductStore, AStoreWithoutAnAuditTrailGetsOne) {
 // What the library reads through the schema: the rights view names the user
 // of a user row and the role of a role row; a document needs its repository.
 TEST(ProductStore, AuthViewNamesTheUserOrTheRoleAndADocumentNeedsItsRepository) {
-    producttest::TempProductStore store;
+    TempProductStore store;
     auto db = store.Connect();
     for (const wchar_t* sql :
          {L"insert into QV_DMRepo (VersionStraId, Name, Server, Port, Directory, CreatorId, "
@@ -420,25 +420,24 @@ TEST(ProductStore, AuthViewNamesTheUserOrTheRoleAndADocumentNeedsItsRepository) 
     EXPECT_EQ(rs->GetStringAt(5), L"审核");
 
     ZUBDB::QVParams orphan(false);
-    producttest::Add(orphan, L"DocRepoId", 77);
+    Add(orphan, L"DocRepoId", 77);
     EXPECT_EQ(db->InsertRow(L"QV_DMDoc", orphan, L"", L""), SQLITE_CONSTRAINT_FOREIGNKEY);
 }
 
 TEST(ProductStoreOnServer, MakesTheStoreOnceAndRefusesDatabasesHoldingAnythingElse) {
-    producttest::TempProductStore store(producttest::Backend::Server);
+    TempProductStore store(Backend::Server);
     auto db = store.Connect();
-    auto rs = producttest::Query(*db, L"select UserId, UserName from QV_User");
+    auto rs = Query(*db, L"select UserId, UserName from QV_User");
     ASSERT_EQ(rs->GetRecordCount(), 1);
     EXPECT_EQ(rs->GetStringAt(1), L"system");
     // The starting rows left the key generators behind them.
     auto v = ZUBDB::QVParams(false);
-    producttest::Add(v, L"UserName", L"alice");
+    Add(v, L"UserName", L"alice");
     ASSERT_EQ(db->InsertRow(L"QV_User", v, L"", L""), 0) << zub::WideToUtf8(db->errDescription());
     EXPECT_EQ(db->LastInsertId(), 2);
     ASSERT_EQ(db->CommitTrans(), 0);
     auto system = store.Connect(L"QVSystem");
-    EXPECT_EQ(producttest::Query(*system, L"select sysPwd from QV_SysInfo")->GetStringAt(0).size(),
-              32u);
+    EXPECT_EQ(Query(*system, L"select sysPwd from QV_SysInfo")->GetStringAt(0).size(), 32u);
 
     // Making it again finds it and changes nothing.
     bool existed = false;
@@ -446,7 +445,7 @@ TEST(ProductStoreOnServer, MakesTheStoreOnceAndRefusesDatabasesHoldingAnythingEl
     EXPECT_EQ(vaultschema::ProductStore::CreateOnServer(store.Place(), "QVData", existed, error), 0)
         << zub::WideToUtf8(error);
     EXPECT_TRUE(existed);
-    EXPECT_EQ(producttest::Query(*db, L"select count(*) from QV_User")->GetIntAt(0), 2);
+    EXPECT_EQ(Query(*db, L"select count(*) from QV_User")->GetIntAt(0), 2);
 
     // A product database beside a system database of another store, or one
     // holding someone else's tables, is refused.
@@ -460,32 +459,30 @@ TEST(ProductStoreOnServer, MakesTheStoreOnceAndRefusesDatabasesHoldingAnythingEl
               0);
     EXPECT_NE(error.find(L"QVOther already holds tables"), std::wstring::npos)
         << zub::WideToUtf8(error);
-    EXPECT_EQ(producttest::Query(*db, L"select count(*) from QV_User")->GetIntAt(0), 2);
+    EXPECT_EQ(Query(*db, L"select count(*) from QV_User")->GetIntAt(0), 2);
     cluster.DropDatabase("QVOther");
 }
 
 // A server store made before the newer columns and tables gets them when a
 // workstation connects, with the rule of one delete entry per document.
 TEST(ProductStoreOnServer, AnOlderStoreIsBroughtUpToDateOnConnecting) {
-    producttest::TempProductStore store(producttest::Backend::Server);
+    TempProductStore store(Backend::Server);
     {
         auto db = store.Connect();
         for (const wchar_t* sql : {L"drop table ZUB_AuditTrail", L"drop table ZUB_InactiveUser",
                                    L"alter table QV_DMDoc drop column ContentBytes"})
-            producttest::Query(*db, sql);
+            Query(*db, sql);
         ASSERT_EQ(db->CommitTrans(), 0);
     }
     auto db = store.Connect();
-    const auto count = [&](const std::wstring& sql) {
-        return producttest::Query(*db, sql)->GetIntAt(0);
-    };
+    const auto count = [&](const std::wstring& sql) { return Query(*db, sql)->GetIntAt(0); };
     EXPECT_EQ(count(L"select count(*) from information_schema.columns where table_name = "
                     L"'qv_dmdoc' and column_name = 'contentbytes'"),
               1);
     EXPECT_EQ(count(L"select count(*) from ZUB_InactiveUser"), 0);
     auto entry = ZUBDB::QVParams(false);
-    producttest::Add(entry, L"Action", L"delete");
-    producttest::Add(entry, L"DocId", 7);
+    Add(entry, L"Action", L"delete");
+    Add(entry, L"DocId", 7);
     ASSERT_EQ(db->InsertRow(L"ZUB_AuditTrail", entry, L"", L""), 0)
         << zub::WideToUtf8(db->errDescription());
     EXPECT_NE(db->InsertRow(L"ZUB_AuditTrail", entry, L"", L""), 0);
@@ -497,7 +494,7 @@ TEST(ProductStoreOnServer, AnOlderStoreIsBroughtUpToDateOnConnecting) {
 // date, the others wait for it and find it done.
 TEST(ProductStoreOnServer, WorkstationsConnectingAtOnceUpgradeAnOlderStoreOnce) {
     constexpr int kWorkstations = 6;
-    producttest::TempProductStore store(producttest::Backend::Server);
+    TempProductStore store(Backend::Server);
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         {
@@ -505,7 +502,7 @@ TEST(ProductStoreOnServer, WorkstationsConnectingAtOnceUpgradeAnOlderStoreOnce) 
             for (const wchar_t* sql : {L"drop table ZUB_AuditTrail", L"drop table ZUB_InactiveUser",
                                        L"alter table QV_DMDoc drop column ContentBytes",
                                        L"alter table QV_DMDocVer drop column ContentSha256"})
-                producttest::Query(*db, sql);
+                Query(*db, sql);
             ASSERT_EQ(db->CommitTrans(), 0);
         }
         std::mutex mutex;
@@ -535,13 +532,14 @@ TEST(ProductStoreOnServer, WorkstationsConnectingAtOnceUpgradeAnOlderStoreOnce) 
 
         auto db = store.Connect();
         ASSERT_TRUE(db);
-        EXPECT_EQ(producttest::Query(*db,
-                                     L"select count(*) from information_schema.columns where "
-                                     L"table_name in ('qv_dmdoc', 'qv_dmdocver') and column_name "
-                                     L"in ('contentbytes', 'contentsha256')")
+        EXPECT_EQ(Query(*db,
+                        L"select count(*) from information_schema.columns where "
+                        L"table_name in ('qv_dmdoc', 'qv_dmdocver') and column_name "
+                        L"in ('contentbytes', 'contentsha256')")
                       ->GetIntAt(0),
                   4);
-        EXPECT_EQ(producttest::Query(*db, L"select count(*) from ZUB_InactiveUser")->GetIntAt(0),
-                  0);
+        EXPECT_EQ(Query(*db, L"select count(*) from ZUB_InactiveUser")->GetIntAt(0), 0);
     }
 }
+
+}  // namespace zub::vaultschema::test

@@ -19,7 +19,7 @@
 #include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
 
-namespace producttest {
+namespace zub::vaultschema::test {
 
 enum class Backend { Embedded, Server };
 
@@ -93,4 +93,4 @@ inline void Add(ZUBDB::QVParams& p, const std::wstring& column, const std::wstri
     p.AddParam(static_cast<long>(p.size()), column, value, false, false, L"=");
 }
 
-}  // namespace producttest
+}  // namespace zub::vaultschema::test

@@ -9,7 +9,7 @@
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 namespace {
 
 constexpr long kInjected = 99;
@@ -230,4 +230,4 @@ void FaultyStore::Reset(int db, int nfs) {
     nfsLog.clear();
 }
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace zub::docvault::test {
 
 class FaultyStore {
 public:
@@ -49,4 +49,4 @@ private:
     int failNfs_ = 0;
 };
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

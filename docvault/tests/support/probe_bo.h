@@ -3,7 +3,7 @@
 
 #include "docvault/bo.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 
 class ProbeBo : public BO {
 public:
@@ -21,4 +21,4 @@ public:
     using BO::Token;
 };
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -4,7 +4,7 @@
 
 #include "recording_db.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 namespace {
 
 std::vector<ZUBDB::QVParam> ToVector(const ZUBDB::QVParams& list) {
@@ -85,4 +85,4 @@ int RecordingAccessor::RollbackTrans() { return Run(MakeCall(L"RollbackTrans", L
 
 long long RecordingAccessor::LastInsertId() const { return db_.lastInsertId; }
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -6,7 +6,7 @@
 
 #include "dbcore/cdbaccessor.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 
 class RecordingDb;
 struct DbCall;
@@ -40,4 +40,4 @@ private:
     RecordingDb& db_;
 };
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -6,7 +6,7 @@
 #include "dbcore/cdbaccessorcreator.h"
 #include "recording_accessor.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 namespace {
 
 std::wstring DescribeParam(const ZUBDB::QVParam& p) {
@@ -176,4 +176,4 @@ ZUBDB::CDBRecordset MakeRs(std::vector<std::wstring> columns,
     return rs;
 }
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

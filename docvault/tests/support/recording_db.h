@@ -13,7 +13,7 @@
 #include "dbcore/cdbrecordset.h"
 #include "dbcore/qvparams.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 
 // Where a staged name (".zub-stage-" and 16 hex digits) begins in `text`,
 // at or after `from`; npos when there is none.
@@ -112,4 +112,4 @@ private:
 ZUBDB::CDBRecordset MakeRs(std::vector<std::wstring> columns,
                            std::vector<std::vector<ZUBDB::DBValue>> rows);
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -7,7 +7,7 @@
 #include "vaultfs/cnfs_cmd.h"
 #include "vaultfs/nfsbackend.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 namespace {
 
 bool Matches(const std::wstring& line, const std::wstring& op) {
@@ -70,4 +70,4 @@ void RecordingNfs::Record(const std::wstring& line) {
     if (hit) throw NFS::NfsError(hit->number, hit->text);
 }
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace zub::docvault::test {
 
 class RecordingNfs {
 public:
@@ -66,4 +66,4 @@ private:
     std::vector<Failure> failures_;
 };
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace testsupport {
+namespace zub::docvault::test {
 
 void RecordingNfsBackend::logIn(const std::wstring& user, const std::wstring& password) {
     nfs_.logins.push_back(server_);
@@ -103,4 +103,4 @@ void RecordingNfsBackend::renameFolder(const std::wstring& oldPath, const std::w
     nfs_.Record(server_, L"renameFolder " + oldPath + L" " + newPath);
 }
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

@@ -7,7 +7,7 @@
 
 #include "vaultfs/nfsbackend.h"
 
-namespace testsupport {
+namespace zub::docvault::test {
 
 class RecordingNfs;
 
@@ -43,4 +43,4 @@ private:
     std::wstring server_;
 };
 
-}  // namespace testsupport
+}  // namespace zub::docvault::test

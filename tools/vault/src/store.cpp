@@ -47,7 +47,7 @@ Store::Store(fs::path dir) : dir_(std::move(dir)) {
     std::error_code ec;
     if (fs::is_regular_file(dir_, ec)) server_ = ServerStoreFile::Read(dir_);
     // The raw connections below open the store without the library.
-    vaultschema::ProductStore::Register();
+    zub::vaultschema::ProductStore::Register();
 }
 
 namespace {
@@ -187,8 +187,8 @@ void Store::InitOnServer(const ServerStoreFile& where, const std::wstring& passw
                              where.user.empty() ? L"" : L"user=" + zub::Utf8ToWide(where.user)};
     std::wstring error;
     bool existed = false;
-    if (vaultschema::ProductStore::CreateOnServer(place, zub::WideToUtf8(kProductDb), existed,
-                                                  error) != 0)
+    if (zub::vaultschema::ProductStore::CreateOnServer(place, zub::WideToUtf8(kProductDb), existed,
+                                                       error) != 0)
         throw VaultError::Library(VaultErr::kInitFailed, error);
     joined = existed;
     // From here on this object is the server store.
@@ -251,7 +251,8 @@ void Store::Init(const std::string& group) const {
                          zub::trf("a vault store exists already in %s", dir_.string().c_str()));
     PrepareFolder(group);
     std::wstring error;
-    if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
+    if (zub::vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) !=
+        0)
         throw VaultError::Library(VaultErr::kInitFailed, error);
     try {
         zub::StoreMode::Of(dir_).MakeFolders(FilesRoot());
@@ -294,7 +295,8 @@ void Store::InitWithFiles(const std::string& group, const std::wstring& files,
     ProbeRemoteFiles(files, password);
     PrepareFolder(group);
     std::wstring error;
-    if (vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) != 0)
+    if (zub::vaultschema::ProductStore::Create(dir_.string(), zub::WideToUtf8(kProductDb), error) !=
+        0)
         throw VaultError::Library(VaultErr::kInitFailed, error);
     KeepFilesPassword(password);
     {

@@ -21,7 +21,7 @@ protected:
     }
 
     void Sql(const fs::path& store, const wchar_t* db, const std::wstring& statement) {
-        vaultschema::ProductStore::Register();
+        zub::vaultschema::ProductStore::Register();
         auto accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(L"sqlite:" + zub::Utf8ToWide(store.string()), 0, db, L""), L"");
         ASSERT_TRUE(accessor);

@@ -263,7 +263,7 @@ TEST_F(VaultDocCli, CheckinTakesTheFileFromTheCurrentFolderAndRecordsTheCadForm)
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadFile(store_ / "files/repos/demo/trunk/bracket.prt"), "rev B\n");
 
-    vaultschema::ProductStore::Register();
+    zub::vaultschema::ProductStore::Register();
     auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
         ZUBDB::QVSvrInfo(L"sqlite:" + zub::Utf8ToWide(store_.string()), 0, L"QVData", L""), L"");
     ASSERT_TRUE(db);

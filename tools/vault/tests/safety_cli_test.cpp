@@ -59,7 +59,7 @@ protected:
     }
     // Changes a database of the store behind vault's back.
     void Sql(const wchar_t* db, const std::wstring& statement) {
-        vaultschema::ProductStore::Register();
+        zub::vaultschema::ProductStore::Register();
         auto accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(L"sqlite:" + zub::Utf8ToWide(store_.string()), 0, db, L""), L"");
         ASSERT_TRUE(accessor);

@@ -121,7 +121,7 @@ TEST_F(VaultCli, CaseDuplicatesOfAnOlderStoreOpenAndAreReported) {
     InitStore();
     Ok({"user", "add", "carol"});
     {
-        vaultschema::ProductStore::Register();
+        zub::vaultschema::ProductStore::Register();
         auto db = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(L"sqlite:" + zub::Utf8ToWide(store_.string()), 0, L"QVData", L""),
             L"");

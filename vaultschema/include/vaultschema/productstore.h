@@ -15,7 +15,7 @@
 #include "dbcore/serverstore.h"
 #include "dbcore/storedefinition.h"
 
-namespace vaultschema {
+namespace zub::vaultschema {
 
 class ProductStore {
 public:
@@ -51,4 +51,4 @@ public:
                               bool& existed, std::wstring& error);
 };
 
-}  // namespace vaultschema
+}  // namespace zub::vaultschema
