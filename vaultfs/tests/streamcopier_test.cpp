@@ -15,6 +15,8 @@
 #include "zub/uniquefd.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::vaultfs::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -92,3 +94,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case>& c) { return std::string(c.param.name); });
 
 }  // namespace
+
+}  // namespace zub::vaultfs::test
