@@ -13,9 +13,9 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
 
 namespace {
 
@@ -172,3 +172,5 @@ void BaselineCommands::Delete() {
     s_.out().Say(zub::trf("Deleted baseline %s of repository %s",
                           WideToUtf8(baseline->name()).c_str(), WideToUtf8(repo->name()).c_str()));
 }
+
+}  // namespace zub::vault

@@ -9,6 +9,8 @@
 #include "output.h"
 #include "session.h"
 
+namespace zub::vault {
+
 class BaselineCommands {
 public:
     explicit BaselineCommands(Session& session) : s_(session) {}
@@ -29,3 +31,5 @@ private:
     std::string dir_;
     bool force_ = false;
 };
+
+}  // namespace zub::vault

@@ -15,6 +15,8 @@
 #include "zub/text.h"
 #include "zub/uniquefd.h"
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
 
 CheckoutRecords::CheckoutRecords(fs::path dir, zub::StoreMode mode)
@@ -114,3 +116,5 @@ std::string CheckoutRecords::Held(long long seconds) {
     if (minutes > 0) return zub::trf("%lldm", minutes);
     return zub::trf("%llds", seconds);
 }
+
+}  // namespace zub::vault

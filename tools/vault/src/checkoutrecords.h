@@ -17,6 +17,8 @@
 
 #include "zub/storemode.h"
 
+namespace zub::vault {
+
 class Store;
 
 class CheckoutRecords {
@@ -50,3 +52,5 @@ private:
     std::filesystem::path dir_;
     zub::StoreMode mode_;
 };
+
+}  // namespace zub::vault

@@ -6,6 +6,8 @@
 #include "helpformatter.h"
 #include "zub/i18n.h"
 
+namespace zub::vault {
+
 namespace {
 
 // The parser's messages as it forms them; matched with their values filled.
@@ -68,3 +70,5 @@ std::string CliText::Failure(const CLI::App* app, const CLI::Error& e) {
     return Translate(e.what()) + "\n" +
            zub::trf("Run with %s for more information.", flag.c_str()) + "\n";
 }
+
+}  // namespace zub::vault

@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+namespace zub::vault {
+
 class CliText {
 public:
     // Sets the help headings and labels of the whole command tree; call after
@@ -16,3 +18,5 @@ public:
     // The failure message: the parser's text and the hint to --help.
     static std::string Failure(const CLI::App* app, const CLI::Error& e);
 };
+
+}  // namespace zub::vault

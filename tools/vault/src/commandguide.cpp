@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace zub::vault {
+
 namespace {
 
 const CLI::App* Child(const CLI::App& group, const std::string& word) {
@@ -145,3 +147,5 @@ const CLI::App* CommandGuide::Find(const CLI::App& root, const std::vector<std::
     }
     return at;
 }
+
+}  // namespace zub::vault

@@ -8,6 +8,8 @@
 
 #include <CLI/CLI.hpp>
 
+namespace zub::vault {
+
 class CommandGuide {
 public:
     // What was wrong with the command words of a failed parse.
@@ -41,3 +43,5 @@ public:
     // The visible subcommands of a group, in the order they were added.
     static std::vector<const CLI::App*> Commands(const CLI::App& group);
 };
+
+}  // namespace zub::vault

@@ -7,6 +7,8 @@
 #include "commandguide.h"
 #include "zub/i18n.h"
 
+namespace zub::vault {
+
 namespace {
 
 // Every command with the words that lead to it ("" for the root), depth first.
@@ -208,3 +210,5 @@ std::string CommandTree::Man(const CLI::App& root, const std::string& version,
     s << extra;
     return s.str();
 }
+
+}  // namespace zub::vault

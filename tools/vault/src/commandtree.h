@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+namespace zub::vault {
+
 class CommandTree {
 public:
     static std::string Bash(const CLI::App& root);
@@ -17,3 +19,5 @@ public:
     // A text as roff prints it literally.
     static std::string RoffText(const std::string& text);
 };
+
+}  // namespace zub::vault

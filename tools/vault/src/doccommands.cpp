@@ -28,9 +28,9 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
 
 struct DocCommands::Target {
     std::unique_ptr<DRM::Doc> doc;
@@ -1123,3 +1123,5 @@ void DocCommands::Delete() {
     s_.out().Done(j, zub::trf("Deleted %s (document %d); its saved versions stay in the history",
                               Shown(doc).c_str(), doc.id()));
 }
+
+}  // namespace zub::vault

@@ -16,6 +16,8 @@
 #include "progress.h"
 #include "session.h"
 
+namespace zub::vault {
+
 class DocCommands {
 public:
     explicit DocCommands(Session& session) : s_(session) {}
@@ -116,3 +118,5 @@ private:
     bool nextMain_ = false;
     bool deleted_ = false;
 };
+
+}  // namespace zub::vault

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+namespace zub::vault {
+
 namespace {
 
 struct FreeContext {
@@ -37,3 +39,5 @@ std::string FileSum::Sha256(const std::filesystem::path& file) {
     }
     return text;
 }
+
+}  // namespace zub::vault

@@ -2,6 +2,8 @@
 
 #include "output.h"
 
+namespace zub::vault {
+
 std::string HelpFormatter::make_option(const CLI::Option* opt, bool is_positional) const {
     return Line(make_option_name(opt, is_positional) + make_option_opts(opt), make_option_desc(opt),
                 get_column_width());
@@ -24,3 +26,5 @@ std::string HelpFormatter::Line(const std::string& name, const std::string& desc
     }
     return line + "\n";
 }
+
+}  // namespace zub::vault

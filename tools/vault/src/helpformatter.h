@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+namespace zub::vault {
+
 class HelpFormatter : public CLI::Formatter {
 public:
     std::string make_option(const CLI::Option* opt, bool is_positional) const override;
@@ -15,3 +17,5 @@ public:
     static std::string Line(const std::string& name, const std::string& description,
                             std::size_t column);
 };
+
+}  // namespace zub::vault

@@ -8,6 +8,8 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 void InitCommand::Register(CLI::App& app) {
     CLI::App* c = app.add_subcommand(
         "init", zub::tr("Make a new embedded store: both databases, the default version strategy, "
@@ -84,3 +86,5 @@ void InitCommand::Run() {
     out.Say("  export VAULT_STORE=" + dir + " VAULT_USER=system");
     out.Say("  vault repo create NAME");
 }
+
+}  // namespace zub::vault

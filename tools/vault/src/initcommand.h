@@ -9,6 +9,8 @@
 
 #include "session.h"
 
+namespace zub::vault {
+
 class InitCommand {
 public:
     explicit InitCommand(Session& session) : s_(session) {}
@@ -26,3 +28,5 @@ private:
     std::string files_;
     std::string user_;
 };
+
+}  // namespace zub::vault

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
 
 bool LocalFiles::SameContent(const fs::path& a, const fs::path& b) {
@@ -46,3 +48,5 @@ void LocalFiles::MoveInto(const fs::path& from, const fs::path& to) {
             fs::rename(entry.path(), target);
     }
 }
+
+}  // namespace zub::vault

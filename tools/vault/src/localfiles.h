@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <vector>
 
+namespace zub::vault {
+
 class LocalFiles {
 public:
     // Both are regular files with the same bytes.
@@ -16,3 +18,5 @@ public:
     // Moves the tree `from` into `to`, replacing files of the same name.
     static void MoveInto(const std::filesystem::path& from, const std::filesystem::path& to);
 };
+
+}  // namespace zub::vault

@@ -11,8 +11,7 @@
 #include "zub/oledate.h"
 #include "zub/text.h"
 
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
+namespace zub::vault {
 
 namespace {
 
@@ -123,3 +122,5 @@ void LogCommand::Run() {
     }
     s_.out().List(kColumns, rows, zub::tr("(no entries)"));
 }
+
+}  // namespace zub::vault

@@ -7,6 +7,8 @@
 
 #include "session.h"
 
+namespace zub::vault {
+
 class LogCommand {
 public:
     explicit LogCommand(Session& session) : s_(session) {}
@@ -25,3 +27,5 @@ private:
     std::string user_;
     std::string since_;
 };
+
+}  // namespace zub::vault

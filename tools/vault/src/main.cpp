@@ -5,6 +5,6 @@
 
 int main(int argc, char** argv) {
     zub::i18n::Init("vault");
-    VaultApp app(std::cout, std::cerr);
+    zub::vault::VaultApp app(std::cout, std::cerr);
     return app.Run(argc, argv);
 }

@@ -14,6 +14,8 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
 
 bool MessageEditor::Available() { return ::isatty(STDIN_FILENO) == 1; }
@@ -74,3 +76,5 @@ std::string MessageEditor::Ask(const std::string& help) {
     text << in.rdbuf();
     return Clean(text.str());
 }
+
+}  // namespace zub::vault

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace zub::vault {
+
 class MessageEditor {
 public:
     // Standard input is a terminal, so an editor can be used.
@@ -18,3 +20,5 @@ public:
     // Throws unless the message has a character other than blanks.
     static void RequireText(const std::string& message);
 };
+
+}  // namespace zub::vault

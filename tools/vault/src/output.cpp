@@ -7,6 +7,8 @@
 #include "zub/oledate.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 namespace {
 
 int CodePointWidth(char32_t c) {
@@ -173,3 +175,5 @@ void Output::Error(const Json& error) {
     out_ << error.dump(2) << '\n';
     printed_ = true;
 }
+
+}  // namespace zub::vault

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace zub::vault {
+
 using Json = nlohmann::ordered_json;
 
 // A field of a record and how people see it. Headers are catalog ids
@@ -69,3 +71,5 @@ private:
     bool printed_ = false;  // JSON was printed
     std::vector<std::string> said_;
 };
+
+}  // namespace zub::vault

@@ -5,6 +5,8 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 std::wstring PathText::Folder(const std::wstring& text) {
     std::wstring folder;
     std::wstring part;
@@ -77,3 +79,5 @@ std::wstring PathText::Wide(const std::filesystem::path& path) {
 std::filesystem::path PathText::Local(const std::wstring& text) {
     return std::filesystem::path(zub::WideToUtf8(text));
 }
+
+}  // namespace zub::vault

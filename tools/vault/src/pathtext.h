@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+namespace zub::vault {
+
 struct PathText {
     std::wstring folder;
     std::wstring name;
@@ -28,3 +30,5 @@ struct PathText {
     // library's own wide-to-path conversion knows ASCII only.
     static std::filesystem::path Local(const std::wstring& text);
 };
+
+}  // namespace zub::vault

@@ -9,6 +9,8 @@
 #include "vaultfs/cnfs_cmd.h"
 #include "zub/i18n.h"
 
+namespace zub::vault {
+
 namespace {
 bool silenced = false;
 }  // namespace
@@ -140,3 +142,5 @@ void Progress::Update(std::wstring_view operation, std::uint64_t done, std::uint
     drawn_ = true;
     drawnAt_ = now;
 }
+
+}  // namespace zub::vault

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace zub::vault {
+
 class Progress {
 public:
     static constexpr std::uint64_t kDefaultThreshold = 1u << 20;
@@ -74,3 +76,5 @@ private:
     std::wstring operation_;  // of the current line
     std::string last_;        // the current line as drawn; empty before it is
 };
+
+}  // namespace zub::vault

@@ -19,8 +19,7 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
+namespace zub::vault {
 
 namespace {
 
@@ -417,3 +416,5 @@ void RepoCommands::Repoint() {
                           WideToUtf8(repo->name()).c_str(), WideToUtf8(server).c_str(),
                           WideToUtf8(root).c_str()));
 }
+
+}  // namespace zub::vault

@@ -9,6 +9,8 @@
 #include "output.h"
 #include "session.h"
 
+namespace zub::vault {
+
 class RepoCommands {
 public:
     explicit RepoCommands(Session& session) : s_(session) {}
@@ -41,3 +43,5 @@ private:
     std::string server_;
     bool adopt_ = false;
 };
+
+}  // namespace zub::vault

@@ -12,8 +12,7 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
+namespace zub::vault {
 
 namespace {
 
@@ -240,3 +239,5 @@ void RightCommands::Show() {
     s_.out().List(kEffectiveColumns, rows,
                   zub::trf("(user %s has no rights on any repository)", who_.c_str()));
 }
+
+}  // namespace zub::vault

@@ -9,6 +9,8 @@
 #include "output.h"
 #include "session.h"
 
+namespace zub::vault {
+
 class RightCommands {
 public:
     explicit RightCommands(Session& session) : s_(session) {}
@@ -48,3 +50,5 @@ private:
     std::string who_;
     std::string rights_;
 };
+
+}  // namespace zub::vault

@@ -11,6 +11,8 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 ScratchDir::ScratchDir(const std::filesystem::path& parent) {
     std::string pattern = (parent / ".vault-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
@@ -24,3 +26,5 @@ ScratchDir::~ScratchDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
 }
+
+}  // namespace zub::vault

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+namespace zub::vault {
+
 class ScratchDir {
 public:
     explicit ScratchDir(const std::filesystem::path& parent);
@@ -16,3 +18,5 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+}  // namespace zub::vault

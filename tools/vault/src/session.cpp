@@ -13,8 +13,7 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
+namespace zub::vault {
 
 bool Session::IsNumber(const std::string& text) {
     if (text.empty() || text.size() > 9) return false;
@@ -215,3 +214,5 @@ std::unique_ptr<DRM::VersionStra> Session::Strategy(int id) {
         throw VaultError(VaultErr::kNoStrategy, zub::trf("no version strategy with id %d", id));
     return strategy;
 }
+
+}  // namespace zub::vault

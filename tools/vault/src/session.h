@@ -14,6 +14,8 @@
 #include "output.h"
 #include "store.h"
 
+namespace zub::vault {
+
 class Session {
 public:
     enum class Right { Read, Write, Manage };
@@ -76,3 +78,5 @@ private:
     std::unique_ptr<DRM::UserDirectory> users_;
     std::optional<DRM::UserRecord> actor_;
 };
+
+}  // namespace zub::vault

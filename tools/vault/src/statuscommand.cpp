@@ -16,9 +16,9 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
 
 namespace {
 
@@ -134,3 +134,5 @@ void StatusCommand::Run() {
                   all_ ? std::string(zub::tr("(no documents are checked out)"))
                        : zub::trf("(you hold no documents: %s)", WideToUtf8(actor.name).c_str()));
 }
+
+}  // namespace zub::vault

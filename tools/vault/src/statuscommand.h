@@ -10,6 +10,8 @@
 
 #include "session.h"
 
+namespace zub::vault {
+
 class StatusCommand {
 public:
     explicit StatusCommand(Session& session) : s_(session) {}
@@ -27,3 +29,5 @@ private:
     Session& s_;
     bool all_ = false;
 };
+
+}  // namespace zub::vault

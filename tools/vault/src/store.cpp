@@ -28,6 +28,8 @@
 #include "zub/storemode.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
 
 fs::path Store::Locate(const std::string& option) {
@@ -470,3 +472,5 @@ std::unique_ptr<ZUBDB::CDBAccessor> Store::OpenDb(const wchar_t* database) const
                                 .c_str()));
     return db;
 }
+
+}  // namespace zub::vault

@@ -13,6 +13,8 @@
 
 class BO;
 
+namespace zub::vault {
+
 class Store {
 public:
     static constexpr const wchar_t* kProductDb = L"QVData";
@@ -131,3 +133,5 @@ private:
     std::filesystem::path dir_;
     std::optional<ServerStoreFile> server_;
 };
+
+}  // namespace zub::vault

@@ -4,6 +4,8 @@
 #include "vaulterrors.h"
 #include "zub/i18n.h"
 
+namespace zub::vault {
+
 namespace {
 
 const std::vector<Column> kShowFields = {{"id", ZUB_N_("Id")},
@@ -120,3 +122,5 @@ void StrategyCommands::Set() {
     s_.out().Say(zub::trf("Updated version strategy %d", id_));
     s_.out().Show(kShowFields, ToJson(*s_.Strategy(id_)));
 }
+
+}  // namespace zub::vault

@@ -10,6 +10,8 @@
 #include "output.h"
 #include "session.h"
 
+namespace zub::vault {
+
 class StrategyCommands {
 public:
     explicit StrategyCommands(Session& session) : s_(session) {}
@@ -31,3 +33,5 @@ private:
     std::optional<int> docAdvScope_;
     std::optional<int> baselineAdv_;
 };
+
+}  // namespace zub::vault

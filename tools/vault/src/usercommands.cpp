@@ -9,8 +9,7 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
+namespace zub::vault {
 
 namespace {
 
@@ -280,3 +279,5 @@ void UserCommands::ListRoles() {
     s_.out().List({{"id", ZUB_N_("ID")}, {"name", ZUB_N_("NAME")}, {"members", ZUB_N_("MEMBERS")}},
                   rows, zub::tr("(no roles)"));
 }
+
+}  // namespace zub::vault

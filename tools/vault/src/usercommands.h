@@ -12,6 +12,8 @@
 #include "output.h"
 #include "session.h"
 
+namespace zub::vault {
+
 class UserCommands {
 public:
     explicit UserCommands(Session& session) : s_(session) {}
@@ -42,3 +44,5 @@ private:
     std::string newName_;
     std::vector<std::string> others_;
 };
+
+}  // namespace zub::vault

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iostream>
 
+namespace zub::vault {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -71,3 +73,5 @@ std::string UserConfig::User() const {
     const auto it = values_.find("user");
     return it == values_.end() ? "" : it->second;
 }
+
+}  // namespace zub::vault

@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+namespace zub::vault {
+
 class UserConfig {
 public:
     static std::filesystem::path File();
@@ -23,3 +25,5 @@ private:
     std::filesystem::path file_;
     std::map<std::string, std::string> values_;
 };
+
+}  // namespace zub::vault

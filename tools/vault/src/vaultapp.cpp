@@ -10,6 +10,8 @@
 #include "vaulterror.h"
 #include "zub/i18n.h"
 
+namespace zub::vault {
+
 namespace {
 
 // The manual's sections that are not in the command tree, in roff.
@@ -196,3 +198,5 @@ void VaultApp::Fail(const VaultError& e) {
     out_.flush();
     err_ << e.Line() << std::endl;
 }
+
+}  // namespace zub::vault

@@ -24,6 +24,8 @@
 #include "vaulterror.h"
 #include "verifycommand.h"
 
+namespace zub::vault {
+
 class VaultApp {
 public:
     static constexpr int kFailed = 1;
@@ -67,3 +69,5 @@ private:
     bool man_ = false;
     std::string shell_;
 };
+
+}  // namespace zub::vault

@@ -5,6 +5,8 @@
 #include "zub/i18n.h"
 #include "zub/text.h"
 
+namespace zub::vault {
+
 VaultError::VaultError(long number, std::string text, bool library)
     : std::runtime_error(text), number_(number), text_(std::move(text)), library_(library) {}
 
@@ -33,3 +35,5 @@ void VaultError::Check(int status, const BO& bo) {
     if (bo.ErrNumber() == status) throw Library(status, bo.ErrDesc());
     throw VaultError(status, zub::tr("the operation failed"));
 }
+
+}  // namespace zub::vault

@@ -9,6 +9,8 @@
 
 class BO;
 
+namespace zub::vault {
+
 class VaultError : public std::runtime_error {
 public:
     // The tool's own refusal, already in the user's language (zub::trf).
@@ -38,3 +40,5 @@ private:
     std::string text_;
     bool library_;
 };
+
+}  // namespace zub::vault

@@ -3,7 +3,7 @@
 // unchanged; these mark what the tool refuses before asking the library.
 #pragma once
 
-namespace VaultErr {
+namespace zub::vault::VaultErr {
 
 inline constexpr long kNoStore = 49701;      // no store in the directory
 inline constexpr long kStoreExists = 49702;  // init over an existing store
@@ -28,4 +28,4 @@ inline constexpr long kUnchanged = 49720;     // check-in of the current content
 inline constexpr long kNotAsFrozen = 49721;   // a document changed since the baseline named
 inline constexpr long kPartly = 49730;        // some files of a batch failed, the rest were done
 
-}  // namespace VaultErr
+}  // namespace zub::vault::VaultErr

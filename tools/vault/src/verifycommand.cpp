@@ -22,8 +22,7 @@
 #include "zub/storemode.h"
 #include "zub/text.h"
 
-using zub::Utf8ToWide;
-using zub::WideToUtf8;
+namespace zub::vault {
 
 namespace {
 
@@ -467,3 +466,5 @@ void VerifyCommand::Run() {
                 ? std::string(zub::tr("The store is consistent."))
                 : zub::trf("The store is consistent again (%zu repaired).", findings.size()));
 }
+
+}  // namespace zub::vault

@@ -12,6 +12,8 @@
 
 #include "session.h"
 
+namespace zub::vault {
+
 class VerifyCommand {
 public:
     explicit VerifyCommand(Session& session) : s_(session) {}
@@ -58,3 +60,5 @@ private:
     bool content_ = false;
     long staleSeconds_ = 3600;
 };
+
+}  // namespace zub::vault

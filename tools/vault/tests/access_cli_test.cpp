@@ -6,6 +6,8 @@
 
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -154,3 +156,5 @@ TEST_F(VaultAccessCli, VerifyReportsAndRepairsWritableStoredFiles) {
     EXPECT_EQ(st.st_mode & 07777, 0400u);
     EXPECT_EQ(Run({"verify"}).code, 0);
 }
+
+}  // namespace zub::vault::test

@@ -1,6 +1,8 @@
 // vault baseline create|list|download|delete.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 class VaultBaselineCli : public VaultCli {
@@ -109,3 +111,5 @@ TEST_F(VaultBaselineCli, DeleteRemovesFolderAndRowAndNeedsManage) {
     EXPECT_NE(Ok({"baseline", "list", "demo"}).find("(no baselines in repository demo)"),
               std::string::npos);
 }
+
+}  // namespace zub::vault::test

@@ -6,6 +6,8 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -131,3 +133,5 @@ TEST_F(CopiedStoreCli, VerifyGivesAnOlderStoreItsIdentity) {
 }
 
 }  // namespace
+
+}  // namespace zub::vault::test

@@ -5,6 +5,8 @@
 #include "vault_tests_paths.h"
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace {
 
 int RunScript(const std::string& command, std::string& out) {
@@ -59,3 +61,5 @@ TEST_F(VaultCli, TheDemoStopsAtTheFirstFailingStep) {
     EXPECT_NE(out.find("$ vault init"), std::string::npos) << out;
     EXPECT_EQ(out.find("$ vault repo create"), std::string::npos) << out;
 }
+
+}  // namespace zub::vault::test

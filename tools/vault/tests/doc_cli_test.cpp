@@ -5,6 +5,8 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 class VaultDocCli : public VaultCli {
@@ -503,3 +505,5 @@ TEST_F(VaultDocCli, ACheckinWithMainMakesTheNextMainVersion) {
             << n;
     }
 }
+
+}  // namespace zub::vault::test

@@ -2,6 +2,8 @@
 // the user's config file under the environment and the options.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 using VaultDocsCli = VaultCli;
@@ -77,3 +79,5 @@ TEST_F(VaultDocsCli, TheConfigFileGivesDefaultsUnderTheEnvironmentAndOptions) {
     EXPECT_EQ(missing.code, 1);
     EXPECT_NE(missing.err.find("49701"), std::string::npos) << missing.err;
 }
+
+}  // namespace zub::vault::test

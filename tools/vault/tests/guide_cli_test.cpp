@@ -2,6 +2,8 @@
 #include "commandguide.h"
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 using VaultGuideCli = VaultCli;
 
 TEST_F(VaultGuideCli, MistypedCommandsAreNamedWithTheNearestOne) {
@@ -60,3 +62,5 @@ TEST(VaultGuide, DistanceCountsASwapAsOneEdit) {
                 {"cehckuot", "checkout", 2}};
     for (const auto& r : rows) EXPECT_EQ(CommandGuide::Distance(r.a, r.b), r.d) << r.a;
 }
+
+}  // namespace zub::vault::test

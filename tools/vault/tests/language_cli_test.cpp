@@ -7,6 +7,8 @@
 #include "vaultrunner.h"
 #include "zubtest/language.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -122,3 +124,5 @@ TEST(VaultHelpFormatter, DescriptionsStartAtTheSameTerminalColumn) {
     for (const auto& r : rows)
         EXPECT_EQ(HelpFormatter::Line(r.name, r.description, 16), r.line) << r.name;
 }
+
+}  // namespace zub::vault::test

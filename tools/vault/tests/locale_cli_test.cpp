@@ -8,6 +8,8 @@
 #include "vaultrunner.h"
 #include "zubtest/tempdir.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -132,3 +134,5 @@ INSTANTIATE_TEST_SUITE_P(Locales, VaultLocaleCli, ::testing::ValuesIn(kLocales),
                                  if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
                              return name;
                          });
+
+}  // namespace zub::vault::test

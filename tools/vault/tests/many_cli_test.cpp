@@ -2,6 +2,8 @@
 // folder or a pattern; both keep the folder structure.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 class VaultManyCli : public VaultCli {
@@ -159,3 +161,5 @@ TEST_F(VaultManyCli, ABaselinesCheckoutRefusesDocumentsChangedSinceAndFetchesNoN
     Ok({"baseline", "download", "bike", "发布-1", "rel"});
     EXPECT_EQ(ReadFile(Path("rel/fork/notes.txt")), "fork notes\n");
 }
+
+}  // namespace zub::vault::test

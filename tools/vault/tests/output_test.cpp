@@ -5,6 +5,8 @@
 
 #include "output.h"
 
+namespace zub::vault::test {
+
 TEST(VaultOutput, TablesAlignTextLeftAndNumbersRight) {
     std::ostringstream s;
     Output out(s);
@@ -96,3 +98,5 @@ TEST(VaultOutput, ControlCharactersAreShownEscaped) {
     out.Say("d\x1b");
     EXPECT_EQ(s.str(), "NAME\na\\x1b\nName:  b\\x0a\nc\\x07\nd\\x1b\n");
 }
+
+}  // namespace zub::vault::test

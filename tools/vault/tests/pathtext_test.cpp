@@ -4,6 +4,8 @@
 #include "pathtext.h"
 #include "vaulterror.h"
 
+namespace zub::vault::test {
+
 TEST(VaultPathText, FoldersTakeEitherSeparatorAndLoseEmptyParts) {
     EXPECT_EQ(PathText::Folder(L""), L"");
     EXPECT_EQ(PathText::Folder(L"/"), L"");
@@ -34,3 +36,5 @@ TEST(VaultPathText, FileNamesSplitAtTheLastDot) {
         EXPECT_THROW(PathText::Split(bad), VaultError) << bad;
     }
 }
+
+}  // namespace zub::vault::test

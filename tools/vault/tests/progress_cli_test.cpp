@@ -11,6 +11,8 @@
 #include "vault_tests_paths.h"
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace {
 
 // Runs the binary with standard error on a pseudo-terminal; returns what the
@@ -137,3 +139,5 @@ TEST_F(VaultCli, ServerSideCopiesShowABarOnATerminalOnly) {
         std::optional<std::string>(""));
     EXPECT_EQ(code, 0);
 }
+
+}  // namespace zub::vault::test

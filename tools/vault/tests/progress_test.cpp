@@ -8,6 +8,8 @@
 
 #include "progress.h"
 
+namespace zub::vault::test {
+
 namespace {
 
 struct FileCloser {
@@ -178,3 +180,5 @@ TEST(VaultProgress, RedrawsAtMostTenTimesASecondAndAlwaysTheEnd) {
     EXPECT_LE(draws, 22);
     EXPECT_NE(shown.find("1.0 GiB/1.0 GiB"), std::string::npos);
 }
+
+}  // namespace zub::vault::test

@@ -1,6 +1,8 @@
 // vault repo create|list|show|rename|set-strategy|backup|delete.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 TEST_F(VaultCli, ARepositoryIsCreatedOnTheStoresFileServer) {
@@ -177,3 +179,5 @@ TEST_F(VaultCli, ListForAUserShowsWhatTheUserMaySee) {
     EXPECT_EQ(Run({"repo", "list", "--json"}).Json().size(), 3u);
     EXPECT_EQ(Run({"repo", "list", "--for", "zed"}).err, ErrorLine(49704, "no user named zed"));
 }
+
+}  // namespace zub::vault::test

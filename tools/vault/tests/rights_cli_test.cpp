@@ -1,6 +1,8 @@
 // vault rights list|grant|revoke|show, and the checks they drive.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace {
 
 nlohmann::json Row(const nlohmann::json& rows, const std::string& name) {
@@ -105,3 +107,5 @@ TEST_F(VaultCli, GrantChecksItsArguments) {
     // Nothing of the refused grants was stored.
     EXPECT_EQ(Run({"rights", "list", "demo", "--json"}).Json().size(), 1u);
 }
+
+}  // namespace zub::vault::test

@@ -17,6 +17,8 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -581,3 +583,5 @@ TEST_F(VaultSafetyCli, UnlockEndsACheckOutAndKeepsTheVersion) {
 }
 
 }  // namespace
+
+}  // namespace zub::vault::test

@@ -9,6 +9,8 @@
 #include "vault_tests_paths.h"
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace {
 
 // Runs vault with standard input, output and error on a pseudo-terminal and
@@ -115,3 +117,5 @@ TEST_F(VaultScriptingCli, TheCheckinMessageIsNeverEmptyAndComesFromTheEditorOnAT
     EXPECT_EQ(shown["version"], "1.1");
     EXPECT_EQ(Run({"doc", "history", "1", "--json"}).Json()[0]["message"], "更大的孔");
 }
+
+}  // namespace zub::vault::test

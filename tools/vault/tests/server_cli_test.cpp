@@ -11,6 +11,8 @@
 #include "zubtest/pgcluster.h"
 #include "zubtest/webdavserver.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -323,3 +325,5 @@ TEST_F(VaultServerCli, TwoWorkstationsRacingForOneThingHaveExactlyOneWinner) {
 }
 
 }  // namespace
+
+}  // namespace zub::vault::test

@@ -1,6 +1,8 @@
 // vault status: what I hold, with my local copies' state; --all: everyone's.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 class VaultStatusCli : public VaultCli {
@@ -83,3 +85,5 @@ TEST_F(VaultStatusCli, AllListsEveryonesCheckoutsInReadableRepositoriesWithHowLo
     EXPECT_NE(table.find("HOLDER  HELD"), std::string::npos) << table;
     EXPECT_EQ(Status("system", true).size(), 3u);
 }
+
+}  // namespace zub::vault::test

@@ -1,6 +1,8 @@
 // vault init, how the store and the acting user are found, usage errors.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 TEST_F(VaultCli, InitMakesAReadyStoreAndSaysHowToUseIt) {
@@ -166,3 +168,5 @@ TEST_F(VaultCli, EveryCommandHasHelp) {
     }
     EXPECT_FALSE(fs::exists(store_));
 }
+
+}  // namespace zub::vault::test

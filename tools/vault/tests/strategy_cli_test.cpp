@@ -1,6 +1,8 @@
 // vault strategy show|set, and the numbering it drives.
 #include "vaultrunner.h"
 
+namespace zub::vault::test {
+
 TEST_F(VaultCli, TheDefaultStrategyNumbersMainAndSub) {
     InitStore();
     const auto st = Run({"strategy", "show", "--json"}).Json();
@@ -67,3 +69,5 @@ TEST_F(VaultCli, StrategiesAreAddedForRepositoriesToName) {
     Ok({"repo", "set-strategy", "demo", "2"});
     EXPECT_EQ(Run({"repo", "show", "demo", "--json"}).Json()["strategy_id"], 2);
 }
+
+}  // namespace zub::vault::test

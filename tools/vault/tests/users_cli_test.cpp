@@ -5,6 +5,8 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+namespace zub::vault::test {
+
 TEST_F(VaultCli, UsersAndRolesAreAddedAndListedWithTheirLinks) {
     InitStore();
     const auto role = Run({"role", "add", "designers", "--json"}).Json();
@@ -205,3 +207,5 @@ TEST_F(VaultCli, UsersAndRolesAreRenamedRemovedAndRegrouped) {
                                                  "role member add", "role member remove",
                                                  "user remove", "user deactivate", "role remove"}));
 }
+
+}  // namespace zub::vault::test

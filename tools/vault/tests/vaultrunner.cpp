@@ -12,6 +12,8 @@
 
 extern char** environ;
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 nlohmann::json RunResult::Json() const {
@@ -145,3 +147,5 @@ void VaultCli::WriteFile(const std::string& relative, const std::string& content
 }
 
 std::string VaultCli::ReadFile(const fs::path& path) const { return zubtest::ReadFile(path); }
+
+}  // namespace zub::vault::test

@@ -13,6 +13,8 @@
 
 #include "zubtest/tempdir.h"
 
+namespace zub::vault::test {
+
 struct RunResult {
     int code = -1;
     std::string out;
@@ -69,3 +71,5 @@ private:
 
 // The expected error line for a failure.
 std::string ErrorLine(long number, const std::string& text);
+
+}  // namespace zub::vault::test

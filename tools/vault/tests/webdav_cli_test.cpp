@@ -9,6 +9,8 @@
 #include "zubtest/files.h"
 #include "zubtest/webdavserver.h"
 
+namespace zub::vault::test {
+
 namespace fs = std::filesystem;
 
 class VaultWebDavCli : public VaultCli {
@@ -79,3 +81,5 @@ TEST_F(VaultWebDavCli, DocumentsLiveOnTheServerAndVerifyReadsThemBack) {
     EXPECT_NE(found.code, 0);
     EXPECT_NE(found.out.find("图纸 1.prt"), std::string::npos) << found.out;
 }
+
+}  // namespace zub::vault::test

@@ -5,6 +5,8 @@
 #include "vaultrunner.h"
 #include "zubtest/language.h"
 
+namespace zub::vault::test {
+
 namespace {
 
 struct Language {
@@ -233,3 +235,5 @@ INSTANTIATE_TEST_SUITE_P(Languages, VaultWeekCli, ::testing::ValuesIn(kLanguages
                          [](const ::testing::TestParamInfo<Language>& row) {
                              return std::string(row.param.name);
                          });
+
+}  // namespace zub::vault::test
