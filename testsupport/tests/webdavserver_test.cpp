@@ -50,8 +50,24 @@ bool Within(std::chrono::seconds limit, Fn done) {
     return true;
 }
 
-TEST(WebDavServer, ServesOnlyWithItsPasswordAndStopsAndStartsOnItsPort) {
-    zubtest::WebDavServer server;
+using Kind = zubtest::WebDavServer::Kind;
+
+// Each server the product talks to.
+class WebDavServer : public ::testing::TestWithParam<Kind> {
+protected:
+    zubtest::WebDavServer::Options Options() const {
+        zubtest::WebDavServer::Options options;
+        options.kind = GetParam();
+        return options;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Kinds, WebDavServer, ::testing::Values(Kind::Apache, Kind::Nginx),
+                         [](const auto& kind) {
+                             return std::string(zubtest::WebDavServer::Name(kind.param));
+                         });
+
+TEST_P(WebDavServer, ServesOnlyWithItsPasswordAndStopsAndStartsOnItsPort) {
+    zubtest::WebDavServer server(Options());
     struct Case {
         const char* what;
         std::string request;
@@ -75,14 +91,14 @@ TEST(WebDavServer, ServesOnlyWithItsPasswordAndStopsAndStartsOnItsPort) {
     EXPECT_EQ(Ask(server.port(), cases[2].request).substr(0, 12), "HTTP/1.1 207");
 }
 
-TEST(WebDavServer, AKilledTestLeavesNoServerAndNoFolder) {
+TEST_P(WebDavServer, AKilledTestLeavesNoServerAndNoFolder) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::close(fds[0]);
-        zubtest::WebDavServer server;
+        zubtest::WebDavServer server(Options());
         std::string told =
             server.documents().parent_path().string() + "\n" + std::to_string(server.port()) + "\n";
         (void)!::write(fds[1], told.data(), told.size());
@@ -108,8 +124,8 @@ TEST(WebDavServer, AKilledTestLeavesNoServerAndNoFolder) {
                        [&] { return Ask(port, "GET / HTTP/1.0\r\n\r\n") == "no connection"; }));
 }
 
-TEST(WebDavServer, RunsWithoutRootsRights) {
-    zubtest::WebDavServer server;
+TEST_P(WebDavServer, RunsWithoutRootsRights) {
+    zubtest::WebDavServer server(Options());
     const fs::path pidFile = server.documents().parent_path() / "run/httpd.pid";
     ASSERT_TRUE(Within(std::chrono::seconds(5), [&] { return fs::exists(pidFile); }));
     struct stat info {};

@@ -1,15 +1,15 @@
-// A throwaway Apache httpd serving WebDAV (mod_dav, mod_dav_fs) from a
-// temporary folder on 127.0.0.1, on a port free when it starts, behind Basic
-// authentication over its own password file; optionally with TLS. Never the
-// system's service: the configuration is generated, the process runs in its
-// own process group as an unprivileged user when started by root, and a
-// watchdog kills the group and removes the folder when this process dies,
-// however it dies. A missing apache2 or htpasswd throws.
+// A throwaway WebDAV server (Apache httpd with mod_dav and mod_dav_fs, or
+// nginx with its dav and dav_ext modules) serving a temporary folder on 127.0.0.1, on a port free
+// when it starts, behind Basic authentication over its own password file; optionally with TLS.
+// Never the system's service: the configuration is generated, the process runs in its own process
+// group as an unprivileged user when started by root, and a watchdog kills the group and removes
+// the folder when this process dies, however it dies. A missing server program or htpasswd throws.
 #pragma once
 
 #include <sys/types.h>
 
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 
 #include "zubtest/tempdir.h"
@@ -18,7 +18,11 @@ namespace zubtest {
 
 class WebDavServer {
 public:
+    // The servers users bring.
+    enum class Kind { Apache, Nginx };
+
     struct Options {
+        Kind kind = Kind::Apache;
         std::string user = "system";
         std::string password = "secret";
         // PEM files of the server's certificate and key: TLS when set.
@@ -49,6 +53,9 @@ public:
     void Start();
     bool running() const { return pid_ > 0; }
 
+    // "apache2" or "nginx", for messages and test names.
+    static const char* Name(Kind kind);
+
     // Makes a self-signed certificate for `name` (an IP address or a host
     // name) with the openssl command: `dir`/NAME.pem and NAME.key.
     static void MakeCertificate(const std::filesystem::path& dir, const std::string& file,
@@ -56,6 +63,8 @@ public:
 
 private:
     void WriteConfig() const;
+    void WriteApacheConfig(std::ostream& conf) const;
+    void WriteNginxConfig(std::ostream& conf) const;
     bool Launch();  // false when the port was taken meanwhile
 
     Options options_;
