@@ -77,6 +77,13 @@ void Run(const std::string& command, const std::string& input = {}) {
     if (::pclose(pipe) != 0) throw std::runtime_error("failed: " + command);
 }
 
+// What the test writes into `folder` itself stays the server's to change: a
+// default ACL hands every new entry to its user.
+void Grant(const fs::path& folder, uid_t uid) {
+    const std::string user = std::to_string(uid);
+    Run("setfacl -R -m u:" + user + ":rwx,d:u:" + user + ":rwx,d:m:rwx " + Quote(folder));
+}
+
 void Own(const fs::path& path, uid_t uid, gid_t gid) {
     if (::chown(path.c_str(), uid, gid) != 0)
         throw std::system_error(errno, std::generic_category(), "chown " + path.string());
@@ -107,10 +114,7 @@ WebDavServer::WebDavServer(Options options)
         gid_ = kUnprivileged;
         fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
         for (const fs::path& path : {documents_, dir_.path() / "run"}) Own(path, uid_, gid_);
-        // What the test writes into the documents itself stays the server's
-        // to change: a default ACL hands every new entry to its user.
-        const std::string user = std::to_string(uid_);
-        Run("setfacl -R -m u:" + user + ":rwx,d:u:" + user + ":rwx,d:m:rwx " + Quote(documents_));
+        Grant(documents_, uid_);
         for (const char* name : {"htpasswd"})
             fs::permissions(dir_.path() / name, fs::perms::others_read, fs::perm_options::add);
     }
@@ -218,7 +222,7 @@ void WebDavServer::WriteNginxConfig(std::ostream& conf) const {
          << ";\n  proxy_temp_path " << Quote(run / "proxy") << ";\n  fastcgi_temp_path "
          << Quote(run / "fastcgi") << ";\n  uwsgi_temp_path " << Quote(run / "uwsgi")
          << ";\n  scgi_temp_path " << Quote(run / "scgi")
-         << ";\n  dav_ext_lock_zone zone=vault:1m;\n  keepalive_timeout 30s;\n"
+         << ";\n  dav_ext_lock_zone zone=vault:1m timeout=1d;\n  keepalive_timeout 30s;\n"
             "  keepalive_requests 100000;\n  server {\n    listen 127.0.0.1:"
          << port_ << (options_.certificate.empty() ? "" : " ssl")
          << ";\n    server_name 127.0.0.1;\n    root " << Quote(documents_)
@@ -281,6 +285,16 @@ bool WebDavServer::Launch() {
     Stop();
     throw std::runtime_error(std::string(Name(kind)) + " did not listen within 20 s:\n" +
                              ErrorLog());
+}
+
+std::string WebDavServer::Serve(const fs::path& folder) {
+    // Apache here follows no links (Options None).
+    if (options_.kind != Kind::Nginx)
+        throw std::logic_error("only nginx serves further folders; start a server per folder");
+    const std::string name = "served-" + std::to_string(++served_);
+    fs::create_directory_symlink(fs::absolute(folder), documents_ / name);
+    if (uid_ != 0) Grant(folder, uid_);
+    return "/" + name;
 }
 
 void WebDavServer::Stop() {

@@ -48,6 +48,12 @@ public:
     // Everything the server logged, for failure messages.
     std::string ErrorLog() const;
 
+    // Serves `folder` as well, at the returned path ("/served-N"), through a
+    // link in the documents: one server shared by many tests, each with its
+    // own folder. The server's user must reach the folder's parents. nginx
+    // only: throws std::logic_error for Apache.
+    std::string Serve(const std::filesystem::path& folder);
+
     // Stops the server (the folder stays) and starts it again on the same port.
     void Stop();
     void Start();
@@ -76,6 +82,7 @@ private:
     int watchdogPipe_ = -1;
     uid_t uid_ = 0;
     gid_t gid_ = 0;
+    int served_ = 0;
 };
 
 }  // namespace zubtest
