@@ -35,7 +35,13 @@ std::wstring OneShotSha(const fs::path& file) {
     return hex;
 }
 
-enum class Mover { Buffered, KernelCopy, WebDav };
+enum class Mover { Buffered, KernelCopy, WebDav, Nginx };
+
+std::string MoverAndSize(const ::testing::TestParamInfo<std::tuple<Mover, std::uint64_t>>& info) {
+    static const char* const kMovers[] = {"Buffered", "KernelCopy", "WebDav", "Nginx"};
+    return std::string(kMovers[static_cast<int>(std::get<0>(info.param))]) + "_" +
+           std::to_string(std::get<1>(info.param));
+}
 
 // (how the bytes move, file size)
 class ContentSumTest : public BackendFixture,
@@ -50,6 +56,8 @@ protected:
             dav = std::make_unique<zubtest::WebDavServer>(options);
             sums = L"http://127.0.0.1:" + std::to_wstring(dav->port());
             cmd->logIn(sums, 0, L"", L"system", L"secret");
+        } else if (mover == Mover::Nginx) {
+            sums = vaultfs_test::ServeOnNginx(root);
         } else {
             const NFS::LocalBackend::Options options{kChunk, mover == Mover::KernelCopy};
             const fs::path dir = root;
@@ -93,10 +101,12 @@ TEST_P(ContentSumTest, EveryTransferReportsTheSumOfItsBytes) {
     EXPECT_EQ(count, size);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ChunkEdges, ContentSumTest,
-    ::testing::Combine(::testing::Values(Mover::Buffered, Mover::KernelCopy, Mover::WebDav),
-                       ::testing::Values(0, 1, kChunk - 1, kChunk, kChunk + 1, 9 * kChunk + 5)));
+INSTANTIATE_TEST_SUITE_P(ChunkEdges, ContentSumTest,
+                         ::testing::Combine(::testing::Values(Mover::Buffered, Mover::KernelCopy,
+                                                              Mover::WebDav, Mover::Nginx),
+                                            ::testing::Values(0, 1, kChunk - 1, kChunk, kChunk + 1,
+                                                              9 * kChunk + 5)),
+                         MoverAndSize);
 
 class ContentMismatchTest : public vaultfs_test::ContractFixture {
 protected:
@@ -158,7 +168,8 @@ TEST_P(ContentMismatchTest, ChecksumReadsWhatIsThereNow) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, ContentMismatchTest,
                          ::testing::Values(vaultfs_test::Backend::Local,
-                                           vaultfs_test::Backend::WebDav),
+                                           vaultfs_test::Backend::WebDav,
+                                           vaultfs_test::Backend::Nginx),
                          vaultfs_test::BackendName);
 
 }  // namespace

@@ -21,7 +21,8 @@ class LocalBackendTest : public BackendFixture {};
 class BackendContract : public vaultfs_test::ContractFixture {};
 INSTANTIATE_TEST_SUITE_P(Backends, BackendContract,
                          ::testing::Values(vaultfs_test::Backend::Local,
-                                           vaultfs_test::Backend::WebDav),
+                                           vaultfs_test::Backend::WebDav,
+                                           vaultfs_test::Backend::Nginx),
                          vaultfs_test::BackendName);
 
 // ---- mk, rm, delFile --------------------------------------------------------
