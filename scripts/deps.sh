@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the scripts need
 # (gettext: the message catalogs; imagemagick: the splash of scripts/wizard-shots.sh; postgresql: the throwaway
-# servers of the tests, which start their own clusters), when missing.
+# servers of the tests, which start their own clusters; apache2 and nginx: the WebDAV servers the
+# tests start themselves, the system services are not needed), when missing.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libsqlite3-dev libgtest-dev libgmock-dev
       libbenchmark-dev libcli11-dev nlohmann-json3-dev sqlite3 subversion
       clang-format libxml2-dev mingw-w64-tools qt6-base-dev qt6-translations-l10n xvfb xauth
       fonts-noto-cjk clang libclang-rt-14-dev libffi-dev libcrypt-dev ccache
       desktop-file-utils locales libssl-dev imagemagick
-      libpq-dev postgresql apache2 apache2-utils acl libcurl4-openssl-dev gettext)
+      libpq-dev postgresql apache2 apache2-utils acl libcurl4-openssl-dev gettext
+      nginx libnginx-mod-http-dav-ext)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

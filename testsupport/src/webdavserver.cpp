@@ -27,10 +27,17 @@ namespace {
 
 constexpr const char* kApache = "/usr/sbin/apache2";
 constexpr const char* kModules = "/usr/lib/apache2/modules/";
+constexpr const char* kNginx = "/usr/sbin/nginx";
+// PROPFIND, OPTIONS, LOCK and UNLOCK: not in nginx itself.
+constexpr const char* kNginxDavExt = "/usr/lib/nginx/modules/ngx_http_dav_ext_module.so";
 // nobody: the server runs without root's rights.
 constexpr uid_t kUnprivileged = 65534;
 
 std::string Quote(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+const char* Program(WebDavServer::Kind kind) {
+    return kind == WebDavServer::Kind::Nginx ? kNginx : kApache;
+}
 
 // A port nobody listens on now; another process may take it before the
 // server binds it, which Launch notices.
@@ -70,6 +77,13 @@ void Run(const std::string& command, const std::string& input = {}) {
     if (::pclose(pipe) != 0) throw std::runtime_error("failed: " + command);
 }
 
+// What the test writes into `folder` itself stays the server's to change: a
+// default ACL hands every new entry to its user.
+void Grant(const fs::path& folder, uid_t uid) {
+    const std::string user = std::to_string(uid);
+    Run("setfacl -R -m u:" + user + ":rwx,d:u:" + user + ":rwx,d:m:rwx " + Quote(folder));
+}
+
 void Own(const fs::path& path, uid_t uid, gid_t gid) {
     if (::chown(path.c_str(), uid, gid) != 0)
         throw std::system_error(errno, std::generic_category(), "chown " + path.string());
@@ -83,9 +97,13 @@ WebDavServer::WebDavServer(Options options)
     : options_(std::move(options)),
       dir_("zub-webdav"),
       documents_(options_.documents.empty() ? dir_.path() / "htdocs" : options_.documents) {
-    if (::access(kApache, X_OK) != 0)
-        throw std::runtime_error(std::string(kApache) +
-                                 " is missing: install apache2 (scripts/deps.sh)");
+    const Kind kind = options_.kind;
+    if (::access(Program(kind), X_OK) != 0 ||
+        (kind == Kind::Nginx && ::access(kNginxDavExt, R_OK) != 0))
+        throw std::runtime_error(
+            std::string(Program(kind)) + " or its WebDAV modules are missing: install " +
+            (kind == Kind::Nginx ? "nginx libnginx-mod-http-dav-ext" : "apache2") +
+            " (scripts/deps.sh)");
     fs::create_directories(documents_);
     fs::create_directories(dir_.path() / "run");
     // The password goes through a pipe, never the process list.
@@ -96,10 +114,7 @@ WebDavServer::WebDavServer(Options options)
         gid_ = kUnprivileged;
         fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec);
         for (const fs::path& path : {documents_, dir_.path() / "run"}) Own(path, uid_, gid_);
-        // What the test writes into the documents itself stays the server's
-        // to change: a default ACL hands every new entry to its user.
-        const std::string user = std::to_string(uid_);
-        Run("setfacl -R -m u:" + user + ":rwx,d:u:" + user + ":rwx,d:m:rwx " + Quote(documents_));
+        Grant(documents_, uid_);
         for (const char* name : {"htpasswd"})
             fs::permissions(dir_.path() / name, fs::perms::others_read, fs::perm_options::add);
     }
@@ -140,7 +155,7 @@ WebDavServer::WebDavServer(Options options)
         WriteConfig();
         if (Launch()) return;
     }
-    throw std::runtime_error("apache2 found no free port:\n" + ErrorLog());
+    throw std::runtime_error(std::string(Name(kind)) + " found no free port:\n" + ErrorLog());
 }
 
 WebDavServer::~WebDavServer() {
@@ -160,9 +175,20 @@ std::string WebDavServer::ErrorLog() const {
     return text.str();
 }
 
+const char* WebDavServer::Name(Kind kind) { return kind == Kind::Nginx ? "nginx" : "apache2"; }
+
 void WebDavServer::WriteConfig() const {
+    const fs::path file = dir_.path() / "httpd.conf";
+    std::ofstream conf(file);
+    if (options_.kind == Kind::Nginx)
+        WriteNginxConfig(conf);
+    else
+        WriteApacheConfig(conf);
+    if (!conf) throw std::runtime_error("cannot write " + file.string());
+}
+
+void WebDavServer::WriteApacheConfig(std::ostream& conf) const {
     const fs::path dir = dir_.path();
-    std::ofstream conf(dir / "httpd.conf");
     conf << "ServerRoot " << Quote(dir) << "\nServerName 127.0.0.1\nListen 127.0.0.1:" << port_
          << "\nPidFile " << Quote(dir / "run/httpd.pid") << "\nDefaultRuntimeDir "
          << Quote(dir / "run") << "\nMutex file:" << (dir / "run").string() << " default\nErrorLog "
@@ -182,7 +208,34 @@ void WebDavServer::WriteConfig() const {
         conf << "LoadModule ssl_module " << kModules << "mod_ssl.so\nSSLEngine on\n"
              << "SSLCertificateFile " << Quote(options_.certificate) << "\nSSLCertificateKeyFile "
              << Quote(options_.key) << "\nSSLSessionCache none\n";
-    if (!conf) throw std::runtime_error("cannot write " + (dir / "httpd.conf").string());
+}
+
+void WebDavServer::WriteNginxConfig(std::ostream& conf) const {
+    const fs::path dir = dir_.path();
+    const fs::path run = dir / "run";
+    // Every path nginx would otherwise take from its build (under /var) is
+    // set here, so nothing is written outside the folder.
+    conf << "load_module " << Quote(kNginxDavExt) << ";\ndaemon off;\nmaster_process on;\n"
+         << "worker_processes 1;\npid " << Quote(run / "httpd.pid") << ";\nerror_log "
+         << Quote(dir / "error.log") << " warn;\nevents { worker_connections 256; }\n"
+         << "http {\n  access_log off;\n  client_body_temp_path " << Quote(run / "body")
+         << ";\n  proxy_temp_path " << Quote(run / "proxy") << ";\n  fastcgi_temp_path "
+         << Quote(run / "fastcgi") << ";\n  uwsgi_temp_path " << Quote(run / "uwsgi")
+         << ";\n  scgi_temp_path " << Quote(run / "scgi")
+         << ";\n  dav_ext_lock_zone zone=vault:1m timeout=1d;\n  keepalive_timeout 30s;\n"
+            "  keepalive_requests 100000;\n  server {\n    listen 127.0.0.1:"
+         << port_ << (options_.certificate.empty() ? "" : " ssl")
+         << ";\n    server_name 127.0.0.1;\n    root " << Quote(documents_)
+         << ";\n    client_max_body_size 0;\n";
+    if (!options_.certificate.empty())
+        conf << "    ssl_certificate " << Quote(options_.certificate)
+             << ";\n    ssl_certificate_key " << Quote(options_.key) << ";\n";
+    conf << "    location / {\n      auth_basic vault;\n      auth_basic_user_file "
+         << Quote(dir / "htpasswd")
+         << ";\n      dav_methods PUT DELETE MKCOL COPY MOVE;\n"
+            "      dav_ext_methods PROPFIND OPTIONS LOCK UNLOCK;\n"
+            "      dav_ext_lock zone=vault;\n      dav_access user:rw group:rw all:r;\n"
+            "    }\n  }\n}\n";
 }
 
 bool WebDavServer::Launch() {
@@ -191,6 +244,8 @@ bool WebDavServer::Launch() {
     const std::string pgidFile = (dir_.path() / "pgid").string();
     std::ofstream{log, std::ios::trunc}.close();
     if (uid_ != 0) Own(log, uid_, gid_);
+    const std::string prefix = dir_.path().string() + "/";
+    const Kind kind = options_.kind;
     const uid_t uid = uid_;
     const gid_t gid = gid_;
     const pid_t pid = ::fork();
@@ -205,8 +260,12 @@ bool WebDavServer::Launch() {
             ::dup2(out, 1);
             ::dup2(out, 2);
         }
-        ::execl(kApache, "apache2", "-f", conf.c_str(), "-DFOREGROUND",
-                static_cast<char*>(nullptr));
+        if (kind == Kind::Nginx)
+            ::execl(kNginx, "nginx", "-p", prefix.c_str(), "-c", conf.c_str(), "-e", log.c_str(),
+                    static_cast<char*>(nullptr));
+        else
+            ::execl(kApache, "apache2", "-f", conf.c_str(), "-DFOREGROUND",
+                    static_cast<char*>(nullptr));
         ::_exit(127);
     }
     pid_ = pid;
@@ -217,14 +276,25 @@ bool WebDavServer::Launch() {
         if (::waitpid(pid, &status, WNOHANG) == pid) {
             pid_ = -1;
             if (ErrorLog().find("Address already in use") != std::string::npos) return false;
-            throw std::runtime_error("apache2 stopped at start (status " + std::to_string(status) +
-                                     "):\n" + ErrorLog());
+            throw std::runtime_error(std::string(Name(kind)) + " stopped at start (status " +
+                                     std::to_string(status) + "):\n" + ErrorLog());
         }
         if (Accepts(port_)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     Stop();
-    throw std::runtime_error("apache2 did not listen within 20 s:\n" + ErrorLog());
+    throw std::runtime_error(std::string(Name(kind)) + " did not listen within 20 s:\n" +
+                             ErrorLog());
+}
+
+std::string WebDavServer::Serve(const fs::path& folder) {
+    // Apache here follows no links (Options None).
+    if (options_.kind != Kind::Nginx)
+        throw std::logic_error("only nginx serves further folders; start a server per folder");
+    const std::string name = "served-" + std::to_string(++served_);
+    fs::create_directory_symlink(fs::absolute(folder), documents_ / name);
+    if (uid_ != 0) Grant(folder, uid_);
+    return "/" + name;
 }
 
 void WebDavServer::Stop() {
@@ -251,7 +321,8 @@ void WebDavServer::Start() {
         // The old listener's port is still closing.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    throw std::runtime_error("apache2 could not listen on its port again:\n" + ErrorLog());
+    throw std::runtime_error(std::string(Name(options_.kind)) +
+                             " could not listen on its port again:\n" + ErrorLog());
 }
 
 void WebDavServer::MakeCertificate(const fs::path& dir, const std::string& file,

@@ -102,6 +102,7 @@ struct WebDavBackend::Impl {
 
     std::mutex mutex;
     DavUrl url;
+    bool holdsFolderMade = false;
     DavClient client;
 
     Request Make(const char* method, std::string path, const std::wstring& shown) {
@@ -233,8 +234,10 @@ struct WebDavBackend::Impl {
     void Transfer(const char* method, const std::string& from, const std::string& to,
                   const std::wstring& shown, bool replace, bool tree) {
         Request r = Make(method, from, shown);
-        r.headers = {Destination(to), replace ? "Overwrite: T" : "Overwrite: F",
-                     tree ? "Depth: infinity" : "Depth: 0"};
+        r.headers = {Destination(to), replace ? "Overwrite: T" : "Overwrite: F"};
+        // A MOVE always takes what is below (nginx refuses any other Depth).
+        if (std::string(method) == "COPY")
+            r.headers.push_back(tree ? "Depth: infinity" : "Depth: 0");
         // A MOVE that dropped may have happened: sending it again could fail
         // for that very reason.
         r.idempotent = std::string(method) == "COPY";
@@ -313,6 +316,15 @@ struct WebDavBackend::Impl {
         if (status == 409) {
             MakeFolder(Parent(target), remoteFile);
             status = client.Send(put);
+        } else if (status == 500 && !Stat(Parent(target) + "/", remoteFile)) {
+            // nginx's answer for a missing folder: its rename into it failed.
+            // Should the folder not come either, the PUT's answer is the news.
+            try {
+                MakeFolder(Parent(target), remoteFile);
+            } catch (const NfsError&) {
+                Fail(status, put);
+            }
+            status = client.Send(put);
         }
         if (!Ok(status)) Fail(status, put);
         if (put.moved != size)
@@ -382,7 +394,8 @@ struct WebDavBackend::Impl {
         get.progress = progress;
         const long status = client.Send(get);
         if (status != 200) {
-            if (status == 404 || status == 403 || status == 405) {
+            // nginx redirects a GET of a folder to its name with a slash.
+            if (status == 404 || status == 403 || status == 405 || status == 301) {
                 const auto entry = Stat(path, shown);
                 if (!entry)
                     throw NfsError(
@@ -498,7 +511,10 @@ struct WebDavBackend::Impl {
         try {
             Transfer("COPY", from, temp, source, true, false);
         } catch (const NfsError& e) {
-            if (e.number() != NFS_E_NOT_FOUND) throw;
+            // A missing folder: 409, or from nginx 500.
+            if (e.number() != NFS_E_NOT_FOUND &&
+                (e.number() != NFS_E_HTTP || Stat(Parent(to) + "/", target)))
+                throw;
             MakeFolder(Parent(to), target);
             Transfer("COPY", from, temp, source, true, false);
         }
@@ -589,7 +605,9 @@ struct WebDavBackend::Impl {
         try {
             Transfer("MOVE", from + slash, to + slash, oldPath, false, folder);
         } catch (const NfsError& e) {
-            if (e.number() != NFS_E_EXISTS) throw;
+            // nginx answers 409 for a file onto a folder.
+            if (e.number() != NFS_E_EXISTS && (e.number() != NFS_E_NOT_FOUND || !Stat(to, newPath)))
+                throw;
             throw NfsError(NFS_E_EXISTS, zub::Format(ZUB_N_(L"the target \"%ls\" already exists"),
                                                      newPath.c_str()));
         }
@@ -825,6 +843,14 @@ std::unique_ptr<NfsHold> WebDavBackend::hold(const std::wstring& path) {
     name.Update(decoded.data(), decoded.size());
     const std::string folder = impl_->url.base + "/" + kHolds;
     const std::string marker = folder + "/" + zub::WideToUtf8(name.HexFinal());
+    // A LOCK that failed for want of the folder leaves nginx's lock behind,
+    // so the folder is made before the first one.
+    if (!impl_->holdsFolderMade) {
+        Request mk = impl_->Make("MKCOL", folder + "/", path);
+        const long made = impl_->client.Send(mk);
+        if (made != 201 && made != 405) Fail(made, mk);
+        impl_->holdsFolderMade = true;
+    }
     Request r = impl_->Make("LOCK", marker, path);
     r.headers = {"Timeout: Second-86400", "Content-Type: application/xml; charset=utf-8"};
     r.body =
@@ -842,12 +868,19 @@ std::unique_ptr<NfsHold> WebDavBackend::hold(const std::wstring& path) {
     }
     if (status == 423) return nullptr;
     if (!Ok(status)) Fail(status, r);
-    const std::size_t start = r.answer.find("opaquelocktoken:");
-    if (start == std::string::npos)
+    // The token's form is the server's: "opaquelocktoken:..." (Apache),
+    // "urn:..." (nginx).
+    const std::size_t tag = r.answer.find("locktoken>");
+    const std::size_t href = tag == std::string::npos ? tag : r.answer.find("href>", tag);
+    const std::size_t start = href == std::string::npos ? href : href + 5;
+    if (start == std::string::npos || r.answer.find('<', start) == std::string::npos ||
+        r.answer.find('<', start) == start)
         throw NfsError(
             NFS_E_HTTP,
             zub::Format(ZUB_N_(L"LOCK of \"%ls\": the answer holds no lock token"), path.c_str()));
-    const std::string token = r.answer.substr(start, r.answer.find('<', start) - start);
+    std::string token = r.answer.substr(start, r.answer.find('<', start) - start);
+    token.erase(0, token.find_first_not_of(" \t\r\n"));
+    token.erase(token.find_last_not_of(" \t\r\n") + 1);
     return std::make_unique<Hold>(impl_, marker, token);
 }
 

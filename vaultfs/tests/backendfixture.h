@@ -32,13 +32,18 @@ protected:
 };
 
 // The contract every backend keeps, run on each: the local folder, and a
-// WebDAV server (a throwaway Apache) serving that same folder.
-enum class Backend { Local, WebDav };
+// WebDAV server serving that same folder: a throwaway Apache of the test's
+// own, or the nginx all nginx cases of the program share.
+enum class Backend { Local, WebDav, Nginx };
+
+// The address of `folder` on the program's shared nginx, logged in.
+std::wstring ServeOnNginx(const std::filesystem::path& folder);
 
 class ContractFixture : public BackendFixture, public ::testing::WithParamInterface<Backend> {
 protected:
     ContractFixture();
-    bool webDav() const { return GetParam() == Backend::WebDav; }
+    bool webDav() const { return GetParam() != Backend::Local; }
+    bool nginx() const { return GetParam() == Backend::Nginx; }
 
     std::unique_ptr<zubtest::WebDavServer> dav;
 };

@@ -20,7 +20,8 @@ class LocalBackendTest : public BackendFixture {};
 // What every backend does alike.
 class BackendContract : public ContractFixture {};
 INSTANTIATE_TEST_SUITE_P(Backends, BackendContract,
-                         ::testing::Values(Backend::Local, Backend::WebDav), BackendName);
+                         ::testing::Values(Backend::Local, Backend::WebDav, Backend::Nginx),
+                         BackendName);
 
 // ---- mk, rm, delFile --------------------------------------------------------
 
