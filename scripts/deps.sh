@@ -18,6 +18,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # The servers' packages would start system services (apache2 and nginx both
+  # on port 80): the tests start their own, so none is started while installing.
+  policy=/usr/sbin/policy-rc.d
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' > "$policy"
+    chmod 755 "$policy"
+    trap 'rm -f "$policy"' EXIT
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

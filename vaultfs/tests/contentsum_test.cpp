@@ -56,7 +56,7 @@ protected:
             sums = L"http://127.0.0.1:" + std::to_wstring(dav->port());
             cmd->logIn(sums, 0, L"", L"system", L"secret");
         } else if (mover == Mover::Nginx) {
-            sums = vaultfs_test::ServeOnNginx(root);
+            sums = ServeOnNginx(root);
         } else {
             const NFS::LocalBackend::Options options{kChunk, mover == Mover::KernelCopy};
             const fs::path dir = root;
@@ -146,7 +146,7 @@ TEST_P(ContentMismatchTest, DownloadKeepsTheLocalFileItWouldReplace) {
 
 TEST_P(ContentMismatchTest, CopyFailsAndLeavesNoTarget) {
     NFS::ContentSum sum{recorded, L""};
-    if (GetParam() == vaultfs_test::Backend::WebDav) {
+    if (GetParam() == Backend::WebDav) {
         // Apache copies without the workstation reading a byte: the sum it
         // checks is the one stored at upload. A sum that differs from it
         // still fails and leaves nothing. nginx stores no sums, so its copy
