@@ -194,8 +194,8 @@ int Main() try {
     const std::uint64_t listed = Env("ZUB_PG_BENCH_LIST", 100000);
     constexpr std::uint64_t kTurn = 10;  // documents per turn of ours and raw
 
-    zubtest::PgCluster cluster("zub-pg-bench");
-    zubtest::TempDir dir("zub-pg-bench-files");
+    zub::testsupport::PgCluster cluster("zub-pg-bench");
+    zub::testsupport::TempDir dir("zub-pg-bench-files");
     const std::wstring server = L"127.0.0.1";
     const std::wstring token = zub::Utf8ToWide(cluster.TcpToken());
     for (const char* db : {"QVData", "QVSystem"}) cluster.DropDatabase(db);

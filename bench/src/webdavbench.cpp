@@ -71,12 +71,12 @@ int Main() {
     const std::uint64_t mib = Env("ZUB_WEBDAV_BENCH_MIB", 512);
     const std::uint64_t files = Env("ZUB_WEBDAV_BENCH_FILES", 10000);
     const std::uint64_t rounds = std::max<std::uint64_t>(1, Env("ZUB_WEBDAV_BENCH_ROUNDS", 5));
-    zubtest::TempDir dir("zub-webdav-bench");
+    zub::testsupport::TempDir dir("zub-webdav-bench");
     fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);
     fs::create_directories(dir.path() / "dav/store");
-    zubtest::WebDavServer::Options options;
+    zub::testsupport::WebDavServer::Options options;
     options.documents = dir.path() / "dav";
-    zubtest::WebDavServer server(options);
+    zub::testsupport::WebDavServer server(options);
     const std::string origin = "http://127.0.0.1:" + std::to_string(server.port());
     // curl reads the login from a file, as the backend keeps it out of the process list.
     const fs::path config = dir.path() / "curl.conf";

@@ -20,7 +20,7 @@ std::string Read(const std::filesystem::path& p) {
 }
 
 TEST(FileMaker, WritesExactlyTheSizeAskedFor) {
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     for (std::uint64_t size :
          {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{4095}, FileMaker::kChunk + 3}) {
         const auto f = dir.path() / ("f" + std::to_string(size));
@@ -30,7 +30,7 @@ TEST(FileMaker, WritesExactlyTheSizeAskedFor) {
 }
 
 TEST(FileMaker, SameSeedSameContentOtherSeedOtherContent) {
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     FileMaker::Write(dir.path() / "a", 10000, 1);
     FileMaker::Write(dir.path() / "b", 10000, 1);
     FileMaker::Write(dir.path() / "c", 10000, 2);
@@ -39,7 +39,7 @@ TEST(FileMaker, SameSeedSameContentOtherSeedOtherContent) {
 }
 
 TEST(FileMaker, ANewVersionDiffersInTheChangedChunkOnly) {
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     const std::uint64_t size = 3 * FileMaker::kChunk;
     FileMaker::Write(dir.path() / "old", size, 5);
     FileMaker::Write(dir.path() / "new", size, 5, 1, 1);
@@ -55,7 +55,7 @@ TEST(FileMaker, ANewVersionDiffersInTheChangedChunkOnly) {
 TEST(FileMaker, ContentDoesNotCompress) {
     // svn and the disk get no free ride from repeated bytes: no 16-byte
     // block of a 64 KiB file repeats.
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     FileMaker::Write(dir.path() / "r", 65536, 3);
     const std::string s = Read(dir.path() / "r");
     std::set<std::string> blocks;
@@ -64,7 +64,7 @@ TEST(FileMaker, ContentDoesNotCompress) {
 }
 
 TEST(FileMaker, AnUnwritablePathThrows) {
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     EXPECT_THROW(FileMaker::Write(dir.path() / "missing" / "f", 10, 1), std::runtime_error);
 }
 

@@ -32,7 +32,7 @@ TEST(Process, OutputLargerThanAPipeDoesNotBlock) {
 }
 
 TEST(Process, RunsInTheGivenFolder) {
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     const ProcessResult r = Process::Run({"pwd", "-P"}, dir.path());
     EXPECT_EQ(r.out, std::filesystem::canonical(dir.path()).string() + "\n");
 }

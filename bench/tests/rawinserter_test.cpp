@@ -54,7 +54,7 @@ protected:
         ASSERT_EQ(sqlite3_exec(raw, schema, nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(raw);
     }
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     std::filesystem::path file;
 };
 

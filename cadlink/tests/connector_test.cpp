@@ -157,10 +157,11 @@ TEST_F(CadConnector, ConnectingInstallsTheFaultTranslatorOnTheCallingThread) {
 }
 
 TEST_F(CadConnector, EndToEndThroughTheStandInBridge) {
-    zubtest::WriteFile(reg.path() / "bracket.prt",
-                       "dep washer.prt\ndep bolt.prt\n"
-                       "table bom\nrow id=1\tqty=2.5\tnote=steel\nrow id=2\tqty=4\tCAXS_flag=1\n"
-                       "table parts\nrow number=P-1\tname=bracket\tmass=0.25\n");
+    zub::testsupport::WriteFile(
+        reg.path() / "bracket.prt",
+        "dep washer.prt\ndep bolt.prt\n"
+        "table bom\nrow id=1\tqty=2.5\tnote=steel\nrow id=2\tqty=4\tCAXS_flag=1\n"
+        "table parts\nrow number=P-1\tname=bracket\tmass=0.25\n");
     ProeConnector connector(1, L"Wildfire 4.0", L"");
     CaxCommand* raw = nullptr;
     ASSERT_EQ(connector.NewCommand(App(), raw), 0);
@@ -183,7 +184,7 @@ TEST_F(CadConnector, EndToEndThroughTheStandInBridge) {
     std::wstring saved;
     ASSERT_EQ(command->SaveFile(saved), 0);
     EXPECT_EQ(saved, reg.file("bracket.prt"));
-    const std::string text = zubtest::ReadFile(reg.path() / "bracket.prt");
+    const std::string text = zub::testsupport::ReadFile(reg.path() / "bracket.prt");
     EXPECT_NE(text.find("row id=1\tqty=2.5\tnote=steel\tCAXS_flag=0\n"), std::string::npos) << text;
     EXPECT_NE(text.find("row id=2\tqty=4.0\tCAXS_flag=1\n"), std::string::npos) << text;
 

@@ -34,7 +34,7 @@ const std::string kAB =
 class CadProeCommand : public ::testing::Test {
 protected:
     CadProeCommand() {
-        zubtest::WriteFile(dir.path() / "dd_2.xml", kAB);
+        zub::testsupport::WriteFile(dir.path() / "dd_2.xml", kAB);
         auto fake = std::make_unique<FakeBridge>();
         bridge = fake.get();
         ConnectContext context;
@@ -240,8 +240,8 @@ TEST_F(CadProeCommand, RefreshReplacesTheDatabaseFile) {
     ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
     ASSERT_EQ(command->RefreshTable(L"b", DbW()), 0);
     EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_b"}));
-    zubtest::WriteFile(Db(), "not a database at all, just text that is long enough......");
-    zubtest::WriteFile(dir.path() / "mirror.db-journal", "stale journal");
+    zub::testsupport::WriteFile(Db(), "not a database at all, just text that is long enough......");
+    zub::testsupport::WriteFile(dir.path() / "mirror.db-journal", "stale journal");
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
     EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
 }
@@ -257,7 +257,7 @@ TEST_F(CadProeCommand, UnopenableDatabaseFailsWithoutCallingTheBridge) {
 
 TEST_F(CadProeCommand, DescriptionIsLoadedOnceAndKept) {
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
-    zubtest::WriteFile(dir.path() / "dd_2.xml", "<dd><tabs/></dd>");
+    zub::testsupport::WriteFile(dir.path() / "dd_2.xml", "<dd><tabs/></dd>");
     ASSERT_EQ(command->RefreshTable(L"a,b", DbW()), 0);
     EXPECT_EQ(zub::cadlink::test::TableNames(Db()),
               (std::vector<std::string>{"CAXS_2_a", "CAXS_2_b"}));
@@ -270,7 +270,7 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
         FakeBridge* seen = fake.get();
         const std::wstring path = dir.file("other.xml");
         std::filesystem::remove(dir.path() / "other.xml");
-        if (*broken != '\0') zubtest::WriteFile(dir.path() / "other.xml", broken);
+        if (*broken != '\0') zub::testsupport::WriteFile(dir.path() / "other.xml", broken);
         ProeCommand cmd(context, std::move(fake), path);
 
         EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0) << broken;
@@ -279,7 +279,7 @@ TEST_F(CadProeCommand, MissingOrMalformedDescriptionStillCallsTheBridgeAndIsRetr
         EXPECT_TRUE(zub::cadlink::test::TableNames(Db()).empty());
         EXPECT_EQ(seen->calls.size(), 1u);
 
-        zubtest::WriteFile(dir.path() / "other.xml", kAB);
+        zub::testsupport::WriteFile(dir.path() / "other.xml", kAB);
         EXPECT_EQ(cmd.RefreshTable(L"a", DbW()), 0);
         EXPECT_EQ(zub::cadlink::test::TableNames(Db()), (std::vector<std::string>{"CAXS_2_a"}));
         EXPECT_EQ(cmd.descErrNumber(), 0);
@@ -305,7 +305,7 @@ void MakeWalDatabase(const std::filesystem::path& path) {
 std::map<std::string, std::string> Contents(const std::filesystem::path& folder) {
     std::map<std::string, std::string> out;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        out[entry.path().filename().string()] = zubtest::ReadFile(entry.path());
+        out[entry.path().filename().string()] = zub::testsupport::ReadFile(entry.path());
     return out;
 }
 
@@ -361,8 +361,8 @@ TEST_F(CadProeCommand, ARefreshRemovesWhatDeadRefreshesLeftButNotALiveOnes) {
     const std::filesystem::path dead = dir.path() / ".mirror.db.zub-refresh-00000000000000aa";
     const std::filesystem::path live = dir.path() / ".mirror.db.zub-refresh-00000000000000bb";
     const std::filesystem::path user = dir.path() / ".mirror.db.zub-refresh-mine";
-    for (const auto& p : {dead, live, user}) zubtest::WriteFile(p, "x");
-    zubtest::WriteFile(dead.string() + "-journal", "x");
+    for (const auto& p : {dead, live, user}) zub::testsupport::WriteFile(p, "x");
+    zub::testsupport::WriteFile(dead.string() + "-journal", "x");
     const int fd = ::open(live.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
@@ -373,7 +373,7 @@ TEST_F(CadProeCommand, ARefreshRemovesWhatDeadRefreshesLeftButNotALiveOnes) {
 }
 
 TEST_F(CadProeCommand, TheNewFileKeepsTheAccessRightsOfTheOld) {
-    zubtest::WriteFile(Db(), "");
+    zub::testsupport::WriteFile(Db(), "");
     std::filesystem::permissions(Db(), std::filesystem::perms(0600));
     ASSERT_EQ(command->RefreshTable(L"a", DbW()), 0);
     EXPECT_EQ(std::filesystem::status(Db()).permissions(), std::filesystem::perms(0600));
@@ -389,7 +389,7 @@ TEST(CadProeCommandDescription, ShippedBesideTheLibrary) {
 
 TEST(CadProeCommandWithoutBridge, EveryBridgeOperationFailsClearly) {
     TempDir dir;
-    zubtest::WriteFile(dir.path() / "mirror.db", "kept");
+    zub::testsupport::WriteFile(dir.path() / "mirror.db", "kept");
     ConnectContext context;
     context.versionName = L"Wildfire 2.0";
     ProeCommand command(context, nullptr, dir.file("dd_2.xml"));
@@ -403,7 +403,7 @@ TEST(CadProeCommandWithoutBridge, EveryBridgeOperationFailsClearly) {
                   L"ZUBCAX::ProeCommand: no CAD bridge command for version \"Wildfire 2.0\"");
     }
     EXPECT_EQ(command.RefreshTable(L"bom", dir.file("mirror.db")), ProeCommand::kNoBridge);
-    EXPECT_EQ(zubtest::ReadFile(dir.path() / "mirror.db"), "kept");
+    EXPECT_EQ(zub::testsupport::ReadFile(dir.path() / "mirror.db"), "kept");
 }
 
 }  // namespace

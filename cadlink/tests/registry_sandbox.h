@@ -27,7 +27,7 @@ public:
     std::wstring file(const std::string& name) const;
 
 private:
-    zubtest::Sandbox box_{"cadlink"};
+    zub::testsupport::Sandbox box_{"cadlink"};
 };
 
 }  // namespace zub::cadlink::test

@@ -87,7 +87,7 @@ TEST(CadTableDescription, MalformedOrMissingFileIsNotParsed) {
     EXPECT_EQ(TableDescription::Parse(""), nullptr);
     EXPECT_EQ(TableDescription::Load(L"/nonexistent/zh-cn/dd_2.xml"), nullptr);
     zub::cadlink::test::TempDir dir;
-    zubtest::WriteFile(dir.path() / "dd.xml", Description("<tab name='a'/>"));
+    zub::testsupport::WriteFile(dir.path() / "dd.xml", Description("<tab name='a'/>"));
     EXPECT_NE(TableDescription::Load(dir.file("dd.xml")), nullptr);
 }
 

@@ -12,9 +12,9 @@
 namespace zub::cadlink::test {
 
 // A temporary folder that names its files as the connector takes them.
-class TempDir : public zubtest::TempDir {
+class TempDir : public zub::testsupport::TempDir {
 public:
-    TempDir() : zubtest::TempDir("cadlink") {}
+    TempDir() : zub::testsupport::TempDir("cadlink") {}
     std::wstring file(const std::string& name) const;
 };
 

@@ -9,12 +9,12 @@
 #include "zub/oledate.h"
 #include "zub/text.h"
 
+using zub::dbcore::test::Add;
+using zub::dbcore::test::AddRaw;
+using zub::dbcore::test::Params;
 using ZUBDB::CDBAccessor;
 using ZUBDB::CDBRecordset;
 using ZUBDB::QVParams;
-using zubtest::Add;
-using zubtest::AddRaw;
-using zubtest::Params;
 
 namespace {
 
@@ -23,11 +23,13 @@ std::wstring Folded(std::wstring s) {
     return s;
 }
 
-class AccessorContract : public ::testing::TestWithParam<zubtest::Backend> {
+class AccessorContract : public ::testing::TestWithParam<zub::dbcore::test::Backend> {
 protected:
-    const zubtest::ErrorNumbers& Numbers() const { return zubtest::NumbersOf(GetParam()); }
+    const zub::dbcore::test::ErrorNumbers& Numbers() const {
+        return zub::dbcore::test::NumbersOf(GetParam());
+    }
 
-    zubtest::TempStore store{GetParam()};
+    zub::dbcore::test::TempStore store{GetParam()};
     std::unique_ptr<CDBAccessor> db = store.Connect();
 
     std::string Err() const { return zub::WideToUtf8(db->errDescription()); }
@@ -235,7 +237,7 @@ TEST_P(AccessorContract, RawGetdateInAnInsertStoresADoubleOfNow) {
     // The embedded store's server is this process; the test server runs
     // eight hours east of UTC.
     double now =
-        GetParam() == zubtest::Backend::Embedded
+        GetParam() == zub::dbcore::test::Backend::Embedded
             ? zub::OleDateNow()
             : zub::OleDateFromUnixSeconds(static_cast<double>(std::time(nullptr))) + 8.0 / 24;
     auto where = Params();
@@ -402,7 +404,7 @@ TEST_P(AccessorContract, GrantViewNamesThePersonOrTheTeam) {
 }
 
 TEST_P(AccessorContract, ErrorsCarryCodeMessageAndStatement) {
-    const bool embedded = GetParam() == zubtest::Backend::Embedded;
+    const bool embedded = GetParam() == zub::dbcore::test::Backend::Embedded;
     auto v = Params();
     Add(v, L"NoSuchColumn", 1);
     std::unique_ptr<CDBRecordset> rs;
@@ -466,5 +468,6 @@ TEST_P(AccessorContract, LastInsertIdFollowsOnlySuccessfulInserts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AccessorContract,
-                         ::testing::Values(zubtest::Backend::Embedded, zubtest::Backend::Server),
-                         zubtest::BackendName);
+                         ::testing::Values(zub::dbcore::test::Backend::Embedded,
+                                           zub::dbcore::test::Backend::Server),
+                         zub::dbcore::test::BackendName);

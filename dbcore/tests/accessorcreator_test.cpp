@@ -85,7 +85,7 @@ TEST(CDBConnState, KeepsServerPortDatabaseTokenAndFlag) {
 }
 
 TEST(CDBAccessorCreator, EmbeddedLocatorOpensTheNamedDatabaseOfTheStore) {
-    zubtest::TempStore store;
+    zub::dbcore::test::TempStore store;
     auto& creator = CDBAccessorCreator::instance();
     CDBConnState state(ZUBDB::EmbeddedLocator(store.dir()), 0, L"Data", L"", 0, L"", false,
                        ZUBDB::ZUB_APPNO_DOCVAULT, L"", false, 0, L"");
@@ -102,7 +102,7 @@ TEST(CDBAccessorCreator, EmbeddedLocatorOpensTheNamedDatabaseOfTheStore) {
 }
 
 TEST(CDBAccessorCreator, LocalFormOpensTheFileDirectly) {
-    zubtest::TempStore store;
+    zub::dbcore::test::TempStore store;
     auto& creator = CDBAccessorCreator::instance();
     std::wstring path = zub::Utf8ToWide(store.dataFile());
     auto a = creator.CreateAccessor(path, L"");
@@ -116,7 +116,7 @@ TEST(CDBAccessorCreator, LocalFormOpensTheFileDirectly) {
 }
 
 TEST(CDBAccessorCreator, FailuresGiveNullAndSayWhy) {
-    zubtest::TempStore store;
+    zub::dbcore::test::TempStore store;
     auto& creator = CDBAccessorCreator::instance();
     std::wstring locator = ZUBDB::EmbeddedLocator(store.dir());
 

@@ -13,6 +13,7 @@
 #include "testsupport.h"
 #include "zub/text.h"
 
+using zub::dbcore::test::Params;
 using ZUBDB::CDBAccessor;
 using ZUBDB::CDBAccessorCreator;
 using ZUBDB::CDBRecordset;
@@ -20,7 +21,6 @@ using ZUBDB::DBValue;
 using ZUBDB::QVSvrInfo;
 using ZUBDB::SqliteSession;
 using ZUBDB::StoreDefinition;
-using zubtest::Params;
 
 namespace fs = std::filesystem;
 
@@ -77,7 +77,7 @@ protected:
         return ZUBDB::CreateEmbeddedStore(dir.string(), definition, name, error);
     }
 
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
 };
 
 }  // namespace
@@ -212,7 +212,7 @@ TEST_F(EmbeddedStore, RefusesToOverwriteAnExistingStore) {
     EXPECT_EQ(Query(*db, L"select count(*) from Item where Label = 'precious'")->GetIntAt(0), 1);
 
     // Only a fixed database there: refused, and no main database appears.
-    zubtest::TempDir other;
+    zub::testsupport::TempDir other;
     { std::ofstream(other.path() / "Log.sqlite3") << "x"; }
     error.clear();
     EXPECT_NE(Create(other.path(), "Shop", error), 0);
@@ -275,7 +275,7 @@ TEST_F(EmbeddedStore, AFailedCreationLeavesNoDatabase) {
                   }},
          }) {
         SCOPED_TRACE(c.what);
-        zubtest::TempDir dir;
+        zub::testsupport::TempDir dir;
         auto broken = ShopDefinition();
         c.breakIt(*broken);
         std::wstring error;
@@ -305,7 +305,7 @@ TEST(EmbeddedFileServer, IsNamedRelativeToTheStore) {
         EXPECT_EQ(ZUBDB::ResolveFileServer(c.db, c.files), c.resolved);
     }
     EXPECT_EQ(ZUBDB::EmbeddedFileServer(), L"file:files");
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     const fs::path store = dir.path() / "store";
     fs::create_directories(store);
     fs::create_directory_symlink(store, dir.path() / "link");

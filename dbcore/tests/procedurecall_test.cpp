@@ -4,11 +4,11 @@
 #include "procedurecall.h"
 #include "testsupport.h"
 
+using zub::dbcore::test::Add;
+using zub::dbcore::test::Params;
 using ZUBDB::DBValue;
 using ZUBDB::ProcedureCall;
 using ZUBDB::SqliteError;
-using zubtest::Add;
-using zubtest::Params;
 
 TEST(ProcedureCall, SplitsTheFirstWordAsName) {
     auto call = ProcedureCall::Split(L"p_GetPersonGrants 5");
@@ -68,6 +68,6 @@ TEST(ProcedureCall, MalformedListsAndCountMismatchesAreErrors) {
     EXPECT_THROW(ProcedureCall::Split(L"P 1 2")->Arguments(Params()), SqliteError);
     EXPECT_THROW(ProcedureCall::Split(L"P abc")->Arguments(Params()), SqliteError);
     auto raw = Params();
-    zubtest::AddRaw(raw, L"t", L"getdate()");
+    zub::dbcore::test::AddRaw(raw, L"t", L"getdate()");
     EXPECT_THROW(ProcedureCall::Split(L"P ?")->Arguments(raw), SqliteError);
 }

@@ -13,6 +13,8 @@
 #include "zub/qv_exception.h"
 #include "zub/text.h"
 
+using zub::dbcore::test::Add;
+using zub::dbcore::test::Params;
 using ZUBDB::CDBAccessor;
 using ZUBDB::CDBRecordset;
 using ZUBDB::DBValue;
@@ -22,8 +24,6 @@ using ZUBDB::SqliteError;
 using ZUBDB::SqliteProcedure;
 using ZUBDB::SqliteProcedureRegistry;
 using ZUBDB::SqliteSession;
-using zubtest::Add;
-using zubtest::Params;
 
 namespace {
 
@@ -107,7 +107,7 @@ protected:
         return r ? r->GetIntAt(0) : -1;
     }
 
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     std::unique_ptr<CDBAccessor> db;
 };
 

@@ -12,9 +12,9 @@
 #include "zub/text.h"
 #include "zubtest/pgcluster.h"
 
+using zub::dbcore::test::Add;
+using zub::dbcore::test::Params;
 using ZUBDB::PgDialect;
-using zubtest::Add;
-using zubtest::Params;
 
 namespace {
 
@@ -62,13 +62,13 @@ long CountPersons(ZUBDB::CDBAccessor& db, const std::wstring& name) {
 }
 
 TEST(ServerBackend, ARestartFailsTheOperationUnderWayAndTheNextOneReconnects) {
-    zubtest::TempStore store(zubtest::Backend::Server);
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
     auto db = store.Connect();
     ASSERT_EQ(InsertPerson(*db, L"committed"), 0);
     ASSERT_EQ(db->CommitTrans(), 0);
     ASSERT_EQ(InsertPerson(*db, L"pending"), 0);
 
-    auto& cluster = zubtest::PgCluster::Shared();
+    auto& cluster = zub::testsupport::PgCluster::Shared();
     cluster.Stop(true);
     cluster.Start();
 
@@ -78,7 +78,7 @@ TEST(ServerBackend, ARestartFailsTheOperationUnderWayAndTheNextOneReconnects) {
     // The unit went with the connection: its commit says so.
     EXPECT_NE(db->CommitTrans(), 0);
     EXPECT_NE(db->errDescription().find(L"nothing of it was committed"), std::wstring::npos);
-    EXPECT_FALSE(zubtest::InTransaction(*db));
+    EXPECT_FALSE(zub::dbcore::test::InTransaction(*db));
 
     EXPECT_EQ(CountPersons(*db, L"committed"), 1) << zub::WideToUtf8(db->errDescription());
     EXPECT_EQ(CountPersons(*db, L"pending"), 0);
@@ -90,7 +90,7 @@ TEST(ServerBackend, ARestartFailsTheOperationUnderWayAndTheNextOneReconnects) {
 // Nothing was under way when the server went: the first operation after it
 // came back replaces the connection and succeeds.
 TEST(ServerBackend, AConnectionLostWhileIdleIsReplacedByTheNextOperation) {
-    zubtest::TempStore store(zubtest::Backend::Server);
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
     auto db = store.Connect();
     ASSERT_EQ(InsertPerson(*db, L"committed"), 0);
     ASSERT_EQ(db->CommitTrans(), 0);
@@ -105,7 +105,7 @@ TEST(ServerBackend, AConnectionLostWhileIdleIsReplacedByTheNextOperation) {
          [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"written"); }},
         {"a unit begun", [](ZUBDB::CDBAccessor& d) { return d.BeginTrans(); }},
     };
-    auto& cluster = zubtest::PgCluster::Shared();
+    auto& cluster = zub::testsupport::PgCluster::Shared();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         cluster.Stop(true);
@@ -121,7 +121,7 @@ TEST(ServerBackend, AConnectionLostWhileIdleIsReplacedByTheNextOperation) {
 // Every call is one round trip, whatever the unit of work adds around its
 // statement; the counts are what the benchmarks report.
 TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
-    zubtest::TempStore store(zubtest::Backend::Server);
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
     auto db = store.Connect();
     struct Case {
         const char* name;
@@ -152,8 +152,8 @@ TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
 }
 
 TEST(ServerBackend, ConnectionsThatCannotBeMadeSayWhy) {
-    zubtest::TempStore store(zubtest::Backend::Server);
-    auto& cluster = zubtest::PgCluster::Shared();
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
+    auto& cluster = zub::testsupport::PgCluster::Shared();
     auto& creator = ZUBDB::CDBAccessorCreator::instance();
     const std::wstring socket = zub::Utf8ToWide(cluster.socketDir());
     struct Case {

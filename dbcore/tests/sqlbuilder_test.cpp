@@ -5,12 +5,12 @@
 #include "sqlbuilder.h"
 #include "testsupport.h"
 
+using zub::dbcore::test::Add;
+using zub::dbcore::test::AddRaw;
+using zub::dbcore::test::Params;
 using ZUBDB::DBValue;
 using ZUBDB::SqlBuilder;
 using ZUBDB::SqliteError;
-using zubtest::Add;
-using zubtest::AddRaw;
-using zubtest::Params;
 
 TEST(SqlBuilder, InsertBindsValuesAndPastesRawExpressions) {
     auto v = Params();

@@ -19,7 +19,7 @@
 #include "zub/text.h"
 #include "zubtest/pgcluster.h"
 
-namespace zubtest {
+namespace zub::dbcore::test {
 
 namespace {
 
@@ -155,7 +155,7 @@ TempStore::TempStore(Backend backend) : backend_(backend) {
         rc = ZUBDB::CreateEmbeddedStore(dir_.str(), *definition, kDataDb, error);
     } else {
         ZUBDB::RegisterServerStore(definition);
-        const PgCluster& cluster = PgCluster::Shared();
+        const zub::testsupport::PgCluster& cluster = zub::testsupport::PgCluster::Shared();
         const ZUBDB::ServerPlace place{zub::Utf8ToWide(cluster.socketDir()), cluster.port(),
                                        zub::Utf8ToWide(cluster.SocketToken())};
         // Made once per program; later stores empty its tables and seed again,
@@ -180,7 +180,7 @@ std::unique_ptr<ZUBDB::CDBAccessor> TempStore::Open(const char* database) const 
         ZUBDB::QVSvrInfo server(ZUBDB::EmbeddedLocator(dir()), 0, zub::Utf8ToWide(database), L"");
         accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(server, L"");
     } else {
-        const PgCluster& cluster = PgCluster::Shared();
+        const zub::testsupport::PgCluster& cluster = zub::testsupport::PgCluster::Shared();
         ZUBDB::QVSvrInfo server(zub::Utf8ToWide(cluster.socketDir()), cluster.port(),
                                 zub::Utf8ToWide(database), L"");
         accessor = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
@@ -223,4 +223,4 @@ ZUBDB::QVParams& AddRaw(ZUBDB::QVParams& p, const std::wstring& column, const st
     return p;
 }
 
-}  // namespace zubtest
+}  // namespace zub::dbcore::test

@@ -11,7 +11,7 @@
 #include "dbcore/qvparams.h"
 #include "zubtest/tempdir.h"
 
-namespace zubtest {
+namespace zub::dbcore::test {
 
 // The backends the contract tests run on.
 enum class Backend { Embedded, Server };
@@ -47,7 +47,7 @@ private:
     std::unique_ptr<ZUBDB::CDBAccessor> Open(const char* database) const;
 
     Backend backend_;
-    TempDir dir_;
+    zub::testsupport::TempDir dir_;
 };
 
 // Whether the accessor has a unit of work open, on either backend.
@@ -59,4 +59,4 @@ ZUBDB::QVParams& Add(ZUBDB::QVParams& p, const std::wstring& column, long long v
 ZUBDB::QVParams& Add(ZUBDB::QVParams& p, const std::wstring& column, const std::wstring& value);
 ZUBDB::QVParams& AddRaw(ZUBDB::QVParams& p, const std::wstring& column, const std::wstring& expr);
 
-}  // namespace zubtest
+}  // namespace zub::dbcore::test

@@ -10,10 +10,10 @@
 #include "testsupport.h"
 #include "zub/text.h"
 
+using zub::dbcore::test::Add;
+using zub::dbcore::test::Params;
 using ZUBDB::CDBAccessor;
 using ZUBDB::CDBRecordset;
-using zubtest::Add;
-using zubtest::Params;
 
 namespace {
 
@@ -32,17 +32,19 @@ long CountPersons(CDBAccessor& db, const std::wstring& name = L"") {
     return rs ? rs->GetIntAt(0, -1) : -1;
 }
 
-using zubtest::InTransaction;
+using zub::dbcore::test::InTransaction;
 
-class Transactions : public ::testing::TestWithParam<zubtest::Backend> {
+class Transactions : public ::testing::TestWithParam<zub::dbcore::test::Backend> {
 protected:
-    const zubtest::ErrorNumbers& Numbers() const { return zubtest::NumbersOf(GetParam()); }
+    const zub::dbcore::test::ErrorNumbers& Numbers() const {
+        return zub::dbcore::test::NumbersOf(GetParam());
+    }
 };
 
 }  // namespace
 
 TEST_P(Transactions, WritesAreInvisibleToOthersUntilCommit) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"alice"), 0);
@@ -55,7 +57,7 @@ TEST_P(Transactions, WritesAreInvisibleToOthersUntilCommit) {
 }
 
 TEST_P(Transactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"kept"), 0);
     ASSERT_EQ(a->CommitTrans(), 0);
@@ -75,7 +77,7 @@ TEST_P(Transactions, RollbackDiscardsEveryStatementSinceTheLastCommit) {
 }
 
 TEST_P(Transactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     EXPECT_EQ(a->CommitTrans(), 0);
     EXPECT_EQ(a->RollbackTrans(), 0);
@@ -88,7 +90,7 @@ TEST_P(Transactions, CommitAndRollbackWithoutAnOpenUnitSucceed) {
 }
 
 TEST_P(Transactions, ExplicitUnitGroupsReadsAndWrites) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(a->BeginTrans(), 0);
@@ -101,7 +103,7 @@ TEST_P(Transactions, ExplicitUnitGroupsReadsAndWrites) {
 }
 
 TEST_P(Transactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     {
         auto a = store.Connect();
         ASSERT_EQ(InsertPerson(*a, L"committed"), 0);
@@ -117,7 +119,7 @@ TEST_P(Transactions, DestroyingAnAccessorRollsBackItsUncommittedWork) {
 }
 
 TEST_P(Transactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto reader = store.Connect();
     auto writer = store.Connect();
     EXPECT_EQ(CountPersons(*reader), 1);
@@ -131,7 +133,7 @@ TEST_P(Transactions, ReadsLeaveNoTransactionSoLaterReadsSeeOtherCommits) {
 }
 
 TEST_P(Transactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     auto dup = Params();
@@ -152,7 +154,7 @@ TEST_P(Transactions, AFailedWriteThatOpenedTheUnitReleasesTheStore) {
 }
 
 TEST_P(Transactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"first"), 0);
@@ -174,7 +176,7 @@ TEST_P(Transactions, AFailureInsideAnOpenUnitKeepsItForTheCallersRollback) {
 }
 
 TEST_P(Transactions, AWriterWaitsForAnotherWritersCommit) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"from-a"), 0);  // a holds the write lock
@@ -194,7 +196,7 @@ TEST_P(Transactions, AWriterWaitsForAnotherWritersCommit) {
 }
 
 TEST_P(Transactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     constexpr int kRows = 40;
     std::atomic<int> failures{0};
     // User names are unique: each row gets its own.
@@ -218,7 +220,7 @@ TEST_P(Transactions, ConcurrentWritersOnTheirOwnConnectionsAllSucceed) {
 }
 
 TEST_P(Transactions, WritersInTwoProcessesShareTheStore) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     constexpr int kRows = 30;
     pid_t child = fork();
     ASSERT_NE(child, -1);
@@ -252,7 +254,7 @@ TEST_P(Transactions, WritersInTwoProcessesShareTheStore) {
 }
 
 TEST_P(Transactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
-    zubtest::TempStore store(GetParam());
+    zub::dbcore::test::TempStore store(GetParam());
     auto a = store.Connect();
     auto b = store.Connect();
     ASSERT_EQ(InsertPerson(*a, L"a-row"), 0);
@@ -289,5 +291,6 @@ TEST_P(Transactions, LastInsertIdIsThisConnectionsRowDespiteOtherInserts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Transactions,
-                         ::testing::Values(zubtest::Backend::Embedded, zubtest::Backend::Server),
-                         zubtest::BackendName);
+                         ::testing::Values(zub::dbcore::test::Backend::Embedded,
+                                           zub::dbcore::test::Backend::Server),
+                         zub::dbcore::test::BackendName);

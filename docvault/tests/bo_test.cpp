@@ -278,7 +278,7 @@ protected:
         ASSERT_EQ(bo_.Accessor()->CommitTrans(), 0) << bo_.Accessor()->errDescription();
     }
 
-    zubtest::TempDir dir_;
+    zub::testsupport::TempDir dir_;
     ProbeBo bo_;
 };
 

@@ -584,7 +584,7 @@ TEST_F(DocRepoContract, RemoveStopsAtTheFirstFailureAndRollsBackAfterTheFirstSta
 }
 
 TEST_F(DocRepoContract, BackUpChecksEveryFileThenDownloadsTheTrunkBesideTheTarget) {
-    const zubtest::TempDir temp("docrepo-backup");
+    const zub::testsupport::TempDir temp("docrepo-backup");
     const std::filesystem::path& dir = temp.path();
     const std::wstring target = (dir / "backup").wstring();
     DRM::DocRepo repo;

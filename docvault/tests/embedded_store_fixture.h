@@ -39,7 +39,7 @@ protected:
     // QVData and QVSystem as a new store leaves them: made once per program,
     // kept as templates, copied for every test.
     static void FreshServerStore() {
-        const auto& cluster = zubtest::PgCluster::Shared();
+        const auto& cluster = zub::testsupport::PgCluster::Shared();
         static bool made = false;
         if (!made) {
             for (const char* db : {"QVData", "QVSystem", "tpl_QVData", "tpl_QVSystem"})
@@ -88,15 +88,15 @@ protected:
 
     std::wstring DbServer() const {
         if (backend_ == Backend::Server)
-            return zub::Utf8ToWide(zubtest::PgCluster::Shared().socketDir());
+            return zub::Utf8ToWide(zub::testsupport::PgCluster::Shared().socketDir());
         return L"sqlite:" + store_.wstring();
     }
     long DbPort() const {
-        return backend_ == Backend::Server ? zubtest::PgCluster::Shared().port() : 0;
+        return backend_ == Backend::Server ? zub::testsupport::PgCluster::Shared().port() : 0;
     }
     std::wstring DbToken() const {
         return backend_ == Backend::Server
-                   ? zub::Utf8ToWide(zubtest::PgCluster::Shared().SocketToken())
+                   ? zub::Utf8ToWide(zub::testsupport::PgCluster::Shared().SocketToken())
                    : std::wstring();
     }
     std::wstring FileServer() const { return L"file:" + root_.wstring(); }
@@ -170,7 +170,7 @@ protected:
     // Made in SetUp and dropped in TearDown, so a test may start afresh by
     // calling both.
     Backend backend_ = Backend::Embedded;
-    std::optional<zubtest::TempDir> dir_;
+    std::optional<zub::testsupport::TempDir> dir_;
     fs::path base_;
     fs::path store_;
     fs::path root_;

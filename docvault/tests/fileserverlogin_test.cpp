@@ -134,7 +134,7 @@ TEST_F(FileServerLoginTest, EmptySysInfoChangesNothing) {
 }
 
 TEST_F(FileServerLoginTest, UsesThePasswordTheEmbeddedStoreGenerated) {
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     std::wstring error;
     ASSERT_EQ(zub::vaultschema::ProductStore::Create(dir.str(), "QVData", error), 0) << error;
 

@@ -168,10 +168,10 @@ TEST_F(LibraryTextTest, ErrorsAndFindingsSpeakTheLanguageOfTheProcess) {
         SCOPED_TRACE("reported: " + reported + "\nshown: " + shown);
         EXPECT_NE(shown.find(c.userData), std::string::npos);
         if (Chinese()) {
-            EXPECT_TRUE(zubtest::HasCjk(shown));
-            EXPECT_EQ(zubtest::EnglishRun(shown), "");
+            EXPECT_TRUE(zub::testsupport::HasCjk(shown));
+            EXPECT_EQ(zub::testsupport::EnglishRun(shown), "");
         } else {
-            EXPECT_FALSE(zubtest::HasCjk(shown));
+            EXPECT_FALSE(zub::testsupport::HasCjk(shown));
         }
     }
 }

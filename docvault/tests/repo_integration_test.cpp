@@ -120,7 +120,7 @@ protected:
         return rs ? rs->GetIntAt(0, -1) : -1;
     }
 
-    zubtest::TempDir dir_{"repo_it"};
+    zub::testsupport::TempDir dir_{"repo_it"};
     const fs::path tmp_ = dir_.path();
     std::string storeDir_;
     fs::path rootA_;

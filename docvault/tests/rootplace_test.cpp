@@ -105,7 +105,7 @@ protected:
         std::ofstream(file, std::ios::binary) << content;
     }
 
-    zubtest::TempDir dir_{"rootplace"};
+    zub::testsupport::TempDir dir_{"rootplace"};
     const fs::path tmp_ = dir_.path();
     fs::path store_;
 };

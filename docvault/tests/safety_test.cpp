@@ -441,7 +441,7 @@ TEST_F(Safety, ACheckInThatFailsAtAnyCallLeavesTheOldVersionOrTheNewOneWhole) {
 class ServerOutage : public SafetyRaces {};
 
 TEST_P(ServerOutage, ACheckInWhoseServerDiesFailsWithAStatusAndTheNextOperationWorks) {
-    auto& cluster = zubtest::PgCluster::Shared();
+    auto& cluster = zub::testsupport::PgCluster::Shared();
     FaultyStore& faults = FaultyStore::Install();
     const int id = AddDoc(L"doc", "v0");
     Holding(id);

@@ -48,7 +48,7 @@ protected:
         return users;
     }
 
-    zubtest::TempDir tmp_{"docvault-users", zubtest::TempDir::Medium::Memory};
+    zub::testsupport::TempDir tmp_{"docvault-users", zub::testsupport::TempDir::Medium::Memory};
     std::string store_ = (tmp_.path() / "store").string();
     UserDirectory dir_;
 };

@@ -31,7 +31,7 @@ protected:
         for (std::string l; std::getline(in, l);) lines.push_back(l);
         return lines;
     }
-    zubtest::TempDir tmp_{"kitsetup-log"};
+    zub::testsupport::TempDir tmp_{"kitsetup-log"};
     const fs::path dir_ = tmp_.path();
     std::string saved_;
 };
@@ -56,7 +56,7 @@ TEST_F(InstallLogTest, UnopenableFileDropsTheLine) {
 }
 
 TEST(InstallLogDefault, StartsBelowTheSandboxRoot) {
-    zubtest::ScopedEnv env("ZUB_ROOT", "/sandbox/");
+    zub::testsupport::ScopedEnv env("ZUB_ROOT", "/sandbox/");
     EXPECT_EQ(InstallLog::DefaultPath(), "/sandbox/tmp/zub.log");
     env.Set("ZUB_ROOT", std::nullopt);
     EXPECT_EQ(InstallLog::DefaultPath(), "/tmp/zub.log");

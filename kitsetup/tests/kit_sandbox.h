@@ -15,8 +15,8 @@
 namespace zub::kitsetup::test {
 
 namespace fs = std::filesystem;
-using zubtest::ReadFile;
-using zubtest::WriteFile;
+using zub::testsupport::ReadFile;
+using zub::testsupport::WriteFile;
 
 // The message of a log line "YYYY-MM-DD HH:MM:SS: message", or nullopt when
 // the line does not start with such a stamp.
@@ -66,7 +66,7 @@ private:
     std::string Dump(bool machine) const;
 
     // The registry in memory: an install flushes hundreds of registry writes.
-    zubtest::Sandbox box_{"kitsetup-test", zubtest::TempDir::Medium::Memory};
+    zub::testsupport::Sandbox box_{"kitsetup-test", zub::testsupport::TempDir::Medium::Memory};
     fs::path savedCwd_;
     std::string savedLog_;
 };

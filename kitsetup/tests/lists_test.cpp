@@ -108,7 +108,7 @@ public:
     English& operator=(const English&) = delete;
 
 private:
-    zubtest::ScopedEnv env_;
+    zub::testsupport::ScopedEnv env_;
 };
 
 TEST(StringTable, TextsInEitherLanguage) {
@@ -160,7 +160,7 @@ TEST(StringTable, SystemErrorsAnInstallMeetsAreTranslated) {
           platform::kErrorDirNotEmpty, platform::kErrorBadPathname, platform::kErrorAlreadyExists,
           platform::kErrorFilenameExcedRange, platform::kErrorCantWrite,
           platform::kErrorNoAssociation}) {
-        EXPECT_TRUE(zubtest::HasCjk(zub::WideToUtf8(SystemErrorText(e))))
+        EXPECT_TRUE(zub::testsupport::HasCjk(zub::WideToUtf8(SystemErrorText(e))))
             << e << " " << zub::WideToUtf8(platform::ErrorText(e));
     }
 }

@@ -224,7 +224,7 @@ TEST(ScriptLoader, MalformedOrMissingFilesFailWithTheParseMessage) {
 }
 
 TEST(ScriptLoader, ReadsAFileInItsDeclaredEncoding) {
-    const zubtest::TempDir dir("kitsetup-load");
+    const zub::testsupport::TempDir dir("kitsetup-load");
     const fs::path file = dir.path() / "install.xml";
     {
         std::ofstream out(file, std::ios::binary);

@@ -292,9 +292,9 @@ TEST_F(Unattended, SpeaksTheUsersLanguageOnly) {
         std::istringstream lines(said);
         for (std::string line; std::getline(lines, line);) {
             if (c.chinese) {
-                EXPECT_EQ(zubtest::EnglishRun(line), "") << line;
+                EXPECT_EQ(zub::testsupport::EnglishRun(line), "") << line;
             } else {
-                EXPECT_FALSE(zubtest::HasCjk(line)) << line;
+                EXPECT_FALSE(zub::testsupport::HasCjk(line)) << line;
             }
         }
     }
@@ -323,7 +323,8 @@ void KillAfter(const std::vector<std::string>& args, std::chrono::microseconds d
 }
 
 TEST_F(Unattended, KillsAtAnyPointAreUndoneByTheNextRun) {
-    const zubtest::TempDir registry("kitsetup-registry", zubtest::TempDir::Medium::Memory);
+    const zub::testsupport::TempDir registry("kitsetup-registry",
+                                             zub::testsupport::TempDir::Medium::Memory);
     SetEnv("ZUB_REGISTRY_DIR", registry.str());
     WriteScript(ScriptXml(
         "<MODULES><MODULE name='core' fgs='reg,bin,many'/></MODULES><FILEGROUPS>"
@@ -377,7 +378,8 @@ TEST_F(Unattended, KillsAtAnyPointAreUndoneByTheNextRun) {
 // This project's own deliverables, installed from kitsetup/payload.
 TEST_F(Unattended, RealPayload) {
     // A registration makes a few hundred flushed registry writes: keep them in memory.
-    const zubtest::TempDir registry("kitsetup-registry", zubtest::TempDir::Medium::Memory);
+    const zub::testsupport::TempDir registry("kitsetup-registry",
+                                             zub::testsupport::TempDir::Medium::Memory);
     SetEnv("ZUB_REGISTRY_DIR", registry.str());
     fs::copy_file(KITSETUP_PAYLOAD_SCRIPT, Payload() / "install.xml",
                   fs::copy_options::overwrite_existing);

@@ -22,15 +22,15 @@ namespace zub::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using zubtest::Sandbox;
+using zub::testsupport::Sandbox;
 
 std::wstring W(const fs::path& p) { return Utf8ToWide(p.string()); }
 
 TEST(Folders, SpecialFoldersLieBelowTheSandbox) {
     Sandbox box;
     box.SetEnv("TMPDIR", "/var/tmp/");
-    zubtest::WriteFile(box.path() / "home/.config/user-dirs.dirs",
-                       "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+    zub::testsupport::WriteFile(box.path() / "home/.config/user-dirs.dirs",
+                                "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
     const std::string root = box.root().string();
     const std::string home = (box.path() / "home").string();
     struct Case {
@@ -82,7 +82,7 @@ TEST(Folders, ThreadLocaleIsPerThreadAndSavesAndRestores) {
 
 TEST(Files, CreateDirectoryWithParentsReportsWhatTheInstallerChecks) {
     Sandbox box;
-    zubtest::WriteFile(box.path() / "file", "x");
+    zub::testsupport::WriteFile(box.path() / "file", "x");
     fs::create_directories(box.path() / "exists");
     fs::create_directories(box.path() / "locked");
     struct Case {
@@ -115,8 +115,8 @@ TEST(Files, CopyFileOverwritesOrRefuses) {
     Sandbox box;
     // A folder of its own, so the listing below sees only what the copies made.
     const fs::path d = box.path() / "copies";
-    zubtest::WriteFile(d / "src.txt", "new content");
-    zubtest::WriteFile(d / "dst.txt", "old");
+    zub::testsupport::WriteFile(d / "src.txt", "new content");
+    zub::testsupport::WriteFile(d / "dst.txt", "old");
     fs::create_directories(d / "dir");
     struct Case {
         fs::path from;
@@ -139,7 +139,7 @@ TEST(Files, CopyFileOverwritesOrRefuses) {
         EXPECT_EQ(CopyFile(W(c.from), W(c.to), c.failIfExists), c.expected)
             << c.from << " -> " << c.to;
         if (!c.after.empty()) {
-            EXPECT_EQ(zubtest::ReadFile(c.to), c.after) << c.to;
+            EXPECT_EQ(zub::testsupport::ReadFile(c.to), c.after) << c.to;
         }
     }
     EXPECT_FALSE(fs::exists(d / "x.txt"));
@@ -153,7 +153,7 @@ TEST(Files, CopyFileOverwritesOrRefuses) {
 TEST(Files, CopyKeepsModeAndLastWriteTime) {
     Sandbox box;
     const fs::path d = box.path();
-    zubtest::WriteFile(d / "tool", "#!/bin/sh\n");
+    zub::testsupport::WriteFile(d / "tool", "#!/bin/sh\n");
     chmod((d / "tool").c_str(), 0750);
     struct timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(utimes((d / "tool").c_str(), times), 0);
@@ -167,23 +167,23 @@ TEST(Files, CopyKeepsModeAndLastWriteTime) {
 TEST(Files, CopyFolderCopiesTheTreeAndMergesIntoAnExistingOne) {
     Sandbox box;
     const fs::path d = box.path();
-    zubtest::WriteFile(d / "src/a.txt", "a1");
-    zubtest::WriteFile(d / "src/sub/deep/b.txt", "b1");
+    zub::testsupport::WriteFile(d / "src/a.txt", "a1");
+    zub::testsupport::WriteFile(d / "src/sub/deep/b.txt", "b1");
     fs::create_directories(d / "src/empty");
     ASSERT_EQ(CopyFolder(W(d / "src"), W(d / "out/plugins")), kErrorSuccess);
-    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/a.txt"), "a1");
-    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/sub/deep/b.txt"), "b1");
+    EXPECT_EQ(zub::testsupport::ReadFile(d / "out/plugins/a.txt"), "a1");
+    EXPECT_EQ(zub::testsupport::ReadFile(d / "out/plugins/sub/deep/b.txt"), "b1");
     EXPECT_TRUE(fs::is_directory(d / "out/plugins/empty"));
 
     // Again onto the existing copy: files are replaced, others kept.
-    zubtest::WriteFile(d / "src/a.txt", "a2");
-    zubtest::WriteFile(d / "out/plugins/mine.txt", "kept");
+    zub::testsupport::WriteFile(d / "src/a.txt", "a2");
+    zub::testsupport::WriteFile(d / "out/plugins/mine.txt", "kept");
     ASSERT_EQ(CopyFolder(W(d / "src"), W(d / "out/plugins")), kErrorSuccess);
-    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/a.txt"), "a2");
-    EXPECT_EQ(zubtest::ReadFile(d / "out/plugins/mine.txt"), "kept");
+    EXPECT_EQ(zub::testsupport::ReadFile(d / "out/plugins/a.txt"), "a2");
+    EXPECT_EQ(zub::testsupport::ReadFile(d / "out/plugins/mine.txt"), "kept");
     EXPECT_FALSE(fs::exists(d / "out/plugins/src"));
 
-    zubtest::WriteFile(d / "plainfile", "x");
+    zub::testsupport::WriteFile(d / "plainfile", "x");
     EXPECT_EQ(CopyFolder(W(d / "missing"), W(d / "o2")), kErrorFileNotFound);
     EXPECT_EQ(CopyFolder(W(d / "plainfile"), W(d / "o2")), kErrorDirectory);
     EXPECT_EQ(CopyFolder(W(d / "src"), W(d / "plainfile")), kErrorAlreadyExists);
@@ -193,9 +193,9 @@ TEST(Files, CopyFolderCopiesTheTreeAndMergesIntoAnExistingOne) {
 TEST(Files, CreationTimesCompareByBirthNotByLastWrite) {
     Sandbox box;
     const fs::path d = box.path();
-    zubtest::WriteFile(d / "older", "1");
+    zub::testsupport::WriteFile(d / "older", "1");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    zubtest::WriteFile(d / "newer", "2");
+    zub::testsupport::WriteFile(d / "newer", "2");
     FileTime older, newer, again;
     ASSERT_EQ(GetFileCreationTime(W(d / "older"), older), kErrorSuccess);
     ASSERT_EQ(GetFileCreationTime(W(d / "newer"), newer), kErrorSuccess);
@@ -314,7 +314,7 @@ TEST(Files, FileVersionOfPeFilesAndZeroForOthers) {
         {"empty", "", 0},
     };
     for (const auto& c : cases) {
-        zubtest::WriteFile(box.path() / c.name, c.content);
+        zub::testsupport::WriteFile(box.path() / c.name, c.content);
         EXPECT_EQ(GetFileVersion(W(box.path() / c.name)), c.expected) << c.name;
     }
     EXPECT_EQ(GetFileVersion(W(box.path() / "missing.dll")), 0u);
@@ -337,7 +337,7 @@ TEST(Files, WriteLeftoversOfOneTargetGoOthersStay) {
         {".f.zubcopy-123", true}, {".f.tmp456", true}, {".f.tmpx", false}, {".f.zubcopy-", false},
         {".g.zubcopy-1", false},  {"f", false},        {"f.tmp1", false},
     };
-    for (const auto& c : cases) zubtest::WriteFile(dir / c.name, "x");
+    for (const auto& c : cases) zub::testsupport::WriteFile(dir / c.name, "x");
     ASSERT_EQ(RemoveWriteLeftovers(Utf8ToWide((dir / "f").string())), kErrorSuccess);
     for (const auto& c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.removed) << c.name;
     EXPECT_EQ(RemoveWriteLeftovers(Utf8ToWide((box.path() / "none/f").string())), kErrorSuccess);

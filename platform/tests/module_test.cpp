@@ -13,12 +13,12 @@
 namespace zub::platform {
 namespace {
 
-using zubtest::Sandbox;
+using zub::testsupport::Sandbox;
 
 const std::wstring kModule = Utf8ToWide(ZUB_TEST_MODULE);
 
 std::string DataFile(const char* name) {
-    return zubtest::ReadFile(std::filesystem::path(ZUB_TEST_DATA) / name);
+    return zub::testsupport::ReadFile(std::filesystem::path(ZUB_TEST_DATA) / name);
 }
 
 TEST(Module, LoadFindExportAndFree) {
@@ -36,7 +36,7 @@ TEST(Module, LoadFindExportAndFree) {
 
 TEST(Module, LoadFailuresCarryWindowsNumbers) {
     Sandbox box;
-    zubtest::WriteFile(box.path() / "text.dll", "not a library");
+    zub::testsupport::WriteFile(box.path() / "text.dll", "not a library");
     struct Case {
         std::wstring path;
         Error expected;

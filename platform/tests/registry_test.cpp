@@ -17,7 +17,7 @@
 namespace zub::platform {
 namespace {
 
-using zubtest::Sandbox;
+using zub::testsupport::Sandbox;
 
 class Registry : public ::testing::Test {
 protected:

@@ -22,12 +22,12 @@ namespace zub::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using zubtest::Sandbox;
+using zub::testsupport::Sandbox;
 
 std::wstring W(const fs::path& p) { return Utf8ToWide(p.string()); }
 
 void WriteScript(const fs::path& path, const std::string& body) {
-    zubtest::WriteFile(path, "#!/bin/sh\n" + body + "\n");
+    zub::testsupport::WriteFile(path, "#!/bin/sh\n" + body + "\n");
     chmod(path.c_str(), 0755);
 }
 
@@ -57,7 +57,7 @@ TEST_F(Shell, StartsProgramsWithArgumentsDirectoryAndExitCode) {
     std::uint32_t code = 0;
     ASSERT_EQ(p.GetExitCode(code), kErrorSuccess);
     EXPECT_EQ(code, 7u);
-    EXPECT_EQ(zubtest::ReadFile(box.path() / "work dir/out.txt"),
+    EXPECT_EQ(zub::testsupport::ReadFile(box.path() / "work dir/out.txt"),
               (box.path() / "work dir").string() + "\n[plain]\n[with blanks]\n[a\"q]\n");
     // Waiting again on an ended process returns at once.
     EXPECT_EQ(p.Wait(0), kErrorSuccess);
@@ -93,7 +93,7 @@ TEST_F(Shell, WaitsWithAndWithoutALimit) {
 }
 
 TEST_F(Shell, FailedStartsReportTheirErrorNumbers) {
-    zubtest::WriteFile(bin / "garbage", "\x01\x02 not a program");
+    zub::testsupport::WriteFile(bin / "garbage", "\x01\x02 not a program");
     chmod((bin / "garbage").c_str(), 0755);
     struct Case {
         std::wstring file;
@@ -123,7 +123,7 @@ TEST_F(Shell, FailedStartsReportTheirErrorNumbers) {
 }
 
 TEST_F(Shell, DocumentsOpenThroughXdgOpen) {
-    zubtest::WriteFile(box.path() / "docs/readme.txt", "hello");
+    zub::testsupport::WriteFile(box.path() / "docs/readme.txt", "hello");
     ShellExecuteInfo info;
     info.file = L"readme.txt";
     info.directory = W(box.path() / "docs");
@@ -133,13 +133,13 @@ TEST_F(Shell, DocumentsOpenThroughXdgOpen) {
     WriteScript(bin / "xdg-open", "echo \"$1\" > \"" + (box.path() / "opened").string() + "\"");
     ASSERT_EQ(ShellExecute(info, p), kErrorSuccess);
     ASSERT_EQ(p.Wait(kInfinite), kErrorSuccess);
-    EXPECT_EQ(zubtest::ReadFile(box.path() / "opened"),
+    EXPECT_EQ(zub::testsupport::ReadFile(box.path() / "opened"),
               (box.path() / "docs/readme.txt").string() + "\n");
 }
 
 TEST_F(Shell, ProgramsAreFoundThroughPath) {
     WriteScript(bin / "zubfind", "true");
-    zubtest::WriteFile(bin / "notexec", "x");
+    zub::testsupport::WriteFile(bin / "notexec", "x");
     struct Case {
         std::wstring name;
         Error expected;
@@ -198,7 +198,7 @@ TEST_F(Shell, LinksAreDesktopEntriesThatReadBack) {
     fs::create_directories(file.parent_path());
     ASSERT_EQ(WriteShellLink(link, W(file)), kErrorSuccess);
 
-    std::string content = zubtest::ReadFile(file);
+    std::string content = zub::testsupport::ReadFile(file);
     for (const char* line :
          {"[Desktop Entry]\n", "Type=Application\n", "Name=Vault\n",
           "Comment=Vault \xe4\xb8\xad\xe6\x96\x87\n",
@@ -221,12 +221,12 @@ TEST_F(Shell, LinksAreDesktopEntriesThatReadBack) {
     ASSERT_EQ(WriteShellLink(plain, W(file)), kErrorSuccess);
     ASSERT_EQ(ReadShellLink(W(file), back), kErrorSuccess);
     EXPECT_EQ(back, plain);
-    EXPECT_EQ(zubtest::ReadFile(file).find("Comment="), std::string::npos);
-    EXPECT_EQ(zubtest::ReadFile(file).find("Terminal="), std::string::npos);
+    EXPECT_EQ(zub::testsupport::ReadFile(file).find("Comment="), std::string::npos);
+    EXPECT_EQ(zub::testsupport::ReadFile(file).find("Terminal="), std::string::npos);
 }
 
 TEST_F(Shell, ForeignDesktopEntriesAndOtherFiles) {
-    zubtest::WriteFile(
+    zub::testsupport::WriteFile(
         box.path() / "app.desktop",
         "[Desktop Entry]\nType=Application\nName=App\nExec=\"/usr/bin/my app\" --x %%y\n"
         "Path=/tmp\n[Desktop Action New]\nExec=other\n");
@@ -235,15 +235,15 @@ TEST_F(Shell, ForeignDesktopEntriesAndOtherFiles) {
     EXPECT_EQ(link.target, L"/usr/bin/my app");
     EXPECT_EQ(link.arguments, L"--x %y");
     EXPECT_EQ(link.workingDirectory, L"/tmp");
-    zubtest::WriteFile(box.path() / "notes.txt", "hello\n");
+    zub::testsupport::WriteFile(box.path() / "notes.txt", "hello\n");
     EXPECT_EQ(ReadShellLink(W(box.path() / "notes.txt"), link), kErrorInvalidData);
     EXPECT_EQ(ReadShellLink(W(box.path() / "none.lnk"), link), kErrorFileNotFound);
 }
 
 TEST_F(Shell, ServicesAreUnitsOrInitScriptsBelowTheRoot) {
-    zubtest::WriteFile(box.root() / "lib/systemd/system/zubd.service",
-                       "[Service]\nExecStart=/bin/true\n");
-    zubtest::WriteFile(box.root() / "etc/systemd/system/Spooler.service", "[Service]\n");
+    zub::testsupport::WriteFile(box.root() / "lib/systemd/system/zubd.service",
+                                "[Service]\nExecStart=/bin/true\n");
+    zub::testsupport::WriteFile(box.root() / "etc/systemd/system/Spooler.service", "[Service]\n");
     WriteScript(box.root() / "etc/init.d/legacyd", "exit 0");
     struct Case {
         const wchar_t* name;
@@ -330,7 +330,7 @@ TEST_F(Shell, UserEnvironmentVariablesPersist) {
     std::wstring stored;
     ASSERT_EQ(RegGetString(key, name, stored), kErrorSuccess);
     EXPECT_EQ(stored, value);
-    std::string conf = zubtest::ReadFile(
+    std::string conf = zub::testsupport::ReadFile(
         box.root() / (box.path() / "home/.config/environment.d/50-zub.conf").relative_path());
     EXPECT_NE(conf.find("PRO_COMM_MSG_EXE='/opt/ptc/Wildfire 4.0/i486_nt/obj/pro_comm_msg.exe'\n"),
               std::string::npos)

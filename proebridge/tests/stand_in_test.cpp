@@ -59,7 +59,7 @@ protected:
     }
     std::wstring Db() const { return zub::Utf8ToWide((dir / "m.db").string()); }
 
-    zubtest::TempDir tmp{"standin"};
+    zub::testsupport::TempDir tmp{"standin"};
     const fs::path dir = tmp.path();
     ProeAsynCommand command;
 };

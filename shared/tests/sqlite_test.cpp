@@ -22,7 +22,7 @@ constexpr int kCreate = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
 
 class Sqlite : public ::testing::Test {
 protected:
-    zubtest::TempDir dir{"zub-sqlite", zubtest::TempDir::Medium::Memory};
+    zub::testsupport::TempDir dir{"zub-sqlite", zub::testsupport::TempDir::Medium::Memory};
     std::string file = (dir.path() / "t.db").string();
     Connection db{file, kCreate};
 };

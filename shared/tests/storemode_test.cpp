@@ -62,7 +62,7 @@ TEST(StoreMode, ExcessNamesWhatThePolicyDoesNotGrant) {
 }
 
 TEST(StoreMode, MadeFoldersAndSetFilesIgnoreTheUmask) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     const Umask open(0);
     for (const mode_t root : {mode_t{0700}, mode_t{0770}}) {
         const auto dir = tmp.path() / std::to_string(root);

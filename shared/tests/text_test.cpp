@@ -121,7 +121,7 @@ protected:
             !std::filesystem::exists("/usr/share/i18n/locales/en_US")) {
             GTEST_SKIP() << "no locale sources to build a Latin-1 locale from";
         }
-        dir_ = std::make_unique<zubtest::TempDir>("zub-text");
+        dir_ = std::make_unique<zub::testsupport::TempDir>("zub-text");
         const std::string target = dir_->str() + "/en_US.ISO-8859-1";
         const pid_t child = fork();
         ASSERT_GE(child, 0);
@@ -141,7 +141,7 @@ protected:
         dir_.reset();
     }
 
-    std::unique_ptr<zubtest::TempDir> dir_;
+    std::unique_ptr<zub::testsupport::TempDir> dir_;
 };
 
 TEST_F(NarrowLatin1, ConvertsThroughTheLocaleEncoding) {

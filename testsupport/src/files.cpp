@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 void WriteFile(const std::filesystem::path& path, const std::string& content) {
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
@@ -21,4 +21,4 @@ std::string ReadFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

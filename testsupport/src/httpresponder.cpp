@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 namespace {
 
@@ -143,4 +143,4 @@ void HttpResponder::Handle(int fd) {
     }
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

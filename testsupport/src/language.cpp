@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace zubtest {
+namespace zub::testsupport {
 namespace {
 
 // Decodes the code point at `i` and advances past it; bytes that are not
@@ -78,4 +78,4 @@ std::string EnglishRun(std::string_view s) {
     return {};
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

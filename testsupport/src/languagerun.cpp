@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace zubtest {
+namespace zub::testsupport {
 namespace {
 
 bool ChoosesLanguage(std::string_view entry) {
@@ -93,4 +93,4 @@ std::vector<std::string> NotInLibraryCatalog(const std::vector<std::string>& tex
     return missing;
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

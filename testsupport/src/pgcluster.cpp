@@ -25,7 +25,7 @@
 
 extern char** environ;
 
-namespace zubtest {
+namespace zub::testsupport {
 
 namespace fs = std::filesystem;
 
@@ -270,4 +270,4 @@ void PgCluster::RecreateDatabase(const std::string& name) const {
     Exec("CREATE DATABASE \"" + name + "\"");
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

@@ -1,6 +1,6 @@
 #include "zubtest/sandbox.h"
 
-namespace zubtest {
+namespace zub::testsupport {
 
 namespace fs = std::filesystem;
 
@@ -20,4 +20,4 @@ Sandbox::Sandbox(const std::string& prefix, TempDir::Medium registry) : dir_(pre
     env_.Set("XDG_DATA_HOME", (home() / ".local/share").string());
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

@@ -2,7 +2,7 @@
 
 #include <stdlib.h>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 namespace {
 
@@ -31,4 +31,4 @@ void ScopedEnv::Set(const std::string& name, const std::optional<std::string>& v
     Put(name, value);
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

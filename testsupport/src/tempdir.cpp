@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <system_error>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 namespace fs = std::filesystem;
 
@@ -49,4 +49,4 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 namespace fs = std::filesystem;
 
@@ -335,4 +335,4 @@ void WebDavServer::MakeCertificate(const fs::path& dir, const std::string& file,
         " >/dev/null 2>&1");
 }
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

@@ -26,7 +26,7 @@ bool CanLogIn(const std::string& conninfo) {
 }
 
 TEST(PgCluster, LogsInOverTheSocketAndOverTcpOnlyWithThePassword) {
-    auto& cluster = zubtest::PgCluster::Shared();
+    auto& cluster = zub::testsupport::PgCluster::Shared();
     const std::string tcp = "host=127.0.0.1 port=" + std::to_string(cluster.port()) +
                             " user=" + cluster.user() + " dbname=postgres connect_timeout=10";
     EXPECT_TRUE(CanLogIn("host=" + cluster.socketDir() + " port=" + std::to_string(cluster.port()) +
@@ -47,7 +47,7 @@ TEST(PgCluster, AKilledOwnerLeavesNoServerAndNoFolder) {
     if (child == 0) {
         ::close(report[0]);
         try {
-            zubtest::PgCluster cluster("zub-pgkill");
+            zub::testsupport::PgCluster cluster("zub-pgkill");
             std::string line = cluster.folder() + "\n";
             if (::write(report[1], line.data(), line.size()) < 0) ::_exit(2);
             ::pause();

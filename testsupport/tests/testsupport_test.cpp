@@ -29,7 +29,7 @@ TEST(ScopedEnv, RestoresTheValueOrAbsenceFromBeforeTheFirstChange) {
     ::setenv("ZUBTEST_SET", "before", 1);
     ::unsetenv("ZUBTEST_UNSET");
     {
-        zubtest::ScopedEnv env("ZUBTEST_SET", std::nullopt);
+        zub::testsupport::ScopedEnv env("ZUBTEST_SET", std::nullopt);
         EXPECT_EQ(Env("ZUBTEST_SET"), std::nullopt);
         env.Set("ZUBTEST_SET", "second");
         env.Set("ZUBTEST_UNSET", "now");
@@ -46,10 +46,10 @@ TEST(TempDir, RemovesContentsTheTestMadeReadOnly) {
     if (::geteuid() == 0) GTEST_SKIP() << "rights do not stop root";
     fs::path kept;
     {
-        zubtest::TempDir dir("zubtest-readonly");
+        zub::testsupport::TempDir dir("zubtest-readonly");
         kept = dir.path();
         EXPECT_EQ(kept.filename().string().rfind("zubtest-readonly-", 0), 0u) << kept;
-        zubtest::WriteFile(dir.path() / "locked/inner/file", "x");
+        zub::testsupport::WriteFile(dir.path() / "locked/inner/file", "x");
         fs::permissions(dir.path() / "locked/inner", fs::perms::owner_read | fs::perms::owner_exec);
         fs::permissions(dir.path() / "locked", fs::perms::none);
         fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
@@ -58,7 +58,7 @@ TEST(TempDir, RemovesContentsTheTestMadeReadOnly) {
 }
 
 TEST(TempDir, InMemoryWhereTheMachineHasIt) {
-    zubtest::TempDir dir("zubtest-memory", zubtest::TempDir::Medium::Memory);
+    zub::testsupport::TempDir dir("zubtest-memory", zub::testsupport::TempDir::Medium::Memory);
     std::error_code ec;
     const fs::path expected = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
                                   ? fs::path("/dev/shm")
@@ -73,7 +73,7 @@ TEST(Sandbox, PointsTheMachineIntoItsFolderAndPutsEverythingBack) {
     const std::optional<std::string> home = Env("HOME");
     fs::path dir;
     {
-        zubtest::Sandbox box("zubtest-sandbox");
+        zub::testsupport::Sandbox box("zubtest-sandbox");
         dir = box.path();
         EXPECT_EQ(Env("ZUB_ROOT"), box.root().string());
         EXPECT_EQ(Env("ZUB_REGISTRY_DIR"), box.registry().string());
@@ -98,7 +98,7 @@ TEST(Sandbox, PointsTheMachineIntoItsFolderAndPutsEverythingBack) {
 TEST(Sandbox, ARegistryInMemoryGoesWithIt) {
     fs::path registry;
     {
-        zubtest::Sandbox box("zubtest-sandbox", zubtest::TempDir::Medium::Memory);
+        zub::testsupport::Sandbox box("zubtest-sandbox", zub::testsupport::TempDir::Medium::Memory);
         registry = box.registry();
         EXPECT_NE(registry.parent_path(), box.path());
         EXPECT_TRUE(fs::is_directory(registry));
@@ -108,15 +108,15 @@ TEST(Sandbox, ARegistryInMemoryGoesWithIt) {
 }
 
 TEST(Files, WriteMakesFoldersAndReadGivesBackTheBytes) {
-    zubtest::TempDir dir("zubtest-files");
+    zub::testsupport::TempDir dir("zubtest-files");
     const std::string bytes("a\0b\r\n\xff", 6);
-    zubtest::WriteFile(dir.path() / "new/sub/f.bin", bytes);
-    EXPECT_EQ(zubtest::ReadFile(dir.path() / "new/sub/f.bin"), bytes);
-    zubtest::WriteFile(dir.path() / "new/sub/f.bin", "short");
-    EXPECT_EQ(zubtest::ReadFile(dir.path() / "new/sub/f.bin"), "short");
-    EXPECT_EQ(zubtest::ReadFile(dir.path() / "missing"), "");
+    zub::testsupport::WriteFile(dir.path() / "new/sub/f.bin", bytes);
+    EXPECT_EQ(zub::testsupport::ReadFile(dir.path() / "new/sub/f.bin"), bytes);
+    zub::testsupport::WriteFile(dir.path() / "new/sub/f.bin", "short");
+    EXPECT_EQ(zub::testsupport::ReadFile(dir.path() / "new/sub/f.bin"), "short");
+    EXPECT_EQ(zub::testsupport::ReadFile(dir.path() / "missing"), "");
     // A folder where the file should go.
-    EXPECT_THROW(zubtest::WriteFile(dir.path() / "new", "x"), std::runtime_error);
+    EXPECT_THROW(zub::testsupport::WriteFile(dir.path() / "new", "x"), std::runtime_error);
 }
 
 }  // namespace
@@ -140,13 +140,13 @@ TEST(Language, TellsChineseAndEnglishText) {
         {"/home/u/My Project Files/x.prt", false, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(zubtest::HasCjk(c.text), c.cjk) << c.text;
-        EXPECT_EQ(zubtest::EnglishRun(c.text), c.run) << c.text;
+        EXPECT_EQ(zub::testsupport::HasCjk(c.text), c.cjk) << c.text;
+        EXPECT_EQ(zub::testsupport::EnglishRun(c.text), c.run) << c.text;
     }
 }
 
 TEST(Language, FindsTheLineThatLeavesTheLanguage) {
-    using zubtest::Speaks;
+    using zub::testsupport::Speaks;
     const std::string notFound = "The system cannot find the file specified.";
     const struct {
         const char* text;
@@ -169,26 +169,26 @@ TEST(Language, FindsTheLineThatLeavesTheLanguage) {
         {"3 rows\nversion: Wildfire 4.0\n", Speaks::English, {}, ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(zubtest::MixedLine(c.text, c.language, c.verbatim), c.line) << c.text;
+        EXPECT_EQ(zub::testsupport::MixedLine(c.text, c.language, c.verbatim), c.line) << c.text;
 }
 
 TEST(Language, RunsAProgramInTheLanguageAsked) {
     // The test's own choice must not leak into the program.
-    zubtest::ScopedEnv env("LANGUAGE", "de");
+    zub::testsupport::ScopedEnv env("LANGUAGE", "de");
     env.Set("LC_ALL", "de_DE.UTF-8");
     env.Set("LC_MESSAGES", "de_DE.UTF-8");
     const std::string script =
         "echo \"$LANG|${LANGUAGE-none}|${LC_ALL-none}|${LC_MESSAGES-none}\"; cat; echo e >&2; "
         "exit 3";
     const struct {
-        zubtest::Speaks language;
+        zub::testsupport::Speaks language;
         const char* out;
     } cases[] = {
-        {zubtest::Speaks::Chinese, "zh_CN.UTF-8|none|none|none\nin"},
-        {zubtest::Speaks::English, "en_US.UTF-8|none|none|none\nin"},
+        {zub::testsupport::Speaks::Chinese, "zh_CN.UTF-8|none|none|none\nin"},
+        {zub::testsupport::Speaks::English, "en_US.UTF-8|none|none|none\nin"},
     };
     for (const auto& c : cases) {
-        const auto run = zubtest::RunSpeaking(c.language, "/bin/sh", {"-c", script}, "in");
+        const auto run = zub::testsupport::RunSpeaking(c.language, "/bin/sh", {"-c", script}, "in");
         EXPECT_EQ(run.status, 3);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, "e\n");
@@ -196,18 +196,19 @@ TEST(Language, RunsAProgramInTheLanguageAsked) {
 }
 
 TEST(Language, KnowsWhichTextsTheLibraryCatalogLacks) {
-    zubtest::TempDir dir("zubtest-catalog");
+    zub::testsupport::TempDir dir("zubtest-catalog");
     const fs::path messages = dir.path() / "en/LC_MESSAGES";
     fs::create_directories(messages);
-    zubtest::WriteFile(dir.path() / "en.po",
-                       "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
-                       "msgid \"model file not found: %s\"\nmsgstr \"model file not found: %s\"\n");
+    zub::testsupport::WriteFile(
+        dir.path() / "en.po",
+        "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+        "msgid \"model file not found: %s\"\nmsgstr \"model file not found: %s\"\n");
     const std::string compile = std::string("'") + ZUB_MSGFMT + "' -o '" +
                                 (messages / "zub-library.mo").string() + "' '" +
                                 (dir.path() / "en.po").string() + "'";
     ASSERT_EQ(std::system(compile.c_str()), 0) << compile;
-    zubtest::ScopedEnv env("ZUB_LOCALEDIR", dir.str());
-    EXPECT_EQ(zubtest::NotInLibraryCatalog(
+    zub::testsupport::ScopedEnv env("ZUB_LOCALEDIR", dir.str());
+    EXPECT_EQ(zub::testsupport::NotInLibraryCatalog(
                   {"model file not found: /tmp/a.prt", "Type mismatch.", "model file not found"}),
               (std::vector<std::string>{"Type mismatch.", "model file not found"}));
 }

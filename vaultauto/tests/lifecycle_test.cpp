@@ -73,7 +73,7 @@ protected:
     std::wstring Locator() const { return L"sqlite:" + store_.wstring(); }
     std::wstring FileServer() const { return L"file:" + (store_ / "files").wstring(); }
 
-    std::optional<zubtest::TempDir> work_;
+    std::optional<zub::testsupport::TempDir> work_;
     fs::path store_;
 };
 

@@ -64,7 +64,7 @@ class ServerSandbox : public ::testing::Test {
 protected:
     void SetUp() override {
         // Every registry write is flushed, and a registration makes a few hundred.
-        box_.emplace("vaultauto", zubtest::TempDir::Medium::Memory);
+        box_.emplace("vaultauto", zub::testsupport::TempDir::Medium::Memory);
         ASSERT_EQ(pf::LoadLibrary(ModulePath(), module_), 0u);
         ASSERT_EQ(Entry("DllRegisterServer", registerServer_), 0u);
         ASSERT_EQ(Entry("DllUnregisterServer", unregisterServer_), 0u);
@@ -94,7 +94,7 @@ protected:
     pf::Library module_;
 
 private:
-    std::optional<zubtest::Sandbox> box_;
+    std::optional<zub::testsupport::Sandbox> box_;
 };
 
 }  // namespace zub::vaultauto::test

@@ -12,9 +12,9 @@ std::wstring ServeOnNginx(const std::filesystem::path& folder) {
     // Started by the first case that needs it, stopped when the program ends
     // (or by its watchdog when the program dies).
     static const auto nginx = [] {
-        zubtest::WebDavServer::Options options;
-        options.kind = zubtest::WebDavServer::Kind::Nginx;
-        return std::make_unique<zubtest::WebDavServer>(options);
+        zub::testsupport::WebDavServer::Options options;
+        options.kind = zub::testsupport::WebDavServer::Kind::Nginx;
+        return std::make_unique<zub::testsupport::WebDavServer>(options);
     }();
     // The server's user reaches the folder through the test's folder.
     std::filesystem::permissions(folder.parent_path(), std::filesystem::perms::others_exec,
@@ -35,9 +35,9 @@ ContractFixture::ContractFixture() {
     // The server's user reaches the root through the test's folder.
     std::filesystem::permissions(tree.path(), std::filesystem::perms::others_exec,
                                  std::filesystem::perm_options::add);
-    zubtest::WebDavServer::Options options;
+    zub::testsupport::WebDavServer::Options options;
     options.documents = root;
-    dav = std::make_unique<zubtest::WebDavServer>(options);
+    dav = std::make_unique<zub::testsupport::WebDavServer>(options);
     server = L"http://127.0.0.1:" + std::to_wstring(dav->port());
     cmd->logIn(server, 0, L"", Wide(options.user), Wide(options.password));
 }

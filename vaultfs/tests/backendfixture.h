@@ -45,7 +45,7 @@ protected:
     bool webDav() const { return GetParam() != Backend::Local; }
     bool nginx() const { return GetParam() == Backend::Nginx; }
 
-    std::unique_ptr<zubtest::WebDavServer> dav;
+    std::unique_ptr<zub::testsupport::WebDavServer> dav;
 };
 
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);

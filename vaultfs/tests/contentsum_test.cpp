@@ -50,9 +50,9 @@ protected:
         const Mover mover = std::get<0>(GetParam());
         if (mover == Mover::WebDav) {
             fs::permissions(tree.path(), fs::perms::others_exec, fs::perm_options::add);
-            zubtest::WebDavServer::Options options;
+            zub::testsupport::WebDavServer::Options options;
             options.documents = root;
-            dav = std::make_unique<zubtest::WebDavServer>(options);
+            dav = std::make_unique<zub::testsupport::WebDavServer>(options);
             sums = L"http://127.0.0.1:" + std::to_wstring(dav->port());
             cmd->logIn(sums, 0, L"", L"system", L"secret");
         } else if (mover == Mover::Nginx) {
@@ -70,7 +70,7 @@ protected:
     }
     ~ContentSumTest() override { cmd->UnregisterBackend(L"sums"); }
 
-    std::unique_ptr<zubtest::WebDavServer> dav;
+    std::unique_ptr<zub::testsupport::WebDavServer> dav;
     std::wstring sums = L"sums:";
     std::wstring expected;
 };

@@ -53,7 +53,7 @@ class StreamCopierSum : public ::testing::TestWithParam<Case> {};
 
 TEST_P(StreamCopierSum, IsTheSumOfWhatLanded) {
     const Case& c = GetParam();
-    zubtest::TempDir dir;
+    zub::testsupport::TempDir dir;
     const std::string data = Pattern(c.size);
     const fs::path from = dir.path() / "from";
     const fs::path to = dir.path() / "to";

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 TestTree::TestTree() : dir_("vaultfs-test"), path_(fs::canonical(dir_.path())) {}
 
 void TestTree::Write(const fs::path& relative, const std::string& content) const {
-    zubtest::WriteFile(path_ / relative, content);
+    zub::testsupport::WriteFile(path_ / relative, content);
 }
 
 std::string TestTree::Read(const fs::path& relative) const {

@@ -30,7 +30,7 @@ public:
     std::vector<std::string> List(const std::filesystem::path& relative = {}) const;
 
 private:
-    zubtest::TempDir dir_;
+    zub::testsupport::TempDir dir_;
     std::filesystem::path path_;
 };
 

@@ -21,7 +21,7 @@ namespace zub::vaultfs::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Answer = zubtest::HttpResponder::Answer;
+using Answer = zub::testsupport::HttpResponder::Answer;
 using Strings = std::vector<std::string>;
 
 // Runs `fn`, returning the failure it throws as (number, text).
@@ -53,7 +53,7 @@ TEST(WebDavFaults, UnwantedAnswersBecomeTheirNumbersWithMethodAndPath) {
     for (const Case c : {Case{500, NFS::NFS_E_HTTP}, Case{507, NFS::NFS_E_NO_SPACE},
                          Case{423, NFS::NFS_E_LOCKED}, Case{401, NFS::NFS_E_LOGIN}}) {
         SCOPED_TRACE(c.status);
-        zubtest::HttpResponder server([&](const std::string& method, const std::string&) {
+        zub::testsupport::HttpResponder server([&](const std::string& method, const std::string&) {
             Answer answer;
             // Folders are there; what writes gets the status.
             answer.status = method == "PROPFIND" ? 404 : c.status;
@@ -76,7 +76,7 @@ TEST(WebDavFaults, UnwantedAnswersBecomeTheirNumbersWithMethodAndPath) {
 }
 
 TEST(WebDavFaults, RedirectsAreNeverFollowed) {
-    zubtest::HttpResponder server([](const std::string&, const std::string&) {
+    zub::testsupport::HttpResponder server([](const std::string&, const std::string&) {
         Answer answer;
         answer.status = 302;
         answer.headers = "Location: http://elsewhere.invalid/steal\r\n";
@@ -95,7 +95,7 @@ TEST(WebDavFaults, RedirectsAreNeverFollowed) {
 }
 
 TEST(WebDavFaults, AStalledTransferTimesOutAndLeavesNothing) {
-    zubtest::HttpResponder server([](const std::string&, const std::string&) {
+    zub::testsupport::HttpResponder server([](const std::string&, const std::string&) {
         Answer answer;
         answer.body = "the first bytes";
         answer.missing = 1000;
@@ -126,7 +126,7 @@ TEST(WebDavFaults, DroppedConnectionsAreRetriedABoundedNumberOfTimes) {
     for (const Case c : {Case{2, 0, 3}, Case{3, NFS::NFS_E_UNREACHABLE, 3}}) {
         SCOPED_TRACE(c.drops);
         int drops = c.drops;
-        zubtest::HttpResponder server([&](const std::string&, const std::string&) {
+        zub::testsupport::HttpResponder server([&](const std::string&, const std::string&) {
             Answer answer;
             answer.drop = drops-- > 0;
             answer.body = "served";
@@ -162,7 +162,7 @@ TEST(WebDavFaults, ADownloadsSumCoversTheAnswerItKeptAndNothingOfACutAttempt) {
         std::string body(c.size, '\0');
         for (std::size_t i = 0; i < c.size; ++i) body[i] = static_cast<char>(i * 7 + i / 4099);
         bool cut = c.firstCut;
-        zubtest::HttpResponder server([&](const std::string&, const std::string&) {
+        zub::testsupport::HttpResponder server([&](const std::string&, const std::string&) {
             Answer answer;
             // The cut attempt sends other bytes, so a sum that kept any of
             // them would differ.
@@ -202,7 +202,7 @@ TEST(WebDavFaults, AMoveIsNotRetriedWhenItsConnectionDrops) {
                "</D:resourcetype></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat>"
                "</D:response></D:multistatus>";
     };
-    zubtest::HttpResponder server([&](const std::string& method, const std::string& path) {
+    zub::testsupport::HttpResponder server([&](const std::string& method, const std::string& path) {
         Answer answer;
         answer.drop = method == "MOVE";
         if (method == "PROPFIND") {
@@ -227,7 +227,7 @@ protected:
     WebDavServerFaults() {
         fs::permissions(tree.path(), fs::perms::others_exec, fs::perm_options::add);
         fs::create_directories(tree / "root");
-        zubtest::WebDavServer::Options options;
+        zub::testsupport::WebDavServer::Options options;
         options.documents = tree / "root";
         dav.emplace(options);
         backend.emplace(Origin(dav->port()), 0, Quick());
@@ -235,7 +235,7 @@ protected:
     }
 
     TestTree tree;
-    std::optional<zubtest::WebDavServer> dav;
+    std::optional<zub::testsupport::WebDavServer> dav;
     std::optional<NFS::WebDavBackend> backend;
 };
 
@@ -312,8 +312,8 @@ protected:
 };
 
 TEST_F(WebDavTls, ACertificateIsCheckedAgainstTheHostItNames) {
-    zubtest::WebDavServer::MakeCertificate(tree.path(), "good", "127.0.0.1");
-    zubtest::WebDavServer::MakeCertificate(tree.path(), "other", "files.example");
+    zub::testsupport::WebDavServer::MakeCertificate(tree.path(), "good", "127.0.0.1");
+    zub::testsupport::WebDavServer::MakeCertificate(tree.path(), "other", "files.example");
     tree.Write("local/a", "secret drawing");
     struct Case {
         const char* certificate;
@@ -323,10 +323,10 @@ TEST_F(WebDavTls, ACertificateIsCheckedAgainstTheHostItNames) {
     for (const Case c : {Case{"good", true, 0}, Case{"good", false, NFS::NFS_E_TLS},
                          Case{"other", true, NFS::NFS_E_TLS}}) {
         SCOPED_TRACE(std::string(c.certificate) + (c.trusted ? " trusted" : ""));
-        zubtest::WebDavServer::Options options;
+        zub::testsupport::WebDavServer::Options options;
         options.certificate = tree / (std::string(c.certificate) + ".pem");
         options.key = tree / (std::string(c.certificate) + ".key");
-        zubtest::WebDavServer server(options);
+        zub::testsupport::WebDavServer server(options);
         fs::create_directories(server.documents() / "v");
         std::wstring text = L"https://127.0.0.1:" + std::to_wstring(server.port()) + L"/v";
         if (c.trusted) text += L"?cafile=" + Wide(tree / options.certificate.filename());

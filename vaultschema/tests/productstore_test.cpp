@@ -38,7 +38,7 @@ std::set<std::string> FilesIn(const fs::path& dir) {
 }  // namespace
 
 TEST(ProductStore, CreatesBothDatabasesWithTheirStartingRows) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     fs::path dir = tmp.path() / "a" / "store";
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(dir.string(), ProductStore::kDefaultProductDb, error), 0)
@@ -144,7 +144,7 @@ TEST(ProductStore, ProductSchemaHasEveryTableViewAndColumnOrder) {
 }
 
 TEST(ProductStore, AnotherProductDatabaseName) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(tmp.str(), "Plant", error), 0) << zub::WideToUtf8(error);
     EXPECT_EQ(FilesIn(tmp.path()),
@@ -156,7 +156,7 @@ TEST(ProductStore, AnotherProductDatabaseName) {
 }
 
 TEST(ProductStore, AStoreOfAnEarlierVersionGetsTheNewColumnAndIndexes) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
     const fs::path file = tmp.path() / "QVData.sqlite3";
@@ -185,7 +185,7 @@ TEST(ProductStore, AStoreOfAnEarlierVersionGetsTheNewColumnAndIndexes) {
 }
 
 TEST(ProductStore, AnEarlierSystemDatabaseGetsAnEmptyStoreId) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
     const fs::path file = tmp.path() / "QVSystem.sqlite3";
@@ -204,7 +204,7 @@ TEST(ProductStore, AnEarlierSystemDatabaseGetsAnEmptyStoreId) {
 }
 
 TEST(ProductStore, TheSystemDatabaseNameIsNotAProductDatabaseName) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     EXPECT_NE(ProductStore::Create(tmp.str(), ProductStore::kSystemDb, error), 0);
     EXPECT_NE(error.find(L"QVSystem"), std::wstring::npos) << zub::WideToUtf8(error);
@@ -267,7 +267,7 @@ TEST(ProductStore, UserNamesAreUniqueIgnoringCase) {
 // An older store that already holds two spellings of one name still opens;
 // the index comes once the names are made distinct.
 TEST(ProductStore, AStoreWithCaseDuplicateUsersOpensAndGetsTheIndexLater) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
     const fs::path file = tmp.path() / "QVData.sqlite3";
@@ -295,7 +295,7 @@ TEST(ProductStore, AStoreWithCaseDuplicateUsersOpensAndGetsTheIndexLater) {
 // A store that has every earlier step but the change stamp gets it alone;
 // rows it holds carry stamp 0 and stay usable.
 TEST(ProductStore, AStoreWithoutTheChangeStampGetsIt) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
     const fs::path file = tmp.path() / "QVData.sqlite3";
@@ -321,7 +321,7 @@ TEST(ProductStore, AStoreWithoutTheChangeStampGetsIt) {
 // empty sum and an unknown size after the columns they had; the baselines'
 // file list is made.
 TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
     const fs::path file = tmp.path() / "QVData.sqlite3";
@@ -364,7 +364,7 @@ TEST(ProductStore, AStoreWithoutContentSumsGetsThemAppended) {
 // A store made before the audit trail gets the tables a new store has, and
 // with them the rule of one delete entry per document.
 TEST(ProductStore, AStoreWithoutAnAuditTrailGetsOne) {
-    zubtest::TempDir tmp;
+    zub::testsupport::TempDir tmp;
     std::wstring error;
     ASSERT_EQ(ProductStore::Create(tmp.str(), "QVData", error), 0);
     const fs::path file = tmp.path() / "QVData.sqlite3";
@@ -449,7 +449,7 @@ TEST(ProductStoreOnServer, MakesTheStoreOnceAndRefusesDatabasesHoldingAnythingEl
 
     // A product database beside a system database of another store, or one
     // holding someone else's tables, is refused.
-    const auto& cluster = zubtest::PgCluster::Shared();
+    const auto& cluster = zub::testsupport::PgCluster::Shared();
     cluster.RecreateDatabase("QVOther");
     EXPECT_NE(vaultschema::ProductStore::CreateOnServer(store.Place(), "QVOther", existed, error),
               0);

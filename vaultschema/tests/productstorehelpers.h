@@ -37,7 +37,7 @@ public:
         if (backend == Backend::Embedded) {
             rc = vaultschema::ProductStore::Create(dir_.str(), "QVData", error);
         } else {
-            const auto& cluster = zubtest::PgCluster::Shared();
+            const auto& cluster = zub::testsupport::PgCluster::Shared();
             cluster.DropDatabase("QVData");
             cluster.DropDatabase("QVSystem");
             bool existed = false;
@@ -48,7 +48,7 @@ public:
     }
 
     static ZUBDB::ServerPlace Place() {
-        const auto& cluster = zubtest::PgCluster::Shared();
+        const auto& cluster = zub::testsupport::PgCluster::Shared();
         return {zub::Utf8ToWide(cluster.socketDir()), cluster.port(),
                 zub::Utf8ToWide(cluster.SocketToken())};
     }
@@ -73,7 +73,7 @@ public:
 
 private:
     Backend backend_;
-    zubtest::TempDir dir_;
+    zub::testsupport::TempDir dir_;
 };
 
 inline std::unique_ptr<ZUBDB::CDBRecordset> Query(

@@ -43,7 +43,7 @@ const char kDescription[] =
     "</tabs></dd>";
 
 struct Fixture {
-    zubtest::TempDir tmp{"cadlink-fuzz"};
+    zub::testsupport::TempDir tmp{"cadlink-fuzz"};
     std::string dir = tmp.str();
     std::unique_ptr<ZUBCAX::ProeCommand> command;
 

@@ -53,7 +53,7 @@ void SpeakLanguage(const char* lang) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // Installs, the registry and the log stay in a sandbox that goes with the run.
-    zubtest::Sandbox sandbox("kitsetup-wizard");
+    zub::testsupport::Sandbox sandbox("kitsetup-wizard");
     sandbox.SetEnv("ZUB_PRIVILEGED", "1");
     std::filesystem::create_directories(sandbox.root() / "tmp");
     const TestClass* only = nullptr;

@@ -79,7 +79,7 @@ protected:
         return reinterpret_cast<DllRegisterServerFn>(fn)();
     }
 
-    zubtest::Sandbox box_{"zubcom-test", zubtest::TempDir::Medium::Memory};
+    zub::testsupport::Sandbox box_{"zubcom-test", zub::testsupport::TempDir::Medium::Memory};
     pf::Library lib_;
 };
 

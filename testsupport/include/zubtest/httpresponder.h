@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 class HttpResponder {
 public:
@@ -51,4 +51,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 // Whether the UTF-8 text holds a Chinese (CJK) character or CJK punctuation.
 bool HasCjk(std::string_view utf8);
@@ -16,4 +16,4 @@ bool HasCjk(std::string_view utf8);
 // (a run starting with one of our programs' names) is not counted.
 std::string EnglishRun(std::string_view utf8);
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 enum class Speaks { Chinese, English };
 
@@ -34,4 +34,4 @@ std::string MixedLine(std::string_view text, Speaks language,
 // shown as they are, in English, in either language.
 std::vector<std::string> NotInLibraryCatalog(const std::vector<std::string>& texts);
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

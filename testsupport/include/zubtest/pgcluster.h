@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 class PgCluster {
 public:
@@ -58,11 +58,11 @@ private:
     std::string socketDir_;
     std::string bin_;
     std::string runAs_;  // "" when the server runs as this process's user
-    std::string user_ = "zubtest";
+    std::string user_ = "zub::testsupport";
     std::string password_;
     int port_ = 0;
     int watchdogPid_ = -1;
     int watchdogPipe_ = -1;
 };
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

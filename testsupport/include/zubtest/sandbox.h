@@ -10,7 +10,7 @@
 #include "zubtest/scopedenv.h"
 #include "zubtest/tempdir.h"
 
-namespace zubtest {
+namespace zub::testsupport {
 
 class Sandbox {
 public:
@@ -39,4 +39,4 @@ private:
     ScopedEnv env_;
 };
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

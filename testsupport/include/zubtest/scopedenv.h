@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 class ScopedEnv {
 public:
@@ -23,4 +23,4 @@ private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

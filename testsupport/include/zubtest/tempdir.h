@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-namespace zubtest {
+namespace zub::testsupport {
 
 class TempDir {
 public:
@@ -30,4 +30,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

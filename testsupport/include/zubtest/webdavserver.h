@@ -14,7 +14,7 @@
 
 #include "zubtest/tempdir.h"
 
-namespace zubtest {
+namespace zub::testsupport {
 
 class WebDavServer {
 public:
@@ -85,4 +85,4 @@ private:
     int served_ = 0;
 };
 
-}  // namespace zubtest
+}  // namespace zub::testsupport

@@ -98,9 +98,9 @@ TEST_P(VaultLanguageCli, TheManualIsWrittenInTheUsersLanguage) {
         // A usage line is the command's syntax (vault rights grant [选项] REPO WHO RIGHTS).
         if (chinese && line.rfind(".SS vault ", 0) == 0) continue;
         if (chinese)
-            EXPECT_EQ(zubtest::EnglishRun(line), "") << line;
+            EXPECT_EQ(zub::testsupport::EnglishRun(line), "") << line;
         else
-            EXPECT_FALSE(zubtest::HasCjk(line)) << line;
+            EXPECT_FALSE(zub::testsupport::HasCjk(line)) << line;
     }
 }
 

@@ -40,7 +40,7 @@ const NameRow kNames[] = {
 // A folder of locales made here when the system lacks one; empty when none
 // was needed or they cannot be made.
 const fs::path& MadeLocales() {
-    static zubtest::TempDir dir("vault-locales");
+    static zub::testsupport::TempDir dir("vault-locales");
     return dir.path();
 }
 

@@ -21,7 +21,7 @@ class VaultServerCli : public VaultCli {
 protected:
     void SetUp() override {
         VaultCli::SetUp();
-        const auto& cluster = zubtest::PgCluster::Shared();
+        const auto& cluster = zub::testsupport::PgCluster::Shared();
         cluster.DropDatabase("QVData");
         cluster.DropDatabase("QVSystem");
         store_ = ws_ / "team.store";
@@ -30,9 +30,10 @@ protected:
 
     RunResult InitOn(const std::string& server, const fs::path& file,
                      const std::map<std::string, std::string>& env = {}) {
-        return Run({"init", "--server", server, "--user", zubtest::PgCluster::Shared().user(),
-                    "--files", (ws_ / "team.store.files").string(), file.string()},
-                   env);
+        return Run(
+            {"init", "--server", server, "--user", zub::testsupport::PgCluster::Shared().user(),
+             "--files", (ws_ / "team.store.files").string(), file.string()},
+            env);
     }
 
     std::string server_;
@@ -47,10 +48,10 @@ protected:
         // The server's user (when run as root) walks into the workspace.
         fs::permissions(ws_, fs::perms::others_exec, fs::perm_options::add);
         fs::create_directories(ws_ / "dav/vault");
-        zubtest::WebDavServer::Options options;
+        zub::testsupport::WebDavServer::Options options;
         options.password = "team-s3cret";
         options.documents = ws_ / "dav";
-        dav_ = std::make_unique<zubtest::WebDavServer>(options);
+        dav_ = std::make_unique<zub::testsupport::WebDavServer>(options);
         url_ = "http://127.0.0.1:" + std::to_string(dav_->port()) + "/vault";
     }
     void TearDown() override {
@@ -59,12 +60,12 @@ protected:
     }
 
     RunResult InitTeam(const fs::path& file, const std::string& password) {
-        return Run({"init", "--server", server_, "--user", zubtest::PgCluster::Shared().user(),
-                    "--files", url_, file.string()},
+        return Run({"init", "--server", server_, "--user",
+                    zub::testsupport::PgCluster::Shared().user(), "--files", url_, file.string()},
                    {{"VAULT_FILES_PASSWORD", password}});
     }
 
-    std::unique_ptr<zubtest::WebDavServer> dav_;
+    std::unique_ptr<zub::testsupport::WebDavServer> dav_;
     std::string url_;
 };
 
@@ -148,8 +149,9 @@ TEST_F(VaultServerCli, InitMakesTheStoreOnTheServerAndEveryCommandWorksThroughTh
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("export VAULT_STORE=" + store_.string()), std::string::npos) << r.out;
     const std::string file = ReadFile(store_);
-    EXPECT_NE(file.find("server=" + zubtest::PgCluster::Shared().socketDir()), std::string::npos);
-    EXPECT_EQ(file.find(zubtest::PgCluster::Shared().password()), std::string::npos);
+    EXPECT_NE(file.find("server=" + zub::testsupport::PgCluster::Shared().socketDir()),
+              std::string::npos);
+    EXPECT_EQ(file.find(zub::testsupport::PgCluster::Shared().password()), std::string::npos);
     EXPECT_TRUE(fs::is_directory(ws_ / "team.store.files"));
 
     Ok({"repo", "create", "parts"});
@@ -254,7 +256,7 @@ TEST_F(VaultServerCli, StatusShowsTheLocalCopysStateOnAServerStore) {
 }
 
 TEST_F(VaultServerCli, RefusedLoginsAndStrangeServersSayWhatHappened) {
-    const auto& cluster = zubtest::PgCluster::Shared();
+    const auto& cluster = zub::testsupport::PgCluster::Shared();
     const std::string tcp = "127.0.0.1:" + std::to_string(cluster.port());
     const RunResult wrong = InitOn(tcp, store_, {{"PGPASSWORD", "wrong"}});
     EXPECT_EQ(wrong.code, 1);

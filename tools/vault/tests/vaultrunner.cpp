@@ -143,9 +143,11 @@ void VaultCli::InitWithUsers() {
 }
 
 void VaultCli::WriteFile(const std::string& relative, const std::string& content) const {
-    zubtest::WriteFile(ws_ / relative, content);
+    zub::testsupport::WriteFile(ws_ / relative, content);
 }
 
-std::string VaultCli::ReadFile(const fs::path& path) const { return zubtest::ReadFile(path); }
+std::string VaultCli::ReadFile(const fs::path& path) const {
+    return zub::testsupport::ReadFile(path);
+}
 
 }  // namespace zub::vault::test

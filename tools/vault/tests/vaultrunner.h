@@ -66,7 +66,7 @@ protected:
     std::filesystem::path store_;
 
 private:
-    std::optional<zubtest::TempDir> dir_;
+    std::optional<zub::testsupport::TempDir> dir_;
 };
 
 // The expected error line for a failure.

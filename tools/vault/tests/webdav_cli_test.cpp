@@ -19,10 +19,10 @@ protected:
         VaultCli::SetUp();
         fs::permissions(ws_, fs::perms::others_exec, fs::perm_options::add);
         fs::create_directories(ws_ / "dav/vault");
-        zubtest::WebDavServer::Options options;
+        zub::testsupport::WebDavServer::Options options;
         options.password = "team-s3cret";
         options.documents = ws_ / "dav";
-        dav = std::make_unique<zubtest::WebDavServer>(options);
+        dav = std::make_unique<zub::testsupport::WebDavServer>(options);
         url = "http://127.0.0.1:" + std::to_string(dav->port()) + "/vault";
     }
     void TearDown() override {
@@ -30,7 +30,7 @@ protected:
         VaultCli::TearDown();
     }
 
-    std::unique_ptr<zubtest::WebDavServer> dav;
+    std::unique_ptr<zub::testsupport::WebDavServer> dav;
     std::string url;
 };
 
@@ -76,7 +76,8 @@ TEST_F(VaultWebDavCli, DocumentsLiveOnTheServerAndVerifyReadsThemBack) {
 
     // Damaged on the server: verify reads it and says so.
     for (const auto& entry : fs::recursive_directory_iterator(ws_ / "dav/vault"))
-        if (entry.path().filename() == "图纸 1.prt") zubtest::WriteFile(entry.path(), "damaged!");
+        if (entry.path().filename() == "图纸 1.prt")
+            zub::testsupport::WriteFile(entry.path(), "damaged!");
     const RunResult found = Run({"verify", "--json"});
     EXPECT_NE(found.code, 0);
     EXPECT_NE(found.out.find("图纸 1.prt"), std::string::npos) << found.out;

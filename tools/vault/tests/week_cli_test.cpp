@@ -224,9 +224,9 @@ TEST_P(VaultWeekCli, TheTeamReadsOneLanguageAllWeek) {
         std::istringstream lines(said);
         for (std::string read; std::getline(lines, read);) {
             if (l.chinese)
-                EXPECT_EQ(zubtest::EnglishRun(read), "") << read;
+                EXPECT_EQ(zub::testsupport::EnglishRun(read), "") << read;
             else
-                EXPECT_FALSE(zubtest::HasCjk(read)) << read;
+                EXPECT_FALSE(zub::testsupport::HasCjk(read)) << read;
         }
     }
 }

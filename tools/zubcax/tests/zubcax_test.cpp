@@ -38,7 +38,7 @@ protected:
         return zub::zubcax::Run(static_cast<int>(argv.size()), argv.data(), out, err);
     }
 
-    zubtest::Sandbox box{"zubcax"};
+    zub::testsupport::Sandbox box{"zubcax"};
     const fs::path dir = box.path();
     std::ostringstream out;
     std::ostringstream err;
@@ -165,21 +165,22 @@ TEST_F(Zubcax, SpeaksTheUsersLanguage) {
          "CAD 桥接组件\n"},
     };
     // What the connector and its bridge report in these runs is in the catalogs.
-    EXPECT_EQ(zubtest::NotInLibraryCatalog(
+    EXPECT_EQ(zub::testsupport::NotInLibraryCatalog(
                   {"proebridge4 stand-in; no launcher (Pro/ENGINEER not installed)",
                    "model file not found: " + missing,
                    "ZUBCAX::CaxConnector::Connect() error: no CAD bridge for the version "
                    "\"Wildfire 9.0\""}),
               std::vector<std::string>{});
-    for (zubtest::Speaks language : {zubtest::Speaks::English, zubtest::Speaks::Chinese}) {
-        const bool english = language == zubtest::Speaks::English;
+    for (zub::testsupport::Speaks language :
+         {zub::testsupport::Speaks::English, zub::testsupport::Speaks::Chinese}) {
+        const bool english = language == zub::testsupport::Speaks::English;
         for (const auto& c : cases) {
             SCOPED_TRACE((english ? "en:" : "zh:") + (c.args.empty() ? "" : " " + c.args[0]));
-            const auto run = zubtest::RunSpeaking(language, ZUBCAX_BINARY, c.args);
+            const auto run = zub::testsupport::RunSpeaking(language, ZUBCAX_BINARY, c.args);
             const std::string shown = run.out + run.err;
             EXPECT_EQ(run.status, c.status) << shown;
             EXPECT_NE(shown.find(english ? c.english : c.chinese), std::string::npos) << shown;
-            EXPECT_EQ(zubtest::MixedLine(shown, language, {}), "");
+            EXPECT_EQ(zub::testsupport::MixedLine(shown, language, {}), "");
         }
     }
 }

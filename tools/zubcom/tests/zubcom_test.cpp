@@ -18,7 +18,7 @@ namespace {
 class Zubcom : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        box_.emplace("zubcom-cli", zubtest::TempDir::Medium::Memory);
+        box_.emplace("zubcom-cli", zub::testsupport::TempDir::Medium::Memory);
         dir_ = box_->path().string();
         std::ostringstream out, err;
         ASSERT_EQ(zub::zubcom::Run({"register", ZUB_TEST_SERVER}, out, err), 0)
@@ -42,7 +42,7 @@ protected:
     }
 
     // One registration serves the whole suite.
-    static inline std::optional<zubtest::Sandbox> box_;
+    static inline std::optional<zub::testsupport::Sandbox> box_;
     static inline std::string dir_;
     std::ostringstream out_, err_;
 };
@@ -252,19 +252,20 @@ TEST_F(Zubcom, SpeaksTheUsersLanguage) {
         {{"members", "ZubTest.ZubCalc"}, 0, "1\tput\tname = value", "1\t写入\tname = 值"},
     };
     // The COM runtime's texts these runs show are in the catalogs.
-    EXPECT_EQ(
-        zubtest::NotInLibraryCatalog({zub::WideToUtf8(zub::com::HResultText(S_OK)),
-                                      zub::WideToUtf8(zub::com::HResultText(DISP_E_TYPEMISMATCH))}),
-        std::vector<std::string>{});
-    for (zubtest::Speaks language : {zubtest::Speaks::English, zubtest::Speaks::Chinese}) {
-        const bool english = language == zubtest::Speaks::English;
+    EXPECT_EQ(zub::testsupport::NotInLibraryCatalog(
+                  {zub::WideToUtf8(zub::com::HResultText(S_OK)),
+                   zub::WideToUtf8(zub::com::HResultText(DISP_E_TYPEMISMATCH))}),
+              std::vector<std::string>{});
+    for (zub::testsupport::Speaks language :
+         {zub::testsupport::Speaks::English, zub::testsupport::Speaks::Chinese}) {
+        const bool english = language == zub::testsupport::Speaks::English;
         for (const auto& c : cases) {
             SCOPED_TRACE((english ? "en:" : "zh:") + (c.args.empty() ? "" : " " + c.args.back()));
-            const auto run = zubtest::RunSpeaking(language, ZUBCOM_BINARY, c.args);
+            const auto run = zub::testsupport::RunSpeaking(language, ZUBCOM_BINARY, c.args);
             const std::string shown = run.out + run.err;
             EXPECT_EQ(run.status, c.status) << shown;
             EXPECT_NE(shown.find(english ? c.english : c.chinese), std::string::npos) << shown;
-            EXPECT_EQ(zubtest::MixedLine(shown, language, {}), "");
+            EXPECT_EQ(zub::testsupport::MixedLine(shown, language, {}), "");
         }
     }
 }

@@ -12,7 +12,7 @@ namespace zub::zubreg {
 namespace {
 
 using namespace platform;
-using zubtest::Sandbox;
+using zub::testsupport::Sandbox;
 
 RegKey Create(const std::wstring& path) {
     RegKey key;

@@ -16,7 +16,7 @@
 namespace zub::zubreg {
 namespace {
 
-using zubtest::Sandbox;
+using zub::testsupport::Sandbox;
 
 struct Outcome {
     int status;
@@ -122,7 +122,7 @@ TEST(ZubregCli, ExportAndImportFilesRoundTrip) {
     const std::string file = (box.path() / "cad.reg").string();
     ASSERT_EQ(Zubreg({"export", "HKCU\\Software\\Cad", file}).status, 0);
     Outcome toOut = Zubreg({"export", "HKCU\\Software\\Cad"});
-    EXPECT_EQ(toOut.out, zubtest::ReadFile(file));
+    EXPECT_EQ(toOut.out, zub::testsupport::ReadFile(file));
     EXPECT_NE(toOut.out.find("\"Pro/Engineer\"=\"Wildfire 4.0\""), std::string::npos);
 
     ASSERT_EQ(Zubreg({"delete", "HKCU\\Software\\Cad"}).status, 0);
@@ -139,8 +139,8 @@ TEST(ZubregCli, ExportAndImportFilesRoundTrip) {
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(Zubreg({"export", "HKCU\\Software\\Cad"}).out, toOut.out);
 
-    zubtest::WriteFile(box.path() / "bad.reg",
-                       "Windows Registry Editor Version 5.00\n\n[HKCU\\X]\n\"v\"=oops\n");
+    zub::testsupport::WriteFile(box.path() / "bad.reg",
+                                "Windows Registry Editor Version 5.00\n\n[HKCU\\X]\n\"v\"=oops\n");
     Outcome bad = Zubreg({"import", (box.path() / "bad.reg").string()});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("bad.reg:4:"), std::string::npos) << bad.err;
@@ -202,16 +202,18 @@ TEST(ZubregCli, SpeaksTheUsersLanguage) {
     for (platform::Error e : {platform::kErrorFileNotFound, platform::kErrorAccessDenied,
                               platform::kErrorInvalidData, platform::kErrorInvalidParameter})
         platform.push_back(WideToUtf8(platform::ErrorText(e)));
-    EXPECT_EQ(zubtest::NotInLibraryCatalog(platform), std::vector<std::string>{});
-    for (zubtest::Speaks language : {zubtest::Speaks::English, zubtest::Speaks::Chinese}) {
-        const bool english = language == zubtest::Speaks::English;
+    EXPECT_EQ(zub::testsupport::NotInLibraryCatalog(platform), std::vector<std::string>{});
+    for (zub::testsupport::Speaks language :
+         {zub::testsupport::Speaks::English, zub::testsupport::Speaks::Chinese}) {
+        const bool english = language == zub::testsupport::Speaks::English;
         for (const auto& c : cases) {
             SCOPED_TRACE((english ? "en:" : "zh:") + (c.args.empty() ? "" : " " + c.args[0]));
-            const auto run = zubtest::RunSpeaking(language, ZUBREG_BINARY, c.args, c.input);
+            const auto run =
+                zub::testsupport::RunSpeaking(language, ZUBREG_BINARY, c.args, c.input);
             const std::string shown = run.out + run.err;
             EXPECT_EQ(run.status, c.status) << shown;
             EXPECT_NE(shown.find(english ? c.english : c.chinese), std::string::npos) << shown;
-            EXPECT_EQ(zubtest::MixedLine(shown, language, {}), "");
+            EXPECT_EQ(zub::testsupport::MixedLine(shown, language, {}), "");
         }
     }
 }

@@ -16,23 +16,24 @@
 namespace {
 
 namespace pf = zub::platform;
-using zubtest::Speaks;
+using zub::testsupport::Speaks;
 
 const std::wstring kCoDocKey = L"CLSID\\{A661C5D7-E874-42E0-A091-6406D0615E79}";
 
 class Zubregsvr : public ::testing::Test {
 protected:
     // Output and errors as one text, the way a terminal shows them.
-    static zubtest::ProgramRun Run(std::vector<std::string> args,
-                                   Speaks language = Speaks::English) {
-        zubtest::ProgramRun run = zubtest::RunSpeaking(language, ZUBREGSVR_BINARY, args);
+    static zub::testsupport::ProgramRun Run(std::vector<std::string> args,
+                                            Speaks language = Speaks::English) {
+        zub::testsupport::ProgramRun run =
+            zub::testsupport::RunSpeaking(language, ZUBREGSVR_BINARY, args);
         run.out += run.err;
         return run;
     }
     static bool Registered() { return pf::RegKeyExists(pf::RootKey::ClassesRoot, kCoDocKey); }
 
     // In memory: every registry write is flushed to disk.
-    zubtest::Sandbox box_{"zubregsvr", zubtest::TempDir::Medium::Memory};
+    zub::testsupport::Sandbox box_{"zubregsvr", zub::testsupport::TempDir::Medium::Memory};
 };
 
 TEST_F(Zubregsvr, RegistersAndUnregistersAServer) {
@@ -82,7 +83,7 @@ TEST_F(Zubregsvr, SpeaksTheUsersLanguage) {
         {{"-u", VAULTAUTO_MODULE}, 0, "DllUnregisterServer of", "的 DllUnregisterServer 已成功。"},
     };
     // The platform's texts these runs show are in the catalogs.
-    EXPECT_EQ(zubtest::NotInLibraryCatalog({notFound}), std::vector<std::string>{});
+    EXPECT_EQ(zub::testsupport::NotInLibraryCatalog({notFound}), std::vector<std::string>{});
     for (Speaks language : {Speaks::English, Speaks::Chinese}) {
         const bool english = language == Speaks::English;
         for (const auto& c : cases) {
@@ -90,7 +91,7 @@ TEST_F(Zubregsvr, SpeaksTheUsersLanguage) {
             const auto run = Run(c.args, language);
             EXPECT_EQ(run.status, c.status);
             EXPECT_NE(run.out.find(english ? c.english : c.chinese), std::string::npos) << run.out;
-            EXPECT_EQ(zubtest::MixedLine(run.out, language, {}), "");
+            EXPECT_EQ(zub::testsupport::MixedLine(run.out, language, {}), "");
         }
     }
     // The error's number stays visible in Chinese too.
