@@ -1,5 +1,6 @@
 // Documents, their history and baselines end to end on the embedded store and
-// the local file server.
+// the local file server, on PostgreSQL and the local file server, and on
+// PostgreSQL and a WebDAV server.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -76,7 +77,7 @@ protected:
     // A statement of the store that fails on purpose: `event` is "UPDATE" or
     // "DELETE", and the trigger is called after the table.
     void Block(const std::wstring& event, const std::wstring& table) {
-        if (backend_ == doctest::Backend::Server) {
+        if (OnPostgres()) {
             Sql(L"CREATE OR REPLACE FUNCTION block_row() RETURNS trigger LANGUAGE plpgsql AS "
                 L"'BEGIN RAISE EXCEPTION ''blocked''; END'");
             Sql(L"CREATE TRIGGER block_" + table + L" BEFORE " + event + L" ON " + table +
@@ -87,8 +88,7 @@ protected:
             L" BEGIN SELECT RAISE(ABORT, 'blocked'); END");
     }
     void Unblock(const std::wstring& table) {
-        Sql(L"DROP TRIGGER block_" + table +
-            (backend_ == doctest::Backend::Server ? L" ON " + table : std::wstring()));
+        Sql(L"DROP TRIGGER block_" + table + (OnPostgres() ? L" ON " + table : std::wstring()));
     }
     void Sql(const std::wstring& text) {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -196,7 +196,7 @@ TEST_P(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
     // Make the next document id 12.
     AddDoc(L"seed", "x");
     {
-        if (backend_ == doctest::Backend::Server) {
+        if (OnPostgres()) {
             Sql(L"select setval(pg_get_serial_sequence('qv_dmdoc', 'docid'), 11)");
         } else {
             ZUBDB::QVParams v(false);
@@ -266,14 +266,10 @@ TEST_P(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
     guard.reset();
 
     EXPECT_EQ(ReadFile(OnServer("trunk/big.prt")), std::string(3u << 20, 'a'));
-    std::set<std::string> trunk;
-    for (const auto& e : doctest::fs::directory_iterator(OnServer("trunk")))
-        trunk.insert(e.path().filename().string());
+    const std::set<std::string> trunk = NamesOnServer("trunk");
     EXPECT_THAT(trunk, ElementsAre("big.prt"));  // no partial file left beside it
     // Nothing was saved or advanced: the holder still holds version 1.0.
-    std::set<std::string> history;
-    for (const auto& e : doctest::fs::directory_iterator(OnServer("history")))
-        history.insert(e.path().filename().string());
+    const std::set<std::string> history = NamesOnServer("history");
     EXPECT_THAT(history, ::testing::IsEmpty());
     DRM::Doc doc = ReadDoc(id);
     EXPECT_EQ(doc.state(), 1);
@@ -466,9 +462,7 @@ TEST_P(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     again.set_docRepoId(repoId_);
     again.set_name(L"rel1");
     EXPECT_EQ(again.Create(), DRM::Err::kNameTaken);
-    std::set<std::string> folders;
-    for (const auto& e : doctest::fs::directory_iterator(OnServer("baseline")))
-        folders.insert(e.path().filename().string());
+    const std::set<std::string> folders = NamesOnServer("baseline");
     EXPECT_THAT(folders, ElementsAre("rel1"));
     EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
     EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
@@ -623,8 +617,10 @@ TEST_P(DocLifeCycle, AMoveKeepsTheDocumentItsIdAndItsHistory) {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Backends, DocLifeCycle,
-                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
+                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server,
+                                           doctest::Backend::ServerWebDav),
                          doctest::BackendName);
 INSTANTIATE_TEST_SUITE_P(Backends, BaseLineLifeCycle,
-                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server),
+                         ::testing::Values(doctest::Backend::Embedded, doctest::Backend::Server,
+                                           doctest::Backend::ServerWebDav),
                          doctest::BackendName);
