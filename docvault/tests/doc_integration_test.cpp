@@ -19,6 +19,7 @@
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
+#include "docvault/repocheck.h"
 #include "embedded_store_fixture.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
@@ -612,6 +613,84 @@ TEST_P(DocLifeCycle, AMoveKeepsTheDocumentItsIdAndItsHistory) {
     EXPECT_EQ(moves->GetStringAt(0), L"move");
     EXPECT_EQ(moves->GetStringAt(1), L"\\frame\\部件");
     EXPECT_EQ(moves->GetStringAt(2), L"\\parts");
+}
+
+// What only a walk of the repository's folders finds, planted through the
+// file server so that every store gets the same: found, then repaired where
+// that is safe, and a user's file or a document's file never removed.
+TEST_P(DocLifeCycle, VerifyFindsWhatTheFoldersHoldAndRepairsOnlyDebris) {
+    using Kind = DRM::RepoFinding::Kind;
+    const int id = AddDoc(L"kept", "K");
+    ASSERT_EQ(CheckIn(id, "K2", L"", L""), 0);
+    struct Plant {
+        const char* what;
+        bool folder;
+        std::wstring path;  // below the repository
+        std::string onDisk;
+        Kind kind;
+        bool repaired;
+    };
+    const std::vector<Plant> plants = {
+        {"a file no document owns", false, L"\\trunk\\sub\\loose.prt", "trunk/sub/loose.prt",
+         Kind::UntrackedTrunkFile, false},
+        {"an interrupted rename's copy", false, L"\\history\\.zub-stage-00000000000000ff",
+         "history/.zub-stage-00000000000000ff", Kind::StagingDebris, true},
+        {"an interrupted baseline's folder", true, L"\\baseline\\.zub-stage-00000000000000ee",
+         "baseline/.zub-stage-00000000000000ee", Kind::StagingDebris, true},
+        {"a folder no baseline owns", true, L"\\baseline\\orphan", "baseline/orphan",
+         Kind::BaselineFolderWithoutRow, true},
+    };
+    NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+    const std::wstring upload = WriteLocal("planted.prt", "planted").wstring();
+    for (const Plant& p : plants) {
+        const std::wstring path = L"D:\\repo1" + p.path;
+        std::uint64_t count = 0;
+        ASSERT_EQ(p.folder ? cmd->mk(FileServer(), 0, path, false)
+                           : cmd->upload(FileServer(), 0, upload, path, count, false),
+                  0)
+            << p.what;
+    }
+
+    auto examine = [&](bool repair) {
+        DRM::RepoCheck check;
+        Open(check);
+        std::vector<DRM::RepoFinding> found;
+        EXPECT_EQ(check.Examine(repoId_, repair, found, 0), 0) << zub::WideToUtf8(check.ErrDesc());
+        return found;
+    };
+    auto findingOf = [](const std::vector<DRM::RepoFinding>& found, const Plant& p) {
+        const DRM::RepoFinding* match = nullptr;
+        int matches = 0;
+        for (const DRM::RepoFinding& f : found)
+            if (f.kind == p.kind && f.path.size() >= p.path.size() &&
+                f.path.compare(f.path.size() - p.path.size(), p.path.size(), p.path) == 0) {
+                match = &f;
+                ++matches;
+            }
+        EXPECT_EQ(matches, 1) << p.what;
+        return match;
+    };
+
+    const auto reported = examine(false);
+    EXPECT_EQ(reported.size(), plants.size());
+    for (const auto& f : reported) EXPECT_FALSE(f.repaired) << zub::WideToUtf8(f.text);
+    for (const Plant& p : plants) findingOf(reported, p);
+
+    const auto repaired = examine(true);
+    EXPECT_EQ(repaired.size(), plants.size());
+    for (const Plant& p : plants) {
+        SCOPED_TRACE(p.what);
+        if (const DRM::RepoFinding* f = findingOf(repaired, p)) {
+            EXPECT_EQ(f->repaired, p.repaired);
+        }
+        EXPECT_EQ(doctest::fs::exists(OnServer(p.onDisk)), !p.repaired);
+    }
+    EXPECT_EQ(ReadFile(OnServer("trunk/kept.prt")), "K2");
+    EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")), "K");
+    // What stays is the user's file alone.
+    const auto after = examine(false);
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].kind, Kind::UntrackedTrunkFile);
 }
 
 }  // namespace
