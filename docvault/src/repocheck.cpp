@@ -44,13 +44,6 @@ fs::path LocalFolder(const std::wstring& server, const std::wstring& folder) {
     return path;
 }
 
-std::wstring ServerRel(const fs::path& base, const fs::path& file) {
-    std::wstring rel;
-    for (const fs::path& part : file.lexically_relative(base))
-        rel += L"\\" + zub::Utf8ToWide(part.string());
-    return rel;
-}
-
 bool OlderThan(const fs::path& path, long seconds) {
     std::error_code ec;
     const auto written = fs::last_write_time(path, ec);
@@ -264,47 +257,57 @@ private:
             bo_.ErrDesc().c_str());
     }
 
-    // What only a listing shows: untracked files, debris, stray folders.
-    void Folders() {
-        const fs::path trunk = LocalFolder(files_->server(), files_->Path(L"\\trunk"));
-        if (trunk.empty()) {
+    // Everything below a repository folder, through the file server, so a
+    // remote store is walked like a local one. False (and reported) when the
+    // server cannot list; a folder that is not there lists empty.
+    bool List(const std::wstring& rel, std::vector<NFS::NfsEntry>& entries) {
+        const std::wstring folder = files_->Path(rel);
+        const long rc =
+            files_->Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+                return cmd.listFolder(server, port, folder, entries);
+            });
+        if (rc == 0) return true;
+        entries.clear();
+        if (rc == NFS::NFS_E_NOT_FOUND) return true;
+        if (rc == NFS::NFS_E_INVALID) {
             Add(RepoFinding::Kind::NotChecked, files_->Path(L""),
                 ZUB_N_(L"文件服务器 %ls 无法列出文件: %ls"), files_->server().c_str());
-            return;
+            return false;
         }
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(trunk, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            if (!it->is_regular_file(ec)) continue;
-            const std::wstring rel = L"\\trunk" + ServerRel(trunk, it->path());
-            const std::string leaf = it->path().filename().string();
-            // The file server's own temporaries are its business.
-            if (leaf.size() > 1 && leaf[0] == '.' && leaf.find(".vfs-") != std::string::npos)
-                continue;
+        files_->Record();
+        NotChecked(folder);
+        return false;
+    }
+
+    // What only a listing shows: untracked files, debris, stray folders.
+    void Folders() {
+        std::vector<NFS::NfsEntry> entries;
+        if (!List(L"\\trunk", entries)) return;
+        for (const NFS::NfsEntry& entry : entries) {
+            if (entry.folder) continue;
+            const std::wstring rel = L"\\trunk\\" + entry.path;
             if (tracked_.count(rel) == 0)
                 Add(RepoFinding::Kind::UntrackedTrunkFile, files_->Path(rel),
                     ZUB_N_(L"没有文档记录的文件: %ls"));
         }
-        const std::string prefix = zub::WideToUtf8(kStagingPrefix);
-        const fs::path history = LocalFolder(files_->server(), files_->Path(L"\\history"));
-        for (auto it = fs::directory_iterator(history, ec); !ec && it != fs::directory_iterator();
-             it.increment(ec)) {
-            const std::string leaf = it->path().filename().string();
-            const std::wstring rel = L"\\history\\" + zub::Utf8ToWide(leaf);
-            if (leaf.rfind(prefix, 0) != 0 || staged_.count(rel) != 0) continue;
-            Debris(rel, it->path(), false);
+        const std::wstring prefix = kStagingPrefix;
+        if (List(L"\\history", entries)) {
+            for (const NFS::NfsEntry& entry : entries) {
+                if (entry.path.find(L'\\') != std::wstring::npos) continue;
+                const std::wstring rel = L"\\history\\" + entry.path;
+                if (entry.path.rfind(prefix, 0) != 0 || staged_.count(rel) != 0) continue;
+                Debris(rel, entry, false);
+            }
         }
-        const fs::path baseline = LocalFolder(files_->server(), files_->Path(L"\\baseline"));
-        for (auto it = fs::directory_iterator(baseline, ec); !ec && it != fs::directory_iterator();
-             it.increment(ec)) {
-            const std::string leaf = it->path().filename().string();
-            const std::wstring name = zub::Utf8ToWide(leaf);
-            const std::wstring rel = L"\\baseline\\" + name;
+        if (!List(L"\\baseline", entries)) return;
+        for (const NFS::NfsEntry& entry : entries) {
+            if (!entry.folder || entry.path.find(L'\\') != std::wstring::npos) continue;
+            const std::wstring rel = L"\\baseline\\" + entry.path;
             // A row's folder is a baseline, whatever its name looks like.
-            if (baselines_.count(name) != 0 || !it->is_directory(ec)) continue;
-            if (leaf.rfind(prefix, 0) == 0) {
-                Debris(rel, it->path(), true);
-            } else if (!NFS::CNFS_Cmd::IsTemporaryName(name)) {
+            if (baselines_.count(entry.path) != 0) continue;
+            if (entry.path.rfind(prefix, 0) == 0) {
+                Debris(rel, entry, true);
+            } else if (!NFS::CNFS_Cmd::IsTemporaryName(entry.path)) {
                 RemoveIfDead(Add(RepoFinding::Kind::BaselineFolderWithoutRow, files_->Path(rel),
                                  ZUB_N_(L"没有基线记录的文件夹: %ls")),
                              rel);
@@ -395,10 +398,23 @@ private:
         }
     }
 
-    void Debris(const std::wstring& rel, const fs::path& local, bool folder) {
+    void Debris(const std::wstring& rel, const NFS::NfsEntry& entry, bool folder) {
         RepoFinding& f = Add(RepoFinding::Kind::StagingDebris, files_->Path(rel),
                              ZUB_N_(L"中断的操作留下的暂存文件: %ls"));
-        if (repair_ && OlderThan(local, stale_)) f.repaired = Remove(rel, folder);
+        if (repair_ && Stale(rel, entry)) f.repaired = Remove(rel, folder);
+    }
+
+    // The local clock of a local store as before; a remote server's
+    // listing tells its time in whole seconds, and an entry whose time it
+    // does not tell is never old enough.
+    bool Stale(const std::wstring& rel, const NFS::NfsEntry& entry) const {
+        const fs::path local = LocalFolder(files_->server(), files_->Path(rel));
+        if (!local.empty()) return OlderThan(local, stale_);
+        if (entry.modified <= 0) return false;
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count();
+        return now - entry.modified >= stale_;
     }
 
     bool Remove(const std::wstring& rel, bool folder) {

@@ -1,5 +1,6 @@
 // Documents, their history and baselines end to end on the embedded store and
-// the local file server.
+// the local file server, on PostgreSQL and the local file server, and on
+// PostgreSQL and a WebDAV server.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "docvault/dochistorys.h"
 #include "docvault/docs.h"
 #include "docvault/errors.h"
+#include "docvault/repocheck.h"
 #include "embedded_store_fixture.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
@@ -77,7 +79,7 @@ protected:
     // A statement of the store that fails on purpose: `event` is "UPDATE" or
     // "DELETE", and the trigger is called after the table.
     void Block(const std::wstring& event, const std::wstring& table) {
-        if (backend_ == Backend::Server) {
+        if (OnPostgres()) {
             Sql(L"CREATE OR REPLACE FUNCTION block_row() RETURNS trigger LANGUAGE plpgsql AS "
                 L"'BEGIN RAISE EXCEPTION ''blocked''; END'");
             Sql(L"CREATE TRIGGER block_" + table + L" BEFORE " + event + L" ON " + table +
@@ -88,8 +90,7 @@ protected:
             L" BEGIN SELECT RAISE(ABORT, 'blocked'); END");
     }
     void Unblock(const std::wstring& table) {
-        Sql(L"DROP TRIGGER block_" + table +
-            (backend_ == Backend::Server ? L" ON " + table : std::wstring()));
+        Sql(L"DROP TRIGGER block_" + table + (OnPostgres() ? L" ON " + table : std::wstring()));
     }
     void Sql(const std::wstring& text) {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
@@ -197,7 +198,7 @@ TEST_P(DocLifeCycle, HistoryNamesOfDocumentTwelve) {
     // Make the next document id 12.
     AddDoc(L"seed", "x");
     {
-        if (backend_ == Backend::Server) {
+        if (OnPostgres()) {
             Sql(L"select setval(pg_get_serial_sequence('qv_dmdoc', 'docid'), 11)");
         } else {
             ZUBDB::QVParams v(false);
@@ -267,14 +268,10 @@ TEST_P(DocLifeCycle, ACheckInWhoseUploadBreaksOffKeepsTheCurrentFile) {
     guard.reset();
 
     EXPECT_EQ(ReadFile(OnServer("trunk/big.prt")), std::string(3u << 20, 'a'));
-    std::set<std::string> trunk;
-    for (const auto& e : fs::directory_iterator(OnServer("trunk")))
-        trunk.insert(e.path().filename().string());
+    const std::set<std::string> trunk = NamesOnServer("trunk");
     EXPECT_THAT(trunk, ElementsAre("big.prt"));  // no partial file left beside it
     // Nothing was saved or advanced: the holder still holds version 1.0.
-    std::set<std::string> history;
-    for (const auto& e : fs::directory_iterator(OnServer("history")))
-        history.insert(e.path().filename().string());
+    const std::set<std::string> history = NamesOnServer("history");
     EXPECT_THAT(history, ::testing::IsEmpty());
     DRM::Doc doc = ReadDoc(id);
     EXPECT_EQ(doc.state(), 1);
@@ -467,9 +464,7 @@ TEST_P(BaseLineLifeCycle, CreateDownloadListAndDelete) {
     again.set_docRepoId(repoId_);
     again.set_name(L"rel1");
     EXPECT_EQ(again.Create(), DRM::Err::kNameTaken);
-    std::set<std::string> folders;
-    for (const auto& e : fs::directory_iterator(OnServer("baseline")))
-        folders.insert(e.path().filename().string());
+    const std::set<std::string> folders = NamesOnServer("baseline");
     EXPECT_THAT(folders, ElementsAre("rel1"));
     EXPECT_EQ(ReadFile(OnServer("baseline/rel1/sub/b.prt")), "B");
     EXPECT_EQ(Count(L"QV_DMBaseline"), 1);
@@ -621,11 +616,93 @@ TEST_P(DocLifeCycle, AMoveKeepsTheDocumentItsIdAndItsHistory) {
     EXPECT_EQ(moves->GetStringAt(2), L"\\parts");
 }
 
+// What only a walk of the repository's folders finds, planted through the
+// file server so that every store gets the same: found, then repaired where
+// that is safe, and a user's file or a document's file never removed.
+TEST_P(DocLifeCycle, VerifyFindsWhatTheFoldersHoldAndRepairsOnlyDebris) {
+    using Kind = DRM::RepoFinding::Kind;
+    const int id = AddDoc(L"kept", "K");
+    ASSERT_EQ(CheckIn(id, "K2", L"", L""), 0);
+    struct Plant {
+        const char* what;
+        bool folder;
+        std::wstring path;  // below the repository
+        std::string onDisk;
+        Kind kind;
+        bool repaired;
+    };
+    const std::vector<Plant> plants = {
+        {"a file no document owns", false, L"\\trunk\\sub\\loose.prt", "trunk/sub/loose.prt",
+         Kind::UntrackedTrunkFile, false},
+        {"an interrupted rename's copy", false, L"\\history\\.zub-stage-00000000000000ff",
+         "history/.zub-stage-00000000000000ff", Kind::StagingDebris, true},
+        {"an interrupted baseline's folder", true, L"\\baseline\\.zub-stage-00000000000000ee",
+         "baseline/.zub-stage-00000000000000ee", Kind::StagingDebris, true},
+        {"a folder no baseline owns", true, L"\\baseline\\orphan", "baseline/orphan",
+         Kind::BaselineFolderWithoutRow, true},
+    };
+    NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+    const std::wstring upload = WriteLocal("planted.prt", "planted").wstring();
+    for (const Plant& p : plants) {
+        const std::wstring path = L"D:\\repo1" + p.path;
+        std::uint64_t count = 0;
+        ASSERT_EQ(p.folder ? cmd->mk(FileServer(), 0, path, false)
+                           : cmd->upload(FileServer(), 0, upload, path, count, false),
+                  0)
+            << p.what;
+    }
+
+    auto examine = [&](bool repair) {
+        DRM::RepoCheck check;
+        Open(check);
+        std::vector<DRM::RepoFinding> found;
+        EXPECT_EQ(check.Examine(repoId_, repair, found, 0), 0) << zub::WideToUtf8(check.ErrDesc());
+        return found;
+    };
+    auto findingOf = [](const std::vector<DRM::RepoFinding>& found, const Plant& p) {
+        const DRM::RepoFinding* match = nullptr;
+        int matches = 0;
+        for (const DRM::RepoFinding& f : found)
+            if (f.kind == p.kind && f.path.size() >= p.path.size() &&
+                f.path.compare(f.path.size() - p.path.size(), p.path.size(), p.path) == 0) {
+                match = &f;
+                ++matches;
+            }
+        EXPECT_EQ(matches, 1) << p.what;
+        return match;
+    };
+
+    const auto reported = examine(false);
+    EXPECT_EQ(reported.size(), plants.size());
+    for (const auto& f : reported) EXPECT_FALSE(f.repaired) << zub::WideToUtf8(f.text);
+    for (const Plant& p : plants) findingOf(reported, p);
+
+    const auto repaired = examine(true);
+    EXPECT_EQ(repaired.size(), plants.size());
+    for (const Plant& p : plants) {
+        SCOPED_TRACE(p.what);
+        if (const DRM::RepoFinding* f = findingOf(repaired, p)) {
+            EXPECT_EQ(f->repaired, p.repaired);
+        }
+        EXPECT_EQ(fs::exists(OnServer(p.onDisk)), !p.repaired);
+    }
+    EXPECT_EQ(ReadFile(OnServer("trunk/kept.prt")), "K2");
+    EXPECT_EQ(ReadFile(OnServer("history/" + std::to_string(id) + "_1.0.prt")), "K");
+    // What stays is the user's file alone.
+    const auto after = examine(false);
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].kind, Kind::UntrackedTrunkFile);
+}
+
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Backends, DocLifeCycle,
-                         ::testing::Values(Backend::Embedded, Backend::Server), BackendName);
+                         ::testing::Values(Backend::Embedded, Backend::Server,
+                                           Backend::ServerWebDav),
+                         BackendName);
 INSTANTIATE_TEST_SUITE_P(Backends, BaseLineLifeCycle,
-                         ::testing::Values(Backend::Embedded, Backend::Server), BackendName);
+                         ::testing::Values(Backend::Embedded, Backend::Server,
+                                           Backend::ServerWebDav),
+                         BackendName);
 
 }  // namespace zub::docvault::test

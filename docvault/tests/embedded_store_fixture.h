@@ -1,6 +1,7 @@
 // An embedded store in a temporary folder, or a store on the test program's
 // PostgreSQL cluster, with one repository "D:\repo1" on the local file
-// server, for the end-to-end tests of documents and baselines.
+// server or on the test program's WebDAV server, for the end-to-end tests of
+// documents and baselines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,8 +11,10 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/embeddedstore.h"
@@ -23,15 +26,33 @@
 #include "zub/text.h"
 #include "zubtest/pgcluster.h"
 #include "zubtest/tempdir.h"
+#include "zubtest/webdavserver.h"
 
 namespace zub::docvault::test {
 
 namespace fs = std::filesystem;
 
-enum class Backend { Embedded, Server };
+// Server: the store on PostgreSQL, files on the local file server;
+// ServerWebDav: the store on PostgreSQL, files on a WebDAV server.
+enum class Backend { Embedded, Server, ServerWebDav };
 
 inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
-    return info.param == Backend::Embedded ? "Embedded" : "Server";
+    switch (info.param) {
+        case Backend::Embedded:
+            return "Embedded";
+        case Backend::Server:
+            return "Server";
+        case Backend::ServerWebDav:
+            return "ServerWebDav";
+    }
+    return "Unknown";
+}
+
+// One WebDAV server per test program, started by the first test that needs
+// it; each test works in a folder of its own on it.
+inline zub::testsupport::WebDavServer& SharedWebDav() {
+    static zub::testsupport::WebDavServer server;
+    return server;
 }
 
 class EmbeddedStoreFixture : public ::testing::Test {
@@ -73,6 +94,7 @@ protected:
                 << error;
         else
             FreshServerStore();
+        if (backend_ == Backend::ServerWebDav) UseWebDav();
         FileServerLogin::Get().Reset();
         raw_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
             ZUBDB::QVSvrInfo(DbServer(), DbPort(), L"QVData", L""), DbToken());
@@ -87,19 +109,46 @@ protected:
     }
 
     std::wstring DbServer() const {
-        if (backend_ == Backend::Server)
-            return zub::Utf8ToWide(zub::testsupport::PgCluster::Shared().socketDir());
+        if (OnPostgres()) return zub::Utf8ToWide(zub::testsupport::PgCluster::Shared().socketDir());
         return L"sqlite:" + store_.wstring();
     }
-    long DbPort() const {
-        return backend_ == Backend::Server ? zub::testsupport::PgCluster::Shared().port() : 0;
-    }
+    long DbPort() const { return OnPostgres() ? zub::testsupport::PgCluster::Shared().port() : 0; }
     std::wstring DbToken() const {
-        return backend_ == Backend::Server
-                   ? zub::Utf8ToWide(zub::testsupport::PgCluster::Shared().SocketToken())
-                   : std::wstring();
+        return OnPostgres() ? zub::Utf8ToWide(zub::testsupport::PgCluster::Shared().SocketToken())
+                            : std::wstring();
     }
-    std::wstring FileServer() const { return L"file:" + root_.wstring(); }
+    std::wstring FileServer() const {
+        if (backend_ == Backend::ServerWebDav) return davServer_;
+        return L"file:" + root_.wstring();
+    }
+    bool OnPostgres() const { return backend_ != Backend::Embedded; }
+
+    // A folder of its own on the shared WebDAV server, which root_ then
+    // names on the server's disk, and the store's file-server password the
+    // server's.
+    void UseWebDav() {
+        static int tests = 0;
+        zub::testsupport::WebDavServer& dav = SharedWebDav();
+        const std::string folder = "t" + std::to_string(++tests);
+        const std::wstring origin =
+            zub::Utf8ToWide(dav.origin() + ":" + std::to_string(dav.port()));
+        NFS::CNFS_Cmd* cmd = NFS::CNFS_Cmd::Instance();
+        const std::wstring user = zub::Utf8ToWide(dav.options().user);
+        const std::wstring password = zub::Utf8ToWide(dav.options().password);
+        ASSERT_EQ(cmd->logIn(origin, 0, L"", user, password), 0);
+        ASSERT_EQ(cmd->mk(origin, 0, zub::Utf8ToWide(folder), false), 0);
+        davServer_ = origin + L"/" + zub::Utf8ToWide(folder);
+        root_ = dav.documents() / folder;
+        ASSERT_EQ(cmd->logIn(davServer_, 0, L"", user, password), 0);
+        auto system = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(
+            ZUBDB::QVSvrInfo(DbServer(), DbPort(), L"QVSystem", L""), DbToken());
+        ASSERT_TRUE(system) << ZUBDB::CDBAccessorCreator::instance().LastError();
+        ZUBDB::QVParams v(false);
+        v.AddParam(0, L"sysPwd", password, false, false, L"=");
+        ASSERT_EQ(system->UpdateRows(L"QV_SysInfo", v, ZUBDB::QVParams(false), L"", L""), 0)
+            << zub::WideToUtf8(system->errDescription());
+        ASSERT_EQ(system->CommitTrans(), 0);
+    }
 
     // A repository row and its four folders, as repositories are created.
     int MakeRepo(const std::wstring& name, const std::wstring& dir) {
@@ -151,6 +200,17 @@ protected:
         return root_ / "D" / "repo1" / relative;
     }
 
+    // The names in a folder of repository 1 on the server's disk.
+    std::set<std::string> NamesOnServer(const std::string& relative) const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(OnServer(relative))) {
+            // Where Apache's WebDAV keeps its properties: the server's, not the tree's.
+            if (e.path().filename() == ".DAV") continue;
+            names.insert(e.path().filename().string());
+        }
+        return names;
+    }
+
     fs::path WriteLocal(const std::string& name, const std::string& content) {
         const fs::path p = local_ / name;
         fs::create_directories(p.parent_path());
@@ -170,6 +230,7 @@ protected:
     // Made in SetUp and dropped in TearDown, so a test may start afresh by
     // calling both.
     Backend backend_ = Backend::Embedded;
+    std::wstring davServer_;
     std::optional<zub::testsupport::TempDir> dir_;
     fs::path base_;
     fs::path store_;

@@ -227,6 +227,7 @@ long DavClient::Send(Request& request) {
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method == "GET" ? nullptr : method.c_str());
 
         ++requests_;
+        ++byMethod_[method];
         const CURLcode code = curl_easy_perform(curl);
         Set(curl, CURLOPT_UPLOAD, 0L);
         curl_off_t uploaded = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,8 @@ public:
     const std::string& origin() const { return origin_; }
     // Requests sent so far (attempts included), for measurements.
     std::uint64_t requests() const { return requests_; }
+    // The same by method ("PUT", "PROPFIND", ...).
+    const std::map<std::string, std::uint64_t>& requestsByMethod() const { return byMethod_; }
     // Request body bytes sent so far (files and XML), for measurements.
     std::uint64_t sent() const { return sent_; }
 
@@ -69,6 +72,7 @@ private:
     struct Handle;
     std::unique_ptr<Handle> handle_;
     std::uint64_t requests_ = 0;
+    std::map<std::string, std::uint64_t> byMethod_;
     std::uint64_t sent_ = 0;
 };
 

@@ -3,7 +3,9 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "davurl.h"
@@ -55,13 +57,40 @@ struct FreeDoc {
 
 }  // namespace
 
+std::int64_t ParseHttpDate(const std::string& text) {
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::size_t comma = text.find(", ");
+    if (comma == std::string::npos) return 0;
+    int day = 0, year = 0, hour = 0, minute = 0, second = 0;
+    char month[4] = {};
+    char zone[4] = {};
+    if (std::sscanf(text.c_str() + comma + 2, "%2d %3s %4d %2d:%2d:%2d %3s", &day, month, &year,
+                    &hour, &minute, &second, zone) != 7 ||
+        std::strcmp(zone, "GMT") != 0)
+        return 0;
+    std::tm when{};
+    when.tm_mon = -1;
+    for (int i = 0; i < 12; ++i)
+        if (std::strcmp(month, kMonths[i]) == 0) when.tm_mon = i;
+    if (when.tm_mon < 0 || day < 1 || day > 31 || year < 1970 || hour > 23 || minute > 59 ||
+        second > 60)
+        return 0;
+    when.tm_mday = day;
+    when.tm_year = year - 1900;
+    when.tm_hour = hour;
+    when.tm_min = minute;
+    when.tm_sec = second;
+    return static_cast<std::int64_t>(::timegm(&when));
+}
+
 const std::string& DavPropfindBody() {
-    static const std::string body =
-        std::string(
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-            "<D:propfind xmlns:D=\"DAV:\" xmlns:Z=\"") +
-        kOurs +
-        "\"><D:prop><D:resourcetype/><D:getcontentlength/><Z:sha256/></D:prop></D:propfind>";
+    static const std::string body = std::string(
+                                        "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+                                        "<D:propfind xmlns:D=\"DAV:\" xmlns:Z=\"") +
+                                    kOurs +
+                                    "\"><D:prop><D:resourcetype/><D:getcontentlength/"
+                                    "><D:getlastmodified/><Z:sha256/></D:prop></D:propfind>";
     return body;
 }
 
@@ -105,6 +134,8 @@ std::vector<DavEntry> ParseDavListing(const std::string& xml, const std::wstring
                     entry.bytes = std::stoull(digits);
             }
             if (const xmlNode* sum = Child(prop, kOurs, "sha256")) entry.sha256 = Text(sum);
+            if (const xmlNode* when = Child(prop, kDav, "getlastmodified"))
+                entry.modified = ParseHttpDate(Text(when));
         }
         if (entry.sha256.size() != 64 ||
             entry.sha256.find_first_not_of("0123456789abcdef") != std::string::npos)

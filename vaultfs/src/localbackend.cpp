@@ -774,6 +774,7 @@ std::vector<NfsEntry> LocalBackend::listFolder(const std::wstring& dir) {
                 struct stat info {};
                 if (::stat(child.path().c_str(), &info) != 0) info = {};
                 entry.folder = S_ISDIR(info.st_mode);
+                entry.modified = static_cast<std::int64_t>(info.st_mtime);
                 if (S_ISREG(info.st_mode)) {
                     entry.bytes = static_cast<std::uint64_t>(info.st_size);
                     entry.writable = (info.st_mode & fsutil::kWriteBits) != 0;

@@ -245,6 +245,24 @@ struct WebDavBackend::Impl {
         if (!Ok(status)) Fail(status, r);
     }
 
+    // MOVEs a finished temporary file onto its name. Most targets are new,
+    // so the first attempt never replaces anything and needs no look at the
+    // target; one that exists is replaced only when it is a file.
+    void Publish(const std::string& temp, const std::string& to, const std::wstring& shown,
+                 bool likelyThere, const wchar_t* isFolderText) {
+        if (!likelyThere) {
+            try {
+                Transfer("MOVE", temp, to, shown, false, false);
+                return;
+            } catch (const NfsError& e) {
+                if (e.number() != NFS_E_EXISTS) throw;
+            }
+        }
+        if (auto there = Stat(to, shown); there && there->folder)
+            throw NfsError(NFS_E_WRONG_KIND, zub::Format(isFolderText, shown.c_str()));
+        Transfer("MOVE", temp, to, shown, true, false);
+    }
+
     void StoreSum(const std::string& path, const std::wstring& shown, const std::wstring& sum) {
         Request r = Make("PROPPATCH", path, shown);
         r.headers = {"Content-Type: application/xml; charset=utf-8"};
@@ -313,9 +331,12 @@ struct WebDavBackend::Impl {
             }
         } cleanup{*this, temp};
         long status = client.Send(put);
+        // A folder just made holds no file yet: the target is surely new.
+        bool fresh = false;
         if (status == 409) {
             MakeFolder(Parent(target), remoteFile);
             status = client.Send(put);
+            fresh = true;
         } else if (status == 500 && !Stat(Parent(target) + "/", remoteFile)) {
             // nginx's answer for a missing folder: its rename into it failed.
             // Should the folder not come either, the PUT's answer is the news.
@@ -325,6 +346,7 @@ struct WebDavBackend::Impl {
                 Fail(status, put);
             }
             status = client.Send(put);
+            fresh = true;
         }
         if (!Ok(status)) Fail(status, put);
         if (put.moved != size)
@@ -335,11 +357,10 @@ struct WebDavBackend::Impl {
         const std::wstring sha = hash.HexFinal();
         CheckSum(sum, sha, size, true, localFile);
         StoreSum(temp, remoteFile, sha);
-        if (auto there = Stat(target, remoteFile); there && there->folder)
-            throw NfsError(NFS_E_WRONG_KIND,
-                           zub::Format(ZUB_N_(L"the target \"%ls\" is a folder, not a file"),
-                                       remoteFile.c_str()));
-        Transfer("MOVE", temp, target, remoteFile, true, false);
+        // Replacing is what uploads mostly do: look at the target first
+        // unless it is surely new.
+        Publish(temp, target, remoteFile, !fresh,
+                ZUB_N_(L"the target \"%ls\" is a folder, not a file"));
         cleanup.armed = false;
         if (sum != nullptr) {
             sum->sha256 = sha;
@@ -495,9 +516,6 @@ struct WebDavBackend::Impl {
             throw NfsError(NFS_E_CONTENT,
                            zub::Format(ZUB_N_(L"the file \"%ls\" does not have its recorded size"),
                                        source.c_str()));
-        if (auto there = Stat(to, target); there && there->folder)
-            throw NfsError(NFS_E_WRONG_KIND,
-                           zub::Format(ZUB_N_(L"the target \"%ls\" is a folder"), target.c_str()));
         const std::string temp =
             Parent(to) + "/" + PercentEncode(fsutil::TemporaryName(DecodedName(Name(to))));
         struct Cleanup {
@@ -522,7 +540,8 @@ struct WebDavBackend::Impl {
         std::uint64_t bytes = entry.bytes;
         if (sum != nullptr && sha.empty()) bytes = Sum(temp, target, sha);
         CheckSum(sum, sha, bytes, false, source);
-        Transfer("MOVE", temp, to, target, true, false);
+        // Copies mostly make new files (saved versions).
+        Publish(temp, to, target, false, ZUB_N_(L"the target \"%ls\" is a folder"));
         cleanup.armed = false;
         if (progress) progress(bytes, bytes);
         if (sum != nullptr) {
@@ -589,6 +608,11 @@ struct WebDavBackend::Impl {
         const std::string from = url.Path(oldPath);
         const std::string to = url.Path(newPath);
         Expect(from, oldPath, folder);
+        // Onto itself: the entry is its own target, which the server would
+        // refuse to replace; asked to learn whether the entry is there.
+        if (from == to)
+            throw NfsError(NFS_E_EXISTS, zub::Format(ZUB_N_(L"the target \"%ls\" already exists"),
+                                                     newPath.c_str()));
         if (Parent(to).size() > url.base.size()) {
             const auto parent = Stat(Parent(to), newPath);
             if (!parent || !parent->folder)
@@ -625,6 +649,11 @@ WebDavBackend::~WebDavBackend() = default;
 std::uint64_t WebDavBackend::requests() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->client.requests();
+}
+
+std::map<std::string, std::uint64_t> WebDavBackend::requestsByMethod() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->client.requestsByMethod();
 }
 
 std::uint64_t WebDavBackend::sentBytes() const {
@@ -752,9 +781,14 @@ std::vector<NfsEntry> WebDavBackend::listFolder(const std::wstring& dir) {
     std::vector<Impl::Item> items;
     impl_->Walk(path, dir, L"", items);
     std::vector<NfsEntry> entries;
-    for (const Impl::Item& item : items)
-        entries.push_back(
-            {item.relative, item.entry.folder ? 0 : item.entry.bytes, item.entry.folder});
+    for (const Impl::Item& item : items) {
+        NfsEntry entry;
+        entry.path = item.relative;
+        entry.bytes = item.entry.folder ? 0 : item.entry.bytes;
+        entry.folder = item.entry.folder;
+        entry.modified = item.entry.modified;
+        entries.push_back(std::move(entry));
+    }
     return entries;
 }
 

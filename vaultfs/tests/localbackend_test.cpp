@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "backendfixture.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/rootpassword.h"
@@ -184,6 +187,39 @@ TEST_P(BackendContract, NamesUsersGiveArriveAsTheyAre) {
     std::vector<NFS::NfsEntry> entries;
     ASSERT_EQ(cmd->listFolder(server, 0, L"D:\\仓库 1", entries), 0);
     EXPECT_EQ(entries.size(), 8u);
+}
+
+// verify ages leftovers by these times, local or remote.
+TEST_P(BackendContract, ListedEntriesCarryTheirLastWriteTime) {
+    tree.Write("root/D/old/a.prt", "a");
+    tree.Write("root/D/new.prt", "n");
+    const auto now = fs::file_time_type::clock::now();
+    const struct {
+        const char* path;
+        std::chrono::seconds age;
+    } cases[] = {{"old/a.prt", std::chrono::hours(30)},
+                 {"old", std::chrono::hours(2)},
+                 {"new.prt", std::chrono::seconds(0)}};
+    for (const auto& c : cases)
+        fs::last_write_time(root / "D" / c.path,
+                            std::chrono::floor<std::chrono::seconds>(now - c.age));
+    std::vector<NFS::NfsEntry> entries;
+    ASSERT_EQ(cmd->listFolder(server, 0, L"D", entries), 0) << LastError().second;
+    ASSERT_EQ(entries.size(), 3u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::wstring path = Wide(c.path);
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        const auto entry = std::find_if(entries.begin(), entries.end(),
+                                        [&](const NFS::NfsEntry& e) { return e.path == path; });
+        ASSERT_NE(entry, entries.end());
+        const auto written =
+            std::chrono::duration_cast<std::chrono::seconds>(
+                std::chrono::file_clock::to_sys(fs::last_write_time(root / "D" / c.path))
+                    .time_since_epoch())
+                .count();
+        EXPECT_EQ(entry->modified, written);
+    }
 }
 
 TEST_P(BackendContract, TheOwnerIsKeptBesideTheTreeOutOfReachOfPaths) {

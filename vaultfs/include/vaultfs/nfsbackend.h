@@ -63,6 +63,8 @@ struct NfsEntry {
     // them. Zero where the server cannot tell.
     std::uint64_t device = 0;
     std::uint64_t node = 0;
+    // Last written, in seconds since 1970 (UTC); 0 where the server does not tell.
+    std::int64_t modified = 0;
 };
 
 // How shareFolder made each file of its tree: the trunk's file itself under a

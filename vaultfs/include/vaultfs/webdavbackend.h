@@ -31,6 +31,7 @@
 //   running, which is the safe side.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -58,6 +59,8 @@ public:
 
     // HTTP requests sent so far, for measurements.
     std::uint64_t requests() const;
+    // The same by HTTP method.
+    std::map<std::string, std::uint64_t> requestsByMethod() const;
     // Request body bytes sent so far (file data and the requests' XML).
     std::uint64_t sentBytes() const;
 
