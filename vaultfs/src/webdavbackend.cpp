@@ -254,8 +254,14 @@ struct WebDavBackend::Impl {
             try {
                 Transfer("MOVE", temp, to, shown, false, false);
                 return;
-            } catch (const NfsError& e) {
-                if (e.number() != NFS_E_EXISTS) throw;
+            } catch (const NfsError&) {
+                // nginx answers 409 where a folder has the name; Apache 412.
+                const auto there = Stat(to, shown);
+                if (!there) throw;
+                if (there->folder)
+                    throw NfsError(NFS_E_WRONG_KIND, zub::Format(isFolderText, shown.c_str()));
+                Transfer("MOVE", temp, to, shown, true, false);
+                return;
             }
         }
         if (auto there = Stat(to, shown); there && there->folder)
