@@ -55,6 +55,9 @@ struct PgAccessor::Impl {
     // nothing may run as if it were still there.
     bool unitLost = false;
     long long lastInsertId = 0;
+    long long rowsAffected = -1;
+    // The next write carries the unit's COMMIT.
+    bool commitNext = false;
     long long tripsDone = 0;
     long long setupTrips = 0;
 
@@ -117,6 +120,9 @@ struct PgAccessor::Impl {
     // more: nothing of it can have been committed, as it either reads or
     // opens a unit that only a later commit ends.
     std::vector<PgOutcome> SendOutsideUnit(const std::vector<PgStatement>& batch, bool mayRetry) {
+        // A batch that commits is never sent twice: one lost while idle is
+        // found before it goes, without a round trip.
+        if (!mayRetry && conn && !conn->Broken() && !conn->StillThere()) Drop();
         const bool reused = conn && !conn->Broken();
         try {
             return Conn().Batch(batch);
@@ -145,6 +151,8 @@ struct PgAccessor::Impl {
         std::vector<PgStatement> batch;
         std::size_t at = 0;
         const bool opens = !inUnit && mode == Mode::Write;
+        const bool commits = commitNext && mode == Mode::Write;
+        if (mode == Mode::Write) commitNext = false;
         if (inUnit) {
             batch = {{"SAVEPOINT zub_statement", {}}, statement, {"RELEASE zub_statement", {}}};
             at = 1;
@@ -154,6 +162,7 @@ struct PgAccessor::Impl {
         } else {
             batch = {statement};
         }
+        if (commits) batch.push_back({"COMMIT", {}});
         std::vector<PgOutcome> outcomes;
         if (inUnit) {
             try {
@@ -163,10 +172,15 @@ struct PgAccessor::Impl {
                 throw;
             }
         } else {
-            outcomes = SendOutsideUnit(batch, mode != Mode::CommitsItself);
+            outcomes = SendOutsideUnit(batch, mode != Mode::CommitsItself && !commits);
         }
         PgConnection& c = *conn;
         if (opens && outcomes[0].ok) inUnit = true;
+        // A COMMIT that failed ended the unit all the same.
+        if (commits && !outcomes.back().ok && !outcomes.back().skipped) {
+            inUnit = false;
+            Fail(outcomes.back(), "COMMIT");
+        }
         for (const PgOutcome& o : outcomes) {
             if (o.ok || o.skipped) continue;
             // Undo the statement alone, or the unit it opened.
@@ -184,6 +198,7 @@ struct PgAccessor::Impl {
             }
             Fail(o, statement.sql);
         }
+        if (commits) inUnit = false;
         return std::move(outcomes[at]);
     }
 
@@ -260,21 +275,29 @@ int PgAccessor::InsertRow(const std::wstring& table, const QVParams& values, con
         if (keyed) statement.sql += " RETURNING \"" + key->second + "\"";
         PgOutcome o = impl_->Statement(statement, Mode::Write);
         impl_->lastInsertId = keyed && !o.rows.IsEOF() ? o.rows.GetInt64At(0) : 0;
+        impl_->rowsAffected = o.affected;
     });
 }
 
 int PgAccessor::UpdateRows(const std::wstring& table, const QVParams& values,
                            const QVParams& conditions, const std::wstring&, const std::wstring&) {
     return Run([&] {
-        impl_->Statement(impl_->Translated(SqlBuilder::Update(table, values, conditions)),
-                         Mode::Write);
+        impl_->rowsAffected = -1;
+        impl_->rowsAffected =
+            impl_
+                ->Statement(impl_->Translated(SqlBuilder::Update(table, values, conditions)),
+                            Mode::Write)
+                .affected;
     });
 }
 
 int PgAccessor::DeleteRows(const std::wstring& table, const QVParams& conditions,
                            const std::wstring&, const std::wstring&) {
     return Run([&] {
-        impl_->Statement(impl_->Translated(SqlBuilder::Delete(table, conditions)), Mode::Write);
+        impl_->rowsAffected = -1;
+        impl_->rowsAffected =
+            impl_->Statement(impl_->Translated(SqlBuilder::Delete(table, conditions)), Mode::Write)
+                .affected;
     });
 }
 
@@ -357,6 +380,7 @@ int PgAccessor::BeginTrans() {
 
 int PgAccessor::CommitTrans() {
     return Run([&] {
+        impl_->commitNext = false;
         if (impl_->unitLost) {
             // The commit reports the loss, and ends the lost unit.
             impl_->unitLost = false;
@@ -368,12 +392,17 @@ int PgAccessor::CommitTrans() {
 
 int PgAccessor::RollbackTrans() {
     return Run([&] {
+        impl_->commitNext = false;
         impl_->unitLost = false;
         if (impl_->inUnit) impl_->End("ROLLBACK");
     });
 }
 
 long long PgAccessor::LastInsertId() const { return impl_->lastInsertId; }
+
+long long PgAccessor::RowsAffected() const { return impl_->rowsAffected; }
+
+void PgAccessor::CommitWithNextWrite() { impl_->commitNext = true; }
 
 bool PgAccessor::InTransaction() const { return impl_->inUnit; }
 

@@ -49,6 +49,8 @@ public:
     int CommitTrans() override;
     int RollbackTrans() override;
     long long LastInsertId() const override;
+    long long RowsAffected() const override;
+    void CommitWithNextWrite() override;
 
     bool InTransaction() const;
     // Round trips to the server so far, the connection's set-up not counted.
