@@ -1,6 +1,7 @@
 #include "pgconnection.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <atomic>
 #include <charconv>
@@ -171,7 +172,11 @@ PgConnection::~PgConnection() = default;
 bool PgConnection::Broken() const { return PQstatus(conn_.get()) != CONNECTION_OK; }
 
 bool PgConnection::StillThere() {
-    return PQconsumeInput(conn_.get()) == 1 && PQstatus(conn_.get()) == CONNECTION_OK;
+    if (PQstatus(conn_.get()) != CONNECTION_OK) return false;
+    // Every answer was read to its end, so an idle connection hears nothing
+    // unless the server is going away (its farewell, or the close itself).
+    pollfd idle{PQsocket(conn_.get()), POLLIN, 0};
+    return ::poll(&idle, 1, 0) == 0;
 }
 
 void PgConnection::ThrowLost(const char* format) const {

@@ -54,8 +54,8 @@ public:
     void Script(const std::string& sql);
 
     bool Broken() const;
-    // Whether the server is still there for an idle connection: reads what
-    // it sent meanwhile (a restart's farewell), no round trip.
+    // Whether the server is still there for an idle connection, as far as
+    // can be told without a round trip.
     bool StillThere();
     // "HOST:PORT database DB": who the errors name.
     const std::string& place() const { return place_; }
