@@ -58,6 +58,8 @@ struct PgAccessor::Impl {
     long long rowsAffected = -1;
     // The next write carries the unit's COMMIT.
     bool commitNext = false;
+    // BeginTrans was called: the next statement opens the unit.
+    bool beginPending = false;
     long long tripsDone = 0;
     long long setupTrips = 0;
 
@@ -150,12 +152,22 @@ struct PgAccessor::Impl {
         RefuseAfterLoss();
         std::vector<PgStatement> batch;
         std::size_t at = 0;
-        const bool opens = !inUnit && mode == Mode::Write;
+        // The unit BeginTrans asked for starts with its first statement.
+        const bool begun = !inUnit && beginPending;
+        beginPending = false;
+        const bool opens = !inUnit && (mode == Mode::Write || begun);
         const bool commits = commitNext && mode == Mode::Write;
         if (mode == Mode::Write) commitNext = false;
         if (inUnit) {
             batch = {{"SAVEPOINT zub_statement", {}}, statement, {"RELEASE zub_statement", {}}};
             at = 1;
+        } else if (begun) {
+            batch = {{"BEGIN", {}},
+                     {kTakeWriterLock, {}},
+                     {"SAVEPOINT zub_statement", {}},
+                     statement,
+                     {"RELEASE zub_statement", {}}};
+            at = 3;
         } else if (opens) {
             batch = {{"BEGIN", {}}, {kTakeWriterLock, {}}, statement};
             at = 2;
@@ -181,11 +193,14 @@ struct PgAccessor::Impl {
             inUnit = false;
             Fail(outcomes.back(), "COMMIT");
         }
-        for (const PgOutcome& o : outcomes) {
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            const PgOutcome& o = outcomes[i];
             if (o.ok || o.skipped) continue;
-            // Undo the statement alone, or the unit it opened.
+            // Undo the statement alone, or the unit it opened (all of it
+            // while the unit had not got its savepoint yet).
+            const bool whole = opens && !(begun && i > 2);
             const std::vector<PgStatement> undo =
-                opens ? std::vector<PgStatement>{{"ROLLBACK", {}}}
+                whole ? std::vector<PgStatement>{{"ROLLBACK", {}}}
                       : std::vector<PgStatement>{{"ROLLBACK TO SAVEPOINT zub_statement", {}},
                                                  {"RELEASE zub_statement", {}}};
             if (inUnit) {
@@ -194,9 +209,9 @@ struct PgAccessor::Impl {
                 } catch (const PgError&) {
                     Drop();
                 }
-                if (opens) inUnit = false;
+                if (whole) inUnit = false;
             }
-            Fail(o, statement.sql);
+            Fail(o, begun && i < 2 ? std::string(kTakeWriterLock) : statement.sql);
         }
         if (commits) inUnit = false;
         return std::move(outcomes[at]);
@@ -368,19 +383,16 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
 int PgAccessor::BeginTrans() {
     return Run([&] {
         impl_->RefuseAfterLoss();
-        if (impl_->inUnit) return;
-        auto outcomes = impl_->SendOutsideUnit({{"BEGIN", {}}, {kTakeWriterLock, {}}}, true);
-        if (!outcomes[1].ok) {
-            impl_->End("ROLLBACK");
-            impl_->Fail(outcomes[1].skipped ? outcomes[0] : outcomes[1], kTakeWriterLock);
-        }
-        impl_->inUnit = true;
+        // Sent with the unit's first statement: a unit costs no round trip
+        // of its own, and one with no statement sends nothing.
+        if (!impl_->inUnit) impl_->beginPending = true;
     });
 }
 
 int PgAccessor::CommitTrans() {
     return Run([&] {
         impl_->commitNext = false;
+        impl_->beginPending = false;
         if (impl_->unitLost) {
             // The commit reports the loss, and ends the lost unit.
             impl_->unitLost = false;
@@ -393,6 +405,7 @@ int PgAccessor::CommitTrans() {
 int PgAccessor::RollbackTrans() {
     return Run([&] {
         impl_->commitNext = false;
+        impl_->beginPending = false;
         impl_->unitLost = false;
         if (impl_->inUnit) impl_->End("ROLLBACK");
     });
@@ -404,7 +417,7 @@ long long PgAccessor::RowsAffected() const { return impl_->rowsAffected; }
 
 void PgAccessor::CommitWithNextWrite() { impl_->commitNext = true; }
 
-bool PgAccessor::InTransaction() const { return impl_->inUnit; }
+bool PgAccessor::InTransaction() const { return impl_->inUnit || impl_->beginPending; }
 
 long long PgAccessor::RoundTrips() const {
     return impl_->tripsDone + (impl_->conn ? impl_->conn->roundTrips() - impl_->setupTrips : 0);
