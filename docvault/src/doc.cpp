@@ -327,7 +327,18 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
             return RejectName(currentVersion_);
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
-        if (int rc = FinishPending(files)) return rc;
+        // One read of the row tells whether earlier work is pending and
+        // whether this user may check in; read again only after finishing.
+        const wchar_t* const columns =
+            L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,ChangeStamp,"
+            L"ContentSha256,ContentBytes,PendingFile";
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (DocTable(*this).Read(rs, id_, columns) != 0) return RecordDbError();
+        if (HasRow(rs) && !rs->GetStringAt(9).empty()) {
+            rs.reset();
+            if (int rc = FinishPending(files)) return rc;
+            if (DocTable(*this).Read(rs, id_, columns) != 0) return RecordDbError();
+        }
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return rc;
         if (nextMain_ && next.find(L'.') != std::wstring::npos) {
@@ -341,11 +352,6 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         std::wstring replacedSum;
         long long replacedBytes = -1;
         {
-            std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (DocTable(*this).Read(rs, id_,
-                                     L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
-                                     L"phyUrl,ChangeStamp,ContentSha256,ContentBytes") != 0)
-                return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
                 rs->GetStringAt(2) != currentVersion_)
                 return RefuseNotHolder();
@@ -357,6 +363,7 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
             stamp = rs->GetInt64At(6);
             replacedSum = rs->GetStringAt(7);
             replacedBytes = rs->GetInt64At(8, -1);
+            rs.reset();
         }
 
         StageFolder stage;

@@ -321,7 +321,6 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
     // Registered first: "QV_DMDoc" would also match its table.
     db->OnSelect(L"QV_DMDocVer", MakeRs({L"count(*)"}, {{I(2)}}));
     QueueRepo();
-    QueueMark(L"");
     QueueStrategy(2, 0, 1, 0);
     QueueHolder(1, 7, L"bob", L"1.4");
     const std::wstring mark =
@@ -349,10 +348,10 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
     EXPECT_THAT(
         DbLines(),
         ElementsAre(
-            RepoLookup(3), MarkLookup(12), strategy,
+            RepoLookup(3),
             L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,"
-            L"ChangeStamp,ContentSha256,ContentBytes) where 0:DocId=12",
-            L"BeginTrans",
+            L"ChangeStamp,ContentSha256,ContentBytes,PendingFile) where 0:DocId=12",
+            strategy, L"BeginTrans",
             L"UpdateRows QV_DMDoc 0:Name='a' 1:Ext='prt' 2:CurrentVersion='1.5' "
             L"3:CurrentState=0 4:LastOperatorId=7 5:LastOperatorName='bob' "
             L"6:LastOperateTime=getdate() 7:LastOperatorTime=getdate() 8:phyUrl='\\sub' "
@@ -378,7 +377,6 @@ TEST_F(DocContract, CheckInFailuresBeforeTheCommitLeaveTheDocumentAsItWas) {
     {
         SCOPED_TRACE("not the holder: nothing is uploaded");
         QueueRepo();
-        QueueMark(L"");
         QueueStrategy(1);
         QueueHolder(1, 9, L"carol", L"1.4");
         DRM::Doc doc = MakeDoc();
@@ -391,7 +389,6 @@ TEST_F(DocContract, CheckInFailuresBeforeTheCommitLeaveTheDocumentAsItWas) {
         SCOPED_TRACE("upload fails: no row is written");
         SetUp();
         QueueRepo();
-        QueueMark(L"");
         QueueStrategy(1);
         QueueHolder(1, 7, L"bob", L"1.4");
         nfs->FailOn(L"upload", 1, 50004, L"disk full");
@@ -405,7 +402,6 @@ TEST_F(DocContract, CheckInFailuresBeforeTheCommitLeaveTheDocumentAsItWas) {
         SCOPED_TRACE("another check-in won the row: rolled back, the staged file goes");
         SetUp();
         QueueRepo();
-        QueueMark(L"");
         QueueStrategy(1);
         QueueHolder(1, 7, L"bob", L"1.4");
         db->OnSelect(L"QV_DMDoc", MakeRs({L"PendingFile"}, {{T(L"checkin|other|")}}));
@@ -542,7 +538,6 @@ TEST_F(DocContract, AFailedCommitIsRolledBackSoTheNextCommitCannotPickItUp) {
         {"check-in", [](DRM::Doc& d) { return d.CheckIn(L"/tmp/new.prt"); },
          [this] {
              QueueRepo();
-             QueueMark(L"");
              QueueStrategy(1);
              QueueHolder(1, 7, L"bob", L"1.4");
              db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"},
