@@ -438,8 +438,8 @@ int main() try {
                                  std::to_string(rawCount) + " documents");
     Row("listing " + std::to_string(listed) + " documents", oursList, rawList,
         std::to_string(listTraffic.roundTrips) + " round trip(s), fastest of 5");
-    Row("  its round trip, rows converted", listTraffic.seconds, rawList,
-        "the rest is the library making its documents");
+    Row("  its round trip", listTraffic.seconds, rawList,
+        "the rest is the library making its documents from the answer");
     Row("  client processor time", oursCpu, rawCpu, "least of 5: the server's work left out");
     for (const auto& [what, trips] :
          {std::pair{"add", &addTrips}, std::pair{"check-in", &checkInTrips}}) {
