@@ -373,6 +373,31 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
             L"CommitTrans"));
 }
 
+// The row read for the holder check also shows pending work; after that is
+// finished the check uses the row as it is then, not as first read.
+TEST_F(DocContract, CheckInAfterPendingWorkChecksTheRowReadAgain) {
+    QueueRepo();
+    db->OnSelect(L"QV_DMDoc", MakeRs({L"CurrentState", L"CurrentOperatorId", L"CurrentVersion",
+                                      L"Name", L"Ext", L"phyUrl", L"ChangeStamp", L"ContentSha256",
+                                      L"ContentBytes", L"PendingFile"},
+                                     {{I(1), I(7), T(L"1.4"), T(L"a"), T(L"prt"), T(L"\\sub"), I(5),
+                                       T(L""), I(4), T(L"checkin|elsewhere|")}}));
+    QueueMark(L"");  // finished meanwhile by its own operation
+    QueueHolder(1, 9, L"carol", L"1.4");
+    QueueStrategy(1);
+    DRM::Doc doc = MakeDoc();
+
+    EXPECT_EQ(doc.CheckIn(L"/tmp/new.prt"), DRM::Err::kNotHolder);
+    const std::wstring read =
+        L"SelectRows QV_DMDoc (CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,"
+        L"ChangeStamp,ContentSha256,ContentBytes,PendingFile) where 0:DocId=12";
+    EXPECT_THAT(
+        DbLines(),
+        ElementsAre(RepoLookup(3), read, MarkLookup(12), read,
+                    L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy"));
+    EXPECT_THAT(NfsLines(), IsEmpty());
+}
+
 TEST_F(DocContract, CheckInFailuresBeforeTheCommitLeaveTheDocumentAsItWas) {
     {
         SCOPED_TRACE("not the holder: nothing is uploaded");
