@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <stdexcept>
 
 #include "zub/i18n.h"
@@ -87,23 +88,45 @@ double AsDouble(const DBValue* cell, double def) {
 
 CDBRecordset::CDBRecordset(std::vector<std::wstring> columns) : columns_(std::move(columns)) {}
 
+CDBRecordset::CDBRecordset(std::vector<std::wstring> columns,
+                           std::shared_ptr<const CDBRowSource> source)
+    : columns_(std::move(columns)),
+      rows_(source ? source->RowCount() : 0),
+      source_(std::move(source)) {}
+
 void CDBRecordset::AddRow(std::vector<DBValue> row) {
+    if (source_) throw std::logic_error("record set rows come from their source");
     if (row.size() != columns_.size())
         throw std::invalid_argument(zub::Format(
             ZUB_N_("record set row has %lu values for %lu columns"),
             static_cast<unsigned long>(row.size()), static_cast<unsigned long>(columns_.size())));
-    rows_.push_back(std::move(row));
+    if (cells_.size() != rows_ * columns_.size())
+        throw std::logic_error("record set row added after a part of a row");
+    cells_.insert(cells_.end(), std::make_move_iterator(row.begin()),
+                  std::make_move_iterator(row.end()));
+    ++rows_;
 }
 
-bool CDBRecordset::IsEOF() const { return cursor_ >= rows_.size(); }
+void CDBRecordset::AddCell(DBValue value) {
+    if (source_) throw std::logic_error("record set rows come from their source");
+    if (columns_.empty())
+        throw std::invalid_argument(
+            zub::Format(ZUB_N_("record set row has %lu values for %lu columns"), 1UL, 0UL));
+    cells_.push_back(std::move(value));
+    if (cells_.size() % columns_.size() == 0) ++rows_;
+}
+
+void CDBRecordset::Reserve(std::size_t rows) { cells_.reserve(rows * columns_.size()); }
+
+bool CDBRecordset::IsEOF() const { return cursor_ >= rows_; }
 
 void CDBRecordset::MoveNext() {
-    if (cursor_ < rows_.size()) ++cursor_;
+    if (cursor_ < rows_) ++cursor_;
 }
 
 void CDBRecordset::MoveFirst() { cursor_ = 0; }
 
-long CDBRecordset::GetRecordCount() const { return static_cast<long>(rows_.size()); }
+long CDBRecordset::GetRecordCount() const { return static_cast<long>(rows_); }
 
 int CDBRecordset::IndexOf(const std::wstring& column) const {
     if (!indexed_) {
@@ -117,39 +140,62 @@ int CDBRecordset::IndexOf(const std::wstring& column) const {
     return found == index_.end() ? -1 : found->second;
 }
 
-const DBValue* CDBRecordset::Cell(int index) const {
-    if (index < 0 || cursor_ >= rows_.size()) return nullptr;
-    const auto& row = rows_[cursor_];
-    if (static_cast<std::size_t>(index) >= row.size()) return nullptr;
-    const DBValue& v = row[static_cast<std::size_t>(index)];
+const DBValue* CDBRecordset::Cell(int index, DBValue& made) const {
+    if (index < 0 || cursor_ >= rows_ || static_cast<std::size_t>(index) >= columns_.size())
+        return nullptr;
+    if (source_) {
+        made = source_->Value(cursor_, static_cast<std::size_t>(index));
+        return std::holds_alternative<std::monostate>(made) ? nullptr : &made;
+    }
+    const DBValue& v = cells_[cursor_ * columns_.size() + static_cast<std::size_t>(index)];
     if (std::holds_alternative<std::monostate>(v)) return nullptr;
     return &v;
 }
 
 std::wstring CDBRecordset::GetString(const std::wstring& column, const std::wstring& def) const {
-    return AsString(Cell(IndexOf(column)), def);
+    return GetStringAt(IndexOf(column), def);
 }
 
 long CDBRecordset::GetInt(const std::wstring& column, long def) const {
-    return static_cast<long>(AsInt64(Cell(IndexOf(column)), def));
+    return GetIntAt(IndexOf(column), def);
 }
 
 double CDBRecordset::GetDouble(const std::wstring& column, double def) const {
-    return AsDouble(Cell(IndexOf(column)), def);
+    return GetDoubleAt(IndexOf(column), def);
 }
 
 std::wstring CDBRecordset::GetStringAt(int index, const std::wstring& def) const {
-    return AsString(Cell(index), def);
+    DBValue made;
+    const DBValue* cell = Cell(index, made);
+    // A text made from the source is the caller's already.
+    if (cell == &made && std::holds_alternative<std::wstring>(made))
+        return std::move(std::get<std::wstring>(made));
+    return AsString(cell, def);
 }
 
 long CDBRecordset::GetIntAt(int index, long def) const {
-    return static_cast<long>(AsInt64(Cell(index), def));
+    return static_cast<long>(GetInt64At(index, def));
 }
 
 long long CDBRecordset::GetInt64At(int index, long long def) const {
-    return AsInt64(Cell(index), def);
+    DBValue made;
+    return AsInt64(Cell(index, made), def);
 }
 
-double CDBRecordset::GetDoubleAt(int index, double def) const { return AsDouble(Cell(index), def); }
+double CDBRecordset::GetDoubleAt(int index, double def) const {
+    DBValue made;
+    return AsDouble(Cell(index, made), def);
+}
+
+std::wstring CDBRecordset::TakeStringAt(int index, const std::wstring& def) {
+    DBValue made;
+    const DBValue* cell = Cell(index, made);
+    if (cell == nullptr || !std::holds_alternative<std::wstring>(*cell)) return AsString(cell, def);
+    if (cell == &made) return std::move(std::get<std::wstring>(made));
+    DBValue& v = cells_[cursor_ * columns_.size() + static_cast<std::size_t>(index)];
+    std::wstring text = std::move(std::get<std::wstring>(v));
+    v = std::monostate{};
+    return text;
+}
 
 }  // namespace ZUBDB

@@ -55,6 +55,11 @@ struct PgAccessor::Impl {
     // nothing may run as if it were still there.
     bool unitLost = false;
     long long lastInsertId = 0;
+    long long rowsAffected = -1;
+    // The next write carries the unit's COMMIT.
+    bool commitNext = false;
+    // BeginTrans was called: the next statement opens the unit.
+    bool beginPending = false;
     long long tripsDone = 0;
     long long setupTrips = 0;
 
@@ -117,6 +122,9 @@ struct PgAccessor::Impl {
     // more: nothing of it can have been committed, as it either reads or
     // opens a unit that only a later commit ends.
     std::vector<PgOutcome> SendOutsideUnit(const std::vector<PgStatement>& batch, bool mayRetry) {
+        // A batch that commits is never sent twice: one lost while idle is
+        // found before it goes, without a round trip.
+        if (!mayRetry && conn && !conn->Broken() && !conn->StillThere()) Drop();
         const bool reused = conn && !conn->Broken();
         try {
             return Conn().Batch(batch);
@@ -144,16 +152,29 @@ struct PgAccessor::Impl {
         RefuseAfterLoss();
         std::vector<PgStatement> batch;
         std::size_t at = 0;
-        const bool opens = !inUnit && mode == Mode::Write;
+        // The unit BeginTrans asked for starts with its first statement.
+        const bool begun = !inUnit && beginPending;
+        beginPending = false;
+        const bool opens = !inUnit && (mode == Mode::Write || begun);
+        const bool commits = commitNext && mode == Mode::Write;
+        if (mode == Mode::Write) commitNext = false;
         if (inUnit) {
             batch = {{"SAVEPOINT zub_statement", {}}, statement, {"RELEASE zub_statement", {}}};
             at = 1;
+        } else if (begun) {
+            batch = {{"BEGIN", {}},
+                     {kTakeWriterLock, {}},
+                     {"SAVEPOINT zub_statement", {}},
+                     statement,
+                     {"RELEASE zub_statement", {}}};
+            at = 3;
         } else if (opens) {
             batch = {{"BEGIN", {}}, {kTakeWriterLock, {}}, statement};
             at = 2;
         } else {
             batch = {statement};
         }
+        if (commits) batch.push_back({"COMMIT", {}});
         std::vector<PgOutcome> outcomes;
         if (inUnit) {
             try {
@@ -163,15 +184,23 @@ struct PgAccessor::Impl {
                 throw;
             }
         } else {
-            outcomes = SendOutsideUnit(batch, mode != Mode::CommitsItself);
+            outcomes = SendOutsideUnit(batch, mode != Mode::CommitsItself && !commits);
         }
         PgConnection& c = *conn;
         if (opens && outcomes[0].ok) inUnit = true;
-        for (const PgOutcome& o : outcomes) {
+        // A COMMIT that failed ended the unit all the same.
+        if (commits && !outcomes.back().ok && !outcomes.back().skipped) {
+            inUnit = false;
+            Fail(outcomes.back(), "COMMIT");
+        }
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            const PgOutcome& o = outcomes[i];
             if (o.ok || o.skipped) continue;
-            // Undo the statement alone, or the unit it opened.
+            // Undo the statement alone, or the unit it opened (all of it
+            // while the unit had not got its savepoint yet).
+            const bool whole = opens && !(begun && i > 2);
             const std::vector<PgStatement> undo =
-                opens ? std::vector<PgStatement>{{"ROLLBACK", {}}}
+                whole ? std::vector<PgStatement>{{"ROLLBACK", {}}}
                       : std::vector<PgStatement>{{"ROLLBACK TO SAVEPOINT zub_statement", {}},
                                                  {"RELEASE zub_statement", {}}};
             if (inUnit) {
@@ -180,10 +209,11 @@ struct PgAccessor::Impl {
                 } catch (const PgError&) {
                     Drop();
                 }
-                if (opens) inUnit = false;
+                if (whole) inUnit = false;
             }
-            Fail(o, statement.sql);
+            Fail(o, begun && i < 2 ? std::string(kTakeWriterLock) : statement.sql);
         }
+        if (commits) inUnit = false;
         return std::move(outcomes[at]);
     }
 
@@ -260,21 +290,29 @@ int PgAccessor::InsertRow(const std::wstring& table, const QVParams& values, con
         if (keyed) statement.sql += " RETURNING \"" + key->second + "\"";
         PgOutcome o = impl_->Statement(statement, Mode::Write);
         impl_->lastInsertId = keyed && !o.rows.IsEOF() ? o.rows.GetInt64At(0) : 0;
+        impl_->rowsAffected = o.affected;
     });
 }
 
 int PgAccessor::UpdateRows(const std::wstring& table, const QVParams& values,
                            const QVParams& conditions, const std::wstring&, const std::wstring&) {
     return Run([&] {
-        impl_->Statement(impl_->Translated(SqlBuilder::Update(table, values, conditions)),
-                         Mode::Write);
+        impl_->rowsAffected = -1;
+        impl_->rowsAffected =
+            impl_
+                ->Statement(impl_->Translated(SqlBuilder::Update(table, values, conditions)),
+                            Mode::Write)
+                .affected;
     });
 }
 
 int PgAccessor::DeleteRows(const std::wstring& table, const QVParams& conditions,
                            const std::wstring&, const std::wstring&) {
     return Run([&] {
-        impl_->Statement(impl_->Translated(SqlBuilder::Delete(table, conditions)), Mode::Write);
+        impl_->rowsAffected = -1;
+        impl_->rowsAffected =
+            impl_->Statement(impl_->Translated(SqlBuilder::Delete(table, conditions)), Mode::Write)
+                .affected;
     });
 }
 
@@ -345,18 +383,16 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
 int PgAccessor::BeginTrans() {
     return Run([&] {
         impl_->RefuseAfterLoss();
-        if (impl_->inUnit) return;
-        auto outcomes = impl_->SendOutsideUnit({{"BEGIN", {}}, {kTakeWriterLock, {}}}, true);
-        if (!outcomes[1].ok) {
-            impl_->End("ROLLBACK");
-            impl_->Fail(outcomes[1].skipped ? outcomes[0] : outcomes[1], kTakeWriterLock);
-        }
-        impl_->inUnit = true;
+        // Sent with the unit's first statement: a unit costs no round trip
+        // of its own, and one with no statement sends nothing.
+        if (!impl_->inUnit) impl_->beginPending = true;
     });
 }
 
 int PgAccessor::CommitTrans() {
     return Run([&] {
+        impl_->commitNext = false;
+        impl_->beginPending = false;
         if (impl_->unitLost) {
             // The commit reports the loss, and ends the lost unit.
             impl_->unitLost = false;
@@ -368,6 +404,8 @@ int PgAccessor::CommitTrans() {
 
 int PgAccessor::RollbackTrans() {
     return Run([&] {
+        impl_->commitNext = false;
+        impl_->beginPending = false;
         impl_->unitLost = false;
         if (impl_->inUnit) impl_->End("ROLLBACK");
     });
@@ -375,7 +413,11 @@ int PgAccessor::RollbackTrans() {
 
 long long PgAccessor::LastInsertId() const { return impl_->lastInsertId; }
 
-bool PgAccessor::InTransaction() const { return impl_->inUnit; }
+long long PgAccessor::RowsAffected() const { return impl_->rowsAffected; }
+
+void PgAccessor::CommitWithNextWrite() { impl_->commitNext = true; }
+
+bool PgAccessor::InTransaction() const { return impl_->inUnit || impl_->beginPending; }
 
 long long PgAccessor::RoundTrips() const {
     return impl_->tripsDone + (impl_->conn ? impl_->conn->roundTrips() - impl_->setupTrips : 0);

@@ -7,6 +7,8 @@
 // number of workstations. A failing statement inside a unit is undone alone
 // (each runs under a savepoint sent in the same round trip), so the unit
 // goes on as the embedded store's does; one that opened the unit ends it.
+// BeginTrans sends nothing: the unit's BEGIN and lock go with its first
+// statement, and a write can carry the unit's COMMIT (CommitWithNextWrite).
 //
 // A lost connection fails the operation under way (the server rolls back the
 // open unit) and the next operation connects again; one lost while idle, with
@@ -49,6 +51,8 @@ public:
     int CommitTrans() override;
     int RollbackTrans() override;
     long long LastInsertId() const override;
+    long long RowsAffected() const override;
+    void CommitWithNextWrite() override;
 
     bool InTransaction() const;
     // Round trips to the server so far, the connection's set-up not counted.

@@ -1,6 +1,7 @@
 #include "pgconnection.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <atomic>
 #include <charconv>
@@ -65,24 +66,36 @@ DBValue Cell(const PGresult* r, int row, int col, Oid type) {
     }
 }
 
-CDBRecordset Rows(const PGresult* r) {
-    const int columns = PQnfields(r);
+struct ResultCloser {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultCloser>;
+
+// A query's rows read where libpq keeps them: each value is made once, when
+// the caller reads it, with no copy of the whole answer in between.
+class ResultRows : public CDBRowSource {
+public:
+    explicit ResultRows(Result result) : result_(std::move(result)) {
+        const int columns = PQnfields(result_.get());
+        for (int c = 0; c < columns; ++c) types_.push_back(PQftype(result_.get(), c));
+    }
+    std::size_t RowCount() const override {
+        return static_cast<std::size_t>(PQntuples(result_.get()));
+    }
+    DBValue Value(std::size_t row, std::size_t column) const override {
+        return Cell(result_.get(), static_cast<int>(row), static_cast<int>(column), types_[column]);
+    }
+
+private:
+    Result result_;
+    std::vector<Oid> types_;
+};
+
+CDBRecordset Rows(Result r) {
+    const int columns = PQnfields(r.get());
     std::vector<std::wstring> names;
-    std::vector<Oid> types;
-    for (int c = 0; c < columns; ++c) {
-        names.push_back(zub::Utf8ToWide(PQfname(r, c)));
-        types.push_back(PQftype(r, c));
-    }
-    CDBRecordset rows(std::move(names));
-    const int count = PQntuples(r);
-    for (int i = 0; i < count; ++i) {
-        std::vector<DBValue> row;
-        row.reserve(static_cast<std::size_t>(columns));
-        for (int c = 0; c < columns; ++c)
-            row.push_back(Cell(r, i, c, types[static_cast<std::size_t>(c)]));
-        rows.AddRow(std::move(row));
-    }
-    return rows;
+    for (int c = 0; c < columns; ++c) names.push_back(zub::Utf8ToWide(PQfname(r.get(), c)));
+    return CDBRecordset(std::move(names), std::make_shared<ResultRows>(std::move(r)));
 }
 
 std::string Text(const DBValue& v) {
@@ -96,15 +109,11 @@ std::string Text(const DBValue& v) {
     return {};
 }
 
-struct ResultCloser {
-    void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultCloser>;
-
 std::atomic<long long> gConnections{0};
 std::atomic<long long> gRoundTrips{0};
 std::atomic<long long> gStatements{0};
 std::atomic<long long> gNanoseconds{0};
+PgConnection::Observer gObserver;
 
 // Adds the time of a round trip to the process's count, however it ends.
 class TripTimer {
@@ -125,6 +134,8 @@ private:
 }  // namespace
 
 PgTraffic PgConnection::Traffic() { return {gConnections, gRoundTrips, gStatements, gNanoseconds}; }
+
+void PgConnection::Observe(Observer observer) { gObserver = std::move(observer); }
 
 void PgConnection::Closer::operator()(pg_conn* c) const { PQfinish(c); }
 
@@ -160,6 +171,14 @@ PgConnection::~PgConnection() = default;
 
 bool PgConnection::Broken() const { return PQstatus(conn_.get()) != CONNECTION_OK; }
 
+bool PgConnection::StillThere() {
+    if (PQstatus(conn_.get()) != CONNECTION_OK) return false;
+    // Every answer was read to its end, so an idle connection hears nothing
+    // unless the server is going away (its farewell, or the close itself).
+    pollfd idle{PQsocket(conn_.get()), POLLIN, 0};
+    return ::poll(&idle, 1, 0) == 0;
+}
+
 void PgConnection::ThrowLost(const char* format) const {
     throw PgError(
         PgError::kConnectionFailure,
@@ -187,6 +206,7 @@ std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& state
     ++roundTrips_;
     ++gRoundTrips;
     gStatements += static_cast<long long>(statements.size());
+    if (gObserver) gObserver(statements);
     std::vector<PgOutcome> outcomes(statements.size());
     for (PgOutcome& o : outcomes) {
         bool first = true;
@@ -196,8 +216,8 @@ std::vector<PgOutcome> PgConnection::Batch(const std::vector<PgStatement>& state
                 first = false;
                 if (status == PGRES_TUPLES_OK) {
                     o.ok = true;
-                    o.rows = Rows(r.get());
                     o.affected = PQntuples(r.get());
+                    o.rows = Rows(std::move(r));
                 } else if (status == PGRES_COMMAND_OK) {
                     o.ok = true;
                     o.affected = std::atoll(PQcmdTuples(r.get()));
@@ -226,6 +246,7 @@ void PgConnection::Script(const std::string& sql) {
     ++roundTrips_;
     ++gRoundTrips;
     ++gStatements;
+    if (gObserver) gObserver({{sql, {}}});
     Result r{PQexec(conn_.get(), sql.c_str())};
     const ExecStatusType status = PQresultStatus(r.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;

@@ -3,6 +3,7 @@
 // parameters in text form with their type left to the server.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,11 +54,19 @@ public:
     void Script(const std::string& sql);
 
     bool Broken() const;
+    // Whether the server is still there for an idle connection, as far as
+    // can be told without a round trip.
+    bool StillThere();
     // "HOST:PORT database DB": who the errors name.
     const std::string& place() const { return place_; }
     // Statements sent in pipelines so far (a pipeline is one round trip).
     long long roundTrips() const { return roundTrips_; }
     static PgTraffic Traffic();
+    // Sees the statements of every round trip this process makes from now on
+    // (benchmarks and tests list and count them); empty stops it. Set it while
+    // no other thread sends.
+    using Observer = std::function<void(const std::vector<PgStatement>&)>;
+    static void Observe(Observer observer);
 
 private:
     // format: the whole text, with the server and the driver's message.

@@ -78,10 +78,11 @@ CDBRecordset SqliteStatement::fetchAll() {
     CDBRecordset result(std::move(names));
     try {
         while (stmt_.step()) {
-            std::vector<DBValue> row;
-            row.reserve(static_cast<std::size_t>(count));
-            for (int i = 0; i < count; ++i) row.push_back(column(i));
-            result.AddRow(std::move(row));
+            if (count == 0) {
+                result.AddRow({});
+                continue;
+            }
+            for (int i = 0; i < count; ++i) result.AddCell(column(i));
         }
     } catch (...) {
         sqlite3_reset(stmt_.get());

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "pgconnection.h"
@@ -104,6 +105,12 @@ TEST(ServerBackend, AConnectionLostWhileIdleIsReplacedByTheNextOperation) {
         {"a write opening a unit",
          [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"written"); }},
         {"a unit begun", [](ZUBDB::CDBAccessor& d) { return d.BeginTrans(); }},
+        // Sent once only, so the loss must be found before it goes.
+        {"a write carrying its commit",
+         [](ZUBDB::CDBAccessor& d) {
+             d.CommitWithNextWrite();
+             return InsertPerson(d, L"committing");
+         }},
     };
     auto& cluster = zub::testsupport::PgCluster::Shared();
     for (const Case& c : cases) {
@@ -115,11 +122,12 @@ TEST(ServerBackend, AConnectionLostWhileIdleIsReplacedByTheNextOperation) {
         ASSERT_EQ(db->CommitTrans(), 0);
     }
     EXPECT_EQ(CountPersons(*store.Connect(), L"written"), 1);
-    EXPECT_EQ(CountPersons(*store.Connect(), L"after"), 3);
+    EXPECT_EQ(CountPersons(*store.Connect(), L"committing"), 1);
+    EXPECT_EQ(CountPersons(*store.Connect(), L"after"), 4);
 }
 
-// Every call is one round trip, whatever the unit of work adds around its
-// statement; the counts are what the benchmarks report.
+// Every call with a statement is one round trip, whatever the unit of work
+// adds around it; the counts are what the benchmarks report.
 TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
     zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
     auto db = store.Connect();
@@ -127,14 +135,20 @@ TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
         const char* name;
         std::function<int(ZUBDB::CDBAccessor&)> call;
         long long statements;  // sent in its round trip
+        long long trips = 1;
     };
     const Case cases[] = {
         {"a read", [](ZUBDB::CDBAccessor& d) { return CountPersons(d, L"x") == 0 ? 0 : 1; }, 1},
         {"a write opening a unit", [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"x"); }, 3},
         {"a write inside the unit", [](ZUBDB::CDBAccessor& d) { return InsertPerson(d, L"y"); }, 3},
         {"the commit", [](ZUBDB::CDBAccessor& d) { return d.CommitTrans(); }, 1},
-        {"a unit begun", [](ZUBDB::CDBAccessor& d) { return d.BeginTrans(); }, 2},
+        // A unit begun waits for its first statement.
+        {"a unit begun", [](ZUBDB::CDBAccessor& d) { return d.BeginTrans(); }, 0, 0},
+        {"the unit's first statement",
+         [](ZUBDB::CDBAccessor& d) { return CountPersons(d, L"x") == 1 ? 0 : 1; }, 5},
         {"the rollback", [](ZUBDB::CDBAccessor& d) { return d.RollbackTrans(); }, 1},
+        {"a unit without a statement",
+         [](ZUBDB::CDBAccessor& d) { return d.BeginTrans() + d.CommitTrans(); }, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -142,13 +156,117 @@ TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
         ASSERT_EQ(c.call(*db), 0) << zub::WideToUtf8(db->errDescription());
         const ZUBDB::PgTraffic after = ZUBDB::PgConnection::Traffic();
         EXPECT_EQ(after.connections - before.connections, 0);
-        EXPECT_EQ(after.roundTrips - before.roundTrips, 1);
+        EXPECT_EQ(after.roundTrips - before.roundTrips, c.trips);
         EXPECT_EQ(after.statements - before.statements, c.statements);
-        EXPECT_GT(after.nanoseconds, before.nanoseconds);
+        if (c.trips > 0) {
+            EXPECT_GT(after.nanoseconds, before.nanoseconds);
+        }
     }
     const ZUBDB::PgTraffic before = ZUBDB::PgConnection::Traffic();
     store.Connect();
     EXPECT_EQ(ZUBDB::PgConnection::Traffic().connections - before.connections, 1);
+}
+
+// A write asked to commit its unit carries the COMMIT in its own round trip;
+// one that fails leaves the unit as any failed write does.
+TEST(ServerBackend, AWriteCanCarryTheCommitOfItsUnit) {
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
+    auto db = store.Connect();
+    auto other = store.Connect();
+    std::vector<std::vector<std::string>> trips;
+    ZUBDB::PgConnection::Observe([&](const std::vector<ZUBDB::PgStatement>& batch) {
+        trips.emplace_back();
+        for (const auto& s : batch) trips.back().push_back(s.sql);
+    });
+    struct Case {
+        const char* name;
+        bool inUnit;  // a unit is open before the write
+    };
+    for (const Case c : {Case{"opening its unit", false}, Case{"inside an open unit", true}}) {
+        SCOPED_TRACE(c.name);
+        if (c.inUnit) {
+            ASSERT_EQ(InsertPerson(*db, L"before"), 0);
+        }
+        trips.clear();
+        db->CommitWithNextWrite();
+        ASSERT_EQ(InsertPerson(*db, zub::Utf8ToWide(c.name)), 0)
+            << zub::WideToUtf8(db->errDescription());
+        ASSERT_EQ(trips.size(), 1u);
+        EXPECT_EQ(trips[0].back(), "COMMIT");
+        EXPECT_FALSE(zub::dbcore::test::InTransaction(*db));
+        // Durable before any CommitTrans, which finds nothing left to do.
+        EXPECT_EQ(CountPersons(*other, zub::Utf8ToWide(c.name)), 1);
+        EXPECT_EQ(CountPersons(*other, L"before"), c.inUnit ? 1 : 0);
+        trips.clear();
+        EXPECT_EQ(db->CommitTrans(), 0);
+        EXPECT_TRUE(trips.empty());
+    }
+
+    // A failing write: nothing committed, the unit it joined still open.
+    ASSERT_EQ(InsertPerson(*db, L"kept"), 0);
+    db->CommitWithNextWrite();
+    auto bad = Params();
+    Add(bad, L"NoSuchColumn", L"x");
+    EXPECT_NE(db->InsertRow(L"Person", bad, L"", L""), 0);
+    EXPECT_TRUE(zub::dbcore::test::InTransaction(*db));
+    EXPECT_EQ(CountPersons(*other, L"kept"), 0);
+    // The request went with the failed write: the next one commits nothing.
+    ASSERT_EQ(InsertPerson(*db, L"later"), 0);
+    EXPECT_TRUE(zub::dbcore::test::InTransaction(*db));
+    ASSERT_EQ(db->CommitTrans(), 0);
+    EXPECT_EQ(CountPersons(*other, L"kept"), 1);
+
+    // CommitTrans and RollbackTrans take a request back.
+    for (const bool commit : {true, false}) {
+        db->CommitWithNextWrite();
+        ASSERT_EQ(commit ? db->CommitTrans() : db->RollbackTrans(), 0);
+        ASSERT_EQ(InsertPerson(*db, L"unasked"), 0);
+        EXPECT_TRUE(zub::dbcore::test::InTransaction(*db));
+        ASSERT_EQ(db->RollbackTrans(), 0);
+    }
+    EXPECT_EQ(CountPersons(*other, L"unasked"), 0);
+    ZUBDB::PgConnection::Observe(nullptr);
+}
+
+TEST(ServerBackend, UpdatesAndDeletesTellTheRowsTheyChanged) {
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
+    auto db = store.Connect();
+    for (const wchar_t* name : {L"a", L"a", L"b"}) ASSERT_EQ(InsertPerson(*db, name), 0);
+    ASSERT_EQ(db->CommitTrans(), 0);
+    struct Case {
+        const char* name;
+        std::function<int(ZUBDB::CDBAccessor&)> write;
+        long long rows;
+    };
+    const auto named = [](const wchar_t* name) {
+        auto where = Params();
+        Add(where, L"PersonName", name);
+        return where;
+    };
+    const Case cases[] = {
+        {"an update of two",
+         [&](ZUBDB::CDBAccessor& d) {
+             auto v = Params();
+             Add(v, L"PersonName", L"c");
+             return d.UpdateRows(L"Person", v, named(L"a"), L"", L"");
+         },
+         2},
+        {"an update of none",
+         [&](ZUBDB::CDBAccessor& d) {
+             auto v = Params();
+             Add(v, L"PersonName", L"d");
+             return d.UpdateRows(L"Person", v, named(L"zz"), L"", L"");
+         },
+         0},
+        {"a delete of one",
+         [&](ZUBDB::CDBAccessor& d) { return d.DeleteRows(L"Person", named(L"b"), L"", L""); }, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.write(*db), 0) << zub::WideToUtf8(db->errDescription());
+        EXPECT_EQ(db->RowsAffected(), c.rows);
+    }
+    ASSERT_EQ(db->CommitTrans(), 0);
 }
 
 TEST(ServerBackend, ConnectionsThatCannotBeMadeSayWhy) {

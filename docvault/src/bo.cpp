@@ -19,9 +19,14 @@ const std::vector<BOErrorEntry>& EmptyLog() {
     return empty;
 }
 
+const std::shared_ptr<const ZUBDB::CDBConnState>& NoConnState() {
+    static const auto none = std::make_shared<const ZUBDB::CDBConnState>();
+    return none;
+}
+
 }  // namespace
 
-BO::BO() : connState_(std::make_unique<ZUBDB::CDBConnState>()) { Init(); }
+BO::BO() : connState_(NoConnState()) { Init(); }
 
 BO::BO(const BO& other)
     : key_(other.key_),
@@ -30,7 +35,7 @@ BO::BO(const BO& other)
       token_(other.token_),
       errLog_(other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_)
                             : nullptr),
-      connState_(std::make_unique<ZUBDB::CDBConnState>(*other.connState_)),
+      connState_(other.connState_),
       errNumber_(other.errNumber_),
       errDescription_(other.errDescription_),
       localAccessor_(other.localAccessor_),
@@ -44,7 +49,6 @@ BO& BO::operator=(const BO& other) {
     // Build everything that can fail first so a throw leaves *this unchanged.
     std::unique_ptr<std::vector<BOErrorEntry>> log =
         other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_) : nullptr;
-    auto state = std::make_unique<ZUBDB::CDBConnState>(*other.connState_);
     std::unique_ptr<ZUBDB::CDBAccessor> accessor =
         other.accessor_ ? other.MakeAccessorLikeThis() : nullptr;
     key_ = other.key_;
@@ -52,7 +56,7 @@ BO& BO::operator=(const BO& other) {
     port_ = other.port_;
     token_ = other.token_;
     errLog_ = std::move(log);
-    connState_ = std::move(state);
+    connState_ = other.connState_;
     accessor_ = std::move(accessor);
     errNumber_ = other.errNumber_;
     errDescription_ = other.errDescription_;
@@ -91,9 +95,10 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
         server_ = state.server();
         port_ = state.port();
         token_ = state.token();
-        *connState_ = state;
-        if (!db.empty()) connState_->set_database(db);
-        if (!connState_->usable()) {
+        auto kept = std::make_shared<ZUBDB::CDBConnState>(state);
+        if (!db.empty()) kept->set_database(db);
+        connState_ = kept;
+        if (!kept->usable()) {
             RaiseUnknownError(DRM::Err::kNotInitialised, DRM::Err::kNotInitialisedText);
             return DRM::Err::kNotInitialised;
         }

@@ -1,6 +1,7 @@
 #include "docvault/doc.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -53,6 +54,14 @@ long long NewStamp() {
     return static_cast<long long>((value >> 2) | 1);
 }
 
+// The key of a document: its id in decimal. Not std::to_wstring, whose
+// formatting machinery costs more than a listing's whole row.
+std::wstring IdKey(int id) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, id).ptr;
+    return std::wstring(digits, end);
+}
+
 // Which numbers mean "a unique index refused the row" (SQLite's unique and
 // primary-key constraint codes).
 bool IsUniqueViolation(long number) { return number == 2067 || number == 1555; }
@@ -78,7 +87,7 @@ Doc::Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
       lstUptByName_(std::move(lstUptByName)),
       lstUptTime_(lstUptTime),
       phyUrl_(std::move(phyUrl)) {
-    SetKey(std::to_wstring(id_));
+    SetKey(IdKey(id_));
 }
 
 int Doc::RejectName(const std::wstring& name) {
@@ -143,7 +152,7 @@ int Doc::Read(int docId) {
         lstUptByName_ = rs->GetString(L"LastOperatorName");
         lstUptTime_ = rs->GetDouble(L"LastOperateTime");
         caxDocType_ = static_cast<int>(rs->GetInt(L"CaxDocType"));
-        SetKey(std::to_wstring(id_));
+        SetKey(IdKey(id_));
         return 0;
     });
 }
@@ -180,6 +189,8 @@ int Doc::Add(std::wstring localFile) {
         const std::wstring mark = PendingWork::Mark{PendingWork::kAdd, stage.File(), L""}.Text();
 
         const DocTable table(*this);
+        // Creator and last operator are one user: looked up once.
+        const std::wstring creator = getUserName(creById_);
         RowValues values;
         values.Int(L"DocRepoId", docRepoId_)
             .Text(L"Name", fileName_)
@@ -187,17 +198,18 @@ int Doc::Add(std::wstring localFile) {
             .Text(L"phyUrl", phyUrl_)
             .Text(L"CurrentVersion", currentVersion_)
             .Int(L"CurrentState", 0)
-            .Int(L"CreatorId", creById_);
-        values.Text(L"CreatorName", getUserName(creById_))
+            .Int(L"CreatorId", creById_)
+            .Text(L"CreatorName", creator)
             .Expr(L"DocCreateTime", L"getdate()")
-            .Int(L"LastOperatorId", creById_);
-        values.Text(L"LastOperatorName", getUserName(creById_))
+            .Int(L"LastOperatorId", creById_)
+            .Text(L"LastOperatorName", creator)
             .Expr(L"LastOperateTime", L"getdate()")
             .Int(L"CurrentOperatorId", 0)
             .Int(L"CaxDocType", caxDocType_)
             .Text(L"PendingFile", mark)
             .Text(L"ContentSha256", sha256)
             .Int(L"ContentBytes", bytes);
+        Accessor()->CommitWithNextWrite();
         if (table.Insert(values) != 0 || table.Commit() != 0) {
             const int rc = RecordWriteError();
             dropStage();
@@ -206,15 +218,21 @@ int Doc::Add(std::wstring localFile) {
         const long long inserted = Accessor()->LastInsertId();
         FaultPoint::Hit(FaultPoint::kAddCommitted);
 
-        std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (table.Select(rs, L"Max(DocId)", RowValues()) != 0) return RecordDbError();
-        if (!HasRow(rs)) {
-            RaiseUnknownError(Err::kUserOrDocTable, Err::kDocTableEmptyText);
-            return Err::kUserOrDocTable;
+        if (inserted > 0) {
+            id_ = static_cast<int>(inserted);
+        } else {
+            // A backend that cannot tell the new key: the largest one.
+            std::unique_ptr<ZUBDB::CDBRecordset> rs;
+            if (table.Select(rs, L"Max(DocId)", RowValues()) != 0) return RecordDbError();
+            if (!HasRow(rs)) {
+                RaiseUnknownError(Err::kUserOrDocTable, Err::kDocTableEmptyText);
+                return Err::kUserOrDocTable;
+            }
+            id_ = static_cast<int>(rs->GetIntAt(0));
         }
-        id_ = static_cast<int>(inserted > 0 ? inserted : rs->GetIntAt(0));
-        rs.reset();
-        const int rc = FinishPending(files, &stage);
+        // The row is as this add wrote it: its own staging folder keeps
+        // everyone else from finishing or changing it.
+        const int rc = PendingWork(*this, files, id_, &stage).FinishFrom(mark, CurrentRel());
         if (rc == NFS::NFS_E_EXISTS) {
             // A file appeared at the path since the check: this add gives way.
             if (table.Delete(RowValues().Int(L"DocId", id_).Text(L"PendingFile", mark)) == 0 &&
@@ -309,7 +327,18 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
             return RejectName(currentVersion_);
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
-        if (int rc = FinishPending(files)) return rc;
+        // One read of the row tells whether earlier work is pending and
+        // whether this user may check in; read again only after finishing.
+        const wchar_t* const columns =
+            L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,ChangeStamp,"
+            L"ContentSha256,ContentBytes,PendingFile";
+        std::unique_ptr<ZUBDB::CDBRecordset> rs;
+        if (DocTable(*this).Read(rs, id_, columns) != 0) return RecordDbError();
+        if (HasRow(rs) && !rs->GetStringAt(9).empty()) {
+            rs.reset();
+            if (int rc = FinishPending(files)) return rc;
+            if (DocTable(*this).Read(rs, id_, columns) != 0) return RecordDbError();
+        }
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return rc;
         if (nextMain_ && next.find(L'.') != std::wstring::npos) {
@@ -323,11 +352,6 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         std::wstring replacedSum;
         long long replacedBytes = -1;
         {
-            std::unique_ptr<ZUBDB::CDBRecordset> rs;
-            if (DocTable(*this).Read(rs, id_,
-                                     L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,"
-                                     L"phyUrl,ChangeStamp,ContentSha256,ContentBytes") != 0)
-                return RecordDbError();
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
                 rs->GetStringAt(2) != currentVersion_)
                 return RefuseNotHolder();
@@ -339,6 +363,7 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
             stamp = rs->GetInt64At(6);
             replacedSum = rs->GetStringAt(7);
             replacedBytes = rs->GetInt64At(8, -1);
+            rs.reset();
         }
 
         StageFolder stage;
@@ -368,7 +393,9 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         FaultPoint::Hit(FaultPoint::kCheckInCommitted);
         currentVersion_ = next;
         // Committed: the version is saved whatever the publish meets.
-        return FinishPending(files, &stage) == 0 ? 0 : PublishLater();
+        return PendingWork(*this, files, id_, &stage).FinishFrom(mark, CurrentRel()) == 0
+                   ? 0
+                   : PublishLater();
     });
 }
 
@@ -435,12 +462,13 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
         }))
         return fail(rc);
 
-    if (int rc = InsertHistoryRows(rcId, sums.replaced, sums.replacedBytes)) return fail(rc);
+    if (int rc = InsertHistoryRows(rcId, sums.replaced, sums.replacedBytes, true)) return fail(rc);
     if (Accessor()->CommitTrans() != 0) return RollBackAndRecord();
     return 0;
 }
 
-int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes) {
+int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes,
+                           bool commits) {
     const DocTable table(*this);
     int revision = 1;
     {
@@ -466,6 +494,7 @@ int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256,
         .Int(L"Revision", revision)
         .Text(L"ContentSha256", sha256)
         .Int(L"ContentBytes", bytes);
+    if (commits && rcId.empty()) Accessor()->CommitWithNextWrite();
     if (table.InsertHistory(values) != 0) return RecordDbError();
 
     if (!rcId.empty()) {
@@ -474,6 +503,7 @@ int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256,
                                    .Int(L"revision", revision)
                                    .Int(L"DocId", id_)
                                    .Int(L"CaxDocType", 1);
+        if (commits) Accessor()->CommitWithNextWrite();
         if (Accessor()->InsertRow(L"QV_CaxForm", form, kNone, kNone) != 0) return RecordDbError();
     }
     return 0;

@@ -20,15 +20,16 @@ int Docs::GetAll(filterForDoc filter) {
                 L"DocCreateTime,LastOperatorId,LastOperatorName,LastOperateTime,phyUrl",
                 cond, L"phyurl asc", kNone, kNone, 0, 0) != 0)
             return RecordDbError();
+        if (rs) Reserve(static_cast<std::size_t>(Count() + rs->GetRecordCount()));
+        // Each value is read once: the texts move from the set into the documents.
         for (; HasRow(rs); rs->MoveNext()) {
-            auto doc = std::make_unique<Doc>(
+            Append(std::make_unique<Doc>(
                 static_cast<int>(rs->GetIntAt(0)), static_cast<int>(rs->GetIntAt(1)),
-                rs->GetStringAt(2), rs->GetStringAt(3), rs->GetStringAt(4),
+                rs->TakeStringAt(2), rs->TakeStringAt(3), rs->TakeStringAt(4),
                 static_cast<int>(rs->GetIntAt(5)), static_cast<int>(rs->GetIntAt(6)),
-                rs->GetStringAt(7), static_cast<int>(rs->GetIntAt(8)), rs->GetStringAt(9),
-                rs->GetDoubleAt(10), static_cast<int>(rs->GetIntAt(11)), rs->GetStringAt(12),
-                rs->GetDoubleAt(13), rs->GetStringAt(14));
-            Add(doc.release());
+                rs->TakeStringAt(7), static_cast<int>(rs->GetIntAt(8)), rs->TakeStringAt(9),
+                rs->GetDoubleAt(10), static_cast<int>(rs->GetIntAt(11)), rs->TakeStringAt(12),
+                rs->GetDoubleAt(13), rs->TakeStringAt(14)));
         }
         return 0;
     });

@@ -53,7 +53,11 @@ int DocTable::Commit() const { return BOAccess::Accessor(owner_)->CommitTrans();
 
 int DocTable::UpdateIfStill(int docId, const ZUBDB::QVParams& values, const ZUBDB::QVParams& only,
                             const Judge& judge) const {
+    ZUBDB::CDBAccessor* db = BOAccess::Accessor(owner_);
     if (Update(values, only) != 0) return BOAccess::RecordDbError(owner_);
+    // The update took effect: every judge accepts the row it left, so it
+    // need not be read back. Only a refusal needs the row to say why.
+    if (db->RowsAffected() == 1) return 0;
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     if (Read(rs, docId) != 0) return BOAccess::RecordDbError(owner_);
     if (!HasRow(rs)) {

@@ -44,14 +44,26 @@ PendingWork::PendingWork(BO& owner, RepoFiles& files, int docId, StageFolder* mi
 
 PendingWork::~PendingWork() = default;
 
-int PendingWork::Finish() {
+int PendingWork::Finish() { return Finish(nullptr); }
+
+int PendingWork::FinishFrom(const std::wstring& mark, const std::wstring& currentRel) {
+    const Pending known{mark, files_.Path(currentRel)};
+    return Finish(&known);
+}
+
+int PendingWork::Finish(const Pending* known) {
     // Whoever holds the operation's staging folder is the one finisher: its
     // owner while it lives, else the first process to take the hold. The
     // mark is read again under the hold, so work finished meanwhile is seen.
     const auto deadline = std::chrono::steady_clock::now() + kPublishWait;
     for (;;) {
         Pending pending;
-        if (int rc = ReadPending(pending)) return rc;
+        if (known != nullptr) {
+            pending = *known;
+            known = nullptr;
+        } else if (int rc = ReadPending(pending)) {
+            return rc;
+        }
         if (pending.text.empty()) return 0;
         const Mark mark = Mark::Parse(pending.text);
         StageFolder* held = nullptr;
@@ -228,6 +240,7 @@ int PendingWork::FinishDelete(const std::wstring& current, const std::wstring& m
 
 int PendingWork::ClearMark(const std::wstring& mark) {
     const DocTable table(owner_);
+    BOAccess::Accessor(owner_)->CommitWithNextWrite();
     if (table.Update(RowValues().Text(L"PendingFile", L""),
                      RowValues().Int(L"DocId", docId_).Text(L"PendingFile", mark)) != 0)
         return BOAccess::RollBackAndRecord(owner_);

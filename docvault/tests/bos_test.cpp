@@ -187,4 +187,47 @@ TEST(BOsCopies, AForeignElementIsNotSlicedIntoTheCopy) {
 
 }  // namespace
 
+namespace {
+
+// A fill as a collection's GetAll makes it, reachable from the test.
+class FilledBos : public ZUBDB::BOs {
+public:
+    using BOs::Append;
+};
+
+}  // namespace
+
+TEST(BOsTest, ElementsOfAFillAreFoundByKeyAndHeldOnce) {
+    int deaths = 0;
+    FilledBos bos;
+    auto first = std::make_unique<KeyedBo>(L"k", &deaths);
+    BO* const a = first.get();
+    bos.Append(std::move(first));
+    bos.Append(std::make_unique<KeyedBo>(L"k", &deaths));
+    bos.Append(std::make_unique<KeyedBo>(L"m", &deaths));
+    bos.Append(nullptr);
+    EXPECT_EQ(bos.Count(), 3);
+    // A repeated key finds the first; an element already held is not taken twice.
+    EXPECT_EQ(bos.Item(L"k"), a);
+    bos.Add(a);
+    EXPECT_EQ(bos.Count(), 3);
+    // Adds after the fill are indexed in order after it.
+    auto* late = new KeyedBo(L"n", &deaths);
+    bos.Add(late);
+    EXPECT_EQ(bos.Item(L"n"), late);
+    EXPECT_EQ(bos.Item(3), late);
+    // Removing renumbers; a fill after that is found too.
+    std::unique_ptr<BO> removed(bos.Remove(L"k"));
+    EXPECT_EQ(removed.get(), a);
+    EXPECT_EQ(bos.Item(L"k"), bos.Item(0L));
+    EXPECT_EQ(bos.Item(L"n"), late);
+    bos.Append(std::make_unique<KeyedBo>(L"p", &deaths));
+    EXPECT_EQ(bos.Item(L"p"), bos.Item(3));
+    bos.Add(late);
+    EXPECT_EQ(bos.Count(), 4);
+    bos.Clear();
+    EXPECT_EQ(deaths, 4);
+    EXPECT_EQ(bos.Item(L"n"), nullptr);
+}
+
 }  // namespace zub::docvault::test

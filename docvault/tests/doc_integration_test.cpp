@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -21,6 +22,7 @@
 #include "docvault/errors.h"
 #include "docvault/repocheck.h"
 #include "embedded_store_fixture.h"
+#include "pgconnection.h"
 #include "vaultfs/nfserrors.h"
 #include "zub/text.h"
 
@@ -692,6 +694,59 @@ TEST_P(DocLifeCycle, VerifyFindsWhatTheFoldersHoldAndRepairsOnlyDebris) {
     const auto after = examine(false);
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].kind, Kind::UntrackedTrunkFile);
+}
+
+// What a server's client waits for: the round trips of an add and a
+// check-in, each statement that can go with another sent with it.
+TEST_P(DocLifeCycle, AnAddAndACheckInMakeFewRoundTripsToTheServer) {
+    if (backend_ != Backend::Server) GTEST_SKIP() << "only the server has round trips";
+    const auto trips = [](const std::function<int()>& work, int& rc) {
+        const long long before = ZUBDB::PgConnection::Traffic().roundTrips;
+        rc = work();
+        return ZUBDB::PgConnection::Traffic().roundTrips - before;
+    };
+    // The process's first use of the file server reads its login once.
+    ASSERT_GT(AddDoc(L"first", "w"), 0);
+    DRM::Doc doc;
+    Open(doc);
+    doc.set_docRepoId(repoId_);
+    doc.set_fileName(L"counted");
+    doc.set_ext(L"prt");
+    doc.set_creById(1);
+    int rc = -1;
+    // The place, the strategy, the creator's name, the insert with its
+    // commit, the mark cleared with its commit.
+    EXPECT_EQ(trips([&] { return doc.Add(WriteLocal("in/counted.prt", "v1").wstring()); }, rc), 5);
+    ASSERT_EQ(rc, 0) << zub::WideToUtf8(doc.ErrDesc());
+    doc.set_checkOutById(1);
+    doc.set_checkOutByName(L"system");
+    doc.set_modifyInfo(L"counted");
+    ASSERT_EQ(doc.CheckOut(LocalDir("co").wstring()), 0);
+    struct Case {
+        const char* name;
+        std::wstring rcId;
+        long long trips;
+    };
+    // The place, the row, the strategy, the update with its unit's start,
+    // the revision, the operator's name, the history row with the commit
+    // (with a form: then the form row), the mark cleared with its commit.
+    const Case cases[] = {{"without a form", L"", 8}, {"with a form", L"RC-9", 9}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string content = std::string("new ") + c.name;
+        EXPECT_EQ(trips(
+                      [&] {
+                          return doc.CheckIn(WriteLocal("ci/counted.prt", content).wstring(),
+                                             c.rcId);
+                      },
+                      rc),
+                  c.trips);
+        ASSERT_EQ(rc, 0) << zub::WideToUtf8(doc.ErrDesc());
+        EXPECT_EQ(ReadFile(OnServer("trunk/counted.prt")), content);
+        ASSERT_EQ(doc.CheckOut(LocalDir("co").wstring()), 0);
+    }
+    EXPECT_EQ(ReadDoc(doc.id()).GetRevision(), 2);
+    EXPECT_EQ(Query(L"QV_CaxForm", L"rcId")->GetRecordCount(), 1);
 }
 
 }  // namespace

@@ -57,10 +57,13 @@ std::string WideToUtf8(std::wstring_view w) {
 }
 
 std::wstring Utf8ToWide(std::string_view s) {
-    std::wstring out;
-    out.reserve(s.size());
-    const std::size_t n = s.size();
+    // The ASCII run most texts are, widened in one go.
     std::size_t i = 0;
+    const std::size_t n = s.size();
+    while (i < n && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    std::wstring out(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i == n) return out;
+    out.reserve(n);
     while (i < n) {
         const auto b = static_cast<unsigned char>(s[i]);
         if (b < 0x80) {

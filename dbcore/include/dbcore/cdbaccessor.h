@@ -46,6 +46,16 @@ public:
     // 0 when none. Unlike a max() read-back it is not disturbed by other clients.
     virtual long long LastInsertId() const = 0;
 
+    // Rows this connection's last successful UpdateRows or DeleteRows changed;
+    // -1 when the backend does not tell.
+    virtual long long RowsAffected() const { return -1; }
+    // The next write commits the unit it runs in when it succeeds (when it
+    // fails, the unit stays as after any failed write). A backend that pays a
+    // round trip per call sends the commit with the write, and the caller's
+    // CommitTrans then finds nothing left to do; others commit at CommitTrans
+    // as always. CommitTrans and RollbackTrans take the request back.
+    virtual void CommitWithNextWrite() {}
+
     long errNumber() const { return errNumber_; }
     const std::wstring& errDescription() const { return errDescription_; }
 

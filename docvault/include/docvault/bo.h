@@ -93,8 +93,9 @@ private:
     long port_ = 0;
     std::wstring token_;
     std::unique_ptr<std::vector<BOErrorEntry>> errLog_;
-    // Never null.
-    std::unique_ptr<ZUBDB::CDBConnState> connState_;
+    // Never null; never changed in place, so copies share it (an object made
+    // by a collection's fill shares the one empty state).
+    std::shared_ptr<const ZUBDB::CDBConnState> connState_;
     std::unique_ptr<ZUBDB::CDBAccessor> accessor_;
     long errNumber_ = 0;
     std::wstring errDescription_;

@@ -1,10 +1,10 @@
 // An owning collection of business objects with positional and key access.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -39,20 +39,32 @@ protected:
     BOs& operator=(const BOs& other);
     template <class T>
     void CopyElementsFrom(const BOs& other) {
+        items_.reserve(items_.size() + static_cast<std::size_t>(other.Count()));
         for (int i = 0; i < other.Count(); ++i) {
             const T* element = dynamic_cast<const T*>(other.Item(i));
             if (!element) throw std::logic_error("collection holds an element of another class");
-            Add(new T(*element));
+            Append(std::make_unique<T>(*element));
         }
     }
+    // Add for an object made by the caller just now, which no collection can
+    // hold yet: a fill of many rows pays no look-up per element. The element
+    // is indexed under the key it has at the first look-up by key.
+    void Append(std::unique_ptr<BO> fresh);
+    void Reserve(std::size_t count) { items_.reserve(count); }
 
 private:
     void release();
-    void Reindex();
+    // Brings the key index and the held set up to the last element. They are
+    // built at the first look-up that needs them, not while a fill adds
+    // elements that may never be looked up by key.
+    void CatchUp() const;
+    void ForgetIndex();
 
     std::vector<std::unique_ptr<BO>> items_;
-    std::map<std::wstring, long> index_;
-    std::unordered_set<const BO*> held_;
+    mutable std::unordered_map<std::wstring, long> index_;
+    mutable std::unordered_set<const BO*> held_;
+    // items_[0, indexed_) are in index_ and held_.
+    mutable std::size_t indexed_ = 0;
 };
 
 }  // namespace ZUBDB

@@ -175,8 +175,10 @@ private:
     };
     int CommitCheckIn(const std::wstring& next, const std::wstring& mark, const std::wstring& rcId,
                       long long stamp, const CheckInSums& sums);
-    // sha256, bytes: of the saved file the row names.
-    int InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes);
+    // sha256, bytes: of the saved file the row names. `commits`: the last row
+    // written commits the open unit.
+    int InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes,
+                          bool commits = false);
     // Completes an interrupted add, check-in, rename or delete of this
     // document (see PendingWork). `mine`: the staging folder the calling
     // operation holds itself.

@@ -49,6 +49,9 @@ public:
     // mark. 0 when nothing was pending. Waits while another process that is
     // alive still holds the work's folder (49630 when it takes too long).
     int Finish();
+    // Finish for the operation that has just committed `mark` on the row whose
+    // current file belongs at `currentRel`: the row is not read again first.
+    int FinishFrom(const std::wstring& mark, const std::wstring& currentRel);
     // Deletes the current file, then the marked row. On its first run a
     // delete that removed nothing clears its mark and keeps the document.
     int FinishDelete(const std::wstring& current, const std::wstring& mark, bool firstRun);
@@ -61,6 +64,7 @@ private:
     };
 
     int ReadPending(Pending& pending);
+    int Finish(const Pending* known);
     // Who finishes the work in `folder`: the caller (Held, `held` set, null
     // for work without a folder), another live process (Busy), or this one
     // from now on (TakenNow: read the mark again under the hold).
