@@ -44,16 +44,22 @@ protected:
         ASSERT_EQ(obj.Connect(DbServer(), DbPort(), L"QVData", DbToken()), 0);
     }
 
-    // Adds <name>.prt with `content` below `folder` as user 1 ("system").
-    int AddDoc(const std::wstring& name, const std::string& content,
-               const std::wstring& folder = L"") {
-        DRM::Doc doc;
+    // A connected document <name>.prt of the test's repository, to be added
+    // by user 1 ("system").
+    void NewDoc(DRM::Doc& doc, const std::wstring& name) {
         Open(doc);
         doc.set_docRepoId(repoId_);
         doc.set_fileName(name);
         doc.set_ext(L"prt");
-        doc.set_phyUrl(folder);
         doc.set_creById(1);
+    }
+
+    // Adds <name>.prt with `content` below `folder` as user 1 ("system").
+    int AddDoc(const std::wstring& name, const std::string& content,
+               const std::wstring& folder = L"") {
+        DRM::Doc doc;
+        NewDoc(doc, name);
+        doc.set_phyUrl(folder);
         doc.set_caxDocType(3);
         const std::string local = "in/" + std::string(name.begin(), name.end()) + ".prt";
         EXPECT_EQ(doc.Add(WriteLocal(local, content).wstring()), 0) << doc.ErrNumber();
@@ -358,11 +364,7 @@ TEST_P(DocLifeCycle, EdgeCasesThatMustNotLoseData) {
     {
         SCOPED_TRACE("adding the same name again");
         DRM::Doc dup;
-        Open(dup);
-        dup.set_docRepoId(repoId_);
-        dup.set_fileName(L"part");
-        dup.set_ext(L"prt");
-        dup.set_creById(1);
+        NewDoc(dup, L"part");
         EXPECT_EQ(dup.Add(WriteLocal("other.prt", "intruder").wstring()), DRM::Err::kDocExists);
         EXPECT_EQ(ReadFile(OnServer("trunk/part.prt")), "original");
         EXPECT_EQ(Count(L"QV_DMDoc"), 1);
@@ -708,11 +710,7 @@ TEST_P(DocLifeCycle, AnAddAndACheckInMakeFewRoundTripsToTheServer) {
     // The process's first use of the file server reads its login once.
     ASSERT_GT(AddDoc(L"first", "w"), 0);
     DRM::Doc doc;
-    Open(doc);
-    doc.set_docRepoId(repoId_);
-    doc.set_fileName(L"counted");
-    doc.set_ext(L"prt");
-    doc.set_creById(1);
+    NewDoc(doc, L"counted");
     int rc = -1;
     // The place, the strategy, the creator's name, the insert with its
     // commit, the mark cleared with its commit.
