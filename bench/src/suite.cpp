@@ -766,22 +766,46 @@ void Suite::RegisterPairs(std::uint64_t bytes) {
         fs::create_directories(dur);
         if (!fs::exists(idFile)) throw std::runtime_error("the 1 GiB rows did not run");
         const fs::path history = store_->HistoryDir("large");
-        std::vector<double> ours, copies, ratios;
-        for (int i = 0; i < pairs; ++i) {
-            // Each side starts after the removal of its own previous file: a
-            // removal makes the disk discard the freed space, which slows
-            // whatever writes next, so both sides get one.
+        std::vector<double> ours, copies, ratios, controls;
+        // A second cp + fsync in every pair: its ratio to the first is the
+        // disk's own spread, the floor under any pair ratio.
+        auto check = [&] {
             for (const auto& e : fs::directory_iterator(history)) fs::remove_all(e.path());
             Process::RunChecked({"cat", src.string()});  // into the page cache
             ::sync();
-            const Measure a = StepRunner::Run(
-                "checkin", {StoreArg(), Arg("ids", idFile.string()), Arg("src", src.string())});
-            fs::remove(dur / "pair.bin");
+            return StepRunner::Run("checkin", {StoreArg(), Arg("ids", idFile.string()),
+                                               Arg("src", src.string())})
+                .seconds;
+        };
+        auto copy = [&](const char* name) {
+            // Each side starts after the removal of its own previous file: a
+            // removal makes the disk discard the freed space, which slows
+            // whatever writes next, so every side gets one.
+            fs::remove(dur / name);
+            Process::RunChecked({"cat", src.string()});
             ::sync();
-            const Measure b = DurableCopyEach({{src, dur / "pair.bin"}});
-            ours.push_back(a.seconds);
-            copies.push_back(b.seconds);
-            ratios.push_back(a.seconds / b.seconds);
+            return DurableCopyEach({{src, dur / name}}).seconds;
+        };
+        for (int i = 0; i < pairs; ++i) {
+            // Who goes first rotates, so no side always follows another.
+            double a = 0, b = 0, c = 0;
+            for (int k = 0; k < 3; ++k) {
+                switch ((i + k) % 3) {
+                    case 0:
+                        a = check();
+                        break;
+                    case 1:
+                        b = copy("pair.bin");
+                        break;
+                    default:
+                        c = copy("pair2.bin");
+                        break;
+                }
+            }
+            ours.push_back(a);
+            copies.push_back(b);
+            ratios.push_back(a / b);
+            controls.push_back(c / b);
         }
         auto median = [](std::vector<double> v) {
             std::sort(v.begin(), v.end());
@@ -796,6 +820,9 @@ void Suite::RegisterPairs(std::uint64_t bytes) {
         text << std::fixed << std::setprecision(2) << "pair ratios: median " << median(ratios)
              << ", worst " << ratios.at(static_cast<std::size_t>(worst)) << " (each:";
         for (double r : ratios) text << " " << r;
+        text << "); cp + fsync beside itself in the same pairs: median " << median(controls)
+             << ", worst " << *std::max_element(controls.begin(), controls.end()) << " (each:";
+        for (double r : controls) text << " " << r;
         text << "); the worst pair's check-in";
         table_.SetLabel(key, "ref_worst", text.str());
     };
