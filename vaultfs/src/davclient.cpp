@@ -1,6 +1,7 @@
 #include "davclient.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,7 +33,8 @@ constexpr std::size_t kMaxAnswer = std::size_t{64} << 20;
 // no longer fits a core's cache.
 constexpr std::size_t kBodyChunk = std::size_t{256} << 10;
 constexpr std::size_t kBodyChunks = 8;
-// Shorter bodies are hashed as they come: a thread would cost more than it saves.
+// Shorter bodies are hashed as they come (a thread would cost more than it
+// saves) and their files grow as written.
 constexpr curl_off_t kPipedBody = curl_off_t{1} << 20;
 
 struct CurlGlobal {
@@ -129,18 +131,27 @@ struct DavClient::Transfer {
         return CURL_SEEKFUNC_OK;
     }
 
-    // The body of a 2xx answer, for its file and its hash. `length` is the
-    // answer's Content-Length, -1 when not sent.
+    // The first bytes of a 2xx answer's body; `length` is its Content-Length,
+    // -1 when not sent.
+    void Start(curl_off_t length) {
+        started = true;
+        Request& r = *request;
+        if (length >= 0 && length < kPipedBody) return;
+        // Reserving a long file's blocks at once spares the file system doing
+        // it page by page as the body is written. Best effort: a file system
+        // that cannot still gets the writes, which report any real failure.
+        if (length > 0 && r.downloadFd >= 0)
+            (void)::fallocate(r.downloadFd, FALLOC_FL_KEEP_SIZE, 0, length);
+        if (r.hash != nullptr)
+            pipe.emplace(
+                [&sum = *r.hash](const char* piece, std::size_t size) { sum.Update(piece, size); },
+                kBodyChunk, kBodyChunks);
+    }
+
+    // The body of a 2xx answer, for its file and its hash.
     void Keep(const char* data, std::size_t n, curl_off_t length) {
         Request& r = *request;
-        if (r.hash != nullptr && !pipe && !inlineHash) {
-            if (length >= 0 && length < kPipedBody)
-                inlineHash = true;
-            else
-                pipe.emplace([&sum = *r.hash](const char* piece,
-                                              std::size_t size) { sum.Update(piece, size); },
-                             kBodyChunk, kBodyChunks);
-        }
+        if (!started) Start(length);
         if (!pipe) {
             if (r.hash != nullptr) r.hash->Update(data, n);
             WriteOut(data, n);
@@ -215,8 +226,8 @@ struct DavClient::Transfer {
 
     // One per attempt: its thread has stopped before a retry starts the sum over.
     std::optional<HashPipe> pipe;
-    bool inlineHash = false;  // a short body, hashed as it comes
-    char* chunk = nullptr;    // acquired from the pipe, being filled
+    bool started = false;   // the body has begun
+    char* chunk = nullptr;  // acquired from the pipe, being filled
     std::size_t filled = 0;
 };
 

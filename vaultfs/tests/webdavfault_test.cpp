@@ -4,6 +4,7 @@
 // method and the path, with nothing committed lost and nothing half-published.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -190,6 +191,11 @@ TEST(WebDavFaults, ADownloadsSumCoversTheAnswerItKeptAndNothingOfACutAttempt) {
             EXPECT_EQ(number, 0);
             EXPECT_EQ(sum.sha256, sum.expect);
             EXPECT_EQ(tree.Read("out/a.prt"), body);
+            // No block reserved for an attempt stays allocated past the end.
+            struct stat st {};
+            ASSERT_EQ(::stat((tree / "out/a.prt").c_str(), &st), 0);
+            const auto block = static_cast<std::int64_t>(st.st_blksize);
+            EXPECT_LE(st.st_blocks * 512, (st.st_size + block - 1) / block * block);
         } else {
             EXPECT_EQ(number, NFS::NFS_E_CONTENT);
             EXPECT_EQ(tree.List("out"), Strings{});
