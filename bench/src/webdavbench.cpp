@@ -6,6 +6,7 @@
 // curl ZUB_WEBDAV_BENCH_ROUNDS times (5). ZUB_WEBDAV_BENCH_ONLY=download times
 // the download alone; ZUB_WEBDAV_BENCH_CURL=0 leaves curl out of it (for a
 // profile of the backend's side).
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -36,6 +37,18 @@ double Seconds(const std::function<void()>& fn) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Processor seconds of this process and of its waited-for children (curl).
+double CpuSeconds() {
+    double total = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        for (const timeval& t : {usage.ru_utime, usage.ru_stime})
+            total += static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    }
+    return total;
+}
+
 void Shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
@@ -53,6 +66,9 @@ void Row(const std::string& what, double ours, double theirs, const std::string&
 struct Pair {
     double ours = 0;
     double theirs = 0;
+    // Processor time, the server's left out: this process's, curl's with its shell.
+    double oursCpu = 0;
+    double theirsCpu = 0;
     double Ratio() const { return theirs > 0 ? ours / theirs : 0.0; }
 };
 
@@ -68,12 +84,25 @@ void PairRow(const std::string& what, std::vector<Pair> pairs, const std::string
     const auto [curlFastest, curlSlowest] =
         std::minmax_element(pairs.begin(), pairs.end(),
                             [](const Pair& a, const Pair& b) { return a.theirs < b.theirs; });
+    // Processor time: the least, the median and the most of each side.
+    const auto cpu = [&](double Pair::*side) {
+        std::vector<double> values;
+        for (const Pair& p : pairs) values.push_back(p.*side);
+        std::sort(values.begin(), values.end());
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3f/%.3f/%.3f s", values.front(),
+                      values[values.size() / 2], values.back());
+        return std::string(text);
+    };
     char range[96];
     std::snprintf(range, sizeof range, "; backend %.3f-%.3f s, curl %.3f-%.3f s", fastest->ours,
                   slowest->ours, curlFastest->theirs, curlSlowest->theirs);
+    const std::string processor = "; processor time least/median/most: backend " +
+                                  cpu(&Pair::oursCpu) + ", curl " + cpu(&Pair::theirsCpu);
     Row(what, median.ours, median.theirs,
         note + "; " + std::to_string(pairs.size()) + " pairs, worst " +
-            std::to_string(pairs.back().Ratio()).substr(0, 4) + ", sorted:" + each + range);
+            std::to_string(pairs.back().Ratio()).substr(0, 4) + ", sorted:" + each + range +
+            processor);
 }
 
 // "N requests (2 PROPFIND, 1 PUT, ...)": what was sent since `before`.
@@ -123,16 +152,18 @@ int Main() {
     // Who goes first alternates, and the dirty pages of what came before are
     // written out before each timed transfer, so neither side pays the other's
     // writeback. Both write into the same folder, neither syncs its file.
-    const auto timed = [](const std::function<void()>& fn) {
+    const auto timed = [](const std::function<void()>& fn, double& wall, double& cpu) {
         Shell("sync");
-        return Seconds(fn);
+        const double before = CpuSeconds();
+        wall = Seconds(fn);
+        cpu = CpuSeconds() - before;
     };
     const auto inTurn = [&](std::uint64_t round, Pair& pair, const std::function<void()>& theirs,
                             const std::function<void()>& ours) {
         const bool curlFirst = round % 2 == 0;
-        if (curlFirst && withCurl) pair.theirs = timed(theirs);
-        pair.ours = timed(ours);
-        if (!curlFirst && withCurl) pair.theirs = timed(theirs);
+        if (curlFirst && withCurl) timed(theirs, pair.theirs, pair.theirsCpu);
+        timed(ours, pair.ours, pair.oursCpu);
+        if (!curlFirst && withCurl) timed(theirs, pair.theirs, pair.theirsCpu);
     };
     std::vector<Pair> ups, downs;
     NFS::ContentSum bigSum;
