@@ -3,7 +3,10 @@
 // beside `cp -r` on the server's disk, and the HTTP requests a 4 KiB add and
 // check-in take. Prints one table; sizes can be scaled down with
 // ZUB_WEBDAV_BENCH_MIB and ZUB_WEBDAV_BENCH_FILES; the transfers alternate with
-// curl ZUB_WEBDAV_BENCH_ROUNDS times (5).
+// curl ZUB_WEBDAV_BENCH_ROUNDS times (5). ZUB_WEBDAV_BENCH_ONLY=download times
+// the download alone; ZUB_WEBDAV_BENCH_CURL=0 leaves curl out of it (for a
+// profile of the backend's side).
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -34,6 +37,18 @@ double Seconds(const std::function<void()>& fn) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Processor seconds of this process and of its waited-for children (curl).
+double CpuSeconds() {
+    double total = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        for (const timeval& t : {usage.ru_utime, usage.ru_stime})
+            total += static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    }
+    return total;
+}
+
 void Shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
@@ -51,6 +66,9 @@ void Row(const std::string& what, double ours, double theirs, const std::string&
 struct Pair {
     double ours = 0;
     double theirs = 0;
+    // Processor time, the server's left out: this process's, curl's with its shell.
+    double oursCpu = 0;
+    double theirsCpu = 0;
     double Ratio() const { return theirs > 0 ? ours / theirs : 0.0; }
 };
 
@@ -61,9 +79,30 @@ void PairRow(const std::string& what, std::vector<Pair> pairs, const std::string
     const Pair& median = pairs[pairs.size() / 2];
     std::string each;
     for (const Pair& p : pairs) each += " " + std::to_string(p.Ratio()).substr(0, 4);
+    const auto [fastest, slowest] = std::minmax_element(
+        pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) { return a.ours < b.ours; });
+    const auto [curlFastest, curlSlowest] =
+        std::minmax_element(pairs.begin(), pairs.end(),
+                            [](const Pair& a, const Pair& b) { return a.theirs < b.theirs; });
+    // Processor time: the least, the median and the most of each side.
+    const auto cpu = [&](double Pair::*side) {
+        std::vector<double> values;
+        for (const Pair& p : pairs) values.push_back(p.*side);
+        std::sort(values.begin(), values.end());
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3f/%.3f/%.3f s", values.front(),
+                      values[values.size() / 2], values.back());
+        return std::string(text);
+    };
+    char range[96];
+    std::snprintf(range, sizeof range, "; backend %.3f-%.3f s, curl %.3f-%.3f s", fastest->ours,
+                  slowest->ours, curlFastest->theirs, curlSlowest->theirs);
+    const std::string processor = "; processor time least/median/most: backend " +
+                                  cpu(&Pair::oursCpu) + ", curl " + cpu(&Pair::theirsCpu);
     Row(what, median.ours, median.theirs,
         note + "; " + std::to_string(pairs.size()) + " pairs, worst " +
-            std::to_string(pairs.back().Ratio()).substr(0, 4) + ", sorted:" + each);
+            std::to_string(pairs.back().Ratio()).substr(0, 4) + ", sorted:" + each + range +
+            processor);
 }
 
 // "N requests (2 PROPFIND, 1 PUT, ...)": what was sent since `before`.
@@ -87,6 +126,9 @@ int Main() {
     const std::uint64_t mib = Env("ZUB_WEBDAV_BENCH_MIB", 512);
     const std::uint64_t files = Env("ZUB_WEBDAV_BENCH_FILES", 10000);
     const std::uint64_t rounds = std::max<std::uint64_t>(1, Env("ZUB_WEBDAV_BENCH_ROUNDS", 5));
+    const char* only = std::getenv("ZUB_WEBDAV_BENCH_ONLY");
+    const bool downloadOnly = only != nullptr && std::string(only) == "download";
+    const bool withCurl = Env("ZUB_WEBDAV_BENCH_CURL", 1) != 0;
     zub::testsupport::TempDir dir("zub-webdav-bench");
     fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);
     fs::create_directories(dir.path() / "dav/store");
@@ -107,36 +149,63 @@ int Main() {
     const std::string size = std::to_string(mib) + " MiB";
     // curl and the backend in alternation, so a disk or processor that changes
     // speed from minute to minute weighs on both; each ratio is of one pair.
+    // Who goes first alternates, and the dirty pages of what came before are
+    // written out before each timed transfer, so neither side pays the other's
+    // writeback. Both write into the same folder, neither syncs its file.
+    const auto timed = [](const std::function<void()>& fn, double& wall, double& cpu) {
+        Shell("sync");
+        const double before = CpuSeconds();
+        wall = Seconds(fn);
+        cpu = CpuSeconds() - before;
+    };
+    const auto inTurn = [&](std::uint64_t round, Pair& pair, const std::function<void()>& theirs,
+                            const std::function<void()>& ours) {
+        const bool curlFirst = round % 2 == 0;
+        if (curlFirst && withCurl) timed(theirs, pair.theirs, pair.theirsCpu);
+        timed(ours, pair.ours, pair.oursCpu);
+        if (!curlFirst && withCurl) timed(theirs, pair.theirs, pair.theirsCpu);
+    };
     std::vector<Pair> ups, downs;
     NFS::ContentSum bigSum;
-    for (std::uint64_t round = 0; round < rounds; ++round) {
-        Pair up;
-        up.theirs = Seconds([&] {
-            Shell("curl -K '" + config.string() + "' -T '" + big.string() + "' " + origin +
-                  "/store/curl.bin");
-        });
+    const auto curlUp = [&] {
+        Shell("curl -K '" + config.string() + "' -T '" + big.string() + "' " + origin +
+              "/store/curl.bin");
+    };
+    const auto oursUp = [&] {
         bigSum = NFS::ContentSum();
-        up.ours =
-            Seconds([&] { backend.upload(zub::Utf8ToWide(big.string()), L"big", {}, bigSum); });
-        ups.push_back(up);
+        backend.upload(zub::Utf8ToWide(big.string()), L"big", {}, bigSum);
+    };
+    if (downloadOnly) oursUp();
+    const fs::path curlOut = dir.path() / "curl.out";
+    const fs::path oursOut = dir.path() / "down";
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        if (!downloadOnly) {
+            Pair up;
+            inTurn(round, up, curlUp, oursUp);
+            ups.push_back(up);
+        }
         // A check-out's download: the stored sum is checked as the bytes stream.
-        Pair down;
-        down.theirs = Seconds([&] {
-            Shell("curl -K '" + config.string() + "' -o '" + (dir.path() / "curl.out").string() +
-                  "' " + origin + "/store/big");
-        });
         NFS::ContentSum check;
         check.expect = bigSum.sha256;
         check.expectBytes = bigSum.bytes;
-        down.ours = Seconds([&] {
-            backend.download(L"big", zub::Utf8ToWide(dir.path().string()), L"down", {}, check);
-        });
+        Pair down;
+        inTurn(
+            round, down,
+            [&] {
+                Shell("curl -K '" + config.string() + "' -o '" + curlOut.string() + "' " + origin +
+                      "/store/big");
+            },
+            [&] {
+                backend.download(L"big", zub::Utf8ToWide(dir.path().string()), L"down", {}, check);
+            });
         downs.push_back(down);
-        fs::remove(dir.path() / "down");
-        fs::remove(dir.path() / "curl.out");
+        // Neither side replaces an old file: freeing its pages would be timed too.
+        fs::remove(oursOut);
+        fs::remove(curlOut);
     }
-    PairRow("upload " + size, ups, "(PUT, sum, PROPPATCH, MOVE)");
+    if (!downloadOnly) PairRow("upload " + size, ups, "(PUT, sum, PROPPATCH, MOVE)");
     PairRow("download " + size, downs, "(GET, sum checked, temp + rename)");
+    if (downloadOnly) return 0;
     backend.delFile(L"big");
 
     // A trunk of `files` small files in 100 folders, written on the server's disk.

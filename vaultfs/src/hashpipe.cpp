@@ -1,11 +1,15 @@
 #include "hashpipe.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace NFS {
 
-HashPipe::HashPipe(std::size_t chunkSize, std::size_t buffers) : chunkSize_(chunkSize) {
+HashPipe::HashPipe(std::size_t chunkSize, std::size_t buffers)
+    : HashPipe([this](const char* data, std::size_t size) { own_.Update(data, size); }, chunkSize,
+               buffers) {}
+
+HashPipe::HashPipe(Consume consume, std::size_t chunkSize, std::size_t buffers)
+    : chunkSize_(chunkSize), consume_(std::move(consume)) {
     for (std::size_t i = 0; i < std::max<std::size_t>(buffers, 2); ++i)
         buffers_.push_back(std::make_unique_for_overwrite<char[]>(chunkSize_));
     worker_ = std::thread([this] { Work(); });
@@ -23,8 +27,8 @@ HashPipe::~HashPipe() {
 char* HashPipe::Acquire() {
     std::unique_lock lock(mutex_);
     // Buffer n is free once chunk n - size has been hashed.
-    changed_.wait(lock, [&] { return failed_ || submitted_ - hashed_ < buffers_.size(); });
-    if (failed_) throw std::runtime_error("SHA-256: hashing failed");
+    changed_.wait(lock, [&] { return failure_ || submitted_ - hashed_ < buffers_.size(); });
+    if (failure_) std::rethrow_exception(failure_);
     return buffers_[submitted_ % buffers_.size()].get();
 }
 
@@ -37,11 +41,15 @@ void HashPipe::Submit(std::size_t size) {
     changed_.notify_all();
 }
 
-std::wstring HashPipe::Finish() {
+void HashPipe::Drain() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return failed_ || hashed_ == submitted_; });
-    if (failed_) throw std::runtime_error("SHA-256: hashing failed");
-    return sha_.HexFinal();
+    changed_.wait(lock, [&] { return failure_ || hashed_ == submitted_; });
+    if (failure_) std::rethrow_exception(failure_);
+}
+
+std::wstring HashPipe::Finish() {
+    Drain();
+    return own_.HexFinal();
 }
 
 void HashPipe::Work() {
@@ -51,15 +59,18 @@ void HashPipe::Work() {
         if (queue_.empty()) return;
         const auto [buffer, size] = queue_.front();
         queue_.pop_front();
-        lock.unlock();
-        bool ok = true;
-        try {
-            sha_.Update(buffers_[buffer].get(), size);
-        } catch (...) {
-            ok = false;
+        // After a failure the rest is only counted: its sum could not be right.
+        if (!failure_) {
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                consume_(buffers_[buffer].get(), size);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            if (failure) failure_ = failure;
         }
-        lock.lock();
-        if (!ok) failed_ = true;
         ++hashed_;
         changed_.notify_all();
     }

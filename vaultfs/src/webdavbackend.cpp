@@ -406,9 +406,22 @@ struct WebDavBackend::Impl {
         return fsutil::ToPath(relative);
     }
 
-    // GETs one file into `target` through a temporary name.
+    // GETs one file into `target` through a temporary name. A local file that
+    // cannot be made or written fails as the backend's error, naming it.
     std::uint64_t Fetch(const std::string& path, const std::wstring& shown, const fs::path& target,
                         const DavClient::Progress& progress, ContentSum* sum) {
+        try {
+            return FetchInto(path, shown, target, progress, sum);
+        } catch (const std::system_error& e) {
+            throw NfsError(fsutil::NumberFor(e.code()),
+                           zub::Format(ZUB_N_(L"\"%ls\": %ls"), fsutil::ToText(target).c_str(),
+                                       zub::Utf8ToWide(e.what()).c_str()));
+        }
+    }
+
+    std::uint64_t FetchInto(const std::string& path, const std::wstring& shown,
+                            const fs::path& target, const DavClient::Progress& progress,
+                            ContentSum* sum) {
         if (fs::is_directory(target))
             throw NfsError(NFS_E_WRONG_KIND,
                            zub::Format(ZUB_N_(L"the local target \"%ls\" is a folder"),

@@ -2,6 +2,10 @@
 // server that stalls, redirects, goes away in the middle of a transfer, a
 // wrong password, certificates. Each ends in a number and a text naming the
 // method and the path, with nothing committed lost and nothing half-published.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +17,7 @@
 #include "testtree.h"
 #include "vaultfs/nfserrors.h"
 #include "vaultfs/webdavbackend.h"
+#include "zub/text.h"
 #include "zubtest/httpresponder.h"
 #include "zubtest/webdavserver.h"
 
@@ -186,10 +191,52 @@ TEST(WebDavFaults, ADownloadsSumCoversTheAnswerItKeptAndNothingOfACutAttempt) {
             EXPECT_EQ(number, 0);
             EXPECT_EQ(sum.sha256, sum.expect);
             EXPECT_EQ(tree.Read("out/a.prt"), body);
+            // No block reserved for an attempt stays allocated past the end.
+            struct stat st {};
+            ASSERT_EQ(::stat((tree / "out/a.prt").c_str(), &st), 0);
+            const auto block = static_cast<std::int64_t>(st.st_blksize);
+            EXPECT_LE(st.st_blocks * 512, (st.st_size + block - 1) / block * block);
         } else {
             EXPECT_EQ(number, NFS::NFS_E_CONTENT);
             EXPECT_EQ(tree.List("out"), Strings{});
         }
+    }
+}
+
+// The file-size limit makes the kernel refuse the local write past 1 MiB:
+// early in the answer, or only with its last bytes, which are written after
+// the answer has ended. Run in a child so the limit stays there.
+TEST(WebDavFaults, ADownloadThatCannotBeWrittenLeavesTheLocalFile) {
+    struct Case {
+        const char* name;
+        std::size_t size;
+    };
+    const std::size_t mib = std::size_t{1} << 20;
+    for (const Case c : {Case{"refused early", 3 * mib}, Case{"refused at the end", mib + 100}}) {
+        SCOPED_TRACE(c.name);
+        TestTree tree;
+        tree.Write("out/a.prt", "local copy");
+        const std::string report = RunInChild([&]() -> std::string {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{mib, mib};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return "setrlimit failed";
+            zub::testsupport::HttpResponder server([&](const std::string&, const std::string&) {
+                Answer answer;
+                answer.body = std::string(c.size, 'b');
+                return answer;
+            });
+            NFS::WebDavBackend backend(Origin(server.port()), 0, Quick());
+            const auto [number, text] =
+                Failure([&] { backend.download(L"D:\\a.prt", Wide(tree / "out"), L"a.prt", {}); });
+            // The text names the local file, not the server's.
+            if (number != NFS::NFS_E_IO ||
+                text.find(Wide(tree / "out/a.prt")) == std::wstring::npos)
+                return "number " + std::to_string(number) + ": " + zub::WideToUtf8(text);
+            return "";
+        });
+        EXPECT_EQ(report, "");
+        EXPECT_EQ(tree.List("out"), Strings{"a.prt"});
+        EXPECT_EQ(tree.Read("out/a.prt"), "local copy");
     }
 }
 
