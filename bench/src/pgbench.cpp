@@ -27,6 +27,7 @@
 #include "docvault/docs.h"
 #include "pgconnection.h"
 #include "rawdocrow.h"
+#include "standalone.h"
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 #include "zubtest/pgcluster.h"
@@ -38,11 +39,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-std::uint64_t Env(const char* name, std::uint64_t fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::stoull(value) : fallback;
-}
 
 // Processor time of this thread: what the client spends, whatever the load.
 double Cpu() {

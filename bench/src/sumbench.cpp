@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "standalone.h"
 #include "vaultfs/localbackend.h"
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
@@ -27,17 +28,6 @@ namespace zub::bench {
 namespace {
 
 namespace fs = std::filesystem;
-
-double Seconds(const std::function<void()>& fn) {
-    const auto start = std::chrono::steady_clock::now();
-    fn();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::uint64_t Env(const char* name, std::uint64_t fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? std::stoull(value) : fallback;
-}
 
 // Random bytes (not compressible, not sparse), read once so every round
 // starts from the page cache as a file just saved would.

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "standalone.h"
 #include "vaultfs/webdavbackend.h"
 #include "zub/text.h"
 #include "zubtest/tempdir.h"
@@ -30,12 +31,6 @@ namespace zub::bench {
 namespace {
 
 namespace fs = std::filesystem;
-
-double Seconds(const std::function<void()>& fn) {
-    const auto start = std::chrono::steady_clock::now();
-    fn();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Processor seconds of this process and of its waited-for children (curl).
 double CpuSeconds() {
@@ -51,11 +46,6 @@ double CpuSeconds() {
 
 void Shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
-}
-
-std::uint64_t Env(const char* name, std::uint64_t fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::stoull(value) : fallback;
 }
 
 void Row(const std::string& what, double ours, double theirs, const std::string& note) {

@@ -10,22 +10,11 @@
 #include <string>
 
 #include "sha256.h"
+#include "sumdata.h"
 
 namespace zub::vaultfs::test {
 
 namespace {
-
-std::string Pattern(std::size_t size) {
-    std::string data(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 167 + i / 1009) & 0xff);
-    return data;
-}
-
-std::wstring SumOf(const std::string& data) {
-    NFS::Sha256 sha;
-    sha.Update(data.data(), data.size());
-    return sha.HexFinal();
-}
 
 // Feeds `data` through `pipe` in pieces of at most `piece` bytes.
 void Feed(NFS::HashPipe& pipe, const std::string& data, std::size_t piece) {

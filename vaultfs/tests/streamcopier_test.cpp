@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "sha256.h"
+#include "sumdata.h"
 #include "zub/uniquefd.h"
 #include "zubtest/tempdir.h"
 
@@ -22,18 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kChunk = 4096;
-
-std::string Pattern(std::size_t size) {
-    std::string data(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + i / 977) & 0xff);
-    return data;
-}
-
-std::wstring SumOf(const std::string& data) {
-    NFS::Sha256 sha;
-    sha.Update(data.data(), data.size());
-    return sha.HexFinal();
-}
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
