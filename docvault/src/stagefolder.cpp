@@ -26,7 +26,7 @@ int StageFolder::Create(RepoFiles& files) {
         const std::wstring rel = Root() + L"\\" + kStagingPrefix + StagingNonce();
         if (int rc =
                 files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                    return cmd.mk(server, port, files.Path(rel), false);
+                    return cmd.mkWork(server, port, files.Path(rel));
                 }))
             return rc;
         Taken taken = Taken::Gone;
@@ -58,7 +58,7 @@ int StageFolder::Take(RepoFiles& files, const std::wstring& rel, Taken& taken) {
 void StageFolder::Remove(RepoFiles& files) {
     if (!rel_.empty() && hold_) {
         files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-            return cmd.rm(server, port, files.Path(rel_));
+            return cmd.rmWork(server, port, files.Path(rel_));
         });
     }
     hold_.reset();

@@ -179,6 +179,14 @@ int CNFS_Cmd::rm(const std::wstring& server, unsigned short port, const std::wst
     return Run(L"rm", dir, [&] { impl_->Backend(server, port)->rm(dir); });
 }
 
+int CNFS_Cmd::mkWork(const std::wstring& server, unsigned short port, const std::wstring& dir) {
+    return Run(L"mk", dir, [&] { impl_->Backend(server, port)->mkWork(dir); });
+}
+
+int CNFS_Cmd::rmWork(const std::wstring& server, unsigned short port, const std::wstring& dir) {
+    return Run(L"rm", dir, [&] { impl_->Backend(server, port)->rmWork(dir); });
+}
+
 int CNFS_Cmd::delFile(const std::wstring& server, unsigned short port, const std::wstring& file) {
     return Run(L"delFile", file, [&] { impl_->Backend(server, port)->delFile(file); });
 }

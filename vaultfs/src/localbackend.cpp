@@ -215,7 +215,12 @@ void LocalBackend::Authorize() const {
         throw NfsError(NFS_E_LOGIN, ZUB_N_(L"the server needs a login first"));
 }
 
-void LocalBackend::mk(const std::wstring& dir) {
+void LocalBackend::mk(const std::wstring& dir) { Mk(dir, true); }
+void LocalBackend::mkWork(const std::wstring& dir) { Mk(dir, false); }
+void LocalBackend::rm(const std::wstring& dir) { Rm(dir, true); }
+void LocalBackend::rmWork(const std::wstring& dir) { Rm(dir, false); }
+
+void LocalBackend::Mk(const std::wstring& dir, bool sync) {
     Guard(dir, [&] {
         Authorize();
         const RootMap map(root_);
@@ -228,11 +233,11 @@ void LocalBackend::mk(const std::wstring& dir) {
             return;
         }
         zub::StoreMode::Of(map.root()).MakeFolders(entry);
-        fsutil::SyncDir(entry.parent_path());
+        if (sync) fsutil::SyncDir(entry.parent_path());
     });
 }
 
-void LocalBackend::rm(const std::wstring& dir) {
+void LocalBackend::Rm(const std::wstring& dir, bool sync) {
     Guard(dir, [&] {
         Authorize();
         const RootMap map(root_);
@@ -254,7 +259,7 @@ void LocalBackend::rm(const std::wstring& dir) {
         } else {
             fs::remove_all(entry);
         }
-        fsutil::SyncDir(entry.parent_path());
+        if (sync) fsutil::SyncDir(entry.parent_path());
     });
 }
 
@@ -741,8 +746,11 @@ void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPa
                     zub::Format(ZUB_N_(L"the target \"%ls\" already exists"), newPath.c_str()));
             throw;
         }
-        fsutil::SyncDir(from.parent_path());
-        if (to.parent_path() != from.parent_path()) fsutil::SyncDir(to.parent_path());
+        // On ext4 and xfs one rename changes both folders in one journal
+        // transaction: the sync of the target's folder makes the whole move
+        // durable, the source's side with it. A crash before it leaves the
+        // file under its old name.
+        fsutil::SyncDir(to.parent_path());
     });
 }
 

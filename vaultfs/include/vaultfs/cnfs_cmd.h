@@ -31,6 +31,9 @@ public:
               const std::wstring& user, const std::wstring& password);
     int mk(const std::wstring& server, unsigned short port, const std::wstring& dir, bool flag);
     int rm(const std::wstring& server, unsigned short port, const std::wstring& dir);
+    // A folder one operation works in (NfsBackend::mkWork, rmWork).
+    int mkWork(const std::wstring& server, unsigned short port, const std::wstring& dir);
+    int rmWork(const std::wstring& server, unsigned short port, const std::wstring& dir);
     int delFile(const std::wstring& server, unsigned short port, const std::wstring& file);
     // count: bytes moved.
     int upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,

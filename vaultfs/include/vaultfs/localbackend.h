@@ -86,6 +86,8 @@ public:
     void logIn(const std::wstring& user, const std::wstring& password) override;
     void mk(const std::wstring& dir) override;
     void rm(const std::wstring& dir) override;
+    void mkWork(const std::wstring& dir) override;
+    void rmWork(const std::wstring& dir) override;
     void delFile(const std::wstring& file) override;
     std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
                          const Progress& progress) override;
@@ -152,6 +154,8 @@ private:
     std::uint64_t DownLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
                                  const Progress& progress, const std::vector<NfsFileSum>* expect);
     void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
+    void Mk(const std::wstring& dir, bool sync);
+    void Rm(const std::wstring& dir, bool sync);
     StreamCopier Copier() const;
 
     std::filesystem::path root_;
