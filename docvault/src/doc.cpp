@@ -181,7 +181,7 @@ int Doc::Add(std::wstring localFile) {
         auto dropStage = [&] { stage.Remove(files); };
         std::wstring sha256;
         long long bytes = -1;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
+        if (int rc = stage.Upload(files, localFile, sha256, bytes)) {
             dropStage();
             return rc;
         }
@@ -370,7 +370,7 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (int rc = stage.Create(files)) return rc;
         std::wstring sha256;
         long long bytes = -1;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
+        if (int rc = stage.Upload(files, localFile, sha256, bytes)) {
             stage.Remove(files);
             return rc;
         }

@@ -249,6 +249,19 @@ int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std:
     return rc;
 }
 
+int CNFS_Cmd::uploadWork(const std::wstring& server, unsigned short port,
+                         const std::wstring& localFile, const std::wstring& remoteFile,
+                         std::uint64_t& count, ContentSum& sum) {
+    count = 0;
+    sum.sha256.clear();
+    const int rc = Run(L"upload", remoteFile, [&] {
+        const auto progress = impl_->CurrentProgress(L"upload");
+        count = impl_->Backend(server, port)->uploadWork(localFile, remoteFile, progress, sum);
+    });
+    if (rc != 0) sum.sha256.clear();
+    return rc;
+}
+
 int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
                        const std::wstring& remoteFile, const std::wstring& localDir,
                        const std::wstring& localName, std::uint64_t& count, bool /*flag*/,

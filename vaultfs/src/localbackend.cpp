@@ -145,6 +145,22 @@ fs::path LocalFolder(const std::wstring& localDir) {
     return dir;
 }
 
+// A file written in place: nothing of a failed transfer stays under its name.
+class RemoveUnlessKept {
+public:
+    explicit RemoveUnlessKept(const fs::path& path) : path_(path) {}
+    RemoveUnlessKept(const RemoveUnlessKept&) = delete;
+    RemoveUnlessKept& operator=(const RemoveUnlessKept&) = delete;
+    ~RemoveUnlessKept() {
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    void Keep() { kept_ = true; }
+
+private:
+    const fs::path& path_;
+    bool kept_ = false;
+};
+
 // Makes the folder that will hold `target` and checks it is still inside.
 void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& serverPath) {
     zub::StoreMode::Of(map.root()).MakeFolders(target.parent_path());
@@ -307,6 +323,38 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
             CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
                        true, localFile, size);
         out.Commit();
+        return moved;
+    });
+}
+
+std::uint64_t LocalBackend::uploadWork(const std::wstring& localFile,
+                                       const std::wstring& remoteFile, const Progress& progress,
+                                       ContentSum& sum) {
+    return Guard(remoteFile, [&] {
+        Authorize();
+        const RootMap map(root_);
+        const fs::path target = map.Entry(remoteFile);
+        const fs::path local = fsutil::ToPath(localFile);
+        std::uint64_t size = 0;
+        const zub::UniqueFd in = OpenSource(local, true, localFile, size);
+        RefuseFolder(target, false, remoteFile);
+        MakeParent(map, target, remoteFile);
+        zub::UniqueFd out(
+            ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out) {
+            if (errno == EEXIST)
+                throw NfsError(NFS_E_EXISTS, zub::Format(ZUB_N_(L"the target \"%ls\" already exists"),
+                                                         remoteFile.c_str()));
+            fsutil::ThrowErrno(errno, "cannot create", target);
+        }
+        RemoveUnlessKept made(target);
+        fsutil::Seal(out.get(), target, zub::StoreMode::Of(map.root()));
+        const std::uint64_t moved =
+            CopySummed(Copier(), in.get(), local, out.get(), target, StepFor(progress, 0, size),
+                       &sum, true, localFile, size);
+        if (::fsync(out.get()) != 0) fsutil::ThrowErrno(errno, "cannot sync", target);
+        if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", target);
+        made.Keep();
         return moved;
     });
 }

@@ -71,8 +71,8 @@ protected:
 };
 
 // A folder one operation works in is made and removed without a sync of its
-// parent; what must last is synced: an upload's data and its folder, a
-// rename's target folder, a shared folder's change.
+// parent, and the file it writes there is synced alone; what must last is
+// synced: an upload's data and its folder, a rename's target folder.
 TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
     struct Case {
         const char* name;
@@ -95,6 +95,12 @@ TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
         {"upload",
          [&] { return cmd->upload(server, 0, Local("local/in.txt"), L"D:\\stage\\c", count, false); },
          {"/D/stage", "/D/stage/~"}},
+        {"uploadWork",
+         [&] {
+             NFS::ContentSum sum;
+             return cmd->uploadWork(server, 0, Local("local/in.txt"), L"D:\\stage\\w", count, sum);
+         },
+         {"/D/stage/w"}},
         {"rename into another folder",
          [&] { return cmd->renameFile(server, 0, L"D:\\from\\a.txt", L"D:\\to\\a.txt"); },
          {"/D/to"}},
@@ -112,6 +118,7 @@ TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
     // The work was done, synced or not.
     EXPECT_EQ(tree.Read("root/D/stage/c"), "data");
     EXPECT_FALSE(fs::exists(root / "D/work"));
+    EXPECT_EQ(tree.Read("root/D/stage/w"), "data");
     EXPECT_EQ(tree.Read("root/D/to/a.txt"), "a");
 }
 

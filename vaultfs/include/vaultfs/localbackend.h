@@ -88,6 +88,8 @@ public:
     void rm(const std::wstring& dir) override;
     void mkWork(const std::wstring& dir) override;
     void rmWork(const std::wstring& dir) override;
+    std::uint64_t uploadWork(const std::wstring& localFile, const std::wstring& remoteFile,
+                             const Progress& progress, ContentSum& sum) override;
     void delFile(const std::wstring& file) override;
     std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
                          const Progress& progress) override;

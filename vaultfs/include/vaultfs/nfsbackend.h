@@ -97,6 +97,13 @@ public:
     // Backends that cannot tell the difference make and remove it as usual.
     virtual void mkWork(const std::wstring& dir) { mk(dir); }
     virtual void rmWork(const std::wstring& dir) { rm(dir); }
+    // upload to a new file in such a folder, which nobody reads before the
+    // operation names it: written in place and synced alone (its name and its
+    // folder's making are journalled before it), removed when it fails.
+    virtual std::uint64_t uploadWork(const std::wstring& localFile, const std::wstring& remoteFile,
+                                     const Progress& progress, ContentSum& sum) {
+        return upload(localFile, remoteFile, progress, sum);
+    }
     virtual void delFile(const std::wstring& file) = 0;
     virtual std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
                                  const Progress& progress) = 0;
