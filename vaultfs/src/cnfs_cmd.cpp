@@ -350,6 +350,12 @@ int CNFS_Cmd::renameFile(const std::wstring& server, unsigned short port,
                [&] { impl_->Backend(server, port)->renameFile(oldPath, newPath); });
 }
 
+int CNFS_Cmd::renameFileUnsynced(const std::wstring& server, unsigned short port,
+                                 const std::wstring& oldPath, const std::wstring& newPath) {
+    return Run(L"renameFile", oldPath,
+               [&] { impl_->Backend(server, port)->renameFileUnsynced(oldPath, newPath); });
+}
+
 int CNFS_Cmd::renameFolder(const std::wstring& server, unsigned short port,
                            const std::wstring& oldPath, const std::wstring& newPath) {
     return Run(L"renameFolder", oldPath,

@@ -752,11 +752,16 @@ void LocalBackend::renameFile(const std::wstring& oldPath, const std::wstring& n
     Rename(oldPath, newPath, false);
 }
 
+void LocalBackend::renameFileUnsynced(const std::wstring& oldPath, const std::wstring& newPath) {
+    Rename(oldPath, newPath, false, false);
+}
+
 void LocalBackend::renameFolder(const std::wstring& oldPath, const std::wstring& newPath) {
     Rename(oldPath, newPath, true);
 }
 
-void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder) {
+void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder,
+                          bool sync) {
     Guard(oldPath, [&] {
         Authorize();
         const RootMap map(root_);
@@ -798,7 +803,7 @@ void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPa
         // transaction: the sync of the target's folder makes the whole move
         // durable, the source's side with it. A crash before it leaves the
         // file under its old name.
-        fsutil::SyncDir(to.parent_path());
+        if (sync) fsutil::SyncDir(to.parent_path());
     });
 }
 

@@ -72,7 +72,8 @@ protected:
 
 // A folder one operation works in is made and removed without a sync of its
 // parent, and the file it writes there is synced alone; what must last is
-// synced: an upload's data and its folder, a rename's target folder.
+// synced: an upload's data and its folder, a rename's target folder, unless
+// a later synced rename carries it.
 TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
     struct Case {
         const char* name;
@@ -104,6 +105,11 @@ TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
         {"rename into another folder",
          [&] { return cmd->renameFile(server, 0, L"D:\\from\\a.txt", L"D:\\to\\a.txt"); },
          {"/D/to"}},
+        {"rename left to a later sync",
+         [&] {
+             return cmd->renameFileUnsynced(server, 0, L"D:\\to\\a.txt", L"D:\\from\\a.txt");
+         },
+         {}},
         {"rename in its folder",
          [&] { return cmd->renameFile(server, 0, L"D:\\from\\b.txt", L"D:\\from\\c.txt"); },
          {"/D/from"}},
@@ -119,7 +125,7 @@ TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
     EXPECT_EQ(tree.Read("root/D/stage/c"), "data");
     EXPECT_FALSE(fs::exists(root / "D/work"));
     EXPECT_EQ(tree.Read("root/D/stage/w"), "data");
-    EXPECT_EQ(tree.Read("root/D/to/a.txt"), "a");
+    EXPECT_EQ(tree.Read("root/D/from/a.txt"), "a");
 }
 
 }  // namespace

@@ -81,6 +81,9 @@ public:
                  std::wstring& sha256, std::uint64_t& count);
     int renameFile(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
                    const std::wstring& newPath);
+    // A move a later synced one makes durable (NfsBackend::renameFileUnsynced).
+    int renameFileUnsynced(const std::wstring& server, unsigned short port,
+                           const std::wstring& oldPath, const std::wstring& newPath);
     int renameFolder(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
                      const std::wstring& newPath);
 

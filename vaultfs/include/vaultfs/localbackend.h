@@ -90,6 +90,7 @@ public:
     void rmWork(const std::wstring& dir) override;
     std::uint64_t uploadWork(const std::wstring& localFile, const std::wstring& remoteFile,
                              const Progress& progress, ContentSum& sum) override;
+    void renameFileUnsynced(const std::wstring& oldPath, const std::wstring& newPath) override;
     void delFile(const std::wstring& file) override;
     std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
                          const Progress& progress) override;
@@ -155,7 +156,8 @@ private:
                             NfsShareCount& how) const;
     std::uint64_t DownLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
                                  const Progress& progress, const std::vector<NfsFileSum>* expect);
-    void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
+    void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder,
+                bool sync = true);
     void Mk(const std::wstring& dir, bool sync);
     void Rm(const std::wstring& dir, bool sync);
     StreamCopier Copier() const;

@@ -104,6 +104,12 @@ public:
                                      const Progress& progress, ContentSum& sum) {
         return upload(localFile, remoteFile, progress, sum);
     }
+    // renameFile for a move that a later synced rename on the same file system
+    // makes durable with it: the journal keeps their order, so a crash keeps
+    // neither, the first, or both.
+    virtual void renameFileUnsynced(const std::wstring& oldPath, const std::wstring& newPath) {
+        renameFile(oldPath, newPath);
+    }
     virtual void delFile(const std::wstring& file) = 0;
     virtual std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
                                  const Progress& progress) = 0;
