@@ -181,7 +181,7 @@ int Doc::Add(std::wstring localFile) {
         auto dropStage = [&] { stage.Remove(files); };
         std::wstring sha256;
         long long bytes = -1;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
+        if (int rc = stage.Upload(files, localFile, sha256, bytes)) {
             dropStage();
             return rc;
         }
@@ -370,7 +370,7 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (int rc = stage.Create(files)) return rc;
         std::wstring sha256;
         long long bytes = -1;
-        if (int rc = files.Upload(localFile, files.Path(stage.File()), sha256, bytes)) {
+        if (int rc = stage.Upload(files, localFile, sha256, bytes)) {
             stage.Remove(files);
             return rc;
         }
@@ -470,30 +470,41 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
 int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes,
                            bool commits) {
     const DocTable table(*this);
-    int revision = 1;
-    {
+    const int main = VersionNumbering::Main(currentVersion_);
+    const int sub = VersionNumbering::Sub(currentVersion_);
+    // The revision and the operator's name are read by the insert itself:
+    // two round trips fewer to a server, and the count is taken in the same
+    // statement under the same writers' lock as a separate read would be.
+    // Only a form row needs the revision back, so then it is read first.
+    // A user without a row is named "", as a look-up that finds none answers.
+    const std::wstring operatorName = L"coalesce((SELECT UserName FROM QV_User WHERE UserId = " +
+                                      std::to_wstring(checkOutById_) + L"), '')";
+    const std::wstring countedRevision =
+        L"(SELECT count(*) + 1 FROM QV_DMDocVer WHERE DocId = " + std::to_wstring(id_) + L")";
+    int revision = 0;
+    if (!rcId.empty()) {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (table.SelectHistory(rs, L"count(*)", RowValues().Int(L"DocId", id_)) != 0)
             return RecordDbError();
         revision = static_cast<int>((HasRow(rs) ? rs->GetIntAt(0, 0) : 0) + 1);
     }
-    const int main = VersionNumbering::Main(currentVersion_);
-    const int sub = VersionNumbering::Sub(currentVersion_);
     RowValues values;
     values.Int(L"DocId", id_)
         .Text(L"DocName", std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." +
                               std::to_wstring(sub) + L"." + ext_)
-        .Int(L"OperatorId", checkOutById_);
-    values.Text(L"OperatorName", getUserName(checkOutById_))
+        .Int(L"OperatorId", checkOutById_)
+        .Expr(L"OperatorName", operatorName.c_str())
         .Expr(L"OperatorTime", L"getdate()")
         .Int(L"action", 1)
         .Text(L"OperateInfo", modifyInfo_)
         .Text(L"phyUrl", L"\\history\\")
         .Int(L"version_main", main)
-        .Int(L"version_sub", sub)
-        .Int(L"Revision", revision)
-        .Text(L"ContentSha256", sha256)
-        .Int(L"ContentBytes", bytes);
+        .Int(L"version_sub", sub);
+    if (rcId.empty())
+        values.Expr(L"Revision", countedRevision.c_str());
+    else
+        values.Int(L"Revision", revision);
+    values.Text(L"ContentSha256", sha256).Int(L"ContentBytes", bytes);
     if (commits && rcId.empty()) Accessor()->CommitWithNextWrite();
     if (table.InsertHistory(values) != 0) return RecordDbError();
 

@@ -178,12 +178,13 @@ int PendingWork::PublishCheckIn(const Mark& mark, const std::wstring& current) {
         return Err::kFileMissing;
     }
     // The replaced file becomes the saved version by a rename: its data is
-    // not copied again.
+    // not copied again. The synced move of the staged file below makes this
+    // one durable with it, and the mark is cleared only after both.
     const std::wstring saved = files_.Path(mark.b);
-    long rc = Move(current, saved);
+    long rc = Move(current, saved, false);
     if (rc == NFS::NFS_E_EXISTS) {
         // An older run left a file under that history name; both stay.
-        rc = Move(current, saved + L"." + StagingNonce() + L".replaced");
+        rc = Move(current, saved + L"." + StagingNonce() + L".replaced", false);
     }
     if (rc != 0 && rc != NFS::NFS_E_NOT_FOUND) return files_.Record();
     FaultPoint::Hit(FaultPoint::kCheckInOldMoved);
@@ -248,9 +249,10 @@ int PendingWork::ClearMark(const std::wstring& mark) {
     return 0;
 }
 
-long PendingWork::Move(const std::wstring& from, const std::wstring& to) {
+long PendingWork::Move(const std::wstring& from, const std::wstring& to, bool synced) {
     return files_.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-        return cmd.renameFile(server, port, from, to);
+        return synced ? cmd.renameFile(server, port, from, to)
+                      : cmd.renameFileUnsynced(server, port, from, to);
     });
 }
 

@@ -26,7 +26,7 @@ int StageFolder::Create(RepoFiles& files) {
         const std::wstring rel = Root() + L"\\" + kStagingPrefix + StagingNonce();
         if (int rc =
                 files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-                    return cmd.mk(server, port, files.Path(rel), false);
+                    return cmd.mkWork(server, port, files.Path(rel));
                 }))
             return rc;
         Taken taken = Taken::Gone;
@@ -55,10 +55,23 @@ int StageFolder::Take(RepoFiles& files, const std::wstring& rel, Taken& taken) {
     return 0;
 }
 
+int StageFolder::Upload(RepoFiles& files, const std::wstring& localFile, std::wstring& sha256,
+                        long long& bytes) {
+    NFS::ContentSum sum;
+    const int rc =
+        files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+            std::uint64_t count = 0;
+            return cmd.uploadWork(server, port, localFile, files.Path(File()), count, sum);
+        });
+    sha256 = sum.sha256;
+    bytes = rc == 0 ? sum.bytes : -1;
+    return rc;
+}
+
 void StageFolder::Remove(RepoFiles& files) {
     if (!rel_.empty() && hold_) {
         files.Try([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-            return cmd.rm(server, port, files.Path(rel_));
+            return cmd.rmWork(server, port, files.Path(rel_));
         });
     }
     hold_.reset();

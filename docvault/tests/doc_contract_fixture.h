@@ -16,6 +16,9 @@ using ZUBDB::DBValue;
 
 inline DBValue T(const wchar_t* text) { return DBValue(std::wstring(text)); }
 inline DBValue I(long long v) { return DBValue(v); }
+// How a history insert names operator 7: read by the insert itself.
+inline constexpr const wchar_t* kOperatorName =
+    L"coalesce((SELECT UserName FROM QV_User WHERE UserId = 7), '')";
 
 // Staged names carry a random part; tests see it as "N".
 inline std::wstring Masked(std::wstring line) {

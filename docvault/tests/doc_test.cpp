@@ -317,15 +317,12 @@ TEST_F(DocContract, CheckOutWhoseDownloadFailsGivesTheDocumentBack) {
 }
 
 TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
-    // Registered first: "QV_DMDoc" would also match its table.
-    db->OnSelect(L"QV_DMDocVer", MakeRs({L"count(*)"}, {{I(2)}}));
     QueueRepo();
     QueueStrategy(2, 0, 1, 0);
     QueueHolder(1, 7, L"bob", L"1.4");
     const std::wstring mark =
         L"checkin|\\.zub-staging\\.zub-stage-N\\content|\\history\\12_1.4.prt";
     db->OnSelectStaged(L"QV_DMDoc", {L"PendingFile"}, {{DBValue(mark)}});
-    QueueUser(L"alice");
     nfs->files.insert(L"D:\\repo1\\trunk\\sub\\a.prt");
     DRM::Doc doc = MakeDoc();
 
@@ -360,13 +357,14 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
                 L"1:CurrentState=1 "
                 L"2:CurrentOperatorId=7 3:CurrentVersion='1.4' 4:PendingFile='' 5:ChangeStamp=S",
             L"SelectRows QV_DMDoc () where 0:DocId=12",
-            L"SelectRows QV_DMDocVer (count(*)) where 0:DocId=12",
-            L"SelectRows QV_User (UserName) where 0:UserId=7",
             L"InsertRow QV_DMDocVer 0:DocId=12 1:DocName='12_1.4.prt' 2:OperatorId=7 "
-            L"3:OperatorName='alice' 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
-            L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 10:Revision=3 "
-            L"11:ContentSha256='sum-of-1.4' 12:ContentBytes=-1",  // the replaced file's sum goes
-                                                                  // with it
+            L"3:OperatorName=" +
+                std::wstring(kOperatorName) +
+                L" 4:OperatorTime=getdate() 5:action=1 6:OperateInfo='fix' "
+                L"7:phyUrl='\\history\\' 8:version_main=1 9:version_sub=4 "
+                L"10:Revision=(SELECT count(*) + 1 FROM QV_DMDocVer WHERE DocId = 12) "
+                L"11:ContentSha256='sum-of-1.4' 12:ContentBytes=-1",  // the replaced file's sum
+                                                                      // goes with it
             L"CommitTrans",
             L"UpdateRows QV_DMDoc 0:PendingFile='' where 0:DocId=12 1:PendingFile='" + mark + L"'",
             L"CommitTrans"));

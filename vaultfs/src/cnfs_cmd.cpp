@@ -179,6 +179,14 @@ int CNFS_Cmd::rm(const std::wstring& server, unsigned short port, const std::wst
     return Run(L"rm", dir, [&] { impl_->Backend(server, port)->rm(dir); });
 }
 
+int CNFS_Cmd::mkWork(const std::wstring& server, unsigned short port, const std::wstring& dir) {
+    return Run(L"mk", dir, [&] { impl_->Backend(server, port)->mkWork(dir); });
+}
+
+int CNFS_Cmd::rmWork(const std::wstring& server, unsigned short port, const std::wstring& dir) {
+    return Run(L"rm", dir, [&] { impl_->Backend(server, port)->rmWork(dir); });
+}
+
 int CNFS_Cmd::delFile(const std::wstring& server, unsigned short port, const std::wstring& file) {
     return Run(L"delFile", file, [&] { impl_->Backend(server, port)->delFile(file); });
 }
@@ -236,6 +244,19 @@ int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std:
     const int rc = Run(L"upload", remoteFile, [&] {
         const auto progress = impl_->CurrentProgress(L"upload");
         count = impl_->Backend(server, port)->upload(localFile, remoteFile, progress, sum);
+    });
+    if (rc != 0) sum.sha256.clear();
+    return rc;
+}
+
+int CNFS_Cmd::uploadWork(const std::wstring& server, unsigned short port,
+                         const std::wstring& localFile, const std::wstring& remoteFile,
+                         std::uint64_t& count, ContentSum& sum) {
+    count = 0;
+    sum.sha256.clear();
+    const int rc = Run(L"upload", remoteFile, [&] {
+        const auto progress = impl_->CurrentProgress(L"upload");
+        count = impl_->Backend(server, port)->uploadWork(localFile, remoteFile, progress, sum);
     });
     if (rc != 0) sum.sha256.clear();
     return rc;
@@ -327,6 +348,12 @@ int CNFS_Cmd::renameFile(const std::wstring& server, unsigned short port,
                          const std::wstring& oldPath, const std::wstring& newPath) {
     return Run(L"renameFile", oldPath,
                [&] { impl_->Backend(server, port)->renameFile(oldPath, newPath); });
+}
+
+int CNFS_Cmd::renameFileUnsynced(const std::wstring& server, unsigned short port,
+                                 const std::wstring& oldPath, const std::wstring& newPath) {
+    return Run(L"renameFile", oldPath,
+               [&] { impl_->Backend(server, port)->renameFileUnsynced(oldPath, newPath); });
 }
 
 int CNFS_Cmd::renameFolder(const std::wstring& server, unsigned short port,

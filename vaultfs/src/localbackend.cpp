@@ -145,6 +145,22 @@ fs::path LocalFolder(const std::wstring& localDir) {
     return dir;
 }
 
+// A file written in place: nothing of a failed transfer stays under its name.
+class RemoveUnlessKept {
+public:
+    explicit RemoveUnlessKept(const fs::path& path) : path_(path) {}
+    RemoveUnlessKept(const RemoveUnlessKept&) = delete;
+    RemoveUnlessKept& operator=(const RemoveUnlessKept&) = delete;
+    ~RemoveUnlessKept() {
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    void Keep() { kept_ = true; }
+
+private:
+    const fs::path& path_;
+    bool kept_ = false;
+};
+
 // Makes the folder that will hold `target` and checks it is still inside.
 void MakeParent(const RootMap& map, const fs::path& target, const std::wstring& serverPath) {
     zub::StoreMode::Of(map.root()).MakeFolders(target.parent_path());
@@ -215,7 +231,12 @@ void LocalBackend::Authorize() const {
         throw NfsError(NFS_E_LOGIN, ZUB_N_(L"the server needs a login first"));
 }
 
-void LocalBackend::mk(const std::wstring& dir) {
+void LocalBackend::mk(const std::wstring& dir) { Mk(dir, true); }
+void LocalBackend::mkWork(const std::wstring& dir) { Mk(dir, false); }
+void LocalBackend::rm(const std::wstring& dir) { Rm(dir, true); }
+void LocalBackend::rmWork(const std::wstring& dir) { Rm(dir, false); }
+
+void LocalBackend::Mk(const std::wstring& dir, bool sync) {
     Guard(dir, [&] {
         Authorize();
         const RootMap map(root_);
@@ -228,11 +249,11 @@ void LocalBackend::mk(const std::wstring& dir) {
             return;
         }
         zub::StoreMode::Of(map.root()).MakeFolders(entry);
-        fsutil::SyncDir(entry.parent_path());
+        if (sync) fsutil::SyncDir(entry.parent_path());
     });
 }
 
-void LocalBackend::rm(const std::wstring& dir) {
+void LocalBackend::Rm(const std::wstring& dir, bool sync) {
     Guard(dir, [&] {
         Authorize();
         const RootMap map(root_);
@@ -254,7 +275,7 @@ void LocalBackend::rm(const std::wstring& dir) {
         } else {
             fs::remove_all(entry);
         }
-        fsutil::SyncDir(entry.parent_path());
+        if (sync) fsutil::SyncDir(entry.parent_path());
     });
 }
 
@@ -302,6 +323,38 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
             CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
                        true, localFile, size);
         out.Commit();
+        return moved;
+    });
+}
+
+std::uint64_t LocalBackend::uploadWork(const std::wstring& localFile,
+                                       const std::wstring& remoteFile, const Progress& progress,
+                                       ContentSum& sum) {
+    return Guard(remoteFile, [&] {
+        Authorize();
+        const RootMap map(root_);
+        const fs::path target = map.Entry(remoteFile);
+        const fs::path local = fsutil::ToPath(localFile);
+        std::uint64_t size = 0;
+        const zub::UniqueFd in = OpenSource(local, true, localFile, size);
+        RefuseFolder(target, false, remoteFile);
+        MakeParent(map, target, remoteFile);
+        zub::UniqueFd out(
+            ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out) {
+            if (errno == EEXIST)
+                throw NfsError(NFS_E_EXISTS, zub::Format(ZUB_N_(L"the target \"%ls\" already exists"),
+                                                         remoteFile.c_str()));
+            fsutil::ThrowErrno(errno, "cannot create", target);
+        }
+        RemoveUnlessKept made(target);
+        fsutil::Seal(out.get(), target, zub::StoreMode::Of(map.root()));
+        const std::uint64_t moved =
+            CopySummed(Copier(), in.get(), local, out.get(), target, StepFor(progress, 0, size),
+                       &sum, true, localFile, size);
+        if (::fsync(out.get()) != 0) fsutil::ThrowErrno(errno, "cannot sync", target);
+        if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", target);
+        made.Keep();
         return moved;
     });
 }
@@ -699,11 +752,16 @@ void LocalBackend::renameFile(const std::wstring& oldPath, const std::wstring& n
     Rename(oldPath, newPath, false);
 }
 
+void LocalBackend::renameFileUnsynced(const std::wstring& oldPath, const std::wstring& newPath) {
+    Rename(oldPath, newPath, false, false);
+}
+
 void LocalBackend::renameFolder(const std::wstring& oldPath, const std::wstring& newPath) {
     Rename(oldPath, newPath, true);
 }
 
-void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder) {
+void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder,
+                          bool sync) {
     Guard(oldPath, [&] {
         Authorize();
         const RootMap map(root_);
@@ -741,8 +799,11 @@ void LocalBackend::Rename(const std::wstring& oldPath, const std::wstring& newPa
                     zub::Format(ZUB_N_(L"the target \"%ls\" already exists"), newPath.c_str()));
             throw;
         }
-        fsutil::SyncDir(from.parent_path());
-        if (to.parent_path() != from.parent_path()) fsutil::SyncDir(to.parent_path());
+        // On ext4 and xfs one rename changes both folders in one journal
+        // transaction: the sync of the target's folder makes the whole move
+        // durable, the source's side with it. A crash before it leaves the
+        // file under its old name.
+        if (sync) fsutil::SyncDir(to.parent_path());
     });
 }
 

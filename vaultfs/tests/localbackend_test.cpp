@@ -66,6 +66,51 @@ TEST_P(BackendContract, RmFailures) {
     EXPECT_EQ(tree.List("root"), (Strings{"D/", "D/file.txt"}));
 }
 
+// A work folder's file is written in place: never over another file, and
+// nothing of a failed transfer stays.
+TEST_F(LocalBackendTest, UploadWorkMakesOnlyANewWholeFile) {
+    tree.Write("local/a.prt", "model data");
+    struct Case {
+        const char* name;
+        const char* local;
+        const char* before;  // at the target, or null
+        const wchar_t* expect;
+        long rc;
+        const char* after;  // at the target, or null
+    };
+    const std::wstring wrongSum(64, L'0');
+    const Case cases[] = {
+        {"a new file", "local/a.prt", nullptr, L"", 0, "model data"},
+        {"over an existing file", "local/a.prt", "old", L"", NFS::NFS_E_EXISTS, "old"},
+        {"bytes that are not the expected ones", "local/a.prt", nullptr, wrongSum.c_str(),
+         NFS::NFS_E_CONTENT, nullptr},
+        {"a missing local file", "local/none.prt", nullptr, L"", NFS::NFS_E_NOT_FOUND, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(root / "D");
+        ASSERT_EQ(cmd->mkWork(server, 0, L"D:\\work"), 0);
+        if (c.before != nullptr) tree.Write("root/D/work/content", c.before);
+        NFS::ContentSum sum;
+        sum.expect = c.expect;
+        EXPECT_EQ(cmd->uploadWork(server, 0, Local(c.local), L"D:\\work\\content", count, sum),
+                  c.rc);
+        if (c.after == nullptr) {
+            EXPECT_EQ(tree.List("root/D/work"), Strings{});
+            continue;
+        }
+        EXPECT_EQ(tree.List("root/D/work"), Strings{"content"});
+        EXPECT_EQ(tree.Read("root/D/work/content"), c.after);
+        if (c.rc != 0) continue;
+        EXPECT_EQ(count, 10u);
+        std::wstring stored;
+        std::uint64_t bytes = 0;
+        ASSERT_EQ(cmd->checksum(server, 0, L"D:\\work\\content", stored, bytes), 0);
+        EXPECT_EQ(sum.sha256, stored);
+        EXPECT_EQ(sum.bytes, 10);
+    }
+}
+
 // ---- hold ----------------------------------------------------------------------
 
 TEST_P(BackendContract, AHoldIsExclusiveUntilLetGoAndNeedsTheEntry) {
@@ -721,6 +766,11 @@ TEST_F(LocalBackendTest, EverythingWrittenFollowsTheRootsModeNotTheUmask) {
                   0);
         ASSERT_EQ(cmd->copy(server, 0, L"D:\\repo\\trunk\\s\\a.prt", L"D:\\repo\\history\\1.prt"),
                   0);
+        ASSERT_EQ(cmd->mkWork(server, 0, L"D:\\repo\\work"), 0);
+        NFS::ContentSum staged;
+        ASSERT_EQ(cmd->uploadWork(server, 0, Local("local/a.prt"), L"D:\\repo\\work\\content",
+                                  count, staged),
+                  0);
         ASSERT_EQ(cmd->copyFolder(server, 0, L"D:\\repo\\trunk", L"D:\\repo\\baseline\\b1"), 0);
         std::vector<NFS::NfsFileSum> shared;
         NFS::NfsShareCount how;
@@ -728,10 +778,10 @@ TEST_F(LocalBackendTest, EverythingWrittenFollowsTheRootsModeNotTheUmask) {
             cmd->shareFolder(server, 0, L"D:\\repo\\trunk", L"D:\\repo\\baseline\\b2", shared, how),
             0);
         NFS::RootPassword::Write(root, L"system", L"pw");
-        for (const char* folder : {"D", "D/repo", "D/repo/history", "D/repo/trunk/s",
+        for (const char* folder : {"D", "D/repo", "D/repo/history", "D/repo/trunk/s", "D/repo/work",
                                    "D/repo/baseline", "D/repo/baseline/b1", "D/repo/baseline/b1/s"})
             EXPECT_EQ(ModeOf(root / folder), rootMode) << folder;
-        for (const char* path : {"D/repo/trunk/s/a.prt", "D/repo/history/1.prt",
+        for (const char* path : {"D/repo/trunk/s/a.prt", "D/repo/history/1.prt", "D/repo/work/content",
                                  "D/repo/baseline/b1/s/a.prt", "D/repo/baseline/b2/s/a.prt"})
             EXPECT_EQ(ModeOf(root / path), stored) << path;
         // The login file is replaced whole too, but stays its owner's to rewrite.

@@ -76,7 +76,8 @@ private:
     int PublishRename(const Mark& mark, const std::wstring& current);
     int ClearMark(const std::wstring& mark);
 
-    long Move(const std::wstring& from, const std::wstring& to);
+    // synced: durable on return; else made durable by a later synced move.
+    long Move(const std::wstring& from, const std::wstring& to, bool synced = true);
     // Whether a move that answered `rc` has its file at `target` (moved
     // already by the interrupted run or by another finisher). When not,
     // `status` is the recorded failure.

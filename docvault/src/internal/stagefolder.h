@@ -28,6 +28,11 @@ public:
     // Takes the hold of an existing folder `rel`: Held, Busy while another
     // process keeps it, Gone when it is not there. A status, recorded.
     int Take(RepoFiles& files, const std::wstring& rel, Taken& taken);
+    // Stores the local file as File(), with the SHA-256 and size of what was
+    // stored; a status, recorded. Written in place: nobody reads it before a
+    // commit names it.
+    int Upload(RepoFiles& files, const std::wstring& localFile, std::wstring& sha256,
+               long long& bytes);
     // Removes the folder with what it holds and lets go of it.
     void Remove(RepoFiles& files);
     // Lets go of the hold and keeps the folder.

@@ -31,6 +31,12 @@ public:
               const std::wstring& user, const std::wstring& password);
     int mk(const std::wstring& server, unsigned short port, const std::wstring& dir, bool flag);
     int rm(const std::wstring& server, unsigned short port, const std::wstring& dir);
+    // A folder one operation works in and the file it writes there
+    // (NfsBackend::mkWork, rmWork, uploadWork).
+    int mkWork(const std::wstring& server, unsigned short port, const std::wstring& dir);
+    int rmWork(const std::wstring& server, unsigned short port, const std::wstring& dir);
+    int uploadWork(const std::wstring& server, unsigned short port, const std::wstring& localFile,
+                   const std::wstring& remoteFile, std::uint64_t& count, ContentSum& sum);
     int delFile(const std::wstring& server, unsigned short port, const std::wstring& file);
     // count: bytes moved.
     int upload(const std::wstring& server, unsigned short port, const std::wstring& localFile,
@@ -75,6 +81,9 @@ public:
                  std::wstring& sha256, std::uint64_t& count);
     int renameFile(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
                    const std::wstring& newPath);
+    // A move a later synced one makes durable (NfsBackend::renameFileUnsynced).
+    int renameFileUnsynced(const std::wstring& server, unsigned short port,
+                           const std::wstring& oldPath, const std::wstring& newPath);
     int renameFolder(const std::wstring& server, unsigned short port, const std::wstring& oldPath,
                      const std::wstring& newPath);
 

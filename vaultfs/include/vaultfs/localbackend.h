@@ -86,6 +86,11 @@ public:
     void logIn(const std::wstring& user, const std::wstring& password) override;
     void mk(const std::wstring& dir) override;
     void rm(const std::wstring& dir) override;
+    void mkWork(const std::wstring& dir) override;
+    void rmWork(const std::wstring& dir) override;
+    std::uint64_t uploadWork(const std::wstring& localFile, const std::wstring& remoteFile,
+                             const Progress& progress, ContentSum& sum) override;
+    void renameFileUnsynced(const std::wstring& oldPath, const std::wstring& newPath) override;
     void delFile(const std::wstring& file) override;
     std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
                          const Progress& progress) override;
@@ -151,7 +156,10 @@ private:
                             NfsShareCount& how) const;
     std::uint64_t DownLoadFolder(const std::wstring& remoteDir, const std::wstring& localDir,
                                  const Progress& progress, const std::vector<NfsFileSum>* expect);
-    void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder);
+    void Rename(const std::wstring& oldPath, const std::wstring& newPath, bool folder,
+                bool sync = true);
+    void Mk(const std::wstring& dir, bool sync);
+    void Rm(const std::wstring& dir, bool sync);
     StreamCopier Copier() const;
 
     std::filesystem::path root_;

@@ -90,6 +90,26 @@ public:
     virtual void logIn(const std::wstring& user, const std::wstring& password) = 0;
     virtual void mk(const std::wstring& dir) = 0;
     virtual void rm(const std::wstring& dir) = 0;
+    // A folder one operation works in, made and removed without a sync of its
+    // parent. On ext4 and xfs, which journal names in the order they change,
+    // the sync of what the operation then writes into it commits its making
+    // too; a removal a crash undoes leaves debris a repository check clears.
+    // Backends that cannot tell the difference make and remove it as usual.
+    virtual void mkWork(const std::wstring& dir) { mk(dir); }
+    virtual void rmWork(const std::wstring& dir) { rm(dir); }
+    // upload to a new file in such a folder, which nobody reads before the
+    // operation names it: written in place and synced alone (its name and its
+    // folder's making are journalled before it), removed when it fails.
+    virtual std::uint64_t uploadWork(const std::wstring& localFile, const std::wstring& remoteFile,
+                                     const Progress& progress, ContentSum& sum) {
+        return upload(localFile, remoteFile, progress, sum);
+    }
+    // renameFile for a move that a later synced rename on the same file system
+    // makes durable with it: the journal keeps their order, so a crash keeps
+    // neither, the first, or both.
+    virtual void renameFileUnsynced(const std::wstring& oldPath, const std::wstring& newPath) {
+        renameFile(oldPath, newPath);
+    }
     virtual void delFile(const std::wstring& file) = 0;
     virtual std::uint64_t upload(const std::wstring& localFile, const std::wstring& remoteFile,
                                  const Progress& progress) = 0;
