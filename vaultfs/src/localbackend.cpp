@@ -343,8 +343,9 @@ std::uint64_t LocalBackend::uploadWork(const std::wstring& localFile,
             ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out) {
             if (errno == EEXIST)
-                throw NfsError(NFS_E_EXISTS, zub::Format(ZUB_N_(L"the target \"%ls\" already exists"),
-                                                         remoteFile.c_str()));
+                throw NfsError(
+                    NFS_E_EXISTS,
+                    zub::Format(ZUB_N_(L"the target \"%ls\" already exists"), remoteFile.c_str()));
             fsutil::ThrowErrno(errno, "cannot create", target);
         }
         RemoveUnlessKept made(target);

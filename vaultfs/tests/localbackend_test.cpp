@@ -781,8 +781,9 @@ TEST_F(LocalBackendTest, EverythingWrittenFollowsTheRootsModeNotTheUmask) {
         for (const char* folder : {"D", "D/repo", "D/repo/history", "D/repo/trunk/s", "D/repo/work",
                                    "D/repo/baseline", "D/repo/baseline/b1", "D/repo/baseline/b1/s"})
             EXPECT_EQ(ModeOf(root / folder), rootMode) << folder;
-        for (const char* path : {"D/repo/trunk/s/a.prt", "D/repo/history/1.prt", "D/repo/work/content",
-                                 "D/repo/baseline/b1/s/a.prt", "D/repo/baseline/b2/s/a.prt"})
+        for (const char* path :
+             {"D/repo/trunk/s/a.prt", "D/repo/history/1.prt", "D/repo/work/content",
+              "D/repo/baseline/b1/s/a.prt", "D/repo/baseline/b2/s/a.prt"})
             EXPECT_EQ(ModeOf(root / path), stored) << path;
         // The login file is replaced whole too, but stays its owner's to rewrite.
         EXPECT_EQ(ModeOf(root / ".vaultfs-login"), file);

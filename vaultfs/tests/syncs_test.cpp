@@ -94,7 +94,9 @@ TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
         {"rmWork", [&] { return cmd->rmWork(server, 0, L"D:\\work"); }, {}},
         {"delFile", [&] { return cmd->delFile(server, 0, L"D:\\keep\\old.txt"); }, {"/D/keep"}},
         {"upload",
-         [&] { return cmd->upload(server, 0, Local("local/in.txt"), L"D:\\stage\\c", count, false); },
+         [&] {
+             return cmd->upload(server, 0, Local("local/in.txt"), L"D:\\stage\\c", count, false);
+         },
          {"/D/stage", "/D/stage/~"}},
         {"uploadWork",
          [&] {
@@ -106,9 +108,7 @@ TEST_F(SyncTest, EachOperationSyncsWhatMustOutliveACrash) {
          [&] { return cmd->renameFile(server, 0, L"D:\\from\\a.txt", L"D:\\to\\a.txt"); },
          {"/D/to"}},
         {"rename left to a later sync",
-         [&] {
-             return cmd->renameFileUnsynced(server, 0, L"D:\\to\\a.txt", L"D:\\from\\a.txt");
-         },
+         [&] { return cmd->renameFileUnsynced(server, 0, L"D:\\to\\a.txt", L"D:\\from\\a.txt"); },
          {}},
         {"rename in its folder",
          [&] { return cmd->renameFile(server, 0, L"D:\\from\\b.txt", L"D:\\from\\c.txt"); },
