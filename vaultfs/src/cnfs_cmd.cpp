@@ -147,6 +147,15 @@ int Run(const wchar_t* operation, const std::wstring& path, Fn fn) noexcept {
     return static_cast<int>(t_lastError.number);
 }
 
+// A summed transfer: the sum is empty unless the transfer succeeded.
+template <class Fn>
+int RunSummed(const wchar_t* operation, const std::wstring& path, ContentSum& sum, Fn fn) noexcept {
+    sum.sha256.clear();
+    const int rc = Run(operation, path, fn);
+    if (rc != 0) sum.sha256.clear();
+    return rc;
+}
+
 }  // namespace
 
 CNFS_Cmd::CNFS_Cmd() : impl_(std::make_shared<Impl>()) {
@@ -240,26 +249,20 @@ int CNFS_Cmd::upload(const std::wstring& server, unsigned short port, const std:
                      const std::wstring& remoteFile, std::uint64_t& count, bool /*flag*/,
                      ContentSum& sum) {
     count = 0;
-    sum.sha256.clear();
-    const int rc = Run(L"upload", remoteFile, [&] {
+    return RunSummed(L"upload", remoteFile, sum, [&] {
         const auto progress = impl_->CurrentProgress(L"upload");
         count = impl_->Backend(server, port)->upload(localFile, remoteFile, progress, sum);
     });
-    if (rc != 0) sum.sha256.clear();
-    return rc;
 }
 
 int CNFS_Cmd::uploadWork(const std::wstring& server, unsigned short port,
                          const std::wstring& localFile, const std::wstring& remoteFile,
                          std::uint64_t& count, ContentSum& sum) {
     count = 0;
-    sum.sha256.clear();
-    const int rc = Run(L"upload", remoteFile, [&] {
+    return RunSummed(L"upload", remoteFile, sum, [&] {
         const auto progress = impl_->CurrentProgress(L"upload");
         count = impl_->Backend(server, port)->uploadWork(localFile, remoteFile, progress, sum);
     });
-    if (rc != 0) sum.sha256.clear();
-    return rc;
 }
 
 int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
@@ -267,25 +270,19 @@ int CNFS_Cmd::download(const std::wstring& server, unsigned short port,
                        const std::wstring& localName, std::uint64_t& count, bool /*flag*/,
                        ContentSum& sum) {
     count = 0;
-    sum.sha256.clear();
-    const int rc = Run(L"download", remoteFile, [&] {
+    return RunSummed(L"download", remoteFile, sum, [&] {
         const auto progress = impl_->CurrentProgress(L"download");
         count =
             impl_->Backend(server, port)->download(remoteFile, localDir, localName, progress, sum);
     });
-    if (rc != 0) sum.sha256.clear();
-    return rc;
 }
 
 int CNFS_Cmd::copy(const std::wstring& server, unsigned short port, const std::wstring& source,
                    const std::wstring& target, ContentSum& sum) {
-    sum.sha256.clear();
-    const int rc = Run(L"copy", source, [&] {
+    return RunSummed(L"copy", source, sum, [&] {
         const auto progress = impl_->CurrentProgress(L"copy");
         impl_->Backend(server, port)->copy(source, target, progress, sum);
     });
-    if (rc != 0) sum.sha256.clear();
-    return rc;
 }
 
 int CNFS_Cmd::copyFolder(const std::wstring& server, unsigned short port,

@@ -299,37 +299,22 @@ void LocalBackend::delFile(const std::wstring& file) {
 
 std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wstring& remoteFile,
                                    const Progress& progress) {
-    return Upload(localFile, remoteFile, progress, nullptr);
+    return Upload(localFile, remoteFile, progress, nullptr, false);
 }
 
 std::uint64_t LocalBackend::upload(const std::wstring& localFile, const std::wstring& remoteFile,
                                    const Progress& progress, ContentSum& sum) {
-    return Upload(localFile, remoteFile, progress, &sum);
-}
-
-std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wstring& remoteFile,
-                                   const Progress& progress, ContentSum* sum) {
-    return Guard(remoteFile, [&] {
-        Authorize();
-        const RootMap map(root_);
-        const fs::path target = map.Entry(remoteFile);
-        const fs::path local = fsutil::ToPath(localFile);
-        std::uint64_t size = 0;
-        const zub::UniqueFd in = OpenSource(local, true, localFile, size);
-        RefuseFolder(target, false, remoteFile);
-        MakeParent(map, target, remoteFile);
-        AtomicFile out(target, true, zub::StoreMode::Of(map.root()), true);
-        const std::uint64_t moved =
-            CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size), sum,
-                       true, localFile, size);
-        out.Commit();
-        return moved;
-    });
+    return Upload(localFile, remoteFile, progress, &sum, false);
 }
 
 std::uint64_t LocalBackend::uploadWork(const std::wstring& localFile,
                                        const std::wstring& remoteFile, const Progress& progress,
                                        ContentSum& sum) {
+    return Upload(localFile, remoteFile, progress, &sum, true);
+}
+
+std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wstring& remoteFile,
+                                   const Progress& progress, ContentSum* sum, bool inPlace) {
     return Guard(remoteFile, [&] {
         Authorize();
         const RootMap map(root_);
@@ -339,6 +324,15 @@ std::uint64_t LocalBackend::uploadWork(const std::wstring& localFile,
         const zub::UniqueFd in = OpenSource(local, true, localFile, size);
         RefuseFolder(target, false, remoteFile);
         MakeParent(map, target, remoteFile);
+        const zub::StoreMode store = zub::StoreMode::Of(map.root());
+        if (!inPlace) {
+            AtomicFile out(target, true, store, true);
+            const std::uint64_t moved =
+                CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size),
+                           sum, true, localFile, size);
+            out.Commit();
+            return moved;
+        }
         zub::UniqueFd out(
             ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out) {
@@ -349,10 +343,10 @@ std::uint64_t LocalBackend::uploadWork(const std::wstring& localFile,
             fsutil::ThrowErrno(errno, "cannot create", target);
         }
         RemoveUnlessKept made(target);
-        fsutil::Seal(out.get(), target, zub::StoreMode::Of(map.root()));
+        fsutil::Seal(out.get(), target, store);
         const std::uint64_t moved =
             CopySummed(Copier(), in.get(), local, out.get(), target, StepFor(progress, 0, size),
-                       &sum, true, localFile, size);
+                       sum, true, localFile, size);
         if (::fsync(out.get()) != 0) fsutil::ThrowErrno(errno, "cannot sync", target);
         if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", target);
         made.Keep();

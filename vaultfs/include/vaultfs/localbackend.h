@@ -138,8 +138,10 @@ private:
     void Authorize() const;
 
     // sum: null for a plain transfer (the kernel may copy), else summed.
+    // inPlace: written under its own name and synced alone (an operation's
+    // private staging file), else through a temporary renamed into place.
     std::uint64_t Upload(const std::wstring& localFile, const std::wstring& remoteFile,
-                         const Progress& progress, ContentSum* sum);
+                         const Progress& progress, ContentSum* sum, bool inPlace);
     std::uint64_t Download(const std::wstring& remoteFile, const std::wstring& localDir,
                            const std::wstring& localName, const Progress& progress,
                            ContentSum* sum);
