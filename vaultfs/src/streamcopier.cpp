@@ -61,7 +61,10 @@ std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, in
             if (step) step(done);
             continue;
         }
-        if (n == 0) return done;
+        if (n == 0) {
+            if (behind) behind->Finish();
+            return done;
+        }
         if (errno == EINTR) continue;
         // Both offsets live in the descriptors, so the plain loop can take over
         // where the kernel stopped.
@@ -77,7 +80,10 @@ std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, in
     const auto buffer = std::make_unique_for_overwrite<char[]>(chunkSize_);
     for (;;) {
         const std::size_t got = ReadSome(in, inPath, buffer.get(), chunkSize_);
-        if (got == 0) return done;
+        if (got == 0) {
+            if (behind) behind->Finish();
+            return done;
+        }
         WriteAll(out, outPath, buffer.get(), got);
         if (behind) behind->Written(got);
         done += got;
@@ -105,6 +111,7 @@ std::uint64_t StreamCopier::HashingCopy(int in, const std::filesystem::path& inP
         if (step) step(done);
     }
     sha256 = pipe.Finish();
+    if (behind) behind->Finish();
     return done;
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "fsutil.h"
@@ -10,21 +11,34 @@
 namespace NFS {
 
 WriteBehind::WriteBehind(int fd, const std::filesystem::path& path, std::size_t chunkSize)
-    : fd_(fd), path_(path), lag_(static_cast<off_t>(2 * chunkSize)) {
+    : WriteBehind(fd, path, chunkSize, Tuning{}) {}
+
+WriteBehind::WriteBehind(int fd, const std::filesystem::path& path, std::size_t chunkSize,
+                         Tuning tuning)
+    : fd_(fd),
+      path_(path),
+      lag_(static_cast<off_t>(std::max<std::uint64_t>(
+          2 * chunkSize, tuning.lag != 0 ? tuning.lag : kLagChunks * chunkSize))),
+      flushStep_(tuning.flushStep != 0 ? tuning.flushStep : kFlushChunks * chunkSize),
+      dataSync_(tuning.dataSync != nullptr ? tuning.dataSync : &::fdatasync) {
     const off_t at = ::lseek(fd, 0, SEEK_CUR);
     if (at < 0) {
         active_ = false;
         return;
     }
-    settled_ = end_ = at;
+    settled_ = end_ = requested_ = at;
 }
 
+WriteBehind::~WriteBehind() { Stop(); }
+
 void WriteBehind::Written(std::uint64_t bytes) {
+    ThrowFlushError();
     if (!active_ || bytes == 0) return;
     const off_t from = end_;
     end_ += static_cast<off_t>(bytes);
     if (!Sync(from, end_ - from, SYNC_FILE_RANGE_WRITE)) return;
-    // Two chunks stay in flight so the disk never waits for the copy.
+    // A stretch stays in flight so the disk never waits for the copy, and
+    // the copy does not wait while a flush holds the disk.
     const off_t upto = end_ - lag_;
     if (upto - settled_ < lag_) return;
     if (!Sync(settled_, upto - settled_,
@@ -32,6 +46,68 @@ void WriteBehind::Written(std::uint64_t bytes) {
         return;
     (void)::posix_fadvise(fd_, settled_, upto - settled_, POSIX_FADV_DONTNEED);
     settled_ = upto;
+    if (static_cast<std::uint64_t>(settled_ - requested_) >= flushStep_) RequestFlush();
+}
+
+void WriteBehind::Finish() {
+    Stop();
+    ThrowFlushError();
+}
+
+void WriteBehind::RequestFlush() {
+    requested_ = settled_;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        flushTo_ = settled_;
+    }
+    // Short writes never pay for the thread.
+    if (!flusher_.joinable())
+        flusher_ = std::thread(&WriteBehind::Flusher, this);
+    else
+        wake_.notify_one();
+}
+
+void WriteBehind::Flusher() {
+    off_t done = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [&] { return stop_ || flushTo_ > done; });
+        // A requested flush is done even when stopping: Finish reports on it.
+        if (flushTo_ <= done || flushError_ != 0) return;
+        const off_t target = flushTo_;
+        lock.unlock();
+        int error = 0;
+        while (dataSync_(fd_) != 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            break;
+        }
+        lock.lock();
+        if (error != 0) {
+            flushError_ = error;
+            return;
+        }
+        done = target;
+    }
+}
+
+void WriteBehind::Stop() {
+    if (!flusher_.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_one();
+    flusher_.join();
+}
+
+void WriteBehind::ThrowFlushError() {
+    int error = 0;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        error = flushError_;
+    }
+    if (error != 0) fsutil::ThrowErrno(error, "cannot write", path_);
 }
 
 bool WriteBehind::Sync(off_t from, off_t length, unsigned int flags) {

@@ -68,7 +68,8 @@ public:
         bool kernelCopy = true;  // let the kernel copy between files when it can
         // Files written go to the disk as they are written and leave the page
         // cache once there: a large transfer does not wait for one long flush
-        // at its end, nor pay for filling the cache with fresh pages.
+        // at its end, nor pay for filling the cache with fresh pages. Up to 32
+        // chunks are in flight; every 32 chunks on the disk are also flushed.
         bool writeBehind = true;
         // How shareFolder shares a file, like link(2) and ioctl(FICLONE):
         // 0, or -1 with errno. Null for the system's; tests make them fail.
