@@ -85,10 +85,10 @@ std::string KernelCounters::Text() const {
       << " pages scanned by kswapd+direct, " << Get("allocstall") << " allocation stalls, "
       << Get("compact_stall") << " compaction stalls ("
       << Get("compact_migrate_scanned") + Get("compact_free_scanned") << " pages scanned), "
-      << Get("thp_fault_alloc") << " huge-page faults; stalled on cpu "
-      << Get("cpu_some_us") / 1000 << " ms, memory " << Get("memory_some_us") / 1000
-      << " ms, io " << Get("io_some_us") / 1000 << " ms (all tasks " << Get("io_full_us") / 1000
-      << " ms); steal " << Get("steal_ms") << " ms";
+      << Get("thp_fault_alloc") << " huge-page faults; stalled on cpu " << Get("cpu_some_us") / 1000
+      << " ms, memory " << Get("memory_some_us") / 1000 << " ms, io " << Get("io_some_us") / 1000
+      << " ms (all tasks " << Get("io_full_us") / 1000 << " ms); steal " << Get("steal_ms")
+      << " ms";
     return t.str();
 }
 

@@ -8,14 +8,14 @@ namespace {
 
 KernelCounters At(long long scanned, long long stalls, long long steal, long long ioSome) {
     const std::string vmstat = "nr_dirty 8852\npgscan_kswapd " + std::to_string(scanned) +
-                               "\npgscan_direct 3\nallocstall_normal " +
-                               std::to_string(stalls) + "\nallocstall_movable 1\n";
+                               "\npgscan_direct 3\nallocstall_normal " + std::to_string(stalls) +
+                               "\nallocstall_movable 1\n";
     // Steal is the eighth number of the cpu line, in ticks.
-    const std::string stat = "cpu  10 0 20 30 4 0 1 " + std::to_string(steal) +
-                             " 0 0\ncpu0 1 0 2 3 0 0 0 0 0 0\n";
-    const std::string io = "some avg10=0.32 avg60=1.07 avg300=0.56 total=" +
-                           std::to_string(ioSome) +
-                           "\nfull avg10=0.17 avg60=0.96 avg300=0.51 total=7000\n";
+    const std::string stat =
+        "cpu  10 0 20 30 4 0 1 " + std::to_string(steal) + " 0 0\ncpu0 1 0 2 3 0 0 0 0 0 0\n";
+    const std::string io =
+        "some avg10=0.32 avg60=1.07 avg300=0.56 total=" + std::to_string(ioSome) +
+        "\nfull avg10=0.17 avg60=0.96 avg300=0.51 total=7000\n";
     return KernelCounters::Parse(vmstat, stat, "some avg10=5.06 total=6975843\n", "", io);
 }
 

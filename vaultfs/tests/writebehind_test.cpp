@@ -73,14 +73,15 @@ TEST_P(WriteBehindFlush, FlushesLongWritesAndReportsTheirFailure) {
     EXPECT_EQ(gFlushes > 0, c.flushes) << gFlushes;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Writes, WriteBehindFlush,
-    // With two-chunk lag and four-chunk steps the first flush is asked for
-    // by the sixth chunk: its failure can only be reported by Finish.
-    ::testing::Values(Case{"ShorterThanAStep", 5, &CountedSync, false, false},
-                      Case{"ManySteps", 64, &CountedSync, true, false},
-                      Case{"AFailedLastFlush", 6, &FailingSync, true, true}),
-    [](const ::testing::TestParamInfo<Case>& c) { return std::string(c.param.name); });
+INSTANTIATE_TEST_SUITE_P(Writes, WriteBehindFlush,
+                         // With two-chunk lag and four-chunk steps the first flush is asked for
+                         // by the sixth chunk: its failure can only be reported by Finish.
+                         ::testing::Values(Case{"ShorterThanAStep", 5, &CountedSync, false, false},
+                                           Case{"ManySteps", 64, &CountedSync, true, false},
+                                           Case{"AFailedLastFlush", 6, &FailingSync, true, true}),
+                         [](const ::testing::TestParamInfo<Case>& c) {
+                             return std::string(c.param.name);
+                         });
 
 // A failed flush stops the write at its next step instead of at the end.
 TEST(WriteBehind, AFailedFlushFailsTheNextStep) {
