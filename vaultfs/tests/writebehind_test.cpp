@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <system_error>
@@ -36,6 +37,26 @@ int FailingSync(int) {
     return -1;
 }
 
+// A file written chunk by chunk through a write-behind with a two-chunk lag
+// and four-chunk flush steps: the first flush is asked for by the sixth chunk.
+struct Target {
+    explicit Target(NFS::WriteBehind::DataSync sync)
+        : behind((gFlushes = 0, fd.get()), path, kChunk, {2 * kChunk, 4 * kChunk, sync}) {}
+
+    void Write(std::size_t chunks) {
+        const std::string chunk(kChunk, 'x');
+        for (std::size_t i = 0; i < chunks; ++i) {
+            ASSERT_EQ(::write(fd.get(), chunk.data(), kChunk), static_cast<ssize_t>(kChunk));
+            behind.Written(kChunk);
+        }
+    }
+
+    zub::testsupport::TempDir dir;
+    std::filesystem::path path = dir.path() / "file";
+    zub::UniqueFd fd{::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600)};
+    NFS::WriteBehind behind;
+};
+
 struct Case {
     const char* name;
     std::size_t chunks;
@@ -50,32 +71,23 @@ class WriteBehindFlush : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WriteBehindFlush, FlushesLongWritesAndReportsTheirFailure) {
     const Case& c = GetParam();
-    gFlushes = 0;
-    zub::testsupport::TempDir dir;
-    const auto path = dir.path() / "file";
-    zub::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    ASSERT_TRUE(fd);
-    const std::string chunk(kChunk, 'x');
+    Target target(c.sync);
+    ASSERT_TRUE(target.fd);
     bool failed = false;
     try {
-        NFS::WriteBehind behind(fd.get(), path, kChunk, {2 * kChunk, 4 * kChunk, c.sync});
-        for (std::size_t i = 0; i < c.chunks; ++i) {
-            ASSERT_EQ(::write(fd.get(), chunk.data(), kChunk), static_cast<ssize_t>(kChunk));
-            behind.Written(kChunk);
-        }
-        behind.Finish();
+        target.Write(c.chunks);
+        target.behind.Finish();
     } catch (const std::system_error& e) {
         failed = true;
         EXPECT_EQ(e.code().value(), EIO);
-        EXPECT_NE(std::string(e.what()).find(path.native()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(target.path.native()), std::string::npos) << e.what();
     }
     EXPECT_EQ(failed, c.fails);
     EXPECT_EQ(gFlushes > 0, c.flushes) << gFlushes;
 }
 
 INSTANTIATE_TEST_SUITE_P(Writes, WriteBehindFlush,
-                         // With two-chunk lag and four-chunk steps the first flush is asked for
-                         // by the sixth chunk: its failure can only be reported by Finish.
+                         // Six chunks: the failed flush can only be reported by Finish.
                          ::testing::Values(Case{"ShorterThanAStep", 5, &CountedSync, false, false},
                                            Case{"ManySteps", 64, &CountedSync, true, false},
                                            Case{"AFailedLastFlush", 6, &FailingSync, true, true}),
@@ -85,22 +97,14 @@ INSTANTIATE_TEST_SUITE_P(Writes, WriteBehindFlush,
 
 // A failed flush stops the write at its next step instead of at the end.
 TEST(WriteBehind, AFailedFlushFailsTheNextStep) {
-    gFlushes = 0;
-    zub::testsupport::TempDir dir;
-    const auto path = dir.path() / "file";
-    zub::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    ASSERT_TRUE(fd);
-    const std::string chunk(kChunk, 'z');
-    NFS::WriteBehind behind(fd.get(), path, kChunk, {2 * kChunk, 4 * kChunk, &FailingSync});
-    for (int i = 0; i < 6; ++i) {
-        ASSERT_EQ(::write(fd.get(), chunk.data(), kChunk), static_cast<ssize_t>(kChunk));
-        behind.Written(kChunk);
-    }
+    Target target(&FailingSync);
+    ASSERT_TRUE(target.fd);
+    target.Write(6);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     bool thrown = false;
     while (!thrown && std::chrono::steady_clock::now() < until) {
         try {
-            behind.Written(0);
+            target.behind.Written(0);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         } catch (const std::system_error& e) {
             thrown = e.code().value() == EIO;
@@ -112,22 +116,12 @@ TEST(WriteBehind, AFailedFlushFailsTheNextStep) {
 // Dropped without Finish (the copy failed elsewhere): the thread is stopped,
 // nothing is thrown from the destructor.
 TEST(WriteBehind, DroppedMidWriteStopsItsFlusher) {
-    gFlushes = 0;
-    zub::testsupport::TempDir dir;
-    const auto path = dir.path() / "file";
-    zub::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    ASSERT_TRUE(fd);
-    const std::string chunk(kChunk, 'y');
     {
-        NFS::WriteBehind behind(fd.get(), path, kChunk, {2 * kChunk, 4 * kChunk, &FailingSync});
-        for (int i = 0; i < 16; ++i) {
-            ASSERT_EQ(::write(fd.get(), chunk.data(), kChunk), static_cast<ssize_t>(kChunk));
-            try {
-                behind.Written(kChunk);
-            } catch (const std::system_error&) {
-                break;
-            }
-        }
+        Target target(&FailingSync);
+        ASSERT_TRUE(target.fd);
+        try {
+            target.Write(16);
+        } catch (const std::system_error&) {}
     }
     EXPECT_GT(gFlushes, 0);
 }
