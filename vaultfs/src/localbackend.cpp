@@ -192,8 +192,8 @@ std::wstring LocalBackend::user() const {
     return user_;
 }
 
-StreamCopier LocalBackend::Copier() const {
-    return StreamCopier(options_.chunkSize, options_.kernelCopy, options_.writeBehind);
+StreamCopier LocalBackend::Copier(bool flushAhead) const {
+    return StreamCopier(options_.chunkSize, options_.kernelCopy, options_.writeBehind, flushAhead);
 }
 
 void LocalBackend::logIn(const std::wstring& user, const std::wstring& password) {
@@ -328,8 +328,8 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
         if (!inPlace) {
             AtomicFile out(target, true, store, true);
             const std::uint64_t moved =
-                CopySummed(Copier(), in.get(), local, out.fd(), target, StepFor(progress, 0, size),
-                           sum, true, localFile, size);
+                CopySummed(Copier(true), in.get(), local, out.fd(), target,
+                           StepFor(progress, 0, size), sum, true, localFile, size);
             out.Commit();
             return moved;
         }
@@ -345,7 +345,7 @@ std::uint64_t LocalBackend::Upload(const std::wstring& localFile, const std::wst
         RemoveUnlessKept made(target);
         fsutil::Seal(out.get(), target, store);
         const std::uint64_t moved =
-            CopySummed(Copier(), in.get(), local, out.get(), target, StepFor(progress, 0, size),
+            CopySummed(Copier(true), in.get(), local, out.get(), target, StepFor(progress, 0, size),
                        sum, true, localFile, size);
         if (::fsync(out.get()) != 0) fsutil::ThrowErrno(errno, "cannot sync", target);
         if (out.Close() != 0) fsutil::ThrowErrno(errno, "cannot write", target);

@@ -40,10 +40,18 @@ void WriteAll(int out, const std::filesystem::path& outPath, const char* data, s
 
 }  // namespace
 
-StreamCopier::StreamCopier(std::size_t chunkSize, bool kernelCopy, bool writeBehind)
+StreamCopier::StreamCopier(std::size_t chunkSize, bool kernelCopy, bool writeBehind,
+                           bool flushAhead)
     : chunkSize_(std::max<std::size_t>(chunkSize, 4096)),
       kernelCopy_(kernelCopy),
-      writeBehind_(writeBehind) {}
+      writeBehind_(writeBehind),
+      flushAhead_(flushAhead) {}
+
+WriteBehind::Tuning StreamCopier::Tuning() const {
+    WriteBehind::Tuning t;
+    if (!flushAhead_) t.flushStep = UINT64_MAX;
+    return t;
+}
 
 std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, int out,
                                  const std::filesystem::path& outPath, const Step& step,
@@ -51,7 +59,7 @@ std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, in
     if (sha256 != nullptr) return HashingCopy(in, inPath, out, outPath, step, *sha256);
     std::uint64_t done = 0;
     std::optional<WriteBehind> behind;
-    if (writeBehind_) behind.emplace(out, outPath, chunkSize_);
+    if (writeBehind_) behind.emplace(out, outPath, chunkSize_, Tuning());
     bool kernel = kernelCopy_;
     while (kernel) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, chunkSize_, 0);
@@ -98,7 +106,7 @@ std::uint64_t StreamCopier::HashingCopy(int in, const std::filesystem::path& inP
                                         std::wstring& sha256) const {
     HashPipe pipe(chunkSize_, kHashBuffers);
     std::optional<WriteBehind> behind;
-    if (writeBehind_ && out >= 0) behind.emplace(out, outPath, chunkSize_);
+    if (writeBehind_ && out >= 0) behind.emplace(out, outPath, chunkSize_, Tuning());
     std::uint64_t done = 0;
     for (;;) {
         char* buffer = pipe.Acquire();

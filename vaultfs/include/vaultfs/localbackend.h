@@ -69,7 +69,7 @@ public:
         // Files written go to the disk as they are written and leave the page
         // cache once there: a large transfer does not wait for one long flush
         // at its end, nor pay for filling the cache with fresh pages. Up to 32
-        // chunks are in flight; every 32 chunks on the disk are also flushed.
+        // chunks are in flight; an upload also flushes every 32 chunks.
         bool writeBehind = true;
         // How shareFolder shares a file, like link(2) and ioctl(FICLONE):
         // 0, or -1 with errno. Null for the system's; tests make them fail.
@@ -163,7 +163,8 @@ private:
                 bool sync = true);
     void Mk(const std::wstring& dir, bool sync);
     void Rm(const std::wstring& dir, bool sync);
-    StreamCopier Copier() const;
+    // flushAhead: for a user's file written into the store (see StreamCopier).
+    StreamCopier Copier(bool flushAhead = false) const;
 
     std::filesystem::path root_;
     Options options_;
