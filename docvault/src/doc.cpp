@@ -21,6 +21,7 @@
 #include "internal/rowparams.h"
 #include "internal/rowvalues.h"
 #include "internal/stagefolder.h"
+#include "internal/stagepool.h"
 #include "internal/versionnumbering.h"
 #include "vaultfs/cnfs_cmd.h"
 #include "zub/text.h"
@@ -88,6 +89,11 @@ Doc::Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
       lstUptTime_(lstUptTime),
       phyUrl_(std::move(phyUrl)) {
     SetKey(IdKey(id_));
+}
+
+StagePool* Doc::Stages() {
+    if (!stages_) stages_ = std::make_shared<StagePool>();
+    return stages_.get();
 }
 
 int Doc::RejectName(const std::wstring& name) {
@@ -176,7 +182,7 @@ int Doc::Add(std::wstring localFile) {
         if (taken) return RefuseTaken();
 
         // Staged first: until the row commits, no user's file is touched.
-        StageFolder stage;
+        StageFolder stage(Stages());
         if (int rc = stage.Create(files)) return rc;
         auto dropStage = [&] { stage.Remove(files); };
         std::wstring sha256;
@@ -366,7 +372,7 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
             rs.reset();
         }
 
-        StageFolder stage;
+        StageFolder stage(Stages());
         if (int rc = stage.Create(files)) return rc;
         std::wstring sha256;
         long long bytes = -1;

@@ -76,7 +76,13 @@ int PendingWork::Finish(const Pending* known) {
         if (hold == Hold::TakenNow) continue;
         const int rc = Publish(pending.text, pending.current);
         if (rc == 0 && mark.kind == kCheckIn) FaultPoint::Hit(FaultPoint::kCheckInCleared);
-        if (rc == 0 && held != nullptr) held->Remove(files_);
+        if (rc == 0 && held != nullptr) {
+            // Published adds and check-ins moved their file out of the folder.
+            if (mark.kind == kAdd || mark.kind == kCheckIn)
+                held->Recycle(files_);
+            else
+                held->Remove(files_);
+        }
         return rc;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "docvault/errors.h"
 #include "internal/repofiles.h"
+#include "internal/stagepool.h"
 #include "vaultfs/cnfs_cmd.h"
 
 namespace DRM {
@@ -22,6 +23,19 @@ std::wstring StageFolder::FolderOf(const std::wstring& rel) {
 }
 
 int StageFolder::Create(RepoFiles& files) {
+    if (pool_ != nullptr && !files.refusal()) {
+        if (std::optional<StagePool::Folder> kept = pool_->Take(files)) {
+            rel_ = std::move(kept->rel);
+            hold_ = std::move(kept->hold);
+            kept_ = true;
+            return 0;
+        }
+    }
+    return CreateFresh(files);
+}
+
+int StageFolder::CreateFresh(RepoFiles& files) {
+    kept_ = false;
     for (int attempt = 0;; ++attempt) {
         const std::wstring rel = Root() + L"\\" + kStagingPrefix + StagingNonce();
         if (int rc =
@@ -58,14 +72,27 @@ int StageFolder::Take(RepoFiles& files, const std::wstring& rel, Taken& taken) {
 int StageFolder::Upload(RepoFiles& files, const std::wstring& localFile, std::wstring& sha256,
                         long long& bytes) {
     NFS::ContentSum sum;
-    const int rc =
-        files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
-            std::uint64_t count = 0;
-            return cmd.uploadWork(server, port, localFile, files.Path(File()), count, sum);
-        });
+    int rc = files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
+        std::uint64_t count = 0;
+        return cmd.uploadWork(server, port, localFile, files.Path(File()), count, sum);
+    });
+    if (rc != 0 && kept_) {
+        // Removed or filled behind the pool's back: the upload gets a fresh
+        // folder; a failure of the local file fails again and is reported.
+        Remove(files);
+        if ((rc = CreateFresh(files)) == 0) return Upload(files, localFile, sha256, bytes);
+    }
     sha256 = sum.sha256;
     bytes = rc == 0 ? sum.bytes : -1;
     return rc;
+}
+
+void StageFolder::Recycle(RepoFiles& files) {
+    if (pool_ == nullptr || !hold_ || files.refusal()) {
+        Remove(files);
+        return;
+    }
+    pool_->Give(files, {rel_, std::move(hold_)});
 }
 
 void StageFolder::Remove(RepoFiles& files) {

@@ -3,6 +3,8 @@
 // PostgreSQL and a WebDAV server.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <functional>
@@ -699,6 +701,56 @@ TEST_P(DocLifeCycle, VerifyFindsWhatTheFoldersHoldAndRepairsOnlyDebris) {
     const auto after = examine(false);
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].kind, Kind::UntrackedTrunkFile);
+}
+
+// An object keeps the staging folder of its last upload for its next one:
+// held, so a check in the meantime leaves it alone, and removed with the
+// object.
+TEST_P(DocLifeCycle, AKeptStagingFolderIsInUseUntilItsObjectGoes) {
+    {
+        DRM::Doc doc;
+        NewDoc(doc, L"first");
+        ASSERT_EQ(doc.Add(WriteLocal("in/first.prt", "1").wstring()), 0) << doc.ErrNumber();
+        const std::set<std::string> kept = NamesOnServer(".zub-staging");
+        ASSERT_EQ(kept.size(), 1u);
+        doc.set_fileName(L"second");
+        ASSERT_EQ(doc.Add(WriteLocal("in/second.prt", "2").wstring()), 0) << doc.ErrNumber();
+        EXPECT_EQ(NamesOnServer(".zub-staging"), kept);
+
+        DRM::RepoCheck check;
+        Open(check);
+        std::vector<DRM::RepoFinding> found;
+        ASSERT_EQ(check.Examine(repoId_, true, found, 0), 0) << zub::WideToUtf8(check.ErrDesc());
+        EXPECT_TRUE(found.empty()) << zub::WideToUtf8(found.front().text);
+        EXPECT_EQ(NamesOnServer(".zub-staging"), kept);
+        EXPECT_EQ(ReadFile(OnServer("trunk/second.prt")), "2");
+    }
+    EXPECT_TRUE(NamesOnServer(".zub-staging").empty());
+}
+
+// A forked child shares its parent's holds: letting go of its copy of an
+// object must leave the parent's kept folder where it is.
+TEST_P(DocLifeCycle, AForkedChildLeavesItsParentsKeptFolder) {
+    // A child closing a server connection would end the parent's too.
+    if (backend_ != Backend::Embedded) GTEST_SKIP() << "the embedded store alone forks safely";
+    auto doc = std::make_unique<DRM::Doc>();
+    NewDoc(*doc, L"parent");
+    ASSERT_EQ(doc->Add(WriteLocal("in/parent.prt", "1").wstring()), 0) << doc->ErrNumber();
+    const std::set<std::string> kept = NamesOnServer(".zub-staging");
+    ASSERT_EQ(kept.size(), 1u);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        doc.reset();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(NamesOnServer(".zub-staging"), kept);
+    doc->set_fileName(L"after");
+    ASSERT_EQ(doc->Add(WriteLocal("in/after.prt", "2").wstring()), 0) << doc->ErrNumber();
+    EXPECT_EQ(NamesOnServer(".zub-staging"), kept);
 }
 
 // What a server's client waits for: the round trips of an add and a

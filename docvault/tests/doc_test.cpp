@@ -23,6 +23,7 @@ namespace zub::docvault::test {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ZUBDB::DBValue;
 
@@ -119,8 +120,7 @@ TEST_F(DocContract, AddStagesTheUploadCommitsTheRowThenMovesTheFileIntoPlace) {
                             L"upload /tmp/in/a.prt D:\\repo1\\.zub-staging\\.zub-stage-N\\content",
                             L"mk D:\\repo1\\trunk\\sub",
                             L"renameFile D:\\repo1\\.zub-staging\\.zub-stage-N\\content "
-                            L"D:\\repo1\\trunk\\sub\\a.prt",
-                            L"rm D:\\repo1\\.zub-staging\\.zub-stage-N"));
+                            L"D:\\repo1\\trunk\\sub\\a.prt"));
     EXPECT_THAT(
         DbLines(),
         ElementsAre(RepoLookup(3),
@@ -138,6 +138,52 @@ TEST_F(DocContract, AddStagesTheUploadCommitsTheRowThenMovesTheFileIntoPlace) {
                     L"1:PendingFile='add|\\.zub-staging\\.zub-stage-N\\content|'",
                     L"CommitTrans"));
     EXPECT_EQ(doc.ErrNumber(), 0);
+}
+
+// The emptied staging folder of a published upload waits, held, for the
+// object's next one and goes with the object.
+TEST_F(DocContract, AnObjectKeepsItsEmptiedStagingFolderForItsNextUpload) {
+    const std::wstring staged = L"D:\\repo1\\.zub-staging\\.zub-stage-N";
+    struct Case {
+        const char* what;
+        bool failKeptUpload;
+        std::vector<std::wstring> second;  // the file-server calls of the second add
+    };
+    const Case cases[] = {
+        {"the second add uploads into the kept folder",
+         false,
+         {L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\b.prt",
+          L"upload /tmp/b.prt " + staged + L"\\content", L"mk D:\\repo1\\trunk\\sub",
+          L"renameFile " + staged + L"\\content D:\\repo1\\trunk\\sub\\b.prt"}},
+        {"a kept folder that fails the upload is removed and a fresh one used",
+         true,
+         {L"renameFile D:\\repo1\\trunk\\sub\\b.prt D:\\repo1\\trunk\\sub\\b.prt",
+          L"upload /tmp/b.prt " + staged + L"\\content", L"rm " + staged, L"mk " + staged,
+          L"hold " + staged, L"upload /tmp/b.prt " + staged + L"\\content",
+          L"mk D:\\repo1\\trunk\\sub",
+          L"renameFile " + staged + L"\\content D:\\repo1\\trunk\\sub\\b.prt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        {
+            DRM::Doc doc = MakeDoc();
+            for (const wchar_t* name : {L"a", L"b"}) {
+                QueueRepo();
+                QueueStrategy(1);
+                QueueAddAnswers(41);
+                doc.set_fileName(name);
+                if (std::wstring(name) == L"b") {
+                    nfs->calls.clear();
+                    if (c.failKeptUpload) nfs->FailOn(L"upload", 1, 50001, L"folder gone");
+                }
+                ASSERT_EQ(doc.Add(L"/tmp/" + std::wstring(name) + L".prt"), 0) << doc.ErrDesc();
+            }
+            EXPECT_THAT(NfsLines(), ElementsAreArray(c.second));
+            nfs->calls.clear();
+        }
+        EXPECT_THAT(NfsLines(), ElementsAre(L"rm " + staged));
+    }
 }
 
 TEST_F(DocContract, AddTakesTheIdOfItsOwnInsertNotTheTableMaximum) {
@@ -337,8 +383,7 @@ TEST_F(DocContract, CheckInStagesCommitsOnlyForTheHolderThenMovesBothFiles) {
                             L"renameFile " + staged + L"\\content " + staged + L"\\content",
                             L"renameFile D:\\repo1\\trunk\\sub\\a.prt "
                             L"D:\\repo1\\history\\12_1.4.prt",
-                            L"renameFile " + staged + L"\\content D:\\repo1\\trunk\\sub\\a.prt",
-                            L"rm " + staged));
+                            L"renameFile " + staged + L"\\content D:\\repo1\\trunk\\sub\\a.prt"));
     const std::wstring strategy =
         L"ExecuteSql select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy";
     EXPECT_THAT(

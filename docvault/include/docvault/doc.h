@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -18,6 +19,7 @@ namespace DRM {
 struct RepoLocation;
 class RepoFiles;
 class StageFolder;
+class StagePool;
 
 struct filterForDoc {
     int docRepoId = 0;
@@ -152,6 +154,8 @@ private:
 
     // Refuses names that would lead out of their folder on the server.
     int CheckNames();
+    // The pool of staging folders this object's uploads use, made at first use.
+    StagePool* Stages();
     int RejectName(const std::wstring& name);
     // Paths below the repository's root.
     std::wstring CurrentRel() const;
@@ -220,6 +224,9 @@ private:
     bool allowUnchanged_ = true;
     int actingUserId_ = 0;
     bool nextMain_ = false;
+    // Staging folders kept between this object's adds and check-ins; shared
+    // by its copies.
+    std::shared_ptr<StagePool> stages_;
 };
 
 }  // namespace DRM
