@@ -1,6 +1,7 @@
 #include "pgaccessor.h"
 
 #include <cwctype>
+#include <deque>
 #include <map>
 #include <new>
 
@@ -62,6 +63,12 @@ struct PgAccessor::Impl {
     bool beginPending = false;
     long long tripsDone = 0;
     long long setupTrips = 0;
+    // Answers of ReadAhead, for the reads that come next in this order.
+    struct Ahead {
+        PgStatement statement;
+        PgOutcome outcome;
+    };
+    std::deque<Ahead> ahead;
 
     void Connect() {
         // Kept only once it is ready: a failed upgrade leaves no connection
@@ -93,6 +100,7 @@ struct PgAccessor::Impl {
     }
 
     void Drop() {
+        ahead.clear();
         if (conn) tripsDone += conn->roundTrips() - setupTrips;
         conn.reset();
         if (inUnit) unitLost = true;
@@ -147,9 +155,25 @@ struct PgAccessor::Impl {
                         target.place.c_str(), o.message.c_str(), o.sqlState.c_str(), sql.c_str()));
     }
 
+    // The answer read ahead for `statement` when it is the next one due;
+    // any other call drops what was read ahead.
+    bool AnsweredAhead(const PgStatement& statement, Mode mode, PgOutcome& out) {
+        if (ahead.empty()) return false;
+        const Ahead& next = ahead.front();
+        if (mode != Mode::Read || inUnit || beginPending || next.statement.sql != statement.sql ||
+            next.statement.args != statement.args) {
+            ahead.clear();
+            return false;
+        }
+        out = std::move(ahead.front().outcome);
+        ahead.pop_front();
+        return true;
+    }
+
     // One statement under the rules of the unit of work, in one round trip.
     PgOutcome Statement(const PgStatement& statement, Mode mode) {
         RefuseAfterLoss();
+        if (PgOutcome early; AnsweredAhead(statement, mode, early)) return early;
         std::vector<PgStatement> batch;
         std::size_t at = 0;
         // The unit BeginTrans asked for starts with its first statement.
@@ -220,6 +244,7 @@ struct PgAccessor::Impl {
     // Ends the open unit on the connection it was opened on.
     void End(const char* sql) {
         inUnit = false;
+        ahead.clear();
         if (!conn)
             throw PgError(PgError::kConnectionFailure,
                           zub::Format(ZUB_N_("no connection to %s"), target.place.c_str()));
@@ -234,8 +259,53 @@ struct PgAccessor::Impl {
         if (!outcomes.front().ok) Fail(outcomes.front(), sql);
     }
 
-    PgStatement Translated(const SqlText& text) {
+    static PgStatement Translated(const SqlText& text) {
         return {PgDialect::Translate(text.sql), text.binds};
+    }
+
+    // A statement of ExecuteSql that calls no procedure of the store.
+    static PgStatement SqlStatement(const std::wstring& sql, const QVParams& params) {
+        bool blank = true;
+        for (wchar_t ch : sql) blank = blank && std::iswspace(static_cast<wint_t>(ch)) != 0;
+        if (blank) throw PgError("42601", ZUB_N_("no statement given"));
+        // Raw values are expressions put in place; the others are bound.
+        std::vector<std::string> slots;
+        PgStatement statement;
+        for (const QVParam& p : params) {
+            if (p.isText && p.raw) {
+                slots.push_back("(" + PgDialect::Translate(zub::WideToUtf8(p.textValue)) + ")");
+                continue;
+            }
+            if (p.isText)
+                statement.args.emplace_back(p.textValue);
+            else
+                statement.args.emplace_back(p.intValue);
+            slots.push_back("$" + std::to_string(statement.args.size()));
+        }
+        const std::string text = zub::WideToUtf8(sql);
+        statement.sql = PgDialect::Translate(text, [&](int index) {
+            return index >= 0 && static_cast<std::size_t>(index) < slots.size()
+                       ? slots[static_cast<std::size_t>(index)]
+                       : "$" + std::to_string(index + 1);
+        });
+        return statement;
+    }
+
+    // A read of ReadAhead as its own call will send it; false for one that
+    // may write or calls a procedure.
+    bool ReadStatement(const CDBRead& read, PgStatement& out) const {
+        if (read.sql.empty()) {
+            out = Translated(SqlBuilder::Select(read.table, read.columns, read.params, read.order));
+            return true;
+        }
+        if (auto call = ProcedureCall::Split(read.sql)) {
+            std::wstring key = call->name();
+            for (wchar_t& ch : key)
+                ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
+            if (definition->serverProcedures.count(key) != 0) return false;
+        }
+        out = SqlStatement(read.sql, read.params);
+        return PgDialect::IsQuery(out.sql);
     }
 };
 
@@ -351,29 +421,7 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
                 return;
             }
         }
-        bool blank = true;
-        for (wchar_t ch : sql) blank = blank && std::iswspace(static_cast<wint_t>(ch)) != 0;
-        if (blank) throw PgError("42601", ZUB_N_("no statement given"));
-        // Raw values are expressions put in place; the others are bound.
-        std::vector<std::string> slots;
-        PgStatement statement;
-        for (const QVParam& p : params) {
-            if (p.isText && p.raw) {
-                slots.push_back("(" + PgDialect::Translate(zub::WideToUtf8(p.textValue)) + ")");
-                continue;
-            }
-            if (p.isText)
-                statement.args.emplace_back(p.textValue);
-            else
-                statement.args.emplace_back(p.intValue);
-            slots.push_back("$" + std::to_string(statement.args.size()));
-        }
-        const std::string text = zub::WideToUtf8(sql);
-        statement.sql = PgDialect::Translate(text, [&](int index) {
-            return index >= 0 && static_cast<std::size_t>(index) < slots.size()
-                       ? slots[static_cast<std::size_t>(index)]
-                       : "$" + std::to_string(index + 1);
-        });
+        const PgStatement statement = impl_->SqlStatement(sql, params);
         PgOutcome o = impl_->Statement(
             statement, PgDialect::IsQuery(statement.sql) ? Mode::Read : Mode::Write);
         out = std::make_unique<CDBRecordset>(std::move(o.rows));
@@ -382,6 +430,7 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
 
 int PgAccessor::BeginTrans() {
     return Run([&] {
+        impl_->ahead.clear();
         impl_->RefuseAfterLoss();
         // Sent with the unit's first statement: a unit costs no round trip
         // of its own, and one with no statement sends nothing.
@@ -391,6 +440,7 @@ int PgAccessor::BeginTrans() {
 
 int PgAccessor::CommitTrans() {
     return Run([&] {
+        impl_->ahead.clear();
         impl_->commitNext = false;
         impl_->beginPending = false;
         if (impl_->unitLost) {
@@ -404,6 +454,7 @@ int PgAccessor::CommitTrans() {
 
 int PgAccessor::RollbackTrans() {
     return Run([&] {
+        impl_->ahead.clear();
         impl_->commitNext = false;
         impl_->beginPending = false;
         impl_->unitLost = false;
@@ -416,6 +467,25 @@ long long PgAccessor::LastInsertId() const { return impl_->lastInsertId; }
 long long PgAccessor::RowsAffected() const { return impl_->rowsAffected; }
 
 void PgAccessor::CommitWithNextWrite() { impl_->commitNext = true; }
+
+void PgAccessor::ReadAhead(const std::vector<CDBRead>& reads) {
+    Impl& i = *impl_;
+    i.ahead.clear();
+    if (reads.size() < 2 || i.inUnit || i.beginPending || i.unitLost) return;
+    try {
+        std::vector<PgStatement> batch(reads.size());
+        for (std::size_t n = 0; n < reads.size(); ++n)
+            if (!i.ReadStatement(reads[n], batch[n])) return;
+        std::vector<PgOutcome> outcomes = i.SendOutsideUnit(batch, true);
+        for (const PgOutcome& o : outcomes)
+            if (!o.ok) return;
+        for (std::size_t n = 0; n < batch.size(); ++n)
+            i.ahead.push_back({std::move(batch[n]), std::move(outcomes[n])});
+    } catch (const std::exception&) {
+        // The reads are made again by their own calls, which report it.
+        i.ahead.clear();
+    }
+}
 
 bool PgAccessor::InTransaction() const { return impl_->inUnit || impl_->beginPending; }
 

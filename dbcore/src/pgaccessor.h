@@ -53,6 +53,7 @@ public:
     long long LastInsertId() const override;
     long long RowsAffected() const override;
     void CommitWithNextWrite() override;
+    void ReadAhead(const std::vector<CDBRead>& reads) override;
 
     bool InTransaction() const;
     // Round trips to the server so far, the connection's set-up not counted.

@@ -167,6 +167,90 @@ TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
     EXPECT_EQ(ZUBDB::PgConnection::Traffic().connections - before.connections, 1);
 }
 
+ZUBDB::CDBRead CountRead(const std::wstring& name) {
+    ZUBDB::CDBRead read;
+    read.table = L"Person";
+    read.columns = L"count(*)";
+    Add(read.params, L"PersonName", name);
+    return read;
+}
+
+long long TripsSoFar() { return ZUBDB::PgConnection::Traffic().roundTrips; }
+
+// Reads sent ahead cost one round trip and answer the next reads made in
+// their order; any other call drops them, so no later read gets an old answer.
+TEST(ServerBackend, ReadsSentAheadAnswerOnlyTheReadsThatFollowInOrder) {
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
+    auto db = store.Connect();
+    auto other = store.Connect();
+    ASSERT_EQ(InsertPerson(*db, L"a"), 0);
+    ASSERT_EQ(db->CommitTrans(), 0);
+    using Step = std::function<void()>;
+    const auto ahead = [&](std::vector<ZUBDB::CDBRead> reads) { db->ReadAhead(reads); };
+    const auto bornElsewhere = [&](const std::wstring& name) {
+        ASSERT_EQ(InsertPerson(*other, name), 0);
+        ASSERT_EQ(other->CommitTrans(), 0);
+    };
+    struct Case {
+        const char* what;
+        Step before;        // after the reads went ahead
+        std::wstring read;  // then read
+        long expected;      // persons of that name
+        long long trips;    // of the read
+    };
+    const Case cases[] = {
+        {"the first read is answered", [] {}, L"a", 1, 0},
+        {"a read out of order goes to the server", [&] { bornElsewhere(L"c"); }, L"c", 1, 1},
+        {"an empty list drops them",
+         [&] {
+             ahead({});
+             bornElsewhere(L"b");
+         },
+         L"b", 1, 1},
+        // The unit sees its own row beside the one committed before.
+        {"a write drops them", [&] { ASSERT_EQ(InsertPerson(*db, L"b"), 0); }, L"b", 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(db->RollbackTrans(), 0);
+        const long long before = TripsSoFar();
+        ahead({CountRead(c.read == L"c" ? L"a" : c.read), CountRead(L"b"), CountRead(L"c")});
+        EXPECT_EQ(TripsSoFar() - before, 1);
+        c.before();
+        const long long reading = TripsSoFar();
+        EXPECT_EQ(CountPersons(*db, c.read), c.expected);
+        EXPECT_EQ(TripsSoFar() - reading, c.trips);
+    }
+    ASSERT_EQ(db->RollbackTrans(), 0);
+
+    // All of them, one after the other, in one round trip.
+    const long long before = TripsSoFar();
+    ahead({CountRead(L"a"), CountRead(L"b"), CountRead(L"c")});
+    EXPECT_EQ(CountPersons(*db, L"a"), 1);
+    EXPECT_EQ(CountPersons(*db, L"b"), 1);
+    EXPECT_EQ(CountPersons(*db, L"c"), 1);
+    EXPECT_EQ(TripsSoFar() - before, 1);
+
+    // A read that fails ahead is reported by its own call, not before.
+    ZUBDB::CDBRead missing = CountRead(L"a");
+    missing.table = L"NoSuchTable";
+    ahead({CountRead(L"a"), missing});
+    EXPECT_EQ(db->errNumber(), 0);
+    EXPECT_EQ(CountPersons(*db, L"a"), 1);
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    EXPECT_NE(
+        db->SelectRows(rs, missing.table, missing.columns, missing.params, L"", L"", L"", 0, 0), 0);
+    EXPECT_NE(db->errDescription().find(L"nosuchtable"), std::wstring::npos)
+        << zub::WideToUtf8(db->errDescription());
+
+    // Inside a unit of work every read is the unit's.
+    ASSERT_EQ(db->BeginTrans(), 0);
+    const long long inUnit = TripsSoFar();
+    ahead({CountRead(L"a"), CountRead(L"b")});
+    EXPECT_EQ(TripsSoFar() - inUnit, 0);
+    ASSERT_EQ(db->RollbackTrans(), 0);
+}
+
 // A write asked to commit its unit carries the COMMIT in its own round trip;
 // one that fails leaves the unit as any failed write does.
 TEST(ServerBackend, AWriteCanCarryTheCommitOfItsUnit) {

@@ -17,6 +17,7 @@
 #include "internal/pendingunit.h"
 #include "internal/pendingwork.h"
 #include "internal/plainname.h"
+#include "internal/readahead.h"
 #include "internal/repofiles.h"
 #include "internal/rowparams.h"
 #include "internal/rowvalues.h"
@@ -31,6 +32,33 @@ namespace DRM {
 namespace {
 
 constexpr const wchar_t* kFile = L"src/doc";
+
+// The strategy as a new document's first version needs it.
+ZUBDB::CDBRead FirstVersionRead() {
+    ZUBDB::CDBRead read;
+    read.sql = L"select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from QV_DMVerStrategy";
+    return read;
+}
+
+// The strategy as the next version needs it.
+ZUBDB::CDBRead StrategyRead() {
+    ZUBDB::CDBRead read;
+    read.sql = L"select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy";
+    return read;
+}
+
+ZUBDB::CDBRead UserNameRead(int userId) {
+    ZUBDB::CDBRead read;
+    read.table = L"QV_User";
+    read.columns = L"UserName";
+    AddInt(read.params, L"UserId", userId);
+    return read;
+}
+
+// The columns of the row a check-in reads first.
+constexpr const wchar_t* kCheckInColumns =
+    L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,ChangeStamp,"
+    L"ContentSha256,ContentBytes,PendingFile";
 
 // Empty, or "\a\b" of plain segments.
 bool IsFolderText(const std::wstring& folder) {
@@ -168,6 +196,10 @@ int Doc::Add(std::wstring localFile) {
         if (int rc = CheckNames()) return rc;
         if (IsReservedName(fileName_ + L"." + ext_)) return RejectName(fileName_ + L"." + ext_);
         if (HasReservedPart(phyUrl_)) return RejectName(phyUrl_);
+        // The reads below, the repository's, the strategy's and the creator's,
+        // in one round trip.
+        const ReadAhead ahead(
+            *this, {RepoLocation::Read(docRepoId_), FirstVersionRead(), UserNameRead(creById_)});
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
 
@@ -331,13 +363,13 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (int rc = CheckNames()) return rc;
         if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
             return RejectName(currentVersion_);
+        const wchar_t* const columns = kCheckInColumns;
+        const ReadAhead ahead(*this, {RepoLocation::Read(docRepoId_),
+                                      DocTable::RowRead(id_, columns), StrategyRead()});
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         // One read of the row tells whether earlier work is pending and
         // whether this user may check in; read again only after finishing.
-        const wchar_t* const columns =
-            L"CurrentState,CurrentOperatorId,CurrentVersion,Name,Ext,phyUrl,ChangeStamp,"
-            L"ContentSha256,ContentBytes,PendingFile";
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
         if (DocTable(*this).Read(rs, id_, columns) != 0) return RecordDbError();
         if (HasRow(rs) && !rs->GetStringAt(9).empty()) {
@@ -747,9 +779,7 @@ std::wstring Doc::GetNextVersion() {
     std::wstring result;
     OperationScope::Run(*this, kFile, L"DRM::Doc::GetNextVersion", [&] {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->ExecuteSql(rs, L"select SeriaNumStra,NewDocBeginNum from QV_DMVerStrategy",
-                                   RowValues(), kNone, 0, 0) != 0)
-            return RecordDbError();
+        if (ReadAhead::Make(*this, StrategyRead(), rs) != 0) return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kNextVersionStrategy, Err::kStrategyEmptyText);
             return Err::kNextVersionStrategy;
@@ -764,11 +794,7 @@ std::wstring Doc::GetNextVersion() {
 int Doc::initVersion() {
     return OperationScope::RunUnguarded(*this, [&] {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->ExecuteSql(
-                rs,
-                L"select SeriaNumStra,NewDocBeginNum,Begin_Main,Begin_Sub from QV_DMVerStrategy",
-                RowValues(), kNone, 0, 0) != 0)
-            return RecordDbError();
+        if (ReadAhead::Make(*this, FirstVersionRead(), rs) != 0) return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kInitVersionStrategy, Err::kStrategyEmptyText);
             return Err::kInitVersionStrategy;
@@ -819,9 +845,7 @@ std::wstring Doc::getUserName(int userId) {
     std::wstring result;
     OperationScope::Run(*this, kFile, L"DRM::Doc::getUserName", [&] {
         std::unique_ptr<ZUBDB::CDBRecordset> rs;
-        if (Accessor()->SelectRows(rs, L"QV_User", L"UserName", RowValues().Int(L"UserId", userId),
-                                   kNone, kNone, kNone, 0, 0) != 0)
-            return RecordDbError();
+        if (ReadAhead::Make(*this, UserNameRead(userId), rs) != 0) return RecordDbError();
         if (!HasRow(rs)) {
             RaiseUnknownError(Err::kUserOrDocTable, Err::kUserIdInvalidText);
             return Err::kUserOrDocTable;

@@ -4,6 +4,7 @@
 #include "docvault/errors.h"
 #include "internal/boaccess.h"
 #include "internal/pendingunit.h"
+#include "internal/readahead.h"
 #include "internal/rowvalues.h"
 #include "zub/text.h"
 
@@ -16,9 +17,17 @@ constexpr const wchar_t* kHistoryTable = L"QV_DMDocVer";
 
 }  // namespace
 
+ZUBDB::CDBRead DocTable::RowRead(int docId, const std::wstring& columns) {
+    ZUBDB::CDBRead read;
+    read.table = kDocTable;
+    read.columns = columns;
+    AddInt(read.params, L"DocId", docId);
+    return read;
+}
+
 int DocTable::Read(std::unique_ptr<ZUBDB::CDBRecordset>& rs, int docId,
                    const std::wstring& columns) const {
-    return Select(rs, columns, RowValues().Int(L"DocId", docId));
+    return ReadAhead::Make(owner_, RowRead(docId, columns), rs);
 }
 
 int DocTable::Select(std::unique_ptr<ZUBDB::CDBRecordset>& rs, const std::wstring& columns,

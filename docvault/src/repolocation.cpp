@@ -4,17 +4,22 @@
 #include "docvault/bo.h"
 #include "docvault/errors.h"
 #include "internal/boaccess.h"
+#include "internal/readahead.h"
 #include "internal/rowparams.h"
 
 namespace DRM {
 
+ZUBDB::CDBRead RepoLocation::Read(int docRepoId) {
+    ZUBDB::CDBRead read;
+    read.table = L"QV_DMRepo";
+    read.columns = L"server,port,directory";
+    AddInt(read.params, L"DocRepoId", docRepoId);
+    return read;
+}
+
 int RepoLocation::Lookup(BO& bo, int docRepoId) {
-    ZUBDB::QVParams cond(false);
-    AddInt(cond, L"DocRepoId", docRepoId);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
-    if (BOAccess::Accessor(bo)->SelectRows(rs, L"QV_DMRepo", L"server,port,directory", cond, kNone,
-                                           kNone, kNone, 0, 0) != 0)
-        return BOAccess::RecordDbError(bo);
+    if (ReadAhead::Make(bo, Read(docRepoId), rs) != 0) return BOAccess::RecordDbError(bo);
     // Without the row every path would be built on an empty root.
     if (!HasRow(rs)) {
         BOAccess::RaiseUnknownError(bo, Err::kRepoMissing, Err::kRepoMissingText);

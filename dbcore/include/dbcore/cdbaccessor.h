@@ -11,7 +11,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "dbcore/cdbread.h"
 #include "dbcore/cdbrecordset.h"
 #include "dbcore/qvparams.h"
 
@@ -55,6 +57,12 @@ public:
     // CommitTrans then finds nothing left to do; others commit at CommitTrans
     // as always. CommitTrans and RollbackTrans take the request back.
     virtual void CommitWithNextWrite() {}
+    // The reads the caller makes next, outside a unit of work, sent at once
+    // by a backend that pays a round trip per call. The next reads made,
+    // exactly these in this order, are answered from what came back then;
+    // any other call, or an empty list, drops what is left. Nothing is
+    // reported here: a read that failed ahead is made again by its call.
+    virtual void ReadAhead(const std::vector<CDBRead>& /*reads*/) {}
 
     long errNumber() const { return errNumber_; }
     const std::wstring& errDescription() const { return errDescription_; }

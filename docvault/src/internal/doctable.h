@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "dbcore/cdbread.h"
 #include "dbcore/cdbrecordset.h"
 #include "dbcore/qvparams.h"
 #include "internal/rowparams.h"
@@ -25,6 +26,8 @@ public:
     // One document's row: `columns` (a comma list; kNone for every column).
     int Read(std::unique_ptr<ZUBDB::CDBRecordset>& rs, int docId,
              const std::wstring& columns = kNone) const;
+    // The read Read makes.
+    static ZUBDB::CDBRead RowRead(int docId, const std::wstring& columns);
     // Rows of the document table where `where` holds.
     int Select(std::unique_ptr<ZUBDB::CDBRecordset>& rs, const std::wstring& columns,
                const ZUBDB::QVParams& where) const;

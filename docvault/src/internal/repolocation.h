@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "dbcore/cdbread.h"
+
 class BO;
 
 namespace DRM {
@@ -16,6 +18,8 @@ struct RepoLocation {
     // Reads the row of docRepoId over bo's connection and records any failure
     // on bo: 49609 without the row, else 0 or the database's number.
     int Lookup(BO& bo, int docRepoId);
+    // The read Lookup makes.
+    static ZUBDB::CDBRead Read(int docRepoId);
 };
 
 }  // namespace DRM
