@@ -1,5 +1,6 @@
 #include "streamcopier.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "fsutil.h"
 #include "hashpipe.h"
+#include "sha256.h"
 #include "writebehind.h"
 
 namespace NFS {
@@ -104,6 +106,11 @@ std::uint64_t StreamCopier::Copy(int in, const std::filesystem::path& inPath, in
 std::uint64_t StreamCopier::HashingCopy(int in, const std::filesystem::path& inPath, int out,
                                         const std::filesystem::path& outPath, const Step& step,
                                         std::wstring& sha256) const {
+    struct stat st {};
+    if (::fstat(in, &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<std::uint64_t>(st.st_size) < chunkSize_)
+        return SmallHashingCopy(in, inPath, out, outPath, step, sha256,
+                                static_cast<std::size_t>(st.st_size) + 1);
     HashPipe pipe(chunkSize_, kHashBuffers);
     std::optional<WriteBehind> behind;
     if (writeBehind_ && out >= 0) behind.emplace(out, outPath, chunkSize_, Tuning());
@@ -119,6 +126,32 @@ std::uint64_t StreamCopier::HashingCopy(int in, const std::filesystem::path& inP
         if (step) step(done);
     }
     sha256 = pipe.Finish();
+    if (behind) behind->Finish();
+    return done;
+}
+
+// A file shorter than a chunk gains nothing from hashing beside the write,
+// and a thread and the pipe's chunks cost more than its bytes: read, hashed
+// and written here, in a buffer of its size (a file that grows meanwhile
+// takes more turns).
+std::uint64_t StreamCopier::SmallHashingCopy(int in, const std::filesystem::path& inPath, int out,
+                                             const std::filesystem::path& outPath, const Step& step,
+                                             std::wstring& sha256, std::size_t bufferSize) const {
+    const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+    Sha256 sum;
+    std::optional<WriteBehind> behind;
+    if (writeBehind_ && out >= 0) behind.emplace(out, outPath, chunkSize_, Tuning());
+    std::uint64_t done = 0;
+    for (;;) {
+        const std::size_t got = ReadSome(in, inPath, buffer.get(), bufferSize);
+        if (got == 0) break;
+        sum.Update(buffer.get(), got);
+        if (out >= 0) WriteAll(out, outPath, buffer.get(), got);
+        if (behind) behind->Written(got);
+        done += got;
+        if (step) step(done);
+    }
+    sha256 = sum.HexFinal();
     if (behind) behind->Finish();
     return done;
 }

@@ -40,6 +40,9 @@ private:
     std::uint64_t HashingCopy(int in, const std::filesystem::path& inPath, int out,
                               const std::filesystem::path& outPath, const Step& step,
                               std::wstring& sha256) const;
+    std::uint64_t SmallHashingCopy(int in, const std::filesystem::path& inPath, int out,
+                                   const std::filesystem::path& outPath, const Step& step,
+                                   std::wstring& sha256, std::size_t bufferSize) const;
 
     std::size_t chunkSize_;
     bool kernelCopy_;
