@@ -266,8 +266,11 @@ int Main() try {
     const int repo = makeRepo(L"bench");
     const std::string repoId = std::to_string(repo);
 
-    // The raw side writes rows of the same shape into copies of the tables.
+    // The raw side writes rows of the same shape into copies of the tables,
+    // with the same indexes and checks.
     raw.Exec("CREATE TABLE raw_doc (LIKE QV_DMDoc INCLUDING ALL)");
+    // A copy has no foreign keys of its own: the document's repository is checked as in the store.
+    raw.Exec("ALTER TABLE raw_doc ADD FOREIGN KEY (DocRepoId) REFERENCES QV_DMRepo (DocRepoId)");
     raw.Exec("CREATE TABLE raw_docver (LIKE QV_DMDocVer INCLUDING ALL)");
     const fs::path rawFiles = dir.path() / "raw";
     fs::create_directories(rawFiles / "trunk");
