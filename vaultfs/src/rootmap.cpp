@@ -1,5 +1,9 @@
 #include "rootmap.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "fsutil.h"
 #include "vaultfs/nfsbackend.h"
 #include "vaultfs/nfserrors.h"
@@ -72,16 +76,36 @@ void RootMap::Check(const fs::path& path, const std::wstring& serverPath) const 
             zub::Format(ZUB_N_(L"the path \"%ls\" leaves the server's root"), serverPath.c_str()));
 }
 
+fs::path RootMap::Below(const fs::path& relative) const {
+    // The root is canonical: only what lies below it is looked at, which
+    // spares a look at each folder above it on every call.
+    fs::path resolved = root_;
+    for (auto part = relative.begin(); part != relative.end(); ++part) {
+        if (*part == "." || *part == ".." || part->empty())
+            return fs::weakly_canonical(root_ / relative);
+        resolved /= *part;
+        struct stat st {};
+        if (::lstat(resolved.c_str(), &st) != 0) {
+            if (errno != ENOENT && errno != ENOTDIR) return fs::weakly_canonical(root_ / relative);
+            // What does not exist is taken as written.
+            for (++part; part != relative.end(); ++part) resolved /= *part;
+            return resolved;
+        }
+        // A link is followed wherever it leads; the caller checks where.
+        if (S_ISLNK(st.st_mode)) return fs::weakly_canonical(root_ / relative);
+    }
+    return resolved;
+}
+
 fs::path RootMap::Entry(const std::wstring& serverPath) const {
     const fs::path relative = Relative(serverPath);
-    const fs::path parent =
-        relative.has_parent_path() ? fs::weakly_canonical(root_ / relative.parent_path()) : root_;
+    const fs::path parent = relative.has_parent_path() ? Below(relative.parent_path()) : root_;
     Check(parent, serverPath);
     return parent / relative.filename();
 }
 
 fs::path RootMap::Follow(const std::wstring& serverPath) const {
-    const fs::path resolved = fs::weakly_canonical(root_ / Relative(serverPath));
+    const fs::path resolved = Below(Relative(serverPath));
     Check(resolved, serverPath);
     return resolved;
 }

@@ -26,6 +26,10 @@ public:
     // The server path fully resolved, links included, and checked.
     std::filesystem::path Follow(const std::wstring& serverPath) const;
 
+    // root() / relative with the links below the root resolved, as
+    // weakly_canonical would give it.
+    std::filesystem::path Below(const std::filesystem::path& relative) const;
+
     // Is the canonical `path` inside the root?
     bool Inside(const std::filesystem::path& path) const;
     // Throws the outside-root error naming `serverPath` unless Inside(path).

@@ -70,6 +70,23 @@ TEST(RootMap, EntryKeepsTheLastLinkFollowResolvesIt) {
     EXPECT_EQ(map.Follow(L"D:\\missing\\deeper"), tree / "root/D/missing/deeper");
 }
 
+// What lies below the root resolves as a walk of the whole path would.
+TEST(RootMap, BelowTheRootResolvesAsAWalkFromTheTopWould) {
+    TestTree tree;
+    fs::create_directories(tree / "root/D/real/deep");
+    fs::create_directory_symlink(tree / "root/D/real", tree / "root/D/alias");
+    fs::create_directory_symlink("alias/deep", tree / "root/D/chain");
+    fs::create_directories(tree / "root/图纸");
+    tree.Write("root/D/file", "x");
+    const RootMap map(tree / "root");
+    for (const char* relative : {"D", "D/real/deep", "D/alias", "D/alias/deep/new", "D/chain/x",
+                                 "D/missing/deeper", "D/file", "D/file/under", "图纸/零件.prt"}) {
+        SCOPED_TRACE(relative);
+        EXPECT_EQ(map.Below(fs::u8path(relative)),
+                  fs::weakly_canonical(map.root() / fs::u8path(relative)));
+    }
+}
+
 TEST(RootMap, LinksLeadingOutOfTheRootAreRefused) {
     TestTree tree;
     fs::create_directories(tree / "root");
