@@ -231,12 +231,18 @@ TEST(ServerBackend, ReadsSentAheadAnswerOnlyTheReadsThatFollowInOrder) {
     EXPECT_EQ(CountPersons(*db, L"c"), 1);
     EXPECT_EQ(TripsSoFar() - before, 1);
 
+    // A read out of their order drops the rest: the next one is the server's.
+    ahead({CountRead(L"a"), CountRead(L"b")});
+    bornElsewhere(L"a");
+    EXPECT_EQ(CountPersons(*db, L"b"), 1);
+    EXPECT_EQ(CountPersons(*db, L"a"), 2);
+
     // A read that fails ahead is reported by its own call, not before.
     ZUBDB::CDBRead missing = CountRead(L"a");
     missing.table = L"NoSuchTable";
     ahead({CountRead(L"a"), missing});
     EXPECT_EQ(db->errNumber(), 0);
-    EXPECT_EQ(CountPersons(*db, L"a"), 1);
+    EXPECT_EQ(CountPersons(*db, L"a"), 2);
     std::unique_ptr<ZUBDB::CDBRecordset> rs;
     EXPECT_NE(
         db->SelectRows(rs, missing.table, missing.columns, missing.params, L"", L"", L"", 0, 0), 0);
