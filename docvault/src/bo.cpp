@@ -12,7 +12,22 @@
 #include "vaultschema/productstore.h"
 #include "zub/text.h"
 
+struct BO::Link {
+    std::wstring server;
+    long port = 0;
+    std::wstring token;
+    // Connected by ConnectLocal(a, b).
+    bool local = false;
+    std::wstring a;
+    std::wstring b;
+};
+
 namespace {
+
+const std::wstring& EmptyText() {
+    static const std::wstring empty;
+    return empty;
+}
 
 const std::vector<BOErrorEntry>& EmptyLog() {
     static const std::vector<BOErrorEntry> empty;
@@ -30,17 +45,12 @@ BO::BO() : connState_(NoConnState()) { Init(); }
 
 BO::BO(const BO& other)
     : key_(other.key_),
-      server_(other.server_),
-      port_(other.port_),
-      token_(other.token_),
+      link_(other.link_),
       errLog_(other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_)
                             : nullptr),
       connState_(other.connState_),
       errNumber_(other.errNumber_),
-      errDescription_(other.errDescription_),
-      localAccessor_(other.localAccessor_),
-      localA_(other.localA_),
-      localB_(other.localB_) {
+      errDescription_(other.errDescription_) {
     if (other.accessor_) accessor_ = other.MakeAccessorLikeThis();
 }
 
@@ -52,17 +62,12 @@ BO& BO::operator=(const BO& other) {
     std::unique_ptr<ZUBDB::CDBAccessor> accessor =
         other.accessor_ ? other.MakeAccessorLikeThis() : nullptr;
     key_ = other.key_;
-    server_ = other.server_;
-    port_ = other.port_;
-    token_ = other.token_;
+    link_ = other.link_;
     errLog_ = std::move(log);
     connState_ = other.connState_;
     accessor_ = std::move(accessor);
     errNumber_ = other.errNumber_;
     errDescription_ = other.errDescription_;
-    localAccessor_ = other.localAccessor_;
-    localA_ = other.localA_;
-    localB_ = other.localB_;
     return *this;
 }
 
@@ -78,8 +83,8 @@ void BO::Init() {
 
 std::unique_ptr<ZUBDB::CDBAccessor> BO::MakeAccessorLikeThis() const {
     auto& creator = ZUBDB::CDBAccessorCreator::instance();
-    if (localAccessor_) return creator.CreateAccessor(localA_, localB_);
-    return creator.CreateAccessor(*connState_, token_);
+    if (link_ && link_->local) return creator.CreateAccessor(link_->a, link_->b);
+    return creator.CreateAccessor(*connState_, Token());
 }
 
 int BO::Connect(const std::wstring& server, long port, std::wstring db, std::wstring token) {
@@ -92,9 +97,11 @@ int BO::Connect(const std::wstring& server, long port, std::wstring db, std::wst
 
 int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
     return OperationScope::Guard(*this, L"src/bo", L"BO::Connect", [&]() -> int {
-        server_ = state.server();
-        port_ = state.port();
-        token_ = state.token();
+        auto link = link_ ? std::make_shared<Link>(*link_) : std::make_shared<Link>();
+        link->server = state.server();
+        link->port = state.port();
+        link->token = state.token();
+        link_ = link;
         auto kept = std::make_shared<ZUBDB::CDBConnState>(state);
         if (!db.empty()) kept->set_database(db);
         connState_ = kept;
@@ -105,10 +112,10 @@ int BO::Connect(const ZUBDB::CDBConnState& state, const std::wstring& db) {
         accessor_.reset();
         // So that no user of the library has to register the store it opens.
         zub::vaultschema::ProductStore::Register();
-        localAccessor_ = false;
-        localA_.clear();
-        localB_.clear();
-        accessor_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(*connState_, token_);
+        link->local = false;
+        link->a.clear();
+        link->b.clear();
+        accessor_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(*connState_, link->token);
         return 0;
     });
 }
@@ -117,13 +124,21 @@ int BO::ConnectLocal(const std::wstring& a, const std::wstring& b) {
     return OperationScope::Guard(*this, L"src/bo", L"BO::ConnectLocal", [&]() -> int {
         accessor_.reset();
         zub::vaultschema::ProductStore::Register();
-        localAccessor_ = true;
-        localA_ = a;
-        localB_ = b;
+        auto link = link_ ? std::make_shared<Link>(*link_) : std::make_shared<Link>();
+        link->local = true;
+        link->a = a;
+        link->b = b;
+        link_ = std::move(link);
         accessor_ = ZUBDB::CDBAccessorCreator::instance().CreateAccessor(a, b);
         return 0;
     });
 }
+
+const std::wstring& BO::Server() const { return link_ ? link_->server : EmptyText(); }
+
+long BO::Port() const { return link_ ? link_->port : 0; }
+
+const std::wstring& BO::Token() const { return link_ ? link_->token : EmptyText(); }
 
 std::wstring BO::ErrDesc() const {
     if (!errLog_ || errLog_->empty()) return L"";

@@ -62,9 +62,9 @@ protected:
 
     void SetKey(std::wstring key) { key_ = std::move(key); }
     ZUBDB::CDBAccessor* Accessor() const { return accessor_.get(); }
-    const std::wstring& Server() const { return server_; }
-    long Port() const { return port_; }
-    const std::wstring& Token() const { return token_; }
+    const std::wstring& Server() const;
+    long Port() const;
+    const std::wstring& Token() const;
     const ZUBDB::CDBConnState& ConnState() const { return *connState_; }
 
     // Records the accessor's last failure and returns its number (never 0:
@@ -89,9 +89,10 @@ private:
     std::unique_ptr<ZUBDB::CDBAccessor> MakeAccessorLikeThis() const;
 
     std::wstring key_;
-    std::wstring server_;
-    long port_ = 0;
-    std::wstring token_;
+    // Where the object connects, shared by its copies; none until it
+    // connects, so an object read into a collection carries none of it.
+    struct Link;
+    std::shared_ptr<const Link> link_;
     std::unique_ptr<std::vector<BOErrorEntry>> errLog_;
     // Never null; never changed in place, so copies share it (an object made
     // by a collection's fill shares the one empty state).
@@ -100,7 +101,4 @@ private:
     long errNumber_ = 0;
     std::wstring errDescription_;
     // How the accessor was made, so a copy can make its own.
-    bool localAccessor_ = false;
-    std::wstring localA_;
-    std::wstring localB_;
 };
