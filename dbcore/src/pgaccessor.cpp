@@ -33,6 +33,13 @@ const char* const kKeyColumnsSql =
 
 enum class Mode { Read, Write, CommitsItself };
 
+// A procedure's name as the store's definition keys it: lower case.
+std::wstring ProcedureKey(const ProcedureCall& call) {
+    std::wstring key = call.name();
+    for (wchar_t& ch : key) ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
+    return key;
+}
+
 // A table as the catalog names it: unquoted, unbracketed, lower case.
 std::string CatalogName(const std::wstring& table) {
     std::string name;
@@ -298,12 +305,8 @@ struct PgAccessor::Impl {
             out = Translated(SqlBuilder::Select(read.table, read.columns, read.params, read.order));
             return true;
         }
-        if (auto call = ProcedureCall::Split(read.sql)) {
-            std::wstring key = call->name();
-            for (wchar_t& ch : key)
-                ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
-            if (definition->serverProcedures.count(key) != 0) return false;
-        }
+        if (auto call = ProcedureCall::Split(read.sql))
+            if (definition->serverProcedures.count(ProcedureKey(*call)) != 0) return false;
         out = SqlStatement(read.sql, read.params);
         return PgDialect::IsQuery(out.sql);
     }
@@ -403,9 +406,7 @@ int PgAccessor::ExecuteSql(std::unique_ptr<CDBRecordset>& out, const std::wstrin
     out.reset();
     return Run([&] {
         if (auto call = ProcedureCall::Split(sql)) {
-            std::wstring key = call->name();
-            for (wchar_t& ch : key)
-                ch = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
+            const std::wstring key = ProcedureKey(*call);
             auto found = impl_->definition->serverProcedures.find(key);
             if (found != impl_->definition->serverProcedures.end()) {
                 PgStatement statement;
