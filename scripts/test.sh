@@ -23,11 +23,28 @@ summary() {
 }
 trap summary EXIT
 
+# Runs one preset's tests; when some fail, repeats what each failed test
+# printed about its failure at the end, where a log's tail shows it.
+tests() {
+  local preset=$1 dir=$2
+  ctest --preset "$preset" -j"$jobs" && return 0
+  local rc=$?
+  echo "== what the failed tests printed"
+  awk '/^[0-9]+\/[0-9]+ Testing: /{name=$3; n=0; ctx=0}
+       /^Output:$/{keep=1; next}
+       /^<end of output>$/{keep=0}
+       keep && /Failure|FAILED|[Ee]rror|Sanitizer|terminate|Abort|#[0-9]+ 0x/{ctx=5}
+       keep && ctx > 0 {ctx--; buf[n++]=$0}
+       /^Test Failed/{print "-- " name; for (i = 0; i < n && i < 60; i++) print buf[i]}' \
+    "$dir/Testing/Temporary/LastTest.log" || true
+  return $rc
+}
+
 phase deps bash scripts/deps.sh
 phase format bash scripts/lint.sh
 phase "build (plain)" bash scripts/build.sh dev
-phase "tests (plain)" ctest --preset dev -j"$jobs"
+phase "tests (plain)" tests dev build
 phase "build (sanitizers)" bash scripts/build.sh asan
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-phase "tests (sanitizers)" ctest --preset asan -j"$jobs"
+phase "tests (sanitizers)" tests asan build-asan
