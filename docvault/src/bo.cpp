@@ -49,8 +49,7 @@ BO::BO(const BO& other)
       errLog_(other.errLog_ ? std::make_unique<std::vector<BOErrorEntry>>(*other.errLog_)
                             : nullptr),
       connState_(other.connState_),
-      errNumber_(other.errNumber_),
-      errDescription_(other.errDescription_) {
+      errNumber_(other.errNumber_) {
     if (other.accessor_) accessor_ = other.MakeAccessorLikeThis();
 }
 
@@ -67,7 +66,6 @@ BO& BO::operator=(const BO& other) {
     connState_ = other.connState_;
     accessor_ = std::move(accessor);
     errNumber_ = other.errNumber_;
-    errDescription_ = other.errDescription_;
     return *this;
 }
 
@@ -75,7 +73,6 @@ BO::~BO() = default;
 
 void BO::Init() {
     errNumber_ = 0;
-    errDescription_.clear();
     errLog_.reset();
     accessor_.reset();
     key_.clear();
@@ -150,7 +147,6 @@ const std::vector<BOErrorEntry>& BO::ErrorLog() const { return errLog_ ? *errLog
 void BO::SetErr(long number, const std::wstring& desc, const std::wstring& s2,
                 const std::wstring& s3, unsigned long n) {
     errNumber_ = number;
-    errDescription_ = desc;
     if (!errLog_) errLog_ = std::make_unique<std::vector<BOErrorEntry>>();
     errLog_->push_back(BOErrorEntry{number, desc, s2, s3, n});
 }

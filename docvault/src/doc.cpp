@@ -103,19 +103,14 @@ Doc::Doc(int id, int docRepoId, std::wstring fileName, std::wstring ext,
          std::wstring lstUptByName, double lstUptTime, std::wstring phyUrl)
     : docRepoId_(docRepoId),
       id_(id),
-      fileName_(std::move(fileName)),
-      ext_(std::move(ext)),
-      currentVersion_(std::move(currentVersion)),
       state_(state),
       checkOutById_(checkOutById),
-      checkOutByName_(std::move(checkOutByName)),
       creById_(creById),
-      creByName_(std::move(creByName)),
-      creTime_(creTime),
       lstUptById_(lstUptById),
-      lstUptByName_(std::move(lstUptByName)),
+      creTime_(creTime),
       lstUptTime_(lstUptTime),
-      phyUrl_(std::move(phyUrl)) {
+      texts_({fileName, ext, currentVersion, checkOutByName, creByName, lstUptByName, phyUrl,
+              std::wstring_view()}) {
     SetKey(IdKey(id_));
 }
 
@@ -130,24 +125,24 @@ int Doc::RejectName(const std::wstring& name) {
 }
 
 int Doc::CheckNames() {
-    if (fileName_.empty() || !IsPlainName(fileName_ + L"." + ext_))
-        return RejectName(fileName_ + L"." + ext_);
-    if (!IsFolderText(phyUrl_)) return RejectName(phyUrl_);
+    if (fileName().empty() || !IsPlainName(fileName() + L"." + ext()))
+        return RejectName(fileName() + L"." + ext());
+    if (!IsFolderText(phyUrl())) return RejectName(phyUrl());
     return 0;
 }
 
-std::wstring Doc::CurrentRel() const { return CurrentRel(fileName_ + L"." + ext_); }
+std::wstring Doc::CurrentRel() const { return CurrentRel(fileName() + L"." + ext()); }
 
 std::wstring Doc::CurrentRel(const std::wstring& name) const {
-    return L"\\trunk" + phyUrl_ + L"\\" + name;
+    return L"\\trunk" + phyUrl() + L"\\" + name;
 }
 
 std::wstring Doc::HistoryRel(const std::wstring& version) const {
-    return L"\\history\\" + std::to_wstring(id_) + L"_" + version + L"." + ext_;
+    return L"\\history\\" + std::to_wstring(id_) + L"_" + version + L"." + ext();
 }
 
 int Doc::RefuseTaken() {
-    const std::wstring shown = phyUrl_ + L"\\" + fileName_ + L"." + ext_;
+    const std::wstring shown = phyUrl() + L"\\" + fileName() + L"." + ext();
     RaiseUnknownError(Err::kDocExists,
                       zub::FormatBounded(1024, Err::kDocExistsText, shown.c_str()));
     return Err::kDocExists;
@@ -172,19 +167,19 @@ int Doc::Read(int docId) {
         }
         id_ = static_cast<int>(rs->GetInt(L"DocId"));
         docRepoId_ = static_cast<int>(rs->GetInt(L"DocRepoId"));
-        fileName_ = rs->GetString(L"Name");
-        ext_ = rs->GetString(L"ext");
-        phyUrl_ = rs->GetString(L"PhyUrl");
-        currentVersion_ = rs->GetString(L"CurrentVersion");
         state_ = static_cast<int>(rs->GetInt(L"CurrentState"));
         checkOutById_ = static_cast<int>(rs->GetInt(L"CurrentOperatorId"));
-        checkOutByName_ = rs->GetString(L"CurrentOperatorName");
         creById_ = static_cast<int>(rs->GetInt(L"CreatorId"));
-        creByName_ = rs->GetString(L"creatorName");
         creTime_ = rs->GetDouble(L"DocCreateTime");
         lstUptById_ = static_cast<int>(rs->GetInt(L"LastOperatorId"));
-        lstUptByName_ = rs->GetString(L"LastOperatorName");
         lstUptTime_ = rs->GetDouble(L"LastOperateTime");
+        const std::wstring texts[] = {
+            rs->GetString(L"Name"),           rs->GetString(L"ext"),
+            rs->GetString(L"CurrentVersion"), rs->GetString(L"CurrentOperatorName"),
+            rs->GetString(L"creatorName"),    rs->GetString(L"LastOperatorName"),
+            rs->GetString(L"PhyUrl"),         modifyInfo()};
+        texts_ = PackedTexts<kTexts>(
+            {texts[0], texts[1], texts[2], texts[3], texts[4], texts[5], texts[6], texts[7]});
         caxDocType_ = static_cast<int>(rs->GetInt(L"CaxDocType"));
         SetKey(IdKey(id_));
         return 0;
@@ -194,8 +189,8 @@ int Doc::Read(int docId) {
 int Doc::Add(std::wstring localFile) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Add", [&] {
         if (int rc = CheckNames()) return rc;
-        if (IsReservedName(fileName_ + L"." + ext_)) return RejectName(fileName_ + L"." + ext_);
-        if (HasReservedPart(phyUrl_)) return RejectName(phyUrl_);
+        if (IsReservedName(fileName() + L"." + ext())) return RejectName(fileName() + L"." + ext());
+        if (HasReservedPart(phyUrl())) return RejectName(phyUrl());
         // The reads below, the repository's, the strategy's and the creator's,
         // in one round trip.
         const ReadAhead ahead(
@@ -231,10 +226,10 @@ int Doc::Add(std::wstring localFile) {
         const std::wstring creator = getUserName(creById_);
         RowValues values;
         values.Int(L"DocRepoId", docRepoId_)
-            .Text(L"Name", fileName_)
-            .Text(L"Ext", ext_)
-            .Text(L"phyUrl", phyUrl_)
-            .Text(L"CurrentVersion", currentVersion_)
+            .Text(L"Name", fileName())
+            .Text(L"Ext", ext())
+            .Text(L"phyUrl", phyUrl())
+            .Text(L"CurrentVersion", currentVersion())
             .Int(L"CurrentState", 0)
             .Int(L"CreatorId", creById_)
             .Text(L"CreatorName", creator)
@@ -314,7 +309,7 @@ int Doc::CheckOut(std::wstring localDir) {
         const RowValues values = RowValues()
                                      .Int(L"CurrentState", 1)
                                      .Int(L"CurrentOperatorId", checkOutById_)
-                                     .Text(L"CurrentOperatorName", checkOutByName_)
+                                     .Text(L"CurrentOperatorName", checkOutByName())
                                      .Int(L"ChangeStamp", NewStamp());
         const RowValues only =
             RowValues().Int(L"DocId", id_).Int(L"CurrentOperatorId", 0).Text(L"PendingFile", L"");
@@ -348,7 +343,7 @@ int Doc::CheckOut(std::wstring localDir) {
 
 int Doc::Download(RepoFiles& files, const std::wstring& rel, const std::wstring& localDir,
                   const ContentSums::Lookup& recorded) {
-    return ContentSums::Download(files, files.Path(rel), localDir, fileName_ + L"." + ext_,
+    return ContentSums::Download(files, files.Path(rel), localDir, fileName() + L"." + ext(),
                                  recorded);
 }
 
@@ -361,8 +356,8 @@ int Doc::CheckIn(std::wstring localFile) { return CheckIn(std::move(localFile), 
 int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::CheckIn", [&] {
         if (int rc = CheckNames()) return rc;
-        if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
-            return RejectName(currentVersion_);
+        if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion() + L"." + ext()))
+            return RejectName(currentVersion());
         const wchar_t* const columns = kCheckInColumns;
         const ReadAhead ahead(*this, {RepoLocation::Read(docRepoId_),
                                       DocTable::RowRead(id_, columns), StrategyRead()});
@@ -391,12 +386,12 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         long long replacedBytes = -1;
         {
             if (!HasRow(rs) || rs->GetIntAt(0) != 1 || rs->GetIntAt(1) != checkOutById_ ||
-                rs->GetStringAt(2) != currentVersion_)
+                rs->GetStringAt(2) != currentVersion())
                 return RefuseNotHolder();
             // Renamed or moved since it was read: the replaced file is no
             // longer where this object would look for it.
-            if (rs->GetStringAt(3) != fileName_ || rs->GetStringAt(4) != ext_ ||
-                rs->GetStringAt(5) != phyUrl_)
+            if (rs->GetStringAt(3) != fileName() || rs->GetStringAt(4) != ext() ||
+                rs->GetStringAt(5) != phyUrl())
                 return RefuseChanged();
             stamp = rs->GetInt64At(6);
             replacedSum = rs->GetStringAt(7);
@@ -416,12 +411,12 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
         if (!allowUnchanged_ && !replacedSum.empty() && sha256 == replacedSum) {
             stage.Remove(files);
             RaiseUnknownError(Err::kUnchanged, zub::FormatBounded(1024, Err::kUnchangedText,
-                                                                  currentVersion_.c_str()));
+                                                                  currentVersion().c_str()));
             return Err::kUnchanged;
         }
         FaultPoint::Hit(FaultPoint::kCheckInStaged);
         const std::wstring mark =
-            PendingWork::Mark{PendingWork::kCheckIn, stage.File(), HistoryRel(currentVersion_)}
+            PendingWork::Mark{PendingWork::kCheckIn, stage.File(), HistoryRel(currentVersion())}
                 .Text();
         if (int rc = CommitCheckIn(next, mark, rcId, stamp,
                                    {sha256, replacedSum, bytes, replacedBytes})) {
@@ -429,7 +424,7 @@ int Doc::CheckIn(std::wstring localFile, std::wstring rcId) {
             return rc;
         }
         FaultPoint::Hit(FaultPoint::kCheckInCommitted);
-        currentVersion_ = next;
+        set_currentVersion(next);
         // Committed: the version is saved whatever the publish meets.
         return PendingWork(*this, files, id_, &stage).FinishFrom(mark, CurrentRel()) == 0
                    ? 0
@@ -449,8 +444,8 @@ int Doc::ReadStamp(long long& stamp) {
         RaiseUnknownError(Err::kDocMissing, zub::FormatBounded(256, Err::kDocMissingText, id_));
         return Err::kDocMissing;
     }
-    if (rs->GetStringAt(0) != fileName_ || rs->GetStringAt(1) != ext_ ||
-        rs->GetStringAt(2) != phyUrl_)
+    if (rs->GetStringAt(0) != fileName() || rs->GetStringAt(1) != ext() ||
+        rs->GetStringAt(2) != phyUrl())
         return RefuseChanged();
     stamp = rs->GetInt64At(3);
     return 0;
@@ -467,15 +462,15 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
 
     // The row first: its update decides which of two check-ins wins.
     const RowValues doc = RowValues()
-                              .Text(L"Name", fileName_)
-                              .Text(L"Ext", ext_)
+                              .Text(L"Name", fileName())
+                              .Text(L"Ext", ext())
                               .Text(L"CurrentVersion", next)
                               .Int(L"CurrentState", 0)
                               .Int(L"LastOperatorId", checkOutById_)
-                              .Text(L"LastOperatorName", checkOutByName_)
+                              .Text(L"LastOperatorName", checkOutByName())
                               .Expr(L"LastOperateTime", L"getdate()")
                               .Expr(L"LastOperatorTime", L"getdate()")
-                              .Text(L"phyUrl", phyUrl_)
+                              .Text(L"phyUrl", phyUrl())
                               .Int(L"CurrentOperatorId", 0)
                               .Text(L"CurrentOperatorName", L"")
                               .Text(L"PendingFile", mark)
@@ -486,7 +481,7 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
                                .Int(L"DocId", id_)
                                .Int(L"CurrentState", 1)
                                .Int(L"CurrentOperatorId", checkOutById_)
-                               .Text(L"CurrentVersion", currentVersion_)
+                               .Text(L"CurrentVersion", currentVersion())
                                .Text(L"PendingFile", L"")
                                .Int(L"ChangeStamp", stamp);
     if (int rc = DocTable(*this).UpdateIfStill(id_, doc, only, [&](ZUBDB::CDBRecordset& row) {
@@ -494,7 +489,7 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
             // Still held at this version: another change of the row won.
             if (row.GetInt(L"CurrentState") == 1 &&
                 row.GetInt(L"CurrentOperatorId") == checkOutById_ &&
-                row.GetString(L"CurrentVersion") == currentVersion_)
+                row.GetString(L"CurrentVersion") == currentVersion())
                 return RefuseChanged();
             return RefuseNotHolder();
         }))
@@ -508,8 +503,8 @@ int Doc::CommitCheckIn(const std::wstring& next, const std::wstring& mark, const
 int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256, long long bytes,
                            bool commits) {
     const DocTable table(*this);
-    const int main = VersionNumbering::Main(currentVersion_);
-    const int sub = VersionNumbering::Sub(currentVersion_);
+    const int main = VersionNumbering::Main(currentVersion());
+    const int sub = VersionNumbering::Sub(currentVersion());
     // The revision and the operator's name are read by the insert itself:
     // two round trips fewer to a server, and the count is taken in the same
     // statement under the same writers' lock as a separate read would be.
@@ -529,12 +524,12 @@ int Doc::InsertHistoryRows(const std::wstring& rcId, const std::wstring& sha256,
     RowValues values;
     values.Int(L"DocId", id_)
         .Text(L"DocName", std::to_wstring(id_) + L"_" + std::to_wstring(main) + L"." +
-                              std::to_wstring(sub) + L"." + ext_)
+                              std::to_wstring(sub) + L"." + ext())
         .Int(L"OperatorId", checkOutById_)
         .Expr(L"OperatorName", operatorName.c_str())
         .Expr(L"OperatorTime", L"getdate()")
         .Int(L"action", 1)
-        .Text(L"OperateInfo", modifyInfo_)
+        .Text(L"OperateInfo", modifyInfo())
         .Text(L"phyUrl", L"\\history\\")
         .Int(L"version_main", main)
         .Int(L"version_sub", sub);
@@ -589,7 +584,7 @@ int Doc::View(std::wstring localDir) {
 int Doc::GetHistory(std::wstring versionStr, std::wstring localDir) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::GetHistory", [&] {
         if (int rc = CheckNames()) return rc;
-        const std::wstring saved = std::to_wstring(id_) + L"_" + versionStr + L"." + ext_;
+        const std::wstring saved = std::to_wstring(id_) + L"_" + versionStr + L"." + ext();
         if (!IsPlainName(saved)) return RejectName(versionStr);
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
@@ -609,10 +604,10 @@ int Doc::ReName(std::wstring newName) {
         // the server file keep naming the same file.
         const std::size_t dot = newName.rfind(L'.');
         const std::wstring name = dot == std::wstring::npos ? newName : newName.substr(0, dot);
-        const std::wstring ext = dot == std::wstring::npos ? ext_ : newName.substr(dot + 1);
+        const std::wstring ext = dot == std::wstring::npos ? this->ext() : newName.substr(dot + 1);
         if (name.empty() || !IsPlainName(name + L"." + ext) || IsReservedName(name + L"." + ext))
             return RejectName(newName);
-        return Relocate(phyUrl_, name, ext, L"rename", fileName_ + L"." + ext_);
+        return Relocate(phyUrl(), name, ext, L"rename", fileName() + L"." + this->ext());
     });
 }
 
@@ -620,7 +615,7 @@ int Doc::Move(std::wstring folder) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::Move", [&] {
         if (int rc = CheckNames()) return rc;
         if (!IsFolderText(folder) || HasReservedPart(folder)) return RejectName(folder);
-        return Relocate(folder, fileName_, ext_, L"move", phyUrl_);
+        return Relocate(folder, fileName(), ext(), L"move", phyUrl());
     });
 }
 
@@ -674,8 +669,8 @@ int Doc::Relocate(const std::wstring& folder, const std::wstring& name, const st
             Accessor()->RollbackTrans();
             return RefuseChanged();
         }
-        const AuditRow entry{checkOutById_, action, docRepoId_,      id_,   folder,
-                             name,          ext,    currentVersion_, detail};
+        const AuditRow entry{checkOutById_, action, docRepoId_,       id_,   folder,
+                             name,          ext,    currentVersion(), detail};
         if (entry.Insert(*this) != 0) return RollBackAndRecord();
         if (table.Commit() != 0) return RollBackAndRecord();
     }
@@ -729,7 +724,7 @@ int Doc::NextMainVersion(std::wstring& next) {
                                RowValues().Int(L"DocRepoId", docRepoId_)) != 0)
         return RecordDbError();
     const double highest = HasRow(rs) ? rs->GetDoubleAt(0, 0.0) : 0.0;
-    long long main = static_cast<long long>(VersionNumbering::Main(currentVersion_)) + 1;
+    long long main = static_cast<long long>(VersionNumbering::Main(currentVersion())) + 1;
     if (std::isfinite(highest) && highest < INT_MAX)
         main = std::max(main, static_cast<long long>(std::ceil(highest)));
     next = std::to_wstring(main) + L".0";
@@ -785,7 +780,7 @@ std::wstring Doc::GetNextVersion() {
             return Err::kNextVersionStrategy;
         }
         result =
-            VersionNumbering::Next(currentVersion_, static_cast<int>(rs->GetInt(L"SeriaNumStra")));
+            VersionNumbering::Next(currentVersion(), static_cast<int>(rs->GetInt(L"SeriaNumStra")));
         return 0;
     });
     return result;
@@ -812,7 +807,7 @@ int Doc::initVersion() {
             // Empty only when the look-up failed; its error is recorded.
             if (version.empty()) return static_cast<int>(ErrNumber());
         }
-        currentVersion_ = version;
+        set_currentVersion(version);
         return 0;
     });
 }
@@ -859,8 +854,8 @@ std::wstring Doc::getUserName(int userId) {
 int Doc::SaveToHistory(std::wstring rcId) {
     return OperationScope::Run(*this, kFile, L"DRM::Doc::SaveToHistory", [&] {
         if (int rc = CheckNames()) return rc;
-        if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion_ + L"." + ext_))
-            return RejectName(currentVersion_);
+        if (!IsPlainName(std::to_wstring(id_) + L"_" + currentVersion() + L"." + ext()))
+            return RejectName(currentVersion());
         RepoFiles files(*this);
         if (int rc = files.Open(docRepoId_)) return rc;
         // The copy checks the current file against its sum as it reads it.
@@ -869,7 +864,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
         if (int rc =
                 files.Run([&](NFS::CNFS_Cmd& cmd, const std::wstring& server, unsigned short port) {
                     return cmd.copy(server, port, files.Path(CurrentRel()),
-                                    files.Path(HistoryRel(currentVersion_)), sum);
+                                    files.Path(HistoryRel(currentVersion())), sum);
                 }))
             return rc;
 
@@ -884,15 +879,15 @@ int Doc::SaveToHistory(std::wstring rcId) {
         std::wstring next;
         if (int rc = NextVersionForWrite(next)) return fail(rc);
         const RowValues doc = RowValues()
-                                  .Text(L"Name", fileName_)
-                                  .Text(L"ext", ext_)
-                                  .Text(L"phyUrl", phyUrl_)
+                                  .Text(L"Name", fileName())
+                                  .Text(L"ext", ext())
+                                  .Text(L"phyUrl", phyUrl())
                                   .Text(L"CurrentVersion", next)
                                   .Int(L"CurrentState", 1)
                                   .Int(L"CurrentOperatorId", 0)
                                   .Text(L"CurrentOperatorName", L"")
                                   .Int(L"LastOperatorId", checkOutById_)
-                                  .Text(L"LastOperatorName", checkOutByName_)
+                                  .Text(L"LastOperatorName", checkOutByName())
                                   .Expr(L"LastOperatorTime", L"getdate()")
                                   .Int(L"ChangeStamp", NewStamp());
         const DocTable table(*this);
@@ -904,7 +899,7 @@ int Doc::SaveToHistory(std::wstring rcId) {
 
 int Doc::RefuseNotHolder() {
     RaiseUnknownError(Err::kNotHolder,
-                      zub::FormatBounded(1024, Err::kNotHolderText, checkOutByName_.c_str()));
+                      zub::FormatBounded(1024, Err::kNotHolderText, checkOutByName().c_str()));
     return Err::kNotHolder;
 }
 
@@ -976,9 +971,9 @@ int Doc::EndCheckOut() {
                              L"unlock",
                              repoId,
                              id_,
-                             phyUrl_,
-                             fileName_,
-                             ext_,
+                             phyUrl(),
+                             fileName(),
+                             ext(),
                              version,
                              getUserName(static_cast<int>(holder))};
         if (entry.Insert(*this) != 0 || Accessor()->CommitTrans() != 0) return RollBackAndRecord();

@@ -99,6 +99,4 @@ private:
     std::shared_ptr<const ZUBDB::CDBConnState> connState_;
     std::unique_ptr<ZUBDB::CDBAccessor> accessor_;
     long errNumber_ = 0;
-    std::wstring errDescription_;
-    // How the accessor was made, so a copy can make its own.
 };

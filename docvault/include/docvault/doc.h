@@ -6,9 +6,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "docvault/bo.h"
+#include "docvault/packedtexts.h"
 
 namespace NFS {
 struct ContentSum;
@@ -44,40 +46,40 @@ public:
     void set_id(int v) { id_ = v; }
     int docRepoId() const { return docRepoId_; }
     void set_docRepoId(int v) { docRepoId_ = v; }
-    std::wstring fileName() const { return fileName_; }
-    void set_fileName(std::wstring v) { fileName_ = std::move(v); }
-    std::wstring ext() const { return ext_; }
-    void set_ext(std::wstring v) { ext_ = std::move(v); }
-    std::wstring currentVersion() const { return currentVersion_; }
-    void set_currentVersion(std::wstring v) { currentVersion_ = std::move(v); }
+    std::wstring fileName() const { return texts_.Get(kFileName); }
+    void set_fileName(std::wstring_view v) { texts_.Set(kFileName, v); }
+    std::wstring ext() const { return texts_.Get(kExt); }
+    void set_ext(std::wstring_view v) { texts_.Set(kExt, v); }
+    std::wstring currentVersion() const { return texts_.Get(kCurrentVersion); }
+    void set_currentVersion(std::wstring_view v) { texts_.Set(kCurrentVersion, v); }
     // 0 checked in, 1 checked out.
     int state() const { return state_; }
     void set_state(int v) { state_ = v; }
     // The acting user; while checked out, the holder.
     int checkOutById() const { return checkOutById_; }
     void set_checkOutById(int v) { checkOutById_ = v; }
-    std::wstring checkOutByName() const { return checkOutByName_; }
-    void set_checkOutByName(std::wstring v) { checkOutByName_ = std::move(v); }
+    std::wstring checkOutByName() const { return texts_.Get(kCheckOutByName); }
+    void set_checkOutByName(std::wstring_view v) { texts_.Set(kCheckOutByName, v); }
     int creById() const { return creById_; }
     void set_creById(int v) { creById_ = v; }
-    std::wstring creByName() const { return creByName_; }
-    void set_creByName(std::wstring v) { creByName_ = std::move(v); }
+    std::wstring creByName() const { return texts_.Get(kCreByName); }
+    void set_creByName(std::wstring_view v) { texts_.Set(kCreByName, v); }
     double creTime() const { return creTime_; }
     void set_creTime(double v) { creTime_ = v; }
     int lstUptById() const { return lstUptById_; }
     void set_lstUptById(int v) { lstUptById_ = v; }
-    std::wstring lstUptByName() const { return lstUptByName_; }
-    void set_lstUptByName(std::wstring v) { lstUptByName_ = std::move(v); }
+    std::wstring lstUptByName() const { return texts_.Get(kLstUptByName); }
+    void set_lstUptByName(std::wstring_view v) { texts_.Set(kLstUptByName, v); }
     double lstUptTime() const { return lstUptTime_; }
     void set_lstUptTime(double v) { lstUptTime_ = v; }
     // Sub-folder below \trunk: empty, or beginning with '\'.
-    std::wstring phyUrl() const { return phyUrl_; }
-    void set_phyUrl(std::wstring v) { phyUrl_ = std::move(v); }
+    std::wstring phyUrl() const { return texts_.Get(kPhyUrl); }
+    void set_phyUrl(std::wstring_view v) { texts_.Set(kPhyUrl, v); }
     int caxDocType() const { return caxDocType_; }
     void set_caxDocType(int v) { caxDocType_ = v; }
     // Free text of the change, written into the history row at check-in.
-    std::wstring modifyInfo() const { return modifyInfo_; }
-    void set_modifyInfo(std::wstring v) { modifyInfo_ = std::move(v); }
+    std::wstring modifyInfo() const { return texts_.Get(kModifyInfo); }
+    void set_modifyInfo(std::wstring_view v) { texts_.Set(kModifyInfo, v); }
 
     // A check-in of the content the document has already makes a new
     // version unless refused here (then 49633). Allowed by default: callers
@@ -204,26 +206,32 @@ private:
                  const std::wstring& action, const std::wstring& detail);
     int ManagesRepository(int repoId, bool& manages);
 
+    enum Text : std::size_t {
+        kFileName,
+        kExt,
+        kCurrentVersion,
+        kCheckOutByName,
+        kCreByName,
+        kLstUptByName,
+        kPhyUrl,
+        kModifyInfo,
+        kTexts
+    };
+
     int docRepoId_ = 0;
     int id_ = 0;
-    std::wstring fileName_;
-    std::wstring ext_;
-    std::wstring currentVersion_;
     int state_ = 0;
     int checkOutById_ = 0;
-    std::wstring checkOutByName_;
     int creById_ = 0;
-    std::wstring creByName_;
-    double creTime_ = 0.0;
     int lstUptById_ = 0;
-    std::wstring lstUptByName_;
-    double lstUptTime_ = 0.0;
-    std::wstring phyUrl_;
-    std::wstring modifyInfo_;
     int caxDocType_ = 0;
-    bool allowUnchanged_ = true;
     int actingUserId_ = 0;
+    bool allowUnchanged_ = true;
     bool nextMain_ = false;
+    double creTime_ = 0.0;
+    double lstUptTime_ = 0.0;
+    // A listing holds many documents: their texts share one block each.
+    PackedTexts<kTexts> texts_;
     // Staging folders kept between this object's adds and check-ins; shared
     // by its copies.
     std::shared_ptr<StagePool> stages_;
