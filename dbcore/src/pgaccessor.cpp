@@ -1,11 +1,13 @@
 #include "pgaccessor.h"
 
+#include <cstdint>
 #include <cwctype>
 #include <deque>
 #include <map>
 #include <new>
 
 #include "dbcore/sqliteerror.h"
+#include "pgconnectionpool.h"
 #include "pgdialect.h"
 #include "pgsession.h"
 #include "procedurecall.h"
@@ -76,6 +78,35 @@ struct PgAccessor::Impl {
         PgOutcome outcome;
     };
     std::deque<Ahead> ahead;
+    // Where an idle connection of this database and definition is kept.
+    std::string poolKey;
+
+    // A kept connection of this database if there is one, else a new one.
+    void Open() {
+        poolKey.clear();
+        for (std::size_t i = 0; i < target.keywords.size(); ++i)
+            poolKey += target.keywords[i] + '=' + target.values[i] + '\n';
+        poolKey += std::to_string(reinterpret_cast<std::uintptr_t>(definition.get()));
+        if (auto idle = PgConnectionPool::Take(poolKey)) {
+            conn = std::move(idle->conn);
+            keyColumns = std::move(idle->keyColumns);
+            setupTrips = conn->roundTrips();
+            return;
+        }
+        Connect();
+    }
+
+    // Keeps the connection for the next accessor when nothing is under way
+    // on it; otherwise closing it rolls back what was not committed.
+    void GiveBack() noexcept {
+        try {
+            if (!conn || inUnit || unitLost || !conn->Idle()) return;
+            ahead.clear();
+            PgConnectionPool::Give(poolKey, {std::move(conn), std::move(keyColumns), definition});
+        } catch (...) {
+            // Closed with the accessor instead.
+        }
+    }
 
     void Connect() {
         // Kept only once it is ready: a failed upgrade leaves no connection
@@ -319,11 +350,10 @@ PgAccessor::PgAccessor(PgTarget target, std::shared_ptr<const DatabaseDefinition
             zub::Format(ZUB_N_("no definition given for the database %s"), target.place.c_str()));
     impl_->target = std::move(target);
     impl_->definition = std::move(definition);
-    impl_->Connect();
+    impl_->Open();
 }
 
-// Closing the connection rolls back what was not committed.
-PgAccessor::~PgAccessor() = default;
+PgAccessor::~PgAccessor() { impl_->GiveBack(); }
 
 template <class Work>
 int PgAccessor::Run(Work&& work) {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "pgaccessor.h"
+#include "pgconnectionpool.h"
 #include "pgdialect.h"
 #include "pgsession.h"
 #include "zub/i18n.h"
@@ -115,6 +116,8 @@ PgTarget PgTarget::Of(const ServerPlace& place, const std::string& database) {
 std::unique_ptr<PgConnection> PgTarget::Connect() const {
     return std::make_unique<PgConnection>(keywords, values, place);
 }
+
+void CloseIdleServerConnections() { PgConnectionPool::Clear(); }
 
 CDBAccessorCreator::Factory ServerBackend() {
     return [](const QVSvrInfo& server, const std::wstring& token) -> std::unique_ptr<CDBAccessor> {

@@ -1,7 +1,9 @@
 #include "pgconnection.h"
 
+#include <fcntl.h>
 #include <libpq-fe.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <charconv>
@@ -177,6 +179,24 @@ bool PgConnection::StillThere() {
     // unless the server is going away (its farewell, or the close itself).
     pollfd idle{PQsocket(conn_.get()), POLLIN, 0};
     return ::poll(&idle, 1, 0) == 0;
+}
+
+bool PgConnection::Idle() {
+    return PQtransactionStatus(conn_.get()) == PQTRANS_IDLE && StillThere();
+}
+
+void PgConnection::Abandon() {
+    // The socket's number now names /dev/null: the farewell libpq sends on
+    // closing goes nowhere, and no other file can have taken the number.
+    const int socket = PQsocket(conn_.get());
+    if (socket < 0) return;
+    const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (nothing < 0) {
+        (void)conn_.release();  // leaked rather than heard by the server
+        return;
+    }
+    ::dup2(nothing, socket);
+    ::close(nothing);
 }
 
 void PgConnection::ThrowLost(const char* format) const {

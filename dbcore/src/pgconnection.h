@@ -54,6 +54,11 @@ public:
     void Script(const std::string& sql);
 
     bool Broken() const;
+    // Connected, outside any transaction, with nothing left to read.
+    bool Idle();
+    // For a connection a forked child inherited: lets it go without a word to
+    // the server, which still serves the parent over it.
+    void Abandon();
     // Whether the server is still there for an idle connection, as far as
     // can be told without a round trip.
     bool StillThere();

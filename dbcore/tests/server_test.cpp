@@ -6,7 +6,13 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "dbcore/cdbaccessorcreator.h"
+#include "dbcore/serverstore.h"
 #include "pgconnection.h"
 #include "pgdialect.h"
 #include "testsupport.h"
@@ -162,9 +168,87 @@ TEST(ServerBackend, EveryCallIsOneRoundTripAndTheTrafficIsCounted) {
             EXPECT_GT(after.nanoseconds, before.nanoseconds);
         }
     }
-    const ZUBDB::PgTraffic before = ZUBDB::PgConnection::Traffic();
-    store.Connect();
-    EXPECT_EQ(ZUBDB::PgConnection::Traffic().connections - before.connections, 1);
+}
+
+long long ConnectionsMadeBy(const std::function<void()>& work) {
+    const long long before = ZUBDB::PgConnection::Traffic().connections;
+    work();
+    return ZUBDB::PgConnection::Traffic().connections - before;
+}
+
+long long BackendPid(ZUBDB::CDBAccessor& db) {
+    std::unique_ptr<ZUBDB::CDBRecordset> rs;
+    if (db.ExecuteSql(rs, L"select pg_backend_pid()", Params(), L"", 0, 0) != 0) return -1;
+    return rs->GetInt64At(0);
+}
+
+// An accessor that goes with nothing under way leaves its connection to the
+// next accessor of the database; one with work under way, or a connection
+// that went meanwhile, is never handed on.
+TEST(ServerBackend, AnAccessorGoneIdleLeavesItsConnectionToTheNextOne) {
+    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
+    ZUBDB::CloseIdleServerConnections();
+    struct Case {
+        const char* what;
+        std::function<void(ZUBDB::CDBAccessor&)> last;  // of the first accessor
+        bool handedOn;                                  // its connection, to the next
+    };
+    const Case cases[] = {
+        {"committed",
+         [](ZUBDB::CDBAccessor& d) {
+             ASSERT_EQ(InsertPerson(d, L"kept"), 0);
+             ASSERT_EQ(d.CommitTrans(), 0);
+         },
+         true},
+        {"idle", [](ZUBDB::CDBAccessor& d) { ASSERT_EQ(CountPersons(d, L"kept"), 1); }, true},
+        // Closing it rolls the row back.
+        {"a write not committed",
+         [](ZUBDB::CDBAccessor& d) { ASSERT_EQ(InsertPerson(d, L"dropped"), 0); }, false},
+        {"its server process gone",
+         [&](ZUBDB::CDBAccessor& d) {
+             auto args = Params();
+             Add(args, L"pid", BackendPid(d));
+             auto other = store.Connect();
+             std::unique_ptr<ZUBDB::CDBRecordset> rs;
+             ASSERT_EQ(
+                 other->ExecuteSql(rs, L"select pg_terminate_backend(?, 5000)", args, L"", 0, 0),
+                 0);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        long long first = 0;
+        {
+            auto db = store.Connect();
+            first = BackendPid(*db);
+            c.last(*db);
+        }
+        auto next = store.Connect();
+        EXPECT_EQ(BackendPid(*next) == first, c.handedOn);
+        EXPECT_EQ(CountPersons(*next, L"kept"), 1) << zub::WideToUtf8(next->errDescription());
+        EXPECT_EQ(CountPersons(*next, L"dropped"), 0);
+    }
+    // Closing the kept connections makes the next accessor connect.
+    ZUBDB::CloseIdleServerConnections();
+    EXPECT_EQ(ConnectionsMadeBy([&] { store.Connect(); }), 1);
+
+    // A forked child connects for itself, and leaves the parent's kept
+    // connection working when it exits.
+    const long long parentPid = BackendPid(*store.Connect());
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        long long made = 0, pid = -1;
+        made = ConnectionsMadeBy([&] { pid = BackendPid(*store.Connect()); });
+        std::exit(made == 1 && pid != parentPid && pid > 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::unique_ptr<ZUBDB::CDBAccessor> after;
+    EXPECT_EQ(ConnectionsMadeBy([&] { after = store.Connect(); }), 0);
+    EXPECT_EQ(BackendPid(*after), parentPid);
 }
 
 ZUBDB::CDBRead CountRead(const std::wstring& name) {

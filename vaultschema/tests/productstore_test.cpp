@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "dbcore/serverstore.h"
 #include "productstorehelpers.h"
 
 namespace zub::vaultschema::test {
@@ -474,6 +475,8 @@ TEST(ProductStoreOnServer, AnOlderStoreIsBroughtUpToDateOnConnecting) {
             Query(*db, sql);
         ASSERT_EQ(db->CommitTrans(), 0);
     }
+    // As a program started after the change finds it.
+    ZUBDB::CloseIdleServerConnections();
     auto db = store.Connect();
     const auto count = [&](const std::wstring& sql) { return Query(*db, sql)->GetIntAt(0); };
     EXPECT_EQ(count(L"select count(*) from information_schema.columns where table_name = "
@@ -505,6 +508,7 @@ TEST(ProductStoreOnServer, WorkstationsConnectingAtOnceUpgradeAnOlderStoreOnce) 
                 Query(*db, sql);
             ASSERT_EQ(db->CommitTrans(), 0);
         }
+        ZUBDB::CloseIdleServerConnections();
         std::mutex mutex;
         std::condition_variable go;
         bool released = false;

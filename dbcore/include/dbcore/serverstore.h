@@ -37,4 +37,10 @@ struct ServerPlace {
 int CreateServerStore(const ServerPlace& place, const StoreDefinition& definition,
                       const std::string& mainDb, bool& existed, std::wstring& error);
 
+// An accessor that goes with nothing under way leaves its connection to the
+// next accessor of the same database in this process, for a minute. This
+// closes those connections: the next accessor of each database connects
+// anew, and brings its store up to date as a new program would.
+void CloseIdleServerConnections();
+
 }  // namespace ZUBDB
