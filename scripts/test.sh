@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 phases=()
+flaky=()
 started=$(date +%s)
 phase() {
   local name=$1 t0
@@ -16,6 +17,8 @@ phase() {
   phases+=("$(printf '%-20s %4ds' "$name" $(($(date +%s) - t0)))")
 }
 summary() {
+  local f
+  for f in "${flaky[@]}"; do echo "== FLAKY (failed beside the others, passed alone): $f"; done
   echo "== time of each phase"
   local p
   for p in "${phases[@]}"; do echo "$p"; done
@@ -37,6 +40,15 @@ tests() {
        keep && ctx > 0 {ctx--; buf[n++]=$0}
        /^Test Failed/{print "-- " name; for (i = 0; i < n && i < 60; i++) print buf[i]}' \
     "$dir/Testing/Temporary/LastTest.log" || true
+  # Run again alone, a test that failed beside the others and then passes is
+  # named at the end; one that fails again fails the run.
+  local failed
+  failed=$(cut -d: -f2 "$dir/Testing/Temporary/LastTestsFailed.log" | tr '\n' ' ' || true)
+  echo "== the failed tests once more, one at a time: $failed"
+  if ctest --preset "$preset" --rerun-failed -j1; then
+    flaky+=("$preset: $failed")
+    return 0
+  fi
   return $rc
 }
 
