@@ -1,5 +1,6 @@
 #include "pgconnectionpool.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,9 +24,17 @@ struct Kept {
 // closed and close their connections themselves.
 std::atomic<bool> gOpen{false};
 
+class Pool;
+Pool& ThePool();
+
 class Pool {
 public:
-    Pool() { gOpen = true; }
+    Pool() {
+        gOpen = true;
+        // A fork while another thread holds the lock would leave the child a
+        // lock that nobody releases.
+        ::pthread_atfork([] { Held(true); }, [] { Held(false); }, [] { Held(false); });
+    }
     ~Pool() {
         gOpen = false;
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -63,7 +72,7 @@ public:
             const std::lock_guard<std::mutex> lock(mutex_);
             std::vector<Kept>& list = kept_[key];
             list.push_back(Kept{std::move(idle), ::getpid(), Clock::now()});
-            // The oldest go first, and any another process left here.
+            // The oldest go first, and any that another process left here.
             while (list.size() > PgConnectionPool::kPerKey) {
                 gone.push_back(std::move(list.front()));
                 list.erase(list.begin());
@@ -92,13 +101,21 @@ public:
     }
 
 private:
+    static void Held(bool held) {
+        if (!gOpen) return;
+        if (held)
+            ThePool().mutex_.lock();
+        else
+            ThePool().mutex_.unlock();
+    }
     static bool Expired(const Kept& k) {
         return Clock::now() - k.since > std::chrono::seconds(PgConnectionPool::kIdleSeconds);
     }
     static bool Usable(Kept& k) {
         return k.pid == ::getpid() && !Expired(k) && k.idle.conn && k.idle.conn->Idle();
     }
-    // Outside the lock: closing tells the server, which takes a moment.
+    // Called outside the lock but at exit: closing tells the server, which
+    // takes a moment.
     static void Close(std::vector<Kept>& list) {
         for (Kept& k : list)
             if (k.pid != ::getpid() && k.idle.conn) k.idle.conn->Abandon();
