@@ -203,13 +203,6 @@ std::vector<std::string> TripsOf(const std::function<void()>& work) {
     return trips;
 }
 
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
-
 const char* const kListSql =
     "SELECT DocId,DocRepoId,Name,ext,CurrentVersion,CurrentState,CurrentOperatorId,"
     "CurrentOperatorName,CreatorId,CreatorName,DocCreateTime,LastOperatorId,LastOperatorName,"

@@ -24,6 +24,7 @@
 #include "rawquery.h"
 #include "sqlitedb.h"
 #include "sqlitestatement.h"
+#include "standalone.h"
 #include "steprunner.h"
 #include "svnpeer.h"
 #include "zub/oledate.h"
@@ -818,23 +819,18 @@ void Suite::RegisterPairs(std::uint64_t bytes) {
             ratios.push_back(a / b);
             controls.push_back(c / b);
         }
-        auto median = [](std::vector<double> v) {
-            std::sort(v.begin(), v.end());
-            const std::size_t n = v.size();
-            return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-        };
         const auto worst = std::max_element(ratios.begin(), ratios.end()) - ratios.begin();
-        (*shared)["ours"] = {median(ours), 0, 0};
-        (*shared)["dur_cp"] = {median(copies), 0, 0};
+        (*shared)["ours"] = {Median(ours), 0, 0};
+        (*shared)["dur_cp"] = {Median(copies), 0, 0};
         (*shared)["ref_worst"] = {ours.at(static_cast<std::size_t>(worst)), 0, 0};
         std::ostringstream text;
-        text << std::fixed << std::setprecision(2) << "pair ratios: median " << median(ratios)
+        text << std::fixed << std::setprecision(2) << "pair ratios: median " << Median(ratios)
              << ", worst " << ratios.at(static_cast<std::size_t>(worst)) << " (each:";
         for (double r : ratios) text << " " << r;
-        text << "); cp + fsync beside itself in the same pairs: median " << median(controls)
+        text << "); cp + fsync beside itself in the same pairs: median " << Median(controls)
              << ", worst " << *std::max_element(controls.begin(), controls.end()) << " (each:";
         for (double r : controls) text << " " << r;
-        text << "); check-in processor time: median " << median(oursCpu)
+        text << "); check-in processor time: median " << Median(oursCpu)
              << " s; the kernel during the check-ins: " << kernelOurs.Text()
              << "; during the first copies: " << kernelCopies.Text()
              << "; the worst pair's check-in";
