@@ -9,9 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <thread>
 
 #include "dbcore/cdbaccessorcreator.h"
 #include "dbcore/serverstore.h"
@@ -251,31 +249,6 @@ TEST(ServerBackend, AnAccessorGoneIdleLeavesItsConnectionToTheNextOne) {
     std::unique_ptr<ZUBDB::CDBAccessor> after;
     EXPECT_EQ(ConnectionsMadeBy([&] { after = store.Connect(); }), 0);
     EXPECT_EQ(BackendPid(*after), parentPid);
-}
-
-// Children forked while another thread takes and gives back connections
-// each connect, however the fork fell.
-TEST(ServerBackend, AChildForkedWhileAThreadUsesKeptConnectionsConnects) {
-    zub::dbcore::test::TempStore store(zub::dbcore::test::Backend::Server);
-    std::atomic<bool> done{false};
-    std::thread busy([&] {
-        while (!done) store.Connect();
-    });
-    int stuck = 0;
-    for (int i = 0; i < 30; ++i) {
-        const pid_t child = fork();
-        ASSERT_NE(child, -1);
-        if (child == 0) {
-            ::alarm(5);  // a child that never gets the lock ends here
-            _exit(CountPersons(*store.Connect(), L"x") == 0 ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++stuck;
-    }
-    done = true;
-    busy.join();
-    EXPECT_EQ(stuck, 0);
 }
 
 ZUBDB::CDBRead CountRead(const std::wstring& name) {
